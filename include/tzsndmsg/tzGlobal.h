@@ -1,0 +1,116 @@
+#pragma once
+
+#include "HostServices.h"
+
+#include <functional>
+
+namespace tzglob {
+
+struct Config {
+    QString databaseUrl;   // sqlite:///abs/path.db or postgresql://user@host:port/dbname
+    QString dataFolder;    // TEMP/, stp/Machines.Ini, ICO/SMALL/, icons/
+    QString helpFolder;    // the help pages
+    QString loginName;
+    QString computerName;  // this workstation; upper case
+    // Optional separate databases; empty means the one of databaseUrl.
+    QString personsDatabaseUrl;
+    QString suiteDatabaseUrl;
+    // Settings file (INI); empty means "settings.ini" in the data folder.
+    QString settingsFile;
+};
+
+// The host services over the office database, a settings file and the system clock.
+class tzGlobal : public tzsndmsg::HostServices {
+public:
+    explicit tzGlobal(Config config);
+    ~tzGlobal() override;
+
+    // Opens the connections; false with a one-line reason when the database cannot be reached.
+    bool open(QString* error);
+    const Config& config() const;
+
+    // Tests fix the clock; an invalid value returns to the system clock.
+    void setFixedNow(const QDateTime& now);
+
+    // Seams for the small dialogs and outside components; the component installs its own
+    // dialogs when none was set.
+    using TodoDialogHandler = std::function<bool(QObject* owner, QString& title)>;
+    using CannedTextHandler =
+        std::function<QString(QObject* owner, const QString& caption, const QString& storeName)>;
+    using LabOrderHandler =
+        std::function<bool(const QString& sender, qint64 messageId, qint64 labOrderId)>;
+    void setTodoDialogHandler(TodoDialogHandler handler);
+    void setCannedTextHandler(CannedTextHandler handler);
+    void setLabOrderHandler(LabOrderHandler handler); // nullptr: record the link and accept
+    bool hasTodoDialogHandler() const;
+    bool hasCannedTextHandler() const;
+
+    // HostServices
+    bool startUp() override;
+    void shutDown() override;
+    void setApplication(const QString& folder, const QString& programName) override;
+    void setLocation(qint32 locationId) override;
+    void setLogin(const QString& loginName) override;
+    QString currentLoginName() const override;
+    qint32 employeeOfLogin(const QString& loginName) override;
+    bool checkRight(const QString& loginName, const QString& right, const QString& column,
+                    const QString& programName) override;
+    bool loginMayChooseSender(const QString& loginName) override;
+    std::shared_ptr<tzsndmsg::db::Database> personsConnection() override;
+    std::shared_ptr<tzsndmsg::db::Database> suiteConnection() override;
+    std::shared_ptr<tzsndmsg::db::Database> messageStoreConnection() override;
+    std::shared_ptr<tzsndmsg::db::Database> connectionByIndex(int index) override;
+    QString adaptSql(const QString& statement, int mode = 1) override;
+    QString adaptSqlFor(tzsndmsg::db::Database& connection, const QString& statement,
+                        int mode = 1) override;
+    bool writeRecord(int storeKind, const QString& table, const QString& keyColumn, qint64& key,
+                     const QStringList& names, const QStringList& texts,
+                     QString* error = nullptr) override;
+    void releaseAfterWrite(tzsndmsg::db::Database& connection) override;
+    QString statusFilter(const QString& table, const QString& alias) override;
+    QDate currentDate() const override;
+    QTime currentTime() const override;
+    QDateTime currentDateTime() const override;
+    QString nextToken(const QString& list, const QString& separator, int& position) override;
+    QStringList split(const QString& text, const QString& separator, int maxCount = -1) override;
+    QString replaceText(const QString& text, const QString& find,
+                        const QString& replacement) override;
+    QString quote(const QString& text) override;
+    QString personName(qint32 personId) override;
+    QString personDepartment(qint32 personId) override;
+    QString dataFolder() const override;
+    QString helpFolder() const override;
+    bool fileExists(const QString& path) override;
+    QString stationText() override;
+    QString computerName() const override;
+    bool removeComputerName(const QString& name) override;
+    QVariant readSetting(const QString& section, const QString& key, int kind,
+                         const QVariant& defaultValue) override;
+    void setLunchLength(const QString& minutes) override;
+    QString lunchLength() const;
+    void setBusy(QObject* window, bool busy) override;
+    bool isBusy() const override;
+    void freezeWindow(QObject* window) override;
+    QObject* mainWindow() override;
+    void setMainWindow(QObject* window);
+    bool isQnsProductLine() override;
+    void setQnsProductLine(bool qns);
+    bool writeNote(qint32 personId, const tzsndmsg::NoteEntry& entry,
+                   QString* error = nullptr) override;
+    bool writeTodo(qint32 personId, const tzsndmsg::NoteEntry& entry,
+                   QString* error = nullptr) override;
+    bool openTodoDialog(QObject* owner, QString& title) override;
+    QString chooseCannedText(QObject* owner, const QString& caption,
+                             const QString& storeName) override;
+    bool announceLabOrderMessage(const QString& sender, qint64 messageId,
+                                 qint64 labOrderId) override;
+
+    // Writes a setting into the settings file (tests and the host program's set-up).
+    void writeSetting(const QString& section, const QString& key, const QVariant& value);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace tzglob

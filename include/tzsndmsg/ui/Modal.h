@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace tzsndmsg::ui {
+
+// Every modal show of the component's windows and dialogs goes through here.
+int showModal(QDialog& dialog);
+// A test or an automation drives the dialog instead of a person; nullptr restores exec().
+void setModalHandler(std::function<int(QDialog&)> handler);
+
+// The file-open dialog seam.
+struct FileDialogRequest {
+    QWidget* parent = nullptr;
+    QString title;
+    QString filter;            // for example "Icon files (*.ico *.Ico)"
+    QString defaultExtension;  // without the dot
+    QString fileName;          // proposed file name
+    QString startFolder;
+};
+// The chosen file's full path; empty when cancelled.
+QString getOpenFileName(const FileDialogRequest& request);
+void setFileDialogHandler(std::function<QString(const FileDialogRequest&)> handler);
+
+} // namespace tzsndmsg::ui

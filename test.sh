@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds and runs the whole suite on SQLite, then again on a throwaway PostgreSQL server.
+#   ./test.sh              the suite on both databases
+#   ./test.sh --sanitize   the same, built with AddressSanitizer and UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")"
+
+sanitize=OFF
+build=build/test
+for arg in "$@"; do
+  case "$arg" in
+    --sanitize) sanitize=ON; build=build/sanitize ;;
+    *) echo "usage: $0 [--sanitize]" >&2; exit 2 ;;
+  esac
+done
+
+scripts/deps.sh
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTZSNDMSG_SANITIZE="$sanitize" \
+      -DTZSNDMSG_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+if [ "$sanitize" = ON ]; then
+  export ASAN_OPTIONS=detect_leaks=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+
+status=0
+echo "== Suite on SQLite"
+(cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
+
+echo "== Suite on PostgreSQL"
+pgbin=/usr/lib/postgresql/15/bin
+pgdir=$(mktemp -d /tmp/tzsndmsg-pg.XXXXXX)
+chmod 755 "$pgdir"
+chown postgres:postgres "$pgdir" 2>/dev/null || true
+port=$(( 55000 + RANDOM % 1000 ))
+as_pg() { if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+stop_pg() {
+  as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -m fast stop >/dev/null 2>&1 || true
+  rm -rf "$pgdir"
+}
+trap stop_pg EXIT
+as_pg "$pgbin/initdb" -D "$pgdir/data" -A trust -U postgres --no-sync >/dev/null
+as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
+  -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c max_connections=200" \
+  start >/dev/null
+export TZSNDMSG_TEST_PG="postgresql://postgres@127.0.0.1:$port/postgres"
+(cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
+
+if [ $status -ne 0 ]; then
+  echo "FAILED"
+else
+  echo "All tests passed on SQLite and PostgreSQL."
+fi
+exit $status

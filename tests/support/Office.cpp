@@ -1,0 +1,191 @@
+#include "Office.h"
+
+#include "store/Schema.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QUuid>
+
+namespace tzsndmsg::testing {
+
+namespace {
+
+QString pgServerUrl() { return qEnvironmentVariable("TZSNDMSG_TEST_PG"); }
+
+QString withSchema(const QString& url, const QString& schema)
+{
+    return url + (url.contains(QLatin1Char('?')) ? QStringLiteral("&") : QStringLiteral("?")) +
+           QStringLiteral("schema=") + schema;
+}
+
+} // namespace
+
+bool Office::usingPostgres() { return !pgServerUrl().isEmpty(); }
+
+Office::Office() : Office(Options()) {}
+
+Office::Office(const Options& options) : m_options(options)
+{
+    if (usingPostgres()) {
+        m_pgSchema = QStringLiteral("t_") +
+                     QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
+        QString error;
+        auto admin = db::Database::open(pgServerUrl(), &error);
+        if (!admin) {
+            ADD_FAILURE() << "cannot reach the test server: " << error.toStdString();
+            return;
+        }
+        if (!admin->exec(QStringLiteral("CREATE SCHEMA ") + m_pgSchema, &error))
+            ADD_FAILURE() << "cannot create schema: " << error.toStdString();
+        m_url = withSchema(pgServerUrl(), m_pgSchema);
+    } else {
+        m_url = QStringLiteral("sqlite://") + m_tempDir.path() + QStringLiteral("/office.db");
+    }
+
+    QString error;
+    m_db = db::Database::open(m_url, &error);
+    if (!m_db) {
+        ADD_FAILURE() << "cannot open " << m_url.toStdString() << ": " << error.toStdString();
+        return;
+    }
+    if (options.createSchema && !store::createSchema(*m_db, &error))
+        ADD_FAILURE() << "schema: " << error.toStdString();
+    if (options.initDataFolder && !store::initDataFolder(dataFolder(), &error))
+        ADD_FAILURE() << "data folder: " << error.toStdString();
+
+    tzglob::Config config;
+    config.databaseUrl = m_url;
+    config.dataFolder = dataFolder();
+    config.helpFolder = dataFolder() + QStringLiteral("help/");
+    config.loginName = options.loginName;
+    config.computerName = options.computerName;
+    m_services = std::make_shared<tzglob::tzGlobal>(config);
+    if (!m_services->open(&error))
+        ADD_FAILURE() << "services: " << error.toStdString();
+    m_services->setFixedNow(options.now);
+}
+
+Office::~Office()
+{
+    m_services.reset();
+    m_db.reset();
+    if (!m_pgSchema.isEmpty()) {
+        auto admin = db::Database::open(pgServerUrl());
+        if (admin)
+            admin->exec(QStringLiteral("DROP SCHEMA ") + m_pgSchema + QStringLiteral(" CASCADE"));
+    }
+}
+
+std::shared_ptr<tzglob::tzGlobal> Office::workstation(const QString& computerName,
+                                                      const QString& loginName) const
+{
+    tzglob::Config config = m_services->config();
+    config.computerName = computerName;
+    config.loginName = loginName;
+    auto other = std::make_shared<tzglob::tzGlobal>(config);
+    QString error;
+    if (!other->open(&error))
+        ADD_FAILURE() << "second workstation: " << error.toStdString();
+    other->setFixedNow(m_options.now);
+    return other;
+}
+
+void Office::exec(const QString& statement, const QVariantList& params)
+{
+    QString error;
+    const QString sql = m_db->dialect().adapt(statement);
+    if (!m_db->exec(sql, params, &error))
+        ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
+}
+
+qint64 Office::insert(const QString& table, const QString& keyColumn, const QStringList& names,
+                      const QVariantList& values)
+{
+    QStringList marks;
+    for (int i = 0; i < names.size(); ++i)
+        marks << QStringLiteral("?");
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                            .arg(table, names.join(QLatin1Char(',')),
+                                 marks.join(QLatin1Char(',')), keyColumn);
+    QString error;
+    const QVariant key = m_db->scalar(sql, values, &error);
+    if (!key.isValid())
+        ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
+    return key.toLongLong();
+}
+
+db::Recordset Office::query(const QString& statement, const QVariantList& params)
+{
+    QString error;
+    const QString sql = m_db->dialect().adapt(statement);
+    db::Recordset rs = m_db->query(sql, params, &error);
+    if (!rs.isOpen())
+        ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
+    return rs;
+}
+
+QVariant Office::scalar(const QString& statement, const QVariantList& params)
+{
+    QString error;
+    const QString sql = m_db->dialect().adapt(statement);
+    const QVariant v = m_db->scalar(sql, params, &error);
+    if (!error.isEmpty())
+        ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
+    return v;
+}
+
+int Office::count(const QString& table, const QString& where, const QVariantList& params)
+{
+    QString sql = QStringLiteral("SELECT count(*) FROM ") + table;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    return scalar(sql, params).toInt();
+}
+
+qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,
+                         bool employee, bool released)
+{
+    return qint32(insert(QStringLiteral("PATable"), QStringLiteral("pID"),
+                         {QStringLiteral("PLasNam"), QStringLiteral("PFirNam"),
+                          QStringLiteral("PDocIni"), QStringLiteral("pTypEmp"),
+                          QStringLiteral("pDatRel")},
+                         {last, first, initials,
+                          employee ? QStringLiteral("1") : QStringLiteral("0"),
+                          released ? QVariant(QStringLiteral("2025-06-30"))
+                                   : QVariant(QMetaType::fromType<QString>())}));
+}
+
+void Office::addLogin(const QString& loginName, const QVariant& personId)
+{
+    insert(QStringLiteral("PWMTable"), QStringLiteral("PWMID"),
+           {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")}, {loginName, personId});
+}
+
+void Office::addEmployment(qint32 personId, const QString& department)
+{
+    const qint64 ebid =
+        insert(QStringLiteral("EBTable"), QStringLiteral("EBID"),
+               {QStringLiteral("EBPid"), QStringLiteral("EBDep")}, {personId, department});
+    insert(QStringLiteral("ESTable"), QStringLiteral("ESID"),
+           {QStringLiteral("EBID"), QStringLiteral("ESSta")}, {ebid, QStringLiteral("Active")});
+}
+
+qint32 Office::addEmployee(const QString& last, const QString& first, const QString& initials,
+                           const QString& loginName, const QString& department)
+{
+    const qint32 id = addPerson(last, first, initials);
+    addLogin(loginName, id);
+    if (!department.isNull())
+        addEmployment(id, department);
+    return id;
+}
+
+void Office::writeMachinesIni(const QByteArray& content)
+{
+    QFile file(dataFolder() + QStringLiteral("stp/Machines.Ini"));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        ADD_FAILURE() << "cannot write Machines.Ini";
+    file.write(content);
+}
+
+} // namespace tzsndmsg::testing
