@@ -103,7 +103,10 @@ public:
     bool next();
     bool hasField(const QString& name) const;
     QVariant value(const QString& name) const; // throws FieldError when missing
+    QVariant value(int index) const;
     bool isNull(const QString& name) const;
+    int fieldCount() const;
+    QStringList fieldNames() const;
 
     static Reader fromQuery(std::shared_ptr<Database> db, std::unique_ptr<QSqlQuery> query);
 

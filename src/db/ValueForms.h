@@ -1,0 +1,24 @@
+#pragma once
+
+#include "Database.h"
+
+#include <QMetaType>
+#include <QVariant>
+
+// Internal to the database layer: the forms values take on the way in and out.
+namespace tzsndmsg::db::detail {
+
+// A declared type name ("DATETEXT", "character varying", "VARCHAR(50)") as a ColumnType.
+ColumnType columnTypeFromName(const QString& declared);
+
+// A value as fetched from the driver, turned into what readers get for a column of that type.
+// Integers become qint64, DateText ISO dates "MM/dd/yyyy" text, TimeText "h:mm:ss AP" text,
+// DateTime a QDateTime; NULL an invalid QVariant.
+QVariant readForm(const QVariant& raw, bool isNull, ColumnType type);
+
+// The ADO code of a column whose declared type is unknown, from the driver's value type.
+int adoTypeCodeOfMetaType(QMetaType type);
+
+bool isDdl(const QString& statement);
+
+} // namespace tzsndmsg::db::detail

@@ -1,0 +1,183 @@
+#include "DbTestSupport.h"
+
+#include "db/RecordWriter.h"
+
+namespace tzsndmsg::db::test {
+namespace {
+
+class RecordWriterTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        createDomains();
+        run("CREATE TABLE MsgTable (msgID " + keyDecl() + ", msgDat DATETEXT, msgTim TIMETEXT, "
+            "msgWho VARCHAR(50), msgDoc LONGTEXT, msgFla INTEGER, msgSno SMALLINT, msgAmt DOUBLE PRECISION, "
+            "msgLasRea " + dateTimeDecl() + ")");
+    }
+
+    qint64 insert(const QStringList& names, const QStringList& texts)
+    {
+        qint64 key = 0;
+        QString error;
+        EXPECT_TRUE(writeRecord(*m_db, "MsgTable", "msgID", key, names, texts, &error)) << error.toStdString();
+        return key;
+    }
+
+    qint64 count() { return m_db->scalar("SELECT count(*) FROM MsgTable").toLongLong(); }
+};
+
+TEST_P(RecordWriterTest, ValueFormsRoundTrip)
+{
+    const struct {
+        const char* column;
+        const char* given;
+        QVariant read; // invalid: NULL
+    } cases[] = {
+        {"msgDat", "12/06/2026", "12/06/2026"},
+        {"msgDat", "12/6/26", "12/06/2026"},
+        {"msgDat", "2026-12-06", "12/06/2026"},
+        {"msgDat", "next week", "next week"},
+        {"msgDat", "", ""},
+        {"msgDat", "12:00:00 AM", "12/30/1899"},
+        {"msgDat", "2:00 PM", "12/30/1899"},
+        {"msgTim", "2:07 PM", "2:07:00 PM"},
+        {"msgTim", "09:05 am", "9:05:00 AM"},
+        {"msgTim", "12:00:00 AM", "12:00:00 AM"},
+        {"msgTim", "soon", "soon"},
+        {"msgTim", "", ""},
+        {"msgFla", "-1", qint64(-1)},
+        {"msgFla", "0", qint64(0)},
+        {"msgFla", " 12 ", qint64(12)},
+        {"msgFla", "True", qint64(-1)},
+        {"msgFla", "false", qint64(0)},
+        {"msgFla", "12.5", qint64(12)},
+        {"msgFla", "13.5", qint64(14)},
+        {"msgFla", "", QVariant()},
+        {"msgSno", "7", qint64(7)},
+        {"msgAmt", "2.25", 2.25},
+        {"msgWho", "O'Brien", "O'Brien"},
+        {"msgWho", "", ""},
+        {"msgWho", "x'); DROP TABLE MsgTable; --", "x'); DROP TABLE MsgTable; --"},
+        {"msgDoc", "line one\r\nline \"two\"", "line one\r\nline \"two\""},
+        {"msgLasRea", "12/06/2026 2:07 PM", QDateTime(QDate(2026, 12, 6), QTime(14, 7))},
+        {"msgLasRea", "", QVariant()},
+    };
+    for (const auto& c : cases) {
+        const QString column = QString::fromLatin1(c.column);
+        const qint64 key = insert({column}, {QString::fromUtf8(c.given)});
+        ASSERT_GT(key, 0);
+        Recordset rs = open("SELECT * FROM MsgTable WHERE msgID = " + QString::number(key));
+        ASSERT_EQ(rs.recordCount(), 1);
+        const QVariant got = rs.value(column);
+        const std::string what = std::string(c.column) + " <- \"" + c.given + "\"";
+        if (!c.read.isValid()) {
+            EXPECT_FALSE(got.isValid()) << what;
+            continue;
+        }
+        ASSERT_TRUE(got.isValid()) << what;
+        if (c.read.metaType().id() == QMetaType::LongLong)
+            EXPECT_EQ(got.toLongLong(), c.read.toLongLong()) << what;
+        else if (c.read.metaType().id() == QMetaType::QDateTime)
+            EXPECT_EQ(got.toDateTime(), c.read.toDateTime()) << what;
+        else if (c.read.metaType().id() == QMetaType::Double)
+            EXPECT_DOUBLE_EQ(got.toDouble(), c.read.toDouble()) << what;
+        else
+            EXPECT_EQ(got.toString(), c.read.toString()) << what;
+    }
+    EXPECT_EQ(count(), qint64(std::size(cases)));
+}
+
+TEST_P(RecordWriterTest, DatesAndTimesAreStoredSortable)
+{
+    insert({"msgDat", "msgTim"}, {"12/31/2025", "1:00 PM"});
+    insert({"msgDat", "msgTim"}, {"01/02/2026", "9:00 AM"});
+    EXPECT_EQ(m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgDat = '2025-12-31' AND msgTim = '13:00:00'").toLongLong(), 1);
+    EXPECT_EQ(m_db->scalar("SELECT msgDat FROM MsgTable ORDER BY msgDat DESC").toString(), QStringLiteral("01/02/2026"));
+}
+
+TEST_P(RecordWriterTest, InsertReturnsNewKeysAndUpdateChangesTheRow)
+{
+    const qint64 first = insert({"msgWho", "msgFla"}, {"ANNA", "-1"});
+    const qint64 second = insert({"msgWho"}, {"BOB"});
+    EXPECT_GT(first, 0);
+    EXPECT_NE(first, second);
+
+    qint64 key = first;
+    QString error;
+    ASSERT_TRUE(writeRecord(*m_db, "msgtable", "MSGID", key, {"MSGWHO", "msgFla"}, {"CARL", "0"}, &error))
+        << error.toStdString();
+    EXPECT_EQ(key, first);
+    Recordset rs = open("SELECT * FROM MsgTable ORDER BY msgID");
+    ASSERT_EQ(rs.recordCount(), 2);
+    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("CARL"));
+    EXPECT_EQ(rs.value("msgFla").toLongLong(), 0);
+    rs.moveNext();
+    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("BOB"));
+}
+
+TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
+{
+    const qint64 existing = insert({"msgWho", "msgFla"}, {"ANNA", "5"});
+    const struct {
+        const char* what;
+        qint64 key;
+        QStringList names, texts;
+        const char* mentions;
+    } cases[] = {
+        {"non-number insert", 0, {"msgWho", "msgFla"}, {"BOB", "abc"}, "abc"},
+        {"non-number update", existing, {"msgWho", "msgFla"}, {"BOB", "12x"}, "msgFla"},
+        {"too large", 0, {"msgSno"}, {"40000"}, "msgSno"},
+        {"unknown column", 0, {"msgWho", "msgNope"}, {"BOB", "1"}, "msgNope"},
+        {"missing row", existing + 100, {"msgWho"}, {"BOB"}, "MsgTable"},
+        {"names and values differ", 0, {"msgWho", "msgFla"}, {"BOB"}, "MsgTable"},
+        {"not a date-time", 0, {"msgLasRea"}, {"whenever"}, "whenever"},
+    };
+    for (const auto& c : cases) {
+        qint64 key = c.key;
+        QString error;
+        EXPECT_FALSE(writeRecord(*m_db, "MsgTable", "msgID", key, c.names, c.texts, &error)) << c.what;
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.mentions), Qt::CaseInsensitive))
+            << c.what << ": " << error.toStdString();
+        EXPECT_EQ(key, c.key) << c.what;
+    }
+    qint64 key = 0;
+    QString error;
+    EXPECT_FALSE(writeRecord(*m_db, "NoTable", "id", key, {}, {}, &error));
+    EXPECT_FALSE(writeRecord(*m_db, "MsgTable; DROP TABLE MsgTable", "msgID", key, {}, {}, &error));
+
+    EXPECT_EQ(count(), 1);
+    Recordset rs = open("SELECT * FROM MsgTable");
+    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("ANNA"));
+    EXPECT_EQ(rs.value("msgFla").toLongLong(), 5);
+}
+
+TEST(ConvertText, ClassifiesNumbersDatesAndTimes)
+{
+    bool ok = true;
+    EXPECT_EQ(convertText("2.5", ColumnType::Integer, &ok).toLongLong(), 2);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(convertText("-2.5", ColumnType::BigInt, &ok).toLongLong(), -2);
+    EXPECT_FALSE(convertText("", ColumnType::Double, &ok).isValid());
+    EXPECT_TRUE(ok);
+    const QVariant empty = convertText("", ColumnType::Text, &ok);
+    EXPECT_TRUE(empty.isValid());
+    EXPECT_FALSE(empty.toString().isNull());
+    QString error;
+    EXPECT_EQ(convertText("1,000", ColumnType::Integer, &ok).toLongLong(), 1000);
+    convertText("1.2.3", ColumnType::Integer, &ok, &error);
+    EXPECT_FALSE(ok);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(convertText("true", ColumnType::Boolean, &ok).toBool(), true);
+    EXPECT_EQ(convertText("12/06/2026 2:07 PM", ColumnType::DateText, &ok).toString(),
+              QStringLiteral("12/06/2026 2:07 PM"));
+    EXPECT_EQ(convertText("12/06/2026", ColumnType::TimeText, &ok).toString(), QStringLiteral("12/06/2026"));
+    EXPECT_EQ(convertText("12/06/2026 2:07 PM", ColumnType::TimeText, &ok).toString(), QStringLiteral("14:07:00"));
+}
+
+TZ_DB_BACKENDS(RecordWriterTest);
+
+} // namespace
+} // namespace tzsndmsg::db::test
