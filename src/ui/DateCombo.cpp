@@ -1,0 +1,127 @@
+#include "DateCombo.h"
+
+#include "common/VbFormat.h"
+
+#include <QCalendarWidget>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace tzsndmsg::ui {
+
+DateCombo::DateCombo(QWidget* parent)
+    : QWidget(parent),
+      m_edit(new QLineEdit(this)),
+      m_button(new QToolButton(this)),
+      m_popup(new QFrame(this, Qt::Popup)),
+      m_calendar(new QCalendarWidget(m_popup))
+{
+    m_edit->setObjectName(QStringLiteral("dateEdit"));
+    m_button->setObjectName(QStringLiteral("dropDown"));
+    m_button->setArrowType(Qt::DownArrow);
+    m_button->setFocusPolicy(Qt::NoFocus);
+    m_popup->setObjectName(QStringLiteral("calendarPopup"));
+    m_popup->setFrameShape(QFrame::StyledPanel);
+    m_calendar->setObjectName(QStringLiteral("calendar"));
+    m_calendar->setGridVisible(true);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_edit, 1);
+    layout->addWidget(m_button);
+    auto* popupLayout = new QVBoxLayout(m_popup);
+    popupLayout->setContentsMargins(1, 1, 1, 1);
+    popupLayout->addWidget(m_calendar);
+    setFocusProxy(m_edit);
+
+    connect(m_edit, &QLineEdit::textChanged, this, &DateCombo::changed);
+    connect(m_button, &QToolButton::clicked, this, &DateCombo::showPopup);
+    connect(m_calendar, &QCalendarWidget::clicked, this, &DateCombo::pickDate);
+    connect(m_calendar, &QCalendarWidget::activated, this, &DateCombo::pickDate);
+}
+
+QString DateCombo::text() const { return m_edit->text(); }
+
+void DateCombo::setText(const QString& text) { m_edit->setText(text); }
+
+std::optional<common::AutoDate> DateCombo::date() const { return common::vb::parseDate(text()); }
+
+bool DateCombo::isValidDate() const
+{
+    const auto d = date();
+    if (!d)
+        return false;
+    const QDate day = d->date();
+    if (m_minimum.isValid() && day < m_minimum)
+        return false;
+    if (m_maximum.isValid() && day > m_maximum)
+        return false;
+    return true;
+}
+
+void DateCombo::setDate(const QDate& date)
+{
+    setText(date.isValid() ? common::vb::format(date, m_format) : QString());
+}
+
+void DateCombo::setDisplayFormat(const QString& pattern) { m_format = pattern; }
+
+void DateCombo::setRange(const QDate& minimum, const QDate& maximum)
+{
+    m_minimum = minimum;
+    m_maximum = maximum;
+    m_calendar->setMinimumDate(minimum.isValid() ? minimum : QDate(100, 1, 1));
+    m_calendar->setMaximumDate(maximum.isValid() ? maximum : QDate(9999, 12, 31));
+}
+
+void DateCombo::setReadOnly(bool readOnly)
+{
+    m_edit->setReadOnly(readOnly);
+    m_button->setEnabled(!readOnly);
+}
+
+bool DateCombo::isReadOnly() const { return m_edit->isReadOnly(); }
+
+bool DateCombo::isPopupVisible() const { return m_popup->isVisible(); }
+
+void DateCombo::showPopup()
+{
+    if (isReadOnly())
+        return;
+    // The calendar opens on the date the text names, else today.
+    const auto current = date();
+    QDate shown = current ? current->date() : QDate::currentDate();
+    if (current && current->datePart().isZero())
+        shown = QDate::currentDate();
+    m_calendar->setSelectedDate(shown);
+    m_calendar->setCurrentPage(shown.year(), shown.month());
+
+    m_popup->adjustSize();
+    QPoint pos = mapToGlobal(QPoint(0, height()));
+    if (const QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = m_popup->sizeHint();
+        if (pos.y() + size.height() > area.bottom())
+            pos.setY(mapToGlobal(QPoint(0, 0)).y() - size.height());
+        pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    }
+    m_popup->move(pos);
+    m_popup->show();
+    m_calendar->setFocus();
+}
+
+void DateCombo::hidePopup() { m_popup->hide(); }
+
+void DateCombo::pickDate(const QDate& date)
+{
+    hidePopup();
+    setDate(date);
+    emit dateSelected(date);
+}
+
+} // namespace tzsndmsg::ui

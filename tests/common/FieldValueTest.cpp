@@ -1,0 +1,139 @@
+#include "common/FieldValue.h"
+
+#include "common/AutoDate.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+
+#include "support/TestPrinters.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using tzsndmsg::common::AutoDate;
+using tzsndmsg::common::FieldValue;
+using tzsndmsg::common::FieldValueForNull;
+using tzsndmsg::common::FieldValueOrZero;
+using tzsndmsg::common::FieldValueOrZeroForNull;
+namespace db = tzsndmsg::db;
+
+namespace {
+
+const QVariant kNull;
+const QVariant kZero(int(0));
+const QVariant kZeroDate = QVariant::fromValue(AutoDate::zero());
+const QVariant kFalse(false);
+const QVariant kEmpty(QStringLiteral(""));
+
+// Same type and value; QVariant's own == would call 0 and "" equal.
+void expectSame(const QVariant& actual, const QVariant& expected, const std::string& what)
+{
+    EXPECT_EQ(actual.isValid(), expected.isValid()) << what;
+    if (!expected.isValid())
+        return;
+    EXPECT_EQ(actual.metaType(), expected.metaType()) << what << " type " << actual.typeName();
+    EXPECT_EQ(actual, expected) << what;
+}
+
+class FieldValueDb : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        QString error;
+        m_db = db::Database::open(QStringLiteral("sqlite:///") + m_dir.filePath(QStringLiteral("f.db")),
+                                  &error);
+        ASSERT_TRUE(m_db) << error.toStdString();
+        ASSERT_TRUE(m_db->exec(QStringLiteral(
+            "CREATE TABLE FVTable (fvId INTEGER PRIMARY KEY, fvNum INTEGER, fvBig BIGINT, fvDbl DOUBLE, "
+            "fvTxt VARCHAR(20), fvMemo LONGTEXT, fvFla BOOLEAN, fvWhen DATETIME, fvBlob BLOB)"),
+                               &error))
+            << error.toStdString();
+        ASSERT_TRUE(m_db->exec(QStringLiteral("INSERT INTO FVTable (fvId) VALUES (1)"), &error));
+        ASSERT_TRUE(m_db->exec(QStringLiteral(
+            "INSERT INTO FVTable VALUES (2, 7, 9000000000, 2.5, 'abc', 'memo', 1, '2026-12-06 14:07:00', "
+            "NULL)"),
+                               &error));
+        m_db->forgetSchema();
+    }
+
+    db::Recordset row(int id)
+    {
+        QString error;
+        db::Recordset rs = m_db->query(QStringLiteral("SELECT * FROM FVTable WHERE fvId = ?"), {id}, &error);
+        EXPECT_TRUE(rs.isOpen()) << error.toStdString();
+        return rs;
+    }
+
+    QTemporaryDir m_dir;
+    std::shared_ptr<db::Database> m_db;
+};
+
+} // namespace
+
+TEST(FieldValueTables, EmptyValuePerTypeCode)
+{
+    const struct {
+        int code;
+        QVariant fieldValue;
+        QVariant orZero;
+    } cases[] = {
+        {2, kZero, kZero},       {3, kZero, kZero},       {4, kZero, kZero},
+        {5, kZero, kZero},       {6, kZero, kZero},       {14, kZero, kZero},
+        {20, kZero, kZero},      {131, kZero, kZero},     {7, kZeroDate, kZeroDate},
+        {133, kZeroDate, kZeroDate}, {135, kNull, kZeroDate}, {134, kZeroDate, kZeroDate},
+        {64, kNull, kZeroDate},  {11, kFalse, kFalse},    {129, kEmpty, kEmpty},
+        {130, kEmpty, kEmpty},   {200, kEmpty, kEmpty},   {201, kEmpty, kEmpty},
+        {202, kEmpty, kEmpty},   {203, kEmpty, kEmpty},   {8, kNull, kEmpty},
+        {205, kNull, kZero},     {0, kNull, kZero},       {72, kNull, kZero},
+    };
+    for (const auto& c : cases) {
+        expectSame(FieldValueForNull(c.code), c.fieldValue, "FieldValue " + std::to_string(c.code));
+        expectSame(FieldValueOrZeroForNull(c.code), c.orZero, "OrZero " + std::to_string(c.code));
+    }
+    // The time "12:00:00 AM" and the zero date are the same automation value.
+    EXPECT_EQ(FieldValueForNull(134).value<AutoDate>().time(), QTime(0, 0));
+}
+
+TEST_F(FieldValueDb, NullColumnsGiveTheEmptyValueOfTheirDeclaredType)
+{
+    db::Recordset rs = row(1);
+    ASSERT_FALSE(rs.eof());
+    const struct {
+        const char* column;
+        QVariant fieldValue;
+        QVariant orZero;
+    } cases[] = {
+        {"fvNum", kZero, kZero},   {"fvBig", kZero, kZero},   {"fvDbl", kZero, kZero},
+        {"fvTxt", kEmpty, kEmpty}, {"fvMemo", kEmpty, kEmpty}, {"fvFla", kFalse, kFalse},
+        {"fvWhen", kZeroDate, kZeroDate}, {"FVBLOB", kNull, kZero},
+    };
+    for (const auto& c : cases) {
+        const QString column = QString::fromLatin1(c.column);
+        expectSame(FieldValue(rs, column), c.fieldValue, c.column);
+        expectSame(FieldValueOrZero(rs, column), c.orZero, c.column);
+    }
+}
+
+TEST_F(FieldValueDb, NonNullValuesComeBackUnchanged)
+{
+    db::Recordset rs = row(2);
+    for (const char* column : {"fvNum", "fvBig", "fvDbl", "fvTxt", "fvMemo", "fvFla", "fvWhen"}) {
+        const QString name = QString::fromLatin1(column);
+        expectSame(FieldValue(rs, name), rs.value(name), column);
+        expectSame(FieldValueOrZero(rs, name), rs.value(name), column);
+    }
+    EXPECT_EQ(FieldValue(rs, QStringLiteral("fvTxt")).toString(), QStringLiteral("abc"));
+}
+
+TEST_F(FieldValueDb, MissingColumnReachesTheCallerAndNoRowGivesTheEmptyValue)
+{
+    db::Recordset rs = row(2);
+    EXPECT_THROW(FieldValue(rs, QStringLiteral("fvNothing")), db::FieldError);
+    EXPECT_THROW(FieldValueOrZero(rs, QStringLiteral("fvNothing")), db::FieldError);
+
+    rs.moveNext();
+    ASSERT_TRUE(rs.eof());
+    expectSame(FieldValue(rs, QStringLiteral("fvNum")), kZero, "eof fvNum");
+    expectSame(FieldValue(rs, QStringLiteral("fvTxt")), kEmpty, "eof fvTxt");
+}

@@ -1,0 +1,174 @@
+#include "ui/ImageList.h"
+#include "ui/ToolbarBuilder.h"
+
+#include "support/ScriptedPrompter.h"
+
+#include <QAction>
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace tzsndmsg;
+namespace tt = tzsndmsg::testing;
+
+namespace {
+
+const QString kMainKeys = QStringLiteral(
+    ",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
+const QString kMainStyles = QStringLiteral("3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,");
+const QString kMainTips = QStringLiteral(
+    ",New Message,,Send Message,,Delete,,Refresh,,Message Inbox,Message Sent Items,,Select All,Purge,"
+    "View History,,Help,Close,");
+
+void writeIcon(const QString& path)
+{
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(path, "ICO")) << path.toStdString();
+}
+
+} // namespace
+
+TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
+{
+    QToolBar toolbar;
+    ui::ImageList images;
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::red);
+    images.add(QStringLiteral("MsgNew"), QIcon(QPixmap::fromImage(image)));
+    ui::ToolbarBuilder builder(&toolbar, &images);
+    QString error;
+    ASSERT_TRUE(builder.build(kMainKeys, kMainStyles, kMainTips, &error)) << error.toStdString();
+
+    // Separators stand before MsgNew, MsgSend, Delete, Refresh, MsgIn, ChkAll and Help.
+    QStringList layout;
+    for (QAction* a : toolbar.actions())
+        layout << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+    EXPECT_EQ(layout.join(QLatin1Char(',')),
+              QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
+                             "TDLstHis,|,Help,Close"));
+
+    const struct {
+        const char* key;
+        const char* tip;
+        bool dropDown;
+    } buttons[] = {{"MsgNew", "New Message", false},   {"MsgSend", "Send Message", false},
+                   {"Delete", "Delete", false},        {"Refresh", "Refresh", false},
+                   {"MsgIn", "Message Inbox", true},   {"MsgSItem", "Message Sent Items", false},
+                   {"ChkAll", "Select All", false},    {"Purge", "Purge", false},
+                   {"TDLstHis", "View History", false}, {"Help", "Help", false},
+                   {"Close", "Close", false}};
+    for (const auto& b : buttons) {
+        const QString key = QString::fromLatin1(b.key);
+        QToolButton* button = toolbar.findChild<QToolButton*>(key);
+        ASSERT_TRUE(button) << b.key;
+        EXPECT_EQ(button, builder.button(key.toUpper())) << b.key;
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.tip)) << b.key;
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly) << b.key;
+        EXPECT_EQ(button->popupMode() == QToolButton::MenuButtonPopup, b.dropDown) << b.key;
+        EXPECT_EQ(builder.menu(key) != nullptr, b.dropDown) << b.key;
+    }
+    EXPECT_FALSE(builder.button(QStringLiteral("MsgNew"))->icon().isNull());
+    EXPECT_TRUE(builder.button(QStringLiteral("Close"))->icon().isNull());
+}
+
+TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
+{
+    QToolBar toolbar;
+    ui::ToolbarBuilder builder(&toolbar);
+    ASSERT_TRUE(builder.build(QStringLiteral(",MsgHis,,MsgSend,,Help,Close,"),
+                              QStringLiteral("3,5,3,0,3,0,0,"),
+                              QStringLiteral(",Message History,,Send Message,,Help,Close,")));
+    ASSERT_TRUE(builder.addMenuEntry(QStringLiteral("MsgHis"), QStringLiteral("MsgHisMsg"),
+                                     QStringLiteral("Message Category Only")));
+    ASSERT_TRUE(builder.addMenuEntry(QStringLiteral("msghis"), QStringLiteral("MsgHisAll"),
+                                     QStringLiteral("All Categories")));
+    EXPECT_FALSE(builder.addMenuEntry(QStringLiteral("Help"), QStringLiteral("X"), QStringLiteral("x")));
+
+    QSignalSpy clicks(&builder, &ui::ToolbarBuilder::buttonClicked);
+    QSignalSpy entries(&builder, &ui::ToolbarBuilder::menuEntryClicked);
+    builder.button(QStringLiteral("MsgSend"))->click();
+    builder.button(QStringLiteral("MsgHis"))->click();
+    builder.menuEntry(QStringLiteral("MSGHISALL"))->trigger();
+    ASSERT_EQ(clicks.size(), 2);
+    EXPECT_EQ(clicks.at(0).at(0).toString(), QStringLiteral("MsgSend"));
+    EXPECT_EQ(clicks.at(1).at(0).toString(), QStringLiteral("MsgHis"));
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries.at(0).at(0).toString(), QStringLiteral("MsgHis"));
+    EXPECT_EQ(entries.at(0).at(1).toString(), QStringLiteral("MsgHisAll"));
+    const QList<QAction*> menuActions = builder.menu(QStringLiteral("MsgHis"))->actions();
+    ASSERT_EQ(menuActions.size(), 2);
+    EXPECT_EQ(menuActions.at(0)->text(), QStringLiteral("Message Category Only"));
+
+    builder.setToolTip(QStringLiteral("HELP"), QStringLiteral("Other"));
+    EXPECT_EQ(builder.button(QStringLiteral("Help"))->toolTip(), QStringLiteral("Other"));
+}
+
+TEST(ToolbarBuilder, ListsOfDifferentLengthAddNothing)
+{
+    QToolBar toolbar;
+    ui::ToolbarBuilder builder(&toolbar);
+    QString error;
+    EXPECT_FALSE(builder.build(QStringLiteral(",A,B,"), QStringLiteral("3,0,"), QStringLiteral(",a,b,"),
+                               &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(builder.build(QStringLiteral("A"), QStringLiteral("9"), QStringLiteral("a"), &error));
+    EXPECT_TRUE(toolbar.actions().isEmpty());
+}
+
+TEST(ImageList, MissingIconsAreListedInOneBox)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("ico/Small")));
+    const QString folder = data.filePath(QStringLiteral("ico/Small"));
+    // Every icon but three; one of those exists but is not a picture; names differ in case.
+    const QStringList absent = {QStringLiteral("Message History"), QStringLiteral("Purge")};
+    for (const auto& e : ui::ImageList::messageWindowEntries()) {
+        if (absent.contains(e.baseName) || e.baseName == QStringLiteral("Help"))
+            continue;
+        writeIcon(folder + QLatin1Char('/') + e.baseName.toLower() + QStringLiteral(".ICO"));
+    }
+    QFile broken(folder + QStringLiteral("/Help.ico"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not an icon");
+    broken.close();
+
+    tt::PrompterGuard prompter;
+    prompter->expect(QStringLiteral("ZELO Windows ICO\\SMALL folder"), QStringLiteral("Missing Files"),
+                     1);
+    ui::ImageList images;
+    const QStringList missing = ui::Load_ImaList(images, data.path() + QLatin1Char('/'));
+    EXPECT_EQ(missing, QStringList({QStringLiteral("Message History.ico"), QStringLiteral("Help.ico"),
+                                    QStringLiteral("Purge.ico")}));
+    ASSERT_EQ(prompter->shown.size(), 1);
+    EXPECT_EQ(prompter->shown.first().text,
+              QStringLiteral("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:"
+                             "\n\nMessage History.ico, Help.ico, Purge.ico\n\n"
+                             "ZELO Windows may not function properly without these files. \n"
+                             "Please contact ZELO's Support Department to find out how to restore these "
+                             "files."));
+    EXPECT_EQ(prompter->shown.first().icon, 64);
+    EXPECT_TRUE(images.contains(QStringLiteral("msgnew")));
+    EXPECT_FALSE(images.icon(QStringLiteral("Msg")).isNull());
+    EXPECT_FALSE(images.contains(QStringLiteral("Purge")));
+    // No file for the grid's check mark: it is drawn.
+    EXPECT_FALSE(images.checkMark().isNull());
+}
+
+TEST(ImageList, AllPresentShowsNoBox)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("ICO/SMALL")));
+    for (const auto& e : ui::ImageList::messageWindowEntries())
+        writeIcon(data.filePath(QStringLiteral("ICO/SMALL/") + e.baseName + QStringLiteral(".ico")));
+    tt::PrompterGuard prompter;
+    ui::ImageList images;
+    EXPECT_TRUE(ui::Load_ImaList(images, data.path()).isEmpty());
+    EXPECT_EQ(images.keys().size(), ui::ImageList::messageWindowEntries().size());
+}
