@@ -2,6 +2,9 @@
 
 #include "HostServices.h"
 
+#include <QList>
+#include <QPair>
+
 #include <functional>
 
 namespace tzglob {
@@ -44,6 +47,9 @@ public:
     void setLabOrderHandler(LabOrderHandler handler); // nullptr: record the link and accept
     bool hasTodoDialogHandler() const;
     bool hasCannedTextHandler() const;
+
+    // The texts of a canned-text store (title, text), for the chooser dialog.
+    QList<QPair<QString, QString>> cannedTexts(const QString& storeName);
 
     // HostServices
     bool startUp() override;

@@ -1,0 +1,481 @@
+#include "support/Office.h"
+
+#include "db/Database.h"
+#include "services/PathResolver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+#include <QWidget>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write("x");
+}
+
+} // namespace
+
+TEST(HostServicesOpen, RefusesWhatCannotServe)
+{
+    Office office;
+    const QString missingFolder = office.tempPath() + QStringLiteral("/no-such-folder");
+
+    // An empty database: a schema of its own on the server, or a new SQLite file.
+    QString emptyUrl;
+    QString emptySchema;
+    if (Office::usingPostgres()) {
+        emptySchema = QStringLiteral("t_empty_") +
+                      QUuid::createUuid().toString(QUuid::Id128).left(12).toLower();
+        office.db()->exec(QStringLiteral("CREATE SCHEMA ") + emptySchema);
+        emptyUrl = qEnvironmentVariable("TZSNDMSG_TEST_PG") + QStringLiteral("?schema=") + emptySchema;
+    } else {
+        emptyUrl = QStringLiteral("sqlite://") + office.tempPath() + QStringLiteral("/empty.db");
+    }
+
+    struct Case {
+        const char* name;
+        QString url;
+        QString folder;
+        QString reasonContains;
+    };
+    const Case cases[] = {
+        {"no database", QString(), office.dataFolder(), QStringLiteral("no database")},
+        {"unknown kind of database", QStringLiteral("mysql://x@y/z"), office.dataFolder(),
+         QStringLiteral("cannot open")},
+        {"no schema", emptyUrl, office.dataFolder(), QStringLiteral("CMTable")},
+        {"missing data folder", office.databaseUrl(), missingFolder,
+         QStringLiteral("does not exist")},
+        {"no data folder", office.databaseUrl(), QString(), QStringLiteral("no data folder")},
+    };
+    for (const Case& c : cases) {
+        tzglob::Config config = office.services()->config();
+        config.databaseUrl = c.url;
+        config.dataFolder = c.folder;
+        tzglob::tzGlobal services(config);
+        QString error;
+        EXPECT_FALSE(services.open(&error)) << c.name;
+        EXPECT_TRUE(error.contains(c.reasonContains)) << c.name << ": " << error.toStdString();
+        EXPECT_FALSE(error.contains(QLatin1Char('\n'))) << c.name;
+        EXPECT_EQ(services.messageStoreConnection(), nullptr) << c.name;
+    }
+    if (!emptySchema.isEmpty())
+        office.db()->exec(QStringLiteral("DROP SCHEMA ") + emptySchema + QStringLiteral(" CASCADE"));
+}
+
+TEST(HostServicesOpen, SharesOneDatabaseAndNormalisesFolders)
+{
+    Office office;
+    auto services = office.services();
+    ASSERT_NE(services->messageStoreConnection(), nullptr);
+    EXPECT_EQ(services->connectionByIndex(9), services->messageStoreConnection());
+    EXPECT_EQ(services->connectionByIndex(3), services->suiteConnection());
+    EXPECT_EQ(services->personsConnection(), services->messageStoreConnection());
+
+    tzglob::Config config = services->config();
+    config.dataFolder = office.dataFolder().chopped(1); // no trailing slash
+    config.helpFolder = QStringLiteral("/opt/help");
+    config.computerName = QStringLiteral("frontpc");
+    tzglob::tzGlobal other(config);
+    QString error;
+    ASSERT_TRUE(other.open(&error)) << error.toStdString();
+    EXPECT_EQ(other.dataFolder(), office.dataFolder());
+    EXPECT_EQ(other.helpFolder(), QStringLiteral("/opt/help/"));
+    EXPECT_EQ(other.computerName(), QStringLiteral("FRONTPC"));
+    other.setLogin(QStringLiteral("NURSE"));
+    EXPECT_EQ(other.stationText(), QStringLiteral("FRONTPC NURSE"));
+    EXPECT_EQ(services->stationText(), QStringLiteral("WS1 FRONT"));
+}
+
+TEST(HostServices, ClockIsFixedOrTheSystemClock)
+{
+    Office office;
+    auto services = office.services();
+    EXPECT_EQ(services->currentDateTime(), QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    EXPECT_EQ(services->currentDate(), QDate(2026, 12, 6));
+    EXPECT_EQ(services->currentTime(), QTime(10, 0));
+    services->setFixedNow(QDateTime());
+    const qint64 drift = services->currentDateTime().secsTo(QDateTime::currentDateTime());
+    EXPECT_LE(std::abs(drift), 2);
+}
+
+TEST(HostServices, EmployeeOfLoginIgnoresCaseAndBlanks)
+{
+    Office office;
+    const qint32 smith = office.addEmployee("Smith", "John", "JS", " front ");
+    const qint32 ohara = office.addEmployee("O'Hara", "Kate", "KO", "O'HARA");
+    office.addLogin("NOBODY", QVariant(QMetaType::fromType<int>()));
+    auto services = office.services();
+
+    EXPECT_EQ(services->employeeOfLogin("FRONT"), smith);
+    EXPECT_EQ(services->employeeOfLogin("Front"), smith);
+    EXPECT_EQ(services->employeeOfLogin("o'hara"), ohara);
+    EXPECT_EQ(services->employeeOfLogin("nobody"), 0);
+    EXPECT_EQ(services->employeeOfLogin("stranger"), 0);
+    EXPECT_EQ(services->employeeOfLogin("x' or '1'='1"), 0);
+}
+
+TEST(HostServices, RightsComeFromTheWriteFlag)
+{
+    Office office;
+    const QStringList columns = {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"};
+    office.insert("PWATable", "PWAID", columns, {"nurse", "Tim_Sup_Rig", -1, "tzSndMsg"});
+    office.insert("PWATable", "PWAID", columns, {"CLERK", "Tim_Sup_Rig", 0, "tzSndMsg"});
+    office.insert("PWATable", "PWAID", columns,
+                  {" Clerk ", "Msg_Cho_Sen", QVariant(QMetaType::fromType<int>()), "tzSndMsg"});
+    office.insert("PWATable", "PWAID", columns, {"DESK", "Msg_Cho_Sen", -1, "tzSndMsg"});
+    auto services = office.services();
+
+    struct Case {
+        const char* login;
+        const char* right;
+        const char* column;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"NURSE", "Tim_Sup_Rig", "PWAWriFla", true},
+        {"Nurse", "TIM_SUP_RIG", "PWAWriFla", true},
+        {"NURSE", "Tim_Mar_Pay_Rel_Mes", "PWAWriFla", false},
+        {"CLERK", "Tim_Sup_Rig", "PWAWriFla", false},      // flag 0
+        {"CLERK", "Msg_Cho_Sen", "PWAWriFla", false},      // flag null
+        {"supervisor", "Anything_At_All", "PWAWriFla", true},
+        {"SUPERVISOR", "Tim_Sup_Rig", "PWARigNam", false}, // only the write flag is a column
+        {"NURSE", "Tim_Sup_Rig", "1=1 or PWAWriFla", false},
+        {"nurse' or '1'='1", "Tim_Sup_Rig", "PWAWriFla", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(services->checkRight(c.login, c.right, c.column, "tzSndMsg"), c.holds)
+            << c.login << " / " << c.right << " / " << c.column;
+
+    EXPECT_TRUE(services->loginMayChooseSender("Supervisor"));
+    EXPECT_TRUE(services->loginMayChooseSender("desk"));
+    EXPECT_FALSE(services->loginMayChooseSender("CLERK"));
+    EXPECT_FALSE(services->loginMayChooseSender("NURSE"));
+}
+
+TEST(HostServices, PersonNameAndLatestDepartment)
+{
+    Office office;
+    const qint32 smith = office.addEmployee("Smith", " John ", "JS", "FRONT", "Billing");
+    office.addEmployment(smith, "  Front Desk ");
+    const qint32 lone = office.addPerson("Lone", "", "L");
+    auto services = office.services();
+
+    EXPECT_EQ(services->personName(smith), QStringLiteral("John Smith"));
+    EXPECT_EQ(services->personName(lone), QStringLiteral("Lone"));
+    EXPECT_EQ(services->personName(99999), QString());
+    EXPECT_EQ(services->personDepartment(smith), QStringLiteral("Front Desk"));
+    EXPECT_EQ(services->personDepartment(lone), QString());
+}
+
+TEST(HostServices, TextHelpers)
+{
+    Office office;
+    auto services = office.services();
+
+    const QString list = "12,7,,30";
+    int pos = 0;
+    QStringList tokens;
+    for (int i = 0; i < 4; ++i)
+        tokens << services->nextToken(list, ",", pos);
+    EXPECT_EQ(tokens, QStringList({"12", "7", "", "30"}));
+    EXPECT_EQ(pos, list.size());
+    EXPECT_EQ(services->nextToken(list, ",", pos), QString()); // exhausted
+    pos = 0;
+    EXPECT_EQ(services->nextToken("WS1\r\nFRONT\r\n", "\r\n", pos), QStringLiteral("WS1"));
+    EXPECT_EQ(pos, 5);
+
+    struct SplitCase {
+        QString text;
+        int maxCount;
+        QStringList parts;
+    };
+    const SplitCase splits[] = {
+        {"a,b,c", -1, {"a", "b", "c"}},
+        {"a,b,", -1, {"a", "b", ""}},
+        {"a,b,c,d", 2, {"a", "b,c,d"}},
+        {"", -1, {}},
+        {"abc", -1, {"abc"}},
+    };
+    for (const SplitCase& c : splits)
+        EXPECT_EQ(services->split(c.text, ",", c.maxCount), c.parts) << c.text.toStdString();
+
+    EXPECT_EQ(services->replaceText("a-b-c", "-", "--"), QStringLiteral("a--b--c"));
+    EXPECT_EQ(services->replaceText("abc", "", "x"), QStringLiteral("abc"));
+    EXPECT_EQ(services->quote("O'Brien"), QStringLiteral("'O''Brien'"));
+
+    // A quoted literal finds what it says, on either database.
+    office.addEmployee("O'Brien", "Pat", "PO", "O'BRIEN");
+    const QString sql = services->adaptSql(
+        "SELECT count(*) FROM PWMTable WHERE PWMUseNam=" + services->quote("O'BRIEN"));
+    EXPECT_EQ(office.db()->scalar(sql).toInt(), 1);
+}
+
+TEST(HostServices, StatusFilterLeavesOutTerminatedRecords)
+{
+    Office office;
+    const qint32 active = office.addEmployee("Active", "A", "AA", "A1", "Front");
+    const qint32 gone = office.addEmployee("Gone", "G", "GG", "G1", "Back");
+    office.exec("UPDATE ESTable SET ESSta='Terminated' WHERE EBID IN "
+                "(SELECT EBID FROM EBTable WHERE EBPid=?)",
+                {gone});
+    office.exec("UPDATE ESTable SET ESSta=NULL WHERE EBID IN "
+                "(SELECT EBID FROM EBTable WHERE EBPid=?)",
+                {active});
+    auto services = office.services();
+    const QString filter = services->statusFilter("ESTable", "pdlTable");
+    EXPECT_TRUE(filter.endsWith(QStringLiteral("and ")));
+    const QString sql = services->adaptSql(
+        "SELECT EBTable.EBPid FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
+        "WHERE " + filter + "EBTable.EBPid In (" + QString::number(active) + "," +
+        QString::number(gone) + ")");
+    auto rs = office.db()->query(sql);
+    ASSERT_TRUE(rs.isOpen());
+    ASSERT_EQ(rs.recordCount(), 1);
+    rs.moveFirst();
+    EXPECT_EQ(rs.value("EBPid").toInt(), active);
+    EXPECT_EQ(services->statusFilter("pdlTable", "x"), QString());
+}
+
+TEST(HostServices, WriteRecordGoesToTheStoreOfItsKind)
+{
+    Office office;
+    auto services = office.services();
+    qint64 key = 0;
+    QString error;
+    ASSERT_TRUE(services->writeRecord(3, "HDOCTable", "hdocID", key, {"hdocDes", "hdocInAct"},
+                                      {"New Year's Day", "0"}, &error))
+        << error.toStdString();
+    EXPECT_GT(key, 0);
+    EXPECT_EQ(office.count("HDOCTable", "hdocDes=?", {"New Year's Day"}), 1);
+    const qint64 first = key;
+    ASSERT_TRUE(services->writeRecord(3, "HDOCTable", "hdocID", key, {"hdocDes"}, {"Renamed"}));
+    EXPECT_EQ(key, first);
+    EXPECT_EQ(office.count("HDOCTable", "hdocDes=?", {"Renamed"}), 1);
+    services->releaseAfterWrite(*services->messageStoreConnection());
+
+    key = 0;
+    EXPECT_FALSE(services->writeRecord(9, "CMTable", "CMID", key, {"NoSuchColumn"}, {"x"}, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST(HostServices, FileExistsMatchesPathsWithoutCase)
+{
+    Office office;
+    auto services = office.services();
+    touch(office.dataFolder() + "Pictures/Holiday/FlagUsa.ICO");
+
+    struct Case {
+        QString path;
+        bool exists;
+    };
+    const Case cases[] = {
+        {"pictures\\holiday\\flagusa.ico", true},
+        {"PICTURES/HOLIDAY/FLAGUSA.ICO", true},
+        {"Pictures\\Holiday\\FlagUsa.ICO", true},
+        {"pictures\\holiday", false}, // a folder is not a file
+        {"pictures\\holiday\\flagcan.ico", false},
+        {"", false},
+        {office.dataFolder() + "PICTURES\\HOLIDAY\\flagusa.ico", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(services->fileExists(c.path), c.exists) << c.path.toStdString();
+
+    EXPECT_EQ(tzglob::resolvePath(office.dataFolder(), "PICTURES\\holiday\\flagusa.ico"),
+              office.dataFolder() + "Pictures/Holiday/FlagUsa.ICO");
+    EXPECT_EQ(tzglob::resolvePath(office.dataFolder(), "pictures\\none\\flag.ico"),
+              office.dataFolder() + "Pictures/none/flag.ico");
+}
+
+TEST(HostServices, RemoveComputerNameKeepsOtherLines)
+{
+    Office office;
+    auto services = office.services();
+    office.writeMachinesIni("WS1\r\nFront\r\n  ws2 \r\nws1\r\nBACK OFFICE\r\n");
+    const QString ini = office.dataFolder() + "stp/Machines.Ini";
+
+    EXPECT_TRUE(services->removeComputerName("ws1"));
+    EXPECT_EQ(readFile(ini), QByteArray("Front\r\n  ws2 \r\nBACK OFFICE\r\n"));
+    EXPECT_TRUE(services->removeComputerName(" WS2"));
+    EXPECT_EQ(readFile(ini), QByteArray("Front\r\nBACK OFFICE\r\n"));
+    EXPECT_TRUE(services->removeComputerName("Unknown"));
+    EXPECT_TRUE(services->removeComputerName(""));
+    EXPECT_EQ(readFile(ini), QByteArray("Front\r\nBACK OFFICE\r\n"));
+
+    // Lines written elsewhere with bare line feeds come back with CR LF.
+    office.writeMachinesIni("A\nB\nC");
+    EXPECT_TRUE(services->removeComputerName("b"));
+    EXPECT_EQ(readFile(ini), QByteArray("A\r\nC"));
+}
+
+TEST(HostServices, SettingsByKind)
+{
+    Office office;
+    auto services = office.services();
+    const QString s = "QNS_OFFICE_SETUP";
+    services->writeSetting(s, "OFFICE_LUNCH_LENGTH", "45");
+    services->writeSetting(s, "OFFICE_START_TIME_1", "13:15");
+    services->writeSetting(s, "OFFICE_CLOSE_TIME_1", "soon");
+    services->writeSetting(s, "WORDS", "lunch");
+    services->writeSetting("DEFAULT_OFFICE_SETUP", "OFFICE_LUNCH_LENGTH", "60");
+
+    EXPECT_EQ(services->readSetting(s, "OFFICE_LUNCH_LENGTH", 1, 30), QVariant(45));
+    EXPECT_EQ(services->readSetting("DEFAULT_OFFICE_SETUP", "OFFICE_LUNCH_LENGTH", 1, 30),
+              QVariant(60));
+    EXPECT_EQ(services->readSetting(s, "WORDS", 1, 30), QVariant(30)); // not a number
+    EXPECT_EQ(services->readSetting(s, "MISSING", 1, 30), QVariant(30));
+    EXPECT_EQ(services->readSetting(s, "OFFICE_START_TIME_1", 2, "9:00:00 AM"),
+              QVariant(QStringLiteral("13:15")));
+    EXPECT_EQ(services->readSetting(s, "OFFICE_CLOSE_TIME_1", 2, "5:30:00 PM"),
+              QVariant(QStringLiteral("soon"))); // the caller validates times
+    EXPECT_EQ(services->readSetting(s, "OFFICE_START_TIME_0", 2, "9:00:00 AM"),
+              QVariant(QStringLiteral("9:00:00 AM")));
+    EXPECT_EQ(services->readSetting(s, "WORDS", 0, QVariant()).toString(), QStringLiteral("lunch"));
+    EXPECT_TRUE(QFile::exists(office.dataFolder() + "settings.ini"));
+
+    // Another workstation reads the same file.
+    auto other = office.workstation("WS2", "DESK");
+    EXPECT_EQ(other->readSetting(s, "OFFICE_LUNCH_LENGTH", 1, 30), QVariant(45));
+
+    services->setLunchLength("45");
+    EXPECT_EQ(services->lunchLength(), QStringLiteral("45"));
+}
+
+TEST(HostServices, NotesAndTodosAreFiled)
+{
+    Office office;
+    const qint32 smith = office.addEmployee("Smith", "John", "JS", "FRONT");
+    auto services = office.services();
+
+    tzsndmsg::NoteEntry note;
+    note.text = "From: SUPERVISOR\r\nSubject: Bob's 'payroll'";
+    note.source = "CM";
+    note.messageId = 42;
+    note.category = "Message";
+    note.subCategory = "General";
+    note.payrollRelated = true;
+    note.saveAfterDisplay = false;
+    QString error;
+    ASSERT_TRUE(services->writeNote(smith, note, &error)) << error.toStdString();
+
+    tzsndmsg::NoteEntry todo;
+    todo.text = "Call back";
+    todo.source = "CM";
+    todo.category = "ToDo";
+    todo.subCategory = "Comment";
+    todo.date = QDate(2026, 12, 7);
+    todo.loginName = "DESK";
+    todo.title = "Call Mrs. O'Neil";
+    ASSERT_TRUE(services->writeTodo(smith, todo, &error)) << error.toStdString();
+
+    auto rs = office.query("SELECT * FROM NoteTable ORDER BY NTID");
+    ASSERT_EQ(rs.recordCount(), 2);
+    rs.moveFirst();
+    EXPECT_EQ(rs.value("NTPid").toInt(), smith);
+    EXPECT_EQ(rs.value("NTKind").toString(), QStringLiteral("Note"));
+    EXPECT_EQ(rs.value("NTTxt").toString(), note.text);
+    EXPECT_EQ(rs.value("NTSrc").toString(), QStringLiteral("CM"));
+    EXPECT_EQ(rs.value("NTLinID").toInt(), 42);
+    EXPECT_EQ(rs.value("NTCat").toString(), QStringLiteral("Message"));
+    EXPECT_EQ(rs.value("NTPayRel").toInt(), -1);
+    EXPECT_EQ(rs.value("NTSavAft").toInt(), 0);
+    EXPECT_EQ(rs.value("NTDat").toDateTime(), QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    EXPECT_EQ(rs.value("NTWho").toString(), QStringLiteral("FRONT"));
+    rs.moveNext();
+    EXPECT_EQ(rs.value("NTKind").toString(), QStringLiteral("ToDo"));
+    EXPECT_EQ(rs.value("NTSubCat").toString(), QStringLiteral("Comment"));
+    EXPECT_EQ(rs.value("NTDat").toDateTime().date(), QDate(2026, 12, 7));
+    EXPECT_EQ(rs.value("NTWho").toString(), QStringLiteral("DESK"));
+    EXPECT_EQ(rs.value("NTTitle").toString(), todo.title);
+}
+
+TEST(HostServices, DialogSeamsAndCannedTexts)
+{
+    Office office;
+    auto services = office.services();
+    QString title = "Subject";
+    EXPECT_FALSE(services->openTodoDialog(nullptr, title));
+    EXPECT_EQ(services->chooseCannedText(nullptr, "Select Office Messages", "MSGDB-OFFI"), QString());
+
+    const QStringList columns = {"CTStoNam", "CTTit", "CTTxt"};
+    office.insert("CannedTextTable", "CTKeyID", columns, {"MSGDB-OFFI", "Lunch", "Gone to lunch"});
+    office.insert("CannedTextTable", "CTKeyID", columns, {"msgdb-offi", "Back", "Back at 2"});
+    office.insert("CannedTextTable", "CTKeyID", columns, {"MSGDB1", "Mine", "Personal text"});
+    const auto texts = services->cannedTexts("MSGDB-OFFI");
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_EQ(texts.at(0).first, QStringLiteral("Back"));
+    EXPECT_EQ(texts.at(1).second, QStringLiteral("Gone to lunch"));
+    EXPECT_TRUE(services->cannedTexts("nothing").isEmpty());
+
+    services->setTodoDialogHandler([](QObject*, QString& t) {
+        t += " (edited)";
+        return true;
+    });
+    services->setCannedTextHandler([](QObject*, const QString& caption, const QString& store) {
+        return caption + "|" + store;
+    });
+    EXPECT_TRUE(services->openTodoDialog(nullptr, title));
+    EXPECT_EQ(title, QStringLiteral("Subject (edited)"));
+    EXPECT_EQ(services->chooseCannedText(nullptr, "Select", "MSGDB1"), QStringLiteral("Select|MSGDB1"));
+}
+
+TEST(HostServices, LabOrderLinkIsRecordedWithoutAHandler)
+{
+    Office office;
+    auto services = office.services();
+    EXPECT_TRUE(services->announceLabOrderMessage("FRONT", 17, 9001));
+    auto rs = office.query("SELECT * FROM LabOrderLinkTable");
+    ASSERT_EQ(rs.recordCount(), 1);
+    rs.moveFirst();
+    EXPECT_EQ(rs.value("LOMsgID").toInt(), 17);
+    EXPECT_EQ(rs.value("LOOrdID").toInt(), 9001);
+    EXPECT_EQ(rs.value("LOSender").toString(), QStringLiteral("FRONT"));
+
+    services->setLabOrderHandler([](const QString&, qint64, qint64) { return false; });
+    EXPECT_FALSE(services->announceLabOrderMessage("FRONT", 18, 9002));
+    EXPECT_EQ(office.count("LabOrderLinkTable"), 1);
+}
+
+TEST(HostServices, BusyNestsAndFreezeRestoresPainting)
+{
+    Office office;
+    auto services = office.services();
+    EXPECT_FALSE(services->isBusy());
+    services->setBusy(nullptr, true);
+    services->setBusy(nullptr, true);
+    services->setBusy(nullptr, false);
+    EXPECT_TRUE(services->isBusy());
+    services->setBusy(nullptr, false);
+    services->setBusy(nullptr, false); // one too many does not go below idle
+    EXPECT_FALSE(services->isBusy());
+    services->setBusy(nullptr, true);
+    EXPECT_TRUE(services->isBusy());
+
+    QWidget a, b;
+    services->freezeWindow(&a);
+    EXPECT_FALSE(a.updatesEnabled());
+    services->freezeWindow(&b); // one window at a time
+    EXPECT_TRUE(a.updatesEnabled());
+    EXPECT_FALSE(b.updatesEnabled());
+    services->freezeWindow(nullptr);
+    EXPECT_TRUE(b.updatesEnabled());
+
+    EXPECT_EQ(services->mainWindow(), nullptr);
+    services->setMainWindow(&a);
+    EXPECT_EQ(services->mainWindow(), &a);
+    EXPECT_FALSE(services->isQnsProductLine());
+    services->setQnsProductLine(true);
+    EXPECT_TRUE(services->isQnsProductLine());
+}
