@@ -1,0 +1,368 @@
+#include "Schema.h"
+
+#include "db/Database.h"
+#include "db/RecordWriter.h"
+
+#include <QDate>
+#include <QFile>
+#include <QSettings>
+#include <QTime>
+
+namespace tzsndmsg::store {
+
+namespace {
+
+class Seeder {
+public:
+    explicit Seeder(db::Database& database) : m_db(database) {}
+
+    qint64 add(const QString& table, const QString& key, const QStringList& names,
+               const QStringList& texts)
+    {
+        if (!m_error.isEmpty())
+            return 0;
+        qint64 id = 0;
+        if (!db::writeRecord(m_db, table, key, id, names, texts, &m_error))
+            m_error = table + QStringLiteral(": ") + m_error;
+        return id;
+    }
+
+    qint64 person(const QString& last, const QString& first, const QString& initials,
+                  const QString& released = QString())
+    {
+        return add(QStringLiteral("PATable"), QStringLiteral("pID"),
+                   {QStringLiteral("PLasNam"), QStringLiteral("PFirNam"),
+                    QStringLiteral("PDocIni"), QStringLiteral("pTypEmp"),
+                    QStringLiteral("pDatRel")},
+                   {last, first, initials, QStringLiteral("1"), released});
+    }
+
+    void login(const QString& name, qint64 person)
+    {
+        add(QStringLiteral("PWMTable"), QStringLiteral("PWMID"),
+            {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")},
+            {name, person ? QString::number(person) : QString()});
+    }
+
+    void employment(qint64 person, const QString& department)
+    {
+        const qint64 eb =
+            add(QStringLiteral("EBTable"), QStringLiteral("EBID"),
+                {QStringLiteral("EBPid"), QStringLiteral("EBDep")},
+                {QString::number(person), department});
+        add(QStringLiteral("ESTable"), QStringLiteral("ESID"),
+            {QStringLiteral("EBID"), QStringLiteral("ESSta")},
+            {QString::number(eb), QStringLiteral("Active")});
+    }
+
+    void right(const QString& login, const QString& right)
+    {
+        add(QStringLiteral("PWATable"), QStringLiteral("PWAID"),
+            {QStringLiteral("PWAUseNam"), QStringLiteral("PWARigNam"), QStringLiteral("PWAWriFla"),
+             QStringLiteral("PWAProNam")},
+            {login, right, QStringLiteral("-1"), QStringLiteral("ZELOWIN")});
+    }
+
+    struct Recipient {
+        qint64 person = 0;
+        QString computer;
+        int list = 0; // 0 To, 1 Cc
+        bool read = false;
+    };
+
+    void message(const QString& who, qint64 sender, const QDate& date, const QTime& time,
+                 const QString& subject, const QString& body, const QList<Recipient>& to,
+                 const QStringList& flags = {}, bool purged = false)
+    {
+        auto flag = [&](const char* name) {
+            return flags.contains(QLatin1String(name)) ? QStringLiteral("-1")
+                                                       : QStringLiteral("0");
+        };
+        const qint64 cm = add(
+            QStringLiteral("CMTable"), QStringLiteral("cmID"),
+            {QStringLiteral("cmTyp"), QStringLiteral("cmTraLinID"), QStringLiteral("cmTim"),
+             QStringLiteral("cmDat"), QStringLiteral("cmWho"), QStringLiteral("cmPid"),
+             QStringLiteral("cmCat"), QStringLiteral("cmSubCat"), QStringLiteral("cmWhoMod"),
+             QStringLiteral("cmDoc"), QStringLiteral("CMSubjec"), QStringLiteral("cmDocAftDis"),
+             QStringLiteral("CMNeeCom"), QStringLiteral("CMShoOnRep"), QStringLiteral("cmConRec"),
+             QStringLiteral("CMPurFla")},
+            {QStringLiteral("256"), QStringLiteral("0"), time.toString(QStringLiteral("hh:mm AP")),
+             date.toString(QStringLiteral("MM/dd/yyyy")), who, QString::number(sender),
+             QStringLiteral("Message"), QStringLiteral("EMS"), who, body, subject,
+             flag("save"), flag("confirm"), flag("payroll"), flag("receipt"),
+             purged ? QStringLiteral("256") : QString()});
+        add(QStringLiteral("EVTable"), QStringLiteral("EVID"),
+            {QStringLiteral("EvPID"), QStringLiteral("EvLinID"), QStringLiteral("EvTyp"),
+             QStringLiteral("EvPri"), QStringLiteral("EVAlaFla"), QStringLiteral("EVAlaStaDatFla"),
+             QStringLiteral("EVAlaStaDat"), QStringLiteral("EVAlaStaTim"),
+             QStringLiteral("EvBroFla"), QStringLiteral("EvBroStaDatFla"),
+             QStringLiteral("EvBroStaDat"), QStringLiteral("EvBroStaTim"),
+             QStringLiteral("EvBroReaFla"), QStringLiteral("EvBroReaEve"),
+             QStringLiteral("EvBroReaTyp"), QStringLiteral("EvBroNumOfTim"),
+             QStringLiteral("EvBroEndDatFla")},
+            {QString::number(sender), QString::number(cm), QStringLiteral("0"),
+             QStringLiteral("False"), QStringLiteral("0"), QStringLiteral("0"),
+             QStringLiteral("12:00:00 AM"), QStringLiteral("12:00:00 AM"), QStringLiteral("-1"),
+             QStringLiteral("-1"), date.toString(QStringLiteral("MM/dd/yyyy")),
+             time.toString(QStringLiteral("h:mm ap")), QStringLiteral("0"), QStringLiteral("0"),
+             QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("0")});
+        for (const Recipient& r : to) {
+            QStringList names{QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
+                              QStringLiteral("BroChkTyp"), QStringLiteral("BroChkToMac"),
+                              QStringLiteral("BroChkAssPID"), QStringLiteral("BroChkSavToFla")};
+            QStringList texts{QString::number(cm), QString::number(r.person),
+                              QString::number(r.list), r.computer, QStringLiteral("0"),
+                              QStringLiteral("0")};
+            if (r.read) {
+                names << QStringLiteral("BroChkDonDis") << QStringLiteral("BroChkLasReaDatTim");
+                texts << QStringLiteral("-1")
+                      << QDateTime(date, time).addSecs(3600).toString(Qt::ISODate);
+            }
+            add(QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), names, texts);
+        }
+    }
+
+    void event(qint64 owner, const QString& who, const QDate& date, const QString& from,
+               const QString& to, const QString& title, const QString& description,
+               const QList<qint64>& attendees, int every = 0, int unit = 0, int times = 0)
+    {
+        const QDate created = QDate::currentDate();
+        const qint64 cm = add(
+            QStringLiteral("CMTable"), QStringLiteral("cmID"),
+            {QStringLiteral("cmTyp"), QStringLiteral("cmTraLinID"), QStringLiteral("cmTim"),
+             QStringLiteral("cmDat"), QStringLiteral("cmWho"), QStringLiteral("cmPid"),
+             QStringLiteral("cmCat"), QStringLiteral("cmSubCat"), QStringLiteral("cmWhoMod"),
+             QStringLiteral("cmDoc"), QStringLiteral("CMSubjec")},
+            {QStringLiteral("512"), QStringLiteral("0"), QStringLiteral("9:00:00 AM"),
+             created.toString(QStringLiteral("MM/dd/yyyy")), who, QStringLiteral("0"),
+             QStringLiteral("Events"), QStringLiteral("EMS"), who, description, title});
+        QStringList names{QStringLiteral("EvPID"),          QStringLiteral("EvLinID"),
+                          QStringLiteral("EvTyp"),          QStringLiteral("EvBroFla"),
+                          QStringLiteral("EvBroStaDatFla"), QStringLiteral("EvBroStaDat"),
+                          QStringLiteral("EvBroStaTim"),    QStringLiteral("evBroDat"),
+                          QStringLiteral("EvBroReaFla")};
+        QStringList texts{QString::number(owner),
+                          QString::number(cm),
+                          QStringLiteral("1"),
+                          QStringLiteral("-1"),
+                          QStringLiteral("-1"),
+                          date.toString(QStringLiteral("MM/dd/yyyy")),
+                          from,
+                          to,
+                          every ? QStringLiteral("-1") : QStringLiteral("0")};
+        if (every) {
+            names << QStringLiteral("EvBroReaEve") << QStringLiteral("EvBroReaTyp")
+                  << QStringLiteral("EvBroNumOfTim");
+            texts << QString::number(every) << QString::number(unit) << QString::number(times);
+        }
+        add(QStringLiteral("EVTable"), QStringLiteral("EVID"), names, texts);
+        for (qint64 person : attendees)
+            add(QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
+                {QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
+                 QStringLiteral("BroChkTyp")},
+                {QString::number(cm), QString::number(person), QStringLiteral("0")});
+    }
+
+    void holiday(const QString& name, bool fixed, int on, int weekday, int month, int sat, int sun,
+                 const QString& icon)
+    {
+        add(QStringLiteral("HDOCTable"), QStringLiteral("hdocID"),
+            {QStringLiteral("hdocDes"), QStringLiteral("hdocInAct"),
+             QStringLiteral("hdocUseDatFla"), QStringLiteral("hdocObsOn"),
+             QStringLiteral("hdocObsWeeDay"), QStringLiteral("hdocObsMon"),
+             QStringLiteral("hdocOnSat"), QStringLiteral("hdocOnSun"),
+             QStringLiteral("hdocIcoFilNam"), QStringLiteral("hdocNotAppToParEmp"),
+             QStringLiteral("hdocHolFla"), QStringLiteral("hdocOffColFla"),
+             QStringLiteral("hdocPayFla"), QStringLiteral("hdocStaDat"),
+             QStringLiteral("hdocEndDat")},
+            {name, QStringLiteral("1"), fixed ? QStringLiteral("-1") : QStringLiteral("0"),
+             QString::number(on), QString::number(weekday), QString::number(month),
+             QString::number(sat), QString::number(sun), icon, QStringLiteral("0"),
+             QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral("-1"),
+             QStringLiteral("12:00:00 AM"), QStringLiteral("12:00:00 AM")});
+    }
+
+    void cannedText(const QString& store, const QString& title, const QString& text)
+    {
+        add(QStringLiteral("CannedTextTable"), QStringLiteral("CTKeyID"),
+            {QStringLiteral("CTStoNam"), QStringLiteral("CTTit"), QStringLiteral("CTTxt")},
+            {store, title, text});
+    }
+
+    QString error() const { return m_error; }
+
+private:
+    db::Database& m_db;
+    QString m_error;
+};
+
+void writeDemoSettings(const QString& dataFolder)
+{
+    QSettings settings(dataFolder + QStringLiteral("settings.ini"), QSettings::IniFormat);
+    settings.beginGroup(QStringLiteral("QNS_OFFICE_SETUP"));
+    settings.setValue(QStringLiteral("OFFICE_LUNCH_LENGTH"), 45);
+    for (int day = 1; day <= 5; ++day) {
+        settings.setValue(QStringLiteral("OFFICE_START_TIME_%1").arg(day),
+                          day == 5 ? QStringLiteral("7:30 AM") : QStringLiteral("8:00 AM"));
+        settings.setValue(QStringLiteral("OFFICE_CLOSE_TIME_%1").arg(day),
+                          day == 5 ? QStringLiteral("3:00 PM") : QStringLiteral("5:00 PM"));
+    }
+    settings.setValue(QStringLiteral("OFFICE_START_TIME_6"), QStringLiteral("9:00 AM"));
+    settings.setValue(QStringLiteral("OFFICE_CLOSE_TIME_6"), QStringLiteral("12:00 PM"));
+    settings.endGroup();
+    settings.beginGroup(QStringLiteral("DEFAULT_OFFICE_SETUP"));
+    settings.setValue(QStringLiteral("IncOriMsg"), true);
+    settings.endGroup();
+}
+
+} // namespace
+
+bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
+{
+    const QVariant logins = database.scalar(QStringLiteral("SELECT count(*) FROM PWMTable"));
+    if (logins.toLongLong() > 0)
+        return true;
+
+    db::Transaction transaction(database);
+    Seeder s(database);
+
+    // Front desk
+    const qint64 anna = s.person(QStringLiteral("Alvarez"), QStringLiteral("Anna"),
+                                 QStringLiteral("AA"));
+    const qint64 ben = s.person(QStringLiteral("Brooks"), QStringLiteral("Ben"),
+                                QStringLiteral("BB"));
+    const qint64 carla = s.person(QStringLiteral("Chen"), QStringLiteral("Carla"),
+                                  QStringLiteral("CC"));
+    // Clinical
+    const qint64 dave = s.person(QStringLiteral("Dawson"), QStringLiteral("David"),
+                                 QStringLiteral("DD"));
+    const qint64 erin = s.person(QStringLiteral("O'Neill"), QStringLiteral("Erin"),
+                                 QStringLiteral("EO"));
+    const qint64 frank = s.person(QStringLiteral("Fischer"), QStringLiteral("Frank"),
+                                  QStringLiteral("FF"));
+    const qint64 grace = s.person(QStringLiteral("Garcia"), QStringLiteral("Grace"),
+                                  QStringLiteral("GG"));
+    // Billing
+    const qint64 hank = s.person(QStringLiteral("Hughes"), QStringLiteral("Henry"),
+                                 QStringLiteral("HH"));
+    const qint64 iris = s.person(QStringLiteral("Ito"), QStringLiteral("Iris"),
+                                 QStringLiteral("II"));
+    // Administration
+    const qint64 maria = s.person(QStringLiteral("Moreno"), QStringLiteral("Maria"),
+                                  QStringLiteral("MM"));
+    const qint64 jack = s.person(QStringLiteral("Jensen"), QStringLiteral("Jack"),
+                                 QStringLiteral("JJ"));
+    // Left the office last spring; keeps a login that no longer shows.
+    const qint64 kyle = s.person(QStringLiteral("Klein"), QStringLiteral("Kyle"),
+                                 QStringLiteral("KK"), QStringLiteral("04/30/2026"));
+    // A new hire without a login yet.
+    const qint64 lena = s.person(QStringLiteral("Lopez"), QStringLiteral("Lena"),
+                                 QStringLiteral("LL"));
+
+    const struct {
+        qint64 person;
+        const char* login;
+        const char* department;
+    } staff[] = {
+        {anna, "ANNA", "front desk"},  {ben, "BEN", "Front Desk"},    {carla, "CARLA", "front desk"},
+        {dave, "DAVE", "clinical"},    {erin, "ERIN", "Clinical"},    {frank, "FRANK", "clinical"},
+        {grace, "GRACE", "clinical"},  {hank, "HANK", "billing"},     {iris, "IRIS", "Billing"},
+        {maria, "MARIA", "administration"}, {jack, "", "administration"}, {kyle, "KYLE", "billing"},
+    };
+    for (const auto& member : staff) {
+        s.login(QLatin1String(member.login), member.person);
+        s.employment(member.person, QLatin1String(member.department));
+    }
+    s.employment(lena, QStringLiteral("front desk"));
+    s.login(QStringLiteral("SUPERVISOR"), maria);
+    s.right(QStringLiteral("MARIA"), QStringLiteral("Tim_Sup_Rig"));
+    s.right(QStringLiteral("MARIA"), QStringLiteral("Msg_Cho_Sen"));
+    s.right(QStringLiteral("MARIA"), QStringLiteral("Tim_Mar_Pay_Rel_Mes"));
+
+    const QDate today = QDate::currentDate();
+    using R = Seeder::Recipient;
+    s.message(QStringLiteral("MARIA"), maria, today.addDays(-9), QTime(8, 5),
+              QStringLiteral("Staff meeting moved"),
+              QStringLiteral("The Thursday staff meeting moves to the break room at 12:30.\r\n"
+                             "Lunch is provided."),
+              {R{anna, {}, 0, true}, R{ben, {}, 0, true}, R{carla, {}, 0, false},
+               R{dave, {}, 0, true}, R{erin, {}, 0, false}, R{frank, {}, 0, false}});
+    s.message(QStringLiteral("DAVE"), dave, today.addDays(-3), QTime(11, 42),
+              QStringLiteral("Room 2 autoclave"),
+              QStringLiteral("The autoclave in room 2 shows an error again. I have called the "
+                             "service company; please use room 3 until it is fixed."),
+              {R{anna, {}, 0, false}, R{erin, {}, 1, false}, R{0, QStringLiteral("FRONTDESK"), 1}},
+              {QStringLiteral("confirm")});
+    s.message(QStringLiteral("HANK"), hank, today.addDays(-2), QTime(15, 10),
+              QStringLiteral("Timesheets due Friday"),
+              QStringLiteral("Please approve your timesheets by Friday noon."),
+              {R{anna, {}, 0, false}, R{ben, {}, 0, true}, R{carla, {}, 0, false}},
+              {QStringLiteral("payroll"), QStringLiteral("receipt")});
+    s.message(QStringLiteral("ANNA"), anna, today.addDays(-1), QTime(9, 30),
+              QStringLiteral("Mrs. Patel called"),
+              QStringLiteral("Mrs. Patel asked for a call back about her lab results. "
+                             "Best number after 4 pm."),
+              {R{dave, {}, 0, false}, R{grace, {}, 1, true}});
+    s.message(QStringLiteral("CARLA"), carla, today, QTime(8, 2),
+              QStringLiteral("Front desk printer"),
+              QStringLiteral("The front desk printer is out of toner; a new one is ordered."),
+              {R{0, QStringLiteral("FRONTDESK"), 0}, R{anna, {}, 0, false}});
+    s.message(QStringLiteral("MARIA"), maria, today.addDays(-40), QTime(16, 45),
+              QStringLiteral("Flu shots for staff"),
+              QStringLiteral("Flu shots for staff are on the 15th."), {R{anna, {}, 0, true}}, {},
+              true);
+
+    s.event(maria, QStringLiteral("MARIA"), today.addDays(3), QStringLiteral("12:30 pm"),
+            QStringLiteral("1:30 pm"), QStringLiteral("Staff meeting"),
+            QStringLiteral("Weekly staff meeting in the break room."), {}, 1, 7, -1);
+    s.event(maria, QStringLiteral("MARIA"), today.addDays(10), QStringLiteral("8:00 am"),
+            QStringLiteral("10:00 am"), QStringLiteral("CPR refresher"),
+            QStringLiteral("Annual CPR training for clinical staff."), {dave, erin, frank, grace});
+    s.event(maria, QStringLiteral("MARIA"), today.addDays(17), QStringLiteral("1:00 pm"),
+            QStringLiteral("5:00 pm"), QStringLiteral("Office closed early"),
+            QStringLiteral("The office closes at 1 pm for the building's fire inspection."), {});
+    s.event(maria, QStringLiteral("MARIA"), today.addDays(5), QStringLiteral("9:00 am"),
+            QStringLiteral("9:30 am"), QStringLiteral("Billing review"),
+            QStringLiteral("Month-end review of open claims."), {hank, iris}, 1, -2, 12);
+
+    // hdocUseDatFla, on, weekday (1 = Sunday), month, Saturday and Sunday shifts.
+    s.holiday(QStringLiteral("New Year's Day"), true, 1, 0, 1, 1, 2, QStringLiteral("icons\\Star.ico"));
+    s.holiday(QStringLiteral("Martin Luther King Jr. Day"), false, 3, 2, 1, 0, 0,
+              QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Presidents' Day"), false, 3, 2, 2, 0, 0,
+              QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Memorial Day"), false, 0, 2, 5, 0, 0,
+              QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Juneteenth"), true, 19, 0, 6, 1, 2, QStringLiteral("icons\\Star.ico"));
+    s.holiday(QStringLiteral("Independence Day"), true, 4, 0, 7, 1, 2,
+              QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Labor Day"), false, 1, 2, 9, 0, 0, QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Thanksgiving Day"), false, 4, 5, 11, 0, 0,
+              QStringLiteral("icons\\Leaf.ico"));
+    s.holiday(QStringLiteral("Christmas Day"), true, 25, 0, 12, 1, 2,
+              QStringLiteral("icons\\Tree.ico"));
+
+    s.cannedText(QStringLiteral("MSGDB-OFFI"), QStringLiteral("Call back"),
+                 QStringLiteral("Please call the patient back today."));
+    s.cannedText(QStringLiteral("MSGDB-OFFI"), QStringLiteral("Chart ready"),
+                 QStringLiteral("The chart is ready for review at the front desk."));
+
+    if (!s.error().isEmpty()) {
+        if (error)
+            *error = s.error();
+        return false;
+    }
+    if (!transaction.commit()) {
+        if (error)
+            *error = QStringLiteral("cannot commit the demo office");
+        return false;
+    }
+
+    QFile machines(dataFolder + QStringLiteral("stp/Machines.Ini"));
+    if (machines.size() == 0 && machines.open(QIODevice::WriteOnly))
+        machines.write("FRONTDESK\r\nEXAM-1\r\n");
+    writeDemoSettings(dataFolder);
+    return true;
+}
+
+} // namespace tzsndmsg::store

@@ -1,0 +1,151 @@
+#include "Schema.h"
+
+#include "db/Database.h"
+
+#include <QStringList>
+
+namespace tzsndmsg::store {
+
+namespace {
+
+// Logical types as the database layer reads them back (see db::ColumnType).
+struct Column {
+    const char* name;
+    const char* type; // INTEGER, TEXT, LONGTEXT, DATETEXT, TIMETEXT, DATETIME
+};
+
+struct Table {
+    const char* name;
+    const char* key;
+    std::initializer_list<Column> columns;
+};
+
+// The component's tables, the suite tables it reads or writes, and the services' own tables.
+const std::initializer_list<Table>& tables()
+{
+    static const std::initializer_list<Table> all = {
+        {"CMTable", "cmID",
+         {{"cmTyp", "INTEGER"}, {"cmTraLinID", "INTEGER"}, {"cmTim", "TIMETEXT"},
+          {"cmDat", "DATETEXT"}, {"cmWho", "TEXT"}, {"cmPid", "INTEGER"}, {"cmCat", "TEXT"},
+          {"cmSubCat", "TEXT"}, {"cmWhoMod", "TEXT"}, {"cmModDat", "DATETEXT"},
+          {"cmDoc", "LONGTEXT"}, {"CMSubjec", "TEXT"}, {"cmDocAftDis", "INTEGER"},
+          {"CMNeeCom", "INTEGER"}, {"CMShoOnRep", "INTEGER"}, {"cmConRec", "INTEGER"},
+          {"CMPurFla", "INTEGER"}, {"CMSerLev", "INTEGER"}, {"cmfFla1", "INTEGER"}}},
+        {"EVTable", "EVID",
+         {{"EvPID", "INTEGER"}, {"EvLinID", "INTEGER"}, {"EvTyp", "INTEGER"}, {"EvPri", "TEXT"},
+          {"EVAlaFla", "INTEGER"}, {"EVAlaStaDatFla", "INTEGER"}, {"EVAlaStaDat", "DATETEXT"},
+          {"EVAlaStaTim", "TIMETEXT"}, {"EvBroFla", "INTEGER"}, {"EvBroStaDatFla", "INTEGER"},
+          {"EvBroStaDat", "DATETEXT"}, {"EvBroStaTim", "TIMETEXT"}, {"evBroDat", "TIMETEXT"},
+          {"EvBroReaFla", "INTEGER"}, {"EvBroReaEve", "INTEGER"}, {"EvBroReaTyp", "INTEGER"},
+          {"EvBroNumOfTim", "INTEGER"}, {"EvBroEndDatFla", "INTEGER"},
+          {"EvBroEndDat", "DATETEXT"}}},
+        {"BroChkTable", "BroChkID",
+         {{"BroChkLinID", "INTEGER"}, {"BroChkPID", "INTEGER"}, {"BroChkTyp", "INTEGER"},
+          {"BroChkToMac", "TEXT"}, {"BroChkAssPID", "INTEGER"}, {"BroChkSavToFla", "INTEGER"},
+          {"BroChkDonDis", "INTEGER"}, {"BroChkSno", "INTEGER"},
+          {"BroChkLasReaDatTim", "DATETIME"}}},
+        {"PATable", "pID",
+         {{"PLasNam", "TEXT"}, {"PFirNam", "TEXT"}, {"PDocIni", "TEXT"}, {"pDatRel", "DATETEXT"},
+          {"PBirDat", "DATETEXT"}, {"pTypEmp", "TEXT"}}},
+        {"PWMTable", "PWMID", {{"PWMUseNam", "TEXT"}, {"PWMPID", "INTEGER"}}},
+        {"EBTable", "EBID", {{"EBPid", "INTEGER"}, {"EBDep", "TEXT"}}},
+        {"ESTable", "ESID", {{"EBID", "INTEGER"}, {"ESSta", "TEXT"}, {"ESStaDat", "DATETEXT"}}},
+        {"AbsTable", "AbsID",
+         {{"AbsPid", "INTEGER"}, {"AbsDat", "DATETEXT"}, {"AbsStaTim", "TIMETEXT"},
+          {"AbsEndTim", "TIMETEXT"}, {"AbsRea", "TEXT"}}},
+        {"ApTable", "ApID",
+         {{"ApPid", "INTEGER"}, {"apDat", "DATETEXT"}, {"apStaTim", "TIMETEXT"},
+          {"ApDes", "TEXT"}}},
+        {"TimTable", "TimID",
+         {{"TimPid", "INTEGER"}, {"TimDat", "DATETEXT"}, {"TimIn", "TIMETEXT"},
+          {"TimOut", "TIMETEXT"}}},
+        {"HDOCTable", "hdocID",
+         {{"hdocDes", "TEXT"}, {"hdocInAct", "INTEGER"}, {"hdocUseDatFla", "INTEGER"},
+          {"hdocObsOn", "INTEGER"}, {"hdocObsWeeDay", "INTEGER"}, {"hdocObsMon", "INTEGER"},
+          {"hdocOnSat", "INTEGER"}, {"hdocOnSun", "INTEGER"}, {"hdocIcoFilNam", "TEXT"},
+          {"hdocNotAppToParEmp", "INTEGER"}, {"hdocHolFla", "INTEGER"},
+          {"hdocOffColFla", "INTEGER"}, {"hdocPayFla", "INTEGER"}, {"hdocStaDat", "DATETIME"},
+          {"hdocEndDat", "DATETIME"}}},
+        {"PWATable", "PWAID",
+         {{"PWAUseNam", "TEXT"}, {"PWARigNam", "TEXT"}, {"PWAWriFla", "INTEGER"},
+          {"PWAProNam", "TEXT"}}},
+        {"NoteTable", "NTID",
+         {{"NTPid", "INTEGER"}, {"NTKind", "TEXT"}, {"NTTxt", "LONGTEXT"}, {"NTSrc", "TEXT"},
+          {"NTLinID", "INTEGER"}, {"NTCat", "TEXT"}, {"NTSubCat", "TEXT"},
+          {"NTPayRel", "INTEGER"}, {"NTSavAft", "INTEGER"}, {"NTDat", "DATETIME"},
+          {"NTWho", "TEXT"}, {"NTTitle", "TEXT"}}},
+        {"CannedTextTable", "CTKeyID", // not CTID: PostgreSQL reserves ctid
+         {{"CTStoNam", "TEXT"}, {"CTTit", "TEXT"}, {"CTTxt", "LONGTEXT"}}},
+        {"LabOrderLinkTable", "LOID",
+         {{"LOMsgID", "INTEGER"}, {"LOOrdID", "INTEGER"}, {"LOSender", "TEXT"},
+          {"LODat", "DATETIME"}}},
+    };
+    return all;
+}
+
+// The joins and filters of the list views, the picker and the event list.
+const char* const kIndexes[][3] = {
+    {"ix_brochk_lin", "BroChkTable", "BroChkLinID"},
+    {"ix_brochk_pid", "BroChkTable", "BroChkPID, BroChkLinID"},
+    {"ix_brochk_mac", "BroChkTable", "BroChkToMac, BroChkLinID"},
+    {"ix_ev_lin", "EVTable", "EvLinID"},
+    {"ix_ev_pid", "EVTable", "EvTyp, EvPID"},
+    {"ix_cm_who", "CMTable", "cmWho"},
+    {"ix_cm_link", "CMTable", "cmTyp, cmTraLinID"},
+    {"ix_pwm_pid", "PWMTable", "PWMPID"},
+    {"ix_eb_pid", "EBTable", "EBPid"},
+    {"ix_es_eb", "ESTable", "EBID"},
+    {"ix_note_pid", "NoteTable", "NTPid"},
+    {"ix_canned_store", "CannedTextTable", "CTStoNam"},
+    {"ix_hdoc_des", "HDOCTable", "hdocDes"},
+};
+
+QString pgType(const QString& logical)
+{
+    if (logical == QLatin1String("INTEGER"))
+        return QStringLiteral("integer");
+    if (logical == QLatin1String("TEXT"))
+        return QStringLiteral("text");
+    if (logical == QLatin1String("DATETIME"))
+        return QStringLiteral("timestamp");
+    return logical.toLower(); // the domains longtext, datetext, timetext
+}
+
+} // namespace
+
+QStringList schemaStatements(const db::Database& database)
+{
+    const bool pg = database.backend() == db::Backend::Postgres;
+    QStringList out;
+    if (pg) {
+        // Domains carry the logical type of text columns that hold dates, times and memos.
+        for (const char* domain : {"longtext", "datetext", "timetext"})
+            out << QStringLiteral("DO $$ BEGIN CREATE DOMAIN %1 AS text; "
+                                  "EXCEPTION WHEN duplicate_object THEN NULL; END $$")
+                       .arg(QLatin1String(domain));
+    }
+    for (const Table& table : tables()) {
+        QStringList cols;
+        cols << (pg ? QStringLiteral("%1 integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
+                    : QStringLiteral("%1 INTEGER PRIMARY KEY AUTOINCREMENT"))
+                        .arg(QLatin1String(table.key));
+        for (const Column& c : table.columns)
+            cols << QLatin1String(c.name) + QLatin1Char(' ') +
+                        (pg ? pgType(QLatin1String(c.type)) : QLatin1String(c.type));
+        out << QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+                   .arg(QLatin1String(table.name), cols.join(QStringLiteral(", ")));
+    }
+    for (const auto& ix : kIndexes)
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+                   .arg(QLatin1String(ix[0]), QLatin1String(ix[1]), QLatin1String(ix[2]));
+    return out;
+}
+
+bool createSchema(db::Database& database, QString* error)
+{
+    const bool ok = database.execScript(schemaStatements(database), error);
+    database.forgetSchema();
+    return ok;
+}
+
+} // namespace tzsndmsg::store
