@@ -1,0 +1,525 @@
+#include "Commands.h"
+
+#include "HostConfig.h"
+
+#include "common/VbFormat.h"
+#include "component/SharedState.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "directory/StaffDirectory.h"
+#include "events/IcsExport.h"
+#include "holidays/HolidayCalendar.h"
+#include "messages/MessageListQuery.h"
+#include "store/Schema.h"
+#include "tzsndmsg/tzSndMsgCls.h"
+#include "tzsndmsg/ui/MessageBox.h"
+#include "tzsndmsg/ui/Modal.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QSettings>
+#include <QTemporaryFile>
+#include <QTextStream>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+namespace tzsndmsg::app {
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+int fail(int code, const QString& message)
+{
+    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
+    return code;
+}
+
+// Parses the command's arguments; false (with the message printed) on a bad argument.
+bool parse(QCommandLineParser& parser, const QStringList& args)
+{
+    addCommonOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args)) {
+        fail(2, parser.errorText());
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        fail(2, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return false;
+    }
+    return true;
+}
+
+// The services of this workstation; nullptr (message printed) when the set-up is not usable.
+std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser)
+{
+    const tzglob::Config config = configFrom(parser);
+    const QFileInfo data(config.dataFolder);
+    if (!data.isDir()) {
+        fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
+                    .arg(config.dataFolder));
+        return nullptr;
+    }
+    auto services = std::make_shared<tzglob::tzGlobal>(config);
+    QString error;
+    if (!services->open(&error)) {
+        fail(2, error);
+        return nullptr;
+    }
+    return services;
+}
+
+bool parseInt(const QCommandLineParser& parser, const QString& name, qint32& value)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).toInt(&ok);
+    if (!ok)
+        fail(2, QStringLiteral("--%1 needs a whole number, not '%2'").arg(name, parser.value(name)));
+    return ok;
+}
+
+// Renders each window as it first shows into the file and closes it without saving; boxes
+// that would wait for a person are answered with their first button and reported.
+class ScreenshotMode {
+public:
+    explicit ScreenshotMode(const QString& file) : m_file(file)
+    {
+        if (m_file.isEmpty())
+            return;
+        struct Printer : ui::Prompter {
+            int ask(const ui::MessageBoxRequest& r) override
+            {
+                std::fprintf(stderr, "tzsndmsg: [%s] %s\n", qPrintable(r.title), qPrintable(r.text));
+                switch (r.buttons) {
+                case 1: return 1;
+                case 3:
+                case 4: return 7;
+                default: return 1;
+                }
+            }
+        };
+        ui::MessageBox::setPrompter(std::make_shared<Printer>());
+        ui::setModalHandler([this](QDialog& dialog) {
+            if (m_saved)
+                return int(QDialog::Rejected);
+            dialog.show();
+            for (int i = 0; i < 10; ++i)
+                QCoreApplication::processEvents();
+            m_saved = dialog.grab().save(m_file);
+            dialog.hide();
+            return int(QDialog::Rejected);
+        });
+    }
+    ~ScreenshotMode()
+    {
+        if (m_file.isEmpty())
+            return;
+        ui::setModalHandler(nullptr);
+        ui::MessageBox::setPrompter(nullptr);
+    }
+    bool active() const { return !m_file.isEmpty(); }
+    int result() const
+    {
+        if (!active())
+            return 0;
+        if (!m_saved)
+            return fail(1, QStringLiteral("no window was shown to render into %1").arg(m_file));
+        out() << "Saved " << m_file << Qt::endl;
+        return 0;
+    }
+
+private:
+    QString m_file;
+    bool m_saved = false;
+};
+
+void addScreenshotOption(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("screenshot"),
+                      QStringLiteral("Render the window to a PNG and close it."),
+                      QStringLiteral("FILE")});
+}
+
+// Reads the date and time of the appointment or absence a reminder is linked to.
+bool linkedMoment(tzglob::tzGlobal& services, bool appointment, qint32 id, QDateTime& date,
+                  QDateTime& time)
+{
+    auto db = services.messageStoreConnection();
+    const QString sql = appointment
+                            ? QStringLiteral("select apDat, apStaTim from ApTable where ApID=?")
+                            : QStringLiteral("select AbsDat, AbsStaTim from AbsTable where AbsID=?");
+    db::Recordset rs = db->query(sql, {id});
+    if (!rs.isOpen() || rs.isEmpty())
+        return false;
+    const auto d = common::vb::toDate(rs.value(0));
+    const auto t = common::vb::toDate(rs.value(1));
+    if (!d || !t)
+        return false;
+    date = QDateTime(d->date(), QTime(0, 0));
+    time = QDateTime(QDate(1899, 12, 30), t->time());
+    return true;
+}
+
+} // namespace
+
+int runInit(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("demo"), QStringLiteral("Add the demo office.")});
+    if (!parse(parser, args))
+        return 2;
+    const tzglob::Config config = configFrom(parser);
+
+    QString error;
+    const auto url = db::ConnectionUrl::parse(config.databaseUrl, &error);
+    if (!url)
+        return fail(2, error);
+    if (url->backend == db::Backend::Sqlite && !QDir().mkpath(QFileInfo(url->path).absolutePath()))
+        return fail(2, QStringLiteral("cannot create the folder of %1").arg(url->path));
+    auto database = db::Database::open(config.databaseUrl, &error);
+    if (!database)
+        return fail(2, error);
+    if (!store::initDataFolder(config.dataFolder, &error))
+        return fail(2, error);
+    if (!store::createSchema(*database, &error))
+        return fail(2, QStringLiteral("cannot create the schema: %1").arg(error));
+
+    if (parser.isSet(QStringLiteral("demo"))) {
+        if (!store::seedDemoOffice(*database, config.dataFolder, &error))
+            return fail(1, QStringLiteral("cannot add the demo office: %1").arg(error));
+        QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"),
+                              QSettings::IniFormat);
+        workstation.beginGroup(QStringLiteral("Workstation"));
+        if (!workstation.contains(QStringLiteral("LoginName")))
+            workstation.setValue(QStringLiteral("LoginName"), QStringLiteral("ANNA"));
+        if (!workstation.contains(QStringLiteral("ComputerName")))
+            workstation.setValue(QStringLiteral("ComputerName"), QStringLiteral("FRONTDESK"));
+    }
+    out() << "Office ready: " << config.databaseUrl << " with data folder " << config.dataFolder
+          << Qt::endl;
+    return 0;
+}
+
+int runMessages(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("history"), QStringLiteral("Open on the inbox list.")});
+    parser.addOption(
+        {QStringLiteral("patient"), QStringLiteral("Patient in context."), QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("reminder-for"),
+                      QStringLiteral("appointment or absence, then its id."),
+                      QStringLiteral("KIND")});
+    addScreenshotOption(parser);
+    // "--reminder-for KIND ID": the id is the word after the kind.
+    QStringList rest = args;
+    QString linkedIdText;
+    const int reminderAt = rest.indexOf(QStringLiteral("--reminder-for"));
+    if (reminderAt >= 0 && reminderAt + 2 < rest.size())
+        linkedIdText = rest.takeAt(reminderAt + 2);
+    if (!parse(parser, rest))
+        return 2;
+    qint32 patient = 0;
+    if (!parseInt(parser, QStringLiteral("patient"), patient))
+        return 2;
+    qint32 linkedId = 0;
+    bool appointment = false;
+    if (parser.isSet(QStringLiteral("reminder-for"))) {
+        const QString kind = parser.value(QStringLiteral("reminder-for"));
+        bool ok = false;
+        linkedId = linkedIdText.toInt(&ok);
+        if (!ok || linkedId <= 0 ||
+            (kind != QLatin1String("appointment") && kind != QLatin1String("absence")))
+            return fail(2, QStringLiteral("--reminder-for needs appointment or absence and an id"));
+        appointment = kind == QLatin1String("appointment");
+    }
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
+    tzSndMsgCls messages;
+    messages.setGIC(services);
+    messages.setSndMsgHistoryButtonVisible(true);
+    messages.setPatientID(patient);
+    messages.setMsgHisOn(parser.isSet(QStringLiteral("history")));
+    if (linkedId) {
+        QDateTime date, time;
+        if (!linkedMoment(*services, appointment, linkedId, date, time))
+            return fail(1, QStringLiteral("no %1 with id %2")
+                               .arg(appointment ? QStringLiteral("appointment")
+                                                : QStringLiteral("absence"))
+                               .arg(linkedId));
+        messages.setReminderFlag(true);
+        messages.setLinkTyp(appointment ? ZELOAppointment : QNSAppointment);
+        messages.setLinkID(linkedId);
+        messages.setReminderDate(date);
+        messages.setReminderTime(time);
+    }
+    messages.Message_Start();
+    messages.Message_Stop();
+    return shot.result();
+}
+
+int runEvents(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption(
+        {QStringLiteral("event"), QStringLiteral("Open one event."), QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("export-ics"),
+                      QStringLiteral("Write the office events as iCalendar."),
+                      QStringLiteral("FILE")});
+    addScreenshotOption(parser);
+    if (!parse(parser, args))
+        return 2;
+    qint32 eventId = 0;
+    if (!parseInt(parser, QStringLiteral("event"), eventId))
+        return 2;
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    if (parser.isSet(QStringLiteral("export-ics"))) {
+        QString error;
+        int skipped = 0;
+        const QString file = parser.value(QStringLiteral("export-ics"));
+        if (!exportEventsIcs(*services, file, &error, &skipped))
+            return fail(1, error);
+        out() << "Wrote " << file;
+        if (skipped)
+            out() << " (" << skipped << " event(s) without a date left out)";
+        out() << Qt::endl;
+        return 0;
+    }
+
+    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
+    tzSndMsgCls events;
+    events.setGIC(services);
+    events.setLinkID(eventId);
+    events.Event_Start();
+    return shot.result();
+}
+
+int runHolidays(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("list"), QStringLiteral("Print the holidays of a year."),
+                      QStringLiteral("YEAR")});
+    addScreenshotOption(parser);
+    if (!parse(parser, args))
+        return 2;
+    qint32 year = 0;
+    if (!parseInt(parser, QStringLiteral("list"), year))
+        return 2;
+    if (parser.isSet(QStringLiteral("list")) && (year < 1 || year > 9999))
+        return fail(2, QStringLiteral("--list needs a year from 1 to 9999"));
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    if (parser.isSet(QStringLiteral("list"))) {
+        QString error;
+        const auto list = holidays::holidaysOfYear(*services, year, &error);
+        if (!error.isEmpty())
+            return fail(1, error);
+        out() << holidays::formatHolidayList(list, year);
+        out().flush();
+        return 0;
+    }
+
+    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
+    tzSndMsgCls holidayWindow;
+    holidayWindow.setGIC(services);
+    holidayWindow.Holiday_Start();
+    return shot.result();
+}
+
+int runSend(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("subject"), QStringLiteral("Subject."), QStringLiteral("S")});
+    parser.addOption({QStringLiteral("body"), QStringLiteral("Text."), QStringLiteral("B")});
+    parser.addOption({QStringLiteral("link-type"), QStringLiteral("Link kind."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("link-id"), QStringLiteral("Linked record."), QStringLiteral("N")});
+    addScreenshotOption(parser);
+    if (!parse(parser, args))
+        return 2;
+    if (!parser.isSet(QStringLiteral("subject")) || !parser.isSet(QStringLiteral("body")))
+        return fail(2, QStringLiteral("send needs --subject and --body"));
+    qint32 linkType = 0, linkId = 0;
+    if (!parseInt(parser, QStringLiteral("link-type"), linkType) ||
+        !parseInt(parser, QStringLiteral("link-id"), linkId))
+        return 2;
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
+    tzSndMsgCls messages;
+    messages.setGIC(services);
+    const qint32 saved = messages.SendMessage(
+        parser.value(QStringLiteral("subject")), parser.value(QStringLiteral("body")),
+        LinkIDTypes(linkType), linkId, services->currentLoginName(), 0);
+    messages.Message_Stop();
+    if (shot.active())
+        return shot.result();
+    out() << "Saved lab-order message id: " << saved << Qt::endl;
+    return 0;
+}
+
+int runAnnounce(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("text"), QStringLiteral("Text."), QStringLiteral("T")});
+    parser.addOption({QStringLiteral("to"), QStringLiteral("Person ids, comma separated."),
+                      QStringLiteral("IDS")});
+    parser.addOption({QStringLiteral("to-computers"),
+                      QStringLiteral("Computer names, comma separated."), QStringLiteral("NAMES")});
+    parser.addOption({QStringLiteral("category"), QStringLiteral("Category."), QStringLiteral("C")});
+    parser.addOption(
+        {QStringLiteral("subcategory"), QStringLiteral("Sub-category."), QStringLiteral("S")});
+    if (!parse(parser, args))
+        return 2;
+    if (!parser.isSet(QStringLiteral("text")))
+        return fail(2, QStringLiteral("announce needs --text"));
+    QStringList ids;
+    for (const QString& id : parser.value(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int value = id.trimmed().toInt(&ok);
+        if (!ok || value <= 0)
+            return fail(2, QStringLiteral("--to needs person ids, not '%1'").arg(id));
+        ids << QString::number(value);
+    }
+    QStringList computers;
+    for (const QString& name :
+         parser.value(QStringLiteral("to-computers")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        computers << name.trimmed().toUpper();
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    QString text = parser.value(QStringLiteral("text"));
+    QString toId = ids.join(QLatin1Char(','));
+    QString toMac = computers.isEmpty() ? QString() : computers.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    QString category = parser.isSet(QStringLiteral("category"))
+                           ? parser.value(QStringLiteral("category"))
+                           : QStringLiteral("Message");
+    QString subCategory = parser.isSet(QStringLiteral("subcategory"))
+                              ? parser.value(QStringLiteral("subcategory"))
+                              : QStringLiteral("EMS");
+    try {
+        tzSndMsgCls messages;
+        messages.setGIC(services);
+        messages.AnnouncementSend(text, toId, toMac, category, subCategory);
+    } catch (const std::exception& e) {
+        return fail(1, QString::fromLocal8Bit(e.what()));
+    }
+    out() << "Announcement sent." << Qt::endl;
+    return 0;
+}
+
+int runInbox(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("all-categories"), QStringLiteral("Every category.")});
+    parser.addOption({QStringLiteral("sent"), QStringLiteral("Sent items.")});
+    parser.addOption({QStringLiteral("history"), QStringLiteral("Purged messages.")});
+    if (!parse(parser, args))
+        return 2;
+    auto services = openServices(parser);
+    if (!services)
+        return 2;
+
+    tzSndMsgCls cls;
+    cls.setGIC(services);
+    LoadLoginNames();
+    const SharedState& state = SharedState::current();
+
+    MessageListParams params;
+    params.inboxView = !parser.isSet(QStringLiteral("sent"));
+    params.msgCatOnly = !parser.isSet(QStringLiteral("all-categories"));
+    params.history = parser.isSet(QStringLiteral("history"));
+    params.currentEmployeeId = state.CurrentEmployeeID;
+    params.loginNames = state.LoginNames;
+    params.loginEmployeeIds = state.LoginEmployeeIDs;
+    params.computerName = services->computerName();
+    params.currentLoginName = services->currentLoginName();
+    const QString statement = buildMessageListStatement(
+        params, [&](const QString& text) { return services->quote(text); });
+
+    auto db = services->messageStoreConnection();
+    QString error;
+    db::Recordset list = db->query(services->adaptSql(statement), &error);
+    if (!list.isOpen())
+        return fail(1, QStringLiteral("cannot read the list: %1").arg(error));
+    list.setSort(QStringLiteral("CMDat, CMTim, CMID"));
+
+    struct Row {
+        QStringList cells;
+        bool unread = false;
+    };
+    QList<Row> rows;
+    for (list.moveFirst(); !list.eof(); list.moveNext()) {
+        const qint64 cmId = list.value(QStringLiteral("cmID")).toLongLong();
+        QVector<RecipientRow> recipients;
+        db::Recordset r = db->query(services->adaptSql(recipientStatement(cmId)));
+        for (r.moveFirst(); r.isOpen() && !r.eof(); r.moveNext())
+            recipients.append({qint32(r.value(QStringLiteral("BroChkPID")).toInt()),
+                               r.value(QStringLiteral("BroChkTyp")).toInt(),
+                               r.value(QStringLiteral("BroChkToMac")).toString(),
+                               r.value(QStringLiteral("pDocIni")).toString()});
+        const auto date = common::vb::parseDate(list.value(QStringLiteral("CMDat")).toString());
+        const auto time = common::vb::parseDate(list.value(QStringLiteral("CMTim")).toString());
+        Row row;
+        row.cells << list.value(QStringLiteral("CMWho")).toString() << toCcCellText(recipients)
+                  << (date ? common::vb::format(*date, QStringLiteral("Short Date"))
+                           : list.value(QStringLiteral("CMDat")).toString())
+                  << (time ? common::vb::format(*time, QStringLiteral("Short Time"))
+                           : list.value(QStringLiteral("CMTim")).toString())
+                  << list.value(QStringLiteral("CmSubjec")).toString()
+                  << commentsCellText(list.value(QStringLiteral("CMDoc"))).left(60);
+        row.unread = params.inboxView &&
+                     list.value(QStringLiteral("BroChkDonDis")).toInt() != -1;
+        rows.append(row);
+    }
+
+    const QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
+                              QStringLiteral("Date"),    QStringLiteral("Time"),
+                              QStringLiteral("Subject"), QStringLiteral("Comments")};
+    QVector<int> widths(headers.size());
+    for (int c = 0; c < headers.size(); ++c) {
+        widths[c] = headers[c].size();
+        for (const Row& row : rows)
+            widths[c] = qMax(widths[c], int(row.cells[c].size()));
+    }
+    auto line = [&](const QString& mark, const QStringList& cells) {
+        QString text = mark;
+        for (int c = 0; c < cells.size(); ++c)
+            text += QLatin1Char(' ') + cells[c].leftJustified(widths[c]) +
+                    (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
+        out() << text << Qt::endl;
+    };
+    out() << (params.inboxView ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
+          << (params.inboxView ? (params.msgCatOnly ? QStringLiteral(" - Message Category Only")
+                                                    : QStringLiteral(" - All Categories"))
+                               : QString())
+          << (params.history ? QStringLiteral(" - History") : QString()) << " of "
+          << services->currentLoginName() << " at " << services->computerName() << ": "
+          << rows.size() << " message(s); * = unread" << Qt::endl;
+    line(QStringLiteral(" "), headers);
+    for (const Row& row : rows)
+        line(row.unread ? QStringLiteral("*") : QStringLiteral(" "), row.cells);
+    return 0;
+}
+
+} // namespace tzsndmsg::app
