@@ -1,0 +1,392 @@
+#include "Ems_HolidayFrm.h"
+
+#include "HolidayListModel.h"
+#include "component/Help.h"
+#include "component/SharedState.h"
+#include "db/Database.h"
+#include "tzsndmsg/HostServices.h"
+#include "ui/BusyPointer.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace tzsndmsg {
+
+namespace {
+
+// Grid column widths are given in twips; 15 twips to the pixel.
+constexpr int kDescriptionWidth = 2382 / 15;
+
+const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                               "July",    "August",   "September", "October", "November", "December"};
+
+QString ordinal(int day)
+{
+    const char* suffix = "th";
+    if (day % 100 < 11 || day % 100 > 13) {
+        switch (day % 10) {
+        case 1: suffix = "st"; break;
+        case 2: suffix = "nd"; break;
+        case 3: suffix = "rd"; break;
+        default: break;
+        }
+    }
+    return QString::number(day) + QLatin1String(suffix);
+}
+
+void addItems(QComboBox* combo, const QStringList& texts, const QList<int>& values)
+{
+    for (int i = 0; i < texts.size(); ++i)
+        combo->addItem(texts.at(i), values.at(i));
+}
+
+} // namespace
+
+Ems_HolidayFrm::Ems_HolidayFrm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Ems_HolidayFrm"));
+    setWindowTitle(QStringLiteral("Holiday Setup Screen"));
+    buildUi();
+    fillCombos();
+    // The window opens with no holiday loaded and the controls as designed.
+    m_opt[0]->setChecked(true);
+    showPage(true);
+    m_holidayEdited = false;
+}
+
+Ems_HolidayFrm::~Ems_HolidayFrm() = default;
+
+void Ems_HolidayFrm::buildUi()
+{
+    auto* root = new QVBoxLayout(this);
+    auto* body = new QHBoxLayout;
+    root->addLayout(body, 1);
+
+    m_model = new HolidayListModel(
+        [this](const db::Recordset& row) {
+            return ruleText(row.value(QStringLiteral("Date")).toLongLong() != 0,
+                            row.value(QStringLiteral("hdocObsOn")).toLongLong(),
+                            row.value(QStringLiteral("hdocObsWeeDay")).toLongLong(),
+                            row.value(QStringLiteral("hdocObsMon")).toLongLong());
+        },
+        this);
+    m_tdbg = new QTableView(this);
+    m_tdbg->setObjectName(QStringLiteral("TDBG"));
+    m_tdbg->setModel(m_model);
+    m_tdbg->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tdbg->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tdbg->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tdbg->setAlternatingRowColors(true);
+    m_tdbg->verticalHeader()->setDefaultSectionSize(m_tdbg->fontMetrics().height() + 6);
+    m_tdbg->verticalHeader()->hide();
+    m_tdbg->horizontalHeader()->setStretchLastSection(true);
+    m_tdbg->setMinimumWidth(kDescriptionWidth + 200);
+    connect(m_tdbg->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &Ems_HolidayFrm::onRowChange);
+    body->addWidget(m_tdbg, 1);
+
+    auto* panel = new QGroupBox(this);
+    auto* form = new QVBoxLayout(panel);
+    body->addWidget(panel, 0);
+
+    auto* nameRow = new QHBoxLayout;
+    auto* nameLabel = new QLabel(QStringLiteral("Name of Holiday : "), panel);
+    m_txt0 = new QLineEdit(panel);
+    m_txt0->setObjectName(QStringLiteral("txt_0"));
+    nameLabel->setBuddy(m_txt0);
+    nameRow->addWidget(nameLabel);
+    nameRow->addWidget(m_txt0, 1);
+    form->addLayout(nameRow);
+
+    auto* optRow = new QHBoxLayout;
+    auto* group = new QButtonGroup(this);
+    const QString optCaptions[2] = {QStringLiteral("Use actual date"),
+                                    QStringLiteral("Use observed date")};
+    for (int i = 0; i < 2; ++i) {
+        m_opt[i] = new QRadioButton(optCaptions[i], panel);
+        m_opt[i]->setObjectName(QStringLiteral("Opt_%1").arg(i));
+        group->addButton(m_opt[i], i);
+        optRow->addWidget(m_opt[i]);
+    }
+    optRow->addStretch(1);
+    form->addLayout(optRow);
+
+    for (int i = 0; i < 7; ++i) {
+        m_cmb[i] = new QComboBox(panel);
+        m_cmb[i]->setObjectName(QStringLiteral("CMB_%1").arg(i));
+        m_cmb[i]->setMaxVisibleItems(12);
+    }
+
+    m_pics = new QStackedWidget(panel);
+    auto* page0 = new QFrame(m_pics);
+    page0->setObjectName(QStringLiteral("pics_0"));
+    auto* g0 = new QGridLayout(page0);
+    auto* dayRow = new QHBoxLayout;
+    dayRow->addWidget(m_cmb[0]);
+    dayRow->addWidget(new QLabel(QStringLiteral("day of"), page0));
+    dayRow->addWidget(m_cmb[1], 1);
+    g0->addLayout(dayRow, 0, 0, 1, 2);
+    g0->addWidget(new QLabel(QStringLiteral("Alternate day if on Saturday : "), page0), 1, 0);
+    g0->addWidget(m_cmb[2], 1, 1);
+    g0->addWidget(new QLabel(QStringLiteral("Alternate day if on Sunday : "), page0), 2, 0);
+    g0->addWidget(m_cmb[3], 2, 1);
+    g0->setRowStretch(3, 1);
+
+    auto* page1 = new QFrame(m_pics);
+    page1->setObjectName(QStringLiteral("pics_1"));
+    auto* g1 = new QGridLayout(page1);
+    g1->addWidget(new QLabel(QStringLiteral("on the"), page1), 0, 0);
+    g1->addWidget(m_cmb[4], 0, 1);
+    g1->addWidget(m_cmb[5], 0, 2);
+    g1->addWidget(new QLabel(QStringLiteral("of"), page1), 1, 0);
+    g1->addWidget(m_cmb[6], 1, 1, 1, 2);
+    g1->setColumnStretch(2, 1);
+    g1->setRowStretch(2, 1);
+
+    m_pics->addWidget(page0);
+    m_pics->addWidget(page1);
+    form->addWidget(m_pics);
+
+    m_chkNotAppToParEmp =
+        new QCheckBox(QStringLiteral("Do not apply this holiday to part time employees."), panel);
+    m_chkNotAppToParEmp->setObjectName(QStringLiteral("ChkNotAppToParEmp"));
+    form->addWidget(m_chkNotAppToParEmp);
+
+    auto* iconRow = new QHBoxLayout;
+    m_picIcon = new QLabel(panel);
+    m_picIcon->setObjectName(QStringLiteral("PicIcon"));
+    m_picIcon->setFixedSize(44, 44);
+    m_picIcon->setFrameShape(QFrame::StyledPanel);
+    m_picIcon->setAlignment(Qt::AlignCenter);
+    m_picIcon->setCursor(Qt::PointingHandCursor);
+    m_picIcon->installEventFilter(this);
+    m_cmdIcon = new QPushButton(QStringLiteral("&Icon"), panel);
+    m_cmdIcon->setObjectName(QStringLiteral("cmdIcon"));
+    iconRow->addWidget(m_picIcon);
+    iconRow->addWidget(m_cmdIcon);
+    iconRow->addStretch(1);
+    form->addLayout(iconRow);
+    form->addStretch(1);
+
+    auto* edRow = new QHBoxLayout;
+    edRow->addStretch(1);
+    const QString edCaptions[2] = {QStringLiteral("&Save"), QStringLiteral("&Cancel")};
+    for (int i = 0; i < 2; ++i) {
+        m_cmdEd[i] = new QPushButton(edCaptions[i], panel);
+        m_cmdEd[i]->setObjectName(QStringLiteral("CmdEd_%1").arg(i));
+        edRow->addWidget(m_cmdEd[i]);
+    }
+    form->addLayout(edRow);
+
+    auto* buttons = new QHBoxLayout;
+    const QString captions[4] = {QStringLiteral("E&xit"), QStringLiteral("&Delete"),
+                                 QStringLiteral("&New"), QStringLiteral("&Help")};
+    for (int i = 0; i < 4; ++i) {
+        m_cmd[i] = new QPushButton(captions[i], this);
+        m_cmd[i]->setObjectName(QStringLiteral("cmd_%1").arg(i));
+    }
+    buttons->addWidget(m_cmd[2]);
+    buttons->addWidget(m_cmd[1]);
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmd[3]);
+    buttons->addWidget(m_cmd[0]);
+    root->addLayout(buttons);
+
+    // Enter in the name box must not press a button.
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    connect(m_txt0, &QLineEdit::textChanged, this, [this] { setEdited(); });
+    connect(m_opt[0], &QRadioButton::clicked, this, [this] { showPage(true); setEdited(); });
+    connect(m_opt[1], &QRadioButton::clicked, this, [this] { showPage(false); setEdited(); });
+    connect(m_opt[0], &QRadioButton::toggled, this, [this](bool on) { showPage(on); });
+    for (QComboBox* c : m_cmb)
+        connect(c, &QComboBox::currentIndexChanged, this, [this] { setEdited(); });
+    connect(m_chkNotAppToParEmp, &QCheckBox::toggled, this, [this] { setEdited(); });
+    connect(m_cmdIcon, &QPushButton::clicked, this, &Ems_HolidayFrm::ChooseIcon);
+    connect(m_cmd[0], &QPushButton::clicked, this, &Ems_HolidayFrm::onExit);
+    connect(m_cmd[1], &QPushButton::clicked, this, &Ems_HolidayFrm::DeleteHoliday);
+    connect(m_cmd[2], &QPushButton::clicked, this, &Ems_HolidayFrm::onNew);
+    connect(m_cmd[3], &QPushButton::clicked, this, [this] { ShowContextHelp(this); });
+    connect(m_cmdEd[0], &QPushButton::clicked, this, [this] { SaveHoliday(false); });
+    connect(m_cmdEd[1], &QPushButton::clicked, this, &Ems_HolidayFrm::onCancel);
+
+    InstallHelpKey(this);
+}
+
+void Ems_HolidayFrm::fillCombos()
+{
+    QStringList days, months;
+    QList<int> dayValues, monthValues;
+    for (int d = 1; d <= 31; ++d) {
+        days << ordinal(d);
+        dayValues << d;
+    }
+    for (int m = 0; m < 12; ++m) {
+        months << QLatin1String(kMonths[m]);
+        monthValues << m + 1;
+    }
+    addItems(m_cmb[0], days, dayValues);
+    addItems(m_cmb[1], months, monthValues);
+    addItems(m_cmb[2],
+             {QStringLiteral("No alternate day"), QStringLiteral("Friday prior"),
+              QStringLiteral("Monday after")},
+             {0, 1, 2});
+    addItems(m_cmb[3],
+             {QStringLiteral("No alternate date"), QStringLiteral("Friday prior"),
+              QStringLiteral("Monday after")},
+             {0, 1, 2});
+    addItems(m_cmb[4],
+             {QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third"),
+              QStringLiteral("Fourth"), QStringLiteral("Last")},
+             {1, 2, 3, 4, 0});
+    addItems(m_cmb[5],
+             {QStringLiteral("Monday"), QStringLiteral("Tuesday"), QStringLiteral("Wednesday"),
+              QStringLiteral("Thursday"), QStringLiteral("Friday"), QStringLiteral("Saturday"),
+              QStringLiteral("Sunday")},
+             {2, 3, 4, 5, 6, 7, 1});
+    addItems(m_cmb[6], months, monthValues);
+    for (int i : {0, 1, 4, 5, 6})
+        m_cmb[i]->setCurrentIndex(-1);
+}
+
+void Ems_HolidayFrm::load()
+{
+    auto& st = SharedState::current();
+    st.HolidayChanged = false;
+    resize(840, 460);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        resize(size().boundedTo(area.size()));
+        move(area.center() - rect().center());
+    }
+    m_holidayEdited = false;
+    LoadHolidayList();
+    SetHelpContext(this, HelpEventsAndHolidays);
+}
+
+void Ems_HolidayFrm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    restorePointerIfPending();
+}
+
+void Ems_HolidayFrm::restorePointerIfPending()
+{
+    if (!m_restorePointer)
+        return;
+    m_restorePointer = false;
+    ui::normalPointer();
+}
+
+void Ems_HolidayFrm::closeEvent(QCloseEvent* event)
+{
+    // Closing other than through Exit asks nothing; unsaved edits are dropped.
+    event->accept();
+    QDialog::closeEvent(event);
+}
+
+bool Ems_HolidayFrm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_picIcon && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        ChooseIcon();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Ems_HolidayFrm::showPage(bool fixedDate) { m_pics->setCurrentIndex(fixedDate ? 0 : 1); }
+
+std::shared_ptr<db::Database> Ems_HolidayFrm::suite() const
+{
+    auto& st = SharedState::current();
+    return st.GIC ? st.GIC->suiteConnection() : nullptr;
+}
+
+QString Ems_HolidayFrm::applicationFolder() const
+{
+    auto& st = SharedState::current();
+    QString folder = st.GIC ? st.GIC->dataFolder() : QString();
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+int Ems_HolidayFrm::HolidayComboIndex(int cmbIndex, qint64 value)
+{
+    switch (cmbIndex) {
+    case 0:
+    case 1:
+    case 6:
+        return int(value - 1);
+    case 4:
+        return value == 0 ? 4 : int(value - 1);
+    case 5:
+        return value == 1 ? 6 : int(value - 2);
+    default: // 2, 3
+        return int(value);
+    }
+}
+
+QString Ems_HolidayFrm::comboText(int cmbIndex, qint64 value) const
+{
+    return m_cmb[cmbIndex]->itemText(HolidayComboIndex(cmbIndex, value));
+}
+
+int Ems_HolidayFrm::comboValue(int cmbIndex) const { return m_cmb[cmbIndex]->currentData().toInt(); }
+
+QString Ems_HolidayFrm::ruleText(bool fixedDate, qint64 obsOn, qint64 obsWeeDay, qint64 obsMon) const
+{
+    if (fixedDate)
+        return comboText(0, obsOn) + QStringLiteral(" day of ") + comboText(1, obsMon);
+    return QStringLiteral("on the ") + comboText(4, obsOn) + QLatin1Char(' ') +
+           comboText(5, obsWeeDay) + QStringLiteral(" of ") + comboText(6, obsMon);
+}
+
+void Ems_HolidayFrm::onExit()
+{
+    if (SaveHoliday(true) != 2)
+        done(QDialog::Accepted);
+}
+
+void Ems_HolidayFrm::onNew()
+{
+    if (SaveHoliday(true) != 2)
+        NewHoliday();
+}
+
+void Ems_HolidayFrm::onCancel()
+{
+    if (SaveHoliday(true) == 2)
+        return;
+    // LoadHoliday reads the list's current row: make it the holiday in hand.
+    if (m_currentHolidayID != 0 && positionListOn(m_currentHolidayID)) {
+        syncGridToList();
+        LoadHoliday();
+    } else {
+        NewHoliday();
+    }
+}
+
+} // namespace tzsndmsg

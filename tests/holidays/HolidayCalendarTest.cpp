@@ -1,0 +1,166 @@
+#include "holidays/HolidayCalendar.h"
+
+#include "support/Office.h"
+
+#include <gtest/gtest.h>
+
+using tzsndmsg::holidays::HolidayRule;
+using tzsndmsg::holidays::YearHoliday;
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Federal {
+    const char* name;
+    HolidayRule rule;
+};
+
+// The US federal holidays with the usual office shifts (Saturday: Friday prior, Sunday: Monday
+// after). Rules: hdocObsOn 1..4 / 0 last, weekday 1 Sunday .. 7 Saturday.
+const Federal kFederal[] = {
+    {"New Year's Day", {-1, 1, 0, 1, 1, 2}},
+    {"Birthday of Martin Luther King, Jr.", {0, 3, 2, 1, 0, 0}},
+    {"Washington's Birthday", {0, 3, 2, 2, 0, 0}},
+    {"Memorial Day", {0, 0, 2, 5, 0, 0}},
+    {"Juneteenth National Independence Day", {-1, 19, 0, 6, 1, 2}},
+    {"Independence Day", {-1, 4, 0, 7, 1, 2}},
+    {"Labor Day", {0, 1, 2, 9, 0, 0}},
+    {"Columbus Day", {0, 2, 2, 10, 0, 0}},
+    {"Veterans Day", {-1, 11, 0, 11, 1, 2}},
+    {"Thanksgiving Day", {0, 4, 5, 11, 0, 0}},
+    {"Christmas Day", {-1, 25, 0, 12, 1, 2}},
+};
+
+// The published days off, in the order of kFederal (Juneteenth became one in 2021; its 2020
+// row is the date the rule gives).
+struct PublishedYear {
+    int year;
+    QList<QDate> days;
+};
+
+const PublishedYear kPublished[] = {
+    {2020, {{2020, 1, 1}, {2020, 1, 20}, {2020, 2, 17}, {2020, 5, 25}, {2020, 6, 19}, {2020, 7, 3},
+            {2020, 9, 7}, {2020, 10, 12}, {2020, 11, 11}, {2020, 11, 26}, {2020, 12, 25}}},
+    {2021, {{2021, 1, 1}, {2021, 1, 18}, {2021, 2, 15}, {2021, 5, 31}, {2021, 6, 18}, {2021, 7, 5},
+            {2021, 9, 6}, {2021, 10, 11}, {2021, 11, 11}, {2021, 11, 25}, {2021, 12, 24}}},
+    // 1 January 2022 is a Saturday: its day off is Friday 31 December 2021.
+    {2022, {{2021, 12, 31}, {2022, 1, 17}, {2022, 2, 21}, {2022, 5, 30}, {2022, 6, 20}, {2022, 7, 4},
+            {2022, 9, 5}, {2022, 10, 10}, {2022, 11, 11}, {2022, 11, 24}, {2022, 12, 26}}},
+    {2026, {{2026, 1, 1}, {2026, 1, 19}, {2026, 2, 16}, {2026, 5, 25}, {2026, 6, 19}, {2026, 7, 3},
+            {2026, 9, 7}, {2026, 10, 12}, {2026, 11, 11}, {2026, 11, 26}, {2026, 12, 25}}},
+    {2027, {{2027, 1, 1}, {2027, 1, 18}, {2027, 2, 15}, {2027, 5, 31}, {2027, 6, 18}, {2027, 7, 5},
+            {2027, 9, 6}, {2027, 10, 11}, {2027, 11, 11}, {2027, 11, 25}, {2027, 12, 24}}},
+};
+
+} // namespace
+
+TEST(HolidayCalendar, ObservedDatesMatchPublishedFederalHolidays)
+{
+    for (const PublishedYear& published : kPublished) {
+        for (int i = 0; i < int(std::size(kFederal)); ++i) {
+            EXPECT_EQ(tzsndmsg::holidays::observedDate(kFederal[i].rule, published.year),
+                      published.days.at(i))
+                << kFederal[i].name << " " << published.year;
+        }
+    }
+}
+
+TEST(HolidayCalendar, ShiftsAndRulesAtTheEdges)
+{
+    struct Case {
+        const char* what;
+        HolidayRule rule;
+        int year;
+        QDate ruleDay;
+        QDate observed;
+    };
+    const Case cases[] = {
+        {"Saturday without alternate day stays", {-1, 4, 0, 7, 0, 0}, 2026, {2026, 7, 4}, {2026, 7, 4}},
+        {"Saturday to the Monday after", {-1, 4, 0, 7, 2, 0}, 2026, {2026, 7, 4}, {2026, 7, 6}},
+        {"Sunday to the Friday before", {-1, 4, 0, 7, 0, 1}, 2027, {2027, 7, 4}, {2027, 7, 2}},
+        {"weekday never moves", {-1, 4, 0, 7, 1, 2}, 2025, {2025, 7, 4}, {2025, 7, 4}},
+        {"unknown shift value leaves the date", {-1, 4, 0, 7, 9, 9}, 2026, {2026, 7, 4}, {2026, 7, 4}},
+        {"rules ignore the shift columns", {0, 1, 7, 8, 1, 2}, 2026, {2026, 8, 1}, {2026, 8, 1}},
+        {"last Sunday of a month ending on Sunday", {0, 0, 1, 5, 0, 0}, 2026, {2026, 5, 31}, {2026, 5, 31}},
+        {"first Sunday when the 1st is one", {0, 1, 1, 2, 0, 0}, 2026, {2026, 2, 1}, {2026, 2, 1}},
+        {"fourth Saturday of February", {0, 4, 7, 2, 0, 0}, 2026, {2026, 2, 28}, {2026, 2, 28}},
+        {"29 February of a leap year", {-1, 29, 0, 2, 0, 0}, 2028, {2028, 2, 29}, {2028, 2, 29}},
+        // Invalid rules name no date: the holiday is left out of that year, never moved.
+        {"31 February", {-1, 31, 0, 2, 0, 0}, 2026, {}, {}},
+        {"29 February of a common year", {-1, 29, 0, 2, 0, 0}, 2027, {}, {}},
+        {"31 April", {-1, 31, 0, 4, 1, 2}, 2026, {}, {}},
+        {"day 0", {-1, 0, 0, 7, 0, 0}, 2026, {}, {}},
+        {"month 13", {-1, 4, 0, 13, 0, 0}, 2026, {}, {}},
+        {"month 0", {0, 1, 2, 0, 0, 0}, 2026, {}, {}},
+        {"fifth week", {0, 5, 2, 5, 0, 0}, 2026, {}, {}},
+        {"weekday 0", {0, 1, 0, 5, 0, 0}, 2026, {}, {}},
+        {"weekday 8", {0, 1, 8, 5, 0, 0}, 2026, {}, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(tzsndmsg::holidays::ruleDate(c.rule, c.year), c.ruleDay) << c.what;
+        EXPECT_EQ(tzsndmsg::holidays::observedDate(c.rule, c.year), c.observed) << c.what;
+    }
+}
+
+class HolidaysOfYear : public ::testing::Test {
+protected:
+    void seed(const QString& name, const HolidayRule& r, int inAct = 1, int holFla = -1)
+    {
+        office.insert(QStringLiteral("HDOCTable"), QStringLiteral("hdocID"),
+                      {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay",
+                       "hdocObsMon", "hdocOnSat", "hdocOnSun", "hdocHolFla"},
+                      {name, inAct, r.useDatFla, r.obsOn, r.obsWeeDay, r.obsMon, r.onSat, r.onSun,
+                       holFla});
+    }
+    void seedFederal()
+    {
+        for (const Federal& f : kFederal)
+            seed(QString::fromUtf8(f.name), f.rule);
+        seed(QStringLiteral("Closed for good"), {-1, 2, 0, 1, 0, 0}, -1);   // inactive
+        seed(QStringLiteral("Staff picnic"), {-1, 3, 0, 8, 0, 0}, 1, 0);    // not a holiday row
+        seed(QStringLiteral("Impossible day"), {-1, 31, 0, 2, 0, 0});        // names no date
+    }
+    QList<YearHoliday> list(int year)
+    {
+        QString error;
+        auto result = tzsndmsg::holidays::holidaysOfYear(*office.services(), year, &error);
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        return result;
+    }
+    Office office;
+};
+
+TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
+{
+    seedFederal();
+    // 2021 also holds 31 December, the day off for New Year's Day 2022.
+    const QList<YearHoliday> y2021 = list(2021);
+    ASSERT_EQ(y2021.size(), 12);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
+        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
+    }
+    EXPECT_EQ(y2021.last().date, QDate(2021, 12, 31));
+    EXPECT_EQ(y2021.last().ruleDay, QDate(2022, 1, 1));
+    EXPECT_EQ(y2021.last().name, QStringLiteral("New Year's Day"));
+
+    // 2022 has no New Year's Day of its own and sorts the shifted days by date.
+    const QList<YearHoliday> y2022 = list(2022);
+    ASSERT_EQ(y2022.size(), 10);
+    for (int i = 1; i < 11; ++i)
+        EXPECT_EQ(y2022.at(i - 1).date, kPublished[2].days.at(i)) << i;
+}
+
+TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
+{
+    seed(QStringLiteral("Independence Day"), kFederal[5].rule);
+    seed(QStringLiteral("Thanksgiving Day"), kFederal[9].rule);
+    seed(QStringLiteral("50% day %1"), {-1, 1, 0, 3, 0, 0});
+    const QString text = tzsndmsg::holidays::formatHolidayList(list(2026), 2026);
+    EXPECT_EQ(text, QStringLiteral("Holidays of 2026\n"
+                                   "Date        Day  Holiday           Note\n"
+                                   "03/01/2026  Sun  50% day %1\n"
+                                   "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
+                                   "11/26/2026  Thu  Thanksgiving Day\n"));
+    EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), QStringLiteral("No holidays in 2030.\n"));
+}
