@@ -1,0 +1,538 @@
+#include "EMS_EventsFrm.h"
+
+#include "EventListModel.h"
+
+#include "common/OfficeHours.h"
+#include "component/Help.h"
+#include "component/SharedState.h"
+#include "db/Database.h"
+#include "directory/StaffDirectory.h"
+#include "store/MessageStore.h"
+#include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/ui/MessageBox.h"
+#include "ui/BusyPointer.h"
+#include "ui/DateCombo.h"
+#include "ui/ToolbarBuilder.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace tzsndmsg {
+
+namespace {
+
+const char* const kProgramName = "tzSndMsg";
+
+QLabel* caption(const QString& text, QWidget* buddy)
+{
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+} // namespace
+
+EMS_EventsFrm::EMS_EventsFrm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("EMS_EventsFrm"));
+    setWindowTitle(QStringLiteral("Office Event"));
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    buildControls();
+    connectChangeEvents();
+}
+
+EMS_EventsFrm::~EMS_EventsFrm() { unloadWindow(); }
+
+HostServices* EMS_EventsFrm::services() const { return SharedState::current().GIC.get(); }
+
+std::shared_ptr<db::Database> EMS_EventsFrm::connection()
+{
+    if (!m_connection && services())
+        m_connection = services()->connectionByIndex(9);
+    return m_connection;
+}
+
+void EMS_EventsFrm::releaseAfterWrite()
+{
+    if (auto db = connection(); db && services())
+        services()->releaseAfterWrite(*db);
+}
+
+void EMS_EventsFrm::buildControls()
+{
+    m_TB = new QToolBar(this);
+    m_TB->setObjectName(QStringLiteral("TB"));
+    m_TB->setIconSize(QSize(24, 24));
+    m_TB->setMovable(false);
+
+    m_TS = new QTabBar(this);
+    m_TS->setObjectName(QStringLiteral("TS"));
+    m_TS->addTab(QStringLiteral("Event"));
+    m_TS->addTab(QString());
+    m_TS->hide();
+
+    m_TDBG = new QTableView(this);
+    m_TDBG->setObjectName(QStringLiteral("TDBG"));
+    m_model = new EventListModel(this);
+    m_model->setToCcProvider([this](qint64 id) { return ToCcText(id); });
+    m_TDBG->setModel(m_model);
+    m_TDBG->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_TDBG->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_TDBG->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_TDBG->setAlternatingRowColors(true);
+    m_TDBG->setWordWrap(false);
+    m_TDBG->verticalHeader()->setDefaultSectionSize(22);
+    m_TDBG->setColumnHidden(EventListModel::ColCMID, true);
+    auto* header = m_TDBG->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(EventListModel::ColDescription, QHeaderView::Stretch);
+    header->resizeSection(EventListModel::ColEvent, 150);
+    header->resizeSection(EventListModel::ColWho, 80);
+    header->resizeSection(EventListModel::ColToCc, 150);
+    header->resizeSection(EventListModel::ColDate, 85);
+    header->resizeSection(EventListModel::ColTime, 75);
+    header->resizeSection(EventListModel::ColETime, 75);
+    connect(m_TDBG->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                onGridRowChanged(current.isValid() ? current.row() : -1,
+                                 previous.isValid() ? previous.row() : -1);
+            });
+
+    // The editing panel (first page).
+    m_panel = new QWidget(this);
+    m_panel->setObjectName(QStringLiteral("Frame_0"));
+    auto* form = new QGridLayout(m_panel);
+    form->setColumnStretch(1, 1);
+
+    m_txtEve0 = new QLineEdit;
+    m_txtEve0->setObjectName(QStringLiteral("txtEve_0"));
+    m_txtEve0->setMaxLength(255);
+    m_txtEve1 = new QPlainTextEdit;
+    m_txtEve1->setObjectName(QStringLiteral("txtEve_1"));
+    m_txtEve1->setTabChangesFocus(true);
+    form->addWidget(caption(QStringLiteral("Event Title : "), m_txtEve0), 0, 0);
+    form->addWidget(m_txtEve0, 0, 1, 1, 2);
+    form->addWidget(caption(QStringLiteral("Description : "), m_txtEve1), 1, 0, Qt::AlignTop);
+    form->addWidget(m_txtEve1, 1, 1, 1, 2);
+    form->setRowStretch(1, 1);
+
+    const char* const cmdCaptions[] = {"Attendees...", "CC..."};
+    for (int i = 0; i < 2; ++i) {
+        m_CmdTo[i] = new QPushButton(QString::fromLatin1(cmdCaptions[i]));
+        m_CmdTo[i]->setObjectName(QStringLiteral("CmdTo_%1").arg(i));
+        m_CmdTo[i]->setAutoDefault(false);
+        m_txtAtt[i] = new QLineEdit;
+        m_txtAtt[i]->setObjectName(QStringLiteral("txtAtt_%1").arg(i));
+        m_txtAtt[i]->setReadOnly(true);
+        form->addWidget(m_CmdTo[i], 2 + i, 0);
+        form->addWidget(m_txtAtt[i], 2 + i, 1, 1, 2);
+        connect(m_CmdTo[i], &QPushButton::clicked, this, [this, i] { PickAttendees(i); });
+    }
+
+    auto* when = new QHBoxLayout;
+    m_dCmbFro = new ui::DateCombo;
+    m_dCmbFro->setObjectName(QStringLiteral("dCmbFro_0"));
+    m_dCmbFro->setRange(QDate(100, 1, 1), QDate(9999, 12, 31));
+    when->addWidget(m_dCmbFro, 1);
+    const char* const timeCaptions[] = {"from : ", "to : "};
+    for (int i = 0; i < 2; ++i) {
+        m_cmbFroTim[i] = new QComboBox;
+        m_cmbFroTim[i]->setObjectName(QStringLiteral("cmbFroTim_%1").arg(i));
+        m_cmbFroTim[i]->setMaxVisibleItems(16);
+        when->addWidget(caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]));
+        when->addWidget(m_cmbFroTim[i]);
+    }
+    form->addWidget(caption(QStringLiteral("on : "), m_dCmbFro), 4, 0);
+    form->addLayout(when, 4, 1, 1, 2);
+
+    // Recurrence.
+    auto* rec = new QGroupBox;
+    rec->setObjectName(QStringLiteral("fraRecurrence"));
+    auto* recLayout = new QGridLayout(rec);
+    m_ChkRea = new QCheckBox(QStringLiteral("Recurring Every (in addition to first date) :"));
+    m_ChkRea->setObjectName(QStringLiteral("ChkRea_0"));
+    m_txtReaEve = new QLineEdit;
+    m_txtReaEve->setObjectName(QStringLiteral("txtReaEve_0"));
+    m_txtReaEve->setMaximumWidth(60);
+    m_cmbRea = new QComboBox;
+    m_cmbRea->setObjectName(QStringLiteral("cmbRea_0"));
+    const struct {
+        const char* text;
+        int value;
+    } units[] = {{"Day(s)", 1},
+                 {"Week(s)", 7},
+                 {"Monday", -7},
+                 {"Month", 30},
+                 {"Quarter(s)", 91},
+                 {"Year(s)", 365},
+                 {"Monday through Friday", -15},
+                 {"Saturday and Sunday", -13},
+                 {"1st Monday of the month", -6},
+                 {"2nd Monday of the month", -5},
+                 {"3rd Monday of the month", -4},
+                 {"4th Monday of the month", -3},
+                 {"Last Monday of the month", -2}};
+    for (const auto& u : units)
+        m_cmbRea->addItem(QString::fromLatin1(u.text), u.value);
+    m_cmbRea->setMaxVisibleItems(13);
+    auto* every = new QHBoxLayout;
+    every->addWidget(m_ChkRea);
+    every->addWidget(m_txtReaEve);
+    every->addWidget(m_cmbRea, 1);
+    recLayout->addLayout(every, 0, 0, 1, 4);
+
+    const char* const optCaptions[] = {"Unlimited", "for", "Until"};
+    auto* group = new QButtonGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        m_OptReaUnl[i] = new QRadioButton(QString::fromLatin1(optCaptions[i]));
+        m_OptReaUnl[i]->setObjectName(QStringLiteral("OptReaUnl_%1").arg(i));
+        group->addButton(m_OptReaUnl[i], i);
+        connect(m_OptReaUnl[i], &QRadioButton::clicked, this, [this, i] { optionClicked(i); });
+        connect(m_OptReaUnl[i], &QRadioButton::toggled, this, [this](bool on) {
+            if (on) {
+                Set_ChangeFalg(true);
+                applyRecurrenceEnabling();
+            }
+        });
+    }
+    m_txtReaTim = new QLineEdit;
+    m_txtReaTim->setObjectName(QStringLiteral("txtReaTim_0"));
+    m_txtReaTim->setMaximumWidth(60);
+    m_dcmbUnt = new ui::DateCombo;
+    m_dcmbUnt->setObjectName(QStringLiteral("dcmbUnt_0"));
+    m_dcmbUnt->setRange(QDate(100, 1, 1), QDate(9999, 12, 31));
+    auto* ends = new QHBoxLayout;
+    ends->addWidget(m_OptReaUnl[0]);
+    ends->addSpacing(12);
+    ends->addWidget(m_OptReaUnl[1]);
+    ends->addWidget(m_txtReaTim);
+    ends->addWidget(new QLabel(QStringLiteral("Times")));
+    ends->addSpacing(12);
+    ends->addWidget(m_OptReaUnl[2]);
+    ends->addWidget(m_dcmbUnt, 1);
+    recLayout->addLayout(ends, 1, 0, 1, 4);
+
+    m_lblNextOccurrences = new QLabel;
+    m_lblNextOccurrences->setObjectName(QStringLiteral("lblNextOccurrences"));
+    m_lblNextOccurrences->setWordWrap(true);
+    m_lblNextOccurrences->setStyleSheet(QStringLiteral("color: palette(dark);"));
+    recLayout->addWidget(m_lblNextOccurrences, 2, 0, 1, 4);
+    form->addWidget(rec, 5, 0, 1, 3);
+
+    m_SB = new QStatusBar(this);
+    m_SB->setObjectName(QStringLiteral("SB"));
+    m_SB->setSizeGripEnabled(false);
+    m_SBPanel = new QLabel;
+    m_SBPanel->setObjectName(QStringLiteral("SB_Panel_1"));
+    m_SBPanel->setMinimumWidth(90);
+    m_SB->addWidget(m_SBPanel);
+
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->addWidget(m_TDBG);
+    splitter->addWidget(m_panel);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+    splitter->setChildrenCollapsible(false);
+
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(4, 0, 4, 0);
+    top->setSpacing(2);
+    top->addWidget(m_TB);
+    top->addWidget(m_TS);
+    top->addWidget(splitter, 1);
+    top->addWidget(m_SB);
+}
+
+void EMS_EventsFrm::connectChangeEvents()
+{
+    auto changed = [this] { Set_ChangeFalg(true); };
+    connect(m_txtEve0, &QLineEdit::textChanged, this, changed);
+    connect(m_txtEve1, &QPlainTextEdit::textChanged, this, changed);
+    for (int i = 0; i < 2; ++i) {
+        connect(m_txtAtt[i], &QLineEdit::textChanged, this, changed);
+        connect(m_cmbFroTim[i], &QComboBox::currentIndexChanged, this, changed);
+    }
+    connect(m_dCmbFro, &ui::DateCombo::changed, this, [this] {
+        Set_ChangeFalg(true);
+        RelabelRecurrenceUnits();
+        showNextOccurrences();
+    });
+    connect(m_ChkRea, &QCheckBox::stateChanged, this, [this] {
+        applyRecurrenceEnabling();
+        Set_ChangeFalg(true);
+    });
+    auto recurrence = [this] {
+        Set_ChangeFalg(true);
+        showNextOccurrences();
+    };
+    connect(m_txtReaEve, &QLineEdit::textChanged, this, recurrence);
+    connect(m_cmbRea, &QComboBox::currentIndexChanged, this, recurrence);
+    connect(m_txtReaTim, &QLineEdit::textChanged, this, recurrence);
+    connect(m_dcmbUnt, &ui::DateCombo::changed, this, recurrence);
+}
+
+void EMS_EventsFrm::buildToolbar()
+{
+    m_builder = new ui::ToolbarBuilder(m_TB, &m_ImaList);
+    m_builder->build(QStringLiteral(",New,Save,,Delete,,Help,Close,"),
+                     QStringLiteral("3,0,0,3,0,3,0,0,"),
+                     QStringLiteral(",New Event,Save,,Delete,,Help,Close,"));
+    connect(m_builder, &ui::ToolbarBuilder::buttonClicked, this,
+            [this](const QString& key) { TB_ButtonClick(key); });
+    const bool rightToEdit = SharedState::current().RightToEdit;
+    if (QAction* a = m_builder->action(QStringLiteral("New"))) {
+        a->setVisible(toolbarTag() == QLatin1String("FULL"));
+        a->setEnabled(rightToEdit);
+    }
+    for (const char* key : {"Save", "Delete"})
+        if (QAction* a = m_builder->action(QString::fromLatin1(key)))
+            a->setEnabled(rightToEdit);
+}
+
+QString EMS_EventsFrm::toolbarTag() const { return m_TB->property("Tag").toString(); }
+
+void EMS_EventsFrm::load()
+{
+    auto& st = SharedState::current();
+    ui::hourglass();
+    // 1. Office hours; loading until the first activation.
+    if (st.GIC)
+        common::LoadOfficeSetup(*st.GIC);
+    m_WindowLoading = true;
+    m_firstActivation = true;
+
+    // 2. Mode.
+    if (st.LinkID != 0) {
+        m_TB->setProperty("Tag", QStringLiteral("PARTIAL"));
+        m_SingleEventID = st.LinkID;
+    } else {
+        m_TB->setProperty("Tag", QStringLiteral("FULL"));
+        m_SingleEventID = 0;
+    }
+
+    // 3. Rights.
+    st.RightToEdit = true;
+    m_EventSupervisor = st.CurrentEmployeeID == 0 ||
+                        (st.GIC && st.GIC->checkRight(st.GIC->currentLoginName(),
+                                                      QStringLiteral("Tim_Sup_Rig"),
+                                                      QStringLiteral("PWAWriFla"),
+                                                      QString::fromLatin1(kProgramName)));
+    st.HolidayChanged = false;
+
+    // 4. Icons, logins, time lists, toolbar.
+    if (st.GIC) {
+        const QList<ui::ImageList::Entry> entries = {
+            {QStringLiteral("Patient"), QStringLiteral("Patient")},
+            {QStringLiteral("Delete"), QStringLiteral("Delete")},
+            {QStringLiteral("Cancel"), QStringLiteral("Cancel")},
+            {QStringLiteral("OKay"), QStringLiteral("OKay")},
+            {QStringLiteral("Help"), QStringLiteral("Help")},
+            {QStringLiteral("Close"), QStringLiteral("Close")}};
+        ui::Load_ImaList(m_ImaList, st.GIC->dataFolder(), entries);
+        // New and Save have no picture of their own key: they show the person and the tick.
+        m_ImaList.add(QStringLiteral("New"), m_ImaList.icon(QStringLiteral("Patient")));
+        m_ImaList.add(QStringLiteral("Save"), m_ImaList.icon(QStringLiteral("OKay")));
+        setWindowIcon(m_ImaList.icon(QStringLiteral("Patient")));
+    }
+    LoadLoginNames();
+    FillTimeLists();
+    buildToolbar();
+
+    // 5. The mode's shape and its first content.
+    m_TS->hide();
+    m_TS->setTabVisible(1, false);
+    m_TS->setTabEnabled(1, false);
+    m_panel->show();
+    if (QScreen* screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (m_SingleEventID == 0)
+            resize(std::min(area.width(), 1280) * 9 / 10 + 40,
+                   std::min(area.height(), 800) * 9 / 10);
+        else
+            resize(std::min(area.width(), 620), std::min(area.height(), 560));
+    }
+    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter")))
+        splitter->setSizes({width() * 3 / 5, width() * 2 / 5});
+    if (m_SingleEventID == 0) {
+        m_TDBG->show();
+        TB_ButtonClick(QStringLiteral("New"));
+        LoadEventList(QString());
+        EnableToolbar(true);
+    } else {
+        m_TDBG->hide();
+        LoadEvent(m_SingleEventID);
+    }
+
+    // 6. Help.
+    SetHelpContext(this, 3027);
+}
+
+void EMS_EventsFrm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_firstActivation) {
+        m_firstActivation = false;
+        m_WindowLoading = false;
+        ui::normalPointer();
+    }
+}
+
+void EMS_EventsFrm::setPanelEnabled(bool enabled)
+{
+    m_panel->setEnabled(enabled);
+}
+
+void EMS_EventsFrm::EnableToolbar(bool enabled)
+{
+    if (!m_builder)
+        return;
+    const bool rightToEdit = SharedState::current().RightToEdit;
+    for (const QString& key : m_builder->buttonKeys()) {
+        QAction* a = m_builder->action(key);
+        const QString k = key.toUpper();
+        if (k == QLatin1String("NEW"))
+            a->setEnabled(rightToEdit && enabled);
+        else if (k == QLatin1String("SAVE"))
+            a->setEnabled(rightToEdit && m_ChangeFlag && enabled);
+        else if (k == QLatin1String("DELETE"))
+            a->setEnabled(m_CurrentEventID != 0 && rightToEdit && enabled);
+        else
+            a->setEnabled(enabled);
+    }
+}
+
+void EMS_EventsFrm::Set_ChangeFalg(bool value)
+{
+    if (value == m_ChangeFlag || m_WindowLoading)
+        return;
+    m_ChangeFlag = value;
+    if (value && m_builder) {
+        QAction* save = m_builder->action(QStringLiteral("Save"));
+        if (save && !save->isEnabled())
+            save->setEnabled(SharedState::current().RightToEdit);
+    }
+}
+
+void EMS_EventsFrm::TB_ButtonClick(const QString& key)
+{
+    EnableToolbar(false);
+    const QString k = key.toUpper();
+    const bool single = toolbarTag() == QLatin1String("PARTIAL");
+    if (k == QLatin1String("NEW")) {
+        if (SaveEvent(true, true) != ui::vbCancel)
+            ClearEvent();
+    } else if (k == QLatin1String("SAVE")) {
+        const int result = SaveEvent(false, true);
+        releaseAfterWrite();
+        if (single && result != ui::vbCancel) {
+            closeByOwnCommand();
+            return;
+        }
+    } else if (k == QLatin1String("DELETE")) {
+        const int answer = ui::MessageBox::show({QStringLiteral("Are you sure to delete the event?"),
+                                                 QStringLiteral("Delete Event"), 4, 32, 0});
+        if (answer == ui::vbYes) {
+            if (services())
+                store::DeleteMessage(*services(), m_CurrentEventID);
+            releaseAfterWrite();
+            ClearEvent();
+            if (!single) {
+                ++m_gridGuard;
+                m_list.requery();
+                m_model->setRecordset(m_list);
+                positionGridOn(m_CurrentEventID);
+                --m_gridGuard;
+                showRowCounter();
+            }
+            SharedState::current().HolidayChanged = true;
+            if (single) {
+                closeByOwnCommand();
+                return;
+            }
+        }
+    } else if (k == QLatin1String("HELP")) {
+        ShowContextHelp(this);
+    } else if (k == QLatin1String("CLOSE")) {
+        if (SaveEvent(true, true) != ui::vbCancel) {
+            closeByOwnCommand();
+            return;
+        }
+    }
+    EnableToolbar(true);
+}
+
+void EMS_EventsFrm::closeByOwnCommand()
+{
+    m_closingByOwnCommand = true;
+    unloadWindow();
+    QDialog::done(QDialog::Accepted);
+}
+
+void EMS_EventsFrm::closeEvent(QCloseEvent* event)
+{
+    if (!m_closingByOwnCommand) {
+        if (SaveEvent(true, event->spontaneous()) == ui::vbCancel) {
+            event->ignore();
+            EnableToolbar(true);
+            return;
+        }
+        unloadWindow();
+    }
+    // QDialog's own close handling rejects the dialog: that must not ask again.
+    m_closingByOwnCommand = true;
+    QDialog::closeEvent(event);
+}
+
+void EMS_EventsFrm::reject()
+{
+    // Esc acts as the close box.
+    if (!m_closingByOwnCommand && SaveEvent(true, true) == ui::vbCancel)
+        return;
+    m_closingByOwnCommand = true;
+    unloadWindow();
+    QDialog::reject();
+}
+
+void EMS_EventsFrm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        ShowContextHelp(this);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void EMS_EventsFrm::unloadWindow()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    if (m_model)
+        m_model->setRecordset(db::Recordset());
+    m_list.close();
+    m_connection.reset();
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "db/Recordset.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+
+#include <functional>
+
+namespace tzsndmsg {
+
+// The events grid over a client-side recordset. The unbound "To/ CC" column is built only when
+// the view asks for a row's cell, and kept until the list is set again.
+class EventListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { ColCMID, ColEvent, ColDescription, ColWho, ColToCc, ColDate, ColTime, ColETime,
+                  ColumnCount };
+    using ToCcProvider = std::function<QString(qint64 cmId)>;
+
+    explicit EventListModel(QObject* parent = nullptr);
+
+    void setRecordset(const db::Recordset& rs);
+    void setToCcProvider(ToCcProvider provider) { m_toCc = std::move(provider); }
+    const db::Recordset& recordset() const { return m_rs; }
+    // Drops the cached "To/ CC" text of a row (after its attendees were saved).
+    void forgetToCc(qint64 cmId);
+
+    qint64 cmIdAt(int row) const;
+    int rowOfCmId(qint64 cmId) const; // -1 when not listed
+    int toCcComputations() const { return m_toCcComputations; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QVariant cell(int row, int column) const;
+
+    db::Recordset m_rs;           // the grid's rows
+    mutable db::Recordset m_clone; // reads cells without moving the list
+    ToCcProvider m_toCc;
+    mutable QHash<qint64, QString> m_toCcCache;
+    mutable int m_toCcComputations = 0;
+};
+
+} // namespace tzsndmsg

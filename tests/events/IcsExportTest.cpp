@@ -1,0 +1,217 @@
+#include "EventsFixture.h"
+
+#include "events/IcsExport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::events;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+// A python3 that has the icalendar module (the Debian one may sit behind another python3).
+QString pythonWithIcalendar()
+{
+    for (const QString& candidate : {QStringLiteral("python3"), QStringLiteral("/usr/bin/python3")}) {
+        QProcess p;
+        p.start(candidate, {QStringLiteral("-c"), QStringLiteral("import icalendar, dateutil")});
+        if (p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
+            return candidate;
+    }
+    return QString();
+}
+
+// Parses the file with icalendar and prints, per event, its summary and the dates its RRULE
+// and RDATEs give up to the end date (expanded by dateutil).
+const char* const kExpand = R"PY(
+import icalendar, sys, datetime
+from dateutil.rrule import rrulestr
+cal = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read())
+end = datetime.datetime.strptime(sys.argv[2], '%Y%m%d') + datetime.timedelta(hours=23, minutes=59)
+for ev in cal.walk('VEVENT'):
+    start = ev.decoded('DTSTART')
+    if not isinstance(start, datetime.datetime):
+        start = datetime.datetime(start.year, start.month, start.day)
+    dates = {start.date()}
+    if 'RRULE' in ev:
+        rule = rrulestr(ev['RRULE'].to_ical().decode(), dtstart=start)
+        dates |= {d.date() for d in rule.between(start, end, inc=True)}
+    rd = ev.get('RDATE')
+    for r in (rd if isinstance(rd, list) else ([rd] if rd is not None else [])):
+        for d in r.dts:
+            v = d.dt
+            dates.add(v.date() if isinstance(v, datetime.datetime) else v)
+    print(str(ev['SUMMARY']) + '|' + ' '.join(sorted(d.strftime('%Y-%m-%d') for d in dates if d <= end.date())))
+)PY";
+
+RecurrenceRule rule(QDate start, int unit, int every = 1, int times = NumOfTimUnlimited,
+                    QDate until = {})
+{
+    RecurrenceRule r;
+    r.start = start;
+    r.recurring = true;
+    r.unit = unit;
+    r.every = every;
+    r.numberOfTimes = times;
+    r.until = until;
+    return r;
+}
+
+} // namespace
+
+TEST(IcsText, EscapesAndFoldsAtSeventyFiveOctets)
+{
+    EXPECT_EQ(icsEscape(QStringLiteral("a,b;c\\d\r\ne\nf")), QStringLiteral("a\\,b\\;c\\\\d\\ne\\nf"));
+    const QByteArray line = "DESCRIPTION:" + QStringLiteral("é").repeated(80).toUtf8();
+    const QByteArray folded = icsFold(line);
+    EXPECT_TRUE(folded.endsWith("\r\n"));
+    QByteArray unfolded;
+    for (const QByteArray& part : folded.chopped(2).split('\n')) {
+        const QByteArray physical = part.endsWith('\r') ? part.chopped(1) : part;
+        EXPECT_LE(physical.size(), 75);
+        unfolded += physical.startsWith(' ') ? physical.mid(1) : physical;
+    }
+    EXPECT_EQ(unfolded, line);
+    EXPECT_EQ(QString::fromUtf8(unfolded), QString::fromUtf8(line)); // no split sequence
+}
+
+TEST(IcsText, RruleForEveryUnit)
+{
+    const struct {
+        RecurrenceRule r;
+        const char* expected; // nullptr: written as RDATEs
+    } cases[] = {
+        {rule(QDate(2024, 1, 2), ruDays, 3), "FREQ=DAILY;INTERVAL=3"},
+        {rule(QDate(2024, 1, 2), ruWeeks, 2, 4), "FREQ=WEEKLY;INTERVAL=2;COUNT=5"},
+        {rule(QDate(2024, 1, 2), ruWeekday), "FREQ=WEEKLY;INTERVAL=1"},
+        {rule(QDate(2024, 1, 31), ruMonth),
+         "FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=28,29,30,31;BYSETPOS=-1"},
+        {rule(QDate(2024, 1, 15), ruQuarters, 1, NumOfTimUntil, QDate(2025, 1, 1)),
+         "FREQ=MONTHLY;INTERVAL=3;UNTIL=20250101T235959"},
+        {rule(QDate(2024, 2, 29), ruYears),
+         "FREQ=YEARLY;INTERVAL=1;BYMONTH=2;BYMONTHDAY=28,29;BYSETPOS=-1"},
+        {rule(QDate(2024, 7, 31), ruWorkingDays),
+         "FREQ=WEEKLY;INTERVAL=1;BYDAY=MO,TU,WE,TH,FR;WKST=MO"},
+        {rule(QDate(2024, 8, 3), ruWeekendDays, 2), "FREQ=WEEKLY;INTERVAL=2;BYDAY=SA,SU;WKST=MO"},
+        {rule(QDate(2024, 9, 10), ruSecondWeekday), "FREQ=MONTHLY;INTERVAL=1;BYDAY=2TU"},
+        {rule(QDate(2024, 8, 30), ruLastWeekday), "FREQ=MONTHLY;INTERVAL=1;BYDAY=-1FR"},
+        {rule(QDate(2024, 9, 3), ruSecondWeekday), nullptr}, // first date off the rule
+        {rule(QDate(2024, 7, 27), ruWorkingDays), nullptr},  // a Saturday
+        {rule(QDate(2024, 1, 2), ruDays, 1, 0), nullptr},    // for 0 times: nothing added
+        {rule(QDate(2024, 1, 2), 0), nullptr},
+    };
+    for (const auto& k : cases) {
+        const auto r = rruleFor(k.r, false);
+        if (k.expected)
+            EXPECT_EQ(r.value_or(QStringLiteral("<none>")), QString::fromLatin1(k.expected));
+        else
+            EXPECT_FALSE(r.has_value()) << r->toStdString();
+    }
+    EXPECT_EQ(*rruleFor(rule(QDate(2024, 1, 2), ruDays, 1, NumOfTimUntil, QDate(2024, 2, 1)), true),
+              QStringLiteral("FREQ=DAILY;INTERVAL=1;UNTIL=20240201"));
+}
+
+// A standard parser reads the file, and its own rule expansion gives our dates.
+TEST(IcsText, ParserAgreesWithTheExpansion)
+{
+    const QString python = pythonWithIcalendar();
+    if (python.isEmpty())
+        GTEST_SKIP() << "python3 with icalendar and dateutil not available";
+    const QList<RecurrenceRule> rules = {
+        rule(QDate(2024, 1, 31), ruMonth),
+        rule(QDate(2023, 11, 30), ruQuarters, 1, 6),
+        rule(QDate(2024, 2, 29), ruYears),
+        rule(QDate(2024, 5, 31), ruLastWeekday, 1, NumOfTimUntil, QDate(2025, 3, 1)),
+        rule(QDate(2024, 5, 24), ruFourthWeekday, 2),
+        rule(QDate(2024, 8, 1), ruWorkingDays, 2, 20),
+        rule(QDate(2024, 8, 3), ruWeekendDays, 3),
+        rule(QDate(2024, 8, 4), ruWeekendDays, 2),
+        rule(QDate(2024, 2, 24), ruDays, 3, NumOfTimUntil, QDate(2024, 6, 1)),
+        rule(QDate(2024, 12, 18), ruWeeks, 2, 5),
+        rule(QDate(2024, 9, 3), ruSecondWeekday, 1, 4),    // RDATEs
+        rule(QDate(2024, 7, 31), ruWeekendDays, 1, NumOfTimUntil, QDate(2024, 9, 30)),
+    };
+    QList<IcsEvent> events;
+    for (int i = 0; i < rules.size(); ++i) {
+        IcsEvent e;
+        e.uid = QStringLiteral("t%1@test").arg(i);
+        e.title = QStringLiteral("R%1").arg(i);
+        e.rule = rules[i];
+        e.from = QTime(9, 0);
+        e.to = QTime(9, 30);
+        events << e;
+    }
+    const QDate end(2026, 12, 31);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("t.ics"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end));
+    out.close();
+
+    QProcess p;
+    p.start(python, {QStringLiteral("-c"), QString::fromLatin1(kExpand), file,
+                     end.toString(QStringLiteral("yyyyMMdd"))});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), rules.size());
+    for (int i = 0; i < rules.size(); ++i) {
+        QStringList ours;
+        for (const QDate& d : expandRecurrence(rules[i], rules[i].start, end))
+            ours << d.toString(Qt::ISODate);
+        EXPECT_EQ(lines[i].trimmed(), QStringLiteral("R%1|").arg(i) + ours.join(' ')) << i;
+    }
+}
+
+TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
+{
+    addEvent(QStringLiteral("Staff meeting, monthly; room \\2"), ann, QStringLiteral("12/31/2026"),
+             QStringLiteral("9:00:00 AM"), QStringLiteral("10:30:00 AM"),
+             {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"}, {"-1", "1", "30", "-1"});
+    addEvent(QStringLiteral("Bob's training"), bob, QStringLiteral("12/08/2026"),
+             QStringLiteral("11:00 PM"), QStringLiteral("12:00:00 AM"),
+             {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"}, {"-1", "1", "-5", "2"});
+    addEvent(QStringLiteral("No date"), ann, QStringLiteral("soon"));
+    const QString file = office.tempPath() + QStringLiteral("/office.ics");
+    QString error;
+    int skipped = -1;
+    ASSERT_TRUE(exportEventsIcs(*office.services(), file, &error, &skipped)) << error.toStdString();
+    EXPECT_EQ(skipped, 1);
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray data = in.readAll();
+    EXPECT_TRUE(data.startsWith("BEGIN:VCALENDAR\r\nVERSION:2.0\r\n"));
+    EXPECT_TRUE(data.endsWith("END:VCALENDAR\r\n"));
+    EXPECT_EQ(data.count("\n"), data.count("\r\n"));
+    EXPECT_EQ(data.count("BEGIN:VEVENT"), 2);
+    EXPECT_TRUE(data.contains("DTSTAMP:20261206T"));
+    EXPECT_TRUE(data.contains("SUMMARY:Staff meeting\\, monthly\\; room \\\\2\r\n"));
+    EXPECT_TRUE(data.contains("DTSTART:20261231T090000\r\nDTEND:20261231T103000\r\n"));
+    EXPECT_TRUE(data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=28,29,30,31;BYSETPOS=-1\r\n"));
+    // 8 December 2026 is the 2nd Tuesday: the rule fits; the end is midnight of the next day.
+    EXPECT_TRUE(data.contains("DTSTART:20261208T230000\r\nDTEND:20261209T000000\r\n"));
+    EXPECT_TRUE(data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYDAY=2TU;COUNT=3\r\n"));
+
+    const QString python = pythonWithIcalendar();
+    if (python.isEmpty())
+        GTEST_SKIP() << "python3 with icalendar not available";
+    QProcess p;
+    p.start(python, {QStringLiteral("-c"),
+                     QStringLiteral("import icalendar,sys; "
+                                    "c=icalendar.Calendar.from_ical(open(sys.argv[1],'rb').read()); "
+                                    "print(len(c.walk('VEVENT')), c.walk('VEVENT')[0]['SUMMARY'])"),
+                     file});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+              QStringLiteral("2 Bob's training"));
+
+    // A file that cannot be written is an error; nothing is left half written.
+    EXPECT_FALSE(exportEventsIcs(*office.services(), office.tempPath() + "/missing/x.ics", &error));
+    EXPECT_FALSE(error.isEmpty());
+}
