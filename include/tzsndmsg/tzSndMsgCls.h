@@ -85,6 +85,10 @@ public:
     void setRightToEdit(bool value);
     qint16 ClockInterval() const;
     void setClockInterval(qint16 minutes);
+    // Sends tx to the persons in toID (ids separated by ",") and the computers in ToMac
+    // (names separated by line feeds) without showing a window. Unlike the other operations it
+    // passes its errors on: std::runtime_error with the reason (for example when no services
+    // object was handed over); the window's own send problems are told to the user.
     void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                           QString& subCat);
 

@@ -16,4 +16,17 @@ void ShowContextHelp(QWidget* window);
 void ShowHelpTopic(QWidget* window, int contextId);
 void ShowHelpContents(QWidget* window);
 
+// The help pages: the folder named by the help file when there is one, else the folder the
+// help file name sits in. It holds index.html (the contents) and map.txt ("3007=messages.html").
+QString helpPagesFolder(const QString& helpFile);
+// The page of a context id, empty when the map does not know it or the page is missing.
+QString helpPageFor(const QString& helpFile, int contextId);
+// F1 on the window runs ShowContextHelp.
+void InstallHelpKey(QWidget* form);
+// Forgets the chosen help file (tests; a host that switches product line at run time).
+void ResetHelpFile();
+
+// Context ids of the windows.
+enum HelpContext { HelpPicker = 3005, HelpMessages = 3007, HelpEventsAndHolidays = 3027 };
+
 } // namespace tzsndmsg

@@ -1,0 +1,385 @@
+#include "tzsndmsg/tzSndMsgCls.h"
+
+#include "component/Help.h"
+#include "component/HostDialogs.h"
+#include "component/SharedState.h"
+#include "events/EMS_EventsFrm.h"
+#include "holidays/HolidayStart.h"
+#include "messages/ShowMessageWindow.h"
+#include "messages/tzSndMsgFrm.h"
+#include "tzsndmsg/tzGlobal.h"
+#include "tzsndmsg/ui/Modal.h"
+#include "ui/BusyPointer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <stdexcept>
+
+namespace tzsndmsg {
+
+namespace {
+
+void unload(std::unique_ptr<tzSndMsgFrm>& window)
+{
+    if (!window)
+        return;
+    window->Unload();
+    window.reset();
+}
+
+QString withSlash(QString folder)
+{
+    folder = QDir::fromNativeSeparators(folder);
+    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+
+// Where the office lives when the component has to make its own services object: the places
+// the host program uses by default (TZSNDMSG_HOME, else the user's data folder), unless
+// TZSNDMSG_DB_URL, TZSNDMSG_DATA or TZSNDMSG_HELP name others.
+tzglob::Config defaultConfig(const QString& loginName)
+{
+    QString root = qEnvironmentVariable("TZSNDMSG_HOME");
+    root = root.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                QStringLiteral("/tzsndmsg")
+                          : QDir::cleanPath(root);
+    tzglob::Config config;
+    config.databaseUrl = qEnvironmentVariable("TZSNDMSG_DB_URL");
+    if (config.databaseUrl.isEmpty())
+        config.databaseUrl = QStringLiteral("sqlite://") + root + QStringLiteral("/office.db");
+    config.dataFolder = withSlash(qEnvironmentVariable("TZSNDMSG_DATA"));
+    if (config.dataFolder.isEmpty())
+        config.dataFolder = root + QStringLiteral("/data/");
+    config.helpFolder = withSlash(qEnvironmentVariable("TZSNDMSG_HELP"));
+    if (config.helpFolder.isEmpty()) {
+        const QString installed =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tzsndmsg/help/");
+        config.helpFolder = QFileInfo::exists(installed + QStringLiteral("index.html"))
+                                ? QDir::cleanPath(installed) + QLatin1Char('/')
+                                : root + QStringLiteral("/help/");
+    }
+    config.loginName = loginName;
+    QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"), QSettings::IniFormat);
+    QString computer = workstation.value(QStringLiteral("Workstation/ComputerName")).toString();
+    if (computer.isEmpty())
+        computer = QSysInfo::machineHostName();
+    config.computerName = computer.toUpper();
+    return config;
+}
+
+} // namespace
+
+tzSndMsgCls::tzSndMsgCls()
+{
+    SharedState& state = SharedState::current();
+    state.resetInstanceValues();
+    installHostDialogs(state.GIC);
+}
+
+tzSndMsgCls::~tzSndMsgCls()
+{
+    unload(m_window);
+}
+
+std::shared_ptr<void> tzSndMsgCls::PV() const
+{
+    return SharedState::current().PV;
+}
+void tzSndMsgCls::setPV(std::shared_ptr<void> value)
+{
+    SharedState::current().PV = std::move(value);
+}
+std::shared_ptr<void> tzSndMsgCls::GC() const
+{
+    return SharedState::current().GC;
+}
+void tzSndMsgCls::setGC(std::shared_ptr<void> value)
+{
+    SharedState::current().GC = std::move(value);
+}
+std::shared_ptr<void> tzSndMsgCls::DAC() const
+{
+    return SharedState::current().DAC;
+}
+void tzSndMsgCls::setDAC(std::shared_ptr<void> value)
+{
+    SharedState::current().DAC = std::move(value);
+}
+std::shared_ptr<HostServices> tzSndMsgCls::GIC() const
+{
+    return SharedState::current().GIC;
+}
+
+void tzSndMsgCls::setGIC(std::shared_ptr<HostServices> services)
+{
+    SharedState& state = SharedState::current();
+    state.GIC = std::move(services);
+    if (!state.GIC)
+        return;
+    installHostDialogs(state.GIC);
+    state.CurrentEmployeeID = state.GIC->employeeOfLogin(state.GIC->currentLoginName());
+}
+
+void tzSndMsgCls::setLocationID(qint32 locationId)
+{
+    if (auto services = SharedState::current().GIC)
+        services->setLocation(locationId);
+}
+
+QVariant tzSndMsgCls::Event_Start()
+{
+    SetupHelpFile();
+    try {
+        ui::hourglass();
+        auto window = std::make_unique<EMS_EventsFrm>();
+        window->load();
+        ui::showModal(*window);
+    } catch (...) {
+        // A window that fails to open leaves the caller where it was.
+    }
+    // The window ends its hourglass when it shows; one that was never shown cannot.
+    ui::normalPointer();
+    return QVariant();
+}
+
+void tzSndMsgCls::setSndMsgHistoryButtonVisible(bool visible)
+{
+    SharedState::current().SndMsgHistoryButtonVisible = visible;
+}
+bool tzSndMsgCls::MsgHisOn() const
+{
+    return SharedState::current().MsgHisOn;
+}
+void tzSndMsgCls::setMsgHisOn(bool on)
+{
+    SharedState::current().MsgHisOn = on;
+}
+
+QVariant tzSndMsgCls::Message_Stop()
+{
+    try {
+        unload(m_window);
+    } catch (...) {
+        m_window.reset();
+    }
+    return QVariant();
+}
+
+// Kept for the main application's sake; the component has no use for them.
+bool tzSndMsgCls::MultiUser() const
+{
+    return false;
+}
+void tzSndMsgCls::setMultiUser(bool) {}
+QString tzSndMsgCls::Path() const
+{
+    return QString();
+}
+void tzSndMsgCls::setPath(const QString&) {}
+
+QVariant tzSndMsgCls::Message_Start()
+{
+    SetupHelpFile();
+    try {
+        if (!m_window)
+            m_window = std::make_unique<tzSndMsgFrm>();
+        ShowMessageWindow(m_window, false);
+    } catch (...) {
+        m_window.reset();
+    }
+    return QVariant();
+}
+
+qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType,
+                                qint32 LinkToID, QString LoginName, qint32 LocationID)
+{
+    SharedState& state = SharedState::current();
+    qint32 result = 0;
+    std::shared_ptr<HostServices> own;
+    std::unique_ptr<tzSndMsgFrm> window;
+    {
+        ui::BusyPointer busy;
+        try {
+            bool ready = true;
+            if (!state.GIC) {
+                auto global = std::make_shared<tzglob::tzGlobal>(defaultConfig(LoginName));
+                QString error;
+                own = global;
+                state.GIC = global;
+                ready = global->open(&error) && global->startUp();
+                if (ready) {
+                    global->setApplication(QCoreApplication::applicationDirPath() +
+                                               QLatin1Char('/'),
+                                           QStringLiteral("tzsndmsg"));
+                    global->setLocation(LocationID);
+                    global->setLogin(LoginName);
+                    installHostDialogs(state.GIC);
+                }
+            }
+            if (ready) {
+                SetupHelpFile();
+                window = std::make_unique<tzSndMsgFrm>();
+                setLinkTyp(LinkType);
+                setLinkID(LinkToID);
+                setReplyBCID(0);
+                setReplyFlag(mfRegular);
+                setReplyAutoSend(false);
+                setMsgHisOn(false);
+                setSndMsgHistoryButtonVisible(false);
+                result = ShowMessageWindow(window, false, Subject, BodyText);
+            }
+        } catch (...) {
+            result = 0;
+        }
+
+        try {
+            unload(window);
+        } catch (...) {
+        }
+        if (own) {
+            try {
+                own->shutDown();
+            } catch (...) {
+            }
+            if (state.GIC == own)
+                state.GIC.reset();
+            own.reset();
+        }
+    }
+    return result;
+}
+
+QString tzSndMsgCls::LoginName() const
+{
+    return QString();
+}
+void tzSndMsgCls::setLoginName(const QString&) {}
+qint32 tzSndMsgCls::PatientID() const
+{
+    return SharedState::current().PatientID;
+}
+void tzSndMsgCls::setPatientID(qint32 id)
+{
+    SharedState::current().PatientID = id;
+}
+bool tzSndMsgCls::DefaultSaveToPID() const
+{
+    return SharedState::current().DefaultSaveToPID;
+}
+void tzSndMsgCls::setDefaultSaveToPID(bool value)
+{
+    SharedState::current().DefaultSaveToPID = value;
+}
+qint32 tzSndMsgCls::ReplyBCID() const
+{
+    return SharedState::current().ReplyBCID;
+}
+void tzSndMsgCls::setReplyBCID(qint32 id)
+{
+    SharedState::current().ReplyBCID = id;
+}
+MessageFlag tzSndMsgCls::ReplyFlag() const
+{
+    return static_cast<MessageFlag>(SharedState::current().ReplyFlag);
+}
+void tzSndMsgCls::setReplyFlag(MessageFlag flag)
+{
+    SharedState::current().ReplyFlag = flag;
+}
+void tzSndMsgCls::setNotes(const QString& notes)
+{
+    SharedState::current().Notes = notes;
+}
+void tzSndMsgCls::setReminderFlag(bool flag)
+{
+    SharedState::current().ReminderFlag = flag;
+}
+void tzSndMsgCls::setReminderDate(const QDateTime& date)
+{
+    SharedState::current().ReminderDate = date;
+}
+void tzSndMsgCls::setReminderTime(const QDateTime& time)
+{
+    SharedState::current().ReminderTime = time;
+}
+void tzSndMsgCls::setReplyAutoSend(bool value)
+{
+    SharedState::current().ReplyAutoSend = value;
+}
+void tzSndMsgCls::setLinkTyp(LinkIDTypes type)
+{
+    SharedState::current().LinkTyp = type;
+}
+void tzSndMsgCls::setLinkID(qint32 id)
+{
+    SharedState::current().LinkID = id;
+}
+
+QVariant tzSndMsgCls::Holiday_Start()
+{
+    runHolidayWindow();
+    return QVariant();
+}
+
+bool tzSndMsgCls::HolidayChanged() const
+{
+    return SharedState::current().HolidayChanged;
+}
+void tzSndMsgCls::setHolidayChanged(bool changed)
+{
+    SharedState::current().HolidayChanged = changed;
+}
+bool tzSndMsgCls::RightToEdit() const
+{
+    return SharedState::current().RightToEdit;
+}
+void tzSndMsgCls::setRightToEdit(bool value)
+{
+    SharedState::current().RightToEdit = value;
+}
+qint16 tzSndMsgCls::ClockInterval() const
+{
+    return SharedState::current().ClockInterval;
+}
+void tzSndMsgCls::setClockInterval(qint16 minutes)
+{
+    SharedState::current().ClockInterval = minutes;
+}
+
+void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
+                                   QString& subCat)
+{
+    SharedState& state = SharedState::current();
+    if (!state.GIC)
+        throw std::runtime_error(
+            "AnnouncementSend: no services object (GIC) has been handed over.");
+    SetupHelpFile();
+    if (!m_window)
+        m_window = std::make_unique<tzSndMsgFrm>();
+    ShowMessageWindow(m_window, true);
+    try {
+        if (!m_window)
+            m_window = std::make_unique<tzSndMsgFrm>();
+        m_window->load();
+        state.AnnouncementMode = true;
+        m_window->txtMsg->setPlainText(tx);
+        m_window->toListMachine(0, ToMac);
+        m_window->ToListPid(0, toID);
+        m_window->setcmCat(Cat);
+        m_window->setcmSubCat(subCat);
+        m_window->SendMessage();
+    } catch (...) {
+        // The error is the caller's, but no hidden window is left behind.
+        unload(m_window);
+        throw;
+    }
+    unload(m_window);
+}
+
+} // namespace tzsndmsg

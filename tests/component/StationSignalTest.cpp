@@ -1,0 +1,204 @@
+#include "component/StationSignal.h"
+
+#include "support/TestPrinters.h"
+#include "tzsndmsg/tzGlobal.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tzsndmsg {
+namespace {
+
+// Services with a fixed clock; the station text is "<computer> <login>".
+std::unique_ptr<tzglob::tzGlobal>
+services(const QString& dataFolder, const QString& computer, const QString& login,
+         const QDateTime& now = QDateTime(QDate(2026, 12, 6), QTime(14, 7)))
+{
+    tzglob::Config config;
+    config.dataFolder = dataFolder;
+    config.computerName = computer;
+    config.loginName = login;
+    auto global = std::make_unique<tzglob::tzGlobal>(config);
+    global->setFixedNow(now);
+    return global;
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+TEST(StationSignal, RecordIsFortyBytesOfDateAndStation)
+{
+    struct Case {
+        const char* computer;
+        const char* login;
+        QDateTime now;
+        QByteArray expected;
+    };
+    const QDateTime afternoon(QDate(2026, 12, 6), QTime(14, 7));
+    const Case cases[] = {
+        {"WS1", "FRONT", afternoon, "12/6/2026 2:07:00 PMWS1 FRONT           "},
+        // Too long for the 20 bytes the date leaves: cut.
+        {"RECEPTION-WORKSTATION-2", "FRONTDESK", afternoon,
+         "12/6/2026 2:07:00 PMRECEPTION-WORKSTATIO"},
+        // Midnight has no time part in the general date form.
+        {"WS1", "FRONT", QDateTime(QDate(2026, 1, 15), QTime(0, 0)),
+         "1/15/2026WS1 FRONT                      "},
+        // One byte per character.
+        {"WS\xC3\x9C", "ZO\xC3\x8B", afternoon,
+         "12/6/2026 2:07:00 PMWS\xDC"
+         " ZO\xCB"
+         "             "},
+    };
+    for (const Case& c : cases) {
+        auto global =
+            services(QString(), QString::fromUtf8(c.computer), QString::fromUtf8(c.login), c.now);
+        const QByteArray record = stationSignalRecord(*global);
+        EXPECT_EQ(record.size(), 40);
+        EXPECT_EQ(record, c.expected) << c.computer;
+    }
+}
+
+TEST(StationSignal, WritesOverTheFirstFortyBytesWithoutShortening)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkdir(QStringLiteral("TEMP")));
+    const QString path = data.path() + QStringLiteral("/TEMP/CMBC.STA");
+    writeFile(path, QByteArray(40, 'x') + QByteArray("tail that stays"));
+
+    auto global =
+        services(data.path() + QLatin1Char('/'), QStringLiteral("WS1"), QStringLiteral("FRONT"));
+    ASSERT_TRUE(WriteStationSignal(*global, QStringLiteral("CMBC")));
+    EXPECT_EQ(readAll(path), QByteArray("12/6/2026 2:07:00 PMWS1 FRONT           tail that stays"));
+}
+
+TEST(StationSignal, CreatesTheTempFolderAndTheFile)
+{
+    QTemporaryDir data;
+    auto global =
+        services(data.path() + QLatin1Char('/'), QStringLiteral("WS1"), QStringLiteral("FRONT"));
+    for (const QString& tag : {QStringLiteral("CMCM"), QStringLiteral("CMEV")}) {
+        ASSERT_TRUE(WriteStationSignal(*global, tag));
+        EXPECT_EQ(readAll(data.path() + QStringLiteral("/TEMP/") + tag + QStringLiteral(".STA")),
+                  stationSignalRecord(*global));
+    }
+}
+
+TEST(StationSignal, MissingDataFolderGivesUpQuietlyAfterTheTimeout)
+{
+    QTemporaryDir base;
+    const QString missing = base.path() + QStringLiteral("/no-such-office/");
+    auto global = services(missing, QStringLiteral("WS1"), QStringLiteral("FRONT"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(WriteStationSignal(*global, QStringLiteral("CMCM"), 300));
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_FALSE(QDir(missing).exists()) << "a mistyped data folder must not be created";
+}
+
+// Another process holding an flock() lock on the file, until release() or the timeout.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& path, int holdMs = -1)
+    {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(m_release) != 0)
+            return;
+        const QByteArray native = QFile::encodeName(path);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            // Only async-signal-safe calls in the child.
+            ::close(m_release[1]);
+            ::close(ready[0]);
+            const int fd = ::open(native.constData(), O_RDWR | O_CREAT, 0666);
+            const char ok = (fd >= 0 && ::flock(fd, LOCK_EX) == 0) ? '1' : '0';
+            (void)!::write(ready[1], &ok, 1);
+            if (holdMs >= 0) {
+                ::usleep(useconds_t(holdMs) * 1000);
+            } else {
+                char c;
+                (void)!::read(m_release[0], &c, 1);
+            }
+            ::_exit(0);
+        }
+        char ok = '0';
+        (void)!::read(ready[0], &ok, 1);
+        m_locked = ok == '1';
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::close(m_release[0]);
+    }
+    ~LockHolder() { release(); }
+    bool locked() const { return m_locked; }
+    void release()
+    {
+        if (m_pid <= 0)
+            return;
+        ::close(m_release[1]);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_locked = false;
+};
+
+TEST(StationSignal, FileLockedByAnotherProcessIsLeftUnchangedAfterTwoSeconds)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkdir(QStringLiteral("TEMP")));
+    const QString path = data.path() + QStringLiteral("/TEMP/CMCM.STA");
+    const QByteArray before("held by another workstation");
+    writeFile(path, before);
+    auto global =
+        services(data.path() + QLatin1Char('/'), QStringLiteral("WS1"), QStringLiteral("FRONT"));
+
+    LockHolder holder(path);
+    ASSERT_TRUE(holder.locked());
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(WriteStationSignal(*global, QStringLiteral("CMCM")));
+    const qint64 took = clock.elapsed();
+    EXPECT_GE(took, 2000);
+    EXPECT_LT(took, 10000) << "the writer must give up";
+    EXPECT_EQ(readAll(path), before);
+
+    holder.release();
+    EXPECT_TRUE(WriteStationSignal(*global, QStringLiteral("CMCM")));
+    EXPECT_EQ(readAll(path).left(40), stationSignalRecord(*global));
+}
+
+TEST(StationSignal, LockReleasedWhileRetryingStillWrites)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkdir(QStringLiteral("TEMP")));
+    const QString path = data.path() + QStringLiteral("/TEMP/CMEV.STA");
+    auto global =
+        services(data.path() + QLatin1Char('/'), QStringLiteral("WS1"), QStringLiteral("FRONT"));
+
+    LockHolder holder(path, 300);
+    ASSERT_TRUE(holder.locked());
+    EXPECT_TRUE(WriteStationSignal(*global, QStringLiteral("CMEV")));
+    EXPECT_EQ(readAll(path), stationSignalRecord(*global));
+}
+
+} // namespace
+} // namespace tzsndmsg
