@@ -50,6 +50,17 @@ as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
 export TZSNDMSG_TEST_PG="postgresql://postgres@127.0.0.1:$port/postgres"
 (cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
 
+echo "== Installed package and a host that links it"
+prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)
+if cmake --install "$build" --prefix "$prefix" >/dev/null &&
+   cmake -S examples/host -B "$prefix/host-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null &&
+   cmake --build "$prefix/host-build" >/dev/null; then
+  echo "find_package(tzsndmsg) and link: ok"
+else
+  echo "find_package(tzsndmsg) and link: FAILED"; status=1
+fi
+rm -rf "$prefix"
+
 if [ $status -ne 0 ]; then
   echo "FAILED"
 else

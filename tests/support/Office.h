@@ -39,6 +39,7 @@ public:
     QString dataFolder() const { return m_dataDir.path() + QLatin1Char('/'); }
     QString tempPath() const { return m_tempDir.path(); }
 
+    // Null when the office was made without its schema.
     std::shared_ptr<tzglob::tzGlobal> services() const { return m_services; }
     std::shared_ptr<db::Database> db() const { return m_db; }
     // Another workstation on the same database and data folder.

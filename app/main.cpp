@@ -1,0 +1,84 @@
+#include "Commands.h"
+
+#include <QApplication>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "usage: tzsndmsg COMMAND [options]\n"
+    "  init [--demo]                          create schema and data folder; --demo adds an office\n"
+    "  messages [--login NAME] [--history] [--patient ID] [--reminder-for appointment|absence ID]\n"
+    "  events [--login NAME] [--event ID] [--export-ics FILE]\n"
+    "  holidays [--login NAME] [--list YEAR]\n"
+    "  send --subject S --body B [--link-type N --link-id N]\n"
+    "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
+    "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
+    "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
+    "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n";
+
+bool opensWindow(const QString& command, const QStringList& args)
+{
+    if (command == QLatin1String("messages") || command == QLatin1String("send"))
+        return true;
+    if (command == QLatin1String("events"))
+        return !args.contains(QStringLiteral("--export-ics"));
+    if (command == QLatin1String("holidays"))
+        return !args.contains(QStringLiteral("--list"));
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const QString command = QString::fromLocal8Bit(argv[1]);
+    QStringList args;
+    for (int i = 2; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    // Commands without a window run offscreen; a window needs a display unless it is only
+    // rendered to a file.
+    const bool window = opensWindow(command, args);
+    const bool screenshot = args.contains(QStringLiteral("--screenshot"));
+    const bool haveDisplay = qEnvironmentVariableIsSet("DISPLAY") ||
+                             qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
+                             qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    if (!window || (screenshot && !haveDisplay))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    else if (!haveDisplay) {
+        std::fputs("tzsndmsg: no display to show the window on (set DISPLAY, or use --screenshot "
+                   "FILE or the inbox command)\n",
+                   stderr);
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("tzsndmsg"));
+    QApplication::setOrganizationName(QStringLiteral("tzsndmsg"));
+
+    using namespace tzsndmsg::app;
+    if (command == QLatin1String("init"))
+        return runInit(args);
+    if (command == QLatin1String("messages"))
+        return runMessages(args);
+    if (command == QLatin1String("events"))
+        return runEvents(args);
+    if (command == QLatin1String("holidays"))
+        return runHolidays(args);
+    if (command == QLatin1String("send"))
+        return runSend(args);
+    if (command == QLatin1String("announce"))
+        return runAnnounce(args);
+    if (command == QLatin1String("inbox"))
+        return runInbox(args);
+    std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
+    return 2;
+}

@@ -1,0 +1,171 @@
+#include "support/Office.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString out, err;
+};
+
+// The host program on this test's own office database and data folder.
+class HostProgram : public ::testing::Test {
+protected:
+    HostProgram() : office(options()) {}
+
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.createSchema = false;
+        o.initDataFolder = false;
+        return o;
+    }
+
+    Run run(QStringList args, bool common = true)
+    {
+        if (common)
+            args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
+                 << data();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TZSNDMSG_APP), args);
+        Run r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    QString data() const { return home.path() + QStringLiteral("/data/"); }
+
+    QTemporaryDir home;
+    Office office;
+};
+
+} // namespace
+
+TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
+{
+    const Run init = run({QStringLiteral("init"), QStringLiteral("--demo")});
+    ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    EXPECT_TRUE(QFileInfo(data() + QStringLiteral("ICO/SMALL/Send Message.ico")).exists());
+
+    const Run inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"),
+                           QStringLiteral("anna"), QStringLiteral("--computer"),
+                           QStringLiteral("FRONTDESK")});
+    ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
+    EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave"))) << inbox.out.toStdString();
+    // Addressed to the workstation, not to Anna.
+    EXPECT_TRUE(inbox.out.contains(QStringLiteral("Front desk printer")));
+    // Purged messages are history, not inbox.
+    EXPECT_FALSE(inbox.out.contains(QStringLiteral("Flu shots")));
+    EXPECT_TRUE(inbox.out.contains(QStringLiteral("\n*"))) << "no unread mark";
+
+    const Run history = run({QStringLiteral("inbox"), QStringLiteral("--login"),
+                             QStringLiteral("ANNA"), QStringLiteral("--history")});
+    ASSERT_EQ(history.code, 0);
+    EXPECT_TRUE(history.out.contains(QStringLiteral("Flu shots")));
+
+    const Run sent = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+                          QStringLiteral("--sent")});
+    ASSERT_EQ(sent.code, 0);
+    EXPECT_TRUE(sent.out.contains(QStringLiteral("Room 2 autoclave")));
+    EXPECT_FALSE(sent.out.contains(QStringLiteral("Front desk printer")));
+}
+
+TEST_F(HostProgram, InitTwiceChangesNothing)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    auto db = tzsndmsg::db::Database::open(office.databaseUrl());
+    ASSERT_TRUE(db);
+    const qint64 messages = db->scalar(QStringLiteral("select count(*) from CMTable")).toLongLong();
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    EXPECT_EQ(db->scalar(QStringLiteral("select count(*) from CMTable")).toLongLong(), messages);
+}
+
+TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
+{
+    const struct {
+        QStringList args;
+        bool common;
+    } cases[] = {
+        {{}, false},
+        {{QStringLiteral("frobnicate")}, false},
+        {{QStringLiteral("inbox"), QStringLiteral("--bogus")}, true},
+        {{QStringLiteral("inbox"), QStringLiteral("--db"), QStringLiteral("nonsense://x"),
+          QStringLiteral("--data"), QStringLiteral("/tmp")},
+         false},
+        {{QStringLiteral("inbox"), QStringLiteral("--data"),
+          QStringLiteral("/nonexistent/tzsndmsg-data")},
+         false},
+        {{QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("next")}, true},
+        {{QStringLiteral("events"), QStringLiteral("--event"), QStringLiteral("x1")}, true},
+    };
+    for (const auto& c : cases) {
+        const Run r = run(c.args, c.common);
+        EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_FALSE(r.err.trimmed().isEmpty()) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(HostProgram, HolidaysOfAYearAreListedWithTheirDaysOff)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    const Run r = run({QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    // The 4th of July 2026 is a Saturday: the office is closed on Friday the 3rd.
+    const QString july = r.out.section(QStringLiteral("Independence Day"), 0, 0).section('\n', -1);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("Independence Day")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("07/03/2026")) || july.contains(QStringLiteral("Jul 3")))
+        << r.out.toStdString();
+    EXPECT_LT(r.out.indexOf(QStringLiteral("Memorial Day")), r.out.indexOf(QStringLiteral("Labor Day")));
+}
+
+TEST_F(HostProgram, AnAnnouncementReachesAnotherLoginsInbox)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    auto db = tzsndmsg::db::Database::open(office.databaseUrl());
+    ASSERT_TRUE(db);
+    const qint64 ben =
+        db->scalar(QStringLiteral("select PWMPID from PWMTable where PWMUseNam='BEN'")).toLongLong();
+    ASSERT_GT(ben, 0);
+    const Run announce = run({QStringLiteral("announce"), QStringLiteral("--text"),
+                              QStringLiteral("Fire drill at 3 pm today"), QStringLiteral("--to"),
+                              QString::number(ben), QStringLiteral("--login"),
+                              QStringLiteral("MARIA")});
+    ASSERT_EQ(announce.code, 0) << announce.err.toStdString();
+    const Run inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("BEN"),
+                           QStringLiteral("--computer"), QStringLiteral("EXAM-1")});
+    ASSERT_EQ(inbox.code, 0);
+    EXPECT_TRUE(inbox.out.contains(QStringLiteral("Fire drill at 3 pm today")))
+        << inbox.out.toStdString();
+}
+
+TEST_F(HostProgram, WindowsRenderToAFile)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    for (const QString& command :
+         {QStringLiteral("holidays"), QStringLiteral("events"), QStringLiteral("messages")}) {
+        const QString file = home.path() + QLatin1Char('/') + command + QStringLiteral(".png");
+        const Run r = run({command, QStringLiteral("--login"), QStringLiteral("MARIA"),
+                           QStringLiteral("--screenshot"), file});
+        EXPECT_EQ(r.code, 0) << command.toStdString() << ": " << r.err.toStdString();
+        const QImage image(file);
+        EXPECT_GT(image.width(), 300) << command.toStdString();
+    }
+}
