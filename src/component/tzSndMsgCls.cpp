@@ -369,8 +369,16 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
         m_window->load();
         state.AnnouncementMode = true;
         m_window->txtMsg->setPlainText(tx);
-        m_window->toListMachine(0, ToMac);
-        m_window->ToListPid(0, toID);
+        // The window's lists end every entry with its separator; a caller's "12,7" or a single
+        // "7" would otherwise lose its last addressee.
+        QString machines = ToMac;
+        if (!machines.isEmpty() && !machines.endsWith(QLatin1Char('\n')))
+            machines += QLatin1Char('\n');
+        QString persons = toID.trimmed();
+        if (!persons.isEmpty() && !persons.endsWith(QLatin1Char(',')))
+            persons += QLatin1Char(',');
+        m_window->toListMachine(0, machines);
+        m_window->ToListPid(0, persons);
         m_window->setcmCat(Cat);
         m_window->setcmSubCat(subCat);
         m_window->SendMessage();

@@ -10,7 +10,7 @@ using tzsndmsg::testing::Office;
 
 namespace {
 
-struct Run {
+struct Outcome {
     int code = -1;
     QString out, err;
 };
@@ -28,7 +28,7 @@ protected:
         return o;
     }
 
-    Run run(QStringList args, bool common = true)
+    Outcome run(QStringList args, bool common = true)
     {
         if (common)
             args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
@@ -39,7 +39,7 @@ protected:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Run r;
+        Outcome r;
         if (!p.waitForFinished(60000)) {
             p.kill();
             ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
@@ -61,11 +61,11 @@ protected:
 
 TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
 {
-    const Run init = run({QStringLiteral("init"), QStringLiteral("--demo")});
+    const Outcome init = run({QStringLiteral("init"), QStringLiteral("--demo")});
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
     EXPECT_TRUE(QFileInfo(data() + QStringLiteral("ICO/SMALL/Send Message.ico")).exists());
 
-    const Run inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"),
+    const Outcome inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"),
                            QStringLiteral("anna"), QStringLiteral("--computer"),
                            QStringLiteral("FRONTDESK")});
     ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
@@ -76,12 +76,12 @@ TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
     EXPECT_FALSE(inbox.out.contains(QStringLiteral("Flu shots")));
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("\n*"))) << "no unread mark";
 
-    const Run history = run({QStringLiteral("inbox"), QStringLiteral("--login"),
+    const Outcome history = run({QStringLiteral("inbox"), QStringLiteral("--login"),
                              QStringLiteral("ANNA"), QStringLiteral("--history")});
     ASSERT_EQ(history.code, 0);
     EXPECT_TRUE(history.out.contains(QStringLiteral("Flu shots")));
 
-    const Run sent = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+    const Outcome sent = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("DAVE"),
                           QStringLiteral("--sent")});
     ASSERT_EQ(sent.code, 0);
     EXPECT_TRUE(sent.out.contains(QStringLiteral("Room 2 autoclave")));
@@ -117,7 +117,7 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
         {{QStringLiteral("events"), QStringLiteral("--event"), QStringLiteral("x1")}, true},
     };
     for (const auto& c : cases) {
-        const Run r = run(c.args, c.common);
+        const Outcome r = run(c.args, c.common);
         EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(r.err.trimmed().isEmpty()) << c.args.join(' ').toStdString();
     }
@@ -126,7 +126,7 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
 TEST_F(HostProgram, HolidaysOfAYearAreListedWithTheirDaysOff)
 {
     ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    const Run r = run({QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")});
+    const Outcome r = run({QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     // The 4th of July 2026 is a Saturday: the office is closed on Friday the 3rd.
     const QString july = r.out.section(QStringLiteral("Independence Day"), 0, 0).section('\n', -1);
@@ -144,12 +144,12 @@ TEST_F(HostProgram, AnAnnouncementReachesAnotherLoginsInbox)
     const qint64 ben =
         db->scalar(QStringLiteral("select PWMPID from PWMTable where PWMUseNam='BEN'")).toLongLong();
     ASSERT_GT(ben, 0);
-    const Run announce = run({QStringLiteral("announce"), QStringLiteral("--text"),
+    const Outcome announce = run({QStringLiteral("announce"), QStringLiteral("--text"),
                               QStringLiteral("Fire drill at 3 pm today"), QStringLiteral("--to"),
                               QString::number(ben), QStringLiteral("--login"),
                               QStringLiteral("MARIA")});
     ASSERT_EQ(announce.code, 0) << announce.err.toStdString();
-    const Run inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("BEN"),
+    const Outcome inbox = run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("BEN"),
                            QStringLiteral("--computer"), QStringLiteral("EXAM-1")});
     ASSERT_EQ(inbox.code, 0);
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("Fire drill at 3 pm today")))
@@ -162,7 +162,7 @@ TEST_F(HostProgram, WindowsRenderToAFile)
     for (const QString& command :
          {QStringLiteral("holidays"), QStringLiteral("events"), QStringLiteral("messages")}) {
         const QString file = home.path() + QLatin1Char('/') + command + QStringLiteral(".png");
-        const Run r = run({command, QStringLiteral("--login"), QStringLiteral("MARIA"),
+        const Outcome r = run({command, QStringLiteral("--login"), QStringLiteral("MARIA"),
                            QStringLiteral("--screenshot"), file});
         EXPECT_EQ(r.code, 0) << command.toStdString() << ": " << r.err.toStdString();
         const QImage image(file);
