@@ -1,0 +1,185 @@
+#include "MessageListModel.h"
+
+#include "MessageListQuery.h"
+#include "common/VbFormat.h"
+
+#include <QFont>
+
+namespace tzsndmsg {
+
+const QVector<MessageListModel::Column>& MessageListModel::gridColumns()
+{
+    static const QVector<Column> columns{
+        {QString(), QStringLiteral("CMID"), 0, false, Kind::Bound, QString()},
+        {QString(), QStringLiteral("CMPID"), 0, false, Kind::Bound, QString()},
+        {QStringLiteral("From"), QStringLiteral("CMWho"), 750, true, Kind::Bound, QString()},
+        {QStringLiteral("To/ CC"), QString(), 750, true, Kind::ToCc, QString()},
+        {QStringLiteral("Date"), QStringLiteral("CMDat"), 750, true, Kind::Bound,
+         QStringLiteral("Short Date")},
+        {QStringLiteral("Time"), QStringLiteral("CMTim"), 750, true, Kind::Bound,
+         QStringLiteral("Short Time")},
+        {QStringLiteral("Subject"), QStringLiteral("CmSubjec"), 1500, true, Kind::Bound, QString()},
+        {QStringLiteral("PR"), QStringLiteral("cmShoOnRep"), 360, true, Kind::CheckMark, QString()},
+        {QStringLiteral("Comments"), QString(), 4500, true, Kind::Comments, QString()},
+        {QString(), QStringLiteral("CMSerLev"), 0, false, Kind::Bound, QString()},
+        {QString(), QStringLiteral("CMTyp"), 0, false, Kind::Bound, QString()},
+    };
+    return columns;
+}
+
+int MessageListModel::columnOf(Kind kind)
+{
+    const auto& cols = gridColumns();
+    for (int i = 0; i < cols.size(); ++i)
+        if (cols.at(i).kind == kind)
+            return i;
+    return -1;
+}
+
+MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void MessageListModel::setList(db::Recordset* list, bool inboxView)
+{
+    beginResetModel();
+    m_list = list;
+    m_inboxView = inboxView;
+    m_rows = (m_list && m_list->isOpen()) ? m_list->recordCount() : 0;
+    m_cursor = (m_list && m_list->isOpen()) ? m_list->clone() : db::Recordset();
+    endResetModel();
+}
+
+int MessageListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int MessageListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(gridColumns().size());
+}
+
+bool MessageListModel::positionCursor(int row) const
+{
+    if (!m_list || row < 0 || row >= m_rows)
+        return false;
+    if (m_cursor.isOpen() && m_cursor.setAbsolutePosition(row + 1))
+        return true;
+    // Re-made from the list whenever positioning fails.
+    m_cursor = m_list->clone();
+    return m_cursor.setAbsolutePosition(row + 1);
+}
+
+QVariant MessageListModel::cursorValue(const QString& field) const
+{
+    try {
+        return m_cursor.value(field);
+    } catch (const db::FieldError&) {
+        return QVariant();
+    }
+}
+
+static bool isTrueFlag(const QVariant& v)
+{
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    return v.toString().trimmed() == QLatin1String("-1") || v.toString() == QLatin1String("true");
+}
+
+QVariant MessageListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows || index.column() >= columnCount())
+        return QVariant();
+    const Column& col = gridColumns().at(index.column());
+
+    if (role == Qt::FontRole) {
+        if (!isUnread(index.row()))
+            return QVariant();
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role == Qt::ForegroundRole)
+        return QColor(Qt::black);
+    if (role == Qt::TextAlignmentRole && col.kind == Kind::CheckMark)
+        return int(Qt::AlignCenter);
+    if (role == Qt::DecorationRole && col.kind == Kind::CheckMark) {
+        if (!positionCursor(index.row()))
+            return QVariant();
+        // "-1" shows the check mark; "0", null and the empty text nothing.
+        return isTrueFlag(cursorValue(col.field)) ? QVariant(m_checkMark) : QVariant();
+    }
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return QVariant();
+    if (col.kind == Kind::CheckMark)
+        return QVariant();
+    if (col.kind == Kind::ToCc || col.kind == Kind::Comments) {
+        if (m_unboundSuspended || !positionCursor(index.row()))
+            return QString();
+        if (col.kind == Kind::Comments)
+            return commentsCellText(cursorValue(QStringLiteral("CMDOC")));
+        const qint32 cmId = cursorValue(QStringLiteral("CMID")).toInt();
+        return m_toCc ? m_toCc(cmId) : QString();
+    }
+    if (!positionCursor(index.row()))
+        return QVariant();
+    const QVariant v = cursorValue(col.field);
+    if (v.isNull())
+        return QString();
+    if (!col.format.isEmpty()) {
+        if (const auto d = common::vb::toDate(v))
+            return common::vb::format(*d, col.format);
+    }
+    return v.toString();
+}
+
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
+        && section < gridColumns().size())
+        return gridColumns().at(section).caption;
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return QVariant();
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags MessageListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+db::Recordset::Bookmark MessageListModel::bookmarkAt(int row) const
+{
+    if (!positionCursor(row))
+        return -1;
+    return m_cursor.bookmark();
+}
+
+int MessageListModel::rowOfBookmark(db::Recordset::Bookmark mark) const
+{
+    if (!m_list)
+        return -1;
+    db::Recordset probe = m_list->clone();
+    if (!probe.setBookmark(mark))
+        return -1;
+    return probe.absolutePosition() - 1;
+}
+
+qint32 MessageListModel::cmIdAt(int row) const
+{
+    if (!positionCursor(row))
+        return 0;
+    return cursorValue(QStringLiteral("CMID")).toInt();
+}
+
+bool MessageListModel::isUnread(int row) const
+{
+    if (!m_inboxView || !positionCursor(row))
+        return false;
+    return !isTrueFlag(cursorValue(QStringLiteral("BroChkDonDis")));
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "db/Recordset.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QVector>
+
+#include <functional>
+
+namespace tzsndmsg {
+
+// The message grid's columns over the list of a view. Rows follow the list's sort order; the
+// row cursor is a clone of the list positioned on the row being drawn. The unbound cells
+// ("To/ CC", "Comments") are produced only when the view asks for a row it paints.
+class MessageListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum class Kind { Bound, ToCc, Comments, CheckMark };
+    struct Column {
+        QString caption;
+        QString field;    // bound column, empty for the unbound ones
+        int widthTwips = 0;
+        bool visible = true;
+        Kind kind = Kind::Bound;
+        QString format;   // "Short Date", "Short Time" or empty
+    };
+    static const QVector<Column>& gridColumns();
+    static int columnOf(Kind kind);
+    // Widths in pixels: 15 twips make one pixel.
+    static int pixels(int twips) { return twips / 15; }
+
+    explicit MessageListModel(QObject* parent = nullptr);
+
+    // Binds a list (nullptr: no rows); the model keeps the pointer, the window owns the list.
+    void setList(db::Recordset* list, bool inboxView);
+    db::Recordset* list() const { return m_list; }
+    bool inboxView() const { return m_inboxView; }
+    // While set (binding a big list), unbound cells are left empty and fetch nothing.
+    void setUnboundSuspended(bool suspended) { m_unboundSuspended = suspended; }
+    void setToCcProvider(std::function<QString(qint32)> provider) { m_toCc = std::move(provider); }
+    void setCheckMark(const QIcon& icon) { m_checkMark = icon; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    db::Recordset::Bookmark bookmarkAt(int row) const;
+    int rowOfBookmark(db::Recordset::Bookmark mark) const;
+    qint32 cmIdAt(int row) const;
+    // Unread rows of an inbox view are drawn bold (BroChkDonDis other than -1, null included).
+    bool isUnread(int row) const;
+
+private:
+    bool positionCursor(int row) const;
+    QVariant cursorValue(const QString& field) const;
+
+    db::Recordset* m_list = nullptr;
+    mutable db::Recordset m_cursor;
+    bool m_inboxView = false;
+    bool m_unboundSuspended = false;
+    int m_rows = 0;
+    std::function<QString(qint32)> m_toCc;
+    QIcon m_checkMark;
+};
+
+} // namespace tzsndmsg

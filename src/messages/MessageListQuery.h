@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+
+namespace tzsndmsg {
+
+class HostServices;
+
+// What a message list view is built from. The login list keeps entry 0 empty, as the shared
+// state does.
+struct MessageListParams {
+    bool inboxView = true;
+    bool msgCatOnly = true;
+    bool history = false;
+    qint32 currentEmployeeId = 0;
+    QStringList loginNames;
+    QVector<qint32> loginEmployeeIds;
+    QString computerName;     // this workstation, as the services give it
+    QString currentLoginName; // used only when the employee is not in the login list
+};
+
+// The statement of a view, in the store's older dialect (run it through the SQL adapter).
+// Every outside text (login and computer names) goes through `quote`, the services' quoting.
+QString buildMessageListStatement(const MessageListParams& params,
+                                  const std::function<QString(const QString&)>& quote);
+
+// The stored sort order after a request: "" keeps the stored one ("CMDat, CMTim, CMID" when
+// none yet); an order without CMID gets ", CMID" appended.
+QString nextSortOrder(const QString& stored, const QString& requested);
+
+// The "Comments" cell: the body's first 500 characters, trimmed, line breaks as blanks.
+QString commentsCellText(const QVariant& cmDoc);
+
+// One recipient row of a message, as the "To/ CC" cell reads it.
+struct RecipientRow {
+    qint32 personId = 0;
+    int type = 0;        // BroChkTyp: 0 To, 1 Cc, others ignored
+    QString computer;    // BroChkToMac
+    QString initials;    // pDocIni of the person
+};
+
+// The "To/ CC" cell: initials or computer names joined by ", ", then "/ " and the Cc names.
+QString toCcCellText(const QVector<RecipientRow>& rows);
+
+// The statement that reads the recipients of one message for the "To/ CC" cell.
+QString recipientStatement(qint64 cmId);
+
+// Runs that statement through the services' SQL adapter on the message store (empty on error).
+QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId);
+
+} // namespace tzsndmsg

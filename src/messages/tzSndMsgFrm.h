@@ -1,0 +1,308 @@
+#pragma once
+
+#include "ui/DateCombo.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSplitter;
+class QStackedWidget;
+class QStatusBar;
+class QTabBar;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace tzsndmsg {
+
+namespace db {
+class Recordset;
+}
+namespace ui {
+class ImageList;
+class ToolbarBuilder;
+} // namespace ui
+
+class MessageListModel;
+
+// The message window: compact compose form, growing into the full window with the message
+// list, toolbars and status bar. One class over several files by concern:
+//   tzSndMsgFrm.cpp            construction and layout of every control
+//   tzSndMsgFrm_toolbar.cpp    toolbars, image list, commands, load/activate/close/keys
+//   tzSndMsgFrm_views.cpp      list query, grid, record counter, caption
+//   (msgform) tzSndMsgFrm_form/_recipients/_send.cpp and the others: the compose form
+class tzSndMsgFrm : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int StoreKind = 9; // the message store
+    static constexpr int HelpContextId = 3007;
+
+    explicit tzSndMsgFrm(QWidget* parent = nullptr);
+    ~tzSndMsgFrm() override;
+
+    // The load handler (Form_Load), in its order.
+    void load();
+
+    QString cmCat() const { return m_cmCat; }
+    void setcmCat(const QString& value) { m_cmCat = value; }
+    QString cmSubCat() const { return m_cmSubCat; }
+    void setcmSubCat(const QString& value) { m_cmSubCat = value; }
+    QString CMDBName() const { return m_CMDBName; }
+
+    // The message shown: 0 for a message not yet saved.
+    qint32 CMID() const { return m_CMID; }
+    // The property's setter: stores the id and loads that message for viewing (id not 0).
+    // LoadMessage itself writes m_CMID directly (no reload).
+    void setCMID(qint32 id);
+
+    // "Unload the window": closes without the ask-to-save question, releases the lists.
+    void Unload();
+    // First activation (run by the first showEvent while loading; callable by automation).
+    void firstActivation();
+
+    // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
+    void Setup_Toolbars();
+    // Fills the image list from ICO/SMALL; one information box lists missing files.
+    void Load_ImaList(ui::ImageList& list);
+    // Main toolbar commands, key compared in upper case; other code presses a button here.
+    void TB_ButtonClick(const QString& key);
+    void TB_ButtonMenuClick(const QString& key);
+    void TB_Small_ButtonClick(const QString& key);
+    void TB_Small_ButtonMenuClick(const QString& key);
+    // The button of a toolbar by key (nullptr when missing).
+    QAction* tbButton(const QString& key) const;
+    QAction* tbSmallButton(const QString& key) const;
+    QString tbToolTip(const QString& key) const;
+    void setTbToolTip(const QString& key, const QString& tip);
+
+    // ---- views (tzSndMsgFrm_views.cpp) ----
+    void Load_MsgList(const QString& SortOrder, bool InboxView, bool MsgCatOnly);
+    void Setup_Grid();
+    void Show_CurrentMsg();
+    void Set_FormCaption(bool NewMessage);
+    // After a send or delete: the current, previous or next row re-selected, else the last.
+    void refreshInPlace();
+    // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
+    bool isHistoryView() const;
+    // All of TDBG, SB and TB visible.
+    bool isFullWindow() const;
+    bool isLoading() const { return m_loading; }
+    bool isInboxView() const { return m_inboxView; }
+    bool isMsgCatOnly() const { return m_msgCatOnly; }
+    QString sortOrder() const { return m_sortOrder; }
+    // The rows of the current view (nullptr before the first query).
+    db::Recordset* list() const { return m_list.get(); }
+    // The grid's selected rows as list bookmarks ("selected bookmarks").
+    QList<qint64> selectedBookmarks() const;
+    // The list row the current message came from: BroChkID of the recipient row, 0 when none.
+    qint32 currentBroChkID() const;
+    // The "To/ CC" and "Comments" texts of a list row (fetched on demand, cached by CMID).
+    QString toCcText(qint32 cmId);
+    // Recipient queries run by the grid since start (a test seam).
+    static int recipientQueryCount();
+
+    // ---- compose form, recipients, reply/forward, saving: msgform ----
+    // (declared here, implemented in msgform's files; msgform adds its members here)
+    // Addressee lists: index 0 To, 1 Cc; anything else throws std::out_of_range.
+    void ToListPid(int index, const QString& ids);
+    void toListMachine(int index, const QString& names);
+    // The programmatic send: marks panes 0 and 1 changed and presses the small "MsgSend".
+    void SendMessage();
+    int SaveMessage(bool ask, bool allowCancel);                    // 6, 7 or 2
+    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
+    void resetToNewMessage();                                       // the blank new message
+    void StartReplyOrForward(qint32 broChkId);
+    void Set_ChangeFalg(bool state, int pane);
+    void RefreshToBox(int index);
+    void Setup_Reminder();
+    void BuildReminderChoices(bool relative);
+    // First activation: the From and Until boxes of the repeat settings brought up to date.
+    void updateRepeatControls();
+    // Connects the compose controls' change signals to the change marks (called by load()).
+    void connectFormSignals();
+    // The To/Cc picker (0, 1) and the canned-text buttons (2 personal, 3 office).
+    void CmdTo_Click(int index);
+    // The current login's name, trimmed and upper case (as the login list holds it).
+    QString currentLoginName() const;
+
+private:
+    void connectRecipientControls();
+    void insertCannedText(int index);
+    void fillFromRow(const db::Recordset& rs, qint32 broChkId);
+    void fillReminderAndBroadcast(const db::Recordset& rs);
+    void setBodyReadOnly(bool readOnly);
+    void fillSaveToList();
+    void finishSave();
+    bool writeMessage(QString* error);
+    QStringList reminderColumns() const;
+
+public:
+    // ---- end of msgform's section ----
+
+    // confirming, reminders, purge: msgconfirm
+    // (tzSndMsgFrm_confirm.cpp, _reminders.cpp, _purge.cpp)
+    // The confirm panel's buttons: 2 OK, 3 Snooze, 4 Reply, 5 Forward, 6 ToDoList.
+    void ConfirmCmdTo_Click(int index);
+    // Reply (flag 1), forward (2) or return receipt (3) of a recipient row, made by a nested
+    // message window; with autoSend the nested window sends itself without showing.
+    void Answer_Msg(qint32 broChkId, int flag, const QString& notes, bool autoSend);
+    // The confirm panel is shown for a received message viewed from an inbox view.
+    void updateConfirmPanel();
+    // cmbAla left: a valid time reformatted "hh:nn am/pm", anything else cleared, then as a click.
+    void cmbAla_LostFocus();
+    // The "Purge" command (toolbar key "PURGE"): purges, or unpurges in the history views.
+    void PurgeCommand();
+    // Toggles the purge bit of every selected row that may change; unread inbox rows are told
+    // once per run and left alone.
+    void Purge_Selected();
+
+private:
+    // Connects the confirm panel, cmbAla's leaving and the purge command (constructor).
+    void connectConfirmAndPurge();
+    void connectReminderEditing();
+    void confirmReading(qint32 broChkId, qint32 linkId, qint32 listSenderId);
+    bool writeConfirmNote(qint32 personId, qint32 senderId, qint32 messageId, bool payroll,
+                          bool saveAfterDisplay);
+    void addToTodoList(qint32 broChkId);
+    bool payrollTicked() const;
+
+public:
+    // ---- end of msgconfirm's section ----
+
+    // Controls by their system names (tests find them by objectName).
+    QLineEdit* txtSubject = nullptr;
+    QPlainTextEdit* txtMsg = nullptr;
+    QComboBox* Cmb_Emp_Name = nullptr;
+    ui::DateCombo* DateCmb_Abs = nullptr;
+    std::array<QRadioButton*, 2> OptPub{};
+    std::array<QCheckBox*, 4> chkDoc{};
+    std::array<QLineEdit*, 2> txtTo{};
+    std::array<QPushButton*, 4> CmdTo{};
+    // Broadcast/repeat group (index 0) and alarm group (index 1).
+    std::array<QCheckBox*, 2> ChkBro{};
+    std::array<QCheckBox*, 2> ChkFro{};
+    std::array<QCheckBox*, 2> ChkUnt{};
+    std::array<QCheckBox*, 2> ChkRea{};
+    std::array<ui::DateCombo*, 2> dCmbFro{};
+    std::array<ui::DateCombo*, 2> dcmbUnt{};
+    std::array<QComboBox*, 2> cmbFroTim{};
+    std::array<QComboBox*, 2> cmbRea{};
+    std::array<QLineEdit*, 2> txtReaEve{};
+    std::array<QLineEdit*, 2> txtReaTim{};
+    std::array<QRadioButton*, 2> OptReaUnl{};
+    std::array<QRadioButton*, 2> OptReaForTim{};
+    QComboBox* cmbAla = nullptr;
+    QWidget* PicAla = nullptr; // its "tag" property holds the free reminder's date
+    QLabel* lblRem = nullptr;  // its "tag" property holds EVAlaStaDatFla
+    QComboBox* CmbSaveTo = nullptr;
+    // Confirm panel, hidden until a received message is shown.
+    QWidget* PicConfirm = nullptr;
+    QLabel* lblConfirm = nullptr; // "From <who> at <date> <time>"
+    QCheckBox* ConfirmChkYes = nullptr;
+    std::array<QCheckBox*, 3> ConfirmchkDoc{};   // only index 2 is built
+    std::array<QPushButton*, 7> ConfirmCmdTo{};  // indexes 2..6 are built
+    // The compose container (both form panels) and the panels the tab strip switches.
+    QWidget* PicCompose = nullptr;
+    QStackedWidget* PicPanels = nullptr;
+    std::array<QWidget*, 2> PicTab{};
+    QGroupBox* fraBro = nullptr;  // broadcast and repeat, group 0
+    QGroupBox* fraAla = nullptr;  // the alarm group, index 1
+    // Frame.
+    QToolBar* TB = nullptr;
+    QToolBar* TB_Small = nullptr;
+    QTableView* TDBG = nullptr;
+    QStatusBar* SB = nullptr;
+    QLabel* SB_Panel1 = nullptr; // the record counter "3 of 25"
+    QTabBar* TS = nullptr;
+    std::unique_ptr<ui::ImageList> ImaList;
+    ui::ToolbarBuilder* m_tb = nullptr;      // builds and keys TB
+    ui::ToolbarBuilder* m_tbSmall = nullptr; // builds and keys TB_Small
+    QWidget* m_listArea = nullptr;           // TDBG's side of the splitter
+    QSplitter* m_splitter = nullptr;
+
+signals:
+    // The list was re-queried (tests and the host's automation wait on it).
+    void listLoaded();
+    // The main toolbar's "Purge" was pressed (inside the command frame): the purge and
+    // unpurge code connects to it.
+    void purgeRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
+
+private:
+    void buildWidgets();
+    QWidget* buildComposePanel();
+    QWidget* buildOptionsPanel();
+    QWidget* buildConfirmPanel();
+    void layoutCompact();
+    void growToFull();
+    void TS_Click(int index);
+    void unloadWindow(); // Unload: marks cleared, recordsets released
+    void onGridCurrentRowChanged(int row, int previous);
+    void selectAllRows(bool select);
+    void deleteCurrentMessage();
+    void sendCurrentMessage(); // main toolbar "MsgSend"
+    void newMessageWindow();
+    void bindList();
+    bool moveToCmId(qint32 cmId);
+    qint32 currentRowCmId() const;
+    void fitCommentsColumn();
+    int columnPixels(int column) const; // the column's width: twips / 15, widened to fit a date
+    void selectGridRow(int row);
+
+public:
+    // ---- window state (both helpers) ----
+    QString m_cmCat;
+    QString m_cmSubCat;
+    QString m_CMDBName;
+    qint32 m_CMID = 0;
+
+    // View state.
+    QString m_sortOrder;
+    bool m_inboxView = true;
+    bool m_msgCatOnly = true;
+    bool m_bigList = false;
+    bool m_loading = false;
+    bool m_firstShowDone = false;
+    bool m_unloaded = false;
+    std::unique_ptr<db::Recordset> m_list;
+    MessageListModel* m_model = nullptr;
+    int m_colToCc = 3, m_colPR = 7, m_colComments = 8;
+    int m_previousRow = -1;
+    QHash<qint32, QString> m_toCcCache; // "To/ CC" texts by CMID, cleared on every query
+    bool m_suppressRowChange = false;
+
+    // Change marks: panes 0 header, 1 detail, 2 alarm group; "C" or empty.
+    std::array<QString, 3> m_changeMarks;
+    bool m_changed = false;       // any mark set since the last clear
+    bool m_suspendMarks = false;  // the window fills its controls itself
+    bool m_sent = false;          // set by "MsgSend" after a successful send
+    bool m_bodyReadOnly = false;  // a received message is shown
+    int m_listPosition = 0;       // position of the message shown in the list
+
+    // Addressee lists: persons "12,7," and computers "PC1\nPC2\n", index 0 To, 1 Cc.
+    std::array<QString, 2> m_toPids;
+    std::array<QString, 2> m_toMachines;
+};
+
+} // namespace tzsndmsg

@@ -1,0 +1,371 @@
+// Reading and confirming a received message: the confirm panel's buttons, the note writer,
+// return receipts, replies and forwards through a nested window, and the to-do list.
+#include "tzSndMsgFrm.h"
+
+#include "ShowMessageWindow.h"
+#include "common/FieldValue.h"
+#include "common/VbFormat.h"
+#include "component/Help.h"
+#include "component/SharedState.h"
+#include "component/StationSignal.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "tzsndmsg/ui/MessageBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+
+#include <exception>
+
+namespace tzsndmsg {
+
+namespace vb = common::vb;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+qint64 numberOf(const db::Recordset& rs, const QString& column)
+{
+    const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
+    return n ? vb::roundHalfEven(*n) : 0;
+}
+
+// A flag column as the store keeps it: anything but 0 (null counting as 0) is set.
+bool flagOf(const db::Recordset& rs, const QString& column)
+{
+    const QVariant value = common::FieldValueOrZero(rs, column);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = vb::toText(value).trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    const auto n = vb::toNumber(text);
+    return n && *n != 0;
+}
+
+// One row read on the message store, positioned on its first row (closed when none).
+db::Recordset openRow(HostServices& gic, const QString& statement)
+{
+    auto store = gic.messageStoreConnection();
+    if (!store)
+        return {};
+    db::Recordset rs = store->query(gic.adaptSqlFor(*store, statement));
+    if (rs.isOpen() && !rs.isEmpty())
+        rs.moveFirst();
+    return rs;
+}
+
+bool hasRow(const db::Recordset& rs) { return rs.isOpen() && !rs.isEmpty() && !rs.eof(); }
+
+void information(const QString& text, const QString& title)
+{
+    ui::MessageBox::show({text, title, 0, 64, 0});
+}
+
+void warning(const QString& text, const QString& title)
+{
+    ui::MessageBox::show({text, title, 0, 48, 0});
+}
+
+} // namespace
+
+void tzSndMsgFrm::connectConfirmAndPurge()
+{
+    for (int i = 2; i <= 6; ++i)
+        if (QPushButton* button = ConfirmCmdTo[size_t(i)])
+            connect(button, &QPushButton::clicked, this, [this, i] { ConfirmCmdTo_Click(i); });
+    connect(this, &tzSndMsgFrm::listLoaded, this, [this] { updateConfirmPanel(); });
+    connect(this, &tzSndMsgFrm::purgeRequested, this, [this] { PurgeCommand(); });
+    connectReminderEditing();
+}
+
+void tzSndMsgFrm::updateConfirmPanel()
+{
+    if (!PicConfirm)
+        return;
+    // Only a received message, viewed read-only from the row it came from, can be confirmed.
+    const bool received = m_inboxView && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
+                          currentBroChkID() != 0 && currentRowCmId() == m_CMID;
+    PicConfirm->setVisible(received);
+}
+
+bool tzSndMsgFrm::payrollTicked() const
+{
+    // The message's own mark, or the confirming user's tick on the panel.
+    return (chkDoc[2] && chkDoc[2]->isChecked()) ||
+           (ConfirmchkDoc[2] && ConfirmchkDoc[2]->isVisibleTo(this) && ConfirmchkDoc[2]->isChecked());
+}
+
+void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
+{
+    auto& st = SharedState::current();
+    if (!st.GIC || index < 2 || index > 6)
+        return;
+
+    // The list row the message was opened from.
+    qint32 broChkId = 0, linkId = 0, senderId = 0;
+    if (m_inboxView && m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
+        broChkId = qint32(numberOf(*m_list, QStringLiteral("BroChkID")));
+        linkId = qint32(numberOf(*m_list, QStringLiteral("BroChkLinID")));
+        senderId = qint32(numberOf(*m_list, QStringLiteral("CMPID")));
+    }
+    // Unsaved changes are offered for saving; the confirm action goes on whatever the answer.
+    if (m_changed)
+        SaveMessage(true, true);
+
+    switch (index) {
+    case 2:
+        confirmReading(broChkId, linkId, senderId);
+        break;
+    case 3:
+        TB_ButtonClick(QStringLiteral("Refresh"));
+        break;
+    case 4:
+    case 5:
+        Answer_Msg(broChkId, index == 4 ? 1 : 2, QString(), false);
+        try {
+            if (txtMsg && txtMsg->isVisible())
+                txtMsg->setFocus();
+        } catch (const std::exception&) {
+        }
+        break;
+    case 6:
+        addToTodoList(broChkId);
+        break;
+    default:
+        break;
+    }
+}
+
+void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSenderId)
+{
+    auto& st = SharedState::current();
+    HostServices& gic = *st.GIC;
+
+    if (ConfirmChkYes && ConfirmChkYes->isVisibleTo(this) && !ConfirmChkYes->isChecked()) {
+        information(QStringLiteral("You must confirm that you have read this entire message.") +
+                        kCrLf + kCrLf +
+                        QStringLiteral("Please checkmark box [Yes, I have read the entire message.]."),
+                    QStringLiteral("Message"));
+        TB_ButtonClick(QStringLiteral("Refresh"));
+        return;
+    }
+
+    // The recipient row: read now, by whom, and the confirming employee on a computer row.
+    bool saveToChosen = false;
+    qint32 chosenPerson = 0;
+    db::Recordset row = openRow(gic, QStringLiteral("Select * from BroChkTable where BroChkID=") +
+                                         QString::number(broChkId) + QStringLiteral(";"));
+    if (hasRow(row)) {
+        saveToChosen = numberOf(row, QStringLiteral("BroChkSavToFla")) != 0;
+        chosenPerson = qint32(numberOf(row, QStringLiteral("BroChkAssPID")));
+        QStringList names{QStringLiteral("BroChkLasReaDatTim"), QStringLiteral("BroChkDonDis")};
+        QStringList texts{vb::cstr(common::AutoDate::fromDateTime(gic.currentDateTime())),
+                          QStringLiteral("-1")};
+        if (numberOf(row, QStringLiteral("BroChkPID")) == 0) {
+            names << QStringLiteral("BroChkPID");
+            texts << QString::number(st.CurrentEmployeeID);
+        }
+        qint64 key = broChkId;
+        QString error;
+        if (!gic.writeRecord(StoreKind, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
+                             key, names, texts, &error))
+            warning(QStringLiteral("The message could not be marked as read.") + kCrLf + kCrLf +
+                        error,
+                    QStringLiteral("Message"));
+    }
+
+    // The header: who sent it and whether a return receipt was asked for.
+    qint32 senderId = 0;
+    bool receipt = false;
+    db::Recordset header = openRow(gic, QStringLiteral("Select * from cmTable where cmID=") +
+                                            QString::number(linkId) + QStringLiteral(";"));
+    const bool headerFound = hasRow(header);
+    if (headerFound) {
+        senderId = qint32(numberOf(header, QStringLiteral("CMpID")));
+        receipt = flagOf(header, QStringLiteral("cmConRec"));
+    }
+
+    const bool payroll = payrollTicked();
+    if (payroll) {
+        if (headerFound) {
+            qint64 key = linkId;
+            QString error;
+            if (!gic.writeRecord(StoreKind, QStringLiteral("CMTable"), QStringLiteral("cmID"), key,
+                                 {QStringLiteral("cmDocAftDis"), QStringLiteral("CMShoOnRep")},
+                                 {QStringLiteral("-1"), QStringLiteral("-1")}, &error))
+                warning(QStringLiteral("The message could not be marked as payroll related.") +
+                            kCrLf + kCrLf + error,
+                        QStringLiteral("Message"));
+        }
+        txtMsg->setProperty("tag", QStringLiteral("True"));
+    }
+
+    if (txtMsg->property("tag").toString() == QLatin1String("True")) {
+        const bool saveAfterDisplay = true;
+        const qint32 first = saveToChosen && chosenPerson != 0 ? chosenPerson : st.CurrentEmployeeID;
+        writeConfirmNote(first, senderId, linkId, payroll, saveAfterDisplay);
+        if (payroll && listSenderId != st.CurrentEmployeeID)
+            writeConfirmNote(listSenderId, senderId, linkId, payroll, saveAfterDisplay);
+    }
+
+    if (receipt && broChkId != 0) {
+        const QString text = QStringLiteral("Return Receipt. Message received by ") +
+                             gic.currentLoginName() + QStringLiteral(" on ") +
+                             vb::format(gic.currentDateTime(), QStringLiteral("mm/dd/yyyy hh:nn am/pm"));
+        Answer_Msg(broChkId, 3, text, true);
+    }
+
+    WriteStationSignal(gic, QStringLiteral("CMBC"));
+    TB_ButtonClick(QStringLiteral("Refresh"));
+}
+
+bool tzSndMsgFrm::writeConfirmNote(qint32 personId, qint32 senderId, qint32 messageId, bool payroll,
+                                   bool saveAfterDisplay)
+{
+    if (personId == 0)
+        return false; // nobody to file it for
+    auto& st = SharedState::current();
+    HostServices& gic = *st.GIC;
+    const QDate today = gic.currentDate();
+    const QTime now = gic.currentTime();
+
+    QStringList lines;
+    lines << QStringLiteral("From: ") +
+                 (senderId != 0 ? gic.personName(senderId) : QStringLiteral("SUPERVISOR"));
+    if (txtTo[0] && !txtTo[0]->text().trimmed().isEmpty())
+        lines << QStringLiteral("TO: ") + txtTo[0]->text();
+    if (txtTo[1] && !txtTo[1]->text().trimmed().isEmpty())
+        lines << QStringLiteral("CC: ") + txtTo[1]->text();
+    if (!txtSubject->text().trimmed().isEmpty())
+        lines << QStringLiteral("Subject: ") + txtSubject->text();
+    lines << QStringLiteral("Date: ") + vb::format(today, QStringLiteral("Short Date")) +
+                 QLatin1Char(' ') + vb::format(now, QStringLiteral("Medium Time"));
+    const QString body = txtMsg->toPlainText().trimmed();
+    if (!body.isEmpty())
+        lines << QString() << body;
+    if (ConfirmChkYes && ConfirmChkYes->isVisibleTo(this))
+        lines << QStringLiteral("Confirmed by ") + gic.currentLoginName() + QStringLiteral(" on ") +
+                     vb::format(today, QStringLiteral("Short Date")) + QStringLiteral(" at ") +
+                     vb::format(now, QStringLiteral("Medium Time"));
+
+    NoteEntry entry;
+    entry.text = lines.join(kCrLf);
+    entry.source = QStringLiteral("CM");
+    entry.messageId = messageId;
+    entry.category = m_cmCat;
+    entry.subCategory = m_cmSubCat;
+    entry.payrollRelated = payroll;
+    entry.saveAfterDisplay = saveAfterDisplay;
+    QString error;
+    if (gic.writeNote(personId, entry, &error))
+        return true;
+    warning(QStringLiteral("The message could not be written into the notes of ") +
+                gic.personName(personId) + QStringLiteral(".") + kCrLf + kCrLf + error,
+            QStringLiteral("Message"));
+    return false;
+}
+
+void tzSndMsgFrm::Answer_Msg(qint32 broChkId, int flag, const QString& notes, bool autoSend)
+{
+    if (broChkId == 0)
+        return;
+    auto& st = SharedState::current();
+    const qint32 replyFlag = st.ReplyFlag;
+    const qint32 replyBcId = st.ReplyBCID;
+    const QString oldNotes = st.Notes;
+    const bool replyAutoSend = st.ReplyAutoSend;
+    const bool historyButton = st.SndMsgHistoryButtonVisible;
+    const bool msgHisOn = st.MsgHisOn;
+    try {
+        // A new component instance on the same shared state, then its Message_Start.
+        st.resetInstanceValues();
+        st.ReplyBCID = broChkId;
+        st.ReplyFlag = flag;
+        st.ReplyAutoSend = autoSend;
+        st.Notes = notes;
+        st.MsgHisOn = false;
+        st.SndMsgHistoryButtonVisible = false;
+        SetupHelpFile();
+        auto nested = std::make_unique<tzSndMsgFrm>();
+        ShowMessageWindow(nested, false);
+    } catch (const std::exception&) {
+    }
+    st.ReplyFlag = replyFlag;
+    st.ReplyBCID = replyBcId;
+    st.Notes = oldNotes;
+    st.ReplyAutoSend = replyAutoSend;
+    st.SndMsgHistoryButtonVisible = historyButton;
+    st.MsgHisOn = msgHisOn;
+    TB_ButtonClick(QStringLiteral("Refresh"));
+}
+
+void tzSndMsgFrm::addToTodoList(qint32 broChkId)
+{
+    auto& st = SharedState::current();
+    HostServices& gic = *st.GIC;
+
+    qint32 person = 0;
+    if (txtMsg->property("tag").toString() == QLatin1String("True")) {
+        db::Recordset rs = openRow(
+            gic, QStringLiteral("select BroChkSavToFla, BroChkAssPID, BroChkPID from BroChkTable "
+                                "where BroChkID=") +
+                     QString::number(broChkId));
+        if (hasRow(rs)) {
+            const qint32 chosen = qint32(numberOf(rs, QStringLiteral("BroChkAssPID")));
+            if (numberOf(rs, QStringLiteral("BroChkSavToFla")) != 0 && chosen != st.CurrentEmployeeID)
+                person = chosen;
+            if (person == 0)
+                person = qint32(numberOf(rs, QStringLiteral("BroChkPID")));
+        }
+    } else {
+        db::Recordset rs = openRow(
+            gic, QStringLiteral("select cmPid from BroChkTable left join cmTable on "
+                                "BroChkTable.BroChkLinID=cmTable.CmID where BroChkID=") +
+                     QString::number(broChkId));
+        if (hasRow(rs))
+            person = qint32(numberOf(rs, QStringLiteral("cmPid")));
+    }
+    if (person == 0)
+        person = st.CurrentEmployeeID;
+    if (person == 0)
+        person = gic.employeeOfLogin(gic.currentLoginName());
+
+    if (person == 0) {
+        information(QStringLiteral("Cannot add this message to ToDoList due to missing Employee ID."),
+                    QStringLiteral("Save to ToDo List"));
+    } else {
+        QString title = txtSubject->text();
+        if (gic.openTodoDialog(this, title)) {
+            NoteEntry entry;
+            entry.text = txtMsg->toPlainText();
+            entry.date = gic.currentDate();
+            entry.loginName = gic.currentLoginName();
+            entry.source = QStringLiteral("CM");
+            entry.category = QStringLiteral("ToDo");
+            entry.subCategory = QStringLiteral("Comment");
+            entry.title = title;
+            QString error;
+            if (gic.writeTodo(person, entry, &error))
+                information(QStringLiteral("Message was added to ToDo List."),
+                            QStringLiteral("Add to ToDoList"));
+            else
+                warning(QStringLiteral("The message could not be added to the ToDo List.") + kCrLf +
+                            kCrLf + error,
+                        QStringLiteral("Add to ToDoList"));
+        } else {
+            information(QStringLiteral("Adding message to ToDo List is canceled."),
+                        QStringLiteral("Add to ToDoList"));
+        }
+    }
+    TB_ButtonClick(QStringLiteral("Refresh"));
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,611 @@
+// The compose form: loading a stored message, the blank new message, replies and forwards,
+// and the reminder list.
+#include "tzSndMsgFrm.h"
+
+#include "ComposeHelpers.h"
+#include "common/FieldValue.h"
+#include "common/VbFormat.h"
+#include "component/SharedState.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "directory/StaffDirectory.h"
+#include "ui/DateCombo.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTextCursor>
+
+namespace tzsndmsg {
+
+namespace vb = common::vb;
+
+namespace {
+
+const QString kTag = QStringLiteral("tag");
+
+// A stored flag: -1/1/True set; 0, False, null and empty clear.
+bool isSet(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return false;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed();
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+        return true;
+    const auto number = vb::toNumber(text);
+    return number && *number != 0;
+}
+
+QString text(const db::Recordset& rs, const QString& column)
+{
+    return vb::toText(common::FieldValue(rs, column));
+}
+
+qint64 number(const db::Recordset& rs, const QString& column)
+{
+    const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
+    return n ? vb::roundHalfEven(*n) : 0;
+}
+
+// Selects the entry with that text, else shows the text in an editable box.
+void setComboText(QComboBox* combo, const QString& value)
+{
+    if (!combo)
+        return;
+    const int at = value.isEmpty() ? -1 : combo->findText(value);
+    combo->setCurrentIndex(at);
+    if (combo->isEditable())
+        combo->setEditText(value);
+}
+
+void setChecked(QAbstractButton* box, bool on)
+{
+    if (box)
+        box->setChecked(on);
+}
+
+// Stops the change marks for the life of the object.
+class SuspendMarks {
+public:
+    explicit SuspendMarks(bool& flag) : m_flag(flag), m_old(flag) { m_flag = true; }
+    ~SuspendMarks() { m_flag = m_old; }
+
+private:
+    bool& m_flag;
+    bool m_old;
+};
+
+// The office setting read as a yes/no value.
+bool settingIsTrue(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    return !(text == QLatin1String("false") || text == QLatin1String("0") ||
+             text == QLatin1String("no") || text == QLatin1String("n"));
+}
+
+} // namespace
+
+QString tzSndMsgFrm::currentLoginName() const
+{
+    auto& st = SharedState::current();
+    return st.GIC ? st.GIC->currentLoginName().trimmed().toUpper() : QString();
+}
+
+void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
+{
+    auto& st = SharedState::current();
+    if (!st.GIC)
+        return;
+    HostServices& gic = *st.GIC;
+    if (st.ReplyFlag < 1 && !m_suspendMarks)
+        st.ReplyBCID = 0;
+
+    QString where;
+    QString sql;
+    if (broChkId != 0) {
+        sql = QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM") +
+              QStringLiteral(" ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)") +
+              QStringLiteral(" LEFT JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)") +
+              QStringLiteral(" WHERE ((BroChkTable.BroChkID)= ") + QString::number(broChkId) +
+              QStringLiteral(" )");
+    } else {
+        const QString head = QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable "
+                                            "LEFT JOIN EVTable") +
+                             QStringLiteral(" ON CMTable.cmID = EVTable.EVLinID ");
+        if (cmId != 0) {
+            sql = head + QStringLiteral(" WHERE (CMTable.cmID=") + QString::number(cmId) +
+                  QStringLiteral(")");
+        } else {
+            const qint32 rowId = currentRowCmId();
+            if (rowId == 0)
+                return;
+            sql = head +
+                  QStringLiteral(" WHERE ((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and (cmID=") +
+                  QString::number(rowId) + QStringLiteral(")");
+        }
+    }
+
+    auto store = gic.messageStoreConnection();
+    if (!store)
+        return;
+    db::Recordset rs = store->query(gic.adaptSqlFor(*store, sql));
+    if (!rs.isOpen() || rs.isEmpty())
+        return;
+    rs.moveFirst();
+
+    try {
+        SuspendMarks suspend(m_suspendMarks);
+        fillFromRow(rs, broChkId);
+        const qint32 cmIdOfRow = qint32(number(rs, QStringLiteral("cmID")));
+        const QString author = text(rs, QStringLiteral("cmPid"));
+        const QString subject = text(rs, QStringLiteral("CMSubjec"));
+        const QString body = text(rs, QStringLiteral("cmDoc"));
+
+        m_CMDBName = storeKind == 9   ? QStringLiteral("MESSAGE.MDB")
+                     : storeKind == 3 ? QStringLiteral("COMMENT.MDB")
+                                      : QString();
+
+        if (broChkId == 0) {
+            m_CMID = cmIdOfRow;
+            setBodyReadOnly(true);
+            if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof())
+                m_listPosition = m_list->absolutePosition();
+            if (QAction* del = tbButton(QStringLiteral("Delete")))
+                del->setEnabled(true);
+        } else {
+            setBodyReadOnly(false);
+            bool quote = st.ReplyFlag == 2 || st.ReplyFlag == 3;
+            if (st.ReplyFlag == 1)
+                quote = settingIsTrue(gic.readSetting(QStringLiteral("DEFAULT_OFFICE_SETUP"),
+                                                      QStringLiteral("IncOriMsg"), 0, true));
+            const QString toText = txtTo[0] ? txtTo[0]->text() : QString();
+            const QString ccText = txtTo[1] ? txtTo[1]->text() : QString();
+            const qint32 authorId = qint32(author.toLongLong());
+            txtMsg->setPlainText(quote ? compose::quotedOriginal(gic.personName(authorId), toText,
+                                                                 ccText, subject, body)
+                                       : QString());
+            m_toPids[0] = authorId != 0 ? QString::number(authorId) + QLatin1Char(',') : QString();
+            m_toPids[1].clear();
+            m_toMachines[0].clear();
+            m_toMachines[1].clear();
+            RefreshToBox(0);
+            RefreshToBox(1);
+            if (QAction* del = tbButton(QStringLiteral("Delete")))
+                del->setEnabled(false);
+            m_CMID = 0;
+        }
+    } catch (const std::exception&) {
+        // A load that fails part way leaves what was filled.
+    }
+    Set_ChangeFalg(false, 0);
+}
+
+void tzSndMsgFrm::fillFromRow(const db::Recordset& rs, qint32 broChkId)
+{
+    auto& st = SharedState::current();
+    HostServices& gic = *st.GIC;
+
+    txtMsg->setPlainText(text(rs, QStringLiteral("cmDoc")));
+    txtMsg->setProperty("tag", isSet(common::FieldValue(rs, QStringLiteral("cmDocAftDis")))
+                                   ? QStringLiteral("True")
+                                   : QStringLiteral("False"));
+
+    // The confirm panel's parts.
+    if (ConfirmChkYes) {
+        ConfirmChkYes->setChecked(false);
+        ConfirmChkYes->setVisible(isSet(common::FieldValue(rs, QStringLiteral("cmNeeCom"))));
+    }
+    if (lblConfirm) {
+        const auto date = vb::toDate(common::FieldValue(rs, QStringLiteral("CMDat")));
+        const auto time = vb::toDate(common::FieldValue(rs, QStringLiteral("CMTim")));
+        lblConfirm->setText(QStringLiteral("From ") + text(rs, QStringLiteral("CMWho")) +
+                            QStringLiteral(" at ") +
+                            (date ? vb::format(*date, QStringLiteral("Short Date"))
+                                  : text(rs, QStringLiteral("CMDat"))) +
+                            QStringLiteral(" ") +
+                            (time ? vb::format(*time, QStringLiteral("Medium Time"))
+                                  : text(rs, QStringLiteral("CMTim"))));
+    }
+    if (ConfirmchkDoc[2]) {
+        ConfirmchkDoc[2]->setChecked(false);
+        const qint32 recipientRow = broChkId != 0 ? broChkId : currentBroChkID();
+        bool confirmed = false;
+        if (recipientRow != 0) {
+            auto store = gic.messageStoreConnection();
+            const QVariant done = store->scalar(
+                gic.adaptSqlFor(*store, QStringLiteral("select BroChkDonDis from BroChkTable "
+                                                       "where BroChkID=?")),
+                {recipientRow});
+            confirmed = done.isValid() && !done.isNull() && done.toString().trimmed() == "-1";
+        }
+        const QString login = currentLoginName();
+        const bool mayMark =
+            !confirmed &&
+            (gic.checkRight(login, QStringLiteral("Tim_Sup_Rig"), QStringLiteral("PWAWriFla"),
+                            QStringLiteral("tzSndMsg")) ||
+             gic.checkRight(login, QStringLiteral("Tim_Mar_Pay_Rel_Mes"),
+                            QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")));
+        ConfirmchkDoc[2]->setVisible(mayMark);
+    }
+
+    const bool isPrivate = isSet(common::FieldValue(rs, QStringLiteral("EvPri")));
+    setChecked(OptPub[1], isPrivate);
+    setChecked(OptPub[0], !isPrivate);
+    SelectEmployeeOfLogin(Cmb_Emp_Name, currentLoginName());
+    if (DateCmb_Abs)
+        DateCmb_Abs->setText(vb::format(gic.currentDate(), QStringLiteral("mm/dd/yyyy")));
+    txtSubject->setText(text(rs, QStringLiteral("CMSubjec")));
+    const QStringList flagColumns{QStringLiteral("cmDocAftDis"), QStringLiteral("CMNeeCom"),
+                                  QStringLiteral("CMShoOnRep"), QStringLiteral("CMConRec")};
+    const bool receipt = broChkId != 0 && st.ReplyFlag == 3;
+    for (int i = 0; i < 4; ++i)
+        setChecked(chkDoc[size_t(i)],
+                   !receipt && isSet(common::FieldValue(rs, flagColumns[i])));
+
+    // The record the message is linked to.
+    st.ReminderFlag = false;
+    st.LinkTyp = qint32(number(rs, QStringLiteral("CMTyp")));
+    st.LinkID = qint32(number(rs, QStringLiteral("CMTraLinID")));
+    st.ReminderFlag = (st.LinkTyp & 3) != 0;
+    if (st.LinkTyp == 1 || st.LinkTyp == 2) {
+        const bool absence = st.LinkTyp == 1;
+        const QString sql =
+            absence ? QStringLiteral("select * from AbsTable where AbsTable.AbsID=")
+                    : QStringLiteral("select * from ApTable where ApTable.ApID=");
+        bool found = false;
+        if (auto suite = gic.suiteConnection()) {
+            db::Recordset link = suite->query(gic.adaptSqlFor(
+                *suite, sql + QString::number(st.LinkID) + QStringLiteral(";")));
+            if (link.isOpen() && !link.isEmpty()) {
+                link.moveFirst();
+                const auto day = vb::toDate(common::FieldValueOrZero(
+                    link, absence ? QStringLiteral("AbsDat") : QStringLiteral("apDat")));
+                const auto time = vb::toDate(common::FieldValueOrZero(
+                    link, absence ? QStringLiteral("AbsStaTim") : QStringLiteral("apStaTim")));
+                st.ReminderDate = (day ? *day : common::AutoDate::zero()).dateTime();
+                st.ReminderTime = (time ? *time : common::AutoDate::zero()).dateTime();
+                found = true;
+            }
+        }
+        if (!found)
+            st.ReminderFlag = false;
+    }
+
+    fillReminderAndBroadcast(rs);
+
+    // Recipients, from the rows of a message that has its detail row.
+    for (int i = 0; i < 2; ++i) {
+        m_toPids[size_t(i)].clear();
+        m_toMachines[size_t(i)].clear();
+    }
+    if (!rs.isNull(QStringLiteral("EVID"))) {
+        const qint32 cmId = qint32(number(rs, QStringLiteral("cmID")));
+        auto store = gic.messageStoreConnection();
+        db::Recordset rows = store->query(gic.adaptSqlFor(
+            *store, QStringLiteral("Select * from BroChkTable where BroChkLinID=") +
+                        QString::number(cmId) +
+                        QStringLiteral(" And (BroChkTyp = 0 Or BroChkTyp = 1)")));
+        bool saveToChosen = false;
+        if (rows.isOpen())
+            for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
+                const int list = int(number(rows, QStringLiteral("BroChkTyp"))) == 1 ? 1 : 0;
+                const qint64 pid = number(rows, QStringLiteral("BroChkPID"));
+                if (pid != 0)
+                    m_toPids[size_t(list)] += QString::number(pid) + QLatin1Char(',');
+                else
+                    m_toMachines[size_t(list)] +=
+                        text(rows, QStringLiteral("BroChkToMac")) + QLatin1Char('\n');
+                if (!saveToChosen && CmbSaveTo) {
+                    const int choice = int(number(rows, QStringLiteral("BroChkSavToFla")));
+                    if (choice >= 0 && choice < CmbSaveTo->count())
+                        CmbSaveTo->setCurrentIndex(choice);
+                    saveToChosen = true;
+                }
+            }
+    }
+    RefreshToBox(0);
+    RefreshToBox(1);
+    if (st.ReminderFlag)
+        BuildReminderChoices(true);
+}
+
+void tzSndMsgFrm::fillReminderAndBroadcast(const db::Recordset& rs)
+{
+    auto& st = SharedState::current();
+    const QString today = vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy"));
+
+    // The reminder.
+    if (cmbAla)
+        cmbAla->setProperty("tag", QString());
+    const bool alarm = isSet(common::FieldValue(rs, QStringLiteral("EVAlaFla")));
+    const bool alarmDated = isSet(common::FieldValue(rs, QStringLiteral("EVAlaStaDatFla")));
+    if (lblRem)
+        lblRem->setProperty("tag", alarm ? (alarmDated ? QStringLiteral("-1") : QStringLiteral("0"))
+                                         : QString());
+    if (alarm && alarmDated) {
+        if (PicAla)
+            PicAla->setProperty("tag", text(rs, QStringLiteral("EVAlaStaDat")));
+        const auto time = vb::toDate(common::FieldValue(rs, QStringLiteral("EVAlaStaTim")));
+        const QString shown = time ? vb::format(*time, QStringLiteral("hh:nn am/pm")) : QString();
+        if (cmbAla) {
+            cmbAla->setProperty("tag", shown);
+            setComboText(cmbAla, shown);
+        }
+    } else {
+        if (PicAla)
+            PicAla->setProperty("tag", today);
+        setComboText(cmbAla, QString());
+    }
+
+    // The broadcast and repeat settings of group 0.
+    auto dateText = [&](const QString& column) {
+        const QString value = text(rs, column);
+        return value.trimmed().isEmpty() ? QStringLiteral("__/__/__") : value;
+    };
+    setChecked(ChkBro[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroFla"))));
+    setChecked(ChkFro[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroStaDatFla"))));
+    if (dCmbFro[0])
+        dCmbFro[0]->setText(dateText(QStringLiteral("EvBroStaDat")));
+    const auto start = vb::toDate(common::FieldValue(rs, QStringLiteral("EvBroStaTim")));
+    setComboText(cmbFroTim[0], start && !rs.isNull(QStringLiteral("EvBroStaTim"))
+                                   ? vb::format(*start, QStringLiteral("h:nn am/pm"))
+                                   : QString());
+    setChecked(ChkRea[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroReaFla"))));
+    if (txtReaEve[0]) {
+        const qint64 every = number(rs, QStringLiteral("EvBroReaEve"));
+        txtReaEve[0]->setText(every != 0 ? QString::number(every) : QString());
+    }
+    if (cmbRea[0]) {
+        const qint64 unit = number(rs, QStringLiteral("EvBroReaTyp"));
+        int at = -1;
+        if (!rs.isNull(QStringLiteral("EvBroReaTyp")) && unit != -1)
+            for (int i = 0; i < cmbRea[0]->count() && at < 0; ++i)
+                if (itemValue(cmbRea[0], i) == unit)
+                    at = i;
+        cmbRea[0]->setCurrentIndex(at);
+    }
+    const qint64 times = number(rs, QStringLiteral("EvBroNumOfTim"));
+    // The two options are exclusive: 0 reads back as "for" with no number.
+    setChecked(times == -1 ? OptReaUnl[0] : OptReaForTim[0], true);
+    if (txtReaTim[0])
+        txtReaTim[0]->setText(times > 0 ? QString::number(times) : QString());
+    setChecked(ChkUnt[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroEndDatFla"))));
+    if (dcmbUnt[0])
+        dcmbUnt[0]->setText(dateText(QStringLiteral("EvBroEndDat")));
+    updateRepeatControls();
+}
+
+void tzSndMsgFrm::setBodyReadOnly(bool readOnly)
+{
+    m_bodyReadOnly = readOnly;
+    if (txtMsg)
+        txtMsg->setReadOnly(readOnly);
+    updateConfirmPanel();
+}
+
+void tzSndMsgFrm::resetToNewMessage()
+{
+    auto& st = SharedState::current();
+    {
+        SuspendMarks suspend(m_suspendMarks);
+        m_CMID = 0;
+        setBodyReadOnly(false);
+        txtMsg->clear();
+        txtMsg->setProperty("tag", QStringLiteral("False"));
+        txtSubject->clear();
+        for (int i = 0; i < 2; ++i) {
+            m_toPids[size_t(i)].clear();
+            m_toMachines[size_t(i)].clear();
+            if (txtTo[size_t(i)])
+                txtTo[size_t(i)]->clear();
+        }
+        for (QCheckBox* box : chkDoc)
+            setChecked(box, false);
+        setChecked(OptPub[0], true);
+        setChecked(OptPub[1], false);
+        if (st.GIC && DateCmb_Abs)
+            DateCmb_Abs->setText(vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
+        SelectEmployeeOfLogin(Cmb_Emp_Name, currentLoginName());
+
+        for (int g = 0; g < 2; ++g) {
+            const size_t i = size_t(g);
+            setChecked(ChkBro[i], false);
+            setChecked(ChkFro[i], false);
+            setChecked(ChkUnt[i], false);
+            setChecked(ChkRea[i], false);
+            if (dCmbFro[i])
+                dCmbFro[i]->setText(QStringLiteral("__/__/__"));
+            if (dcmbUnt[i])
+                dcmbUnt[i]->setText(QStringLiteral("__/__/__"));
+            setComboText(cmbFroTim[i], QString());
+            if (cmbRea[i])
+                cmbRea[i]->setCurrentIndex(-1);
+            if (txtReaEve[i])
+                txtReaEve[i]->clear();
+            if (txtReaTim[i])
+                txtReaTim[i]->clear();
+            setChecked(OptReaUnl[i], true); // as the window is built
+        }
+        setComboText(cmbAla, QString());
+        if (cmbAla)
+            cmbAla->setProperty("tag", QString());
+        if (PicAla && st.GIC)
+            PicAla->setProperty("tag", vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
+        if (lblRem)
+            lblRem->setProperty("tag", QString());
+        fillSaveToList();
+        if (QAction* del = tbButton(QStringLiteral("Delete")))
+            del->setEnabled(false);
+        BuildReminderChoices(st.ReminderFlag);
+        updateRepeatControls();
+    }
+    Set_ChangeFalg(false, 0);
+}
+
+void tzSndMsgFrm::fillSaveToList()
+{
+    if (!CmbSaveTo)
+        return;
+    auto& st = SharedState::current();
+    CmbSaveTo->clear();
+    if (st.PatientID == 0 || !st.GIC)
+        return;
+    CmbSaveTo->addItem(QStringLiteral("Save to Recipient's Notes after Display"), 0);
+    QString name = st.GIC->personName(st.PatientID).trimmed();
+    if (name.isEmpty())
+        name = QStringLiteral("Patient ID ") + QString::number(st.PatientID);
+    CmbSaveTo->addItem(QStringLiteral("Save to ") + name + QStringLiteral("'s Notes after Display"),
+                       st.PatientID);
+    CmbSaveTo->setCurrentIndex(st.DefaultSaveToPID ? 1 : 0);
+}
+
+void tzSndMsgFrm::StartReplyOrForward(qint32 broChkId)
+{
+    if (broChkId == 0)
+        return;
+    auto& st = SharedState::current();
+    HostServices& gic = *st.GIC;
+    const bool freeze = !m_suspendMarks;
+    if (freeze)
+        gic.freezeWindow(this);
+    if (m_changed && SaveMessage(true, true) == 2) {
+        if (freeze)
+            gic.freezeWindow(nullptr);
+        return;
+    }
+    LoadMessage(StoreKind, broChkId, 0);
+    setChecked(chkDoc[3], false);
+    txtMsg->setPlainText(st.Notes + txtMsg->toPlainText());
+
+    const QString subject = txtSubject->text();
+    switch (st.ReplyFlag) {
+    case 1:
+        txtSubject->setText(compose::prefixedSubject(subject, QStringLiteral("RE: ")));
+        setWindowTitle(QStringLiteral("Reply Message"));
+        break;
+    case 3:
+        txtSubject->setText(compose::prefixedSubject(subject, QStringLiteral("RR: ")));
+        setWindowTitle(QStringLiteral("Return Receipt"));
+        break;
+    case 2:
+        txtSubject->setText(compose::prefixedSubject(subject, QStringLiteral("FW: ")));
+        m_toPids[0].clear();
+        m_toMachines[0].clear();
+        RefreshToBox(0);
+        setWindowTitle(QStringLiteral("Forward Message"));
+        break;
+    default:
+        break;
+    }
+    m_CMID = 0;
+    Set_ChangeFalg(false, 0);
+    if (freeze)
+        gic.freezeWindow(nullptr);
+}
+
+void tzSndMsgFrm::BuildReminderChoices(bool relative)
+{
+    if (!cmbAla)
+        return;
+    auto& st = SharedState::current();
+    const QString before = cmbAla->currentText();
+    const bool wasChosen = cmbAla->currentIndex() > 0 && cmbAla->itemText(cmbAla->currentIndex()) == before;
+    const bool oldBlock = cmbAla->blockSignals(true);
+    cmbAla->clear();
+    cmbAla->addItem(QString());
+    if (relative) {
+        for (const auto& choice : compose::relativeReminderChoices())
+            cmbAla->addItem(choice.text, choice.minutes);
+        // A choice made, or a number typed, before the list was rebuilt stays.
+        const int again = wasChosen ? cmbAla->findText(before) : -1;
+        cmbAla->setCurrentIndex(again);
+        if (again < 0 && cmbAla->isEditable())
+            cmbAla->setEditText(vb::isNumeric(before) ? before : QString());
+    } else {
+        const QTime now = st.GIC ? st.GIC->currentTime() : QTime::currentTime();
+        std::optional<QTime> chosen;
+        const QString tag = cmbAla->property("tag").toString();
+        if (const auto moment = vb::parseDate(tag); moment && !tag.trimmed().isEmpty()) {
+            chosen = moment->time();
+            const QString shown = vb::format(*chosen, QStringLiteral("hh:nn am/pm"));
+            cmbAla->addItem(shown);
+            cmbAla->setCurrentIndex(1);
+        } else {
+            cmbAla->setCurrentIndex(-1);
+            if (cmbAla->isEditable())
+                cmbAla->setEditText(QString());
+        }
+        const int keep = cmbAla->currentIndex();
+        for (const QString& entry : compose::freeReminderTimes(now, chosen, st.ClockInterval))
+            cmbAla->addItem(entry);
+        cmbAla->setCurrentIndex(keep);
+    }
+    cmbAla->blockSignals(oldBlock);
+}
+
+void tzSndMsgFrm::Setup_Reminder()
+{
+    auto& st = SharedState::current();
+    if (!st.ReminderFlag || !st.GIC)
+        return;
+    HostServices& gic = *st.GIC;
+    const QString login = gic.currentLoginName();
+    qint32 existing = 0;
+    if (st.LinkTyp >= 1 && st.LinkID != 0) {
+        auto store = gic.messageStoreConnection();
+        db::Recordset rs = store->query(gic.adaptSqlFor(
+            *store, QStringLiteral("select * from CMTable where CMTyp=") +
+                        QString::number(st.LinkTyp) + QStringLiteral(" and CMTraLinID=") +
+                        QString::number(st.LinkID) + QStringLiteral(" and CMWho=") +
+                        gic.quote(login)));
+        if (rs.isOpen() && !rs.isEmpty()) {
+            rs.moveFirst();
+            existing = qint32(number(rs, QStringLiteral("cmID")));
+        }
+    }
+    if (existing != 0) {
+        if (existing == m_CMID)
+            return;
+        gic.freezeWindow(this);
+        if (m_changed && SaveMessage(true, true) == 2) {
+            gic.freezeWindow(nullptr);
+            return;
+        }
+        LoadMessage(StoreKind, 0, existing);
+        setBodyReadOnly(false); // the user's own reminder is open for editing
+        st.ReminderFlag = true;
+        Set_ChangeFalg(false, 0);
+        gic.freezeWindow(nullptr);
+        return;
+    }
+    txtMsg->setPlainText(st.Notes);
+    BuildReminderChoices(true);
+    setWindowTitle(QStringLiteral("New Reminder for ") + login + QStringLiteral(" on ") +
+                   vb::format(st.ReminderDate.date(), QStringLiteral("mm/dd/yy")) +
+                   QStringLiteral(" at ") +
+                   vb::format(st.ReminderTime.time(), QStringLiteral("hh:nn am/pm")));
+}
+
+void tzSndMsgFrm::updateRepeatControls()
+{
+    for (size_t i = 0; i < 2; ++i) {
+        const bool from = ChkFro[i] && ChkFro[i]->isChecked();
+        if (dCmbFro[i])
+            dCmbFro[i]->setEnabled(from);
+        if (cmbFroTim[i])
+            cmbFroTim[i]->setEnabled(from);
+        const bool until = ChkUnt[i] && ChkUnt[i]->isChecked();
+        if (dcmbUnt[i])
+            dcmbUnt[i]->setEnabled(until);
+    }
+}
+
+} // namespace tzsndmsg

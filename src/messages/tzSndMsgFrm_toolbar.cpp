@@ -1,0 +1,550 @@
+// Toolbars, the image list, the commands and the window's life: load, first activation,
+// closing, unloading, keys and layout.
+#include "tzSndMsgFrm.h"
+
+#include "MessageListModel.h"
+#include "ShowMessageWindow.h"
+#include "common/VbFormat.h"
+#include "component/Help.h"
+#include "component/SharedState.h"
+#include "db/Recordset.h"
+#include "directory/StaffDirectory.h"
+#include "store/MessageStore.h"
+#include "tzsndmsg/ui/MessageBox.h"
+#include "ui/BusyPointer.h"
+#include "ui/ImageList.h"
+#include "ui/ToolbarBuilder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTableView>
+#include <QToolBar>
+
+#include <exception>
+
+namespace tzsndmsg {
+
+namespace {
+const QString kMainKeys =
+    QStringLiteral(",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
+const QString kMainStyles = QStringLiteral("3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,");
+const QString kMainTips = QStringLiteral(",New Message,,Send Message,,Delete,,Refresh,,Message Inbox,"
+                                         "Message Sent Items,,Select All,Purge,View History,,Help,Close,");
+const QString kSmallKeys = QStringLiteral(",MsgHis,,MsgSend,,Help,Close,");
+const QString kSmallStyles = QStringLiteral("3,5,3,0,3,0,0,");
+const QString kSmallTips = QStringLiteral(",Message History,,Send Message,,Help,Close,");
+const QString kViewHistory = QStringLiteral("View History");
+const QString kDefaultSort = QStringLiteral("CMDat, CMTim, CMID");
+} // namespace
+
+QAction* tzSndMsgFrm::tbButton(const QString& key) const { return m_tb ? m_tb->action(key) : nullptr; }
+
+QAction* tzSndMsgFrm::tbSmallButton(const QString& key) const
+{
+    return m_tbSmall ? m_tbSmall->action(key) : nullptr;
+}
+
+QString tzSndMsgFrm::tbToolTip(const QString& key) const
+{
+    // Before the toolbar is built the view counts as the current one.
+    if (!m_tb || !m_tb->action(key))
+        return key.compare(QLatin1String("TDLstHis"), Qt::CaseInsensitive) == 0 ? kViewHistory
+                                                                                 : QString();
+    return m_tb->toolTip(key);
+}
+
+void tzSndMsgFrm::setTbToolTip(const QString& key, const QString& tip)
+{
+    if (m_tb)
+        m_tb->setToolTip(key, tip);
+}
+
+void tzSndMsgFrm::Load_ImaList(ui::ImageList& list)
+{
+    auto& st = SharedState::current();
+    ui::Load_ImaList(list, st.GIC ? st.GIC->dataFolder() : QString());
+    // "Delete" and "Refresh" have no file of their own: the platform's pictures serve.
+    if (!list.contains(QStringLiteral("Delete")))
+        list.add(QStringLiteral("Delete"), style()->standardIcon(QStyle::SP_TrashIcon));
+    if (!list.contains(QStringLiteral("Refresh")))
+        list.add(QStringLiteral("Refresh"), style()->standardIcon(QStyle::SP_BrowserReload));
+}
+
+void tzSndMsgFrm::Setup_Toolbars()
+{
+    QString error;
+    TB->clear();
+    TB_Small->clear();
+    m_tb->build(kMainKeys, kMainStyles, kMainTips, &error);
+    m_tb->addMenuEntry(QStringLiteral("MsgIn"), QStringLiteral("MsgInMsg"),
+                       QStringLiteral("Message Category Only"));
+    m_tb->addMenuEntry(QStringLiteral("MsgIn"), QStringLiteral("MsgInAllCat"),
+                       QStringLiteral("All Categories"));
+    m_tbSmall->build(kSmallKeys, kSmallStyles, kSmallTips, &error);
+    m_tbSmall->addMenuEntry(QStringLiteral("MsgHis"), QStringLiteral("MsgHisMsg"),
+                            QStringLiteral("Message Category Only"));
+    m_tbSmall->addMenuEntry(QStringLiteral("MsgHis"), QStringLiteral("MsgHisAll"),
+                            QStringLiteral("All Categories"));
+
+    const bool history = SharedState::current().SndMsgHistoryButtonVisible;
+    if (QAction* his = m_tbSmall->action(QStringLiteral("MsgHis"))) {
+        his->setVisible(history);
+        his->setEnabled(history);
+    }
+    disconnect(m_tb, nullptr, this, nullptr);
+    disconnect(m_tbSmall, nullptr, this, nullptr);
+    connect(m_tb, &ui::ToolbarBuilder::buttonClicked, this,
+            [this](const QString& key) { TB_ButtonClick(key); });
+    connect(m_tb, &ui::ToolbarBuilder::menuEntryClicked, this,
+            [this](const QString&, const QString& entry) { TB_ButtonMenuClick(entry); });
+    connect(m_tbSmall, &ui::ToolbarBuilder::buttonClicked, this,
+            [this](const QString& key) { TB_Small_ButtonClick(key); });
+    connect(m_tbSmall, &ui::ToolbarBuilder::menuEntryClicked, this,
+            [this](const QString&, const QString& entry) { TB_Small_ButtonMenuClick(entry); });
+}
+
+void tzSndMsgFrm::TB_ButtonClick(const QString& key)
+{
+    const QString k = key.toUpper();
+    setEnabled(false);
+    TB->setEnabled(false);
+    m_CMID = currentRowCmId();
+    auto& st = SharedState::current();
+
+    bool frameEnds = true;
+    if (k == QLatin1String("REFRESH")) {
+        ui::BusyPointer wait;
+        if (st.GIC)
+            st.GIC->setBusy(this, true);
+        Load_MsgList(m_sortOrder, m_inboxView, m_msgCatOnly);
+        if (st.GIC)
+            st.GIC->setBusy(this, false);
+        setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All"));
+    } else if (k == QLatin1String("MSGIN")) {
+        TB_ButtonMenuClick(QStringLiteral("MsgInMsg"));
+    } else if (k == QLatin1String("MSGSITEM")) {
+        for (const char* b : {"MsgSItem", "MsgIn"})
+            if (QAction* a = tbButton(QString::fromLatin1(b)))
+                a->setEnabled(true);
+        ui::BusyPointer wait;
+        if (st.GIC)
+            st.GIC->setBusy(this, true);
+        setTbToolTip(QStringLiteral("TDLstHis"), kViewHistory);
+        setTbToolTip(QStringLiteral("Purge"), QStringLiteral("Purge"));
+        Load_MsgList(kDefaultSort, false, false);
+        if (st.GIC)
+            st.GIC->setBusy(this, false);
+    } else if (k == QLatin1String("TDLSTHIS")) {
+        ui::BusyPointer wait;
+        if (tbToolTip(QStringLiteral("TDLstHis")) == kViewHistory) {
+            setTbToolTip(QStringLiteral("Purge"), QStringLiteral("UnPurge"));
+            setTbToolTip(QStringLiteral("TDLstHis"), QStringLiteral("Back"));
+        } else {
+            setTbToolTip(QStringLiteral("Purge"), QStringLiteral("Purge"));
+            setTbToolTip(QStringLiteral("TDLstHis"), kViewHistory);
+        }
+        Load_MsgList(m_sortOrder, m_inboxView, m_msgCatOnly);
+        setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All"));
+    } else if (k == QLatin1String("CHKALL")) {
+        ui::BusyPointer wait;
+        if (m_list && m_list->isOpen() && !m_list->isEmpty()) {
+            const bool select = tbToolTip(QStringLiteral("ChkAll")) == QLatin1String("Select All");
+            setTbToolTip(QStringLiteral("ChkAll"),
+                         select ? QStringLiteral("Deselect All") : QStringLiteral("Select All"));
+            selectAllRows(select);
+        }
+        TDBG->viewport()->update();
+    } else if (k == QLatin1String("MSGSEND")) {
+        sendCurrentMessage();
+    } else if (k == QLatin1String("MSGNEW")) {
+        frameEnds = false;
+        newMessageWindow();
+    } else if (k == QLatin1String("PURGE")) {
+        frameEnds = false;
+        emit purgeRequested();
+    } else if (k == QLatin1String("CLOSE")) {
+        frameEnds = false;
+        setEnabled(true);
+        TB->setEnabled(true);
+        close();
+    } else if (k == QLatin1String("HELP")) {
+        ShowContextHelp(this);
+    } else if (k == QLatin1String("DELETE")) {
+        deleteCurrentMessage();
+    }
+
+    // "Close", "MsgNew" and "Purge" end through their own paths; the window is enabled again
+    // in any case so that nothing is left locked.
+    TB->setEnabled(true);
+    setEnabled(true);
+    if (frameEnds && !m_unloaded && !TDBG->isHidden())
+        TDBG->setFocus();
+}
+
+void tzSndMsgFrm::TB_ButtonMenuClick(const QString& key)
+{
+    const QString k = key.toUpper();
+    if (k != QLatin1String("MSGINMSG") && k != QLatin1String("MSGINALLCAT"))
+        return;
+    auto& st = SharedState::current();
+    for (const char* b : {"MsgSItem", "MsgIn"})
+        if (QAction* a = tbButton(QString::fromLatin1(b)))
+            a->setEnabled(true);
+    ui::BusyPointer wait;
+    setEnabled(false);
+    if (st.GIC)
+        st.GIC->setBusy(this, true);
+    setTbToolTip(QStringLiteral("TDLstHis"), kViewHistory);
+    setTbToolTip(QStringLiteral("Purge"), QStringLiteral("Purge"));
+    Load_MsgList(kDefaultSort, true, k == QLatin1String("MSGINMSG"));
+    if (st.GIC)
+        st.GIC->setBusy(this, false);
+    setEnabled(true);
+}
+
+void tzSndMsgFrm::TB_Small_ButtonClick(const QString& key)
+{
+    const QString k = key.toUpper();
+    if (k == QLatin1String("MSGHIS")) {
+        TB_Small_ButtonMenuClick(QStringLiteral("MsgHisMsg"));
+    } else if (k == QLatin1String("MSGSEND")) {
+        m_sent = false;
+        TB_ButtonClick(QStringLiteral("MsgSend"));
+        if (m_sent && !isFullWindow())
+            TB_ButtonClick(QStringLiteral("Close"));
+    } else if (k == QLatin1String("HELP")) {
+        TB_ButtonClick(QStringLiteral("Help"));
+    } else if (k == QLatin1String("CLOSE")) {
+        TB_ButtonClick(QStringLiteral("Close"));
+    }
+}
+
+void tzSndMsgFrm::TB_Small_ButtonMenuClick(const QString& key)
+{
+    const QString k = key.toUpper();
+    if (k != QLatin1String("MSGHISMSG") && k != QLatin1String("MSGHISALL"))
+        return;
+    if (SaveMessage(true, true) == 2)
+        return;
+    Set_ChangeFalg(false, 0);
+    ui::BusyPointer wait;
+    QCoreApplication::processEvents();
+    auto& st = SharedState::current();
+    if (st.GIC)
+        st.GIC->setBusy(this, true);
+    growToFull();
+    TB_ButtonMenuClick(k == QLatin1String("MSGHISALL") ? QStringLiteral("MsgInAllCat")
+                                                       : QStringLiteral("MsgInMsg"));
+    if (st.GIC)
+        st.GIC->setBusy(this, false);
+}
+
+void tzSndMsgFrm::growToFull()
+{
+    TB->show();
+    TB->setEnabled(true);
+    m_listArea->show();
+    TDBG->show();
+    TDBG->setEnabled(true);
+    SB->show();
+    SB->setEnabled(true);
+    TB_Small->hide();
+    if (m_splitter->count() > 1)
+        m_splitter->handle(1)->show();
+
+    // Room for the toolbar, the tab strip and the list, never taller than the screen.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const int w = std::min(avail.width() - 40, std::max(width(), 1120));
+    const int h = std::min(avail.height() - 40, 860);
+    resize(std::max(w, 640), std::max(h, 480));
+    const int formHeight = std::max(PicCompose->sizeHint().height(), height() * 45 / 100);
+    m_splitter->setSizes({std::max(height() - formHeight, 160), formHeight});
+    move(avail.center() - rect().center());
+    TS_Click(TS->currentIndex());
+    fitCommentsColumn();
+}
+
+void tzSndMsgFrm::layoutCompact()
+{
+    TB->hide();
+    TB->setEnabled(false);
+    m_listArea->hide();
+    TDBG->hide();
+    TDBG->setEnabled(false);
+    SB->hide();
+    SB->setEnabled(false);
+    TB_Small->show();
+    if (m_splitter->count() > 1)
+        m_splitter->handle(1)->hide();
+    adjustSize();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    resize(std::min(std::max(sizeHint().width(), 820), avail.width() - 40),
+           std::min(std::max(sizeHint().height(), 540), avail.height() - 40));
+}
+
+void tzSndMsgFrm::selectAllRows(bool select)
+{
+    QItemSelectionModel* selection = TDBG->selectionModel();
+    if (!selection || !m_model)
+        return;
+    const bool was = m_suppressRowChange;
+    m_suppressRowChange = true;
+    if (select && m_model->rowCount() > 0) {
+        const int position = m_list->absolutePosition();
+        const QItemSelection all(m_model->index(0, 0),
+                                 m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1));
+        selection->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        if (position >= 1)
+            m_list->setAbsolutePosition(position); // the list's current row is kept
+    } else {
+        selection->clearSelection();
+    }
+    m_suppressRowChange = was;
+}
+
+void tzSndMsgFrm::sendCurrentMessage()
+{
+    m_sent = false;
+    bool marked = false;
+    const bool changed = m_changed;
+    const auto marks = m_changeMarks;
+    if (m_CMID != 0) {
+        marked = true;
+        Set_ChangeFalg(true, 0);
+        Set_ChangeFalg(true, 1);
+    }
+    ui::BusyPointer wait;
+    const int result = SaveMessage(false, false);
+    if (result != 6) {
+        m_sent = false;
+        if (marked) {
+            m_changed = changed;
+            m_changeMarks = marks;
+        }
+    } else {
+        m_sent = true;
+        refreshInPlace();
+    }
+}
+
+void tzSndMsgFrm::newMessageWindow()
+{
+    auto& st = SharedState::current();
+    const bool historyButton = st.SndMsgHistoryButtonVisible;
+    const bool defaultSaveTo = st.DefaultSaveToPID;
+    const qint32 patient = st.PatientID;
+    // A new tzSndMsgCls instance on the same shared state, then its Message_Start.
+    st.resetInstanceValues();
+    st.MsgHisOn = false;
+    st.DefaultSaveToPID = defaultSaveTo;
+    st.PatientID = patient;
+    st.SndMsgHistoryButtonVisible = false;
+    try {
+        SetupHelpFile();
+        std::unique_ptr<tzSndMsgFrm> second;
+        ShowMessageWindow(second, false);
+    } catch (const std::exception&) {
+    }
+    st.SndMsgHistoryButtonVisible = historyButton;
+    st.DefaultSaveToPID = defaultSaveTo;
+    st.PatientID = patient;
+    TB_ButtonClick(QStringLiteral("Refresh"));
+}
+
+void tzSndMsgFrm::deleteCurrentMessage()
+{
+    const int answer = ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
+                                             QStringLiteral("Delete Message"), 4, 32, 0});
+    if (answer != 6)
+        return;
+    auto& st = SharedState::current();
+    if (st.GIC)
+        store::DeleteMessage(*st.GIC, m_CMID);
+    resetToNewMessage();
+    if (!m_loading && st.ReplyBCID != 0)
+        st.ReplyBCID = 0;
+    refreshInPlace();
+}
+
+void tzSndMsgFrm::load()
+{
+    auto& st = SharedState::current();
+    m_loading = true;
+    m_unloaded = false;
+    // 1. Category, sub-category and help context.
+    m_cmCat = QStringLiteral("Message");
+    m_cmSubCat = QStringLiteral("EMS");
+    SetHelpContext(this, HelpContextId);
+    // 2. Pictures.
+    Load_ImaList(*ImaList);
+    // 3. The "save to" list only with a patient in hand.
+    CmbSaveTo->setVisible(st.PatientID != 0);
+    if (st.PatientID != 0)
+        CmbSaveTo->raise();
+    // 4. Compact shape; the text on white.
+    layoutCompact();
+    QPalette white = txtMsg->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    txtMsg->setPalette(white);
+    // 5. The sender list by the login's permission.
+    const QString login = st.GIC ? st.GIC->currentLoginName() : QString();
+    Cmb_Emp_Name->setEnabled(st.GIC && st.GIC->loginMayChooseSender(login));
+    // 6. Toolbars.
+    Setup_Toolbars();
+    // 7. Time lists, one entry every ClockInterval minutes from midnight.
+    const int step = st.ClockInterval > 0 ? st.ClockInterval : 15;
+    for (QComboBox* list : cmbFroTim) {
+        list->clear();
+        for (int minutes = 0; minutes < 24 * 60; minutes += step)
+            list->addItem(common::vb::format(QTime(0, 0).addSecs(minutes * 60), QStringLiteral("h:nn am/pm")));
+        list->setCurrentIndex(-1);
+    }
+    // 8. Icon, caption, the sender list.
+    if (ImaList->contains(QStringLiteral("Msg")))
+        setWindowIcon(ImaList->icon(QStringLiteral("Msg")));
+    setWindowTitle(QStringLiteral("Message"));
+    FillStaffList(Cmb_Emp_Name, st.LoginEmployeeIDs);
+    // 9. Size to the form; the grid's columns.
+    layoutCompact();
+    Setup_Grid();
+    connectFormSignals();
+    // 10. A blank new message.
+    resetToNewMessage();
+    Set_FormCaption(true);
+    // 11. Reply, forward or reminder prepared from the shared state.
+    if (st.ReplyBCID != 0)
+        StartReplyOrForward(st.ReplyBCID);
+    else if (st.ReminderFlag)
+        Setup_Reminder();
+    // 12. Current tab; centred.
+    TS_Click(TS->currentIndex());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // 13. Sent while loading, without showing the window.
+    if (st.ReplyAutoSend) {
+        m_loading = false;
+        Set_ChangeFalg(true, 0);
+        Set_ChangeFalg(true, 1);
+        TB_Small_ButtonClick(QStringLiteral("MsgSend"));
+    }
+}
+
+void tzSndMsgFrm::firstActivation()
+{
+    if (!m_loading)
+        return;
+    auto& st = SharedState::current();
+    updateRepeatControls();
+    m_loading = false;
+    fitCommentsColumn();
+    ui::normalPointer();
+    QTextCursor cursor = txtMsg->textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    txtMsg->setTextCursor(cursor);
+    if (st.ReplyBCID != 0) {
+        txtMsg->setFocus();
+    } else if (st.ReminderFlag) {
+        Set_ChangeFalg(true, 0);
+        Set_ChangeFalg(true, 1);
+    }
+    if (st.MsgHisOn)
+        TB_Small_ButtonClick(QStringLiteral("MsgHis"));
+}
+
+void tzSndMsgFrm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_loading && !m_firstShowDone) {
+        m_firstShowDone = true;
+        // After the window is on screen, as an activation comes after the show.
+        QMetaObject::invokeMethod(this, [this] { firstActivation(); }, Qt::QueuedConnection);
+    }
+}
+
+void tzSndMsgFrm::closeEvent(QCloseEvent* event)
+{
+    if (m_unloaded) {
+        event->accept();
+        return;
+    }
+    if (SaveMessage(true, true) == 2) {
+        event->ignore();
+        TB->setEnabled(true);
+        setEnabled(true);
+        return;
+    }
+    unloadWindow();
+    event->accept();
+    QDialog::closeEvent(event);
+}
+
+void tzSndMsgFrm::reject()
+{
+    // The close box and Esc reach closeEvent/keyPressEvent; a reject from elsewhere asks too.
+    if (m_unloaded)
+        QDialog::reject();
+    else
+        close();
+}
+
+void tzSndMsgFrm::Unload()
+{
+    unloadWindow();
+    done(QDialog::Rejected);
+}
+
+void tzSndMsgFrm::unloadWindow()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    try {
+        Set_ChangeFalg(false, 0);
+    } catch (const std::exception&) {
+    }
+    if (m_model)
+        m_model->setList(nullptr, m_inboxView);
+    m_list.reset();
+    m_toCcCache.clear();
+}
+
+void tzSndMsgFrm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_F1) {
+        event->accept();
+        ShowContextHelp(this);
+        return;
+    }
+    if (event->key() != Qt::Key_Escape) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!TDBG->property("tag").toString().isEmpty() || m_loading)
+        return;
+    if (!TB_Small->isHidden())
+        TB_Small_ButtonClick(QStringLiteral("Close"));
+    else if (!TB->isHidden())
+        TB_ButtonClick(QStringLiteral("Close"));
+}
+
+void tzSndMsgFrm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    fitCommentsColumn();
+}
+
+} // namespace tzsndmsg

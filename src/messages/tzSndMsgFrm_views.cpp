@@ -1,0 +1,377 @@
+// The list of a view: statement, grid, record counter and caption.
+#include "tzSndMsgFrm.h"
+
+#include "MessageListModel.h"
+#include "MessageListQuery.h"
+#include "ui/BusyPointer.h"
+#include "component/SharedState.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "ui/ImageList.h"
+#include "tzsndmsg/ui/MessageBox.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QToolBar>
+
+namespace tzsndmsg {
+
+namespace {
+int s_recipientQueries = 0;
+} // namespace
+
+int tzSndMsgFrm::recipientQueryCount() { return s_recipientQueries; }
+
+bool tzSndMsgFrm::isHistoryView() const
+{
+    return tbToolTip(QStringLiteral("TDLstHis")) != QLatin1String("View History");
+}
+
+bool tzSndMsgFrm::isFullWindow() const
+{
+    return TDBG && SB && TB && !TDBG->isHidden() && !SB->isHidden() && !TB->isHidden();
+}
+
+qint32 tzSndMsgFrm::currentRowCmId() const
+{
+    if (!m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
+        return 0;
+    try {
+        return m_list->value(QStringLiteral("CMID")).toInt();
+    } catch (const db::FieldError&) {
+        return 0;
+    }
+}
+
+qint32 tzSndMsgFrm::currentBroChkID() const
+{
+    if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
+        return 0;
+    try {
+        return m_list->value(QStringLiteral("BroChkID")).toInt();
+    } catch (const db::FieldError&) {
+        return 0;
+    }
+}
+
+QList<qint64> tzSndMsgFrm::selectedBookmarks() const
+{
+    QList<qint64> marks;
+    if (!m_model || !TDBG->selectionModel())
+        return marks;
+    const QModelIndexList rows = TDBG->selectionModel()->selectedRows();
+    for (const QModelIndex& index : rows)
+        marks << m_model->bookmarkAt(index.row());
+    std::sort(marks.begin(), marks.end());
+    return marks;
+}
+
+void tzSndMsgFrm::Setup_Grid()
+{
+    if (!m_model) {
+        m_model = new MessageListModel(this);
+        m_model->setToCcProvider([this](qint32 cmId) { return toCcText(cmId); });
+        TDBG->setModel(m_model);
+        connect(TDBG->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex& current, const QModelIndex& previous) {
+                    onGridCurrentRowChanged(current.row(), previous.row());
+                });
+    }
+    m_model->setCheckMark(QIcon(ImaList ? ImaList->checkMark() : ui::ImageList::drawCheckMark()));
+    const auto& columns = MessageListModel::gridColumns();
+    for (int i = 0; i < columns.size(); ++i) {
+        TDBG->setColumnHidden(i, !columns.at(i).visible);
+        if (columns.at(i).visible)
+            TDBG->setColumnWidth(i, columnPixels(i));
+    }
+    m_colToCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
+    m_colComments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
+    m_colPR = MessageListModel::columnOf(MessageListModel::Kind::CheckMark);
+    fitCommentsColumn();
+}
+
+int tzSndMsgFrm::columnPixels(int column) const
+{
+    const auto& col = MessageListModel::gridColumns().at(column);
+    int px = MessageListModel::pixels(col.widthTwips);
+    // Never so narrow that today's font cuts a date, a time or the sender's name.
+    const QFontMetrics metrics(TDBG->font());
+    QString sample;
+    if (col.format == QLatin1String("Short Date"))
+        sample = QStringLiteral("12/28/2026");
+    else if (col.format == QLatin1String("Short Time"))
+        sample = QStringLiteral("00:00");
+    else if (col.caption == QLatin1String("From") || col.caption == QLatin1String("To/ CC"))
+        sample = QStringLiteral("SUPERVISOR");
+    if (col.caption == QLatin1String("Subject"))
+        px = std::max(px, metrics.averageCharWidth() * 28);
+    if (!sample.isEmpty()) {
+        QFont bold = TDBG->font();
+        bold.setBold(true);
+        px = std::max(px, QFontMetrics(bold).horizontalAdvance(sample) + 14);
+    }
+    return std::max(px, metrics.horizontalAdvance(col.caption) + 14);
+}
+
+void tzSndMsgFrm::fitCommentsColumn()
+{
+    if (!m_model || !TDBG)
+        return;
+    const auto& columns = MessageListModel::gridColumns();
+    int others = 0;
+    for (int i = 0; i < columns.size(); ++i)
+        if (i != m_colComments && columns.at(i).visible)
+            others += TDBG->columnWidth(i);
+    const int width = TDBG->viewport()->width();
+    if (width > others + MessageListModel::pixels(3000))
+        TDBG->setColumnWidth(m_colComments, width - others);
+    else
+        TDBG->setColumnWidth(m_colComments, columnPixels(m_colComments));
+}
+
+QString tzSndMsgFrm::toCcText(qint32 cmId)
+{
+    const auto cached = m_toCcCache.constFind(cmId);
+    if (cached != m_toCcCache.constEnd())
+        return *cached;
+    auto& st = SharedState::current();
+    QString text;
+    if (st.GIC) {
+        ++s_recipientQueries;
+        text = toCcCellText(readRecipientRows(*st.GIC, cmId));
+    }
+    m_toCcCache.insert(cmId, text);
+    return text;
+}
+
+void tzSndMsgFrm::selectGridRow(int row)
+{
+    if (!m_model || !TDBG->selectionModel())
+        return;
+    const bool was = m_suppressRowChange;
+    m_suppressRowChange = true;
+    if (row < 0) {
+        TDBG->selectionModel()->clear();
+    } else {
+        const QModelIndex index = m_model->index(row, 2);
+        TDBG->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        TDBG->scrollTo(index);
+    }
+    m_previousRow = row;
+    m_suppressRowChange = was;
+}
+
+void tzSndMsgFrm::bindList()
+{
+    m_bigList = m_list && m_list->isOpen() && m_list->recordCount() > 75;
+    m_model->setUnboundSuspended(m_bigList);
+    m_toCcCache.clear();
+    const int position = (m_list && m_list->isOpen() && !m_list->isEmpty()
+                          && !m_list->bof() && !m_list->eof())
+                             ? m_list->absolutePosition()
+                             : 0;
+    m_model->setList(m_list.get(), m_inboxView);
+    selectGridRow(position - 1);
+    m_model->setUnboundSuspended(false);
+    m_bigList = false;
+}
+
+void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool MsgCatOnly)
+{
+    if (!TDBG || TDBG->isHidden())
+        return;
+    auto& st = SharedState::current();
+    if (!m_loading && st.GIC)
+        st.GIC->setBusy(this, true);
+    TDBG->setProperty("tag", QStringLiteral("BUSY"));
+
+    m_sortOrder = nextSortOrder(m_sortOrder, SortOrder);
+
+    const qint32 remembered = currentRowCmId();
+    if (m_model)
+        m_model->setList(nullptr, InboxView);
+    m_list.reset();
+
+    MessageListParams params;
+    params.inboxView = InboxView;
+    params.msgCatOnly = MsgCatOnly;
+    params.history = isHistoryView();
+    params.currentEmployeeId = st.CurrentEmployeeID;
+    params.loginNames = st.LoginNames;
+    params.loginEmployeeIds = st.LoginEmployeeIDs;
+    if (st.GIC) {
+        params.computerName = st.GIC->computerName();
+        params.currentLoginName = st.GIC->currentLoginName();
+    }
+    auto quote = [&st](const QString& text) {
+        if (st.GIC)
+            return st.GIC->quote(text);
+        QString t = text;
+        return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''"))
+               + QStringLiteral("'");
+    };
+    const QString statement = buildMessageListStatement(params, quote);
+
+    m_inboxView = InboxView;
+    m_msgCatOnly = MsgCatOnly;
+    QString error;
+    auto conn = st.GIC ? st.GIC->messageStoreConnection() : nullptr;
+    if (conn) {
+        m_list = std::make_unique<db::Recordset>(conn->query(st.GIC->adaptSql(statement), &error));
+        if (!m_list->isOpen()) {
+            m_list.reset();
+            ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
+                                  QStringLiteral("Message"), 0, 48, 0});
+        }
+    }
+
+    bool found = false;
+    if (m_list && !m_list->isEmpty()) {
+        m_list->setSort(m_sortOrder);
+        if (remembered != 0) {
+            m_list->moveFirst();
+            found = m_list->find(QStringLiteral("cmID=") + QString::number(remembered));
+            if (!found)
+                m_list->moveLast();
+        } else {
+            m_list->moveLast();
+        }
+    }
+
+    bindList();
+    TDBG->setProperty("tag", QString());
+    Set_FormCaption(false);
+
+    if (m_list && !m_list->isEmpty())
+        Show_CurrentMsg();
+    else if (SB_Panel1)
+        SB_Panel1->clear();
+
+    if (!m_loading && st.GIC)
+        st.GIC->setBusy(this, false);
+    emit listLoaded();
+}
+
+void tzSndMsgFrm::Show_CurrentMsg()
+{
+    auto& st = SharedState::current();
+    if (!m_loading && st.GIC)
+        st.GIC->setBusy(this, true);
+    if (m_changed)
+        SaveMessage(true, false); // the move goes on whatever the answer
+    if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
+        if (SB_Panel1)
+            SB_Panel1->setText(QString::number(m_list->absolutePosition()) + QStringLiteral(" of ")
+                               + QString::number(m_list->recordCount()));
+        Set_ChangeFalg(false, 0);
+        setCMID(currentRowCmId());
+    }
+    if (!m_loading && st.GIC)
+        st.GIC->setBusy(this, false);
+}
+
+void tzSndMsgFrm::setCMID(qint32 id)
+{
+    m_CMID = id;
+    if (id != 0)
+        LoadMessage(StoreKind, 0, id);
+}
+
+void tzSndMsgFrm::onGridCurrentRowChanged(int row, int previous)
+{
+    Q_UNUSED(previous);
+    if (m_suppressRowChange || !m_list || !m_list->isOpen() || row < 0)
+        return;
+    if (row == m_previousRow)
+        return;
+    if (!m_list->setAbsolutePosition(row + 1))
+        return;
+    m_previousRow = row;
+    if (!m_list->bof() && !m_list->eof())
+        Show_CurrentMsg();
+}
+
+bool tzSndMsgFrm::moveToCmId(qint32 cmId)
+{
+    if (cmId == 0 || !m_list || m_list->isEmpty())
+        return false;
+    m_list->moveFirst();
+    return m_list->find(QStringLiteral("cmID=") + QString::number(cmId));
+}
+
+void tzSndMsgFrm::refreshInPlace()
+{
+    if (!m_list || !m_list->isOpen())
+        return;
+    auto& st = SharedState::current();
+    ui::BusyPointer wait;
+    if (st.GIC)
+        st.GIC->freezeWindow(TDBG);
+
+    QList<qint32> candidates;
+    if (!m_list->isEmpty() && !m_list->bof() && !m_list->eof()) {
+        const int pos = m_list->absolutePosition();
+        db::Recordset probe = m_list->clone();
+        for (int p : {pos, pos - 1, pos + 1}) {
+            if (p >= 1 && p <= probe.recordCount() && probe.setAbsolutePosition(p))
+                candidates << probe.value(QStringLiteral("CMID")).toInt();
+        }
+    }
+    m_model->setList(nullptr, m_inboxView);
+    QString error;
+    if (!m_list->requery(&error)) {
+        ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
+                              QStringLiteral("Message"), 0, 48, 0});
+    }
+    bool found = false;
+    for (qint32 id : candidates) {
+        if (moveToCmId(id)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found && !m_list->isEmpty())
+        m_list->moveLast();
+    bindList();
+    if (!m_list->isEmpty())
+        Show_CurrentMsg();
+    else if (SB_Panel1)
+        SB_Panel1->clear();
+    if (st.GIC)
+        st.GIC->freezeWindow(nullptr);
+    emit listLoaded();
+}
+
+void tzSndMsgFrm::Set_FormCaption(bool NewMessage)
+{
+    auto& st = SharedState::current();
+    const QString login = st.GIC ? st.GIC->currentLoginName() : QString();
+    QString caption = st.ReminderFlag ? QStringLiteral("Reminder for ") + login
+                                      : QStringLiteral("#%# - ") + login;
+    QString iconKey = QStringLiteral("Msg");
+    if (NewMessage) {
+        caption = QStringLiteral("New Message");
+        iconKey = QStringLiteral("MsgNew");
+    }
+    QString viewName;
+    if (TB && !TB->isHidden()) {
+        if (m_inboxView)
+            viewName = m_msgCatOnly ? QStringLiteral("Inbox-Message Category Only")
+                                    : QStringLiteral("Inbox-All Categories");
+        else
+            viewName = QStringLiteral("Sent Items");
+        if (isHistoryView())
+            viewName += QStringLiteral(" - History");
+    }
+    caption = st.GIC ? st.GIC->replaceText(caption, QStringLiteral("#%#"), viewName)
+                     : caption.replace(QStringLiteral("#%#"), viewName);
+    setWindowTitle(caption);
+    if (ImaList && ImaList->contains(iconKey))
+        setWindowIcon(ImaList->icon(iconKey));
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,143 @@
+// The two sends on the host application's behalf: SendMessage (the window, driven as a person
+// would) and AnnouncementSend (no window at all).
+#include "test_confirm_fixture.h"
+
+#include "tzsndmsg/tzSndMsgCls.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+namespace tzsndmsg::testing::confirm {
+namespace {
+
+using Programmatic = ConfirmFixture;
+
+// Addresses the message shown to the person and presses the small toolbar's send button.
+ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* body = nullptr)
+{
+    return [=](QDialog& dialog) {
+        auto& w = static_cast<tzSndMsgFrm&>(dialog);
+        if (subject)
+            *subject = w.txtSubject->text();
+        if (body)
+            *body = w.txtMsg->toPlainText();
+        w.ToListPid(0, QString::number(person) + ",");
+        w.TB_Small_ButtonClick("MsgSend");
+        return dialog.result();
+    };
+}
+
+QList<qint64> recipientsOf(Office& office, qint32 cmId)
+{
+    QList<qint64> out;
+    db::Recordset rs = office.query("select BroChkPID from BroChkTable where BroChkLinID=? order by BroChkID", {cmId});
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        out << rs.value("BroChkPID").toLongLong();
+    return out;
+}
+
+TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
+{
+    struct Case {
+        const char* name;
+        LinkIDTypes type;
+        bool returnsId;
+        int storedType;
+    } cases[] = {{"standard", StandardMessage, false, 256}, {"lab order", LabLinkOrder, true, 4}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tzSndMsgCls component;
+        component.setGIC(office.services());
+        QString subject, body;
+        ModalScript modals;
+        modals.then(sendTo(ben, &subject, &body));
+        // A handed-over services object: the login and location arguments are not used.
+        const qint32 result = component.SendMessage("Results", "Potassium is high", c.type, 812,
+                                                    "NOBODY", 3);
+        EXPECT_EQ(subject, "Results");
+        EXPECT_EQ(body, "Potassium is high");
+        const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+        ASSERT_NE(cmId, 0);
+        EXPECT_EQ(result, c.returnsId ? cmId : 0);
+        EXPECT_EQ(header(cmId, "cmWho").toString(), "FRONT");
+        EXPECT_EQ(header(cmId, "cmTyp").toInt(), c.storedType);
+        EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{ben});
+        EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=?", {cmId}), c.returnsId ? 1 : 0);
+        EXPECT_EQ(component.ReplyFlag(), mfRegular);
+        EXPECT_EQ(component.ReplyBCID(), 0);
+        EXPECT_EQ(SharedState::current().GIC, office.services());
+    }
+}
+
+TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
+{
+    qputenv("TZSNDMSG_DB_URL", office.databaseUrl().toUtf8());
+    qputenv("TZSNDMSG_DATA", office.dataFolder().toUtf8());
+    qputenv("TZSNDMSG_HOME", office.tempPath().toUtf8());
+    auto& st = SharedState::current();
+    tzSndMsgCls component;
+    st.GIC.reset();
+    st.CurrentEmployeeID = front;
+    ModalScript modals;
+    modals.then(sendTo(carl));
+    const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
+    qunsetenv("TZSNDMSG_DB_URL");
+    qunsetenv("TZSNDMSG_DATA");
+    qunsetenv("TZSNDMSG_HOME");
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(st.GIC);
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_NE(cmId, 0);
+    EXPECT_EQ(header(cmId, "cmWho").toString(), "BEN");
+    EXPECT_EQ(header(cmId, "CMSubjec").toString(), "Supplies");
+    EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{carl});
+}
+
+TEST_F(Programmatic, AnnouncementToOnePersonWithoutComputers)
+{
+    ModalScript modals; // nothing is shown
+    tzSndMsgCls component;
+    component.setGIC(office.services());
+    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce",
+            sub = "Safety";
+    component.AnnouncementSend(text, to, machines, category, sub);
+    ASSERT_EQ(office.count("CMTable"), 1);
+    const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
+    EXPECT_EQ(header(cmId, "cmDoc").toString(), "Fire drill at 3 pm");
+    EXPECT_EQ(header(cmId, "cmCat").toString(), "Announce");
+    EXPECT_EQ(header(cmId, "cmSubCat").toString(), "Safety");
+    EXPECT_EQ(header(cmId, "cmPid").toInt(), front);
+    EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{ben});
+    EXPECT_TRUE(SharedState::current().AnnouncementMode);
+    // The arguments are left as they were.
+    EXPECT_EQ(to, QString::number(ben));
+    EXPECT_TRUE(machines.isEmpty());
+    EXPECT_TRUE(prompter->shown.isEmpty());
+
+    // The supervisor announces as person 0.
+    auto supervisor = office.workstation("WS1", "SUPERVISOR");
+    component.setGIC(supervisor);
+    component.AnnouncementSend(text, to, machines, category, sub);
+    const qint32 second = office.scalar("select max(cmID) from CMTable").toInt();
+    EXPECT_EQ(header(second, "cmWho").toString(), "SUPERVISOR");
+    EXPECT_EQ(header(second, "cmPid").toInt(), 0);
+}
+
+TEST_F(Programmatic, AnnouncementWithoutALoginSetUpStillSends)
+{
+    office.exec("delete from PWMTable");
+    ModalScript modals;
+    tzSndMsgCls component;
+    component.setGIC(office.services());
+    prompter->expect("Please setup employee information and login name first.", QString(), 1);
+    QString text = "Office closes early", to = QString::number(carl) + "," + QString::number(ben),
+            machines = "WS2\nWS3", category = "Message", sub = "EMS";
+    component.AnnouncementSend(text, to, machines, category, sub);
+    ASSERT_EQ(office.count("CMTable"), 1);
+    const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=? and BroChkToMac='WS3'", {cmId}), 1);
+}
+
+} // namespace
+} // namespace tzsndmsg::testing::confirm

@@ -1,0 +1,223 @@
+// Reminders: the lists of cmbAla, editing it, writing the reminder columns and finding a linked
+// reminder again.
+#include "test_form_fixture.h"
+
+#include "common/VbFormat.h"
+#include "db/Recordset.h"
+
+#include <QFocusEvent>
+#include <QLabel>
+
+namespace tzsndmsg::testing {
+namespace {
+
+using Reminders = ComposeTest;
+
+QStringList entries(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+void leave(QWidget* widget, Qt::FocusReason reason = Qt::TabFocusReason)
+{
+    QFocusEvent out(QEvent::FocusOut, reason);
+    QCoreApplication::sendEvent(widget, &out);
+}
+
+TEST_F(Reminders, FreeListStartsAtTheNextStepAfterNow)
+{
+    office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
+    tzSndMsgFrm& w = open();
+    const QStringList list = entries(w.cmbAla);
+    ASSERT_EQ(list.size(), 40);
+    EXPECT_EQ(list[0], "");
+    EXPECT_EQ(list[1], "02:15 pm");
+    EXPECT_EQ(list[2], "02:30 pm");
+    EXPECT_EQ(list.last(), "11:45 pm");
+    EXPECT_EQ(w.cmbAla->currentText(), "");
+    w.Unload();
+}
+
+TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
+{
+    struct Case {
+        const char* name;
+        QTime start;
+        QString choice;
+        bool typed;
+        QString date, time;
+    } cases[] = {
+        {"1 hr 15 min before 10:00 am", QTime(10, 0), "1 hr 15 min", false, "12/10/2026", "8:45:00 AM"},
+        {"90 typed", QTime(10, 0), "90", true, "12/10/2026", "8:30:00 AM"},
+        {"shortly after midnight", QTime(0, 30), "1 hr 00 min", false, "12/09/2026", "11:30:00 PM"},
+    };
+    auto& st = SharedState::current();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 appointment = qint32(office.insert(
+            "ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+            {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
+        auto prepare = [&] {
+            st.resetInstanceValues();
+            st.ReminderFlag = true;
+            st.LinkTyp = 2;
+            st.LinkID = appointment;
+            st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
+            st.ReminderTime = QDateTime(QDate(1899, 12, 30), c.start);
+            st.Notes = "Bring the X-rays";
+        };
+        const QString title = "New Reminder for FRONT on 12/10/26 at " +
+                              common::vb::format(c.start, "hh:nn am/pm");
+
+        prepare();
+        {
+            tzSndMsgFrm& w = open();
+            w.firstActivation();
+            EXPECT_EQ(w.windowTitle(), title);
+            EXPECT_EQ(w.txtMsg->toPlainText(), "Bring the X-rays");
+            ASSERT_EQ(w.cmbAla->count(), 60);
+            EXPECT_EQ(w.cmbAla->itemData(1).toInt(), 5);
+            EXPECT_EQ(w.cmbAla->itemData(59).toInt(), 765);
+            if (c.typed)
+                w.cmbAla->setEditText(c.choice);
+            else
+                w.cmbAla->setCurrentIndex(w.cmbAla->findText(c.choice));
+            ASSERT_EQ(w.SaveMessage(false, false), 6);
+            w.Unload();
+        }
+        const qint32 cmId =
+            office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment}).toInt();
+        ASSERT_NE(cmId, 0);
+        db::Recordset ev = office.query("select * from EVTable where EvLinID=?", {cmId});
+        ASSERT_EQ(ev.recordCount(), 1);
+        ev.moveFirst();
+        EXPECT_EQ(ev.value("EVAlaFla").toInt(), -1);
+        EXPECT_EQ(ev.value("EVAlaStaDatFla").toInt(), -1);
+        EXPECT_EQ(ev.value("EVAlaStaDat").toString(), c.date);
+        EXPECT_EQ(ev.value("EVAlaStaTim").toString(), c.time);
+
+        // The same login opens the same record: the first reminder is edited.
+        prepare();
+        {
+            tzSndMsgFrm& w = open();
+            EXPECT_EQ(w.CMID(), cmId);
+            EXPECT_NE(w.windowTitle(), title);
+            EXPECT_TRUE(st.ReminderFlag);
+            w.Unload();
+        }
+        // Another login gets a new one.
+        auto nurseStation = office.workstation("WS2", "NURSE");
+        st.GIC = nurseStation;
+        prepare();
+        {
+            tzSndMsgFrm& w = open();
+            EXPECT_EQ(w.CMID(), 0);
+            EXPECT_EQ(w.windowTitle(), "New Reminder for NURSE on 12/10/26 at " +
+                                           common::vb::format(c.start, "hh:nn am/pm"));
+            w.Unload();
+        }
+        st.GIC = office.services();
+        EXPECT_EQ(office.count("CMTable", "cmTraLinID=?", {appointment}), 1);
+    }
+}
+
+TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
+{
+    auto station = office.workstation("WS3", "O'NEIL");
+    const qint32 cmId = qint32(office.insert(
+        "CMTable", "cmID", {"cmTyp", "cmTraLinID", "cmWho", "cmPid", "cmDoc", "CMSubjec"},
+        {1, 44, "O'NEIL", 0, "Call about the absence", "Absence"}));
+    auto& st = SharedState::current();
+    st.GIC = station;
+    st.ReminderFlag = true;
+    st.LinkTyp = 1;
+    st.LinkID = 44;
+    tzSndMsgFrm& w = open();
+    EXPECT_EQ(w.CMID(), cmId);
+    EXPECT_EQ(w.txtMsg->toPlainText(), "Call about the absence");
+    w.Unload();
+}
+
+TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
+{
+    struct Case {
+        QString typed;
+        int flag;
+        QString date, time;
+    } cases[] = {{"2:30 pm", -1, "12/06/2026", "2:30:00 PM"}, {"later", 0, QString(), QString()}};
+    tzSndMsgFrm& w = open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        w.resetToNewMessage();
+        w.txtMsg->setPlainText("Order gloves");
+        w.ToListPid(0, QString::number(nurse) + ",");
+        w.cmbAla->setEditText(c.typed);
+        w.Set_ChangeFalg(true, 0);
+        w.Set_ChangeFalg(true, 1);
+        ASSERT_EQ(w.SaveMessage(false, false), 6);
+        db::Recordset ev = office.query("select * from EVTable where EvLinID=?", {w.CMID()});
+        ASSERT_EQ(ev.recordCount(), 1);
+        ev.moveFirst();
+        EXPECT_EQ(ev.value("EVAlaFla").toInt(), c.flag);
+        EXPECT_EQ(ev.value("EVAlaStaDatFla").toInt(), c.flag);
+        if (c.flag) {
+            EXPECT_EQ(ev.value("EVAlaStaDat").toString(), c.date);
+            EXPECT_EQ(ev.value("EVAlaStaTim").toString(), c.time);
+        }
+    }
+    w.Unload();
+}
+
+TEST_F(Reminders, LeavingTheBoxReformatsATimeAndClearsTheRest)
+{
+    tzSndMsgFrm& w = open();
+    struct Case {
+        QString typed, shown;
+    } cases[] = {{"2:30 PM", "02:30 pm"}, {"14:05", "02:05 pm"}, {"soon", ""}, {"", ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        w.Set_ChangeFalg(false, 0);
+        w.cmbAla->setProperty("tag", "old");
+        w.cmbAla->setEditText(c.typed);
+        // The window losing the activation is not leaving the box.
+        leave(w.cmbAla, Qt::ActiveWindowFocusReason);
+        EXPECT_EQ(w.cmbAla->currentText(), c.typed);
+        EXPECT_EQ(w.cmbAla->property("tag").toString(), "old");
+        leave(w.cmbAla);
+        EXPECT_EQ(w.cmbAla->currentText(), c.shown);
+        EXPECT_EQ(w.cmbAla->property("tag").toString(), c.shown);
+        EXPECT_EQ(w.m_changeMarks[1], "C");
+    }
+    // A linked reminder keeps a typed number of minutes.
+    SharedState::current().ReminderFlag = true;
+    w.BuildReminderChoices(true);
+    w.cmbAla->setEditText("90");
+    leave(w.cmbAla);
+    EXPECT_EQ(w.cmbAla->currentText(), "90");
+    w.Unload();
+}
+
+TEST_F(Reminders, StoredReminderIsReadBack)
+{
+    const qint32 withTime = seedMessage("Gloves", "Order gloves", true, {{0, "P" + QString::number(front)}});
+    office.exec("update EVTable set EVAlaFla=-1, EVAlaStaDatFla=-1, EVAlaStaDat='2026-12-10', "
+                "EVAlaStaTim='14:30:00' where EvLinID=?",
+                {withTime});
+    const qint32 without = seedMessage("Masks", "Order masks", true, {{0, "P" + QString::number(front)}});
+    tzSndMsgFrm& w = open();
+    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, withTime);
+    EXPECT_EQ(w.PicAla->property("tag").toString(), "12/10/2026");
+    EXPECT_EQ(w.cmbAla->currentText(), "02:30 pm");
+    EXPECT_EQ(w.cmbAla->property("tag").toString(), "02:30 pm");
+    EXPECT_EQ(w.lblRem->property("tag").toString(), "-1");
+    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, without);
+    EXPECT_EQ(w.PicAla->property("tag").toString(), "12/06/2026");
+    EXPECT_EQ(w.cmbAla->currentText(), "");
+    w.Unload();
+}
+
+} // namespace
+} // namespace tzsndmsg::testing

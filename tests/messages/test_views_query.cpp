@@ -1,0 +1,146 @@
+// The list statements and the cell texts, without a window.
+#include "messages/MessageListQuery.h"
+
+#include "support/TestPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace tzsndmsg;
+
+namespace {
+
+QString quote(const QString& text)
+{
+    QString t = text;
+    return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QStringLiteral("'");
+}
+
+MessageListParams office(bool inbox, bool msgOnly, bool history, qint32 employee)
+{
+    MessageListParams p;
+    p.inboxView = inbox;
+    p.msgCatOnly = msgOnly;
+    p.history = history;
+    p.currentEmployeeId = employee;
+    p.loginNames = QStringList{QString(), "SUPERVISOR", "FRONT", "BACK"};
+    p.loginEmployeeIds = {0, 0, 12, 7};
+    p.computerName = "ws1";
+    p.currentLoginName = "FRONT";
+    return p;
+}
+
+const QString kInboxFrom =
+    " FROM ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) right JOIN BroChkTable ON "
+    "CMTable.cmID = BroChkTable.BroChkLinID) WHERE ";
+const QString kInboxCols = "SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, BroChkTable.BroChkID, "
+                           "BroChkTable.BroChkLinID";
+const QString kInboxW12 =
+    "(EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID FROM CMTable INNER JOIN BroChkTable ON "
+    "CMTable.cmID = BroChkTable.BroChkLinID WHERE (((BroChkTable.BroChkPID)=12 or BroChkToMac='WS1'))))) "
+    "and (BroChkPid=12 or BroChkToMac='WS1')";
+const QString kCurrent = " and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))";
+const QString kHistory = " and CMTable.CMPurFla>255";
+const QString kSentFrom = "SELECT CMTable.*, EVTable.* FROM (CMTable LEFT JOIN EVTable ON CMTable.cmID = "
+                          "EVTable.EVLinID) WHERE ";
+const QString kSentW = "((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and EvTable.EvTyp=0";
+
+struct StatementCase {
+    const char* name;
+    MessageListParams params;
+    QString expected;
+};
+
+class ListStatement : public ::testing::TestWithParam<StatementCase> {};
+
+TEST_P(ListStatement, IsBuiltExactly)
+{
+    EXPECT_EQ(buildMessageListStatement(GetParam().params, quote), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Views, ListStatement,
+    ::testing::Values(
+        StatementCase{"InboxMessageOnly", office(true, true, false, 12),
+                      kInboxCols + kInboxFrom + "((" + kInboxW12 + ") and CMTable.CMCat='Message')" + kCurrent},
+        StatementCase{"InboxAllCategories", office(true, false, false, 12),
+                      kInboxCols + kInboxFrom + "(" + kInboxW12 + ")" + kCurrent},
+        StatementCase{"InboxHistory", office(true, true, true, 12),
+                      kInboxCols + kInboxFrom + "((" + kInboxW12 + ") and CMTable.CMCat='Message')" + kHistory},
+        StatementCase{"SentItems", office(false, true, false, 12),
+                      kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kCurrent},
+        StatementCase{"SentHistory", office(false, false, true, 12),
+                      kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kHistory},
+        StatementCase{"NoEmployeeInbox", office(true, false, false, 0),
+                      kInboxCols + kInboxFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK'))" + kCurrent},
+        StatementCase{"NoEmployeeSent", office(false, false, false, 0),
+                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK'))" + kCurrent}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ListStatementMend, EmployeeMissingFromLoginsGetsOwnInboxAndLoginsSentItems)
+{
+    // Person 99 has no login: no "()" condition; inbox of 99 and this computer, sent items of
+    // the current login.
+    const QString inbox = buildMessageListStatement(office(true, false, false, 99), quote);
+    EXPECT_FALSE(inbox.contains("()"));
+    EXPECT_TRUE(inbox.contains("(BroChkPid=99 or BroChkToMac='WS1')")) << inbox.toStdString();
+    const QString sent = buildMessageListStatement(office(false, false, false, 99), quote);
+    EXPECT_EQ(sent, kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kCurrent);
+}
+
+TEST(ListStatementQuoting, ComputerAndLoginNamesAreQuotedNotSpliced)
+{
+    auto p = office(true, false, false, 12);
+    p.computerName = "o'brien-pc";
+    EXPECT_TRUE(buildMessageListStatement(p, quote).contains("BroChkToMac='O''BRIEN-PC'"));
+    p = office(false, false, false, 0);
+    p.loginNames << "D'ARCY";
+    p.loginEmployeeIds << 3;
+    EXPECT_TRUE(buildMessageListStatement(p, quote).contains(",'D''ARCY')"));
+}
+
+TEST(SortOrder, StoredWithCmidAndKeptWhenEmpty)
+{
+    EXPECT_EQ(nextSortOrder("", ""), "CMDat, CMTim, CMID");
+    EXPECT_EQ(nextSortOrder("", "CmSubjec"), "CmSubjec, CMID");
+    EXPECT_EQ(nextSortOrder("CmSubjec, CMID", ""), "CmSubjec, CMID");
+    EXPECT_EQ(nextSortOrder("x", "cmWho, cmid"), "cmWho, cmid");
+    EXPECT_EQ(nextSortOrder("x", "CmSubjec DESC"), "CmSubjec DESC, CMID");
+}
+
+TEST(CommentsCell, CutTrimmedAndLineBreaksAsBlanks)
+{
+    EXPECT_EQ(commentsCellText(QVariant()), "");
+    EXPECT_EQ(commentsCellText(QString("  Call back\r\nat noon\nplease  ")), "Call back at noon please");
+    const QString longBody = QString(499, 'a') + "bc";
+    EXPECT_EQ(commentsCellText(longBody), QString(499, 'a') + "b");
+    // The cut comes before the trim: 500 characters of which the last are blanks.
+    EXPECT_EQ(commentsCellText(QString(498, 'x') + "   tail"), QString(498, 'x'));
+}
+
+TEST(ToCcCell, InitialsJoinedWithCcAfterSlash)
+{
+    struct Case {
+        QVector<RecipientRow> rows;
+        QString expected;
+    } cases[] = {
+        {{}, ""},
+        {{{12, 0, "", "FF"}, {7, 0, "", "BB"}, {0, 1, "WS2", ""}}, "FF, BB/ WS2"},
+        {{{0, 1, "WS2", ""}}, "/ WS2"},
+        {{{12, 0, "", "FF"}, {7, 2, "", "BB"}}, "FF"},                 // type 2 is skipped
+        {{{12, 0, "", "FF"}, {7, 1, "", ""}}, "FF"},                   // Cc of only "/" is dropped
+        {{{12, 0, "", ""}, {7, 0, "", "BB"}}, ", BB"},                 // a person without initials
+        {{{0, 0, "WS1", ""}, {12, 1, "", "FF"}, {7, 1, "", "BB"}}, "WS1/ FF, BB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(toCcCellText(c.rows), c.expected);
+}
+
+TEST(RecipientStatement, NamesTheSuitePersonTable)
+{
+    EXPECT_EQ(recipientStatement(42),
+              "Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from BROCHKTable "
+              "left join zelowin.dbo.paTable on BroChkTable.BroChkPID=zelowin.dbo.patable.pid where "
+              "BROCHKLINID=42");
+}
+
+} // namespace
