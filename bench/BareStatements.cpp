@@ -1,0 +1,50 @@
+#include "BareStatements.h"
+
+namespace tzsndmsg::bench {
+
+namespace {
+
+QString purgeFilter(bool history)
+{
+    return history ? QStringLiteral("CMTable.CMPurFla>255")
+                   : QStringLiteral("(CMTable.CMPurFla<=255 OR CMTable.CMPurFla IS NULL)");
+}
+
+} // namespace
+
+QString bareInboxStatement(bool msgCatOnly, bool history)
+{
+    // "+EVTable.EvTyp" keeps SQLite from driving the join by the detail table's type index,
+    // which holds every message.
+    return QStringLiteral(
+               "SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, BroChkTable.BroChkID, "
+               "BroChkTable.BroChkLinID FROM BroChkTable "
+               "INNER JOIN CMTable ON CMTable.cmID = BroChkTable.BroChkLinID "
+               "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
+               "WHERE (BroChkTable.BroChkPID = ? OR BroChkTable.BroChkToMac = ?) "
+               "AND +EVTable.EvTyp = 0 ") +
+           (msgCatOnly ? QStringLiteral("AND CMTable.CMCat = 'Message' ") : QString()) +
+           QStringLiteral("AND ") + purgeFilter(history) +
+           QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID, BroChkTable.BroChkID");
+}
+
+QString bareSentStatement(bool history)
+{
+    return QStringLiteral("SELECT CMTable.*, EVTable.* FROM CMTable "
+                          "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
+                          "WHERE CMTable.cmWho = ? AND (CMTable.cmTyp >= 0 OR CMTable.cmTyp IS NULL) "
+                          "AND +EVTable.EvTyp = 0 AND ") +
+           purgeFilter(history) +
+           QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID");
+}
+
+QString bareRecipientsOf(const QString& idList)
+{
+    return QStringLiteral("SELECT BroChkTable.BroChkLinID, BroChkTable.BroChkPID, "
+                          "BroChkTable.BroChkTyp, BroChkTable.BroChkToMac, PATable.pDocIni "
+                          "FROM BroChkTable LEFT JOIN PATable ON BroChkTable.BroChkPID = PATable.pID "
+                          "WHERE BroChkTable.BroChkLinID IN (") +
+           idList + QStringLiteral(") ORDER BY BroChkTable.BroChkLinID, BroChkTable.BroChkID");
+}
+
+} // namespace tzsndmsg::bench

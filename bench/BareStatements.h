@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace tzsndmsg::bench {
+
+// The fastest statements we found that return the same rows as the views' statements, written
+// for both databases with bound values (person id, computer or login name). They are the
+// baselines of the benchmarks and the reference of the equivalence tests; rows come in the
+// list's order "CMDat, CMTim, CMID" (and the recipient row's key for a message listed twice).
+//
+// Inbox: the IN subquery is implied by the row's own recipient test, and the WHERE turns both
+// outer joins into inner joins. Driven by the recipient rows (the two indexes of the OR), so
+// its cost follows the employee's messages, not the store.
+QString bareInboxStatement(bool msgCatOnly, bool history);
+// Sent items of one login (cmWho = ?).
+QString bareSentStatement(bool history);
+// The recipients of a batch of messages (ids spliced as integers only), for the "To/ CC" cells.
+QString bareRecipientsOf(const QString& idList);
+
+} // namespace tzsndmsg::bench

@@ -1,0 +1,609 @@
+// tzsndmsg_bench: times the product's list, send, purge and picker work on a generated office
+// against the bare database work each stands on, and prints the ratios.
+#include "BareStatements.h"
+#include "BenchRunner.h"
+#include "ProposedChanges.h"
+#include "StoreGenerator.h"
+#include "WindowCases.h"
+
+#include "component/SharedState.h"
+#include "component/StationSignal.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "directory/StaffDirectory.h"
+#include "events/EventQueries.h"
+#include "messages/MessageListModel.h"
+#include "messages/MessageListQuery.h"
+#include "tzsndmsg/tzGlobal.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QListWidget>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+#include <QSysInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace tzsndmsg;
+
+namespace {
+
+constexpr int kFirstScreen = 40;
+
+// Runs a bare statement and keeps every value, as a client that shows the rows must.
+qint64 bareRows(db::Database& db, const QString& sql, const QVariantList& params,
+                qint64* rawBytes = nullptr)
+{
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        std::fprintf(stderr, "bare statement failed: %s\n%s\n", qPrintable(q.lastError().text()),
+                     qPrintable(sql));
+        return -1;
+    }
+    for (int i = 0; i < params.size(); ++i)
+        q.bindValue(i, params.at(i));
+    if (!q.exec()) {
+        std::fprintf(stderr, "bare statement failed: %s\n", qPrintable(q.lastError().text()));
+        return -1;
+    }
+    std::vector<QVariantList> rows;
+    qint64 bytes = 0;
+    const int columns = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c) {
+            row << q.value(c);
+            if (rawBytes) {
+                const QVariant& v = row.last();
+                bytes += v.typeId() == QMetaType::QString ? v.toString().toUtf8().size() : 8;
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    if (rawBytes)
+        *rawBytes = bytes;
+    return qint64(rows.size());
+}
+
+struct Bench {
+    std::shared_ptr<tzglob::tzGlobal> services;
+    std::shared_ptr<db::Database> db;
+    bench::StoreSummary summary;
+    bool proposed = false; // the adapter's proposed rewrite on top of the services' adapter
+
+    QString quote(const QString& t) const { return services->quote(t); }
+
+    MessageListParams params(bool inbox, bool history) const
+    {
+        const SharedState& st = SharedState::current();
+        MessageListParams p;
+        p.inboxView = inbox;
+        p.msgCatOnly = true;
+        p.history = history;
+        p.currentEmployeeId = st.CurrentEmployeeID;
+        p.loginNames = st.LoginNames;
+        p.loginEmployeeIds = st.LoginEmployeeIDs;
+        p.computerName = services->computerName();
+        p.currentLoginName = services->currentLoginName();
+        return p;
+    }
+
+    QString viewStatement(bool inbox, bool history) const
+    {
+        const QString adapted = services->adaptSql(buildMessageListStatement(
+            params(inbox, history), [this](const QString& t) { return quote(t); }));
+        return proposed && db->backend() == db::Backend::Sqlite ? bench::rewriteRightJoins(adapted)
+                                                                : adapted;
+    }
+
+    // The view's list as the window reads it: the statement through the adapter, then the
+    // client-side sort.
+    db::Recordset viewList(bool inbox, bool history) const
+    {
+        QString error;
+        db::Recordset rs = db->query(viewStatement(inbox, history), &error);
+        if (!rs.isOpen())
+            std::fprintf(stderr, "view statement failed: %s\n", qPrintable(error));
+        rs.setSort(nextSortOrder(QString(), QString()));
+        return rs;
+    }
+
+    // The "To/ CC" cell as the window fills it: one recipient statement per message.
+    QString toCcOneByOne(qint32 cmId) const
+    {
+        db::Reader reader = db->read(services->adaptSql(recipientStatement(cmId)));
+        QVector<RecipientRow> rows;
+        while (reader.isValid() && reader.next()) {
+            RecipientRow row;
+            row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
+            row.type = reader.isNull(QStringLiteral("BroChkTyp"))
+                           ? -1
+                           : reader.value(QStringLiteral("BroChkTyp")).toInt();
+            row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
+            row.initials = reader.value(QStringLiteral("pDocIni")).toString();
+            rows << row;
+        }
+        return toCcCellText(rows);
+    }
+
+    QVariantList who() const
+    {
+        return {summary.typicalPid, summary.typicalComputer};
+    }
+};
+
+void addListCases(bench::Runner& runner, Bench& b)
+{
+    struct View {
+        const char* name;
+        bool inbox, history;
+    };
+    for (const View v : {View{"Inbox", true, false}, View{"Inbox history", true, true},
+                         View{"Sent items", false, false}, View{"Sent history", false, true}}) {
+        const QString name = QString::fromLatin1(v.name);
+        const QString bare = v.inbox ? bench::bareInboxStatement(true, v.history)
+                                     : bench::bareSentStatement(v.history);
+        const QVariantList params =
+            v.inbox ? b.who() : QVariantList{b.summary.typicalLogin};
+        runner.add({name + QStringLiteral(" statement as built + client sort"),
+                    QStringLiteral("bare equivalent, sorted by the database"),
+                    [&b, v] { return qint64(b.viewList(v.inbox, v.history).recordCount()); },
+                    [&b, bare, params] { return bareRows(*b.db, bare, params); }});
+    }
+
+    // Inbox open: list, sort, binding to the grid model and the unbound cells of the first
+    // screen, against the bare statement and one batch query for the first screen's recipients.
+    runner.add(
+        {QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
+         QStringLiteral("bare statement + one recipient query for the screen"),
+         [&b] {
+             db::Recordset list = b.viewList(true, false);
+             MessageListModel model;
+             model.setToCcProvider([&b](qint32 id) { return b.toCcOneByOne(id); });
+             model.setList(&list, true);
+             const int toCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
+             const int comments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
+             // The grid opens on the last row: the first screen is the end of the list.
+             const int rows = model.rowCount();
+             for (int r = std::max(0, rows - kFirstScreen); r < rows; ++r) {
+                 model.data(model.index(r, toCc));
+                 model.data(model.index(r, comments));
+             }
+             return qint64(rows);
+         },
+         [&b] {
+             const qint64 n = bareRows(*b.db, bench::bareInboxStatement(true, false), b.who());
+             // The ids of the screen's messages come from the rows; the bare work is one query.
+             QSqlQuery q(b.db->handle());
+             q.prepare(bench::bareInboxStatement(true, false));
+             q.bindValue(0, b.who().at(0));
+             q.bindValue(1, b.who().at(1));
+             q.exec();
+             QStringList ids;
+             if (q.last()) {
+                 for (int i = 0; i < kFirstScreen; ++i) {
+                     ids << QString::number(q.value(QStringLiteral("cmID")).toLongLong());
+                     if (!q.previous())
+                         break;
+                 }
+             }
+             if (!ids.isEmpty())
+                 bareRows(*b.db, bench::bareRecipientsOf(ids.join(u',')), {});
+             return n;
+         },
+         {}, {},
+         QStringLiteral("the bare side runs its statement twice (rows, then the screen's ids): "
+                        "it overstates the bare cost slightly")});
+}
+
+void addSendCase(bench::Runner& runner, Bench& b)
+{
+    // Sending one message to the whole office, as the window's save path writes it: header,
+    // detail and one addressee row per employee through the services' record writer in one
+    // transaction, then one station signal per row written.
+    const auto firstNewId = std::make_shared<qint64>(0);
+    const auto deleteFrom = [&b, firstNewId] {
+        for (const char* sql : {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
+                                "DELETE FROM EVTable WHERE EvLinID >= ?",
+                                "DELETE FROM CMTable WHERE cmID >= ?"})
+            b.db->exec(QString::fromLatin1(sql), {*firstNewId});
+    };
+    QVector<qint32> office;
+    for (qint32 id : SharedState::current().LoginEmployeeIDs)
+        if (id != 0 && !office.contains(id))
+            office << id;
+    const QString login = b.summary.typicalLogin;
+    const QString sender = QString::number(b.summary.typicalPid);
+    const QString body = QStringLiteral("The office closes at 1 pm on Friday for the fire "
+                                        "inspection. Please reschedule afternoon patients.");
+    runner.add(
+        {QStringLiteral("Whole-office send (%1 addressees, record writer + %2 signals)")
+             .arg(office.size()).arg(office.size() + 2),
+         QStringLiteral("bare inserts in one transaction"),
+         [&b, office, login, sender, body, firstNewId] {
+             auto& gic = *b.services;
+             QStringList tags;
+             qint64 cm = 0;
+             {
+                 db::Transaction t(*b.db);
+                 gic.writeRecord(9, QStringLiteral("CMTable"), QStringLiteral("cmID"), cm,
+                                 {QStringLiteral("cmTyp"), QStringLiteral("cmTraLinID"),
+                                  QStringLiteral("cmTim"), QStringLiteral("cmDat"),
+                                  QStringLiteral("cmWho"), QStringLiteral("cmPid"),
+                                  QStringLiteral("cmCat"), QStringLiteral("cmSubCat"),
+                                  QStringLiteral("cmWhoMod"), QStringLiteral("cmDoc"),
+                                  QStringLiteral("CMSubjec"), QStringLiteral("cmDocAftDis"),
+                                  QStringLiteral("CMNeeCom"), QStringLiteral("CMShoOnRep"),
+                                  QStringLiteral("cmConRec")},
+                                 {QStringLiteral("256"), QStringLiteral("0"),
+                                  QStringLiteral("10:00 AM"), QStringLiteral("12/06/2026"), login,
+                                  sender, QStringLiteral("Message"), QString(), login, body,
+                                  QStringLiteral("Office closes early"), QStringLiteral("0"),
+                                  QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("0")});
+                 *firstNewId = cm;
+                 tags << QStringLiteral("CMCM");
+                 qint64 ev = 0;
+                 gic.writeRecord(9, QStringLiteral("EvTable"), QStringLiteral("EVID"), ev,
+                                 {QStringLiteral("Evpid"), QStringLiteral("EvLinID"),
+                                  QStringLiteral("EvTyp"), QStringLiteral("EVAlaFla"),
+                                  QStringLiteral("EVAlaStaDatFla"), QStringLiteral("EVAlaStaDat"),
+                                  QStringLiteral("EVAlaStaTim"), QStringLiteral("EvPri"),
+                                  QStringLiteral("EvBroFla"), QStringLiteral("EvBroStaDatFla"),
+                                  QStringLiteral("EvBroReaFla"), QStringLiteral("EvBroReaEve"),
+                                  QStringLiteral("EvBroReatyp"), QStringLiteral("EvBroNumOfTim"),
+                                  QStringLiteral("EvBroEndDatFla")},
+                                 {sender, QString::number(cm), QStringLiteral("0"),
+                                  QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("12:00:00 AM"), QStringLiteral("12:00:00 AM"),
+                                  QStringLiteral("False"), QStringLiteral("0"), QStringLiteral("0"),
+                                  QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("-1"),
+                                  QStringLiteral("0"), QStringLiteral("0")});
+                 tags << QStringLiteral("CMEV");
+                 for (qint32 pid : office) {
+                     qint64 key = 0;
+                     gic.writeRecord(9, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
+                                     key,
+                                     {QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPid"),
+                                      QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
+                                      QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")},
+                                     {QString::number(cm), QString::number(pid), QStringLiteral("0"),
+                                      QStringLiteral("0"), QStringLiteral("0"), QString()});
+                     tags << QStringLiteral("CMBC");
+                 }
+                 t.commit();
+             }
+             gic.releaseAfterWrite(*b.db);
+             for (const QString& tag : tags)
+                 WriteStationSignal(gic, tag);
+             return qint64(office.size() + 2);
+         },
+         [&b, office, login, sender, body, firstNewId] {
+             QSqlQuery h(b.db->handle()), d(b.db->handle()), r(b.db->handle());
+             db::Transaction t(*b.db);
+             h.prepare(QStringLiteral(
+                 "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, "
+                 "cmSubCat, cmWhoMod, cmDoc, CMSubjec, cmDocAftDis, CMNeeCom, CMShoOnRep, cmConRec) "
+                 "VALUES (256, 0, '10:00:00', '2026-12-06', ?, ?, 'Message', '', ?, ?, ?, 0, 0, 0, 0) "
+                 "RETURNING cmID"));
+             h.addBindValue(login);
+             h.addBindValue(sender.toInt());
+             h.addBindValue(login);
+             h.addBindValue(body);
+             h.addBindValue(QStringLiteral("Office closes early"));
+             h.exec();
+             h.next();
+             const qint64 cm = h.value(0).toLongLong();
+             h.finish();
+             *firstNewId = cm;
+             d.prepare(QStringLiteral(
+                 "INSERT INTO EVTable (EvPID, EvLinID, EvTyp, EVAlaFla, EVAlaStaDatFla, EVAlaStaDat, "
+                 "EVAlaStaTim, EvPri, EvBroFla, EvBroStaDatFla, EvBroReaFla, EvBroReaEve, "
+                 "EvBroReaTyp, EvBroNumOfTim, EvBroEndDatFla) VALUES (?, ?, 0, 0, 0, '1899-12-30', "
+                 "'00:00:00', 'False', 0, 0, 0, 0, -1, 0, 0)"));
+             d.addBindValue(sender.toInt());
+             d.addBindValue(cm);
+             d.exec();
+             r.prepare(QStringLiteral(
+                 "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkAssPID, "
+                 "BroChkSavToFla, BroChkToMac) VALUES (?, ?, 0, 0, 0, '')"));
+             for (qint32 pid : office) {
+                 r.bindValue(0, cm);
+                 r.bindValue(1, pid);
+                 r.exec();
+             }
+             t.commit();
+             return qint64(office.size() + 2);
+         },
+         deleteFrom, deleteFrom});
+}
+
+void addPurgeCase(bench::Runner& runner, Bench& b)
+{
+    // 1,000 read messages of the typical inbox, as a selection in the grid would give them.
+    auto ids = std::make_shared<QVector<qint64>>();
+    {
+        QSqlQuery q(b.db->handle());
+        q.prepare(QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable INNER JOIN CMTable "
+                                 "ON CMTable.cmID = BroChkTable.BroChkLinID WHERE BroChkPID = ? "
+                                 "AND BroChkDonDis = -1 AND CMPurFla IS NULL ORDER BY BroChkLinID"));
+        q.addBindValue(b.summary.typicalPid);
+        q.exec();
+        while (q.next() && ids->size() < 1000)
+            ids->append(q.value(0).toLongLong());
+    }
+    const auto restore = [&b, ids] {
+        QStringList list;
+        for (qint64 id : *ids)
+            list << QString::number(id);
+        b.db->exec(QStringLiteral("UPDATE CMTable SET CMPurFla = NULL WHERE cmID IN (") +
+                   list.join(u',') + u')');
+    };
+    runner.add(
+        {QStringLiteral("Purge %1 selected rows (record writer, one transaction)").arg(ids->size()),
+         QStringLiteral("bare updates in one transaction"),
+         [&b, ids] {
+             db::Transaction t(*b.db);
+             for (qint64 id : *ids) {
+                 qint64 key = id;
+                 b.services->writeRecord(9, QStringLiteral("CMTable"), QStringLiteral("cmID"), key,
+                                         {QStringLiteral("CMPurFla")}, {QStringLiteral("256")});
+             }
+             t.commit();
+             return qint64(ids->size());
+         },
+         [&b, ids] {
+             db::Transaction t(*b.db);
+             QSqlQuery q(b.db->handle());
+             q.prepare(QStringLiteral("UPDATE CMTable SET CMPurFla = ? WHERE cmID = ?"));
+             for (qint64 id : *ids) {
+                 q.bindValue(0, 256);
+                 q.bindValue(1, id);
+                 q.exec();
+             }
+             t.commit();
+             return qint64(ids->size());
+         },
+         restore, restore});
+}
+
+void addPickerAndEventCases(bench::Runner& runner, Bench& b)
+{
+    runner.add(
+        {QStringLiteral("Picker FillStaffList (%1 employees, %2 departments)")
+             .arg(b.summary.employees).arg(b.summary.departments),
+         QStringLiteral("two bare queries"),
+         [] {
+             QListWidget list;
+             FillStaffList(&list, SharedState::current().LoginEmployeeIDs);
+             return qint64(list.count());
+         },
+         [&b] {
+             QStringList ids;
+             for (qint32 id : SharedState::current().LoginEmployeeIDs)
+                 if (id)
+                     ids << QString::number(id);
+             const QString in = ids.join(u',');
+             qint64 n = bareRows(
+                 *b.db,
+                 QStringLiteral("SELECT EBTable.EBPid, EBTable.EBDep FROM EBTable WHERE EBTable.EBID IN "
+                                "(SELECT Max(EBTable.EBID) FROM EBTable INNER JOIN ESTable ON "
+                                "EBTable.EBID = ESTable.EBID WHERE (ESTable.ESSta IS NULL OR "
+                                "ESTable.ESSta <> 'Terminated') AND EBTable.EBPid IN (") +
+                     in + QStringLiteral(") GROUP BY EBTable.EBPid) ORDER BY EBTable.EBID DESC"),
+                 {});
+             n += bareRows(*b.db,
+                           QStringLiteral("SELECT * FROM PATable WHERE pID IN (") + in +
+                               QStringLiteral(") ORDER BY pID"),
+                           {});
+             return n;
+         }});
+
+    runner.add(
+        {QStringLiteral("Events list + \"To/ CC\" of the first screen"),
+         QStringLiteral("bare list + one attendee query"),
+         [&b] {
+             auto& gic = *b.services;
+             db::Recordset rs = b.db->query(gic.adaptSqlFor(*b.db, events::eventListStatement({}, {})));
+             // The event grid's cell: the attendee rows of one event, then each person's name.
+             int shown = 0;
+             for (rs.moveFirst(); !rs.eof() && shown < kFirstScreen; rs.moveNext(), ++shown) {
+                 db::Recordset att = b.db->query(gic.adaptSqlFor(
+                     *b.db, QStringLiteral("Select * from BroChkTable where BROCHKLINID=") +
+                                QString::number(rs.value(QStringLiteral("cmID")).toLongLong()) +
+                                QStringLiteral(";")));
+                 for (att.moveFirst(); !att.eof(); att.moveNext())
+                     if (att.value(QStringLiteral("BroChkPID")).toLongLong() != 0)
+                         gic.personName(qint32(att.value(QStringLiteral("BroChkPID")).toLongLong()));
+             }
+             return qint64(rs.recordCount());
+         },
+         [&b] {
+             QSqlQuery q(b.db->handle());
+             q.setForwardOnly(true);
+             q.exec(QStringLiteral(
+                 "SELECT CMTable.*, EVTable.* FROM CMTable INNER JOIN EVTable ON CMTable.cmID = "
+                 "EVTable.EVLinID WHERE (CMTable.cmTyp >= 0 OR CMTable.cmTyp IS NULL) AND "
+                 "EVTable.EvTyp = 1 ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID"));
+             qint64 n = 0;
+             QStringList ids;
+             std::vector<QVariantList> rows;
+             while (q.next()) {
+                 QVariantList row;
+                 for (int c = 0; c < q.record().count(); ++c)
+                     row << q.value(c);
+                 if (n++ < kFirstScreen)
+                     ids << QString::number(q.value(0).toLongLong());
+                 rows.push_back(std::move(row));
+             }
+             if (!ids.isEmpty())
+                 bareRows(*b.db,
+                          QStringLiteral("SELECT BroChkLinID, BroChkTyp, PLasNam, PFirNam FROM "
+                                         "BroChkTable LEFT JOIN PATable ON PATable.pID = "
+                                         "BroChkTable.BroChkPID WHERE BroChkLinID IN (") +
+                              ids.join(u',') + QStringLiteral(") ORDER BY BroChkLinID, BroChkID"),
+                          {});
+             return n;
+         }});
+}
+
+QString machineText()
+{
+    QString cpu;
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (f.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("model name")) {
+                cpu = QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+                break;
+            }
+    return QSysInfo::prettyProductName() + QStringLiteral(", ") + cpu +
+           QStringLiteral(", %1 cores").arg(QThread::idealThreadCount());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral("Times the product's work against the bare "
+                                               "database work on a generated office."));
+    p.addHelpOption();
+    p.addOption({QStringLiteral("db"), QStringLiteral("Database URL of a generated office."), QStringLiteral("url")});
+    p.addOption({QStringLiteral("data"), QStringLiteral("Its data folder."), QStringLiteral("dir")});
+    p.addOption({QStringLiteral("repetitions"), QStringLiteral("Timed runs per case (default 5)."),
+                 QStringLiteral("N"), QStringLiteral("5")});
+    p.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."), QStringLiteral("file")});
+    p.addOption({QStringLiteral("only"), QStringLiteral("Comma-separated parts of case names."),
+                 QStringLiteral("names")});
+    p.addOption({QStringLiteral("proposed"),
+                 QStringLiteral("Measure with the proposed adapter rewrite and indexes (the store's "
+                                "indexes are set accordingly; without it, the current ones).")});
+    p.addOption({QStringLiteral("print-statements"),
+                 QStringLiteral("Print the views' statements as adapted, and exit.")});
+    p.process(app);
+    QTextStream out(stdout), err(stderr);
+    if (!p.isSet(QStringLiteral("db")) || !p.isSet(QStringLiteral("data"))) {
+        err << "usage: tzsndmsg_bench --db URL --data DIR [--repetitions N] [--json FILE] [--only NAMES]\n";
+        return 2;
+    }
+    const int reps = std::max(1, p.value(QStringLiteral("repetitions")).toInt());
+
+    Bench b;
+    QString error;
+    b.db = db::Database::open(p.value(QStringLiteral("db")), &error);
+    if (!b.db) {
+        err << error << "\n";
+        return 2;
+    }
+    if (!bench::readStoreSummary(*b.db, &b.summary)) {
+        err << "the database holds no generated office (run tzsndmsg_storegen first)\n";
+        return 2;
+    }
+    QString data = p.value(QStringLiteral("data"));
+    if (!data.endsWith(u'/'))
+        data += u'/';
+    tzglob::Config config;
+    config.databaseUrl = p.value(QStringLiteral("db"));
+    config.dataFolder = data;
+    config.helpFolder = data + QStringLiteral("help/");
+    config.loginName = b.summary.typicalLogin;
+    config.computerName = b.summary.typicalComputer;
+    b.services = std::make_shared<tzglob::tzGlobal>(config);
+    if (!b.services->open(&error)) {
+        err << error << "\n";
+        return 2;
+    }
+    b.services->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    // The benchmarks and the services share one connection, as the window does.
+    b.db = b.services->messageStoreConnection();
+    SharedState& st = SharedState::current();
+    st.GIC = b.services;
+    LoadLoginNames();
+    st.CurrentEmployeeID = b.summary.typicalPid;
+    b.proposed = p.isSet(QStringLiteral("proposed"));
+    if (!bench::applyIndexes(*b.db, b.proposed ? bench::proposedIndexStatements()
+                                               : bench::originalIndexStatements(), &error)) {
+        err << "cannot set the indexes: " << error << "\n";
+        return 1;
+    }
+
+    if (p.isSet(QStringLiteral("print-statements"))) {
+        out << "-- inbox\n" << b.viewStatement(true, false) << ";\n-- sent items\n"
+            << b.viewStatement(false, false) << ";\n-- bare inbox\n"
+            << bench::bareInboxStatement(true, false) << ";\n";
+        return 0;
+    }
+
+    bench::Runner runner(reps);
+    addListCases(runner, b);
+    addSendCase(runner, b);
+    addPurgeCase(runner, b);
+    addPickerAndEventCases(runner, b);
+    bench::addWindowCases(runner, b.summary);
+    const QStringList only = p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
+
+    const bool pg = b.db->backend() == db::Backend::Postgres;
+    err << "Running on " << (pg ? "PostgreSQL" : "SQLite") << (b.proposed ? " (proposed)" : "") << ": " << b.summary.messages
+        << " messages, " << b.summary.recipientRows << " recipient rows, typical employee "
+        << b.summary.typicalLogin << "\n";
+    err.flush();
+    runner.run(only);
+
+    // Memory of one inbox open, next to the raw size of its rows.
+    qint64 rawBytes = 0;
+    bareRows(*b.db, bench::bareInboxStatement(true, false), b.who(), &rawBytes);
+    const qint64 before = bench::resetPeakMemory();
+    qint64 rows = 0;
+    {
+        db::Recordset list = b.viewList(true, false);
+        rows = list.recordCount();
+    }
+    const qint64 peak = bench::peakMemoryKiB();
+
+    out << "\n" << (pg ? "PostgreSQL" : "SQLite") << (b.proposed ? " with the proposed changes" : " as it stands") << ", " << b.summary.messages << " messages, "
+        << b.summary.recipientRows << " recipient rows, " << b.summary.employees
+        << " employees; " << QDateTime::currentDateTime().toString(Qt::ISODate) << "; "
+        << machineText() << "\n\n"
+        << runner.table() << "\nInbox list of " << rows << " rows: peak memory +"
+        << (peak - before) << " KiB while reading it; raw size of its values "
+        << rawBytes / 1024 << " KiB\n";
+
+    if (p.isSet(QStringLiteral("json"))) {
+        QJsonObject o = runner.json();
+        o.insert(QStringLiteral("database"), pg ? QStringLiteral("postgresql") : QStringLiteral("sqlite"));
+        o.insert(QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate));
+        o.insert(QStringLiteral("machine"), machineText());
+        o.insert(QStringLiteral("scale"), b.summary.scaleText);
+        o.insert(QStringLiteral("proposed"), b.proposed);
+        o.insert(QStringLiteral("store"),
+                 QJsonObject{{QStringLiteral("messages"), b.summary.messages},
+                             {QStringLiteral("recipient_rows"), b.summary.recipientRows},
+                             {QStringLiteral("events"), b.summary.events},
+                             {QStringLiteral("employees"), b.summary.employees},
+                             {QStringLiteral("departments"), b.summary.departments},
+                             {QStringLiteral("typical_login"), b.summary.typicalLogin}});
+        o.insert(QStringLiteral("inbox_memory"),
+                 QJsonObject{{QStringLiteral("rows"), rows},
+                             {QStringLiteral("peak_kib"), peak - before},
+                             {QStringLiteral("raw_kib"), rawBytes / 1024}});
+        QFile f(p.value(QStringLiteral("json")));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            err << "cannot write " << f.fileName() << "\n";
+            return 1;
+        }
+        f.write(QJsonDocument(o).toJson());
+    }
+    return 0;
+}
