@@ -84,12 +84,13 @@ const std::initializer_list<Table>& tables()
 }
 
 // The joins and filters of the list views, the picker and the event list.
+// No index leads with EvTyp: every message row has EvTyp 0, and SQLite (without statistics)
+// would start the inbox from such an index and read the whole store.
 const char* const kIndexes[][3] = {
     {"ix_brochk_lin", "BroChkTable", "BroChkLinID"},
     {"ix_brochk_pid", "BroChkTable", "BroChkPID, BroChkLinID"},
     {"ix_brochk_mac", "BroChkTable", "BroChkToMac, BroChkLinID"},
     {"ix_ev_lin", "EVTable", "EvLinID"},
-    {"ix_ev_pid", "EVTable", "EvTyp, EvPID"},
     {"ix_cm_who", "CMTable", "cmWho"},
     {"ix_cm_link", "CMTable", "cmTyp, cmTraLinID"},
     {"ix_pwm_pid", "PWMTable", "PWMPID"},
@@ -138,6 +139,9 @@ QStringList schemaStatements(const db::Database& database)
     for (const auto& ix : kIndexes)
         out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
                    .arg(QLatin1String(ix[0]), QLatin1String(ix[1]), QLatin1String(ix[2]));
+    // The event list's events by owner; stores made before keep working without the old index.
+    out << QStringLiteral("DROP INDEX IF EXISTS ix_ev_pid")
+        << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_ev_events ON EVTable (EvPID) WHERE EvTyp=1");
     return out;
 }
 

@@ -21,8 +21,13 @@ TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
         {"select * from t where a='delete * from [x] zelowin.dbo.y'", "select * from t where a='delete * from [x] zelowin.dbo.y'"},
         {"select * from t where a='O''Brien [x]' and [b c]=1", "select * from t where a='O''Brien [x]' and \"b c\"=1"},
         {"select \"[x]\" from t", "select \"[x]\" from t"},
+        // SQLite plans a right join over the whole left side; the same rows as a left join
+        // start from the indexed table.
         {"((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z) where q In (1,2) and r is Null",
-         "((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z) where q In (1,2) and r is Null"},
+         "(C LEFT JOIN (A LEFT JOIN B ON A.x = B.y) ON A.x = C.z) where q In (1,2) and r is Null"},
+        {"select * from (A right JOIN C ON A.x = C.z)", "select * from (A right JOIN C ON A.x = C.z)"},
+        {"select A.* from (A) right JOIN C ON A.x = 'a) right JOIN D ON y'",
+         "select A.* from C LEFT JOIN (A) ON A.x = 'a) right JOIN D ON y'"},
         {"select 'unterminated", "select 'unterminated"},
         {"select [unterminated", "select [unterminated"},
     };
@@ -31,6 +36,14 @@ TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
         EXPECT_EQ(once, QString::fromUtf8(c.expected)) << c.given;
         EXPECT_EQ(dialect.adapt(once), once) << "not idempotent: " << c.given;
     }
+}
+
+TEST(SqlDialect, PostgreSqlKeepsRightJoins)
+{
+    const SqlDialect dialect(Backend::Postgres);
+    const QString statement =
+        QStringLiteral("select A.a from ((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z)");
+    EXPECT_EQ(dialect.adapt(statement), statement);
 }
 
 TEST(SqlDialect, QuoteDoublesQuotes)
