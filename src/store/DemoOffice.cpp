@@ -274,7 +274,7 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
         s.employment(member.person, QLatin1String(member.department));
     }
     s.employment(lena, QStringLiteral("front desk"));
-    s.login(QStringLiteral("SUPERVISOR"), maria);
+    s.login(QStringLiteral("SUPERVISOR"), 0);
     s.right(QStringLiteral("MARIA"), QStringLiteral("Tim_Sup_Rig"));
     s.right(QStringLiteral("MARIA"), QStringLiteral("Msg_Cho_Sen"));
     s.right(QStringLiteral("MARIA"), QStringLiteral("Tim_Mar_Pay_Rel_Mes"));
