@@ -17,8 +17,9 @@ int ScriptedPrompter::ask(const ui::MessageBoxRequest& request)
     EXPECT_TRUE(next.textContains.isEmpty() || request.text.contains(next.textContains))
         << "expected a box containing \"" << next.textContains.toStdString() << "\", got \""
         << request.text.toStdString() << '"';
-    if (!next.title.isNull())
+    if (!next.title.isNull()) {
         EXPECT_EQ(next.title, request.title);
+    }
     return next.answer;
 }
 
