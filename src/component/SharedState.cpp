@@ -28,12 +28,7 @@ QDateTime SharedState::zeroDate()
 SharedState& SharedState::current()
 {
     // Each thread that uses the component has its own copy; instances on a thread share it.
-    thread_local SharedState state = [] {
-        SharedState s;
-        s.ReminderDate = zeroDate();
-        s.ReminderTime = zeroDate();
-        return s;
-    }();
+    thread_local SharedState state;
     return state;
 }
 

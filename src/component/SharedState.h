@@ -29,8 +29,8 @@ struct SharedState {
     bool ReplyAutoSend = false;
     QString Notes;
     bool ReminderFlag = false;
-    QDateTime ReminderDate; // automation zero date when unset: 1899-12-30 00:00
-    QDateTime ReminderTime;
+    QDateTime ReminderDate = zeroDate();
+    QDateTime ReminderTime = zeroDate();
     qint32 LinkTyp = 0;
     qint32 LinkID = 0;
     bool HolidayChanged = false;

@@ -15,6 +15,8 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg {
 namespace {
 
@@ -31,10 +33,10 @@ protected:
     void SetUp() override
     {
         folder = dir.path() + QLatin1Char('/');
-        writeFile(folder + QStringLiteral("index.html"), "<p>Contents page</p>");
-        writeFile(folder + QStringLiteral("messages.html"), "<p>Messages page</p>");
-        writeFile(folder + QStringLiteral("picker.html"), "<p>Picker page</p>");
-        writeFile(folder + QStringLiteral("map.txt"),
+        writeFile(folder + u"index.html"_s, "<p>Contents page</p>");
+        writeFile(folder + u"messages.html"_s, "<p>Messages page</p>");
+        writeFile(folder + u"picker.html"_s, "<p>Picker page</p>");
+        writeFile(folder + u"map.txt"_s,
                   "# ids\n\n3007=messages.html\n 3005 = picker.html \nbad line\n"
                   "3099=missing.html\nx=messages.html\n");
         tzglob::Config config;
@@ -66,54 +68,48 @@ protected:
     std::shared_ptr<tzglob::tzGlobal> services;
 };
 
-TEST_F(HelpTest, HelpFileIsChosenOncePerProcess)
-{
-    SetupHelpFile();
-    EXPECT_EQ(SharedState::current().HelpFile, folder + QStringLiteral("ZELOWIN.CHM"));
-
-    services->setQnsProductLine(true);
-    SetupHelpFile();
-    EXPECT_EQ(SharedState::current().HelpFile, folder + QStringLiteral("ZELOWIN.CHM"));
-
-    ResetHelpFile();
-    SetupHelpFile();
-    EXPECT_EQ(SharedState::current().HelpFile, folder + QStringLiteral("QNS.CHM"));
-}
-
-TEST_F(HelpTest, WithoutServicesNothingIsChosenYet)
+TEST_F(HelpTest, HelpFileIsChosenOncePerProcessOnceServicesExist)
 {
     SharedState::current().GIC.reset();
     SetupHelpFile();
     EXPECT_TRUE(SharedState::current().HelpFile.isEmpty());
     SharedState::current().GIC = services;
     SetupHelpFile();
-    EXPECT_EQ(SharedState::current().HelpFile, folder + QStringLiteral("ZELOWIN.CHM"));
+    EXPECT_EQ(SharedState::current().HelpFile, folder + u"ZELOWIN.CHM"_s);
+
+    services->setQnsProductLine(true);
+    SetupHelpFile();
+    EXPECT_EQ(SharedState::current().HelpFile, folder + u"ZELOWIN.CHM"_s);
+    ResetHelpFile();
+    SetupHelpFile();
+    EXPECT_EQ(SharedState::current().HelpFile, folder + u"QNS.CHM"_s);
 }
 
 TEST_F(HelpTest, MapGivesThePageOfAContextId)
 {
-    const QString helpFile = folder + QStringLiteral("ZELOWIN.CHM");
-    EXPECT_EQ(helpPageFor(helpFile, 3007), folder + QStringLiteral("messages.html"));
-    EXPECT_EQ(helpPageFor(helpFile, 3005), folder + QStringLiteral("picker.html"));
-    EXPECT_TRUE(helpPageFor(helpFile, 3099).isEmpty()) << "mapped page is missing";
-    EXPECT_TRUE(helpPageFor(helpFile, 4242).isEmpty());
-    EXPECT_TRUE(helpPageFor(helpFile, 0).isEmpty());
+    const QString helpFile = folder + u"ZELOWIN.CHM"_s;
+    const std::pair<int, const char*> cases[] = {{3007, "messages.html"},
+                                                 {3005, "picker.html"}, // blanks around the entry
+                                                 {3099, nullptr},       // mapped page is missing
+                                                 {4242, nullptr},
+                                                 {0, nullptr}};
+    for (const auto& [id, page] : cases)
+        EXPECT_EQ(helpPageFor(helpFile, id), page ? folder + QLatin1String(page) : QString()) << id;
 
     // A help file that is itself a folder of pages wins over the help folder.
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("QNS.CHM")));
-    writeFile(folder + QStringLiteral("QNS.CHM/map.txt"), "3007=qns.html\n");
-    writeFile(folder + QStringLiteral("QNS.CHM/qns.html"), "<p>QNS</p>");
-    EXPECT_EQ(helpPageFor(folder + QStringLiteral("QNS.CHM"), 3007),
-              folder + QStringLiteral("QNS.CHM/qns.html"));
+    ASSERT_TRUE(QDir(folder).mkdir(u"QNS.CHM"_s));
+    writeFile(folder + u"QNS.CHM/map.txt"_s, "3007=qns.html\n");
+    writeFile(folder + u"QNS.CHM/qns.html"_s, "<p>QNS</p>");
+    EXPECT_EQ(helpPageFor(folder + u"QNS.CHM"_s, 3007), folder + u"QNS.CHM/qns.html"_s);
 }
 
 TEST_F(HelpTest, TopicOpensItsPageAndUnknownIdsFallBackToTheContents)
 {
     ShowHelpTopic(nullptr, 3007);
-    EXPECT_EQ(shownText(), QStringLiteral("Messages page"));
+    EXPECT_EQ(shownText(), u"Messages page"_s);
 
     ShowHelpTopic(nullptr, 4242);
-    EXPECT_EQ(shownText(), QStringLiteral("Contents page"));
+    EXPECT_EQ(shownText(), u"Contents page"_s);
 
     int viewers = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -143,40 +139,40 @@ TEST_F(HelpTest, ContextHelpTakesTheFocusedControlThenTheWindow)
     second->setFocus();
     testing::pump();
     ShowContextHelp(&form);
-    EXPECT_EQ(shownText(), QStringLiteral("Picker page"));
+    EXPECT_EQ(shownText(), u"Picker page"_s);
 
     first->setFocus(); // no id of its own: the window's
     testing::pump();
     ShowContextHelp(&form);
-    EXPECT_EQ(shownText(), QStringLiteral("Messages page"));
+    EXPECT_EQ(shownText(), u"Messages page"_s);
 
     form.setProperty("helpContextId", 0);
     ShowContextHelp(&form);
-    EXPECT_EQ(shownText(), QStringLiteral("Contents page"));
+    EXPECT_EQ(shownText(), u"Contents page"_s);
     form.hide();
 }
 
 TEST_F(HelpTest, MissingPagesSayHelpIsNotInstalled)
 {
     tzglob::Config config;
-    config.helpFolder = folder + QStringLiteral("nowhere/");
+    config.helpFolder = folder + u"nowhere/"_s;
     SharedState::current().GIC = std::make_shared<tzglob::tzGlobal>(config);
     ResetHelpFile();
     ShowHelpContents(nullptr);
-    EXPECT_TRUE(shownText().startsWith(QStringLiteral("Help is not installed")));
+    EXPECT_TRUE(shownText().startsWith(u"Help is not installed"_s));
 }
 
 // The pages shipped with the program: every mapped id has its page, every link its target.
 TEST(HelpPages, ShippedPagesAreComplete)
 {
     const QString shipped = QStringLiteral(TZSNDMSG_HELP_SOURCE_DIR "/");
-    const QString helpFile = shipped + QStringLiteral("ZELOWIN.CHM");
+    const QString helpFile = shipped + u"ZELOWIN.CHM"_s;
     for (int id : {int(HelpPicker), int(HelpMessages), int(HelpEventsAndHolidays)})
         EXPECT_FALSE(helpPageFor(helpFile, id).isEmpty()) << id;
-    ASSERT_TRUE(QFile::exists(shipped + QStringLiteral("index.html")));
+    ASSERT_TRUE(QFile::exists(shipped + u"index.html"_s));
 
-    const QRegularExpression link(QStringLiteral("(?:href|src)=\"([^\"#:]+)\""));
-    const QStringList pages = QDir(shipped).entryList({QStringLiteral("*.html")});
+    const QRegularExpression link(u"(?:href|src)=\"([^\"#:]+)\""_s);
+    const QStringList pages = QDir(shipped).entryList({u"*.html"_s});
     EXPECT_GE(pages.size(), 5);
     for (const QString& page : pages) {
         QFile file(shipped + page);

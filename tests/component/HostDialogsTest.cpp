@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg {
 namespace {
 
@@ -18,80 +20,66 @@ using testing::control;
 using testing::ModalScript;
 using testing::PrompterGuard;
 
-TEST(TodoEntryDialog, AcceptsAnEditedTitleAndRefusesABlankOne)
+TEST(TodoEntryDialog, AcceptsAnEditedTitleRefusesABlankOneAndCancelKeepsIt)
 {
     PrompterGuard prompter;
-    prompter->expect(QStringLiteral("Please enter a title for the to-do entry."),
-                     QStringLiteral("To Do Entry"), 1);
+    prompter->expect(u"Please enter a title for the to-do entry."_s, u"To Do Entry"_s, 1);
     ModalScript script;
-    script.then([](QDialog& dialog) {
-        EXPECT_EQ(dialog.objectName(), QStringLiteral("TodoEntryDialog"));
-        auto* title = control<QLineEdit>(&dialog, QStringLiteral("txtTitle"));
-        EXPECT_EQ(title->text(), QStringLiteral("Lab results"));
-        title->setText(QStringLiteral("   "));
-        control<QPushButton>(&dialog, QStringLiteral("cmdOK"))->click();
-        EXPECT_EQ(dialog.result(), 0) << "a blank title must not be accepted";
-        title->setText(QStringLiteral("  Call Mrs Diaz about lab results "));
-        control<QPushButton>(&dialog, QStringLiteral("cmdOK"))->click();
-        return dialog.result();
-    });
-    QString title = QStringLiteral("Lab results");
+    script
+        .then([](QDialog& dialog) {
+            auto* title = control<QLineEdit>(&dialog, u"txtTitle"_s);
+            EXPECT_EQ(title->text(), u"Lab results"_s);
+            title->setText(u"   "_s);
+            control<QPushButton>(&dialog, u"cmdOK"_s)->click();
+            EXPECT_EQ(dialog.result(), 0) << "a blank title must not be accepted";
+            title->setText(u"  Call Mrs Diaz about lab results "_s);
+            control<QPushButton>(&dialog, u"cmdOK"_s)->click();
+            return dialog.result();
+        })
+        .then([](QDialog& dialog) {
+            control<QLineEdit>(&dialog, u"txtTitle"_s)->setText(u"x"_s);
+            control<QPushButton>(&dialog, u"cmdCancel"_s)->click();
+            return dialog.result();
+        });
+    QString title = u"Lab results"_s;
     EXPECT_TRUE(showTodoEntryDialog(nullptr, title));
-    EXPECT_EQ(title, QStringLiteral("Call Mrs Diaz about lab results"));
-}
-
-TEST(TodoEntryDialog, CancelKeepsTheTitle)
-{
-    ModalScript script;
-    script.then([](QDialog& dialog) {
-        control<QLineEdit>(&dialog, QStringLiteral("txtTitle"))->setText(QStringLiteral("x"));
-        control<QPushButton>(&dialog, QStringLiteral("cmdCancel"))->click();
-        return dialog.result();
-    });
-    QString title = QStringLiteral("Lab results");
+    EXPECT_EQ(title, u"Call Mrs Diaz about lab results"_s);
     EXPECT_FALSE(showTodoEntryDialog(nullptr, title));
-    EXPECT_EQ(title, QStringLiteral("Lab results"));
+    EXPECT_EQ(title, u"Call Mrs Diaz about lab results"_s);
 }
 
 TEST(CannedTextChooser, ReturnsTheChosenTextNotItsTitle)
 {
     const QList<QPair<QString, QString>> entries = {
-        {QStringLiteral("Recall"), QStringLiteral("Please call the patient for a recall.")},
-        {QString(), QStringLiteral("Insurance card missing\nAsk at the next visit.")},
+        {u"Recall"_s, u"Please call the patient for a recall."_s},
+        {QString(), u"Insurance card missing\nAsk at the next visit."_s},
     };
     ModalScript script;
     script
         .then([](QDialog& dialog) {
-            EXPECT_EQ(dialog.objectName(), QStringLiteral("CannedTextChooser"));
-            EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Office Texts"));
-            auto* list = control<QListWidget>(&dialog, QStringLiteral("lstTexts"));
-            auto* ok = control<QPushButton>(&dialog, QStringLiteral("cmdOK"));
+            auto* list = control<QListWidget>(&dialog, u"lstTexts"_s);
+            auto* ok = control<QPushButton>(&dialog, u"cmdOK"_s);
             EXPECT_FALSE(ok->isEnabled());
-            EXPECT_EQ(list->item(1)->text(), QStringLiteral("Insurance card missing"));
+            EXPECT_EQ(list->item(1)->text(), u"Insurance card missing"_s);
             list->setCurrentRow(1);
             EXPECT_TRUE(ok->isEnabled());
             ok->click();
             return dialog.result();
         })
         .then([](QDialog& dialog) {
-            control<QListWidget>(&dialog, QStringLiteral("lstTexts"))->setCurrentRow(0);
-            control<QPushButton>(&dialog, QStringLiteral("cmdCancel"))->click();
+            control<QListWidget>(&dialog, u"lstTexts"_s)->setCurrentRow(0);
+            control<QPushButton>(&dialog, u"cmdCancel"_s)->click();
             return dialog.result();
+        })
+        .then([](QDialog& dialog) {
+            // An empty store says so and cannot be accepted.
+            EXPECT_TRUE(control<QLabel>(&dialog, u"lblEmpty"_s));
+            EXPECT_FALSE(control<QPushButton>(&dialog, u"cmdOK"_s)->isEnabled());
+            return int(QDialog::Rejected);
         });
-    EXPECT_EQ(chooseCannedTextFrom(nullptr, QStringLiteral("Office Texts"), entries),
-              QStringLiteral("Insurance card missing\nAsk at the next visit."));
-    EXPECT_TRUE(chooseCannedTextFrom(nullptr, QStringLiteral("Office Texts"), entries).isEmpty());
-}
-
-TEST(CannedTextChooser, EmptyStoreSaysSoAndCannotBeAccepted)
-{
-    ModalScript script;
-    script.then([](QDialog& dialog) {
-        EXPECT_TRUE(control<QLabel>(&dialog, QStringLiteral("lblEmpty")));
-        auto* ok = control<QPushButton>(&dialog, QStringLiteral("cmdOK"));
-        EXPECT_FALSE(ok->isEnabled());
-        return int(QDialog::Rejected);
-    });
+    EXPECT_EQ(chooseCannedTextFrom(nullptr, u"Office Texts"_s, entries),
+              u"Insurance card missing\nAsk at the next visit."_s);
+    EXPECT_TRUE(chooseCannedTextFrom(nullptr, u"Office Texts"_s, entries).isEmpty());
     EXPECT_TRUE(chooseCannedTextFrom(nullptr, QString(), {}).isEmpty());
 }
 
@@ -104,10 +92,10 @@ TEST(HostDialogs, InstalledOnlyWhereTheHostHasNone)
     {
         ModalScript script;
         script.then([](QDialog& dialog) {
-            EXPECT_EQ(dialog.objectName(), QStringLiteral("TodoEntryDialog"));
+            EXPECT_EQ(dialog.objectName(), u"TodoEntryDialog"_s);
             return int(QDialog::Rejected);
         });
-        QString title = QStringLiteral("t");
+        QString title = u"t"_s;
         EXPECT_FALSE(bare->openTodoDialog(nullptr, title));
     }
 
@@ -115,7 +103,7 @@ TEST(HostDialogs, InstalledOnlyWhereTheHostHasNone)
     int calls = 0;
     hosted->setTodoDialogHandler([&calls](QObject*, QString&) { return ++calls, true; });
     installHostDialogs(hosted);
-    QString title = QStringLiteral("t");
+    QString title = u"t"_s;
     EXPECT_TRUE(hosted->openTodoDialog(nullptr, title));
     EXPECT_EQ(calls, 1) << "the host's own dialog stays";
 

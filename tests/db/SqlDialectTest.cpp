@@ -38,16 +38,11 @@ TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
     }
 }
 
-TEST(SqlDialect, PostgreSqlKeepsRightJoins)
+TEST(SqlDialect, PostgreSqlKeepsRightJoinsAndQuoteDoublesQuotes)
 {
-    const SqlDialect dialect(Backend::Postgres);
     const QString statement =
         QStringLiteral("select A.a from ((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z)");
-    EXPECT_EQ(dialect.adapt(statement), statement);
-}
-
-TEST(SqlDialect, QuoteDoublesQuotes)
-{
+    EXPECT_EQ(SqlDialect(Backend::Postgres).adapt(statement), statement);
     EXPECT_EQ(SqlDialect::quote(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
     EXPECT_EQ(SqlDialect::quote(QString()), QStringLiteral("''"));
 }
@@ -86,7 +81,6 @@ protected:
             "hdocObsOn INTEGER, hdocObsWeeDay INTEGER, hdocObsMon INTEGER, hdocInAct INTEGER, "
             "hdocHolFla INTEGER)",
             "CREATE TABLE AbsTable (AbsID " + k + ", AbsDat DATETEXT, AbsStaTim TIMETEXT)",
-            "CREATE TABLE ApTable (ApID " + k + ", apDat DATETEXT, apStaTim TIMETEXT)",
         };
         QString error;
         ASSERT_TRUE(m_db->execScript(ddl, &error)) << error.toStdString();
@@ -104,7 +98,6 @@ protected:
             "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkToMac) VALUES (1, 0, 1, 'PC1')",
             "INSERT INTO HDOCTable (hdocDes, hdocUseDatFla, hdocInAct, hdocHolFla) VALUES ('New Year', -1, 0, -1)",
             "INSERT INTO AbsTable (AbsDat, AbsStaTim) VALUES ('2026-12-06', '09:00:00')",
-            "INSERT INTO ApTable (apDat, apStaTim) VALUES ('2026-12-06', '09:00:00')",
         };
         ASSERT_TRUE(m_db->execScript(rows, &error)) << error.toStdString();
     }
@@ -156,29 +149,19 @@ TEST_P(StatementShapes, SingleRowReadsRunAsWritten)
         " WHERE (CMTable.cmID=1)",
         "SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
         " WHERE ((CMTable.cmTyp)>=0 or (CMTable.cmTyp is Null)) and (evID=1)",
-        "SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
-        " WHERE ((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and (cmID=1)",
         "Select * from BroChkTable where BroChkID=1;",
-        "Select * from cmTable where cmID=1;",
         "select * from paTable where pID=1;",
         "select * from AbsTable where AbsTable.AbsID=1",
-        "select * from ApTable where ApTable.ApID=1",
         "select BroChkSavToFla, BroChkAssPID, BroChkPID from BroChkTable where BroChkID=1",
         "select cmPid from BroChkTable left join cmTable on BroChkTable.BroChkLinID=cmTable.CmID where BroChkID=1",
         "select * from CMTable where CMTyp=256 and CMTraLinID=0 and CMWho='ANNA'",
-        "Select cmID from CMTable where cmID=1",
-        "Select evID from EVtable where EVLINID=1",
         "Select * from HDOCTable where hdocID=1;",
-        "Select EBDep from EBTable where EBID=1",
-        "SELECT * FROM PWMTable",
         "Select * from PaTable left Join PWMTable on PaTable.Pid=PWMTable.PWMPid where PaTable.pTypEmp='1' and "
         "PWMTable.PWMUseNam is null Order by PaTable.PLasNam,PaTable.PFirNam",
         "Select hdocID as [ID], hdocDes as [Description], hdocUseDatFla as [Date],hdocObsOn,hdocObsWeeDay,hdocObsMon"
         " from hdocTable where hdocInAct<>-1 and hdocHolFla=-1 order by hdocDes",
         "SELECT Max(EBTable.EBID) AS EBID, EBTable.EBPid FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
         "WHERE ESTable.ESSta='A' and EBTable.EBPid In (1,2) GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC",
-        "SELECT Max(EBTable.EBID) AS EBID, EBTable.EBPid FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
-        "WHERE EBTable.EBPid In (1,2) GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC",
     };
     for (const QString& s : oneRow)
         EXPECT_EQ(rowsOf(s), 1) << s.toStdString();

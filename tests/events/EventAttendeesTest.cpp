@@ -7,6 +7,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
@@ -29,7 +31,7 @@ ModalScript::Handler pick(QStringList fragments, bool ok = true)
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QCoreApplication::sendEvent(list, &enter);
         } else {
-            picker.findChild<QPushButton*>(ok ? QStringLiteral("cmd_1") : QStringLiteral("cmd_0"))
+            picker.findChild<QPushButton*>(ok ? u"cmd_1"_s : u"cmd_0"_s)
                 ->click();
         }
         return ok ? int(QDialog::Accepted) : int(QDialog::Rejected);
@@ -50,22 +52,22 @@ protected:
     QList<Row> rows(qint64 cm)
     {
         QList<Row> out;
-        auto rs = office.query(QStringLiteral("select * from BroChkTable where BroChkLinID=? "
-                                              "order by BroChkTyp, BroChkPID, BroChkID"),
+        auto rs = office.query(u"select * from BroChkTable where BroChkLinID=? "
+                                              "order by BroChkTyp, BroChkPID, BroChkID"_s,
                                {cm});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            out << Row{rs.value(QStringLiteral("BroChkID")).toLongLong(),
-                       rs.value(QStringLiteral("BroChkPID")).toInt(),
-                       rs.value(QStringLiteral("BroChkTyp")).toInt(),
-                       rs.value(QStringLiteral("BroChkDonDis")).toInt(),
-                       rs.value(QStringLiteral("BroChkSno")).toInt()};
+            out << Row{rs.value(u"BroChkID"_s).toLongLong(),
+                       rs.value(u"BroChkPID"_s).toInt(),
+                       rs.value(u"BroChkTyp"_s).toInt(),
+                       rs.value(u"BroChkDonDis"_s).toInt(),
+                       rs.value(u"BroChkSno"_s).toInt()};
         return out;
     }
 };
 
 TEST_F(AttendeesTest, SavingSynchronisesTheRows)
 {
-    const qint64 cm = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/11/2026"));
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     addAttendee(cm, ann, 0);
     addAttendee(cm, bob, 0);
     addAttendee(cm, cat, 1);
@@ -80,12 +82,12 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     // Attendees: Ann kept, Bob removed, Cat moved over from the copies.
     {
         ModalScript modal;
-        modal.then(pick({QStringLiteral("Adams"), QStringLiteral("Cole")}));
-        c<QPushButton>(QStringLiteral("CmdTo_0"))->click();
+        modal.then(pick({u"Adams"_s, u"Cole"_s}));
+        c<QPushButton>(u"CmdTo_0"_s)->click();
     }
     EXPECT_TRUE(w.ChangeFlag());
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtAtt_0"))->text(), QStringLiteral("AA, CC"));
-    const QString signal = office.dataFolder() + QStringLiteral("TEMP/CMBC.STA");
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"AA, CC"_s);
+    const QString signal = office.dataFolder() + u"TEMP/CMBC.STA"_s;
     QFile::remove(signal);
     {
         PrompterGuard prompts;
@@ -93,7 +95,7 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     }
     EXPECT_TRUE(QFile::exists(signal));
     EXPECT_EQ(w.AttendeeList(1), QString());
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtAtt_1"))->text(), QString());
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), QString());
     const QList<Row> after = rows(cm);
     ASSERT_EQ(after.size(), 3);
     EXPECT_EQ(after[0], (Row{before[0].id, ann, 0, 0, 0})); // kept, marks reset
@@ -103,20 +105,19 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     EXPECT_EQ(after[2], before[3]); // BroChkTyp 2 untouched
 
     // Nothing changed in the lists: no inserts, no deletes.
-    c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("Mine again"));
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Mine again"_s);
     {
         PrompterGuard prompts;
         EXPECT_EQ(w.SaveEvent(false, true), ui::vbYes);
     }
     EXPECT_EQ(rows(cm), after);
     EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, 4)).toString(),
-              office.services()->personName(ann) + QStringLiteral(", ") +
-                  office.services()->personName(cat));
+              office.services()->personName(ann) + u", "_s + office.services()->personName(cat));
 }
 
 TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
 {
-    const qint64 cm = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/11/2026"));
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     addAttendee(cm, bob, 0);
     EMS_EventsFrm& w = open();
     {
@@ -126,18 +127,17 @@ TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
             // The current attendees come preselected.
             const auto selected = picker.list(0)->selectedItems();
             EXPECT_EQ(selected.size(), 1);
-            if (!selected.isEmpty())
-                EXPECT_EQ(selected[0]->data(Qt::UserRole).toInt(), bob);
+            EXPECT_EQ(selected.value(0) ? selected[0]->data(Qt::UserRole).toInt() : 0, bob);
             return pick({}, false)(d);
         });
-        c<QPushButton>(QStringLiteral("CmdTo_0"))->click();
+        c<QPushButton>(u"CmdTo_0"_s)->click();
     }
     EXPECT_EQ(w.AttendeeList(0), QString::number(bob) + ',');
     EXPECT_FALSE(w.ChangeFlag());
     {
         ModalScript modal;
         modal.then(pick({}));
-        c<QPushButton>(QStringLiteral("CmdTo_0"))->click();
+        c<QPushButton>(u"CmdTo_0"_s)->click();
     }
     EXPECT_EQ(w.AttendeeList(0), QString());
     EXPECT_TRUE(w.ChangeFlag());
@@ -148,8 +148,8 @@ TEST_F(AttendeesTest, WholeOfficeAndDepartmentsExpandToPersonsOnce)
     EMS_EventsFrm& w = open();
     {
         ModalScript modal;
-        modal.then(pick({QStringLiteral("Entire Office"), QStringLiteral("Baker")}));
-        c<QPushButton>(QStringLiteral("CmdTo_0"))->click();
+        modal.then(pick({u"Entire Office"_s, u"Baker"_s}));
+        c<QPushButton>(u"CmdTo_0"_s)->click();
     }
     QStringList ids = w.AttendeeList(0).split(',', Qt::SkipEmptyParts);
     ids.sort();
@@ -158,33 +158,32 @@ TEST_F(AttendeesTest, WholeOfficeAndDepartmentsExpandToPersonsOnce)
     EXPECT_EQ(ids, all);
     {
         ModalScript modal;
-        modal.then(pick({QStringLiteral("Clinic Department"), QStringLiteral("Cole")}));
-        c<QPushButton>(QStringLiteral("CmdTo_1"))->click();
+        modal.then(pick({u"Clinic Department"_s, u"Cole"_s}));
+        c<QPushButton>(u"CmdTo_1"_s)->click();
     }
     EXPECT_EQ(w.AttendeeList(1), QString::number(bob) + ',' + QString::number(cat) + ',');
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtAtt_1"))->text(), QStringLiteral("BB, CC"));
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"BB, CC"_s);
 }
 
 TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
 {
     open();
-    c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("Fire drill"));
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Fire drill"_s);
     {
         ModalScript modal;
-        modal.then(pick({QStringLiteral("Baker")}));
-        c<QPushButton>(QStringLiteral("CmdTo_1"))->click();
+        modal.then(pick({u"Baker"_s}));
+        c<QPushButton>(u"CmdTo_1"_s)->click();
     }
-    const QString question = QStringLiteral(
-        "Saving Event without Attendees will result in Event being applied to all employees.");
+    const QString question = u"Saving Event without Attendees will result in Event being applied to all employees."_s;
     {
         PrompterGuard prompts;
-        prompts->expect(question, QStringLiteral("Event Setup"), ui::vbNo);
+        prompts->expect(question, u"Event Setup"_s, ui::vbNo);
         EXPECT_EQ(window->SaveEvent(false, true), ui::vbNo);
     }
-    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 0);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
     {
         PrompterGuard prompts;
-        prompts->expect(question, QStringLiteral("Event Setup"), ui::vbYes);
+        prompts->expect(question, u"Event Setup"_s, ui::vbYes);
         EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
     }
     const qint64 cm = window->CurrentEventID();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "events/EMS_EventsFrm.h"
+#include "events/Recurrence.h"
 #include "ui/ToolbarBuilder.h"
 
 #include "component/SharedState.h"
@@ -21,6 +22,22 @@
 
 namespace tzsndmsg::testing {
 
+using namespace Qt::StringLiterals;
+
+// A recurring rule for the expansion and export tests.
+inline events::RecurrenceRule rule(QDate start, int unit, int every = 1,
+                                   int times = events::NumOfTimUnlimited, QDate until = {})
+{
+    events::RecurrenceRule r;
+    r.start = start;
+    r.recurring = true;
+    r.unit = unit;
+    r.every = every;
+    r.numberOfTimes = times;
+    r.until = until;
+    return r;
+}
+
 // A fresh office with two employees; "FRONT" (Ann Adams, Front Desk) is the current user.
 class EventsTest : public ::testing::Test {
 protected:
@@ -29,15 +46,9 @@ protected:
         SharedState::current() = SharedState{};
         auto& st = SharedState::current();
         st.GIC = office.services();
-        ann = office.addEmployee(QStringLiteral("Adams"), QStringLiteral("Ann"),
-                                 QStringLiteral("AA"), QStringLiteral("FRONT"),
-                                 QStringLiteral("front desk"));
-        bob = office.addEmployee(QStringLiteral("Baker"), QStringLiteral("Bob"),
-                                 QStringLiteral("BB"), QStringLiteral("BOB"),
-                                 QStringLiteral("clinic"));
-        cat = office.addEmployee(QStringLiteral("Cole"), QStringLiteral("Cat"),
-                                 QStringLiteral("CC"), QStringLiteral("CAT"),
-                                 QStringLiteral("clinic"));
+        ann = office.addEmployee(u"Adams"_s, u"Ann"_s, u"AA"_s, u"FRONT"_s, u"front desk"_s);
+        bob = office.addEmployee(u"Baker"_s, u"Bob"_s, u"BB"_s, u"BOB"_s, u"clinic"_s);
+        cat = office.addEmployee(u"Cole"_s, u"Cat"_s, u"CC"_s, u"CAT"_s, u"clinic"_s);
         st.CurrentEmployeeID = ann;
     }
     void TearDown() override
@@ -49,29 +60,29 @@ protected:
         SharedState::current() = SharedState{};
     }
 
-    void grantSupervisor(const QString& login = QStringLiteral("FRONT"))
+    void grantSupervisor(const QString& login = u"FRONT"_s)
     {
-        office.insert(QStringLiteral("PWATable"), QStringLiteral("PWAID"),
-                      {QStringLiteral("PWAUseNam"), QStringLiteral("PWARigNam"),
-                       QStringLiteral("PWAWriFla"), QStringLiteral("PWAProNam")},
-                      {login, QStringLiteral("Tim_Sup_Rig"), -1, QStringLiteral("tzSndMsg")});
+        office.insert(u"PWATable"_s, u"PWAID"_s,
+                      {u"PWAUseNam"_s, u"PWARigNam"_s,
+                       u"PWAWriFla"_s, u"PWAProNam"_s},
+                      {login, u"Tim_Sup_Rig"_s, -1, u"tzSndMsg"_s});
     }
 
     // An event as the window writes it; returns cmID (evId receives the detail key).
     qint64 addEvent(const QString& title, qint32 owner, const QString& date,
-                    const QString& from = QStringLiteral("9:00:00 AM"),
-                    const QString& to = QStringLiteral("10:00:00 AM"),
+                    const QString& from = u"9:00:00 AM"_s,
+                    const QString& to = u"10:00:00 AM"_s,
                     const QStringList& moreNames = {}, const QStringList& moreTexts = {},
                     qint64* evId = nullptr)
     {
         auto gic = office.services();
         qint64 cm = 0;
         EXPECT_TRUE(gic->writeRecord(
-            9, QStringLiteral("cmTable"), QStringLiteral("cmID"), cm,
+            9, u"cmTable"_s, u"cmID"_s, cm,
             {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat", "cmSubCat",
              "cmWhoMod", "cmDoc", "CMSubjec"},
             {"512", "0", "8:00:00 AM", date, "FRONT", "0", "Events", "EMS", "FRONT",
-             title + QStringLiteral(" notes"), title}));
+             title + u" notes"_s, title}));
         qint64 ev = 0;
         QStringList names{"Evpid", "EvLinID", "EvTyp", "EvBroStaDatFla", "EvBroStaDat",
                           "EvBroStaTim", "evBroDat", "EvBroFla", "evBroReaFla"};
@@ -86,18 +97,17 @@ protected:
                 texts << moreTexts[i];
             }
         }
-        EXPECT_TRUE(gic->writeRecord(9, QStringLiteral("evTable"), QStringLiteral("evID"), ev,
-                                     names, texts));
+        EXPECT_TRUE(gic->writeRecord(9, u"evTable"_s, u"evID"_s, ev, names, texts));
         if (evId)
             *evId = ev;
         return cm;
     }
 
-    void addAttendee(qint64 cm, qint32 pid, int typ, const QString& donDis = QStringLiteral("-1"))
+    void addAttendee(qint64 cm, qint32 pid, int typ, const QString& donDis = u"-1"_s)
     {
         qint64 key = 0;
         EXPECT_TRUE(office.services()->writeRecord(
-            9, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key,
+            9, u"BroChkTable"_s, u"BroChkID"_s, key,
             {"BroChkLinID", "BroChkPid", "BroChkTyp", "BroChkDonDis", "BroChkSno"},
             {QString::number(cm), QString::number(pid), QString::number(typ), donDis, "3"}));
     }

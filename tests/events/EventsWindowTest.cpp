@@ -6,28 +6,30 @@
 #include <QLabel>
 #include <QStatusBar>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
 namespace {
 
-const QString CRLF = QStringLiteral("\r\n");
+const QString CRLF = u"\r\n"_s;
 
 QString reasonsText(const QStringList& reasons)
 {
     QString text;
     for (const QString& r : reasons)
         text += CRLF + r;
-    return QStringLiteral("The following information is missing or incorrect:") + CRLF + text +
-           CRLF + CRLF + QStringLiteral("Data will not be saved.");
+    return u"The following information is missing or incorrect:"_s + CRLF + text +
+           CRLF + CRLF + u"Data will not be saved."_s;
 }
 
 } // namespace
 
 TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
 {
-    const qint64 mine = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/10/2026"));
-    addEvent(QStringLiteral("Bobs"), bob, QStringLiteral("12/11/2026"));
+    const qint64 mine = addEvent(u"Mine"_s, ann, u"12/10/2026"_s);
+    addEvent(u"Bobs"_s, bob, u"12/11/2026"_s);
     addAttendee(mine, bob, 0);
     addAttendee(mine, cat, 1);
     addAttendee(mine, ann, 2); // another kind of row: not shown
@@ -36,31 +38,31 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_FALSE(w.EventSupervisor());
     ASSERT_EQ(w.listModel()->rowCount(), 1);
     EXPECT_EQ(w.listModel()->cmIdAt(0), mine);
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtEve_0"))->text(), QStringLiteral("Mine"));
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Mine"_s);
     EXPECT_EQ(w.CurrentEventID(), mine);
-    EXPECT_EQ(c<QLabel>(QStringLiteral("SB_Panel_1"))->text(), QStringLiteral("1 of 1"));
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Event Setup"));
+    EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
+    EXPECT_EQ(w.windowTitle(), u"Event Setup"_s);
     const auto names = office.services();
     EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, EventListModel::ColToCc)).toString(),
-              names->personName(bob) + QStringLiteral("/ ") + names->personName(cat));
+              names->personName(bob) + u"/ "_s + names->personName(cat));
     EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, EventListModel::ColTime)).toString(),
-              QStringLiteral("09:00 AM"));
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtAtt_0"))->text(), QStringLiteral("BB"));
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtAtt_1"))->text(), QStringLiteral("CC"));
+              u"09:00 AM"_s);
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"BB"_s);
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"CC"_s);
     w.hide();
 
     grantSupervisor();
     EMS_EventsFrm& s = open();
     EXPECT_TRUE(s.EventSupervisor());
     EXPECT_EQ(s.listModel()->rowCount(), 2);
-    EXPECT_EQ(c<QLabel>(QStringLiteral("SB_Panel_1"))->text(), QStringLiteral("2 of 2"));
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtEve_0"))->text(), QStringLiteral("Bobs"));
+    EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"2 of 2"_s);
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Bobs"_s);
 }
 
 TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForRowsAsked)
 {
     for (int i = 0; i < 30; ++i)
-        addEvent(QStringLiteral("E%1").arg(i), ann, QStringLiteral("12/%1/2026").arg(i % 28 + 1));
+        addEvent(u"E%1"_s.arg(i), ann, u"12/%1/2026"_s.arg(i % 28 + 1));
     EMS_EventsFrm& w = open();
     const int built = w.listModel()->toCcComputations();
     EXPECT_LT(built, 30);
@@ -72,32 +74,30 @@ TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForRowsAsked)
 TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
 {
     qint64 evId = 0;
-    addEvent(QStringLiteral("Bobs"), bob, QStringLiteral("12/11/2026"), QStringLiteral("9:00:00 AM"),
-             QStringLiteral("10:00:00 AM"), {}, {}, &evId);
+    addEvent(u"Bobs"_s, bob, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
     SharedState::current().LinkID = qint32(evId);
     EMS_EventsFrm& w = open();
-    EXPECT_EQ(w.toolbarTag(), QStringLiteral("PARTIAL"));
-    EXPECT_FALSE(c<QWidget>(QStringLiteral("TDBG"))->isVisible());
-    EXPECT_FALSE(button(QStringLiteral("New"))->isVisible());
+    EXPECT_EQ(w.toolbarTag(), u"PARTIAL"_s);
+    EXPECT_FALSE(c<QWidget>(u"TDBG"_s)->isVisible());
+    EXPECT_FALSE(button(u"New"_s)->isVisible());
     EXPECT_FALSE(SharedState::current().RightToEdit);
-    EXPECT_FALSE(button(QStringLiteral("New"))->isEnabled());
-    EXPECT_FALSE(button(QStringLiteral("Save"))->isEnabled());
-    EXPECT_FALSE(button(QStringLiteral("Delete"))->isEnabled());
-    EXPECT_FALSE(c<QLineEdit>(QStringLiteral("txtEve_0"))->isEnabled());
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtEve_0"))->text(), QStringLiteral("Bobs"));
+    EXPECT_FALSE(button(u"New"_s)->isEnabled());
+    EXPECT_FALSE(button(u"Save"_s)->isEnabled());
+    EXPECT_FALSE(button(u"Delete"_s)->isEnabled());
+    EXPECT_FALSE(c<QLineEdit>(u"txtEve_0"_s)->isEnabled());
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Bobs"_s);
     // Closing writes nothing either.
     PrompterGuard prompts;
-    button(QStringLiteral("Close"))->trigger();
+    button(u"Close"_s)->trigger();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.scalar(QStringLiteral("select CMSubjec from CMTable")).toString(),
-              QStringLiteral("Bobs"));
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable"_s).toString(), u"Bobs"_s);
 }
 
 TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 {
     qint64 evId = 0;
-    const qint64 cm = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/11/2026"),
-                               QStringLiteral("9:00:00 AM"), QStringLiteral("10:00:00 AM"), {}, {},
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s,
+                               u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {},
                                &evId);
     addAttendee(cm, bob, 0);
     auto& st = SharedState::current();
@@ -106,108 +106,103 @@ TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
         EMS_EventsFrm& w = open();
         EXPECT_TRUE(st.RightToEdit);
         EXPECT_FALSE(st.HolidayChanged);
-        EXPECT_FALSE(button(QStringLiteral("New"))->isVisible());
-        c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("  Renamed  "));
-        EXPECT_TRUE(button(QStringLiteral("Save"))->isEnabled());
-        button(QStringLiteral("Save"))->trigger();
+        EXPECT_FALSE(button(u"New"_s)->isVisible());
+        c<QLineEdit>(u"txtEve_0"_s)->setText(u"  Renamed  "_s);
+        EXPECT_TRUE(button(u"Save"_s)->isEnabled());
+        button(u"Save"_s)->trigger();
         EXPECT_FALSE(w.isVisible());
         EXPECT_TRUE(st.HolidayChanged);
     }
-    auto rs = office.query(QStringLiteral("select CMSubjec, cmModDat, cmWhoMod from CMTable"));
+    auto rs = office.query(u"select CMSubjec, cmModDat, cmWhoMod from CMTable"_s);
     ASSERT_EQ(rs.recordCount(), 1);
     rs.moveFirst();
-    EXPECT_EQ(rs.value(QStringLiteral("CMSubjec")).toString(), QStringLiteral("Renamed"));
-    EXPECT_EQ(rs.value(QStringLiteral("cmModDat")).toString(), QStringLiteral("12/06/2026"));
-    EXPECT_EQ(office.count(QStringLiteral("EVTable")), 1);
+    EXPECT_EQ(rs.value(u"CMSubjec"_s).toString(), u"Renamed"_s);
+    EXPECT_EQ(rs.value(u"cmModDat"_s).toString(), u"12/06/2026"_s);
+    EXPECT_EQ(office.count(u"EVTable"_s), 1);
 
     EMS_EventsFrm& w = open();
     PrompterGuard prompts;
-    prompts->expect(QStringLiteral("Are you sure to delete the event?"),
-                    QStringLiteral("Delete Event"), ui::vbYes);
-    button(QStringLiteral("Delete"))->trigger();
+    prompts->expect(u"Are you sure to delete the event?"_s, u"Delete Event"_s, ui::vbYes);
+    button(u"Delete"_s)->trigger();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 0);
-    EXPECT_EQ(office.count(QStringLiteral("EVTable")), 0);
-    EXPECT_EQ(office.count(QStringLiteral("BroChkTable")), 0);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    EXPECT_EQ(office.count(u"EVTable"_s), 0);
+    EXPECT_EQ(office.count(u"BroChkTable"_s), 0);
 }
 
 TEST_F(EventsTest, UnchangedSaveWritesNothing)
 {
-    const qint64 cm = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/11/2026"));
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     addAttendee(cm, bob, 0);
     EMS_EventsFrm& w = open();
     EXPECT_FALSE(w.ChangeFlag());
-    EXPECT_FALSE(button(QStringLiteral("Save"))->isEnabled());
+    EXPECT_FALSE(button(u"Save"_s)->isEnabled());
     PrompterGuard prompts;
     EXPECT_EQ(w.SaveEvent(true, true), ui::vbYes);
-    EXPECT_TRUE(office.scalar(QStringLiteral("select cmModDat from CMTable")).isNull());
-    EXPECT_EQ(office.scalar(QStringLiteral("select BroChkSno from BroChkTable")).toInt(), 3);
+    EXPECT_TRUE(office.scalar(u"select cmModDat from CMTable"_s).isNull());
+    EXPECT_EQ(office.scalar(u"select BroChkSno from BroChkTable"_s).toInt(), 3);
     EXPECT_FALSE(SharedState::current().HolidayChanged);
 }
 
 TEST_F(EventsTest, CancelAtTheSaveQuestionAfterNewKeepsThePanel)
 {
-    const qint64 cm = addEvent(QStringLiteral("Mine"), ann, QStringLiteral("12/11/2026"));
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     EMS_EventsFrm& w = open();
-    c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("Changed"));
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Changed"_s);
     PrompterGuard prompts;
-    prompts->expect(QStringLiteral("Save Current Change?"), QStringLiteral("Save Message"),
-                    ui::vbCancel);
-    button(QStringLiteral("New"))->trigger();
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtEve_0"))->text(), QStringLiteral("Changed"));
+    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbCancel);
+    button(u"New"_s)->trigger();
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Changed"_s);
     EXPECT_EQ(w.CurrentEventID(), cm);
     EXPECT_TRUE(w.ChangeFlag());
     ASSERT_EQ(prompts->shown.size(), 1);
     EXPECT_EQ(prompts->shown[0].buttons, 3);
 
     // The close box asks the same and Cancel keeps the window open.
-    prompts->expect(QStringLiteral("Save Current Change?"), QStringLiteral("Save Message"),
-                    ui::vbCancel);
+    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbCancel);
     w.reject();
     EXPECT_TRUE(w.isVisible());
     // No throws the change away; the window closes.
-    prompts->expect(QStringLiteral("Save Current Change?"), QStringLiteral("Save Message"),
-                    ui::vbNo);
-    button(QStringLiteral("Close"))->trigger();
+    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbNo);
+    button(u"Close"_s)->trigger();
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.scalar(QStringLiteral("select CMSubjec from CMTable")).toString(),
-              QStringLiteral("Mine"));
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable"_s).toString(), u"Mine"_s);
 }
 
 TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
 {
     EMS_EventsFrm& w = open();
     EXPECT_EQ(w.CurrentEventID(), 0);
-    EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_0"))->currentText(), QStringLiteral("09:00 AM"));
-    EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_1"))->currentText(), QStringLiteral("05:30 PM"));
-    c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral(" Staff meeting "));
-    c<QPlainTextEdit>(QStringLiteral("txtEve_1"))->setPlainText(QStringLiteral("Room 2, bring notes"));
-    c<ui::DateCombo>(QStringLiteral("dCmbFro_0"))->setText(QStringLiteral("12/16/2026"));
-    c<QComboBox>(QStringLiteral("cmbFroTim_1"))->setCurrentIndex(44); // 11:00 AM
-    c<QCheckBox>(QStringLiteral("ChkRea_0"))->setChecked(true);
-    c<QLineEdit>(QStringLiteral("txtReaEve_0"))->setText(QStringLiteral("2"));
-    c<QComboBox>(QStringLiteral("cmbRea_0"))->setCurrentIndex(10); // 3rd Wednesday
-    c<QRadioButton>(QStringLiteral("OptReaUnl_1"))->click();
-    c<QLineEdit>(QStringLiteral("txtReaTim_0"))->setText(QStringLiteral("4"));
-    EXPECT_EQ(c<QLabel>(QStringLiteral("lblNextOccurrences"))->text(),
-              QStringLiteral("Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, "
-                             "Wed 6/16/2027, Wed 8/18/2027"));
+    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:00 AM"_s);
+    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->currentText(), u"05:30 PM"_s);
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u" Staff meeting "_s);
+    c<QPlainTextEdit>(u"txtEve_1"_s)->setPlainText(u"Room 2, bring notes"_s);
+    c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(u"12/16/2026"_s);
+    c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(44); // 11:00 AM
+    c<QCheckBox>(u"ChkRea_0"_s)->setChecked(true);
+    c<QLineEdit>(u"txtReaEve_0"_s)->setText(u"2"_s);
+    c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(10); // 3rd Wednesday
+    c<QRadioButton>(u"OptReaUnl_1"_s)->click();
+    c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"4"_s);
+    EXPECT_EQ(c<QLabel>(u"lblNextOccurrences"_s)->text(),
+              u"Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, "
+                             "Wed 6/16/2027, Wed 8/18/2027"_s);
     PrompterGuard prompts;
-    prompts->expect(QStringLiteral("Saving Event without Attendees will result in Event being "
-                                   "applied to all employees.\r\n\r\nDo you wish to continue?"),
-                    QStringLiteral("Event Setup"), ui::vbYes);
-    button(QStringLiteral("Save"))->trigger();
+    prompts->expect(u"Saving Event without Attendees will result in Event being "
+                                   "applied to all employees.\r\n\r\nDo you wish to continue?"_s,
+                    u"Event Setup"_s, ui::vbYes);
+    button(u"Save"_s)->trigger();
     ASSERT_EQ(prompts->shown.size(), 1);
     EXPECT_EQ(prompts->shown[0].icon, 64);
     EXPECT_NE(w.CurrentEventID(), 0);
     EXPECT_FALSE(w.ChangeFlag());
     EXPECT_TRUE(SharedState::current().HolidayChanged);
-    EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtEve_0"))->text(), QStringLiteral("Staff meeting"));
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Staff meeting"_s);
     EXPECT_EQ(w.listModel()->rowCount(), 1);
-    EXPECT_EQ(c<QLabel>(QStringLiteral("SB_Panel_1"))->text(), QStringLiteral("1 of 1"));
+    EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
 
-    auto rs = office.query(QStringLiteral("select * from CMTable left join EVTable on "
-                                          "CMTable.cmID = EVTable.EvLinID"));
+    auto rs = office.query(u"select * from CMTable left join EVTable on "
+                                          "CMTable.cmID = EVTable.EvLinID"_s);
     ASSERT_EQ(rs.recordCount(), 1);
     rs.moveFirst();
     const std::pair<const char*, QVariant> expected[] = {
@@ -219,20 +214,20 @@ TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
         {"EvBroReaFla", -1}, {"EvBroReaEve", 2}, {"EvBroReaTyp", -4}, {"EvBroNumOfTim", 4}};
     for (const auto& [column, value] : expected)
         EXPECT_EQ(rs.value(QString::fromLatin1(column)).toString(), value.toString()) << column;
-    EXPECT_TRUE(rs.isNull(QStringLiteral("EvBroEndDat")));
-    EXPECT_TRUE(rs.isNull(QStringLiteral("EvBroEndDatFla")));
-    EXPECT_TRUE(rs.isNull(QStringLiteral("cmModDat")));
+    EXPECT_TRUE(rs.isNull(u"EvBroEndDat"_s));
+    EXPECT_TRUE(rs.isNull(u"EvBroEndDatFla"_s));
+    EXPECT_TRUE(rs.isNull(u"cmModDat"_s));
 }
 
 TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
 {
-    const QString title = QStringLiteral("   Event Title/ Description fields is required.");
-    const QString date = QStringLiteral("   Starting Date is riquired.");
-    const QString times = QStringLiteral("   From/ To time is required.");
-    const QString order = QStringLiteral("   From time is after To time.");
-    const QString unit = QStringLiteral("   Recurring selection is missing .");
-    const QString count = QStringLiteral("   Number of Times field is missing.");
-    const QString until = QStringLiteral("   Until date is missing.");
+    const QString title = u"   Event Title/ Description fields is required."_s;
+    const QString date = u"   Starting Date is riquired."_s;
+    const QString times = u"   From/ To time is required."_s;
+    const QString order = u"   From time is after To time."_s;
+    const QString unit = u"   Recurring selection is missing ."_s;
+    const QString count = u"   Number of Times field is missing."_s;
+    const QString until = u"   Until date is missing."_s;
     struct Case {
         bool noTitle, badDate, noFrom, fromAfterTo, noUnit, badCount, badUntil;
         QStringList reasons;
@@ -251,37 +246,38 @@ TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
     EMS_EventsFrm& w = open();
     for (const Case& k : cases) {
         w.ClearEvent();
-        c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(k.noTitle ? QStringLiteral("  ")
-                                                                    : QStringLiteral("Title"));
-        c<ui::DateCombo>(QStringLiteral("dCmbFro_0"))
-            ->setText(k.badDate ? QStringLiteral("13/45/2026") : QStringLiteral("12/16/2026"));
+        c<QLineEdit>(u"txtEve_0"_s)->setText(k.noTitle ? u"  "_s
+                                                                    : u"Title"_s);
+        c<ui::DateCombo>(u"dCmbFro_0"_s)
+            ->setText(k.badDate ? u"13/45/2026"_s : u"12/16/2026"_s);
         if (k.noFrom)
-            c<QComboBox>(QStringLiteral("cmbFroTim_0"))->setCurrentIndex(-1);
+            c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(-1);
         if (k.fromAfterTo)
-            c<QComboBox>(QStringLiteral("cmbFroTim_0"))->setCurrentIndex(80);
+            c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(80);
         const bool recurring = k.noUnit || k.badCount || k.badUntil;
-        c<QCheckBox>(QStringLiteral("ChkRea_0"))->setChecked(recurring);
-        c<QLineEdit>(QStringLiteral("txtReaEve_0"))->setText(QStringLiteral("1"));
+        c<QCheckBox>(u"ChkRea_0"_s)->setChecked(recurring);
+        c<QLineEdit>(u"txtReaEve_0"_s)->setText(u"1"_s);
         if (recurring && !k.noUnit)
-            c<QComboBox>(QStringLiteral("cmbRea_0"))->setCurrentIndex(0);
+            c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(0);
         if (k.badCount) {
-            c<QRadioButton>(QStringLiteral("OptReaUnl_1"))->click();
-            c<QLineEdit>(QStringLiteral("txtReaTim_0"))->setText(QStringLiteral("many"));
+            c<QRadioButton>(u"OptReaUnl_1"_s)->click();
+            c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"many"_s);
         }
         if (k.badUntil) {
-            c<QRadioButton>(QStringLiteral("OptReaUnl_2"))->click();
-            c<QLineEdit>(QStringLiteral("txtReaTim_0"))->setText(QStringLiteral("7"));
-            c<ui::DateCombo>(QStringLiteral("dcmbUnt_0"))->setText(QStringLiteral("someday"));
+            c<QRadioButton>(u"OptReaUnl_2"_s)->click();
+            c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"7"_s);
+            c<ui::DateCombo>(u"dcmbUnt_0"_s)->setText(u"someday"_s);
         }
         PrompterGuard prompts;
-        prompts->expect(QString(), QStringLiteral("Event Editing"), ui::vbCancel);
+        prompts->expect(QString(), u"Event Editing"_s, ui::vbCancel);
         EXPECT_EQ(w.ValidateEvent(), ui::vbCancel);
         ASSERT_EQ(prompts->shown.size(), 1);
         EXPECT_EQ(prompts->shown[0].text, reasonsText(k.reasons));
         EXPECT_EQ(prompts->shown[0].buttons, 1);
         EXPECT_EQ(prompts->shown[0].icon, 0);
-        if (k.badCount || k.badUntil)
-            EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtReaTim_0"))->text(), QString());
+        if (k.badCount || k.badUntil) {
+            EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->text(), QString());
+        }
     }
 }
 
@@ -292,12 +288,12 @@ TEST_F(EventsTest, ValidationFillsDefaultsAndNormalisesTheEveryCount)
         {"0", "1"}, {"-3", "1"}, {"word", "1"}, {"2.6", "3"}, {"4 weeks", "4"}};
     for (const auto& [typed, shown] : counts) {
         w.ClearEvent();
-        c<QLineEdit>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("T"));
-        c<QComboBox>(QStringLiteral("cmbFroTim_0"))->setCurrentIndex(-1);
-        c<QComboBox>(QStringLiteral("cmbFroTim_1"))->setCurrentIndex(-1);
-        c<QCheckBox>(QStringLiteral("ChkRea_0"))->setChecked(true);
-        c<QComboBox>(QStringLiteral("cmbRea_0"))->setCurrentIndex(1);
-        c<QLineEdit>(QStringLiteral("txtReaEve_0"))->setText(QString::fromLatin1(typed));
+        c<QLineEdit>(u"txtEve_0"_s)->setText(u"T"_s);
+        c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(-1);
+        c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(-1);
+        c<QCheckBox>(u"ChkRea_0"_s)->setChecked(true);
+        c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(1);
+        c<QLineEdit>(u"txtReaEve_0"_s)->setText(QString::fromLatin1(typed));
         for (const char* name : {"OptReaUnl_0", "OptReaUnl_1", "OptReaUnl_2"}) {
             auto* o = c<QRadioButton>(QString::fromLatin1(name));
             o->setAutoExclusive(false);
@@ -306,13 +302,13 @@ TEST_F(EventsTest, ValidationFillsDefaultsAndNormalisesTheEveryCount)
         }
         PrompterGuard prompts;
         EXPECT_EQ(w.ValidateEvent(), ui::vbYes) << typed;
-        EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtReaEve_0"))->text(), QString::fromLatin1(shown));
-        EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_0"))->currentText(), QStringLiteral("09:00 AM"));
-        EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_1"))->currentText(), QStringLiteral("05:30 PM"));
-        EXPECT_TRUE(c<QRadioButton>(QStringLiteral("OptReaUnl_0"))->isChecked());
+        EXPECT_EQ(c<QLineEdit>(u"txtReaEve_0"_s)->text(), QString::fromLatin1(shown));
+        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:00 AM"_s);
+        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->currentText(), u"05:30 PM"_s);
+        EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_0"_s)->isChecked());
     }
     // Equal from and to times are valid.
-    c<QComboBox>(QStringLiteral("cmbFroTim_1"))->setCurrentIndex(36);
+    c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(36);
     PrompterGuard prompts;
     EXPECT_EQ(w.ValidateEvent(), ui::vbYes);
 }
@@ -330,62 +326,64 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
         {"unlimited", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
          {"-1", "2", "30", "-1"}, 0, QString(), QString()},
         {"until", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim", "EvBroEndDat"},
-         {"-1", "1", "7", "-2", "01/31/2027"}, 2, QString(), QStringLiteral("01/31/2027")},
+         {"-1", "1", "7", "-2", "01/31/2027"}, 2, QString(), u"01/31/2027"_s},
         {"times", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
-         {"-1", "1", "1", "5"}, 1, QStringLiteral("5"), QString()},
+         {"-1", "1", "1", "5"}, 1, u"5"_s, QString()},
         {"other negative", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
          {"-1", "1", "1", "-7"}, 0, QString(), QString()},
     };
     for (const Case& k : cases) {
         qint64 evId = 0;
-        addEvent(QString::fromLatin1(k.name), ann, QStringLiteral("12/09/2026"),
-                 QStringLiteral("9:07:00 AM"), QStringLiteral("5:00:00 PM"), k.names, k.texts, &evId);
+        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s,
+                 u"9:07:00 AM"_s, u"5:00:00 PM"_s, k.names, k.texts, &evId);
         SharedState::current().LinkID = qint32(evId);
         open();
-        EXPECT_TRUE(c<QCheckBox>(QStringLiteral("ChkRea_0"))->isChecked()) << k.name;
-        EXPECT_TRUE(c<QRadioButton>(QStringLiteral("OptReaUnl_%1").arg(k.option))->isChecked())
+        EXPECT_TRUE(c<QCheckBox>(u"ChkRea_0"_s)->isChecked()) << k.name;
+        EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_%1"_s.arg(k.option))->isChecked())
             << k.name;
-        EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_0"))->currentText(), QStringLiteral("09:15 AM"));
-        EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbRea_0"))->currentData().toString(), k.texts[2]);
-        if (k.option == 1)
-            EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtReaTim_0"))->text(), k.times);
-        if (k.option == 2)
-            EXPECT_EQ(c<ui::DateCombo>(QStringLiteral("dcmbUnt_0"))->text(), k.until);
-        EXPECT_EQ(c<QLineEdit>(QStringLiteral("txtReaTim_0"))->isEnabled(), k.option == 1);
-        EXPECT_EQ(c<QWidget>(QStringLiteral("dcmbUnt_0"))->isEnabled(), k.option == 2);
+        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:15 AM"_s);
+        EXPECT_EQ(c<QComboBox>(u"cmbRea_0"_s)->currentData().toString(), k.texts[2]);
+        if (k.option == 1) {
+            EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->text(), k.times);
+        }
+        if (k.option == 2) {
+            EXPECT_EQ(c<ui::DateCombo>(u"dcmbUnt_0"_s)->text(), k.until);
+        }
+        EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->isEnabled(), k.option == 1);
+        EXPECT_EQ(c<QWidget>(u"dcmbUnt_0"_s)->isEnabled(), k.option == 2);
         window->hide();
     }
 
     // Typed -1 times is stored as -1 and reads back as Unlimited.
-    c<QRadioButton>(QStringLiteral("OptReaUnl_1"))->click();
-    c<QLineEdit>(QStringLiteral("txtReaTim_0"))->setText(QStringLiteral("-1"));
+    c<QRadioButton>(u"OptReaUnl_1"_s)->click();
+    c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"-1"_s);
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
-    EXPECT_EQ(office.scalar(QStringLiteral("select EvBroNumOfTim from EVTable where EVID=?"),
+    EXPECT_EQ(office.scalar(u"select EvBroNumOfTim from EVTable where EVID=?"_s,
                             {SharedState::current().LinkID})
                   .toInt(),
               -1);
     open();
-    EXPECT_TRUE(c<QRadioButton>(QStringLiteral("OptReaUnl_0"))->isChecked());
+    EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_0"_s)->isChecked());
     // Not recurring any more: the flag is cleared, the other columns keep their values.
-    c<QCheckBox>(QStringLiteral("ChkRea_0"))->setChecked(false);
-    EXPECT_FALSE(c<QWidget>(QStringLiteral("cmbRea_0"))->isEnabled());
+    c<QCheckBox>(u"ChkRea_0"_s)->setChecked(false);
+    EXPECT_FALSE(c<QWidget>(u"cmbRea_0"_s)->isEnabled());
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
-    auto rs = office.query(QStringLiteral("select * from EVTable where EVID=?"),
+    auto rs = office.query(u"select * from EVTable where EVID=?"_s,
                            {SharedState::current().LinkID});
     rs.moveFirst();
-    EXPECT_EQ(rs.value(QStringLiteral("EvBroReaFla")).toInt(), 0);
-    EXPECT_EQ(rs.value(QStringLiteral("EvBroReaTyp")).toInt(), 1);
-    EXPECT_EQ(rs.value(QStringLiteral("EvBroNumOfTim")).toInt(), -1);
+    EXPECT_EQ(rs.value(u"EvBroReaFla"_s).toInt(), 0);
+    EXPECT_EQ(rs.value(u"EvBroReaTyp"_s).toInt(), 1);
+    EXPECT_EQ(rs.value(u"EvBroNumOfTim"_s).toInt(), -1);
 }
 
 TEST_F(EventsTest, TimeListsFollowTheClockInterval)
 {
     EMS_EventsFrm& w = open();
-    auto* from = c<QComboBox>(QStringLiteral("cmbFroTim_0"));
+    auto* from = c<QComboBox>(u"cmbFroTim_0"_s);
     ASSERT_EQ(from->count(), 97);
-    EXPECT_EQ(from->itemText(0), QStringLiteral("12:00 AM"));
-    EXPECT_EQ(from->itemText(95), QStringLiteral("11:45 PM"));
-    EXPECT_EQ(from->itemText(96), QStringLiteral("12:00 AM"));
+    EXPECT_EQ(from->itemText(0), u"12:00 AM"_s);
+    EXPECT_EQ(from->itemText(95), u"11:45 PM"_s);
+    EXPECT_EQ(from->itemText(96), u"12:00 AM"_s);
     const struct {
         QTime t;
         int index;
@@ -398,18 +396,18 @@ TEST_F(EventsTest, TimeListsFollowTheClockInterval)
 
     SharedState::current().ClockInterval = 30;
     EMS_EventsFrm& half = open();
-    EXPECT_EQ(c<QComboBox>(QStringLiteral("cmbFroTim_1"))->count(), 49);
+    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->count(), 49);
     EXPECT_EQ(half.TimeListIndex(common::AutoDate::fromTime(QTime(9, 7))), 19);
 }
 
 TEST_F(EventsTest, AWednesdayRelabelsSixUnitEntries)
 {
     open();
-    auto* units = c<QComboBox>(QStringLiteral("cmbRea_0"));
+    auto* units = c<QComboBox>(u"cmbRea_0"_s);
     QStringList before;
     for (int i = 0; i < units->count(); ++i)
         before << units->itemText(i);
-    c<ui::DateCombo>(QStringLiteral("dCmbFro_0"))->setText(QStringLiteral("12/09/2026"));
+    c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(u"12/09/2026"_s);
     QStringList changed;
     for (int i = 0; i < units->count(); ++i)
         if (units->itemText(i) != before[i])
@@ -420,8 +418,8 @@ TEST_F(EventsTest, AWednesdayRelabelsSixUnitEntries)
     EXPECT_EQ(units->itemData(2).toInt(), -7);
     EXPECT_EQ(units->itemData(12).toInt(), -2);
     // Not a date: the labels stay.
-    c<ui::DateCombo>(QStringLiteral("dCmbFro_0"))->setText(QStringLiteral("soon"));
-    EXPECT_EQ(units->itemText(2), QStringLiteral("Wednesday"));
+    c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(u"soon"_s);
+    EXPECT_EQ(units->itemText(2), u"Wednesday"_s);
 }
 
 TEST_F(EventsTest, ChangesWhileLoadingDoNotMarkThePanel)
@@ -429,15 +427,15 @@ TEST_F(EventsTest, ChangesWhileLoadingDoNotMarkThePanel)
     EMS_EventsFrm w;
     w.load();
     EXPECT_TRUE(w.WindowLoading());
-    w.findChild<QLineEdit*>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("x"));
+    w.findChild<QLineEdit*>(u"txtEve_0"_s)->setText(u"x"_s);
     EXPECT_FALSE(w.ChangeFlag());
     w.show();
     pump();
     EXPECT_FALSE(w.WindowLoading());
-    w.findChild<QLineEdit*>(QStringLiteral("txtEve_0"))->setText(QStringLiteral("y"));
+    w.findChild<QLineEdit*>(u"txtEve_0"_s)->setText(u"y"_s);
     EXPECT_TRUE(w.ChangeFlag());
     PrompterGuard prompts;
-    prompts->expect(QStringLiteral("Save Current Change?"), QStringLiteral("Save Message"), ui::vbNo);
+    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbNo);
     w.close();
     EXPECT_FALSE(w.isVisible());
 }

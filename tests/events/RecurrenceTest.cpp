@@ -1,27 +1,15 @@
-#include "events/Recurrence.h"
-
+#include "EventsFixture.h"
 #include "support/TestPrinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg::events;
+using tzsndmsg::testing::rule;
 
 namespace {
 
 QDate D(int y, int m, int d) { return QDate(y, m, d); }
 
-RecurrenceRule rule(QDate start, int unit, int every = 1, int times = NumOfTimUnlimited,
-                    QDate until = {})
-{
-    RecurrenceRule r;
-    r.start = start;
-    r.recurring = true;
-    r.unit = unit;
-    r.every = every;
-    r.numberOfTimes = times;
-    r.until = until;
-    return r;
-}
 
 std::string show(const QList<QDate>& dates)
 {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using tzsndmsg::holidays::HolidayRule;
 using tzsndmsg::holidays::YearHoliday;
 using tzsndmsg::testing::Office;
@@ -106,7 +108,7 @@ class HolidaysOfYear : public ::testing::Test {
 protected:
     void seed(const QString& name, const HolidayRule& r, int inAct = 1, int holFla = -1)
     {
-        office.insert(QStringLiteral("HDOCTable"), QStringLiteral("hdocID"),
+        office.insert(u"HDOCTable"_s, u"hdocID"_s,
                       {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay",
                        "hdocObsMon", "hdocOnSat", "hdocOnSun", "hdocHolFla"},
                       {name, inAct, r.useDatFla, r.obsOn, r.obsWeeDay, r.obsMon, r.onSat, r.onSun,
@@ -116,9 +118,9 @@ protected:
     {
         for (const Federal& f : kFederal)
             seed(QString::fromUtf8(f.name), f.rule);
-        seed(QStringLiteral("Closed for good"), {-1, 2, 0, 1, 0, 0}, -1);   // inactive
-        seed(QStringLiteral("Staff picnic"), {-1, 3, 0, 8, 0, 0}, 1, 0);    // not a holiday row
-        seed(QStringLiteral("Impossible day"), {-1, 31, 0, 2, 0, 0});        // names no date
+        seed(u"Closed for good"_s, {-1, 2, 0, 1, 0, 0}, -1);   // inactive
+        seed(u"Staff picnic"_s, {-1, 3, 0, 8, 0, 0}, 1, 0);    // not a holiday row
+        seed(u"Impossible day"_s, {-1, 31, 0, 2, 0, 0});        // names no date
     }
     QList<YearHoliday> list(int year)
     {
@@ -142,7 +144,7 @@ TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
     }
     EXPECT_EQ(y2021.last().date, QDate(2021, 12, 31));
     EXPECT_EQ(y2021.last().ruleDay, QDate(2022, 1, 1));
-    EXPECT_EQ(y2021.last().name, QStringLiteral("New Year's Day"));
+    EXPECT_EQ(y2021.last().name, u"New Year's Day"_s);
 
     // 2022 has no New Year's Day of its own and sorts the shifted days by date.
     const QList<YearHoliday> y2022 = list(2022);
@@ -153,14 +155,14 @@ TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
 
 TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
 {
-    seed(QStringLiteral("Independence Day"), kFederal[5].rule);
-    seed(QStringLiteral("Thanksgiving Day"), kFederal[9].rule);
-    seed(QStringLiteral("50% day %1"), {-1, 1, 0, 3, 0, 0});
+    seed(u"Independence Day"_s, kFederal[5].rule);
+    seed(u"Thanksgiving Day"_s, kFederal[9].rule);
+    seed(u"50% day %1"_s, {-1, 1, 0, 3, 0, 0});
     const QString text = tzsndmsg::holidays::formatHolidayList(list(2026), 2026);
-    EXPECT_EQ(text, QStringLiteral("Holidays of 2026\n"
+    EXPECT_EQ(text, u"Holidays of 2026\n"
                                    "Date        Day  Holiday           Note\n"
                                    "03/01/2026  Sun  50% day %1\n"
                                    "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
-                                   "11/26/2026  Thu  Thanksgiving Day\n"));
-    EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), QStringLiteral("No holidays in 2030.\n"));
+                                   "11/26/2026  Thu  Thanksgiving Day\n"_s);
+    EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
 }
