@@ -42,6 +42,36 @@ namespace tzsndmsg {
 
 namespace {
 
+class DescriptionFitter : public QObject {
+public:
+    explicit DescriptionFitter(QTableView* grid) : QObject(grid), m_grid(grid) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_grid && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+            fit();
+        return false;
+    }
+
+private:
+    void fit()
+    {
+        QHeaderView* header = m_grid->horizontalHeader();
+        int others = 0;
+        for (int c = 0; c < header->count(); ++c)
+            if (c != EventListModel::ColDescription && !header->isSectionHidden(c))
+                others += header->sectionSize(c);
+        const int room = m_grid->viewport()->width() - others;
+        header->resizeSection(EventListModel::ColDescription, qMax(180, room));
+    }
+
+    QTableView* m_grid;
+};
+
+} // namespace
+
+namespace {
+
 const char* const kProgramName = "tzSndMsg";
 
 QLabel* caption(const QString& text, QWidget* buddy)
@@ -106,7 +136,10 @@ void EMS_EventsFrm::buildControls()
     m_TDBG->setColumnHidden(EventListModel::ColCMID, true);
     auto* header = m_TDBG->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setSectionResizeMode(EventListModel::ColDescription, QHeaderView::Stretch);
+    // "Description" takes the width the others leave, but never less than it needs to be read;
+    // past that the grid scrolls.
+    auto* fitter = new DescriptionFitter(m_TDBG);
+    m_TDBG->installEventFilter(fitter);
     header->resizeSection(EventListModel::ColEvent, 150);
     header->resizeSection(EventListModel::ColWho, 80);
     header->resizeSection(EventListModel::ColToCc, 150);

@@ -175,7 +175,9 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
     QString error;
     switch (writeEvent(&error)) {
     case WriteDeclined:
-        return ui::vbNo;
+        // Declining to save without attendees keeps the user on the event where that is
+        // possible; New and Close would otherwise throw the edit away.
+        return CanCancel ? ui::vbCancel : ui::vbNo;
     case WriteVanished:
         return ui::vbYes;
     case WriteFailed:

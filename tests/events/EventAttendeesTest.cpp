@@ -177,10 +177,14 @@ TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
     const QString question = u"Saving Event without Attendees will result in Event being applied to all employees."_s;
     {
         PrompterGuard prompts;
+        // No keeps the unsaved event where the caller can stay (New, Close), else ends the save.
         prompts->expect(question, u"Event Setup"_s, ui::vbNo);
-        EXPECT_EQ(window->SaveEvent(false, true), ui::vbNo);
+        EXPECT_EQ(window->SaveEvent(false, true), ui::vbCancel);
+        prompts->expect(question, u"Event Setup"_s, ui::vbNo);
+        EXPECT_EQ(window->SaveEvent(false, false), ui::vbNo);
     }
     EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Fire drill"_s);
     {
         PrompterGuard prompts;
         prompts->expect(question, u"Event Setup"_s, ui::vbYes);
