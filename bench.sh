@@ -1,28 +1,34 @@
 #!/usr/bin/env bash
 # Generates a deterministic office store and times the product's work against the bare
 # database work, printing a table and writing JSON.
-#   ./bench.sh [--scale S] [--db URL | --pg] [--repetitions N] [--proposed] [--only NAMES]
+#   ./bench.sh [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--proposed] [--only NAMES]
 #   --scale S      shrink the store's messages and events (default 1: 100,000 messages)
+#   --background F  add F times the messages among the others, none to or from the typical
+#                  employee (to show that the inbox open does not grow with the store)
+#   --json FILE    where the results go (default: bench-<date>.json in the store cache folder)
 #   --db URL       an empty or earlier generated database (sqlite:///abs/file.db, postgresql://...)
 #   --pg           a throwaway PostgreSQL server, started and stopped here
-#   --proposed     measure with the proposed SQL adapter rewrite and indexes
+#   --proposed     also apply the bench's own right-join rewrite (now in the SQL adapter)
 # SQLite stores are cached by scale under ${TMPDIR:-/tmp}/tzsndmsg-bench.
 set -euo pipefail
+here="$PWD"
 cd "$(dirname "$0")"
 
-scale=1; url=""; pg=0; args=()
+scale=1; background=0; url=""; pg=0; json=""; args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --scale) scale="$2"; shift 2 ;;
+    --background) background="$2"; shift 2 ;;
+    --json) json="$2"; [[ "$json" = /* ]] || json="$here/$json"; shift 2 ;;
     --db) url="$2"; shift 2 ;;
     --pg) pg=1; shift ;;
     --repetitions|--only) args+=("$1" "$2"); shift 2 ;;
     --proposed) args+=("$1"); shift ;;
-    *) echo "usage: $0 [--scale S] [--db URL | --pg] [--repetitions N] [--proposed] [--only NAMES]" >&2; exit 2 ;;
+    *) echo "usage: $0 [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--json FILE] [--only NAMES]" >&2; exit 2 ;;
   esac
 done
 
-build=build/bench
+build="${TZSNDMSG_BENCH_BUILD:-build/bench}" # its own Release build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTZSNDMSG_BUILD_BENCH=ON \
       -DTZSNDMSG_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j 2 --target tzsndmsg_bench tzsndmsg_storegen
@@ -30,6 +36,7 @@ cmake --build "$build" -j 2 --target tzsndmsg_bench tzsndmsg_storegen
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 cache="${TMPDIR:-/tmp}/tzsndmsg-bench/scale-$scale"
+[ "$background" = 0 ] || cache="$cache-background-$background"
 mkdir -p "$cache"
 
 if [ "$pg" = 1 ] && [ -z "$url" ]; then
@@ -55,10 +62,10 @@ else
 fi
 
 if ! "$build/bench/tzsndmsg_bench" --db "$url" --data "$data" --only none >/dev/null 2>&1; then
-  echo "== Generating the office (scale $scale) into $url"
-  "$build/bench/tzsndmsg_storegen" --db "$url" --data "$data" --scale "$scale"
+  echo "== Generating the office (scale $scale, background $background) into $url"
+  "$build/bench/tzsndmsg_storegen" --db "$url" --data "$data" --scale "$scale" --background "$background"
 fi
 
-json="bench-$(date +%Y%m%d-%H%M%S).json"
+[ -n "$json" ] || json="$cache/bench-$(date +%Y%m%d-%H%M%S).json"
 "$build/bench/tzsndmsg_bench" --db "$url" --data "$data" --json "$json" "${args[@]}"
 echo "JSON written to $json"

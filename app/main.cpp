@@ -1,10 +1,14 @@
 #include "Commands.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
 #include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +63,20 @@ int main(int argc, char** argv)
                    stderr);
         return 2;
     }
+
+    // A private runtime folder when the session has none, and the zone file named once, so that
+    // converting stored date-times does not look the zone up again for every value.
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/tzsndmsg-runtime-" +
+                                   QByteArray::number(uint(getuid()));
+        QDir().mkpath(QString::fromLocal8Bit(runtime));
+        QFile::setPermissions(QString::fromLocal8Bit(runtime),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                  QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    }
+    if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
+        qputenv("TZ", ":/etc/localtime");
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tzsndmsg"));

@@ -10,9 +10,14 @@ QString purgeFilter(bool history)
                    : QStringLiteral("(CMTable.CMPurFla<=255 OR CMTable.CMPurFla IS NULL)");
 }
 
+QString typeTest(bool forSqlite)
+{
+    return forSqlite ? QStringLiteral("+EVTable.EvTyp = 0") : QStringLiteral("EVTable.EvTyp = 0");
+}
+
 } // namespace
 
-QString bareInboxStatement(bool msgCatOnly, bool history)
+QString bareInboxStatement(bool msgCatOnly, bool history, bool forSqlite)
 {
     // "+EVTable.EvTyp" keeps SQLite from driving the join by the detail table's type index,
     // which holds every message.
@@ -22,18 +27,18 @@ QString bareInboxStatement(bool msgCatOnly, bool history)
                "INNER JOIN CMTable ON CMTable.cmID = BroChkTable.BroChkLinID "
                "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
                "WHERE (BroChkTable.BroChkPID = ? OR BroChkTable.BroChkToMac = ?) "
-               "AND +EVTable.EvTyp = 0 ") +
+               "AND ") + typeTest(forSqlite) + QStringLiteral(" ") +
            (msgCatOnly ? QStringLiteral("AND CMTable.CMCat = 'Message' ") : QString()) +
            QStringLiteral("AND ") + purgeFilter(history) +
            QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID, BroChkTable.BroChkID");
 }
 
-QString bareSentStatement(bool history)
+QString bareSentStatement(bool history, bool forSqlite)
 {
     return QStringLiteral("SELECT CMTable.*, EVTable.* FROM CMTable "
                           "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
                           "WHERE CMTable.cmWho = ? AND (CMTable.cmTyp >= 0 OR CMTable.cmTyp IS NULL) "
-                          "AND +EVTable.EvTyp = 0 AND ") +
+                          "AND ") + typeTest(forSqlite) + QStringLiteral(" AND ") +
            purgeFilter(history) +
            QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID");
 }

@@ -12,9 +12,11 @@ namespace tzsndmsg::bench {
 // Inbox: the IN subquery is implied by the row's own recipient test, and the WHERE turns both
 // outer joins into inner joins. Driven by the recipient rows (the two indexes of the OR), so
 // its cost follows the employee's messages, not the store.
-QString bareInboxStatement(bool msgCatOnly, bool history);
+// forSqlite writes "+EVTable.EvTyp", which keeps SQLite (no statistics) from driving the join
+// by the detail table; PostgreSQL's planner, which has them, misjudges it as rare and loops.
+QString bareInboxStatement(bool msgCatOnly, bool history, bool forSqlite = true);
 // Sent items of one login (cmWho = ?).
-QString bareSentStatement(bool history);
+QString bareSentStatement(bool history, bool forSqlite = true);
 // The recipients of a batch of messages (ids spliced as integers only), for the "To/ CC" cells.
 QString bareRecipientsOf(const QString& idList);
 

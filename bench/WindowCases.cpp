@@ -67,7 +67,7 @@ qint64 bareScreens(int screens, int rowsPerScreen, const StoreSummary& s)
     auto db = SharedState::current().GIC->messageStoreConnection();
     QSqlQuery q(db->handle());
     q.setForwardOnly(true);
-    q.prepare(bareInboxStatement(true, false));
+    q.prepare(bareInboxStatement(true, false, db->backend() == db::Backend::Sqlite));
     q.addBindValue(s.typicalPid);
     q.addBindValue(s.typicalComputer);
     q.exec();

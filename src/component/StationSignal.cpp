@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -22,12 +23,15 @@ constexpr int RetryPauseMs = 50;
 
 // A signal file counts as locked while another open file holds an flock() lock on it, shared or
 // exclusive; our writer takes an exclusive one, never waiting.
-bool writeLocked(const QString& path, const QByteArray& record)
+int openSignalFile(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
+    return ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+}
+
+// One write under an exclusive lock taken without waiting, released at once.
+bool writeLockedFd(int fd, const QByteArray& record)
+{
     bool ok = false;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         qsizetype done = 0;
@@ -45,6 +49,15 @@ bool writeLocked(const QString& path, const QByteArray& record)
         }
         ::flock(fd, LOCK_UN);
     }
+    return ok;
+}
+
+bool writeLocked(const QString& path, const QByteArray& record)
+{
+    const int fd = openSignalFile(path);
+    if (fd < 0)
+        return false;
+    const bool ok = writeLockedFd(fd, record);
     ::close(fd);
     return ok;
 }
@@ -92,6 +105,46 @@ bool WriteStationSignal(HostServices& services, const QString& tag, int timeoutM
             return false;
         QThread::msleep(static_cast<unsigned long>(qMin<qint64>(RetryPauseMs, left)));
     }
+}
+
+int WriteStationSignals(HostServices& services, const QStringList& tags, int timeoutMs)
+{
+    const QString folder = signalFolder(services.dataFolder());
+    QHash<QString, int> open; // tag -> its file, open until the last write of the save
+    int written = 0;
+    for (const QString& tag : tags) {
+        int fd = -1;
+        if (!folder.isEmpty()) {
+            fd = open.value(tag, -1);
+            if (fd < 0) {
+                fd = openSignalFile(folder + QLatin1Char('/') + tag + QStringLiteral(".STA"));
+                if (fd >= 0)
+                    open.insert(tag, fd);
+            }
+        }
+        // Each write has its own record (its moment) and its own wait for the lock.
+        const QByteArray record = stationSignalRecord(services);
+        bool ok = fd >= 0 && writeLockedFd(fd, record);
+        if (!ok) {
+            // As one write alone would: retry (the folder or file may come back) until the time is up.
+            QElapsedTimer clock;
+            clock.start();
+            while (!ok) {
+                const qint64 left = timeoutMs - clock.elapsed();
+                if (left <= 0)
+                    break;
+                QThread::msleep(static_cast<unsigned long>(qMin<qint64>(RetryPauseMs, left)));
+                const QString again = signalFolder(services.dataFolder());
+                ok = !again.isEmpty() &&
+                     writeLocked(again + QLatin1Char('/') + tag + QStringLiteral(".STA"), record);
+            }
+        }
+        if (ok)
+            ++written;
+    }
+    for (const int fd : std::as_const(open))
+        ::close(fd);
+    return written;
 }
 
 } // namespace tzsndmsg

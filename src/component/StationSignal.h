@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tzsndmsg {
 
@@ -14,5 +15,9 @@ QByteArray stationSignalRecord(HostServices& services);
 // shortening the file, retrying for 2 seconds while another process holds a lock on it.
 // Returns false when it gave up (callers go on as if it was written).
 bool WriteStationSignal(HostServices& services, const QString& tag, int timeoutMs = 2000);
+
+// The signals of one save, in order, each written and locked as WriteStationSignal does, with
+// each file opened once for all its writes. Returns how many were written.
+int WriteStationSignals(HostServices& services, const QStringList& tags, int timeoutMs = 2000);
 
 } // namespace tzsndmsg

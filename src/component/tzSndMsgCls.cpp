@@ -371,7 +371,8 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
         m_window->txtMsg->setPlainText(tx);
         // The window's lists end every entry with its separator; a caller's "12,7" or a single
         // "7" would otherwise lose its last addressee.
-        QString machines = ToMac;
+        // Computer names are upper case wherever a workstation compares them.
+        QString machines = ToMac.toUpper();
         if (!machines.isEmpty() && !machines.endsWith(QLatin1Char('\n')))
             machines += QLatin1Char('\n');
         QString persons = toID.trimmed();

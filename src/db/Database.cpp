@@ -104,6 +104,10 @@ struct Database::Private {
     QHash<QString, Table> tables;
     QHash<QString, ColumnType> byName; // lower-case column, first table wins
 
+    // Statement text -> its prepared query on this connection.
+    QHash<QString, std::shared_ptr<QSqlQuery>> prepared;
+    quint64 schemaGeneration = 0;
+
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
 };
 
@@ -112,6 +116,7 @@ Database::Database() : d(std::make_unique<Private>()) {}
 Database::~Database()
 {
     const QString name = d->connectionName;
+    d->prepared.clear(); // finalised before the connection closes
     {
         QSqlDatabase db = d->db();
         if (db.isOpen()) {
@@ -343,6 +348,7 @@ bool Database::hasTable(const QString& table)
     if (d->schemaLoaded && (t.isEmpty() || d->tables.contains(t)))
         return !t.isEmpty();
     // Not known (or nothing loaded yet): read the schema again, a table may be new.
+    ++d->schemaGeneration;
     d->tables.clear();
     d->byName.clear();
     QSqlQuery q(d->db());
@@ -370,8 +376,26 @@ bool Database::hasTable(const QString& table)
     return !t.isEmpty() && d->tables.contains(t);
 }
 
+QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
+{
+    if (const auto found = d->prepared.constFind(statement); found != d->prepared.constEnd())
+        return found->get();
+    auto q = std::make_shared<QSqlQuery>(d->db());
+    q->setForwardOnly(true);
+    if (!q->prepare(statement)) {
+        setError(error, queryError(*q));
+        return nullptr;
+    }
+    d->prepared.insert(statement, q);
+    return q.get();
+}
+
+quint64 Database::schemaGeneration() const { return d->schemaGeneration; }
+
 void Database::forgetSchema()
 {
+    ++d->schemaGeneration;
+    d->prepared.clear();
     d->schemaLoaded = false;
     d->tables.clear();
     d->byName.clear();

@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+class QSqlQuery;
+
 namespace tzsndmsg::db {
 
 class Recordset;
@@ -89,6 +91,13 @@ public:
     QStringList columns(const QString& table);
     bool hasTable(const QString& table);
     void forgetSchema(); // after DDL
+    // Grows each time the schema is forgotten: what was derived from it is stale then.
+    quint64 schemaGeneration() const;
+
+    // A statement prepared once and kept for the life of the connection (dropped with the
+    // schema): the record writer's inserts and updates run again without being parsed again.
+    // Null with a reason when it cannot be prepared. Callers finish() it after each run.
+    QSqlQuery* preparedStatement(const QString& statement, QString* error = nullptr);
 
 private:
     Database();

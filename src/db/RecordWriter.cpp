@@ -3,13 +3,17 @@
 #include "Database.h"
 #include "common/VbFormat.h"
 
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
 
 namespace tzsndmsg::db {
 
@@ -149,6 +153,124 @@ QVariant convertText(const QString& text, ColumnType type, bool* ok, QString* er
     return nonNull(text);
 }
 
+namespace {
+
+// What one (table, key, columns) write resolves to on one connection: the schema's names, the
+// declared types and the statements. Kept until the schema changes or the connection goes.
+struct WritePlan {
+    std::weak_ptr<Database> owner;
+    quint64 generation = 0;
+    QString keyName;
+    QStringList names;          // as the schema spells them
+    QVector<ColumnType> types;
+    QString insertSql, updateSql;
+};
+
+struct PlanCache {
+    std::mutex lock;
+    QHash<QString, std::shared_ptr<const WritePlan>> plans; // connection address + names
+};
+
+PlanCache& planCache()
+{
+    static PlanCache cache;
+    return cache;
+}
+
+QString planKey(const Database& db, const QString& table, const QString& keyColumn,
+                const QStringList& names)
+{
+    // As the caller spells them: another spelling only makes another (equal) plan.
+    QString key = QString::number(quintptr(&db), 16) + u'\x1f' + table + u'\x1f' + keyColumn;
+    for (const QString& n : names)
+        key += u'\x1f' + n;
+    return key;
+}
+
+std::shared_ptr<const WritePlan> makePlan(Database& db, const QString& table,
+                                          const QString& keyColumn, const QStringList& names,
+                                          QString* error)
+{
+    const auto failWith = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return std::shared_ptr<const WritePlan>();
+    };
+    if (!isIdentifier(table) || !db.hasTable(table))
+        return failWith(QStringLiteral("There is no table %1.").arg(table));
+
+    QHash<QString, QString> actual; // lower-case -> the name in the schema
+    for (const QString& c : db.columns(table))
+        actual.insert(c.toLower(), c);
+    auto plan = std::make_shared<WritePlan>();
+    plan->owner = db.weak_from_this();
+    plan->generation = db.schemaGeneration();
+    plan->keyName = actual.value(keyColumn.trimmed().toLower());
+    if (plan->keyName.isEmpty())
+        return failWith(QStringLiteral("%1 has no key column %2.").arg(table, keyColumn));
+
+    QStringList quoted;
+    QSet<QString> seen;
+    for (const QString& given : names) {
+        const QString lower = given.trimmed().toLower();
+        const QString name = actual.value(lower);
+        if (name.isEmpty())
+            return failWith(QStringLiteral("%1 has no column %2.").arg(table, given));
+        if (seen.contains(lower))
+            return failWith(QStringLiteral("The column %1 of %2 is given twice.").arg(name, table));
+        seen.insert(lower);
+        plan->names << name;
+        plan->types << db.columnType(table, name);
+        quoted << quoteIdentifier(name);
+    }
+
+    const QString key = quoteIdentifier(plan->keyName);
+    if (quoted.isEmpty()) {
+        plan->insertSql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key);
+        plan->updateSql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?").arg(key, table);
+    } else {
+        QStringList marks, sets;
+        for (const QString& c : quoted) {
+            marks << QStringLiteral("?");
+            sets << c + QStringLiteral(" = ?");
+        }
+        plan->insertSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+                              .arg(table, quoted.join(u','), marks.join(u','), key);
+        plan->updateSql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                              .arg(table, sets.join(QStringLiteral(", ")), key);
+    }
+    return plan;
+}
+
+std::shared_ptr<const WritePlan> planFor(Database& db, const QString& table,
+                                         const QString& keyColumn, const QStringList& names,
+                                         QString* error)
+{
+    const QString key = planKey(db, table, keyColumn, names);
+    PlanCache& cache = planCache();
+    {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        const auto found = cache.plans.constFind(key);
+        if (found != cache.plans.constEnd()) {
+            const WritePlan& p = **found;
+            // Same connection (not a new one at a freed address) and the same schema.
+            if (p.owner.lock().get() == &db && p.generation == db.schemaGeneration())
+                return *found;
+        }
+    }
+    auto plan = makePlan(db, table, keyColumn, names, error);
+    if (plan) {
+        std::lock_guard<std::mutex> guard(cache.lock);
+        // Plans of connections that are gone are dropped as new ones come.
+        for (auto it = cache.plans.begin(); it != cache.plans.end();)
+            it = it.value()->owner.expired() ? cache.plans.erase(it) : std::next(it);
+        cache.plans.insert(key, plan);
+    }
+    return plan;
+}
+
+} // namespace
+
 bool writeRecord(Database& db, const QString& table, const QString& keyColumn, qint64& key,
                  const QStringList& names, const QStringList& texts, QString* error)
 {
@@ -160,77 +282,51 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
     if (names.size() != texts.size())
         return failWith(QStringLiteral("%1: %2 column names but %3 values.")
                             .arg(table).arg(names.size()).arg(texts.size()));
-    if (!isIdentifier(table) || !db.hasTable(table))
-        return failWith(QStringLiteral("There is no table %1.").arg(table));
+    const auto plan = planFor(db, table, keyColumn, names, error);
+    if (!plan)
+        return false;
 
-    QHash<QString, QString> actual; // lower-case -> the name in the schema
-    for (const QString& c : db.columns(table))
-        actual.insert(c.toLower(), c);
-    const QString keyName = actual.value(keyColumn.trimmed().toLower());
-    if (keyName.isEmpty())
-        return failWith(QStringLiteral("%1 has no key column %2.").arg(table, keyColumn));
-
-    QStringList columns;
     QVariantList values;
-    QSet<QString> seen;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        const QString lower = names.at(i).trimmed().toLower();
-        const QString name = actual.value(lower);
-        if (name.isEmpty())
-            return failWith(QStringLiteral("%1 has no column %2.").arg(table, names.at(i)));
-        if (seen.contains(lower))
-            return failWith(QStringLiteral("The column %1 of %2 is given twice.").arg(name, table));
-        seen.insert(lower);
+    values.reserve(texts.size() + 1);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
         bool ok = true;
         QString why;
-        const QVariant v = convertText(texts.at(i), db.columnType(table, name), &ok, &why);
+        const QVariant v = convertText(texts.at(i), plan->types.at(i), &ok, &why);
         if (!ok)
             return failWith(QStringLiteral("Cannot store \"%1\" in the column %2 of %3: %4")
-                                .arg(texts.at(i), name, table, why));
-        columns << quoteIdentifier(name);
+                                .arg(texts.at(i), plan->names.at(i), table, why));
         values << v;
     }
+    const bool inserting = key == 0;
+    if (!inserting)
+        values << key;
+    const QString& sql = inserting ? plan->insertSql : plan->updateSql;
 
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    QString sql;
-    if (key == 0) {
-        QStringList marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks << QStringLiteral("?");
-        sql = columns.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, quoteIdentifier(keyName))
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                  .arg(table, columns.join(u','), marks.join(u','), quoteIdentifier(keyName));
-    } else if (columns.isEmpty()) {
-        sql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?").arg(quoteIdentifier(keyName), table);
-        values << key;
-    } else {
-        QStringList sets;
-        for (const QString& c : columns)
-            sets << c + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                  .arg(table, sets.join(QStringLiteral(", ")), quoteIdentifier(keyName));
-        values << key;
+    QSqlQuery* q = db.preparedStatement(sql, error);
+    if (!q)
+        return false;
+    for (qsizetype i = 0; i < values.size(); ++i)
+        q->bindValue(int(i), values.at(i));
+    if (!q->exec()) {
+        const QString why = q->lastError().text().trimmed();
+        q->finish();
+        return failWith(QStringLiteral("Cannot write to %1: %2").arg(table, why));
     }
-    if (!q.prepare(sql))
-        return failWith(q.lastError().text().trimmed());
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec())
-        return failWith(QStringLiteral("Cannot write to %1: %2").arg(table, q.lastError().text().trimmed()));
 
-    if (key == 0) {
-        if (!q.next())
+    if (inserting) {
+        const bool back = q->next();
+        const qint64 newKey = back ? q->value(0).toLongLong() : 0;
+        q->finish();
+        if (!back)
             return failWith(QStringLiteral("%1: the new row's key did not come back.").arg(table));
-        key = q.value(0).toLongLong();
-        q.finish();
+        key = newKey;
         return true;
     }
-    const bool found = columns.isEmpty() ? q.next() : q.numRowsAffected() > 0;
-    q.finish();
+    const bool found = plan->names.isEmpty() ? q->next() : q->numRowsAffected() > 0;
+    q->finish();
     if (!found)
-        return failWith(QStringLiteral("There is no row of %1 with %2 = %3.").arg(table, keyName).arg(key));
+        return failWith(QStringLiteral("There is no row of %1 with %2 = %3.")
+                            .arg(table, plan->keyName).arg(key));
     return true;
 }
 

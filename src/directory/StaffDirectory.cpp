@@ -5,6 +5,7 @@
 #include "db/Recordset.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QListWidget>
 
 #include <algorithm>
@@ -92,20 +93,25 @@ void fillStaff(const EntrySink& sink, const QVector<qint32>& ids)
         db::Recordset records = suite->query(gic->adaptSql(latestRecords, 1));
         if (!records.isOpen())
             return;
-        QStringList departments;
-        for (records.moveFirst(); !records.eof(); records.moveNext()) {
-            if (records.isNull(QStringLiteral("EBID")))
-                continue;
-            const QString depStatement =
-                QStringLiteral("Select EBDep from EBTable where EBID=") +
-                QString::number(records.value(QStringLiteral("EBID")).toLongLong());
+        // The department of every latest record in one statement (ids read from the store).
+        QStringList recordIds;
+        for (records.moveFirst(); !records.eof(); records.moveNext())
+            if (!records.isNull(QStringLiteral("EBID")))
+                recordIds << QString::number(records.value(QStringLiteral("EBID")).toLongLong());
+        QHash<qint64, QString> departmentOf;
+        if (!recordIds.isEmpty()) {
+            const QString depStatement = QStringLiteral("Select EBID, EBDep from EBTable where EBID In (") +
+                                         recordIds.join(QLatin1Char(',')) + QLatin1Char(')');
             db::Recordset dep = suite->query(gic->adaptSql(depStatement, 1));
             if (!dep.isOpen())
                 return;
-            if (dep.isEmpty())
-                continue;
-            dep.moveFirst();
-            const QString name = textOf(dep, QStringLiteral("EBDep"));
+            for (dep.moveFirst(); !dep.eof(); dep.moveNext())
+                departmentOf.insert(dep.value(QStringLiteral("EBID")).toLongLong(),
+                                    textOf(dep, QStringLiteral("EBDep")));
+        }
+        QStringList departments;
+        for (const QString& recordId : std::as_const(recordIds)) {
+            const QString name = departmentOf.value(recordId.toLongLong());
             if (name.isEmpty())
                 continue;
             const bool known = std::any_of(departments.cbegin(), departments.cend(),
@@ -125,12 +131,20 @@ void fillStaff(const EntrySink& sink, const QVector<qint32>& ids)
         db::Recordset rs = persons->query(gic->adaptSql(personsStatement, 1));
         if (!rs.isOpen())
             return;
+        // Row of each pID (the first, as a search from the top finds it).
+        QHash<qint64, int> rowOf;
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            if (!rs.isNull(QStringLiteral("pID"))) {
+                const qint64 pid = rs.value(QStringLiteral("pID")).toLongLong();
+                if (!rowOf.contains(pid))
+                    rowOf.insert(pid, rs.absolutePosition());
+            }
         for (int i = 1; i < ids.size(); ++i) {
             const qint32 id = ids.at(i);
             if (id == 0)
                 continue;
-            rs.moveFirst();
-            if (!rs.find(QStringLiteral("pID=") + QString::number(id)))
+            const int row = rowOf.value(id, 0);
+            if (row == 0 || !rs.setAbsolutePosition(row))
                 continue;
             if (!rs.isNull(QStringLiteral("pDatRel")))
                 continue; // released

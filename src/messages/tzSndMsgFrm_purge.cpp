@@ -13,10 +13,12 @@
 #include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QSqlQuery>
 #include <QTableView>
 
 #include <exception>
 #include <utility>
+#include <vector>
 
 namespace tzsndmsg {
 
@@ -32,31 +34,38 @@ qint64 numberOf(const db::Recordset& rs, const QString& column)
     return n ? vb::roundHalfEven(*n) : 0;
 }
 
-// The updates of one run in as few transactions as possible; a statement that fails is
-// dropped and the ones before it are kept.
+// The updates of one run in as few transactions as possible, through one prepared statement;
+// an update that fails is dropped and the ones before it are kept.
 class PurgeBatch {
 public:
-    explicit PurgeBatch(std::shared_ptr<db::Database> store) : m_store(std::move(store)) { begin(); }
+    PurgeBatch(HostServices& gic, std::shared_ptr<db::Database> store)
+        : m_store(std::move(store))
+    {
+        if (m_store)
+            m_statement = gic.adaptSqlFor(*m_store,
+                                          QStringLiteral("Update CMTable Set cmPurFla=? Where CMID=?"));
+        begin();
+    }
     ~PurgeBatch() { finish(); }
 
-    bool run(const QString& statement)
+    bool run(qint64 value, qint64 id)
     {
         if (!m_store)
             return false;
-        if (m_store->exec(statement)) {
+        if (update(value, id)) {
             if (m_inTransaction)
-                m_done << statement;
+                m_done.push_back({value, id});
             return true;
         }
         if (m_inTransaction) {
             // Some databases give up the whole transaction after a failed statement: start it
             // again with the updates that had worked.
             m_store->rollback();
-            const QStringList done = std::exchange(m_done, {});
+            const auto done = std::exchange(m_done, {});
             begin();
-            for (const QString& again : done)
-                if (m_store->exec(again) && m_inTransaction)
-                    m_done << again;
+            for (const auto& again : done)
+                if (update(again.first, again.second) && m_inTransaction)
+                    m_done.push_back(again);
         }
         return false;
     }
@@ -81,9 +90,22 @@ public:
     }
 
 private:
+    bool update(qint64 value, qint64 id)
+    {
+        QSqlQuery* q = m_store->preparedStatement(m_statement);
+        if (!q)
+            return false;
+        q->bindValue(0, value);
+        q->bindValue(1, id);
+        const bool ok = q->exec();
+        q->finish();
+        return ok;
+    }
+
     std::shared_ptr<db::Database> m_store;
+    QString m_statement;
     bool m_inTransaction = false;
-    QStringList m_done;
+    std::vector<std::pair<qint64, qint64>> m_done; // (value, id) run in this transaction
 };
 
 } // namespace
@@ -121,8 +143,12 @@ void tzSndMsgFrm::Purge_Selected()
     auto store = gic.messageStoreConnection();
     bool told = false;
     bool saved = true;
+    const auto showProgress = [this, n](int k) {
+        if (SB_Panel1)
+            SB_Panel1->setText(QString::number(k) + QStringLiteral(" of ") + QString::number(n));
+    };
     {
-        PurgeBatch batch(store);
+        PurgeBatch batch(gic, store);
         for (int k = 0; k < n; ++k) {
             try {
                 if (cursor.setBookmark(marks.at(k))) {
@@ -132,14 +158,12 @@ void tzSndMsgFrm::Purge_Selected()
                     if (mayChange) {
                         const qint64 value = numberOf(cursor, QStringLiteral("CMPurFla")) ^ kPurgeBit;
                         const qint64 id = numberOf(cursor, QStringLiteral("cmID"));
-                        if (store)
-                            batch.run(gic.adaptSqlFor(
-                                *store, QStringLiteral("Update CMTable Set cmPurFla=") +
-                                            QString::number(value) + QStringLiteral(" Where CMID=") +
-                                            QString::number(id)));
+                        batch.run(value, id);
                     } else if (!told) {
                         told = true;
                         saved = batch.finish() && saved;
+                        if (k > 0)
+                            showProgress(k - 1);
                         ui::MessageBox::show(
                             {(n == 1 ? QStringLiteral("The selected message is unread and cannot be purged.")
                                      : QStringLiteral("One or more of the selected messages have not "
@@ -153,10 +177,11 @@ void tzSndMsgFrm::Purge_Selected()
             } catch (const std::exception&) {
                 // The row is skipped; the others still run.
             }
-            if (SB_Panel1)
-                SB_Panel1->setText(QString::number(k) + QStringLiteral(" of ") + QString::number(n));
-            if (k % 50 == 0)
+            // The counter is only seen when events are let through: it is set then.
+            if (k % 50 == 0) {
+                showProgress(k);
                 QCoreApplication::processEvents();
+            }
         }
         saved = batch.finish() && saved;
     }

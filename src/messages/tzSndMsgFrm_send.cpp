@@ -415,8 +415,7 @@ bool tzSndMsgFrm::writeMessage(QString* error)
 
     m_CMID = qint32(cmId);
     gic.releaseAfterWrite(*store);
-    for (const QString& tag : tags)
-        WriteStationSignal(gic, tag);
+    WriteStationSignals(gic, tags);
 
     if (labOrder && cmId != 0) {
         // The lab-order link is told only of a message that is really stored.

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QSet>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
@@ -21,6 +22,39 @@ namespace tzsndmsg {
 
 namespace {
 int s_recipientQueries = 0;
+
+// The recipient rows of several messages at once, each message's rows in the order they were
+// written (as one message's statement reads them).
+QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
+                                                         const QList<qint32>& ids)
+{
+    QHash<qint32, QVector<RecipientRow>> out;
+    auto conn = services.messageStoreConnection();
+    if (!conn || ids.isEmpty())
+        return out;
+    QStringList list;
+    for (qint32 id : ids)
+        list << QString::number(id); // numbers only reach the statement
+    db::Reader reader = conn->read(services.adaptSql(
+        QStringLiteral("Select BroChkLinID, BroChkPID, BroChkTyp, BroChktoMac, "
+                       "zelowin.dbo.paTable.pDocIni from BROCHKTable left join zelowin.dbo.paTable "
+                       "on BroChkTable.BroChkPID=zelowin.dbo.patable.pid where BROCHKLINID In (") +
+        list.join(u',') + QStringLiteral(") order by BroChkLinID, BroChkID")));
+    try {
+        while (reader.isValid() && reader.next()) {
+            RecipientRow row;
+            row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
+            row.type = reader.isNull(QStringLiteral("BroChkTyp"))
+                           ? -1
+                           : reader.value(QStringLiteral("BroChkTyp")).toInt();
+            row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
+            row.initials = reader.value(QStringLiteral("pDocIni")).toString();
+            out[reader.value(QStringLiteral("BroChkLinID")).toInt()] << row;
+        }
+    } catch (const db::FieldError&) {
+    }
+    return out;
+}
 } // namespace
 
 int tzSndMsgFrm::recipientQueryCount() { return s_recipientQueries; }
@@ -62,9 +96,19 @@ QList<qint64> tzSndMsgFrm::selectedBookmarks() const
     QList<qint64> marks;
     if (!m_model || !TDBG->selectionModel())
         return marks;
-    const QModelIndexList rows = TDBG->selectionModel()->selectedRows();
-    for (const QModelIndex& index : rows)
-        marks << m_model->bookmarkAt(index.row());
+    // The rows whose every column is selected, read from the selection's ranges: asking row by
+    // row (selectedRows) walks every range for each row.
+    const int lastColumn = m_model->columnCount() - 1;
+    const QItemSelection selection = TDBG->selectionModel()->selection();
+    QSet<int> rows;
+    for (const QItemSelectionRange& range : selection) {
+        const bool wholeRows = range.left() == 0 && range.right() == lastColumn;
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            if (wholeRows || TDBG->selectionModel()->isRowSelected(row, QModelIndex()))
+                rows.insert(row);
+    }
+    for (const int row : std::as_const(rows))
+        marks << m_model->bookmarkAt(row);
     std::sort(marks.begin(), marks.end());
     return marks;
 }
@@ -138,13 +182,30 @@ QString tzSndMsgFrm::toCcText(qint32 cmId)
     if (cached != m_toCcCache.constEnd())
         return *cached;
     auto& st = SharedState::current();
-    QString text;
-    if (st.GIC) {
-        ++s_recipientQueries;
-        text = toCcCellText(readRecipientRows(*st.GIC, cmId));
+    if (!st.GIC)
+        return QString();
+    // The grid paints a screen at a time: the recipients of the screen's messages (this one
+    // among them) come in one statement.
+    QList<qint32> ids{cmId};
+    if (m_model && TDBG) {
+        const int rows = m_model->rowCount();
+        int first = TDBG->rowAt(0);
+        int last = TDBG->rowAt(TDBG->viewport()->height() - 1);
+        if (first < 0)
+            first = 0;
+        if (last < 0)
+            last = std::min(rows - 1, first + 60);
+        for (int r = first; r <= last && r < rows && ids.size() < 200; ++r) {
+            const qint32 id = m_model->cmIdAt(r);
+            if (id != 0 && id != cmId && !m_toCcCache.contains(id) && !ids.contains(id))
+                ids << id;
+        }
     }
-    m_toCcCache.insert(cmId, text);
-    return text;
+    ++s_recipientQueries;
+    const QHash<qint32, QVector<RecipientRow>> byMessage = readRecipientRowsOf(*st.GIC, ids);
+    for (qint32 id : std::as_const(ids))
+        m_toCcCache.insert(id, toCcCellText(byMessage.value(id)));
+    return m_toCcCache.value(cmId);
 }
 
 void tzSndMsgFrm::selectGridRow(int row)
@@ -277,8 +338,9 @@ void tzSndMsgFrm::Show_CurrentMsg()
 void tzSndMsgFrm::setCMID(qint32 id)
 {
     m_CMID = id;
+    // Through the current row, so a hidden row (negative cmTyp) of an inbox is not opened.
     if (id != 0)
-        LoadMessage(StoreKind, 0, id);
+        LoadMessage(StoreKind, 0, 0);
 }
 
 void tzSndMsgFrm::onGridCurrentRowChanged(int row, int previous)

@@ -106,7 +106,7 @@ tzGlobal::tzGlobal(Config config) : d(std::make_unique<Private>())
     config.dataFolder = folderWithSlash(config.dataFolder);
     config.helpFolder = folderWithSlash(config.helpFolder);
     config.computerName = config.computerName.trimmed().toUpper();
-    d->loginName = config.loginName;
+    d->loginName = config.loginName.trimmed().toUpper();
     d->config = std::move(config);
 }
 
@@ -194,7 +194,8 @@ void tzGlobal::setApplication(const QString& folder, const QString& programName)
 
 void tzGlobal::setLocation(qint32 locationId) { d->locationId = locationId; }
 
-void tzGlobal::setLogin(const QString& loginName) { d->loginName = loginName; }
+// Login names are kept in upper case, as the login list and the stored cmWho are.
+void tzGlobal::setLogin(const QString& loginName) { d->loginName = loginName.trimmed().toUpper(); }
 
 QString tzGlobal::currentLoginName() const { return d->loginName; }
 
@@ -283,13 +284,11 @@ bool tzGlobal::writeRecord(int storeKind, const QString& table, const QString& k
     return tzsndmsg::db::writeRecord(*db, table, keyColumn, key, names, texts, error);
 }
 
-void tzGlobal::releaseAfterWrite(Database& connection)
+void tzGlobal::releaseAfterWrite(Database& /*connection*/)
 {
-    // Each statement is committed as it runs; for SQLite, hand the write-ahead log back to the
-    // database file now and then so that readers on other workstations stay quick. A passive
-    // checkpoint never waits and does nothing in the default journal mode.
-    if (connection.backend() == tzsndmsg::db::Backend::Sqlite && !connection.inTransaction())
-        connection.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+    // Writes are committed as they run, and SQLite hands its write-ahead log back to the
+    // database file by itself every thousand pages: a checkpoint after every save only made
+    // saving slower.
 }
 
 QString tzGlobal::statusFilter(const QString& table, const QString& /*alias*/)

@@ -1,16 +1,13 @@
 // The two sends on the host application's behalf: SendMessage (the window, driven as a person
 // would) and AnnouncementSend (no window at all).
-#include "test_confirm_fixture.h"
+#include "fixture.h"
 
 #include "tzsndmsg/tzSndMsgCls.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
-
-namespace tzsndmsg::testing::confirm {
+namespace tzsndmsg::testing {
 namespace {
 
-using Programmatic = ConfirmFixture;
+using Programmatic = ConfirmTest;
 
 // Addresses the message shown to the person and presses the small toolbar's send button.
 ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* body = nullptr)
@@ -21,19 +18,10 @@ ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* 
             *subject = w.txtSubject->text();
         if (body)
             *body = w.txtMsg->toPlainText();
-        w.ToListPid(0, QString::number(person) + ",");
+        w.ToListPid(0, ids({person}));
         w.TB_Small_ButtonClick("MsgSend");
         return dialog.result();
     };
-}
-
-QList<qint64> recipientsOf(Office& office, qint32 cmId)
-{
-    QList<qint64> out;
-    db::Recordset rs = office.query("select BroChkPID from BroChkTable where BroChkLinID=? order by BroChkID", {cmId});
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        out << rs.value("BroChkPID").toLongLong();
-    return out;
 }
 
 TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
@@ -41,7 +29,7 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
     struct Case {
         const char* name;
         LinkIDTypes type;
-        bool returnsId;
+        bool labOrder;
         int storedType;
     } cases[] = {{"standard", StandardMessage, false, 256}, {"lab order", LabLinkOrder, true, 4}};
     for (const Case& c : cases) {
@@ -52,17 +40,19 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         ModalScript modals;
         modals.then(sendTo(ben, &subject, &body));
         // A handed-over services object: the login and location arguments are not used.
-        const qint32 result = component.SendMessage("Results", "Potassium is high", c.type, 812,
-                                                    "NOBODY", 3);
+        const qint32 result = component.SendMessage("Results", "Potassium is high", c.type, 812, "NOBODY", 3);
         EXPECT_EQ(subject, "Results");
         EXPECT_EQ(body, "Potassium is high");
         const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
         ASSERT_NE(cmId, 0);
-        EXPECT_EQ(result, c.returnsId ? cmId : 0);
+        EXPECT_EQ(result, c.labOrder ? cmId : 0);
         EXPECT_EQ(header(cmId, "cmWho").toString(), "FRONT");
         EXPECT_EQ(header(cmId, "cmTyp").toInt(), c.storedType);
-        EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{ben});
-        EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=?", {cmId}), c.returnsId ? 1 : 0);
+        if (c.labOrder) {
+            EXPECT_EQ(header(cmId, "cmTraLinID").toInt(), 812);
+        }
+        EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
+        EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=?", {cmId}), c.labOrder ? 1 : 0);
         EXPECT_EQ(component.ReplyFlag(), mfRegular);
         EXPECT_EQ(component.ReplyBCID(), 0);
         EXPECT_EQ(SharedState::current().GIC, office.services());
@@ -81,16 +71,15 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     ModalScript modals;
     modals.then(sendTo(carl));
     const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
-    qunsetenv("TZSNDMSG_DB_URL");
-    qunsetenv("TZSNDMSG_DATA");
-    qunsetenv("TZSNDMSG_HOME");
+    for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA", "TZSNDMSG_HOME"})
+        qunsetenv(name);
     EXPECT_EQ(result, 0);
     EXPECT_FALSE(st.GIC);
     const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(cmId, 0);
     EXPECT_EQ(header(cmId, "cmWho").toString(), "BEN");
     EXPECT_EQ(header(cmId, "CMSubjec").toString(), "Supplies");
-    EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{carl});
+    EXPECT_EQ(rowsOf(cmId), (Rows{{carl, 0, ""}}));
 }
 
 TEST_F(Programmatic, AnnouncementToOnePersonWithoutComputers)
@@ -98,16 +87,13 @@ TEST_F(Programmatic, AnnouncementToOnePersonWithoutComputers)
     ModalScript modals; // nothing is shown
     tzSndMsgCls component;
     component.setGIC(office.services());
-    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce",
-            sub = "Safety";
+    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce", sub = "Safety";
     component.AnnouncementSend(text, to, machines, category, sub);
     ASSERT_EQ(office.count("CMTable"), 1);
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
-    EXPECT_EQ(header(cmId, "cmDoc").toString(), "Fire drill at 3 pm");
-    EXPECT_EQ(header(cmId, "cmCat").toString(), "Announce");
-    EXPECT_EQ(header(cmId, "cmSubCat").toString(), "Safety");
-    EXPECT_EQ(header(cmId, "cmPid").toInt(), front);
-    EXPECT_EQ(recipientsOf(office, cmId), QList<qint64>{ben});
+    expectColumns("select cmDoc, cmCat, cmSubCat, cmPid from CMTable", {},
+                  {{"cmDoc", text}, {"cmCat", "Announce"}, {"cmSubCat", "Safety"}, {"cmPid", QString::number(front)}});
+    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
     EXPECT_TRUE(SharedState::current().AnnouncementMode);
     // The arguments are left as they were.
     EXPECT_EQ(to, QString::number(ben));
@@ -115,8 +101,7 @@ TEST_F(Programmatic, AnnouncementToOnePersonWithoutComputers)
     EXPECT_TRUE(prompter->shown.isEmpty());
 
     // The supervisor announces as person 0.
-    auto supervisor = office.workstation("WS1", "SUPERVISOR");
-    component.setGIC(supervisor);
+    component.setGIC(office.workstation("WS1", "SUPERVISOR"));
     component.AnnouncementSend(text, to, machines, category, sub);
     const qint32 second = office.scalar("select max(cmID) from CMTable").toInt();
     EXPECT_EQ(header(second, "cmWho").toString(), "SUPERVISOR");
@@ -130,8 +115,8 @@ TEST_F(Programmatic, AnnouncementWithoutALoginSetUpStillSends)
     tzSndMsgCls component;
     component.setGIC(office.services());
     prompter->expect("Please setup employee information and login name first.", QString(), 1);
-    QString text = "Office closes early", to = QString::number(carl) + "," + QString::number(ben),
-            machines = "WS2\nWS3", category = "Message", sub = "EMS";
+    QString text = "Office closes early", to = ids({carl}) + QString::number(ben), machines = "WS2\nWS3",
+            category = "Message", sub = "EMS";
     component.AnnouncementSend(text, to, machines, category, sub);
     ASSERT_EQ(office.count("CMTable"), 1);
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
@@ -140,4 +125,4 @@ TEST_F(Programmatic, AnnouncementWithoutALoginSetUpStillSends)
 }
 
 } // namespace
-} // namespace tzsndmsg::testing::confirm
+} // namespace tzsndmsg::testing

@@ -1,25 +1,15 @@
 // Reminders: the lists of cmbAla, editing it, writing the reminder columns and finding a linked
 // reminder again.
-#include "test_form_fixture.h"
+#include "fixture.h"
 
 #include "common/VbFormat.h"
-#include "db/Recordset.h"
 
 #include <QFocusEvent>
-#include <QLabel>
 
 namespace tzsndmsg::testing {
 namespace {
 
 using Reminders = ComposeTest;
-
-QStringList entries(const QComboBox* box)
-{
-    QStringList out;
-    for (int i = 0; i < box->count(); ++i)
-        out << box->itemText(i);
-    return out;
-}
 
 void leave(QWidget* widget, Qt::FocusReason reason = Qt::TabFocusReason)
 {
@@ -31,12 +21,9 @@ TEST_F(Reminders, FreeListStartsAtTheNextStepAfterNow)
 {
     office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     tzSndMsgFrm& w = open();
-    const QStringList list = entries(w.cmbAla);
-    ASSERT_EQ(list.size(), 40);
-    EXPECT_EQ(list[0], "");
-    EXPECT_EQ(list[1], "02:15 pm");
-    EXPECT_EQ(list[2], "02:30 pm");
-    EXPECT_EQ(list.last(), "11:45 pm");
+    ASSERT_EQ(w.cmbAla->count(), 40);
+    EXPECT_EQ((QStringList{w.cmbAla->itemText(0), w.cmbAla->itemText(1), w.cmbAla->itemText(2), w.cmbAla->itemText(39)}),
+              (QStringList{"", "02:15 pm", "02:30 pm", "11:45 pm"}));
     EXPECT_EQ(w.cmbAla->currentText(), "");
     w.Unload();
 }
@@ -57,81 +44,63 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
     auto& st = SharedState::current();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const qint32 appointment = qint32(office.insert(
-            "ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-            {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
-        auto prepare = [&] {
+        const qint32 appointment =
+            qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                                 {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
+        // Opens the window for the appointment at a workstation.
+        auto openFor = [&](const char* login) -> tzSndMsgFrm& {
             st.resetInstanceValues();
+            st.GIC = QString(login) == "FRONT" ? office.services() : office.workstation("WS2", login);
             st.ReminderFlag = true;
             st.LinkTyp = 2;
             st.LinkID = appointment;
             st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
             st.ReminderTime = QDateTime(QDate(1899, 12, 30), c.start);
             st.Notes = "Bring the X-rays";
+            return open();
         };
-        const QString title = "New Reminder for FRONT on 12/10/26 at " +
-                              common::vb::format(c.start, "hh:nn am/pm");
+        const QString on = " on 12/10/26 at " + common::vb::format(c.start, "hh:nn am/pm");
 
-        prepare();
-        {
-            tzSndMsgFrm& w = open();
-            w.firstActivation();
-            EXPECT_EQ(w.windowTitle(), title);
-            EXPECT_EQ(w.txtMsg->toPlainText(), "Bring the X-rays");
-            ASSERT_EQ(w.cmbAla->count(), 60);
-            EXPECT_EQ(w.cmbAla->itemData(1).toInt(), 5);
-            EXPECT_EQ(w.cmbAla->itemData(59).toInt(), 765);
-            if (c.typed)
-                w.cmbAla->setEditText(c.choice);
-            else
-                w.cmbAla->setCurrentIndex(w.cmbAla->findText(c.choice));
-            ASSERT_EQ(w.SaveMessage(false, false), 6);
-            w.Unload();
-        }
-        const qint32 cmId =
-            office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment}).toInt();
+        tzSndMsgFrm& first = openFor("FRONT");
+        first.firstActivation();
+        EXPECT_EQ(first.windowTitle(), "New Reminder for FRONT" + on);
+        EXPECT_EQ(first.txtMsg->toPlainText(), "Bring the X-rays");
+        ASSERT_EQ(first.cmbAla->count(), 60);
+        EXPECT_EQ(first.cmbAla->itemData(1).toInt(), 5);
+        EXPECT_EQ(first.cmbAla->itemData(59).toInt(), 765);
+        if (c.typed)
+            first.cmbAla->setEditText(c.choice);
+        else
+            first.cmbAla->setCurrentIndex(first.cmbAla->findText(c.choice));
+        ASSERT_EQ(first.SaveMessage(false, false), 6);
+        first.Unload();
+        const qint32 cmId = office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment}).toInt();
         ASSERT_NE(cmId, 0);
-        db::Recordset ev = office.query("select * from EVTable where EvLinID=?", {cmId});
-        ASSERT_EQ(ev.recordCount(), 1);
-        ev.moveFirst();
-        EXPECT_EQ(ev.value("EVAlaFla").toInt(), -1);
-        EXPECT_EQ(ev.value("EVAlaStaDatFla").toInt(), -1);
-        EXPECT_EQ(ev.value("EVAlaStaDat").toString(), c.date);
-        EXPECT_EQ(ev.value("EVAlaStaTim").toString(), c.time);
+        expectColumns("select * from EVTable where EvLinID=?", {cmId},
+                      {{"EVAlaFla", "-1"}, {"EVAlaStaDatFla", "-1"}, {"EVAlaStaDat", c.date}, {"EVAlaStaTim", c.time}});
 
         // The same login opens the same record: the first reminder is edited.
-        prepare();
-        {
-            tzSndMsgFrm& w = open();
-            EXPECT_EQ(w.CMID(), cmId);
-            EXPECT_NE(w.windowTitle(), title);
-            EXPECT_TRUE(st.ReminderFlag);
-            w.Unload();
-        }
+        tzSndMsgFrm& again = openFor("FRONT");
+        EXPECT_EQ(again.CMID(), cmId);
+        EXPECT_EQ(again.txtMsg->toPlainText(), "Bring the X-rays");
+        EXPECT_FALSE(again.txtMsg->isReadOnly());
+        EXPECT_TRUE(st.ReminderFlag);
+        again.Unload();
         // Another login gets a new one.
-        auto nurseStation = office.workstation("WS2", "NURSE");
-        st.GIC = nurseStation;
-        prepare();
-        {
-            tzSndMsgFrm& w = open();
-            EXPECT_EQ(w.CMID(), 0);
-            EXPECT_EQ(w.windowTitle(), "New Reminder for NURSE on 12/10/26 at " +
-                                           common::vb::format(c.start, "hh:nn am/pm"));
-            w.Unload();
-        }
-        st.GIC = office.services();
+        tzSndMsgFrm& other = openFor("NURSE");
+        EXPECT_EQ(other.CMID(), 0);
+        EXPECT_EQ(other.windowTitle(), "New Reminder for NURSE" + on);
+        other.Unload();
         EXPECT_EQ(office.count("CMTable", "cmTraLinID=?", {appointment}), 1);
     }
 }
 
 TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
 {
-    auto station = office.workstation("WS3", "O'NEIL");
-    const qint32 cmId = qint32(office.insert(
-        "CMTable", "cmID", {"cmTyp", "cmTraLinID", "cmWho", "cmPid", "cmDoc", "CMSubjec"},
-        {1, 44, "O'NEIL", 0, "Call about the absence", "Absence"}));
+    const qint32 cmId = seed({.who = "O'NEIL", .subject = "Absence", .body = "Call about the absence", .typ = "1",
+                              .link = 44});
     auto& st = SharedState::current();
-    st.GIC = station;
+    st.GIC = office.workstation("WS3", "O'NEIL");
     st.ReminderFlag = true;
     st.LinkTyp = 1;
     st.LinkID = 44;
@@ -144,29 +113,22 @@ TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
 TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
 {
     struct Case {
-        QString typed;
-        int flag;
-        QString date, time;
-    } cases[] = {{"2:30 pm", -1, "12/06/2026", "2:30:00 PM"}, {"later", 0, QString(), QString()}};
+        QString typed, flag, date, time;
+    } cases[] = {{"2:30 pm", "-1", "12/06/2026", "2:30:00 PM"}, {"later", "0", "", ""}};
     tzSndMsgFrm& w = open();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         w.resetToNewMessage();
         w.txtMsg->setPlainText("Order gloves");
-        w.ToListPid(0, QString::number(nurse) + ",");
+        w.ToListPid(0, ids({nurse}));
         w.cmbAla->setEditText(c.typed);
         w.Set_ChangeFalg(true, 0);
         w.Set_ChangeFalg(true, 1);
         ASSERT_EQ(w.SaveMessage(false, false), 6);
-        db::Recordset ev = office.query("select * from EVTable where EvLinID=?", {w.CMID()});
-        ASSERT_EQ(ev.recordCount(), 1);
-        ev.moveFirst();
-        EXPECT_EQ(ev.value("EVAlaFla").toInt(), c.flag);
-        EXPECT_EQ(ev.value("EVAlaStaDatFla").toInt(), c.flag);
-        if (c.flag) {
-            EXPECT_EQ(ev.value("EVAlaStaDat").toString(), c.date);
-            EXPECT_EQ(ev.value("EVAlaStaTim").toString(), c.time);
-        }
+        QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag}, {"EVAlaStaDatFla", c.flag}};
+        if (c.flag != "0")
+            expected << std::pair<QString, QString>{"EVAlaStaDat", c.date} << std::pair<QString, QString>{"EVAlaStaTim", c.time};
+        expectColumns("select * from EVTable where EvLinID=?", {w.CMID()}, expected);
     }
     w.Unload();
 }
@@ -202,11 +164,11 @@ TEST_F(Reminders, LeavingTheBoxReformatsATimeAndClearsTheRest)
 
 TEST_F(Reminders, StoredReminderIsReadBack)
 {
-    const qint32 withTime = seedMessage("Gloves", "Order gloves", true, {{0, "P" + QString::number(front)}});
+    const qint32 withTime = seed(fromDoctor("Gloves", "Order gloves"), {{front}});
     office.exec("update EVTable set EVAlaFla=-1, EVAlaStaDatFla=-1, EVAlaStaDat='2026-12-10', "
                 "EVAlaStaTim='14:30:00' where EvLinID=?",
                 {withTime});
-    const qint32 without = seedMessage("Masks", "Order masks", true, {{0, "P" + QString::number(front)}});
+    const qint32 without = seed(fromDoctor("Masks", "Order masks"), {{front}});
     tzSndMsgFrm& w = open();
     w.LoadMessage(tzSndMsgFrm::StoreKind, 0, withTime);
     EXPECT_EQ(w.PicAla->property("tag").toString(), "12/10/2026");

@@ -1,0 +1,304 @@
+#pragma once
+
+// An office on the test database, messages written through the services' record writer, and the
+// message window opened on it.
+#include "support/GuiDriver.h"
+#include "support/Office.h"
+#include "support/ScriptedPrompter.h"
+
+#include "component/SharedState.h"
+#include "db/Recordset.h"
+#include "directory/StaffDirectory.h"
+#include "messages/MessageListModel.h"
+#include "messages/tzSndMsgFrm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+
+#include <memory>
+#include <set>
+#include <tuple>
+#include <utility>
+
+namespace tzsndmsg::testing {
+
+struct Msg {
+    QString who{};                     // cmWho
+    qint32 pid = 0;                    // cmPid, the sender
+    QString subject{};
+    QString body{};
+    QString date = QStringLiteral("12/01/2026");
+    QString time{};                    // empty: 09:mm AM, a minute later each time
+    QString category = QStringLiteral("Message");
+    QString typ = QStringLiteral("256"); // cmTyp
+    QString purged{};                  // CMPurFla, empty for null
+    qint32 link = 0;                   // cmTraLinID
+    bool needConfirm = false;
+    bool receipt = false;
+    bool payroll = false;
+    bool saveAfterDisplay = false;
+    int evTyp = 0;                     // -1: no EVTable row
+};
+
+struct To {
+    qint32 pid = 0;
+    int typ = 0;                       // 0 To, 1 Cc, 2 neither
+    QString machine{};
+    QString read{};                    // BroChkDonDis, empty for null
+    int saveTo = 0;                    // BroChkSavToFla
+    qint32 assPid = 0;                 // BroChkAssPID
+};
+
+using Row = std::tuple<qint64, int, QString>; // addressee: person, list, computer
+using Rows = std::multiset<Row>;
+
+class MessagesTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        expectNoVisibleWindows();
+        SharedState::current() = SharedState{};
+    }
+
+    // The shared state of a workstation: services, current employee, login list.
+    void atWorkstation(qint32 employee, std::shared_ptr<tzglob::tzGlobal> services = {})
+    {
+        auto& st = SharedState::current();
+        st = SharedState{};
+        st.GIC = services ? std::move(services) : office.services();
+        st.CurrentEmployeeID = employee;
+        LoadLoginNames();
+    }
+
+    qint32 seed(const Msg& m, const QList<To>& recipients = {}, QList<qint32>* rowIds = nullptr)
+    {
+        auto flag = [](bool on) { return on ? QStringLiteral("-1") : QStringLiteral("0"); };
+        auto write = [this](const char* table, const char* key, const QStringList& names,
+                            const QStringList& texts) {
+            qint64 id = 0;
+            QString error;
+            if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
+                ADD_FAILURE() << table << ": " << error.toStdString();
+            return id;
+        };
+        QStringList names{"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat",
+                          "cmSubCat", "cmDoc", "CMSubjec", "cmDocAftDis", "CMNeeCom", "CMShoOnRep",
+                          "cmConRec"};
+        const QString time = m.time.isEmpty()
+                                 ? QStringLiteral("09:%1 AM").arg(++m_minute, 2, 10, QLatin1Char('0'))
+                                 : m.time;
+        QStringList texts{m.typ, QString::number(m.link), time, m.date, m.who,
+                          QString::number(m.pid), m.category, "EMS", m.body, m.subject,
+                          flag(m.saveAfterDisplay), flag(m.needConfirm), flag(m.payroll),
+                          flag(m.receipt)};
+        if (!m.purged.isEmpty()) {
+            names << "CMPurFla";
+            texts << m.purged;
+        }
+        const qint64 cmId = write("CMTable", "cmID", names, texts);
+        if (m.evTyp >= 0)
+            write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp", "EvPri"},
+                  {QString::number(m.pid), QString::number(cmId), QString::number(m.evTyp), "False"});
+        for (const To& r : recipients) {
+            QStringList n{"BroChkLinID", "BroChkPID",      "BroChkTyp",
+                          "BroChkToMac", "BroChkSavToFla", "BroChkAssPID"};
+            QStringList t{QString::number(cmId), QString::number(r.pid),    QString::number(r.typ),
+                          r.machine,             QString::number(r.saveTo), QString::number(r.assPid)};
+            if (!r.read.isEmpty()) {
+                n << "BroChkDonDis";
+                t << r.read;
+            }
+            const qint64 row = write("BroChkTable", "BroChkID", n, t);
+            if (rowIds)
+                *rowIds << qint32(row);
+        }
+        return qint32(cmId);
+    }
+
+    // The compact window, loaded; the full one on a view of the small toolbar's menu.
+    tzSndMsgFrm& open()
+    {
+        window = std::make_unique<tzSndMsgFrm>();
+        window->load();
+        return *window;
+    }
+    tzSndMsgFrm& openFull(const QString& entry = QStringLiteral("MsgHisMsg"))
+    {
+        open().firstActivation();
+        window->TB_Small_ButtonMenuClick(entry);
+        return *window;
+    }
+
+    static MessageListModel* model(const tzSndMsgFrm& w)
+    {
+        return static_cast<MessageListModel*>(w.TDBG->model());
+    }
+    static QString cell(const tzSndMsgFrm& w, int row, int column)
+    {
+        return model(w)->index(row, column).data().toString();
+    }
+    static QStringList subjects(const tzSndMsgFrm& w)
+    {
+        QStringList out;
+        for (int r = 0; r < model(w)->rowCount(); ++r)
+            out << cell(w, r, 6);
+        return out;
+    }
+    static int rowOf(const tzSndMsgFrm& w, qint32 cmId)
+    {
+        for (int r = 0; r < model(w)->rowCount(); ++r)
+            if (model(w)->cmIdAt(r) == cmId)
+                return r;
+        return -1;
+    }
+    // Makes the message's row current, as a click on it does.
+    static bool show(tzSndMsgFrm& w, qint32 cmId)
+    {
+        const int row = rowOf(w, cmId);
+        if (row >= 0)
+            w.TDBG->setCurrentIndex(model(w)->index(row, 2));
+        return row >= 0 && w.CMID() == cmId;
+    }
+    static bool boldRow(const tzSndMsgFrm& w, int row)
+    {
+        return model(w)->index(row, 2).data(Qt::FontRole).value<QFont>().bold();
+    }
+    static bool bold(const tzSndMsgFrm& w, qint32 cmId)
+    {
+        const int row = rowOf(w, cmId);
+        EXPECT_GE(row, 0) << "message " << cmId << " is not listed";
+        return row >= 0 && boldRow(w, row);
+    }
+
+    Rows rowsOf(qint32 cmId)
+    {
+        Rows rows;
+        db::Recordset rs = office.query(
+            "select BroChkPID, BroChkTyp, BroChkToMac from BroChkTable where BroChkLinID=?", {cmId});
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            rows.insert({rs.value("BroChkPID").toLongLong(), rs.value("BroChkTyp").toInt(),
+                         rs.value("BroChkToMac").toString()});
+        return rows;
+    }
+    QVariant header(qint32 cmId, const QString& name)
+    {
+        return office.scalar("select " + name + " from CMTable where cmID=?", {cmId});
+    }
+    QVariant recipient(qint32 rowId, const QString& name)
+    {
+        return office.scalar("select " + name + " from BroChkTable where BroChkID=?", {rowId});
+    }
+    // Compares columns of the first row of a query as text.
+    void expectColumns(const QString& statement, const QVariantList& params,
+                       const QList<std::pair<QString, QString>>& expected)
+    {
+        db::Recordset rs = office.query(statement, params);
+        ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
+        rs.moveFirst();
+        for (const auto& [name, value] : expected)
+            EXPECT_EQ(rs.value(name).toString(), value) << name.toStdString();
+    }
+
+    QString signalFile(const char* tag) const
+    {
+        return office.dataFolder() + "TEMP/" + tag + ".STA";
+    }
+    void removeSignalFiles() const
+    {
+        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+            QFile::remove(signalFile(tag));
+    }
+
+    Office office;
+    PrompterGuard prompter;
+    std::unique_ptr<tzSndMsgFrm> window;
+
+private:
+    int m_minute = 0;
+};
+
+// Three employees, two of one department spelled in two cases; the front desk at WS1.
+class ComposeTest : public MessagesTest {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "clinical");
+        atWorkstation(front);
+    }
+    // A message from the doctor that asks for confirmation and a receipt and is payroll related.
+    Msg fromDoctor(const QString& subject, const QString& body, const QString& typ = "256", qint32 link = 0)
+    {
+        return {"DOCTOR", doctor, subject, body, "12/05/2026", "09:30 AM", "Message", typ, {}, link,
+                true, true, true};
+    }
+    qint32 front = 0, nurse = 0, doctor = 0;
+};
+
+// The front desk at WS1 and two billing clerks.
+class ConfirmTest : public MessagesTest {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
+        ben = office.addEmployee("Bennet", "Ben", "BN", "BEN", "Billing");
+        carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
+        atWorkstation(front);
+        removeSignalFiles();
+    }
+    qint32 front = 0, ben = 0, carl = 0;
+};
+
+inline QString ids(std::initializer_list<qint32> people)
+{
+    QString out;
+    for (qint32 p : people)
+        out += QString::number(p) + QLatin1Char(',');
+    return out;
+}
+
+// A mouse press on a control, whether or not its window is on screen.
+inline void pressOn(QWidget* widget)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &press);
+}
+
+// Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
+inline ModalScript::Handler pickEntries(QStringList fragments, bool ok = true,
+                                        QStringList* preselected = nullptr)
+{
+    return [fragments, ok, preselected](QDialog& dialog) {
+        auto* list = control<QListWidget>(&dialog, "List_0");
+        auto* button = control<QPushButton>(&dialog, ok ? "cmd_1" : "cmd_0");
+        if (!list || !button)
+            return int(QDialog::Rejected);
+        if (preselected)
+            for (QListWidgetItem* item : list->selectedItems())
+                *preselected << item->text();
+        if (ok) {
+            list->clearSelection();
+            for (int i = 0; i < list->count(); ++i)
+                for (const QString& f : fragments)
+                    if (list->item(i)->text().contains(f))
+                        list->item(i)->setSelected(true);
+        }
+        button->setEnabled(true);
+        button->click();
+        return dialog.result();
+    };
+}
+
+} // namespace tzsndmsg::testing
