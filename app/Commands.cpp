@@ -471,13 +471,7 @@ int runInbox(const QStringList& args)
     QList<Row> rows;
     for (list.moveFirst(); !list.eof(); list.moveNext()) {
         const qint64 cmId = list.value(QStringLiteral("cmID")).toLongLong();
-        QVector<RecipientRow> recipients;
-        db::Recordset r = db->query(services->adaptSql(recipientStatement(cmId)));
-        for (r.moveFirst(); r.isOpen() && !r.eof(); r.moveNext())
-            recipients.append({qint32(r.value(QStringLiteral("BroChkPID")).toInt()),
-                               r.value(QStringLiteral("BroChkTyp")).toInt(),
-                               r.value(QStringLiteral("BroChkToMac")).toString(),
-                               r.value(QStringLiteral("pDocIni")).toString()});
+        const QVector<RecipientRow> recipients = readRecipientRows(*services, cmId);
         const auto date = common::vb::parseDate(list.value(QStringLiteral("CMDat")).toString());
         const auto time = common::vb::parseDate(list.value(QStringLiteral("CMTim")).toString());
         Row row;

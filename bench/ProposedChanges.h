@@ -9,7 +9,8 @@ class Database;
 
 namespace tzsndmsg::bench {
 
-// Proposed for the SQL adapter (SQLite): "(<joins>) right JOIN <table> ON <condition>" becomes
+// The SQL adapter's rewrite on SQLite (db::rewriteRightJoins), named here for the benchmark's
+// before/after runs: "(<joins>) right JOIN <table> ON <condition>" becomes
 // "<table> LEFT JOIN (<joins>) ON <condition>", the same rows. SQLite 3.40 does not turn a
 // RIGHT JOIN into an inner join when the WHERE rejects its null rows, so the inbox statement
 // scanned every message of the store; as a LEFT JOIN the planner reduces it and starts from

@@ -55,6 +55,8 @@ bool selectsBareStar(const QString& s)
     return star.match(from < 0 ? s : s.left(from)).hasMatch();
 }
 
+} // namespace
+
 // SQLite does not reduce a RIGHT JOIN to an inner join when the WHERE rejects its null rows,
 // so "(<joins>) right JOIN <table> ON <c>" scanned every row of <joins>; the same rows as
 // "<table> LEFT JOIN (<joins>) ON <c>", which it reduces and starts from the indexed side.
@@ -125,7 +127,6 @@ QString rewriteRightJoins(const QString& statement)
     return s;
 }
 
-} // namespace
 
 SqlDialect::SqlDialect(Backend backend) : m_backend(backend) {}
 

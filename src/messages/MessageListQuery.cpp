@@ -130,6 +130,18 @@ QString recipientStatement(qint64 cmId)
            + QString::number(cmId);
 }
 
+RecipientRow recipientRowFrom(const db::Reader& reader)
+{
+    RecipientRow row;
+    row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
+    row.type = reader.isNull(QStringLiteral("BroChkTyp"))
+                   ? -1
+                   : reader.value(QStringLiteral("BroChkTyp")).toInt();
+    row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
+    row.initials = reader.value(QStringLiteral("pDocIni")).toString();
+    return row;
+}
+
 QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
 {
     QVector<RecipientRow> rows;
@@ -139,14 +151,7 @@ QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
     db::Reader reader = conn->read(services.adaptSql(recipientStatement(cmId)));
     try {
         while (reader.isValid() && reader.next()) {
-            RecipientRow row;
-            row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
-            row.type = reader.isNull(QStringLiteral("BroChkTyp"))
-                           ? -1
-                           : reader.value(QStringLiteral("BroChkTyp")).toInt();
-            row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
-            row.initials = reader.value(QStringLiteral("pDocIni")).toString();
-            rows << row;
+            rows << recipientRowFrom(reader);
         }
     } catch (const db::FieldError&) {
     }

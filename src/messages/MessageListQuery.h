@@ -9,6 +9,10 @@
 
 namespace tzsndmsg {
 
+namespace db {
+class Reader;
+}
+
 class HostServices;
 
 // What a message list view is built from. The login list keeps entry 0 empty, as the shared
@@ -43,6 +47,9 @@ struct RecipientRow {
     QString computer;    // BroChkToMac
     QString initials;    // pDocIni of the person
 };
+
+// One row of the recipient statement (BroChkPID, BroChkTyp, BroChktoMac, pDocIni).
+RecipientRow recipientRowFrom(const db::Reader& reader);
 
 // The "To/ CC" cell: initials or computer names joined by ", ", then "/ " and the Cc names.
 QString toCcCellText(const QVector<RecipientRow>& rows);

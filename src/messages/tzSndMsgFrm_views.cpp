@@ -42,14 +42,7 @@ QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
         list.join(u',') + QStringLiteral(") order by BroChkLinID, BroChkID")));
     try {
         while (reader.isValid() && reader.next()) {
-            RecipientRow row;
-            row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
-            row.type = reader.isNull(QStringLiteral("BroChkTyp"))
-                           ? -1
-                           : reader.value(QStringLiteral("BroChkTyp")).toInt();
-            row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
-            row.initials = reader.value(QStringLiteral("pDocIni")).toString();
-            out[reader.value(QStringLiteral("BroChkLinID")).toInt()] << row;
+            out[reader.value(QStringLiteral("BroChkLinID")).toInt()] << recipientRowFrom(reader);
         }
     } catch (const db::FieldError&) {
     }
