@@ -60,6 +60,7 @@ struct StatementCase {
     const char* name;
     MessageListParams params;
     QString expected;
+    friend void PrintTo(const StatementCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ListStatement : public ::testing::TestWithParam<StatementCase> {};
