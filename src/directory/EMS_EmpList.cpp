@@ -49,7 +49,9 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
                           this);
     m_Label1->setObjectName(QStringLiteral("Label1"));
     m_Label1->setWordWrap(true);
-    row->addWidget(m_Label1, 1);
+    // The hint on its own line, so the buttons leave it room on a narrow dialog.
+    layout->addWidget(m_Label1);
+    row->addStretch(1);
     const QString captions[3] = {QStringLiteral("&Cancel"), QStringLiteral("&OK"),
                                  QStringLiteral("Clear &List")};
     for (int i = 0; i < 3; ++i) {

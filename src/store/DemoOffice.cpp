@@ -321,7 +321,11 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
     s.event(maria, QStringLiteral("MARIA"), today.addDays(17), QStringLiteral("1:00 pm"),
             QStringLiteral("5:00 pm"), QStringLiteral("Office closed early"),
             QStringLiteral("The office closes at 1 pm for the building's fire inspection."), {});
-    s.event(maria, QStringLiteral("MARIA"), today.addDays(5), QStringLiteral("9:00 am"),
+    // The billing review falls on the last Friday of each month, starting next month.
+    QDate lastFriday = QDate(today.year(), today.month(), 1).addMonths(2).addDays(-1);
+    while (lastFriday.dayOfWeek() != Qt::Friday)
+        lastFriday = lastFriday.addDays(-1);
+    s.event(maria, QStringLiteral("MARIA"), lastFriday, QStringLiteral("9:00 am"),
             QStringLiteral("9:30 am"), QStringLiteral("Billing review"),
             QStringLiteral("Month-end review of open claims."), {hank, iris}, 1, -2, 12);
 
