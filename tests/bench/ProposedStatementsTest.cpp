@@ -153,8 +153,9 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
                         const QStringList asBuilt = viewRows(built);
                         const QStringList rewritten = viewRows(bench::rewriteRightJoins(built));
                         SCOPED_TRACE(built.toStdString());
-                        if (inbox || !history) // a login's purged sent items may be none
+                        if (inbox || !history) { // a login's purged sent items may be none
                             EXPECT_FALSE(asBuilt.isEmpty());
+                        }
                         EXPECT_EQ(rewritten, asBuilt);
                         const QStringList bare =
                             inbox ? bareKeys(bench::bareInboxStatement(catOnly, history, sqlite),

@@ -219,8 +219,9 @@ TEST(VbNumbers, NumericTextsAndLeadingNumbers)
                  {"-", false, 0},       {".", false, 0},        {"1 2", false, 0}};
     for (const auto& c : cases) {
         EXPECT_EQ(vb::isNumeric(QString::fromLatin1(c.text)), c.numeric) << c.text;
-        if (c.numeric)
+        if (c.numeric) {
             EXPECT_DOUBLE_EQ(*vb::toNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+        }
     }
     EXPECT_DOUBLE_EQ(*vb::leadingNumber(QStringLiteral("12abc")), 12);
     EXPECT_DOUBLE_EQ(*vb::leadingNumber(QStringLiteral("  -4.25 min")), -4.25);
