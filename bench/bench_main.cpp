@@ -128,26 +128,7 @@ struct Bench {
     // The "To/ CC" cells of one screen in one statement, as the window fetches them.
     QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const
     {
-        QStringList list;
-        for (qint32 id : ids)
-            list << QString::number(id);
-        QHash<qint32, QVector<RecipientRow>> rows;
-        db::Reader reader = db->read(services->adaptSql(
-            QStringLiteral("Select BroChkLinID, BroChkPID, BroChkTyp, BroChktoMac, "
-                           "zelowin.dbo.paTable.pDocIni from BROCHKTable left join "
-                           "zelowin.dbo.paTable on BroChkTable.BroChkPID=zelowin.dbo.patable.pid "
-                           "where BROCHKLINID In (") +
-            list.join(u',') + QStringLiteral(") order by BroChkLinID, BroChkID")));
-        while (reader.isValid() && reader.next()) {
-            RecipientRow row;
-            row.personId = reader.value(QStringLiteral("BroChkPID")).toInt();
-            row.type = reader.isNull(QStringLiteral("BroChkTyp"))
-                           ? -1
-                           : reader.value(QStringLiteral("BroChkTyp")).toInt();
-            row.computer = reader.value(QStringLiteral("BroChktoMac")).toString();
-            row.initials = reader.value(QStringLiteral("pDocIni")).toString();
-            rows[reader.value(QStringLiteral("BroChkLinID")).toInt()] << row;
-        }
+        const QHash<qint32, QVector<RecipientRow>> rows = readRecipientRowsOf(*services, ids);
         QHash<qint32, QString> out;
         for (qint32 id : ids)
             out.insert(id, toCcCellText(rows.value(id)));

@@ -142,6 +142,30 @@ RecipientRow recipientRowFrom(const db::Reader& reader)
     return row;
 }
 
+QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
+                                                         const QList<qint32>& ids)
+{
+    QHash<qint32, QVector<RecipientRow>> out;
+    auto conn = services.messageStoreConnection();
+    if (!conn || ids.isEmpty())
+        return out;
+    QStringList list;
+    for (qint32 id : ids)
+        list << QString::number(id); // numbers only reach the statement
+    db::Reader reader = conn->read(services.adaptSql(
+        QStringLiteral("Select BroChkLinID, BroChkPID, BroChkTyp, BroChktoMac, "
+                       "zelowin.dbo.paTable.pDocIni from BROCHKTable left join zelowin.dbo.paTable "
+                       "on BroChkTable.BroChkPID=zelowin.dbo.patable.pid where BROCHKLINID In (") +
+        list.join(u',') + QStringLiteral(") order by BroChkLinID, BroChkID")));
+    try {
+        while (reader.isValid() && reader.next()) {
+            out[reader.value(QStringLiteral("BroChkLinID")).toInt()] << recipientRowFrom(reader);
+        }
+    } catch (const db::FieldError&) {
+    }
+    return out;
+}
+
 QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
 {
     QVector<RecipientRow> rows;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -59,5 +61,10 @@ QString recipientStatement(qint64 cmId);
 
 // Runs that statement through the services' SQL adapter on the message store (empty on error).
 QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId);
+
+// The recipient rows of several messages in one statement, each message's rows in the order
+// they were written (as one message's statement reads them): the cells of one screen.
+QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
+                                                         const QList<qint32>& ids);
 
 } // namespace tzsndmsg
