@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Generates a deterministic office store and times the product's work against the bare
 # database work, printing a table and writing JSON.
-#   ./bench.sh [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--proposed] [--only NAMES]
+#   ./bench.sh [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--as-written] [--only NAMES]
 #   --scale S      shrink the store's messages and events (default 1: 100,000 messages)
 #   --background F  add F times the messages among the others, none to or from the typical
 #                  employee (to show that the inbox open does not grow with the store)
 #   --json FILE    where the results go (default: bench-<date>.json in the store cache folder)
 #   --db URL       an empty or earlier generated database (sqlite:///abs/file.db, postgresql://...)
 #   --pg           a throwaway PostgreSQL server, started and stopped here
-#   --proposed     also apply the bench's own right-join rewrite (now in the SQL adapter)
+#   --as-written   run the views' statements as written, not in the form the window runs
 # SQLite stores are cached by scale under ${TMPDIR:-/tmp}/tzsndmsg-bench.
 set -euo pipefail
 here="$PWD"
@@ -23,7 +23,7 @@ while [ $# -gt 0 ]; do
     --db) url="$2"; shift 2 ;;
     --pg) pg=1; shift ;;
     --repetitions|--only) args+=("$1" "$2"); shift 2 ;;
-    --proposed) args+=("$1"); shift ;;
+    --as-written) args+=("$1"); shift ;;
     *) echo "usage: $0 [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--json FILE] [--only NAMES]" >&2; exit 2 ;;
   esac
 done

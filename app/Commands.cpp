@@ -455,7 +455,8 @@ int runInbox(const QStringList& args)
     params.computerName = services->computerName();
     params.currentLoginName = services->currentLoginName();
     const QString statement = buildMessageListStatement(
-        params, [&](const QString& text) { return services->quote(text); });
+        params, [&](const QString& text) { return services->quote(text); },
+        ListStatementForm::ToRun);
 
     auto db = services->messageStoreConnection();
     QString error;

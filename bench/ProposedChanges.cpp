@@ -1,11 +1,8 @@
 #include "ProposedChanges.h"
 
 #include "db/Database.h"
-#include "db/SqlDialect.h"
 
 namespace tzsndmsg::bench {
-
-QString rewriteRightJoins(const QString& statement) { return db::rewriteRightJoins(statement); }
 
 QStringList proposedIndexStatements()
 {

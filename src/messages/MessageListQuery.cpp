@@ -11,9 +11,12 @@ namespace {
 const QString kSentBase =
     QStringLiteral("((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and EvTable.EvTyp=0");
 
-QString inboxCondition(qint32 employeeId, const QString& computerLiteral)
+QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListStatementForm form)
 {
     const QString id = QString::number(employeeId);
+    if (form == ListStatementForm::ToRun)
+        return QStringLiteral("(EvTable.EvTyp=0 and (BroChkPid=") + id
+               + QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral("))");
     return QStringLiteral("(") + QStringLiteral("EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID")
            + QStringLiteral(" FROM CMTable INNER JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID")
            + QStringLiteral(" WHERE (((BroChkTable.BroChkPID)=") + id + QStringLiteral(" or BroChkToMac=")
@@ -24,7 +27,8 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral)
 } // namespace
 
 QString buildMessageListStatement(const MessageListParams& p,
-                                  const std::function<QString(const QString&)>& quote)
+                                  const std::function<QString(const QString&)>& quote,
+                                  ListStatementForm form)
 {
     QString where;
     if (p.currentEmployeeId != 0) {
@@ -40,7 +44,7 @@ QString buildMessageListStatement(const MessageListParams& p,
         if (p.inboxView) {
             // An employee missing from the login list still gets the inbox of that employee
             // and this computer (an empty condition would be rejected by the store).
-            where = inboxCondition(p.currentEmployeeId, quote(p.computerName.toUpper()));
+            where = inboxCondition(p.currentEmployeeId, quote(p.computerName.toUpper()), form);
         } else {
             // Missing from the login list: the sent items of the current login instead.
             where = kSentBase + QStringLiteral(" and (cmWho=")

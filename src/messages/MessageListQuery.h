@@ -30,10 +30,17 @@ struct MessageListParams {
     QString currentLoginName; // used only when the employee is not in the login list
 };
 
+// AsWritten is the view's statement as the component has always written it. ToRun lists the
+// same rows in the same columns: the inbox's "cmid in (SELECT ...)" is left out, since the
+// row's own recipient test already implies it, and a server planner that keeps it reads every
+// recipient row of each listed message (a whole-office message has one per employee).
+enum class ListStatementForm { AsWritten, ToRun };
+
 // The statement of a view, in the store's older dialect (run it through the SQL adapter).
 // Every outside text (login and computer names) goes through `quote`, the services' quoting.
 QString buildMessageListStatement(const MessageListParams& params,
-                                  const std::function<QString(const QString&)>& quote);
+                                  const std::function<QString(const QString&)>& quote,
+                                  ListStatementForm form = ListStatementForm::AsWritten);
 
 // The stored sort order after a request: "" keeps the stored one ("CMDat, CMTim, CMID" when
 // none yet); an order without CMID gets ", CMID" appended.

@@ -243,7 +243,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''"))
                + QStringLiteral("'");
     };
-    const QString statement = buildMessageListStatement(params, quote);
+    const QString statement = buildMessageListStatement(params, quote, ListStatementForm::ToRun);
 
     m_inboxView = InboxView;
     m_msgCatOnly = MsgCatOnly;

@@ -4,6 +4,7 @@
 #include "support/Office.h"
 
 #include "db/Recordset.h"
+#include "db/SqlDialect.h"
 #include "messages/MessageListQuery.h"
 
 #include <QSqlQuery>
@@ -15,27 +16,6 @@ using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
 
 namespace {
-
-TEST(RewriteRightJoins, TurnsTheJoinAroundAndLeavesEverythingElse)
-{
-    const struct {
-        const char* in;
-        const char* out;
-    } cases[] = {
-        {"SELECT A.x, B.y FROM ((A LEFT JOIN C ON A.id = C.id) right JOIN B ON A.id = B.aid) WHERE B.k=1",
-         "SELECT A.x, B.y FROM (B LEFT JOIN (A LEFT JOIN C ON A.id = C.id) ON A.id = B.aid) WHERE B.k=1"},
-        {"SELECT A.x FROM (A) RIGHT JOIN B ON (A.id = B.aid and B.t=' right JOIN ') order by 1",
-         "SELECT A.x FROM B LEFT JOIN (A) ON (A.id = B.aid and B.t=' right JOIN ') order by 1"},
-        // A bare star would change its column order; literals are not statements.
-        {"SELECT * FROM (A LEFT JOIN C ON A.id = C.id) right JOIN B ON A.id = B.aid",
-         "SELECT * FROM (A LEFT JOIN C ON A.id = C.id) right JOIN B ON A.id = B.aid"},
-        {"SELECT A.x FROM A WHERE A.t = '(x) right join B on y'",
-         "SELECT A.x FROM A WHERE A.t = '(x) right join B on y'"},
-        {"SELECT A.x FROM A LEFT JOIN B ON A.id = B.id", "SELECT A.x FROM A LEFT JOIN B ON A.id = B.id"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(bench::rewriteRightJoins(QString::fromLatin1(c.in)), QString::fromLatin1(c.out)) << c.in;
-}
 
 // Rows as text, in the list's order; rows of one message (a person and a computer row) are
 // put in recipient-key order, which the list's sort leaves open.
@@ -130,6 +110,8 @@ protected:
 TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
 {
     const auto quote = [](const QString& t) { return db::SqlDialect::quote(t); };
+    // The dialect's generic changes only: the statement as written, joins as they stand.
+    const db::SqlDialect asWritten(db::Backend::Postgres);
     const QStringList keys{QStringLiteral("cmid"), QStringLiteral("brochkid")};
     int compared = 0;
     const bool sqlite = office.db()->backend() == db::Backend::Sqlite;
@@ -148,15 +130,17 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
                         p.msgCatOnly = catOnly;
                         p.history = history;
                         p.currentEmployeeId = person;
-                        const QString built = office.db()->dialect().adapt(
-                            buildMessageListStatement(p, quote));
-                        const QStringList asBuilt = viewRows(built);
-                        const QStringList rewritten = viewRows(bench::rewriteRightJoins(built));
-                        SCOPED_TRACE(built.toStdString());
+                        const QString written = buildMessageListStatement(p, quote);
+                        const QStringList asBuilt = viewRows(asWritten.adapt(written));
+                        SCOPED_TRACE(written.toStdString());
                         if (inbox || !history) { // a login's purged sent items may be none
                             EXPECT_FALSE(asBuilt.isEmpty());
                         }
-                        EXPECT_EQ(rewritten, asBuilt);
+                        // As the store's adapter asks it, and in the form the window runs.
+                        EXPECT_EQ(viewRows(office.db()->dialect().adapt(written)), asBuilt);
+                        EXPECT_EQ(viewRows(office.db()->dialect().adapt(buildMessageListStatement(
+                                      p, quote, ListStatementForm::ToRun))),
+                                  asBuilt);
                         const QStringList bare =
                             inbox ? bareKeys(bench::bareInboxStatement(catOnly, history, sqlite),
                                              {person, summary.typicalComputer},
