@@ -53,8 +53,9 @@ int scrollThrough(tzSndMsgFrm& w)
     int pages = 0;
     for (int v = bar->minimum();; v += std::max(1, bar->pageStep())) {
         bar->setValue(std::min(v, bar->maximum()));
-        QApplication::processEvents();
+        // Paints the new screen now; the events after it find nothing left to paint.
         w.TDBG->viewport()->repaint();
+        QApplication::processEvents();
         ++pages;
         if (v >= bar->maximum())
             break;

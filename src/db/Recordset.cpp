@@ -23,6 +23,8 @@ struct Columns {
     QList<ColumnType> types;
     QList<QMetaType> metaTypes;
     QHash<QString, int> index;
+    // Names as callers spell them: a grid asks for the same few names for every cell.
+    mutable QHash<QString, int> asGiven;
 
     void load(Database& db, const QSqlRecord& record)
     {
@@ -38,6 +40,17 @@ struct Columns {
     }
 
     int find(const QString& name) const
+    {
+        const auto given = asGiven.constFind(name);
+        if (given != asGiven.constEnd())
+            return given.value();
+        const int found = findByKey(name);
+        if (asGiven.size() < 512)
+            asGiven.insert(name, found);
+        return found;
+    }
+
+    int findByKey(const QString& name) const
     {
         QString key = name.trimmed().toLower();
         if (key.size() > 1 && ((key.startsWith(u'[') && key.endsWith(u']')) ||

@@ -11,6 +11,7 @@
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
+#include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ToolbarBuilder.h"
 
@@ -132,6 +133,7 @@ void EMS_EventsFrm::buildControls()
     m_TDBG->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_TDBG->setAlternatingRowColors(true);
     m_TDBG->setWordWrap(false);
+    m_TDBG->setItemDelegate(new ui::CutTextDelegate(m_TDBG));
     m_TDBG->verticalHeader()->setDefaultSectionSize(22);
     m_TDBG->setColumnHidden(EventListModel::ColCMID, true);
     auto* header = m_TDBG->horizontalHeader();

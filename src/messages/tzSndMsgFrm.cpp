@@ -3,6 +3,7 @@
 
 #include "MessageListModel.h"
 #include "db/Recordset.h"
+#include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"
 #include "ui/ToolbarBuilder.h"
@@ -96,6 +97,7 @@ void tzSndMsgFrm::buildWidgets()
     TDBG->setAlternatingRowColors(true);
     TDBG->setWordWrap(false);
     TDBG->setTextElideMode(Qt::ElideRight);
+    TDBG->setItemDelegate(new ui::CutTextDelegate(TDBG));
     TDBG->verticalHeader()->setVisible(false);
     TDBG->verticalHeader()->setDefaultSectionSize(TDBG->fontMetrics().height() + 8);
     TDBG->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

@@ -1,0 +1,88 @@
+#include "ui/CutTextDelegate.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QStandardItemModel>
+#include <QStyleOptionViewItem>
+#include <QTableView>
+
+#include <gtest/gtest.h>
+
+using tzsndmsg::ui::CutTextDelegate;
+
+namespace {
+
+QString repeated(const QString& piece, int times)
+{
+    QString out;
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// One cell painted by a delegate into an image.
+QImage paintCell(QAbstractItemDelegate& delegate, QTableView& view, const QModelIndex& index, QRect rect)
+{
+    QImage image(rect.size() + QSize(4, 4), QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.initFrom(&view);
+    option.rect = rect;
+    option.textElideMode = Qt::ElideRight;
+    option.displayAlignment = Qt::AlignLeft | Qt::AlignVCenter;
+    delegate.paint(&painter, option, index);
+    return image;
+}
+
+} // namespace
+
+TEST(CutTextDelegate, KeepsAStartWideEnoughToElideAsTheWholeText)
+{
+    const QFontMetrics metrics(QFont{});
+    const QString surrogatePair = QString::fromUtf8("\xF0\x9F\x93\x9E"); // a telephone receiver
+    const struct {
+        const char* name;
+        QString text;
+        int width;
+    } cases[] = {
+        {"short text whole", QStringLiteral("Call Mrs Ortiz back"), 40},
+        {"long body", repeated(QStringLiteral("Lab results ready. "), 26), 300},
+        {"narrow letters", repeated(QStringLiteral("il.,"), 120), 300},
+        {"zero-width spaces", repeated(QString(QChar(0x200B)), 400) + QStringLiteral("tail"), 200},
+        {"pairs not split", repeated(surrogatePair, 250), 150},
+        {"no width", repeated(QStringLiteral("x"), 500), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString start = CutTextDelegate::visibleStart(c.text, metrics, c.width);
+        ASSERT_TRUE(c.text.startsWith(start));
+        if (start != c.text) {
+            EXPECT_GT(metrics.horizontalAdvance(start), c.width);
+            EXPECT_FALSE(start.back().isHighSurrogate());
+            EXPECT_LT(start.size(), c.text.size());
+        }
+        EXPECT_EQ(metrics.elidedText(start, Qt::ElideRight, c.width),
+                  metrics.elidedText(c.text, Qt::ElideRight, c.width));
+    }
+    // A long text that is not cut short is a text the cell shows in full.
+    EXPECT_EQ(CutTextDelegate::visibleStart(repeated(QStringLiteral("ab "), 20), metrics, 2000),
+              repeated(QStringLiteral("ab "), 20));
+}
+
+TEST(CutTextDelegate, PaintsTheSameCellAsTheStyle)
+{
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0),
+                  repeated(QStringLiteral("Please confirm the Tuesday schedule with Dr Reyes. "), 10));
+    QTableView view;
+    view.setModel(&model);
+    QStyledItemDelegate plain;
+    CutTextDelegate cut;
+    for (int width : {60, 240, 900}) {
+        const QRect rect(0, 0, width, 22);
+        EXPECT_EQ(paintCell(cut, view, model.index(0, 0), rect),
+                  paintCell(plain, view, model.index(0, 0), rect))
+            << width;
+    }
+}
