@@ -68,17 +68,65 @@ bool isIntegral(QMetaType t)
     }
 }
 
+// Stored dates and times are read by hand: every row of a list carries several, and Qt's
+// format parser (with a zone lookup per try for date-times) cost more than the rest of the row.
+
+// The number in text[from, from + n) when all of it is ASCII digits, else -1.
+int digitsAt(QStringView text, qsizetype from, qsizetype n)
+{
+    int value = 0;
+    for (qsizetype i = from; i < from + n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// "yyyy-MM-dd" at the start of text.
+QDate isoDateAt(QStringView text)
+{
+    if (text.size() < 10 || text[4] != u'-' || text[7] != u'-')
+        return {};
+    const int y = digitsAt(text, 0, 4), m = digitsAt(text, 5, 2), d = digitsAt(text, 8, 2);
+    return y >= 0 && m >= 0 && d >= 0 && QDate::isValid(y, m, d) ? QDate(y, m, d) : QDate();
+}
+
+// "HH:mm", "HH:mm:ss" or "HH:mm:ss.zzz" (the whole of text).
+QTime isoTime(QStringView text)
+{
+    const qsizetype n = text.size();
+    if ((n != 5 && n != 8 && n != 12) || text[2] != u':')
+        return {};
+    const int h = digitsAt(text, 0, 2), m = digitsAt(text, 3, 2);
+    int s = 0, ms = 0;
+    if (n >= 8 && (text[5] != u':' || (s = digitsAt(text, 6, 2)) < 0))
+        return {};
+    if (n == 12 && (text[8] != u'.' || (ms = digitsAt(text, 9, 3)) < 0))
+        return {};
+    return h >= 0 && m >= 0 && QTime::isValid(h, m, s, ms) ? QTime(h, m, s, ms) : QTime();
+}
+
+// "yyyy-MM-dd", or with " " or "T" and a time: a local date-time.
 QDateTime parseStoredDateTime(const QString& text)
 {
-    static const char* const forms[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss",
-                                        "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm:ss.zzz",
-                                        "yyyy-MM-dd HH:mm", "yyyy-MM-dd"};
-    for (const char* form : forms) {
-        const QDateTime dt = QDateTime::fromString(text, QLatin1String(form));
-        if (dt.isValid())
-            return dt;
-    }
-    return {};
+    const QDate date = isoDateAt(text);
+    if (!date.isValid())
+        return {};
+    if (text.size() == 10)
+        return QDateTime(date, QTime(0, 0));
+    if (text[10] != u' ' && text[10] != u'T')
+        return {};
+    const QTime time = isoTime(QStringView(text).mid(11));
+    if (!time.isValid() || (text[10] == u'T' && text.size() == 16))
+        return {};
+    return QDateTime(date, time);
+}
+
+QString twoDigits(int v)
+{
+    return QString(QChar(u'0' + v / 10)) + QChar(u'0' + v % 10);
 }
 
 } // namespace
@@ -94,11 +142,9 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
     case ColumnType::DateText:
         if (isString) {
             const QString s = raw.toString();
-            if (s.size() == 10 && s.at(4) == u'-' && s.at(7) == u'-') {
-                const QDate date = QDate::fromString(s, QStringLiteral("yyyy-MM-dd"));
-                if (date.isValid())
-                    return c.toString(date, QStringLiteral("MM/dd/yyyy"));
-            }
+            // "yyyy-MM-dd" as "MM/dd/yyyy".
+            if (s.size() == 10 && isoDateAt(s).isValid())
+                return s.mid(5, 2) + u'/' + s.mid(8, 2) + u'/' + s.left(4);
             return s;
         }
         if (meta.id() == QMetaType::QDate)
@@ -107,10 +153,13 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
     case ColumnType::TimeText:
         if (isString) {
             const QString s = raw.toString();
-            if (s.size() == 8 && s.at(2) == u':' && s.at(5) == u':') {
-                const QTime time = QTime::fromString(s, QStringLiteral("HH:mm:ss"));
-                if (time.isValid())
-                    return c.toString(time, QStringLiteral("h:mm:ss AP"));
+            // "HH:mm:ss" as "h:mm:ss AP".
+            const QTime time = s.size() == 8 ? isoTime(s) : QTime();
+            if (time.isValid()) {
+                const int h12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
+                return QString::number(h12) + u':' + twoDigits(time.minute()) + u':' +
+                       twoDigits(time.second()) +
+                       (time.hour() < 12 ? QLatin1String(" AM") : QLatin1String(" PM"));
             }
             return s;
         }
