@@ -115,7 +115,7 @@ TEST_F(FieldValueDb, NullColumnsGiveTheEmptyValueOfTheirDeclaredType)
     }
 }
 
-TEST_F(FieldValueDb, NonNullValuesComeBackUnchanged)
+TEST_F(FieldValueDb, ValuesUnchangedMissingColumnThrowsNoRowIsEmpty)
 {
     db::Recordset rs = row(2);
     for (const char* column : {"fvNum", "fvBig", "fvDbl", "fvTxt", "fvMemo", "fvFla", "fvWhen"}) {
@@ -124,11 +124,8 @@ TEST_F(FieldValueDb, NonNullValuesComeBackUnchanged)
         expectSame(FieldValueOrZero(rs, name), rs.value(name), column);
     }
     EXPECT_EQ(FieldValue(rs, QStringLiteral("fvTxt")).toString(), QStringLiteral("abc"));
-}
 
-TEST_F(FieldValueDb, MissingColumnReachesTheCallerAndNoRowGivesTheEmptyValue)
-{
-    db::Recordset rs = row(2);
+    // A missing column reaches the caller; past the last row comes the empty value.
     EXPECT_THROW(FieldValue(rs, QStringLiteral("fvNothing")), db::FieldError);
     EXPECT_THROW(FieldValueOrZero(rs, QStringLiteral("fvNothing")), db::FieldError);
 

@@ -103,7 +103,7 @@ TEST_F(HelpTest, MapGivesThePageOfAContextId)
     EXPECT_EQ(helpPageFor(folder + u"QNS.CHM"_s, 3007), folder + u"QNS.CHM/qns.html"_s);
 }
 
-TEST_F(HelpTest, TopicOpensItsPageAndUnknownIdsFallBackToTheContents)
+TEST_F(HelpTest, TopicOpensItsPageUnknownIdsTheContentsNoPagesSaySo)
 {
     ShowHelpTopic(nullptr, 3007);
     EXPECT_EQ(shownText(), u"Messages page"_s);
@@ -118,6 +118,14 @@ TEST_F(HelpTest, TopicOpensItsPageAndUnknownIdsFallBackToTheContents)
             EXPECT_FALSE(static_cast<QDialog*>(w)->isModal());
         }
     EXPECT_EQ(viewers, 1) << "one help window, reused";
+
+    // No pages at all: the window says help is missing.
+    tzglob::Config config;
+    config.helpFolder = folder + u"nowhere/"_s;
+    SharedState::current().GIC = std::make_shared<tzglob::tzGlobal>(config);
+    ResetHelpFile();
+    ShowHelpContents(nullptr);
+    EXPECT_TRUE(shownText().startsWith(u"Help is not installed"_s));
 }
 
 TEST_F(HelpTest, ContextHelpTakesTheFocusedControlThenTheWindow)
@@ -150,16 +158,6 @@ TEST_F(HelpTest, ContextHelpTakesTheFocusedControlThenTheWindow)
     ShowContextHelp(&form);
     EXPECT_EQ(shownText(), u"Contents page"_s);
     form.hide();
-}
-
-TEST_F(HelpTest, MissingPagesSayHelpIsNotInstalled)
-{
-    tzglob::Config config;
-    config.helpFolder = folder + u"nowhere/"_s;
-    SharedState::current().GIC = std::make_shared<tzglob::tzGlobal>(config);
-    ResetHelpFile();
-    ShowHelpContents(nullptr);
-    EXPECT_TRUE(shownText().startsWith(u"Help is not installed"_s));
 }
 
 // The pages shipped with the program: every mapped id has its page, every link its target.

@@ -71,11 +71,8 @@ TEST_F(ClassTest, HandingOverServicesLooksUpTheCurrentEmployee)
 {
     const qint32 front = addFront();
     tzSndMsgCls cls;
-    auto other = std::make_shared<int>(5);
-    cls.setDAC(other);
     cls.setGIC(office.services());
     EXPECT_EQ(SharedState::current().CurrentEmployeeID, front);
-    EXPECT_EQ(cls.DAC(), other);
     EXPECT_TRUE(office.services()->hasTodoDialogHandler());
     EXPECT_TRUE(office.services()->hasCannedTextHandler());
 

@@ -83,29 +83,16 @@ TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow)
         const char* criteria;
         qint64 id; // 0: not found
     } cases[] = {
-        {"CMSubjec='O''Brien'", 2},
-        {"cmsubjec = 'o''brien'", 2},
-        {"CMSubjec LIKE 'O''B*'", 2},
-        {"CMSubjec like '*rie*'", 2},
-        {"cmDat='12/31/2025'", 2},
-        {"cmTim='11:45:00 AM'", 5},
-        {"cmPid>2", 3},
-        {"cmPid<>2", 2},
-        {"cmPid<=1", 2},
-        {"cmPid>=3", 3},
-        {"cmPid<1", 0},
-        {"CMSubjec='nobody'", 0},
-        {"cmPid=null", 4},
+        {"CMSubjec='O''Brien'", 2}, {"cmsubjec = 'o''brien'", 2}, {"CMSubjec LIKE 'O''B*'", 2},
+        {"CMSubjec like '*rie*'", 2}, {"cmDat='12/31/2025'", 2}, {"cmTim='11:45:00 AM'", 5},
+        {"cmPid>2", 3}, {"cmPid<>2", 2}, {"cmPid<=1", 2}, {"cmPid>=3", 3}, {"cmPid<1", 0},
+        {"CMSubjec='nobody'", 0}, {"cmPid=null", 4},
     };
     for (const auto& c : cases) {
         rs.moveFirst();
-        const bool found = rs.find(QString::fromLatin1(c.criteria));
-        EXPECT_EQ(found, c.id != 0) << c.criteria;
-        if (found) {
-            EXPECT_EQ(rs.value("cmID").toLongLong(), c.id) << c.criteria;
-        } else {
-            EXPECT_TRUE(rs.eof()) << c.criteria;
-        }
+        SCOPED_TRACE(c.criteria);
+        EXPECT_EQ(rs.find(QString::fromLatin1(c.criteria)), c.id != 0);
+        EXPECT_EQ(rs.eof() ? 0 : rs.value("cmID").toLongLong(), c.id);
     }
     EXPECT_THROW(rs.find("nocolumn=1"), FieldError);
 }

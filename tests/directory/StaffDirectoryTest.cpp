@@ -1,24 +1,35 @@
+#include "support/GuiDriver.h"
 #include "support/Office.h"
+#include "support/ScriptedPrompter.h"
 
 #include "component/SharedState.h"
+#include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
+#include "tzsndmsg/ui/Modal.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 
+using tzsndmsg::EMS_EmpList;
 using tzsndmsg::SharedState;
+using tzsndmsg::testing::control;
 using tzsndmsg::testing::Office;
+using tzsndmsg::testing::PrompterGuard;
 
 namespace {
 
 const QVariant kNullText = QVariant(QMetaType::fromType<QString>());
 const QVariant kNullInt = QVariant(QMetaType::fromType<int>());
 
-QStringList texts(const QListWidget& list)
+QStringList texts(const QListWidget* list)
 {
     QStringList out;
-    for (int row = 0; row < list.count(); ++row)
-        out << list.item(row)->text();
+    for (int row = 0; row < list->count(); ++row)
+        out << list->item(row)->text();
     return out;
 }
 
@@ -28,6 +39,13 @@ QVector<qint32> values(const QListWidget& list)
     for (int row = 0; row < list.count(); ++row)
         out << tzsndmsg::itemValue(&list, row);
     return out;
+}
+
+void selectRows(QListWidget* list, std::initializer_list<int> rows)
+{
+    list->clearSelection();
+    for (int row : rows)
+        list->item(row)->setSelected(true);
 }
 
 // The services of a fresh office in the shared state, the login list emptied afterwards.
@@ -40,21 +58,188 @@ protected:
         state.GIC.reset();
         state.LoginNames = QStringList{QString()};
         state.LoginEmployeeIDs = QVector<qint32>{0};
+        tzsndmsg::testing::expectNoVisibleWindows();
     }
     void addLogin(const QVariant& name, const QVariant& person)
     {
         office.insert("PWMTable", "PWMID", {"PWMUseNam", "PWMPID"}, {name, person});
     }
-    void terminate(qint32 person)
-    {
-        office.exec("UPDATE ESTable SET ESSta='Terminated' WHERE EBID IN "
-                    "(SELECT EBID FROM EBTable WHERE EBPid=?)",
-                    {person});
-    }
     Office office;
 };
 
+// Two employees with logins, one without, and a computer list with blank lines.
+class Picker : public StaffDirectory {
+protected:
+    void SetUp() override
+    {
+        StaffDirectory::SetUp();
+        smith = office.addEmployee("Smith", "John", "JS", "FRONT", "Front Desk");
+        adams = office.addEmployee("Adams", "Mary", "MA", "MARY", "Billing");
+        nolog = office.addPerson("Nolan", "Ned", "NN");
+        office.writeMachinesIni("ws1\r\nFront\r\n\r\n   \r\n  back office \r\n");
+        tzsndmsg::LoadLoginNames();
+    }
+    QByteArray machinesIni() const
+    {
+        QFile file(office.dataFolder() + "stp/Machines.Ini");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    qint32 smith = 0, adams = 0, nolog = 0;
+};
+
+const QStringList kStaff = {"  Entire Office", " Billing Department", " Front Desk Department",
+                            "Smith, John--(JS)", "Adams, Mary--(MA)"};
+
 } // namespace
+
+TEST_F(Picker, ModesChooseTheListAndItsContent)
+{
+    const QVector<qint32> staffIds = {0, 0, 0, smith, adams};
+    struct Case {
+        int mode;
+        int storedMode;
+        int activeList;
+        QStringList entries;
+        QVector<qint32> ids;
+    };
+    const Case cases[] = {
+        {1, 1, 0, kStaff, staffIds},
+        {2, 2, 0, kStaff + QStringList{"PC: WS1", "PC: FRONT", "PC: BACK OFFICE"},
+         staffIds + QVector<qint32>{0, 0, 0}},
+        {3, 3, 1, {"Nolan, Ned--(NN)"}, {nolog}},
+        {7, 1, 0, kStaff, staffIds},
+        {0, 1, 0, kStaff, staffIds},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        EMS_EmpList picker;
+        EXPECT_EQ(picker.objectName(), QStringLiteral("EMS_EmpList"));
+        EXPECT_EQ(picker.windowTitle(), QStringLiteral("Employee List"));
+        picker.setMachineName_PreFix("PC: ");
+        picker.setEmpListType(c.mode);
+        EXPECT_EQ(picker.EmpListType(), c.storedMode);
+        EXPECT_EQ(picker.activeListIndex(), c.activeList);
+        auto* active = control<QListWidget>(&picker, QStringLiteral("List_%1").arg(c.activeList));
+        auto* other = control<QListWidget>(&picker, QStringLiteral("List_%1").arg(1 - c.activeList));
+        ASSERT_TRUE(active && other);
+        EXPECT_EQ(texts(active), c.entries);
+        EXPECT_EQ(values(*active), c.ids);
+        EXPECT_FALSE(other->isEnabled());
+        EXPECT_TRUE(active->isEnabled());
+        EXPECT_EQ(control<QPushButton>(&picker, "cmd_2")->isEnabled(), c.activeList == 0);
+        EXPECT_FALSE(control<QPushButton>(&picker, "cmd_1")->isEnabled());
+    }
+}
+
+TEST_F(Picker, ShownWithoutAModeListsTheStaff)
+{
+    EMS_EmpList picker;
+    tzsndmsg::testing::ModalScript script;
+    script.then([](QDialog& dialog) {
+        auto* list = dialog.findChild<QListWidget*>("List_0");
+        EXPECT_EQ(list->count(), 0); // nothing filled before it shows
+        dialog.show();
+        EXPECT_EQ(texts(list), kStaff);
+        list->item(3)->setSelected(true);
+        auto* ok = dialog.findChild<QPushButton*>("cmd_1");
+        EXPECT_TRUE(ok->isEnabled());
+        ok->click();
+        return dialog.result();
+    });
+    EXPECT_EQ(tzsndmsg::ui::showModal(picker), int(QDialog::Accepted));
+    EXPECT_TRUE(picker.accepted());
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({smith}));
+}
+
+TEST_F(Picker, KeysAndClosingLeaveTheRightMark)
+{
+    struct Case {
+        const char* name;
+        std::function<void(EMS_EmpList&)> act;
+        bool accepted;
+        bool cancelled;
+    };
+    const Case cases[] = {
+        {"Enter with nothing selected",
+         [](EMS_EmpList& p) { QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Return); },
+         true, false},
+        {"Esc", [](EMS_EmpList& p) { QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Escape); },
+         false, true},
+        {"Cancel button", [](EMS_EmpList& p) { p.findChild<QPushButton*>("cmd_0")->click(); }, false,
+         true},
+        {"closed by the window", [](EMS_EmpList& p) { p.close(); }, false, false},
+    };
+    for (const Case& c : cases) {
+        EMS_EmpList picker;
+        picker.setEmpListType(1);
+        picker.show();
+        c.act(picker);
+        EXPECT_FALSE(picker.isVisible()) << c.name;
+        EXPECT_EQ(picker.accepted(), c.accepted) << c.name;
+        EXPECT_EQ(picker.cmdTag(0) == "C", c.cancelled) << c.name;
+        EXPECT_TRUE(picker.selectedValues().isEmpty()) << c.name;
+    }
+}
+
+TEST_F(Picker, OkFollowsTheSelectionAndClearListEmptiesIt)
+{
+    EMS_EmpList picker;
+    picker.setEmpListType(2);
+    auto* list = control<QListWidget>(&picker, "List_0");
+    auto* ok = control<QPushButton>(&picker, "cmd_1");
+    selectRows(list, {0, 4, 6});
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({0, adams, 0}));
+    control<QPushButton>(&picker, "cmd_2")->click();
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_FALSE(ok->isEnabled());
+    EXPECT_EQ(control<QLabel>(&picker, "Label1")->text(),
+              QStringLiteral("For multi selection use [Cntl]-Click or [Shift]-Click"));
+}
+
+TEST_F(Picker, DeletingComputersAsksOnceAndRemovesThemPersonsStay)
+{
+    PrompterGuard prompter;
+    EMS_EmpList picker;
+    picker.setMachineName_PreFix("PC: ");
+    picker.setEmpListType(2);
+    auto* list = control<QListWidget>(&picker, "List_0");
+    // Only persons selected: no question, nothing removed.
+    selectRows(list, {3, 4});
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(prompter->shown.size(), 0);
+    EXPECT_EQ(list->count(), kStaff.size() + 3);
+    EXPECT_EQ(machinesIni(), QByteArray("ws1\r\nFront\r\n\r\n   \r\n  back office \r\n"));
+
+    prompter->expect("Do you wish to delete the selected machine name from the list?",
+                     "Delete Machine Name", tzsndmsg::ui::vbYes);
+    selectRows(list, {3, 5, 7}); // a person, WS1 and BACK OFFICE
+    QTest::keyClick(list, Qt::Key_Delete);
+
+    ASSERT_EQ(prompter->shown.size(), 1);
+    EXPECT_EQ(prompter->shown.at(0).buttons, 4);
+    EXPECT_EQ(prompter->shown.at(0).icon, 32);
+    EXPECT_EQ(prompter->shown.at(0).defaultButton, 256);
+    EXPECT_EQ(texts(list), kStaff + QStringList{"PC: FRONT"});
+    EXPECT_EQ(machinesIni(), QByteArray("Front\r\n\r\n   \r\n"));
+
+    // No keeps everything; a modified Delete is not the delete key.
+    prompter->expect("Do you wish", "Delete Machine Name", tzsndmsg::ui::vbNo);
+    selectRows(list, {5});
+    QTest::keyClick(list, Qt::Key_Delete);
+    QTest::keyClick(list, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_EQ(list->count(), kStaff.size() + 1);
+    EXPECT_EQ(machinesIni(), QByteArray("Front\r\n\r\n   \r\n"));
+}
+
+TEST_F(Picker, MissingComputerListAddsNothing)
+{
+    QFile::remove(office.dataFolder() + "stp/Machines.Ini");
+    EMS_EmpList picker;
+    picker.setEmpListType(2);
+    EXPECT_EQ(texts(control<QListWidget>(&picker, "List_0")), kStaff);
+}
 
 TEST_F(StaffDirectory, LoginListAlwaysHoldsSupervisorOnce)
 {
@@ -66,6 +251,7 @@ TEST_F(StaffDirectory, LoginListAlwaysHoldsSupervisorOnce)
         QList<Login> logins;
         QStringList names;
         QVector<qint32> ids;
+        bool withServices = true;
     };
     const Case cases[] = {
         {"no logins", {}, {"", "SUPERVISOR"}, {0, 0}},
@@ -74,24 +260,17 @@ TEST_F(StaffDirectory, LoginListAlwaysHoldsSupervisorOnce)
          {{" front ", 5}, {kNullText, kNullInt}, {"", 7}, {"o'hara", 8}},
          {"", "FRONT", "", "", "O'HARA", "SUPERVISOR"},
          {0, 5, 0, 7, 8, 0}},
+        {"without services", {{"FRONT", 5}}, {"", "SUPERVISOR"}, {0, 0}, false},
     };
     for (const Case& c : cases) {
         office.exec("DELETE FROM PWMTable");
+        SharedState::current().GIC = c.withServices ? office.services() : nullptr;
         for (const Login& login : c.logins)
             addLogin(login.name, login.person);
         tzsndmsg::LoadLoginNames();
         EXPECT_EQ(SharedState::current().LoginNames, c.names) << c.name;
         EXPECT_EQ(SharedState::current().LoginEmployeeIDs, c.ids) << c.name;
     }
-}
-
-TEST_F(StaffDirectory, LoginListWithoutServicesIsSupervisorAlone)
-{
-    addLogin("FRONT", 5);
-    SharedState::current().GIC.reset();
-    tzsndmsg::LoadLoginNames();
-    EXPECT_EQ(SharedState::current().LoginNames, QStringList({"", "SUPERVISOR"}));
-    EXPECT_EQ(SharedState::current().LoginEmployeeIDs, QVector<qint32>({0, 0}));
 }
 
 TEST_F(StaffDirectory, StaffListShowsOfficeDepartmentsThenStaffInLoginOrder)
@@ -107,7 +286,9 @@ TEST_F(StaffDirectory, StaffListShowsOfficeDepartmentsThenStaffInLoginOrder)
     office.addEmployment(dole, "o'brien's desk");
     const qint32 evans = office.addEmployee("Evans", "Eve", "EE", "EVE", QString());
     const qint32 fox = office.addEmployee("Fox", "Fay", "FF", "FAY", "Shipping");
-    terminate(fox);
+    office.exec("UPDATE ESTable SET ESSta='Terminated' WHERE EBID IN "
+                "(SELECT EBID FROM EBTable WHERE EBPid=?)",
+                {fox});
 
     tzsndmsg::LoadLoginNames();
     QListWidget list;
@@ -116,7 +297,7 @@ TEST_F(StaffDirectory, StaffListShowsOfficeDepartmentsThenStaffInLoginOrder)
 
     // Departments by latest employment record first, each name once; a terminated record, a
     // blank department and an employee without a record add none.
-    EXPECT_EQ(texts(list), QStringList({"  Entire Office",
+    EXPECT_EQ(texts(&list), QStringList({"  Entire Office",
                                         " O'brien's Desk Department",
                                         " Billing Department",
                                         " Front Desk Department",
@@ -144,11 +325,11 @@ TEST_F(StaffDirectory, StaffListWithoutEmployeesHoldsTheOfficeOnly)
     tzsndmsg::LoadLoginNames();
     QListWidget list;
     tzsndmsg::FillStaffList(&list, SharedState::current().LoginEmployeeIDs);
-    EXPECT_EQ(texts(list), QStringList({"  Entire Office"}));
+    EXPECT_EQ(texts(&list), QStringList({"  Entire Office"}));
     EXPECT_EQ(tzsndmsg::itemValue(&list, 5), 0);
 }
 
-TEST_F(StaffDirectory, DepartmentTitles)
+TEST(DepartmentTitle, CapitalisesWordsAndTrims)
 {
     const struct {
         const char* in;
@@ -175,7 +356,7 @@ TEST_F(StaffDirectory, UnlinkedEmployeesAreCurrentStaffWithoutLogin)
     QListWidget list;
     list.addItem("left over");
     tzsndmsg::FillUnlinkedEmployees(&list);
-    EXPECT_EQ(texts(list), QStringList({"Baker, Abe--(AB)", "Baker, Bea--(BB)",
+    EXPECT_EQ(texts(&list), QStringList({"Baker, Abe--(AB)", "Baker, Bea--(BB)",
                                         "O'Hara, Kate--(KO)", "Zed, Al--(ZA)"}));
     EXPECT_EQ(values(list), QVector<qint32>({abe, bea, kate, zed}));
 }

@@ -31,8 +31,7 @@ ModalScript::Handler pick(QStringList fragments, bool ok = true)
             QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             QCoreApplication::sendEvent(list, &enter);
         } else {
-            picker.findChild<QPushButton*>(ok ? u"cmd_1"_s : u"cmd_0"_s)
-                ->click();
+            picker.findChild<QPushButton*>(ok ? u"cmd_1"_s : u"cmd_0"_s)->click();
         }
         return ok ? int(QDialog::Accepted) : int(QDialog::Rejected);
     };
@@ -49,17 +48,21 @@ struct Row {
 
 class AttendeesTest : public EventsTest {
 protected:
+    // Opens the employee picker with the given button and lets the handler answer it.
+    void choose(const char* button, ModalScript::Handler handler)
+    {
+        ModalScript modal;
+        modal.then(std::move(handler));
+        c<QPushButton>(QString::fromLatin1(button))->click();
+    }
     QList<Row> rows(qint64 cm)
     {
         QList<Row> out;
-        auto rs = office.query(u"select * from BroChkTable where BroChkLinID=? "
-                                              "order by BroChkTyp, BroChkPID, BroChkID"_s,
-                               {cm});
+        auto rs = office.query(
+            u"select * from BroChkTable where BroChkLinID=? order by BroChkTyp, BroChkPID, BroChkID"_s, {cm});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            out << Row{rs.value(u"BroChkID"_s).toLongLong(),
-                       rs.value(u"BroChkPID"_s).toInt(),
-                       rs.value(u"BroChkTyp"_s).toInt(),
-                       rs.value(u"BroChkDonDis"_s).toInt(),
+            out << Row{rs.value(u"BroChkID"_s).toLongLong(), rs.value(u"BroChkPID"_s).toInt(),
+                       rs.value(u"BroChkTyp"_s).toInt(), rs.value(u"BroChkDonDis"_s).toInt(),
                        rs.value(u"BroChkSno"_s).toInt()};
         return out;
     }
@@ -80,11 +83,7 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     EXPECT_EQ(w.AttendeeList(1), QString::number(cat) + ',');
 
     // Attendees: Ann kept, Bob removed, Cat moved over from the copies.
-    {
-        ModalScript modal;
-        modal.then(pick({u"Adams"_s, u"Cole"_s}));
-        c<QPushButton>(u"CmdTo_0"_s)->click();
-    }
+    choose("CmdTo_0", pick({u"Adams"_s, u"Cole"_s}));
     EXPECT_TRUE(w.ChangeFlag());
     EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"AA, CC"_s);
     const QString signal = office.dataFolder() + u"TEMP/CMBC.STA"_s;
@@ -120,25 +119,16 @@ TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
     const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     addAttendee(cm, bob, 0);
     EMS_EventsFrm& w = open();
-    {
-        ModalScript modal;
-        modal.then([&](QDialog& d) {
-            auto& picker = dynamic_cast<EMS_EmpList&>(d);
-            // The current attendees come preselected.
-            const auto selected = picker.list(0)->selectedItems();
-            EXPECT_EQ(selected.size(), 1);
-            EXPECT_EQ(selected.value(0) ? selected[0]->data(Qt::UserRole).toInt() : 0, bob);
-            return pick({}, false)(d);
-        });
-        c<QPushButton>(u"CmdTo_0"_s)->click();
-    }
+    choose("CmdTo_0", [&](QDialog& d) {
+        // The current attendees come preselected.
+        const auto selected = dynamic_cast<EMS_EmpList&>(d).list(0)->selectedItems();
+        EXPECT_EQ(selected.size(), 1);
+        EXPECT_EQ(selected.value(0) ? selected[0]->data(Qt::UserRole).toInt() : 0, bob);
+        return pick({}, false)(d);
+    });
     EXPECT_EQ(w.AttendeeList(0), QString::number(bob) + ',');
     EXPECT_FALSE(w.ChangeFlag());
-    {
-        ModalScript modal;
-        modal.then(pick({}));
-        c<QPushButton>(u"CmdTo_0"_s)->click();
-    }
+    choose("CmdTo_0", pick({}));
     EXPECT_EQ(w.AttendeeList(0), QString());
     EXPECT_TRUE(w.ChangeFlag());
 }
@@ -146,21 +136,13 @@ TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
 TEST_F(AttendeesTest, WholeOfficeAndDepartmentsExpandToPersonsOnce)
 {
     EMS_EventsFrm& w = open();
-    {
-        ModalScript modal;
-        modal.then(pick({u"Entire Office"_s, u"Baker"_s}));
-        c<QPushButton>(u"CmdTo_0"_s)->click();
-    }
+    choose("CmdTo_0", pick({u"Entire Office"_s, u"Baker"_s}));
     QStringList ids = w.AttendeeList(0).split(',', Qt::SkipEmptyParts);
     ids.sort();
     QStringList all{QString::number(ann), QString::number(bob), QString::number(cat)};
     all.sort();
     EXPECT_EQ(ids, all);
-    {
-        ModalScript modal;
-        modal.then(pick({u"Clinic Department"_s, u"Cole"_s}));
-        c<QPushButton>(u"CmdTo_1"_s)->click();
-    }
+    choose("CmdTo_1", pick({u"Clinic Department"_s, u"Cole"_s}));
     EXPECT_EQ(w.AttendeeList(1), QString::number(bob) + ',' + QString::number(cat) + ',');
     EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"BB, CC"_s);
 }
@@ -169,11 +151,7 @@ TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
 {
     open();
     c<QLineEdit>(u"txtEve_0"_s)->setText(u"Fire drill"_s);
-    {
-        ModalScript modal;
-        modal.then(pick({u"Baker"_s}));
-        c<QPushButton>(u"CmdTo_1"_s)->click();
-    }
+    choose("CmdTo_1", pick({u"Baker"_s}));
     const QString question = u"Saving Event without Attendees will result in Event being applied to all employees."_s;
     {
         PrompterGuard prompts;

@@ -62,41 +62,38 @@ protected:
 
     void grantSupervisor(const QString& login = u"FRONT"_s)
     {
-        office.insert(u"PWATable"_s, u"PWAID"_s,
-                      {u"PWAUseNam"_s, u"PWARigNam"_s,
-                       u"PWAWriFla"_s, u"PWAProNam"_s},
+        office.insert(u"PWATable"_s, u"PWAID"_s, {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"},
                       {login, u"Tim_Sup_Rig"_s, -1, u"tzSndMsg"_s});
     }
 
-    // An event as the window writes it; returns cmID (evId receives the detail key).
+    // An event as the window writes it; returns cmID (evId receives the detail key). Extra
+    // columns replace or add to the usual ones.
     qint64 addEvent(const QString& title, qint32 owner, const QString& date,
-                    const QString& from = u"9:00:00 AM"_s,
-                    const QString& to = u"10:00:00 AM"_s,
+                    const QString& from = u"9:00:00 AM"_s, const QString& to = u"10:00:00 AM"_s,
                     const QStringList& moreNames = {}, const QStringList& moreTexts = {},
                     qint64* evId = nullptr)
     {
         auto gic = office.services();
         qint64 cm = 0;
-        EXPECT_TRUE(gic->writeRecord(
-            9, u"cmTable"_s, u"cmID"_s, cm,
-            {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat", "cmSubCat",
-             "cmWhoMod", "cmDoc", "CMSubjec"},
-            {"512", "0", "8:00:00 AM", date, "FRONT", "0", "Events", "EMS", "FRONT",
-             title + u" notes"_s, title}));
-        qint64 ev = 0;
+        EXPECT_TRUE(gic->writeRecord(9, u"cmTable"_s, u"cmID"_s, cm,
+                                     {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat",
+                                      "cmSubCat", "cmWhoMod", "cmDoc", "CMSubjec"},
+                                     {"512", "0", "8:00:00 AM", date, "FRONT", "0", "Events", "EMS",
+                                      "FRONT", title + u" notes"_s, title}));
         QStringList names{"Evpid", "EvLinID", "EvTyp", "EvBroStaDatFla", "EvBroStaDat",
                           "EvBroStaTim", "evBroDat", "EvBroFla", "evBroReaFla"};
-        QStringList texts{QString::number(owner), QString::number(cm), "1", "-1", date, from,
-                          to, "-1", "0"};
+        QStringList texts{QString::number(owner), QString::number(cm), "1", "-1", date, from, to,
+                          "-1", "0"};
         for (int i = 0; i < moreNames.size(); ++i) {
-            const int at = names.indexOf(moreNames[i], 0);
-            if (at >= 0)
+            const int at = names.indexOf(moreNames[i]);
+            if (at >= 0) {
                 texts[at] = moreTexts[i];
-            else {
+            } else {
                 names << moreNames[i];
                 texts << moreTexts[i];
             }
         }
+        qint64 ev = 0;
         EXPECT_TRUE(gic->writeRecord(9, u"evTable"_s, u"evID"_s, ev, names, texts));
         if (evId)
             *evId = ev;
@@ -122,6 +119,8 @@ protected:
     }
 
     template <typename T> T* c(const QString& name) { return control<T>(window.get(), name); }
+    QLineEdit* edit(const char* name) { return c<QLineEdit>(QString::fromLatin1(name)); }
+    QComboBox* combo(const char* name) { return c<QComboBox>(QString::fromLatin1(name)); }
     QAction* button(const QString& key)
     {
         QAction* a = window->toolbarBuilder() ? window->toolbarBuilder()->action(key) : nullptr;
@@ -129,6 +128,8 @@ protected:
             ADD_FAILURE() << "no toolbar button " << key.toStdString();
         return a;
     }
+    // A toolbar command through its button.
+    void press(const QString& key) { button(key)->trigger(); }
 
     Office office;
     std::unique_ptr<EMS_EventsFrm> window;

@@ -13,15 +13,12 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-const QString CRLF = u"\r\n"_s;
+const QString kSaveChange = u"Save Current Change?"_s;
 
 QString reasonsText(const QStringList& reasons)
 {
-    QString text;
-    for (const QString& r : reasons)
-        text += CRLF + r;
-    return u"The following information is missing or incorrect:"_s + CRLF + text +
-           CRLF + CRLF + u"Data will not be saved."_s;
+    return u"The following information is missing or incorrect:\r\n"_s +
+           (u"\r\n"_s + reasons.join(u"\r\n"_s)) + u"\r\n\r\nData will not be saved."_s;
 }
 
 } // namespace
@@ -38,17 +35,16 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_FALSE(w.EventSupervisor());
     ASSERT_EQ(w.listModel()->rowCount(), 1);
     EXPECT_EQ(w.listModel()->cmIdAt(0), mine);
-    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Mine"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Mine"_s);
     EXPECT_EQ(w.CurrentEventID(), mine);
     EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
     EXPECT_EQ(w.windowTitle(), u"Event Setup"_s);
+    const auto cell = [&](int column) { return w.listModel()->data(w.listModel()->index(0, column)).toString(); };
     const auto names = office.services();
-    EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, EventListModel::ColToCc)).toString(),
-              names->personName(bob) + u"/ "_s + names->personName(cat));
-    EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, EventListModel::ColTime)).toString(),
-              u"09:00 AM"_s);
-    EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"BB"_s);
-    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"CC"_s);
+    EXPECT_EQ(cell(EventListModel::ColToCc), names->personName(bob) + u"/ "_s + names->personName(cat));
+    EXPECT_EQ(cell(EventListModel::ColTime), u"09:00 AM"_s);
+    EXPECT_EQ(edit("txtAtt_0")->text(), u"BB"_s);
+    EXPECT_EQ(edit("txtAtt_1")->text(), u"CC"_s);
     w.hide();
 
     grantSupervisor();
@@ -56,7 +52,7 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_TRUE(s.EventSupervisor());
     EXPECT_EQ(s.listModel()->rowCount(), 2);
     EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"2 of 2"_s);
-    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Bobs"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Bobs"_s);
 }
 
 TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForRowsAsked)
@@ -81,14 +77,13 @@ TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
     EXPECT_FALSE(c<QWidget>(u"TDBG"_s)->isVisible());
     EXPECT_FALSE(button(u"New"_s)->isVisible());
     EXPECT_FALSE(SharedState::current().RightToEdit);
-    EXPECT_FALSE(button(u"New"_s)->isEnabled());
-    EXPECT_FALSE(button(u"Save"_s)->isEnabled());
-    EXPECT_FALSE(button(u"Delete"_s)->isEnabled());
-    EXPECT_FALSE(c<QLineEdit>(u"txtEve_0"_s)->isEnabled());
-    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Bobs"_s);
+    for (const QString& key : {u"New"_s, u"Save"_s, u"Delete"_s})
+        EXPECT_FALSE(button(key)->isEnabled()) << key.toStdString();
+    EXPECT_FALSE(edit("txtEve_0")->isEnabled());
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Bobs"_s);
     // Closing writes nothing either.
     PrompterGuard prompts;
-    button(u"Close"_s)->trigger();
+    press(u"Close"_s);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable"_s).toString(), u"Bobs"_s);
 }
@@ -96,9 +91,7 @@ TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
 TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 {
     qint64 evId = 0;
-    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s,
-                               u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {},
-                               &evId);
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
     addAttendee(cm, bob, 0);
     auto& st = SharedState::current();
     st.LinkID = qint32(evId);
@@ -107,9 +100,9 @@ TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
         EXPECT_TRUE(st.RightToEdit);
         EXPECT_FALSE(st.HolidayChanged);
         EXPECT_FALSE(button(u"New"_s)->isVisible());
-        c<QLineEdit>(u"txtEve_0"_s)->setText(u"  Renamed  "_s);
+        edit("txtEve_0")->setText(u"  Renamed  "_s);
         EXPECT_TRUE(button(u"Save"_s)->isEnabled());
-        button(u"Save"_s)->trigger();
+        press(u"Save"_s);
         EXPECT_FALSE(w.isVisible());
         EXPECT_TRUE(st.HolidayChanged);
     }
@@ -123,11 +116,10 @@ TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
     EMS_EventsFrm& w = open();
     PrompterGuard prompts;
     prompts->expect(u"Are you sure to delete the event?"_s, u"Delete Event"_s, ui::vbYes);
-    button(u"Delete"_s)->trigger();
+    press(u"Delete"_s);
     EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.count(u"CMTable"_s), 0);
-    EXPECT_EQ(office.count(u"EVTable"_s), 0);
-    EXPECT_EQ(office.count(u"BroChkTable"_s), 0);
+    for (const QString& table : {u"CMTable"_s, u"EVTable"_s, u"BroChkTable"_s})
+        EXPECT_EQ(office.count(table), 0) << table.toStdString();
 }
 
 TEST_F(EventsTest, UnchangedSaveWritesNothing)
@@ -144,27 +136,28 @@ TEST_F(EventsTest, UnchangedSaveWritesNothing)
     EXPECT_FALSE(SharedState::current().HolidayChanged);
 }
 
-TEST_F(EventsTest, CancelAtTheSaveQuestionAfterNewKeepsThePanel)
+TEST_F(EventsTest, SaveQuestionOnNewCloseBoxAndClose)
 {
     const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     EMS_EventsFrm& w = open();
-    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Changed"_s);
+    edit("txtEve_0")->setText(u"Changed"_s);
     PrompterGuard prompts;
-    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbCancel);
-    button(u"New"_s)->trigger();
-    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Changed"_s);
+    // Cancel on New keeps the panel as it is.
+    prompts->expect(kSaveChange, u"Save Message"_s, ui::vbCancel);
+    press(u"New"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Changed"_s);
     EXPECT_EQ(w.CurrentEventID(), cm);
     EXPECT_TRUE(w.ChangeFlag());
     ASSERT_EQ(prompts->shown.size(), 1);
     EXPECT_EQ(prompts->shown[0].buttons, 3);
 
     // The close box asks the same and Cancel keeps the window open.
-    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbCancel);
+    prompts->expect(kSaveChange, u"Save Message"_s, ui::vbCancel);
     w.reject();
     EXPECT_TRUE(w.isVisible());
     // No throws the change away; the window closes.
-    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbNo);
-    button(u"Close"_s)->trigger();
+    prompts->expect(kSaveChange, u"Save Message"_s, ui::vbNo);
+    press(u"Close"_s);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable"_s).toString(), u"Mine"_s);
 }
@@ -173,36 +166,34 @@ TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
 {
     EMS_EventsFrm& w = open();
     EXPECT_EQ(w.CurrentEventID(), 0);
-    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:00 AM"_s);
-    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->currentText(), u"05:30 PM"_s);
-    c<QLineEdit>(u"txtEve_0"_s)->setText(u" Staff meeting "_s);
+    EXPECT_EQ(combo("cmbFroTim_0")->currentText(), u"09:00 AM"_s);
+    EXPECT_EQ(combo("cmbFroTim_1")->currentText(), u"05:30 PM"_s);
+    edit("txtEve_0")->setText(u" Staff meeting "_s);
     c<QPlainTextEdit>(u"txtEve_1"_s)->setPlainText(u"Room 2, bring notes"_s);
     c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(u"12/16/2026"_s);
-    c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(44); // 11:00 AM
+    combo("cmbFroTim_1")->setCurrentIndex(44); // 11:00 AM
     c<QCheckBox>(u"ChkRea_0"_s)->setChecked(true);
-    c<QLineEdit>(u"txtReaEve_0"_s)->setText(u"2"_s);
-    c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(10); // 3rd Wednesday
+    edit("txtReaEve_0")->setText(u"2"_s);
+    combo("cmbRea_0")->setCurrentIndex(10); // 3rd Wednesday
     c<QRadioButton>(u"OptReaUnl_1"_s)->click();
-    c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"4"_s);
+    edit("txtReaTim_0")->setText(u"4"_s);
     EXPECT_EQ(c<QLabel>(u"lblNextOccurrences"_s)->text(),
-              u"Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, "
-                             "Wed 6/16/2027, Wed 8/18/2027"_s);
+              u"Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, Wed 6/16/2027, Wed 8/18/2027"_s);
     PrompterGuard prompts;
-    prompts->expect(u"Saving Event without Attendees will result in Event being "
-                                   "applied to all employees.\r\n\r\nDo you wish to continue?"_s,
+    prompts->expect(u"Saving Event without Attendees will result in Event being applied to all employees."
+                    "\r\n\r\nDo you wish to continue?"_s,
                     u"Event Setup"_s, ui::vbYes);
-    button(u"Save"_s)->trigger();
+    press(u"Save"_s);
     ASSERT_EQ(prompts->shown.size(), 1);
     EXPECT_EQ(prompts->shown[0].icon, 64);
     EXPECT_NE(w.CurrentEventID(), 0);
     EXPECT_FALSE(w.ChangeFlag());
     EXPECT_TRUE(SharedState::current().HolidayChanged);
-    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Staff meeting"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Staff meeting"_s);
     EXPECT_EQ(w.listModel()->rowCount(), 1);
     EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
 
-    auto rs = office.query(u"select * from CMTable left join EVTable on "
-                                          "CMTable.cmID = EVTable.EvLinID"_s);
+    auto rs = office.query(u"select * from CMTable left join EVTable on CMTable.cmID = EVTable.EvLinID"_s);
     ASSERT_EQ(rs.recordCount(), 1);
     rs.moveFirst();
     const std::pair<const char*, QVariant> expected[] = {
@@ -214,9 +205,8 @@ TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
         {"EvBroReaFla", -1}, {"EvBroReaEve", 2}, {"EvBroReaTyp", -4}, {"EvBroNumOfTim", 4}};
     for (const auto& [column, value] : expected)
         EXPECT_EQ(rs.value(QString::fromLatin1(column)).toString(), value.toString()) << column;
-    EXPECT_TRUE(rs.isNull(u"EvBroEndDat"_s));
-    EXPECT_TRUE(rs.isNull(u"EvBroEndDatFla"_s));
-    EXPECT_TRUE(rs.isNull(u"cmModDat"_s));
+    for (const char* column : {"EvBroEndDat", "EvBroEndDatFla", "cmModDat"})
+        EXPECT_TRUE(rs.isNull(QString::fromLatin1(column))) << column;
 }
 
 TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
@@ -245,29 +235,25 @@ TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
     };
     EMS_EventsFrm& w = open();
     for (const Case& k : cases) {
+        SCOPED_TRACE(k.reasons.join(u'|').toStdString());
         w.ClearEvent();
-        c<QLineEdit>(u"txtEve_0"_s)->setText(k.noTitle ? u"  "_s
-                                                                    : u"Title"_s);
-        c<ui::DateCombo>(u"dCmbFro_0"_s)
-            ->setText(k.badDate ? u"13/45/2026"_s : u"12/16/2026"_s);
+        edit("txtEve_0")->setText(k.noTitle ? u"  "_s : u"Title"_s);
+        c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(k.badDate ? u"13/45/2026"_s : u"12/16/2026"_s);
         if (k.noFrom)
-            c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(-1);
+            combo("cmbFroTim_0")->setCurrentIndex(-1);
         if (k.fromAfterTo)
-            c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(80);
+            combo("cmbFroTim_0")->setCurrentIndex(80);
         const bool recurring = k.noUnit || k.badCount || k.badUntil;
         c<QCheckBox>(u"ChkRea_0"_s)->setChecked(recurring);
-        c<QLineEdit>(u"txtReaEve_0"_s)->setText(u"1"_s);
+        edit("txtReaEve_0")->setText(u"1"_s);
         if (recurring && !k.noUnit)
-            c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(0);
-        if (k.badCount) {
-            c<QRadioButton>(u"OptReaUnl_1"_s)->click();
-            c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"many"_s);
+            combo("cmbRea_0")->setCurrentIndex(0);
+        if (k.badCount || k.badUntil) {
+            c<QRadioButton>(k.badCount ? u"OptReaUnl_1"_s : u"OptReaUnl_2"_s)->click();
+            edit("txtReaTim_0")->setText(k.badCount ? u"many"_s : u"7"_s);
         }
-        if (k.badUntil) {
-            c<QRadioButton>(u"OptReaUnl_2"_s)->click();
-            c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"7"_s);
+        if (k.badUntil)
             c<ui::DateCombo>(u"dcmbUnt_0"_s)->setText(u"someday"_s);
-        }
         PrompterGuard prompts;
         prompts->expect(QString(), u"Event Editing"_s, ui::vbCancel);
         EXPECT_EQ(w.ValidateEvent(), ui::vbCancel);
@@ -276,7 +262,7 @@ TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
         EXPECT_EQ(prompts->shown[0].buttons, 1);
         EXPECT_EQ(prompts->shown[0].icon, 0);
         if (k.badCount || k.badUntil) {
-            EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->text(), QString());
+            EXPECT_EQ(edit("txtReaTim_0")->text(), QString());
         }
     }
 }
@@ -287,28 +273,29 @@ TEST_F(EventsTest, ValidationFillsDefaultsAndNormalisesTheEveryCount)
     const std::pair<const char*, const char*> counts[] = {
         {"0", "1"}, {"-3", "1"}, {"word", "1"}, {"2.6", "3"}, {"4 weeks", "4"}};
     for (const auto& [typed, shown] : counts) {
+        SCOPED_TRACE(typed);
         w.ClearEvent();
-        c<QLineEdit>(u"txtEve_0"_s)->setText(u"T"_s);
-        c<QComboBox>(u"cmbFroTim_0"_s)->setCurrentIndex(-1);
-        c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(-1);
+        edit("txtEve_0")->setText(u"T"_s);
+        combo("cmbFroTim_0")->setCurrentIndex(-1);
+        combo("cmbFroTim_1")->setCurrentIndex(-1);
         c<QCheckBox>(u"ChkRea_0"_s)->setChecked(true);
-        c<QComboBox>(u"cmbRea_0"_s)->setCurrentIndex(1);
-        c<QLineEdit>(u"txtReaEve_0"_s)->setText(QString::fromLatin1(typed));
-        for (const char* name : {"OptReaUnl_0", "OptReaUnl_1", "OptReaUnl_2"}) {
-            auto* o = c<QRadioButton>(QString::fromLatin1(name));
+        combo("cmbRea_0")->setCurrentIndex(1);
+        edit("txtReaEve_0")->setText(QString::fromLatin1(typed));
+        for (int i = 0; i < 3; ++i) {
+            auto* o = c<QRadioButton>(u"OptReaUnl_%1"_s.arg(i));
             o->setAutoExclusive(false);
             o->setChecked(false);
             o->setAutoExclusive(true);
         }
         PrompterGuard prompts;
-        EXPECT_EQ(w.ValidateEvent(), ui::vbYes) << typed;
-        EXPECT_EQ(c<QLineEdit>(u"txtReaEve_0"_s)->text(), QString::fromLatin1(shown));
-        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:00 AM"_s);
-        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->currentText(), u"05:30 PM"_s);
+        EXPECT_EQ(w.ValidateEvent(), ui::vbYes);
+        EXPECT_EQ(edit("txtReaEve_0")->text(), QString::fromLatin1(shown));
+        EXPECT_EQ(combo("cmbFroTim_0")->currentText(), u"09:00 AM"_s);
+        EXPECT_EQ(combo("cmbFroTim_1")->currentText(), u"05:30 PM"_s);
         EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_0"_s)->isChecked());
     }
     // Equal from and to times are valid.
-    c<QComboBox>(u"cmbFroTim_1"_s)->setCurrentIndex(36);
+    combo("cmbFroTim_1")->setCurrentIndex(36);
     PrompterGuard prompts;
     EXPECT_EQ(w.ValidateEvent(), ui::vbYes);
 }
@@ -316,60 +303,52 @@ TEST_F(EventsTest, ValidationFillsDefaultsAndNormalisesTheEveryCount)
 TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
 {
     grantSupervisor();
-    struct Case {
+    const QStringList columns{"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim", "EvBroEndDat"};
+    const struct {
         const char* name;
-        QStringList names, texts;
+        QStringList texts;
         int option;
-        QString times, until;
+    } cases[] = {
+        {"unlimited", {"-1", "2", "30", "-1"}, 0},
+        {"until", {"-1", "1", "7", "-2", "01/31/2027"}, 2},
+        {"times", {"-1", "1", "1", "5"}, 1},
+        {"other negative", {"-1", "1", "1", "-7"}, 0},
     };
-    const Case cases[] = {
-        {"unlimited", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
-         {"-1", "2", "30", "-1"}, 0, QString(), QString()},
-        {"until", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim", "EvBroEndDat"},
-         {"-1", "1", "7", "-2", "01/31/2027"}, 2, QString(), u"01/31/2027"_s},
-        {"times", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
-         {"-1", "1", "1", "5"}, 1, u"5"_s, QString()},
-        {"other negative", {"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"},
-         {"-1", "1", "1", "-7"}, 0, QString(), QString()},
-    };
-    for (const Case& k : cases) {
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
         qint64 evId = 0;
-        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s,
-                 u"9:07:00 AM"_s, u"5:00:00 PM"_s, k.names, k.texts, &evId);
+        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s, u"9:07:00 AM"_s, u"5:00:00 PM"_s,
+                 columns.mid(0, k.texts.size()), k.texts, &evId);
         SharedState::current().LinkID = qint32(evId);
         open();
-        EXPECT_TRUE(c<QCheckBox>(u"ChkRea_0"_s)->isChecked()) << k.name;
-        EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_%1"_s.arg(k.option))->isChecked())
-            << k.name;
-        EXPECT_EQ(c<QComboBox>(u"cmbFroTim_0"_s)->currentText(), u"09:15 AM"_s);
-        EXPECT_EQ(c<QComboBox>(u"cmbRea_0"_s)->currentData().toString(), k.texts[2]);
+        EXPECT_TRUE(c<QCheckBox>(u"ChkRea_0"_s)->isChecked());
+        EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_%1"_s.arg(k.option))->isChecked());
+        EXPECT_EQ(combo("cmbFroTim_0")->currentText(), u"09:15 AM"_s);
+        EXPECT_EQ(combo("cmbRea_0")->currentData().toString(), k.texts[2]);
         if (k.option == 1) {
-            EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->text(), k.times);
+            EXPECT_EQ(edit("txtReaTim_0")->text(), k.texts[3]);
         }
         if (k.option == 2) {
-            EXPECT_EQ(c<ui::DateCombo>(u"dcmbUnt_0"_s)->text(), k.until);
+            EXPECT_EQ(c<ui::DateCombo>(u"dcmbUnt_0"_s)->text(), k.texts[4]);
         }
-        EXPECT_EQ(c<QLineEdit>(u"txtReaTim_0"_s)->isEnabled(), k.option == 1);
+        EXPECT_EQ(edit("txtReaTim_0")->isEnabled(), k.option == 1);
         EXPECT_EQ(c<QWidget>(u"dcmbUnt_0"_s)->isEnabled(), k.option == 2);
         window->hide();
     }
 
     // Typed -1 times is stored as -1 and reads back as Unlimited.
     c<QRadioButton>(u"OptReaUnl_1"_s)->click();
-    c<QLineEdit>(u"txtReaTim_0"_s)->setText(u"-1"_s);
+    edit("txtReaTim_0")->setText(u"-1"_s);
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
-    EXPECT_EQ(office.scalar(u"select EvBroNumOfTim from EVTable where EVID=?"_s,
-                            {SharedState::current().LinkID})
-                  .toInt(),
-              -1);
+    const QVariantList thisEvent{SharedState::current().LinkID};
+    EXPECT_EQ(office.scalar(u"select EvBroNumOfTim from EVTable where EVID=?"_s, thisEvent).toInt(), -1);
     open();
     EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_0"_s)->isChecked());
     // Not recurring any more: the flag is cleared, the other columns keep their values.
     c<QCheckBox>(u"ChkRea_0"_s)->setChecked(false);
     EXPECT_FALSE(c<QWidget>(u"cmbRea_0"_s)->isEnabled());
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
-    auto rs = office.query(u"select * from EVTable where EVID=?"_s,
-                           {SharedState::current().LinkID});
+    auto rs = office.query(u"select * from EVTable where EVID=?"_s, thisEvent);
     rs.moveFirst();
     EXPECT_EQ(rs.value(u"EvBroReaFla"_s).toInt(), 0);
     EXPECT_EQ(rs.value(u"EvBroReaTyp"_s).toInt(), 1);
@@ -379,7 +358,7 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
 TEST_F(EventsTest, TimeListsFollowTheClockInterval)
 {
     EMS_EventsFrm& w = open();
-    auto* from = c<QComboBox>(u"cmbFroTim_0"_s);
+    auto* from = combo("cmbFroTim_0");
     ASSERT_EQ(from->count(), 97);
     EXPECT_EQ(from->itemText(0), u"12:00 AM"_s);
     EXPECT_EQ(from->itemText(95), u"11:45 PM"_s);
@@ -396,14 +375,14 @@ TEST_F(EventsTest, TimeListsFollowTheClockInterval)
 
     SharedState::current().ClockInterval = 30;
     EMS_EventsFrm& half = open();
-    EXPECT_EQ(c<QComboBox>(u"cmbFroTim_1"_s)->count(), 49);
+    EXPECT_EQ(combo("cmbFroTim_1")->count(), 49);
     EXPECT_EQ(half.TimeListIndex(common::AutoDate::fromTime(QTime(9, 7))), 19);
 }
 
 TEST_F(EventsTest, AWednesdayRelabelsSixUnitEntries)
 {
     open();
-    auto* units = c<QComboBox>(u"cmbRea_0"_s);
+    auto* units = combo("cmbRea_0");
     QStringList before;
     for (int i = 0; i < units->count(); ++i)
         before << units->itemText(i);
@@ -412,9 +391,9 @@ TEST_F(EventsTest, AWednesdayRelabelsSixUnitEntries)
     for (int i = 0; i < units->count(); ++i)
         if (units->itemText(i) != before[i])
             changed << units->itemText(i);
-    EXPECT_EQ(changed, QStringList({"Wednesday", "1st Wednesday of the month",
-                                    "2nd Wednesday of the month", "3rd Wednesday of the month",
-                                    "4th Wednesday of the month", "Last Wednesday of the month"}));
+    EXPECT_EQ(changed, QStringList({"Wednesday", "1st Wednesday of the month", "2nd Wednesday of the month",
+                                    "3rd Wednesday of the month", "4th Wednesday of the month",
+                                    "Last Wednesday of the month"}));
     EXPECT_EQ(units->itemData(2).toInt(), -7);
     EXPECT_EQ(units->itemData(12).toInt(), -2);
     // Not a date: the labels stay.
@@ -435,7 +414,7 @@ TEST_F(EventsTest, ChangesWhileLoadingDoNotMarkThePanel)
     w.findChild<QLineEdit*>(u"txtEve_0"_s)->setText(u"y"_s);
     EXPECT_TRUE(w.ChangeFlag());
     PrompterGuard prompts;
-    prompts->expect(u"Save Current Change?"_s, u"Save Message"_s, ui::vbNo);
+    prompts->expect(kSaveChange, u"Save Message"_s, ui::vbNo);
     w.close();
     EXPECT_FALSE(w.isVisible());
 }

@@ -77,11 +77,12 @@ protected:
         }
         return rs.value(column);
     }
-    int storedInt(qint64 id, const char* column) { return stored(id, QLatin1String(column)).toInt(); }
-    qint64 onlyNewId()
+    void expectStored(qint64 id, std::initializer_list<std::pair<const char*, int>> expected)
     {
-        return office.scalar(u"select max(hdocID) from HDOCTable"_s).toLongLong();
+        for (const auto& [column, value] : expected)
+            EXPECT_EQ(stored(id, QLatin1String(column)).toInt(), value) << column;
     }
+    qint64 onlyNewId() { return office.scalar(u"select max(hdocID) from HDOCTable"_s).toLongLong(); }
 
     // Opens a window with the list loaded (not shown).
     std::unique_ptr<Ems_HolidayFrm> open()
@@ -230,12 +231,10 @@ TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
     EXPECT_EQ(w->CurrentHolidayID(), id);
     EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
     EXPECT_EQ(stored(id, "hdocDes").toString(), u"Memorial Day"_s);
-    const std::pair<const char*, int> expected[] = {
-        {"hdocInAct", 1},      {"hdocUseDatFla", 0}, {"hdocObsOn", 0},   {"hdocObsWeeDay", 2},
-        {"hdocObsMon", 5},     {"hdocOnSat", 0},     {"hdocOnSun", 0},   {"hdocNotAppToParEmp", 0},
-        {"hdocHolFla", -1},    {"hdocOffColFla", -1}, {"hdocPayFla", -1}};
-    for (const auto& [column, value] : expected)
-        EXPECT_EQ(storedInt(id, column), value) << column;
+    expectStored(id, {{"hdocInAct", 1}, {"hdocUseDatFla", 0}, {"hdocObsOn", 0},
+                 {"hdocObsWeeDay", 2}, {"hdocObsMon", 5}, {"hdocOnSat", 0}, {"hdocOnSun", 0},
+                 {"hdocNotAppToParEmp", 0}, {"hdocHolFla", -1}, {"hdocOffColFla", -1},
+                 {"hdocPayFla", -1}});
     EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
     const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
     EXPECT_EQ(stored(id, "hdocStaDat").toDateTime(), zero);
@@ -259,11 +258,8 @@ TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
     control<QCheckBox>(w.get(), "ChkNotAppToParEmp")->setChecked(true);
     click(*w, "CmdEd_0");
     const qint64 july = onlyNewId();
-    const std::pair<const char*, int> expected[] = {
-        {"hdocUseDatFla", -1}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 0}, {"hdocObsMon", 7},
-        {"hdocOnSat", 1},      {"hdocOnSun", 0}, {"hdocNotAppToParEmp", 1}};
-    for (const auto& [column, value] : expected)
-        EXPECT_EQ(storedInt(july, column), value) << column;
+    expectStored(july, {{"hdocUseDatFla", -1}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 0},
+                 {"hdocObsMon", 7}, {"hdocOnSat", 1}, {"hdocOnSun", 0}, {"hdocNotAppToParEmp", 1}});
     EXPECT_EQ(dateCell(*w, u"Independence Day"_s), u"4th day of July"_s);
 
     // A name of blanks is not empty: it passes and keeps its blanks.
@@ -302,12 +298,9 @@ TEST_F(HolidayWindow, SwitchingToRuleZeroesShiftsAndKeepsCreationOnlyColumns)
     click(*w, "CmdEd_0");
 
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
-    const std::pair<const char*, int> expected[] = {
-        {"hdocUseDatFla", 0}, {"hdocObsOn", 4},     {"hdocObsWeeDay", 5}, {"hdocObsMon", 12},
-        {"hdocOnSat", 0},     {"hdocOnSun", 0},     {"hdocInAct", 1},     {"hdocHolFla", -1},
-        {"hdocOffColFla", 0}, {"hdocPayFla", 5}};
-    for (const auto& [column, value] : expected)
-        EXPECT_EQ(storedInt(id, column), value) << column;
+    expectStored(id, {{"hdocUseDatFla", 0}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 5},
+                 {"hdocObsMon", 12}, {"hdocOnSat", 0}, {"hdocOnSun", 0}, {"hdocInAct", 1},
+                 {"hdocHolFla", -1}, {"hdocOffColFla", 0}, {"hdocPayFla", 5}});
     EXPECT_EQ(stored(id, "hdocStaDat"), staDat);
     EXPECT_EQ(stored(id, "hdocEndDat"), endDat);
     EXPECT_EQ(dateCell(*w, u"Christmas"_s), u"on the Fourth Thursday of December"_s);
@@ -483,7 +476,7 @@ TEST_F(HolidayWindow, IconFallsBackToTheFlagThenToNone)
     selectRow(*w, u"Missing icon"_s);
     EXPECT_EQ(w->iconPath(), QString());
     EXPECT_TRUE(picture->pixmap().isNull());
-    EXPECT_EQ(storedInt(missing, "hdocObsOn"), 1);
+    EXPECT_EQ(stored(missing, "hdocObsOn").toInt(), 1);
 }
 
 TEST_F(HolidayWindow, IconChoiceKeepsCopiesOrRefuses)

@@ -82,43 +82,37 @@ protected:
 
     qint32 seed(const Msg& m, const QList<To>& recipients = {}, QList<qint32>* rowIds = nullptr)
     {
-        auto flag = [](bool on) { return on ? QStringLiteral("-1") : QStringLiteral("0"); };
-        auto write = [this](const char* table, const char* key, const QStringList& names,
-                            const QStringList& texts) {
+        auto flag = [](bool on) { return QString(on ? "-1" : "0"); };
+        auto n = [](qint64 v) { return QString::number(v); };
+        auto write = [this](const char* table, const char* key, QStringList names, QStringList texts,
+                            const QString& extraName, const QString& extra) {
+            if (!extra.isEmpty()) {
+                names << extraName;
+                texts << extra;
+            }
             qint64 id = 0;
             QString error;
             if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
                 ADD_FAILURE() << table << ": " << error.toStdString();
             return id;
         };
-        QStringList names{"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat",
-                          "cmSubCat", "cmDoc", "CMSubjec", "cmDocAftDis", "CMNeeCom", "CMShoOnRep",
-                          "cmConRec"};
-        const QString time = m.time.isEmpty()
-                                 ? QStringLiteral("09:%1 AM").arg(++m_minute, 2, 10, QLatin1Char('0'))
-                                 : m.time;
-        QStringList texts{m.typ, QString::number(m.link), time, m.date, m.who,
-                          QString::number(m.pid), m.category, "EMS", m.body, m.subject,
-                          flag(m.saveAfterDisplay), flag(m.needConfirm), flag(m.payroll),
-                          flag(m.receipt)};
-        if (!m.purged.isEmpty()) {
-            names << "CMPurFla";
-            texts << m.purged;
-        }
-        const qint64 cmId = write("CMTable", "cmID", names, texts);
+        const QString time = m.time.isEmpty() ? QString("09:%1 AM").arg(++m_minute, 2, 10, QLatin1Char('0')) : m.time;
+        const qint64 cmId = write("CMTable", "cmID",
+                                  {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat", "cmSubCat",
+                                   "cmDoc", "CMSubjec", "cmDocAftDis", "CMNeeCom", "CMShoOnRep", "cmConRec"},
+                                  {m.typ, n(m.link), time, m.date, m.who, n(m.pid), m.category, "EMS", m.body,
+                                   m.subject, flag(m.saveAfterDisplay), flag(m.needConfirm), flag(m.payroll),
+                                   flag(m.receipt)},
+                                  "CMPurFla", m.purged);
         if (m.evTyp >= 0)
-            write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp", "EvPri"},
-                  {QString::number(m.pid), QString::number(cmId), QString::number(m.evTyp), "False"});
+            write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp", "EvPri"}, {n(m.pid), n(cmId), n(m.evTyp), "False"},
+                  {}, {});
         for (const To& r : recipients) {
-            QStringList n{"BroChkLinID", "BroChkPID",      "BroChkTyp",
-                          "BroChkToMac", "BroChkSavToFla", "BroChkAssPID"};
-            QStringList t{QString::number(cmId), QString::number(r.pid),    QString::number(r.typ),
-                          r.machine,             QString::number(r.saveTo), QString::number(r.assPid)};
-            if (!r.read.isEmpty()) {
-                n << "BroChkDonDis";
-                t << r.read;
-            }
-            const qint64 row = write("BroChkTable", "BroChkID", n, t);
+            const qint64 row = write("BroChkTable", "BroChkID",
+                                     {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac", "BroChkSavToFla",
+                                      "BroChkAssPID"},
+                                     {n(cmId), n(r.pid), n(r.typ), r.machine, n(r.saveTo), n(r.assPid)},
+                                     "BroChkDonDis", r.read);
             if (rowIds)
                 *rowIds << qint32(row);
         }

@@ -41,6 +41,8 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
     const qint32 rowId = office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toInt();
     ASSERT_NE(rowId, 0);
+    QList<qint32> machineRow;
+    const qint32 toWs2 = seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &machineRow);
     removeSignalFiles();
 
     // BEN at WS2 lists it in bold with the confirm panel.
@@ -59,6 +61,12 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
     EXPECT_FALSE(bold(w, cmId));
     EXPECT_EQ(office.count("NoteTable"), 0); // nothing asked to be filed
+
+    // The computer's row gets the confirming employee.
+    ASSERT_TRUE(show(w, toWs2));
+    button(w, 2)->click();
+    expectColumns("select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?", {machineRow[0]},
+                  {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
     w.Unload();
 }
 
@@ -104,88 +112,61 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
     w.Unload();
 }
 
-TEST_F(Confirm, ComputerRowGetsTheConfirmingEmployee)
+// Payroll-related messages go to the confirming user and the sender once; a message saved after
+// display goes to the chosen person, else to the confirming user.
+TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
 {
-    QList<qint32> rows;
-    const qint32 cmId = seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &rows);
-    atWorkstation(ben, office.workstation("WS2", "BEN"));
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, cmId));
-    button(w, 2)->click();
-    EXPECT_EQ(recipient(rows[0], "BroChkPID").toInt(), ben);
-    EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
-    EXPECT_EQ(recipient(rows[0], "BroChkToMac").toString(), "WS2");
-    w.Unload();
-}
-
-TEST_F(Confirm, PayrollRelatedGoesToTheConfirmingUserAndTheSenderOnce)
-{
-    // The panel's own box is offered to a user with the right.
+    // The panel's own payroll box is offered to a user with the right.
     office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla"}, {"FRONT", "Tim_Mar_Pay_Rel_Mes", -1});
+    const qint32 patient = office.addPerson("Patient", "Pat", "PP", false);
     struct Case {
         const char* name;
-        bool fromSelf, markedInPanel;
-        int notes;
-    } cases[] = {{"sent by another", false, false, 2}, {"sent to oneself", true, false, 1},
-                 {"marked in the panel", false, true, 2}};
+        bool fromSelf, payroll, markedInPanel, saveAfterDisplay;
+        int saveTo;
+        qint32 assPid;
+        QList<qint32> notes;
+    } cases[] = {{"payroll, sent by another", false, true, false, false, 0, 0, {front, carl}},
+                 {"payroll, sent to oneself", true, true, false, false, 0, 0, {front}},
+                 {"payroll marked in the panel", false, true, true, false, 0, 0, {front, carl}},
+                 {"saved to the patient", false, false, false, true, 1, patient, {patient}},
+                 {"saved to own notes", false, false, false, true, 0, patient, {front}},
+                 {"saved, no person chosen", false, false, false, true, 1, 0, {front}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         office.exec("delete from NoteTable");
         const qint32 sender = c.fromSelf ? front : carl;
         const qint32 cmId = seed({.who = c.fromSelf ? "FRONT" : "CARL", .pid = sender, .subject = "Hours",
-                                  .body = "  Overtime fixed  ", .payroll = !c.markedInPanel},
-                                 {{front}});
+                                  .body = "  Overtime fixed  ", .needConfirm = c.saveAfterDisplay,
+                                  .payroll = c.payroll && !c.markedInPanel, .saveAfterDisplay = c.saveAfterDisplay},
+                                 {{front, 0, "", "", c.saveTo, c.assPid}});
         tzSndMsgFrm& w = openFull();
         ASSERT_TRUE(show(w, cmId));
         if (c.markedInPanel) {
             ASSERT_TRUE(w.ConfirmchkDoc[2]->isVisibleTo(&w));
             w.ConfirmchkDoc[2]->setChecked(true);
         }
+        if (c.saveAfterDisplay)
+            w.ConfirmChkYes->setChecked(true);
         const QString to = w.txtTo[0]->text();
         button(w, 2)->click();
 
         const QList<Note> notes = notesOf(office);
-        ASSERT_EQ(notes.size(), c.notes);
-        EXPECT_EQ(notes[0].person, front);
-        EXPECT_EQ(notes.last().person, sender);
-        for (const Note& n : notes) {
-            EXPECT_EQ(n.message, cmId);
-            EXPECT_TRUE(n.payroll);
-            EXPECT_EQ(n.text, "From: " + office.services()->personName(sender) + "\r\nTO: " + to +
-                                  "\r\nSubject: Hours\r\nDate: 12/6/2026 10:00 AM\r\n\r\nOvertime fixed");
+        ASSERT_EQ(notes.size(), c.notes.size());
+        for (int i = 0; i < notes.size(); ++i) {
+            EXPECT_EQ(notes[i].person, c.notes[i]);
+            EXPECT_EQ(notes[i].message, cmId);
+            EXPECT_EQ(notes[i].payroll, c.payroll);
+            EXPECT_EQ(notes[i].text, "From: " + office.services()->personName(sender) + "\r\nTO: " + to +
+                                         "\r\nSubject: Hours\r\nDate: 12/6/2026 10:00 AM\r\n\r\nOvertime fixed" +
+                                         (c.saveAfterDisplay ? "\r\nConfirmed by FRONT on 12/6/2026 at 10:00 AM" : ""));
         }
         EXPECT_EQ(header(cmId, "cmDocAftDis").toInt(), -1);
-        EXPECT_EQ(header(cmId, "CMShoOnRep").toInt(), -1);
+        if (c.payroll) {
+            EXPECT_EQ(header(cmId, "CMShoOnRep").toInt(), -1);
+        }
         // Once confirmed, the panel no longer offers it.
         ASSERT_TRUE(show(w, cmId));
         EXPECT_FALSE(w.ConfirmchkDoc[2]->isVisibleTo(&w));
-        w.Unload();
-    }
-}
-
-TEST_F(Confirm, SaveAfterDisplayFilesIntoTheChosenPersonsNotes)
-{
-    const qint32 patient = office.addPerson("Patient", "Pat", "PP", false);
-    struct Case {
-        const char* name;
-        int saveTo;
-        qint32 assPid, expected;
-    } cases[] = {{"the patient", 1, patient, patient}, {"own notes", 0, patient, front}, {"no person chosen", 1, 0, front}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        office.exec("delete from NoteTable");
-        const qint32 cmId = seed({.who = "CARL", .pid = carl, .subject = "Lab", .body = "Results normal",
-                                  .needConfirm = true, .saveAfterDisplay = true},
-                                 {{front, 0, "", "", c.saveTo, c.assPid}});
-        tzSndMsgFrm& w = openFull();
-        ASSERT_TRUE(show(w, cmId));
-        w.ConfirmChkYes->setChecked(true);
-        button(w, 2)->click();
-        const QList<Note> notes = notesOf(office);
-        ASSERT_EQ(notes.size(), 1);
-        EXPECT_EQ(notes[0].person, c.expected);
-        EXPECT_FALSE(notes[0].payroll);
-        EXPECT_TRUE(notes[0].text.endsWith("\r\n\r\nResults normal\r\nConfirmed by FRONT on 12/6/2026 at 10:00 AM"));
         w.Unload();
     }
 }
@@ -261,7 +242,7 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
     w.Unload();
 }
 
-TEST_F(Confirm, ToDoListAcceptCancelAndTheChosenPerson)
+TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
 {
     const qint32 patient = office.addPerson("Patient", "Pat", "PP", false);
     QString dialogTitle;
@@ -302,23 +283,20 @@ TEST_F(Confirm, ToDoListAcceptCancelAndTheChosenPerson)
     EXPECT_EQ(prompter->shown.last().icon, 64);
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     w.Unload();
-}
 
-TEST_F(Confirm, ToDoListWithoutAnEmployeeWritesNothing)
-{
     // A computer's message from the supervisor, read at a station whose login has no employee.
-    const qint32 cmId = seed({"SUPERVISOR", 0, "Backup", "Tape change tonight"}, {{0, 0, "WS3"}});
+    const qint32 backup = seed({"SUPERVISOR", 0, "Backup", "Tape change tonight"}, {{0, 0, "WS3"}});
     bool asked = false;
     auto station = office.workstation("WS3", "TEMPUSER");
     station->setTodoDialogHandler([&](QObject*, QString&) { return asked = true; });
     atWorkstation(0, station);
-    tzSndMsgFrm& w = openFull("MsgHisAll");
-    ASSERT_TRUE(show(w, cmId));
+    tzSndMsgFrm& ws3 = openFull("MsgHisAll");
+    ASSERT_TRUE(show(ws3, backup));
     prompter->expect("Cannot add this message to ToDoList due to missing Employee ID.", "Save to ToDo List", 1);
-    button(w, 6)->click();
+    button(ws3, 6)->click();
     EXPECT_FALSE(asked);
-    EXPECT_EQ(office.count("NoteTable"), 0);
-    w.Unload();
+    EXPECT_EQ(office.count("NoteTable"), 2);
+    ws3.Unload();
 }
 
 } // namespace

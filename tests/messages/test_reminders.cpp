@@ -17,17 +17,6 @@ void leave(QWidget* widget, Qt::FocusReason reason = Qt::TabFocusReason)
     QCoreApplication::sendEvent(widget, &out);
 }
 
-TEST_F(Reminders, FreeListStartsAtTheNextStepAfterNow)
-{
-    office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
-    tzSndMsgFrm& w = open();
-    ASSERT_EQ(w.cmbAla->count(), 40);
-    EXPECT_EQ((QStringList{w.cmbAla->itemText(0), w.cmbAla->itemText(1), w.cmbAla->itemText(2), w.cmbAla->itemText(39)}),
-              (QStringList{"", "02:15 pm", "02:30 pm", "11:45 pm"}));
-    EXPECT_EQ(w.cmbAla->currentText(), "");
-    w.Unload();
-}
-
 TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
 {
     struct Case {
@@ -133,9 +122,14 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
     w.Unload();
 }
 
-TEST_F(Reminders, LeavingTheBoxReformatsATimeAndClearsTheRest)
+TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
 {
+    office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     tzSndMsgFrm& w = open();
+    ASSERT_EQ(w.cmbAla->count(), 40);
+    EXPECT_EQ((QStringList{w.cmbAla->itemText(0), w.cmbAla->itemText(1), w.cmbAla->itemText(2), w.cmbAla->itemText(39)}),
+              (QStringList{"", "02:15 pm", "02:30 pm", "11:45 pm"}));
+    EXPECT_EQ(w.cmbAla->currentText(), "");
     struct Case {
         QString typed, shown;
     } cases[] = {{"2:30 PM", "02:30 pm"}, {"14:05", "02:05 pm"}, {"soon", ""}, {"", ""}};

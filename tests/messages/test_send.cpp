@@ -182,16 +182,6 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
     }
 }
 
-TEST_F(SendTest, APrivateMessageKeepsItsDetailRowAndRecipients)
-{
-    tzSndMsgFrm& w = open();
-    compose(w, "Just for you", ids({nurse}));
-    w.OptPub[1]->setChecked(true);
-    ASSERT_EQ(w.SaveMessage(false, false), 6);
-    expectDetail(w.CMID(), {{"EvPri", "True"}});
-    EXPECT_EQ(rowsOf(w.CMID()), (Rows{{nurse, 0, ""}}));
-}
-
 TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
 {
     tzSndMsgFrm& w = open();
@@ -210,7 +200,7 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
 }
 
-TEST_F(SendTest, RepeatSettingsReadBackAsTheyWereSent)
+TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 {
     tzSndMsgFrm& w = open();
     compose(w, "Weekly", ids({nurse}));
@@ -222,12 +212,15 @@ TEST_F(SendTest, RepeatSettingsReadBackAsTheyWereSent)
     w.ChkUnt[0]->setChecked(true);
     w.dcmbUnt[0]->setText("12/31/2026");
     w.dCmbFro[0]->setText("not a date");
+    w.OptPub[1]->setChecked(true);
     ASSERT_EQ(w.SaveMessage(false, false), 6);
     const qint32 cmId = w.CMID();
     // The check boxes' own values; a From date that is not a date became today.
     expectDetail(cmId, {{"EvBroReaFla", "1"}, {"EvBroReaEve", "2"}, {"EvBroReaTyp", "0"},
                         {"EvBroNumOfTim", "3"}, {"EvBroEndDatFla", "1"}, {"EvBroEndDat", "12/31/2026"},
-                        {"EvBroStaDat", "12/06/2026"}});
+                        {"EvBroStaDat", "12/06/2026"}, {"EvPri", "True"}});
+    // A private message keeps its recipients.
+    EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}}));
 
     w.resetToNewMessage();
     w.LoadMessage(9, 0, cmId);
@@ -239,6 +232,7 @@ TEST_F(SendTest, RepeatSettingsReadBackAsTheyWereSent)
     EXPECT_EQ(w.dcmbUnt[0]->text(), "12/31/2026");
     EXPECT_TRUE(w.ChkBro[0]->isChecked());
     EXPECT_EQ(w.cmbFroTim[0]->currentText(), "10:00 am");
+    EXPECT_TRUE(w.OptPub[1]->isChecked());
     EXPECT_FALSE(w.m_changed);
 }
 

@@ -1,9 +1,7 @@
-// Opening the message window: the login check and the hand-over of subject and body.
+// Opening the message window with the host's subject and body.
 #include "fixture.h"
 
 #include "messages/ShowMessageWindow.h"
-
-#include <QToolBar>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -11,25 +9,6 @@ using namespace tzsndmsg::testing;
 namespace {
 
 using ShowWindow = MessagesTest;
-
-TEST_F(ShowWindow, RefusesWithoutALoginThatHasAnEmployee)
-{
-    for (bool supervisorOnly : {false, true}) {
-        SCOPED_TRACE(supervisorOnly);
-        if (supervisorOnly)
-            office.addLogin("supervisor", QVariant());
-        atWorkstation(0);
-        prompter->expect("Please setup employee information and login name first.", "", 1);
-        ModalScript modal; // no window may open
-        std::unique_ptr<tzSndMsgFrm> shown;
-        bool opened = true;
-        EXPECT_EQ(ShowMessageWindow(shown, false, "s", "b", &opened), 0);
-        EXPECT_FALSE(opened);
-        EXPECT_FALSE(shown);
-        ASSERT_FALSE(prompter->shown.isEmpty());
-        EXPECT_EQ(prompter->shown.last().buttons, 0);
-    }
-}
 
 TEST_F(ShowWindow, OpensModallyWithSubjectAndBodyAndReleasesTheWindow)
 {
@@ -58,18 +37,6 @@ TEST_F(ShowWindow, OpensModallyWithSubjectAndBodyAndReleasesTheWindow)
             EXPECT_EQ(SharedState::current().LastSavedMessageID, 0);
         }
     }
-}
-
-TEST_F(ShowWindow, FullWindowFitsALaptopScreen)
-{
-    atWorkstation(office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk"));
-    tzSndMsgFrm& w = open();
-    w.firstActivation();
-    EXPECT_LE(w.height(), 768);
-    w.TB_Small_ButtonMenuClick("MsgHisMsg");
-    EXPECT_LE(w.height(), 768);
-    EXPECT_LE(w.width(), 1366);
-    w.Unload();
 }
 
 } // namespace

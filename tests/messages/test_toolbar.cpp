@@ -198,8 +198,12 @@ TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
     SharedState::current().MsgHisOn = true;
     tzSndMsgFrm& w = open();
     EXPECT_FALSE(w.isFullWindow()); // compact until the first activation
+    EXPECT_LE(w.height(), 768);
     w.firstActivation();
     EXPECT_TRUE(w.isFullWindow());
+    // Both sizes fit a laptop screen.
+    EXPECT_LE(w.height(), 768);
+    EXPECT_LE(w.width(), 1366);
     EXPECT_TRUE(w.TB_Small->isHidden());
     EXPECT_TRUE(w.isInboxView() && w.isMsgCatOnly());
     EXPECT_EQ(model(w)->rowCount(), 2);

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,8 +18,16 @@ namespace tt = tzsndmsg::testing;
 
 namespace {
 
-// Answers the next real message box: checks it, then clicks the button with the given role.
-void answerRealBoxLater(QMessageBox::StandardButton press, QMessageBox** seen)
+// What the real box showed before it was answered.
+struct SeenBox {
+    bool shown = false;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    int buttonCount = 0;
+    QString title;
+};
+
+// Answers the next real message box by clicking `press`, noting what it showed.
+void answerRealBoxLater(QMessageBox::StandardButton press, SeenBox* seen)
 {
     QTimer::singleShot(0, [press, seen] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -28,76 +35,61 @@ void answerRealBoxLater(QMessageBox::StandardButton press, QMessageBox** seen)
             ADD_FAILURE() << "no message box came up";
             return;
         }
-        *seen = box;
+        *seen = {true, box->standardButton(box->defaultButton()), int(box->buttons().size()),
+                 box->windowTitle()};
         box->button(press)->click();
     });
 }
 
-struct RealBoxCase {
-    int buttons;
-    int defaultButton;
-    QMessageBox::StandardButton press;
-    QMessageBox::StandardButton expectedDefault;
-    int expected;
-};
-
 } // namespace
 
-TEST(MessageBox, PrompterAnswersInsteadOfARealBox)
+TEST(MessageBox, PrompterAnswersInsteadOfARealBoxUntilCleared)
 {
-    tt::PrompterGuard prompter;
-    prompter->expect(QStringLiteral("delete this message"), QStringLiteral("Delete Message"), ui::vbYes);
-    const int answer = ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
-                                             QStringLiteral("Delete Message"), 4, 32, 0});
-    EXPECT_EQ(answer, ui::vbYes);
-    ASSERT_EQ(prompter->shown.size(), 1);
-    EXPECT_EQ(prompter->shown.first().buttons, 4);
-    EXPECT_EQ(prompter->shown.first().icon, 32);
+    {
+        tt::PrompterGuard prompter;
+        prompter->expect(QStringLiteral("delete this message"), QStringLiteral("Delete Message"), ui::vbYes);
+        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
+                                        QStringLiteral("Delete Message"), 4, 32, 0}),
+                  ui::vbYes);
+        ASSERT_EQ(prompter->shown.size(), 1);
+        EXPECT_EQ(prompter->shown.first().buttons, 4);
+        EXPECT_EQ(prompter->shown.first().icon, 32);
+    }
+    auto scripted = std::make_shared<tt::ScriptedPrompter>();
+    ui::MessageBox::setPrompter(scripted);
+    ui::MessageBox::setPrompter(nullptr);
+    SeenBox seen;
+    answerRealBoxLater(QMessageBox::Ok, &seen);
+    EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Hello"), QStringLiteral("T"), 0, 64, 0}), ui::vbOK);
+    EXPECT_TRUE(seen.shown);
+    EXPECT_TRUE(scripted->shown.isEmpty());
 }
 
 TEST(MessageBox, RealBoxHasTheRequestedButtonsAndDefault)
 {
-    const RealBoxCase cases[] = {
-        {0, 0, QMessageBox::Ok, QMessageBox::Ok, ui::vbOK},
-        {1, 256, QMessageBox::Cancel, QMessageBox::Cancel, ui::vbCancel},
-        {3, 512, QMessageBox::No, QMessageBox::Cancel, ui::vbNo},
-        {4, 0, QMessageBox::Yes, QMessageBox::Yes, ui::vbYes},
-        {4, 256, QMessageBox::No, QMessageBox::No, ui::vbNo},
+    const struct {
+        int buttons, defaultButton;
+        QMessageBox::StandardButton press, expectedDefault;
+        int expected, buttonCount;
+    } cases[] = {
+        {0, 0, QMessageBox::Ok, QMessageBox::Ok, ui::vbOK, 1},
+        {1, 256, QMessageBox::Cancel, QMessageBox::Cancel, ui::vbCancel, 2},
+        {3, 512, QMessageBox::No, QMessageBox::Cancel, ui::vbNo, 3},
+        {4, 0, QMessageBox::Yes, QMessageBox::Yes, ui::vbYes, 2},
+        {4, 256, QMessageBox::No, QMessageBox::No, ui::vbNo, 2},
     };
-    for (const RealBoxCase& c : cases) {
-        QMessageBox* seen = nullptr;
-        QMessageBox::StandardButton defaultSeen = QMessageBox::NoButton;
-        int buttonCount = 0;
-        QString title;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            defaultSeen = box->standardButton(box->defaultButton());
-            buttonCount = int(box->buttons().size());
-            title = box->windowTitle();
-        });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "buttons " << c.buttons << " default " << c.defaultButton);
+        SeenBox seen;
         answerRealBoxLater(c.press, &seen);
-        const int answer = ui::MessageBox::show({QStringLiteral("Text"), QStringLiteral("Title"),
-                                                 c.buttons, 48, c.defaultButton});
-        EXPECT_TRUE(seen) << c.buttons;
-        EXPECT_EQ(answer, c.expected) << c.buttons;
-        EXPECT_EQ(defaultSeen, c.expectedDefault) << c.buttons;
-        EXPECT_EQ(buttonCount, c.buttons == 0 ? 1 : c.buttons == 3 ? 3 : 2);
-        EXPECT_EQ(title, QStringLiteral("Title"));
+        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Text"), QStringLiteral("Title"), c.buttons, 48,
+                                        c.defaultButton}),
+                  c.expected);
+        EXPECT_TRUE(seen.shown);
+        EXPECT_EQ(seen.defaultButton, c.expectedDefault);
+        EXPECT_EQ(seen.buttonCount, c.buttonCount);
+        EXPECT_EQ(seen.title, QStringLiteral("Title"));
     }
-}
-
-TEST(MessageBox, ClearingThePrompterRestoresRealBoxes)
-{
-    auto scripted = std::make_shared<tt::ScriptedPrompter>();
-    ui::MessageBox::setPrompter(scripted);
-    ui::MessageBox::setPrompter(nullptr);
-    QMessageBox* seen = nullptr;
-    answerRealBoxLater(QMessageBox::Ok, &seen);
-    EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Hello"), QStringLiteral("T"), 0, 64, 0}), ui::vbOK);
-    EXPECT_TRUE(seen);
-    EXPECT_TRUE(scripted->shown.isEmpty());
 }
 
 TEST(Modal, HandlerDrivesTheDialogAndNullRestoresExec)
@@ -131,20 +123,20 @@ TEST(Modal, FileDialogSeamAndTheRealDialog)
     ui::setFileDialogHandler(nullptr);
 
     // Without a handler the real dialog comes up (through the modal seam): open, existing file.
-    QString title;
+    QFileDialog* seen = nullptr;
+    QString title, suffix;
     QFileDialog::FileMode mode = QFileDialog::AnyFile;
-    QString suffix;
     ui::setModalHandler([&](QDialog& d) {
-        auto* fd = qobject_cast<QFileDialog*>(&d);
-        if (fd) {
-            title = fd->windowTitle();
-            mode = fd->fileMode();
-            suffix = fd->defaultSuffix();
+        if ((seen = qobject_cast<QFileDialog*>(&d))) {
+            title = seen->windowTitle();
+            mode = seen->fileMode();
+            suffix = seen->defaultSuffix();
         }
         return int(QDialog::Rejected);
     });
     EXPECT_EQ(ui::getOpenFileName(request), QString());
     ui::setModalHandler(nullptr);
+    EXPECT_TRUE(seen);
     EXPECT_EQ(title, QStringLiteral("Select Icon"));
     EXPECT_EQ(mode, QFileDialog::ExistingFile);
     EXPECT_EQ(suffix, QStringLiteral("ico"));

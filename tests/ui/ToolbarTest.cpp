@@ -54,25 +54,20 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
               QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
                              "TDLstHis,|,Help,Close"));
 
-    const struct {
-        const char* key;
-        const char* tip;
-        bool dropDown;
-    } buttons[] = {{"MsgNew", "New Message", false},   {"MsgSend", "Send Message", false},
-                   {"Delete", "Delete", false},        {"Refresh", "Refresh", false},
-                   {"MsgIn", "Message Inbox", true},   {"MsgSItem", "Message Sent Items", false},
-                   {"ChkAll", "Select All", false},    {"Purge", "Purge", false},
-                   {"TDLstHis", "View History", false}, {"Help", "Help", false},
-                   {"Close", "Close", false}};
-    for (const auto& b : buttons) {
-        const QString key = QString::fromLatin1(b.key);
-        QToolButton* button = toolbar.findChild<QToolButton*>(key);
-        ASSERT_TRUE(button) << b.key;
-        EXPECT_EQ(button, builder.button(key.toUpper())) << b.key;
-        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.tip)) << b.key;
-        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly) << b.key;
-        EXPECT_EQ(button->popupMode() == QToolButton::MenuButtonPopup, b.dropDown) << b.key;
-        EXPECT_EQ(builder.menu(key) != nullptr, b.dropDown) << b.key;
+    // Every key gets an icon-only button with its tip; only the inbox button drops a menu.
+    const QStringList keys = kMainKeys.split(u',', Qt::SkipEmptyParts);
+    const QStringList tips = kMainTips.split(u',', Qt::SkipEmptyParts);
+    ASSERT_EQ(keys.size(), 11);
+    for (int i = 0; i < keys.size(); ++i) {
+        SCOPED_TRACE(keys[i].toStdString());
+        const bool dropDown = keys[i] == QStringLiteral("MsgIn");
+        QToolButton* button = toolbar.findChild<QToolButton*>(keys[i]);
+        ASSERT_TRUE(button);
+        EXPECT_EQ(button, builder.button(keys[i].toUpper()));
+        EXPECT_EQ(button->toolTip(), tips[i]);
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        EXPECT_EQ(button->popupMode() == QToolButton::MenuButtonPopup, dropDown);
+        EXPECT_EQ(builder.menu(keys[i]) != nullptr, dropDown);
     }
     EXPECT_FALSE(builder.button(QStringLiteral("MsgNew"))->icon().isNull());
     EXPECT_TRUE(builder.button(QStringLiteral("Close"))->icon().isNull());
