@@ -99,11 +99,11 @@ SortKey sortKey(const QVariant& v, ColumnType type)
         if ((type == ColumnType::DateText || type == ColumnType::TimeText) && s.trimmed().isEmpty())
             return k;
         if (type == ColumnType::DateText) {
-            const QDate d = QDate::fromString(s, QStringLiteral("MM/dd/yyyy"));
+            const QDate d = detail::dateOfListText(s);
             if (d.isValid())
                 return {2, double(d.toJulianDay()), {}};
         } else if (type == ColumnType::TimeText) {
-            const QTime t = QLocale::c().toTime(s, QStringLiteral("h:mm:ss AP"));
+            const QTime t = detail::timeOfListText(s);
             if (t.isValid())
                 return {2, double(t.msecsSinceStartOfDay()), {}};
         }

@@ -131,6 +131,31 @@ QString twoDigits(int v)
 
 } // namespace
 
+QDate dateOfListText(const QString& text)
+{
+    // The form readers give, read by hand; anything else as a person may have typed it.
+    if (text.size() == 10 && text[2] == u'/' && text[5] == u'/') {
+        const int m = digitsAt(text, 0, 2), d = digitsAt(text, 3, 2), y = digitsAt(text, 6, 4);
+        if (m >= 0 && d >= 0 && y >= 0)
+            return QDate::isValid(y, m, d) ? QDate(y, m, d) : QDate();
+    }
+    return QDate::fromString(text, QStringLiteral("MM/dd/yyyy"));
+}
+
+QTime timeOfListText(const QString& text)
+{
+    const qsizetype n = text.size();
+    if ((n == 10 || n == 11) && text[n - 9] == u':' && text[n - 6] == u':' && text[n - 3] == u' ' &&
+        text[n - 1] == u'M' && (text[n - 2] == u'A' || text[n - 2] == u'P')) {
+        const int h = digitsAt(text, 0, n - 9), m = digitsAt(text, n - 8, 2), s = digitsAt(text, n - 5, 2);
+        if (h >= 1 && h <= 12 && m >= 0 && s >= 0)
+            return QTime::isValid(h % 12 + (text[n - 2] == u'P' ? 12 : 0), m, s)
+                       ? QTime(h % 12 + (text[n - 2] == u'P' ? 12 : 0), m, s)
+                       : QTime();
+    }
+    return QLocale::c().toTime(text, QStringLiteral("h:mm:ss AP"));
+}
+
 QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
 {
     if (isNull || !raw.isValid() || raw.isNull())

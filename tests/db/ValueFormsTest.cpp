@@ -15,16 +15,31 @@ TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
     for (const QDate first : {QDate(2024, 1, 1), QDate(1900, 1, 1), QDate(9999, 12, 1), QDate(1, 1, 1)})
         for (QDate d = first; d.isValid() && d.year() == first.year(); d = d.addDays(1)) {
             const QString iso = d.toString(Qt::ISODate);
-            ASSERT_EQ(readForm(iso, false, ColumnType::DateText).toString(),
-                      c.toString(d, QStringLiteral("MM/dd/yyyy")))
-                << iso.toStdString();
+            const QString listed = readForm(iso, false, ColumnType::DateText).toString();
+            ASSERT_EQ(listed, c.toString(d, QStringLiteral("MM/dd/yyyy"))) << iso.toStdString();
+            ASSERT_EQ(detail::dateOfListText(listed), d) << iso.toStdString();
         }
     for (int secs = 0; secs < 24 * 3600; secs += 37) {
         const QTime t = QTime(0, 0).addSecs(secs);
-        ASSERT_EQ(readForm(t.toString(QStringLiteral("HH:mm:ss")), false, ColumnType::TimeText).toString(),
-                  c.toString(t, QStringLiteral("h:mm:ss AP")))
-            << secs;
+        const QString listed =
+            readForm(t.toString(QStringLiteral("HH:mm:ss")), false, ColumnType::TimeText).toString();
+        ASSERT_EQ(listed, c.toString(t, QStringLiteral("h:mm:ss AP"))) << secs;
+        ASSERT_EQ(detail::timeOfListText(listed), t) << secs;
     }
+}
+
+TEST(ValueForms, TypedDatesAndTimesSortAsQtReadsThem)
+{
+    // Texts stored as typed: read back exactly as Qt's own parser reads them.
+    for (const char* text : {"1/5/2026", "12/7/26", "02/30/2026", "13/01/2026", "12-07-2026", "", "x"})
+        EXPECT_EQ(detail::dateOfListText(QString::fromLatin1(text)),
+                  QDate::fromString(QString::fromLatin1(text), QStringLiteral("MM/dd/yyyy")))
+            << text;
+    for (const char* text : {"9:05 AM", "09:05:00 am", "13:00:00 PM", "0:10:00 AM", "12:00:00 XM",
+                             "12:61:00 PM", "noon"})
+        EXPECT_EQ(detail::timeOfListText(QString::fromLatin1(text)),
+                  QLocale::c().toTime(QString::fromLatin1(text), QStringLiteral("h:mm:ss AP")))
+            << text;
 }
 
 TEST(ValueForms, TextsThatAreNotStoredDatesOrTimesStayAsTyped)
