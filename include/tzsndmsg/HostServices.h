@@ -2,6 +2,8 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -86,6 +88,9 @@ public:
     virtual QString quote(const QString& text) = 0;
 
     virtual QString personName(qint32 personId) = 0;
+    // The names of several persons at once (a grid cell lists every attendee of an event);
+    // persons without a name are left out. A host that has no faster way need not override it.
+    virtual QHash<qint32, QString> personNames(const QList<qint32>& personIds);
     virtual QString personDepartment(qint32 personId) = 0;
 
     // Folders end in "/".
@@ -121,5 +126,17 @@ public:
     virtual bool announceLabOrderMessage(const QString& sender, qint64 messageId,
                                          qint64 labOrderId) = 0;
 };
+
+inline QHash<qint32, QString> HostServices::personNames(const QList<qint32>& personIds)
+{
+    QHash<qint32, QString> names;
+    for (qint32 id : personIds)
+        if (!names.contains(id)) {
+            const QString name = personName(id);
+            if (!name.isEmpty())
+                names.insert(id, name);
+        }
+    return names;
+}
 
 } // namespace tzsndmsg

@@ -83,6 +83,7 @@ public:
                         const QString& replacement) override;
     QString quote(const QString& text) override;
     QString personName(qint32 personId) override;
+    QHash<qint32, QString> personNames(const QList<qint32>& personIds) override;
     QString personDepartment(qint32 personId) override;
     QString dataFolder() const override;
     QString helpFolder() const override;

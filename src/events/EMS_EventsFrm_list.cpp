@@ -118,29 +118,9 @@ QString EMS_EventsFrm::ToCcText(qint64 cmId)
 {
     auto& st = SharedState::current();
     auto db = connection();
-    if (!db || !st.GIC || cmId == 0)
+    if (!db || !st.GIC)
         return QString();
-    const QString sql = st.GIC->adaptSqlFor(
-        *db, QStringLiteral("Select * from BroChkTable where BROCHKLINID") + QStringLiteral("=") +
-                 QString::number(cmId) + QStringLiteral(";"));
-    db::Recordset rs = db->query(sql);
-    QString to, cc;
-    if (rs.isOpen()) {
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            const qint64 pid = common::FieldValueOrZero(rs, QStringLiteral("BroChkPID")).toLongLong();
-            if (pid == 0)
-                continue;
-            const qint64 typ = common::FieldValueOrZero(rs, QStringLiteral("BroChkTyp")).toLongLong();
-            const QString name = QStringLiteral(", ") + st.GIC->personName(qint32(pid));
-            if (typ == 0)
-                to += name;
-            else if (typ == 1)
-                cc += name;
-        }
-    }
-    to = to.mid(2);
-    cc = cc.mid(2);
-    return cc.isEmpty() ? to : to + QStringLiteral("/ ") + cc;
+    return events::attendeeCellText(*st.GIC, *db, cmId);
 }
 
 } // namespace tzsndmsg

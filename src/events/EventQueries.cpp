@@ -1,7 +1,10 @@
 #include "EventQueries.h"
 
+#include "common/FieldValue.h"
 #include "common/VbFormat.h"
+#include "db/Database.h"
 #include "db/Recordset.h"
+#include "tzsndmsg/HostServices.h"
 
 #include <algorithm>
 
@@ -90,6 +93,39 @@ StoredEvent readStoredEvent(const db::Recordset& rs)
                                                         : QStringLiteral("000000"))
                                     : QStringLiteral("0");
     return e;
+}
+
+QString attendeeCellText(HostServices& services, db::Database& db, qint64 cmId)
+{
+    if (cmId == 0)
+        return QString();
+    db::Recordset rs = db.query(services.adaptSqlFor(
+        db, QStringLiteral("Select * from BroChkTable where BROCHKLINID") + QStringLiteral("=") +
+                QString::number(cmId) + QStringLiteral(";")));
+    if (!rs.isOpen())
+        return QString();
+    QList<QPair<qint32, qint64>> attendees; // person, BroChkTyp
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        const qint64 pid = common::FieldValueOrZero(rs, QStringLiteral("BroChkPID")).toLongLong();
+        if (pid != 0)
+            attendees.append({qint32(pid), common::FieldValueOrZero(rs, QStringLiteral("BroChkTyp")).toLongLong()});
+    }
+    // One name lookup for all: an event for the whole office has an attendee per employee.
+    QList<qint32> ids;
+    for (const auto& a : attendees)
+        ids << a.first;
+    const QHash<qint32, QString> names = services.personNames(ids);
+    QString to, cc;
+    for (const auto& [pid, type] : attendees) {
+        const QString name = QStringLiteral(", ") + names.value(pid);
+        if (type == 0)
+            to += name;
+        else if (type == 1)
+            cc += name;
+    }
+    to = to.mid(2);
+    cc = cc.mid(2);
+    return cc.isEmpty() ? to : to + QStringLiteral("/ ") + cc;
 }
 
 } // namespace tzsndmsg::events

@@ -5,7 +5,12 @@
 #include <QString>
 #include <QTime>
 
+namespace tzsndmsg {
+class HostServices;
+}
+
 namespace tzsndmsg::db {
+class Database;
 class Recordset;
 }
 
@@ -25,5 +30,9 @@ struct StoredEvent {
     QString createdStamp; // cmDat and cmTim as yyyyMMddHHmmss, "0" when unreadable
 };
 StoredEvent readStoredEvent(const db::Recordset& rs);
+
+// The grid's "To/ CC" cell of an event: its attendees' names, To then "/ " and Cc, in the
+// order they were written; empty when the rows cannot be read.
+QString attendeeCellText(HostServices& services, db::Database& db, qint64 cmId);
 
 } // namespace tzsndmsg::events

@@ -374,22 +374,43 @@ QString tzGlobal::quote(const QString& text) { return tzsndmsg::db::SqlDialect::
 
 QString tzGlobal::personName(qint32 personId)
 {
-    if (!d->persons || personId == 0)
-        return QString();
-    const QString sql = d->adapt(
-        *d->persons, QStringLiteral("SELECT PFirNam, PLasNam FROM PATable WHERE pID = ?"));
-    auto rs = d->persons->query(sql, {personId});
-    if (!rs.isOpen() || rs.isEmpty())
-        return QString();
-    rs.moveFirst();
-    QStringList parts;
-    for (const QString& column : {QStringLiteral("PFirNam"), QStringLiteral("PLasNam")}) {
-        const QString part =
-            rs.isNull(column) ? QString() : rs.value(column).toString().trimmed();
-        if (!part.isEmpty())
-            parts << part;
+    return personId == 0 ? QString() : personNames({personId}).value(personId);
+}
+
+QHash<qint32, QString> tzGlobal::personNames(const QList<qint32>& personIds)
+{
+    QHash<qint32, QString> names;
+    if (!d->persons)
+        return names;
+    // Numbers only in the list; a long one goes in parts so that no statement grows unbounded.
+    QList<qint32> wanted;
+    for (qint32 id : personIds)
+        if (id != 0 && !wanted.contains(id))
+            wanted << id;
+    constexpr qsizetype kPart = 500;
+    for (qsizetype at = 0; at < wanted.size(); at += kPart) {
+        QStringList list;
+        for (qint32 id : wanted.mid(at, kPart))
+            list << QString::number(id);
+        auto rs = d->persons->query(d->adapt(*d->persons,
+                                             QStringLiteral("SELECT pID, PFirNam, PLasNam FROM PATable "
+                                                            "WHERE pID IN (") +
+                                                 list.join(QLatin1Char(',')) + QStringLiteral(")")));
+        if (!rs.isOpen())
+            continue;
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+            QStringList parts;
+            for (const QString& column : {QStringLiteral("PFirNam"), QStringLiteral("PLasNam")}) {
+                const QString part =
+                    rs.isNull(column) ? QString() : rs.value(column).toString().trimmed();
+                if (!part.isEmpty())
+                    parts << part;
+            }
+            if (!parts.isEmpty())
+                names.insert(qint32(rs.value(QStringLiteral("pID")).toLongLong()), parts.join(QLatin1Char(' ')));
+        }
     }
-    return parts.join(QLatin1Char(' '));
+    return names;
 }
 
 QString tzGlobal::personDepartment(qint32 personId)

@@ -172,6 +172,11 @@ TEST_F(HostServices, PersonNameAndLatestDepartment)
     EXPECT_EQ(services->personName(smith), QStringLiteral("John Smith"));
     EXPECT_EQ(services->personName(lone), QStringLiteral("Lone"));
     EXPECT_EQ(services->personName(99999), QString());
+    // Several at once, as the one-at-a-time lookup names them; unknown and unnamed left out.
+    const qint32 unnamed = office.addPerson("", "  ", "U");
+    const QHash<qint32, QString> expected{{smith, "John Smith"}, {lone, "Lone"}};
+    EXPECT_EQ(services->personNames({smith, 99999, lone, 0, smith, unnamed}), expected);
+    EXPECT_EQ(services->tzsndmsg::HostServices::personNames({smith, 99999, lone, 0, unnamed}), expected);
     EXPECT_EQ(services->personDepartment(smith), QStringLiteral("Front Desk"));
     EXPECT_EQ(services->personDepartment(lone), QString());
 }
