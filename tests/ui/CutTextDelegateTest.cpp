@@ -73,17 +73,23 @@ TEST(CutTextDelegate, KeepsAStartWideEnoughToElideAsTheWholeText)
 
 TEST(CutTextDelegate, PaintsTheSameCellAsTheStyle)
 {
+    const QString sentence = QStringLiteral("Please confirm the Tuesday schedule with Dr Reyes. ");
+    // A one-line body, and an event description typed on several lines.
+    const QStringList texts{repeated(sentence, 10),
+                            QStringLiteral("Bring badges\n") + repeated(sentence, 8),
+                            repeated(sentence, 2) + QStringLiteral("\n") + repeated(sentence, 8)};
     QStandardItemModel model(1, 1);
-    model.setData(model.index(0, 0),
-                  repeated(QStringLiteral("Please confirm the Tuesday schedule with Dr Reyes. "), 10));
     QTableView view;
     view.setModel(&model);
     QStyledItemDelegate plain;
     CutTextDelegate cut;
-    for (int width : {60, 240, 900}) {
-        const QRect rect(0, 0, width, 22);
-        EXPECT_EQ(paintCell(cut, view, model.index(0, 0), rect),
-                  paintCell(plain, view, model.index(0, 0), rect))
-            << width;
+    for (const QString& text : texts) {
+        model.setData(model.index(0, 0), text);
+        for (int width : {60, 240, 900}) {
+            const QRect rect(0, 0, width, 22);
+            EXPECT_EQ(paintCell(cut, view, model.index(0, 0), rect),
+                      paintCell(plain, view, model.index(0, 0), rect))
+                << width << " " << text.left(20).toStdString();
+        }
     }
 }
