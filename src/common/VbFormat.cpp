@@ -2,7 +2,9 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace tzsndmsg::common::vb {
 
@@ -46,6 +48,16 @@ int runLength(const QString& s, int pos, QChar letter)
     while (pos + n < s.size() && s.at(pos + n).toLower() == letter)
         ++n;
     return n;
+}
+
+// A run of one letter picks its form by length (kinds[0] for one letter, kinds[1] for two...);
+// a longer run takes the longest form and leaves the rest to the next token. Returns the
+// letters used.
+int appendRun(QList<Token>& tokens, const QString& pattern, int pos, std::initializer_list<Kind> kinds)
+{
+    const int run = std::min(runLength(pattern, pos, pattern.at(pos).toLower()), int(kinds.size()));
+    tokens.append({kinds.begin()[run - 1], {}});
+    return run;
 }
 
 void addLiteral(QList<Token>& tokens, const QString& text)
@@ -92,39 +104,26 @@ QList<Token> tokenize(const QString& pattern)
             i += 4;
             continue;
         }
-        int run = 0;
         switch (lc.unicode()) {
         case 'd':
-            run = runLength(pattern, i, lc);
-            if (run >= 6) {
-                tokens.append({Kind::LongDate, {}});
-                run = 6;
-            } else {
-                static const Kind kinds[] = {Kind::Day, Kind::Day2, Kind::DayAbbr, Kind::DayName,
-                                             Kind::ShortDate};
-                tokens.append({kinds[run - 1], {}});
-            }
-            i += run;
+            i += appendRun(tokens, pattern, i,
+                           {Kind::Day, Kind::Day2, Kind::DayAbbr, Kind::DayName, Kind::ShortDate,
+                            Kind::LongDate});
             continue;
         case 'w':
-            run = std::min(runLength(pattern, i, lc), 2);
-            tokens.append({run == 2 ? Kind::WeekOfYear : Kind::Weekday, {}});
-            i += run;
+            i += appendRun(tokens, pattern, i, {Kind::Weekday, Kind::WeekOfYear});
             continue;
         case 'm':
-            run = std::min(runLength(pattern, i, lc), 4);
-            tokens.append({run == 1 ? Kind::Month
-                                    : run == 2 ? Kind::Month2
-                                               : run == 3 ? Kind::MonthAbbr : Kind::MonthName,
-                           {}});
-            i += run;
+            i += appendRun(tokens, pattern, i,
+                           {Kind::Month, Kind::Month2, Kind::MonthAbbr, Kind::MonthName});
             continue;
         case 'q':
             tokens.append({Kind::Quarter, {}});
             ++i;
             continue;
-        case 'y':
-            run = runLength(pattern, i, lc);
+        case 'y': {
+            // Unlike the others, "yyy" is "yy" and a "y".
+            const int run = runLength(pattern, i, lc);
             if (run >= 4) {
                 tokens.append({Kind::Year4, {}});
                 i += 4;
@@ -136,20 +135,15 @@ QList<Token> tokenize(const QString& pattern)
                 ++i;
             }
             continue;
+        }
         case 'h':
-            run = std::min(runLength(pattern, i, lc), 2);
-            tokens.append({run == 2 ? Kind::Hour2 : Kind::Hour, {}});
-            i += run;
+            i += appendRun(tokens, pattern, i, {Kind::Hour, Kind::Hour2});
             continue;
         case 'n':
-            run = std::min(runLength(pattern, i, lc), 2);
-            tokens.append({run == 2 ? Kind::Minute2 : Kind::Minute, {}});
-            i += run;
+            i += appendRun(tokens, pattern, i, {Kind::Minute, Kind::Minute2});
             continue;
         case 's':
-            run = std::min(runLength(pattern, i, lc), 2);
-            tokens.append({run == 2 ? Kind::Second2 : Kind::Second, {}});
-            i += run;
+            i += appendRun(tokens, pattern, i, {Kind::Second, Kind::Second2});
             continue;
         case 't':
             if (runLength(pattern, i, lc) >= 5) {
@@ -282,6 +276,16 @@ std::optional<int> monthFromName(const QString& word)
     return std::nullopt;
 }
 
+// A date written with its month's name; nullopt when the name is no month or the day is not in it.
+std::optional<QDate> namedMonthDate(const QString& monthWord, const QString& day, const QString& year)
+{
+    const auto month = monthFromName(monthWord);
+    if (!month)
+        return std::nullopt;
+    const QDate d(expandYear(year.toInt(), int(year.size())), *month, day.toInt());
+    return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
+}
+
 std::optional<QDate> parseDatePart(const QString& text)
 {
     static const QRegularExpression numeric(
@@ -309,23 +313,11 @@ std::optional<QDate> parseDatePart(const QString& text)
         return d;
     }
     m = named.match(text);
-    if (m.hasMatch()) {
-        const auto month = monthFromName(m.captured(1));
-        if (!month)
-            return std::nullopt;
-        const QDate d(expandYear(m.captured(3).toInt(), int(m.captured(3).size())), *month,
-                      m.captured(2).toInt());
-        return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
-    }
+    if (m.hasMatch())
+        return namedMonthDate(m.captured(1), m.captured(2), m.captured(3));
     m = dayFirstNamed.match(text);
-    if (m.hasMatch()) {
-        const auto month = monthFromName(m.captured(2));
-        if (!month)
-            return std::nullopt;
-        const QDate d(expandYear(m.captured(3).toInt(), int(m.captured(3).size())), *month,
-                      m.captured(1).toInt());
-        return d.isValid() ? std::optional<QDate>(d) : std::nullopt;
-    }
+    if (m.hasMatch())
+        return namedMonthDate(m.captured(2), m.captured(1), m.captured(3));
     return std::nullopt;
 }
 
@@ -583,6 +575,16 @@ int scanNumber(const QString& s, int pos, bool allowGroups, QString* clean)
     return i - pos;
 }
 
+// The number a scanned text stands for; nullopt beyond the range of a double.
+std::optional<double> finiteNumber(const QString& clean)
+{
+    bool ok = false;
+    const double v = clean.toDouble(&ok);
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
 } // namespace
 
 bool isNumeric(const QString& text) { return toNumber(text).has_value(); }
@@ -596,11 +598,7 @@ std::optional<double> toNumber(const QString& text)
     const int len = scanNumber(t, 0, true, &clean);
     if (len == 0 || len != t.size())
         return std::nullopt;
-    bool ok = false;
-    const double v = clean.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return finiteNumber(clean);
 }
 
 std::optional<double> leadingNumber(const QString& text)
@@ -611,11 +609,7 @@ std::optional<double> leadingNumber(const QString& text)
     QString clean;
     if (scanNumber(text, pos, false, &clean) == 0)
         return std::nullopt;
-    bool ok = false;
-    const double v = clean.toDouble(&ok);
-    if (!ok || !std::isfinite(v))
-        return std::nullopt;
-    return v;
+    return finiteNumber(clean);
 }
 
 qint64 roundHalfEven(double value)

@@ -42,6 +42,19 @@ std::optional<double> numberOf(const QString& text)
     return v;
 }
 
+// A number column's reading of a text: a blank text is NULL (nullopt, still ok); one that does
+// not read as a number fails with the reason given (%1 is the text) and also gives nullopt.
+std::optional<double> numberOrNull(const QString& text, const QString& trimmed,
+                                   const QString& notANumber, bool* ok, QString* error)
+{
+    if (trimmed.isEmpty())
+        return std::nullopt;
+    const auto n = numberOf(trimmed);
+    if (!n)
+        fail(ok, error, notANumber.arg(text));
+    return n;
+}
+
 QString nonNull(const QString& text)
 {
     return text.isNull() ? QString(0, QChar()) : text;
@@ -67,17 +80,14 @@ QVariant convertText(const QString& text, ColumnType type, bool* ok, QString* er
     if (ok)
         *ok = true;
     const QString trimmed = text.trimmed();
+    const QString notANumber = QStringLiteral("\"%1\" is not a number.");
     switch (type) {
     case ColumnType::Integer:
     case ColumnType::SmallInt:
     case ColumnType::BigInt: {
-        if (trimmed.isEmpty())
+        const auto n = numberOrNull(text, trimmed, notANumber, ok, error);
+        if (!n)
             return QVariant();
-        const auto n = numberOf(trimmed);
-        if (!n) {
-            fail(ok, error, QStringLiteral("\"%1\" is not a number.").arg(text));
-            return QVariant();
-        }
         const double rounded = std::nearbyint(*n); // the default mode rounds half to even
         const double limit = type == ColumnType::SmallInt ? 32767.0
                            : type == ColumnType::Integer  ? 2147483647.0
@@ -90,24 +100,13 @@ QVariant convertText(const QString& text, ColumnType type, bool* ok, QString* er
     }
     case ColumnType::Double:
     case ColumnType::Numeric: {
-        if (trimmed.isEmpty())
-            return QVariant();
-        const auto n = numberOf(trimmed);
-        if (!n) {
-            fail(ok, error, QStringLiteral("\"%1\" is not a number.").arg(text));
-            return QVariant();
-        }
-        return QVariant(*n);
+        const auto n = numberOrNull(text, trimmed, notANumber, ok, error);
+        return n ? QVariant(*n) : QVariant();
     }
     case ColumnType::Boolean: {
-        if (trimmed.isEmpty())
-            return QVariant();
-        const auto n = numberOf(trimmed);
-        if (!n) {
-            fail(ok, error, QStringLiteral("\"%1\" is neither True nor False.").arg(text));
-            return QVariant();
-        }
-        return QVariant(*n != 0.0);
+        const auto n = numberOrNull(text, trimmed,
+                                    QStringLiteral("\"%1\" is neither True nor False."), ok, error);
+        return n ? QVariant(*n != 0.0) : QVariant();
     }
     case ColumnType::DateText: {
         const auto parsed = common::vb::parseDate(trimmed);

@@ -87,6 +87,22 @@ protected:
     std::shared_ptr<Database> m_db;
 };
 
+// A fresh database with the domains and the tables a suite works on, made before each test.
+class TablesTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        createDomains();
+        createTables();
+    }
+
+    // The suite's tables and rows; a fatal failure here stops the test.
+    virtual void createTables() = 0;
+};
+
 inline auto backendName(const ::testing::TestParamInfo<const char*>& info)
 {
     return std::string(info.param);

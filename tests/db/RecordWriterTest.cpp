@@ -5,14 +5,10 @@
 namespace tzsndmsg::db::test {
 namespace {
 
-class RecordWriterTest : public DbTest {
+class RecordWriterTest : public TablesTest {
 protected:
-    void SetUp() override
+    void createTables() override
     {
-        DbTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        createDomains();
         run("CREATE TABLE MsgTable (msgID " + keyDecl() + ", msgDat DATETEXT, msgTim TIMETEXT, "
             "msgWho VARCHAR(50), msgDoc LONGTEXT, msgFla INTEGER, msgSno SMALLINT, msgAmt DOUBLE PRECISION, "
             "msgLasRea " + dateTimeDecl() + ")");
@@ -139,6 +135,42 @@ TEST(ConvertText, BooleansAndADateWithATime)
     EXPECT_TRUE(ok);
     EXPECT_EQ(convertText("12/06/2026 2:07 PM", ColumnType::DateText, &ok).toString(),
               QStringLiteral("12/06/2026 2:07 PM"));
+}
+
+// Number columns: a blank is NULL and no failure; other text that does not read as a number is
+// refused with the column kind's reason, and nothing is reported for what is accepted.
+TEST(ConvertText, NumberColumnsTakeBlanksAsNullAndRefuseOtherText)
+{
+    const struct {
+        ColumnType type;
+        const char* text;
+        QVariant stored;    // invalid: NULL
+        const char* reason; // nullptr: accepted
+    } cases[] = {
+        {ColumnType::Integer, " ", QVariant(), nullptr},
+        {ColumnType::SmallInt, "", QVariant(), nullptr},
+        {ColumnType::BigInt, " 2.5 ", qint64(2), nullptr},
+        {ColumnType::Integer, "x1", QVariant(), "\"x1\" is not a number."},
+        {ColumnType::SmallInt, "-32769", QVariant(), "-32769 is too large for the column."},
+        {ColumnType::Double, "", QVariant(), nullptr},
+        {ColumnType::Numeric, " 1.25 ", 1.25, nullptr},
+        {ColumnType::Double, "false", 0.0, nullptr},
+        {ColumnType::Numeric, "abc ", QVariant(), "\"abc \" is not a number."},
+        {ColumnType::Boolean, "\t", QVariant(), nullptr},
+        {ColumnType::Boolean, "0", false, nullptr},
+        {ColumnType::Boolean, "-1", true, nullptr},
+        {ColumnType::Boolean, "yes", QVariant(), "\"yes\" is neither True nor False."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.text + "\" as type " + std::to_string(int(c.type)));
+        bool ok = c.reason != nullptr; // the opposite of what should come back
+        QString error = QStringLiteral("untouched");
+        EXPECT_EQ(convertText(QString::fromLatin1(c.text), c.type, &ok, &error), c.stored);
+        EXPECT_EQ(ok, !c.reason);
+        EXPECT_EQ(error, c.reason ? QString::fromLatin1(c.reason) : QStringLiteral("untouched"));
+        // Without a place for the outcome the refusal is still NULL.
+        EXPECT_EQ(convertText(QString::fromLatin1(c.text), c.type), c.stored);
+    }
 }
 
 TZ_DB_BACKENDS(RecordWriterTest);

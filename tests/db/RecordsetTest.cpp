@@ -5,14 +5,10 @@
 namespace tzsndmsg::db::test {
 namespace {
 
-class RecordsetTest : public DbTest {
+class RecordsetTest : public TablesTest {
 protected:
-    void SetUp() override
+    void createTables() override
     {
-        DbTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        createDomains();
         run("CREATE TABLE CMTable (cmID " + keyDecl() + ", cmDat DATETEXT, cmTim TIMETEXT, "
             "CMSubjec VARCHAR(50), cmPid INTEGER, cmDoc LONGTEXT, cmAmt DOUBLE PRECISION, "
             "BroChkLasReaDatTim " + dateTimeDecl() + ")");

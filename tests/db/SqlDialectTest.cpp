@@ -48,14 +48,10 @@ TEST(SqlDialect, PostgreSqlKeepsRightJoinsAndQuoteDoublesQuotes)
 }
 
 // Every statement shape the windows build, adapted and run on tables with the store's names.
-class StatementShapes : public DbTest {
+class StatementShapes : public TablesTest {
 protected:
-    void SetUp() override
+    void createTables() override
     {
-        DbTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        createDomains();
         const QString k = keyDecl();
         const QString dt = dateTimeDecl();
         const QStringList ddl = {
