@@ -140,8 +140,24 @@ public:
     }
 
 private:
+    Q_DISABLE_COPY_MOVE(ScreenshotMode) // the modal handler holds this
+
     QString m_file;
     bool m_saved = false;
+};
+
+// A window command's component on this workstation's services, its windows rendered into
+// --screenshot when that is given. The screenshot mode is set before the component is made and
+// outlives it.
+struct WindowRun {
+    WindowRun(const QCommandLineParser& parser, const std::shared_ptr<tzglob::tzGlobal>& services)
+        : shot(parser.value(QStringLiteral("screenshot")))
+    {
+        component.setGIC(services);
+    }
+
+    ScreenshotMode shot;
+    tzSndMsgCls component;
 };
 
 void addScreenshotOption(QCommandLineParser& parser)
@@ -247,9 +263,8 @@ int runMessages(const QStringList& args)
     if (!services)
         return 2;
 
-    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
-    tzSndMsgCls messages;
-    messages.setGIC(services);
+    WindowRun run(parser, services);
+    tzSndMsgCls& messages = run.component;
     messages.setSndMsgHistoryButtonVisible(true);
     messages.setPatientID(patient);
     messages.setMsgHisOn(parser.isSet(QStringLiteral("history")));
@@ -268,7 +283,7 @@ int runMessages(const QStringList& args)
     }
     messages.Message_Start();
     messages.Message_Stop();
-    return shot.result();
+    return run.shot.result();
 }
 
 int runEvents(const QStringList& args)
@@ -302,12 +317,10 @@ int runEvents(const QStringList& args)
         return 0;
     }
 
-    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
-    tzSndMsgCls events;
-    events.setGIC(services);
-    events.setLinkID(eventId);
-    events.Event_Start();
-    return shot.result();
+    WindowRun run(parser, services);
+    run.component.setLinkID(eventId);
+    run.component.Event_Start();
+    return run.shot.result();
 }
 
 int runHolidays(const QStringList& args)
@@ -337,11 +350,9 @@ int runHolidays(const QStringList& args)
         return 0;
     }
 
-    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
-    tzSndMsgCls holidayWindow;
-    holidayWindow.setGIC(services);
-    holidayWindow.Holiday_Start();
-    return shot.result();
+    WindowRun run(parser, services);
+    run.component.Holiday_Start();
+    return run.shot.result();
 }
 
 int runSend(const QStringList& args)
@@ -364,15 +375,13 @@ int runSend(const QStringList& args)
     if (!services)
         return 2;
 
-    ScreenshotMode shot(parser.value(QStringLiteral("screenshot")));
-    tzSndMsgCls messages;
-    messages.setGIC(services);
-    const qint32 saved = messages.SendMessage(
+    WindowRun run(parser, services);
+    const qint32 saved = run.component.SendMessage(
         parser.value(QStringLiteral("subject")), parser.value(QStringLiteral("body")),
         LinkIDTypes(linkType), linkId, services->currentLoginName(), 0);
-    messages.Message_Stop();
-    if (shot.active())
-        return shot.result();
+    run.component.Message_Stop();
+    if (run.shot.active())
+        return run.shot.result();
     out() << "Saved lab-order message id: " << saved << Qt::endl;
     return 0;
 }
