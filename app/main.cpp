@@ -55,9 +55,16 @@ int main(int argc, char** argv)
     const bool haveDisplay = qEnvironmentVariableIsSet("DISPLAY") ||
                              qEnvironmentVariableIsSet("WAYLAND_DISPLAY") ||
                              qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!window || (screenshot && !haveDisplay))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    else if (!haveDisplay) {
+    else if (!screenshot && (platform == "offscreen" || platform == "minimal")) {
+        // Nobody could answer the window: it would wait for ever.
+        std::fputs("tzsndmsg: the window cannot be shown on the \"offscreen\" or \"minimal\" "
+                   "platform (use --screenshot FILE, or a display)\n",
+                   stderr);
+        return 2;
+    } else if (!haveDisplay) {
         std::fputs("tzsndmsg: no display to show the window on (set DISPLAY, or use --screenshot "
                    "FILE or the inbox command)\n",
                    stderr);

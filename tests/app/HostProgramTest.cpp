@@ -115,6 +115,11 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
          false},
         {{QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("next")}, true},
         {{QStringLiteral("events"), QStringLiteral("--event"), QStringLiteral("x1")}, true},
+        // A window on the offscreen platform, not rendered to a file, would wait for ever.
+        {{QStringLiteral("send"), QStringLiteral("--subject"), QStringLiteral("Toner"),
+          QStringLiteral("--body"), QStringLiteral("Ordered")},
+         true},
+        {{QStringLiteral("holidays")}, true},
     };
     for (const auto& c : cases) {
         const Outcome r = run(c.args, c.common);
