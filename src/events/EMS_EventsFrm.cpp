@@ -126,7 +126,7 @@ void EMS_EventsFrm::buildControls()
     m_TDBG = new QTableView(this);
     m_TDBG->setObjectName(QStringLiteral("TDBG"));
     m_model = new EventListModel(this);
-    m_model->setToCcProvider([this](qint64 id) { return ToCcText(id); });
+    m_model->setToCcProvider([this](const QList<qint64>& ids) { return ToCcTexts(ids); });
     m_TDBG->setModel(m_model);
     m_TDBG->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_TDBG->setSelectionMode(QAbstractItemView::SingleSelection);

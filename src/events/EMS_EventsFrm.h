@@ -67,8 +67,8 @@ public:
     // The toolbar's commands, by key ("New", "Save", "Delete", "Help", "Close").
     void TB_ButtonClick(const QString& key);
 
-    // The "To/ CC" cell of an event header: attendee names, "/ " and copy names.
-    QString ToCcText(qint64 cmId);
+    // The "To/ CC" cells of event headers: attendee names, "/ " and copy names.
+    QHash<qint64, QString> ToCcTexts(const QList<qint64>& cmIds);
 
     // State, for the host and the tests.
     qint32 CurrentEventID() const { return m_CurrentEventID; }

@@ -114,13 +114,13 @@ void EMS_EventsFrm::onGridRowChanged(int row, int previousRow)
         st.GIC->setBusy(this, false);
 }
 
-QString EMS_EventsFrm::ToCcText(qint64 cmId)
+QHash<qint64, QString> EMS_EventsFrm::ToCcTexts(const QList<qint64>& cmIds)
 {
     auto& st = SharedState::current();
     auto db = connection();
     if (!db || !st.GIC)
-        return QString();
-    return events::attendeeCellText(*st.GIC, *db, cmId);
+        return {};
+    return events::attendeeCellTexts(*st.GIC, *db, cmIds);
 }
 
 } // namespace tzsndmsg

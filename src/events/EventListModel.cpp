@@ -2,6 +2,8 @@
 
 #include "common/VbFormat.h"
 
+#include <algorithm>
+
 namespace tzsndmsg {
 
 namespace {
@@ -71,10 +73,20 @@ QVariant EventListModel::cell(int row, int column) const
         auto it = m_toCcCache.constFind(id);
         if (it != m_toCcCache.constEnd())
             return *it;
-        ++m_toCcComputations;
-        const QString text = m_toCc ? m_toCc(id) : QString();
-        m_toCcCache.insert(id, text);
-        return text;
+        if (!m_toCc)
+            return QString();
+        QList<qint64> ids{id};
+        const int last = std::min(rowCount() - 1, row + kToCcReach);
+        for (int r = std::max(0, row - kToCcReach); r <= last; ++r) {
+            const qint64 other = cmIdAt(r);
+            if (other != id && other != 0 && !m_toCcCache.contains(other) && !ids.contains(other))
+                ids << other;
+        }
+        const QHash<qint64, QString> texts = m_toCc(ids);
+        for (qint64 each : ids)
+            m_toCcCache.insert(each, texts.value(each));
+        m_toCcComputations += int(ids.size());
+        return texts.value(id);
     }
     if (!m_clone.setAbsolutePosition(row + 1))
         return {};

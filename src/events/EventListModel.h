@@ -10,13 +10,17 @@
 namespace tzsndmsg {
 
 // The events grid over a client-side recordset. The unbound "To/ CC" column is built only when
-// the view asks for a row's cell, and kept until the list is set again.
+// the view asks for a row's cell, together with the cells of the rows about it (a screen), and
+// kept until the list is set again.
 class EventListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { ColCMID, ColEvent, ColDescription, ColWho, ColToCc, ColDate, ColTime, ColETime,
                   ColumnCount };
-    using ToCcProvider = std::function<QString(qint64 cmId)>;
+    // The cells of the events asked, by id.
+    using ToCcProvider = std::function<QHash<qint64, QString>(const QList<qint64>& cmIds)>;
+    // Rows fetched on either side of the row asked.
+    static constexpr int kToCcReach = 40;
 
     explicit EventListModel(QObject* parent = nullptr);
 
@@ -28,6 +32,7 @@ public:
 
     qint64 cmIdAt(int row) const;
     int rowOfCmId(qint64 cmId) const; // -1 when not listed
+    // How many cells were built (each cell once until it is forgotten).
     int toCcComputations() const { return m_toCcComputations; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -95,37 +95,55 @@ StoredEvent readStoredEvent(const db::Recordset& rs)
     return e;
 }
 
-QString attendeeCellText(HostServices& services, db::Database& db, qint64 cmId)
+QHash<qint64, QString> attendeeCellTexts(HostServices& services, db::Database& db,
+                                         const QList<qint64>& cmIds)
 {
-    if (cmId == 0)
-        return QString();
+    QHash<qint64, QString> cells;
+    QStringList list;
+    for (qint64 id : cmIds) {
+        cells.insert(id, QString());
+        if (id != 0)
+            list << QString::number(id);
+    }
+    if (list.isEmpty())
+        return cells;
     db::Recordset rs = db.query(services.adaptSqlFor(
-        db, QStringLiteral("Select * from BroChkTable where BROCHKLINID") + QStringLiteral("=") +
-                QString::number(cmId) + QStringLiteral(";")));
+        db, QStringLiteral("Select * from BroChkTable where BROCHKLINID in (") +
+                list.join(QLatin1Char(',')) + QStringLiteral(") order by BROCHKLINID, BroChkID")));
     if (!rs.isOpen())
-        return QString();
-    QList<QPair<qint32, qint64>> attendees; // person, BroChkTyp
+        return cells;
+    struct Attendee {
+        qint64 cmId;
+        qint32 pid;
+        qint64 type; // BroChkTyp: 0 To, 1 Cc
+    };
+    QList<Attendee> attendees;
+    QList<qint32> pids;
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
         const qint64 pid = common::FieldValueOrZero(rs, QStringLiteral("BroChkPID")).toLongLong();
-        if (pid != 0)
-            attendees.append({qint32(pid), common::FieldValueOrZero(rs, QStringLiteral("BroChkTyp")).toLongLong()});
+        if (pid == 0)
+            continue;
+        attendees.append({common::FieldValueOrZero(rs, QStringLiteral("BroChkLinID")).toLongLong(),
+                          qint32(pid),
+                          common::FieldValueOrZero(rs, QStringLiteral("BroChkTyp")).toLongLong()});
+        pids << qint32(pid);
     }
     // One name lookup for all: an event for the whole office has an attendee per employee.
-    QList<qint32> ids;
-    for (const auto& a : attendees)
-        ids << a.first;
-    const QHash<qint32, QString> names = services.personNames(ids);
-    QString to, cc;
-    for (const auto& [pid, type] : attendees) {
-        const QString name = QStringLiteral(", ") + names.value(pid);
-        if (type == 0)
-            to += name;
-        else if (type == 1)
-            cc += name;
+    const QHash<qint32, QString> names = services.personNames(pids);
+    QHash<qint64, QPair<QString, QString>> toCc;
+    for (const Attendee& a : attendees) {
+        const QString name = QStringLiteral(", ") + names.value(a.pid);
+        if (a.type == 0)
+            toCc[a.cmId].first += name;
+        else if (a.type == 1)
+            toCc[a.cmId].second += name;
     }
-    to = to.mid(2);
-    cc = cc.mid(2);
-    return cc.isEmpty() ? to : to + QStringLiteral("/ ") + cc;
+    for (auto it = toCc.cbegin(); it != toCc.cend(); ++it) {
+        const QString to = it->first.mid(2);
+        const QString cc = it->second.mid(2);
+        cells.insert(it.key(), cc.isEmpty() ? to : to + QStringLiteral("/ ") + cc);
+    }
+    return cells;
 }
 
 } // namespace tzsndmsg::events

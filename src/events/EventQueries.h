@@ -2,6 +2,8 @@
 
 #include "Recurrence.h"
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QTime>
 
@@ -31,8 +33,10 @@ struct StoredEvent {
 };
 StoredEvent readStoredEvent(const db::Recordset& rs);
 
-// The grid's "To/ CC" cell of an event: its attendees' names, To then "/ " and Cc, in the
-// order they were written; empty when the rows cannot be read.
-QString attendeeCellText(HostServices& services, db::Database& db, qint64 cmId);
+// The grid's "To/ CC" cells of several events (a screen of the grid) in one statement and one
+// name lookup: attendees' names, To then "/ " and Cc, in the order they were written. Every id
+// asked gets a text, empty when its rows cannot be read.
+QHash<qint64, QString> attendeeCellTexts(HostServices& services, db::Database& db,
+                                         const QList<qint64>& cmIds);
 
 } // namespace tzsndmsg::events

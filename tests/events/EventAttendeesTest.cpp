@@ -2,6 +2,7 @@
 
 #include "directory/EMS_EmpList.h"
 #include "events/EventListModel.h"
+#include "events/EventQueries.h"
 
 #include <QKeyEvent>
 #include <QListWidget>
@@ -173,4 +174,30 @@ TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved[0].pid, bob);
     EXPECT_EQ(saved[0].typ, 1);
+}
+
+TEST_F(AttendeesTest, ScreenOfCellsNamesEachEventsOwnAttendeesInTheOrderWritten)
+{
+    const qint64 team = addEvent(u"Team"_s, ann, u"12/11/2026"_s);
+    addAttendee(team, cat, 0);
+    addAttendee(team, bob, 1);
+    addAttendee(team, ann, 0);
+    addAttendee(team, 0, 0); // a computer row names nobody
+    const qint64 solo = addEvent(u"Solo"_s, ann, u"12/12/2026"_s);
+    addAttendee(solo, bob, 0);
+    addAttendee(solo, bob, 2); // neither To nor Cc
+    const qint64 none = addEvent(u"None"_s, ann, u"12/13/2026"_s);
+
+    auto& gic = *office.services();
+    const QString a = gic.personName(ann), b = gic.personName(bob), c = gic.personName(cat);
+    const QHash<qint64, QString> expected{
+        {team, c + u", "_s + a + u"/ "_s + b}, {solo, b}, {none, QString()}, {987654, QString()}};
+    EXPECT_EQ(events::attendeeCellTexts(gic, *office.db(), {team, solo, none, 987654}), expected);
+    // The window's grid shows the same, whichever row is asked first.
+    EMS_EventsFrm& w = open();
+    EventListModel& model = *w.listModel();
+    for (int row = model.rowCount() - 1; row >= 0; --row)
+        EXPECT_EQ(model.data(model.index(row, EventListModel::ColToCc)).toString(),
+                  expected.value(model.cmIdAt(row)))
+            << row;
 }

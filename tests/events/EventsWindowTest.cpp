@@ -55,16 +55,25 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_EQ(edit("txtEve_0")->text(), u"Bobs"_s);
 }
 
-TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForRowsAsked)
+TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForTheRowsAboutThoseAsked)
 {
-    for (int i = 0; i < 30; ++i)
+    const int events = 3 * EventListModel::kToCcReach;
+    for (int i = 0; i < events; ++i)
         addEvent(u"E%1"_s.arg(i), ann, u"12/%1/2026"_s.arg(i % 28 + 1));
     EMS_EventsFrm& w = open();
-    const int built = w.listModel()->toCcComputations();
-    EXPECT_LT(built, 30);
-    w.listModel()->data(w.listModel()->index(0, EventListModel::ColToCc));
-    w.listModel()->data(w.listModel()->index(0, EventListModel::ColToCc));
-    EXPECT_LE(w.listModel()->toCcComputations(), built + 1);
+    EventListModel& model = *w.listModel();
+    const int built = model.toCcComputations();
+    EXPECT_LT(built, events);
+    // A row far from those shown: its screen in one go, then nothing more for it or its neighbours.
+    const QModelIndex far = model.index(events - 1, EventListModel::ColToCc);
+    const int before = model.toCcComputations();
+    model.data(far);
+    const int fetched = model.toCcComputations() - before;
+    EXPECT_GT(fetched, 1);
+    EXPECT_LE(fetched, EventListModel::kToCcReach + 1);
+    model.data(far);
+    model.data(model.index(events - 2, EventListModel::ColToCc));
+    EXPECT_EQ(model.toCcComputations(), before + fetched);
 }
 
 TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
