@@ -4,12 +4,12 @@
 
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
+#include "core/MessageListQuery.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "directory/StaffDirectory.h"
 #include "events/IcsExport.h"
 #include "holidays/HolidayCalendar.h"
-#include "messages/MessageListQuery.h"
 #include "store/Schema.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -454,7 +454,7 @@ int runInbox(const QStringList& args)
     LoadLoginNames();
     const SharedState& state = SharedState::current();
 
-    MessageListParams params;
+    core::MessageListParams params;
     params.inboxView = !parser.isSet(QStringLiteral("sent"));
     params.msgCatOnly = !parser.isSet(QStringLiteral("all-categories"));
     params.history = parser.isSet(QStringLiteral("history"));
@@ -463,37 +463,26 @@ int runInbox(const QStringList& args)
     params.loginEmployeeIds = state.LoginEmployeeIDs;
     params.computerName = services->computerName();
     params.currentLoginName = services->currentLoginName();
-    const QString statement = buildMessageListStatement(
-        params, [&](const QString& text) { return services->quote(text); },
-        ListStatementForm::ToRun);
 
-    auto db = services->messageStoreConnection();
     QString error;
-    db::Recordset list = db->query(services->adaptSql(statement), &error);
-    if (!list.isOpen())
+    const QVector<core::ViewRow> viewRows = core::readViewRows(*services, params, true, &error);
+    if (!error.isEmpty())
         return fail(1, QStringLiteral("cannot read the list: %1").arg(error));
-    list.setSort(QStringLiteral("CMDat, CMTim, CMID"));
 
     struct Row {
         QStringList cells;
         bool unread = false;
     };
     QList<Row> rows;
-    for (list.moveFirst(); !list.eof(); list.moveNext()) {
-        const qint64 cmId = list.value(QStringLiteral("cmID")).toLongLong();
-        const QVector<RecipientRow> recipients = readRecipientRows(*services, cmId);
-        const auto date = common::vb::parseDate(list.value(QStringLiteral("CMDat")).toString());
-        const auto time = common::vb::parseDate(list.value(QStringLiteral("CMTim")).toString());
+    for (const core::ViewRow& view : viewRows) {
+        const auto date = common::vb::parseDate(view.cmDat);
+        const auto time = common::vb::parseDate(view.cmTim);
         Row row;
-        row.cells << list.value(QStringLiteral("CMWho")).toString() << toCcCellText(recipients)
-                  << (date ? common::vb::format(*date, QStringLiteral("Short Date"))
-                           : list.value(QStringLiteral("CMDat")).toString())
-                  << (time ? common::vb::format(*time, QStringLiteral("Short Time"))
-                           : list.value(QStringLiteral("CMTim")).toString())
-                  << list.value(QStringLiteral("CmSubjec")).toString()
-                  << commentsCellText(list.value(QStringLiteral("CMDoc"))).left(60);
-        row.unread = params.inboxView &&
-                     list.value(QStringLiteral("BroChkDonDis")).toInt() != -1;
+        row.cells << view.cmWho << view.toCc
+                  << (date ? common::vb::format(*date, QStringLiteral("Short Date")) : view.cmDat)
+                  << (time ? common::vb::format(*time, QStringLiteral("Short Time")) : view.cmTim)
+                  << view.CMSubjec << core::commentsCellText(view.cmDoc).left(60);
+        row.unread = view.unread;
         rows.append(row);
     }
 

@@ -7,13 +7,14 @@
 #include "WindowCases.h"
 
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
+#include "core/MessageListQuery.h"
+#include "core/MessageWrite.h"
+#include "core/StationSignal.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "directory/StaffDirectory.h"
 #include "events/EventQueries.h"
 #include "messages/MessageListModel.h"
-#include "messages/MessageListQuery.h"
 #include "messages/tzSndMsgFrm.h"
 #include "tzsndmsg/tzGlobal.h"
 
@@ -96,10 +97,10 @@ struct Bench {
     QString quote(const QString& t) const { return services->quote(t); }
     bool sqlite() const { return db->backend() == db::Backend::Sqlite; }
 
-    MessageListParams params(bool inbox, bool history) const
+    core::MessageListParams params(bool inbox, bool history) const
     {
         const SharedState& st = SharedState::current();
-        MessageListParams p;
+        core::MessageListParams p;
         p.inboxView = inbox;
         p.msgCatOnly = true;
         p.history = history;
@@ -111,11 +112,15 @@ struct Bench {
         return p;
     }
 
+    core::ListStatementForm form() const
+    {
+        return asWritten ? core::ListStatementForm::AsWritten : core::ListStatementForm::ToRun;
+    }
+
     QString viewStatement(bool inbox, bool history) const
     {
-        return services->adaptSql(buildMessageListStatement(
-            params(inbox, history), [this](const QString& t) { return quote(t); },
-            asWritten ? ListStatementForm::AsWritten : ListStatementForm::ToRun));
+        return services->adaptSql(core::buildMessageListStatement(
+            params(inbox, history), [this](const QString& t) { return quote(t); }, form()));
     }
 
     // The view's list as the window reads it: the statement through the adapter, then the
@@ -123,20 +128,19 @@ struct Bench {
     db::Recordset viewList(bool inbox, bool history) const
     {
         QString error;
-        db::Recordset rs = db->query(viewStatement(inbox, history), &error);
+        db::Recordset rs = core::queryView(*services, params(inbox, history), QString(), &error, form());
         if (!rs.isOpen())
             std::fprintf(stderr, "view statement failed: %s\n", qPrintable(error));
-        rs.setSort(nextSortOrder(QString(), QString()));
         return rs;
     }
 
     // The "To/ CC" cells of one screen in one statement, as the window fetches them.
     QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const
     {
-        const QHash<qint32, QVector<RecipientRow>> rows = readRecipientRowsOf(*services, ids);
+        const QHash<qint32, QVector<core::RecipientRow>> rows = core::readRecipientRowsOf(*services, ids);
         QHash<qint32, QString> out;
         for (qint32 id : ids)
-            out.insert(id, toCcCellText(rows.value(id)));
+            out.insert(id, core::toCcCellText(rows.value(id)));
         return out;
     }
 
@@ -225,20 +229,31 @@ void addSendCase(bench::Runner& runner, Bench& b)
     const QString sender = QString::number(b.summary.typicalPid);
     const QString body = QStringLiteral("The office closes at 1 pm on Friday for the fire "
                                         "inspection. Please reschedule afternoon patients.");
-    // The window's own save path: a compose window addressed through ToListPid, saved by
-    // SaveMessage (header, detail, addressee rows in one transaction, then the signals).
-    const auto window = std::make_shared<std::unique_ptr<tzSndMsgFrm>>();
-    QString toList;
+    // The product's save path, the one the window's SaveMessage hands its message to: the
+    // message as the window composes it after its send questions (delivered from now on).
+    core::OutgoingMessage message;
+    message.headerChanged = true;
+    message.detailChanged = true;
+    message.cmDat = QStringLiteral("12/06/2026");
+    message.senderId = b.summary.typicalPid;
+    message.cmCat = QStringLiteral("Message");
+    message.cmDoc = body;
+    message.CMSubjec = QStringLiteral("Office closes early");
+    message.EvBroFla = true;
+    message.EvBroStaDatFla = true;
+    message.EvBroStaDat = QStringLiteral("12/06/2026");
+    message.EvBroStaTim = QStringLiteral("10:00 AM");
+    message.EvBroNumOfTim = -1;
     for (qint32 pid : office)
-        toList += QString::number(pid) + u',';
+        message.personIds[0] += QString::number(pid) + u',';
     runner.add(
-        {QStringLiteral("Whole-office send from the window (%1 addressees, %2 signals)")
+        {QStringLiteral("Whole-office send through the message core (%1 addressees, %2 signals)")
              .arg(office.size()).arg(office.size() + 2),
          QStringLiteral("bare inserts in one transaction"),
-         [window, office, firstNewId] {
-             const int answer = (*window)->SaveMessage(false, false);
-             *firstNewId = (*window)->CMID();
-             return answer == 6 && *firstNewId != 0 ? qint64(office.size() + 2) : qint64(-1);
+         [&b, message, office, firstNewId] {
+             const core::SaveResult saved = core::saveMessage(*b.services, message);
+             *firstNewId = saved.cmId;
+             return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
          },
          [&b, office, login, sender, body, firstNewId] {
              QSqlQuery h(b.db->handle()), d(b.db->handle()), r(b.db->handle());
@@ -278,19 +293,7 @@ void addSendCase(bench::Runner& runner, Bench& b)
              return qint64(office.size() + 2);
          },
          deleteFrom, deleteFrom,
-         QStringLiteral("the window composes (untimed), then SaveMessage is timed: record "
-                        "writer, commit and the station signals"),
-         [window, toList, body] {
-             if (!*window) {
-                 *window = std::make_unique<tzSndMsgFrm>();
-                 (*window)->load();
-             }
-             tzSndMsgFrm& w = **window;
-             w.resetToNewMessage();
-             w.txtSubject->setText(QStringLiteral("Office closes early"));
-             w.txtMsg->setPlainText(body);
-             w.ToListPid(0, toList);
-         }});
+         QStringLiteral("the record writer, the commit and the station signals of the save")});
 
     // Its parts alone, to show where the time goes: the rows through the record writer in one
     // transaction, and the station signals of one such save.
@@ -333,7 +336,7 @@ void addSendCase(bench::Runner& runner, Bench& b)
                     QStringList tags{QStringLiteral("CMCM"), QStringLiteral("CMEV")};
                     for (int i = 0; i < office.size(); ++i)
                         tags << QStringLiteral("CMBC");
-                    return qint64(WriteStationSignals(*b.services, tags));
+                    return qint64(core::WriteStationSignals(*b.services, tags));
                 }});
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Recurrence.h"
+#include "core/Recurrence.h"
 
 #include "common/AutoDate.h"
 #include "db/Recordset.h"
@@ -82,7 +82,7 @@ public:
     ui::ToolbarBuilder* toolbarBuilder() const { return m_builder; }
     EventListModel* listModel() const { return m_model; }
     // The rule the recurrence controls describe now.
-    events::RecurrenceRule ruleFromControls() const;
+    core::RecurrenceRule ruleFromControls() const;
 
     // Esc: as the close box.
     void reject() override;

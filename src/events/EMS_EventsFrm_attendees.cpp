@@ -3,7 +3,7 @@
 #include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
+#include "core/StationSignal.h"
 #include "db/Database.h"
 #include "directory/EMS_EmpList.h"
 #include "store/MessageStore.h"
@@ -222,7 +222,7 @@ bool EMS_EventsFrm::writeAttendeeRows(qint64 cmId, QString* error)
                                      {QStringLiteral("0"), QStringLiteral("0")}, error))
                     return false;
                 QCoreApplication::processEvents();
-                WriteStationSignal(gic, QStringLiteral("CMBC"));
+                core::WriteStationSignal(gic, QStringLiteral("CMBC"));
             } else {
                 QString err;
                 if (!db->exec(gic.adaptSqlFor(*db, QStringLiteral("delete * from BroChkTable "
@@ -246,7 +246,7 @@ bool EMS_EventsFrm::writeAttendeeRows(qint64 cmId, QString* error)
                                       QString::number(index)},
                                      error))
                     return false;
-                WriteStationSignal(gic, QStringLiteral("CMBC"));
+                core::WriteStationSignal(gic, QStringLiteral("CMBC"));
             }
         }
     }

@@ -6,7 +6,7 @@
 #include "common/OfficeHours.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
+#include "core/StationSignal.h"
 #include "db/Database.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -260,7 +260,7 @@ EMS_EventsFrm::WriteResult EMS_EventsFrm::writeEvent(QString* error)
         return WriteFailed;
     }
     m_CurrentEventID = qint32(key);
-    WriteStationSignal(gic, QStringLiteral("CMCM"));
+    core::WriteStationSignal(gic, QStringLiteral("CMCM"));
     // 6.
     if (m_CurrentEventID == 0)
         return WriteDone;
@@ -292,7 +292,7 @@ EMS_EventsFrm::WriteResult EMS_EventsFrm::writeEvent(QString* error)
             *error = QStringLiteral("The event's date and times were not written.");
         return WriteFailed;
     }
-    WriteStationSignal(gic, QStringLiteral("CMEV"));
+    core::WriteStationSignal(gic, QStringLiteral("CMEV"));
     // 8. Attendee rows.
     const bool rowsWritten = writeAttendeeRows(m_CurrentEventID, error);
     m_model->forgetToCc(m_CurrentEventID);

@@ -57,13 +57,13 @@ void EMS_EventsFrm::RelabelRecurrenceUnits()
     const auto d = m_dCmbFro->date();
     if (!d)
         return;
-    const QString day = events::weekdayName(d->date().dayOfWeek());
+    const QString day = core::weekdayName(d->date().dayOfWeek());
     HostServices* gic = services();
     for (int i = 0; i < m_cmbRea->count(); ++i) {
         const int value = m_cmbRea->itemData(i).toInt();
-        if (value == events::ruWeekday) {
+        if (value == core::ruWeekday) {
             m_cmbRea->setItemText(i, day);
-        } else if (value >= events::ruFirstWeekday && value <= events::ruLastWeekday) {
+        } else if (value >= core::ruFirstWeekday && value <= core::ruLastWeekday) {
             const QString text = m_cmbRea->itemText(i);
             int pos = 0;
             const QString first = gic ? gic->nextToken(text, QStringLiteral(" "), pos)
@@ -139,7 +139,7 @@ void EMS_EventsFrm::loadRecurrence(const db::Recordset& rs)
         if (n >= 0) {
             setEndOption(1);
             m_txtReaTim->setText(QString::number(n));
-        } else if (n == events::NumOfTimUntil) {
+        } else if (n == core::NumOfTimUntil) {
             setEndOption(2);
             m_dcmbUnt->setText(vb::toText(field("EvBroEndDat")));
         } else {
@@ -192,7 +192,7 @@ void EMS_EventsFrm::recurrenceColumns(QStringList& names, QStringList& texts) co
             texts << vb::format(*until, QStringLiteral("mm/dd/yyyy"));
         }
         names << QStringLiteral("evBroNumOfTim");
-        texts << QString::number(events::NumOfTimUntil);
+        texts << QString::number(core::NumOfTimUntil);
         break;
     default:
         break;
@@ -247,9 +247,9 @@ int EMS_EventsFrm::ValidateEvent()
                                  QStringLiteral("Event Editing"), 1, 0, 0});
 }
 
-events::RecurrenceRule EMS_EventsFrm::ruleFromControls() const
+core::RecurrenceRule EMS_EventsFrm::ruleFromControls() const
 {
-    events::RecurrenceRule r;
+    core::RecurrenceRule r;
     if (const auto d = m_dCmbFro->date())
         r.start = d->date();
     r.recurring = m_ChkRea->isChecked();
@@ -263,12 +263,12 @@ events::RecurrenceRule EMS_EventsFrm::ruleFromControls() const
         break;
     }
     case 2:
-        r.numberOfTimes = events::NumOfTimUntil;
+        r.numberOfTimes = core::NumOfTimUntil;
         if (const auto u = m_dcmbUnt->date())
             r.until = u->date();
         break;
     default:
-        r.numberOfTimes = events::NumOfTimUnlimited;
+        r.numberOfTimes = core::NumOfTimUnlimited;
         break;
     }
     return r;
@@ -278,14 +278,14 @@ void EMS_EventsFrm::showNextOccurrences()
 {
     if (!m_lblNextOccurrences)
         return;
-    const events::RecurrenceRule rule = ruleFromControls();
+    const core::RecurrenceRule rule = ruleFromControls();
     if (!rule.recurring || !rule.start.isValid() || !rule.isKnownUnit()) {
         m_lblNextOccurrences->clear();
         return;
     }
     HostServices* gic = services();
     const QDate today = gic ? gic->currentDate() : QDate::currentDate();
-    const QList<QDate> dates = events::nextOccurrences(rule, std::max(today, rule.start), 6);
+    const QList<QDate> dates = core::nextOccurrences(rule, std::max(today, rule.start), 6);
     QStringList shown;
     for (const QDate& d : dates)
         shown << d.toString(QStringLiteral("ddd M/d/yyyy"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Recurrence.h"
+#include "core/Recurrence.h"
 
 #include <QHash>
 #include <QList>
@@ -27,7 +27,7 @@ struct StoredEvent {
     qint64 cmId = 0;
     QString title;
     QString description;
-    RecurrenceRule rule; // rule.start: the event's date (invalid when the text is not a date)
+    core::RecurrenceRule rule; // rule.start: the event's date (invalid when the text is not a date)
     QTime from, to;      // invalid when not a time
     QString createdStamp; // cmDat and cmTim as yyyyMMddHHmmss, "0" when unreadable
 };

@@ -41,7 +41,7 @@ void addLine(QByteArray& out, const QString& line) { out += icsFold(line.toUtf8(
 
 } // namespace
 
-std::optional<QString> rruleFor(const RecurrenceRule& rule, bool allDay)
+std::optional<QString> rruleFor(const core::RecurrenceRule& rule, bool allDay)
 {
     if (!rule.recurring || !rule.start.isValid() || !rule.startMatchesRule())
         return std::nullopt;
@@ -49,39 +49,39 @@ std::optional<QString> rruleFor(const RecurrenceRule& rule, bool allDay)
     const QString day = QString::fromLatin1(dayCodes[rule.start.dayOfWeek() - 1]);
     QString r;
     switch (rule.unit) {
-    case ruDays: r = QStringLiteral("FREQ=DAILY;INTERVAL=%1").arg(n); break;
-    case ruWeeks:
-    case ruWeekday: r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1").arg(n); break;
-    case ruMonth:
+    case core::ruDays: r = QStringLiteral("FREQ=DAILY;INTERVAL=%1").arg(n); break;
+    case core::ruWeeks:
+    case core::ruWeekday: r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1").arg(n); break;
+    case core::ruMonth:
         r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1").arg(n) + monthEndClamp(rule.start.day());
         break;
-    case ruQuarters:
+    case core::ruQuarters:
         if (qint64(n) * 3 > std::numeric_limits<int>::max())
             return std::nullopt;
         r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1").arg(3 * n) +
             monthEndClamp(rule.start.day());
         break;
-    case ruYears:
+    case core::ruYears:
         r = QStringLiteral("FREQ=YEARLY;INTERVAL=%1").arg(n);
         if (rule.start.month() == 2 && rule.start.day() == 29)
             r += QStringLiteral(";BYMONTH=2;BYMONTHDAY=28,29;BYSETPOS=-1");
         break;
-    case ruWorkingDays:
+    case core::ruWorkingDays:
         r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1;BYDAY=MO,TU,WE,TH,FR;WKST=MO").arg(n);
         break;
-    case ruWeekendDays:
+    case core::ruWeekendDays:
         r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1;BYDAY=SA,SU;WKST=MO").arg(n);
         break;
-    case ruFirstWeekday:
-    case ruSecondWeekday:
-    case ruThirdWeekday:
-    case ruFourthWeekday:
+    case core::ruFirstWeekday:
+    case core::ruSecondWeekday:
+    case core::ruThirdWeekday:
+    case core::ruFourthWeekday:
         r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1;BYDAY=%2%3")
                 .arg(n)
-                .arg(rule.unit - ruFirstWeekday + 1)
+                .arg(rule.unit - core::ruFirstWeekday + 1)
                 .arg(day);
         break;
-    case ruLastWeekday:
+    case core::ruLastWeekday:
         r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1;BYDAY=-1%2").arg(n).arg(day);
         break;
     default:
@@ -92,7 +92,7 @@ std::optional<QString> rruleFor(const RecurrenceRule& rule, bool allDay)
             return std::nullopt;
         // COUNT includes the first date; the stored number counts the dates after it.
         r += QStringLiteral(";COUNT=%1").arg(qint64(rule.numberOfTimes) + 1);
-    } else if (rule.numberOfTimes == NumOfTimUntil) {
+    } else if (rule.numberOfTimes == core::NumOfTimUntil) {
         if (!rule.until.isValid() || rule.until <= rule.start)
             return std::nullopt;
         r += QStringLiteral(";UNTIL=") + (allDay ? dateText(rule.until)
@@ -181,7 +181,7 @@ QByteArray buildIcs(const QList<IcsEvent>& events, const QDateTime& stamp,
         if (const auto rrule = rruleFor(e.rule, allDay)) {
             addLine(out, QStringLiteral("RRULE:") + *rrule);
         } else if (e.rule.recurring) {
-            const QList<QDate> dates = expandRecurrence(e.rule, date.addDays(1),
+            const QList<QDate> dates = core::expandRecurrence(e.rule, date.addDays(1),
                                                         std::max(rdateHorizon, date.addDays(1)),
                                                         maxRdates);
             if (!dates.isEmpty()) {

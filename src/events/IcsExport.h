@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Recurrence.h"
+#include "core/Recurrence.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -21,13 +21,13 @@ struct IcsEvent {
     QString uid;
     QString title;
     QString description;
-    RecurrenceRule rule; // rule.start is the event's date
+    core::RecurrenceRule rule; // rule.start is the event's date
     QTime from, to;      // both invalid: an all-day event
 };
 
 // The RRULE value for the rule, or none when the rule adds no dates or cannot be written as
 // one (the first date is not itself a date of the rule). allDay picks the UNTIL value form.
-std::optional<QString> rruleFor(const RecurrenceRule& rule, bool allDay);
+std::optional<QString> rruleFor(const core::RecurrenceRule& rule, bool allDay);
 
 // Text value escaping (backslash, semicolon, comma, line breaks).
 QString icsEscape(const QString& text);

@@ -1,6 +1,6 @@
 #include "MessageListModel.h"
 
-#include "MessageListQuery.h"
+#include "core/MessageListQuery.h"
 #include "common/VbFormat.h"
 
 #include <QFont>
@@ -78,15 +78,6 @@ QVariant MessageListModel::cursorValue(const QString& field) const
     }
 }
 
-static bool isTrueFlag(const QVariant& v)
-{
-    if (v.isNull())
-        return false;
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool();
-    return v.toString().trimmed() == QLatin1String("-1") || v.toString() == QLatin1String("true");
-}
-
 QVariant MessageListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows || index.column() >= columnCount())
@@ -108,7 +99,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
         if (!positionCursor(index.row()))
             return QVariant();
         // "-1" shows the check mark; "0", null and the empty text nothing.
-        return isTrueFlag(cursorValue(col.field)) ? QVariant(m_checkMark) : QVariant();
+        return core::listFlag(cursorValue(col.field)) ? QVariant(m_checkMark) : QVariant();
     }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();
@@ -118,7 +109,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
         if (m_unboundSuspended || !positionCursor(index.row()))
             return QString();
         if (col.kind == Kind::Comments)
-            return commentsCellText(cursorValue(QStringLiteral("CMDOC")));
+            return core::commentsCellText(cursorValue(QStringLiteral("CMDOC")));
         const qint32 cmId = cursorValue(QStringLiteral("CMID")).toInt();
         return m_toCc ? m_toCc(cmId) : QString();
     }
@@ -179,7 +170,7 @@ bool MessageListModel::isUnread(int row) const
 {
     if (!m_inboxView || !positionCursor(row))
         return false;
-    return !isTrueFlag(cursorValue(QStringLiteral("BroChkDonDis")));
+    return !core::listFlag(cursorValue(QStringLiteral("BroChkDonDis")));
 }
 
 } // namespace tzsndmsg

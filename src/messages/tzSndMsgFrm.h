@@ -32,6 +32,12 @@ namespace tzsndmsg {
 namespace db {
 class Recordset;
 }
+namespace core {
+struct MessageDetail;
+struct OutgoingMessage;
+struct ReminderColumns;
+struct StoredMessage;
+} // namespace core
 namespace ui {
 class ImageList;
 class ToolbarBuilder;
@@ -143,13 +149,14 @@ public:
 private:
     void connectRecipientControls();
     void insertCannedText(int index);
-    void fillFromRow(const db::Recordset& rs, qint32 broChkId);
-    void fillReminderAndBroadcast(const db::Recordset& rs);
+    void fillFromMessage(const core::StoredMessage& message, qint32 broChkId);
+    void fillReminderAndBroadcast(const core::MessageDetail& detail);
     void setBodyReadOnly(bool readOnly);
     void fillSaveToList();
     void finishSave();
-    bool writeMessage(QString* error);
-    QStringList reminderColumns() const;
+    // The message on screen as the core writes it.
+    core::OutgoingMessage composedMessage() const;
+    core::ReminderColumns reminderOnScreen() const;
 
 public:
     // ---- end of msgform's section ----

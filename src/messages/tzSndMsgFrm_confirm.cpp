@@ -7,7 +7,7 @@
 #include "common/VbFormat.h"
 #include "component/Help.h"
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
+#include "core/MessageWrite.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -35,19 +35,6 @@ qint64 numberOf(const db::Recordset& rs, const QString& column)
 {
     const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
     return n ? vb::roundHalfEven(*n) : 0;
-}
-
-// A flag column as the store keeps it: anything but 0 (null counting as 0) is set.
-bool flagOf(const db::Recordset& rs, const QString& column)
-{
-    const QVariant value = common::FieldValueOrZero(rs, column);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    const QString text = vb::toText(value).trimmed();
-    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    const auto n = vb::toNumber(text);
-    return n && *n != 0;
 }
 
 // One row read on the message store, positioned on its first row (closed when none).
@@ -159,48 +146,22 @@ void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSend
     }
 
     // The recipient row: read now, by whom, and the confirming employee on a computer row.
-    bool saveToChosen = false;
-    qint32 chosenPerson = 0;
-    db::Recordset row = openRow(gic, QStringLiteral("Select * from BroChkTable where BroChkID=") +
-                                         QString::number(broChkId) + QStringLiteral(";"));
-    if (hasRow(row)) {
-        saveToChosen = numberOf(row, QStringLiteral("BroChkSavToFla")) != 0;
-        chosenPerson = qint32(numberOf(row, QStringLiteral("BroChkAssPID")));
-        QStringList names{QStringLiteral("BroChkLasReaDatTim"), QStringLiteral("BroChkDonDis")};
-        QStringList texts{vb::cstr(common::AutoDate::fromDateTime(gic.currentDateTime())),
-                          QStringLiteral("-1")};
-        if (numberOf(row, QStringLiteral("BroChkPID")) == 0) {
-            names << QStringLiteral("BroChkPID");
-            texts << QString::number(st.CurrentEmployeeID);
-        }
-        qint64 key = broChkId;
-        QString error;
-        if (!gic.writeRecord(StoreKind, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                             key, names, texts, &error))
-            warning(QStringLiteral("The message could not be marked as read.") + kCrLf + kCrLf +
-                        error,
-                    QStringLiteral("Message"));
-    }
+    const core::Confirmation confirmed = core::confirmAddressee(gic, broChkId, st.CurrentEmployeeID);
+    if (confirmed.row && !confirmed.written)
+        warning(QStringLiteral("The message could not be marked as read.") + kCrLf + kCrLf +
+                    confirmed.error,
+                QStringLiteral("Message"));
 
     // The header: who sent it and whether a return receipt was asked for.
-    qint32 senderId = 0;
-    bool receipt = false;
-    db::Recordset header = openRow(gic, QStringLiteral("Select * from cmTable where cmID=") +
-                                            QString::number(linkId) + QStringLiteral(";"));
-    const bool headerFound = hasRow(header);
-    if (headerFound) {
-        senderId = qint32(numberOf(header, QStringLiteral("CMpID")));
-        receipt = flagOf(header, QStringLiteral("cmConRec"));
-    }
+    const std::optional<core::MessageHeader> header = core::readHeader(gic, linkId);
+    const qint32 senderId = header ? header->cmPid : 0;
+    const bool receipt = header && header->cmConRec;
 
     const bool payroll = payrollTicked();
     if (payroll) {
-        if (headerFound) {
-            qint64 key = linkId;
+        if (header) {
             QString error;
-            if (!gic.writeRecord(StoreKind, QStringLiteral("CMTable"), QStringLiteral("cmID"), key,
-                                 {QStringLiteral("cmDocAftDis"), QStringLiteral("CMShoOnRep")},
-                                 {QStringLiteral("-1"), QStringLiteral("-1")}, &error))
+            if (!core::markPayrollRelated(gic, linkId, &error))
                 warning(QStringLiteral("The message could not be marked as payroll related.") +
                             kCrLf + kCrLf + error,
                         QStringLiteral("Message"));
@@ -210,7 +171,9 @@ void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSend
 
     if (txtMsg->property("tag").toString() == QLatin1String("True")) {
         const bool saveAfterDisplay = true;
-        const qint32 first = saveToChosen && chosenPerson != 0 ? chosenPerson : st.CurrentEmployeeID;
+        const qint32 first = confirmed.row && confirmed.row->savesToChosenPerson()
+                                 ? confirmed.row->BroChkAssPID
+                                 : st.CurrentEmployeeID;
         writeConfirmNote(first, senderId, linkId, payroll, saveAfterDisplay);
         if (payroll && listSenderId != st.CurrentEmployeeID)
             writeConfirmNote(listSenderId, senderId, linkId, payroll, saveAfterDisplay);
@@ -223,7 +186,6 @@ void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSend
         Answer_Msg(broChkId, 3, text, true);
     }
 
-    WriteStationSignal(gic, QStringLiteral("CMBC"));
     TB_ButtonClick(QStringLiteral("Refresh"));
 }
 

@@ -3,10 +3,9 @@
 #include "tzSndMsgFrm.h"
 
 #include "ComposeHelpers.h"
-#include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "db/Database.h"
+#include "core/Message.h"
 #include "db/Recordset.h"
 #include "directory/StaffDirectory.h"
 #include "ui/DateCombo.h"
@@ -27,31 +26,6 @@ namespace vb = common::vb;
 namespace {
 
 const QString kTag = QStringLiteral("tag");
-
-// A stored flag: -1/1/True set; 0, False, null and empty clear.
-bool isSet(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return false;
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    const QString text = value.toString().trimmed();
-    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    const auto number = vb::toNumber(text);
-    return number && *number != 0;
-}
-
-QString text(const db::Recordset& rs, const QString& column)
-{
-    return vb::toText(common::FieldValue(rs, column));
-}
-
-qint64 number(const db::Recordset& rs, const QString& column)
-{
-    const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
-    return n ? vb::roundHalfEven(*n) : 0;
-}
 
 // Selects the entry with that text, else shows the text in an editable box.
 void setComboText(QComboBox* combo, const QString& value)
@@ -108,53 +82,31 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
     if (st.ReplyFlag < 1 && !m_suspendMarks)
         st.ReplyBCID = 0;
 
-    QString where;
-    QString sql;
+    std::optional<core::StoredMessage> message;
     if (broChkId != 0) {
-        sql = QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM") +
-              QStringLiteral(" ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)") +
-              QStringLiteral(" LEFT JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)") +
-              QStringLiteral(" WHERE ((BroChkTable.BroChkID)= ") + QString::number(broChkId) +
-              QStringLiteral(" )");
+        message = core::readMessageOfAddressee(gic, broChkId);
+    } else if (cmId != 0) {
+        message = core::readMessage(gic, cmId);
     } else {
-        const QString head = QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable "
-                                            "LEFT JOIN EVTable") +
-                             QStringLiteral(" ON CMTable.cmID = EVTable.EVLinID ");
-        if (cmId != 0) {
-            sql = head + QStringLiteral(" WHERE (CMTable.cmID=") + QString::number(cmId) +
-                  QStringLiteral(")");
-        } else {
-            const qint32 rowId = currentRowCmId();
-            if (rowId == 0)
-                return;
-            sql = head +
-                  QStringLiteral(" WHERE ((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and (cmID=") +
-                  QString::number(rowId) + QStringLiteral(")");
-        }
+        const qint32 rowId = currentRowCmId();
+        if (rowId == 0)
+            return;
+        message = core::readLiveMessage(gic, rowId);
     }
-
-    auto store = gic.messageStoreConnection();
-    if (!store)
+    if (!message)
         return;
-    db::Recordset rs = store->query(gic.adaptSqlFor(*store, sql));
-    if (!rs.isOpen() || rs.isEmpty())
-        return;
-    rs.moveFirst();
+    const core::MessageHeader& header = message->header;
 
     try {
         SuspendMarks suspend(m_suspendMarks);
-        fillFromRow(rs, broChkId);
-        const qint32 cmIdOfRow = qint32(number(rs, QStringLiteral("cmID")));
-        const QString author = text(rs, QStringLiteral("cmPid"));
-        const QString subject = text(rs, QStringLiteral("CMSubjec"));
-        const QString body = text(rs, QStringLiteral("cmDoc"));
+        fillFromMessage(*message, broChkId);
 
         m_CMDBName = storeKind == 9   ? QStringLiteral("MESSAGE.MDB")
                      : storeKind == 3 ? QStringLiteral("COMMENT.MDB")
                                       : QString();
 
         if (broChkId == 0) {
-            m_CMID = cmIdOfRow;
+            m_CMID = header.cmID;
             setBodyReadOnly(true);
             if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof())
                 m_listPosition = m_list->absolutePosition();
@@ -168,9 +120,9 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
                                                       QStringLiteral("IncOriMsg"), 0, true));
             const QString toText = txtTo[0] ? txtTo[0]->text() : QString();
             const QString ccText = txtTo[1] ? txtTo[1]->text() : QString();
-            const qint32 authorId = qint32(author.toLongLong());
+            const qint32 authorId = header.cmPid;
             txtMsg->setPlainText(quote ? compose::quotedOriginal(gic.personName(authorId), toText,
-                                                                 ccText, subject, body)
+                                                                 ccText, header.CMSubjec, header.cmDoc)
                                        : QString());
             m_toPids[0] = authorId != 0 ? QString::number(authorId) + QLatin1Char(',') : QString();
             m_toPids[1].clear();
@@ -188,43 +140,35 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
     Set_ChangeFalg(false, 0);
 }
 
-void tzSndMsgFrm::fillFromRow(const db::Recordset& rs, qint32 broChkId)
+void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 broChkId)
 {
     auto& st = SharedState::current();
     HostServices& gic = *st.GIC;
+    const core::MessageHeader& header = message.header;
 
-    txtMsg->setPlainText(text(rs, QStringLiteral("cmDoc")));
-    txtMsg->setProperty("tag", isSet(common::FieldValue(rs, QStringLiteral("cmDocAftDis")))
-                                   ? QStringLiteral("True")
-                                   : QStringLiteral("False"));
+    txtMsg->setPlainText(header.cmDoc);
+    txtMsg->setProperty("tag", header.cmDocAftDis ? QStringLiteral("True") : QStringLiteral("False"));
 
     // The confirm panel's parts.
     if (ConfirmChkYes) {
         ConfirmChkYes->setChecked(false);
-        ConfirmChkYes->setVisible(isSet(common::FieldValue(rs, QStringLiteral("cmNeeCom"))));
+        ConfirmChkYes->setVisible(header.CMNeeCom);
     }
     if (lblConfirm) {
-        const auto date = vb::toDate(common::FieldValue(rs, QStringLiteral("CMDat")));
-        const auto time = vb::toDate(common::FieldValue(rs, QStringLiteral("CMTim")));
-        lblConfirm->setText(QStringLiteral("From ") + text(rs, QStringLiteral("CMWho")) +
-                            QStringLiteral(" at ") +
-                            (date ? vb::format(*date, QStringLiteral("Short Date"))
-                                  : text(rs, QStringLiteral("CMDat"))) +
+        const auto date = vb::parseDate(header.cmDat);
+        const auto time = vb::parseDate(header.cmTim);
+        lblConfirm->setText(QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
+                            (date ? vb::format(*date, QStringLiteral("Short Date")) : header.cmDat) +
                             QStringLiteral(" ") +
-                            (time ? vb::format(*time, QStringLiteral("Medium Time"))
-                                  : text(rs, QStringLiteral("CMTim"))));
+                            (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim));
     }
     if (ConfirmchkDoc[2]) {
         ConfirmchkDoc[2]->setChecked(false);
         const qint32 recipientRow = broChkId != 0 ? broChkId : currentBroChkID();
         bool confirmed = false;
         if (recipientRow != 0) {
-            auto store = gic.messageStoreConnection();
-            const QVariant done = store->scalar(
-                gic.adaptSqlFor(*store, QStringLiteral("select BroChkDonDis from BroChkTable "
-                                                       "where BroChkID=?")),
-                {recipientRow});
-            confirmed = done.isValid() && !done.isNull() && done.toString().trimmed() == "-1";
+            const auto row = core::readAddressee(gic, recipientRow);
+            confirmed = row && row->isRead();
         }
         const QString login = currentLoginName();
         const bool mayMark =
@@ -236,80 +180,52 @@ void tzSndMsgFrm::fillFromRow(const db::Recordset& rs, qint32 broChkId)
         ConfirmchkDoc[2]->setVisible(mayMark);
     }
 
-    const bool isPrivate = isSet(common::FieldValue(rs, QStringLiteral("EvPri")));
+    const bool isPrivate = message.detail.EvPri;
     setChecked(OptPub[1], isPrivate);
     setChecked(OptPub[0], !isPrivate);
     SelectEmployeeOfLogin(Cmb_Emp_Name, currentLoginName());
     if (DateCmb_Abs)
         DateCmb_Abs->setText(vb::format(gic.currentDate(), QStringLiteral("mm/dd/yyyy")));
-    txtSubject->setText(text(rs, QStringLiteral("CMSubjec")));
-    const QStringList flagColumns{QStringLiteral("cmDocAftDis"), QStringLiteral("CMNeeCom"),
-                                  QStringLiteral("CMShoOnRep"), QStringLiteral("CMConRec")};
+    txtSubject->setText(header.CMSubjec);
+    const std::array<bool, 4> flags{header.cmDocAftDis, header.CMNeeCom, header.CMShoOnRep,
+                                    header.cmConRec};
     const bool receipt = broChkId != 0 && st.ReplyFlag == 3;
-    for (int i = 0; i < 4; ++i)
-        setChecked(chkDoc[size_t(i)],
-                   !receipt && isSet(common::FieldValue(rs, flagColumns[i])));
+    for (size_t i = 0; i < flags.size(); ++i)
+        setChecked(chkDoc[i], !receipt && flags[i]);
 
     // The record the message is linked to.
     st.ReminderFlag = false;
-    st.LinkTyp = qint32(number(rs, QStringLiteral("CMTyp")));
-    st.LinkID = qint32(number(rs, QStringLiteral("CMTraLinID")));
-    st.ReminderFlag = (st.LinkTyp & 3) != 0;
+    st.LinkTyp = header.linkType();
+    st.LinkID = header.cmTraLinID;
+    st.ReminderFlag = header.isLinkedReminder();
     if (st.LinkTyp == 1 || st.LinkTyp == 2) {
-        const bool absence = st.LinkTyp == 1;
-        const QString sql =
-            absence ? QStringLiteral("select * from AbsTable where AbsTable.AbsID=")
-                    : QStringLiteral("select * from ApTable where ApTable.ApID=");
-        bool found = false;
-        if (auto suite = gic.suiteConnection()) {
-            db::Recordset link = suite->query(gic.adaptSqlFor(
-                *suite, sql + QString::number(st.LinkID) + QStringLiteral(";")));
-            if (link.isOpen() && !link.isEmpty()) {
-                link.moveFirst();
-                const auto day = vb::toDate(common::FieldValueOrZero(
-                    link, absence ? QStringLiteral("AbsDat") : QStringLiteral("apDat")));
-                const auto time = vb::toDate(common::FieldValueOrZero(
-                    link, absence ? QStringLiteral("AbsStaTim") : QStringLiteral("apStaTim")));
-                st.ReminderDate = (day ? *day : common::AutoDate::zero()).dateTime();
-                st.ReminderTime = (time ? *time : common::AutoDate::zero()).dateTime();
-                found = true;
-            }
-        }
-        if (!found)
+        if (const auto record = core::readLinkedRecord(gic, st.LinkTyp, st.LinkID)) {
+            st.ReminderDate = record->date.dateTime();
+            st.ReminderTime = record->time.dateTime();
+        } else {
             st.ReminderFlag = false;
+        }
     }
 
-    fillReminderAndBroadcast(rs);
+    fillReminderAndBroadcast(message.detail);
 
     // Recipients, from the rows of a message that has its detail row.
     for (int i = 0; i < 2; ++i) {
         m_toPids[size_t(i)].clear();
         m_toMachines[size_t(i)].clear();
     }
-    if (!rs.isNull(QStringLiteral("EVID"))) {
-        const qint32 cmId = qint32(number(rs, QStringLiteral("cmID")));
-        auto store = gic.messageStoreConnection();
-        db::Recordset rows = store->query(gic.adaptSqlFor(
-            *store, QStringLiteral("Select * from BroChkTable where BroChkLinID=") +
-                        QString::number(cmId) +
-                        QStringLiteral(" And (BroChkTyp = 0 Or BroChkTyp = 1)")));
-        bool saveToChosen = false;
-        if (rows.isOpen())
-            for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-                const int list = int(number(rows, QStringLiteral("BroChkTyp"))) == 1 ? 1 : 0;
-                const qint64 pid = number(rows, QStringLiteral("BroChkPID"));
-                if (pid != 0)
-                    m_toPids[size_t(list)] += QString::number(pid) + QLatin1Char(',');
-                else
-                    m_toMachines[size_t(list)] +=
-                        text(rows, QStringLiteral("BroChkToMac")) + QLatin1Char('\n');
-                if (!saveToChosen && CmbSaveTo) {
-                    const int choice = int(number(rows, QStringLiteral("BroChkSavToFla")));
-                    if (choice >= 0 && choice < CmbSaveTo->count())
-                        CmbSaveTo->setCurrentIndex(choice);
-                    saveToChosen = true;
-                }
-            }
+    bool saveToChosen = false;
+    for (const core::Addressee& row : message.addressees) {
+        const size_t list = row.BroChkTyp == 1 ? 1 : 0;
+        if (row.BroChkPID != 0)
+            m_toPids[list] += QString::number(row.BroChkPID) + QLatin1Char(',');
+        else
+            m_toMachines[list] += row.BroChkToMac + QLatin1Char('\n');
+        if (!saveToChosen && CmbSaveTo) {
+            if (row.BroChkSavToFla >= 0 && row.BroChkSavToFla < CmbSaveTo->count())
+                CmbSaveTo->setCurrentIndex(row.BroChkSavToFla);
+            saveToChosen = true;
+        }
     }
     RefreshToBox(0);
     RefreshToBox(1);
@@ -317,7 +233,7 @@ void tzSndMsgFrm::fillFromRow(const db::Recordset& rs, qint32 broChkId)
         BuildReminderChoices(true);
 }
 
-void tzSndMsgFrm::fillReminderAndBroadcast(const db::Recordset& rs)
+void tzSndMsgFrm::fillReminderAndBroadcast(const core::MessageDetail& detail)
 {
     auto& st = SharedState::current();
     const QString today = vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy"));
@@ -325,15 +241,15 @@ void tzSndMsgFrm::fillReminderAndBroadcast(const db::Recordset& rs)
     // The reminder.
     if (cmbAla)
         cmbAla->setProperty("tag", QString());
-    const bool alarm = isSet(common::FieldValue(rs, QStringLiteral("EVAlaFla")));
-    const bool alarmDated = isSet(common::FieldValue(rs, QStringLiteral("EVAlaStaDatFla")));
+    const bool alarm = detail.EVAlaFla;
+    const bool alarmDated = detail.EVAlaStaDatFla;
     if (lblRem)
         lblRem->setProperty("tag", alarm ? (alarmDated ? QStringLiteral("-1") : QStringLiteral("0"))
                                          : QString());
     if (alarm && alarmDated) {
         if (PicAla)
-            PicAla->setProperty("tag", text(rs, QStringLiteral("EVAlaStaDat")));
-        const auto time = vb::toDate(common::FieldValue(rs, QStringLiteral("EVAlaStaTim")));
+            PicAla->setProperty("tag", detail.EVAlaStaDat);
+        const auto time = vb::parseDate(detail.EVAlaStaTim);
         const QString shown = time ? vb::format(*time, QStringLiteral("hh:nn am/pm")) : QString();
         if (cmbAla) {
             cmbAla->setProperty("tag", shown);
@@ -346,40 +262,34 @@ void tzSndMsgFrm::fillReminderAndBroadcast(const db::Recordset& rs)
     }
 
     // The broadcast and repeat settings of group 0.
-    auto dateText = [&](const QString& column) {
-        const QString value = text(rs, column);
+    auto dateText = [](const QString& value) {
         return value.trimmed().isEmpty() ? QStringLiteral("__/__/__") : value;
     };
-    setChecked(ChkBro[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroFla"))));
-    setChecked(ChkFro[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroStaDatFla"))));
+    setChecked(ChkBro[0], detail.EvBroFla);
+    setChecked(ChkFro[0], detail.EvBroStaDatFla);
     if (dCmbFro[0])
-        dCmbFro[0]->setText(dateText(QStringLiteral("EvBroStaDat")));
-    const auto start = vb::toDate(common::FieldValue(rs, QStringLiteral("EvBroStaTim")));
-    setComboText(cmbFroTim[0], start && !rs.isNull(QStringLiteral("EvBroStaTim"))
-                                   ? vb::format(*start, QStringLiteral("h:nn am/pm"))
-                                   : QString());
-    setChecked(ChkRea[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroReaFla"))));
-    if (txtReaEve[0]) {
-        const qint64 every = number(rs, QStringLiteral("EvBroReaEve"));
-        txtReaEve[0]->setText(every != 0 ? QString::number(every) : QString());
-    }
+        dCmbFro[0]->setText(dateText(detail.EvBroStaDat));
+    const auto start = vb::parseDate(detail.EvBroStaTim);
+    setComboText(cmbFroTim[0], start ? vb::format(*start, QStringLiteral("h:nn am/pm")) : QString());
+    setChecked(ChkRea[0], detail.EvBroReaFla);
+    if (txtReaEve[0])
+        txtReaEve[0]->setText(detail.EvBroReaEve != 0 ? QString::number(detail.EvBroReaEve) : QString());
     if (cmbRea[0]) {
-        const qint64 unit = number(rs, QStringLiteral("EvBroReaTyp"));
         int at = -1;
-        if (!rs.isNull(QStringLiteral("EvBroReaTyp")) && unit != -1)
+        if (detail.EvBroReaTyp && *detail.EvBroReaTyp != -1)
             for (int i = 0; i < cmbRea[0]->count() && at < 0; ++i)
-                if (itemValue(cmbRea[0], i) == unit)
+                if (itemValue(cmbRea[0], i) == *detail.EvBroReaTyp)
                     at = i;
         cmbRea[0]->setCurrentIndex(at);
     }
-    const qint64 times = number(rs, QStringLiteral("EvBroNumOfTim"));
+    const qint64 times = detail.EvBroNumOfTim;
     // The two options are exclusive: 0 reads back as "for" with no number.
     setChecked(times == -1 ? OptReaUnl[0] : OptReaForTim[0], true);
     if (txtReaTim[0])
         txtReaTim[0]->setText(times > 0 ? QString::number(times) : QString());
-    setChecked(ChkUnt[0], isSet(common::FieldValue(rs, QStringLiteral("EvBroEndDatFla"))));
+    setChecked(ChkUnt[0], detail.EvBroEndDatFla);
     if (dcmbUnt[0])
-        dcmbUnt[0]->setText(dateText(QStringLiteral("EvBroEndDat")));
+        dcmbUnt[0]->setText(dateText(detail.EvBroEndDat));
     updateRepeatControls();
 }
 
@@ -558,19 +468,8 @@ void tzSndMsgFrm::Setup_Reminder()
         return;
     HostServices& gic = *st.GIC;
     const QString login = gic.currentLoginName();
-    qint32 existing = 0;
-    if (st.LinkTyp >= 1 && st.LinkID != 0) {
-        auto store = gic.messageStoreConnection();
-        db::Recordset rs = store->query(gic.adaptSqlFor(
-            *store, QStringLiteral("select * from CMTable where CMTyp=") +
-                        QString::number(st.LinkTyp) + QStringLiteral(" and CMTraLinID=") +
-                        QString::number(st.LinkID) + QStringLiteral(" and CMWho=") +
-                        gic.quote(login)));
-        if (rs.isOpen() && !rs.isEmpty()) {
-            rs.moveFirst();
-            existing = qint32(number(rs, QStringLiteral("cmID")));
-        }
-    }
+    const qint32 existing =
+        st.LinkTyp >= 1 && st.LinkID != 0 ? core::findLinkedReminder(gic, st.LinkTyp, st.LinkID, login) : 0;
     if (existing != 0) {
         if (existing == m_CMID)
             return;

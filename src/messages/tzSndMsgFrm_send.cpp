@@ -4,10 +4,8 @@
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
-#include "db/Database.h"
+#include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
-#include "store/MessageStore.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/DateCombo.h"
 
@@ -28,10 +26,7 @@ namespace {
 
 const QString kSendTitle = QStringLiteral("Send Message");
 
-QString flag(bool on) { return on ? QStringLiteral("-1") : QStringLiteral("0"); }
 bool ticked(const QAbstractButton* box) { return box && box->isChecked(); }
-// A check box's own value: 1 ticked, 0 not.
-QString boxValue(const QAbstractButton* box) { return ticked(box) ? QStringLiteral("1") : QStringLiteral("0"); }
 
 // A control's own visible setting, whether or not its window or tab page is on screen.
 bool shownIn(const QWidget* widget, const QWidget* /*window*/)
@@ -52,15 +47,6 @@ std::optional<qint64> typedNumber(const QString& text)
     const auto n = vb::toNumber(text);
     return n ? std::optional<qint64>(vb::roundHalfEven(*n)) : std::nullopt;
 }
-
-struct Column {
-    QStringList names, texts;
-    void add(const QString& name, const QString& text)
-    {
-        names << name;
-        texts << text;
-    }
-};
 
 } // namespace
 
@@ -247,15 +233,18 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
             return ui::vbCancel;
     }
 
-    QString error;
-    if (!writeMessage(&error)) {
+    const core::SaveResult saved = core::saveMessage(*st.GIC, composedMessage());
+    if (!saved.ok) {
         MessageBox::show({QStringLiteral("The message could not be saved; nothing of it was "
                                          "written.\n\n") +
-                              error,
+                              saved.error,
                           kSendTitle, 0, 16, 0});
         m_CMID = shownId;
         return ui::vbCancel;
     }
+    m_CMID = saved.cmId;
+    if (saved.labOrderAccepted)
+        st.LastSavedMessageID = saved.cmId;
     finishSave();
     return ui::vbYes;
 }
@@ -266,189 +255,74 @@ void tzSndMsgFrm::finishSave()
     refreshInPlace();
 }
 
-// Header, detail and addressee rows in one transaction; the station signals once it holds.
-bool tzSndMsgFrm::writeMessage(QString* error)
+core::OutgoingMessage tzSndMsgFrm::composedMessage() const
 {
     auto& st = SharedState::current();
-    HostServices& gic = *st.GIC;
-    auto store = gic.messageStoreConnection();
-    if (!store) {
-        *error = QStringLiteral("The message store is not open.");
-        return false;
-    }
+    core::OutgoingMessage m;
+    m.headerChanged = !m_changeMarks[0].isEmpty();
+    m.detailChanged = !m_changeMarks[1].isEmpty();
 
     const qint32 sender =
         Cmb_Emp_Name && Cmb_Emp_Name->currentIndex() >= 0
             ? itemValue(Cmb_Emp_Name, Cmb_Emp_Name->currentIndex())
             : 0;
-    const QString login = gic.currentLoginName();
-    QStringList tags; // station signals, one per row written
-    qint64 cmId = 0;
-    bool labOrder = false;
+    m.link = core::messageLink(st.ReminderFlag, st.LinkTyp, st.LinkID);
+    if (st.LinkTyp == 4)
+        m.labOrderId = st.LinkID;
+    m.cmDat = DateCmb_Abs ? DateCmb_Abs->text() : QString();
+    m.senderId = sender;
+    m.announcement = st.AnnouncementMode;
+    m.cmCat = m_cmCat;
+    m.cmSubCat = m_cmSubCat;
+    m.cmDoc = txtMsg->toPlainText();
+    m.CMSubjec = txtSubject->text();
+    m.cmDocAftDis = ticked(chkDoc[0]);
+    m.CMNeeCom = ticked(chkDoc[1]);
+    m.CMShoOnRep = ticked(chkDoc[2]);
+    m.cmConRec = ticked(chkDoc[3]);
 
-    {
-        db::Transaction transaction(*store);
-        if (!transaction.ok()) {
-            *error = QStringLiteral("A transaction could not be started on the message store.");
-            return false;
-        }
+    m.reminder = reminderOnScreen();
+    m.EvPri = ticked(OptPub[1]);
+    m.EvBroFla = ticked(ChkBro[0]);
+    m.EvBroStaDatFla = ticked(ChkFro[0]);
+    if (dCmbFro[0] && dCmbFro[0]->isValidDate())
+        m.EvBroStaDat = dCmbFro[0]->text();
+    if (cmbFroTim[0] && isTime(cmbFroTim[0]->currentText()))
+        m.EvBroStaTim = cmbFroTim[0]->currentText();
+    m.EvBroReaFla = ticked(ChkRea[0]);
+    m.EvBroReaEve = txtReaEve[0] ? typedNumber(txtReaEve[0]->text()).value_or(0) : 0;
+    m.EvBroReaTyp = cmbRea[0] && cmbRea[0]->currentIndex() >= 0
+                        ? itemValue(cmbRea[0], cmbRea[0]->currentIndex())
+                        : -1;
+    if (ticked(OptReaUnl[0]))
+        m.EvBroNumOfTim = -1;
+    else if (ticked(OptReaForTim[0]) && txtReaTim[0])
+        m.EvBroNumOfTim = typedNumber(txtReaTim[0]->text()).value_or(0);
+    m.EvBroEndDatFla = ticked(ChkUnt[0]);
+    if (dcmbUnt[0] && dcmbUnt[0]->isValidDate())
+        m.EvBroEndDat = dcmbUnt[0]->text();
 
-        Column header;
-        qint32 type = 256, link = 0;
-        if (st.ReminderFlag) {
-            type = st.LinkTyp;
-            link = st.LinkID;
-        } else if (st.LinkTyp == 4) {
-            type = 4;
-            link = st.LinkID;
-        }
-        labOrder = st.LinkTyp == 4;
-        header.add(QStringLiteral("cmTyp"), QString::number(type));
-        header.add(QStringLiteral("cmTraLinID"), QString::number(link));
-        header.add(QStringLiteral("cmTim"), vb::format(gic.currentTime(), QStringLiteral("hh:nn ampm")));
-        header.add(QStringLiteral("cmDat"), DateCmb_Abs ? DateCmb_Abs->text() : QString());
-        header.add(QStringLiteral("cmWho"), login);
-        const bool announcedBySupervisor =
-            login.trimmed().toUpper() == QLatin1String("SUPERVISOR") && st.AnnouncementMode;
-        header.add(QStringLiteral("cmPid"), QString::number(announcedBySupervisor ? 0 : sender));
-        header.add(QStringLiteral("cmCat"), m_cmCat);
-        header.add(QStringLiteral("cmSubCat"), m_cmSubCat);
-        header.add(QStringLiteral("cmWhoMod"), login);
-        header.add(QStringLiteral("cmDoc"), txtMsg->toPlainText());
-        header.add(QStringLiteral("CMSubjec"), txtSubject->text().trimmed());
-        header.add(QStringLiteral("cmDocAftDis"), flag(ticked(chkDoc[0])));
-        header.add(QStringLiteral("CMNeeCom"), flag(ticked(chkDoc[1])));
-        header.add(QStringLiteral("CMShoOnRep"), flag(ticked(chkDoc[2])));
-        header.add(QStringLiteral("cmConRec"), flag(ticked(chkDoc[3])));
-        if (!gic.writeRecord(StoreKind, QStringLiteral("CMTable"), QStringLiteral("cmID"), cmId,
-                             header.names, header.texts, error))
-            return false;
-        tags << QStringLiteral("CMCM");
-
-        if (!m_changeMarks[1].isEmpty() && cmId != 0) {
-            const bool saveToShown = shownIn(CmbSaveTo, this);
-            const qint32 saveToPerson =
-                saveToShown && CmbSaveTo->count() > 1 ? itemValue(CmbSaveTo, 1) : 0;
-            const int saveToChoice = saveToShown ? qMax(0, CmbSaveTo->currentIndex()) : 0;
-
-            Column detail;
-            detail.add(QStringLiteral("Evpid"), QString::number(sender));
-            detail.add(QStringLiteral("EvLinID"), QString::number(cmId));
-            detail.add(QStringLiteral("EvTyp"), QStringLiteral("0"));
-            const QStringList alarm = reminderColumns();
-            detail.add(QStringLiteral("EVAlaFla"), alarm[0]);
-            detail.add(QStringLiteral("EVAlaStaDatFla"), alarm[1]);
-            detail.add(QStringLiteral("EVAlaStaDat"), alarm[2]);
-            detail.add(QStringLiteral("EVAlaStaTim"), alarm[3]);
-            // Private messages get their detail row too, so that they are listed.
-            detail.add(QStringLiteral("EvPri"),
-                       ticked(OptPub[1]) ? QStringLiteral("True") : QStringLiteral("False"));
-            detail.add(QStringLiteral("EvBroFla"), flag(ticked(ChkBro[0])));
-            detail.add(QStringLiteral("EvBroStaDatFla"), flag(ticked(ChkFro[0])));
-            if (dCmbFro[0] && dCmbFro[0]->isValidDate())
-                detail.add(QStringLiteral("EvBroStaDat"), dCmbFro[0]->text());
-            if (cmbFroTim[0] && isTime(cmbFroTim[0]->currentText()))
-                detail.add(QStringLiteral("EvBroStaTim"), cmbFroTim[0]->currentText());
-            detail.add(QStringLiteral("EvBroReaFla"), boxValue(ChkRea[0]));
-            const auto every = txtReaEve[0] ? typedNumber(txtReaEve[0]->text()) : std::nullopt;
-            detail.add(QStringLiteral("EvBroReaEve"), QString::number(every.value_or(0)));
-            detail.add(QStringLiteral("EvBroReatyp"),
-                       cmbRea[0] && cmbRea[0]->currentIndex() >= 0
-                           ? QString::number(itemValue(cmbRea[0], cmbRea[0]->currentIndex()))
-                           : QStringLiteral("-1"));
-            qint64 times = 0;
-            if (ticked(OptReaUnl[0]))
-                times = -1;
-            else if (ticked(OptReaForTim[0]) && txtReaTim[0])
-                times = typedNumber(txtReaTim[0]->text()).value_or(0);
-            detail.add(QStringLiteral("EvBroNumOfTim"), QString::number(times));
-            detail.add(QStringLiteral("EvBroEndDatFla"), boxValue(ChkUnt[0]));
-            if (dcmbUnt[0] && dcmbUnt[0]->isValidDate())
-                detail.add(QStringLiteral("EvBroEndDat"), dcmbUnt[0]->text());
-            qint64 evId = 0;
-            if (!gic.writeRecord(StoreKind, QStringLiteral("EvTable"), QStringLiteral("EVID"), evId,
-                                 detail.names, detail.texts, error))
-                return false;
-            tags << QStringLiteral("CMEV");
-
-            // A person or computer in both lists keeps only its To row.
-            store::RemoveToFromCc(gic, m_toPids[0], m_toPids[1], QStringLiteral(","));
-            store::RemoveToFromCc(gic, m_toMachines[0], m_toMachines[1], QStringLiteral("\n"));
-            for (int list = 0; list < 2; ++list) {
-                auto addRow = [&](const QString& person, const QString& machine) {
-                    qint64 key = 0;
-                    if (!gic.writeRecord(
-                            StoreKind, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                            key,
-                            {QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPid"),
-                             QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
-                             QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")},
-                            {QString::number(cmId), person, QString::number(list),
-                             QString::number(saveToPerson), QString::number(saveToChoice), machine},
-                            error))
-                        return false;
-                    tags << QStringLiteral("CMBC");
-                    return true;
-                };
-                const QString& pids = m_toPids[size_t(list)];
-                if (pids.size() > 1) {
-                    int pos = 0;
-                    for (QString id = gic.nextToken(pids, QStringLiteral(","), pos); !id.isEmpty();
-                         id = gic.nextToken(pids, QStringLiteral(","), pos))
-                        if (!addRow(id.trimmed(), QString()))
-                            return false;
-                }
-                const QString& machines = m_toMachines[size_t(list)];
-                int pos = 0;
-                for (QString name = gic.nextToken(machines, QStringLiteral("\n"), pos);
-                     !name.isEmpty(); name = gic.nextToken(machines, QStringLiteral("\n"), pos))
-                    if (!addRow(QStringLiteral("0"), name))
-                        return false;
-            }
-        }
-
-        if (!transaction.commit()) {
-            *error = QStringLiteral("The message store did not accept the message.");
-            return false;
-        }
+    m.personIds = m_toPids;
+    m.computers = m_toMachines;
+    if (shownIn(CmbSaveTo, this)) {
+        m.saveToPerson = CmbSaveTo->count() > 1 ? itemValue(CmbSaveTo, 1) : 0;
+        m.saveToChoice = qMax(0, CmbSaveTo->currentIndex());
     }
-
-    m_CMID = qint32(cmId);
-    gic.releaseAfterWrite(*store);
-    WriteStationSignals(gic, tags);
-
-    if (labOrder && cmId != 0) {
-        // The lab-order link is told only of a message that is really stored.
-        try {
-            const qint32 person = gic.employeeOfLogin(login);
-            const QString who = person != 0 ? QString::number(person) : login;
-            if (gic.announceLabOrderMessage(who, cmId, st.LinkID))
-                st.LastSavedMessageID = qint32(cmId);
-        } catch (...) {
-        }
-    }
-    return true;
+    return m;
 }
 
-// EVAlaFla, EVAlaStaDatFla, EVAlaStaDat, EVAlaStaTim of the reminder on screen.
-QStringList tzSndMsgFrm::reminderColumns() const
+// The reminder columns of what cmbAla and PicAla's date hold.
+core::ReminderColumns tzSndMsgFrm::reminderOnScreen() const
 {
     auto& st = SharedState::current();
-    const QString none = vb::cstr(common::AutoDate::zero());
     if (!shownIn(cmbAla, this))
-        return {QStringLiteral("0"), QStringLiteral("0"), none, none};
+        return core::noReminderColumns();
     const QString shown = cmbAla->currentText();
 
     // A free reminder: a date kept in PicAla's tag and a time of day.
     const QString day = PicAla ? PicAla->property("tag").toString() : QString();
-    const auto time = vb::parseDate(shown);
-    const auto date = vb::parseDate(day);
-    if (time && !shown.trimmed().isEmpty() && date && !day.trimmed().isEmpty()) {
-        const QString timeText = vb::format(*time, QStringLiteral("hh:nn am/pm"));
-        const auto asTime = vb::parseDate(timeText);
-        return {QStringLiteral("-1"), QStringLiteral("-1"), vb::cstr(date->datePart()),
-                vb::cstr(asTime ? asTime->timePart() : time->timePart())};
-    }
+    if (const auto free = core::freeReminderColumns(day, shown))
+        return *free;
 
     // A reminder before the linked record: a chosen entry or a typed number of minutes.
     std::optional<qint64> minutes;
@@ -458,17 +332,9 @@ QStringList tzSndMsgFrm::reminderColumns() const
         minutes = cmbAla->itemData(index).toLongLong();
     else
         minutes = typedNumber(shown);
-    if (minutes) {
-        const common::AutoDate moment =
-            common::AutoDate::fromDateAndTime(st.ReminderDate.date(), st.ReminderTime.time())
-                .addMinutes(-int(*minutes));
-        const auto day2 = vb::parseDate(vb::format(moment, QStringLiteral("mm/dd/yyyy")));
-        const auto time2 = vb::parseDate(vb::format(moment, QStringLiteral("hh:nn am/pm")));
-        return {QStringLiteral("-1"), QStringLiteral("-1"),
-                vb::cstr(day2 ? day2->datePart() : moment.datePart()),
-                vb::cstr(time2 ? time2->timePart() : moment.timePart())};
-    }
-    return {QStringLiteral("0"), QStringLiteral("0"), none, none};
+    if (minutes)
+        return core::linkedReminderColumns(st.ReminderDate.date(), st.ReminderTime.time(), *minutes);
+    return core::noReminderColumns();
 }
 
 } // namespace tzsndmsg

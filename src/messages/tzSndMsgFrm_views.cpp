@@ -2,9 +2,9 @@
 #include "tzSndMsgFrm.h"
 
 #include "MessageListModel.h"
-#include "MessageListQuery.h"
 #include "ui/BusyPointer.h"
 #include "component/SharedState.h"
+#include "core/MessageListQuery.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "ui/ImageList.h"
@@ -170,9 +170,9 @@ QString tzSndMsgFrm::toCcText(qint32 cmId)
         }
     }
     ++s_recipientQueries;
-    const QHash<qint32, QVector<RecipientRow>> byMessage = readRecipientRowsOf(*st.GIC, ids);
+    const QHash<qint32, QVector<core::RecipientRow>> byMessage = core::readRecipientRowsOf(*st.GIC, ids);
     for (qint32 id : std::as_const(ids))
-        m_toCcCache.insert(id, toCcCellText(byMessage.value(id)));
+        m_toCcCache.insert(id, core::toCcCellText(byMessage.value(id)));
     return m_toCcCache.value(cmId);
 }
 
@@ -218,14 +218,14 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         st.GIC->setBusy(this, true);
     TDBG->setProperty("tag", QStringLiteral("BUSY"));
 
-    m_sortOrder = nextSortOrder(m_sortOrder, SortOrder);
+    m_sortOrder = core::nextSortOrder(m_sortOrder, SortOrder);
 
     const qint32 remembered = currentRowCmId();
     if (m_model)
         m_model->setList(nullptr, InboxView);
     m_list.reset();
 
-    MessageListParams params;
+    core::MessageListParams params;
     params.inboxView = InboxView;
     params.msgCatOnly = MsgCatOnly;
     params.history = isHistoryView();
@@ -236,21 +236,12 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         params.computerName = st.GIC->computerName();
         params.currentLoginName = st.GIC->currentLoginName();
     }
-    auto quote = [&st](const QString& text) {
-        if (st.GIC)
-            return st.GIC->quote(text);
-        QString t = text;
-        return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''"))
-               + QStringLiteral("'");
-    };
-    const QString statement = buildMessageListStatement(params, quote, ListStatementForm::ToRun);
 
     m_inboxView = InboxView;
     m_msgCatOnly = MsgCatOnly;
     QString error;
-    auto conn = st.GIC ? st.GIC->messageStoreConnection() : nullptr;
-    if (conn) {
-        m_list = std::make_unique<db::Recordset>(conn->query(st.GIC->adaptSql(statement), &error));
+    if (st.GIC && st.GIC->messageStoreConnection()) {
+        m_list = std::make_unique<db::Recordset>(core::queryView(*st.GIC, params, m_sortOrder, &error));
         if (!m_list->isOpen()) {
             m_list.reset();
             ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
@@ -260,7 +251,6 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
 
     bool found = false;
     if (m_list && !m_list->isEmpty()) {
-        m_list->setSort(m_sortOrder);
         if (remembered != 0) {
             m_list->moveFirst();
             found = m_list->find(QStringLiteral("cmID=") + QString::number(remembered));

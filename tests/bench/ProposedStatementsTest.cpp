@@ -5,7 +5,7 @@
 
 #include "db/Recordset.h"
 #include "db/SqlDialect.h"
-#include "messages/MessageListQuery.h"
+#include "core/MessageListQuery.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -13,6 +13,7 @@
 #include <algorithm>
 
 using namespace tzsndmsg;
+using namespace tzsndmsg::core;
 using tzsndmsg::testing::Office;
 
 namespace {

@@ -4,7 +4,7 @@
 #include "support/Office.h"
 
 #include "component/SharedState.h"
-#include "component/StationSignal.h"
+#include "core/StationSignal.h"
 #include "db/Database.h"
 #include "db/RecordWriter.h"
 #include "db/Recordset.h"
@@ -109,9 +109,9 @@ TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(60, 'z'));
     }
-    const QByteArray record = stationSignalRecord(gic);
+    const QByteArray record = core::stationSignalRecord(gic);
     ASSERT_EQ(record.size(), 40);
-    EXPECT_EQ(WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMEV"),
+    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMEV"),
                                         QStringLiteral("CMBC"), QStringLiteral("CMBC")}),
               4);
     for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
@@ -128,14 +128,14 @@ TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     QFile::remove(folder + QStringLiteral("CMCM.STA"));
-    EXPECT_EQ(WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMBC"),
+    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMBC"),
                                         QStringLiteral("CMBC")},
                                   120),
               1);
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("CMCM.STA")));
     ::flock(holder, LOCK_UN);
     ::close(holder);
-    EXPECT_EQ(WriteStationSignals(gic, {QStringLiteral("CMBC")}, 120), 1);
+    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMBC")}, 120), 1);
 }
 
 // The picker as it was first written: one department statement per latest record.

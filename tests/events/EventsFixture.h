@@ -1,7 +1,7 @@
 #pragma once
 
 #include "events/EMS_EventsFrm.h"
-#include "events/Recurrence.h"
+#include "core/Recurrence.h"
 #include "ui/ToolbarBuilder.h"
 
 #include "component/SharedState.h"
@@ -25,10 +25,10 @@ namespace tzsndmsg::testing {
 using namespace Qt::StringLiterals;
 
 // A recurring rule for the expansion and export tests.
-inline events::RecurrenceRule rule(QDate start, int unit, int every = 1,
-                                   int times = events::NumOfTimUnlimited, QDate until = {})
+inline core::RecurrenceRule rule(QDate start, int unit, int every = 1,
+                                 int times = core::NumOfTimUnlimited, QDate until = {})
 {
-    events::RecurrenceRule r;
+    core::RecurrenceRule r;
     r.start = start;
     r.recurring = true;
     r.unit = unit;

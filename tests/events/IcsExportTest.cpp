@@ -10,6 +10,7 @@ using namespace Qt::StringLiterals;
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::events;
+using namespace tzsndmsg::core;
 using namespace tzsndmsg::testing;
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace tzsndmsg::events;
+using namespace tzsndmsg::core;
 using tzsndmsg::testing::rule;
 
 namespace {

@@ -4,8 +4,10 @@
 #include <QStringList>
 
 namespace tzsndmsg {
-
 class HostServices;
+}
+
+namespace tzsndmsg::core {
 
 // The 40-byte record: the services' date-time in General Date form, the station text,
 // blanks, cut to 40 characters.
@@ -20,4 +22,4 @@ bool WriteStationSignal(HostServices& services, const QString& tag, int timeoutM
 // each file opened once for all its writes. Returns how many were written.
 int WriteStationSignals(HostServices& services, const QStringList& tags, int timeoutMs = 2000);
 
-} // namespace tzsndmsg
+} // namespace tzsndmsg::core

@@ -1,11 +1,12 @@
 // The list statements and the cell texts, without a window.
-#include "messages/MessageListQuery.h"
+#include "core/MessageListQuery.h"
 
 #include "support/TestPrinters.h"
 
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg;
+using namespace tzsndmsg::core;
 
 namespace {
 

@@ -10,12 +10,14 @@
 #include <functional>
 
 namespace tzsndmsg {
-
+class HostServices;
 namespace db {
 class Reader;
-}
+class Recordset;
+} // namespace db
+} // namespace tzsndmsg
 
-class HostServices;
+namespace tzsndmsg::core {
 
 // What a message list view is built from. The login list keeps entry 0 empty, as the shared
 // state does.
@@ -74,4 +76,45 @@ QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId);
 QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
                                                          const QList<qint32>& ids);
 
-} // namespace tzsndmsg
+// A flag as the lists read it (the read mark BroChkDonDis, the "PR" column): -1 or True is set;
+// 0, null and anything else clear. An inbox row whose read mark is clear is unread (bold).
+bool listFlag(const QVariant& value);
+
+// The rows of a view as the window lists them: the view's statement in the form the window
+// runs it, through the services' SQL adapter on the message store, sorted on the client by
+// `sortOrder` (empty: "CMDat, CMTim, CMID"). Closed, with the reason, when the store rejects it.
+db::Recordset queryView(HostServices& services, const MessageListParams& params,
+                        const QString& sortOrder = QString(), QString* error = nullptr,
+                        ListStatementForm form = ListStatementForm::ToRun);
+
+// One row of a view, typed.
+struct ViewRow {
+    qint32 cmID = 0;
+    qint32 BroChkID = 0;  // inbox rows: the addressee row the message came through; else 0
+    qint32 cmPid = 0;     // the sender
+    QString cmWho;        // "From"
+    QString cmDat, cmTim; // as stored (a date and a time text, or what was typed)
+    QString CMSubjec;
+    QString cmDoc;
+    QString cmCat;
+    bool payrollRelated = false; // CMShoOnRep, the "PR" column
+    bool unread = false;         // inbox rows drawn bold; sent items never
+    QString toCc;                // the "To/ CC" cell, when the rows were read with it
+};
+
+// The rows of a view in the list's order, with their "To/ CC" cells when asked (a batch of
+// messages per statement). Empty, with the reason, when the store rejects the statement.
+QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
+                              bool withToCc, QString* error = nullptr);
+
+// The statement that counts the unread (bold) rows of an inbox view: the view's rows whose
+// BroChkDonDis is not -1, null counting as unread.
+QString buildUnreadCountStatement(const MessageListParams& params,
+                                  const std::function<QString(const QString&)>& quote);
+
+// How many rows of an inbox view are unread, in one statement; 0 for a sent-items view, -1
+// (with the reason) when the store rejects it.
+qint64 countUnread(HostServices& services, const MessageListParams& params,
+                   QString* error = nullptr);
+
+} // namespace tzsndmsg::core

@@ -1,4 +1,4 @@
-#include "component/StationSignal.h"
+#include "core/StationSignal.h"
 
 #include "common/AutoDate.h"
 #include "common/VbFormat.h"
@@ -14,7 +14,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-namespace tzsndmsg {
+namespace tzsndmsg::core {
 
 namespace {
 
@@ -147,4 +147,4 @@ int WriteStationSignals(HostServices& services, const QStringList& tags, int tim
     return written;
 }
 
-} // namespace tzsndmsg
+} // namespace tzsndmsg::core

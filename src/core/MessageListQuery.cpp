@@ -1,10 +1,13 @@
-#include "MessageListQuery.h"
+#include "core/MessageListQuery.h"
 
+#include "common/VbFormat.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
-namespace tzsndmsg {
+#include <QSet>
+
+namespace tzsndmsg::core {
 
 namespace {
 
@@ -24,11 +27,12 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListSt
            + QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral(")");
 }
 
-} // namespace
+struct ViewParts {
+    QString columns, from, where;
+};
 
-QString buildMessageListStatement(const MessageListParams& p,
-                                  const std::function<QString(const QString&)>& quote,
-                                  ListStatementForm form)
+ViewParts viewParts(const MessageListParams& p, const std::function<QString(const QString&)>& quote,
+                    ListStatementForm form)
 {
     QString where;
     if (p.currentEmployeeId != 0) {
@@ -60,18 +64,17 @@ QString buildMessageListStatement(const MessageListParams& p,
                      + QStringLiteral(")");
     }
 
-    QString from;
-    QString columns;
+    ViewParts parts;
     if (p.inboxView) {
-        from = QStringLiteral("((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) right JOIN "
-                              "BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)");
-        columns = QStringLiteral("SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, "
-                                 "BroChkTable.BroChkID, BroChkTable.BroChkLinID");
+        parts.from = QStringLiteral("((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) "
+                                    "right JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)");
+        parts.columns = QStringLiteral("SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, "
+                                       "BroChkTable.BroChkID, BroChkTable.BroChkLinID");
         if (p.msgCatOnly)
             where = QStringLiteral("(") + where + QStringLiteral(") and CMTable.CMCat='Message'");
     } else {
-        from = QStringLiteral("(CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)");
-        columns = QStringLiteral("SELECT CMTable.*, EVTable.*");
+        parts.from = QStringLiteral("(CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)");
+        parts.columns = QStringLiteral("SELECT CMTable.*, EVTable.*");
     }
 
     if (!p.history)
@@ -79,8 +82,28 @@ QString buildMessageListStatement(const MessageListParams& p,
                 + QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
     else
         where = QStringLiteral("(") + where + QStringLiteral(") and CMTable.CMPurFla>255");
+    parts.where = where;
+    return parts;
+}
 
-    return columns + QStringLiteral(" FROM ") + from + QStringLiteral(" WHERE ") + where;
+// Values read from a list row; a column the row lacks reads as null.
+QVariant valueOf(const db::Recordset& rs, const QString& column)
+{
+    try {
+        return rs.value(column);
+    } catch (const db::FieldError&) {
+        return QVariant();
+    }
+}
+
+} // namespace
+
+QString buildMessageListStatement(const MessageListParams& p,
+                                  const std::function<QString(const QString&)>& quote,
+                                  ListStatementForm form)
+{
+    const ViewParts parts = viewParts(p, quote, form);
+    return parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE ") + parts.where;
 }
 
 QString nextSortOrder(const QString& stored, const QString& requested)
@@ -186,4 +209,103 @@ QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
     return rows;
 }
 
-} // namespace tzsndmsg
+bool listFlag(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return false;
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    return value.toString().trimmed() == QLatin1String("-1") || value.toString() == QLatin1String("true");
+}
+
+db::Recordset queryView(HostServices& services, const MessageListParams& params,
+                        const QString& sortOrder, QString* error, ListStatementForm form)
+{
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return {};
+    }
+    const QString statement = buildMessageListStatement(
+        params, [&services](const QString& text) { return services.quote(text); }, form);
+    db::Recordset list = conn->query(services.adaptSql(statement), error);
+    if (list.isOpen() && !list.isEmpty())
+        list.setSort(nextSortOrder(QString(), sortOrder));
+    return list;
+}
+
+QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
+                              bool withToCc, QString* error)
+{
+    QVector<ViewRow> rows;
+    db::Recordset list = queryView(services, params, QString(), error);
+    if (!list.isOpen())
+        return rows;
+    rows.reserve(list.recordCount());
+    auto text = [&list](const QString& column) { return common::vb::toText(valueOf(list, column)); };
+    for (list.moveFirst(); !list.eof(); list.moveNext()) {
+        ViewRow row;
+        row.cmID = valueOf(list, QStringLiteral("cmID")).toInt();
+        row.BroChkID = params.inboxView ? valueOf(list, QStringLiteral("BroChkID")).toInt() : 0;
+        row.cmPid = valueOf(list, QStringLiteral("cmPid")).toInt();
+        row.cmWho = text(QStringLiteral("cmWho"));
+        row.cmDat = text(QStringLiteral("cmDat"));
+        row.cmTim = text(QStringLiteral("cmTim"));
+        row.CMSubjec = text(QStringLiteral("CMSubjec"));
+        row.cmDoc = text(QStringLiteral("cmDoc"));
+        row.cmCat = text(QStringLiteral("cmCat"));
+        row.payrollRelated = listFlag(valueOf(list, QStringLiteral("CMShoOnRep")));
+        row.unread = params.inboxView && !listFlag(valueOf(list, QStringLiteral("BroChkDonDis")));
+        rows.append(row);
+    }
+    if (withToCc) {
+        // A batch of messages per statement: a message listed twice (to the person and to the
+        // computer) is asked for once.
+        constexpr int Batch = 500;
+        QList<qint32> ids;
+        QSet<qint32> seen;
+        for (const ViewRow& row : std::as_const(rows))
+            if (!seen.contains(row.cmID)) {
+                seen.insert(row.cmID);
+                ids << row.cmID;
+            }
+        QHash<qint32, QString> cells;
+        for (qsizetype at = 0; at < ids.size(); at += Batch) {
+            const QList<qint32> batch = ids.mid(at, Batch);
+            const QHash<qint32, QVector<RecipientRow>> recipients = readRecipientRowsOf(services, batch);
+            for (qint32 id : batch)
+                cells.insert(id, toCcCellText(recipients.value(id)));
+        }
+        for (ViewRow& row : rows)
+            row.toCc = cells.value(row.cmID);
+    }
+    return rows;
+}
+
+QString buildUnreadCountStatement(const MessageListParams& params,
+                                  const std::function<QString(const QString&)>& quote)
+{
+    const ViewParts parts = viewParts(params, quote, ListStatementForm::ToRun);
+    return QStringLiteral("SELECT count(*) FROM ") + parts.from + QStringLiteral(" WHERE (") + parts.where
+           + QStringLiteral(") and (BroChkTable.BroChkDonDis is null or BroChkTable.BroChkDonDis<>-1)");
+}
+
+qint64 countUnread(HostServices& services, const MessageListParams& params, QString* error)
+{
+    if (!params.inboxView)
+        return 0;
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return -1;
+    }
+    const QVariant count = conn->scalar(
+        services.adaptSql(buildUnreadCountStatement(
+            params, [&services](const QString& text) { return services.quote(text); })),
+        {}, error);
+    return count.isValid() ? count.toLongLong() : -1;
+}
+
+} // namespace tzsndmsg::core

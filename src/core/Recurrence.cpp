@@ -1,8 +1,8 @@
-#include "Recurrence.h"
+#include "core/Recurrence.h"
 
 #include <algorithm>
 
-namespace tzsndmsg::events {
+namespace tzsndmsg::core {
 
 namespace {
 
@@ -211,4 +211,4 @@ QString weekdayName(int dayOfWeek)
     return QString::fromLatin1(names[dayOfWeek - 1]);
 }
 
-} // namespace tzsndmsg::events
+} // namespace tzsndmsg::core

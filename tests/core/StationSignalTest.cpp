@@ -1,4 +1,4 @@
-#include "component/StationSignal.h"
+#include "core/StationSignal.h"
 
 #include "support/TestPrinters.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -70,7 +70,7 @@ TEST(StationSignal, RecordIsFortyBytesOfDateAndStation)
     for (const Case& c : cases) {
         auto global =
             services(QString(), QString::fromUtf8(c.computer), QString::fromUtf8(c.login), c.now);
-        const QByteArray record = stationSignalRecord(*global);
+        const QByteArray record = core::stationSignalRecord(*global);
         EXPECT_EQ(record.size(), 40);
         EXPECT_EQ(record, c.expected) << c.computer;
     }
@@ -81,12 +81,12 @@ TEST(StationSignal, WritesOverTheFirstFortyBytesWithoutShorteningAndCreatesTheFi
     QTemporaryDir data;
     auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
     // No TEMP folder yet: it and the file are made.
-    ASSERT_TRUE(WriteStationSignal(*global, u"CMEV"_s));
-    EXPECT_EQ(readAll(data.path() + u"/TEMP/CMEV.STA"_s), stationSignalRecord(*global));
+    ASSERT_TRUE(core::WriteStationSignal(*global, u"CMEV"_s));
+    EXPECT_EQ(readAll(data.path() + u"/TEMP/CMEV.STA"_s), core::stationSignalRecord(*global));
 
     const QString path = data.path() + u"/TEMP/CMBC.STA"_s;
     writeFile(path, QByteArray(40, 'x') + QByteArray("tail that stays"));
-    ASSERT_TRUE(WriteStationSignal(*global, u"CMBC"_s));
+    ASSERT_TRUE(core::WriteStationSignal(*global, u"CMBC"_s));
     EXPECT_EQ(readAll(path), QByteArray("12/6/2026 2:07:00 PMWS1 FRONT           tail that stays"));
 }
 
@@ -97,7 +97,7 @@ TEST(StationSignal, MissingDataFolderGivesUpQuietlyAfterTheTimeout)
     auto global = services(missing, u"WS1"_s, u"FRONT"_s);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_FALSE(WriteStationSignal(*global, u"CMCM"_s, 300));
+    EXPECT_FALSE(core::WriteStationSignal(*global, u"CMCM"_s, 300));
     EXPECT_GE(clock.elapsed(), 300);
     EXPECT_FALSE(QDir(missing).exists()) << "a mistyped data folder must not be created";
 }
@@ -127,7 +127,7 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
         ASSERT_GE(held, 0);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_FALSE(WriteStationSignal(*global, u"CMCM"_s));
+        EXPECT_FALSE(core::WriteStationSignal(*global, u"CMCM"_s));
         const qint64 took = clock.elapsed();
         EXPECT_GE(took, 2000);
         EXPECT_LT(took, 10000) << "the writer must give up";
@@ -141,9 +141,9 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         ::close(brief);
     });
-    EXPECT_TRUE(WriteStationSignal(*global, u"CMCM"_s));
+    EXPECT_TRUE(core::WriteStationSignal(*global, u"CMCM"_s));
     releaser.join();
-    EXPECT_EQ(readAll(path).left(40), stationSignalRecord(*global));
+    EXPECT_EQ(readAll(path).left(40), core::stationSignalRecord(*global));
 }
 
 } // namespace

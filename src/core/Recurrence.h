@@ -4,9 +4,10 @@
 #include <QList>
 #include <QString>
 
-namespace tzsndmsg::events {
+namespace tzsndmsg::core {
 
-// Item values of the unit list cmbRea (stored in evBroReaTyp).
+// Item values of the unit lists cmbRea (stored in evBroReaTyp). The message window offers the
+// plain units (days to years); the events window all of them.
 enum RecurrenceUnit : int {
     ruDays = 1,
     ruWeeks = 7,
@@ -27,9 +28,9 @@ enum RecurrenceUnit : int {
 constexpr int NumOfTimUnlimited = -1;
 constexpr int NumOfTimUntil = -2;
 
-// A stored rule as the events window writes it.
+// A stored rule as the events window writes it; a message's repeats read the same way.
 //
-// How the rule reads (the window only stores it):
+// How the rule reads (the windows only store it):
 // - The first date is always an occurrence; the rule adds dates "in addition to first date".
 // - Every N periods counted from the first date's period: N days, N weeks, N months (the first
 //   date's day, or the month's last day when the month is shorter), 3N months for quarters,
@@ -67,4 +68,4 @@ QList<QDate> nextOccurrences(const RecurrenceRule& rule, const QDate& from, int 
 // The weekday name used by the unit list (Sunday ... Saturday), day of week 1 = Monday.
 QString weekdayName(int dayOfWeek);
 
-} // namespace tzsndmsg::events
+} // namespace tzsndmsg::core

@@ -1,0 +1,366 @@
+// The message core on a real store: a message written and read back, confirmed, and listed in
+// the views' rows, without a window.
+#include "core/MessageListQuery.h"
+#include "core/MessageWrite.h"
+#include "core/Moments.h"
+
+#include "support/Office.h"
+
+#include <QFile>
+
+namespace tzsndmsg::core {
+namespace {
+
+using testing::Office;
+
+QString ids(std::initializer_list<qint32> people)
+{
+    QString out;
+    for (qint32 p : people)
+        out += QString::number(p) + QLatin1Char(',');
+    return out;
+}
+
+class MessageCore : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+        removeSignalFiles();
+    }
+
+    // A message from the front desk, both panes changed.
+    OutgoingMessage message(const QString& subject, const QString& to = {}, const QString& cc = {})
+    {
+        OutgoingMessage m;
+        m.headerChanged = true;
+        m.detailChanged = true;
+        m.cmDat = "12/06/2026";
+        m.senderId = front;
+        m.cmCat = "Message";
+        m.cmSubCat = "EMS";
+        m.cmDoc = "Text of " + subject;
+        m.CMSubjec = subject;
+        m.personIds = {to, cc};
+        return m;
+    }
+    qint32 save(const OutgoingMessage& m, HostServices* services = nullptr)
+    {
+        const SaveResult saved = saveMessage(services ? *services : gic(), m);
+        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+        return saved.cmId;
+    }
+    HostServices& gic() { return *office.services(); }
+
+    QString signalFile(const char* tag) const { return office.dataFolder() + "TEMP/" + tag + ".STA"; }
+    void removeSignalFiles() const
+    {
+        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+            QFile::remove(signalFile(tag));
+    }
+    QStringList signalsWritten() const
+    {
+        QStringList tags;
+        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+            if (QFile::exists(signalFile(tag)))
+                tags << tag;
+        return tags;
+    }
+
+    Office office;
+    qint32 front = 0, nurse = 0, doctor = 0;
+};
+
+TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRule)
+{
+    OutgoingMessage m = message("  Staff meeting  ", ids({nurse, doctor}), ids({doctor, front}));
+    m.computers[1] = "WS2\n";
+    m.CMNeeCom = true;
+    m.reminder = linkedReminderColumns(QDate(2026, 12, 10), QTime(10, 0), 75);
+    m.EvBroFla = m.EvBroStaDatFla = true;
+    m.EvBroStaDat = "12/24/2026";
+    m.EvBroStaTim = "7:30 am";
+    m.EvBroReaFla = true;
+    m.EvBroReaEve = 2;
+    m.EvBroReaTyp = ruWeeks;
+    m.EvBroNumOfTim = 3;
+    m.EvBroEndDatFla = true;
+    m.EvBroEndDat = "03/31/2027";
+    const qint32 cmId = save(m);
+    ASSERT_NE(cmId, 0);
+    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+
+    QString error;
+    const auto read = readMessage(gic(), cmId, &error);
+    ASSERT_TRUE(read) << error.toStdString();
+    const MessageHeader& h = read->header;
+    EXPECT_EQ(h.cmID, cmId);
+    EXPECT_EQ(h.cmTyp, 256);
+    EXPECT_EQ(h.cmWho, "FRONT");
+    EXPECT_EQ(h.cmPid, front);
+    EXPECT_EQ(h.CMSubjec, "Staff meeting");
+    EXPECT_EQ(h.cmDat, "12/06/2026");
+    EXPECT_EQ(h.cmTim, "10:00:00 AM");
+    EXPECT_TRUE(h.CMNeeCom);
+    EXPECT_FALSE(h.cmConRec);
+    EXPECT_TRUE(h.isLive());
+    EXPECT_FALSE(h.isPurged());
+    const MessageDetail& d = read->detail;
+    ASSERT_TRUE(d.exists);
+    EXPECT_EQ(d.EvBroStaDat, "12/24/2026");
+    EXPECT_EQ(d.EvBroStaTim, "7:30:00 AM");
+    EXPECT_EQ(d.EvBroReaTyp, ruWeeks);
+    EXPECT_EQ(d.EvBroReaEve, 2);
+    EXPECT_EQ(d.EvBroNumOfTim, 3);
+    EXPECT_EQ(d.EvBroEndDat, "03/31/2027");
+
+    // The doctor, in both lists, is written once, in To.
+    QStringList rows;
+    for (const Addressee& a : read->addressees)
+        rows << QString("%1/%2/%3").arg(a.BroChkTyp).arg(a.BroChkPID).arg(a.BroChkToMac);
+    QStringList expected{QString("0/%1/").arg(doctor), QString("0/%1/").arg(nurse), QString("1/0/WS2"),
+                         QString("1/%1/").arg(front)};
+    rows.sort();
+    expected.sort();
+    EXPECT_EQ(rows, expected);
+    for (const Addressee& a : read->addressees)
+        EXPECT_FALSE(a.BroChkDonDis.has_value());
+
+    // What the stored texts mean in time: every 2 weeks from the start.
+    EXPECT_EQ(reminderMoment(d).at, QDateTime(QDate(2026, 12, 10), QTime(8, 45)));
+    const auto plan = deliveryPlan(*read);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(plan->first, QDateTime(QDate(2026, 12, 24), QTime(7, 30)));
+    EXPECT_EQ(nextDeliveryAfter(*plan, plan->first), QDateTime(QDate(2027, 1, 7), QTime(7, 30)));
+
+    // Through an addressee row, and under the visibility rule.
+    const auto viaRow = readMessageOfAddressee(gic(), read->addressees.first().BroChkID);
+    ASSERT_TRUE(viaRow);
+    EXPECT_EQ(viaRow->header.cmID, cmId);
+    EXPECT_TRUE(readLiveMessage(gic(), cmId));
+    office.exec("update CMTable set cmTyp=-1 where cmID=?", {cmId});
+    EXPECT_TRUE(readMessage(gic(), cmId));
+    EXPECT_FALSE(readLiveMessage(gic(), cmId));
+    EXPECT_FALSE(readMessage(gic(), cmId + 1000));
+}
+
+TEST_F(MessageCore, TheChangeMarksDecideWhatIsWritten)
+{
+    struct Case {
+        bool header, detail, recipients;
+        int headers, details, rows;
+        QStringList signalTags;
+    } cases[] = {
+        {false, true, true, 0, 0, 0, {}},
+        {true, false, true, 1, 0, 0, {"CMCM"}},
+        {true, true, false, 1, 1, 0, {"CMCM", "CMEV"}},
+        {true, true, true, 1, 1, 2, {"CMCM", "CMEV", "CMBC"}},
+    };
+    int headers = 0, details = 0, rows = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString("header %1 detail %2").arg(c.header).arg(c.detail).toStdString());
+        removeSignalFiles();
+        OutgoingMessage m = message("Marks", c.recipients ? ids({nurse}) : QString(), QString());
+        if (c.recipients)
+            m.computers[0] = "WS2\n";
+        m.headerChanged = c.header;
+        m.detailChanged = c.detail;
+        const SaveResult saved = saveMessage(gic(), m);
+        EXPECT_TRUE(saved.ok);
+        EXPECT_EQ(saved.cmId != 0, c.header);
+        headers += c.headers;
+        details += c.details;
+        rows += c.rows;
+        EXPECT_EQ(office.count("CMTable"), headers);
+        EXPECT_EQ(office.count("EVTable"), details);
+        EXPECT_EQ(office.count("BroChkTable"), rows);
+        EXPECT_EQ(signalsWritten(), c.signalTags);
+    }
+}
+
+TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
+{
+    OutgoingMessage m = message("Lab result", ids({nurse}));
+    m.link = messageLink(false, 4, 77);
+    m.labOrderId = 77;
+    office.exec("DROP TABLE BroChkTable");
+    const SaveResult saved = saveMessage(gic(), m);
+    EXPECT_FALSE(saved.ok);
+    EXPECT_FALSE(saved.error.isEmpty());
+    EXPECT_EQ(saved.cmId, 0);
+    EXPECT_FALSE(saved.labOrderAccepted);
+    EXPECT_EQ(office.count("CMTable"), 0);
+    EXPECT_EQ(office.count("EVTable"), 0);
+    EXPECT_EQ(office.count("LabOrderLinkTable"), 0);
+    EXPECT_TRUE(signalsWritten().isEmpty());
+}
+
+TEST_F(MessageCore, LinksSenderOfAnAnnouncementAndTheLabOrderLink)
+{
+    EXPECT_EQ(messageLink(false, 0, 0).cmTyp, 256);
+    EXPECT_EQ(messageLink(false, 2, 9).cmTyp, 256); // not a reminder: a plain message
+    EXPECT_EQ(messageLink(true, 2, 9).cmTraLinID, 9);
+    EXPECT_EQ(messageLink(false, 4, 77).cmTyp, 4);
+
+    OutgoingMessage lab = message("Lab result", ids({nurse}));
+    lab.link = messageLink(false, 4, 77);
+    lab.labOrderId = 77;
+    const SaveResult saved = saveMessage(gic(), lab);
+    ASSERT_TRUE(saved.ok);
+    EXPECT_TRUE(saved.labOrderAccepted);
+    EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=? and LOOrdID=77", {saved.cmId}), 1);
+    EXPECT_EQ(office.scalar("select cmTraLinID from CMTable where cmID=?", {saved.cmId}).toInt(), 77);
+
+    // SUPERVISOR's announcements are sent by nobody; its messages from a window by the sender.
+    auto supervisor = office.workstation("WS9", "SUPERVISOR");
+    for (bool announcement : {true, false}) {
+        OutgoingMessage m = message("Fire drill", ids({nurse}));
+        m.announcement = announcement;
+        const qint32 cmId = save(m, supervisor.get());
+        EXPECT_EQ(office.scalar("select cmPid from CMTable where cmID=?", {cmId}).toInt(),
+                  announcement ? 0 : front);
+        EXPECT_EQ(office.scalar("select cmWho from CMTable where cmID=?", {cmId}).toString(), "SUPERVISOR");
+    }
+}
+
+TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
+{
+    OutgoingMessage m = message("Lunch", ids({nurse}));
+    m.computers[0] = "WS2\n";
+    const qint32 cmId = save(m);
+    const auto read = readMessage(gic(), cmId);
+    ASSERT_TRUE(read);
+    ASSERT_EQ(read->addressees.size(), 2);
+    removeSignalFiles();
+
+    for (const Addressee& row : read->addressees) {
+        SCOPED_TRACE(row.BroChkToMac.toStdString());
+        const Confirmation done = confirmAddressee(gic(), row.BroChkID, doctor);
+        ASSERT_TRUE(done.row);
+        EXPECT_TRUE(done.written) << done.error.toStdString();
+        EXPECT_FALSE(done.row->isRead()); // as it was
+        const auto now = readAddressee(gic(), row.BroChkID);
+        ASSERT_TRUE(now);
+        EXPECT_TRUE(now->isRead());
+        EXPECT_EQ(now->BroChkLasReaDatTim, QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        // A computer's row names who confirmed it; a person's stays that person's.
+        EXPECT_EQ(now->BroChkPID, row.BroChkPID == 0 ? doctor : nurse);
+    }
+    EXPECT_EQ(signalsWritten(), QStringList{"CMBC"});
+
+    removeSignalFiles();
+    const Confirmation missing = confirmAddressee(gic(), 999999, doctor);
+    EXPECT_FALSE(missing.row);
+    EXPECT_FALSE(missing.written);
+    EXPECT_TRUE(signalsWritten().isEmpty());
+
+    ASSERT_TRUE(markPayrollRelated(gic(), cmId));
+    const auto header = readHeader(gic(), cmId);
+    ASSERT_TRUE(header);
+    EXPECT_TRUE(header->cmDocAftDis);
+    EXPECT_TRUE(header->CMShoOnRep);
+}
+
+TEST_F(MessageCore, ReminderColumnsOfAFreeAndALinkedReminder)
+{
+    EXPECT_EQ(freeReminderColumns("12/06/2026", "2:30 pm"),
+              (ReminderColumns{"-1", "-1", "12/6/2026", "2:30:00 PM"}));
+    EXPECT_FALSE(freeReminderColumns("", "2:30 pm"));
+    EXPECT_FALSE(freeReminderColumns("12/06/2026", "later"));
+    // Shortly after midnight the reminder falls on the day before.
+    EXPECT_EQ(linkedReminderColumns(QDate(2026, 12, 10), QTime(0, 30), 60),
+              (ReminderColumns{"-1", "-1", "12/9/2026", "11:30:00 PM"}));
+    EXPECT_EQ(noReminderColumns().EVAlaFla, "0");
+
+    // A reminder date kept as typed reads as no moment, with the reason.
+    OutgoingMessage m = message("Gloves", ids({nurse}));
+    m.reminder = *freeReminderColumns("12/10/2026", "9:00 am");
+    const qint32 cmId = save(m);
+    office.exec("update EVTable set EVAlaStaDat='after the audit' where EvLinID=?", {cmId});
+    const auto read = readMessage(gic(), cmId);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->detail.EVAlaStaDat, "after the audit");
+    const StoredMoment moment = reminderMoment(read->detail);
+    EXPECT_FALSE(moment.at);
+    EXPECT_TRUE(moment.problem.contains("after the audit"));
+}
+
+// The nurse's inbox at WS1 and the front desk's sent items.
+TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
+{
+    auto fromDoctor = office.workstation("WS3", "DOCTOR");
+    // To the nurse and, in Cc, her workstation: listed once for each.
+    OutgoingMessage twice = message("Twice", ids({nurse}));
+    twice.computers[1] = "WS1\n";
+    const qint32 twiceId = save(twice);
+    const qint32 readId = save(message("Read", ids({nurse})), fromDoctor.get());
+    OutgoingMessage task = message("Task", ids({nurse}));
+    task.cmCat = "Task";
+    const qint32 taskId = save(task);
+    const qint32 purgedId = save(message("Purged", ids({nurse})));
+    office.exec("update CMTable set CMPurFla=256 where cmID=?", {purgedId});
+    save(message("Not hers", ids({doctor})));
+    const auto readRow = readMessage(gic(), readId);
+    ASSERT_TRUE(readRow);
+    ASSERT_TRUE(confirmAddressee(gic(), readRow->addressees.first().BroChkID, nurse).written);
+
+    MessageListParams inbox;
+    inbox.currentEmployeeId = nurse;
+    inbox.computerName = "ws1";
+    inbox.loginNames = QStringList{QString(), "FRONT", "NURSE", "DOCTOR"};
+    inbox.loginEmployeeIds = {0, front, nurse, doctor};
+
+    struct Case {
+        const char* name;
+        bool inboxView, msgCatOnly, history;
+        QStringList rows; // subject, unread mark and the "To/ CC" cell, in the list's order
+        qint64 unread;
+    } cases[] = {
+        {"inbox, messages only", true, true, false,
+         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN"}, 2},
+        {"inbox, all categories", true, false, false,
+         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN", "Task * NN"}, 3},
+        {"inbox history", true, true, true, {"Purged * NN"}, 1},
+        {"sent items", false, true, false, {"Twice   NN/ WS1", "Task   NN", "Not hers   DD"}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageListParams p = inbox;
+        p.inboxView = c.inboxView;
+        p.msgCatOnly = c.msgCatOnly;
+        p.history = c.history;
+        if (!c.inboxView)
+            p.currentEmployeeId = front;
+        QString error;
+        const QVector<ViewRow> rows = readViewRows(gic(), p, true, &error);
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        QStringList shown;
+        qint64 unread = 0;
+        for (const ViewRow& row : rows) {
+            shown << row.CMSubjec + (row.unread ? " * " : "   ") + row.toCc;
+            unread += row.unread ? 1 : 0;
+            EXPECT_EQ(row.BroChkID != 0, c.inboxView);
+        }
+        EXPECT_EQ(shown, c.rows);
+        EXPECT_EQ(unread, c.unread);
+        EXPECT_EQ(countUnread(gic(), p, &error), c.unread) << error.toStdString();
+    }
+    Q_UNUSED(twiceId);
+    Q_UNUSED(taskId);
+
+    // A workstation whose name holds a quote is asked for through the services' quoting.
+    OutgoingMessage toQuoted = message("Quoted", QString());
+    toQuoted.computers[0] = "O'BRIEN-PC\n";
+    save(toQuoted);
+    MessageListParams quoted = inbox;
+    quoted.currentEmployeeId = doctor;
+    quoted.computerName = "o'brien-pc";
+    QString error;
+    EXPECT_EQ(countUnread(gic(), quoted, &error), 2) << error.toStdString(); // "Not hers" and "Quoted"
+    EXPECT_EQ(readViewRows(gic(), quoted, false, &error).size(), 2) << error.toStdString();
+}
+
+} // namespace
+} // namespace tzsndmsg::core
