@@ -2,6 +2,7 @@
 #include "tzSndMsgFrm.h"
 
 #include "MessageListModel.h"
+#include "core/Recurrence.h"
 #include "db/Recordset.h"
 #include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
@@ -290,9 +291,18 @@ QWidget* tzSndMsgFrm::buildOptionsPanel()
         txtReaEve[i] = named(new QLineEdit(box), indexed("txtReaEve", i));
         txtReaEve[i]->setMaximumWidth(60);
         cmbRea[i] = named(new QComboBox(box), indexed("cmbRea", i));
-        // The message window's unit list carries 0 for every entry.
-        for (const char* unit : {"Day(s)", "Week(s)", "Month(s)", "Year(s)"})
-            cmbRea[i]->addItem(QString::fromLatin1(unit), 0);
+        // Each entry carries its unit with the events window's values, so that the unit chosen
+        // is what is stored (EvBroReaTyp) and read back.
+        const struct {
+            const char* text;
+            int unit;
+        } units[] = {{"Day(s)", core::ruDays},
+                     {"Week(s)", core::ruWeeks},
+                     {"Month(s)", core::ruMonth},
+                     {"Quarter(s)", core::ruQuarters},
+                     {"Year(s)", core::ruYears}};
+        for (const auto& unit : units)
+            cmbRea[i]->addItem(QString::fromLatin1(unit.text), unit.unit);
         cmbRea[i]->setCurrentIndex(-1);
         g->addWidget(ChkRea[i], 3, 0);
         g->addWidget(txtReaEve[i], 3, 1, Qt::AlignLeft);

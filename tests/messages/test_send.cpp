@@ -1,9 +1,14 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
 #include "fixture.h"
 
+#include "core/Moments.h"
 #include "ui/DateCombo.h"
 
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -216,7 +221,7 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     ASSERT_EQ(w.SaveMessage(false, false), 6);
     const qint32 cmId = w.CMID();
     // The check boxes' own values; a From date that is not a date became today.
-    expectDetail(cmId, {{"EvBroReaFla", "1"}, {"EvBroReaEve", "2"}, {"EvBroReaTyp", "0"},
+    expectDetail(cmId, {{"EvBroReaFla", "1"}, {"EvBroReaEve", "2"}, {"EvBroReaTyp", "7"},
                         {"EvBroNumOfTim", "3"}, {"EvBroEndDatFla", "1"}, {"EvBroEndDat", "12/31/2026"},
                         {"EvBroStaDat", "12/06/2026"}, {"EvPri", "True"}});
     // A private message keeps its recipients.
@@ -234,6 +239,81 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     EXPECT_EQ(w.cmbFroTim[0]->currentText(), "10:00 am");
     EXPECT_TRUE(w.OptPub[1]->isChecked());
     EXPECT_FALSE(w.m_changed);
+}
+
+// A user ticks "Repeat Every:", types the count and picks the unit by its first letter, sends
+// from the compact window; the sent message shows the same unit again.
+TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
+{
+    struct Case {
+        const char* typed;
+        QString entry;
+        int stored;
+    } cases[] = {{"D", "Day(s)", 1},
+                 {"W", "Week(s)", 7},
+                 {"M", "Month(s)", 30},
+                 {"Q", "Quarter(s)", 91},
+                 {"Y", "Year(s)", 365}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.toStdString());
+        tzSndMsgFrm& w = open();
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::mouseClick(w.txtSubject, Qt::LeftButton);
+        QTest::keyClicks(w.txtSubject, "Autoclave check");
+        QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
+        QTest::keyClicks(w.txtMsg, "Run the test cycle.");
+        w.ToListPid(0, ids({nurse}));
+        QTest::mouseClick(w.TS, Qt::LeftButton, {}, w.TS->tabRect(1).center());
+        ASSERT_TRUE(w.ChkRea[0]->isVisible());
+        QTest::mouseClick(w.ChkRea[0], Qt::LeftButton, {}, QPoint(6, w.ChkRea[0]->height() / 2));
+        ASSERT_TRUE(w.ChkRea[0]->isChecked());
+        QTest::mouseClick(w.txtReaEve[0], Qt::LeftButton);
+        QTest::keyClicks(w.txtReaEve[0], "2");
+        QTest::keyClicks(w.cmbRea[0], c.typed);
+        ASSERT_EQ(w.cmbRea[0]->currentText(), c.entry);
+        auto* send = qobject_cast<QToolButton*>(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")));
+        ASSERT_TRUE(send);
+        QTest::mouseClick(send, Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
+
+        const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+        expectDetail(cmId, {{"EvBroReaFla", "1"},
+                            {"EvBroReaEve", "2"},
+                            {"EvBroReaTyp", QString::number(c.stored)}});
+        const auto stored = core::readMessage(*office.services(), cmId);
+        ASSERT_TRUE(stored);
+        const auto plan = core::deliveryPlan(*stored);
+        ASSERT_TRUE(plan);
+        EXPECT_TRUE(plan->isRepeating());
+
+        tzSndMsgFrm& again = openFull();
+        again.TB_ButtonClick("MsgSItem");
+        ASSERT_TRUE(show(again, cmId));
+        EXPECT_TRUE(again.ChkRea[0]->isChecked());
+        EXPECT_EQ(again.txtReaEve[0]->text(), "2");
+        EXPECT_EQ(again.cmbRea[0]->currentText(), c.entry);
+        again.Unload();
+    }
+}
+
+// Messages stored before the unit was kept carry 0: no unit, so no repeats.
+TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
+{
+    const qint32 cmId = seed({.who = "FRONT", .pid = front, .subject = "Old", .body = "Weekly"}, {{nurse}});
+    office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?", {cmId});
+    tzSndMsgFrm& w = open();
+    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, cmId);
+    EXPECT_TRUE(w.ChkRea[0]->isChecked());
+    EXPECT_EQ(w.cmbRea[0]->currentIndex(), -1);
+    const auto stored = core::readMessage(*office.services(), cmId);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->detail.EvBroReaTyp, 0);
+    const auto plan = core::deliveryPlan(*stored);
+    ASSERT_TRUE(plan);
+    EXPECT_FALSE(plan->isRepeating());
+    w.Unload();
 }
 
 } // namespace
