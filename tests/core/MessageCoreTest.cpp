@@ -197,34 +197,6 @@ TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
     EXPECT_TRUE(signalsWritten().isEmpty());
 }
 
-TEST_F(MessageCore, LinksSenderOfAnAnnouncementAndTheLabOrderLink)
-{
-    EXPECT_EQ(messageLink(false, 0, 0).cmTyp, 256);
-    EXPECT_EQ(messageLink(false, 2, 9).cmTyp, 256); // not a reminder: a plain message
-    EXPECT_EQ(messageLink(true, 2, 9).cmTraLinID, 9);
-    EXPECT_EQ(messageLink(false, 4, 77).cmTyp, 4);
-
-    OutgoingMessage lab = message("Lab result", ids({nurse}));
-    lab.link = messageLink(false, 4, 77);
-    lab.labOrderId = 77;
-    const SaveResult saved = saveMessage(gic(), lab);
-    ASSERT_TRUE(saved.ok);
-    EXPECT_TRUE(saved.labOrderAccepted);
-    EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=? and LOOrdID=77", {saved.cmId}), 1);
-    EXPECT_EQ(office.scalar("select cmTraLinID from CMTable where cmID=?", {saved.cmId}).toInt(), 77);
-
-    // SUPERVISOR's announcements are sent by nobody; its messages from a window by the sender.
-    auto supervisor = office.workstation("WS9", "SUPERVISOR");
-    for (bool announcement : {true, false}) {
-        OutgoingMessage m = message("Fire drill", ids({nurse}));
-        m.announcement = announcement;
-        const qint32 cmId = save(m, supervisor.get());
-        EXPECT_EQ(office.scalar("select cmPid from CMTable where cmID=?", {cmId}).toInt(),
-                  announcement ? 0 : front);
-        EXPECT_EQ(office.scalar("select cmWho from CMTable where cmID=?", {cmId}).toString(), "SUPERVISOR");
-    }
-}
-
 TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
 {
     OutgoingMessage m = message("Lunch", ids({nurse}));
@@ -263,18 +235,9 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
     EXPECT_TRUE(header->CMShoOnRep);
 }
 
-TEST_F(MessageCore, ReminderColumnsOfAFreeAndALinkedReminder)
+// A reminder date kept as typed reads as no moment, with the reason.
+TEST_F(MessageCore, AReminderDateKeptAsTypedIsNoMoment)
 {
-    EXPECT_EQ(freeReminderColumns("12/06/2026", "2:30 pm"),
-              (ReminderColumns{"-1", "-1", "12/6/2026", "2:30:00 PM"}));
-    EXPECT_FALSE(freeReminderColumns("", "2:30 pm"));
-    EXPECT_FALSE(freeReminderColumns("12/06/2026", "later"));
-    // Shortly after midnight the reminder falls on the day before.
-    EXPECT_EQ(linkedReminderColumns(QDate(2026, 12, 10), QTime(0, 30), 60),
-              (ReminderColumns{"-1", "-1", "12/9/2026", "11:30:00 PM"}));
-    EXPECT_EQ(noReminderColumns().EVAlaFla, "0");
-
-    // A reminder date kept as typed reads as no moment, with the reason.
     OutgoingMessage m = message("Gloves", ids({nurse}));
     m.reminder = *freeReminderColumns("12/10/2026", "9:00 am");
     const qint32 cmId = save(m);
@@ -294,11 +257,11 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
     // To the nurse and, in Cc, her workstation: listed once for each.
     OutgoingMessage twice = message("Twice", ids({nurse}));
     twice.computers[1] = "WS1\n";
-    const qint32 twiceId = save(twice);
+    save(twice);
     const qint32 readId = save(message("Read", ids({nurse})), fromDoctor.get());
     OutgoingMessage task = message("Task", ids({nurse}));
     task.cmCat = "Task";
-    const qint32 taskId = save(task);
+    save(task);
     const qint32 purgedId = save(message("Purged", ids({nurse})));
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {purgedId});
     save(message("Not hers", ids({doctor})));
@@ -347,8 +310,6 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
         EXPECT_EQ(unread, c.unread);
         EXPECT_EQ(countUnread(gic(), p, &error), c.unread) << error.toStdString();
     }
-    Q_UNUSED(twiceId);
-    Q_UNUSED(taskId);
 
     // A workstation whose name holds a quote is asked for through the services' quoting.
     OutgoingMessage toQuoted = message("Quoted", QString());

@@ -103,7 +103,6 @@ TEST(DeliveryStart, OnlyWhenSetToStartLater)
         {"broadcast from a day and time", true, true, "12/24/2026", "7:30:00 AM", "2026-12-24 07:30", false},
         {"from a day without a time", true, true, "12/24/2026", "", "2026-12-24 00:00", false},
         {"\"From :\" not ticked", true, false, "12/24/2026", "7:30:00 AM", "none", false},
-        {"\"Broadcast:\" not ticked", false, true, "12/24/2026", "7:30:00 AM", "none", false},
         {"ticked without a date", true, true, "", "7:30:00 AM", "none", false},
         {"a date as typed", true, true, "Christmas eve", "7:30:00 AM", "none", true},
         {"a time as typed", true, true, "12/24/2026", "early", "none", true},
@@ -179,28 +178,6 @@ TEST(DeliveryPlan, RepeatsOfEveryUnitAgainstTheCalendar)
     }
 }
 
-TEST(DeliveryPlan, NextDeliveryAfterAMomentAndAfterTheLast)
-{
-    const auto plan = deliveryPlan(scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, 2));
-    ASSERT_TRUE(plan);
-    EXPECT_TRUE(plan->startsLater);
-    struct Case {
-        QDateTime after;
-        const char* next;
-    } cases[] = {
-        {at(2026, 12, 6, 10), "2026-12-07 09:00"},
-        {at(2026, 12, 7, 9), "2026-12-08 09:00"},   // a delivery itself is not after itself
-        {at(2026, 12, 7, 8, 59), "2026-12-07 09:00"},
-        {at(2026, 12, 8, 23, 59), "2026-12-09 09:00"},
-        {at(2026, 12, 9, 9), "none"},                // the first and two more
-        {at(2030, 1, 1), "none"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(show(nextDeliveryAfter(*plan, c.after)), c.next) << c.after.toString().toStdString();
-    EXPECT_EQ(show(deliveriesBetween(*plan, at(2026, 12, 1), at(2027, 1, 1), 2)),
-              "2026-12-07 09:00 2026-12-08 09:00");
-}
-
 TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
 {
     StoredMessage m = scheduled("", "", ruWeeks);
@@ -227,14 +204,6 @@ TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
     m = scheduled("Christmas eve", "9:00 AM", ruDays);
     EXPECT_FALSE(deliveryPlan(m, &problem));
     EXPECT_TRUE(problem.contains(QStringLiteral("Christmas eve"))) << problem.toStdString();
-}
-
-TEST(DeliveryPlan, RepeatUnitsOfTheMessageWindow)
-{
-    for (qint32 unit : {1, 7, 30, 91, 365})
-        EXPECT_TRUE(isRepeatUnit(unit)) << unit;
-    for (qint32 unit : {0, -1, -7, -15, -13, -6, -2, 2, 31, 364})
-        EXPECT_FALSE(isRepeatUnit(unit)) << unit;
 }
 
 } // namespace
