@@ -61,6 +61,9 @@ else
 fi
 rm -rf "$prefix"
 
+echo "== The Debian package"
+scripts/package-check.sh || status=1
+
 if [ $status -ne 0 ]; then
   echo "FAILED"
 else

@@ -52,6 +52,7 @@ bool parse(QCommandLineParser& parser, const QStringList& args)
         fail(2, parser.errorText());
         return false;
     }
+    showHelpIfAsked(parser);
     if (!parser.positionalArguments().isEmpty()) {
         fail(2, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
         return false;

@@ -14,5 +14,6 @@ int runHolidays(const QStringList& args);
 int runSend(const QStringList& args);
 int runAnnounce(const QStringList& args);
 int runInbox(const QStringList& args);
+int runConfig(const QStringList& args);
 
 } // namespace tzsndmsg::app

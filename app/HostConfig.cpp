@@ -1,42 +1,35 @@
 #include "HostConfig.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-#include <QSysInfo>
-#include <QSettings>
-#include <QStandardPaths>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace tzsndmsg::app {
 
 namespace {
 
-QString appDataRoot()
+QString& commandName()
 {
-    const QString env = qEnvironmentVariable("TZSNDMSG_HOME");
-    if (!env.isEmpty())
-        return QDir::cleanPath(env);
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/tzsndmsg");
+    static QString name;
+    return name;
 }
 
 } // namespace
 
-QString defaultDataFolder() { return appDataRoot() + QStringLiteral("/data/"); }
+void setCommandName(const QString& command) { commandName() = command; }
 
-QString defaultDatabaseUrl()
+void showHelpIfAsked(const QCommandLineParser& parser)
 {
-    return QStringLiteral("sqlite://") + appDataRoot() + QStringLiteral("/office.db");
-}
-
-QString defaultHelpFolder()
-{
-    // Installed pages beside the program, else the pages of the source tree it was built from.
-    const QString installed = QCoreApplication::applicationDirPath() +
-                              QStringLiteral("/../share/tzsndmsg/help/");
-    if (QFileInfo::exists(installed + QStringLiteral("index.html")))
-        return QDir::cleanPath(installed) + QLatin1Char('/');
-    return QStringLiteral(TZSNDMSG_SOURCE_HELP_DIR "/");
+    if (!parser.isSet(QStringLiteral("help")))
+        return;
+    // Qt's text starts with its own usage line; the command's is given instead.
+    QString options = parser.helpText();
+    options = options.mid(qMax(0, options.indexOf(QStringLiteral("Options:"))));
+    std::printf("usage: tzsndmsg %s [options]\n\n%s", qPrintable(commandName()),
+                qPrintable(options));
+    std::fflush(stdout);
+    std::exit(0);
 }
 
 void addCommonOptions(QCommandLineParser& parser)
@@ -48,36 +41,35 @@ void addCommonOptions(QCommandLineParser& parser)
                       QStringLiteral("NAME")});
     parser.addOption(
         {QStringLiteral("login"), QStringLiteral("Login name."), QStringLiteral("NAME")});
+    parser.addOption({{QStringLiteral("h"), QStringLiteral("help")},
+                      QStringLiteral("Show this command's options.")});
+}
+
+tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser)
+{
+    tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
+    // The data folder first: it brings its own [Workstation] login and computer.
+    if (parser.isSet(QStringLiteral("data")))
+        config.set(config.dataFolder, parser.value(QStringLiteral("data")), QStringLiteral("--data"));
+    if (parser.isSet(QStringLiteral("db")))
+        config.set(config.databaseUrl, parser.value(QStringLiteral("db")), QStringLiteral("--db"));
+    if (parser.isSet(QStringLiteral("login")))
+        config.set(config.loginName, parser.value(QStringLiteral("login")),
+                   QStringLiteral("--login"));
+    if (parser.isSet(QStringLiteral("computer")))
+        config.set(config.computerName, parser.value(QStringLiteral("computer")),
+                   QStringLiteral("--computer"));
+    // A program run from its build tree shows the pages of the tree it was built from.
+    if (config.helpFolder.origin == QLatin1String("default") &&
+        !QFileInfo::exists(config.helpFolder.value + QStringLiteral("index.html")))
+        config.helpFolder = {QStringLiteral(TZSNDMSG_SOURCE_HELP_DIR "/"),
+                             QStringLiteral("default (source tree)")};
+    return config;
 }
 
 tzglob::Config configFrom(const QCommandLineParser& parser)
 {
-    tzglob::Config config;
-    config.dataFolder = parser.isSet(QStringLiteral("data"))
-                            ? parser.value(QStringLiteral("data"))
-                            : defaultDataFolder();
-    if (!config.dataFolder.endsWith(QLatin1Char('/')))
-        config.dataFolder += QLatin1Char('/');
-    config.databaseUrl = parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db"))
-                                                            : defaultDatabaseUrl();
-    config.helpFolder = defaultHelpFolder();
-
-    QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"),
-                          QSettings::IniFormat);
-    workstation.beginGroup(QStringLiteral("Workstation"));
-    config.loginName = parser.isSet(QStringLiteral("login"))
-                           ? parser.value(QStringLiteral("login"))
-                           : workstation.value(QStringLiteral("LoginName"),
-                                               QStringLiteral("SUPERVISOR"))
-                                 .toString();
-    QString computer = parser.value(QStringLiteral("computer"));
-    if (computer.isEmpty())
-        computer = workstation.value(QStringLiteral("ComputerName")).toString();
-    if (computer.isEmpty())
-        computer = QSysInfo::machineHostName();
-    config.computerName = computer.toUpper();
-    config.loginName = config.loginName.trimmed().toUpper();
-    return config;
+    return resolvedConfig(parser).toConfig();
 }
 
 } // namespace tzsndmsg::app

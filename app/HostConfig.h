@@ -1,22 +1,24 @@
 #pragma once
 
-#include "tzsndmsg/tzGlobal.h"
+#include "tzsndmsg/WorkstationConfig.h"
 
 #include <QCommandLineParser>
 #include <QString>
 
 namespace tzsndmsg::app {
 
-// Where a workstation keeps its office when no flag says otherwise.
-QString defaultDataFolder();
-QString defaultDatabaseUrl();
-QString defaultHelpFolder();
-
-// The services' configuration from the common flags, the workstation settings of the data
-// folder ([Workstation] LoginName, ComputerName) and the defaults.
+// The workstation's configuration (defaults, the data folder's [Workstation], /etc/tzsndmsg.conf,
+// ~/.config/tzsndmsg/tzsndmsg.conf, the environment) with the command's flags over it.
+tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser);
 tzglob::Config configFrom(const QCommandLineParser& parser);
 
-// Adds --db, --data, --computer, --login.
+// Adds --db, --data, --computer, --login and --help.
 void addCommonOptions(QCommandLineParser& parser);
+
+// The command being run, for its --help text.
+void setCommandName(const QString& command);
+// When --help was given: prints the command's options and ends the program with 0, as Qt's own
+// help option does.
+void showHelpIfAsked(const QCommandLineParser& parser);
 
 } // namespace tzsndmsg::app

@@ -1,4 +1,7 @@
 #include "Commands.h"
+#include "HostConfig.h"
+
+#include "tzsndmsg/Version.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,11 +24,18 @@ const char* const kUsage =
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
+    "  config                                 show this workstation's settings and their origin\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
-    "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n";
+    "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n"
+    "settings: /etc/tzsndmsg.conf, ~/.config/tzsndmsg/tzsndmsg.conf, then TZSNDMSG_DB_URL,\n"
+    "  TZSNDMSG_DATA, TZSNDMSG_LOGIN, TZSNDMSG_COMPUTER, then the flags\n"
+    "  tzsndmsg COMMAND --help                describes the command's options\n"
+    "  tzsndmsg --version                     prints the version\n";
 
 bool opensWindow(const QString& command, const QStringList& args)
 {
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
+        return false;
     if (command == QLatin1String("messages") || command == QLatin1String("send"))
         return true;
     if (command == QLatin1String("events"))
@@ -42,6 +52,11 @@ int main(int argc, char** argv)
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        // The library's version: the one this program really runs with.
+        std::printf("tzsndmsg %s\n", qPrintable(tzsndmsg::libraryVersion()));
+        return 0;
     }
     const QString command = QString::fromLocal8Bit(argv[1]);
     QStringList args;
@@ -90,6 +105,7 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("tzsndmsg"));
 
     using namespace tzsndmsg::app;
+    setCommandName(command);
     if (command == QLatin1String("init"))
         return runInit(args);
     if (command == QLatin1String("messages"))
@@ -104,6 +120,8 @@ int main(int argc, char** argv)
         return runAnnounce(args);
     if (command == QLatin1String("inbox"))
         return runInbox(args);
+    if (command == QLatin1String("config"))
+        return runConfig(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
     return 2;
 }

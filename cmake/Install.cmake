@@ -6,6 +6,8 @@ install(TARGETS tzsndmsg EXPORT tzsndmsgTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/tzsndmsg DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_BINARY_DIR}/include/tzsndmsg/Version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tzsndmsg)
 install(EXPORT tzsndmsgTargets NAMESPACE tzsndmsg::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/tzsndmsg)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/tzsndmsgConfig.cmake.in

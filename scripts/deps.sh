@@ -6,7 +6,8 @@ packages=(cmake ninja-build g++ pkg-config ccache
           qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins
           libgtest-dev libbenchmark-dev
           postgresql-15 postgresql-client-15
-          fonts-dejavu-core xvfb xauth python3 python3-icalendar)
+          fonts-dejavu-core xvfb xauth python3 python3-icalendar
+          dpkg-dev lintian)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,17 +7,13 @@
 #include "holidays/HolidayStart.h"
 #include "messages/ShowMessageWindow.h"
 #include "messages/tzSndMsgFrm.h"
+#include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/BusyPointer.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QPlainTextEdit>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QSysInfo>
 #include <stdexcept>
 
 namespace tzsndmsg {
@@ -32,45 +28,13 @@ void unload(std::unique_ptr<tzSndMsgFrm>& window)
     window.reset();
 }
 
-QString withSlash(QString folder)
-{
-    folder = QDir::fromNativeSeparators(folder);
-    if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    return folder;
-}
-
-// Where the office lives when the component has to make its own services object: the places
-// the host program uses by default (TZSNDMSG_HOME, else the user's data folder), unless
-// TZSNDMSG_DB_URL, TZSNDMSG_DATA or TZSNDMSG_HELP name others.
+// Where the office lives when the component has to make its own services object: the
+// workstation's configuration, as the host program reads it.
 tzglob::Config defaultConfig(const QString& loginName)
 {
-    QString root = qEnvironmentVariable("TZSNDMSG_HOME");
-    root = root.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                                QStringLiteral("/tzsndmsg")
-                          : QDir::cleanPath(root);
-    tzglob::Config config;
-    config.databaseUrl = qEnvironmentVariable("TZSNDMSG_DB_URL");
-    if (config.databaseUrl.isEmpty())
-        config.databaseUrl = QStringLiteral("sqlite://") + root + QStringLiteral("/office.db");
-    config.dataFolder = withSlash(qEnvironmentVariable("TZSNDMSG_DATA"));
-    if (config.dataFolder.isEmpty())
-        config.dataFolder = root + QStringLiteral("/data/");
-    config.helpFolder = withSlash(qEnvironmentVariable("TZSNDMSG_HELP"));
-    if (config.helpFolder.isEmpty()) {
-        const QString installed =
-            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tzsndmsg/help/");
-        config.helpFolder = QFileInfo::exists(installed + QStringLiteral("index.html"))
-                                ? QDir::cleanPath(installed) + QLatin1Char('/')
-                                : root + QStringLiteral("/help/");
-    }
-    config.loginName = loginName;
-    QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"), QSettings::IniFormat);
-    QString computer = workstation.value(QStringLiteral("Workstation/ComputerName")).toString();
-    if (computer.isEmpty())
-        computer = QSysInfo::machineHostName();
-    config.computerName = computer.toUpper();
-    return config;
+    tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
+    config.set(config.loginName, loginName, QStringLiteral("SendMessage"));
+    return config.toConfig();
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "support/Office.h"
 
 #include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -36,6 +38,11 @@ protected:
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        // No settings file of the machine or the user running the tests leaks in.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home.path() + QStringLiteral("/etc.conf"));
+        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+            env.insert(it.key(), it.value());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TZSNDMSG_APP), args);
@@ -52,6 +59,16 @@ protected:
     }
 
     QString data() const { return home.path() + QStringLiteral("/data/"); }
+
+    void writeFile(const QString& path, const QByteArray& content)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QHash<QString, QString> extraEnvironment;
 
     QTemporaryDir home;
     Office office;
@@ -172,5 +189,58 @@ TEST_F(HostProgram, WindowsRenderToAFile)
         EXPECT_EQ(r.code, 0) << command.toStdString() << ": " << r.err.toStdString();
         const QImage image(file);
         EXPECT_GT(image.width(), 300) << command.toStdString();
+    }
+}
+
+TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    // The machine names the office; the user's file names the login; the environment the
+    // computer. No flag is given.
+    writeFile(home.path() + QStringLiteral("/etc.conf"),
+              "database=" + office.databaseUrl().toUtf8() + "\ndata=" + data().toUtf8() +
+                  "\nlogin=MARIA\n");
+    writeFile(home.path() + QStringLiteral("/config/tzsndmsg/tzsndmsg.conf"), "login=ben\n");
+    extraEnvironment.insert(QStringLiteral("TZSNDMSG_COMPUTER"), QStringLiteral("exam-1"));
+
+    const Outcome config = run({QStringLiteral("config")}, false);
+    ASSERT_EQ(config.code, 0) << config.err.toStdString();
+    const auto lineOf = [&](const QString& key) {
+        for (const QString& line : config.out.split(QLatin1Char('\n')))
+            if (line.startsWith(key + QLatin1Char(' ')))
+                return line;
+        return QString();
+    };
+    EXPECT_TRUE(lineOf(QStringLiteral("database")).contains(QStringLiteral("etc.conf")));
+    EXPECT_TRUE(lineOf(QStringLiteral("login")).contains(QStringLiteral("BEN")));
+    EXPECT_TRUE(lineOf(QStringLiteral("login")).contains(QStringLiteral("config/tzsndmsg/tzsndmsg.conf")));
+    EXPECT_TRUE(lineOf(QStringLiteral("computer")).contains(QStringLiteral("EXAM-1")));
+    EXPECT_TRUE(lineOf(QStringLiteral("computer")).contains(QStringLiteral("TZSNDMSG_COMPUTER")));
+
+    const Outcome inbox = run({QStringLiteral("inbox")}, false);
+    ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
+    EXPECT_TRUE(inbox.out.contains(QStringLiteral("of BEN at EXAM-1"))) << inbox.out.toStdString();
+
+    // A flag still wins over every file.
+    const Outcome flagged = run({QStringLiteral("config"), QStringLiteral("--login"),
+                                 QStringLiteral("dave")}, false);
+    EXPECT_TRUE(flagged.out.contains(QStringLiteral("DAVE    (--login)"))) << flagged.out.toStdString();
+}
+
+TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
+{
+    const Outcome version = run({QStringLiteral("--version")}, false);
+    EXPECT_EQ(version.code, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("tzsndmsg 1."))) << version.out.toStdString();
+    for (const QString& command :
+         {QStringLiteral("init"), QStringLiteral("messages"), QStringLiteral("events"),
+          QStringLiteral("holidays"), QStringLiteral("send"), QStringLiteral("announce"),
+          QStringLiteral("inbox"), QStringLiteral("config")}) {
+        // Window commands too: asking for help opens nothing.
+        const Outcome help = run({command, QStringLiteral("--help")}, false);
+        EXPECT_EQ(help.code, 0) << command.toStdString() << ": " << help.err.toStdString();
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: tzsndmsg ") + command))
+            << help.out.toStdString();
+        EXPECT_TRUE(help.out.contains(QStringLiteral("--db <URL>"))) << command.toStdString();
     }
 }

@@ -1,0 +1,46 @@
+// tzsndmsg config: what this workstation would use, and where each value came from.
+#include "Commands.h"
+#include "HostConfig.h"
+
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace tzsndmsg::app {
+
+int runConfig(const QStringList& args)
+{
+    QCommandLineParser parser;
+    addCommonOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args) ||
+        !parser.positionalArguments().isEmpty()) {
+        const QString reason = parser.errorText().isEmpty()
+                                   ? QStringLiteral("unexpected argument '%1'")
+                                         .arg(parser.positionalArguments().value(0))
+                                   : parser.errorText();
+        std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(reason));
+        return 2;
+    }
+    showHelpIfAsked(parser);
+    const tzglob::WorkstationConfig resolved = resolvedConfig(parser);
+    const tzglob::Config config = resolved.toConfig();
+    QTextStream out(stdout);
+    auto line = [&](const char* name, const QString& value, const QString& origin) {
+        out << QString::fromLatin1(name).leftJustified(9) << value << "    (" << origin << ")\n";
+    };
+    line("database", config.databaseUrl, resolved.databaseUrl.origin);
+    line("data", config.dataFolder, resolved.dataFolder.origin);
+    line("help", config.helpFolder, resolved.helpFolder.origin);
+    line("login", config.loginName, resolved.loginName.origin);
+    line("computer", config.computerName, resolved.computerName.origin);
+    out << "files: " << tzglob::WorkstationConfig::systemFile() << ", "
+        << tzglob::WorkstationConfig::userFile();
+    out << (resolved.filesRead.isEmpty() ? QStringLiteral(" (none present)")
+                                         : QStringLiteral(" (read: ") +
+                                               resolved.filesRead.join(QStringLiteral(", ")) +
+                                               QLatin1Char(')'))
+        << Qt::endl;
+    return 0;
+}
+
+} // namespace tzsndmsg::app

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "tzGlobal.h"
+
+#include <QString>
+
+namespace tzglob {
+
+// One setting of a workstation and where it came from ("default", a file's path, "environment
+// TZSNDMSG_DB_URL", "--db", ...), so that a person can see why a workstation uses what it uses.
+struct ConfigValue {
+    QString value;
+    QString origin;
+};
+
+// Where a workstation keeps its office, read in this order, each layer over the one before:
+//   1. defaults: a SQLite office under $TZSNDMSG_HOME, else the user's data folder
+//      (~/.local/share/tzsndmsg); the login SUPERVISOR; the machine's host name;
+//   2. the data folder's settings.ini, section [Workstation] (LoginName, ComputerName);
+//   3. the machine's file /etc/tzsndmsg.conf ($TZSNDMSG_SYSTEM_CONFIG names another);
+//   4. the user's file $XDG_CONFIG_HOME/tzsndmsg/tzsndmsg.conf (~/.config/...);
+//   5. the environment: TZSNDMSG_DB_URL, TZSNDMSG_DATA, TZSNDMSG_HELP, TZSNDMSG_LOGIN,
+//      TZSNDMSG_COMPUTER.
+// The files are INI files with the keys database, data, help, login and computer. A host
+// program lays its own flags over the result with set(). Reading never fails: a missing or
+// unreadable file is skipped. Call from the thread that uses the result.
+class WorkstationConfig {
+public:
+    static WorkstationConfig load();
+
+    ConfigValue databaseUrl, dataFolder, helpFolder, loginName, computerName;
+
+    // The files that were read, in order.
+    QStringList filesRead;
+
+    // A value given by the host (a command-line flag) wins over every layer. A new data folder
+    // brings its own [Workstation] login and computer where nothing above the defaults set them.
+    void set(ConfigValue& field, const QString& value, const QString& origin);
+
+    // The services' configuration: folders end in "/", names in upper case.
+    Config toConfig() const;
+
+    static QString systemFile();
+    static QString userFile();
+
+private:
+    void applyDataFolderWorkstation();
+};
+
+} // namespace tzglob

@@ -1,0 +1,10 @@
+#include "tzsndmsg/Version.h"
+
+namespace tzsndmsg {
+
+QString libraryVersion()
+{
+    return QStringLiteral(TZSNDMSG_VERSION_STRING);
+}
+
+} // namespace tzsndmsg
