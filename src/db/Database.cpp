@@ -3,6 +3,7 @@
 #include "Recordset.h"
 #include "ValueForms.h"
 
+#include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -10,9 +11,13 @@
 #include <QUrlQuery>
 #include <QUuid>
 
+#include <atomic>
+
 namespace tzsndmsg::db {
 
 namespace {
+
+std::atomic<quint64> g_statementsRun{0};
 
 QString queryError(const QSqlQuery& q)
 {
@@ -37,6 +42,7 @@ QString baseName(const QString& column)
 
 bool prepareAndRun(QSqlQuery& q, const QString& statement, const QVariantList& params)
 {
+    ++g_statementsRun;
     if (params.isEmpty())
         return q.exec(statement); // not prepared: a '?' or ':x' in a literal stays text
     if (!q.prepare(statement))
@@ -93,6 +99,7 @@ struct Database::Private {
     Backend backend = Backend::Sqlite;
     std::optional<SqlDialect> dialect;
     bool inTransaction = false;
+    QStringList setup; // run after every open
 
     // Declared types, lower-case table -> ordered columns and types.
     bool schemaLoaded = false;
@@ -190,8 +197,42 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error)
             return nullptr;
         }
     }
+    self->d->setup = setup;
     return self;
 }
+
+bool Database::reopen(QString* error)
+{
+    d->prepared.clear();
+    d->inTransaction = false;
+    QSqlDatabase db = d->db();
+    if (!db.isValid()) {
+        setError(error, QStringLiteral("The connection is gone."));
+        return false;
+    }
+    db.close();
+    // Opening a SQLite file that is not there would make an empty office in its place.
+    if (d->backend == Backend::Sqlite && !QFileInfo::exists(db.databaseName())) {
+        setError(error, QStringLiteral("The database file %1 is missing.").arg(db.databaseName()));
+        return false;
+    }
+    if (!db.open()) {
+        setError(error, QStringLiteral("Cannot open the database again: %1")
+                            .arg(db.lastError().text().simplified()));
+        return false;
+    }
+    for (const QString& s : std::as_const(d->setup)) {
+        QString e;
+        if (!exec(s, &e)) {
+            setError(error, QStringLiteral("Cannot set up the database connection: %1").arg(e));
+            db.close();
+            return false;
+        }
+    }
+    return true;
+}
+
+quint64 Database::statementsRun() { return g_statementsRun.load(); }
 
 Backend Database::backend() const { return d->backend; }
 const SqlDialect& Database::dialect() const { return *d->dialect; }
@@ -359,6 +400,7 @@ bool Database::hasTable(const QString& table)
         : QStringLiteral("SELECT table_name, column_name, coalesce(domain_name, data_type) "
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
+    ++g_statementsRun;
     if (!q.exec(sql))
         return false;
     while (q.next()) {

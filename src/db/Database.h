@@ -62,6 +62,10 @@ public:
     QString url() const;
     QSqlDatabase handle() const;
     bool isOpen() const;
+    // Closes and opens the connection again with the settings it was opened with (a server
+    // that went away and came back). A SQLite file that is missing is not created: false with
+    // the reason. Prepared statements are dropped; a transaction in progress is lost.
+    bool reopen(QString* error = nullptr);
 
     // A statement that returns no rows. rowsAffected may be null.
     bool exec(const QString& statement, QString* error = nullptr, int* rowsAffected = nullptr);
@@ -98,6 +102,10 @@ public:
     // schema): the record writer's inserts and updates run again without being parsed again.
     // Null with a reason when it cannot be prepared. Callers finish() it after each run.
     QSqlQuery* preparedStatement(const QString& statement, QString* error = nullptr);
+
+    // Statements run through exec, query, read and scalar, and schema reads, by every
+    // connection of the process since it started (the watcher's cost is counted with it).
+    static quint64 statementsRun();
 
 private:
     Database();
