@@ -308,4 +308,39 @@ qint64 countUnread(HostServices& services, const MessageListParams& params, QStr
     return count.isValid() ? count.toLongLong() : -1;
 }
 
+QString buildInboxChangesStatement(const MessageListParams& params,
+                                   const std::function<QString(const QString&)>& quote,
+                                   qint64 afterBroChkId, const QList<qint32>& messageIds)
+{
+    MessageListParams p = params;
+    p.inboxView = true;
+    p.msgCatOnly = false;
+    p.history = false;
+    ViewParts parts = viewParts(p, quote, ListStatementForm::ToRun);
+    if (p.currentEmployeeId == 0)
+        parts.where = QStringLiteral("(EvTable.EvTyp=0 and BroChkToMac=") +
+                      quote(p.computerName.toUpper()) +
+                      QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
+
+    const QString count = QStringLiteral("SELECT count(*) AS unreadCount FROM ") + parts.from +
+                          QStringLiteral(" WHERE (") + parts.where +
+                          QStringLiteral(") and (BroChkTable.BroChkDonDis is null or "
+                                         "BroChkTable.BroChkDonDis<>-1)");
+    QString rows = parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE (") +
+                   parts.where + QStringLiteral(")");
+    if (afterBroChkId >= 0) {
+        QString which = QStringLiteral("BroChkTable.BroChkID>") + QString::number(afterBroChkId);
+        if (!messageIds.isEmpty()) {
+            QStringList ids;
+            for (qint32 id : messageIds)
+                ids << QString::number(id); // numbers only reach the statement
+            which += QStringLiteral(" or BroChkTable.BroChkLinID In (") + ids.join(u',') +
+                     QStringLiteral(")");
+        }
+        rows += QStringLiteral(" and (") + which + QStringLiteral(")");
+    }
+    return QStringLiteral("SELECT u.unreadCount, n.* FROM (") + count +
+           QStringLiteral(") u LEFT JOIN (") + rows + QStringLiteral(") n ON 1=1");
+}
+
 } // namespace tzsndmsg::core

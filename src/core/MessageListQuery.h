@@ -117,4 +117,14 @@ QString buildUnreadCountStatement(const MessageListParams& params,
 qint64 countUnread(HostServices& services, const MessageListParams& params,
                    QString* error = nullptr);
 
+// What a workstation's watcher reads on a change, in one statement. Every row carries, as
+// `unreadCount`, the unread (bold) rows of the person's inbox of every category; the rows are
+// that inbox's current rows (columns as the inbox view's) whose addressee row is above
+// `afterBroChkId` or whose message is one of `messageIds`; every row when `afterBroChkId` is
+// negative. With no such row there is one row: the count, and nulls. A login without a person
+// (employee 0) watches the computer's rows only: it is never widened to the whole office.
+QString buildInboxChangesStatement(const MessageListParams& params,
+                                   const std::function<QString(const QString&)>& quote,
+                                   qint64 afterBroChkId, const QList<qint32>& messageIds = {});
+
 } // namespace tzsndmsg::core

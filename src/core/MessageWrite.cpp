@@ -2,6 +2,7 @@
 
 #include "common/AutoDate.h"
 #include "common/VbFormat.h"
+#include "core/ChangeNotice.h"
 #include "core/StationSignal.h"
 #include "db/Database.h"
 #include "store/MessageStore.h"
@@ -199,6 +200,7 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
     result.error.clear();
     result.cmId = qint32(cmId);
     services.releaseAfterWrite(*store);
+    notifyChange(*store, cmId);
     WriteStationSignals(services, tags);
 
     if (m.labOrderId && cmId != 0) {
@@ -231,8 +233,12 @@ Confirmation confirmAddressee(HostServices& services, qint32 broChkId, qint32 co
     result.written =
         services.writeRecord(MessageStoreKind, QStringLiteral("BroChkTable"),
                              QStringLiteral("BroChkID"), key, names, texts, &result.error);
-    if (result.written)
+    if (result.written) {
+        // The unread count of the addressee's inbox changed.
+        if (auto store = services.messageStoreConnection())
+            notifyChange(*store, result.row->BroChkLinID);
         WriteStationSignal(services, QStringLiteral("CMBC"));
+    }
     return result;
 }
 
