@@ -1,0 +1,115 @@
+#include "watcher/ChangeListener.h"
+
+#include "db/Database.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUuid>
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace tzsndmsg::watcher {
+
+ChangeListener::ChangeListener(QObject* parent) : QObject(parent) {}
+
+ChangeListener::~ChangeListener()
+{
+    close();
+}
+
+bool ChangeListener::open(const QString& url, const QString& channel, QString* error)
+{
+    close();
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        close();
+        return false;
+    };
+    const auto parsed = db::ConnectionUrl::parse(url, error);
+    if (!parsed || parsed->backend != db::Backend::Postgres)
+        return fail(QStringLiteral("notices need a PostgreSQL store"));
+
+    m_name = QStringLiteral("tzsndmsg-listen-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_channel = channel;
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+    if (!db.isValid())
+        return fail(QStringLiteral("The database driver for PostgreSQL is not installed."));
+    db.setHostName(parsed->host);
+    db.setPort(parsed->port);
+    db.setDatabaseName(parsed->database);
+    db.setUserName(parsed->user);
+    db.setPassword(parsed->password);
+    // Keepalives: a server that vanishes without closing the connection is noticed in about
+    // half a minute, with no statement sent.
+    // The process in its name: an administrator (or a test) can tell the watchers apart.
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=15;"
+                                        "keepalives_interval=5;keepalives_count=3;"
+                                        "application_name=tzsndmsg-watcher-%1")
+                             .arg(QCoreApplication::applicationPid()));
+    if (!db.open())
+        return fail(QStringLiteral("cannot listen for notices: %1").arg(db.lastError().text().simplified()));
+    m_driver = db.driver();
+    if (!m_driver->subscribeToNotification(channel))
+        return fail(QStringLiteral("cannot listen for notices: %1")
+                        .arg(m_driver->lastError().text().simplified()));
+    connect(m_driver, &QSqlDriver::notification, this,
+            [this](const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
+                if (name != m_channel)
+                    return;
+                bool ok = false;
+                const qint32 id = payload.toString().toInt(&ok);
+                emit notified(ok ? id : 0);
+            });
+    // The driver reads the connection's socket when it has something; after it did, a closed
+    // socket means the server went away.
+    m_notifier = m_driver->findChild<QSocketNotifier*>();
+    if (m_notifier) {
+        m_socket = int(m_notifier->socket());
+        connect(m_notifier, &QSocketNotifier::activated, this, &ChangeListener::socketActivity);
+    }
+    m_lostTold = false;
+    return true;
+}
+
+void ChangeListener::socketActivity()
+{
+    if (m_socket < 0 || m_lostTold)
+        return;
+    if (::fcntl(m_socket, F_GETFD) == -1 && errno == EBADF) {
+        m_lostTold = true;
+        if (m_notifier)
+            m_notifier->setEnabled(false); // its socket is closed
+        QMetaObject::invokeMethod(this, &ChangeListener::dropLost, Qt::QueuedConnection);
+    }
+}
+
+void ChangeListener::dropLost()
+{
+    close();
+    emit lost(QStringLiteral("the connection to the database server was closed"));
+}
+
+void ChangeListener::close()
+{
+    if (m_driver)
+        disconnect(m_driver, nullptr, this, nullptr);
+    m_driver.clear();
+    m_notifier.clear();
+    m_socket = -1;
+    if (m_name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+}
+
+} // namespace tzsndmsg::watcher

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class QSocketNotifier;
+class QSqlDriver;
+
+// PostgreSQL's notices of saved and confirmed messages, heard on a connection of the watcher's
+// own (a notice needs no statement to arrive). The connection going away is noticed from its
+// socket, without a statement: libpq closes the socket when the server is gone.
+namespace tzsndmsg::watcher {
+
+class ChangeListener : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ChangeListener(QObject* parent = nullptr);
+    ~ChangeListener() override;
+
+    // Opens the connection to the store's server (the URL as the services' store has it) and
+    // listens on the channel; false with the reason.
+    bool open(const QString& url, const QString& channel, QString* error);
+    void close();
+    bool isOpen() const { return !m_name.isEmpty(); }
+
+Q_SIGNALS:
+    void notified(qint32 cmId); // 0 when the payload is not a message id
+    void lost(const QString& reason);
+
+private:
+    void socketActivity();
+    void dropLost();
+
+    QString m_name; // the QSqlDatabase connection name
+    QString m_channel;
+    QPointer<QSqlDriver> m_driver;
+    QPointer<QSocketNotifier> m_notifier;
+    int m_socket = -1;
+    bool m_lostTold = false;
+};
+
+} // namespace tzsndmsg::watcher

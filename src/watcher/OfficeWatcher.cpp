@@ -1,0 +1,556 @@
+#include "tzsndmsg/OfficeWatcher.h"
+
+#include "core/ChangeNotice.h"
+#include "core/Message.h"
+#include "core/MessageListQuery.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "watcher/ChangeListener.h"
+#include "watcher/DueTimer.h"
+#include "watcher/Schedule.h"
+#include "watcher/SignalFiles.h"
+#include "watcher/WatchState.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace tzsndmsg {
+
+using watcher::WatchedRow;
+
+QString OfficeNotice::kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::Arrived: return QStringLiteral("arrived");
+    case Kind::Started: return QStringLiteral("started");
+    case Kind::Repeated: return QStringLiteral("repeated");
+    case Kind::Reminder: return QStringLiteral("reminder");
+    }
+    return QString();
+}
+
+namespace {
+
+// A change seen on a signal file while PostgreSQL's notices are heard is looked at only when no
+// notice came with it (a writer that sends none); a save sends both.
+constexpr int FileAfterNoticeMs = 1000;
+// Signal files and notices of one save arrive in a burst: one look for the burst.
+constexpr int NoticeLookDelayMs = 10;
+constexpr int FileLookDelayMs = 25;
+// With nothing to time, the wall-clock timer still waits, so that a clock set anew is heard.
+constexpr qint64 IdleWaitMs = 24LL * 60 * 60 * 1000;
+
+} // namespace
+
+struct OfficeWatcher::Private {
+    OfficeWatcher* q = nullptr;
+    std::shared_ptr<HostServices> services;
+    Options options;
+
+    QString login, computer;
+    core::MessageListParams params;
+    QString channel;
+
+    watcher::StateFile stateFile;
+    watcher::WatchState state;
+    QHash<qint32, WatchedRow> schedule; // rows with a moment still to come, by BroChkID
+    QList<qint32> pendingIds;           // messages named by notices since the last look
+    QSet<qint32> logged;                // rows whose problem was logged
+    qint64 unread = -1;
+
+    watcher::SignalFiles* files = nullptr;
+    watcher::ChangeListener* listener = nullptr;
+    watcher::DueTimer* dueTimer = nullptr;
+    QTimer* lookTimer = nullptr;
+    QTimer* fileTimer = nullptr;
+    QTimer* reconnectTimer = nullptr;
+    QElapsedTimer monotonic;
+    qint64 lastNoticeMs = -1'000'000;
+    qint64 fileChangeMs = 0;
+    bool lookFull = false;
+
+    bool running = false;
+    bool outage = false;
+    bool listening = false;
+    bool inLook = false;
+    bool lookAgain = false;
+    int reconnectDelay = 0;
+    quint64 statements = 0;
+    quint64 looks = 0;
+
+    struct Outcome {
+        QList<OfficeNotice> notices;
+        qint64 unread = -1;
+    };
+
+    // Adds the statements run in its scope to the watcher's count.
+    struct Counting {
+        Private* d;
+        quint64 before;
+        explicit Counting(Private* p) : d(p), before(db::Database::statementsRun()) {}
+        ~Counting() { d->statements += db::Database::statementsRun() - before; }
+    };
+
+    std::shared_ptr<db::Database> store() const
+    {
+        return services ? services->messageStoreConnection() : nullptr;
+    }
+    QDateTime now() const { return services->currentDateTime(); }
+
+    void log(const QString& text) { emit q->logged(text); }
+    bool prepare(QString* error);
+    bool fetch(bool full, Outcome& out, QString* error);
+    void tell(const Outcome& outcome);
+    void look(bool full);
+    void requestLook(int delayMs, bool full = false);
+    void onFileChanged();
+    void onNotice(qint32 cmId);
+    void onDue();
+    void armTimer();
+    void enterOutage(const QString& reason);
+    void tryReconnect();
+    bool anythingDue(const QDateTime& at) const;
+    void saveState();
+};
+
+OfficeWatcher::OfficeWatcher(std::shared_ptr<HostServices> services, QObject* parent)
+    : OfficeWatcher(std::move(services), Options(), parent)
+{
+}
+
+OfficeWatcher::OfficeWatcher(std::shared_ptr<HostServices> services, Options options,
+                             QObject* parent)
+    : QObject(parent), d(std::make_unique<Private>())
+{
+    qRegisterMetaType<OfficeNotice>();
+    d->q = this;
+    d->services = std::move(services);
+    d->options = std::move(options);
+    d->monotonic.start();
+}
+
+OfficeWatcher::~OfficeWatcher()
+{
+    stop();
+}
+
+bool OfficeWatcher::start(QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (d->running)
+        return true;
+    const auto store = d->store();
+    if (!store)
+        return fail(QStringLiteral("the watcher has no open message store"));
+    d->login = d->services->currentLoginName().trimmed().toUpper();
+    d->computer = d->services->computerName().trimmed().toUpper();
+    const QString path = !d->options.stateFile.isEmpty()
+                             ? d->options.stateFile
+                             : watcher::StateFile::defaultPath(d->options.role, d->login,
+                                                               d->computer, store->url());
+    if (!d->stateFile.acquire(path, error))
+        return false;
+    QString problem;
+    d->state = d->stateFile.load(&problem);
+    d->running = true;
+    if (!problem.isEmpty())
+        d->log(problem);
+
+    d->lookTimer = new QTimer(this);
+    d->lookTimer->setSingleShot(true);
+    connect(d->lookTimer, &QTimer::timeout, this, [this] { d->look(d->lookFull); });
+    d->fileTimer = new QTimer(this);
+    d->fileTimer->setSingleShot(true);
+    connect(d->fileTimer, &QTimer::timeout, this, [this] {
+        if (d->lastNoticeMs < d->fileChangeMs - FileAfterNoticeMs)
+            d->requestLook(0);
+    });
+    d->reconnectTimer = new QTimer(this);
+    d->reconnectTimer->setSingleShot(true);
+    connect(d->reconnectTimer, &QTimer::timeout, this, [this] { d->tryReconnect(); });
+    d->dueTimer = new watcher::DueTimer(this);
+    connect(d->dueTimer, &watcher::DueTimer::due, this, [this] { d->onDue(); });
+    connect(d->dueTimer, &watcher::DueTimer::clockSet, this, &OfficeWatcher::clockChanged);
+    d->files = new watcher::SignalFiles(d->services->dataFolder(), d->options.fileCheckMs,
+                                        d->options.fileSystemEvents, this);
+    connect(d->files, &watcher::SignalFiles::changed, this, [this] { d->onFileChanged(); });
+    d->listener = new watcher::ChangeListener(this);
+    connect(d->listener, &watcher::ChangeListener::notified, this,
+            [this](qint32 cmId) { d->onNotice(cmId); });
+    connect(d->listener, &watcher::ChangeListener::lost, this,
+            [this](const QString& reason) { d->enterOutage(reason); });
+    d->files->start();
+
+    QString why;
+    if (!d->prepare(&why)) {
+        d->enterOutage(why);
+        return true;
+    }
+    d->look(true);
+    return true;
+}
+
+void OfficeWatcher::stop()
+{
+    if (!d->running)
+        return;
+    d->running = false;
+    d->saveState();
+    delete d->files;
+    d->files = nullptr;
+    delete d->listener;
+    d->listener = nullptr;
+    delete d->dueTimer;
+    d->dueTimer = nullptr;
+    delete d->lookTimer;
+    d->lookTimer = nullptr;
+    delete d->fileTimer;
+    d->fileTimer = nullptr;
+    delete d->reconnectTimer;
+    d->reconnectTimer = nullptr;
+    d->listening = false;
+    d->schedule.clear();
+    d->stateFile.release();
+}
+
+bool OfficeWatcher::isRunning() const { return d->running; }
+QString OfficeWatcher::loginName() const { return d->login; }
+QString OfficeWatcher::computerName() const { return d->computer; }
+QString OfficeWatcher::stateFile() const { return d->stateFile.path(); }
+qint64 OfficeWatcher::unreadCount() const { return d->unread; }
+bool OfficeWatcher::isConnected() const { return d->running && !d->outage; }
+bool OfficeWatcher::isListening() const { return d->listening; }
+quint64 OfficeWatcher::statementsRun() const { return d->statements; }
+quint64 OfficeWatcher::looks() const { return d->looks; }
+
+void OfficeWatcher::lookNow()
+{
+    d->look(false);
+}
+
+void OfficeWatcher::clockChanged()
+{
+    d->onDue();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool OfficeWatcher::Private::prepare(QString* error)
+{
+    Counting counting(this);
+    const auto db = store();
+    if (!db) {
+        *error = QStringLiteral("the message store is not open");
+        return false;
+    }
+    // A login without a person watches the computer's rows only.
+    params = core::MessageListParams();
+    params.inboxView = true;
+    params.msgCatOnly = false;
+    params.currentEmployeeId = services->employeeOfLogin(login);
+    params.computerName = computer;
+    params.currentLoginName = login;
+
+    listening = false;
+    if (db->backend() != db::Backend::Postgres)
+        return true;
+    const QVariant name = db->scalar(core::changeChannelStatement(), {}, error);
+    if (!name.isValid())
+        return false;
+    channel = name.toString();
+    if (options.notifications) {
+        QString why;
+        ++statements; // LISTEN, on the watcher's own connection
+        listening = listener->open(db->url(), channel, &why);
+        if (!listening)
+            log(why + QStringLiteral("; the signal files are watched instead"));
+    }
+    return true;
+}
+
+bool OfficeWatcher::Private::anythingDue(const QDateTime& at) const
+{
+    const QDateTime from = state.toldUpTo.isValid() ? state.toldUpTo : at;
+    for (const WatchedRow& row : schedule) {
+        const auto next = watcher::nextMoment(row, from);
+        if (next && *next <= at)
+            return true;
+    }
+    return false;
+}
+
+bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
+{
+    const auto db = store();
+    if (!db) {
+        *error = QStringLiteral("the message store is not open");
+        return false;
+    }
+    if (files)
+        files->acknowledge();
+    const QDateTime now = this->now();
+    const QDateTime from = state.toldUpTo.isValid() ? state.toldUpTo : now;
+
+    // The rows whose moment came are read again: one deleted or purged since is not told.
+    QSet<qint32> ids(pendingIds.begin(), pendingIds.end());
+    for (const WatchedRow& row : std::as_const(schedule)) {
+        const auto next = watcher::nextMoment(row, from);
+        if (next && *next <= now)
+            ids.insert(row.message.header.cmID);
+    }
+    QList<qint32> idList(ids.begin(), ids.end());
+    std::sort(idList.begin(), idList.end());
+    const qint64 after = full || state.floor < 0 ? -1 : state.floor;
+    const QString sql = core::buildInboxChangesStatement(
+        params, [this](const QString& text) { return services->quote(text); }, after, idList);
+
+    db::Recordset rs;
+    {
+        Counting counting(this);
+        rs = db->query(services->adaptSqlFor(*db, sql), error);
+    }
+    ++looks;
+    if (!rs.isOpen()) {
+        if (error->isEmpty())
+            *error = QStringLiteral("the message store did not answer");
+        return false;
+    }
+    pendingIds.clear();
+
+    struct Read {
+        qint32 id;
+        bool read;
+        core::StoredMessage message;
+    };
+    QList<Read> rows;
+    try {
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+            out.unread = rs.value(QStringLiteral("unreadCount")).toLongLong();
+            if (rs.isNull(QStringLiteral("BroChkID")))
+                continue;
+            Read r;
+            r.id = rs.value(QStringLiteral("BroChkID")).toInt();
+            r.read = core::listFlag(rs.value(QStringLiteral("BroChkDonDis")));
+            r.message.header = core::headerFrom(rs);
+            r.message.detail = core::detailFrom(rs);
+            rows << r;
+        }
+    } catch (const db::FieldError& e) {
+        *error = QString::fromUtf8(e.what());
+        return false;
+    }
+    std::sort(rows.begin(), rows.end(), [](const Read& a, const Read& b) { return a.id < b.id; });
+
+    const bool baseline = state.isFirstStart();
+    QSet<qint32> present, fresh;
+    for (const Read& r : std::as_const(rows)) {
+        present.insert(r.id);
+        WatchedRow row = watcher::watchedRow(r.id, r.read, r.message);
+        if (!row.problem.isEmpty() && !logged.contains(r.id)) {
+            logged.insert(r.id);
+            log(QStringLiteral("message %1 (%2): %3 Its moment is skipped.")
+                    .arg(r.message.header.cmID)
+                    .arg(r.message.header.CMSubjec, row.problem));
+        }
+        if (!state.isSeen(r.id)) {
+            out.notices += watcher::firstSight(row, now, baseline);
+            state.seen.insert(r.id);
+            fresh.insert(r.id);
+        }
+        schedule.insert(r.id, row);
+    }
+    // Moments of rows seen before that fell due since the last look.
+    for (auto it = schedule.begin(); it != schedule.end();) {
+        const auto next = watcher::nextMoment(*it, from);
+        if (!fresh.contains(it.key()) && next && *next <= now) {
+            if (!present.contains(it.key())) {
+                it = schedule.erase(it); // gone before its moment
+                continue;
+            }
+            out.notices += watcher::dueBetween(*it, from, now);
+        }
+        ++it;
+    }
+    if (!state.toldUpTo.isValid() || now > state.toldUpTo)
+        state.toldUpTo = now;
+    for (auto it = schedule.begin(); it != schedule.end();)
+        it = watcher::nextMoment(*it, state.toldUpTo) ? std::next(it) : schedule.erase(it);
+
+    if (baseline) {
+        // What is there at the first start is all seen.
+        state.floor = std::max(state.floor, state.highestSeen());
+        state.seen.clear();
+    }
+    state.advanceFloor(QDateTime::currentDateTimeUtc());
+    saveState();
+    return true;
+}
+
+void OfficeWatcher::Private::saveState()
+{
+    if (!stateFile.isHeld())
+        return;
+    QString error;
+    if (!stateFile.save(state, &error) && !logged.contains(0)) {
+        logged.insert(0);
+        log(error);
+    }
+}
+
+void OfficeWatcher::Private::tell(const Outcome& outcome)
+{
+    // The host may open a window from a notice (a nested event loop): the look is over first.
+    for (const OfficeNotice& n : outcome.notices) {
+        if (!running)
+            return;
+        switch (n.kind) {
+        case OfficeNotice::Kind::Arrived: emit q->messageArrived(n); break;
+        case OfficeNotice::Kind::Started:
+        case OfficeNotice::Kind::Repeated: emit q->deliveryStarted(n); break;
+        case OfficeNotice::Kind::Reminder: emit q->reminderDue(n); break;
+        }
+    }
+    if (running && outcome.unread >= 0 && outcome.unread != unread) {
+        unread = outcome.unread;
+        emit q->unreadCountChanged(unread);
+    }
+}
+
+void OfficeWatcher::Private::look(bool full)
+{
+    if (!running || outage)
+        return;
+    if (inLook) {
+        lookAgain = true;
+        return;
+    }
+    if (lookTimer)
+        lookTimer->stop();
+    lookFull = false;
+    inLook = true;
+    Outcome outcome;
+    QString error;
+    const bool ok = fetch(full, outcome, &error);
+    inLook = false;
+    if (!ok) {
+        enterOutage(error);
+        return;
+    }
+    armTimer();
+    tell(outcome);
+    if (lookAgain && running) {
+        lookAgain = false;
+        requestLook(0);
+    }
+}
+
+void OfficeWatcher::Private::requestLook(int delayMs, bool full)
+{
+    if (!running || outage)
+        return;
+    lookFull = lookFull || full;
+    if (!lookTimer->isActive() || lookTimer->remainingTime() > delayMs)
+        lookTimer->start(delayMs);
+}
+
+void OfficeWatcher::Private::onFileChanged()
+{
+    if (listening) {
+        fileChangeMs = monotonic.elapsed();
+        if (!fileTimer->isActive())
+            fileTimer->start(FileAfterNoticeMs);
+        return;
+    }
+    requestLook(FileLookDelayMs);
+}
+
+void OfficeWatcher::Private::onNotice(qint32 cmId)
+{
+    lastNoticeMs = monotonic.elapsed();
+    if (cmId > 0 && !pendingIds.contains(cmId))
+        pendingIds << cmId;
+    requestLook(NoticeLookDelayMs);
+}
+
+void OfficeWatcher::Private::onDue()
+{
+    if (!running || outage)
+        return;
+    if (anythingDue(now()))
+        look(false);
+    else
+        armTimer();
+}
+
+void OfficeWatcher::Private::armTimer()
+{
+    if (!dueTimer)
+        return;
+    std::optional<QDateTime> next;
+    for (const WatchedRow& row : std::as_const(schedule)) {
+        const auto at = watcher::nextMoment(row, state.toldUpTo);
+        if (at && (!next || *at < *next))
+            next = at;
+    }
+    if (!next) {
+        dueTimer->startIn(IdleWaitMs);
+        return;
+    }
+    // The services' clock counts whole seconds: wake just after the moment.
+    dueTimer->startIn(std::clamp<qint64>(now().msecsTo(*next) + 20, 1, IdleWaitMs));
+}
+
+void OfficeWatcher::Private::enterOutage(const QString& reason)
+{
+    if (!running)
+        return;
+    if (listener)
+        listener->close();
+    listening = false;
+    if (!outage) {
+        outage = true;
+        reconnectDelay = std::max(1, options.reconnectFirstMs);
+        emit q->connectionLost(reason);
+    } else {
+        reconnectDelay = std::min(reconnectDelay * 2, std::max(options.reconnectMaxMs, 1));
+    }
+    if (running && reconnectTimer)
+        reconnectTimer->start(reconnectDelay);
+}
+
+void OfficeWatcher::Private::tryReconnect()
+{
+    if (!running || !outage)
+        return;
+    QString error;
+    bool ok = false;
+    if (const auto db = store()) {
+        Counting counting(this);
+        ok = db->reopen(&error);
+    }
+    ok = ok && prepare(&error);
+    Outcome outcome;
+    if (ok) {
+        inLook = true;
+        ok = fetch(true, outcome, &error);
+        inLook = false;
+    }
+    if (!ok) {
+        enterOutage(error); // the pause grows; nothing more is reported
+        return;
+    }
+    outage = false;
+    emit q->connectionRestored();
+    armTimer();
+    tell(outcome);
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,149 @@
+// What one inbox row tells and when, on moments the test gives.
+#include "watcher/Schedule.h"
+
+#include "support/TestPrinters.h"
+
+#include <gtest/gtest.h>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::watcher;
+
+namespace {
+
+QDateTime at(int d, int h, int m = 0)
+{
+    return QDateTime(QDate(2026, 12, d), QTime(h, m));
+}
+
+// A message sent on 7 December at 10:00, delivered from `start` (its own moment when empty).
+core::StoredMessage message(const QString& start = QString(), int unit = -1, int times = -1)
+{
+    core::StoredMessage m;
+    m.header.cmID = 40;
+    m.header.cmDat = QStringLiteral("12/07/2026");
+    m.header.cmTim = QStringLiteral("10:00 AM");
+    m.header.cmWho = QStringLiteral("MARIA");
+    m.header.CMSubjec = QStringLiteral("Autoclave");
+    core::MessageDetail& d = m.detail;
+    d.exists = true;
+    d.EvBroFla = d.EvBroStaDatFla = true;
+    d.EvBroStaDat = QStringLiteral("12/07/2026");
+    d.EvBroStaTim = start.isEmpty() ? QStringLiteral("10:00 am") : start;
+    d.EvBroReaFla = unit != -1;
+    d.EvBroReaEve = 1;
+    d.EvBroReaTyp = unit;
+    d.EvBroNumOfTim = times;
+    return m;
+}
+
+core::StoredMessage withReminder(core::StoredMessage m, const QString& date, const QString& time)
+{
+    m.detail.EVAlaFla = m.detail.EVAlaStaDatFla = true;
+    m.detail.EVAlaStaDat = date;
+    m.detail.EVAlaStaTim = time;
+    return m;
+}
+
+std::string show(const QList<OfficeNotice>& notices)
+{
+    QStringList out;
+    for (const OfficeNotice& n : notices) {
+        QString text = OfficeNotice::kindName(n.kind) + n.due.toString(QStringLiteral(" d HH:mm"));
+        if (n.missed)
+            text += QStringLiteral(" missed %1").arg(n.missed);
+        if (n.late)
+            text += QStringLiteral(" late");
+        out << text;
+    }
+    return out.join(QStringLiteral(", ")).toStdString();
+}
+
+TEST(Schedule, WhatARowTellsWhenFirstSeen)
+{
+    struct Case {
+        const char* name;
+        core::StoredMessage message;
+        bool read, baseline;
+        QDateTime now;
+        const char* told;
+    } cases[] = {
+        {"a message sent now", message(), false, false, at(7, 10, 0), "arrived 7 10:00"},
+        {"already read", message(), true, false, at(7, 10, 0), ""},
+        {"sent while the workstation was off", message(), false, false, at(7, 12), "arrived 7 10:00 late"},
+        {"set to start later", message(QStringLiteral("11:00 am")), false, false, at(7, 10), ""},
+        {"its start passed while off", message(QStringLiteral("11:00 am")), false, false, at(7, 12),
+         "started 7 11:00 late"},
+        {"daily since, two repeats missed", message(QStringLiteral("11:00 am"), 1), false, false,
+         at(9, 12), "started 9 11:00 missed 2 late"},
+        {"read, its repeat still comes", message(QString(), 1), true, false, at(8, 10, 0),
+         "repeated 8 10:00 missed 1"},
+        {"a reminder already due", withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")),
+         false, false, at(7, 10), "arrived 7 10:00, reminder 7 09:00 late"},
+        {"first start: unread told, reminders not",
+         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false, true,
+         at(7, 12), "arrived 7 10:00 late"},
+        {"first start: read, nothing", message(), true, true, at(7, 12), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WatchedRow row = watchedRow(7, c.read, c.message);
+        EXPECT_EQ(show(firstSight(row, c.now, c.baseline)), c.told);
+    }
+}
+
+TEST(Schedule, WhatFallsDueBetweenTwoLooks)
+{
+    struct Case {
+        const char* name;
+        core::StoredMessage message;
+        QDateTime after, upTo;
+        const char* told;
+        const char* next; // after upTo; "" when none
+    } cases[] = {
+        {"the start", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 11), "started 7 11:00", ""},
+        {"not yet", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 10, 59), "", "7 11:00"},
+        {"a start just told is not told again", message(QStringLiteral("11:00 am")), at(7, 11),
+         at(7, 12), "", ""},
+        {"three times: the last repeat", message(QStringLiteral("11:00 am"), 1, 2), at(8, 12),
+         at(20, 9), "repeated 9 11:00 late", ""},
+        {"unlimited weekly", message(QStringLiteral("11:00 am"), 7), at(7, 12), at(14, 11),
+         "repeated 14 11:00", "21 11:00"},
+        {"a reminder before the start comes with the start",
+         withReminder(message(QStringLiteral("11:00 am")), QStringLiteral("12/07/2026"),
+                      QStringLiteral("10:30 am")),
+         at(7, 10), at(7, 10, 45), "", "7 11:00"},
+        {"the reminder after the start",
+         withReminder(message(QStringLiteral("11:00 am")), QStringLiteral("12/07/2026"),
+                      QStringLiteral("2:00 pm")),
+         at(7, 11), at(7, 14), "reminder 7 14:00", ""},
+        {"a clock set back tells nothing", message(QStringLiteral("11:00 am")), at(7, 12), at(7, 9),
+         "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const WatchedRow row = watchedRow(7, false, c.message);
+        EXPECT_EQ(show(dueBetween(row, c.after, c.upTo)), c.told);
+        const auto next = nextMoment(row, std::max(c.after, c.upTo));
+        EXPECT_EQ(next ? next->toString(QStringLiteral("d HH:mm")).toStdString() : std::string(),
+                  c.next);
+    }
+}
+
+TEST(Schedule, MomentsThatCannotBeReadAreNamedNotGuessed)
+{
+    const WatchedRow typed =
+        watchedRow(7, false, withReminder(message(), QStringLiteral("Friday"), QStringLiteral("9:00 am")));
+    EXPECT_FALSE(typed.reminder.has_value());
+    EXPECT_TRUE(typed.problem.contains(QStringLiteral("\"Friday\" is not a date")));
+    EXPECT_EQ(show(firstSight(typed, at(7, 10), false)), "arrived 7 10:00") << "the message still arrives";
+
+    core::StoredMessage undated = message();
+    undated.detail.EvBroStaDat = QStringLiteral("soon");
+    undated.header.cmDat = QStringLiteral("today");
+    const WatchedRow row = watchedRow(7, false, undated);
+    EXPECT_FALSE(row.plan.has_value());
+    EXPECT_EQ(show(firstSight(row, at(7, 10), false)), "arrived 7 10:00");
+    EXPECT_FALSE(nextMoment(row, at(7, 10)).has_value());
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+// The watcher's state file: what it keeps, one holder at a time, and a damaged one.
+#include "watcher/WatchState.h"
+
+#include "support/TestPrinters.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace tzsndmsg::watcher;
+
+namespace {
+
+TEST(WatchState, KeepsWhatWasToldAcrossAWriteAndARead)
+{
+    QTemporaryDir dir;
+    StateFile file;
+    QString error;
+    ASSERT_TRUE(file.acquire(dir.filePath(QStringLiteral("s.json")), &error)) << error.toStdString();
+    QString problem;
+    EXPECT_TRUE(file.load(&problem).isFirstStart());
+    EXPECT_TRUE(problem.isEmpty());
+
+    WatchState state;
+    state.floor = 40;
+    state.seen = {42, 45};
+    state.candidate = 45;
+    state.candidateAt = QDateTime(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+    state.toldUpTo = QDateTime(QDate(2026, 12, 7), QTime(10, 30, 15));
+    ASSERT_TRUE(file.save(state, &error)) << error.toStdString();
+    const WatchState back = file.load(&problem);
+    EXPECT_EQ(back.floor, 40);
+    EXPECT_EQ(back.seen, (QSet<qint32>{42, 45}));
+    EXPECT_EQ(back.candidate, 45);
+    EXPECT_EQ(back.candidateAt, state.candidateAt);
+    EXPECT_EQ(back.toldUpTo, state.toldUpTo);
+    EXPECT_TRUE(back.isSeen(12) && back.isSeen(42) && !back.isSeen(41) && !back.isSeen(46));
+}
+
+TEST(WatchState, TheFloorRisesOnlyWhenNoEarlierSaveCanStillCommit)
+{
+    WatchState state;
+    state.floor = 10;
+    state.seen = {12, 15};
+    const QDateTime t0(QDate(2026, 12, 7), QTime(9, 0), Qt::UTC);
+    state.advanceFloor(t0);
+    EXPECT_EQ(state.floor, 10);
+    EXPECT_EQ(state.candidate, 15);
+    state.seen.insert(17);
+    state.advanceFloor(t0.addSecs(10));
+    EXPECT_EQ(state.floor, 10) << "row 11 may still be committed by a save that started before";
+    state.advanceFloor(t0.addSecs(31));
+    EXPECT_EQ(state.floor, 15);
+    EXPECT_EQ(state.seen, QSet<qint32>{17});
+    EXPECT_EQ(state.candidate, 17);
+}
+
+TEST(WatchState, OneHolderAtATimeAndADamagedFileStartsAfresh)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("nested/s.json"));
+    StateFile one, two;
+    QString error;
+    ASSERT_TRUE(one.acquire(path, &error)) << error.toStdString();
+    EXPECT_FALSE(two.acquire(path, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("another watcher")));
+    one.release();
+    EXPECT_TRUE(two.acquire(path, &error)) << "released, it can be taken";
+
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"version\": 1, \"floor\": ");
+    damaged.close();
+    QString problem;
+    EXPECT_TRUE(two.load(&problem).isFirstStart());
+    EXPECT_TRUE(problem.contains(QStringLiteral("not readable")));
+}
+
+TEST(WatchState, DefaultPathsSeparateRolesLoginsComputersAndStores)
+{
+    qputenv("XDG_STATE_HOME", "/tmp/state-home");
+    const QString a = StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
+                                             QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db"));
+    EXPECT_TRUE(a.startsWith(QStringLiteral("/tmp/state-home/tzsndmsg/tray-ANNA-FRONTDESK-")));
+    EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("watch"), QStringLiteral("anna"),
+                                        QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db")));
+    EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
+                                        QStringLiteral("frontdesk"), QStringLiteral("sqlite:///b.db")));
+    EXPECT_FALSE(StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("../../etc"),
+                                        QStringLiteral("x/y"), QString())
+                     .contains(QStringLiteral("../")))
+        << "names from outside never leave the folder";
+    qunsetenv("XDG_STATE_HOME");
+}
+
+} // namespace

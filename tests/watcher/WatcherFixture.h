@@ -1,0 +1,137 @@
+#pragma once
+
+#include "support/Office.h"
+
+#include "common/AutoDate.h"
+#include "common/VbFormat.h"
+#include "core/MessageWrite.h"
+#include "tzsndmsg/OfficeWatcher.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+namespace tzsndmsg::testing {
+
+// Two workstations of one office: the front desk (login FRONT at WS1, the fixture's own
+// services) and the back office (login BACK at WS2), each with a watcher when asked.
+class TwoWorkstations : public ::testing::Test {
+protected:
+    TwoWorkstations()
+    {
+        anna = office.addEmployee(QStringLiteral("Front"), QStringLiteral("Anna"),
+                                   QStringLiteral("AF"), QStringLiteral("FRONT"));
+        bob = office.addEmployee(QStringLiteral("Back"), QStringLiteral("Bob"),
+                                  QStringLiteral("BB"), QStringLiteral("BACK"));
+        ws1 = office.services();
+        ws2 = office.workstation(QStringLiteral("WS2"), QStringLiteral("BACK"));
+    }
+
+    // Watchers tell through signal files only, or (PostgreSQL) through notices only.
+    enum class Channel { Files, Notices, Both };
+
+    OfficeWatcher::Options options(const QString& name, Channel channel = Channel::Files) const
+    {
+        OfficeWatcher::Options o;
+        o.stateFile = states.filePath(name + QStringLiteral(".json"));
+        o.fileCheckMs = channel == Channel::Notices ? 0 : 200;
+        o.fileSystemEvents = channel != Channel::Notices;
+        o.notifications = channel != Channel::Files;
+        o.reconnectFirstMs = 50;
+        o.reconnectMaxMs = 400;
+        return o;
+    }
+
+    // A message as the message window sends it: delivered from now on, unless `start` is set.
+    core::OutgoingMessage message(tzglob::tzGlobal& from, qint32 sender, const QString& subject,
+                                  const QString& toPersons, const QString& toComputers = QString())
+    {
+        core::OutgoingMessage m;
+        m.headerChanged = m.detailChanged = true;
+        m.cmDat = common::vb::format(common::AutoDate::fromDateTime(from.currentDateTime()),
+                                     QStringLiteral("mm/dd/yyyy"));
+        m.senderId = sender;
+        m.cmCat = QStringLiteral("Message");
+        m.cmSubCat = QStringLiteral("EMS");
+        m.cmDoc = subject + QStringLiteral(": the text of the message.");
+        m.CMSubjec = subject;
+        m.EvBroFla = m.EvBroStaDatFla = true;
+        m.EvBroStaDat = m.cmDat;
+        m.EvBroStaTim = common::vb::format(common::AutoDate::fromDateTime(from.currentDateTime()),
+                                           QStringLiteral("h:nn am/pm"));
+        m.personIds[0] = toPersons;
+        m.computers[0] = toComputers;
+        return m;
+    }
+
+    qint32 send(tzglob::tzGlobal& from, const core::OutgoingMessage& m)
+    {
+        const core::SaveResult saved = core::saveMessage(from, m);
+        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+        return saved.cmId;
+    }
+
+    // Both workstations' clocks.
+    void setNow(const QDateTime& now)
+    {
+        ws1->setFixedNow(now);
+        ws2->setFixedNow(now);
+    }
+
+    Office office;
+    QTemporaryDir states;
+    qint32 anna = 0, bob = 0; // FRONT and BACK
+    std::shared_ptr<tzglob::tzGlobal> ws1, ws2;
+};
+
+// Everything a watcher told, in order, as "kind cmID" texts.
+class Told {
+public:
+    explicit Told(OfficeWatcher& watcher)
+    {
+        auto keep = [this](const OfficeNotice& n) { notices << n; };
+        QObject::connect(&watcher, &OfficeWatcher::messageArrived, keep);
+        QObject::connect(&watcher, &OfficeWatcher::deliveryStarted, keep);
+        QObject::connect(&watcher, &OfficeWatcher::reminderDue, keep);
+        QObject::connect(&watcher, &OfficeWatcher::logged,
+                         [this](const QString& text) { logged << text; });
+        QObject::connect(&watcher, &OfficeWatcher::unreadCountChanged,
+                         [this](qint64 count) { counts << count; });
+    }
+
+    QStringList texts() const
+    {
+        QStringList out;
+        for (const OfficeNotice& n : notices)
+            out << OfficeNotice::kindName(n.kind) + u' ' + QString::number(n.cmID);
+        return out;
+    }
+    QString last() const { return texts().value(texts().size() - 1); }
+
+    // Waits (the event loop running) until `count` notices were told, at most `ms`.
+    bool waitFor(int count, int ms = 5000) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (notices.size() < count && clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return notices.size() >= count;
+    }
+    // Lets the event loop run `ms` (for checks that nothing more is told).
+    static void settle(int ms = 400)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+
+    QList<OfficeNotice> notices;
+    QStringList logged;
+    QList<qint64> counts;
+};
+
+} // namespace tzsndmsg::testing
