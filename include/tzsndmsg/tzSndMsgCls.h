@@ -59,6 +59,11 @@ public:
     QString Path() const;
     void setPath(const QString& value);
     QVariant Message_Start();
+    // Message_Start on a received message: the full window on the inbox of every category with
+    // the message of that addressee row (BroChkID, as the office watcher tells it) shown and its
+    // confirm panel ready. A row no longer listed (purged, deleted) leaves the inbox on its
+    // last row. Returns when the window closes; MsgHisOn is left as it was.
+    QVariant Message_ShowReceived(qint32 BroChkID);
     qint32 SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType, qint32 LinkToID,
                        QString LoginName, qint32 LocationID);
     QString LoginName() const;

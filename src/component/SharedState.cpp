@@ -5,6 +5,7 @@ namespace tzsndmsg {
 void SharedState::resetInstanceValues()
 {
     AnnouncementMode = false;
+    ShowBroChkID = 0;
     PatientID = 0;
     DefaultSaveToPID = false;
     ReplyBCID = 0;

@@ -41,6 +41,9 @@ struct SharedState {
     QStringList LoginNames{QString()};
     QVector<qint32> LoginEmployeeIDs{0};
 
+    // The addressee row the message window opens on (Message_ShowReceived); 0: none.
+    qint32 ShowBroChkID = 0;
+
     bool AnnouncementMode = false;
     qint32 LastSavedMessageID = 0;
     QPointer<QObject> HostMainForm;

@@ -160,6 +160,21 @@ QVariant tzSndMsgCls::Message_Start()
     return QVariant();
 }
 
+QVariant tzSndMsgCls::Message_ShowReceived(qint32 BroChkID)
+{
+    SharedState& st = SharedState::current();
+    const bool msgHisOn = st.MsgHisOn;
+    const bool historyButton = st.SndMsgHistoryButtonVisible;
+    st.ShowBroChkID = BroChkID;
+    st.MsgHisOn = true;
+    st.SndMsgHistoryButtonVisible = true;
+    Message_Start();
+    st.ShowBroChkID = 0;
+    st.MsgHisOn = msgHisOn;
+    st.SndMsgHistoryButtonVisible = historyButton;
+    return QVariant();
+}
+
 qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType,
                                 qint32 LinkToID, QString LoginName, qint32 LocationID)
 {

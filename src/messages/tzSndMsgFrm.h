@@ -272,6 +272,7 @@ private:
     void newMessageWindow();
     void bindList();
     bool moveToCmId(qint32 cmId);
+    void showReceivedRow(qint32 broChkId);
     qint32 currentRowCmId() const;
     void fitCommentsColumn();
     int columnPixels(int column) const; // the column's width: twips / 15, widened to fit a date

@@ -460,8 +460,15 @@ void tzSndMsgFrm::firstActivation()
         Set_ChangeFalg(true, 0);
         Set_ChangeFalg(true, 1);
     }
-    if (st.MsgHisOn)
+    if (st.ShowBroChkID != 0) {
+        // Every category, so that the message is listed whatever its category.
+        const qint32 shown = st.ShowBroChkID;
+        st.ShowBroChkID = 0;
+        TB_Small_ButtonMenuClick(QStringLiteral("MsgHisAll"));
+        showReceivedRow(shown);
+    } else if (st.MsgHisOn) {
         TB_Small_ButtonClick(QStringLiteral("MsgHis"));
+    }
 }
 
 void tzSndMsgFrm::showEvent(QShowEvent* event)

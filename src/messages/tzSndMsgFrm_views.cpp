@@ -323,6 +323,19 @@ bool tzSndMsgFrm::moveToCmId(qint32 cmId)
     return m_list->find(QStringLiteral("cmID=") + QString::number(cmId));
 }
 
+void tzSndMsgFrm::showReceivedRow(qint32 broChkId)
+{
+    if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->isEmpty())
+        return;
+    m_list->moveFirst();
+    if (!m_list->find(QStringLiteral("BroChkID=") + QString::number(broChkId))) {
+        m_list->moveLast();
+        return;
+    }
+    selectGridRow(m_list->absolutePosition() - 1);
+    Show_CurrentMsg();
+}
+
 void tzSndMsgFrm::refreshInPlace()
 {
     if (!m_list || !m_list->isOpen())
