@@ -15,5 +15,8 @@ int runSend(const QStringList& args);
 int runAnnounce(const QStringList& args);
 int runInbox(const QStringList& args);
 int runConfig(const QStringList& args);
+// The watcher makes its own application object (no display): it runs before the program's.
+int runWatch(int argc, char** argv, const QStringList& args);
+int runTray(const QStringList& args);
 
 } // namespace tzsndmsg::app

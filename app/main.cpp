@@ -25,6 +25,8 @@ const char* const kUsage =
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  config                                 show this workstation's settings and their origin\n"
+    "  watch [--once]                         the office watcher: one JSON line per event\n"
+    "  tray [--window]                        the tray icon, notifications and menu of a workstation\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
     "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n"
     "settings: /etc/tzsndmsg.conf, ~/.config/tzsndmsg/tzsndmsg.conf, then TZSNDMSG_DB_URL,\n"
@@ -36,7 +38,8 @@ bool opensWindow(const QString& command, const QStringList& args)
 {
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
         return false;
-    if (command == QLatin1String("messages") || command == QLatin1String("send"))
+    if (command == QLatin1String("messages") || command == QLatin1String("send") ||
+        command == QLatin1String("tray"))
         return true;
     if (command == QLatin1String("events"))
         return !args.contains(QStringLiteral("--export-ics"));
@@ -100,6 +103,11 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
         qputenv("TZ", ":/etc/localtime");
 
+    if (command == QLatin1String("watch")) {
+        tzsndmsg::app::setCommandName(command);
+        return tzsndmsg::app::runWatch(argc, argv, args);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tzsndmsg"));
     QApplication::setOrganizationName(QStringLiteral("tzsndmsg"));
@@ -122,6 +130,8 @@ int main(int argc, char** argv)
         return runInbox(args);
     if (command == QLatin1String("config"))
         return runConfig(args);
+    if (command == QLatin1String("tray"))
+        return runTray(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
     return 2;
 }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "tzsndmsg/OfficeWatcher.h"
+
+#include <QWidget>
+
+class QLabel;
+class QTimer;
+class QToolButton;
+
+namespace tzsndmsg::app {
+
+// The tray's own notification: a small window at the screen's lower right corner that stays on
+// top without taking the focus, for a desktop without a notification service. It shows the
+// latest notice (who, what, the start of the text) and how many more came; a click opens the
+// message, the close button or its time running out hides it.
+class NotificationPopup : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit NotificationPopup(QWidget* parent = nullptr);
+
+    void showNotice(const OfficeNotice& notice);
+    OfficeNotice notice() const { return m_notice; }
+    int waiting() const { return m_more; } // notices that came while it was shown
+
+    // How long a notice stays (0: until closed).
+    void setTimeout(int ms);
+
+    // The title and the body a notice is shown with (also the desktop notification's).
+    static QString titleOf(const OfficeNotice& notice);
+    static QString bodyOf(const OfficeNotice& notice, int textLength = 140);
+
+Q_SIGNALS:
+    void clicked(const tzsndmsg::OfficeNotice& notice);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void place();
+
+    OfficeNotice m_notice;
+    int m_more = 0;
+    QLabel* m_title = nullptr;
+    QLabel* m_subject = nullptr;
+    QLabel* m_text = nullptr;
+    QLabel* m_footer = nullptr;
+    QToolButton* m_close = nullptr;
+    QTimer* m_timer = nullptr;
+};
+
+} // namespace tzsndmsg::app

@@ -1,0 +1,214 @@
+// tzsndmsg watch and tzsndmsg tray through the real program: JSON lines, exit codes, signals.
+#include "support/Office.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+class WatchProgram : public ::testing::Test {
+protected:
+    WatchProgram() : office(options())
+    {
+        env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home.path() + QStringLiteral("/etc.conf"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    }
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.createSchema = false;
+        o.initDataFolder = false;
+        return o;
+    }
+
+    QStringList withOffice(QStringList args) const
+    {
+        return args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
+                    << home.path() + QStringLiteral("/data/");
+    }
+
+    void start(QProcess& p, const QStringList& args) const
+    {
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TZSNDMSG_APP), withOffice(args));
+    }
+
+    struct Outcome {
+        int code = -1;
+        QList<QJsonObject> lines;
+        QString err;
+    };
+    Outcome run(const QStringList& args) const
+    {
+        QProcess p;
+        start(p, args);
+        Outcome r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "tzsndmsg " << args.join(u' ').toStdString() << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.lines = jsonLines(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+    static QList<QJsonObject> jsonLines(const QByteArray& out)
+    {
+        QList<QJsonObject> lines;
+        for (const QByteArray& line : out.split('\n'))
+            if (!line.trimmed().isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        return lines;
+    }
+    static QStringList events(const QList<QJsonObject>& lines)
+    {
+        QStringList out;
+        for (const QJsonObject& line : lines)
+            out << line.value(QStringLiteral("event")).toString();
+        return out;
+    }
+    // Reads a running process's lines until one has the event (or the time is up).
+    static QJsonObject waitForEvent(QProcess& p, QList<QJsonObject>& seen, const QString& event,
+                                    int ms = 15000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms) {
+            while (p.canReadLine()) {
+                const QJsonObject line = QJsonDocument::fromJson(p.readLine()).object();
+                seen << line;
+                if (line.value(QStringLiteral("event")).toString() == event)
+                    return line;
+            }
+            p.waitForReadyRead(100);
+        }
+        return {};
+    }
+
+    qint32 personOf(const QString& login)
+    {
+        auto db = tzsndmsg::db::Database::open(office.databaseUrl());
+        return db->scalar(QStringLiteral("select PWMPID from PWMTable where PWMUseNam=?"), {login})
+            .toInt();
+    }
+
+    QTemporaryDir home;
+    Office office;
+    QProcessEnvironment env;
+};
+
+TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    const QStringList anna{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"),
+                           QStringLiteral("ANNA"), QStringLiteral("--computer"),
+                           QStringLiteral("FRONTDESK")};
+    const Outcome first = run(anna);
+    ASSERT_EQ(first.code, 0) << first.err.toStdString();
+    const QStringList told = events(first.lines);
+    EXPECT_GE(told.count(QStringLiteral("arrived")), 2) << told.join(u' ').toStdString();
+    ASSERT_EQ(told.last(), QStringLiteral("unread"));
+    const QJsonObject arrival = first.lines.first();
+    EXPECT_FALSE(arrival.value(QStringLiteral("subject")).toString().isEmpty());
+    EXPECT_GT(arrival.value(QStringLiteral("BroChkID")).toInt(), 0);
+    EXPECT_TRUE(arrival.value(QStringLiteral("late")).toBool()) << "sent days before the first start";
+
+    const Outcome again = run(anna);
+    ASSERT_EQ(again.code, 0);
+    EXPECT_EQ(events(again.lines), QStringList{QStringLiteral("unread")}) << "nothing told twice";
+    EXPECT_EQ(again.lines.last().value(QStringLiteral("count")),
+              first.lines.last().value(QStringLiteral("count")));
+}
+
+TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    QProcess watch;
+    start(watch, {QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+                  QStringLiteral("--computer"), QStringLiteral("LAB"), QStringLiteral("--stats")});
+    QList<QJsonObject> seen;
+    ASSERT_FALSE(waitForEvent(watch, seen, QStringLiteral("ready")).isEmpty())
+        << watch.readAllStandardError().toStdString();
+
+    // A second watcher of the same login and computer is refused.
+    const Outcome second = run({QStringLiteral("watch"), QStringLiteral("--once"),
+                                QStringLiteral("--login"), QStringLiteral("DAVE"),
+                                QStringLiteral("--computer"), QStringLiteral("LAB")});
+    EXPECT_EQ(second.code, 1);
+    EXPECT_TRUE(second.err.contains(QStringLiteral("another watcher"))) << second.err.toStdString();
+
+    const Outcome sent = run({QStringLiteral("announce"), QStringLiteral("--text"),
+                              QStringLiteral("Courier at the back door"), QStringLiteral("--to"),
+                              QString::number(personOf(QStringLiteral("DAVE")))});
+    ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
+    const QJsonObject arrived = waitForEvent(watch, seen, QStringLiteral("arrived"));
+    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
+              QStringLiteral("Courier at the back door"));
+    EXPECT_FALSE(arrived.value(QStringLiteral("late")).toBool());
+
+    watch.terminate();
+    ASSERT_TRUE(watch.waitForFinished(10000));
+    EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch.exitCode(), 0);
+    const QList<QJsonObject> last = jsonLines(watch.readAllStandardOutput());
+    ASSERT_FALSE(last.isEmpty());
+    EXPECT_EQ(last.last().value(QStringLiteral("event")).toString(), QStringLiteral("stats"));
+}
+
+TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
+{
+    const struct {
+        QStringList args;
+        int code;
+    } cases[] = {
+        {{QStringLiteral("watch"), QStringLiteral("--file-check"), QStringLiteral("often")}, 2},
+        {{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("extra")}, 2},
+        {{QStringLiteral("watch"), QStringLiteral("--once")}, 2}, // no office made yet
+        {{QStringLiteral("tray")}, 2},                            // offscreen: nobody would see it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+}
+
+TEST_F(WatchProgram, TrayRendersItsNotificationAndItsMenu)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    for (const bool menu : {false, true}) {
+        SCOPED_TRACE(menu ? "menu" : "notification");
+        const QString file = home.filePath(menu ? QStringLiteral("menu.png") : QStringLiteral("note.png"));
+        QStringList args{QStringLiteral("tray"), QStringLiteral("--login"), QStringLiteral("ANNA"),
+                         QStringLiteral("--computer"), QStringLiteral("FRONTDESK"),
+                         QStringLiteral("--screenshot"), file};
+        if (menu)
+            args << QStringLiteral("--menu");
+        const Outcome r = run(args);
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QImage image(file);
+        EXPECT_GT(image.width(), 100);
+        EXPECT_GT(image.height(), 40);
+    }
+    // The workstation's own state is untouched by a render.
+    EXPECT_FALSE(QFileInfo::exists(home.path() + QStringLiteral("/state/tzsndmsg")) &&
+                 !QDir(home.path() + QStringLiteral("/state/tzsndmsg"))
+                      .entryList({QStringLiteral("tray-*")})
+                      .isEmpty());
+}
+
+} // namespace
