@@ -7,6 +7,17 @@ set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 install(FILES ${packaging}/tzsndmsg-messages.desktop ${packaging}/tzsndmsg-events.desktop
               ${packaging}/tzsndmsg-holidays.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The tray starts with each desktop session of the workstation. A system install (/usr, as the
+# Debian package is built) puts the entry in the machine's /etc/xdg/autostart; an install under
+# any other prefix (cmake --install --prefix DIR) keeps it inside that prefix.
+install(CODE "
+  if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+    set(autostart \"/etc/xdg/autostart\")
+  else()
+    set(autostart \"\${CMAKE_INSTALL_PREFIX}/etc/xdg/autostart\")
+  endif()
+  file(INSTALL DESTINATION \"\${autostart}\" TYPE FILE FILES \"${packaging}/tzsndmsg-tray.desktop\")
+")
 install(FILES ${packaging}/tzsndmsg.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
@@ -59,7 +70,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, qt6-qpa-pl
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The library cache is renewed by dpkg's ldconfig trigger, not by calls in the scripts.
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging}/triggers ${packaging}/postinst ${packaging}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${packaging}/triggers ${packaging}/postinst ${packaging}/postrm
+    ${packaging}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 # Only what a workstation needs: the tests and benchmarks are never installed.

@@ -49,6 +49,13 @@ The user's settings, over the machine's.
 .TP
 .I ~/.local/share/tzsndmsg
 The office made by \fBtzsndmsg init\fR when nothing else is configured.
+.TP
+.I ~/.local/state/tzsndmsg/
+What \fBtzsndmsg tray\fR and \fBtzsndmsg watch\fR have told, so that nothing is told twice
+(\fB$XDG_STATE_HOME/tzsndmsg/\fR when that is set).
+.TP
+.I /etc/xdg/autostart/tzsndmsg\-tray.desktop
+Starts \fBtzsndmsg tray\fR with each desktop session.
 .SH ENVIRONMENT
 \fBTZSNDMSG_DB_URL\fR, \fBTZSNDMSG_DATA\fR, \fBTZSNDMSG_HELP\fR, \fBTZSNDMSG_LOGIN\fR and
 \fBTZSNDMSG_COMPUTER\fR override the settings files; the flags override them all.

@@ -15,6 +15,7 @@ export LD_LIBRARY_PATH="$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$root}"
 export XDG_CONFIG_HOME="$root/config"
+export XDG_STATE_HOME="$root/state"
 export TZSNDMSG_SYSTEM_CONFIG="$root/etc-tzsndmsg.conf"
 export TZSNDMSG_HOME="$root/office"
 program="$root/usr/bin/tzsndmsg"
@@ -32,11 +33,31 @@ check "tzsndmsg inbox: $("$program" inbox --login ANNA | head -n 1)"
 for f in usr/share/man/man1/tzsndmsg.1.gz usr/share/applications/tzsndmsg-messages.desktop \
          usr/share/applications/tzsndmsg-events.desktop usr/share/applications/tzsndmsg-holidays.desktop \
          usr/share/tzsndmsg/help/index.html usr/share/icons/hicolor/scalable/apps/tzsndmsg.svg \
-         usr/include/tzsndmsg/tzSndMsgCls.h usr/include/tzsndmsg/Version.h; do
+         usr/include/tzsndmsg/tzSndMsgCls.h usr/include/tzsndmsg/Version.h \
+         usr/include/tzsndmsg/OfficeWatcher.h etc/xdg/autostart/tzsndmsg-tray.desktop; do
   [ -f "$root/$f" ] || fail "the package lacks /$f"
 done
 find "$root/usr/lib" -name tzsndmsg.pc | grep -q . || fail "the package lacks tzsndmsg.pc"
 check "files: manual, desktop entries, help, icon, headers, pkg-config: ok"
+dpkg-deb -e "$deb" "$root/control"
+grep -qx /etc/xdg/autostart/tzsndmsg-tray.desktop "$root/control/conffiles" ||
+  fail "the tray's autostart entry is not a conffile"
+grep -qx "Exec=tzsndmsg tray" "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" ||
+  fail "the autostart entry does not start the tray"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" || fail "the autostart entry is not valid"
+fi
+check "tray autostart: /etc/xdg/autostart/tzsndmsg-tray.desktop, a conffile"
+# An install under another prefix writes nothing outside it.
+before=$(ls -l /etc/xdg/autostart/tzsndmsg-tray.desktop 2>/dev/null || true)
+cmake --install build/package --prefix "$root/prefix" >/dev/null
+[ -f "$root/prefix/etc/xdg/autostart/tzsndmsg-tray.desktop" ] ||
+  fail "cmake --install --prefix DIR did not put the autostart entry under DIR"
+[ "$(ls -l /etc/xdg/autostart/tzsndmsg-tray.desktop 2>/dev/null || true)" = "$before" ] ||
+  fail "cmake --install --prefix DIR wrote /etc/xdg/autostart"
+check "cmake --install --prefix DIR: the autostart entry stays under DIR"
+"$program" watch --once --login ANNA >/dev/null || fail "tzsndmsg watch --once failed"
+check "tzsndmsg watch --once: ok"
 
 for host in examples/*/; do
   name=$(basename "$host")
