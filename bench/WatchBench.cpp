@@ -1,0 +1,485 @@
+// tzsndmsg_watchbench: the live office under load. N workstations run `tzsndmsg watch` (each its
+// own process) on one store; this program is another workstation that saves messages to all of
+// them and measures, per configuration (PostgreSQL with its notices; SQLite in a shared folder
+// with file-system events; SQLite seen only by the periodic look at the signal files, as on a
+// network share):
+//   - the time from a save's commit to each watcher's notice (median, 95th percentile, max);
+//   - the statements each watcher runs while idle (per hour) and per message;
+//   - the memory of an idle watcher (resident and proportional set size).
+// Ratios between the configurations and the watcher counts are printed from the same run.
+#include "core/MessageWrite.h"
+#include "db/Database.h"
+#include "tzsndmsg/tzGlobal.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <functional>
+#include <cstdio>
+#include <memory>
+
+using namespace tzsndmsg;
+
+namespace {
+
+// The sender's services: the moment of each commit, stamped as the save commits.
+class SenderServices : public tzglob::tzGlobal {
+public:
+    using tzglob::tzGlobal::tzGlobal;
+    void releaseAfterWrite(db::Database& connection) override
+    {
+        committedMs = QDateTime::currentMSecsSinceEpoch();
+        tzglob::tzGlobal::releaseAfterWrite(connection);
+    }
+    qint64 committedMs = 0;
+};
+
+struct Config {
+    QString name;  // "postgresql", "sqlite", "sqlite-poll"
+    bool postgres = false;
+    bool pollOnly = false; // no file-system events: the periodic look alone
+};
+
+struct Watcher {
+    QProcess* process = nullptr;
+    QString login;
+    bool ready = false;
+    QHash<qint32, qint64> noticedMs; // cmID -> when it told it
+    QList<QJsonObject> stats;
+    QByteArray pending;
+    bool exitedCleanly = false;
+};
+
+struct Result {
+    QString config;
+    int watchers = 0;
+    QList<double> latencies; // ms
+    int expected = 0;
+    double idleSeconds = 0;
+    double idleStatementsMax = 0; // per watcher, over the idle period
+    double perMessageMean = 0;
+    double rssMedianMb = 0, pssMedianMb = 0, rssMaxMb = 0;
+    int cleanExits = 0;
+    double startSeconds = 0;
+};
+
+double percentile(QList<double> values, double p)
+{
+    if (values.isEmpty())
+        return std::nan("");
+    std::sort(values.begin(), values.end());
+    const qsizetype rank = qsizetype(std::ceil(p * double(values.size()))) - 1;
+    return values.at(std::clamp<qsizetype>(rank, 0, values.size() - 1));
+}
+
+double median(QList<double> values)
+{
+    return percentile(std::move(values), 0.5);
+}
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+qint64 procKb(qint64 pid, const char* file, const QByteArray& key)
+{
+    QFile f(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(file)));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+class Bench {
+public:
+    QString program;
+    QString pgServer; // postgresql://user@host:port/postgres, empty: SQLite only
+    QString work;
+    QList<int> counts{1, 10, 50};
+    int messages = 10;
+    int gapMs = 1500;
+    int idleSeconds = 20;
+    int fileCheckMs = 1000;
+
+    Result run(const Config& config, int n)
+    {
+        Result result;
+        result.config = config.name;
+        result.watchers = n;
+        const QString dir = work + QStringLiteral("/%1-%2").arg(config.name).arg(n);
+        QDir(dir).removeRecursively();
+        QDir().mkpath(dir);
+        const QString data = dir + QStringLiteral("/data/");
+        QString url;
+        std::shared_ptr<db::Database> admin;
+        QString database;
+        if (config.postgres) {
+            admin = db::Database::open(pgServer);
+            database = QStringLiteral("watchbench_%1").arg(n);
+            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database);
+            admin->exec(QStringLiteral("CREATE DATABASE ") + database);
+            QUrl u(pgServer);
+            u.setPath(u'/' + database);
+            url = u.toString();
+        } else {
+            url = QStringLiteral("sqlite://") + dir + QStringLiteral("/office.db");
+        }
+        if (!init(url, data)) {
+            std::fprintf(stderr, "cannot make the office at %s\n", qPrintable(url));
+            return result;
+        }
+        auto store = db::Database::open(url);
+        QList<qint32> persons;
+        for (int i = 0; i <= n; ++i) {
+            const QString login = i == 0 ? QStringLiteral("SENDER") : QStringLiteral("W%1").arg(i, 2, 10, QLatin1Char('0'));
+            const qint32 pid = store->scalar(QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) "
+                                                            "VALUES (?, ?, ?, '1') RETURNING pID"),
+                                             {login, QStringLiteral("Bench"), login.left(3)})
+                                   .toInt();
+            store->exec(QStringLiteral("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES (?, ?)"), {login, pid});
+            if (i > 0)
+                persons << pid;
+        }
+        store.reset();
+
+        // The watchers.
+        std::vector<std::unique_ptr<Watcher>> watchers;
+        QElapsedTimer startClock;
+        startClock.start();
+        for (int i = 1; i <= n; ++i) {
+            auto w = std::make_unique<Watcher>();
+            w->login = QStringLiteral("W%1").arg(i, 2, 10, QLatin1Char('0'));
+            w->process = new QProcess;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
+            env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), dir + QStringLiteral("/none.conf"));
+            w->process->setProcessEnvironment(env);
+            QStringList args{QStringLiteral("watch"), QStringLiteral("--db"), url, QStringLiteral("--data"), data,
+                             QStringLiteral("--login"), w->login, QStringLiteral("--computer"),
+                             QStringLiteral("WS") + w->login, QStringLiteral("--state"),
+                             dir + QStringLiteral("/state-") + w->login + QStringLiteral(".json"),
+                             QStringLiteral("--file-check"), QString::number(fileCheckMs)};
+            if (config.pollOnly)
+                args << QStringLiteral("--no-file-events");
+            Watcher* raw = w.get();
+            QObject::connect(w->process, &QProcess::readyReadStandardOutput, [raw] { read(*raw); });
+            w->process->setProcessChannelMode(QProcess::SeparateChannels);
+            w->process->start(program, args);
+            watchers.push_back(std::move(w));
+        }
+        auto allReady = [&] {
+            return std::all_of(watchers.begin(), watchers.end(), [](const auto& w) { return w->ready; });
+        };
+        if (!waitUntil(allReady, 180000)) {
+            std::fprintf(stderr, "%s with %d watchers: not all started\n", qPrintable(config.name), n);
+        }
+        result.startSeconds = double(startClock.elapsed()) / 1000.0;
+        QThread::msleep(300); // the last start's first look is over
+
+        // Idle.
+        auto askStats = [&](int expected) {
+            for (const auto& w : watchers)
+                ::kill(pid_t(w->process->processId()), SIGUSR1);
+            waitUntil([&] {
+                return std::all_of(watchers.begin(), watchers.end(),
+                                   [&](const auto& w) { return w->stats.size() >= expected; });
+            }, 30000);
+        };
+        askStats(1);
+        QElapsedTimer idle;
+        idle.start();
+        waitUntil([] { return false; }, idleSeconds * 1000);
+        result.idleSeconds = double(idle.elapsed()) / 1000.0;
+        askStats(2);
+        QList<double> rss, pss;
+        for (const auto& w : watchers) {
+            const double before = w->stats.value(0).value(QStringLiteral("statements")).toDouble();
+            const double after = w->stats.value(1).value(QStringLiteral("statements")).toDouble();
+            result.idleStatementsMax = std::max(result.idleStatementsMax, after - before);
+            const qint64 pid = w->process->processId();
+            rss << double(procKb(pid, "status", "VmRSS:")) / 1024.0;
+            pss << double(procKb(pid, "smaps_rollup", "Pss:")) / 1024.0;
+        }
+        result.rssMedianMb = median(rss);
+        result.rssMaxMb = rss.isEmpty() ? 0 : *std::max_element(rss.begin(), rss.end());
+        result.pssMedianMb = median(pss);
+
+        // Messages from this workstation to every watcher.
+        measureMessages(result, url, data, persons, watchers);
+        askStats(3);
+        QList<double> perMessage;
+        for (const auto& w : watchers) {
+            const double before = w->stats.value(1).value(QStringLiteral("statements")).toDouble();
+            const double after = w->stats.value(2).value(QStringLiteral("statements")).toDouble();
+            perMessage << (after - before) / std::max(1, messages);
+        }
+        double sum = 0;
+        for (double v : perMessage)
+            sum += v;
+        result.perMessageMean = perMessage.isEmpty() ? 0 : sum / double(perMessage.size());
+
+        // SIGTERM: each ends cleanly.
+        for (const auto& w : watchers)
+            w->process->terminate();
+        for (const auto& w : watchers) {
+            w->process->waitForFinished(15000);
+            if (w->process->exitStatus() == QProcess::NormalExit && w->process->exitCode() == 0)
+                ++result.cleanExits;
+            else
+                w->process->kill();
+            delete w->process;
+        }
+        if (admin) {
+            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)"));
+        }
+        return result;
+    }
+
+    void measureMessages(Result& result, const QString& url, const QString& data,
+                         const QList<qint32>& persons,
+                         const std::vector<std::unique_ptr<Watcher>>& watchers)
+    {
+        const int n = int(watchers.size());
+        tzglob::Config sc;
+        sc.databaseUrl = url;
+        sc.dataFolder = data;
+        sc.loginName = QStringLiteral("SENDER");
+        sc.computerName = QStringLiteral("SENDERPC");
+        SenderServices sender(sc);
+        QString error;
+        if (!sender.open(&error)) {
+            std::fprintf(stderr, "sender: %s\n", qPrintable(error));
+            return;
+        }
+        QStringList ids;
+        for (qint32 p : persons)
+            ids << QString::number(p);
+        for (int m = 0; m < messages; ++m) {
+            core::OutgoingMessage out;
+            out.headerChanged = out.detailChanged = true;
+            const QDateTime now = sender.currentDateTime();
+            out.cmDat = now.toString(QStringLiteral("MM/dd/yyyy"));
+            out.cmCat = QStringLiteral("Message");
+            out.cmSubCat = QStringLiteral("EMS");
+            out.CMSubjec = QStringLiteral("Bench message %1").arg(m + 1);
+            out.cmDoc = QStringLiteral("Room 2 autoclave is free again.");
+            out.EvBroFla = out.EvBroStaDatFla = true;
+            out.EvBroStaDat = out.cmDat;
+            out.EvBroStaTim = now.toString(QStringLiteral("h:mm ap"));
+            out.personIds[0] = ids.join(u',') + u',';
+            const core::SaveResult saved = core::saveMessage(sender, out);
+            if (!saved.ok) {
+                std::fprintf(stderr, "save failed: %s\n", qPrintable(saved.error));
+                continue;
+            }
+            const qint64 committed = sender.committedMs;
+            result.expected += n;
+            waitUntil([&] {
+                return std::all_of(watchers.begin(), watchers.end(),
+                                   [&](const auto& w) { return w->noticedMs.contains(saved.cmId); });
+            }, 10000);
+            for (const auto& w : watchers)
+                if (w->noticedMs.contains(saved.cmId))
+                    result.latencies << double(w->noticedMs.value(saved.cmId) - committed);
+            // The next save comes at a random phase of the watchers' periodic look.
+            waitUntil([] { return false; }, gapMs + int(QDateTime::currentMSecsSinceEpoch() % 250));
+        }
+    }
+
+private:
+    bool init(const QString& url, const QString& data)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
+        p.setProcessEnvironment(env);
+        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url, QStringLiteral("--data"), data});
+        return p.waitForFinished(120000) && p.exitCode() == 0;
+    }
+
+    static void read(Watcher& w)
+    {
+        w.pending += w.process->readAllStandardOutput();
+        qsizetype at;
+        while ((at = w.pending.indexOf('\n')) >= 0) {
+            const QByteArray line = w.pending.left(at);
+            w.pending.remove(0, at + 1);
+            const QJsonObject o = QJsonDocument::fromJson(line).object();
+            const QString event = o.value(QStringLiteral("event")).toString();
+            if (event == QLatin1String("ready"))
+                w.ready = true;
+            else if (event == QLatin1String("arrived"))
+                w.noticedMs.insert(o.value(QStringLiteral("cmID")).toInt(),
+                                   qint64(o.value(QStringLiteral("noticedMs")).toDouble()));
+            else if (event == QLatin1String("stats"))
+                w.stats << o;
+        }
+    }
+};
+
+QString ms(double v)
+{
+    return std::isnan(v) ? QStringLiteral("-") : QString::number(v, 'f', 0);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("program"), QStringLiteral("The tzsndmsg program."), QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("pg"), QStringLiteral("A PostgreSQL server (its postgres database)."),
+                      QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("work"), QStringLiteral("A folder for the offices."), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("counts"), QStringLiteral("Watcher counts (default 1,10,50)."),
+                      QStringLiteral("LIST")});
+    parser.addOption({QStringLiteral("messages"), QStringLiteral("Messages per run (default 10)."), QStringLiteral("N")});
+    parser.addOption({QStringLiteral("idle"), QStringLiteral("Idle seconds measured (default 20)."), QStringLiteral("S")});
+    parser.addOption({QStringLiteral("only"), QStringLiteral("postgresql,sqlite,sqlite-poll"), QStringLiteral("LIST")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."), QStringLiteral("FILE")});
+    parser.process(app);
+
+    Bench bench;
+    bench.program = parser.value(QStringLiteral("program"));
+    bench.pgServer = parser.value(QStringLiteral("pg"));
+    bench.work = parser.isSet(QStringLiteral("work")) ? parser.value(QStringLiteral("work"))
+                                                      : QDir::tempPath() + QStringLiteral("/tzsndmsg-watchbench");
+    if (parser.isSet(QStringLiteral("counts"))) {
+        bench.counts.clear();
+        for (const QString& c : parser.value(QStringLiteral("counts")).split(u','))
+            bench.counts << c.toInt();
+    }
+    if (parser.isSet(QStringLiteral("messages")))
+        bench.messages = parser.value(QStringLiteral("messages")).toInt();
+    if (parser.isSet(QStringLiteral("idle")))
+        bench.idleSeconds = parser.value(QStringLiteral("idle")).toInt();
+    if (bench.program.isEmpty()) {
+        std::fprintf(stderr, "--program is needed\n");
+        return 2;
+    }
+    QDir().mkpath(bench.work);
+
+    QList<Config> configs;
+    const QStringList only = parser.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
+    auto wanted = [&](const QString& name) { return only.isEmpty() || only.contains(name); };
+    if (!bench.pgServer.isEmpty() && wanted(QStringLiteral("postgresql")))
+        configs << Config{QStringLiteral("postgresql"), true, false};
+    if (wanted(QStringLiteral("sqlite")))
+        configs << Config{QStringLiteral("sqlite"), false, false};
+    if (wanted(QStringLiteral("sqlite-poll")))
+        configs << Config{QStringLiteral("sqlite-poll"), false, true};
+
+    QList<Result> results;
+    for (const Config& config : configs)
+        for (int n : std::as_const(bench.counts)) {
+            std::fprintf(stderr, "== %s, %d watcher(s)\n", qPrintable(config.name), n);
+            results << bench.run(config, n);
+        }
+
+    std::printf("\nCommit on one workstation to the notice on the others (%d messages each, "
+                "signal files looked at every %d ms)\n\n",
+                bench.messages, bench.fileCheckMs);
+    std::printf("%-12s %8s %9s %9s %9s %7s %12s %12s %8s %8s %6s\n", "store", "watchers", "median",
+                "p95", "max", "missed", "idle st./h", "st./message", "RSS MB", "PSS MB", "exits");
+    QJsonArray json;
+    for (const Result& r : results) {
+        const double perHour = r.idleSeconds > 0 ? r.idleStatementsMax * 3600.0 / r.idleSeconds : 0;
+        std::printf("%-12s %8d %9s %9s %9s %7lld %12.0f %12.2f %8.1f %8.1f %3d/%-3d\n",
+                    qPrintable(r.config), r.watchers, qPrintable(ms(median(r.latencies))),
+                    qPrintable(ms(percentile(r.latencies, 0.95))),
+                    qPrintable(ms(r.latencies.isEmpty() ? std::nan("")
+                                                        : *std::max_element(r.latencies.begin(), r.latencies.end()))),
+                    qlonglong(r.expected - r.latencies.size()), perHour, r.perMessageMean,
+                    r.rssMedianMb, r.pssMedianMb, r.cleanExits, r.watchers);
+        json.append(QJsonObject{{QStringLiteral("store"), r.config},
+                                {QStringLiteral("watchers"), r.watchers},
+                                {QStringLiteral("medianMs"), median(r.latencies)},
+                                {QStringLiteral("p95Ms"), percentile(r.latencies, 0.95)},
+                                {QStringLiteral("notices"), r.latencies.size()},
+                                {QStringLiteral("expected"), r.expected},
+                                {QStringLiteral("idleStatementsPerHour"), perHour},
+                                {QStringLiteral("statementsPerMessage"), r.perMessageMean},
+                                {QStringLiteral("rssMedianMb"), r.rssMedianMb},
+                                {QStringLiteral("rssMaxMb"), r.rssMaxMb},
+                                {QStringLiteral("pssMedianMb"), r.pssMedianMb},
+                                {QStringLiteral("cleanExits"), r.cleanExits},
+                                {QStringLiteral("startSeconds"), r.startSeconds}});
+    }
+
+    // Ratios within the run.
+    auto find = [&](const QString& store, int n) -> const Result* {
+        for (const Result& r : results)
+            if (r.config == store && r.watchers == n)
+                return &r;
+        return nullptr;
+    };
+    std::printf("\nRatios (p95)\n");
+    const int most = bench.counts.isEmpty() ? 0 : *std::max_element(bench.counts.begin(), bench.counts.end());
+    const int fewest = bench.counts.isEmpty() ? 0 : *std::min_element(bench.counts.begin(), bench.counts.end());
+    for (const Config& c : configs) {
+        const Result* a = find(c.name, fewest);
+        const Result* b = find(c.name, most);
+        if (a && b)
+            std::printf("  %-12s %d watchers / %d watcher(s): %.2f\n", qPrintable(c.name), most, fewest,
+                        percentile(b->latencies, 0.95) / percentile(a->latencies, 0.95));
+    }
+    for (int n : std::as_const(bench.counts)) {
+        const Result* pg = find(QStringLiteral("postgresql"), n);
+        const Result* lite = find(QStringLiteral("sqlite"), n);
+        const Result* poll = find(QStringLiteral("sqlite-poll"), n);
+        if (pg && lite)
+            std::printf("  %2d watchers: sqlite / postgresql %.2f", n,
+                        percentile(lite->latencies, 0.95) / percentile(pg->latencies, 0.95));
+        if (pg && poll)
+            std::printf(", sqlite-poll / postgresql %.2f",
+                        percentile(poll->latencies, 0.95) / percentile(pg->latencies, 0.95));
+        if (pg && (lite || poll))
+            std::printf("\n");
+    }
+
+    std::printf("\nTargets: PostgreSQL p95 under 500 ms at 50 watchers; signal files (polled) under "
+                "%d ms + 200 ms; idle watchers on PostgreSQL run no statement; an idle watcher uses "
+                "under 30 MB.\n",
+                bench.fileCheckMs);
+    if (parser.isSet(QStringLiteral("json"))) {
+        QFile f(parser.value(QStringLiteral("json")));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QJsonDocument(QJsonObject{{QStringLiteral("results"), json},
+                                              {QStringLiteral("messages"), bench.messages},
+                                              {QStringLiteral("fileCheckMs"), bench.fileCheckMs},
+                                              {QStringLiteral("idleSeconds"), bench.idleSeconds},
+                                              {QStringLiteral("cpus"), QThread::idealThreadCount()}})
+                        .toJson());
+    }
+    return 0;
+}
