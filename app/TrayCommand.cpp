@@ -12,8 +12,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tzsndmsg::app {
@@ -49,10 +51,23 @@ int screenshot(const std::shared_ptr<tzglob::tzGlobal>& services, const QString&
         return failed(1, error);
     QImage image;
     if (menu) {
-        tray.menu()->popup(tray.window()->geometry().bottomLeft());
+        // The small window with its menu open under the menu button.
+        QWidget* window = tray.window();
+        window->adjustSize();
         QApplication::processEvents();
-        image = tray.menu()->grab().toImage();
+        const QImage top = window->grab().toImage();
+        auto* button = window->findChild<QWidget*>(QStringLiteral("cmdMenu"));
+        tray.menu()->popup(window->geometry().bottomLeft());
+        QApplication::processEvents();
+        const QImage list = tray.menu()->grab().toImage();
         tray.menu()->hide();
+        const int x = button ? std::max(0, std::min(button->x(), top.width() - list.width())) : 0;
+        image = QImage(std::max(top.width(), x + list.width()), top.height() + list.height(),
+                       QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.drawImage(0, 0, top);
+        painter.drawImage(x, top.height(), list);
     } else {
         if (!any)
             return failed(1, QStringLiteral("no unread message to show a notification of"));

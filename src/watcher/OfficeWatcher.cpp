@@ -39,7 +39,7 @@ namespace {
 // notice came with it (a writer that sends none); a save sends both.
 constexpr int FileAfterNoticeMs = 1000;
 // Signal files and notices of one save arrive in a burst: one look for the burst.
-constexpr int NoticeLookDelayMs = 10;
+constexpr int NoticeLookDelayMs = 2;
 constexpr int FileLookDelayMs = 25;
 // With nothing to time, the wall-clock timer still waits, so that a clock set anew is heard.
 constexpr qint64 IdleWaitMs = 24LL * 60 * 60 * 1000;
