@@ -130,8 +130,10 @@ int runTray(const QStringList& args)
     });
     QObject::connect(&tray, &TrayApp::quitRequested, qApp, &QCoreApplication::quit);
     UnixSignals unixSignals;
-    // Quitting ends every event loop, an open window's too: nothing waits on a person.
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, qApp, &QCoreApplication::quit);
+    // Every event loop ends, an open window's too, without closing it first: closing asks
+    // whether to send what was typed, and at a logout nobody answers.
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, qApp,
+                     [] { QCoreApplication::exit(0); });
     QApplication::setQuitOnLastWindowClosed(false);
     if (!tray.start(&error))
         return failed(1, error);

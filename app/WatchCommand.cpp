@@ -175,7 +175,8 @@ int runWatch(int argc, char** argv, const QStringList& args)
 
     UnixSignals unixSignals;
     QObject::connect(&unixSignals, &UnixSignals::statsRequested, stats);
-    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app, &QCoreApplication::quit);
+    QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app,
+                     [] { QCoreApplication::exit(0); });
 
     if (!watcher.start(&error)) {
         std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(error));

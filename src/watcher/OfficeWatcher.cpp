@@ -40,7 +40,10 @@ namespace {
 constexpr int FileAfterNoticeMs = 1000;
 // Signal files and notices of one save arrive in a burst: one look for the burst.
 constexpr int NoticeLookDelayMs = 2;
+// A save writes a signal per row: the look waits until the files are quiet for a moment, and
+// never longer than FileBurstMaxMs after the first change.
 constexpr int FileLookDelayMs = 25;
+constexpr int FileBurstMaxMs = 250;
 // With nothing to time, the wall-clock timer still waits, so that a clock set anew is heard.
 constexpr qint64 IdleWaitMs = 24LL * 60 * 60 * 1000;
 
@@ -71,6 +74,7 @@ struct OfficeWatcher::Private {
     QElapsedTimer monotonic;
     qint64 lastNoticeMs = -1'000'000;
     qint64 fileChangeMs = 0;
+    qint64 fileBurstMs = 0;
     bool lookFull = false;
 
     bool running = false;
@@ -469,7 +473,12 @@ void OfficeWatcher::Private::onFileChanged()
             fileTimer->start(FileAfterNoticeMs);
         return;
     }
-    requestLook(FileLookDelayMs);
+    if (!running || outage)
+        return;
+    const qint64 now = monotonic.elapsed();
+    if (!lookTimer->isActive())
+        fileBurstMs = now;
+    lookTimer->start(now - fileBurstMs >= FileBurstMaxMs ? 0 : FileLookDelayMs);
 }
 
 void OfficeWatcher::Private::onNotice(qint32 cmId)

@@ -13,6 +13,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
@@ -200,6 +201,30 @@ TEST_F(Tray, TheMessageWindowOpensOnAReceivedMessageOfAnyCategoryOrOnTheInbox)
         EXPECT_EQ(subject, QString::fromLatin1(c.subject));
         EXPECT_TRUE(confirmPanel);
     }
+}
+
+TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
+{
+    auto tray = startTray();
+    bool typed = false;
+    {
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            tzSndMsgFrm& window = shown(dialog, false);
+            window.txtMsg->setFocus();
+            QTest::keyClicks(window.txtMsg, QStringLiteral("Half written"));
+            typed = window.m_changed;
+            // What SIGTERM does to the tray: every event loop ends, the window's too.
+            QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
+            return dialog.exec();
+        });
+        tray->menu()->findChild<QAction*>(QStringLiteral("actNewMessage"))->trigger();
+    }
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 0);
+    // The application's own loop resets what quitting left behind for the next test.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
 }
 
 TEST_F(Tray, TheIconCarriesTheCount)
