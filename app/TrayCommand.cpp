@@ -99,7 +99,7 @@ int runTray(const QStringList& args)
                                      "PNG and exit."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("menu"),
-                      QStringLiteral("With --screenshot: render the tray's menu instead.")});
+                      QStringLiteral("With --screenshot: render the tray's window with its menu open.")});
     if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args))
         return failed(2, parser.errorText());
     showHelpIfAsked(parser);

@@ -173,6 +173,31 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
     EXPECT_TRUE(back.notices.last().late) << "the last repeat was due on the 9th";
 }
 
+TEST_F(Watcher, AMessageDeletedOrPurgedBeforeItsStartIsNotTold)
+{
+    auto atBack = watch(ws2, QStringLiteral("back"));
+    Told back(*atBack);
+    start(*atBack);
+    core::OutgoingMessage later = message(*ws1, anna, QStringLiteral("At eleven"),
+                                          QString::number(bob) + u',');
+    later.EvBroStaTim = QStringLiteral("11:00 am");
+    const qint32 deleted = send(*ws1, later);
+    const qint32 purged = send(*ws1, later);
+    const qint32 kept = send(*ws1, later);
+    atBack->lookNow();
+    ASSERT_TRUE(back.notices.isEmpty());
+    EXPECT_EQ(atBack->unreadCount(), 3);
+
+    office.exec(QStringLiteral("delete from BroChkTable where BroChkLinID=?"), {deleted});
+    office.exec(QStringLiteral("delete from EvTable where EvLinID=?"), {deleted});
+    office.exec(QStringLiteral("delete from CMTable where cmID=?"), {deleted});
+    office.exec(QStringLiteral("update CMTable set CMPurFla=256 where cmID=?"), {purged});
+    setNow(QDateTime(kMorning.date(), QTime(11, 0)));
+    atBack->clockChanged();
+    EXPECT_EQ(back.texts(), QStringList{QStringLiteral("started %1").arg(kept)});
+    EXPECT_EQ(atBack->unreadCount(), 1);
+}
+
 TEST_F(Watcher, AClockSetBackOrForwardTellsEachMomentOnce)
 {
     auto atBack = watch(ws2, QStringLiteral("back"));
