@@ -17,9 +17,13 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace tzsndmsg::app {
 
 namespace {
+
+constexpr unsigned OnceBoundSecs = 120;
 
 void printLine(const QJsonObject& line)
 {
@@ -178,6 +182,9 @@ int runWatch(int argc, char** argv, const QStringList& args)
     QObject::connect(&unixSignals, &UnixSignals::terminateRequested, &app,
                      [] { QCoreApplication::exit(0); });
 
+    // --once ends in any case: a server that stops answering mid-statement would hold it.
+    if (once)
+        ::alarm(OnceBoundSecs);
     if (!watcher.start(&error)) {
         std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(error));
         return 1;
