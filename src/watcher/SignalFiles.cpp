@@ -52,14 +52,21 @@ void SignalFiles::start()
         m_known.insert(tag, printOf(tag));
     if (m_events) {
         m_watcher = new QFileSystemWatcher(this);
-        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        // A save writes a signal per row: one look at the files for the burst, not one per
+        // write (fifty workstations woken fifty times each at the moment that counts).
+        m_burst = new QTimer(this);
+        m_burst->setSingleShot(true);
+        m_burst->setInterval(BurstMs);
+        connect(m_burst, &QTimer::timeout, this, [this] {
             watchPaths(); // a file deleted and made again is no longer watched
             check();
         });
-        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
-            watchPaths();
-            check();
-        });
+        auto changed = [this] {
+            if (!m_burst->isActive())
+                m_burst->start();
+        };
+        connect(m_watcher, &QFileSystemWatcher::fileChanged, this, changed);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, changed);
         watchPaths();
     }
     if (m_checkMs > 0) {
@@ -76,6 +83,8 @@ void SignalFiles::start()
 
 void SignalFiles::stop()
 {
+    delete m_burst;
+    m_burst = nullptr;
     delete m_watcher;
     m_watcher = nullptr;
     delete m_timer;

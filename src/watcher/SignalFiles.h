@@ -53,7 +53,9 @@ private:
     QString m_dataFolder;
     int m_checkMs;
     bool m_events;
+    static constexpr int BurstMs = 10;
     QFileSystemWatcher* m_watcher = nullptr;
+    QTimer* m_burst = nullptr;
     QTimer* m_timer = nullptr;
     QHash<QString, Print> m_known;
 };

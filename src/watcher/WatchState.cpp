@@ -8,9 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tzsndmsg::watcher {
 
@@ -176,11 +176,21 @@ WatchState StateFile::load(QString* problem) const
 
 bool StateFile::save(const WatchState& state, QString* error) const
 {
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(state.toJson()) < 0 || !file.commit()) {
+    // A file beside it, renamed over it: a reader sees the old state or the new one, whole. It
+    // is not forced to the disk: that would put a disk flush before every notice (fifty
+    // workstations flushing at once are slow), and only a power cut right after a notice loses it.
+    const QString temporary = m_path + QStringLiteral(".new");
+    QFile file(temporary);
+    const QByteArray json = state.toJson();
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                         file.write(json) == json.size() && file.flush();
+    file.close();
+    if (!written || ::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(m_path).constData()) != 0) {
         if (error)
             *error = QStringLiteral("cannot write the watcher's state %1: %2")
                          .arg(m_path, file.errorString());
+        QFile::remove(temporary);
         return false;
     }
     return true;

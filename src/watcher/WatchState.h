@@ -53,7 +53,7 @@ public:
 
     // A missing file is a first start; an unreadable one is reported and read as a first start.
     WatchState load(QString* problem) const;
-    // Written whole or not at all.
+    // Written whole or not at all (replaced, not forced to the disk).
     bool save(const WatchState& state, QString* error) const;
 
 private:
