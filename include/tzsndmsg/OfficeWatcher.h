@@ -65,7 +65,8 @@ struct OfficeNotice {
 // moment and at or before now: across a restart, a machine that slept, or a clock set back or
 // forward, each is told once, not never and not twice; repeats that fell due while nobody
 // watched are told as the last of them, with `missed`. The state is written before each
-// notice is told: a host that fails on a notice does not get it again. On the first start
+// notice is told, so a host that fails on a notice does not get it again (replaced whole, not
+// flushed to the disk: only a power cut just after a notice can lose it). On the first start
 // (no state yet) the unread messages are told as arrivals; earlier moments are not.
 // One watcher per state file: a second one for the same login, computer, store and role fails
 // to start.
