@@ -9,6 +9,7 @@
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -115,7 +116,7 @@ void tzSndMsgFrm::CmdTo_Click(int index)
     picker.setEmpListType(2);
     QListWidget* list = picker.activeList();
     if (QLineEdit* box = txtTo[size_t(index)])
-        picker.move(box->mapToGlobal(QPoint(0, box->height())));
+        ui::placeOnScreen(&picker, box->mapToGlobal(QPoint(0, box->height())));
 
     // What the list holds already is shown selected.
     QSet<qint32> chosenIds;

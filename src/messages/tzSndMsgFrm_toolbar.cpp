@@ -13,6 +13,7 @@
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/ImageList.h"
+#include "ui/ScreenPlacement.h"
 #include "ui/ToolbarBuilder.h"
 
 #include <QAction>
@@ -271,7 +272,7 @@ void tzSndMsgFrm::growToFull()
     resize(std::max(w, 640), std::max(h, 480));
     const int formHeight = std::max(PicCompose->sizeHint().height(), height() * 45 / 100);
     m_splitter->setSizes({std::max(height() - formHeight, 160), formHeight});
-    move(avail.center() - rect().center());
+    ui::centreOnScreen(this);
     TS_Click(TS->currentIndex());
     fitCommentsColumn();
 }
@@ -431,8 +432,7 @@ void tzSndMsgFrm::load()
         Setup_Reminder();
     // 12. Current tab; centred.
     TS_Click(TS->currentIndex());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
     // 13. Sent while loading, without showing the window.
     if (st.ReplyAutoSend) {
         m_loading = false;
