@@ -196,9 +196,13 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
             return answer;
     }
 
+    // A person or computer chosen is a recipient, whether or not the box can name it.
+    auto chosen = [this](size_t list) {
+        return m_toPids[list].trimmed().size() > 1 || !m_toMachines[list].trimmed().isEmpty() ||
+               (txtTo[list] && !txtTo[list]->text().trimmed().isEmpty());
+    };
     // A message with recipients is delivered from now on.
-    const bool hasRecipients = (txtTo[0] && !txtTo[0]->text().trimmed().isEmpty()) ||
-                               (txtTo[1] && !txtTo[1]->text().trimmed().isEmpty());
+    const bool hasRecipients = chosen(0) || chosen(1);
     if (hasRecipients) {
         if (ChkBro[0] && !ChkBro[0]->isChecked()) {
             ChkBro[0]->setChecked(true);
@@ -234,7 +238,7 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
         return ui::vbYes;
     }
 
-    if ((!txtTo[0] || txtTo[0]->text().trimmed().isEmpty()) && !st.ReminderFlag) {
+    if (!chosen(0) && !st.ReminderFlag) {
         const int answer = MessageBox::show(
             {QStringLiteral("You have entered a message, but you have not selected a recipient "
                             "name(s).") +
@@ -325,7 +329,9 @@ bool tzSndMsgFrm::writeMessage(QString* error)
             return false;
         tags << QStringLiteral("CMCM");
 
-        if (!m_changeMarks[1].isEmpty() && cmId != 0) {
+        // Every message gets its detail row, marked or not: the views list only messages that
+        // have one, and a message in no list can be neither read, purged nor deleted.
+        if (cmId != 0) {
             const bool saveToShown = shownIn(CmbSaveTo, this);
             const qint32 saveToPerson =
                 saveToShown && CmbSaveTo->count() > 1 ? itemValue(CmbSaveTo, 1) : 0;
