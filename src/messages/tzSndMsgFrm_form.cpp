@@ -107,6 +107,7 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
     HostServices& gic = *st.GIC;
     if (st.ReplyFlag < 1 && !m_suspendMarks)
         st.ReplyBCID = 0;
+    m_openReminderId = 0;
 
     QString where;
     QString sql;
@@ -397,6 +398,8 @@ void tzSndMsgFrm::resetToNewMessage()
     {
         SuspendMarks suspend(m_suspendMarks);
         m_CMID = 0;
+        m_shownRowCmId = 0;
+        m_openReminderId = 0;
         setBodyReadOnly(false);
         txtMsg->clear();
         txtMsg->setProperty("tag", QStringLiteral("False"));
@@ -581,6 +584,8 @@ void tzSndMsgFrm::Setup_Reminder()
         }
         LoadMessage(StoreKind, 0, existing);
         setBodyReadOnly(false); // the user's own reminder is open for editing
+        if (m_CMID == existing)
+            m_openReminderId = existing; // sending updates it: one reminder per record
         st.ReminderFlag = true;
         Set_ChangeFalg(false, 0);
         gic.freezeWindow(nullptr);

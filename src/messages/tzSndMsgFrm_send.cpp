@@ -172,8 +172,10 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
     const qint32 shownId = m_CMID;
     const bool toolbarShown = shownIn(TB, this);
     const QString body = txtMsg ? txtMsg->toPlainText() : QString();
+    // The user's own linked reminder, opened again, is saved over itself, not sent again.
+    const bool reminderInPlace = m_CMID != 0 && m_CMID == m_openReminderId && st.ReminderFlag;
 
-    if (m_CMID != 0) {
+    if (m_CMID != 0 && !reminderInPlace) {
         if (!m_changed || (toolbarShown && m_bodyReadOnly))
             return ui::vbYes;
         const int answer = MessageBox::show(
@@ -287,7 +289,9 @@ bool tzSndMsgFrm::writeMessage(QString* error)
             : 0;
     const QString login = gic.currentLoginName();
     QStringList tags; // station signals, one per row written
-    qint64 cmId = 0;
+    // An opened reminder keeps its id; its header and detail rows are updated.
+    const bool inPlace = m_CMID != 0 && m_CMID == m_openReminderId;
+    qint64 cmId = inPlace ? m_CMID : 0;
     bool labOrder = false;
 
     {
@@ -372,6 +376,20 @@ bool tzSndMsgFrm::writeMessage(QString* error)
             if (dcmbUnt[0] && dcmbUnt[0]->isValidDate())
                 detail.add(QStringLiteral("EvBroEndDat"), dcmbUnt[0]->text());
             qint64 evId = 0;
+            if (inPlace) {
+                const QVariant found = store->scalar(
+                    gic.adaptSqlFor(*store,
+                                    QStringLiteral("select EVID from EVTable where EvLinID=?")),
+                    {cmId});
+                evId = found.isValid() && !found.isNull() ? found.toLongLong() : 0;
+                // Its addressees are written anew from the lists on screen.
+                if (!store->exec(
+                        gic.adaptSqlFor(*store, QStringLiteral("delete from BroChkTable where "
+                                                               "BroChkLinID=? and (BroChkTyp=0 "
+                                                               "or BroChkTyp=1)")),
+                        {cmId}, error))
+                    return false;
+            }
             if (!gic.writeRecord(StoreKind, QStringLiteral("EvTable"), QStringLiteral("EVID"), evId,
                                  detail.names, detail.texts, error))
                 return false;

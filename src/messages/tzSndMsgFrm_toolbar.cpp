@@ -120,7 +120,10 @@ void tzSndMsgFrm::TB_ButtonClick(const QString& key)
     const QString k = key.toUpper();
     setEnabled(false);
     TB->setEnabled(false);
-    m_CMID = currentRowCmId();
+    // The message shown: the current row's when the form shows it; a reminder opened again
+    // keeps its own, so that sending it saves it over itself.
+    if (m_openReminderId == 0 || m_CMID != m_openReminderId)
+        m_CMID = shownRowCmId();
     auto& st = SharedState::current();
 
     bool frameEnds = true;
@@ -367,6 +370,9 @@ void tzSndMsgFrm::newMessageWindow()
 
 void tzSndMsgFrm::deleteCurrentMessage()
 {
+    // Nothing shown, nothing to delete: no question.
+    if (m_CMID == 0)
+        return;
     const int answer = ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
                                              QStringLiteral("Delete Message"), 4, 32, 0});
     if (answer != 6)

@@ -10,6 +10,7 @@
 #include "ui/ImageList.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -22,6 +23,18 @@ namespace tzsndmsg {
 
 namespace {
 int s_recipientQueries = 0;
+
+// What a front desk's "To/ CC" usually holds: a few persons' initials and a workstation.
+const QString kTypicalToCc = QStringLiteral("AA, BB, CC, DD/ FRONTDESK");
+
+// A view without rows shows no stored message: a message still on the form is not in it.
+void showNoRow(tzSndMsgFrm& w)
+{
+    w.m_shownRowCmId = 0;
+    if (w.m_bodyReadOnly)
+        w.resetToNewMessage();
+    w.updateDeleteButton();
+}
 
 } // namespace
 
@@ -46,6 +59,18 @@ qint32 tzSndMsgFrm::currentRowCmId() const
     } catch (const db::FieldError&) {
         return 0;
     }
+}
+
+qint32 tzSndMsgFrm::shownRowCmId() const
+{
+    const qint32 row = currentRowCmId();
+    return row != 0 && row == m_shownRowCmId ? row : 0;
+}
+
+void tzSndMsgFrm::updateDeleteButton()
+{
+    if (QAction* del = tbButton(QStringLiteral("Delete")))
+        del->setEnabled(m_CMID != 0 && m_CMID == shownRowCmId());
 }
 
 qint32 tzSndMsgFrm::currentBroChkID() const
@@ -275,10 +300,13 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     TDBG->setProperty("tag", QString());
     Set_FormCaption(false);
 
-    if (m_list && !m_list->isEmpty())
+    if (m_list && !m_list->isEmpty()) {
         Show_CurrentMsg();
-    else if (SB_Panel1)
-        SB_Panel1->clear();
+    } else {
+        if (SB_Panel1)
+            SB_Panel1->clear();
+        showNoRow(*this);
+    }
 
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, false);
@@ -306,9 +334,20 @@ void tzSndMsgFrm::Show_CurrentMsg()
 void tzSndMsgFrm::setCMID(qint32 id)
 {
     m_CMID = id;
-    // Through the current row, so a hidden row (negative cmTyp) of an inbox is not opened.
-    if (id != 0)
+    m_shownRowCmId = 0;
+    if (id != 0) {
+        // Through the current row, so a hidden row (negative cmTyp) of an inbox is not opened.
+        m_CMID = 0;
         LoadMessage(StoreKind, 0, 0);
+        if (m_CMID != 0 && m_CMID == currentRowCmId()) {
+            m_shownRowCmId = m_CMID;
+        } else {
+            // Neither the form nor the confirm panel may go on showing the message before,
+            // while their commands would act on the row that is not shown.
+            resetToNewMessage();
+        }
+    }
+    updateDeleteButton();
 }
 
 void tzSndMsgFrm::onGridCurrentRowChanged(int row, int previous)
@@ -367,10 +406,13 @@ void tzSndMsgFrm::refreshInPlace()
     if (!found && !m_list->isEmpty())
         m_list->moveLast();
     bindList();
-    if (!m_list->isEmpty())
+    if (!m_list->isEmpty()) {
         Show_CurrentMsg();
-    else if (SB_Panel1)
-        SB_Panel1->clear();
+    } else {
+        if (SB_Panel1)
+            SB_Panel1->clear();
+        showNoRow(*this);
+    }
     if (st.GIC)
         st.GIC->freezeWindow(nullptr);
     emit listLoaded();

@@ -86,8 +86,9 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
     // The last row is current after the first query.
     EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
-    EXPECT_EQ(w.CMID(), m5);
-    // A hidden message (negative cmTyp) is listed in the inbox but not opened.
+    // A hidden message (negative cmTyp) is listed in the inbox but not opened: no message is.
+    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    EXPECT_EQ(w.CMID(), 0);
     EXPECT_NE(w.txtSubject->text(), "negative type");
 
     w.TB_ButtonClick("MsgSItem");
@@ -114,7 +115,8 @@ TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
     // Once it left the view, the last row becomes current.
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
     w.TB_ButtonClick("Refresh");
-    EXPECT_EQ(w.CMID(), m5);
+    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
     EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
     w.TB_ButtonClick("MsgSItem");
     w.Unload();
