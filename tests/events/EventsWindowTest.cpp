@@ -4,7 +4,10 @@
 #include "ui/DateCombo.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -427,3 +430,43 @@ TEST_F(EventsTest, ChangesWhileLoadingDoNotMarkThePanel)
     w.close();
     EXPECT_FALSE(w.isVisible());
 }
+
+TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
+{
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    QTest::mouseClick(edit("txtEve_0"), Qt::LeftButton);
+    QTest::keyClicks(edit("txtEve_0"), u"Late inventory"_s);
+    combo("cmbFroTim_0")->setCurrentIndex(combo("cmbFroTim_0")->findText(u"11:00 PM"_s));
+    const int lastEntry = combo("cmbFroTim_1")->count() - 1; // the second 12:00 AM
+    combo("cmbFroTim_1")->setCurrentIndex(lastEntry);
+    PrompterGuard prompts;
+    prompts->expect(u"Saving Event without Attendees"_s, ui::vbYes);
+    press(u"Save"_s);
+    const qint64 cm = w.CurrentEventID();
+    ASSERT_NE(cm, 0);
+    auto times = [&] {
+        auto rs = office.query(u"select EvBroStaTim, evBroDat from EVTable where EvLinID=?"_s, {cm});
+        rs.moveFirst();
+        return rs.value(0).toString() + u" - "_s + rs.value(1).toString();
+    };
+    const QString saved = times();
+    EXPECT_EQ(saved, u"11:00:00 PM - 12:00:00 AM"_s);
+    w.hide();
+
+    // Opened again: the times as they were chosen, and a second save passes validation.
+    EMS_EventsFrm& again = open();
+    ASSERT_TRUE(showActive(&again));
+    ASSERT_EQ(again.CurrentEventID(), cm);
+    EXPECT_EQ(combo("cmbFroTim_0")->currentText(), u"11:00 PM"_s);
+    EXPECT_EQ(combo("cmbFroTim_1")->currentIndex(), lastEntry);
+    QTest::mouseClick(c<QPlainTextEdit>(u"txtEve_1"_s)->viewport(), Qt::LeftButton);
+    QTest::keyClicks(c<QPlainTextEdit>(u"txtEve_1"_s), u"Count the stock room"_s);
+    press(u"Save"_s); // no "From time is after To time."
+    EXPECT_FALSE(again.ChangeFlag());
+    EXPECT_EQ(times(), saved);
+    EXPECT_EQ(office.scalar(u"select cmDoc from CMTable where cmID=?"_s, {cm}).toString(),
+              u"Count the stock room"_s);
+    again.hide();
+}
+
