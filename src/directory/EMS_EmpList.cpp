@@ -174,6 +174,9 @@ bool EMS_EmpList::handleKey(QKeyEvent* event, QObject* target)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
+    case Qt::Key_F1:
+        ShowContextHelp(this);
+        return true;
     case Qt::Key_Escape:
         cmdClicked(0);
         return true;
