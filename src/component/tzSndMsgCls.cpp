@@ -8,10 +8,13 @@
 #include "messages/ShowMessageWindow.h"
 #include "messages/tzSndMsgFrm.h"
 #include "tzsndmsg/tzGlobal.h"
+#include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/BusyPointer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -71,6 +74,26 @@ tzglob::Config defaultConfig(const QString& loginName)
         computer = QSysInfo::machineHostName();
     config.computerName = computer.toUpper();
     return config;
+}
+
+// SendMessage keeps its documented 0 when it cannot make an office of its own, but neither the
+// host (its log) nor the user (who asked for the window) is left guessing why nothing opened.
+void reportNoOffice(const QString& why)
+{
+    const QString reason =
+        why.isEmpty() ? QStringLiteral("the office services did not start") : why;
+    qWarning().noquote() << "tzsndmsg: SendMessage was given no services object and found no "
+                            "office to open:"
+                         << reason;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    ui::MessageBox::show(
+        {QStringLiteral("The message window cannot open: this workstation has no office set up "
+                        "for messages.") +
+             QStringLiteral("\n\n") + reason + QStringLiteral("\n\n") +
+             QStringLiteral("Ask the person who set up the office programs to set up the office "
+                            "database and its data folder."),
+         QStringLiteral("Send Message"), 0, 48, 0});
 }
 
 } // namespace
@@ -213,6 +236,10 @@ qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes L
                 own = global;
                 state.GIC = global;
                 ready = global->open(&error) && global->startUp();
+                if (!ready) {
+                    busy.release(); // the box is read with the normal pointer
+                    reportNoOffice(error);
+                }
                 if (ready) {
                     global->setApplication(QCoreApplication::applicationDirPath() +
                                                QLatin1Char('/'),
