@@ -209,7 +209,8 @@ void tzSndMsgFrm::fillFromRow(const db::Recordset& rs, qint32 broChkId)
         const auto time = vb::toDate(common::FieldValue(rs, QStringLiteral("CMTim")));
         lblConfirm->setText(QStringLiteral("From ") + text(rs, QStringLiteral("CMWho")) +
                             QStringLiteral(" at ") +
-                            (date ? vb::format(*date, QStringLiteral("Short Date"))
+                            // the date written as in the list and the Date box
+                            (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy"))
                                   : text(rs, QStringLiteral("CMDat"))) +
                             QStringLiteral(" ") +
                             (time ? vb::format(*time, QStringLiteral("Medium Time"))

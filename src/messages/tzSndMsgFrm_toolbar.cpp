@@ -74,10 +74,22 @@ void tzSndMsgFrm::setTbToolTip(const QString& key, const QString& tip)
 void tzSndMsgFrm::Load_ImaList(ui::ImageList& list)
 {
     auto& st = SharedState::current();
-    ui::Load_ImaList(list, st.GIC ? st.GIC->dataFolder() : QString());
-    // "Delete" and "Refresh" have no file of their own: the platform's pictures serve.
-    if (!list.contains(QStringLiteral("Delete")))
-        list.add(QStringLiteral("Delete"), style()->standardIcon(QStyle::SP_TrashIcon));
+    const QString folder = st.GIC ? st.GIC->dataFolder() : QString();
+    ui::Load_ImaList(list, folder);
+    // "Delete" removes a message for everyone, "Purge" only files it in the history: the data
+    // folder's own Delete picture (a red cross), not a second waste bin. It is not one of the
+    // window's listed files, so its absence is not reported; a platform picture stands in.
+    if (!list.contains(QStringLiteral("Delete"))) {
+        ui::ImageList own;
+        const QString icons = ui::findFileNoCase(folder, QStringLiteral("ICO/SMALL"));
+        if (!icons.isEmpty())
+            own.load(icons, {{QStringLiteral("Delete"), QStringLiteral("Delete")}});
+        list.add(QStringLiteral("Delete"),
+                 own.contains(QStringLiteral("Delete"))
+                     ? own.icon(QStringLiteral("Delete"))
+                     : style()->standardIcon(QStyle::SP_DialogCancelButton));
+    }
+    // "Refresh" has no file of its own: the platform's picture serves.
     if (!list.contains(QStringLiteral("Refresh")))
         list.add(QStringLiteral("Refresh"), style()->standardIcon(QStyle::SP_BrowserReload));
 }

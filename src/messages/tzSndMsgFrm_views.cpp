@@ -137,12 +137,14 @@ int tzSndMsgFrm::columnPixels(int column) const
     // Never so narrow that today's font cuts a date, a time or the sender's name.
     const QFontMetrics metrics(TDBG->font());
     QString sample;
-    if (col.format == QLatin1String("Short Date"))
+    if (col.format == QLatin1String("mm/dd/yyyy"))
         sample = QStringLiteral("12/28/2026");
     else if (col.format == QLatin1String("Short Time"))
         sample = QStringLiteral("00:00");
-    else if (col.caption == QLatin1String("From") || col.caption == QLatin1String("To/ CC"))
+    else if (col.caption == QLatin1String("From"))
         sample = QStringLiteral("SUPERVISOR");
+    else if (col.kind == MessageListModel::Kind::ToCc)
+        sample = kTypicalToCc;
     if (col.caption == QLatin1String("Subject"))
         px = std::max(px, metrics.averageCharWidth() * 28);
     if (!sample.isEmpty()) {
@@ -160,13 +162,22 @@ void tzSndMsgFrm::fitCommentsColumn()
     const auto& columns = MessageListModel::gridColumns();
     int others = 0;
     for (int i = 0; i < columns.size(); ++i)
-        if (i != m_colComments && columns.at(i).visible)
+        if (i != m_colComments && i != m_colToCc && columns.at(i).visible)
             others += TDBG->columnWidth(i);
-    const int width = TDBG->viewport()->width();
-    if (width > others + MessageListModel::pixels(3000))
-        TDBG->setColumnWidth(m_colComments, width - others);
-    else
+    // "To/ CC" shows a typical list at least and takes a third of the room the window gives
+    // beyond that, up to about twice as much; "Comments" takes the rest.
+    const int toCc = columnPixels(m_colToCc);
+    const int toCcMost = 2 * toCc;
+    const int commentsLeast = MessageListModel::pixels(3000);
+    const int room = TDBG->viewport()->width() - others;
+    if (room > toCc + commentsLeast) {
+        const int grown = std::min(toCcMost, toCc + (room - toCc - commentsLeast) / 3);
+        TDBG->setColumnWidth(m_colToCc, grown);
+        TDBG->setColumnWidth(m_colComments, room - grown);
+    } else {
+        TDBG->setColumnWidth(m_colToCc, toCc);
         TDBG->setColumnWidth(m_colComments, columnPixels(m_colComments));
+    }
 }
 
 QString tzSndMsgFrm::toCcText(qint32 cmId)

@@ -162,6 +162,19 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     w.Unload();
 }
 
+TEST_F(Toolbar, DeleteAndPurgeLookDifferent)
+{
+    tzSndMsgFrm& w = open();
+    auto picture = [](const QIcon& icon) { return icon.pixmap(QSize(32, 32)).toImage(); };
+    const QImage del = picture(w.tbButton("Delete")->icon());
+    const QImage purge = picture(w.tbButton("Purge")->icon());
+    ASSERT_FALSE(del.isNull());
+    ASSERT_FALSE(purge.isNull());
+    EXPECT_NE(del, purge);
+    // "Delete" shows the data folder's own picture.
+    EXPECT_EQ(del, picture(QIcon(office.dataFolder() + "ICO/SMALL/Delete.ico")));
+    w.Unload();
+}
 
 TEST_F(Toolbar, NewMessageKeepsTheThreeSharedValues)
 {
