@@ -233,7 +233,6 @@ void addSendCase(bench::Runner& runner, Bench& b)
     // message as the window composes it after its send questions (delivered from now on).
     core::OutgoingMessage message;
     message.headerChanged = true;
-    message.detailChanged = true;
     message.cmDat = QStringLiteral("12/06/2026");
     message.senderId = b.summary.typicalPid;
     message.cmCat = QStringLiteral("Message");

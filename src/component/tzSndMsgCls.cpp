@@ -9,10 +9,13 @@
 #include "messages/tzSndMsgFrm.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
+#include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/BusyPointer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QPlainTextEdit>
 #include <stdexcept>
 
@@ -35,6 +38,26 @@ tzglob::Config defaultConfig(const QString& loginName)
     tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
     config.set(config.loginName, loginName, QStringLiteral("SendMessage"));
     return config.toConfig();
+}
+
+// SendMessage keeps its documented 0 when it cannot make an office of its own, but neither the
+// host (its log) nor the user (who asked for the window) is left guessing why nothing opened.
+void reportNoOffice(const QString& why)
+{
+    const QString reason =
+        why.isEmpty() ? QStringLiteral("the office services did not start") : why;
+    qWarning().noquote() << "tzsndmsg: SendMessage was given no services object and found no "
+                            "office to open:"
+                         << reason;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    ui::MessageBox::show(
+        {QStringLiteral("The message window cannot open: this workstation has no office set up "
+                        "for messages.") +
+             QStringLiteral("\n\n") + reason + QStringLiteral("\n\n") +
+             QStringLiteral("Ask the person who set up the office programs to set up the office "
+                            "database and its data folder."),
+         QStringLiteral("Send Message"), 0, 48, 0});
 }
 
 } // namespace
@@ -177,6 +200,10 @@ qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes L
                 own = global;
                 state.GIC = global;
                 ready = global->open(&error) && global->startUp();
+                if (!ready) {
+                    busy.release(); // the box is read with the normal pointer
+                    reportNoOffice(error);
+                }
                 if (ready) {
                     global->setApplication(QCoreApplication::applicationDirPath() +
                                                QLatin1Char('/'),

@@ -14,8 +14,9 @@ const QVector<MessageListModel::Column>& MessageListModel::gridColumns()
         {QString(), QStringLiteral("CMPID"), 0, false, Kind::Bound, QString()},
         {QStringLiteral("From"), QStringLiteral("CMWho"), 750, true, Kind::Bound, QString()},
         {QStringLiteral("To/ CC"), QString(), 750, true, Kind::ToCc, QString()},
+        // The form of the Date box and of every date the user types: one way to write a date.
         {QStringLiteral("Date"), QStringLiteral("CMDat"), 750, true, Kind::Bound,
-         QStringLiteral("Short Date")},
+         QStringLiteral("mm/dd/yyyy")},
         {QStringLiteral("Time"), QStringLiteral("CMTim"), 750, true, Kind::Bound,
          QStringLiteral("Short Time")},
         {QStringLiteral("Subject"), QStringLiteral("CmSubjec"), 1500, true, Kind::Bound, QString()},

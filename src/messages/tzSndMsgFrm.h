@@ -103,6 +103,11 @@ public:
     void Set_FormCaption(bool NewMessage);
     // After a send or delete: the current, previous or next row re-selected, else the last.
     void refreshInPlace();
+    // The list's current row when the form shows its message, else 0 (a hidden row, an empty
+    // view): commands act on the message shown, never on a row the user cannot see.
+    qint32 shownRowCmId() const;
+    // "Delete" is enabled only while a saved message of the list is shown.
+    void updateDeleteButton();
     // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
     bool isHistoryView() const;
     // All of TDBG, SB and TB visible.
@@ -306,6 +311,8 @@ public:
     bool m_sent = false;          // set by "MsgSend" after a successful send
     bool m_bodyReadOnly = false;  // a received message is shown
     int m_listPosition = 0;       // position of the message shown in the list
+    qint32 m_shownRowCmId = 0;    // CMID of the list row whose message the form shows; 0 none
+    qint32 m_openReminderId = 0;  // the user's own linked reminder opened again: saved in place
 
     // Addressee lists: persons "12,7," and computers "PC1\nPC2\n", index 0 To, 1 Cc.
     std::array<QString, 2> m_toPids;

@@ -95,6 +95,9 @@ void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
     auto& st = SharedState::current();
     if (!st.GIC || index < 2 || index > 6)
         return;
+    // The panel acts on the message it shows; a row that is not shown is not confirmed.
+    if (!PicConfirm || PicConfirm->isHidden() || shownRowCmId() == 0)
+        return;
 
     // The list row the message was opened from.
     qint32 broChkId = 0, linkId = 0, senderId = 0;

@@ -321,6 +321,15 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
     s.event(maria, QStringLiteral("MARIA"), today.addDays(17), QStringLiteral("1:00 pm"),
             QStringLiteral("5:00 pm"), QStringLiteral("Office closed early"),
             QStringLiteral("The office closes at 1 pm for the building's fire inspection."), {});
+    // Events belong to their author; only the supervisor right shows everyone's. The front
+    // desk's login keeps events of its own.
+    s.event(anna, QStringLiteral("ANNA"), today.addDays(1), QStringLiteral("8:00 am"),
+            QStringLiteral("8:30 am"), QStringLiteral("Reminder calls"),
+            QStringLiteral("Call the next day's patients to confirm their appointments."),
+            {ben, carla}, 1, -15, -1);
+    s.event(anna, QStringLiteral("ANNA"), today.addDays(6), QStringLiteral("12:00 pm"),
+            QStringLiteral("1:00 pm"), QStringLiteral("Front desk cover"),
+            QStringLiteral("Ben covers the front desk while Anna is at the dentist."), {ben});
     // The billing review falls on the last Friday of each month, starting next month.
     QDate lastFriday = QDate(today.year(), today.month(), 1).addMonths(2).addDays(-1);
     while (lastFriday.dayOfWeek() != Qt::Friday)

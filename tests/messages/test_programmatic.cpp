@@ -83,6 +83,63 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     EXPECT_EQ(rowsOf(cmId), (Rows{{carl, 0, ""}}));
 }
 
+TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
+{
+    const QString nowhere = office.tempPath() + "/no-office-here";
+    qputenv("TZSNDMSG_HOME", nowhere.toUtf8());
+    for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA"})
+        qunsetenv(name);
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg && text.contains("tzsndmsg"))
+                warnings << text;
+        });
+    auto& st = SharedState::current();
+    tzSndMsgCls component;
+    st.GIC.reset();
+    ModalScript none; // no message window opens
+    prompter->expect("The message window cannot open: this workstation has no office set up for messages.",
+                     "Send Message", 1);
+    const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
+    qInstallMessageHandler(previous);
+    qunsetenv("TZSNDMSG_HOME");
+
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(st.GIC);
+    ASSERT_EQ(prompter->shown.size(), 1);
+    EXPECT_EQ(prompter->shown[0].icon, 48);
+    // What is missing, in the box and in the host's log.
+    EXPECT_TRUE(prompter->shown[0].text.contains("no-office-here")) << prompter->shown[0].text.toStdString();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains("no services object")) << warnings[0].toStdString();
+    EXPECT_TRUE(warnings[0].contains("no-office-here")) << warnings[0].toStdString();
+    EXPECT_EQ(office.count("CMTable"), 0);
+}
+
+TEST_F(Programmatic, AnAnnouncementWritesOneRowPerPersonAndComputer)
+{
+    ModalScript modals; // nothing is shown
+    tzSndMsgCls component;
+    component.setGIC(office.services());
+    const QString b = QString::number(ben), c = QString::number(carl);
+    QString text = "Fire drill at 3 pm", to = b + "," + c + "," + b, machines = "WS2\nws2\nWS3",
+            category = "Announce", sub = "Safety";
+    component.AnnouncementSend(text, to, machines, category, sub);
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);
+    EXPECT_EQ(to, b + "," + c + "," + b) << "the caller's text is left as it was";
+
+    // Ben's inbox lists it once.
+    atWorkstation(ben, office.workstation("WS9", "BEN"));
+    tzSndMsgFrm& w = openFull("MsgHisAll");
+    EXPECT_EQ(subjects(w).size(), 1);
+    EXPECT_TRUE(bold(w, cmId));
+    w.Unload();
+}
+
 TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
 {
     ModalScript modals; // nothing is shown
