@@ -27,8 +27,10 @@ check() { echo "  $*"; }
 check "tzsndmsg --version: $("$program" --version)"
 "$program" init --demo >/dev/null || fail "tzsndmsg init --demo failed"
 check "tzsndmsg init --demo: ok"
-"$program" inbox --login ANNA | grep -q "Inbox" || fail "tzsndmsg inbox printed no inbox"
-check "tzsndmsg inbox: $("$program" inbox --login ANNA | head -n 1)"
+# Read whole before it is searched: grep -q leaving early would end the program with SIGPIPE.
+inbox=$("$program" inbox --login ANNA) || fail "tzsndmsg inbox failed"
+grep -q "Inbox" <<<"$inbox" || fail "tzsndmsg inbox printed no inbox"
+check "tzsndmsg inbox: $(head -n 1 <<<"$inbox")"
 for f in usr/share/man/man1/tzsndmsg.1.gz usr/share/applications/tzsndmsg-messages.desktop \
          usr/share/applications/tzsndmsg-events.desktop usr/share/applications/tzsndmsg-holidays.desktop \
          usr/share/tzsndmsg/help/index.html usr/share/icons/hicolor/scalable/apps/tzsndmsg.svg \
