@@ -1,15 +1,13 @@
+#include <QApplication>
+#include <QDialog>
+#include <QStringList>
+#include <cstdio>
 #include <tzsndmsg/Office.h>
 #include <tzsndmsg/db/Database.h>
 #include <tzsndmsg/tzGlobal.h>
 #include <tzsndmsg/tzSndMsgCls.h>
 #include <tzsndmsg/ui/MessageBox.h>
 #include <tzsndmsg/ui/Modal.h>
-
-#include <QApplication>
-#include <QDialog>
-#include <QStringList>
-
-#include <cstdio>
 
 // clinic_host DATABASE_URL DATA_FOLDER LOGIN [--demo] [--close-when-shown]
 // Sets up the office (the schema and the data folder; kept when present) and opens the message
@@ -22,8 +20,9 @@ int main(int argc, char** argv)
     const bool demo = args.removeAll(QStringLiteral("--demo")) > 0;
     const bool closeWhenShown = args.removeAll(QStringLiteral("--close-when-shown")) > 0;
     if (args.size() != 3) {
-        std::fputs("usage: clinic_host DATABASE_URL DATA_FOLDER LOGIN [--demo] [--close-when-shown]\n",
-                   stderr);
+        std::fputs(
+            "usage: clinic_host DATABASE_URL DATA_FOLDER LOGIN [--demo] [--close-when-shown]\n",
+            stderr);
         return 2;
     }
     const QString url = args[0], dataFolder = args[1], login = args[2];

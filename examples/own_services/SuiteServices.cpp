@@ -1,11 +1,10 @@
 #include "SuiteServices.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <tzsndmsg/db/RecordWriter.h>
 #include <tzsndmsg/db/Recordset.h>
 #include <tzsndmsg/db/SqlDialect.h>
-
-#include <QDir>
-#include <QFileInfo>
 
 using tzsndmsg::db::Database;
 
@@ -18,7 +17,10 @@ SuiteServices::SuiteServices(std::shared_ptr<Database> database, QString dataFol
 }
 
 // The component compares logins in upper case.
-void SuiteServices::setLogin(const QString& loginName) { m_login = loginName.trimmed().toUpper(); }
+void SuiteServices::setLogin(const QString& loginName)
+{
+    m_login = loginName.trimmed().toUpper();
+}
 
 qint32 SuiteServices::employeeOfLogin(const QString& loginName)
 {
@@ -39,8 +41,7 @@ QString SuiteServices::adaptSqlFor(Database& connection, const QString& statemen
 }
 
 bool SuiteServices::writeRecord(int, const QString& table, const QString& keyColumn, qint64& key,
-                                const QStringList& names, const QStringList& texts,
-                                QString* error)
+                                const QStringList& names, const QStringList& texts, QString* error)
 {
     return tzsndmsg::db::writeRecord(*m_db, table, keyColumn, key, names, texts, error);
 }
@@ -80,7 +81,10 @@ QString SuiteServices::replaceText(const QString& text, const QString& find,
     return find.isEmpty() ? text : QString(text).replace(find, replacement);
 }
 
-QString SuiteServices::quote(const QString& text) { return tzsndmsg::db::SqlDialect::quote(text); }
+QString SuiteServices::quote(const QString& text)
+{
+    return tzsndmsg::db::SqlDialect::quote(text);
+}
 
 QString SuiteServices::personName(qint32 personId)
 {

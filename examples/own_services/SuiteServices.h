@@ -1,9 +1,8 @@
 #pragma once
 
+#include <memory>
 #include <tzsndmsg/HostServices.h>
 #include <tzsndmsg/db/Database.h>
-
-#include <memory>
 
 // The suite's own services object: what the component asks of its host, answered from the
 // suite's one database and its own settings. It replaces tzglob::tzGlobal entirely.
@@ -76,7 +75,10 @@ public:
     bool writeNote(qint32, const tzsndmsg::NoteEntry&, QString* error = nullptr) override;
     bool writeTodo(qint32, const tzsndmsg::NoteEntry&, QString* error = nullptr) override;
     bool openTodoDialog(QObject*, QString&) override { return false; }
-    QString chooseCannedText(QObject*, const QString&, const QString&) override { return QString(); }
+    QString chooseCannedText(QObject*, const QString&, const QString&) override
+    {
+        return QString();
+    }
     bool announceLabOrderMessage(const QString&, qint64, qint64) override { return false; }
 
 private:

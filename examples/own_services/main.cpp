@@ -9,13 +9,6 @@
 // Exit code 0 when every row is as expected.
 #include "SuiteServices.h"
 
-#include <tzsndmsg/Office.h>
-#include <tzsndmsg/db/RecordWriter.h>
-#include <tzsndmsg/db/Recordset.h>
-#include <tzsndmsg/tzSndMsgCls.h>
-#include <tzsndmsg/ui/MessageBox.h>
-#include <tzsndmsg/ui/Modal.h>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -26,10 +19,15 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QToolBar>
-
 #include <cstdio>
 #include <functional>
 #include <stdexcept>
+#include <tzsndmsg/Office.h>
+#include <tzsndmsg/db/RecordWriter.h>
+#include <tzsndmsg/db/Recordset.h>
+#include <tzsndmsg/tzSndMsgCls.h>
+#include <tzsndmsg/ui/MessageBox.h>
+#include <tzsndmsg/ui/Modal.h>
 
 using tzsndmsg::db::Database;
 
@@ -64,9 +62,9 @@ qint32 addEmployee(Database& db, const QString& last, const QString& first, cons
                                   {last, first, initials, QStringLiteral("1")}));
     insert(db, QStringLiteral("PWMTable"), QStringLiteral("PWMID"),
            {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")}, {login, QString::number(id)});
-    const qint64 employment =
-        insert(db, QStringLiteral("EBTable"), QStringLiteral("EBID"),
-               {QStringLiteral("EBPid"), QStringLiteral("EBDep")}, {QString::number(id), department});
+    const qint64 employment = insert(db, QStringLiteral("EBTable"), QStringLiteral("EBID"),
+                                     {QStringLiteral("EBPid"), QStringLiteral("EBDep")},
+                                     {QString::number(id), department});
     insert(db, QStringLiteral("ESTable"), QStringLiteral("ESID"),
            {QStringLiteral("EBID"), QStringLiteral("ESSta")},
            {QString::number(employment), QStringLiteral("Active")});
@@ -85,13 +83,12 @@ bool waitFor(const std::function<bool()>& condition)
     return true;
 }
 
-template <typename T>
-T* control(QWidget& window, const QString& name)
+template <typename T> T* control(QWidget& window, const QString& name)
 {
     T* widget = window.findChild<T*>(name);
     if (!widget)
-        throw std::runtime_error(qPrintable(QStringLiteral("no control %1 in %2")
-                                                .arg(name, window.objectName())));
+        throw std::runtime_error(
+            qPrintable(QStringLiteral("no control %1 in %2").arg(name, window.objectName())));
     return widget;
 }
 
@@ -102,7 +99,8 @@ void showAndActivate(QDialog& window)
     window.show();
     window.activateWindow();
     if (!waitFor([&window] { return QApplication::activeWindow() == &window; }))
-        throw std::runtime_error(qPrintable(window.objectName() + QStringLiteral(" did not become active")));
+        throw std::runtime_error(
+            qPrintable(window.objectName() + QStringLiteral(" did not become active")));
     QApplication::processEvents();
 }
 
@@ -121,7 +119,8 @@ int drive(QDialog& window, const QString& recipient, bool* sent)
         return window.result();
     }
     if (window.objectName() != QLatin1String("tzSndMsgFrm"))
-        throw std::runtime_error(qPrintable(QStringLiteral("unexpected window ") + window.objectName()));
+        throw std::runtime_error(
+            qPrintable(QStringLiteral("unexpected window ") + window.objectName()));
     auto* subject = control<QLineEdit>(window, QStringLiteral("txtSubject"));
     subject->setFocus();
     subject->insert(QStringLiteral("Autoclave in room 2"));
@@ -142,13 +141,14 @@ int drive(QDialog& window, const QString& recipient, bool* sent)
 QStringList addressees(Database& db, qint64 messageId)
 {
     QStringList out;
-    tzsndmsg::db::Recordset rs = db.query(
-        db.dialect().adapt(QStringLiteral("SELECT BroChkPID, BroChkToMac FROM BroChkTable "
-                                          "WHERE BroChkLinID = ? ORDER BY BroChkID")),
-        {messageId});
+    tzsndmsg::db::Recordset rs =
+        db.query(db.dialect().adapt(QStringLiteral("SELECT BroChkPID, BroChkToMac FROM BroChkTable "
+                                                   "WHERE BroChkLinID = ? ORDER BY BroChkID")),
+                 {messageId});
     for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext()) {
         const qint64 person = rs.value(QStringLiteral("BroChkPID")).toLongLong();
-        out << (person ? QString::number(person) : rs.value(QStringLiteral("BroChkToMac")).toString());
+        out << (person ? QString::number(person)
+                       : rs.value(QStringLiteral("BroChkToMac")).toString());
     }
     return out;
 }
@@ -156,8 +156,9 @@ QStringList addressees(Database& db, qint64 messageId)
 qint64 messageWhere(Database& db, const QString& condition, const QString& value)
 {
     return db
-        .scalar(db.dialect().adapt(QStringLiteral("SELECT max(cmID) FROM CMTable WHERE ") + condition),
-                {value})
+        .scalar(
+            db.dialect().adapt(QStringLiteral("SELECT max(cmID) FROM CMTable WHERE ") + condition),
+            {value})
         .toLongLong();
 }
 
@@ -167,14 +168,15 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QTemporaryDir temporary;
-    const QString folder = argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath()
-                                    : temporary.path();
+    const QString folder =
+        argc > 1 ? QDir(QString::fromLocal8Bit(argv[1])).absolutePath() : temporary.path();
     const QString dataFolder = folder + QStringLiteral("/data/");
     QDir().mkpath(folder);
 
     // The suite's own database, with the tables the component needs in it.
     QString error;
-    auto db = Database::open(QStringLiteral("sqlite://") + folder + QStringLiteral("/suite.db"), &error);
+    auto db =
+        Database::open(QStringLiteral("sqlite://") + folder + QStringLiteral("/suite.db"), &error);
     if (!db || !tzsndmsg::createOfficeSchema(*db, &error) ||
         !tzsndmsg::createDataFolder(dataFolder, &error)) {
         std::fprintf(stderr, "suite_host: %s\n", qPrintable(error));
@@ -191,13 +193,14 @@ int main(int argc, char** argv)
                                QStringLiteral("RL"), QStringLiteral("ROSA"),
                                QStringLiteral("Front Desk"));
         if (!tom)
-            tom = addEmployee(*db, QStringLiteral("Hart"), QStringLiteral("Tom"), QStringLiteral("TH"),
-                              QStringLiteral("TOM"), QStringLiteral("Lab"));
+            tom = addEmployee(*db, QStringLiteral("Hart"), QStringLiteral("Tom"),
+                              QStringLiteral("TH"), QStringLiteral("TOM"), QStringLiteral("Lab"));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "suite_host: %s\n", e.what());
         return 2;
     }
-    check(services->employeeOfLogin(QStringLiteral("rosa")) == rosa, "the suite finds Rosa's login");
+    check(services->employeeOfLogin(QStringLiteral("rosa")) == rosa,
+          "the suite finds Rosa's login");
 
     // Nobody is there to answer a box: it is printed and answered No where it asks, else OK.
     struct Printer : tzsndmsg::ui::Prompter {
@@ -227,8 +230,8 @@ int main(int argc, char** argv)
     check(problem.isEmpty() && sent, "the message window was written and sent" +
                                          (problem.isEmpty() ? QString() : ": " + problem));
 
-    const qint64 written = messageWhere(*db, QStringLiteral("CMSubjec = ?"),
-                                        QStringLiteral("Autoclave in room 2"));
+    const qint64 written =
+        messageWhere(*db, QStringLiteral("CMSubjec = ?"), QStringLiteral("Autoclave in room 2"));
     check(written != 0, "the window's message is in CMTable");
     check(addressees(*db, written) == QStringList{QString::number(tom)},
           "the window's message is addressed to Tom");
@@ -240,14 +243,16 @@ int main(int argc, char** argv)
     try {
         messages.AnnouncementSend(text, toIds, toComputers, category, subCategory);
     } catch (const std::exception& e) {
-        check(false, QStringLiteral("the announcement was sent: ") + QString::fromLocal8Bit(e.what()));
+        check(false,
+              QStringLiteral("the announcement was sent: ") + QString::fromLocal8Bit(e.what()));
     }
     const qint64 announcement = messageWhere(*db, QStringLiteral("cmDoc = ?"), text);
     check(announcement != 0 && announcement != written, "the announcement is in CMTable");
     check(db->scalar(QStringLiteral("SELECT cmWho FROM CMTable WHERE cmID = ?"), {announcement})
                   .toString() == QLatin1String("ROSA"),
           "the announcement is from Rosa");
-    check(addressees(*db, announcement) == QStringList({QString::number(tom), QStringLiteral("LAB-1")}),
+    check(addressees(*db, announcement) ==
+              QStringList({QString::number(tom), QStringLiteral("LAB-1")}),
           "the announcement is addressed to Tom and to LAB-1");
 
     tzsndmsg::ui::setModalHandler(nullptr);

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 // Reading the message store without a window: the rows of a list view as the message window lists
@@ -46,11 +45,11 @@ struct MessageViewRow {
     QString dateText;          // the "Date" column: the short date, or the stored text
     QString timeText;          // the "Time" column: the short time, or the stored text
     QString subject;
-    QString text;              // the whole message
-    QString comments;          // the "Comments" column: the first 500 characters on one line
-    QString category;          // "Message", "Reminder", ...
+    QString text;     // the whole message
+    QString comments; // the "Comments" column: the first 500 characters on one line
+    QString category; // "Message", "Reminder", ...
     bool payrollRelated = false;
-    bool unread = false;       // the inbox: not yet confirmed (bold in the window); sent items never
+    bool unread = false; // the inbox: not yet confirmed (bold in the window); sent items never
 };
 
 // The rows of the view in the window's order (date, time, message id). A login without an

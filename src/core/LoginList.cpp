@@ -28,7 +28,8 @@ LoginList readLoginList(HostServices& services)
                 if (list.names.at(n) == supervisor)
                     haveSupervisor = true;
                 if (!reader.isNull(QStringLiteral("PWMPID")))
-                    list.employeeIds[n] = qint32(reader.value(QStringLiteral("PWMPID")).toLongLong());
+                    list.employeeIds[n] =
+                        qint32(reader.value(QStringLiteral("PWMPID")).toLongLong());
             } catch (const std::exception&) {
                 // The entry stays as far as it was read.
             }

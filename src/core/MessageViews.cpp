@@ -1,12 +1,11 @@
 // The public reading of the message store: a view's rows and a reminder's linked moment.
-#include "tzsndmsg/Messages.h"
-
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
 #include "core/MessageListQuery.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/Messages.h"
 
 namespace tzsndmsg {
 
@@ -16,10 +15,10 @@ bool readMessageView(HostServices& services, const MessageViewRequest& request,
                      QList<MessageViewRow>& rows, QString* error)
 {
     rows.clear();
-    const QString login = (request.loginName.trimmed().isEmpty() ? services.currentLoginName()
-                                                                 : request.loginName)
-                              .trimmed()
-                              .toUpper();
+    const QString login =
+        (request.loginName.trimmed().isEmpty() ? services.currentLoginName() : request.loginName)
+            .trimmed()
+            .toUpper();
     core::LoginList logins = core::readLoginList(services);
     core::MessageListParams params;
     params.inboxView = request.folder == MessageFolder::Inbox;

@@ -1,7 +1,6 @@
 // The public reading of the office's days off, over the holiday calendar.
-#include "tzsndmsg/Holidays.h"
-
 #include "HolidayCalendar.h"
+#include "tzsndmsg/Holidays.h"
 
 namespace tzsndmsg {
 

@@ -13,7 +13,8 @@ bool createOffice(const QString& databaseUrl, const QString& dataFolder, QString
     const auto url = db::ConnectionUrl::parse(databaseUrl, error);
     if (!url)
         return false;
-    if (url->backend == db::Backend::Sqlite && !QDir().mkpath(QFileInfo(url->path).absolutePath())) {
+    if (url->backend == db::Backend::Sqlite &&
+        !QDir().mkpath(QFileInfo(url->path).absolutePath())) {
         if (error)
             *error = QStringLiteral("cannot create the folder of %1").arg(url->path);
         return false;

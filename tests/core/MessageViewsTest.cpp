@@ -1,10 +1,8 @@
 // The public reading of the message store: a view for a login and a computer, as a host asks for
 // it, and the moment a reminder is linked to.
-#include "tzsndmsg/Messages.h"
-
 #include "core/MessageWrite.h"
-
 #include "support/Office.h"
+#include "tzsndmsg/Messages.h"
 
 namespace tzsndmsg::core {
 namespace {
@@ -43,7 +41,8 @@ protected:
     {
         QList<MessageViewRow> rows;
         QString error;
-        EXPECT_TRUE(readMessageView(*office.services(), request, rows, &error)) << error.toStdString();
+        EXPECT_TRUE(readMessageView(*office.services(), request, rows, &error))
+            << error.toStdString();
         QStringList out;
         for (const MessageViewRow& row : rows)
             out << row.subject + (row.unread ? " *" : "");
@@ -71,13 +70,28 @@ TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
         QStringList subjects;
     } cases[] = {
         // Lower-case names are the same login and computer.
-        {"Ned's inbox at WS2", MessageFolder::Inbox, false, "nurse", "ws2", {"To Ned *", "To WS2 *"}},
+        {"Ned's inbox at WS2",
+         MessageFolder::Inbox,
+         false,
+         "nurse",
+         "ws2",
+         {"To Ned *", "To WS2 *"}},
         {"Ned's inbox at WS9", MessageFolder::Inbox, false, "NURSE", "WS9", {"To Ned *"}},
         {"Ned's history", MessageFolder::Inbox, true, "NURSE", "WS9", {"Old news *"}},
         // No login and no computer given: the services' own, FRONT at WS1; listed once for
         // Fay and once for her workstation.
-        {"the current login", MessageFolder::Inbox, false, "", "", {"To Fay at WS1 *", "To Fay at WS1 *"}},
-        {"Fay's sent items", MessageFolder::SentItems, false, "FRONT", "", {"To Ned", "To WS2", "To Fay at WS1"}},
+        {"the current login",
+         MessageFolder::Inbox,
+         false,
+         "",
+         "",
+         {"To Fay at WS1 *", "To Fay at WS1 *"}},
+        {"Fay's sent items",
+         MessageFolder::SentItems,
+         false,
+         "FRONT",
+         "",
+         {"To Ned", "To WS2", "To Fay at WS1"}},
         {"Ned sent nothing", MessageFolder::SentItems, false, "NURSE", "", {}},
     };
     for (const auto& c : cases) {
@@ -146,8 +160,9 @@ TEST_F(MessageViews, AReminderTakesTheDayAndStartOfItsAppointmentOrAbsence)
 {
     const auto appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim"},
                                                   {nurse, "2026-12-10 00:00:00", "09:30:00"}));
-    const auto absence = qint32(office.insert("AbsTable", "AbsID", {"AbsPid", "AbsDat", "AbsStaTim"},
-                                              {nurse, "2026-12-11 00:00:00", "2:15 PM"}));
+    const auto absence =
+        qint32(office.insert("AbsTable", "AbsID", {"AbsPid", "AbsDat", "AbsStaTim"},
+                             {nurse, "2026-12-11 00:00:00", "2:15 PM"}));
     const auto noTime = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim"},
                                              {nurse, "2026-12-12 00:00:00", "after lunch"}));
     const QDate zero(1899, 12, 30);
@@ -158,9 +173,11 @@ TEST_F(MessageViews, AReminderTakesTheDayAndStartOfItsAppointmentOrAbsence)
         std::optional<ReminderMoment> expected;
     } cases[] = {
         {"appointment", ZELOAppointment, appointment,
-         ReminderMoment{QDateTime(QDate(2026, 12, 10), QTime(0, 0)), QDateTime(zero, QTime(9, 30))}},
+         ReminderMoment{QDateTime(QDate(2026, 12, 10), QTime(0, 0)),
+                        QDateTime(zero, QTime(9, 30))}},
         {"absence", QNSAppointment, absence,
-         ReminderMoment{QDateTime(QDate(2026, 12, 11), QTime(0, 0)), QDateTime(zero, QTime(14, 15))}},
+         ReminderMoment{QDateTime(QDate(2026, 12, 11), QTime(0, 0)),
+                        QDateTime(zero, QTime(14, 15))}},
         {"time that is no time", ZELOAppointment, noTime, std::nullopt},
         {"missing record", ZELOAppointment, 9999, std::nullopt},
         {"a lab order has no moment", LabLinkOrder, appointment, std::nullopt},

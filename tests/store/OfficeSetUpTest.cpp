@@ -1,7 +1,6 @@
 // Setting up an office with the public calls, as a host does before it opens its services.
-#include "tzsndmsg/Office.h"
-
 #include "support/Office.h"
+#include "tzsndmsg/Office.h"
 
 #include <QDir>
 #include <QFile>
