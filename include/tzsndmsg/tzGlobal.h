@@ -20,6 +20,8 @@ struct Config {
     QString suiteDatabaseUrl;
     // Settings file (INI); empty means "settings.ini" in the data folder.
     QString settingsFile;
+    // A reader that writes nothing (no signal file, no setting) may use a read-only data folder.
+    bool readOnlyDataFolder = false;
 };
 
 // The host services over the office database, a settings file and the system clock.
@@ -29,6 +31,7 @@ public:
     ~tzGlobal() override;
 
     // Opens the connections; false with a one-line reason when the database cannot be reached.
+    // A SQLite file is never created here (that is the set-up's work).
     bool open(QString* error);
     const Config& config() const;
 
@@ -47,6 +50,11 @@ public:
     void setLabOrderHandler(LabOrderHandler handler); // nullptr: record the link and accept
     bool hasTodoDialogHandler() const;
     bool hasCannedTextHandler() const;
+
+    // True when the login is in the login table; SUPERVISOR always is, a blank name never.
+    bool isLogin(const QString& loginName);
+    // The computer list (stp/Machines.Ini): the names in upper case, in their order.
+    QStringList computerNames();
 
     // The texts of a canned-text store (title, text), for the chooser dialog.
     QList<QPair<QString, QString>> cannedTexts(const QString& storeName);

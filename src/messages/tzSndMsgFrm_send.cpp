@@ -289,7 +289,8 @@ bool tzSndMsgFrm::writeMessage(QString* error)
     {
         db::Transaction transaction(*store);
         if (!transaction.ok()) {
-            *error = QStringLiteral("A transaction could not be started on the message store.");
+            *error = QStringLiteral("A transaction could not be started on the message store: ") +
+                     transaction.error();
             return false;
         }
 
@@ -408,7 +409,8 @@ bool tzSndMsgFrm::writeMessage(QString* error)
         }
 
         if (!transaction.commit()) {
-            *error = QStringLiteral("The message store did not accept the message.");
+            *error = QStringLiteral("The message store did not accept the message: ") +
+                     transaction.error();
             return false;
         }
     }
