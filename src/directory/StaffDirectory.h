@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QComboBox;
@@ -11,6 +12,12 @@ namespace tzsndmsg {
 // The staff directory: reads the suite's logins, persons and employment records through the
 // services of the shared state. Every entry of a filled list or combo carries its item value
 // (a person id, or 0 for the whole office, a department or a computer) in Qt::UserRole.
+
+// The Part's employee 0, who sees every message and event of the office, is a login that is in
+// the login list without a person (SUPERVISOR). A login that is not in the list, or a blank one,
+// is nobody: it must never be given that view. loginNames/ids as SharedState keeps them.
+bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
+                        const QString& login);
 
 // Fills SharedState's LoginNames / LoginEmployeeIDs from PWMTable: entry 0 empty, then one
 // entry per login (trimmed upper-case name, person id or 0); always holds "SUPERVISOR".

@@ -1,6 +1,7 @@
 #include "MessageListQuery.h"
 
 #include "db/Database.h"
+#include "directory/StaffDirectory.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
@@ -50,7 +51,7 @@ QString buildMessageListStatement(const MessageListParams& p,
             where = kSentBase + QStringLiteral(" and (cmWho=")
                     + quote(found ? loginName : p.currentLoginName) + QStringLiteral(")");
         }
-    } else {
+    } else if (IsWholeOfficeLogin(p.loginNames, p.loginEmployeeIds, p.currentLoginName)) {
         QStringList names;
         for (int i = 1; i < p.loginNames.size(); ++i)
             names << quote(p.loginNames.at(i));
@@ -58,6 +59,9 @@ QString buildMessageListStatement(const MessageListParams& p,
         if (!names.isEmpty())
             where += QStringLiteral(" and cmWho in (") + names.join(QLatin1Char(','))
                      + QStringLiteral(")");
+    } else {
+        // Not a login of the office: the view is empty, never the whole office's.
+        where = kSentBase + QStringLiteral(" and 1=0");
     }
 
     QString from;
