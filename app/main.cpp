@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "tzsndmsg/ui/Unattended.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <unistd.h>
 
@@ -90,6 +93,21 @@ int main(int argc, char** argv)
     QApplication::setOrganizationName(QStringLiteral("tzsndmsg"));
 
     using namespace tzsndmsg::app;
+    // A command without a window has nobody to answer a box: none is shown, each is told.
+    struct Unattended : tzsndmsg::ui::Unattended {
+        Unattended() : tzsndmsg::ui::Unattended(Answers::Refuse) {}
+        ~Unattended()
+        {
+            for (const auto& box : boxes())
+                std::fprintf(stderr, "tzsndmsg: %s%s\n",
+                             box.title.isEmpty() ? "" : qPrintable(QLatin1Char('[') + box.title + "] "),
+                             qPrintable(box.text.simplified()));
+        }
+    };
+    std::optional<Unattended> unattended;
+    if (!window)
+        unattended.emplace();
+
     if (command == QLatin1String("init"))
         return runInit(args);
     if (command == QLatin1String("messages"))
