@@ -93,7 +93,11 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
         return nullptr;
     }
     // Whoever is not in the login list is nobody here, not the whole office.
-    if (!services->isLogin(config.loginName)) {
+    if (QString why; !services->isLogin(config.loginName, &why)) {
+        if (!why.isEmpty()) {
+            fail(2, QStringLiteral("cannot read the login list: %1").arg(why));
+            return nullptr;
+        }
         fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
                     .arg(config.loginName));
         return nullptr;

@@ -52,7 +52,8 @@ public:
     bool hasCannedTextHandler() const;
 
     // True when the login is in the login table; SUPERVISOR always is, a blank name never.
-    bool isLogin(const QString& loginName);
+    // False with the reason in error when the table cannot be read.
+    bool isLogin(const QString& loginName, QString* error = nullptr);
     // The computer list (stp/Machines.Ini): the names in upper case, in their order.
     QStringList computerNames();
 

@@ -220,7 +220,7 @@ qint32 tzGlobal::employeeOfLogin(const QString& loginName)
     return qint32(rs.value(QStringLiteral("PWMPID")).toLongLong());
 }
 
-bool tzGlobal::isLogin(const QString& loginName)
+bool tzGlobal::isLogin(const QString& loginName, QString* error)
 {
     const QString name = loginName.trimmed().toUpper();
     if (name.isEmpty())
@@ -229,10 +229,13 @@ bool tzGlobal::isLogin(const QString& loginName)
         return true;
     if (!d->persons)
         return false;
+    QString why;
     const QVariant found = d->persons->scalar(
         d->adapt(*d->persons,
                  QStringLiteral("SELECT count(*) FROM PWMTable WHERE upper(trim(PWMUseNam)) = ?")),
-        {name});
+        {name}, &why);
+    if (!found.isValid() && error)
+        *error = why;
     return found.toLongLong() > 0;
 }
 
