@@ -363,5 +363,38 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
     expectWholeOrAbsent(QStringLiteral("unwritable"), true, text, to);
 }
 
+// Several workstations setting up the same new office at once: one office, no failure.
+TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
+{
+    for (const bool demo : {false, true}) {
+        SCOPED_TRACE(demo ? "init --demo" : "init");
+        QTemporaryDir home;
+        Office::Options options;
+        options.createSchema = false;
+        options.initDataFolder = false;
+        Office office(options);
+        HostRun host(home.path() + QStringLiteral("/data/"));
+        host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        QStringList args{QStringLiteral("init")};
+        if (demo)
+            args << QStringLiteral("--demo");
+        std::vector<std::unique_ptr<QProcess>> running;
+        for (int i = 0; i < 5; ++i)
+            running.push_back(host.start(args, office.databaseUrl()));
+        for (auto& p : running) {
+            const Outcome r = HostRun::finish(*p, 120000);
+            EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        }
+        EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("PWMUseNam='ANNA'")), demo ? 1 : 0);
+        EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("PLasNam='Alvarez'")), demo ? 1 : 0);
+        EXPECT_EQ(office.count(QStringLiteral("CMTable"), QStringLiteral("CMSubjec='Staff meeting moved'")),
+                  demo ? 1 : 0);
+        EXPECT_EQ(office.count(QStringLiteral("HDOCTable"), QStringLiteral("hdocDes='Christmas Day'")), demo ? 1 : 0);
+        QFile machines(home.path() + QStringLiteral("/data/stp/Machines.Ini"));
+        ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
+        EXPECT_EQ(machines.readAll(), demo ? QByteArray("FRONTDESK\r\nEXAM-1\r\n") : QByteArray());
+    }
+}
+
 } // namespace
 } // namespace tzsndmsg::testing
