@@ -215,6 +215,29 @@ TEST_P(Waiting, AServerThatStopsAnsweringIsGivenUp)
     EXPECT_FALSE(db->exec("SELECT 1", &error)) << "the connection is given up";
 }
 
+// A server that went away is told with each statement's error, not with a line of the driver's
+// for every statement that follows.
+TEST_P(Waiting, ALostConnectionIsToldByTheStatementsNotByTheDriver)
+{
+    if (!isPostgres())
+        GTEST_SKIP() << "PostgreSQL only";
+    const qint64 backend = m_db->scalar("SELECT pg_backend_pid()").toLongLong();
+    auto other = Database::open(m_url);
+    ASSERT_TRUE(other && other->scalar("SELECT pg_terminate_backend(?)", {backend}).toBool());
+    static QStringList driverLines;
+    driverLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& text) { driverLines << text; });
+    QString first, last;
+    m_db->exec("SELECT 1", &first);
+    for (int i = 0; i < 200; ++i)
+        m_db->query("SELECT 1", &last);
+    qInstallMessageHandler(previous);
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_EQ(last, "the connection to the database is lost");
+    EXPECT_LE(driverLines.size(), 1) << driverLines.join('\n').toStdString();
+}
+
 TZ_DB_BACKENDS(Waiting);
 
 } // namespace
