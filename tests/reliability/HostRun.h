@@ -39,7 +39,9 @@ public:
     // Runs the program as another user (root ignores file permissions).
     void setUser(const QString& user) { m_user = user; }
 
-    std::unique_ptr<QProcess> start(QStringList args, const QString& url) const
+    // limitMs: as run(); a process run as another user is ended by timeout(1) at that limit, as
+    // killing runuser would leave it running.
+    std::unique_ptr<QProcess> start(QStringList args, const QString& url, int limitMs = 60000) const
     {
         args << QStringLiteral("--db") << url << QStringLiteral("--data") << m_data;
         auto p = std::make_unique<QProcess>();
@@ -53,10 +55,11 @@ public:
         if (m_user.isEmpty()) {
             p->start(QStringLiteral(TZSNDMSG_APP), args);
         } else {
-            p->start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), m_user,
-                                                            QStringLiteral("--"),
-                                                            QStringLiteral(TZSNDMSG_APP)} +
-                                                    args);
+            p->start(QStringLiteral("runuser"),
+                     QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"),
+                                 QStringLiteral("timeout"), QStringLiteral("-s"), QStringLiteral("KILL"),
+                                 QString::number(limitMs / 1000 + 1), QStringLiteral(TZSNDMSG_APP)} +
+                         args);
         }
         return p;
     }
@@ -80,7 +83,7 @@ public:
 
     Outcome run(const QStringList& args, const QString& url, int limitMs = 60000) const
     {
-        auto p = start(args, url);
+        auto p = start(args, url, limitMs);
         return finish(*p, limitMs);
     }
 
