@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite on SQLite, then again on a throwaway PostgreSQL server.
+# Builds and runs the whole suite on SQLite, then again on a throwaway PostgreSQL server (the
+# reliability suite, CTest label "reliability", is part of both runs), then the fuzz driver
+# built with the sanitizers for a fixed number of iterations.
 #   ./test.sh              the suite on both databases
 #   ./test.sh --sanitize   the same, built with AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -49,6 +51,18 @@ as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
   start >/dev/null
 export TZSNDMSG_TEST_PG="postgresql://postgres@127.0.0.1:$port/postgres"
 (cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
+
+echo "== Fuzz driver built with the sanitizers (SQL adapter, quoting, date and number readers)"
+fuzz=build/fuzz
+[ "$sanitize" = ON ] && fuzz="$build"
+if cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTZSNDMSG_SANITIZE=ON >/dev/null &&
+   cmake --build "$fuzz" -j "$(nproc)" --target tzsndmsg_fuzz >/dev/null &&
+   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     "$fuzz/tests/fuzz/tzsndmsg_fuzz" --iterations 50000 --seed 1; then
+  :
+else
+  echo "fuzz driver: FAILED"; status=1
+fi
 
 echo "== Installed package and the example hosts that link it"
 prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)

@@ -55,10 +55,27 @@ bool parse(QCommandLineParser& parser, const QStringList& args)
     return true;
 }
 
-// The services of this workstation; nullptr (message printed) when the set-up is not usable.
-std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser)
+enum class DataUse { Write, ReadOnly };
+
+bool hasControlCharacter(const QString& text)
 {
-    const tzglob::Config config = configFrom(parser);
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+
+// The services of this workstation for its login; nullptr (message printed) when the set-up is
+// not usable or the login is not one of the office's.
+std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
+                                               DataUse use = DataUse::Write)
+{
+    tzglob::Config config = configFrom(parser);
+    config.readOnlyDataFolder = use == DataUse::ReadOnly;
+    if (hasControlCharacter(config.loginName) || hasControlCharacter(config.computerName)) {
+        fail(2, QStringLiteral("a login or computer name cannot hold control characters"));
+        return nullptr;
+    }
     const QFileInfo data(config.dataFolder);
     if (!data.isDir()) {
         fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
@@ -69,6 +86,16 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser)
     QString error;
     if (!services->open(&error)) {
         fail(2, error);
+        return nullptr;
+    }
+    // Whoever is not in the login list is nobody here, not the whole office.
+    if (QString why; !services->isLogin(config.loginName, &why)) {
+        if (!why.isEmpty()) {
+            fail(2, QStringLiteral("cannot read the login list: %1").arg(why));
+            return nullptr;
+        }
+        fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
+                    .arg(config.loginName));
         return nullptr;
     }
     return services;
@@ -112,6 +139,7 @@ public:
             dialog.show();
             for (int i = 0; i < 10; ++i)
                 QCoreApplication::processEvents();
+            m_shown = true;
             m_saved = dialog.grab().save(m_file);
             dialog.hide();
             return int(QDialog::Rejected);
@@ -129,6 +157,8 @@ public:
     {
         if (!active())
             return 0;
+        if (m_shown && !m_saved)
+            return fail(1, QStringLiteral("cannot write the picture to %1").arg(m_file));
         if (!m_saved)
             return fail(1, QStringLiteral("no window was shown to render into %1").arg(m_file));
         out() << "Saved " << m_file << Qt::endl;
@@ -139,6 +169,7 @@ private:
     Q_DISABLE_COPY_MOVE(ScreenshotMode) // the modal handler holds this
 
     QString m_file;
+    bool m_shown = false;
     bool m_saved = false;
 };
 
@@ -379,11 +410,26 @@ int runAnnounce(const QStringList& args)
     }
     QStringList computers;
     for (const QString& name :
-         parser.value(QStringLiteral("to-computers")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        computers << name.trimmed().toUpper();
+         parser.value(QStringLiteral("to-computers")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (hasControlCharacter(name))
+            return fail(2, QStringLiteral("--to-computers needs computer names, without control "
+                                          "characters"));
+        if (!name.trimmed().isEmpty())
+            computers << name.trimmed().toUpper();
+    }
+    if (ids.isEmpty() && computers.isEmpty())
+        return fail(2, QStringLiteral("announce needs --to or --to-computers"));
     auto services = openServices(parser);
     if (!services)
         return 2;
+    // A computer the list does not know may be a new one: sent to, but said.
+    const QStringList known = services->computerNames();
+    for (const QString& name : std::as_const(computers))
+        if (!known.contains(name))
+            std::fprintf(stderr,
+                         "tzsndmsg: warning: computer %s is not in the computer list "
+                         "(stp/Machines.Ini); the announcement is addressed to it all the same\n",
+                         qPrintable(name));
 
     QString text = parser.value(QStringLiteral("text"));
     QString toId = ids.join(QLatin1Char(','));
@@ -399,7 +445,7 @@ int runAnnounce(const QStringList& args)
         messages.setGIC(services);
         messages.AnnouncementSend(text, toId, toMac, category, subCategory);
     } catch (const std::exception& e) {
-        return fail(1, QString::fromLocal8Bit(e.what()));
+        return fail(1, QString::fromUtf8(e.what()).simplified());
     }
     out() << "Announcement sent." << Qt::endl;
     return 0;
@@ -413,7 +459,7 @@ int runInbox(const QStringList& args)
     parser.addOption({QStringLiteral("history"), QStringLiteral("Purged messages.")});
     if (!parse(parser, args))
         return 2;
-    auto services = openServices(parser);
+    auto services = openServices(parser, DataUse::ReadOnly);
     if (!services)
         return 2;
 

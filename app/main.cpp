@@ -2,6 +2,7 @@
 #include "HostConfig.h"
 
 #include "tzsndmsg/Version.h"
+#include "tzsndmsg/ui/Unattended.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <unistd.h>
 
@@ -106,6 +108,21 @@ int main(int argc, char** argv)
 
     using namespace tzsndmsg::app;
     setCommandName(command);
+    // A command without a window has nobody to answer a box: none is shown, each is told.
+    struct Unattended : tzsndmsg::ui::Unattended {
+        Unattended() : tzsndmsg::ui::Unattended(Answers::Refuse) {}
+        ~Unattended()
+        {
+            for (const auto& box : boxes())
+                std::fprintf(stderr, "tzsndmsg: %s%s\n",
+                             box.title.isEmpty() ? "" : qPrintable(QLatin1Char('[') + box.title + "] "),
+                             qPrintable(box.text.simplified()));
+        }
+    };
+    std::optional<Unattended> unattended;
+    if (!window)
+        unattended.emplace();
+
     if (command == QLatin1String("init"))
         return runInit(args);
     if (command == QLatin1String("messages"))

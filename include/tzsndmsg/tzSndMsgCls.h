@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <stdexcept>
 
 namespace tzsndmsg {
 
@@ -28,6 +29,13 @@ enum MessageFlag : qint32 {
 };
 
 class tzSndMsgFrm;
+
+// What AnnouncementSend throws when the announcement was not stored; what() is the reason, on
+// one line. Nothing of the announcement is in the store then.
+class SendError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The component's public class. Every property reads or writes the state shared by all
 // instances on the calling thread; creating an instance resets the message context.
@@ -107,9 +115,12 @@ public:
     qint16 ClockInterval() const;
     void setClockInterval(qint16 minutes);
     // Sends tx to the persons in toID (ids separated by ",") and the computers in ToMac
-    // (names separated by line feeds) without showing a window. Unlike the other operations it
-    // passes its errors on: std::runtime_error with the reason (for example when no services
-    // object was handed over); the window's own send problems are told to the user.
+    // (names separated by line feeds) without showing a window, a message box or a dialog,
+    // whether or not anyone could answer one. It returns once the announcement is stored, and
+    // throws SendError when it is not: no services object handed over, no addressee, an entry
+    // of toID that is no person's id (nothing is sent then, not even to the others), or a store
+    // that did not take it (busy, read-only, damaged, unreachable). Computer names are taken as
+    // given.
     void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                           QString& subCat);
 

@@ -9,8 +9,10 @@
 #include "messages/tzSndMsgFrm.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
+#include "store/MessageStore.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "tzsndmsg/ui/Unattended.h"
 #include "ui/BusyPointer.h"
 
 #include <QApplication>
@@ -348,38 +350,66 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
 {
     SharedState& state = SharedState::current();
     if (!state.GIC)
-        throw std::runtime_error(
-            "AnnouncementSend: no services object (GIC) has been handed over.");
+        throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
+
+    // The addressees are checked before anything is written: an announcement is sent whole, to
+    // the persons and computers asked for, or not at all.
+    QList<qint32> found;
+    QStringList unknown;
+    QString error;
+    if (!store::CheckPersonIds(*state.GIC, toID, found, unknown, &error))
+        throw SendError(("The announcement was not sent: the addressees cannot be checked (" +
+                         error + QLatin1Char(')'))
+                            .simplified()
+                            .toStdString());
+    if (!unknown.isEmpty())
+        throw SendError(("The announcement was not sent: no such person: " +
+                         unknown.join(QStringLiteral(", ")))
+                            .simplified()
+                            .toStdString());
+    // Computer names are upper case wherever a workstation compares them.
+    QString machines;
+    for (const QString& name : ToMac.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!name.trimmed().isEmpty())
+            machines += name.trimmed() + QLatin1Char('\n');
+    if (found.isEmpty() && machines.isEmpty())
+        throw SendError("The announcement was not sent: it has no addressee.");
+    // The window's lists end every entry with its separator.
+    QString persons;
+    for (qint32 id : found)
+        persons += QString::number(id) + QLatin1Char(',');
+
+    // Whatever the window would ask or tell goes to no one: nobody may be there to answer.
+    ui::Unattended unattended(ui::Unattended::Answers::Proceed);
     SetupHelpFile();
     if (!m_window)
         m_window = std::make_unique<tzSndMsgFrm>();
     ShowMessageWindow(m_window, true);
+    bool sent = false;
     try {
         if (!m_window)
             m_window = std::make_unique<tzSndMsgFrm>();
         m_window->load();
         state.AnnouncementMode = true;
         m_window->txtMsg->setPlainText(tx);
-        // The window's lists end every entry with its separator; a caller's "12,7" or a single
-        // "7" would otherwise lose its last addressee.
-        // Computer names are upper case wherever a workstation compares them.
-        QString machines = ToMac.toUpper();
-        if (!machines.isEmpty() && !machines.endsWith(QLatin1Char('\n')))
-            machines += QLatin1Char('\n');
-        QString persons = toID.trimmed();
-        if (!persons.isEmpty() && !persons.endsWith(QLatin1Char(',')))
-            persons += QLatin1Char(',');
         m_window->toListMachine(0, machines);
         m_window->ToListPid(0, persons);
         m_window->setcmCat(Cat);
         m_window->setcmSubCat(subCat);
         m_window->SendMessage();
+        sent = m_window->m_sent;
     } catch (...) {
         // The error is the caller's, but no hidden window is left behind.
         unload(m_window);
         throw;
     }
     unload(m_window);
+    if (!sent) {
+        const QString why = unattended.lastProblem();
+        throw SendError(("The announcement was not sent: " +
+                         (why.isEmpty() ? QStringLiteral("the message store did not take it.") : why))
+                            .toStdString());
+    }
 }
 
 } // namespace tzsndmsg

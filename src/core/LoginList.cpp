@@ -42,4 +42,16 @@ LoginList readLoginList(HostServices& services)
     return list;
 }
 
+bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
+                        const QString& login)
+{
+    const QString name = login.trimmed().toUpper();
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 1; i < loginNames.size() && i < loginEmployeeIds.size(); ++i)
+        if (loginNames.at(i) == name)
+            return loginEmployeeIds.at(i) == 0;
+    return false;
+}
+
 } // namespace tzsndmsg::core

@@ -20,4 +20,10 @@ struct LoginList {
 
 LoginList readLoginList(HostServices& services);
 
+// Employee 0, who sees every message and event of the office, is a login that is in the login
+// list without a person (SUPERVISOR). A login that is not in the list, or a blank one, is nobody:
+// it must never be given that view. The names and ids as LoginList holds them.
+bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
+                        const QString& login);
+
 } // namespace tzsndmsg::core

@@ -90,7 +90,8 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         db::Transaction transaction(*store);
         if (!transaction.ok()) {
             result.error =
-                QStringLiteral("A transaction could not be started on the message store.");
+                QStringLiteral("A transaction could not be started on the message store: ") +
+                transaction.error();
             return result;
         }
         QString* error = &result.error;
@@ -204,7 +205,8 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         }
 
         if (!transaction.commit()) {
-            result.error = QStringLiteral("The message store did not accept the message.");
+            result.error =
+                QStringLiteral("The message store did not accept the message: ") + transaction.error();
             return result;
         }
     }

@@ -389,9 +389,14 @@ void EMS_EventsFrm::load()
         m_SingleEventID = 0;
     }
 
-    // 3. Rights.
+    // 3. Rights. Employee 0 supervises only as a listed login without a person; the login
+    // list is read here for that, an unknown login is nobody's supervisor.
     st.RightToEdit = true;
-    m_EventSupervisor = st.CurrentEmployeeID == 0 ||
+    LoadLoginNames();
+    const bool wholeOffice =
+        st.CurrentEmployeeID == 0 && st.GIC &&
+        IsWholeOfficeLogin(st.LoginNames, st.LoginEmployeeIDs, st.GIC->currentLoginName());
+    m_EventSupervisor = wholeOffice ||
                         (st.GIC && st.GIC->checkRight(st.GIC->currentLoginName(),
                                                       QStringLiteral("Tim_Sup_Rig"),
                                                       QStringLiteral("PWAWriFla"),

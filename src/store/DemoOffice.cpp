@@ -219,11 +219,30 @@ void writeDemoSettings(const QString& dataFolder)
 
 bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
 {
-    const QVariant logins = database.scalar(QStringLiteral("SELECT count(*) FROM PWMTable"));
+    db::Transaction transaction(database);
+    if (!transaction.ok()) {
+        if (error)
+            *error = QStringLiteral("cannot start a transaction: ") + transaction.error();
+        return false;
+    }
+    QString why;
+    if (const QString lock = setUpLockStatement(database);
+        !lock.isEmpty() && !database.exec(lock, &why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    // Asked under the lock: another workstation may have seeded the office meanwhile.
+    const QVariant logins =
+        database.scalar(QStringLiteral("SELECT count(*) FROM PWMTable"), {}, &why);
+    if (!logins.isValid()) {
+        if (error)
+            *error = why;
+        return false;
+    }
     if (logins.toLongLong() > 0)
         return true;
 
-    db::Transaction transaction(database);
     Seeder s(database);
 
     // Front desk
@@ -367,7 +386,7 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
     }
     if (!transaction.commit()) {
         if (error)
-            *error = QStringLiteral("cannot commit the demo office");
+            *error = QStringLiteral("cannot commit the demo office: ") + transaction.error();
         return false;
     }
 

@@ -58,6 +58,29 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_EQ(edit("txtEve_0")->text(), u"Bobs"_s);
 }
 
+// Employee 0 sees every event only as a login listed without a person; a login the office does
+// not know (also employee 0) owns nothing and supervises nothing.
+TEST_F(EventsTest, OnlyAListedLoginWithoutAPersonSeesEveryEvent)
+{
+    addEvent(u"Bobs"_s, bob, u"12/11/2026"_s);
+    addEvent(u"Supervisors"_s, 0, u"12/12/2026"_s);
+    auto& st = SharedState::current();
+    st.CurrentEmployeeID = 0;
+    const struct {
+        const char* login;
+        bool supervisor;
+        int rows;
+    } cases[] = {{"SUPERVISOR", true, 2}, {"NOBODY", false, 0}, {"", false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.login);
+        st.GIC = office.workstation(u"WS1"_s, QString::fromLatin1(c.login));
+        EMS_EventsFrm& w = open();
+        EXPECT_EQ(w.EventSupervisor(), c.supervisor);
+        EXPECT_EQ(w.listModel()->rowCount(), c.rows);
+        w.hide();
+    }
+}
+
 TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForTheRowsAboutThoseAsked)
 {
     const int events = 3 * EventListModel::kToCcReach;

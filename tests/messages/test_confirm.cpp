@@ -337,6 +337,7 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     // A computer's message from the supervisor, read at a station whose login has no employee.
     const qint32 backup = seed({"SUPERVISOR", 0, "Backup", "Tape change tonight"}, {{0, 0, "WS3"}});
     bool asked = false;
+    office.addLogin("TEMPUSER", QVariant());
     auto station = office.workstation("WS3", "TEMPUSER");
     station->setTodoDialogHandler([&](QObject*, QString&) { return asked = true; });
     atWorkstation(0, station);
