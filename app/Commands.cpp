@@ -472,7 +472,7 @@ int runInbox(const QStringList& args)
 
     struct Row {
         QStringList cells;
-        bool unread = false;
+        QString mark = QStringLiteral(" ");
     };
     QList<Row> rows;
     for (const core::ViewRow& view : viewRows) {
@@ -483,13 +483,30 @@ int runInbox(const QStringList& args)
                   << (date ? common::vb::format(*date, QStringLiteral("Short Date")) : view.cmDat)
                   << (time ? common::vb::format(*time, QStringLiteral("Short Time")) : view.cmTim)
                   << view.CMSubjec << core::commentsCellText(view.cmDoc).left(60);
-        row.unread = view.unread;
+        if (view.unread)
+            row.mark = QStringLiteral("*");
         rows.append(row);
     }
 
-    const QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
-                              QStringLiteral("Date"),    QStringLiteral("Time"),
-                              QStringLiteral("Subject"), QStringLiteral("Comments")};
+    QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
+                        QStringLiteral("Date"),    QStringLiteral("Time"),
+                        QStringLiteral("Subject"), QStringLiteral("Comments")};
+    if (!params.inboxView) {
+        // How far each sent message got, after its subject as the window shows it.
+        QList<qint32> ids;
+        for (const core::ViewRow& view : viewRows)
+            ids << view.cmID;
+        QStringList cells;
+        QList<bool> awaited;
+        if (!confirmationCells(*services, ids, cells, awaited, &error))
+            return fail(1, QStringLiteral("cannot read who has confirmed: %1").arg(error));
+        headers.insert(5, QStringLiteral("Confirmed"));
+        for (int r = 0; r < rows.size(); ++r) {
+            rows[r].cells.insert(5, cells.at(r));
+            if (awaited.at(r))
+                rows[r].mark = QStringLiteral("!");
+        }
+    }
     QVector<int> widths(headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         widths[c] = headers[c].size();
@@ -509,10 +526,12 @@ int runInbox(const QStringList& args)
                                : QString())
           << (params.history ? QStringLiteral(" - History") : QString()) << " of "
           << services->currentLoginName() << " at " << services->computerName() << ": "
-          << rows.size() << " message(s); * = unread" << Qt::endl;
+          << rows.size() << " message(s); "
+          << (params.inboxView ? "* = unread" : "! = needs confirmation, not everyone has confirmed")
+          << Qt::endl;
     line(QStringLiteral(" "), headers);
     for (const Row& row : rows)
-        line(row.unread ? QStringLiteral("*") : QStringLiteral(" "), row.cells);
+        line(row.mark, row.cells);
     return 0;
 }
 
