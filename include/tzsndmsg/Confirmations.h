@@ -61,8 +61,9 @@ struct MessageConfirmations {
 
 // The confirmations of one of the login's sent messages, current or purged (the sent items and
 // their history, under the views' own rules). loginName empty: the services' current login.
-// None, with a reason fit to show, when no message has that id, when it is not among the login's
-// sent items (another person's message, an event, a hidden row), or when the store cannot be read.
+// None, with a reason fit to show, when the login is not one of the office's, when no message has
+// that id, when it is not among the login's sent items (another person's message, an event, a
+// hidden row), or when the store cannot be read.
 std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& services,
                                                                  qint32 messageId,
                                                                  const QString& loginName = {},

@@ -315,6 +315,14 @@ std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& s
     params.currentEmployeeId = services.employeeOfLogin(params.currentLoginName);
     params.computerName = services.computerName();
     core::readLogins(services, params.loginNames, params.loginEmployeeIds);
+    // The views give a login without an employee what every login sent: only a login of the
+    // office (SUPERVISOR among them) may be one.
+    if (!params.loginNames.mid(1).contains(params.currentLoginName)) {
+        core::setError(
+            error,
+            QStringLiteral("%1 is not a login of this office.").arg(params.currentLoginName));
+        return std::nullopt;
+    }
     return core::readSentConfirmations(services, params, messageId, error);
 }
 

@@ -243,6 +243,11 @@ TEST_F(Confirmations, OnlyTheSentItemsOfTheLoginOpenTheirPanel)
         << error.toStdString();
     EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, {}, &error));
     EXPECT_EQ(error, notSent.arg(nurses).arg("FRONT"));
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "supervisor", &error))
+        << error.toStdString();
+    // A name that is no login would otherwise read as one without an employee: everyone's.
+    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, "Nobody", &error));
+    EXPECT_EQ(error, "NOBODY is not a login of this office.");
 }
 
 TEST_F(Confirmations, AReminderGoesToExactlyThoseWhoHaveNotConfirmed)
