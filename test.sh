@@ -50,14 +50,23 @@ as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
 export TZSNDMSG_TEST_PG="postgresql://postgres@127.0.0.1:$port/postgres"
 (cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
 
-echo "== Installed package and a host that links it"
+echo "== Installed package and the example hosts that link it"
 prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)
-if cmake --install "$build" --prefix "$prefix" >/dev/null &&
-   cmake -S examples/host -B "$prefix/host-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null &&
-   cmake --build "$prefix/host-build" >/dev/null; then
-  echo "find_package(tzsndmsg) and link: ok"
+if cmake --install "$build" --prefix "$prefix" >/dev/null; then
+  for host in examples/*/; do
+    name=$(basename "$host")
+    # Each example says in its own CMakeLists.txt how it runs offscreen (its ctest).
+    if cmake -S "$host" -B "$prefix/build-$name" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null &&
+       cmake --build "$prefix/build-$name" >/dev/null &&
+       ctest --test-dir "$prefix/build-$name" --output-on-failure --timeout 120 >"$prefix/$name.log" 2>&1; then
+      echo "example $name: built with find_package(tzsndmsg) and ran offscreen: ok"
+    else
+      cat "$prefix/$name.log" 2>/dev/null || true
+      echo "example $name: FAILED"; status=1
+    fi
+  done
 else
-  echo "find_package(tzsndmsg) and link: FAILED"; status=1
+  echo "cmake --install: FAILED"; status=1
 fi
 rm -rf "$prefix"
 

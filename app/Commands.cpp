@@ -2,22 +2,17 @@
 
 #include "HostConfig.h"
 
-#include "common/VbFormat.h"
-#include "component/SharedState.h"
-#include "core/MessageListQuery.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
-#include "directory/StaffDirectory.h"
-#include "events/IcsExport.h"
-#include "holidays/HolidayCalendar.h"
-#include "store/Schema.h"
+#include "tzsndmsg/Events.h"
+#include "tzsndmsg/Holidays.h"
+#include "tzsndmsg/Messages.h"
+#include "tzsndmsg/Office.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSettings>
@@ -168,26 +163,6 @@ void addScreenshotOption(QCommandLineParser& parser)
                       QStringLiteral("FILE")});
 }
 
-// Reads the date and time of the appointment or absence a reminder is linked to.
-bool linkedMoment(tzglob::tzGlobal& services, bool appointment, qint32 id, QDateTime& date,
-                  QDateTime& time)
-{
-    auto db = services.messageStoreConnection();
-    const QString sql = appointment
-                            ? QStringLiteral("select apDat, apStaTim from ApTable where ApID=?")
-                            : QStringLiteral("select AbsDat, AbsStaTim from AbsTable where AbsID=?");
-    db::Recordset rs = db->query(sql, {id});
-    if (!rs.isOpen() || rs.isEmpty())
-        return false;
-    const auto d = common::vb::toDate(rs.value(0));
-    const auto t = common::vb::toDate(rs.value(1));
-    if (!d || !t)
-        return false;
-    date = QDateTime(d->date(), QTime(0, 0));
-    time = QDateTime(QDate(1899, 12, 30), t->time());
-    return true;
-}
-
 } // namespace
 
 int runInit(const QStringList& args)
@@ -199,21 +174,12 @@ int runInit(const QStringList& args)
     const tzglob::Config config = configFrom(parser);
 
     QString error;
-    const auto url = db::ConnectionUrl::parse(config.databaseUrl, &error);
-    if (!url)
+    if (!createOffice(config.databaseUrl, config.dataFolder, &error))
         return fail(2, error);
-    if (url->backend == db::Backend::Sqlite && !QDir().mkpath(QFileInfo(url->path).absolutePath()))
-        return fail(2, QStringLiteral("cannot create the folder of %1").arg(url->path));
-    auto database = db::Database::open(config.databaseUrl, &error);
-    if (!database)
-        return fail(2, error);
-    if (!store::initDataFolder(config.dataFolder, &error))
-        return fail(2, error);
-    if (!store::createSchema(*database, &error))
-        return fail(2, QStringLiteral("cannot create the schema: %1").arg(error));
 
     if (parser.isSet(QStringLiteral("demo"))) {
-        if (!store::seedDemoOffice(*database, config.dataFolder, &error))
+        auto database = db::Database::open(config.databaseUrl, &error);
+        if (!database || !addDemoOffice(*database, config.dataFolder, &error))
             return fail(1, QStringLiteral("cannot add the demo office: %1").arg(error));
         QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"),
                               QSettings::IniFormat);
@@ -270,17 +236,18 @@ int runMessages(const QStringList& args)
     messages.setPatientID(patient);
     messages.setMsgHisOn(parser.isSet(QStringLiteral("history")));
     if (linkedId) {
-        QDateTime date, time;
-        if (!linkedMoment(*services, appointment, linkedId, date, time))
+        const LinkIDTypes linkType = appointment ? ZELOAppointment : QNSAppointment;
+        const auto moment = readReminderMoment(*services, linkType, linkedId);
+        if (!moment)
             return fail(1, QStringLiteral("no %1 with id %2")
                                .arg(appointment ? QStringLiteral("appointment")
                                                 : QStringLiteral("absence"))
                                .arg(linkedId));
         messages.setReminderFlag(true);
-        messages.setLinkTyp(appointment ? ZELOAppointment : QNSAppointment);
+        messages.setLinkTyp(linkType);
         messages.setLinkID(linkedId);
-        messages.setReminderDate(date);
-        messages.setReminderTime(time);
+        messages.setReminderDate(moment->date);
+        messages.setReminderTime(moment->time);
     }
     messages.Message_Start();
     messages.Message_Stop();
@@ -343,10 +310,10 @@ int runHolidays(const QStringList& args)
 
     if (parser.isSet(QStringLiteral("list"))) {
         QString error;
-        const auto list = holidays::holidaysOfYear(*services, year, &error);
-        if (!error.isEmpty())
+        QList<DayOff> days;
+        if (!readDaysOff(*services, year, days, &error))
             return fail(1, error);
-        out() << holidays::formatHolidayList(list, year);
+        out() << daysOffText(days, year);
         out().flush();
         return 0;
     }
@@ -450,24 +417,13 @@ int runInbox(const QStringList& args)
     if (!services)
         return 2;
 
-    tzSndMsgCls cls;
-    cls.setGIC(services);
-    LoadLoginNames();
-    const SharedState& state = SharedState::current();
-
-    core::MessageListParams params;
-    params.inboxView = !parser.isSet(QStringLiteral("sent"));
-    params.msgCatOnly = !parser.isSet(QStringLiteral("all-categories"));
-    params.history = parser.isSet(QStringLiteral("history"));
-    params.currentEmployeeId = state.CurrentEmployeeID;
-    params.loginNames = state.LoginNames;
-    params.loginEmployeeIds = state.LoginEmployeeIDs;
-    params.computerName = services->computerName();
-    params.currentLoginName = services->currentLoginName();
-
+    MessageViewRequest view;
+    view.folder = parser.isSet(QStringLiteral("sent")) ? MessageFolder::SentItems : MessageFolder::Inbox;
+    view.allCategories = parser.isSet(QStringLiteral("all-categories"));
+    view.history = parser.isSet(QStringLiteral("history"));
+    QList<MessageViewRow> viewRows;
     QString error;
-    const QVector<core::ViewRow> viewRows = core::readViewRows(*services, params, true, &error);
-    if (!error.isEmpty())
+    if (!readMessageView(*services, view, viewRows, &error))
         return fail(1, QStringLiteral("cannot read the list: %1").arg(error));
 
     struct Row {
@@ -475,27 +431,20 @@ int runInbox(const QStringList& args)
         QString mark = QStringLiteral(" ");
     };
     QList<Row> rows;
-    for (const core::ViewRow& view : viewRows) {
-        const auto date = common::vb::parseDate(view.cmDat);
-        const auto time = common::vb::parseDate(view.cmTim);
-        Row row;
-        row.cells << view.cmWho << view.toCc
-                  << (date ? common::vb::format(*date, QStringLiteral("Short Date")) : view.cmDat)
-                  << (time ? common::vb::format(*time, QStringLiteral("Short Time")) : view.cmTim)
-                  << view.CMSubjec << core::commentsCellText(view.cmDoc).left(60);
-        if (view.unread)
-            row.mark = QStringLiteral("*");
-        rows.append(row);
-    }
+    for (const MessageViewRow& message : viewRows)
+        rows.append({{message.from, message.toCc, message.dateText, message.timeText,
+                      message.subject, message.comments.left(60)},
+                     message.unread ? QStringLiteral("*") : QStringLiteral(" ")});
 
     QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
                         QStringLiteral("Date"),    QStringLiteral("Time"),
                         QStringLiteral("Subject"), QStringLiteral("Comments")};
-    if (!params.inboxView) {
+    const bool inbox = view.folder == MessageFolder::Inbox;
+    if (!inbox) {
         // How far each sent message got, after its subject as the window shows it.
         QList<qint32> ids;
-        for (const core::ViewRow& view : viewRows)
-            ids << view.cmID;
+        for (const MessageViewRow& message : viewRows)
+            ids << message.messageId;
         QStringList cells;
         QList<bool> awaited;
         if (!confirmationCells(*services, ids, cells, awaited, &error))
@@ -520,14 +469,14 @@ int runInbox(const QStringList& args)
                     (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
         out() << text << Qt::endl;
     };
-    out() << (params.inboxView ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
-          << (params.inboxView ? (params.msgCatOnly ? QStringLiteral(" - Message Category Only")
-                                                    : QStringLiteral(" - All Categories"))
-                               : QString())
-          << (params.history ? QStringLiteral(" - History") : QString()) << " of "
+    out() << (inbox ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
+          << (inbox ? (view.allCategories ? QStringLiteral(" - All Categories")
+                                          : QStringLiteral(" - Message Category Only"))
+                    : QString())
+          << (view.history ? QStringLiteral(" - History") : QString()) << " of "
           << services->currentLoginName() << " at " << services->computerName() << ": "
           << rows.size() << " message(s); "
-          << (params.inboxView ? "* = unread" : "! = needs confirmation, not everyone has confirmed")
+          << (inbox ? "* = unread" : "! = needs confirmation, not everyone has confirmed")
           << Qt::endl;
     line(QStringLiteral(" "), headers);
     for (const Row& row : rows)

@@ -23,12 +23,18 @@ struct Config {
 };
 
 // The host services over the office database, a settings file and the system clock.
+//
+// Threads: use an object on one thread, the one that calls open() (its connections belong to
+// it). Nothing here throws or shows a message box: failures are false with a reason, or an
+// empty answer.
 class tzGlobal : public tzsndmsg::HostServices {
 public:
     explicit tzGlobal(Config config);
     ~tzGlobal() override;
 
-    // Opens the connections; false with a one-line reason when the database cannot be reached.
+    // Opens the connections; false with a one-line reason when the database cannot be reached,
+    // has no schema yet (tzsndmsg::createOffice in <tzsndmsg/Office.h> makes it) or the data
+    // folder is missing or read-only.
     bool open(QString* error);
     const Config& config() const;
 
@@ -48,7 +54,8 @@ public:
     bool hasTodoDialogHandler() const;
     bool hasCannedTextHandler() const;
 
-    // The texts of a canned-text store (title, text), for the chooser dialog.
+    // The texts of a canned-text store (title, text), for the chooser dialog; empty when none
+    // or when the store cannot be read.
     QList<QPair<QString, QString>> cannedTexts(const QString& storeName);
 
     // HostServices

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStringList>
+#include <QVector>
+
+namespace tzsndmsg {
+class HostServices;
+}
+
+namespace tzsndmsg::core {
+
+// The office's logins as PWMTable holds them: entry 0 empty, then one entry per login (trimmed
+// upper-case name, person id or 0), in the table's order; "SUPERVISOR" is always in it. A row
+// that cannot be read stays as far as it was read; without a persons connection only
+// "SUPERVISOR" is listed.
+struct LoginList {
+    QStringList names{QString()};
+    QVector<qint32> employeeIds{0};
+};
+
+LoginList readLoginList(HostServices& services);
+
+} // namespace tzsndmsg::core
