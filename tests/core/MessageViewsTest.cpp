@@ -21,7 +21,7 @@ protected:
                 const QString& date = "12/06/2026", const QString& body = {})
     {
         OutgoingMessage m;
-        m.headerChanged = m.detailChanged = true;
+        m.headerChanged = true;
         m.cmDat = date;
         m.senderId = front;
         m.cmCat = "Message";
