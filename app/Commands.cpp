@@ -474,17 +474,34 @@ int runInbox(const QStringList& args)
 
     struct Row {
         QStringList cells;
-        bool unread = false;
+        QString mark = QStringLiteral(" ");
     };
     QList<Row> rows;
     for (const MessageViewRow& message : viewRows)
         rows.append({{message.from, message.toCc, message.dateText, message.timeText,
                       message.subject, message.comments.left(60)},
-                     message.unread});
+                     message.unread ? QStringLiteral("*") : QStringLiteral(" ")});
 
-    const QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
-                              QStringLiteral("Date"),    QStringLiteral("Time"),
-                              QStringLiteral("Subject"), QStringLiteral("Comments")};
+    QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
+                        QStringLiteral("Date"),    QStringLiteral("Time"),
+                        QStringLiteral("Subject"), QStringLiteral("Comments")};
+    const bool inbox = view.folder == MessageFolder::Inbox;
+    if (!inbox) {
+        // How far each sent message got, after its subject as the window shows it.
+        QList<qint32> ids;
+        for (const MessageViewRow& message : viewRows)
+            ids << message.messageId;
+        QStringList cells;
+        QList<bool> awaited;
+        if (!confirmationCells(*services, ids, cells, awaited, &error))
+            return fail(1, QStringLiteral("cannot read who has confirmed: %1").arg(error));
+        headers.insert(5, QStringLiteral("Confirmed"));
+        for (int r = 0; r < rows.size(); ++r) {
+            rows[r].cells.insert(5, cells.at(r));
+            if (awaited.at(r))
+                rows[r].mark = QStringLiteral("!");
+        }
+    }
     QVector<int> widths(headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         widths[c] = headers[c].size();
@@ -498,17 +515,18 @@ int runInbox(const QStringList& args)
                     (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
         out() << text << Qt::endl;
     };
-    const bool inbox = view.folder == MessageFolder::Inbox;
     out() << (inbox ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
           << (inbox ? (view.allCategories ? QStringLiteral(" - All Categories")
                                           : QStringLiteral(" - Message Category Only"))
                     : QString())
           << (view.history ? QStringLiteral(" - History") : QString()) << " of "
           << services->currentLoginName() << " at " << services->computerName() << ": "
-          << rows.size() << " message(s); * = unread" << Qt::endl;
+          << rows.size() << " message(s); "
+          << (inbox ? "* = unread" : "! = needs confirmation, not everyone has confirmed")
+          << Qt::endl;
     line(QStringLiteral(" "), headers);
     for (const Row& row : rows)
-        line(row.unread ? QStringLiteral("*") : QStringLiteral(" "), row.cells);
+        line(row.mark, row.cells);
     return 0;
 }
 

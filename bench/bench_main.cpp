@@ -2,6 +2,7 @@
 // against the bare database work each stands on, and prints the ratios.
 #include "BareStatements.h"
 #include "BenchRunner.h"
+#include "ConfirmationCases.h"
 #include "ProposedChanges.h"
 #include "StoreGenerator.h"
 #include "WindowCases.h"
@@ -618,6 +619,7 @@ int main(int argc, char** argv)
     addPurgeCase(runner, b);
     addPickerAndEventCases(runner, b);
     bench::addWindowCases(runner, b.summary);
+    bench::addConfirmationCases(runner);
     const QStringList only = p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
 
     const bool pg = b.db->backend() == db::Backend::Postgres;

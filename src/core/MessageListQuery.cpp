@@ -137,7 +137,10 @@ QString toCcCellText(const QVector<RecipientRow>& rows)
     QString to;
     QString cc;
     for (const RecipientRow& row : rows) {
-        const QString name = row.personId != 0 ? row.initials : row.computer;
+        // A computer's row keeps its name after the employee who confirmed there is written
+        // into it: it was addressed to the computer.
+        const QString name =
+            row.personId != 0 && row.computer.trimmed().isEmpty() ? row.initials : row.computer;
         if (row.type == 0)
             to += QStringLiteral(", ") + name;
         else if (row.type == 1)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tzsndmsg/Confirmations.h"
 #include "ui/DateCombo.h"
 
 #include <QDialog>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -23,6 +25,7 @@ class QStackedWidget;
 class QStatusBar;
 class QTabBar;
 class QTableView;
+class QTableWidget;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -195,6 +198,33 @@ private:
 
 public:
     // ---- end of msgconfirm's section ----
+
+    // Who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp).
+    // The "Confirmed" cell of a sent message: read with the other messages of the screen in one
+    // statement and kept until the list is read again; none when the store cannot be read.
+    std::optional<ConfirmationCount> confirmationCountOf(qint32 cmId);
+    // The panel under a sent message viewed from the sent items or their history; reload reads
+    // its rows again even when it already shows that message.
+    void updateConfirmationsPanel(bool reload);
+    // "Remind the Others": a new message to the addressees of the sent message shown who have not
+    // confirmed yet, quoting it as a reply does, ready to send.
+    void RemindOthers();
+    // Count statements run by the grid since start (a test seam).
+    static int confirmationQueryCount();
+    QWidget* PicConfirmations = nullptr;
+    QLabel* lblConfirmations = nullptr;
+    QTableWidget* lstConfirmations = nullptr;
+    QPushButton* cmdRemindOthers = nullptr;
+
+private:
+    void buildConfirmationsPanel();
+    void setupConfirmationColumn(); // called by Setup_Grid
+    QHash<qint32, ConfirmationCount> m_confirmCounts; // by CMID, cleared when the list is read
+    bool m_confirmCountsFailed = false;
+    qint32 m_confirmationsShown = 0; // the message whose rows the panel holds
+    int m_colConfirmed = -1;
+
+public:
 
     // Controls by their system names (tests find them by objectName).
     QLineEdit* txtSubject = nullptr;

@@ -81,6 +81,7 @@ void tzSndMsgFrm::updateConfirmPanel()
     const bool received = m_inboxView && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
                           currentBroChkID() != 0 && currentRowCmId() == m_CMID;
     PicConfirm->setVisible(received);
+    updateConfirmationsPanel(false);
 }
 
 bool tzSndMsgFrm::payrollTicked() const

@@ -219,7 +219,8 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     bool saveToChosen = false;
     for (const core::Addressee& row : message.addressees) {
         const size_t list = row.BroChkTyp == 1 ? 1 : 0;
-        if (row.BroChkPID != 0)
+        // A computer confirmed there holds the employee too; it stays the computer addressed.
+        if (row.BroChkPID != 0 && row.BroChkToMac.trimmed().isEmpty())
             m_toPids[list] += QString::number(row.BroChkPID) + QLatin1Char(',');
         else
             m_toMachines[list] += row.BroChkToMac + QLatin1Char('\n');

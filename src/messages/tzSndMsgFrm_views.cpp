@@ -127,6 +127,7 @@ void tzSndMsgFrm::Setup_Grid()
     m_colToCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
     m_colComments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
     m_colPR = MessageListModel::columnOf(MessageListModel::Kind::CheckMark);
+    setupConfirmationColumn();
     fitCommentsColumn();
 }
 
@@ -145,6 +146,8 @@ int tzSndMsgFrm::columnPixels(int column) const
         sample = QStringLiteral("SUPERVISOR");
     else if (col.kind == MessageListModel::Kind::ToCc)
         sample = kTypicalToCc;
+    else if (col.kind == MessageListModel::Kind::Confirmations)
+        sample = QStringLiteral("WW 12 of 15 confirmed"); // the mark's room, then the count
     if (col.caption == QLatin1String("Subject"))
         px = std::max(px, metrics.averageCharWidth() * 28);
     if (!sample.isEmpty()) {

@@ -68,6 +68,8 @@ public:
         QString computer;
         int list = 0; // 0 To, 1 Cc
         bool read = false;
+        qint64 confirmedAt = 0;  // a computer read: the employee who confirmed there
+        int minutesLater = 60;   // read this long after it was sent
     };
 
     void message(const QString& who, qint64 sender, const QDate& date, const QTime& time,
@@ -110,13 +112,14 @@ public:
             QStringList names{QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
                               QStringLiteral("BroChkTyp"), QStringLiteral("BroChkToMac"),
                               QStringLiteral("BroChkAssPID"), QStringLiteral("BroChkSavToFla")};
-            QStringList texts{QString::number(cm), QString::number(r.person),
+            QStringList texts{QString::number(cm),
+                              QString::number(r.read && r.confirmedAt ? r.confirmedAt : r.person),
                               QString::number(r.list), r.computer, QStringLiteral("0"),
                               QStringLiteral("0")};
             if (r.read) {
                 names << QStringLiteral("BroChkDonDis") << QStringLiteral("BroChkLasReaDatTim");
                 texts << QStringLiteral("-1")
-                      << QDateTime(date, time).addSecs(3600).toString(Qt::ISODate);
+                      << QDateTime(date, time).addSecs(60 * r.minutesLater).toString(Qt::ISODate);
             }
             add(QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), names, texts);
         }
@@ -322,6 +325,16 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
               QStringLiteral("Mrs. Patel asked for a call back about her lab results. "
                              "Best number after 4 pm."),
               {R{dave, {}, 0, false}, R{grace, {}, 1, true}});
+    // The front desk asked everyone concerned to confirm; two have not yet, and the exam room's
+    // computer was confirmed there by Grace.
+    s.message(QStringLiteral("ANNA"), anna, today.addDays(-2), QTime(8, 40),
+              QStringLiteral("New phone system on Monday"),
+              QStringLiteral("The new phone system goes live on Monday at 7:30 am. Please read the "
+                             "quick guide at the front desk before then."),
+              {R{dave, {}, 0, true, 0, 25}, R{erin, {}, 0, false}, R{frank, {}, 0, true, 0, 95},
+               R{0, QStringLiteral("EXAM-1"), 0, true, grace, 140}, R{maria, {}, 1, false},
+               R{ben, {}, 1, true, 0, 32}},
+              {QStringLiteral("confirm")});
     s.message(QStringLiteral("CARLA"), carla, today, QTime(8, 2),
               QStringLiteral("Front desk printer"),
               QStringLiteral("The front desk printer is out of toner; a new one is ordered."),
