@@ -3,6 +3,10 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+namespace tzsndmsg {
+class HostServices;
+}
+
 namespace tzsndmsg::app {
 
 // Each command takes the arguments after its name and returns the exit code:
@@ -18,5 +22,12 @@ int runConfig(const QStringList& args);
 // The watcher makes its own application object (no display): it runs before the program's.
 int runWatch(int argc, char** argv, const QStringList& args);
 int runTray(const QStringList& args);
+int runConfirmations(const QStringList& args);
+
+// The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the
+// message still waits for a confirmation it asked for. False with the reason when the store
+// cannot be read.
+bool confirmationCells(HostServices& services, const QList<qint32>& messageIds, QStringList& cells,
+                       QList<bool>& awaited, QString* error);
 
 } // namespace tzsndmsg::app

@@ -283,7 +283,7 @@ public:
             ids << QString::number(p);
         for (int m = 0; m < messages; ++m) {
             core::OutgoingMessage out;
-            out.headerChanged = out.detailChanged = true;
+            out.headerChanged = true;
             const QDateTime now = sender.currentDateTime();
             out.cmDat = now.toString(QStringLiteral("MM/dd/yyyy"));
             out.cmCat = QStringLiteral("Message");

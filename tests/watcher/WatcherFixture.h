@@ -50,7 +50,7 @@ protected:
                                   const QString& toPersons, const QString& toComputers = QString())
     {
         core::OutgoingMessage m;
-        m.headerChanged = m.detailChanged = true;
+        m.headerChanged = true;
         m.cmDat = common::vb::format(common::AutoDate::fromDateTime(from.currentDateTime()),
                                      QStringLiteral("mm/dd/yyyy"));
         m.senderId = sender;
