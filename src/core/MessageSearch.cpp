@@ -155,43 +155,59 @@ QString likeEscaped(const QString& text)
 const QString kToOrCc = QStringLiteral("(tzR.BroChkTyp=0 or tzR.BroChkTyp=1)");
 
 // A computer whose name, or a part of it after "-", "_", "." or a blank, starts with the word.
-const QString kComputerStarts = QStringLiteral(
-    "CMTable.cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE tzR.BroChkToMac>'' and ") +
-    kToOrCc +
-    QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', ' '), '_', ' '), "
-                   "'.', ' ')) LIKE ? ESCAPE '!')");
-
-QString sqliteWord()
+QString computerStarts(const QString& row)
 {
-    // The message's own words, the sender by name, an addressee by name, a computer.
-    return QStringLiteral("(CMTable.cmID IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?)"
-                          " or CMTable.cmPid IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
-                          " or CMTable.cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE ") +
+    return row + QStringLiteral(".cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
+                                "tzR.BroChkToMac>'' and ") +
            kToOrCc +
-           QStringLiteral(" and tzR.BroChkPID IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?))"
-                          " or ") +
-           kComputerStarts + QStringLiteral(")");
+           QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', ' '), "
+                          "'_', ' '), '.', ' ')) LIKE ? ESCAPE '!')");
 }
 
-QString postgresWord()
+// One word on SQLite: the message's own words, the sender by name, an addressee by name, a
+// computer. An addressee is looked up from the message, a seek per person so named in the
+// addressee index: a name's persons receive every whole-office message, and reading the rows
+// of all of them would cost more than the view.
+QString sqliteWord(const QString& row)
+{
+    return QStringLiteral("(%1.cmID IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?)"
+                          " or %1.cmPid IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+                          " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
+                          " and tzR.BroChkPID IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+                          " and ")
+               .arg(row) +
+           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
+}
+
+// The same on PostgreSQL, through the expression indexes; the persons so named as an array, so
+// that their addressee rows are found through (BroChkPID, BroChkLinID).
+QString postgresWord(const QString& row)
 {
     const QString persons = QStringLiteral(
         "SELECT tzP.pID FROM PATable tzP WHERE tz_pa_words(tzP.PFirNam, tzP.PLasNam, tzP.PDocIni) "
         "@@ tz_prefix_query(?)");
-    return QStringLiteral("(CMTable.cmID IN (SELECT tzM.cmID FROM CMTable tzM WHERE "
+    return QStringLiteral("(%1.cmID IN (SELECT tzM.cmID FROM CMTable tzM WHERE "
                           "tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ tz_prefix_query(?))"
-                          " or CMTable.cmPid IN (") +
-           persons +
-           QStringLiteral(") or CMTable.cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE ") +
-           kToOrCc + QStringLiteral(" and tzR.BroChkPID IN (") + persons + QStringLiteral(")) or ") +
-           kComputerStarts + QStringLiteral(")");
+                          " or %1.cmPid IN (%2)"
+                          " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
+                          " and tzR.BroChkPID = ANY (ARRAY(%2)) and ")
+               .arg(row, persons) +
+           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
 }
 
 QString quoteWith(HostServices& services, const QString& text) { return services.quote(text); }
 
+// On PostgreSQL the view's rows come first and the words are tested on them: left to itself
+// the planner tests the words on every message of the store and joins the view after.
+QString postgresNarrowed(const QString& viewStatements, const QString& condition)
+{
+    return QStringLiteral("SELECT tzV.* FROM (") + viewStatements +
+           QStringLiteral(" OFFSET 0) tzV WHERE ") + condition;
+}
+
 } // namespace
 
-BoundStatement wordsCondition(db::Backend backend, const QStringList& words)
+BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row)
 {
     BoundStatement out;
     QStringList parts;
@@ -206,7 +222,7 @@ BoundStatement wordsCondition(db::Backend backend, const QStringList& words)
         ftsWord.replace(u'"', QStringLiteral("\"\""));
         const QVariant indexed = sqlite ? QVariant(u'"' + ftsWord + QStringLiteral("\"*"))
                                         : QVariant(folded);
-        parts << (sqlite ? sqliteWord() : postgresWord());
+        parts << (sqlite ? sqliteWord(row) : postgresWord(row));
         out.params << indexed << indexed << indexed
                    << QVariant(QStringLiteral("% ") + likeEscaped(folded) + u'%');
     }
@@ -220,7 +236,14 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
 {
     const ListStatementParts parts = buildMessageListStatementParts(
         view, [&services](const QString& t) { return quoteWith(services, t); });
-    BoundStatement condition = wordsCondition(backend, words);
+    const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
+                                  QStringLiteral(" WHERE ") + parts.where;
+    if (backend == db::Backend::Postgres) {
+        BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
+        condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
+        return condition;
+    }
+    BoundStatement condition = wordsCondition(backend, words, QStringLiteral("CMTable"));
     condition.sql = services.adaptSql(parts.columns + QStringLiteral(" FROM ") + parts.from +
                                       QStringLiteral(" WHERE (") + parts.where +
                                       QStringLiteral(") and ") + condition.sql);
@@ -231,7 +254,9 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
                                               const MessageListParams& login,
                                               const QStringList& words)
 {
-    const BoundStatement condition = wordsCondition(backend, words);
+    const bool postgres = backend == db::Backend::Postgres;
+    const BoundStatement condition =
+        wordsCondition(backend, words, postgres ? QStringLiteral("tzV") : QStringLiteral("CMTable"));
     BoundStatement out;
     QStringList branches;
     for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory, SearchView::SentItems,
@@ -243,16 +268,28 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
         const ListStatementParts parts = buildMessageListStatementParts(
             p, [&services](const QString& t) { return quoteWith(services, t); });
         // The sent items' rows get the inbox rows' addressee columns, empty.
-        branches << parts.columns +
-                        (p.inboxView ? QString()
-                                     : QStringLiteral(", NULL AS BroChkDonDis, NULL AS BroChkID, "
-                                                      "NULL AS BroChkLinID")) +
-                        QStringLiteral(", %1 AS SearchView FROM ").arg(int(view)) + parts.from +
-                        QStringLiteral(" WHERE (") + parts.where + QStringLiteral(") and ") +
-                        condition.sql;
-        out.params << condition.params;
+        const QString branch =
+            parts.columns +
+            (p.inboxView ? QString()
+                         : QStringLiteral(", NULL AS BroChkDonDis, NULL AS BroChkID, NULL AS BroChkLinID")) +
+            QStringLiteral(", %1 AS SearchView FROM ").arg(int(view)) + parts.from +
+            QStringLiteral(" WHERE ");
+        if (postgres) {
+            branches << branch + parts.where;
+        } else {
+            branches << branch + QStringLiteral("(") + parts.where + QStringLiteral(") and ") +
+                            condition.sql;
+            out.params << condition.params;
+        }
     }
-    out.sql = services.adaptSql(branches.join(QStringLiteral(" UNION ALL ")));
+    const QString united = branches.join(QStringLiteral(" UNION ALL "));
+    if (postgres) {
+        // The words tested once on the rows of all four views.
+        out.sql = services.adaptSql(postgresNarrowed(united, condition.sql));
+        out.params = condition.params;
+    } else {
+        out.sql = services.adaptSql(united);
+    }
     return out;
 }
 

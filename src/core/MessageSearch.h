@@ -46,7 +46,8 @@ struct BoundStatement {
 // Each word is a start of a word of the subject, the text or the sender's login (full-text
 // index), of the sender's or an addressee's names or initials (the persons' index), or of an
 // addressee computer's name.
-BoundStatement wordsCondition(db::Backend backend, const QStringList& words);
+// `row` names the row the condition stands on (CMTable, or the view's rows as a table).
+BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row);
 
 // A view's own statement narrowed to the messages that hold every word.
 BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
