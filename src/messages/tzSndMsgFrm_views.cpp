@@ -50,7 +50,7 @@ qint32 tzSndMsgFrm::currentRowCmId() const
 
 qint32 tzSndMsgFrm::currentBroChkID() const
 {
-    if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
+    if (!listHasInboxRows() || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
         return 0;
     try {
         return m_list->value(QStringLiteral("BroChkID")).toInt();
@@ -135,7 +135,7 @@ void tzSndMsgFrm::fitCommentsColumn()
     const auto& columns = MessageListModel::gridColumns();
     int others = 0;
     for (int i = 0; i < columns.size(); ++i)
-        if (i != m_colComments && columns.at(i).visible)
+        if (i != m_colComments && !TDBG->isColumnHidden(i))
             others += TDBG->columnWidth(i);
     const int width = TDBG->viewport()->width();
     if (width > others + MessageListModel::pixels(3000))
@@ -203,7 +203,7 @@ void tzSndMsgFrm::bindList()
                           && !m_list->bof() && !m_list->eof())
                              ? m_list->absolutePosition()
                              : 0;
-    m_model->setList(m_list.get(), m_inboxView);
+    m_model->setList(m_list.get(), listHasInboxRows());
     selectGridRow(position - 1);
     m_model->setUnboundSuspended(false);
     m_bigList = false;
@@ -217,6 +217,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, true);
     TDBG->setProperty("tag", QStringLiteral("BUSY"));
+    searchBeforeViewLoad();
 
     m_sortOrder = core::nextSortOrder(m_sortOrder, SortOrder);
 
@@ -270,6 +271,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     else if (SB_Panel1)
         SB_Panel1->clear();
 
+    searchAfterViewLoad();
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, false);
     emit listLoaded();
@@ -327,6 +329,7 @@ void tzSndMsgFrm::refreshInPlace()
 {
     if (!m_list || !m_list->isOpen())
         return;
+    searchBeforeRefresh();
     auto& st = SharedState::current();
     ui::BusyPointer wait;
     if (st.GIC)
