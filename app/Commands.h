@@ -15,5 +15,6 @@ int runSend(const QStringList& args);
 int runAnnounce(const QStringList& args);
 int runInbox(const QStringList& args);
 int runConfig(const QStringList& args);
+int runSearch(const QStringList& args);
 
 } // namespace tzsndmsg::app

@@ -24,6 +24,7 @@ const char* const kUsage =
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
+    "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  config                                 show this workstation's settings and their origin\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
     "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n"
@@ -122,6 +123,8 @@ int main(int argc, char** argv)
         return runInbox(args);
     if (command == QLatin1String("config"))
         return runConfig(args);
+    if (command == QLatin1String("search"))
+        return runSearch(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
     return 2;
 }
