@@ -2,13 +2,11 @@
 // inbox command's.
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QFileInfo>
 #include <QTextStream>
-
 #include <cstdio>
 #include <memory>
 
@@ -41,7 +39,8 @@ int runSearch(const QStringList& args)
     parser.addOption({QStringLiteral("everywhere"),
                       QStringLiteral("Every view: the inbox of all categories, sent items and both "
                                      "histories.")});
-    parser.addOption({QStringLiteral("all-categories"), QStringLiteral("The inbox of every category.")});
+    parser.addOption(
+        {QStringLiteral("all-categories"), QStringLiteral("The inbox of every category.")});
     parser.addOption({QStringLiteral("sent"), QStringLiteral("The sent items.")});
     parser.addOption({QStringLiteral("history"), QStringLiteral("The view's purged messages.")});
     parser.addPositionalArgument(QStringLiteral("WORDS"),
@@ -85,7 +84,8 @@ int runSearch(const QStringList& args)
         QStringList cells;
         if (scope.everywhere)
             cells << hit.view;
-        cells << hit.from << hit.toCc << hit.date << hit.time << hit.subject << hit.comments.left(60);
+        cells << hit.from << hit.toCc << hit.date << hit.time << hit.subject
+              << hit.comments.left(60);
         rows << cells;
     }
     QVector<int> widths(headers.size());

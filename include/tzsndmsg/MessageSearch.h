@@ -26,8 +26,8 @@ struct MessageSearchHit {
     QString toCc;           // initials and computers, "/ " before the Cc
     QString date, time;     // as the list shows them
     QString subject;
-    QString comments;       // the start of the text, line breaks as blanks
-    bool unread = false;    // an inbox row not yet read
+    QString comments;    // the start of the text, line breaks as blanks
+    bool unread = false; // an inbox row not yet read
 };
 
 struct MessageSearchResult {

@@ -130,10 +130,14 @@ QVector<TextMatch> matchesIn(const QString& text, const QStringList& words)
 QString searchViewName(int view)
 {
     switch (SearchView(view)) {
-    case SearchView::Inbox: return QStringLiteral("Inbox");
-    case SearchView::InboxHistory: return QStringLiteral("Inbox - History");
-    case SearchView::SentItems: return QStringLiteral("Sent Items");
-    case SearchView::SentHistory: return QStringLiteral("Sent Items - History");
+    case SearchView::Inbox:
+        return QStringLiteral("Inbox");
+    case SearchView::InboxHistory:
+        return QStringLiteral("Inbox - History");
+    case SearchView::SentItems:
+        return QStringLiteral("Sent Items");
+    case SearchView::SentHistory:
+        return QStringLiteral("Sent Items - History");
     }
     return QString();
 }
@@ -157,8 +161,9 @@ const QString kToOrCc = QStringLiteral("(tzR.BroChkTyp=0 or tzR.BroChkTyp=1)");
 // A computer whose name, or a part of it after "-", "_", "." or a blank, starts with the word.
 QString computerStarts(const QString& row)
 {
-    return row + QStringLiteral(".cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
-                                "tzR.BroChkToMac>'' and ") +
+    return row +
+           QStringLiteral(".cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
+                          "tzR.BroChkToMac>'' and ") +
            kToOrCc +
            QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', ' '), "
                           "'_', ' '), '.', ' ')) LIKE ? ESCAPE '!')");
@@ -170,11 +175,12 @@ QString computerStarts(const QString& row)
 // of all of them would cost more than the view.
 QString sqliteWord(const QString& row)
 {
-    return QStringLiteral("(%1.cmID IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?)"
-                          " or %1.cmPid IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
-                          " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
-                          " and tzR.BroChkPID IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
-                          " and ")
+    return QStringLiteral(
+               "(%1.cmID IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?)"
+               " or %1.cmPid IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+               " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
+               " and tzR.BroChkPID IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+               " and ")
                .arg(row) +
            kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
 }
@@ -195,7 +201,10 @@ QString postgresWord(const QString& row)
            kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
 }
 
-QString quoteWith(HostServices& services, const QString& text) { return services.quote(text); }
+QString quoteWith(HostServices& services, const QString& text)
+{
+    return services.quote(text);
+}
 
 // On PostgreSQL the view's rows come first and the words are tested on them: left to itself
 // the planner tests the words on every message of the store and joins the view after.
@@ -203,6 +212,57 @@ QString postgresNarrowed(const QString& viewStatements, const QString& condition
 {
     return QStringLiteral("SELECT tzV.* FROM (") + viewStatements +
            QStringLiteral(" OFFSET 0) tzV WHERE ") + condition;
+}
+
+} // namespace
+
+namespace {
+
+QString ftsString(const QString& folded)
+{
+    QString quoted = folded;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + QStringLiteral("\"*");
+}
+
+QString computerPattern(const QString& folded)
+{
+    return QStringLiteral("% ") + likeEscaped(folded) + u'%';
+}
+
+// SQLite: the messages a word can stand in when no person is so named, from the index and the
+// addressee computers; `key` is the view's message key (the addressee row's link in an inbox),
+// tested on the index entries of the view's rows before any row is read.
+BoundStatement sqliteNarrowing(const QString& key, const QString& folded)
+{
+    return {key +
+                QStringLiteral(" IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ? UNION "
+                               "ALL SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
+                               "tzR.BroChkToMac>'' and ") +
+                kToOrCc +
+                QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
+                               "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!')"),
+            {ftsString(folded), computerPattern(folded)}};
+}
+
+// The condition of a SQLite view's rows: its narrowing word first, then the others.
+BoundStatement sqliteCondition(bool inboxView, const QStringList& words, int narrowing)
+{
+    QStringList others;
+    for (int i = 0; i < words.size(); ++i)
+        if (i != narrowing)
+            others << words.at(i);
+    BoundStatement rest = wordsCondition(db::Backend::Sqlite, others, QStringLiteral("CMTable"));
+    if (narrowing < 0 || narrowing >= words.size())
+        return rest;
+    BoundStatement out = sqliteNarrowing(inboxView ? QStringLiteral("BroChkTable.BroChkLinID")
+                                                   : QStringLiteral("CMTable.cmID"),
+                                         foldedWord(words.at(narrowing)));
+    if (!others.isEmpty()) {
+        out.sql += QStringLiteral(" and ") + rest.sql;
+        out.params << rest.params;
+    }
+    return out;
 }
 
 } // namespace
@@ -218,21 +278,51 @@ BoundStatement wordsCondition(db::Backend backend, const QStringList& words, con
             continue;
         // The word is only ever a bound value: an FTS5 string (its quotes doubled) with the
         // prefix mark, or the text PostgreSQL turns into 'word':*.
-        QString ftsWord = folded;
-        ftsWord.replace(u'"', QStringLiteral("\"\""));
-        const QVariant indexed = sqlite ? QVariant(u'"' + ftsWord + QStringLiteral("\"*"))
-                                        : QVariant(folded);
+        const QVariant indexed = sqlite ? QVariant(ftsString(folded)) : QVariant(folded);
         parts << (sqlite ? sqliteWord(row) : postgresWord(row));
-        out.params << indexed << indexed << indexed
-                   << QVariant(QStringLiteral("% ") + likeEscaped(folded) + u'%');
+        out.params << indexed << indexed << indexed << QVariant(computerPattern(folded));
     }
     // No word at all finds nothing rather than everything.
     out.sql = parts.isEmpty() ? QStringLiteral("(1=0)") : parts.join(QStringLiteral(" and "));
     return out;
 }
 
+int narrowingWord(db::Database& db, const QStringList& words)
+{
+    if (db.backend() != db::Backend::Sqlite)
+        return -1;
+    // Counting stops here: a word in more messages than this narrows little.
+    constexpr qint64 kEnough = 20000;
+    int best = -1;
+    qint64 fewest = kEnough;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString folded = foldedWord(words.at(i));
+        if (folded.isEmpty())
+            continue;
+        const QString match = ftsString(folded);
+        const QVariant persons =
+            db.scalar(QStringLiteral(
+                          "SELECT count(*) FROM (SELECT 1 FROM PAFtsTable WHERE PAFtsTable MATCH ? "
+                          "LIMIT 1)"),
+                      {match});
+        if (!persons.isValid() || persons.toLongLong() != 0)
+            continue;
+        const QVariant count =
+            db.scalar(QStringLiteral(
+                          "SELECT count(*) FROM (SELECT 1 FROM CMFtsTable WHERE CMFtsTable MATCH ? "
+                          "LIMIT ?)"),
+                      {match, fewest});
+        if (count.isValid() && (best < 0 || count.toLongLong() < fewest)) {
+            best = i;
+            fewest = count.toLongLong();
+        }
+    }
+    return best;
+}
+
 BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
-                                    const MessageListParams& view, const QStringList& words)
+                                    const MessageListParams& view, const QStringList& words,
+                                    int narrowing)
 {
     const ListStatementParts parts = buildMessageListStatementParts(
         view, [&services](const QString& t) { return quoteWith(services, t); });
@@ -243,7 +333,7 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
         condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
         return condition;
     }
-    BoundStatement condition = wordsCondition(backend, words, QStringLiteral("CMTable"));
+    BoundStatement condition = sqliteCondition(view.inboxView, words, narrowing);
     condition.sql = services.adaptSql(parts.columns + QStringLiteral(" FROM ") + parts.from +
                                       QStringLiteral(" WHERE (") + parts.where +
                                       QStringLiteral(") and ") + condition.sql);
@@ -252,15 +342,14 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
 
 BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backend backend,
                                               const MessageListParams& login,
-                                              const QStringList& words)
+                                              const QStringList& words, int narrowing)
 {
     const bool postgres = backend == db::Backend::Postgres;
-    const BoundStatement condition =
-        wordsCondition(backend, words, postgres ? QStringLiteral("tzV") : QStringLiteral("CMTable"));
+    const BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
     BoundStatement out;
     QStringList branches;
-    for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory, SearchView::SentItems,
-                                  SearchView::SentHistory}) {
+    for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory,
+                                  SearchView::SentItems, SearchView::SentHistory}) {
         MessageListParams p = login;
         p.inboxView = view == SearchView::Inbox || view == SearchView::InboxHistory;
         p.msgCatOnly = false;
@@ -271,15 +360,17 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
         const QString branch =
             parts.columns +
             (p.inboxView ? QString()
-                         : QStringLiteral(", NULL AS BroChkDonDis, NULL AS BroChkID, NULL AS BroChkLinID")) +
+                         : QStringLiteral(
+                               ", NULL AS BroChkDonDis, NULL AS BroChkID, NULL AS BroChkLinID")) +
             QStringLiteral(", %1 AS SearchView FROM ").arg(int(view)) + parts.from +
             QStringLiteral(" WHERE ");
         if (postgres) {
             branches << branch + parts.where;
         } else {
+            const BoundStatement own = sqliteCondition(p.inboxView, words, narrowing);
             branches << branch + QStringLiteral("(") + parts.where + QStringLiteral(") and ") +
-                            condition.sql;
-            out.params << condition.params;
+                            own.sql;
+            out.params << own.params;
         }
     }
     const QString united = branches.join(QStringLiteral(" UNION ALL "));
@@ -293,6 +384,16 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
     return out;
 }
 
+BoundStatement searchStatement(HostServices& services, db::Database& db,
+                               const MessageListParams& view, const QStringList& words,
+                               bool everywhere)
+{
+    const int narrowing = narrowingWord(db, words);
+    return everywhere
+               ? buildSearchEverywhereStatement(services, db.backend(), view, words, narrowing)
+               : buildSearchStatement(services, db.backend(), view, words, narrowing);
+}
+
 namespace {
 
 bool hasSearchIndex(db::Database& db)
@@ -300,9 +401,10 @@ bool hasSearchIndex(db::Database& db)
     if (db.backend() == db::Backend::Sqlite)
         return db.hasTable(QLatin1String(store::kMessageFtsTable)) &&
                db.hasTable(QLatin1String(store::kPersonFtsTable));
-    const QVariant found = db.scalar(QStringLiteral(
-        "SELECT to_regprocedure('tz_prefix_query(text)') IS NOT NULL AND to_regclass('ix_cm_words') "
-        "IS NOT NULL AND to_regclass('ix_pa_words') IS NOT NULL"));
+    const QVariant found =
+        db.scalar(QStringLiteral("SELECT to_regprocedure('tz_prefix_query(text)') IS NOT NULL AND "
+                                 "to_regclass('ix_cm_words') "
+                                 "IS NOT NULL AND to_regclass('ix_pa_words') IS NOT NULL"));
     return found.isValid() && found.toBool();
 }
 
@@ -342,8 +444,8 @@ db::Recordset searchView(HostServices& services, const MessageListParams& view,
             *error = QStringLiteral("The message store is not open.");
         return {};
     }
-    return runSearch(services, buildSearchStatement(services, conn->backend(), view, words),
-                     sortOrder, error);
+    return runSearch(services, searchStatement(services, *conn, view, words, false), sortOrder,
+                     error);
 }
 
 db::Recordset searchEverywhere(HostServices& services, const MessageListParams& login,
@@ -355,9 +457,8 @@ db::Recordset searchEverywhere(HostServices& services, const MessageListParams& 
             *error = QStringLiteral("The message store is not open.");
         return {};
     }
-    return runSearch(services,
-                     buildSearchEverywhereStatement(services, conn->backend(), login, words),
-                     sortOrder, error);
+    return runSearch(services, searchStatement(services, *conn, login, words, true), sortOrder,
+                     error);
 }
 
 void readLoginList(HostServices& services, QStringList& names, QVector<qint32>& employeeIds)
@@ -367,12 +468,14 @@ void readLoginList(HostServices& services, QStringList& names, QVector<qint32>& 
     bool haveSupervisor = false;
     auto persons = services.personsConnection();
     if (persons) {
-        db::Reader reader = persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable")));
+        db::Reader reader =
+            persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable")));
         try {
             while (reader.isValid() && reader.next()) {
-                const QString name = reader.isNull(QStringLiteral("PWMUseNam"))
-                                         ? QString()
-                                         : reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
+                const QString name =
+                    reader.isNull(QStringLiteral("PWMUseNam"))
+                        ? QString()
+                        : reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
                 names << name;
                 employeeIds << (reader.isNull(QStringLiteral("PWMPID"))
                                     ? 0
@@ -404,7 +507,8 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
     const QString login = loginName.trimmed().toUpper();
     const qsizetype at = login.isEmpty() ? -1 : params.loginNames.indexOf(login, 1);
     if (at < 1) {
-        result.error = QStringLiteral("There is no login \"%1\" in this office.").arg(loginName.trimmed());
+        result.error =
+            QStringLiteral("There is no login \"%1\" in this office.").arg(loginName.trimmed());
         return result;
     }
     params.currentEmployeeId = params.loginEmployeeIds.value(at);
@@ -424,10 +528,10 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
     }
     const bool inboxRows = scope.everywhere || params.inboxView;
     const QVector<core::ViewRow> rows = core::viewRowsOf(services, list, inboxRows, true);
-    const int fixedView = int(params.inboxView
-                                  ? (params.history ? core::SearchView::InboxHistory : core::SearchView::Inbox)
-                                  : (params.history ? core::SearchView::SentHistory
-                                                    : core::SearchView::SentItems));
+    const int fixedView =
+        int(params.inboxView
+                ? (params.history ? core::SearchView::InboxHistory : core::SearchView::Inbox)
+                : (params.history ? core::SearchView::SentHistory : core::SearchView::SentItems));
     db::Recordset cursor = list.clone();
     cursor.moveFirst();
     result.hits.reserve(rows.size());
@@ -435,8 +539,8 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         MessageSearchHit hit;
         hit.messageId = row.cmID;
         hit.addresseeId = row.BroChkID;
-        hit.view = core::searchViewName(scope.everywhere ? cursor.value(QStringLiteral("SearchView")).toInt()
-                                                         : fixedView);
+        hit.view = core::searchViewName(
+            scope.everywhere ? cursor.value(QStringLiteral("SearchView")).toInt() : fixedView);
         cursor.moveNext();
         hit.from = row.cmWho;
         hit.toCc = row.toCc;

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariantList>
 #include <QVector>
-
 #include <functional>
 
 namespace tzsndmsg {
@@ -49,15 +48,26 @@ struct BoundStatement {
 // `row` names the row the condition stands on (CMTable, or the view's rows as a table).
 BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row);
 
-// A view's own statement narrowed to the messages that hold every word.
+// On SQLite, the word to test first: of the words no person is named by, the one in fewest
+// messages (counted up to a point); -1 when there is none, and on PostgreSQL.
+int narrowingWord(db::Database& db, const QStringList& words);
+
+// A view's own statement narrowed to the messages that hold every word; on SQLite the word
+// `narrowing` (as narrowingWord gives it) is tested on the view's index entries first.
 BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
-                                    const MessageListParams& view, const QStringList& words);
+                                    const MessageListParams& view, const QStringList& words,
+                                    int narrowing = -1);
 
 // Every view of the login at once (inbox of all categories, sent items, both histories), each
 // row with its view in the column SearchView.
 BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backend backend,
                                               const MessageListParams& login,
-                                              const QStringList& words);
+                                              const QStringList& words, int narrowing = -1);
+
+// The statement a search runs on this connection: one of the above, narrowed as it best can.
+BoundStatement searchStatement(HostServices& services, db::Database& db,
+                               const MessageListParams& view, const QStringList& words,
+                               bool everywhere);
 
 // Runs a search statement on the message store and sorts it as the lists are sorted. Closed,
 // with the reason, when the store rejects it (a store without the index says so).

@@ -8,7 +8,10 @@
 
 namespace tzsndmsg {
 
-QColor SearchHighlightDelegate::highlightColor() { return QColor(255, 214, 92); }
+QColor SearchHighlightDelegate::highlightColor()
+{
+    return QColor(255, 214, 92);
+}
 
 void SearchHighlightDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const
@@ -63,15 +66,14 @@ void SearchHighlightDelegate::paint(QPainter* painter, const QStyleOptionViewIte
     line.setLineWidth(rect.width() + 1000); // one line; the text was elided to fit
     layout.endLayout();
 
-    const QPalette::ColorGroup group = (opt.state & QStyle::State_Enabled)
-                                           ? ((opt.state & QStyle::State_Active) ? QPalette::Active
-                                                                                 : QPalette::Inactive)
-                                           : QPalette::Disabled;
+    const QPalette::ColorGroup group =
+        (opt.state & QStyle::State_Enabled)
+            ? ((opt.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive)
+            : QPalette::Disabled;
     painter->save();
     painter->setClipRect(rect);
-    painter->setPen(opt.palette.color(group, (opt.state & QStyle::State_Selected)
-                                                 ? QPalette::HighlightedText
-                                                 : QPalette::Text));
+    painter->setPen(opt.palette.color(
+        group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
     layout.draw(painter, QPointF(rect.left(), rect.top() + (rect.height() - line.height()) / 2.0));
     painter->restore();
 }

@@ -1,12 +1,11 @@
 // The search box above the list: the view narrowed to the messages that hold the words typed,
 // or every view of the login at once; the words marked in the list and in the message shown.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
 #include "SearchHighlightDelegate.h"
 #include "component/SharedState.h"
 #include "core/MessageSearch.h"
 #include "db/Recordset.h"
+#include "tzSndMsgFrm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -59,16 +58,19 @@ void tzSndMsgFrm::buildSearchBar(QVBoxLayout* listLayout)
     auto* label = new QLabel(QStringLiteral("&Search:"), bar);
     txtSearch = new QLineEdit(bar);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
-    txtSearch->setPlaceholderText(QStringLiteral("Words of the subject, text, sender or To/CC (Ctrl+F)"));
+    txtSearch->setPlaceholderText(
+        QStringLiteral("Words of the subject, text, sender or To/CC (Ctrl+F)"));
     txtSearch->setClearButtonEnabled(true);
     label->setBuddy(txtSearch);
     chkSearchAll = new QCheckBox(QStringLiteral("Search everywhere"), bar);
     chkSearchAll->setObjectName(QStringLiteral("chkSearchAll"));
-    chkSearchAll->setToolTip(QStringLiteral("Every view of this login: the inbox of all categories, the "
-                                            "sent items and both histories"));
+    chkSearchAll->setToolTip(
+        QStringLiteral("Every view of this login: the inbox of all categories, the "
+                       "sent items and both histories"));
     lblSearch = new QLabel(bar);
     lblSearch->setObjectName(QStringLiteral("lblSearch"));
-    lblSearch->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("9999 messages found in every view")));
+    lblSearch->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("9999 messages found in every view")));
     row->addWidget(label);
     row->addWidget(txtSearch, 1);
     row->addWidget(chkSearchAll);
@@ -109,7 +111,8 @@ void tzSndMsgFrm::buildSearchBar(QVBoxLayout* listLayout)
     // A message shown is marked once it is loaded (its text first, then whether it is only
     // shown or being written).
     connect(txtMsg, &QPlainTextEdit::textChanged, this, [this] {
-        QMetaObject::invokeMethod(this, [this] { highlightShownMessage(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { highlightShownMessage(); }, Qt::QueuedConnection);
     });
 }
 
@@ -162,8 +165,9 @@ void tzSndMsgFrm::runSearch()
     const QStringList words = tzsndmsg::searchWords(typed);
     if (words.isEmpty()) {
         restoreView();
-        lblSearch->setText(typed.trimmed().isEmpty() ? QString()
-                                                     : QStringLiteral("Type letters or digits to search"));
+        lblSearch->setText(typed.trimmed().isEmpty()
+                               ? QString()
+                               : QStringLiteral("Type letters or digits to search"));
         emit searchDone();
         return;
     }
@@ -198,8 +202,9 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     params.currentLoginName = st.GIC->currentLoginName();
 
     QString error;
-    db::Recordset hits = everywhere ? core::searchEverywhere(*st.GIC, params, words, m_sortOrder, &error)
-                                    : core::searchView(*st.GIC, params, words, m_sortOrder, &error);
+    db::Recordset hits = everywhere
+                             ? core::searchEverywhere(*st.GIC, params, words, m_sortOrder, &error)
+                             : core::searchView(*st.GIC, params, words, m_sortOrder, &error);
     if (!hits.isOpen()) {
         // What is listed stays; the reason shows beside the box, no box to answer while typing.
         lblSearch->setText(error);
@@ -328,8 +333,10 @@ void tzSndMsgFrm::setViewColumnShown(bool shown)
         const int from = header->visualIndex(2);
         if (header->visualIndex(column) > from)
             header->moveSection(header->visualIndex(column), from);
-        TDBG->setColumnWidth(column, std::max(MessageListModel::pixels(2100),
-                                              fontMetrics().horizontalAdvance(QStringLiteral("Sent Items - History")) + 14));
+        TDBG->setColumnWidth(
+            column,
+            std::max(MessageListModel::pixels(2100),
+                     fontMetrics().horizontalAdvance(QStringLiteral("Sent Items - History")) + 14));
     }
     TDBG->setColumnHidden(column, !shown);
     fitCommentsColumn();

@@ -19,10 +19,20 @@ struct Indexed {
 };
 
 constexpr Indexed kIndexed[] = {
-    {"CMTable", "cmID", kMessageFtsTable, "tz_cm_words", "ix_cm_words",
-     {"CMSubjec", "cmDoc", "cmWho"}, "2 3"},
-    {"PATable", "pID", kPersonFtsTable, "tz_pa_words", "ix_pa_words",
-     {"PFirNam", "PLasNam", "PDocIni"}, "2"},
+    {"CMTable",
+     "cmID",
+     kMessageFtsTable,
+     "tz_cm_words",
+     "ix_cm_words",
+     {"CMSubjec", "cmDoc", "cmWho"},
+     "2 3"},
+    {"PATable",
+     "pID",
+     kPersonFtsTable,
+     "tz_pa_words",
+     "ix_pa_words",
+     {"PFirNam", "PLasNam", "PDocIni"},
+     "2"},
 };
 
 QString joined(const Indexed& t, const char* prefix, const char* separator = ", ")
@@ -49,8 +59,9 @@ QStringList sqliteStatements()
                               "content_rowid='%4', tokenize='unicode61 remove_diacritics 2', "
                               "detail=none, columnsize=0, prefix='%5')")
                    .arg(fts, joined(t, ""), table, key, QLatin1String(t.prefixes));
-        const QString oldRow = QStringLiteral("INSERT INTO %1(%1, rowid, %2) VALUES ('delete', old.%3, %4);")
-                                   .arg(fts, joined(t, ""), key, joined(t, "old."));
+        const QString oldRow =
+            QStringLiteral("INSERT INTO %1(%1, rowid, %2) VALUES ('delete', old.%3, %4);")
+                .arg(fts, joined(t, ""), key, joined(t, "old."));
         const QString newRow = QStringLiteral("INSERT INTO %1(rowid, %2) VALUES (new.%3, %4);")
                                    .arg(fts, joined(t, ""), key, joined(t, "new."));
         const QString base = QStringLiteral("tr_%1_fts").arg(table.toLower());
@@ -77,8 +88,9 @@ QStringList sqliteStatements()
 // whoever writes or analyses the table later.
 QString pgFunction(const QString& signature, const QString& definition)
 {
-    return QStringLiteral("DO $do$ BEGIN IF to_regprocedure(quote_ident(current_schema()) || '.%1') "
-                          "IS NULL THEN %2; END IF; END $do$")
+    return QStringLiteral(
+               "DO $do$ BEGIN IF to_regprocedure(quote_ident(current_schema()) || '.%1') "
+               "IS NULL THEN %2; END IF; END $do$")
         .arg(signature, definition);
 }
 
@@ -89,7 +101,8 @@ QStringList postgresStatements()
     // combining marks (U+0300 to U+036F) dropped. Only a UTF8 database can decompose; another
     // encoding folds case only.
     out << QStringLiteral(
-        "DO $do$ BEGIN IF to_regprocedure(quote_ident(current_schema()) || '.tz_fold(text)') IS NULL "
+        "DO $do$ BEGIN IF to_regprocedure(quote_ident(current_schema()) || '.tz_fold(text)') IS "
+        "NULL "
         "THEN IF current_setting('server_encoding') = 'UTF8' THEN "
         "CREATE FUNCTION tz_fold(t text) RETURNS text LANGUAGE sql IMMUTABLE PARALLEL SAFE "
         "RETURN lower(regexp_replace(normalize(coalesce(t, ''), NFD), "
@@ -98,10 +111,11 @@ QStringList postgresStatements()
         "RETURN lower(coalesce(t, '')); END IF; END IF; END $do$");
     // Words are runs of letters and digits, whatever else stands between them: "x-ray" and
     // "autoclave.pdf" are two words each, as in SQLite.
-    out << pgFunction(QStringLiteral("tz_words(text)"),
-                      QStringLiteral("CREATE FUNCTION tz_words(t text) RETURNS text LANGUAGE sql "
-                                     "IMMUTABLE PARALLEL SAFE RETURN "
-                                     "btrim(regexp_replace(tz_fold(t), '[^[:alnum:]]+', ' ', 'g'))"));
+    out << pgFunction(
+        QStringLiteral("tz_words(text)"),
+        QStringLiteral("CREATE FUNCTION tz_words(t text) RETURNS text LANGUAGE sql "
+                       "IMMUTABLE PARALLEL SAFE RETURN "
+                       "btrim(regexp_replace(tz_fold(t), '[^[:alnum:]]+', ' ', 'g'))"));
     for (const Indexed& t : kIndexed) {
         QStringList params, parts;
         for (const char* c : t.columns) {
@@ -110,12 +124,13 @@ QStringList postgresStatements()
         }
         // The "simple" configuration: no stemming and no stop words, so that the start of any
         // word (a name, a drug, an abbreviation) finds it.
-        out << pgFunction(QStringLiteral("%1(text,text,text)").arg(QLatin1String(t.function)),
-                          QStringLiteral("CREATE FUNCTION %1(%2) RETURNS tsvector LANGUAGE sql "
-                                         "IMMUTABLE PARALLEL SAFE RETURN to_tsvector('simple'::regconfig, "
-                                         "tz_words(%3))")
-                              .arg(QLatin1String(t.function), params.join(QStringLiteral(", ")),
-                                   parts.join(QStringLiteral(" || ' ' || "))));
+        out << pgFunction(
+            QStringLiteral("%1(text,text,text)").arg(QLatin1String(t.function)),
+            QStringLiteral("CREATE FUNCTION %1(%2) RETURNS tsvector LANGUAGE sql "
+                           "IMMUTABLE PARALLEL SAFE RETURN to_tsvector('simple'::regconfig, "
+                           "tz_words(%3))")
+                .arg(QLatin1String(t.function), params.join(QStringLiteral(", ")),
+                     parts.join(QStringLiteral(" || ' ' || "))));
         out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3(%4))")
                    .arg(QLatin1String(t.index), QLatin1String(t.table), QLatin1String(t.function),
                         joined(t, ""));

@@ -64,7 +64,8 @@ protected:
 
 TEST_F(SearchCommand, PrintsTheHitsOfTheLoginsViews)
 {
-    const Outcome inbox = run({"search", "--login", "anna", "--computer", "FRONTDESK", "room", "AUTOC"});
+    const Outcome inbox =
+        run({"search", "--login", "anna", "--computer", "FRONTDESK", "room", "AUTOC"});
     ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
     const QStringList lines = inbox.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 4) << inbox.out.toStdString(); // the title, the headers, two rows
@@ -77,9 +78,11 @@ TEST_F(SearchCommand, PrintsTheHitsOfTheLoginsViews)
 
     const Outcome everywhere = run({"search", "--login", "ANNA", "--everywhere", "staff"});
     ASSERT_EQ(everywhere.code, 0) << everywhere.err.toStdString();
-    EXPECT_TRUE(everywhere.out.contains(QRegularExpression(R"(\n  Inbox +\| MARIA +\|.*Staff meeting moved)")))
+    EXPECT_TRUE(everywhere.out.contains(
+        QRegularExpression(R"(\n  Inbox +\| MARIA +\|.*Staff meeting moved)")))
         << everywhere.out.toStdString();
-    EXPECT_TRUE(everywhere.out.contains(QRegularExpression(R"(\n  Inbox - History +\| MARIA .*Flu shots)")))
+    EXPECT_TRUE(
+        everywhere.out.contains(QRegularExpression(R"(\n  Inbox - History +\| MARIA .*Flu shots)")))
         << everywhere.out.toStdString();
 
     // The sender's sent items; Anna never sees Dave's message to Grace about it.
@@ -89,7 +92,8 @@ TEST_F(SearchCommand, PrintsTheHitsOfTheLoginsViews)
     const Outcome patel = run({"search", "--login", "ANNA", "--everywhere", "patel"});
     ASSERT_EQ(patel.code, 0);
     EXPECT_TRUE(patel.out.contains("Sent Items")) << patel.out.toStdString();
-    EXPECT_TRUE(run({"search", "--login", "BEN", "--everywhere", "patel"}).out.contains(": 0 message(s)"));
+    EXPECT_TRUE(
+        run({"search", "--login", "BEN", "--everywhere", "patel"}).out.contains(": 0 message(s)"));
 }
 
 TEST_F(SearchCommand, RefusesWhatItCannotSearch)
@@ -99,7 +103,9 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
         int code;
         const char* said;
     } cases[] = {
-        {{"search", "--login", "NOBODY", "autoclave"}, 1, "There is no login \"NOBODY\" in this office."},
+        {{"search", "--login", "NOBODY", "autoclave"},
+         1,
+         "There is no login \"NOBODY\" in this office."},
         {{"search", "--login", "ANNA"}, 2, "search needs words"},
         {{"search", "--login", "ANNA", "'%", "--", "--"}, 2, "search needs words"},
         {{"search", "--login", "ANNA", "--everywhere", "--sent", "x"}, 2, "leave out --sent"},
@@ -110,8 +116,8 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
         EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
     }
     // What is typed is only ever words: the store is still whole.
-    const Outcome sql = run({"search", "--login", "ANNA", "--everywhere", "--", "'); DELETE FROM CMTable; --",
-                             "\\\"", "%_"});
+    const Outcome sql = run({"search", "--login", "ANNA", "--everywhere", "--",
+                             "'); DELETE FROM CMTable; --", "\\\"", "%_"});
     EXPECT_EQ(sql.code, 0) << sql.err.toStdString();
     EXPECT_EQ(office.count("CMTable"), office.count("CMTable", "cmID > 0"));
     EXPECT_GE(office.count("CMTable"), 6);
@@ -120,15 +126,20 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
 TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
 {
     // The demo office as an older program left it: no search index.
-    const QStringList drop = Office::usingPostgres()
-        ? QStringList{"drop index ix_cm_words", "drop index ix_pa_words",
-                      "drop function tz_prefix_query(text)", "drop function tz_cm_words(text,text,text)",
-                      "drop function tz_pa_words(text,text,text)", "drop function tz_words(text)",
-                      "drop function tz_fold(text)"}
-        : QStringList{"drop trigger tr_cmtable_fts_ai", "drop trigger tr_cmtable_fts_ad",
-                      "drop trigger tr_cmtable_fts_au", "drop trigger tr_patable_fts_ai",
-                      "drop trigger tr_patable_fts_ad", "drop trigger tr_patable_fts_au",
-                      "drop table CMFtsTable", "drop table PAFtsTable", "drop table SrchIdxTable"};
+    const QStringList drop =
+        Office::usingPostgres()
+            ? QStringList{"drop index ix_cm_words",
+                          "drop index ix_pa_words",
+                          "drop function tz_prefix_query(text)",
+                          "drop function tz_cm_words(text,text,text)",
+                          "drop function tz_pa_words(text,text,text)",
+                          "drop function tz_words(text)",
+                          "drop function tz_fold(text)"}
+            : QStringList{"drop trigger tr_cmtable_fts_ai", "drop trigger tr_cmtable_fts_ad",
+                          "drop trigger tr_cmtable_fts_au", "drop trigger tr_patable_fts_ai",
+                          "drop trigger tr_patable_fts_ad", "drop trigger tr_patable_fts_au",
+                          "drop table CMFtsTable",          "drop table PAFtsTable",
+                          "drop table SrchIdxTable"};
     for (const QString& s : drop)
         office.exec(s);
 
@@ -137,7 +148,8 @@ TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
     EXPECT_TRUE(before.err.contains("run \"tzsndmsg init\"")) << before.err.toStdString();
     for (int run_ = 0; run_ < 2; ++run_) {
         ASSERT_EQ(run({"init"}).code, 0);
-        const Outcome after = run({"search", "--login", "ANNA", "--computer", "FRONTDESK", "autoclave"});
+        const Outcome after =
+            run({"search", "--login", "ANNA", "--computer", "FRONTDESK", "autoclave"});
         ASSERT_EQ(after.code, 0) << after.err.toStdString();
         EXPECT_TRUE(after.out.contains(": 2 message(s)")) << after.out.toStdString();
     }

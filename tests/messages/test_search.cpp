@@ -1,7 +1,7 @@
 // The search box of the full message window, typed into as a user does.
 #include "fixture.h"
-
 #include "messages/SearchHighlightDelegate.h"
+#include "store/Schema.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -23,20 +23,26 @@ protected:
         back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
         carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
         // FRONT's inbox at WS1, her sent items, a purged message, and another person's.
-        outage = seed({"BACK", back, "Autoclave is out", "The autoclave in room 2 failed its test.\r\n"
-                                                         "Use the one at the front desk.",
+        outage = seed({"BACK", back, "Autoclave is out",
+                       "The autoclave in room 2 failed its test.\r\n"
+                       "Use the one at the front desk.",
                        "12/01/2026", "08:10 AM"},
                       {{front}, {carl, 1}});
-        lunch = seed({"CARL", carl, "Lunch order", "Sandwiches from the café at noon", "12/02/2026", "09:00 AM"},
+        lunch = seed({"CARL", carl, "Lunch order", "Sandwiches from the café at noon", "12/02/2026",
+                      "09:00 AM"},
                      {{front, 0, "", "-1"}});
-        crown = seed({"BACK", back, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
-                     {{0, 0, "WS1"}});
-        repaired = seed({"BACK", back, "Autoclave repaired", "Ready again", "11/20/2026", "10:00 AM",
-                         "Message", "256", "256"},
+        crown = seed(
+            {"BACK", back, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
+            {{0, 0, "WS1"}});
+        repaired = seed({"BACK", back, "Autoclave repaired", "Ready again", "11/20/2026",
+                         "10:00 AM", "Message", "256", "256"},
                         {{front, 0, "", "-1"}});
-        sent = seed({"FRONT", front, "Autoclave order", "Please order a new gasket", "11/25/2026", "11:00 AM"},
+        sent = seed({"FRONT", front, "Autoclave order", "Please order a new gasket", "11/25/2026",
+                     "11:00 AM"},
                     {{back}});
-        seed({"BACK", back, "Autoclave for Carl", "Not for the front desk", "12/04/2026", "09:00 AM"}, {{carl}});
+        seed({"BACK", back, "Autoclave for Carl", "Not for the front desk", "12/04/2026",
+              "09:00 AM"},
+             {{carl}});
         atWorkstation(front);
     }
 
@@ -81,7 +87,8 @@ protected:
 TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 {
     tzSndMsgFrm& w = openShown();
-    QAbstractItemModelTester tester(w.TDBG->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(w.TDBG->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QStringList view{"Autoclave is out", "Lunch order", "Lab results"};
     ASSERT_EQ(subjects(w), view);
     ASSERT_TRUE(show(w, lunch));
@@ -98,8 +105,8 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_EQ(w.lblSearch->text(), "1 message found");
     EXPECT_EQ(w.SB_Panel1->text(), "1 of 1");
     EXPECT_EQ(w.CMID(), outage);
-    EXPECT_EQ(marked(w), QStringList{"auto"}); // in the message shown
-    EXPECT_EQ(QApplication::focusWidget(), w.txtSearch);   // typing goes on in the box
+    EXPECT_EQ(marked(w), QStringList{"auto"});           // in the message shown
+    EXPECT_EQ(QApplication::focusWidget(), w.txtSearch); // typing goes on in the box
 
     // More words, in any order, accents ignored.
     ASSERT_TRUE(typeAndWait(w, " front ROOM"));
@@ -165,8 +172,8 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     QStringList rows;
     for (int r = 0; r < model(w)->rowCount(); ++r)
         rows << cell(w, r, viewColumn) + ": " + cell(w, r, 6);
-    EXPECT_EQ(rows, (QStringList{"Inbox - History: Autoclave repaired", "Sent Items: Autoclave order",
-                                 "Inbox: Autoclave is out"}));
+    EXPECT_EQ(rows, (QStringList{"Inbox - History: Autoclave repaired",
+                                 "Sent Items: Autoclave order", "Inbox: Autoclave is out"}));
     EXPECT_EQ(w.lblSearch->text(), "3 messages found in every view");
     // Unread only where it came to her; purging among several views is left to the views.
     EXPECT_FALSE(boldRow(w, 1));
@@ -177,13 +184,6 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
     ASSERT_TRUE(show(w, sent));
     EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
-
-    if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
-        w.resize(1180, 760);
-        ASSERT_TRUE(show(w, outage));
-        QTest::qWait(50);
-        EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-search.png")));
-    }
 
     // Back to the view's own search, then to the view.
     QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
@@ -232,6 +232,59 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
     EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
     w.Unload();
+}
+
+// The demo office's front desk (ANNA at FRONTDESK) looking for what was said about staff.
+TEST(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
+{
+    Office::Options options;
+    options.loginName = "ANNA";
+    options.computerName = "FRONTDESK";
+    Office office(options);
+    QString error;
+    ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
+        << error.toStdString();
+    PrompterGuard prompter;
+    auto& st = SharedState::current();
+    st = SharedState{};
+    st.GIC = office.services();
+    st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
+    LoadLoginNames();
+    {
+        tzSndMsgFrm w;
+        w.load();
+        w.firstActivation();
+        w.TB_Small_ButtonMenuClick("MsgHisMsg");
+        w.resize(1120, 760);
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+        QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {},
+                          QPoint(6, w.chkSearchAll->height() / 2));
+        QTest::mouseClick(w.txtSearch, Qt::LeftButton);
+        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+        QTest::keyClicks(w.txtSearch, "staff");
+        ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
+        auto* grid = static_cast<MessageListModel*>(w.TDBG->model());
+        const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
+        QStringList rows;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            rows << grid->index(r, view).data().toString() + ": " +
+                        grid->index(r, 6).data().toString();
+        EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff",
+                                     "Inbox: Staff meeting moved"}));
+        w.TDBG->setCurrentIndex(grid->index(1, 2));
+        QTest::qWait(20);
+        EXPECT_EQ(w.txtSubject->text(), "Staff meeting moved");
+        ASSERT_EQ(w.txtMsg->extraSelections().size(), 1);
+        EXPECT_EQ(w.txtMsg->extraSelections().first().cursor.selectedText(), "staff");
+        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
+            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-search.png")));
+        }
+        w.Unload();
+    }
+    st = SharedState{};
 }
 
 } // namespace
