@@ -2,6 +2,7 @@
 // inbox command's.
 #include "Commands.h"
 #include "HostConfig.h"
+
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/tzGlobal.h"
 

@@ -126,7 +126,7 @@ QPair<QString, QVariantList> indexLookup(db::Backend backend, const QStringList&
         }
     }
     if (backend == db::Backend::Sqlite)
-        return {QStringLiteral("SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?"),
+        return {QStringLiteral("SELECT rowid FROM CMWrdTable WHERE CMWrdTable MATCH ?"),
                 {parts.join(u' ')}};
     return {
         QStringLiteral("SELECT cmID FROM CMTable WHERE tz_cm_words(CMSubjec, cmDoc, cmWho) @@ (") +
@@ -145,9 +145,9 @@ void withoutMessageIndex(const QString& url, bool drop)
     if (drop) {
         const QStringList statements =
             db->backend() == db::Backend::Sqlite
-                ? QStringList{QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_fts_ai"),
-                              QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_fts_ad"),
-                              QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_fts_au")}
+                ? QStringList{QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_ai"),
+                              QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_ad"),
+                              QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_au")}
                 : QStringList{QStringLiteral("DROP INDEX IF EXISTS ix_cm_words")};
         if (!db->execScript(statements, &error))
             std::fprintf(stderr, "cannot take the index away: %s\n", qPrintable(error));
@@ -285,7 +285,7 @@ IndexSize measureIndexSize(db::Database& db)
         size.indexBytes =
             db.scalar(QStringLiteral(
                           "SELECT coalesce(sum(pgsize), 0) FROM dbstat WHERE name LIKE "
-                          "'CMFtsTable%' OR name LIKE 'PAFtsTable%' OR name LIKE '%SrchIdxTable%'"))
+                          "'CMWrdTable%' OR name LIKE 'PAWrdTable%' OR name LIKE '%SrchIdxTable%'"))
                 .toLongLong();
         size.storeBytes = db.scalar(QStringLiteral("SELECT sum(pgsize) FROM dbstat")).toLongLong();
     } else {

@@ -176,10 +176,10 @@ QString computerStarts(const QString& row)
 QString sqliteWord(const QString& row)
 {
     return QStringLiteral(
-               "(%1.cmID IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ?)"
-               " or %1.cmPid IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+               "(%1.cmID IN (SELECT rowid FROM CMWrdTable WHERE CMWrdTable MATCH ?)"
+               " or %1.cmPid IN (SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?)"
                " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
-               " and tzR.BroChkPID IN (SELECT rowid FROM PAFtsTable WHERE PAFtsTable MATCH ?)"
+               " and tzR.BroChkPID IN (SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?)"
                " and ")
                .arg(row) +
            kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
@@ -236,7 +236,7 @@ QString computerPattern(const QString& folded)
 BoundStatement sqliteNarrowing(const QString& key, const QString& folded)
 {
     return {key +
-                QStringLiteral(" IN (SELECT rowid FROM CMFtsTable WHERE CMFtsTable MATCH ? UNION "
+                QStringLiteral(" IN (SELECT rowid FROM CMWrdTable WHERE CMWrdTable MATCH ? UNION "
                                "ALL SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
                                "tzR.BroChkToMac>'' and ") +
                 kToOrCc +
@@ -302,14 +302,14 @@ int narrowingWord(db::Database& db, const QStringList& words)
         const QString match = ftsString(folded);
         const QVariant persons =
             db.scalar(QStringLiteral(
-                          "SELECT count(*) FROM (SELECT 1 FROM PAFtsTable WHERE PAFtsTable MATCH ? "
+                          "SELECT count(*) FROM (SELECT 1 FROM PAWrdTable WHERE PAWrdTable MATCH ? "
                           "LIMIT 1)"),
                       {match});
         if (!persons.isValid() || persons.toLongLong() != 0)
             continue;
         const QVariant count =
             db.scalar(QStringLiteral(
-                          "SELECT count(*) FROM (SELECT 1 FROM CMFtsTable WHERE CMFtsTable MATCH ? "
+                          "SELECT count(*) FROM (SELECT 1 FROM CMWrdTable WHERE CMWrdTable MATCH ? "
                           "LIMIT ?)"),
                       {match, fewest});
         if (count.isValid() && (best < 0 || count.toLongLong() < fewest)) {

@@ -1,11 +1,12 @@
 // The search box above the list: the view narrowed to the messages that hold the words typed,
 // or every view of the login at once; the words marked in the list and in the message shown.
+#include "tzSndMsgFrm.h"
+
 #include "MessageListModel.h"
 #include "SearchHighlightDelegate.h"
 #include "component/SharedState.h"
 #include "core/MessageSearch.h"
 #include "db/Recordset.h"
-#include "tzSndMsgFrm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -55,7 +56,7 @@ void tzSndMsgFrm::buildSearchBar(QVBoxLayout* listLayout)
     bar->setObjectName(QStringLiteral("PicSearch"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 4);
-    auto* label = new QLabel(QStringLiteral("&Search:"), bar);
+    auto* label = new QLabel(QStringLiteral("Search:"), bar);
     txtSearch = new QLineEdit(bar);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     txtSearch->setPlaceholderText(

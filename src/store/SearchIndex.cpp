@@ -64,7 +64,7 @@ QStringList sqliteStatements()
                 .arg(fts, joined(t, ""), key, joined(t, "old."));
         const QString newRow = QStringLiteral("INSERT INTO %1(rowid, %2) VALUES (new.%3, %4);")
                                    .arg(fts, joined(t, ""), key, joined(t, "new."));
-        const QString base = QStringLiteral("tr_%1_fts").arg(table.toLower());
+        const QString base = QStringLiteral("tr_%1_wrd").arg(table.toLower());
         out << QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_ai AFTER INSERT ON %2 BEGIN %3 END")
                    .arg(base, table, newRow)
             << QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_ad AFTER DELETE ON %2 BEGIN %3 END")

@@ -24,8 +24,9 @@ namespace tzsndmsg::store {
 // addressee rows as before.
 QStringList searchIndexStatements(const db::Database& db);
 
-// The names of the index's tables and functions, for the search statements.
-inline constexpr const char* kMessageFtsTable = "CMFtsTable";
-inline constexpr const char* kPersonFtsTable = "PAFtsTable";
+// The SQLite index's tables. Their names sort after CMTable and PATable, whose columns they
+// repeat: a column's declared type is taken from the first table that names it.
+inline constexpr const char* kMessageFtsTable = "CMWrdTable";
+inline constexpr const char* kPersonFtsTable = "PAWrdTable";
 
 } // namespace tzsndmsg::store

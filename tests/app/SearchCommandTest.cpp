@@ -135,10 +135,10 @@ TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
                           "drop function tz_pa_words(text,text,text)",
                           "drop function tz_words(text)",
                           "drop function tz_fold(text)"}
-            : QStringList{"drop trigger tr_cmtable_fts_ai", "drop trigger tr_cmtable_fts_ad",
-                          "drop trigger tr_cmtable_fts_au", "drop trigger tr_patable_fts_ai",
-                          "drop trigger tr_patable_fts_ad", "drop trigger tr_patable_fts_au",
-                          "drop table CMFtsTable",          "drop table PAFtsTable",
+            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
+                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
+                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
+                          "drop table CMWrdTable",          "drop table PAWrdTable",
                           "drop table SrchIdxTable"};
     for (const QString& s : drop)
         office.exec(s);

@@ -118,7 +118,7 @@ protected:
                         {word})
                 .toInt();
         return office
-            .scalar("select count(*) from CMFtsTable where CMFtsTable match ?",
+            .scalar("select count(*) from CMWrdTable where CMWrdTable match ?",
                     {QString('"' + word + "\"*")})
             .toInt();
     }
@@ -339,6 +339,17 @@ TEST_F(Search, TheIndexKeepsInStepWithEveryWrite)
     EXPECT_EQ(found("FRONT", "backhaus"), (QSet<qint32>{m}));
 }
 
+// The index's own tables name the same columns: the types the lists read stay the tables'.
+TEST_F(Search, TheIndexLeavesTheColumnsTheirTypes)
+{
+    auto& db = *office.services()->messageStoreConnection();
+    db.forgetSchema();
+    EXPECT_EQ(int(db.columnTypeByName("cmDoc")), int(db::ColumnType::LongText));
+    EXPECT_EQ(int(db.columnTypeByName("CMSubjec")), int(db::ColumnType::Text));
+    EXPECT_EQ(int(db.columnTypeByName("cmWho")), int(db::ColumnType::Text));
+    EXPECT_EQ(int(db.columnTypeByName("PLasNam")), int(db::ColumnType::Text));
+}
+
 // The index objects of a store made before the search: what an older init left.
 void dropSearchIndex(Office& office)
 {
@@ -351,10 +362,10 @@ void dropSearchIndex(Office& office)
                           "drop function tz_pa_words(text,text,text)",
                           "drop function tz_words(text)",
                           "drop function tz_fold(text)"}
-            : QStringList{"drop trigger tr_cmtable_fts_ai", "drop trigger tr_cmtable_fts_ad",
-                          "drop trigger tr_cmtable_fts_au", "drop trigger tr_patable_fts_ai",
-                          "drop trigger tr_patable_fts_ad", "drop trigger tr_patable_fts_au",
-                          "drop table CMFtsTable",          "drop table PAFtsTable",
+            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
+                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
+                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
+                          "drop table CMWrdTable",          "drop table PAWrdTable",
                           "drop table SrchIdxTable"};
     for (const QString& s : statements)
         office.exec(s);
