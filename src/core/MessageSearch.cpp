@@ -214,10 +214,6 @@ QString postgresNarrowed(const QString& viewStatements, const QString& condition
            QStringLiteral(" OFFSET 0) tzV WHERE ") + condition;
 }
 
-} // namespace
-
-namespace {
-
 QString ftsString(const QString& folded)
 {
     QString quoted = folded;

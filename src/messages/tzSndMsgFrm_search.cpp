@@ -230,6 +230,7 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
         purge->setEnabled(!everywhere);
     m_searchDelegate->setWords(words);
     setViewColumnShown(everywhere);
+    setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All")); // a new list
     bindList();
     if (!m_list->isEmpty())
         Show_CurrentMsg();
@@ -262,6 +263,7 @@ void tzSndMsgFrm::restoreView()
         purge->setEnabled(true);
     m_searchDelegate->setWords({});
     setViewColumnShown(false);
+    setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All"));
     bindList();
     if (!m_list->isEmpty() && !m_list->bof() && !m_list->eof())
         Show_CurrentMsg();
