@@ -241,6 +241,35 @@ BoundStatement sqliteNarrowing(const QString& key, const QString& folded)
             {ftsString(folded), computerPattern(folded)}};
 }
 
+// PostgreSQL: the messages the narrowing word can stand in (no person is so named), read once
+// for the statement as an array.
+BoundStatement postgresCandidates(const QString& folded)
+{
+    return {
+        QStringLiteral("WITH tzC AS MATERIALIZED (SELECT ARRAY(SELECT tzM.cmID FROM CMTable tzM "
+                       "WHERE tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ "
+                       "tz_prefix_query(?) UNION ALL SELECT tzR.BroChkLinID FROM BroChkTable "
+                       "tzR WHERE tzR.BroChkToMac>'' and ") +
+            kToOrCc +
+            QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
+                           "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!') AS ids) "),
+        {folded, computerPattern(folded)}};
+}
+
+// ... and a view's rows kept to them. The planner is shown the way in: for an employee's inbox
+// each side of its own "BroChkPid or BroChkToMac" test with the message among them, which the
+// addressee indexes answer a message at a time; otherwise the message's key.
+QString postgresNarrowing(const MessageListParams& view, HostServices& services)
+{
+    const QString among = QStringLiteral(" = ANY (ARRAY(SELECT unnest(ids) FROM tzC))");
+    if (view.inboxView && view.currentEmployeeId != 0)
+        return QStringLiteral("((BroChkPid=%1 and BroChkTable.BroChkLinID%3) or (BroChkToMac=%2 "
+                              "and BroChkTable.BroChkLinID%3))")
+            .arg(QString::number(view.currentEmployeeId),
+                 services.quote(view.computerName.toUpper()), among);
+    return QStringLiteral("CMTable.cmID") + among;
+}
+
 // The condition of a SQLite view's rows: its narrowing word first, then the others.
 BoundStatement sqliteCondition(bool inboxView, const QStringList& words, int narrowing)
 {
@@ -285,29 +314,33 @@ BoundStatement wordsCondition(db::Backend backend, const QStringList& words, con
 
 int narrowingWord(db::Database& db, const QStringList& words)
 {
-    if (db.backend() != db::Backend::Sqlite)
-        return -1;
-    // Counting stops here: a word in more messages than this narrows little.
-    constexpr qint64 kEnough = 20000;
+    const bool sqlite = db.backend() == db::Backend::Sqlite;
+    // Counting stops here: a word in more messages than this narrows little. (PostgreSQL
+    // reads a row for each message it counts.)
+    const qint64 enough = sqlite ? 20000 : 10000;
+    const QString persons =
+        sqlite ? QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM PAWrdTable WHERE PAWrdTable "
+                                "MATCH ? LIMIT 1) tzN")
+               : QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM PATable WHERE "
+                                "tz_pa_words(PFirNam, PLasNam, PDocIni) @@ tz_prefix_query(?) "
+                                "LIMIT 1) tzN");
+    const QString messages =
+        sqlite ? QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMWrdTable WHERE CMWrdTable "
+                                "MATCH ? LIMIT ?) tzN")
+               : QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMTable WHERE "
+                                "tz_cm_words(CMSubjec, cmDoc, cmWho) @@ tz_prefix_query(?) "
+                                "LIMIT ?) tzN");
     int best = -1;
-    qint64 fewest = kEnough;
+    qint64 fewest = enough;
     for (int i = 0; i < words.size(); ++i) {
         const QString folded = foldedWord(words.at(i));
         if (folded.isEmpty())
             continue;
-        const QString match = ftsString(folded);
-        const QVariant persons =
-            db.scalar(QStringLiteral(
-                          "SELECT count(*) FROM (SELECT 1 FROM PAWrdTable WHERE PAWrdTable MATCH ? "
-                          "LIMIT 1)"),
-                      {match});
-        if (!persons.isValid() || persons.toLongLong() != 0)
+        const QVariant word = sqlite ? QVariant(ftsString(folded)) : QVariant(folded);
+        const QVariant named = db.scalar(persons, {word});
+        if (!named.isValid() || named.toLongLong() != 0)
             continue;
-        const QVariant count =
-            db.scalar(QStringLiteral(
-                          "SELECT count(*) FROM (SELECT 1 FROM CMWrdTable WHERE CMWrdTable MATCH ? "
-                          "LIMIT ?)"),
-                      {match, fewest});
+        const QVariant count = db.scalar(messages, {word, fewest});
         if (count.isValid() && (best < 0 || count.toLongLong() < fewest)) {
             best = i;
             fewest = count.toLongLong();
@@ -325,9 +358,22 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
     const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
                                   QStringLiteral(" WHERE ") + parts.where;
     if (backend == db::Backend::Postgres) {
-        BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
-        condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
-        return condition;
+        if (narrowing < 0 || narrowing >= words.size()) {
+            BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
+            condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
+            return condition;
+        }
+        QStringList others = words;
+        others.removeAt(narrowing);
+        BoundStatement out = postgresCandidates(foldedWord(words.at(narrowing)));
+        const BoundStatement rest = wordsCondition(backend, others, QStringLiteral("tzV"));
+        out.sql = services.adaptSql(
+            out.sql + postgresNarrowed(viewStatement + QStringLiteral(" and ") +
+                                           postgresNarrowing(view, services),
+                                       others.isEmpty() ? QStringLiteral("true") : rest.sql));
+        if (!others.isEmpty())
+            out.params << rest.params;
+        return out;
     }
     BoundStatement condition = sqliteCondition(view.inboxView, words, narrowing);
     condition.sql = services.adaptSql(parts.columns + QStringLiteral(" FROM ") + parts.from +
@@ -341,7 +387,11 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
                                               const QStringList& words, int narrowing)
 {
     const bool postgres = backend == db::Backend::Postgres;
-    const BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
+    const bool narrowed = narrowing >= 0 && narrowing < words.size();
+    QStringList others = words;
+    if (postgres && narrowed)
+        others.removeAt(narrowing);
+    const BoundStatement condition = wordsCondition(backend, others, QStringLiteral("tzV"));
     BoundStatement out;
     QStringList branches;
     for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory,
@@ -361,7 +411,9 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
             QStringLiteral(", %1 AS SearchView FROM ").arg(int(view)) + parts.from +
             QStringLiteral(" WHERE ");
         if (postgres) {
-            branches << branch + parts.where;
+            branches << branch + parts.where +
+                            (narrowed ? QStringLiteral(" and ") + postgresNarrowing(p, services)
+                                      : QString());
         } else {
             const BoundStatement own = sqliteCondition(p.inboxView, words, narrowing);
             branches << branch + QStringLiteral("(") + parts.where + QStringLiteral(") and ") +
@@ -372,8 +424,14 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
     const QString united = branches.join(QStringLiteral(" UNION ALL "));
     if (postgres) {
         // The words tested once on the rows of all four views.
-        out.sql = services.adaptSql(postgresNarrowed(united, condition.sql));
-        out.params = condition.params;
+        const BoundStatement candidates =
+            narrowed ? postgresCandidates(foldedWord(words.at(narrowing))) : BoundStatement();
+        out.sql = services.adaptSql(
+            candidates.sql +
+            postgresNarrowed(united, others.isEmpty() ? QStringLiteral("true") : condition.sql));
+        out.params = candidates.params;
+        if (!others.isEmpty())
+            out.params << condition.params;
     } else {
         out.sql = services.adaptSql(united);
     }

@@ -48,12 +48,12 @@ struct BoundStatement {
 // `row` names the row the condition stands on (CMTable, or the view's rows as a table).
 BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row);
 
-// On SQLite, the word to test first: of the words no person is named by, the one in fewest
-// messages (counted up to a point); -1 when there is none, and on PostgreSQL.
+// The word to test first: of the words no person is named by, the one in fewest messages
+// (counted up to a point); -1 when there is none.
 int narrowingWord(db::Database& db, const QStringList& words);
 
-// A view's own statement narrowed to the messages that hold every word; on SQLite the word
-// `narrowing` (as narrowingWord gives it) is tested on the view's index entries first.
+// A view's own statement narrowed to the messages that hold every word; the word `narrowing`
+// (as narrowingWord gives it) is tested first, on the view's addressee index entries.
 BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
                                     const MessageListParams& view, const QStringList& words,
                                     int narrowing = -1);
