@@ -10,13 +10,19 @@
 #   --pg           a throwaway PostgreSQL server, started and stopped here
 #   --as-written   run the views' statements as written, not in the form the window runs
 # SQLite stores are cached by scale under ${TMPDIR:-/tmp}/tzsndmsg-bench.
+#   ./bench.sh --concurrency [--pg] [--processes 5,10,20,40] [--addressees 100,1000,5000]
+#              [--busy-timeout MS]
+#                  workstations (processes of the host program) sending to M people at once on
+#                  one office database: failures and times per processes x addressees
 set -euo pipefail
 here="$PWD"
 cd "$(dirname "$0")"
 
-scale=1; background=0; url=""; pg=0; json=""; args=()
+scale=1; background=0; url=""; pg=0; json=""; args=(); concurrency=0; cargs=()
 while [ $# -gt 0 ]; do
   case "$1" in
+    --concurrency) concurrency=1; shift ;;
+    --processes|--addressees|--busy-timeout) cargs+=("$1" "$2"); shift 2 ;;
     --scale) scale="$2"; shift 2 ;;
     --background) background="$2"; shift 2 ;;
     --json) json="$2"; [[ "$json" = /* ]] || json="$here/$json"; shift 2 ;;
@@ -31,7 +37,11 @@ done
 build="${TZSNDMSG_BENCH_BUILD:-build/bench}" # its own Release build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTZSNDMSG_BUILD_BENCH=ON \
       -DTZSNDMSG_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j 2 --target tzsndmsg_bench tzsndmsg_storegen
+if [ "$concurrency" = 1 ]; then
+  cmake --build "$build" -j 2 --target tzsndmsg_concurrency tzsndmsg_app
+else
+  cmake --build "$build" -j 2 --target tzsndmsg_bench tzsndmsg_storegen
+fi
 
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
@@ -54,11 +64,21 @@ if [ "$pg" = 1 ] && [ -z "$url" ]; then
     -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
   url="postgresql://postgres@127.0.0.1:$port/postgres"
   data="$pgdir/datafolder"
+elif [ "$concurrency" = 1 ]; then
+  :
 elif [ -z "$url" ]; then
   url="sqlite://$cache/office.db"
   data="$cache/data"
 else
   data="$cache/data-$(echo "$url" | md5sum | cut -c1-8)"
+fi
+
+if [ "$concurrency" = 1 ]; then
+  [ -n "$json" ] || json="${TMPDIR:-/tmp}/tzsndmsg-bench/concurrency-$(date +%Y%m%d-%H%M%S).json"
+  mkdir -p "$(dirname "$json")"
+  "$build/bench/tzsndmsg_concurrency" ${url:+--pg "$url"} --json "$json" "${cargs[@]}"
+  echo "JSON written to $json"
+  exit 0
 fi
 
 if ! "$build/bench/tzsndmsg_bench" --db "$url" --data "$data" --only none >/dev/null 2>&1; then

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite on SQLite, then again on a throwaway PostgreSQL server.
+# Builds and runs the whole suite on SQLite, then again on a throwaway PostgreSQL server (the
+# reliability suite, CTest label "reliability", is part of both runs), then the fuzz driver
+# built with the sanitizers for a fixed number of iterations.
 #   ./test.sh              the suite on both databases
 #   ./test.sh --sanitize   the same, built with AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -50,14 +52,35 @@ as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
 export TZSNDMSG_TEST_PG="postgresql://postgres@127.0.0.1:$port/postgres"
 (cd "$build" && ctest --output-on-failure -j 2 --timeout 300) || status=1
 
-echo "== Installed package and a host that links it"
-prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)
-if cmake --install "$build" --prefix "$prefix" >/dev/null &&
-   cmake -S examples/host -B "$prefix/host-build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null &&
-   cmake --build "$prefix/host-build" >/dev/null; then
-  echo "find_package(tzsndmsg) and link: ok"
+echo "== Fuzz driver built with the sanitizers (SQL adapter, quoting, date and number readers)"
+fuzz=build/fuzz
+[ "$sanitize" = ON ] && fuzz="$build"
+if cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTZSNDMSG_SANITIZE=ON >/dev/null &&
+   cmake --build "$fuzz" -j "$(nproc)" --target tzsndmsg_fuzz >/dev/null &&
+   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+     "$fuzz/tests/fuzz/tzsndmsg_fuzz" --iterations 50000 --seed 1; then
+  :
 else
-  echo "find_package(tzsndmsg) and link: FAILED"; status=1
+  echo "fuzz driver: FAILED"; status=1
+fi
+
+echo "== Installed package and the example hosts that link it"
+prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)
+if cmake --install "$build" --prefix "$prefix" >/dev/null; then
+  for host in examples/*/; do
+    name=$(basename "$host")
+    # Each example says in its own CMakeLists.txt how it runs offscreen (its ctest).
+    if cmake -S "$host" -B "$prefix/build-$name" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null &&
+       cmake --build "$prefix/build-$name" >/dev/null &&
+       ctest --test-dir "$prefix/build-$name" --output-on-failure --timeout 120 >"$prefix/$name.log" 2>&1; then
+      echo "example $name: built with find_package(tzsndmsg) and ran offscreen: ok"
+    else
+      cat "$prefix/$name.log" 2>/dev/null || true
+      echo "example $name: FAILED"; status=1
+    fi
+  done
+else
+  echo "cmake --install: FAILED"; status=1
 fi
 rm -rf "$prefix"
 

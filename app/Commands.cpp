@@ -2,22 +2,17 @@
 
 #include "HostConfig.h"
 
-#include "common/VbFormat.h"
-#include "component/SharedState.h"
-#include "core/MessageListQuery.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
-#include "directory/StaffDirectory.h"
-#include "events/IcsExport.h"
-#include "holidays/HolidayCalendar.h"
-#include "store/Schema.h"
+#include "tzsndmsg/Events.h"
+#include "tzsndmsg/Holidays.h"
+#include "tzsndmsg/Messages.h"
+#include "tzsndmsg/Office.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSettings>
@@ -60,10 +55,27 @@ bool parse(QCommandLineParser& parser, const QStringList& args)
     return true;
 }
 
-// The services of this workstation; nullptr (message printed) when the set-up is not usable.
-std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser)
+enum class DataUse { Write, ReadOnly };
+
+bool hasControlCharacter(const QString& text)
 {
-    const tzglob::Config config = configFrom(parser);
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+
+// The services of this workstation for its login; nullptr (message printed) when the set-up is
+// not usable or the login is not one of the office's.
+std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
+                                               DataUse use = DataUse::Write)
+{
+    tzglob::Config config = configFrom(parser);
+    config.readOnlyDataFolder = use == DataUse::ReadOnly;
+    if (hasControlCharacter(config.loginName) || hasControlCharacter(config.computerName)) {
+        fail(2, QStringLiteral("a login or computer name cannot hold control characters"));
+        return nullptr;
+    }
     const QFileInfo data(config.dataFolder);
     if (!data.isDir()) {
         fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
@@ -74,6 +86,16 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser)
     QString error;
     if (!services->open(&error)) {
         fail(2, error);
+        return nullptr;
+    }
+    // Whoever is not in the login list is nobody here, not the whole office.
+    if (QString why; !services->isLogin(config.loginName, &why)) {
+        if (!why.isEmpty()) {
+            fail(2, QStringLiteral("cannot read the login list: %1").arg(why));
+            return nullptr;
+        }
+        fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
+                    .arg(config.loginName));
         return nullptr;
     }
     return services;
@@ -117,6 +139,7 @@ public:
             dialog.show();
             for (int i = 0; i < 10; ++i)
                 QCoreApplication::processEvents();
+            m_shown = true;
             m_saved = dialog.grab().save(m_file);
             dialog.hide();
             return int(QDialog::Rejected);
@@ -134,6 +157,8 @@ public:
     {
         if (!active())
             return 0;
+        if (m_shown && !m_saved)
+            return fail(1, QStringLiteral("cannot write the picture to %1").arg(m_file));
         if (!m_saved)
             return fail(1, QStringLiteral("no window was shown to render into %1").arg(m_file));
         out() << "Saved " << m_file << Qt::endl;
@@ -144,6 +169,7 @@ private:
     Q_DISABLE_COPY_MOVE(ScreenshotMode) // the modal handler holds this
 
     QString m_file;
+    bool m_shown = false;
     bool m_saved = false;
 };
 
@@ -168,26 +194,6 @@ void addScreenshotOption(QCommandLineParser& parser)
                       QStringLiteral("FILE")});
 }
 
-// Reads the date and time of the appointment or absence a reminder is linked to.
-bool linkedMoment(tzglob::tzGlobal& services, bool appointment, qint32 id, QDateTime& date,
-                  QDateTime& time)
-{
-    auto db = services.messageStoreConnection();
-    const QString sql = appointment
-                            ? QStringLiteral("select apDat, apStaTim from ApTable where ApID=?")
-                            : QStringLiteral("select AbsDat, AbsStaTim from AbsTable where AbsID=?");
-    db::Recordset rs = db->query(sql, {id});
-    if (!rs.isOpen() || rs.isEmpty())
-        return false;
-    const auto d = common::vb::toDate(rs.value(0));
-    const auto t = common::vb::toDate(rs.value(1));
-    if (!d || !t)
-        return false;
-    date = QDateTime(d->date(), QTime(0, 0));
-    time = QDateTime(QDate(1899, 12, 30), t->time());
-    return true;
-}
-
 } // namespace
 
 int runInit(const QStringList& args)
@@ -199,21 +205,12 @@ int runInit(const QStringList& args)
     const tzglob::Config config = configFrom(parser);
 
     QString error;
-    const auto url = db::ConnectionUrl::parse(config.databaseUrl, &error);
-    if (!url)
+    if (!createOffice(config.databaseUrl, config.dataFolder, &error))
         return fail(2, error);
-    if (url->backend == db::Backend::Sqlite && !QDir().mkpath(QFileInfo(url->path).absolutePath()))
-        return fail(2, QStringLiteral("cannot create the folder of %1").arg(url->path));
-    auto database = db::Database::open(config.databaseUrl, &error);
-    if (!database)
-        return fail(2, error);
-    if (!store::initDataFolder(config.dataFolder, &error))
-        return fail(2, error);
-    if (!store::createSchema(*database, &error))
-        return fail(2, QStringLiteral("cannot create the schema: %1").arg(error));
 
     if (parser.isSet(QStringLiteral("demo"))) {
-        if (!store::seedDemoOffice(*database, config.dataFolder, &error))
+        auto database = db::Database::open(config.databaseUrl, &error);
+        if (!database || !addDemoOffice(*database, config.dataFolder, &error))
             return fail(1, QStringLiteral("cannot add the demo office: %1").arg(error));
         QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"),
                               QSettings::IniFormat);
@@ -270,17 +267,18 @@ int runMessages(const QStringList& args)
     messages.setPatientID(patient);
     messages.setMsgHisOn(parser.isSet(QStringLiteral("history")));
     if (linkedId) {
-        QDateTime date, time;
-        if (!linkedMoment(*services, appointment, linkedId, date, time))
+        const LinkIDTypes linkType = appointment ? ZELOAppointment : QNSAppointment;
+        const auto moment = readReminderMoment(*services, linkType, linkedId);
+        if (!moment)
             return fail(1, QStringLiteral("no %1 with id %2")
                                .arg(appointment ? QStringLiteral("appointment")
                                                 : QStringLiteral("absence"))
                                .arg(linkedId));
         messages.setReminderFlag(true);
-        messages.setLinkTyp(appointment ? ZELOAppointment : QNSAppointment);
+        messages.setLinkTyp(linkType);
         messages.setLinkID(linkedId);
-        messages.setReminderDate(date);
-        messages.setReminderTime(time);
+        messages.setReminderDate(moment->date);
+        messages.setReminderTime(moment->time);
     }
     messages.Message_Start();
     messages.Message_Stop();
@@ -343,10 +341,10 @@ int runHolidays(const QStringList& args)
 
     if (parser.isSet(QStringLiteral("list"))) {
         QString error;
-        const auto list = holidays::holidaysOfYear(*services, year, &error);
-        if (!error.isEmpty())
+        QList<DayOff> days;
+        if (!readDaysOff(*services, year, days, &error))
             return fail(1, error);
-        out() << holidays::formatHolidayList(list, year);
+        out() << daysOffText(days, year);
         out().flush();
         return 0;
     }
@@ -412,11 +410,26 @@ int runAnnounce(const QStringList& args)
     }
     QStringList computers;
     for (const QString& name :
-         parser.value(QStringLiteral("to-computers")).split(QLatin1Char(','), Qt::SkipEmptyParts))
-        computers << name.trimmed().toUpper();
+         parser.value(QStringLiteral("to-computers")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (hasControlCharacter(name))
+            return fail(2, QStringLiteral("--to-computers needs computer names, without control "
+                                          "characters"));
+        if (!name.trimmed().isEmpty())
+            computers << name.trimmed().toUpper();
+    }
+    if (ids.isEmpty() && computers.isEmpty())
+        return fail(2, QStringLiteral("announce needs --to or --to-computers"));
     auto services = openServices(parser);
     if (!services)
         return 2;
+    // A computer the list does not know may be a new one: sent to, but said.
+    const QStringList known = services->computerNames();
+    for (const QString& name : std::as_const(computers))
+        if (!known.contains(name))
+            std::fprintf(stderr,
+                         "tzsndmsg: warning: computer %s is not in the computer list "
+                         "(stp/Machines.Ini); the announcement is addressed to it all the same\n",
+                         qPrintable(name));
 
     QString text = parser.value(QStringLiteral("text"));
     QString toId = ids.join(QLatin1Char(','));
@@ -432,7 +445,7 @@ int runAnnounce(const QStringList& args)
         messages.setGIC(services);
         messages.AnnouncementSend(text, toId, toMac, category, subCategory);
     } catch (const std::exception& e) {
-        return fail(1, QString::fromLocal8Bit(e.what()));
+        return fail(1, QString::fromUtf8(e.what()).simplified());
     }
     out() << "Announcement sent." << Qt::endl;
     return 0;
@@ -446,50 +459,49 @@ int runInbox(const QStringList& args)
     parser.addOption({QStringLiteral("history"), QStringLiteral("Purged messages.")});
     if (!parse(parser, args))
         return 2;
-    auto services = openServices(parser);
+    auto services = openServices(parser, DataUse::ReadOnly);
     if (!services)
         return 2;
 
-    tzSndMsgCls cls;
-    cls.setGIC(services);
-    LoadLoginNames();
-    const SharedState& state = SharedState::current();
-
-    core::MessageListParams params;
-    params.inboxView = !parser.isSet(QStringLiteral("sent"));
-    params.msgCatOnly = !parser.isSet(QStringLiteral("all-categories"));
-    params.history = parser.isSet(QStringLiteral("history"));
-    params.currentEmployeeId = state.CurrentEmployeeID;
-    params.loginNames = state.LoginNames;
-    params.loginEmployeeIds = state.LoginEmployeeIDs;
-    params.computerName = services->computerName();
-    params.currentLoginName = services->currentLoginName();
-
+    MessageViewRequest view;
+    view.folder = parser.isSet(QStringLiteral("sent")) ? MessageFolder::SentItems : MessageFolder::Inbox;
+    view.allCategories = parser.isSet(QStringLiteral("all-categories"));
+    view.history = parser.isSet(QStringLiteral("history"));
+    QList<MessageViewRow> viewRows;
     QString error;
-    const QVector<core::ViewRow> viewRows = core::readViewRows(*services, params, true, &error);
-    if (!error.isEmpty())
+    if (!readMessageView(*services, view, viewRows, &error))
         return fail(1, QStringLiteral("cannot read the list: %1").arg(error));
 
     struct Row {
         QStringList cells;
-        bool unread = false;
+        QString mark = QStringLiteral(" ");
     };
     QList<Row> rows;
-    for (const core::ViewRow& view : viewRows) {
-        const auto date = common::vb::parseDate(view.cmDat);
-        const auto time = common::vb::parseDate(view.cmTim);
-        Row row;
-        row.cells << view.cmWho << view.toCc
-                  << (date ? common::vb::format(*date, QStringLiteral("Short Date")) : view.cmDat)
-                  << (time ? common::vb::format(*time, QStringLiteral("Short Time")) : view.cmTim)
-                  << view.CMSubjec << core::commentsCellText(view.cmDoc).left(60);
-        row.unread = view.unread;
-        rows.append(row);
-    }
+    for (const MessageViewRow& message : viewRows)
+        rows.append({{message.from, message.toCc, message.dateText, message.timeText,
+                      message.subject, message.comments.left(60)},
+                     message.unread ? QStringLiteral("*") : QStringLiteral(" ")});
 
-    const QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
-                              QStringLiteral("Date"),    QStringLiteral("Time"),
-                              QStringLiteral("Subject"), QStringLiteral("Comments")};
+    QStringList headers{QStringLiteral("From"),    QStringLiteral("To/ CC"),
+                        QStringLiteral("Date"),    QStringLiteral("Time"),
+                        QStringLiteral("Subject"), QStringLiteral("Comments")};
+    const bool inbox = view.folder == MessageFolder::Inbox;
+    if (!inbox) {
+        // How far each sent message got, after its subject as the window shows it.
+        QList<qint32> ids;
+        for (const MessageViewRow& message : viewRows)
+            ids << message.messageId;
+        QStringList cells;
+        QList<bool> awaited;
+        if (!confirmationCells(*services, ids, cells, awaited, &error))
+            return fail(1, QStringLiteral("cannot read who has confirmed: %1").arg(error));
+        headers.insert(5, QStringLiteral("Confirmed"));
+        for (int r = 0; r < rows.size(); ++r) {
+            rows[r].cells.insert(5, cells.at(r));
+            if (awaited.at(r))
+                rows[r].mark = QStringLiteral("!");
+        }
+    }
     QVector<int> widths(headers.size());
     for (int c = 0; c < headers.size(); ++c) {
         widths[c] = headers[c].size();
@@ -503,16 +515,18 @@ int runInbox(const QStringList& args)
                     (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
         out() << text << Qt::endl;
     };
-    out() << (params.inboxView ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
-          << (params.inboxView ? (params.msgCatOnly ? QStringLiteral(" - Message Category Only")
-                                                    : QStringLiteral(" - All Categories"))
-                               : QString())
-          << (params.history ? QStringLiteral(" - History") : QString()) << " of "
+    out() << (inbox ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
+          << (inbox ? (view.allCategories ? QStringLiteral(" - All Categories")
+                                          : QStringLiteral(" - Message Category Only"))
+                    : QString())
+          << (view.history ? QStringLiteral(" - History") : QString()) << " of "
           << services->currentLoginName() << " at " << services->computerName() << ": "
-          << rows.size() << " message(s); * = unread" << Qt::endl;
+          << rows.size() << " message(s); "
+          << (inbox ? "* = unread" : "! = needs confirmation, not everyone has confirmed")
+          << Qt::endl;
     line(QStringLiteral(" "), headers);
     for (const Row& row : rows)
-        line(row.unread ? QStringLiteral("*") : QStringLiteral(" "), row.cells);
+        line(row.mark, row.cells);
     return 0;
 }
 

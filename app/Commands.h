@@ -3,6 +3,10 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+namespace tzsndmsg {
+class HostServices;
+}
+
 namespace tzsndmsg::app {
 
 // Each command takes the arguments after its name and returns the exit code:
@@ -16,5 +20,12 @@ int runAnnounce(const QStringList& args);
 int runInbox(const QStringList& args);
 int runConfig(const QStringList& args);
 int runSearch(const QStringList& args);
+int runConfirmations(const QStringList& args);
+
+// The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the
+// message still waits for a confirmation it asked for. False with the reason when the store
+// cannot be read.
+bool confirmationCells(HostServices& services, const QList<qint32>& messageIds, QStringList& cells,
+                       QList<bool>& awaited, QString* error);
 
 } // namespace tzsndmsg::app

@@ -2,6 +2,7 @@
 #include "HostConfig.h"
 
 #include "tzsndmsg/Version.h"
+#include "tzsndmsg/ui/Unattended.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,6 +11,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include <unistd.h>
 
@@ -25,6 +27,7 @@ const char* const kUsage =
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
+    "  confirmations --message ID             who has confirmed a message the login sent\n"
     "  config                                 show this workstation's settings and their origin\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
     "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n"
@@ -107,6 +110,21 @@ int main(int argc, char** argv)
 
     using namespace tzsndmsg::app;
     setCommandName(command);
+    // A command without a window has nobody to answer a box: none is shown, each is told.
+    struct Unattended : tzsndmsg::ui::Unattended {
+        Unattended() : tzsndmsg::ui::Unattended(Answers::Refuse) {}
+        ~Unattended()
+        {
+            for (const auto& box : boxes())
+                std::fprintf(stderr, "tzsndmsg: %s%s\n",
+                             box.title.isEmpty() ? "" : qPrintable(QLatin1Char('[') + box.title + "] "),
+                             qPrintable(box.text.simplified()));
+        }
+    };
+    std::optional<Unattended> unattended;
+    if (!window)
+        unattended.emplace();
+
     if (command == QLatin1String("init"))
         return runInit(args);
     if (command == QLatin1String("messages"))
@@ -125,6 +143,8 @@ int main(int argc, char** argv)
         return runConfig(args);
     if (command == QLatin1String("search"))
         return runSearch(args);
+    if (command == QLatin1String("confirmations"))
+        return runConfirmations(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
     return 2;
 }

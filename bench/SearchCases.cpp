@@ -235,7 +235,6 @@ void addSendCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& servi
     // The window's save of a message to the whole office.
     core::OutgoingMessage message;
     message.headerChanged = true;
-    message.detailChanged = true;
     message.cmDat = QStringLiteral("12/06/2026");
     message.senderId = summary.typicalPid;
     message.cmCat = QStringLiteral("Message");

@@ -2,6 +2,7 @@
 // against the bare database work each stands on, and prints the ratios.
 #include "BareStatements.h"
 #include "BenchRunner.h"
+#include "ConfirmationCases.h"
 #include "ProposedChanges.h"
 #include "SearchCases.h"
 #include "StoreGenerator.h"
@@ -236,7 +237,6 @@ void addSendCase(bench::Runner& runner, Bench& b)
     // message as the window composes it after its send questions (delivered from now on).
     core::OutgoingMessage message;
     message.headerChanged = true;
-    message.detailChanged = true;
     message.cmDat = QStringLiteral("12/06/2026");
     message.senderId = b.summary.typicalPid;
     message.cmCat = QStringLiteral("Message");
@@ -635,6 +635,7 @@ int main(int argc, char** argv)
     addPickerAndEventCases(runner, b);
     bench::addWindowCases(runner, b.summary);
     bench::addSearchCases(runner, b.services, b.summary);
+    bench::addConfirmationCases(runner);
     const QStringList only = p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
 
     const bool pg = b.db->backend() == db::Backend::Postgres;

@@ -33,26 +33,37 @@ struct NoteEntry {
 };
 
 // The services the component takes from the application that hosts it. tzglob::tzGlobal is
-// the implementation over the office database; a host may hand over its own.
+// the implementation over the office database; a host may hand over its own (see
+// examples/own_services): it returns connections opened with db::Database::open
+// (<tzsndmsg/db/Database.h>), and can adapt statements with the connection's dialect() and write
+// rows with db::writeRecord (<tzsndmsg/db/RecordWriter.h>).
+//
+// Threads: the component calls these on the thread it runs on (the QApplication's), never from
+// another. Failures: an implementation answers with its return values (a null connection,
+// false with a reason, an empty text, 0) and should not throw; the component treats such answers
+// as "not there" and tells the user where a window needs them.
 class HostServices {
 public:
     virtual ~HostServices() = default;
 
-    // Life of a services object that the component made itself.
+    // Life of a services object that the component made itself (SendMessage without GIC);
+    // startUp is false when the services cannot work.
     virtual bool startUp() = 0;
     virtual void shutDown() = 0;
     virtual void setApplication(const QString& folder, const QString& programName) = 0;
     virtual void setLocation(qint32 locationId) = 0;
     virtual void setLogin(const QString& loginName) = 0;
 
-    // User context and rights.
+    // User context and rights. Login names compare in upper case; employeeOfLogin is 0 for a
+    // login without an employee; checkRight is false when the right is not held or unknown.
     virtual QString currentLoginName() const = 0;
     virtual qint32 employeeOfLogin(const QString& loginName) = 0;
     virtual bool checkRight(const QString& loginName, const QString& right, const QString& column,
                             const QString& programName) = 0;
     virtual bool loginMayChooseSender(const QString& loginName) = 0;
 
-    // Connections: persons, suite, message store, or by index (9 is the message store).
+    // Connections: persons, suite, message store, or by index (9 is the message store). Open
+    // connections, or null when there is none; they may all be the same one.
     virtual std::shared_ptr<db::Database> personsConnection() = 0;
     virtual std::shared_ptr<db::Database> suiteConnection() = 0;
     virtual std::shared_ptr<db::Database> messageStoreConnection() = 0;

@@ -20,15 +20,24 @@ struct Config {
     QString suiteDatabaseUrl;
     // Settings file (INI); empty means "settings.ini" in the data folder.
     QString settingsFile;
+    // A reader that writes nothing (no signal file, no setting) may use a read-only data folder.
+    bool readOnlyDataFolder = false;
 };
 
 // The host services over the office database, a settings file and the system clock.
+//
+// Threads: use an object on one thread, the one that calls open() (its connections belong to
+// it). Nothing here throws or shows a message box: failures are false with a reason, or an
+// empty answer.
 class tzGlobal : public tzsndmsg::HostServices {
 public:
     explicit tzGlobal(Config config);
     ~tzGlobal() override;
 
-    // Opens the connections; false with a one-line reason when the database cannot be reached.
+    // Opens the connections; false with a one-line reason when the database cannot be reached,
+    // has no schema yet (tzsndmsg::createOffice in <tzsndmsg/Office.h> makes it) or the data
+    // folder is missing or read-only. A SQLite file is never created here (that is the set-up's
+    // work).
     bool open(QString* error);
     const Config& config() const;
 
@@ -48,7 +57,14 @@ public:
     bool hasTodoDialogHandler() const;
     bool hasCannedTextHandler() const;
 
-    // The texts of a canned-text store (title, text), for the chooser dialog.
+    // True when the login is in the login table; SUPERVISOR always is, a blank name never.
+    // False with the reason in error when the table cannot be read.
+    bool isLogin(const QString& loginName, QString* error = nullptr);
+    // The computer list (stp/Machines.Ini): the names in upper case, in their order.
+    QStringList computerNames();
+
+    // The texts of a canned-text store (title, text), for the chooser dialog; empty when none
+    // or when the store cannot be read.
     QList<QPair<QString, QString>> cannedTexts(const QString& storeName);
 
     // HostServices

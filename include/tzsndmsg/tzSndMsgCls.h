@@ -7,6 +7,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <stdexcept>
 
 namespace tzsndmsg {
 
@@ -29,8 +30,22 @@ enum MessageFlag : qint32 {
 
 class tzSndMsgFrm;
 
+// What AnnouncementSend throws when the announcement was not stored; what() is the reason, on
+// one line. Nothing of the announcement is in the store then.
+class SendError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The component's public class. Every property reads or writes the state shared by all
 // instances on the calling thread; creating an instance resets the message context.
+//
+// Threads: create and call it on the thread of the QApplication (its windows are Qt widgets);
+// the shared state is kept per thread, and the services handed over as GIC are called on that
+// thread. Failures: the start methods and SendMessage never throw; a window that cannot open
+// leaves the caller where it was, and what goes wrong inside a window is told to the user in a
+// message box (ui::MessageBox, which a host can answer itself). AnnouncementSend is the only
+// call that throws.
 class tzSndMsgCls {
 public:
     tzSndMsgCls();
@@ -38,7 +53,8 @@ public:
     tzSndMsgCls(const tzSndMsgCls&) = delete;
     tzSndMsgCls& operator=(const tzSndMsgCls&) = delete;
 
-    // IGlobal: only GIC is used; the others are kept and handed back.
+    // IGlobal: only GIC is used; the others are kept and handed back. The services stay the
+    // host's: the component keeps a reference until another is set.
     std::shared_ptr<void> PV() const;
     void setPV(std::shared_ptr<void> value);
     std::shared_ptr<void> GC() const;
@@ -48,20 +64,29 @@ public:
     std::shared_ptr<HostServices> GIC() const;
     void setGIC(std::shared_ptr<HostServices> services); // also looks up the current employee
 
-    void setLocationID(qint32 locationId);
+    void setLocationID(qint32 locationId); // handed to the services' setLocation
+    // The office events window, modal; returns when it closes (on LinkID's event when not 0).
     QVariant Event_Start();
     void setSndMsgHistoryButtonVisible(bool visible);
     bool MsgHisOn() const;
     void setMsgHisOn(bool on);
+    // Closes a message window that Message_Start left loaded.
     QVariant Message_Stop();
+    // Kept for the suite: MultiUser is always false, Path empty.
     bool MultiUser() const;
     void setMultiUser(bool value);
     QString Path() const;
     void setPath(const QString& value);
+    // The message window, modal; returns when it closes. With no login that has an employee it
+    // tells the user "Please setup employee information and login name first." and returns.
     QVariant Message_Start();
+    // Opens the message window filled with the subject and text, linked to a record of the suite;
+    // returns when it closes. The id of the saved message for a lab order (LabLinkOrder), else 0
+    // (also when nothing was saved). Without a services object it makes one from the
+    // workstation's configuration (WorkstationConfig) for LoginName and drops it afterwards.
     qint32 SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType, qint32 LinkToID,
                        QString LoginName, qint32 LocationID);
-    QString LoginName() const;
+    QString LoginName() const;              // kept for the suite; always empty
     void setLoginName(const QString& value);
     qint32 PatientID() const;
     void setPatientID(qint32 id);
@@ -71,6 +96,7 @@ public:
     void setReplyBCID(qint32 id);
     MessageFlag ReplyFlag() const;
     void setReplyFlag(MessageFlag flag);
+    // The context of the next Message_Start: notes, a reminder and the record it is linked to.
     void setNotes(const QString& notes);
     void setReminderFlag(bool flag);
     void setReminderDate(const QDateTime& date);
@@ -78,17 +104,23 @@ public:
     void setReplyAutoSend(bool value);
     void setLinkTyp(LinkIDTypes type);
     void setLinkID(qint32 id);
+    // The holiday setup window, modal; returns when it closes. HolidayChanged tells whether the
+    // user saved a change.
     QVariant Holiday_Start();
     bool HolidayChanged() const;
     void setHolidayChanged(bool changed);
     bool RightToEdit() const;
     void setRightToEdit(bool value);
+    // Minutes between the entries of the time lists (15 by default).
     qint16 ClockInterval() const;
     void setClockInterval(qint16 minutes);
     // Sends tx to the persons in toID (ids separated by ",") and the computers in ToMac
-    // (names separated by line feeds) without showing a window. Unlike the other operations it
-    // passes its errors on: std::runtime_error with the reason (for example when no services
-    // object was handed over); the window's own send problems are told to the user.
+    // (names separated by line feeds) without showing a window, a message box or a dialog,
+    // whether or not anyone could answer one. It returns once the announcement is stored, and
+    // throws SendError when it is not: no services object handed over, no addressee, an entry
+    // of toID that is no person's id (nothing is sent then, not even to the others), or a store
+    // that did not take it (busy, read-only, damaged, unreachable). Computer names are taken as
+    // given.
     void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                           QString& subCat);
 

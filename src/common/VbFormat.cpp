@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <initializer_list>
 
 namespace tzsndmsg::common::vb {
@@ -614,6 +615,15 @@ std::optional<double> leadingNumber(const QString& text)
 
 qint64 roundHalfEven(double value)
 {
+    // A number beyond the whole numbers there are stops at the nearest end: converting it as it
+    // is would be undefined, and gave the other end (a huge count became a negative one).
+    constexpr double kLimit = 9223372036854775807.0;
+    if (std::isnan(value))
+        return 0;
+    if (value >= kLimit)
+        return std::numeric_limits<qint64>::max();
+    if (value <= -kLimit)
+        return std::numeric_limits<qint64>::min();
     const double lower = std::floor(value);
     const double diff = value - lower;
     double result = lower;

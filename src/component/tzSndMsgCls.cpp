@@ -9,10 +9,15 @@
 #include "messages/tzSndMsgFrm.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
+#include "store/MessageStore.h"
+#include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "tzsndmsg/ui/Unattended.h"
 #include "ui/BusyPointer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QPlainTextEdit>
 #include <stdexcept>
 
@@ -35,6 +40,26 @@ tzglob::Config defaultConfig(const QString& loginName)
     tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
     config.set(config.loginName, loginName, QStringLiteral("SendMessage"));
     return config.toConfig();
+}
+
+// SendMessage keeps its documented 0 when it cannot make an office of its own, but neither the
+// host (its log) nor the user (who asked for the window) is left guessing why nothing opened.
+void reportNoOffice(const QString& why)
+{
+    const QString reason =
+        why.isEmpty() ? QStringLiteral("the office services did not start") : why;
+    qWarning().noquote() << "tzsndmsg: SendMessage was given no services object and found no "
+                            "office to open:"
+                         << reason;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    ui::MessageBox::show(
+        {QStringLiteral("The message window cannot open: this workstation has no office set up "
+                        "for messages.") +
+             QStringLiteral("\n\n") + reason + QStringLiteral("\n\n") +
+             QStringLiteral("Ask the person who set up the office programs to set up the office "
+                            "database and its data folder."),
+         QStringLiteral("Send Message"), 0, 48, 0});
 }
 
 } // namespace
@@ -177,6 +202,10 @@ qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes L
                 own = global;
                 state.GIC = global;
                 ready = global->open(&error) && global->startUp();
+                if (!ready) {
+                    busy.release(); // the box is read with the normal pointer
+                    reportNoOffice(error);
+                }
                 if (ready) {
                     global->setApplication(QCoreApplication::applicationDirPath() +
                                                QLatin1Char('/'),
@@ -321,38 +350,66 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
 {
     SharedState& state = SharedState::current();
     if (!state.GIC)
-        throw std::runtime_error(
-            "AnnouncementSend: no services object (GIC) has been handed over.");
+        throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
+
+    // The addressees are checked before anything is written: an announcement is sent whole, to
+    // the persons and computers asked for, or not at all.
+    QList<qint32> found;
+    QStringList unknown;
+    QString error;
+    if (!store::CheckPersonIds(*state.GIC, toID, found, unknown, &error))
+        throw SendError(("The announcement was not sent: the addressees cannot be checked (" +
+                         error + QLatin1Char(')'))
+                            .simplified()
+                            .toStdString());
+    if (!unknown.isEmpty())
+        throw SendError(("The announcement was not sent: no such person: " +
+                         unknown.join(QStringLiteral(", ")))
+                            .simplified()
+                            .toStdString());
+    // Computer names are upper case wherever a workstation compares them.
+    QString machines;
+    for (const QString& name : ToMac.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!name.trimmed().isEmpty())
+            machines += name.trimmed() + QLatin1Char('\n');
+    if (found.isEmpty() && machines.isEmpty())
+        throw SendError("The announcement was not sent: it has no addressee.");
+    // The window's lists end every entry with its separator.
+    QString persons;
+    for (qint32 id : found)
+        persons += QString::number(id) + QLatin1Char(',');
+
+    // Whatever the window would ask or tell goes to no one: nobody may be there to answer.
+    ui::Unattended unattended(ui::Unattended::Answers::Proceed);
     SetupHelpFile();
     if (!m_window)
         m_window = std::make_unique<tzSndMsgFrm>();
     ShowMessageWindow(m_window, true);
+    bool sent = false;
     try {
         if (!m_window)
             m_window = std::make_unique<tzSndMsgFrm>();
         m_window->load();
         state.AnnouncementMode = true;
         m_window->txtMsg->setPlainText(tx);
-        // The window's lists end every entry with its separator; a caller's "12,7" or a single
-        // "7" would otherwise lose its last addressee.
-        // Computer names are upper case wherever a workstation compares them.
-        QString machines = ToMac.toUpper();
-        if (!machines.isEmpty() && !machines.endsWith(QLatin1Char('\n')))
-            machines += QLatin1Char('\n');
-        QString persons = toID.trimmed();
-        if (!persons.isEmpty() && !persons.endsWith(QLatin1Char(',')))
-            persons += QLatin1Char(',');
         m_window->toListMachine(0, machines);
         m_window->ToListPid(0, persons);
         m_window->setcmCat(Cat);
         m_window->setcmSubCat(subCat);
         m_window->SendMessage();
+        sent = m_window->m_sent;
     } catch (...) {
         // The error is the caller's, but no hidden window is left behind.
         unload(m_window);
         throw;
     }
     unload(m_window);
+    if (!sent) {
+        const QString why = unattended.lastProblem();
+        throw SendError(("The announcement was not sent: " +
+                         (why.isEmpty() ? QStringLiteral("the message store did not take it.") : why))
+                            .toStdString());
+    }
 }
 
 } // namespace tzsndmsg

@@ -1,6 +1,7 @@
 #include "core/MessageListQuery.h"
 
 #include "common/VbFormat.h"
+#include "core/LoginList.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
@@ -52,7 +53,7 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
             where = kSentBase + QStringLiteral(" and (cmWho=")
                     + quote(found ? loginName : p.currentLoginName) + QStringLiteral(")");
         }
-    } else {
+    } else if (IsWholeOfficeLogin(p.loginNames, p.loginEmployeeIds, p.currentLoginName)) {
         QStringList names;
         for (int i = 1; i < p.loginNames.size(); ++i)
             names << quote(p.loginNames.at(i));
@@ -60,6 +61,9 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
         if (!names.isEmpty())
             where += QStringLiteral(" and cmWho in (") + names.join(QLatin1Char(','))
                      + QStringLiteral(")");
+    } else {
+        // Not a login of the office: the view is empty, never the whole office's.
+        where = kSentBase + QStringLiteral(" and 1=0");
     }
 
     ViewParts parts;
@@ -138,7 +142,10 @@ QString toCcCellText(const QVector<RecipientRow>& rows)
     QString to;
     QString cc;
     for (const RecipientRow& row : rows) {
-        const QString name = row.personId != 0 ? row.initials : row.computer;
+        // A computer's row keeps its name after the employee who confirmed there is written
+        // into it: it was addressed to the computer.
+        const QString name =
+            row.personId != 0 && row.computer.trimmed().isEmpty() ? row.initials : row.computer;
         if (row.type == 0)
             to += QStringLiteral(", ") + name;
         else if (row.type == 1)

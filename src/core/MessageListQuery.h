@@ -29,7 +29,9 @@ struct MessageListParams {
     QStringList loginNames;
     QVector<qint32> loginEmployeeIds;
     QString computerName;     // this workstation, as the services give it
-    QString currentLoginName; // used only when the employee is not in the login list
+    // Used when the employee is not in the login list, and for employee 0: only a login listed
+    // without a person sees the whole office (see IsWholeOfficeLogin).
+    QString currentLoginName;
 };
 
 // AsWritten is the view's statement as the component has always written it. ToRun lists the

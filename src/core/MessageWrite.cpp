@@ -85,12 +85,13 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
 
     const QString login = services.currentLoginName();
     QStringList tags; // station signals, one per row written
-    qint64 cmId = 0;
+    qint64 cmId = m.replaceId;
     {
         db::Transaction transaction(*store);
         if (!transaction.ok()) {
             result.error =
-                QStringLiteral("A transaction could not be started on the message store.");
+                QStringLiteral("A transaction could not be started on the message store: ") +
+                transaction.error();
             return result;
         }
         QString* error = &result.error;
@@ -119,7 +120,7 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
             return result;
         tags << QStringLiteral("CMCM");
 
-        if (m.detailChanged && cmId != 0) {
+        if (cmId != 0) {
             Columns detail;
             detail.add(QStringLiteral("Evpid"), QString::number(m.senderId));
             detail.add(QStringLiteral("EvLinID"), QString::number(cmId));
@@ -145,6 +146,20 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
             if (!m.EvBroEndDat.isEmpty())
                 detail.add(QStringLiteral("EvBroEndDat"), m.EvBroEndDat);
             qint64 evId = 0;
+            if (m.replaceId != 0) {
+                const QVariant found = store->scalar(
+                    services.adaptSqlFor(*store, QStringLiteral("select EVID from EVTable where "
+                                                                "EvLinID=?")),
+                    {cmId});
+                evId = found.isValid() && !found.isNull() ? found.toLongLong() : 0;
+                // Its addressees are written anew from the lists given.
+                if (!store->exec(services.adaptSqlFor(*store, QStringLiteral(
+                                                                  "delete from BroChkTable where "
+                                                                  "BroChkLinID=? and (BroChkTyp=0 "
+                                                                  "or BroChkTyp=1)")),
+                                 {cmId}, error))
+                    return result;
+            }
             if (!services.writeRecord(MessageStoreKind, QStringLiteral("EvTable"),
                                       QStringLiteral("EVID"), evId, detail.names, detail.texts,
                                       error))
@@ -190,7 +205,8 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         }
 
         if (!transaction.commit()) {
-            result.error = QStringLiteral("The message store did not accept the message.");
+            result.error =
+                QStringLiteral("The message store did not accept the message: ") + transaction.error();
             return result;
         }
     }

@@ -38,10 +38,14 @@ MessageLink messageLink(bool reminder, qint32 linkType, qint32 linkId);
 
 // A new message as composed: the values of its rows as the record writer takes them.
 struct OutgoingMessage {
-    // The header is written only when its pane changed; the detail and addressee rows only
-    // when the detail pane changed as well.
+    // Nothing is written unless the header pane changed. A message that is written always gets
+    // its detail row, whatever its pane says: the views list only messages that have one, and a
+    // message in no list could be neither read, purged nor deleted.
     bool headerChanged = false;
-    bool detailChanged = false;
+    // Not 0: the user's own linked reminder opened again, saved over itself: its header and
+    // detail rows updated, its To and Cc rows written anew (so one reminder fires, with the
+    // new text). 0: a new message, as always.
+    qint32 replaceId = 0;
 
     // The header. cmTim, cmWho and cmWhoMod come from the services.
     MessageLink link;
@@ -83,9 +87,10 @@ struct SaveResult {
     bool labOrderAccepted = false; // the lab-order link took the new message
 };
 
-// Writes a new message: header, detail and addressee rows in one transaction, as the marks
-// say; after the commit the station signals ("CMCM", "CMEV", one "CMBC" per addressee row)
-// and the lab-order announcement. Nothing is written when the header did not change.
+// Writes a new message (or replaces an opened reminder): header, detail and addressee rows in
+// one transaction; after the commit the station signals ("CMCM", "CMEV", one "CMBC" per
+// addressee row) and the lab-order announcement. Nothing is written when the header did not
+// change.
 SaveResult saveMessage(HostServices& services, const OutgoingMessage& message);
 
 struct Confirmation {

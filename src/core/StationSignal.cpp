@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QHash>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QMutex>
+#include <QSet>
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
@@ -78,6 +81,34 @@ QString signalFolder(const QString& dataFolder)
     return data.filePath(QStringLiteral("TEMP"));
 }
 
+Q_LOGGING_CATEGORY(lcSignals, "tzsndmsg")
+
+// Told once per folder and process: a save goes on without its signals, and a workstation that
+// saves all day would otherwise say it all day.
+void reportUnwritten(const QString& dataFolder, const QString& folder, const QStringList& tags)
+{
+    static QMutex lock;
+    static QSet<QString> told;
+    const QString where = folder.isEmpty() ? dataFolder : folder;
+    {
+        QMutexLocker guard(&lock);
+        if (told.contains(where))
+            return;
+        told.insert(where);
+    }
+    QString why;
+    if (folder.isEmpty())
+        why = QStringLiteral("the data folder is missing");
+    else if (!QFileInfo(folder).isWritable())
+        why = QStringLiteral("the folder cannot be written");
+    else
+        why = QStringLiteral("held by another program");
+    qCWarning(lcSignals).noquote()
+        << QStringLiteral("warning: the station signal %1 in %2 could not be written (%3); the "
+                          "message is saved, other workstations see it at their next refresh")
+               .arg(tags.join(QStringLiteral(", ")), where, why);
+}
+
 } // namespace
 
 QByteArray stationSignalRecord(HostServices& services)
@@ -90,60 +121,40 @@ QByteArray stationSignalRecord(HostServices& services)
 
 bool WriteStationSignal(HostServices& services, const QString& tag, int timeoutMs)
 {
-    const QByteArray record = stationSignalRecord(services);
-    const QString dataFolder = services.dataFolder();
-
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        const QString folder = signalFolder(dataFolder);
-        if (!folder.isEmpty() &&
-            writeLocked(folder + QLatin1Char('/') + tag + QStringLiteral(".STA"), record))
-            return true;
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (left <= 0)
-            return false;
-        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(RetryPauseMs, left)));
-    }
+    return WriteStationSignals(services, {tag}, timeoutMs) == 1;
 }
 
 int WriteStationSignals(HostServices& services, const QStringList& tags, int timeoutMs)
 {
-    const QString folder = signalFolder(services.dataFolder());
-    QHash<QString, int> open; // tag -> its file, open until the last write of the save
-    int written = 0;
-    for (const QString& tag : tags) {
-        int fd = -1;
-        if (!folder.isEmpty()) {
-            fd = open.value(tag, -1);
-            if (fd < 0) {
-                fd = openSignalFile(folder + QLatin1Char('/') + tag + QStringLiteral(".STA"));
-                if (fd >= 0)
-                    open.insert(tag, fd);
-            }
-        }
-        // Each write has its own record (its moment) and its own wait for the lock.
-        const QByteArray record = stationSignalRecord(services);
-        bool ok = fd >= 0 && writeLockedFd(fd, record);
-        if (!ok) {
-            // As one write alone would: retry (the folder or file may come back) until the time is up.
-            QElapsedTimer clock;
-            clock.start();
-            while (!ok) {
-                const qint64 left = timeoutMs - clock.elapsed();
-                if (left <= 0)
-                    break;
-                QThread::msleep(static_cast<unsigned long>(qMin<qint64>(RetryPauseMs, left)));
-                const QString again = signalFolder(services.dataFolder());
-                ok = !again.isEmpty() &&
-                     writeLocked(again + QLatin1Char('/') + tag + QStringLiteral(".STA"), record);
-            }
-        }
-        if (ok)
-            ++written;
+    // Each file once: the records of one save differ at most in their second, and the last
+    // writer wins anyway. One wait for the whole save, however many rows it wrote.
+    QStringList pending;
+    for (const QString& tag : tags)
+        if (!pending.contains(tag))
+            pending << tag;
+    const QByteArray record = stationSignalRecord(services);
+
+    QElapsedTimer clock;
+    clock.start();
+    QString folder;
+    for (;;) {
+        folder = signalFolder(services.dataFolder());
+        if (!folder.isEmpty())
+            pending.removeIf([&](const QString& tag) {
+                return writeLocked(folder + QLatin1Char('/') + tag + QStringLiteral(".STA"), record);
+            });
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (pending.isEmpty() || left <= 0)
+            break;
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(RetryPauseMs, left)));
     }
-    for (const int fd : std::as_const(open))
-        ::close(fd);
+    if (!pending.isEmpty())
+        reportUnwritten(services.dataFolder(), folder, pending);
+
+    int written = 0;
+    for (const QString& tag : tags)
+        if (!pending.contains(tag))
+            ++written;
     return written;
 }
 

@@ -18,8 +18,10 @@ QByteArray stationSignalRecord(HostServices& services);
 // Returns false when it gave up (callers go on as if it was written).
 bool WriteStationSignal(HostServices& services, const QString& tag, int timeoutMs = 2000);
 
-// The signals of one save, in order, each written and locked as WriteStationSignal does, with
-// each file opened once for all its writes. Returns how many were written.
+// The signals of one save: each file named by the tags written once, with one wait of timeoutMs
+// for the whole save while files are locked or the folder is missing. Returns how many of the
+// tags' files were written. A file left unwritten is told once per folder and process, as a
+// Qt warning of the category "tzsndmsg"; the caller goes on.
 int WriteStationSignals(HostServices& services, const QStringList& tags, int timeoutMs = 2000);
 
 } // namespace tzsndmsg::core

@@ -1,10 +1,14 @@
 #include "Database.h"
 
+#include "Deadline.h"
 #include "Recordset.h"
 #include "ValueForms.h"
 
+#include <QFileInfo>
+#include <QLocale>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUrlQuery>
@@ -13,15 +17,6 @@
 namespace tzsndmsg::db {
 
 namespace {
-
-QString queryError(const QSqlQuery& q)
-{
-    const QSqlError e = q.lastError();
-    QString text = e.text().trimmed();
-    if (text.isEmpty())
-        text = QStringLiteral("unknown database error");
-    return text;
-}
 
 void setError(QString* error, const QString& text)
 {
@@ -48,17 +43,89 @@ bool prepareAndRun(QSqlQuery& q, const QString& statement, const QVariantList& p
 
 } // namespace
 
+namespace {
+
+bool refuse(QString* error, const QString& url, const QString& why)
+{
+    setError(error, QStringLiteral("Bad database address \"%1\": %2").arg(url.simplified(), why));
+    return false;
+}
+
+// A time in milliseconds from an address option: a whole number from 1 to a day.
+bool readMilliseconds(const QString& text, int& out)
+{
+    bool ok = false;
+    const qlonglong value = text.trimmed().toLongLong(&ok);
+    if (!ok || value < 1 || value > 86400000)
+        return false;
+    out = int(value);
+    return true;
+}
+
+// The options an address may carry; any other is refused, not ignored.
+bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, QString* error)
+{
+    const bool postgres = out.backend == Backend::Postgres;
+    for (const auto& [key, value] : QUrlQuery(query).queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("busy_timeout")) {
+            if (!readMilliseconds(value, out.busyTimeoutMs))
+                return refuse(error, url, QStringLiteral("busy_timeout needs milliseconds"));
+        } else if (postgres && key == QLatin1String("statement_timeout")) {
+            if (!readMilliseconds(value, out.statementTimeoutMs))
+                return refuse(error, url, QStringLiteral("statement_timeout needs milliseconds"));
+        } else if (postgres && key == QLatin1String("schema")) {
+            out.schema = value;
+        } else {
+            return refuse(error, url,
+                          QStringLiteral("the option \"%1\" is not known here").arg(key));
+        }
+    }
+    return true;
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
+} // namespace
+
 std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* error)
 {
     ConnectionUrl out;
     const QString trimmed = url.trimmed();
     if (trimmed.startsWith(QStringLiteral("sqlite://"), Qt::CaseInsensitive)) {
         out.backend = Backend::Sqlite;
-        out.path = QUrl::fromPercentEncoding(trimmed.mid(9).toUtf8());
+        QString rest = trimmed.mid(9);
+        const qsizetype question = rest.indexOf(u'?');
+        if (question >= 0) {
+            if (!readOptions(rest.mid(question + 1), out, url, error))
+                return std::nullopt;
+            rest.truncate(question);
+        }
+        const QByteArray bytes = QByteArray::fromPercentEncoding(rest.toUtf8());
+        out.path = QString::fromUtf8(bytes);
         if (!out.path.startsWith(u'/')) {
-            setError(error, QStringLiteral("Bad database address \"%1\": a SQLite address needs an "
-                                           "absolute path (sqlite:///path/file.db).")
-                                .arg(url));
+            refuse(error, url,
+                   QStringLiteral("a SQLite address needs an absolute path (sqlite:///path/file.db)"));
+            return std::nullopt;
+        }
+        // A name the file system would cut or change makes a file nobody asked for.
+        if (out.path.toUtf8() != bytes) {
+            refuse(error, url, QStringLiteral("the path is not valid UTF-8"));
+            return std::nullopt;
+        }
+        if (hasControlCharacter(out.path)) {
+            refuse(error, url, QStringLiteral("the path holds a control character"));
+            return std::nullopt;
+        }
+        const QString fileName = out.path.mid(out.path.lastIndexOf(u'/') + 1);
+        if (fileName.trimmed().isEmpty() || fileName != fileName.trimmed() ||
+            fileName == QLatin1String(".") || fileName == QLatin1String("..")) {
+            refuse(error, url, QStringLiteral("the path does not end in a file name"));
             return std::nullopt;
         }
         return out;
@@ -72,20 +139,39 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
         out.host = u.host();
         out.port = u.port(5432);
         out.database = u.path().mid(1);
-        out.schema = QUrlQuery(u).queryItemValue(QStringLiteral("schema"), QUrl::FullyDecoded);
-        if (out.host.isEmpty() || out.database.isEmpty() || out.database.contains(u'/')) {
-            setError(error, QStringLiteral("Bad database address \"%1\": expected "
-                                           "postgresql://user@host:port/dbname.")
-                                .arg(url));
+        if (!readOptions(u.query(QUrl::FullyEncoded), out, url, error))
+            return std::nullopt;
+        if (out.host.isEmpty() || out.database.isEmpty() || out.database.contains(u'/') ||
+            hasControlCharacter(out.database + out.user + out.schema)) {
+            refuse(error, url, QStringLiteral("expected postgresql://user@host:port/dbname"));
             return std::nullopt;
         }
         return out;
     }
-    setError(error, QStringLiteral("Bad database address \"%1\": use sqlite:///path/file.db or "
-                                   "postgresql://user@host:port/dbname.")
-                        .arg(url));
+    refuse(error, url,
+           QStringLiteral("use sqlite:///path/file.db or postgresql://user@host:port/dbname"));
     return std::nullopt;
 }
+
+namespace {
+
+QString seconds(int milliseconds)
+{
+    const double s = milliseconds / 1000.0;
+    return s == 1.0 ? QStringLiteral("1 second")
+                    : QStringLiteral("%1 seconds").arg(QLocale::c().toString(s, 'g', 3));
+}
+
+// A value inside a quoted libpq connection parameter.
+QString connectionValue(const QString& text)
+{
+    QString v = text;
+    v.replace(u'\\', QStringLiteral("\\\\"));
+    v.replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + v + u'\'';
+}
+
+} // namespace
 
 struct Database::Private {
     QString connectionName;
@@ -108,8 +194,78 @@ struct Database::Private {
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared;
     quint64 schemaGeneration = 0;
 
+    int busyTimeoutMs = kDefaultBusyTimeoutMs;
+    int statementTimeoutMs = kDefaultStatementTimeoutMs;
+    int socket = -1;      // PostgreSQL: cut by the watchdog when the server stops answering
+    bool cut = false;     // it was: the connection is lost
+    bool lost = false;    // the driver closed the connection
+    QString lastError;    // of transaction(), commit(), rollback()
+
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
+
+    // The server side ends a statement at its timeout; this side waits a little longer, for a
+    // server that no longer runs at all.
+    int clientDeadlineMs() const
+    {
+        return socket >= 0 ? statementTimeoutMs + qBound(1000, statementTimeoutMs / 4, 15000) : 0;
+    }
+
+    // Runs one statement under the connection's deadline.
+    template <typename Run>
+    bool guarded(Run run)
+    {
+        // The driver closes a connection whose server went away, and would say so again for
+        // every later statement; the caller is told with the statement's error instead.
+        if (!db().isOpen()) {
+            lost = true;
+            return false;
+        }
+        detail::StatementDeadline deadline(socket, clientDeadlineMs());
+        const bool ok = run();
+        if (deadline.expired())
+            cut = true;
+        return ok && !cut;
+    }
+
+    // The driver's error, said so that a person knows what happened and what to do.
+    QString errorText(const QSqlError& e) const
+    {
+        QString text = e.text().simplified();
+        if (text.isEmpty())
+            text = QStringLiteral("unknown database error");
+        if (lost && !cut)
+            return QStringLiteral("the connection to the database is lost");
+        if (cut)
+            return QStringLiteral("the database server did not answer within %1; the "
+                                  "connection to it was given up (%2)")
+                .arg(seconds(clientDeadlineMs()), text);
+        const QString code = e.nativeErrorCode();
+        const bool busy = backend == Backend::Sqlite
+                              ? code == QLatin1String("5") || code == QLatin1String("6") ||
+                                    text.contains(QLatin1String("database is locked"))
+                              : code == QLatin1String("55P03");
+        if (busy)
+            return QStringLiteral("the database is busy: another workstation held it for more "
+                                  "than %1; try again (%2)")
+                .arg(seconds(busyTimeoutMs), text);
+        if (backend == Backend::Postgres && code == QLatin1String("57014"))
+            return QStringLiteral("the database server did not finish the statement within %1 "
+                                  "(%2)")
+                .arg(seconds(statementTimeoutMs), text);
+        return text;
+    }
+    QString errorText(const QSqlQuery& q) const { return errorText(q.lastError()); }
+
+    bool runControl(const QString& statement)
+    {
+        QSqlQuery q(db());
+        if (guarded([&] { return q.exec(statement); }))
+            return true;
+        lastError = errorText(q);
+        return false;
+    }
 };
+
 
 Database::Database() : d(std::make_unique<Private>()) {}
 
@@ -129,16 +285,24 @@ Database::~Database()
         QSqlDatabase::removeDatabase(name);
 }
 
-std::shared_ptr<Database> Database::open(const QString& url, QString* error)
+std::shared_ptr<Database> Database::open(const QString& url, QString* error, OpenMode mode)
 {
     const auto parsed = ConnectionUrl::parse(url, error);
     if (!parsed)
         return nullptr;
+    if (parsed->backend == Backend::Sqlite && mode == OpenMode::ExistingFile &&
+        !QFileInfo(parsed->path).isFile()) {
+        setError(error, QStringLiteral("Cannot open the database %1: there is no such file.")
+                            .arg(parsed->path));
+        return nullptr;
+    }
 
     std::shared_ptr<Database> self(new Database());
     self->d->url = url;
     self->d->backend = parsed->backend;
     self->d->dialect.emplace(parsed->backend);
+    self->d->busyTimeoutMs = parsed->busyTimeoutMs;
+    self->d->statementTimeoutMs = parsed->statementTimeoutMs;
     self->d->connectionName =
         QStringLiteral("tzsndmsg-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
@@ -154,14 +318,29 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error)
         }
         if (sqlite) {
             db.setDatabaseName(parsed->path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(parsed->busyTimeoutMs));
         } else {
             db.setHostName(parsed->host);
             db.setPort(parsed->port);
             db.setDatabaseName(parsed->database);
             db.setUserName(parsed->user);
             db.setPassword(parsed->password);
-            db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+            // Set when the session starts, so that they hold whatever the server, the database
+            // or the role says (the driver reads the quoting rule once, at this point). A
+            // server that stops answering is noticed by the keepalives and the user timeout.
+            const QString options =
+                (qEnvironmentVariable("PGOPTIONS") +
+                 QStringLiteral(" -c standard_conforming_strings=on -c statement_timeout=%1 "
+                                "-c lock_timeout=%2")
+                     .arg(parsed->statementTimeoutMs)
+                     .arg(parsed->busyTimeoutMs))
+                    .trimmed();
+            db.setConnectOptions(QStringLiteral("connect_timeout=10 keepalives=1 "
+                                                "keepalives_idle=10 keepalives_interval=5 "
+                                                "keepalives_count=3 tcp_user_timeout=30000 "
+                                                "options=") +
+                                 connectionValue(options));
         }
         if (!db.open()) {
             setError(error, QStringLiteral("Cannot open the database %1: %2")
@@ -173,9 +352,14 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error)
 
     QStringList setup;
     if (sqlite) {
-        setup << QStringLiteral("PRAGMA journal_mode=WAL") << QStringLiteral("PRAGMA busy_timeout=5000")
-              << QStringLiteral("PRAGMA foreign_keys=OFF");
+        // A read-only file cannot change its journal; it is read as it is.
+        QSqlQuery(self->d->db()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        setup << QStringLiteral("PRAGMA busy_timeout=%1").arg(parsed->busyTimeoutMs)
+              << QStringLiteral("PRAGMA foreign_keys=OFF")
+              // A file that is not a database, or a damaged one, is refused here.
+              << QStringLiteral("SELECT count(*) FROM sqlite_master");
     } else {
+        self->d->socket = detail::postgresSocket(self->d->db());
         setup << QStringLiteral("SET client_min_messages TO warning");
         // A search with several words passes the planner's cost threshold for compiling with
         // JIT, which then costs more than the statement itself; the windows' statements are all
@@ -192,6 +376,15 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error)
         QString e;
         if (!self->exec(s, &e)) {
             setError(error, QStringLiteral("Cannot set up the database connection: %1").arg(e));
+            return nullptr;
+        }
+    }
+    if (!sqlite) {
+        // Texts are quoted for this rule; a session without it is not used.
+        const QVariant rule = self->scalar(QStringLiteral("SHOW standard_conforming_strings"));
+        if (rule.toString() != QLatin1String("on")) {
+            setError(error, QStringLiteral("Cannot set up the database connection: the server "
+                                           "does not accept standard_conforming_strings=on."));
             return nullptr;
         }
     }
@@ -214,8 +407,8 @@ bool Database::exec(const QString& statement, const QVariantList& params, QStrin
 {
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    if (!prepareAndRun(q, statement, params)) {
-        setError(error, queryError(q));
+    if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
+        setError(error, d->errorText(q));
         return false;
     }
     if (rowsAffected)
@@ -229,8 +422,7 @@ bool Database::execScript(const QStringList& statements, QString* error)
 {
     const bool own = !d->inTransaction;
     if (own && !transaction()) {
-        setError(error, QStringLiteral("Cannot start a transaction: %1")
-                            .arg(d->db().lastError().text().simplified()));
+        setError(error, QStringLiteral("Cannot start a transaction: %1").arg(d->lastError));
         return false;
     }
     for (const QString& s : statements) {
@@ -246,7 +438,8 @@ bool Database::execScript(const QStringList& statements, QString* error)
         }
     }
     if (own && !commit()) {
-        setError(error, QStringLiteral("Cannot commit: %1").arg(d->db().lastError().text().simplified()));
+        setError(error, QStringLiteral("Cannot commit: %1").arg(d->lastError));
+        rollback();
         return false;
     }
     return true;
@@ -262,8 +455,8 @@ Recordset Database::query(const QString& statement, const QVariantList& params, 
     columnTypeByName(QString()); // the declared types are read before, never while, rows arrive
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    if (!prepareAndRun(q, statement, params)) {
-        setError(error, queryError(q));
+    if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
+        setError(error, d->errorText(q));
         return Recordset();
     }
     return Recordset::fromQuery(shared_from_this(), q, statement, params);
@@ -281,8 +474,8 @@ Reader Database::read(const QString& statement, const QVariantList& params, QStr
     // PostgreSQL streams a forward-only result row by row and drops it when another statement
     // runs on the connection; readers are nested (a lookup per row), so take the whole result.
     q->setForwardOnly(d->backend == Backend::Sqlite);
-    if (!prepareAndRun(*q, statement, params)) {
-        setError(error, queryError(*q));
+    if (!d->guarded([&] { return prepareAndRun(*q, statement, params); })) {
+        setError(error, d->errorText(*q));
         return Reader();
     }
     return Reader::fromQuery(shared_from_this(), std::move(q));
@@ -298,18 +491,26 @@ QVariant Database::scalar(const QString& statement, const QVariantList& params, 
 
 bool Database::transaction()
 {
-    if (d->inTransaction)
+    if (d->inTransaction) {
+        d->lastError = QStringLiteral("a transaction is already open");
         return false;
-    d->inTransaction = d->db().transaction();
+    }
+    d->inTransaction = d->runControl(d->backend == Backend::Sqlite
+                                         ? QStringLiteral("BEGIN IMMEDIATE")
+                                         : QStringLiteral("BEGIN"));
     return d->inTransaction;
 }
 
 bool Database::commit()
 {
-    if (!d->inTransaction)
+    if (!d->inTransaction) {
+        d->lastError = QStringLiteral("no transaction is open");
         return false;
-    const bool ok = d->db().commit();
-    if (ok)
+    }
+    const bool ok = d->runControl(QStringLiteral("COMMIT"));
+    // PostgreSQL ends a transaction whose commit failed; SQLite keeps it for a retry or a
+    // rollback.
+    if (ok || d->backend == Backend::Postgres)
         d->inTransaction = false;
     return ok;
 }
@@ -319,10 +520,30 @@ bool Database::rollback()
     if (!d->inTransaction)
         return false;
     d->inTransaction = false;
-    return d->db().rollback();
+    return d->runControl(QStringLiteral("ROLLBACK"));
 }
 
 bool Database::inTransaction() const { return d->inTransaction; }
+
+QString Database::lastError() const { return d->lastError; }
+
+bool Database::execPrepared(QSqlQuery& query, QString* error)
+{
+    if (d->guarded([&] { return query.exec(); }))
+        return true;
+    setError(error, d->errorText(query));
+    return false;
+}
+
+QString Database::quote(const QString& text) const
+{
+    QSqlField field(QString(), QMetaType(QMetaType::QString));
+    field.setValue(text.isNull() ? QStringLiteral("") : text);
+    const QSqlDatabase db = d->db();
+    if (!db.driver())
+        return SqlDialect::quote(text);
+    return db.driver()->formatValue(field);
+}
 
 ColumnType Database::columnType(const QString& table, const QString& column)
 {
@@ -364,7 +585,7 @@ bool Database::hasTable(const QString& table)
         : QStringLiteral("SELECT table_name, column_name, coalesce(domain_name, data_type) "
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
-    if (!q.exec(sql))
+    if (!d->guarded([&] { return q.exec(sql); }))
         return false;
     while (q.next()) {
         const QString tableName = q.value(0).toString();
@@ -387,8 +608,8 @@ QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
         return found->get();
     auto q = std::make_shared<QSqlQuery>(d->db());
     q->setForwardOnly(true);
-    if (!q->prepare(statement)) {
-        setError(error, queryError(*q));
+    if (!d->guarded([&] { return q->prepare(statement); })) {
+        setError(error, d->errorText(*q));
         return nullptr;
     }
     d->prepared.insert(statement, q);

@@ -306,8 +306,7 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
         return false;
     for (qsizetype i = 0; i < values.size(); ++i)
         q->bindValue(int(i), values.at(i));
-    if (!q->exec()) {
-        const QString why = q->lastError().text().trimmed();
+    if (QString why; !db.execPrepared(*q, &why)) {
         q->finish();
         return failWith(QStringLiteral("Cannot write to %1: %2").arg(table, why));
     }

@@ -16,8 +16,12 @@ QString adaptPlain(QString text)
                                                QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression dboPrefix(QStringLiteral(R"(\b[A-Za-z_][A-Za-z0-9_]*\.dbo\.)"),
                                               QRegularExpression::CaseInsensitiveOption);
+    const bool hadText = !text.isEmpty();
     text.replace(deleteStar, QStringLiteral("delete from"));
     text.replace(dboPrefix, QString());
+    // Between two literals a prefix that goes must leave a gap: 'a''b' would be one literal.
+    if (hadText && text.isEmpty())
+        text = QStringLiteral(" ");
     return text;
 }
 

@@ -5,6 +5,7 @@
 #include "component/SharedState.h"
 #include "services/PathResolver.h"
 #include "tzsndmsg/ui/MessageBox.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tzsndmsg {
@@ -73,10 +73,7 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
     SetHelpContext(this, kHelpContext);
 
     resize(420, 460);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
 }
 
 EMS_EmpList::~EMS_EmpList() = default;
@@ -177,6 +174,9 @@ bool EMS_EmpList::handleKey(QKeyEvent* event, QObject* target)
 {
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     switch (event->key()) {
+    case Qt::Key_F1:
+        ShowContextHelp(this);
+        return true;
     case Qt::Key_Escape:
         cmdClicked(0);
         return true;

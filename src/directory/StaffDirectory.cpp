@@ -1,6 +1,7 @@
 #include "StaffDirectory.h"
 
 #include "component/SharedState.h"
+#include "core/LoginList.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 
@@ -175,37 +176,14 @@ QString departmentTitle(const QString& department)
 void LoadLoginNames()
 {
     SharedState& state = SharedState::current();
-    state.LoginNames = QStringList{QString()};
-    state.LoginEmployeeIDs = QVector<qint32>{0};
-    bool haveSupervisor = false;
-
-    HostServices* gic = state.GIC.get();
-    auto persons = gic ? gic->personsConnection() : nullptr;
-    if (persons) {
-        db::Reader reader =
-            persons->read(gic->adaptSql(QStringLiteral("SELECT * FROM PWMTable"), 1));
-        while (reader.isValid() && reader.next()) {
-            state.LoginNames.append(QString());
-            state.LoginEmployeeIDs.append(0);
-            const int n = int(state.LoginNames.size()) - 1;
-            try {
-                if (!reader.isNull(QStringLiteral("PWMUseNam")))
-                    state.LoginNames[n] =
-                        reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
-                if (state.LoginNames.at(n) == kSupervisor)
-                    haveSupervisor = true;
-                if (!reader.isNull(QStringLiteral("PWMPID")))
-                    state.LoginEmployeeIDs[n] =
-                        qint32(reader.value(QStringLiteral("PWMPID")).toLongLong());
-            } catch (const std::exception&) {
-                // The entry stays as far as it was read.
-            }
-        }
+    if (!state.GIC) {
+        state.LoginNames = QStringList{QString(), kSupervisor};
+        state.LoginEmployeeIDs = QVector<qint32>{0, 0};
+        return;
     }
-    if (!haveSupervisor) {
-        state.LoginNames.append(kSupervisor);
-        state.LoginEmployeeIDs.append(0);
-    }
+    core::LoginList logins = core::readLoginList(*state.GIC);
+    state.LoginNames = std::move(logins.names);
+    state.LoginEmployeeIDs = std::move(logins.employeeIds);
 }
 
 void FillStaffList(QListWidget* list, const QVector<qint32>& ids)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/LoginList.h"
+
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class QComboBox;
@@ -11,6 +14,8 @@ namespace tzsndmsg {
 // The staff directory: reads the suite's logins, persons and employment records through the
 // services of the shared state. Every entry of a filled list or combo carries its item value
 // (a person id, or 0 for the whole office, a department or a computer) in Qt::UserRole.
+
+using core::IsWholeOfficeLogin;
 
 // Fills SharedState's LoginNames / LoginEmployeeIDs from PWMTable: entry 0 empty, then one
 // entry per login (trimmed upper-case name, person id or 0); always holds "SUPERVISOR".

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -39,33 +40,60 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tzsndmsg {
 
 namespace {
 
-class DescriptionFitter : public QObject {
+// The grid's columns share its width: the date and the two times as wide as their texts, "Who"
+// as a login, and "Event", "Description" and "To/ CC" the rest, so that the list reads without
+// a sideways scroll on an office screen (1280 by 800). Below their least widths it scrolls.
+class ColumnFitter : public QObject {
 public:
-    explicit DescriptionFitter(QTableView* grid) : QObject(grid), m_grid(grid) {}
+    explicit ColumnFitter(QTableView* grid) : QObject(grid), m_grid(grid) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_grid && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        // The viewport narrows too when the vertical scroll bar comes.
+        if ((watched == m_grid || watched == m_grid->viewport()) &&
+            (event->type() == QEvent::Resize || event->type() == QEvent::Show))
             fit();
         return false;
     }
 
-private:
     void fit()
     {
         QHeaderView* header = m_grid->horizontalHeader();
-        int others = 0;
-        for (int c = 0; c < header->count(); ++c)
-            if (c != EventListModel::ColDescription && !header->isSectionHidden(c))
-                others += header->sectionSize(c);
-        const int room = m_grid->viewport()->width() - others;
-        header->resizeSection(EventListModel::ColDescription, qMax(180, room));
+        const QFontMetrics metrics(m_grid->font());
+        const int pad = 14;
+        auto fitting = [&](const QString& sample, int column) {
+            const QString caption = m_grid->model()->headerData(column, Qt::Horizontal).toString();
+            return std::max(metrics.horizontalAdvance(sample),
+                            header->fontMetrics().horizontalAdvance(caption)) +
+                   pad;
+        };
+        const int date = fitting(QStringLiteral("12/28/2026"), EventListModel::ColDate);
+        const int time = fitting(QStringLiteral("12:00 AM"), EventListModel::ColTime);
+        const int eTime = fitting(QStringLiteral("12:00 AM"), EventListModel::ColETime);
+        // A usual login; a longer one is cut and shown whole in its tooltip.
+        const int who = fitting(QStringLiteral("MARIA"), EventListModel::ColWho);
+        header->resizeSection(EventListModel::ColDate, date);
+        header->resizeSection(EventListModel::ColTime, time);
+        header->resizeSection(EventListModel::ColETime, eTime);
+        header->resizeSection(EventListModel::ColWho, who);
+
+        const int chars = metrics.averageCharWidth();
+        const int least = chars * 8;
+        const int room = m_grid->viewport()->width() - date - time - eTime - who;
+        const int event = std::clamp(room * 36 / 100, least, chars * 32);
+        const int toCc = std::clamp(room * 28 / 100, least, chars * 32);
+        header->resizeSection(EventListModel::ColEvent, event);
+        header->resizeSection(EventListModel::ColToCc, toCc);
+        header->resizeSection(EventListModel::ColDescription, std::max(least, room - event - toCc));
     }
 
+private:
     QTableView* m_grid;
 };
 
@@ -138,16 +166,10 @@ void EMS_EventsFrm::buildControls()
     m_TDBG->setColumnHidden(EventListModel::ColCMID, true);
     auto* header = m_TDBG->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    // "Description" takes the width the others leave, but never less than it needs to be read;
-    // past that the grid scrolls.
-    auto* fitter = new DescriptionFitter(m_TDBG);
+    auto* fitter = new ColumnFitter(m_TDBG);
     m_TDBG->installEventFilter(fitter);
-    header->resizeSection(EventListModel::ColEvent, 150);
-    header->resizeSection(EventListModel::ColWho, 80);
-    header->resizeSection(EventListModel::ColToCc, 150);
-    header->resizeSection(EventListModel::ColDate, 85);
-    header->resizeSection(EventListModel::ColTime, 75);
-    header->resizeSection(EventListModel::ColETime, 75);
+    m_TDBG->viewport()->installEventFilter(fitter);
+    fitter->fit();
     connect(m_TDBG->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
                 onGridRowChanged(current.isValid() ? current.row() : -1,
@@ -367,9 +389,14 @@ void EMS_EventsFrm::load()
         m_SingleEventID = 0;
     }
 
-    // 3. Rights.
+    // 3. Rights. Employee 0 supervises only as a listed login without a person; the login
+    // list is read here for that, an unknown login is nobody's supervisor.
     st.RightToEdit = true;
-    m_EventSupervisor = st.CurrentEmployeeID == 0 ||
+    LoadLoginNames();
+    const bool wholeOffice =
+        st.CurrentEmployeeID == 0 && st.GIC &&
+        IsWholeOfficeLogin(st.LoginNames, st.LoginEmployeeIDs, st.GIC->currentLoginName());
+    m_EventSupervisor = wholeOffice ||
                         (st.GIC && st.GIC->checkRight(st.GIC->currentLoginName(),
                                                       QStringLiteral("Tim_Sup_Rig"),
                                                       QStringLiteral("PWAWriFla"),
@@ -409,7 +436,7 @@ void EMS_EventsFrm::load()
             resize(std::min(area.width(), 620), std::min(area.height(), 560));
     }
     if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter")))
-        splitter->setSizes({width() * 3 / 5, width() * 2 / 5});
+        splitter->setSizes({width() * 62 / 100, width() * 38 / 100});
     if (m_SingleEventID == 0) {
         m_TDBG->show();
         TB_ButtonClick(QStringLiteral("New"));

@@ -9,12 +9,12 @@
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QScreen>
 
 namespace tzsndmsg {
 
@@ -55,14 +55,7 @@ void EMS_EventsFrm::PickAttendees(int index)
     picker.setEmpListType(1);
     QListWidget* list = picker.list(0);
     QLineEdit* box = m_txtAtt[index];
-    QPoint at = box->mapToGlobal(QPoint(0, box->height()));
-    if (QScreen* screen = box->screen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize size = picker.sizeHint().expandedTo(picker.size());
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
-    }
-    picker.move(at);
+    ui::placeOnScreen(&picker, box->mapToGlobal(QPoint(0, box->height())));
     // 2.
     const QString current = m_AttendeeLists[index];
     for (int i = 0; i < list->count(); ++i) {

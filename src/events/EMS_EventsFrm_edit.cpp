@@ -116,6 +116,10 @@ void EMS_EventsFrm::LoadEvent(qint32 id)
             m_cmbFroTim[i]->setCurrentIndex(
                 time && !textOf(t).trimmed().isEmpty() ? TimeListIndex(*time) : -1);
         }
+        // 12:00 AM after a later start is the end of the day: the list's last entry, as it was
+        // chosen (both are stored as midnight). The first entry would fail the next save.
+        if (m_cmbFroTim[1]->currentIndex() == 0 && m_cmbFroTim[0]->currentIndex() > 0)
+            m_cmbFroTim[1]->setCurrentIndex(m_cmbFroTim[1]->count() - 1);
         loadRecurrence(rs);
         // 4. Attendees.
         const qint64 cmId = field("CMID").toLongLong();

@@ -32,10 +32,12 @@ void EMS_EventsFrm::LoadEventList(const QString& order)
     m_model->setRecordset(db::Recordset());
     m_list.close();
     m_connection.reset();
-    // 3. Owner filter (a number only).
-    const QString owner = m_EventSupervisor
-                              ? QString()
-                              : QStringLiteral(" and EvPID=") + QString::number(st.CurrentEmployeeID);
+    // 3. Owner filter (a number only). Employee 0 without the whole office's view is a login
+    // the office does not know: it owns nothing, not the events filed under person 0.
+    const QString owner =
+        m_EventSupervisor            ? QString()
+        : st.CurrentEmployeeID == 0 ? QStringLiteral(" and 1=0")
+                                    : QStringLiteral(" and EvPID=") + QString::number(st.CurrentEmployeeID);
     // 4, 5. Statement, static read-only set, bound to the grid, on its last row.
     auto db = connection();
     if (db && st.GIC) {

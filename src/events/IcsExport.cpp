@@ -242,8 +242,9 @@ QList<IcsEvent> loadIcsEvents(HostServices& services, QString* error, int* skipp
 
 namespace tzsndmsg {
 
-bool exportEventsIcs(HostServices& services, const QString& file, QString* error, int* skipped)
+bool readEventsIcs(HostServices& services, QByteArray& calendar, QString* error, int* skipped)
 {
+    calendar.clear();
     QString err;
     const QList<events::IcsEvent> list = events::loadIcsEvents(services, &err, skipped);
     if (!err.isEmpty()) {
@@ -252,7 +253,15 @@ bool exportEventsIcs(HostServices& services, const QString& file, QString* error
         return false;
     }
     const QDateTime now = services.currentDateTime();
-    const QByteArray data = events::buildIcs(list, now, now.date().addYears(5));
+    calendar = events::buildIcs(list, now, now.date().addYears(5));
+    return true;
+}
+
+bool exportEventsIcs(HostServices& services, const QString& file, QString* error, int* skipped)
+{
+    QByteArray data;
+    if (!readEventsIcs(services, data, error, skipped))
+        return false;
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly) || out.write(data) != data.size() || !out.commit()) {
         if (error)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Recurrence.h"
+#include "tzsndmsg/Events.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -44,14 +45,3 @@ QList<IcsEvent> loadIcsEvents(HostServices& services, QString* error = nullptr,
                               int* skipped = nullptr);
 
 } // namespace tzsndmsg::events
-
-namespace tzsndmsg {
-
-// `tzsndmsg events --export-ics FILE`: writes every office event to an iCalendar file
-// (RFC 5545). Events without a valid date are left out (counted in *skipped). False with a
-// reason when the store cannot be read or the file cannot be written; an existing file is
-// only replaced once the new one is complete.
-bool exportEventsIcs(HostServices& services, const QString& file, QString* error,
-                     int* skipped = nullptr);
-
-} // namespace tzsndmsg

@@ -6,12 +6,14 @@
 #include "db/Database.h"
 #include "tzsndmsg/HostServices.h"
 #include "ui/BusyPointer.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,7 +25,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -58,6 +60,28 @@ void addItems(QComboBox* combo, const QStringList& texts, const QList<int>& valu
         combo->addItem(texts.at(i), values.at(i));
 }
 
+// Taking the focus with no current row, a table makes its first row current. That is not the
+// user choosing a holiday: loading it would let the next Save rename it. The row is given back.
+class HolidayGrid : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override
+    {
+        if (currentIndex().isValid() || !selectionModel()) {
+            QTableView::focusInEvent(event);
+            return;
+        }
+        {
+            const QSignalBlocker quiet(selectionModel());
+            QTableView::focusInEvent(event);
+            selectionModel()->clearCurrentIndex();
+        }
+        viewport()->update();
+    }
+};
+
 } // namespace
 
 Ems_HolidayFrm::Ems_HolidayFrm(QWidget* parent) : QDialog(parent)
@@ -88,7 +112,7 @@ void Ems_HolidayFrm::buildUi()
                             row.value(QStringLiteral("hdocObsMon")).toLongLong());
         },
         this);
-    m_tdbg = new QTableView(this);
+    m_tdbg = new HolidayGrid(this);
     m_tdbg->setObjectName(QStringLiteral("TDBG"));
     m_tdbg->setModel(m_model);
     m_tdbg->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -275,11 +299,7 @@ void Ems_HolidayFrm::load()
     auto& st = SharedState::current();
     st.HolidayChanged = false;
     resize(840, 460);
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        resize(size().boundedTo(area.size()));
-        move(area.center() - rect().center());
-    }
+    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
     m_holidayEdited = false;
     LoadHolidayList();
     SetHelpContext(this, HelpEventsAndHolidays);

@@ -15,8 +15,9 @@ const QVector<MessageListModel::Column>& MessageListModel::gridColumns()
         {QString(), QStringLiteral("CMPID"), 0, false, Kind::Bound, QString()},
         {QStringLiteral("From"), QStringLiteral("CMWho"), 750, true, Kind::Bound, QString()},
         {QStringLiteral("To/ CC"), QString(), 750, true, Kind::ToCc, QString()},
+        // The form of the Date box and of every date the user types: one way to write a date.
         {QStringLiteral("Date"), QStringLiteral("CMDat"), 750, true, Kind::Bound,
-         QStringLiteral("Short Date")},
+         QStringLiteral("mm/dd/yyyy")},
         {QStringLiteral("Time"), QStringLiteral("CMTim"), 750, true, Kind::Bound,
          QStringLiteral("Short Time")},
         {QStringLiteral("Subject"), QStringLiteral("CmSubjec"), 1500, true, Kind::Bound, QString()},
@@ -26,6 +27,8 @@ const QVector<MessageListModel::Column>& MessageListModel::gridColumns()
         {QString(), QStringLiteral("CMTyp"), 0, false, Kind::Bound, QString()},
         // Shown only while a search of every view lists its hits.
         {QStringLiteral("View"), QStringLiteral("SearchView"), 2100, false, Kind::View, QString()},
+        // Sent items only; the window places it after "Subject".
+        {QStringLiteral("Confirmed"), QString(), 1500, true, Kind::Confirmations, QString()},
     };
     return columns;
 }
@@ -86,6 +89,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_rows || index.column() >= columnCount())
         return QVariant();
     const Column& col = gridColumns().at(index.column());
+    if (col.kind == Kind::Confirmations)
+        return confirmationData(index.row(), role);
 
     if (role == Qt::FontRole) {
         if (!isUnread(index.row()))
@@ -128,6 +133,42 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
             return common::vb::format(*d, col.format);
     }
     return v.toString();
+}
+
+QVariant MessageListModel::confirmationData(int row, int role) const
+{
+    if (m_inboxView || !m_confirmations || m_unboundSuspended || !positionCursor(row))
+        return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::DecorationRole &&
+        role != Qt::FontRole && role != Qt::ForegroundRole)
+        return QVariant();
+    const std::optional<ConfirmationCount> count =
+        m_confirmations(cursorValue(QStringLiteral("CMID")).toInt());
+    if (!count)
+        return QVariant();
+    const bool awaited = count->awaited();
+    switch (role) {
+    case Qt::DisplayRole:
+        return confirmationCountText(*count);
+    case Qt::ToolTipRole:
+        return awaited ? QStringLiteral("Needs confirmation: %1 of %2 not confirmed yet")
+                             .arg(count->pending())
+                             .arg(count->addressees)
+                       : confirmationCountText(*count);
+    case Qt::DecorationRole:
+        return awaited ? QVariant(m_awaitedMark) : QVariant();
+    case Qt::FontRole: {
+        if (!awaited)
+            return QVariant();
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    case Qt::ForegroundRole:
+        return awaited ? QColor(0xB0, 0x1E, 0x1E) : QColor(Qt::black);
+    default:
+        return QVariant();
+    }
 }
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "db/Recordset.h"
+#include "tzsndmsg/Confirmations.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 namespace tzsndmsg {
 
@@ -17,7 +19,7 @@ class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum class Kind { Bound, ToCc, Comments, CheckMark, View };
+    enum class Kind { Bound, ToCc, Comments, CheckMark, View, Confirmations };
     struct Column {
         QString caption;
         QString field;    // bound column, empty for the unbound ones
@@ -41,6 +43,11 @@ public:
     void setUnboundSuspended(bool suspended) { m_unboundSuspended = suspended; }
     void setToCcProvider(std::function<QString(qint32)> provider) { m_toCc = std::move(provider); }
     void setCheckMark(const QIcon& icon) { m_checkMark = icon; }
+    // The "Confirmed" cells of the sent items: the count of a message, none when unknown. A
+    // message that asked for confirmation and still waits for someone carries the mark.
+    using ConfirmationProvider = std::function<std::optional<ConfirmationCount>(qint32)>;
+    void setConfirmationProvider(ConfirmationProvider provider) { m_confirmations = std::move(provider); }
+    void setAwaitedMark(const QIcon& icon) { m_awaitedMark = icon; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -59,6 +66,7 @@ public:
 private:
     bool positionCursor(int row) const;
     QVariant cursorValue(const QString& field) const;
+    QVariant confirmationData(int row, int role) const;
 
     db::Recordset* m_list = nullptr;
     mutable db::Recordset m_cursor;
@@ -67,6 +75,8 @@ private:
     int m_rows = 0;
     std::function<QString(qint32)> m_toCc;
     QIcon m_checkMark;
+    ConfirmationProvider m_confirmations;
+    QIcon m_awaitedMark;
 };
 
 } // namespace tzsndmsg

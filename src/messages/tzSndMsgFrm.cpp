@@ -55,6 +55,7 @@ tzSndMsgFrm::tzSndMsgFrm(QWidget* parent) : QDialog(parent), ImaList(std::make_u
     // The window keeps store kind 9 for its whole life.
     m_CMDBName = QStringLiteral("MESSAGE.MDB");
     buildWidgets();
+    buildConfirmationsPanel();
     connectConfirmAndPurge();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tzsndmsg/Confirmations.h"
 #include "ui/DateCombo.h"
 
 #include <QDialog>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -25,6 +27,7 @@ class QTabBar;
 class QTableView;
 class QTimer;
 class QVBoxLayout;
+class QTableWidget;
 class QToolBar;
 class QToolButton;
 class QWidget;
@@ -106,6 +109,11 @@ public:
     void Set_FormCaption(bool NewMessage);
     // After a send or delete: the current, previous or next row re-selected, else the last.
     void refreshInPlace();
+    // The list's current row when the form shows its message, else 0 (a hidden row, an empty
+    // view): commands act on the message shown, never on a row the user cannot see.
+    qint32 shownRowCmId() const;
+    // "Delete" is enabled only while a saved message of the list is shown.
+    void updateDeleteButton();
     // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
     bool isHistoryView() const;
     // All of TDBG, SB and TB visible.
@@ -241,6 +249,32 @@ private:
 
 public:
     // ---- end of the search's section ----
+    // Who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp).
+    // The "Confirmed" cell of a sent message: read with the other messages of the screen in one
+    // statement and kept until the list is read again; none when the store cannot be read.
+    std::optional<ConfirmationCount> confirmationCountOf(qint32 cmId);
+    // The panel under a sent message viewed from the sent items or their history; reload reads
+    // its rows again even when it already shows that message.
+    void updateConfirmationsPanel(bool reload);
+    // "Remind the Others": a new message to the addressees of the sent message shown who have not
+    // confirmed yet, quoting it as a reply does, ready to send.
+    void RemindOthers();
+    // Count statements run by the grid since start (a test seam).
+    static int confirmationQueryCount();
+    QWidget* PicConfirmations = nullptr;
+    QLabel* lblConfirmations = nullptr;
+    QTableWidget* lstConfirmations = nullptr;
+    QPushButton* cmdRemindOthers = nullptr;
+
+private:
+    void buildConfirmationsPanel();
+    void setupConfirmationColumn(); // called by Setup_Grid
+    QHash<qint32, ConfirmationCount> m_confirmCounts; // by CMID, cleared when the list is read
+    bool m_confirmCountsFailed = false;
+    qint32 m_confirmationsShown = 0; // the message whose rows the panel holds
+    int m_colConfirmed = -1;
+
+public:
 
     // Controls by their system names (tests find them by objectName).
     QLineEdit* txtSubject = nullptr;
@@ -357,6 +391,8 @@ public:
     bool m_sent = false;          // set by "MsgSend" after a successful send
     bool m_bodyReadOnly = false;  // a received message is shown
     int m_listPosition = 0;       // position of the message shown in the list
+    qint32 m_shownRowCmId = 0;    // CMID of the list row whose message the form shows; 0 none
+    qint32 m_openReminderId = 0;  // the user's own linked reminder opened again: saved in place
 
     // Addressee lists: persons "12,7," and computers "PC1\nPC2\n", index 0 To, 1 Cc.
     std::array<QString, 2> m_toPids;

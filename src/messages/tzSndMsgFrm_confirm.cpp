@@ -81,6 +81,7 @@ void tzSndMsgFrm::updateConfirmPanel()
     const bool received = listHasInboxRows() && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
                           currentBroChkID() != 0 && currentRowCmId() == m_CMID;
     PicConfirm->setVisible(received);
+    updateConfirmationsPanel(false);
 }
 
 bool tzSndMsgFrm::payrollTicked() const
@@ -94,6 +95,9 @@ void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
 {
     auto& st = SharedState::current();
     if (!st.GIC || index < 2 || index > 6)
+        return;
+    // The panel acts on the message it shows; a row that is not shown is not confirmed.
+    if (!PicConfirm || PicConfirm->isHidden() || shownRowCmId() == 0)
         return;
 
     // The list row the message was opened from.

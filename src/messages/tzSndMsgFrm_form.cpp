@@ -81,6 +81,7 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
     HostServices& gic = *st.GIC;
     if (st.ReplyFlag < 1 && !m_suspendMarks)
         st.ReplyBCID = 0;
+    m_openReminderId = 0;
 
     std::optional<core::StoredMessage> message;
     if (broChkId != 0) {
@@ -158,7 +159,8 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
         const auto date = vb::parseDate(header.cmDat);
         const auto time = vb::parseDate(header.cmTim);
         lblConfirm->setText(QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
-                            (date ? vb::format(*date, QStringLiteral("Short Date")) : header.cmDat) +
+                            // the date written as in the list and the Date box
+                            (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : header.cmDat) +
                             QStringLiteral(" ") +
                             (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim));
     }
@@ -217,7 +219,8 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     bool saveToChosen = false;
     for (const core::Addressee& row : message.addressees) {
         const size_t list = row.BroChkTyp == 1 ? 1 : 0;
-        if (row.BroChkPID != 0)
+        // A computer confirmed there holds the employee too; it stays the computer addressed.
+        if (row.BroChkPID != 0 && row.BroChkToMac.trimmed().isEmpty())
             m_toPids[list] += QString::number(row.BroChkPID) + QLatin1Char(',');
         else
             m_toMachines[list] += row.BroChkToMac + QLatin1Char('\n');
@@ -307,6 +310,8 @@ void tzSndMsgFrm::resetToNewMessage()
     {
         SuspendMarks suspend(m_suspendMarks);
         m_CMID = 0;
+        m_shownRowCmId = 0;
+        m_openReminderId = 0;
         setBodyReadOnly(false);
         txtMsg->clear();
         txtMsg->setProperty("tag", QStringLiteral("False"));
@@ -480,6 +485,8 @@ void tzSndMsgFrm::Setup_Reminder()
         }
         LoadMessage(StoreKind, 0, existing);
         setBodyReadOnly(false); // the user's own reminder is open for editing
+        if (m_CMID == existing)
+            m_openReminderId = existing; // sending updates it: one reminder per record
         st.ReminderFlag = true;
         Set_ChangeFalg(false, 0);
         gic.freezeWindow(nullptr);

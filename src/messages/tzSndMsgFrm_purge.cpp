@@ -97,7 +97,7 @@ private:
             return false;
         q->bindValue(0, value);
         q->bindValue(1, id);
-        const bool ok = q->exec();
+        const bool ok = m_store->execPrepared(*q);
         q->finish();
         return ok;
     }

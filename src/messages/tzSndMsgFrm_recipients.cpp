@@ -9,6 +9,7 @@
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "ui/ScreenPlacement.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -63,6 +64,27 @@ private:
     int m_index;
 };
 
+// The list with each addressee once: a caller's "2,3,2," would write two rows for person 2.
+// Persons compare by number, computers by name; everything else stays as given.
+QString withoutRepeats(const QString& list, QChar separator, bool persons)
+{
+    QStringList kept;
+    QSet<QString> seen;
+    const QStringList parts = list.split(separator);
+    for (const QString& part : parts) {
+        QString key = part.trimmed();
+        bool numeric = false;
+        const qint64 number = key.toLongLong(&numeric);
+        if (persons && numeric)
+            key = QString::number(number);
+        if (!key.isEmpty() && seen.contains(key))
+            continue;
+        seen.insert(key);
+        kept << part;
+    }
+    return kept.join(separator);
+}
+
 // Appends "id," unless the id is listed already.
 void appendPid(QString& list, qint32 id)
 {
@@ -76,14 +98,14 @@ void appendPid(QString& list, qint32 id)
 void tzSndMsgFrm::ToListPid(int index, const QString& ids)
 {
     checkListIndex(index);
-    m_toPids[size_t(index)] = ids;
+    m_toPids[size_t(index)] = withoutRepeats(ids, QLatin1Char(','), true);
     RefreshToBox(index);
 }
 
 void tzSndMsgFrm::toListMachine(int index, const QString& names)
 {
     checkListIndex(index);
-    m_toMachines[size_t(index)] = names;
+    m_toMachines[size_t(index)] = withoutRepeats(names, QLatin1Char('\n'), false);
     RefreshToBox(index);
 }
 
@@ -115,7 +137,7 @@ void tzSndMsgFrm::CmdTo_Click(int index)
     picker.setEmpListType(2);
     QListWidget* list = picker.activeList();
     if (QLineEdit* box = txtTo[size_t(index)])
-        picker.move(box->mapToGlobal(QPoint(0, box->height())));
+        ui::placeOnScreen(&picker, box->mapToGlobal(QPoint(0, box->height())));
 
     // What the list holds already is shown selected.
     QSet<qint32> chosenIds;
@@ -233,11 +255,16 @@ void tzSndMsgFrm::RefreshToBox(int index)
         if (!rs.isOpen() || rs.isEmpty())
             continue;
         rs.moveFirst();
-        if (!rs.hasField(QStringLiteral("pDocIni")) || rs.isNull(QStringLiteral("pDocIni")))
-            continue;
-        const QString initials = rs.value(QStringLiteral("pDocIni")).toString();
-        if (!initials.isEmpty())
-            display += initials + QStringLiteral(", ");
+        QString shown;
+        if (rs.hasField(QStringLiteral("pDocIni")) && !rs.isNull(QStringLiteral("pDocIni")))
+            shown = rs.value(QStringLiteral("pDocIni")).toString().trimmed();
+        // A person without initials is still a recipient: the box names them instead of
+        // looking empty.
+        if (shown.isEmpty())
+            shown = gic.personName(qint32(id)).trimmed();
+        if (shown.isEmpty())
+            shown = QStringLiteral("ID ") + QString::number(id);
+        display += shown + QStringLiteral(", ");
     }
 
     pos = 0;

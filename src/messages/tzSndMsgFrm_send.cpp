@@ -158,8 +158,10 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
     const qint32 shownId = m_CMID;
     const bool toolbarShown = shownIn(TB, this);
     const QString body = txtMsg ? txtMsg->toPlainText() : QString();
+    // The user's own linked reminder, opened again, is saved over itself, not sent again.
+    const bool reminderInPlace = m_CMID != 0 && m_CMID == m_openReminderId && st.ReminderFlag;
 
-    if (m_CMID != 0) {
+    if (m_CMID != 0 && !reminderInPlace) {
         if (!m_changed || (toolbarShown && m_bodyReadOnly))
             return ui::vbYes;
         const int answer = MessageBox::show(
@@ -182,9 +184,13 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
             return answer;
     }
 
+    // A person or computer chosen is a recipient, whether or not the box can name it.
+    auto chosen = [this](size_t list) {
+        return m_toPids[list].trimmed().size() > 1 || !m_toMachines[list].trimmed().isEmpty() ||
+               (txtTo[list] && !txtTo[list]->text().trimmed().isEmpty());
+    };
     // A message with recipients is delivered from now on.
-    const bool hasRecipients = (txtTo[0] && !txtTo[0]->text().trimmed().isEmpty()) ||
-                               (txtTo[1] && !txtTo[1]->text().trimmed().isEmpty());
+    const bool hasRecipients = chosen(0) || chosen(1);
     if (hasRecipients) {
         if (ChkBro[0] && !ChkBro[0]->isChecked()) {
             ChkBro[0]->setChecked(true);
@@ -220,7 +226,7 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
         return ui::vbYes;
     }
 
-    if ((!txtTo[0] || txtTo[0]->text().trimmed().isEmpty()) && !st.ReminderFlag) {
+    if (!chosen(0) && !st.ReminderFlag) {
         const int answer = MessageBox::show(
             {QStringLiteral("You have entered a message, but you have not selected a recipient "
                             "name(s).") +
@@ -260,7 +266,9 @@ core::OutgoingMessage tzSndMsgFrm::composedMessage() const
     auto& st = SharedState::current();
     core::OutgoingMessage m;
     m.headerChanged = !m_changeMarks[0].isEmpty();
-    m.detailChanged = !m_changeMarks[1].isEmpty();
+    // The user's own linked reminder, opened again, is saved over itself.
+    if (m_CMID != 0 && m_CMID == m_openReminderId)
+        m.replaceId = m_CMID;
 
     const qint32 sender =
         Cmb_Emp_Name && Cmb_Emp_Name->currentIndex() >= 0

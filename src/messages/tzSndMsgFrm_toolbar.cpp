@@ -13,6 +13,7 @@
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/ImageList.h"
+#include "ui/ScreenPlacement.h"
 #include "ui/ToolbarBuilder.h"
 
 #include <QAction>
@@ -73,10 +74,22 @@ void tzSndMsgFrm::setTbToolTip(const QString& key, const QString& tip)
 void tzSndMsgFrm::Load_ImaList(ui::ImageList& list)
 {
     auto& st = SharedState::current();
-    ui::Load_ImaList(list, st.GIC ? st.GIC->dataFolder() : QString());
-    // "Delete" and "Refresh" have no file of their own: the platform's pictures serve.
-    if (!list.contains(QStringLiteral("Delete")))
-        list.add(QStringLiteral("Delete"), style()->standardIcon(QStyle::SP_TrashIcon));
+    const QString folder = st.GIC ? st.GIC->dataFolder() : QString();
+    ui::Load_ImaList(list, folder);
+    // "Delete" removes a message for everyone, "Purge" only files it in the history: the data
+    // folder's own Delete picture (a red cross), not a second waste bin. It is not one of the
+    // window's listed files, so its absence is not reported; a platform picture stands in.
+    if (!list.contains(QStringLiteral("Delete"))) {
+        ui::ImageList own;
+        const QString icons = ui::findFileNoCase(folder, QStringLiteral("ICO/SMALL"));
+        if (!icons.isEmpty())
+            own.load(icons, {{QStringLiteral("Delete"), QStringLiteral("Delete")}});
+        list.add(QStringLiteral("Delete"),
+                 own.contains(QStringLiteral("Delete"))
+                     ? own.icon(QStringLiteral("Delete"))
+                     : style()->standardIcon(QStyle::SP_DialogCancelButton));
+    }
+    // "Refresh" has no file of its own: the platform's picture serves.
     if (!list.contains(QStringLiteral("Refresh")))
         list.add(QStringLiteral("Refresh"), style()->standardIcon(QStyle::SP_BrowserReload));
 }
@@ -119,7 +132,10 @@ void tzSndMsgFrm::TB_ButtonClick(const QString& key)
     const QString k = key.toUpper();
     setEnabled(false);
     TB->setEnabled(false);
-    m_CMID = currentRowCmId();
+    // The message shown: the current row's when the form shows it; a reminder opened again
+    // keeps its own, so that sending it saves it over itself.
+    if (m_openReminderId == 0 || m_CMID != m_openReminderId)
+        m_CMID = shownRowCmId();
     auto& st = SharedState::current();
 
     bool frameEnds = true;
@@ -271,7 +287,7 @@ void tzSndMsgFrm::growToFull()
     resize(std::max(w, 640), std::max(h, 480));
     const int formHeight = std::max(PicCompose->sizeHint().height(), height() * 45 / 100);
     m_splitter->setSizes({std::max(height() - formHeight, 160), formHeight});
-    move(avail.center() - rect().center());
+    ui::centreOnScreen(this);
     TS_Click(TS->currentIndex());
     fitCommentsColumn();
 }
@@ -366,6 +382,9 @@ void tzSndMsgFrm::newMessageWindow()
 
 void tzSndMsgFrm::deleteCurrentMessage()
 {
+    // Nothing shown, nothing to delete: no question.
+    if (m_CMID == 0)
+        return;
     const int answer = ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
                                              QStringLiteral("Delete Message"), 4, 32, 0});
     if (answer != 6)
@@ -431,8 +450,7 @@ void tzSndMsgFrm::load()
         Setup_Reminder();
     // 12. Current tab; centred.
     TS_Click(TS->currentIndex());
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
     // 13. Sent while loading, without showing the window.
     if (st.ReplyAutoSend) {
         m_loading = false;

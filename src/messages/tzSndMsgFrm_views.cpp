@@ -10,6 +10,7 @@
 #include "ui/ImageList.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -22,6 +23,18 @@ namespace tzsndmsg {
 
 namespace {
 int s_recipientQueries = 0;
+
+// What a front desk's "To/ CC" usually holds: a few persons' initials and a workstation.
+const QString kTypicalToCc = QStringLiteral("AA, BB, CC, DD/ FRONTDESK");
+
+// A view without rows shows no stored message: a message still on the form is not in it.
+void showNoRow(tzSndMsgFrm& w)
+{
+    w.m_shownRowCmId = 0;
+    if (w.m_bodyReadOnly)
+        w.resetToNewMessage();
+    w.updateDeleteButton();
+}
 
 } // namespace
 
@@ -46,6 +59,18 @@ qint32 tzSndMsgFrm::currentRowCmId() const
     } catch (const db::FieldError&) {
         return 0;
     }
+}
+
+qint32 tzSndMsgFrm::shownRowCmId() const
+{
+    const qint32 row = currentRowCmId();
+    return row != 0 && row == m_shownRowCmId ? row : 0;
+}
+
+void tzSndMsgFrm::updateDeleteButton()
+{
+    if (QAction* del = tbButton(QStringLiteral("Delete")))
+        del->setEnabled(m_CMID != 0 && m_CMID == shownRowCmId());
 }
 
 qint32 tzSndMsgFrm::currentBroChkID() const
@@ -102,6 +127,7 @@ void tzSndMsgFrm::Setup_Grid()
     m_colToCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
     m_colComments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
     m_colPR = MessageListModel::columnOf(MessageListModel::Kind::CheckMark);
+    setupConfirmationColumn();
     fitCommentsColumn();
 }
 
@@ -112,12 +138,16 @@ int tzSndMsgFrm::columnPixels(int column) const
     // Never so narrow that today's font cuts a date, a time or the sender's name.
     const QFontMetrics metrics(TDBG->font());
     QString sample;
-    if (col.format == QLatin1String("Short Date"))
+    if (col.format == QLatin1String("mm/dd/yyyy"))
         sample = QStringLiteral("12/28/2026");
     else if (col.format == QLatin1String("Short Time"))
         sample = QStringLiteral("00:00");
-    else if (col.caption == QLatin1String("From") || col.caption == QLatin1String("To/ CC"))
+    else if (col.caption == QLatin1String("From"))
         sample = QStringLiteral("SUPERVISOR");
+    else if (col.kind == MessageListModel::Kind::ToCc)
+        sample = kTypicalToCc;
+    else if (col.kind == MessageListModel::Kind::Confirmations)
+        sample = QStringLiteral("WW 12 of 15 confirmed"); // the mark's room, then the count
     if (col.caption == QLatin1String("Subject"))
         px = std::max(px, metrics.averageCharWidth() * 28);
     if (!sample.isEmpty()) {
@@ -135,13 +165,22 @@ void tzSndMsgFrm::fitCommentsColumn()
     const auto& columns = MessageListModel::gridColumns();
     int others = 0;
     for (int i = 0; i < columns.size(); ++i)
-        if (i != m_colComments && !TDBG->isColumnHidden(i))
+        if (i != m_colComments && i != m_colToCc && !TDBG->isColumnHidden(i))
             others += TDBG->columnWidth(i);
-    const int width = TDBG->viewport()->width();
-    if (width > others + MessageListModel::pixels(3000))
-        TDBG->setColumnWidth(m_colComments, width - others);
-    else
+    // "To/ CC" shows a typical list at least and takes a third of the room the window gives
+    // beyond that, up to about twice as much; "Comments" takes the rest.
+    const int toCc = columnPixels(m_colToCc);
+    const int toCcMost = 2 * toCc;
+    const int commentsLeast = MessageListModel::pixels(3000);
+    const int room = TDBG->viewport()->width() - others;
+    if (room > toCc + commentsLeast) {
+        const int grown = std::min(toCcMost, toCc + (room - toCc - commentsLeast) / 3);
+        TDBG->setColumnWidth(m_colToCc, grown);
+        TDBG->setColumnWidth(m_colComments, room - grown);
+    } else {
+        TDBG->setColumnWidth(m_colToCc, toCc);
         TDBG->setColumnWidth(m_colComments, columnPixels(m_colComments));
+    }
 }
 
 QString tzSndMsgFrm::toCcText(qint32 cmId)
@@ -266,10 +305,13 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     TDBG->setProperty("tag", QString());
     Set_FormCaption(false);
 
-    if (m_list && !m_list->isEmpty())
+    if (m_list && !m_list->isEmpty()) {
         Show_CurrentMsg();
-    else if (SB_Panel1)
-        SB_Panel1->clear();
+    } else {
+        if (SB_Panel1)
+            SB_Panel1->clear();
+        showNoRow(*this);
+    }
 
     searchAfterViewLoad();
     if (!m_loading && st.GIC)
@@ -298,9 +340,20 @@ void tzSndMsgFrm::Show_CurrentMsg()
 void tzSndMsgFrm::setCMID(qint32 id)
 {
     m_CMID = id;
-    // Through the current row, so a hidden row (negative cmTyp) of an inbox is not opened.
-    if (id != 0)
+    m_shownRowCmId = 0;
+    if (id != 0) {
+        // Through the current row, so a hidden row (negative cmTyp) of an inbox is not opened.
+        m_CMID = 0;
         LoadMessage(StoreKind, 0, 0);
+        if (m_CMID != 0 && m_CMID == currentRowCmId()) {
+            m_shownRowCmId = m_CMID;
+        } else {
+            // Neither the form nor the confirm panel may go on showing the message before,
+            // while their commands would act on the row that is not shown.
+            resetToNewMessage();
+        }
+    }
+    updateDeleteButton();
 }
 
 void tzSndMsgFrm::onGridCurrentRowChanged(int row, int previous)
@@ -360,10 +413,13 @@ void tzSndMsgFrm::refreshInPlace()
     if (!found && !m_list->isEmpty())
         m_list->moveLast();
     bindList();
-    if (!m_list->isEmpty())
+    if (!m_list->isEmpty()) {
         Show_CurrentMsg();
-    else if (SB_Panel1)
-        SB_Panel1->clear();
+    } else {
+        if (SB_Panel1)
+            SB_Panel1->clear();
+        showNoRow(*this);
+    }
     if (st.GIC)
         st.GIC->freezeWindow(nullptr);
     emit listLoaded();

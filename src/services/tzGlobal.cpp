@@ -128,7 +128,7 @@ bool tzGlobal::open(QString* error)
 
     auto openOne = [&](const QString& url, const QString& role) -> std::shared_ptr<Database> {
         QString why;
-        auto db = Database::open(url, &why);
+        auto db = Database::open(url, &why, tzsndmsg::db::OpenMode::ExistingFile);
         if (!db)
             reason = QStringLiteral("cannot open the %1 database: %2").arg(role, why);
         return db;
@@ -152,8 +152,12 @@ bool tzGlobal::open(QString* error)
     if (!d->persons->hasTable(QStringLiteral("PWMTable")))
         return fail(QStringLiteral("the database has no table PWMTable; create the schema first"));
 
-    if (!checkDataFolder(d->config.dataFolder, &reason))
+    if (d->config.readOnlyDataFolder) {
+        if (!QFileInfo(d->config.dataFolder).isDir())
+            return fail(QStringLiteral("data folder %1 does not exist").arg(d->config.dataFolder));
+    } else if (!checkDataFolder(d->config.dataFolder, &reason)) {
         return fail(reason);
+    }
     return true;
 }
 
@@ -201,7 +205,8 @@ QString tzGlobal::currentLoginName() const { return d->loginName; }
 
 qint32 tzGlobal::employeeOfLogin(const QString& loginName)
 {
-    if (!d->persons)
+    // A blank name is no login, whatever row of the table has a blank name.
+    if (!d->persons || loginName.trimmed().isEmpty())
         return 0;
     const QString sql = d->adapt(*d->persons,
                                  QStringLiteral("SELECT PWMPID FROM PWMTable WHERE "
@@ -213,6 +218,39 @@ qint32 tzGlobal::employeeOfLogin(const QString& loginName)
     if (rs.isNull(QStringLiteral("PWMPID")))
         return 0;
     return qint32(rs.value(QStringLiteral("PWMPID")).toLongLong());
+}
+
+bool tzGlobal::isLogin(const QString& loginName, QString* error)
+{
+    const QString name = loginName.trimmed().toUpper();
+    if (name.isEmpty())
+        return false;
+    if (name == kSupervisor)
+        return true;
+    if (!d->persons)
+        return false;
+    QString why;
+    const QVariant found = d->persons->scalar(
+        d->adapt(*d->persons,
+                 QStringLiteral("SELECT count(*) FROM PWMTable WHERE upper(trim(PWMUseNam)) = ?")),
+        {name}, &why);
+    if (!found.isValid() && error)
+        *error = why;
+    return found.toLongLong() > 0;
+}
+
+QStringList tzGlobal::computerNames()
+{
+    QFile file(resolvePath(d->config.dataFolder, QStringLiteral("stp\\Machines.Ini")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList names;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QString name = QString::fromLocal8Bit(line).trimmed().toUpper();
+        if (!name.isEmpty())
+            names << name;
+    }
+    return names;
 }
 
 bool tzGlobal::checkRight(const QString& loginName, const QString& right, const QString& column,
@@ -370,7 +408,11 @@ QString tzGlobal::replaceText(const QString& text, const QString& find, const QS
     return result.replace(find, replacement);
 }
 
-QString tzGlobal::quote(const QString& text) { return tzsndmsg::db::SqlDialect::quote(text); }
+// Quoted by the store's own driver: PostgreSQL's rules for a backslash depend on the session.
+QString tzGlobal::quote(const QString& text)
+{
+    return d->store ? d->store->quote(text) : tzsndmsg::db::SqlDialect::quote(text);
+}
 
 QString tzGlobal::personName(qint32 personId)
 {

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QSaveFile>
 #include <QPainterPath>
 #include <QTemporaryFile>
 
@@ -29,7 +30,9 @@ bool saveIcon(const QString& path, const Draw& draw, QString* error)
         p.setRenderHint(QPainter::Antialiasing);
         draw(p);
     }
-    if (!image.save(path, "ICO")) {
+    // Whole or not at all: another workstation may be setting up the same folder.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "ICO") || !file.commit()) {
         if (error)
             *error = QStringLiteral("cannot write %1").arg(path);
         return false;
@@ -313,7 +316,8 @@ bool initDataFolder(const QString& folder, QString* error)
     const QString machines = root + QStringLiteral("stp/Machines.Ini");
     if (!QFileInfo::exists(machines)) {
         QFile file(machines);
-        if (!file.open(QIODevice::WriteOnly)) {
+        // Never over a list that another workstation's set-up has just written.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !QFileInfo::exists(machines)) {
             if (error)
                 *error = QStringLiteral("cannot write %1").arg(machines);
             return false;

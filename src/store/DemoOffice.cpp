@@ -68,6 +68,8 @@ public:
         QString computer;
         int list = 0; // 0 To, 1 Cc
         bool read = false;
+        qint64 confirmedAt = 0;  // a computer read: the employee who confirmed there
+        int minutesLater = 60;   // read this long after it was sent
     };
 
     void message(const QString& who, qint64 sender, const QDate& date, const QTime& time,
@@ -110,13 +112,14 @@ public:
             QStringList names{QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
                               QStringLiteral("BroChkTyp"), QStringLiteral("BroChkToMac"),
                               QStringLiteral("BroChkAssPID"), QStringLiteral("BroChkSavToFla")};
-            QStringList texts{QString::number(cm), QString::number(r.person),
+            QStringList texts{QString::number(cm),
+                              QString::number(r.read && r.confirmedAt ? r.confirmedAt : r.person),
                               QString::number(r.list), r.computer, QStringLiteral("0"),
                               QStringLiteral("0")};
             if (r.read) {
                 names << QStringLiteral("BroChkDonDis") << QStringLiteral("BroChkLasReaDatTim");
                 texts << QStringLiteral("-1")
-                      << QDateTime(date, time).addSecs(3600).toString(Qt::ISODate);
+                      << QDateTime(date, time).addSecs(60 * r.minutesLater).toString(Qt::ISODate);
             }
             add(QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), names, texts);
         }
@@ -219,11 +222,30 @@ void writeDemoSettings(const QString& dataFolder)
 
 bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
 {
-    const QVariant logins = database.scalar(QStringLiteral("SELECT count(*) FROM PWMTable"));
+    db::Transaction transaction(database);
+    if (!transaction.ok()) {
+        if (error)
+            *error = QStringLiteral("cannot start a transaction: ") + transaction.error();
+        return false;
+    }
+    QString why;
+    if (const QString lock = setUpLockStatement(database);
+        !lock.isEmpty() && !database.exec(lock, &why)) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    // Asked under the lock: another workstation may have seeded the office meanwhile.
+    const QVariant logins =
+        database.scalar(QStringLiteral("SELECT count(*) FROM PWMTable"), {}, &why);
+    if (!logins.isValid()) {
+        if (error)
+            *error = why;
+        return false;
+    }
     if (logins.toLongLong() > 0)
         return true;
 
-    db::Transaction transaction(database);
     Seeder s(database);
 
     // Front desk
@@ -303,6 +325,16 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
               QStringLiteral("Mrs. Patel asked for a call back about her lab results. "
                              "Best number after 4 pm."),
               {R{dave, {}, 0, false}, R{grace, {}, 1, true}});
+    // The front desk asked everyone concerned to confirm; two have not yet, and the exam room's
+    // computer was confirmed there by Grace.
+    s.message(QStringLiteral("ANNA"), anna, today.addDays(-2), QTime(8, 40),
+              QStringLiteral("New phone system on Monday"),
+              QStringLiteral("The new phone system goes live on Monday at 7:30 am. Please read the "
+                             "quick guide at the front desk before then."),
+              {R{dave, {}, 0, true, 0, 25}, R{erin, {}, 0, false}, R{frank, {}, 0, true, 0, 95},
+               R{0, QStringLiteral("EXAM-1"), 0, true, grace, 140}, R{maria, {}, 1, false},
+               R{ben, {}, 1, true, 0, 32}},
+              {QStringLiteral("confirm")});
     s.message(QStringLiteral("CARLA"), carla, today, QTime(8, 2),
               QStringLiteral("Front desk printer"),
               QStringLiteral("The front desk printer is out of toner; a new one is ordered."),
@@ -321,6 +353,15 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
     s.event(maria, QStringLiteral("MARIA"), today.addDays(17), QStringLiteral("1:00 pm"),
             QStringLiteral("5:00 pm"), QStringLiteral("Office closed early"),
             QStringLiteral("The office closes at 1 pm for the building's fire inspection."), {});
+    // Events belong to their author; only the supervisor right shows everyone's. The front
+    // desk's login keeps events of its own.
+    s.event(anna, QStringLiteral("ANNA"), today.addDays(1), QStringLiteral("8:00 am"),
+            QStringLiteral("8:30 am"), QStringLiteral("Reminder calls"),
+            QStringLiteral("Call the next day's patients to confirm their appointments."),
+            {ben, carla}, 1, -15, -1);
+    s.event(anna, QStringLiteral("ANNA"), today.addDays(6), QStringLiteral("12:00 pm"),
+            QStringLiteral("1:00 pm"), QStringLiteral("Front desk cover"),
+            QStringLiteral("Ben covers the front desk while Anna is at the dentist."), {ben});
     // The billing review falls on the last Friday of each month, starting next month.
     QDate lastFriday = QDate(today.year(), today.month(), 1).addMonths(2).addDays(-1);
     while (lastFriday.dayOfWeek() != Qt::Friday)
@@ -358,7 +399,7 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
     }
     if (!transaction.commit()) {
         if (error)
-            *error = QStringLiteral("cannot commit the demo office");
+            *error = QStringLiteral("cannot commit the demo office: ") + transaction.error();
         return false;
     }
 

@@ -1,7 +1,10 @@
 #include "MessageStore.h"
 
 #include "db/Database.h"
+#include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
+
+#include <QSet>
 
 namespace tzsndmsg::store {
 
@@ -19,6 +22,57 @@ void DeleteMessage(HostServices& services, qint64 cmId)
           QStringLiteral("delete * from brochktable where BroChkLinID=") + id,
           QStringLiteral("delete * from EVtable where EVLinID=") + id})
         connection->exec(services.adaptSqlFor(*connection, statement));
+}
+
+bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,
+                    QStringList& unknown, QString* error)
+{
+    found.clear();
+    unknown.clear();
+    QList<qint32> ids;
+    for (const QString& entry : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint32 id = entry.trimmed().toInt(&ok);
+        if (ok && id > 0)
+            ids << id;
+        else if (!entry.trimmed().isEmpty())
+            unknown << entry.trimmed();
+    }
+    if (ids.isEmpty())
+        return true;
+    auto persons = services.personsConnection();
+    if (!persons) {
+        if (error)
+            *error = QStringLiteral("the persons table cannot be read");
+        return false;
+    }
+    // Numbers only reach the statement; a long list goes in parts.
+    QSet<qint32> existing;
+    constexpr qsizetype kPart = 500;
+    for (qsizetype at = 0; at < ids.size(); at += kPart) {
+        QStringList part;
+        for (qint32 id : ids.mid(at, kPart))
+            part << QString::number(id);
+        QString why;
+        db::Reader reader = persons->read(
+            services.adaptSqlFor(*persons, QStringLiteral("SELECT pID FROM PATable WHERE pID IN (") +
+                                               part.join(QLatin1Char(',')) + QLatin1Char(')')),
+            &why);
+        if (!reader.isValid()) {
+            if (error)
+                *error = why;
+            return false;
+        }
+        while (reader.next())
+            existing.insert(qint32(reader.value(0).toLongLong()));
+    }
+    for (qint32 id : ids) {
+        if (existing.contains(id))
+            found << id;
+        else
+            unknown << QString::number(id);
+    }
+    return true;
 }
 
 void RemoveToFromCc(HostServices& services, QString& to, QString& cc, const QString& separator)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tzsndmsg {
 class HostServices;
@@ -10,6 +12,13 @@ namespace tzsndmsg::store {
 
 // Deletes a message or event: header, addressee rows and detail row. Nothing for id 0.
 void DeleteMessage(HostServices& services, qint64 cmId);
+
+// Checks a list of person ids ("12,7," or "12,7") against the persons table: `found` gets the
+// ids of persons that exist, in the list's order; `unknown` the entries that are no person's id
+// (not a whole number above 0, or no such person). False with a reason when the persons cannot
+// be read; then nothing is known.
+bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,
+                    QStringList& unknown, QString* error = nullptr);
 
 // Makes two separated lists disjoint: every entry of `to` is removed from `cc`
 // (person ids with separator ",", computer names with separator "\n").

@@ -147,9 +147,20 @@ QStringList schemaStatements(const db::Database& database)
     return out;
 }
 
+QString setUpLockStatement(const db::Database& database)
+{
+    // Workstations that set up the office at once take turns: on PostgreSQL a lock of the
+    // transaction, on SQLite the write lock its transactions take when they begin.
+    return database.backend() == db::Backend::Postgres
+               ? QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSetUpLock)
+               : QString();
+}
+
 bool createSchema(db::Database& database, QString* error)
 {
-    const bool ok = database.execScript(schemaStatements(database), error);
+    QStringList script = schemaStatements(database);
+    script.prepend(setUpLockStatement(database)); // blank on SQLite: skipped
+    const bool ok = database.execScript(script, error);
     database.forgetSchema();
     return ok;
 }

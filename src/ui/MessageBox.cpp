@@ -1,5 +1,7 @@
 #include "tzsndmsg/ui/MessageBox.h"
 
+#include "tzsndmsg/ui/Unattended.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMutex>
@@ -78,6 +80,8 @@ int showReal(const MessageBoxRequest& request)
 
 int MessageBox::show(const MessageBoxRequest& request)
 {
+    if (Unattended* unattended = Unattended::current())
+        return unattended->answer(request);
     std::shared_ptr<Prompter> prompter;
     {
         QMutexLocker lock(&prompterMutex());

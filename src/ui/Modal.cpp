@@ -1,5 +1,7 @@
 #include "tzsndmsg/ui/Modal.h"
 
+#include "tzsndmsg/ui/Unattended.h"
+
 #include <QDialog>
 #include <QFileDialog>
 #include <QMutex>
@@ -46,6 +48,8 @@ QString showRealFileDialog(const FileDialogRequest& request)
 
 int showModal(QDialog& dialog)
 {
+    if (Unattended* unattended = Unattended::current())
+        return unattended->reject(dialog);
     std::function<int(QDialog&)> handler;
     {
         QMutexLocker lock(&seamMutex());

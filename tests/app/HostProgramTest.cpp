@@ -176,6 +176,19 @@ TEST_F(HostProgram, AnAnnouncementReachesAnotherLoginsInbox)
     ASSERT_EQ(inbox.code, 0);
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("Fire drill at 3 pm today")))
         << inbox.out.toStdString();
+
+    // A computer the list does not know may be a new one: sent to, and said once.
+    const Outcome toNew = run({QStringLiteral("announce"), QStringLiteral("--text"), QStringLiteral("Printer moved"),
+                               QStringLiteral("--to-computers"), QStringLiteral("exam-1,exam-9"),
+                               QStringLiteral("--login"), QStringLiteral("MARIA")});
+    ASSERT_EQ(toNew.code, 0) << toNew.err.toStdString();
+    EXPECT_EQ(toNew.err.count(QStringLiteral("not in the computer list")), 1) << toNew.err.toStdString();
+    EXPECT_TRUE(toNew.err.contains(QStringLiteral("EXAM-9"))) << toNew.err.toStdString();
+    // The demo office has its own message to EXAM-1: count only this one's rows.
+    EXPECT_EQ(db->scalar(QStringLiteral("select count(*) from BroChkTable where BroChkToMac in ('EXAM-1','EXAM-9') "
+                                        "and BroChkLinID = (select max(cmID) from CMTable)"))
+                  .toInt(),
+              2);
 }
 
 TEST_F(HostProgram, WindowsRenderToAFile)

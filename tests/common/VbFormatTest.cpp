@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using tzsndmsg::common::AutoDate;
 namespace vb = tzsndmsg::common::vb;
@@ -219,7 +220,10 @@ TEST(VbNumbers, RoundHalfEvenLikeCLng)
         double in;
         qint64 out;
     } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2},
-                 {2.4999, 2}, {2.5001, 3}, {-2.6, -3}, {7.0, 7}};
+                 {2.4999, 2}, {2.5001, 3}, {-2.6, -3}, {7.0, 7},
+                 // Beyond the whole numbers there are: the nearest end, never the other one.
+                 {1e30, std::numeric_limits<qint64>::max()}, {-1e30, std::numeric_limits<qint64>::min()},
+                 {std::nan(""), 0}};
     for (const auto& c : cases)
         EXPECT_EQ(vb::roundHalfEven(c.in), c.out) << c.in;
 }

@@ -16,17 +16,19 @@ QString quote(const QString& text)
     return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QStringLiteral("'");
 }
 
-MessageListParams office(bool inbox, bool msgOnly, bool history, qint32 employee)
+// Employee 0 is the supervisor's login, listed without a person; others log in as FRONT.
+MessageListParams office(bool inbox, bool msgOnly, bool history, qint32 employee,
+                         const QString& login = QString())
 {
     MessageListParams p;
     p.inboxView = inbox;
     p.msgCatOnly = msgOnly;
     p.history = history;
     p.currentEmployeeId = employee;
-    p.loginNames = QStringList{QString(), "SUPERVISOR", "FRONT", "BACK"};
-    p.loginEmployeeIds = {0, 0, 12, 7};
+    p.loginNames = QStringList{QString(), "SUPERVISOR", "FRONT", "BACK", ""};
+    p.loginEmployeeIds = {0, 0, 12, 7, 0};
     p.computerName = "ws1";
-    p.currentLoginName = "FRONT";
+    p.currentLoginName = !login.isNull() ? login : employee == 0 ? "SUPERVISOR" : "FRONT";
     return p;
 }
 
@@ -85,9 +87,19 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"SentHistory", office(false, false, true, 12),
                       kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kHistory},
         StatementCase{"NoEmployeeInbox", office(true, false, false, 0),
-                      kInbox + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK'))" + kCurrent},
+                      kInbox + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" + kCurrent},
         StatementCase{"NoEmployeeSent", office(false, false, false, 0),
-                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK'))" + kCurrent},
+                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" + kCurrent},
+        // Employee 0 is only the supervisor's: a login the office does not know, a blank one (the
+        // list's entry without a name), or one with a person, sees nothing rather than everything.
+        StatementCase{"UnknownLoginInbox", office(true, false, false, 0, "NOBODY"),
+                      kInbox + "(" + kSentW + " and 1=0)" + kCurrent},
+        StatementCase{"UnknownLoginSent", office(false, false, false, 0, "NOBODY"),
+                      kSentFrom + "(" + kSentW + " and 1=0)" + kCurrent},
+        StatementCase{"BlankLoginInbox", office(true, true, false, 0, " "),
+                      kInbox + "((" + kSentW + " and 1=0) and CMTable.CMCat='Message')" + kCurrent},
+        StatementCase{"LoginWithAPersonAsEmployee0", office(false, false, true, 0, "front"),
+                      kSentFrom + "(" + kSentW + " and 1=0)" + kHistory},
         // Person 99 has no login: no "()" condition the database rejects, but the inbox of 99
         // at this computer and the sent items of the current login.
         StatementCase{"EmployeeMissingFromLoginsInbox", office(true, false, false, 99),
@@ -98,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"QuotedComputer", withQuotes(office(true, false, false, 12)),
                       kInbox + "(" + inboxWhere(12, "'O''BRIEN-PC'") + ")" + kCurrent},
         StatementCase{"QuotedLogin", withQuotes(office(false, false, false, 0)),
-                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK','D''ARCY'))" +
+                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK','','D''ARCY'))" +
                           kCurrent}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -300,7 +300,7 @@ TEST_F(Search, TheIndexKeepsInStepWithEveryWrite)
     auto& services = *office.services();
     // A message saved as the window saves it.
     OutgoingMessage out;
-    out.headerChanged = out.detailChanged = true;
+    out.headerChanged = true;
     out.cmDat = "12/05/2026";
     out.senderId = back;
     out.cmCat = "Message";

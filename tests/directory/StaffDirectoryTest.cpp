@@ -2,17 +2,21 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
+#include "component/Help.h"
 #include "component/SharedState.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/ui/Modal.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 
 using tzsndmsg::EMS_EmpList;
 using tzsndmsg::SharedState;
@@ -389,4 +393,37 @@ TEST_F(StaffDirectory, SelectEmployeeOfLogin)
     combo.setCurrentIndex(-1);
     EXPECT_TRUE(tzsndmsg::SelectEmployeeOfLogin(&combo, "NOPERSON"));
     EXPECT_EQ(combo.currentIndex(), 0);
+}
+
+TEST_F(Picker, F1OpensThePickersHelpPage)
+{
+    const QString help = office.dataFolder() + "help/";
+    QDir().mkpath(help);
+    for (const auto& [name, text] : {std::pair<const char*, const char*>{"index.html", "Contents"},
+                                     {"picker.html", "Picker page"},
+                                     {"map.txt", "3005=picker.html\n"}}) {
+        QFile file(help + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    tzsndmsg::ResetHelpFile();
+    EMS_EmpList picker;
+    picker.setEmpListType(2);
+    ASSERT_TRUE(tzsndmsg::testing::showActive(&picker));
+    auto* list = control<QListWidget>(&picker, "List_0");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_F1);
+
+    QString shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("HelpViewer") && w->isVisible()) {
+            if (auto* browser = w->findChild<QTextBrowser*>())
+                shown = browser->toPlainText().trimmed();
+            w->close();
+            delete w;
+        }
+    EXPECT_EQ(shown, QStringLiteral("Picker page"));
+    EXPECT_TRUE(picker.isVisible()) << "F1 is not Esc";
+    picker.hide();
+    tzsndmsg::ResetHelpFile();
 }

@@ -4,7 +4,10 @@
 #include "ui/DateCombo.h"
 
 #include <QLabel>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QTableView>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +58,29 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_EQ(edit("txtEve_0")->text(), u"Bobs"_s);
 }
 
+// Employee 0 sees every event only as a login listed without a person; a login the office does
+// not know (also employee 0) owns nothing and supervises nothing.
+TEST_F(EventsTest, OnlyAListedLoginWithoutAPersonSeesEveryEvent)
+{
+    addEvent(u"Bobs"_s, bob, u"12/11/2026"_s);
+    addEvent(u"Supervisors"_s, 0, u"12/12/2026"_s);
+    auto& st = SharedState::current();
+    st.CurrentEmployeeID = 0;
+    const struct {
+        const char* login;
+        bool supervisor;
+        int rows;
+    } cases[] = {{"SUPERVISOR", true, 2}, {"NOBODY", false, 0}, {"", false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.login);
+        st.GIC = office.workstation(u"WS1"_s, QString::fromLatin1(c.login));
+        EMS_EventsFrm& w = open();
+        EXPECT_EQ(w.EventSupervisor(), c.supervisor);
+        EXPECT_EQ(w.listModel()->rowCount(), c.rows);
+        w.hide();
+    }
+}
+
 TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForTheRowsAboutThoseAsked)
 {
     const int events = 3 * EventListModel::kToCcReach;
@@ -64,15 +90,16 @@ TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForTheRowsAboutThoseAsked)
     EventListModel& model = *w.listModel();
     const int built = model.toCcComputations();
     EXPECT_LT(built, events);
-    // A row far from those shown: its screen in one go, then nothing more for it or its neighbours.
-    const QModelIndex far = model.index(events - 1, EventListModel::ColToCc);
+    // A row far from those shown (the grid shows its last rows, the current one among them):
+    // its screen in one go, then nothing more for it or its neighbours.
+    const QModelIndex far = model.index(0, EventListModel::ColToCc);
     const int before = model.toCcComputations();
     model.data(far);
     const int fetched = model.toCcComputations() - before;
     EXPECT_GT(fetched, 1);
     EXPECT_LE(fetched, EventListModel::kToCcReach + 1);
     model.data(far);
-    model.data(model.index(events - 2, EventListModel::ColToCc));
+    model.data(model.index(1, EventListModel::ColToCc));
     EXPECT_EQ(model.toCcComputations(), before + fetched);
 }
 
@@ -426,4 +453,66 @@ TEST_F(EventsTest, ChangesWhileLoadingDoNotMarkThePanel)
     prompts->expect(kSaveChange, u"Save Message"_s, ui::vbNo);
     w.close();
     EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
+{
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    QTest::mouseClick(edit("txtEve_0"), Qt::LeftButton);
+    QTest::keyClicks(edit("txtEve_0"), u"Late inventory"_s);
+    combo("cmbFroTim_0")->setCurrentIndex(combo("cmbFroTim_0")->findText(u"11:00 PM"_s));
+    const int lastEntry = combo("cmbFroTim_1")->count() - 1; // the second 12:00 AM
+    combo("cmbFroTim_1")->setCurrentIndex(lastEntry);
+    PrompterGuard prompts;
+    prompts->expect(u"Saving Event without Attendees"_s, ui::vbYes);
+    press(u"Save"_s);
+    const qint64 cm = w.CurrentEventID();
+    ASSERT_NE(cm, 0);
+    auto times = [&] {
+        auto rs = office.query(u"select EvBroStaTim, evBroDat from EVTable where EvLinID=?"_s, {cm});
+        rs.moveFirst();
+        return rs.value(0).toString() + u" - "_s + rs.value(1).toString();
+    };
+    const QString saved = times();
+    EXPECT_EQ(saved, u"11:00:00 PM - 12:00:00 AM"_s);
+    w.hide();
+
+    // Opened again: the times as they were chosen, and a second save passes validation.
+    EMS_EventsFrm& again = open();
+    ASSERT_TRUE(showActive(&again));
+    ASSERT_EQ(again.CurrentEventID(), cm);
+    EXPECT_EQ(combo("cmbFroTim_0")->currentText(), u"11:00 PM"_s);
+    EXPECT_EQ(combo("cmbFroTim_1")->currentIndex(), lastEntry);
+    QTest::mouseClick(c<QPlainTextEdit>(u"txtEve_1"_s)->viewport(), Qt::LeftButton);
+    QTest::keyClicks(c<QPlainTextEdit>(u"txtEve_1"_s), u"Count the stock room"_s);
+    press(u"Save"_s); // no "From time is after To time."
+    EXPECT_FALSE(again.ChangeFlag());
+    EXPECT_EQ(times(), saved);
+    EXPECT_EQ(office.scalar(u"select cmDoc from CMTable where cmID=?"_s, {cm}).toString(),
+              u"Count the stock room"_s);
+    again.hide();
+}
+
+TEST_F(EventsTest, TheGridsColumnsFitAnOfficeScreenWithoutScrollingSideways)
+{
+    for (int i = 0; i < 12; ++i) // more rows than the grid shows: its vertical scroll bar comes
+        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann, u"12/%1/2026"_s.arg(10 + i));
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    // The size the window takes on a 1280 by 800 screen.
+    w.resize(1280 * 9 / 10 + 40, 800 * 9 / 10);
+    pump();
+    auto* grid = c<QTableView>(u"TDBG"_s);
+    int total = 0;
+    for (int col = 0; col < grid->model()->columnCount(); ++col)
+        if (!grid->isColumnHidden(col))
+            total += grid->columnWidth(col);
+    EXPECT_LE(total, grid->viewport()->width());
+    EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+    // Dates and times are shown whole.
+    const QFontMetrics metrics(grid->font());
+    EXPECT_GE(grid->columnWidth(EventListModel::ColDate), metrics.horizontalAdvance(u"12/28/2026"_s));
+    EXPECT_GE(grid->columnWidth(EventListModel::ColETime), metrics.horizontalAdvance(u"12:00 AM"_s));
+    w.hide();
 }

@@ -203,3 +203,26 @@ TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
     EXPECT_EQ(runPython(python, kExpand, {file, u"20261231"_s}),
               u"Bob's training|2026-12-08\nStaff meeting, monthly; room \\2|2026-12-31\n"_s);
 }
+
+// A host reads the same calendar the file gets, and learns why when the events cannot be read.
+TEST_F(EventsTest, AHostReadsTheCalendarThatTheFileGets)
+{
+    addEvent(u"Fire drill"_s, ann, u"12/09/2026"_s, u"9:00:00 AM"_s, u"9:30:00 AM"_s);
+    addEvent(u"No date"_s, ann, u"soon"_s);
+    const QString file = office.tempPath() + u"/office.ics"_s;
+    QString error;
+    ASSERT_TRUE(exportEventsIcs(*office.services(), file, &error)) << error.toStdString();
+    QFile in(file);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QByteArray calendar;
+    int skipped = -1;
+    ASSERT_TRUE(readEventsIcs(*office.services(), calendar, &error, &skipped)) << error.toStdString();
+    EXPECT_EQ(calendar, in.readAll());
+    EXPECT_EQ(skipped, 1);
+    EXPECT_EQ(calendar.count("BEGIN:VEVENT"), 1);
+
+    office.exec(u"drop table EVTable"_s);
+    EXPECT_FALSE(readEventsIcs(*office.services(), calendar, &error));
+    EXPECT_TRUE(calendar.isEmpty());
+    EXPECT_TRUE(error.startsWith(u"The office events cannot be read: "_s)) << error.toStdString();
+}

@@ -1,4 +1,5 @@
 #include "holidays/HolidayCalendar.h"
+#include "tzsndmsg/Holidays.h"
 
 #include "support/Office.h"
 
@@ -165,4 +166,36 @@ TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
                                    "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
                                    "11/26/2026  Thu  Thanksgiving Day\n"_s);
     EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
+}
+
+// The public call gives a host the same days and the same table, and refuses what it cannot read.
+TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
+{
+    seedFederal();
+    QList<tzsndmsg::DayOff> days;
+    QString error;
+    ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error)) << error.toStdString();
+    ASSERT_EQ(days.size(), 10);
+    EXPECT_EQ(days.first().date, QDate(2022, 1, 17));
+    EXPECT_EQ(days.first().name, u"Birthday of Martin Luther King, Jr."_s);
+    EXPECT_NE(days.first().holidayId, 0);
+    // Christmas 2022 is a Sunday: the day off is the Monday after.
+    EXPECT_EQ(days.last().date, QDate(2022, 12, 26));
+    EXPECT_EQ(days.last().ruleDate, QDate(2022, 12, 25));
+    EXPECT_EQ(tzsndmsg::daysOffText(days, 2022),
+              tzsndmsg::holidays::formatHolidayList(list(2022), 2022));
+
+    for (int year : {0, -5, 10000}) {
+        SCOPED_TRACE(year);
+        error.clear();
+        EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), year, days, &error));
+        EXPECT_TRUE(days.isEmpty());
+        EXPECT_TRUE(error.contains(u"1 to 9999"_s)) << error.toStdString();
+    }
+    EXPECT_TRUE(tzsndmsg::readDaysOff(*office.services(), 9999, days, &error)) << error.toStdString();
+
+    office.exec(u"drop table HDOCTable"_s);
+    error.clear();
+    EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error));
+    EXPECT_FALSE(error.isEmpty());
 }

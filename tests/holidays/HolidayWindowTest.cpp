@@ -593,3 +593,51 @@ TEST_F(HolidayWindow, HolidayStartKeepsTheInstanceAndClearsHolidayChanged)
     releaseHolidayWindow();
     EXPECT_FALSE(hasHolidayWindow());
 }
+
+TEST_F(HolidayWindow, OpensWithNothingLoadedWhenTheGridTakesTheFocusAndSaveAdds)
+{
+    const qint64 alpha = seed(u"Alpha"_s, -1, 1, 0, 1);
+    seed(u"Beta"_s, -1, 2, 0, 2);
+    PrompterGuard prompts; // any box fails
+    {
+        ModalScript modal;
+        modal.then([&](QDialog& dialog) {
+            auto& w = static_cast<Ems_HolidayFrm&>(dialog);
+            EXPECT_TRUE(showActive(&w));
+            // The grid is the first control to take the focus.
+            EXPECT_EQ(QApplication::focusWidget(), grid(w));
+            EXPECT_EQ(w.CurrentHolidayID(), 0);
+            EXPECT_TRUE(name(w)->text().isEmpty());
+            EXPECT_FALSE(grid(w)->currentIndex().isValid());
+
+            QTest::mouseClick(name(w), Qt::LeftButton);
+            QTest::keyClicks(name(w), u"Gamma"_s);
+            choose(w, 0, u"3rd"_s);
+            choose(w, 1, u"March"_s);
+            QTest::mouseClick(control<QPushButton>(&w, "CmdEd_0"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(&w, "cmd_0"), Qt::LeftButton);
+            return dialog.result();
+        });
+        runHolidayWindow();
+    }
+    EXPECT_EQ(office.count(u"HDOCTable"_s), 3);
+    EXPECT_EQ(stored(alpha, "hdocDes").toString(), u"Alpha"_s);
+    EXPECT_EQ(stored(onlyNewId(), "hdocDes").toString(), u"Gamma"_s);
+    expectStored(onlyNewId(), {{"hdocObsOn", 3}, {"hdocObsMon", 3}});
+
+    // A click on a row still loads it: the focus gave the grid no row of its own.
+    ModalScript modal;
+    modal.then([&](QDialog& dialog) {
+        auto& w = static_cast<Ems_HolidayFrm&>(dialog);
+        EXPECT_TRUE(showActive(&w));
+        const QRect cell = grid(w)->visualRect(grid(w)->model()->index(rowOf(w, u"Alpha"_s), 1));
+        QTest::mouseClick(grid(w)->viewport(), Qt::LeftButton, {}, cell.center());
+        EXPECT_EQ(w.CurrentHolidayID(), alpha);
+        EXPECT_EQ(name(w)->text(), u"Alpha"_s);
+        w.hide();
+        return int(QDialog::Rejected);
+    });
+    releaseHolidayWindow();
+    runHolidayWindow();
+    releaseHolidayWindow();
+}

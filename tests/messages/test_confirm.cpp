@@ -1,6 +1,9 @@
 // Reading and confirming a received message through the confirm panel of the real window.
 #include "fixture.h"
 
+#include <QAction>
+#include <QTest>
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -85,6 +88,53 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
     }
     w.resetToNewMessage();
     EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
+    w.Unload();
+}
+
+TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
+{
+    const qint32 seen = seed({.who = "BEN", .pid = ben, .subject = "Seen", .body = "The seen one",
+                              .needConfirm = false},
+                             {{front}});
+    QList<qint32> rows;
+    const qint32 hidden = seed({.who = "BEN", .pid = ben, .subject = "Hidden", .body = "Not for the list",
+                                .typ = "-1"},
+                               {{front}}, &rows);
+    tzSndMsgFrm& w = openFull();
+    ASSERT_TRUE(showActive(&w));
+    ASSERT_EQ(model(w)->rowCount(), 2);
+    auto clickRow = [&](qint32 cmId) {
+        const QRect cell = w.TDBG->visualRect(model(w)->index(rowOf(w, cmId), 6));
+        QTest::mouseClick(w.TDBG->viewport(), Qt::LeftButton, {}, cell.center());
+    };
+    clickRow(seen);
+    ASSERT_EQ(w.txtMsg->toPlainText(), "The seen one");
+    ASSERT_TRUE(w.PicConfirm->isVisibleTo(&w));
+
+    // The hidden row is current but not opened: nothing of the message before stays to act on.
+    clickRow(hidden);
+    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), hidden);
+    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
+    EXPECT_TRUE(w.txtSubject->text().isEmpty());
+    EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
+    EXPECT_FALSE(w.tbButton("Delete")->isEnabled());
+    {
+        ModalScript none; // no reply or forward window may open
+        for (int index : {2, 3, 4, 5, 6})
+            w.ConfirmCmdTo_Click(index); // as a shortcut on a button no one can see
+        w.TB_ButtonClick("Delete");      // asks nothing
+    }
+    EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {hidden}), 1);
+    EXPECT_EQ(office.count("CMTable"), 2) << "no reply, forward or receipt was made";
+    EXPECT_TRUE(prompter->shown.isEmpty());
+
+    // Back on the other row everything works again.
+    clickRow(seen);
+    EXPECT_EQ(w.txtMsg->toPlainText(), "The seen one");
+    EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
+    EXPECT_TRUE(w.tbButton("Delete")->isEnabled());
+    w.hide();
     w.Unload();
 }
 
@@ -287,6 +337,7 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     // A computer's message from the supervisor, read at a station whose login has no employee.
     const qint32 backup = seed({"SUPERVISOR", 0, "Backup", "Tape change tonight"}, {{0, 0, "WS3"}});
     bool asked = false;
+    office.addLogin("TEMPUSER", QVariant());
     auto station = office.workstation("WS3", "TEMPUSER");
     station->setTodoDialogHandler([&](QObject*, QString&) { return asked = true; });
     atWorkstation(0, station);

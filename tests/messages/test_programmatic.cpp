@@ -4,6 +4,8 @@
 
 #include "tzsndmsg/tzSndMsgCls.h"
 
+#include <functional>
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -83,6 +85,63 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     EXPECT_EQ(rowsOf(cmId), (Rows{{carl, 0, ""}}));
 }
 
+TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
+{
+    const QString nowhere = office.tempPath() + "/no-office-here";
+    qputenv("TZSNDMSG_HOME", nowhere.toUtf8());
+    for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA"})
+        qunsetenv(name);
+    static QStringList warnings;
+    warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg && text.contains("tzsndmsg"))
+                warnings << text;
+        });
+    auto& st = SharedState::current();
+    tzSndMsgCls component;
+    st.GIC.reset();
+    ModalScript none; // no message window opens
+    prompter->expect("The message window cannot open: this workstation has no office set up for messages.",
+                     "Send Message", 1);
+    const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
+    qInstallMessageHandler(previous);
+    qunsetenv("TZSNDMSG_HOME");
+
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(st.GIC);
+    ASSERT_EQ(prompter->shown.size(), 1);
+    EXPECT_EQ(prompter->shown[0].icon, 48);
+    // What is missing, in the box and in the host's log.
+    EXPECT_TRUE(prompter->shown[0].text.contains("no-office-here")) << prompter->shown[0].text.toStdString();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].contains("no services object")) << warnings[0].toStdString();
+    EXPECT_TRUE(warnings[0].contains("no-office-here")) << warnings[0].toStdString();
+    EXPECT_EQ(office.count("CMTable"), 0);
+}
+
+TEST_F(Programmatic, AnAnnouncementWritesOneRowPerPersonAndComputer)
+{
+    ModalScript modals; // nothing is shown
+    tzSndMsgCls component;
+    component.setGIC(office.services());
+    const QString b = QString::number(ben), c = QString::number(carl);
+    QString text = "Fire drill at 3 pm", to = b + "," + c + "," + b, machines = "WS2\nws2\nWS3",
+            category = "Announce", sub = "Safety";
+    component.AnnouncementSend(text, to, machines, category, sub);
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);
+    EXPECT_EQ(to, b + "," + c + "," + b) << "the caller's text is left as it was";
+
+    // Ben's inbox lists it once.
+    atWorkstation(ben, office.workstation("WS9", "BEN"));
+    tzSndMsgFrm& w = openFull("MsgHisAll");
+    EXPECT_EQ(subjects(w).size(), 1);
+    EXPECT_TRUE(bold(w, cmId));
+    w.Unload();
+}
+
 TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
 {
     ModalScript modals; // nothing is shown
@@ -107,16 +166,101 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
     EXPECT_EQ(header(second, "cmWho").toString(), "SUPERVISOR");
     EXPECT_EQ(header(second, "cmPid").toInt(), 0);
 
-    // No login set up yet: the set-up box, and it is sent all the same.
+    // No login set up yet: sent all the same, and no set-up box that nobody could answer.
     office.exec("delete from PWMTable");
     component.setGIC(office.services());
-    prompter->expect("Please setup employee information and login name first.", QString(), 1);
     to = ids({carl}) + QString::number(ben);
     machines = "WS2\nWS3";
     component.AnnouncementSend(text, to, machines, category, sub);
     const qint32 third = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(third, second);
     EXPECT_EQ(rowsOf(third), (Rows{{carl, 0, ""}, {ben, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
+}
+
+// The office's own services on the same database, waiting only briefly for a lock.
+std::shared_ptr<tzglob::tzGlobal> impatient(Office& office)
+{
+    tzglob::Config config = office.services()->config();
+    config.databaseUrl += (config.databaseUrl.contains('?') ? "&" : "?") + QString("busy_timeout=300");
+    auto services = std::make_shared<tzglob::tzGlobal>(config);
+    QString error;
+    EXPECT_TRUE(services->open(&error)) << error.toStdString();
+    return services;
+}
+
+// A send from code that cannot be stored throws SendError with the reason and stores nothing;
+// no box and no dialog is shown (the fixture's prompter and ModalScript fail the test on any).
+TEST_F(Programmatic, AnnouncementFailuresReachTheCallerWithoutABox)
+{
+    struct Case {
+        const char* name;
+        QString to;
+        QString machines;
+        QString reason;                               // part of what() expected
+        std::function<std::function<void()>()> spoil; // breaks the store, returns the mend
+    };
+    const auto none = [] { return std::function<void()>([] {}); };
+    std::shared_ptr<db::Database> holder; // another workstation's connection
+    const Case cases[] = {
+        {"no such person", ids({ben}) + "999", "", "no such person: 999", none},
+        {"not a person id", "12x", "", "no such person: 12x", none},
+        {"person 0", "0,", "", "no such person: 0", none},
+        {"no addressee", "", "\n", "no addressee", none},
+        {"store held by another writer", ids({ben}), "", "the database is busy",
+         [&] {
+             holder = db::Database::open(office.databaseUrl());
+             EXPECT_TRUE(holder && holder->transaction());
+             holder->exec(office.usingPostgres() ? "LOCK TABLE CMTable IN EXCLUSIVE MODE"
+                                                 : "UPDATE PWMTable SET PWMPID=PWMPID");
+             return std::function<void()>([&] { holder.reset(); });
+         }},
+        {"read-only store", ids({ben}), "WS2", "read",
+         [&] {
+             auto db = SharedState::current().GIC->messageStoreConnection();
+             db->exec(office.usingPostgres() ? "SET default_transaction_read_only = on"
+                                             : "PRAGMA query_only = 1");
+             return std::function<void()>([db] {
+                 db->exec(db->backend() == db::Backend::Postgres
+                              ? "SET default_transaction_read_only = off"
+                              : "PRAGMA query_only = 0");
+             });
+         }},
+        {"damaged store", ids({ben}), "", "brochktable",
+         [&] {
+             office.exec("ALTER TABLE BroChkTable RENAME TO BroChkGone");
+             return std::function<void()>(
+                 [&] { office.exec("ALTER TABLE BroChkGone RENAME TO BroChkTable"); });
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ModalScript modals;
+        tzSndMsgCls component;
+        component.setGIC(impatient(office));
+        const int before = office.count("CMTable");
+        const std::function<void()> mend = c.spoil();
+        QString text = "Fire drill at 3 pm", to = c.to, machines = c.machines, cat = "Message",
+                sub = "EMS";
+        try {
+            component.AnnouncementSend(text, to, machines, cat, sub);
+            ADD_FAILURE() << "sent";
+        } catch (const SendError& e) {
+            const QString what = QString::fromUtf8(e.what());
+            EXPECT_TRUE(what.contains(c.reason, Qt::CaseInsensitive)) << what.toStdString();
+            EXPECT_FALSE(what.contains('\n')) << what.toStdString();
+        }
+        mend();
+        EXPECT_EQ(office.count("CMTable"), before);
+        EXPECT_EQ(office.count("EVTable"), before);
+        EXPECT_TRUE(prompter->shown.isEmpty());
+        EXPECT_EQ(modals.shown, 0);
+    }
+    // The store mended, the same call goes through.
+    tzSndMsgCls component;
+    component.setGIC(office.services());
+    QString text = "Fire drill at 3 pm", to = ids({ben}), machines, cat = "Message", sub = "EMS";
+    component.AnnouncementSend(text, to, machines, cat, sub);
+    EXPECT_EQ(office.count("CMTable"), 1);
 }
 
 } // namespace

@@ -45,10 +45,53 @@ TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
 
     w.toListMachine(0, "WS1\nWS9");
     w.ToListPid(0, QString::number(noInitials) + "," + QString::number(nurse));
-    // The person without initials stays listed but is not shown.
-    EXPECT_EQ(w.txtTo[0]->text(), "NN, WS1, WS9");
+    // A person without initials is named, not left out of the box.
+    EXPECT_EQ(w.txtTo[0]->text(), "Tim Temp, NN, WS1, WS9");
     EXPECT_EQ(w.m_toPids[0], QString::number(noInitials) + "," + QString::number(nurse));
     EXPECT_FALSE(w.m_changed); // lists set by code do not mark the message
+
+    // Each addressee once, persons by number and computers by name; the rest as given.
+    const QString n = QString::number(nurse), d = QString::number(doctor);
+    const struct {
+        QString given, kept;
+    } persons[] = {{n + "," + d + "," + n + ",", n + "," + d + ","},
+                   {n + ", 0" + n + "," + n + ",", n + ","},
+                   {d + ",,", d + ",,"}};
+    for (const auto& c : persons) {
+        w.ToListPid(1, c.given);
+        EXPECT_EQ(w.m_toPids[1], c.kept) << c.given.toStdString();
+    }
+    w.toListMachine(1, "WS1\nWS2\nWS1\n");
+    EXPECT_EQ(w.m_toMachines[1], "WS1\nWS2\n");
+}
+
+TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
+{
+    tzSndMsgFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    const QRect area = w.screen()->availableGeometry();
+    // The window dragged to the lower right corner: below the box there is no room.
+    w.move(area.right() - w.width() / 2, area.bottom() - w.height() / 3);
+    pump();
+    for (int index : {0, 1}) {
+        SCOPED_TRACE(index);
+        QRect placed, shown;
+        ModalScript script;
+        script.then([&](QDialog& picker) {
+            placed = QRect(picker.pos(), picker.size());
+            picker.show();
+            pump();
+            shown = picker.frameGeometry();
+            picker.hide();
+            return int(QDialog::Rejected);
+        });
+        w.CmdTo[size_t(index)]->click();
+        EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y() << " " << placed.width()
+                                           << "x" << placed.height();
+        EXPECT_TRUE(area.contains(shown));
+        EXPECT_GT(placed.height(), 200) << "not shrunk to nothing";
+    }
+    w.hide();
 }
 
 TEST_F(RecipientsTest, CannedTextsGoInAtTheCursor)

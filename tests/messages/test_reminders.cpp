@@ -5,6 +5,8 @@
 #include "common/VbFormat.h"
 
 #include <QFocusEvent>
+#include <QTest>
+#include <QToolBar>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -82,6 +84,52 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         other.Unload();
         EXPECT_EQ(office.count("CMTable", "cmTraLinID=?", {appointment}), 1);
     }
+}
+
+TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
+{
+    const qint32 appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                                                    {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
+    auto& st = SharedState::current();
+    // The host opens the reminder window for the appointment; the user edits and sends.
+    auto edit = [&](const QString& added, const QString& choice) {
+        st.resetInstanceValues();
+        st.ReminderFlag = true;
+        st.LinkTyp = 2;
+        st.LinkID = appointment;
+        st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
+        st.ReminderTime = QDateTime(QDate(1899, 12, 30), QTime(10, 0));
+        st.Notes = "Bring the X-rays";
+        tzSndMsgFrm& w = open();
+        EXPECT_TRUE(showActive(&w));
+        QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
+        QTest::keyClick(w.txtMsg, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(w.txtMsg, added);
+        w.cmbAla->setCurrentIndex(w.cmbAla->findText(choice));
+        QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible()) << "sent and closed";
+        return office.scalar("select max(cmID) from CMTable").toInt();
+    };
+    const qint32 first = edit("", "1 hr 00 min");
+    ASSERT_NE(first, 0);
+    edit(" and the referral", "30 min");
+    edit(" letter", "30 min");
+    EXPECT_TRUE(prompter->shown.isEmpty()) << "nothing asked: the reminder is not sent again";
+
+    // One reminder for the appointment, with the last text and moment; one detail row.
+    EXPECT_EQ(office.count("CMTable", "cmTyp=2 and cmTraLinID=?", {appointment}), 1);
+    EXPECT_EQ(office.count("EVTable", "EvLinID=?", {first}), 1);
+    EXPECT_EQ(header(first, "cmDoc").toString(), "Bring the X-rays and the referral letter");
+    expectColumns("select * from EVTable where EvLinID=?", {first},
+                  {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "9:30:00 AM"}});
+    // Opened once more it shows what was saved last.
+    st.ReminderFlag = true;
+    st.LinkTyp = 2;
+    st.LinkID = appointment;
+    tzSndMsgFrm& again = open();
+    EXPECT_EQ(again.CMID(), first);
+    EXPECT_EQ(again.txtMsg->toPlainText(), "Bring the X-rays and the referral letter");
+    again.Unload();
 }
 
 TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)

@@ -316,5 +316,56 @@ TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
     w.Unload();
 }
 
+// Types into the compact window and presses its send button, as the front desk does.
+void typeAndSend(tzSndMsgFrm& w, const QString& subject, const QString& body)
+{
+    QTest::mouseClick(w.txtSubject, Qt::LeftButton);
+    QTest::keyClicks(w.txtSubject, subject);
+    QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
+    QTest::keyClicks(w.txtMsg, body);
+    QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+}
+
+TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
+{
+    tzSndMsgFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    prompter->expect("You have entered a message, but you have not selected a recipient name(s).",
+                     "Save Message", ui::vbYes);
+    typeAndSend(w, "Gloves", "Order gloves for room 2");
+    EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_NE(cmId, 0);
+    EXPECT_EQ(office.count("EVTable", "EvLinID=? and EvTyp=0", {cmId}), 1);
+    EXPECT_TRUE(rowsOf(cmId).empty());
+
+    // The sender finds it, opens it and can delete it.
+    tzSndMsgFrm& full = openFull();
+    full.TB_ButtonClick("MsgSItem");
+    ASSERT_TRUE(show(full, cmId));
+    EXPECT_EQ(full.txtMsg->toPlainText(), "Order gloves for room 2");
+    EXPECT_TRUE(full.tbButton("Delete")->isEnabled());
+    full.Unload();
+}
+
+TEST_F(SendTest, APersonWithoutInitialsIsNamedInTheBoxAndReached)
+{
+    const qint32 temp = office.addEmployee("Temp", "Tim", "", "TEMP", "Front Desk");
+    atWorkstation(front); // the login list with the new login
+    tzSndMsgFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    {
+        ModalScript script;
+        script.then(pickEntries({"Temp, Tim"}));
+        QTest::mouseClick(w.CmdTo[0], Qt::LeftButton);
+    }
+    EXPECT_EQ(w.txtTo[0]->text(), "Tim Temp");
+    typeAndSend(w, "Keys", "Your keys are at the front desk"); // no recipient question
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_NE(cmId, 0);
+    EXPECT_EQ(rowsOf(cmId), (Rows{{temp, 0, ""}}));
+}
+
 } // namespace
 } // namespace tzsndmsg::testing

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -128,6 +129,50 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     EXPECT_EQ(w.SB_Panel1->text(), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(w.TB->isEnabled());
+    w.Unload();
+}
+
+TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
+{
+    seedInbox(1);
+    tzSndMsgFrm& w = openFull();
+    ASSERT_TRUE(showActive(&w));
+    QAction* del = w.tbButton("Delete");
+    ASSERT_EQ(w.CMID(), inbox[0]);
+    EXPECT_TRUE(del->isEnabled());
+    EXPECT_TRUE(w.TB->widgetForAction(del)->isEnabled());
+
+    // Sent items are empty: the received message is no longer shown, nothing can be deleted.
+    QTest::mouseClick(w.TB->widgetForAction(w.tbButton("MsgSItem")), Qt::LeftButton);
+    ASSERT_EQ(model(w)->rowCount(), 0);
+    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
+    EXPECT_FALSE(del->isEnabled());
+    w.TB_ButtonClick("Delete"); // no question, nothing deleted
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    EXPECT_EQ(office.count("CMTable"), 1);
+
+    // The inbox again: the message is shown and may be deleted.
+    w.TB_ButtonClick("MsgIn");
+    EXPECT_TRUE(del->isEnabled());
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", ui::vbYes);
+    QTest::mouseClick(w.TB->widgetForAction(del), Qt::LeftButton);
+    EXPECT_EQ(office.count("CMTable"), 0);
+    EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
+    w.hide();
+    w.Unload();
+}
+
+TEST_F(Toolbar, DeleteAndPurgeLookDifferent)
+{
+    tzSndMsgFrm& w = open();
+    auto picture = [](const QIcon& icon) { return icon.pixmap(QSize(32, 32)).toImage(); };
+    const QImage del = picture(w.tbButton("Delete")->icon());
+    const QImage purge = picture(w.tbButton("Purge")->icon());
+    ASSERT_FALSE(del.isNull());
+    ASSERT_FALSE(purge.isNull());
+    EXPECT_NE(del, purge);
+    // "Delete" shows the data folder's own picture.
+    EXPECT_EQ(del, picture(QIcon(office.dataFolder() + "ICO/SMALL/Delete.ico")));
     w.Unload();
 }
 

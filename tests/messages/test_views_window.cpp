@@ -77,7 +77,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     tzSndMsgFrm& w = openFull("MsgHisAll");
     ASSERT_EQ(model(w)->rowCount(), 4);
     EXPECT_EQ((QStringList{cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4), cell(w, 0, 5), cell(w, 0, 8)}),
-              (QStringList{"BACK", "FF", "12/1/2026", "09:00", "line one line two"}));
+              (QStringList{"BACK", "FF", "12/01/2026", "09:00", "line one line two"}));
     EXPECT_EQ(cell(w, 1, 3), "WS1");
     EXPECT_EQ(cell(w, 2, 3), "BB/ FF");
     EXPECT_EQ(cell(w, 3, 8), QString(500, 'b'));
@@ -86,8 +86,9 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
     // The last row is current after the first query.
     EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
-    EXPECT_EQ(w.CMID(), m5);
-    // A hidden message (negative cmTyp) is listed in the inbox but not opened.
+    // A hidden message (negative cmTyp) is listed in the inbox but not opened: no message is.
+    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    EXPECT_EQ(w.CMID(), 0);
     EXPECT_NE(w.txtSubject->text(), "negative type");
 
     w.TB_ButtonClick("MsgSItem");
@@ -96,6 +97,39 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_FALSE(boldRow(w, 0));             // sent items are never bold
     EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
     EXPECT_EQ(w.SB_Panel1->text(), "1 of 1");
+    w.Unload();
+}
+
+TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
+{
+    const qint32 dana = office.scalar("select PWMPID from PWMTable where PWMUseNam='DANA'").toInt();
+    const qint32 many = seed({"BACK", back, "to many", "", "12/05/2026"},
+                             {{front}, {back}, {carl}, {dana}, {0, 1, "FRONTDESK"}});
+    tzSndMsgFrm& w = openFull("MsgHisAll");
+    ASSERT_TRUE(showActive(&w));
+    const int column = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
+    const QModelIndex index = model(w)->index(rowOf(w, many), column);
+    const QString text = index.data().toString();
+    ASSERT_EQ(text, "FF, BB, CC, DD/ FRONTDESK");
+    EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), text);
+    QFont bold = w.TDBG->font();
+    bold.setBold(true); // unread rows are bold
+    const int width = w.TDBG->columnWidth(column);
+    EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(text) + 6);
+
+    // A wider window gives "To/ CC" some of the room too, "Comments" the most.
+    const int commentsColumn = MessageListModel::columnOf(MessageListModel::Kind::Comments);
+    QList<int> toCc{width}, comments{w.TDBG->columnWidth(commentsColumn)};
+    for (int step = 0; step < 2; ++step) {
+        w.resize(w.width() + 300, w.height());
+        pump();
+        toCc << w.TDBG->columnWidth(column);
+        comments << w.TDBG->columnWidth(commentsColumn);
+    }
+    EXPECT_GT(toCc[1], toCc[0]);
+    EXPECT_GT(comments[1], comments[0]);
+    EXPECT_GT(comments[2] - comments[1], toCc[2] - toCc[1]);
+    w.hide();
     w.Unload();
 }
 
@@ -114,7 +148,8 @@ TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
     // Once it left the view, the last row becomes current.
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
     w.TB_ButtonClick("Refresh");
-    EXPECT_EQ(w.CMID(), m5);
+    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
     EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
     w.TB_ButtonClick("MsgSItem");
     w.Unload();

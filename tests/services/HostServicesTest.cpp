@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 #include <QWidget>
 
@@ -49,7 +50,10 @@ TEST_F(HostServices, OpenRefusesWhatCannotServe)
         emptyUrl = qEnvironmentVariable("TZSNDMSG_TEST_PG") + QStringLiteral("?schema=") + emptySchema;
     } else {
         emptyUrl = QStringLiteral("sqlite://") + office.tempPath() + QStringLiteral("/empty.db");
+        ASSERT_TRUE(tzsndmsg::db::Database::open(emptyUrl)); // made, but nothing in it
     }
+    // Opening never makes a SQLite file: a mistyped name is told, not created.
+    const QString typo = office.tempPath() + QStringLiteral("/offcie.db");
 
     struct Case {
         const char* name;
@@ -62,6 +66,8 @@ TEST_F(HostServices, OpenRefusesWhatCannotServe)
         {"unknown kind of database", QStringLiteral("mysql://x@y/z"), office.dataFolder(),
          QStringLiteral("cannot open")},
         {"no schema", emptyUrl, office.dataFolder(), QStringLiteral("CMTable")},
+        {"no such SQLite file", QStringLiteral("sqlite://") + typo, office.dataFolder(),
+         QStringLiteral("no such file")},
         {"missing data folder", office.databaseUrl(), missingFolder,
          QStringLiteral("does not exist")},
         {"no data folder", office.databaseUrl(), QString(), QStringLiteral("no data folder")},
@@ -77,6 +83,7 @@ TEST_F(HostServices, OpenRefusesWhatCannotServe)
         EXPECT_FALSE(error.contains(QLatin1Char('\n'))) << c.name;
         EXPECT_EQ(candidate.messageStoreConnection(), nullptr) << c.name;
     }
+    EXPECT_FALSE(QFileInfo::exists(typo));
     if (!emptySchema.isEmpty())
         office.db()->exec(QStringLiteral("DROP SCHEMA ") + emptySchema + QStringLiteral(" CASCADE"));
 }

@@ -106,6 +106,12 @@ TEST(DemoOffice, SeedsABelievableOfficeOnce)
     EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("upper(PWMUseNam)='SUPERVISOR'")), 1);
     EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("pDatRel is not null")), 1);
     EXPECT_GE(office.count(QStringLiteral("CMTable"), QStringLiteral("cmCat='Events'")), 3);
+    // The default login sees events: events list their author's own unless one is supervisor.
+    EXPECT_GE(office.scalar(QStringLiteral("select count(*) from EVTable join PWMTable on "
+                                           "EVTable.EvPID=PWMTable.PWMPID where EVTable.EvTyp=1 "
+                                           "and PWMTable.PWMUseNam='ANNA'"))
+                  .toInt(),
+              1);
     EXPECT_GE(office.count(QStringLiteral("HDOCTable")), 8);
     EXPECT_GE(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkTyp=1")), 1);
     EXPECT_GE(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkToMac<>''")), 1);

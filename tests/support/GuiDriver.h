@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -32,6 +33,18 @@ inline void pump(int times = 3)
 {
     for (int i = 0; i < times; ++i)
         QCoreApplication::processEvents();
+}
+
+// Shows the window and makes it the active one, as a user's click would, and lets Qt hand out
+// the focus; false when the platform never reported it active.
+inline bool showActive(QWidget* window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+    const bool active = QTest::qWaitForWindowActive(window, 2000);
+    pump();
+    return active;
 }
 
 // Drives every modal show through handlers, in order; a dialog shown with no handler left is

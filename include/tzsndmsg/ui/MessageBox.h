@@ -19,6 +19,9 @@ public:
     virtual int ask(const MessageBoxRequest&) = 0; // 1 OK, 2 Cancel, 6 Yes, 7 No
 };
 
+// Every question and message of the component's windows. Call on the QApplication's thread; the
+// prompter is one for the process. A host or an automation that sets a prompter answers every
+// box itself, so that no box waits for a person who is not there.
 struct MessageBox {
     static int show(const MessageBoxRequest&);          // the real box, or the prompter
     static void setPrompter(std::shared_ptr<Prompter>); // nullptr: real boxes again

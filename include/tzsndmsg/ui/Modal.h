@@ -10,9 +10,13 @@ class QWidget;
 
 namespace tzsndmsg::ui {
 
-// Every modal show of the component's windows and dialogs goes through here.
+// Every modal show of the component's windows and dialogs goes through here: the dialog's
+// result. Call on the QApplication's thread; the handler is one for the process.
 int showModal(QDialog& dialog);
-// A test or an automation drives the dialog instead of a person; nullptr restores exec().
+// A test or an automation drives the dialog instead of a person: the handler gets each window
+// (its objectName is its class name: "tzSndMsgFrm", "EMS_EmpList", ...), may show it, works its
+// controls by their objectNames and returns its result; dialogs it opens come to it in turn.
+// nullptr restores exec().
 void setModalHandler(std::function<int(QDialog&)> handler);
 
 // The file-open dialog seam.
@@ -24,7 +28,8 @@ struct FileDialogRequest {
     QString fileName;          // proposed file name
     QString startFolder;
 };
-// The chosen file's full path; empty when cancelled.
+// The chosen file's full path; empty when cancelled. Same thread and handler rules as above;
+// a handler answers instead of the dialog, nullptr restores it.
 QString getOpenFileName(const FileDialogRequest& request);
 void setFileDialogHandler(std::function<QString(const FileDialogRequest&)> handler);
 

@@ -1,0 +1,121 @@
+// tzsndmsg confirmations --message ID: who has confirmed one of the login's sent messages, as the
+// panel under a sent message lists it; and the sent items' "Confirmed" column of `inbox --sent`.
+#include "Commands.h"
+#include "HostConfig.h"
+#include "tzsndmsg/Confirmations.h"
+#include "tzsndmsg/tzGlobal.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <QTextStream>
+#include <cstdio>
+
+namespace tzsndmsg::app {
+
+namespace {
+
+int fail(int code, const QString& message)
+{
+    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
+    return code;
+}
+
+// When the confirmation was recorded, as the window shows it.
+QString whenText(const QDateTime& at)
+{
+    return QLocale::c().toString(at, QStringLiteral("MM/dd/yyyy hh:mm ap"));
+}
+
+} // namespace
+
+bool confirmationCells(HostServices& services, const QList<qint32>& messageIds, QStringList& cells,
+                       QList<bool>& awaited, QString* error)
+{
+    cells.clear();
+    awaited.clear();
+    QHash<qint32, ConfirmationCount> counts;
+    if (!readConfirmationCounts(services, messageIds, counts, error))
+        return false;
+    for (qint32 id : messageIds) {
+        const ConfirmationCount count = counts.value(id);
+        cells << confirmationCountText(count);
+        awaited << count.awaited();
+    }
+    return true;
+}
+
+int runConfirmations(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("message"),
+                      QStringLiteral("The id of a message the login sent (its sent items or their "
+                                     "history)."),
+                      QStringLiteral("ID")});
+    addCommonOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args))
+        return fail(2, parser.errorText());
+    showHelpIfAsked(parser);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(
+            2,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    if (!parser.isSet(QStringLiteral("message")))
+        return fail(2, QStringLiteral("confirmations needs --message ID"));
+    bool ok = false;
+    const qint32 messageId = parser.value(QStringLiteral("message")).trimmed().toInt(&ok);
+    if (!ok || messageId <= 0)
+        return fail(2, QStringLiteral("--message needs a message id, not '%1'")
+                           .arg(parser.value(QStringLiteral("message"))));
+
+    const tzglob::Config config = configFrom(parser);
+    if (!QFileInfo(config.dataFolder).isDir())
+        return fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
+                           .arg(config.dataFolder));
+    tzglob::tzGlobal services(config);
+    QString error;
+    if (!services.open(&error))
+        return fail(2, error);
+
+    const std::optional<MessageConfirmations> read =
+        readSentMessageConfirmations(services, messageId, QString(), &error);
+    if (!read)
+        return fail(1, error);
+
+    QTextStream out(stdout);
+    out << "Message " << read->messageId << " \"" << read->subject << "\" from " << read->from
+        << ": " << confirmationCountText(read->count);
+    if (read->count.awaited())
+        out << "; needs confirmation, " << read->count.pending() << " not confirmed yet";
+    out << "\n";
+
+    const QStringList headers{QStringLiteral("Addressee"), QStringLiteral("To/Cc"),
+                              QStringLiteral("Confirmed"), QStringLiteral("Confirmed by")};
+    QList<QStringList> rows;
+    for (const AddresseeConfirmation& a : read->addressees)
+        rows << QStringList{a.computer ? a.name + QStringLiteral(" (computer)") : a.name,
+                            a.cc ? QStringLiteral("Cc") : QStringLiteral("To"),
+                            !a.confirmed              ? QStringLiteral("Pending")
+                            : a.confirmedAt.isValid() ? whenText(a.confirmedAt)
+                                                      : QStringLiteral("Yes"),
+                            a.confirmedBy};
+    QVector<int> widths(headers.size());
+    for (int c = 0; c < headers.size(); ++c) {
+        widths[c] = int(headers[c].size());
+        for (const QStringList& row : std::as_const(rows))
+            widths[c] = qMax(widths[c], int(row[c].size()));
+    }
+    auto line = [&](const QStringList& cells) {
+        QString text;
+        for (int c = 0; c < cells.size(); ++c)
+            text += (c ? QStringLiteral(" | ") : QString()) +
+                    (c + 1 < cells.size() ? cells[c].leftJustified(widths[c]) : cells[c]);
+        out << text << "\n";
+    };
+    line(headers);
+    for (const QStringList& row : std::as_const(rows))
+        line(row);
+    out.flush();
+    return 0;
+}
+
+} // namespace tzsndmsg::app

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Setting up an office: the database's schema and the data folder. A host calls createOffice
+// once before it opens its services (tzglob::tzGlobal::open refuses a database without the
+// schema); calling it again on every start is safe and brings a store of an older version up to
+// date.
+//
+// Threads: any thread, one call at a time per database; nothing here shows a window or a message
+// box. Failures return false with a one-line reason in *error (when error is not null).
+namespace tzsndmsg {
+
+namespace db {
+class Database;
+}
+
+// Creates or completes the office at the database address (sqlite:///abs/path.db, where the
+// file's folder is made when missing, or postgresql://user@host:port/dbname) and the data folder:
+// createDataFolder, then createOfficeSchema. Tables, indexes and files that exist are kept.
+bool createOffice(const QString& databaseUrl, const QString& dataFolder, QString* error = nullptr);
+
+// The tables of the component, of the suite tables it reads and writes and of the services, with
+// the indexes the lists need, in one transaction: nothing is left half made on failure. Tables
+// and indexes that exist are kept, missing ones are added. The reason reads "cannot create the
+// schema: ..." on failure.
+bool createOfficeSchema(db::Database& database, QString* error = nullptr);
+
+// The data folder's layout: TEMP/ (station signal files), stp/Machines.Ini (the computer list,
+// kept when present), ICO/SMALL/ (toolbar icons) and icons/ (holiday icons). False when the
+// folder cannot be made or written.
+bool createDataFolder(const QString& dataFolder, QString* error = nullptr);
+
+// A demo office for a trial: employees, departments, logins (ANNA at the front desk, MARIA the
+// office manager with the supervisor right), computers, holidays, messages and events. Does
+// nothing when the store already has logins. The schema and data folder must exist.
+bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* error = nullptr);
+
+} // namespace tzsndmsg

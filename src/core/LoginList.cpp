@@ -1,0 +1,57 @@
+#include "core/LoginList.h"
+
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "tzsndmsg/HostServices.h"
+
+#include <exception>
+
+namespace tzsndmsg::core {
+
+LoginList readLoginList(HostServices& services)
+{
+    const QString supervisor = QStringLiteral("SUPERVISOR");
+    LoginList list;
+    bool haveSupervisor = false;
+    auto persons = services.personsConnection();
+    if (persons) {
+        db::Reader reader =
+            persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable"), 1));
+        while (reader.isValid() && reader.next()) {
+            list.names.append(QString());
+            list.employeeIds.append(0);
+            const int n = int(list.names.size()) - 1;
+            try {
+                if (!reader.isNull(QStringLiteral("PWMUseNam")))
+                    list.names[n] =
+                        reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
+                if (list.names.at(n) == supervisor)
+                    haveSupervisor = true;
+                if (!reader.isNull(QStringLiteral("PWMPID")))
+                    list.employeeIds[n] =
+                        qint32(reader.value(QStringLiteral("PWMPID")).toLongLong());
+            } catch (const std::exception&) {
+                // The entry stays as far as it was read.
+            }
+        }
+    }
+    if (!haveSupervisor) {
+        list.names.append(supervisor);
+        list.employeeIds.append(0);
+    }
+    return list;
+}
+
+bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
+                        const QString& login)
+{
+    const QString name = login.trimmed().toUpper();
+    if (name.isEmpty())
+        return false;
+    for (qsizetype i = 1; i < loginNames.size() && i < loginEmployeeIds.size(); ++i)
+        if (loginNames.at(i) == name)
+            return loginEmployeeIds.at(i) == 0;
+    return false;
+}
+
+} // namespace tzsndmsg::core

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QStringList>
+#include <QVector>
+
+namespace tzsndmsg {
+class HostServices;
+}
+
+namespace tzsndmsg::core {
+
+// The office's logins as PWMTable holds them: entry 0 empty, then one entry per login (trimmed
+// upper-case name, person id or 0), in the table's order; "SUPERVISOR" is always in it. A row
+// that cannot be read stays as far as it was read; without a persons connection only
+// "SUPERVISOR" is listed.
+struct LoginList {
+    QStringList names{QString()};
+    QVector<qint32> employeeIds{0};
+};
+
+LoginList readLoginList(HostServices& services);
+
+// Employee 0, who sees every message and event of the office, is a login that is in the login
+// list without a person (SUPERVISOR). A login that is not in the list, or a blank one, is nobody:
+// it must never be given that view. The names and ids as LoginList holds them.
+bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
+                        const QString& login);
+
+} // namespace tzsndmsg::core

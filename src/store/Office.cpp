@@ -1,0 +1,54 @@
+#include "tzsndmsg/Office.h"
+
+#include "Schema.h"
+#include "tzsndmsg/db/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tzsndmsg {
+
+bool createOffice(const QString& databaseUrl, const QString& dataFolder, QString* error)
+{
+    const auto url = db::ConnectionUrl::parse(databaseUrl, error);
+    if (!url)
+        return false;
+    if (url->backend == db::Backend::Sqlite &&
+        !QDir().mkpath(QFileInfo(url->path).absolutePath())) {
+        if (error)
+            *error = QStringLiteral("cannot create the folder of %1").arg(url->path);
+        return false;
+    }
+    auto database = db::Database::open(databaseUrl, error);
+    if (!database)
+        return false;
+    return createDataFolder(dataFolder, error) && createOfficeSchema(*database, error);
+}
+
+bool createOfficeSchema(db::Database& database, QString* error)
+{
+    QString reason;
+    if (store::createSchema(database, &reason))
+        return true;
+    if (error)
+        *error = QStringLiteral("cannot create the schema: %1").arg(reason);
+    return false;
+}
+
+bool createDataFolder(const QString& dataFolder, QString* error)
+{
+    if (dataFolder.trimmed().isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no data folder given");
+        return false;
+    }
+    return store::initDataFolder(dataFolder, error);
+}
+
+bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
+{
+    const QString folder = QDir::cleanPath(dataFolder) + QLatin1Char('/');
+    return store::seedDemoOffice(database, folder, error);
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,193 @@
+// The host program's view of who has confirmed: `inbox --sent` and `confirmations --message`.
+#include "support/Office.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+
+class ConfirmationsCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+    }
+
+    Outcome run(QStringList args, const QString& login = QStringLiteral("FRONT"))
+    {
+        args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
+             << office.dataFolder() << QStringLiteral("--login") << login
+             << QStringLiteral("--computer") << QStringLiteral("WS1");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"),
+                   home.path() + QStringLiteral("/etc.conf"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TZSNDMSG_APP), args);
+        Outcome r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    qint64 write(const QString& table, const QString& key, const QStringList& names,
+                 const QStringList& texts)
+    {
+        qint64 id = 0;
+        QString error;
+        if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
+            ADD_FAILURE() << table.toStdString() << ": " << error.toStdString();
+        return id;
+    }
+    struct To {
+        qint32 person = 0;
+        int list = 0;
+        QString computer{};
+        qint32 confirmedBy = 0; // 0: pending
+        QString at{};
+    };
+    qint32 message(const QString& who, qint32 sender, const QString& subject, bool needConfirm,
+                   const QList<To>& to)
+    {
+        const qint64 cm = write(
+            "CMTable", "cmID",
+            {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec", "CMNeeCom"},
+            {"256", "12/06/2026", "09:00 AM", who, QString::number(sender), "Message",
+             "Text of " + subject, subject, needConfirm ? "-1" : "0"});
+        write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
+              {QString::number(sender), QString::number(cm), "0"});
+        for (const To& t : to) {
+            QStringList names{"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"};
+            QStringList texts{
+                QString::number(cm),
+                QString::number(t.confirmedBy && !t.computer.isEmpty() ? t.confirmedBy : t.person),
+                QString::number(t.list), t.computer};
+            if (t.confirmedBy) {
+                names << "BroChkDonDis"
+                      << "BroChkLasReaDatTim";
+                texts << "-1" << t.at;
+            }
+            write("BroChkTable", "BroChkID", names, texts);
+        }
+        return qint32(cm);
+    }
+
+    QTemporaryDir home;
+    Office office;
+    qint32 front = 0, nurse = 0, doctor = 0, billing = 0;
+};
+
+TEST_F(ConfirmationsCommand, SentItemsCountAndThePanelsRowsPrint)
+{
+    const qint32 autoclave = message("FRONT", front, "Autoclave out", true,
+                                     {{nurse, 0, {}, nurse, "12/07/2026 08:15 AM"},
+                                      {doctor},
+                                      {0, 0, "WS2", billing, "12/07/2026 09:40 AM"},
+                                      {billing, 1}});
+    message("FRONT", front, "Note to self", true, {});
+    message("NURSE", nurse, "Not mine", true, {{front}});
+
+    const Outcome sent = run({"inbox", "--sent"});
+    ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
+    const QStringList lines = sent.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << sent.out.toStdString();
+    EXPECT_TRUE(lines[0].contains("! = needs confirmation")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("| Subject       | Confirmed        | Comments"))
+        << lines[1].toStdString();
+    for (const QString& line : lines.mid(2)) {
+        SCOPED_TRACE(line.toStdString());
+        if (line.contains("Autoclave out")) {
+            EXPECT_TRUE(line.startsWith('!'));
+            EXPECT_TRUE(line.contains("| 2 of 4 confirmed |"));
+        } else {
+            EXPECT_TRUE(line.contains("Note to self"));
+            EXPECT_TRUE(line.startsWith(' '));
+            EXPECT_TRUE(line.contains("| 0 of 0 confirmed |"));
+        }
+    }
+
+    const Outcome panel = run({"confirmations", "--message", QString::number(autoclave)});
+    ASSERT_EQ(panel.code, 0) << panel.err.toStdString();
+    EXPECT_EQ(
+        panel.out,
+        QString("Message %1 \"Autoclave out\" from FRONT: 2 of 4 confirmed; needs confirmation, "
+                "2 not confirmed yet\n"
+                "Addressee      | To/Cc | Confirmed           | Confirmed by\n"
+                "Dora Doctor    | To    | Pending             | \n"
+                "Bo Billing     | Cc    | Pending             | \n"
+                "Ned Nurse      | To    | 12/07/2026 08:15 am | \n"
+                "WS2 (computer) | To    | 12/07/2026 09:40 am | Bo Billing\n")
+            .arg(autoclave));
+}
+
+TEST_F(ConfirmationsCommand, WhatTheLoginMayNotSeeIsAnErrorNeverAnEmptySuccess)
+{
+    const qint32 mine = message("FRONT", front, "Mine", true, {{nurse}});
+    const qint32 nurses = message("NURSE", nurse, "Nurse's", true, {{front}});
+    const struct {
+        const char* name;
+        QStringList args;
+        QString login;
+        int code;
+        QString error;
+    } cases[] = {
+        {"another login's message",
+         {"--message", QString::number(nurses)},
+         "FRONT",
+         1,
+         QString("Message %1 is not among the sent items of FRONT.").arg(nurses)},
+        {"no such message",
+         {"--message", "424242"},
+         "FRONT",
+         1,
+         "There is no message with id 424242."},
+        {"a login the office does not know",
+         {"--message", QString::number(nurses)},
+         "STRANGER",
+         1,
+         "STRANGER is not a login of this office."},
+        {"a recipient is not the sender",
+         {"--message", QString::number(mine)},
+         "NURSE",
+         1,
+         QString("Message %1 is not among the sent items of NURSE.").arg(mine)},
+        {"not a number",
+         {"--message", "12a"},
+         "FRONT",
+         2,
+         "--message needs a message id, not '12a'"},
+        {"no id", {}, "FRONT", 2, "confirmations needs --message ID"},
+        {"a stray word", {"--message", "1", "extra"}, "FRONT", 2, "unexpected argument 'extra'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome r = run(QStringList{"confirmations"} + c.args, c.login);
+        EXPECT_EQ(r.code, c.code);
+        EXPECT_EQ(r.err.trimmed(), "tzsndmsg: " + c.error);
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+    const Outcome own = run({"confirmations", "--message", QString::number(nurses)}, "NURSE");
+    EXPECT_EQ(own.code, 0) << own.err.toStdString();
+    EXPECT_TRUE(own.out.contains("Fay Front | To    | Pending")) << own.out.toStdString();
+}
+
+} // namespace

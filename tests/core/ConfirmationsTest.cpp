@@ -1,0 +1,326 @@
+// Who has confirmed a sent message, on a real store: the grouped counts, the panel's rows, who may
+// read them, and who a reminder to confirm goes to.
+#include "core/Confirmations.h"
+
+#include "core/MessageWrite.h"
+#include "support/Office.h"
+
+namespace tzsndmsg::core {
+namespace {
+
+using testing::Office;
+
+QString ids(std::initializer_list<qint32> people)
+{
+    QString out;
+    for (qint32 p : people)
+        out += QString::number(p) + QLatin1Char(',');
+    return out;
+}
+
+class Confirmations : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+    }
+
+    // A message sent by `services` (FRONT's workstation unless another is given).
+    qint32 send(const QString& subject, const QString& to, const QString& cc = {},
+                const QString& toComputers = {}, const QString& ccComputers = {},
+                bool needConfirm = true, HostServices* services = nullptr)
+    {
+        OutgoingMessage m;
+        m.headerChanged = true;
+        m.cmDat = "12/06/2026";
+        m.senderId = front;
+        m.cmCat = "Message";
+        m.cmSubCat = "EMS";
+        m.cmDoc = "Text of " + subject;
+        m.CMSubjec = subject;
+        m.CMNeeCom = needConfirm;
+        m.personIds = {to, cc};
+        m.computers = {toComputers, ccComputers};
+        const SaveResult saved = saveMessage(services ? *services : gic(), m);
+        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+        return saved.cmId;
+    }
+    // The addressee row of a person, or of a computer when person is 0.
+    qint32 rowOf(qint32 cmId, qint32 person, const QString& computer = {})
+    {
+        return office
+            .scalar(
+                person ? "select BroChkID from BroChkTable where BroChkLinID=? and BroChkPID=? and "
+                         "(BroChkToMac is null or BroChkToMac='')"
+                       : "select BroChkID from BroChkTable where BroChkLinID=? and BroChkToMac=?",
+                {cmId, person ? QVariant(person) : QVariant(computer)})
+            .toInt();
+    }
+    // Confirms as the confirm panel's OK does, at the given moment, by the given employee.
+    void confirm(qint32 row, qint32 employee, const QDateTime& at)
+    {
+        office.services()->setFixedNow(at);
+        const Confirmation done = confirmAddressee(gic(), row, employee);
+        ASSERT_TRUE(done.written) << done.error.toStdString();
+    }
+    MessageListParams sentItemsOf(const QString& login, qint32 employee)
+    {
+        MessageListParams p;
+        p.inboxView = false;
+        p.currentEmployeeId = employee;
+        p.loginNames = {QString(), "FRONT", "NURSE", "DOCTOR", "BILLING", "SUPERVISOR"};
+        p.loginEmployeeIds = {0, front, nurse, doctor, billing, 0};
+        p.computerName = "WS1";
+        p.currentLoginName = login;
+        return p;
+    }
+    HostServices& gic() { return *office.services(); }
+
+    Office office;
+    qint32 front = 0, nurse = 0, doctor = 0, billing = 0;
+    const QDateTime monday{QDate(2026, 12, 7), QTime(8, 15)};
+};
+
+TEST_F(Confirmations, CountsEveryMessageOfAScreenInOneStatement)
+{
+    const qint32 none = send("To nobody", {});
+    const qint32 mixed = send("Mixed", ids({nurse, doctor}), ids({billing}), "WS2\n", "WS3\n");
+    const qint32 done = send("Done", ids({nurse}), {}, {}, {}, true);
+    const qint32 plain = send("No confirmation asked", ids({nurse, doctor}), {}, {}, {}, false);
+    confirm(rowOf(mixed, doctor), doctor, monday);
+    confirm(rowOf(mixed, billing), billing, monday);
+    confirm(rowOf(mixed, 0, "WS2"), nurse, monday);
+    confirm(rowOf(done, nurse), nurse, monday);
+    confirm(rowOf(plain, nurse), nurse, monday);
+    // A row in neither list is no addressee, confirmed or not.
+    office.exec("insert into BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkDonDis) values "
+                "(?, ?, 2, -1)",
+                {mixed, front});
+    office.exec("insert into BroChkTable (BroChkLinID, BroChkPID, BroChkTyp) values (?, ?, 2)",
+                {done, front});
+
+    QHash<qint32, ConfirmationCount> counts;
+    QString error;
+    ASSERT_TRUE(
+        readConfirmationCounts(gic(), {none, mixed, done, plain, mixed, 999999}, counts, &error))
+        << error.toStdString();
+    const struct {
+        const char* name;
+        qint32 id;
+        int confirmed, addressees;
+        bool awaited;
+        const char* text;
+    } cases[] = {
+        {"to nobody", none, 0, 0, false, "0 of 0 confirmed"},
+        {"persons and computers in To and Cc", mixed, 3, 5, true, "3 of 5 confirmed"},
+        {"everyone confirmed", done, 1, 1, false, "1 of 1 confirmed"},
+        {"no confirmation asked", plain, 1, 2, false, "1 of 2 confirmed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(counts.contains(c.id));
+        EXPECT_EQ(counts[c.id].confirmed, c.confirmed);
+        EXPECT_EQ(counts[c.id].addressees, c.addressees);
+        EXPECT_EQ(counts[c.id].awaited(), c.awaited);
+        EXPECT_EQ(confirmationCountText(counts[c.id]), QString::fromLatin1(c.text));
+    }
+    EXPECT_FALSE(counts.contains(999999)) << "an id that is no message";
+    EXPECT_EQ(counts.size(), 4);
+
+    // The same figures come from the panel's own reading.
+    const auto panel = readConfirmations(gic(), mixed);
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->count.confirmed, 3);
+    EXPECT_EQ(panel->count.addressees, 5);
+}
+
+TEST_F(Confirmations, PanelListsPendingFirstThenToBeforeCcAndWhoConfirmedAtAComputer)
+{
+    const qint32 cmId =
+        send("Autoclave", ids({nurse, doctor}), ids({billing}), "WS2\nWS3\n", "WS4\n");
+    confirm(rowOf(cmId, doctor), doctor, monday);
+    confirm(rowOf(cmId, 0, "WS3"), billing, monday.addSecs(600));
+    confirm(rowOf(cmId, billing), billing, monday.addSecs(1200));
+
+    const auto panel = readConfirmations(gic(), cmId);
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->subject, "Autoclave");
+    EXPECT_EQ(panel->from, "FRONT");
+    EXPECT_EQ(panel->text, "Text of Autoclave");
+    EXPECT_TRUE(panel->count.needsConfirmation);
+    struct Expected {
+        QString name;
+        bool cc, computer;
+        qint32 person;
+        QString confirmedBy;
+        bool confirmed;
+        QDateTime at;
+    };
+    const QList<Expected> expected{
+        {"Ned Nurse", false, false, nurse, {}, false, {}},
+        {"WS2", false, true, 0, {}, false, {}},
+        {"WS4", true, true, 0, {}, false, {}},
+        {"Dora Doctor", false, false, doctor, {}, true, monday},
+        {"WS3", false, true, billing, "Bo Billing", true, monday.addSecs(600)},
+        {"Bo Billing", true, false, billing, {}, true, monday.addSecs(1200)},
+    };
+    ASSERT_EQ(panel->addressees.size(), expected.size());
+    for (int i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(i);
+        const AddresseeConfirmation& a = panel->addressees.at(i);
+        const Expected& e = expected.at(i);
+        EXPECT_EQ(a.name, e.name);
+        EXPECT_EQ(a.cc, e.cc);
+        EXPECT_EQ(a.computer, e.computer);
+        EXPECT_EQ(a.personId, e.person);
+        EXPECT_EQ(a.confirmedBy, e.confirmedBy);
+        EXPECT_EQ(a.confirmed, e.confirmed);
+        EXPECT_EQ(a.confirmedAt, e.at);
+        EXPECT_NE(a.addresseeRowId, 0);
+    }
+}
+
+// Confirming at a computer writes the employee into its row; the row still names the computer
+// that was addressed, in "To/ CC" as in the panel.
+TEST_F(Confirmations, AComputerConfirmedByAnEmployeeStaysTheComputerAddressed)
+{
+    const qint32 cmId = send("Printer", ids({nurse}), {}, "WS2\n");
+    confirm(rowOf(cmId, 0, "WS2"), billing, monday);
+    EXPECT_EQ(toCcCellText(readRecipientRows(gic(), cmId)), "NN, WS2");
+    EXPECT_EQ(toCcCellText(readRecipientRowsOf(gic(), {cmId}).value(cmId)), "NN, WS2");
+}
+
+// The sent items' own rules decide whose panel a login reads: its current and purged messages,
+// nobody else's, no event, no hidden row.
+TEST_F(Confirmations, OnlyTheSentItemsOfTheLoginOpenTheirPanel)
+{
+    const qint32 own = send("Own", ids({nurse}));
+    const qint32 purged = send("Purged", ids({nurse}));
+    office.exec("update CMTable set CMPurFla=257 where cmID=?", {purged});
+    auto nurseDesk = office.workstation("WS2", "NURSE");
+    const qint32 nurses = send("Nurse's", ids({front}), {}, {}, {}, true, nurseDesk.get());
+    const qint32 hidden = send("Hidden", ids({nurse}));
+    office.exec("update CMTable set cmTyp=-1 where cmID=?", {hidden});
+    const qint32 event = send("Event", ids({nurse}));
+    office.exec("update EVTable set EvTyp=1 where EvLinID=?", {event});
+
+    const QString notSent = "Message %1 is not among the sent items of %2.";
+    const struct {
+        const char* name;
+        QString login;
+        qint32 employee;
+        qint32 message;
+        QString error; // empty: the panel is read
+    } cases[] = {
+        {"own message", "FRONT", front, own, {}},
+        {"own purged message, in the history", "FRONT", front, purged, {}},
+        {"another login's message", "FRONT", front, nurses, notSent.arg(nurses).arg("FRONT")},
+        {"the other login reads its own", "NURSE", nurse, nurses, {}},
+        {"a hidden row", "FRONT", front, hidden, notSent.arg(hidden).arg("FRONT")},
+        {"an event", "FRONT", front, event, notSent.arg(event).arg("FRONT")},
+        {"no such message", "FRONT", front, 987654, "There is no message with id 987654."},
+        {"a login without an employee sees what every login sent", "SUPERVISOR", 0, nurses, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        const auto read =
+            readSentConfirmations(gic(), sentItemsOf(c.login, c.employee), c.message, &error);
+        EXPECT_EQ(read.has_value(), c.error.isEmpty());
+        EXPECT_EQ(error, c.error);
+        if (read) {
+            EXPECT_EQ(read->messageId, c.message);
+        }
+    }
+
+    // The public call finds the login's employee and the login list itself.
+    QString error;
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), own, {}, &error)) << error.toStdString();
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "nurse", &error))
+        << error.toStdString();
+    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, {}, &error));
+    EXPECT_EQ(error, notSent.arg(nurses).arg("FRONT"));
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "supervisor", &error))
+        << error.toStdString();
+    // A name that is no login would otherwise read as one without an employee: everyone's.
+    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, "Nobody", &error));
+    EXPECT_EQ(error, "NOBODY is not a login of this office.");
+}
+
+TEST_F(Confirmations, AReminderGoesToExactlyThoseWhoHaveNotConfirmed)
+{
+    auto person = [](qint32 id, bool cc, bool confirmed) {
+        AddresseeConfirmation a;
+        a.personId = id;
+        a.cc = cc;
+        a.confirmed = confirmed;
+        return a;
+    };
+    auto computer = [](const QString& name, bool cc, qint32 confirmedBy) {
+        AddresseeConfirmation a;
+        a.computer = true;
+        a.name = name;
+        a.cc = cc;
+        a.personId = confirmedBy;
+        a.confirmed = confirmedBy != 0;
+        return a;
+    };
+    const struct {
+        const char* name;
+        QList<AddresseeConfirmation> rows;
+        std::array<QString, 2> persons, computers;
+    } cases[] = {
+        {"To kept in To, Cc in Cc",
+         {person(11, false, false), person(12, false, true), person(13, true, false),
+          computer("WS2", false, 0), computer("WS3", true, 0), computer("WS4", false, 12)},
+         {"11,", "13,"},
+         {"WS2\n", "WS3\n"}},
+        {"only Cc left: they move to To",
+         {person(11, false, true), person(13, true, false), computer("WS3", true, 0)},
+         {"13,", ""},
+         {"WS3\n", ""}},
+        {"each once, whatever the list",
+         {person(11, false, false), person(11, true, false), computer("ws2", false, 0),
+          computer("WS2", true, 0)},
+         {"11,", ""},
+         {"ws2\n", ""}},
+        {"everyone confirmed",
+         {person(11, false, true), computer("WS2", false, 11)},
+         {"", ""},
+         {"", ""}},
+        {"a row naming nobody cannot be reminded",
+         {person(0, false, false), person(13, true, false)},
+         {"13,", ""},
+         {"", ""}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageConfirmations m;
+        m.addressees = c.rows;
+        const AddresseeLists lists = pendingAddressees(m);
+        EXPECT_EQ(lists.personIds[0], c.persons[0]);
+        EXPECT_EQ(lists.personIds[1], c.persons[1]);
+        EXPECT_EQ(lists.computers[0], c.computers[0]);
+        EXPECT_EQ(lists.computers[1], c.computers[1]);
+    }
+}
+
+TEST_F(Confirmations, AStoreThatCannotBeReadIsReportedNotCountedAsNobody)
+{
+    const qint32 cmId = send("Broken", ids({nurse}));
+    office.exec("drop table BroChkTable");
+    QHash<qint32, ConfirmationCount> counts;
+    QString error;
+    EXPECT_FALSE(readConfirmationCounts(gic(), {cmId}, counts, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(counts.isEmpty());
+    error.clear();
+    EXPECT_FALSE(readConfirmations(gic(), cmId, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+} // namespace
+} // namespace tzsndmsg::core

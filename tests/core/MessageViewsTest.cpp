@@ -1,0 +1,197 @@
+// The public reading of the message store: a view for a login and a computer, as a host asks for
+// it, and the moment a reminder is linked to.
+#include "core/MessageWrite.h"
+#include "support/Office.h"
+#include "tzsndmsg/Messages.h"
+
+namespace tzsndmsg::core {
+namespace {
+
+using testing::Office;
+
+class MessageViews : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+    }
+
+    qint32 send(const QString& subject, qint32 to, const QString& computer = {},
+                const QString& date = "12/06/2026", const QString& body = {})
+    {
+        OutgoingMessage m;
+        m.headerChanged = true;
+        m.cmDat = date;
+        m.senderId = front;
+        m.cmCat = "Message";
+        m.cmSubCat = "EMS";
+        m.cmDoc = body.isNull() ? "Text of " + subject : body;
+        m.CMSubjec = subject;
+        if (to)
+            m.personIds[0] = QString::number(to) + ",";
+        if (!computer.isEmpty())
+            m.computers[0] = computer + "\n";
+        const SaveResult saved = saveMessage(*office.services(), m);
+        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+        return saved.cmId;
+    }
+
+    QStringList subjects(const MessageViewRequest& request)
+    {
+        QList<MessageViewRow> rows;
+        QString error;
+        EXPECT_TRUE(readMessageView(*office.services(), request, rows, &error))
+            << error.toStdString();
+        QStringList out;
+        for (const MessageViewRow& row : rows)
+            out << row.subject + (row.unread ? " *" : "");
+        return out;
+    }
+
+    Office office; // logged in as FRONT at WS1
+    qint32 front = 0, nurse = 0;
+};
+
+TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
+{
+    send("To Ned", nurse);
+    send("To WS2", 0, "WS2");
+    send("To Fay at WS1", front, "WS1");
+    const qint32 purged = send("Old news", nurse);
+    office.exec("update CMTable set CMPurFla=256 where cmID=?", {purged});
+
+    const struct {
+        const char* name;
+        MessageFolder folder;
+        bool history;
+        const char* login;
+        const char* computer;
+        QStringList subjects;
+    } cases[] = {
+        // Lower-case names are the same login and computer.
+        {"Ned's inbox at WS2",
+         MessageFolder::Inbox,
+         false,
+         "nurse",
+         "ws2",
+         {"To Ned *", "To WS2 *"}},
+        {"Ned's inbox at WS9", MessageFolder::Inbox, false, "NURSE", "WS9", {"To Ned *"}},
+        {"Ned's history", MessageFolder::Inbox, true, "NURSE", "WS9", {"Old news *"}},
+        // No login and no computer given: the services' own, FRONT at WS1; listed once for
+        // Fay and once for her workstation.
+        {"the current login",
+         MessageFolder::Inbox,
+         false,
+         "",
+         "",
+         {"To Fay at WS1 *", "To Fay at WS1 *"}},
+        {"Fay's sent items",
+         MessageFolder::SentItems,
+         false,
+         "FRONT",
+         "",
+         {"To Ned", "To WS2", "To Fay at WS1"}},
+        {"Ned sent nothing", MessageFolder::SentItems, false, "NURSE", "", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MessageViewRequest request;
+        request.folder = c.folder;
+        request.history = c.history;
+        request.loginName = QString::fromLatin1(c.login);
+        request.computerName = QString::fromLatin1(c.computer);
+        EXPECT_EQ(subjects(request), c.subjects);
+    }
+}
+
+TEST_F(MessageViews, RowsCarryTheColumnsTheWindowShows)
+{
+    const qint32 id = send("Supplies", nurse, "WS2", "12/06/2026", "Gloves\nare low");
+    send("Typed date", nurse, {}, "next week");
+    office.exec("update CMTable set cmTim=? where cmID=?", {"1:05 PM", id});
+    MessageViewRequest request;
+    request.loginName = "NURSE";
+    request.computerName = "WS3";
+    QList<MessageViewRow> rows;
+    QString error;
+    ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error)) << error.toStdString();
+    ASSERT_EQ(rows.size(), 2);
+    const MessageViewRow& row = rows.at(0);
+    EXPECT_EQ(row.messageId, id);
+    EXPECT_NE(row.addresseeRowId, 0);
+    EXPECT_EQ(row.senderId, front);
+    EXPECT_EQ(row.from, "FRONT");
+    EXPECT_EQ(row.toCc, "NN, WS2");
+    EXPECT_EQ(row.date, QDate(2026, 12, 6));
+    EXPECT_EQ(row.time, QTime(13, 5));
+    EXPECT_EQ(row.dateText, "12/6/2026");
+    EXPECT_EQ(row.timeText, "13:05");
+    EXPECT_EQ(row.text, "Gloves\nare low");
+    EXPECT_EQ(row.comments, "Gloves are low");
+    EXPECT_EQ(row.category, "Message");
+    EXPECT_TRUE(row.unread);
+    // A date kept as typed is shown as typed and is no date; it sorts after the dates, as in the
+    // window.
+    EXPECT_EQ(rows.at(1).dateText, "next week");
+    EXPECT_FALSE(rows.at(1).date.isValid());
+
+    request.withToCc = false;
+    ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error));
+    EXPECT_TRUE(rows.at(0).toCc.isEmpty());
+}
+
+TEST_F(MessageViews, AStoreThatCannotBeReadIsAnErrorAndNoRows)
+{
+    send("To Ned", nurse);
+    QList<MessageViewRow> rows;
+    MessageViewRequest request;
+    request.loginName = "NURSE";
+    QString error;
+    ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error));
+    ASSERT_EQ(rows.size(), 1);
+    office.exec("drop table BroChkTable");
+    EXPECT_FALSE(readMessageView(*office.services(), request, rows, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_TRUE(rows.isEmpty());
+}
+
+TEST_F(MessageViews, AReminderTakesTheDayAndStartOfItsAppointmentOrAbsence)
+{
+    const auto appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim"},
+                                                  {nurse, "2026-12-10 00:00:00", "09:30:00"}));
+    const auto absence =
+        qint32(office.insert("AbsTable", "AbsID", {"AbsPid", "AbsDat", "AbsStaTim"},
+                             {nurse, "2026-12-11 00:00:00", "2:15 PM"}));
+    const auto noTime = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim"},
+                                             {nurse, "2026-12-12 00:00:00", "after lunch"}));
+    const QDate zero(1899, 12, 30);
+    const struct {
+        const char* name;
+        LinkIDTypes type;
+        qint32 id;
+        std::optional<ReminderMoment> expected;
+    } cases[] = {
+        {"appointment", ZELOAppointment, appointment,
+         ReminderMoment{QDateTime(QDate(2026, 12, 10), QTime(0, 0)),
+                        QDateTime(zero, QTime(9, 30))}},
+        {"absence", QNSAppointment, absence,
+         ReminderMoment{QDateTime(QDate(2026, 12, 11), QTime(0, 0)),
+                        QDateTime(zero, QTime(14, 15))}},
+        {"time that is no time", ZELOAppointment, noTime, std::nullopt},
+        {"missing record", ZELOAppointment, 9999, std::nullopt},
+        {"a lab order has no moment", LabLinkOrder, appointment, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto moment = readReminderMoment(*office.services(), c.type, c.id);
+        ASSERT_EQ(moment.has_value(), c.expected.has_value());
+        if (moment) {
+            EXPECT_EQ(moment->date, c.expected->date);
+            EXPECT_EQ(moment->time, c.expected->time);
+        }
+    }
+}
+
+} // namespace
+} // namespace tzsndmsg::core

@@ -1,0 +1,282 @@
+// Who has confirmed a sent message, as the sender meets it in the real window: the "Confirmed"
+// column of the sent items, the panel under a sent message and "Remind the Others".
+#include "core/MessageWrite.h"
+#include "fixture.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace tzsndmsg::testing {
+namespace {
+
+class Confirmations : public MessagesTest {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+        atWorkstation(front);
+    }
+    // Confirms an addressee row as the confirm panel's OK at that desk does.
+    void confirm(qint32 row, qint32 employee, const QDateTime& at)
+    {
+        office.services()->setFixedNow(at);
+        const core::Confirmation done = core::confirmAddressee(*office.services(), row, employee);
+        ASSERT_TRUE(done.written) << done.error.toStdString();
+        office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    }
+    static int confirmedColumn()
+    {
+        return MessageListModel::columnOf(MessageListModel::Kind::Confirmations);
+    }
+    static void click(QToolBar* bar, QAction* action)
+    {
+        ASSERT_TRUE(action);
+        QTest::mouseClick(bar->widgetForAction(action), Qt::LeftButton);
+    }
+    static void clickRow(tzSndMsgFrm& w, qint32 cmId)
+    {
+        const int row = rowOf(w, cmId);
+        ASSERT_GE(row, 0) << "message " << cmId << " is not listed";
+        w.TDBG->scrollTo(model(w)->index(row, 6));
+        QTest::mouseClick(w.TDBG->viewport(), Qt::LeftButton, {},
+                          w.TDBG->visualRect(model(w)->index(row, 6)).center());
+        ASSERT_EQ(w.CMID(), cmId);
+    }
+    static QString confirmedCell(tzSndMsgFrm& w, qint32 cmId)
+    {
+        return cell(w, rowOf(w, cmId), confirmedColumn());
+    }
+    static bool marked(tzSndMsgFrm& w, qint32 cmId)
+    {
+        return !model(w)
+                    ->index(rowOf(w, cmId), confirmedColumn())
+                    .data(Qt::DecorationRole)
+                    .value<QIcon>()
+                    .isNull();
+    }
+    // The panel's rows as "name|To or Cc|confirmed|by".
+    static QStringList panelRows(tzSndMsgFrm& w)
+    {
+        QStringList rows;
+        for (int r = 0; r < w.lstConfirmations->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < w.lstConfirmations->columnCount(); ++c)
+                cells << w.lstConfirmations->item(r, c)->text();
+            rows << cells.join('|');
+        }
+        return rows;
+    }
+
+    qint32 front = 0, nurse = 0, doctor = 0, billing = 0;
+    const QDateTime monday{QDate(2026, 12, 7), QTime(8, 15)};
+};
+
+TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
+{
+    QList<qint32> rows;
+    const qint32 autoclave =
+        seed({.who = "FRONT",
+              .pid = front,
+              .subject = "Autoclave out",
+              .body = "Use room 3 until Friday.",
+              .needConfirm = true},
+             {{nurse}, {doctor}, {0, 0, "WS2"}, {billing, 1}, {0, 1, "WS3"}}, &rows);
+    const qint32 nobody =
+        seed({.who = "FRONT", .pid = front, .subject = "Note to self", .body = "Order gloves"});
+    QList<qint32> lunchRows;
+    const qint32 lunch = seed(
+        {.who = "FRONT", .pid = front, .subject = "Lunch", .body = "Pizza", .needConfirm = true},
+        {{nurse}}, &lunchRows);
+    const qint32 received =
+        seed({.who = "NURSE", .pid = nurse, .subject = "For the desk", .body = "Hi"}, {{front}});
+    confirm(rows[1], doctor, monday);               // Dora herself
+    confirm(rows[2], billing, monday.addSecs(300)); // at WS2, by Bo
+    confirm(lunchRows[0], nurse, monday);
+
+    tzSndMsgFrm& w = openFull();
+    w.resize(1100, 760);
+    ASSERT_TRUE(showActive(&w));
+    // The inbox has no such column and no panel.
+    ASSERT_TRUE(show(w, received));
+    EXPECT_TRUE(w.TDBG->isColumnHidden(confirmedColumn()));
+    EXPECT_FALSE(w.PicConfirmations->isVisible());
+
+    click(w.TB, w.tbButton("MsgSItem"));
+    ASSERT_EQ(model(w)->rowCount(), 3);
+    EXPECT_FALSE(w.TDBG->isColumnHidden(confirmedColumn()));
+    EXPECT_EQ(w.TDBG->horizontalHeader()->visualIndex(confirmedColumn()),
+              w.TDBG->horizontalHeader()->visualIndex(6) + 1)
+        << "beside the subject";
+    EXPECT_EQ(confirmedCell(w, autoclave), "2 of 5 confirmed");
+    EXPECT_EQ(confirmedCell(w, nobody), "0 of 0 confirmed");
+    EXPECT_EQ(confirmedCell(w, lunch), "1 of 1 confirmed");
+    EXPECT_EQ(cell(w, rowOf(w, autoclave), 3), "NN, DD, WS2/ BB, WS3")
+        << "WS2 is still the computer addressed";
+    EXPECT_TRUE(marked(w, autoclave)) << "asked for confirmation, still waiting";
+    EXPECT_FALSE(marked(w, nobody));
+    EXPECT_FALSE(marked(w, lunch));
+
+    // The panel under the message: pending first, To before Cc, the computer with who confirmed.
+    clickRow(w, autoclave);
+    ASSERT_TRUE(w.PicConfirmations->isVisible());
+    EXPECT_FALSE(w.PicConfirm->isVisible()) << "the received message's panel is not the sender's";
+    EXPECT_EQ(w.lblConfirmations->text(),
+              "2 of 5 confirmed - needs confirmation, 3 not confirmed yet");
+    EXPECT_EQ(panelRows(w),
+              QStringList({"Ned Nurse|To|Pending|", "Bo Billing|Cc|Pending|",
+                           "WS3 (computer)|Cc|Pending|", "Dora Doctor|To|12/07/2026 08:15 am|",
+                           "WS2 (computer)|To|12/07/2026 08:20 am|Bo Billing"}));
+    EXPECT_TRUE(w.cmdRemindOthers->isEnabled());
+
+    clickRow(w, nobody);
+    EXPECT_EQ(w.lblConfirmations->text(), "0 of 0 confirmed");
+    EXPECT_EQ(w.lstConfirmations->rowCount(), 0);
+    EXPECT_FALSE(w.cmdRemindOthers->isEnabled());
+
+    // Someone confirms meanwhile at another desk; a refresh shows it and it is not reminded.
+    clickRow(w, autoclave);
+    confirm(rows[0], nurse, monday.addSecs(600));
+    click(w.TB, w.tbButton("Refresh"));
+    EXPECT_EQ(confirmedCell(w, autoclave), "3 of 5 confirmed");
+    ASSERT_EQ(w.CMID(), autoclave);
+    EXPECT_EQ(w.lblConfirmations->text(),
+              "3 of 5 confirmed - needs confirmation, 2 not confirmed yet");
+
+    // "Remind the Others": a new message to exactly the pending ones, quoting the original.
+    QTest::mouseClick(w.cmdRemindOthers, Qt::LeftButton);
+    EXPECT_FALSE(w.PicConfirmations->isVisible());
+    EXPECT_EQ(w.CMID(), 0);
+    EXPECT_FALSE(w.txtMsg->isReadOnly());
+    EXPECT_EQ(w.txtSubject->text(), "RE: Autoclave out");
+    EXPECT_EQ(w.txtTo[0]->text(), "BB, WS3") << "nobody of To is left: the Cc ones go to To";
+    EXPECT_EQ(w.txtTo[1]->text(), "");
+    EXPECT_EQ(w.txtMsg->toPlainText(),
+              "\n------ Original Message ------\nFrom: Fay Front, To: NN, DD, WS2, "
+              "Cc: BB, WS3/ Subject: Autoclave out\nUse room 3 until Friday.");
+    EXPECT_TRUE(w.chkDoc[1]->isChecked()) << "it needs confirmation as the original did";
+    EXPECT_TRUE(w.txtMsg->hasFocus());
+    EXPECT_EQ(w.windowTitle(), "New Message");
+
+    // The user sends it as it stands.
+    click(w.TB, w.tbButton("MsgSend"));
+    EXPECT_TRUE(prompter->shown.isEmpty()) << "ready to send: no question";
+    const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_GT(reminder, received);
+    EXPECT_EQ(header(reminder, "CMSubjec").toString(), "RE: Autoclave out");
+    EXPECT_EQ(header(reminder, "cmWho").toString(), "FRONT");
+    EXPECT_EQ(header(reminder, "CMNeeCom").toInt(), -1);
+    EXPECT_EQ(rowsOf(reminder), Rows({{billing, 0, ""}, {0, 0, "WS3"}}));
+    EXPECT_EQ(model(w)->rowCount(), 4);
+    EXPECT_EQ(confirmedCell(w, reminder), "0 of 2 confirmed");
+    EXPECT_TRUE(marked(w, reminder));
+    w.hide();
+    w.Unload();
+}
+
+TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
+{
+    const qint32 earlier =
+        seed({.who = "FRONT", .pid = front, .subject = "Earlier", .body = "x"}, {{nurse}});
+    const qint32 cmId =
+        seed({.who = "FRONT", .pid = front, .subject = "RE: Rota", .body = "New rota"},
+             {{nurse}, {0, 0, "WS2"}, {doctor, 1}, {billing, 1}});
+    confirm(office.scalar("select BroChkID from BroChkTable where BroChkPID=?", {billing}).toInt(),
+            billing, monday);
+    tzSndMsgFrm& w = openFull("MsgHisMsg");
+    ASSERT_TRUE(showActive(&w));
+    click(w.TB, w.tbButton("MsgSItem"));
+    clickRow(w, cmId);
+    EXPECT_FALSE(marked(w, cmId)) << "no confirmation was asked for";
+    QTest::mouseClick(w.cmdRemindOthers, Qt::LeftButton);
+    EXPECT_EQ(w.txtSubject->text(), "RE: Rota") << "prefixed once, as a reply is";
+    EXPECT_EQ(w.txtTo[0]->text(), "NN, WS2");
+    EXPECT_EQ(w.txtTo[1]->text(), "DD");
+    EXPECT_FALSE(w.chkDoc[1]->isChecked());
+
+    // Moving to another row asks first: the reminder is not lost silently.
+    prompter->expect("Would you like to send current message?", "Send Message", ui::vbYes);
+    clickRow(w, earlier);
+    const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_NE(reminder, cmId);
+    EXPECT_EQ(rowsOf(reminder), Rows({{nurse, 0, ""}, {0, 0, "WS2"}, {doctor, 1, ""}}));
+    w.hide();
+    w.Unload();
+}
+
+TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
+{
+    QList<qint32> rows;
+    const qint32 purged = seed({.who = "FRONT",
+                                .pid = front,
+                                .subject = "Old news",
+                                .body = "Done",
+                                .purged = "256",
+                                .needConfirm = true},
+                               {{nurse}, {doctor}}, &rows);
+    confirm(rows[0], nurse, monday);
+    const qint32 current =
+        seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
+    tzSndMsgFrm& w = openFull();
+    ASSERT_TRUE(showActive(&w));
+    click(w.TB, w.tbButton("MsgSItem"));
+    EXPECT_EQ(rowOf(w, purged), -1);
+    click(w.TB, w.tbButton("TDLstHis"));
+    ASSERT_EQ(w.windowTitle(), "Sent Items - History - FRONT");
+    ASSERT_EQ(model(w)->rowCount(), 1);
+    EXPECT_EQ(confirmedCell(w, purged), "1 of 2 confirmed");
+    EXPECT_TRUE(marked(w, purged));
+    clickRow(w, purged);
+    EXPECT_TRUE(w.PicConfirmations->isVisible());
+    EXPECT_EQ(panelRows(w),
+              QStringList({"Dora Doctor|To|Pending|", "Ned Nurse|To|12/07/2026 08:15 am|"}));
+    EXPECT_EQ(rowOf(w, current), -1);
+    w.hide();
+    w.Unload();
+}
+
+TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
+{
+    QList<qint32> messages;
+    for (int i = 0; i < 40; ++i) {
+        QList<To> to{{nurse}, {doctor, 1}};
+        if (i % 4 == 0)
+            to << To{0, 0, "WS2", "-1"};
+        messages << seed({.who = "FRONT",
+                          .pid = front,
+                          .subject = QString("Message %1").arg(i),
+                          .body = "x",
+                          .needConfirm = i % 2 == 0},
+                         to);
+    }
+    const int before = tzSndMsgFrm::confirmationQueryCount();
+    tzSndMsgFrm& w = openFull();
+    w.TB_ButtonClick("MsgSItem");
+    ASSERT_EQ(model(w)->rowCount(), 40);
+    EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount(), before) << "nothing is counted while binding";
+    // Tall enough that the list shows a screen of rows under the search bar.
+    w.resize(1100, 900);
+    w.grab();
+    const int first = w.TDBG->rowAt(0);
+    const int last = w.TDBG->rowAt(w.TDBG->viewport()->height() - 1);
+    ASSERT_GE(first, 0);
+    ASSERT_GT(last, first + 5) << "a screen shows several rows";
+    EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount() - before, 1) << "one statement for the screen";
+    for (int r = first; r <= last; ++r) {
+        const int i = int(messages.indexOf(model(w)->cmIdAt(r)));
+        SCOPED_TRACE(i);
+        EXPECT_EQ(cell(w, r, confirmedColumn()),
+                  i % 4 == 0 ? "1 of 3 confirmed" : "0 of 2 confirmed");
+    }
+    w.grab();
+    EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount() - before, 1) << "the screen's cells are kept";
+    w.Unload();
+}
+
+} // namespace
+} // namespace tzsndmsg::testing

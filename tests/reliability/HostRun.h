@@ -1,0 +1,105 @@
+#pragma once
+
+// Runs the real host program on a test's office, each process under a time limit: a process
+// that does not end within it is killed and counts as hung.
+#include "support/Office.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace tzsndmsg::testing {
+
+struct Outcome {
+    int code = -1;        // the exit code; -1 when it crashed or hung
+    bool crashed = false; // ended by a signal it did not ask for
+    bool hung = false;    // killed at the time limit
+    QString out, err;
+    // The program's own lines on stderr ("tzsndmsg: ..."), without the platform's notices.
+    QStringList said() const
+    {
+        QStringList lines;
+        for (const QString& line : err.split(u'\n', Qt::SkipEmptyParts))
+            if (line.startsWith(QLatin1String("tzsndmsg:")))
+                lines << line;
+        return lines;
+    }
+};
+
+class HostRun {
+public:
+    explicit HostRun(QString dataFolder) : m_data(std::move(dataFolder)) {}
+
+    // Environment for every process: a home of its own and no display.
+    void setEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
+    // Runs the program as another user (root ignores file permissions).
+    void setUser(const QString& user) { m_user = user; }
+
+    // limitMs: as run(); a process run as another user is ended by timeout(1) at that limit, as
+    // killing runuser would leave it running.
+    std::unique_ptr<QProcess> start(QStringList args, const QString& url, int limitMs = 60000) const
+    {
+        args << QStringLiteral("--db") << url << QStringLiteral("--data") << m_data;
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // the program makes one per user
+        for (const QString& key : m_env.keys())
+            env.insert(key, m_env.value(key));
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(QDir::tempPath());
+        if (m_user.isEmpty()) {
+            p->start(QStringLiteral(TZSNDMSG_APP), args);
+        } else {
+            p->start(QStringLiteral("runuser"),
+                     QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"),
+                                 QStringLiteral("timeout"), QStringLiteral("-s"), QStringLiteral("KILL"),
+                                 QString::number(limitMs / 1000 + 1), QStringLiteral(TZSNDMSG_APP)} +
+                         args);
+        }
+        return p;
+    }
+
+    static Outcome finish(QProcess& p, int limitMs)
+    {
+        Outcome r;
+        if (!p.waitForFinished(limitMs)) {
+            p.kill();
+            p.waitForFinished(5000);
+            r.hung = true;
+        } else if (p.exitStatus() != QProcess::NormalExit) {
+            r.crashed = true;
+        } else {
+            r.code = p.exitCode();
+        }
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    Outcome run(const QStringList& args, const QString& url, int limitMs = 60000) const
+    {
+        auto p = start(args, url, limitMs);
+        return finish(*p, limitMs);
+    }
+
+private:
+    QString m_data;
+    QString m_user;
+    QHash<QString, QString> m_env;
+};
+
+// "1,2,3" of the ids.
+inline QString idList(const QList<qint32>& ids)
+{
+    QStringList parts;
+    for (qint32 id : ids)
+        parts << QString::number(id);
+    return parts.join(u',');
+}
+
+} // namespace tzsndmsg::testing

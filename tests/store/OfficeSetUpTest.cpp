@@ -1,0 +1,117 @@
+// Setting up an office with the public calls, as a host does before it opens its services.
+#include "support/Office.h"
+#include "tzsndmsg/Office.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+using namespace tzsndmsg;
+using tzsndmsg::testing::Office;
+
+namespace {
+
+Office::Options bare()
+{
+    Office::Options o;
+    o.createSchema = false;
+    o.initDataFolder = false;
+    return o;
+}
+
+bool servicesOpen(const QString& url, const QString& dataFolder, QString* error)
+{
+    tzglob::Config config;
+    config.databaseUrl = url;
+    config.dataFolder = dataFolder;
+    config.loginName = "ANNA";
+    config.computerName = "WS1";
+    tzglob::tzGlobal services(config);
+    return services.open(error);
+}
+
+TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
+{
+    Office office(bare()); // an empty database: SQLite, or a new schema on the test server
+    const QString data = office.tempPath() + "/clinic/data"; // no "/" at the end
+    QString error;
+    EXPECT_FALSE(servicesOpen(office.databaseUrl(), data, &error));
+    EXPECT_TRUE(error.contains("create the schema first")) << error.toStdString();
+
+    ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
+    for (const char* path : {"TEMP", "stp/Machines.Ini", "ICO/SMALL/Send Message.ico", "icons"})
+        EXPECT_TRUE(QFileInfo::exists(data + "/" + path)) << path;
+    ASSERT_TRUE(servicesOpen(office.databaseUrl(), data, &error)) << error.toStdString();
+
+    office.addEmployee("Alvarez", "Anna", "AA", "ANNA");
+    QFile machines(data + "/stp/Machines.Ini");
+    ASSERT_TRUE(machines.open(QIODevice::WriteOnly));
+    machines.write("WS1\r\n");
+    machines.close();
+    ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
+    EXPECT_EQ(office.count("PWMTable"), 1);
+    EXPECT_EQ(QFileInfo(machines).size(), 5);
+}
+
+TEST(OfficeSetUp, AStoreOfAnOlderVersionGetsWhatItLacks)
+{
+    Office office;
+    office.addEmployee("Alvarez", "Anna", "AA", "ANNA");
+    office.exec("drop table HDOCTable");
+    office.exec("drop index ix_brochk_lin");
+    ASSERT_TRUE(createOffice(office.databaseUrl(), office.dataFolder()));
+    auto db = db::Database::open(office.databaseUrl());
+    ASSERT_TRUE(db);
+    EXPECT_TRUE(db->hasTable("HDOCTable"));
+    EXPECT_EQ(office.count("HDOCTable"), 0);
+    EXPECT_EQ(office.count("PWMTable"), 1);
+    // The index is back: creating it again under its name fails.
+    QString error;
+    EXPECT_FALSE(db->exec("CREATE INDEX ix_brochk_lin ON BroChkTable (BroChkLinID)", &error));
+}
+
+TEST(OfficeSetUp, WhatCannotBeSetUpIsRefusedWithTheReason)
+{
+    if (Office::usingPostgres())
+        GTEST_SKIP() << "SQLite only";
+    QTemporaryDir dir;
+    QFile blocker(dir.path() + "/file");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    const QString url = "sqlite://" + dir.path() + "/office.db";
+    const QString data = dir.path() + "/data";
+    const struct {
+        const char* name;
+        QString url, data, reason;
+    } cases[] = {
+        {"an address of no database", "mysql://clinic/office", data, "Bad database address"},
+        {"a relative SQLite path", "sqlite://office.db", data, "absolute path"},
+        {"a database folder under a file", "sqlite://" + dir.path() + "/file/office.db", data,
+         "cannot create the folder of " + dir.path() + "/file/office.db"},
+        // Never the root folder's TEMP/ and stp/.
+        {"no data folder", url, "", "no data folder given"},
+        {"a data folder under a file", url, dir.path() + "/file/data", "cannot create folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString error;
+        EXPECT_FALSE(createOffice(c.url, c.data, &error));
+        EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(data));
+}
+
+TEST(OfficeSetUp, TheDemoOfficeFindsItsDataFolderWithoutTheSlash)
+{
+    Office office;
+    const QString folder = QDir::cleanPath(office.dataFolder());
+    QString error;
+    ASSERT_TRUE(addDemoOffice(*office.db(), folder, &error)) << error.toStdString();
+    QFile machines(folder + "/stp/Machines.Ini");
+    ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(machines.readAll().contains("FRONTDESK"));
+    EXPECT_FALSE(QFileInfo::exists(folder + "stp"));
+    EXPECT_GE(office.count("PWMTable"), 10);
+}
+
+} // namespace
