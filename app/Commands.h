@@ -22,6 +22,7 @@ int runConfig(const QStringList& args);
 // The watcher makes its own application object (no display): it runs before the program's.
 int runWatch(int argc, char** argv, const QStringList& args);
 int runTray(const QStringList& args);
+int runSearch(const QStringList& args);
 int runConfirmations(const QStringList& args);
 
 // The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the

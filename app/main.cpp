@@ -26,6 +26,7 @@ const char* const kUsage =
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
+    "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
@@ -150,6 +151,8 @@ int main(int argc, char** argv)
         return runConfig(args);
     if (command == QLatin1String("tray"))
         return runTray(args);
+    if (command == QLatin1String("search"))
+        return runSearch(args);
     if (command == QLatin1String("confirmations"))
         return runConfirmations(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);

@@ -79,14 +79,20 @@ void Runner::run(const QStringList& filters)
         if (c.opSetup)
             c.opSetup();
         once(c.op, c.opTeardown, &rows); // warm caches and prepared statements
-        if (c.baseline)
+        if (c.baseline) {
+            if (c.baselineSetup)
+                c.baselineSetup();
             once(c.baseline, c.baselineTeardown, &rows);
+        }
         for (int i = 0; i < m_repetitions; ++i) {
             if (c.opSetup)
                 c.opSetup();
             r.opMs << once(c.op, c.opTeardown, &r.opRows);
-            if (c.baseline)
+            if (c.baseline) {
+                if (c.baselineSetup)
+                    c.baselineSetup();
                 r.baselineMs << once(c.baseline, c.baselineTeardown, &r.baselineRows);
+            }
         }
         r.opMedian = median(r.opMs);
         r.baselineMedian = median(r.baselineMs);

@@ -19,6 +19,7 @@ struct Case {
     std::function<void()> baselineTeardown;
     QString note;
     std::function<void()> opSetup; // untimed, before each run of the operation
+    std::function<void()> baselineSetup; // untimed, before each run of the baseline
 };
 
 struct Result {

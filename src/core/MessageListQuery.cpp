@@ -28,9 +28,7 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListSt
            + QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral(")");
 }
 
-struct ViewParts {
-    QString columns, from, where;
-};
+using ViewParts = ListStatementParts;
 
 ViewParts viewParts(const MessageListParams& p, const std::function<QString(const QString&)>& quote,
                     ListStatementForm form)
@@ -108,6 +106,13 @@ QString buildMessageListStatement(const MessageListParams& p,
 {
     const ViewParts parts = viewParts(p, quote, form);
     return parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE ") + parts.where;
+}
+
+ListStatementParts buildMessageListStatementParts(const MessageListParams& params,
+                                                  const std::function<QString(const QString&)>& quote,
+                                                  ListStatementForm form)
+{
+    return viewParts(params, quote, form);
 }
 
 QString nextSortOrder(const QString& stored, const QString& requested)
@@ -245,16 +250,26 @@ db::Recordset queryView(HostServices& services, const MessageListParams& params,
 QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
                               bool withToCc, QString* error)
 {
-    QVector<ViewRow> rows;
     db::Recordset list = queryView(services, params, QString(), error);
     if (!list.isOpen())
+        return {};
+    return viewRowsOf(services, list, params.inboxView, withToCc);
+}
+
+QVector<ViewRow> viewRowsOf(HostServices& services, const db::Recordset& read, bool inboxView,
+                            bool withToCc)
+{
+    QVector<ViewRow> rows;
+    if (!read.isOpen())
         return rows;
+    db::Recordset list = read.clone();
     rows.reserve(list.recordCount());
     auto text = [&list](const QString& column) { return common::vb::toText(valueOf(list, column)); };
     for (list.moveFirst(); !list.eof(); list.moveNext()) {
         ViewRow row;
         row.cmID = valueOf(list, QStringLiteral("cmID")).toInt();
-        row.BroChkID = params.inboxView ? valueOf(list, QStringLiteral("BroChkID")).toInt() : 0;
+        const QVariant addressee = inboxView ? valueOf(list, QStringLiteral("BroChkID")) : QVariant();
+        row.BroChkID = addressee.toInt();
         row.cmPid = valueOf(list, QStringLiteral("cmPid")).toInt();
         row.cmWho = text(QStringLiteral("cmWho"));
         row.cmDat = text(QStringLiteral("cmDat"));
@@ -263,7 +278,8 @@ QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& p
         row.cmDoc = text(QStringLiteral("cmDoc"));
         row.cmCat = text(QStringLiteral("cmCat"));
         row.payrollRelated = listFlag(valueOf(list, QStringLiteral("CMShoOnRep")));
-        row.unread = params.inboxView && !listFlag(valueOf(list, QStringLiteral("BroChkDonDis")));
+        row.unread = inboxView && !addressee.isNull() &&
+                     !listFlag(valueOf(list, QStringLiteral("BroChkDonDis")));
         rows.append(row);
     }
     if (withToCc) {

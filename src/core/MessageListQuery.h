@@ -46,6 +46,15 @@ QString buildMessageListStatement(const MessageListParams& params,
                                   const std::function<QString(const QString&)>& quote,
                                   ListStatementForm form = ListStatementForm::AsWritten);
 
+// The same statement in its three parts, "SELECT <columns>", the table expression and the
+// condition, for statements that narrow a view (the search) and keep its rules.
+struct ListStatementParts {
+    QString columns, from, where;
+};
+ListStatementParts buildMessageListStatementParts(const MessageListParams& params,
+                                                  const std::function<QString(const QString&)>& quote,
+                                                  ListStatementForm form = ListStatementForm::ToRun);
+
 // The stored sort order after a request: "" keeps the stored one ("CMDat, CMTim, CMID" when
 // none yet); an order without CMID gets ", CMID" appended.
 QString nextSortOrder(const QString& stored, const QString& requested);
@@ -108,6 +117,11 @@ struct ViewRow {
 // messages per statement). Empty, with the reason, when the store rejects the statement.
 QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
                               bool withToCc, QString* error = nullptr);
+
+// The rows of a list already read, first to last in its order. A row of an inbox list that
+// came through no addressee row (a sent message beside inbox rows) is never unread.
+QVector<ViewRow> viewRowsOf(HostServices& services, const db::Recordset& list, bool inboxView,
+                            bool withToCc);
 
 // The statement that counts the unread (bold) rows of an inbox view: the view's rows whose
 // BroChkDonDis is not -1, null counting as unread.

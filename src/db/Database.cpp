@@ -367,6 +367,11 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
     } else {
         self->d->socket = detail::postgresSocket(self->d->db());
         setup << QStringLiteral("SET client_min_messages TO warning");
+        // A search with several words passes the planner's cost threshold for compiling with
+        // JIT, which then costs more than the statement itself; the windows' statements are all
+        // short. (Servers before version 11 have no JIT.)
+        setup << QStringLiteral("SELECT set_config('jit', 'off', false) FROM pg_settings WHERE "
+                                "name = 'jit'");
         if (!parsed->schema.isEmpty()) {
             QString ident = parsed->schema;
             ident.replace(u'"', QStringLiteral("\"\""));

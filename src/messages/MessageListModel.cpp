@@ -1,6 +1,7 @@
 #include "MessageListModel.h"
 
 #include "core/MessageListQuery.h"
+#include "core/MessageSearch.h"
 #include "common/VbFormat.h"
 
 #include <QFont>
@@ -24,6 +25,8 @@ const QVector<MessageListModel::Column>& MessageListModel::gridColumns()
         {QStringLiteral("Comments"), QString(), 4500, true, Kind::Comments, QString()},
         {QString(), QStringLiteral("CMSerLev"), 0, false, Kind::Bound, QString()},
         {QString(), QStringLiteral("CMTyp"), 0, false, Kind::Bound, QString()},
+        // Shown only while a search of every view lists its hits.
+        {QStringLiteral("View"), QStringLiteral("SearchView"), 2100, false, Kind::View, QString()},
         // Sent items only; the window places it after "Subject".
         {QStringLiteral("Confirmed"), QString(), 1500, true, Kind::Confirmations, QString()},
     };
@@ -123,6 +126,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
     const QVariant v = cursorValue(col.field);
     if (v.isNull())
         return QString();
+    if (col.kind == Kind::View)
+        return core::searchViewName(v.toInt());
     if (!col.format.isEmpty()) {
         if (const auto d = common::vb::toDate(v))
             return common::vb::format(*d, col.format);
@@ -210,6 +215,8 @@ qint32 MessageListModel::cmIdAt(int row) const
 bool MessageListModel::isUnread(int row) const
 {
     if (!m_inboxView || !positionCursor(row))
+        return false;
+    if (cursorValue(QStringLiteral("BroChkID")).isNull())
         return false;
     return !core::listFlag(cursorValue(QStringLiteral("BroChkDonDis")));
 }

@@ -19,7 +19,7 @@ class MessageListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum class Kind { Bound, ToCc, Comments, CheckMark, Confirmations };
+    enum class Kind { Bound, ToCc, Comments, CheckMark, View, Confirmations };
     struct Column {
         QString caption;
         QString field;    // bound column, empty for the unbound ones
@@ -59,7 +59,8 @@ public:
     db::Recordset::Bookmark bookmarkAt(int row) const;
     int rowOfBookmark(db::Recordset::Bookmark mark) const;
     qint32 cmIdAt(int row) const;
-    // Unread rows of an inbox view are drawn bold (BroChkDonDis other than -1, null included).
+    // Unread rows of an inbox view are drawn bold (BroChkDonDis other than -1, null included);
+    // a sent message listed among them by a search of every view never is.
     bool isUnread(int row) const;
 
 private:

@@ -145,6 +145,7 @@ void tzSndMsgFrm::buildWidgets()
     SB_Panel1->setMinimumWidth(110);
     SB->addWidget(SB_Panel1);
     root->addWidget(SB);
+    buildSearchBar(listLayout);
 }
 
 QWidget* tzSndMsgFrm::buildComposePanel()

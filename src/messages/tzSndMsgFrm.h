@@ -25,6 +25,8 @@ class QStackedWidget;
 class QStatusBar;
 class QTabBar;
 class QTableView;
+class QTimer;
+class QVBoxLayout;
 class QTableWidget;
 class QToolBar;
 class QToolButton;
@@ -47,6 +49,7 @@ class ToolbarBuilder;
 } // namespace ui
 
 class MessageListModel;
+class SearchHighlightDelegate;
 
 // The message window: compact compose form, growing into the full window with the message
 // list, toolbars and status bar. One class over several files by concern:
@@ -199,6 +202,53 @@ private:
 public:
     // ---- end of msgconfirm's section ----
 
+    // ---- search (tzSndMsgFrm_search.cpp) ----
+    // The box above the list (txtSearch): after a pause in typing, or on Enter, the list shows
+    // only the messages of the view holding every word typed; with "Search everywhere"
+    // (chkSearchAll) those of every view of this login, each with its view. Ctrl+F puts the
+    // cursor in the box; Esc empties it and lists the view again on the message it showed.
+    QLineEdit* txtSearch = nullptr;
+    QCheckBox* chkSearchAll = nullptr;
+    QLabel* lblSearch = nullptr; // how many were found, or why nothing could be
+    // The pause after the last key before the list narrows.
+    static constexpr int SearchPauseMs = 250;
+    // The list shows the hits of a search rather than the view.
+    bool isSearching() const { return bool(m_viewList); }
+    // The words the list was last narrowed to (empty when it shows the view).
+    QStringList searchedWords() const { return isSearching() ? m_searchWords : QStringList(); }
+    // Narrows the list now to what the box holds (an empty box lists the view).
+    void runSearch();
+    // Empties the box and lists the view on the message it showed before the search.
+    void clearSearch();
+    // The list's rows came through addressee rows (an inbox view, or the hits of every view).
+    bool listHasInboxRows() const;
+
+signals:
+    // A search listed its hits, or the view came back (tests and automation wait on it).
+    void searchDone();
+
+private:
+    void buildSearchBar(QVBoxLayout* listLayout);
+    void searchTextChanged();
+    bool searchKeyPress(QKeyEvent* event); // Esc and Enter for the box; true when handled
+    void searchBeforeViewLoad();
+    void searchAfterViewLoad();
+    void searchBeforeRefresh();
+    void showSearchHits(const QStringList& words, bool everywhere);
+    void restoreView();
+    void highlightShownMessage();
+    void setViewColumnShown(bool shown);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    QTimer* m_searchTimer = nullptr;
+    SearchHighlightDelegate* m_searchDelegate = nullptr;
+    std::unique_ptr<db::Recordset> m_viewList; // the view, kept while the hits are listed
+    QStringList m_searchWords;
+    bool m_searchEverywhere = false;
+    bool m_viewStale = false; // a message was sent or deleted while the hits were listed
+
+public:
+    // ---- end of the search's section ----
     // Who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp).
     // The "Confirmed" cell of a sent message: read with the other messages of the screen in one
     // statement and kept until the list is read again; none when the store cannot be read.

@@ -78,7 +78,7 @@ void tzSndMsgFrm::updateConfirmPanel()
     if (!PicConfirm)
         return;
     // Only a received message, viewed read-only from the row it came from, can be confirmed.
-    const bool received = m_inboxView && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
+    const bool received = listHasInboxRows() && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
                           currentBroChkID() != 0 && currentRowCmId() == m_CMID;
     PicConfirm->setVisible(received);
     updateConfirmationsPanel(false);
@@ -102,7 +102,7 @@ void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
 
     // The list row the message was opened from.
     qint32 broChkId = 0, linkId = 0, senderId = 0;
-    if (m_inboxView && m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
+    if (listHasInboxRows() && m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
         broChkId = qint32(numberOf(*m_list, QStringLiteral("BroChkID")));
         linkId = qint32(numberOf(*m_list, QStringLiteral("BroChkLinID")));
         senderId = qint32(numberOf(*m_list, QStringLiteral("CMPID")));

@@ -553,6 +553,8 @@ void tzSndMsgFrm::keyPressEvent(QKeyEvent* event)
         ShowContextHelp(this);
         return;
     }
+    if (searchKeyPress(event))
+        return;
     if (event->key() != Qt::Key_Escape) {
         QDialog::keyPressEvent(event);
         return;

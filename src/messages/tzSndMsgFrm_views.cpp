@@ -75,7 +75,7 @@ void tzSndMsgFrm::updateDeleteButton()
 
 qint32 tzSndMsgFrm::currentBroChkID() const
 {
-    if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
+    if (!listHasInboxRows() || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
         return 0;
     try {
         return m_list->value(QStringLiteral("BroChkID")).toInt();
@@ -165,7 +165,7 @@ void tzSndMsgFrm::fitCommentsColumn()
     const auto& columns = MessageListModel::gridColumns();
     int others = 0;
     for (int i = 0; i < columns.size(); ++i)
-        if (i != m_colComments && i != m_colToCc && columns.at(i).visible)
+        if (i != m_colComments && i != m_colToCc && !TDBG->isColumnHidden(i))
             others += TDBG->columnWidth(i);
     // "To/ CC" shows a typical list at least and takes a third of the room the window gives
     // beyond that, up to about twice as much; "Comments" takes the rest.
@@ -242,7 +242,7 @@ void tzSndMsgFrm::bindList()
                           && !m_list->bof() && !m_list->eof())
                              ? m_list->absolutePosition()
                              : 0;
-    m_model->setList(m_list.get(), m_inboxView);
+    m_model->setList(m_list.get(), listHasInboxRows());
     selectGridRow(position - 1);
     m_model->setUnboundSuspended(false);
     m_bigList = false;
@@ -256,6 +256,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, true);
     TDBG->setProperty("tag", QStringLiteral("BUSY"));
+    searchBeforeViewLoad();
 
     m_sortOrder = core::nextSortOrder(m_sortOrder, SortOrder);
 
@@ -312,6 +313,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         showNoRow(*this);
     }
 
+    searchAfterViewLoad();
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, false);
     emit listLoaded();
@@ -393,6 +395,7 @@ void tzSndMsgFrm::refreshInPlace()
 {
     if (!m_list || !m_list->isOpen())
         return;
+    searchBeforeRefresh();
     auto& st = SharedState::current();
     ui::BusyPointer wait;
     if (st.GIC)

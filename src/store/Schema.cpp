@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "SearchIndex.h"
 #include "db/Database.h"
 
 #include <QStringList>
@@ -142,6 +143,7 @@ QStringList schemaStatements(const db::Database& database)
     // The event list's events by owner; stores made before keep working without the old index.
     out << QStringLiteral("DROP INDEX IF EXISTS ix_ev_pid")
         << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_ev_events ON EVTable (EvPID) WHERE EvTyp=1");
+    out << searchIndexStatements(database);
     return out;
 }
 

@@ -259,7 +259,8 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
     w.TB_ButtonClick("MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 40);
     EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount(), before) << "nothing is counted while binding";
-    w.resize(1100, 760);
+    // Tall enough that the list shows a screen of rows under the search bar.
+    w.resize(1100, 900);
     w.grab();
     const int first = w.TDBG->rowAt(0);
     const int last = w.TDBG->rowAt(w.TDBG->viewport()->height() - 1);

@@ -1,0 +1,614 @@
+#include "core/MessageSearch.h"
+
+#include "common/VbFormat.h"
+#include "db/Database.h"
+#include "db/Recordset.h"
+#include "store/SearchIndex.h"
+#include "tzsndmsg/HostServices.h"
+
+#include <QSet>
+
+namespace tzsndmsg {
+
+namespace {
+
+constexpr int kMaxWords = 16;
+
+bool isWordChar(char32_t c)
+{
+    return QChar::isLetterOrNumber(c) || QChar::isMark(c);
+}
+
+// One character as the index folds it: accents dropped, lower case. Most text is ASCII.
+QString foldedChar(char32_t c)
+{
+    if (c < 0x80)
+        return QString(QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c)));
+    QString out;
+    for (QChar d : QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D))
+        if (d.category() != QChar::Mark_NonSpacing)
+            out += d;
+    return out.toLower();
+}
+
+} // namespace
+
+QStringList searchWords(const QString& typed)
+{
+    QStringList words;
+    QSet<QString> seen;
+    QList<char32_t> word;
+    const auto flush = [&] {
+        if (word.isEmpty())
+            return;
+        const QString text = QString::fromUcs4(word.constData(), word.size());
+        word.clear();
+        const QString folded = core::foldedWord(text);
+        if (folded.isEmpty() || seen.contains(folded) || words.size() >= kMaxWords)
+            return;
+        seen.insert(folded);
+        words << text;
+    };
+    // Composed first, so that a letter typed with a separate accent stays one letter.
+    for (char32_t c : typed.normalized(QString::NormalizationForm_C).toUcs4()) {
+        if (isWordChar(c) && !(word.isEmpty() && QChar::isMark(c)))
+            word << c;
+        else
+            flush();
+    }
+    flush();
+    return words;
+}
+
+namespace core {
+
+QString foldedWord(const QString& word)
+{
+    QString out;
+    for (char32_t c : word.toUcs4())
+        out += foldedChar(c);
+    return out;
+}
+
+QVector<TextMatch> matchesIn(const QString& text, const QStringList& words)
+{
+    QVector<TextMatch> out;
+    QStringList folded;
+    for (const QString& w : words) {
+        const QString f = foldedWord(w);
+        if (!f.isEmpty())
+            folded << f;
+    }
+    if (folded.isEmpty() || text.isEmpty())
+        return out;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        // The next word of the text: letters, digits and their marks.
+        const auto codeAt = [&](qsizetype at, int* units) -> char32_t {
+            const QChar c = text.at(at);
+            if (c.isHighSurrogate() && at + 1 < n && text.at(at + 1).isLowSurrogate()) {
+                *units = 2;
+                return QChar::surrogateToUcs4(c, text.at(at + 1));
+            }
+            *units = 1;
+            return c.unicode();
+        };
+        int units = 1;
+        char32_t c = codeAt(i, &units);
+        if (!isWordChar(c) || QChar::isMark(c)) {
+            i += units;
+            continue;
+        }
+        // Fold the word as it goes, noting how far into the text each folded length reaches.
+        const qsizetype start = i;
+        QString foldedToken;
+        QVector<qsizetype> endOf; // endOf[k]: text position after the character that made
+                                  // the folded token k+1 long
+        while (i < n) {
+            c = codeAt(i, &units);
+            if (!isWordChar(c))
+                break;
+            i += units;
+            const QString f = foldedChar(c);
+            foldedToken += f;
+            for (qsizetype k = 0; k < f.size(); ++k)
+                endOf << i;
+            if (f.isEmpty() && !endOf.isEmpty())
+                endOf.last() = i; // a mark belongs to the letter before it
+        }
+        qsizetype longest = 0;
+        for (const QString& f : std::as_const(folded))
+            if (foldedToken.startsWith(f))
+                longest = std::max(longest, f.size());
+        if (longest > 0)
+            out << TextMatch{int(start), int(endOf.at(longest - 1) - start)};
+    }
+    return out;
+}
+
+QString searchViewName(int view)
+{
+    switch (SearchView(view)) {
+    case SearchView::Inbox:
+        return QStringLiteral("Inbox");
+    case SearchView::InboxHistory:
+        return QStringLiteral("Inbox - History");
+    case SearchView::SentItems:
+        return QStringLiteral("Sent Items");
+    case SearchView::SentHistory:
+        return QStringLiteral("Sent Items - History");
+    }
+    return QString();
+}
+
+namespace {
+
+QString likeEscaped(const QString& text)
+{
+    QString out;
+    for (QChar c : text) {
+        if (c == u'!' || c == u'%' || c == u'_')
+            out += u'!';
+        out += c;
+    }
+    return out;
+}
+
+// Addressee rows of the To and Cc lists only, as every reader of recipients takes them.
+const QString kToOrCc = QStringLiteral("(tzR.BroChkTyp=0 or tzR.BroChkTyp=1)");
+
+// A computer whose name, or a part of it after "-", "_", "." or a blank, starts with the word.
+QString computerStarts(const QString& row)
+{
+    return row +
+           QStringLiteral(".cmID IN (SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
+                          "tzR.BroChkToMac>'' and ") +
+           kToOrCc +
+           QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', ' '), "
+                          "'_', ' '), '.', ' ')) LIKE ? ESCAPE '!')");
+}
+
+// One word on SQLite: the message's own words, the sender by name, an addressee by name, a
+// computer. An addressee is looked up from the message, a seek per person so named in the
+// addressee index: a name's persons receive every whole-office message, and reading the rows
+// of all of them would cost more than the view.
+QString sqliteWord(const QString& row)
+{
+    return QStringLiteral(
+               "(%1.cmID IN (SELECT rowid FROM CMWrdTable WHERE CMWrdTable MATCH ?)"
+               " or %1.cmPid IN (SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?)"
+               " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
+               " and tzR.BroChkPID IN (SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?)"
+               " and ")
+               .arg(row) +
+           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
+}
+
+// The same on PostgreSQL, through the expression indexes; the persons so named as an array, so
+// that their addressee rows are found through (BroChkPID, BroChkLinID).
+QString postgresWord(const QString& row)
+{
+    const QString persons = QStringLiteral(
+        "SELECT tzP.pID FROM PATable tzP WHERE tz_pa_words(tzP.PFirNam, tzP.PLasNam, tzP.PDocIni) "
+        "@@ tz_prefix_query(?)");
+    return QStringLiteral("(%1.cmID IN (SELECT tzM.cmID FROM CMTable tzM WHERE "
+                          "tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ tz_prefix_query(?))"
+                          " or %1.cmPid IN (%2)"
+                          " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
+                          " and tzR.BroChkPID = ANY (ARRAY(%2)) and ")
+               .arg(row, persons) +
+           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
+}
+
+QString quoteWith(HostServices& services, const QString& text)
+{
+    return services.quote(text);
+}
+
+// On PostgreSQL the view's rows come first and the words are tested on them: left to itself
+// the planner tests the words on every message of the store and joins the view after.
+QString postgresNarrowed(const QString& viewStatements, const QString& condition)
+{
+    return QStringLiteral("SELECT tzV.* FROM (") + viewStatements +
+           QStringLiteral(" OFFSET 0) tzV WHERE ") + condition;
+}
+
+QString ftsString(const QString& folded)
+{
+    QString quoted = folded;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + QStringLiteral("\"*");
+}
+
+QString computerPattern(const QString& folded)
+{
+    return QStringLiteral("% ") + likeEscaped(folded) + u'%';
+}
+
+// SQLite: the messages a word can stand in when no person is so named, from the index and the
+// addressee computers; `key` is the view's message key (the addressee row's link in an inbox),
+// tested on the index entries of the view's rows before any row is read.
+BoundStatement sqliteNarrowing(const QString& key, const QString& folded)
+{
+    return {key +
+                QStringLiteral(" IN (SELECT rowid FROM CMWrdTable WHERE CMWrdTable MATCH ? UNION "
+                               "ALL SELECT tzR.BroChkLinID FROM BroChkTable tzR WHERE "
+                               "tzR.BroChkToMac>'' and ") +
+                kToOrCc +
+                QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
+                               "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!')"),
+            {ftsString(folded), computerPattern(folded)}};
+}
+
+// PostgreSQL: the messages the narrowing word can stand in (no person is so named), read once
+// for the statement as an array.
+BoundStatement postgresCandidates(const QString& folded)
+{
+    return {
+        QStringLiteral("WITH tzC AS MATERIALIZED (SELECT ARRAY(SELECT tzM.cmID FROM CMTable tzM "
+                       "WHERE tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ "
+                       "tz_prefix_query(?) UNION ALL SELECT tzR.BroChkLinID FROM BroChkTable "
+                       "tzR WHERE tzR.BroChkToMac>'' and ") +
+            kToOrCc +
+            QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
+                           "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!') AS ids) "),
+        {folded, computerPattern(folded)}};
+}
+
+// ... and a view's rows kept to them. The planner is shown the way in: for an employee's inbox
+// each side of its own "BroChkPid or BroChkToMac" test with the message among them, which the
+// addressee indexes answer a message at a time; otherwise the message's key.
+QString postgresNarrowing(const MessageListParams& view, HostServices& services)
+{
+    const QString among = QStringLiteral(" = ANY (ARRAY(SELECT unnest(ids) FROM tzC))");
+    if (view.inboxView && view.currentEmployeeId != 0)
+        return QStringLiteral("((BroChkPid=%1 and BroChkTable.BroChkLinID%3) or (BroChkToMac=%2 "
+                              "and BroChkTable.BroChkLinID%3))")
+            .arg(QString::number(view.currentEmployeeId),
+                 services.quote(view.computerName.toUpper()), among);
+    return QStringLiteral("CMTable.cmID") + among;
+}
+
+// The condition of a SQLite view's rows: its narrowing word first, then the others.
+BoundStatement sqliteCondition(bool inboxView, const QStringList& words, int narrowing)
+{
+    QStringList others;
+    for (int i = 0; i < words.size(); ++i)
+        if (i != narrowing)
+            others << words.at(i);
+    BoundStatement rest = wordsCondition(db::Backend::Sqlite, others, QStringLiteral("CMTable"));
+    if (narrowing < 0 || narrowing >= words.size())
+        return rest;
+    BoundStatement out = sqliteNarrowing(inboxView ? QStringLiteral("BroChkTable.BroChkLinID")
+                                                   : QStringLiteral("CMTable.cmID"),
+                                         foldedWord(words.at(narrowing)));
+    if (!others.isEmpty()) {
+        out.sql += QStringLiteral(" and ") + rest.sql;
+        out.params << rest.params;
+    }
+    return out;
+}
+
+} // namespace
+
+BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row)
+{
+    BoundStatement out;
+    QStringList parts;
+    const bool sqlite = backend == db::Backend::Sqlite;
+    for (const QString& word : words) {
+        const QString folded = foldedWord(word);
+        if (folded.isEmpty())
+            continue;
+        // The word is only ever a bound value: an FTS5 string (its quotes doubled) with the
+        // prefix mark, or the text PostgreSQL turns into 'word':*.
+        const QVariant indexed = sqlite ? QVariant(ftsString(folded)) : QVariant(folded);
+        parts << (sqlite ? sqliteWord(row) : postgresWord(row));
+        out.params << indexed << indexed << indexed << QVariant(computerPattern(folded));
+    }
+    // No word at all finds nothing rather than everything.
+    out.sql = parts.isEmpty() ? QStringLiteral("(1=0)") : parts.join(QStringLiteral(" and "));
+    return out;
+}
+
+int narrowingWord(db::Database& db, const QStringList& words)
+{
+    const bool sqlite = db.backend() == db::Backend::Sqlite;
+    // Counting stops here: a word in more messages than this narrows little. (PostgreSQL
+    // reads a row for each message it counts.)
+    const qint64 enough = sqlite ? 20000 : 10000;
+    const QString persons =
+        sqlite ? QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM PAWrdTable WHERE PAWrdTable "
+                                "MATCH ? LIMIT 1) tzN")
+               : QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM PATable WHERE "
+                                "tz_pa_words(PFirNam, PLasNam, PDocIni) @@ tz_prefix_query(?) "
+                                "LIMIT 1) tzN");
+    const QString messages =
+        sqlite ? QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMWrdTable WHERE CMWrdTable "
+                                "MATCH ? LIMIT ?) tzN")
+               : QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMTable WHERE "
+                                "tz_cm_words(CMSubjec, cmDoc, cmWho) @@ tz_prefix_query(?) "
+                                "LIMIT ?) tzN");
+    int best = -1;
+    qint64 fewest = enough;
+    for (int i = 0; i < words.size(); ++i) {
+        const QString folded = foldedWord(words.at(i));
+        if (folded.isEmpty())
+            continue;
+        const QVariant word = sqlite ? QVariant(ftsString(folded)) : QVariant(folded);
+        const QVariant named = db.scalar(persons, {word});
+        if (!named.isValid() || named.toLongLong() != 0)
+            continue;
+        const QVariant count = db.scalar(messages, {word, fewest});
+        if (count.isValid() && (best < 0 || count.toLongLong() < fewest)) {
+            best = i;
+            fewest = count.toLongLong();
+        }
+    }
+    return best;
+}
+
+BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
+                                    const MessageListParams& view, const QStringList& words,
+                                    int narrowing)
+{
+    const ListStatementParts parts = buildMessageListStatementParts(
+        view, [&services](const QString& t) { return quoteWith(services, t); });
+    const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
+                                  QStringLiteral(" WHERE ") + parts.where;
+    if (backend == db::Backend::Postgres) {
+        if (narrowing < 0 || narrowing >= words.size()) {
+            BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
+            condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
+            return condition;
+        }
+        QStringList others = words;
+        others.removeAt(narrowing);
+        BoundStatement out = postgresCandidates(foldedWord(words.at(narrowing)));
+        const BoundStatement rest = wordsCondition(backend, others, QStringLiteral("tzV"));
+        out.sql = services.adaptSql(
+            out.sql + postgresNarrowed(viewStatement + QStringLiteral(" and ") +
+                                           postgresNarrowing(view, services),
+                                       others.isEmpty() ? QStringLiteral("true") : rest.sql));
+        if (!others.isEmpty())
+            out.params << rest.params;
+        return out;
+    }
+    BoundStatement condition = sqliteCondition(view.inboxView, words, narrowing);
+    condition.sql = services.adaptSql(parts.columns + QStringLiteral(" FROM ") + parts.from +
+                                      QStringLiteral(" WHERE (") + parts.where +
+                                      QStringLiteral(") and ") + condition.sql);
+    return condition;
+}
+
+BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backend backend,
+                                              const MessageListParams& login,
+                                              const QStringList& words, int narrowing)
+{
+    const bool postgres = backend == db::Backend::Postgres;
+    const bool narrowed = narrowing >= 0 && narrowing < words.size();
+    QStringList others = words;
+    if (postgres && narrowed)
+        others.removeAt(narrowing);
+    const BoundStatement condition = wordsCondition(backend, others, QStringLiteral("tzV"));
+    BoundStatement out;
+    QStringList branches;
+    for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory,
+                                  SearchView::SentItems, SearchView::SentHistory}) {
+        MessageListParams p = login;
+        p.inboxView = view == SearchView::Inbox || view == SearchView::InboxHistory;
+        p.msgCatOnly = false;
+        p.history = view == SearchView::InboxHistory || view == SearchView::SentHistory;
+        const ListStatementParts parts = buildMessageListStatementParts(
+            p, [&services](const QString& t) { return quoteWith(services, t); });
+        // The sent items' rows get the inbox rows' addressee columns, empty.
+        const QString branch =
+            parts.columns +
+            (p.inboxView ? QString()
+                         : QStringLiteral(
+                               ", NULL AS BroChkDonDis, NULL AS BroChkID, NULL AS BroChkLinID")) +
+            QStringLiteral(", %1 AS SearchView FROM ").arg(int(view)) + parts.from +
+            QStringLiteral(" WHERE ");
+        if (postgres) {
+            branches << branch + parts.where +
+                            (narrowed ? QStringLiteral(" and ") + postgresNarrowing(p, services)
+                                      : QString());
+        } else {
+            const BoundStatement own = sqliteCondition(p.inboxView, words, narrowing);
+            branches << branch + QStringLiteral("(") + parts.where + QStringLiteral(") and ") +
+                            own.sql;
+            out.params << own.params;
+        }
+    }
+    const QString united = branches.join(QStringLiteral(" UNION ALL "));
+    if (postgres) {
+        // The words tested once on the rows of all four views.
+        const BoundStatement candidates =
+            narrowed ? postgresCandidates(foldedWord(words.at(narrowing))) : BoundStatement();
+        out.sql = services.adaptSql(
+            candidates.sql +
+            postgresNarrowed(united, others.isEmpty() ? QStringLiteral("true") : condition.sql));
+        out.params = candidates.params;
+        if (!others.isEmpty())
+            out.params << condition.params;
+    } else {
+        out.sql = services.adaptSql(united);
+    }
+    return out;
+}
+
+BoundStatement searchStatement(HostServices& services, db::Database& db,
+                               const MessageListParams& view, const QStringList& words,
+                               bool everywhere)
+{
+    const int narrowing = narrowingWord(db, words);
+    return everywhere
+               ? buildSearchEverywhereStatement(services, db.backend(), view, words, narrowing)
+               : buildSearchStatement(services, db.backend(), view, words, narrowing);
+}
+
+namespace {
+
+bool hasSearchIndex(db::Database& db)
+{
+    if (db.backend() == db::Backend::Sqlite)
+        return db.hasTable(QLatin1String(store::kMessageFtsTable)) &&
+               db.hasTable(QLatin1String(store::kPersonFtsTable));
+    const QVariant found =
+        db.scalar(QStringLiteral("SELECT to_regprocedure('tz_prefix_query(text)') IS NOT NULL AND "
+                                 "to_regclass('ix_cm_words') "
+                                 "IS NOT NULL AND to_regclass('ix_pa_words') IS NOT NULL"));
+    return found.isValid() && found.toBool();
+}
+
+} // namespace
+
+db::Recordset runSearch(HostServices& services, const BoundStatement& statement,
+                        const QString& sortOrder, QString* error)
+{
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return {};
+    }
+    QString reason;
+    db::Recordset list = conn->query(statement.sql, statement.params, &reason);
+    if (!list.isOpen()) {
+        conn->forgetSchema(); // what this connection knew of the tables may be older than the store
+        if (error)
+            *error = hasSearchIndex(*conn)
+                         ? reason
+                         : QStringLiteral("The message store has no search index yet: run "
+                                          "\"tzsndmsg init\" once to build it.");
+        return list;
+    }
+    if (!list.isEmpty())
+        list.setSort(nextSortOrder(QString(), sortOrder));
+    return list;
+}
+
+db::Recordset searchView(HostServices& services, const MessageListParams& view,
+                         const QStringList& words, const QString& sortOrder, QString* error)
+{
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return {};
+    }
+    return runSearch(services, searchStatement(services, *conn, view, words, false), sortOrder,
+                     error);
+}
+
+db::Recordset searchEverywhere(HostServices& services, const MessageListParams& login,
+                               const QStringList& words, const QString& sortOrder, QString* error)
+{
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return {};
+    }
+    return runSearch(services, searchStatement(services, *conn, login, words, true), sortOrder,
+                     error);
+}
+
+void readLoginList(HostServices& services, QStringList& names, QVector<qint32>& employeeIds)
+{
+    names = QStringList{QString()};
+    employeeIds = QVector<qint32>{0};
+    bool haveSupervisor = false;
+    auto persons = services.personsConnection();
+    if (persons) {
+        db::Reader reader =
+            persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable")));
+        try {
+            while (reader.isValid() && reader.next()) {
+                const QString name =
+                    reader.isNull(QStringLiteral("PWMUseNam"))
+                        ? QString()
+                        : reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
+                names << name;
+                employeeIds << (reader.isNull(QStringLiteral("PWMPID"))
+                                    ? 0
+                                    : qint32(reader.value(QStringLiteral("PWMPID")).toLongLong()));
+                haveSupervisor = haveSupervisor || name == QLatin1String("SUPERVISOR");
+            }
+        } catch (const db::FieldError&) {
+        }
+    }
+    if (!haveSupervisor) {
+        names << QStringLiteral("SUPERVISOR");
+        employeeIds << 0;
+    }
+}
+
+} // namespace core
+
+MessageSearchResult searchMessages(HostServices& services, const QString& loginName,
+                                   const QString& typed, const MessageSearchScope& scope)
+{
+    MessageSearchResult result;
+    result.words = searchWords(typed);
+    if (result.words.isEmpty()) {
+        result.error = QStringLiteral("Nothing to search for: the words need letters or digits.");
+        return result;
+    }
+    core::MessageListParams params;
+    core::readLoginList(services, params.loginNames, params.loginEmployeeIds);
+    const QString login = loginName.trimmed().toUpper();
+    const qsizetype at = login.isEmpty() ? -1 : params.loginNames.indexOf(login, 1);
+    if (at < 1) {
+        result.error =
+            QStringLiteral("There is no login \"%1\" in this office.").arg(loginName.trimmed());
+        return result;
+    }
+    params.currentEmployeeId = params.loginEmployeeIds.value(at);
+    params.currentLoginName = login;
+    params.computerName = services.computerName();
+    params.inboxView = !scope.sentItems;
+    params.msgCatOnly = !scope.allCategories;
+    params.history = scope.history;
+
+    QString error;
+    const db::Recordset list =
+        scope.everywhere ? core::searchEverywhere(services, params, result.words, QString(), &error)
+                         : core::searchView(services, params, result.words, QString(), &error);
+    if (!list.isOpen()) {
+        result.error = error;
+        return result;
+    }
+    const bool inboxRows = scope.everywhere || params.inboxView;
+    const QVector<core::ViewRow> rows = core::viewRowsOf(services, list, inboxRows, true);
+    const int fixedView =
+        int(params.inboxView
+                ? (params.history ? core::SearchView::InboxHistory : core::SearchView::Inbox)
+                : (params.history ? core::SearchView::SentHistory : core::SearchView::SentItems));
+    db::Recordset cursor = list.clone();
+    cursor.moveFirst();
+    result.hits.reserve(rows.size());
+    for (const core::ViewRow& row : rows) {
+        MessageSearchHit hit;
+        hit.messageId = row.cmID;
+        hit.addresseeId = row.BroChkID;
+        hit.view = core::searchViewName(
+            scope.everywhere ? cursor.value(QStringLiteral("SearchView")).toInt() : fixedView);
+        cursor.moveNext();
+        hit.from = row.cmWho;
+        hit.toCc = row.toCc;
+        const auto date = common::vb::parseDate(row.cmDat);
+        const auto time = common::vb::parseDate(row.cmTim);
+        hit.date = date ? common::vb::format(*date, QStringLiteral("Short Date")) : row.cmDat;
+        hit.time = time ? common::vb::format(*time, QStringLiteral("Short Time")) : row.cmTim;
+        hit.subject = row.CMSubjec;
+        hit.comments = core::commentsCellText(row.cmDoc);
+        hit.unread = row.unread;
+        result.hits << hit;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace tzsndmsg

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QStringList>
+
+namespace tzsndmsg::db {
+class Database;
+}
+
+namespace tzsndmsg::store {
+
+// The full-text index of the messages and of the persons' names, kept in step by the database
+// itself. Part of the schema script: idempotent, and on a store made before the index it builds
+// the index from the rows already there.
+//
+// SQLite: FTS5 tables over CMTable (subject, text, sender's login) and PATable (first and last
+// name, initials), reading their text from those tables (external content), filled by triggers
+// on insert, update and delete; "rebuild" once for rows written before the index.
+// PostgreSQL: GIN indexes on the tsvector of the same columns (an expression index, so the
+// database keeps it with every write), through immutable functions that fold case and accents
+// and split words as SQLite's tokenizer does.
+//
+// Addressees are not copied into the index: a To/Cc name is found through the persons' names
+// and the addressee rows' own (BroChkPID, BroChkLinID) index, so a whole-office send writes its
+// addressee rows as before.
+QStringList searchIndexStatements(const db::Database& db);
+
+// The SQLite index's tables. Their names sort after CMTable and PATable, whose columns they
+// repeat: a column's declared type is taken from the first table that names it.
+inline constexpr const char* kMessageFtsTable = "CMWrdTable";
+inline constexpr const char* kPersonFtsTable = "PAWrdTable";
+
+} // namespace tzsndmsg::store

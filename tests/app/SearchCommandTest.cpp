@@ -1,0 +1,158 @@
+// tzsndmsg search on the demo office, run as a workstation runs it.
+#include "support/Office.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+
+class SearchCommand : public ::testing::Test {
+protected:
+    SearchCommand() : office(options()) {}
+
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.createSchema = false;
+        o.initDataFolder = false;
+        return o;
+    }
+
+    void SetUp() override
+    {
+        const Outcome init = run({"init", "--demo"});
+        ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    }
+
+    Outcome run(QStringList args)
+    {
+        // The set-up right after the command: words may follow a "--".
+        args.insert(1, "--db");
+        args.insert(2, office.databaseUrl());
+        args.insert(3, "--data");
+        args.insert(4, home.path() + "/data/");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TZSNDMSG_HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TZSNDMSG_APP), args);
+        Outcome r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        r.err = QString::fromLocal8Bit(p.readAllStandardError());
+        return r;
+    }
+
+    QTemporaryDir home;
+    Office office;
+};
+
+TEST_F(SearchCommand, PrintsTheHitsOfTheLoginsViews)
+{
+    const Outcome inbox =
+        run({"search", "--login", "anna", "--computer", "FRONTDESK", "room", "AUTOC"});
+    ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
+    const QStringList lines = inbox.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << inbox.out.toStdString(); // the title, the headers, two rows
+    EXPECT_EQ(lines.at(0), "Search for \"room AUTOC\" in Inbox - Message Category Only of ANNA at "
+                           "FRONTDESK: 2 message(s); * = unread");
+    EXPECT_TRUE(lines.at(1).contains("From") && lines.at(1).contains("To/ CC"));
+    // Once to Anna and once to her workstation, as the inbox lists it; unread both times.
+    EXPECT_TRUE(lines.at(2).startsWith("* DAVE ") && lines.at(2).contains("Room 2 autoclave"));
+    EXPECT_TRUE(lines.at(3).startsWith("* DAVE ") && lines.at(3).contains("Room 2 autoclave"));
+
+    const Outcome everywhere = run({"search", "--login", "ANNA", "--everywhere", "staff"});
+    ASSERT_EQ(everywhere.code, 0) << everywhere.err.toStdString();
+    EXPECT_TRUE(everywhere.out.contains(
+        QRegularExpression(R"(\n  Inbox +\| MARIA +\|.*Staff meeting moved)")))
+        << everywhere.out.toStdString();
+    EXPECT_TRUE(
+        everywhere.out.contains(QRegularExpression(R"(\n  Inbox - History +\| MARIA .*Flu shots)")))
+        << everywhere.out.toStdString();
+
+    // The sender's sent items; Anna never sees Dave's message to Grace about it.
+    const Outcome sent = run({"search", "--login", "DAVE", "--sent", "autoclave"});
+    ASSERT_EQ(sent.code, 0);
+    EXPECT_TRUE(sent.out.contains("Room 2 autoclave"));
+    const Outcome patel = run({"search", "--login", "ANNA", "--everywhere", "patel"});
+    ASSERT_EQ(patel.code, 0);
+    EXPECT_TRUE(patel.out.contains("Sent Items")) << patel.out.toStdString();
+    EXPECT_TRUE(
+        run({"search", "--login", "BEN", "--everywhere", "patel"}).out.contains(": 0 message(s)"));
+}
+
+TEST_F(SearchCommand, RefusesWhatItCannotSearch)
+{
+    const struct {
+        QStringList args;
+        int code;
+        const char* said;
+    } cases[] = {
+        {{"search", "--login", "NOBODY", "autoclave"},
+         1,
+         "There is no login \"NOBODY\" in this office."},
+        {{"search", "--login", "ANNA"}, 2, "search needs words"},
+        {{"search", "--login", "ANNA", "'%", "--", "--"}, 2, "search needs words"},
+        {{"search", "--login", "ANNA", "--everywhere", "--sent", "x"}, 2, "leave out --sent"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.said)) << r.err.toStdString();
+    }
+    // What is typed is only ever words: the store is still whole.
+    const Outcome sql = run({"search", "--login", "ANNA", "--everywhere", "--",
+                             "'); DELETE FROM CMTable; --", "\\\"", "%_"});
+    EXPECT_EQ(sql.code, 0) << sql.err.toStdString();
+    EXPECT_EQ(office.count("CMTable"), office.count("CMTable", "cmID > 0"));
+    EXPECT_GE(office.count("CMTable"), 6);
+}
+
+TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
+{
+    // The demo office as an older program left it: no search index.
+    const QStringList drop =
+        Office::usingPostgres()
+            ? QStringList{"drop index ix_cm_words",
+                          "drop index ix_pa_words",
+                          "drop function tz_prefix_query(text)",
+                          "drop function tz_cm_words(text,text,text)",
+                          "drop function tz_pa_words(text,text,text)",
+                          "drop function tz_words(text)",
+                          "drop function tz_fold(text)"}
+            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
+                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
+                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
+                          "drop table CMWrdTable",          "drop table PAWrdTable",
+                          "drop table SrchIdxTable"};
+    for (const QString& s : drop)
+        office.exec(s);
+
+    const Outcome before = run({"search", "--login", "ANNA", "autoclave"});
+    EXPECT_EQ(before.code, 1);
+    EXPECT_TRUE(before.err.contains("run \"tzsndmsg init\"")) << before.err.toStdString();
+    for (int run_ = 0; run_ < 2; ++run_) {
+        ASSERT_EQ(run({"init"}).code, 0);
+        const Outcome after =
+            run({"search", "--login", "ANNA", "--computer", "FRONTDESK", "autoclave"});
+        ASSERT_EQ(after.code, 0) << after.err.toStdString();
+        EXPECT_TRUE(after.out.contains(": 2 message(s)")) << after.out.toStdString();
+    }
+}
+
+} // namespace

@@ -1,0 +1,393 @@
+// Finding messages: the words, the highlights, and the search over the login's views on the
+// store with its full-text index (SQLite and PostgreSQL).
+#include "core/MessageSearch.h"
+
+#include "core/MessageWrite.h"
+#include "store/MessageStore.h"
+#include "store/Schema.h"
+#include "support/Office.h"
+#include "tzsndmsg/MessageSearch.h"
+
+#include <QSet>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::core;
+using tzsndmsg::testing::Office;
+
+namespace {
+
+TEST(SearchWords, AreRunsOfLettersAndDigits)
+{
+    const struct {
+        QString typed;
+        QStringList words;
+    } cases[] = {
+        {"  Auto   clave ", {"Auto", "clave"}},
+        {"O'Brien", {"O", "Brien"}},
+        {"'; DROP TABLE CMTable; --", {"DROP", "TABLE", "CMTable"}},
+        {"\"50%\" C:\\temp\\x_ray", {"50", "C", "temp", "x", "ray"}},
+        {"\\ ' \" % _ ; --", {}},
+        {"café CAFE Cafe", {"café"}},               // one word, whatever its case and accents
+        {QString("cafe") + QChar(0x301), {"café"}}, // an accent typed on its own
+        {"ws001 3.5mg", {"ws001", "3", "5mg"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(searchWords(c.typed), c.words) << c.typed.toStdString();
+    QString many;
+    for (int i = 0; i < 30; ++i)
+        many += QStringLiteral("w%1 ").arg(i);
+    EXPECT_EQ(searchWords(many).size(), 16);
+}
+
+TEST(SearchWords, MatchTheStartsOfWordsIgnoringCaseAndAccents)
+{
+    const QString decomposed = QString("Cre") + QChar(0x300) + "me";
+    const struct {
+        QString text;
+        QStringList words;
+        QVector<TextMatch> matches;
+    } cases[] = {
+        {"The autoclave is out", {"auto"}, {{4, 4}}},
+        {"The AUTOCLAVE, the autoclave!", {"autoc", "the"}, {{0, 3}, {4, 5}, {15, 3}, {19, 5}}},
+        {"Crème brûlée", {"creme", "BRU"}, {{0, 5}, {6, 3}}},
+        {decomposed + " x", {"creme"}, {{0, 6}}}, // the accent goes with its letter
+        {"Ångström", {"ang"}, {{0, 3}}},
+        {"x-ray of O'Neill", {"ray", "neil"}, {{2, 3}, {11, 4}}},
+        {"notauto", {"auto"}, {}}, // the start of a word only
+        {"", {"auto"}, {}},
+        {"anything", {}, {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchesIn(c.text, c.words), c.matches) << c.text.toStdString();
+}
+
+// The front desk (FRONT at the computer FRONT-DESK), the back office, a billing clerk and a
+// colleague with accents in her name, and messages among them.
+class Search : public ::testing::Test {
+protected:
+    static Office::Options atFrontDesk()
+    {
+        Office::Options o;
+        o.computerName = "FRONT-DESK";
+        return o;
+    }
+
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
+        back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
+        carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
+        zoe = office.addEmployee("Éclair", "Zoë", "ZE", "ZOE", "Clinical");
+    }
+
+    qint32 message(const QString& who, qint32 pid, const QString& subject, const QString& body,
+                   const QList<std::tuple<qint32, int, QString>>& to, const QVariant& purged = {},
+                   int type = 256, const QString& category = "Message")
+    {
+        const qint64 id = office.insert(
+            "CMTable", "cmID",
+            {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "CMSubjec", "cmDoc", "CMPurFla"},
+            {type, QString("2026-12-%1").arg(++day, 2, 10, QChar('0')), "09:00:00", who, pid,
+             category, subject, body, purged});
+        office.insert("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"}, {pid, id, 0});
+        for (const auto& [person, list, computer] : to)
+            office.insert("BroChkTable", "BroChkID",
+                          {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"},
+                          {id, person, list, computer});
+        return qint32(id);
+    }
+
+    QSet<qint32> found(const QString& login, const QString& typed, MessageSearchScope scope = {})
+    {
+        const MessageSearchResult r = searchMessages(*office.services(), login, typed, scope);
+        EXPECT_TRUE(r.ok) << typed.toStdString() << ": " << r.error.toStdString();
+        QSet<qint32> ids;
+        for (const MessageSearchHit& hit : r.hits)
+            ids << hit.messageId;
+        return ids;
+    }
+
+    // What the full-text index itself holds for a word (SQLite's FTS table, PostgreSQL's
+    // expression index), without the views around it.
+    int indexed(const QString& word)
+    {
+        if (office.usingPostgres())
+            return office
+                .scalar("select count(*) from CMTable where "
+                        "tz_cm_words(CMSubjec, cmDoc, cmWho) @@ tz_prefix_query(?)",
+                        {word})
+                .toInt();
+        return office
+            .scalar("select count(*) from CMWrdTable where CMWrdTable match ?",
+                    {QString('"' + word + "\"*")})
+            .toInt();
+    }
+
+    Office office{atFrontDesk()};
+    qint32 front = 0, back = 0, carl = 0, zoe = 0;
+    int day = 0;
+};
+
+TEST_F(Search, FindsEveryWordInAnyOrderWhereverItStands)
+{
+    const qint32 autoclave =
+        message("BACK", back, "Autoclave is out", "Use the one in room 2.", {{front, 0, ""}});
+    const qint32 crown =
+        message("CARL", carl, "Lab results", "The Jones crown is ready. Café at 3?",
+                {{front, 0, ""}, {back, 1, ""}});
+    const qint32 quoted = message("ZOE", zoe, "O'Brien said \"50% off\"",
+                                  "Files in C:\\temp\\x_ray; -- done", {{front, 1, ""}});
+    const qint32 station =
+        message("BACK", back, "Sterilizer log", "Printed", {{0, 0, "FRONT-DESK"}});
+    const struct {
+        const char* typed;
+        QSet<qint32> ids;
+    } cases[] = {
+        {"autoclave", {autoclave}},
+        {"out AUTOC", {autoclave}}, // any order, a word's start, any case
+        {"autoclave jones", {}},    // every word
+        {"crown jones lab", {crown}},
+        {"cafe", {crown}}, // accents ignored in the text
+        {"CAFÉ", {crown}},
+        {"eclair", {quoted}}, // the sender by her name, without its accent
+        {"zoe brien", {quoted}},
+        {"carter", {crown}},                  // the sender's last name
+        {"cc", {crown}},                      // ... and initials
+        {"bob", {autoclave, crown, station}}, // sender BACK (Bob) and a Cc
+        {"fran", {autoclave, crown, quoted}}, // To and Cc names; the computer row names no one
+        {"desk", {station}},                  // a computer by a part of its name
+        {"front", {autoclave, crown, quoted, station}},
+        {"o'brien", {quoted}}, // quotes and signs only split the words
+        {"\"50%\" off", {quoted}},
+        {"c:\\temp x_ray", {quoted}},
+        {"'; -- done", {quoted}},
+        {"%", {}},
+    };
+    for (const auto& c : cases) {
+        if (searchWords(c.typed).isEmpty()) {
+            const MessageSearchResult r = searchMessages(*office.services(), "FRONT", c.typed);
+            EXPECT_FALSE(r.ok) << c.typed;
+            continue;
+        }
+        EXPECT_EQ(found("FRONT", c.typed), c.ids) << c.typed;
+    }
+    // The messages still stand after a search for SQL.
+    EXPECT_EQ(office.count("CMTable"), 4);
+}
+
+TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
+{
+    const qint32 mine = message("BACK", back, "Autoclave is out", "", {{front, 0, ""}});
+    message("BACK", back, "Autoclave for Carl", "", {{carl, 0, ""}}); // another's inbox
+    const qint32 toWs2 =
+        message("BACK", back, "Autoclave at WS2", "", {{0, 0, "WS2"}}); // another computer
+    const qint32 hidden = message("FRONT", front, "Autoclave hidden", "", {{back, 0, ""}}, {}, -1);
+    const qint32 sent = message("FRONT", front, "Autoclave order", "", {{back, 0, ""}});
+    const qint32 other =
+        message("BACK", back, "Autoclave appointment", "", {{front, 0, ""}}, {}, 2, "Appointment");
+    const qint32 purged = message("BACK", back, "Autoclave purged", "", {{front, 0, ""}}, 256);
+
+    EXPECT_EQ(found("FRONT", "autoclave"), (QSet<qint32>{mine}));
+    EXPECT_EQ(found("FRONT", "autoclave", {.allCategories = true}), (QSet<qint32>{mine, other}));
+    EXPECT_EQ(found("FRONT", "autoclave", {.sentItems = true}),
+              (QSet<qint32>{sent})); // not the hidden row
+    EXPECT_EQ(found("FRONT", "autoclave", {.history = true}), (QSet<qint32>{purged}));
+
+    // Everywhere: each hit with its view; another person's messages nowhere.
+    const MessageSearchResult all =
+        searchMessages(*office.services(), "FRONT", "autoclave", {.everywhere = true});
+    ASSERT_TRUE(all.ok) << all.error.toStdString();
+    QSet<std::pair<qint32, QString>> hits;
+    for (const MessageSearchHit& h : all.hits)
+        hits.insert({h.messageId, h.view});
+    EXPECT_EQ(
+        hits,
+        (QSet<std::pair<qint32, QString>>{
+            {mine, "Inbox"}, {other, "Inbox"}, {purged, "Inbox - History"}, {sent, "Sent Items"}}));
+    EXPECT_FALSE(hits.contains({hidden, "Sent Items"}));
+
+    // The workstation WS2 sees its computer's message; nobody else's.
+    tzglob::Config config = office.services()->config();
+    config.computerName = "WS2";
+    auto ws2 = std::make_shared<tzglob::tzGlobal>(config);
+    ASSERT_TRUE(ws2->open(nullptr));
+    const MessageSearchResult there = searchMessages(*ws2, "FRONT", "autoclave");
+    ASSERT_TRUE(there.ok);
+    QSet<qint32> ids;
+    for (const MessageSearchHit& h : there.hits)
+        ids << h.messageId;
+    EXPECT_EQ(ids, (QSet<qint32>{mine, toWs2}));
+
+    // A login the office does not know finds nothing at all.
+    const MessageSearchResult nobody =
+        searchMessages(*office.services(), "NOBODY", "autoclave", {.everywhere = true});
+    EXPECT_FALSE(nobody.ok);
+    EXPECT_TRUE(nobody.hits.isEmpty());
+    EXPECT_EQ(nobody.error.toStdString(), "There is no login \"NOBODY\" in this office.");
+}
+
+// The rarest word no person is named by is tested first, on the view's own addressee index
+// entries; the hits are the same as with every word tested alike, in each view.
+TEST_F(Search, TestingTheRarestWordFirstFindsTheSameMessages)
+{
+    message("BACK", back, "Autoclave is out", "Steam unit at the front desk", {{front, 0, ""}});
+    message("CARL", carl, "Sterilizer order", "For Bob: the autoclave gasket",
+            {{front, 1, ""}, {back, 0, ""}});
+    message("FRONT", front, "Sterilizer log", "Autoclave cycles",
+            {{0, 0, "FRONT-DESK"}, {carl, 0, ""}});
+    message("ZOE", zoe, "Cycles", "Autoclave sterilizer cycles", {{front, 0, ""}}, 256);
+    auto& services = *office.services();
+    auto db = services.messageStoreConnection();
+    QStringList names;
+    QVector<qint32> ids;
+    readLoginList(services, names, ids);
+    const QStringList searches[] = {{"autoclave"},        {"sterilizer", "bob"}, {"desk"},
+                                    {"cycles", "carter"}, {"front", "auto"},     {"nothing"}};
+    for (const QStringList& words : searches) {
+        for (const bool everywhere : {false, true}) {
+            for (const bool sent : {false, true}) {
+                MessageListParams p;
+                p.inboxView = !sent;
+                p.currentEmployeeId = front;
+                p.loginNames = names;
+                p.loginEmployeeIds = ids;
+                p.computerName = "FRONT-DESK";
+                p.currentLoginName = "FRONT";
+                const auto keys = [&](const BoundStatement& s) {
+                    QStringList out;
+                    db::Recordset rs = office.db()->query(s.sql, s.params);
+                    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+                        out << rs.value("cmID").toString() + "/" +
+                                   (rs.hasField("BroChkID") ? rs.value("BroChkID").toString() : "");
+                    out.sort();
+                    return out;
+                };
+                const QStringList plain = keys(
+                    everywhere ? buildSearchEverywhereStatement(services, db->backend(), p, words)
+                               : buildSearchStatement(services, db->backend(), p, words));
+                EXPECT_EQ(keys(searchStatement(services, *db, p, words, everywhere)), plain)
+                    << words.join(' ').toStdString() << (everywhere ? " everywhere" : "")
+                    << (sent ? " sent" : "");
+            }
+        }
+    }
+    // Sterilizer is in 3 messages, autoclave in 4; Carter and Bob are persons' names.
+    EXPECT_EQ(narrowingWord(*db, {"bob", "sterilizer", "autoclave"}), 1);
+    EXPECT_EQ(narrowingWord(*db, {"carter", "bob"}), -1);
+}
+
+TEST_F(Search, HitsCarryTheirListRow)
+{
+    const qint32 id = message("BACK", back, "Autoclave is out", "Line one\r\nline two",
+                              {{front, 0, ""}, {carl, 1, ""}});
+    const MessageSearchResult r = searchMessages(*office.services(), "front", "auto");
+    ASSERT_TRUE(r.ok) << r.error.toStdString();
+    ASSERT_EQ(r.hits.size(), 1);
+    const MessageSearchHit& h = r.hits.first();
+    EXPECT_EQ(h.messageId, id);
+    EXPECT_NE(h.addresseeId, 0);
+    EXPECT_EQ(h.view, "Inbox");
+    EXPECT_EQ(h.from, "BACK");
+    EXPECT_EQ(h.toCc, "FF/ CC");
+    EXPECT_EQ(h.date, "12/1/2026");
+    EXPECT_EQ(h.subject, "Autoclave is out");
+    EXPECT_EQ(h.comments, "Line one line two");
+    EXPECT_TRUE(h.unread);
+}
+
+TEST_F(Search, TheIndexKeepsInStepWithEveryWrite)
+{
+    auto& services = *office.services();
+    // A message saved as the window saves it.
+    OutgoingMessage out;
+    out.headerChanged = true;
+    out.cmDat = "12/05/2026";
+    out.senderId = back;
+    out.cmCat = "Message";
+    out.CMSubjec = "Autoclave is out";
+    out.cmDoc = "Sterilizer cycle failed";
+    out.personIds[0] = QString::number(front) + ',';
+    const SaveResult saved = saveMessage(services, out);
+    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(found("FRONT", "sterilizer"), (QSet<qint32>{saved.cmId}));
+
+    // Purged: only in the history; unpurged: back.
+    office.exec("update CMTable set CMPurFla=256 where cmID=?", {saved.cmId});
+    EXPECT_TRUE(found("FRONT", "sterilizer").isEmpty());
+    EXPECT_EQ(found("FRONT", "sterilizer", {.history = true}), (QSet<qint32>{saved.cmId}));
+    office.exec("update CMTable set CMPurFla=0 where cmID=?", {saved.cmId});
+    EXPECT_EQ(found("FRONT", "sterilizer"), (QSet<qint32>{saved.cmId}));
+    EXPECT_EQ(indexed("sterilizer"), 1);
+
+    // A changed subject or text (an event edited) is indexed anew.
+    office.exec("update CMTable set CMSubjec='Steam unit fixed', cmDoc='Runs again' where cmID=?",
+                {saved.cmId});
+    EXPECT_EQ(indexed("sterilizer"), 0);
+    EXPECT_EQ(indexed("steam"), 1);
+    EXPECT_EQ(found("FRONT", "runs steam"), (QSet<qint32>{saved.cmId}));
+
+    // Deleted: gone from the index too.
+    store::DeleteMessage(services, saved.cmId);
+    EXPECT_EQ(indexed("steam"), 0);
+    EXPECT_TRUE(found("FRONT", "steam", {.everywhere = true}).isEmpty());
+
+    // A person renamed is found by the new name.
+    const qint32 m = message("BACK", back, "Schedule", "", {{front, 0, ""}});
+    office.exec("update PATable set PLasNam='Backhaus' where pID=?", {back});
+    EXPECT_EQ(found("FRONT", "backhaus"), (QSet<qint32>{m}));
+}
+
+// The index's own tables name the same columns: the types the lists read stay the tables'.
+TEST_F(Search, TheIndexLeavesTheColumnsTheirTypes)
+{
+    auto& db = *office.services()->messageStoreConnection();
+    db.forgetSchema();
+    EXPECT_EQ(int(db.columnTypeByName("cmDoc")), int(db::ColumnType::LongText));
+    EXPECT_EQ(int(db.columnTypeByName("CMSubjec")), int(db::ColumnType::Text));
+    EXPECT_EQ(int(db.columnTypeByName("cmWho")), int(db::ColumnType::Text));
+    EXPECT_EQ(int(db.columnTypeByName("PLasNam")), int(db::ColumnType::Text));
+}
+
+// The index objects of a store made before the search: what an older init left.
+void dropSearchIndex(Office& office)
+{
+    const QStringList statements =
+        office.usingPostgres()
+            ? QStringList{"drop index ix_cm_words",
+                          "drop index ix_pa_words",
+                          "drop function tz_prefix_query(text)",
+                          "drop function tz_cm_words(text,text,text)",
+                          "drop function tz_pa_words(text,text,text)",
+                          "drop function tz_words(text)",
+                          "drop function tz_fold(text)"}
+            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
+                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
+                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
+                          "drop table CMWrdTable",          "drop table PAWrdTable",
+                          "drop table SrchIdxTable"};
+    for (const QString& s : statements)
+        office.exec(s);
+    office.db()->forgetSchema();
+}
+
+TEST_F(Search, InitBuildsTheIndexOfAnExistingStoreOnce)
+{
+    dropSearchIndex(office);
+    const qint32 old = message("BACK", back, "Autoclave is out", "", {{front, 0, ""}});
+    const MessageSearchResult before = searchMessages(*office.services(), "FRONT", "autoclave");
+    EXPECT_FALSE(before.ok);
+    EXPECT_EQ(before.error.toStdString(),
+              "The message store has no search index yet: run \"tzsndmsg init\" once to build it.");
+
+    QString error;
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_TRUE(store::createSchema(*office.db(), &error)) << error.toStdString();
+        EXPECT_EQ(found("FRONT", "autoclave"), (QSet<qint32>{old}));
+        EXPECT_EQ(found("FRONT", "bob"), (QSet<qint32>{old})); // the persons' names too
+        EXPECT_EQ(indexed("autoclave"), 1);
+    }
+    const qint32 next = message("BACK", back, "Autoclave fixed", "", {{front, 0, ""}});
+    EXPECT_EQ(found("FRONT", "autoclave"), (QSet<qint32>{old, next}));
+}
+
+} // namespace

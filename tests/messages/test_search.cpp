@@ -1,0 +1,290 @@
+// The search box of the full message window, typed into as a user does.
+#include "fixture.h"
+#include "messages/SearchHighlightDelegate.h"
+#include "store/Schema.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+class SearchWindow : public MessagesTest {
+protected:
+    void SetUp() override
+    {
+        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
+        back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
+        carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
+        // FRONT's inbox at WS1, her sent items, a purged message, and another person's.
+        outage = seed({"BACK", back, "Autoclave is out",
+                       "The autoclave in room 2 failed its test.\r\n"
+                       "Use the one at the front desk.",
+                       "12/01/2026", "08:10 AM"},
+                      {{front}, {carl, 1}});
+        lunch = seed({"CARL", carl, "Lunch order", "Sandwiches from the café at noon", "12/02/2026",
+                      "09:00 AM"},
+                     {{front, 0, "", "-1"}});
+        crown = seed(
+            {"BACK", back, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
+            {{0, 0, "WS1"}});
+        repaired = seed({"BACK", back, "Autoclave repaired", "Ready again", "11/20/2026",
+                         "10:00 AM", "Message", "256", "256"},
+                        {{front, 0, "", "-1"}});
+        sent = seed({"FRONT", front, "Autoclave order", "Please order a new gasket", "11/25/2026",
+                     "11:00 AM"},
+                    {{back}});
+        seed({"BACK", back, "Autoclave for Carl", "Not for the front desk", "12/04/2026",
+              "09:00 AM"},
+             {{carl}});
+        atWorkstation(front);
+    }
+
+    // The full window on FRONT's inbox, shown and active, as she works in it.
+    tzSndMsgFrm& openShown()
+    {
+        tzSndMsgFrm& w = openFull();
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return w;
+    }
+
+    // Types into the search box and waits for the list to narrow after the pause.
+    static bool typeAndWait(tzSndMsgFrm& w, const QString& text)
+    {
+        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+        QTest::keyClicks(w.txtSearch, text);
+        return done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000);
+    }
+
+    static QStringList column(const tzSndMsgFrm& w, int col)
+    {
+        QStringList out;
+        for (int r = 0; r < model(w)->rowCount(); ++r)
+            out << cell(w, r, col);
+        return out;
+    }
+
+    static QStringList marked(const tzSndMsgFrm& w)
+    {
+        QStringList out;
+        for (const QTextEdit::ExtraSelection& s : w.txtMsg->extraSelections())
+            out << s.cursor.selectedText();
+        return out;
+    }
+
+    qint32 front = 0, back = 0, carl = 0;
+    qint32 outage = 0, lunch = 0, crown = 0, repaired = 0, sent = 0;
+};
+
+TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
+{
+    tzSndMsgFrm& w = openShown();
+    QAbstractItemModelTester tester(w.TDBG->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QStringList view{"Autoclave is out", "Lunch order", "Lab results"};
+    ASSERT_EQ(subjects(w), view);
+    ASSERT_TRUE(show(w, lunch));
+
+    // Ctrl+F puts the cursor in the box; the list waits for a pause in the typing.
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(QApplication::focusWidget(), w.txtSearch);
+    QTest::keyClicks(w.txtSearch, "AUTO");
+    EXPECT_EQ(subjects(w), view);
+    EXPECT_FALSE(w.isSearching());
+    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+    ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // not another's, not the purged one
+    EXPECT_EQ(w.lblSearch->text(), "1 message found");
+    EXPECT_EQ(w.SB_Panel1->text(), "1 of 1");
+    EXPECT_EQ(w.CMID(), outage);
+    EXPECT_EQ(marked(w), QStringList{"auto"});           // in the message shown
+    EXPECT_EQ(QApplication::focusWidget(), w.txtSearch); // typing goes on in the box
+
+    // More words, in any order, accents ignored.
+    ASSERT_TRUE(typeAndWait(w, " front ROOM"));
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    w.txtSearch->clear();
+    ASSERT_TRUE(typeAndWait(w, "cafe"));
+    EXPECT_EQ(subjects(w), QStringList{"Lunch order"});
+    EXPECT_EQ(marked(w), QStringList{"café"});
+
+    // Esc empties the box and lists the view on the message it showed; the window stays.
+    QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.txtSearch->text().isEmpty());
+    EXPECT_FALSE(w.isSearching());
+    EXPECT_EQ(subjects(w), view);
+    EXPECT_EQ(w.CMID(), lunch);
+    EXPECT_EQ(w.SB_Panel1->text(), "2 of 3");
+    EXPECT_TRUE(marked(w).isEmpty());
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    w.Unload();
+}
+
+TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
+{
+    tzSndMsgFrm& w = openShown();
+    QTest::mouseClick(w.txtSearch, Qt::LeftButton);
+    QTest::keyClicks(w.txtSearch, "autoclave");
+    QTest::keyClick(w.txtSearch, Qt::Key_Return); // no waiting, no button of the window pressed
+    EXPECT_TRUE(w.isSearching());
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    EXPECT_TRUE(w.isVisible());
+
+    // The grid paints the found word's start on the highlight colour.
+    QCoreApplication::processEvents();
+    const QImage grid = w.TDBG->viewport()->grab().toImage();
+    int marks = 0;
+    for (int y = 0; y < grid.height(); ++y)
+        for (int x = 0; x < grid.width(); ++x)
+            marks += grid.pixelColor(x, y) == SearchHighlightDelegate::highlightColor();
+    EXPECT_GT(marks, 50);
+
+    // A box of signs only searches for nothing and says so; the view stays listed.
+    w.txtSearch->clear();
+    QTest::keyClicks(w.txtSearch, "'\"%;--");
+    QTest::keyClick(w.txtSearch, Qt::Key_Enter);
+    EXPECT_FALSE(w.isSearching());
+    EXPECT_EQ(model(w)->rowCount(), 3);
+    EXPECT_EQ(w.lblSearch->text(), "Type letters or digits to search");
+    EXPECT_EQ(office.count("CMTable"), 6);
+    w.Unload();
+}
+
+TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
+{
+    tzSndMsgFrm& w = openShown();
+    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
+    ASSERT_TRUE(w.chkSearchAll->isChecked());
+    ASSERT_TRUE(typeAndWait(w, "autoc"));
+    const int viewColumn = MessageListModel::columnOf(MessageListModel::Kind::View);
+    EXPECT_FALSE(w.TDBG->isColumnHidden(viewColumn));
+    EXPECT_EQ(w.TDBG->horizontalHeader()->visualIndex(viewColumn),
+              w.TDBG->horizontalHeader()->visualIndex(2) - 1); // just before "From"
+    QStringList rows;
+    for (int r = 0; r < model(w)->rowCount(); ++r)
+        rows << cell(w, r, viewColumn) + ": " + cell(w, r, 6);
+    EXPECT_EQ(rows, (QStringList{"Inbox - History: Autoclave repaired",
+                                 "Sent Items: Autoclave order", "Inbox: Autoclave is out"}));
+    EXPECT_EQ(w.lblSearch->text(), "3 messages found in every view");
+    // Unread only where it came to her; purging among several views is left to the views.
+    EXPECT_FALSE(boldRow(w, 1));
+    EXPECT_TRUE(boldRow(w, 2));
+    EXPECT_FALSE(w.tbButton("Purge")->isEnabled());
+    // A received hit is confirmed from its row as in the inbox.
+    ASSERT_TRUE(show(w, outage));
+    EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
+    ASSERT_TRUE(show(w, sent));
+    EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
+
+    // Back to the view's own search, then to the view.
+    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    EXPECT_TRUE(w.TDBG->isColumnHidden(viewColumn));
+    EXPECT_TRUE(w.tbButton("Purge")->isEnabled());
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_EQ(model(w)->rowCount(), 3);
+    EXPECT_TRUE(w.isVisible());
+    // With nothing left to clear, Esc closes the window as before.
+    QTest::keyClick(&w, Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate)
+{
+    tzSndMsgFrm& w = openShown();
+    ASSERT_TRUE(typeAndWait(w, "autoclave"));
+    ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Another view: the same words narrow it.
+    w.TB_ButtonClick("MsgSItem");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
+    w.TB_ButtonClick("TDLstHis");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    EXPECT_EQ(w.lblSearch->text(), "No message found");
+    w.TB_ButtonClick("MsgIn");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Purged from the hits: gone from them; in the history's hits instead.
+    ASSERT_TRUE(show(w, outage));
+    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
+    w.TB_ButtonClick("Refresh");
+    w.TDBG->selectRow(0);
+    w.TB_ButtonClick("Purge");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    w.TB_ButtonClick("TDLstHis");
+    EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
+
+    // Deleted from the hits; the view read again when the search is cleared.
+    ASSERT_TRUE(show(w, repaired));
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
+    w.TB_ButtonClick("Delete");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    w.clearSearch();
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
+    w.Unload();
+}
+
+// The demo office's front desk (ANNA at FRONTDESK) looking for what was said about staff.
+TEST(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
+{
+    Office::Options options;
+    options.loginName = "ANNA";
+    options.computerName = "FRONTDESK";
+    Office office(options);
+    QString error;
+    ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
+        << error.toStdString();
+    PrompterGuard prompter;
+    auto& st = SharedState::current();
+    st = SharedState{};
+    st.GIC = office.services();
+    st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
+    LoadLoginNames();
+    {
+        tzSndMsgFrm w;
+        w.load();
+        w.firstActivation();
+        w.TB_Small_ButtonMenuClick("MsgHisMsg");
+        w.resize(1120, 760);
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+        QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {},
+                          QPoint(6, w.chkSearchAll->height() / 2));
+        QTest::mouseClick(w.txtSearch, Qt::LeftButton);
+        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+        QTest::keyClicks(w.txtSearch, "staff");
+        ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
+        auto* grid = static_cast<MessageListModel*>(w.TDBG->model());
+        const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
+        QStringList rows;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            rows << grid->index(r, view).data().toString() + ": " +
+                        grid->index(r, 6).data().toString();
+        EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff",
+                                     "Inbox: Staff meeting moved"}));
+        w.TDBG->setCurrentIndex(grid->index(1, 2));
+        QTest::qWait(20);
+        EXPECT_EQ(w.txtSubject->text(), "Staff meeting moved");
+        ASSERT_EQ(w.txtMsg->extraSelections().size(), 1);
+        EXPECT_EQ(w.txtMsg->extraSelections().first().cursor.selectedText(), "staff");
+        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
+            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-search.png")));
+        }
+        w.Unload();
+    }
+    st = SharedState{};
+}
+
+} // namespace
