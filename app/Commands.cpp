@@ -55,52 +55,6 @@ bool parse(QCommandLineParser& parser, const QStringList& args)
     return true;
 }
 
-enum class DataUse { Write, ReadOnly };
-
-bool hasControlCharacter(const QString& text)
-{
-    for (const QChar c : text)
-        if (c.category() == QChar::Other_Control)
-            return true;
-    return false;
-}
-
-// The services of this workstation for its login; nullptr (message printed) when the set-up is
-// not usable or the login is not one of the office's.
-std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
-                                               DataUse use = DataUse::Write)
-{
-    tzglob::Config config = configFrom(parser);
-    config.readOnlyDataFolder = use == DataUse::ReadOnly;
-    if (hasControlCharacter(config.loginName) || hasControlCharacter(config.computerName)) {
-        fail(2, QStringLiteral("a login or computer name cannot hold control characters"));
-        return nullptr;
-    }
-    const QFileInfo data(config.dataFolder);
-    if (!data.isDir()) {
-        fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
-                    .arg(config.dataFolder));
-        return nullptr;
-    }
-    auto services = std::make_shared<tzglob::tzGlobal>(config);
-    QString error;
-    if (!services->open(&error)) {
-        fail(2, error);
-        return nullptr;
-    }
-    // Whoever is not in the login list is nobody here, not the whole office.
-    if (QString why; !services->isLogin(config.loginName, &why)) {
-        if (!why.isEmpty()) {
-            fail(2, QStringLiteral("cannot read the login list: %1").arg(why));
-            return nullptr;
-        }
-        fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
-                    .arg(config.loginName));
-        return nullptr;
-    }
-    return services;
-}
-
 bool parseInt(const QCommandLineParser& parser, const QString& name, qint32& value)
 {
     if (!parser.isSet(name))
@@ -195,6 +149,47 @@ void addScreenshotOption(QCommandLineParser& parser)
 }
 
 } // namespace
+
+static bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+
+std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser, DataUse use)
+{
+    tzglob::Config config = configFrom(parser);
+    config.readOnlyDataFolder = use == DataUse::ReadOnly;
+    if (hasControlCharacter(config.loginName) || hasControlCharacter(config.computerName)) {
+        fail(2, QStringLiteral("a login or computer name cannot hold control characters"));
+        return nullptr;
+    }
+    const QFileInfo data(config.dataFolder);
+    if (!data.isDir()) {
+        fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
+                    .arg(config.dataFolder));
+        return nullptr;
+    }
+    auto services = std::make_shared<tzglob::tzGlobal>(config);
+    QString error;
+    if (!services->open(&error)) {
+        fail(2, error);
+        return nullptr;
+    }
+    // Whoever is not in the login list is nobody here, not the whole office.
+    if (QString why; !services->isLogin(config.loginName, &why)) {
+        if (!why.isEmpty()) {
+            fail(2, QStringLiteral("cannot read the login list: %1").arg(why));
+            return nullptr;
+        }
+        fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
+                    .arg(config.loginName));
+        return nullptr;
+    }
+    return services;
+}
 
 int runInit(const QStringList& args)
 {

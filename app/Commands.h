@@ -3,8 +3,13 @@
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <memory>
+
 namespace tzsndmsg {
 class HostServices;
+}
+namespace tzglob {
+class tzGlobal;
 }
 
 namespace tzsndmsg::app {
@@ -24,6 +29,13 @@ int runWatch(int argc, char** argv, const QStringList& args);
 int runTray(const QStringList& args);
 int runSearch(const QStringList& args);
 int runConfirmations(const QStringList& args);
+
+enum class DataUse { Write, ReadOnly };
+// The services of this workstation for its login, open; nullptr (a line printed) when the set-up
+// is not usable or the login is not one of the office's: whoever is not in the login list is
+// nobody here, not the whole office.
+std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
+                                               DataUse use = DataUse::Write);
 
 // The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the
 // message still waits for a confirmation it asked for. False with the reason when the store

@@ -67,17 +67,13 @@ int runConfirmations(const QStringList& args)
         return fail(2, QStringLiteral("--message needs a message id, not '%1'")
                            .arg(parser.value(QStringLiteral("message"))));
 
-    const tzglob::Config config = configFrom(parser);
-    if (!QFileInfo(config.dataFolder).isDir())
-        return fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
-                           .arg(config.dataFolder));
-    tzglob::tzGlobal services(config);
-    QString error;
-    if (!services.open(&error))
-        return fail(2, error);
+    const auto services = openServices(parser, DataUse::ReadOnly);
+    if (!services)
+        return 2;
 
+    QString error;
     const std::optional<MessageConfirmations> read =
-        readSentMessageConfirmations(services, messageId, QString(), &error);
+        readSentMessageConfirmations(*services, messageId, QString(), &error);
     if (!read)
         return fail(1, error);
 

@@ -64,14 +64,12 @@ int runSearch(const QStringList& args)
                                         "--all-categories and --history"));
 
     const tzglob::Config config = configFrom(parser);
-    if (!QFileInfo(config.dataFolder).isDir())
-        return failed(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
-                             .arg(config.dataFolder));
-    auto services = std::make_shared<tzglob::tzGlobal>(config);
-    if (QString error; !services->open(&error))
-        return failed(2, error);
+    const auto services = openServices(parser, DataUse::ReadOnly);
+    if (!services)
+        return 2;
 
-    const MessageSearchResult result = searchMessages(*services, config.loginName, typed, scope);
+    const MessageSearchResult result =
+        searchMessages(*services, config.loginName, typed, scope);
     if (!result.ok)
         return failed(1, result.error);
 

@@ -107,14 +107,9 @@ int runTray(const QStringList& args)
         return failed(2, QStringLiteral("unexpected argument '%1'")
                              .arg(parser.positionalArguments().first()));
 
-    const tzglob::Config config = configFrom(parser);
-    if (!QFileInfo(config.dataFolder).isDir())
-        return failed(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
-                             .arg(config.dataFolder));
-    auto services = std::make_shared<tzglob::tzGlobal>(config);
-    QString error;
-    if (!services->open(&error))
-        return failed(2, error);
+    const auto services = openServices(parser);
+    if (!services)
+        return 2;
 
     if (parser.isSet(QStringLiteral("screenshot")))
         return screenshot(services, parser.value(QStringLiteral("screenshot")),
@@ -135,6 +130,7 @@ int runTray(const QStringList& args)
     QObject::connect(&unixSignals, &UnixSignals::terminateRequested, qApp,
                      [] { QCoreApplication::exit(0); });
     QApplication::setQuitOnLastWindowClosed(false);
+    QString error;
     if (!tray.start(&error))
         return failed(1, error);
     return QApplication::exec();

@@ -134,18 +134,9 @@ int runWatch(int argc, char** argv, const QStringList& args)
     options.notifications = !parser.isSet(QStringLiteral("no-notices"));
     const bool once = parser.isSet(QStringLiteral("once"));
 
-    const tzglob::Config config = configFrom(parser);
-    if (!QFileInfo(config.dataFolder).isDir()) {
-        std::fprintf(stderr, "tzsndmsg: data folder %s is missing (run: tzsndmsg init)\n",
-                     qPrintable(config.dataFolder));
+    const auto services = openServices(parser);
+    if (!services)
         return 2;
-    }
-    auto services = std::make_shared<tzglob::tzGlobal>(config);
-    QString error;
-    if (!services->open(&error)) {
-        std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(error));
-        return 2;
-    }
     ui::MessageBox::setPrompter(std::make_shared<NoBoxes>());
 
     OfficeWatcher watcher(services, options);
@@ -185,6 +176,7 @@ int runWatch(int argc, char** argv, const QStringList& args)
     // --once ends in any case: a server that stops answering mid-statement would hold it.
     if (once)
         ::alarm(OnceBoundSecs);
+    QString error;
     if (!watcher.start(&error)) {
         std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(error));
         return 1;

@@ -143,6 +143,13 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"login with SQL", {"inbox", "--login", "x' OR '1'='1"}, 2, "not in the office's login list"},
         {"login with backslash injection", {"inbox", "--login", kInjection}, 2, "not in the office's login list"},
         {"blank login", {"inbox", "--login", ""}, 2, "not in the office's login list"},
+        // Every command that reads for a login refuses one the office does not know.
+        {"unknown login searching", {"search", "--login", "NOBODY", "--everywhere", "staff"}, 2,
+         "not in the office's login list"},
+        {"unknown login's confirmations", {"confirmations", "--login", "NOBODY", "--message", "1"}, 2,
+         "not in the office's login list"},
+        {"unknown login watching", {"watch", "--once", "--login", "NOBODY"}, 2, "not in the office's login list"},
+        {"blank login watching", {"watch", "--once", "--login", ""}, 2, "not in the office's login list"},
         {"login with a line break", {"inbox", "--login", "AN\nNA"}, 2, "control characters"},
         {"login not UTF-8", {"inbox", "--login", "printf:\\377\\376"}, 2, "not in the office's login list"},
         {"listed login ending in a backslash", {"inbox", "--login", kQuotedLogin, "--sent"}, 0, "Sent items of O'BRIEN\\"},

@@ -104,8 +104,8 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
         const char* said;
     } cases[] = {
         {{"search", "--login", "NOBODY", "autoclave"},
-         1,
-         "There is no login \"NOBODY\" in this office."},
+         2,
+         "the login \"NOBODY\" is not in the office's login list"},
         {{"search", "--login", "ANNA"}, 2, "search needs words"},
         {{"search", "--login", "ANNA", "'%", "--", "--"}, 2, "search needs words"},
         {{"search", "--login", "ANNA", "--everywhere", "--sent", "x"}, 2, "leave out --sent"},
