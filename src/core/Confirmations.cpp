@@ -3,6 +3,7 @@
 #include "core/Confirmations.h"
 
 #include "common/VbFormat.h"
+#include "core/LoginList.h"
 #include "core/Message.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
@@ -39,35 +40,6 @@ qint64 whole(const QVariant& value)
         return 0;
     const auto n = common::vb::toNumber(common::vb::toText(value));
     return n ? qint64(*n) : 0;
-}
-
-// The office's logins as the login list holds them (entry 0 empty, names trimmed and upper
-// case, "SUPERVISOR" always there): the sent items of a login without an employee list what
-// every login sent.
-void readLogins(HostServices& services, QStringList& names, QVector<qint32>& employeeIds)
-{
-    names = QStringList{QString()};
-    employeeIds = QVector<qint32>{0};
-    if (auto persons = services.personsConnection()) {
-        db::Reader reader = persons->read(services.adaptSqlFor(
-            *persons, QStringLiteral("SELECT PWMUseNam, PWMPID FROM PWMTable")));
-        try {
-            while (reader.isValid() && reader.next()) {
-                names << (reader.isNull(QStringLiteral("PWMUseNam"))
-                              ? QString()
-                              : reader.value(QStringLiteral("PWMUseNam"))
-                                    .toString()
-                                    .trimmed()
-                                    .toUpper());
-                employeeIds << qint32(whole(reader.value(QStringLiteral("PWMPID"))));
-            }
-        } catch (const db::FieldError&) {
-        }
-    }
-    if (!names.contains(QStringLiteral("SUPERVISOR"))) {
-        names << QStringLiteral("SUPERVISOR");
-        employeeIds << 0;
-    }
 }
 
 } // namespace
@@ -314,7 +286,9 @@ std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& s
             .toUpper();
     params.currentEmployeeId = services.employeeOfLogin(params.currentLoginName);
     params.computerName = services.computerName();
-    core::readLogins(services, params.loginNames, params.loginEmployeeIds);
+    core::LoginList logins = core::readLoginList(services);
+    params.loginNames = std::move(logins.names);
+    params.loginEmployeeIds = std::move(logins.employeeIds);
     // The views give a login without an employee what every login sent: only a login of the
     // office (SUPERVISOR among them) may be one.
     if (!params.loginNames.mid(1).contains(params.currentLoginName)) {

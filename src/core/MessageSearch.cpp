@@ -1,6 +1,7 @@
 #include "core/MessageSearch.h"
 
 #include "common/VbFormat.h"
+#include "core/LoginList.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "store/SearchIndex.h"
@@ -515,36 +516,6 @@ db::Recordset searchEverywhere(HostServices& services, const MessageListParams& 
                      error);
 }
 
-void readLoginList(HostServices& services, QStringList& names, QVector<qint32>& employeeIds)
-{
-    names = QStringList{QString()};
-    employeeIds = QVector<qint32>{0};
-    bool haveSupervisor = false;
-    auto persons = services.personsConnection();
-    if (persons) {
-        db::Reader reader =
-            persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable")));
-        try {
-            while (reader.isValid() && reader.next()) {
-                const QString name =
-                    reader.isNull(QStringLiteral("PWMUseNam"))
-                        ? QString()
-                        : reader.value(QStringLiteral("PWMUseNam")).toString().trimmed().toUpper();
-                names << name;
-                employeeIds << (reader.isNull(QStringLiteral("PWMPID"))
-                                    ? 0
-                                    : qint32(reader.value(QStringLiteral("PWMPID")).toLongLong()));
-                haveSupervisor = haveSupervisor || name == QLatin1String("SUPERVISOR");
-            }
-        } catch (const db::FieldError&) {
-        }
-    }
-    if (!haveSupervisor) {
-        names << QStringLiteral("SUPERVISOR");
-        employeeIds << 0;
-    }
-}
-
 } // namespace core
 
 MessageSearchResult searchMessages(HostServices& services, const QString& loginName,
@@ -557,7 +528,9 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         return result;
     }
     core::MessageListParams params;
-    core::readLoginList(services, params.loginNames, params.loginEmployeeIds);
+    core::LoginList logins = core::readLoginList(services);
+    params.loginNames = std::move(logins.names);
+    params.loginEmployeeIds = std::move(logins.employeeIds);
     const QString login = loginName.trimmed().toUpper();
     const qsizetype at = login.isEmpty() ? -1 : params.loginNames.indexOf(login, 1);
     if (at < 1) {

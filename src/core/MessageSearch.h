@@ -80,8 +80,4 @@ db::Recordset searchView(HostServices& services, const MessageListParams& view,
 db::Recordset searchEverywhere(HostServices& services, const MessageListParams& login,
                                const QStringList& words, const QString& sortOrder, QString* error);
 
-// The login list as the shared state keeps it (entry 0 empty; trimmed upper-case names and
-// their person ids; "SUPERVISOR" always there), read from PWMTable.
-void readLoginList(HostServices& services, QStringList& names, QVector<qint32>& employeeIds);
-
 } // namespace tzsndmsg::core

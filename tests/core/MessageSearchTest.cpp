@@ -1,5 +1,6 @@
 // Finding messages: the words, the highlights, and the search over the login's views on the
 // store with its full-text index (SQLite and PostgreSQL).
+#include "core/LoginList.h"
 #include "core/MessageSearch.h"
 
 #include "core/MessageWrite.h"
@@ -238,9 +239,9 @@ TEST_F(Search, TestingTheRarestWordFirstFindsTheSameMessages)
     message("ZOE", zoe, "Cycles", "Autoclave sterilizer cycles", {{front, 0, ""}}, 256);
     auto& services = *office.services();
     auto db = services.messageStoreConnection();
-    QStringList names;
-    QVector<qint32> ids;
-    readLoginList(services, names, ids);
+    const LoginList logins = readLoginList(services);
+    const QStringList& names = logins.names;
+    const QVector<qint32>& ids = logins.employeeIds;
     const QStringList searches[] = {{"autoclave"},        {"sterilizer", "bob"}, {"desk"},
                                     {"cycles", "carter"}, {"front", "auto"},     {"nothing"}};
     for (const QStringList& words : searches) {
