@@ -126,22 +126,7 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
 TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
 {
     // The demo office as an older program left it: no search index.
-    const QStringList drop =
-        Office::usingPostgres()
-            ? QStringList{"drop index ix_cm_words",
-                          "drop index ix_pa_words",
-                          "drop function tz_prefix_query(text)",
-                          "drop function tz_cm_words(text,text,text)",
-                          "drop function tz_pa_words(text,text,text)",
-                          "drop function tz_words(text)",
-                          "drop function tz_fold(text)"}
-            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
-                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
-                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
-                          "drop table CMWrdTable",          "drop table PAWrdTable",
-                          "drop table SrchIdxTable"};
-    for (const QString& s : drop)
-        office.exec(s);
+    office.dropSearchIndex();
 
     const Outcome before = run({"search", "--login", "ANNA", "autoclave"});
     EXPECT_EQ(before.code, 1);

@@ -349,31 +349,9 @@ TEST_F(Search, TheIndexLeavesTheColumnsTheirTypes)
     EXPECT_EQ(int(db.columnTypeByName("PLasNam")), int(db::ColumnType::Text));
 }
 
-// The index objects of a store made before the search: what an older init left.
-void dropSearchIndex(Office& office)
-{
-    const QStringList statements =
-        office.usingPostgres()
-            ? QStringList{"drop index ix_cm_words",
-                          "drop index ix_pa_words",
-                          "drop function tz_prefix_query(text)",
-                          "drop function tz_cm_words(text,text,text)",
-                          "drop function tz_pa_words(text,text,text)",
-                          "drop function tz_words(text)",
-                          "drop function tz_fold(text)"}
-            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
-                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
-                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
-                          "drop table CMWrdTable",          "drop table PAWrdTable",
-                          "drop table SrchIdxTable"};
-    for (const QString& s : statements)
-        office.exec(s);
-    office.db()->forgetSchema();
-}
-
 TEST_F(Search, InitBuildsTheIndexOfAnExistingStoreOnce)
 {
-    dropSearchIndex(office);
+    office.dropSearchIndex();
     const qint32 old = message("BACK", back, "Autoclave is out", "", {{front, 0, ""}});
     const MessageSearchResult before = searchMessages(*office.services(), "FRONT", "autoclave");
     EXPECT_FALSE(before.ok);

@@ -11,9 +11,11 @@
 #include "directory/StaffDirectory.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
+#include "store/Schema.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
@@ -252,6 +254,64 @@ protected:
         removeSignalFiles();
     }
     qint32 front = 0, ben = 0, carl = 0;
+};
+
+// The demo office's front desk (ANNA at FRONTDESK) with the full message window shown and active,
+// as the README's pictures show it.
+class DemoFrontDesk : public ::testing::Test {
+protected:
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.loginName = "ANNA";
+        o.computerName = "FRONTDESK";
+        return o;
+    }
+
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
+            << error.toStdString();
+        auto& st = SharedState::current();
+        st = SharedState{};
+        st.GIC = office.services();
+        st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
+        LoadLoginNames();
+    }
+    void TearDown() override
+    {
+        if (window)
+            window->Unload();
+        window.reset();
+        SharedState::current() = SharedState{};
+    }
+
+    tzSndMsgFrm& openFull(int width, int height)
+    {
+        window = std::make_unique<tzSndMsgFrm>();
+        tzSndMsgFrm& w = *window;
+        w.load();
+        w.firstActivation();
+        w.TB_Small_ButtonMenuClick("MsgHisMsg");
+        w.resize(width, height);
+        w.show();
+        w.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        return w;
+    }
+
+    // Saved into the folder TZSNDMSG_SCREENSHOTS names, when it names one.
+    static void saveScreenshot(QWidget& w, const QString& fileName)
+    {
+        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
+            EXPECT_TRUE(w.grab().save(QDir(dir).filePath(fileName)));
+        }
+    }
+
+    Office office{options()};
+    PrompterGuard prompter;
+    std::unique_ptr<tzSndMsgFrm> window;
 };
 
 inline QString ids(std::initializer_list<qint32> people)

@@ -2,9 +2,7 @@
 // column of the sent items, the panel under a sent message and "Remind the Others".
 #include "core/MessageWrite.h"
 #include "fixture.h"
-#include "store/Schema.h"
 
-#include <QDir>
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QTest>
@@ -280,51 +278,26 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
     w.Unload();
 }
 
-// The demo office's front desk (ANNA at FRONTDESK) opening its sent items: the message that asked
-// for confirmation shows who has not confirmed yet, first.
-TEST(ConfirmationsDemo, TheFrontDesksSentItemsShowWhoIsStillPending)
+// The demo office's front desk opening its sent items: the message that asked for confirmation
+// shows who has not confirmed yet, first.
+class ConfirmationsDemo : public DemoFrontDesk {};
+
+TEST_F(ConfirmationsDemo, TheFrontDesksSentItemsShowWhoIsStillPending)
 {
-    Office::Options options;
-    options.loginName = "ANNA";
-    options.computerName = "FRONTDESK";
-    Office office(options);
-    QString error;
-    ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
-        << error.toStdString();
-    PrompterGuard prompter;
-    auto& st = SharedState::current();
-    st = SharedState{};
-    st.GIC = office.services();
-    st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
-    LoadLoginNames();
-    {
-        tzSndMsgFrm w;
-        w.load();
-        w.firstActivation();
-        w.TB_Small_ButtonMenuClick("MsgHisMsg");
-        w.resize(1120, 800);
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        w.TB_ButtonClick("MsgSItem");
-        QTest::qWait(20);
-        const auto* grid = w.TDBG->model();
-        ASSERT_GE(grid->rowCount(), 1);
-        w.TDBG->setCurrentIndex(grid->index(0, 2));
-        QTest::qWait(20);
-        EXPECT_EQ(w.txtSubject->text(), "New phone system on Monday");
-        ASSERT_TRUE(w.PicConfirmations->isVisible());
-        EXPECT_EQ(w.lblConfirmations->text(),
-                  "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
-        ASSERT_EQ(w.lstConfirmations->rowCount(), 6);
-        for (int r = 0; r < 2; ++r)
-            EXPECT_EQ(w.lstConfirmations->item(r, 2)->text(), "Pending") << r;
-        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
-            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("confirmations.png")));
-        }
-        w.Unload();
-    }
-    st = SharedState{};
+    tzSndMsgFrm& w = openFull(1120, 800);
+    w.TB_ButtonClick("MsgSItem");
+    QTest::qWait(20);
+    const auto* grid = w.TDBG->model();
+    ASSERT_GE(grid->rowCount(), 1);
+    w.TDBG->setCurrentIndex(grid->index(0, 2));
+    QTest::qWait(20);
+    EXPECT_EQ(w.txtSubject->text(), "New phone system on Monday");
+    ASSERT_TRUE(w.PicConfirmations->isVisible());
+    EXPECT_EQ(w.lblConfirmations->text(), "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
+    ASSERT_EQ(w.lstConfirmations->rowCount(), 6);
+    for (int r = 0; r < 2; ++r)
+        EXPECT_EQ(w.lstConfirmations->item(r, 2)->text(), "Pending") << r;
+    saveScreenshot(w, "confirmations.png");
 }
 
 } // namespace

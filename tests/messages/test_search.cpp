@@ -1,11 +1,9 @@
 // The search box of the full message window, typed into as a user does.
 #include "fixture.h"
 #include "messages/SearchHighlightDelegate.h"
-#include "store/Schema.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
-#include <QDir>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
@@ -234,57 +232,30 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
     w.Unload();
 }
 
-// The demo office's front desk (ANNA at FRONTDESK) looking for what was said about staff.
-TEST(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
+// The demo office's front desk looking for what was said about staff.
+class SearchWindowDemo : public DemoFrontDesk {};
+
+TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
 {
-    Office::Options options;
-    options.loginName = "ANNA";
-    options.computerName = "FRONTDESK";
-    Office office(options);
-    QString error;
-    ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
-        << error.toStdString();
-    PrompterGuard prompter;
-    auto& st = SharedState::current();
-    st = SharedState{};
-    st.GIC = office.services();
-    st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
-    LoadLoginNames();
-    {
-        tzSndMsgFrm w;
-        w.load();
-        w.firstActivation();
-        w.TB_Small_ButtonMenuClick("MsgHisMsg");
-        w.resize(1120, 760);
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-        QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {},
-                          QPoint(6, w.chkSearchAll->height() / 2));
-        QTest::mouseClick(w.txtSearch, Qt::LeftButton);
-        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-        QTest::keyClicks(w.txtSearch, "staff");
-        ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
-        auto* grid = static_cast<MessageListModel*>(w.TDBG->model());
-        const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
-        QStringList rows;
-        for (int r = 0; r < grid->rowCount(); ++r)
-            rows << grid->index(r, view).data().toString() + ": " +
-                        grid->index(r, 6).data().toString();
-        EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff",
-                                     "Inbox: Staff meeting moved"}));
-        w.TDBG->setCurrentIndex(grid->index(1, 2));
-        QTest::qWait(20);
-        EXPECT_EQ(w.txtSubject->text(), "Staff meeting moved");
-        ASSERT_EQ(w.txtMsg->extraSelections().size(), 1);
-        EXPECT_EQ(w.txtMsg->extraSelections().first().cursor.selectedText(), "staff");
-        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
-            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-search.png")));
-        }
-        w.Unload();
-    }
-    st = SharedState{};
+    tzSndMsgFrm& w = openFull(1120, 760);
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
+    QTest::mouseClick(w.txtSearch, Qt::LeftButton);
+    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+    QTest::keyClicks(w.txtSearch, "staff");
+    ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
+    auto* grid = static_cast<MessageListModel*>(w.TDBG->model());
+    const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
+    QStringList rows;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        rows << grid->index(r, view).data().toString() + ": " + grid->index(r, 6).data().toString();
+    EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff", "Inbox: Staff meeting moved"}));
+    w.TDBG->setCurrentIndex(grid->index(1, 2));
+    QTest::qWait(20);
+    EXPECT_EQ(w.txtSubject->text(), "Staff meeting moved");
+    ASSERT_EQ(w.txtMsg->extraSelections().size(), 1);
+    EXPECT_EQ(w.txtMsg->extraSelections().first().cursor.selectedText(), "staff");
+    saveScreenshot(w, "messages-search.png");
 }
 
 } // namespace

@@ -101,6 +101,27 @@ void Office::exec(const QString& statement, const QVariantList& params)
         ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
 }
 
+void Office::dropSearchIndex()
+{
+    const QStringList statements =
+        usingPostgres()
+            ? QStringList{"drop index ix_cm_words",
+                          "drop index ix_pa_words",
+                          "drop function tz_prefix_query(text)",
+                          "drop function tz_cm_words(text,text,text)",
+                          "drop function tz_pa_words(text,text,text)",
+                          "drop function tz_words(text)",
+                          "drop function tz_fold(text)"}
+            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
+                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
+                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
+                          "drop table CMWrdTable",          "drop table PAWrdTable",
+                          "drop table SrchIdxTable"};
+    for (const QString& s : statements)
+        exec(s);
+    m_db->forgetSchema();
+}
+
 qint64 Office::insert(const QString& table, const QString& keyColumn, const QStringList& names,
                       const QVariantList& values)
 {

@@ -54,6 +54,8 @@ public:
     QVariant scalar(const QString& statement, const QVariantList& params = {});
     int count(const QString& table, const QString& where = QString(),
               const QVariantList& params = {});
+    // Takes the search index away, as a store made before it was.
+    void dropSearchIndex();
 
     // Seeding: a person (PATable), a login (PWMTable), an employment record with its status row.
     qint32 addPerson(const QString& last, const QString& first, const QString& initials,
