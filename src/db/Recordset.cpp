@@ -438,6 +438,28 @@ bool Recordset::setSort(const QString& order)
 
 QString Recordset::sort() const { return m_sort; }
 
+Recordset Recordset::subset(const std::function<bool(int position)>& keep,
+                            const QString& statement, const QVariantList& params) const
+{
+    if (!m_data)
+        return {};
+    auto data = std::make_shared<Data>();
+    data->db = m_data->db;
+    data->statement = statement;
+    data->params = params;
+    data->columns = m_data->columns;
+    for (size_t p = 0; p < m_order->size(); ++p)
+        if (keep(int(p)))
+            data->rows.push_back(m_data->rows[size_t((*m_order)[p])]); // values shared
+    Recordset out;
+    out.m_data = std::move(data);
+    out.m_order = std::make_shared<std::vector<int>>(out.m_data->rows.size());
+    std::iota(out.m_order->begin(), out.m_order->end(), 0);
+    out.m_pos = 0;
+    out.m_sort = m_sort;
+    return out;
+}
+
 Recordset Recordset::clone() const
 {
     Recordset copy(*this);

@@ -121,6 +121,28 @@ TEST_P(RecordsetTest, SortKeepsTheRowClonesShareRowsButNotPosition)
     EXPECT_EQ(copy.recordCount(), 6);
 }
 
+// A subset keeps the rows asked for in the set's order and sort; requery reads its own
+// statement, not the set's.
+TEST_P(RecordsetTest, SubsetKeepsOrderAndSortAndRequeriesItsOwnStatement)
+{
+    Recordset rs = open("SELECT * FROM CMTable ORDER BY cmID");
+    ASSERT_TRUE(rs.setSort("CMDat, CMTim, CMID")); // 4, 5, 2, 3, 1, 6
+    Recordset odd = rs.subset([](int position) { return position % 2 == 1; },
+                              "SELECT * FROM CMTable WHERE cmPid = ?", {2});
+    EXPECT_EQ(ids(odd), QList<qint64>({5, 3, 6}));
+    EXPECT_EQ(odd.sort(), rs.sort());
+    EXPECT_EQ(odd.absolutePosition(), 1);
+    EXPECT_EQ(odd.value("CMSubjec").toString(), "c");
+    EXPECT_EQ(rs.recordCount(), 6); // the set itself is left as it was
+    ASSERT_TRUE(odd.setSort("cmID DESC"));
+    EXPECT_EQ(ids(odd), QList<qint64>({6, 5, 3}));
+    ASSERT_TRUE(odd.requery());
+    EXPECT_EQ(odd.sort(), QStringLiteral("cmID DESC"));
+    EXPECT_EQ(ids(odd), QList<qint64>({6, 1}));
+    EXPECT_TRUE(rs.subset([](int) { return false; }, QString(), {}).isEmpty());
+    EXPECT_FALSE(Recordset().subset([](int) { return true; }, QString(), {}).isOpen());
+}
+
 TEST_P(RecordsetTest, PositionsBofAndEof)
 {
     Recordset rs = open("SELECT * FROM CMTable ORDER BY cmID");

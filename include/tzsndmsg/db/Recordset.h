@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -69,6 +70,10 @@ public:
     QString sort() const;
 
     Recordset clone() const; // shares rows, positioned on the first row
+    // The rows whose position (0-based, in the current order) `keep` accepts, in that order and
+    // under the same sort, on the first row; requery runs `statement`, which reads them afresh.
+    Recordset subset(const std::function<bool(int position)>& keep, const QString& statement,
+                     const QVariantList& params) const;
 
     int fieldCount() const;
     QStringList fieldNames() const;
