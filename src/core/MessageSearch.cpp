@@ -516,6 +516,312 @@ db::Recordset searchEverywhere(HostServices& services, const MessageListParams& 
                      error);
 }
 
+namespace {
+
+// Message keys as one bound value: a JSON array for SQLite's json_each, an array literal for
+// PostgreSQL. Only numbers reach it.
+QVariant keysValue(db::Backend backend, const QVector<qint32>& keys)
+{
+    QString text;
+    text.reserve(keys.size() * 7 + 2);
+    for (qint32 key : keys) {
+        if (!text.isEmpty())
+            text += u',';
+        text += QString::number(key);
+    }
+    return backend == db::Backend::Sqlite ? u'[' + text + u']' : u'{' + text + u'}';
+}
+
+QString keysAmong(db::Backend backend, const QString& column)
+{
+    return backend == db::Backend::Sqlite
+               ? column + QStringLiteral(" IN (SELECT value FROM json_each(?))")
+               : column + QStringLiteral(" = ANY (CAST(? AS integer[]))");
+}
+
+// Of `keys`, the messages whose own words hold every word given. PostgreSQL either tests each
+// message (its words computed from its row) or intersects the index with the keys; SQLite reads
+// the words' entries once and keeps those among the keys.
+BoundStatement textAmong(db::Backend backend, const QStringList& folded,
+                         const QVector<qint32>& keys, bool eachRow)
+{
+    if (backend == db::Backend::Sqlite) {
+        QStringList phrases;
+        for (const QString& word : folded)
+            phrases << ftsString(word);
+        return {QStringLiteral("SELECT tzF.r FROM (SELECT rowid AS r FROM CMWrdTable WHERE "
+                               "CMWrdTable MATCH ?) tzF WHERE +") +
+                    keysAmong(backend, QStringLiteral("tzF.r")),
+                {phrases.join(u' '), keysValue(backend, keys)}};
+    }
+    const QString query =
+        u'(' + QStringList(folded.size(), QStringLiteral("tz_prefix_query(?)")).join(" && ") + u')';
+    QVariantList words;
+    for (const QString& word : folded)
+        words << word;
+    if (eachRow)
+        return {QStringLiteral("SELECT tzM.cmID FROM (SELECT cmID, CMSubjec, cmDoc, cmWho FROM "
+                               "CMTable WHERE ") +
+                    keysAmong(backend, QStringLiteral("cmID")) +
+                    QStringLiteral(" OFFSET 0) tzM WHERE tz_cm_words(tzM.CMSubjec, tzM.cmDoc, "
+                                   "tzM.cmWho) @@ ") +
+                    query,
+                QVariantList{keysValue(backend, keys)} + words};
+    return {QStringLiteral("SELECT cmID FROM CMTable WHERE tz_cm_words(CMSubjec, cmDoc, cmWho) @@ ") +
+                query + QStringLiteral(" and ") + keysAmong(backend, QStringLiteral("cmID")),
+            words + QVariantList{keysValue(backend, keys)}};
+}
+
+// Of `keys`, the messages with a To or Cc addressee among the persons or computers given.
+BoundStatement addresseesAmong(db::Backend backend, const QVector<qint32>& persons,
+                               const QStringList& computers, const QVector<qint32>& keys)
+{
+    BoundStatement out;
+    QString who;
+    if (!persons.isEmpty()) {
+        QStringList ids;
+        for (qint32 id : persons)
+            ids << QString::number(id);
+        who = QStringLiteral("BroChkPID IN (") + ids.join(u',') + u')';
+    } else {
+        who = QStringLiteral("BroChkToMac IN (") +
+              QStringList(computers.size(), QStringLiteral("?")).join(u',') + u')';
+        for (const QString& name : computers)
+            out.params << name;
+    }
+    if (backend == db::Backend::Sqlite) {
+        // Each key sought among the rows of those persons (or computers): left to itself SQLite
+        // reads every addressee row of each key, and a whole-office message has hundreds.
+        out.sql = QStringLiteral("SELECT DISTINCT BroChkLinID FROM json_each(?) tzK CROSS JOIN "
+                                 "BroChkTable WHERE BroChkLinID = tzK.value and ") +
+                  who + QStringLiteral(" and (BroChkTyp=0 or BroChkTyp=1)");
+        out.params.prepend(keysValue(backend, keys));
+        return out;
+    }
+    out.sql = QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable WHERE ") + who +
+              QStringLiteral(" and (BroChkTyp=0 or BroChkTyp=1) and ") +
+              keysAmong(backend, QStringLiteral("BroChkLinID"));
+    out.params << keysValue(backend, keys);
+    return out;
+}
+
+} // namespace
+
+bool resolveSearchWords(db::Database& db, const QStringList& words, QVector<SearchWord>* out,
+                        QString* error, QVector<BoundStatement>* ran)
+{
+    const bool sqlite = db.backend() == db::Backend::Sqlite;
+    const QString persons =
+        sqlite ? QStringLiteral("SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?")
+               : QStringLiteral("SELECT pID FROM PATable WHERE tz_pa_words(PFirNam, PLasNam, "
+                                "PDocIni) @@ tz_prefix_query(?)");
+    const QString computers = QStringLiteral(
+        "SELECT DISTINCT BroChkToMac FROM BroChkTable WHERE BroChkToMac>'' and (' ' || "
+        "replace(replace(replace(lower(BroChkToMac), '-', ' '), '_', ' '), '.', ' ')) LIKE ? "
+        "ESCAPE '!'");
+    out->clear();
+    for (const QString& word : words) {
+        SearchWord resolved;
+        resolved.folded = foldedWord(word);
+        if (resolved.folded.isEmpty())
+            continue;
+        QString reason;
+        const QVariantList name{sqlite ? QVariant(ftsString(resolved.folded))
+                                       : QVariant(resolved.folded)};
+        const QVariantList pattern{computerPattern(resolved.folded)};
+        if (ran)
+            *ran << BoundStatement{persons, name} << BoundStatement{computers, pattern};
+        db::Reader named = db.read(persons, name, &reason);
+        if (!named.isValid()) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+        while (named.next())
+            resolved.persons << qint32(named.value(0).toLongLong());
+        db::Reader machines = db.read(computers, pattern, &reason);
+        if (!machines.isValid()) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+        while (machines.next())
+            resolved.computers << machines.value(0).toString();
+        *out << resolved;
+    }
+    // The longest word first: it is likely the rarest, and each word after tests only the
+    // messages the words before it were found in.
+    std::stable_sort(out->begin(), out->end(), [](const SearchWord& a, const SearchWord& b) {
+        return a.folded.size() > b.folded.size();
+    });
+    return true;
+}
+
+ListedSearch::ListedSearch(HostServices& services, const QStringList& words,
+                           QVector<ListedRow> rows)
+    : m_services(services), m_words(words), m_rows(std::move(rows)), m_testedFrom(m_rows.size())
+{
+}
+
+int ListedSearch::hitRows() const
+{
+    int n = 0;
+    for (qsizetype i = m_testedFrom; i < m_rows.size(); ++i)
+        n += int(m_found.contains(m_rows.at(i).message));
+    return n;
+}
+
+bool ListedSearch::test(db::Database& db, qsizetype from, qsizetype to, bool eachRow,
+                        QString* error)
+{
+    const db::Backend backend = db.backend();
+    QSet<qint32> candidates;
+    for (qsizetype i = from; i < to; ++i)
+        candidates.insert(m_rows.at(i).message);
+    const auto run = [&](const BoundStatement& statement, QSet<qint32>& into) {
+        QString reason;
+        db::Reader found = db.read(statement.sql, statement.params, &reason);
+        m_ran << statement;
+        if (!found.isValid()) {
+            if (error)
+                *error = reason;
+            return false;
+        }
+        while (found.next())
+            into.insert(qint32(found.value(0).toLongLong()));
+        return true;
+    };
+    // The words that name no person and no computer are tested together, in one statement.
+    QStringList textOnly;
+    for (const SearchWord& word : std::as_const(m_resolved))
+        if (word.persons.isEmpty() && word.computers.isEmpty())
+            textOnly << word.folded;
+    if (!textOnly.isEmpty() && !candidates.isEmpty()) {
+        QSet<qint32> holding;
+        if (!run(textAmong(backend, textOnly, QVector<qint32>(candidates.begin(), candidates.end()),
+                           eachRow),
+                 holding))
+            return false;
+        candidates.intersect(holding);
+    }
+    for (const SearchWord& word : std::as_const(m_resolved)) {
+        if (candidates.isEmpty())
+            break;
+        if (word.persons.isEmpty() && word.computers.isEmpty())
+            continue;
+        QSet<qint32> holding;
+        // Sent by a person the word names: known from the row itself.
+        if (!word.persons.isEmpty())
+            for (qsizetype i = from; i < to; ++i)
+                if (word.persons.contains(m_rows.at(i).sender) &&
+                    candidates.contains(m_rows.at(i).message))
+                    holding.insert(m_rows.at(i).message);
+        const auto untested = [&] {
+            QVector<qint32> keys;
+            for (qint32 id : std::as_const(candidates))
+                if (!holding.contains(id))
+                    keys << id;
+            return keys;
+        };
+        QVector<qint32> keys = untested();
+        if (!keys.isEmpty() && !run(textAmong(backend, {word.folded}, keys, eachRow), holding))
+            return false;
+        if (!word.persons.isEmpty() && !(keys = untested()).isEmpty() &&
+            !run(addresseesAmong(backend, word.persons, {}, keys), holding))
+            return false;
+        if (!word.computers.isEmpty() && !(keys = untested()).isEmpty() &&
+            !run(addresseesAmong(backend, {}, word.computers, keys), holding))
+            return false;
+        candidates.intersect(holding);
+    }
+    if (m_resolved.isEmpty())
+        candidates.clear(); // no word at all finds nothing rather than everything
+    m_found.unite(candidates);
+    m_testedFrom = std::min(m_testedFrom, from);
+    return true;
+}
+
+bool ListedSearch::start(int screenRows, QString* error)
+{
+    m_found.clear();
+    m_ran.clear();
+    m_testedFrom = m_rows.size();
+    m_started = true;
+    auto conn = m_services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return false;
+    }
+    QString reason;
+    if (!resolveSearchWords(*conn, m_words, &m_resolved, &reason, &m_ran)) {
+        conn->forgetSchema();
+        if (error)
+            *error = hasSearchIndex(*conn) ? reason
+                                           : QStringLiteral("The message store has no search "
+                                                            "index yet: run \"tzsndmsg init\" "
+                                                            "once to build it.");
+        return false;
+    }
+    const qsizetype n = m_rows.size();
+    const bool postgres = conn->backend() == db::Backend::Postgres;
+    bool named = false;
+    for (const SearchWord& word : std::as_const(m_resolved))
+        named = named || !word.persons.isEmpty() || !word.computers.isEmpty();
+    // The end of the list first where testing all of it costs more than a screen: on
+    // PostgreSQL a word's text is tested on the rows themselves (reading the index of a word in
+    // most messages costs more than testing a screen of them); on both, a name is sought among
+    // the addressees of each message (a whole-office message has hundreds). A word in most of
+    // the last rows fills the screen there; a rarer one is left to the index for the whole list.
+    constexpr qsizetype kFirstPart = 64;
+    constexpr qsizetype kMostOneByOne = 256;
+    if ((postgres || named) && n > kFirstPart) {
+        if (!test(*conn, n - kFirstPart, n, true, error))
+            return false;
+        const int found = hitRows();
+        if (found >= screenRows)
+            return true;
+        if (found >= 8) {
+            // Dense enough to fill the screen from a few rows more.
+            const qsizetype more =
+                qsizetype(double(screenRows - found) * double(kFirstPart) / found * 1.25) + 1;
+            if (more <= kMostOneByOne) {
+                if (!test(*conn, std::max<qsizetype>(0, n - kFirstPart - more), n - kFirstPart,
+                          true, error))
+                    return false;
+                if (hitRows() >= screenRows || m_testedFrom == 0)
+                    return true;
+            }
+        }
+        return finish(error);
+    }
+    return test(*conn, 0, n, postgres, error);
+}
+
+bool ListedSearch::next(qsizetype rows, QString* error)
+{
+    if (!m_started)
+        return start(0, error);
+    if (m_testedFrom == 0)
+        return true;
+    auto conn = m_services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return false;
+    }
+    qsizetype from = std::max<qsizetype>(0, m_testedFrom - std::max<qsizetype>(1, rows));
+    // The rows of one message (to the person and to the computer) are tested together.
+    while (from > 0 && m_rows.at(from - 1).message == m_rows.at(from).message)
+        --from;
+    return test(*conn, from, m_testedFrom, false, error);
+}
+
+bool ListedSearch::finish(QString* error)
+{
+    return next(m_rows.size(), error);
+}
+
 } // namespace core
 
 MessageSearchResult searchMessages(HostServices& services, const QString& loginName,

@@ -3,6 +3,7 @@
 #include "core/MessageListQuery.h"
 #include "tzsndmsg/MessageSearch.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -79,5 +80,67 @@ db::Recordset searchView(HostServices& services, const MessageListParams& view,
                          const QStringList& words, const QString& sortOrder, QString* error);
 db::Recordset searchEverywhere(HostServices& services, const MessageListParams& login,
                                const QStringList& words, const QString& sortOrder, QString* error);
+
+// A row a window lists: its message and the message's sender.
+struct ListedRow {
+    qint32 message = 0;
+    qint32 sender = 0;
+};
+
+// What a word stands for besides the message's own words: the persons it names (a first or
+// last name or initials starting with it) and the addressee computers with a part of the name
+// starting with it.
+struct SearchWord {
+    QString folded;
+    QVector<qint32> persons;
+    QStringList computers;
+};
+
+// Looks up what each word names. False, with the reason, when the store rejects it.
+bool resolveSearchWords(db::Database& db, const QStringList& words, QVector<SearchWord>* out,
+                        QString* error, QVector<BoundStatement>* ran = nullptr);
+
+// A search of the rows a window lists, in the list's order: the messages among them that hold
+// every word, found through the index a message set at a time, so that the view's own rules
+// (and its statement) are not run again. The end of the list, where it opens, is searched
+// first where testing all of it costs more than a screen (PostgreSQL; a word that names a person
+// or a computer): its first screen comes from the last rows, the rest when finish() is called.
+class ListedSearch {
+public:
+    ListedSearch(HostServices& services, const QStringList& words, QVector<ListedRow> rows);
+    // Finds at least `screenRows` hits at the end of the list, or every hit. False, with the
+    // reason, when the store rejects it.
+    bool start(int screenRows, QString* error);
+    // Tests the rows not tested yet: every one, or up to `rows` more before those tested.
+    bool finish(QString* error);
+    bool next(qsizetype rows, QString* error);
+    bool finished() const { return m_started && m_testedFrom == 0; }
+    // The rows from this position to the end have been tested.
+    qsizetype testedFrom() const { return m_testedFrom; }
+    // The message holds every word (of the rows tested).
+    bool holds(qint32 message) const { return m_found.contains(message); }
+    // The row at this position (in the list's order) was tested and holds every word.
+    bool rowHolds(qsizetype position) const
+    {
+        return position >= m_testedFrom && position < m_rows.size() &&
+               m_found.contains(m_rows.at(position).message);
+    }
+    // Rows tested that hold every word.
+    int hitRows() const;
+    // The statements run so far, in order (to time them bare).
+    const QVector<BoundStatement>& statementsRun() const { return m_ran; }
+
+private:
+    bool test(db::Database& db, qsizetype from, qsizetype to, bool eachRow, QString* error);
+
+    HostServices& m_services;
+    QStringList m_words;
+    QVector<ListedRow> m_rows;
+    QVector<SearchWord> m_resolved;
+    QSet<qint32> m_found;
+    QVector<BoundStatement> m_ran;
+    qsizetype m_testedFrom = 0;
+    bool m_started = false;
+};
 
 } // namespace tzsndmsg::core

@@ -1,6 +1,8 @@
 // Construction of the message window: every control with its system name, laid out.
 #include "tzSndMsgFrm.h"
 
+#include "core/MessageSearch.h"
+
 #include "MessageListModel.h"
 #include "core/Recurrence.h"
 #include "db/Recordset.h"

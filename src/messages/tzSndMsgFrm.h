@@ -42,6 +42,7 @@ struct MessageDetail;
 struct OutgoingMessage;
 struct ReminderColumns;
 struct StoredMessage;
+class ListedSearch;
 } // namespace core
 namespace ui {
 class ImageList;
@@ -222,10 +223,17 @@ public:
     void clearSearch();
     // The list's rows came through addressee rows (an inbox view, or the hits of every view).
     bool listHasInboxRows() const;
+    // The hits listed are the end of the list only (a common word on a server's store): the
+    // rest are read once the window is idle, or at once before a command on the whole list.
+    bool isSearchPartial() const { return bool(m_listedSearch); }
+    // The rows a search finds before it lists them (its first screen; tests set it small).
+    void setSearchScreenRows(int rows) { m_searchScreenRows = std::max(1, rows); }
 
 signals:
     // A search listed its hits, or the view came back (tests and automation wait on it).
     void searchDone();
+    // A search listed its first screen; searchDone follows once every hit is listed.
+    void searchScreenShown();
 
 private:
     void buildSearchBar(QVBoxLayout* listLayout);
@@ -235,6 +243,11 @@ private:
     void searchAfterViewLoad();
     void searchBeforeRefresh();
     void showSearchHits(const QStringList& words, bool everywhere);
+    void listSearchHits(db::Recordset hits, const QStringList& words, bool everywhere,
+                        bool rest);
+    void readRestOfSearch(int searchId);
+    void completeSearch();
+    void stopPartialSearch();
     void restoreView();
     void highlightShownMessage();
     void setViewColumnShown(bool shown);
@@ -246,6 +259,11 @@ private:
     QStringList m_searchWords;
     bool m_searchEverywhere = false;
     bool m_viewStale = false; // a message was sent or deleted while the hits were listed
+    std::unique_ptr<core::ListedSearch> m_listedSearch; // the search whose rest is to be read
+    QString m_listedStatement;                          // every hit at once (requery runs it)
+    QVariantList m_listedParams;
+    int m_searchId = 0; // a later search or view drops an earlier search's rest
+    int m_searchScreenRows = 40;
 
 public:
     // ---- end of the search's section ----

@@ -192,6 +192,7 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     // Only a listed view is narrowed (the compact window lists none).
     if (!st.GIC || !m_model || !m_list || TDBG->isHidden())
         return;
+    stopPartialSearch();
     core::MessageListParams params;
     params.inboxView = m_inboxView;
     params.msgCatOnly = m_msgCatOnly;
@@ -203,9 +204,37 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     params.currentLoginName = st.GIC->currentLoginName();
 
     QString error;
-    db::Recordset hits = everywhere
-                             ? core::searchEverywhere(*st.GIC, params, words, m_sortOrder, &error)
-                             : core::searchView(*st.GIC, params, words, m_sortOrder, &error);
+    db::Recordset hits;
+    const db::Recordset* view = isSearching() ? m_viewList.get() : m_list.get();
+    auto conn = st.GIC->messageStoreConnection();
+    if (!everywhere && !m_viewStale && conn && view && view->isOpen()) {
+        // The view's own rows narrowed: the view is listed already, so only the words are
+        // looked up, the end of the list (where it opens) first.
+        QVector<core::ListedRow> rows;
+        rows.reserve(view->recordCount());
+        db::Recordset cursor = view->clone();
+        const int message = cursor.fieldIndex(QStringLiteral("cmID"));
+        const int sender = cursor.fieldIndex(QStringLiteral("cmPid"));
+        for (; message >= 0 && sender >= 0 && !cursor.eof(); cursor.moveNext())
+            rows << core::ListedRow{qint32(cursor.value(message).toLongLong()),
+                                    qint32(cursor.value(sender).toLongLong())};
+        const core::BoundStatement whole =
+            core::buildSearchStatement(*st.GIC, conn->backend(), params, words);
+        auto search = std::make_unique<core::ListedSearch>(*st.GIC, words, std::move(rows));
+        if (search->start(m_searchScreenRows, &error)) {
+            const core::ListedSearch& found = *search;
+            hits = view->subset([&found](int p) { return found.rowHolds(p); }, whole.sql,
+                                whole.params);
+            if (!search->finished()) {
+                m_listedSearch = std::move(search);
+                m_listedStatement = whole.sql;
+                m_listedParams = whole.params;
+            }
+        }
+    } else {
+        hits = everywhere ? core::searchEverywhere(*st.GIC, params, words, m_sortOrder, &error)
+                          : core::searchView(*st.GIC, params, words, m_sortOrder, &error);
+    }
     if (!hits.isOpen()) {
         // What is listed stays; the reason shows beside the box, no box to answer while typing.
         lblSearch->setText(error);
@@ -213,6 +242,21 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
         emit searchDone();
         return;
     }
+    listSearchHits(std::move(hits), words, everywhere, false);
+    emit searchScreenShown();
+    if (!m_listedSearch) {
+        emit searchDone();
+        return;
+    }
+    lblSearch->setText(QStringLiteral("%1 found so far, searching on...")
+                           .arg(m_list->recordCount()));
+    const int searchId = m_searchId;
+    QTimer::singleShot(0, this, [this, searchId] { readRestOfSearch(searchId); });
+}
+
+void tzSndMsgFrm::listSearchHits(db::Recordset hits, const QStringList& words, bool everywhere,
+                                 bool rest)
+{
     const qint32 shownCm = currentRowCmId();
     const qint32 shownRow = currentBroChkID();
     m_model->setList(nullptr, false);
@@ -222,7 +266,8 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     m_searchWords = words;
     m_searchEverywhere = everywhere;
     // The message shown stays current when it is found; else the last row, as a view opens.
-    if (!m_list->isEmpty() && !positionOn(*m_list, shownCm, shownRow))
+    const bool kept = !m_list->isEmpty() && positionOn(*m_list, shownCm, shownRow);
+    if (!m_list->isEmpty() && !kept)
         m_list->moveLast();
     // Purging toggles the purge mark: among the rows of every view that would purge some and
     // restore others.
@@ -230,21 +275,75 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
         purge->setEnabled(!everywhere);
     m_searchDelegate->setWords(words);
     setViewColumnShown(everywhere);
-    setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All")); // a new list
+    if (!rest)
+        setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All")); // a new list
     bindList();
-    if (!m_list->isEmpty())
+    if (rest && kept) {
+        // The rest of the same search's hits: the message shown stays as it is.
+        if (SB_Panel1)
+            SB_Panel1->setText(QString::number(m_list->absolutePosition()) +
+                               QStringLiteral(" of ") + QString::number(m_list->recordCount()));
+    } else if (!m_list->isEmpty()) {
         Show_CurrentMsg();
-    else if (SB_Panel1)
+    } else if (SB_Panel1) {
         SB_Panel1->clear();
+    }
     lblSearch->setText(foundText(m_list->recordCount(), everywhere));
     lblSearch->setToolTip(QString());
     highlightShownMessage();
     emit listLoaded();
+}
+
+void tzSndMsgFrm::readRestOfSearch(int searchId)
+{
+    if (!m_listedSearch || searchId != m_searchId)
+        return;
+    if (!m_viewList) {
+        stopPartialSearch(); // the view is gone: nothing to narrow
+        return;
+    }
+    // A part at a time, so that typing and scrolling go on between the parts.
+    constexpr qsizetype kPart = 2048;
+    QString error;
+    if (!m_listedSearch->next(kPart, &error)) {
+        // The first screen stays; the reason shows beside the box.
+        stopPartialSearch();
+        lblSearch->setText(error);
+        lblSearch->setToolTip(error);
+        emit searchDone();
+        return;
+    }
+    if (!m_listedSearch->finished()) {
+        QTimer::singleShot(0, this, [this, searchId] { readRestOfSearch(searchId); });
+        return;
+    }
+    std::unique_ptr<core::ListedSearch> search = std::move(m_listedSearch);
+    ++m_searchId;
+    const core::ListedSearch& found = *search;
+    db::Recordset all = m_viewList->subset([&found](int p) { return found.rowHolds(p); },
+                                           m_listedStatement, m_listedParams);
+    // Sorted meanwhile by a column of the list: the whole list is sorted the same way.
+    if (m_list && m_list->sort() != all.sort() && !all.isEmpty())
+        all.setSort(m_list->sort());
+    listSearchHits(std::move(all), m_searchWords, m_searchEverywhere, true);
     emit searchDone();
+}
+
+void tzSndMsgFrm::completeSearch()
+{
+    while (m_listedSearch)
+        readRestOfSearch(m_searchId);
+}
+
+void tzSndMsgFrm::stopPartialSearch()
+{
+    m_listedSearch.reset();
+    ++m_searchId;
 }
 
 void tzSndMsgFrm::restoreView()
 {
+    stopPartialSearch();
     if (!isSearching())
         return;
     m_model->setList(nullptr, false);
@@ -280,6 +379,7 @@ void tzSndMsgFrm::searchBeforeViewLoad()
     m_viewList.reset();
     m_viewStale = false;
     m_searchTimer->stop();
+    stopPartialSearch();
 }
 
 void tzSndMsgFrm::searchAfterViewLoad()
@@ -302,6 +402,9 @@ void tzSndMsgFrm::searchAfterViewLoad()
 
 void tzSndMsgFrm::searchBeforeRefresh()
 {
+    // The hits are read again whole (their statement); a rest still to come would be of rows
+    // that are no longer the view's.
+    stopPartialSearch();
     if (isSearching())
         m_viewStale = true;
 }

@@ -130,6 +130,9 @@ void tzSndMsgFrm::Setup_Toolbars()
 void tzSndMsgFrm::TB_ButtonClick(const QString& key)
 {
     const QString k = key.toUpper();
+    // "Select All" selects every hit, not only the first screen's.
+    if (k == QLatin1String("CHKALL"))
+        completeSearch();
     setEnabled(false);
     TB->setEnabled(false);
     // The message shown: the current row's when the form shows it; a reminder opened again

@@ -277,6 +277,96 @@ TEST_F(Search, TestingTheRarestWordFirstFindsTheSameMessages)
     EXPECT_EQ(narrowingWord(*db, {"carter", "bob"}), -1);
 }
 
+// The rows a window lists, searched where they stand (the end of the list first), find the
+// rows the search statement finds: what the first screen shows are hits, and the end of the
+// list holds no hit it leaves out; once finished, every hit.
+TEST_F(Search, ListedRowsFindWhatTheSearchStatementFinds)
+{
+    message("BACK", back, "Autoclave is out", "Use the one in room 2.", {{front, 0, ""}});
+    message("CARL", carl, "Lab results", "The Jones crown. Café at 3?",
+            {{front, 0, ""}, {back, 1, ""}});
+    message("FRONT", front, "Sterilizer log", "Printed", {{0, 0, "FRONT-DESK"}, {zoe, 0, ""}});
+    // Enough that a common word fills a screen at the end of the list and a rare one does not;
+    // some reach the front desk twice, to the person and to the computer.
+    for (int i = 0; i < 150; ++i) {
+        QList<std::tuple<qint32, int, QString>> to{{i % 7 ? front : carl, i % 2, ""}};
+        if (i % 5 == 0)
+            to.append({0, 0, "FRONT-DESK"});
+        message(i % 3 ? "BACK" : "CARL", i % 3 ? back : carl,
+                QString("Insurance claim %1").arg(i), i % 10 ? "Billing" : "Refill the autoclave",
+                to);
+        if (i % 40 == 0)
+            message("FRONT", front, "Insurance question", "Sent by me", {{back, 0, ""}});
+    }
+    auto& services = *office.services();
+    auto db = services.messageStoreConnection();
+    const LoginList logins = readLoginList(services);
+    const QStringList searches[] = {{"insurance"}, {"auto"},          {"bob"},   {"desk"},
+                                    {"claim", "fran"}, {"refill", "cc"}, {"café"}, {"front"},
+                                    {"carter"},    {"nothing"}};
+    for (const bool sent : {false, true}) {
+        MessageListParams p;
+        p.inboxView = !sent;
+        p.currentEmployeeId = front;
+        p.loginNames = logins.names;
+        p.loginEmployeeIds = logins.employeeIds;
+        p.computerName = "FRONT-DESK";
+        p.currentLoginName = "FRONT";
+        QString error;
+        db::Recordset view = queryView(services, p, QString(), &error);
+        ASSERT_TRUE(view.isOpen()) << error.toStdString();
+        const auto keyOf = [](const db::Recordset& rs) {
+            return rs.value("cmID").toString() + "/" +
+                   (rs.hasField("BroChkID") ? rs.value("BroChkID").toString() : "");
+        };
+        QVector<ListedRow> rows;
+        QStringList keys;
+        for (view.moveFirst(); !view.eof(); view.moveNext()) {
+            rows << ListedRow{view.value("cmID").toInt(), view.value("cmPid").toInt()};
+            keys << keyOf(view);
+        }
+        ASSERT_GT(rows.size(), sent ? 3 : 64);
+        for (const QStringList& words : searches) {
+            const std::string what = words.join(' ').toStdString() + (sent ? " sent" : "");
+            QSet<QString> expected;
+            db::Recordset hits = office.db()->query(
+                buildSearchStatement(services, db->backend(), p, words).sql,
+                buildSearchStatement(services, db->backend(), p, words).params);
+            for (hits.moveFirst(); !hits.eof(); hits.moveNext())
+                expected << keyOf(hits);
+            const auto holding = [&](const ListedSearch& search, qsizetype from) {
+                QSet<QString> out;
+                for (qsizetype i = from; i < rows.size(); ++i)
+                    if (search.rowHolds(i))
+                        out << keys.at(i);
+                return out;
+            };
+            const auto endOfList = [&](const ListedSearch& search) {
+                QSet<QString> out;
+                for (qsizetype i = search.testedFrom(); i < rows.size(); ++i)
+                    if (expected.contains(keys.at(i)))
+                        out << keys.at(i);
+                return out;
+            };
+            ListedSearch search(services, words, rows);
+            ASSERT_TRUE(search.start(10, &error)) << what << ": " << error.toStdString();
+            EXPECT_EQ(holding(search, 0), endOfList(search)) << what;
+            EXPECT_TRUE(search.finished() || search.hitRows() >= 10) << what;
+            if (office.usingPostgres() && !sent && words == QStringList{"insurance"}) {
+                EXPECT_GT(search.testedFrom(), 0) << "a common word's screen from the end";
+            }
+            // The rest a part at a time, as the window reads it between events.
+            for (int parts = 0; !search.finished() && parts < 10; ++parts) {
+                ASSERT_TRUE(search.next(37, &error)) << what << ": " << error.toStdString();
+                EXPECT_EQ(holding(search, 0), endOfList(search)) << what;
+            }
+            ASSERT_TRUE(search.finish(&error)) << what << ": " << error.toStdString();
+            EXPECT_TRUE(search.finished());
+            EXPECT_EQ(holding(search, 0), expected) << what;
+        }
+    }
+}
+
 TEST_F(Search, HitsCarryTheirListRow)
 {
     const qint32 id = message("BACK", back, "Autoclave is out", "Line one\r\nline two",

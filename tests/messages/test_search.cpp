@@ -233,6 +233,56 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
 }
 
 // The demo office's front desk looking for what was said about staff.
+// A word in most of a long inbox: the first screen is the end of the list (on a server's store
+// it comes before the rest is read), then every hit. "Select All" asked before the rest is
+// listed selects every hit; Esc before it drops the rest.
+TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
+{
+    qint32 newest = 0;
+    for (int i = 0; i < 120; ++i)
+        newest = seed({"BACK", back, QString("Insurance claim %1").arg(i),
+                       i % 4 ? "Billing" : "Call the patient back",
+                       QDate(2025, 1, 1).addDays(i).toString("MM/dd/yyyy"), "09:00 AM"},
+                      {{front}});
+    tzSndMsgFrm& w = openShown();
+    w.setSearchScreenRows(10);
+    for (const bool escape : {false, true}) {
+        QSignalSpy screen(&w, &tzSndMsgFrm::searchScreenShown);
+        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+        QTest::keyClicks(w.txtSearch, "insurance");
+        ASSERT_TRUE(screen.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
+        const QStringList first = subjects(w);
+        ASSERT_GE(first.size(), 10);
+        EXPECT_EQ(w.CMID(), newest); // the list opens on its last hit
+        // A server's store tests the last rows one by one first; SQLite reads every hit at once.
+        EXPECT_EQ(w.isSearchPartial(), office.usingPostgres());
+        if (w.isSearchPartial()) {
+            EXPECT_LT(first.size(), 120);
+            EXPECT_EQ(w.lblSearch->text(), QString("%1 found so far, searching on...")
+                                               .arg(first.size()));
+        }
+        if (escape) {
+            QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+            QTest::qWait(50);
+            EXPECT_FALSE(w.isSearching());
+            EXPECT_FALSE(w.isSearchPartial());
+            EXPECT_EQ(model(w)->rowCount(), 123);
+            break;
+        }
+        w.TB_ButtonClick("ChkAll");
+        EXPECT_FALSE(w.isSearchPartial());
+        EXPECT_EQ(model(w)->rowCount(), 120);
+        EXPECT_EQ(w.TDBG->selectionModel()->selectedRows().size(), 120);
+        EXPECT_EQ(subjects(w).mid(120 - first.size()), first); // the first screen was its end
+        EXPECT_EQ(w.lblSearch->text(), "120 messages found");
+        EXPECT_EQ(w.CMID(), newest);
+        EXPECT_EQ(done.size(), 1);
+        w.txtSearch->clear();
+        QCoreApplication::processEvents();
+    }
+    w.Unload();
+}
+
 class SearchWindowDemo : public DemoFrontDesk {};
 
 TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
