@@ -214,6 +214,90 @@ void addTypedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& serv
     }
 }
 
+// A search typed in the open inbox, as the window runs it: the view is listed already (read
+// untimed, once); its rows' messages are narrowed through the index, the end of the list first,
+// and the first screen listed; then every hit.
+void addListedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& services)
+{
+    const auto view = std::make_shared<db::Recordset>();
+    const auto openView = [services, view] {
+        if (view->isOpen())
+            return;
+        QString error;
+        *view = core::queryView(*services, typicalInbox(*services), QString(), &error);
+        if (!view->isOpen())
+            std::fprintf(stderr, "inbox failed: %s\n", qPrintable(error));
+    };
+    const auto rowsOf = [](const db::Recordset& list) {
+        QVector<core::ListedRow> rows;
+        rows.reserve(list.recordCount());
+        db::Recordset cursor = list.clone();
+        const int message = cursor.fieldIndex(QStringLiteral("cmID"));
+        const int sender = cursor.fieldIndex(QStringLiteral("cmPid"));
+        for (; !cursor.eof(); cursor.moveNext())
+            rows << core::ListedRow{qint32(cursor.value(message).toLongLong()),
+                                    qint32(cursor.value(sender).toLongLong())};
+        return rows;
+    };
+    struct Typed {
+        const char* text;
+        const char* what;
+    };
+    const Typed typed[] = {
+        {"pres", "a word's start, in 6% of the subjects"},
+        {"prescription refill", "two words of a subject"},
+        {"insurance", "a word in most texts"},
+        {"garcia", "a last name: sender, To and Cc"},
+        {"p", "one letter"},
+    };
+    for (const Typed& t : typed) {
+        const QStringList words = searchWords(QLatin1String(t.text));
+        for (const bool whole : {false, true}) {
+            // What the last run ran and listed, for the bare run of the same statements.
+            const auto ran = std::make_shared<QVector<core::BoundStatement>>();
+            const auto screen = std::make_shared<QStringList>();
+            const auto op = [services, view, rowsOf, words, whole, ran, screen] {
+                core::ListedSearch search(*services, words, rowsOf(*view));
+                QString error;
+                if (!search.start(kFirstScreen, &error) || (whole && !search.finish(&error))) {
+                    std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
+                    return qint64(-1);
+                }
+                db::Recordset hits = view->subset(
+                    [&search](int p) { return search.rowHolds(p); }, QString(), {});
+                *ran = search.statementsRun();
+                screen->clear();
+                db::Recordset last = hits.clone();
+                last.moveLast();
+                for (int i = 0; i < kFirstScreen && !last.bof(); ++i, last.movePrevious())
+                    *screen << last.value(QStringLiteral("cmID")).toString();
+                return firstScreen(*services, hits, words);
+            };
+            Case c{QStringLiteral("Search \"%1\" (%2) typed in the open inbox: %3")
+                       .arg(QLatin1String(t.text), QLatin1String(t.what),
+                            whole ? QStringLiteral("every hit") : QStringLiteral("first screen")),
+                   QStringLiteral("the same statements + one recipient query, bare"),
+                   op,
+                   [services, ran, screen] {
+                       auto db = services->messageStoreConnection();
+                       qint64 n = 0;
+                       for (const core::BoundStatement& s : std::as_const(*ran))
+                           n += readAll(*db, s.sql, s.params);
+                       if (!screen->isEmpty())
+                           readAll(*db, bareRecipientsOf(screen->join(u',')), {});
+                       return n;
+                   }};
+            c.opSetup = openView;
+            c.baselineSetup = [openView, op, ran] {
+                openView();
+                if (ran->isEmpty())
+                    op();
+            };
+            runner.add(c);
+        }
+    }
+}
+
 void addSendCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& services,
                   const StoreSummary& summary)
 {
@@ -274,6 +358,7 @@ void addSearchCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& ser
                     const StoreSummary& summary)
 {
     addTypedCases(runner, services);
+    addListedCases(runner, services);
     addSendCases(runner, services, summary);
 }
 
