@@ -228,17 +228,6 @@ void addListedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& ser
         if (!view->isOpen())
             std::fprintf(stderr, "inbox failed: %s\n", qPrintable(error));
     };
-    const auto rowsOf = [](const db::Recordset& list) {
-        QVector<core::ListedRow> rows;
-        rows.reserve(list.recordCount());
-        db::Recordset cursor = list.clone();
-        const int message = cursor.fieldIndex(QStringLiteral("cmID"));
-        const int sender = cursor.fieldIndex(QStringLiteral("cmPid"));
-        for (; !cursor.eof(); cursor.moveNext())
-            rows << core::ListedRow{qint32(cursor.value(message).toLongLong()),
-                                    qint32(cursor.value(sender).toLongLong())};
-        return rows;
-    };
     struct Typed {
         const char* text;
         const char* what;
@@ -256,8 +245,8 @@ void addListedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& ser
             // What the last run ran and listed, for the bare run of the same statements.
             const auto ran = std::make_shared<QVector<core::BoundStatement>>();
             const auto screen = std::make_shared<QStringList>();
-            const auto op = [services, view, rowsOf, words, whole, ran, screen] {
-                core::ListedSearch search(*services, words, rowsOf(*view));
+            const auto op = [services, view, words, whole, ran, screen] {
+                core::ListedSearch search(*services, words, core::listedRowsOf(*view));
                 QString error;
                 if (!search.start(kFirstScreen, &error) || (whole && !search.finish(&error))) {
                     std::fprintf(stderr, "search failed: %s\n", qPrintable(error));

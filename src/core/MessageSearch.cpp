@@ -607,6 +607,23 @@ BoundStatement addresseesAmong(db::Backend backend, const QVector<qint32>& perso
 
 } // namespace
 
+QVector<ListedRow> listedRowsOf(const db::Recordset& list)
+{
+    QVector<ListedRow> rows;
+    if (!list.isOpen())
+        return rows;
+    rows.reserve(list.recordCount());
+    db::Recordset cursor = list.clone();
+    const int message = cursor.fieldIndex(QStringLiteral("cmID"));
+    const int sender = cursor.fieldIndex(QStringLiteral("cmPid"));
+    if (message < 0 || sender < 0)
+        return rows;
+    for (; !cursor.eof(); cursor.moveNext())
+        rows << ListedRow{qint32(cursor.value(message).toLongLong()),
+                          qint32(cursor.value(sender).toLongLong())};
+    return rows;
+}
+
 bool resolveSearchWords(db::Database& db, const QStringList& words, QVector<SearchWord>* out,
                         QString* error, QVector<BoundStatement>* ran)
 {

@@ -87,6 +87,9 @@ struct ListedRow {
     qint32 sender = 0;
 };
 
+// The rows of a list (a view as the window holds it), in its current order.
+QVector<ListedRow> listedRowsOf(const db::Recordset& list);
+
 // What a word stands for besides the message's own words: the persons it names (a first or
 // last name or initials starting with it) and the addressee computers with a part of the name
 // starting with it.

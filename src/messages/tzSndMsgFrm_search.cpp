@@ -210,17 +210,10 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     if (!everywhere && !m_viewStale && conn && view && view->isOpen()) {
         // The view's own rows narrowed: the view is listed already, so only the words are
         // looked up, the end of the list (where it opens) first.
-        QVector<core::ListedRow> rows;
-        rows.reserve(view->recordCount());
-        db::Recordset cursor = view->clone();
-        const int message = cursor.fieldIndex(QStringLiteral("cmID"));
-        const int sender = cursor.fieldIndex(QStringLiteral("cmPid"));
-        for (; message >= 0 && sender >= 0 && !cursor.eof(); cursor.moveNext())
-            rows << core::ListedRow{qint32(cursor.value(message).toLongLong()),
-                                    qint32(cursor.value(sender).toLongLong())};
         const core::BoundStatement whole =
             core::buildSearchStatement(*st.GIC, conn->backend(), params, words);
-        auto search = std::make_unique<core::ListedSearch>(*st.GIC, words, std::move(rows));
+        auto search = std::make_unique<core::ListedSearch>(*st.GIC, words,
+                                                            core::listedRowsOf(*view));
         if (search->start(m_searchScreenRows, &error)) {
             const core::ListedSearch& found = *search;
             hits = view->subset([&found](int p) { return found.rowHolds(p); }, whole.sql,

@@ -319,12 +319,10 @@ TEST_F(Search, ListedRowsFindWhatTheSearchStatementFinds)
             return rs.value("cmID").toString() + "/" +
                    (rs.hasField("BroChkID") ? rs.value("BroChkID").toString() : "");
         };
-        QVector<ListedRow> rows;
+        const QVector<ListedRow> rows = listedRowsOf(view);
         QStringList keys;
-        for (view.moveFirst(); !view.eof(); view.moveNext()) {
-            rows << ListedRow{view.value("cmID").toInt(), view.value("cmPid").toInt()};
+        for (view.moveFirst(); !view.eof(); view.moveNext())
             keys << keyOf(view);
-        }
         ASSERT_GT(rows.size(), sent ? 3 : 64);
         for (const QStringList& words : searches) {
             const std::string what = words.join(' ').toStdString() + (sent ? " sent" : "");
