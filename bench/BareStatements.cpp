@@ -1,5 +1,11 @@
 #include "BareStatements.h"
 
+#include "db/Database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <cstdio>
+
 namespace tzsndmsg::bench {
 
 namespace {
@@ -16,6 +22,36 @@ QString typeTest(bool forSqlite)
 }
 
 } // namespace
+
+std::optional<std::vector<QVariantList>> readBare(db::Database& db, const QString& sql,
+                                                  const QVariantList& params, QSqlRecord* record)
+{
+    QSqlQuery q(db.handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        std::fprintf(stderr, "bare statement failed: %s\n%s\n", qPrintable(q.lastError().text()),
+                     qPrintable(sql));
+        return std::nullopt;
+    }
+    for (int i = 0; i < params.size(); ++i)
+        q.bindValue(i, params.at(i));
+    if (!q.exec()) {
+        std::fprintf(stderr, "bare statement failed: %s\n", qPrintable(q.lastError().text()));
+        return std::nullopt;
+    }
+    std::vector<QVariantList> rows;
+    const int columns = q.record().count();
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(columns);
+        for (int c = 0; c < columns; ++c)
+            row << q.value(c);
+        rows.push_back(std::move(row));
+    }
+    if (record)
+        *record = q.record();
+    return rows;
+}
 
 QString bareInboxStatement(bool msgCatOnly, bool history, bool forSqlite)
 {

@@ -1,8 +1,24 @@
 #pragma once
 
+#include <QSqlRecord>
 #include <QString>
+#include <QVariantList>
+
+#include <optional>
+#include <vector>
+
+namespace tzsndmsg::db {
+class Database;
+}
 
 namespace tzsndmsg::bench {
+
+// Every value of a bare statement, as a client that shows the rows reads them, with the
+// statement's columns in `record`; nothing (and a line on stderr) when the database refuses it.
+std::optional<std::vector<QVariantList>> readBare(db::Database& db, const QString& sql,
+                                                  const QVariantList& params,
+                                                  QSqlRecord* record = nullptr);
+
 
 // The fastest statements we found that return the same rows as the views' statements, written
 // for both databases with bound values (person id, computer or login name). They are the

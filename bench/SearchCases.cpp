@@ -32,44 +32,27 @@ constexpr int kFirstScreen = 40;
 qint64 readAll(db::Database& db, const QString& sql, const QVariantList& params,
                QStringList* lastIds = nullptr, int screen = 0)
 {
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        std::fprintf(stderr, "bare statement failed: %s\n", qPrintable(q.lastError().text()));
+    QSqlRecord record;
+    auto rows = readBare(db, sql, params, &record);
+    if (!rows)
         return -1;
-    }
-    for (int i = 0; i < params.size(); ++i)
-        q.bindValue(i, params.at(i));
-    if (!q.exec()) {
-        std::fprintf(stderr, "bare statement failed: %s\n", qPrintable(q.lastError().text()));
-        return -1;
-    }
-    std::vector<QVariantList> rows;
-    const int columns = q.record().count();
-    const int idColumn = q.record().indexOf(QStringLiteral("cmID"));
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c)
-            row << q.value(c);
-        rows.push_back(std::move(row));
-    }
+    const int idColumn = record.indexOf(QStringLiteral("cmID"));
     if (lastIds && idColumn >= 0) {
         // The screen the list opens on: the last rows by date, time and id (the generated
         // store keeps ISO dates and times, which sort as text).
-        const int date = q.record().indexOf(QStringLiteral("cmDat"));
-        const int time = q.record().indexOf(QStringLiteral("cmTim"));
-        std::sort(rows.begin(), rows.end(), [=](const QVariantList& a, const QVariantList& b) {
+        const int date = record.indexOf(QStringLiteral("cmDat"));
+        const int time = record.indexOf(QStringLiteral("cmTim"));
+        std::sort(rows->begin(), rows->end(), [=](const QVariantList& a, const QVariantList& b) {
             const auto key = [=](const QVariantList& r) {
                 return std::make_tuple(r.at(date).toString(), r.at(time).toString(),
                                        r.at(idColumn).toLongLong());
             };
             return key(a) < key(b);
         });
-        for (auto it = rows.rbegin(); it != rows.rend() && lastIds->size() < screen; ++it)
+        for (auto it = rows->rbegin(); it != rows->rend() && lastIds->size() < screen; ++it)
             *lastIds << QString::number(it->at(idColumn).toLongLong());
     }
-    return qint64(rows.size());
+    return qint64(rows->size());
 }
 
 core::MessageListParams typicalInbox(tzglob::tzGlobal& services)

@@ -49,47 +49,27 @@ namespace {
 
 constexpr int kFirstScreen = 40;
 
-// Runs a bare statement and keeps every value, as a client that shows the rows must.
-// Reads every row of a bare statement as QVariants. `rawBytes` gets the size of the values;
+// Every row of a bare statement, kept as a client that shows the rows must. `rawBytes` gets the size of the values;
 // `lastIds` the cmID values of the last `lastCount` rows, last row first.
 qint64 bareRows(db::Database& db, const QString& sql, const QVariantList& params,
                 qint64* rawBytes = nullptr, QStringList* lastIds = nullptr, int lastCount = 0)
 {
-    QSqlQuery q(db.handle());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
-        std::fprintf(stderr, "bare statement failed: %s\n%s\n", qPrintable(q.lastError().text()),
-                     qPrintable(sql));
+    QSqlRecord record;
+    const auto rows = bench::readBare(db, sql, params, &record);
+    if (!rows)
         return -1;
-    }
-    for (int i = 0; i < params.size(); ++i)
-        q.bindValue(i, params.at(i));
-    if (!q.exec()) {
-        std::fprintf(stderr, "bare statement failed: %s\n", qPrintable(q.lastError().text()));
-        return -1;
-    }
-    std::vector<QVariantList> rows;
-    qint64 bytes = 0;
-    const int columns = q.record().count();
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(columns);
-        for (int c = 0; c < columns; ++c) {
-            row << q.value(c);
-            if (rawBytes) {
-                const QVariant& v = row.last();
+    if (rawBytes) {
+        qint64 bytes = 0;
+        for (const QVariantList& row : *rows)
+            for (const QVariant& v : row)
                 bytes += v.typeId() == QMetaType::QString ? v.toString().toUtf8().size() : 8;
-            }
-        }
-        rows.push_back(std::move(row));
-    }
-    if (rawBytes)
         *rawBytes = bytes;
-    const int idColumn = q.record().indexOf(QStringLiteral("cmID"));
+    }
+    const int idColumn = record.indexOf(QStringLiteral("cmID"));
     if (lastIds && idColumn >= 0)
-        for (auto it = rows.rbegin(); it != rows.rend() && lastIds->size() < lastCount; ++it)
+        for (auto it = rows->rbegin(); it != rows->rend() && lastIds->size() < lastCount; ++it)
             *lastIds << QString::number(it->at(idColumn).toLongLong());
-    return qint64(rows.size());
+    return qint64(rows->size());
 }
 
 struct Bench {

@@ -43,6 +43,7 @@ struct OutgoingMessage;
 struct ReminderColumns;
 struct StoredMessage;
 class ListedSearch;
+struct MessageListParams;
 } // namespace core
 namespace ui {
 class ImageList;
@@ -117,6 +118,8 @@ public:
     void updateDeleteButton();
     // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
     bool isHistoryView() const;
+    // What a view of this window is read by: its kind, the login and this workstation.
+    core::MessageListParams viewParams(bool inboxView, bool msgCatOnly) const;
     // All of TDBG, SB and TB visible.
     bool isFullWindow() const;
     bool isLoading() const { return m_loading; }

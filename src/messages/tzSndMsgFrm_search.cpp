@@ -193,15 +193,7 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     if (!st.GIC || !m_model || !m_list || TDBG->isHidden())
         return;
     stopPartialSearch();
-    core::MessageListParams params;
-    params.inboxView = m_inboxView;
-    params.msgCatOnly = m_msgCatOnly;
-    params.history = isHistoryView();
-    params.currentEmployeeId = st.CurrentEmployeeID;
-    params.loginNames = st.LoginNames;
-    params.loginEmployeeIds = st.LoginEmployeeIDs;
-    params.computerName = st.GIC->computerName();
-    params.currentLoginName = st.GIC->currentLoginName();
+    const core::MessageListParams params = viewParams(m_inboxView, m_msgCatOnly);
 
     QString error;
     db::Recordset hits;

@@ -248,6 +248,23 @@ void tzSndMsgFrm::bindList()
     m_bigList = false;
 }
 
+core::MessageListParams tzSndMsgFrm::viewParams(bool inboxView, bool msgCatOnly) const
+{
+    const auto& st = SharedState::current();
+    core::MessageListParams params;
+    params.inboxView = inboxView;
+    params.msgCatOnly = msgCatOnly;
+    params.history = isHistoryView();
+    params.currentEmployeeId = st.CurrentEmployeeID;
+    params.loginNames = st.LoginNames;
+    params.loginEmployeeIds = st.LoginEmployeeIDs;
+    if (st.GIC) {
+        params.computerName = st.GIC->computerName();
+        params.currentLoginName = st.GIC->currentLoginName();
+    }
+    return params;
+}
+
 void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool MsgCatOnly)
 {
     if (!TDBG || TDBG->isHidden())
@@ -265,17 +282,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         m_model->setList(nullptr, InboxView);
     m_list.reset();
 
-    core::MessageListParams params;
-    params.inboxView = InboxView;
-    params.msgCatOnly = MsgCatOnly;
-    params.history = isHistoryView();
-    params.currentEmployeeId = st.CurrentEmployeeID;
-    params.loginNames = st.LoginNames;
-    params.loginEmployeeIds = st.LoginEmployeeIDs;
-    if (st.GIC) {
-        params.computerName = st.GIC->computerName();
-        params.currentLoginName = st.GIC->currentLoginName();
-    }
+    const core::MessageListParams params = viewParams(InboxView, MsgCatOnly);
 
     m_inboxView = InboxView;
     m_msgCatOnly = MsgCatOnly;
