@@ -229,8 +229,8 @@ TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone
 TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFile)
 {
     testing::SmallDisk disk(office.dataFolder() + "TEMP");
-    if (!disk.mounted())
-        GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.why();
+    if (!disk.mounted)
+        GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.why;
     // CMEV.STA there but empty, CMBC.STA with an older record and more; CMCM.STA missing.
     const QByteArray older = QByteArray(40, 'x') + "and what follows";
     {
