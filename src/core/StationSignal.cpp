@@ -86,9 +86,13 @@ Attempt writeSignal(int folder, const QString& tag, const QByteArray& record)
     const SignalOpen file = openSignalFile(folder, name, SignalAccess::Write);
     if (!file.refusal.isEmpty())
         return {Attempt::GivenUp, file.refusal};
-    if (!file.fd.isOpen())
+    if (!file.fd.isOpen()) {
+        struct stat st {};
+        const bool existed =
+            ::fstatat(folder, QFile::encodeName(name).constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
         return {diskFull(file.error) ? Attempt::GivenUp : Attempt::Again,
-                causeOf(file.error, file.error != ENOENT)};
+                causeOf(file.error, existed)};
+    }
     const int fd = file.fd.get();
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return {Attempt::Again, causeOf(errno, true)};
