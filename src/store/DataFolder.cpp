@@ -301,6 +301,14 @@ bool ensureFolder(const QString& path, QString* error)
 bool initDataFolder(const QString& folder, QString* error)
 {
     const QString root = QDir::cleanPath(folder) + QLatin1Char('/');
+    // The signal files are never written through a link, so a TEMP that is one cannot serve.
+    if (QFileInfo(root + QStringLiteral("TEMP")).isSymLink()) {
+        if (error)
+            *error = QStringLiteral("TEMP in data folder %1 is a link; the station signal files "
+                                    "are not written through one")
+                         .arg(root);
+        return false;
+    }
     for (const char* sub : {"", "TEMP", "stp", "ICO/SMALL", "icons"})
         if (!ensureFolder(root + QLatin1String(sub), error))
             return false;

@@ -186,6 +186,8 @@ bool OfficeWatcher::start(QString* error)
     d->files = new watcher::SignalFiles(d->services->dataFolder(), d->options.fileCheckMs,
                                         d->options.fileSystemEvents, this);
     connect(d->files, &watcher::SignalFiles::changed, this, [this] { d->onFileChanged(); });
+    connect(d->files, &watcher::SignalFiles::refused, this,
+            [this](const QString& text) { d->log(text); });
     d->listener = new watcher::ChangeListener(this);
     connect(d->listener, &watcher::ChangeListener::notified, this,
             [this](qint32 cmId) { d->onNotice(cmId); });

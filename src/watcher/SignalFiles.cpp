@@ -1,13 +1,29 @@
 #include "watcher/SignalFiles.h"
 
+#include "core/SignalFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tzsndmsg::watcher {
+
+namespace {
+
+// A folder or plain file of one name where the path ends, not a link (lstat does not follow).
+bool plainAt(const QString& path, bool folder)
+{
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return folder ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode) && st.st_nlink == 1;
+}
+
+} // namespace
 
 SignalFiles::SignalFiles(const QString& dataFolder, int checkMs, bool fileSystemEvents,
                          QObject* parent)
@@ -27,29 +43,52 @@ QString SignalFiles::pathOf(const QString& tag) const
     return m_folder + u'/' + tag + QStringLiteral(".STA");
 }
 
-SignalFiles::Print SignalFiles::printOf(const QString& tag) const
+QHash<QString, SignalFiles::Print> SignalFiles::prints()
 {
-    Print p;
-    const QByteArray native = QFile::encodeName(pathOf(tag));
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0)
-        return p;
-    p.exists = true;
-    p.size = st.st_size;
-    p.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    p.inode = quint64(st.st_ino);
-    // Reading takes no lock: a writer holding its lock does not keep us out.
-    QFile file(pathOf(tag));
-    if (file.open(QIODevice::ReadOnly))
-        p.head = file.read(40);
-    return p;
+    QHash<QString, Print> out;
+    for (const QString& tag : tags())
+        out.insert(tag, Print());
+    const core::SignalOpen folder = core::openSignalFolder(m_dataFolder, false);
+    if (!folder.refusal.isEmpty())
+        tell(m_dataFolder, folder.refusal);
+    if (!folder.fd.isOpen())
+        return out;
+    for (const QString& tag : tags()) {
+        const core::SignalOpen file = core::openSignalFile(
+            folder.fd.get(), tag + QStringLiteral(".STA"), core::SignalAccess::Read);
+        if (!file.refusal.isEmpty())
+            tell(m_folder, file.refusal);
+        struct stat st {};
+        if (!file.fd.isOpen() || ::fstat(file.fd.get(), &st) != 0)
+            continue;
+        Print& p = out[tag];
+        p.exists = true;
+        p.size = st.st_size;
+        p.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        p.inode = quint64(st.st_ino);
+        // Reading takes no lock: a writer holding its lock does not keep us out.
+        QByteArray head(40, '\0');
+        const ssize_t n = ::pread(file.fd.get(), head.data(), size_t(head.size()), 0);
+        if (n > 0)
+            p.head = head.left(n);
+    }
+    return out;
+}
+
+void SignalFiles::tell(const QString& where, const QString& refusal)
+{
+    const QString text = QStringLiteral("in %1, %2: it is neither followed nor read")
+                             .arg(QDir::toNativeSeparators(where), refusal);
+    if (m_told.contains(text))
+        return;
+    m_told.insert(text);
+    emit refused(text);
 }
 
 void SignalFiles::start()
 {
     stop();
-    for (const QString& tag : tags())
-        m_known.insert(tag, printOf(tag));
+    m_known = prints();
     if (m_events) {
         m_watcher = new QFileSystemWatcher(this);
         // A save writes a signal per row: one look at the files for the burst, not one per
@@ -94,8 +133,7 @@ void SignalFiles::stop()
 
 void SignalFiles::acknowledge()
 {
-    for (const QString& tag : tags())
-        m_known.insert(tag, printOf(tag));
+    m_known = prints();
 }
 
 void SignalFiles::watchPaths()
@@ -105,13 +143,14 @@ void SignalFiles::watchPaths()
     const QStringList files = m_watcher->files();
     const QStringList folders = m_watcher->directories();
     QStringList add;
-    // The data folder too, so that a TEMP folder made later is found.
-    for (const QString& folder : {m_dataFolder, m_folder})
-        if (!folders.contains(folder) && QFile::exists(folder))
-            add << folder;
+    // The data folder too, so that a TEMP folder made later is found. Nothing through a link.
+    if (!folders.contains(m_dataFolder) && QFile::exists(m_dataFolder))
+        add << m_dataFolder;
+    if (!folders.contains(m_folder) && plainAt(m_folder, true))
+        add << m_folder;
     for (const QString& tag : tags()) {
         const QString path = pathOf(tag);
-        if (!files.contains(path) && QFile::exists(path))
+        if (!files.contains(path) && plainAt(path, false))
             add << path;
     }
     if (!add.isEmpty())
@@ -120,8 +159,9 @@ void SignalFiles::watchPaths()
 
 void SignalFiles::check()
 {
+    const QHash<QString, Print> all = prints();
     for (const QString& tag : tags()) {
-        const Print now = printOf(tag);
+        const Print now = all.value(tag);
         auto known = m_known.find(tag);
         if (known == m_known.end() || !(*known == now)) {
             m_known.insert(tag, now);

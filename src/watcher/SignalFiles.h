@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +13,9 @@ class QTimer;
 // The station signal files of a data folder (TEMP/CMCM.STA, CMEV.STA, CMBC.STA), watched through
 // the file system's events and, since shared folders on a network often deliver none, by a look
 // at each file every few seconds. A change is any difference in a file's first 40 bytes, size,
-// modification time or identity: a file deleted, recreated or truncated counts.
+// modification time or identity: a file deleted, recreated or truncated counts. A link, a FIFO or
+// a second name of another file where a signal file or TEMP belongs is never followed or read:
+// it is told once and counts as missing.
 namespace tzsndmsg::watcher {
 
 class SignalFiles : public QObject {
@@ -34,6 +37,7 @@ public:
 
 Q_SIGNALS:
     void changed(const QString& tag);
+    void refused(const QString& text);
 
 private:
     struct Print {
@@ -44,7 +48,8 @@ private:
         QByteArray head; // the first 40 bytes; empty when the file cannot be read
         bool operator==(const Print&) const = default;
     };
-    Print printOf(const QString& tag) const;
+    QHash<QString, Print> prints();
+    void tell(const QString& where, const QString& refusal);
     QString pathOf(const QString& tag) const;
     void check();
     void watchPaths();
@@ -58,6 +63,7 @@ private:
     QTimer* m_burst = nullptr;
     QTimer* m_timer = nullptr;
     QHash<QString, Print> m_known;
+    QSet<QString> m_told;
 };
 
 } // namespace tzsndmsg::watcher

@@ -3,10 +3,14 @@
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
 #include "core/Moments.h"
+#include "core/StationSignal.h"
 
+#include "FileSystemHelpers.h"
 #include "support/Office.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 namespace tzsndmsg::core {
 namespace {
@@ -193,6 +197,68 @@ TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
     EXPECT_EQ(office.count("EVTable"), 0);
     EXPECT_EQ(office.count("LabOrderLinkTable"), 0);
     EXPECT_TRUE(signalsWritten().isEmpty());
+}
+
+// Signal files are the data folder's, written by whoever may write it: a link put in place of one
+// is not followed, and the save stands with one warning.
+TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone)
+{
+    const QString victim = office.tempPath() + "/not-a-signal";
+    const QByteArray precious("a file the sender may write but that is not a signal file");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(precious);
+    }
+    ASSERT_TRUE(QFile::link(victim, signalFile("CMCM")));
+    testing::Warnings warnings;
+    const SaveResult saved = saveMessage(gic(), message("Linked", ids({nurse})));
+    EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(office.count("CMTable"), 1);
+    EXPECT_EQ(office.count("BroChkTable"), 1);
+    const QString told = warnings.told().join('\n');
+    EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
+    EXPECT_TRUE(told.contains("CMCM.STA is a link")) << told.toStdString();
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), precious);
+    EXPECT_TRUE(QFileInfo(signalFile("CMCM")).isSymLink());
+    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+}
+
+TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFile)
+{
+    testing::SmallDisk disk(office.dataFolder() + "TEMP");
+    if (!disk.mounted)
+        GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.why;
+    // CMEV.STA there but empty, CMBC.STA with an older record and more; CMCM.STA missing.
+    const QByteArray older = QByteArray(40, 'x') + "and what follows";
+    {
+        QFile empty(signalFile("CMEV"));
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        QFile full(signalFile("CMBC"));
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+        full.write(older);
+    }
+    ASSERT_TRUE(disk.fill());
+    testing::Warnings warnings;
+    QElapsedTimer clock;
+    clock.start();
+    const SaveResult saved = saveMessage(gic(), message("Full disk", ids({nurse})));
+    EXPECT_LT(clock.elapsed(), 1500) << "a full disk is not waited out";
+    EXPECT_TRUE(saved.ok) << saved.error.toStdString();
+    EXPECT_EQ(office.count("CMTable"), 1);
+    const QString told = warnings.told().join('\n');
+    EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
+    EXPECT_TRUE(told.contains("the disk is full")) << told.toStdString();
+    EXPECT_FALSE(told.contains("held by another program"));
+    EXPECT_FALSE(QFile::exists(signalFile("CMCM"))) << "no empty signal file is left behind";
+    EXPECT_TRUE(QFile::exists(signalFile("CMEV"))) << "a file that was there stays";
+    EXPECT_EQ(QFileInfo(signalFile("CMEV")).size(), 0);
+    QFile full(signalFile("CMBC"));
+    ASSERT_TRUE(full.open(QIODevice::ReadOnly));
+    EXPECT_EQ(full.readAll(), stationSignalRecord(gic()) + "and what follows")
+        << "a file with room for the record is written as ever";
 }
 
 TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)

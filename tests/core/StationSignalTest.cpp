@@ -1,5 +1,7 @@
 #include "core/StationSignal.h"
 
+#include "FileSystemHelpers.h"
+
 #include "support/TestPrinters.h"
 #include "tzsndmsg/tzGlobal.h"
 
@@ -10,6 +12,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -144,6 +147,106 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
     EXPECT_TRUE(core::WriteStationSignal(*global, u"CMCM"_s));
     releaser.join();
     EXPECT_EQ(readAll(path).left(40), core::stationSignalRecord(*global));
+}
+
+} // namespace
+} // namespace tzsndmsg
+
+namespace tzsndmsg {
+namespace {
+
+using testing::Warnings;
+
+// Someone who may write the data folder puts something else where a signal file or TEMP belongs:
+// the writer refuses it at once, says why in its one warning, writes the other files and touches
+// nothing outside.
+TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideIsTouched)
+{
+    enum Kind { LinkToFile, DanglingLink, TempLinkedToFolder, HardLink, Fifo, Folder };
+    struct Case {
+        const char* name;
+        Kind kind;
+        const char* reason;
+    } cases[] = {
+        {"symbolic link to another file", LinkToFile, "CMCM.STA is a link"},
+        {"symbolic link to a missing file", DanglingLink, "CMCM.STA is a link"},
+        {"TEMP a link to another folder", TempLinkedToFolder, "TEMP is a link"},
+        {"hard link to another file", HardLink, "CMCM.STA is a hard link"},
+        {"FIFO", Fifo, "CMCM.STA is not a plain file"},
+        {"folder", Folder, "CMCM.STA is not a plain file"},
+    };
+    const QByteArray precious("the first forty bytes of a file that is not ours, and more");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir data, outside;
+        const QString temp = data.path() + u"/TEMP"_s;
+        const QString sta = temp + u"/CMCM.STA"_s;
+        const QString victim = outside.path() + u"/victim"_s;
+        if (c.kind == TempLinkedToFolder)
+            ASSERT_TRUE(QFile::link(outside.path(), temp));
+        else
+            ASSERT_TRUE(QDir(data.path()).mkdir(u"TEMP"_s));
+        int reader = -1;
+        switch (c.kind) {
+        case LinkToFile:
+            writeFile(victim, precious);
+            ASSERT_TRUE(QFile::link(victim, sta));
+            break;
+        case DanglingLink:
+            ASSERT_TRUE(QFile::link(victim, sta));
+            break;
+        case TempLinkedToFolder:
+            break;
+        case HardLink:
+            writeFile(victim, precious);
+            ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()), 0);
+            break;
+        case Fifo:
+            ASSERT_EQ(::mkfifo(QFile::encodeName(sta).constData(), 0666), 0);
+            // A reader at the other end, so that a writer that opens it does not wait forever.
+            reader = ::open(QFile::encodeName(sta).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            ASSERT_GE(reader, 0);
+            break;
+        case Folder:
+            ASSERT_TRUE(QDir(temp).mkdir(u"CMCM.STA"_s));
+            break;
+        }
+
+        auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
+        Warnings warnings;
+        QElapsedTimer clock;
+        clock.start();
+        const int written = core::WriteStationSignals(*global, {u"CMCM"_s, u"CMEV"_s});
+        EXPECT_LT(clock.elapsed(), 1500) << "a refusal is not waited out";
+
+        const QString told = warnings.told().join(u'\n');
+        EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
+        EXPECT_TRUE(told.contains(QLatin1String(c.reason))) << told.toStdString();
+        EXPECT_FALSE(told.contains(u"held by another program"_s));
+        if (c.kind == TempLinkedToFolder) {
+            EXPECT_EQ(written, 0);
+            EXPECT_TRUE(QDir(outside.path()).isEmpty()) << "nothing is written through TEMP";
+        } else {
+            EXPECT_EQ(written, 1);
+            EXPECT_EQ(readAll(temp + u"/CMEV.STA"_s), core::stationSignalRecord(*global))
+                << "the other signals of the save are written";
+            QDir others(outside.path());
+            EXPECT_EQ(others.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                      (c.kind == LinkToFile || c.kind == HardLink) ? QStringList{u"victim"_s}
+                                                                   : QStringList{});
+            if (c.kind == LinkToFile || c.kind == HardLink) {
+                EXPECT_EQ(readAll(victim), precious);
+            }
+        }
+        if (c.kind == Folder) {
+            EXPECT_TRUE(QDir(sta).isEmpty());
+        }
+        if (reader >= 0) {
+            char byte = 0;
+            EXPECT_LT(::read(reader, &byte, 1), 1) << "nothing is written into the FIFO";
+            ::close(reader);
+        }
+    }
 }
 
 } // namespace

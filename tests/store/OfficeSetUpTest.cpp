@@ -80,6 +80,10 @@ TEST(OfficeSetUp, WhatCannotBeSetUpIsRefusedWithTheReason)
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     const QString url = "sqlite://" + dir.path() + "/office.db";
     const QString data = dir.path() + "/data";
+    // A data folder whose TEMP is a link to a folder elsewhere.
+    const QString linked = dir.path() + "/linked", elsewhere = dir.path() + "/elsewhere";
+    ASSERT_TRUE(QDir().mkpath(linked) && QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QFile::link(elsewhere, linked + "/TEMP"));
     const struct {
         const char* name;
         QString url, data, reason;
@@ -91,6 +95,7 @@ TEST(OfficeSetUp, WhatCannotBeSetUpIsRefusedWithTheReason)
         // Never the root folder's TEMP/ and stp/.
         {"no data folder", url, "", "no data folder given"},
         {"a data folder under a file", url, dir.path() + "/file/data", "cannot create folder"},
+        {"a TEMP that is a link", url, linked, "TEMP in data folder " + linked + "/ is a link"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -99,6 +104,7 @@ TEST(OfficeSetUp, WhatCannotBeSetUpIsRefusedWithTheReason)
         EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
     }
     EXPECT_FALSE(QFileInfo::exists(data));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty()) << "nothing is written through the link";
 }
 
 TEST(OfficeSetUp, TheDemoOfficeFindsItsDataFolderWithoutTheSlash)

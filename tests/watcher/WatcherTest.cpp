@@ -332,6 +332,35 @@ TEST_F(Watcher, SignalFilesDeletedRecreatedTruncatedOrLockedStillBringMessages)
     ::close(fd);
 }
 
+TEST_F(Watcher, ASignalFileThatIsALinkIsToldOnceAndTheOtherFilesStillBringMessages)
+{
+    const QString temp = office.dataFolder() + QStringLiteral("TEMP/");
+    ASSERT_TRUE(QDir().mkpath(temp));
+    const QString outside = office.tempPath() + QStringLiteral("/outside");
+    const QByteArray content("a file outside the data folder");
+    {
+        QFile f(outside);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    ASSERT_TRUE(QFile::link(outside, temp + QStringLiteral("CMCM.STA")));
+    auto atBack = watch(ws2, QStringLiteral("back"));
+    Told back(*atBack);
+    start(*atBack);
+    for (int i = 1; i <= 2; ++i) {
+        const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("Linked %1").arg(i),
+                                             QString::number(bob) + u','));
+        ASSERT_TRUE(back.waitFor(i));
+        EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
+    }
+    ASSERT_EQ(back.logged.size(), 1) << back.logged.join(u'\n').toStdString();
+    EXPECT_TRUE(back.logged.first().contains(QStringLiteral("CMCM.STA is a link")))
+        << back.logged.first().toStdString();
+    QFile f(outside);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), content);
+}
+
 TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
 {
     auto atBack = watch(ws2, QStringLiteral("back"), Channel::Both);

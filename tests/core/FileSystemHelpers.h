@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace tzsndmsg::testing {
+
+// The warnings of the category "tzsndmsg" told while it lives.
+struct Warnings {
+    Warnings() { told().clear(); }
+    ~Warnings() { qInstallMessageHandler(previous); }
+    static QStringList& told()
+    {
+        static QStringList lines;
+        return lines;
+    }
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && QByteArrayView(context.category) == "tzsndmsg")
+                told() << text;
+        });
+};
+
+// A disk that is really full: a 64 KiB memory file system mounted on a folder while it lives,
+// filled by fill(). Mounting takes root and a system that permits it.
+struct SmallDisk {
+    explicit SmallDisk(const QString& folder) : path(QFile::encodeName(folder))
+    {
+        mounted = ::mount("tmpfs", path.constData(), "tmpfs", 0, "size=64k") == 0;
+        why = mounted ? "" : std::strerror(errno);
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            ::umount2(path.constData(), MNT_DETACH);
+    }
+    // True when the disk refused more for want of space.
+    bool fill() const
+    {
+        const int fd = ::open((path + "/filler").constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        while (fd >= 0 && ::write(fd, "f", 1) == 1) {
+        }
+        const bool full = errno == ENOSPC;
+        ::close(fd);
+        return full;
+    }
+    QByteArray path;
+    bool mounted = false;
+    std::string why;
+};
+
+} // namespace tzsndmsg::testing
