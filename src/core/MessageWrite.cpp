@@ -5,6 +5,7 @@
 #include "core/ChangeNotice.h"
 #include "core/StationSignal.h"
 #include "db/Database.h"
+#include "db/Recordset.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
 
@@ -71,6 +72,76 @@ MessageLink messageLink(bool reminder, qint32 linkType, qint32 linkId)
     return {};
 }
 
+namespace {
+
+// One addressee as the window's lists name it: a person's id, or a computer's name.
+struct WantedAddressee {
+    QString person; // "0" on a computer's row
+    QString computer;
+    int list = 0; // 0 To, 1 Cc
+};
+
+// The rows the lists ask for, in the order they are written: To before Cc, in each persons
+// before computers; a person or computer in both lists only in To.
+QVector<WantedAddressee> wantedAddressees(HostServices& services, const OutgoingMessage& m)
+{
+    QVector<WantedAddressee> wanted;
+    std::array<QString, 2> pids = m.personIds;
+    std::array<QString, 2> machines = m.computers;
+    store::RemoveToFromCc(services, pids[0], pids[1], QStringLiteral(","));
+    store::RemoveToFromCc(services, machines[0], machines[1], QStringLiteral("\n"));
+    for (int list = 0; list < 2; ++list) {
+        const QString& ids = pids[size_t(list)];
+        if (ids.size() > 1) {
+            int pos = 0;
+            for (QString id = services.nextToken(ids, QStringLiteral(","), pos); !id.isEmpty();
+                 id = services.nextToken(ids, QStringLiteral(","), pos))
+                wanted.push_back({id.trimmed(), QString(), list});
+        }
+        const QString& names = machines[size_t(list)];
+        int pos = 0;
+        for (QString name = services.nextToken(names, QStringLiteral("\n"), pos); !name.isEmpty();
+             name = services.nextToken(names, QStringLiteral("\n"), pos))
+            wanted.push_back({QStringLiteral("0"), name, list});
+    }
+    return wanted;
+}
+
+// A computer's row is known by its name (confirming there writes the employee into it), a
+// person's by the id.
+bool addresses(const Addressee& row, const WantedAddressee& wanted)
+{
+    if (!wanted.computer.isEmpty())
+        return row.BroChkToMac == wanted.computer;
+    bool ok = false;
+    const qint32 person = wanted.person.toInt(&ok);
+    return ok && row.BroChkToMac.trimmed().isEmpty() && row.BroChkPID == person;
+}
+
+// The To and Cc rows a message has now.
+std::optional<QVector<Addressee>> storedAddressees(HostServices& services, db::Database& store,
+                                                   qint64 cmId, QString* error)
+{
+    db::Recordset rs = store.query(
+        services.adaptSqlFor(store, QStringLiteral("select * from BroChkTable where BroChkLinID=? "
+                                                   "and (BroChkTyp=0 or BroChkTyp=1) order by "
+                                                   "BroChkID")),
+        {cmId}, error);
+    if (!rs.isOpen())
+        return std::nullopt;
+    QVector<Addressee> rows;
+    try {
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            rows << addresseeFrom(rs);
+    } catch (const db::FieldError& e) {
+        *error = QString::fromUtf8(e.what());
+        return std::nullopt;
+    }
+    return rows;
+}
+
+} // namespace
+
 SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
 {
     SaveResult result;
@@ -85,6 +156,7 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
     }
 
     const QString login = services.currentLoginName();
+    const bool replacing = m.replaceId != 0;
     QStringList tags; // station signals, one per row written
     qint64 cmId = m.replaceId;
     {
@@ -97,19 +169,27 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         }
         QString* error = &result.error;
 
+        // Who made the message, when, for what and from whom is written once; saving over it
+        // says who changed it and when.
         Columns header;
-        header.add(QStringLiteral("cmTyp"), QString::number(m.link.cmTyp));
-        header.add(QStringLiteral("cmTraLinID"), QString::number(m.link.cmTraLinID));
-        header.add(QStringLiteral("cmTim"),
-                   vb::format(services.currentTime(), QStringLiteral("hh:nn ampm")));
-        header.add(QStringLiteral("cmDat"), m.cmDat);
-        header.add(QStringLiteral("cmWho"), login);
-        const bool bySupervisor =
-            m.announcement && login.trimmed().toUpper() == QLatin1String("SUPERVISOR");
-        header.add(QStringLiteral("cmPid"), QString::number(bySupervisor ? 0 : m.senderId));
-        header.add(QStringLiteral("cmCat"), m.cmCat);
-        header.add(QStringLiteral("cmSubCat"), m.cmSubCat);
-        header.add(QStringLiteral("cmWhoMod"), login);
+        if (replacing) {
+            header.add(QStringLiteral("cmWhoMod"), login);
+            header.add(QStringLiteral("cmModDat"),
+                       vb::format(services.currentDate(), QStringLiteral("Short Date")));
+        } else {
+            header.add(QStringLiteral("cmTyp"), QString::number(m.link.cmTyp));
+            header.add(QStringLiteral("cmTraLinID"), QString::number(m.link.cmTraLinID));
+            header.add(QStringLiteral("cmTim"),
+                       vb::format(services.currentTime(), QStringLiteral("hh:nn ampm")));
+            header.add(QStringLiteral("cmDat"), m.cmDat);
+            header.add(QStringLiteral("cmWho"), login);
+            const bool bySupervisor =
+                m.announcement && login.trimmed().toUpper() == QLatin1String("SUPERVISOR");
+            header.add(QStringLiteral("cmPid"), QString::number(bySupervisor ? 0 : m.senderId));
+            header.add(QStringLiteral("cmCat"), m.cmCat);
+            header.add(QStringLiteral("cmSubCat"), m.cmSubCat);
+            header.add(QStringLiteral("cmWhoMod"), login);
+        }
         header.add(QStringLiteral("cmDoc"), m.cmDoc);
         header.add(QStringLiteral("CMSubjec"), m.CMSubjec.trimmed());
         header.add(QStringLiteral("cmDocAftDis"), flagText(m.cmDocAftDis));
@@ -122,10 +202,20 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         tags << QStringLiteral("CMCM");
 
         if (cmId != 0) {
+            qint64 evId = 0;
+            if (replacing) {
+                const QVariant found = store->scalar(
+                    services.adaptSqlFor(*store, QStringLiteral("select EVID from EVTable where "
+                                                                "EvLinID=?")),
+                    {cmId});
+                evId = found.isValid() && !found.isNull() ? found.toLongLong() : 0;
+            }
             Columns detail;
-            detail.add(QStringLiteral("Evpid"), QString::number(m.senderId));
-            detail.add(QStringLiteral("EvLinID"), QString::number(cmId));
-            detail.add(QStringLiteral("EvTyp"), QStringLiteral("0"));
+            if (evId == 0) {
+                detail.add(QStringLiteral("Evpid"), QString::number(m.senderId));
+                detail.add(QStringLiteral("EvLinID"), QString::number(cmId));
+                detail.add(QStringLiteral("EvTyp"), QStringLiteral("0"));
+            }
             detail.add(QStringLiteral("EVAlaFla"), m.reminder.EVAlaFla);
             detail.add(QStringLiteral("EVAlaStaDatFla"), m.reminder.EVAlaStaDatFla);
             detail.add(QStringLiteral("EVAlaStaDat"), m.reminder.EVAlaStaDat);
@@ -135,73 +225,95 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
                        m.EvPri ? QStringLiteral("True") : QStringLiteral("False"));
             detail.add(QStringLiteral("EvBroFla"), flagText(m.EvBroFla));
             detail.add(QStringLiteral("EvBroStaDatFla"), flagText(m.EvBroStaDatFla));
-            if (!m.EvBroStaDat.isEmpty())
-                detail.add(QStringLiteral("EvBroStaDat"), m.EvBroStaDat);
-            if (!m.EvBroStaTim.isEmpty())
-                detail.add(QStringLiteral("EvBroStaTim"), m.EvBroStaTim);
+            QStringList leftOut; // null in a new row; emptied in a row saved over
+            auto addOrLeaveOut = [&](const QString& name, const QString& text) {
+                if (text.isEmpty())
+                    leftOut << name;
+                else
+                    detail.add(name, text);
+            };
+            addOrLeaveOut(QStringLiteral("EvBroStaDat"), m.EvBroStaDat);
+            addOrLeaveOut(QStringLiteral("EvBroStaTim"), m.EvBroStaTim);
             detail.add(QStringLiteral("EvBroReaFla"), boxText(m.EvBroReaFla));
             detail.add(QStringLiteral("EvBroReaEve"), QString::number(m.EvBroReaEve));
             detail.add(QStringLiteral("EvBroReatyp"), QString::number(m.EvBroReaTyp));
             detail.add(QStringLiteral("EvBroNumOfTim"), QString::number(m.EvBroNumOfTim));
             detail.add(QStringLiteral("EvBroEndDatFla"), boxText(m.EvBroEndDatFla));
-            if (!m.EvBroEndDat.isEmpty())
-                detail.add(QStringLiteral("EvBroEndDat"), m.EvBroEndDat);
-            qint64 evId = 0;
-            if (m.replaceId != 0) {
-                const QVariant found = store->scalar(
-                    services.adaptSqlFor(*store, QStringLiteral("select EVID from EVTable where "
-                                                                "EvLinID=?")),
-                    {cmId});
-                evId = found.isValid() && !found.isNull() ? found.toLongLong() : 0;
-                // Its addressees are written anew from the lists given.
-                if (!store->exec(services.adaptSqlFor(*store, QStringLiteral(
-                                                                  "delete from BroChkTable where "
-                                                                  "BroChkLinID=? and (BroChkTyp=0 "
-                                                                  "or BroChkTyp=1)")),
-                                 {cmId}, error))
-                    return result;
-            }
+            addOrLeaveOut(QStringLiteral("EvBroEndDat"), m.EvBroEndDat);
+            const bool updating = evId != 0;
             if (!services.writeRecord(MessageStoreKind, QStringLiteral("EvTable"),
                                       QStringLiteral("EVID"), evId, detail.names, detail.texts,
                                       error))
                 return result;
+            if (updating && !leftOut.isEmpty()) {
+                QStringList sets;
+                for (const QString& name : leftOut)
+                    sets << name + QStringLiteral("=NULL");
+                if (!store->exec(
+                        services.adaptSqlFor(*store, QStringLiteral("update EVTable set ") +
+                                                         sets.join(QStringLiteral(", ")) +
+                                                         QStringLiteral(" where EVID=?")),
+                        {evId}, error))
+                    return result;
+            }
             tags << QStringLiteral("CMEV");
 
-            std::array<QString, 2> pids = m.personIds;
-            std::array<QString, 2> machines = m.computers;
-            store::RemoveToFromCc(services, pids[0], pids[1], QStringLiteral(","));
-            store::RemoveToFromCc(services, machines[0], machines[1], QStringLiteral("\n"));
-            for (int list = 0; list < 2; ++list) {
-                auto addRow = [&](const QString& person, const QString& machine) {
-                    qint64 key = 0;
-                    if (!services.writeRecord(
-                            MessageStoreKind, QStringLiteral("BroChkTable"),
-                            QStringLiteral("BroChkID"), key,
-                            {QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPid"),
-                             QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
-                             QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")},
-                            {QString::number(cmId), person, QString::number(list),
-                             QString::number(m.saveToPerson), QString::number(m.saveToChoice),
-                             machine},
-                            error))
-                        return false;
-                    tags << QStringLiteral("CMBC");
-                    return true;
-                };
-                const QString& ids = pids[size_t(list)];
-                if (ids.size() > 1) {
-                    int pos = 0;
-                    for (QString id = services.nextToken(ids, QStringLiteral(","), pos);
-                         !id.isEmpty(); id = services.nextToken(ids, QStringLiteral(","), pos))
-                        if (!addRow(id.trimmed(), QString()))
-                            return result;
+            // Saved over itself, the rows of the addressees that remain stay (their ids name
+            // them in the inboxes, and they hold who read it and when); the others go.
+            QVector<Addressee> stored;
+            if (replacing) {
+                auto rows = storedAddressees(services, *store, cmId, error);
+                if (!rows)
+                    return result;
+                stored = *rows;
+            }
+            const QString saveTo = QString::number(m.saveToPerson);
+            const QString choice = QString::number(m.saveToChoice);
+            std::vector<bool> matched(size_t(stored.size()), false);
+            for (const WantedAddressee& wanted : wantedAddressees(services, m)) {
+                qsizetype at = -1;
+                for (qsizetype i = 0; i < stored.size() && at < 0; ++i)
+                    if (!matched[size_t(i)] && addresses(stored[i], wanted))
+                        at = i;
+                qint64 key = 0;
+                QStringList names, texts;
+                if (at < 0) {
+                    names = QStringList{
+                        QStringLiteral("BroChkLinID"),    QStringLiteral("BroChkPid"),
+                        QStringLiteral("BroChkTyp"),      QStringLiteral("BroChkAssPID"),
+                        QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")};
+                    texts = QStringList{QString::number(cmId),
+                                        wanted.person,
+                                        QString::number(wanted.list),
+                                        saveTo,
+                                        choice,
+                                        wanted.computer};
+                } else {
+                    matched[size_t(at)] = true;
+                    const Addressee& row = stored[at];
+                    if (row.BroChkTyp == wanted.list && row.BroChkAssPID == m.saveToPerson &&
+                        row.BroChkSavToFla == m.saveToChoice)
+                        continue;
+                    // Moved between To and Cc, or another save-to choice: the same row.
+                    key = row.BroChkID;
+                    names = QStringList{QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
+                                        QStringLiteral("BroChkSavToFla")};
+                    texts = QStringList{QString::number(wanted.list), saveTo, choice};
                 }
-                const QString& names = machines[size_t(list)];
-                int pos = 0;
-                for (QString name = services.nextToken(names, QStringLiteral("\n"), pos);
-                     !name.isEmpty(); name = services.nextToken(names, QStringLiteral("\n"), pos))
-                    if (!addRow(QStringLiteral("0"), name))
-                        return result;
+                if (!services.writeRecord(MessageStoreKind, QStringLiteral("BroChkTable"),
+                                          QStringLiteral("BroChkID"), key, names, texts, error))
+                    return result;
+                tags << QStringLiteral("CMBC");
+            }
+            for (qsizetype i = 0; i < stored.size(); ++i) {
+                if (matched[size_t(i)])
+                    continue;
+                if (!store->exec(
+                        services.adaptSqlFor(*store, QStringLiteral("delete from BroChkTable where "
+                                                                    "BroChkID=?")),
+                        {stored[i].BroChkID}, error))
+                    return result;
+                tags << QStringLiteral("CMBC");
             }
         }
 

@@ -42,12 +42,15 @@ struct OutgoingMessage {
     // its detail row, whatever its pane says: the views list only messages that have one, and a
     // message in no list could be neither read, purged nor deleted.
     bool headerChanged = false;
-    // Not 0: the user's own linked reminder opened again, saved over itself: its header and
-    // detail rows updated, its To and Cc rows written anew (so one reminder fires, with the
-    // new text). 0: a new message, as always.
+    // Not 0: the user's own linked reminder opened again, saved over itself, so that one
+    // reminder fires, with the new text. Its creation (cmTyp to cmSubCat, the detail row's
+    // EvPID and EvTyp) stays; cmWhoMod and cmModDat say who changed it and when. Addressees
+    // that remain keep their rows (ids and read marks), new ones are added, dropped ones
+    // removed. 0: a new message, as always.
     qint32 replaceId = 0;
 
-    // The header. cmTim, cmWho and cmWhoMod come from the services.
+    // The header. cmTim, cmWho and cmWhoMod come from the services; cmDat, the link and the
+    // sender are not written when saving over a reminder.
     MessageLink link;
     QString cmDat;             // the text of the message's date field
     qint32 senderId = 0;       // cmPid and EvPID

@@ -437,10 +437,18 @@ void tzSndMsgFrm::BuildReminderChoices(bool relative)
     cmbAla->clear();
     cmbAla->addItem(QString());
     if (relative) {
+        // A reminder opened again offers the moment it has (date kept in PicAla's tag) as a
+        // choice of its own, first: sent without another choice, it keeps that moment.
+        const QString stored = cmbAla->property("tag").toString().trimmed();
+        const bool hasStored = !stored.isEmpty() && vb::parseDate(stored).has_value();
+        if (hasStored)
+            cmbAla->addItem(stored);
         for (const auto& choice : compose::relativeReminderChoices())
             cmbAla->addItem(choice.text, choice.minutes);
         // A choice made, or a number typed, before the list was rebuilt stays.
-        const int again = wasChosen ? cmbAla->findText(before) : -1;
+        int again = wasChosen ? cmbAla->findText(before) : -1;
+        if (again < 0 && hasStored && before == stored)
+            again = 1;
         cmbAla->setCurrentIndex(again);
         if (again < 0 && cmbAla->isEditable())
             cmbAla->setEditText(vb::isNumeric(before) ? before : QString());

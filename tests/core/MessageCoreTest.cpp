@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 
 namespace tzsndmsg::core {
 namespace {
@@ -312,6 +313,70 @@ TEST_F(MessageCore, AReminderDateKeptAsTypedIsNoMoment)
     const StoredMoment moment = reminderMoment(read->detail);
     EXPECT_FALSE(moment.at);
     EXPECT_TRUE(moment.problem.contains("after the audit"));
+}
+
+// Saved over itself, a reminder keeps the rows of the addressees that remain (ids, read marks),
+// adds new ones, removes dropped ones; rows are "who list kept|new [read]".
+TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
+{
+    struct Case {
+        QStringList to, cc, read, to2, cc2; // persons by login, computers as WS...
+        QString after;
+    } cases[] = {
+        {{"nurse", "WS2"}, {"doctor"}, {"nurse"}, {"nurse", "WS2"}, {"doctor"}, "WS2 0 kept|doctor 1 kept|nurse 0 kept read"},
+        {{"nurse", "doctor"}, {}, {"doctor"}, {"nurse"}, {"front"}, "front 1 new|nurse 0 kept"},
+        {{"nurse"}, {"doctor"}, {"doctor"}, {"doctor", "nurse"}, {}, "doctor 0 kept read|nurse 0 kept"},
+        // Confirmed by the doctor, the computer's row holds her id: it is still the computer's.
+        {{"WS2"}, {}, {"WS2"}, {"WS2", "doctor"}, {}, "WS2 0 kept read|doctor 0 new"},
+        {{"nurse"}, {"WS2"}, {"nurse"}, {}, {}, ""},
+    };
+    const QMap<QString, qint32> people{{"front", front}, {"nurse", nurse}, {"doctor", doctor}};
+    auto address = [&](OutgoingMessage& m, const QStringList& to, const QStringList& cc) {
+        m.personIds = {};
+        m.computers = {};
+        for (size_t list : {0, 1})
+            for (const QString& who : list == 0 ? to : cc)
+                (who.startsWith("WS") ? m.computers[list] : m.personIds[list]) +=
+                    who.startsWith("WS") ? who + "\n" : QString::number(people.value(who)) + ",";
+    };
+    auto rows = [&](qint32 cmId) {
+        QMap<QString, Addressee> byWho;
+        const auto stored = readMessage(gic(), cmId);
+        for (const Addressee& a : stored->addressees)
+            byWho.insert(a.BroChkToMac.isEmpty() ? people.key(a.BroChkPID) : a.BroChkToMac, a);
+        return byWho;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.after.toStdString());
+        office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        OutgoingMessage m = message("Reminder");
+        m.link = messageLink(true, 2, 40);
+        m.EvBroEndDat = "03/31/2027";
+        address(m, c.to, c.cc);
+        const qint32 cmId = save(m);
+        const auto before = rows(cmId);
+        for (const QString& who : c.read)
+            ASSERT_TRUE(confirmAddressee(gic(), before.value(who).BroChkID, doctor).written);
+
+        office.services()->setFixedNow(QDateTime(QDate(2026, 12, 7), QTime(11, 20)));
+        m.replaceId = cmId;
+        m.cmDoc = "Bring the X-rays";
+        m.EvBroEndDat.clear();
+        address(m, c.to2, c.cc2);
+        ASSERT_EQ(save(m), cmId);
+        QStringList after;
+        const auto now = rows(cmId);
+        for (auto it = now.cbegin(); it != now.cend(); ++it)
+            after << it.key() + " " + QString::number(it->BroChkTyp) +
+                         (before.value(it.key()).BroChkID == it->BroChkID ? " kept" : " new") +
+                         (it->isRead() ? " read" : "");
+        EXPECT_EQ(after.join("|"), c.after);
+        const MessageHeader header = readMessage(gic(), cmId)->header;
+        EXPECT_EQ(header.cmDat + " " + header.cmTim + " " + header.cmDoc, "12/06/2026 10:00:00 AM Bring the X-rays");
+        EXPECT_EQ(office.scalar("select cmModDat from CMTable where cmID=?", {cmId}).toString(), "12/07/2026");
+        // A date no longer given is gone, as from a message written new.
+        EXPECT_TRUE(office.scalar("select EvBroEndDat from EVTable where EvLinID=?", {cmId}).isNull());
+    }
 }
 
 // The nurse's inbox at WS1 and the front desk's sent items.

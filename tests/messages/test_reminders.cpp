@@ -3,10 +3,13 @@
 #include "fixture.h"
 
 #include "common/VbFormat.h"
+#include "core/MessageWrite.h"
 
 #include <QFocusEvent>
 #include <QTest>
 #include <QToolBar>
+
+#include <functional>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -130,6 +133,57 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     EXPECT_EQ(again.CMID(), first);
     EXPECT_EQ(again.txtMsg->toPlainText(), "Bring the X-rays and the referral letter");
     again.Unload();
+}
+
+// Reopened, the reminder shows its stored moment as the current choice; sent again with its
+// text edited, or untouched, it keeps that moment, its creation and its addressee's read row.
+TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
+{
+    const qint32 appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                                                    {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
+    auto& st = SharedState::current();
+    auto openAndSend = [&](const std::function<void(tzSndMsgFrm&)>& act) {
+        st.resetInstanceValues();
+        st.ReminderFlag = true;
+        st.LinkTyp = 2;
+        st.LinkID = appointment;
+        st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
+        st.ReminderTime = QDateTime(QDate(1899, 12, 30), QTime(10, 0));
+        st.Notes = "Bring the X-rays";
+        tzSndMsgFrm& w = open();
+        EXPECT_TRUE(showActive(&w));
+        act(w);
+        QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+        EXPECT_FALSE(w.isVisible()) << "sent and closed";
+        return office.scalar("select cmID from CMTable where cmTraLinID=?", {appointment}).toInt();
+    };
+    const qint32 cmId = openAndSend([](tzSndMsgFrm& w) {
+        ModalScript script;
+        script.then(pickEntries({"Nurse, Ned"}));
+        QTest::mouseClick(w.CmdTo[0], Qt::LeftButton);
+        w.cmbAla->setCurrentIndex(w.cmbAla->findText("1 hr 15 min"));
+    });
+    const QString row = office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toString();
+    ASSERT_TRUE(core::confirmAddressee(*office.services(), row.toInt(), nurse).written);
+    office.services()->setFixedNow(QDateTime(QDate(2026, 12, 7), QTime(11, 20)));
+
+    for (const QString added : {" and the referral", ""}) {
+        SCOPED_TRACE(added.toStdString());
+        openAndSend([&](tzSndMsgFrm& w) {
+            EXPECT_EQ(w.cmbAla->currentText(), "08:45 am");
+            QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
+            QTest::keyClick(w.txtMsg, Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(w.txtMsg, added);
+        });
+        // One reminder, one addressee row (each query must find exactly one).
+        expectColumns("select * from CMTable where cmTraLinID=? and cmWho='FRONT'", {appointment},
+                      {{"cmID", QString::number(cmId)}, {"cmDat", "12/06/2026"}, {"cmTim", "10:00:00 AM"},
+                       {"cmModDat", "12/07/2026"}, {"cmDoc", "Bring the X-rays and the referral"}});
+        expectColumns("select * from EVTable where EvLinID=?", {cmId},
+                      {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "8:45:00 AM"}});
+        expectColumns("select * from BroChkTable where BroChkLinID=?", {cmId},
+                      {{"BroChkID", row}, {"BroChkPID", QString::number(nurse)}, {"BroChkDonDis", "-1"}});
+    }
 }
 
 TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
