@@ -204,6 +204,7 @@ struct Database::Private {
     int statementTimeoutMs = kDefaultStatementTimeoutMs;
     int socket = -1;      // PostgreSQL: cut by the watchdog when the server stops answering
     bool cut = false;     // it was: the connection is lost
+    bool unanswered = false; // cut because the server did not answer its check
     bool lost = false;    // the driver closed the connection
     QString lastError;    // of transaction(), commit(), rollback()
 
@@ -228,8 +229,10 @@ struct Database::Private {
         }
         detail::StatementDeadline deadline(socket, clientDeadlineMs());
         const bool ok = run();
-        if (deadline.expired())
+        if (deadline.expired()) {
             cut = true;
+            unanswered = deadline.unanswered();
+        }
         return ok && !cut;
     }
 
@@ -241,6 +244,10 @@ struct Database::Private {
             text = QStringLiteral("unknown database error");
         if (lost && !cut)
             return QStringLiteral("the connection to the database is lost");
+        if (cut && unanswered)
+            return QStringLiteral("the database server stopped answering (it did not answer a "
+                                  "check within %1); the connection to it was given up (%2)")
+                .arg(seconds(detail::kCheckAnswerMs), text);
         if (cut)
             return QStringLiteral("the database server did not answer within %1; the "
                                   "connection to it was given up (%2)")
@@ -414,6 +421,7 @@ bool Database::reopen(QString* error)
     db.close();
     d->socket = -1;
     d->cut = false;
+    d->unanswered = false;
     d->lost = false;
     // Opening a SQLite file that is not there would make an empty office in its place.
     if (d->backend == Backend::Sqlite && !QFileInfo::exists(db.databaseName())) {
@@ -508,11 +516,20 @@ Recordset Database::query(const QString& statement, const QVariantList& params, 
     columnTypeByName(QString()); // the declared types are read before, never while, rows arrive
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
+    Recordset rows;
+    // The driver may fetch a forward-only result's rows as they are read: they are read under
+    // the statement's deadline too.
+    const bool ok = d->guarded([&] {
+        if (!prepareAndRun(q, statement, params))
+            return false;
+        rows = Recordset::fromQuery(shared_from_this(), q, statement, params);
+        return q.lastError().type() == QSqlError::NoError;
+    });
+    if (!ok) {
         setError(error, d->errorText(q));
         return Recordset();
     }
-    return Recordset::fromQuery(shared_from_this(), q, statement, params);
+    return rows;
 }
 
 Reader Database::read(const QString& statement, QString* error)
@@ -640,19 +657,25 @@ bool Database::hasTable(const QString& table)
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
     ++g_statementsRun;
-    if (!d->guarded([&] { return q.exec(sql); }))
+    // The rows are read under the deadline too: the driver may fetch them as they are read.
+    const bool read = d->guarded([&] {
+        if (!q.exec(sql))
+            return false;
+        while (q.next()) {
+            const QString tableName = q.value(0).toString();
+            const QString columnName = q.value(1).toString();
+            const ColumnType type = detail::columnTypeFromName(q.value(2).toString());
+            auto& entry = d->tables[tableName.toLower()];
+            entry.name = tableName;
+            entry.columns << columnName;
+            entry.types.insert(columnName.toLower(), type);
+            if (!d->byName.contains(columnName.toLower()))
+                d->byName.insert(columnName.toLower(), type);
+        }
+        return q.lastError().type() == QSqlError::NoError;
+    });
+    if (!read)
         return false;
-    while (q.next()) {
-        const QString tableName = q.value(0).toString();
-        const QString columnName = q.value(1).toString();
-        const ColumnType type = detail::columnTypeFromName(q.value(2).toString());
-        auto& entry = d->tables[tableName.toLower()];
-        entry.name = tableName;
-        entry.columns << columnName;
-        entry.types.insert(columnName.toLower(), type);
-        if (!d->byName.contains(columnName.toLower()))
-            d->byName.insert(columnName.toLower(), type);
-    }
     d->schemaLoaded = true;
     return !t.isEmpty() && d->tables.contains(t);
 }
