@@ -294,7 +294,9 @@ int runEvents(const QStringList& args)
     qint32 eventId = 0;
     if (!parseInt(parser, QStringLiteral("event"), eventId))
         return 2;
-    auto services = openServices(parser);
+    // Exporting only reads the office: a read-only data folder will do.
+    auto services = openServices(parser, parser.isSet(QStringLiteral("export-ics")) ? DataUse::ReadOnly
+                                                                                     : DataUse::Write);
     if (!services)
         return 2;
 
@@ -330,7 +332,8 @@ int runHolidays(const QStringList& args)
         return 2;
     if (parser.isSet(QStringLiteral("list")) && (year < 1 || year > 9999))
         return fail(2, QStringLiteral("--list needs a year from 1 to 9999"));
-    auto services = openServices(parser);
+    auto services =
+        openServices(parser, parser.isSet(QStringLiteral("list")) ? DataUse::ReadOnly : DataUse::Write);
     if (!services)
         return 2;
 

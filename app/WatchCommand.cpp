@@ -134,7 +134,8 @@ int runWatch(int argc, char** argv, const QStringList& args)
     options.notifications = !parser.isSet(QStringLiteral("no-notices"));
     const bool once = parser.isSet(QStringLiteral("once"));
 
-    const auto services = openServices(parser);
+    // One look only reads the office and its signal files.
+    const auto services = openServices(parser, once ? DataUse::ReadOnly : DataUse::Write);
     if (!services)
         return 2;
     ui::MessageBox::setPrompter(std::make_shared<NoBoxes>());

@@ -4,6 +4,7 @@
 #include "Recordset.h"
 #include "ValueForms.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSqlDriver>
@@ -14,7 +15,13 @@
 #include <QUrlQuery>
 #include <QUuid>
 
+#include <QMutex>
+
 #include <atomic>
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace tzsndmsg::db {
 
@@ -167,6 +174,65 @@ QString seconds(int milliseconds)
                     : QStringLiteral("%1 seconds").arg(QLocale::c().toString(s, 'g', 3));
 }
 
+// This process's connections to each SQLite file, so that files SQLite made beside it are
+// tidied only when none of them is open any more.
+QMutex g_sqliteFilesLock;
+QHash<QString, int> g_sqliteFilesOpen;
+
+void countOpen(const QString& path, int change)
+{
+    QMutexLocker guard(&g_sqliteFilesLock);
+    if ((g_sqliteFilesOpen[path] += change) <= 0)
+        g_sqliteFilesOpen.remove(path);
+}
+
+bool openHere(const QString& path)
+{
+    QMutexLocker guard(&g_sqliteFilesLock);
+    return g_sqliteFilesOpen.contains(path);
+}
+
+bool canWrite(const QString& path)
+{
+    return ::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0;
+}
+
+// Less room than a few pages of the shared-memory file and the log need.
+bool nearlyFull(const QString& folder)
+{
+    struct statvfs room {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &room) != 0)
+        return false;
+    return quint64(room.f_bavail) * room.f_frsize < 256 * 1024;
+}
+
+// SQLite makes its shared-memory file (and an empty log) when a connection first reads a
+// write-ahead-log store, and leaves them when that fails, as it does on a full disk. Those this
+// connection made are removed once no connection of this process is open on the file, and only
+// while no other process uses them: every user of the shared memory holds a read lock on its
+// byte 128, so a write lock there is had only when nobody else is attached.
+void tidyAfterFailure(const QString& path, bool shmWasThere, bool walWasThere)
+{
+    if (shmWasThere || openHere(path))
+        return;
+    const QByteArray shm = QFile::encodeName(path + QStringLiteral("-shm"));
+    const int fd = ::open(shm.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 128;
+    lock.l_len = 1;
+    if (::fcntl(fd, F_SETLK, &lock) == 0) {
+        const QFileInfo wal(path + QStringLiteral("-wal"));
+        if (!walWasThere && wal.exists() && !wal.isSymLink() && wal.size() == 0)
+            ::unlink(QFile::encodeName(wal.filePath()).constData());
+        ::unlink(shm.constData());
+    }
+    ::close(fd);
+}
+
 // A value inside a quoted libpq connection parameter.
 QString connectionValue(const QString& text)
 {
@@ -200,10 +266,19 @@ struct Database::Private {
     QHash<QString, std::shared_ptr<QSqlQuery>> prepared;
     quint64 schemaGeneration = 0;
 
+    // SQLite: the file, whether it is opened read-only (it or its folder cannot be written),
+    // and what was beside it before it was opened.
+    QString path;
+    bool readOnly = false;
+    bool shmWasThere = false, walWasThere = false;
+    mutable bool diskFull = false; // a statement failed for want of room
+    bool counted = false;          // in the count of open connections to the file
+
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     int statementTimeoutMs = kDefaultStatementTimeoutMs;
     int socket = -1;      // PostgreSQL: cut by the watchdog when the server stops answering
     bool cut = false;     // it was: the connection is lost
+    bool unanswered = false; // cut because the server did not answer its check
     bool lost = false;    // the driver closed the connection
     QString lastError;    // of transaction(), commit(), rollback()
 
@@ -228,8 +303,10 @@ struct Database::Private {
         }
         detail::StatementDeadline deadline(socket, clientDeadlineMs());
         const bool ok = run();
-        if (deadline.expired())
+        if (deadline.expired()) {
             cut = true;
+            unanswered = deadline.unanswered();
+        }
         return ok && !cut;
     }
 
@@ -241,6 +318,10 @@ struct Database::Private {
             text = QStringLiteral("unknown database error");
         if (lost && !cut)
             return QStringLiteral("the connection to the database is lost");
+        if (cut && unanswered)
+            return QStringLiteral("the database server stopped answering (it did not answer a "
+                                  "check within %1); the connection to it was given up (%2)")
+                .arg(seconds(detail::kCheckAnswerMs), text);
         if (cut)
             return QStringLiteral("the database server did not answer within %1; the "
                                   "connection to it was given up (%2)")
@@ -254,6 +335,18 @@ struct Database::Private {
             return QStringLiteral("the database is busy: another workstation held it for more "
                                   "than %1; try again (%2)")
                 .arg(seconds(busyTimeoutMs), text);
+        // SQLite's codes may be extended: the primary code is the low byte.
+        const int primary = backend == Backend::Sqlite ? code.toInt() & 0xff : -1;
+        if (primary == 13 || (primary == 10 && nearlyFull(QFileInfo(path).absolutePath()))) {
+            diskFull = true;
+            return QStringLiteral("the disk is full where the database is (%1); make room and "
+                                  "try again (%2)")
+                .arg(QFileInfo(path).absolutePath(), text);
+        }
+        if (primary == 8 || (backend == Backend::Sqlite &&
+                             text.contains(QLatin1String("readonly database"))))
+            return QStringLiteral("the database is read-only here: %1 cannot be written (%2)")
+                .arg(path, text);
         if (backend == Backend::Postgres && code == QLatin1String("57014"))
             return QStringLiteral("the database server did not finish the statement within %1 "
                                   "(%2)")
@@ -289,6 +382,12 @@ Database::~Database()
     }
     if (!name.isEmpty())
         QSqlDatabase::removeDatabase(name);
+    if (d->backend == Backend::Sqlite && !d->path.isEmpty()) {
+        if (d->counted)
+            countOpen(d->path, -1);
+        if (d->diskFull)
+            tidyAfterFailure(d->path, d->shmWasThere, d->walWasThere);
+    }
 }
 
 std::shared_ptr<Database> Database::open(const QString& url, QString* error, OpenMode mode)
@@ -323,9 +422,29 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
             return nullptr; // the destructor removes the connection
         }
         if (sqlite) {
-            db.setDatabaseName(parsed->path);
-            db.setConnectOptions(
-                QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(parsed->busyTimeoutMs));
+            Private& p = *self->d;
+            p.path = parsed->path;
+            const QFileInfo file(p.path);
+            const QString folder = file.absolutePath();
+            p.shmWasThere = QFileInfo::exists(p.path + QStringLiteral("-shm"));
+            p.walWasThere = QFileInfo::exists(p.path + QStringLiteral("-wal"));
+            QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(parsed->busyTimeoutMs);
+            QString name = p.path;
+            // A store this process may not write (a read-only mount, folder or file) is read as
+            // it is. Without write access to the folder SQLite cannot make its shared-memory
+            // file, so unless a writer elsewhere keeps one there the file is read as unchanging.
+            if (file.exists() && (!canWrite(p.path) || !canWrite(folder))) {
+                p.readOnly = true;
+                options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+                if (!canWrite(folder) && !(p.shmWasThere && p.walWasThere)) {
+                    options += QStringLiteral(";QSQLITE_OPEN_URI");
+                    QUrl uri = QUrl::fromLocalFile(p.path);
+                    uri.setQuery(QStringLiteral("immutable=1"));
+                    name = uri.toString(QUrl::FullyEncoded);
+                }
+            }
+            db.setDatabaseName(name);
+            db.setConnectOptions(options);
         } else {
             db.setHostName(parsed->host);
             db.setPort(parsed->port);
@@ -356,10 +475,15 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
         }
     }
 
+    if (sqlite) {
+        countOpen(self->d->path, +1);
+        self->d->counted = true;
+    }
     QStringList setup;
     if (sqlite) {
         // A read-only file cannot change its journal; it is read as it is.
-        QSqlQuery(self->d->db()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (!self->d->readOnly)
+            QSqlQuery(self->d->db()).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         setup << QStringLiteral("PRAGMA busy_timeout=%1").arg(parsed->busyTimeoutMs)
               << QStringLiteral("PRAGMA foreign_keys=OFF")
               // A file that is not a database, or a damaged one, is refused here.
@@ -414,10 +538,11 @@ bool Database::reopen(QString* error)
     db.close();
     d->socket = -1;
     d->cut = false;
+    d->unanswered = false;
     d->lost = false;
     // Opening a SQLite file that is not there would make an empty office in its place.
-    if (d->backend == Backend::Sqlite && !QFileInfo::exists(db.databaseName())) {
-        setError(error, QStringLiteral("The database file %1 is missing.").arg(db.databaseName()));
+    if (d->backend == Backend::Sqlite && !QFileInfo::exists(d->path)) {
+        setError(error, QStringLiteral("The database file %1 is missing.").arg(d->path));
         return false;
     }
     if (!db.open()) {
@@ -508,11 +633,20 @@ Recordset Database::query(const QString& statement, const QVariantList& params, 
     columnTypeByName(QString()); // the declared types are read before, never while, rows arrive
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
+    Recordset rows;
+    // The driver may fetch a forward-only result's rows as they are read: they are read under
+    // the statement's deadline too.
+    const bool ok = d->guarded([&] {
+        if (!prepareAndRun(q, statement, params))
+            return false;
+        rows = Recordset::fromQuery(shared_from_this(), q, statement, params);
+        return q.lastError().type() == QSqlError::NoError;
+    });
+    if (!ok) {
         setError(error, d->errorText(q));
         return Recordset();
     }
-    return Recordset::fromQuery(shared_from_this(), q, statement, params);
+    return rows;
 }
 
 Reader Database::read(const QString& statement, QString* error)
@@ -640,19 +774,25 @@ bool Database::hasTable(const QString& table)
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
     ++g_statementsRun;
-    if (!d->guarded([&] { return q.exec(sql); }))
+    // The rows are read under the deadline too: the driver may fetch them as they are read.
+    const bool read = d->guarded([&] {
+        if (!q.exec(sql))
+            return false;
+        while (q.next()) {
+            const QString tableName = q.value(0).toString();
+            const QString columnName = q.value(1).toString();
+            const ColumnType type = detail::columnTypeFromName(q.value(2).toString());
+            auto& entry = d->tables[tableName.toLower()];
+            entry.name = tableName;
+            entry.columns << columnName;
+            entry.types.insert(columnName.toLower(), type);
+            if (!d->byName.contains(columnName.toLower()))
+                d->byName.insert(columnName.toLower(), type);
+        }
+        return q.lastError().type() == QSqlError::NoError;
+    });
+    if (!read)
         return false;
-    while (q.next()) {
-        const QString tableName = q.value(0).toString();
-        const QString columnName = q.value(1).toString();
-        const ColumnType type = detail::columnTypeFromName(q.value(2).toString());
-        auto& entry = d->tables[tableName.toLower()];
-        entry.name = tableName;
-        entry.columns << columnName;
-        entry.types.insert(columnName.toLower(), type);
-        if (!d->byName.contains(columnName.toLower()))
-            d->byName.insert(columnName.toLower(), type);
-    }
     d->schemaLoaded = true;
     return !t.isEmpty() && d->tables.contains(t);
 }

@@ -1,6 +1,7 @@
 #include "watcher/ChangeListener.h"
 
 #include "db/Database.h"
+#include "db/Deadline.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -54,7 +55,14 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     if (!db.open())
         return fail(QStringLiteral("cannot listen for notices: %1").arg(db.lastError().text().simplified()));
     m_driver = db.driver();
-    if (!m_driver->subscribeToNotification(channel))
+    bool listening = false;
+    {
+        // A server that froze since it let the connection in is given up like any statement's.
+        db::detail::StatementDeadline deadline(db::detail::postgresSocket(db),
+                                               db::detail::kCheckAfterMs + db::detail::kCheckAnswerMs);
+        listening = m_driver->subscribeToNotification(channel) && !deadline.expired();
+    }
+    if (!listening)
         return fail(QStringLiteral("cannot listen for notices: %1")
                         .arg(m_driver->lastError().text().simplified()));
     connect(m_driver, &QSqlDriver::notification, this,

@@ -1,6 +1,7 @@
 // The office's PostgreSQL server stopped and started again while workstations send: each send
 // is stored whole and says so, or is not stored and says why; none waits for ever.
 #include "HostRun.h"
+#include "ThrowawayServer.h"
 
 #include "db/Database.h"
 #include "db/Recordset.h"
@@ -12,101 +13,10 @@
 #include <atomic>
 #include <thread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
 namespace {
-
-const QString kPgBin = QStringLiteral("/usr/lib/postgresql/15/bin/");
-
-// A port nothing listens on just now.
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
-
-// A server of this test's own, run by the postgres user, that the test may stop and start.
-class ThrowawayServer {
-public:
-    ~ThrowawayServer()
-    {
-        if (m_started)
-            control({QStringLiteral("stop"), QStringLiteral("-m"), QStringLiteral("immediate")});
-    }
-
-    bool start(QString* error)
-    {
-        const passwd* postgres = ::getpwnam("postgres");
-        if (!postgres || !m_dir.isValid()) {
-            *error = QStringLiteral("no postgres user");
-            return false;
-        }
-        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
-        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
-            *error = QStringLiteral("cannot hand the folder to postgres");
-            return false;
-        }
-        if (!asPostgres(kPgBin + QStringLiteral("initdb"),
-                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-A"),
-                         QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres"),
-                         QStringLiteral("--no-sync")},
-                        error))
-            return false;
-        m_port = freePort();
-        return up(error);
-    }
-
-    bool up(QString* error = nullptr)
-    {
-        const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
-                                    .arg(m_port)
-                                    .arg(m_dir.path());
-        m_started = control({QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"),
-                             QStringLiteral("-o"), options, QStringLiteral("start")},
-                            error);
-        return m_started;
-    }
-    bool down() { return control({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")}); }
-
-    QString url() const { return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres").arg(m_port); }
-
-private:
-    bool control(QStringList args, QString* error = nullptr)
-    {
-        args.prepend(m_dir.path() + QStringLiteral("/data"));
-        args.prepend(QStringLiteral("-D"));
-        return asPostgres(kPgBin + QStringLiteral("pg_ctl"), args, error);
-    }
-
-    static bool asPostgres(const QString& program, const QStringList& args, QString* error)
-    {
-        QProcess p;
-        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                       QStringLiteral("--"), program} + args);
-        const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        if (!ok && error)
-            *error = QString::fromLocal8Bit(p.readAllStandardError());
-        return ok;
-    }
-
-    QTemporaryDir m_dir{QStringLiteral("/tmp/tzsndmsg-restart-XXXXXX")};
-    int m_port = 0;
-    bool m_started = false;
-};
 
 TEST(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
 {

@@ -76,8 +76,10 @@ public:
     // Connects to the database at the address (see ConnectionUrl). SQLite connections run in
     // write-ahead-log mode and wait up to the busy timeout (30 s unless the address says
     // otherwise) for another writer; with ExistingFile a missing SQLite file is refused rather
-    // than made. PostgreSQL connections run with standard_conforming_strings on. Null with the
-    // reason when the address is bad, the driver is missing or the database cannot be opened.
+    // than made; a SQLite file this process may not write, or in a folder it may not write, is
+    // opened read-only (without a writable folder and no writer's log beside it, as a file that
+    // does not change). PostgreSQL connections run with standard_conforming_strings on. Null with
+    // the reason when the address is bad, the driver is missing or the database cannot be opened.
     // The connection closes (rolling back an open transaction) when the last pointer to it goes.
     static std::shared_ptr<Database> open(const QString& url, QString* error = nullptr,
                                           OpenMode mode = OpenMode::CreateFile);
