@@ -136,7 +136,7 @@ int runWatch(int argc, char** argv, const QStringList& args)
 
     const auto services = openServices(parser);
     if (!services)
-        return 2;
+        return setUpExitCode();
     ui::MessageBox::setPrompter(std::make_shared<NoBoxes>());
 
     OfficeWatcher watcher(services, options);

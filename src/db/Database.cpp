@@ -206,6 +206,7 @@ struct Database::Private {
     bool cut = false;     // it was: the connection is lost
     bool lost = false;    // the driver closed the connection
     QString lastError;    // of transaction(), commit(), rollback()
+    QString schemaError;  // why the schema could not be read
 
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
 
@@ -254,6 +255,8 @@ struct Database::Private {
             return QStringLiteral("the database is busy: another workstation held it for more "
                                   "than %1; try again (%2)")
                 .arg(seconds(busyTimeoutMs), text);
+        if (isDamage(code, text))
+            return damageText(text);
         if (backend == Backend::Postgres && code == QLatin1String("57014"))
             return QStringLiteral("the database server did not finish the statement within %1 "
                                   "(%2)")
@@ -261,6 +264,19 @@ struct Database::Private {
         return text;
     }
     QString errorText(const QSqlQuery& q) const { return errorText(q.lastError()); }
+
+    // SQLite's "malformed" and "not a database" (the primary code of every extended form), and
+    // PostgreSQL's data_corrupted and index_corrupted.
+    bool isDamage(const QString& code, const QString& text) const
+    {
+        if (backend == Backend::Postgres)
+            return code == QLatin1String("XX001") || code == QLatin1String("XX002");
+        bool numeric = false;
+        const int primary = code.toInt(&numeric) & 0xff;
+        return (numeric && (primary == 11 || primary == 26)) ||
+               text.contains(QLatin1String("database disk image is malformed")) ||
+               text.contains(QLatin1String("file is not a database"));
+    }
 
     bool runControl(const QString& statement)
     {
@@ -640,8 +656,11 @@ bool Database::hasTable(const QString& table)
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
     ++g_statementsRun;
-    if (!d->guarded([&] { return q.exec(sql); }))
+    d->schemaError.clear();
+    if (!d->guarded([&] { return q.exec(sql); })) {
+        d->schemaError = d->errorText(q);
         return false;
+    }
     while (q.next()) {
         const QString tableName = q.value(0).toString();
         const QString columnName = q.value(1).toString();
@@ -652,6 +671,13 @@ bool Database::hasTable(const QString& table)
         entry.types.insert(columnName.toLower(), type);
         if (!d->byName.contains(columnName.toLower()))
             d->byName.insert(columnName.toLower(), type);
+    }
+    // A damaged page met half way is not the end of the schema.
+    if (q.lastError().isValid()) {
+        d->schemaError = d->errorText(q);
+        d->tables.clear();
+        d->byName.clear();
+        return false;
     }
     d->schemaLoaded = true;
     return !t.isEmpty() && d->tables.contains(t);
@@ -672,6 +698,18 @@ QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
 }
 
 quint64 Database::schemaGeneration() const { return d->schemaGeneration; }
+
+QString Database::schemaError() const { return d->schemaError; }
+
+QString damageText(const QString& reason)
+{
+    return QStringLiteral("%1 (%2): run tzsndmsg check").arg(QLatin1String(kDamagedStore), reason);
+}
+
+bool isDamageText(const QString& reason)
+{
+    return reason.contains(QLatin1String(kDamagedStore));
+}
 
 void Database::forgetSchema()
 {
