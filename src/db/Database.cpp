@@ -4,6 +4,7 @@
 #include "Recordset.h"
 #include "ValueForms.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSqlDriver>
@@ -273,9 +274,17 @@ struct Database::Private {
             return code == QLatin1String("XX001") || code == QLatin1String("XX002");
         bool numeric = false;
         const int primary = code.toInt(&numeric) & 0xff;
-        return (numeric && (primary == 11 || primary == 26)) ||
-               text.contains(QLatin1String("database disk image is malformed")) ||
-               text.contains(QLatin1String("file is not a database"));
+        if ((numeric && primary == 26) || text.contains(QLatin1String("file is not a database")))
+            return isSqliteFile(db().databaseName());
+        return (numeric && primary == 11) ||
+               text.contains(QLatin1String("database disk image is malformed"));
+    }
+
+    // A file that never was a database (a wrong address) is a set-up mistake, not damage.
+    static bool isSqliteFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
     }
 
     bool runControl(const QString& statement)
