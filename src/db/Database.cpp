@@ -537,7 +537,13 @@ Recordset Database::query(const QString& statement, const QVariantList& params, 
         setError(error, d->errorText(q));
         return Recordset();
     }
-    return Recordset::fromQuery(shared_from_this(), q, statement, params);
+    Recordset rows = Recordset::fromQuery(shared_from_this(), q, statement, params);
+    // Rows that stop at a damaged page are not all the rows.
+    if (q.lastError().type() != QSqlError::NoError) {
+        setError(error, d->errorText(q));
+        return Recordset();
+    }
+    return rows;
 }
 
 Reader Database::read(const QString& statement, QString* error)

@@ -75,7 +75,9 @@ Lines readLines(db::Database& db, const QString& statement, const QVariantList& 
         while (q.next())
             out.rows << q.value(0).toString();
     if (!ran || q.lastError().isValid()) {
-        out.error = q.lastError().text().simplified();
+        out.error = (q.lastError().databaseText().isEmpty() ? q.lastError().text()
+                                                            : q.lastError().databaseText())
+                        .simplified();
         if (out.error.isEmpty())
             out.error = QStringLiteral("unknown database error");
         out.code = q.lastError().nativeErrorCode();
