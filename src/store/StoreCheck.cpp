@@ -5,6 +5,7 @@
 #include "db/Database.h"
 #include "db/Recordset.h"
 
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -46,10 +47,13 @@ struct Lines {
     bool ok() const { return error.isEmpty() && rows == QStringList{QStringLiteral("ok")}; }
     QString summary() const
     {
+        static const QRegularExpression database(QStringLiteral("^\\*\\*\\* in database \\S+ \\*\\*\\*"));
         QStringList parts;
-        for (const QString& row : rows)
-            if (!row.startsWith(QLatin1String("*** in database")))
-                parts << row.simplified();
+        for (QString row : rows) {
+            row = row.remove(database).simplified();
+            if (!row.isEmpty())
+                parts << row;
+        }
         if (!error.isEmpty())
             parts << error;
         if (parts.size() > 3)
@@ -118,6 +122,13 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
         const Lines tables = readLines(
             db, QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'table' AND "
                                "rootpage > 0 ORDER BY rootpage"));
+        // An index whose first page is named by the check is named in turn.
+        QHash<QString, QString> indexes;
+        const Lines roots = readLines(
+            db, QStringLiteral("SELECT 'Page ' || rootpage || ':' || char(9) || name FROM "
+                               "sqlite_schema WHERE type = 'index' AND rootpage > 0"));
+        for (const QString& row : roots.rows)
+            indexes.insert(row.section(QLatin1Char('\t'), 0, 0), row.section(QLatin1Char('\t'), 1));
         if (!tables.error.isEmpty()) {
             found.append(OfficeDamage{QStringLiteral("the store's list of tables is damaged (%1)")
                               .arg(tables.summary())});
@@ -136,8 +147,15 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
                 }
                 continue;
             }
-            found.append(
-                OfficeDamage{QStringLiteral("the table %1 is damaged (%2)").arg(table, one.summary())});
+            QString index;
+            for (auto it = indexes.cbegin(); it != indexes.cend() && index.isEmpty(); ++it)
+                if (one.summary().contains(it.key()))
+                    index = it.value();
+            found.append(OfficeDamage{
+                index.isEmpty()
+                    ? QStringLiteral("the table %1 is damaged (%2)").arg(table, one.summary())
+                    : QStringLiteral("the index %1 of the table %2 is damaged (%3)")
+                          .arg(index, table, one.summary())});
         }
         // Pages that belong to no table: the file is damaged, not a table.
         if (found.size() == before)

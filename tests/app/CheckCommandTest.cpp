@@ -99,6 +99,7 @@ TEST_F(CheckCommand, ASoundOfficeIsSound)
     EXPECT_EQ(check.code, 0) << check.all().toStdString();
     EXPECT_TRUE(check.out.startsWith("The office is sound")) << check.out.toStdString();
     EXPECT_EQ(run({"check", "--stray"}).code, 2);
+    EXPECT_EQ(run({"check", "--db", "sqlite:///nowhere/office.db"}).code, 2);
 }
 
 TEST_F(CheckCommand, ADamagedPageIsNamedAndNeverTakenForAMissingSchema)
