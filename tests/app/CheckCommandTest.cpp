@@ -195,6 +195,31 @@ TEST_F(CheckCommand, AnIndexTheServerCannotUseIsNamedAndRepaired)
     EXPECT_EQ(repair.code, 0) << repair.all().toStdString();
 }
 
+TEST_F(CheckCommand, ASearchIndexOutOfStepWithTheMessagesIsNamedAndRepaired)
+{
+    // A message stored while the index was not kept: its words are not in it.
+    if (office.usingPostgres()) {
+        office.exec("UPDATE pg_index SET indisready = false, indisvalid = false "
+                    "WHERE indexrelid = 'ix_cm_words'::regclass");
+    } else {
+        office.exec("DROP TRIGGER tr_cmtable_wrd_ai");
+    }
+    ASSERT_EQ(run({"announce", "--login", "MARIA", "--text", "zanzibar quokka", "--to", "1"}).code, 0);
+    if (office.usingPostgres())
+        office.exec("UPDATE pg_index SET indisready = true, indisvalid = true "
+                    "WHERE indexrelid = 'ix_cm_words'::regclass");
+    else
+        ASSERT_EQ(run({"init"}).code, 0); // the trigger is back; the index still lacks the words
+
+    const Outcome check = run({"check"});
+    EXPECT_EQ(check.code, 1) << check.all().toStdString();
+    EXPECT_TRUE(check.out.contains("the search index is damaged (the messages' words"))
+        << check.out.toStdString();
+    EXPECT_EQ(run({"check", "--repair-index"}).code, 0);
+    const Outcome search = run({"search", "--login", "MARIA", "--sent", "zanzibar"});
+    EXPECT_TRUE(search.out.contains(": 1 message(s)")) << search.all().toStdString();
+}
+
 TEST_F(CheckCommand, WhatTheDataFolderLacksIsNamed)
 {
     const struct {
