@@ -47,11 +47,11 @@ struct OfficeDamage {
 
 // Checks the office's store and, unless dataFolder is empty, the data folder's layout; damage
 // holds what is damaged, nothing when the office is sound. Reads only. False, with the reason,
-// when the check could not run: the database cannot be opened (a file that is not a database is
-// damage: the reason then says "the store is damaged"), is busy or unreachable.
-bool checkOffice(const QString& databaseUrl, const QString& dataFolder,
-                 QList<OfficeDamage>& damage, OfficeCheckDepth depth = OfficeCheckDepth::Full,
-                 QString* error = nullptr);
+// when the check could not run: the database cannot be opened, is busy or unreachable (a SQLite
+// file whose header is damaged cannot be opened either: the reason then says "the store is
+// damaged").
+bool checkOffice(const QString& databaseUrl, const QString& dataFolder, QList<OfficeDamage>& damage,
+                 OfficeCheckDepth depth = OfficeCheckDepth::Full, QString* error = nullptr);
 
 // Builds the search index again from the stored messages and persons (made when missing).
 bool repairSearchIndex(const QString& databaseUrl, QString* error = nullptr);

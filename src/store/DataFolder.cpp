@@ -340,11 +340,13 @@ void checkDataFolderLayout(const QString& folder, QList<OfficeDamage>& found)
 {
     const QString root = QDir::cleanPath(folder) + QLatin1Char('/');
     auto lacks = [&](const QString& part, const QString& what) {
-        found.append(OfficeDamage{QStringLiteral("the data folder %1 lacks %2 (%3): run tzsndmsg init")
-                          .arg(root, part, what)});
+        found.append(
+            OfficeDamage{QStringLiteral("the data folder %1 lacks %2 (%3): run tzsndmsg init")
+                             .arg(root, part, what)});
     };
     if (!QFileInfo(root).isDir()) {
-        found.append(OfficeDamage{QStringLiteral("the data folder %1 is missing: run tzsndmsg init").arg(root)});
+        found.append(OfficeDamage{
+            QStringLiteral("the data folder %1 is missing: run tzsndmsg init").arg(root)});
         return;
     }
     if (!QFileInfo(root + QStringLiteral("TEMP")).isDir())

@@ -18,13 +18,15 @@ const QString kRepairIndex = QStringLiteral(": run tzsndmsg check --repair-index
 
 QString label(const IndexedTable& t)
 {
-    return QLatin1String(t.table) == QLatin1String("CMTable") ? QStringLiteral("the messages' words")
-                                                              : QStringLiteral("the persons' names");
+    return QLatin1String(t.table) == QLatin1String("CMTable")
+               ? QStringLiteral("the messages' words")
+               : QStringLiteral("the persons' names");
 }
 
 OfficeDamage indexDamage(const IndexedTable& t, const QString& why)
 {
-    return {QStringLiteral("the search index is damaged (%1: %2)").arg(label(t), why) + kRepairIndex,
+    return {QStringLiteral("the search index is damaged (%1: %2)").arg(label(t), why) +
+                kRepairIndex,
             true};
 }
 
@@ -47,7 +49,8 @@ struct Lines {
     bool ok() const { return error.isEmpty() && rows == QStringList{QStringLiteral("ok")}; }
     QString summary() const
     {
-        static const QRegularExpression database(QStringLiteral("^\\*\\*\\* in database \\S+ \\*\\*\\*"));
+        static const QRegularExpression database(
+            QStringLiteral("^\\*\\*\\* in database \\S+ \\*\\*\\*"));
         QStringList parts;
         for (QString row : rows) {
             row = row.remove(database).simplified();
@@ -119,9 +122,9 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
     if (!whole.ok()) {
         // The check of the whole file says that something is wrong; the check of each table
         // says what.
-        const Lines tables = readLines(
-            db, QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'table' AND "
-                               "rootpage > 0 ORDER BY rootpage"));
+        const Lines tables =
+            readLines(db, QStringLiteral("SELECT name FROM sqlite_schema WHERE type = 'table' AND "
+                                         "rootpage > 0 ORDER BY rootpage"));
         // An index whose first page is named by the check is named in turn.
         QHash<QString, QString> indexes;
         const Lines roots = readLines(
@@ -131,7 +134,7 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
             indexes.insert(row.section(QLatin1Char('\t'), 0, 0), row.section(QLatin1Char('\t'), 1));
         if (!tables.error.isEmpty()) {
             found.append(OfficeDamage{QStringLiteral("the store's list of tables is damaged (%1)")
-                              .arg(tables.summary())});
+                                          .arg(tables.summary())});
             return true;
         }
         const qsizetype before = found.size();
@@ -159,8 +162,8 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
         }
         // Pages that belong to no table: the file is damaged, not a table.
         if (found.size() == before)
-            found.append(
-                OfficeDamage{QStringLiteral("the store's file is damaged (%1)").arg(whole.summary())});
+            found.append(OfficeDamage{
+                QStringLiteral("the store's file is damaged (%1)").arg(whole.summary())});
     }
 
     // A store made before the search index has none: init makes it; only the full check says so.
@@ -183,9 +186,8 @@ bool checkSqlite(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& 
         }
         // rank 1: the index's words are also compared with the rows they come from.
         const QString fts = QLatin1String(t.fts);
-        const Lines words =
-            readLines(db, QStringLiteral("INSERT INTO %1(%1, rank) VALUES('integrity-check', 1)")
-                              .arg(fts));
+        const Lines words = readLines(
+            db, QStringLiteral("INSERT INTO %1(%1, rank) VALUES('integrity-check', 1)").arg(fts));
         if (words.error.isEmpty())
             continue;
         if (!sqliteDamage(words)) {
@@ -240,9 +242,9 @@ QString planWith(db::Database& db, const QStringList& settings, const QString& s
     return plan;
 }
 
-const QStringList kIndexScans = {
-    QStringLiteral("SET LOCAL enable_seqscan = off"), QStringLiteral("SET LOCAL enable_sort = off"),
-    QStringLiteral("SET LOCAL enable_bitmapscan = off")};
+const QStringList kIndexScans = {QStringLiteral("SET LOCAL enable_seqscan = off"),
+                                 QStringLiteral("SET LOCAL enable_sort = off"),
+                                 QStringLiteral("SET LOCAL enable_bitmapscan = off")};
 const QStringList kBitmapScans = {QStringLiteral("SET LOCAL enable_seqscan = off")};
 const QStringList kTableScans = {QStringLiteral("SET LOCAL enable_indexscan = off"),
                                  QStringLiteral("SET LOCAL enable_indexonlyscan = off"),
@@ -274,14 +276,14 @@ void checkWordsIndex(db::Database& db, const IndexedTable& t, QList<OfficeDamage
         QStringLiteral("SELECT count(*) FROM %1 WHERE %2 @@ to_tsquery('simple', %3)")
             .arg(table, vector, db.quote(firsts.toString()));
     const QVariant whole = scalarWith(db, kTableScans, count, &why);
-    const QVariant indexed = whole.isValid() ? scalarWith(db, kBitmapScans, count, &why) : QVariant();
+    const QVariant indexed =
+        whole.isValid() ? scalarWith(db, kBitmapScans, count, &why) : QVariant();
     if (!whole.isValid() || !indexed.isValid())
         found.append(indexDamage(t, why));
     else if (whole.toLongLong() != indexed.toLongLong())
-        found.append(indexDamage(
-            t, QStringLiteral("%1 of %2 rows are not found through it")
-                   .arg(whole.toLongLong() - indexed.toLongLong())
-                   .arg(whole.toLongLong())));
+        found.append(indexDamage(t, QStringLiteral("%1 of %2 rows are not found through it")
+                                        .arg(whole.toLongLong() - indexed.toLongLong())
+                                        .arg(whole.toLongLong())));
 }
 
 bool checkPostgres(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& found,
@@ -314,11 +316,11 @@ bool checkPostgres(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>
         }
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             indexes.append(Index{rs.value(QStringLiteral("ixname")).toString(),
-                            rs.value(QStringLiteral("tname")).toString(),
-                            rs.value(QStringLiteral("method")).toString(),
-                            rs.value(QStringLiteral("predicate")).toString(),
-                            {rs.value(QStringLiteral("keys")).toString()},
-                            rs.value(QStringLiteral("usable")).toBool()});
+                                 rs.value(QStringLiteral("tname")).toString(),
+                                 rs.value(QStringLiteral("method")).toString(),
+                                 rs.value(QStringLiteral("predicate")).toString(),
+                                 {rs.value(QStringLiteral("keys")).toString()},
+                                 rs.value(QStringLiteral("usable")).toBool()});
     }
     auto searchIndexOf = [](const QString& index) -> const IndexedTable* {
         for (const IndexedTable& t : kIndexedTables)
@@ -334,9 +336,10 @@ bool checkPostgres(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>
             damagedIndex << t;
             found.append(indexDamage(*t, QStringLiteral("the server marks it unusable")));
         } else {
-            found.append(OfficeDamage{QStringLiteral("the index %1 of the table %2 is damaged (the server "
-                                         "marks it unusable)")
-                              .arg(ix.name, ix.table)});
+            found.append(
+                OfficeDamage{QStringLiteral("the index %1 of the table %2 is damaged (the server "
+                                            "marks it unusable)")
+                                 .arg(ix.name, ix.table)});
         }
     }
     if (depth == OfficeCheckDepth::Quick)
@@ -371,7 +374,8 @@ bool checkPostgres(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>
             {}, &why);
         if (!read.isValid()) {
             unreadable << table;
-            found.append(OfficeDamage{QStringLiteral("the table %1 is damaged (%2)").arg(table, why)});
+            found.append(
+                OfficeDamage{QStringLiteral("the table %1 is damaged (%2)").arg(table, why)});
             continue;
         }
         rows.insert(table, read.toLongLong());
@@ -391,19 +395,21 @@ bool checkPostgres(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>
         const QVariant expected =
             ix.predicate.isEmpty()
                 ? QVariant(rows.value(ix.table))
-                : scalarWith(db, kTableScans,
-                             QStringLiteral("SELECT count(*) FROM %1%2").arg(ident(db, ix.table), where),
-                             &why);
+                : scalarWith(
+                      db, kTableScans,
+                      QStringLiteral("SELECT count(*) FROM %1%2").arg(ident(db, ix.table), where),
+                      &why);
         const QVariant got = scalarWith(db, kIndexScans, byIndex, &why);
         if (!got.isValid() || !expected.isValid())
             found.append(OfficeDamage{QStringLiteral("the index %1 of the table %2 is damaged (%3)")
-                              .arg(ix.name, ix.table, why)});
+                                          .arg(ix.name, ix.table, why)});
         else if (got.toLongLong() != expected.toLongLong())
-            found.append(OfficeDamage{QStringLiteral("the index %1 of the table %2 is damaged (it holds %3 "
-                                         "of %4 rows)")
-                              .arg(ix.name, ix.table)
-                              .arg(got.toLongLong())
-                              .arg(expected.toLongLong())});
+            found.append(
+                OfficeDamage{QStringLiteral("the index %1 of the table %2 is damaged (it holds %3 "
+                                            "of %4 rows)")
+                                 .arg(ix.name, ix.table)
+                                 .arg(got.toLongLong())
+                                 .arg(expected.toLongLong())});
     }
 
     for (const IndexedTable& t : kIndexedTables)
@@ -422,7 +428,8 @@ bool forgetSqliteIndex(db::Database& db, const IndexedTable& t, QString* error)
     for (const char* suffix : {"_ai", "_ad", "_au"})
         script << QStringLiteral("DROP TRIGGER IF EXISTS %1%2").arg(base, QLatin1String(suffix));
     script << QStringLiteral("PRAGMA writable_schema = ON")
-           << QStringLiteral("DELETE FROM sqlite_schema WHERE name = %1 OR substr(name, 1, %2) = %3")
+           << QStringLiteral(
+                  "DELETE FROM sqlite_schema WHERE name = %1 OR substr(name, 1, %2) = %3")
                   .arg(db.quote(fts))
                   .arg(fts.size() + 1)
                   .arg(db.quote(fts + QLatin1Char('_')))
@@ -440,7 +447,8 @@ bool rebuildSqlite(db::Database& db, QString* error)
     for (const IndexedTable& t : kIndexedTables) {
         const QString fts = QLatin1String(t.fts);
         const Lines exists = readLines(
-            db, QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?"),
+            db,
+            QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?"),
             {fts});
         if (exists.rows.value(0) != QLatin1String("1"))
             continue; // made below
@@ -448,8 +456,9 @@ bool rebuildSqlite(db::Database& db, QString* error)
             readLines(db, QStringLiteral("INSERT INTO %1(%1) VALUES('rebuild')").arg(fts));
         const Lines checked =
             rebuilt.error.isEmpty()
-                ? readLines(db, QStringLiteral("INSERT INTO %1(%1, rank) VALUES('integrity-check', 1)")
-                                    .arg(fts))
+                ? readLines(db,
+                            QStringLiteral("INSERT INTO %1(%1, rank) VALUES('integrity-check', 1)")
+                                .arg(fts))
                 : rebuilt;
         if (checked.error.isEmpty())
             continue;
@@ -470,8 +479,9 @@ bool rebuildSqlite(db::Database& db, QString* error)
         return false;
     db.forgetSchema();
     for (const IndexedTable& t : kIndexedTables)
-        if (!db.exec(QStringLiteral("INSERT INTO %1(%1) VALUES('rebuild')").arg(QLatin1String(t.fts)),
-                     error))
+        if (!db.exec(
+                QStringLiteral("INSERT INTO %1(%1) VALUES('rebuild')").arg(QLatin1String(t.fts)),
+                error))
             return false;
     if (!vacuumError.isEmpty()) {
         if (error)
@@ -503,8 +513,8 @@ bool checkStore(db::Database& db, OfficeCheckDepth depth, QList<OfficeDamage>& f
 bool rebuildSearchIndex(db::Database& db, QString* error)
 {
     QString why;
-    const bool ok = db.backend() == db::Backend::Postgres ? rebuildPostgres(db, &why)
-                                                          : rebuildSqlite(db, &why);
+    const bool ok =
+        db.backend() == db::Backend::Postgres ? rebuildPostgres(db, &why) : rebuildSqlite(db, &why);
     if (!ok && error)
         *error = QStringLiteral("cannot rebuild the search index: %1").arg(why);
     return ok;

@@ -80,7 +80,8 @@ protected:
     {
         office.scalar("PRAGMA wal_checkpoint(TRUNCATE)");
         const qint64 root =
-            office.scalar("SELECT rootpage FROM sqlite_schema WHERE name = ?", {table}).toLongLong();
+            office.scalar("SELECT rootpage FROM sqlite_schema WHERE name = ?", {table})
+                .toLongLong();
         const qint64 pageSize = office.scalar("PRAGMA page_size").toLongLong();
         ASSERT_GT(root, 1) << table.toStdString();
         QFile f(file());
@@ -106,10 +107,10 @@ TEST_F(CheckCommand, ADamagedPageIsNamedAndNeverTakenForAMissingSchema)
 {
     TZ_SQLITE_ONLY(office) << ": pages of the file are SQLite's; the server keeps its own";
     const struct {
-        const char* table;    // whose first page is damaged
-        const char* named;    // what check says
-        bool metBySend;       // an announcement writes into it
-        bool metByInbox;      // the inbox reads it, or the schema it is part of
+        const char* table; // whose first page is damaged
+        const char* named; // what check says
+        bool metBySend;    // an announcement writes into it
+        bool metByInbox;   // the inbox reads it, or the schema it is part of
     } cases[] = {
         {"ApTable", "the table ApTable is damaged", false, false},
         {"CMTable", "the table CMTable is damaged", true, true},
@@ -187,7 +188,8 @@ TEST_F(CheckCommand, ALostSearchIndexIsNamedAndRepaired)
 TEST_F(CheckCommand, AnIndexTheServerCannotUseIsNamedAndRepaired)
 {
     TZ_POSTGRES_ONLY(office) << ": an index marked unusable is the server's own state";
-    office.exec("UPDATE pg_index SET indisvalid = false WHERE indexrelid = 'ix_cm_words'::regclass");
+    office.exec(
+        "UPDATE pg_index SET indisvalid = false WHERE indexrelid = 'ix_cm_words'::regclass");
     const Outcome check = run({"check"});
     EXPECT_EQ(check.code, 1) << check.all().toStdString();
     EXPECT_TRUE(check.out.contains("the search index is damaged")) << check.out.toStdString();
@@ -204,7 +206,8 @@ TEST_F(CheckCommand, ASearchIndexOutOfStepWithTheMessagesIsNamedAndRepaired)
     } else {
         office.exec("DROP TRIGGER tr_cmtable_wrd_ai");
     }
-    ASSERT_EQ(run({"announce", "--login", "MARIA", "--text", "zanzibar quokka", "--to", "1"}).code, 0);
+    ASSERT_EQ(run({"announce", "--login", "MARIA", "--text", "zanzibar quokka", "--to", "1"}).code,
+              0);
     if (office.usingPostgres())
         office.exec("UPDATE pg_index SET indisready = true, indisvalid = true "
                     "WHERE indexrelid = 'ix_cm_words'::regclass");

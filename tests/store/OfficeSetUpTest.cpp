@@ -131,7 +131,8 @@ TEST(OfficeSetUp, ADamagedSearchIndexIsNamedAsDamageAndRebuilt)
     // The index's first page overwritten, as a failing disk would.
     office.scalar("PRAGMA wal_checkpoint(TRUNCATE)");
     const qint64 root =
-        office.scalar("SELECT rootpage FROM sqlite_schema WHERE name = 'PAWrdTable_data'").toLongLong();
+        office.scalar("SELECT rootpage FROM sqlite_schema WHERE name = 'PAWrdTable_data'")
+            .toLongLong();
     const qint64 pageSize = office.scalar("PRAGMA page_size").toLongLong();
     {
         QFile file(QUrl(office.databaseUrl()).path());
@@ -149,15 +150,19 @@ TEST(OfficeSetUp, ADamagedSearchIndexIsNamedAsDamageAndRebuilt)
             << error.toStdString();
         ASSERT_EQ(damage.size(), 1);
         EXPECT_TRUE(damage.first().searchIndex);
-        EXPECT_TRUE(damage.first().text.contains("persons' names")) << damage.first().text.toStdString();
+        EXPECT_TRUE(damage.first().text.contains("persons' names"))
+            << damage.first().text.toStdString();
     }
 
     ASSERT_TRUE(repairSearchIndex(office.databaseUrl(), &error)) << error.toStdString();
     ASSERT_TRUE(checkOffice(office.databaseUrl(), office.dataFolder(), damage,
                             OfficeCheckDepth::Full, &error));
     EXPECT_TRUE(damage.isEmpty()) << damage.value(0).text.toStdString();
-    ASSERT_TRUE(servicesOpen(office.databaseUrl(), office.dataFolder(), &error)) << error.toStdString();
-    EXPECT_EQ(office.scalar("SELECT count(*) FROM PAWrdTable WHERE PAWrdTable MATCH 'alvarez'").toInt(), 1);
+    ASSERT_TRUE(servicesOpen(office.databaseUrl(), office.dataFolder(), &error))
+        << error.toStdString();
+    EXPECT_EQ(
+        office.scalar("SELECT count(*) FROM PAWrdTable WHERE PAWrdTable MATCH 'alvarez'").toInt(),
+        1);
 }
 
 } // namespace
