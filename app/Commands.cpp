@@ -158,6 +158,12 @@ static bool hasControlCharacter(const QString& text)
     return false;
 }
 
+namespace {
+int g_setUpExitCode = 2;
+}
+
+int setUpExitCode() { return g_setUpExitCode; }
+
 std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser, DataUse use)
 {
     tzglob::Config config = configFrom(parser);
@@ -175,7 +181,8 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
     auto services = std::make_shared<tzglob::tzGlobal>(config);
     QString error;
     if (!services->open(&error)) {
-        fail(2, error);
+        g_setUpExitCode = isStoreDamage(error) ? 1 : 2;
+        fail(g_setUpExitCode, error);
         return nullptr;
     }
     // Whoever is not in the login list is nobody here, not the whole office.
@@ -200,8 +207,21 @@ int runInit(const QStringList& args)
     const tzglob::Config config = configFrom(parser);
 
     QString error;
-    if (!createOffice(config.databaseUrl, config.dataFolder, &error))
+    // A store that is there is checked before anything is written into it.
+    const auto url = db::ConnectionUrl::parse(config.databaseUrl, &error);
+    if (!url)
         return fail(2, error);
+    if (url->backend == db::Backend::Postgres || QFileInfo::exists(url->path)) {
+        QList<OfficeDamage> damage;
+        if (!checkOffice(config.databaseUrl, QString(), damage, OfficeCheckDepth::Quick, &error))
+            return fail(isStoreDamage(error) ? 1 : 2, error);
+        for (const OfficeDamage& part : std::as_const(damage))
+            fail(1, part.text);
+        if (!damage.isEmpty())
+            return fail(1, QStringLiteral("the office was left as it is: run tzsndmsg check"));
+    }
+    if (!createOffice(config.databaseUrl, config.dataFolder, &error))
+        return fail(isStoreDamage(error) ? 1 : 2, error);
 
     if (parser.isSet(QStringLiteral("demo"))) {
         auto database = db::Database::open(config.databaseUrl, &error);
@@ -254,7 +274,7 @@ int runMessages(const QStringList& args)
     }
     auto services = openServices(parser);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     WindowRun run(parser, services);
     tzSndMsgCls& messages = run.component;
@@ -298,7 +318,7 @@ int runEvents(const QStringList& args)
     auto services = openServices(parser, parser.isSet(QStringLiteral("export-ics")) ? DataUse::ReadOnly
                                                                                      : DataUse::Write);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     if (parser.isSet(QStringLiteral("export-ics"))) {
         QString error;
@@ -335,7 +355,7 @@ int runHolidays(const QStringList& args)
     auto services =
         openServices(parser, parser.isSet(QStringLiteral("list")) ? DataUse::ReadOnly : DataUse::Write);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     if (parser.isSet(QStringLiteral("list"))) {
         QString error;
@@ -370,7 +390,7 @@ int runSend(const QStringList& args)
         return 2;
     auto services = openServices(parser);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     WindowRun run(parser, services);
     const qint32 saved = run.component.SendMessage(
@@ -419,7 +439,7 @@ int runAnnounce(const QStringList& args)
         return fail(2, QStringLiteral("announce needs --to or --to-computers"));
     auto services = openServices(parser);
     if (!services)
-        return 2;
+        return setUpExitCode();
     // A computer the list does not know may be a new one: sent to, but said.
     const QStringList known = services->computerNames();
     for (const QString& name : std::as_const(computers))
@@ -459,7 +479,7 @@ int runInbox(const QStringList& args)
         return 2;
     auto services = openServices(parser, DataUse::ReadOnly);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     MessageViewRequest view;
     view.folder = parser.isSet(QStringLiteral("sent")) ? MessageFolder::SentItems : MessageFolder::Inbox;

@@ -37,6 +37,12 @@ enum class DataUse { Write, ReadOnly };
 std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
                                                DataUse use = DataUse::Write);
 
+// The exit code after openServices failed: 1 when the store is damaged, else 2.
+int setUpExitCode();
+
+// The store's integrity, the search index's and the data folder's layout.
+int runCheck(const QStringList& args);
+
 // The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the
 // message still waits for a confirmation it asked for. False with the reason when the store
 // cannot be read.

@@ -69,7 +69,7 @@ int runConfirmations(const QStringList& args)
 
     const auto services = openServices(parser, DataUse::ReadOnly);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     QString error;
     const std::optional<MessageConfirmations> read =

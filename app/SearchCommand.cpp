@@ -66,7 +66,7 @@ int runSearch(const QStringList& args)
     const tzglob::Config config = configFrom(parser);
     const auto services = openServices(parser, DataUse::ReadOnly);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     const MessageSearchResult result =
         searchMessages(*services, config.loginName, typed, scope);

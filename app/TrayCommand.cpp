@@ -109,7 +109,7 @@ int runTray(const QStringList& args)
 
     const auto services = openServices(parser);
     if (!services)
-        return 2;
+        return setUpExitCode();
 
     if (parser.isSet(QStringLiteral("screenshot")))
         return screenshot(services, parser.value(QStringLiteral("screenshot")),

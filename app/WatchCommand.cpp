@@ -137,7 +137,7 @@ int runWatch(int argc, char** argv, const QStringList& args)
     // One look only reads the office and its signal files.
     const auto services = openServices(parser, once ? DataUse::ReadOnly : DataUse::Write);
     if (!services)
-        return 2;
+        return setUpExitCode();
     ui::MessageBox::setPrompter(std::make_shared<NoBoxes>());
 
     OfficeWatcher watcher(services, options);

@@ -28,6 +28,7 @@ const char* const kUsage =
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"
+    "  check [--repair-index]                 the store's integrity, the search index, the data folder\n"
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
     "  tray [--window]                        the tray icon, notifications and menu of a workstation\n"
@@ -147,6 +148,8 @@ int main(int argc, char** argv)
         return runAnnounce(args);
     if (command == QLatin1String("inbox"))
         return runInbox(args);
+    if (command == QLatin1String("check"))
+        return runCheck(args);
     if (command == QLatin1String("config"))
         return runConfig(args);
     if (command == QLatin1String("tray"))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // Setting up an office: the database's schema and the data folder. A host calls createOffice
@@ -30,6 +31,34 @@ bool createOfficeSchema(db::Database& database, QString* error = nullptr);
 // kept when present), ICO/SMALL/ (toolbar icons) and icons/ (holiday icons). False when the
 // folder cannot be made or written.
 bool createDataFolder(const QString& dataFolder, QString* error = nullptr);
+
+// How far a check reads. Quick: the store's pages and their links (SQLite's quick_check; on
+// PostgreSQL the indexes the server marks unusable), about one read of the file. Full: also every
+// row against its indexes, and the search index's words against the messages and names.
+enum class OfficeCheckDepth { Quick, Full };
+
+// One damaged part of an office, named: "the table ApTable is damaged (...)", "the search
+// index is damaged (...): run tzsndmsg check --repair-index", "the data folder lacks
+// stp/Machines.Ini (...)". searchIndex: repairSearchIndex mends it.
+struct OfficeDamage {
+    QString text;
+    bool searchIndex = false;
+};
+
+// Checks the office's store and, unless dataFolder is empty, the data folder's layout; damage
+// holds what is damaged, nothing when the office is sound. Reads only. False, with the reason,
+// when the check could not run: the database cannot be opened, is busy or unreachable (a SQLite
+// file whose header is damaged cannot be opened either: the reason then says "the store is
+// damaged").
+bool checkOffice(const QString& databaseUrl, const QString& dataFolder, QList<OfficeDamage>& damage,
+                 OfficeCheckDepth depth = OfficeCheckDepth::Full, QString* error = nullptr);
+
+// Builds the search index again from the stored messages and persons (made when missing).
+bool repairSearchIndex(const QString& databaseUrl, QString* error = nullptr);
+
+// Whether a reason given by this library says that the store is damaged, as opposed to missing,
+// busy or unreachable.
+bool isStoreDamage(const QString& reason);
 
 // A demo office for a trial: employees, departments, logins (ANNA at the front desk, MARIA the
 // office manager with the supervisor right), computers, holidays, messages and events. Does

@@ -281,6 +281,7 @@ struct Database::Private {
     bool unanswered = false; // cut because the server did not answer its check
     bool lost = false;    // the driver closed the connection
     QString lastError;    // of transaction(), commit(), rollback()
+    QString schemaError;  // why the schema could not be read
 
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
 
@@ -335,6 +336,8 @@ struct Database::Private {
             return QStringLiteral("the database is busy: another workstation held it for more "
                                   "than %1; try again (%2)")
                 .arg(seconds(busyTimeoutMs), text);
+        if (isDamage(code, text))
+            return damageText(text);
         // SQLite's codes may be extended: the primary code is the low byte.
         const int primary = backend == Backend::Sqlite ? code.toInt() & 0xff : -1;
         if (primary == 13 || (primary == 10 && nearlyFull(QFileInfo(path).absolutePath()))) {
@@ -354,6 +357,27 @@ struct Database::Private {
         return text;
     }
     QString errorText(const QSqlQuery& q) const { return errorText(q.lastError()); }
+
+    // SQLite's "malformed" and "not a database" (the primary code of every extended form), and
+    // PostgreSQL's data_corrupted and index_corrupted.
+    bool isDamage(const QString& code, const QString& text) const
+    {
+        if (backend == Backend::Postgres)
+            return code == QLatin1String("XX001") || code == QLatin1String("XX002");
+        bool numeric = false;
+        const int primary = code.toInt(&numeric) & 0xff;
+        if ((numeric && primary == 26) || text.contains(QLatin1String("file is not a database")))
+            return isSqliteFile(db().databaseName());
+        return (numeric && primary == 11) ||
+               text.contains(QLatin1String("database disk image is malformed"));
+    }
+
+    // A file that never was a database (a wrong address) is a set-up mistake, not damage.
+    static bool isSqliteFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+    }
 
     bool runControl(const QString& statement)
     {
@@ -774,6 +798,7 @@ bool Database::hasTable(const QString& table)
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
     ++g_statementsRun;
+    d->schemaError.clear();
     // The rows are read under the deadline too: the driver may fetch them as they are read.
     const bool read = d->guarded([&] {
         if (!q.exec(sql))
@@ -791,8 +816,13 @@ bool Database::hasTable(const QString& table)
         }
         return q.lastError().type() == QSqlError::NoError;
     });
-    if (!read)
+    // A damaged page met half way is not the end of the schema.
+    if (!read) {
+        d->schemaError = d->errorText(q);
+        d->tables.clear();
+        d->byName.clear();
         return false;
+    }
     d->schemaLoaded = true;
     return !t.isEmpty() && d->tables.contains(t);
 }
@@ -812,6 +842,18 @@ QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
 }
 
 quint64 Database::schemaGeneration() const { return d->schemaGeneration; }
+
+QString Database::schemaError() const { return d->schemaError; }
+
+QString damageText(const QString& reason)
+{
+    return QStringLiteral("%1 (%2): run tzsndmsg check").arg(QLatin1String(kDamagedStore), reason);
+}
+
+bool isDamageText(const QString& reason)
+{
+    return reason.contains(QLatin1String(kDamagedStore));
+}
 
 void Database::forgetSchema()
 {

@@ -147,10 +147,19 @@ bool tzGlobal::open(QString* error)
     if (!d->suite)
         return fail(reason);
 
+    // A schema that cannot be read (a damaged store) is not a missing one.
     if (!d->store->hasTable(QStringLiteral("CMTable")))
-        return fail(QStringLiteral("the database has no table CMTable; create the schema first"));
+        return fail(
+            d->store->schemaError().isEmpty()
+                ? QStringLiteral("the database has no table CMTable; create the schema first")
+                : QStringLiteral("cannot read the office database: %1")
+                      .arg(d->store->schemaError()));
     if (!d->persons->hasTable(QStringLiteral("PWMTable")))
-        return fail(QStringLiteral("the database has no table PWMTable; create the schema first"));
+        return fail(
+            d->persons->schemaError().isEmpty()
+                ? QStringLiteral("the database has no table PWMTable; create the schema first")
+                : QStringLiteral("cannot read the persons database: %1")
+                      .arg(d->persons->schemaError()));
 
     if (d->config.readOnlyDataFolder) {
         if (!QFileInfo(d->config.dataFolder).isDir())

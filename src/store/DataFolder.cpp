@@ -1,4 +1,5 @@
 #include "Schema.h"
+#include "StoreCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -341,6 +342,43 @@ bool initDataFolder(const QString& folder, QString* error)
                       error))
             return false;
     return true;
+}
+
+void checkDataFolderLayout(const QString& folder, QList<OfficeDamage>& found)
+{
+    const QString root = QDir::cleanPath(folder) + QLatin1Char('/');
+    auto lacks = [&](const QString& part, const QString& what) {
+        found.append(
+            OfficeDamage{QStringLiteral("the data folder %1 lacks %2 (%3): run tzsndmsg init")
+                             .arg(root, part, what)});
+    };
+    if (!QFileInfo(root).isDir()) {
+        found.append(OfficeDamage{
+            QStringLiteral("the data folder %1 is missing: run tzsndmsg init").arg(root)});
+        return;
+    }
+    if (!QFileInfo(root + QStringLiteral("TEMP")).isDir())
+        lacks(QStringLiteral("TEMP/"), QStringLiteral("the station signal files' folder"));
+    if (!QFileInfo(root + QStringLiteral("stp/Machines.Ini")).isFile())
+        lacks(QStringLiteral("stp/Machines.Ini"), QStringLiteral("the computer list"));
+    const struct {
+        const char* folder;
+        QList<QPair<QString, Draw>> icons;
+        const char* what;
+        const char* folderWhat;
+    } sets[] = {{"ICO/SMALL/", toolbarIcons(), "a toolbar icon", "the toolbar icons"},
+                {"icons/", holidayIcons(), "a holiday icon", "the holiday icons"}};
+    for (const auto& set : sets) {
+        if (!QFileInfo(root + QLatin1String(set.folder)).isDir()) {
+            lacks(QLatin1String(set.folder), QLatin1String(set.folderWhat));
+            continue;
+        }
+        for (const auto& icon : set.icons) {
+            const QString part = QLatin1String(set.folder) + icon.first + QStringLiteral(".ico");
+            if (!QFileInfo(root + part).isFile())
+                lacks(part, QLatin1String(set.what));
+        }
+    }
 }
 
 } // namespace tzsndmsg::store

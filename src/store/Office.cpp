@@ -1,6 +1,7 @@
 #include "tzsndmsg/Office.h"
 
 #include "Schema.h"
+#include "StoreCheck.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QDir>
@@ -44,6 +45,28 @@ bool createDataFolder(const QString& dataFolder, QString* error)
     }
     return store::initDataFolder(dataFolder, error);
 }
+
+bool checkOffice(const QString& databaseUrl, const QString& dataFolder,
+                 QList<OfficeDamage>& damage, OfficeCheckDepth depth, QString* error)
+{
+    damage.clear();
+    auto database = db::Database::open(databaseUrl, error, db::OpenMode::ExistingFile);
+    if (!database)
+        return false;
+    if (!store::checkStore(*database, depth, damage, error))
+        return false;
+    if (!dataFolder.trimmed().isEmpty())
+        store::checkDataFolderLayout(dataFolder, damage);
+    return true;
+}
+
+bool repairSearchIndex(const QString& databaseUrl, QString* error)
+{
+    auto database = db::Database::open(databaseUrl, error, db::OpenMode::ExistingFile);
+    return database && store::rebuildSearchIndex(*database, error);
+}
+
+bool isStoreDamage(const QString& reason) { return db::isDamageText(reason); }
 
 bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
 {

@@ -6,34 +6,7 @@ namespace tzsndmsg::store {
 
 namespace {
 
-// One indexed table: its FTS table (SQLite) or tsvector function (PostgreSQL), the columns
-// whose words are indexed and the key.
-struct Indexed {
-    const char* table;
-    const char* key;
-    const char* fts;      // SQLite
-    const char* function; // PostgreSQL
-    const char* index;    // PostgreSQL
-    const char* columns[3];
-    const char* prefixes; // the word starts FTS5 keeps ready, by length
-};
-
-constexpr Indexed kIndexed[] = {
-    {"CMTable",
-     "cmID",
-     kMessageFtsTable,
-     "tz_cm_words",
-     "ix_cm_words",
-     {"CMSubjec", "cmDoc", "cmWho"},
-     "2 3"},
-    {"PATable",
-     "pID",
-     kPersonFtsTable,
-     "tz_pa_words",
-     "ix_pa_words",
-     {"PFirNam", "PLasNam", "PDocIni"},
-     "2"},
-};
+using Indexed = IndexedTable;
 
 QString joined(const Indexed& t, const char* prefix, const char* separator = ", ")
 {
@@ -49,7 +22,7 @@ QStringList sqliteStatements()
     // Which tables were filled from the rows already stored, so that a second init does not
     // read the whole store again.
     out << QStringLiteral("CREATE TABLE IF NOT EXISTS SrchIdxTable (SrchIdxNam TEXT PRIMARY KEY)");
-    for (const Indexed& t : kIndexed) {
+    for (const Indexed& t : kIndexedTables) {
         const QString fts = QLatin1String(t.fts);
         const QString table = QLatin1String(t.table);
         const QString key = QLatin1String(t.key);
@@ -116,7 +89,7 @@ QStringList postgresStatements()
         QStringLiteral("CREATE FUNCTION tz_words(t text) RETURNS text LANGUAGE sql "
                        "IMMUTABLE PARALLEL SAFE RETURN "
                        "btrim(regexp_replace(tz_fold(t), '[^[:alnum:]]+', ' ', 'g'))"));
-    for (const Indexed& t : kIndexed) {
+    for (const Indexed& t : kIndexedTables) {
         QStringList params, parts;
         for (const char* c : t.columns) {
             params << QLatin1String(c) + QStringLiteral(" text");

@@ -29,4 +29,33 @@ QStringList searchIndexStatements(const db::Database& db);
 inline constexpr const char* kMessageFtsTable = "CMWrdTable";
 inline constexpr const char* kPersonFtsTable = "PAWrdTable";
 
+// One indexed table: its FTS table (SQLite) or tsvector function and index (PostgreSQL), the
+// columns whose words are indexed and the key.
+struct IndexedTable {
+    const char* table;
+    const char* key;
+    const char* fts;      // SQLite
+    const char* function; // PostgreSQL
+    const char* index;    // PostgreSQL
+    const char* columns[3];
+    const char* prefixes; // the word starts FTS5 keeps ready, by length
+};
+
+inline constexpr IndexedTable kIndexedTables[] = {
+    {"CMTable",
+     "cmID",
+     kMessageFtsTable,
+     "tz_cm_words",
+     "ix_cm_words",
+     {"CMSubjec", "cmDoc", "cmWho"},
+     "2 3"},
+    {"PATable",
+     "pID",
+     kPersonFtsTable,
+     "tz_pa_words",
+     "ix_pa_words",
+     {"PFirNam", "PLasNam", "PDocIni"},
+     "2"},
+};
+
 } // namespace tzsndmsg::store

@@ -1,5 +1,6 @@
 #include "DbTestSupport.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 
 namespace tzsndmsg::db::test {
@@ -149,6 +150,47 @@ TEST_P(DatabaseTest, EachConnectionIsItsOwnAndGoesAwayWithIt)
 }
 
 TZ_DB_BACKENDS(DatabaseTest);
+
+TEST(DatabaseDamage, RowsThatStopAtADamagedPageAreAnErrorNamedAsDamage)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/damaged.db");
+    const QString url = QStringLiteral("sqlite://") + path;
+    {
+        auto db = Database::open(url);
+        ASSERT_TRUE(db);
+        ASSERT_TRUE(db->exec(QStringLiteral("CREATE TABLE T (id INTEGER PRIMARY KEY, v TEXT)")));
+        ASSERT_TRUE(db->transaction());
+        for (int i = 0; i < 500; ++i)
+            ASSERT_TRUE(db->exec(QStringLiteral("INSERT INTO T (v) VALUES (?)"),
+                                 {QString(100, QChar(u'a' + i % 26))}));
+        ASSERT_TRUE(db->commit());
+        ASSERT_TRUE(db->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    // The last leaf page of the table: the first rows read well, then the damage.
+    qint64 leaf = 0, pageSize = 0;
+    {
+        auto db = Database::open(url);
+        leaf = db->scalar(QStringLiteral("SELECT max(pageno) FROM dbstat WHERE name = 'T' AND "
+                                         "pagetype = 'leaf'"))
+                   .toLongLong();
+        pageSize = db->scalar(QStringLiteral("PRAGMA page_size")).toLongLong();
+    }
+    ASSERT_GT(leaf, 2);
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.seek((leaf - 1) * pageSize));
+        file.write(QByteArray(pageSize, char(0xA5)));
+    }
+    auto db = Database::open(url);
+    ASSERT_TRUE(db);
+    QString error;
+    const Recordset rows = db->query(QStringLiteral("SELECT id, v FROM T ORDER BY id"), &error);
+    EXPECT_FALSE(rows.isOpen());
+    EXPECT_TRUE(isDamageText(error)) << error.toStdString();
+    EXPECT_TRUE(error.contains(QLatin1String("run tzsndmsg check"))) << error.toStdString();
+}
 
 } // namespace
 } // namespace tzsndmsg::db::test

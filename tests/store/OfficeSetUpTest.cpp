@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QUrl>
 
 using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
@@ -118,6 +119,56 @@ TEST(OfficeSetUp, TheDemoOfficeFindsItsDataFolderWithoutTheSlash)
     EXPECT_TRUE(machines.readAll().contains("FRONTDESK"));
     EXPECT_FALSE(QFileInfo::exists(folder + "stp"));
     EXPECT_GE(office.count("PWMTable"), 10);
+}
+
+TEST(OfficeSetUp, ADamagedSearchIndexIsNamedAsDamageAndRebuilt)
+{
+    if (Office::usingPostgres())
+        GTEST_SKIP() << "SQLite only: pages of the file are SQLite's; the server keeps its own";
+    Office office;
+    office.addEmployee("Alvarez", "Anna", "AA", "ANNA");
+    QList<OfficeDamage> damage;
+    QString error;
+    ASSERT_TRUE(checkOffice(office.databaseUrl(), office.dataFolder(), damage,
+                            OfficeCheckDepth::Full, &error))
+        << error.toStdString();
+    EXPECT_TRUE(damage.isEmpty()) << damage.value(0).text.toStdString();
+
+    // The index's first page overwritten, as a failing disk would.
+    office.scalar("PRAGMA wal_checkpoint(TRUNCATE)");
+    const qint64 root =
+        office.scalar("SELECT rootpage FROM sqlite_schema WHERE name = 'PAWrdTable_data'")
+            .toLongLong();
+    const qint64 pageSize = office.scalar("PRAGMA page_size").toLongLong();
+    {
+        QFile file(QUrl(office.databaseUrl()).path());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.seek((root - 1) * pageSize));
+        file.write(QByteArray(pageSize, char(0x5A)));
+    }
+
+    EXPECT_FALSE(servicesOpen(office.databaseUrl(), office.dataFolder(), &error));
+    EXPECT_TRUE(isStoreDamage(error)) << error.toStdString();
+    EXPECT_FALSE(error.contains("create the schema")) << error.toStdString();
+
+    for (const OfficeCheckDepth depth : {OfficeCheckDepth::Quick, OfficeCheckDepth::Full}) {
+        ASSERT_TRUE(checkOffice(office.databaseUrl(), QString(), damage, depth, &error))
+            << error.toStdString();
+        ASSERT_EQ(damage.size(), 1);
+        EXPECT_TRUE(damage.first().searchIndex);
+        EXPECT_TRUE(damage.first().text.contains("persons' names"))
+            << damage.first().text.toStdString();
+    }
+
+    ASSERT_TRUE(repairSearchIndex(office.databaseUrl(), &error)) << error.toStdString();
+    ASSERT_TRUE(checkOffice(office.databaseUrl(), office.dataFolder(), damage,
+                            OfficeCheckDepth::Full, &error));
+    EXPECT_TRUE(damage.isEmpty()) << damage.value(0).text.toStdString();
+    ASSERT_TRUE(servicesOpen(office.databaseUrl(), office.dataFolder(), &error))
+        << error.toStdString();
+    EXPECT_EQ(
+        office.scalar("SELECT count(*) FROM PAWrdTable WHERE PAWrdTable MATCH 'alvarez'").toInt(),
+        1);
 }
 
 } // namespace

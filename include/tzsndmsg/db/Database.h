@@ -141,6 +141,9 @@ public:
     ColumnType columnTypeByName(const QString& column);
     QStringList columns(const QString& table);
     bool hasTable(const QString& table);
+    // Why the last reading of the schema failed (a damaged store, a lost connection); empty when
+    // it was read, also when the table asked for is simply not there.
+    QString schemaError() const;
     void forgetSchema(); // after DDL
     // Grows each time the schema is forgotten: what was derived from it is stale then.
     quint64 schemaGeneration() const;
@@ -178,6 +181,14 @@ private:
     bool m_ok = false;
     bool m_done = false;
 };
+
+// Damage met in the store (SQLite: a malformed page or a file that is not a database;
+// PostgreSQL: data or an index reported corrupted) is reported as
+// "the store is damaged (<the database's words>): run tzsndmsg check", never as a missing table.
+inline constexpr const char* kDamagedStore = "the store is damaged";
+QString damageText(const QString& reason);
+// Whether a reason given by this library says that the store is damaged.
+bool isDamageText(const QString& reason);
 
 // ADO-style data-type codes, as the null-safe readers use them.
 int adoTypeCode(ColumnType type);
