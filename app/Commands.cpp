@@ -188,6 +188,13 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
                     .arg(config.loginName));
         return nullptr;
     }
+    if (QString why; services->isReleasedLogin(config.loginName, &why) || !why.isEmpty()) {
+        fail(2, why.isEmpty() ? QStringLiteral("the login \"%1\" is of a person who has left the "
+                                               "office")
+                                    .arg(config.loginName)
+                              : QStringLiteral("cannot read the persons: %1").arg(why));
+        return nullptr;
+    }
     return services;
 }
 
