@@ -59,15 +59,6 @@ MessageListParams withQuotes(MessageListParams p)
     return p;
 }
 
-// FRONT's person logs in as FRONT2 as well.
-MessageListParams secondLogin(MessageListParams p)
-{
-    p.loginNames << "FRONT2";
-    p.loginEmployeeIds << 12;
-    p.currentLoginName = "FRONT2";
-    return p;
-}
-
 struct StatementCase {
     const char* name;
     MessageListParams params;
@@ -115,9 +106,6 @@ INSTANTIATE_TEST_SUITE_P(
                       kInbox + "(" + inboxWhere(99) + ")" + kCurrent},
         StatementCase{"EmployeeMissingFromLoginsSent", office(false, false, false, 99),
                       kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kCurrent},
-        // Every login of the person sent the person's messages, whichever of them looks.
-        StatementCase{"SentItemsOfASecondLogin", secondLogin(office(false, false, false, 12)),
-                      kSentFrom + "(" + kSentW + " and (cmWho in ('FRONT','FRONT2')))" + kCurrent},
         // Names with a quote are quoted, not spliced.
         StatementCase{"QuotedComputer", withQuotes(office(true, false, false, 12)),
                       kInbox + "(" + inboxWhere(12, "'O''BRIEN-PC'") + ")" + kCurrent},
