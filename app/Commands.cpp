@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
 #include <QSettings>
@@ -166,23 +167,37 @@ int setUpExitCode() { return g_setUpExitCode; }
 
 std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser, DataUse use)
 {
-    tzglob::Config config = configFrom(parser);
+    const tzglob::WorkstationConfig resolved = resolvedConfig(parser);
+    tzglob::Config config = resolved.toConfig();
     config.readOnlyDataFolder = use == DataUse::ReadOnly;
     if (hasControlCharacter(config.loginName) || hasControlCharacter(config.computerName)) {
-        fail(2, QStringLiteral("a login or computer name cannot hold control characters"));
+        fail(2, QStringLiteral("a login or computer name cannot hold control characters") +
+                    setIn(hasControlCharacter(config.loginName) ? resolved.loginName
+                                                                : resolved.computerName));
         return nullptr;
     }
     const QFileInfo data(config.dataFolder);
     if (!data.isDir()) {
         fail(2, QStringLiteral("data folder %1 is missing (run: tzsndmsg init)")
-                    .arg(config.dataFolder));
+                        .arg(config.dataFolder) +
+                    setIn(resolved.dataFolder));
+        return nullptr;
+    }
+    // A folder that is no office's: nothing of it is touched (no TEMP, no signal files).
+    const QDir folder(config.dataFolder);
+    if (!folder.exists(QStringLiteral("TEMP")) && !folder.exists(QStringLiteral("stp"))) {
+        fail(2, QStringLiteral("%1 is not a data folder (it has neither TEMP nor stp; tzsndmsg "
+                               "init makes one)")
+                        .arg(config.dataFolder) +
+                    setIn(resolved.dataFolder));
         return nullptr;
     }
     auto services = std::make_shared<tzglob::tzGlobal>(config);
     QString error;
     if (!services->open(&error)) {
         g_setUpExitCode = isStoreDamage(error) ? 1 : 2;
-        fail(g_setUpExitCode, error);
+        fail(g_setUpExitCode, error + setIn(error.contains(config.dataFolder) ? resolved.dataFolder
+                                                                              : resolved.databaseUrl));
         return nullptr;
     }
     // Whoever is not in the login list is nobody here, not the whole office.
@@ -192,7 +207,16 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
             return nullptr;
         }
         fail(2, QStringLiteral("the login \"%1\" is not in the office's login list")
-                    .arg(config.loginName));
+                        .arg(config.loginName) +
+                    setIn(resolved.loginName));
+        return nullptr;
+    }
+    if (QString why; services->isReleasedLogin(config.loginName, &why) || !why.isEmpty()) {
+        fail(2, why.isEmpty() ? QStringLiteral("the login \"%1\" is of a person who has left the "
+                                               "office")
+                                        .arg(config.loginName) +
+                                    setIn(resolved.loginName)
+                              : QStringLiteral("cannot read the persons: %1").arg(why));
         return nullptr;
     }
     return services;

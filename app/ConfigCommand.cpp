@@ -22,7 +22,7 @@ int runConfig(const QStringList& args)
         return 2;
     }
     showHelpIfAsked(parser);
-    const tzglob::WorkstationConfig resolved = resolvedConfig(parser);
+    const tzglob::WorkstationConfig resolved = resolvedConfig(parser, false);
     const tzglob::Config config = resolved.toConfig();
     QTextStream out(stdout);
     auto line = [&](const char* name, const QString& value, const QString& origin) {
@@ -40,6 +40,9 @@ int runConfig(const QStringList& args)
                                                resolved.filesRead.join(QStringLiteral(", ")) +
                                                QLatin1Char(')'))
         << Qt::endl;
+    for (const QString& warning : resolved.warnings)
+        out << "warning: " << warning << "\n";
+    out.flush();
     return 0;
 }
 

@@ -45,7 +45,7 @@ void addCommonOptions(QCommandLineParser& parser)
                       QStringLiteral("Show this command's options.")});
 }
 
-tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser)
+tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser, bool tellWarnings)
 {
     tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
     // The data folder first: it brings its own [Workstation] login and computer.
@@ -64,7 +64,27 @@ tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser)
         !QFileInfo::exists(config.helpFolder.value + QStringLiteral("index.html")))
         config.helpFolder = {QStringLiteral(TZSNDMSG_SOURCE_HELP_DIR "/"),
                              QStringLiteral("default (source tree)")};
+    if (!config.refused.isEmpty()) {
+        std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(config.refused));
+        std::exit(2);
+    }
+    // Each told once, however often a command reads the configuration.
+    static QStringList told;
+    for (const QString& warning : std::as_const(config.warnings)) {
+        if (!tellWarnings || told.contains(warning))
+            continue;
+        told << warning;
+        std::fprintf(stderr, "tzsndmsg: warning: %s\n", qPrintable(warning));
+    }
     return config;
+}
+
+QString setIn(const tzglob::ConfigValue& value)
+{
+    if (value.origin.startsWith(QLatin1String("default")) ||
+        value.origin.startsWith(QLatin1String("--")))
+        return QString();
+    return QStringLiteral(" (set in %1)").arg(value.origin);
 }
 
 tzglob::Config configFrom(const QCommandLineParser& parser)

@@ -21,9 +21,12 @@ struct ConfigValue {
 //   4. the user's file $XDG_CONFIG_HOME/tzsndmsg/tzsndmsg.conf (~/.config/...);
 //   5. the environment: TZSNDMSG_DB_URL, TZSNDMSG_DATA, TZSNDMSG_HELP, TZSNDMSG_LOGIN,
 //      TZSNDMSG_COMPUTER.
-// The files are INI files with the keys database, data, help, login and computer. A host
-// program lays its own flags over the result with set(). Reading never fails: a missing or
-// unreadable file is skipped. Call from the thread that uses the result.
+// The files are INI files with the keys database, data, help, login and computer, outside any
+// section. A host program lays its own flags over the result with set(). Reading never fails
+// and never waits: a missing file is skipped; what is wrong in a file (an unknown key, a section
+// nobody reads, a line that is no key=value) is one warning per file and line, and a path that
+// is no regular file (a FIFO, a device, a folder) is read as nothing and named in `refused`.
+// Call from the thread that uses the result.
 class WorkstationConfig {
 public:
     static WorkstationConfig load();
@@ -32,6 +35,11 @@ public:
 
     // The files that were read, in order.
     QStringList filesRead;
+    // What is wrong in the files, each once: "FILE:LINE: what" or "FILE: what".
+    QStringList warnings;
+    // The first configuration path that is no regular file, or too large to be one, in one line
+    // that names it; empty when none. A host should refuse to run on such a configuration.
+    QString refused;
 
     // A value given by the host (a command-line flag) wins over every layer. A new data folder
     // brings its own [Workstation] login and computer where nothing above the defaults set them.
@@ -45,6 +53,7 @@ public:
 
 private:
     void applyDataFolderWorkstation();
+    bool readable(const QString& file, bool keysToCheck);
 };
 
 } // namespace tzglob

@@ -60,6 +60,9 @@ public:
     // True when the login is in the login table; SUPERVISOR always is, a blank name never.
     // False with the reason in error when the table cannot be read.
     bool isLogin(const QString& loginName, QString* error = nullptr);
+    // True when the login's person has left the office (a release date is set): such a login
+    // is nobody's. False with the reason in error when the persons cannot be read.
+    bool isReleasedLogin(const QString& loginName, QString* error = nullptr);
     // The computer list (stp/Machines.Ini): the names in upper case, in their order.
     QStringList computerNames();
 

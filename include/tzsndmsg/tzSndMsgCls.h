@@ -123,9 +123,9 @@ public:
     // (names separated by line feeds) without showing a window, a message box or a dialog,
     // whether or not anyone could answer one. It returns once the announcement is stored, and
     // throws SendError when it is not: no services object handed over, no addressee, an entry
-    // of toID that is no person's id (nothing is sent then, not even to the others), or a store
-    // that did not take it (busy, read-only, damaged, unreachable). Computer names are taken as
-    // given.
+    // of toID that is no person's id or the id of a person who has left the office (nothing is
+    // sent then, not even to the others), or a store that did not take it (busy, read-only,
+    // damaged, unreachable). Computer names are taken as given.
     void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                           QString& subCat);
 

@@ -370,18 +370,24 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     // The addressees are checked before anything is written: an announcement is sent whole, to
     // the persons and computers asked for, or not at all.
     QList<qint32> found;
-    QStringList unknown;
+    QStringList unknown, released;
     QString error;
-    if (!store::CheckPersonIds(*state.GIC, toID, found, unknown, &error))
+    if (!store::CheckPersonIds(*state.GIC, toID, found, unknown, &error, &released))
         throw SendError(("The announcement was not sent: the addressees cannot be checked (" +
                          error + QLatin1Char(')'))
                             .simplified()
                             .toStdString());
-    if (!unknown.isEmpty())
-        throw SendError(("The announcement was not sent: no such person: " +
-                         unknown.join(QStringLiteral(", ")))
+    if (!unknown.isEmpty() || !released.isEmpty()) {
+        QStringList why;
+        if (!unknown.isEmpty())
+            why << QStringLiteral("no such person: ") + unknown.join(QStringLiteral(", "));
+        if (!released.isEmpty())
+            why << QStringLiteral("left the office: ") + released.join(QStringLiteral(", "));
+        throw SendError((QStringLiteral("The announcement was not sent: ") +
+                         why.join(QStringLiteral("; ")))
                             .simplified()
                             .toStdString());
+    }
     // Computer names are upper case wherever a workstation compares them.
     QString machines;
     for (const QString& name : ToMac.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts))

@@ -280,23 +280,19 @@ std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& s
 {
     core::MessageListParams params;
     params.inboxView = false;
-    params.currentLoginName =
-        (loginName.trimmed().isEmpty() ? services.currentLoginName() : loginName)
-            .trimmed()
-            .toUpper();
-    params.currentEmployeeId = services.employeeOfLogin(params.currentLoginName);
-    params.computerName = services.computerName();
-    core::LoginList logins = core::readLoginList(services);
-    params.loginNames = std::move(logins.names);
-    params.loginEmployeeIds = std::move(logins.employeeIds);
+    const core::ViewLogin login = core::ResolveViewLogin(
+        services, loginName.trimmed().isEmpty() ? services.currentLoginName() : loginName);
     // The views give a login without an employee what every login sent: only a login of the
     // office (SUPERVISOR among them) may be one.
-    if (!params.loginNames.mid(1).contains(params.currentLoginName)) {
-        core::setError(
-            error,
-            QStringLiteral("%1 is not a login of this office.").arg(params.currentLoginName));
+    if (!login.listed || login.released) {
+        core::setError(error, login.released
+                                  ? QStringLiteral("%1 is the login of a person who has left the "
+                                                   "office.")
+                                        .arg(login.name)
+                                  : QStringLiteral("%1 is not a login of this office.").arg(login.name));
         return std::nullopt;
     }
+    core::setViewLogin(params, login, services.computerName());
     return core::readSentConfirmations(services, params, messageId, error);
 }
 

@@ -54,4 +54,34 @@ bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& lo
     return false;
 }
 
+bool IsReleasedPerson(HostServices& services, qint32 personId, QString* error)
+{
+    if (personId == 0)
+        return false;
+    auto persons = services.personsConnection();
+    if (!persons)
+        return false;
+    const QVariant released = persons->scalar(
+        services.adaptSqlFor(*persons,
+                             QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND "
+                                            "pDatRel IS NOT NULL")),
+        {personId}, error);
+    return released.toLongLong() > 0;
+}
+
+ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName)
+{
+    ViewLogin login;
+    login.list = readLoginList(services);
+    login.name = loginName.trimmed().toUpper();
+    login.listed = !login.name.isEmpty() && login.list.names.indexOf(login.name, 1) >= 1;
+    if (!login.listed)
+        return login;
+    login.employeeId = services.employeeOfLogin(login.name);
+    login.released = IsReleasedPerson(services, login.employeeId);
+    if (login.released)
+        login.employeeId = 0;
+    return login;
+}
+
 } // namespace tzsndmsg::core

@@ -26,4 +26,21 @@ LoginList readLoginList(HostServices& services);
 bool IsWholeOfficeLogin(const QStringList& loginNames, const QVector<qint32>& loginEmployeeIds,
                         const QString& login);
 
+// True when the person has left the office (PATable.pDatRel is set). Person 0 and a person
+// the table does not hold have not; neither has anyone when the persons cannot be read (error
+// then holds the reason).
+bool IsReleasedPerson(HostServices& services, qint32 personId, QString* error = nullptr);
+
+// A login as every view, search, confirmation list and watcher takes it: the login list, and
+// the person the services give the login (employeeOfLogin). A login whose person has left the
+// office is nobody: no person, and not the whole office either.
+struct ViewLogin {
+    LoginList list;
+    QString name;          // trimmed, upper case
+    qint32 employeeId = 0; // 0 for a login without a person, an unknown and a released one
+    bool listed = false;   // in the login list
+    bool released = false; // listed, and its person has left the office
+};
+ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName);
+
 } // namespace tzsndmsg::core

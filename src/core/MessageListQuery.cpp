@@ -30,28 +30,42 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListSt
 
 using ViewParts = ListStatementParts;
 
+QStringList loginsOfPerson(const MessageListParams& p)
+{
+    QStringList names;
+    for (int i = 1; i < p.loginEmployeeIds.size() && i < p.loginNames.size(); ++i)
+        if (p.loginEmployeeIds.at(i) == p.currentEmployeeId && !names.contains(p.loginNames.at(i)))
+            names << p.loginNames.at(i);
+    if (names.size() > 1)
+        names.removeAll(QString()); // a blank login is nobody's sender
+    if (names.isEmpty())
+        names << p.currentLoginName;
+    return names;
+}
+
 ViewParts viewParts(const MessageListParams& p, const std::function<QString(const QString&)>& quote,
                     ListStatementForm form)
 {
     QString where;
     if (p.currentEmployeeId != 0) {
-        QString loginName;
-        bool found = false;
-        for (int i = 1; i < p.loginEmployeeIds.size() && i < p.loginNames.size(); ++i) {
-            if (p.loginEmployeeIds.at(i) == p.currentEmployeeId) {
-                loginName = p.loginNames.at(i);
-                found = true;
-                break;
-            }
-        }
         if (p.inboxView) {
             // An employee missing from the login list still gets the inbox of that employee
             // and this computer (an empty condition would be rejected by the store).
             where = inboxCondition(p.currentEmployeeId, quote(p.computerName.toUpper()), form);
         } else {
-            // Missing from the login list: the sent items of the current login instead.
-            where = kSentBase + QStringLiteral(" and (cmWho=")
-                    + quote(found ? loginName : p.currentLoginName) + QStringLiteral(")");
+            // What the person sent under each of the person's logins, the first listed first;
+            // missing from the login list: the sent items of the current login instead.
+            const QStringList logins = loginsOfPerson(p);
+            where = kSentBase;
+            if (logins.size() == 1) {
+                where += QStringLiteral(" and (cmWho=") + quote(logins.first()) + QStringLiteral(")");
+            } else {
+                QStringList quoted;
+                for (const QString& name : logins)
+                    quoted << quote(name);
+                where += QStringLiteral(" and (cmWho in (") + quoted.join(QLatin1Char(',')) +
+                         QStringLiteral("))");
+            }
         }
     } else if (IsWholeOfficeLogin(p.loginNames, p.loginEmployeeIds, p.currentLoginName)) {
         QStringList names;
@@ -99,6 +113,15 @@ QVariant valueOf(const db::Recordset& rs, const QString& column)
 }
 
 } // namespace
+
+void setViewLogin(MessageListParams& params, ViewLogin login, const QString& computerName)
+{
+    params.loginNames = std::move(login.list.names);
+    params.loginEmployeeIds = std::move(login.list.employeeIds);
+    params.currentLoginName = login.name;
+    params.currentEmployeeId = login.employeeId;
+    params.computerName = computerName;
+}
 
 QString buildMessageListStatement(const MessageListParams& p,
                                   const std::function<QString(const QString&)>& quote,

@@ -34,6 +34,11 @@ struct MessageListParams {
     QString currentLoginName;
 };
 
+struct ViewLogin;
+// The login's part of a view's parameters (see ResolveViewLogin): the login list, the login,
+// its person (0 for nobody) and this workstation's name.
+void setViewLogin(MessageListParams& params, ViewLogin login, const QString& computerName);
+
 // AsWritten is the view's statement as the component has always written it. ToRun lists the
 // same rows in the same columns: the inbox's "cmid in (SELECT ...)" is left out, since the
 // row's own recipient test already implies it, and a server planner that keeps it reads every

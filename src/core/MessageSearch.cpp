@@ -851,19 +851,15 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         return result;
     }
     core::MessageListParams params;
-    core::LoginList logins = core::readLoginList(services);
-    params.loginNames = std::move(logins.names);
-    params.loginEmployeeIds = std::move(logins.employeeIds);
-    const QString login = loginName.trimmed().toUpper();
-    const qsizetype at = login.isEmpty() ? -1 : params.loginNames.indexOf(login, 1);
-    if (at < 1) {
-        result.error =
-            QStringLiteral("There is no login \"%1\" in this office.").arg(loginName.trimmed());
+    const core::ViewLogin login = core::ResolveViewLogin(services, loginName);
+    if (!login.listed || login.released) {
+        result.error = (login.released ? QStringLiteral("\"%1\" is the login of a person who has "
+                                                        "left the office.")
+                                       : QStringLiteral("There is no login \"%1\" in this office."))
+                           .arg(loginName.trimmed());
         return result;
     }
-    params.currentEmployeeId = params.loginEmployeeIds.value(at);
-    params.currentLoginName = login;
-    params.computerName = services.computerName();
+    core::setViewLogin(params, login, services.computerName());
     params.inboxView = !scope.sentItems;
     params.msgCatOnly = !scope.allCategories;
     params.history = scope.history;

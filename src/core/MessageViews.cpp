@@ -19,18 +19,14 @@ bool readMessageView(HostServices& services, const MessageViewRequest& request,
         (request.loginName.trimmed().isEmpty() ? services.currentLoginName() : request.loginName)
             .trimmed()
             .toUpper();
-    core::LoginList logins = core::readLoginList(services);
     core::MessageListParams params;
     params.inboxView = request.folder == MessageFolder::Inbox;
     params.msgCatOnly = !request.allCategories;
     params.history = request.history;
-    params.currentEmployeeId = services.employeeOfLogin(login);
-    params.loginNames = std::move(logins.names);
-    params.loginEmployeeIds = std::move(logins.employeeIds);
-    params.computerName = request.computerName.trimmed().isEmpty()
-                              ? services.computerName()
-                              : request.computerName.trimmed().toUpper();
-    params.currentLoginName = login;
+    core::setViewLogin(params, core::ResolveViewLogin(services, login),
+                       request.computerName.trimmed().isEmpty()
+                           ? services.computerName()
+                           : request.computerName.trimmed().toUpper());
 
     QString reason;
     const QVector<core::ViewRow> viewRows =

@@ -2,10 +2,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QSysInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tzglob {
 
@@ -43,7 +52,145 @@ QString defaultHelpFolder(const QString& root)
     return root + QStringLiteral("/help/");
 }
 
+// A configuration file is a few lines: anything larger is not one.
+constexpr qint64 kLargestFile = 1 << 20;
+// A file of garbage is told in a few lines, not in one per line.
+constexpr int kWarningsPerFile = 10;
+
+const char* const kKeys[] = {"database", "data", "help", "login", "computer"};
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("not a regular file");
+}
+
+bool isText(const QByteArray& line)
+{
+    for (const char c : line)
+        if ((uchar(c) < 0x20 && c != '\t') || c == 0x7f)
+            return false;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)QString(utf8(line));
+    return !utf8.hasError();
+}
+
+// What is wrong in a workstation file, line by line, as QSettings reads it: keys outside a
+// section (or under [General]) are read, the rest is not.
+QStringList lineWarnings(const QString& file, const QByteArray& bytes)
+{
+    QStringList out;
+    int skipped = 0;
+    auto warn = [&](int line, const QString& what) {
+        if (out.size() < kWarningsPerFile)
+            out << QStringLiteral("%1:%2: %3").arg(file).arg(line).arg(what);
+        else
+            ++skipped;
+    };
+    QString section;
+    int number = 0;
+    for (QByteArray line : bytes.split('\n')) {
+        ++number;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(';') || trimmed.startsWith('#'))
+            continue;
+        if (!isText(line)) {
+            warn(number, QStringLiteral("not a line of text; ignored"));
+            continue;
+        }
+        const QString text = QString::fromUtf8(trimmed);
+        if (text.startsWith(QLatin1Char('[')) && text.endsWith(QLatin1Char(']'))) {
+            section = text.mid(1, text.size() - 2).trimmed();
+            if (section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
+                section.clear();
+            else
+                warn(number, QStringLiteral("section [%1] is not read here (the keys go before "
+                                            "any section); its keys are ignored")
+                                 .arg(section));
+            continue;
+        }
+        const qsizetype equals = text.indexOf(QLatin1Char('='));
+        if (equals <= 0) {
+            warn(number, QStringLiteral("not a key=value line; ignored"));
+            continue;
+        }
+        if (!section.isEmpty())
+            continue; // told once, at the section
+        const QString key = text.left(equals).trimmed();
+        bool known = false;
+        for (const char* k : kKeys)
+            known = known || key == QLatin1String(k);
+        if (!known)
+            warn(number, QStringLiteral("unknown key \"%1\" (the keys are database, data, help, "
+                                        "login and computer); ignored")
+                             .arg(key));
+        else if (text.mid(equals + 1).trimmed().isEmpty())
+            warn(number, QStringLiteral("%1= is empty; ignored").arg(key));
+    }
+    if (skipped > 0)
+        out << QStringLiteral("%1: %2 more line(s) like these").arg(file).arg(skipped);
+    return out;
+}
+
 } // namespace
+
+bool WorkstationConfig::readable(const QString& file, bool keysToCheck)
+{
+    // Looked at before it is opened, and opened without waiting: a FIFO or a device in the
+    // file's place must not hold the program.
+    const QByteArray path = QFile::encodeName(file);
+    struct stat st {};
+    auto unreadable = [&] {
+        const QString warning = QStringLiteral("%1: cannot be read (%2); skipped")
+                                    .arg(file, QString::fromLocal8Bit(std::strerror(errno)));
+        if (!warnings.contains(warning))
+            warnings << warning;
+        return false;
+    };
+    if (::stat(path.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? false : unreadable();
+    auto refuse = [&](const QString& why) {
+        if (refused.isEmpty())
+            refused = QStringLiteral("the configuration file %1 is %2").arg(file, why);
+        return false;
+    };
+    if (!S_ISREG(st.st_mode))
+        return refuse(kindOf(st.st_mode));
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return unreadable();
+    QByteArray bytes;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kLargestFile;
+    if (ok) {
+        bytes.resize(qsizetype(st.st_size));
+        qsizetype at = 0;
+        while (at < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + at, size_t(bytes.size() - at));
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        bytes.truncate(at);
+    }
+    ::close(fd);
+    if (!ok)
+        return refuse(S_ISREG(st.st_mode) ? QStringLiteral("too large to be one (over 1 MiB)")
+                                          : kindOf(st.st_mode));
+    if (keysToCheck)
+        for (const QString& warning : lineWarnings(file, bytes))
+            if (!warnings.contains(warning))
+                warnings << warning;
+    return true;
+}
 
 QString WorkstationConfig::systemFile()
 {
@@ -83,7 +230,7 @@ WorkstationConfig WorkstationConfig::load()
     // The data folder may come from any layer; its workstation settings lie under the files.
     auto layers = [&](bool dataOnly) {
         for (const QString& file : {systemFile(), userFile()}) {
-            if (!QFileInfo(file).isFile())
+            if (!c.readable(file, !dataOnly))
                 continue;
             if (!dataOnly)
                 c.filesRead << file;
@@ -111,7 +258,7 @@ WorkstationConfig WorkstationConfig::load()
 void WorkstationConfig::applyDataFolderWorkstation()
 {
     const QString file = withSlash(dataFolder.value) + QStringLiteral("settings.ini");
-    if (!QFileInfo(file).isFile())
+    if (!readable(file, false))
         return;
     QSettings settings(file, QSettings::IniFormat);
     settings.beginGroup(QStringLiteral("Workstation"));
@@ -127,6 +274,8 @@ void WorkstationConfig::applyDataFolderWorkstation()
 
 void WorkstationConfig::set(ConfigValue& field, const QString& value, const QString& origin)
 {
+    if (&field == &dataFolder && refused.contains(withSlash(field.value) + QStringLiteral("settings.ini")))
+        refused.clear(); // the folder given instead brings its own settings
     field = {value, origin};
     if (&field != &dataFolder)
         return;

@@ -248,6 +248,18 @@ bool tzGlobal::isLogin(const QString& loginName, QString* error)
     return found.toLongLong() > 0;
 }
 
+bool tzGlobal::isReleasedLogin(const QString& loginName, QString* error)
+{
+    const qint32 person = employeeOfLogin(loginName);
+    if (person == 0 || !d->persons)
+        return false;
+    const QVariant released = d->persons->scalar(
+        d->adapt(*d->persons,
+                 QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND pDatRel IS NOT NULL")),
+        {person}, error);
+    return released.toLongLong() > 0;
+}
+
 QStringList tzGlobal::computerNames()
 {
     QFile file(resolvePath(d->config.dataFolder, QStringLiteral("stp\\Machines.Ini")));

@@ -25,10 +25,12 @@ void DeleteMessage(HostServices& services, qint64 cmId)
 }
 
 bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,
-                    QStringList& unknown, QString* error)
+                    QStringList& unknown, QString* error, QStringList* released)
 {
     found.clear();
     unknown.clear();
+    if (released)
+        released->clear();
     QList<qint32> ids;
     for (const QString& entry : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
@@ -47,7 +49,7 @@ bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& 
         return false;
     }
     // Numbers only reach the statement; a long list goes in parts.
-    QSet<qint32> existing;
+    QSet<qint32> existing, gone;
     constexpr qsizetype kPart = 500;
     for (qsizetype at = 0; at < ids.size(); at += kPart) {
         QStringList part;
@@ -55,7 +57,7 @@ bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& 
             part << QString::number(id);
         QString why;
         db::Reader reader = persons->read(
-            services.adaptSqlFor(*persons, QStringLiteral("SELECT pID FROM PATable WHERE pID IN (") +
+            services.adaptSqlFor(*persons, QStringLiteral("SELECT pID, pDatRel FROM PATable WHERE pID IN (") +
                                                part.join(QLatin1Char(',')) + QLatin1Char(')')),
             &why);
         if (!reader.isValid()) {
@@ -63,14 +65,20 @@ bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& 
                 *error = why;
             return false;
         }
-        while (reader.next())
-            existing.insert(qint32(reader.value(0).toLongLong()));
+        while (reader.next()) {
+            const qint32 id = qint32(reader.value(0).toLongLong());
+            existing.insert(id);
+            if (!reader.value(1).isNull())
+                gone.insert(id);
+        }
     }
     for (qint32 id : ids) {
-        if (existing.contains(id))
-            found << id;
-        else
+        if (!existing.contains(id))
             unknown << QString::number(id);
+        else if (gone.contains(id))
+            (released ? *released : unknown) << QString::number(id);
+        else
+            found << id;
     }
     return true;
 }

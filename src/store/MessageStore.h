@@ -14,11 +14,13 @@ namespace tzsndmsg::store {
 void DeleteMessage(HostServices& services, qint64 cmId);
 
 // Checks a list of person ids ("12,7," or "12,7") against the persons table: `found` gets the
-// ids of persons that exist, in the list's order; `unknown` the entries that are no person's id
-// (not a whole number above 0, or no such person). False with a reason when the persons cannot
-// be read; then nothing is known.
+// ids of persons that exist and work in the office, in the list's order; `unknown` the entries
+// that are no person's id (not a whole number above 0, or no such person); `released` the ids
+// of persons who have left the office (pDatRel set), or `unknown` when no list is given. False
+// with a reason when the persons cannot be read; then nothing is known.
 bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,
-                    QStringList& unknown, QString* error = nullptr);
+                    QStringList& unknown, QString* error = nullptr,
+                    QStringList* released = nullptr);
 
 // Makes two separated lists disjoint: every entry of `to` is removed from `cc`
 // (person ids with separator ",", computer names with separator "\n").

@@ -1,6 +1,7 @@
 #include "tzsndmsg/OfficeWatcher.h"
 
 #include "core/ChangeNotice.h"
+#include "core/LoginList.h"
 #include "core/Message.h"
 #include "core/MessageListQuery.h"
 #include "db/Database.h"
@@ -257,13 +258,12 @@ bool OfficeWatcher::Private::prepare(QString* error)
         *error = QStringLiteral("the message store is not open");
         return false;
     }
-    // A login without a person watches the computer's rows only.
+    // A login without a person (one whose person has left the office among them) watches the
+    // computer's rows only.
     params = core::MessageListParams();
     params.inboxView = true;
     params.msgCatOnly = false;
-    params.currentEmployeeId = services->employeeOfLogin(login);
-    params.computerName = computer;
-    params.currentLoginName = login;
+    core::setViewLogin(params, core::ResolveViewLogin(*services, login), computer);
 
     listening = false;
     if (db->backend() != db::Backend::Postgres)

@@ -105,6 +105,32 @@ TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
     }
 }
 
+// A person's second login sees what the person sent under either; one whose person has left
+// the office sees nothing.
+TEST_F(MessageViews, ASecondLoginIsItsPersonAndAReleasedPersonsLoginIsNobody)
+{
+    office.addLogin("FRONT2", front);
+    send("Sent as FRONT", nurse);
+    office.exec("update CMTable set cmWho='FRONT2' where cmID=?", {send("Sent as FRONT2", nurse)});
+    office.exec("update PATable set pDatRel=? where pID=?", {QStringLiteral("2026-11-30"), nurse});
+    const struct {
+        const char* login;
+        MessageFolder folder;
+        QStringList subjects;
+    } views[] = {
+        {"FRONT2", MessageFolder::SentItems, {"Sent as FRONT", "Sent as FRONT2"}},
+        {"FRONT", MessageFolder::SentItems, {"Sent as FRONT", "Sent as FRONT2"}},
+        {"NURSE", MessageFolder::Inbox, {}},
+    };
+    for (const auto& v : views) {
+        SCOPED_TRACE(v.login);
+        MessageViewRequest request;
+        request.folder = v.folder;
+        request.loginName = QString::fromLatin1(v.login);
+        EXPECT_EQ(subjects(request), v.subjects);
+    }
+}
+
 TEST_F(MessageViews, RowsCarryTheColumnsTheWindowShows)
 {
     const qint32 id = send("Supplies", nurse, "WS2", "12/06/2026", "Gloves\nare low");

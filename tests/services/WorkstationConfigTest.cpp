@@ -119,4 +119,9 @@ TEST_F(WorkstationConfigTest, AFileThatCannotBeReadIsSkipped)
     const auto config = tzglob::WorkstationConfig::load();
     EXPECT_EQ(config.databaseUrl.origin, QStringLiteral("default"));
     EXPECT_EQ(config.toConfig().loginName, QStringLiteral("SUPERVISOR"));
+    // Skipped, but not without a word.
+    EXPECT_EQ(config.refused, "the configuration file " + path("etc.conf") + " is a folder");
+    EXPECT_EQ(config.warnings,
+              QStringList({path("config/tzsndmsg/tzsndmsg.conf") + ":1: not a line of text; ignored",
+                           path("config/tzsndmsg/tzsndmsg.conf") + ":2: not a key=value line; ignored"}));
 }
