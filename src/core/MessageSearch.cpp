@@ -945,7 +945,7 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         hit.toCc = row.toCc;
         const auto date = common::vb::parseDate(row.cmDat);
         const auto time = common::vb::parseDate(row.cmTim);
-        hit.date = date ? common::vb::format(*date, QStringLiteral("Short Date")) : row.cmDat;
+        hit.date = date ? common::vb::format(*date, QStringLiteral("mm/dd/yyyy")) : row.cmDat;
         hit.time = time ? common::vb::format(*time, QStringLiteral("Short Time")) : row.cmTim;
         hit.subject = row.CMSubjec;
         hit.comments = core::commentsCellText(row.cmDoc);

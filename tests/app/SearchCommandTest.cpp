@@ -215,4 +215,22 @@ TEST_F(SearchCommand, FindsToAndCcNamesAmongTheAddresseesOnly)
     EXPECT_TRUE(exam.out.contains("New phone system")) << exam.out.toStdString();
 }
 
+// The text lists write a date as the windows do: two digits for the month and the day.
+TEST_F(SearchCommand, TheListsWriteDatesAsTheWindowsDo)
+{
+    toAnna("Quarterly figures", "2026-02-04");
+    const Outcome search = run({"search", "--login", "ANNA", "quarterly"});
+    const Outcome inbox = run({"inbox", "--login", "ANNA"});
+    for (const Outcome& r : {search, inbox}) {
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QString line = r.out.split('\n').filter("Quarterly figures").value(0);
+        EXPECT_TRUE(line.contains("| 02/04/2026 |")) << r.out.toStdString();
+        // Every date of the list in the one form.
+        EXPECT_FALSE(r.out.contains(QRegularExpression(R"((^|[^0-9])[0-9]{1,2}/[0-9]/[0-9]{4})")))
+            << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains(QRegularExpression(R"((^|[^0-9])[0-9]/[0-9]{1,2}/[0-9]{4})")))
+            << r.out.toStdString();
+    }
+}
+
 } // namespace

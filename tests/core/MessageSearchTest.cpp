@@ -436,7 +436,7 @@ TEST_F(Search, HitsCarryTheirListRow)
     EXPECT_EQ(h.view, "Inbox");
     EXPECT_EQ(h.from, "BACK");
     EXPECT_EQ(h.toCc, "FF/ CC");
-    EXPECT_EQ(h.date, "12/1/2026");
+    EXPECT_EQ(h.date, "12/01/2026");
     EXPECT_EQ(h.subject, "Autoclave is out");
     EXPECT_EQ(h.comments, "Line one line two");
     EXPECT_TRUE(h.unread);
