@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tzSndMsgCls.h"
+#include <tzsndmsg/tzSndMsgCls.h>
 
 #include <QDate>
 #include <QDateTime>
