@@ -205,10 +205,12 @@ QStringList postgresStatements()
     // tokenizer folds them: the text decomposed and its combining marks (U+0300 to U+036F)
     // dropped. Only a UTF8 database can decompose; another encoding folds case only. A store
     // whose function folds otherwise (an earlier program's) gets this one and its indexes built
-    // again; the comment names the folding.
+    // again; the comment names the folding. A login that does not own them leaves them as they
+    // are (the owner's next init folds anew) rather than fail the set-up.
     out << QStringLiteral(
                "DO $do$ BEGIN IF coalesce(obj_description(to_regprocedure("
                "quote_ident(current_schema()) || '.tz_fold(text)'), 'pg_proc'), '') <> '%1' THEN "
+               "BEGIN "
                "IF current_setting('server_encoding') = 'UTF8' THEN "
                "EXECUTE $f$CREATE OR REPLACE FUNCTION tz_fold(t text) RETURNS text LANGUAGE sql "
                "IMMUTABLE PARALLEL SAFE RETURN lower(regexp_replace(normalize(%2, NFD), "
@@ -219,7 +221,8 @@ QStringList postgresStatements()
                "IF to_regclass(quote_ident(current_schema()) || '.ix_cm_words') IS NOT NULL "
                "THEN REINDEX INDEX ix_cm_words; END IF; "
                "IF to_regclass(quote_ident(current_schema()) || '.ix_pa_words') IS NOT NULL "
-               "THEN REINDEX INDEX ix_pa_words; END IF; END IF; END $do$")
+               "THEN REINDEX INDEX ix_pa_words; END IF; "
+               "EXCEPTION WHEN insufficient_privilege THEN NULL; END; END IF; END $do$")
                .arg(QLatin1String(kFoldMark), pgPlainLetters(QStringLiteral("coalesce(t, '')")));
     // Words are runs of letters and digits, whatever else stands between them: "x-ray" and
     // "autoclave.pdf" are two words each, as in SQLite.
