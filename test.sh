@@ -67,6 +67,41 @@ fi
 echo "== Installed package and the example hosts that link it"
 prefix=$(mktemp -d /tmp/tzsndmsg-install.XXXXXX)
 if cmake --install "$build" --prefix "$prefix" >/dev/null; then
+  # The program runs from the prefix by itself, and from wherever the prefix is moved.
+  moved="$prefix/moved"
+  mkdir "$moved" && cp -a "$prefix/bin" "$prefix/lib" "$moved/"
+  for root in "$prefix" "$moved"; do
+    if env -u LD_LIBRARY_PATH "$root/bin/tzsndmsg" --version >"$prefix/run.log" 2>&1; then
+      echo "installed program: runs from $root: ok"
+    else
+      cat "$prefix/run.log"; echo "installed program: does not run from $root: FAILED"; status=1
+    fi
+  done
+  rm -rf "$moved"
+  # Hosts include <tzsndmsg/...>: with the package's flags (pkg-config's and the CMake package's)
+  # a header name of its own, such as <Version.h>, is not one of ours.
+  generic="$prefix/generic"
+  mkdir -p "$generic"
+  printf '#include <tzsndmsg/Version.h>\n#include <Version.h>\n' > "$generic/generic.cpp"
+  cat > "$generic/CMakeLists.txt" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(generic_names LANGUAGES CXX)
+set(CMAKE_CXX_STANDARD 20)
+find_package(tzsndmsg REQUIRED)
+add_library(generic OBJECT generic.cpp)
+target_link_libraries(generic PRIVATE tzsndmsg::tzsndmsg)
+CMAKE
+  # shellcheck disable=SC2046
+  g++ -std=c++20 -fPIC -fsyntax-only $(PKG_CONFIG_PATH="$(dirname "$(find "$prefix" -name tzsndmsg.pc | head -n 1)")" \
+      pkg-config --cflags tzsndmsg) "$generic/generic.cpp" >"$generic/pc.log" 2>&1 || true
+  cmake -S "$generic" -B "$generic/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null 2>&1 &&
+    cmake --build "$generic/build" >"$generic/cmake.log" 2>&1 || true
+  if grep -q "error: Version.h: No such file" "$generic/pc.log" && grep -q "error: Version.h: No such file" "$generic/cmake.log"; then
+    echo "installed headers: <Version.h> is not ours with pkg-config's or the CMake package's flags: ok"
+  else
+    cat "$generic/pc.log" "$generic/cmake.log" 2>/dev/null
+    echo "installed headers: a generic name such as <Version.h> finds ours: FAILED"; status=1
+  fi
   for host in examples/*/; do
     name=$(basename "$host")
     # Each example says in its own CMakeLists.txt how it runs offscreen (its ctest).

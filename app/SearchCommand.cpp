@@ -52,8 +52,11 @@ int runSearch(const QStringList& args)
         return failed(2, parser.errorText());
     showHelpIfAsked(parser);
     const QString typed = parser.positionalArguments().join(QLatin1Char(' '));
-    if (searchWords(typed).isEmpty())
+    const QStringList words = searchWords(typed);
+    if (words.isEmpty())
         return failed(2, QStringLiteral("search needs words of letters or digits"));
+    if (const QString why = searchWordsError(words); !why.isEmpty())
+        return failed(2, why);
     MessageSearchScope scope;
     scope.everywhere = parser.isSet(QStringLiteral("everywhere"));
     scope.sentItems = parser.isSet(QStringLiteral("sent"));

@@ -130,6 +130,7 @@ void withoutMessageIndex(const QString& url, bool drop)
             db->backend() == db::Backend::Sqlite
                 ? QStringList{QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_ai"),
                               QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_ad"),
+                              QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_bu"),
                               QStringLiteral("DROP TRIGGER IF EXISTS tr_cmtable_wrd_au")}
                 : QStringList{QStringLiteral("DROP INDEX IF EXISTS ix_cm_words")};
         if (!db->execScript(statements, &error))

@@ -37,16 +37,26 @@ struct MessageSearchResult {
     QVector<MessageSearchHit> hits; // in the list's order (date, time, id)
 };
 
-// The words a search looks for in what was typed: runs of letters and digits. Quotes,
-// backslashes and other signs only separate words; at most 16 words are kept.
+// The words a search looks for in what was typed: runs of letters and digits, each once. Quotes,
+// backslashes and other signs only separate words.
 QStringList searchWords(const QString& typed);
 
+// The most words a search takes, and the most letters and digits of one word.
+inline constexpr int kMaxSearchWords = 16;
+inline constexpr int kMaxSearchWordLength = 100;
+
+// Why these words cannot be searched for (too many, or a word too long), as a sentence to show;
+// empty when they can.
+QString searchWordsError(const QStringList& words);
+
 // Finds the messages of the login's views that hold every word typed, in any order, each as
-// the start of a word (case and accents ignored), in the subject, the text, the sender (login
-// name, the person's names and initials) or the To/Cc names (persons by names and initials,
+// the start of a word (case and accents ignored; "ß" is "ss", "ø" is "o", a ligature or a
+// fullwidth letter its plain letters), in the subject, the text, the sender (login name, the
+// person's names and initials) or the To/Cc names (persons addressed, by names and initials;
 // computers by name). A search never lists a message the login's views would not list.
 // On failure `ok` is false and `error` says why: a login the office does not know, nothing to
-// search for, a store without its search index (made by "tzsndmsg init"), a database error.
+// search for, words beyond the limits above, a store without its search index (made by
+// "tzsndmsg init"), a database error.
 // Runs on the calling thread over the services' message store connection, so call it on the
 // thread that opened the services.
 MessageSearchResult searchMessages(HostServices& services, const QString& loginName,

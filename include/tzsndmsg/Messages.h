@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tzSndMsgCls.h"
+#include <tzsndmsg/tzSndMsgCls.h>
 
 #include <QDate>
 #include <QDateTime>
@@ -42,7 +42,7 @@ struct MessageViewRow {
     QString toCc;              // the "To/ CC" column: initials and computers, "/ " before the Cc
     QDate date;                // invalid when the stored date is not a date
     QTime time;                // invalid when the stored time is not a time
-    QString dateText;          // the "Date" column: the short date, or the stored text
+    QString dateText;          // the "Date" column: mm/dd/yyyy, or the stored text
     QString timeText;          // the "Time" column: the short time, or the stored text
     QString subject;
     QString text;     // the whole message

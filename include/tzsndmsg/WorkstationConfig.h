@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tzGlobal.h"
+#include <tzsndmsg/tzGlobal.h>
 
 #include <QString>
 

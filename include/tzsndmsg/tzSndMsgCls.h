@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HostServices.h"
+#include <tzsndmsg/HostServices.h>
 
 #include <QDateTime>
 #include <QString>

@@ -7,24 +7,32 @@
 #include "store/SearchIndex.h"
 #include "tzsndmsg/HostServices.h"
 
+#include <QHash>
 #include <QSet>
 
 namespace tzsndmsg {
 
 namespace {
 
-constexpr int kMaxWords = 16;
-
 bool isWordChar(char32_t c)
 {
     return QChar::isLetterOrNumber(c) || QChar::isMark(c);
 }
 
-// One character as the index folds it: accents dropped, lower case. Most text is ASCII.
+// One character as the index folds it: the letters it spells plainly so spelled, else accents
+// dropped and lower case. Most text is ASCII.
 QString foldedChar(char32_t c)
 {
     if (c < 0x80)
         return QString(QChar(char16_t(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c)));
+    static const QHash<char32_t, QString> plain = [] {
+        QHash<char32_t, QString> out;
+        for (const store::LetterFold& fold : store::letterFolds())
+            out.insert(fold.letter, fold.plain);
+        return out;
+    }();
+    if (const auto found = plain.constFind(c); found != plain.constEnd())
+        return *found;
     QString out;
     for (QChar d : QString::fromUcs4(&c, 1).normalized(QString::NormalizationForm_D))
         if (d.category() != QChar::Mark_NonSpacing)
@@ -45,7 +53,7 @@ QStringList searchWords(const QString& typed)
         const QString text = QString::fromUcs4(word.constData(), word.size());
         word.clear();
         const QString folded = core::foldedWord(text);
-        if (folded.isEmpty() || seen.contains(folded) || words.size() >= kMaxWords)
+        if (folded.isEmpty() || seen.contains(folded))
             return;
         seen.insert(folded);
         words << text;
@@ -59,6 +67,23 @@ QStringList searchWords(const QString& typed)
     }
     flush();
     return words;
+}
+
+QString searchWordsError(const QStringList& words)
+{
+    if (words.size() > kMaxSearchWords)
+        return QStringLiteral("A search takes at most %1 words; %2 were typed.")
+            .arg(kMaxSearchWords)
+            .arg(words.size());
+    for (const QString& word : words) {
+        const qsizetype length = word.toUcs4().size();
+        if (length > kMaxSearchWordLength)
+            return QStringLiteral("A search word has at most %1 letters and digits; one typed "
+                                  "has %2.")
+                .arg(kMaxSearchWordLength)
+                .arg(length);
+    }
+    return QString();
 }
 
 namespace core {
@@ -158,6 +183,9 @@ QString likeEscaped(const QString& text)
 
 // Addressee rows of the To and Cc lists only, as every reader of recipients takes them.
 const QString kToOrCc = QStringLiteral("(tzR.BroChkTyp=0 or tzR.BroChkTyp=1)");
+// A person's addressee row. A computer's row names the employee who confirmed there, but the
+// message was addressed to the computer.
+const QString kPersonRow = QStringLiteral("coalesce(trim(tzR.BroChkToMac), '')=''");
 
 // A computer whose name, or a part of it after "-", "_", "." or a blank, starts with the word.
 QString computerStarts(const QString& row)
@@ -183,7 +211,8 @@ QString sqliteWord(const QString& row)
                " and tzR.BroChkPID IN (SELECT rowid FROM PAWrdTable WHERE PAWrdTable MATCH ?)"
                " and ")
                .arg(row) +
-           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
+           kToOrCc + QStringLiteral(" and ") + kPersonRow + QStringLiteral(") or ") +
+           computerStarts(row) + QStringLiteral(")");
 }
 
 // The same on PostgreSQL, through the expression indexes; the persons so named as an array, so
@@ -199,7 +228,8 @@ QString postgresWord(const QString& row)
                           " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
                           " and tzR.BroChkPID = ANY (ARRAY(%2)) and ")
                .arg(row, persons) +
-           kToOrCc + QStringLiteral(") or ") + computerStarts(row) + QStringLiteral(")");
+           kToOrCc + QStringLiteral(" and ") + kPersonRow + QStringLiteral(") or ") +
+           computerStarts(row) + QStringLiteral(")");
 }
 
 QString quoteWith(HostServices& services, const QString& text)
@@ -451,6 +481,15 @@ BoundStatement searchStatement(HostServices& services, db::Database& db,
 
 namespace {
 
+// Words beyond the limits are refused with the reason rather than searched for in part.
+bool searchable(const QStringList& words, QString* error)
+{
+    const QString why = searchWordsError(words);
+    if (!why.isEmpty() && error)
+        *error = why;
+    return why.isEmpty();
+}
+
 bool hasSearchIndex(db::Database& db)
 {
     if (db.backend() == db::Backend::Sqlite)
@@ -493,6 +532,8 @@ db::Recordset runSearch(HostServices& services, const BoundStatement& statement,
 db::Recordset searchView(HostServices& services, const MessageListParams& view,
                          const QStringList& words, const QString& sortOrder, QString* error)
 {
+    if (!searchable(words, error))
+        return {};
     auto conn = services.messageStoreConnection();
     if (!conn) {
         if (error)
@@ -506,6 +547,8 @@ db::Recordset searchView(HostServices& services, const MessageListParams& view,
 db::Recordset searchEverywhere(HostServices& services, const MessageListParams& login,
                                const QStringList& words, const QString& sortOrder, QString* error)
 {
+    if (!searchable(words, error))
+        return {};
     auto conn = services.messageStoreConnection();
     if (!conn) {
         if (error)
@@ -582,7 +625,8 @@ BoundStatement addresseesAmong(db::Backend backend, const QVector<qint32>& perso
         QStringList ids;
         for (qint32 id : persons)
             ids << QString::number(id);
-        who = QStringLiteral("BroChkPID IN (") + ids.join(u',') + u')';
+        who = QStringLiteral("BroChkPID IN (") + ids.join(u',') +
+              QStringLiteral(") and coalesce(trim(BroChkToMac), '')=''");
     } else {
         who = QStringLiteral("BroChkToMac IN (") +
               QStringList(computers.size(), QStringLiteral("?")).join(u',') + u')';
@@ -764,6 +808,8 @@ bool ListedSearch::start(int screenRows, QString* error)
     m_ran.clear();
     m_testedFrom = m_rows.size();
     m_started = true;
+    if (!searchable(m_words, error))
+        return false;
     auto conn = m_services.messageStoreConnection();
     if (!conn) {
         if (error)
@@ -850,6 +896,9 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         result.error = QStringLiteral("Nothing to search for: the words need letters or digits.");
         return result;
     }
+    result.error = searchWordsError(result.words);
+    if (!result.error.isEmpty())
+        return result;
     core::MessageListParams params;
     const core::ViewLogin login = core::ResolveViewLogin(services, loginName);
     if (!login.listed || login.released) {
@@ -892,7 +941,7 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         hit.toCc = row.toCc;
         const auto date = common::vb::parseDate(row.cmDat);
         const auto time = common::vb::parseDate(row.cmTim);
-        hit.date = date ? common::vb::format(*date, QStringLiteral("Short Date")) : row.cmDat;
+        hit.date = date ? common::vb::format(*date, QStringLiteral("mm/dd/yyyy")) : row.cmDat;
         hit.time = time ? common::vb::format(*time, QStringLiteral("Short Time")) : row.cmTim;
         hit.subject = row.CMSubjec;
         hit.comments = core::commentsCellText(row.cmDoc);

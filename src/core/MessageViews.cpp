@@ -50,7 +50,7 @@ bool readMessageView(HostServices& services, const MessageViewRequest& request,
             row.date = date->date();
         if (time)
             row.time = time->time();
-        row.dateText = date ? vb::format(*date, QStringLiteral("Short Date")) : view.cmDat;
+        row.dateText = date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : view.cmDat;
         row.timeText = time ? vb::format(*time, QStringLiteral("Short Time")) : view.cmTim;
         row.subject = view.CMSubjec;
         row.text = view.cmDoc;

@@ -158,9 +158,28 @@ QString setUpLockStatement(const db::Database& database)
 
 bool createSchema(db::Database& database, QString* error)
 {
-    QStringList script = schemaStatements(database);
-    script.prepend(setUpLockStatement(database)); // blank on SQLite: skipped
-    const bool ok = database.execScript(script, error);
+    const bool own = !database.inTransaction();
+    if (own && !database.transaction()) {
+        if (error)
+            *error = QStringLiteral("Cannot start a transaction: %1").arg(database.lastError());
+        return false;
+    }
+    // What the store holds is read under the set-up's lock (blank on SQLite, whose transaction
+    // is the lock): another workstation may be setting it up at the same moment.
+    const QString lock = setUpLockStatement(database);
+    QStringList upgrade;
+    bool ok = (lock.isEmpty() || database.exec(lock, error)) &&
+              searchIndexUpgrade(database, &upgrade, error) &&
+              database.execScript(upgrade + schemaStatements(database), error);
+    if (own) {
+        if (ok && !database.commit()) {
+            if (error)
+                *error = QStringLiteral("Cannot commit: %1").arg(database.lastError());
+            ok = false;
+        }
+        if (!ok)
+            database.rollback();
+    }
     database.forgetSchema();
     return ok;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace tzsndmsg::db {
 class Database;
@@ -13,16 +15,22 @@ namespace tzsndmsg::store {
 // the index from the rows already there.
 //
 // SQLite: FTS5 tables over CMTable (subject, text, sender's login) and PATable (first and last
-// name, initials), reading their text from those tables (external content), filled by triggers
-// on insert, update and delete; "rebuild" once for rows written before the index.
+// name, initials), reading their text through views that spell the letters of letterFolds()
+// plainly, filled by triggers on insert, update and delete; "rebuild" once for rows written
+// before the index.
 // PostgreSQL: GIN indexes on the tsvector of the same columns (an expression index, so the
-// database keeps it with every write), through immutable functions that fold case and accents
-// and split words as SQLite's tokenizer does.
+// database keeps it with every write), through immutable functions that fold those letters,
+// case and accents and split words as SQLite's tokenizer does.
 //
 // Addressees are not copied into the index: a To/Cc name is found through the persons' names
 // and the addressee rows' own (BroChkPID, BroChkLinID) index, so a whole-office send writes its
 // addressee rows as before.
 QStringList searchIndexStatements(const db::Database& db);
+
+// The statements that take away an index an earlier program built with another folding, so that
+// the statements above build it again from the rows (none when there is no such index). Read in
+// the set-up's transaction, after its lock. False, with the reason, when the store cannot be read.
+bool searchIndexUpgrade(db::Database& db, QStringList* statements, QString* error = nullptr);
 
 // The SQLite index's tables. Their names sort after CMTable and PATable, whose columns they
 // repeat: a column's declared type is taken from the first table that names it.
@@ -57,5 +65,14 @@ inline constexpr IndexedTable kIndexedTables[] = {
      {"PFirNam", "PLasNam", "PDocIni"},
      "2"},
 };
+
+// Letters the index writes as plain letters before it folds case and accents, alike on both
+// databases and in the words typed: those that do not decompose into a letter and its accents
+// (ł, ß, ø, æ, đ, þ...), the Latin ligatures and the fullwidth letters and digits.
+struct LetterFold {
+    char32_t letter;
+    QString plain; // lower case
+};
+const QVector<LetterFold>& letterFolds();
 
 } // namespace tzsndmsg::store

@@ -425,7 +425,7 @@ bool forgetSqliteIndex(db::Database& db, const IndexedTable& t, QString* error)
     const QString fts = QLatin1String(t.fts);
     const QString base = QStringLiteral("tr_%1_wrd").arg(QString::fromLatin1(t.table).toLower());
     QStringList script;
-    for (const char* suffix : {"_ai", "_ad", "_au"})
+    for (const char* suffix : {"_ai", "_ad", "_au", "_bu"})
         script << QStringLiteral("DROP TRIGGER IF EXISTS %1%2").arg(base, QLatin1String(suffix));
     script << QStringLiteral("PRAGMA writable_schema = ON")
            << QStringLiteral(

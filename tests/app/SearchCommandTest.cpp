@@ -58,6 +58,21 @@ protected:
         return r;
     }
 
+    // A message from Dave to Anna, sent on the day given.
+    qint64 toAnna(const QString& subject, const QString& day)
+    {
+        const QVariant anna = office.scalar("select pID from PATable where PFirNam='Anna'");
+        const QVariant dave = office.scalar("select pID from PATable where PFirNam='David'");
+        const qint64 id = office.insert(
+            "CMTable", "cmID",
+            {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "CMSubjec", "cmDoc"},
+            {256, day, "09:05:00", "DAVE", dave, "Message", subject, "See the subject."});
+        office.insert("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"}, {dave, id, 0});
+        office.insert("BroChkTable", "BroChkID", {"BroChkLinID", "BroChkPID", "BroChkTyp"},
+                      {id, anna, 0});
+        return id;
+    }
+
     QTemporaryDir home;
     Office office;
 };
@@ -137,6 +152,84 @@ TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
             run({"search", "--login", "ANNA", "--computer", "FRONTDESK", "autoclave"});
         ASSERT_EQ(after.code, 0) << after.err.toStdString();
         EXPECT_TRUE(after.out.contains(": 2 message(s)")) << after.out.toStdString();
+    }
+}
+
+TEST_F(SearchCommand, FindsLettersThatDoNotDecomposeByTheirPlainSpelling)
+{
+    const struct {
+        const char* subject;
+        const char* typed;
+    } cases[] = {
+        {"Łódź branch", "lodz"},
+        {"Form ＡＢＣ signed", "abc"},
+        {"Weissgerber referral", "weiß"},
+    };
+    for (const auto& c : cases)
+        toAnna(c.subject, "2026-12-04");
+    for (const auto& c : cases) {
+        const Outcome r = run({"search", "--login", "ANNA", c.typed});
+        ASSERT_EQ(r.code, 0) << c.typed << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(": 1 message(s)")) << c.typed << ":\n" << r.out.toStdString();
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(c.subject))) << r.out.toStdString();
+    }
+}
+
+// The words are limited in number and length, with the limit named.
+TEST_F(SearchCommand, RefusesTooManyWordsOrTooLongAWord)
+{
+    QStringList seventeen{"search", "--login", "ANNA"};
+    for (int i = 1; i <= 17; ++i)
+        seventeen << QString("word%1").arg(i);
+    const struct {
+        QStringList args;
+        const char* said;
+    } cases[] = {
+        {seventeen, "tzsndmsg: A search takes at most 16 words; 17 were typed.\n"},
+        {{"search", "--login", "ANNA", QString(101, u'x')},
+         "tzsndmsg: A search word has at most 100 letters and digits; one typed has 101.\n"},
+        {{"search", "--login", "ANNA", "room", QString(50001, u'x')},
+         "tzsndmsg: A search word has at most 100 letters and digits; one typed has 50001.\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.code, 2) << r.err.toStdString();
+        EXPECT_EQ(r.err, c.said);
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+    seventeen.removeLast();
+    EXPECT_EQ(run(seventeen).code, 0);
+}
+
+// Grace confirmed Anna's phone system message at the exam room's computer: that message was
+// addressed to the computer, not to her. Anna wrote to her about Mrs. Patel.
+TEST_F(SearchCommand, FindsToAndCcNamesAmongTheAddresseesOnly)
+{
+    const Outcome garcia = run({"search", "--login", "ANNA", "--sent", "garcia"});
+    ASSERT_EQ(garcia.code, 0) << garcia.err.toStdString();
+    EXPECT_TRUE(garcia.out.contains(": 1 message(s)")) << garcia.out.toStdString();
+    EXPECT_TRUE(garcia.out.contains("Mrs. Patel called")) << garcia.out.toStdString();
+    const Outcome exam = run({"search", "--login", "ANNA", "--sent", "exam"});
+    ASSERT_EQ(exam.code, 0) << exam.err.toStdString();
+    EXPECT_TRUE(exam.out.contains(": 1 message(s)")) << exam.out.toStdString();
+    EXPECT_TRUE(exam.out.contains("New phone system")) << exam.out.toStdString();
+}
+
+// The text lists write a date as the windows do: two digits for the month and the day.
+TEST_F(SearchCommand, TheListsWriteDatesAsTheWindowsDo)
+{
+    toAnna("Quarterly figures", "2026-02-04");
+    const Outcome search = run({"search", "--login", "ANNA", "quarterly"});
+    const Outcome inbox = run({"inbox", "--login", "ANNA"});
+    for (const Outcome& r : {search, inbox}) {
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        const QString line = r.out.split('\n').filter("Quarterly figures").value(0);
+        EXPECT_TRUE(line.contains("| 02/04/2026 |")) << r.out.toStdString();
+        // Every date of the list in the one form.
+        EXPECT_FALSE(r.out.contains(QRegularExpression(R"((^|[^0-9])[0-9]{1,2}/[0-9]/[0-9]{4})")))
+            << r.out.toStdString();
+        EXPECT_FALSE(r.out.contains(QRegularExpression(R"((^|[^0-9])[0-9]/[0-9]{1,2}/[0-9]{4})")))
+            << r.out.toStdString();
     }
 }
 

@@ -151,7 +151,7 @@ TEST_F(MessageViews, RowsCarryTheColumnsTheWindowShows)
     EXPECT_EQ(row.toCc, "NN, WS2");
     EXPECT_EQ(row.date, QDate(2026, 12, 6));
     EXPECT_EQ(row.time, QTime(13, 5));
-    EXPECT_EQ(row.dateText, "12/6/2026");
+    EXPECT_EQ(row.dateText, "12/06/2026");
     EXPECT_EQ(row.timeText, "13:05");
     EXPECT_EQ(row.text, "Gloves\nare low");
     EXPECT_EQ(row.comments, "Gloves are low");

@@ -157,6 +157,54 @@ TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
     w.Unload();
 }
 
+// Letters that do not decompose are found and marked by their plain spelling; words beyond the
+// limit are refused beside the box, with no box to answer, and what is listed stays.
+TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
+{
+    const qint32 street =
+        seed({"BACK", back, "Straße closed", "The Straße is closed; use the ﬁle room door.",
+              "12/05/2026", "08:00 AM"},
+             {{front}});
+    tzSndMsgFrm& w = openShown();
+    ASSERT_EQ(model(w)->rowCount(), 4);
+    ASSERT_TRUE(typeAndWait(w, "strasse FILE"));
+    EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
+    EXPECT_EQ(w.CMID(), street);
+    EXPECT_EQ(marked(w), (QStringList{"Straße", "ﬁle"}));
+
+    QString seventeen;
+    for (int i = 1; i <= 15; ++i)
+        seventeen += QString(" w%1").arg(i);
+    const struct {
+        QString typed;
+        QString said;
+    } cases[] = {
+        {seventeen, "A search takes at most 16 words; 17 were typed."},
+        {' ' + QString(101, u'x'),
+         "A search word has at most 100 letters and digits; one typed has 101."},
+    };
+    for (const auto& c : cases) {
+        // Added to the words being searched: their hits stay listed.
+        QTest::keyClicks(w.txtSearch, c.typed);
+        QTest::keyClick(w.txtSearch, Qt::Key_Return);
+        EXPECT_EQ(w.lblSearch->text(), c.said);
+        EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
+        // Typed into an empty box: the view stays listed.
+        w.clearSearch();
+        QTest::keyClicks(w.txtSearch, "strasse FILE" + c.typed);
+        QTest::keyClick(w.txtSearch, Qt::Key_Return);
+        EXPECT_EQ(w.lblSearch->text(), c.said);
+        EXPECT_FALSE(w.isSearching());
+        EXPECT_EQ(model(w)->rowCount(), 4);
+        w.clearSearch();
+        QTest::keyClicks(w.txtSearch, "strasse FILE");
+        QTest::keyClick(w.txtSearch, Qt::Key_Return);
+        ASSERT_EQ(subjects(w), QStringList{"Straße closed"});
+    }
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    w.Unload();
+}
+
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 {
     tzSndMsgFrm& w = openShown();

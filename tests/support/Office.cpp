@@ -103,22 +103,31 @@ void Office::exec(const QString& statement, const QVariantList& params)
 
 void Office::dropSearchIndex()
 {
-    const QStringList statements =
-        usingPostgres()
-            ? QStringList{"drop index ix_cm_words",
-                          "drop index ix_pa_words",
-                          "drop function tz_prefix_query(text)",
-                          "drop function tz_cm_words(text,text,text)",
-                          "drop function tz_pa_words(text,text,text)",
-                          "drop function tz_words(text)",
-                          "drop function tz_fold(text)"}
-            : QStringList{"drop trigger tr_cmtable_wrd_ai", "drop trigger tr_cmtable_wrd_ad",
-                          "drop trigger tr_cmtable_wrd_au", "drop trigger tr_patable_wrd_ai",
-                          "drop trigger tr_patable_wrd_ad", "drop trigger tr_patable_wrd_au",
-                          "drop table CMWrdTable",          "drop table PAWrdTable",
-                          "drop table SrchIdxTable"};
-    for (const QString& s : statements)
-        exec(s);
+    if (usingPostgres()) {
+        for (const char* statement :
+             {"drop index ix_cm_words", "drop index ix_pa_words",
+              "drop function tz_prefix_query(text)", "drop function tz_cm_words(text,text,text)",
+              "drop function tz_pa_words(text,text,text)", "drop function tz_words(text)",
+              "drop function tz_fold(text)"})
+            exec(QLatin1String(statement));
+    } else {
+        // Every trigger, view and table of the index, whatever it is made of.
+        QStringList statements;
+        {
+            db::Reader objects = m_db->read(QStringLiteral(
+                "select type, name from sqlite_master where (type='trigger' and name like "
+                "'tr_%_wrd_%') or (type='view' and (name like 'CMWrd%' or name like 'PAWrd%')) "
+                "order by type"));
+            while (objects.next())
+                statements << QStringLiteral("drop %1 %2")
+                                  .arg(objects.value(0).toString(), objects.value(1).toString());
+        }
+        statements << QStringLiteral("drop table CMWrdTable")
+                   << QStringLiteral("drop table PAWrdTable")
+                   << QStringLiteral("drop table SrchIdxTable");
+        for (const QString& s : statements)
+            exec(s);
+    }
     m_db->forgetSchema();
 }
 

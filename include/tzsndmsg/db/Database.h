@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SqlDialect.h"
+#include <tzsndmsg/db/SqlDialect.h>
 
 #include <QHash>
 #include <QSqlDatabase>
