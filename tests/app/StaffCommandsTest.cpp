@@ -156,8 +156,9 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         EXPECT_EQ(r.code, step.code) << what << ": " << r.err.toStdString();
         const QString& said = step.code == 0 ? r.out : r.err;
         EXPECT_TRUE(said.contains(QLatin1String(step.said))) << what << ": " << said.toStdString();
-        if (step.code != 0)
+        if (step.code != 0) {
             EXPECT_EQ(r.err.count('\n'), 1) << what << ": " << r.err.toStdString();
+        }
     }
 
     const QJsonArray staff = json({"staff"});
@@ -208,7 +209,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     // Pairs of processes ask for the same initials at once; one of each pair gets them.
     std::vector<std::unique_ptr<QProcess>> adds;
     std::vector<std::unique_ptr<QProcess>> computers;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 10; ++i) {
         adds.push_back(start({"staff", "add", "--last", QString("Person %1").arg(i), "--initials",
                               QString("P%1").arg(i / 2)}));
         computers.push_back(start({"computers", "add", QString("WS-%1").arg(i)}));
@@ -225,7 +226,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
         const Outcome r = finish(*p);
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
     }
-    EXPECT_EQ(added, 4);
+    EXPECT_EQ(added, 5);
     const QJsonArray staff = json({"staff"});
     QSet<int> ids;
     QSet<QString> initials;
@@ -233,13 +234,13 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
         ids.insert(v.toObject().value("id").toInt());
         initials.insert(v.toObject().value("initials").toString());
     }
-    EXPECT_EQ(staff.size(), 4);
-    EXPECT_EQ(ids.size(), 4);
-    EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3"}));
-    EXPECT_EQ(json({"computers"}).size(), 8);
+    EXPECT_EQ(staff.size(), 5);
+    EXPECT_EQ(ids.size(), 5);
+    EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3", "P4"}));
+    EXPECT_EQ(json({"computers"}).size(), 10);
     QFile list(data() + "stp/Machines.Ini");
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    EXPECT_EQ(list.readAll().count("\r\n"), 8);
+    EXPECT_EQ(list.readAll().count("\r\n"), 10);
 }
 
 TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
