@@ -29,6 +29,10 @@ int runWatch(int argc, char** argv, const QStringList& args);
 int runTray(const QStringList& args);
 int runSearch(const QStringList& args);
 int runConfirmations(const QStringList& args);
+// The office's people, logins with their rights, and computers.
+int runStaff(const QStringList& args);
+int runLogins(const QStringList& args);
+int runComputers(const QStringList& args);
 
 enum class DataUse { Write, ReadOnly };
 // The services of this workstation for its login, open; nullptr (a line printed) when the set-up

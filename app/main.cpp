@@ -28,6 +28,16 @@ const char* const kUsage =
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"
+    "  staff [--json]                         the office's people; staff add --last L --first F\n"
+    "                                         --initials I [--department D] [--login NAME],\n"
+    "                                         staff edit ID [--last ..] [--first ..] [--initials ..]\n"
+    "                                         [--department ..], staff release ID [--date D],\n"
+    "                                         staff rehire ID\n"
+    "  logins [--json]                        logins and rights; logins add NAME --person ID,\n"
+    "                                         logins remove NAME, logins supervisor NAME on|off,\n"
+    "                                         logins payroll NAME on|off\n"
+    "  computers [--json]                     the computer list; computers add NAME,\n"
+    "                                         computers remove NAME\n"
     "  check [--repair-index]                 the store's integrity, the search index, the data folder\n"
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
@@ -158,6 +168,12 @@ int main(int argc, char** argv)
         return runSearch(args);
     if (command == QLatin1String("confirmations"))
         return runConfirmations(args);
+    if (command == QLatin1String("staff"))
+        return runStaff(args);
+    if (command == QLatin1String("logins"))
+        return runLogins(args);
+    if (command == QLatin1String("computers"))
+        return runComputers(args);
     std::fprintf(stderr, "tzsndmsg: unknown command '%s'\n%s", argv[1], kUsage);
     return 2;
 }

@@ -1,0 +1,457 @@
+// tzsndmsg staff, logins and computers: the office's people, their logins and rights, and the
+// computer list, kept without SQL.
+#include "Commands.h"
+#include "HostConfig.h"
+
+#include "tzsndmsg/Staff.h"
+#include "tzsndmsg/db/Database.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace tzsndmsg::app {
+
+namespace {
+
+QTextStream& out()
+{
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+int fail(int code, const QString& message)
+{
+    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
+    return code;
+}
+
+// A sub-command: its name after the command's, the options it adds and the positional
+// arguments it takes.
+struct SubCommand {
+    QString name; // empty: the listing
+    QStringList positional;
+    QList<QCommandLineOption> options;
+    std::function<int(const QCommandLineParser&, const QStringList&)> run;
+};
+
+int dispatch(const QString& command, const QStringList& args, const QList<SubCommand>& subs)
+{
+    QString name;
+    QStringList rest = args;
+    if (!rest.isEmpty() && !rest.first().startsWith(QLatin1Char('-')))
+        name = rest.takeFirst();
+    for (const SubCommand& sub : subs) {
+        if (sub.name != name)
+            continue;
+        setCommandName(name.isEmpty() ? command : command + QLatin1Char(' ') + name);
+        QCommandLineParser parser;
+        for (const QCommandLineOption& option : sub.options)
+            parser.addOption(option);
+        for (const QString& p : sub.positional)
+            parser.addPositionalArgument(p, p);
+        addCommonOptions(parser);
+        if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + rest))
+            return fail(2, parser.errorText());
+        showHelpIfAsked(parser);
+        const QStringList positional = parser.positionalArguments();
+        if (positional.size() > sub.positional.size())
+            return fail(2, QStringLiteral("unexpected argument '%1'")
+                               .arg(positional.at(sub.positional.size())));
+        if (positional.size() < sub.positional.size())
+            return fail(2, QStringLiteral("%1 %2 needs %3")
+                               .arg(command, name, sub.positional.join(QLatin1Char(' '))));
+        return sub.run(parser, positional);
+    }
+    return fail(2, QStringLiteral("unknown %1 command '%2' (see tzsndmsg --help)").arg(command, name));
+}
+
+QCommandLineOption jsonOption()
+{
+    return {QStringLiteral("json"), QStringLiteral("One JSON array instead of the table.")};
+}
+
+// The office's database; null (a line printed) when it cannot be opened or has no schema.
+std::shared_ptr<db::Database> openOffice(const QCommandLineParser& parser)
+{
+    const tzglob::Config config = configFrom(parser);
+    QString error;
+    auto database = db::Database::open(config.databaseUrl, &error, db::OpenMode::ExistingFile);
+    if (!database) {
+        fail(2, error);
+        return nullptr;
+    }
+    if (!database->hasTable(QStringLiteral("PATable"))) {
+        const QString why = database->schemaError();
+        fail(2, why.isEmpty() ? QStringLiteral("%1 holds no office (run: tzsndmsg init)")
+                                    .arg(config.databaseUrl)
+                              : why);
+        return nullptr;
+    }
+    return database;
+}
+
+// The data folder with its stp/ folder; empty (a line printed) when it is missing.
+QString dataFolder(const QCommandLineParser& parser)
+{
+    const QString folder = configFrom(parser).dataFolder;
+    if (!QFileInfo(QDir(folder).filePath(QStringLiteral("stp"))).isDir()) {
+        fail(2, QStringLiteral("data folder %1 has no stp folder (run: tzsndmsg init)").arg(folder));
+        return QString();
+    }
+    return folder;
+}
+
+bool parseId(const QString& text, qint32& id)
+{
+    bool ok = false;
+    id = text.toInt(&ok);
+    if (!ok || id <= 0) {
+        fail(2, QStringLiteral("a person id is a whole number above 0, not '%1'").arg(text));
+        return false;
+    }
+    return true;
+}
+
+bool parseOnOff(const QString& text, bool& on)
+{
+    if (text.compare(QLatin1String("on"), Qt::CaseInsensitive) == 0)
+        on = true;
+    else if (text.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0)
+        on = false;
+    else {
+        fail(2, QStringLiteral("say on or off, not '%1'").arg(text));
+        return false;
+    }
+    return true;
+}
+
+void printJson(const QJsonArray& rows)
+{
+    out() << QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Indented));
+    out().flush();
+}
+
+// Columns padded to their widest cell.
+void printTable(const QList<QStringList>& rows)
+{
+    QList<qsizetype> widths;
+    for (const QStringList& row : rows)
+        for (int i = 0; i < row.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = qMax(widths.at(i), row.at(i).size());
+        }
+    for (const QStringList& row : rows) {
+        QString line;
+        for (int i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        out() << line.trimmed() << Qt::endl;
+    }
+}
+
+// The person's fields given as options.
+StaffPersonFields fieldsFrom(const QCommandLineParser& parser, bool withLogin)
+{
+    StaffPersonFields f;
+    auto take = [&](const char* option, std::optional<QString>& field) {
+        if (parser.isSet(QLatin1String(option)))
+            field = parser.value(QLatin1String(option));
+    };
+    take("last", f.last);
+    take("first", f.first);
+    take("initials", f.initials);
+    take("department", f.department);
+    if (withLogin)
+        take("login", f.login);
+    return f;
+}
+
+QList<QCommandLineOption> personOptions()
+{
+    return {{QStringLiteral("last"), QStringLiteral("Last name."), QStringLiteral("L")},
+            {QStringLiteral("first"), QStringLiteral("First name."), QStringLiteral("F")},
+            {QStringLiteral("initials"), QStringLiteral("Initials, unique among current staff."),
+             QStringLiteral("I")},
+            {QStringLiteral("department"),
+             QStringLiteral("Department; a change starts a new employment record."),
+             QStringLiteral("D")}};
+}
+
+int listStaffCommand(const QCommandLineParser& parser, const QStringList&)
+{
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QList<StaffPerson> people;
+    QString error;
+    if (!listStaff(*database, people, &error))
+        return fail(1, error);
+    auto released = [](const StaffPerson& p) {
+        return p.released ? p.released->toString(Qt::ISODate) : QString();
+    };
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray rows;
+        for (const StaffPerson& p : std::as_const(people))
+            rows.append(QJsonObject{{QStringLiteral("id"), p.id},
+                                    {QStringLiteral("initials"), p.initials},
+                                    {QStringLiteral("last"), p.last},
+                                    {QStringLiteral("first"), p.first},
+                                    {QStringLiteral("department"), p.department},
+                                    {QStringLiteral("login"), p.login},
+                                    {QStringLiteral("released"), p.released.has_value()},
+                                    {QStringLiteral("releasedOn"),
+                                     p.released ? QJsonValue(released(p)) : QJsonValue()}});
+        printJson(rows);
+        return 0;
+    }
+    QList<QStringList> rows{{QStringLiteral("ID"), QStringLiteral("INITIALS"),
+                             QStringLiteral("LAST"), QStringLiteral("FIRST"),
+                             QStringLiteral("DEPARTMENT"), QStringLiteral("LOGIN"),
+                             QStringLiteral("RELEASED")}};
+    for (const StaffPerson& p : std::as_const(people))
+        rows.append({QString::number(p.id), p.initials, p.last, p.first, p.department, p.login,
+                     p.released ? released(p) : QStringLiteral("-")});
+    printTable(rows);
+    return 0;
+}
+
+int addStaffCommand(const QCommandLineParser& parser, const QStringList&)
+{
+    if (!parser.isSet(QStringLiteral("last")) || !parser.isSet(QStringLiteral("initials")))
+        return fail(2, QStringLiteral("staff add needs --last and --initials"));
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    qint32 id = 0;
+    QString error;
+    if (!addStaffPerson(*database, fieldsFrom(parser, true), &id, &error))
+        return fail(1, error);
+    out() << "Added person " << id << Qt::endl;
+    return 0;
+}
+
+int editStaffCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    qint32 id = 0;
+    if (!parseId(positional.first(), id))
+        return 2;
+    const StaffPersonFields fields = fieldsFrom(parser, false);
+    if (!fields.last && !fields.first && !fields.initials && !fields.department)
+        return fail(2, QStringLiteral("staff edit needs what to change: --last, --first, "
+                                      "--initials or --department"));
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QString error;
+    if (!editStaffPerson(*database, id, fields, &error))
+        return fail(1, error);
+    out() << "Changed person " << id << Qt::endl;
+    return 0;
+}
+
+int releaseStaffCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    qint32 id = 0;
+    if (!parseId(positional.first(), id))
+        return 2;
+    std::optional<QDate> date;
+    if (parser.isSet(QStringLiteral("date"))) {
+        date = QDate::fromString(parser.value(QStringLiteral("date")), Qt::ISODate);
+        if (!date->isValid())
+            return fail(2, QStringLiteral("--date needs a date as YYYY-MM-DD, not '%1'")
+                               .arg(parser.value(QStringLiteral("date"))));
+    }
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QString error;
+    if (!releaseStaffPerson(*database, id, date, &error))
+        return fail(1, error);
+    out() << "Released person " << id << Qt::endl;
+    return 0;
+}
+
+int rehireStaffCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    qint32 id = 0;
+    if (!parseId(positional.first(), id))
+        return 2;
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QString error;
+    if (!rehireStaffPerson(*database, id, &error))
+        return fail(1, error);
+    out() << "Rehired person " << id << Qt::endl;
+    return 0;
+}
+
+int listLoginsCommand(const QCommandLineParser& parser, const QStringList&)
+{
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QList<StaffLogin> logins;
+    QString error;
+    if (!listLogins(*database, logins, &error))
+        return fail(1, error);
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray rows;
+        for (const StaffLogin& l : std::as_const(logins))
+            rows.append(QJsonObject{{QStringLiteral("name"), l.name},
+                                    {QStringLiteral("personId"), l.personId},
+                                    {QStringLiteral("person"), l.person},
+                                    {QStringLiteral("released"), l.released},
+                                    {QStringLiteral("supervisor"), l.supervisor},
+                                    {QStringLiteral("payroll"), l.payroll}});
+        printJson(rows);
+        return 0;
+    }
+    auto yesNo = [](bool on) { return on ? QStringLiteral("yes") : QStringLiteral("-"); };
+    QList<QStringList> rows{{QStringLiteral("LOGIN"), QStringLiteral("PERSON"),
+                             QStringLiteral("SUPERVISOR"), QStringLiteral("PAYROLL"),
+                             QStringLiteral("RELEASED")}};
+    for (const StaffLogin& l : std::as_const(logins))
+        rows.append({l.name.isEmpty() ? QStringLiteral("(blank)") : l.name,
+                     l.personId ? QStringLiteral("%1 %2").arg(l.personId).arg(l.person)
+                                : QStringLiteral("-"),
+                     yesNo(l.supervisor), yesNo(l.payroll), yesNo(l.released)});
+    printTable(rows);
+    return 0;
+}
+
+int addLoginCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    if (!parser.isSet(QStringLiteral("person")))
+        return fail(2, QStringLiteral("logins add needs --person ID"));
+    qint32 person = 0;
+    if (!parseId(parser.value(QStringLiteral("person")), person))
+        return 2;
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QString error;
+    if (!addLogin(*database, positional.first(), person, &error))
+        return fail(1, error);
+    out() << "Added login " << normalizedStaffText(StaffField::Login, positional.first())
+          << Qt::endl;
+    return 0;
+}
+
+int removeLoginCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QString error;
+    if (!removeLogin(*database, positional.first(), &error))
+        return fail(1, error);
+    out() << "Removed login " << positional.first().trimmed().toUpper() << Qt::endl;
+    return 0;
+}
+
+SubCommand rightCommand(const QString& name, const char* right, const QString& what)
+{
+    return {name, {QStringLiteral("NAME"), QStringLiteral("on|off")}, {},
+            [right, what](const QCommandLineParser& parser, const QStringList& positional) {
+                bool on = false;
+                if (!parseOnOff(positional.at(1), on))
+                    return 2;
+                auto database = openOffice(parser);
+                if (!database)
+                    return 2;
+                QString error;
+                if (!setLoginRight(*database, positional.first(), QLatin1String(right), on,
+                                   &error))
+                    return fail(1, error);
+                out() << positional.first().trimmed().toUpper() << (on ? " has " : " lacks ")
+                      << what << Qt::endl;
+                return 0;
+            }};
+}
+
+int computersCommand(const QCommandLineParser& parser, const QStringList& positional,
+                     const QString& action)
+{
+    const QString folder = dataFolder(parser);
+    if (folder.isEmpty())
+        return 2;
+    QString error;
+    if (action == QLatin1String("add") || action == QLatin1String("remove")) {
+        const bool add = action == QLatin1String("add");
+        if (!(add ? addComputer(folder, positional.first(), &error)
+                  : removeComputer(folder, positional.first(), &error)))
+            return fail(1, error);
+        out() << (add ? "Added computer " : "Removed computer ")
+              << normalizedStaffText(StaffField::ComputerName, positional.first()) << Qt::endl;
+        return 0;
+    }
+    QStringList names;
+    if (!listComputers(folder, names, &error))
+        return fail(1, error);
+    if (parser.isSet(QStringLiteral("json"))) {
+        printJson(QJsonArray::fromStringList(names));
+        return 0;
+    }
+    for (const QString& name : std::as_const(names))
+        out() << name << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int runStaff(const QStringList& args)
+{
+    // --login is one of the common options: for staff add it names the new person's login.
+    return dispatch(
+        QStringLiteral("staff"), args,
+        {{QString(), {}, {jsonOption()}, listStaffCommand},
+         {QStringLiteral("add"), {}, personOptions(), addStaffCommand},
+         {QStringLiteral("edit"), {QStringLiteral("ID")}, personOptions(), editStaffCommand},
+         {QStringLiteral("release"),
+          {QStringLiteral("ID")},
+          {{QStringLiteral("date"), QStringLiteral("The last day, YYYY-MM-DD (today)."),
+            QStringLiteral("D")}},
+          releaseStaffCommand},
+         {QStringLiteral("rehire"), {QStringLiteral("ID")}, {}, rehireStaffCommand}});
+}
+
+int runLogins(const QStringList& args)
+{
+    return dispatch(
+        QStringLiteral("logins"), args,
+        {{QString(), {}, {jsonOption()}, listLoginsCommand},
+         {QStringLiteral("add"),
+          {QStringLiteral("NAME")},
+          {{QStringLiteral("person"), QStringLiteral("The person's id (see tzsndmsg staff)."),
+            QStringLiteral("ID")}},
+          addLoginCommand},
+         {QStringLiteral("remove"), {QStringLiteral("NAME")}, {}, removeLoginCommand},
+         rightCommand(QStringLiteral("supervisor"), kSupervisorRight,
+                      QStringLiteral("the supervisor right")),
+         rightCommand(QStringLiteral("payroll"), kPayrollMessagesRight,
+                      QStringLiteral("the payroll-related messages right"))});
+}
+
+int runComputers(const QStringList& args)
+{
+    auto action = [](const QString& name) {
+        return [name](const QCommandLineParser& parser, const QStringList& positional) {
+            return computersCommand(parser, positional, name);
+        };
+    };
+    return dispatch(QStringLiteral("computers"), args,
+                    {{QString(), {}, {jsonOption()}, action(QString())},
+                     {QStringLiteral("add"), {QStringLiteral("NAME")}, {}, action(QStringLiteral("add"))},
+                     {QStringLiteral("remove"), {QStringLiteral("NAME")}, {}, action(QStringLiteral("remove"))}});
+}
+
+} // namespace tzsndmsg::app

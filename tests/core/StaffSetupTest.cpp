@@ -1,0 +1,359 @@
+#include "support/Office.h"
+
+#include "core/LoginList.h"
+#include "tzsndmsg/Staff.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <atomic>
+
+using tzsndmsg::testing::Office;
+using namespace tzsndmsg;
+
+namespace {
+
+StaffPersonFields person(const QString& last, const QString& initials,
+                         const QString& department = QString(), const QString& login = QString())
+{
+    StaffPersonFields f;
+    f.last = last;
+    f.first = QStringLiteral("Pat");
+    f.initials = initials;
+    if (!department.isEmpty())
+        f.department = department;
+    if (!login.isEmpty())
+        f.login = login;
+    return f;
+}
+
+qint32 add(Office& office, const StaffPersonFields& fields)
+{
+    qint32 id = 0;
+    QString error;
+    EXPECT_TRUE(addStaffPerson(*office.db(), fields, &id, &error)) << error.toStdString();
+    return id;
+}
+
+QByteArray machines(const Office& office)
+{
+    QFile file(office.dataFolder() + QStringLiteral("stp/Machines.Ini"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(StaffSetup, TextChecksRefuseWhatTheListsCannotShow)
+{
+    const struct {
+        StaffField field;
+        QString text;
+        const char* problem; // empty: accepted
+    } cases[] = {
+        {StaffField::LastName, QStringLiteral("O'Neill \"Jr\" \\ x"), ""},
+        {StaffField::LastName, QString(), "the last name is missing"},
+        {StaffField::FirstName, QString(), ""},
+        {StaffField::LastName, QString(kMaxLastNameLength, QLatin1Char('a')), ""},
+        {StaffField::LastName, QString(kMaxLastNameLength + 1, QLatin1Char('a')), "longer than 50"},
+        {StaffField::Initials, QStringLiteral("A\tB"), "control character"},
+        {StaffField::Department, QStringLiteral("front\ndesk"), "control character"},
+        {StaffField::Department, QStringLiteral("front\u2028desk"), "control character"},
+        {StaffField::Login, QString(kMaxLoginLength + 1, QLatin1Char('L')), "longer than 20"},
+        {StaffField::Login, QString(), "the login is missing"},
+        {StaffField::ComputerName, QStringLiteral("EXAM 2"), "holds a blank"},
+        {StaffField::ComputerName, QStringLiteral("EXAM\r2"), "control character"},
+        {StaffField::ComputerName, QStringLiteral("EXAM-2"), ""},
+    };
+    for (const auto& c : cases) {
+        const QString problem = staffTextProblem(c.field, normalizedStaffText(c.field, c.text));
+        if (!*c.problem)
+            EXPECT_TRUE(problem.isEmpty()) << c.text.toStdString() << ": " << problem.toStdString();
+        else
+            EXPECT_TRUE(problem.contains(QLatin1String(c.problem)))
+                << c.text.toStdString() << ": " << problem.toStdString();
+    }
+    EXPECT_EQ(normalizedStaffText(StaffField::Login, QStringLiteral("  anna ")), QStringLiteral("ANNA"));
+    EXPECT_EQ(normalizedStaffText(StaffField::LastName, QStringLiteral(" von Berg ")),
+              QStringLiteral("von Berg"));
+}
+
+TEST(StaffSetup, PeopleAreWrittenAsTheLoginListAndRightsCheckReadThem)
+{
+    Office office;
+    const qint32 anna = add(office, person(QStringLiteral(" Alvarez "), QStringLiteral("AA"),
+                                           QStringLiteral("front desk"), QStringLiteral(" anna ")));
+    const qint32 ben = add(office, person(QStringLiteral("O\"Brien \\ 'x'"), QStringLiteral("BB")));
+    ASSERT_GT(anna, 0);
+    ASSERT_GT(ben, anna);
+    QString error;
+    ASSERT_TRUE(addLogin(*office.db(), QStringLiteral("ben"), ben, &error)) << error.toStdString();
+    ASSERT_TRUE(setLoginRight(*office.db(), QStringLiteral("Anna"), QLatin1String(kSupervisorRight),
+                              true, &error));
+    ASSERT_TRUE(setLoginRight(*office.db(), QStringLiteral("BEN"),
+                              QLatin1String(kPayrollMessagesRight), true, &error));
+
+    // What the services and the login list read.
+    auto services = office.services();
+    EXPECT_TRUE(services->checkRight(QStringLiteral("ANNA"), QLatin1String(kSupervisorRight),
+                                     QStringLiteral("PWAWriFla"), QString()));
+    EXPECT_FALSE(services->checkRight(QStringLiteral("BEN"), QLatin1String(kSupervisorRight),
+                                      QStringLiteral("PWAWriFla"), QString()));
+    EXPECT_TRUE(services->checkRight(QStringLiteral("BEN"), QLatin1String(kPayrollMessagesRight),
+                                     QStringLiteral("PWAWriFla"), QString()));
+    EXPECT_EQ(services->employeeOfLogin(QStringLiteral("anna")), anna);
+    const core::LoginList logins = core::readLoginList(*services);
+    EXPECT_TRUE(logins.names.contains(QStringLiteral("ANNA")));
+    EXPECT_TRUE(logins.names.contains(QStringLiteral("BEN")));
+    EXPECT_EQ(office.scalar(QStringLiteral("SELECT PLasNam FROM PATable WHERE pID = ?"), {ben}),
+              QStringLiteral("O\"Brien \\ 'x'"));
+    EXPECT_EQ(office.scalar(QStringLiteral("SELECT PLasNam FROM PATable WHERE pID = ?"), {anna}),
+              QStringLiteral("Alvarez"));
+
+    ASSERT_TRUE(setLoginRight(*office.db(), QStringLiteral("anna"), QLatin1String(kSupervisorRight),
+                              false, &error));
+    EXPECT_FALSE(services->checkRight(QStringLiteral("ANNA"), QLatin1String(kSupervisorRight),
+                                      QStringLiteral("PWAWriFla"), QString()));
+    ASSERT_TRUE(removeLogin(*office.db(), QStringLiteral(" ben"), &error));
+    EXPECT_EQ(office.count(QStringLiteral("PWATable")), 0);
+    EXPECT_FALSE(services->isLogin(QStringLiteral("BEN")));
+}
+
+TEST(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
+{
+    Office office;
+    const qint32 id = add(office, person(QStringLiteral("Chen"), QStringLiteral("CC"),
+                                         QStringLiteral("front desk")));
+    StaffPersonFields change;
+    change.department = QStringLiteral("Billing");
+    QString error;
+    ASSERT_TRUE(editStaffPerson(*office.db(), id, change, &error)) << error.toStdString();
+    // The same department again is no change.
+    ASSERT_TRUE(editStaffPerson(*office.db(), id, change, &error));
+    EXPECT_EQ(office.count(QStringLiteral("EBTable"), QStringLiteral("EBPid = ?"), {id}), 2);
+    EXPECT_EQ(office.count(QStringLiteral("ESTable")), 2);
+    // The latest record that is not terminated, as the staff list takes it.
+    EXPECT_EQ(office.scalar(QStringLiteral("SELECT EBDep FROM EBTable WHERE EBID = (SELECT "
+                                           "max(EBTable.EBID) FROM EBTable INNER JOIN ESTable ON "
+                                           "EBTable.EBID = ESTable.EBID WHERE EBPid = ?)"),
+                            {id}),
+              QStringLiteral("Billing"));
+    StaffPerson read;
+    ASSERT_TRUE(readStaffPerson(*office.db(), id, read, &error));
+    EXPECT_EQ(read.department, QStringLiteral("Billing"));
+}
+
+TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
+{
+    Office office;
+    const qint32 anna = add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {},
+                                           QStringLiteral("ANNA")));
+    const qint32 kyle = add(office, person(QStringLiteral("Klein"), QStringLiteral("KK"), {},
+                                           QStringLiteral("KYLE")));
+    QString error;
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), kyle, QDate(2026, 4, 30), &error));
+    const qint32 karl = add(office, person(QStringLiteral("Kamp"), QStringLiteral("kk")));
+
+    auto edit = [](qint32 id, auto set) {
+        StaffChange c;
+        c.kind = StaffChange::Kind::Edit;
+        c.personId = id;
+        set(c.fields);
+        return c;
+    };
+    auto other = [](StaffChange::Kind kind, qint32 id) {
+        StaffChange c;
+        c.kind = kind;
+        c.personId = id;
+        return c;
+    };
+    StaffChange addTwin;
+    addTwin.fields = person(QStringLiteral("Abbot"), QStringLiteral(" aa "));
+    StaffChange noInitials;
+    noInitials.fields = person(QStringLiteral("Nobody"), QString());
+    StaffChange loginCase;
+    loginCase.fields = person(QStringLiteral("Annie"), QStringLiteral("AN"), {}, QStringLiteral(" anna"));
+    StaffChange supervisor;
+    supervisor.fields = person(QStringLiteral("Sue"), QStringLiteral("SU"), {}, QStringLiteral("supervisor"));
+    const struct {
+        StaffChange change;
+        const char* problem;
+    } cases[] = {
+        {addTwin, "initials AA are taken by Alvarez"},
+        {noInitials, "initials are missing"},
+        {loginCase, "login ANNA is taken"},
+        {supervisor, "SUPERVISOR is the office's own login"},
+        {edit(anna, [](StaffPersonFields& f) { f.initials = QStringLiteral("KK"); }),
+         "initials KK are taken by Kamp"},
+        {edit(kyle, [](StaffPersonFields& f) { f.login = QStringLiteral("KLEIN"); }),
+         "released person gets no login"},
+        {edit(anna, [](StaffPersonFields& f) { f.department = QString(51, QLatin1Char('d')); }),
+         "longer than 50"},
+        {edit(4242, [](StaffPersonFields& f) { f.last = QStringLiteral("X"); }),
+         "no person with id 4242"},
+        {other(StaffChange::Kind::Rehire, anna), "is not released"},
+        // Kamp holds KK now: Kyle cannot come back with them.
+        {other(StaffChange::Kind::Rehire, kyle), "initials KK are now taken by Kamp"},
+        {other(StaffChange::Kind::Release, -3), "no person with id -3"},
+    };
+    const int people = office.count(QStringLiteral("PATable"));
+    const int logins = office.count(QStringLiteral("PWMTable"));
+    for (const auto& c : cases) {
+        QList<StaffProblem> problems;
+        EXPECT_FALSE(applyStaffChanges(*office.db(), {c.change}, problems, false, nullptr, &error));
+        ASSERT_EQ(problems.size(), 1) << c.problem;
+        EXPECT_TRUE(problems.first().text.contains(QLatin1String(c.problem)))
+            << c.problem << ": " << problems.first().text.toStdString();
+    }
+    EXPECT_EQ(office.count(QStringLiteral("PATable")), people);
+    EXPECT_EQ(office.count(QStringLiteral("PWMTable")), logins);
+    EXPECT_EQ(office.scalar(QStringLiteral("SELECT PDocIni FROM PATable WHERE pID = ?"), {anna}),
+              QStringLiteral("AA"));
+    (void)karl;
+}
+
+TEST(StaffSetup, ABatchNamesEveryBadEntryAndIsAllOrNothing)
+{
+    Office office;
+    add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {}, QStringLiteral("ANNA")));
+    QList<StaffChange> changes;
+    for (const auto& [last, initials, login] :
+         {std::tuple{"Good", "GO", "GOOD"}, std::tuple{"Twin1", "TW", ""},
+          std::tuple{"Twin2", "tw", ""}, std::tuple{"Taken", "TA", "anna"},
+          std::tuple{"Same", "S1", "new"}, std::tuple{"Same", "S2", " NEW "}}) {
+        StaffChange c;
+        c.fields = person(QLatin1String(last), QLatin1String(initials), {}, QLatin1String(login));
+        changes.append(c);
+    }
+    QList<StaffProblem> problems;
+    QString error;
+    ASSERT_FALSE(applyStaffChanges(*office.db(), changes, problems, false, nullptr, &error));
+    QList<int> bad;
+    for (const StaffProblem& p : problems)
+        bad << p.index;
+    EXPECT_EQ(bad, (QList<int>{2, 3, 5}));
+    EXPECT_EQ(office.count(QStringLiteral("PATable")), 1);
+
+    // Without the bad ones: a dry run writes nothing, the real run all.
+    for (int i : {5, 3, 2})
+        changes.removeAt(i);
+    QList<qint32> ids;
+    ASSERT_TRUE(applyStaffChanges(*office.db(), changes, problems, true, &ids, &error));
+    EXPECT_EQ(ids, (QList<qint32>{0, 0, 0}));
+    EXPECT_EQ(office.count(QStringLiteral("PATable")), 1);
+    ASSERT_TRUE(applyStaffChanges(*office.db(), changes, problems, false, &ids, &error))
+        << error.toStdString();
+    EXPECT_EQ(ids.size(), 3);
+    EXPECT_EQ(office.count(QStringLiteral("PATable")), 4);
+    EXPECT_EQ(office.count(QStringLiteral("PWMTable")), 3);
+}
+
+TEST(StaffSetup, TwoWorkstationsAddingAtOnceGetDistinctIdsAndInitials)
+{
+    Office office;
+    constexpr int kEach = 15;
+    std::atomic<int> refused{0};
+    QString failure;
+    auto workstation = [&](int which) {
+        QString error;
+        auto db = db::Database::open(office.databaseUrl(), &error);
+        if (!db) {
+            failure = error;
+            return;
+        }
+        for (int i = 0; i < kEach; ++i) {
+            // Both try the same initials for the first five; one of each pair must be refused.
+            const QString initials = i < 5 ? QStringLiteral("X%1").arg(i)
+                                           : QStringLiteral("W%1%2").arg(which).arg(i);
+            qint32 id = 0;
+            if (!addStaffPerson(*db, person(QStringLiteral("P%1-%2").arg(which).arg(i), initials),
+                                &id, &error)) {
+                if (error.contains(QLatin1String("taken by")))
+                    ++refused;
+                else
+                    failure = error;
+            }
+        }
+    };
+    std::unique_ptr<QThread> a(QThread::create(workstation, 1));
+    std::unique_ptr<QThread> b(QThread::create(workstation, 2));
+    a->start();
+    b->start();
+    ASSERT_TRUE(a->wait(60000));
+    ASSERT_TRUE(b->wait(60000));
+    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
+    EXPECT_EQ(refused.load(), 5);
+    EXPECT_EQ(office.count(QStringLiteral("PATable")), 2 * kEach - 5);
+    EXPECT_EQ(office.scalar(QStringLiteral("SELECT count(DISTINCT upper(PDocIni)) FROM PATable"))
+                  .toInt(),
+              2 * kEach - 5);
+}
+
+TEST(StaffSetup, TheComputerListKeepsItsLineEndsAndRefusesALink)
+{
+    Office office;
+    office.writeMachinesIni("FRONTDESK\r\nexam-1\nLAB\r\nOLD");
+    QString error;
+    ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral(" exam-2 "), &error))
+        << error.toStdString();
+    EXPECT_EQ(machines(office), QByteArray("FRONTDESK\r\nexam-1\nLAB\r\nOLD\r\nEXAM-2\r\n"));
+    EXPECT_FALSE(addComputer(office.dataFolder(), QStringLiteral("Exam-1"), &error));
+    EXPECT_TRUE(error.contains(QLatin1String("listed already")));
+    ASSERT_TRUE(removeComputer(office.dataFolder(), QStringLiteral("EXAM-1"), &error));
+    EXPECT_EQ(machines(office), QByteArray("FRONTDESK\r\nLAB\r\nOLD\r\nEXAM-2\r\n"));
+    EXPECT_FALSE(removeComputer(office.dataFolder(), QStringLiteral("GONE"), &error));
+    QStringList names;
+    ASSERT_TRUE(listComputers(office.dataFolder(), names, &error));
+    EXPECT_EQ(names, (QStringList{"FRONTDESK", "LAB", "OLD", "EXAM-2"}));
+    // What the services read.
+    EXPECT_EQ(office.services()->computerNames(), names);
+
+    // A list kept with line feeds only stays so.
+    office.writeMachinesIni("A\nB\n");
+    ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral("C"), &error));
+    EXPECT_EQ(machines(office), QByteArray("A\nB\nC\n"));
+
+    // Held open by another program: the new file is renamed over it.
+    QFile held(office.dataFolder() + QStringLiteral("stp/Machines.Ini"));
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral("D"), &error));
+    EXPECT_EQ(machines(office), QByteArray("A\nB\nC\nD\n"));
+
+    // A link is not followed.
+    const QString target = office.tempPath() + QStringLiteral("/elsewhere.ini");
+    QFile::remove(office.dataFolder() + QStringLiteral("stp/Machines.Ini"));
+    {
+        QFile t(target);
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write("X\r\n");
+    }
+    ASSERT_TRUE(QFile::link(target, office.dataFolder() + QStringLiteral("stp/Machines.Ini")));
+    EXPECT_FALSE(addComputer(office.dataFolder(), QStringLiteral("E"), &error));
+    EXPECT_TRUE(error.contains(QLatin1String("not a plain file"))) << error.toStdString();
+    QFile t(target);
+    ASSERT_TRUE(t.open(QIODevice::ReadOnly));
+    EXPECT_EQ(t.readAll(), QByteArray("X\r\n"));
+}
+
+TEST(StaffSetup, ConcurrentComputerAddsAreAllKept)
+{
+    Office office;
+    constexpr int kEach = 20;
+    auto adder = [&](int which) {
+        for (int i = 0; i < kEach; ++i) {
+            QString error;
+            EXPECT_TRUE(addComputer(office.dataFolder(), QStringLiteral("WS%1-%2").arg(which).arg(i),
+                                    &error))
+                << error.toStdString();
+        }
+    };
+    std::unique_ptr<QThread> a(QThread::create(adder, 1));
+    std::unique_ptr<QThread> b(QThread::create(adder, 2));
+    a->start();
+    b->start();
+    ASSERT_TRUE(a->wait(60000));
+    ASSERT_TRUE(b->wait(60000));
+    QStringList names;
+    ASSERT_TRUE(listComputers(office.dataFolder(), names));
+    EXPECT_EQ(names.size(), 2 * kEach);
+}
