@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <array>
 
 // The office's people as a CSV file, the form a spreadsheet opens and writes: the columns of the
@@ -13,8 +12,13 @@
 // line ends, quoted fields (doubled quotes, separators and line breaks inside) and the separator
 // "," or ";" (a spreadsheet set to a decimal comma writes ";"), told from the header row.
 //
-// Nothing here shows a window or touches the database; any thread.
+// Nothing here shows a window. Reading and writing files: any thread; an import or export: the
+// thread that opened the connection.
 namespace tzsndmsg {
+
+namespace db {
+class Database;
+}
 
 // The columns, in the order the staff list shows them and an export writes them.
 enum class StaffColumn { Id, Initials, LastName, FirstName, Department, Login, Released };
@@ -22,7 +26,7 @@ inline constexpr int kStaffColumnCount = 7;
 
 // The header names: "id", "initials", "last name", "first name", "department", "login",
 // "released". A header is matched whatever its case, blanks, "_" and "-" ("Last_Name" reads as
-// "last name").
+// "last name"); the staff list's headings "last", "first" and "released on" are taken too.
 QString staffColumnName(StaffColumn column);
 QStringList staffColumnNames();
 
@@ -56,8 +60,8 @@ struct StaffCsvProblem {
 
 // Reads the file's bytes. False with every problem found when the file is not a staff list it can
 // read whole: empty, not UTF-8 (each line with bad bytes), another format (binary data, a
-// workbook's zip, JSON), an unknown, repeated or missing column (the initials and both names are
-// needed), a row whose field count differs from the header's, a quote never closed. Rows that
+// workbook's zip, JSON), an unknown, repeated or missing column (the initials and the last name
+// are needed), a row whose field count differs from the header's, a quote never closed. Rows that
 // read are kept in `csv` even when others did not.
 bool readStaffCsv(const QByteArray& bytes, StaffCsv& csv, QList<StaffCsvProblem>& problems);
 
@@ -75,5 +79,34 @@ QByteArray staffCsvText(const QList<StaffCsvRow>& rows);
 // is refused, never written through. False with the reason.
 bool writeStaffCsvFile(const QString& path, const QList<StaffCsvRow>& rows,
                        QString* error = nullptr);
+
+// --- import and export ------------------------------------------------------------------------
+
+// What an import did, or would do in a dry run: one line per person, "line 4: Berg, Anna (AB)"
+// for an added one, with what changes for a changed one ("department Front desk -> Lab").
+struct StaffImportReport {
+    QStringList added, changed, released, rehired;
+    int unchanged = 0;
+    // Every bad line, in the file's order; nothing was written when there is one.
+    QList<StaffCsvProblem> problems;
+};
+
+// Imports the people of a staff list, all or nothing. A row with an id changes that person (the
+// columns the file has; a row as the office holds it changes nothing), a row without one adds a
+// person. The "released" column: empty, "-" or "no" keeps or makes the person current (a rehire),
+// a date (yyyy-mm-dd) or "yes" releases (on that day; "yes" keeps an earlier release date,
+// today otherwise). Every row is checked by the staff rules against the office and against the
+// other rows of the file; any bad row refuses the whole file, each named in report.problems. A
+// dry run checks the same and writes nothing. False when anything is wrong; a failure of the
+// database itself is in *error.
+bool importStaffCsv(db::Database& database, const QByteArray& bytes, bool dryRun,
+                    StaffImportReport& report, QString* error = nullptr);
+bool importStaffCsvFile(db::Database& database, const QString& path, bool dryRun,
+                        StaffImportReport& report, QString* error = nullptr);
+
+// Every person of the office, released ones included, as a staff list file (writeStaffCsvFile).
+// The number of people written in *count.
+bool exportStaffCsvFile(db::Database& database, const QString& path, int* count = nullptr,
+                        QString* error = nullptr);
 
 } // namespace tzsndmsg

@@ -4,10 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +19,8 @@ constexpr qint64 kLargestFile = 32 * 1024 * 1024;
 // A file with bad bytes on every line names the first of them, not thousands.
 constexpr int kMostProblemsNamed = 50;
 
-const char* const kColumnNames[kStaffColumnCount] = {"id",         "initials", "last name",
-                                                     "first name", "department", "login",
-                                                     "released"};
+const char* const kColumnNames[kStaffColumnCount] = {
+    "id", "initials", "last name", "first name", "department", "login", "released"};
 
 QString headerKey(const QString& name)
 {
@@ -40,6 +37,13 @@ int columnOf(const QString& name)
     for (int i = 0; i < kStaffColumnCount; ++i)
         if (headerKey(QLatin1String(kColumnNames[i])) == key)
             return i;
+    // The headings of the staff list and of its JSON.
+    if (key == QLatin1String("last"))
+        return int(StaffColumn::LastName);
+    if (key == QLatin1String("first"))
+        return int(StaffColumn::FirstName);
+    if (key == QLatin1String("releasedon"))
+        return int(StaffColumn::Released);
     return -1;
 }
 
@@ -47,7 +51,8 @@ int lineAt(const QByteArray& bytes, qsizetype offset)
 {
     int line = 1;
     for (qsizetype i = 0; i < offset; ++i)
-        if (bytes[i] == '\n' || (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
+        if (bytes[i] == '\n' ||
+            (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
             ++line;
     return line;
 }
@@ -81,7 +86,8 @@ QList<qsizetype> badUtf8(const QByteArray& bytes)
         int k = 1;
         for (; k <= follow && i + k < n && (p[i + k] & 0xC0) == 0x80; ++k)
             value = (value << 6) | (p[i + k] & 0x3F);
-        if (k <= follow || value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        if (k <= follow || value < min || value > 0x10FFFF ||
+            (value >= 0xD800 && value <= 0xDFFF)) {
             bad << i;
             i += k;
             continue;
@@ -95,8 +101,9 @@ QList<qsizetype> badUtf8(const QByteArray& bytes)
 QString otherFormat(const QByteArray& bytes)
 {
     if (bytes.startsWith("PK\x03\x04"))
-        return QStringLiteral("the file is a zip archive (a spreadsheet's workbook?), not CSV text: "
-                              "save it from the spreadsheet as CSV UTF-8");
+        return QStringLiteral(
+            "the file is a zip archive (a spreadsheet's workbook?), not CSV text: "
+            "save it from the spreadsheet as CSV UTF-8");
     if (bytes.startsWith("\xD0\xCF\x11\xE0"))
         return QStringLiteral("the file is an old spreadsheet workbook, not CSV text: save it from "
                               "the spreadsheet as CSV UTF-8");
@@ -132,9 +139,9 @@ public:
         Record record;
         record.line = m_line;
         QString field;
-        bool quoted = false;      // inside quotes
-        bool wasQuoted = false;   // this field began with a quote
-        bool afterQuote = false;  // the closing quote was read
+        bool quoted = false;     // inside quotes
+        bool wasQuoted = false;  // this field began with a quote
+        bool afterQuote = false; // the closing quote was read
         int quoteLine = m_line;
         while (m_pos < m_text.size()) {
             const QChar c = m_text[m_pos++];
@@ -166,7 +173,8 @@ public:
                 continue;
             }
             if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
-                if (c == QLatin1Char('\r') && m_pos < m_text.size() && m_text[m_pos] == QLatin1Char('\n'))
+                if (c == QLatin1Char('\r') && m_pos < m_text.size() &&
+                    m_text[m_pos] == QLatin1Char('\n'))
                     ++m_pos;
                 ++m_line;
                 record.fields << field;
@@ -187,7 +195,8 @@ public:
             field += c;
         }
         if (quoted && record.problem.isEmpty())
-            record.problem = QStringLiteral("a quote opened on line %1 is never closed").arg(quoteLine);
+            record.problem =
+                QStringLiteral("a quote opened on line %1 is never closed").arg(quoteLine);
         record.fields << field;
         return record;
     }
@@ -319,19 +328,21 @@ bool readStaffCsv(const QByteArray& input, StaffCsv& csv, QList<StaffCsvProblem>
         const int column = columnOf(name);
         if (column < 0) {
             problems << StaffCsvProblem{
-                header.line, QStringLiteral("unknown column \"%1\" (the columns are: %2)")
-                                 .arg(name.trimmed(), staffColumnNames().join(QStringLiteral(", ")))};
+                header.line,
+                QStringLiteral("unknown column \"%1\" (the columns are: %2)")
+                    .arg(name.trimmed(), staffColumnNames().join(QStringLiteral(", ")))};
         } else if (seen.contains(column)) {
             problems << StaffCsvProblem{
-                header.line, QStringLiteral("the column \"%1\" is named twice").arg(kColumnNames[column])};
+                header.line,
+                QStringLiteral("the column \"%1\" is named twice").arg(kColumnNames[column])};
         }
         seen << column;
     }
-    for (const StaffColumn needed :
-         {StaffColumn::Initials, StaffColumn::LastName, StaffColumn::FirstName})
+    for (const StaffColumn needed : {StaffColumn::Initials, StaffColumn::LastName})
         if (!seen.contains(int(needed)))
             problems << StaffCsvProblem{
-                header.line, QStringLiteral("the column \"%1\" is missing").arg(staffColumnName(needed))};
+                header.line,
+                QStringLiteral("the column \"%1\" is missing").arg(staffColumnName(needed))};
     if (problems.size() > problemsBefore)
         return false;
     for (const int column : std::as_const(seen))
@@ -381,12 +392,14 @@ bool readStaffCsvFile(const QString& path, StaffCsv& csv, QList<StaffCsvProblem>
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        problems << StaffCsvProblem{0, QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
+        problems << StaffCsvProblem{
+            0, QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
         return false;
     }
     const QByteArray bytes = file.read(kLargestFile + 1);
     if (file.error() != QFileDevice::NoError) {
-        problems << StaffCsvProblem{0, QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
+        problems << StaffCsvProblem{
+            0, QStringLiteral("cannot read %1: %2").arg(path, file.errorString())};
         return false;
     }
     return readStaffCsv(bytes, csv, problems);
@@ -425,7 +438,8 @@ bool writeStaffCsvFile(const QString& path, const QList<StaffCsvRow>& rows, QStr
         if (!S_ISREG(st.st_mode))
             return fail(QStringLiteral("%1 is not a regular file").arg(path));
     } else if (errno != ENOENT) {
-        return fail(QStringLiteral("cannot write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(QStringLiteral("cannot write %1: %2")
+                        .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     }
     const QString folder = QFileInfo(path).absolutePath();
     QByteArray temporary = QFile::encodeName(folder) + "/." +
