@@ -47,14 +47,20 @@ int columnOf(const QString& name)
     return -1;
 }
 
-int lineAt(const QByteArray& bytes, qsizetype offset)
+// The line ends (CRLF, LF or a lone CR) in [from, to).
+int breaks(const QByteArray& bytes, qsizetype from, qsizetype to)
 {
-    int line = 1;
-    for (qsizetype i = 0; i < offset; ++i)
+    int count = 0;
+    for (qsizetype i = from; i < to; ++i)
         if (bytes[i] == '\n' ||
             (bytes[i] == '\r' && (i + 1 >= bytes.size() || bytes[i + 1] != '\n')))
-            ++line;
-    return line;
+            ++count;
+    return count;
+}
+
+int lineAt(const QByteArray& bytes, qsizetype offset)
+{
+    return 1 + breaks(bytes, 0, offset);
 }
 
 // The offsets of byte sequences that are not UTF-8 (overlong forms, surrogates and values past
@@ -290,9 +296,12 @@ bool readStaffCsv(const QByteArray& input, StaffCsv& csv, QList<StaffCsvProblem>
     }
     const QList<qsizetype> bad = badUtf8(bytes);
     if (!bad.isEmpty()) {
+        int line = 1;
         int lastLine = 0;
+        qsizetype counted = 0;
         for (const qsizetype offset : bad) {
-            const int line = lineAt(bytes, offset);
+            line += breaks(bytes, counted, offset);
+            counted = offset;
             if (line == lastLine)
                 continue;
             lastLine = line;

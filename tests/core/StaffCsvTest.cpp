@@ -178,6 +178,13 @@ TEST(StaffCsvRead, NamesAtMostFiftyBadLinesOfAFileNotInUtf8)
     ASSERT_EQ(problems.size(), 51);
     EXPECT_EQ(problems.front().line, 2);
     EXPECT_EQ(problems.back().reason, QStringLiteral("and more lines that are not UTF-8"));
+
+    // One long line of bad bytes is named once, without going over the file again for each.
+    problems.clear();
+    EXPECT_FALSE(readStaffCsv("initials,last name\nAB," + QByteArray(4 * 1024 * 1024, '\xFC'),
+                              csv, problems));
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_EQ(problems.front().line, 2);
 }
 
 StaffCsvRow person(const QStringList& values)
