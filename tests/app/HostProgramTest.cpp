@@ -248,7 +248,8 @@ TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
     for (const QString& command :
          {QStringLiteral("init"), QStringLiteral("messages"), QStringLiteral("events"),
           QStringLiteral("holidays"), QStringLiteral("send"), QStringLiteral("announce"),
-          QStringLiteral("inbox"), QStringLiteral("config"), QStringLiteral("check")}) {
+          QStringLiteral("inbox"), QStringLiteral("config"), QStringLiteral("check"),
+          QStringLiteral("staff"), QStringLiteral("logins"), QStringLiteral("computers")}) {
         // Window commands too: asking for help opens nothing.
         const Outcome help = run({command, QStringLiteral("--help")}, false);
         EXPECT_EQ(help.code, 0) << command.toStdString() << ": " << help.err.toStdString();

@@ -119,6 +119,38 @@ TEST(StaffSetup, PeopleAreWrittenAsTheLoginListAndRightsCheckReadThem)
     EXPECT_FALSE(services->isLogin(QStringLiteral("BEN")));
 }
 
+TEST(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
+{
+    Office office;
+    const qint32 id = add(office, person(QStringLiteral("Ito"), QStringLiteral("II")));
+    QString error;
+    auto setLogin = [&](const QString& login) {
+        StaffPersonFields f;
+        f.login = login;
+        return editStaffPerson(*office.db(), id, f, &error);
+    };
+    auto stored = [&] {
+        QStringList names;
+        db::Recordset rs = office.query(QStringLiteral("SELECT PWMUseNam FROM PWMTable ORDER BY PWMID"));
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            names << rs.value(0).toString();
+        return names;
+    };
+    ASSERT_TRUE(setLogin(QStringLiteral("iris"))) << error.toStdString();
+    ASSERT_TRUE(setLoginRight(*office.db(), QStringLiteral("IRIS"),
+                              QLatin1String(kPayrollMessagesRight), true, &error));
+    ASSERT_TRUE(setLogin(QStringLiteral(" Iris ")));
+    EXPECT_EQ(stored(), QStringList{QStringLiteral("IRIS")});
+    ASSERT_TRUE(setLogin(QStringLiteral("IITO")));
+    EXPECT_EQ(stored(), QStringList{QStringLiteral("IITO")});
+    EXPECT_TRUE(office.services()->checkRight(QStringLiteral("IITO"),
+                                              QLatin1String(kPayrollMessagesRight),
+                                              QStringLiteral("PWAWriFla"), QString()));
+    ASSERT_TRUE(setLogin(QString()));
+    EXPECT_TRUE(stored().isEmpty());
+    EXPECT_EQ(office.count(QStringLiteral("PWATable")), 0);
+}
+
 TEST(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
 {
     Office office;
@@ -141,6 +173,22 @@ TEST(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
     StaffPerson read;
     ASSERT_TRUE(readStaffPerson(*office.db(), id, read, &error));
     EXPECT_EQ(read.department, QStringLiteral("Billing"));
+
+    // Released: the employment ends, and the department is kept for the record; rehired: a new
+    // employment in it.
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), id, QDate(2026, 6, 30), &error));
+    EXPECT_EQ(office.count(QStringLiteral("ESTable"), QStringLiteral("ESSta = 'Terminated'")), 2);
+    ASSERT_TRUE(readStaffPerson(*office.db(), id, read, &error));
+    EXPECT_EQ(read.released, QDate(2026, 6, 30));
+    EXPECT_EQ(read.department, QStringLiteral("Billing"));
+    change.department = QStringLiteral("Clinical");
+    EXPECT_FALSE(editStaffPerson(*office.db(), id, change, &error));
+    EXPECT_TRUE(error.contains(QLatin1String("rehire before"))) << error.toStdString();
+    ASSERT_TRUE(rehireStaffPerson(*office.db(), id, &error)) << error.toStdString();
+    ASSERT_TRUE(readStaffPerson(*office.db(), id, read, &error));
+    EXPECT_FALSE(read.released);
+    EXPECT_EQ(read.department, QStringLiteral("Billing"));
+    EXPECT_EQ(office.count(QStringLiteral("ESTable"), QStringLiteral("ESSta = 'Active'")), 1);
 }
 
 TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
