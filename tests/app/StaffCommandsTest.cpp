@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
-
 #include <memory>
 #include <vector>
 
@@ -117,12 +116,14 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         int code;
         const char* said; // on stdout when done, else on stderr
     } steps[] = {
-        {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"}, 0,
+        {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"},
+         0,
          "Added person 2"},
         {{"staff", "add", "--last", "Twin", "--initials", " aa "}, 1, "initials AA are taken"},
         {{"staff", "add", "--last", "Nobody"}, 2, "needs --last and --initials"},
         {{"staff", "add", "--last", "Long", "--initials", "123456789"}, 1, "longer than 8"},
-        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "}, 1,
+        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "},
+         1,
          "login ANNA is taken"},
         {{"staff", "edit", "2", "--department", "Billing"}, 0, "Changed person 2"},
         {{"staff", "edit", "2", "--initials", "aa"}, 1, "taken by Alvarez, Anna (id 1)"},
@@ -156,8 +157,9 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         EXPECT_EQ(r.code, step.code) << what << ": " << r.err.toStdString();
         const QString& said = step.code == 0 ? r.out : r.err;
         EXPECT_TRUE(said.contains(QLatin1String(step.said))) << what << ": " << said.toStdString();
-        if (step.code != 0)
+        if (step.code != 0) {
             EXPECT_EQ(r.err.count('\n'), 1) << what << ": " << r.err.toStdString();
+        }
     }
 
     const QJsonArray staff = json({"staff"});
@@ -173,7 +175,8 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
     EXPECT_EQ(json({"computers"}), QJsonArray({"FRONTDESK"}));
 
     const Outcome table = run({"staff"});
-    EXPECT_TRUE(table.out.contains(QRegularExpression("\n1 +AA +Alvarez +Anna +front desk +ANNA +-")))
+    EXPECT_TRUE(
+        table.out.contains(QRegularExpression("\n1 +AA +Alvarez +Anna +front desk +ANNA +-")))
         << table.out.toStdString();
 
     ASSERT_EQ(run({"logins", "remove", "ben"}).code, 0);
@@ -184,11 +187,19 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
 
 TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
 {
-    for (const QStringList& args :
-         {QStringList{"staff"}, {"staff", "add"}, {"staff", "edit"}, {"staff", "release"},
-          {"staff", "rehire"}, {"logins"}, {"logins", "add"}, {"logins", "remove"},
-          {"logins", "supervisor"}, {"logins", "payroll"}, {"computers"}, {"computers", "add"},
-          {"computers", "remove"}}) {
+    for (const QStringList& args : {QStringList{"staff"},
+                                    {"staff", "add"},
+                                    {"staff", "edit"},
+                                    {"staff", "release"},
+                                    {"staff", "rehire"},
+                                    {"logins"},
+                                    {"logins", "add"},
+                                    {"logins", "remove"},
+                                    {"logins", "supervisor"},
+                                    {"logins", "payroll"},
+                                    {"computers"},
+                                    {"computers", "add"},
+                                    {"computers", "remove"}}) {
         const Outcome help = run(args + QStringList{"--help"});
         EXPECT_EQ(help.code, 0) << args.join(' ').toStdString();
         EXPECT_TRUE(help.out.startsWith("usage: tzsndmsg " + args.join(' ') + " [options]"))
@@ -208,7 +219,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     // Pairs of processes ask for the same initials at once; one of each pair gets them.
     std::vector<std::unique_ptr<QProcess>> adds;
     std::vector<std::unique_ptr<QProcess>> computers;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 10; ++i) {
         adds.push_back(start({"staff", "add", "--last", QString("Person %1").arg(i), "--initials",
                               QString("P%1").arg(i / 2)}));
         computers.push_back(start({"computers", "add", QString("WS-%1").arg(i)}));
@@ -225,7 +236,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
         const Outcome r = finish(*p);
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
     }
-    EXPECT_EQ(added, 4);
+    EXPECT_EQ(added, 5);
     const QJsonArray staff = json({"staff"});
     QSet<int> ids;
     QSet<QString> initials;
@@ -233,21 +244,21 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
         ids.insert(v.toObject().value("id").toInt());
         initials.insert(v.toObject().value("initials").toString());
     }
-    EXPECT_EQ(staff.size(), 4);
-    EXPECT_EQ(ids.size(), 4);
-    EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3"}));
-    EXPECT_EQ(json({"computers"}).size(), 8);
+    EXPECT_EQ(staff.size(), 5);
+    EXPECT_EQ(ids.size(), 5);
+    EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3", "P4"}));
+    EXPECT_EQ(json({"computers"}).size(), 10);
     QFile list(data() + "stp/Machines.Ini");
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    EXPECT_EQ(list.readAll().count("\r\n"), 8);
+    EXPECT_EQ(list.readAll().count("\r\n"), 10);
 }
 
 TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
 {
     const qint32 anna = addPerson({"--last", "Alvarez", "--first", "Anna", "--initials", "AA",
                                    "--department", "Front desk", "--login", "ANNA"});
-    const qint32 ben = addPerson({"--last", "Brooks", "--first", "Ben", "--initials", "BB",
-                                  "--department", "Billing"});
+    const qint32 ben = addPerson(
+        {"--last", "Brooks", "--first", "Ben", "--initials", "BB", "--department", "Billing"});
     const qint32 carl = addPerson({"--last", "O'Hara \"C\" \\", "--first", "Carl", "--initials",
                                    "CO", "--department", "Clinical"});
     ASSERT_EQ(run({"logins", "add", "ben", "--person", QString::number(ben)}).code, 0);

@@ -1,13 +1,9 @@
-#include "support/Office.h"
-
 #include "core/LoginList.h"
+#include "support/Office.h"
 #include "tzsndmsg/Staff.h"
 
 #include <QDir>
 #include <QFile>
-#include <QThread>
-
-#include <atomic>
 
 using tzsndmsg::testing::Office;
 using namespace tzsndmsg;
@@ -73,7 +69,8 @@ TEST(StaffSetup, TextChecksRefuseWhatTheListsCannotShow)
             EXPECT_TRUE(problem.contains(QLatin1String(c.problem)))
                 << c.text.toStdString() << ": " << problem.toStdString();
     }
-    EXPECT_EQ(normalizedStaffText(StaffField::Login, QStringLiteral("  anna ")), QStringLiteral("ANNA"));
+    EXPECT_EQ(normalizedStaffText(StaffField::Login, QStringLiteral("  anna ")),
+              QStringLiteral("ANNA"));
     EXPECT_EQ(normalizedStaffText(StaffField::LastName, QStringLiteral(" von Berg ")),
               QStringLiteral("von Berg"));
 }
@@ -131,7 +128,8 @@ TEST(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
     };
     auto stored = [&] {
         QStringList names;
-        db::Recordset rs = office.query(QStringLiteral("SELECT PWMUseNam FROM PWMTable ORDER BY PWMID"));
+        db::Recordset rs =
+            office.query(QStringLiteral("SELECT PWMUseNam FROM PWMTable ORDER BY PWMID"));
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             names << rs.value(0).toString();
         return names;
@@ -154,8 +152,8 @@ TEST(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
 TEST(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
 {
     Office office;
-    const qint32 id = add(office, person(QStringLiteral("Chen"), QStringLiteral("CC"),
-                                         QStringLiteral("front desk")));
+    const qint32 id = add(
+        office, person(QStringLiteral("Chen"), QStringLiteral("CC"), QStringLiteral("front desk")));
     StaffPersonFields change;
     change.department = QStringLiteral("Billing");
     QString error;
@@ -196,8 +194,8 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
     Office office;
     const qint32 anna = add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {},
                                            QStringLiteral("ANNA")));
-    const qint32 kyle = add(office, person(QStringLiteral("Klein"), QStringLiteral("KK"), {},
-                                           QStringLiteral("KYLE")));
+    const qint32 kyle = add(
+        office, person(QStringLiteral("Klein"), QStringLiteral("KK"), {}, QStringLiteral("KYLE")));
     QString error;
     ASSERT_TRUE(releaseStaffPerson(*office.db(), kyle, QDate(2026, 4, 30), &error));
     const qint32 karl = add(office, person(QStringLiteral("Kamp"), QStringLiteral("kk")));
@@ -220,9 +218,11 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
     StaffChange noInitials;
     noInitials.fields = person(QStringLiteral("Nobody"), QString());
     StaffChange loginCase;
-    loginCase.fields = person(QStringLiteral("Annie"), QStringLiteral("AN"), {}, QStringLiteral(" anna"));
+    loginCase.fields =
+        person(QStringLiteral("Annie"), QStringLiteral("AN"), {}, QStringLiteral(" anna"));
     StaffChange supervisor;
-    supervisor.fields = person(QStringLiteral("Sue"), QStringLiteral("SU"), {}, QStringLiteral("supervisor"));
+    supervisor.fields =
+        person(QStringLiteral("Sue"), QStringLiteral("SU"), {}, QStringLiteral("supervisor"));
     const struct {
         StaffChange change;
         const char* problem;
@@ -263,7 +263,8 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
 TEST(StaffSetup, ABatchNamesEveryBadEntryAndIsAllOrNothing)
 {
     Office office;
-    add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {}, QStringLiteral("ANNA")));
+    add(office,
+        person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {}, QStringLiteral("ANNA")));
     QList<StaffChange> changes;
     for (const auto& [last, initials, login] :
          {std::tuple{"Good", "GO", "GOOD"}, std::tuple{"Twin1", "TW", ""},
@@ -294,47 +295,6 @@ TEST(StaffSetup, ABatchNamesEveryBadEntryAndIsAllOrNothing)
     EXPECT_EQ(ids.size(), 3);
     EXPECT_EQ(office.count(QStringLiteral("PATable")), 4);
     EXPECT_EQ(office.count(QStringLiteral("PWMTable")), 3);
-}
-
-TEST(StaffSetup, TwoWorkstationsAddingAtOnceGetDistinctIdsAndInitials)
-{
-    Office office;
-    constexpr int kEach = 15;
-    std::atomic<int> refused{0};
-    QString failure;
-    auto workstation = [&](int which) {
-        QString error;
-        auto db = db::Database::open(office.databaseUrl(), &error);
-        if (!db) {
-            failure = error;
-            return;
-        }
-        for (int i = 0; i < kEach; ++i) {
-            // Both try the same initials for the first five; one of each pair must be refused.
-            const QString initials = i < 5 ? QStringLiteral("X%1").arg(i)
-                                           : QStringLiteral("W%1%2").arg(which).arg(i);
-            qint32 id = 0;
-            if (!addStaffPerson(*db, person(QStringLiteral("P%1-%2").arg(which).arg(i), initials),
-                                &id, &error)) {
-                if (error.contains(QLatin1String("taken by")))
-                    ++refused;
-                else
-                    failure = error;
-            }
-        }
-    };
-    std::unique_ptr<QThread> a(QThread::create(workstation, 1));
-    std::unique_ptr<QThread> b(QThread::create(workstation, 2));
-    a->start();
-    b->start();
-    ASSERT_TRUE(a->wait(60000));
-    ASSERT_TRUE(b->wait(60000));
-    ASSERT_TRUE(failure.isEmpty()) << failure.toStdString();
-    EXPECT_EQ(refused.load(), 5);
-    EXPECT_EQ(office.count(QStringLiteral("PATable")), 2 * kEach - 5);
-    EXPECT_EQ(office.scalar(QStringLiteral("SELECT count(DISTINCT upper(PDocIni)) FROM PATable"))
-                  .toInt(),
-              2 * kEach - 5);
 }
 
 TEST(StaffSetup, TheComputerListKeepsItsLineEndsAndRefusesALink)
@@ -381,27 +341,4 @@ TEST(StaffSetup, TheComputerListKeepsItsLineEndsAndRefusesALink)
     QFile t(target);
     ASSERT_TRUE(t.open(QIODevice::ReadOnly));
     EXPECT_EQ(t.readAll(), QByteArray("X\r\n"));
-}
-
-TEST(StaffSetup, ConcurrentComputerAddsAreAllKept)
-{
-    Office office;
-    constexpr int kEach = 20;
-    auto adder = [&](int which) {
-        for (int i = 0; i < kEach; ++i) {
-            QString error;
-            EXPECT_TRUE(addComputer(office.dataFolder(), QStringLiteral("WS%1-%2").arg(which).arg(i),
-                                    &error))
-                << error.toStdString();
-        }
-    };
-    std::unique_ptr<QThread> a(QThread::create(adder, 1));
-    std::unique_ptr<QThread> b(QThread::create(adder, 2));
-    a->start();
-    b->start();
-    ASSERT_TRUE(a->wait(60000));
-    ASSERT_TRUE(b->wait(60000));
-    QStringList names;
-    ASSERT_TRUE(listComputers(office.dataFolder(), names));
-    EXPECT_EQ(names.size(), 2 * kEach);
 }
