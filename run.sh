@@ -2,6 +2,7 @@
 # Installs what is missing, builds, makes the demo office on first run and starts the program.
 #   ./run.sh                 the message window of the demo office's front desk
 #   ./run.sh events          any tzsndmsg command and its flags (see ./run.sh --help)
+#   ./run.sh setup           the office's people, logins and computers, as its office manager
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -19,6 +20,10 @@ fi
 
 if [ $# -eq 0 ]; then
   set -- messages --history
+fi
+# The setup window is the office manager's: the demo office's is MARIA.
+if [ "$1" = setup ] && [[ " $* " != *" --login "* ]]; then
+  set -- "$@" --login MARIA
 fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
