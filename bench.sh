@@ -14,14 +14,18 @@
 #              [--busy-timeout MS]
 #                  workstations (processes of the host program) sending to M people at once on
 #                  one office database: failures and times per processes x addressees
+#   ./bench.sh --staff [--pg | --db postgresql://...]
+#                  a staff list of 2,000 people imported into a fresh office (each run its own
+#                  SQLite file, or its own schema on the PostgreSQL server), and exported
 set -euo pipefail
 here="$PWD"
 cd "$(dirname "$0")"
 
-scale=1; background=0; url=""; pg=0; json=""; args=(); concurrency=0; cargs=()
+scale=1; background=0; url=""; pg=0; json=""; args=(); concurrency=0; cargs=(); staff=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --concurrency) concurrency=1; shift ;;
+    --staff) staff=1; shift ;;
     --processes|--addressees|--busy-timeout) cargs+=("$1" "$2"); shift 2 ;;
     --scale) scale="$2"; shift 2 ;;
     --background) background="$2"; shift 2 ;;
@@ -39,6 +43,8 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTZSNDMSG_BUILD_BENC
       -DTZSNDMSG_BUILD_TESTS=OFF >/dev/null
 if [ "$concurrency" = 1 ]; then
   cmake --build "$build" -j 2 --target tzsndmsg_concurrency tzsndmsg_app
+elif [ "$staff" = 1 ]; then
+  cmake --build "$build" -j 2 --target tzsndmsg_staffbench
 else
   cmake --build "$build" -j 2 --target tzsndmsg_bench tzsndmsg_storegen
 fi
@@ -64,7 +70,7 @@ if [ "$pg" = 1 ] && [ -z "$url" ]; then
     -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
   url="postgresql://postgres@127.0.0.1:$port/postgres"
   data="$pgdir/datafolder"
-elif [ "$concurrency" = 1 ]; then
+elif [ "$concurrency" = 1 ] || [ "$staff" = 1 ]; then
   :
 elif [ -z "$url" ]; then
   url="sqlite://$cache/office.db"
@@ -77,6 +83,16 @@ if [ "$concurrency" = 1 ]; then
   [ -n "$json" ] || json="${TMPDIR:-/tmp}/tzsndmsg-bench/concurrency-$(date +%Y%m%d-%H%M%S).json"
   mkdir -p "$(dirname "$json")"
   "$build/bench/tzsndmsg_concurrency" ${url:+--pg "$url"} --json "$json" "${cargs[@]}"
+  echo "JSON written to $json"
+  exit 0
+fi
+
+if [ "$staff" = 1 ]; then
+  [ -n "$json" ] || json="${TMPDIR:-/tmp}/tzsndmsg-bench/staff-$(date +%Y%m%d-%H%M%S).json"
+  mkdir -p "$(dirname "$json")"
+  dbargs=()
+  [[ "$url" != postgresql://* ]] || dbargs=(--db "$url")
+  "$build/bench/tzsndmsg_staffbench" "${dbargs[@]}" --benchmark_out="$json" --benchmark_out_format=json
   echo "JSON written to $json"
   exit 0
 fi

@@ -48,6 +48,10 @@ int setUpExitCode();
 // The store's integrity, the search index's and the data folder's layout.
 int runCheck(const QStringList& args);
 
+// import staff FILE.csv [--dry-run] and export staff FILE.csv.
+int runImport(const QStringList& args);
+int runExport(const QStringList& args);
+
 // The sent items' "Confirmed" column: a cell per message id ("3 of 5 confirmed") and whether the
 // message still waits for a confirmation it asked for. False with the reason when the store
 // cannot be read.

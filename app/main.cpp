@@ -43,6 +43,8 @@ const char* const kUsage =
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
     "  tray [--window]                        the tray icon, notifications and menu of a workstation\n"
+    "  import staff FILE.csv [--dry-run]      people from a CSV file, all or nothing\n"
+    "  export staff FILE.csv                  the office's people to a CSV file\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
     "windows: --screenshot FILE   render the window as it first shows to a PNG and close it\n"
     "settings: /etc/tzsndmsg.conf, ~/.config/tzsndmsg/tzsndmsg.conf, then TZSNDMSG_DB_URL,\n"
@@ -167,6 +169,10 @@ int main(int argc, char** argv)
         return runConfig(args);
     if (command == QLatin1String("tray"))
         return runTray(args);
+    if (command == QLatin1String("import"))
+        return runImport(args);
+    if (command == QLatin1String("export"))
+        return runExport(args);
     if (command == QLatin1String("search"))
         return runSearch(args);
     if (command == QLatin1String("confirmations"))

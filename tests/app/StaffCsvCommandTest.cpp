@@ -1,0 +1,197 @@
+// tzsndmsg import staff / export staff on an office made with plain init: the people of a CSV file
+// listed by the staff command, a round trip, a refused file and a dry run that write nothing,
+// and the arguments' mistakes.
+#include "support/Office.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+
+class StaffCsvCommand : public ::testing::Test {
+protected:
+    StaffCsvCommand() : office(options()) {}
+
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.createSchema = false;
+        o.initDataFolder = false;
+        return o;
+    }
+
+    void SetUp() override
+    {
+        const Outcome init = run({"init"});
+        ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    }
+
+    Outcome run(QStringList args)
+    {
+        args << "--db" << office.databaseUrl() << "--data" << home.path() + "/data/";
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TZSNDMSG_HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TZSNDMSG_APP), args);
+        Outcome r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    QString write(const QString& name, const QByteArray& content)
+    {
+        const QString path = home.path() + "/" + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        return path;
+    }
+
+    QByteArray read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // The staff command's list, as JSON objects.
+    QJsonArray staff()
+    {
+        const Outcome listed = run({"staff", "--json"});
+        EXPECT_EQ(listed.code, 0) << listed.err.toStdString();
+        return QJsonDocument::fromJson(listed.out.toUtf8()).array();
+    }
+
+    QTemporaryDir home;
+    Office office;
+};
+
+TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
+{
+    QByteArray csv = "initials,last name,first name,department,login\r\n";
+    for (int i = 1; i <= 40; ++i)
+        csv += QStringLiteral("P%1,\"Name, %1\",First %1,%2,login%1\r\n")
+                   .arg(i)
+                   .arg(i % 2 ? "Front desk" : "Lab")
+                   .toUtf8();
+    const Outcome imported = run({"import", "staff", write("forty.csv", csv)});
+    ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains("added 40, changed 0, released 0, rehired 0"))
+        << imported.out.toStdString();
+
+    const QJsonArray people = staff();
+    ASSERT_EQ(people.size(), 40);
+    QStringList seen;
+    for (const QJsonValue& v : people) {
+        const QJsonObject p = v.toObject();
+        seen << p["initials"].toString() + "|" + p["last"].toString() + "|" +
+                    p["department"].toString() + "|" + p["login"].toString();
+    }
+    EXPECT_TRUE(seen.contains("P7|Name, 7|Front desk|LOGIN7")) << seen.join(' ').toStdString();
+    EXPECT_TRUE(seen.contains("P40|Name, 40|Lab|LOGIN40"));
+
+    const QString exported = home.path() + "/export.csv";
+    const Outcome out = run({"export", "staff", exported});
+    ASSERT_EQ(out.code, 0) << out.err.toStdString();
+    EXPECT_TRUE(out.out.contains("Exported 40 people")) << out.out.toStdString();
+    const Outcome again = run({"import", "staff", exported});
+    ASSERT_EQ(again.code, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("added 0, changed 0, released 0, rehired 0 (40 unchanged)"))
+        << again.out.toStdString();
+    const QString second = home.path() + "/second.csv";
+    ASSERT_EQ(run({"export", "staff", second}).code, 0);
+    EXPECT_EQ(read(second), read(exported));
+}
+
+TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
+{
+    ASSERT_EQ(run({"import", "staff", write("one.csv", "initials,last name\nAB,Berg\n")}).code, 0);
+    const QString before = home.path() + "/before.csv";
+    ASSERT_EQ(run({"export", "staff", before}).code, 0);
+
+    const Outcome bad = run({"import", "staff",
+                             write("bad.csv", "initials;last name;first name\n"
+                                              "CD;Cole;Dan\n"
+                                              "AB;Abel;Al\n"
+                                              ";Nobody;No\n")});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.err.contains("bad.csv: line 3: ")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains("bad.csv: line 4: ")) << bad.err.toStdString();
+    EXPECT_FALSE(bad.err.contains("line 2:")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains("was not imported, nothing was written: 2 problem(s)"));
+
+    const Outcome dry = run({"import", "staff", "--dry-run",
+                             write("dry.csv", "initials,last name\nEF,Eck\nGH,Gill\n")});
+    EXPECT_EQ(dry.code, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains("add line 2: Eck (EF)")) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains("Dry run, nothing written")) << dry.out.toStdString();
+
+    const QString after = home.path() + "/after.csv";
+    ASSERT_EQ(run({"export", "staff", after}).code, 0);
+    EXPECT_EQ(read(after), read(before));
+}
+
+TEST_F(StaffCsvCommand, ArgumentMistakesAndUnwritableTargetsAreNamed)
+{
+    const QString link = home.path() + "/link.csv";
+    const QString kept = write("kept.txt", "kept");
+    ASSERT_TRUE(QFile::link(kept, link));
+    struct Case {
+        QStringList args;
+        int code;
+        const char* says;
+    } cases[] = {
+        {{"import"}, 2, "import needs: staff FILE.csv"},
+        {{"import", "people", "x.csv"}, 2, "import knows only staff, not 'people'"},
+        {{"import", "staff"}, 2, "import staff needs the CSV file"},
+        {{"import", "staff", home.path() + "/missing.csv"}, 2, "missing.csv does not exist"},
+        {{"import", "staff", home.path()}, 2, "is a folder"},
+        {{"import", "staff", "a.csv", "b.csv"}, 2, "unexpected argument 'b.csv'"},
+        {{"import", "staff", "a.csv", "--dryrun"}, 2, "Unknown option 'dryrun'"},
+        {{"export", "staff"}, 2, "export staff needs the CSV file"},
+        {{"export", "staff", link}, 1, "symbolic link"},
+        {{"export", "staff", home.path() + "/no/folder/x.csv"}, 1, "cannot write"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+    }
+    EXPECT_EQ(read(kept), QByteArray("kept"));
+
+    for (const char* command : {"import", "export"}) {
+        const Outcome help = run({command, "--help"});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_TRUE(
+            help.out.startsWith(QStringLiteral("usage: tzsndmsg %1 staff FILE.csv").arg(command)))
+            << help.out.toStdString();
+        EXPECT_EQ(help.out.contains("--dry-run"), QByteArray(command) == "import");
+    }
+    const Outcome usage = run({"--help"});
+    EXPECT_TRUE(usage.out.contains("import staff FILE.csv [--dry-run]"));
+    EXPECT_TRUE(usage.out.contains("export staff FILE.csv"));
+}
+
+} // namespace
