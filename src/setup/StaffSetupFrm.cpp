@@ -150,9 +150,17 @@ QWidget* StaffSetupFrm::buildPeoplePage()
     m_rehire = commandButton(page, "cmdRehire", QStringLiteral("Rehire"),
                              QStringLiteral("Bring the selected released person back"),
                              QKeySequence(Qt::CTRL | Qt::Key_H));
+    m_import = commandButton(page, "cmdImport", QStringLiteral("Import..."),
+                             QStringLiteral("Add and change people from a CSV file"),
+                             QKeySequence(Qt::CTRL | Qt::Key_I));
+    m_export = commandButton(page, "cmdExport", QStringLiteral("Export..."),
+                             QStringLiteral("Write the office's people to a CSV file"),
+                             QKeySequence(Qt::CTRL | Qt::Key_E));
     for (QPushButton* b : {m_addPerson, m_editPerson, m_release, m_rehire})
         commands->addWidget(b);
     commands->addStretch(1);
+    commands->addWidget(m_import);
+    commands->addWidget(m_export);
     layout->addLayout(commands);
 
     auto* body = new QHBoxLayout;
@@ -208,6 +216,8 @@ QWidget* StaffSetupFrm::buildPeoplePage()
     connect(m_people, &QTableView::activated, this, &StaffSetupFrm::editSelectedPerson);
     connect(m_release, &QPushButton::clicked, this, &StaffSetupFrm::releaseSelected);
     connect(m_rehire, &QPushButton::clicked, this, &StaffSetupFrm::rehireSelected);
+    connect(m_import, &QPushButton::clicked, this, &StaffSetupFrm::importStaff);
+    connect(m_export, &QPushButton::clicked, this, &StaffSetupFrm::exportStaff);
     connect(m_savePerson, &QPushButton::clicked, this, [this] { savePerson(); });
     connect(m_cancelPerson, &QPushButton::clicked, this, &StaffSetupFrm::cancelPerson);
     connect(m_people->selectionModel(), &QItemSelectionModel::currentRowChanged, this,

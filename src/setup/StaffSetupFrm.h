@@ -51,6 +51,10 @@ private:
     void cancelPerson();
     void releaseSelected();
     void rehireSelected();
+    // A staff list file: checked whole first, then, once the user has seen what it changes,
+    // imported all or nothing.
+    void importStaff();
+    void exportStaff();
     void updatePeopleCommands();
     void setPersonEdited() { m_personEdited = true; }
     // Asks to save an edited person before the form is left: false when the user stays.
@@ -115,6 +119,7 @@ private:
     QPushButton* m_removeComputer = nullptr;
 
     QPushButton* m_close = nullptr;
+    QString m_csvFolder; // where the last staff list was read or written
 };
 
 } // namespace tzsndmsg

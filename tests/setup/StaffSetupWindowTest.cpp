@@ -5,11 +5,14 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/Staff.h"
+#include "tzsndmsg/StaffCsv.h"
 #include "tzsndmsg/tzSndMsgCls.h"
+#include "tzsndmsg/ui/Modal.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -90,6 +93,7 @@ protected:
     void TearDown() override
     {
         window.reset();
+        ui::setFileDialogHandler(nullptr);
         SharedState::current() = SharedState{};
         expectNoVisibleWindows();
     }
@@ -418,9 +422,9 @@ TEST_F(StaffSetupWindow, TabFollowsTheVisualOrderAndLeavesEachListInOnePress)
         QStringList order;
     } pages[] = {
         {0,
-         {"tabSetupBar", "cmdAddPerson", "cmdEditPerson", "cmdRelease", "tblPeople", "txtLastName",
-          "txtFirstName", "txtInitials", "cmbDepartment", "txtPersonLogin", "cmdSavePerson",
-          "cmdCancelPerson", "cmdClose"}},
+         {"tabSetupBar", "cmdAddPerson", "cmdEditPerson", "cmdRelease", "cmdImport", "cmdExport",
+          "tblPeople", "txtLastName", "txtFirstName", "txtInitials", "cmbDepartment",
+          "txtPersonLogin", "cmdSavePerson", "cmdCancelPerson", "cmdClose"}},
         {1,
          {"tabSetupBar", "cmdSupervisor", "cmdPayroll", "cmdRemoveLogin", "tblLogins",
           "txtLoginName", "cmbLoginPerson", "cmdAddLogin", "cmdClose"}},
@@ -484,5 +488,92 @@ TEST_F(StaffSetupWindow, EveryFocusableControlIsNamedAndTheWindowFitsA1280x800Sc
     EXPECT_LE(w.frameGeometry().height(), smallScreen.height() - 40); // a panel's room
     EXPECT_LE(w.minimumSizeHint().width(), smallScreen.width());
     EXPECT_LE(w.minimumSizeHint().height(), smallScreen.height() - 80);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const QString good = office.tempPath() + u"/staff.csv"_s;
+    const QString bad = office.tempPath() + u"/bad.csv"_s;
+    const auto write = [](const QString& path, const QByteArray& content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    write(good,
+          "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n");
+    write(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n");
+    QStringList files;
+    ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
+        EXPECT_FALSE(request.save);
+        return files.isEmpty() ? QString() : files.takeFirst();
+    });
+    StaffSetupFrm& w = open();
+    const auto staffCount = [&] {
+        QList<StaffPerson> staff;
+        EXPECT_TRUE(listStaff(*office.db(), staff));
+        return staff.size();
+    };
+
+    // Every bad line is named and nothing is written.
+    files << bad;
+    prompter->expect(u"bad.csv was not imported; nothing was changed."_s, 1);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 1);
+    ASSERT_FALSE(prompter->shown.isEmpty());
+    const QString told = prompter->shown.last().text;
+    EXPECT_TRUE(told.contains(u"line 2"_s) && told.contains(u"line 3"_s)) << told.toStdString();
+
+    // The user sees what the file does, and No writes nothing.
+    files << good << good;
+    prompter->expect(
+        u"Import staff.csv?\n\n2 to add, 0 to change, 0 to release, 0 to rehire, 0 unchanged."_s,
+        7);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 1);
+    prompter->expect(u"Import staff.csv?"_s, 6);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 3);
+    EXPECT_EQ(people()->model()->rowCount(), 3);
+    EXPECT_GE(rowOf(people(), 2, u"Cole"_s), 0);
+    // Cancelled in the file dialog: nothing asked, nothing done.
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 3);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, ExportsEveryoneAndAsksBeforeReplacingAFile)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s);
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), ben, QDate(2026, 11, 30)));
+    const QString path = office.tempPath() + u"/out.csv"_s;
+    ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
+        EXPECT_TRUE(request.save);
+        return path;
+    });
+    StaffSetupFrm& w = open();
+
+    prompter->expect(u"Wrote 2 people to "_s, 1);
+    press(Qt::Key_E, Qt::ControlModifier);
+    StaffCsv csv;
+    QList<StaffCsvProblem> problems;
+    ASSERT_TRUE(readStaffCsvFile(path, csv, problems));
+    ASSERT_EQ(csv.rows.size(), 2);
+    EXPECT_EQ(csv.rows.at(1).field(StaffColumn::LastName), u"Brown"_s);
+    EXPECT_FALSE(csv.rows.at(1).field(StaffColumn::Released).isEmpty());
+
+    // A file there already is replaced only when the user says so.
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    prompter->expect(u"out.csv exists. Replace it?"_s, 7);
+    press(Qt::Key_E, Qt::ControlModifier);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("kept"));
     w.reject();
 }
