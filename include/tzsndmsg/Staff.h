@@ -88,17 +88,19 @@ bool addStaffPerson(db::Database& database, const StaffPersonFields& fields, qin
                     QString* error = nullptr);
 
 // Changes the fields that are set. A department other than the latest record's adds an
-// employment record (with its "Active" status row), so the lists show the new one.
+// employment record (with its "Active" status row), so the lists show the new one; a released
+// person's department is not changed.
 bool editStaffPerson(db::Database& database, qint32 id, const StaffPersonFields& fields,
                      QString* error = nullptr);
 
-// Sets the release date (today when none is given); the person's logins stay but are no longer
-// accepted. Releasing a released person changes the date.
+// Sets the release date (today when none is given) and ends the person's employment (its status
+// rows become "Terminated", so the lists no longer show the department for this person); the
+// person's logins stay but are no longer accepted. Releasing a released person changes the date.
 bool releaseStaffPerson(db::Database& database, qint32 id, std::optional<QDate> date = {},
                         QString* error = nullptr);
 
-// Clears the release date. Refused when the initials or the login are now held by a current
-// person.
+// Clears the release date and starts a new employment record in the department the person
+// left. Refused when the initials are now held by a current person.
 bool rehireStaffPerson(db::Database& database, qint32 id, QString* error = nullptr);
 
 // --- many changes at once ---------------------------------------------------------------------

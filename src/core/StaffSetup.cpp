@@ -20,6 +20,8 @@ constexpr qint64 kStaffLock = 0x747a7374616666; // "tzstaff"
 
 const QString kSupervisorLogin = QStringLiteral("SUPERVISOR");
 const QString kProgramName = QStringLiteral("ZELOWIN");
+// The employment status the lists leave out.
+constexpr const char* kTerminated = "Terminated";
 
 void setError(QString* error, const QString& text)
 {
@@ -118,21 +120,30 @@ struct OfficeStaff {
                          QLatin1String("1");
             people.insert(p.id, p);
         }
-        // Each person's latest employment record that is not terminated, as the lists read it.
+        // Each person's latest employment record that is not terminated, as the lists read it;
+        // a released person's last one otherwise.
         db::Recordset records = database.query(
-            QStringLiteral("SELECT EBTable.EBID, EBTable.EBPid, EBTable.EBDep FROM EBTable "
-                           "INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
-                           "WHERE (ESTable.ESSta IS NULL OR ESTable.ESSta <> 'Terminated') "
+            QStringLiteral("SELECT EBTable.EBID, EBTable.EBPid, EBTable.EBDep, ESTable.ESSta "
+                           "FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
                            "ORDER BY EBTable.EBID"),
             &why);
         if (!records.isOpen()) {
             setError(error, QStringLiteral("cannot read the employment records: ") + why);
             return false;
         }
+        QSet<qint32> current;
         for (records.moveFirst(); !records.eof(); records.moveNext()) {
-            auto it = people.find(qint32(records.value(QStringLiteral("EBPid")).toLongLong()));
-            if (it != people.end())
-                it->department = records.value(QStringLiteral("EBDep")).toString().trimmed();
+            const qint32 id = qint32(records.value(QStringLiteral("EBPid")).toLongLong());
+            auto it = people.find(id);
+            if (it == people.end())
+                continue;
+            const bool terminated =
+                records.value(QStringLiteral("ESSta")).toString() == QLatin1String(kTerminated);
+            if (terminated && current.contains(id))
+                continue;
+            if (!terminated)
+                current.insert(id);
+            it->department = records.value(QStringLiteral("EBDep")).toString().trimmed();
         }
         db::Recordset rows = database.query(
             QStringLiteral("SELECT PWMID, PWMUseNam, PWMPID FROM PWMTable ORDER BY PWMID"), &why);
@@ -261,6 +272,9 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
         break;
     }
 
+    if (f.department && person->released && *f.department != person->department)
+        return QStringLiteral("%1 is released: rehire before changing the department")
+            .arg(describe(*person));
     if (f.initials && !person->released)
         if (const PersonRow* other = office.initialsHolder(*f.initials, person->id))
             return QStringLiteral("the initials %1 are taken by %2").arg(key(*f.initials), describe(*other));
@@ -277,10 +291,17 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
     if (f.department)
         person->department = *f.department;
     if (f.login) {
-        for (int i = int(office.logins.size()) - 1; i >= 0; --i)
-            if (office.logins.at(i).person == person->id)
-                office.logins.removeAt(i);
-        if (!f.login->isEmpty())
+        // As written: none removes them all; a name the person holds stays; another renames the
+        // person's first login, or is added.
+        auto held = std::find_if(office.logins.begin(), office.logins.end(),
+                                 [&](const LoginRow& l) { return l.person == person->id; });
+        const int at = office.loginIndex(*f.login);
+        const bool holds = at >= 0 && office.logins.at(at).person == person->id;
+        if (f.login->isEmpty())
+            office.logins.removeIf([&](const LoginRow& l) { return l.person == person->id; });
+        else if (!holds && held != office.logins.end())
+            held->name = *f.login;
+        else if (!holds)
             office.logins.append({0, *f.login, person->id});
     }
     return QString();
@@ -353,8 +374,9 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
                      {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")},
                      {login, person ? QString::number(person) : QString()}, error);
     }
-    if (held == login)
-        return true;
+    for (const LoginRow& l : before.logins)
+        if (l.person == person && key(l.name) == key(login))
+            return true;
     // A new name for the login: its rights go with it.
     return exec(database, QStringLiteral("UPDATE PWMTable SET PWMUseNam = ? WHERE PWMID = ?"),
                 {login, heldRow}, error) &&
@@ -415,13 +437,29 @@ bool writeChange(db::Database& database, const OfficeStaff& before, const StaffC
             return false;
         return !f.login || writeLoginOfPerson(database, before, change.personId, *f.login, error);
     }
-    case StaffChange::Kind::Release:
+    case StaffChange::Kind::Release: {
+        // The employment ends with the release: the departments of the lists are those of the
+        // people who work here.
+        const QDate date = change.releaseDate.value_or(QDate::currentDate());
         return write(database, QStringLiteral("PATable"), QStringLiteral("pID"), id,
-                     {QStringLiteral("pDatRel")},
-                     {dateText(change.releaseDate.value_or(QDate::currentDate()))}, error);
-    case StaffChange::Kind::Rehire:
+                     {QStringLiteral("pDatRel")}, {dateText(date)}, error) &&
+               exec(database,
+                    QStringLiteral("UPDATE ESTable SET ESSta = ?, ESStaDat = ? WHERE EBID IN "
+                                   "(SELECT EBID FROM EBTable WHERE EBPid = ?) AND "
+                                   "(ESSta IS NULL OR ESSta <> ?)"),
+                    {QLatin1String(kTerminated),
+                     db::convertText(dateText(date), db::ColumnType::DateTime), id,
+                     QLatin1String(kTerminated)},
+                    error);
+    }
+    case StaffChange::Kind::Rehire: {
+        // A new employment in the department the person left.
+        const PersonRow& was = before.people[change.personId];
         return write(database, QStringLiteral("PATable"), QStringLiteral("pID"), id,
-                     {QStringLiteral("pDatRel")}, {QString()}, error);
+                     {QStringLiteral("pDatRel")}, {QString()}, error) &&
+               (was.department.isEmpty() ||
+                writeEmployment(database, change.personId, was.department, error));
+    }
     }
     return false;
 }

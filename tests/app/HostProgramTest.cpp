@@ -262,6 +262,7 @@ TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
          {QStringLiteral("init"), QStringLiteral("messages"), QStringLiteral("events"),
           QStringLiteral("holidays"), QStringLiteral("send"), QStringLiteral("announce"),
           QStringLiteral("inbox"), QStringLiteral("config"), QStringLiteral("check"),
+          QStringLiteral("staff"), QStringLiteral("logins"), QStringLiteral("computers"),
           QStringLiteral("setup")}) {
         // Window commands too: asking for help opens nothing.
         const Outcome help = run({command, QStringLiteral("--help")}, false);

@@ -6,6 +6,7 @@
 #include "component/SharedState.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
+#include "tzsndmsg/Staff.h"
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QApplication>
@@ -363,6 +364,44 @@ TEST_F(StaffDirectory, UnlinkedEmployeesAreCurrentStaffWithoutLogin)
     EXPECT_EQ(texts(&list), QStringList({"Baker, Abe--(AB)", "Baker, Bea--(BB)",
                                         "O'Hara, Kate--(KO)", "Zed, Al--(ZA)"}));
     EXPECT_EQ(values(list), QVector<qint32>({abe, bea, kate, zed}));
+}
+
+TEST_F(StaffDirectory, PeopleSetUpWithoutSqlShowAsTheyWereEntered)
+{
+    auto fields = [](const char* last, const char* initials, const char* department,
+                     const char* login) {
+        tzsndmsg::StaffPersonFields f;
+        f.last = QString::fromUtf8(last);
+        f.first = QStringLiteral("Pat");
+        f.initials = QString::fromUtf8(initials);
+        f.department = QString::fromUtf8(department);
+        if (*login)
+            f.login = QString::fromUtf8(login);
+        return f;
+    };
+    tzsndmsg::db::Database& db = *office.db();
+    qint32 ann = 0, bob = 0, cy = 0, dee = 0;
+    QString error;
+    ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Ames", "AA", "front desk", "ann"), &ann, &error))
+        << error.toStdString();
+    ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Bell", "BB", "billing", "bob"), &bob, &error));
+    ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Cole", "CC", "clinical", "cy"), &cy, &error));
+    ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Dunn", "DD", "clinical", ""), &dee, &error));
+    // Bob moves to the front desk; Cy leaves.
+    tzsndmsg::StaffPersonFields move;
+    move.department = QStringLiteral("Front Desk");
+    ASSERT_TRUE(tzsndmsg::editStaffPerson(db, bob, move, &error));
+    ASSERT_TRUE(tzsndmsg::releaseStaffPerson(db, cy, QDate(2026, 11, 30), &error));
+
+    tzsndmsg::LoadLoginNames();
+    QListWidget list;
+    tzsndmsg::FillStaffList(&list, SharedState::current().LoginEmployeeIDs);
+    EXPECT_EQ(texts(&list), QStringList({"  Entire Office", " Front Desk Department",
+                                        "Ames, Pat--(AA)", "Bell, Pat--(BB)"}));
+    EXPECT_EQ(values(list), QVector<qint32>({0, 0, ann, bob}));
+    QListWidget unlinked;
+    tzsndmsg::FillUnlinkedEmployees(&unlinked);
+    EXPECT_EQ(texts(&unlinked), QStringList({"Dunn, Pat--(DD)"}));
 }
 
 TEST_F(StaffDirectory, SelectEmployeeOfLogin)

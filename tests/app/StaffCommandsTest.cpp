@@ -1,0 +1,286 @@
+// tzsndmsg staff, logins and computers on a fresh office made by plain init: each command's
+// answers to good and bad input, workstations adding at once, and an office set up from nothing
+// that then carries messages.
+#include "support/Office.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+using tzsndmsg::testing::Office;
+
+namespace {
+
+struct Outcome {
+    int code = -1;
+    QString out, err;
+};
+
+class StaffCommands : public ::testing::Test {
+protected:
+    StaffCommands() : office(options()) {}
+
+    static Office::Options options()
+    {
+        Office::Options o;
+        o.createSchema = false;
+        o.initDataFolder = false;
+        return o;
+    }
+
+    void SetUp() override
+    {
+        const Outcome init = run({"init"});
+        ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    }
+
+    std::unique_ptr<QProcess> start(QStringList args)
+    {
+        args << "--db" << office.databaseUrl() << "--data" << data();
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TZSNDMSG_HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(TZSNDMSG_APP), args);
+        return p;
+    }
+
+    static Outcome finish(QProcess& p)
+    {
+        Outcome r;
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished(5000);
+            ADD_FAILURE() << "tzsndmsg " << p.arguments().join(' ').toStdString()
+                          << " did not finish";
+            return r;
+        }
+        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+
+    Outcome run(const QStringList& args) { return finish(*start(args)); }
+
+    QJsonArray json(const QStringList& args)
+    {
+        const Outcome r = run(args + QStringList{"--json"});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        return QJsonDocument::fromJson(r.out.toUtf8()).array();
+    }
+
+    QJsonObject row(const QJsonArray& rows, const QString& key, const QVariant& value)
+    {
+        for (const QJsonValue& v : rows)
+            if (v.toObject().value(key).toVariant() == value)
+                return v.toObject();
+        ADD_FAILURE() << "no row with " << key.toStdString() << " = "
+                      << value.toString().toStdString();
+        return {};
+    }
+
+    qint32 addPerson(const QStringList& args)
+    {
+        const Outcome r = run(QStringList{"staff", "add"} + args);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        const QString prefix = "Added person ";
+        EXPECT_TRUE(r.out.startsWith(prefix)) << r.out.toStdString();
+        return r.out.mid(prefix.size()).trimmed().toInt();
+    }
+
+    QString data() const { return home.path() + "/data/"; }
+
+    QTemporaryDir home;
+    Office office;
+};
+
+} // namespace
+
+TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
+{
+    const qint32 anna = addPerson({"--last", "Alvarez", "--first", "Anna", "--initials", "AA",
+                                   "--department", "front desk", "--login", "anna"});
+    ASSERT_EQ(anna, 1);
+    const struct {
+        QStringList args;
+        int code;
+        const char* said; // on stdout when done, else on stderr
+    } steps[] = {
+        {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"}, 0,
+         "Added person 2"},
+        {{"staff", "add", "--last", "Twin", "--initials", " aa "}, 1, "initials AA are taken"},
+        {{"staff", "add", "--last", "Nobody"}, 2, "needs --last and --initials"},
+        {{"staff", "add", "--last", "Long", "--initials", "123456789"}, 1, "longer than 8"},
+        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "}, 1,
+         "login ANNA is taken"},
+        {{"staff", "edit", "2", "--department", "Billing"}, 0, "Changed person 2"},
+        {{"staff", "edit", "2", "--initials", "aa"}, 1, "taken by Alvarez, Anna (id 1)"},
+        {{"staff", "edit", "99", "--last", "X"}, 1, "no person with id 99"},
+        {{"staff", "edit", "two", "--last", "X"}, 2, "whole number"},
+        {{"staff", "edit", "2"}, 2, "needs what to change"},
+        {{"staff", "release", "2", "--date", "2026-05-31"}, 0, "Released person 2"},
+        {{"staff", "release", "2", "--date", "31/05/2026"}, 2, "YYYY-MM-DD"},
+        {{"staff", "release"}, 2, "needs ID"},
+        {{"staff", "rehire", "1"}, 1, "is not released"},
+        {{"staff", "rehire", "2"}, 0, "Rehired person 2"},
+        {{"staff", "hire", "2"}, 2, "unknown staff command 'hire'"},
+        {{"logins", "add", "ben", "--person", "2"}, 0, "Added login BEN"},
+        {{"logins", "add", "Ben ", "--person", "1"}, 1, "login BEN is taken"},
+        {{"logins", "add", "carl", "--person", "77"}, 1, "no person with id 77"},
+        {{"logins", "add", "carl"}, 2, "needs --person"},
+        {{"logins", "supervisor", "anna", "on"}, 0, "ANNA has the supervisor right"},
+        {{"logins", "payroll", "ben", "on"}, 0, "BEN has the payroll-related messages right"},
+        {{"logins", "payroll", "ben", "maybe"}, 2, "say on or off"},
+        {{"logins", "supervisor", "nobody", "on"}, 1, "no login NOBODY"},
+        {{"logins", "remove", "nobody"}, 1, "no login NOBODY"},
+        {{"computers", "add", "frontdesk"}, 0, "Added computer FRONTDESK"},
+        {{"computers", "add", "FrontDesk"}, 1, "listed already"},
+        {{"computers", "add", "exam 1"}, 1, "holds a blank"},
+        {{"computers", "add"}, 2, "needs NAME"},
+        {{"computers", "remove", "gone"}, 1, "not listed"},
+    };
+    for (const auto& step : steps) {
+        const Outcome r = run(step.args);
+        const std::string what = step.args.join(' ').toStdString();
+        EXPECT_EQ(r.code, step.code) << what << ": " << r.err.toStdString();
+        const QString& said = step.code == 0 ? r.out : r.err;
+        EXPECT_TRUE(said.contains(QLatin1String(step.said))) << what << ": " << said.toStdString();
+        if (step.code != 0) {
+            EXPECT_EQ(r.err.count('\n'), 1) << what << ": " << r.err.toStdString();
+        }
+    }
+
+    const QJsonArray staff = json({"staff"});
+    ASSERT_EQ(staff.size(), 2);
+    const QJsonObject ben = row(staff, "id", 2);
+    EXPECT_EQ(ben.value("department").toString(), "Billing");
+    EXPECT_EQ(ben.value("login").toString(), "BEN");
+    EXPECT_FALSE(ben.value("released").toBool());
+    const QJsonArray logins = json({"logins"});
+    EXPECT_TRUE(row(logins, "name", "ANNA").value("supervisor").toBool());
+    EXPECT_FALSE(row(logins, "name", "ANNA").value("payroll").toBool());
+    EXPECT_TRUE(row(logins, "name", "BEN").value("payroll").toBool());
+    EXPECT_EQ(json({"computers"}), QJsonArray({"FRONTDESK"}));
+
+    const Outcome table = run({"staff"});
+    EXPECT_TRUE(table.out.contains(QRegularExpression("\n1 +AA +Alvarez +Anna +front desk +ANNA +-")))
+        << table.out.toStdString();
+
+    ASSERT_EQ(run({"logins", "remove", "ben"}).code, 0);
+    ASSERT_EQ(run({"computers", "remove", "FRONTDESK"}).code, 0);
+    EXPECT_EQ(json({"computers"}), QJsonArray());
+    EXPECT_EQ(json({"logins"}).size(), 1);
+}
+
+TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
+{
+    for (const QStringList& args :
+         {QStringList{"staff"}, {"staff", "add"}, {"staff", "edit"}, {"staff", "release"},
+          {"staff", "rehire"}, {"logins"}, {"logins", "add"}, {"logins", "remove"},
+          {"logins", "supervisor"}, {"logins", "payroll"}, {"computers"}, {"computers", "add"},
+          {"computers", "remove"}}) {
+        const Outcome help = run(args + QStringList{"--help"});
+        EXPECT_EQ(help.code, 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(help.out.startsWith("usage: tzsndmsg " + args.join(' ') + " [options]"))
+            << help.out.toStdString();
+    }
+    QTemporaryDir empty;
+    QProcess p;
+    p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    p.start(QStringLiteral(TZSNDMSG_APP),
+            {"staff", "--db", "sqlite://" + empty.path() + "/none.db", "--data", data()});
+    const Outcome r = finish(p);
+    EXPECT_EQ(r.code, 2) << r.err.toStdString();
+}
+
+TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
+{
+    // Pairs of processes ask for the same initials at once; one of each pair gets them.
+    std::vector<std::unique_ptr<QProcess>> adds;
+    std::vector<std::unique_ptr<QProcess>> computers;
+    for (int i = 0; i < 10; ++i) {
+        adds.push_back(start({"staff", "add", "--last", QString("Person %1").arg(i), "--initials",
+                              QString("P%1").arg(i / 2)}));
+        computers.push_back(start({"computers", "add", QString("WS-%1").arg(i)}));
+    }
+    int added = 0;
+    for (auto& p : adds) {
+        const Outcome r = finish(*p);
+        if (r.code == 0)
+            ++added;
+        else
+            EXPECT_TRUE(r.code == 1 && r.err.contains("are taken by")) << r.err.toStdString();
+    }
+    for (auto& p : computers) {
+        const Outcome r = finish(*p);
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    }
+    EXPECT_EQ(added, 5);
+    const QJsonArray staff = json({"staff"});
+    QSet<int> ids;
+    QSet<QString> initials;
+    for (const QJsonValue& v : staff) {
+        ids.insert(v.toObject().value("id").toInt());
+        initials.insert(v.toObject().value("initials").toString());
+    }
+    EXPECT_EQ(staff.size(), 5);
+    EXPECT_EQ(ids.size(), 5);
+    EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3", "P4"}));
+    EXPECT_EQ(json({"computers"}).size(), 10);
+    QFile list(data() + "stp/Machines.Ini");
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(list.readAll().count("\r\n"), 10);
+}
+
+TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
+{
+    const qint32 anna = addPerson({"--last", "Alvarez", "--first", "Anna", "--initials", "AA",
+                                   "--department", "Front desk", "--login", "ANNA"});
+    const qint32 ben = addPerson({"--last", "Brooks", "--first", "Ben", "--initials", "BB",
+                                  "--department", "Billing"});
+    const qint32 carl = addPerson({"--last", "O'Hara \"C\" \\", "--first", "Carl", "--initials",
+                                   "CO", "--department", "Clinical"});
+    ASSERT_EQ(run({"logins", "add", "ben", "--person", QString::number(ben)}).code, 0);
+    ASSERT_EQ(run({"logins", "add", "carl", "--person", QString::number(carl)}).code, 0);
+    ASSERT_EQ(run({"logins", "supervisor", "anna", "on"}).code, 0);
+    ASSERT_EQ(run({"computers", "add", "frontdesk"}).code, 0);
+    ASSERT_EQ(run({"computers", "add", "exam-1"}).code, 0);
+    EXPECT_EQ(row(json({"staff"}), "id", carl).value("last").toString(), "O'Hara \"C\" \\");
+
+    const Outcome announce =
+        run({"announce", "--login", "anna", "--computer", "FRONTDESK", "--text",
+             "Staff meeting at noon", "--to", QString::number(ben), "--to-computers", "EXAM-1"});
+    ASSERT_EQ(announce.code, 0) << announce.err.toStdString();
+    EXPECT_FALSE(announce.err.contains("not in the computer list")) << announce.err.toStdString();
+
+    const Outcome benInbox = run({"inbox", "--login", "ben", "--computer", "FRONTDESK"});
+    ASSERT_EQ(benInbox.code, 0) << benInbox.err.toStdString();
+    EXPECT_TRUE(benInbox.out.contains("Staff meeting at noon")) << benInbox.out.toStdString();
+    // Carl was not addressed, but the computer he sits at was.
+    const Outcome atExam = run({"inbox", "--login", "carl", "--computer", "EXAM-1"});
+    ASSERT_EQ(atExam.code, 0) << atExam.err.toStdString();
+    EXPECT_TRUE(atExam.out.contains("Staff meeting at noon")) << atExam.out.toStdString();
+    const Outcome carlAtDesk = run({"inbox", "--login", "carl", "--computer", "FRONTDESK"});
+    EXPECT_FALSE(carlAtDesk.out.contains("Staff meeting at noon"));
+
+    ASSERT_EQ(run({"staff", "release", QString::number(carl)}).code, 0);
+    const QJsonObject released = row(json({"logins"}), "name", "CARL");
+    EXPECT_TRUE(released.value("released").toBool());
+    EXPECT_TRUE(row(json({"staff"}), "id", carl).value("released").toBool());
+    // A released person gets no new login.
+    const Outcome again = run({"logins", "add", "carl2", "--person", QString::number(carl)});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(again.err.contains("released")) << again.err.toStdString();
+    (void)anna;
+}
