@@ -33,6 +33,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
         echo "No display here, so no window: this is the demo office's inbox as text instead."
         exec "$app" inbox
       fi ;;
+    setup)
+      if [[ " $* " != *" --screenshot "* ]]; then
+        echo "No display here, so no window: these are the demo office's people as text instead."
+        exec "$app" staff
+      fi ;;
   esac
 fi
 exec "$app" "$@"
