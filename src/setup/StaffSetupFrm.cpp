@@ -60,6 +60,15 @@ QTableView* listTable(QWidget* parent, const char* name, const QString& accessib
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The row the cursor is on is the one the commands act on: it is shown selected, also when
+    // the list gave itself a current row on taking the focus.
+    QObject::connect(
+        table->selectionModel(), &QItemSelectionModel::currentRowChanged, table,
+        [table](const QModelIndex& current) {
+            if (current.isValid() && !table->selectionModel()->isRowSelected(current.row()))
+                table->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                             QItemSelectionModel::Rows);
+        });
     return table;
 }
 
