@@ -2,7 +2,6 @@
 // computer list, kept without SQL.
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 
@@ -12,7 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
-
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -70,7 +68,8 @@ int dispatch(const QString& command, const QStringList& args, const QList<SubCom
                                .arg(command, name, sub.positional.join(QLatin1Char(' '))));
         return sub.run(parser, positional);
     }
-    return fail(2, QStringLiteral("unknown %1 command '%2' (see tzsndmsg --help)").arg(command, name));
+    return fail(2,
+                QStringLiteral("unknown %1 command '%2' (see tzsndmsg --help)").arg(command, name));
 }
 
 QCommandLineOption jsonOption()
@@ -90,9 +89,10 @@ std::shared_ptr<db::Database> openOffice(const QCommandLineParser& parser)
     }
     if (!database->hasTable(QStringLiteral("PATable"))) {
         const QString why = database->schemaError();
-        fail(2, why.isEmpty() ? QStringLiteral("%1 holds no office (run: tzsndmsg init)")
-                                    .arg(config.databaseUrl)
-                              : why);
+        fail(2,
+             why.isEmpty()
+                 ? QStringLiteral("%1 holds no office (run: tzsndmsg init)").arg(config.databaseUrl)
+                 : why);
         return nullptr;
     }
     return database;
@@ -103,7 +103,8 @@ QString dataFolder(const QCommandLineParser& parser)
 {
     const QString folder = configFrom(parser).dataFolder;
     if (!QFileInfo(QDir(folder).filePath(QStringLiteral("stp"))).isDir()) {
-        fail(2, QStringLiteral("data folder %1 has no stp folder (run: tzsndmsg init)").arg(folder));
+        fail(2,
+             QStringLiteral("data folder %1 has no stp folder (run: tzsndmsg init)").arg(folder));
         return QString();
     }
     return folder;
@@ -360,7 +361,9 @@ int removeLoginCommand(const QCommandLineParser& parser, const QStringList& posi
 
 SubCommand rightCommand(const QString& name, const char* right, const QString& what)
 {
-    return {name, {QStringLiteral("NAME"), QStringLiteral("on|off")}, {},
+    return {name,
+            {QStringLiteral("NAME"), QStringLiteral("on|off")},
+            {},
             [right, what](const QCommandLineParser& parser, const QStringList& positional) {
                 bool on = false;
                 if (!parseOnOff(positional.at(1), on))
@@ -369,8 +372,7 @@ SubCommand rightCommand(const QString& name, const char* right, const QString& w
                 if (!database)
                     return 2;
                 QString error;
-                if (!setLoginRight(*database, positional.first(), QLatin1String(right), on,
-                                   &error))
+                if (!setLoginRight(*database, positional.first(), QLatin1String(right), on, &error))
                     return fail(1, error);
                 out() << positional.first().trimmed().toUpper() << (on ? " has " : " lacks ")
                       << what << Qt::endl;
@@ -448,10 +450,14 @@ int runComputers(const QStringList& args)
             return computersCommand(parser, positional, name);
         };
     };
-    return dispatch(QStringLiteral("computers"), args,
-                    {{QString(), {}, {jsonOption()}, action(QString())},
-                     {QStringLiteral("add"), {QStringLiteral("NAME")}, {}, action(QStringLiteral("add"))},
-                     {QStringLiteral("remove"), {QStringLiteral("NAME")}, {}, action(QStringLiteral("remove"))}});
+    return dispatch(
+        QStringLiteral("computers"), args,
+        {{QString(), {}, {jsonOption()}, action(QString())},
+         {QStringLiteral("add"), {QStringLiteral("NAME")}, {}, action(QStringLiteral("add"))},
+         {QStringLiteral("remove"),
+          {QStringLiteral("NAME")},
+          {},
+          action(QStringLiteral("remove"))}});
 }
 
 } // namespace tzsndmsg::app

@@ -24,7 +24,10 @@ bool parseStaffFile(QCommandLineParser& parser, const QString& command, const QS
                     QString& file)
 {
     parser.addPositionalArgument(QStringLiteral("staff"), QStringLiteral("What to move: staff."));
-    parser.addPositionalArgument(QStringLiteral("FILE.csv"), QStringLiteral("The CSV file."));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE.csv"),
+        QStringLiteral("The CSV file: a header row naming its columns (%1), then a person a row.")
+            .arg(staffColumnNames().join(QStringLiteral(", "))));
     addCommonOptions(parser);
     setCommandName(command + QStringLiteral(" staff FILE.csv"));
     if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args)) {

@@ -4,7 +4,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 // Keeping an office's people, logins, rights and computers: the persons (PATable), their
@@ -40,8 +39,8 @@ struct StaffPerson {
     QString last;
     QString first;
     QString initials;
-    QString department;    // the latest employment record's EBDep, trimmed; empty when none
-    QString login;         // the person's login (the first when several); empty when none
+    QString department;            // the latest employment record's EBDep, trimmed; empty when none
+    QString login;                 // the person's login (the first when several); empty when none
     std::optional<QDate> released; // pDatRel; none while the person works in the office
 };
 
@@ -108,8 +107,8 @@ bool rehireStaffPerson(db::Database& database, qint32 id, QString* error = nullp
 struct StaffChange {
     enum class Kind { Add, Edit, Release, Rehire };
     Kind kind = Kind::Add;
-    qint32 personId = 0; // Edit, Release, Rehire
-    StaffPersonFields fields; // Add, Edit
+    qint32 personId = 0;              // Edit, Release, Rehire
+    StaffPersonFields fields;         // Add, Edit
     std::optional<QDate> releaseDate; // Release: today when none
 };
 
@@ -136,9 +135,9 @@ inline constexpr const char* kSupervisorRight = "Tim_Sup_Rig";
 inline constexpr const char* kPayrollMessagesRight = "Tim_Mar_Pay_Rel_Mes";
 
 struct StaffLogin {
-    QString name;         // as stored, trimmed
-    qint32 personId = 0;  // 0: a login without a person (SUPERVISOR)
-    QString person;       // "Last, First" of the person; empty when none
+    QString name;          // as stored, trimmed
+    qint32 personId = 0;   // 0: a login without a person (SUPERVISOR)
+    QString person;        // "Last, First" of the person; empty when none
     bool released = false; // the person is released: the login is not accepted
     bool supervisor = false;
     bool payroll = false;

@@ -5,10 +5,8 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QThread>
-
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -59,7 +57,10 @@ QList<Line> splitLines(const QByteArray& content)
     return lines;
 }
 
-QString nameOf(const Line& line) { return QString::fromLocal8Bit(line.text).trimmed().toUpper(); }
+QString nameOf(const Line& line)
+{
+    return QString::fromLocal8Bit(line.text).trimmed().toUpper();
+}
 
 // The line end new lines get: the file's first one, else carriage return and line feed, as the
 // list is kept.
@@ -80,8 +81,9 @@ public:
             QFile::encodeName(QDir(dataFolder).filePath(QStringLiteral("stp/Machines.lock")));
         m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (m_fd < 0) {
-            m_error = QStringLiteral("cannot open the computer list's lock %1: %2")
-                          .arg(QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno)));
+            m_error =
+                QStringLiteral("cannot open the computer list's lock %1: %2")
+                    .arg(QFile::decodeName(path), QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
         const QDeadlineTimer deadline(kLockWaitMs);
@@ -115,7 +117,7 @@ private:
 bool readLines(const QString& path, QList<Line>& lines, QString* error)
 {
     lines.clear();
-    struct stat st{};
+    struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0) {
         if (errno == ENOENT)
             return true;
@@ -124,8 +126,9 @@ bool readLines(const QString& path, QList<Line>& lines, QString* error)
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        setError(error, QStringLiteral("%1 is not a plain file (a link or a folder): left as it is")
-                            .arg(path));
+        setError(
+            error,
+            QStringLiteral("%1 is not a plain file (a link or a folder): left as it is").arg(path));
         return false;
     }
     QFile file(path);

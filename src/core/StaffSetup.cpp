@@ -1,9 +1,8 @@
-#include "tzsndmsg/Staff.h"
-
 #include "common/VbFormat.h"
 #include "db/Database.h"
-#include "db/Recordset.h"
 #include "db/RecordWriter.h"
+#include "db/Recordset.h"
+#include "tzsndmsg/Staff.h"
 
 #include <QHash>
 #include <QMap>
@@ -29,7 +28,10 @@ void setError(QString* error, const QString& text)
         *error = text;
 }
 
-QString key(const QString& text) { return text.trimmed().toUpper(); }
+QString key(const QString& text)
+{
+    return text.trimmed().toUpper();
+}
 
 // A transaction of its own, or the caller's when one is open (the demo office seeds inside its
 // own), with the staff lock taken.
@@ -116,8 +118,8 @@ struct OfficeStaff {
                 const auto date = common::vb::toDate(persons.value(QStringLiteral("pDatRel")));
                 p.released = date ? date->dateTime().date() : QDate();
             }
-            p.employee = persons.value(QStringLiteral("pTypEmp")).toString().trimmed() ==
-                         QLatin1String("1");
+            p.employee =
+                persons.value(QStringLiteral("pTypEmp")).toString().trimmed() == QLatin1String("1");
             people.insert(p.id, p);
         }
         // Each person's latest employment record that is not terminated, as the lists read it;
@@ -277,7 +279,8 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
             .arg(describe(*person));
     if (f.initials && !person->released)
         if (const PersonRow* other = office.initialsHolder(*f.initials, person->id))
-            return QStringLiteral("the initials %1 are taken by %2").arg(key(*f.initials), describe(*other));
+            return QStringLiteral("the initials %1 are taken by %2")
+                .arg(key(*f.initials), describe(*other));
     if (f.login && !f.login->isEmpty())
         if (const QString why = loginProblem(office, *f.login, person->id); !why.isEmpty())
             return why;
@@ -344,7 +347,10 @@ bool writeEmployment(db::Database& database, qint32 person, const QString& depar
                  {QString::number(record), QStringLiteral("Active")}, error);
 }
 
-QString dateText(const QDate& date) { return date.toString(QStringLiteral("MM/dd/yyyy")); }
+QString dateText(const QDate& date)
+{
+    return date.toString(QStringLiteral("MM/dd/yyyy"));
+}
 
 bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint32 person,
                         const QString& login, QString* error)
@@ -363,8 +369,8 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
                 !(exec(database,
                        QStringLiteral("DELETE FROM PWATable WHERE upper(trim(PWAUseNam)) = ?"),
                        {key(l.name)}, error) &&
-                  exec(database, QStringLiteral("DELETE FROM PWMTable WHERE PWMID = ?"),
-                       {l.rowId}, error)))
+                  exec(database, QStringLiteral("DELETE FROM PWMTable WHERE PWMID = ?"), {l.rowId},
+                       error)))
                 return false;
         return true;
     }
@@ -380,9 +386,10 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
     // A new name for the login: its rights go with it.
     return exec(database, QStringLiteral("UPDATE PWMTable SET PWMUseNam = ? WHERE PWMID = ?"),
                 {login, heldRow}, error) &&
-           exec(database,
-                QStringLiteral("UPDATE PWATable SET PWAUseNam = ? WHERE upper(trim(PWAUseNam)) = ?"),
-                {login, key(held)}, error);
+           exec(
+               database,
+               QStringLiteral("UPDATE PWATable SET PWAUseNam = ? WHERE upper(trim(PWAUseNam)) = ?"),
+               {login, key(held)}, error);
 }
 
 bool writeChange(db::Database& database, const OfficeStaff& before, const StaffChange& change,
@@ -534,7 +541,8 @@ QString staffTextProblem(StaffField field, const QString& text)
     if (text != text.trimmed())
         return what + QStringLiteral(" starts or ends with a blank");
     // Workstations name themselves without blanks; the list holds one name a line.
-    if (field == StaffField::ComputerName && text.contains(QRegularExpression(QStringLiteral("\\s"))))
+    if (field == StaffField::ComputerName &&
+        text.contains(QRegularExpression(QStringLiteral("\\s"))))
         return what + QStringLiteral(" holds a blank");
     return QString();
 }
@@ -721,8 +729,8 @@ bool addLogin(db::Database& database, const QString& name, qint32 personId, QStr
             return false;
         }
     }
-    if (QString why = loginProblem(office, login, personId); !why.isEmpty() ||
-                                                            office.loginIndex(login) >= 0) {
+    if (QString why = loginProblem(office, login, personId);
+        !why.isEmpty() || office.loginIndex(login) >= 0) {
         setError(error, why.isEmpty() ? QStringLiteral("the login %1 is taken").arg(login) : why);
         return false;
     }
@@ -782,11 +790,11 @@ bool setLoginRight(db::Database& database, const QString& name, const QString& r
               match, error))
         return false;
     qint64 row = 0;
-    if (on && !write(database, QStringLiteral("PWATable"), QStringLiteral("PWAID"), row,
-                     {QStringLiteral("PWAUseNam"), QStringLiteral("PWARigNam"),
-                      QStringLiteral("PWAWriFla"), QStringLiteral("PWAProNam")},
-                     {office.logins.at(at).name, rightName, QStringLiteral("-1"), kProgramName},
-                     error))
+    if (on &&
+        !write(database, QStringLiteral("PWATable"), QStringLiteral("PWAID"), row,
+               {QStringLiteral("PWAUseNam"), QStringLiteral("PWARigNam"),
+                QStringLiteral("PWAWriFla"), QStringLiteral("PWAProNam")},
+               {office.logins.at(at).name, rightName, QStringLiteral("-1"), kProgramName}, error))
         return false;
     return transaction.commit(error);
 }

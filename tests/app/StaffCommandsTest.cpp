@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
-
 #include <memory>
 #include <vector>
 
@@ -117,12 +116,14 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         int code;
         const char* said; // on stdout when done, else on stderr
     } steps[] = {
-        {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"}, 0,
+        {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"},
+         0,
          "Added person 2"},
         {{"staff", "add", "--last", "Twin", "--initials", " aa "}, 1, "initials AA are taken"},
         {{"staff", "add", "--last", "Nobody"}, 2, "needs --last and --initials"},
         {{"staff", "add", "--last", "Long", "--initials", "123456789"}, 1, "longer than 8"},
-        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "}, 1,
+        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "},
+         1,
          "login ANNA is taken"},
         {{"staff", "edit", "2", "--department", "Billing"}, 0, "Changed person 2"},
         {{"staff", "edit", "2", "--initials", "aa"}, 1, "taken by Alvarez, Anna (id 1)"},
@@ -174,7 +175,8 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
     EXPECT_EQ(json({"computers"}), QJsonArray({"FRONTDESK"}));
 
     const Outcome table = run({"staff"});
-    EXPECT_TRUE(table.out.contains(QRegularExpression("\n1 +AA +Alvarez +Anna +front desk +ANNA +-")))
+    EXPECT_TRUE(
+        table.out.contains(QRegularExpression("\n1 +AA +Alvarez +Anna +front desk +ANNA +-")))
         << table.out.toStdString();
 
     ASSERT_EQ(run({"logins", "remove", "ben"}).code, 0);
@@ -185,11 +187,19 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
 
 TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
 {
-    for (const QStringList& args :
-         {QStringList{"staff"}, {"staff", "add"}, {"staff", "edit"}, {"staff", "release"},
-          {"staff", "rehire"}, {"logins"}, {"logins", "add"}, {"logins", "remove"},
-          {"logins", "supervisor"}, {"logins", "payroll"}, {"computers"}, {"computers", "add"},
-          {"computers", "remove"}}) {
+    for (const QStringList& args : {QStringList{"staff"},
+                                    {"staff", "add"},
+                                    {"staff", "edit"},
+                                    {"staff", "release"},
+                                    {"staff", "rehire"},
+                                    {"logins"},
+                                    {"logins", "add"},
+                                    {"logins", "remove"},
+                                    {"logins", "supervisor"},
+                                    {"logins", "payroll"},
+                                    {"computers"},
+                                    {"computers", "add"},
+                                    {"computers", "remove"}}) {
         const Outcome help = run(args + QStringList{"--help"});
         EXPECT_EQ(help.code, 0) << args.join(' ').toStdString();
         EXPECT_TRUE(help.out.startsWith("usage: tzsndmsg " + args.join(' ') + " [options]"))
@@ -247,8 +257,8 @@ TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
 {
     const qint32 anna = addPerson({"--last", "Alvarez", "--first", "Anna", "--initials", "AA",
                                    "--department", "Front desk", "--login", "ANNA"});
-    const qint32 ben = addPerson({"--last", "Brooks", "--first", "Ben", "--initials", "BB",
-                                  "--department", "Billing"});
+    const qint32 ben = addPerson(
+        {"--last", "Brooks", "--first", "Ben", "--initials", "BB", "--department", "Billing"});
     const qint32 carl = addPerson({"--last", "O'Hara \"C\" \\", "--first", "Carl", "--initials",
                                    "CO", "--department", "Clinical"});
     ASSERT_EQ(run({"logins", "add", "ben", "--person", QString::number(ben)}).code, 0);

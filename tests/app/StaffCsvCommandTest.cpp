@@ -89,12 +89,14 @@ protected:
 
 TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
 {
-    QByteArray csv = "initials,last name,first name,department,login\r\n";
+    // As a spreadsheet set to a decimal comma saves it: a byte-order mark, ";" and CRLF.
+    QByteArray csv = "\xEF\xBB\xBFInitials;Last name;First name;Department;Login\r\n";
     for (int i = 1; i <= 40; ++i)
-        csv += QStringLiteral("P%1,\"Name, %1\",First %1,%2,login%1\r\n")
+        csv += QStringLiteral(" P%1 ;\"Name; %1\";First %1;%2;login%1\r\n")
                    .arg(i)
                    .arg(i % 2 ? "Front desk" : "Lab")
                    .toUtf8();
+    csv.replace("\"Name; 9\"", "\"O\"\"Neil \\ C:\\new\"");
     const Outcome imported = run({"import", "staff", write("forty.csv", csv)});
     ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains("added 40, changed 0, released 0, rehired 0"))
@@ -108,8 +110,10 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
         seen << p["initials"].toString() + "|" + p["last"].toString() + "|" +
                     p["department"].toString() + "|" + p["login"].toString();
     }
-    EXPECT_TRUE(seen.contains("P7|Name, 7|Front desk|LOGIN7")) << seen.join(' ').toStdString();
-    EXPECT_TRUE(seen.contains("P40|Name, 40|Lab|LOGIN40"));
+    EXPECT_TRUE(seen.contains("P7|Name; 7|Front desk|LOGIN7")) << seen.join(' ').toStdString();
+    EXPECT_TRUE(seen.contains("P40|Name; 40|Lab|LOGIN40"));
+    EXPECT_TRUE(seen.contains("P9|O\"Neil \\ C:\\new|Front desk|LOGIN9"))
+        << "quotes and backslashes are stored as written";
 
     const QString exported = home.path() + "/export.csv";
     const Outcome out = run({"export", "staff", exported});

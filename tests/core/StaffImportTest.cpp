@@ -79,54 +79,6 @@ QStringList listed(Office& office)
     return rows;
 }
 
-TEST(StaffImport, FortyPeopleFromASpreadsheetsFileAreTheOfficesStaff)
-{
-    Office office;
-    // As a spreadsheet with a decimal comma saves it: a byte-order mark, ";" and CRLF.
-    QByteArray csv = "\xEF\xBB\xBFLast name;First name;Initials;Department;Login\r\n";
-    QStringList expected;
-    for (int i = 1; i <= 40; ++i) {
-        const QString last = i == 7
-                                 ? QStringLiteral("O\"Neil \\ Back\\slash")
-                                 : QStringLiteral("M\u00fcller%1").arg(i, 2, 10, QLatin1Char('0'));
-        const QString department = i % 3 ? QStringLiteral("Ward; %1").arg(i % 3) : QString();
-        const QString login = i % 4 ? QStringLiteral("user%1").arg(i) : QString();
-        QString quotedLast = last;
-        quotedLast.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        csv += QStringLiteral("\"%1\";First %2; P%2 ;\"%3\";%4\r\n")
-                   .arg(quotedLast)
-                   .arg(i)
-                   .arg(department, login)
-                   .toUtf8();
-        expected << QStringList{QStringLiteral("P%1").arg(i),
-                                last,
-                                QStringLiteral("First %1").arg(i),
-                                department,
-                                login.toUpper(),
-                                QStringLiteral("-")}
-                        .join(QLatin1Char('|'));
-    }
-    StaffImportReport report;
-    QString error;
-    ASSERT_TRUE(importStaffCsv(*office.db(), csv, false, report, &error))
-        << problemsText(report).toStdString() << error.toStdString();
-    EXPECT_EQ(report.added.size(), 40);
-    EXPECT_TRUE(
-        report.added.first().startsWith(QStringLiteral("line 2: M\u00fcller01, First 1 (P1)")))
-        << report.added.first().toStdString();
-
-    QStringList people = listed(office);
-    people.sort();
-    expected.sort();
-    EXPECT_EQ(people, expected);
-    EXPECT_EQ(office
-                  .scalar(QStringLiteral("SELECT PLasNam FROM PATable WHERE PDocIni = ?"),
-                          {QStringLiteral("P7")})
-                  .toString(),
-              QStringLiteral("O\"Neil \\ Back\\slash"))
-        << "quotes and backslashes are stored as written";
-}
-
 TEST(StaffImport, AnExportImportedAgainChangesNothing)
 {
     Office office;

@@ -1,6 +1,5 @@
-#include "support/Office.h"
-
 #include "core/LoginList.h"
+#include "support/Office.h"
 #include "tzsndmsg/Staff.h"
 
 #include <QDir>
@@ -70,7 +69,8 @@ TEST(StaffSetup, TextChecksRefuseWhatTheListsCannotShow)
             EXPECT_TRUE(problem.contains(QLatin1String(c.problem)))
                 << c.text.toStdString() << ": " << problem.toStdString();
     }
-    EXPECT_EQ(normalizedStaffText(StaffField::Login, QStringLiteral("  anna ")), QStringLiteral("ANNA"));
+    EXPECT_EQ(normalizedStaffText(StaffField::Login, QStringLiteral("  anna ")),
+              QStringLiteral("ANNA"));
     EXPECT_EQ(normalizedStaffText(StaffField::LastName, QStringLiteral(" von Berg ")),
               QStringLiteral("von Berg"));
 }
@@ -128,7 +128,8 @@ TEST(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
     };
     auto stored = [&] {
         QStringList names;
-        db::Recordset rs = office.query(QStringLiteral("SELECT PWMUseNam FROM PWMTable ORDER BY PWMID"));
+        db::Recordset rs =
+            office.query(QStringLiteral("SELECT PWMUseNam FROM PWMTable ORDER BY PWMID"));
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             names << rs.value(0).toString();
         return names;
@@ -151,8 +152,8 @@ TEST(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
 TEST(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
 {
     Office office;
-    const qint32 id = add(office, person(QStringLiteral("Chen"), QStringLiteral("CC"),
-                                         QStringLiteral("front desk")));
+    const qint32 id = add(
+        office, person(QStringLiteral("Chen"), QStringLiteral("CC"), QStringLiteral("front desk")));
     StaffPersonFields change;
     change.department = QStringLiteral("Billing");
     QString error;
@@ -193,8 +194,8 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
     Office office;
     const qint32 anna = add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {},
                                            QStringLiteral("ANNA")));
-    const qint32 kyle = add(office, person(QStringLiteral("Klein"), QStringLiteral("KK"), {},
-                                           QStringLiteral("KYLE")));
+    const qint32 kyle = add(
+        office, person(QStringLiteral("Klein"), QStringLiteral("KK"), {}, QStringLiteral("KYLE")));
     QString error;
     ASSERT_TRUE(releaseStaffPerson(*office.db(), kyle, QDate(2026, 4, 30), &error));
     const qint32 karl = add(office, person(QStringLiteral("Kamp"), QStringLiteral("kk")));
@@ -217,9 +218,11 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
     StaffChange noInitials;
     noInitials.fields = person(QStringLiteral("Nobody"), QString());
     StaffChange loginCase;
-    loginCase.fields = person(QStringLiteral("Annie"), QStringLiteral("AN"), {}, QStringLiteral(" anna"));
+    loginCase.fields =
+        person(QStringLiteral("Annie"), QStringLiteral("AN"), {}, QStringLiteral(" anna"));
     StaffChange supervisor;
-    supervisor.fields = person(QStringLiteral("Sue"), QStringLiteral("SU"), {}, QStringLiteral("supervisor"));
+    supervisor.fields =
+        person(QStringLiteral("Sue"), QStringLiteral("SU"), {}, QStringLiteral("supervisor"));
     const struct {
         StaffChange change;
         const char* problem;
@@ -260,7 +263,8 @@ TEST(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
 TEST(StaffSetup, ABatchNamesEveryBadEntryAndIsAllOrNothing)
 {
     Office office;
-    add(office, person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {}, QStringLiteral("ANNA")));
+    add(office,
+        person(QStringLiteral("Alvarez"), QStringLiteral("AA"), {}, QStringLiteral("ANNA")));
     QList<StaffChange> changes;
     for (const auto& [last, initials, login] :
          {std::tuple{"Good", "GO", "GOOD"}, std::tuple{"Twin1", "TW", ""},
