@@ -2,6 +2,7 @@
 # Installs what is missing, builds, makes the demo office on first run and starts the program.
 #   ./run.sh                 the message window of the demo office's front desk
 #   ./run.sh events          any tzsndmsg command and its flags (see ./run.sh --help)
+#   ./run.sh setup           the office's people, logins and computers, as its office manager
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,6 +21,10 @@ fi
 if [ $# -eq 0 ]; then
   set -- messages --history
 fi
+# The setup window is the office manager's: the demo office's is MARIA.
+if [ "$1" = setup ] && [[ " $* " != *" --login "* ]]; then
+  set -- "$@" --login MARIA
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   case "$1" in
@@ -27,6 +32,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
       if [[ " $* " != *" --screenshot "* && " $* " != *" --list "* && " $* " != *" --export-ics "* ]]; then
         echo "No display here, so no window: this is the demo office's inbox as text instead."
         exec "$app" inbox
+      fi ;;
+    setup)
+      if [[ " $* " != *" --screenshot "* ]]; then
+        echo "No display here, so no window: these are the demo office's people as text instead."
+        exec "$app" staff
       fi ;;
   esac
 fi

@@ -6,6 +6,7 @@
 #include "tzsndmsg/Holidays.h"
 #include "tzsndmsg/Messages.h"
 #include "tzsndmsg/Office.h"
+#include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -393,6 +394,27 @@ int runHolidays(const QStringList& args)
 
     WindowRun run(parser, services);
     run.component.Holiday_Start();
+    return run.shot.result();
+}
+
+int runSetup(const QStringList& args)
+{
+    QCommandLineParser parser;
+    addScreenshotOption(parser);
+    if (!parse(parser, args))
+        return 2;
+    auto services = openServices(parser);
+    if (!services)
+        return setUpExitCode();
+    // Refused here with a line and an exit code; the window's own refusal is for hosts.
+    if (!services->checkRight(services->currentLoginName(), QLatin1String(kSupervisorRight),
+                              QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")))
+        return fail(1, QStringLiteral("the login \"%1\" has not got the supervisor right: only a "
+                                      "supervisor sets up the office's people, logins and computers")
+                           .arg(services->currentLoginName()));
+
+    WindowRun run(parser, services);
+    run.component.Setup_Start();
     return run.shot.result();
 }
 

@@ -20,6 +20,7 @@ int runInit(const QStringList& args);
 int runMessages(const QStringList& args);
 int runEvents(const QStringList& args);
 int runHolidays(const QStringList& args);
+int runSetup(const QStringList& args);
 int runSend(const QStringList& args);
 int runAnnounce(const QStringList& args);
 int runInbox(const QStringList& args);

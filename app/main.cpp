@@ -23,6 +23,7 @@ const char* const kUsage =
     "  messages [--login NAME] [--history] [--patient ID] [--reminder-for appointment|absence ID]\n"
     "  events [--login NAME] [--event ID] [--export-ics FILE]\n"
     "  holidays [--login NAME] [--list YEAR]\n"
+    "  setup [--login NAME]                   the office's people, logins and computers (supervisor)\n"
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
@@ -56,7 +57,7 @@ bool opensWindow(const QString& command, const QStringList& args)
     if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
         return false;
     if (command == QLatin1String("messages") || command == QLatin1String("send") ||
-        command == QLatin1String("tray"))
+        command == QLatin1String("tray") || command == QLatin1String("setup"))
         return true;
     if (command == QLatin1String("events"))
         return !args.contains(QStringLiteral("--export-ics"));
@@ -154,6 +155,8 @@ int main(int argc, char** argv)
         return runEvents(args);
     if (command == QLatin1String("holidays"))
         return runHolidays(args);
+    if (command == QLatin1String("setup"))
+        return runSetup(args);
     if (command == QLatin1String("send"))
         return runSend(args);
     if (command == QLatin1String("announce"))

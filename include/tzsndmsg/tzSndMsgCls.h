@@ -112,6 +112,10 @@ public:
     // The holiday setup window, modal; returns when it closes. HolidayChanged tells whether the
     // user saved a change.
     QVariant Holiday_Start();
+    // The office setup window (people, departments, logins and their rights, computers), modal;
+    // returns when it closes. Only for a login with the supervisor right: any other is told so in
+    // a message box and nothing opens. Changes are written as they are made.
+    QVariant Setup_Start();
     bool HolidayChanged() const;
     void setHolidayChanged(bool changed);
     bool RightToEdit() const;

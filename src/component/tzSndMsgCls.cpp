@@ -7,6 +7,7 @@
 #include "holidays/HolidayStart.h"
 #include "messages/ShowMessageWindow.h"
 #include "messages/tzSndMsgFrm.h"
+#include "setup/SetupStart.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
 #include "store/MessageStore.h"
@@ -332,6 +333,12 @@ void tzSndMsgCls::setLinkID(qint32 id)
 QVariant tzSndMsgCls::Holiday_Start()
 {
     runHolidayWindow();
+    return QVariant();
+}
+
+QVariant tzSndMsgCls::Setup_Start()
+{
+    runStaffSetupWindow(SharedState::current().GIC);
     return QVariant();
 }
 

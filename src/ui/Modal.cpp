@@ -31,9 +31,17 @@ std::function<QString(const FileDialogRequest&)>& fileDialogHandler()
 QString showRealFileDialog(const FileDialogRequest& request)
 {
     QFileDialog dialog(request.parent, request.title, request.startFolder, request.filter);
-    dialog.setObjectName(QStringLiteral("FileOpenDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (request.save) {
+        dialog.setObjectName(QStringLiteral("FileSaveDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        // Replacing a file is asked through the message boxes, where a host can answer it.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    } else {
+        dialog.setObjectName(QStringLiteral("FileOpenDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
     if (!request.defaultExtension.isEmpty())
         dialog.setDefaultSuffix(request.defaultExtension);
     if (!request.fileName.isEmpty())
@@ -76,6 +84,13 @@ QString getOpenFileName(const FileDialogRequest& request)
     if (handler)
         return handler(request);
     return showRealFileDialog(request);
+}
+
+QString getSaveFileName(const FileDialogRequest& request)
+{
+    FileDialogRequest saving = request;
+    saving.save = true;
+    return getOpenFileName(saving);
 }
 
 void setFileDialogHandler(std::function<QString(const FileDialogRequest&)> handler)

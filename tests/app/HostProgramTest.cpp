@@ -137,6 +137,7 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
           QStringLiteral("--body"), QStringLiteral("Ordered")},
          true},
         {{QStringLiteral("holidays")}, true},
+        {{QStringLiteral("setup")}, true},
     };
     for (const auto& c : cases) {
         const Outcome r = run(c.args, c.common);
@@ -195,7 +196,8 @@ TEST_F(HostProgram, WindowsRenderToAFile)
 {
     ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
     for (const QString& command :
-         {QStringLiteral("holidays"), QStringLiteral("events"), QStringLiteral("messages")}) {
+         {QStringLiteral("holidays"), QStringLiteral("events"), QStringLiteral("messages"),
+          QStringLiteral("setup")}) {
         const QString file = home.path() + QLatin1Char('/') + command + QStringLiteral(".png");
         const Outcome r = run({command, QStringLiteral("--login"), QStringLiteral("MARIA"),
                            QStringLiteral("--screenshot"), file});
@@ -203,6 +205,17 @@ TEST_F(HostProgram, WindowsRenderToAFile)
         const QImage image(file);
         EXPECT_GT(image.width(), 300) << command.toStdString();
     }
+}
+
+TEST_F(HostProgram, SetupIsRefusedToALoginWithoutTheSupervisorRight)
+{
+    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    const QString file = home.path() + QStringLiteral("/setup.png");
+    const Outcome r = run({QStringLiteral("setup"), QStringLiteral("--login"), QStringLiteral("ANNA"),
+                           QStringLiteral("--screenshot"), file});
+    EXPECT_EQ(r.code, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("supervisor right"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(file));
 }
 
 TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
@@ -249,7 +262,8 @@ TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
          {QStringLiteral("init"), QStringLiteral("messages"), QStringLiteral("events"),
           QStringLiteral("holidays"), QStringLiteral("send"), QStringLiteral("announce"),
           QStringLiteral("inbox"), QStringLiteral("config"), QStringLiteral("check"),
-          QStringLiteral("staff"), QStringLiteral("logins"), QStringLiteral("computers")}) {
+          QStringLiteral("staff"), QStringLiteral("logins"), QStringLiteral("computers"),
+          QStringLiteral("setup")}) {
         // Window commands too: asking for help opens nothing.
         const Outcome help = run({command, QStringLiteral("--help")}, false);
         EXPECT_EQ(help.code, 0) << command.toStdString() << ": " << help.err.toStdString();

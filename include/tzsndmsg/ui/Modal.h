@@ -27,10 +27,13 @@ struct FileDialogRequest {
     QString defaultExtension;  // without the dot
     QString fileName;          // proposed file name
     QString startFolder;
+    bool save = false;         // a file to write (getSaveFileName); the caller asks before replacing one
 };
 // The chosen file's full path; empty when cancelled. Same thread and handler rules as above;
 // a handler answers instead of the dialog, nullptr restores it.
 QString getOpenFileName(const FileDialogRequest& request);
+// The same for a file to write: the request reaches the handler with save set.
+QString getSaveFileName(const FileDialogRequest& request);
 void setFileDialogHandler(std::function<QString(const FileDialogRequest&)> handler);
 
 } // namespace tzsndmsg::ui

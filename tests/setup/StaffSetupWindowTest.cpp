@@ -1,0 +1,579 @@
+#include "component/SharedState.h"
+#include "directory/StaffDirectory.h"
+#include "setup/StaffSetupFrm.h"
+#include "support/GuiDriver.h"
+#include "support/Office.h"
+#include "support/ScriptedPrompter.h"
+#include "tzsndmsg/Staff.h"
+#include "tzsndmsg/StaffCsv.h"
+#include "tzsndmsg/tzSndMsgCls.h"
+#include "tzsndmsg/ui/Modal.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTableView>
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+QString focusName()
+{
+    QWidget* w = QApplication::focusWidget();
+    return w ? w->objectName() : u"(none)"_s;
+}
+
+// A key as a user presses it. A button's own key presses it down and lets it go a moment later,
+// when it acts: that moment is waited for.
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_TRUE(target) << "nothing has the focus";
+    QWidget* window = target->window();
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [window] {
+            for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+                if (b->isDown())
+                    return false;
+            return true;
+        },
+        2000));
+    pump();
+}
+
+void type(const QString& text)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_TRUE(target) << "nothing has the focus";
+    QTest::keyClicks(target, text);
+    pump();
+}
+
+// Presses Tab until the named control has the focus; fails after a round without it.
+void tabTo(const QString& name)
+{
+    for (int i = 0; i < 40 && focusName() != name; ++i)
+        press(Qt::Key_Tab);
+    ASSERT_EQ(focusName(), name);
+}
+
+// The picker's entries: the whole office, the departments and the people who may be chosen.
+QStringList pickerEntries()
+{
+    LoadLoginNames();
+    QListWidget list;
+    FillStaffList(&list, SharedState::current().LoginEmployeeIDs);
+    QStringList entries;
+    for (int i = 0; i < list.count(); ++i)
+        entries << list.item(i)->text();
+    return entries;
+}
+
+} // namespace
+
+class StaffSetupWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SharedState::current() = SharedState{};
+        SharedState::current().GIC = office.services();
+    }
+    void TearDown() override
+    {
+        window.reset();
+        ui::setFileDialogHandler(nullptr);
+        SharedState::current() = SharedState{};
+        expectNoVisibleWindows();
+    }
+
+    qint32 addPerson(const QString& last, const QString& first, const QString& initials,
+                     const QString& department = {}, const QString& login = {})
+    {
+        StaffPersonFields fields;
+        fields.last = last;
+        fields.first = first;
+        fields.initials = initials;
+        if (!department.isEmpty())
+            fields.department = department;
+        if (!login.isEmpty())
+            fields.login = login;
+        qint32 id = 0;
+        QString error;
+        EXPECT_TRUE(addStaffPerson(*office.db(), fields, &id, &error)) << error.toStdString();
+        return id;
+    }
+    StaffPerson person(qint32 id)
+    {
+        StaffPerson p;
+        QString error;
+        EXPECT_TRUE(readStaffPerson(*office.db(), id, p, &error)) << error.toStdString();
+        return p;
+    }
+    std::optional<StaffLogin> login(const QString& name)
+    {
+        QList<StaffLogin> logins;
+        EXPECT_TRUE(listLogins(*office.db(), logins));
+        for (const StaffLogin& l : std::as_const(logins))
+            if (l.name == name)
+                return l;
+        return std::nullopt;
+    }
+
+    // The window, loaded, shown and active, with Qt's own first focus.
+    StaffSetupFrm& open()
+    {
+        window = std::make_unique<StaffSetupFrm>(office.services());
+        window->load();
+        EXPECT_TRUE(showActive(window.get()));
+        return *window;
+    }
+    QTableView* people() { return control<QTableView>(window.get(), u"tblPeople"_s); }
+    QTableView* logins() { return control<QTableView>(window.get(), u"tblLogins"_s); }
+    // The people list's row of a last name, -1 when not listed.
+    int rowOf(QTableView* table, int column, const QString& text)
+    {
+        for (int r = 0; r < table->model()->rowCount(); ++r)
+            if (table->model()->index(r, column).data().toString() == text)
+                return r;
+        return -1;
+    }
+    // Puts the list's cursor on the row by keyboard: into the list, then down to it.
+    void arrowTo(QTableView* table, int row)
+    {
+        tabTo(table->objectName());
+        press(Qt::Key_Home, Qt::ControlModifier);
+        if (!table->currentIndex().isValid())
+            press(Qt::Key_Down);
+        for (int i = 0; i < row; ++i)
+            press(Qt::Key_Down);
+        ASSERT_EQ(table->currentIndex().row(), row);
+    }
+
+    Office office;
+    PrompterGuard prompter;
+    std::unique_ptr<StaffSetupFrm> window;
+};
+
+TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    StaffSetupFrm& w = open();
+    QAbstractItemModelTester tester(people()->model());
+
+    press(Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(focusName(), u"txtLastName"_s);
+    type(u"O'Brien \"Q\""_s);
+    press(Qt::Key_Tab);
+    type(u"Rosa"_s);
+    press(Qt::Key_Tab);
+    type(u"RO"_s);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(focusName(), u"cmbDepartment"_s);
+    type(u"billing"_s);
+    press(Qt::Key_Tab);
+    type(u"rosa"_s);
+    press(Qt::Key_S, Qt::ControlModifier);
+
+    QList<StaffPerson> staff;
+    ASSERT_TRUE(listStaff(*office.db(), staff));
+    ASSERT_EQ(staff.size(), 2);
+    const StaffPerson& added = staff.at(1);
+    EXPECT_EQ(added.last, u"O'Brien \"Q\""_s);
+    EXPECT_EQ(added.first, u"Rosa"_s);
+    EXPECT_EQ(added.initials, u"RO"_s);
+    EXPECT_EQ(added.department, u"billing"_s);
+    EXPECT_EQ(added.login, u"ROSA"_s);
+    EXPECT_FALSE(added.released);
+    // Listed, chosen, and the form ready for the next one.
+    const int row = rowOf(people(), 2, added.last);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(people()->currentIndex().row(), row);
+    EXPECT_EQ(focusName(), u"tblPeople"_s);
+    EXPECT_TRUE(control<QLineEdit>(&w, u"txtLastName"_s)->text().isEmpty());
+    EXPECT_TRUE(control<QTableView>(&w, u"tblLogins"_s)->model()->rowCount() >= 2);
+
+    const QStringList picker = pickerEntries();
+    EXPECT_TRUE(picker.contains(u" Billing Department"_s)) << picker.join('|').toStdString();
+    EXPECT_TRUE(picker.contains(u"O'Brien \"Q\", Rosa--(RO)"_s)) << picker.join('|').toStdString();
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, RefusedEntryIsToldAndKeptInTheForm)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s);
+    StaffSetupFrm& w = open();
+    press(Qt::Key_N, Qt::ControlModifier);
+    type(u"Adams"_s);
+    press(Qt::Key_Tab);
+    press(Qt::Key_Tab);
+    type(u"aa"_s);
+    prompter->expect(u"AA"_s, 1); // the initials are taken: the staff setup's own words
+    press(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(office.count(u"PATable"_s), 1);
+    EXPECT_EQ(control<QLineEdit>(&w, u"txtLastName"_s)->text(), u"Adams"_s);
+    EXPECT_EQ(people()->model()->rowCount(), 1);
+
+    // Leaving with the entry unsaved asks; Cancel stays, No drops it and closes.
+    prompter->expect(u"Save the changes to the new person?"_s, 2);
+    press(Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    prompter->expect(u"Save the changes to the new person?"_s, 7);
+    press(Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(office.count(u"PATable"_s), 1);
+}
+
+TEST_F(StaffSetupWindow, EnterEditsTheSelectedRowAndADepartmentChangeAddsARecord)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s, u"BEN"_s);
+    const int records = office.count(u"EBTable"_s, u"EBPid=?"_s, {ben});
+    StaffSetupFrm& w = open();
+
+    arrowTo(people(), rowOf(people(), 2, u"Brown"_s));
+    press(Qt::Key_Return);
+    ASSERT_EQ(focusName(), u"txtLastName"_s);
+    EXPECT_EQ(control<QLineEdit>(&w, u"txtLastName"_s)->text(), u"Brown"_s);
+    tabTo(u"cmbDepartment"_s);
+    press(Qt::Key_A, Qt::ControlModifier);
+    type(u"clinical"_s);
+    press(Qt::Key_S, Qt::ControlModifier);
+
+    const StaffPerson after = person(ben);
+    EXPECT_EQ(after.department, u"clinical"_s);
+    EXPECT_EQ(after.login, u"BEN"_s); // untouched fields are not written
+    EXPECT_EQ(office.count(u"EBTable"_s, u"EBPid=?"_s, {ben}), records + 1);
+    EXPECT_EQ(people()->model()->index(people()->currentIndex().row(), 4).data().toString(),
+              u"clinical"_s);
+    const QStringList picker = pickerEntries();
+    EXPECT_TRUE(picker.contains(u" Clinical Department"_s)) << picker.join('|').toStdString();
+    EXPECT_FALSE(picker.contains(u" Billing Department"_s)) << picker.join('|').toStdString();
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, ReleaseAndRehireByKeyboardFollowThePicker)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s, u"BEN"_s);
+    StaffSetupFrm& w = open();
+    auto* rehire = control<QPushButton>(&w, u"cmdRehire"_s);
+
+    arrowTo(people(), rowOf(people(), 2, u"Brown"_s));
+    EXPECT_FALSE(rehire->isEnabled());
+    // No keeps the person.
+    prompter->expect(u"Release Brown, Ben from the office"_s, 7);
+    press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_FALSE(person(ben).released);
+
+    prompter->expect(u"Release Brown, Ben from the office"_s, 6);
+    press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(person(ben).released, std::optional<QDate>(QDate(2026, 12, 6)));
+    const int row = people()->currentIndex().row();
+    EXPECT_EQ(people()->model()->index(row, 6).data().toString(), u"12/06/2026"_s);
+    EXPECT_TRUE(rehire->isEnabled());
+    EXPECT_FALSE(control<QPushButton>(&w, u"cmdRelease"_s)->isEnabled());
+    EXPECT_FALSE(pickerEntries().contains(u"Brown, Ben--(BB)"_s));
+    // A released person cannot be given a login.
+    auto* loginPerson = control<QComboBox>(&w, u"cmbLoginPerson"_s);
+    EXPECT_EQ(loginPerson->findText(u"Brown, Ben"_s), -1);
+
+    press(Qt::Key_H, Qt::ControlModifier);
+    EXPECT_FALSE(person(ben).released);
+    EXPECT_TRUE(pickerEntries().contains(u"Brown, Ben--(BB)"_s));
+    EXPECT_GE(loginPerson->findText(u"Brown, Ben"_s), 0);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s);
+    const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s);
+    StaffSetupFrm& w = open();
+
+    press(Qt::Key_O, Qt::AltModifier);
+    ASSERT_EQ(control<QTabWidget>(&w, u"tabSetup"_s)->currentIndex(), 1);
+    tabTo(u"txtLoginName"_s);
+    type(u" nurse1 "_s);
+    press(Qt::Key_Tab);
+    ASSERT_EQ(focusName(), u"cmbLoginPerson"_s);
+    auto* personBox = control<QComboBox>(&w, u"cmbLoginPerson"_s);
+    while (personBox->currentText() != u"Brown, Ben"_s &&
+           personBox->currentIndex() + 1 < personBox->count())
+        press(Qt::Key_Down);
+    ASSERT_EQ(personBox->currentText(), u"Brown, Ben"_s);
+    press(Qt::Key_N, Qt::ControlModifier);
+
+    auto added = login(u"NURSE1"_s);
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->personId, ben);
+    EXPECT_EQ(person(ben).login, u"NURSE1"_s);
+    EXPECT_EQ(focusName(), u"tblLogins"_s);
+    ASSERT_EQ(logins()->model()->index(logins()->currentIndex().row(), 0).data().toString(),
+              u"NURSE1"_s);
+
+    auto& services = *office.services();
+    const auto holds = [&](const char* right) {
+        return services.checkRight(u"NURSE1"_s, QLatin1String(right), u"PWAWriFla"_s,
+                                   u"tzSndMsg"_s);
+    };
+    const struct {
+        int key;
+        const char* right;
+        int column;
+    } toggles[] = {{Qt::Key_U, kSupervisorRight, 2}, {Qt::Key_P, kPayrollMessagesRight, 3}};
+    for (const auto& t : toggles) {
+        SCOPED_TRACE(t.right);
+        press(t.key, Qt::ControlModifier);
+        EXPECT_TRUE(holds(t.right));
+        EXPECT_EQ(
+            logins()->model()->index(logins()->currentIndex().row(), t.column).data().toString(),
+            u"Yes"_s);
+        press(t.key, Qt::ControlModifier);
+        EXPECT_FALSE(holds(t.right));
+    }
+    press(Qt::Key_U, Qt::ControlModifier);
+    EXPECT_TRUE(login(u"NURSE1"_s)->supervisor);
+    EXPECT_FALSE(login(u"NURSE1"_s)->payroll);
+
+    // A login held already, whatever its case, is refused and the name kept.
+    tabTo(u"txtLoginName"_s);
+    type(u"Nurse1"_s);
+    prompter->expect(u"NURSE1"_s, 1);
+    press(Qt::Key_Return);
+    EXPECT_EQ(control<QLineEdit>(&w, u"txtLoginName"_s)->text(), u"Nurse1"_s);
+
+    arrowTo(logins(), rowOf(logins(), 0, u"NURSE1"_s));
+    prompter->expect(u"Remove the login NURSE1"_s, 6);
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(login(u"NURSE1"_s));
+    EXPECT_FALSE(holds(kSupervisorRight));
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, AddsAndRemovesAComputer)
+{
+    office.writeMachinesIni("WS1\r\nFRONTDESK\r\n");
+    StaffSetupFrm& w = open();
+    auto* list = control<QListWidget>(&w, u"lstComputers"_s);
+    ASSERT_EQ(list->count(), 2);
+
+    press(Qt::Key_M, Qt::AltModifier);
+    tabTo(u"txtComputerName"_s);
+    type(u"exam-2"_s);
+    press(Qt::Key_Return);
+    EXPECT_TRUE(office.services()->computerNames().contains(u"EXAM-2"_s));
+    ASSERT_TRUE(list->currentItem());
+    EXPECT_EQ(list->currentItem()->text(), u"EXAM-2"_s);
+    EXPECT_EQ(focusName(), u"lstComputers"_s);
+
+    prompter->expect(u"Remove the computer EXAM-2"_s, 6);
+    press(Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(office.services()->computerNames(), (QStringList{u"WS1"_s, u"FRONTDESK"_s}));
+    EXPECT_EQ(list->count(), 2);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, OpensOnlyForTheSupervisorRight)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"FRONT"_s);
+    addPerson(u"Moreno"_s, u"Maria"_s, u"MM"_s, u"administration"_s, u"MARIA"_s);
+    ASSERT_TRUE(setLoginRight(*office.db(), u"MARIA"_s, QLatin1String(kSupervisorRight), true));
+    const struct {
+        const char* login;
+        bool opens;
+    } cases[] = {{"FRONT", false}, {"MARIA", true}, {"SUPERVISOR", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.login);
+        auto services = office.workstation(u"WS1"_s, QLatin1String(c.login));
+        ModalScript modal;
+        if (c.opens)
+            modal.then([](QDialog& d) {
+                EXPECT_EQ(d.objectName(), u"StaffSetupFrm"_s);
+                return int(QDialog::Rejected);
+            });
+        else
+            prompter->expect(u"Only a login with the supervisor right"_s, 1);
+        tzSndMsgCls component;
+        component.setGIC(services);
+        component.Setup_Start();
+    }
+}
+
+TEST_F(StaffSetupWindow, TabFollowsTheVisualOrderAndLeavesEachListInOnePress)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    office.writeMachinesIni("WS1\r\n");
+    StaffSetupFrm& w = open();
+    auto* tabs = control<QTabWidget>(&w, u"tabSetup"_s);
+    const struct {
+        int page;
+        QStringList order;
+    } pages[] = {
+        {0,
+         {"tabSetupBar", "cmdAddPerson", "cmdEditPerson", "cmdRelease", "cmdImport", "cmdExport",
+          "tblPeople", "txtLastName", "txtFirstName", "txtInitials", "cmbDepartment",
+          "txtPersonLogin", "cmdSavePerson", "cmdCancelPerson", "cmdClose"}},
+        {1,
+         {"tabSetupBar", "cmdSupervisor", "cmdPayroll", "cmdRemoveLogin", "tblLogins",
+          "txtLoginName", "cmbLoginPerson", "cmdAddLogin", "cmdClose"}},
+        {2,
+         {"tabSetupBar", "cmdRemoveComputer", "lstComputers", "txtComputerName", "cmdAddComputer",
+          "cmdClose"}},
+    };
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.page);
+        tabs->setCurrentIndex(p.page);
+        tabs->tabBar()->setFocus(Qt::TabFocusReason);
+        pump();
+        // A row is current, so the list has cells Tab could wander through.
+        auto* list = w.findChild<QAbstractItemView*>(
+            p.page == 2 ? u"lstComputers"_s : (p.page == 1 ? u"tblLogins"_s : u"tblPeople"_s));
+        ASSERT_TRUE(list);
+        list->setCurrentIndex(list->model()->index(0, 0));
+        QStringList seen{focusName()};
+        for (int i = 1; i <= p.order.size(); ++i) {
+            press(Qt::Key_Tab);
+            seen << focusName();
+        }
+        EXPECT_EQ(seen, p.order + QStringList{p.order.first()});
+        // And back again, from the section tabs to Close and up.
+        QStringList back;
+        for (int i = 0; i < p.order.size(); ++i) {
+            press(Qt::Key_Backtab, Qt::ShiftModifier);
+            back.prepend(focusName());
+        }
+        EXPECT_EQ(back, p.order);
+    }
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, EveryFocusableControlIsNamedAndTheWindowFitsA1280x800Screen)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    StaffSetupFrm& w = open();
+    auto* tabs = control<QTabWidget>(&w, u"tabSetup"_s);
+    for (int page = 0; page < tabs->count(); ++page) {
+        SCOPED_TRACE(page);
+        tabs->setCurrentIndex(page);
+        pump();
+        int checked = 0;
+        for (QWidget* c : w.findChildren<QWidget*>()) {
+            if (!c->isVisible() || !(c->focusPolicy() & Qt::TabFocus) || c->focusProxy())
+                continue;
+            ++checked;
+            EXPECT_FALSE(c->objectName().isEmpty()) << c->metaObject()->className();
+            EXPECT_FALSE(c->accessibleName().isEmpty()) << c->objectName().toStdString();
+        }
+        EXPECT_GE(checked, 4);
+        // Every command says its key.
+        for (QPushButton* b : tabs->widget(page)->findChildren<QPushButton*>())
+            EXPECT_TRUE(b->toolTip().contains(b->shortcut().toString(QKeySequence::NativeText)) &&
+                        !b->shortcut().isEmpty())
+                << b->objectName().toStdString();
+    }
+    const QSize smallScreen(1280, 800);
+    EXPECT_LE(w.frameGeometry().width(), smallScreen.width());
+    EXPECT_LE(w.frameGeometry().height(), smallScreen.height() - 40); // a panel's room
+    EXPECT_LE(w.minimumSizeHint().width(), smallScreen.width());
+    EXPECT_LE(w.minimumSizeHint().height(), smallScreen.height() - 80);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const QString good = office.tempPath() + u"/staff.csv"_s;
+    const QString bad = office.tempPath() + u"/bad.csv"_s;
+    const auto write = [](const QString& path, const QByteArray& content) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    };
+    write(good,
+          "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n");
+    write(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n");
+    QStringList files;
+    ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
+        EXPECT_FALSE(request.save);
+        return files.isEmpty() ? QString() : files.takeFirst();
+    });
+    StaffSetupFrm& w = open();
+    const auto staffCount = [&] {
+        QList<StaffPerson> staff;
+        EXPECT_TRUE(listStaff(*office.db(), staff));
+        return staff.size();
+    };
+
+    // Every bad line is named and nothing is written.
+    files << bad;
+    prompter->expect(u"bad.csv was not imported; nothing was changed."_s, 1);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 1);
+    ASSERT_FALSE(prompter->shown.isEmpty());
+    const QString told = prompter->shown.last().text;
+    EXPECT_TRUE(told.contains(u"line 2"_s) && told.contains(u"line 3"_s)) << told.toStdString();
+
+    // The user sees what the file does, and No writes nothing.
+    files << good << good;
+    prompter->expect(
+        u"Import staff.csv?\n\n2 to add, 0 to change, 0 to release, 0 to rehire, 0 unchanged."_s,
+        7);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 1);
+    prompter->expect(u"Import staff.csv?"_s, 6);
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 3);
+    EXPECT_EQ(people()->model()->rowCount(), 3);
+    EXPECT_GE(rowOf(people(), 2, u"Cole"_s), 0);
+    // Cancelled in the file dialog: nothing asked, nothing done.
+    press(Qt::Key_I, Qt::ControlModifier);
+    EXPECT_EQ(staffCount(), 3);
+    w.reject();
+}
+
+TEST_F(StaffSetupWindow, ExportsEveryoneAndAsksBeforeReplacingAFile)
+{
+    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s);
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), ben, QDate(2026, 11, 30)));
+    const QString path = office.tempPath() + u"/out.csv"_s;
+    ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
+        EXPECT_TRUE(request.save);
+        return path;
+    });
+    StaffSetupFrm& w = open();
+
+    prompter->expect(u"Wrote 2 people to "_s, 1);
+    press(Qt::Key_E, Qt::ControlModifier);
+    StaffCsv csv;
+    QList<StaffCsvProblem> problems;
+    ASSERT_TRUE(readStaffCsvFile(path, csv, problems));
+    ASSERT_EQ(csv.rows.size(), 2);
+    EXPECT_EQ(csv.rows.at(1).field(StaffColumn::LastName), u"Brown"_s);
+    EXPECT_FALSE(csv.rows.at(1).field(StaffColumn::Released).isEmpty());
+
+    // A file there already is replaced only when the user says so.
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    prompter->expect(u"out.csv exists. Replace it?"_s, 7);
+    press(Qt::Key_E, Qt::ControlModifier);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("kept"));
+    w.reject();
+}
