@@ -1,5 +1,6 @@
 #include "tzsndmsg/tzGlobal.h"
 
+#include "ComputerListFile.h"
 #include "PathResolver.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
@@ -514,46 +515,10 @@ QString tzGlobal::computerName() const
 
 bool tzGlobal::removeComputerName(const QString& name)
 {
-    const QString wanted = name.trimmed();
-    if (wanted.isEmpty())
+    // The one locked writer of the list, so that an edit at another workstation is not lost.
+    if (name.trimmed().isEmpty())
         return true;
-    const QString path = resolvePath(d->config.dataFolder, QStringLiteral("stp\\Machines.Ini"));
-    QFile in(path);
-    if (!in.exists())
-        return true; // no list, so the name is in none
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray content = in.readAll();
-    in.close();
-
-    QList<QByteArray> lines = content.split('\n');
-    const bool endsWithBreak = content.endsWith('\n');
-    if (endsWithBreak)
-        lines.removeLast();
-    QByteArray out;
-    bool removed = false;
-    for (QByteArray line : lines) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (QString::fromLocal8Bit(line).trimmed().compare(wanted, Qt::CaseInsensitive) == 0) {
-            removed = true;
-            continue;
-        }
-        out += line + "\r\n";
-    }
-    if (!removed)
-        return true;
-    if (!endsWithBreak && out.endsWith("\r\n"))
-        out.chop(2);
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(out) != out.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return removeFromComputerList(d->config.dataFolder, name, nullptr);
 }
 
 // --- settings --------------------------------------------------------------------------------

@@ -292,5 +292,12 @@ TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
     const Outcome again = run({"logins", "add", "carl2", "--person", QString::number(carl)});
     EXPECT_EQ(again.code, 1);
     EXPECT_TRUE(again.err.contains("released")) << again.err.toStdString();
+    // Nor does the login the person had: refused at the door, and nobody sends to them.
+    const Outcome signIn = run({"inbox", "--login", "carl", "--computer", "EXAM-1"});
+    EXPECT_EQ(signIn.code, 2);
+    EXPECT_EQ(signIn.err.trimmed().count('\n'), 0) << signIn.err.toStdString();
+    const Outcome toCarl = run({"announce", "--login", "anna", "--computer", "FRONTDESK", "--text",
+                                "Are you in?", "--to", QString::number(carl)});
+    EXPECT_EQ(toCarl.code, 1) << toCarl.err.toStdString();
     (void)anna;
 }

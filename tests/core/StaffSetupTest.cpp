@@ -297,14 +297,14 @@ TEST(StaffSetup, ABatchNamesEveryBadEntryAndIsAllOrNothing)
     EXPECT_EQ(office.count(QStringLiteral("PWMTable")), 3);
 }
 
-TEST(StaffSetup, TheComputerListKeepsItsLineEndsAndRefusesALink)
+TEST(StaffSetup, TheComputerListIsWrittenAsItIsReadAndRefusesALink)
 {
     Office office;
     office.writeMachinesIni("FRONTDESK\r\nexam-1\nLAB\r\nOLD");
     QString error;
     ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral(" exam-2 "), &error))
         << error.toStdString();
-    EXPECT_EQ(machines(office), QByteArray("FRONTDESK\r\nexam-1\nLAB\r\nOLD\r\nEXAM-2\r\n"));
+    EXPECT_EQ(machines(office), QByteArray("FRONTDESK\r\nexam-1\r\nLAB\r\nOLD\r\nEXAM-2\r\n"));
     EXPECT_FALSE(addComputer(office.dataFolder(), QStringLiteral("Exam-1"), &error));
     EXPECT_TRUE(error.contains(QLatin1String("listed already")));
     ASSERT_TRUE(removeComputer(office.dataFolder(), QStringLiteral("EXAM-1"), &error));
@@ -316,16 +316,16 @@ TEST(StaffSetup, TheComputerListKeepsItsLineEndsAndRefusesALink)
     // What the services read.
     EXPECT_EQ(office.services()->computerNames(), names);
 
-    // A list kept with line feeds only stays so.
+    // A list written elsewhere with line feeds only gets the line ends the list is read by.
     office.writeMachinesIni("A\nB\n");
     ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral("C"), &error));
-    EXPECT_EQ(machines(office), QByteArray("A\nB\nC\n"));
+    EXPECT_EQ(machines(office), QByteArray("A\r\nB\r\nC\r\n"));
 
     // Held open by another program: the new file is renamed over it.
     QFile held(office.dataFolder() + QStringLiteral("stp/Machines.Ini"));
     ASSERT_TRUE(held.open(QIODevice::ReadOnly));
     ASSERT_TRUE(addComputer(office.dataFolder(), QStringLiteral("D"), &error));
-    EXPECT_EQ(machines(office), QByteArray("A\nB\nC\nD\n"));
+    EXPECT_EQ(machines(office), QByteArray("A\r\nB\r\nC\r\nD\r\n"));
 
     // A link is not followed.
     const QString target = office.tempPath() + QStringLiteral("/elsewhere.ini");

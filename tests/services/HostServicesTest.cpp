@@ -7,6 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
+
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/file.h>
+#include <unistd.h>
 #include <QWidget>
 
 using tzsndmsg::testing::Office;
@@ -316,6 +322,24 @@ TEST_F(HostServices, RemoveComputerNameKeepsOtherLines)
     office.writeMachinesIni("A\nB\nC");
     EXPECT_TRUE(services->removeComputerName("b"));
     EXPECT_EQ(readFile(ini), QByteArray("A\r\nC"));
+}
+
+TEST_F(HostServices, RemoveComputerNameWaitsForAnotherWorkstationsEditAndKeepsIt)
+{
+    office.writeMachinesIni("FRONTDESK\r\nEXAM-1\r\n");
+    const QString ini = office.dataFolder() + "stp/Machines.Ini";
+    // Another workstation is adding a computer: it holds the list's lock while it writes.
+    const int held = ::open(QFile::encodeName(office.dataFolder() + "stp/Machines.lock").constData(),
+                            O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    auto removal = std::async(std::launch::async, [&] { return services->removeComputerName("exam-1"); });
+    EXPECT_EQ(removal.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    office.writeMachinesIni("FRONTDESK\r\nEXAM-1\r\nLAB\r\n");
+    ::close(held);
+
+    EXPECT_TRUE(removal.get());
+    EXPECT_EQ(readFile(ini), QByteArray("FRONTDESK\r\nLAB\r\n"));
 }
 
 TEST_F(HostServices, SettingsByKind)
