@@ -1,6 +1,6 @@
 // tzsndmsg check on the demo office: a sound office, damaged pages of the store (written into the
 // file as a failing disk would), a lost search index and a data folder that lacks a part.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -10,27 +10,13 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QString out, err;
-    QString all() const { return out + err; }
-};
-
 class CheckCommand : public ::testing::Test {
 protected:
-    CheckCommand() : office(options()) {}
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    CheckCommand() : office(programOffice()) {}
 
     void SetUp() override
     {
@@ -44,24 +30,7 @@ protected:
         args.insert(2, office.databaseUrl());
         args.insert(3, "--data");
         args.insert(4, data());
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TZSNDMSG_HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        return runProgram(args, programEnvironment(home.path()));
     }
 
     QString data() const { return home.path() + "/data/"; }

@@ -1,17 +1,12 @@
 // The host program's view of who has confirmed: `inbox --sent` and `confirmations --message`.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
-
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
 
 class ConfirmationsCommand : public ::testing::Test {
 protected:
@@ -28,25 +23,7 @@ protected:
         args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
              << office.dataFolder() << QStringLiteral("--login") << login
              << QStringLiteral("--computer") << QStringLiteral("WS1");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"),
-                   home.path() + QStringLiteral("/etc.conf"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        return runProgram(args, programEnvironment(home.path()));
     }
 
     qint64 write(const QString& table, const QString& key, const QStringList& names,

@@ -1,4 +1,4 @@
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,54 +8,25 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
-
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
 
 // The host program on this test's own office database and data folder.
 class HostProgram : public ::testing::Test {
 protected:
-    HostProgram() : office(options()) {}
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    HostProgram() : office(programOffice()) {}
 
     Outcome run(QStringList args, bool common = true)
     {
         if (common)
             args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
                  << data();
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        // No settings file of the machine or the user running the tests leaks in.
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home.path() + QStringLiteral("/etc.conf"));
+        QProcessEnvironment env = programEnvironment(home.path());
         for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
             env.insert(it.key(), it.value());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        return runProgram(args, env);
     }
 
     QString data() const { return home.path() + QStringLiteral("/data/"); }

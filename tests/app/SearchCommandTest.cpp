@@ -1,29 +1,16 @@
 // tzsndmsg search on the demo office, run as a workstation runs it.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
-
 class SearchCommand : public ::testing::Test {
 protected:
-    SearchCommand() : office(options()) {}
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    SearchCommand() : office(programOffice()) {}
 
     void SetUp() override
     {
@@ -38,24 +25,7 @@ protected:
         args.insert(2, office.databaseUrl());
         args.insert(3, "--data");
         args.insert(4, home.path() + "/data/");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TZSNDMSG_HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        return runProgram(args, programEnvironment(home.path()));
     }
 
     // A message from Dave to Anna, sent on the day given.

@@ -1,7 +1,7 @@
 // tzsndmsg staff, logins and computers on a fresh office made by plain init: each command's
 // answers to good and bad input, workstations adding at once, and an office set up from nothing
 // that then carries messages.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,26 +13,13 @@
 #include <memory>
 #include <vector>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
-
 class StaffCommands : public ::testing::Test {
 protected:
-    StaffCommands() : office(options()) {}
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    StaffCommands() : office(programOffice()) {}
 
     void SetUp() override
     {
@@ -43,33 +30,9 @@ protected:
     std::unique_ptr<QProcess> start(QStringList args)
     {
         args << "--db" << office.databaseUrl() << "--data" << data();
-        auto p = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TZSNDMSG_HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p->setProcessEnvironment(env);
-        p->start(QStringLiteral(TZSNDMSG_APP), args);
-        return p;
+        return startProgram(args, programEnvironment(home.path()));
     }
-
-    static Outcome finish(QProcess& p)
-    {
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished(5000);
-            ADD_FAILURE() << "tzsndmsg " << p.arguments().join(' ').toStdString()
-                          << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
-    }
-
+    static Outcome finish(QProcess& p) { return finishProgram(p); }
     Outcome run(const QStringList& args) { return finish(*start(args)); }
 
     QJsonArray json(const QStringList& args)

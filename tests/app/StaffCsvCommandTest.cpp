@@ -1,7 +1,7 @@
 // tzsndmsg import staff / export staff on an office made with plain init: the people of a CSV file
 // listed by the staff command, a round trip, a refused file and a dry run that write nothing,
 // and the arguments' mistakes.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -10,26 +10,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QString out, err;
-};
-
 class StaffCsvCommand : public ::testing::Test {
 protected:
-    StaffCsvCommand() : office(options()) {}
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    StaffCsvCommand() : office(programOffice()) {}
 
     void SetUp() override
     {
@@ -40,24 +27,7 @@ protected:
     Outcome run(QStringList args)
     {
         args << "--db" << office.databaseUrl() << "--data" << home.path() + "/data/";
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TZSNDMSG_HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-        env.insert("TZSNDMSG_SYSTEM_CONFIG", home.path() + "/etc.conf");
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runProgram(args, programEnvironment(home.path()));
     }
 
     QString write(const QString& name, const QByteArray& content)

@@ -19,6 +19,7 @@ struct Outcome {
     bool crashed = false; // ended by a signal it did not ask for
     bool hung = false;    // killed at the time limit
     QString out, err;
+    QString all() const { return out + err; }
     // The program's own lines on stderr ("tzsndmsg: ..."), without the platform's notices.
     QStringList said() const
     {
