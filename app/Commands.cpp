@@ -27,8 +27,6 @@
 
 namespace tzsndmsg::app {
 
-namespace {
-
 QTextStream& out()
 {
     static QTextStream stream(stdout);
@@ -40,6 +38,8 @@ int fail(int code, const QString& message)
     std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
     return code;
 }
+
+namespace {
 
 // Parses the command's arguments; false (with the message printed) on a bad argument.
 bool parse(QCommandLineParser& parser, const QStringList& args)

@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QStringList>
+#include <QTextStream>
 
 #include <memory>
 
@@ -13,6 +14,10 @@ class tzGlobal;
 }
 
 namespace tzsndmsg::app {
+
+// The program's standard output, and a failure told as one line on stderr; gives the exit code.
+QTextStream& out();
+int fail(int code, const QString& message);
 
 // Each command takes the arguments after its name and returns the exit code:
 // 0 done, 1 the operation failed, 2 bad arguments or set-up.

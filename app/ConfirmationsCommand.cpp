@@ -14,12 +14,6 @@ namespace tzsndmsg::app {
 
 namespace {
 
-int fail(int code, const QString& message)
-{
-    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
-    return code;
-}
-
 // When the confirmation was recorded, as the window shows it.
 QString whenText(const QDateTime& at)
 {

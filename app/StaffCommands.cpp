@@ -19,18 +19,6 @@ namespace tzsndmsg::app {
 
 namespace {
 
-QTextStream& out()
-{
-    static QTextStream stream(stdout);
-    return stream;
-}
-
-int fail(int code, const QString& message)
-{
-    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
-    return code;
-}
-
 // A sub-command: its name after the command's, the options it adds and the positional
 // arguments it takes.
 struct SubCommand {

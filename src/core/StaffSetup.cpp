@@ -212,11 +212,9 @@ QString loginProblem(const OfficeStaff& office, const QString& name, qint32 pers
     return QString();
 }
 
-// Checks a change against the office and makes it there; the reason when it cannot be made.
-// Added people get ids below zero until they are written.
-QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisionalId)
+// The fields as they are stored.
+void normalize(StaffPersonFields& f)
 {
-    StaffPersonFields& f = change.fields;
     auto norm = [](std::optional<QString>& value, StaffField field) {
         if (value)
             value = normalizedStaffText(field, *value);
@@ -226,6 +224,14 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
     norm(f.initials, StaffField::Initials);
     norm(f.department, StaffField::Department);
     norm(f.login, StaffField::Login);
+}
+
+// Checks a change against the office and makes it there; the reason when it cannot be made.
+// Added people get ids below zero until they are written.
+QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisionalId)
+{
+    StaffPersonFields& f = change.fields;
+    normalize(f);
 
     PersonRow* person = nullptr;
     if (change.kind == StaffChange::Kind::Add) {
@@ -396,15 +402,7 @@ bool writeChange(db::Database& database, const OfficeStaff& before, const StaffC
                  qint32& addedId, QString* error)
 {
     StaffPersonFields f = change.fields;
-    auto norm = [](std::optional<QString>& value, StaffField field) {
-        if (value)
-            value = normalizedStaffText(field, *value);
-    };
-    norm(f.last, StaffField::LastName);
-    norm(f.first, StaffField::FirstName);
-    norm(f.initials, StaffField::Initials);
-    norm(f.department, StaffField::Department);
-    norm(f.login, StaffField::Login);
+    normalize(f);
 
     qint64 id = change.personId;
     QStringList names, texts;
