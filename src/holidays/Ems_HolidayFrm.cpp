@@ -25,10 +25,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -160,9 +160,12 @@ void Ems_HolidayFrm::buildUi()
 
     // The lists read on as a sentence ("4th day of July"); each is named for what it picks.
     const QString cmbNames[7] = {
-        QStringLiteral("Day of the month"),          QStringLiteral("Month"),
-        QStringLiteral("Alternate day if on Saturday"), QStringLiteral("Alternate day if on Sunday"),
-        QStringLiteral("Week of the month"),         QStringLiteral("Day of the week"),
+        QStringLiteral("Day of the month"),
+        QStringLiteral("Month"),
+        QStringLiteral("Alternate day if on Saturday"),
+        QStringLiteral("Alternate day if on Sunday"),
+        QStringLiteral("Week of the month"),
+        QStringLiteral("Day of the week"),
         QStringLiteral("Month of the observed date")};
     for (int i = 0; i < 7; ++i) {
         m_cmb[i] = new QComboBox(panel);
@@ -270,11 +273,12 @@ void Ems_HolidayFrm::buildUi()
     auto* add = new QShortcut(QKeySequence::New, this);
     auto* remove = new QShortcut(QKeySequence::Delete, m_tdbg);
     remove->setContext(Qt::WidgetShortcut);
-    const auto keyText = [](const QShortcut* s) { return s->key().toString(QKeySequence::NativeText); };
+    const auto keyText = [](const QShortcut* shortcut) {
+        return shortcut->key().toString(QKeySequence::NativeText);
+    };
     m_cmdEd[0]->setToolTip(QStringLiteral("Save (%1)").arg(keyText(save)));
     m_cmd[2]->setToolTip(QStringLiteral("New (%1)").arg(keyText(add)));
-    m_cmd[1]->setToolTip(QStringLiteral("Delete (%1 in the list)")
-                             .arg(keyText(remove)));
+    m_cmd[1]->setToolTip(QStringLiteral("Delete (%1 in the list)").arg(keyText(remove)));
     m_cmd[3]->setToolTip(QStringLiteral("Help (F1)"));
     m_cmd[0]->setToolTip(QStringLiteral("Exit (Alt+X)"));
     connect(save, &QShortcut::activated, m_cmdEd[0], &QPushButton::click);
