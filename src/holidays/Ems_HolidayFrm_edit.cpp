@@ -84,9 +84,13 @@ void Ems_HolidayFrm::LoadHolidayList()
     const int description = m_list.fieldIndex(QStringLiteral("Description"));
     const int date = m_list.fieldIndex(QStringLiteral("Date"));
     if (description >= 0 && date >= 0) {
-        // Names and rules whole at the user's font: the list asks for the room they need.
+        // Names and rules whole at the user's font: the list asks for the room they need, up
+        // to a limit that keeps the window on the screen (a longer name shows in its tooltip).
+        const int widest = m_tdbg->fontMetrics().averageCharWidth() * 40;
         m_tdbg->resizeColumnToContents(description);
-        const int wanted = m_tdbg->columnWidth(description) + static_cast<QAbstractItemView*>(m_tdbg)->sizeHintForColumn(date) +
+        m_tdbg->setColumnWidth(description, std::min(m_tdbg->columnWidth(description), widest));
+        const int rules = static_cast<QAbstractItemView*>(m_tdbg)->sizeHintForColumn(date);
+        const int wanted = m_tdbg->columnWidth(description) + std::min(rules, widest) +
                            2 * m_tdbg->frameWidth() + m_tdbg->verticalScrollBar()->sizeHint().width();
         m_tdbg->setMinimumWidth(std::max(m_tdbg->minimumWidth(), wanted));
     }
