@@ -35,6 +35,8 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
     for (int i = 0; i < 2; ++i) {
         m_List[i] = new QListWidget(this);
         m_List[i]->setObjectName(QStringLiteral("List_%1").arg(i));
+        m_List[i]->setAccessibleName(i == 0 ? QStringLiteral("Staff")
+                                            : QStringLiteral("Employees without a login"));
         m_List[i]->setSortingEnabled(false);
         m_List[i]->installEventFilter(this);
         layout->addWidget(m_List[i], 1);
@@ -57,6 +59,7 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
     for (int i = 0; i < 3; ++i) {
         m_cmd[i] = new QPushButton(captions[i], this);
         m_cmd[i]->setObjectName(QStringLiteral("cmd_%1").arg(i));
+        m_cmd[i]->setAccessibleName(QString(captions[i]).remove(QLatin1Char('&')));
         // Enter is the dialog's own key (OK), not the focused button's.
         m_cmd[i]->setAutoDefault(false);
         m_cmd[i]->installEventFilter(this);
@@ -66,6 +69,12 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
     row->addWidget(m_cmd[1]);
     row->addWidget(m_cmd[0]);
     layout->addLayout(row);
+    // Tab runs through the buttons as they read, left to right.
+    setTabOrder(m_List[1], m_cmd[2]);
+    setTabOrder(m_cmd[2], m_cmd[1]);
+    setTabOrder(m_cmd[1], m_cmd[0]);
+    m_cmd[1]->setToolTip(QStringLiteral("OK (Enter)"));
+    m_cmd[0]->setToolTip(QStringLiteral("Cancel (Esc)"));
 
     m_cmd[1]->setEnabled(false);
     m_ActiveList = 0;
@@ -90,6 +99,7 @@ void EMS_EmpList::setEmpListType(int value)
     case 2:
         FillStaffList(m_List[0], ids);
         AddMachines(m_List[0]);
+        m_List[0]->setAccessibleName(QStringLiteral("Staff and computers"));
         break;
     case 3:
         m_ActiveList = 1;
@@ -184,6 +194,22 @@ bool EMS_EmpList::handleKey(QKeyEvent* event, QObject* target)
     case Qt::Key_Enter:
         cmdClicked(1); // also while OK is disabled
         return true;
+    case Qt::Key_Space:
+        // The office's and departments' rows start with blanks: left to the list, Space would
+        // also search for a blank and jump to the office's row.
+        if (auto* list = qobject_cast<QListWidget*>(target); list && list->currentItem()) {
+            QListWidgetItem* current = list->currentItem();
+            if (modifiers == Qt::ControlModifier) {
+                current->setSelected(!current->isSelected());
+                return true;
+            }
+            if (modifiers == Qt::NoModifier) {
+                list->clearSelection();
+                current->setSelected(true);
+                return true;
+            }
+        }
+        return false;
     case Qt::Key_Delete:
         if (modifiers == Qt::NoModifier) {
             if (auto* list = qobject_cast<QListWidget*>(target)) {

@@ -25,17 +25,17 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tzsndmsg {
 
 namespace {
-
-// Grid column widths are given in twips; 15 twips to the pixel.
-constexpr int kDescriptionWidth = 2382 / 15;
 
 const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
                                "July",    "August",   "September", "October", "November", "December"};
@@ -122,7 +122,10 @@ void Ems_HolidayFrm::buildUi()
     m_tdbg->verticalHeader()->setDefaultSectionSize(m_tdbg->fontMetrics().height() + 6);
     m_tdbg->verticalHeader()->hide();
     m_tdbg->horizontalHeader()->setStretchLastSection(true);
-    m_tdbg->setMinimumWidth(kDescriptionWidth + 200);
+    m_tdbg->setAccessibleName(QStringLiteral("Holidays"));
+    m_tdbg->setTabKeyNavigation(false);
+    // Room for a name and a rule at the user's font.
+    m_tdbg->setMinimumWidth(m_tdbg->fontMetrics().averageCharWidth() * 44);
     connect(m_tdbg->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &Ems_HolidayFrm::onRowChange);
     body->addWidget(m_tdbg, 1);
@@ -132,9 +135,10 @@ void Ems_HolidayFrm::buildUi()
     body->addWidget(panel, 0);
 
     auto* nameRow = new QHBoxLayout;
-    auto* nameLabel = new QLabel(QStringLiteral("Name of Holiday : "), panel);
+    auto* nameLabel = new QLabel(QStringLiteral("Na&me of Holiday : "), panel);
     m_txt0 = new QLineEdit(panel);
     m_txt0->setObjectName(QStringLiteral("txt_0"));
+    m_txt0->setAccessibleName(QStringLiteral("Name of Holiday"));
     nameLabel->setBuddy(m_txt0);
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(m_txt0, 1);
@@ -142,22 +146,39 @@ void Ems_HolidayFrm::buildUi()
 
     auto* optRow = new QHBoxLayout;
     auto* group = new QButtonGroup(this);
-    const QString optCaptions[2] = {QStringLiteral("Use actual date"),
-                                    QStringLiteral("Use observed date")};
+    const QString optCaptions[2] = {QStringLiteral("Use &actual date"),
+                                    QStringLiteral("Use &observed date")};
     for (int i = 0; i < 2; ++i) {
         m_opt[i] = new QRadioButton(optCaptions[i], panel);
         m_opt[i]->setObjectName(QStringLiteral("Opt_%1").arg(i));
+        m_opt[i]->setAccessibleName(QString(optCaptions[i]).remove(QLatin1Char('&')));
         group->addButton(m_opt[i], i);
         optRow->addWidget(m_opt[i]);
     }
     optRow->addStretch(1);
     form->addLayout(optRow);
 
+    // The lists read on as a sentence ("4th day of July"); each is named for what it picks.
+    const QString cmbNames[7] = {
+        QStringLiteral("Day of the month"),
+        QStringLiteral("Month"),
+        QStringLiteral("Alternate day if on Saturday"),
+        QStringLiteral("Alternate day if on Sunday"),
+        QStringLiteral("Week of the month"),
+        QStringLiteral("Day of the week"),
+        QStringLiteral("Month of the observed date")};
     for (int i = 0; i < 7; ++i) {
         m_cmb[i] = new QComboBox(panel);
         m_cmb[i]->setObjectName(QStringLiteral("CMB_%1").arg(i));
+        m_cmb[i]->setAccessibleName(cmbNames[i]);
         m_cmb[i]->setMaxVisibleItems(12);
+        m_cmb[i]->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     }
+    const auto buddyLabel = [](const QString& text, QWidget* buddy, QWidget* parent) {
+        auto* label = new QLabel(text, parent);
+        label->setBuddy(buddy);
+        return label;
+    };
 
     m_pics = new QStackedWidget(panel);
     auto* page0 = new QFrame(m_pics);
@@ -165,22 +186,24 @@ void Ems_HolidayFrm::buildUi()
     auto* g0 = new QGridLayout(page0);
     auto* dayRow = new QHBoxLayout;
     dayRow->addWidget(m_cmb[0]);
-    dayRow->addWidget(new QLabel(QStringLiteral("day of"), page0));
+    dayRow->addWidget(buddyLabel(QStringLiteral("day o&f"), m_cmb[1], page0));
     dayRow->addWidget(m_cmb[1], 1);
     g0->addLayout(dayRow, 0, 0, 1, 2);
-    g0->addWidget(new QLabel(QStringLiteral("Alternate day if on Saturday : "), page0), 1, 0);
+    g0->addWidget(buddyLabel(QStringLiteral("Alternate day if on Sa&turday : "), m_cmb[2], page0),
+                  1, 0);
     g0->addWidget(m_cmb[2], 1, 1);
-    g0->addWidget(new QLabel(QStringLiteral("Alternate day if on Sunday : "), page0), 2, 0);
+    g0->addWidget(buddyLabel(QStringLiteral("Alternate day if on S&unday : "), m_cmb[3], page0),
+                  2, 0);
     g0->addWidget(m_cmb[3], 2, 1);
     g0->setRowStretch(3, 1);
 
     auto* page1 = new QFrame(m_pics);
     page1->setObjectName(QStringLiteral("pics_1"));
     auto* g1 = new QGridLayout(page1);
-    g1->addWidget(new QLabel(QStringLiteral("on the"), page1), 0, 0);
+    g1->addWidget(buddyLabel(QStringLiteral("on th&e"), m_cmb[4], page1), 0, 0);
     g1->addWidget(m_cmb[4], 0, 1);
     g1->addWidget(m_cmb[5], 0, 2);
-    g1->addWidget(new QLabel(QStringLiteral("of"), page1), 1, 0);
+    g1->addWidget(buddyLabel(QStringLiteral("o&f"), m_cmb[6], page1), 1, 0);
     g1->addWidget(m_cmb[6], 1, 1, 1, 2);
     g1->setColumnStretch(2, 1);
     g1->setRowStretch(2, 1);
@@ -190,13 +213,16 @@ void Ems_HolidayFrm::buildUi()
     form->addWidget(m_pics);
 
     m_chkNotAppToParEmp =
-        new QCheckBox(QStringLiteral("Do not apply this holiday to part time employees."), panel);
+        new QCheckBox(QStringLiteral("Do not apply this holiday to &part time employees."), panel);
     m_chkNotAppToParEmp->setObjectName(QStringLiteral("ChkNotAppToParEmp"));
+    m_chkNotAppToParEmp->setAccessibleName(
+        QStringLiteral("Do not apply this holiday to part time employees."));
     form->addWidget(m_chkNotAppToParEmp);
 
     auto* iconRow = new QHBoxLayout;
     m_picIcon = new QLabel(panel);
     m_picIcon->setObjectName(QStringLiteral("PicIcon"));
+    m_picIcon->setAccessibleName(QStringLiteral("Holiday icon"));
     m_picIcon->setFixedSize(44, 44);
     m_picIcon->setFrameShape(QFrame::StyledPanel);
     m_picIcon->setAlignment(Qt::AlignCenter);
@@ -204,6 +230,7 @@ void Ems_HolidayFrm::buildUi()
     m_picIcon->installEventFilter(this);
     m_cmdIcon = new QPushButton(QStringLiteral("&Icon"), panel);
     m_cmdIcon->setObjectName(QStringLiteral("cmdIcon"));
+    m_cmdIcon->setAccessibleName(QStringLiteral("Icon"));
     iconRow->addWidget(m_picIcon);
     iconRow->addWidget(m_cmdIcon);
     iconRow->addStretch(1);
@@ -216,6 +243,7 @@ void Ems_HolidayFrm::buildUi()
     for (int i = 0; i < 2; ++i) {
         m_cmdEd[i] = new QPushButton(edCaptions[i], panel);
         m_cmdEd[i]->setObjectName(QStringLiteral("CmdEd_%1").arg(i));
+        m_cmdEd[i]->setAccessibleName(QString(edCaptions[i]).remove(QLatin1Char('&')));
         edRow->addWidget(m_cmdEd[i]);
     }
     form->addLayout(edRow);
@@ -226,6 +254,7 @@ void Ems_HolidayFrm::buildUi()
     for (int i = 0; i < 4; ++i) {
         m_cmd[i] = new QPushButton(captions[i], this);
         m_cmd[i]->setObjectName(QStringLiteral("cmd_%1").arg(i));
+        m_cmd[i]->setAccessibleName(QString(captions[i]).remove(QLatin1Char('&')));
     }
     buttons->addWidget(m_cmd[2]);
     buttons->addWidget(m_cmd[1]);
@@ -233,6 +262,28 @@ void Ems_HolidayFrm::buildUi()
     buttons->addWidget(m_cmd[3]);
     buttons->addWidget(m_cmd[0]);
     root->addLayout(buttons);
+    // The bottom row tabs as it reads, left to right.
+    setTabOrder(m_cmdEd[1], m_cmd[2]);
+    setTabOrder(m_cmd[2], m_cmd[1]);
+    setTabOrder(m_cmd[1], m_cmd[3]);
+    setTabOrder(m_cmd[3], m_cmd[0]);
+
+    // Del deletes only from the list: in the name box it deletes a letter.
+    auto* save = new QShortcut(QKeySequence::Save, this);
+    auto* add = new QShortcut(QKeySequence::New, this);
+    auto* remove = new QShortcut(QKeySequence::Delete, m_tdbg);
+    remove->setContext(Qt::WidgetShortcut);
+    const auto keyText = [](const QShortcut* shortcut) {
+        return shortcut->key().toString(QKeySequence::NativeText);
+    };
+    m_cmdEd[0]->setToolTip(QStringLiteral("Save (%1)").arg(keyText(save)));
+    m_cmd[2]->setToolTip(QStringLiteral("New (%1)").arg(keyText(add)));
+    m_cmd[1]->setToolTip(QStringLiteral("Delete (%1 in the list)").arg(keyText(remove)));
+    m_cmd[3]->setToolTip(QStringLiteral("Help (F1)"));
+    m_cmd[0]->setToolTip(QStringLiteral("Exit (Alt+X)"));
+    connect(save, &QShortcut::activated, m_cmdEd[0], &QPushButton::click);
+    connect(add, &QShortcut::activated, m_cmd[2], &QPushButton::click);
+    connect(remove, &QShortcut::activated, m_cmd[1], &QPushButton::click);
 
     // Enter in the name box must not press a button.
     for (QPushButton* b : findChildren<QPushButton*>()) {
@@ -292,16 +343,21 @@ void Ems_HolidayFrm::fillCombos()
     addItems(m_cmb[6], months, monthValues);
     for (int i : {0, 1, 4, 5, 6})
         m_cmb[i]->setCurrentIndex(-1);
+    // A narrow window must not cut a choice ("No alternate date"): the lists keep their width.
+    for (QComboBox* c : m_cmb)
+        c->setMinimumWidth(c->sizeHint().width());
 }
 
 void Ems_HolidayFrm::load()
 {
     auto& st = SharedState::current();
     st.HolidayChanged = false;
-    resize(840, 460);
-    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
     m_holidayEdited = false;
     LoadHolidayList();
+    // At a large font the controls' own sizes (the list's included) win over the designed size.
+    const QSize hint = sizeHint();
+    resize(std::max(840, hint.width()), std::max(460, hint.height()));
+    ui::centreOnScreen(this, QGuiApplication::primaryScreen());
     SetHelpContext(this, HelpEventsAndHolidays);
 }
 

@@ -18,7 +18,10 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace tzsndmsg {
 
@@ -79,8 +82,18 @@ void Ems_HolidayFrm::LoadHolidayList()
         if (c >= 0)
             m_tdbg->setColumnHidden(c, true);
     const int description = m_list.fieldIndex(QStringLiteral("Description"));
-    if (description >= 0)
-        m_tdbg->setColumnWidth(description, 2382 / 15);
+    const int date = m_list.fieldIndex(QStringLiteral("Date"));
+    if (description >= 0 && date >= 0) {
+        // Names and rules whole at the user's font: the list asks for the room they need, up
+        // to a limit that keeps the window on the screen (a longer name shows in its tooltip).
+        const int widest = m_tdbg->fontMetrics().averageCharWidth() * 40;
+        m_tdbg->resizeColumnToContents(description);
+        m_tdbg->setColumnWidth(description, std::min(m_tdbg->columnWidth(description), widest));
+        const int rules = static_cast<QAbstractItemView*>(m_tdbg)->sizeHintForColumn(date);
+        const int wanted = m_tdbg->columnWidth(description) + std::min(rules, widest) +
+                           2 * m_tdbg->frameWidth() + m_tdbg->verticalScrollBar()->sizeHint().width();
+        m_tdbg->setMinimumWidth(std::max(m_tdbg->minimumWidth(), wanted));
+    }
     // A window kept from an earlier opening shows its holiday's row; else no row is current.
     if (m_currentHolidayID == 0 || !m_list.find(QStringLiteral("ID=%1").arg(m_currentHolidayID))) {
         m_list.moveFirst();

@@ -80,7 +80,7 @@ void Ems_HolidayFrm::ChooseIcon()
     }
 
     setIconPath(newPath);
-    m_picIcon->setStyleSheet(QStringLiteral("QLabel#PicIcon { background: white; }"));
+    m_picIcon->setStyleSheet(QStringLiteral("QLabel#PicIcon { background: palette(base); }"));
     loadIcon(m_iconPath);
     setEdited();
 }

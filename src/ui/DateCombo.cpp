@@ -6,6 +6,8 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 #include <QToolButton>
@@ -38,6 +40,8 @@ DateCombo::DateCombo(QWidget* parent)
     popupLayout->setContentsMargins(1, 1, 1, 1);
     popupLayout->addWidget(m_calendar);
     setFocusProxy(m_edit);
+    m_edit->installEventFilter(this);
+    m_button->setToolTip(QStringLiteral("Calendar (Alt+Down or F4)"));
 
     connect(m_edit, &QLineEdit::textChanged, this, &DateCombo::changed);
     connect(m_button, &QToolButton::clicked, this, &DateCombo::showPopup);
@@ -117,9 +121,53 @@ void DateCombo::showPopup()
 
 void DateCombo::hidePopup() { m_popup->hide(); }
 
+bool DateCombo::event(QEvent* event)
+{
+    // Names are taken when shown: the label and the field's own name are set after it is made.
+    if (event->type() == QEvent::Show || event->type() == QEvent::ParentChange)
+        nameParts();
+    return QWidget::event(event);
+}
+
+bool DateCombo::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_edit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+        if ((key->key() == Qt::Key_Down && mods == Qt::AltModifier) ||
+            (key->key() == Qt::Key_F4 && mods == Qt::NoModifier)) {
+            showPopup();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DateCombo::nameParts()
+{
+    QString name = accessibleName();
+    if (name.isEmpty()) {
+        for (const QLabel* label : window()->findChildren<QLabel*>()) {
+            if (label->buddy() == this || label->buddy() == m_edit) {
+                name = label->text().remove(QLatin1Char('&')).trimmed();
+                while (name.endsWith(QLatin1Char(':')))
+                    name.chop(1);
+                name = name.trimmed();
+                break;
+            }
+        }
+    }
+    if (name.isEmpty())
+        name = QStringLiteral("Date");
+    m_edit->setAccessibleName(name);
+    m_button->setAccessibleName(name + QStringLiteral(" calendar"));
+    m_calendar->setAccessibleName(name + QStringLiteral(" calendar"));
+}
+
 void DateCombo::pickDate(const QDate& date)
 {
     hidePopup();
+    m_edit->setFocus(Qt::PopupFocusReason);
     setDate(date);
     emit dateSelected(date);
 }

@@ -18,6 +18,8 @@ namespace tzsndmsg::ui {
 // A date field that holds whatever text it is given (a mask such as "__/__/__", or garbage a
 // user typed), with a calendar that drops down from its button. The text is the value; the
 // date is what the text reads as. Children: "dateEdit" and "dropDown"; the pop-up "calendar".
+// Alt+Down or F4 in the edit opens the calendar. The edit and the button are named for a screen
+// reader after the field's own accessible name, else after the label that has it as its buddy.
 class DateCombo : public QWidget {
     Q_OBJECT
 public:
@@ -60,8 +62,13 @@ signals:
     // A day picked on the calendar (after the text was set).
     void dateSelected(const QDate& date);
 
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void pickDate(const QDate& date);
+    void nameParts();
 
     QLineEdit* m_edit;
     QToolButton* m_button;

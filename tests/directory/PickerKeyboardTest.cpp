@@ -1,0 +1,150 @@
+#include "support/FocusChain.h"
+#include "support/Office.h"
+#include "support/ScriptedPrompter.h"
+
+#include "component/SharedState.h"
+#include "directory/EMS_EmpList.h"
+#include "directory/StaffDirectory.h"
+
+#include <QDir>
+#include <QFont>
+#include <QLabel>
+#include <QListWidget>
+#include <QPalette>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using tzsndmsg::EMS_EmpList;
+using tzsndmsg::SharedState;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+class PickerKeys : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SharedState::current().GIC = office.services();
+        smith = office.addEmployee("Smith", "John", "JS", "FRONT", "Front Desk");
+        adams = office.addEmployee("Adams", "Mary", "MA", "MARY", "Billing");
+        office.writeMachinesIni("ws1\r\nFront\r\n");
+        office.addPerson("Nolan", "Ned", "NN");
+        tzsndmsg::LoadLoginNames();
+    }
+    void TearDown() override
+    {
+        SharedState& state = SharedState::current();
+        state.GIC.reset();
+        state.LoginNames = QStringList{QString()};
+        state.LoginEmployeeIDs = QVector<qint32>{0};
+        expectNoVisibleWindows();
+    }
+    Office office;
+    qint32 smith = 0, adams = 0;
+};
+
+} // namespace
+
+// Rows: the office, two departments, Smith, Adams, then the computers.
+TEST_F(PickerKeys, ChoosingPeopleWithKeysAlone)
+{
+    PrompterGuard prompts; // a box nobody expects fails
+    EMS_EmpList picker;
+    picker.setEmpListType(2);
+    ASSERT_TRUE(showActive(&picker));
+    ASSERT_EQ(focusedName(), u"List_0"_s);
+    auto* list = control<QListWidget>(&picker, "List_0");
+    list->setCurrentRow(-1, QItemSelectionModel::Clear);
+
+    pressKey(Qt::Key_End);
+    pressKey(Qt::Key_Home);
+    for (int i = 0; i < 3; ++i)
+        pressKey(Qt::Key_Down);
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({smith}));
+    // Ctrl moves without choosing; Ctrl+Space adds the row to the choice.
+    pressKey(Qt::Key_Down, Qt::ControlModifier);
+    pressKey(Qt::Key_Down, Qt::ControlModifier);
+    pressKey(Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({smith, 0}));
+    EXPECT_TRUE(control<QPushButton>(&picker, "cmd_1")->isEnabled());
+    // Ctrl+Space again drops it; Space alone makes the current row the only choice.
+    pressKey(Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({smith}));
+    pressKey(Qt::Key_Up, Qt::ControlModifier);
+    pressKey(Qt::Key_Space);
+    EXPECT_EQ(picker.selectedValues(), QVector<qint32>({adams}));
+    pressKey(Qt::Key_Down, Qt::ControlModifier);
+    pressKey(Qt::Key_Space, Qt::ControlModifier);
+
+    pressKey(Qt::Key_Return);
+    EXPECT_FALSE(picker.isVisible());
+    EXPECT_TRUE(picker.accepted());
+    EXPECT_EQ(list->selectedItems().value(1)->text(), u"WS1"_s);
+}
+
+TEST_F(PickerKeys, TabRunsLeftToRightOverNamedControls)
+{
+    struct Case {
+        int mode;
+        QString list;
+        QStringList forward;
+    };
+    const Case cases[] = {
+        {2, u"List_0"_s, {u"cmd_2"_s, u"cmd_1"_s, u"cmd_0"_s}},
+        {3, u"List_1"_s, {u"cmd_1"_s, u"cmd_0"_s}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        EMS_EmpList picker;
+        picker.setEmpListType(c.mode);
+        ASSERT_TRUE(showActive(&picker));
+        ASSERT_EQ(focusedName(), c.list);
+        pressKey(Qt::Key_Space); // OK takes the focus only when there is a choice
+        EXPECT_EQ(tabChain(), c.forward);
+        EXPECT_EQ(tabChain(true), QStringList(c.forward.rbegin(), c.forward.rend()));
+        EXPECT_EQ(unnamedFocusable(&picker), QStringList());
+        // Space presses the focused button: Clear List or Cancel, never OK by surprise.
+        pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+        EXPECT_EQ(focusedName(), c.forward.last());
+        pressKey(Qt::Key_Space);
+        EXPECT_FALSE(picker.isVisible());
+        EXPECT_FALSE(picker.accepted());
+    }
+}
+
+TEST_F(PickerKeys, LargeFontAndDarkPaletteLeaveNothingCut)
+{
+    const QFont oldFont = QApplication::font();
+    const QPalette oldPalette = QApplication::palette();
+    QFont big = oldFont;
+    big.setPointSize(16);
+    QApplication::setFont(big);
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(dark);
+    {
+        EMS_EmpList picker;
+        picker.setEmpListType(2);
+        ASSERT_TRUE(showActive(&picker));
+        auto* list = control<QListWidget>(&picker, "List_0");
+        for (int row = 0; row < list->count(); ++row)
+            EXPECT_GE(list->viewport()->width(), list->visualItemRect(list->item(row)).width());
+        EXPECT_GE(list->viewport()->height(), 5 * list->fontMetrics().height());
+        for (QWidget* c : picker.findChildren<QWidget*>())
+            if (c->isVisible() && (qobject_cast<QLabel*>(c) || qobject_cast<QPushButton*>(c)))
+                EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
+        const QString folder = qEnvironmentVariable("TZSNDMSG_SHOT_DIR");
+        if (!folder.isEmpty())
+            picker.grab().save(QDir(folder).filePath(u"picker-16pt-dark.png"_s));
+        picker.close();
+    }
+    QApplication::setFont(oldFont);
+    QApplication::setPalette(oldPalette);
+}
