@@ -114,10 +114,6 @@ void tzSndMsgFrm::buildWidgets()
     // Tab leaves the list, arrows move in it; Enter opens the message (eventFilter).
     TDBG->setTabKeyNavigation(false);
     TDBG->installEventFilter(this);
-    // However large the font, the list keeps a few rows.
-    TDBG->setMinimumHeight(TDBG->fontMetrics().height() + 10 +
-                           MinimumListRows * TDBG->verticalHeader()->defaultSectionSize() +
-                           2 * TDBG->frameWidth());
     listLayout->addWidget(TDBG);
     m_splitter->addWidget(m_listArea);
 
@@ -382,11 +378,24 @@ QWidget* tzSndMsgFrm::buildConfirmPanel()
 
 void tzSndMsgFrm::setupTabOrderAndNames()
 {
-    // The search bar sits above the list; the canned-text buttons beside the To row.
-    const QList<QWidget*> top{txtSearch, chkSearchAll, TDBG, TS, CmdTo[0], txtTo[0],
-                              CmdTo[2],  CmdTo[3],     CmdTo[1], txtTo[1], txtSubject, txtMsg};
-    for (int i = 0; i + 1 < top.size(); ++i)
-        setTabOrder(top.at(i), top.at(i + 1));
+    // Top to bottom, left to right: the search bar above the list, the canned-text buttons
+    // beside the To row, the message's settings beside its text, then the panels below.
+    QList<QWidget*> order{txtSearch, chkSearchAll, TDBG,       TS,       CmdTo[0], txtTo[0],
+                          CmdTo[2],  CmdTo[3],     CmdTo[1],   txtTo[1], txtSubject, txtMsg,
+                          Cmb_Emp_Name, DateCmb_Abs, OptPub[0], OptPub[1]};
+    for (QCheckBox* c : chkDoc)
+        order << c;
+    order << cmbAla << CmbSaveTo;
+    for (int i = 0; i < 2; ++i)
+        order << ChkBro[i] << ChkFro[i] << dCmbFro[i] << cmbFroTim[i] << ChkUnt[i] << dcmbUnt[i]
+              << ChkRea[i] << txtReaEve[i] << cmbRea[i] << OptReaUnl[i] << OptReaForTim[i]
+              << txtReaTim[i];
+    order << ConfirmChkYes << ConfirmchkDoc[2];
+    for (int i = 2; i <= 6; ++i)
+        order << ConfirmCmdTo[size_t(i)];
+    order << cmdRemindOthers << lstConfirmations;
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
 
     auto name = [](QWidget* w, const QString& text) { w->setAccessibleName(text); };
     name(TDBG, QStringLiteral("Messages"));

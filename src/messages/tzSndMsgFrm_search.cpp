@@ -129,8 +129,12 @@ bool tzSndMsgFrm::eventFilter(QObject* watched, QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
             key->modifiers() == Qt::NoModifier && TDBG->currentIndex().isValid()) {
-            if (shownRowCmId() == 0)
+            const int row = TDBG->currentIndex().row();
+            if (shownRowCmId() == 0 && m_list && m_list->isOpen() &&
+                m_list->setAbsolutePosition(row + 1)) {
+                m_previousRow = row;
                 Show_CurrentMsg();
+            }
             txtMsg->setFocus(Qt::OtherFocusReason);
             return true;
         }

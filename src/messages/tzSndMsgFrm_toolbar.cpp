@@ -20,7 +20,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -270,6 +272,9 @@ void tzSndMsgFrm::TB_ButtonMenuClick(const QString& key)
     if (st.GIC)
         st.GIC->setBusy(this, false);
     setEnabled(true);
+    // Disabling the window took the focus: back on the list.
+    if (!m_unloaded && !TDBG->isHidden())
+        TDBG->setFocus(Qt::OtherFocusReason);
 }
 
 void tzSndMsgFrm::TB_Small_ButtonClick(const QString& key)
@@ -330,6 +335,11 @@ void tzSndMsgFrm::growToFull()
     const int w = std::min(avail.width() - 40, std::max(width(), 1120));
     const int h = std::min(avail.height() - 40, 860);
     resize(std::max(w, 640), std::max(h, 480));
+    // However large the font, the list keeps a few rows.
+    TDBG->setMinimumHeight(TDBG->horizontalHeader()->sizeHint().height() +
+                           TDBG->horizontalScrollBar()->sizeHint().height() +
+                           MinimumListRows * TDBG->verticalHeader()->defaultSectionSize() +
+                           2 * TDBG->frameWidth());
     const int formHeight = std::max(PicCompose->sizeHint().height(), height() * 45 / 100);
     m_splitter->setSizes({std::max(height() - formHeight, 160), formHeight});
     ui::centreOnScreen(this);
