@@ -24,6 +24,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -252,10 +254,19 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     CmbSaveTo->setMinimumContentsLength(20);
     sideLayout->addWidget(CmbSaveTo);
     sideLayout->addStretch(1);
-    // As wide as its captions need in the user's font.
+    // As wide as its captions need in the user's font; in large print it scrolls rather than
+    // push the list off a small screen.
     side->setMinimumWidth(260);
-    side->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
-    grid->addWidget(side, 3, 3);
+    auto* sideScroll = named(new QScrollArea(panel), QStringLiteral("PicOptionsScroll"));
+    sideScroll->setFrameShape(QFrame::NoFrame);
+    sideScroll->setFocusPolicy(Qt::NoFocus);
+    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideScroll->setWidgetResizable(true);
+    sideScroll->setWidget(side);
+    sideScroll->setMinimumWidth(side->minimumSizeHint().width() +
+                                sideScroll->verticalScrollBar()->sizeHint().width());
+    sideScroll->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Ignored);
+    grid->addWidget(sideScroll, 3, 3);
 
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);

@@ -248,6 +248,8 @@ TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
 TEST_F(Keyboard, LargeFontAndDarkPaletteAreFollowed)
 {
     seed({.who = "BEN", .pid = ben, .subject = "Night shift"}, {{front}});
+    const qint32 rota = seed({.who = "FRONT", .pid = front, .subject = "Rota", .needConfirm = true},
+                             {{ben}, {carl}});
     const QFont oldFont = QApplication::font();
     const QPalette oldPalette = QApplication::palette();
     QFont big = oldFont;
@@ -264,18 +266,30 @@ TEST_F(Keyboard, LargeFontAndDarkPaletteAreFollowed)
     QApplication::setPalette(dark);
     {
         tzSndMsgFrm& w = openShown();
-        pressKey(Qt::Key_H, Qt::ControlModifier);
-        w.resize(1280, 800);
-        pump();
-        for (QWidget* c : {static_cast<QWidget*>(w.OptPub[0]), static_cast<QWidget*>(w.OptPub[1]),
-                           static_cast<QWidget*>(w.chkDoc[0]), static_cast<QWidget*>(w.chkDoc[3])})
-            EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
-        const int rowHeight = w.TDBG->verticalHeader()->defaultSectionSize();
-        EXPECT_GE(w.TDBG->viewport()->height(), tzSndMsgFrm::MinimumListRows * rowHeight);
-        EXPECT_EQ(w.txtMsg->palette().color(QPalette::Base), dark.color(QPalette::Base));
-        EXPECT_FALSE(model(w)->index(0, 6).data(Qt::ForegroundRole).isValid()); // the palette's
         if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty())
-            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-16pt-dark.png")));
+            EXPECT_TRUE(w.grab().save(QDir(dir).filePath("messages-compact-16pt-dark.png")));
+        pressKey(Qt::Key_H, Qt::ControlModifier);
+        for (const char* view : {"inbox", "sent"}) {
+            SCOPED_TRACE(view);
+            if (QString(view) == "sent") {
+                pressKey(Qt::Key_3, Qt::ControlModifier);
+                ASSERT_TRUE(show(w, rota));
+                ASSERT_TRUE(w.lstConfirmations->isVisible());
+            }
+            w.resize(1280, 800); // a small laptop's screen
+            pump();
+            EXPECT_LE(w.height(), 800);
+            for (QWidget* c : {static_cast<QWidget*>(w.OptPub[0]), static_cast<QWidget*>(w.OptPub[1]),
+                               static_cast<QWidget*>(w.chkDoc[0]), static_cast<QWidget*>(w.chkDoc[3])})
+                EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
+            const int rowHeight = w.TDBG->verticalHeader()->defaultSectionSize();
+            EXPECT_GE(w.TDBG->viewport()->height(), tzSndMsgFrm::MinimumListRows * rowHeight);
+            EXPECT_EQ(w.txtMsg->palette().color(QPalette::Base), dark.color(QPalette::Base));
+            EXPECT_FALSE(model(w)->index(0, 6).data(Qt::ForegroundRole).isValid()); // the palette's
+            if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty())
+                EXPECT_TRUE(w.grab().save(
+                    QDir(dir).filePath(QString("messages-%1-16pt-dark.png").arg(view))));
+        }
         w.Unload();
     }
     QApplication::setPalette(oldPalette);
