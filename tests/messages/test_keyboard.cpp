@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QHeaderView>
 #include <QTabBar>
+#include <QStackedWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
@@ -189,6 +190,13 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
     const QStringList compose{"CmdTo_0", "txtTo_0", "CmdTo_2",  "CmdTo_3",  "CmdTo_1",
                               "txtTo_1", "txtSubject", "txtMsg", "dateEdit", "OptPub_0",
                               "chkDoc_0", "chkDoc_1", "chkDoc_2", "chkDoc_3", "cmbAla"};
+    auto group = [](const QString& i) {
+        QStringList names;
+        for (const char* n : {"ChkBro", "ChkFro", "ChkUnt", "ChkRea", "txtReaEve", "cmbRea",
+                              "OptReaUnl", "txtReaTim"})
+            names << QString::fromLatin1(n) + "_" + i;
+        return names;
+    };
     const QStringList confirmPanel{"ConfirmCmdTo_2", "ConfirmCmdTo_3", "ConfirmCmdTo_4",
                                    "ConfirmCmdTo_5", "ConfirmCmdTo_6"};
     struct View {
@@ -196,8 +204,11 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
         bool full;
         qint32 shown;
         QStringList chain;
+        bool delivery = false; // the second page of the tab strip
     } views[] = {
         {"compact", false, 0, compose + QStringList{"TS"}},
+        {"delivery", false, 0,
+         QStringList{"TS"} + group("0") + group("1"), true}, // the dates wait for their boxes
         {"inbox", true, 0,
          QStringList{"TDBG", "TS"} + compose + confirmPanel + QStringList{"txtSearch", "chkSearchAll"}},
         {"sent items", true, asked,
@@ -211,6 +222,11 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
             pressKey(Qt::Key_3, Qt::ControlModifier);
             ASSERT_TRUE(show(w, v.shown));
             ASSERT_TRUE(w.lstConfirmations->isVisible());
+        }
+        if (v.delivery) {
+            pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+            pressKey(Qt::Key_Right);
+            ASSERT_EQ(w.PicPanels->currentIndex(), 1);
         }
         ASSERT_EQ(focusedName(), v.chain.first());
         const QStringList expected = v.chain.mid(1);
