@@ -261,25 +261,46 @@ TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
 }
 
 // Large print and a dark palette: nothing cut, the list keeps its rows, the text readable.
-TEST_F(Keyboard, LargeFontAndDarkPaletteAreFollowed)
+// A dark desktop's colours.
+QPalette darkPalette()
 {
-    seed({.who = "BEN", .pid = ben, .subject = "Night shift"}, {{front}});
-    const qint32 rota = seed({.who = "FRONT", .pid = front, .subject = "Rota", .needConfirm = true},
-                             {{ben}, {carl}});
-    const QFont oldFont = QApplication::font();
-    const QPalette oldPalette = QApplication::palette();
-    QFont big = oldFont;
-    big.setPointSize(16);
-    QApplication::setFont(big);
     QPalette dark;
     dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
     dark.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE8));
     dark.setColor(QPalette::Base, QColor(0x18, 0x18, 0x18));
     dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
     dark.setColor(QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
+    dark.setColor(QPalette::PlaceholderText, QColor(0xA0, 0xA0, 0xA0));
     dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
     dark.setColor(QPalette::ButtonText, QColor(0xE8, 0xE8, 0xE8));
-    QApplication::setPalette(dark);
+    return dark;
+}
+
+// The application's font at 16 pt and a dark palette while it lives.
+struct LargeDarkDesktop {
+    LargeDarkDesktop() : font(QApplication::font()), palette(QApplication::palette())
+    {
+        QFont big = font;
+        big.setPointSize(16);
+        QApplication::setFont(big);
+        QApplication::setPalette(darkPalette());
+    }
+    ~LargeDarkDesktop()
+    {
+        QApplication::setPalette(palette);
+        QApplication::setFont(font);
+    }
+    QFont font;
+    QPalette palette;
+};
+
+TEST_F(Keyboard, LargeFontAndDarkPaletteAreFollowed)
+{
+    seed({.who = "BEN", .pid = ben, .subject = "Night shift"}, {{front}});
+    const qint32 rota = seed({.who = "FRONT", .pid = front, .subject = "Rota", .needConfirm = true},
+                             {{ben}, {carl}});
+    LargeDarkDesktop desktop;
+    const QPalette dark = darkPalette();
     {
         tzSndMsgFrm& w = openShown();
         if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty())
@@ -308,8 +329,25 @@ TEST_F(Keyboard, LargeFontAndDarkPaletteAreFollowed)
         }
         w.Unload();
     }
-    QApplication::setPalette(oldPalette);
-    QApplication::setFont(oldFont);
+}
+
+class KeyboardDemo : public DemoFrontDesk {};
+
+// The demo office's front desk in large print on a dark desktop, for looking at.
+TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
+{
+    LargeDarkDesktop desktop;
+    tzSndMsgFrm& w = openFull(1280, 800);
+    for (const char* view : {"inbox", "sent"}) {
+        SCOPED_TRACE(view);
+        if (QString(view) == "sent")
+            pressKey(Qt::Key_3, Qt::ControlModifier);
+        pump();
+        EXPECT_LE(w.height(), 800);
+        EXPECT_GE(w.TDBG->viewport()->height(),
+                  tzSndMsgFrm::MinimumListRows * w.TDBG->verticalHeader()->defaultSectionSize());
+        saveScreenshot(w, QString("messages-demo-%1-16pt-dark.png").arg(view));
+    }
 }
 
 } // namespace
