@@ -5,6 +5,8 @@
 #include "common/VbFormat.h"
 
 #include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
 
 namespace tzsndmsg {
 
@@ -99,8 +101,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
         bold.setBold(true);
         return bold;
     }
-    if (role == Qt::ForegroundRole)
-        return QColor(Qt::black);
+    if (role == Qt::AccessibleTextRole)
+        return accessibleText(index);
     if (role == Qt::TextAlignmentRole && col.kind == Kind::CheckMark)
         return int(Qt::AlignCenter);
     if (role == Qt::DecorationRole && col.kind == Kind::CheckMark) {
@@ -135,12 +137,43 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
     return v.toString();
 }
 
+QColor MessageListModel::awaitedTextColor()
+{
+    // Dark red on a light list, a light red on a dark one: readable either way.
+    const QColor base = QGuiApplication::palette().color(QPalette::Base);
+    return base.lightness() < 128 ? QColor(0xFF, 0x9E, 0x96) : QColor(0xB0, 0x1E, 0x1E);
+}
+
+QVariant MessageListModel::accessibleText(const QModelIndex& index) const
+{
+    const Column& col = gridColumns().at(index.column());
+    // Columns the grid never shows are not read out.
+    if (!col.visible && col.kind != Kind::View)
+        return QString();
+    if (col.kind == Kind::CheckMark) {
+        if (!positionCursor(index.row()))
+            return QString();
+        return core::listFlag(cursorValue(col.field)) ? QStringLiteral("payroll related")
+                                                      : QString();
+    }
+    QString text = data(index, Qt::DisplayRole).toString();
+    // The subject carries what the row's style shows.
+    if (col.field.compare(QLatin1String("CmSubjec"), Qt::CaseInsensitive) == 0) {
+        if (isUnread(index.row()))
+            text += QStringLiteral(", unread");
+        const int pr = columnOf(Kind::CheckMark);
+        if (pr >= 0 && !accessibleText(this->index(index.row(), pr)).toString().isEmpty())
+            text += QStringLiteral(", payroll related");
+    }
+    return text;
+}
+
 QVariant MessageListModel::confirmationData(int row, int role) const
 {
     if (m_inboxView || !m_confirmations || m_unboundSuspended || !positionCursor(row))
         return QVariant();
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::DecorationRole &&
-        role != Qt::FontRole && role != Qt::ForegroundRole)
+        role != Qt::FontRole && role != Qt::ForegroundRole && role != Qt::AccessibleTextRole)
         return QVariant();
     const std::optional<ConfirmationCount> count =
         m_confirmations(cursorValue(QStringLiteral("CMID")).toInt());
@@ -165,7 +198,12 @@ QVariant MessageListModel::confirmationData(int row, int role) const
         return bold;
     }
     case Qt::ForegroundRole:
-        return awaited ? QColor(0xB0, 0x1E, 0x1E) : QColor(Qt::black);
+        return awaited ? QVariant(awaitedTextColor()) : QVariant();
+    case Qt::AccessibleTextRole:
+        return awaited ? QStringLiteral("%1, needs confirmation, %2 pending")
+                             .arg(confirmationCountText(*count))
+                             .arg(count->pending())
+                       : confirmationCountText(*count);
     default:
         return QVariant();
     }

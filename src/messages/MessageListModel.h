@@ -4,6 +4,7 @@
 #include "tzsndmsg/Confirmations.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QIcon>
 #include <QVector>
 
@@ -62,11 +63,15 @@ public:
     // Unread rows of an inbox view are drawn bold (BroChkDonDis other than -1, null included);
     // a sent message listed among them by a search of every view never is.
     bool isUnread(int row) const;
+    // The text of a message still awaiting confirmations, in the palette's light or dark.
+    static QColor awaitedTextColor();
 
 private:
     bool positionCursor(int row) const;
     QVariant cursorValue(const QString& field) const;
     QVariant confirmationData(int row, int role) const;
+    // What a screen reader reads for a cell, with what only the style shows.
+    QVariant accessibleText(const QModelIndex& index) const;
 
     db::Recordset* m_list = nullptr;
     mutable db::Recordset m_cursor;

@@ -11,6 +11,7 @@
 #include "ui/ImageList.h"
 #include "ui/ToolbarBuilder.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -23,11 +24,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -59,6 +63,7 @@ tzSndMsgFrm::tzSndMsgFrm(QWidget* parent) : QDialog(parent), ImaList(std::make_u
     buildWidgets();
     buildConfirmationsPanel();
     connectConfirmAndPurge();
+    setupTabOrderAndNames();
 }
 
 tzSndMsgFrm::~tzSndMsgFrm()
@@ -108,6 +113,9 @@ void tzSndMsgFrm::buildWidgets()
     TDBG->horizontalHeader()->setHighlightSections(false);
     TDBG->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     TDBG->setProperty("tag", QString());
+    // Tab leaves the list, arrows move in it; Enter opens the message (eventFilter).
+    TDBG->setTabKeyNavigation(false);
+    TDBG->installEventFilter(this);
     listLayout->addWidget(TDBG);
     m_splitter->addWidget(m_listArea);
 
@@ -184,7 +192,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     }
     grid->addLayout(canned, 0, 3, 2, 1, Qt::AlignTop);
 
-    auto* subjectLabel = new QLabel(QStringLiteral("Subject:"), panel);
+    auto* subjectLabel = new QLabel(QStringLiteral("Su&bject:"), panel);
     txtSubject = named(new QLineEdit(panel), QStringLiteral("txtSubject"));
     subjectLabel->setBuddy(txtSubject);
     grid->addWidget(subjectLabel, 2, 0, Qt::AlignRight);
@@ -210,7 +218,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     Cmb_Emp_Name->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     form->addRow(QStringLiteral("From:"), Cmb_Emp_Name);
     DateCmb_Abs = named(new ui::DateCombo(side), QStringLiteral("DateCmb_Abs"));
-    form->addRow(QStringLiteral("Date:"), DateCmb_Abs);
+    form->addRow(QStringLiteral("&Date:"), DateCmb_Abs);
     sideLayout->addLayout(form);
 
     auto* privacy = new QHBoxLayout;
@@ -232,7 +240,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     PicAla = named(new QWidget(side), QStringLiteral("PicAla"));
     auto* alaLayout = new QHBoxLayout(PicAla);
     alaLayout->setContentsMargins(0, 0, 0, 0);
-    lblRem = named(new QLabel(QStringLiteral("Reminder :"), PicAla), QStringLiteral("lblRem"));
+    lblRem = named(new QLabel(QStringLiteral("R&eminder :"), PicAla), QStringLiteral("lblRem"));
     cmbAla = named(new QComboBox(PicAla), QStringLiteral("cmbAla"));
     cmbAla->setEditable(true);
     cmbAla->setMinimumContentsLength(12);
@@ -246,9 +254,19 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     CmbSaveTo->setMinimumContentsLength(20);
     sideLayout->addWidget(CmbSaveTo);
     sideLayout->addStretch(1);
+    // As wide as its captions need in the user's font; in large print it scrolls rather than
+    // push the list off a small screen.
     side->setMinimumWidth(260);
-    side->setMaximumWidth(340);
-    grid->addWidget(side, 3, 3);
+    auto* sideScroll = named(new QScrollArea(panel), QStringLiteral("PicOptionsScroll"));
+    sideScroll->setFrameShape(QFrame::NoFrame);
+    sideScroll->setFocusPolicy(Qt::NoFocus);
+    sideScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sideScroll->setWidgetResizable(true);
+    sideScroll->setWidget(side);
+    sideScroll->setMinimumWidth(side->minimumSizeHint().width() +
+                                sideScroll->verticalScrollBar()->sizeHint().width());
+    sideScroll->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Ignored);
+    grid->addWidget(sideScroll, 3, 3);
 
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
@@ -367,6 +385,72 @@ QWidget* tzSndMsgFrm::buildConfirmPanel()
     }
     v->addLayout(buttons);
     return panel;
+}
+
+void tzSndMsgFrm::setupTabOrderAndNames()
+{
+    // Top to bottom, left to right: the search bar above the list, the canned-text buttons
+    // beside the To row, the message's settings beside its text, then the panels below.
+    QList<QWidget*> order{txtSearch, chkSearchAll, TDBG,       TS,       CmdTo[0], txtTo[0],
+                          CmdTo[2],  CmdTo[3],     CmdTo[1],   txtTo[1], txtSubject, txtMsg,
+                          Cmb_Emp_Name, DateCmb_Abs, OptPub[0], OptPub[1]};
+    for (QCheckBox* c : chkDoc)
+        order << c;
+    order << cmbAla << CmbSaveTo;
+    for (int i = 0; i < 2; ++i)
+        order << ChkBro[i] << ChkFro[i] << dCmbFro[i] << cmbFroTim[i] << ChkUnt[i] << dcmbUnt[i]
+              << ChkRea[i] << txtReaEve[i] << cmbRea[i] << OptReaUnl[i] << OptReaForTim[i]
+              << txtReaTim[i];
+    order << ConfirmChkYes << ConfirmchkDoc[2];
+    for (int i = 2; i <= 6; ++i)
+        order << ConfirmCmdTo[size_t(i)];
+    order << cmdRemindOthers << lstConfirmations;
+    for (int i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order.at(i), order.at(i + 1));
+
+    auto name = [](QWidget* w, const QString& text) { w->setAccessibleName(text); };
+    name(TDBG, QStringLiteral("Messages"));
+    name(txtSearch, QStringLiteral("Search"));
+    name(TS, QStringLiteral("Message pages"));
+    name(CmdTo[0], QStringLiteral("Choose To addressees"));
+    name(CmdTo[1], QStringLiteral("Choose CC addressees"));
+    name(CmdTo[2], QStringLiteral("Personal message texts"));
+    name(CmdTo[3], QStringLiteral("Office message texts"));
+    name(txtTo[0], QStringLiteral("To"));
+    name(txtTo[1], QStringLiteral("CC"));
+    name(txtSubject, QStringLiteral("Subject"));
+    name(txtMsg, QStringLiteral("Message text"));
+    name(Cmb_Emp_Name, QStringLiteral("From"));
+    name(DateCmb_Abs, QStringLiteral("Date"));
+    name(DateCmb_Abs->lineEdit(), QStringLiteral("Date"));
+    name(cmbAla, QStringLiteral("Reminder"));
+    name(CmbSaveTo, QStringLiteral("Save to"));
+    name(lstConfirmations, QStringLiteral("Confirmations of the addressees"));
+    for (int i = 0; i < 2; ++i) {
+        const QString group = i == 0 ? QStringLiteral("Broadcast") : QStringLiteral("Alarm");
+        name(ChkBro[i], group);
+        name(ChkFro[i], group + QStringLiteral(" from"));
+        name(dCmbFro[i], group + QStringLiteral(" from date"));
+        name(dCmbFro[i]->lineEdit(), group + QStringLiteral(" from date"));
+        name(cmbFroTim[i], group + QStringLiteral(" from time"));
+        name(ChkUnt[i], group + QStringLiteral(" until"));
+        name(dcmbUnt[i], group + QStringLiteral(" until date"));
+        name(dcmbUnt[i]->lineEdit(), group + QStringLiteral(" until date"));
+        name(ChkRea[i], group + QStringLiteral(" repeats"));
+        name(txtReaEve[i], group + QStringLiteral(" repeats every"));
+        name(cmbRea[i], group + QStringLiteral(" repeat unit"));
+        name(OptReaUnl[i], group + QStringLiteral(" repeats without end"));
+        name(OptReaForTim[i], group + QStringLiteral(" repeats a number of times"));
+        name(txtReaTim[i], group + QStringLiteral(" number of times"));
+    }
+    // Every other button is read by its caption.
+    for (QAbstractButton* b : findChildren<QAbstractButton*>()) {
+        if (!b->accessibleName().isEmpty() || b->text().isEmpty())
+            continue;
+        QString caption = b->text();
+        caption.remove(QLatin1Char('&'));
+        name(b, caption.trimmed());
+    }
 }
 
 void tzSndMsgFrm::TS_Click(int index)

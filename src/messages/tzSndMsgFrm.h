@@ -65,6 +65,7 @@ class tzSndMsgFrm : public QDialog {
 public:
     static constexpr int StoreKind = 9; // the message store
     static constexpr int HelpContextId = 3007;
+    static constexpr int MinimumListRows = 4;
 
     explicit tzSndMsgFrm(QWidget* parent = nullptr);
     ~tzSndMsgFrm() override;
@@ -91,6 +92,8 @@ public:
 
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
     void Setup_Toolbars();
+    // The commands' keys, each shown in its button's tooltip.
+    void setupCommandKeys();
     // Fills the image list from ICO/SMALL; one information box lists missing files.
     void Load_ImaList(ui::ImageList& list);
     // Main toolbar commands, key compared in upper case; other code presses a button here.
@@ -364,6 +367,9 @@ protected:
 
 private:
     void buildWidgets();
+    // Tab order as the window reads, top to bottom and left to right, and a name for every
+    // control a screen reader reaches (constructor, once every panel is built).
+    void setupTabOrderAndNames();
     QWidget* buildComposePanel();
     QWidget* buildOptionsPanel();
     QWidget* buildConfirmPanel();

@@ -29,7 +29,6 @@ namespace {
 
 int s_confirmationQueries = 0;
 
-const QColor kAwaited(0xB0, 0x1E, 0x1E);
 const QString kRemindTitle = QStringLiteral("Remind the Others");
 
 // The mark of a message still waiting for someone's confirmation: an amber disc with "!".
@@ -92,6 +91,7 @@ void tzSndMsgFrm::buildConfirmationsPanel()
     lstConfirmations->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstConfirmations->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstConfirmations->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstConfirmations->setTabKeyNavigation(false);
     lstConfirmations->setAlternatingRowColors(true);
     lstConfirmations->setWordWrap(false);
     lstConfirmations->verticalHeader()->setVisible(false);
@@ -107,10 +107,11 @@ void tzSndMsgFrm::buildConfirmationsPanel()
     lstConfirmations->setColumnWidth(1, metrics.horizontalAdvance(QStringLiteral("To/Cc")) + 24);
     lstConfirmations->setColumnWidth(
         2, metrics.horizontalAdvance(QStringLiteral("12/31/2026 12:00 pm")) + 40);
-    // Six addressees show at once; more scroll.
-    lstConfirmations->setFixedHeight(lstConfirmations->horizontalHeader()->sizeHint().height() +
-                                     6 * lstConfirmations->verticalHeader()->defaultSectionSize() +
-                                     4);
+    // Up to six addressees show at once, at least three when the font is large; more scroll.
+    const int rowHeight = lstConfirmations->verticalHeader()->defaultSectionSize();
+    const int headerHeight = lstConfirmations->horizontalHeader()->sizeHint().height() + 4;
+    lstConfirmations->setMinimumHeight(headerHeight + 3 * rowHeight);
+    lstConfirmations->setMaximumHeight(headerHeight + 6 * rowHeight);
     v->addWidget(lstConfirmations);
 
     if (auto* compose = qobject_cast<QVBoxLayout*>(PicCompose->layout()))
@@ -224,7 +225,7 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
                            .arg(read->count.pending());
         lblConfirmations->setText(summary);
         lblConfirmations->setStyleSheet(
-            read->count.awaited() ? QStringLiteral("color: %1").arg(kAwaited.name()) : QString());
+            read->count.awaited() ? QStringLiteral("color: %1").arg(MessageListModel::awaitedTextColor().name()) : QString());
         cmdRemindOthers->setEnabled(read->count.pending() > 0);
 
         lstConfirmations->setRowCount(int(read->addressees.size()));
@@ -246,7 +247,7 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
                 QFont boldFont = lstConfirmations->font();
                 boldFont.setBold(true);
                 status->setFont(boldFont);
-                status->setForeground(kAwaited);
+                status->setForeground(MessageListModel::awaitedTextColor());
                 if (read->count.needsConfirmation)
                     status->setIcon(mark);
             }

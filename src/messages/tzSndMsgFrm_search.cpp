@@ -56,7 +56,7 @@ void tzSndMsgFrm::buildSearchBar(QVBoxLayout* listLayout)
     bar->setObjectName(QStringLiteral("PicSearch"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 4);
-    auto* label = new QLabel(QStringLiteral("Search:"), bar);
+    auto* label = new QLabel(QStringLiteral("Searc&h:"), bar);
     txtSearch = new QLineEdit(bar);
     txtSearch->setObjectName(QStringLiteral("txtSearch"));
     txtSearch->setPlaceholderText(
@@ -124,6 +124,21 @@ bool tzSndMsgFrm::listHasInboxRows() const
 
 bool tzSndMsgFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter on the list opens its message: the cursor goes to the text.
+    if (watched == TDBG && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            key->modifiers() == Qt::NoModifier && TDBG->currentIndex().isValid()) {
+            const int row = TDBG->currentIndex().row();
+            if (shownRowCmId() == 0 && m_list && m_list->isOpen() &&
+                m_list->setAbsolutePosition(row + 1)) {
+                m_previousRow = row;
+                Show_CurrentMsg();
+            }
+            txtMsg->setFocus(Qt::OtherFocusReason);
+            return true;
+        }
+    }
     if (watched == txtSearch && event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Enter searches at once and presses no button of the window.

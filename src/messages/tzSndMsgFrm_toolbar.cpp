@@ -20,10 +20,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QSplitter>
@@ -110,6 +113,8 @@ void tzSndMsgFrm::Setup_Toolbars()
     m_tbSmall->addMenuEntry(QStringLiteral("MsgHis"), QStringLiteral("MsgHisAll"),
                             QStringLiteral("All Categories"));
 
+    setupCommandKeys();
+
     const bool history = SharedState::current().SndMsgHistoryButtonVisible;
     if (QAction* his = m_tbSmall->action(QStringLiteral("MsgHis"))) {
         his->setVisible(history);
@@ -125,6 +130,43 @@ void tzSndMsgFrm::Setup_Toolbars()
             [this](const QString& key) { TB_Small_ButtonClick(key); });
     connect(m_tbSmall, &ui::ToolbarBuilder::menuEntryClicked, this,
             [this](const QString&, const QString& entry) { TB_Small_ButtonMenuClick(entry); });
+}
+
+void tzSndMsgFrm::setupCommandKeys()
+{
+    using K = QKeySequence;
+    const QList<K> send{K(Qt::CTRL | Qt::Key_Return), K(Qt::CTRL | Qt::Key_Enter)};
+    // A toolbar's keys work while it is shown: the small one's in the compact window, the
+    // main one's in the full window.
+    m_tb->setShortcuts(QStringLiteral("MsgNew"), {K(K::New)});
+    m_tb->setShortcuts(QStringLiteral("MsgSend"), send);
+    m_tb->setShortcuts(QStringLiteral("Refresh"), {K(Qt::Key_F5)});
+    m_tb->setShortcuts(QStringLiteral("MsgIn"), {K(Qt::CTRL | Qt::Key_1)});
+    m_tb->setShortcuts(QStringLiteral("MsgSItem"), {K(Qt::CTRL | Qt::Key_3)});
+    m_tb->setShortcuts(QStringLiteral("ChkAll"), {K(Qt::CTRL | Qt::SHIFT | Qt::Key_A)});
+    m_tb->setShortcuts(QStringLiteral("Purge"), {K(Qt::CTRL | Qt::SHIFT | Qt::Key_P)});
+    m_tb->setShortcuts(QStringLiteral("TDLstHis"), {K(Qt::CTRL | Qt::Key_H)});
+    m_tbSmall->setShortcuts(QStringLiteral("MsgSend"), send);
+    m_tbSmall->setShortcuts(QStringLiteral("MsgHis"), {K(Qt::CTRL | Qt::Key_H)});
+    for (ui::ToolbarBuilder* bar : {m_tb, m_tbSmall}) {
+        bar->setShownKey(QStringLiteral("Help"), K(Qt::Key_F1));
+        bar->setShownKey(QStringLiteral("Close"), K(Qt::Key_Escape));
+    }
+    // Del deletes from the list only: in a text box it deletes a letter.
+    for (QAction* old : TDBG->actions())
+        TDBG->removeAction(old);
+    if (QAction* del = tbButton(QStringLiteral("Delete"))) {
+        del->setShortcutContext(Qt::WidgetShortcut);
+        TDBG->addAction(del);
+        m_tb->setShortcuts(QStringLiteral("Delete"), {K(K::Delete)});
+    }
+    // The inbox of every category from its menu, while the list is shown.
+    for (QAction* old : m_listArea->actions())
+        m_listArea->removeAction(old);
+    if (QAction* all = m_tb->menuEntry(QStringLiteral("MsgInAllCat"))) {
+        all->setShortcut(K(Qt::CTRL | Qt::Key_2));
+        m_listArea->addAction(all);
+    }
 }
 
 void tzSndMsgFrm::TB_ButtonClick(const QString& key)
@@ -230,6 +272,9 @@ void tzSndMsgFrm::TB_ButtonMenuClick(const QString& key)
     if (st.GIC)
         st.GIC->setBusy(this, false);
     setEnabled(true);
+    // Disabling the window took the focus: back on the list.
+    if (!m_unloaded && !TDBG->isHidden())
+        TDBG->setFocus(Qt::OtherFocusReason);
 }
 
 void tzSndMsgFrm::TB_Small_ButtonClick(const QString& key)
@@ -267,6 +312,8 @@ void tzSndMsgFrm::TB_Small_ButtonMenuClick(const QString& key)
                                                        : QStringLiteral("MsgInMsg"));
     if (st.GIC)
         st.GIC->setBusy(this, false);
+    // The full window starts on its list.
+    TDBG->setFocus(Qt::OtherFocusReason);
 }
 
 void tzSndMsgFrm::growToFull()
@@ -288,6 +335,11 @@ void tzSndMsgFrm::growToFull()
     const int w = std::min(avail.width() - 40, std::max(width(), 1120));
     const int h = std::min(avail.height() - 40, 860);
     resize(std::max(w, 640), std::max(h, 480));
+    // However large the font, the list keeps a few rows.
+    TDBG->setMinimumHeight(TDBG->horizontalHeader()->sizeHint().height() +
+                           TDBG->horizontalScrollBar()->sizeHint().height() +
+                           MinimumListRows * TDBG->verticalHeader()->defaultSectionSize() +
+                           2 * TDBG->frameWidth());
     const int formHeight = std::max(PicCompose->sizeHint().height(), height() * 45 / 100);
     m_splitter->setSizes({std::max(height() - formHeight, 160), formHeight});
     ui::centreOnScreen(this);
@@ -416,11 +468,8 @@ void tzSndMsgFrm::load()
     CmbSaveTo->setVisible(st.PatientID != 0);
     if (st.PatientID != 0)
         CmbSaveTo->raise();
-    // 4. Compact shape; the text on white.
+    // 4. Compact shape.
     layoutCompact();
-    QPalette white = txtMsg->palette();
-    white.setColor(QPalette::Base, Qt::white);
-    txtMsg->setPalette(white);
     // 5. The sender list by the login's permission.
     const QString login = st.GIC ? st.GIC->currentLoginName() : QString();
     Cmb_Emp_Name->setEnabled(st.GIC && st.GIC->loginMayChooseSender(login));
@@ -477,7 +526,11 @@ void tzSndMsgFrm::firstActivation()
     txtMsg->setTextCursor(cursor);
     if (st.ReplyBCID != 0) {
         txtMsg->setFocus();
-    } else if (st.ReminderFlag) {
+    } else {
+        // A new message starts on its addressees.
+        CmdTo[0]->setFocus(Qt::OtherFocusReason);
+    }
+    if (st.ReplyBCID == 0 && st.ReminderFlag) {
         Set_ChangeFalg(true, 0);
         Set_ChangeFalg(true, 1);
     }

@@ -121,7 +121,35 @@ QAction* ToolbarBuilder::menuEntry(const QString& entryKey) const
     return m_menuEntries.value(entryKey.toUpper());
 }
 
+namespace {
+const char* const kPlainTip = "plainToolTip";
+const char* const kShownKey = "shownKey";
+
+// The tooltip with the button's first key after it, as the desktop shows a command's key.
+void showTip(QAction* a, const QString& text)
+{
+    a->setProperty(kPlainTip, text);
+    a->setText(text);
+    const QKeySequence first = a->shortcut().isEmpty()
+                                   ? a->property(kShownKey).value<QKeySequence>()
+                                   : a->shortcut();
+    a->setToolTip(first.isEmpty() || text.isEmpty()
+                      ? text
+                      : QStringLiteral("%1 (%2)").arg(text,
+                                                      first.toString(QKeySequence::NativeText)));
+}
+} // namespace
+
 QString ToolbarBuilder::toolTip(const QString& key) const
+{
+    QAction* a = action(key);
+    if (!a)
+        return QString();
+    const QVariant plain = a->property(kPlainTip);
+    return plain.isValid() ? plain.toString() : a->toolTip();
+}
+
+QString ToolbarBuilder::shownToolTip(const QString& key) const
 {
     QAction* a = action(key);
     return a ? a->toolTip() : QString();
@@ -129,10 +157,28 @@ QString ToolbarBuilder::toolTip(const QString& key) const
 
 void ToolbarBuilder::setToolTip(const QString& key, const QString& text)
 {
-    if (QAction* a = action(key)) {
-        a->setToolTip(text);
-        a->setText(text);
-    }
+    if (QAction* a = action(key))
+        showTip(a, text);
+}
+
+void ToolbarBuilder::setShortcuts(const QString& key, const QList<QKeySequence>& keys)
+{
+    QAction* a = action(key);
+    if (!a)
+        return;
+    const QString plain = toolTip(key);
+    a->setShortcuts(keys);
+    showTip(a, plain);
+}
+
+void ToolbarBuilder::setShownKey(const QString& key, const QKeySequence& shown)
+{
+    QAction* a = action(key);
+    if (!a)
+        return;
+    const QString plain = toolTip(key);
+    a->setProperty(kShownKey, QVariant::fromValue(shown));
+    showTip(a, plain);
 }
 
 } // namespace tzsndmsg::ui

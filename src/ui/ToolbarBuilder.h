@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHash>
+#include <QKeySequence>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -40,8 +42,16 @@ public:
     QAction* menuEntry(const QString& entryKey) const;
     QMenu* menu(const QString& buttonKey) const;
 
+    // The tooltip as given, without the key shown after it.
     QString toolTip(const QString& key) const;
     void setToolTip(const QString& key, const QString& text);
+    // Keys that press the button while its toolbar is shown; the first is shown in the tooltip
+    // ("Send Message (Ctrl+Return)"). No keys: the button has none and the tooltip is as given.
+    void setShortcuts(const QString& key, const QList<QKeySequence>& keys);
+    // A key the window itself answers (F1, Esc), only shown in the button's tooltip.
+    void setShownKey(const QString& key, const QKeySequence& shown);
+    // The tooltip as the user sees it.
+    QString shownToolTip(const QString& key) const;
 
     // The list split as the toolbar lists are written: a trailing "," ends the list.
     static QStringList splitList(const QString& list);

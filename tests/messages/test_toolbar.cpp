@@ -50,19 +50,28 @@ TEST_F(Toolbar, ButtonsKeysTooltipsAndMenus)
         }
         EXPECT_EQ(keys.join(","), "|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
                                   "TDLstHis,|,Help,Close");
-        EXPECT_EQ(tips.join(","), "New Message,Send Message,Delete,Refresh,Message Inbox,Message Sent Items,"
-                                  "Select All,Purge,View History,Help,Close");
+        // Each command's key is shown after its tooltip.
+        EXPECT_EQ(tips, (QStringList{"New Message (Ctrl+N)", "Send Message (Ctrl+Return)",
+                                     "Delete (Del)", "Refresh (F5)", "Message Inbox (Ctrl+1)",
+                                     "Message Sent Items (Ctrl+3)", "Select All (Ctrl+Shift+A)",
+                                     "Purge (Ctrl+Shift+P)", "View History (Ctrl+H)", "Help (F1)",
+                                     "Close (Esc)"}));
         ASSERT_TRUE(w.tbButton("MsgIn")->menu());
         QStringList entries;
         for (QAction* a : w.tbButton("MsgIn")->menu()->actions())
-            entries << a->objectName() + ":" + a->text();
-        EXPECT_EQ(entries, (QStringList{"MsgInMsg:Message Category Only", "MsgInAllCat:All Categories"}));
+            entries << a->objectName() + ":" + a->text() + ":" + a->shortcut().toString();
+        EXPECT_EQ(entries, (QStringList{"MsgInMsg:Message Category Only:",
+                                        "MsgInAllCat:All Categories:Ctrl+2"}));
         // Compact: the small toolbar, whose history button is off unless the host allows it.
         EXPECT_TRUE(w.TB->isHidden());
         EXPECT_TRUE(w.TDBG->isHidden());
         EXPECT_FALSE(w.TB_Small->isHidden());
         EXPECT_EQ(w.tbSmallButton("MsgHis")->isVisible(), historyAllowed);
-        EXPECT_EQ(w.tbSmallButton("MsgSend")->toolTip(), "Send Message");
+        EXPECT_EQ(w.tbSmallButton("MsgSend")->toolTip(), "Send Message (Ctrl+Return)");
+        // A tooltip that changes with the view keeps its key.
+        w.setTbToolTip("ChkAll", "Deselect All");
+        EXPECT_EQ(w.tbToolTip("ChkAll"), "Deselect All");
+        EXPECT_EQ(w.tbButton("ChkAll")->toolTip(), "Deselect All (Ctrl+Shift+A)");
         EXPECT_EQ(w.windowTitle(), "New Message");
         w.Unload();
     }

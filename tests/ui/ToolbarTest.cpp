@@ -105,6 +105,42 @@ TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
     EXPECT_EQ(builder.button(QStringLiteral("Help"))->toolTip(), QStringLiteral("Other"));
 }
 
+// A button's key follows its tooltip, whatever the tooltip becomes; the plain text is what the
+// window compares and what a screen reader reads as the button's name.
+TEST(ToolbarBuilder, KeysShowInTooltipsAndPressTheButton)
+{
+    QToolBar toolbar;
+    ui::ToolbarBuilder builder(&toolbar);
+    ASSERT_TRUE(builder.build(kMainKeys, kMainStyles, kMainTips));
+    builder.setShortcuts("MsgSend", {QKeySequence(Qt::CTRL | Qt::Key_Return),
+                                     QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    builder.setShortcuts("chkall", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)});
+    builder.setShownKey("Close", QKeySequence(Qt::Key_Escape));
+    builder.setToolTip("ChkAll", "Deselect All");
+    struct Case {
+        const char* key;
+        const char* plain;
+        const char* shown;
+    } cases[] = {
+        {"MsgSend", "Send Message", "Send Message (Ctrl+Return)"},
+        {"ChkAll", "Deselect All", "Deselect All (Ctrl+Shift+A)"},
+        {"Close", "Close", "Close (Esc)"},
+        {"Refresh", "Refresh", "Refresh"}, // no key, nothing added
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        EXPECT_EQ(builder.toolTip(c.key), c.plain);
+        EXPECT_EQ(builder.shownToolTip(c.key), c.shown);
+        EXPECT_EQ(builder.button(c.key)->toolTip(), c.shown);
+        EXPECT_EQ(builder.action(c.key)->text(), c.plain);
+    }
+    EXPECT_EQ(builder.action("MsgSend")->shortcuts().size(), 2);
+    EXPECT_TRUE(builder.action("Close")->shortcut().isEmpty()); // shown only: the window answers it
+    // Keys taken away: the tooltip is as given again.
+    builder.setShortcuts("MsgSend", {});
+    EXPECT_EQ(builder.shownToolTip("MsgSend"), "Send Message");
+}
+
 TEST(ToolbarBuilder, ListsOfDifferentLengthAddNothing)
 {
     QToolBar toolbar;

@@ -1,0 +1,327 @@
+// The message window worked from the keyboard alone, as a user meets it: shown, active, Qt
+// giving the focus, then keys; and what a screen reader is given to read.
+#include "fixture.h"
+#include "support/FocusChain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPalette>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QHeaderView>
+#include <QTabBar>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolBar>
+
+#include <algorithm>
+
+namespace tzsndmsg::testing {
+namespace {
+
+class Keyboard : public ConfirmTest {
+protected:
+    void SetUp() override
+    {
+        ConfirmTest::SetUp();
+        SharedState::current().SndMsgHistoryButtonVisible = true;
+    }
+    // The compact window shown and active: the user's first key goes to it.
+    tzSndMsgFrm& openShown()
+    {
+        tzSndMsgFrm& w = open();
+        EXPECT_TRUE(showActive(&w));
+        pump();
+        return w;
+    }
+    // Grown to the full window by its history key.
+    tzSndMsgFrm& openListShown()
+    {
+        tzSndMsgFrm& w = openShown();
+        pressKey(Qt::Key_H, Qt::ControlModifier);
+        EXPECT_TRUE(w.isFullWindow());
+        return w;
+    }
+    // Tab until the control of that name has the focus; false when it is never reached.
+    static bool tabTo(const QString& name)
+    {
+        for (int i = 0; i < 60 && focusedName() != name; ++i)
+            pressKey(Qt::Key_Tab);
+        return focusedName() == name;
+    }
+    static QString accessible(const tzSndMsgFrm& w, int row, int column)
+    {
+        return model(w)->index(row, column).data(Qt::AccessibleTextRole).toString();
+    }
+};
+
+TEST_F(Keyboard, ComposeAndSendWithoutTheMouse)
+{
+    tzSndMsgFrm& w = openShown();
+    ASSERT_EQ(focusedName(), "CmdTo_0"); // a new message starts on its addressees
+    {
+        ModalScript script;
+        script.then(pickEntries({"Bennet, Ben"}));
+        pressKey(Qt::Key_Space);
+    }
+    EXPECT_EQ(w.txtTo[0]->text(), "BN");
+    pressKey(Qt::Key_B, Qt::AltModifier); // the Subject label's letter
+    ASSERT_EQ(focusedName(), "txtSubject");
+    QTest::keyClicks(QApplication::focusWidget(), "Keys");
+    pressKey(Qt::Key_Tab);
+    ASSERT_EQ(focusedName(), "txtMsg");
+    QTest::keyClicks(QApplication::focusWidget(), "At the front desk");
+    pressKey(Qt::Key_Return, Qt::ControlModifier);
+
+    EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    ASSERT_NE(cmId, 0);
+    EXPECT_EQ(header(cmId, "CMSubjec").toString(), "Keys");
+    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
+}
+
+TEST_F(Keyboard, ConfirmAMessageFromTheList)
+{
+    QList<qint32> rows;
+    seed({.who = "BEN", .pid = ben, .subject = "Policy", .body = "Read it all", .needConfirm = true},
+         {{front}}, &rows);
+    tzSndMsgFrm& w = openListShown();
+    ASSERT_EQ(focusedName(), "TDBG"); // the full window starts on its list
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Return); // opens the message: the cursor goes to its text
+    ASSERT_EQ(focusedName(), "txtMsg");
+    EXPECT_EQ(w.txtMsg->toPlainText(), "Read it all");
+
+    ASSERT_TRUE(tabTo("ConfirmChkYes"));
+    pressKey(Qt::Key_Space);
+    EXPECT_TRUE(w.ConfirmChkYes->isChecked());
+    QSignalSpy ok(w.ConfirmCmdTo[2], &QPushButton::clicked);
+    pressKey(Qt::Key_O, Qt::AltModifier); // "&OK" keeps its letter
+    ASSERT_TRUE(ok.wait(1000));           // a button pressed by its letter shows the press first
+    EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    w.Unload();
+}
+
+TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
+{
+    const qint32 read = seed({.who = "BEN", .pid = ben, .subject = "Read one"}, {{front, 0, "", "-1"}});
+    const qint32 other = seed({.who = "CARL", .pid = carl, .subject = "Another"}, {{front, 0, "", "-1"}});
+    tzSndMsgFrm& w = openListShown();
+    ASSERT_EQ(focusedName(), "TDBG");
+    ASSERT_EQ(subjects(w), (QStringList{"Read one", "Another"}));
+    ASSERT_EQ(w.CMID(), other); // the view opens on its last message
+    pressKey(Qt::Key_Up);
+    ASSERT_EQ(w.CMID(), read);
+
+    pressKey(Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(header(read, "CMPurFla").toInt(), 256);
+    EXPECT_EQ(rowOf(w, read), -1);
+    EXPECT_EQ(focusedName(), "TDBG"); // the list keeps the focus
+
+    // Enter opens the row left; Del in its text deletes no message.
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Return);
+    ASSERT_EQ(w.CMID(), other);
+    ASSERT_EQ(focusedName(), "txtMsg");
+    pressKey(Qt::Key_Delete);
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    // On the list Del asks as the button does.
+    ASSERT_TRUE(tabTo("TDBG"));
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 7);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {other}), 1); // No keeps it
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {other}), 0);
+    w.Unload();
+}
+
+TEST_F(Keyboard, ViewsAndSearchByKeys)
+{
+    seed({.who = "BEN", .pid = ben, .subject = "Inbox one"}, {{front, 0, "", "-1"}});
+    seed({.who = "BEN", .pid = ben, .subject = "Filed one", .purged = "256"}, {{front, 0, "", "-1"}});
+    seed({.who = "FRONT", .pid = front, .subject = "Sent one"}, {{ben}});
+    tzSndMsgFrm& w = openListShown();
+    struct Step {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QStringList listed;
+    } steps[] = {
+        {Qt::Key_3, Qt::ControlModifier, {"Sent one"}},
+        {Qt::Key_1, Qt::ControlModifier, {"Inbox one"}},
+        {Qt::Key_H, Qt::ControlModifier, {"Filed one"}}, // history, and back
+        {Qt::Key_H, Qt::ControlModifier, {"Inbox one"}},
+        {Qt::Key_2, Qt::ControlModifier, {"Inbox one"}},
+        {Qt::Key_F5, Qt::NoModifier, {"Inbox one"}},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(QKeySequence(s.key | s.modifiers).toString().toStdString());
+        QSignalSpy loaded(&w, &tzSndMsgFrm::listLoaded);
+        pressKey(s.key, s.modifiers);
+        EXPECT_EQ(loaded.count(), 1);
+        EXPECT_EQ(subjects(w), s.listed);
+        EXPECT_EQ(focusedName(), "TDBG");
+    }
+    EXPECT_FALSE(w.isMsgCatOnly()); // Ctrl+2: every category
+
+    pressKey(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_EQ(focusedName(), "txtSearch");
+    QTest::keyClicks(QApplication::focusWidget(), "inbox");
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(subjects(w), QStringList{"Inbox one"});
+    EXPECT_TRUE(w.isSearching());
+    pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(w.isSearching());
+    EXPECT_TRUE(w.isVisible());
+    w.Unload();
+}
+
+// Every view's chain: each control once, in the order the window reads, with a name, and back.
+TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
+{
+    const qint32 asked = seed({.who = "FRONT", .pid = front, .subject = "Sign the rota", .needConfirm = true},
+                              {{ben}, {carl}});
+    seed({.who = "BEN", .pid = ben, .subject = "Hello"}, {{front}});
+    // Cycles, each from the control its view starts on. The sender list is off for this login,
+    // the radio pair is one stop as the desktop has it, a date box is reached through its edit.
+    const QStringList compose{"CmdTo_0", "txtTo_0", "CmdTo_2",  "CmdTo_3",  "CmdTo_1",
+                              "txtTo_1", "txtSubject", "txtMsg", "dateEdit", "OptPub_0",
+                              "chkDoc_0", "chkDoc_1", "chkDoc_2", "chkDoc_3", "cmbAla"};
+    auto group = [](const QString& i) {
+        QStringList names;
+        for (const char* n : {"ChkBro", "ChkFro", "ChkUnt", "ChkRea", "txtReaEve", "cmbRea",
+                              "OptReaUnl", "txtReaTim"})
+            names << QString::fromLatin1(n) + "_" + i;
+        return names;
+    };
+    const QStringList confirmPanel{"ConfirmCmdTo_2", "ConfirmCmdTo_3", "ConfirmCmdTo_4",
+                                   "ConfirmCmdTo_5", "ConfirmCmdTo_6"};
+    struct View {
+        const char* name;
+        bool full;
+        qint32 shown;
+        QStringList chain;
+        bool delivery = false; // the second page of the tab strip
+    } views[] = {
+        {"compact", false, 0, compose + QStringList{"TS"}},
+        {"delivery", false, 0,
+         QStringList{"TS"} + group("0") + group("1"), true}, // the dates wait for their boxes
+        {"inbox", true, 0,
+         QStringList{"TDBG", "TS"} + compose + confirmPanel + QStringList{"txtSearch", "chkSearchAll"}},
+        {"sent items", true, asked,
+         QStringList{"TDBG", "TS"} + compose +
+             QStringList{"cmdRemindOthers", "lstConfirmations", "txtSearch", "chkSearchAll"}},
+    };
+    for (const View& v : views) {
+        SCOPED_TRACE(v.name);
+        tzSndMsgFrm& w = v.full ? openListShown() : openShown();
+        if (v.shown) {
+            pressKey(Qt::Key_3, Qt::ControlModifier);
+            ASSERT_TRUE(show(w, v.shown));
+            ASSERT_TRUE(w.lstConfirmations->isVisible());
+        }
+        if (v.delivery) {
+            pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+            pressKey(Qt::Key_Right);
+            ASSERT_EQ(w.PicPanels->currentIndex(), 1);
+        }
+        ASSERT_EQ(focusedName(), v.chain.first());
+        const QStringList expected = v.chain.mid(1);
+        EXPECT_EQ(tabChain(), expected);
+        QStringList backward = tabChain(true);
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(backward, expected);
+        EXPECT_EQ(unnamedFocusable(&w), QStringList{});
+        w.Unload();
+        window.reset();
+    }
+}
+
+TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
+{
+    seed({.who = "BEN", .pid = ben, .subject = "Pay", .payroll = true}, {{front}});
+    seed({.who = "BEN", .pid = ben, .subject = "Old", .date = "11/01/2026"}, {{front, 0, "", "-1"}});
+    seed({.who = "FRONT", .pid = front, .subject = "Rota", .needConfirm = true}, {{ben}, {carl}});
+    tzSndMsgFrm& w = openListShown();
+    const int subject = 6, pr = 7;
+    ASSERT_EQ(subjects(w), (QStringList{"Old", "Pay"}));
+    EXPECT_EQ(accessible(w, 0, subject), "Old");
+    EXPECT_EQ(accessible(w, 1, subject), "Pay, unread, payroll related");
+    EXPECT_EQ(accessible(w, 1, pr), "payroll related");
+    EXPECT_EQ(accessible(w, 1, 0), ""); // the id column is never shown, nor read
+    pressKey(Qt::Key_3, Qt::ControlModifier);
+    const int confirmed = MessageListModel::columnOf(MessageListModel::Kind::Confirmations);
+    ASSERT_EQ(subjects(w), QStringList{"Rota"});
+    EXPECT_TRUE(accessible(w, 0, confirmed).endsWith(", needs confirmation, 2 pending"))
+        << accessible(w, 0, confirmed).toStdString();
+    w.Unload();
+}
+
+// Large print and a dark palette: nothing cut, the list keeps its rows, the text readable.
+// A dark desktop's colours.
+QPalette darkPalette()
+{
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE8));
+    dark.setColor(QPalette::Base, QColor(0x18, 0x18, 0x18));
+    dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    dark.setColor(QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
+    dark.setColor(QPalette::PlaceholderText, QColor(0xA0, 0xA0, 0xA0));
+    dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::ButtonText, QColor(0xE8, 0xE8, 0xE8));
+    return dark;
+}
+
+// The application's font at 16 pt and a dark palette while it lives.
+struct LargeDarkDesktop {
+    LargeDarkDesktop() : font(QApplication::font()), palette(QApplication::palette())
+    {
+        QFont big = font;
+        big.setPointSize(16);
+        QApplication::setFont(big);
+        QApplication::setPalette(darkPalette());
+    }
+    ~LargeDarkDesktop()
+    {
+        QApplication::setPalette(palette);
+        QApplication::setFont(font);
+    }
+    QFont font;
+    QPalette palette;
+};
+
+class KeyboardDemo : public DemoFrontDesk {};
+
+// The demo office's front desk in large print on a dark desktop: nothing cut, the list keeps its
+// rows on a small laptop's screen, the text in the palette's colours.
+TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
+{
+    LargeDarkDesktop desktop;
+    window = std::make_unique<tzSndMsgFrm>();
+    window->load();
+    ASSERT_TRUE(showActive(window.get()));
+    saveScreenshot(*window, "messages-demo-compact-16pt-dark.png");
+    window->Unload();
+    tzSndMsgFrm& w = openFull(1280, 800);
+    for (const char* view : {"inbox", "sent"}) {
+        SCOPED_TRACE(view);
+        if (QString(view) == "sent")
+            pressKey(Qt::Key_3, Qt::ControlModifier);
+        pump();
+        EXPECT_LE(w.height(), 800);
+        EXPECT_GE(w.TDBG->viewport()->height(),
+                  tzSndMsgFrm::MinimumListRows * w.TDBG->verticalHeader()->defaultSectionSize());
+        for (QWidget* c : {static_cast<QWidget*>(w.OptPub[0]), static_cast<QWidget*>(w.OptPub[1])})
+            EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
+        EXPECT_EQ(w.txtMsg->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
+        EXPECT_FALSE(w.TDBG->model()->index(0, 6).data(Qt::ForegroundRole).isValid());
+        saveScreenshot(w, QString("messages-demo-%1-16pt-dark.png").arg(view));
+    }
+}
+
+} // namespace
+} // namespace tzsndmsg::testing
