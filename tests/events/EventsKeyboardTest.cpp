@@ -1,0 +1,284 @@
+#include "EventsFixture.h"
+
+#include "events/EventListModel.h"
+#include "support/FocusChain.h"
+#include "ui/DateCombo.h"
+
+#include <QDir>
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+const QString kNoAttendees = u"Saving Event without Attendees"_s;
+const QString kDeleteQuestion = u"Are you sure to delete the event?"_s;
+
+void typeText(const QString& text)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClicks(target, text);
+    pump();
+}
+
+// Where the control sits on the screen, for comparing positions across the window.
+QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+
+// Reading order: a control comes after another when it starts below the other's middle, or on
+// the same line further right.
+bool readsAfter(QWidget* later, QWidget* earlier)
+{
+    const QRect a = onScreen(earlier), b = onScreen(later);
+    if (b.top() >= a.center().y())
+        return true;
+    return b.top() < a.bottom() && a.top() < b.bottom() && b.left() > a.left();
+}
+
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(0x2b, 0x2b, 0x2b), base(0x1e, 0x1e, 0x1e), text(0xe6, 0xe6, 0xe6);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x2f, 0x65, 0xca));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+    p.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
+    p.setColor(QPalette::Midlight, QColor(0x45, 0x45, 0x45));
+    p.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x18));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    return p;
+}
+
+// The desktop's font and colours for one test, given back afterwards.
+class Appearance {
+public:
+    Appearance(qreal points, const QPalette& palette)
+        : m_font(QApplication::font()), m_palette(QApplication::palette())
+    {
+        QFont f = m_font;
+        f.setPointSizeF(points);
+        QApplication::setFont(f);
+        QApplication::setPalette(palette);
+    }
+    ~Appearance()
+    {
+        QApplication::setFont(m_font);
+        QApplication::setPalette(m_palette);
+    }
+
+private:
+    QFont m_font;
+    QPalette m_palette;
+};
+
+} // namespace
+
+// A new event from the list: Ctrl+N, typed, Ctrl+S, found again with the arrows and deleted
+// with Del, as the front desk does it without the mouse.
+TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
+{
+    addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s);
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+
+    pressKey(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+    typeText(u"Staff meeting"_s);
+    pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    typeText(u"Room 2"_s);
+    // Del in a text field deletes a letter, never the event.
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(c<QPlainTextEdit>(u"txtEve_1"_s)->toPlainText(), u"oom 2"_s);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kNoAttendees, ui::vbYes);
+        pressKey(Qt::Key_S, Qt::ControlModifier);
+    }
+    const qint32 saved = w.CurrentEventID();
+    ASSERT_NE(saved, 0);
+    EXPECT_FALSE(w.ChangeFlag());
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable where cmID=?"_s, {saved}).toString(),
+              u"Staff meeting"_s);
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+
+    // Back to the list past the title; the arrows move between events, each loaded as it comes.
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    // Today's new event lists before the drill later this month.
+    pressKey(Qt::Key_Down);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+    pressKey(Qt::Key_Up);
+    EXPECT_EQ(w.CurrentEventID(), saved);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Staff meeting"_s);
+
+    // Del asks what the button asks; No keeps the event.
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbNo);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 1);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 0);
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+
+    // Enter on a row opens that event at its title.
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+    w.hide();
+}
+
+// Each command's key is named in its button's tooltip, and a command the window does not
+// allow now does not run by its key either.
+TEST_F(EventsTest, ToolbarKeysAreShownAndFollowTheButtons)
+{
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    const struct {
+        const char* key;
+        QKeySequence sequence;
+    } keys[] = {{"New", QKeySequence::New},
+                {"Save", QKeySequence::Save},
+                {"Delete", QKeySequence(Qt::Key_Delete)},
+                {"Help", QKeySequence(Qt::Key_F1)},
+                {"Close", QKeySequence(Qt::Key_Escape)}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        EXPECT_TRUE(button(QString::fromLatin1(k.key))->toolTip().contains(
+            k.sequence.toString(QKeySequence::NativeText)));
+    }
+    // A new, unchanged event: nothing to save or delete, so the keys do nothing and ask nothing.
+    PrompterGuard prompts;
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    // Esc closes as the close box does, asking first when there is a change.
+    pressKey(Qt::Key_Tab);
+    typeText(u"Half done"_s);
+    prompts->expect(u"Save Current Change?"_s, ui::vbCancel);
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    prompts->expect(u"Save Current Change?"_s, ui::vbNo);
+    pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+}
+
+// Every way the window opens: where the focus starts, and Tab and Shift+Tab through every
+// control once, in the order the eye reads the window, each with a name a screen reader says.
+TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
+{
+    const QStringList recurring = {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp", "EvBroNumOfTim"};
+    const QStringList everyTwoWeeksFourTimes = {"-1", "2", "7", "4"};
+    const struct {
+        const char* name;
+        bool single;
+        bool withEvent;
+        const char* first;
+        bool recurrenceShown;
+    } cases[] = {{"list with a recurring event", false, true, "TDBG", true},
+                 {"empty list", false, false, "txtEve_0", false},
+                 {"one event alone", true, true, "txtEve_0", true}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        office.exec(u"delete from EVTable"_s);
+        office.exec(u"delete from CMTable"_s);
+        SharedState::current().LinkID = 0;
+        if (k.withEvent) {
+            qint64 evId = 0;
+            addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s,
+                     recurring, everyTwoWeeksFourTimes, &evId);
+            if (k.single)
+                SharedState::current().LinkID = qint32(evId);
+        }
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        EXPECT_EQ(focusedName(), QString::fromLatin1(k.first));
+        EXPECT_EQ(unnamedFocusable(&w), QStringList());
+
+        const QStringList forward = tabChain();
+        ASSERT_FALSE(forward.contains(u"<trap>"_s)) << forward.join(u", "_s).toStdString();
+        // Each stop once, the list (when shown) first, then the panel from top to bottom.
+        QList<QWidget*> stops = {QApplication::focusWidget()};
+        for (const QString& name : forward) {
+            QWidget* stop = w.findChild<QWidget*>(name);
+            ASSERT_NE(stop, nullptr) << name.toStdString();
+            stops << stop;
+        }
+        EXPECT_EQ(QSet<QWidget*>(stops.begin(), stops.end()).size(), stops.size());
+        // The chain is a ring: read it from the list, which stands left of the whole panel.
+        QWidget* grid = c<QWidget>(u"TDBG"_s);
+        if (const qsizetype at = stops.indexOf(grid); at > 0)
+            std::rotate(stops.begin(), stops.begin() + at, stops.end());
+        for (qsizetype i = stops.first() == grid ? 2 : 1; i < stops.size(); ++i)
+            EXPECT_TRUE(readsAfter(stops[i], stops[i - 1]))
+                << stops[i]->objectName().toStdString() << " before "
+                << stops[i - 1]->objectName().toStdString();
+        EXPECT_EQ(forward.contains(u"TDBG"_s) || k.first == "TDBG"_L1, !k.single);
+        EXPECT_EQ(forward.contains(u"txtReaTim_0"_s), k.recurrenceShown);
+        // Shift+Tab walks the same stops the other way.
+        QStringList backward = tabChain(true);
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(backward, forward);
+        w.hide();
+    }
+}
