@@ -69,10 +69,13 @@ public:
         QHeaderView* header = m_grid->horizontalHeader();
         const QFontMetrics metrics(m_grid->font());
         const int pad = 14;
+        // Captions measured bold: the style may show the current column's so.
+        QFont captionFont = header->font();
+        captionFont.setBold(true);
+        const QFontMetrics captionMetrics(captionFont);
         auto fitting = [&](const QString& sample, int column) {
             const QString caption = m_grid->model()->headerData(column, Qt::Horizontal).toString();
-            return std::max(metrics.horizontalAdvance(sample),
-                            header->fontMetrics().horizontalAdvance(caption)) +
+            return std::max(metrics.horizontalAdvance(sample), captionMetrics.horizontalAdvance(caption)) +
                    pad;
         };
         const int date = fitting(QStringLiteral("12/28/2026"), EventListModel::ColDate);
@@ -93,13 +96,15 @@ public:
                                  2 * m_grid->frameWidth());
 
         const int chars = metrics.averageCharWidth();
-        const int least = chars * 8;
+        // Never narrower than a few letters, nor than the column's own caption.
+        auto least = [&](int column) { return std::max(chars * 8, fitting(QString(), column)); };
         const int room = m_grid->viewport()->width() - date - time - eTime - who;
-        const int event = std::clamp(room * 36 / 100, least, chars * 32);
-        const int toCc = std::clamp(room * 28 / 100, least, chars * 32);
+        const int event = std::clamp(room * 36 / 100, least(EventListModel::ColEvent), chars * 32);
+        const int toCc = std::clamp(room * 28 / 100, least(EventListModel::ColToCc), chars * 32);
         header->resizeSection(EventListModel::ColEvent, event);
         header->resizeSection(EventListModel::ColToCc, toCc);
-        header->resizeSection(EventListModel::ColDescription, std::max(least, room - event - toCc));
+        header->resizeSection(EventListModel::ColDescription,
+                              std::max(least(EventListModel::ColDescription), room - event - toCc));
     }
 
 private:
@@ -256,7 +261,7 @@ void EMS_EventsFrm::buildControls()
         connect(m_CmdTo[i], &QPushButton::clicked, this, [this, i] { PickAttendees(i); });
     }
 
-    // The date on a row of its own and the times below it, so that the panel stays narrow
+    // The date and the times on rows of their own, so that the panel stays narrow
     // enough for the list beside it in a large font.
     m_dCmbFro = new ui::DateCombo;
     m_dCmbFro->setObjectName(QStringLiteral("dCmbFro_0"));
@@ -264,7 +269,6 @@ void EMS_EventsFrm::buildControls()
     nameDateBox(m_dCmbFro, QStringLiteral("Event date"));
     form->addWidget(caption(QStringLiteral("o&n : "), m_dCmbFro), 4, 0);
     form->addWidget(m_dCmbFro, 4, 1, 1, 2);
-    auto* times = new QHBoxLayout;
     const char* const timeCaptions[] = {"fro&m : ", "t&o : "};
     const char* const timeNames[] = {"Start time", "End time"};
     for (int i = 0; i < 2; ++i) {
@@ -272,14 +276,9 @@ void EMS_EventsFrm::buildControls()
         m_cmbFroTim[i]->setObjectName(QStringLiteral("cmbFroTim_%1").arg(i));
         m_cmbFroTim[i]->setAccessibleName(QString::fromLatin1(timeNames[i]));
         m_cmbFroTim[i]->setMaxVisibleItems(16);
-        auto* label = caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]);
-        if (i == 0)
-            form->addWidget(label, 5, 0);
-        else
-            times->addWidget(label);
-        times->addWidget(m_cmbFroTim[i], 1);
+        form->addWidget(caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]), 5 + i, 0);
+        form->addWidget(m_cmbFroTim[i], 5 + i, 1);
     }
-    form->addLayout(times, 5, 1, 1, 2);
 
     // Recurrence.
     auto* rec = new QGroupBox;
@@ -365,7 +364,7 @@ void EMS_EventsFrm::buildControls()
     m_lblNextOccurrences->setObjectName(QStringLiteral("lblNextOccurrences"));
     m_lblNextOccurrences->setWordWrap(true);
     recLayout->addWidget(m_lblNextOccurrences, 3, 0, 1, 4);
-    form->addWidget(rec, 6, 0, 1, 3);
+    form->addWidget(rec, 7, 0, 1, 3);
 
     m_SB = new QStatusBar(this);
     m_SB->setObjectName(QStringLiteral("SB"));
@@ -379,8 +378,9 @@ void EMS_EventsFrm::buildControls()
     splitter->setObjectName(QStringLiteral("splitter"));
     splitter->addWidget(m_TDBG);
     splitter->addWidget(m_panel);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    // A wider window widens the list; the panel keeps what its fields need.
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
     splitter->setChildrenCollapsible(false);
 
     auto* top = new QVBoxLayout(this);

@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QScrollBar>
 #include <QTableView>
+#include <QToolButton>
 #include <QTest>
 
 #include <QSet>
@@ -279,6 +280,73 @@ TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
         QStringList backward = tabChain(true);
         std::reverse(backward.begin(), backward.end());
         EXPECT_EQ(backward, forward);
+        w.hide();
+    }
+}
+
+// At 16 pt, light and dark, on the size the window takes on a 1280 by 800 screen: the list
+// keeps most of its columns whole and several rows, no caption is squeezed below what its
+// text needs, and the next dates read in the palette's own text colour. TZSNDMSG_SHOTS names
+// a folder to keep the renders in.
+TEST_F(EventsTest, ALargeFontAndADarkPaletteLeaveEveryTextReadable)
+{
+    for (int i = 0; i < 8; ++i)
+        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann, u"12/%1/2026"_s.arg(10 + i),
+                 u"9:00:00 AM"_s, u"10:00:00 AM"_s, {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp"},
+                 {"-1", "1", "-2"});
+    const struct {
+        const char* name;
+        QPalette palette;
+    } looks[] = {{"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.name);
+        Appearance appearance(16, look.palette);
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        w.resize(1280 * 9 / 10 + 40, 800 * 9 / 10);
+        pump();
+        EXPECT_LE(w.minimumSizeHint().width(), w.width());
+        EXPECT_LE(w.minimumSizeHint().height(), w.height());
+
+        auto* grid = c<QTableView>(u"TDBG"_s);
+        // Columns on show whole, each wide enough for its caption.
+        QFont bold = grid->horizontalHeader()->font();
+        bold.setBold(true);
+        int whole = 0;
+        for (int col = 0; col < grid->model()->columnCount(); ++col) {
+            if (grid->isColumnHidden(col))
+                continue;
+            const QString caption = grid->model()->headerData(col, Qt::Horizontal).toString();
+            EXPECT_GT(grid->columnWidth(col), QFontMetrics(bold).horizontalAdvance(caption))
+                << caption.toStdString();
+            if (grid->columnViewportPosition(col) >= 0 &&
+                grid->columnViewportPosition(col) + grid->columnWidth(col) <= grid->viewport()->width())
+                ++whole;
+        }
+        EXPECT_GE(whole, 5);
+        const int rowHeight = grid->rowHeight(0);
+        EXPECT_GE(rowHeight, grid->fontMetrics().height());
+        EXPECT_GE(grid->viewport()->height() / rowHeight, 6);
+
+        for (QWidget* text : w.findChildren<QWidget*>()) {
+            if (!text->isVisible() || !(qobject_cast<QLabel*>(text) || qobject_cast<QAbstractButton*>(text)))
+                continue;
+            if (auto* label = qobject_cast<QLabel*>(text); label && label->wordWrap())
+                continue;
+            if (qobject_cast<QToolButton*>(text))
+                continue; // the toolbar's pictures and the date boxes' buttons
+            EXPECT_GE(text->width(), text->minimumSizeHint().width()) << text->objectName().toStdString();
+        }
+
+        auto* next = c<QLabel>(u"lblNextOccurrences"_s);
+        EXPECT_FALSE(next->text().isEmpty());
+        const QPalette p = next->palette();
+        EXPECT_GE(contrast(p.color(next->foregroundRole()), p.color(next->backgroundRole())), 4.5);
+        const QPalette g = grid->palette();
+        EXPECT_GE(contrast(g.color(QPalette::Text), g.color(QPalette::Base)), 4.5);
+
+        if (const QString folder = qEnvironmentVariable("TZSNDMSG_SHOTS"); !folder.isEmpty())
+            w.grab().save(QDir(folder).filePath(u"events-16pt-%1.png"_s.arg(QString::fromLatin1(look.name))));
         w.hide();
     }
 }
