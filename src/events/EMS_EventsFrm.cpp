@@ -261,7 +261,7 @@ void EMS_EventsFrm::buildControls()
         connect(m_CmdTo[i], &QPushButton::clicked, this, [this, i] { PickAttendees(i); });
     }
 
-    // The date and the times on rows of their own, so that the panel stays narrow
+    // The date on a row of its own and the times below it, so that the panel stays narrow
     // enough for the list beside it in a large font.
     m_dCmbFro = new ui::DateCombo;
     m_dCmbFro->setObjectName(QStringLiteral("dCmbFro_0"));
@@ -269,6 +269,7 @@ void EMS_EventsFrm::buildControls()
     nameDateBox(m_dCmbFro, QStringLiteral("Event date"));
     form->addWidget(caption(QStringLiteral("o&n : "), m_dCmbFro), 4, 0);
     form->addWidget(m_dCmbFro, 4, 1, 1, 2);
+    auto* times = new QHBoxLayout;
     const char* const timeCaptions[] = {"fro&m : ", "t&o : "};
     const char* const timeNames[] = {"Start time", "End time"};
     for (int i = 0; i < 2; ++i) {
@@ -276,9 +277,14 @@ void EMS_EventsFrm::buildControls()
         m_cmbFroTim[i]->setObjectName(QStringLiteral("cmbFroTim_%1").arg(i));
         m_cmbFroTim[i]->setAccessibleName(QString::fromLatin1(timeNames[i]));
         m_cmbFroTim[i]->setMaxVisibleItems(16);
-        form->addWidget(caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]), 5 + i, 0);
-        form->addWidget(m_cmbFroTim[i], 5 + i, 1);
+        auto* label = caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]);
+        if (i == 0)
+            form->addWidget(label, 5, 0);
+        else
+            times->addWidget(label);
+        times->addWidget(m_cmbFroTim[i], 1);
     }
+    form->addLayout(times, 5, 1, 1, 2);
 
     // Recurrence.
     auto* rec = new QGroupBox;
@@ -346,16 +352,18 @@ void EMS_EventsFrm::buildControls()
     m_dcmbUnt->setObjectName(QStringLiteral("dcmbUnt_0"));
     m_dcmbUnt->setRange(QDate(100, 1, 1), QDate(9999, 12, 31));
     nameDateBox(m_dcmbUnt, QStringLiteral("Last date"));
+    // How it ends: without end or a number of times on one row, until a date below.
     auto* ends = new QGridLayout;
-    ends->addWidget(m_OptReaUnl[0], 0, 0);
-    ends->addWidget(m_OptReaUnl[1], 1, 0);
     auto* count = new QHBoxLayout;
+    count->addWidget(m_OptReaUnl[0]);
+    count->addSpacing(12);
+    count->addWidget(m_OptReaUnl[1]);
     count->addWidget(m_txtReaTim);
     count->addWidget(caption(QStringLiteral("Time&s"), m_txtReaTim));
     count->addStretch(1);
-    ends->addLayout(count, 1, 1);
-    ends->addWidget(m_OptReaUnl[2], 2, 0);
-    ends->addWidget(m_dcmbUnt, 2, 1);
+    ends->addLayout(count, 0, 0, 1, 2);
+    ends->addWidget(m_OptReaUnl[2], 1, 0);
+    ends->addWidget(m_dcmbUnt, 1, 1);
     ends->setColumnStretch(1, 1);
     recLayout->addLayout(ends, 2, 0, 1, 4);
 
@@ -364,7 +372,7 @@ void EMS_EventsFrm::buildControls()
     m_lblNextOccurrences->setObjectName(QStringLiteral("lblNextOccurrences"));
     m_lblNextOccurrences->setWordWrap(true);
     recLayout->addWidget(m_lblNextOccurrences, 3, 0, 1, 4);
-    form->addWidget(rec, 7, 0, 1, 3);
+    form->addWidget(rec, 6, 0, 1, 3);
 
     m_SB = new QStatusBar(this);
     m_SB->setObjectName(QStringLiteral("SB"));
