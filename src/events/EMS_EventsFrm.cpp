@@ -134,6 +134,22 @@ private:
     QWidget* m_editor;
 };
 
+// Del in a read-only field stays with the field, as in any other text field: it never reaches
+// the window's Delete.
+class KeepDelete : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_Delete)
+            return false;
+        event->accept();
+        return true;
+    }
+};
+
 } // namespace
 
 namespace {
@@ -256,6 +272,7 @@ void EMS_EventsFrm::buildControls()
         m_txtAtt[i]->setObjectName(QStringLiteral("txtAtt_%1").arg(i));
         m_txtAtt[i]->setAccessibleName(QString::fromLatin1(attNames[i]));
         m_txtAtt[i]->setReadOnly(true);
+        m_txtAtt[i]->installEventFilter(new KeepDelete(m_txtAtt[i]));
         form->addWidget(m_CmdTo[i], 2 + i, 0);
         form->addWidget(m_txtAtt[i], 2 + i, 1, 1, 2);
         connect(m_CmdTo[i], &QPushButton::clicked, this, [this, i] { PickAttendees(i); });

@@ -68,27 +68,16 @@ double contrast(const QColor& a, const QColor& b)
 QPalette darkPalette()
 {
     QPalette p;
-    const QColor window(0x2b, 0x2b, 0x2b), base(0x1e, 0x1e, 0x1e), text(0xe6, 0xe6, 0xe6);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Highlight, QColor(0x2f, 0x65, 0xca));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
-    p.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
-    p.setColor(QPalette::Midlight, QColor(0x45, 0x45, 0x45));
-    p.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
-    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x18));
-    p.setColor(QPalette::Shadow, Qt::black);
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        {QPalette::Window, 0x2b2b2b},     {QPalette::WindowText, 0xe6e6e6}, {QPalette::Base, 0x1e1e1e},
+        {QPalette::AlternateBase, 0x262626}, {QPalette::Text, 0xe6e6e6},   {QPalette::Button, 0x3a3a3a},
+        {QPalette::ButtonText, 0xe6e6e6}, {QPalette::Highlight, 0x2f65ca},  {QPalette::HighlightedText, 0xffffff},
+        {QPalette::PlaceholderText, 0x9a9a9a}, {QPalette::Light, 0x505050}, {QPalette::Midlight, 0x454545},
+        {QPalette::Mid, 0x303030},        {QPalette::Dark, 0x181818},       {QPalette::Shadow, 0x000000}};
+    for (const auto& [role, rgb] : roles)
+        p.setColor(role, QColor(rgb));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x808080));
     return p;
 }
 
@@ -160,6 +149,19 @@ TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
     pressKey(Qt::Key_Up);
     EXPECT_EQ(w.CurrentEventID(), saved);
     EXPECT_EQ(edit("txtEve_0")->text(), u"Staff meeting"_s);
+
+    // Del in the attendee initials, read-only as they are, leaves the event alone.
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtAtt_0"_s);
+    {
+        PrompterGuard noQuestion;
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
 
     // Del asks what the button asks; No keeps the event.
     {
