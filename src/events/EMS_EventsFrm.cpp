@@ -472,7 +472,7 @@ void EMS_EventsFrm::buildToolbar()
             a->setEnabled(rightToEdit);
 
     // The buttons never take the focus: each command has its key, named in its tooltip. Del
-    // reaches the window only where no text field wants it, so it deletes from the list. Esc
+    // reaches the window only where no text field wants it: on the list or a button. Esc
     // closes through the dialog itself, as the close box does.
     const struct {
         const char* key;
