@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -38,6 +39,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -67,10 +69,13 @@ public:
         QHeaderView* header = m_grid->horizontalHeader();
         const QFontMetrics metrics(m_grid->font());
         const int pad = 14;
+        // Captions measured bold: the style may show the current column's so.
+        QFont captionFont = header->font();
+        captionFont.setBold(true);
+        const QFontMetrics captionMetrics(captionFont);
         auto fitting = [&](const QString& sample, int column) {
             const QString caption = m_grid->model()->headerData(column, Qt::Horizontal).toString();
-            return std::max(metrics.horizontalAdvance(sample),
-                            header->fontMetrics().horizontalAdvance(caption)) +
+            return std::max(metrics.horizontalAdvance(sample), captionMetrics.horizontalAdvance(caption)) +
                    pad;
         };
         const int date = fitting(QStringLiteral("12/28/2026"), EventListModel::ColDate);
@@ -83,18 +88,66 @@ public:
         header->resizeSection(EventListModel::ColETime, eTime);
         header->resizeSection(EventListModel::ColWho, who);
 
+        // Rows as tall as the font, and never fewer than a handful of them on show.
+        const int row = metrics.height() + 8;
+        if (m_grid->verticalHeader()->defaultSectionSize() != row)
+            m_grid->verticalHeader()->setDefaultSectionSize(row);
+        m_grid->setMinimumHeight(header->sizeHint().height() + kLeastRows * row +
+                                 2 * m_grid->frameWidth());
+
         const int chars = metrics.averageCharWidth();
-        const int least = chars * 8;
+        // Never narrower than a few letters, nor than the column's own caption.
+        auto least = [&](int column) { return std::max(chars * 8, fitting(QString(), column)); };
         const int room = m_grid->viewport()->width() - date - time - eTime - who;
-        const int event = std::clamp(room * 36 / 100, least, chars * 32);
-        const int toCc = std::clamp(room * 28 / 100, least, chars * 32);
+        const int event = std::clamp(room * 36 / 100, least(EventListModel::ColEvent), chars * 32);
+        const int toCc = std::clamp(room * 28 / 100, least(EventListModel::ColToCc), chars * 32);
         header->resizeSection(EventListModel::ColEvent, event);
         header->resizeSection(EventListModel::ColToCc, toCc);
-        header->resizeSection(EventListModel::ColDescription, std::max(least, room - event - toCc));
+        header->resizeSection(EventListModel::ColDescription,
+                              std::max(least(EventListModel::ColDescription), room - event - toCc));
+    }
+
+private:
+    static constexpr int kLeastRows = 6;
+    QTableView* m_grid;
+};
+
+// Enter on a row of the grid opens that event for editing: the focus goes to its title.
+class GridEnter : public QObject {
+public:
+    GridEnter(QTableView* grid, QWidget* editor) : QObject(grid), m_grid(grid), m_editor(editor) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != m_grid || event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !m_grid->currentIndex().isValid() ||
+            !m_editor->isEnabled())
+            return false;
+        m_editor->setFocus(Qt::OtherFocusReason);
+        return true;
     }
 
 private:
     QTableView* m_grid;
+    QWidget* m_editor;
+};
+
+// Del in a read-only field stays with the field, as in any other text field: it never reaches
+// the window's Delete.
+class KeepDelete : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride ||
+            static_cast<QKeyEvent*>(event)->key() != Qt::Key_Delete)
+            return false;
+        event->accept();
+        return true;
+    }
 };
 
 } // namespace
@@ -108,6 +161,14 @@ QLabel* caption(const QString& text, QWidget* buddy)
     auto* label = new QLabel(text);
     label->setBuddy(buddy);
     return label;
+}
+
+// A date box is read as one field: its edit and its calendar button say whose they are.
+void nameDateBox(ui::DateCombo* box, const QString& name)
+{
+    box->setAccessibleName(name);
+    box->lineEdit()->setAccessibleName(name);
+    box->dropDownButton()->setAccessibleName(name + QStringLiteral(" calendar"));
 }
 
 } // namespace
@@ -161,8 +222,10 @@ void EMS_EventsFrm::buildControls()
     m_TDBG->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_TDBG->setAlternatingRowColors(true);
     m_TDBG->setWordWrap(false);
+    // Arrows move within the list; Tab leaves it.
+    m_TDBG->setTabKeyNavigation(false);
     m_TDBG->setItemDelegate(new ui::CutTextDelegate(m_TDBG));
-    m_TDBG->verticalHeader()->setDefaultSectionSize(22);
+    m_TDBG->setAccessibleName(QStringLiteral("Events"));
     m_TDBG->setColumnHidden(EventListModel::ColCMID, true);
     auto* header = m_TDBG->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
@@ -184,56 +247,75 @@ void EMS_EventsFrm::buildControls()
 
     m_txtEve0 = new QLineEdit;
     m_txtEve0->setObjectName(QStringLiteral("txtEve_0"));
+    m_txtEve0->setAccessibleName(QStringLiteral("Event title"));
     m_txtEve0->setMaxLength(255);
+    m_TDBG->installEventFilter(new GridEnter(m_TDBG, m_txtEve0));
     m_txtEve1 = new QPlainTextEdit;
     m_txtEve1->setObjectName(QStringLiteral("txtEve_1"));
+    m_txtEve1->setAccessibleName(QStringLiteral("Description"));
     m_txtEve1->setTabChangesFocus(true);
-    form->addWidget(caption(QStringLiteral("Event Title : "), m_txtEve0), 0, 0);
+    form->addWidget(caption(QStringLiteral("Event &Title : "), m_txtEve0), 0, 0);
     form->addWidget(m_txtEve0, 0, 1, 1, 2);
-    form->addWidget(caption(QStringLiteral("Description : "), m_txtEve1), 1, 0, Qt::AlignTop);
+    form->addWidget(caption(QStringLiteral("&Description : "), m_txtEve1), 1, 0, Qt::AlignTop);
     form->addWidget(m_txtEve1, 1, 1, 1, 2);
     form->setRowStretch(1, 1);
 
-    const char* const cmdCaptions[] = {"Attendees...", "CC..."};
+    const char* const cmdCaptions[] = {"&Attendees...", "&CC..."};
+    const char* const cmdNames[] = {"Choose attendees", "Choose people to copy"};
+    const char* const attNames[] = {"Attendees", "Copied to"};
     for (int i = 0; i < 2; ++i) {
         m_CmdTo[i] = new QPushButton(QString::fromLatin1(cmdCaptions[i]));
         m_CmdTo[i]->setObjectName(QStringLiteral("CmdTo_%1").arg(i));
+        m_CmdTo[i]->setAccessibleName(QString::fromLatin1(cmdNames[i]));
         m_CmdTo[i]->setAutoDefault(false);
         m_txtAtt[i] = new QLineEdit;
         m_txtAtt[i]->setObjectName(QStringLiteral("txtAtt_%1").arg(i));
+        m_txtAtt[i]->setAccessibleName(QString::fromLatin1(attNames[i]));
         m_txtAtt[i]->setReadOnly(true);
+        m_txtAtt[i]->installEventFilter(new KeepDelete(m_txtAtt[i]));
         form->addWidget(m_CmdTo[i], 2 + i, 0);
         form->addWidget(m_txtAtt[i], 2 + i, 1, 1, 2);
         connect(m_CmdTo[i], &QPushButton::clicked, this, [this, i] { PickAttendees(i); });
     }
 
-    auto* when = new QHBoxLayout;
+    // The date on a row of its own and the times below it, so that the panel stays narrow
+    // enough for the list beside it in a large font.
     m_dCmbFro = new ui::DateCombo;
     m_dCmbFro->setObjectName(QStringLiteral("dCmbFro_0"));
     m_dCmbFro->setRange(QDate(100, 1, 1), QDate(9999, 12, 31));
-    when->addWidget(m_dCmbFro, 1);
-    const char* const timeCaptions[] = {"from : ", "to : "};
+    nameDateBox(m_dCmbFro, QStringLiteral("Event date"));
+    form->addWidget(caption(QStringLiteral("o&n : "), m_dCmbFro), 4, 0);
+    form->addWidget(m_dCmbFro, 4, 1, 1, 2);
+    auto* times = new QHBoxLayout;
+    const char* const timeCaptions[] = {"fro&m : ", "t&o : "};
+    const char* const timeNames[] = {"Start time", "End time"};
     for (int i = 0; i < 2; ++i) {
         m_cmbFroTim[i] = new QComboBox;
         m_cmbFroTim[i]->setObjectName(QStringLiteral("cmbFroTim_%1").arg(i));
+        m_cmbFroTim[i]->setAccessibleName(QString::fromLatin1(timeNames[i]));
         m_cmbFroTim[i]->setMaxVisibleItems(16);
-        when->addWidget(caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]));
-        when->addWidget(m_cmbFroTim[i]);
+        auto* label = caption(QString::fromLatin1(timeCaptions[i]), m_cmbFroTim[i]);
+        if (i == 0)
+            form->addWidget(label, 5, 0);
+        else
+            times->addWidget(label);
+        times->addWidget(m_cmbFroTim[i], 1);
     }
-    form->addWidget(caption(QStringLiteral("on : "), m_dCmbFro), 4, 0);
-    form->addLayout(when, 4, 1, 1, 2);
+    form->addLayout(times, 5, 1, 1, 2);
 
     // Recurrence.
     auto* rec = new QGroupBox;
     rec->setObjectName(QStringLiteral("fraRecurrence"));
     auto* recLayout = new QGridLayout(rec);
-    m_ChkRea = new QCheckBox(QStringLiteral("Recurring Every (in addition to first date) :"));
+    m_ChkRea = new QCheckBox(QStringLiteral("&Recurring Every (in addition to first date) :"));
     m_ChkRea->setObjectName(QStringLiteral("ChkRea_0"));
+    m_ChkRea->setAccessibleName(QStringLiteral("Recurring event"));
     m_txtReaEve = new QLineEdit;
     m_txtReaEve->setObjectName(QStringLiteral("txtReaEve_0"));
-    m_txtReaEve->setMaximumWidth(60);
+    m_txtReaEve->setAccessibleName(QStringLiteral("Repeat every how many"));
     m_cmbRea = new QComboBox;
     m_cmbRea->setObjectName(QStringLiteral("cmbRea_0"));
+    m_cmbRea->setAccessibleName(QStringLiteral("Repeat unit"));
     const struct {
         const char* text;
         int value;
@@ -253,17 +335,20 @@ void EMS_EventsFrm::buildControls()
     for (const auto& u : units)
         m_cmbRea->addItem(QString::fromLatin1(u.text), u.value);
     m_cmbRea->setMaxVisibleItems(13);
+    recLayout->addWidget(m_ChkRea, 0, 0, 1, 4);
     auto* every = new QHBoxLayout;
-    every->addWidget(m_ChkRea);
     every->addWidget(m_txtReaEve);
     every->addWidget(m_cmbRea, 1);
-    recLayout->addLayout(every, 0, 0, 1, 4);
+    recLayout->addLayout(every, 1, 0, 1, 4);
 
-    const char* const optCaptions[] = {"Unlimited", "for", "Until"};
+    const char* const optCaptions[] = {"&Unlimited", "&for", "Unt&il"};
+    const char* const optNames[] = {"Repeat without end", "Repeat a number of times",
+                                    "Repeat until a date"};
     auto* group = new QButtonGroup(this);
     for (int i = 0; i < 3; ++i) {
         m_OptReaUnl[i] = new QRadioButton(QString::fromLatin1(optCaptions[i]));
         m_OptReaUnl[i]->setObjectName(QStringLiteral("OptReaUnl_%1").arg(i));
+        m_OptReaUnl[i]->setAccessibleName(QString::fromLatin1(optNames[i]));
         group->addButton(m_OptReaUnl[i], i);
         connect(m_OptReaUnl[i], &QRadioButton::clicked, this, [this, i] { optionClicked(i); });
         connect(m_OptReaUnl[i], &QRadioButton::toggled, this, [this](bool on) {
@@ -275,42 +360,52 @@ void EMS_EventsFrm::buildControls()
     }
     m_txtReaTim = new QLineEdit;
     m_txtReaTim->setObjectName(QStringLiteral("txtReaTim_0"));
-    m_txtReaTim->setMaximumWidth(60);
+    m_txtReaTim->setAccessibleName(QStringLiteral("Number of times"));
+    // Counts are short: as wide as a few digits of the font in use.
+    for (QLineEdit* count : {m_txtReaEve, m_txtReaTim})
+        count->setMaximumWidth(count->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
+                               count->fontMetrics().averageCharWidth() * 2);
     m_dcmbUnt = new ui::DateCombo;
     m_dcmbUnt->setObjectName(QStringLiteral("dcmbUnt_0"));
     m_dcmbUnt->setRange(QDate(100, 1, 1), QDate(9999, 12, 31));
-    auto* ends = new QHBoxLayout;
-    ends->addWidget(m_OptReaUnl[0]);
-    ends->addSpacing(12);
-    ends->addWidget(m_OptReaUnl[1]);
-    ends->addWidget(m_txtReaTim);
-    ends->addWidget(new QLabel(QStringLiteral("Times")));
-    ends->addSpacing(12);
-    ends->addWidget(m_OptReaUnl[2]);
-    ends->addWidget(m_dcmbUnt, 1);
-    recLayout->addLayout(ends, 1, 0, 1, 4);
+    nameDateBox(m_dcmbUnt, QStringLiteral("Last date"));
+    // How it ends: without end or a number of times on one row, until a date below.
+    auto* ends = new QGridLayout;
+    auto* count = new QHBoxLayout;
+    count->addWidget(m_OptReaUnl[0]);
+    count->addSpacing(12);
+    count->addWidget(m_OptReaUnl[1]);
+    count->addWidget(m_txtReaTim);
+    count->addWidget(caption(QStringLiteral("Time&s"), m_txtReaTim));
+    count->addStretch(1);
+    ends->addLayout(count, 0, 0, 1, 2);
+    ends->addWidget(m_OptReaUnl[2], 1, 0);
+    ends->addWidget(m_dcmbUnt, 1, 1);
+    ends->setColumnStretch(1, 1);
+    recLayout->addLayout(ends, 2, 0, 1, 4);
 
+    // In the palette's own text colour: a grey would not read against every background.
     m_lblNextOccurrences = new QLabel;
     m_lblNextOccurrences->setObjectName(QStringLiteral("lblNextOccurrences"));
     m_lblNextOccurrences->setWordWrap(true);
-    m_lblNextOccurrences->setStyleSheet(QStringLiteral("color: palette(dark);"));
-    recLayout->addWidget(m_lblNextOccurrences, 2, 0, 1, 4);
-    form->addWidget(rec, 5, 0, 1, 3);
+    recLayout->addWidget(m_lblNextOccurrences, 3, 0, 1, 4);
+    form->addWidget(rec, 6, 0, 1, 3);
 
     m_SB = new QStatusBar(this);
     m_SB->setObjectName(QStringLiteral("SB"));
     m_SB->setSizeGripEnabled(false);
     m_SBPanel = new QLabel;
     m_SBPanel->setObjectName(QStringLiteral("SB_Panel_1"));
-    m_SBPanel->setMinimumWidth(90);
+    m_SBPanel->setMinimumWidth(m_SBPanel->fontMetrics().horizontalAdvance(QStringLiteral("9999 of 9999")));
     m_SB->addWidget(m_SBPanel);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setObjectName(QStringLiteral("splitter"));
     splitter->addWidget(m_TDBG);
     splitter->addWidget(m_panel);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    // A wider window widens the list; the panel keeps what its fields need.
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
     splitter->setChildrenCollapsible(false);
 
     auto* top = new QVBoxLayout(this);
@@ -320,6 +415,15 @@ void EMS_EventsFrm::buildControls()
     top->addWidget(m_TS);
     top->addWidget(splitter, 1);
     top->addWidget(m_SB);
+
+    // Tab follows the screen: the list, then the panel from top to bottom, left to right.
+    const QList<QWidget*> order = {m_TDBG,       m_txtEve0,      m_txtEve1,      m_CmdTo[0],
+                                   m_txtAtt[0],  m_CmdTo[1],     m_txtAtt[1],    m_dCmbFro,
+                                   m_cmbFroTim[0], m_cmbFroTim[1], m_ChkRea,     m_txtReaEve,
+                                   m_cmbRea,     m_OptReaUnl[0], m_OptReaUnl[1], m_txtReaTim,
+                                   m_OptReaUnl[2], m_dcmbUnt};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void EMS_EventsFrm::connectChangeEvents()
@@ -366,6 +470,29 @@ void EMS_EventsFrm::buildToolbar()
     for (const char* key : {"Save", "Delete"})
         if (QAction* a = m_builder->action(QString::fromLatin1(key)))
             a->setEnabled(rightToEdit);
+
+    // The buttons never take the focus: each command has its key, named in its tooltip. Del
+    // reaches the window only where no text field wants it: on the list or a button. Esc
+    // closes through the dialog itself, as the close box does.
+    const struct {
+        const char* key;
+        QKeySequence sequence;
+    } keys[] = {{"New", QKeySequence(QKeySequence::New)},
+                {"Save", QKeySequence(QKeySequence::Save)},
+                {"Delete", QKeySequence(Qt::Key_Delete)},
+                {"Help", QKeySequence(Qt::Key_F1)},
+                {"Close", QKeySequence(Qt::Key_Escape)}};
+    for (const auto& k : keys) {
+        const QString key = QString::fromLatin1(k.key);
+        QAction* a = m_builder->action(key);
+        if (!a)
+            continue;
+        if (key != QLatin1String("Close"))
+            a->setShortcut(k.sequence);
+        m_builder->setToolTip(key, QStringLiteral("%1 (%2)").arg(
+                                       m_builder->toolTip(key),
+                                       k.sequence.toString(QKeySequence::NativeText)));
+    }
 }
 
 QString EMS_EventsFrm::toolbarTag() const { return m_TB->property("Tag").toString(); }
@@ -458,6 +585,11 @@ void EMS_EventsFrm::showEvent(QShowEvent* event)
         m_firstActivation = false;
         m_WindowLoading = false;
         ui::normalPointer();
+        // The list when it has events, else the new event's title.
+        if (m_SingleEventID == 0 && m_TDBG->currentIndex().isValid())
+            m_TDBG->setFocus(Qt::ActiveWindowFocusReason);
+        else if (m_txtEve0->isEnabled())
+            m_txtEve0->setFocus(Qt::ActiveWindowFocusReason);
     }
 }
 
@@ -503,8 +635,12 @@ void EMS_EventsFrm::TB_ButtonClick(const QString& key)
     const QString k = key.toUpper();
     const bool single = toolbarTag() == QLatin1String("PARTIAL");
     if (k == QLatin1String("NEW")) {
-        if (SaveEvent(true, true) != ui::vbCancel)
+        if (SaveEvent(true, true) != ui::vbCancel) {
             ClearEvent();
+            // A new event is typed at once, from its title.
+            if (isVisible() && m_txtEve0->isEnabled())
+                m_txtEve0->setFocus(Qt::ShortcutFocusReason);
+        }
     } else if (k == QLatin1String("SAVE")) {
         const int result = SaveEvent(false, true);
         releaseAfterWrite();

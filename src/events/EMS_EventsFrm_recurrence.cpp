@@ -281,8 +281,11 @@ void EMS_EventsFrm::showNextOccurrences()
     const core::RecurrenceRule rule = ruleFromControls();
     if (!rule.recurring || !rule.start.isValid() || !rule.isKnownUnit()) {
         m_lblNextOccurrences->clear();
+        // Its empty line would take a row of the panel's height for nothing.
+        m_lblNextOccurrences->hide();
         return;
     }
+    m_lblNextOccurrences->show();
     HostServices* gic = services();
     const QDate today = gic ? gic->currentDate() : QDate::currentDate();
     const QList<QDate> dates = core::nextOccurrences(rule, std::max(today, rule.start), 6);

@@ -1,0 +1,354 @@
+#include "EventsFixture.h"
+
+#include "events/EventListModel.h"
+#include "support/FocusChain.h"
+#include "ui/DateCombo.h"
+
+#include <QDir>
+#include <QFont>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QTest>
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+const QString kNoAttendees = u"Saving Event without Attendees"_s;
+const QString kDeleteQuestion = u"Are you sure to delete the event?"_s;
+
+void typeText(const QString& text)
+{
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClicks(target, text);
+    pump();
+}
+
+// Where the control sits on the screen, for comparing positions across the window.
+QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+
+// Reading order: a control comes after another when it starts below the other's middle, or on
+// the same line further right.
+bool readsAfter(QWidget* later, QWidget* earlier)
+{
+    const QRect a = onScreen(earlier), b = onScreen(later);
+    if (b.top() >= a.center().y())
+        return true;
+    return b.top() < a.bottom() && a.top() < b.bottom() && b.left() > a.left();
+}
+
+double luminance(const QColor& c)
+{
+    auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+double contrast(const QColor& a, const QColor& b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        {QPalette::Window, 0x2b2b2b},     {QPalette::WindowText, 0xe6e6e6}, {QPalette::Base, 0x1e1e1e},
+        {QPalette::AlternateBase, 0x262626}, {QPalette::Text, 0xe6e6e6},   {QPalette::Button, 0x3a3a3a},
+        {QPalette::ButtonText, 0xe6e6e6}, {QPalette::Highlight, 0x2f65ca},  {QPalette::HighlightedText, 0xffffff},
+        {QPalette::PlaceholderText, 0x9a9a9a}, {QPalette::Light, 0x505050}, {QPalette::Midlight, 0x454545},
+        {QPalette::Mid, 0x303030},        {QPalette::Dark, 0x181818},       {QPalette::Shadow, 0x000000}};
+    for (const auto& [role, rgb] : roles)
+        p.setColor(role, QColor(rgb));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(0x808080));
+    return p;
+}
+
+// The desktop's font and colours for one test, given back afterwards.
+class Appearance {
+public:
+    Appearance(qreal points, const QPalette& palette)
+        : m_font(QApplication::font()), m_palette(QApplication::palette())
+    {
+        QFont f = m_font;
+        f.setPointSizeF(points);
+        QApplication::setFont(f);
+        QApplication::setPalette(palette);
+    }
+    ~Appearance()
+    {
+        QApplication::setFont(m_font);
+        QApplication::setPalette(m_palette);
+    }
+
+private:
+    QFont m_font;
+    QPalette m_palette;
+};
+
+} // namespace
+
+// A new event from the list: Ctrl+N, typed, Ctrl+S, found again with the arrows and deleted
+// with Del, as the front desk does it without the mouse.
+TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
+{
+    addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s);
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+
+    pressKey(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+    typeText(u"Staff meeting"_s);
+    pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    typeText(u"Room 2"_s);
+    // Del in a text field deletes a letter, never the event.
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(c<QPlainTextEdit>(u"txtEve_1"_s)->toPlainText(), u"oom 2"_s);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kNoAttendees, ui::vbYes);
+        pressKey(Qt::Key_S, Qt::ControlModifier);
+    }
+    const qint32 saved = w.CurrentEventID();
+    ASSERT_NE(saved, 0);
+    EXPECT_FALSE(w.ChangeFlag());
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable where cmID=?"_s, {saved}).toString(),
+              u"Staff meeting"_s);
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+
+    // Back to the list past the title; the arrows move between events, each loaded as it comes.
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    // Today's new event lists before the drill later this month.
+    pressKey(Qt::Key_Down);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+    pressKey(Qt::Key_Up);
+    EXPECT_EQ(w.CurrentEventID(), saved);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Staff meeting"_s);
+
+    // Del in the attendee initials, read-only as they are, leaves the event alone.
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtAtt_0"_s);
+    {
+        PrompterGuard noQuestion;
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+
+    // Del asks what the button asks; No keeps the event.
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbNo);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 1);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 0);
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+
+    // Enter on a row opens that event at its title.
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+    w.hide();
+}
+
+// Each command's key is named in its button's tooltip, and a command the window does not
+// allow now does not run by its key either.
+TEST_F(EventsTest, ToolbarKeysAreShownAndFollowTheButtons)
+{
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    const struct {
+        const char* key;
+        QKeySequence sequence;
+    } keys[] = {{"New", QKeySequence::New},
+                {"Save", QKeySequence::Save},
+                {"Delete", QKeySequence(Qt::Key_Delete)},
+                {"Help", QKeySequence(Qt::Key_F1)},
+                {"Close", QKeySequence(Qt::Key_Escape)}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        EXPECT_TRUE(button(QString::fromLatin1(k.key))->toolTip().contains(
+            k.sequence.toString(QKeySequence::NativeText)));
+    }
+    // A new, unchanged event: nothing to save or delete, so the keys do nothing and ask nothing.
+    PrompterGuard prompts;
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    // Esc closes as the close box does, asking first when there is a change.
+    pressKey(Qt::Key_Tab);
+    typeText(u"Half done"_s);
+    prompts->expect(u"Save Current Change?"_s, ui::vbCancel);
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    prompts->expect(u"Save Current Change?"_s, ui::vbNo);
+    pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+}
+
+// Every way the window opens: where the focus starts, and Tab and Shift+Tab through every
+// control once, in the order the eye reads the window, each with a name a screen reader says.
+TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
+{
+    const QStringList recurring = {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp", "EvBroNumOfTim"};
+    const QStringList everyTwoWeeksFourTimes = {"-1", "2", "7", "4"};
+    const struct {
+        const char* name;
+        bool single;
+        bool withEvent;
+        const char* first;
+        bool recurrenceShown;
+    } cases[] = {{"list with a recurring event", false, true, "TDBG", true},
+                 {"empty list", false, false, "txtEve_0", false},
+                 {"one event alone", true, true, "txtEve_0", true}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        office.exec(u"delete from EVTable"_s);
+        office.exec(u"delete from CMTable"_s);
+        SharedState::current().LinkID = 0;
+        if (k.withEvent) {
+            qint64 evId = 0;
+            addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s,
+                     recurring, everyTwoWeeksFourTimes, &evId);
+            if (k.single)
+                SharedState::current().LinkID = qint32(evId);
+        }
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        EXPECT_EQ(focusedName(), QString::fromLatin1(k.first));
+        EXPECT_EQ(unnamedFocusable(&w), QStringList());
+
+        const QStringList forward = tabChain();
+        ASSERT_FALSE(forward.contains(u"<trap>"_s)) << forward.join(u", "_s).toStdString();
+        // Each stop once, the list (when shown) first, then the panel from top to bottom.
+        QList<QWidget*> stops = {QApplication::focusWidget()};
+        for (const QString& name : forward) {
+            QWidget* stop = w.findChild<QWidget*>(name);
+            ASSERT_NE(stop, nullptr) << name.toStdString();
+            stops << stop;
+        }
+        EXPECT_EQ(QSet<QWidget*>(stops.begin(), stops.end()).size(), stops.size());
+        // The chain is a ring: read it from the list, which stands left of the whole panel.
+        QWidget* grid = c<QWidget>(u"TDBG"_s);
+        if (const qsizetype at = stops.indexOf(grid); at > 0)
+            std::rotate(stops.begin(), stops.begin() + at, stops.end());
+        for (qsizetype i = stops.first() == grid ? 2 : 1; i < stops.size(); ++i)
+            EXPECT_TRUE(readsAfter(stops[i], stops[i - 1]))
+                << stops[i]->objectName().toStdString() << " before "
+                << stops[i - 1]->objectName().toStdString();
+        EXPECT_EQ(forward.contains(u"TDBG"_s) || k.first == "TDBG"_L1, !k.single);
+        EXPECT_EQ(forward.contains(u"txtReaTim_0"_s), k.recurrenceShown);
+        // Shift+Tab walks the same stops the other way.
+        QStringList backward = tabChain(true);
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(backward, forward);
+        w.hide();
+    }
+}
+
+// At 16 pt, light and dark, on the size the window takes on a 1280 by 800 screen: the list
+// keeps most of its columns whole and several rows, no caption is squeezed below what its
+// text needs, and the next dates read in the palette's own text colour. TZSNDMSG_SHOTS names
+// a folder to keep the renders in.
+TEST_F(EventsTest, ALargeFontAndADarkPaletteLeaveEveryTextReadable)
+{
+    for (int i = 0; i < 8; ++i)
+        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann, u"12/%1/2026"_s.arg(10 + i),
+                 u"9:00:00 AM"_s, u"10:00:00 AM"_s, {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp"},
+                 {"-1", "1", "-2"});
+    const struct {
+        const char* name;
+        QPalette palette;
+    } looks[] = {{"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.name);
+        Appearance appearance(16, look.palette);
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        w.resize(1280 * 9 / 10 + 40, 800 * 9 / 10);
+        pump();
+        EXPECT_LE(w.minimumSizeHint().width(), w.width());
+        EXPECT_LE(w.minimumSizeHint().height(), w.height());
+
+        auto* grid = c<QTableView>(u"TDBG"_s);
+        // Columns on show whole, each wide enough for its caption.
+        QFont bold = grid->horizontalHeader()->font();
+        bold.setBold(true);
+        int whole = 0;
+        for (int col = 0; col < grid->model()->columnCount(); ++col) {
+            if (grid->isColumnHidden(col))
+                continue;
+            const QString caption = grid->model()->headerData(col, Qt::Horizontal).toString();
+            EXPECT_GT(grid->columnWidth(col), QFontMetrics(bold).horizontalAdvance(caption))
+                << caption.toStdString();
+            if (grid->columnViewportPosition(col) >= 0 &&
+                grid->columnViewportPosition(col) + grid->columnWidth(col) <= grid->viewport()->width())
+                ++whole;
+        }
+        EXPECT_GE(whole, 5);
+        const int rowHeight = grid->rowHeight(0);
+        EXPECT_GE(rowHeight, grid->fontMetrics().height());
+        EXPECT_GE(grid->viewport()->height() / rowHeight, 6);
+
+        for (QWidget* text : w.findChildren<QWidget*>()) {
+            if (!text->isVisible() || !(qobject_cast<QLabel*>(text) || qobject_cast<QAbstractButton*>(text)))
+                continue;
+            if (auto* label = qobject_cast<QLabel*>(text); label && label->wordWrap())
+                continue;
+            if (qobject_cast<QToolButton*>(text))
+                continue; // the toolbar's pictures and the date boxes' buttons
+            EXPECT_GE(text->width(), text->minimumSizeHint().width()) << text->objectName().toStdString();
+        }
+
+        auto* next = c<QLabel>(u"lblNextOccurrences"_s);
+        EXPECT_FALSE(next->text().isEmpty());
+        const QPalette p = next->palette();
+        EXPECT_GE(contrast(p.color(next->foregroundRole()), p.color(next->backgroundRole())), 4.5);
+        const QPalette g = grid->palette();
+        EXPECT_GE(contrast(g.color(QPalette::Text), g.color(QPalette::Base)), 4.5);
+
+        if (const QString folder = qEnvironmentVariable("TZSNDMSG_SHOTS"); !folder.isEmpty())
+            w.grab().save(QDir(folder).filePath(u"events-16pt-%1.png"_s.arg(QString::fromLatin1(look.name))));
+        w.hide();
+    }
+}
