@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -40,10 +41,16 @@ QString isoMoment(const QDateTime& at)
 
 QJsonObject noticeLine(const OfficeNotice& n)
 {
+    QJsonArray rows;
+    for (qint32 row : n.rows)
+        rows.append(row);
+    if (rows.isEmpty())
+        rows.append(n.BroChkID);
     return QJsonObject{
         {QStringLiteral("event"), OfficeNotice::kindName(n.kind)},
         {QStringLiteral("cmID"), n.cmID},
         {QStringLiteral("BroChkID"), n.BroChkID},
+        {QStringLiteral("BroChkIDs"), rows}, // every addressee row, BroChkID first
         {QStringLiteral("sender"), n.sender},
         {QStringLiteral("senderId"), n.senderId},
         {QStringLiteral("subject"), n.subject},

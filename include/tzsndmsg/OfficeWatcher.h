@@ -23,6 +23,9 @@ struct OfficeNotice {
     Kind kind = Kind::Arrived;
     qint32 cmID = 0;     // the message
     qint32 BroChkID = 0; // the addressee row it reached this person or computer through
+    // Every addressee row told in this notice, BroChkID first: a message to the person and to
+    // her computer is one notice with both rows.
+    QList<qint32> rows;
     QString sender;      // cmWho: the sender's login
     qint32 senderId = 0; // cmPid
     QString subject;     // CMSubjec
@@ -39,8 +42,8 @@ struct OfficeNotice {
 
 // Watches the office for one login and one computer, over the same services as the windows,
 // and tells its host what the person should learn of at once:
-//   - a message arrived: once per message and addressee row, what the inbox view of any
-//     category would newly list (a message for the person and for the computer: twice);
+//   - a message arrived: once per message, what the inbox view of any category would newly
+//     list (a message for the person and for the computer: once, with both rows);
 //   - a delivery set to start later ("Broadcast:"/"From :") started: at its start, not when it
 //     was saved; its repeats ("Repeat Every" N days, weeks, months, quarters or years,
 //     unlimited, N times or until a date) as they fall due;

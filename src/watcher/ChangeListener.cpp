@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QTimer>
 #include <QUuid>
 
 #include <cerrno>
@@ -15,7 +16,15 @@
 
 namespace tzsndmsg::watcher {
 
-ChangeListener::ChangeListener(QObject* parent) : QObject(parent) {}
+namespace {
+// How often the connection's own state is looked at (no statement, no traffic).
+constexpr int CheckEveryMs = 2000;
+} // namespace
+
+ChangeListener::ChangeListener(QObject* parent) : QObject(parent), m_check(new QTimer(this))
+{
+    connect(m_check, &QTimer::timeout, this, &ChangeListener::checkConnection);
+}
 
 ChangeListener::~ChangeListener()
 {
@@ -45,11 +54,11 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     db.setDatabaseName(parsed->database);
     db.setUserName(parsed->user);
     db.setPassword(parsed->password);
-    // Keepalives: a server that vanishes without closing the connection is noticed in about
-    // half a minute, with no statement sent.
+    // Keepalives: a server that vanishes without closing the connection is noticed within
+    // about ten seconds, with no statement sent.
     // The process in its name: an administrator (or a test) can tell the watchers apart.
-    db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=15;"
-                                        "keepalives_interval=5;keepalives_count=3;"
+    db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=4;"
+                                        "keepalives_interval=2;keepalives_count=2;"
                                         "application_name=tzsndmsg-watcher-%1")
                              .arg(QCoreApplication::applicationPid()));
     if (!db.open())
@@ -79,9 +88,26 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     if (m_notifier) {
         m_socket = int(m_notifier->socket());
         connect(m_notifier, &QSocketNotifier::activated, this, &ChangeListener::socketActivity);
+    } else {
+        m_socket = db::detail::postgresSocket(db);
     }
     m_lostTold = false;
+    m_check->start(CheckEveryMs);
     return true;
+}
+
+void ChangeListener::checkConnection()
+{
+    if (m_name.isEmpty() || m_lostTold)
+        return;
+    // libpq gives up its socket when the connection broke; a disabled notifier hears no more.
+    const int socket = db::detail::postgresSocket(QSqlDatabase::database(m_name, false));
+    if (socket >= 0 && socket == m_socket && (!m_notifier || m_notifier->isEnabled()))
+        return;
+    m_lostTold = true;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    dropLost();
 }
 
 void ChangeListener::socketActivity()
@@ -106,6 +132,7 @@ void ChangeListener::close()
 {
     if (m_driver)
         disconnect(m_driver, nullptr, this, nullptr);
+    m_check->stop();
     m_driver.clear();
     m_notifier.clear();
     m_socket = -1;

@@ -5,11 +5,14 @@
 #include <QString>
 
 class QSocketNotifier;
+class QTimer;
 class QSqlDriver;
 
 // PostgreSQL's notices of saved and confirmed messages, heard on a connection of the watcher's
 // own (a notice needs no statement to arrive). The connection going away is noticed from its
-// socket, without a statement: libpq closes the socket when the server is gone.
+// socket, without a statement: libpq closes the socket when the server is gone (or keepalives
+// find it dead), and the connection's state is looked at every few seconds, as the socket's
+// notifier is disabled once its socket is closed and tells nothing more.
 namespace tzsndmsg::watcher {
 
 class ChangeListener : public QObject {
@@ -31,12 +34,14 @@ Q_SIGNALS:
 
 private:
     void socketActivity();
+    void checkConnection();
     void dropLost();
 
     QString m_name; // the QSqlDatabase connection name
     QString m_channel;
     QPointer<QSqlDriver> m_driver;
     QPointer<QSocketNotifier> m_notifier;
+    QTimer* m_check = nullptr;
     int m_socket = -1;
     bool m_lostTold = false;
 };

@@ -411,10 +411,36 @@ void OfficeWatcher::Private::saveState()
     }
 }
 
+// Rows of one message told at the same moment (to the person and to her computer) are one
+// notice; the lowest row leads.
+static QList<OfficeNotice> mergeRows(const QList<OfficeNotice>& notices)
+{
+    QList<OfficeNotice> merged;
+    for (OfficeNotice n : notices) {
+        if (n.rows.isEmpty())
+            n.rows = {n.BroChkID};
+        auto same = std::find_if(merged.begin(), merged.end(), [&n](const OfficeNotice& m) {
+            return m.cmID == n.cmID && m.kind == n.kind && m.due == n.due;
+        });
+        if (same == merged.end()) {
+            merged << n;
+            continue;
+        }
+        for (qint32 row : std::as_const(n.rows))
+            if (!same->rows.contains(row))
+                same->rows << row;
+        std::sort(same->rows.begin(), same->rows.end());
+        same->BroChkID = same->rows.first();
+        same->missed = std::max(same->missed, n.missed);
+        same->late = same->late || n.late;
+    }
+    return merged;
+}
+
 void OfficeWatcher::Private::tell(const Outcome& outcome)
 {
     // The host may open a window from a notice (a nested event loop): the look is over first.
-    for (const OfficeNotice& n : outcome.notices) {
+    for (const OfficeNotice& n : mergeRows(outcome.notices)) {
         if (!running)
             return;
         switch (n.kind) {

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -150,14 +151,20 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
     EXPECT_EQ(second.code, 1);
     EXPECT_TRUE(second.err.contains(QStringLiteral("another watcher"))) << second.err.toStdString();
 
+    // To Dave and to his computer: one line with both rows, the first as BroChkID.
     const Outcome sent = run({QStringLiteral("announce"), QStringLiteral("--text"),
                               QStringLiteral("Courier at the back door"), QStringLiteral("--to"),
-                              QString::number(personOf(QStringLiteral("DAVE")))});
+                              QString::number(personOf(QStringLiteral("DAVE"))),
+                              QStringLiteral("--to-computers"), QStringLiteral("LAB")});
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
     const QJsonObject arrived = waitForEvent(watch, seen, QStringLiteral("arrived"));
     EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
               QStringLiteral("Courier at the back door"));
     EXPECT_FALSE(arrived.value(QStringLiteral("late")).toBool());
+    const QJsonArray rows = arrived.value(QStringLiteral("BroChkIDs")).toArray();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows.at(0).toInt(), arrived.value(QStringLiteral("BroChkID")).toInt());
+    EXPECT_NE(rows.at(0).toInt(), rows.at(1).toInt());
 
     watch.terminate();
     ASSERT_TRUE(watch.waitForFinished(10000));
@@ -166,6 +173,7 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
     const QList<QJsonObject> last = jsonLines(watch.readAllStandardOutput());
     ASSERT_FALSE(last.isEmpty());
     EXPECT_EQ(last.last().value(QStringLiteral("event")).toString(), QStringLiteral("stats"));
+    EXPECT_FALSE(events(last).contains(QStringLiteral("arrived"))) << "told once";
 }
 
 TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)

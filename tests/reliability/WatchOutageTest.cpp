@@ -1,0 +1,137 @@
+// The office's PostgreSQL server stopped and started again under a running `watch`: the watcher
+// sees the outage from its own connection, comes back by itself and tells what came meanwhile,
+// with no signal file touched (the sender uses a data folder of its own).
+#include "HostRun.h"
+#include "ThrowawayServer.h"
+
+#include "db/Database.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <algorithm>
+
+#include <unistd.h>
+
+namespace tzsndmsg::testing {
+namespace {
+
+// Reads the watch's JSON lines until one of `event` comes; the lines read are kept in `seen`.
+QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QString& event,
+                         int limitMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        while (watch.canReadLine()) {
+            const QJsonObject line = QJsonDocument::fromJson(watch.readLine()).object();
+            seen << line;
+            if (line.value(QStringLiteral("event")).toString() == event)
+                return line;
+        }
+        if (clock.elapsed() >= limitMs || watch.state() == QProcess::NotRunning)
+            return {};
+        watch.waitForReadyRead(100);
+    }
+}
+
+// Each signal file of the data folder with its size and time.
+QStringList signalFiles(const QString& home)
+{
+    QStringList files;
+    const QDir temp(home + QStringLiteral("/data/TEMP"));
+    for (const QFileInfo& f : temp.entryInfoList({QStringLiteral("*.STA")}, QDir::Files, QDir::Name))
+        files << QStringLiteral("%1 %2 %3").arg(f.fileName()).arg(f.size()).arg(
+                     f.lastModified().toMSecsSinceEpoch());
+    return files;
+}
+
+int countOf(const QList<QJsonObject>& lines, const QString& event)
+{
+    return int(std::count_if(lines.begin(), lines.end(), [&](const QJsonObject& line) {
+        return line.value(QStringLiteral("event")).toString() == event;
+    }));
+}
+
+TEST(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
+{
+    if (!Office::usingPostgres())
+        GTEST_SKIP() << "PostgreSQL run only: a SQLite office has no server to lose";
+    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
+        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    ThrowawayServer server;
+    QString error;
+    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+
+    QTemporaryDir home;
+    HostRun desk(home.path() + QStringLiteral("/data/"));
+    desk.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
+    desk.setEnv(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
+    qint32 dave = 0;
+    {
+        auto db = db::Database::open(server.url());
+        ASSERT_TRUE(db);
+        dave = db->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"),
+                          {QStringLiteral("DAVE")})
+                   .toInt();
+    }
+    ASSERT_GT(dave, 0);
+
+    // The back office saves through a data folder of its own (a copy): the watch's signal files
+    // stay untouched.
+    QTemporaryDir elsewhere;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
+                                                      elsewhere.path() + QStringLiteral("/data")}),
+              0);
+
+    auto watch = desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+                             QStringLiteral("--computer"), QStringLiteral("LAB")},
+                            server.url(), 120000);
+    QList<QJsonObject> seen; // from the ready line on: the first start tells the demo's unread
+    const QJsonObject ready = waitForEvent(*watch, seen, QStringLiteral("ready"), 20000);
+    ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
+    ASSERT_TRUE(ready.value(QStringLiteral("listening")).toBool());
+    waitForEvent(*watch, seen, QStringLiteral("none"), 500);
+    seen.clear();
+
+    const QStringList filesBefore = signalFiles(home.path());
+    ASSERT_TRUE(server.down());
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    EXPECT_FALSE(waitForEvent(*watch, seen, QStringLiteral("connection-lost"), 10000).isEmpty())
+        << "no connection-lost within 10 s of the stop";
+    QThread::msleep(3000);
+    ASSERT_TRUE(server.up());
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+
+    HostRun back(elsewhere.path() + QStringLiteral("/data/"));
+    back.setEnv(QStringLiteral("TZSNDMSG_HOME"), elsewhere.path());
+    const Outcome sent = back.run({QStringLiteral("announce"), QStringLiteral("--text"),
+                                   QStringLiteral("Saved after the restart"), QStringLiteral("--to"),
+                                   QString::number(dave)},
+                                  server.url());
+    ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
+
+    const QJsonObject arrived = waitForEvent(*watch, seen, QStringLiteral("arrived"),
+                                             int(std::max<qint64>(0, 10000 - sinceStart.elapsed())));
+    EXPECT_FALSE(arrived.isEmpty()) << "not told within 10 s of the start";
+    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(), QStringLiteral("Saved after the restart"));
+    waitForEvent(*watch, seen, QStringLiteral("none"), 1500); // anything told twice shows here
+    EXPECT_EQ(countOf(seen, QStringLiteral("connection-lost")), 1);
+    EXPECT_EQ(countOf(seen, QStringLiteral("connection-restored")), 1);
+    EXPECT_EQ(countOf(seen, QStringLiteral("arrived")), 1);
+    EXPECT_EQ(signalFiles(home.path()), filesBefore) << "the watch's signal files were touched";
+
+    watch->terminate();
+    ASSERT_TRUE(watch->waitForFinished(10000));
+    EXPECT_EQ(watch->exitCode(), 0) << watch->readAllStandardError().toStdString();
+}
+
+} // namespace
+} // namespace tzsndmsg::testing
