@@ -315,8 +315,10 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
     QList<qint32> idList(ids.begin(), ids.end());
     std::sort(idList.begin(), idList.end());
     const qint64 after = full || state.floor < 0 ? -1 : state.floor;
+    core::MessageListParams asOfNow = params;
+    asOfNow.startedBy = now;
     const QString sql = core::buildInboxChangesStatement(
-        params, [this](const QString& text) { return services->quote(text); }, after, idList);
+        asOfNow, [this](const QString& text) { return services->quote(text); }, after, idList);
 
     db::Recordset rs;
     {
