@@ -24,6 +24,7 @@ struct OfficeNotice {
     qint32 cmID = 0;     // the message
     qint32 BroChkID = 0; // the addressee row it reached this person or computer through
     QString sender;      // cmWho: the sender's login
+    QString senderName;  // the sender's name ("Dave Dawson"); the login when the person has none
     qint32 senderId = 0; // cmPid
     QString subject;     // CMSubjec
     QString text;        // cmDoc, whole

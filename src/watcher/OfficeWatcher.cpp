@@ -415,8 +415,21 @@ void OfficeWatcher::Private::saveState()
 
 void OfficeWatcher::Private::tell(const Outcome& outcome)
 {
+    // People are told who wrote by name: one look-up for the senders of this look, none while
+    // nothing is told.
+    QList<OfficeNotice> notices = outcome.notices;
+    if (!notices.isEmpty()) {
+        QList<qint32> senders;
+        for (const OfficeNotice& n : std::as_const(notices))
+            if (n.senderId != 0 && !senders.contains(n.senderId))
+                senders << n.senderId;
+        const QHash<qint32, QString> names =
+            senders.isEmpty() ? QHash<qint32, QString>() : services->personNames(senders);
+        for (OfficeNotice& n : notices)
+            n.senderName = names.value(n.senderId, n.sender);
+    }
     // The host may open a window from a notice (a nested event loop): the look is over first.
-    for (const OfficeNotice& n : outcome.notices) {
+    for (const OfficeNotice& n : std::as_const(notices)) {
         if (!running)
             return;
         switch (n.kind) {

@@ -158,6 +158,20 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
     EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
               QStringLiteral("Courier at the back door"));
     EXPECT_FALSE(arrived.value(QStringLiteral("late")).toBool());
+    // The sender by name, the login beside it.
+    {
+        auto db = tzsndmsg::db::Database::open(office.databaseUrl());
+        const QVariant id = arrived.value(QStringLiteral("cmID")).toVariant();
+        const QString login = db->scalar(QStringLiteral("select cmWho from CMTable where cmID=?"), {id}).toString();
+        const QString name =
+            db->scalar(QStringLiteral("select PFirNam || ' ' || PLasNam from PATable where pID=?"),
+                       {arrived.value(QStringLiteral("senderId")).toVariant()})
+                .toString();
+        ASSERT_FALSE(login.isEmpty());
+        ASSERT_FALSE(name.trimmed().isEmpty());
+        EXPECT_EQ(arrived.value(QStringLiteral("senderLogin")).toString(), login);
+        EXPECT_EQ(arrived.value(QStringLiteral("sender")).toString(), name);
+    }
 
     watch.terminate();
     ASSERT_TRUE(watch.waitForFinished(10000));

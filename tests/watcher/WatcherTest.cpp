@@ -50,6 +50,7 @@ TEST_F(Watcher, TwoWorkstationsHearEachOtherThroughTheSignalFiles)
     EXPECT_EQ(back.texts(), QStringList{QStringLiteral("arrived %1").arg(toBack)});
     const OfficeNotice& n = back.notices.first();
     EXPECT_EQ(n.sender, QStringLiteral("FRONT"));
+    EXPECT_EQ(n.senderName, QStringLiteral("Anna Front"));
     EXPECT_EQ(n.subject, QStringLiteral("Room 2 autoclave"));
     EXPECT_FALSE(n.late);
     EXPECT_EQ(back.counts.last(), 1);
