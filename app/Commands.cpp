@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPixmap>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -460,10 +461,22 @@ int runAnnounce(const QStringList& args)
     parser.addOption({QStringLiteral("category"), QStringLiteral("Category."), QStringLiteral("C")});
     parser.addOption(
         {QStringLiteral("subcategory"), QStringLiteral("Sub-category."), QStringLiteral("S")});
+    parser.addOption({QStringLiteral("start"),
+                      QStringLiteral("Delivery starts then, not at once (MM/DD/YYYY HH:MM)."),
+                      QStringLiteral("WHEN")});
     if (!parse(parser, args))
         return 2;
     if (!parser.isSet(QStringLiteral("text")))
         return fail(2, QStringLiteral("announce needs --text"));
+    QDateTime startsAt;
+    if (parser.isSet(QStringLiteral("start"))) {
+        const QString when = parser.value(QStringLiteral("start")).simplified();
+        startsAt = QLocale::c().toDateTime(when, QStringLiteral("M/d/yyyy H:mm"));
+        if (!startsAt.isValid())
+            return fail(2, QStringLiteral("--start needs a date and time as MM/DD/YYYY HH:MM "
+                                          "(24-hour), not '%1'")
+                               .arg(parser.value(QStringLiteral("start"))));
+    }
     QStringList ids;
     for (const QString& id : parser.value(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
@@ -507,7 +520,7 @@ int runAnnounce(const QStringList& args)
     try {
         tzSndMsgCls messages;
         messages.setGIC(services);
-        messages.AnnouncementSend(text, toId, toMac, category, subCategory);
+        messages.AnnouncementSend(text, toId, toMac, category, subCategory, startsAt);
     } catch (const std::exception& e) {
         return fail(1, QString::fromUtf8(e.what()).simplified());
     }

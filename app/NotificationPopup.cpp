@@ -70,7 +70,8 @@ void NotificationPopup::setTimeout(int ms)
 
 QString NotificationPopup::titleOf(const OfficeNotice& n)
 {
-    const QString who = n.sender.isEmpty() ? QStringLiteral("the office") : n.sender;
+    const QString sender = n.senderName.isEmpty() ? n.sender : n.senderName;
+    const QString who = sender.isEmpty() ? QStringLiteral("the office") : sender;
     switch (n.kind) {
     case OfficeNotice::Kind::Arrived: return QStringLiteral("New message from %1").arg(who);
     case OfficeNotice::Kind::Started: return QStringLiteral("Message from %1").arg(who);

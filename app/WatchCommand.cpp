@@ -51,7 +51,8 @@ QJsonObject noticeLine(const OfficeNotice& n)
         {QStringLiteral("cmID"), n.cmID},
         {QStringLiteral("BroChkID"), n.BroChkID},
         {QStringLiteral("BroChkIDs"), rows}, // every addressee row, BroChkID first
-        {QStringLiteral("sender"), n.sender},
+        {QStringLiteral("sender"), n.senderName},
+        {QStringLiteral("senderLogin"), n.sender},
         {QStringLiteral("senderId"), n.senderId},
         {QStringLiteral("subject"), n.subject},
         {QStringLiteral("category"), n.category},

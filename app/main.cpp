@@ -26,6 +26,7 @@ const char* const kUsage =
     "  setup [--login NAME]                   the office's people, logins and computers (supervisor)\n"
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
+    "           [--start \"MM/DD/YYYY HH:MM\"]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"

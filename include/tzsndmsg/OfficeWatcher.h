@@ -27,6 +27,7 @@ struct OfficeNotice {
     // her computer is one notice with both rows.
     QList<qint32> rows;
     QString sender;      // cmWho: the sender's login
+    QString senderName;  // the sender's name ("Dave Dawson"); the login when the person has none
     qint32 senderId = 0; // cmPid
     QString subject;     // CMSubjec
     QString text;        // cmDoc, whole

@@ -132,6 +132,10 @@ public:
     // damaged, unreachable). Computer names are taken as given.
     void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                           QString& subCat);
+    // The same, with its delivery set to start at `startsAt` ("Broadcast:" and "From :" ticked
+    // on that date and time of day): recipients list it from then on. Invalid: at once.
+    void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
+                          QString& subCat, const QDateTime& startsAt);
 
 private:
     std::unique_ptr<tzSndMsgFrm> m_window; // the window of Message_Start / AnnouncementSend

@@ -1,5 +1,6 @@
 #include "tzsndmsg/tzSndMsgCls.h"
 
+#include "common/VbFormat.h"
 #include "component/Help.h"
 #include "component/HostDialogs.h"
 #include "component/SharedState.h"
@@ -17,6 +18,8 @@
 #include "ui/BusyPointer.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
 #include <QPlainTextEdit>
@@ -370,6 +373,12 @@ void tzSndMsgCls::setClockInterval(qint16 minutes)
 void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
                                    QString& subCat)
 {
+    AnnouncementSend(tx, toID, ToMac, Cat, subCat, QDateTime());
+}
+
+void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
+                                   QString& subCat, const QDateTime& startsAt)
+{
     SharedState& state = SharedState::current();
     if (!state.GIC)
         throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
@@ -424,6 +433,14 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
         m_window->ToListPid(0, persons);
         m_window->setcmCat(Cat);
         m_window->setcmSubCat(subCat);
+        if (startsAt.isValid()) {
+            // Filled in as a user would: the window writes the start in its own forms.
+            m_window->ChkBro[0]->setChecked(true);
+            m_window->ChkFro[0]->setChecked(true);
+            m_window->dCmbFro[0]->setText(common::vb::format(startsAt.date(), QStringLiteral("mm/dd/yyyy")));
+            m_window->cmbFroTim[0]->setEditText(
+                common::vb::format(startsAt.time(), QStringLiteral("h:nn am/pm")));
+        }
         m_window->SendMessage();
         sent = m_window->m_sent;
     } catch (...) {

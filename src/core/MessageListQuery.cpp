@@ -6,6 +6,7 @@
 #include "db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
+#include <QLocale>
 #include <QSet>
 
 namespace tzsndmsg::core {
@@ -29,6 +30,24 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListSt
 }
 
 using ViewParts = ListStatementParts;
+
+// Rows whose delivery is set to start later than `by` ("Broadcast:" and "From :" ticked, a
+// start date stored) are left out. The store keeps a readable date as "yyyy-MM-dd" and a time as
+// "HH:mm:ss", so the texts compare in order on every server; a start whose text cannot be read
+// never hides its message.
+QString startedCondition(const QDateTime& by, const std::function<QString(const QString&)>& quote)
+{
+    const QString day = quote(QLocale::c().toString(by.date(), QStringLiteral("yyyy-MM-dd")));
+    const QString time = quote(QLocale::c().toString(by.time(), QStringLiteral("HH:mm:ss")));
+    return QStringLiteral("(EvTable.EvBroFla is null or EvTable.EvBroFla=0 or "
+                          "EvTable.EvBroStaDatFla is null or EvTable.EvBroStaDatFla=0 or "
+                          "EvTable.EvBroStaDat is null or EvTable.EvBroStaDat not like '____-__-__' or "
+                          "EvTable.EvBroStaDat<") +
+           day + QStringLiteral(" or (EvTable.EvBroStaDat=") + day +
+           QStringLiteral(" and (EvTable.EvBroStaTim is null or EvTable.EvBroStaTim not like "
+                          "'__:__:__' or EvTable.EvBroStaTim<=") +
+           time + QStringLiteral(")))");
+}
 
 QStringList loginsOfPerson(const MessageListParams& p)
 {
@@ -88,6 +107,9 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
                                        "BroChkTable.BroChkID, BroChkTable.BroChkLinID");
         if (p.msgCatOnly)
             where = QStringLiteral("(") + where + QStringLiteral(") and CMTable.CMCat='Message'");
+        if (p.startedBy.isValid())
+            where = QStringLiteral("(") + where + QStringLiteral(") and ") +
+                    startedCondition(p.startedBy, quote);
     } else {
         parts.from = QStringLiteral("(CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)");
         parts.columns = QStringLiteral("SELECT CMTable.*, EVTable.*");
@@ -113,6 +135,14 @@ QVariant valueOf(const db::Recordset& rs, const QString& column)
 }
 
 } // namespace
+
+MessageListParams withClock(HostServices& services, const MessageListParams& params)
+{
+    MessageListParams p = params;
+    if (!p.startedBy.isValid())
+        p.startedBy = services.currentDateTime();
+    return p;
+}
 
 void setViewLogin(MessageListParams& params, ViewLogin login, const QString& computerName)
 {
@@ -263,7 +293,8 @@ db::Recordset queryView(HostServices& services, const MessageListParams& params,
         return {};
     }
     const QString statement = buildMessageListStatement(
-        params, [&services](const QString& text) { return services.quote(text); }, form);
+        withClock(services, params), [&services](const QString& text) { return services.quote(text); },
+        form);
     db::Recordset list = conn->query(services.adaptSql(statement), error);
     if (list.isOpen() && !list.isEmpty())
         list.setSort(nextSortOrder(QString(), sortOrder));
@@ -349,7 +380,7 @@ qint64 countUnread(HostServices& services, const MessageListParams& params, QStr
     }
     const QVariant count = conn->scalar(
         services.adaptSql(buildUnreadCountStatement(
-            params, [&services](const QString& text) { return services.quote(text); })),
+            withClock(services, params), [&services](const QString& text) { return services.quote(text); })),
         {}, error);
     return count.isValid() ? count.toLongLong() : -1;
 }
@@ -362,14 +393,22 @@ QString buildInboxChangesStatement(const MessageListParams& params,
     p.inboxView = true;
     p.msgCatOnly = false;
     p.history = false;
+    // The rows include deliveries that start later (the watcher times them); the count is the
+    // inbox's own, from the start on.
+    const QDateTime startedBy = p.startedBy;
+    p.startedBy = QDateTime();
     ViewParts parts = viewParts(p, quote, ListStatementForm::ToRun);
     if (p.currentEmployeeId == 0)
         parts.where = QStringLiteral("(EvTable.EvTyp=0 and BroChkToMac=") +
                       quote(p.computerName.toUpper()) +
                       QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
+    QString countWhere = parts.where;
+    if (startedBy.isValid())
+        countWhere = QStringLiteral("(") + countWhere + QStringLiteral(") and ") +
+                     startedCondition(startedBy, quote);
 
     const QString count = QStringLiteral("SELECT count(*) AS unreadCount FROM ") + parts.from +
-                          QStringLiteral(" WHERE (") + parts.where +
+                          QStringLiteral(" WHERE (") + countWhere +
                           QStringLiteral(") and (BroChkTable.BroChkDonDis is null or "
                                          "BroChkTable.BroChkDonDis<>-1)");
     QString rows = parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE (") +

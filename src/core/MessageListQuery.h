@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -32,9 +33,16 @@ struct MessageListParams {
     // Used when the employee is not in the login list, and for employee 0: only a login listed
     // without a person sees the whole office (see IsWholeOfficeLogin).
     QString currentLoginName;
+    // The inbox lists a delivery set to start later from its start on: only those whose start
+    // is at or before this moment. Invalid: the statement leaves the start out (the readers
+    // below give it the services' clock).
+    QDateTime startedBy;
 };
 
 struct ViewLogin;
+// The parameters with the services' clock as startedBy when none was set.
+MessageListParams withClock(HostServices& services, const MessageListParams& params);
+
 // The login's part of a view's parameters (see ResolveViewLogin): the login list, the login,
 // its person (0 for nobody) and this workstation's name.
 void setViewLogin(MessageListParams& params, ViewLogin login, const QString& computerName);

@@ -385,7 +385,7 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
                                     int narrowing)
 {
     const ListStatementParts parts = buildMessageListStatementParts(
-        view, [&services](const QString& t) { return quoteWith(services, t); });
+        withClock(services, view), [&services](const QString& t) { return quoteWith(services, t); });
     const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
                                   QStringLiteral(" WHERE ") + parts.where;
     if (backend == db::Backend::Postgres) {
@@ -432,7 +432,7 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
         p.msgCatOnly = false;
         p.history = view == SearchView::InboxHistory || view == SearchView::SentHistory;
         const ListStatementParts parts = buildMessageListStatementParts(
-            p, [&services](const QString& t) { return quoteWith(services, t); });
+            withClock(services, p), [&services](const QString& t) { return quoteWith(services, t); });
         // The sent items' rows get the inbox rows' addressee columns, empty.
         const QString branch =
             parts.columns +

@@ -2,6 +2,7 @@
 
 #include "core/MessageListQuery.h"
 #include "core/MessageSearch.h"
+#include "core/Moments.h"
 #include "common/VbFormat.h"
 
 #include <QFont>
@@ -130,11 +131,31 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
         return QString();
     if (col.kind == Kind::View)
         return core::searchViewName(v.toInt());
+    QString text = v.toString();
     if (!col.format.isEmpty()) {
         if (const auto d = common::vb::toDate(v))
-            return common::vb::format(*d, col.format);
+            text = common::vb::format(*d, col.format);
     }
-    return v.toString();
+    // The sender's list shows when a delivery set to start later reaches its recipients.
+    if (!m_inboxView && col.field == QLatin1String("CMTim")) {
+        const QString starts = deliveryStartText();
+        if (!starts.isEmpty())
+            text += QStringLiteral(" (starts ") + starts + QLatin1Char(')');
+    }
+    return text;
+}
+
+QString MessageListModel::deliveryStartText() const
+{
+    core::MessageDetail detail;
+    detail.EvBroFla = core::listFlag(cursorValue(QStringLiteral("EvBroFla")));
+    detail.EvBroStaDatFla = core::listFlag(cursorValue(QStringLiteral("EvBroStaDatFla")));
+    detail.EvBroStaDat = common::vb::toText(cursorValue(QStringLiteral("EvBroStaDat")));
+    detail.EvBroStaTim = common::vb::toText(cursorValue(QStringLiteral("EvBroStaTim")));
+    const core::StoredMoment start = core::deliveryStart(detail);
+    if (!start.at)
+        return QString();
+    return common::vb::format(*start.at, QStringLiteral("mm/dd/yyyy h:nn AM/PM"));
 }
 
 QColor MessageListModel::awaitedTextColor()

@@ -69,6 +69,9 @@ public:
 private:
     bool positionCursor(int row) const;
     QVariant cursorValue(const QString& field) const;
+    // At the cursor: the start of a delivery set to start later, as the list writes it; empty
+    // when none is set.
+    QString deliveryStartText() const;
     QVariant confirmationData(int row, int role) const;
     // What a screen reader reads for a cell, with what only the style shows.
     QVariant accessibleText(const QModelIndex& index) const;

@@ -315,8 +315,10 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
     QList<qint32> idList(ids.begin(), ids.end());
     std::sort(idList.begin(), idList.end());
     const qint64 after = full || state.floor < 0 ? -1 : state.floor;
+    core::MessageListParams asOfNow = params;
+    asOfNow.startedBy = now;
     const QString sql = core::buildInboxChangesStatement(
-        params, [this](const QString& text) { return services->quote(text); }, after, idList);
+        asOfNow, [this](const QString& text) { return services->quote(text); }, after, idList);
 
     db::Recordset rs;
     {
@@ -439,8 +441,21 @@ static QList<OfficeNotice> mergeRows(const QList<OfficeNotice>& notices)
 
 void OfficeWatcher::Private::tell(const Outcome& outcome)
 {
+    // People are told who wrote by name: one look-up for the senders of this look, none while
+    // nothing is told.
+    QList<OfficeNotice> notices = outcome.notices;
+    if (!notices.isEmpty()) {
+        QList<qint32> senders;
+        for (const OfficeNotice& n : std::as_const(notices))
+            if (n.senderId != 0 && !senders.contains(n.senderId))
+                senders << n.senderId;
+        const QHash<qint32, QString> names =
+            senders.isEmpty() ? QHash<qint32, QString>() : services->personNames(senders);
+        for (OfficeNotice& n : notices)
+            n.senderName = names.value(n.senderId, n.sender);
+    }
     // The host may open a window from a notice (a nested event loop): the look is over first.
-    for (const OfficeNotice& n : mergeRows(outcome.notices)) {
+    for (const OfficeNotice& n : mergeRows(notices)) {
         if (!running)
             return;
         switch (n.kind) {

@@ -197,6 +197,24 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"negative id", {"announce", "--login", "MARIA", "--text", "x", "--to", "-5"}, 2, "--to needs person ids"},
         {"id with SQL", {"announce", "--login", "MARIA", "--text", "x", "--to", "1 OR 1=1"}, 2, "--to needs person ids"},
         {"no addressee", {"announce", "--login", "MARIA", "--text", "x", "--to", ",,,"}, 2, "needs --to or --to-computers"},
+        // A delivery start: stored in the window's forms, or refused whole.
+        {"delivery set to start later",
+         {"announce", "--login", "MARIA", "--text", "later: x", "--to", ben, "--start", "12/24/2026 14:30"}, 0,
+         "Announcement sent",
+         [](Office& o) {
+             EXPECT_EQ(o.count("EVTable",
+                               "EvBroFla=-1 AND EvBroStaDatFla=-1 AND EvBroStaDat=? AND EvBroStaTim=? AND "
+                               "EvLinID IN (SELECT cmID FROM CMTable WHERE cmDoc=?)",
+                               {QStringLiteral("2026-12-24"), QStringLiteral("14:30:00"),
+                                QStringLiteral("later: x")}),
+                       1);
+         }},
+        {"start not a date", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "13/45/2026 10:00"},
+         2, "--start needs a date and time"},
+        {"start without a time", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026"},
+         2, "--start needs a date and time"},
+        {"start at no hour", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026 25:00"},
+         2, "--start needs a date and time"},
         {"year too large", {"holidays", "--list", "99999"}, 2, "--list needs a year"},
         {"event id too large", {"events", "--event", "99999999999", "--screenshot", screenshot}, 2, "--event needs a whole number"},
         {"patient id with SQL", {"messages", "--patient", "1;DROP", "--screenshot", screenshot}, 2, "--patient needs a whole number"},

@@ -165,6 +165,20 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows.at(0).toInt(), arrived.value(QStringLiteral("BroChkID")).toInt());
     EXPECT_NE(rows.at(0).toInt(), rows.at(1).toInt());
+    // The sender by name, the login beside it.
+    {
+        auto db = tzsndmsg::db::Database::open(office.databaseUrl());
+        const QVariant id = arrived.value(QStringLiteral("cmID")).toVariant();
+        const QString login = db->scalar(QStringLiteral("select cmWho from CMTable where cmID=?"), {id}).toString();
+        const QString name =
+            db->scalar(QStringLiteral("select PFirNam || ' ' || PLasNam from PATable where pID=?"),
+                       {arrived.value(QStringLiteral("senderId")).toVariant()})
+                .toString();
+        ASSERT_FALSE(login.isEmpty());
+        ASSERT_FALSE(name.trimmed().isEmpty());
+        EXPECT_EQ(arrived.value(QStringLiteral("senderLogin")).toString(), login);
+        EXPECT_EQ(arrived.value(QStringLiteral("sender")).toString(), name);
+    }
 
     watch.terminate();
     ASSERT_TRUE(watch.waitForFinished(10000));

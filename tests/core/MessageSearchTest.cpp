@@ -269,6 +269,11 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     const qint32 other =
         message("BACK", back, "Autoclave appointment", "", {{front, 0, ""}}, {}, 2, "Appointment");
     const qint32 purged = message("BACK", back, "Autoclave purged", "", {{front, 0, ""}}, 256);
+    // Delivered later: not in the inbox yet, on any workstation's clock.
+    const qint32 later = message("BACK", back, "Autoclave later", "", {{front, 0, ""}});
+    office.exec("update EVTable set EvBroFla=-1, EvBroStaDatFla=-1, EvBroStaDat='2099-01-01' "
+                "where EvLinID=?",
+                {later});
 
     EXPECT_EQ(found("FRONT", "autoclave"), (QSet<qint32>{mine}));
     EXPECT_EQ(found("FRONT", "autoclave", {.allCategories = true}), (QSet<qint32>{mine, other}));

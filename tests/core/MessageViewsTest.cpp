@@ -1,6 +1,9 @@
 // The public reading of the message store: a view for a login and a computer, as a host asks for
 // it, and the moment a reminder is linked to.
+#include "core/LoginList.h"
+#include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
+#include "db/Recordset.h"
 #include "support/Office.h"
 #include "tzsndmsg/Messages.h"
 
@@ -216,6 +219,85 @@ TEST_F(MessageViews, AReminderTakesTheDayAndStartOfItsAppointmentOrAbsence)
             EXPECT_EQ(moment->date, c.expected->date);
             EXPECT_EQ(moment->time, c.expected->time);
         }
+    }
+}
+
+// A delivery set to start later is the sender's at once, and its recipients' (list and counts,
+// the window's and the watcher's) from its start by the services' clock, not before.
+TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
+{
+    const struct {
+        const char* subject;
+        bool broadcast, from;
+        const char* date;
+        const char* time;
+    } messages[] = {
+        {"At once", false, false, "", ""},
+        {"Started yesterday", true, true, "12/05/2026", "9:00 AM"},
+        {"From not ticked", true, false, "12/09/2026", "9:00 AM"},
+        {"At 12:09", true, true, "12/06/2026", "12:09 PM"},
+        {"Tomorrow", true, true, "12/07/2026", ""},
+    };
+    for (const auto& m : messages) {
+        OutgoingMessage out;
+        out.headerChanged = true;
+        out.cmDat = "12/06/2026";
+        out.senderId = front;
+        out.cmCat = "Message";
+        out.cmSubCat = "EMS";
+        out.CMSubjec = m.subject;
+        out.cmDoc = m.subject;
+        out.personIds[0] = QString::number(nurse) + ",";
+        out.EvBroFla = m.broadcast;
+        out.EvBroStaDatFla = m.from;
+        out.EvBroStaDat = m.date;
+        out.EvBroStaTim = m.time;
+        const SaveResult saved = saveMessage(*office.services(), out);
+        ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+    }
+    const QStringList all = {"At once", "Started yesterday", "From not ticked", "At 12:09",
+                             "Tomorrow"};
+    const struct {
+        QDateTime now;
+        QStringList inbox;
+    } moments[] = {
+        {{QDate(2026, 12, 6), QTime(10, 0)}, {"At once", "Started yesterday", "From not ticked"}},
+        {{QDate(2026, 12, 6), QTime(12, 8, 59)},
+         {"At once", "Started yesterday", "From not ticked"}},
+        {{QDate(2026, 12, 6), QTime(12, 9)},
+         {"At once", "Started yesterday", "From not ticked", "At 12:09"}},
+        {{QDate(2026, 12, 7), QTime(0, 0)}, all},
+    };
+    auto services = office.services();
+    for (const auto& at : moments) {
+        SCOPED_TRACE(at.now.toString(Qt::ISODate).toStdString());
+        services->setFixedNow(at.now);
+
+        MessageViewRequest inbox{MessageFolder::Inbox};
+        inbox.loginName = "NURSE";
+        inbox.computerName = "WS2";
+        QStringList listed;
+        for (const QString& subject : subjects(inbox))
+            listed << subject.chopped(2); // all unread
+        EXPECT_EQ(listed, at.inbox);
+
+        MessageListParams params;
+        params.msgCatOnly = false;
+        setViewLogin(params, ResolveViewLogin(*services, "NURSE"), "WS2");
+        QString error;
+        EXPECT_EQ(countUnread(*services, params, &error), at.inbox.size()) << error.toStdString();
+        params.startedBy = at.now; // as the watcher reads it
+        db::Recordset changes = office.query(buildInboxChangesStatement(
+            params, [&](const QString& t) { return services->quote(t); }, -1, {}));
+        ASSERT_TRUE(changes.isOpen());
+        changes.moveFirst();
+        EXPECT_EQ(changes.value("unreadCount").toLongLong(), at.inbox.size());
+        // The watcher still reads the later ones, to time their start.
+        EXPECT_EQ(changes.recordCount(), all.size());
+
+        MessageViewRequest sent{MessageFolder::SentItems};
+        sent.loginName = "FRONT";
+        EXPECT_EQ(subjects(sent), all);
     }
 }
 

@@ -100,6 +100,27 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     w.Unload();
 }
 
+TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
+{
+    const qint32 later =
+        seed({.who = "FRONT", .pid = front, .subject = "sent later", .date = "11/30/2026", .time = "03:00 PM"},
+             {{back}});
+    const qint32 unticked =
+        seed({.who = "FRONT", .pid = front, .subject = "from unticked", .date = "11/30/2026", .time = "04:00 PM"},
+             {{back}});
+    const QString starts = "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
+                           "EvBroStaTim='14:30:00' where EvLinID=?";
+    office.exec(starts, {-1, later});
+    office.exec(starts, {0, unticked});
+    tzSndMsgFrm& w = openFull();
+    w.TB_ButtonClick("MsgSItem");
+    ASSERT_EQ(subjects(w), (QStringList{"sent", "sent later", "from unticked"}));
+    EXPECT_EQ(cell(w, 0, 5), "13:00");
+    EXPECT_EQ(cell(w, 1, 5), "15:00 (starts 12/24/2026 2:30 PM)");
+    EXPECT_EQ(cell(w, 2, 5), "16:00");
+    w.Unload();
+}
+
 TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
 {
     const qint32 dana = office.scalar("select PWMPID from PWMTable where PWMUseNam='DANA'").toInt();

@@ -96,7 +96,7 @@ TEST_F(Tray, AnArrivalIsNotifiedAndItsClickOpensTheMessageReadyToConfirm)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_TRUE(popup->isVisible());
     EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("New message from FRONT"));
+              QStringLiteral("New message from Anna Front"));
     EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblSubject"))->text(),
               QStringLiteral("Room 2 autoclave"));
     EXPECT_TRUE(popup->windowFlags() & Qt::WindowStaysOnTopHint);
