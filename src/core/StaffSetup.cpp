@@ -188,6 +188,17 @@ struct OfficeStaff {
     }
 };
 
+// Every change of the staff starts the same way: the lock taken, then the office read under it.
+bool beginStaffChange(db::Database& database, const StaffTransaction& transaction,
+                      OfficeStaff& office, QString* error)
+{
+    if (!transaction.ok()) {
+        setError(error, transaction.error());
+        return false;
+    }
+    return office.load(database, error);
+}
+
 QString describe(const PersonRow& p)
 {
     return QStringLiteral("%1, %2 (id %3)").arg(p.last, p.first).arg(p.id);
@@ -553,12 +564,8 @@ bool applyStaffChanges(db::Database& database, const QList<StaffChange>& changes
     if (addedIds)
         addedIds->clear();
     StaffTransaction transaction(database);
-    if (!transaction.ok()) {
-        setError(error, transaction.error());
-        return false;
-    }
     OfficeStaff before;
-    if (!before.load(database, error))
+    if (!beginStaffChange(database, transaction, before, error))
         return false;
     OfficeStaff after = before;
     qint32 provisional = 0;
@@ -709,12 +716,8 @@ bool addLogin(db::Database& database, const QString& name, qint32 personId, QStr
 {
     const QString login = normalizedStaffText(StaffField::Login, name);
     StaffTransaction transaction(database);
-    if (!transaction.ok()) {
-        setError(error, transaction.error());
-        return false;
-    }
     OfficeStaff office;
-    if (!office.load(database, error))
+    if (!beginStaffChange(database, transaction, office, error))
         return false;
     if (personId == 0 && login != kSupervisorLogin) {
         setError(error, QStringLiteral("a login needs a person"));
@@ -742,12 +745,8 @@ bool addLogin(db::Database& database, const QString& name, qint32 personId, QStr
 bool removeLogin(db::Database& database, const QString& name, QString* error)
 {
     StaffTransaction transaction(database);
-    if (!transaction.ok()) {
-        setError(error, transaction.error());
-        return false;
-    }
     OfficeStaff office;
-    if (!office.load(database, error))
+    if (!beginStaffChange(database, transaction, office, error))
         return false;
     if (key(name).isEmpty() || office.loginIndex(name) < 0) {
         setError(error, QStringLiteral("no login %1").arg(key(name)));
@@ -769,12 +768,8 @@ bool setLoginRight(db::Database& database, const QString& name, const QString& r
         return false;
     }
     StaffTransaction transaction(database);
-    if (!transaction.ok()) {
-        setError(error, transaction.error());
-        return false;
-    }
     OfficeStaff office;
-    if (!office.load(database, error))
+    if (!beginStaffChange(database, transaction, office, error))
         return false;
     const int at = office.loginIndex(name);
     if (key(name).isEmpty() || at < 0) {

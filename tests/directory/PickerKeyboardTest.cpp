@@ -1,3 +1,4 @@
+#include "support/Appearance.h"
 #include "support/FocusChain.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -116,19 +117,7 @@ TEST_F(PickerKeys, TabRunsLeftToRightOverNamedControls)
 
 TEST_F(PickerKeys, LargeFontAndDarkPaletteLeaveNothingCut)
 {
-    const QFont oldFont = QApplication::font();
-    const QPalette oldPalette = QApplication::palette();
-    QFont big = oldFont;
-    big.setPointSize(16);
-    QApplication::setFont(big);
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    QApplication::setPalette(dark);
+    Appearance largeDark(16);
     {
         EMS_EmpList picker;
         picker.setEmpListType(2);
@@ -145,6 +134,4 @@ TEST_F(PickerKeys, LargeFontAndDarkPaletteLeaveNothingCut)
             picker.grab().save(QDir(folder).filePath(u"picker-16pt-dark.png"_s));
         picker.close();
     }
-    QApplication::setFont(oldFont);
-    QApplication::setPalette(oldPalette);
 }

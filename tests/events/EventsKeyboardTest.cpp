@@ -1,6 +1,7 @@
 #include "EventsFixture.h"
 
 #include "events/EventListModel.h"
+#include "support/Appearance.h"
 #include "support/FocusChain.h"
 #include "ui/DateCombo.h"
 
@@ -64,44 +65,6 @@ double contrast(const QColor& a, const QColor& b)
     const double la = luminance(a), lb = luminance(b);
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
-
-QPalette darkPalette()
-{
-    QPalette p;
-    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
-        {QPalette::Window, 0x2b2b2b},     {QPalette::WindowText, 0xe6e6e6}, {QPalette::Base, 0x1e1e1e},
-        {QPalette::AlternateBase, 0x262626}, {QPalette::Text, 0xe6e6e6},   {QPalette::Button, 0x3a3a3a},
-        {QPalette::ButtonText, 0xe6e6e6}, {QPalette::Highlight, 0x2f65ca},  {QPalette::HighlightedText, 0xffffff},
-        {QPalette::PlaceholderText, 0x9a9a9a}, {QPalette::Light, 0x505050}, {QPalette::Midlight, 0x454545},
-        {QPalette::Mid, 0x303030},        {QPalette::Dark, 0x181818},       {QPalette::Shadow, 0x000000}};
-    for (const auto& [role, rgb] : roles)
-        p.setColor(role, QColor(rgb));
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, QColor(0x808080));
-    return p;
-}
-
-// The desktop's font and colours for one test, given back afterwards.
-class Appearance {
-public:
-    Appearance(qreal points, const QPalette& palette)
-        : m_font(QApplication::font()), m_palette(QApplication::palette())
-    {
-        QFont f = m_font;
-        f.setPointSizeF(points);
-        QApplication::setFont(f);
-        QApplication::setPalette(palette);
-    }
-    ~Appearance()
-    {
-        QApplication::setFont(m_font);
-        QApplication::setPalette(m_palette);
-    }
-
-private:
-    QFont m_font;
-    QPalette m_palette;
-};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "holidays/HolidayStart.h"
 
 #include "component/SharedState.h"
+#include "support/Appearance.h"
 #include "support/FocusChain.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -45,22 +46,6 @@ QString currentName(Ems_HolidayFrm& w)
     auto* grid = control<QTableView>(&w, "TDBG");
     const QModelIndex i = grid->currentIndex();
     return i.isValid() ? grid->model()->index(i.row(), 1).data().toString() : QString();
-}
-
-// A dark palette as a desktop theme gives it.
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-    p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
-    p.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
-    p.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-    p.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0x6e, 0xb4));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    return p;
 }
 
 } // namespace
@@ -165,12 +150,7 @@ TEST_F(HolidayKeyboard, LargeFontAndDarkPaletteLeaveNothingCut)
 {
     seed(u"Martin Luther King Jr. Day"_s, 15, 1);
     seed(u"Day after Thanksgiving"_s, 27, 11);
-    const QFont oldFont = QApplication::font();
-    const QPalette oldPalette = QApplication::palette();
-    QFont big = oldFont;
-    big.setPointSize(16);
-    QApplication::setFont(big);
-    QApplication::setPalette(darkPalette());
+    Appearance largeDark(16);
     PrompterGuard prompts;
     withHolidayWindow([&](Ems_HolidayFrm& w) {
         pressKey(Qt::Key_Down);
@@ -184,16 +164,16 @@ TEST_F(HolidayKeyboard, LargeFontAndDarkPaletteLeaveNothingCut)
         for (QWidget* c : w.findChildren<QWidget*>()) {
             if (!c->isVisible())
                 continue;
-            if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c))
+            if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c)) {
                 EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
-            if (qobject_cast<QComboBox*>(c))
+            }
+            if (qobject_cast<QComboBox*>(c)) {
                 EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
+            }
         }
         EXPECT_EQ(grid->palette().color(QPalette::Text), darkPalette().color(QPalette::Text));
         const QString folder = qEnvironmentVariable("TZSNDMSG_SHOT_DIR");
         if (!folder.isEmpty())
             w.grab().save(QDir(folder).filePath(u"holidays-16pt-dark.png"_s));
     });
-    QApplication::setFont(oldFont);
-    QApplication::setPalette(oldPalette);
 }

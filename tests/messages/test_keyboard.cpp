@@ -1,6 +1,7 @@
 // The message window worked from the keyboard alone, as a user meets it: shown, active, Qt
 // giving the focus, then keys; and what a screen reader is given to read.
 #include "fixture.h"
+#include "support/Appearance.h"
 #include "support/FocusChain.h"
 
 #include <QAction>
@@ -260,47 +261,13 @@ TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
     w.Unload();
 }
 
-// Large print and a dark palette: nothing cut, the list keeps its rows, the text readable.
-// A dark desktop's colours.
-QPalette darkPalette()
-{
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
-    dark.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE8));
-    dark.setColor(QPalette::Base, QColor(0x18, 0x18, 0x18));
-    dark.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
-    dark.setColor(QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
-    dark.setColor(QPalette::PlaceholderText, QColor(0xA0, 0xA0, 0xA0));
-    dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
-    dark.setColor(QPalette::ButtonText, QColor(0xE8, 0xE8, 0xE8));
-    return dark;
-}
-
-// The application's font at 16 pt and a dark palette while it lives.
-struct LargeDarkDesktop {
-    LargeDarkDesktop() : font(QApplication::font()), palette(QApplication::palette())
-    {
-        QFont big = font;
-        big.setPointSize(16);
-        QApplication::setFont(big);
-        QApplication::setPalette(darkPalette());
-    }
-    ~LargeDarkDesktop()
-    {
-        QApplication::setPalette(palette);
-        QApplication::setFont(font);
-    }
-    QFont font;
-    QPalette palette;
-};
-
 class KeyboardDemo : public DemoFrontDesk {};
 
 // The demo office's front desk in large print on a dark desktop: nothing cut, the list keeps its
 // rows on a small laptop's screen, the text in the palette's colours.
 TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
 {
-    LargeDarkDesktop desktop;
+    Appearance desktop(16);
     window = std::make_unique<tzSndMsgFrm>();
     window->load();
     ASSERT_TRUE(showActive(window.get()));
