@@ -1,6 +1,7 @@
 #include "tzsndmsg/tzSndMsgCls.h"
 
 #include "common/VbFormat.h"
+#include "core/LoginList.h"
 #include "component/Help.h"
 #include "component/HostDialogs.h"
 #include "component/SharedState.h"
@@ -382,6 +383,15 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     SharedState& state = SharedState::current();
     if (!state.GIC)
         throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
+
+    // A person who has left the office sends nothing, whichever way the host asks.
+    if (const core::ViewLogin sender =
+            core::ResolveViewLogin(*state.GIC, state.GIC->currentLoginName());
+        sender.released)
+        throw SendError(QStringLiteral("The announcement was not sent: %1 is the login of a person "
+                                       "who has left the office.")
+                            .arg(sender.name)
+                            .toStdString());
 
     // The addressees are checked before anything is written: an announcement is sent whole, to
     // the persons and computers asked for, or not at all.
