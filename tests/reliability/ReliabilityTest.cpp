@@ -257,6 +257,11 @@ TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
     const Outcome inbox = host.run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave")));
+
+    // The office can still be checked where it can only be read.
+    const Outcome check = host.run({QStringLiteral("check")}, url());
+    EXPECT_EQ(check.code, 0) << check.err.toStdString();
+    EXPECT_TRUE(check.out.contains(QStringLiteral("The office is sound"))) << check.out.toStdString();
 }
 
 // A data folder the workstation may only read: the inbox is read, a send is refused at set-up.
