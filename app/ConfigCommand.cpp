@@ -2,6 +2,9 @@
 #include "Commands.h"
 #include "HostConfig.h"
 
+#include "tzsndmsg/Office.h"
+#include "tzsndmsg/db/Database.h"
+
 #include <QTextStream>
 
 #include <cstdio>
@@ -33,6 +36,20 @@ int runConfig(const QStringList& args)
     line("help", config.helpFolder, resolved.helpFolder.origin);
     line("login", config.loginName, resolved.loginName.origin);
     line("computer", config.computerName, resolved.computerName.origin);
+    // A PostgreSQL office is asked how the connection crosses the network.
+    QString bad;
+    const auto url = db::ConnectionUrl::parse(config.databaseUrl, &bad);
+    if (!url)
+        out << "warning: " << bad << "\n";
+    if (url && url->backend == db::Backend::Postgres) {
+        ConnectionSecurity security;
+        QString why;
+        out << QStringLiteral("security").leftJustified(9)
+            << (readConnectionSecurity(config.databaseUrl, security, &why)
+                    ? security.describe()
+                    : QStringLiteral("cannot connect to tell: ") + why.simplified())
+            << "\n";
+    }
     out << "files: " << tzglob::WorkstationConfig::systemFile() << ", "
         << tzglob::WorkstationConfig::userFile();
     out << (resolved.filesRead.isEmpty() ? QStringLiteral(" (none present)")

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config ccache
           qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins
           libgtest-dev libbenchmark-dev
-          postgresql-15 postgresql-client-15
+          postgresql-15 postgresql-client-15 openssl
           fonts-dejavu-core xvfb xauth python3 python3-icalendar
           dpkg-dev lintian)
 

@@ -60,6 +60,28 @@ bool repairSearchIndex(const QString& databaseUrl, QString* error = nullptr);
 // busy or unreachable.
 bool isStoreDamage(const QString& reason);
 
+// How this workstation's connection to a PostgreSQL office crosses the network.
+struct ConnectionSecurity {
+    bool encrypted = false;
+    QString protocol;          // "TLSv1.3"; empty when not encrypted
+    QString mode;              // libpq's sslmode in force: the address's, PGSSLMODE or "prefer"
+    bool serverVerified = false; // the server's certificate checked against sslrootcert
+    bool hostNameChecked = false; // and its name against the address's host (verify-full)
+    bool clientCertificate = false; // this side showed a certificate of its own
+    QString describe() const; // one line, as `tzsndmsg config` prints it
+};
+
+// Connects to the office as the workstation would and reads how the connection is protected.
+// False with the reason when the address is not a PostgreSQL one or the server cannot be reached.
+bool readConnectionSecurity(const QString& databaseUrl, ConnectionSecurity& security,
+                            QString* error = nullptr);
+
+// What lets messages cross the network in clear at this server: TLS off, or authentication lines
+// that admit addresses beyond this machine without hostssl. Each a sentence; none when nothing
+// was found. Reading the server's authentication lines needs the right to (a superuser or a role
+// granted pg_hba_file_rules); without it the sentence says that they could not be read.
+QStringList plainConnectionRisks(db::Database& database);
+
 // A demo office for a trial: employees, departments, logins (ANNA at the front desk, MARIA the
 // office manager with the supervisor right), computers, holidays, messages and events. Does
 // nothing when the store already has logins. The schema and data folder must exist.

@@ -74,6 +74,14 @@ bool readMilliseconds(const QString& text, int& out)
     return true;
 }
 
+bool hasControlCharacter(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return true;
+    return false;
+}
+
 // The options an address may carry; any other is refused, not ignored.
 bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, QString* error)
 {
@@ -87,20 +95,30 @@ bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, Q
                 return refuse(error, url, QStringLiteral("statement_timeout needs milliseconds"));
         } else if (postgres && key == QLatin1String("schema")) {
             out.schema = value;
+        } else if (postgres && key == QLatin1String("sslmode")) {
+            static const QStringList modes{"disable", "allow",     "prefer",
+                                           "require", "verify-ca", "verify-full"};
+            if (!modes.contains(value))
+                return refuse(error, url,
+                              QStringLiteral("sslmode is one of %1").arg(modes.join(u", ")));
+            out.sslMode = value;
+        } else if (postgres && (key == QLatin1String("sslrootcert") ||
+                                key == QLatin1String("sslcert") || key == QLatin1String("sslkey") ||
+                                key == QLatin1String("sslcrl"))) {
+            // The driver reads ';' as the end of a parameter, whatever the quoting.
+            if (value.trimmed().isEmpty() || value.contains(u';') || hasControlCharacter(value))
+                return refuse(error, url,
+                              QStringLiteral("%1 needs a file name without ';'").arg(key));
+            (key == QLatin1String("sslrootcert") ? out.sslRootCert
+             : key == QLatin1String("sslcert")   ? out.sslCert
+             : key == QLatin1String("sslkey")    ? out.sslKey
+                                                 : out.sslCrl) = value;
         } else {
             return refuse(error, url,
                           QStringLiteral("the option \"%1\" is not known here").arg(key));
         }
     }
     return true;
-}
-
-bool hasControlCharacter(const QString& text)
-{
-    for (const QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return true;
-    return false;
 }
 
 } // namespace
@@ -243,6 +261,28 @@ QString connectionValue(const QString& text)
 }
 
 } // namespace
+
+QString ConnectionUrl::tlsParameters() const
+{
+    QStringList out;
+    const std::pair<const char*, const QString*> settings[] = {{"sslmode", &sslMode},
+                                                               {"sslrootcert", &sslRootCert},
+                                                               {"sslcert", &sslCert},
+                                                               {"sslkey", &sslKey},
+                                                               {"sslcrl", &sslCrl}};
+    for (const auto& [name, value] : settings)
+        if (!value->isEmpty())
+            out << QLatin1String(name) + u'=' + connectionValue(*value);
+    return out.join(u' ');
+}
+
+QString ConnectionUrl::effectiveSslMode() const
+{
+    if (!sslMode.isEmpty())
+        return sslMode;
+    const QString fromEnvironment = qEnvironmentVariable("PGSSLMODE");
+    return fromEnvironment.isEmpty() ? QStringLiteral("prefer") : fromEnvironment;
+}
 
 struct Database::Private {
     QString connectionName;
@@ -485,11 +525,12 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
                      .arg(parsed->statementTimeoutMs)
                      .arg(parsed->busyTimeoutMs))
                     .trimmed();
-            db.setConnectOptions(QStringLiteral("connect_timeout=10 keepalives=1 "
-                                                "keepalives_idle=10 keepalives_interval=5 "
-                                                "keepalives_count=3 tcp_user_timeout=30000 "
-                                                "options=") +
-                                 connectionValue(options));
+            db.setConnectOptions((QStringLiteral("connect_timeout=10 keepalives=1 "
+                                                 "keepalives_idle=10 keepalives_interval=5 "
+                                                 "keepalives_count=3 tcp_user_timeout=30000 "
+                                                 "options=") +
+                                  connectionValue(options) + u' ' + parsed->tlsParameters())
+                                     .trimmed());
         }
         if (!db.open()) {
             setError(error, QStringLiteral("Cannot open the database %1: %2")

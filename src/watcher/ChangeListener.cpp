@@ -59,8 +59,10 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     // The process in its name: an administrator (or a test) can tell the watchers apart.
     db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=4;"
                                         "keepalives_interval=2;keepalives_count=2;"
-                                        "application_name=tzsndmsg-watcher-%1")
-                             .arg(QCoreApplication::applicationPid()));
+                                        "application_name=tzsndmsg-watcher-%1 %2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(parsed->tlsParameters())
+                             .trimmed());
     if (!db.open())
         return fail(QStringLiteral("cannot listen for notices: %1").arg(db.lastError().text().simplified()));
     m_driver = db.driver();

@@ -23,9 +23,20 @@ TEST(ConnectionUrl, ParsesBothFormsAndRefusesOthers)
     EXPECT_EQ(pg->database, QStringLiteral("office"));
     EXPECT_EQ(pg->schema, QStringLiteral("t_1"));
     EXPECT_EQ(ConnectionUrl::parse("postgresql://u@h/db")->port, 5432);
+    EXPECT_EQ(pg->tlsParameters(), QString());
+
+    // libpq's TLS settings pass through, quoted; a file name with a quote stays one value.
+    auto tls = ConnectionUrl::parse("postgresql://u@h/db?sslmode=verify-full&sslrootcert=/etc/o'ffice/ca.crt"
+                                    "&sslcert=/k/desk.crt&sslkey=/k/desk.key&sslcrl=/k/crl.pem");
+    ASSERT_TRUE(tls);
+    EXPECT_EQ(tls->tlsParameters(), QStringLiteral("sslmode='verify-full' sslrootcert='/etc/o\\'ffice/ca.crt' "
+                                                   "sslcert='/k/desk.crt' sslkey='/k/desk.key' sslcrl='/k/crl.pem'"));
+    EXPECT_EQ(tls->effectiveSslMode(), QStringLiteral("verify-full"));
 
     for (const char* bad : {"", "office.db", "sqlite://relative.db", "mysql://u@h/db", "postgresql://u@h:5432/",
-                            "postgresql:///db"}) {
+                            "postgresql:///db", "postgresql://u@h/db?sslmode=maybe",
+                            "postgresql://u@h/db?sslrootcert=/a;sslmode=disable", "postgresql://u@h/db?sslkey=",
+                            "sqlite:///tmp/x.db?sslmode=require"}) {
         QString error;
         EXPECT_FALSE(ConnectionUrl::parse(QString::fromLatin1(bad), &error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;

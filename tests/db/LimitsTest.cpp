@@ -31,7 +31,7 @@ TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
         base + "/..",
         base + "/%FF%FE.db",              // not UTF-8
         base + "/line%0Abreak.db",
-        "postgresql://u@h/db?sslmode=require", // not silently ignored
+        "postgresql://u@h/db?sslmod=require", // a misspelt option is not silently ignored
         "postgresql://u@h/db?statement_timeout=0",
     };
     for (const QString& url : refused) {

@@ -44,7 +44,10 @@ public:
             control({QStringLiteral("stop"), QStringLiteral("-m"), QStringLiteral("immediate")});
     }
 
-    bool start(QString* error)
+    bool start(QString* error) { return initialise(error) && up(error); }
+
+    // The server's files made, not yet started: a test may add to its configuration first.
+    bool initialise(QString* error)
     {
         const passwd* postgres = ::getpwnam("postgres");
         if (!postgres || !m_dir.isValid()) {
@@ -63,14 +66,19 @@ public:
                         error))
             return false;
         m_port = freePort();
-        return up(error);
+        return true;
     }
+
+    // The server's own folder (its data folder is data/ inside) and more settings for up().
+    QString folder() const { return m_dir.path(); }
+    void setServerOptions(const QString& options) { m_options = options; }
+    int port() const { return m_port; }
 
     bool up(QString* error = nullptr)
     {
-        const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off")
+        const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off %3")
                                     .arg(m_port)
-                                    .arg(m_dir.path());
+                                    .arg(m_dir.path(), m_options);
         m_started = control({QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"),
                              QStringLiteral("-o"), options, QStringLiteral("start")},
                             error);
@@ -134,6 +142,7 @@ private:
     }
 
     QTemporaryDir m_dir{QStringLiteral("/tmp/tzsndmsg-restart-XXXXXX")};
+    QString m_options;
     int m_port = 0;
     bool m_started = false;
 };
