@@ -23,6 +23,17 @@ bool createOffice(const QString& databaseUrl, const QString& dataFolder, QString
     auto database = db::Database::open(databaseUrl, error);
     if (!database)
         return false;
+    // An office of a group that shares one server lives in a schema of its own, made with it.
+    if (url->backend == db::Backend::Postgres && !url->schema.isEmpty()) {
+        QString ident = url->schema;
+        ident.replace(u'"', QStringLiteral("\"\""));
+        QString why;
+        if (!database->exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(ident), &why)) {
+            if (error)
+                *error = QStringLiteral("cannot create the schema %1: %2").arg(url->schema, why);
+            return false;
+        }
+    }
     return createDataFolder(dataFolder, error) && createOfficeSchema(*database, error);
 }
 

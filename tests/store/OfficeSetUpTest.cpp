@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QUrlQuery>
 
 using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
@@ -53,6 +54,28 @@ TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
     ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
     EXPECT_EQ(office.count("PWMTable"), 1);
     EXPECT_EQ(QFileInfo(machines).size(), 5);
+}
+
+// One office of a group on one server: its schema is made with it, whatever its name.
+TEST(OfficeSetUp, AnOfficeInASchemaOfItsOwnMakesTheSchema)
+{
+    if (!Office::usingPostgres())
+        GTEST_SKIP() << "PostgreSQL only: a SQLite office is a file of its own";
+    Office office(bare());
+    const QString base = office.databaseUrl();
+    const QString schema = QUrlQuery(QUrl(base)).queryItemValue("schema") + " north \"b\"";
+    const QString url = base.left(base.indexOf('?')) + "?schema=" + QUrl::toPercentEncoding(schema);
+    const QString data = office.tempPath() + "/north";
+    QString error;
+    ASSERT_TRUE(createOffice(url, data, &error)) << error.toStdString();
+    EXPECT_TRUE(servicesOpen(url, data, &error)) << error.toStdString();
+    EXPECT_EQ(office.scalar("SELECT count(*) FROM information_schema.tables WHERE table_schema = ? "
+                            "AND lower(table_name) = 'cmtable'",
+                            {schema})
+                  .toInt(),
+              1);
+    EXPECT_TRUE(createOffice(url, data, &error)) << error.toStdString();
+    office.exec(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(QString(schema).replace("\"", "\"\"")));
 }
 
 TEST(OfficeSetUp, AStoreOfAnOlderVersionGetsWhatItLacks)
