@@ -95,6 +95,13 @@ bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, Q
                 return refuse(error, url, QStringLiteral("statement_timeout needs milliseconds"));
         } else if (postgres && key == QLatin1String("schema")) {
             out.schema = value;
+        } else if (postgres && key == QLatin1String("target_session_attrs")) {
+            static const QStringList kinds{"any",     "read-write", "read-only",
+                                           "primary", "standby",    "prefer-standby"};
+            if (!kinds.contains(value))
+                return refuse(error, url,
+                              QStringLiteral("target_session_attrs is one of %1").arg(kinds.join(u", ")));
+            out.targetSessionAttrs = value;
         } else if (postgres && key == QLatin1String("sslmode")) {
             static const QStringList modes{"disable", "allow",     "prefer",
                                            "require", "verify-ca", "verify-full"};
@@ -160,7 +167,34 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
         }
         return out;
     }
-    const QUrl u(trimmed, QUrl::StrictMode);
+    // A list of servers (host:port,host:port) is read here; QUrl reads the rest with the first.
+    QString single = trimmed;
+    if (const qsizetype schemeEnd = trimmed.indexOf(QLatin1String("://")); schemeEnd > 0) {
+        const qsizetype start = schemeEnd + 3;
+        qsizetype end = trimmed.indexOf(u'/', start);
+        if (end < 0)
+            end = trimmed.size();
+        const QString authority = trimmed.mid(start, end - start);
+        const qsizetype at = authority.lastIndexOf(u'@');
+        const QString servers = authority.mid(at + 1);
+        if (servers.contains(u',')) {
+            for (const QString& entry : servers.split(u',')) {
+                const QUrl one(QStringLiteral("postgresql://") + entry + QStringLiteral("/x"),
+                               QUrl::StrictMode);
+                if (entry.isEmpty() || !one.isValid() || one.host().isEmpty() ||
+                    !one.userInfo().isEmpty()) {
+                    refuse(error, url,
+                           QStringLiteral("\"%1\" in the list of servers is not host:port").arg(entry));
+                    return std::nullopt;
+                }
+                out.hosts << one.host();
+                out.ports << one.port(5432);
+            }
+            single = trimmed.left(start) + authority.left(at + 1) + servers.section(u',', 0, 0) +
+                     trimmed.mid(end);
+        }
+    }
+    const QUrl u(single, QUrl::StrictMode);
     const QString scheme = u.scheme().toLower();
     if (u.isValid() && (scheme == QLatin1String("postgresql") || scheme == QLatin1String("postgres"))) {
         out.backend = Backend::Postgres;
@@ -168,6 +202,10 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
         out.password = u.password();
         out.host = u.host();
         out.port = u.port(5432);
+        if (out.hosts.isEmpty()) {
+            out.hosts << out.host;
+            out.ports << out.port;
+        }
         out.database = u.path().mid(1);
         if (!readOptions(u.query(QUrl::FullyEncoded), out, url, error))
             return std::nullopt;
@@ -262,9 +300,22 @@ QString connectionValue(const QString& text)
 
 } // namespace
 
-QString ConnectionUrl::tlsParameters() const
+QString ConnectionUrl::hostList() const
+{
+    return hosts.size() > 1 ? hosts.join(u',') : host;
+}
+
+QString ConnectionUrl::libpqParameters() const
 {
     QStringList out;
+    if (hosts.size() > 1) {
+        QStringList each;
+        for (int p : ports)
+            each << QString::number(p);
+        out << QStringLiteral("port=") + connectionValue(each.join(u','));
+    }
+    if (!targetSessionAttrs.isEmpty())
+        out << QStringLiteral("target_session_attrs=") + connectionValue(targetSessionAttrs);
     const std::pair<const char*, const QString*> settings[] = {{"sslmode", &sslMode},
                                                                {"sslrootcert", &sslRootCert},
                                                                {"sslcert", &sslCert},
@@ -324,6 +375,23 @@ struct Database::Private {
     QString schemaError;  // why the schema could not be read
 
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
+
+    Database* self = nullptr;
+
+    // A connection whose server went away (a restart, a standby promoted in its place) is opened
+    // again before the next statement, so a workstation carries on by itself. Never inside a
+    // transaction: what it wrote is gone with the old session, and the caller must learn that.
+    // The statement that met the loss was reported and is not repeated.
+    void reviveIfLost()
+    {
+        if (backend != Backend::Postgres || inTransaction || !self)
+            return;
+        const QSqlDatabase handle = db();
+        if (!handle.isValid() ||
+            (handle.isOpen() && !cut && !detail::postgresConnectionBroken(handle)))
+            return;
+        self->reopen(); // when it fails, the statement fails as on a lost connection
+    }
 
     // The server side ends a statement at its timeout; this side waits a little longer, for a
     // server that no longer runs at all.
@@ -467,6 +535,7 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
     }
 
     std::shared_ptr<Database> self(new Database());
+    self->d->self = self.get();
     self->d->url = url;
     self->d->backend = parsed->backend;
     self->d->dialect.emplace(parsed->backend);
@@ -510,8 +579,9 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
             db.setDatabaseName(name);
             db.setConnectOptions(options);
         } else {
-            db.setHostName(parsed->host);
-            db.setPort(parsed->port);
+            db.setHostName(parsed->hostList());
+            if (parsed->hosts.size() < 2) // a list's ports go with the other parameters
+                db.setPort(parsed->port);
             db.setDatabaseName(parsed->database);
             db.setUserName(parsed->user);
             db.setPassword(parsed->password);
@@ -529,7 +599,7 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
                                                  "keepalives_idle=10 keepalives_interval=5 "
                                                  "keepalives_count=3 tcp_user_timeout=30000 "
                                                  "options=") +
-                                  connectionValue(options) + u' ' + parsed->tlsParameters())
+                                  connectionValue(options) + u' ' + parsed->libpqParameters())
                                      .trimmed());
         }
         if (!db.open()) {
@@ -648,6 +718,7 @@ bool Database::exec(const QString& statement, QString* error, int* rowsAffected)
 bool Database::exec(const QString& statement, const QVariantList& params, QString* error,
                     int* rowsAffected)
 {
+    d->reviveIfLost();
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
     if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
@@ -695,6 +766,7 @@ Recordset Database::query(const QString& statement, QString* error)
 
 Recordset Database::query(const QString& statement, const QVariantList& params, QString* error)
 {
+    d->reviveIfLost();
     columnTypeByName(QString()); // the declared types are read before, never while, rows arrive
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
@@ -721,6 +793,7 @@ Reader Database::read(const QString& statement, QString* error)
 
 Reader Database::read(const QString& statement, const QVariantList& params, QString* error)
 {
+    d->reviveIfLost();
     columnTypeByName(QString());
     auto q = std::make_unique<QSqlQuery>(d->db());
     // PostgreSQL streams a forward-only result row by row and drops it when another statement
@@ -747,6 +820,7 @@ bool Database::transaction()
         d->lastError = QStringLiteral("a transaction is already open");
         return false;
     }
+    d->reviveIfLost();
     d->inTransaction = d->runControl(d->backend == Backend::Sqlite
                                          ? QStringLiteral("BEGIN IMMEDIATE")
                                          : QStringLiteral("BEGIN"));
@@ -870,6 +944,7 @@ bool Database::hasTable(const QString& table)
 
 QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
 {
+    d->reviveIfLost(); // a revived connection has none of the old statements
     if (const auto found = d->prepared.constFind(statement); found != d->prepared.constEnd())
         return found->get();
     auto q = std::make_shared<QSqlQuery>(d->db());

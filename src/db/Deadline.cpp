@@ -39,6 +39,31 @@ SocketOf socketAccessor()
     return accessor;
 }
 
+using StatusOf = int (*)(const void*);
+
+StatusOf statusAccessor()
+{
+    static const StatusOf accessor = [] {
+        void* library = ::dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
+        return library ? reinterpret_cast<StatusOf>(::dlsym(library, "PQstatus")) : nullptr;
+    }();
+    return accessor;
+}
+
+// The PGconn behind an open PostgreSQL connection, or null.
+const void* postgresConnection(const QSqlDatabase& db)
+{
+    const QSqlDriver* driver = db.driver();
+    if (!driver)
+        return nullptr;
+    const QVariant handle = driver->handle();
+    // Registered as "pg_conn*" (the struct behind libpq's PGconn typedef).
+    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
+                              qstrcmp(handle.typeName(), "PGconn*") != 0))
+        return nullptr;
+    return *static_cast<void* const*>(handle.constData());
+}
+
 enum class Cut { No, TimeUp, Unanswered };
 
 class Watchdog {
@@ -256,17 +281,17 @@ Watchdog& watchdog()
 
 int postgresSocket(const QSqlDatabase& db)
 {
-    const QSqlDriver* driver = db.driver();
-    if (!driver)
-        return -1;
-    const QVariant handle = driver->handle();
-    // Registered as "pg_conn*" (the struct behind libpq's PGconn typedef).
-    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
-                              qstrcmp(handle.typeName(), "PGconn*") != 0))
-        return -1;
-    const void* connection = *static_cast<void* const*>(handle.constData());
+    const void* connection = postgresConnection(db);
     const SocketOf socketOf = socketAccessor();
     return connection && socketOf ? socketOf(connection) : -1;
+}
+
+bool postgresConnectionBroken(const QSqlDatabase& db)
+{
+    const void* connection = postgresConnection(db);
+    const StatusOf statusOf = statusAccessor();
+    constexpr int ConnectionBad = 1; // libpq's CONNECTION_BAD
+    return connection && statusOf && statusOf(connection) == ConnectionBad;
 }
 
 StatementDeadline::StatementDeadline(int socket, int milliseconds)

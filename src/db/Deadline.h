@@ -7,6 +7,8 @@ namespace tzsndmsg::db::detail {
 
 // The socket of an open PostgreSQL connection; -1 for other drivers or when it cannot be known.
 int postgresSocket(const QSqlDatabase& db);
+// The server went away under an open PostgreSQL connection (libpq says it is broken).
+bool postgresConnectionBroken(const QSqlDatabase& db);
 
 // A statement that has run this long has the server checked: a fresh connection to the
 // server's address asks it one question (does it speak TLS) that its main process answers at

@@ -49,8 +49,9 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     if (!db.isValid())
         return fail(QStringLiteral("The database driver for PostgreSQL is not installed."));
-    db.setHostName(parsed->host);
-    db.setPort(parsed->port);
+    db.setHostName(parsed->hostList());
+    if (parsed->hosts.size() < 2) // a list's ports go with the other parameters
+        db.setPort(parsed->port);
     db.setDatabaseName(parsed->database);
     db.setUserName(parsed->user);
     db.setPassword(parsed->password);
@@ -61,7 +62,7 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
                                         "keepalives_interval=2;keepalives_count=2;"
                                         "application_name=tzsndmsg-watcher-%1 %2")
                              .arg(QCoreApplication::applicationPid())
-                             .arg(parsed->tlsParameters())
+                             .arg(parsed->libpqParameters())
                              .trimmed());
     if (!db.open())
         return fail(QStringLiteral("cannot listen for notices: %1").arg(db.lastError().text().simplified()));

@@ -23,20 +23,32 @@ TEST(ConnectionUrl, ParsesBothFormsAndRefusesOthers)
     EXPECT_EQ(pg->database, QStringLiteral("office"));
     EXPECT_EQ(pg->schema, QStringLiteral("t_1"));
     EXPECT_EQ(ConnectionUrl::parse("postgresql://u@h/db")->port, 5432);
-    EXPECT_EQ(pg->tlsParameters(), QString());
+    EXPECT_EQ(pg->libpqParameters(), QString());
 
     // libpq's TLS settings pass through, quoted; a file name with a quote stays one value.
     auto tls = ConnectionUrl::parse("postgresql://u@h/db?sslmode=verify-full&sslrootcert=/etc/o'ffice/ca.crt"
                                     "&sslcert=/k/desk.crt&sslkey=/k/desk.key&sslcrl=/k/crl.pem");
     ASSERT_TRUE(tls);
-    EXPECT_EQ(tls->tlsParameters(), QStringLiteral("sslmode='verify-full' sslrootcert='/etc/o\\'ffice/ca.crt' "
+    EXPECT_EQ(tls->libpqParameters(), QStringLiteral("sslmode='verify-full' sslrootcert='/etc/o\\'ffice/ca.crt' "
                                                    "sslcert='/k/desk.crt' sslkey='/k/desk.key' sslcrl='/k/crl.pem'"));
     EXPECT_EQ(tls->effectiveSslMode(), QStringLiteral("verify-full"));
+
+    // A server and its standby: libpq tries each and keeps the one that takes writes.
+    auto pair = ConnectionUrl::parse("postgresql://clinic@alpha:5433,[::1],beta.local/office?target_session_attrs=read-write");
+    ASSERT_TRUE(pair);
+    EXPECT_EQ(pair->hosts, QStringList({"alpha", "::1", "beta.local"}));
+    EXPECT_EQ(pair->ports, QList<int>({5433, 5432, 5432}));
+    EXPECT_EQ(pair->host, QStringLiteral("alpha"));
+    EXPECT_EQ(pair->user, QStringLiteral("clinic"));
+    EXPECT_EQ(pair->database, QStringLiteral("office"));
+    EXPECT_EQ(pair->hostList(), QStringLiteral("alpha,::1,beta.local"));
+    EXPECT_EQ(pair->libpqParameters(), QStringLiteral("port='5433,5432,5432' target_session_attrs='read-write'"));
 
     for (const char* bad : {"", "office.db", "sqlite://relative.db", "mysql://u@h/db", "postgresql://u@h:5432/",
                             "postgresql:///db", "postgresql://u@h/db?sslmode=maybe",
                             "postgresql://u@h/db?sslrootcert=/a;sslmode=disable", "postgresql://u@h/db?sslkey=",
-                            "sqlite:///tmp/x.db?sslmode=require"}) {
+                            "sqlite:///tmp/x.db?sslmode=require", "postgresql://u@a,,b/db", "postgresql://u@a,x@b/db",
+                            "postgresql://u@a,b/db?target_session_attrs=writable"}) {
         QString error;
         EXPECT_FALSE(ConnectionUrl::parse(QString::fromLatin1(bad), &error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;

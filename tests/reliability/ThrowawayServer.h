@@ -69,6 +69,44 @@ public:
         return true;
     }
 
+    // A standby of the primary, kept by streaming replication: a copy of its data folder taken
+    // while it runs, that follows it from then on. Start it with up().
+    bool initialiseAsStandbyOf(const ThrowawayServer& primary, QString* error)
+    {
+        const passwd* postgres = ::getpwnam("postgres");
+        if (!postgres || !m_dir.isValid()) {
+            *error = QStringLiteral("no postgres user");
+            return false;
+        }
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
+            *error = QStringLiteral("cannot hand the folder to postgres");
+            return false;
+        }
+        if (!asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
+                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-h"),
+                         QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(primary.m_port),
+                         QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-R"),
+                         QStringLiteral("-X"), QStringLiteral("stream"), QStringLiteral("--no-sync")},
+                        error))
+            return false;
+        m_port = freePort();
+        return true;
+    }
+
+    // Lines added to the server's postgresql.conf (before up()).
+    bool configure(const QString& lines)
+    {
+        QFile conf(m_dir.path() + QStringLiteral("/data/postgresql.conf"));
+        return conf.open(QIODevice::Append) && conf.write(lines.toUtf8() + "\n") > 0;
+    }
+
+    // A standby becomes the server that takes writes.
+    bool promote(QString* error = nullptr)
+    {
+        return control({QStringLiteral("-w"), QStringLiteral("promote")}, error);
+    }
+
     // The server's own folder (its data folder is data/ inside) and more settings for up().
     QString folder() const { return m_dir.path(); }
     void setServerOptions(const QString& options) { m_options = options; }

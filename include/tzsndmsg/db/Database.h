@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 
@@ -39,6 +40,8 @@ constexpr int kDefaultStatementTimeoutMs = 60000;
 //   with libpq's TLS settings passed through: sslmode (disable, allow, prefer, require, verify-ca,
 //   verify-full), sslrootcert, sslcert, sslkey, sslcrl (files). Unset ones are libpq's own
 //   (PGSSLMODE and the other PGSSL variables, then its defaults).
+// postgresql://user@host1:port1,host2:port2/dbname?target_session_attrs=read-write
+//   names a server and its standby: libpq tries them in turn and keeps the one that takes writes.
 // parse: none, with the reason, for an address of neither form. Any thread.
 struct ConnectionUrl {
     Backend backend = Backend::Sqlite;
@@ -48,9 +51,16 @@ struct ConnectionUrl {
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     int statementTimeoutMs = kDefaultStatementTimeoutMs; // PostgreSQL only
     QString sslMode, sslRootCert, sslCert, sslKey, sslCrl; // PostgreSQL only; empty: unset
+    // Every server of the address in order (host and port are the first); one for most offices.
+    QStringList hosts;
+    QList<int> ports;
+    QString targetSessionAttrs; // PostgreSQL only; empty: libpq's default ("any")
     static std::optional<ConnectionUrl> parse(const QString& url, QString* error = nullptr);
-    // The TLS settings as libpq connection parameters ("sslmode='verify-full' ..."), or empty.
-    QString tlsParameters() const;
+    // The servers as libpq's host parameter ("a,b"), and what else goes to libpq beside the
+    // host, user and database: the ports of a list of servers, target_session_attrs and the TLS
+    // settings ("sslmode='verify-full' ..."), or empty.
+    QString hostList() const;
+    QString libpqParameters() const;
     // The mode libpq uses: the address's, else PGSSLMODE, else "prefer".
     QString effectiveSslMode() const;
 };
@@ -107,6 +117,9 @@ public:
 
     // A statement that returns no rows, with its values bound to the "?" in it. False with the
     // reason when the database rejects it. rowsAffected may be null.
+    // PostgreSQL: a statement that finds its connection lost (the server restarted, a standby
+    // took over) outside a transaction opens it again first; one that loses it while it runs
+    // fails, and is not repeated.
     bool exec(const QString& statement, QString* error = nullptr, int* rowsAffected = nullptr);
     bool exec(const QString& statement, const QVariantList& params, QString* error = nullptr,
               int* rowsAffected = nullptr);
