@@ -14,7 +14,7 @@
 namespace {
 
 // Window folders (under src/) that leave the store to the core.
-const QStringList kStoreFreeFolders{"holidays"};
+const QStringList kStoreFreeFolders{"events", "holidays"};
 
 // What a window must not hold: statement text in its literals, or the store's own readers and
 // writers.
