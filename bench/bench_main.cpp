@@ -15,7 +15,7 @@
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "directory/StaffDirectory.h"
-#include "events/EventQueries.h"
+#include "core/EventStore.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "store/Schema.h"

@@ -7,7 +7,7 @@
 #include "component/SharedState.h"
 #include "db/Database.h"
 #include "directory/StaffDirectory.h"
-#include "store/MessageStore.h"
+#include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
@@ -653,13 +653,12 @@ void EMS_EventsFrm::TB_ButtonClick(const QString& key)
                                                  QStringLiteral("Delete Event"), 4, 32, 0});
         if (answer == ui::vbYes) {
             if (services())
-                store::DeleteMessage(*services(), m_CurrentEventID);
+                events::deleteEvent(*services(), m_CurrentEventID);
             releaseAfterWrite();
             ClearEvent();
             if (!single) {
                 ++m_gridGuard;
-                m_list.requery();
-                m_model->setRecordset(m_list);
+                requeryList();
                 positionGridOn(m_CurrentEventID);
                 --m_gridGuard;
                 showRowCounter();
@@ -728,8 +727,9 @@ void EMS_EventsFrm::unloadWindow()
         return;
     m_unloaded = true;
     if (m_model)
-        m_model->setRecordset(db::Recordset());
-    m_list.close();
+        m_model->setRows({});
+    m_rows.clear();
+    m_listOpen = false;
     m_connection.reset();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/EventStore.h"
 #include "core/Recurrence.h"
 
 #include "common/AutoDate.h"
-#include "db/Recordset.h"
 #include "ui/ImageList.h"
 
 #include <QDialog>
@@ -113,6 +113,8 @@ private:
     // EMS_EventsFrm_edit.cpp
     enum WriteResult { WriteDone, WriteDeclined, WriteVanished, WriteFailed };
     WriteResult writeEvent(QString* error);
+    // Reads the grid's rows again; on failure the rows stay as they were.
+    void requeryList();
     void showWriteError(const QString& error);
 
     // EMS_EventsFrm_recurrence.cpp
@@ -120,14 +122,11 @@ private:
     void optionClicked(int index);
     void setEndOption(int index); // -1: none chosen
     int endOption() const;
-    void loadRecurrence(const db::Recordset& rs);
-    void recurrenceColumns(QStringList& names, QStringList& texts) const;
+    void loadRecurrence(const events::EventRepeat& repeat);
+    events::EventRepeat repeatFromControls() const;
     QString timeColumnText(int listIndex) const;
     void showNextOccurrences();
 
-    // EMS_EventsFrm_attendees.cpp
-    void readAttendeeLists(qint64 cmId);
-    bool writeAttendeeRows(qint64 cmId, QString* error);
 
     // Window state.
     qint32 m_CurrentEventID = 0;
@@ -137,8 +136,9 @@ private:
     bool m_EventSupervisor = false;
     qint32 m_SingleEventID = 0;
     QString m_EventListOrder;
-    db::Recordset m_list;
-    db::Recordset::Bookmark m_bookmark = -1;
+    bool m_listOpen = false; // the grid's rows were read
+    QList<events::EventListRow> m_rows;
+    std::optional<qint32> m_listOwner; // whose events the grid lists; none: every one
     std::shared_ptr<db::Database> m_connection;
     bool m_firstActivation = true;
     bool m_closingByOwnCommand = false;

@@ -2,12 +2,10 @@
 
 #include "EventListModel.h"
 
-#include "common/FieldValue.h"
 #include "common/OfficeHours.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "core/StationSignal.h"
-#include "db/Database.h"
+#include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/DateCombo.h"
@@ -24,11 +22,6 @@ namespace tzsndmsg {
 namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
-
-QString textOf(const QVariant& v)
-{
-    return common::vb::toText(v);
-}
 
 } // namespace
 
@@ -79,59 +72,35 @@ void EMS_EventsFrm::LoadEvent(qint32 id)
     auto& st = SharedState::current();
     // 1.
     ClearEvent();
-    // 2.
-    QString where;
-    if (id != 0) {
-        where = QStringLiteral(" WHERE ((CMTable.cmTyp)>=0 or (CMTable.cmTyp is Null)) and (evID=") +
-                QString::number(id) + QStringLiteral(")");
-    } else {
-        const qint64 cmId = gridCurrentCmId();
-        where = QStringLiteral(" WHERE ((CMTable.cmTyp)>=0 or (CMTable.cmTyp is Null)) and (cmID=") +
-                QString::number(cmId) + QStringLiteral(")");
-    }
-    auto db = connection();
-    db::Recordset rs;
-    if (db && st.GIC)
-        rs = db->query(st.GIC->adaptSqlFor(
-            *db, QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN "
-                                "EVTable") +
-                     QStringLiteral(" ON CMTable.cmID = EVTable.EVLinID ") + where));
-    const bool found = rs.isOpen() && !rs.isEmpty();
-    if (found) {
-        rs.moveFirst();
+    // 2. The event of the detail id, or of the grid's row.
+    std::optional<events::EventRecord> event;
+    if (connection() && st.GIC)
+        event = events::readEvent(*st.GIC, id != 0 ? qint64(id) : gridCurrentCmId(), id != 0);
+    if (event) {
         // 3. The panel.
-        auto field = [&rs](const char* name) {
-            try {
-                return common::FieldValueOrZero(rs, QString::fromLatin1(name));
-            } catch (const db::FieldError&) {
-                return QVariant();
-            }
-        };
-        m_txtEve0->setText(textOf(field("cmSubjec")));
-        m_txtEve1->setPlainText(textOf(field("cmDoc")));
-        m_dCmbFro->setText(textOf(field("evBroStaDat")));
+        m_txtEve0->setText(event->title);
+        m_txtEve1->setPlainText(event->description);
+        m_dCmbFro->setText(event->date);
         for (int i = 0; i < 2; ++i) {
-            const QVariant t = field(i == 0 ? "evBroStaTim" : "evBroDat");
+            const QVariant t = i == 0 ? event->from : event->to;
             const auto time = common::vb::toDate(t);
             m_cmbFroTim[i]->setCurrentIndex(
-                time && !textOf(t).trimmed().isEmpty() ? TimeListIndex(*time) : -1);
+                time && !common::vb::toText(t).trimmed().isEmpty() ? TimeListIndex(*time) : -1);
         }
         // 12:00 AM after a later start is the end of the day: the list's last entry, as it was
         // chosen (both are stored as midnight). The first entry would fail the next save.
         if (m_cmbFroTim[1]->currentIndex() == 0 && m_cmbFroTim[0]->currentIndex() > 0)
             m_cmbFroTim[1]->setCurrentIndex(m_cmbFroTim[1]->count() - 1);
-        loadRecurrence(rs);
+        loadRecurrence(event->repeat);
         // 4. Attendees.
-        const qint64 cmId = field("CMID").toLongLong();
-        readAttendeeLists(cmId);
+        m_AttendeeLists[0] = event->attendees[0];
+        m_AttendeeLists[1] = event->attendees[1];
+        ShowAttendeeInitials(0);
+        ShowAttendeeInitials(1);
         // 5.
-        m_CurrentEventID = qint32(cmId);
-        if (id != 0) {
-            st.RightToEdit = field("EvPID").toLongLong() == st.CurrentEmployeeID ||
-                             m_EventSupervisor;
-        } else {
-            m_bookmark = m_list.isOpen() ? m_list.bookmark() : -1;
-        }
+        m_CurrentEventID = qint32(event->cmId);
+        if (id != 0)
+            st.RightToEdit = event->ownerId == st.CurrentEmployeeID || m_EventSupervisor;
     } else if (id != 0) {
         // The event is gone: nothing to show, nothing to change.
         st.RightToEdit = m_EventSupervisor;
@@ -193,10 +162,9 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
     }
     // 9.
     releaseAfterWrite();
-    if (toolbarTag() == QLatin1String("FULL") && m_list.isOpen()) {
+    if (toolbarTag() == QLatin1String("FULL") && m_listOpen) {
         ++m_gridGuard;
-        m_list.requery();
-        m_model->setRecordset(m_list);
+        requeryList();
         --m_gridGuard;
         positionGridOn(m_CurrentEventID);
         if (!isNew)
@@ -212,95 +180,53 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
 EMS_EventsFrm::WriteResult EMS_EventsFrm::writeEvent(QString* error)
 {
     auto& st = SharedState::current();
-    HostServices& gic = *st.GIC;
-    auto db = connection();
-    if (!db) {
+    if (!connection()) {
         *error = QStringLiteral("The message store cannot be opened.");
         return WriteFailed;
     }
-    const QString login = gic.currentLoginName();
-    QStringList names, texts;
-    if (m_CurrentEventID != 0) {
-        // 3. Existing event.
-        m_txtEve0->setText(m_txtEve0->text().trimmed());
-        m_txtEve1->setPlainText(m_txtEve1->toPlainText().trimmed());
-        const QVariant found = db->scalar(gic.adaptSqlFor(
-            *db, QStringLiteral("Select cmID from CMTable where cmID=") +
-                     QString::number(m_CurrentEventID)));
-        if (!found.isValid() || found.isNull())
-            return WriteVanished;
-        names << QStringLiteral("cmModDat");
-        texts << common::vb::format(gic.currentDate(), QStringLiteral("Short Date"));
-    } else {
-        // 4. New event.
-        if (m_AttendeeLists[0].trimmed().isEmpty()) {
-            const int answer = ui::MessageBox::show(
-                {QStringLiteral("Saving Event without Attendees will result in Event being "
-                                "applied to all employees.") +
-                     CRLF + CRLF + QStringLiteral("Do you wish to continue?"),
-                 windowTitle(), 4, 64, 0});
-            if (answer != ui::vbYes)
-                return WriteDeclined;
-        }
-        m_txtEve0->setText(m_txtEve0->text().trimmed());
-        m_txtEve1->setPlainText(m_txtEve1->toPlainText().trimmed());
-        names << QStringLiteral("cmTyp") << QStringLiteral("cmTraLinID") << QStringLiteral("cmTim")
-              << QStringLiteral("cmDat") << QStringLiteral("cmWho") << QStringLiteral("cmPid")
-              << QStringLiteral("cmCat") << QStringLiteral("cmSubCat");
-        texts << QString::number(st.ReminderFlag ? st.LinkTyp : 512)
-              << QString::number(st.ReminderFlag ? st.LinkID : 0)
-              << common::vb::cstr(common::AutoDate::fromTime(gic.currentTime()))
-              << common::vb::format(gic.currentDate(), QStringLiteral("mm/dd/yyyy")) << login
-              << QStringLiteral("0") << QStringLiteral("Events") << QStringLiteral("EMS");
+    // A new event without attendees is everyone's: the user says so first.
+    if (m_CurrentEventID == 0 && m_AttendeeLists[0].trimmed().isEmpty()) {
+        const int answer = ui::MessageBox::show(
+            {QStringLiteral("Saving Event without Attendees will result in Event being "
+                            "applied to all employees.") +
+                 CRLF + CRLF + QStringLiteral("Do you wish to continue?"),
+             windowTitle(), 4, 64, 0});
+        if (answer != ui::vbYes)
+            return WriteDeclined;
     }
-    // 5. Common header fields.
-    names << QStringLiteral("cmWhoMod") << QStringLiteral("cmDoc") << QStringLiteral("CMSubjec");
-    texts << login << m_txtEve1->toPlainText().trimmed() << m_txtEve0->text().trimmed();
-    qint64 key = m_CurrentEventID;
-    if (!gic.writeRecord(9, QStringLiteral("cmTable"), QStringLiteral("cmID"), key, names, texts,
-                         error)) {
-        if (error->isEmpty())
-            *error = QStringLiteral("The event header was not written.");
-        return WriteFailed;
-    }
-    m_CurrentEventID = qint32(key);
-    core::WriteStationSignal(gic, QStringLiteral("CMCM"));
-    // 6.
-    if (m_CurrentEventID == 0)
-        return WriteDone;
-    // 7. Detail row.
-    names.clear();
-    texts.clear();
-    const QVariant evId = db->scalar(gic.adaptSqlFor(
-        *db, QStringLiteral("Select evID from EVtable where EVLINID=") +
-                 QString::number(m_CurrentEventID)));
-    qint64 evKey = evId.isValid() && !evId.isNull() ? evId.toLongLong() : 0;
-    if (evKey == 0) {
-        names << QStringLiteral("Evpid") << QStringLiteral("EvLinID") << QStringLiteral("EvTyp");
-        texts << QString::number(st.CurrentEmployeeID) << QString::number(m_CurrentEventID)
-              << QStringLiteral("1");
-    }
-    names << QStringLiteral("EvBroStaDatFla") << QStringLiteral("EvBroStaDat")
-          << QStringLiteral("EvBroStaTim") << QStringLiteral("evBroDat");
+    m_txtEve0->setText(m_txtEve0->text().trimmed());
+    m_txtEve1->setPlainText(m_txtEve1->toPlainText().trimmed());
+
+    events::EventToSave event;
+    event.cmId = m_CurrentEventID;
+    event.title = m_txtEve0->text();
+    event.description = m_txtEve1->toPlainText();
     const auto date = m_dCmbFro->date();
-    texts << QStringLiteral("-1")
-          << (date ? common::vb::format(*date, QStringLiteral("mm/dd/yyyy")) : m_dCmbFro->text())
-          << timeColumnText(m_cmbFroTim[0]->currentIndex())
-          << timeColumnText(m_cmbFroTim[1]->currentIndex());
-    recurrenceColumns(names, texts);
-    names << QStringLiteral("EvBroFla");
-    texts << QStringLiteral("-1");
-    if (!gic.writeRecord(9, QStringLiteral("evTable"), QStringLiteral("evID"), evKey, names, texts,
-                         error)) {
-        if (error->isEmpty())
-            *error = QStringLiteral("The event's date and times were not written.");
+    event.date = date ? common::vb::format(*date, QStringLiteral("mm/dd/yyyy")) : m_dCmbFro->text();
+    event.from = timeColumnText(m_cmbFroTim[0]->currentIndex());
+    event.to = timeColumnText(m_cmbFroTim[1]->currentIndex());
+    event.repeat = repeatFromControls();
+    event.attendees = {m_AttendeeLists[0], m_AttendeeLists[1]};
+    event.ownerId = st.CurrentEmployeeID;
+    event.linkType = st.ReminderFlag ? st.LinkTyp : 512;
+    event.linkId = st.ReminderFlag ? st.LinkID : 0;
+
+    const events::EventSaveResult saved = events::saveEvent(*st.GIC, event);
+    if (saved.vanished)
+        return WriteVanished;
+    m_CurrentEventID = qint32(saved.cmId);
+    if (saved.attendees) {
+        m_AttendeeLists[0] = (*saved.attendees)[0];
+        m_AttendeeLists[1] = (*saved.attendees)[1];
+        ShowAttendeeInitials(0);
+        ShowAttendeeInitials(1);
+        m_model->forgetToCc(m_CurrentEventID);
+    }
+    if (!saved.ok) {
+        *error = saved.error;
         return WriteFailed;
     }
-    core::WriteStationSignal(gic, QStringLiteral("CMEV"));
-    // 8. Attendee rows.
-    const bool rowsWritten = writeAttendeeRows(m_CurrentEventID, error);
-    m_model->forgetToCc(m_CurrentEventID);
-    return rowsWritten ? WriteDone : WriteFailed;
+    return WriteDone;
 }
 
 } // namespace tzsndmsg

@@ -1,11 +1,9 @@
 #include "EMS_EventsFrm.h"
 
 #include "EventListModel.h"
-#include "EventQueries.h"
 
-#include "common/FieldValue.h"
 #include "component/SharedState.h"
-#include "db/Database.h"
+#include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -29,25 +27,23 @@ void EMS_EventsFrm::LoadEventList(const QString& order)
     }
     // 2. Release the list and the cached connection.
     ++m_gridGuard;
-    m_model->setRecordset(db::Recordset());
-    m_list.close();
+    m_model->setRows({});
+    m_rows.clear();
+    m_listOpen = false;
     m_connection.reset();
-    // 3. Owner filter (a number only). Employee 0 without the whole office's view is a login
-    // the office does not know: it owns nothing, not the events filed under person 0.
-    const QString owner =
-        m_EventSupervisor            ? QString()
-        : st.CurrentEmployeeID == 0 ? QStringLiteral(" and 1=0")
-                                    : QStringLiteral(" and EvPID=") + QString::number(st.CurrentEmployeeID);
-    // 4, 5. Statement, static read-only set, bound to the grid, on its last row.
-    auto db = connection();
-    if (db && st.GIC) {
-        const QString sql =
-            st.GIC->adaptSqlFor(*db, events::eventListStatement(owner, m_EventListOrder));
-        m_list = db->query(sql);
+    // 3. The owner's events. Employee 0 without the whole office's view is a login the office
+    // does not know: it owns nothing, not the events filed under person 0.
+    m_listOwner = m_EventSupervisor ? std::nullopt : std::optional<qint32>(st.CurrentEmployeeID);
+    // 4, 5. The rows, bound to the grid, on its last row.
+    if (connection() && st.GIC) {
+        if (auto rows = events::readEventList(*st.GIC, m_listOwner, m_EventListOrder)) {
+            m_rows = *rows;
+            m_listOpen = true;
+        }
     }
-    m_model->setRecordset(m_list);
+    m_model->setRows(m_rows);
     --m_gridGuard;
-    if (m_list.isOpen() && !m_list.isEmpty()) {
+    if (m_listOpen && !m_rows.isEmpty()) {
         const int last = m_model->rowCount() - 1;
         m_TDBG->setCurrentIndex(m_model->index(last, EventListModel::ColEvent));
     } else {
@@ -64,12 +60,11 @@ qint64 EMS_EventsFrm::gridCurrentCmId() const
 void EMS_EventsFrm::showRowCounter()
 {
     const QModelIndex current = m_TDBG->currentIndex();
-    if (!current.isValid() || !m_list.isOpen()) {
-        m_SBPanel->setText(m_list.isOpen() ? QStringLiteral("0 of %1").arg(m_list.recordCount())
-                                           : QString());
+    if (!current.isValid() || !m_listOpen) {
+        m_SBPanel->setText(m_listOpen ? QStringLiteral("0 of %1").arg(m_rows.size()) : QString());
         return;
     }
-    m_SBPanel->setText(QStringLiteral("%1 of %2").arg(current.row() + 1).arg(m_list.recordCount()));
+    m_SBPanel->setText(QStringLiteral("%1 of %2").arg(current.row() + 1).arg(m_rows.size()));
 }
 
 // Puts the grid on the row of the header id without loading it; no current row when the id is
@@ -80,8 +75,6 @@ void EMS_EventsFrm::positionGridOn(qint64 cmId)
     const int row = cmId ? m_model->rowOfCmId(cmId) : -1;
     if (row >= 0) {
         m_TDBG->setCurrentIndex(m_model->index(row, EventListModel::ColEvent));
-        m_list.setAbsolutePosition(row + 1);
-        m_bookmark = m_list.bookmark();
     } else {
         m_TDBG->selectionModel()->clearSelection();
         m_TDBG->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
@@ -92,8 +85,7 @@ void EMS_EventsFrm::positionGridOn(qint64 cmId)
 
 void EMS_EventsFrm::onGridRowChanged(int row, int previousRow)
 {
-    if (m_gridGuard > 0 || row < 0 || row == previousRow || !m_list.isOpen() ||
-        row >= m_list.recordCount())
+    if (m_gridGuard > 0 || row < 0 || row == previousRow || !m_listOpen || row >= m_rows.size())
         return;
     auto& st = SharedState::current();
     const bool busy = !m_WindowLoading && st.GIC;
@@ -107,8 +99,6 @@ void EMS_EventsFrm::onGridRowChanged(int row, int previousRow)
         if (m_model->cmIdAt(m_TDBG->currentIndex().row()) != target)
             positionGridOn(target);
     }
-    const int current = m_TDBG->currentIndex().isValid() ? m_TDBG->currentIndex().row() : row;
-    m_list.setAbsolutePosition(current + 1);
     showRowCounter();
     LoadEvent(0);
     Set_ChangeFalg(false);
@@ -123,6 +113,16 @@ QHash<qint64, QString> EMS_EventsFrm::ToCcTexts(const QList<qint64>& cmIds)
     if (!db || !st.GIC)
         return {};
     return events::attendeeCellTexts(*st.GIC, *db, cmIds);
+}
+
+void EMS_EventsFrm::requeryList()
+{
+    auto& st = SharedState::current();
+    if (m_listOpen && connection() && st.GIC) {
+        if (auto rows = events::readEventList(*st.GIC, m_listOwner, m_EventListOrder))
+            m_rows = *rows;
+    }
+    m_model->setRows(m_rows);
 }
 
 } // namespace tzsndmsg

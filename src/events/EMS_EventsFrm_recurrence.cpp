@@ -1,6 +1,5 @@
 #include "EMS_EventsFrm.h"
 
-#include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
 #include "tzsndmsg/HostServices.h"
@@ -115,33 +114,23 @@ int EMS_EventsFrm::endOption() const
     return -1;
 }
 
-void EMS_EventsFrm::loadRecurrence(const db::Recordset& rs)
+void EMS_EventsFrm::loadRecurrence(const events::EventRepeat& repeat)
 {
-    auto field = [&rs](const char* name) {
-        try {
-            return common::FieldValueOrZero(rs, QString::fromLatin1(name));
-        } catch (const db::FieldError&) {
-            return QVariant(0);
-        }
-    };
     // 1.
-    const bool recurring = field("evBroReaFla").toLongLong() == -1;
-    m_ChkRea->setChecked(recurring);
+    m_ChkRea->setChecked(repeat.recurring);
     // 2.
-    if (recurring) {
-        const QString every = vb::toText(field("evBroReaEve"));
-        m_txtReaEve->setText(vb::isNumeric(every) ? every : QStringLiteral("1"));
-        const int unit = field("evBroReaTyp").toInt();
-        const int entry = m_cmbRea->findData(unit);
+    if (repeat.recurring) {
+        m_txtReaEve->setText(vb::isNumeric(repeat.every) ? repeat.every : QStringLiteral("1"));
+        const int entry = m_cmbRea->findData(repeat.unit);
         if (entry >= 0)
             m_cmbRea->setCurrentIndex(entry);
-        const qint64 n = field("evBroNumOfTim").toLongLong();
+        const qint64 n = repeat.numberOfTimes.value_or(0);
         if (n >= 0) {
             setEndOption(1);
             m_txtReaTim->setText(QString::number(n));
         } else if (n == core::NumOfTimUntil) {
             setEndOption(2);
-            m_dcmbUnt->setText(vb::toText(field("EvBroEndDat")));
+            m_dcmbUnt->setText(repeat.until);
         } else {
             setEndOption(0);
         }
@@ -162,41 +151,29 @@ QString EMS_EventsFrm::timeColumnText(int listIndex) const
     return back ? vb::cstr(back->timePart()) : QString();
 }
 
-void EMS_EventsFrm::recurrenceColumns(QStringList& names, QStringList& texts) const
+events::EventRepeat EMS_EventsFrm::repeatFromControls() const
 {
-    const bool recurring = m_ChkRea->isChecked();
-    names << QStringLiteral("evBroReaFla");
-    texts << (recurring ? QStringLiteral("-1") : QStringLiteral("0"));
-    if (!recurring)
-        return;
-    if (const auto every = vb::toNumber(m_txtReaEve->text())) {
-        names << QStringLiteral("evBroReaEve");
-        texts << QString::number(vb::roundHalfEven(*every));
-    }
-    names << QStringLiteral("evBroReaTyp");
-    texts << QString::number(m_cmbRea->currentIndex() >= 0 ? m_cmbRea->currentData().toInt() : -1);
+    events::EventRepeat repeat;
+    repeat.recurring = m_ChkRea->isChecked();
+    repeat.every = m_txtReaEve->text();
+    repeat.unit = m_cmbRea->currentIndex() >= 0 ? m_cmbRea->currentData().toInt() : -1;
     switch (endOption()) {
     case 0:
-        names << QStringLiteral("evBroNumOfTim");
-        texts << QStringLiteral("-1");
+        repeat.numberOfTimes = core::NumOfTimUnlimited;
         break;
     case 1:
-        if (const auto n = vb::toNumber(m_txtReaTim->text())) {
-            names << QStringLiteral("evBroNumOfTim");
-            texts << QString::number(vb::roundHalfEven(*n));
-        }
+        if (const auto n = vb::toNumber(m_txtReaTim->text()))
+            repeat.numberOfTimes = vb::roundHalfEven(*n);
         break;
     case 2:
-        if (const auto until = m_dcmbUnt->date()) {
-            names << QStringLiteral("EvBroEndDat");
-            texts << vb::format(*until, QStringLiteral("mm/dd/yyyy"));
-        }
-        names << QStringLiteral("evBroNumOfTim");
-        texts << QString::number(core::NumOfTimUntil);
+        if (const auto until = m_dcmbUnt->date())
+            repeat.until = vb::format(*until, QStringLiteral("mm/dd/yyyy"));
+        repeat.numberOfTimes = core::NumOfTimUntil;
         break;
     default:
         break;
     }
+    return repeat;
 }
 
 int EMS_EventsFrm::ValidateEvent()

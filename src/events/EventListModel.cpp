@@ -8,8 +8,6 @@ namespace tzsndmsg {
 
 namespace {
 
-const char* const fields[] = {"CMID", "CmSubjec", "CmDoc", "CMWho", nullptr,
-                              "EvBroStaDat", "EvBroStaTim", "evBroDat"};
 const char* const captions[] = {"CMID", "Event", "Description", "Who", "To/ CC",
                                 "Date", "Time", "E.Time"};
 
@@ -17,11 +15,10 @@ const char* const captions[] = {"CMID", "Event", "Description", "Who", "To/ CC",
 
 EventListModel::EventListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void EventListModel::setRecordset(const db::Recordset& rs)
+void EventListModel::setRows(const QList<events::EventListRow>& rows)
 {
     beginResetModel();
-    m_rs = rs;
-    m_clone = rs.isOpen() ? rs.clone() : db::Recordset();
+    m_rows = rows;
     m_toCcCache.clear();
     endResetModel();
 }
@@ -36,9 +33,7 @@ void EventListModel::forgetToCc(qint64 cmId)
 
 int EventListModel::rowCount(const QModelIndex& parent) const
 {
-    if (parent.isValid() || !m_rs.isOpen())
-        return 0;
-    return m_rs.recordCount();
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int EventListModel::columnCount(const QModelIndex& parent) const
@@ -48,14 +43,7 @@ int EventListModel::columnCount(const QModelIndex& parent) const
 
 qint64 EventListModel::cmIdAt(int row) const
 {
-    if (!m_clone.isOpen() || row < 0 || row >= rowCount() ||
-        !m_clone.setAbsolutePosition(row + 1))
-        return 0;
-    try {
-        return m_clone.value(QStringLiteral("CMID")).toLongLong();
-    } catch (const db::FieldError&) {
-        return 0;
-    }
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).cmId : 0;
 }
 
 int EventListModel::rowOfCmId(qint64 cmId) const
@@ -88,12 +76,33 @@ QVariant EventListModel::cell(int row, int column) const
         m_toCcComputations += int(ids.size());
         return texts.value(id);
     }
-    if (!m_clone.setAbsolutePosition(row + 1))
+    if (row < 0 || row >= m_rows.size())
         return {};
+    const events::EventListRow& r = m_rows.at(row);
     QVariant v;
-    try {
-        v = m_clone.value(QString::fromLatin1(fields[column]));
-    } catch (const db::FieldError&) {
+    switch (column) {
+    case ColCMID:
+        v = r.cmId;
+        break;
+    case ColEvent:
+        v = r.subject;
+        break;
+    case ColDescription:
+        v = r.description;
+        break;
+    case ColWho:
+        v = r.who;
+        break;
+    case ColDate:
+        v = r.date;
+        break;
+    case ColTime:
+        v = r.from;
+        break;
+    case ColETime:
+        v = r.to;
+        break;
+    default:
         return {};
     }
     if (v.isNull())

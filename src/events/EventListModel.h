@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Recordset.h"
+#include "core/EventStore.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
@@ -9,9 +9,9 @@
 
 namespace tzsndmsg {
 
-// The events grid over a client-side recordset. The unbound "To/ CC" column is built only when
-// the view asks for a row's cell, together with the cells of the rows about it (a screen), and
-// kept until the list is set again.
+// The events grid over the rows read. The unbound "To/ CC" column is built only when the view
+// asks for a row's cell, together with the cells of the rows about it (a screen), and kept until
+// the list is set again.
 class EventListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -24,9 +24,8 @@ public:
 
     explicit EventListModel(QObject* parent = nullptr);
 
-    void setRecordset(const db::Recordset& rs);
+    void setRows(const QList<events::EventListRow>& rows);
     void setToCcProvider(ToCcProvider provider) { m_toCc = std::move(provider); }
-    const db::Recordset& recordset() const { return m_rs; }
     // Drops the cached "To/ CC" text of a row (after its attendees were saved).
     void forgetToCc(qint64 cmId);
 
@@ -44,8 +43,7 @@ public:
 private:
     QVariant cell(int row, int column) const;
 
-    db::Recordset m_rs;           // the grid's rows
-    mutable db::Recordset m_clone; // reads cells without moving the list
+    QList<events::EventListRow> m_rows;
     ToCcProvider m_toCc;
     mutable QHash<qint64, QString> m_toCcCache;
     mutable int m_toCcComputations = 0;

@@ -105,11 +105,8 @@ void Ems_HolidayFrm::buildUi()
     root->addLayout(body, 1);
 
     m_model = new HolidayListModel(
-        [this](const db::Recordset& row) {
-            return ruleText(row.value(QStringLiteral("Date")).toLongLong() != 0,
-                            row.value(QStringLiteral("hdocObsOn")).toLongLong(),
-                            row.value(QStringLiteral("hdocObsWeeDay")).toLongLong(),
-                            row.value(QStringLiteral("hdocObsMon")).toLongLong());
+        [this](const holidays::HolidayListRow& row) {
+            return ruleText(row.fixedDate, row.obsOn, row.obsWeeDay, row.obsMon);
         },
         this);
     m_tdbg = new HolidayGrid(this);

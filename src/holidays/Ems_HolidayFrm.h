@@ -1,7 +1,5 @@
 #pragma once
 
-#include "db/Recordset.h"
-
 #include <QDialog>
 #include <QString>
 
@@ -55,7 +53,6 @@ public:
     qint32 CurrentHolidayID() const { return m_currentHolidayID; }
     bool HolidayEdited() const { return m_holidayEdited; }
     QString iconPath() const { return m_iconPath; }
-    const db::Recordset& holidayList() const { return m_list; }
 
     // Holiday_Start sets the busy pointer; the first activation puts it back.
     void restorePointerOnActivation() { m_restorePointer = true; }
@@ -76,8 +73,12 @@ private:
     void onRowChange(const QModelIndex& current, const QModelIndex& previous);
     // The row-change rule on the list's current row.
     void applyRowChange();
-    // The list on the row of the ID; before the first row when it is not listed.
+    // The list on the row of the ID; on no row when it is not listed.
     bool positionListOn(qint64 id);
+    // Reads the list into the grid; false with the reason when it cannot be read.
+    bool readList(QString* error);
+    // The ID on the list's current row, 0 when none.
+    qint64 listId() const;
     void setIconPath(const QString& path);
     // Puts the grid's current row on the list's current row without a row change.
     void syncGridToList();
@@ -107,7 +108,9 @@ private:
     bool m_syncingGrid = false;
     bool m_restorePointer = false;
     QString m_iconPath;
-    db::Recordset m_list;
+    // The list's current row (-1: none) and whether it was ever read.
+    int m_row = -1;
+    bool m_listRead = false;
 };
 
 } // namespace tzsndmsg

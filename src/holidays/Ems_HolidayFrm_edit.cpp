@@ -2,11 +2,7 @@
 #include "Ems_HolidayFrm.h"
 
 #include "HolidayListModel.h"
-#include "common/AutoDate.h"
-#include "common/FieldValue.h"
-#include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "db/Database.h"
 #include "services/PathResolver.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -31,13 +27,6 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kDefaultIcon = QStringLiteral("icons\\FlagUsa.ico");
 const QString kSetupTitle = QStringLiteral("Holiday setup");
 
-QString listStatement()
-{
-    return QStringLiteral("Select hdocID as [ID], hdocDes as [Description], hdocUseDatFla as "
-                          "[Date],hdocObsOn,hdocObsWeeDay,hdocObsMon") +
-           QStringLiteral(" from hdocTable where hdocInAct<>-1 and hdocHolFla=-1 order by hdocDes");
-}
-
 int showBox(const QString& text, const QString& title, int buttons, int icon, int defaultButton = 0)
 {
     ui::MessageBoxRequest request;
@@ -49,56 +38,53 @@ int showBox(const QString& text, const QString& title, int buttons, int icon, in
     return ui::MessageBox::show(request);
 }
 
-qint64 listId(const db::Recordset& list)
+} // namespace
+
+qint64 Ems_HolidayFrm::listId() const
 {
-    if (!list.isOpen() || list.bof() || list.eof())
-        return 0;
-    return list.value(QStringLiteral("ID")).toLongLong();
+    const holidays::HolidayListRow* row = m_model->row(m_row);
+    return row ? row->id : 0;
 }
 
-} // namespace
+bool Ems_HolidayFrm::readList(QString* error)
+{
+    auto rows = holidays::readHolidayList(*SharedState::current().GIC, error);
+    if (!rows)
+        return false;
+    m_model->bind(*rows);
+    m_listRead = true;
+    return true;
+}
 
 void Ems_HolidayFrm::LoadHolidayList()
 {
-    auto conn = suite();
-    if (!conn)
+    if (!suite())
         return;
     QString error;
-    db::Recordset list =
-        conn->query(SharedState::current().GIC->adaptSqlFor(*conn, listStatement()), &error);
-    if (!list.isOpen()) {
+    const bool wasRefreshing = m_listRefreshing;
+    m_listRefreshing = true;
+    if (!readList(&error)) {
+        m_listRefreshing = wasRefreshing;
         showBox(QStringLiteral("The holiday list could not be read.") + kCrLf + error, kSetupTitle,
                 0, 16);
         return;
     }
-    m_listRefreshing = true;
-    m_list = list;
-    m_model->bind(m_list);
-    const int columns[] = {m_list.fieldIndex(QStringLiteral("ID")),
-                           m_list.fieldIndex(QStringLiteral("hdocObsOn")),
-                           m_list.fieldIndex(QStringLiteral("hdocObsWeeDay")),
-                           m_list.fieldIndex(QStringLiteral("hdocObsMon"))};
-    for (int c : columns)
-        if (c >= 0)
-            m_tdbg->setColumnHidden(c, true);
-    const int description = m_list.fieldIndex(QStringLiteral("Description"));
-    const int date = m_list.fieldIndex(QStringLiteral("Date"));
-    if (description >= 0 && date >= 0) {
-        // Names and rules whole at the user's font: the list asks for the room they need, up
-        // to a limit that keeps the window on the screen (a longer name shows in its tooltip).
-        const int widest = m_tdbg->fontMetrics().averageCharWidth() * 40;
-        m_tdbg->resizeColumnToContents(description);
-        m_tdbg->setColumnWidth(description, std::min(m_tdbg->columnWidth(description), widest));
-        const int rules = static_cast<QAbstractItemView*>(m_tdbg)->sizeHintForColumn(date);
-        const int wanted = m_tdbg->columnWidth(description) + std::min(rules, widest) +
-                           2 * m_tdbg->frameWidth() + m_tdbg->verticalScrollBar()->sizeHint().width();
-        m_tdbg->setMinimumWidth(std::max(m_tdbg->minimumWidth(), wanted));
-    }
+    for (int c : {HolidayListModel::IdColumn, HolidayListModel::ObsOnColumn,
+                  HolidayListModel::ObsWeeDayColumn, HolidayListModel::ObsMonColumn})
+        m_tdbg->setColumnHidden(c, true);
+    // Names and rules whole at the user's font: the list asks for the room they need, up to a
+    // limit that keeps the window on the screen (a longer name shows in its tooltip).
+    const int description = HolidayListModel::DescriptionColumn;
+    const int widest = m_tdbg->fontMetrics().averageCharWidth() * 40;
+    m_tdbg->resizeColumnToContents(description);
+    m_tdbg->setColumnWidth(description, std::min(m_tdbg->columnWidth(description), widest));
+    const int rules =
+        static_cast<QAbstractItemView*>(m_tdbg)->sizeHintForColumn(HolidayListModel::DateColumn);
+    const int wanted = m_tdbg->columnWidth(description) + std::min(rules, widest) +
+                       2 * m_tdbg->frameWidth() + m_tdbg->verticalScrollBar()->sizeHint().width();
+    m_tdbg->setMinimumWidth(std::max(m_tdbg->minimumWidth(), wanted));
     // A window kept from an earlier opening shows its holiday's row; else no row is current.
-    if (m_currentHolidayID == 0 || !m_list.find(QStringLiteral("ID=%1").arg(m_currentHolidayID))) {
-        m_list.moveFirst();
-        m_list.movePrevious();
-    }
+    m_row = m_currentHolidayID == 0 ? -1 : m_model->rowOfId(m_currentHolidayID);
     syncGridToList();
     m_listRefreshing = false;
 }
@@ -109,17 +95,15 @@ void Ems_HolidayFrm::RefreshHolidayList()
     m_listRefreshing = true;
     if (st.GIC)
         st.GIC->setBusy(this, true);
-    QString error;
-    if (m_list.isOpen() && m_list.requery(&error)) {
-        m_model->bind(m_list);
+    // Read again, the list stands on its first row; once never read, it loads as on opening.
+    if (m_listRead && suite() && readList(nullptr)) {
+        m_row = m_model->rowCount() > 0 ? 0 : -1;
     } else {
         LoadHolidayList();
         m_listRefreshing = true;
     }
-    if (m_currentHolidayID != 0 && m_list.isOpen()) {
-        m_list.moveFirst();
-        m_list.find(QStringLiteral("ID=%1").arg(m_currentHolidayID));
-    }
+    if (m_currentHolidayID != 0 && m_listRead)
+        m_row = m_model->rowOfId(m_currentHolidayID);
     syncGridToList();
     if (st.GIC)
         st.GIC->setBusy(this, false);
@@ -130,11 +114,10 @@ void Ems_HolidayFrm::RefreshHolidayList()
 void Ems_HolidayFrm::syncGridToList()
 {
     m_syncingGrid = true;
-    if (!m_list.isOpen() || m_list.bof() || m_list.eof()) {
+    if (!m_model->row(m_row)) {
         m_tdbg->selectionModel()->clear();
     } else {
-        const int description = std::max(0, m_list.fieldIndex(QStringLiteral("Description")));
-        const QModelIndex index = m_model->index(m_list.absolutePosition() - 1, description);
+        const QModelIndex index = m_model->index(m_row, HolidayListModel::DescriptionColumn);
         m_tdbg->setCurrentIndex(index);
         m_tdbg->scrollTo(index);
     }
@@ -143,22 +126,23 @@ void Ems_HolidayFrm::syncGridToList()
 
 void Ems_HolidayFrm::onRowChange(const QModelIndex& current, const QModelIndex&)
 {
-    if (m_listRefreshing || m_syncingGrid || !current.isValid() || !m_list.isOpen())
+    if (m_listRefreshing || m_syncingGrid || !current.isValid() || !m_listRead)
         return;
-    m_list.setAbsolutePosition(current.row() + 1);
+    if (m_model->row(current.row()))
+        m_row = current.row();
     applyRowChange();
 }
 
 void Ems_HolidayFrm::applyRowChange()
 {
-    if (!m_list.isOpen() || m_list.bof() || m_list.eof())
+    if (!m_model->row(m_row))
         return;
-    const qint64 target = listId(m_list);
+    const qint64 target = listId();
     if (target == m_currentHolidayID)
         return;
     if (SaveHoliday(true) != 2) {
         // A save re-queries the list onto the saved holiday; the user chose the other row.
-        if (listId(m_list) != target && positionListOn(target))
+        if (listId() != target && positionListOn(target))
             syncGridToList();
         LoadHoliday();
         return;
@@ -170,14 +154,10 @@ void Ems_HolidayFrm::applyRowChange()
 
 bool Ems_HolidayFrm::positionListOn(qint64 id)
 {
-    if (!m_list.isOpen())
+    if (!m_listRead)
         return false;
-    m_list.moveFirst();
-    if (id != 0 && m_list.find(QStringLiteral("ID=%1").arg(id)))
-        return true;
-    m_list.moveFirst();
-    m_list.movePrevious();
-    return false;
+    m_row = id != 0 ? m_model->rowOfId(id) : -1;
+    return m_row >= 0;
 }
 
 bool Ems_HolidayFrm::loadIcon(const QString& relativePath)
@@ -219,39 +199,29 @@ void Ems_HolidayFrm::NewHoliday()
 void Ems_HolidayFrm::LoadHoliday()
 {
     NewHoliday();
-    const qint64 id = listId(m_list);
-    auto conn = suite();
-    if (id == 0 || !conn)
+    const qint64 id = listId();
+    if (id == 0 || !suite())
         return;
-    QString error;
-    const QString sql = SharedState::current().GIC->adaptSqlFor(
-        *conn, QStringLiteral("Select * from HDOCTable where hdocID=") + QString::number(id) +
-                   QStringLiteral(";"));
-    db::Recordset rs = conn->query(sql, &error);
-    if (!rs.isOpen() || rs.isEmpty())
+    const std::optional<holidays::Holiday> h = holidays::readHoliday(*SharedState::current().GIC, id);
+    if (!h)
         return;
-    rs.moveFirst();
-    auto number = [&rs](const char* column) {
-        return common::FieldValueOrZero(rs, QLatin1String(column)).toLongLong();
-    };
     m_currentHolidayID = qint32(id);
-    m_txt0->setText(common::FieldValue(rs, QStringLiteral("hdocDes")).toString());
-    const bool fixedDate = number("hdocUseDatFla") != 0;
-    m_opt[0]->setChecked(fixedDate);
-    m_opt[1]->setChecked(!fixedDate);
-    showPage(fixedDate);
-    if (fixedDate) {
-        m_cmb[0]->setCurrentIndex(HolidayComboIndex(0, number("hdocObsOn")));
-        m_cmb[1]->setCurrentIndex(HolidayComboIndex(1, number("hdocObsMon")));
-        m_cmb[2]->setCurrentIndex(HolidayComboIndex(2, number("hdocOnSat")));
-        m_cmb[3]->setCurrentIndex(HolidayComboIndex(3, number("hdocOnSun")));
+    m_txt0->setText(h->description);
+    m_opt[0]->setChecked(h->fixedDate);
+    m_opt[1]->setChecked(!h->fixedDate);
+    showPage(h->fixedDate);
+    if (h->fixedDate) {
+        m_cmb[0]->setCurrentIndex(HolidayComboIndex(0, h->obsOn));
+        m_cmb[1]->setCurrentIndex(HolidayComboIndex(1, h->obsMon));
+        m_cmb[2]->setCurrentIndex(HolidayComboIndex(2, h->onSat));
+        m_cmb[3]->setCurrentIndex(HolidayComboIndex(3, h->onSun));
     } else {
-        m_cmb[4]->setCurrentIndex(HolidayComboIndex(4, number("hdocObsOn")));
-        m_cmb[5]->setCurrentIndex(HolidayComboIndex(5, number("hdocObsWeeDay")));
-        m_cmb[6]->setCurrentIndex(HolidayComboIndex(6, number("hdocObsMon")));
+        m_cmb[4]->setCurrentIndex(HolidayComboIndex(4, h->obsOn));
+        m_cmb[5]->setCurrentIndex(HolidayComboIndex(5, h->obsWeeDay));
+        m_cmb[6]->setCurrentIndex(HolidayComboIndex(6, h->obsMon));
     }
-    setIconPath(common::FieldValue(rs, QStringLiteral("hdocIcoFilNam")).toString());
-    m_chkNotAppToParEmp->setChecked(number("hdocNotAppToParEmp") != 0);
+    setIconPath(h->iconFile);
+    m_chkNotAppToParEmp->setChecked(h->notForPartTimeStaff);
     if (!loadIcon(m_iconPath)) {
         setIconPath(kDefaultIcon);
         if (!loadIcon(m_iconPath))
@@ -299,54 +269,37 @@ int Ems_HolidayFrm::SaveHoliday(bool AskToSave)
 
     m_holidayEdited = false;
     const bool isNew = m_currentHolidayID == 0;
-    QStringList names, texts;
-    auto put = [&names, &texts](const char* name, const QString& text) {
-        names << QLatin1String(name);
-        texts << text;
-    };
-    auto number = [](qint64 value) { return QString::number(value); };
-    if (isNew) {
-        const QString zeroDate = common::vb::cstr(common::AutoDate::zero());
-        put("hdocHolFla", number(-1));
-        put("hdocOffColFla", number(-1));
-        put("hdocPayFla", number(-1));
-        put("hdocStaDat", zeroDate);
-        put("hdocEndDat", zeroDate);
-    }
-    const bool fixedDate = m_opt[0]->isChecked();
-    put("hdocDes", m_txt0->text());
-    put("hdocInAct", number(1));
-    put("hdocUseDatFla", number(fixedDate ? -1 : 0));
-    if (fixedDate) {
-        put("hdocObsWeeDay", number(0));
-        put("hdocObsOn", number(comboValue(0)));
-        put("hdocObsMon", number(comboValue(1)));
-        put("hdocOnSat", number(comboValue(2)));
-        put("hdocOnSun", number(comboValue(3)));
+    holidays::Holiday holiday;
+    holiday.id = m_currentHolidayID;
+    holiday.description = m_txt0->text();
+    holiday.fixedDate = m_opt[0]->isChecked();
+    if (holiday.fixedDate) {
+        holiday.obsOn = comboValue(0);
+        holiday.obsMon = comboValue(1);
+        holiday.onSat = comboValue(2);
+        holiday.onSun = comboValue(3);
     } else {
-        put("hdocObsOn", number(comboValue(4)));
-        put("hdocObsWeeDay", number(comboValue(5)));
-        put("hdocObsMon", number(comboValue(6)));
-        put("hdocOnSat", number(0));
-        put("hdocOnSun", number(0));
+        holiday.obsOn = comboValue(4);
+        holiday.obsWeeDay = comboValue(5);
+        holiday.obsMon = comboValue(6);
     }
-    put("hdocIcoFilNam", m_iconPath);
-    put("hdocNotAppToParEmp", number(m_chkNotAppToParEmp->isChecked() ? 1 : 0));
+    holiday.iconFile = m_iconPath;
+    holiday.notForPartTimeStaff = m_chkNotAppToParEmp->isChecked();
 
     auto& st = SharedState::current();
-    qint64 key = m_currentHolidayID;
     QString error;
-    if (!st.GIC || !st.GIC->writeRecord(0, QStringLiteral("HDOCTable"), QStringLiteral("hdocID"),
-                                        key, names, texts, &error)) {
+    const std::optional<qint64> saved =
+        st.GIC ? holidays::saveHoliday(*st.GIC, holiday, &error) : std::nullopt;
+    if (!saved) {
         // Nothing was written: keep the edit and the user where they are.
         m_holidayEdited = true;
         showBox(QStringLiteral("The holiday could not be saved.") + kCrLf + error, kSetupTitle, 0,
                 16);
         return 2;
     }
-    m_currentHolidayID = qint32(key);
+    m_currentHolidayID = qint32(*saved);
     if (isNew)
-        setWindowTitle(QStringLiteral("Holiday Setup/ ID = ") + QString::number(key));
+        setWindowTitle(QStringLiteral("Holiday Setup/ ID = ") + QString::number(*saved));
     RefreshHolidayList();
     st.HolidayChanged = true;
     return 6;
@@ -354,20 +307,16 @@ int Ems_HolidayFrm::SaveHoliday(bool AskToSave)
 
 void Ems_HolidayFrm::DeleteHoliday()
 {
-    const qint64 id = listId(m_list);
-    auto conn = suite();
-    if (id == 0 || !conn)
+    const qint64 id = listId();
+    if (id == 0 || !suite())
         return;
-    const QString description = m_list.value(QStringLiteral("Description")).toString().trimmed();
+    const QString description = m_model->row(m_row)->description.trimmed();
     if (showBox(QStringLiteral("Would you like to delete ") + description + QStringLiteral("?"),
                 QStringLiteral("Delete Holiday Setup"), 4, 0, 256) != 6)
         return;
     auto& st = SharedState::current();
     QString error;
-    const QString sql = st.GIC->adaptSqlFor(
-        *conn, QStringLiteral("delete * from HDOCTable where hdocID=") + QString::number(id) +
-                   QStringLiteral(";"));
-    if (!conn->exec(sql, &error)) {
+    if (!holidays::deleteHoliday(*st.GIC, id, &error)) {
         showBox(QStringLiteral("The holiday could not be deleted.") + kCrLf + error, kSetupTitle,
                 0, 16);
         return;

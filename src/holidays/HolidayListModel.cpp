@@ -7,72 +7,75 @@ HolidayListModel::HolidayListModel(RuleText ruleText, QObject* parent)
 {
 }
 
-void HolidayListModel::bind(const db::Recordset& list)
+void HolidayListModel::bind(const QList<holidays::HolidayListRow>& rows)
 {
     beginResetModel();
-    m_list = list;
-    m_clone = list.isOpen() ? list.clone() : db::Recordset();
-    m_fields = list.isOpen() ? list.fieldNames() : QStringList();
-    m_dateColumn = list.isOpen() ? list.fieldIndex(QStringLiteral("Date")) : -1;
+    m_rows = rows;
     endResetModel();
 }
 
-void HolidayListModel::clear() { bind(db::Recordset()); }
+void HolidayListModel::clear()
+{
+    bind({});
+}
 
 int HolidayListModel::rowOfId(qint64 id) const
 {
-    for (int row = 0; row < rowCount(); ++row)
-        if (position(row) && m_clone.value(QStringLiteral("ID")).toLongLong() == id)
+    for (int row = 0; row < m_rows.size(); ++row)
+        if (m_rows.at(row).id == id)
             return row;
     return -1;
 }
 
+const holidays::HolidayListRow* HolidayListModel::row(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? &m_rows.at(row) : nullptr;
+}
+
 int HolidayListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !m_list.isOpen() ? 0 : m_list.recordCount();
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 int HolidayListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_fields.size());
-}
-
-bool HolidayListModel::position(int row) const
-{
-    if (!m_clone.isOpen())
-        return false;
-    if (m_clone.absolutePosition() == row + 1)
-        return true;
-    if (m_clone.setAbsolutePosition(row + 1))
-        return true;
-    // The clone lost its place: take a new one.
-    m_clone = m_list.clone();
-    return m_clone.setAbsolutePosition(row + 1);
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant HolidayListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole &&
-                             role != Qt::EditRole))
+    if (!index.isValid() ||
+        (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::EditRole))
         return {};
-    if (!position(index.row()))
+    const holidays::HolidayListRow* r = row(index.row());
+    if (!r)
         return {};
-    try {
-        if (index.column() == m_dateColumn && m_ruleText)
-            return m_ruleText(m_clone);
-        const QVariant v = m_clone.value(index.column());
-        return v.isNull() ? QVariant(QString()) : v;
-    } catch (const db::FieldError&) {
+    switch (index.column()) {
+    case IdColumn:
+        return r->id;
+    case DescriptionColumn:
+        return r->description;
+    case DateColumn:
+        return m_ruleText ? QVariant(m_ruleText(*r)) : QVariant(r->fixedDate ? -1 : 0);
+    case ObsOnColumn:
+        return r->obsOn;
+    case ObsWeeDayColumn:
+        return r->obsWeeDay;
+    case ObsMonColumn:
+        return r->obsMon;
+    default:
         return {};
     }
 }
 
 QVariant HolidayListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    static const char* const names[ColumnCount] = {"ID",        "Description",   "Date",
+                                                   "hdocObsOn", "hdocObsWeeDay", "hdocObsMon"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-        section >= m_fields.size())
+        section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    return m_fields.at(section);
+    return QString::fromLatin1(names[section]);
 }
 
 } // namespace tzsndmsg

@@ -1,25 +1,33 @@
 #pragma once
 
-#include "db/Recordset.h"
+#include "core/HolidayStore.h"
 
 #include <QAbstractTableModel>
-
 #include <functional>
 
 namespace tzsndmsg {
 
-// The holiday list over a static recordset: its columns as they stand, the "Date" column as
-// the rule text that the window builds from a clone positioned on the row.
+// The holiday list: ID, name, the "Date" column as the rule text that the window builds from
+// the row, and the rule's numbers (hidden).
 class HolidayListModel : public QAbstractTableModel {
 public:
-    using RuleText = std::function<QString(const db::Recordset& row)>;
+    enum Column {
+        IdColumn,
+        DescriptionColumn,
+        DateColumn,
+        ObsOnColumn,
+        ObsWeeDayColumn,
+        ObsMonColumn,
+        ColumnCount
+    };
+    using RuleText = std::function<QString(const holidays::HolidayListRow& row)>;
     HolidayListModel(RuleText ruleText, QObject* parent = nullptr);
 
-    // Rebinds to the set (after a query or re-query).
-    void bind(const db::Recordset& list);
+    void bind(const QList<holidays::HolidayListRow>& rows);
     void clear();
     // The row of the given ID, -1 when not listed.
     int rowOfId(qint64 id) const;
+    const holidays::HolidayListRow* row(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -28,13 +36,8 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    bool position(int row) const;
-
     RuleText m_ruleText;
-    db::Recordset m_list;
-    mutable db::Recordset m_clone;
-    QStringList m_fields;
-    int m_dateColumn = -1;
+    QList<holidays::HolidayListRow> m_rows;
 };
 
 } // namespace tzsndmsg

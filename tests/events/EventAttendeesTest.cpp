@@ -2,7 +2,7 @@
 
 #include "directory/EMS_EmpList.h"
 #include "events/EventListModel.h"
-#include "events/EventQueries.h"
+#include "core/EventStore.h"
 
 #include <QKeyEvent>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 #include "EventsFixture.h"
 
-#include "events/IcsExport.h"
+#include "core/IcsExport.h"
 
 #include <QFile>
 #include <QProcess>

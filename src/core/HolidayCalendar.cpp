@@ -1,4 +1,4 @@
-#include "HolidayCalendar.h"
+#include "core/HolidayCalendar.h"
 
 #include "db/Database.h"
 #include "db/Recordset.h"

@@ -1,5 +1,5 @@
 // The public reading of the office's days off, over the holiday calendar.
-#include "HolidayCalendar.h"
+#include "core/HolidayCalendar.h"
 #include "tzsndmsg/Holidays.h"
 
 namespace tzsndmsg {

@@ -1,6 +1,6 @@
-#include "IcsExport.h"
+#include "core/IcsExport.h"
 
-#include "EventQueries.h"
+#include "core/EventStore.h"
 
 #include "common/VbFormat.h"
 #include "db/Database.h"

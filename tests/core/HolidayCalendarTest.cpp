@@ -1,4 +1,4 @@
-#include "holidays/HolidayCalendar.h"
+#include "core/HolidayCalendar.h"
 #include "tzsndmsg/Holidays.h"
 
 #include "support/Office.h"
