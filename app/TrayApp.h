@@ -59,6 +59,10 @@ public:
     void openHolidays();
     // The message window on the notice's message, its confirm panel ready.
     void openNotice(const OfficeNotice& notice);
+    // The notice's other actions, without a window; false (the reason on the notice) when the
+    // message cannot be confirmed or snoozed from there.
+    bool confirmNotice(const OfficeNotice& notice);
+    bool snoozeNotice(const OfficeNotice& notice);
 
     // The icon with the count drawn on it.
     static QIcon iconFor(qint64 unread);
