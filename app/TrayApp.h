@@ -29,7 +29,9 @@ class NotificationPopup;
 // unread count and a notification for each arrival, due reminder and started delivery (or,
 // without a system tray, a small window that stays on top and the tray's own notification),
 // a click on a notification opening the message window on that message, and a menu: open
-// inbox, new message, events, holidays, quit. Runs on the main thread.
+// inbox, new message, events, holidays, quit. The tray's own notice also confirms and snoozes;
+// a message that needs confirmation always comes in it, since it stays until acted on. Runs on
+// the main thread.
 class TrayApp : public QObject {
     Q_OBJECT
 

@@ -112,8 +112,14 @@ bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now, 
 
     QList<Snooze> snoozes;
     QString why;
-    if (!readSnoozes(path, snoozes, &why))
-        snoozes.clear(); // a damaged list is replaced: losing old snoozes beats refusing new ones
+    if (!readSnoozes(path, snoozes, &why)) {
+        // A damaged list is put aside, not read again and not lost, and a new one begun.
+        const QString aside = path + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        if (!QFile::rename(path, aside))
+            return fail(why);
+        snoozes.clear();
+    }
     Snooze added = snooze;
     if (added.id.isEmpty())
         added.id = QUuid::createUuid().toString(QUuid::WithoutBraces);

@@ -27,7 +27,8 @@ QString snoozeFilePath(const QString& login, const QString& computer, const QStr
 bool readSnoozes(const QString& path, QList<Snooze>& snoozes, QString* error = nullptr);
 
 // Adds one snooze under the file's lock (waiting at most a few seconds for another writer).
-// Snoozes told more than a week before `now` are dropped on the way.
+// Snoozes told more than a week before `now` are dropped on the way; a file that cannot be read
+// is kept beside as <file>.damaged and a new list begun.
 bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now,
                QString* error = nullptr);
 

@@ -320,14 +320,18 @@ bool OfficeWatcher::Private::readSnoozes()
     const qint64 size = info.exists() ? info.size() : 0;
     if (size == snoozeFileSize && time == snoozeFileTime)
         return false;
+    snoozeFileSize = size;
+    snoozeFileTime = time;
     QList<core::Snooze> read;
     QString why;
     if (!core::readSnoozes(snoozePath, read, &why)) {
-        log(why); // kept as they were; read again on its next change
+        // Those read before are kept; the file is read again when it changes.
+        if (!logged.contains(-1)) {
+            logged.insert(-1);
+            log(why);
+        }
         return false;
     }
-    snoozeFileSize = size;
-    snoozeFileTime = time;
     snoozes = read;
     // Told snoozes that the file no longer keeps are forgotten.
     QSet<QString> kept;

@@ -2,9 +2,12 @@
 // the services' clock, once per snooze, across restarts, and not when confirmed or gone.
 #include "WatcherFixture.h"
 
+#include "core/Snoozes.h"
 #include "tzsndmsg/Confirmations.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -124,6 +127,30 @@ TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
     office.exec(QStringLiteral("delete from CMTable where cmID=?"), {deletedId});
     at(QTime(10, 10), {watch.get()});
     EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(keptId)});
+}
+
+TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
+{
+    qint32 cmId = 0;
+    const qint32 row = rowTo(QStringLiteral("After the damage"), &cmId);
+    const QString path = core::snoozeFilePath(QStringLiteral("BACK"), QStringLiteral("WS2"),
+                                              ws2->messageStoreConnection()->url());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    {
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"version\": 1, \"snoozes\": [");
+    }
+    Told* told = nullptr;
+    auto watch = started(QStringLiteral("watch"), told);
+    at(QTime(10, 1), {watch.get()});
+    EXPECT_EQ(told->logged.filter(QStringLiteral("not readable")).size(), 1) << told->logged.join('\n').toStdString();
+
+    QString error;
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
+    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".damaged")));
+    at(QTime(10, 16), {watch.get()});
+    EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(cmId)});
 }
 
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
