@@ -150,4 +150,46 @@ TEST_F(ReceivedCommands, SnoozeRecordsTheLoginsRowAndRefusesBadMinutesAndOthersR
     EXPECT_EQ(run({"confirm"}).code, 2);
 }
 
+// The snooze's moment moved into the past, as if its minutes went by.
+void snoozesFallDue(const QString& folder)
+{
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("snoozes-*.json")}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
+        QJsonArray list;
+        for (const QJsonValue& v : o.value("snoozes").toArray()) {
+            QJsonObject s = v.toObject();
+            s.insert("at", QDateTime::currentDateTime().addSecs(-60).toString(Qt::ISODateWithMs));
+            list.append(s);
+        }
+        o.insert("snoozes", list);
+        file.resize(0);
+        file.write(QJsonDocument(o).toJson());
+    }
+}
+
+TEST_F(ReceivedCommands, WatchTellsASnoozeThatFellDueOnceAcrossRuns)
+{
+    const qint32 row = rowTo(front);
+    auto told = [this] {
+        QStringList events;
+        const Outcome o = run({"watch", "--once"});
+        EXPECT_EQ(o.code, 0) << o.err.toStdString();
+        for (const QString& line : o.out.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject j = QJsonDocument::fromJson(line.toUtf8()).object();
+            if (j.value("event").toString() != QLatin1String("unread"))
+                events << j.value("event").toString() + u' ' + QString::number(j.value("BroChkID").toInt());
+        }
+        return events;
+    };
+    ASSERT_EQ(told(), QStringList{QStringLiteral("arrived %1").arg(row)});
+    ASSERT_EQ(run({"snooze", QString::number(row), "--minutes", "1"}).code, 0);
+    EXPECT_TRUE(told().isEmpty()) << "not before its minute";
+    snoozesFallDue(home.path() + QStringLiteral("/state/tzsndmsg"));
+    EXPECT_EQ(told(), QStringList{QStringLiteral("snoozed %1").arg(row)});
+    EXPECT_TRUE(told().isEmpty()) << "told once";
+}
+
 } // namespace
