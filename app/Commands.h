@@ -35,6 +35,8 @@ int runWatch(int argc, char** argv, const QStringList& args);
 int runTray(const QStringList& args);
 int runSearch(const QStringList& args);
 int runConfirmations(const QStringList& args);
+int runConfirm(const QStringList& args);
+int runSnooze(const QStringList& args);
 // The office's people, logins with their rights, and computers.
 int runStaff(const QStringList& args);
 int runLogins(const QStringList& args);

@@ -1,5 +1,7 @@
 // tzsndmsg confirmations --message ID: who has confirmed one of the login's sent messages, as the
 // panel under a sent message lists it; and the sent items' "Confirmed" column of `inbox --sent`.
+// tzsndmsg confirm BROCHKID and snooze BROCHKID [--minutes N]: a received message confirmed or
+// told again later without the window.
 #include "Commands.h"
 #include "HostConfig.h"
 #include "tzsndmsg/Confirmations.h"
@@ -105,6 +107,93 @@ int runConfirmations(const QStringList& args)
     for (const QStringList& row : std::as_const(rows))
         line(row);
     out.flush();
+    return 0;
+}
+
+namespace {
+
+// The one positional argument: the inbox row (BroChkID) of a received message.
+bool parseRow(QCommandLineParser& parser, const QStringList& args, const QString& command,
+              qint32& row, int& code)
+{
+    addCommonOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("BROCHKID"),
+                                 QStringLiteral("The addressee row the message came through "
+                                                "(BroChkID, as `watch` lines give it)."));
+    code = 0;
+    if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args)) {
+        code = fail(2, parser.errorText());
+        return false;
+    }
+    showHelpIfAsked(parser);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        code = fail(2, positional.isEmpty()
+                           ? QStringLiteral("%1 needs the message's row id (BROCHKID)").arg(command)
+                           : QStringLiteral("unexpected argument '%1'").arg(positional.at(1)));
+        return false;
+    }
+    bool ok = false;
+    row = positional.first().trimmed().toInt(&ok);
+    if (!ok || row <= 0) {
+        code = fail(2, QStringLiteral("%1 needs a message row id, not '%2'")
+                           .arg(command, positional.first()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int runConfirm(const QStringList& args)
+{
+    QCommandLineParser parser;
+    qint32 row = 0;
+    int code = 0;
+    if (!parseRow(parser, args, QStringLiteral("confirm"), row, code))
+        return code;
+    const auto services = openServices(parser);
+    if (!services)
+        return setUpExitCode();
+    QString error;
+    if (!confirmReceivedMessage(*services, row, &error))
+        return fail(1, error);
+    out() << "Confirmed message row " << row << "\n";
+    out().flush();
+    return 0;
+}
+
+int runSnooze(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("minutes"),
+                      QStringLiteral("Tell it again after this many minutes (1 to %1; %2 when "
+                                     "left out).")
+                          .arg(MaxSnoozeMinutes)
+                          .arg(DefaultSnoozeMinutes),
+                      QStringLiteral("N")});
+    qint32 row = 0;
+    int code = 0;
+    if (!parseRow(parser, args, QStringLiteral("snooze"), row, code))
+        return code;
+    int minutes = DefaultSnoozeMinutes;
+    if (parser.isSet(QStringLiteral("minutes"))) {
+        bool ok = false;
+        const QString text = parser.value(QStringLiteral("minutes"));
+        minutes = text.trimmed().toInt(&ok);
+        if (!ok || minutes < 1 || minutes > MaxSnoozeMinutes)
+            return fail(1, QStringLiteral("--minutes takes 1 to %1 minutes, not '%2'")
+                               .arg(MaxSnoozeMinutes)
+                               .arg(text));
+    }
+    const auto services = openServices(parser, DataUse::ReadOnly);
+    if (!services)
+        return setUpExitCode();
+    QString error;
+    if (!snoozeReceivedMessage(*services, row, minutes, &error))
+        return fail(1, error);
+    out() << "Message row " << row << " is told again in " << minutes << " minutes\n";
+    out().flush();
     return 0;
 }
 

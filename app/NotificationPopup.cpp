@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
@@ -13,8 +14,7 @@
 namespace tzsndmsg::app {
 
 NotificationPopup::NotificationPopup(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("NotificationPopup"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -47,6 +47,33 @@ NotificationPopup::NotificationPopup(QWidget* parent)
     muted.setColor(QPalette::WindowText, QColor(0x55, 0x5f, 0x6d));
     m_footer->setPalette(muted);
 
+    // Shown without taking the focus; once it has it (the desktop's window switching), its
+    // actions answer their keys.
+    setFocusPolicy(Qt::StrongFocus);
+    auto action = [this](const char* name, const QString& text, const QString& accessible,
+                         void (NotificationPopup::*signal)(const tzsndmsg::OfficeNotice&)) {
+        auto* button = new QPushButton(text, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAccessibleName(accessible);
+        button->setCursor(Qt::ArrowCursor);
+        connect(button, &QPushButton::clicked, this, [this, signal] { act(signal); });
+        return button;
+    };
+    m_open = action("cmdOpen", QStringLiteral("&Open"), QStringLiteral("Open the message"),
+                    &NotificationPopup::clicked);
+    m_confirm = action("cmdConfirm", QStringLiteral("&Confirm"),
+                       QStringLiteral("Confirm reading the message"),
+                       &NotificationPopup::confirmRequested);
+    m_snooze = action("cmdSnooze", QStringLiteral("&Snooze"),
+                      QStringLiteral("Display this message 15 minutes later"),
+                      &NotificationPopup::snoozeRequested);
+    m_close->setAccessibleName(QStringLiteral("Close the notice"));
+    auto* actions = new QHBoxLayout;
+    actions->addStretch(1);
+    actions->addWidget(m_open);
+    actions->addWidget(m_confirm);
+    actions->addWidget(m_snooze);
+
     auto* top = new QHBoxLayout;
     top->addWidget(m_title, 1);
     top->addWidget(m_close, 0, Qt::AlignTop);
@@ -56,6 +83,7 @@ NotificationPopup::NotificationPopup(QWidget* parent)
     layout->addWidget(m_subject);
     layout->addWidget(m_text);
     layout->addWidget(m_footer);
+    layout->addLayout(actions);
 
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
@@ -77,6 +105,7 @@ QString NotificationPopup::titleOf(const OfficeNotice& n)
     case OfficeNotice::Kind::Started: return QStringLiteral("Message from %1").arg(who);
     case OfficeNotice::Kind::Repeated: return QStringLiteral("Again: message from %1").arg(who);
     case OfficeNotice::Kind::Reminder: return QStringLiteral("Reminder: message from %1").arg(who);
+    case OfficeNotice::Kind::Snoozed: return QStringLiteral("Snoozed: message from %1").arg(who);
     }
     return who;
 }
@@ -105,14 +134,53 @@ void NotificationPopup::showNotice(const OfficeNotice& n)
         footer += QStringLiteral(" (%1 earlier repeat(s) missed)").arg(n.missed);
     if (m_more > 0)
         footer += QStringLiteral("  \u2022  %1 more").arg(m_more);
+    if (n.needsConfirmation)
+        footer += QStringLiteral("  \u2022  needs confirmation");
     footer += QStringLiteral("  \u2022  click to open");
     m_footer->setText(footer);
+    const bool message = n.BroChkID != 0;
+    m_confirm->setVisible(message && !n.needsWindow);
+    m_snooze->setVisible(message);
     adjustSize();
     place();
     show();
     raise();
-    if (m_timer->interval() > 0)
+    // A message that needs confirmation is not missed: it stays until acted on.
+    if (m_timer->interval() > 0 && !n.needsConfirmation)
         m_timer->start();
+    else
+        m_timer->stop();
+}
+
+void NotificationPopup::showProblem(const QString& text)
+{
+    m_timer->stop();
+    m_footer->setText(text);
+    adjustSize();
+    place();
+    show();
+}
+
+void NotificationPopup::act(void (NotificationPopup::*signal)(const tzsndmsg::OfficeNotice&))
+{
+    if ((signal == &NotificationPopup::confirmRequested && !m_confirm->isVisibleTo(this)) ||
+        (signal == &NotificationPopup::snoozeRequested && !m_snooze->isVisibleTo(this)))
+        return;
+    hide();
+    emit(this->*signal)(m_notice);
+}
+
+void NotificationPopup::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_O:
+    case Qt::Key_Return:
+    case Qt::Key_Enter: act(&NotificationPopup::clicked); return;
+    case Qt::Key_C: act(&NotificationPopup::confirmRequested); return;
+    case Qt::Key_S: act(&NotificationPopup::snoozeRequested); return;
+    case Qt::Key_Escape: hide(); return;
+    default: QWidget::keyPressEvent(event);
+    }
 }
 
 void NotificationPopup::place()
@@ -140,8 +208,9 @@ void NotificationPopup::paintEvent(QPaintEvent*)
     p.setPen(QColor(0xb8, 0xc4, 0xd6));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     // A stripe in the notice's colour: reminders stand out from arrivals.
-    const QColor stripe = m_notice.kind == OfficeNotice::Kind::Reminder ? QColor(0xe0, 0x8a, 0x1e)
-                                                                        : QColor(0x2f, 0x6f, 0xb8);
+    const bool standsOut = m_notice.kind == OfficeNotice::Kind::Reminder ||
+                           m_notice.kind == OfficeNotice::Kind::Snoozed;
+    const QColor stripe = standsOut ? QColor(0xe0, 0x8a, 0x1e) : QColor(0x2f, 0x6f, 0xb8);
     p.fillRect(QRect(0, 0, 5, height()), stripe);
 }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QLabel;
+class QPushButton;
 class QTimer;
 class QToolButton;
 
@@ -13,7 +14,9 @@ namespace tzsndmsg::app {
 // The tray's own notification: a small window at the screen's lower right corner that stays on
 // top without taking the focus, for a desktop without a notification service. It shows the
 // latest notice (who, what, the start of the text) and how many more came; a click opens the
-// message, the close button or its time running out hides it.
+// message, the close button or its time running out hides it. Its actions: Open (O), Confirm
+// (C; only for a message that does not need the message window) and Snooze (S); Escape closes
+// it. A message that needs confirmation stays until one of them is taken.
 class NotificationPopup : public QWidget {
     Q_OBJECT
 
@@ -24,22 +27,28 @@ public:
     OfficeNotice notice() const { return m_notice; }
     int waiting() const { return m_more; } // notices that came while it was shown
 
-    // How long a notice stays (0: until closed).
+    // How long a notice stays (0: until closed); a message that needs confirmation stays anyway.
     void setTimeout(int ms);
+    // A confirmation or snooze that did not work: the notice stays, with the reason.
+    void showProblem(const QString& text);
 
     // The title and the body a notice is shown with (also the desktop notification's).
     static QString titleOf(const OfficeNotice& notice);
     static QString bodyOf(const OfficeNotice& notice, int textLength = 140);
 
 Q_SIGNALS:
-    void clicked(const tzsndmsg::OfficeNotice& notice);
+    void clicked(const tzsndmsg::OfficeNotice& notice); // Open
+    void confirmRequested(const tzsndmsg::OfficeNotice& notice);
+    void snoozeRequested(const tzsndmsg::OfficeNotice& notice);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void place();
+    void act(void (NotificationPopup::*signal)(const tzsndmsg::OfficeNotice&));
 
     OfficeNotice m_notice;
     int m_more = 0;
@@ -48,6 +57,9 @@ private:
     QLabel* m_text = nullptr;
     QLabel* m_footer = nullptr;
     QToolButton* m_close = nullptr;
+    QPushButton* m_open = nullptr;
+    QPushButton* m_confirm = nullptr;
+    QPushButton* m_snooze = nullptr;
     QTimer* m_timer = nullptr;
 };
 

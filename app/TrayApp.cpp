@@ -2,6 +2,7 @@
 
 #include "NotificationPopup.h"
 
+#include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 
 #include <QAction>
@@ -39,6 +40,7 @@ TrayApp::TrayApp(std::shared_ptr<HostServices> services, OfficeWatcher::Options 
     connect(m_watcher.get(), &OfficeWatcher::messageArrived, this, &TrayApp::notify);
     connect(m_watcher.get(), &OfficeWatcher::deliveryStarted, this, &TrayApp::notify);
     connect(m_watcher.get(), &OfficeWatcher::reminderDue, this, &TrayApp::notify);
+    connect(m_watcher.get(), &OfficeWatcher::snoozeDue, this, &TrayApp::notify);
     connect(m_watcher.get(), &OfficeWatcher::unreadCountChanged, this, &TrayApp::setUnread);
     connect(m_watcher.get(), &OfficeWatcher::connectionLost, this, [this] {
         m_connected = false;
@@ -50,6 +52,8 @@ TrayApp::TrayApp(std::shared_ptr<HostServices> services, OfficeWatcher::Options 
     });
     m_popup = new NotificationPopup;
     connect(m_popup, &NotificationPopup::clicked, this, &TrayApp::openNotice);
+    connect(m_popup, &NotificationPopup::confirmRequested, this, &TrayApp::confirmNotice);
+    connect(m_popup, &NotificationPopup::snoozeRequested, this, &TrayApp::snoozeNotice);
     buildMenu();
 }
 
@@ -178,7 +182,8 @@ void TrayApp::notify(const OfficeNotice& notice)
     m_recent.insert(key, now);
 
     m_lastShown = notice;
-    if (m_icon && QSystemTrayIcon::supportsMessages()) {
+    // The desktop's notification goes by itself: one that needs confirmation is the tray's own.
+    if (m_icon && QSystemTrayIcon::supportsMessages() && !notice.needsConfirmation) {
         m_icon->showMessage(NotificationPopup::titleOf(notice), NotificationPopup::bodyOf(notice),
                             notice.kind == OfficeNotice::Kind::Reminder
                                 ? QSystemTrayIcon::Warning
@@ -251,6 +256,37 @@ void TrayApp::openNotice(const OfficeNotice& notice)
     }
     const qint32 row = notice.BroChkID;
     runWindow([row](tzSndMsgCls& messages) { messages.Message_ShowReceived(row); });
+}
+
+bool TrayApp::confirmNotice(const OfficeNotice& notice)
+{
+    // Every row it was told through: the person's and her computer's.
+    QList<qint32> rows = notice.rows;
+    if (rows.isEmpty() && notice.BroChkID != 0)
+        rows << notice.BroChkID;
+    QString problem;
+    bool confirmed = false;
+    for (qint32 row : std::as_const(rows)) {
+        QString error;
+        if (confirmReceivedMessage(*m_services, row, &error))
+            confirmed = true;
+        else if (problem.isEmpty())
+            problem = error;
+    }
+    if (!confirmed)
+        m_popup->showProblem(QStringLiteral("Not confirmed: %1").arg(problem));
+    m_watcher->lookNow();
+    return confirmed;
+}
+
+bool TrayApp::snoozeNotice(const OfficeNotice& notice)
+{
+    QString error;
+    if (!snoozeReceivedMessage(*m_services, notice.BroChkID, DefaultSnoozeMinutes, &error)) {
+        m_popup->showProblem(QStringLiteral("Not snoozed: %1").arg(error));
+        return false;
+    }
+    return true;
 }
 
 QIcon TrayApp::iconFor(qint64 unread)

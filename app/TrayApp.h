@@ -29,7 +29,9 @@ class NotificationPopup;
 // unread count and a notification for each arrival, due reminder and started delivery (or,
 // without a system tray, a small window that stays on top and the tray's own notification),
 // a click on a notification opening the message window on that message, and a menu: open
-// inbox, new message, events, holidays, quit. Runs on the main thread.
+// inbox, new message, events, holidays, quit. The tray's own notice also confirms and snoozes;
+// a message that needs confirmation always comes in it, since it stays until acted on. Runs on
+// the main thread.
 class TrayApp : public QObject {
     Q_OBJECT
 
@@ -59,6 +61,10 @@ public:
     void openHolidays();
     // The message window on the notice's message, its confirm panel ready.
     void openNotice(const OfficeNotice& notice);
+    // The notice's other actions, without a window; false (the reason on the notice) when the
+    // message cannot be confirmed or snoozed from there.
+    bool confirmNotice(const OfficeNotice& notice);
+    bool snoozeNotice(const OfficeNotice& notice);
 
     // The icon with the count drawn on it.
     static QIcon iconFor(qint64 unread);

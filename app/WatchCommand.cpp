@@ -153,6 +153,7 @@ int runWatch(int argc, char** argv, const QStringList& args)
     QObject::connect(&watcher, &OfficeWatcher::messageArrived, tell);
     QObject::connect(&watcher, &OfficeWatcher::deliveryStarted, tell);
     QObject::connect(&watcher, &OfficeWatcher::reminderDue, tell);
+    QObject::connect(&watcher, &OfficeWatcher::snoozeDue, tell);
     QObject::connect(&watcher, &OfficeWatcher::unreadCountChanged, [](qint64 count) {
         printLine({{QStringLiteral("event"), QStringLiteral("unread")},
                    {QStringLiteral("count"), double(count)}});

@@ -30,6 +30,8 @@ const char* const kUsage =
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"
+    "  confirm BROCHKID                       confirm a received message (its inbox row) as OK does\n"
+    "  snooze BROCHKID [--minutes N]          tell a received message again later (15 minutes)\n"
     "  staff [--json]                         the office's people; staff add --last L --first F\n"
     "                                         --initials I [--department D] [--login NAME],\n"
     "                                         staff edit ID [--last ..] [--first ..] [--initials ..]\n"
@@ -178,6 +180,10 @@ int main(int argc, char** argv)
         return runSearch(args);
     if (command == QLatin1String("confirmations"))
         return runConfirmations(args);
+    if (command == QLatin1String("confirm"))
+        return runConfirm(args);
+    if (command == QLatin1String("snooze"))
+        return runSnooze(args);
     if (command == QLatin1String("staff"))
         return runStaff(args);
     if (command == QLatin1String("logins"))

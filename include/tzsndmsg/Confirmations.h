@@ -7,7 +7,8 @@
 #include <optional>
 
 // Who has confirmed a sent message: the counts the sent items show beside each message, and the
-// rows of the panel under a sent message.
+// rows of the panel under a sent message. And a received message confirmed or snoozed without
+// the message window.
 //
 // Threads: call on the thread that uses the services' connections (the thread that opened them);
 // nothing here shows a window or a message box, and nothing throws.
@@ -68,5 +69,29 @@ std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& s
                                                                  qint32 messageId,
                                                                  const QString& loginName = {},
                                                                  QString* error = nullptr);
+
+// Confirming or snoozing one received message, by the addressee row it came through (the
+// inbox's row, BroChkID), as the services' current login at the services' computer. Only the
+// login's own rows and the rows of its computer, as the inbox lists them (every category), and
+// only while unread. False with a reason fit to show when there is no such row, it is another
+// person's or another computer's, it is already confirmed, it is not in the inbox (purged, or a
+// delivery that has not started), or the store cannot be read.
+
+// Marks the row read as the confirm panel's OK does (read now, by whom; on a computer's row the
+// login's person as the confirming employee), and signals the other workstations. Refused,
+// with the reason, for a message that needs the message window: one saved to the notes after
+// it is read (payroll related among them) or one that asks for a return receipt.
+bool confirmReceivedMessage(HostServices& services, qint32 addresseeRowId,
+                            QString* error = nullptr);
+
+// "Display this message 15 minutes later": every watcher of this login at this computer (the
+// tray, `watch`) tells the message again `minutes` from now on the services' clock, once per
+// snooze, across their restarts; not when it was confirmed or deleted meanwhile. The store is
+// not changed: the snooze is kept by the workstation (a small file beside the watchers'
+// states). Minutes from 1 to MaxSnoozeMinutes.
+inline constexpr int DefaultSnoozeMinutes = 15;
+inline constexpr int MaxSnoozeMinutes = 24 * 60;
+bool snoozeReceivedMessage(HostServices& services, qint32 addresseeRowId,
+                           int minutes = DefaultSnoozeMinutes, QString* error = nullptr);
 
 } // namespace tzsndmsg

@@ -19,6 +19,7 @@ struct OfficeNotice {
         Started,  // a delivery set to start later has started
         Repeated, // a repeat ("Repeat Every") of a delivery fell due
         Reminder, // the message's reminder is due
+        Snoozed,  // a message snoozed at this workstation ("Display this message later") is due
     };
     Kind kind = Kind::Arrived;
     qint32 cmID = 0;     // the message
@@ -37,8 +38,13 @@ struct OfficeNotice {
     QDateTime told;      // the services' clock when it was told
     int missed = 0;      // repeats that fell due while nobody watched, told in this one
     bool late = false;   // told more than a minute after its moment (workstation off, asleep)
+    bool needsConfirmation = false; // the sender ticked "Need Confirmation" (CMNeeCom)
+    // Confirmed only in the message window: saved to the notes after it is read (payroll
+    // related among them), or it asks for a return receipt.
+    bool needsWindow = false;
 
-    static QString kindName(Kind kind); // "arrived", "started", "repeated", "reminder"
+    // "arrived", "started", "repeated", "reminder", "snoozed"
+    static QString kindName(Kind kind);
 };
 
 // Watches the office for one login and one computer, over the same services as the windows,
@@ -49,6 +55,8 @@ struct OfficeNotice {
 //     was saved; its repeats ("Repeat Every" N days, weeks, months, quarters or years,
 //     unlimited, N times or until a date) as they fall due;
 //   - a reminder is due (EVAlaStaDat, EVAlaStaTim), not before its message's delivery started;
+//   - a message snoozed at this workstation (snoozeReceivedMessage, the window's Snooze) is
+//     due again: once per snooze, not when it was confirmed or deleted meanwhile;
 //   - the unread count of the person's inbox (every category, as the list draws bold) changed.
 // A message deleted or purged before its moment is not told. A message that is already read
 // when the watcher first sees it is not told as an arrival.
@@ -73,7 +81,10 @@ struct OfficeNotice {
 // flushed to the disk: only a power cut just after a notice can lose it). On the first start
 // (no state yet) the unread messages are told as arrivals; earlier moments are not.
 // One watcher per state file: a second one for the same login, computer, store and role fails
-// to start.
+// to start. The snoozes are another small file of the login and computer (snoozes-<login>-
+// <computer>-<store>.json beside the states), written by whoever snoozes and read by every
+// watcher of that login and computer when it changes and when one falls due; the state keeps
+// which of them this watcher told.
 //
 // Faults: when the database goes away, connectionLost is told once; the watcher opens the
 // services' message store connection again with a growing pause (reconnectFirstMs, doubling up
@@ -93,6 +104,7 @@ public:
         // ("tray", "watch").
         QString role = QStringLiteral("watch");
         QString stateFile;      // empty: $XDG_STATE_HOME/tzsndmsg/<role>-<login>-<computer>-<store>.json
+        QString snoozeFile;     // empty: the login's and computer's, as snoozeReceivedMessage writes
         int fileCheckMs = 1000; // the look at the signal files' first 40 bytes; 0: none
         bool fileSystemEvents = true;
         bool notifications = true; // PostgreSQL's notices
@@ -139,6 +151,7 @@ Q_SIGNALS:
     void messageArrived(const tzsndmsg::OfficeNotice& notice);
     void deliveryStarted(const tzsndmsg::OfficeNotice& notice); // Started and Repeated
     void reminderDue(const tzsndmsg::OfficeNotice& notice);
+    void snoozeDue(const tzsndmsg::OfficeNotice& notice);
     void unreadCountChanged(qint64 count);
     void connectionLost(const QString& reason);
     void connectionRestored();

@@ -10,6 +10,7 @@
 #include "core/MessageWrite.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
+#include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
 #include <QCheckBox>
@@ -115,9 +116,16 @@ void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
     case 2:
         confirmReading(broChkId, linkId, senderId);
         break;
-    case 3:
+    case 3: {
+        // "Display this message 15 minutes later": the workstation's watchers tell it again;
+        // the store is not changed.
+        QString error;
+        if (!snoozeReceivedMessage(*st.GIC, broChkId, DefaultSnoozeMinutes, &error))
+            warning(QStringLiteral("The message could not be snoozed.") + kCrLf + kCrLf + error,
+                    QStringLiteral("Message"));
         TB_ButtonClick(QStringLiteral("Refresh"));
         break;
+    }
     case 4:
     case 5:
         Answer_Msg(broChkId, index == 4 ? 1 : 2, QString(), false);

@@ -4,6 +4,7 @@
 #include "core/LoginList.h"
 #include "core/Message.h"
 #include "core/MessageListQuery.h"
+#include "core/Snoozes.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
 #include "watcher/ChangeListener.h"
@@ -12,7 +13,10 @@
 #include "watcher/SignalFiles.h"
 #include "watcher/WatchState.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHash>
 #include <QSet>
 #include <QTimer>
@@ -30,6 +34,7 @@ QString OfficeNotice::kindName(Kind kind)
     case Kind::Started: return QStringLiteral("started");
     case Kind::Repeated: return QStringLiteral("repeated");
     case Kind::Reminder: return QStringLiteral("reminder");
+    case Kind::Snoozed: return QStringLiteral("snoozed");
     }
     return QString();
 }
@@ -65,6 +70,13 @@ struct OfficeWatcher::Private {
     QList<qint32> pendingIds;           // messages named by notices since the last look
     QSet<qint32> logged;                // rows whose problem was logged
     qint64 unread = -1;
+
+    // The snoozes of this login and computer, as last read, and how the file looked then.
+    QString snoozePath;
+    QList<core::Snooze> snoozes;
+    QDateTime snoozeFileTime;
+    qint64 snoozeFileSize = -1;
+    QFileSystemWatcher* snoozeWatch = nullptr;
 
     watcher::SignalFiles* files = nullptr;
     watcher::ChangeListener* listener = nullptr;
@@ -119,6 +131,9 @@ struct OfficeWatcher::Private {
     void enterOutage(const QString& reason);
     void tryReconnect();
     bool anythingDue(const QDateTime& at) const;
+    bool readSnoozes();
+    void onSnoozesChanged();
+    QList<core::Snooze> snoozesDue(const QDateTime& at) const;
     void saveState();
 };
 
@@ -196,6 +211,18 @@ bool OfficeWatcher::start(QString* error)
             [this](const QString& reason) { d->enterOutage(reason); });
     d->files->start();
 
+    d->snoozePath = !d->options.snoozeFile.isEmpty()
+                        ? d->options.snoozeFile
+                        : core::snoozeFilePath(d->login, d->computer, store->url());
+    const QString snoozeFolder = QFileInfo(d->snoozePath).absolutePath();
+    if (QDir().mkpath(snoozeFolder)) {
+        // A snooze is written beside and renamed over the file: the folder tells of it.
+        d->snoozeWatch = new QFileSystemWatcher(QStringList{snoozeFolder}, this);
+        connect(d->snoozeWatch, &QFileSystemWatcher::directoryChanged, this,
+                [this] { d->onSnoozesChanged(); });
+    }
+    d->readSnoozes();
+
     QString why;
     if (!d->prepare(&why)) {
         d->enterOutage(why);
@@ -223,6 +250,10 @@ void OfficeWatcher::stop()
     d->fileTimer = nullptr;
     delete d->reconnectTimer;
     d->reconnectTimer = nullptr;
+    delete d->snoozeWatch;
+    d->snoozeWatch = nullptr;
+    d->snoozes.clear();
+    d->snoozeFileSize = -1;
     d->listening = false;
     d->schedule.clear();
     d->stateFile.release();
@@ -282,8 +313,60 @@ bool OfficeWatcher::Private::prepare(QString* error)
     return true;
 }
 
+bool OfficeWatcher::Private::readSnoozes()
+{
+    const QFileInfo info(snoozePath);
+    const QDateTime time = info.exists() ? info.lastModified() : QDateTime();
+    const qint64 size = info.exists() ? info.size() : 0;
+    if (size == snoozeFileSize && time == snoozeFileTime)
+        return false;
+    snoozeFileSize = size;
+    snoozeFileTime = time;
+    QList<core::Snooze> read;
+    QString why;
+    if (!core::readSnoozes(snoozePath, read, &why)) {
+        // Those read before are kept; the file is read again when it changes.
+        if (!logged.contains(-1)) {
+            logged.insert(-1);
+            log(why);
+        }
+        return false;
+    }
+    snoozes = read;
+    // Told snoozes that the file no longer keeps are forgotten.
+    QSet<QString> kept;
+    for (const core::Snooze& s : std::as_const(snoozes))
+        kept.insert(s.id);
+    const qsizetype before = state.toldSnoozes.size();
+    state.toldSnoozes.intersect(kept);
+    if (state.toldSnoozes.size() != before)
+        saveState();
+    return true;
+}
+
+void OfficeWatcher::Private::onSnoozesChanged()
+{
+    if (!running || !readSnoozes() || outage)
+        return;
+    if (!snoozesDue(now()).isEmpty())
+        requestLook(0);
+    else
+        armTimer();
+}
+
+QList<core::Snooze> OfficeWatcher::Private::snoozesDue(const QDateTime& at) const
+{
+    QList<core::Snooze> due;
+    for (const core::Snooze& s : snoozes)
+        if (s.at <= at && !state.toldSnoozes.contains(s.id))
+            due << s;
+    return due;
+}
+
 bool OfficeWatcher::Private::anythingDue(const QDateTime& at) const
 {
+    if (!snoozesDue(at).isEmpty())
+        return true;
     const QDateTime from = state.toldUpTo.isValid() ? state.toldUpTo : at;
     for (const WatchedRow& row : schedule) {
         const auto next = watcher::nextMoment(row, from);
@@ -307,6 +390,9 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
 
     // The rows whose moment came are read again: one deleted or purged since is not told.
     QSet<qint32> ids(pendingIds.begin(), pendingIds.end());
+    const QList<core::Snooze> snoozed = snoozesDue(now);
+    for (const core::Snooze& s : snoozed)
+        ids.insert(s.message);
     for (const WatchedRow& row : std::as_const(schedule)) {
         const auto next = watcher::nextMoment(row, from);
         if (next && *next <= now)
@@ -359,8 +445,10 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
 
     const bool baseline = state.isFirstStart();
     QSet<qint32> present, fresh;
+    QHash<qint32, const Read*> byRow;
     for (const Read& r : std::as_const(rows)) {
         present.insert(r.id);
+        byRow.insert(r.id, &r);
         WatchedRow row = watcher::watchedRow(r.id, r.read, r.message);
         if (!row.problem.isEmpty() && !logged.contains(r.id)) {
             logged.insert(r.id);
@@ -386,6 +474,19 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
             out.notices += watcher::dueBetween(*it, from, now);
         }
         ++it;
+    }
+    // A snooze falls due once; a row confirmed or gone by then is not told.
+    for (const core::Snooze& s : snoozed) {
+        state.toldSnoozes.insert(s.id);
+        const Read* r = byRow.value(s.row);
+        if (!r || r->read)
+            continue;
+        OfficeNotice n =
+            watcher::noticeOf(watcher::watchedRow(r->id, r->read, r->message), OfficeNotice::Kind::Snoozed);
+        n.due = s.at;
+        n.told = now;
+        n.late = s.at.secsTo(now) > 60;
+        out.notices << n;
     }
     if (!state.toldUpTo.isValid() || now > state.toldUpTo)
         state.toldUpTo = now;
@@ -463,6 +564,7 @@ void OfficeWatcher::Private::tell(const Outcome& outcome)
         case OfficeNotice::Kind::Started:
         case OfficeNotice::Kind::Repeated: emit q->deliveryStarted(n); break;
         case OfficeNotice::Kind::Reminder: emit q->reminderDue(n); break;
+        case OfficeNotice::Kind::Snoozed: emit q->snoozeDue(n); break;
         }
     }
     if (running && outcome.unread >= 0 && outcome.unread != unread) {
@@ -536,6 +638,7 @@ void OfficeWatcher::Private::onDue()
 {
     if (!running || outage)
         return;
+    readSnoozes();
     if (anythingDue(now()))
         look(false);
     else
@@ -552,6 +655,9 @@ void OfficeWatcher::Private::armTimer()
         if (at && (!next || *at < *next))
             next = at;
     }
+    for (const core::Snooze& s : std::as_const(snoozes))
+        if (!state.toldSnoozes.contains(s.id) && (!next || s.at < *next))
+            next = s.at;
     if (!next) {
         dueTimer->startIn(IdleWaitMs);
         return;

@@ -84,6 +84,8 @@ OfficeNotice noticeOf(const WatchedRow& row, OfficeNotice::Kind kind)
     n.category = h.cmCat;
     n.date = h.cmDat;
     n.time = h.cmTim;
+    n.needsConfirmation = h.CMNeeCom;
+    n.needsWindow = h.cmDocAftDis || h.CMShoOnRep || h.cmConRec;
     return n;
 }
 

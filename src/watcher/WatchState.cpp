@@ -76,6 +76,9 @@ QByteArray WatchState::toJson() const
     o.insert(QStringLiteral("candidate"), double(candidate));
     o.insert(QStringLiteral("candidateAt"), moment(candidateAt));
     o.insert(QStringLiteral("toldUpTo"), moment(toldUpTo));
+    QStringList snoozes(toldSnoozes.begin(), toldSnoozes.end());
+    snoozes.sort();
+    o.insert(QStringLiteral("toldSnoozes"), QJsonArray::fromStringList(snoozes));
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -95,6 +98,8 @@ WatchState WatchState::fromJson(const QByteArray& json, bool* ok)
     s.candidate = qint64(o.value(QStringLiteral("candidate")).toDouble(-1));
     s.candidateAt = momentOf(o.value(QStringLiteral("candidateAt")), Qt::UTC);
     s.toldUpTo = momentOf(o.value(QStringLiteral("toldUpTo")), Qt::LocalTime);
+    for (const QJsonValue& v : o.value(QStringLiteral("toldSnoozes")).toArray())
+        s.toldSnoozes.insert(v.toString());
     return s;
 }
 

@@ -22,6 +22,8 @@ struct WatchState {
     QDateTime candidateAt;
     // Due moments up to here were told (the services' clock).
     QDateTime toldUpTo;
+    // The snoozes told (or dropped: their row was confirmed or deleted), by id.
+    QSet<QString> toldSnoozes;
 
     bool isFirstStart() const { return floor < 0 && seen.isEmpty() && !toldUpTo.isValid(); }
     bool isSeen(qint32 broChkId) const { return broChkId <= floor || seen.contains(broChkId); }

@@ -1,6 +1,7 @@
 // The message window worked from the keyboard alone, as a user meets it: shown, active, Qt
 // giving the focus, then keys; and what a screen reader is given to read.
 #include "fixture.h"
+#include "core/Snoozes.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
 
@@ -102,6 +103,34 @@ TEST_F(Keyboard, ConfirmAMessageFromTheList)
     pressKey(Qt::Key_O, Qt::AltModifier); // "&OK" keeps its letter
     ASSERT_TRUE(ok.wait(1000));           // a button pressed by its letter shows the press first
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
+    EXPECT_TRUE(prompter->shown.isEmpty());
+    w.Unload();
+}
+
+TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
+{
+    QList<qint32> rows;
+    const qint32 cmId =
+        seed({.who = "BEN", .pid = ben, .subject = "Call back", .body = "Mrs Green"}, {{front}}, &rows);
+    tzSndMsgFrm& w = openListShown();
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Return);
+    ASSERT_EQ(w.CMID(), cmId);
+    QSignalSpy snooze(w.ConfirmCmdTo[3], &QPushButton::clicked);
+    pressKey(Qt::Key_S, Qt::AltModifier); // "&Snooze"
+    ASSERT_TRUE(snooze.wait(1000));
+
+    auto& gic = *SharedState::current().GIC;
+    QList<core::Snooze> snoozes;
+    ASSERT_TRUE(core::readSnoozes(core::snoozeFilePath(gic.currentLoginName(), gic.computerName(),
+                                                       gic.messageStoreConnection()->url()),
+                                  snoozes));
+    ASSERT_EQ(snoozes.size(), 1);
+    EXPECT_EQ(snoozes[0].row, rows[0]);
+    EXPECT_EQ(snoozes[0].message, cmId);
+    EXPECT_EQ(snoozes[0].made.secsTo(snoozes[0].at), 15 * 60) << "Display this message 15 minutes later";
+    EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
+    EXPECT_TRUE(bold(w, cmId));
     EXPECT_TRUE(prompter->shown.isEmpty());
     w.Unload();
 }

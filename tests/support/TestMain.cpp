@@ -26,6 +26,9 @@ int main(int argc, char** argv)
     QTemporaryDir runtimeDir;
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toLocal8Bit());
+    // What a workstation keeps (watchers' states, snoozes) stays out of the tester's own folder.
+    QTemporaryDir stateDir;
+    qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -96,6 +96,7 @@ public:
         QObject::connect(&watcher, &OfficeWatcher::messageArrived, keep);
         QObject::connect(&watcher, &OfficeWatcher::deliveryStarted, keep);
         QObject::connect(&watcher, &OfficeWatcher::reminderDue, keep);
+        QObject::connect(&watcher, &OfficeWatcher::snoozeDue, keep);
         QObject::connect(&watcher, &OfficeWatcher::logged,
                          [this](const QString& text) { logged << text; });
         QObject::connect(&watcher, &OfficeWatcher::unreadCountChanged,

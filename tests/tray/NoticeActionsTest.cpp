@@ -1,0 +1,168 @@
+// The actions on the tray's own notice: Open, Confirm and Snooze, each by a click or its key,
+// and a notice of a message that needs confirmation staying until acted on.
+#include "watcher/WatcherFixture.h"
+
+#include "NotificationPopup.h"
+#include "TrayApp.h"
+
+#include "component/SharedState.h"
+#include "core/Snoozes.h"
+#include "support/GuiDriver.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+using tzsndmsg::app::NotificationPopup;
+using tzsndmsg::app::TrayApp;
+
+namespace {
+
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0));
+
+class NoticeActions : public TwoWorkstations {
+protected:
+    NoticeActions() { setNow(kMorning); }
+    void TearDown() override
+    {
+        SharedState::current() = SharedState{};
+        ui::MessageBox::setPrompter(nullptr);
+    }
+
+    std::unique_ptr<TrayApp> startTray()
+    {
+        auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
+                                              TrayApp::Mode::Window);
+        QString error;
+        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
+        return tray;
+    }
+    // A message from Anna to Bob, as configured; its addressee row once the tray shows it.
+    qint32 notified(TrayApp& tray, core::OutgoingMessage m)
+    {
+        const qint32 id = send(*ws1, m);
+        NotificationPopup* popup = tray.popup();
+        QElapsedTimer clock;
+        clock.start();
+        while ((!popup->isVisible() || popup->notice().cmID != id) && clock.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(popup->isVisible());
+        EXPECT_EQ(popup->notice().cmID, id);
+        return popup->notice().BroChkID;
+    }
+    core::OutgoingMessage toBob(const QString& subject)
+    {
+        return message(*ws1, anna, subject, QString::number(bob) + u',');
+    }
+    QVariant readMark(qint32 row)
+    {
+        return office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                             {row});
+    }
+    QList<qint32> snoozedRows()
+    {
+        QList<core::Snooze> snoozes;
+        core::readSnoozes(core::snoozeFilePath(QStringLiteral("BACK"), QStringLiteral("WS2"),
+                                               ws2->messageStoreConnection()->url()),
+                          snoozes);
+        QList<qint32> rows;
+        for (const core::Snooze& s : snoozes)
+            rows << s.row;
+        return rows;
+    }
+
+    PrompterGuard boxes; // any box fails the test
+};
+
+TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
+{
+    auto tray = startTray();
+    NotificationPopup* popup = tray->popup();
+    for (const char* name : {"cmdOpen", "cmdConfirm", "cmdSnooze", "cmdClose"})
+        EXPECT_FALSE(control<QWidget>(popup, QString::fromLatin1(name))->accessibleName().isEmpty())
+            << name;
+
+    struct Case {
+        const char* name;
+        bool byKey;
+        bool confirm; // else snooze
+    } cases[] = {
+        {"confirm by click", false, true},
+        {"confirm by key", true, true},
+        {"snooze by click", false, false},
+        {"snooze by key", true, false},
+    };
+    QList<qint32> snoozed;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const qint32 row = notified(*tray, toBob(QString::fromLatin1(c.name)));
+        ASSERT_NE(row, 0);
+        auto* confirm = control<QPushButton>(popup, QStringLiteral("cmdConfirm"));
+        auto* snooze = control<QPushButton>(popup, QStringLiteral("cmdSnooze"));
+        EXPECT_TRUE(confirm->isVisible());
+        EXPECT_TRUE(snooze->isVisible());
+        if (c.byKey)
+            QTest::keyClick(popup, c.confirm ? Qt::Key_C : Qt::Key_S);
+        else
+            QTest::mouseClick(c.confirm ? confirm : snooze, Qt::LeftButton);
+        EXPECT_FALSE(popup->isVisible());
+        if (c.confirm) {
+            EXPECT_EQ(readMark(row).toInt(), -1);
+        } else {
+            EXPECT_TRUE(readMark(row).isNull()) << "a snooze leaves it unread";
+            snoozed << row;
+        }
+        EXPECT_EQ(snoozedRows(), snoozed);
+    }
+    Told::settle(100);
+    EXPECT_EQ(tray->unreadCount(), 2) << "the confirmed ones left the count";
+
+    // Fifteen minutes on, the snoozed ones come back.
+    setNow(kMorning.addSecs(15 * 60));
+    tray->watcher()->clockChanged();
+    ASSERT_TRUE(popup->isVisible());
+    EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);
+    EXPECT_TRUE(snoozed.contains(popup->notice().BroChkID));
+    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
+              QStringLiteral("Snoozed: message from Anna Front"));
+}
+
+TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersNoConfirm)
+{
+    auto tray = startTray();
+    NotificationPopup* popup = tray->popup();
+    popup->setTimeout(300); // stands for its 20 s
+
+    core::OutgoingMessage plain = toBob(QStringLiteral("Plain"));
+    notified(*tray, plain);
+    Told::settle(700);
+    EXPECT_FALSE(popup->isVisible()) << "an ordinary notice goes after its time";
+
+    core::OutgoingMessage needs = toBob(QStringLiteral("Read and confirm"));
+    needs.CMNeeCom = true;
+    const qint32 row = notified(*tray, needs);
+    Told::settle(700);
+    EXPECT_TRUE(popup->isVisible()) << "it stays until acted on";
+    EXPECT_TRUE(control<QPushButton>(popup, QStringLiteral("cmdConfirm"))->isVisible());
+    QTest::mouseClick(control<QPushButton>(popup, QStringLiteral("cmdConfirm")), Qt::LeftButton);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(readMark(row).toInt(), -1);
+
+    core::OutgoingMessage toNotes = toBob(QStringLiteral("Into the notes"));
+    toNotes.cmDocAftDis = true;
+    toNotes.CMNeeCom = true;
+    const qint32 notesRow = notified(*tray, toNotes);
+    EXPECT_FALSE(control<QPushButton>(popup, QStringLiteral("cmdConfirm"))->isVisible())
+        << "confirmed only in the message window";
+    EXPECT_TRUE(control<QPushButton>(popup, QStringLiteral("cmdOpen"))->isVisible());
+    QTest::keyClick(popup, Qt::Key_C);
+    EXPECT_TRUE(popup->isVisible()) << "its key does nothing either";
+    EXPECT_TRUE(readMark(notesRow).isNull());
+    QTest::keyClick(popup, Qt::Key_Escape);
+    EXPECT_FALSE(popup->isVisible());
+}
+
+} // namespace

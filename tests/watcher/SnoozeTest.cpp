@@ -1,0 +1,214 @@
+// A snoozed message told again by every watcher of the login at that computer: at its moment on
+// the services' clock, once per snooze, across restarts, and not when confirmed or gone.
+#include "WatcherFixture.h"
+
+#include "core/Snoozes.h"
+#include "tzsndmsg/Confirmations.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0));
+
+class Snooze : public TwoWorkstations {
+protected:
+    Snooze()
+    {
+        // The snoozes live beside the workstation's states.
+        previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", home.path().toLocal8Bit());
+        setNow(kMorning);
+    }
+    ~Snooze() override { qputenv("XDG_STATE_HOME", previous); }
+
+    std::unique_ptr<OfficeWatcher> started(const QString& name, Told*& told)
+    {
+        auto w = std::make_unique<OfficeWatcher>(ws2, options(name));
+        told = new Told(*w);
+        keep.emplace_back(told);
+        QString error;
+        EXPECT_TRUE(w->start(&error)) << error.toStdString();
+        return w;
+    }
+    // Bob's (BACK at WS2) row of a new message from Anna.
+    qint32 rowTo(const QString& subject, qint32* cmId = nullptr)
+    {
+        const qint32 id = send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
+        if (cmId)
+            *cmId = id;
+        return office
+            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {id})
+            .toInt();
+    }
+    static QStringList snoozed(const Told& told)
+    {
+        QStringList out;
+        for (const QString& t : told.texts())
+            if (t.startsWith(QStringLiteral("snoozed")))
+                out << t;
+        return out;
+    }
+    void at(const QTime& time, std::initializer_list<OfficeWatcher*> watchers)
+    {
+        setNow(QDateTime(kMorning.date(), time));
+        for (OfficeWatcher* w : watchers)
+            w->clockChanged();
+    }
+
+    QByteArray previous;
+    QTemporaryDir home;
+    std::vector<std::unique_ptr<Told>> keep;
+};
+
+TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
+{
+    qint32 cmId = 0;
+    const qint32 row = rowTo(QStringLiteral("Call Mrs Green"), &cmId);
+    Told *watchTold = nullptr, *trayTold = nullptr;
+    auto watch = started(QStringLiteral("watch"), watchTold);
+    auto tray = started(QStringLiteral("tray"), trayTold);
+    ASSERT_EQ(watchTold->texts(), QStringList{QStringLiteral("arrived %1").arg(cmId)});
+
+    QString error;
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, DefaultSnoozeMinutes, &error))
+        << error.toStdString();
+    Told::settle(100);
+    at(QTime(10, 14, 59), {watch.get(), tray.get()});
+    EXPECT_TRUE(snoozed(*watchTold).isEmpty()) << "not before its 15 minutes";
+    at(QTime(10, 15), {watch.get(), tray.get()});
+    const QStringList once{QStringLiteral("snoozed %1").arg(cmId)};
+    EXPECT_EQ(snoozed(*watchTold), once);
+    EXPECT_EQ(snoozed(*trayTold), once) << "every watcher of the login at the computer tells it";
+    ASSERT_FALSE(watchTold->notices.isEmpty());
+    EXPECT_EQ(watchTold->notices.last().BroChkID, row);
+    EXPECT_EQ(watchTold->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
+    at(QTime(10, 40), {watch.get(), tray.get()});
+    EXPECT_EQ(snoozed(*watchTold), once);
+
+    // A second snooze, due while the watcher is stopped: told once when it starts again.
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 5, &error)) << error.toStdString();
+    watch.reset();
+    setNow(QDateTime(kMorning.date(), QTime(11, 0)));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        Told* told = nullptr;
+        auto again = started(QStringLiteral("watch"), told);
+        EXPECT_EQ(snoozed(*told).size(), run == 0 ? 1 : 0);
+        if (run == 0 && !told->notices.isEmpty())
+            EXPECT_TRUE(told->notices.last().late);
+    }
+    // The other watcher, running all along, on its timer.
+    tray->clockChanged();
+    EXPECT_EQ(snoozed(*trayTold).size(), 2);
+}
+
+TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
+{
+    qint32 confirmedId = 0, deletedId = 0, keptId = 0;
+    const qint32 confirmed = rowTo(QStringLiteral("Confirmed"), &confirmedId);
+    const qint32 deleted = rowTo(QStringLiteral("Deleted"), &deletedId);
+    const qint32 kept = rowTo(QStringLiteral("Kept"), &keptId);
+    Told* told = nullptr;
+    auto watch = started(QStringLiteral("watch"), told);
+    for (qint32 row : {confirmed, deleted, kept}) {
+        QString error;
+        ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 10, &error)) << error.toStdString();
+    }
+    QString error;
+    ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
+    office.exec(QStringLiteral("delete from BroChkTable where BroChkLinID=?"), {deletedId});
+    office.exec(QStringLiteral("delete from EvTable where EvLinID=?"), {deletedId});
+    office.exec(QStringLiteral("delete from CMTable where cmID=?"), {deletedId});
+    at(QTime(10, 10), {watch.get()});
+    EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(keptId)});
+}
+
+TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
+{
+    qint32 cmId = 0;
+    const qint32 row = rowTo(QStringLiteral("After the damage"), &cmId);
+    const QString path = core::snoozeFilePath(QStringLiteral("BACK"), QStringLiteral("WS2"),
+                                              ws2->messageStoreConnection()->url());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+    {
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"version\": 1, \"snoozes\": [");
+    }
+    Told* told = nullptr;
+    auto watch = started(QStringLiteral("watch"), told);
+    at(QTime(10, 1), {watch.get()});
+    EXPECT_EQ(told->logged.filter(QStringLiteral("not readable")).size(), 1) << told->logged.join('\n').toStdString();
+
+    QString error;
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
+    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".damaged")));
+    at(QTime(10, 16), {watch.get()});
+    EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(cmId)});
+}
+
+TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
+{
+    const qint32 bobs = rowTo(QStringLiteral("For Bob"));
+    const qint32 annas = [&] {
+        const qint32 id = send(*ws2, message(*ws2, bob, QStringLiteral("For Anna"),
+                                             QString::number(anna) + u','));
+        return office
+            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {id})
+            .toInt();
+    }();
+    QString error;
+    ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
+    EXPECT_EQ(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                            {bobs})
+                  .toInt(),
+              -1);
+
+    // A message that the window saves to the notes after it is read stays for the window.
+    core::OutgoingMessage notes = message(*ws1, anna, QStringLiteral("To the notes"),
+                                          QString::number(bob) + u',');
+    notes.cmDocAftDis = true;
+    const qint32 notesId = send(*ws1, notes);
+    const qint32 notesRow =
+        office.scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {notesId})
+            .toInt();
+
+    struct Case {
+        const char* name;
+        bool snooze;
+        qint32 row;
+        int minutes;
+        QString reason;
+    } cases[] = {
+        {"another person's row", false, annas, 15, QStringLiteral("addressed to someone else")},
+        {"another person's row", true, annas, 15, QStringLiteral("addressed to someone else")},
+        {"already confirmed", false, bobs, 15, QStringLiteral("already confirmed")},
+        {"already confirmed", true, bobs, 15, QStringLiteral("already confirmed")},
+        {"unknown row", true, 999999, 15, QStringLiteral("no message row 999999")},
+        {"no minutes", true, notesRow, 0, QStringLiteral("1 to 1440 minutes")},
+        {"needs the window", false, notesRow, 15, QStringLiteral("confirm it in the message window")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString why;
+        const bool done = c.snooze ? snoozeReceivedMessage(*ws2, c.row, c.minutes, &why)
+                                   : confirmReceivedMessage(*ws2, c.row, &why);
+        EXPECT_FALSE(done);
+        EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
+    }
+    EXPECT_TRUE(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                              {notesRow})
+                    .isNull())
+        << "refused, so left unread";
+    EXPECT_TRUE(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                              {annas})
+                    .isNull());
+}
+
+} // namespace
