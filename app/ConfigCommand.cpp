@@ -33,6 +33,9 @@ int runConfig(const QStringList& args)
     line("help", config.helpFolder, resolved.helpFolder.origin);
     line("login", config.loginName, resolved.loginName.origin);
     line("computer", config.computerName, resolved.computerName.origin);
+    line("quiet", resolved.quiet.value.isEmpty() ? QStringLiteral("none") : resolved.quiet.value,
+         resolved.quiet.origin);
+    line("sound", resolved.sound.value, resolved.sound.origin);
     out << "files: " << tzglob::WorkstationConfig::systemFile() << ", "
         << tzglob::WorkstationConfig::userFile();
     out << (resolved.filesRead.isEmpty() ? QStringLiteral(" (none present)")
