@@ -12,9 +12,11 @@
 #include "tzsndmsg/tzSndMsgCls.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
@@ -321,6 +323,36 @@ TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
     EXPECT_EQ(popup->notice().BroChkID, 0);
     EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
               QStringLiteral("Chart 40"));
+}
+
+TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
+{
+    auto tray = startTray();
+    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Sign the rota"), QString::number(bob) + u',');
+    m.CMNeeCom = true;
+    send(*ws1, m);
+    ASSERT_TRUE(popupShown(*tray));
+    NotificationPopup* popup = tray->popup();
+    const OfficeNotice notice = popup->notice();
+    // Read and closed without confirming: still counted.
+    EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
+              QStringLiteral("Sign the rota"));
+    Told::settle(300);
+    EXPECT_EQ(tray->unreadCount(), 1);
+    {
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            tzSndMsgFrm& window = shown(dialog, true);
+            QTest::mouseClick(window.ConfirmChkYes, Qt::LeftButton, {},
+                              QPoint(4, window.ConfirmChkYes->height() / 2));
+            QTest::mouseClick(window.ConfirmCmdTo[2], Qt::LeftButton);
+            window.hide();
+            return int(QDialog::Accepted);
+        });
+        tray->openNotice(notice);
+    }
+    Told::settle(300);
+    EXPECT_EQ(tray->unreadCount(), 0) << "confirmed";
 }
 
 TEST_F(Tray, QuietTimeShowsNothingKeepsTheCountAndTellsWhatCameAsOneSummaryAfter)
