@@ -237,6 +237,10 @@ void TrayApp::pollTray()
             showWindow();
         return;
     }
+    // Not while the window's menu or a window opened from it is in use: its buttons are on
+    // the stack then. The next look switches.
+    if (m_windowOpen || QApplication::activePopupWidget())
+        return;
     m_trayPoll->stop();
     createIcon();
     if (m_window) {
@@ -430,7 +434,10 @@ void TrayApp::fillRecentMenu()
         text.replace(u'&', QStringLiteral("&&"));
         QAction* entry = m_recentMenu->addAction(text);
         entry->setObjectName(QStringLiteral("actRecentEntry"));
-        connect(entry, &QAction::triggered, this, [this, n] { openNotice(n); });
+        // Opened once the menu is done with the entry: the list may be rebuilt meanwhile.
+        connect(entry, &QAction::triggered, this, [this, n] {
+            QTimer::singleShot(0, this, [this, n] { openNotice(n); });
+        });
     }
 }
 
