@@ -337,8 +337,9 @@ void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
         if (m_icon && QSystemTrayIcon::supportsMessages())
             m_icon->showMessage(title, body, QSystemTrayIcon::Information, 20000);
         else
-            m_popup->showSummary(title, body,
-                                 QStringLiteral("All of them under Recent  \u2022  click to open the inbox"));
+            m_popup->showSummary(
+                title, body,
+                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"));
         emit summarized(title, int(notices.size()));
     }
     ring();

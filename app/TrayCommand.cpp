@@ -82,7 +82,7 @@ int screenshot(const std::shared_ptr<tzglob::tzGlobal>& services, const QString&
     } else if (summary) {
         QElapsedTimer clock;
         clock.start();
-        while (!tray.popup()->isVisible() && clock.elapsed() < 3 * TrayApp::kGatherMs)
+        while (!tray.popup()->isVisible() && clock.elapsed() < 3LL * TrayApp::kGatherMs)
             QApplication::processEvents(QEventLoop::AllEvents, 20);
         if (!tray.popup()->isVisible() || tray.popup()->notice().BroChkID != 0)
             return failed(1, QStringLiteral("fewer than two unread messages to sum up"));
@@ -117,8 +117,8 @@ int runTray(const QStringList& args)
                                      "PNG and exit."),
                       QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("menu"),
-                      QStringLiteral("With --screenshot: render the tray's window with its menu and "
-                                     "Recent open.")});
+                      QStringLiteral("With --screenshot: render the tray's window with its menu "
+                                     "and Recent open.")});
     parser.addOption({QStringLiteral("summary"),
                       QStringLiteral("With --screenshot: render the one notice the unread messages "
                                      "are told in at start.")});
@@ -140,7 +140,8 @@ int runTray(const QStringList& args)
 
     if (render)
         return screenshot(services, parser.value(QStringLiteral("screenshot")),
-                          parser.isSet(QStringLiteral("menu")), parser.isSet(QStringLiteral("summary")));
+                          parser.isSet(QStringLiteral("menu")),
+                          parser.isSet(QStringLiteral("summary")));
     const tzglob::WorkstationConfig config = resolvedConfig(parser);
 
     OfficeWatcher::Options options;

@@ -25,12 +25,13 @@ struct ConfigValue {
 //   5. the environment: TZSNDMSG_DB_URL, TZSNDMSG_DATA, TZSNDMSG_HELP, TZSNDMSG_LOGIN,
 //      TZSNDMSG_COMPUTER.
 // The files are INI files with the keys database, data, help, login and computer, outside any
-// section; the tray's own keys are quiet (hours without notices, "12:00-13:00", over midnight
-// too: "22:00-6:30") and sound (on arrival: off, the default, on, or a sound file's path), read
-// from the files only. A host program lays its own flags over the result with set(). Reading never fails
-// and never waits: a missing file is skipped; what is wrong in a file (an unknown key, a section
-// nobody reads, a line that is no key=value) is one warning per file and line, and a path that
-// is no regular file (a FIFO, a device, a folder) is read as nothing and named in `refused`.
+// section; the tray's own keys are quiet (hours without notices, "12:00-13:00", over midnight too:
+// "22:00-6:30") and sound (on arrival: off, the default, on, or a sound file's path), read from
+// the files only. A host program lays its own flags over the result with set(). Reading never
+// fails and never waits: a missing file is skipped; what is wrong in a file (an unknown key, a
+// quiet or sound value that is none, a section nobody reads, a line that is no key=value) is one
+// warning per file and line (the value is ignored), and a path
+// that is no regular file (a FIFO, a device, a folder) is read as nothing and named in `refused`.
 // Call from the thread that uses the result.
 class WorkstationConfig {
 public:
