@@ -34,11 +34,18 @@ QTextStream& out()
     return stream;
 }
 
+namespace {
+QString g_lastFailure;
+}
+
 int fail(int code, const QString& message)
 {
     std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
+    g_lastFailure = message;
     return code;
 }
+
+QString lastFailure() { return g_lastFailure; }
 
 namespace {
 

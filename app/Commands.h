@@ -51,6 +51,8 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
 
 // The exit code after openServices failed: 1 when the store is damaged, else 2.
 int setUpExitCode();
+// The reason last told on stderr, for a program that also shows it.
+QString lastFailure();
 
 // The store's integrity, the search index's and the data folder's layout.
 int runCheck(const QStringList& args);

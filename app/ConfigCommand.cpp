@@ -36,6 +36,9 @@ int runConfig(const QStringList& args)
     line("help", config.helpFolder, resolved.helpFolder.origin);
     line("login", config.loginName, resolved.loginName.origin);
     line("computer", config.computerName, resolved.computerName.origin);
+    line("quiet", resolved.quiet.value.isEmpty() ? QStringLiteral("none") : resolved.quiet.value,
+         resolved.quiet.origin);
+    line("sound", resolved.sound.value, resolved.sound.origin);
     // A PostgreSQL office is asked how the connection crosses the network.
     QString bad;
     const auto url = db::ConnectionUrl::parse(config.databaseUrl, &bad);

@@ -183,6 +183,28 @@ void NotificationPopup::keyPressEvent(QKeyEvent* event)
     }
 }
 
+void NotificationPopup::showSummary(const QString& title, const QString& text,
+                                    const QString& footer)
+{
+    m_more = 0;
+    m_notice = OfficeNotice{};
+    m_title->setText(title);
+    const qsizetype line = text.indexOf(u'\n');
+    m_subject->setText(text.left(line));
+    m_text->setText(line < 0 ? QString() : text.mid(line + 1));
+    m_text->setVisible(line >= 0);
+    m_footer->setText(footer);
+    // A summary opens the inbox; its messages are confirmed or snoozed each on its own.
+    m_confirm->setVisible(false);
+    m_snooze->setVisible(false);
+    adjustSize();
+    place();
+    show();
+    raise();
+    if (m_timer->interval() > 0)
+        m_timer->start();
+}
+
 void NotificationPopup::place()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();

@@ -24,6 +24,9 @@ public:
     explicit NotificationPopup(QWidget* parent = nullptr);
 
     void showNotice(const OfficeNotice& notice);
+    // Several notices as one (or a word from the tray itself): no message of its own, a click
+    // opens the inbox.
+    void showSummary(const QString& title, const QString& text, const QString& footer);
     OfficeNotice notice() const { return m_notice; }
     int waiting() const { return m_more; } // notices that came while it was shown
 

@@ -8,14 +8,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace tzsndmsg::app {
 
@@ -28,6 +35,46 @@ QAction* addCommand(QMenu* menu, const QString& name, const QString& text)
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
     return action;
+}
+
+// Sound files go to the desktop's sound server, without waiting for it; the bell without one.
+void playSound(const QString& sound)
+{
+    if (sound != QLatin1String("beep")) {
+        for (const char* player : {"pw-play", "paplay", "aplay"}) {
+            const QString program = QStandardPaths::findExecutable(QLatin1String(player));
+            if (!program.isEmpty() && QProcess::startDetached(program, {sound}))
+                return;
+        }
+    }
+    QApplication::beep();
+}
+
+bool isArrival(const OfficeNotice& n)
+{
+    return n.kind != OfficeNotice::Kind::Reminder;
+}
+
+QString senderOf(const OfficeNotice& n)
+{
+    return n.senderName.isEmpty() ? n.sender : n.senderName;
+}
+
+QString subjectOf(const OfficeNotice& n)
+{
+    return n.subject.trimmed().isEmpty() ? QStringLiteral("(no subject)") : n.subject.simplified();
+}
+
+// "40 new messages", "2 reminders", "5 messages and reminders".
+QString summaryTitle(const QList<OfficeNotice>& notices)
+{
+    const auto arrivals = std::count_if(notices.begin(), notices.end(), isArrival);
+    const qsizetype n = notices.size();
+    if (arrivals == n)
+        return QStringLiteral("%1 new messages").arg(n);
+    if (arrivals == 0)
+        return QStringLiteral("%1 reminders").arg(n);
+    return QStringLiteral("%1 messages and reminders").arg(n);
 }
 
 } // namespace
@@ -54,6 +101,19 @@ TrayApp::TrayApp(std::shared_ptr<HostServices> services, OfficeWatcher::Options 
     connect(m_popup, &NotificationPopup::clicked, this, &TrayApp::openNotice);
     connect(m_popup, &NotificationPopup::confirmRequested, this, &TrayApp::confirmNotice);
     connect(m_popup, &NotificationPopup::snoozeRequested, this, &TrayApp::snoozeNotice);
+    m_gather = new QTimer(this);
+    m_gather->setSingleShot(true);
+    m_gather->setInterval(kGatherMs);
+    connect(m_gather, &QTimer::timeout, this, &TrayApp::showGathered);
+    // Quiet hours begin and end on the services' clock, looked at now and then.
+    m_clock = new QTimer(this);
+    m_clock->setInterval(30000);
+    connect(m_clock, &QTimer::timeout, this, &TrayApp::clockChanged);
+    m_trayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    m_trayPoll = new QTimer(this);
+    m_trayPoll->setInterval(2000);
+    connect(m_trayPoll, &QTimer::timeout, this, &TrayApp::pollTray);
+    m_player = playSound;
     buildMenu();
 }
 
@@ -74,10 +134,23 @@ void TrayApp::buildMenu()
             &QAction::triggered, this, &TrayApp::openInbox);
     connect(addCommand(m_menu, QStringLiteral("actNewMessage"), QStringLiteral("New Message")),
             &QAction::triggered, this, &TrayApp::newMessage);
+    m_recentMenu = m_menu->addMenu(QStringLiteral("Recent"));
+    m_recentMenu->setObjectName(QStringLiteral("menuRecent"));
+    m_recentMenu->menuAction()->setObjectName(QStringLiteral("actRecent"));
+    // Yesterday's entries go when the menu is opened the next day.
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &TrayApp::fillRecentMenu);
+    fillRecentMenu();
     connect(addCommand(m_menu, QStringLiteral("actEvents"), QStringLiteral("Office Events")),
             &QAction::triggered, this, &TrayApp::openEvents);
     connect(addCommand(m_menu, QStringLiteral("actHolidays"), QStringLiteral("Holidays")),
             &QAction::triggered, this, &TrayApp::openHolidays);
+    m_menu->addSeparator();
+    m_dnd = addCommand(m_menu, QStringLiteral("actDoNotDisturb"), QStringLiteral("Do Not Disturb"));
+    m_dnd->setCheckable(true);
+    connect(m_dnd, &QAction::toggled, this, [this] {
+        clockChanged();
+        setUnread(m_unread);
+    });
     m_menu->addSeparator();
     connect(addCommand(m_menu, QStringLiteral("actQuit"), QStringLiteral("Quit")),
             &QAction::triggered, this, &TrayApp::quitRequested);
@@ -110,43 +183,88 @@ void TrayApp::buildWindow()
     layout->addWidget(more);
 }
 
+void TrayApp::createIcon()
+{
+    m_icon = new QSystemTrayIcon;
+    m_icon->setContextMenu(m_menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                    openInbox();
+            });
+    connect(m_icon, &QSystemTrayIcon::messageClicked, this, [this] { openNotice(m_lastShown); });
+}
+
+void TrayApp::showWindow()
+{
+    if (!m_window)
+        buildWindow();
+    setUnread(m_unread);
+    m_window->adjustSize();
+    m_window->show();
+}
+
+void TrayApp::setTrayAvailability(std::function<bool()> available, int pollMs)
+{
+    m_trayAvailable = std::move(available);
+    m_trayPoll->setInterval(pollMs);
+}
+
 bool TrayApp::start(QString* error)
 {
-    const bool icon = m_mode == Mode::Icon ||
-                      (m_mode == Mode::Auto && QSystemTrayIcon::isSystemTrayAvailable());
-    if (icon) {
-        m_icon = new QSystemTrayIcon;
-        m_icon->setContextMenu(m_menu);
-        connect(m_icon, &QSystemTrayIcon::activated, this,
-                [this](QSystemTrayIcon::ActivationReason reason) {
-                    if (reason == QSystemTrayIcon::Trigger ||
-                        reason == QSystemTrayIcon::DoubleClick)
-                        openInbox();
-                });
-        connect(m_icon, &QSystemTrayIcon::messageClicked, this,
-                [this] { openNotice(m_lastShown); });
-    } else {
-        buildWindow();
-    }
+    m_started.start();
+    const bool icon = m_mode == Mode::Icon || (m_mode == Mode::Auto && m_trayAvailable());
+    if (icon)
+        createIcon();
     setUnread(0);
     if (!m_watcher->start(error))
         return false;
-    if (m_icon) {
+    m_clock->start();
+    if (m_icon)
         m_icon->show();
-    } else {
-        m_window->adjustSize();
-        m_window->show();
-    }
+    else if (m_mode == Mode::Window || m_graceMs <= 0)
+        showWindow();
+    // A desktop whose panel comes up after the tray: the window turns into the icon then.
+    if (!m_icon && m_mode == Mode::Auto)
+        m_trayPoll->start();
     return true;
+}
+
+void TrayApp::pollTray()
+{
+    if (m_icon) {
+        m_trayPoll->stop();
+        return;
+    }
+    if (!m_trayAvailable()) {
+        if (!m_window && m_started.elapsed() >= m_graceMs)
+            showWindow();
+        return;
+    }
+    // Not while the window's menu or a window opened from it is in use: its buttons are on
+    // the stack then. The next look switches.
+    if (m_windowOpen || QApplication::activePopupWidget())
+        return;
+    m_trayPoll->stop();
+    createIcon();
+    if (m_window) {
+        m_window->hide();
+        m_window->deleteLater();
+        m_window = nullptr;
+        m_windowText = nullptr;
+    }
+    setUnread(m_unread);
+    m_icon->show();
 }
 
 QString TrayApp::statusText() const
 {
     if (!m_connected)
         return QStringLiteral("%1: the office database does not answer").arg(kProduct);
+    const QString quiet = isQuiet() ? QStringLiteral(" (do not disturb)") : QString();
     if (m_unread == 0)
-        return QStringLiteral("%1: no unread messages").arg(kProduct);
-    return QStringLiteral("%1: %2 unread").arg(kProduct).arg(m_unread);
+        return QStringLiteral("%1: no unread messages%2").arg(kProduct, quiet);
+    return QStringLiteral("%1: %2 unread%3").arg(kProduct).arg(m_unread).arg(quiet);
 }
 
 void TrayApp::setUnread(qint64 count)
@@ -171,16 +289,68 @@ void TrayApp::setUnread(qint64 count)
 void TrayApp::notify(const OfficeNotice& notice)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (auto it = m_recent.begin(); it != m_recent.end();)
-        it = now - it.value() > 60000 ? m_recent.erase(it) : std::next(it);
+    for (auto it = m_toldKeys.begin(); it != m_toldKeys.end();)
+        it = now - it.value() > 60000 ? m_toldKeys.erase(it) : std::next(it);
     const QString key = QStringLiteral("%1/%2/%3")
                             .arg(notice.cmID)
                             .arg(int(notice.kind))
                             .arg(notice.due.toString(Qt::ISODate));
-    if (m_recent.contains(key))
+    if (m_toldKeys.contains(key))
         return;
-    m_recent.insert(key, now);
+    m_toldKeys.insert(key, now);
 
+    addRecent(notice);
+    if (isQuiet()) {
+        m_held << notice;
+        return;
+    }
+    m_gathered << notice;
+    if (!m_gather->isActive())
+        m_gather->start();
+}
+
+void TrayApp::showGathered()
+{
+    const QList<OfficeNotice> notices = std::exchange(m_gathered, {});
+    if (notices.isEmpty())
+        return;
+    if (isQuiet()) {
+        m_held << notices;
+        return;
+    }
+    present(notices, false);
+}
+
+void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
+{
+    if (notices.size() == 1) {
+        showOne(notices.first());
+    } else {
+        // Newest first, as in Recent: who wrote what, the rest counted.
+        const QString title = summaryTitle(notices);
+        QStringList lines;
+        if (afterQuiet)
+            lines << QStringLiteral("While notices were off:");
+        qsizetype listed = 0;
+        for (qsizetype i = notices.size() - 1; i >= 0 && listed < 3; --i, ++listed)
+            lines << senderOf(notices[i]) + QStringLiteral(": ") + subjectOf(notices[i]);
+        if (notices.size() > listed)
+            lines << QStringLiteral("and %1 more").arg(notices.size() - listed);
+        const QString body = lines.join(u'\n');
+        m_lastShown = OfficeNotice{}; // a click opens the inbox
+        if (m_icon && QSystemTrayIcon::supportsMessages())
+            m_icon->showMessage(title, body, QSystemTrayIcon::Information, 20000);
+        else
+            m_popup->showSummary(
+                title, body,
+                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"));
+        emit summarized(title, int(notices.size()));
+    }
+    ring();
+}
+
+void TrayApp::showOne(const OfficeNotice& notice)
+{
     m_lastShown = notice;
     // The desktop's notification goes by itself: one that needs confirmation is the tray's own.
     if (m_icon && QSystemTrayIcon::supportsMessages() && !notice.needsConfirmation) {
@@ -193,6 +363,108 @@ void TrayApp::notify(const OfficeNotice& notice)
         m_popup->showNotice(notice);
     }
     emit notified(notice);
+}
+
+void TrayApp::ring()
+{
+    if (!m_sound.isEmpty() && m_player)
+        m_player(m_sound);
+}
+
+void TrayApp::setSound(const QString& sound) { m_sound = sound; }
+
+void TrayApp::setSoundPlayer(std::function<void(const QString&)> player)
+{
+    m_player = std::move(player);
+}
+
+void TrayApp::setQuietHours(std::optional<tzglob::WorkstationConfig::QuietHours> hours)
+{
+    m_quietHours = hours;
+    clockChanged();
+}
+
+void TrayApp::setDoNotDisturb(bool on) { m_dnd->setChecked(on); }
+
+bool TrayApp::doNotDisturb() const { return m_dnd->isChecked(); }
+
+bool TrayApp::isQuiet() const
+{
+    return m_dnd->isChecked() ||
+           (m_quietHours && m_quietHours->contains(m_services->currentTime()));
+}
+
+void TrayApp::clockChanged()
+{
+    if (isQuiet() || m_held.isEmpty())
+        return;
+    present(std::exchange(m_held, {}), true);
+}
+
+QList<OfficeNotice> TrayApp::recent() const
+{
+    const QDate today = m_services->currentDate();
+    QList<OfficeNotice> out;
+    for (const OfficeNotice& n : m_recent)
+        if (n.told.date() == today)
+            out << n;
+    return out;
+}
+
+void TrayApp::addRecent(const OfficeNotice& notice)
+{
+    m_recent.prepend(notice);
+    if (!notice.told.isValid())
+        m_recent.first().told = m_services->currentDateTime();
+    m_recent = recent();
+    if (m_recent.size() > kRecentCap)
+        m_recent.resize(kRecentCap);
+    fillRecentMenu();
+}
+
+void TrayApp::fillRecentMenu()
+{
+    m_recentMenu->clear();
+    m_recent = recent();
+    if (m_recent.isEmpty()) {
+        m_recentMenu->addAction(QStringLiteral("No notices today"))->setEnabled(false);
+        return;
+    }
+    for (const OfficeNotice& n : std::as_const(m_recent)) {
+        QString text = n.told.toString(QStringLiteral("h:mm ap")) + QStringLiteral("   ");
+        if (n.kind == OfficeNotice::Kind::Reminder)
+            text += QStringLiteral("Reminder: ");
+        text += senderOf(n) + QStringLiteral(": ") + subjectOf(n);
+        if (text.size() > 70)
+            text = text.left(69) + QStringLiteral("\u2026");
+        text.replace(u'&', QStringLiteral("&&"));
+        QAction* entry = m_recentMenu->addAction(text);
+        entry->setObjectName(QStringLiteral("actRecentEntry"));
+        // Opened once the menu is done with the entry: the list may be rebuilt meanwhile.
+        connect(entry, &QAction::triggered, this, [this, n] {
+            QTimer::singleShot(0, this, [this, n] { openNotice(n); });
+        });
+    }
+}
+
+int TrayApp::reportFailure(const QString& reason, int code, int boundMs)
+{
+    NotificationPopup notice;
+    notice.setTimeout(boundMs);
+    notice.showSummary(QStringLiteral("%1 could not start").arg(kProduct), reason,
+                       QStringLiteral("Tell whoever looks after the office's computers"));
+    // Ends when it is closed, clicked or its time is up; nothing waits for an answer.
+    QEventLoop loop;
+    QTimer bound;
+    bound.setSingleShot(true);
+    connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    connect(&notice, &NotificationPopup::clicked, &loop, &QEventLoop::quit);
+    if (auto* close = notice.findChild<QToolButton*>(QStringLiteral("cmdClose")))
+        connect(close, &QToolButton::clicked, &loop, &QEventLoop::quit);
+    connect(qApp, &QCoreApplication::aboutToQuit, &loop, &QEventLoop::quit);
+    bound.start(boundMs);
+    loop.exec();
+    return code;
 }
 
 void TrayApp::runWindow(const std::function<void(tzSndMsgCls&)>& open)

@@ -42,7 +42,9 @@ commands=$(printf '%s\n' "$usage" | awk '/^  [a-z]/ {print $1}')
 .SH FILES
 .TP
 .I /etc/tzsndmsg.conf
-The machine's settings: keys \fBdatabase\fR, \fBdata\fR, \fBhelp\fR, \fBlogin\fR and \fBcomputer\fR.
+The machine's settings: keys \fBdatabase\fR, \fBdata\fR, \fBhelp\fR, \fBlogin\fR and \fBcomputer\fR;
+for the tray \fBquiet\fR (hours without notifications, such as 12:00\-13:00) and \fBsound\fR
+(off, on, or a sound file).
 .TP
 .I ~/.config/tzsndmsg/tzsndmsg.conf
 The user's settings, over the machine's.
@@ -55,7 +57,7 @@ What \fBtzsndmsg tray\fR and \fBtzsndmsg watch\fR have told, so that nothing is 
 (\fB$XDG_STATE_HOME/tzsndmsg/\fR when that is set).
 .TP
 .I /etc/xdg/autostart/tzsndmsg\-tray.desktop
-Starts \fBtzsndmsg tray\fR with each desktop session.
+Starts \fBtzsndmsg tray \-\-autostart\fR with each desktop session.
 .SH ENVIRONMENT
 \fBTZSNDMSG_DB_URL\fR, \fBTZSNDMSG_DATA\fR, \fBTZSNDMSG_HELP\fR, \fBTZSNDMSG_LOGIN\fR and
 \fBTZSNDMSG_COMPUTER\fR override the settings files; the flags override them all.

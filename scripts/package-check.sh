@@ -44,8 +44,11 @@ check "files: manual, desktop entries, help, icon, headers, pkg-config: ok"
 dpkg-deb -e "$deb" "$root/control"
 grep -qx /etc/xdg/autostart/tzsndmsg-tray.desktop "$root/control/conffiles" ||
   fail "the tray's autostart entry is not a conffile"
-grep -qx "Exec=tzsndmsg tray" "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" ||
+grep -qx "Exec=tzsndmsg tray --autostart" "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" ||
   fail "the autostart entry does not start the tray"
+# A session without the program (removed, not yet installed) skips the entry quietly.
+grep -qx "TryExec=tzsndmsg" "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" ||
+  fail "the autostart entry has no TryExec"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/etc/xdg/autostart/tzsndmsg-tray.desktop" || fail "the autostart entry is not valid"
 fi

@@ -3,6 +3,9 @@
 #include <tzsndmsg/tzGlobal.h>
 
 #include <QString>
+#include <QTime>
+
+#include <optional>
 
 namespace tzglob {
 
@@ -22,16 +25,31 @@ struct ConfigValue {
 //   5. the environment: TZSNDMSG_DB_URL, TZSNDMSG_DATA, TZSNDMSG_HELP, TZSNDMSG_LOGIN,
 //      TZSNDMSG_COMPUTER.
 // The files are INI files with the keys database, data, help, login and computer, outside any
-// section. A host program lays its own flags over the result with set(). Reading never fails
-// and never waits: a missing file is skipped; what is wrong in a file (an unknown key, a section
-// nobody reads, a line that is no key=value) is one warning per file and line, and a path that
-// is no regular file (a FIFO, a device, a folder) is read as nothing and named in `refused`.
+// section; the tray's own keys are quiet (hours without notices, "12:00-13:00", over midnight too:
+// "22:00-6:30") and sound (on arrival: off, the default, on, or a sound file's path), read from
+// the files only. A host program lays its own flags over the result with set(). Reading never
+// fails and never waits: a missing file is skipped; what is wrong in a file (an unknown key, a
+// quiet or sound value that is none, a section nobody reads, a line that is no key=value) is one
+// warning per file and line (the value is ignored), and a path
+// that is no regular file (a FIFO, a device, a folder) is read as nothing and named in `refused`.
 // Call from the thread that uses the result.
 class WorkstationConfig {
 public:
     static WorkstationConfig load();
 
     ConfigValue databaseUrl, dataFolder, helpFolder, loginName, computerName;
+    ConfigValue quiet, sound;
+
+    // Quiet hours: from `from` up to (not including) `to`, across midnight when `to` is earlier.
+    struct QuietHours {
+        QTime from, to;
+        bool contains(QTime time) const;
+    };
+    // "H:MM-H:MM"; nothing for a value that is not a range of hours (or is an empty one).
+    static std::optional<QuietHours> quietHours(const QString& text);
+    // A sound setting: "beep" for on, empty (not null) for off, a sound file's absolute path;
+    // null for a value that is none of these.
+    static QString soundOf(const QString& text);
 
     // The files that were read, in order.
     QStringList filesRead;

@@ -57,7 +57,19 @@ constexpr qint64 kLargestFile = 1 << 20;
 // A file of garbage is told in a few lines, not in one per line.
 constexpr int kWarningsPerFile = 10;
 
-const char* const kKeys[] = {"database", "data", "help", "login", "computer"};
+const char* const kKeys[] = {"database", "data", "help", "login", "computer", "quiet", "sound"};
+
+// What is wrong with a tray setting's value, or nothing.
+QString valueProblem(const QString& key, const QString& value)
+{
+    if (key == QLatin1String("quiet") && !WorkstationConfig::quietHours(value))
+        return QStringLiteral("quiet=%1 is not a range of hours such as 12:00-13:00; ignored")
+            .arg(value);
+    if (key == QLatin1String("sound") && WorkstationConfig::soundOf(value).isNull())
+        return QStringLiteral("sound=%1 is neither on, off nor the path of a sound file; ignored")
+            .arg(value);
+    return QString();
+}
 
 QString kindOf(mode_t mode)
 {
@@ -131,10 +143,13 @@ QStringList lineWarnings(const QString& file, const QByteArray& bytes)
             known = known || key == QLatin1String(k);
         if (!known)
             warn(number, QStringLiteral("unknown key \"%1\" (the keys are database, data, help, "
-                                        "login and computer); ignored")
+                                        "login, computer, quiet and sound); ignored")
                              .arg(key));
         else if (text.mid(equals + 1).trimmed().isEmpty())
             warn(number, QStringLiteral("%1= is empty; ignored").arg(key));
+        else if (const QString problem = valueProblem(key, text.mid(equals + 1).trimmed());
+                 !problem.isEmpty())
+            warn(number, problem);
     }
     if (skipped > 0)
         out << QStringLiteral("%1: %2 more line(s) like these").arg(file).arg(skipped);
@@ -212,6 +227,8 @@ WorkstationConfig WorkstationConfig::load()
     c.dataFolder = {root + QStringLiteral("/data/"), kDefault};
     c.helpFolder = {defaultHelpFolder(root), kDefault};
     c.loginName = {QStringLiteral("SUPERVISOR"), kDefault};
+    c.quiet = {QString(), kDefault};
+    c.sound = {QStringLiteral("off"), kDefault};
     c.computerName = {QSysInfo::machineHostName().toUpper(), kDefault};
 
     struct Key {
@@ -225,6 +242,8 @@ WorkstationConfig WorkstationConfig::load()
         {"help", &WorkstationConfig::helpFolder, "TZSNDMSG_HELP"},
         {"login", &WorkstationConfig::loginName, "TZSNDMSG_LOGIN"},
         {"computer", &WorkstationConfig::computerName, "TZSNDMSG_COMPUTER"},
+        {"quiet", &WorkstationConfig::quiet, nullptr},
+        {"sound", &WorkstationConfig::sound, nullptr},
     };
 
     // The data folder may come from any layer; its workstation settings lie under the files.
@@ -238,11 +257,15 @@ WorkstationConfig WorkstationConfig::load()
             for (const Key& k : keys) {
                 const bool isData = k.field == &WorkstationConfig::dataFolder;
                 const QString value = settings.value(QLatin1String(k.key)).toString().trimmed();
-                if (!value.isEmpty() && isData == dataOnly)
+                // A value told as wrong keeps what a layer below set.
+                if (!value.isEmpty() && isData == dataOnly &&
+                    valueProblem(QLatin1String(k.key), value).isEmpty())
                     c.*k.field = {value, file};
             }
         }
         for (const Key& k : keys) {
+            if (!k.environment)
+                continue;
             const bool isData = k.field == &WorkstationConfig::dataFolder;
             const QString value = qEnvironmentVariable(k.environment).trimmed();
             if (!value.isEmpty() && isData == dataOnly)
@@ -286,6 +309,41 @@ void WorkstationConfig::set(ConfigValue& field, const QString& value, const QStr
                                       : QSysInfo::machineHostName().toUpper(),
                     kDefault};
     applyDataFolderWorkstation();
+}
+
+bool WorkstationConfig::QuietHours::contains(QTime time) const
+{
+    const QTime t(time.hour(), time.minute());
+    return from < to ? from <= t && t < to : from <= t || t < to;
+}
+
+std::optional<WorkstationConfig::QuietHours> WorkstationConfig::quietHours(const QString& text)
+{
+    const QStringList ends = text.split(QLatin1Char('-'));
+    if (ends.size() != 2)
+        return std::nullopt;
+    QuietHours range;
+    range.from = QTime::fromString(ends[0].trimmed(), QStringLiteral("H:mm"));
+    range.to = QTime::fromString(ends[1].trimmed(), QStringLiteral("H:mm"));
+    // 24:00 is the end of the day.
+    if (!range.to.isValid() && ends[1].trimmed() == QLatin1String("24:00"))
+        range.to = QTime(0, 0);
+    if (!range.from.isValid() || !range.to.isValid() || range.from == range.to)
+        return std::nullopt;
+    return range;
+}
+
+QString WorkstationConfig::soundOf(const QString& text)
+{
+    const QString word = text.trimmed().toLower();
+    for (const char* on : {"on", "yes", "true", "1", "beep"})
+        if (word == QLatin1String(on))
+            return QStringLiteral("beep");
+    for (const char* off : {"off", "no", "false", "0"})
+        if (word == QLatin1String(off))
+            return QStringLiteral("");
+    const QFileInfo file(text.trimmed());
+    return file.isAbsolute() && file.isFile() ? file.absoluteFilePath() : QString();
 }
 
 Config WorkstationConfig::toConfig() const

@@ -212,14 +212,14 @@ TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
 TEST_F(WatchProgram, TrayRendersItsNotificationAndItsMenu)
 {
     ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    for (const bool menu : {false, true}) {
-        SCOPED_TRACE(menu ? "menu" : "notification");
-        const QString file = home.filePath(menu ? QStringLiteral("menu.png") : QStringLiteral("note.png"));
+    for (const QString what : {QString(), QStringLiteral("--menu"), QStringLiteral("--summary")}) {
+        SCOPED_TRACE(what.isEmpty() ? "notification" : qPrintable(what));
+        const QString file = home.filePath(what.mid(2) + QStringLiteral("shot.png"));
         QStringList args{QStringLiteral("tray"), QStringLiteral("--login"), QStringLiteral("ANNA"),
                          QStringLiteral("--computer"), QStringLiteral("FRONTDESK"),
                          QStringLiteral("--screenshot"), file};
-        if (menu)
-            args << QStringLiteral("--menu");
+        if (!what.isEmpty())
+            args << what;
         const Outcome r = run(args);
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
         const QImage image(file);

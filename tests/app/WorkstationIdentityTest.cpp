@@ -134,6 +134,13 @@ TEST_F(WorkstationIdentity, WrongConfigurationIsToldAndWhatIsNoFileIsRefusedWith
         // The search reads the configuration twice; it is told once all the same.
         {"told once", {"search", "--login", "BEN", "phone"}, 0, "warning: " + etc + ":1: unknown key", "db=x\n"},
         {"shown by config", {"config"}, 0, "warning: " + etc + ":1: unknown key \"db\"", "db=x\n"},
+        // The tray's keys: a value that is none is told with its line and left out.
+        {"quiet hours", {"config"}, 0, "quiet    22:00-6:30    (" + etc + ")", "quiet=22:00-6:30\n"},
+        {"no hours", inbox, 0, "warning: " + etc + ":2: quiet=12-13 is not a range of hours",
+         "sound=on\nquiet=12-13\n"},
+        {"empty range", {"config"}, 0, "warning: " + etc + ":1: quiet=9:00-9:00 is not a range", "quiet=9:00-9:00\n"},
+        {"no sound", inbox, 0, "warning: " + etc + ":1: sound=loud is neither on, off nor the path",
+         "sound=loud\n"},
         {"FIFO", inbox, 2, "the configuration file " + etc + " is a FIFO", "fifo"},
         {"FIFO, config", {"config"}, 2, "is a FIFO", "fifo"},
         {"link to a device", inbox, 2, etc + " is a device", "zero"},

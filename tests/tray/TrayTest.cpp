@@ -11,9 +11,12 @@
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
@@ -75,8 +78,46 @@ protected:
         return tray;
     }
 
+    // Waits until the tray's own notification shows, at most ms.
+    static bool popupShown(TrayApp& tray, int ms = 5000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!tray.popup()->isVisible() && clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return tray.popup()->isVisible();
+    }
+
+    qint32 sendToBob(const QString& subject)
+    {
+        return send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
+    }
+
     PrompterGuard boxes; // any box fails the test
 };
+
+// The subject of the message the window opened on.
+QString openedBy(const std::function<void()>& click)
+{
+    QString opened;
+    ModalScript script;
+    script.then([&](QDialog& dialog) {
+        tzSndMsgFrm& window = shown(dialog, true);
+        opened = window.txtSubject->text();
+        window.hide();
+        return int(QDialog::Rejected);
+    });
+    click();
+    return opened;
+}
+
+QStringList entries(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* action : menu->actions())
+        out << action->text().section(QStringLiteral("   "), 1);
+    return out;
+}
 
 TEST_F(Tray, AnArrivalIsNotifiedAndItsClickOpensTheMessageReadyToConfirm)
 {
@@ -225,6 +266,263 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
     // The application's own loop resets what quitting left behind for the next test.
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
+}
+
+TEST_F(Tray, RecentKeepsTheDaysNoticesNewestFirstEachOpeningItsMessage)
+{
+    auto tray = startTray();
+    EXPECT_EQ(entries(tray->recentMenu()), QStringList{QString()}) << "one disabled line: none today";
+    sendToBob(QStringLiteral("Room 2 autoclave"));
+    ASSERT_TRUE(popupShown(*tray));
+    tray->popup()->hide();
+    setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 5)));
+    sendToBob(QStringLiteral("Lunch & learn"));
+    ASSERT_TRUE(popupShown(*tray));
+    tray->popup()->hide();
+
+    QMenu* recent = tray->recentMenu();
+    EXPECT_EQ(entries(recent), (QStringList{QStringLiteral("Anna Front: Lunch && learn"),
+                                            QStringLiteral("Anna Front: Room 2 autoclave")}));
+    EXPECT_TRUE(recent->actions().first()->text().startsWith(QStringLiteral("10:05 am")));
+    // The older one, clicked as a person does: the window opens on it, the popup long gone.
+    EXPECT_EQ(openedBy([&] {
+                  recent->actions().last()->trigger();
+                  pump(5);
+              }),
+              QStringLiteral("Room 2 autoclave"));
+
+    // The next day Recent starts empty.
+    setNow(QDateTime(QDate(2026, 12, 8), QTime(8, 0)));
+    emit recent->aboutToShow();
+    EXPECT_TRUE(tray->recent().isEmpty());
+    ASSERT_EQ(recent->actions().size(), 1);
+    EXPECT_FALSE(recent->actions().first()->isEnabled());
+}
+
+TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
+{
+    for (int i = 1; i <= 40; ++i)
+        sendToBob(QStringLiteral("Chart %1").arg(i));
+    auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
+                                          TrayApp::Mode::Window);
+    QSignalSpy single(tray.get(), &TrayApp::notified);
+    QSignalSpy summaries(tray.get(), &TrayApp::summarized);
+    QString error;
+    ASSERT_TRUE(tray->start(&error)) << error.toStdString();
+    ASSERT_TRUE(popupShown(*tray));
+    Told::settle(2 * TrayApp::kGatherMs);
+    EXPECT_EQ(single.size(), 0);
+    ASSERT_EQ(summaries.size(), 1);
+    EXPECT_EQ(summaries.first().at(1).toInt(), 40);
+    NotificationPopup* popup = tray->popup();
+    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
+              QStringLiteral("40 new messages"));
+    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblSubject"))->text(),
+              QStringLiteral("Anna Front: Chart 40"));
+    EXPECT_TRUE(control<QLabel>(popup, QStringLiteral("lblText"))->text().endsWith(QStringLiteral("and 37 more")));
+    EXPECT_EQ(tray->recent().size(), TrayApp::kRecentCap);
+    EXPECT_EQ(tray->recent().first().subject, QStringLiteral("Chart 40"));
+    // The inbox, on its newest row: no one message of the forty.
+    EXPECT_EQ(popup->notice().BroChkID, 0);
+    EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
+              QStringLiteral("Chart 40"));
+}
+
+TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
+{
+    auto tray = startTray();
+    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Sign the rota"), QString::number(bob) + u',');
+    m.CMNeeCom = true;
+    send(*ws1, m);
+    ASSERT_TRUE(popupShown(*tray));
+    NotificationPopup* popup = tray->popup();
+    const OfficeNotice notice = popup->notice();
+    // Read and closed without confirming: still counted.
+    EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
+              QStringLiteral("Sign the rota"));
+    Told::settle(300);
+    EXPECT_EQ(tray->unreadCount(), 1);
+    {
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            tzSndMsgFrm& window = shown(dialog, true);
+            QTest::mouseClick(window.ConfirmChkYes, Qt::LeftButton, {},
+                              QPoint(4, window.ConfirmChkYes->height() / 2));
+            QTest::mouseClick(window.ConfirmCmdTo[2], Qt::LeftButton);
+            window.hide();
+            return int(QDialog::Accepted);
+        });
+        tray->openNotice(notice);
+    }
+    Told::settle(300);
+    EXPECT_EQ(tray->unreadCount(), 0) << "confirmed";
+}
+
+TEST_F(Tray, QuietTimeShowsNothingKeepsTheCountAndTellsWhatCameAsOneSummaryAfter)
+{
+    struct Case {
+        const char* name;
+        bool byMenu; // "Do not disturb" rather than the configured hours
+    } cases[] = {{"quiet hours", false}, {"do not disturb", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        office.exec(QStringLiteral("delete from BroChkTable"));
+        setNow(QDateTime(QDate(2026, 12, 7), QTime(c.byMenu ? 10 : 12, 30)));
+        auto tray = startTray();
+        QStringList rung;
+        tray->setSound(QStringLiteral("beep"));
+        tray->setSoundPlayer([&](const QString& sound) { rung << sound; });
+        tray->setQuietHours(tzglob::WorkstationConfig::quietHours(QStringLiteral("12:00-13:00")));
+        if (c.byMenu)
+            tray->menu()->findChild<QAction*>(QStringLiteral("actDoNotDisturb"))->trigger();
+        EXPECT_TRUE(tray->isQuiet());
+        EXPECT_EQ(tray->doNotDisturb(), c.byMenu);
+        QSignalSpy single(tray.get(), &TrayApp::notified);
+        QSignalSpy summaries(tray.get(), &TrayApp::summarized);
+
+        for (const char* subject : {"Autoclave", "Lunch", "Courier"}) {
+            sendToBob(QLatin1String(subject));
+            Told::settle(TrayApp::kGatherMs + 100);
+        }
+        Told::settle(300);
+        EXPECT_FALSE(tray->popup()->isVisible());
+        EXPECT_EQ(single.size() + summaries.size(), 0);
+        EXPECT_TRUE(rung.isEmpty());
+        EXPECT_EQ(tray->unreadCount(), 3) << "the count is kept";
+        EXPECT_EQ(tray->heldBack(), 3);
+        EXPECT_EQ(tray->recent().size(), 3) << "and Recent";
+
+        tray->clockChanged();
+        EXPECT_FALSE(tray->popup()->isVisible()) << "still quiet";
+        if (c.byMenu) {
+            tray->menu()->findChild<QAction*>(QStringLiteral("actDoNotDisturb"))->trigger();
+        } else {
+            setNow(QDateTime(QDate(2026, 12, 7), QTime(13, 0)));
+            tray->clockChanged();
+        }
+        EXPECT_FALSE(tray->isQuiet());
+        ASSERT_TRUE(popupShown(*tray, 1000));
+        ASSERT_EQ(summaries.size(), 1);
+        EXPECT_EQ(single.size(), 0);
+        EXPECT_EQ(control<QLabel>(tray->popup(), QStringLiteral("lblTitle"))->text(),
+                  QStringLiteral("3 new messages"));
+        EXPECT_EQ(rung, QStringList{QStringLiteral("beep")}) << "one sound for the summary";
+        tray->clockChanged();
+        EXPECT_EQ(summaries.size(), 1) << "told once";
+        EXPECT_EQ(tray->heldBack(), 0);
+
+        // Outside quiet time an arrival is shown and sounded at once.
+        tray->popup()->hide();
+        sendToBob(QStringLiteral("Afternoon"));
+        ASSERT_TRUE(popupShown(*tray));
+        EXPECT_EQ(single.size(), 1);
+        EXPECT_EQ(rung.size(), 2);
+    }
+}
+
+TEST_F(Tray, QuietHoursMayCrossMidnight)
+{
+    struct Case {
+        const char* range;
+        const char* time;
+        bool quiet;
+    } cases[] = {
+        {"12:00-13:00", "12:00", true},  {"12:00-13:00", "12:59", true},
+        {"12:00-13:00", "13:00", false}, {"12:00-13:00", "11:59", false},
+        {"22:00-6:30", "23:15", true},   {"22:00-6:30", "3:00", true},
+        {"22:00-6:30", "6:30", false},   {"22:00-6:30", "12:00", false},
+        {"8:00-24:00", "23:59", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.range) + " at " + c.time);
+        const auto hours = tzglob::WorkstationConfig::quietHours(QLatin1String(c.range));
+        ASSERT_TRUE(hours.has_value());
+        EXPECT_EQ(hours->contains(QTime::fromString(QLatin1String(c.time), QStringLiteral("H:mm"))),
+                  c.quiet);
+    }
+    for (const char* bad : {"12-13", "12:00", "12:00-12:00", "25:00-26:00", "noon-one", ""})
+        EXPECT_FALSE(tzglob::WorkstationConfig::quietHours(QLatin1String(bad))) << bad;
+}
+
+TEST_F(Tray, AFloatingWindowTurnsIntoTheIconWhenTheDesktopsTrayAppears)
+{
+    bool available = false;
+    auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray")), TrayApp::Mode::Auto);
+    tray->setTrayAvailability([&] { return available; }, 50);
+    QString error;
+    ASSERT_TRUE(tray->start(&error)) << error.toStdString();
+    ASSERT_NE(tray->window(), nullptr);
+    EXPECT_TRUE(tray->window()->isVisible());
+    EXPECT_FALSE(tray->usesIcon());
+    Told::settle(200);
+    EXPECT_FALSE(tray->usesIcon()) << "no tray yet";
+
+    // Not while a window opened from the floating one is up: it switches after.
+    {
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            dialog.show();
+            available = true;
+            Told::settle(300);
+            EXPECT_FALSE(tray->usesIcon());
+            dialog.hide();
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(control<QToolButton>(tray->window(), QStringLiteral("cmdInbox")),
+                          Qt::LeftButton);
+    }
+    EXPECT_TRUE(available);
+    QElapsedTimer clock;
+    clock.start();
+    while (!tray->usesIcon() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(tray->usesIcon());
+    EXPECT_EQ(tray->window(), nullptr);
+    pump(5);
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        EXPECT_NE(widget->objectName(), QStringLiteral("TrayWindow")) << "the window is gone";
+
+    // Started with the session, it waits a moment for the tray before it floats.
+    auto late = std::make_unique<TrayApp>(ws2, options(QStringLiteral("late")), TrayApp::Mode::Auto);
+    late->setTrayAvailability([] { return false; }, 50);
+    late->setStartGrace(300);
+    ASSERT_TRUE(late->start(&error)) << error.toStdString();
+    EXPECT_EQ(late->window(), nullptr);
+    clock.restart();
+    while (!late->window() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_NE(late->window(), nullptr);
+    EXPECT_GE(clock.elapsed(), 150);
+    EXPECT_TRUE(late->window()->isVisible());
+}
+
+TEST_F(Tray, ATrayThatCannotStartSaysWhyInANoticeAndEndsInItsTime)
+{
+    QString title, text;
+    QTimer::singleShot(100, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == QLatin1String("NotificationPopup") && widget->isVisible()) {
+                title = control<QLabel>(widget, QStringLiteral("lblTitle"))->text();
+                text = control<QLabel>(widget, QStringLiteral("lblSubject"))->text();
+            }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("data folder /srv/office/ is missing"), 2, 600), 2);
+    EXPECT_LT(clock.elapsed(), 3000);
+    EXPECT_GE(clock.elapsed(), 500);
+    EXPECT_EQ(title, QStringLiteral("Office Messages could not start"));
+    EXPECT_EQ(text, QStringLiteral("data folder /srv/office/ is missing"));
+
+    // Closed by the person: it ends at once.
+    QTimer::singleShot(100, [] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->objectName() == QLatin1String("NotificationPopup") && widget->isVisible())
+                QTest::mouseClick(control<QToolButton>(widget, QStringLiteral("cmdClose")), Qt::LeftButton);
+    });
+    clock.restart();
+    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("no server"), 1, 60000), 1);
+    EXPECT_LT(clock.elapsed(), 3000);
 }
 
 TEST_F(Tray, TheIconCarriesTheCount)
