@@ -2,6 +2,7 @@
 
 #include "tzsndmsg/OfficeWatcher.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -35,11 +36,16 @@ Q_SIGNALS:
     void clicked(const tzsndmsg::OfficeNotice& notice);
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
     void place();
+    // Over a modal window of the component: usable, and out of its way.
+    void attachToModal();
+    QPointer<QWidget> m_over; // the modal window it keeps clear of
 
     OfficeNotice m_notice;
     int m_more = 0;
