@@ -12,9 +12,11 @@
 namespace tzsndmsg::watcher {
 
 namespace {
-// A server that went away is asked again after a pause that grows to a minute.
-constexpr int RetryFirstMs = 2000;
-constexpr int RetryMaxMs = 60000;
+// A server that went away is asked again after a pause that grows to two minutes: asking an
+// unreachable server holds the caller's thread up to the connection's timeout (5 s), and the
+// signal files still tell meanwhile.
+constexpr int RetryFirstMs = 5000;
+constexpr int RetryMaxMs = 120000;
 } // namespace
 
 StoreChanges::StoreChanges(std::shared_ptr<HostServices> services, int fileCheckMs,

@@ -5,6 +5,8 @@
 #include "db/Database.h"
 #include "watcher/StoreChanges.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 
 using namespace tzsndmsg;
@@ -56,6 +58,32 @@ TEST_F(StoreChangesTest, WhatTheReaderAcknowledgedIsNoChange)
     changes.acknowledge(); // the window read its list again right after its own save
     Told::settle(600);
     EXPECT_EQ(heard.size(), 0);
+}
+
+TEST_F(StoreChangesTest, NoticesAreHeardAgainAfterTheListeningConnectionWasCut)
+{
+    if (!office.usingPostgres())
+        GTEST_SKIP() << "SQLite has no listening connection to cut";
+    watcher::StoreChanges changes(ws2, 0, false); // the notices alone
+    ASSERT_TRUE(changes.start());
+    ASSERT_TRUE(changes.isListening());
+    QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
+    office.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                               "WHERE application_name = ?"),
+                {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())});
+    QElapsedTimer clock;
+    clock.start();
+    while (changes.isListening() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_FALSE(changes.isListening()) << "the cut is noticed";
+    while (!changes.isListening() && clock.elapsed() < 15000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(changes.isListening()) << "listening again";
+    EXPECT_FALSE(heard.isEmpty()) << "what was saved meanwhile is to be read";
+
+    heard.clear();
+    send(*ws1, message(*ws1, anna, QStringLiteral("After"), QString::number(bob) + u','));
+    EXPECT_TRUE(heard.wait(5000) || !heard.isEmpty());
 }
 
 } // namespace
