@@ -219,4 +219,41 @@ TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
     EXPECT_EQ(office.count(QStringLiteral("CMTable")), 1) << "nothing was sent";
 }
 
+TEST_F(OpenWindow, ANoticeClickedOverTheEventsWindowOpensItsMessageOnceThatIsClosed)
+{
+    auto tray = startTray();
+    qint32 row = 0;
+    qint32 openedOn = -1;
+    {
+        ModalScript script;
+        script.then([&](QDialog& events) {
+            EXPECT_EQ(events.objectName(), QStringLiteral("EMS_EventsFrm"));
+            QTimer::singleShot(0, &events, [&] {
+                events.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&events, 3000));
+                const qint32 id = sendToBack(QStringLiteral("Boiler check"));
+                NotificationPopup* popup = noticeOf(*tray, id);
+                row = popup->notice().BroChkID;
+                clickNotice(popup);
+                EXPECT_FALSE(popup->isVisible()) << "clicked through the modal window";
+                events.reject();
+            });
+            QTimer::singleShot(30000, &events, [&] { events.reject(); });
+            return events.exec();
+        });
+        script.then([&](QDialog& dialog) {
+            auto& window = static_cast<tzSndMsgFrm&>(dialog);
+            window.show();
+            waitUntil([&] { return !window.isLoading() && window.isFullWindow(); });
+            openedOn = window.currentBroChkID();
+            window.hide();
+            return int(QDialog::Rejected);
+        });
+        tray->openEvents();
+        EXPECT_TRUE(waitUntil([&] { return openedOn != -1; }, 5000));
+    }
+    EXPECT_NE(row, 0);
+    EXPECT_EQ(openedOn, row);
+}
+
 } // namespace
