@@ -212,10 +212,13 @@ void tzSndMsgFrm::refreshListLive()
             resetToNewMessage();
         updateDeleteButton();
     }
-    if (isSearching())
-        lblSearch->setText(m_list->recordCount() == 1
-                               ? QStringLiteral("1 message found")
-                               : QStringLiteral("%1 messages found").arg(m_list->recordCount()));
+    if (isSearching()) {
+        const int n = m_list->recordCount();
+        const QString found = n == 0   ? QStringLiteral("No message found")
+                              : n == 1 ? QStringLiteral("1 message found")
+                                       : QStringLiteral("%1 messages found").arg(n);
+        lblSearch->setText(m_searchEverywhere ? found + QStringLiteral(" in every view") : found);
+    }
     m_inLive = false;
     emit listLoaded();
 }
