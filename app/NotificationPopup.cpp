@@ -1,6 +1,13 @@
 #include "NotificationPopup.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QToolBar>
+#include <QWindow>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -10,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tzsndmsg::app {
 
@@ -200,6 +209,7 @@ void NotificationPopup::showSummary(const QString& title, const QString& text,
     adjustSize();
     place();
     show();
+    attachToModal();
     raise();
     if (m_timer->interval() > 0)
         m_timer->start();
@@ -211,7 +221,90 @@ void NotificationPopup::place()
     if (!screen)
         return;
     const QRect area = screen->availableGeometry();
-    move(area.right() - width() - 16, area.bottom() - height() - 16);
+    const QRect home(area.right() - width() - 16, area.bottom() - height() - 16, width(), height());
+    if (!m_over || !m_over->isVisible()) {
+        move(home.topLeft());
+        return;
+    }
+    // With a window of the component open the notice goes where it covers none of it: a
+    // corner of the screen's available area, or beside the window. A window that fills the
+    // screen keeps its buttons, boxes and toolbars clear; the lower right corner is preferred.
+    const QRect frame = m_over->frameGeometry();
+    QList<QRect> controls;
+    const auto widgets = m_over->findChildren<QWidget*>();
+    for (const QWidget* w : widgets) {
+        if (!w->isVisible() || w->window() != m_over ||
+            !(qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QToolBar*>(w) ||
+              qobject_cast<const QLineEdit*>(w) || qobject_cast<const QComboBox*>(w) ||
+              qobject_cast<const QTabBar*>(w)))
+            continue;
+        controls << QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+    QList<QPoint> candidates{home.topLeft(), {home.left(), area.top() + 16},
+                             {area.left() + 16, home.top()}, {area.left() + 16, area.top() + 16},
+                             {frame.right() + 8, frame.bottom() - height()},
+                             {frame.left() - width() - 8, frame.bottom() - height()},
+                             {home.left(), frame.bottom() + 8}, {home.left(), frame.top() - height() - 8}};
+    for (int y = area.top() + 16; y + height() <= area.bottom() - 16; y += 16)
+        candidates << QPoint(home.left(), y) << QPoint(area.left() + 16, y);
+    auto overlap = [](const QRect& a, const QRect& b) {
+        const QRect both = a.intersected(b);
+        return both.isEmpty() ? 0LL : qint64(both.width()) * both.height();
+    };
+    QPoint best = home.topLeft();
+    qint64 bestCost = -1;
+    for (QPoint at : std::as_const(candidates)) {
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width())));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - height())));
+        const QRect r(at, size());
+        qint64 onControls = 0;
+        for (const QRect& c : std::as_const(controls))
+            onControls += overlap(r, c);
+        // Covering a control costs more than covering the rest of the window.
+        const qint64 cost = onControls * 64 + overlap(r, frame);
+        if (bestCost < 0 || cost < bestCost) {
+            bestCost = cost;
+            best = at;
+        }
+    }
+    move(best);
+}
+
+void NotificationPopup::attachToModal()
+{
+    // A modal window blocks every other window but its own children: the notice is made one of
+    // the topmost modal window's, so that it can still be clicked and closed.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == this || (modal && modal->window() == this))
+        modal = nullptr;
+    if (m_over != modal) {
+        if (m_over)
+            m_over->removeEventFilter(this);
+        m_over = modal;
+        if (m_over)
+            m_over->installEventFilter(this);
+    }
+    if (QWindow* handle = windowHandle())
+        handle->setTransientParent(modal ? modal->window()->windowHandle() : nullptr);
+    if (isVisible())
+        place();
+}
+
+bool NotificationPopup::event(QEvent* event)
+{
+    // A window of the component opened (or a box of it over that) while the notice shows.
+    if (event->type() == QEvent::WindowBlocked)
+        QMetaObject::invokeMethod(this, &NotificationPopup::attachToModal, Qt::QueuedConnection);
+    return QWidget::event(event);
+}
+
+bool NotificationPopup::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_over && isVisible() &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+         event->type() == QEvent::Show))
+        place();
+    return QWidget::eventFilter(watched, event);
 }
 
 void NotificationPopup::mousePressEvent(QMouseEvent* event)

@@ -2,6 +2,7 @@
 
 #include "tzsndmsg/OfficeWatcher.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -45,6 +46,8 @@ Q_SIGNALS:
     void snoozeRequested(const tzsndmsg::OfficeNotice& notice);
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -52,6 +55,9 @@ protected:
 private:
     void place();
     void act(void (NotificationPopup::*signal)(const tzsndmsg::OfficeNotice&));
+    // Over a modal window of the component: usable, and out of its way.
+    void attachToModal();
+    QPointer<QWidget> m_over; // the modal window it keeps clear of
 
     OfficeNotice m_notice;
     int m_more = 0;

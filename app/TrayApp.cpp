@@ -481,12 +481,19 @@ void TrayApp::runWindow(const std::function<void(tzSndMsgCls&)>& open)
     {
         tzSndMsgCls component;
         component.setGIC(m_services);
+        m_open = &component;
         open(component);
+        m_open = nullptr;
         component.Message_Stop();
     }
     m_windowOpen = false;
     // What the person did there (read, sent) shows in the count at once.
     m_watcher->lookNow();
+    if (m_afterWindow) {
+        const OfficeNotice notice = *m_afterWindow;
+        m_afterWindow.reset();
+        QTimer::singleShot(0, this, [this, notice] { openNotice(notice); });
+    }
 }
 
 void TrayApp::openInbox()
@@ -522,6 +529,12 @@ void TrayApp::openHolidays()
 
 void TrayApp::openNotice(const OfficeNotice& notice)
 {
+    if (m_windowOpen && notice.BroChkID != 0) {
+        if (m_open && m_open->Message_ShowInOpenWindow(notice.BroChkID))
+            return;
+        // The events or holidays window: the message opens once it is closed.
+        m_afterWindow = notice;
+    }
     if (notice.BroChkID == 0) {
         openInbox();
         return;

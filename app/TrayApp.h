@@ -67,7 +67,8 @@ public:
     void newMessage();
     void openEvents();
     void openHolidays();
-    // The message window on the notice's message, its confirm panel ready.
+    // The message window on the notice's message, its confirm panel ready; when the message
+    // window is open already, the message is shown there (or waits there while one is written).
     void openNotice(const OfficeNotice& notice);
     // The notice's other actions, without a window; false (the reason on the notice) when the
     // message cannot be confirmed or snoozed from there.
@@ -147,6 +148,9 @@ private:
     NotificationPopup* m_popup = nullptr;
     OfficeNotice m_lastShown;
     bool m_windowOpen = false;
+    tzSndMsgCls* m_open = nullptr; // the instance whose window is open
+    // A notice clicked while the events or holidays window was open: opened once it closes.
+    std::optional<OfficeNotice> m_afterWindow;
     qint64 m_unread = 0;
     bool m_connected = true;
     // A message to the person and to the computer is told for both rows: shown once.

@@ -85,6 +85,13 @@ public:
     // confirm panel ready. A row no longer listed (purged, deleted) leaves the inbox on its
     // last row. Returns when the window closes; MsgHisOn is left as it was.
     QVariant Message_ShowReceived(qint32 BroChkID);
+    // While the message window of this instance's Message_Start or Message_ShowReceived is open
+    // (from a notice, a timer, another window): shows the received message of that addressee
+    // row there, in the inbox of every category when the view shown does not list it, its row
+    // current. A window where a message is being written, or with a dialog of its own open over
+    // it, keeps the row waiting, with a mark ("1 new message - press F6 to show it"), until the
+    // user asks. False when this instance has no message window open.
+    bool Message_ShowInOpenWindow(qint32 BroChkID);
     // Opens the message window filled with the subject and text, linked to a record of the suite;
     // returns when it closes. The id of the saved message for a lab order (LabLinkOrder), else 0
     // (also when nothing was saved). Without a services object it makes one from the

@@ -205,6 +205,14 @@ QVariant tzSndMsgCls::Message_ShowReceived(qint32 BroChkID)
     return QVariant();
 }
 
+bool tzSndMsgCls::Message_ShowInOpenWindow(qint32 BroChkID)
+{
+    if (!m_window || !m_window->isVisible())
+        return false;
+    m_window->showArrival(BroChkID);
+    return true;
+}
+
 qint32 tzSndMsgCls::SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType,
                                 qint32 LinkToID, QString LoginName, qint32 LocationID)
 {

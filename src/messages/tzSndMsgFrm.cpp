@@ -63,6 +63,7 @@ tzSndMsgFrm::tzSndMsgFrm(QWidget* parent) : QDialog(parent), ImaList(std::make_u
     buildWidgets();
     buildConfirmationsPanel();
     connectConfirmAndPurge();
+    buildLive();
     setupTabOrderAndNames();
 }
 

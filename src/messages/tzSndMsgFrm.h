@@ -45,6 +45,9 @@ struct StoredMessage;
 class ListedSearch;
 struct MessageListParams;
 } // namespace core
+namespace watcher {
+class StoreChanges;
+}
 namespace ui {
 class ImageList;
 class ToolbarBuilder;
@@ -297,6 +300,41 @@ private:
     bool m_confirmCountsFailed = false;
     qint32 m_confirmationsShown = 0; // the message whose rows the panel holds
     int m_colConfirmed = -1;
+
+public:
+    // ---- the list kept up to date, messages shown from outside (tzSndMsgFrm_live.cpp) ----
+    // While the full window lists a view, a change of the office's store (a message saved or
+    // confirmed at any workstation) reads the list again in place: the current and selected
+    // rows, the message shown and anything typed stay. It is read once the window is free (no
+    // dialog of its own over it, no command running), a moment after the change.
+    static constexpr int LiveDelayMs = 150;
+    void refreshListLive();
+    // The store's changes are heard (the full window, a store open).
+    bool isListLive() const { return m_changes != nullptr; }
+    // The received message of an addressee row (a notice clicked), shown in this window: in the
+    // inbox, of every category when the view shown does not list it, its row current. While a
+    // message is being written here, or a dialog of the window is open over it, the row waits,
+    // marked on the window (cmdWaiting), until the user asks (F6 or a click on the mark).
+    void showArrival(qint32 broChkId);
+    void showWaiting();
+    QList<qint32> waitingRows() const { return m_waiting; }
+    QPushButton* cmdWaiting = nullptr;
+
+private:
+    void buildLive();
+    void startLive();
+    void stopLive();
+    // The list is read again now: changes heard so far are in it.
+    void listReadAgain();
+    bool isFreeForList() const;
+    bool isWriting() const;
+    bool showArrivalNow(qint32 broChkId);
+    void updateWaitingMark();
+    watcher::StoreChanges* m_changes = nullptr;
+    QTimer* m_liveTimer = nullptr;
+    bool m_livePending = false;
+    bool m_inLive = false;
+    QList<qint32> m_waiting;
 
 public:
 

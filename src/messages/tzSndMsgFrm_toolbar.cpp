@@ -345,6 +345,7 @@ void tzSndMsgFrm::growToFull()
     ui::centreOnScreen(this);
     TS_Click(TS->currentIndex());
     fitCommentsColumn();
+    startLive();
 }
 
 void tzSndMsgFrm::layoutCompact()
@@ -592,6 +593,7 @@ void tzSndMsgFrm::unloadWindow()
     if (m_unloaded)
         return;
     m_unloaded = true;
+    stopLive();
     try {
         Set_ChangeFalg(false, 0);
     } catch (const std::exception&) {

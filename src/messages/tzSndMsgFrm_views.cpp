@@ -274,6 +274,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
         st.GIC->setBusy(this, true);
     TDBG->setProperty("tag", QStringLiteral("BUSY"));
     searchBeforeViewLoad();
+    listReadAgain();
 
     m_sortOrder = core::nextSortOrder(m_sortOrder, SortOrder);
 
@@ -403,6 +404,7 @@ void tzSndMsgFrm::refreshInPlace()
     if (!m_list || !m_list->isOpen())
         return;
     searchBeforeRefresh();
+    listReadAgain();
     auto& st = SharedState::current();
     ui::BusyPointer wait;
     if (st.GIC)

@@ -1,0 +1,259 @@
+// Notices while a window of the component is open: the tray's notice over the modal message
+// window can be clicked, keeps the window's controls clear, and shows its message there (or
+// waits there, marked, while a message is being written).
+#include "watcher/WatcherFixture.h"
+
+#include "NotificationPopup.h"
+#include "TrayApp.h"
+
+#include "component/SharedState.h"
+#include "messages/tzSndMsgFrm.h"
+#include "support/GuiDriver.h"
+#include "support/ScriptedPrompter.h"
+
+#include <QAbstractButton>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolBar>
+#include <QWindow>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+using tzsndmsg::app::NotificationPopup;
+using tzsndmsg::app::TrayApp;
+
+namespace {
+
+template <typename Done>
+bool waitUntil(Done done, int ms = 8000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+QRect globalRect(const QWidget* w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+// A click as the window system delivers it: through the notice's own window, where a modal
+// window blocks what is not its own.
+void clickNotice(NotificationPopup* popup)
+{
+    QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(30, popup->height() / 2));
+    pump(5);
+}
+
+class OpenWindow : public TwoWorkstations {
+protected:
+    OpenWindow() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
+    void TearDown() override
+    {
+        SharedState::current() = SharedState{};
+        ui::MessageBox::setPrompter(nullptr);
+    }
+
+    std::unique_ptr<TrayApp> startTray()
+    {
+        auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
+                                              TrayApp::Mode::Window);
+        QString error;
+        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
+        return tray;
+    }
+
+    qint32 sendToBack(const QString& subject)
+    {
+        return send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
+    }
+
+    // Opens the message window through `open` (the tray's menu), modal for real, and runs
+    // `drive` once it is shown, active and (when `full`) grown into its full shape.
+    void inWindow(const std::function<void()>& open, bool full,
+                  const std::function<void(tzSndMsgFrm&)>& drive)
+    {
+        bool driven = false;
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            auto& window = static_cast<tzSndMsgFrm&>(dialog);
+            QTimer::singleShot(0, &window, [&] {
+                window.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+                EXPECT_TRUE(waitUntil([&] {
+                    return !window.isLoading() && (!full || window.isFullWindow());
+                }));
+                pump(5);
+                drive(window);
+                driven = true;
+                if (window.isVisible())
+                    window.Unload();
+            });
+            // Whatever goes wrong, the window does not stay open.
+            QTimer::singleShot(30000, &window, [&] { window.Unload(); });
+            return dialog.exec();
+        });
+        open();
+        EXPECT_TRUE(driven);
+    }
+
+    // The notice of an arrival, shown while the window is open.
+    NotificationPopup* noticeOf(TrayApp& tray, qint32 cmId)
+    {
+        NotificationPopup* popup = tray.popup();
+        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == cmId; }));
+        pump(5);
+        return popup;
+    }
+
+    PrompterGuard boxes; // any box not expected fails the test
+};
+
+TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
+{
+    sendToBack(QStringLiteral("Older one"));
+    sendToBack(QStringLiteral("Last before"));
+    auto tray = startTray();
+    ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 2; }));
+    tray->popup()->hide();
+
+    inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
+        const qint32 before = window.currentBroChkID();
+        ASSERT_NE(before, 0);
+        const qint32 id = sendToBack(QStringLiteral("Room 9 supplies"));
+        NotificationPopup* popup = noticeOf(*tray, id);
+        ASSERT_TRUE(popup->isVisible());
+        const qint32 row = popup->notice().BroChkID;
+        ASSERT_NE(row, before);
+
+        clickNotice(popup);
+        EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+        EXPECT_EQ(window.txtSubject->text(), QStringLiteral("Room 9 supplies"));
+        const QModelIndex current = window.TDBG->currentIndex();
+        ASSERT_TRUE(current.isValid());
+        EXPECT_TRUE(window.TDBG->selectionModel()->isRowSelected(current.row(), QModelIndex()));
+        EXPECT_TRUE(window.PicConfirm->isVisible()) << "ready to confirm";
+        EXPECT_FALSE(popup->isVisible());
+        EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
+    });
+}
+
+TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
+{
+    sendToBack(QStringLiteral("Older one"));
+    auto tray = startTray();
+    ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 1; }));
+    tray->popup()->hide();
+
+    inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
+        ASSERT_TRUE(window.PicConfirm->isVisible());
+        const qint32 id = sendToBack(QStringLiteral("Autoclave"));
+        NotificationPopup* popup = noticeOf(*tray, id);
+        ASSERT_TRUE(popup->isVisible());
+        const QRect notice = popup->frameGeometry();
+        // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
+        QList<QWidget*> controls{window.TB, window.txtSearch};
+        for (int i = 2; i <= 6; ++i)
+            controls << window.ConfirmCmdTo[i];
+        const auto buttons = window.findChildren<QAbstractButton*>();
+        for (QAbstractButton* b : buttons)
+            controls << b;
+        for (QWidget* w : std::as_const(controls)) {
+            if (!w || !w->isVisible())
+                continue;
+            EXPECT_FALSE(notice.intersects(globalRect(w)))
+                << "covers " << w->objectName().toStdString() << " "
+                << w->accessibleName().toStdString();
+        }
+        // Its close button works while the window is modal.
+        QWidget* close = control<QWidget>(popup, QStringLiteral("cmdClose"));
+        QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          close->geometry().center());
+        pump(5);
+        EXPECT_FALSE(popup->isVisible());
+    });
+}
+
+TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
+{
+    auto tray = startTray();
+    inWindow([&] { tray->newMessage(); }, false, [&](tzSndMsgFrm& window) {
+        window.txtMsg->setFocus();
+        QTest::keyClicks(window.txtMsg, QStringLiteral("Half written"));
+        ASSERT_TRUE(window.m_changed);
+        const qint32 id = sendToBack(QStringLiteral("Lab results"));
+        NotificationPopup* popup = noticeOf(*tray, id);
+        const qint32 row = popup->notice().BroChkID;
+        clickNotice(popup);
+
+        EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
+        EXPECT_EQ(window.txtMsg->toPlainText(), QStringLiteral("Half written"));
+        EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
+        auto* mark = control<QPushButton>(&window, QStringLiteral("cmdWaiting"));
+        ASSERT_TRUE(mark->isVisible());
+        EXPECT_TRUE(mark->text().startsWith(QStringLiteral("1 new message"))) << mark->text().toStdString();
+
+        // The window comes forward with its mark. Asked for: the question about the message
+        // written comes first; Cancel keeps it.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+        boxes->expect(QStringLiteral("send current message"), 2);
+        QTest::keyClick(&window, Qt::Key_F6);
+        pump(5);
+        EXPECT_FALSE(window.isFullWindow());
+        EXPECT_EQ(window.txtMsg->toPlainText(), QStringLiteral("Half written"));
+        EXPECT_TRUE(mark->isVisible());
+
+        boxes->expect(QStringLiteral("send current message"), 7);
+        QTest::mouseClick(mark, Qt::LeftButton);
+        EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+        EXPECT_TRUE(window.isFullWindow());
+        EXPECT_EQ(window.txtSubject->text(), QStringLiteral("Lab results"));
+        EXPECT_FALSE(mark->isVisible());
+    });
+    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 1) << "nothing was sent";
+}
+
+TEST_F(OpenWindow, ANoticeClickedOverTheEventsWindowOpensItsMessageOnceThatIsClosed)
+{
+    auto tray = startTray();
+    qint32 row = 0;
+    qint32 openedOn = -1;
+    {
+        ModalScript script;
+        script.then([&](QDialog& events) {
+            EXPECT_EQ(events.objectName(), QStringLiteral("EMS_EventsFrm"));
+            QTimer::singleShot(0, &events, [&] {
+                events.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&events, 3000));
+                const qint32 id = sendToBack(QStringLiteral("Boiler check"));
+                NotificationPopup* popup = noticeOf(*tray, id);
+                row = popup->notice().BroChkID;
+                clickNotice(popup);
+                EXPECT_FALSE(popup->isVisible()) << "clicked through the modal window";
+                events.reject();
+            });
+            QTimer::singleShot(30000, &events, [&] { events.reject(); });
+            return events.exec();
+        });
+        script.then([&](QDialog& dialog) {
+            auto& window = static_cast<tzSndMsgFrm&>(dialog);
+            window.show();
+            waitUntil([&] { return !window.isLoading() && window.isFullWindow(); });
+            openedOn = window.currentBroChkID();
+            window.hide();
+            return int(QDialog::Rejected);
+        });
+        tray->openEvents();
+        EXPECT_TRUE(waitUntil([&] { return openedOn != -1; }, 5000));
+    }
+    EXPECT_NE(row, 0);
+    EXPECT_EQ(openedOn, row);
+}
+
+} // namespace
