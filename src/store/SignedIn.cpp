@@ -94,15 +94,20 @@ QStringList functionStatements(db::Database& database, const Office& o)
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_role_of(login text) RETURNS name "
                           "LANGUAGE sql IMMUTABLE RETURN (%2 || lower(upper(btrim(login))))::name")
                .arg(s, database.quote(o.tag + u'.'));
+    // The login list by role, so that finding the connected role's person is one look-up.
+    out << QStringLiteral("CREATE INDEX IF NOT EXISTS tz_ix_pwm_role ON %1.PWMTable "
+                          "(tz_role_of(PWMUseNam))")
+               .arg(s);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_pid_of(r name) RETURNS integer "
                           "LANGUAGE sql%2AS $f$ SELECT nullif(PWMPID, 0) FROM PWMTable WHERE "
                           "tz_role_of(PWMUseNam) = r ORDER BY PWMID LIMIT 1 $f$")
                .arg(s, definer);
     // Every login of the role's person: the sent items are the person's, whichever login sent.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_logins_of(r name) RETURNS text[] "
-                          "LANGUAGE sql%2AS $f$ SELECT coalesce(array_agg(DISTINCT "
-                          "upper(btrim(PWMUseNam))), '{}') FROM PWMTable WHERE "
-                          "tz_role_of(PWMUseNam) = r OR PWMPID = tz_pid_of(r) $f$")
+                          "LANGUAGE plpgsql%2AS $f$ DECLARE p integer := tz_pid_of(r); BEGIN "
+                          "RETURN (SELECT coalesce(array_agg(DISTINCT upper(btrim(PWMUseNam))), "
+                          "'{}') FROM PWMTable WHERE tz_role_of(PWMUseNam) = r OR PWMPID = p); "
+                          "END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_by(r name, id integer) RETURNS "
                           "boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM CMTable "
@@ -111,11 +116,28 @@ QStringList functionStatements(db::Database& database, const Office& o)
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_addressed_to(r name, id integer) "
                           "RETURNS boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM "
                           "BroChkTable WHERE BroChkLinID = id AND (BroChkPID = tz_pid_of(r) OR "
-                          "coalesce(BroChkToMac, '') <> '')) $f$")
+                          "BroChkToMac > '')) $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_of(r name, id integer) RETURNS "
                           "boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM EVTable "
                           "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)) $f$")
+               .arg(s, definer);
+    // The same as sets, for the reading policies: each is read once a statement and looked up
+    // by hash, rather than asked row by row.
+    // The logins first: in the statement, a function call would be made row by row.
+    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
+                          "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
+                          "BEGIN RETURN QUERY SELECT cmID FROM CMTable WHERE cmWho = ANY (l); "
+                          "END $f$")
+               .arg(s, definer);
+    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_reaching_ids(r name) RETURNS SETOF "
+                          "integer LANGUAGE sql%2ROWS 5000 AS $f$ SELECT BroChkLinID FROM "
+                          "BroChkTable WHERE BroChkPID = tz_pid_of(r) UNION ALL SELECT BroChkLinID "
+                          "FROM BroChkTable WHERE BroChkToMac > '' $f$")
+               .arg(s, definer);
+    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_ids(r name) RETURNS SETOF "
+                          "integer LANGUAGE sql%2ROWS 100 AS $f$ SELECT EvLinID FROM EVTable WHERE "
+                          "EvTyp = 1 AND EvPID = tz_pid_of(r) $f$")
                .arg(s, definer);
     // Someone a message reached may purge it (the purge mark is the header's) but change
     // nothing else of it.
@@ -198,34 +220,31 @@ QStringList policyStatements(const Office& o)
     };
     const QString sentCm = QStringLiteral("cmWho = ANY (%1)").arg(myLogins);
     const QString mineOrComputer =
-        QStringLiteral("BroChkPID = %1 OR coalesce(BroChkToMac, '') <> ''").arg(myPid);
+        QStringLiteral("BroChkPID = %1 OR BroChkToMac > ''").arg(myPid);
+    // The messages the role sent, that reach its person or a computer, and its person's events.
+    const QString sent = QStringLiteral("IN (SELECT tz_sent_ids(current_user))");
+    const QString reaching = QStringLiteral("IN (SELECT tz_reaching_ids(current_user))");
+    const QString ownEvent = QStringLiteral("IN (SELECT tz_event_ids(current_user))");
+    const QString cmRead = sentCm + QStringLiteral(" OR cmID ") + reaching +
+                           QStringLiteral(" OR cmID ") + ownEvent;
+    const QString evWrite =
+        QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR tz_sent_by(current_user, EvLinID)").arg(myPid);
     const QList<Policy> policies = {
-        {"CMTable", "tz_read", "SELECT",
-         sentCm + QStringLiteral(" OR tz_addressed_to(current_user, cmID) OR "
-                                 "tz_event_of(current_user, cmID)"),
-         {}},
+        {"CMTable", "tz_read", "SELECT", cmRead, {}},
         {"CMTable", "tz_add", "INSERT", {},
          sentCm + QStringLiteral(" AND coalesce(cmPid, 0) IN (0, coalesce(%1, 0))").arg(myPid)},
-        {"CMTable", "tz_change", "UPDATE",
-         sentCm + QStringLiteral(" OR tz_addressed_to(current_user, cmID) OR "
-                                 "tz_event_of(current_user, cmID)"),
-         sentCm + QStringLiteral(" OR tz_addressed_to(current_user, cmID) OR "
-                                 "tz_event_of(current_user, cmID)")},
-        {"CMTable", "tz_remove", "DELETE",
-         sentCm + QStringLiteral(" OR tz_event_of(current_user, cmID)"), {}},
+        {"CMTable", "tz_change", "UPDATE", cmRead, cmRead},
+        {"CMTable", "tz_remove", "DELETE", sentCm + QStringLiteral(" OR cmID ") + ownEvent, {}},
         {"EVTable", "tz_read", "SELECT",
-         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR tz_sent_by(current_user, EvLinID) OR "
-                        "tz_addressed_to(current_user, EvLinID)")
-             .arg(myPid),
+         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR EvLinID %2 OR EvLinID %3")
+             .arg(myPid, reaching, sent),
          {}},
-        {"EVTable", "tz_write", "ALL",
-         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR tz_sent_by(current_user, EvLinID)")
-             .arg(myPid),
-         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR tz_sent_by(current_user, EvLinID)")
-             .arg(myPid)},
+        {"EVTable", "tz_add", "INSERT", {}, evWrite},
+        {"EVTable", "tz_change", "UPDATE", evWrite, evWrite},
+        {"EVTable", "tz_remove", "DELETE", evWrite, {}},
         {"BroChkTable", "tz_read", "SELECT",
-         mineOrComputer + QStringLiteral(" OR tz_sent_by(current_user, BroChkLinID) OR "
-                                         "tz_addressed_to(current_user, BroChkLinID)"),
+         mineOrComputer + QStringLiteral(" OR BroChkLinID ") + sent +
+             QStringLiteral(" OR BroChkLinID ") + reaching,
          {}},
         {"BroChkTable", "tz_add", "INSERT", {},
          QStringLiteral("tz_sent_by(current_user, BroChkLinID) OR "
@@ -238,13 +257,12 @@ QStringList policyStatements(const Office& o)
                         "tz_event_of(current_user, BroChkLinID)"),
          {}},
         {"LabOrderLinkTable", "tz_read", "SELECT",
-         QStringLiteral("tz_sent_by(current_user, LOMsgID) OR "
-                        "tz_addressed_to(current_user, LOMsgID)"),
-         {}},
+         QStringLiteral("LOMsgID ") + sent + QStringLiteral(" OR LOMsgID ") + reaching, {}},
         {"LabOrderLinkTable", "tz_add", "INSERT", {},
          QStringLiteral("tz_sent_by(current_user, LOMsgID)")},
     };
     QStringList out;
+    out << QStringLiteral("DROP POLICY IF EXISTS tz_write ON EVTable");
     for (const char* table : kKeptTables) {
         out << QStringLiteral("ALTER TABLE %1 ENABLE ROW LEVEL SECURITY").arg(QLatin1String(table));
         out << QStringLiteral("DROP POLICY IF EXISTS tz_supervisor ON %1").arg(QLatin1String(table))
@@ -431,8 +449,12 @@ bool unsecureOffice(db::Database& database, QString* error)
             script << QStringLiteral("ALTER TABLE %1 DISABLE ROW LEVEL SECURITY")
                           .arg(QLatin1String(table));
         script << QStringLiteral("DROP TRIGGER IF EXISTS tz_cm_changes ON CMTable");
+        script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_pwm_role").arg(ident(o.schema));
         for (const char* f : {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
-                              "tz_set_password(text,text)"})
+                              "tz_set_password(text,text)", "tz_sent_by(name,integer)",
+                              "tz_addressed_to(name,integer)", "tz_event_of(name,integer)",
+                              "tz_sent_ids(name)", "tz_reaching_ids(name)", "tz_event_ids(name)",
+                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)"})
             script << QStringLiteral("DROP FUNCTION IF EXISTS %1.%2")
                           .arg(ident(o.schema), QLatin1String(f));
         if (!database.execScript(script, why))
