@@ -99,28 +99,29 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "(tz_role_of(PWMUseNam))")
                .arg(s);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_pid_of(r name) RETURNS integer "
-                          "LANGUAGE sql%2AS $f$ SELECT nullif(PWMPID, 0) FROM PWMTable WHERE "
-                          "tz_role_of(PWMUseNam) = r ORDER BY PWMID LIMIT 1 $f$")
+                          "LANGUAGE plpgsql%2AS $f$ BEGIN RETURN (SELECT nullif(PWMPID, 0) FROM "
+                          "PWMTable WHERE tz_role_of(PWMUseNam) = r ORDER BY PWMID LIMIT 1); END $f$")
                .arg(s, definer);
     // Every login of the role's person: the sent items are the person's, whichever login sent.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_logins_of(r name) RETURNS text[] "
                           "LANGUAGE plpgsql%2AS $f$ DECLARE p integer := tz_pid_of(r); BEGIN "
-                          "RETURN (SELECT coalesce(array_agg(DISTINCT upper(btrim(PWMUseNam))), "
-                          "'{}') FROM PWMTable WHERE tz_role_of(PWMUseNam) = r OR PWMPID = p); "
-                          "END $f$")
+                          "RETURN (SELECT coalesce(array_agg(DISTINCT n), '{}') FROM (SELECT "
+                          "upper(btrim(PWMUseNam)) AS n FROM PWMTable WHERE tz_role_of(PWMUseNam) "
+                          "= r UNION ALL SELECT upper(btrim(PWMUseNam)) FROM PWMTable WHERE "
+                          "PWMPID = p) x); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_by(r name, id integer) RETURNS "
-                          "boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM CMTable "
-                          "WHERE cmID = id AND cmWho = ANY (tz_logins_of(r))) $f$")
+                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM CMTable "
+                          "WHERE cmID = id AND cmWho = ANY (tz_logins_of(r))); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_addressed_to(r name, id integer) "
-                          "RETURNS boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM "
+                          "RETURNS boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM "
                           "BroChkTable WHERE BroChkLinID = id AND (BroChkPID = tz_pid_of(r) OR "
-                          "BroChkToMac > '')) $f$")
+                          "BroChkToMac > '')); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_of(r name, id integer) RETURNS "
-                          "boolean LANGUAGE sql%2AS $f$ SELECT EXISTS (SELECT 1 FROM EVTable "
-                          "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)) $f$")
+                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM EVTable "
+                          "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)); END $f$")
                .arg(s, definer);
     // The same as sets, for the reading policies: each is read once a statement and looked up
     // by hash, rather than asked row by row.
