@@ -257,6 +257,17 @@ TEST_F(SignedIn, TheLoginListKeepsTheRoles)
     ASSERT_TRUE(removeLogin(*office.db(), "EVA", &error)) << error.toStdString();
     EXPECT_EQ(roleState("EVA"), "");
 
+    // A supervisor at the setup window keeps the roles too, through the owner's functions.
+    auto supervisor = connect("MARIA");
+    const qint32 fay = office.addPerson("Fay", "Fox", "FF");
+    ASSERT_TRUE(addLogin(*supervisor, "FAY", fay, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("FAY"), "login");
+    ASSERT_TRUE(releaseStaffPerson(*supervisor, fay, {}, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("FAY"), "nologin");
+    // A person's role changes no login.
+    EXPECT_FALSE(removeLogin(*connect("BEN"), "FAY", &error));
+    EXPECT_EQ(roleState("FAY"), "nologin");
+
     // The supervisor right is the supervisor role.
     ASSERT_TRUE(setLoginRight(*office.db(), "BEN", kSupervisorRight, true, &error));
     EXPECT_EQ(connect("BEN")->scalar("SELECT count(*) FROM CMTable").toInt(), 4);
@@ -280,6 +291,9 @@ TEST_F(SignedIn, APasswordIsSetHashed)
     auto db = connect("ANNA");
     EXPECT_TRUE(setLoginPassword(*db, "ANNA", "another one", &error)) << error.toStdString();
     EXPECT_FALSE(setLoginPassword(*db, "BEN", "not hers", &error));
+    // A supervisor sets anyone's, through the owner's function.
+    EXPECT_TRUE(setLoginPassword(*connect("MARIA"), "BEN", "for ben", &error))
+        << error.toStdString();
 }
 
 TEST(SignedInSqlite, SecuringASqliteOfficeIsRefused)
