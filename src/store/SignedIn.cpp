@@ -81,7 +81,8 @@ bool readOffice(db::Database& database, Office& office, QString* error)
     return true;
 }
 
-// The functions the policies and the role upkeep use. Those that read tables run as the owner
+// The functions the policies and the role upkeep use. Asked about another role than the one
+// signed in (or one it is a member of), the message functions answer nothing. Those that read tables run as the owner
 // (the policies of one table may then look at another without the server seeing a loop) with
 // the search path fixed, and are STABLE: a policy calls them once a statement through a
 // sub-select.
@@ -111,16 +112,19 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "PWMPID = p) x); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_by(r name, id integer) RETURNS "
-                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM CMTable "
+                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM CMTable "
                           "WHERE cmID = id AND cmWho = ANY (tz_logins_of(r))); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_addressed_to(r name, id integer) "
-                          "RETURNS boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM "
+                          "RETURNS boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM "
                           "BroChkTable WHERE BroChkLinID = id AND (BroChkPID = tz_pid_of(r) OR "
                           "BroChkToMac > '')); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_of(r name, id integer) RETURNS "
-                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN RETURN EXISTS (SELECT 1 FROM EVTable "
+                          "boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM EVTable "
                           "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)); END $f$")
                .arg(s, definer);
     // The same as sets, for the reading policies: each is read once a statement and looked up
@@ -128,17 +132,20 @@ QStringList functionStatements(db::Database& database, const Office& o)
     // The logins first: in the statement, a function call would be made row by row.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
                           "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
-                          "BEGIN RETURN QUERY SELECT cmID FROM CMTable WHERE cmWho = ANY (l); "
+                          "BEGIN IF pg_has_role(session_user, r, 'MEMBER') THEN RETURN QUERY SELECT "
+                          "cmID FROM CMTable WHERE cmWho = ANY (l); END IF; "
                           "END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_reaching_ids(r name) RETURNS SETOF "
                           "integer LANGUAGE sql%2ROWS 5000 AS $f$ SELECT BroChkLinID FROM "
-                          "BroChkTable WHERE BroChkPID = tz_pid_of(r) UNION ALL SELECT BroChkLinID "
-                          "FROM BroChkTable WHERE BroChkToMac > '' $f$")
+                          "BroChkTable WHERE BroChkPID = tz_pid_of(r) AND pg_has_role(session_user, r, "
+                          "'MEMBER') UNION ALL SELECT BroChkLinID FROM BroChkTable WHERE "
+                          "BroChkToMac > '' $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_ids(r name) RETURNS SETOF "
                           "integer LANGUAGE sql%2ROWS 100 AS $f$ SELECT EvLinID FROM EVTable WHERE "
-                          "EvTyp = 1 AND EvPID = tz_pid_of(r) $f$")
+                          "EvTyp = 1 AND EvPID = tz_pid_of(r) AND pg_has_role(session_user, r, "
+                          "'MEMBER') $f$")
                .arg(s, definer);
     // Someone a message reached may purge it (the purge mark is the header's) but change
     // nothing else of it.

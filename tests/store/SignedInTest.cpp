@@ -134,6 +134,12 @@ TEST_F(SignedIn, EachRoleCountsOnlyItsRowsWithPlainSql)
     }
     auto anna = connect("ANNA");
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM CMTable WHERE cmDoc LIKE '%delta%'").toInt(), 0);
+    // The policies' helpers answer for the role signed in only, not for one it names.
+    const QString ben = roleOfLogin(*office.db(), "BEN");
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_sent_ids(?)", {ben}).toInt(), 0);
+    // (the computer's message is everyone's)
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_reaching_ids(?)", {ben}).toInt(), 1);
+    EXPECT_FALSE(anna->scalar("SELECT tz_addressed_to(?, ?)", {ben, m4}).toBool());
 }
 
 TEST_F(SignedIn, TheProgramsLoginIsTheRoleAndItsViewsStayWithinIt)
