@@ -6,6 +6,7 @@
 #include "tzsndmsg/Holidays.h"
 #include "tzsndmsg/Messages.h"
 #include "tzsndmsg/Office.h"
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/tzSndMsgCls.h"
@@ -209,6 +210,33 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
                                                                               : resolved.databaseUrl));
         return nullptr;
     }
+    if (services->signedInOffice()) {
+        // The server said who this is: the role is the login, and no flag names another.
+        const QString role = services->signedInLogin();
+        if (!role.isEmpty() && resolved.loginName.origin == QLatin1String("--login") &&
+            config.loginName != role) {
+            fail(2, QStringLiteral("this office is signed in: you are %1, and --login %2 names "
+                                   "another login")
+                        .arg(role, config.loginName));
+            return nullptr;
+        }
+        if (services->unprotectedRole()) {
+            static bool told = false;
+            if (!told)
+                std::fprintf(stderr,
+                             "tzsndmsg: warning: the database role %s is a superuser or bypasses "
+                             "row-level security: the office is not protected on this "
+                             "workstation\n",
+                             qPrintable(services->signedInRole()));
+            told = true;
+        } else if (role.isEmpty()) {
+            fail(2, QStringLiteral("this office is signed in and the database role %1 is none of "
+                                   "its logins")
+                        .arg(services->signedInRole()));
+            return nullptr;
+        }
+        config.loginName = services->currentLoginName();
+    }
     // Whoever is not in the login list is nobody here, not the whole office.
     if (QString why; !services->isLogin(config.loginName, &why)) {
         if (!why.isEmpty()) {
@@ -235,6 +263,8 @@ int runInit(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("demo"), QStringLiteral("Add the demo office.")});
+    parser.addOption({QStringLiteral("signed-in"),
+                      QStringLiteral("Sign the office in: a database role per login (PostgreSQL).")});
     if (!parse(parser, args))
         return 2;
     const tzglob::Config config = configFrom(parser);
@@ -244,6 +274,9 @@ int runInit(const QStringList& args)
     const auto url = db::ConnectionUrl::parse(config.databaseUrl, &error);
     if (!url)
         return fail(2, error);
+    if (parser.isSet(QStringLiteral("signed-in")) && url->backend != db::Backend::Postgres)
+        return fail(2, QStringLiteral("a SQLite office cannot be signed in: anyone who can read "
+                                      "its file reads every message (use PostgreSQL)"));
     if (url->backend == db::Backend::Postgres || QFileInfo::exists(url->path)) {
         QList<OfficeDamage> damage;
         if (!checkOffice(config.databaseUrl, QString(), damage, OfficeCheckDepth::Quick, &error))
@@ -267,6 +300,11 @@ int runInit(const QStringList& args)
             workstation.setValue(QStringLiteral("LoginName"), QStringLiteral("ANNA"));
         if (!workstation.contains(QStringLiteral("ComputerName")))
             workstation.setValue(QStringLiteral("ComputerName"), QStringLiteral("FRONTDESK"));
+    }
+    if (parser.isSet(QStringLiteral("signed-in"))) {
+        auto database = db::Database::open(config.databaseUrl, &error);
+        if (!database || !secureOffice(*database, &error))
+            return fail(1, QStringLiteral("cannot sign the office in: %1").arg(error));
     }
     out() << "Office ready: " << config.databaseUrl << " with data folder " << config.dataFolder
           << Qt::endl;

@@ -22,6 +22,7 @@ int fail(int code, const QString& message);
 // Each command takes the arguments after its name and returns the exit code:
 // 0 done, 1 the operation failed, 2 bad arguments or set-up.
 int runInit(const QStringList& args);
+int runSecure(const QStringList& args);
 int runMessages(const QStringList& args);
 int runEvents(const QStringList& args);
 int runHolidays(const QStringList& args);

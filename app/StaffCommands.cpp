@@ -2,6 +2,8 @@
 // computer list, kept without SQL.
 #include "Commands.h"
 #include "HostConfig.h"
+#include "tzsndmsg/Office.h"
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 
@@ -347,6 +349,25 @@ int removeLoginCommand(const QCommandLineParser& parser, const QStringList& posi
     return 0;
 }
 
+// The password comes from standard input only (a terminal, a pipe), never from the command line,
+// where other accounts of the machine could read it.
+int passwordCommand(const QCommandLineParser& parser, const QStringList& positional)
+{
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    QTextStream in(stdin);
+    const QString password = in.readLine();
+    if (password.isEmpty())
+        return fail(2, QStringLiteral("logins password reads the password from standard input; "
+                                      "it was empty"));
+    QString error;
+    if (!setLoginPassword(*database, positional.first(), password, &error))
+        return fail(database->backend() == db::Backend::Sqlite ? 2 : 1, error);
+    out() << "Set the password of " << positional.first().trimmed().toUpper() << Qt::endl;
+    return 0;
+}
+
 SubCommand rightCommand(const QString& name, const char* right, const QString& what)
 {
     return {name,
@@ -425,10 +446,45 @@ int runLogins(const QStringList& args)
             QStringLiteral("ID")}},
           addLoginCommand},
          {QStringLiteral("remove"), {QStringLiteral("NAME")}, {}, removeLoginCommand},
+         {QStringLiteral("password"), {QStringLiteral("NAME")}, {}, passwordCommand},
          rightCommand(QStringLiteral("supervisor"), kSupervisorRight,
                       QStringLiteral("the supervisor right")),
          rightCommand(QStringLiteral("payroll"), kPayrollMessagesRight,
                       QStringLiteral("the payroll-related messages right"))});
+}
+
+int runSecure(const QStringList& args)
+{
+    setCommandName(QStringLiteral("secure"));
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("off"),
+                      QStringLiteral("Open the office again (its owner or the administrator).")});
+    addCommonOptions(parser);
+    if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args))
+        return fail(2, parser.errorText());
+    showHelpIfAsked(parser);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(2, QStringLiteral("unexpected argument '%1'")
+                           .arg(parser.positionalArguments().first()));
+    auto database = openOffice(parser);
+    if (!database)
+        return 2;
+    if (database->backend() != db::Backend::Postgres)
+        return fail(2, QStringLiteral("a SQLite office cannot be signed in: anyone who can read "
+                                      "its file reads every message (use PostgreSQL)"));
+    const bool off = parser.isSet(QStringLiteral("off"));
+    QString error;
+    if (!(off ? unsecureOffice(*database, &error) : secureOffice(*database, &error)))
+        return fail(1, error);
+    out() << (off ? "The office is open: the database's roles no longer keep each person to "
+                    "their own messages"
+                  : "The office is signed in: each login is a database role of the server")
+          << Qt::endl;
+    // Signing in is worth little while passwords and messages may cross the network in clear.
+    if (!off)
+        for (const QString& risk : plainConnectionRisks(*database))
+            std::fprintf(stderr, "tzsndmsg: warning: %s\n", qPrintable(risk));
+    return 0;
 }
 
 int runComputers(const QStringList& args)

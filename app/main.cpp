@@ -19,7 +19,8 @@ namespace {
 
 const char* const kUsage =
     "usage: tzsndmsg COMMAND [options]\n"
-    "  init [--demo]                          create schema and data folder; --demo adds an office\n"
+    "  init [--demo] [--signed-in]            create schema and data folder; --demo adds an office\n"
+    "  secure [--off]                         sign the office in: a database role per login (PostgreSQL)\n"
     "  messages [--login NAME] [--history] [--patient ID] [--reminder-for appointment|absence ID]\n"
     "  events [--login NAME] [--event ID] [--export-ics FILE]\n"
     "  holidays [--login NAME] [--list YEAR]\n"
@@ -39,7 +40,8 @@ const char* const kUsage =
     "                                         staff rehire ID\n"
     "  logins [--json]                        logins and rights; logins add NAME --person ID,\n"
     "                                         logins remove NAME, logins supervisor NAME on|off,\n"
-    "                                         logins payroll NAME on|off\n"
+    "                                         logins payroll NAME on|off, logins password NAME\n"
+    "                                         (the password from standard input)\n"
     "  computers [--json]                     the computer list; computers add NAME,\n"
     "                                         computers remove NAME\n"
     "  check [--repair-index]                 the store's integrity, the search index, the data folder\n"
@@ -152,6 +154,8 @@ int main(int argc, char** argv)
 
     if (command == QLatin1String("init"))
         return runInit(args);
+    if (command == QLatin1String("secure"))
+        return runSecure(args);
     if (command == QLatin1String("messages"))
         return runMessages(args);
     if (command == QLatin1String("events"))

@@ -63,6 +63,14 @@ public:
     // True when the login's person has left the office (a release date is set): such a login
     // is nobody's. False with the reason in error when the persons cannot be read.
     bool isReleasedLogin(const QString& loginName, QString* error = nullptr);
+    // A signed-in office (PostgreSQL): the login is the connected role's, whatever the
+    // configuration or setLogin names. signedInLogin is empty when the office is not signed in
+    // or the role is none of its logins (an administrator); unprotectedRole is true when the
+    // role is a superuser or bypasses row-level security, so that it reads every row.
+    bool signedInOffice() const;
+    QString signedInLogin() const;
+    QString signedInRole() const;
+    bool unprotectedRole() const;
     // The computer list (stp/Machines.Ini): the names in upper case, in their order.
     QStringList computerNames();
 

@@ -2,6 +2,7 @@
 #include "db/Database.h"
 #include "db/RecordWriter.h"
 #include "db/Recordset.h"
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 
 #include <QHash>
@@ -60,6 +61,10 @@ public:
     QString error() const { return m_error; }
     bool commit(QString* error)
     {
+        // In a signed-in office the logins' database roles change with the login list, in the
+        // same transaction.
+        if (m_db.backend() == db::Backend::Postgres && !syncOfficeRoles(m_db, error))
+            return false;
         if (!m_own) {
             m_done = true;
             return true;
@@ -400,7 +405,13 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
     for (const LoginRow& l : before.logins)
         if (l.person == person && key(l.name) == key(login))
             return true;
-    // A new name for the login: its rights go with it.
+    // A new name for the login: its rights go with it, and in a signed-in office its role (with
+    // its password).
+    bool signedIn = false;
+    if (!isSignedInOffice(database, signedIn, error) ||
+        (signedIn && !exec(database, QStringLiteral("SELECT tz_rename_role(?, ?)"), {held, login},
+                           error)))
+        return false;
     return exec(database, QStringLiteral("UPDATE PWMTable SET PWMUseNam = ? WHERE PWMID = ?"),
                 {login, heldRow}, error) &&
            exec(

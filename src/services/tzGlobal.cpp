@@ -6,6 +6,7 @@
 #include "db/Recordset.h"
 #include "db/RecordWriter.h"
 #include "db/SqlDialect.h"
+#include "tzsndmsg/SignedIn.h"
 
 #include <QDir>
 #include <QFile>
@@ -81,6 +82,7 @@ struct tzGlobal::Private {
     std::shared_ptr<Database> store, persons, suite;
     QDateTime fixedNow;
     QString loginName;
+    tzsndmsg::SignedInIdentity signedIn;
     QString applicationFolder, programName;
     qint32 locationId = 0;
     QString lunchLength;
@@ -162,6 +164,12 @@ bool tzGlobal::open(QString* error)
                 : QStringLiteral("cannot read the persons database: %1")
                       .arg(d->persons->schemaError()));
 
+    // The server said who this is; the login follows the role.
+    if (!tzsndmsg::readSignedInIdentity(*d->store, d->signedIn, &reason))
+        return fail(reason);
+    if (!d->signedIn.login.isEmpty())
+        d->loginName = d->signedIn.login;
+
     if (d->config.readOnlyDataFolder) {
         if (!QFileInfo(d->config.dataFolder).isDir())
             return fail(QStringLiteral("data folder %1 does not exist").arg(d->config.dataFolder));
@@ -209,7 +217,16 @@ void tzGlobal::setApplication(const QString& folder, const QString& programName)
 void tzGlobal::setLocation(qint32 locationId) { d->locationId = locationId; }
 
 // Login names are kept in upper case, as the login list and the stored cmWho are.
-void tzGlobal::setLogin(const QString& loginName) { d->loginName = loginName.trimmed().toUpper(); }
+void tzGlobal::setLogin(const QString& loginName)
+{
+    if (d->signedIn.login.isEmpty())
+        d->loginName = loginName.trimmed().toUpper();
+}
+
+bool tzGlobal::signedInOffice() const { return d->signedIn.signedIn; }
+QString tzGlobal::signedInLogin() const { return d->signedIn.login; }
+QString tzGlobal::signedInRole() const { return d->signedIn.role; }
+bool tzGlobal::unprotectedRole() const { return d->signedIn.signedIn && d->signedIn.unprotected; }
 
 QString tzGlobal::currentLoginName() const { return d->loginName; }
 

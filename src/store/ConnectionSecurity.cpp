@@ -64,15 +64,18 @@ QStringList plainConnectionRisks(db::Database& database)
     if (database.backend() != db::Backend::Postgres)
         return risks;
     QString why;
-    if (database.scalar(QStringLiteral("SELECT current_setting('ssl')"), {}, &why).toString() !=
-        QLatin1String("on"))
-        risks << QStringLiteral("the server has TLS off (ssl = off): every connection from the "
-                                "network is in clear");
+    const bool tls =
+        database.scalar(QStringLiteral("SELECT current_setting('ssl')"), {}, &why).toString() ==
+        QLatin1String("on");
+    const QString tlsOff = QStringLiteral("the server has TLS off (ssl = off): every connection "
+                                          "from another machine is in clear");
     db::Recordset rules = database.query(
-        QStringLiteral("SELECT line_number, type, address, auth_method, error "
+        QStringLiteral("SELECT line_number, type, address, auth_method "
                        "FROM pg_hba_file_rules ORDER BY line_number"),
         &why);
     if (!rules.isOpen()) {
+        if (!tls)
+            risks << tlsOff;
         risks << QStringLiteral("the server's authentication lines could not be read (%1): check "
                                 "that only hostssl lines admit other machines")
                      .arg(why.simplified());
@@ -80,18 +83,26 @@ QStringList plainConnectionRisks(db::Database& database)
     }
     static const QStringList loopback{QStringLiteral("127.0.0.1"), QStringLiteral("::1"),
                                       QStringLiteral("localhost")};
+    QStringList plainLines;
+    bool network = false;
     for (rules.moveFirst(); !rules.eof(); rules.moveNext()) {
         const QString type = rules.value(QStringLiteral("type")).toString();
         const QString address = rules.value(QStringLiteral("address")).toString();
-        if ((type == QLatin1String("host") || type == QLatin1String("hostnossl")) &&
-            !loopback.contains(address) &&
-            rules.value(QStringLiteral("auth_method")).toString() != QLatin1String("reject"))
-            risks << QStringLiteral("line %1 of the server's authentication file admits %2 "
-                                    "without TLS (%3): use hostssl")
-                         .arg(rules.value(QStringLiteral("line_number")).toString(),
-                              address.isEmpty() ? QStringLiteral("any address") : address, type);
+        if (type == QLatin1String("local") || loopback.contains(address) ||
+            rules.value(QStringLiteral("auth_method")).toString() == QLatin1String("reject"))
+            continue;
+        network = true;
+        if (type == QLatin1String("host") || type == QLatin1String("hostnossl"))
+            plainLines << QStringLiteral("line %1 of the server's authentication file admits %2 "
+                                         "without TLS (%3): use hostssl")
+                              .arg(rules.value(QStringLiteral("line_number")).toString(),
+                                   address.isEmpty() ? QStringLiteral("any address") : address,
+                                   type);
     }
-    return risks;
+    // A server that only this machine may reach sends nothing over the network.
+    if (!tls && network)
+        risks << tlsOff;
+    return risks + plainLines;
 }
 
 } // namespace tzsndmsg

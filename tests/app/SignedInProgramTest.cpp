@@ -1,0 +1,106 @@
+// tzsndmsg secure and a workstation of a signed-in office: the login is the connected role.
+#include "support/Program.h"
+
+#include "tzsndmsg/SignedIn.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+
+using namespace tzsndmsg::testing;
+using tzsndmsg::isSignedInOffice;
+
+namespace {
+
+class SignedInProgram : public ::testing::Test {
+protected:
+    SignedInProgram() : office(programOffice()) {}
+
+    // The roles are the server's, not the schema's: a test that stops early drops them too.
+    void TearDown() override
+    {
+        bool on = false;
+        if (office.usingPostgres() && office.db() && isSignedInOffice(*office.db(), on) && on)
+            EXPECT_TRUE(tzsndmsg::unsecureOffice(*office.db()));
+    }
+
+    Outcome run(const QStringList& args, const QString& url = {}, const QByteArray& input = {})
+    {
+        auto p = startProgram(args + QStringList{"--db", url.isEmpty() ? office.databaseUrl() : url,
+                                                 "--data", office.dataFolder()},
+                              programEnvironment(home.path()));
+        if (!input.isNull())
+            p->write(input);
+        p->closeWriteChannel();
+        return finishProgram(*p);
+    }
+
+    QString roleUrl(const QString& login) const
+    {
+        QUrl url(office.databaseUrl());
+        const QString schema = url.query().section('=', 1);
+        url.setUserName("postgres_" + schema + "." + login);
+        return url.toString();
+    }
+
+    Office office;
+    QTemporaryDir home;
+};
+
+TEST_F(SignedInProgram, SqliteRefusesToBeSignedIn)
+{
+    if (office.usingPostgres())
+        GTEST_SKIP() << "the refusal is SQLite's";
+    ASSERT_EQ(run({"init"}).code, 0);
+    for (const QStringList& args : {QStringList{"secure"}, QStringList{"init", "--signed-in"}}) {
+        const Outcome r = run(args);
+        EXPECT_EQ(r.code, 2);
+        EXPECT_EQ(r.err.trimmed().count('\n'), 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("a SQLite office cannot be signed in")) << r.err.toStdString();
+    }
+}
+
+TEST_F(SignedInProgram, TheRoleIsTheLoginAndAnotherIsRefused)
+{
+    if (!office.usingPostgres())
+        GTEST_SKIP() << "signing in is PostgreSQL's (roles and row-level security)";
+    const Outcome init = run({"init", "--demo", "--signed-in"});
+    ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    // Two workstations at once, and again: each finds it done or waits its turn.
+    auto first = startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
+                              programEnvironment(home.path()));
+    auto second = startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
+                               programEnvironment(home.path()));
+    for (QProcess* p : {first.get(), second.get()}) {
+        const Outcome again = finishProgram(*p);
+        EXPECT_EQ(again.code, 0) << again.err.toStdString();
+    }
+
+    const Outcome mine = run({"inbox", "--all-categories"}, roleUrl("anna"));
+    EXPECT_EQ(mine.code, 0) << mine.err.toStdString();
+    EXPECT_TRUE(mine.out.contains("of ANNA at")) << mine.out.toStdString();
+    const Outcome other = run({"inbox", "--login", "MARIA"}, roleUrl("anna"));
+    EXPECT_EQ(other.code, 2);
+    EXPECT_EQ(other.err.trimmed(), "tzsndmsg: this office is signed in: you are ANNA, and --login "
+                                   "MARIA names another login");
+    const Outcome same = run({"inbox", "--login", "anna"}, roleUrl("anna"));
+    EXPECT_EQ(same.code, 0) << same.err.toStdString();
+
+    // The administrator's superuser role reads every row: told once.
+    const Outcome admin = run({"inbox", "--login", "MARIA"});
+    EXPECT_EQ(admin.code, 0) << admin.err.toStdString();
+    EXPECT_EQ(admin.err.count("the office is not protected"), 1) << admin.err.toStdString();
+
+    const Outcome password = run({"logins", "password", "ANNA"}, {}, "a long secret\n");
+    EXPECT_EQ(password.code, 0) << password.err.toStdString();
+    const Outcome empty = run({"logins", "password", "ANNA"}, {}, "");
+    EXPECT_EQ(empty.code, 2);
+
+    const Outcome off = run({"secure", "--off"});
+    EXPECT_EQ(off.code, 0) << off.err.toStdString();
+    const Outcome gone = run({"inbox"}, roleUrl("anna"));
+    EXPECT_EQ(gone.code, 2);
+    EXPECT_EQ(gone.err.trimmed().count('\n'), 0) << gone.err.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,318 @@
+// A signed-in office: each login's database role reads and writes only what the views give its
+// person, through the program and through plain SQL alike.
+#include "support/Office.h"
+
+#include "tzsndmsg/Confirmations.h"
+#include "tzsndmsg/MessageSearch.h"
+#include "tzsndmsg/Messages.h"
+#include "tzsndmsg/SignedIn.h"
+#include "tzsndmsg/Staff.h"
+
+#include <QSet>
+#include <QUrl>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+class SignedIn : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!office.usingPostgres())
+            GTEST_SKIP() << "roles and row-level security are PostgreSQL's; a SQLite office trusts "
+                            "its workstations";
+        anna = office.addEmployee("Ames", "Anna", "AA", "ANNA");
+        ben = office.addEmployee("Burke", "Ben", "BB", "BEN");
+        maria = office.addEmployee("Moss", "Maria", "MM", "MARIA");
+        office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla"},
+                      {"MARIA", QString::fromLatin1(kSupervisorRight), -1});
+        // Written before the office is signed in: they stay readable by whom they were for.
+        m1 = message("ANNA", anna, "alpha from anna", ben);
+        m2 = message("BEN", ben, "bravo from ben", anna);
+        m3 = message("BEN", ben, "charlie to a computer", 0, "WS2");
+        m4 = message("MARIA", maria, "delta for ben only", ben);
+        office.insert("LabOrderLinkTable", "LOID", {"LOMsgID", "LOOrdID", "LOSender"},
+                      {m4, 7, "MARIA"});
+        QString error;
+        ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+        secured = true;
+    }
+
+    void TearDown() override
+    {
+        if (secured) {
+            QString error;
+            EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+        }
+    }
+
+    qint32 message(const char* who, qint32 pid, const char* subject, qint32 to,
+                   const char* computer = "")
+    {
+        const qint64 id = office.insert(
+            "CMTable", "cmID", {"cmWho", "cmPid", "CMSubjec", "cmDoc", "cmCat", "cmDat", "cmTim"},
+            {who, pid, subject, QString::fromLatin1(subject) + " body", "Message", "2026-12-05",
+             "08:00:00"});
+        office.insert("EVTable", "EVID", {"EvLinID", "EvTyp"}, {id, 0});
+        office.insert("BroChkTable", "BroChkID",
+                      {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac", "BroChkDonDis"},
+                      {id, to, 0, computer, 0});
+        return qint32(id);
+    }
+
+    QString roleUrl(const QString& login) const
+    {
+        QUrl url(office.databaseUrl());
+        url.setUserName(roleOfLogin(*office.db(), login));
+        return url.toString();
+    }
+
+    std::shared_ptr<db::Database> connect(const QString& login)
+    {
+        QString error;
+        auto db = db::Database::open(roleUrl(login), &error);
+        EXPECT_TRUE(db) << error.toStdString();
+        return db;
+    }
+
+    std::shared_ptr<tzglob::tzGlobal> workstation(const QString& login, const QString& configured)
+    {
+        tzglob::Config config;
+        config.databaseUrl = roleUrl(login);
+        config.dataFolder = office.dataFolder();
+        config.loginName = configured;
+        config.computerName = "WS1";
+        auto services = std::make_shared<tzglob::tzGlobal>(config);
+        QString error;
+        EXPECT_TRUE(services->open(&error)) << error.toStdString();
+        services->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        return services;
+    }
+
+    static QSet<qint32> inbox(HostServices& services, const QString& login = {})
+    {
+        MessageViewRequest request;
+        request.loginName = login;
+        request.allCategories = true;
+        QList<MessageViewRow> rows;
+        QString error;
+        EXPECT_TRUE(readMessageView(services, request, rows, &error)) << error.toStdString();
+        QSet<qint32> ids;
+        for (const MessageViewRow& row : rows)
+            ids << row.messageId;
+        return ids;
+    }
+
+    Office office;
+    bool secured = false;
+    qint32 anna = 0, ben = 0, maria = 0;
+    qint32 m1 = 0, m2 = 0, m3 = 0, m4 = 0;
+};
+
+TEST_F(SignedIn, EachRoleCountsOnlyItsRowsWithPlainSql)
+{
+    struct Case {
+        const char* login;
+        int messages, details, addressees, links;
+    };
+    // ANNA: what she sent (m1 and its addressee row), what reached her (m2), the computer's (m3).
+    // BEN: all four reach him or were sent by him. MARIA, the supervisor: every row.
+    const Case cases[] = {{"ANNA", 3, 3, 3, 0}, {"BEN", 4, 4, 4, 1}, {"MARIA", 4, 4, 4, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.login);
+        auto db = connect(c.login);
+        ASSERT_TRUE(db);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM CMTable").toInt(), c.messages);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM EVTable").toInt(), c.details);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM BroChkTable").toInt(), c.addressees);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM LabOrderLinkTable").toInt(), c.links);
+        // Everyone reads the staff and the holidays.
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM PWMTable").toInt(), 3);
+        EXPECT_TRUE(db->scalar("SELECT count(*) FROM HDOCTable").isValid());
+    }
+    auto anna = connect("ANNA");
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM CMTable WHERE cmDoc LIKE '%delta%'").toInt(), 0);
+    // The policies' helpers answer for the role signed in only, not for one it names.
+    const QString ben = roleOfLogin(*office.db(), "BEN");
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_sent_ids(?)", {ben}).toInt(), 0);
+    // (the computer's message is everyone's)
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_reaching_ids(?)", {ben}).toInt(), 1);
+    EXPECT_FALSE(anna->scalar("SELECT tz_addressed_to(?, ?)", {ben, m4}).toBool());
+}
+
+TEST_F(SignedIn, TheProgramsLoginIsTheRoleAndItsViewsStayWithinIt)
+{
+    // The configuration names MARIA; the server says ANNA.
+    auto services = workstation("ANNA", "MARIA");
+    EXPECT_TRUE(services->signedInOffice());
+    EXPECT_EQ(services->currentLoginName(), "ANNA");
+    EXPECT_FALSE(services->unprotectedRole());
+    EXPECT_EQ(inbox(*services), QSet<qint32>({m2}));
+    // Asking for BEN's inbox through ANNA's role shows only what ANNA may read of it.
+    EXPECT_EQ(inbox(*services, "BEN"), QSet<qint32>({m1}));
+    EXPECT_TRUE(searchMessages(*services, "BEN", "delta", {true}).hits.isEmpty());
+    EXPECT_EQ(searchMessages(*services, "ANNA", "bravo", {true}).hits.size(), 1);
+    QString why;
+    EXPECT_FALSE(readSentMessageConfirmations(*services, m4, "MARIA", &why));
+    EXPECT_TRUE(readSentMessageConfirmations(*services, m1, {}, &why)) << why.toStdString();
+
+    auto benAt = workstation("BEN", "");
+    EXPECT_EQ(benAt->currentLoginName(), "BEN");
+    EXPECT_EQ(inbox(*benAt), QSet<qint32>({m1, m4}));
+    EXPECT_EQ(searchMessages(*benAt, "BEN", "delta", {true}).hits.size(), 1);
+}
+
+TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
+{
+    auto db = connect("ANNA");
+    ASSERT_TRUE(db);
+    const QString insert = "INSERT INTO CMTable (cmWho, cmPid, CMSubjec) VALUES (?, ?, 'x')";
+    // As another person, or as oneself under another's person id: refused outright.
+    EXPECT_FALSE(db->exec(insert, {"BEN", ben}));
+    EXPECT_FALSE(db->exec(insert, {"ANNA", ben}));
+    EXPECT_TRUE(db->exec(insert, {"ANNA", anna}));
+    EXPECT_FALSE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)",
+                          {m2, anna}));
+    EXPECT_FALSE(db->exec("UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}));
+    EXPECT_FALSE(db->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
+    EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
+
+    // Rows that are not hers are not there for her: nothing changes.
+    struct Write {
+        const char* statement;
+        qint32 id;
+        int rows; // what ANNA's statement changes
+    };
+    const Write writes[] = {
+        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m1: BEN's row
+        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m4
+        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 0},               // m4
+        {"DELETE FROM CMTable WHERE cmID = ?", 0, 0},                            // m2, BEN's
+        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", 0, 0},                 // m2
+        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 1}, // m2: hers
+        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", 0, 1},    // m3: computer
+        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 1},              // m2: purge
+    };
+    const qint32 ids[] = {m1, m4, m4, m2, m2, m2, m3, m2};
+    for (int i = 0; i < int(std::size(writes)); ++i) {
+        SCOPED_TRACE(i);
+        int rows = -1;
+        QString error;
+        EXPECT_TRUE(db->exec(writes[i].statement, {ids[i]}, &error, &rows)) << error.toStdString();
+        EXPECT_EQ(rows, writes[i].rows);
+    }
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = ? AND BroChkDonDis = -1", {m1}), 0);
+    EXPECT_EQ(office.count("CMTable", "cmID = ?", {m2}), 1);
+
+    // The supervisor confirms and changes anyone's.
+    auto supervisor = connect("MARIA");
+    int rows = 0;
+    EXPECT_TRUE(supervisor->exec("UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?",
+                                 {m1}, nullptr, &rows));
+    EXPECT_EQ(rows, 1);
+    EXPECT_TRUE(supervisor->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
+}
+
+TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)
+{
+    QString error;
+    ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+    EXPECT_EQ(connect("ANNA")->scalar("SELECT count(*) FROM CMTable").toInt(), 3);
+    bool on = false;
+    ASSERT_TRUE(isSignedInOffice(*office.db(), on));
+    EXPECT_TRUE(on);
+
+    const QString annaRole = roleOfLogin(*office.db(), "ANNA");
+    ASSERT_FALSE(annaRole.isEmpty());
+    ASSERT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+    secured = false;
+    ASSERT_TRUE(isSignedInOffice(*office.db(), on));
+    EXPECT_FALSE(on);
+    EXPECT_EQ(office.count("CMTable"), 4);
+    EXPECT_EQ(office.db()->scalar("SELECT count(*) FROM pg_roles WHERE rolname = ?", {annaRole}).toInt(),
+              0);
+    auto services = office.services();
+    EXPECT_EQ(inbox(*services, "BEN"), QSet<qint32>({m1, m4}));
+    // A second time is no error either.
+    EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+}
+
+TEST_F(SignedIn, TheLoginListKeepsTheRoles)
+{
+    auto roleState = [&](const QString& login) {
+        return office.db()
+            ->scalar("SELECT CASE WHEN rolcanlogin THEN 'login' ELSE 'nologin' END FROM pg_roles "
+                     "WHERE rolname = tz_role_of(?)",
+                     {login})
+            .toString();
+    };
+    QString error;
+    const qint32 eve = office.addPerson("Eve", "Evans", "EE");
+    ASSERT_TRUE(addLogin(*office.db(), "eve", eve, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("EVE"), "login");
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), eve, {}, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("EVE"), "nologin");
+    ASSERT_TRUE(rehireStaffPerson(*office.db(), eve, &error)) << error.toStdString();
+    StaffPersonFields rename;
+    rename.login = "EVA";
+    ASSERT_TRUE(editStaffPerson(*office.db(), eve, rename, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("EVE"), "");
+    EXPECT_EQ(roleState("EVA"), "login");
+    ASSERT_TRUE(removeLogin(*office.db(), "EVA", &error)) << error.toStdString();
+    EXPECT_EQ(roleState("EVA"), "");
+
+    // A supervisor at the setup window keeps the roles too, through the owner's functions.
+    auto supervisor = connect("MARIA");
+    const qint32 fay = office.addPerson("Fay", "Fox", "FF");
+    ASSERT_TRUE(addLogin(*supervisor, "FAY", fay, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("FAY"), "login");
+    ASSERT_TRUE(releaseStaffPerson(*supervisor, fay, {}, &error)) << error.toStdString();
+    EXPECT_EQ(roleState("FAY"), "nologin");
+    // A person's role changes no login.
+    EXPECT_FALSE(removeLogin(*connect("BEN"), "FAY", &error));
+    EXPECT_EQ(roleState("FAY"), "nologin");
+
+    // The supervisor right is the supervisor role.
+    ASSERT_TRUE(setLoginRight(*office.db(), "BEN", kSupervisorRight, true, &error));
+    EXPECT_EQ(connect("BEN")->scalar("SELECT count(*) FROM CMTable").toInt(), 4);
+    ASSERT_TRUE(setLoginRight(*office.db(), "MARIA", kSupervisorRight, false, &error));
+    // What she sent, and the computer's message.
+    EXPECT_EQ(connect("MARIA")->scalar("SELECT count(*) FROM CMTable").toInt(), 2);
+}
+
+TEST_F(SignedIn, APasswordIsSetHashed)
+{
+    QString error;
+    ASSERT_TRUE(setLoginPassword(*office.db(), "ANNA", "correct horse", &error))
+        << error.toStdString();
+    const QString stored =
+        office.db()
+            ->scalar("SELECT rolpassword FROM pg_authid WHERE rolname = tz_role_of('ANNA')")
+            .toString();
+    EXPECT_TRUE(stored.startsWith("SCRAM-SHA-256$") || stored.startsWith("md5"))
+        << stored.toStdString();
+    // A person sets their own; not another's.
+    auto db = connect("ANNA");
+    EXPECT_TRUE(setLoginPassword(*db, "ANNA", "another one", &error)) << error.toStdString();
+    EXPECT_FALSE(setLoginPassword(*db, "BEN", "not hers", &error));
+    // A supervisor sets anyone's, through the owner's function.
+    EXPECT_TRUE(setLoginPassword(*connect("MARIA"), "BEN", "for ben", &error))
+        << error.toStdString();
+}
+
+TEST(SignedInSqlite, SecuringASqliteOfficeIsRefused)
+{
+    Office office;
+    if (office.usingPostgres())
+        GTEST_SKIP() << "the refusal is SQLite's";
+    QString error;
+    EXPECT_FALSE(secureOffice(*office.db(), &error));
+    EXPECT_TRUE(error.startsWith("a SQLite office cannot be signed in")) << error.toStdString();
+    bool on = true;
+    EXPECT_TRUE(isSignedInOffice(*office.db(), on));
+    EXPECT_FALSE(on);
+}
+
+} // namespace
