@@ -229,7 +229,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"relative SQLite address", {"init", "--db", "sqlite://office.db"}, 2, "absolute path"},
         {"address of another kind", {"inbox", "--login", "ANNA", "--db", "file:///etc/passwd"}, 2, "Bad database address"},
         {"PostgreSQL address without a host", {"inbox", "--login", "ANNA", "--db", "postgresql:///x"}, 2, "Bad database address"},
-        {"PostgreSQL address with an unknown option", {"inbox", "--login", "ANNA", "--db", "postgresql://u@h/db?sslmode=disable"},
+        {"PostgreSQL address with an unknown option", {"inbox", "--login", "ANNA", "--db", "postgresql://u@h/db?sslmod=disable"},
          2, "is not known here"},
         {"PostgreSQL server not there", {"inbox", "--login", "ANNA", "--db", "postgresql://postgres@127.0.0.1:1/x"}, 2,
          "cannot open"},

@@ -121,6 +121,8 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
     sendToBack(QStringLiteral("Last before"));
     auto tray = startTray();
     ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 2; }));
+    // What was unread at the start is told (together) before the window opens.
+    ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
     tray->popup()->hide();
 
     inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
@@ -149,6 +151,8 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
     sendToBack(QStringLiteral("Older one"));
     auto tray = startTray();
     ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 1; }));
+    // What was unread at the start is told (together) before the window opens.
+    ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
     tray->popup()->hide();
 
     inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
