@@ -5,6 +5,7 @@
 #include "ValueForms.h"
 
 #include <QFile>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSqlDriver>
@@ -390,8 +391,17 @@ struct Database::Private {
         if (!handle.isValid() ||
             (handle.isOpen() && !cut && !detail::postgresConnectionBroken(handle)))
             return;
-        self->reopen(); // when it fails, the statement fails as on a lost connection
+        // A server that is still away is asked again after a pause, not by every statement (a
+        // window runs several in a row, and each try may wait for the connect timeout).
+        if (revivalFailed.isValid() && !revivalFailed.hasExpired(kRevivalPauseMs))
+            return;
+        if (self->reopen()) // when it fails, the statement fails as on a lost connection
+            revivalFailed.invalidate();
+        else
+            revivalFailed.start();
     }
+    static constexpr int kRevivalPauseMs = 5000;
+    QElapsedTimer revivalFailed;
 
     // The server side ends a statement at its timeout; this side waits a little longer, for a
     // server that no longer runs at all.
