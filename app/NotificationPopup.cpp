@@ -193,7 +193,7 @@ void NotificationPopup::keyPressEvent(QKeyEvent* event)
 }
 
 void NotificationPopup::showSummary(const QString& title, const QString& text,
-                                    const QString& footer)
+                                    const QString& footer, bool stays)
 {
     m_more = 0;
     m_notice = OfficeNotice{};
@@ -211,8 +211,10 @@ void NotificationPopup::showSummary(const QString& title, const QString& text,
     show();
     attachToModal();
     raise();
-    if (m_timer->interval() > 0)
+    if (m_timer->interval() > 0 && !stays)
         m_timer->start();
+    else
+        m_timer->stop();
 }
 
 void NotificationPopup::place()

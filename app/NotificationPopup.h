@@ -27,7 +27,9 @@ public:
     void showNotice(const OfficeNotice& notice);
     // Several notices as one (or a word from the tray itself): no message of its own, a click
     // opens the inbox.
-    void showSummary(const QString& title, const QString& text, const QString& footer);
+    // stays: until closed or clicked (one of its messages needs confirmation).
+    void showSummary(const QString& title, const QString& text, const QString& footer,
+                     bool stays = false);
     OfficeNotice notice() const { return m_notice; }
     int waiting() const { return m_more; } // notices that came while it was shown
 

@@ -338,12 +338,18 @@ void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
             lines << QStringLiteral("and %1 more").arg(notices.size() - listed);
         const QString body = lines.join(u'\n');
         m_lastShown = OfficeNotice{}; // a click opens the inbox
-        if (m_icon && QSystemTrayIcon::supportsMessages())
+        // A message among them that needs confirmation is not to be missed: the summary stays,
+        // in the tray's own notice (a desktop notification cannot be made to stay).
+        const bool stays = std::any_of(notices.begin(), notices.end(), [](const OfficeNotice& n) {
+            return n.needsConfirmation;
+        });
+        if (m_icon && QSystemTrayIcon::supportsMessages() && !stays)
             m_icon->showMessage(title, body, QSystemTrayIcon::Information, 20000);
         else
             m_popup->showSummary(
                 title, body,
-                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"));
+                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"),
+                stays);
         emit summarized(title, int(notices.size()));
     }
     ring();

@@ -328,6 +328,32 @@ TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
               QStringLiteral("Chart 40"));
 }
 
+// A summary goes after its time, unless one of its messages needs confirmation.
+TEST_F(Tray, ASummaryHoldingAMessageThatNeedsConfirmationStays)
+{
+    for (const bool needs : {false, true}) {
+        SCOPED_TRACE(needs ? "one needs confirmation" : "plain");
+        const QString tag = needs ? QStringLiteral("needs") : QStringLiteral("plain");
+        sendToBob(QStringLiteral("Chart A ") + tag);
+        core::OutgoingMessage m =
+            message(*ws1, anna, QStringLiteral("Chart B ") + tag, QString::number(bob) + u',');
+        m.CMNeeCom = needs;
+        send(*ws1, m);
+        auto tray = std::make_unique<TrayApp>(
+            ws2, options(QStringLiteral("tray-") + tag, Channel::Both), TrayApp::Mode::Window);
+        tray->popup()->setTimeout(300); // stands for its 20 s
+        QSignalSpy summaries(tray.get(), &TrayApp::summarized);
+        QString error;
+        ASSERT_TRUE(tray->start(&error)) << error.toStdString();
+        ASSERT_TRUE(popupShown(*tray));
+        Told::settle(2 * TrayApp::kGatherMs + 700);
+        EXPECT_GE(summaries.size(), 1);
+        EXPECT_EQ(tray->popup()->isVisible(), needs);
+        // What this round sent is read, so the next round's start tells only its own.
+        ws1->messageStoreConnection()->exec(QStringLiteral("UPDATE BroChkTable SET BroChkDonDis = -1"));
+    }
+}
+
 TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
 {
     auto tray = startTray();
