@@ -52,9 +52,7 @@ NotificationPopup::NotificationPopup(QWidget* parent)
     m_text->setWordWrap(true);
     m_footer = new QLabel(this);
     m_footer->setObjectName(QStringLiteral("lblFooter"));
-    QPalette muted = m_footer->palette();
-    muted.setColor(QPalette::WindowText, QColor(0x55, 0x5f, 0x6d));
-    m_footer->setPalette(muted);
+    m_footer->setForegroundRole(QPalette::PlaceholderText); // muted, in the desktop's colours
 
     // Shown without taking the focus; once it has it (the desktop's window switching), its
     // actions answer their keys.
@@ -321,8 +319,9 @@ void NotificationPopup::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    p.fillRect(rect(), QColor(0xfb, 0xfc, 0xfe));
-    p.setPen(QColor(0xb8, 0xc4, 0xd6));
+    // The desktop's colours, so that its text stays readable on a dark desktop too.
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::Mid));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
     // A stripe in the notice's colour: reminders stand out from arrivals.
     const bool standsOut = m_notice.kind == OfficeNotice::Kind::Reminder ||

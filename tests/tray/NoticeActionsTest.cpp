@@ -7,12 +7,18 @@
 
 #include "component/SharedState.h"
 #include "core/Snoozes.h"
+#include "support/Appearance.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 
+#include <QApplication>
+#include <QImage>
 #include <QLabel>
+#include <QStyle>
 #include <QPushButton>
 #include <QTest>
+
+#include <cmath>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -173,3 +179,45 @@ TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersN
 }
 
 } // namespace
+
+namespace tzsndmsg::testing {
+namespace {
+
+double luminance(QColor c)
+{
+    auto channel = [](double v) {
+        v /= 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
+}
+
+// On a dark desktop the notice is dark too, its words readable on it.
+TEST(NoticeLook, TheNoticeFollowsTheDesktopsColours)
+{
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        Appearance desktop(10, dark ? darkPalette() : QApplication::style()->standardPalette());
+        app::NotificationPopup popup;
+        OfficeNotice notice;
+        notice.cmID = 1;
+        notice.BroChkID = 1;
+        notice.senderName = QStringLiteral("Dave Dawson");
+        notice.subject = QStringLiteral("Room 2 autoclave");
+        notice.text = QStringLiteral("It shows an error again.");
+        popup.showNotice(notice);
+        const QImage shot = popup.grab().toImage();
+        const QColor ground = shot.pixelColor(shot.width() - 4, shot.height() / 2);
+        EXPECT_EQ(ground, QApplication::palette().color(QPalette::Window));
+        for (const char* name : {"lblTitle", "lblSubject", "lblFooter"}) {
+            auto* label = popup.findChild<QLabel*>(QLatin1String(name));
+            ASSERT_NE(label, nullptr) << name;
+            const double a = luminance(label->palette().color(label->foregroundRole()));
+            const double b = luminance(ground);
+            EXPECT_GE((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05), 3.0) << name;
+        }
+    }
+}
+
+} // namespace
+} // namespace tzsndmsg::testing
