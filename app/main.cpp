@@ -47,7 +47,7 @@ const char* const kUsage =
     "  check [--repair-index]                 the store's integrity, the search index, the data folder\n"
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
-    "  tray [--window]                        the tray icon, notifications and menu of a workstation\n"
+    "  tray [--window] [--autostart]          the tray icon, notifications and menu of a workstation\n"
     "  import staff FILE.csv [--dry-run]      people from a CSV file, all or nothing\n"
     "  export staff FILE.csv                  the office's people to a CSV file\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
