@@ -19,16 +19,6 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-template <typename Done>
-bool waitUntil(Done done, int ms = 8000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 // The list's row with that subject, -1 when none.
 int rowOf(const tzSndMsgFrm& window, const QString& subject)
 {

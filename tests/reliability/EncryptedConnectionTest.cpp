@@ -77,11 +77,10 @@ QString securityLine(const Outcome& config)
 
 TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhatProtectsIt)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "PostgreSQL run only: a SQLite office is a file, not a connection";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")) ||
-        QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
-        GTEST_SKIP() << "needs root, the PostgreSQL 15 server programs and openssl";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
+    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+        GTEST_SKIP() << "needs openssl to make the certificates";
 
     ThrowawayServer server;
     QString error;
@@ -135,9 +134,7 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     }
 
     QTemporaryDir home;
-    HostRun desk(home.path() + QStringLiteral("/data/"));
-    desk.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    desk.setEnv(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    HostRun desk = HostRun::inHome(home.path());
     const Outcome made = desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url());
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
 

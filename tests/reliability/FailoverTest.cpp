@@ -53,10 +53,8 @@ struct WatchLog {
 // back.
 TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "PostgreSQL run only";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
-        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     ThrowawayServer server;
     QString error;
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
@@ -81,19 +79,15 @@ TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
 
 TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeBack)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "PostgreSQL run only: a SQLite office has no server to fail over";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_basebackup")))
-        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
 
     ThrowawayServer primary, standby;
     QString error;
     ASSERT_TRUE(primary.initialise(&error)) << error.toStdString();
     ASSERT_TRUE(primary.up(&error)) << error.toStdString();
     QTemporaryDir home;
-    HostRun desk(home.path() + QStringLiteral("/data/"));
-    desk.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    desk.setEnv(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    HostRun desk = HostRun::inHome(home.path());
     {
         const Outcome made = desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, primary.url());
         ASSERT_EQ(made.code, 0) << made.err.toStdString();

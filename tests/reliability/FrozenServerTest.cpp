@@ -41,10 +41,8 @@ class FrozenServer : public ::testing::TestWithParam<FrozenCase> {};
 
 TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "a server that freezes is PostgreSQL's; SQLite has none";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
-        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     const FrozenCase& c = GetParam();
     ThrowawayServer server;
     QString error;

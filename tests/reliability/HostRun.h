@@ -34,6 +34,15 @@ struct Outcome {
 class HostRun {
 public:
     explicit HostRun(QString dataFolder) : m_data(std::move(dataFolder)) {}
+    // A workstation whose home, data folder (home/data) and watcher state (home/state) are in
+    // the folder given.
+    static HostRun inHome(const QString& home)
+    {
+        HostRun run(home + QStringLiteral("/data/"));
+        run.setEnv(QStringLiteral("TZSNDMSG_HOME"), home);
+        run.setEnv(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
+        return run;
+    }
 
     // Environment for every process: a home of its own and no display.
     void setEnv(const QString& name, const QString& value) { m_env.insert(name, value); }

@@ -20,10 +20,8 @@ namespace {
 
 TEST(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "PostgreSQL run only";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
-        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     ThrowawayServer server;
     QString error;
     ASSERT_TRUE(server.start(&error)) << error.toStdString();

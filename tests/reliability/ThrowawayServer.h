@@ -2,8 +2,11 @@
 
 // A PostgreSQL server of a test's own, run by the postgres user, that the test may stop, start,
 // freeze and thaw (never the shared server other tests use).
+#include "support/Office.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -33,6 +36,17 @@ inline int freePort()
         port = ntohs(address.sin_port);
     ::close(fd);
     return port;
+}
+
+// Why this run cannot have a server of its own (empty when it can): the PostgreSQL runs only, as
+// root, with the server programs installed.
+inline QString whyNoOwnServer()
+{
+    if (!Office::usingPostgres())
+        return QStringLiteral("PostgreSQL run only: a SQLite office has no server of its own");
+    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
+        return QStringLiteral("needs root and the PostgreSQL 15 server programs");
+    return {};
 }
 
 // A server of this test's own, run by the postgres user, that the test may stop and start.

@@ -59,18 +59,14 @@ int countOf(const QList<QJsonObject>& lines, const QString& event)
 
 TEST(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
 {
-    if (!Office::usingPostgres())
-        GTEST_SKIP() << "PostgreSQL run only: a SQLite office has no server to lose";
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
-        GTEST_SKIP() << "needs root and the PostgreSQL 15 server programs";
+    if (const QString why = whyNoOwnServer(); !why.isEmpty())
+        GTEST_SKIP() << why.toStdString();
     ThrowawayServer server;
     QString error;
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
 
     QTemporaryDir home;
-    HostRun desk(home.path() + QStringLiteral("/data/"));
-    desk.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    desk.setEnv(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
+    HostRun desk = HostRun::inHome(home.path());
     ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
     qint32 dave = 0;
     {

@@ -28,6 +28,17 @@ T* control(QObject* parent, const QString& name)
     return found;
 }
 
+// Runs the event loop until done() holds or the time is up; whether it holds.
+template <typename Done>
+bool waitUntil(Done done, int ms = 8000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
 // Lets queued events run.
 inline void pump(int times = 3)
 {

@@ -1,6 +1,6 @@
 // The actions on the tray's own notice: Open, Confirm and Snooze, each by a click or its key,
 // and a notice of a message that needs confirmation staying until acted on.
-#include "watcher/WatcherFixture.h"
+#include "TrayFixture.h"
 
 #include "NotificationPopup.h"
 #include "TrayApp.h"
@@ -29,23 +29,9 @@ namespace {
 
 const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0));
 
-class NoticeActions : public TwoWorkstations {
+class NoticeActions : public TrayFixture {
 protected:
     NoticeActions() { setNow(kMorning); }
-    void TearDown() override
-    {
-        SharedState::current() = SharedState{};
-        ui::MessageBox::setPrompter(nullptr);
-    }
-
-    std::unique_ptr<TrayApp> startTray()
-    {
-        auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
-                                              TrayApp::Mode::Window);
-        QString error;
-        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
-        return tray;
-    }
     // A message from Anna to Bob, as configured; its addressee row once the tray shows it.
     qint32 notified(TrayApp& tray, core::OutgoingMessage m)
     {

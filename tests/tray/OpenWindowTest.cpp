@@ -1,7 +1,7 @@
 // Notices while a window of the component is open: the tray's notice over the modal message
 // window can be clicked, keeps the window's controls clear, and shows its message there (or
 // waits there, marked, while a message is being written).
-#include "watcher/WatcherFixture.h"
+#include "TrayFixture.h"
 
 #include "NotificationPopup.h"
 #include "TrayApp.h"
@@ -27,16 +27,6 @@ using tzsndmsg::app::TrayApp;
 
 namespace {
 
-template <typename Done>
-bool waitUntil(Done done, int ms = 8000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 QRect globalRect(const QWidget* w)
 {
     return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
@@ -51,23 +41,8 @@ void clickNotice(NotificationPopup* popup)
     pump(5);
 }
 
-class OpenWindow : public TwoWorkstations {
+class OpenWindow : public TrayFixture {
 protected:
-    OpenWindow() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
-    void TearDown() override
-    {
-        SharedState::current() = SharedState{};
-        ui::MessageBox::setPrompter(nullptr);
-    }
-
-    std::unique_ptr<TrayApp> startTray()
-    {
-        auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
-                                              TrayApp::Mode::Window);
-        QString error;
-        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
-        return tray;
-    }
 
     qint32 sendToBack(const QString& subject)
     {

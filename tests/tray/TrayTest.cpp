@@ -1,6 +1,6 @@
 // The tray of a workstation, driven offscreen as a person meets it: its window, its notification,
 // its menu, and the message window that a click on a notification opens.
-#include "watcher/WatcherFixture.h"
+#include "TrayFixture.h"
 
 #include "NotificationPopup.h"
 #include "TrayApp.h"
@@ -59,24 +59,8 @@ int record(QDialog& dialog, QStringList& names)
     return int(QDialog::Rejected);
 }
 
-class Tray : public TwoWorkstations {
+class Tray : public TrayFixture {
 protected:
-    Tray() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
-    void TearDown() override
-    {
-        SharedState::current() = SharedState{};
-        ui::MessageBox::setPrompter(nullptr);
-    }
-
-    // The back office's tray, in the small window a desktop without a system tray gets.
-    std::unique_ptr<TrayApp> startTray()
-    {
-        auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
-                                              TrayApp::Mode::Window);
-        QString error;
-        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
-        return tray;
-    }
 
     // Waits until the tray's own notification shows, at most ms.
     static bool popupShown(TrayApp& tray, int ms = 5000)

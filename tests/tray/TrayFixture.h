@@ -1,0 +1,34 @@
+#pragma once
+
+// The tray of the back office (ws2, Bob) on Monday 7 December 2026, 10:00, in the small window a
+// desktop without a system tray gets; Anna sends from the front desk (ws1).
+#include "watcher/WatcherFixture.h"
+
+#include "TrayApp.h"
+#include "component/SharedState.h"
+#include "tzsndmsg/ui/MessageBox.h"
+
+#include <memory>
+
+namespace tzsndmsg::testing {
+
+class TrayFixture : public TwoWorkstations {
+protected:
+    TrayFixture() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
+    void TearDown() override
+    {
+        SharedState::current() = SharedState{};
+        ui::MessageBox::setPrompter(nullptr);
+    }
+
+    std::unique_ptr<app::TrayApp> startTray()
+    {
+        auto tray = std::make_unique<app::TrayApp>(
+            ws2, options(QStringLiteral("tray"), Channel::Both), app::TrayApp::Mode::Window);
+        QString error;
+        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
+        return tray;
+    }
+};
+
+} // namespace tzsndmsg::testing
