@@ -501,13 +501,13 @@ void EMS_EventsFrm::load()
 {
     auto& st = SharedState::current();
     ui::hourglass();
-    // 1. Office hours; loading until the first activation.
+    // Office hours; loading until the first activation.
     if (st.GIC)
         common::LoadOfficeSetup(*st.GIC);
     m_WindowLoading = true;
     m_firstActivation = true;
 
-    // 2. Mode.
+    // Mode.
     if (st.LinkID != 0) {
         m_TB->setProperty("Tag", QStringLiteral("PARTIAL"));
         m_SingleEventID = st.LinkID;
@@ -516,7 +516,7 @@ void EMS_EventsFrm::load()
         m_SingleEventID = 0;
     }
 
-    // 3. Rights. Employee 0 supervises only as a listed login without a person; the login
+    // Rights. Employee 0 supervises only as a listed login without a person; the login
     // list is read here for that, an unknown login is nobody's supervisor.
     st.RightToEdit = true;
     LoadLoginNames();
@@ -530,7 +530,7 @@ void EMS_EventsFrm::load()
                                                       QString::fromLatin1(kProgramName)));
     st.HolidayChanged = false;
 
-    // 4. Icons, logins, time lists, toolbar.
+    // Icons, logins, time lists, toolbar.
     if (st.GIC) {
         const QList<ui::ImageList::Entry> entries = {
             {QStringLiteral("Patient"), QStringLiteral("Patient")},
@@ -549,7 +549,7 @@ void EMS_EventsFrm::load()
     FillTimeLists();
     buildToolbar();
 
-    // 5. The mode's shape and its first content.
+    // The mode's shape and its first content.
     m_TS->hide();
     m_TS->setTabVisible(1, false);
     m_TS->setTabEnabled(1, false);
@@ -574,7 +574,7 @@ void EMS_EventsFrm::load()
         LoadEvent(m_SingleEventID);
     }
 
-    // 6. Help.
+    // Help.
     SetHelpContext(this, 3027);
 }
 

@@ -31,26 +31,22 @@ void EMS_EventsFrm::PickAttendees(int index)
     if (!st.GIC)
         return;
     HostServices& gic = *st.GIC;
-    // 1.
     EMS_EmpList picker(this);
     picker.setEmpListType(1);
     QListWidget* list = picker.list(0);
     QLineEdit* box = m_txtAtt[index];
     ui::placeOnScreen(&picker, box->mapToGlobal(QPoint(0, box->height())));
-    // 2.
     const QString current = m_AttendeeLists[index];
     for (int i = 0; i < list->count(); ++i) {
         const qint32 value = list->item(i)->data(Qt::UserRole).toInt();
         if (value != 0 && listHas(current, QString::number(value)))
             list->item(i)->setSelected(true);
     }
-    // 3.
     ui::showModal(picker);
     if (!picker.accepted()) {
         box->setFocus();
         return;
     }
-    // 4.
     Set_ChangeFalg(true);
     QString ids;
     auto append = [&ids](qint32 id) {
@@ -59,7 +55,6 @@ void EMS_EventsFrm::PickAttendees(int index)
         if (!listHas(ids, text))
             ids += text + QLatin1Char(',');
     };
-    // 5.
     const QString all = QStringLiteral("0,");
     for (int i = 0; i < list->count(); ++i) {
         QListWidgetItem* item = list->item(i);
@@ -87,7 +82,6 @@ void EMS_EventsFrm::PickAttendees(int index)
         if (ids == all)
             break;
     }
-    // 6.
     if (ids == all) {
         ids.clear();
         for (int j = 0; j < list->count(); ++j) {
@@ -97,7 +91,6 @@ void EMS_EventsFrm::PickAttendees(int index)
         }
     }
     m_AttendeeLists[index] = ids;
-    // 7.
     ShowAttendeeInitials(index);
     box->setFocus();
 }

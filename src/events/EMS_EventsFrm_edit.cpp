@@ -28,7 +28,6 @@ const QString CRLF = QStringLiteral("\r\n");
 void EMS_EventsFrm::ClearEvent()
 {
     auto& st = SharedState::current();
-    // 1.
     m_CurrentEventID = 0;
     setWindowTitle(QStringLiteral("Event Setup"));
     m_txtEve0->clear();
@@ -37,10 +36,8 @@ void EMS_EventsFrm::ClearEvent()
         m_txtAtt[i]->clear();
         m_AttendeeLists[i].clear();
     }
-    // 2.
     const QDate today = st.GIC ? st.GIC->currentDate() : QDate::currentDate();
     m_dCmbFro->setDate(today);
-    // 3.
     for (int i = 0; i < 2; ++i)
         m_cmbFroTim[i]->setCurrentIndex(-1);
     m_ChkRea->setChecked(false);
@@ -50,10 +47,9 @@ void EMS_EventsFrm::ClearEvent()
     m_txtReaTim->clear();
     m_dcmbUnt->setDate(today);
     applyRecurrenceEnabling();
-    // 4.
     m_ChangeFlag = false;
     setPanelEnabled(st.RightToEdit);
-    // 5. The office hours of the date's weekday.
+    // The office hours of the date's weekday.
     if (const auto d = m_dCmbFro->date(); d && m_dCmbFro->isValidDate()) {
         const int day = d->weekday() - 1;
         const auto& hours = common::officeHours();
@@ -62,7 +58,6 @@ void EMS_EventsFrm::ClearEvent()
         if (const auto close = common::vb::parseDate(hours.OfficeCloseTimes[day]))
             m_cmbFroTim[1]->setCurrentIndex(TimeListIndex(*close));
     }
-    // 6.
     m_ChangeFlag = false;
     showNextOccurrences();
 }
@@ -70,14 +65,13 @@ void EMS_EventsFrm::ClearEvent()
 void EMS_EventsFrm::LoadEvent(qint32 id)
 {
     auto& st = SharedState::current();
-    // 1.
     ClearEvent();
-    // 2. The event of the detail id, or of the grid's row.
+    // The event of the detail id, or of the grid's row.
     std::optional<events::EventRecord> event;
     if (connection() && st.GIC)
         event = events::readEvent(*st.GIC, id != 0 ? qint64(id) : gridCurrentCmId(), id != 0);
     if (event) {
-        // 3. The panel.
+        // The panel.
         m_txtEve0->setText(event->title);
         m_txtEve1->setPlainText(event->description);
         m_dCmbFro->setText(event->date);
@@ -92,12 +86,11 @@ void EMS_EventsFrm::LoadEvent(qint32 id)
         if (m_cmbFroTim[1]->currentIndex() == 0 && m_cmbFroTim[0]->currentIndex() > 0)
             m_cmbFroTim[1]->setCurrentIndex(m_cmbFroTim[1]->count() - 1);
         loadRecurrence(event->repeat);
-        // 4. Attendees.
+        // Attendees.
         m_AttendeeLists[0] = event->attendees[0];
         m_AttendeeLists[1] = event->attendees[1];
         ShowAttendeeInitials(0);
         ShowAttendeeInitials(1);
-        // 5.
         m_CurrentEventID = qint32(event->cmId);
         if (id != 0)
             st.RightToEdit = event->ownerId == st.CurrentEmployeeID || m_EventSupervisor;
@@ -109,7 +102,6 @@ void EMS_EventsFrm::LoadEvent(qint32 id)
     setPanelEnabled(st.RightToEdit);
     RelabelRecurrenceUnits();
     showNextOccurrences();
-    // 6.
     m_ChangeFlag = true; // so that the call below always clears it, even while loading
     const bool loading = m_WindowLoading;
     m_WindowLoading = false;
@@ -127,7 +119,6 @@ void EMS_EventsFrm::showWriteError(const QString& error)
 int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
 {
     auto& st = SharedState::current();
-    // 1.
     if (!m_ChangeFlag)
         return ui::vbYes;
     if (AskToSave) {
@@ -140,7 +131,6 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
     // A user who may not edit this event never writes it.
     if (!st.RightToEdit || !st.GIC)
         return ui::vbYes;
-    // 2.
     const int valid = ValidateEvent();
     if (valid != ui::vbYes)
         return valid;
@@ -160,7 +150,6 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
     default:
         break;
     }
-    // 9.
     releaseAfterWrite();
     if (toolbarTag() == QLatin1String("FULL") && m_listOpen) {
         ++m_gridGuard;

@@ -16,7 +16,7 @@ namespace tzsndmsg {
 void EMS_EventsFrm::LoadEventList(const QString& order)
 {
     auto& st = SharedState::current();
-    // 1. Order.
+    // Order.
     if (m_EventListOrder.isEmpty())
         m_EventListOrder = QStringLiteral("CMDat, CMTim, CMID");
     if (!order.isEmpty()) {
@@ -25,13 +25,13 @@ void EMS_EventsFrm::LoadEventList(const QString& order)
             o += QStringLiteral(", CMID");
         m_EventListOrder = o;
     }
-    // 2. Release the list and the cached connection.
+    // Release the list and the cached connection.
     ++m_gridGuard;
     m_model->setRows({});
     m_rows.clear();
     m_listOpen = false;
     m_connection.reset();
-    // 3. The owner's events. Employee 0 without the whole office's view is a login the office
+    // The owner's events. Employee 0 without the whole office's view is a login the office
     // does not know: it owns nothing, not the events filed under person 0.
     m_listOwner = m_EventSupervisor ? std::nullopt : std::optional<qint32>(st.CurrentEmployeeID);
     // 4, 5. The rows, bound to the grid, on its last row.

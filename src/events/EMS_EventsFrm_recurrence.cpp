@@ -116,9 +116,7 @@ int EMS_EventsFrm::endOption() const
 
 void EMS_EventsFrm::loadRecurrence(const events::EventRepeat& repeat)
 {
-    // 1.
     m_ChkRea->setChecked(repeat.recurring);
-    // 2.
     if (repeat.recurring) {
         m_txtReaEve->setText(vb::isNumeric(repeat.every) ? repeat.every : QStringLiteral("1"));
         const int entry = m_cmbRea->findData(repeat.unit);
@@ -135,7 +133,6 @@ void EMS_EventsFrm::loadRecurrence(const events::EventRepeat& repeat)
             setEndOption(0);
         }
     }
-    // 3.
     applyRecurrenceEnabling();
 }
 
@@ -179,23 +176,19 @@ events::EventRepeat EMS_EventsFrm::repeatFromControls() const
 int EMS_EventsFrm::ValidateEvent()
 {
     QString reasons;
-    // 1.
     if (m_txtEve0->text().trimmed().isEmpty() && m_txtEve1->toPlainText().trimmed().isEmpty())
         reasons += CRLF + QStringLiteral("   Event Title/ Description fields is required.");
-    // 2.
     if (!m_dCmbFro->date())
         reasons += CRLF + QStringLiteral("   Starting Date is riquired.");
-    // 3.
     if (m_cmbFroTim[0]->currentIndex() < 0 && m_cmbFroTim[1]->currentIndex() < 0) {
         m_cmbFroTim[0]->setCurrentIndex(TimeListIndex(*vb::parseDate(QStringLiteral("9:00 am"))));
         m_cmbFroTim[1]->setCurrentIndex(TimeListIndex(*vb::parseDate(QStringLiteral("5:30 pm"))));
     }
     if (m_cmbFroTim[0]->currentIndex() < 0 || m_cmbFroTim[1]->currentIndex() < 0)
         reasons += CRLF + QStringLiteral("   From/ To time is required.");
-    // 4. (an unselected list counts as index -1)
+    // An unselected list counts as index -1.
     if (m_cmbFroTim[0]->currentIndex() > m_cmbFroTim[1]->currentIndex())
         reasons += CRLF + QStringLiteral("   From time is after To time.");
-    // 5.
     if (m_ChkRea->isChecked()) {
         // Val semantics: a word reads as 0; only a number out of range stays as typed.
         const double every = vb::leadingNumber(m_txtReaEve->text()).value_or(0.0);
