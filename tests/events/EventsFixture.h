@@ -8,6 +8,7 @@
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
+#include "support/FreshSharedState.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,7 +44,6 @@ class EventsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SharedState::current() = SharedState{};
         auto& st = SharedState::current();
         st.GIC = office.services();
         ann = office.addEmployee(u"Adams"_s, u"Ann"_s, u"AA"_s, u"FRONT"_s, u"front desk"_s);
@@ -57,7 +57,6 @@ protected:
             window->hide();
         window.reset();
         expectNoVisibleWindows();
-        SharedState::current() = SharedState{};
     }
 
     void grantSupervisor(const QString& login = u"FRONT"_s)
@@ -132,6 +131,7 @@ protected:
     void press(const QString& key) { button(key)->trigger(); }
 
     Office office;
+    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
     std::unique_ptr<EMS_EventsFrm> window;
     qint32 ann = 0, bob = 0, cat = 0;
 };

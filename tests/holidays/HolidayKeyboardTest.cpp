@@ -6,6 +6,7 @@
 #include "support/FocusChain.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
+#include "support/FreshSharedState.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -54,12 +55,10 @@ class HolidayKeyboard : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SharedState::current() = SharedState{};
         SharedState::current().GIC = office.services();
     }
     void TearDown() override
     {
-        SharedState::current() = SharedState{};
         expectNoVisibleWindows();
     }
     qint64 seed(const QString& name, int obsOn, int month)
@@ -71,6 +70,7 @@ protected:
                              {name, 1, -1, obsOn, 0, month, 0, 0, QString(), 0, -1, -1, -1});
     }
     Office office;
+    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
 };
 
 TEST_F(HolidayKeyboard, AddAndDeleteAHolidayWithKeysAlone)

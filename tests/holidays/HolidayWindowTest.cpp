@@ -6,6 +6,7 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "support/FreshSharedState.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,7 +47,6 @@ class HolidayWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SharedState::current() = SharedState{};
         SharedState::current().GIC = office.services();
         if (!QFile::exists(office.dataFolder() + u"icons/FlagUsa.ico"_s))
             writeIcon(office.dataFolder() + u"icons/FlagUsa.ico"_s);
@@ -54,7 +54,6 @@ protected:
     void TearDown() override
     {
         ui::setFileDialogHandler(nullptr);
-        SharedState::current() = SharedState{};
         expectNoVisibleWindows();
     }
 
@@ -131,6 +130,7 @@ protected:
     static QLineEdit* name(Ems_HolidayFrm& w) { return control<QLineEdit>(&w, "txt_0"); }
 
     Office office;
+    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
 };
 
 TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextHiddenColumnsAndWidths)

@@ -8,6 +8,7 @@
 #include "tzsndmsg/StaffCsv.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/Modal.h"
+#include "support/FreshSharedState.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -87,14 +88,12 @@ class StaffSetupWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SharedState::current() = SharedState{};
         SharedState::current().GIC = office.services();
     }
     void TearDown() override
     {
         window.reset();
         ui::setFileDialogHandler(nullptr);
-        SharedState::current() = SharedState{};
         expectNoVisibleWindows();
     }
 
@@ -162,6 +161,7 @@ protected:
     }
 
     Office office;
+    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;
     std::unique_ptr<StaffSetupFrm> window;
 };
