@@ -28,7 +28,8 @@ QString ident(const QString& name)
 
 // The tables whose rows belong to people, each kept to what the views give a role; the staff,
 // holiday and suite tables are read by everyone and written by supervisors only.
-const char* const kKeptTables[] = {"CMTable", "EVTable", "BroChkTable", "LabOrderLinkTable"};
+const char* const kKeptTables[] = {"CMTable",           "EVTable",   "BroChkTable",
+                                   "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
 // Tables every role writes as it works (canned texts, notes filed from a message).
 // The lookups the policies make, as views (see functionStatements).
 const char* const kPolicyViews[] = {"tz_my_reaching", "tz_my_sent", "tz_my_events"};
@@ -104,6 +105,14 @@ QStringList functionStatements(db::Database& database, const Office& o)
     // The login list by role, so that finding the connected role's person is one look-up.
     out << QStringLiteral("CREATE INDEX IF NOT EXISTS tz_ix_pwm_role ON %1.PWMTable "
                           "(tz_role_of(PWMUseNam))")
+               .arg(s);
+    // A person's own canned-text store: "MSGDB" and the first five digits of their id in base 36.
+    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_canned_store_of(pid integer) RETURNS "
+                          "text LANGUAGE plpgsql IMMUTABLE AS $f$ DECLARE n bigint := abs(pid); "
+                          "d text := ''; BEGIN IF n = 0 THEN RETURN 'MSGDB0'; END IF; WHILE n > 0 LOOP "
+                          "d := substr('0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ', mod(n, 36)::int + 1, 1) "
+                          "|| d; n := n / 36; END LOOP; IF pid < 0 THEN d := '-' || d; END IF; "
+                          "RETURN 'MSGDB' || left(d, 5); END $f$")
                .arg(s);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_pid_of(r name) RETURNS integer "
                           "LANGUAGE plpgsql%2AS $f$ BEGIN RETURN (SELECT nullif(PWMPID, 0) FROM "
@@ -276,6 +285,11 @@ QStringList policyStatements(const Office& o)
                            QStringLiteral(" OR ") + ownEvent("cmID");
     const QString evWrite =
         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR %2").arg(myPid, sent("EvLinID"));
+    const QString wroteNote = QStringLiteral("upper(btrim(NTWho)) = ANY (%1)").arg(myLogins);
+    const QString cannedStore = QStringLiteral("upper(btrim(coalesce(CTStoNam, '')))");
+    const QString ownCanned =
+        QStringLiteral("%1 = (SELECT tz_canned_store_of(coalesce(tz_pid_of(current_user), 0)))")
+            .arg(cannedStore);
     const QString brochkWrite = sent("BroChkLinID") + QStringLiteral(" OR ") + ownEvent("BroChkLinID");
     const QList<Policy> policies = {
         {"CMTable", "tz_read", "SELECT", cmRead, {}},
@@ -302,6 +316,19 @@ QStringList policyStatements(const Office& o)
         {"LabOrderLinkTable", "tz_read", "SELECT",
          sent("LOMsgID") + QStringLiteral(" OR ") + reaching("LOMsgID"), {}},
         {"LabOrderLinkTable", "tz_add", "INSERT", {}, sent("LOMsgID")},
+        // Notes: those the role wrote (into anyone's notes, a patient's among them) and those
+        // filed into its person's own notes.
+        {"NoteTable", "tz_read", "SELECT",
+         QStringLiteral("%1 OR NTPid = %2").arg(wroteNote, myPid), {}},
+        {"NoteTable", "tz_add", "INSERT", {}, wroteNote},
+        {"NoteTable", "tz_change", "UPDATE", wroteNote, wroteNote},
+        {"NoteTable", "tz_remove", "DELETE", wroteNote, {}},
+        // Canned texts: the office's stores for all, a personal store for its person only.
+        {"CannedTextTable", "tz_read", "SELECT",
+         QStringLiteral("%1 !~ '^MSGDB[0-9A-Z]{1,5}$' OR %2").arg(cannedStore, ownCanned), {}},
+        {"CannedTextTable", "tz_add", "INSERT", {}, ownCanned},
+        {"CannedTextTable", "tz_change", "UPDATE", ownCanned, ownCanned},
+        {"CannedTextTable", "tz_remove", "DELETE", ownCanned, {}},
     };
     QStringList out;
     out << QStringLiteral("DROP POLICY IF EXISTS tz_write ON EVTable");
@@ -499,7 +526,8 @@ bool unsecureOffice(db::Database& database, QString* error)
                               "tz_set_password(text,text)", "tz_sent_by(name,integer)",
                               "tz_addressed_to(name,integer)", "tz_event_of(name,integer)",
                               "tz_sent_ids(name)", "tz_reaching_ids(name)", "tz_event_ids(name)",
-                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)"})
+                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)",
+                              "tz_canned_store_of(integer)"})
             script << QStringLiteral("DROP FUNCTION IF EXISTS %1.%2")
                           .arg(ident(o.schema), QLatin1String(f));
         if (!database.execScript(script, why))
