@@ -19,6 +19,7 @@
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "store/Schema.h"
+#include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/tzGlobal.h"
 
@@ -544,6 +545,29 @@ void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::t
                 QStringLiteral("not signed in"),
                 [arrival, signedIn] { return arrival(*signedIn); },
                 [arrival, &b] { return arrival(*b.services); }});
+
+    // The search as the command line and the window's search run it: the hits of a word.
+    struct Typed {
+        const char* text;
+        bool everywhere;
+    };
+    for (const Typed t : {Typed{"pres", false}, Typed{"garcia", false}, Typed{"pres", true}}) {
+        const auto search = [&b, t](tzglob::tzGlobal& at) {
+            MessageSearchScope scope;
+            scope.everywhere = t.everywhere;
+            const MessageSearchResult found =
+                searchMessages(at, b.summary.typicalLogin, QString::fromLatin1(t.text), scope);
+            if (!found.ok)
+                std::fprintf(stderr, "search failed: %s\n", qPrintable(found.error));
+            return found.ok ? qint64(found.hits.size()) : qint64(-1);
+        };
+        runner.add({QStringLiteral("Search \"%1\" (%2)")
+                        .arg(QLatin1String(t.text),
+                             t.everywhere ? QStringLiteral("every view") : QStringLiteral("inbox")),
+                    QStringLiteral("not signed in"),
+                    [search, signedIn] { return search(*signedIn); },
+                    [search, &b] { return search(*b.services); }});
+    }
 }
 
 QString machineText()
