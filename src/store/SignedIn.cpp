@@ -30,9 +30,9 @@ QString ident(const QString& name)
 // holiday and suite tables are read by everyone and written by supervisors only.
 const char* const kKeptTables[] = {"CMTable",           "EVTable",   "BroChkTable",
                                    "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
-// Tables every role writes as it works (canned texts, notes filed from a message).
 // The lookups the policies make, as views (see functionStatements).
 const char* const kPolicyViews[] = {"tz_my_reaching", "tz_my_sent", "tz_my_events"};
+// Tables every role writes as it works (canned texts, notes filed from a message).
 const char* const kStaffWrites[] = {"CMTable", "EVTable", "BroChkTable", "LabOrderLinkTable",
                                     "NoteTable", "CannedTextTable"};
 
@@ -143,9 +143,9 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM EVTable "
                           "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)); END $f$")
                .arg(s, definer);
-    // The same as sets, for the reading policies: each is read once a statement and looked up
-    // by hash, rather than asked row by row.
-    // The logins first: in the statement, a function call would be made row by row.
+    // The same as sets, for a client that wants them whole (the policies look a row up through
+    // the views below instead). The logins first: in the statement, a function call would be
+    // made row by row.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
                           "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
                           "BEGIN IF pg_has_role(session_user, r, 'MEMBER') THEN RETURN QUERY SELECT "
