@@ -9,6 +9,9 @@
 #   --db URL       an empty or earlier generated database (sqlite:///abs/file.db, postgresql://...)
 #   --pg           a throwaway PostgreSQL server, started and stopped here
 #   --as-written   run the views' statements as written, not in the form the window runs
+#   --signed-in    (PostgreSQL) sign the office in and time the inbox open, a whole-office send,
+#                  the arrival statement and the search as the typical person's own role against
+#                  the plain connection (target within 1.2x); the office is opened again after
 # SQLite stores are cached by scale under ${TMPDIR:-/tmp}/tzsndmsg-bench.
 #   ./bench.sh --concurrency [--pg] [--processes 5,10,20,40] [--addressees 100,1000,5000]
 #              [--busy-timeout MS]
@@ -33,7 +36,7 @@ while [ $# -gt 0 ]; do
     --db) url="$2"; shift 2 ;;
     --pg) pg=1; shift ;;
     --repetitions|--only) args+=("$1" "$2"); shift 2 ;;
-    --as-written) args+=("$1"); shift ;;
+    --as-written|--signed-in) args+=("$1"); shift ;;
     *) echo "usage: $0 [--scale S] [--background F] [--db URL | --pg] [--repetitions N] [--json FILE] [--only NAMES]" >&2; exit 2 ;;
   esac
 done

@@ -19,6 +19,8 @@
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "store/Schema.h"
+#include "tzsndmsg/MessageSearch.h"
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QApplication>
@@ -38,6 +40,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QThread>
+#include <QUrl>
 #include <QSysInfo>
 #include <QTextStream>
 
@@ -109,19 +112,21 @@ struct Bench {
 
     // The view's list as the window reads it: the statement through the adapter, then the
     // client-side sort.
-    db::Recordset viewList(bool inbox, bool history) const
+    db::Recordset viewList(bool inbox, bool history) const { return viewList(*services, inbox, history); }
+    db::Recordset viewList(tzglob::tzGlobal& at, bool inbox, bool history) const
     {
         QString error;
-        db::Recordset rs = core::queryView(*services, params(inbox, history), QString(), &error, form());
+        db::Recordset rs = core::queryView(at, params(inbox, history), QString(), &error, form());
         if (!rs.isOpen())
             std::fprintf(stderr, "view statement failed: %s\n", qPrintable(error));
         return rs;
     }
 
     // The "To/ CC" cells of one screen in one statement, as the window fetches them.
-    QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const
+    QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const { return toCcOfScreen(*services, ids); }
+    QHash<qint32, QString> toCcOfScreen(tzglob::tzGlobal& at, const QList<qint32>& ids) const
     {
-        const QHash<qint32, QVector<core::RecipientRow>> rows = core::readRecipientRowsOf(*services, ids);
+        const QHash<qint32, QVector<core::RecipientRow>> rows = core::readRecipientRowsOf(at, ids);
         QHash<qint32, QString> out;
         for (qint32 id : ids)
             out.insert(id, core::toCcCellText(rows.value(id)));
@@ -133,6 +138,30 @@ struct Bench {
         return {summary.typicalPid, summary.typicalComputer};
     }
 };
+
+// The inbox open: list, sort, binding to the grid model and the unbound cells of the first
+// screen, through the given workstation's services.
+qint64 inboxOpen(const Bench& b, tzglob::tzGlobal& at)
+{
+    db::Recordset list = b.viewList(at, true, false);
+    MessageListModel model;
+    model.setList(&list, true);
+    const int toCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
+    const int comments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
+    // The grid opens on the last row: the first screen is the end of the list. As the
+    // window does, the screen's recipients come in one statement.
+    const int rows = model.rowCount();
+    QList<qint32> screen;
+    for (int r = std::max(0, rows - kFirstScreen); r < rows; ++r)
+        screen << model.cmIdAt(r);
+    const QHash<qint32, QString> cells = b.toCcOfScreen(at, screen);
+    model.setToCcProvider([&cells](qint32 id) { return cells.value(id); });
+    for (int r = std::max(0, rows - kFirstScreen); r < rows; ++r) {
+        model.data(model.index(r, toCc));
+        model.data(model.index(r, comments));
+    }
+    return qint64(rows);
+}
 
 void addListCases(bench::Runner& runner, Bench& b)
 {
@@ -158,26 +187,7 @@ void addListCases(bench::Runner& runner, Bench& b)
     runner.add(
         {QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
          QStringLiteral("bare statement + one recipient query for the screen"),
-         [&b] {
-             db::Recordset list = b.viewList(true, false);
-             MessageListModel model;
-             model.setList(&list, true);
-             const int toCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
-             const int comments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
-             // The grid opens on the last row: the first screen is the end of the list. As the
-             // window does, the screen's recipients come in one statement.
-             const int rows = model.rowCount();
-             QList<qint32> screen;
-             for (int r = std::max(0, rows - kFirstScreen); r < rows; ++r)
-                 screen << model.cmIdAt(r);
-             const QHash<qint32, QString> cells = b.toCcOfScreen(screen);
-             model.setToCcProvider([&cells](qint32 id) { return cells.value(id); });
-             for (int r = std::max(0, rows - kFirstScreen); r < rows; ++r) {
-                 model.data(model.index(r, toCc));
-                 model.data(model.index(r, comments));
-             }
-             return qint64(rows);
-         },
+         [&b] { return inboxOpen(b, *b.services); },
          [&b] {
              // The screen's ids come from the rows read: the bare work is one more query.
              QStringList ids;
@@ -187,6 +197,37 @@ void addListCases(bench::Runner& runner, Bench& b)
                  bareRows(*b.db, bench::bareRecipientsOf(ids.join(u',')), {});
              return n;
          }});
+}
+
+QVector<qint32> wholeOffice()
+{
+    QVector<qint32> office;
+    for (qint32 id : SharedState::current().LoginEmployeeIDs)
+        if (id != 0 && !office.contains(id))
+            office << id;
+    return office;
+}
+
+// The product's save path, the one the window's SaveMessage hands its message to: the
+// message as the window composes it after its send questions (delivered from now on).
+core::OutgoingMessage wholeOfficeMessage(const Bench& b, const QVector<qint32>& office)
+{
+    core::OutgoingMessage message;
+    message.headerChanged = true;
+    message.cmDat = QStringLiteral("12/06/2026");
+    message.senderId = b.summary.typicalPid;
+    message.cmCat = QStringLiteral("Message");
+    message.cmDoc = QStringLiteral("The office closes at 1 pm on Friday for the fire "
+                                   "inspection. Please reschedule afternoon patients.");
+    message.CMSubjec = QStringLiteral("Office closes early");
+    message.EvBroFla = true;
+    message.EvBroStaDatFla = true;
+    message.EvBroStaDat = QStringLiteral("12/06/2026");
+    message.EvBroStaTim = QStringLiteral("10:00 AM");
+    message.EvBroNumOfTim = -1;
+    for (qint32 pid : office)
+        message.personIds[0] += QString::number(pid) + u',';
+    return message;
 }
 
 void addSendCase(bench::Runner& runner, Bench& b)
@@ -205,30 +246,11 @@ void addSendCase(bench::Runner& runner, Bench& b)
         if (b.db->backend() == db::Backend::Sqlite)
             b.db->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     };
-    QVector<qint32> office;
-    for (qint32 id : SharedState::current().LoginEmployeeIDs)
-        if (id != 0 && !office.contains(id))
-            office << id;
+    const QVector<qint32> office = wholeOffice();
     const QString login = b.summary.typicalLogin;
     const QString sender = QString::number(b.summary.typicalPid);
-    const QString body = QStringLiteral("The office closes at 1 pm on Friday for the fire "
-                                        "inspection. Please reschedule afternoon patients.");
-    // The product's save path, the one the window's SaveMessage hands its message to: the
-    // message as the window composes it after its send questions (delivered from now on).
-    core::OutgoingMessage message;
-    message.headerChanged = true;
-    message.cmDat = QStringLiteral("12/06/2026");
-    message.senderId = b.summary.typicalPid;
-    message.cmCat = QStringLiteral("Message");
-    message.cmDoc = body;
-    message.CMSubjec = QStringLiteral("Office closes early");
-    message.EvBroFla = true;
-    message.EvBroStaDatFla = true;
-    message.EvBroStaDat = QStringLiteral("12/06/2026");
-    message.EvBroStaTim = QStringLiteral("10:00 AM");
-    message.EvBroNumOfTim = -1;
-    for (qint32 pid : office)
-        message.personIds[0] += QString::number(pid) + u',';
+    const core::OutgoingMessage message = wholeOfficeMessage(b, office);
+    const QString body = message.cmDoc;
     runner.add(
         {QStringLiteral("Whole-office send through the message core (%1 addressees, %2 signals)")
              .arg(office.size()).arg(office.size() + 2),
@@ -474,6 +496,80 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
          }});
 }
 
+// Signed in against not signed in: the same work through a workstation connected as the
+// typical person's own role (row-level security applies) and through the office's plain
+// connection, which it does not.
+void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::tzGlobal> signedIn)
+{
+    runner.add({QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
+                QStringLiteral("not signed in"),
+                [&b, signedIn] { return inboxOpen(b, *signedIn); },
+                [&b] { return inboxOpen(b, *b.services); }});
+
+    const QVector<qint32> office = wholeOffice();
+    const core::OutgoingMessage message = wholeOfficeMessage(b, office);
+    const auto firstNewId = std::make_shared<qint64>(0);
+    const auto deleteFrom = [&b, firstNewId] {
+        for (const char* sql : {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
+                                "DELETE FROM EVTable WHERE EvLinID >= ?",
+                                "DELETE FROM CMTable WHERE cmID >= ?"})
+            b.db->exec(QString::fromLatin1(sql), {*firstNewId});
+    };
+    const auto send = [message, office, firstNewId](tzglob::tzGlobal& at) {
+        const core::SaveResult saved = core::saveMessage(at, message);
+        *firstNewId = saved.cmId;
+        return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
+    };
+    runner.add({QStringLiteral("Whole-office send through the message core (%1 addressees)")
+                    .arg(office.size()),
+                QStringLiteral("not signed in"),
+                [send, signedIn] { return send(*signedIn); },
+                [send, &b] { return send(*b.services); }, deleteFrom, deleteFrom});
+
+    // What a watcher reads after a save: the person's unread count and their rows above the
+    // last one it saw (here the newest two of the person's rows are new).
+    const qint64 floor = b.db->scalar(QStringLiteral("SELECT min(BroChkID) FROM (SELECT BroChkID FROM "
+                                                     "BroChkTable WHERE BroChkPID = ? ORDER BY "
+                                                     "BroChkID DESC LIMIT 3) x"),
+                                      {b.summary.typicalPid})
+                              .toLongLong();
+    const auto arrival = [&b, floor](tzglob::tzGlobal& at) {
+        core::MessageListParams p = b.params(true, false);
+        p.startedBy = QDateTime(QDate(2026, 12, 6), QTime(10, 0));
+        const QString sql = core::buildInboxChangesStatement(
+            p, [&at](const QString& t) { return at.quote(t); }, floor);
+        auto db = at.messageStoreConnection();
+        return bareRows(*db, at.adaptSqlFor(*db, sql), {});
+    };
+    runner.add({QStringLiteral("The live office's arrival statement (unread count + new rows)"),
+                QStringLiteral("not signed in"),
+                [arrival, signedIn] { return arrival(*signedIn); },
+                [arrival, &b] { return arrival(*b.services); }});
+
+    // The search as the command line and the window's search run it: the hits of a word.
+    struct Typed {
+        const char* text;
+        bool everywhere;
+    };
+    for (const Typed t : {Typed{"pres", false}, Typed{"garcia", false}, Typed{"pres", true}}) {
+        const auto search = [&b, t](tzglob::tzGlobal& at) {
+            MessageSearchScope scope;
+            scope.everywhere = t.everywhere;
+            const MessageSearchResult found =
+                searchMessages(at, b.summary.typicalLogin, QString::fromLatin1(t.text), scope);
+            if (!found.ok)
+                std::fprintf(stderr, "search failed: %s\n", qPrintable(found.error));
+            return found.ok ? qint64(found.hits.size()) : qint64(-1);
+        };
+        runner.add({QStringLiteral("Search \"%1\" (%2)")
+                        .arg(QLatin1String(t.text),
+                             t.everywhere ? QStringLiteral("every view") : QStringLiteral("inbox")),
+                    QStringLiteral("not signed in"),
+                    [search, signedIn] { return search(*signedIn); },
+                    [search, &b] { return search(*b.services); }});
+    }
+}
+
 QString machineText()
 {
     QString cpu;
@@ -486,6 +582,72 @@ QString machineText()
             }
     return QSysInfo::prettyProductName() + QStringLiteral(", ") + cpu +
            QStringLiteral(", %1 cores").arg(QThread::idealThreadCount());
+}
+
+int runSignedIn(Bench& b, tzglob::Config config, int reps, const QStringList& only,
+                const QString& jsonFile)
+{
+    QTextStream out(stdout), err(stderr);
+    QString error;
+    if (!secureOffice(*b.db, &error)) {
+        err << "cannot sign the office in: " << error << "\n";
+        return 1;
+    }
+    // Opened again whatever happens below: the cached store stays an open office.
+    struct Reopen {
+        Bench& b;
+        ~Reopen()
+        {
+            QString why;
+            if (!unsecureOffice(*b.db, &why))
+                std::fprintf(stderr, "cannot open the office again: %s\n", qPrintable(why));
+        }
+    } reopen{b};
+    QUrl url(config.databaseUrl);
+    url.setUserName(roleOfLogin(*b.db, b.summary.typicalLogin));
+    url.setPassword(QString());
+    config.databaseUrl = url.toString();
+    auto signedIn = std::make_shared<tzglob::tzGlobal>(config);
+    if (!signedIn->open(&error)) {
+        err << "cannot sign in as " << url.userName() << ": " << error << "\n";
+        return 1;
+    }
+    signedIn->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    bench::Runner runner(reps);
+    addSignedInCases(runner, b, signedIn);
+    err << "Running signed in as " << url.userName() << " against not signed in: "
+        << b.summary.messages << " messages\n";
+    err.flush();
+    runner.run(only);
+    constexpr double kTarget = 1.2;
+    out << "\nPostgreSQL, " << b.summary.messages << " messages, " << b.summary.recipientRows
+        << " recipient rows, " << b.summary.employees << " employees; signed in as "
+        << url.userName() << " (row-level security) against not signed in; target within "
+        << kTarget << "x; " << QDateTime::currentDateTime().toString(Qt::ISODate) << "; "
+        << machineText() << "\n\n"
+        << "| Operation | rows | signed in ms | not signed in ms | ratio | target |\n"
+        << "|---|---:|---:|---:|---:|---|\n";
+    for (const bench::Result& r : runner.results())
+        out << "| " << r.name << " | " << r.opRows << " | " << QString::number(r.opMedian, 'f', 1)
+            << " | " << QString::number(r.baselineMedian, 'f', 1) << " | "
+            << QString::number(r.ratio(), 'f', 2) << "x | "
+            << (r.ratio() <= kTarget ? QStringLiteral("within 1.2x") : QStringLiteral("over 1.2x"))
+            << " |\n";
+    if (!jsonFile.isEmpty()) {
+        QJsonObject o = runner.json();
+        o.insert(QStringLiteral("database"), QStringLiteral("postgresql"));
+        o.insert(QStringLiteral("signed_in_against_not"), true);
+        o.insert(QStringLiteral("target_ratio"), kTarget);
+        o.insert(QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate));
+        o.insert(QStringLiteral("machine"), machineText());
+        QFile f(jsonFile);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            err << "cannot write " << f.fileName() << "\n";
+            return 1;
+        }
+        f.write(QJsonDocument(o).toJson());
+    }
+    return 0;
 }
 
 } // namespace
@@ -512,6 +674,10 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("memory-probe"),
                  QStringLiteral("Open the inbox once in this fresh process and print its rows and "
                                 "peak memory growth in KiB (the run starts it in a child).")});
+    p.addOption({QStringLiteral("signed-in"),
+                 QStringLiteral("PostgreSQL: sign the office in, time the inbox open, a whole-office "
+                                "send and the arrival statement as the typical person's own role "
+                                "against the plain connection, and open the office again.")});
     p.addOption({QStringLiteral("print-statements"),
                  QStringLiteral("Print the views' statements as adapted, and exit.")});
     p.process(app);
@@ -606,6 +772,15 @@ int main(int argc, char** argv)
                 << (bench::currentMemoryKiB() - restingKiB) << "\n";
         }
         return 0;
+    }
+
+    if (p.isSet(QStringLiteral("signed-in"))) {
+        if (b.sqlite()) {
+            err << "a SQLite office cannot be signed in\n";
+            return 2;
+        }
+        return runSignedIn(b, config, reps, p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts),
+                           p.value(QStringLiteral("json")));
     }
 
     bench::Runner runner(reps);

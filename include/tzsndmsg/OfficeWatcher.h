@@ -88,7 +88,10 @@ struct OfficeNotice {
 //
 // Faults: when the database goes away, connectionLost is told once; the watcher opens the
 // services' message store connection again with a growing pause (reconnectFirstMs, doubling up
-// to reconnectMaxMs), tells connectionRestored, and then what was missed, once. A signal file
+// to reconnectMaxMs), tells connectionRestored, and then what was missed, once. When the server
+// no longer lets the login sign in (its role dropped or barred from logging in, its password
+// changed), the watcher says "... can no longer sign in ..." once (as connectionLost, or logged
+// during an outage already told) and tries no more until it is started again. A signal file
 // that is deleted, recreated, truncated or locked is watched again and counts as a change. A
 // reminder date or time that is not one (stored as typed) is skipped and logged.
 //

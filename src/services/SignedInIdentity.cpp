@@ -44,7 +44,8 @@ bool readSignedInIdentity(db::Database& database, SignedInIdentity& identity, QS
     db::Recordset rs = database.query(
         QStringLiteral("SELECT current_user::text, (SELECT rolsuper OR rolbypassrls FROM pg_roles "
                        "WHERE rolname = current_user), (SELECT upper(btrim(PWMUseNam)) FROM "
-                       "PWMTable WHERE tz_role_of(PWMUseNam) = current_user ORDER BY PWMID LIMIT 1)"),
+                       "PWMTable WHERE tz_role_of(PWMUseNam) = current_user COLLATE \"default\" ORDER BY "
+                       "PWMID LIMIT 1)"),
         &why);
     if (!rs.isOpen() || rs.isEmpty()) {
         setError(error, QStringLiteral("cannot read who is signed in: %1").arg(why));

@@ -28,7 +28,10 @@ QString ident(const QString& name)
 
 // The tables whose rows belong to people, each kept to what the views give a role; the staff,
 // holiday and suite tables are read by everyone and written by supervisors only.
-const char* const kKeptTables[] = {"CMTable", "EVTable", "BroChkTable", "LabOrderLinkTable"};
+const char* const kKeptTables[] = {"CMTable",           "EVTable",   "BroChkTable",
+                                   "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
+// The lookups the policies make, as views (see functionStatements).
+const char* const kPolicyViews[] = {"tz_my_reaching", "tz_my_sent", "tz_my_events"};
 // Tables every role writes as it works (canned texts, notes filed from a message).
 const char* const kStaffWrites[] = {"CMTable", "EVTable", "BroChkTable", "LabOrderLinkTable",
                                     "NoteTable", "CannedTextTable"};
@@ -92,24 +95,37 @@ QStringList functionStatements(db::Database& database, const Office& o)
     const QString path = QStringLiteral(" SET search_path = %1, pg_temp ").arg(s);
     const QString definer = QStringLiteral(" STABLE SECURITY DEFINER") + path;
     QStringList out;
+    // Not inlined, and costly to the planner: the policies find the connected role's login by
+    // the index below (compared in the index's collation) rather than by working the name out
+    // for every login of the list.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_role_of(login text) RETURNS name "
-                          "LANGUAGE sql IMMUTABLE RETURN (%2 || lower(upper(btrim(login))))::name")
+                          "LANGUAGE plpgsql IMMUTABLE PARALLEL SAFE COST 1000 AS $f$ BEGIN RETURN "
+                          "(%2 || lower(upper(btrim(login))))::name; END $f$")
                .arg(s, database.quote(o.tag + u'.'));
     // The login list by role, so that finding the connected role's person is one look-up.
     out << QStringLiteral("CREATE INDEX IF NOT EXISTS tz_ix_pwm_role ON %1.PWMTable "
                           "(tz_role_of(PWMUseNam))")
                .arg(s);
+    // A person's own canned-text store: "MSGDB" and the first five digits of their id in base 36.
+    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_canned_store_of(pid integer) RETURNS "
+                          "text LANGUAGE plpgsql IMMUTABLE AS $f$ DECLARE n bigint := abs(pid); "
+                          "d text := ''; BEGIN IF n = 0 THEN RETURN 'MSGDB0'; END IF; WHILE n > 0 LOOP "
+                          "d := substr('0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ', mod(n, 36)::int + 1, 1) "
+                          "|| d; n := n / 36; END LOOP; IF pid < 0 THEN d := '-' || d; END IF; "
+                          "RETURN 'MSGDB' || left(d, 5); END $f$")
+               .arg(s);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_pid_of(r name) RETURNS integer "
                           "LANGUAGE plpgsql%2AS $f$ BEGIN RETURN (SELECT nullif(PWMPID, 0) FROM "
-                          "PWMTable WHERE tz_role_of(PWMUseNam) = r ORDER BY PWMID LIMIT 1); END $f$")
+                          "PWMTable WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY PWMID LIMIT 1); END $f$")
                .arg(s, definer);
     // Every login of the role's person: the sent items are the person's, whichever login sent.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_logins_of(r name) RETURNS text[] "
-                          "LANGUAGE plpgsql%2AS $f$ DECLARE p integer := tz_pid_of(r); BEGIN "
-                          "RETURN (SELECT coalesce(array_agg(DISTINCT n), '{}') FROM (SELECT "
-                          "upper(btrim(PWMUseNam)) AS n FROM PWMTable WHERE tz_role_of(PWMUseNam) "
-                          "= r UNION ALL SELECT upper(btrim(PWMUseNam)) FROM PWMTable WHERE "
-                          "PWMPID = p) x); END $f$")
+                          "LANGUAGE plpgsql%2AS $f$ DECLARE p integer; l text; BEGIN "
+                          "SELECT nullif(PWMPID, 0), upper(btrim(PWMUseNam)) INTO p, l FROM PWMTable "
+                          "WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY PWMID LIMIT 1; "
+                          "IF l IS NULL THEN RETURN '{}'; END IF; IF p IS NULL THEN RETURN ARRAY[l]; "
+                          "END IF; RETURN ARRAY(SELECT DISTINCT upper(btrim(PWMUseNam)) FROM PWMTable "
+                          "WHERE PWMPID = p AND PWMUseNam IS NOT NULL); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_by(r name, id integer) RETURNS "
                           "boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
@@ -127,9 +143,9 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM EVTable "
                           "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)); END $f$")
                .arg(s, definer);
-    // The same as sets, for the reading policies: each is read once a statement and looked up
-    // by hash, rather than asked row by row.
-    // The logins first: in the statement, a function call would be made row by row.
+    // The same as sets, for a client that wants them whole (the policies look a row up through
+    // the views below instead). The logins first: in the statement, a function call would be
+    // made row by row.
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
                           "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
                           "BEGIN IF pg_has_role(session_user, r, 'MEMBER') THEN RETURN QUERY SELECT "
@@ -147,6 +163,29 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "EvTyp = 1 AND EvPID = tz_pid_of(r) AND pg_has_role(session_user, r, "
                           "'MEMBER') $f$")
                .arg(s, definer);
+    // What the connected role's person reaches, sent and owns, as the policies look them up
+    // row by row through the indexes. Views run as their owner, the tables' owner, whom the
+    // policies do not bind, so the policies of one table may look at another; each view keeps
+    // to the connected role's own rows (it grants nothing that role could not read anyway),
+    // and as a barrier it lets no outside condition see a row before its own filter.
+    const QString me = QStringLiteral("(SELECT tz_pid_of(current_user))");
+    out << QStringLiteral("CREATE INDEX IF NOT EXISTS tz_ix_brochk_computer ON %1.BroChkTable "
+                          "(BroChkLinID) WHERE BroChkToMac > ''")
+               .arg(s);
+    out << QStringLiteral("CREATE OR REPLACE VIEW %1.tz_my_reaching WITH (security_barrier) AS "
+                          "SELECT BroChkLinID AS id FROM %1.BroChkTable WHERE BroChkPID = %2 "
+                          "UNION ALL SELECT BroChkLinID FROM %1.BroChkTable WHERE BroChkToMac > ''")
+               .arg(s, me);
+    out << QStringLiteral("CREATE OR REPLACE VIEW %1.tz_my_sent WITH (security_barrier) AS SELECT "
+                          "cmID AS id FROM %1.CMTable WHERE cmWho = ANY ((SELECT "
+                          "tz_logins_of(current_user))::text[])")
+               .arg(s);
+    out << QStringLiteral("CREATE OR REPLACE VIEW %1.tz_my_events WITH (security_barrier) AS SELECT "
+                          "EvLinID AS id FROM %1.EVTable WHERE EvTyp = 1 AND EvPID = %2")
+               .arg(s, me);
+    for (const char* v : kPolicyViews)
+        out << QStringLiteral("REVOKE ALL ON %1.%2 FROM PUBLIC").arg(s, QLatin1String(v))
+            << QStringLiteral("GRANT SELECT ON %1.%2 TO %3").arg(s, QLatin1String(v), ident(o.staff));
     // Someone a message reached may purge it (the purge mark is the header's) but change
     // nothing else of it.
     out << QStringLiteral(
@@ -229,45 +268,67 @@ QStringList policyStatements(const Office& o)
     const QString sentCm = QStringLiteral("cmWho = ANY (%1)").arg(myLogins);
     const QString mineOrComputer =
         QStringLiteral("BroChkPID = %1 OR BroChkToMac > ''").arg(myPid);
-    // The messages the role sent, that reach its person or a computer, and its person's events.
-    const QString sent = QStringLiteral("IN (SELECT tz_sent_ids(current_user))");
-    const QString reaching = QStringLiteral("IN (SELECT tz_reaching_ids(current_user))");
-    const QString ownEvent = QStringLiteral("IN (SELECT tz_event_ids(current_user))");
-    const QString cmRead = sentCm + QStringLiteral(" OR cmID ") + reaching +
-                           QStringLiteral(" OR cmID ") + ownEvent;
+    // Whether the message `column` names was sent by the role's person, reaches its person or a
+    // computer, or is its person's event: one index look-up a row, after the row's own columns.
+    const auto sent = [](const char* column) {
+        return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_sent v WHERE v.id = %1)").arg(QLatin1String(column));
+    };
+    const auto reaching = [](const char* column) {
+        return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_reaching v WHERE v.id = %1)")
+            .arg(QLatin1String(column));
+    };
+    const auto ownEvent = [](const char* column) {
+        return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_events v WHERE v.id = %1)")
+            .arg(QLatin1String(column));
+    };
+    const QString cmRead = sentCm + QStringLiteral(" OR ") + reaching("cmID") +
+                           QStringLiteral(" OR ") + ownEvent("cmID");
     const QString evWrite =
-        QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR tz_sent_by(current_user, EvLinID)").arg(myPid);
+        QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR %2").arg(myPid, sent("EvLinID"));
+    const QString wroteNote = QStringLiteral("upper(btrim(NTWho)) = ANY (%1)").arg(myLogins);
+    const QString cannedStore = QStringLiteral("upper(btrim(coalesce(CTStoNam, '')))");
+    const QString ownCanned =
+        QStringLiteral("%1 = (SELECT tz_canned_store_of(coalesce(tz_pid_of(current_user), 0)))")
+            .arg(cannedStore);
+    const QString brochkWrite = sent("BroChkLinID") + QStringLiteral(" OR ") + ownEvent("BroChkLinID");
     const QList<Policy> policies = {
         {"CMTable", "tz_read", "SELECT", cmRead, {}},
         {"CMTable", "tz_add", "INSERT", {},
          sentCm + QStringLiteral(" AND coalesce(cmPid, 0) IN (0, coalesce(%1, 0))").arg(myPid)},
         {"CMTable", "tz_change", "UPDATE", cmRead, cmRead},
-        {"CMTable", "tz_remove", "DELETE", sentCm + QStringLiteral(" OR cmID ") + ownEvent, {}},
+        {"CMTable", "tz_remove", "DELETE", sentCm + QStringLiteral(" OR ") + ownEvent("cmID"), {}},
         {"EVTable", "tz_read", "SELECT",
-         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR EvLinID %2 OR EvLinID %3")
-             .arg(myPid, reaching, sent),
+         QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR %2 OR %3")
+             .arg(myPid, reaching("EvLinID"), sent("EvLinID")),
          {}},
         {"EVTable", "tz_add", "INSERT", {}, evWrite},
         {"EVTable", "tz_change", "UPDATE", evWrite, evWrite},
         {"EVTable", "tz_remove", "DELETE", evWrite, {}},
         {"BroChkTable", "tz_read", "SELECT",
-         mineOrComputer + QStringLiteral(" OR BroChkLinID ") + sent +
-             QStringLiteral(" OR BroChkLinID ") + reaching,
+         mineOrComputer + QStringLiteral(" OR ") + sent("BroChkLinID") + QStringLiteral(" OR ") +
+             reaching("BroChkLinID"),
          {}},
-        {"BroChkTable", "tz_add", "INSERT", {},
-         QStringLiteral("tz_sent_by(current_user, BroChkLinID) OR "
-                        "tz_event_of(current_user, BroChkLinID)")},
+        {"BroChkTable", "tz_add", "INSERT", {}, brochkWrite},
         {"BroChkTable", "tz_change", "UPDATE",
-         mineOrComputer + QStringLiteral(" OR tz_event_of(current_user, BroChkLinID)"),
-         mineOrComputer + QStringLiteral(" OR tz_event_of(current_user, BroChkLinID)")},
-        {"BroChkTable", "tz_remove", "DELETE",
-         QStringLiteral("tz_sent_by(current_user, BroChkLinID) OR "
-                        "tz_event_of(current_user, BroChkLinID)"),
-         {}},
+         mineOrComputer + QStringLiteral(" OR ") + ownEvent("BroChkLinID"),
+         mineOrComputer + QStringLiteral(" OR ") + ownEvent("BroChkLinID")},
+        {"BroChkTable", "tz_remove", "DELETE", brochkWrite, {}},
         {"LabOrderLinkTable", "tz_read", "SELECT",
-         QStringLiteral("LOMsgID ") + sent + QStringLiteral(" OR LOMsgID ") + reaching, {}},
-        {"LabOrderLinkTable", "tz_add", "INSERT", {},
-         QStringLiteral("tz_sent_by(current_user, LOMsgID)")},
+         sent("LOMsgID") + QStringLiteral(" OR ") + reaching("LOMsgID"), {}},
+        {"LabOrderLinkTable", "tz_add", "INSERT", {}, sent("LOMsgID")},
+        // Notes: those the role wrote (into anyone's notes, a patient's among them) and those
+        // filed into its person's own notes.
+        {"NoteTable", "tz_read", "SELECT",
+         QStringLiteral("%1 OR NTPid = %2").arg(wroteNote, myPid), {}},
+        {"NoteTable", "tz_add", "INSERT", {}, wroteNote},
+        {"NoteTable", "tz_change", "UPDATE", wroteNote, wroteNote},
+        {"NoteTable", "tz_remove", "DELETE", wroteNote, {}},
+        // Canned texts: the office's stores for all, a personal store for its person only.
+        {"CannedTextTable", "tz_read", "SELECT",
+         QStringLiteral("%1 !~ '^MSGDB[0-9A-Z]{1,5}$' OR %2").arg(cannedStore, ownCanned), {}},
+        {"CannedTextTable", "tz_add", "INSERT", {}, ownCanned},
+        {"CannedTextTable", "tz_change", "UPDATE", ownCanned, ownCanned},
+        {"CannedTextTable", "tz_remove", "DELETE", ownCanned, {}},
     };
     QStringList out;
     out << QStringLiteral("DROP POLICY IF EXISTS tz_write ON EVTable");
@@ -457,12 +518,16 @@ bool unsecureOffice(db::Database& database, QString* error)
             script << QStringLiteral("ALTER TABLE %1 DISABLE ROW LEVEL SECURITY")
                           .arg(QLatin1String(table));
         script << QStringLiteral("DROP TRIGGER IF EXISTS tz_cm_changes ON CMTable");
+        for (const char* v : kPolicyViews)
+            script << QStringLiteral("DROP VIEW IF EXISTS %1.%2").arg(ident(o.schema), QLatin1String(v));
         script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_pwm_role").arg(ident(o.schema));
+        script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_brochk_computer").arg(ident(o.schema));
         for (const char* f : {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
                               "tz_set_password(text,text)", "tz_sent_by(name,integer)",
                               "tz_addressed_to(name,integer)", "tz_event_of(name,integer)",
                               "tz_sent_ids(name)", "tz_reaching_ids(name)", "tz_event_ids(name)",
-                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)"})
+                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)",
+                              "tz_canned_store_of(integer)"})
             script << QStringLiteral("DROP FUNCTION IF EXISTS %1.%2")
                           .arg(ident(o.schema), QLatin1String(f));
         if (!database.execScript(script, why))

@@ -19,6 +19,7 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QSet>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -52,6 +53,16 @@ constexpr int FileLookDelayMs = 25;
 constexpr int FileBurstMaxMs = 250;
 // With nothing to time, the wall-clock timer still waits, so that a clock set anew is heard.
 constexpr qint64 IdleWaitMs = 24LL * 60 * 60 * 1000;
+
+// The server refuses the person's own role (dropped, no longer allowed to log in, its
+// password changed): asking again changes nothing until the office's setup mends it.
+bool signInRefused(const QString& reason)
+{
+    static const QRegularExpression refused(
+        QStringLiteral("role \"[^\"]*\" (does not exist|is not permitted to log in)|invalid role "
+                       "OID|password authentication failed for user"));
+    return refused.match(reason).hasMatch();
+}
 
 } // namespace
 
@@ -95,6 +106,7 @@ struct OfficeWatcher::Private {
     bool listening = false;
     bool inLook = false;
     bool lookAgain = false;
+    bool refused = false; // the server no longer lets the login sign in: nothing more is tried
     int reconnectDelay = 0;
     quint64 statements = 0;
     quint64 looks = 0;
@@ -181,6 +193,7 @@ bool OfficeWatcher::start(QString* error)
     QString problem;
     d->state = d->stateFile.load(&problem);
     d->running = true;
+    d->refused = false;
     if (!problem.isEmpty())
         d->log(problem);
 
@@ -673,6 +686,25 @@ void OfficeWatcher::Private::enterOutage(const QString& reason)
     if (listener)
         listener->close();
     listening = false;
+    if (signInRefused(reason)) {
+        if (refused)
+            return;
+        refused = true;
+        const QString plain =
+            QStringLiteral("%1 can no longer sign in to the office (the database server says: %2); "
+                           "this workstation stops watching until it is started again")
+                .arg(login, reason);
+        if (reconnectTimer)
+            reconnectTimer->stop();
+        // Told once: as the outage when it is one, else beside the outage already told.
+        if (!outage) {
+            outage = true;
+            emit q->connectionLost(plain);
+        } else {
+            log(plain);
+        }
+        return;
+    }
     if (!outage) {
         outage = true;
         reconnectDelay = std::max(1, options.reconnectFirstMs);
@@ -686,7 +718,7 @@ void OfficeWatcher::Private::enterOutage(const QString& reason)
 
 void OfficeWatcher::Private::tryReconnect()
 {
-    if (!running || !outage)
+    if (!running || !outage || refused)
         return;
     QString error;
     bool ok = false;

@@ -302,6 +302,82 @@ TEST_F(SignedIn, APasswordIsSetHashed)
         << error.toStdString();
 }
 
+TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)
+{
+    const auto store = [](qint32 pid) {
+        return "MSGDB" + QString::number(pid, 36).toUpper().left(5);
+    };
+    const qint32 patient = 900;
+    // ANNA's note on a patient; BEN's notes, one filed into ANNA's notes and one into his own.
+    office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"}, {patient, "ANNA", "results"});
+    const qint64 intoAnnas = office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"},
+                                           {anna, "BEN", "for anna"});
+    const qint64 bens =
+        office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"}, {ben, "ben ", "own"});
+    for (const QString& name : {QString("MSGDB-OFFI"), store(anna), store(ben)})
+        office.insert("CannedTextTable", "CTKeyID", {"CTStoNam", "CTTit", "CTTxt"},
+                      {name, "t", "text of " + name});
+
+    struct Case {
+        const char* login;
+        int notes, canned;
+    };
+    // Each reads what they wrote and what was filed into their own notes, the office's canned
+    // texts and their own; the supervisor reads every row.
+    for (const Case& c : {Case{"ANNA", 2, 2}, Case{"BEN", 2, 2}, Case{"MARIA", 3, 3}}) {
+        SCOPED_TRACE(c.login);
+        auto db = connect(c.login);
+        ASSERT_TRUE(db);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM NoteTable").toInt(), c.notes);
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM CannedTextTable").toInt(), c.canned);
+    }
+
+    auto db = connect("ANNA");
+    ASSERT_TRUE(db);
+    const QString note = "INSERT INTO NoteTable (NTPid, NTWho, NTTxt) VALUES (?, ?, 'x')";
+    const QString canned = "INSERT INTO CannedTextTable (CTStoNam, CTTit, CTTxt) VALUES (?, 't', 'x')";
+    struct Write {
+        QString statement;
+        QVariantList params;
+        int rows; // -1: refused
+    };
+    const Write writes[] = {
+        {note, {ben, "BEN"}, -1},           // in another's name
+        {note, {ben, "ANNA"}, 1},           // into another's notes, as herself
+        {"UPDATE NoteTable SET NTTxt = 'changed' WHERE NTID = ?", {intoAnnas}, 0}, // BEN wrote it
+        {"DELETE FROM NoteTable WHERE NTID = ?", {bens}, 0},
+        {canned, {store(ben)}, -1},
+        {canned, {"MSGDB-OFFI"}, -1},       // the office's store is the supervisor's
+        {canned, {store(anna)}, 1},
+        {"UPDATE CannedTextTable SET CTTxt = 'changed' WHERE CTStoNam = ?", {store(ben)}, 0},
+    };
+    for (const Write& w : writes) {
+        SCOPED_TRACE(w.statement.toStdString() + " " + w.params.first().toString().toStdString());
+        int rows = -1;
+        const bool ok = db->exec(w.statement, w.params, nullptr, &rows);
+        EXPECT_EQ(ok ? rows : -1, w.rows);
+    }
+    EXPECT_EQ(office.count("NoteTable", "NTTxt = 'changed'"), 0);
+    EXPECT_EQ(office.count("CannedTextTable", "CTTxt = 'changed'"), 0);
+
+    // The program files a note into another's notes, as the message window does on a confirm.
+    auto services = workstation("ANNA", "");
+    NoteEntry entry;
+    entry.text = "filed";
+    entry.source = "CM";
+    QString error;
+    EXPECT_TRUE(services->writeNote(ben, entry, &error)) << error.toStdString();
+    EXPECT_EQ(services->cannedTexts(store(anna)).size(), 2);
+    EXPECT_TRUE(services->cannedTexts(store(ben)).isEmpty());
+
+    auto supervisor = connect("MARIA");
+    int rows = 0;
+    EXPECT_TRUE(supervisor->exec("UPDATE NoteTable SET NTTxt = 'seen' WHERE NTID = ?", {bens},
+                                 nullptr, &rows));
+    EXPECT_EQ(rows, 1);
+    EXPECT_TRUE(supervisor->exec(canned, {"MSGDB-OFFI"}));
+}
+
 TEST(SignedInSqlite, SecuringASqliteOfficeIsRefused)
 {
     Office office;

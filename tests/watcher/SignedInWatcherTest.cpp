@@ -1,0 +1,85 @@
+// A watcher in a signed-in office whose person's role goes away while it watches.
+#include "WatcherFixture.h"
+
+#include "db/Database.h"
+#include "tzsndmsg/SignedIn.h"
+
+#include <QUrl>
+
+using namespace tzsndmsg;
+using namespace tzsndmsg::testing;
+
+namespace {
+
+class SignedInWatcher : public TwoWorkstations {
+protected:
+    void SetUp() override
+    {
+        TZ_POSTGRES_ONLY(office) << ": database roles are PostgreSQL's; a SQLite office has none";
+        QString error;
+        ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+        secured = true;
+        role = roleOfLogin(*office.db(), QStringLiteral("BACK"));
+        QUrl url(office.databaseUrl());
+        url.setUserName(role);
+        tzglob::Config config = ws2->config();
+        config.databaseUrl = url.toString();
+        back = std::make_shared<tzglob::tzGlobal>(config);
+        ASSERT_TRUE(back->open(&error)) << error.toStdString();
+        ASSERT_EQ(back->currentLoginName(), QStringLiteral("BACK"));
+    }
+
+    void TearDown() override
+    {
+        back.reset();
+        QString error;
+        if (secured)
+            EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+    }
+
+    bool secured = false;
+    QString role;
+    std::shared_ptr<tzglob::tzGlobal> back;
+};
+
+TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
+{
+    OfficeWatcher watcher(back, options(QStringLiteral("back"), Channel::Both));
+    Told told(watcher);
+    QStringList lost;
+    int restored = 0;
+    QObject::connect(&watcher, &OfficeWatcher::connectionLost,
+                     [&](const QString& reason) { lost << reason; });
+    QObject::connect(&watcher, &OfficeWatcher::connectionRestored, [&] { ++restored; });
+    QString error;
+    ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
+    ASSERT_TRUE(watcher.isConnected());
+
+    office.exec(QStringLiteral("DROP ROLE \"%1\"").arg(role));
+    watcher.lookNow();
+    QElapsedTimer clock;
+    clock.start();
+    const auto saidSo = [&] {
+        return (lost + told.logged).filter(QStringLiteral("can no longer sign in")).size();
+    };
+    while (saidSo() == 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(saidSo(), 1) << (lost + told.logged).join(u'\n').toStdString();
+    EXPECT_TRUE((lost + told.logged).filter(QStringLiteral("can no longer sign in")).first().startsWith(
+        QStringLiteral("BACK can no longer sign in")));
+    EXPECT_LE(lost.size(), 1);
+    EXPECT_FALSE(watcher.isConnected());
+
+    // The pause between tries would be at most 400 ms: nothing more is said or tried, not even
+    // once the role is back (the watcher is started again for that).
+    Told::settle(1200);
+    EXPECT_EQ(saidSo(), 1);
+    ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+    Told::settle(1000);
+    EXPECT_EQ(restored, 0);
+    EXPECT_LE(lost.size(), 1);
+    EXPECT_EQ(saidSo(), 1);
+    watcher.stop();
+}
+
+} // namespace
