@@ -159,7 +159,7 @@ void addListCases(bench::Runner& runner, Bench& b)
         {QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
          QStringLiteral("bare statement + one recipient query for the screen"),
          [&b] {
-             db::Recordset list = b.viewList(true, false);
+             core::MessageRows list(b.viewList(true, false));
              MessageListModel model;
              model.setList(&list, true);
              const int toCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
@@ -587,7 +587,7 @@ int main(int argc, char** argv)
         const qint64 restingKiB = bench::resetPeakMemory();
         qint64 rows = 0;
         {
-            db::Recordset list = b.viewList(true, false);
+            core::MessageRows list(b.viewList(true, false));
             MessageListModel model;
             model.setList(&list, true);
             rows = model.rowCount();
