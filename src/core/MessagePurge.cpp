@@ -19,7 +19,10 @@ PurgeBatch::PurgeBatch(HostServices& services) : m_store(services.messageStoreCo
     begin();
 }
 
-PurgeBatch::~PurgeBatch() { finish(); }
+PurgeBatch::~PurgeBatch()
+{
+    finish();
+}
 
 bool PurgeBatch::toggle(qint64 cmId, qint64 purgeMark)
 {

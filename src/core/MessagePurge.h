@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QtGlobal>
-
 #include <memory>
 #include <utility>
 #include <vector>

@@ -7,9 +7,6 @@
 #include <QString>
 #include <QVariant>
 
-#include <functional>
-#include <memory>
-
 namespace tzsndmsg::core {
 
 // The rows a message window lists (a view, or the hits of a search), read once and held on the

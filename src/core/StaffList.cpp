@@ -43,8 +43,9 @@ QString textOf(const db::Recordset& rs, const QString& column)
 
 StaffPerson personAt(const db::Recordset& rs, int index)
 {
-    return {qint32(rs.value(QStringLiteral("PID")).toLongLong()), textOf(rs, QStringLiteral("PLasNam")),
-            textOf(rs, QStringLiteral("PFirNam")), textOf(rs, QStringLiteral("PDocIni")), index};
+    return {qint32(rs.value(QStringLiteral("PID")).toLongLong()),
+            textOf(rs, QStringLiteral("PLasNam")), textOf(rs, QStringLiteral("PFirNam")),
+            textOf(rs, QStringLiteral("PDocIni")), index};
 }
 
 } // namespace
@@ -86,8 +87,9 @@ StaffList readStaffList(HostServices& services, const QVector<qint32>& ids)
         for (qsizetype at = 0; at < recordIds.size(); at += kIdBatch) {
             const QList<qint32> part = recordIds.mid(at, kIdBatch);
             db::Recordset dep = suite->query(
-                services.adaptSqlFor(*suite, QStringLiteral("Select EBID, EBDep from EBTable where EBID In (") +
-                                                 placeholders(part.size()) + QLatin1Char(')')),
+                services.adaptSqlFor(
+                    *suite, QStringLiteral("Select EBID, EBDep from EBTable where EBID In (") +
+                                placeholders(part.size()) + QLatin1Char(')')),
                 valuesOf(part));
             if (!dep.isOpen())
                 return list;
@@ -99,19 +101,19 @@ StaffList readStaffList(HostServices& services, const QVector<qint32>& ids)
             const QString name = departmentOf.value(recordId);
             if (name.isEmpty())
                 continue;
-            const bool known = std::any_of(list.departments.cbegin(), list.departments.cend(),
-                                           [&](const QString& d) {
-                                               return d.compare(name, Qt::CaseInsensitive) == 0;
-                                           });
+            const bool known = std::any_of(
+                list.departments.cbegin(), list.departments.cend(),
+                [&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; });
             if (!known)
                 list.departments << name;
         }
 
         // Persons, in the order of the ids.
         db::Recordset rs = persons->query(
-            services.adaptSqlFor(*persons, QStringLiteral("SELECT * FROM PATable WHERE PATable.pID In (") +
-                                               placeholders(wanted.size()) +
-                                               QStringLiteral(") ORDER BY PATable.pID")),
+            services.adaptSqlFor(*persons,
+                                 QStringLiteral("SELECT * FROM PATable WHERE PATable.pID In (") +
+                                     placeholders(wanted.size()) +
+                                     QStringLiteral(") ORDER BY PATable.pID")),
             idValues);
         if (!rs.isOpen())
             return list;
@@ -147,9 +149,10 @@ QVector<StaffPerson> readUnlinkedEmployees(HostServices& services)
     if (!persons)
         return found;
     db::Recordset rs = persons->query(services.adaptSqlFor(
-        *persons, QStringLiteral("Select * from PaTable left Join PWMTable on "
-                                 "PaTable.Pid=PWMTable.PWMPid where PaTable.pTypEmp='1' and "
-                                 "PWMTable.PWMUseNam is null Order by PaTable.PLasNam,PaTable.PFirNam")));
+        *persons,
+        QStringLiteral("Select * from PaTable left Join PWMTable on "
+                       "PaTable.Pid=PWMTable.PWMPid where PaTable.pTypEmp='1' and "
+                       "PWMTable.PWMUseNam is null Order by PaTable.PLasNam,PaTable.PFirNam")));
     if (!rs.isOpen())
         return found;
     try {
@@ -171,14 +174,16 @@ QHash<qint32, QString> readPersonInitials(HostServices& services, const QList<qi
     for (qsizetype at = 0; at < ids.size(); at += kIdBatch) {
         const QList<qint32> part = ids.mid(at, kIdBatch);
         db::Reader reader = persons->read(
-            services.adaptSqlFor(*persons, QStringLiteral("select pID, pDocIni from paTable where pID In (") +
-                                               placeholders(part.size()) + QLatin1Char(')')),
+            services.adaptSqlFor(*persons,
+                                 QStringLiteral("select pID, pDocIni from paTable where pID In (") +
+                                     placeholders(part.size()) + QLatin1Char(')')),
             valuesOf(part));
         if (!reader.isValid())
             continue; // a part that cannot be read leaves its persons out
         while (reader.next())
             initials.insert(qint32(reader.value(0).toLongLong()),
-                            reader.value(1).isNull() ? QString() : reader.value(1).toString().trimmed());
+                            reader.value(1).isNull() ? QString()
+                                                     : reader.value(1).toString().trimmed());
     }
     return initials;
 }

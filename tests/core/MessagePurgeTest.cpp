@@ -17,13 +17,15 @@ TEST(MessagePurge, ABatchTogglesOnlyThePurgeBitAndCommitsAtTheEnd)
     } cases[] = {{nullptr, 256}, {"0", 256}, {"3", 259}, {"257", 1}, {"256", 0}};
     QList<qint32> ids;
     for (const auto& c : cases)
-        ids << qint32(office.insert("CMTable", "cmID", {"CMSubjec", "CMPurFla"},
-                                    {"Purge me", c.stored ? QVariant(QString::fromLatin1(c.stored))
-                                                          : QVariant(QMetaType::fromType<QString>())}));
+        ids << qint32(
+            office.insert("CMTable", "cmID", {"CMSubjec", "CMPurFla"},
+                          {"Purge me", c.stored ? QVariant(QString::fromLatin1(c.stored))
+                                                : QVariant(QMetaType::fromType<QString>())}));
     {
         PurgeBatch batch(*office.services());
         for (int i = 0; i < ids.size(); ++i) {
-            const QVariant stored = office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]});
+            const QVariant stored =
+                office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]});
             EXPECT_TRUE(batch.toggle(ids[i], stored.toLongLong())) << i;
         }
         EXPECT_TRUE(office.services()->messageStoreConnection()->inTransaction());

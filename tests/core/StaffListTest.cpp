@@ -17,7 +17,8 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
     const qint32 gone = office.addPerson("Gone", "Gil", "GG", true, true);
     office.addEmployment(nurse, "Billing"); // the nurse's latest record
 
-    const StaffList staff = readStaffList(*office.services(), {0, doctor, 0, gone, front, nurse, 424242});
+    const StaffList staff =
+        readStaffList(*office.services(), {0, doctor, 0, gone, front, nurse, 424242});
     // Newest record first; "clinical" was the nurse's before Billing.
     EXPECT_EQ(staff.departments, (QStringList{"Billing", "CLINICAL", "Front Desk"}));
     ASSERT_EQ(staff.persons.size(), 3);
@@ -25,7 +26,8 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
         qint32 id;
         const char *last, *first, *initials;
         int index;
-    } expected[] = {{doctor, "Doctor", "Dora", "", 1}, {front, "Front", "Fay", "FF", 4},
+    } expected[] = {{doctor, "Doctor", "Dora", "", 1},
+                    {front, "Front", "Fay", "FF", 4},
                     {nurse, "Nurse", "Ned", "NN", 5}};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
