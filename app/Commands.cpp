@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QPixmap>
-#include <QSettings>
 #include <QTemporaryFile>
 #include <QTextStream>
 
@@ -290,20 +289,11 @@ int runInit(const QStringList& args)
         return fail(isStoreDamage(error) ? 1 : 2, error);
 
     if (parser.isSet(QStringLiteral("demo"))) {
-        auto database = db::Database::open(config.databaseUrl, &error);
-        if (!database || !addDemoOffice(*database, config.dataFolder, &error))
+        if (!addDemoOffice(config.databaseUrl, config.dataFolder, &error))
             return fail(1, QStringLiteral("cannot add the demo office: %1").arg(error));
-        QSettings workstation(config.dataFolder + QStringLiteral("settings.ini"),
-                              QSettings::IniFormat);
-        workstation.beginGroup(QStringLiteral("Workstation"));
-        if (!workstation.contains(QStringLiteral("LoginName")))
-            workstation.setValue(QStringLiteral("LoginName"), QStringLiteral("ANNA"));
-        if (!workstation.contains(QStringLiteral("ComputerName")))
-            workstation.setValue(QStringLiteral("ComputerName"), QStringLiteral("FRONTDESK"));
     }
     if (parser.isSet(QStringLiteral("signed-in"))) {
-        auto database = db::Database::open(config.databaseUrl, &error);
-        if (!database || !secureOffice(*database, &error))
+        if (!secureOffice(config.databaseUrl, &error))
             return fail(1, QStringLiteral("cannot sign the office in: %1").arg(error));
     }
     out() << "Office ready: " << config.databaseUrl << " with data folder " << config.dataFolder

@@ -40,7 +40,7 @@ qint64 openSentItems(bool withConfirmations)
 {
     HostServices& gic = *SharedState::current().GIC;
     QString error;
-    db::Recordset list = core::queryView(gic, sentItems(), QString(), &error);
+    core::MessageRows list = core::listView(gic, sentItems(), QString(), &error);
     if (!list.isOpen()) {
         std::fprintf(stderr, "sent items statement failed: %s\n", qPrintable(error));
         return -1;

@@ -72,8 +72,9 @@ core::MessageListParams typicalInbox(tzglob::tzGlobal& services)
 // What the window does with the hits before the user sees them: bound to the grid, the first
 // screen (the last rows, where the list opens) with its "To/ CC" cells in one statement, its
 // "Comments" cells, and the words found in the texts it marks.
-qint64 firstScreen(tzglob::tzGlobal& services, db::Recordset& list, const QStringList& words)
+qint64 firstScreen(tzglob::tzGlobal& services, db::Recordset& hits, const QStringList& words)
 {
+    core::MessageRows list(std::move(hits));
     MessageListModel model;
     model.setList(&list, true);
     const int rows = model.rowCount();

@@ -143,7 +143,7 @@ struct Bench {
 // screen, through the given workstation's services.
 qint64 inboxOpen(const Bench& b, tzglob::tzGlobal& at)
 {
-    db::Recordset list = b.viewList(at, true, false);
+    core::MessageRows list(b.viewList(at, true, false));
     MessageListModel model;
     model.setList(&list, true);
     const int toCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
@@ -753,7 +753,7 @@ int main(int argc, char** argv)
         const qint64 restingKiB = bench::resetPeakMemory();
         qint64 rows = 0;
         {
-            db::Recordset list = b.viewList(true, false);
+            core::MessageRows list(b.viewList(true, false));
             MessageListModel model;
             model.setList(&list, true);
             rows = model.rowCount();

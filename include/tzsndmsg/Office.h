@@ -87,4 +87,9 @@ QStringList plainConnectionRisks(db::Database& database);
 // nothing when the store already has logins. The schema and data folder must exist.
 bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* error = nullptr);
 
+// The demo office added to the office at this address, on a connection of its own; the data
+// folder's settings then name this workstation the demo's front desk (ANNA at FRONTDESK), unless
+// they name a login or a computer already.
+bool addDemoOffice(const QString& databaseUrl, const QString& dataFolder, QString* error = nullptr);
+
 } // namespace tzsndmsg

@@ -28,6 +28,8 @@ bool isSignedInOffice(db::Database& database, bool& signedIn, QString* error = n
 // once take turns. Needs a connection that may create roles (the server's administrator or the
 // office's owner). Refused on SQLite: "a SQLite office cannot be signed in: ...".
 bool secureOffice(db::Database& database, QString* error = nullptr);
+// The same on a connection of its own to the office at this address.
+bool secureOffice(const QString& databaseUrl, QString* error = nullptr);
 
 // Opens the office again: the tables go to the connected role, the policies and the office's
 // roles are dropped. Needs the office's owner (a member of the owner role) or the administrator.

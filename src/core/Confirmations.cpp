@@ -2,6 +2,7 @@
 // the panel, whether a login may see them, and who a reminder to confirm goes to.
 #include "core/Confirmations.h"
 
+#include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
 #include "core/Message.h"
@@ -202,6 +203,32 @@ std::optional<MessageConfirmations> readSentConfirmations(HostServices& services
         return std::nullopt;
     }
     return readConfirmations(services, messageId, error);
+}
+
+qint32 todoListPerson(HostServices& services, qint32 broChkId, bool received, qint32 self)
+{
+    auto store = services.messageStoreConnection();
+    if (!store)
+        return 0;
+    const QString statement =
+        received ? QStringLiteral("select BroChkSavToFla, BroChkAssPID, BroChkPID from BroChkTable "
+                                  "where BroChkID=?")
+                 : QStringLiteral("select cmPid from BroChkTable left join cmTable on "
+                                  "BroChkTable.BroChkLinID=cmTable.CmID where BroChkID=?");
+    db::Recordset rs = store->query(services.adaptSqlFor(*store, statement), {broChkId});
+    if (!rs.isOpen() || rs.isEmpty())
+        return 0;
+    rs.moveFirst();
+    const auto number = [&rs](const QString& column) -> qint32 {
+        const auto n = common::vb::toNumber(common::vb::toText(common::FieldValueOrZero(rs, column)));
+        return n ? qint32(common::vb::roundHalfEven(*n)) : 0;
+    };
+    if (!received)
+        return number(QStringLiteral("cmPid"));
+    const qint32 chosen = number(QStringLiteral("BroChkAssPID"));
+    if (number(QStringLiteral("BroChkSavToFla")) != 0 && chosen != self && chosen != 0)
+        return chosen;
+    return number(QStringLiteral("BroChkPID"));
 }
 
 AddresseeLists pendingAddressees(const MessageConfirmations& confirmations)

@@ -54,4 +54,10 @@ struct AddresseeLists {
 // left out.
 AddresseeLists pendingAddressees(const MessageConfirmations& confirmations);
 
+// Whose to-do list a message read through an addressee row goes to. A received message: the
+// person it is to be saved to (BroChkAssPID, when saving to someone was chosen and that is not
+// `self`), else the addressee (BroChkPID). A sent one: its sender. 0 when the row is gone, names
+// nobody or cannot be read.
+qint32 todoListPerson(HostServices& services, qint32 broChkId, bool received, qint32 self);
+
 } // namespace tzsndmsg::core

@@ -4,6 +4,7 @@
 #include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/Message.h"
+#include "core/MessageWrite.h"
 #include "core/StationSignal.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
@@ -370,7 +371,7 @@ EventSaveResult saveEvent(HostServices& services, const EventToSave& event)
 
 void deleteEvent(HostServices& services, qint64 cmId)
 {
-    store::DeleteMessage(services, cmId);
+    core::deleteMessage(services, cmId);
 }
 
 QString attendeeInitials(HostServices& services, const QString& personIds)

@@ -142,6 +142,11 @@ std::optional<QVector<Addressee>> storedAddressees(HostServices& services, db::D
 
 } // namespace
 
+void deleteMessage(HostServices& services, qint64 cmId)
+{
+    store::DeleteMessage(services, cmId);
+}
+
 SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
 {
     SaveResult result;

@@ -107,6 +107,9 @@ struct Confirmation {
 // station signal "CMBC" follows the write.
 Confirmation confirmAddressee(HostServices& services, qint32 broChkId, qint32 confirmingEmployeeId);
 
+// Deletes a message: its header, addressee rows and detail row. Nothing for id 0.
+void deleteMessage(HostServices& services, qint64 cmId);
+
 // A confirming reader marks the message payroll related: cmDocAftDis and CMShoOnRep -1.
 bool markPayrollRelated(HostServices& services, qint32 cmId, QString* error = nullptr);
 

@@ -2,8 +2,7 @@
 
 #include "component/SharedState.h"
 #include "core/LoginList.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "core/StaffList.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -40,20 +39,13 @@ EntrySink sinkFor(QComboBox* combo)
             [combo](const QString& text, qint32 value) { combo->addItem(text, value); }};
 }
 
-// A column as trimmed text, Null giving the empty string.
-QString textOf(const db::Recordset& rs, const QString& column)
+QString personEntryText(const core::StaffPerson& person, bool incomplete)
 {
-    return rs.isNull(column) ? QString() : rs.value(column).toString().trimmed();
-}
-
-QString personEntryText(const db::Recordset& rs, bool incomplete)
-{
-    const QString last = textOf(rs, QStringLiteral("PLasNam"));
-    const QString first = textOf(rs, QStringLiteral("PFirNam"));
     if (incomplete)
-        return last + QStringLiteral(", ") + first + QStringLiteral(" [Incomplete Entry]");
-    return last + QStringLiteral(", ") + first + QStringLiteral("--(") +
-           textOf(rs, QStringLiteral("PDocIni")) + QLatin1Char(')');
+        return person.lastName + QStringLiteral(", ") + person.firstName +
+               QStringLiteral(" [Incomplete Entry]");
+    return person.lastName + QStringLiteral(", ") + person.firstName + QStringLiteral("--(") +
+           person.initials + QLatin1Char(')');
 }
 
 void fillStaff(const EntrySink& sink, const QVector<qint32>& ids)
@@ -62,100 +54,15 @@ void fillStaff(const EntrySink& sink, const QVector<qint32>& ids)
     sink.add(QStringLiteral("  Entire Office"), 0);
 
     SharedState& state = SharedState::current();
-    HostServices* gic = state.GIC.get();
-    if (!gic)
+    if (!state.GIC)
         return;
-
-    // Only integers reach the statements.
-    QStringList idTexts;
-    for (int i = 1; i < ids.size(); ++i)
-        if (ids.at(i) != 0)
-            idTexts << QString::number(ids.at(i));
-    // With no employee the In lists would be empty: the whole office is all there is.
-    if (idTexts.isEmpty())
-        return;
-    const QString idList = idTexts.join(QLatin1Char(','));
-
-    auto suite = gic->suiteConnection();
-    auto persons = gic->personsConnection();
-    if (!suite || !persons)
-        return;
-
-    try {
-        // Departments, from each employee's latest employment record.
-        const QString statusFilter = gic->statusFilter(QStringLiteral("ESTable"),
-                                                       QStringLiteral("pdlTable"));
-        const QString latestRecords =
-            QStringLiteral("SELECT Max(EBTable.EBID) AS EBID, EBTable.EBPid ") +
-            QStringLiteral("FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID ") +
-            QStringLiteral("WHERE ") + statusFilter + QStringLiteral("EBTable.EBPid In (") +
-            idList + QStringLiteral(") ") + QStringLiteral("GROUP BY EBTable.EBPid ") +
-            QStringLiteral("ORDER BY Max(EBTable.EBID) DESC");
-        db::Recordset records = suite->query(gic->adaptSql(latestRecords, 1));
-        if (!records.isOpen())
-            return;
-        // The department of every latest record in one statement (ids read from the store).
-        QStringList recordIds;
-        for (records.moveFirst(); !records.eof(); records.moveNext())
-            if (!records.isNull(QStringLiteral("EBID")))
-                recordIds << QString::number(records.value(QStringLiteral("EBID")).toLongLong());
-        QHash<qint64, QString> departmentOf;
-        if (!recordIds.isEmpty()) {
-            const QString depStatement = QStringLiteral("Select EBID, EBDep from EBTable where EBID In (") +
-                                         recordIds.join(QLatin1Char(',')) + QLatin1Char(')');
-            db::Recordset dep = suite->query(gic->adaptSql(depStatement, 1));
-            if (!dep.isOpen())
-                return;
-            for (dep.moveFirst(); !dep.eof(); dep.moveNext())
-                departmentOf.insert(dep.value(QStringLiteral("EBID")).toLongLong(),
-                                    textOf(dep, QStringLiteral("EBDep")));
-        }
-        QStringList departments;
-        for (const QString& recordId : std::as_const(recordIds)) {
-            const QString name = departmentOf.value(recordId.toLongLong());
-            if (name.isEmpty())
-                continue;
-            const bool known = std::any_of(departments.cbegin(), departments.cend(),
-                                           [&](const QString& d) {
-                                               return d.compare(name, Qt::CaseInsensitive) == 0;
-                                           });
-            if (known)
-                continue;
-            departments << name;
-            sink.add(QLatin1Char(' ') + departmentTitle(name) + QStringLiteral(" Department"), 0);
-        }
-
-        // Persons, in the order of the ids.
-        const QString personsStatement =
-            QStringLiteral("SELECT * FROM PATable WHERE PATable.pID In (") + idList +
-            QStringLiteral(") ") + QStringLiteral("ORDER BY PATable.pID;");
-        db::Recordset rs = persons->query(gic->adaptSql(personsStatement, 1));
-        if (!rs.isOpen())
-            return;
-        // Row of each pID (the first, as a search from the top finds it).
-        QHash<qint64, int> rowOf;
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            if (!rs.isNull(QStringLiteral("pID"))) {
-                const qint64 pid = rs.value(QStringLiteral("pID")).toLongLong();
-                if (!rowOf.contains(pid))
-                    rowOf.insert(pid, rs.absolutePosition());
-            }
-        for (int i = 1; i < ids.size(); ++i) {
-            const qint32 id = ids.at(i);
-            if (id == 0)
-                continue;
-            const int row = rowOf.value(id, 0);
-            if (row == 0 || !rs.setAbsolutePosition(row))
-                continue;
-            if (!rs.isNull(QStringLiteral("pDatRel")))
-                continue; // released
-            const bool incomplete =
-                i < state.LoginNames.size() && state.LoginNames.at(i).trimmed().isEmpty();
-            sink.add(personEntryText(rs, incomplete),
-                     qint32(rs.value(QStringLiteral("PID")).toLongLong()));
-        }
-    } catch (const std::exception&) {
-        // A column that cannot be read ends the list where it stands.
+    const core::StaffList staff = core::readStaffList(*state.GIC, ids);
+    for (const QString& department : staff.departments)
+        sink.add(QLatin1Char(' ') + departmentTitle(department) + QStringLiteral(" Department"), 0);
+    for (const core::StaffPerson& person : staff.persons) {
+        const bool incomplete = person.index < state.LoginNames.size() &&
+                                state.LoginNames.at(person.index).trimmed().isEmpty();
+        sink.add(personEntryText(person, incomplete), person.id);
     }
 }
 
@@ -204,27 +111,11 @@ void FillUnlinkedEmployees(QListWidget* list)
         return;
     list->clear();
     HostServices* gic = SharedState::current().GIC.get();
-    auto persons = gic ? gic->personsConnection() : nullptr;
-    if (!persons)
-        return;
-    const QString statement = QStringLiteral(
-        "Select * from PaTable left Join PWMTable on PaTable.Pid=PWMTable.PWMPid where "
-        "PaTable.pTypEmp='1' and PWMTable.PWMUseNam is null Order by "
-        "PaTable.PLasNam,PaTable.PFirNam");
-    db::Recordset rs = persons->query(gic->adaptSql(statement, 1));
-    if (!rs.isOpen())
+    if (!gic)
         return;
     const EntrySink sink = sinkFor(list);
-    try {
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            if (!rs.isNull(QStringLiteral("pDatRel")))
-                continue; // released
-            sink.add(personEntryText(rs, false),
-                     qint32(rs.value(QStringLiteral("PID")).toLongLong()));
-        }
-    } catch (const std::exception&) {
-        // The list keeps the entries read so far.
-    }
+    for (const core::StaffPerson& person : core::readUnlinkedEmployees(*gic))
+        sink.add(personEntryText(person, false), person.id);
 }
 
 bool SelectEmployeeOfLogin(QComboBox* combo, const QString& loginName)

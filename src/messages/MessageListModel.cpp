@@ -47,13 +47,13 @@ int MessageListModel::columnOf(Kind kind)
 
 MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void MessageListModel::setList(db::Recordset* list, bool inboxView)
+void MessageListModel::setList(core::MessageRows* list, bool inboxView)
 {
     beginResetModel();
     m_list = list;
     m_inboxView = inboxView;
     m_rows = (m_list && m_list->isOpen()) ? m_list->recordCount() : 0;
-    m_cursor = (m_list && m_list->isOpen()) ? m_list->clone() : db::Recordset();
+    m_cursor = (m_list && m_list->isOpen()) ? m_list->clone() : core::MessageRows();
     endResetModel();
 }
 
@@ -247,18 +247,18 @@ Qt::ItemFlags MessageListModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
-db::Recordset::Bookmark MessageListModel::bookmarkAt(int row) const
+core::MessageRows::Bookmark MessageListModel::bookmarkAt(int row) const
 {
     if (!positionCursor(row))
         return -1;
     return m_cursor.bookmark();
 }
 
-int MessageListModel::rowOfBookmark(db::Recordset::Bookmark mark) const
+int MessageListModel::rowOfBookmark(core::MessageRows::Bookmark mark) const
 {
     if (!m_list)
         return -1;
-    db::Recordset probe = m_list->clone();
+    core::MessageRows probe = m_list->clone();
     if (!probe.setBookmark(mark))
         return -1;
     return probe.absolutePosition() - 1;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 #include "tzsndmsg/Confirmations.h"
 
 #include <QAbstractTableModel>
@@ -37,8 +37,8 @@ public:
     explicit MessageListModel(QObject* parent = nullptr);
 
     // Binds a list (nullptr: no rows); the model keeps the pointer, the window owns the list.
-    void setList(db::Recordset* list, bool inboxView);
-    db::Recordset* list() const { return m_list; }
+    void setList(core::MessageRows* list, bool inboxView);
+    core::MessageRows* list() const { return m_list; }
     bool inboxView() const { return m_inboxView; }
     // While set (binding a big list), unbound cells are left empty and fetch nothing.
     void setUnboundSuspended(bool suspended) { m_unboundSuspended = suspended; }
@@ -57,8 +57,8 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    db::Recordset::Bookmark bookmarkAt(int row) const;
-    int rowOfBookmark(db::Recordset::Bookmark mark) const;
+    core::MessageRows::Bookmark bookmarkAt(int row) const;
+    int rowOfBookmark(core::MessageRows::Bookmark mark) const;
     qint32 cmIdAt(int row) const;
     // Unread rows of an inbox view are drawn bold (BroChkDonDis other than -1, null included);
     // a sent message listed among them by a search of every view never is.
@@ -76,8 +76,8 @@ private:
     // What a screen reader reads for a cell, with what only the style shows.
     QVariant accessibleText(const QModelIndex& index) const;
 
-    db::Recordset* m_list = nullptr;
-    mutable db::Recordset m_cursor;
+    core::MessageRows* m_list = nullptr;
+    mutable core::MessageRows m_cursor;
     bool m_inboxView = false;
     bool m_unboundSuspended = false;
     int m_rows = 0;

@@ -5,7 +5,7 @@
 
 #include "MessageListModel.h"
 #include "core/Recurrence.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 #include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"

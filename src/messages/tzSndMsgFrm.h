@@ -34,15 +34,13 @@ class QWidget;
 
 namespace tzsndmsg {
 
-namespace db {
-class Recordset;
-}
 namespace core {
+class ListedRowsSearch;
+class MessageRows;
 struct MessageDetail;
 struct OutgoingMessage;
 struct ReminderColumns;
 struct StoredMessage;
-class ListedSearch;
 struct MessageListParams;
 } // namespace core
 namespace watcher {
@@ -133,7 +131,7 @@ public:
     bool isMsgCatOnly() const { return m_msgCatOnly; }
     QString sortOrder() const { return m_sortOrder; }
     // The rows of the current view (nullptr before the first query).
-    db::Recordset* list() const { return m_list.get(); }
+    core::MessageRows* list() const { return m_list.get(); }
     // The grid's selected rows as list bookmarks ("selected bookmarks").
     QList<qint64> selectedBookmarks() const;
     // The list row the current message came from: BroChkID of the recipient row, 0 when none.
@@ -252,7 +250,7 @@ private:
     void searchAfterViewLoad();
     void searchBeforeRefresh();
     void showSearchHits(const QStringList& words, bool everywhere);
-    void listSearchHits(db::Recordset hits, const QStringList& words, bool everywhere,
+    void listSearchHits(core::MessageRows hits, const QStringList& words, bool everywhere,
                         bool rest);
     void readRestOfSearch(int searchId);
     void completeSearch();
@@ -264,13 +262,11 @@ private:
 
     QTimer* m_searchTimer = nullptr;
     SearchHighlightDelegate* m_searchDelegate = nullptr;
-    std::unique_ptr<db::Recordset> m_viewList; // the view, kept while the hits are listed
+    std::unique_ptr<core::MessageRows> m_viewList; // the view, kept while the hits are listed
     QStringList m_searchWords;
     bool m_searchEverywhere = false;
     bool m_viewStale = false; // a message was sent or deleted while the hits were listed
-    std::unique_ptr<core::ListedSearch> m_listedSearch; // the search whose rest is to be read
-    QString m_listedStatement;                          // every hit at once (requery runs it)
-    QVariantList m_listedParams;
+    std::unique_ptr<core::ListedRowsSearch> m_listedSearch; // the search whose rest is to be read
     int m_searchId = 0; // a later search or view drops an earlier search's rest
     int m_searchScreenRows = 40;
 
@@ -443,7 +439,7 @@ public:
     bool m_loading = false;
     bool m_firstShowDone = false;
     bool m_unloaded = false;
-    std::unique_ptr<db::Recordset> m_list;
+    std::unique_ptr<core::MessageRows> m_list;
     MessageListModel* m_model = nullptr;
     int m_colToCc = 3, m_colPR = 7, m_colComments = 8;
     int m_previousRow = -1;

@@ -3,13 +3,12 @@
 #include "tzSndMsgFrm.h"
 
 #include "ShowMessageWindow.h"
-#include "common/FieldValue.h"
 #include "common/VbFormat.h"
 #include "component/Help.h"
 #include "component/SharedState.h"
+#include "core/Confirmations.h"
+#include "core/MessageRows.h"
 #include "core/MessageWrite.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -31,26 +30,6 @@ namespace vb = common::vb;
 namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
-
-qint64 numberOf(const db::Recordset& rs, const QString& column)
-{
-    const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
-    return n ? vb::roundHalfEven(*n) : 0;
-}
-
-// One row read on the message store, positioned on its first row (closed when none).
-db::Recordset openRow(HostServices& gic, const QString& statement)
-{
-    auto store = gic.messageStoreConnection();
-    if (!store)
-        return {};
-    db::Recordset rs = store->query(gic.adaptSqlFor(*store, statement));
-    if (rs.isOpen() && !rs.isEmpty())
-        rs.moveFirst();
-    return rs;
-}
-
-bool hasRow(const db::Recordset& rs) { return rs.isOpen() && !rs.isEmpty() && !rs.eof(); }
 
 void information(const QString& text, const QString& title)
 {
@@ -104,9 +83,9 @@ void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
     // The list row the message was opened from.
     qint32 broChkId = 0, linkId = 0, senderId = 0;
     if (listHasInboxRows() && m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
-        broChkId = qint32(numberOf(*m_list, QStringLiteral("BroChkID")));
-        linkId = qint32(numberOf(*m_list, QStringLiteral("BroChkLinID")));
-        senderId = qint32(numberOf(*m_list, QStringLiteral("CMPID")));
+        broChkId = qint32(m_list->number(QStringLiteral("BroChkID")));
+        linkId = qint32(m_list->number(QStringLiteral("BroChkLinID")));
+        senderId = qint32(m_list->number(QStringLiteral("CMPID")));
     }
     // Unsaved changes are offered for saving; the confirm action goes on whatever the answer.
     if (m_changed)
@@ -286,27 +265,8 @@ void tzSndMsgFrm::addToTodoList(qint32 broChkId)
     auto& st = SharedState::current();
     HostServices& gic = *st.GIC;
 
-    qint32 person = 0;
-    if (txtMsg->property("tag").toString() == QLatin1String("True")) {
-        db::Recordset rs = openRow(
-            gic, QStringLiteral("select BroChkSavToFla, BroChkAssPID, BroChkPID from BroChkTable "
-                                "where BroChkID=") +
-                     QString::number(broChkId));
-        if (hasRow(rs)) {
-            const qint32 chosen = qint32(numberOf(rs, QStringLiteral("BroChkAssPID")));
-            if (numberOf(rs, QStringLiteral("BroChkSavToFla")) != 0 && chosen != st.CurrentEmployeeID)
-                person = chosen;
-            if (person == 0)
-                person = qint32(numberOf(rs, QStringLiteral("BroChkPID")));
-        }
-    } else {
-        db::Recordset rs = openRow(
-            gic, QStringLiteral("select cmPid from BroChkTable left join cmTable on "
-                                "BroChkTable.BroChkLinID=cmTable.CmID where BroChkID=") +
-                     QString::number(broChkId));
-        if (hasRow(rs))
-            person = qint32(numberOf(rs, QStringLiteral("cmPid")));
-    }
+    const bool received = txtMsg->property("tag").toString() == QLatin1String("True");
+    qint32 person = core::todoListPerson(gic, broChkId, received, st.CurrentEmployeeID);
     if (person == 0)
         person = st.CurrentEmployeeID;
     if (person == 0)

@@ -6,7 +6,7 @@
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
 #include "core/Message.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 #include "directory/StaffDirectory.h"
 #include "ui/DateCombo.h"
 

@@ -4,7 +4,7 @@
 
 #include "MessageListModel.h"
 #include "component/SharedState.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 #include "watcher/StoreChanges.h"
 
 #include <QApplication>
@@ -30,7 +30,7 @@ constexpr int LiveRetryMs = 400;
 // addressee row it came through.
 using RowKey = QPair<qint32, qint32>;
 
-RowKey keyAt(const db::Recordset& list)
+RowKey keyAt(const core::MessageRows& list)
 {
     if (list.bof() || list.eof())
         return {};
@@ -44,14 +44,14 @@ RowKey keyAt(const db::Recordset& list)
     }
 }
 
-bool moveToKey(db::Recordset& list, const RowKey& key)
+bool moveToKey(core::MessageRows& list, const RowKey& key)
 {
     if (key.first == 0 || list.isEmpty())
         return false;
     list.moveFirst();
     if (key.second != 0 && list.hasField(QStringLiteral("BroChkID")))
-        return list.find(QStringLiteral("BroChkID=") + QString::number(key.second));
-    return list.find(QStringLiteral("cmID=") + QString::number(key.first));
+        return list.findAddresseeRow(key.second);
+    return list.findMessage(key.first);
 }
 
 } // namespace
@@ -149,7 +149,7 @@ void tzSndMsgFrm::refreshListLive()
     QList<RowKey> neighbours;
     QSet<RowKey> selected;
     if (!m_list->isEmpty() && !m_list->bof() && !m_list->eof()) {
-        db::Recordset probe = m_list->clone();
+        core::MessageRows probe = m_list->clone();
         const int pos = m_list->absolutePosition();
         for (int p : {pos - 1, pos + 1})
             if (p >= 1 && p <= probe.recordCount() && probe.setAbsolutePosition(p))
@@ -181,7 +181,7 @@ void tzSndMsgFrm::refreshListLive()
     if (selected.size() > 1 && TDBG->selectionModel()) {
         const bool was = m_suppressRowChange;
         m_suppressRowChange = true;
-        db::Recordset probe = m_list->clone();
+        core::MessageRows probe = m_list->clone();
         QItemSelection rows;
         for (int r = 0; r < m_model->rowCount(); ++r)
             if (probe.setAbsolutePosition(r + 1) && selected.contains(keyAt(probe)))
@@ -274,7 +274,7 @@ bool tzSndMsgFrm::showArrivalNow(qint32 broChkId)
     auto listed = [&] {
         if (!m_list || !m_list->isOpen() || !m_list->hasField(QStringLiteral("BroChkID")))
             return false;
-        db::Recordset probe = m_list->clone();
+        core::MessageRows probe = m_list->clone();
         return moveToKey(probe, key) && m_list->setAbsolutePosition(probe.absolutePosition());
     };
     bool found = listed();

@@ -4,8 +4,7 @@
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "core/StaffList.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/ui/Modal.h"
@@ -220,7 +219,7 @@ void tzSndMsgFrm::insertCannedText(int index)
     if (txtMsg)
         txtMsg->setFocus();
     const QString text = st.GIC->chooseCannedText(
-        this, QStringLiteral("Select ") + title + QStringLiteral(" Messages"), store);
+        this, QStringLiteral("Select %1 Messages").arg(title), store);
     if (text.isEmpty() || !txtMsg)
         return;
     QTextCursor cursor = txtMsg->textCursor();
@@ -236,7 +235,8 @@ void tzSndMsgFrm::RefreshToBox(int index)
     HostServices& gic = *st.GIC;
     QString display;
 
-    auto persons = gic.personsConnection();
+    // The ids up to the first that is not one; their initials in one read.
+    QList<qint32> ids;
     int pos = 0;
     const QString& pids = m_toPids[size_t(index)];
     for (QString token = gic.nextToken(pids, QStringLiteral(","), pos); !token.isEmpty();
@@ -245,23 +245,19 @@ void tzSndMsgFrm::RefreshToBox(int index)
         const qint64 id = number ? common::vb::roundHalfEven(*number) : 0;
         if (id == 0)
             break;
-        if (!persons)
-            continue;
+        ids << qint32(id);
+    }
+    const QHash<qint32, QString> initials = core::readPersonInitials(gic, ids);
+    for (qint32 id : std::as_const(ids)) {
         // A person that cannot be read stays in the list, only not in the display.
-        const QString sql = gic.adaptSqlFor(
-            *persons, QStringLiteral("select * from paTable where pID=") + QString::number(id) +
-                          QStringLiteral(";"));
-        db::Recordset rs = persons->query(sql);
-        if (!rs.isOpen() || rs.isEmpty())
+        const auto found = initials.constFind(id);
+        if (found == initials.cend())
             continue;
-        rs.moveFirst();
-        QString shown;
-        if (rs.hasField(QStringLiteral("pDocIni")) && !rs.isNull(QStringLiteral("pDocIni")))
-            shown = rs.value(QStringLiteral("pDocIni")).toString().trimmed();
+        QString shown = *found;
         // A person without initials is still a recipient: the box names them instead of
         // looking empty.
         if (shown.isEmpty())
-            shown = gic.personName(qint32(id)).trimmed();
+            shown = gic.personName(id).trimmed();
         if (shown.isEmpty())
             shown = QStringLiteral("ID ") + QString::number(id);
         display += shown + QStringLiteral(", ");

@@ -6,7 +6,7 @@
 #include "SearchHighlightDelegate.h"
 #include "component/SharedState.h"
 #include "core/MessageSearch.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,16 +28,15 @@ namespace {
 
 // Moves a list to the row of a message: the addressee row it came through when the list has
 // those, else the message; false when it is not listed.
-bool positionOn(db::Recordset& list, qint32 cmId, qint32 broChkId)
+bool positionOn(core::MessageRows& list, qint32 cmId, qint32 broChkId)
 {
     if (cmId == 0 || list.isEmpty())
         return false;
     list.moveFirst();
-    if (broChkId != 0 && list.hasField(QStringLiteral("BroChkID")) &&
-        list.find(QStringLiteral("BroChkID=") + QString::number(broChkId)))
+    if (broChkId != 0 && list.hasField(QStringLiteral("BroChkID")) && list.findAddresseeRow(broChkId))
         return true;
     list.moveFirst();
-    return list.find(QStringLiteral("cmID=") + QString::number(cmId));
+    return list.findMessage(cmId);
 }
 
 QString foundText(int count, bool everywhere)
@@ -211,29 +210,21 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     const core::MessageListParams params = viewParams(m_inboxView, m_msgCatOnly);
 
     QString error;
-    db::Recordset hits;
-    const db::Recordset* view = isSearching() ? m_viewList.get() : m_list.get();
+    core::MessageRows hits;
+    const core::MessageRows* view = isSearching() ? m_viewList.get() : m_list.get();
     auto conn = st.GIC->messageStoreConnection();
     if (!everywhere && !m_viewStale && conn && view && view->isOpen()) {
         // The view's own rows narrowed: the view is listed already, so only the words are
         // looked up, the end of the list (where it opens) first.
-        const core::BoundStatement whole =
-            core::buildSearchStatement(*st.GIC, conn->backend(), params, words);
-        auto search = std::make_unique<core::ListedSearch>(*st.GIC, words,
-                                                            core::listedRowsOf(*view));
+        auto search = std::make_unique<core::ListedRowsSearch>(*st.GIC, conn->backend(), params,
+                                                                words, *view);
         if (search->start(m_searchScreenRows, &error)) {
-            const core::ListedSearch& found = *search;
-            hits = view->subset([&found](int p) { return found.rowHolds(p); }, whole.sql,
-                                whole.params);
-            if (!search->finished()) {
+            hits = search->hits(*view);
+            if (!search->finished())
                 m_listedSearch = std::move(search);
-                m_listedStatement = whole.sql;
-                m_listedParams = whole.params;
-            }
         }
     } else {
-        hits = everywhere ? core::searchEverywhere(*st.GIC, params, words, m_sortOrder, &error)
-                          : core::searchView(*st.GIC, params, words, m_sortOrder, &error);
+        hits = core::listSearch(*st.GIC, params, words, everywhere, m_sortOrder, &error);
     }
     if (!hits.isOpen()) {
         // What is listed stays; the reason shows beside the box, no box to answer while typing.
@@ -254,7 +245,7 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
     QTimer::singleShot(0, this, [this, searchId] { readRestOfSearch(searchId); });
 }
 
-void tzSndMsgFrm::listSearchHits(db::Recordset hits, const QStringList& words, bool everywhere,
+void tzSndMsgFrm::listSearchHits(core::MessageRows hits, const QStringList& words, bool everywhere,
                                  bool rest)
 {
     const qint32 shownCm = currentRowCmId();
@@ -262,7 +253,7 @@ void tzSndMsgFrm::listSearchHits(db::Recordset hits, const QStringList& words, b
     m_model->setList(nullptr, false);
     if (!isSearching())
         m_viewList = std::move(m_list); // kept on its current row
-    m_list = std::make_unique<db::Recordset>(std::move(hits));
+    m_list = std::make_unique<core::MessageRows>(std::move(hits));
     m_searchWords = words;
     m_searchEverywhere = everywhere;
     // The message shown stays current when it is found; else the last row, as a view opens.
@@ -317,11 +308,9 @@ void tzSndMsgFrm::readRestOfSearch(int searchId)
         QTimer::singleShot(0, this, [this, searchId] { readRestOfSearch(searchId); });
         return;
     }
-    std::unique_ptr<core::ListedSearch> search = std::move(m_listedSearch);
+    std::unique_ptr<core::ListedRowsSearch> search = std::move(m_listedSearch);
     ++m_searchId;
-    const core::ListedSearch& found = *search;
-    db::Recordset all = m_viewList->subset([&found](int p) { return found.rowHolds(p); },
-                                           m_listedStatement, m_listedParams);
+    core::MessageRows all = search->hits(*m_viewList);
     // Sorted meanwhile by a column of the list: the whole list is sorted the same way.
     if (m_list && m_list->sort() != all.sort() && !all.isEmpty())
         all.setSort(m_list->sort());

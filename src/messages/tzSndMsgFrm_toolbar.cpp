@@ -7,9 +7,9 @@
 #include "common/VbFormat.h"
 #include "component/Help.h"
 #include "component/SharedState.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
+#include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
-#include "store/MessageStore.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/ImageList.h"
@@ -447,7 +447,7 @@ void tzSndMsgFrm::deleteCurrentMessage()
         return;
     auto& st = SharedState::current();
     if (st.GIC)
-        store::DeleteMessage(*st.GIC, m_CMID);
+        core::deleteMessage(*st.GIC, m_CMID);
     resetToNewMessage();
     if (!m_loading && st.ReplyBCID != 0)
         st.ReplyBCID = 0;

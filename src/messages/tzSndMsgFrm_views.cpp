@@ -6,7 +6,7 @@
 #include "component/SharedState.h"
 #include "core/MessageListQuery.h"
 #include "db/Database.h"
-#include "db/Recordset.h"
+#include "core/MessageRows.h"
 #include "ui/ImageList.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -289,7 +289,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     m_msgCatOnly = MsgCatOnly;
     QString error;
     if (st.GIC && st.GIC->messageStoreConnection()) {
-        m_list = std::make_unique<db::Recordset>(core::queryView(*st.GIC, params, m_sortOrder, &error));
+        m_list = std::make_unique<core::MessageRows>(core::listView(*st.GIC, params, m_sortOrder, &error));
         if (!m_list->isOpen()) {
             m_list.reset();
             ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
@@ -301,7 +301,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     if (m_list && !m_list->isEmpty()) {
         if (remembered != 0) {
             m_list->moveFirst();
-            found = m_list->find(QStringLiteral("cmID=") + QString::number(remembered));
+            found = m_list->findMessage(remembered);
             if (!found)
                 m_list->moveLast();
         } else {
@@ -383,7 +383,7 @@ bool tzSndMsgFrm::moveToCmId(qint32 cmId)
     if (cmId == 0 || !m_list || m_list->isEmpty())
         return false;
     m_list->moveFirst();
-    return m_list->find(QStringLiteral("cmID=") + QString::number(cmId));
+    return m_list->findMessage(cmId);
 }
 
 void tzSndMsgFrm::showReceivedRow(qint32 broChkId)
@@ -391,7 +391,7 @@ void tzSndMsgFrm::showReceivedRow(qint32 broChkId)
     if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->isEmpty())
         return;
     m_list->moveFirst();
-    if (!m_list->find(QStringLiteral("BroChkID=") + QString::number(broChkId))) {
+    if (!m_list->findAddresseeRow(broChkId)) {
         m_list->moveLast();
         return;
     }
@@ -413,7 +413,7 @@ void tzSndMsgFrm::refreshInPlace()
     QList<qint32> candidates;
     if (!m_list->isEmpty() && !m_list->bof() && !m_list->eof()) {
         const int pos = m_list->absolutePosition();
-        db::Recordset probe = m_list->clone();
+        core::MessageRows probe = m_list->clone();
         for (int p : {pos, pos - 1, pos + 1}) {
             if (p >= 1 && p <= probe.recordCount() && probe.setAbsolutePosition(p))
                 candidates << probe.value(QStringLiteral("CMID")).toInt();

@@ -15,13 +15,11 @@ void DeleteMessage(HostServices& services, qint64 cmId)
     auto connection = services.messageStoreConnection();
     if (!connection)
         return;
-    const QString id = QString::number(cmId);
     // Each statement runs even when the one before failed.
-    for (const QString& statement :
-         {QStringLiteral("delete * from cmtable where cmID=") + id,
-          QStringLiteral("delete * from brochktable where BroChkLinID=") + id,
-          QStringLiteral("delete * from EVtable where EVLinID=") + id})
-        connection->exec(services.adaptSqlFor(*connection, statement));
+    for (const QString& statement : {QStringLiteral("delete * from cmtable where cmID=?"),
+                                     QStringLiteral("delete * from brochktable where BroChkLinID=?"),
+                                     QStringLiteral("delete * from EVtable where EVLinID=?")})
+        connection->exec(services.adaptSqlFor(*connection, statement), {cmId});
 }
 
 bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 
 namespace tzsndmsg {
 
@@ -83,6 +84,21 @@ bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* e
 {
     const QString folder = QDir::cleanPath(dataFolder) + QLatin1Char('/');
     return store::seedDemoOffice(database, folder, error);
+}
+
+bool addDemoOffice(const QString& databaseUrl, const QString& dataFolder, QString* error)
+{
+    auto database = db::Database::open(databaseUrl, error);
+    if (!database || !addDemoOffice(*database, dataFolder, error))
+        return false;
+    QSettings workstation(QDir::cleanPath(dataFolder) + QStringLiteral("/settings.ini"),
+                          QSettings::IniFormat);
+    workstation.beginGroup(QStringLiteral("Workstation"));
+    if (!workstation.contains(QStringLiteral("LoginName")))
+        workstation.setValue(QStringLiteral("LoginName"), QStringLiteral("ANNA"));
+    if (!workstation.contains(QStringLiteral("ComputerName")))
+        workstation.setValue(QStringLiteral("ComputerName"), QStringLiteral("FRONTDESK"));
+    return true;
 }
 
 } // namespace tzsndmsg

@@ -440,6 +440,12 @@ bool inTransaction(db::Database& database, QString* error,
 
 } // namespace
 
+bool secureOffice(const QString& databaseUrl, QString* error)
+{
+    auto database = db::Database::open(databaseUrl, error);
+    return database && secureOffice(*database, error);
+}
+
 bool secureOffice(db::Database& database, QString* error)
 {
     Office o;

@@ -322,5 +322,32 @@ TEST_F(Confirmations, AStoreThatCannotBeReadIsReportedNotCountedAsNobody)
     EXPECT_FALSE(error.isEmpty());
 }
 
+TEST_F(Confirmations, AMessageGoesToTheToDoListOfWhoItIsSavedToOrItsAddresseeOrItsSender)
+{
+    const qint32 cmId = send("To do", ids({nurse, doctor, billing}));
+    const qint32 savedToFront = rowOf(cmId, nurse), savedToSelf = rowOf(cmId, doctor),
+                 notSaved = rowOf(cmId, billing);
+    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
+                {front, savedToFront});
+    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
+                {doctor, savedToSelf});
+    office.exec("update BroChkTable set BroChkSavToFla=0, BroChkAssPID=? where BroChkID=?",
+                {front, notSaved});
+    const struct {
+        const char* name;
+        qint32 row;
+        bool received;
+        qint32 self, person;
+    } cases[] = {
+        {"saved to another person", savedToFront, true, nurse, front},
+        {"saved to the reader: the addressee", savedToSelf, true, doctor, doctor},
+        {"not saved to anyone: the addressee", notSaved, true, billing, billing},
+        {"a sent message: its sender", notSaved, false, front, front},
+        {"a row that is gone", 999999, true, nurse, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(todoListPerson(gic(), c.row, c.received, c.self), c.person) << c.name;
+}
+
 } // namespace
 } // namespace tzsndmsg::core
