@@ -20,15 +20,24 @@
 #   ./bench.sh --staff [--pg | --db postgresql://...]
 #                  a staff list of 2,000 people imported into a fresh office (each run its own
 #                  SQLite file, or its own schema on the PostgreSQL server), and exported
+#   ./bench.sh --group [--offices 20] [--per-office 50] [--messages N]
+#                  a group of offices on one PostgreSQL server of its own, one schema each, every
+#                  workstation watching (threads of one program): the server's connections and
+#                  memory, the arrival latency, the statements of the watchers not addressed
 set -euo pipefail
 here="$PWD"
 cd "$(dirname "$0")"
 
 scale=1; background=0; url=""; pg=0; json=""; args=(); concurrency=0; cargs=(); staff=0
+group=0; offices=20; perOffice=50; gargs=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --concurrency) concurrency=1; shift ;;
     --staff) staff=1; shift ;;
+    --group) group=1; shift ;;
+    --offices) offices="$2"; shift 2 ;;
+    --per-office) perOffice="$2"; shift 2 ;;
+    --messages) gargs+=("$1" "$2"); shift 2 ;;
     --processes|--addressees|--busy-timeout) cargs+=("$1" "$2"); shift 2 ;;
     --scale) scale="$2"; shift 2 ;;
     --background) background="$2"; shift 2 ;;
@@ -44,7 +53,9 @@ done
 build="${TZSNDMSG_BENCH_BUILD:-build/bench}" # its own Release build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTZSNDMSG_BUILD_BENCH=ON \
       -DTZSNDMSG_BUILD_TESTS=OFF >/dev/null
-if [ "$concurrency" = 1 ]; then
+if [ "$group" = 1 ]; then
+  cmake --build "$build" -j 2 --target tzsndmsg_watchbench tzsndmsg_app
+elif [ "$concurrency" = 1 ]; then
   cmake --build "$build" -j 2 --target tzsndmsg_concurrency tzsndmsg_app
 elif [ "$staff" = 1 ]; then
   cmake --build "$build" -j 2 --target tzsndmsg_staffbench
@@ -57,6 +68,31 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
 cache="${TMPDIR:-/tmp}/tzsndmsg-bench/scale-$scale"
 [ "$background" = 0 ] || cache="$cache-background-$background"
 mkdir -p "$cache"
+
+if [ "$group" = 1 ]; then
+  # A server of its own: every workstation holds two connections, and the bench measures the
+  # server's memory, so nothing else may share it.
+  pgbin=/usr/lib/postgresql/15/bin
+  pgdir=$(mktemp -d /tmp/tzsndmsg-grouppg.XXXXXX)
+  chmod 755 "$pgdir"
+  chown postgres:postgres "$pgdir" 2>/dev/null || true
+  port=$(( 58000 + RANDOM % 1000 ))
+  as_pg() { if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi; }
+  work=$(mktemp -d /tmp/tzsndmsg-group.XXXXXX)
+  stop_group() { as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -m fast stop >/dev/null 2>&1 || true; rm -rf "$pgdir" "$work"; }
+  trap stop_group EXIT
+  as_pg "$pgbin/initdb" -D "$pgdir/data" -A trust -U postgres --no-sync >/dev/null
+  maxconn=$(( offices * perOffice * 2 + offices + 100 ))
+  as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
+    -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=$maxconn" start >/dev/null
+  [ -n "$json" ] || json="${TMPDIR:-/tmp}/tzsndmsg-bench/group-$(date +%Y%m%d-%H%M%S).json"
+  mkdir -p "$(dirname "$json")"
+  "$build/bench/tzsndmsg_watchbench" --program "$build/app/tzsndmsg" \
+    --pg "postgresql://postgres@127.0.0.1:$port/postgres" --work "$work" \
+    --group "$offices,$perOffice" --json "$json" "${gargs[@]}"
+  echo "JSON written to $json"
+  exit 0
+fi
 
 if [ "$pg" = 1 ] && [ -z "$url" ]; then
   pgbin=/usr/lib/postgresql/15/bin

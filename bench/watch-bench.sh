@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # The live office under load: 1, 10 and 50 workstations running `tzsndmsg watch` on one
 # PostgreSQL server and on one SQLite file, one more workstation sending; prints the latencies,
-# the statements per hour idle and per message, the memory of an idle watcher, and the ratios.
-#   bench/watch-bench.sh [--counts 1,10,50] [--messages N] [--idle S] [--only postgresql,sqlite,sqlite-poll] [--json FILE]
+# the statements per hour idle and per message, the memory of an idle watcher, and the ratios;
+# then 500 watchers as threads of one program on PostgreSQL, messages to a few of them: the
+# latency and the statements of the watchers not addressed.
+#   bench/watch-bench.sh [--counts 1,10,50] [--messages N] [--idle S] [--only postgresql,sqlite,sqlite-poll]
+#                        [--threads N (default 500; 0: none)] [--json FILE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +31,16 @@ trap cleanup EXIT
 as_pg "$pgbin/initdb" -D "$pgdir/data" -A trust -U postgres --no-sync >/dev/null
 # Each watcher holds two connections (its store and its notices).
 as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
-  -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" start >/dev/null
+  -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=1200" start >/dev/null
 
+threads=500
+args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --threads) threads="$2"; shift 2 ;;
+    *) args+=("$1"); shift ;;
+  esac
+done
+[ "$threads" = 0 ] || args+=(--threads "$threads")
 "$build/bench/tzsndmsg_watchbench" --program "$build/app/tzsndmsg" \
-  --pg "postgresql://postgres@127.0.0.1:$port/postgres" --work "$work" "$@"
+  --pg "postgresql://postgres@127.0.0.1:$port/postgres" --work "$work" "${args[@]}"

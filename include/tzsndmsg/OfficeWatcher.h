@@ -66,7 +66,8 @@ struct OfficeNotice {
 // every fileCheckMs (shared folders on a network deliver no events); on PostgreSQL also the
 // notice each save and confirmation sends after its commit, heard on a connection of the
 // watcher's own. With nothing changing it runs no statement; on a change, one statement (the
-// new rows and the unread count together). Moments are timed by one single-shot timer at the
+// new rows and the unread count together), none for a notice naming only other people's and
+// computers' rows. Moments are timed by one single-shot timer at the
 // next one, on the wall clock (it fires after the machine wakes, and a clock that is set anew
 // makes it look again).
 //

@@ -164,6 +164,11 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
     const bool replacing = m.replaceId != 0;
     QStringList tags; // station signals, one per row written
     qint64 cmId = m.replaceId;
+    // Whom the watchers' notice names: every addressee row before and after the save. A person
+    // that is not a number is stored as the store makes of it: then every watcher looks.
+    QSet<qint32> persons;
+    QSet<QString> computers;
+    bool named = true;
     {
         db::Transaction transaction(*store);
         if (!transaction.ok()) {
@@ -271,11 +276,19 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
                 if (!rows)
                     return result;
                 stored = *rows;
+                for (const Addressee& row : std::as_const(stored)) {
+                    persons.insert(row.BroChkPID);
+                    computers.insert(row.BroChkToMac);
+                }
             }
             const QString saveTo = QString::number(m.saveToPerson);
             const QString choice = QString::number(m.saveToChoice);
             std::vector<bool> matched(size_t(stored.size()), false);
             for (const WantedAddressee& wanted : wantedAddressees(services, m)) {
+                bool number = false;
+                persons.insert(wanted.person.toInt(&number));
+                named = named && number;
+                computers.insert(wanted.computer);
                 qsizetype at = -1;
                 for (qsizetype i = 0; i < stored.size() && at < 0; ++i)
                     if (!matched[size_t(i)] && addresses(stored[i], wanted))
@@ -333,7 +346,10 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
     result.error.clear();
     result.cmId = qint32(cmId);
     services.releaseAfterWrite(*store);
-    notifyChange(*store, cmId);
+    if (named)
+        notifyChange(*store, cmId, persons, computers);
+    else
+        notifyChange(*store, cmId);
     WriteStationSignals(services, tags);
 
     if (m.labOrderId && cmId != 0) {
@@ -369,7 +385,9 @@ Confirmation confirmAddressee(HostServices& services, qint32 broChkId, qint32 co
     if (result.written) {
         // The unread count of the addressee's inbox changed.
         if (auto store = services.messageStoreConnection())
-            notifyChange(*store, result.row->BroChkLinID);
+            notifyChange(*store, result.row->BroChkLinID,
+                         {result.row->BroChkPID, result.row->BroChkPID == 0 ? confirmingEmployeeId : 0},
+                         {result.row->BroChkToMac});
         WriteStationSignal(services, QStringLiteral("CMBC"));
     }
     return result;

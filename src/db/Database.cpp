@@ -29,6 +29,13 @@ namespace tzsndmsg::db {
 namespace {
 
 std::atomic<quint64> g_statementsRun{0};
+thread_local quint64 t_statementsRun = 0;
+
+void countStatement()
+{
+    ++g_statementsRun;
+    ++t_statementsRun;
+}
 
 void setError(QString* error, const QString& text)
 {
@@ -44,7 +51,7 @@ QString baseName(const QString& column)
 
 bool prepareAndRun(QSqlQuery& q, const QString& statement, const QVariantList& params)
 {
-    ++g_statementsRun;
+    countStatement();
     if (params.isEmpty())
         return q.exec(statement); // not prepared: a '?' or ':x' in a literal stays text
     if (!q.prepare(statement))
@@ -713,6 +720,7 @@ bool Database::reopen(QString* error)
 }
 
 quint64 Database::statementsRun() { return g_statementsRun.load(); }
+quint64 Database::statementsRunOnThisThread() { return t_statementsRun; }
 
 Backend Database::backend() const { return d->backend; }
 const SqlDialect& Database::dialect() const { return *d->dialect; }
@@ -865,7 +873,7 @@ QString Database::lastError() const { return d->lastError; }
 
 bool Database::execPrepared(QSqlQuery& query, QString* error)
 {
-    ++g_statementsRun;
+    countStatement();
     if (d->guarded([&] { return query.exec(); }))
         return true;
     setError(error, d->errorText(query));
@@ -922,7 +930,7 @@ bool Database::hasTable(const QString& table)
         : QStringLiteral("SELECT table_name, column_name, coalesce(domain_name, data_type) "
                          "FROM information_schema.columns WHERE table_schema = current_schema() "
                          "ORDER BY table_name, ordinal_position");
-    ++g_statementsRun;
+    countStatement();
     d->schemaError.clear();
     // The rows are read under the deadline too: the driver may fetch them as they are read.
     const bool read = d->guarded([&] {

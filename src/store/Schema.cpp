@@ -143,6 +143,12 @@ QStringList schemaStatements(const db::Database& database)
     // The event list's events by owner; stores made before keep working without the old index.
     out << QStringLiteral("DROP INDEX IF EXISTS ix_ev_pid")
         << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_ev_events ON EVTable (EvPID) WHERE EvTyp=1");
+    // A watcher counts its unread rows on every message to it: the unread rows alone, not the
+    // whole inbox (the condition is the count's own, word for word, so the planner matches it).
+    for (const char* column : {"PID", "ToMac"})
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS ix_brochk_%1_unread ON BroChkTable (BroChk%2) "
+                              "WHERE BroChkDonDis is null or BroChkDonDis<>-1")
+                   .arg(QString::fromLatin1(column).toLower(), QLatin1String(column));
     out << searchIndexStatements(database);
     return out;
 }

@@ -1,5 +1,6 @@
 #include "watcher/ChangeListener.h"
 
+#include "core/ChangeNotice.h"
 #include "db/Database.h"
 #include "db/Deadline.h"
 
@@ -81,9 +82,14 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
             [this](const QString& name, QSqlDriver::NotificationSource, const QVariant& payload) {
                 if (name != m_channel)
                     return;
-                bool ok = false;
-                const qint32 id = payload.toString().toInt(&ok);
-                emit notified(ok ? id : 0);
+                const core::ChangeNotice notice = core::parseChangeNotice(payload.toString());
+                // The plain id that follows a notice naming its addressees is for workstations
+                // of the previous version.
+                const bool companion = !notice.carried && notice.cmId != 0 &&
+                                       notice.cmId == m_lastCarried;
+                m_lastCarried = notice.carried ? notice.cmId : 0;
+                if (!companion)
+                    emit notified(notice);
             });
     // The driver reads the connection's socket when it has something; after it did, a closed
     // socket means the server went away.
@@ -95,6 +101,7 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
         m_socket = db::detail::postgresSocket(db);
     }
     m_lostTold = false;
+    m_lastCarried = 0;
     m_check->start(CheckEveryMs);
     return true;
 }

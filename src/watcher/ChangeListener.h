@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ChangeNotice.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -29,7 +31,7 @@ public:
     bool isOpen() const { return !m_name.isEmpty(); }
 
 Q_SIGNALS:
-    void notified(qint32 cmId); // 0 when the payload is not a message id
+    void notified(const tzsndmsg::core::ChangeNotice& notice);
     void lost(const QString& reason);
 
 private:
@@ -44,6 +46,7 @@ private:
     QTimer* m_check = nullptr;
     int m_socket = -1;
     bool m_lostTold = false;
+    qint32 m_lastCarried = 0; // the message of the last notice, when it named its addressees
 };
 
 } // namespace tzsndmsg::watcher

@@ -120,8 +120,8 @@ struct OfficeWatcher::Private {
     struct Counting {
         Private* d;
         quint64 before;
-        explicit Counting(Private* p) : d(p), before(db::Database::statementsRun()) {}
-        ~Counting() { d->statements += db::Database::statementsRun() - before; }
+        explicit Counting(Private* p) : d(p), before(db::Database::statementsRunOnThisThread()) {}
+        ~Counting() { d->statements += db::Database::statementsRunOnThisThread() - before; }
     };
 
     std::shared_ptr<db::Database> store() const
@@ -137,7 +137,7 @@ struct OfficeWatcher::Private {
     void look(bool full);
     void requestLook(int delayMs, bool full = false);
     void onFileChanged();
-    void onNotice(qint32 cmId);
+    void onNotice(const core::ChangeNotice& notice);
     void onDue();
     void armTimer();
     void enterOutage(const QString& reason);
@@ -219,7 +219,7 @@ bool OfficeWatcher::start(QString* error)
             [this](const QString& text) { d->log(text); });
     d->listener = new watcher::ChangeListener(this);
     connect(d->listener, &watcher::ChangeListener::notified, this,
-            [this](qint32 cmId) { d->onNotice(cmId); });
+            [this](const core::ChangeNotice& notice) { d->onNotice(notice); });
     connect(d->listener, &watcher::ChangeListener::lost, this,
             [this](const QString& reason) { d->enterOutage(reason); });
     d->files->start();
@@ -639,11 +639,16 @@ void OfficeWatcher::Private::onFileChanged()
     lookTimer->start(now - fileBurstMs >= FileBurstMaxMs ? 0 : FileLookDelayMs);
 }
 
-void OfficeWatcher::Private::onNotice(qint32 cmId)
+void OfficeWatcher::Private::onNotice(const core::ChangeNotice& notice)
 {
+    // Also a notice for others accounts for the signal files its save wrote.
     lastNoticeMs = monotonic.elapsed();
-    if (cmId > 0 && !pendingIds.contains(cmId))
-        pendingIds << cmId;
+    // Rows of this person or this computer are all the look reads: a change to others' rows
+    // would read nothing new, and cost a statement per workstation of the office.
+    if (!notice.concerns(params.currentEmployeeId, computer))
+        return;
+    if (notice.cmId > 0 && !pendingIds.contains(notice.cmId))
+        pendingIds << notice.cmId;
     requestLook(NoticeLookDelayMs);
 }
 

@@ -178,6 +178,8 @@ public:
     // Statements run by every connection of the process since it started (the office watcher's
     // cost is counted with it). Any thread.
     static quint64 statementsRun();
+    // Those run on the calling thread (a watcher counts its own beside others of the process).
+    static quint64 statementsRunOnThisThread();
 
 private:
     Database();
