@@ -13,37 +13,7 @@ using namespace tzsndmsg::testing;
 namespace {
 
 // The host program on this test's own office database and data folder.
-class HostProgram : public ::testing::Test {
-protected:
-    HostProgram() : office(programOffice()) {}
-
-    Outcome run(QStringList args, bool common = true)
-    {
-        if (common)
-            args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
-                 << data();
-        QProcessEnvironment env = programEnvironment(home.path());
-        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
-            env.insert(it.key(), it.value());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        return runProgram(args, env);
-    }
-
-    QString data() const { return home.path() + QStringLiteral("/data/"); }
-
-    void writeFile(const QString& path, const QByteArray& content)
-    {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    }
-
-    QHash<QString, QString> extraEnvironment;
-
-    QTemporaryDir home;
-    Office office;
-};
+class HostProgram : public ProgramTest {};
 
 } // namespace
 
@@ -111,7 +81,7 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
         {{QStringLiteral("setup")}, true},
     };
     for (const auto& c : cases) {
-        const Outcome r = run(c.args, c.common);
+        const Outcome r = c.common ? run(c.args) : runAlone(c.args);
         EXPECT_EQ(r.code, 2) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(r.err.trimmed().isEmpty()) << c.args.join(' ').toStdString();
     }
@@ -194,13 +164,13 @@ TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
     ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
     // The machine names the office; the user's file names the login; the environment the
     // computer. No flag is given.
-    writeFile(home.path() + QStringLiteral("/etc.conf"),
+    writeFile(QStringLiteral("etc.conf"),
               "database=" + office.databaseUrl().toUtf8() + "\ndata=" + data().toUtf8() +
                   "\nlogin=MARIA\n");
-    writeFile(home.path() + QStringLiteral("/config/tzsndmsg/tzsndmsg.conf"), "login=ben\n");
-    extraEnvironment.insert(QStringLiteral("TZSNDMSG_COMPUTER"), QStringLiteral("exam-1"));
+    writeFile(QStringLiteral("config/tzsndmsg/tzsndmsg.conf"), "login=ben\n");
+    env.insert(QStringLiteral("TZSNDMSG_COMPUTER"), QStringLiteral("exam-1"));
 
-    const Outcome config = run({QStringLiteral("config")}, false);
+    const Outcome config = runAlone({QStringLiteral("config")});
     ASSERT_EQ(config.code, 0) << config.err.toStdString();
     const auto lineOf = [&](const QString& key) {
         for (const QString& line : config.out.split(QLatin1Char('\n')))
@@ -214,19 +184,19 @@ TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
     EXPECT_TRUE(lineOf(QStringLiteral("computer")).contains(QStringLiteral("EXAM-1")));
     EXPECT_TRUE(lineOf(QStringLiteral("computer")).contains(QStringLiteral("TZSNDMSG_COMPUTER")));
 
-    const Outcome inbox = run({QStringLiteral("inbox")}, false);
+    const Outcome inbox = runAlone({QStringLiteral("inbox")});
     ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("of BEN at EXAM-1"))) << inbox.out.toStdString();
 
     // A flag still wins over every file.
-    const Outcome flagged = run({QStringLiteral("config"), QStringLiteral("--login"),
-                                 QStringLiteral("dave")}, false);
+    const Outcome flagged = runAlone({QStringLiteral("config"), QStringLiteral("--login"),
+                                 QStringLiteral("dave")});
     EXPECT_TRUE(flagged.out.contains(QStringLiteral("DAVE    (--login)"))) << flagged.out.toStdString();
 }
 
 TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
 {
-    const Outcome version = run({QStringLiteral("--version")}, false);
+    const Outcome version = runAlone({QStringLiteral("--version")});
     EXPECT_EQ(version.code, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("tzsndmsg 1."))) << version.out.toStdString();
     for (const QString& command :
@@ -236,7 +206,7 @@ TEST_F(HostProgram, EveryCommandDescribesItsOptionsAndTheProgramItsVersion)
           QStringLiteral("staff"), QStringLiteral("logins"), QStringLiteral("computers"),
           QStringLiteral("setup")}) {
         // Window commands too: asking for help opens nothing.
-        const Outcome help = run({command, QStringLiteral("--help")}, false);
+        const Outcome help = runAlone({command, QStringLiteral("--help")});
         EXPECT_EQ(help.code, 0) << command.toStdString() << ": " << help.err.toStdString();
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: tzsndmsg ") + command))
             << help.out.toStdString();

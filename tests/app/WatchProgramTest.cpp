@@ -1,5 +1,5 @@
 // tzsndmsg watch and tzsndmsg tray through the real program: JSON lines, exit codes, signals.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,63 +8,22 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-class WatchProgram : public ::testing::Test {
+class WatchProgram : public ProgramTest {
 protected:
-    WatchProgram() : office(options())
-    {
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home.path() + QStringLiteral("/etc.conf"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    }
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
-
-    QStringList withOffice(QStringList args) const
-    {
-        return args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
-                    << home.path() + QStringLiteral("/data/");
-    }
-
-    void start(QProcess& p, const QStringList& args) const
-    {
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), withOffice(args));
-    }
-
-    struct Outcome {
-        int code = -1;
+    // A run with the JSON lines it printed.
+    struct Told : Outcome {
         QList<QJsonObject> lines;
-        QString err;
     };
-    Outcome run(const QStringList& args) const
+    Told tell(const QStringList& args) const
     {
-        QProcess p;
-        start(p, args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(u' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.lines = jsonLines(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        Told told{run(args), {}};
+        told.lines = jsonLines(told.out.toUtf8());
+        return told;
     }
     static QList<QJsonObject> jsonLines(const QByteArray& out)
     {
@@ -106,9 +65,6 @@ protected:
             .toInt();
     }
 
-    QTemporaryDir home;
-    Office office;
-    QProcessEnvironment env;
 };
 
 TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
@@ -117,7 +73,7 @@ TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
     const QStringList anna{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"),
                            QStringLiteral("ANNA"), QStringLiteral("--computer"),
                            QStringLiteral("FRONTDESK")};
-    const Outcome first = run(anna);
+    const Told first = tell(anna);
     ASSERT_EQ(first.code, 0) << first.err.toStdString();
     const QStringList told = events(first.lines);
     EXPECT_GE(told.count(QStringLiteral("arrived")), 2) << told.join(u' ').toStdString();
@@ -127,7 +83,7 @@ TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
     EXPECT_GT(arrival.value(QStringLiteral("BroChkID")).toInt(), 0);
     EXPECT_TRUE(arrival.value(QStringLiteral("late")).toBool()) << "sent days before the first start";
 
-    const Outcome again = run(anna);
+    const Told again = tell(anna);
     ASSERT_EQ(again.code, 0);
     EXPECT_EQ(events(again.lines), QStringList{QStringLiteral("unread")}) << "nothing told twice";
     EXPECT_EQ(again.lines.last().value(QStringLiteral("count")),
@@ -137,12 +93,11 @@ TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
 TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
 {
     ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    QProcess watch;
-    start(watch, {QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+    const auto watch = start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
                   QStringLiteral("--computer"), QStringLiteral("LAB"), QStringLiteral("--stats")});
     QList<QJsonObject> seen;
-    ASSERT_FALSE(waitForEvent(watch, seen, QStringLiteral("ready")).isEmpty())
-        << watch.readAllStandardError().toStdString();
+    ASSERT_FALSE(waitForEvent(*watch, seen, QStringLiteral("ready")).isEmpty())
+        << watch->readAllStandardError().toStdString();
 
     // A second watcher of the same login and computer is refused.
     const Outcome second = run({QStringLiteral("watch"), QStringLiteral("--once"),
@@ -157,7 +112,7 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
                               QString::number(personOf(QStringLiteral("DAVE"))),
                               QStringLiteral("--to-computers"), QStringLiteral("LAB")});
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
-    const QJsonObject arrived = waitForEvent(watch, seen, QStringLiteral("arrived"));
+    const QJsonObject arrived = waitForEvent(*watch, seen, QStringLiteral("arrived"));
     EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
               QStringLiteral("Courier at the back door"));
     EXPECT_FALSE(arrived.value(QStringLiteral("late")).toBool());
@@ -180,11 +135,11 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
         EXPECT_EQ(arrived.value(QStringLiteral("sender")).toString(), name);
     }
 
-    watch.terminate();
-    ASSERT_TRUE(watch.waitForFinished(10000));
-    EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(watch.exitCode(), 0);
-    const QList<QJsonObject> last = jsonLines(watch.readAllStandardOutput());
+    watch->terminate();
+    ASSERT_TRUE(watch->waitForFinished(10000));
+    EXPECT_EQ(watch->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch->exitCode(), 0);
+    const QList<QJsonObject> last = jsonLines(watch->readAllStandardOutput());
     ASSERT_FALSE(last.isEmpty());
     EXPECT_EQ(last.last().value(QStringLiteral("event")).toString(), QStringLiteral("stats"));
     EXPECT_FALSE(events(last).contains(QStringLiteral("arrived"))) << "told once";
