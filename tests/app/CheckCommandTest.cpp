@@ -16,11 +16,7 @@ namespace {
 
 class CheckCommand : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        const Outcome init = run({"init", "--demo"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
+    void SetUp() override { init({"--demo"}); }
 
     QString file() const { return QUrl(office.databaseUrl()).path(); }
 

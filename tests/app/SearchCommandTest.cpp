@@ -10,11 +10,7 @@ namespace {
 
 class SearchCommand : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        const Outcome init = run({"init", "--demo"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
+    void SetUp() override { init({"--demo"}); }
 
     // A message from Dave to Anna, sent on the day given.
     qint64 toAnna(const QString& subject, const QString& day)

@@ -19,11 +19,7 @@ namespace {
 
 class StaffCommands : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        const Outcome init = run({"init"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
+    void SetUp() override { init(); }
 
     QJsonArray json(const QStringList& args)
     {

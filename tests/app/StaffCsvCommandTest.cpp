@@ -16,11 +16,7 @@ namespace {
 
 class StaffCsvCommand : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        const Outcome init = run({"init"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
+    void SetUp() override { init(); }
 
     QByteArray read(const QString& path)
     {

@@ -98,6 +98,12 @@ protected:
         return startProgram(withOffice(args), env);
     }
     Outcome run(const QStringList& args) const { return finishProgram(*start(args)); }
+    // The office made by the program's own init, with the words given ("--demo").
+    void init(const QStringList& words = {}) const
+    {
+        const Outcome made = run(QStringList{QStringLiteral("init")} + words);
+        ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    }
     // The program without this office: what the settings files and the environment name.
     Outcome runAlone(const QStringList& args) const { return runProgram(args, env); }
 
