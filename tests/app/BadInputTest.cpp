@@ -2,7 +2,7 @@
 // characters, invalid UTF-8, huge texts and ids, odd addresses. Each row has its exit code and
 // what the program says; none may crash, hang or leave a file behind, and no text may become
 // part of a statement. On PostgreSQL every row runs with standard_conforming_strings off.
-#include "reliability/HostRun.h"
+#include "support/Program.h"
 
 #include "db/Database.h"
 
@@ -27,23 +27,13 @@ struct Row {
     std::function<void(Office&)> check = {};
 };
 
-class BadInput : public ::testing::Test {
+class BadInput : public ProgramTest {
 protected:
-    BadInput() : office(options()), host(data())
+    BadInput()
     {
-        host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
         if (Office::usingPostgres())
-            host.setEnv(QStringLiteral("PGOPTIONS"),
-                        QStringLiteral("-c standard_conforming_strings=off"));
+            env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c standard_conforming_strings=off"));
     }
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
-    QString data() const { return home.path() + QStringLiteral("/data/"); }
 
     // Every file under the folders the program may write, with the files it may change.
     QSet<QString> files() const
@@ -63,17 +53,8 @@ protected:
 
     Outcome run(const Row& row)
     {
-        QStringList args = row.args;
-        if (!args.contains(QStringLiteral("--db")))
-            args << QStringLiteral("--db") << office.databaseUrl();
-        if (!args.contains(QStringLiteral("--data")))
-            args << QStringLiteral("--data") << data();
+        const QStringList args = withOffice(row.args);
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        if (Office::usingPostgres())
-            env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c standard_conforming_strings=off"));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(cwd.path());
         bool raw = false;
@@ -110,14 +91,12 @@ protected:
             .toString();
     }
 
-    QTemporaryDir home, cwd;
-    Office office;
-    HostRun host;
+    QTemporaryDir cwd;
 };
 
 TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
 {
-    ASSERT_EQ(host.run({QStringLiteral("init"), QStringLiteral("--demo")}, office.databaseUrl()).code, 0);
+    ASSERT_EQ(ProgramTest::run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
     // A login whose name ends in a backslash after a quote, with a person of its own.
     office.addEmployee(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("PO"), kQuotedLogin,
                        QStringLiteral("front desk"));

@@ -14,26 +14,10 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class CheckCommand : public ::testing::Test {
+class CheckCommand : public ProgramTest {
 protected:
-    CheckCommand() : office(programOffice()) {}
+    void SetUp() override { init({"--demo"}); }
 
-    void SetUp() override
-    {
-        const Outcome init = run({"init", "--demo"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
-
-    Outcome run(QStringList args)
-    {
-        args.insert(1, "--db");
-        args.insert(2, office.databaseUrl());
-        args.insert(3, "--data");
-        args.insert(4, data());
-        return runProgram(args, programEnvironment(home.path()));
-    }
-
-    QString data() const { return home.path() + "/data/"; }
     QString file() const { return QUrl(office.databaseUrl()).path(); }
 
     QByteArray fileHash() const
@@ -58,9 +42,6 @@ protected:
         ASSERT_TRUE(f.seek((root - 1) * pageSize));
         ASSERT_EQ(f.write(QByteArray(pageSize, char(0xA5))), pageSize);
     }
-
-    QTemporaryDir home;
-    Office office;
 };
 
 TEST_F(CheckCommand, ASoundOfficeIsSound)

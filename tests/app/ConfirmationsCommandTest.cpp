@@ -8,33 +8,16 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class ConfirmationsCommand : public ::testing::Test {
+class ConfirmationsCommand : public ProgramTest {
 protected:
-    void SetUp() override
+    ConfirmationsCommand() : ProgramTest(Made::Ready) {}
+    void SetUp() override { std::tie(front, nurse, doctor, billing) = office.addClinicStaff(); }
+
+    Outcome run(const QStringList& args, const QString& login = QStringLiteral("FRONT"))
     {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
-        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
-        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+        return ProgramTest::run(args + QStringList{"--login", login, "--computer", "WS1"});
     }
 
-    Outcome run(QStringList args, const QString& login = QStringLiteral("FRONT"))
-    {
-        args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
-             << office.dataFolder() << QStringLiteral("--login") << login
-             << QStringLiteral("--computer") << QStringLiteral("WS1");
-        return runProgram(args, programEnvironment(home.path()));
-    }
-
-    qint64 write(const QString& table, const QString& key, const QStringList& names,
-                 const QStringList& texts)
-    {
-        qint64 id = 0;
-        QString error;
-        if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
-            ADD_FAILURE() << table.toStdString() << ": " << error.toStdString();
-        return id;
-    }
     struct To {
         qint32 person = 0;
         int list = 0;
@@ -45,12 +28,12 @@ protected:
     qint32 message(const QString& who, qint32 sender, const QString& subject, bool needConfirm,
                    const QList<To>& to)
     {
-        const qint64 cm = write(
+        const qint64 cm = writeRecord(
             "CMTable", "cmID",
             {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec", "CMNeeCom"},
             {"256", "12/06/2026", "09:00 AM", who, QString::number(sender), "Message",
              "Text of " + subject, subject, needConfirm ? "-1" : "0"});
-        write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
+        writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
               {QString::number(sender), QString::number(cm), "0"});
         for (const To& t : to) {
             QStringList names{"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"};
@@ -63,13 +46,11 @@ protected:
                       << "BroChkLasReaDatTim";
                 texts << "-1" << t.at;
             }
-            write("BroChkTable", "BroChkID", names, texts);
+            writeRecord("BroChkTable", "BroChkID", names, texts);
         }
         return qint32(cm);
     }
 
-    QTemporaryDir home;
-    Office office;
     qint32 front = 0, nurse = 0, doctor = 0, billing = 0;
 };
 

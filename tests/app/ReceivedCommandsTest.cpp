@@ -13,44 +13,30 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class ReceivedCommands : public ::testing::Test {
+class ReceivedCommands : public ProgramTest {
 protected:
+    ReceivedCommands() : ProgramTest(Made::Ready) {}
     void SetUp() override
     {
         front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
         nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
     }
 
-    Outcome run(QStringList args)
+    Outcome run(const QStringList& args)
     {
-        args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
-             << office.dataFolder() << QStringLiteral("--login") << QStringLiteral("FRONT")
-             << QStringLiteral("--computer") << QStringLiteral("WS1");
-        QProcessEnvironment env = programEnvironment(home.path());
-        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
-        return runProgram(args, env);
-    }
-
-    qint64 write(const QString& table, const QString& key, const QStringList& names,
-                 const QStringList& texts)
-    {
-        qint64 id = 0;
-        QString error;
-        if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
-            ADD_FAILURE() << table.toStdString() << ": " << error.toStdString();
-        return id;
+        return ProgramTest::run(args + QStringList{"--login", "FRONT", "--computer", "WS1"});
     }
     // A message from the nurse to one person or computer; its addressee row.
     qint32 rowTo(qint32 person, const QString& computer = {}, bool toNotes = false)
     {
-        const qint64 cm = write(
+        const qint64 cm = writeRecord(
             "CMTable", "cmID",
             {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec", "cmDocAftDis"},
             {"256", "12/06/2026", "09:00 AM", "NURSE", QString::number(nurse), "Message",
              "Room 3 is ready", "Room 3", toNotes ? "-1" : "0"});
-        write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
+        writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
               {QString::number(nurse), QString::number(cm), "0"});
-        return qint32(write("BroChkTable", "BroChkID",
+        return qint32(writeRecord("BroChkTable", "BroChkID",
                             {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"},
                             {QString::number(cm), QString::number(person), "0", computer}));
     }
@@ -75,8 +61,6 @@ protected:
         return rows;
     }
 
-    QTemporaryDir home;
-    Office office;
     qint32 front = 0, nurse = 0;
 };
 

@@ -17,23 +17,9 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class StaffCommands : public ::testing::Test {
+class StaffCommands : public ProgramTest {
 protected:
-    StaffCommands() : office(programOffice()) {}
-
-    void SetUp() override
-    {
-        const Outcome init = run({"init"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
-
-    std::unique_ptr<QProcess> start(QStringList args)
-    {
-        args << "--db" << office.databaseUrl() << "--data" << data();
-        return startProgram(args, programEnvironment(home.path()));
-    }
-    static Outcome finish(QProcess& p) { return finishProgram(p); }
-    Outcome run(const QStringList& args) { return finish(*start(args)); }
+    void SetUp() override { init(); }
 
     QJsonArray json(const QStringList& args)
     {
@@ -60,11 +46,6 @@ protected:
         EXPECT_TRUE(r.out.startsWith(prefix)) << r.out.toStdString();
         return r.out.mid(prefix.size()).trimmed().toInt();
     }
-
-    QString data() const { return home.path() + "/data/"; }
-
-    QTemporaryDir home;
-    Office office;
 };
 
 } // namespace
@@ -169,11 +150,7 @@ TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
             << help.out.toStdString();
     }
     QTemporaryDir empty;
-    QProcess p;
-    p.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
-    p.start(QStringLiteral(TZSNDMSG_APP),
-            {"staff", "--db", "sqlite://" + empty.path() + "/none.db", "--data", data()});
-    const Outcome r = finish(p);
+    const Outcome r = run({"staff", "--db", "sqlite://" + empty.path() + "/none.db"});
     EXPECT_EQ(r.code, 2) << r.err.toStdString();
 }
 
@@ -189,14 +166,14 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     }
     int added = 0;
     for (auto& p : adds) {
-        const Outcome r = finish(*p);
+        const Outcome r = finishProgram(*p);
         if (r.code == 0)
             ++added;
         else
             EXPECT_TRUE(r.code == 1 && r.err.contains("are taken by")) << r.err.toStdString();
     }
     for (auto& p : computers) {
-        const Outcome r = finish(*p);
+        const Outcome r = finishProgram(*p);
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
     }
     EXPECT_EQ(added, 5);

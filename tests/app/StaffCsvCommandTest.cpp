@@ -14,30 +14,9 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class StaffCsvCommand : public ::testing::Test {
+class StaffCsvCommand : public ProgramTest {
 protected:
-    StaffCsvCommand() : office(programOffice()) {}
-
-    void SetUp() override
-    {
-        const Outcome init = run({"init"});
-        ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    }
-
-    Outcome run(QStringList args)
-    {
-        args << "--db" << office.databaseUrl() << "--data" << home.path() + "/data/";
-        return runProgram(args, programEnvironment(home.path()));
-    }
-
-    QString write(const QString& name, const QByteArray& content)
-    {
-        const QString path = home.path() + "/" + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        return path;
-    }
+    void SetUp() override { init(); }
 
     QByteArray read(const QString& path)
     {
@@ -52,9 +31,6 @@ protected:
         EXPECT_EQ(listed.code, 0) << listed.err.toStdString();
         return QJsonDocument::fromJson(listed.out.toUtf8()).array();
     }
-
-    QTemporaryDir home;
-    Office office;
 };
 
 TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
@@ -67,7 +43,7 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
                    .arg(i % 2 ? "Front desk" : "Lab")
                    .toUtf8();
     csv.replace("\"Name; 9\"", "\"O\"\"Neil \\ C:\\new\"");
-    const Outcome imported = run({"import", "staff", write("forty.csv", csv)});
+    const Outcome imported = run({"import", "staff", writeFile("forty.csv", csv)});
     ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
     EXPECT_TRUE(imported.out.contains("added 40, changed 0, released 0, rehired 0"))
         << imported.out.toStdString();
@@ -100,12 +76,12 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
 
 TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
 {
-    ASSERT_EQ(run({"import", "staff", write("one.csv", "initials,last name\nAB,Berg\n")}).code, 0);
+    ASSERT_EQ(run({"import", "staff", writeFile("one.csv", "initials,last name\nAB,Berg\n")}).code, 0);
     const QString before = home.path() + "/before.csv";
     ASSERT_EQ(run({"export", "staff", before}).code, 0);
 
     const Outcome bad = run({"import", "staff",
-                             write("bad.csv", "initials;last name;first name\n"
+                             writeFile("bad.csv", "initials;last name;first name\n"
                                               "CD;Cole;Dan\n"
                                               "AB;Abel;Al\n"
                                               ";Nobody;No\n")});
@@ -116,7 +92,7 @@ TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
     EXPECT_TRUE(bad.err.contains("was not imported, nothing was written: 2 problem(s)"));
 
     const Outcome dry = run({"import", "staff", "--dry-run",
-                             write("dry.csv", "initials,last name\nEF,Eck\nGH,Gill\n")});
+                             writeFile("dry.csv", "initials,last name\nEF,Eck\nGH,Gill\n")});
     EXPECT_EQ(dry.code, 0) << dry.err.toStdString();
     EXPECT_TRUE(dry.out.contains("add line 2: Eck (EF)")) << dry.out.toStdString();
     EXPECT_TRUE(dry.out.contains("Dry run, nothing written")) << dry.out.toStdString();
@@ -129,7 +105,7 @@ TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
 TEST_F(StaffCsvCommand, ArgumentMistakesAndUnwritableTargetsAreNamed)
 {
     const QString link = home.path() + "/link.csv";
-    const QString kept = write("kept.txt", "kept");
+    const QString kept = writeFile("kept.txt", "kept");
     ASSERT_TRUE(QFile::link(kept, link));
     struct Case {
         QStringList args;

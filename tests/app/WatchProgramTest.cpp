@@ -1,5 +1,5 @@
 // tzsndmsg watch and tzsndmsg tray through the real program: JSON lines, exit codes, signals.
-#include "support/Office.h"
+#include "support/Program.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -8,63 +8,22 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
-using tzsndmsg::testing::Office;
+using namespace tzsndmsg::testing;
 
 namespace {
 
-class WatchProgram : public ::testing::Test {
+class WatchProgram : public ProgramTest {
 protected:
-    WatchProgram() : office(options())
-    {
-        env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home.path() + QStringLiteral("/etc.conf"));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    }
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
-
-    QStringList withOffice(QStringList args) const
-    {
-        return args << QStringLiteral("--db") << office.databaseUrl() << QStringLiteral("--data")
-                    << home.path() + QStringLiteral("/data/");
-    }
-
-    void start(QProcess& p, const QStringList& args) const
-    {
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), withOffice(args));
-    }
-
-    struct Outcome {
-        int code = -1;
+    // A run with the JSON lines it printed.
+    struct Told : Outcome {
         QList<QJsonObject> lines;
-        QString err;
     };
-    Outcome run(const QStringList& args) const
+    Told tell(const QStringList& args) const
     {
-        QProcess p;
-        start(p, args);
-        Outcome r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            ADD_FAILURE() << "tzsndmsg " << args.join(u' ').toStdString() << " did not finish";
-            return r;
-        }
-        r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.lines = jsonLines(p.readAllStandardOutput());
-        r.err = QString::fromLocal8Bit(p.readAllStandardError());
-        return r;
+        Told told{run(args), {}};
+        told.lines = jsonLines(told.out.toUtf8());
+        return told;
     }
     static QList<QJsonObject> jsonLines(const QByteArray& out)
     {
@@ -78,7 +37,7 @@ protected:
     {
         QStringList out;
         for (const QJsonObject& line : lines)
-            out << line.value(QStringLiteral("event")).toString();
+            out << line.value("event").toString();
         return out;
     }
     // Reads a running process's lines until one has the event (or the time is up).
@@ -91,7 +50,7 @@ protected:
             while (p.canReadLine()) {
                 const QJsonObject line = QJsonDocument::fromJson(p.readLine()).object();
                 seen << line;
-                if (line.value(QStringLiteral("event")).toString() == event)
+                if (line.value("event").toString() == event)
                     return line;
             }
             p.waitForReadyRead(100);
@@ -102,92 +61,76 @@ protected:
     qint32 personOf(const QString& login)
     {
         auto db = tzsndmsg::db::Database::open(office.databaseUrl());
-        return db->scalar(QStringLiteral("select PWMPID from PWMTable where PWMUseNam=?"), {login})
-            .toInt();
+        return db->scalar("select PWMPID from PWMTable where PWMUseNam=?", {login}).toInt();
     }
-
-    QTemporaryDir home;
-    Office office;
-    QProcessEnvironment env;
 };
 
 TEST_F(WatchProgram, OnceTellsWhatIsPendingThenNothingMore)
 {
-    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    const QStringList anna{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"),
-                           QStringLiteral("ANNA"), QStringLiteral("--computer"),
-                           QStringLiteral("FRONTDESK")};
-    const Outcome first = run(anna);
+    ASSERT_EQ(run({"init", "--demo"}).code, 0);
+    const QStringList anna{"watch", "--once", "--login", "ANNA", "--computer", "FRONTDESK"};
+    const Told first = tell(anna);
     ASSERT_EQ(first.code, 0) << first.err.toStdString();
     const QStringList told = events(first.lines);
-    EXPECT_GE(told.count(QStringLiteral("arrived")), 2) << told.join(u' ').toStdString();
-    ASSERT_EQ(told.last(), QStringLiteral("unread"));
+    EXPECT_GE(told.count("arrived"), 2) << told.join(u' ').toStdString();
+    ASSERT_EQ(told.last(), "unread");
     const QJsonObject arrival = first.lines.first();
-    EXPECT_FALSE(arrival.value(QStringLiteral("subject")).toString().isEmpty());
-    EXPECT_GT(arrival.value(QStringLiteral("BroChkID")).toInt(), 0);
-    EXPECT_TRUE(arrival.value(QStringLiteral("late")).toBool()) << "sent days before the first start";
+    EXPECT_FALSE(arrival.value("subject").toString().isEmpty());
+    EXPECT_GT(arrival.value("BroChkID").toInt(), 0);
+    EXPECT_TRUE(arrival.value("late").toBool()) << "sent days before the first start";
 
-    const Outcome again = run(anna);
+    const Told again = tell(anna);
     ASSERT_EQ(again.code, 0);
-    EXPECT_EQ(events(again.lines), QStringList{QStringLiteral("unread")}) << "nothing told twice";
-    EXPECT_EQ(again.lines.last().value(QStringLiteral("count")),
-              first.lines.last().value(QStringLiteral("count")));
+    EXPECT_EQ(events(again.lines), QStringList{"unread"}) << "nothing told twice";
+    EXPECT_EQ(again.lines.last().value("count"), first.lines.last().value("count"));
 }
 
 TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
 {
-    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    QProcess watch;
-    start(watch, {QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
-                  QStringLiteral("--computer"), QStringLiteral("LAB"), QStringLiteral("--stats")});
+    ASSERT_EQ(run({"init", "--demo"}).code, 0);
+    const auto watch = start({"watch", "--login", "DAVE", "--computer", "LAB", "--stats"});
     QList<QJsonObject> seen;
-    ASSERT_FALSE(waitForEvent(watch, seen, QStringLiteral("ready")).isEmpty())
-        << watch.readAllStandardError().toStdString();
+    ASSERT_FALSE(waitForEvent(*watch, seen, "ready").isEmpty())
+        << watch->readAllStandardError().toStdString();
 
     // A second watcher of the same login and computer is refused.
-    const Outcome second = run({QStringLiteral("watch"), QStringLiteral("--once"),
-                                QStringLiteral("--login"), QStringLiteral("DAVE"),
-                                QStringLiteral("--computer"), QStringLiteral("LAB")});
+    const Outcome second = run({"watch", "--once", "--login", "DAVE", "--computer", "LAB"});
     EXPECT_EQ(second.code, 1);
-    EXPECT_TRUE(second.err.contains(QStringLiteral("another watcher"))) << second.err.toStdString();
+    EXPECT_TRUE(second.err.contains("another watcher")) << second.err.toStdString();
 
     // To Dave and to his computer: one line with both rows, the first as BroChkID.
-    const Outcome sent = run({QStringLiteral("announce"), QStringLiteral("--text"),
-                              QStringLiteral("Courier at the back door"), QStringLiteral("--to"),
-                              QString::number(personOf(QStringLiteral("DAVE"))),
-                              QStringLiteral("--to-computers"), QStringLiteral("LAB")});
+    const Outcome sent = run({"announce", "--text", "Courier at the back door", "--to",
+                              QString::number(personOf("DAVE")), "--to-computers", "LAB"});
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
-    const QJsonObject arrived = waitForEvent(watch, seen, QStringLiteral("arrived"));
-    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
-              QStringLiteral("Courier at the back door"));
-    EXPECT_FALSE(arrived.value(QStringLiteral("late")).toBool());
-    const QJsonArray rows = arrived.value(QStringLiteral("BroChkIDs")).toArray();
+    const QJsonObject arrived = waitForEvent(*watch, seen, "arrived");
+    EXPECT_EQ(arrived.value("text").toString(), "Courier at the back door");
+    EXPECT_FALSE(arrived.value("late").toBool());
+    const QJsonArray rows = arrived.value("BroChkIDs").toArray();
     ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(rows.at(0).toInt(), arrived.value(QStringLiteral("BroChkID")).toInt());
+    EXPECT_EQ(rows.at(0).toInt(), arrived.value("BroChkID").toInt());
     EXPECT_NE(rows.at(0).toInt(), rows.at(1).toInt());
     // The sender by name, the login beside it.
     {
         auto db = tzsndmsg::db::Database::open(office.databaseUrl());
-        const QVariant id = arrived.value(QStringLiteral("cmID")).toVariant();
-        const QString login = db->scalar(QStringLiteral("select cmWho from CMTable where cmID=?"), {id}).toString();
-        const QString name =
-            db->scalar(QStringLiteral("select PFirNam || ' ' || PLasNam from PATable where pID=?"),
-                       {arrived.value(QStringLiteral("senderId")).toVariant()})
-                .toString();
+        const QVariant id = arrived.value("cmID").toVariant();
+        const QString login = db->scalar("select cmWho from CMTable where cmID=?", {id}).toString();
+        const QString name = db->scalar("select PFirNam || ' ' || PLasNam from PATable where pID=?",
+                                        {arrived.value("senderId").toVariant()})
+                                 .toString();
         ASSERT_FALSE(login.isEmpty());
         ASSERT_FALSE(name.trimmed().isEmpty());
-        EXPECT_EQ(arrived.value(QStringLiteral("senderLogin")).toString(), login);
-        EXPECT_EQ(arrived.value(QStringLiteral("sender")).toString(), name);
+        EXPECT_EQ(arrived.value("senderLogin").toString(), login);
+        EXPECT_EQ(arrived.value("sender").toString(), name);
     }
 
-    watch.terminate();
-    ASSERT_TRUE(watch.waitForFinished(10000));
-    EXPECT_EQ(watch.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(watch.exitCode(), 0);
-    const QList<QJsonObject> last = jsonLines(watch.readAllStandardOutput());
+    watch->terminate();
+    ASSERT_TRUE(watch->waitForFinished(10000));
+    EXPECT_EQ(watch->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(watch->exitCode(), 0);
+    const QList<QJsonObject> last = jsonLines(watch->readAllStandardOutput());
     ASSERT_FALSE(last.isEmpty());
-    EXPECT_EQ(last.last().value(QStringLiteral("event")).toString(), QStringLiteral("stats"));
-    EXPECT_FALSE(events(last).contains(QStringLiteral("arrived"))) << "told once";
+    EXPECT_EQ(last.last().value("event").toString(), "stats");
+    EXPECT_FALSE(events(last).contains("arrived")) << "told once";
 }
 
 TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
@@ -196,10 +139,10 @@ TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
         QStringList args;
         int code;
     } cases[] = {
-        {{QStringLiteral("watch"), QStringLiteral("--file-check"), QStringLiteral("often")}, 2},
-        {{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("extra")}, 2},
-        {{QStringLiteral("watch"), QStringLiteral("--once")}, 2}, // no office made yet
-        {{QStringLiteral("tray")}, 2},                            // offscreen: nobody would see it
+        {{"watch", "--file-check", "often"}, 2},
+        {{"watch", "--once", "extra"}, 2},
+        {{"watch", "--once"}, 2}, // no office made yet
+        {{"tray"}, 2},            // offscreen: nobody would see it
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(u' ').toStdString());
@@ -211,13 +154,12 @@ TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
 
 TEST_F(WatchProgram, TrayRendersItsNotificationAndItsMenu)
 {
-    ASSERT_EQ(run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
-    for (const QString what : {QString(), QStringLiteral("--menu"), QStringLiteral("--summary")}) {
+    ASSERT_EQ(run({"init", "--demo"}).code, 0);
+    for (const QString& what : {QString(), QStringLiteral("--menu"), QStringLiteral("--summary")}) {
         SCOPED_TRACE(what.isEmpty() ? "notification" : qPrintable(what));
-        const QString file = home.filePath(what.mid(2) + QStringLiteral("shot.png"));
-        QStringList args{QStringLiteral("tray"), QStringLiteral("--login"), QStringLiteral("ANNA"),
-                         QStringLiteral("--computer"), QStringLiteral("FRONTDESK"),
-                         QStringLiteral("--screenshot"), file};
+        const QString file = home.filePath(what.mid(2) + "shot.png");
+        QStringList args{"tray",      "--login",      "ANNA", "--computer",
+                         "FRONTDESK", "--screenshot", file};
         if (!what.isEmpty())
             args << what;
         const Outcome r = run(args);
@@ -227,10 +169,8 @@ TEST_F(WatchProgram, TrayRendersItsNotificationAndItsMenu)
         EXPECT_GT(image.height(), 40);
     }
     // The workstation's own state is untouched by a render.
-    EXPECT_FALSE(QFileInfo::exists(home.path() + QStringLiteral("/state/tzsndmsg")) &&
-                 !QDir(home.path() + QStringLiteral("/state/tzsndmsg"))
-                      .entryList({QStringLiteral("tray-*")})
-                      .isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(home.path() + "/state/tzsndmsg") &&
+                 !QDir(home.path() + "/state/tzsndmsg").entryList({"tray-*"}).isEmpty());
 }
 
 } // namespace

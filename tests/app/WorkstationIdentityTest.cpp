@@ -1,6 +1,6 @@
 // Who a workstation is, through the real program: a person's second login, a person who has
 // left the office, and configuration files that are wrong or are no files at all.
-#include "reliability/HostRun.h"
+#include "support/Program.h"
 
 #include <sys/stat.h>
 
@@ -16,16 +16,8 @@ struct Row {
     QByteArray file = {};  // the machine's configuration file; "fifo", "zero" and "dir" are kinds
 };
 
-class WorkstationIdentity : public ::testing::Test {
+class WorkstationIdentity : public ProgramTest {
 protected:
-    WorkstationIdentity() : office(options()) {}
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
     void SetUp() override
     {
         QDir().mkpath(notData);
@@ -53,19 +45,9 @@ protected:
             QDir().mkpath(etc);
         else if (QFile f(etc); f.open(QIODevice::WriteOnly))
             f.write(file);
-        args << "--db" << office.databaseUrl();
-        if (!file.contains("data=") && !args.contains("--data"))
-            args << "--data" << home.path() + "/data/";
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("TZSNDMSG_HOME", home.path());
-        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
-        env.insert("XDG_STATE_HOME", home.path() + "/state");
-        env.insert("TZSNDMSG_SYSTEM_CONFIG", etc);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TZSNDMSG_APP), args);
-        return HostRun::finish(p, 20000);
+        // The file's data= is the data folder when no flag names one.
+        args = file.contains("data=") ? args << "--db" << office.databaseUrl() : withOffice(args);
+        return finishProgram(*startProgram(args, env), 20000);
     }
     void check(const Row& row)
     {
@@ -81,10 +63,8 @@ protected:
         }
     }
 
-    QTemporaryDir home;
-    const QString etc = home.path() + "/etc.conf";
+    const QString etc = home.path() + "/etc.conf"; // the machine's, as the environment names it
     const QString notData = home.path() + "/documents/";
-    Office office;
 };
 
 TEST_F(WorkstationIdentity, EveryCommandTakesASecondLoginAsItsPerson)

@@ -10,23 +10,11 @@ namespace {
 
 using testing::Office;
 
-QString ids(std::initializer_list<qint32> people)
-{
-    QString out;
-    for (qint32 p : people)
-        out += QString::number(p) + QLatin1Char(',');
-    return out;
-}
+constexpr auto ids = &Office::ids;
 
 class Confirmations : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
-        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
-        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
-    }
+    void SetUp() override { std::tie(front, nurse, doctor, billing) = office.addClinicStaff(); }
 
     // A message sent by `services` (FRONT's workstation unless another is given).
     qint32 send(const QString& subject, const QString& to, const QString& cc = {},

@@ -13,13 +13,7 @@ namespace {
 
 using testing::Office;
 
-QString ids(std::initializer_list<qint32> people)
-{
-    QString out;
-    for (qint32 p : people)
-        out += QString::number(p) + QLatin1Char(',');
-    return out;
-}
+constexpr auto ids = &Office::ids;
 
 class EventStore : public ::testing::Test {
 protected:

@@ -18,21 +18,13 @@ namespace {
 
 using testing::Office;
 
-QString ids(std::initializer_list<qint32> people)
-{
-    QString out;
-    for (qint32 p : people)
-        out += QString::number(p) + QLatin1Char(',');
-    return out;
-}
+constexpr auto ids = &Office::ids;
 
 class MessageCore : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
-        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+        std::tie(front, nurse, doctor, std::ignore) = office.addClinicStaff();
         removeSignalFiles();
     }
 

@@ -118,8 +118,6 @@ TEST_F(Picker, ModesChooseTheListAndItsContent)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
         EMS_EmpList picker;
-        EXPECT_EQ(picker.objectName(), QStringLiteral("EMS_EmpList"));
-        EXPECT_EQ(picker.windowTitle(), QStringLiteral("Employee List"));
         picker.setMachineName_PreFix("PC: ");
         picker.setEmpListType(c.mode);
         EXPECT_EQ(picker.EmpListType(), c.storedMode);

@@ -37,24 +37,19 @@ struct FrozenCase {
 
 void PrintTo(const FrozenCase& c, std::ostream* out) { *out << c.name; }
 
-class FrozenServer : public ::testing::TestWithParam<FrozenCase> {};
+class FrozenServer : public WithOwnServer<::testing::TestWithParam<FrozenCase>> {};
 
 TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
 {
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
     const FrozenCase& c = GetParam();
-    ThrowawayServer server;
     QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
     struct Thaw {
         const ThrowawayServer& server;
         ~Thaw() { server.signalAll(SIGCONT); }
     } thaw{server};
 
     QTemporaryDir home;
-    HostRun host(home.path() + QStringLiteral("/data/"));
-    host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
+    const HostRun host = HostRun::inHome(home.path());
     ASSERT_EQ(host.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
 
     auto db = db::Database::open(server.url(), &error);

@@ -18,17 +18,12 @@
 namespace tzsndmsg::testing {
 namespace {
 
-TEST(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
-{
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    ThrowawayServer server;
-    QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+class PostgresRestart : public WithOwnServer<> {};
 
+TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
+{
     QTemporaryDir home;
-    HostRun host(home.path() + QStringLiteral("/data/"));
-    host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
+    const HostRun host = HostRun::inHome(home.path());
     ASSERT_EQ(host.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
     QList<qint32> to;
     {

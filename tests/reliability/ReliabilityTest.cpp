@@ -2,7 +2,7 @@
 // in the middle of a save, a database that is locked, read-only or damaged, a signal file held
 // by another program. Every process runs under a time limit; a hang fails the test. What a
 // process reports must match what the store holds: a send is there whole, or not at all.
-#include "HostRun.h"
+#include "support/Program.h"
 
 #include "db/Database.h"
 
@@ -34,18 +34,7 @@ QString bodyOf(const QString& marker, int length)
 
 class Reliability : public ::testing::Test {
 protected:
-    Reliability() : office(options()), host(data())
-    {
-        host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    }
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    Reliability() : office(programOffice()), host(HostRun::inHome(home.path())) {}
 
     void SetUp() override
     {
@@ -376,12 +365,8 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
     for (const bool demo : {false, true}) {
         SCOPED_TRACE(demo ? "init --demo" : "init");
         QTemporaryDir home;
-        Office::Options options;
-        options.createSchema = false;
-        options.initDataFolder = false;
-        Office office(options);
-        HostRun host(home.path() + QStringLiteral("/data/"));
-        host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
+        Office office(programOffice());
+        const HostRun host = HostRun::inHome(home.path());
         QStringList args{QStringLiteral("init")};
         if (demo)
             args << QStringLiteral("--demo");

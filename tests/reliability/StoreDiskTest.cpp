@@ -1,7 +1,7 @@
 // The office's files on a disk that cannot be written or has no room: the commands that only
 // read still read, a save is refused with the reason named, and SQLite's side files are not left
 // behind.
-#include "HostRun.h"
+#include "support/Program.h"
 
 #include "db/Database.h"
 
@@ -85,18 +85,7 @@ QStringList filesIn(const QString& folder)
 
 class StoreDisk : public ::testing::Test {
 protected:
-    StoreDisk() : office(options()), host(home.path() + QStringLiteral("/data/"))
-    {
-        host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    }
-
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.createSchema = false;
-        o.initDataFolder = false;
-        return o;
-    }
+    StoreDisk() : office(programOffice()), host(HostRun::inHome(home.path())) {}
 
     // SQLite: a file in a folder of the test's own, which it may mount over.
     QString url() const

@@ -63,17 +63,7 @@ public:
     // The server's files made, not yet started: a test may add to its configuration first.
     bool initialise(QString* error)
     {
-        const passwd* postgres = ::getpwnam("postgres");
-        if (!postgres || !m_dir.isValid()) {
-            *error = QStringLiteral("no postgres user");
-            return false;
-        }
-        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
-        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
-            *error = QStringLiteral("cannot hand the folder to postgres");
-            return false;
-        }
-        if (!asPostgres(kPgBin + QStringLiteral("initdb"),
+        if (!handOver(error) || !asPostgres(kPgBin + QStringLiteral("initdb"),
                         {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-A"),
                          QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres"),
                          QStringLiteral("--no-sync")},
@@ -87,17 +77,7 @@ public:
     // while it runs, that follows it from then on. Start it with up().
     bool initialiseAsStandbyOf(const ThrowawayServer& primary, QString* error)
     {
-        const passwd* postgres = ::getpwnam("postgres");
-        if (!postgres || !m_dir.isValid()) {
-            *error = QStringLiteral("no postgres user");
-            return false;
-        }
-        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
-        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
-            *error = QStringLiteral("cannot hand the folder to postgres");
-            return false;
-        }
-        if (!asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
+        if (!handOver(error) || !asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
                         {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-h"),
                          QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(primary.m_port),
                          QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-R"),
@@ -151,6 +131,22 @@ public:
     }
 
 private:
+    // The server's folder given to the postgres user.
+    bool handOver(QString* error)
+    {
+        const passwd* postgres = ::getpwnam("postgres");
+        if (!postgres || !m_dir.isValid()) {
+            *error = QStringLiteral("no postgres user");
+            return false;
+        }
+        ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
+        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
+            *error = QStringLiteral("cannot hand the folder to postgres");
+            return false;
+        }
+        return true;
+    }
+
     // The main process (its pid file's first line) and its children.
     QList<pid_t> processes() const
     {
@@ -197,6 +193,21 @@ private:
     QString m_options;
     int m_port = 0;
     bool m_started = false;
+};
+
+// A test with a server of its own, started; skipped where it cannot have one.
+template <class Base = ::testing::Test>
+class WithOwnServer : public Base {
+protected:
+    void SetUp() override
+    {
+        if (const QString why = whyNoOwnServer(); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+        QString error;
+        ASSERT_TRUE(server.start(&error)) << error.toStdString();
+    }
+
+    ThrowawayServer server;
 };
 
 } // namespace tzsndmsg::testing

@@ -57,14 +57,10 @@ int countOf(const QList<QJsonObject>& lines, const QString& event)
     }));
 }
 
-TEST(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
-{
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    ThrowawayServer server;
-    QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+class WatchOutage : public WithOwnServer<> {};
 
+TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
+{
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
     ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);

@@ -12,16 +12,6 @@
 using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
 
-TEST(Schema, CreatingItTwiceKeepsTheRows)
-{
-    Office office;
-    office.addEmployee(QStringLiteral("Alvarez"), QStringLiteral("Anna"), QStringLiteral("AA"),
-                       QStringLiteral("ANNA"));
-    QString error;
-    ASSERT_TRUE(store::createSchema(*office.db(), &error)) << error.toStdString();
-    EXPECT_EQ(office.count(QStringLiteral("PWMTable")), 1);
-}
-
 TEST(Schema, DeclaresTheLogicalTypesTheReadersNeed)
 {
     Office office;
@@ -76,13 +66,6 @@ TEST(DataFolder, IsLaidOutWithReadableIcons)
     for (const char* icon : {"ICO/SMALL/Send Message.ico", "ICO/SMALL/View History.ico",
                              "icons/FlagUsa.ico"})
         EXPECT_FALSE(QImage(dir.path() + QLatin1Char('/') + QLatin1String(icon)).isNull()) << icon;
-    // A second run keeps a computer list that the office has filled.
-    QFile machines(dir.path() + QStringLiteral("/stp/Machines.Ini"));
-    ASSERT_TRUE(machines.open(QIODevice::WriteOnly));
-    machines.write("WS1\r\n");
-    machines.close();
-    ASSERT_TRUE(store::initDataFolder(dir.path(), &error));
-    EXPECT_EQ(QFileInfo(machines).size(), 5);
 }
 
 TEST(DataFolder, RefusesAFolderItCannotCreate)

@@ -213,6 +213,31 @@ qint32 Office::addEmployee(const QString& last, const QString& first, const QStr
     return id;
 }
 
+std::tuple<qint32, qint32, qint32, qint32> Office::addClinicStaff()
+{
+    const qint32 front = addEmployee(QStringLiteral("Front"), QStringLiteral("Fay"),
+                                     QStringLiteral("FF"), QStringLiteral("FRONT"),
+                                     QStringLiteral("Front Desk"));
+    const qint32 nurse = addEmployee(QStringLiteral("Nurse"), QStringLiteral("Ned"),
+                                     QStringLiteral("NN"), QStringLiteral("NURSE"),
+                                     QStringLiteral("Clinical"));
+    const qint32 doctor = addEmployee(QStringLiteral("Doctor"), QStringLiteral("Dora"),
+                                      QStringLiteral("DD"), QStringLiteral("DOCTOR"),
+                                      QStringLiteral("Clinical"));
+    const qint32 billing = addEmployee(QStringLiteral("Billing"), QStringLiteral("Bo"),
+                                       QStringLiteral("BB"), QStringLiteral("BILLING"),
+                                       QStringLiteral("Billing"));
+    return {front, nurse, doctor, billing};
+}
+
+QString Office::ids(std::initializer_list<qint32> people)
+{
+    QString out;
+    for (qint32 p : people)
+        out += QString::number(p) + QLatin1Char(',');
+    return out;
+}
+
 void Office::writeMachinesIni(const QByteArray& content)
 {
     QFile file(dataFolder() + QStringLiteral("stp/Machines.Ini"));

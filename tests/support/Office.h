@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
+#include <tuple>
 
 namespace tzsndmsg::testing {
 
@@ -66,6 +68,12 @@ public:
     qint32 addEmployee(const QString& last, const QString& first, const QString& initials,
                        const QString& loginName, const QString& department = QString());
     void writeMachinesIni(const QByteArray& content);
+    // A small clinic's staff, each with a login of the same name: FRONT (Front Desk), NURSE and
+    // DOCTOR (Clinical), BILLING (Billing); their ids in that order.
+    std::tuple<qint32, qint32, qint32, qint32> addClinicStaff();
+
+    // People as a message's or an event's list of them keeps them: "1,2,3,".
+    static QString ids(std::initializer_list<qint32> people);
 
 private:
     Options m_options;

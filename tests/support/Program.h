@@ -6,10 +6,14 @@
 // TZSNDMSG_APP.
 #include "reliability/HostRun.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -59,5 +63,84 @@ inline Outcome runProgram(const QStringList& args, const QProcessEnvironment& en
 {
     return finishProgram(*startProgram(args, env), milliseconds);
 }
+
+// A test that runs the program on an office and a home folder of its own (the watcher's state
+// in home/state). By default the
+// program's own `init` makes the office, its data folder being home/data; with `Made::Ready` the
+// office comes with its schema and data folder.
+class ProgramTest : public ::testing::Test {
+protected:
+    enum class Made { ByInit, Ready };
+    explicit ProgramTest(Made made = Made::ByInit)
+        : office(made == Made::ByInit ? programOffice() : Office::Options()),
+          m_data(made == Made::ByInit ? home.path() + QStringLiteral("/data/") : office.dataFolder())
+    {
+    }
+
+    QString data() const { return m_data; }
+
+    // The arguments with this office's --db and --data, each unless given; before a "--", after
+    // which only words follow.
+    QStringList withOffice(QStringList args) const
+    {
+        QStringList common;
+        if (!args.contains(QStringLiteral("--db")))
+            common << QStringLiteral("--db") << office.databaseUrl();
+        if (!args.contains(QStringLiteral("--data")))
+            common << QStringLiteral("--data") << m_data;
+        const qsizetype words = args.indexOf(QStringLiteral("--"));
+        for (qsizetype i = 0; i < common.size(); ++i)
+            args.insert(words < 0 ? args.size() : words + i, common.at(i));
+        return args;
+    }
+    std::unique_ptr<QProcess> start(const QStringList& args) const
+    {
+        return startProgram(withOffice(args), env);
+    }
+    Outcome run(const QStringList& args) const { return finishProgram(*start(args)); }
+    // The office made by the program's own init, with the words given ("--demo").
+    void init(const QStringList& words = {}) const
+    {
+        const Outcome made = run(QStringList{QStringLiteral("init")} + words);
+        ASSERT_EQ(made.code, 0) << made.err.toStdString();
+    }
+    // The program without this office: what the settings files and the environment name.
+    Outcome runAlone(const QStringList& args) const { return runProgram(args, env); }
+
+    // A file under the home folder (or at an absolute path), its folders made; its path.
+    QString writeFile(const QString& name, const QByteArray& content) const
+    {
+        const QString path = QDir(home.path()).absoluteFilePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write(content);
+        return path;
+    }
+
+    // A record written as a workstation writes it; its key.
+    qint64 writeRecord(const QString& table, const QString& key, const QStringList& names,
+                       const QStringList& texts)
+    {
+        qint64 id = 0;
+        QString error;
+        if (!office.services()->writeRecord(9, table, key, id, names, texts, &error))
+            ADD_FAILURE() << table.toStdString() << ": " << error.toStdString();
+        return id;
+    }
+
+    QTemporaryDir home;
+    Office office;
+    QProcessEnvironment env = withState(programEnvironment(home.path()), home.path());
+
+private:
+    static QProcessEnvironment withState(QProcessEnvironment env, const QString& home)
+    {
+        env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
+        return env;
+    }
+
+    QString m_data;
+};
 
 } // namespace tzsndmsg::testing

@@ -542,7 +542,6 @@ TEST_F(Tray, TheIconCarriesTheCount)
     const QImage away = TrayApp::iconFor(-1).pixmap(64, 64).toImage();
     EXPECT_NE(none, three);
     EXPECT_NE(none, away);
-    EXPECT_EQ(three.pixelColor(36, 17).red(), 0xd6) << "a red badge in the upper right corner";
 }
 
 } // namespace
