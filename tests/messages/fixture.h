@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QToolBar>
 
 #include <memory>
 #include <set>
@@ -328,6 +329,21 @@ inline void pressOn(QWidget* widget)
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
+}
+
+// A button of a toolbar ("TB" or "TB_Small") pressed, or an entry of one of its drop-down menus
+// chosen, as a click does: through its action. A disabled button does nothing.
+inline void pressButton(QWidget& window, const QString& toolbar, const QString& key)
+{
+    auto* bar = control<QToolBar>(&window, toolbar);
+    if (!bar)
+        return;
+    for (QAction* action : bar->findChildren<QAction*>())
+        if (action->objectName().compare(key, Qt::CaseInsensitive) == 0) {
+            action->trigger();
+            return;
+        }
+    ADD_FAILURE() << "no button " << key.toStdString() << " on " << toolbar.toStdString();
 }
 
 // Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
