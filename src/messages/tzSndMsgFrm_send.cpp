@@ -65,6 +65,7 @@ void tzSndMsgFrm::Set_ChangeFalg(bool state, int pane)
         m_changeMarks[1].clear();
         m_changed = false;
     }
+    setWindowModified(m_changed);
 }
 
 void tzSndMsgFrm::connectFormSignals()

@@ -17,11 +17,11 @@ ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* 
     return [=](QDialog& dialog) {
         auto& w = static_cast<tzSndMsgFrm&>(dialog);
         if (subject)
-            *subject = w.txtSubject->text();
+            *subject = subjectBox(w)->text();
         if (body)
-            *body = w.txtMsg->toPlainText();
+            *body = textBox(w)->toPlainText();
         w.ToListPid(0, ids({person}));
-        w.TB_Small_ButtonClick("MsgSend");
+        pressButton(w, "TB_Small", "MsgSend");
         return dialog.result();
     };
 }
@@ -307,7 +307,7 @@ TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
         // The window, filled in and sent as a person does.
         tzSndMsgFrm& w = open();
         ASSERT_TRUE(showActive(&w));
-        control<QPlainTextEdit>(&w, "txtMsg")->setPlainText(text);
+        textBox(w)->setPlainText(text);
         {
             ModalScript script;
             script.then(pickEntries({"Bennet, Ben", "Carter, Carl", "-Computer WS2"}));
