@@ -108,14 +108,12 @@ public:
     void SendMessage();
     // The compose form's own routines, for automation that fills the form itself: the save
     // routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel), a message read
-    // into the form by id, the blank new message, and the change marks (panes 0 header,
-    // 1 detail, 2 alarm group; the window is marked modified while any is set).
+    // into the form by id, and the blank new message. The window is marked modified
+    // (isWindowModified) while anything typed is unsaved; setWindowModified(false) counts the
+    // message on screen as saved.
     int SaveMessage(bool ask, bool allowCancel);
     void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
     void resetToNewMessage();
-    void Set_ChangeFalg(bool state, int pane);
-    // The reminder list: times of day, or amounts of time before a linked record.
-    void BuildReminderChoices(bool relative);
     // The Purge command's work on the list's selected rows, without its refresh: toggles the
     // purge bit of every row that may change; unread inbox rows are told once per run and left
     // alone.
@@ -177,6 +175,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
+    void changeEvent(QEvent* event) override;
 
 private:
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
@@ -218,6 +217,10 @@ private:
 
     // ---- compose form, recipients, reply/forward, saving ----
     void StartReplyOrForward(qint32 broChkId);
+    // Change marks: panes 0 header, 1 detail, 2 alarm group.
+    void Set_ChangeFalg(bool state, int pane);
+    // The reminder list: times of day, or amounts of time before a linked record.
+    void BuildReminderChoices(bool relative);
     void RefreshToBox(int index);
     void Setup_Reminder();
     // First activation: the From and Until boxes of the repeat settings brought up to date.

@@ -21,7 +21,7 @@ TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
     }
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
     EXPECT_TRUE(w.isWindowModified());
-    w.Set_ChangeFalg(false, 0);
+    w.setWindowModified(false); // as saved
 
     QStringList preselected;
     ModalScript script;

@@ -213,8 +213,6 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
         textBox(w)->setPlainText("Order gloves");
         w.ToListPid(0, ids({nurse}));
         reminderBox(w)->setEditText(c.typed);
-        w.Set_ChangeFalg(true, 0);
-        w.Set_ChangeFalg(true, 1);
         ASSERT_EQ(w.SaveMessage(false, false), 6);
         QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag}, {"EVAlaStaDatFla", c.flag}};
         if (c.flag != "0")
@@ -237,7 +235,7 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     } cases[] = {{"2:30 PM", "02:30 pm"}, {"14:05", "02:05 pm"}, {"soon", ""}, {"", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        w.Set_ChangeFalg(false, 0);
+        w.setWindowModified(false); // as saved
         reminderBox(w)->setProperty("tag", "old");
         reminderBox(w)->setEditText(c.typed);
         // The window losing the activation is not leaving the box.
@@ -249,13 +247,14 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
         EXPECT_EQ(reminderBox(w)->property("tag").toString(), c.shown);
         EXPECT_TRUE(w.isWindowModified());
     }
+    w.Unload();
     // A linked reminder keeps a typed number of minutes.
     SharedState::current().ReminderFlag = true;
-    w.BuildReminderChoices(true);
-    reminderBox(w)->setEditText("90");
-    leave(reminderBox(w));
-    EXPECT_EQ(reminderBox(w)->currentText(), "90");
-    w.Unload();
+    tzSndMsgFrm& linked = open();
+    reminderBox(linked)->setEditText("90");
+    leave(reminderBox(linked));
+    EXPECT_EQ(reminderBox(linked)->currentText(), "90");
+    linked.Unload();
 }
 
 TEST_F(Reminders, StoredReminderIsReadBack)

@@ -168,7 +168,7 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
         SCOPED_TRACE(body.toStdString());
         w.resetToNewMessage();
         textBox(w)->setPlainText(body);
-        w.Set_ChangeFalg(false, 0);
+        w.setWindowModified(false); // as saved
         control<QCheckBox>(&w, "ChkRea_0")->setChecked(!control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
         ASSERT_TRUE(w.isWindowModified());
         prompter->shown.clear();
