@@ -21,9 +21,8 @@
 #include <QSet>
 #include <QTextCursor>
 
-#include <stdexcept>
-
 #include <functional>
+#include <stdexcept>
 
 namespace tzsndmsg {
 
