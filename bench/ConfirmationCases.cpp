@@ -6,6 +6,7 @@
 #include "db/Recordset.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
+#include "WindowDriver.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/HostServices.h"
 
@@ -85,7 +86,7 @@ std::unique_ptr<tzSndMsgFrm> openOnInbox()
     auto w = std::make_unique<tzSndMsgFrm>();
     w->load();
     w->firstActivation();
-    w->TB_Small_ButtonMenuClick(QStringLiteral("MsgHisMsg"));
+    bench::press(*w, QStringLiteral("TB_Small"), QStringLiteral("MsgHisMsg"));
     w->resize(1280, 800);
     w->show();
     QApplication::processEvents();
@@ -95,12 +96,12 @@ std::unique_ptr<tzSndMsgFrm> openOnInbox()
 // The sent items chosen in an open window and painted; the column hidden for the baseline.
 qint64 showSentItems(tzSndMsgFrm& w, bool withConfirmations)
 {
-    w.TB_ButtonClick(QStringLiteral("MsgSItem"));
+    bench::press(w, QStringLiteral("TB"), QStringLiteral("MsgSItem"));
     if (!withConfirmations)
-        w.TDBG->setColumnHidden(MessageListModel::columnOf(MessageListModel::Kind::Confirmations),
+        bench::gridOf(w)->setColumnHidden(MessageListModel::columnOf(MessageListModel::Kind::Confirmations),
                                 true);
-    w.TDBG->viewport()->repaint();
-    return w.TDBG->model()->rowCount();
+    bench::gridOf(w)->viewport()->repaint();
+    return bench::gridOf(w)->model()->rowCount();
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "component/SharedState.h"
 #include "db/Database.h"
 #include "messages/tzSndMsgFrm.h"
+#include "WindowDriver.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 
@@ -38,23 +39,23 @@ std::unique_ptr<tzSndMsgFrm> openInbox()
     auto w = std::make_unique<tzSndMsgFrm>();
     w->load();
     w->firstActivation();
-    w->TB_Small_ButtonMenuClick(QStringLiteral("MsgHisMsg"));
+    bench::press(*w, QStringLiteral("TB_Small"), QStringLiteral("MsgHisMsg"));
     w->resize(1280, 800);
     w->show();
     QApplication::processEvents(); // lays the grid out, so that it knows its screen
-    w->TDBG->viewport()->repaint();
+    bench::gridOf(*w)->viewport()->repaint();
     return w;
 }
 
 // Pages down from the first row to the last, painting each screen.
 int scrollThrough(tzSndMsgFrm& w)
 {
-    QScrollBar* bar = w.TDBG->verticalScrollBar();
+    QScrollBar* bar = bench::gridOf(w)->verticalScrollBar();
     int pages = 0;
     for (int v = bar->minimum();; v += std::max(1, bar->pageStep())) {
         bar->setValue(std::min(v, bar->maximum()));
         // Paints the new screen now; the events after it find nothing left to paint.
-        w.TDBG->viewport()->repaint();
+        bench::gridOf(w)->viewport()->repaint();
         QApplication::processEvents();
         ++pages;
         if (v >= bar->maximum())
@@ -104,9 +105,9 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
              const int before = tzSndMsgFrm::recipientQueryCount();
              auto w = openInbox();
              *queries = tzSndMsgFrm::recipientQueryCount() - before;
-             const qint64 rows = w->TDBG->model()->rowCount();
-             *screenRows = std::max(1, w->TDBG->viewport()->height() /
-                                           std::max(1, w->TDBG->verticalHeader()->defaultSectionSize()));
+             const qint64 rows = bench::gridOf(*w)->model()->rowCount();
+             *screenRows = std::max(1, bench::gridOf(*w)->viewport()->height() /
+                                           std::max(1, bench::gridOf(*w)->verticalHeader()->defaultSectionSize()));
              w->Unload();
              return rows;
          },
@@ -119,7 +120,7 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
          QStringLiteral("bare statement + one recipient query per page"),
          [window, pages] {
              *pages = scrollThrough(**window);
-             return qint64((*window)->TDBG->model()->rowCount());
+             return qint64(bench::gridOf(**window)->model()->rowCount());
          },
          [summary, pages, screenRows] { return bareScreens(std::max(1, *pages), *screenRows, summary); },
          [window] {

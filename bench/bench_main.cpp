@@ -18,6 +18,7 @@
 #include "core/EventStore.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
+#include "WindowDriver.h"
 #include "store/Schema.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/SignedIn.h"
@@ -379,8 +380,8 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
         tzSndMsgFrm& w = **window;
         w.load();
         w.firstActivation();
-        w.TB_Small_ButtonMenuClick(QStringLiteral("MsgHisMsg"));
-        auto* model = qobject_cast<MessageListModel*>(w.TDBG->model());
+        bench::press(w, QStringLiteral("TB_Small"), QStringLiteral("MsgHisMsg"));
+        auto* model = qobject_cast<MessageListModel*>(bench::gridOf(w)->model());
         const QSet<qint64> wanted(ids->cbegin(), ids->cend());
         QSet<qint64> taken;
         QVector<qint64> chosen;
@@ -395,7 +396,7 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
         }
         *selected = int(chosen.size());
         *ids = chosen; // the bare updates and the restore touch the same messages
-        w.TDBG->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect |
+        bench::gridOf(w)->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect |
                                                    QItemSelectionModel::Rows);
     };
     runner.add(

@@ -145,7 +145,7 @@ public:
                           QString& subCat, const QDateTime& startsAt);
 
 private:
-    std::unique_ptr<tzSndMsgFrm> m_window; // the window of Message_Start / AnnouncementSend
+    std::unique_ptr<tzSndMsgFrm> m_window; // the window of Message_Start
 };
 
 } // namespace tzsndmsg

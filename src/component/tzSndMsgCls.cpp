@@ -2,6 +2,8 @@
 
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
+#include "core/MessageWrite.h"
+#include "directory/StaffDirectory.h"
 #include "component/Help.h"
 #include "component/HostDialogs.h"
 #include "component/SharedState.h"
@@ -19,11 +21,8 @@
 #include "ui/BusyPointer.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QPlainTextEdit>
 #include <stdexcept>
 
 namespace tzsndmsg {
@@ -393,9 +392,9 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
         throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
 
     // A person who has left the office sends nothing, whichever way the host asks.
-    if (const core::ViewLogin sender =
-            core::ResolveViewLogin(*state.GIC, state.GIC->currentLoginName());
-        sender.released)
+    const core::ViewLogin sender =
+        core::ResolveViewLogin(*state.GIC, state.GIC->currentLoginName());
+    if (sender.released)
         throw SendError(QStringLiteral("The announcement was not sent: %1 is the login of a person "
                                        "who has left the office.")
                             .arg(sender.name)
@@ -424,55 +423,67 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     }
     // Computer names are upper case wherever a workstation compares them.
     QString machines;
+    QStringList machineList;
     for (const QString& name : ToMac.toUpper().split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        if (!name.trimmed().isEmpty())
-            machines += name.trimmed() + QLatin1Char('\n');
+        if (!name.trimmed().isEmpty() && !machineList.contains(name.trimmed()))
+            machineList << name.trimmed();
+    for (const QString& name : machineList)
+        machines += name + QLatin1Char('\n');
     if (found.isEmpty() && machines.isEmpty())
         throw SendError("The announcement was not sent: it has no addressee.");
-    // The window's lists end every entry with its separator.
+    // Each addressee once; the lists end every entry with its separator.
     QString persons;
+    QList<qint32> listed;
     for (qint32 id : found)
-        persons += QString::number(id) + QLatin1Char(',');
-
-    // Whatever the window would ask or tell goes to no one: nobody may be there to answer.
-    ui::Unattended unattended(ui::Unattended::Answers::Proceed);
-    SetupHelpFile();
-    if (!m_window)
-        m_window = std::make_unique<tzSndMsgFrm>();
-    ShowMessageWindow(m_window, true);
-    bool sent = false;
-    try {
-        if (!m_window)
-            m_window = std::make_unique<tzSndMsgFrm>();
-        m_window->load();
-        state.AnnouncementMode = true;
-        m_window->txtMsg->setPlainText(tx);
-        m_window->toListMachine(0, machines);
-        m_window->ToListPid(0, persons);
-        m_window->setcmCat(Cat);
-        m_window->setcmSubCat(subCat);
-        if (startsAt.isValid()) {
-            // Filled in as a user would: the window writes the start in its own forms.
-            m_window->ChkBro[0]->setChecked(true);
-            m_window->ChkFro[0]->setChecked(true);
-            m_window->dCmbFro[0]->setText(common::vb::format(startsAt.date(), QStringLiteral("mm/dd/yyyy")));
-            m_window->cmbFroTim[0]->setEditText(
-                common::vb::format(startsAt.time(), QStringLiteral("h:nn am/pm")));
+        if (!listed.contains(id)) {
+            listed << id;
+            persons += QString::number(id) + QLatin1Char(',');
         }
-        m_window->SendMessage();
-        sent = m_window->m_sent;
-    } catch (...) {
-        // The error is the caller's, but no hidden window is left behind.
-        unload(m_window);
-        throw;
+
+    // The login list as the window reads it; nothing here may ask anyone anything.
+    ui::Unattended unattended(ui::Unattended::Answers::Proceed);
+    try {
+        LoadLoginNames();
+    } catch (const std::exception&) {
     }
-    unload(m_window);
-    if (!sent) {
-        const QString why = unattended.lastProblem();
-        throw SendError(("The announcement was not sent: " +
-                         (why.isEmpty() ? QStringLiteral("the message store did not take it.") : why))
+    state.AnnouncementMode = true;
+    const QDate today = state.GIC->currentDate();
+    core::OutgoingMessage message;
+    message.headerChanged = true;
+    message.link = core::messageLink(state.ReminderFlag, state.LinkTyp, state.LinkID);
+    if (state.LinkTyp == 4)
+        message.labOrderId = state.LinkID;
+    message.cmDat = common::vb::format(today, QStringLiteral("mm/dd/yyyy"));
+    message.senderId = sender.employeeId;
+    message.announcement = true;
+    message.cmCat = Cat;
+    message.cmSubCat = subCat;
+    message.cmDoc = tx;
+    // Delivered from the moment asked for, else from now, "Unlimited" times.
+    message.EvBroFla = true;
+    message.EvBroStaDatFla = true;
+    message.EvBroStaDat = common::vb::format(startsAt.isValid() ? startsAt.date() : today,
+                                             QStringLiteral("mm/dd/yyyy"));
+    message.EvBroStaTim =
+        startsAt.isValid() ? common::vb::format(startsAt.time(), QStringLiteral("h:nn am/pm"))
+                           : common::vb::format(state.GIC->currentTime(), QStringLiteral("hh:nn ampm"));
+    message.EvBroNumOfTim = -1;
+    message.personIds[0] = persons;
+    message.computers[0] = machines;
+    if (state.PatientID != 0) {
+        message.saveToPerson = state.PatientID;
+        message.saveToChoice = state.DefaultSaveToPID ? 1 : 0;
+    }
+
+    const core::SaveResult saved = core::saveMessage(*state.GIC, message);
+    if (!saved.ok)
+        throw SendError((QStringLiteral("The announcement was not sent: The message could not be "
+                                        "saved; nothing of it was written. ") +
+                         saved.error)
+                            .simplified()
                             .toStdString());
-    }
+    if (saved.labOrderAccepted)
+        state.LastSavedMessageID = saved.cmId;
 }
 
 } // namespace tzsndmsg

@@ -7,8 +7,6 @@
 #include "tzsndmsg/ui/Modal.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
-#include <QLineEdit>
-#include <QPlainTextEdit>
 
 #include <exception>
 
@@ -42,10 +40,7 @@ qint32 ShowMessageWindow(std::unique_ptr<tzSndMsgFrm>& window, bool noShow, cons
         if (!window)
             window = std::make_unique<tzSndMsgFrm>();
         window->load();
-        if (!subject.isEmpty())
-            window->txtSubject->setText(subject);
-        if (!body.isEmpty())
-            window->txtMsg->setPlainText(body);
+        window->setDraft(subject, body);
         if (st.ReplyAutoSend) {
             window->Unload();
         } else {

@@ -55,11 +55,13 @@ class MessageListModel;
 class SearchHighlightDelegate;
 
 // The message window: compact compose form, growing into the full window with the message
-// list, toolbars and status bar. One class over several files by concern:
+// list, toolbars and status bar. Its controls are its own: tests and automation find them by
+// objectName (toolbar buttons by their keys) and work them as a user does. One class over
+// several files by concern:
 //   tzSndMsgFrm.cpp            construction and layout of every control
 //   tzSndMsgFrm_toolbar.cpp    toolbars, image list, commands, load/activate/close/keys
 //   tzSndMsgFrm_views.cpp      list query, grid, record counter, caption
-//   (msgform) tzSndMsgFrm_form/_recipients/_send.cpp and the others: the compose form
+//   tzSndMsgFrm_form/_recipients/_send.cpp and the others: the compose form
 class tzSndMsgFrm : public QDialog {
     Q_OBJECT
 
@@ -67,30 +69,113 @@ public:
     static constexpr int StoreKind = 9; // the message store
     static constexpr int HelpContextId = 3007;
     static constexpr int MinimumListRows = 4;
+    // The pause after the last key in the search box before the list narrows.
+    static constexpr int SearchPauseMs = 250;
+    // A change of the store heard is read into the list this long after it.
+    static constexpr int LiveDelayMs = 150;
 
     explicit tzSndMsgFrm(QWidget* parent = nullptr);
     ~tzSndMsgFrm() override;
 
     // The load handler (Form_Load), in its order.
     void load();
+    // First activation (run by the first showEvent while loading; callable by automation).
+    void firstActivation();
+    // "Unload the window": closes without the ask-to-save question, releases the lists.
+    void Unload();
 
     QString cmCat() const { return m_cmCat; }
     void setcmCat(const QString& value) { m_cmCat = value; }
     QString cmSubCat() const { return m_cmSubCat; }
     void setcmSubCat(const QString& value) { m_cmSubCat = value; }
     QString CMDBName() const { return m_CMDBName; }
-
     // The message shown: 0 for a message not yet saved.
     qint32 CMID() const { return m_CMID; }
     // The property's setter: stores the id and loads that message for viewing (id not 0).
-    // LoadMessage itself writes m_CMID directly (no reload).
     void setCMID(qint32 id);
 
-    // "Unload the window": closes without the ask-to-save question, releases the lists.
-    void Unload();
-    // First activation (run by the first showEvent while loading; callable by automation).
-    void firstActivation();
+    // The new message the host hands over: its subject and text, each when not empty.
+    void setDraft(const QString& subject, const QString& body);
+    // Addressee lists: index 0 To, 1 Cc; anything else throws std::out_of_range. Persons are
+    // ids each followed by ",", computers names each followed by a line feed.
+    void ToListPid(int index, const QString& ids);
+    void toListMachine(int index, const QString& names);
+    QString toPids(int index) const;
+    QString toMachines(int index) const;
+    // The programmatic send: marks panes 0 and 1 changed and presses the small "MsgSend".
+    void SendMessage();
+    // The compose form's own routines, for automation that fills the form itself: the save
+    // routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel), a message read
+    // into the form by id, and the blank new message. The window is marked modified
+    // (isWindowModified) while anything typed is unsaved; setWindowModified(false) counts the
+    // message on screen as saved.
+    int SaveMessage(bool ask, bool allowCancel);
+    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
+    void resetToNewMessage();
+    // The Purge command's work on the list's selected rows, without its refresh: toggles the
+    // purge bit of every row that may change; unread inbox rows are told once per run and left
+    // alone.
+    void Purge_Selected();
 
+    // The received message of an addressee row (a notice clicked), shown in this window: in the
+    // inbox, of every category when the view shown does not list it, its row current. While a
+    // message is being written here, or a dialog of the window is open over it, the row waits,
+    // marked on the window (cmdWaiting), until the user asks (F6 or a click on the mark).
+    void showArrival(qint32 broChkId);
+    QList<qint32> waitingRows() const { return m_waiting; }
+
+    // What the window shows, for automation and tests.
+    bool isLoading() const { return m_loading; }
+    // All of TDBG, SB and TB visible.
+    bool isFullWindow() const;
+    bool isInboxView() const { return m_inboxView; }
+    bool isMsgCatOnly() const { return m_msgCatOnly; }
+    QString sortOrder() const { return m_sortOrder; }
+    // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
+    bool isHistoryView() const;
+    // The list row the current message came from: BroChkID of the recipient row, 0 when none.
+    qint32 currentBroChkID() const;
+    // The list's current row when the form shows its message, else 0 (a hidden row, an empty
+    // view): commands act on the message shown, never on a row the user cannot see.
+    qint32 shownRowCmId() const;
+    // The list shows the hits of a search rather than the view (the box above the list,
+    // txtSearch, with "Search everywhere", chkSearchAll; Ctrl+F puts the cursor in the box,
+    // Esc empties it and lists the view again on the message it showed).
+    bool isSearching() const { return bool(m_viewList); }
+    // The words the list was last narrowed to (empty when it shows the view).
+    QStringList searchedWords() const { return isSearching() ? m_searchWords : QStringList(); }
+    // The hits listed are the end of the list only (a common word on a server's store): the
+    // rest are read once the window is idle, or at once before a command on the whole list.
+    bool isSearchPartial() const { return bool(m_listedSearch); }
+    // The rows a search finds before it lists them (its first screen; tests set it small).
+    void setSearchScreenRows(int rows) { m_searchScreenRows = std::max(1, rows); }
+    // While the full window lists a view, a change of the office's store (a message saved or
+    // confirmed at any workstation) reads the list again in place, once the window is free.
+    bool isListLive() const { return m_changes != nullptr; }
+    // Statements run by the grid since start (test and bench seams).
+    static int recipientQueryCount();
+    static int confirmationQueryCount();
+
+signals:
+    // The list was re-queried (tests and the host's automation wait on it).
+    void listLoaded();
+    // The main toolbar's "Purge" was pressed (inside the command frame): the purge and
+    // unpurge code connects to it.
+    void purgeRequested();
+    // A search listed its hits, or the view came back (tests and automation wait on it).
+    void searchDone();
+    // A search listed its first screen; searchDone follows once every hit is listed.
+    void searchScreenShown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
+    void changeEvent(QEvent* event) override;
+
+private:
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
     void Setup_Toolbars();
     // The commands' keys, each shown in its button's tooltip.
@@ -115,47 +200,27 @@ public:
     void Set_FormCaption(bool NewMessage);
     // After a send or delete: the current, previous or next row re-selected, else the last.
     void refreshInPlace();
-    // The list's current row when the form shows its message, else 0 (a hidden row, an empty
-    // view): commands act on the message shown, never on a row the user cannot see.
-    qint32 shownRowCmId() const;
     // "Delete" is enabled only while a saved message of the list is shown.
     void updateDeleteButton();
-    // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
-    bool isHistoryView() const;
+    // A view without rows shows no stored message: a message still on the form is not in it.
+    void showNoRow();
     // What a view of this window is read by: its kind, the login and this workstation.
     core::MessageListParams viewParams(bool inboxView, bool msgCatOnly) const;
-    // All of TDBG, SB and TB visible.
-    bool isFullWindow() const;
-    bool isLoading() const { return m_loading; }
-    bool isInboxView() const { return m_inboxView; }
-    bool isMsgCatOnly() const { return m_msgCatOnly; }
-    QString sortOrder() const { return m_sortOrder; }
     // The rows of the current view (nullptr before the first query).
     core::MessageRows* list() const { return m_list.get(); }
     // The grid's selected rows as list bookmarks ("selected bookmarks").
     QList<qint64> selectedBookmarks() const;
-    // The list row the current message came from: BroChkID of the recipient row, 0 when none.
-    qint32 currentBroChkID() const;
     // The "To/ CC" and "Comments" texts of a list row (fetched on demand, cached by CMID).
     QString toCcText(qint32 cmId);
-    // Recipient queries run by the grid since start (a test seam).
-    static int recipientQueryCount();
 
-    // ---- compose form, recipients, reply/forward, saving: msgform ----
-    // (declared here, implemented in msgform's files; msgform adds its members here)
-    // Addressee lists: index 0 To, 1 Cc; anything else throws std::out_of_range.
-    void ToListPid(int index, const QString& ids);
-    void toListMachine(int index, const QString& names);
-    // The programmatic send: marks panes 0 and 1 changed and presses the small "MsgSend".
-    void SendMessage();
-    int SaveMessage(bool ask, bool allowCancel);                    // 6, 7 or 2
-    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
-    void resetToNewMessage();                                       // the blank new message
+    // ---- compose form, recipients, reply/forward, saving ----
     void StartReplyOrForward(qint32 broChkId);
+    // Change marks: panes 0 header, 1 detail, 2 alarm group.
     void Set_ChangeFalg(bool state, int pane);
+    // The reminder list: times of day, or amounts of time before a linked record.
+    void BuildReminderChoices(bool relative);
     void RefreshToBox(int index);
     void Setup_Reminder();
-    void BuildReminderChoices(bool relative);
     // First activation: the From and Until boxes of the repeat settings brought up to date.
     void updateRepeatControls();
     // Connects the compose controls' change signals to the change marks (called by load()).
@@ -164,8 +229,6 @@ public:
     void CmdTo_Click(int index);
     // The current login's name, trimmed and upper case (as the login list holds it).
     QString currentLoginName() const;
-
-private:
     void connectRecipientControls();
     void insertCannedText(int index);
     void fillFromMessage(const core::StoredMessage& message, qint32 broChkId);
@@ -177,11 +240,7 @@ private:
     core::OutgoingMessage composedMessage() const;
     core::ReminderColumns reminderOnScreen() const;
 
-public:
-    // ---- end of msgform's section ----
-
-    // confirming, reminders, purge: msgconfirm
-    // (tzSndMsgFrm_confirm.cpp, _reminders.cpp, _purge.cpp)
+    // ---- confirming, reminders, purge (tzSndMsgFrm_confirm.cpp, _reminders.cpp, _purge.cpp) ----
     // The confirm panel's buttons: 2 OK, 3 Snooze, 4 Reply, 5 Forward, 6 ToDoList.
     void ConfirmCmdTo_Click(int index);
     // Reply (flag 1), forward (2) or return receipt (3) of a recipient row, made by a nested
@@ -193,11 +252,6 @@ public:
     void cmbAla_LostFocus();
     // The "Purge" command (toolbar key "PURGE"): purges, or unpurges in the history views.
     void PurgeCommand();
-    // Toggles the purge bit of every selected row that may change; unread inbox rows are told
-    // once per run and left alone.
-    void Purge_Selected();
-
-private:
     // Connects the confirm panel, cmbAla's leaving and the purge command (constructor).
     void connectConfirmAndPurge();
     void connectReminderEditing();
@@ -207,42 +261,16 @@ private:
     void addToTodoList(qint32 broChkId);
     bool payrollTicked() const;
 
-public:
-    // ---- end of msgconfirm's section ----
-
     // ---- search (tzSndMsgFrm_search.cpp) ----
-    // The box above the list (txtSearch): after a pause in typing, or on Enter, the list shows
-    // only the messages of the view holding every word typed; with "Search everywhere"
-    // (chkSearchAll) those of every view of this login, each with its view. Ctrl+F puts the
-    // cursor in the box; Esc empties it and lists the view again on the message it showed.
     QLineEdit* txtSearch = nullptr;
     QCheckBox* chkSearchAll = nullptr;
     QLabel* lblSearch = nullptr; // how many were found, or why nothing could be
-    // The pause after the last key before the list narrows.
-    static constexpr int SearchPauseMs = 250;
-    // The list shows the hits of a search rather than the view.
-    bool isSearching() const { return bool(m_viewList); }
-    // The words the list was last narrowed to (empty when it shows the view).
-    QStringList searchedWords() const { return isSearching() ? m_searchWords : QStringList(); }
     // Narrows the list now to what the box holds (an empty box lists the view).
     void runSearch();
     // Empties the box and lists the view on the message it showed before the search.
     void clearSearch();
     // The list's rows came through addressee rows (an inbox view, or the hits of every view).
     bool listHasInboxRows() const;
-    // The hits listed are the end of the list only (a common word on a server's store): the
-    // rest are read once the window is idle, or at once before a command on the whole list.
-    bool isSearchPartial() const { return bool(m_listedSearch); }
-    // The rows a search finds before it lists them (its first screen; tests set it small).
-    void setSearchScreenRows(int rows) { m_searchScreenRows = std::max(1, rows); }
-
-signals:
-    // A search listed its hits, or the view came back (tests and automation wait on it).
-    void searchDone();
-    // A search listed its first screen; searchDone follows once every hit is listed.
-    void searchScreenShown();
-
-private:
     void buildSearchBar(QVBoxLayout* listLayout);
     void searchTextChanged();
     bool searchKeyPress(QKeyEvent* event); // Esc and Enter for the box; true when handled
@@ -270,9 +298,7 @@ private:
     int m_searchId = 0; // a later search or view drops an earlier search's rest
     int m_searchScreenRows = 40;
 
-public:
-    // ---- end of the search's section ----
-    // Who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp).
+    // ---- who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp) ----
     // The "Confirmed" cell of a sent message: read with the other messages of the screen in one
     // statement and kept until the list is read again; none when the store cannot be read.
     std::optional<ConfirmationCount> confirmationCountOf(qint32 cmId);
@@ -282,14 +308,10 @@ public:
     // "Remind the Others": a new message to the addressees of the sent message shown who have not
     // confirmed yet, quoting it as a reply does, ready to send.
     void RemindOthers();
-    // Count statements run by the grid since start (a test seam).
-    static int confirmationQueryCount();
     QWidget* PicConfirmations = nullptr;
     QLabel* lblConfirmations = nullptr;
     QTableWidget* lstConfirmations = nullptr;
     QPushButton* cmdRemindOthers = nullptr;
-
-private:
     void buildConfirmationsPanel();
     void setupConfirmationColumn(); // called by Setup_Grid
     QHash<qint32, ConfirmationCount> m_confirmCounts; // by CMID, cleared when the list is read
@@ -297,26 +319,10 @@ private:
     qint32 m_confirmationsShown = 0; // the message whose rows the panel holds
     int m_colConfirmed = -1;
 
-public:
     // ---- the list kept up to date, messages shown from outside (tzSndMsgFrm_live.cpp) ----
-    // While the full window lists a view, a change of the office's store (a message saved or
-    // confirmed at any workstation) reads the list again in place: the current and selected
-    // rows, the message shown and anything typed stay. It is read once the window is free (no
-    // dialog of its own over it, no command running), a moment after the change.
-    static constexpr int LiveDelayMs = 150;
     void refreshListLive();
-    // The store's changes are heard (the full window, a store open).
-    bool isListLive() const { return m_changes != nullptr; }
-    // The received message of an addressee row (a notice clicked), shown in this window: in the
-    // inbox, of every category when the view shown does not list it, its row current. While a
-    // message is being written here, or a dialog of the window is open over it, the row waits,
-    // marked on the window (cmdWaiting), until the user asks (F6 or a click on the mark).
-    void showArrival(qint32 broChkId);
     void showWaiting();
-    QList<qint32> waitingRows() const { return m_waiting; }
     QPushButton* cmdWaiting = nullptr;
-
-private:
     void buildLive();
     void startLive();
     void stopLive();
@@ -332,9 +338,7 @@ private:
     bool m_inLive = false;
     QList<qint32> m_waiting;
 
-public:
-
-    // Controls by their system names (tests find them by objectName).
+    // ---- controls, by their system names (each its objectName) ----
     QLineEdit* txtSubject = nullptr;
     QPlainTextEdit* txtMsg = nullptr;
     QComboBox* Cmb_Emp_Name = nullptr;
@@ -385,21 +389,7 @@ public:
     QWidget* m_listArea = nullptr;           // TDBG's side of the splitter
     QSplitter* m_splitter = nullptr;
 
-signals:
-    // The list was re-queried (tests and the host's automation wait on it).
-    void listLoaded();
-    // The main toolbar's "Purge" was pressed (inside the command frame): the purge and
-    // unpurge code connects to it.
-    void purgeRequested();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
-
-private:
+    // ---- building and the frame (tzSndMsgFrm.cpp, tzSndMsgFrm_toolbar.cpp) ----
     void buildWidgets();
     // Tab order as the window reads, top to bottom and left to right, and a name for every
     // control a screen reader reaches (constructor, once every panel is built).
@@ -424,8 +414,7 @@ private:
     int columnPixels(int column) const; // the column's width: twips / 15, widened to fit a date
     void selectGridRow(int row);
 
-public:
-    // ---- window state (both helpers) ----
+    // ---- window state ----
     QString m_cmCat;
     QString m_cmSubCat;
     QString m_CMDBName;

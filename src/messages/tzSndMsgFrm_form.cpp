@@ -304,6 +304,14 @@ void tzSndMsgFrm::setBodyReadOnly(bool readOnly)
     updateConfirmPanel();
 }
 
+void tzSndMsgFrm::setDraft(const QString& subject, const QString& body)
+{
+    if (!subject.isEmpty())
+        txtSubject->setText(subject);
+    if (!body.isEmpty())
+        txtMsg->setPlainText(body);
+}
+
 void tzSndMsgFrm::resetToNewMessage()
 {
     auto& st = SharedState::current();

@@ -20,6 +20,7 @@
 #include <QSet>
 #include <QTextCursor>
 
+#include <functional>
 #include <stdexcept>
 
 namespace tzsndmsg {
@@ -39,7 +40,8 @@ void checkListIndex(int index)
 // Opens the picker when a To or Cc box is clicked or typed into.
 class ToBoxWatcher : public QObject {
 public:
-    ToBoxWatcher(tzSndMsgFrm* window, int index) : QObject(window), m_window(window), m_index(index) {}
+    // pick opens the picker and says whether it did (not on a received message).
+    ToBoxWatcher(QObject* parent, std::function<bool()> pick) : QObject(parent), m_pick(std::move(pick)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -52,15 +54,13 @@ protected:
             open = key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab &&
                    key->key() != Qt::Key_Escape && !key->text().isEmpty();
         }
-        if (!open || m_window->m_bodyReadOnly)
-            return QObject::eventFilter(watched, event);
-        m_window->CmdTo_Click(m_index);
-        return true;
+        if (open && m_pick())
+            return true;
+        return QObject::eventFilter(watched, event);
     }
 
 private:
-    tzSndMsgFrm* m_window;
-    int m_index;
+    std::function<bool()> m_pick;
 };
 
 // The list with each addressee once: a caller's "2,3,2," would write two rows for person 2.
@@ -108,11 +108,28 @@ void tzSndMsgFrm::toListMachine(int index, const QString& names)
     RefreshToBox(index);
 }
 
+QString tzSndMsgFrm::toPids(int index) const
+{
+    checkListIndex(index);
+    return m_toPids[size_t(index)];
+}
+
+QString tzSndMsgFrm::toMachines(int index) const
+{
+    checkListIndex(index);
+    return m_toMachines[size_t(index)];
+}
+
 void tzSndMsgFrm::connectRecipientControls()
 {
     for (int i = 0; i < 2; ++i) {
         if (txtTo[size_t(i)])
-            txtTo[size_t(i)]->installEventFilter(new ToBoxWatcher(this, i));
+            txtTo[size_t(i)]->installEventFilter(new ToBoxWatcher(this, [this, i] {
+                if (m_bodyReadOnly)
+                    return false;
+                CmdTo_Click(i);
+                return true;
+            }));
     }
     for (int i = 0; i < 4; ++i) {
         if (CmdTo[size_t(i)])

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -65,6 +66,15 @@ void tzSndMsgFrm::Set_ChangeFalg(bool state, int pane)
         m_changeMarks[1].clear();
         m_changed = false;
     }
+    setWindowModified(m_changed);
+}
+
+void tzSndMsgFrm::changeEvent(QEvent* event)
+{
+    // Marked unmodified from outside: the message on screen counts as saved.
+    if (event->type() == QEvent::ModifiedChange && !isWindowModified() && m_changed)
+        Set_ChangeFalg(false, 0);
+    QDialog::changeEvent(event);
 }
 
 void tzSndMsgFrm::connectFormSignals()

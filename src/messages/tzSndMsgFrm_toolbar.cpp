@@ -405,6 +405,7 @@ void tzSndMsgFrm::sendCurrentMessage()
         if (marked) {
             m_changed = changed;
             m_changeMarks = marks;
+            setWindowModified(m_changed);
         }
     } else {
         m_sent = true;

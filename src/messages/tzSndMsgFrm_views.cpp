@@ -27,18 +27,18 @@ int s_recipientQueries = 0;
 // What a front desk's "To/ CC" usually holds: a few persons' initials and a workstation.
 const QString kTypicalToCc = QStringLiteral("AA, BB, CC, DD/ FRONTDESK");
 
-// A view without rows shows no stored message: a message still on the form is not in it.
-void showNoRow(tzSndMsgFrm& w)
-{
-    w.m_shownRowCmId = 0;
-    if (w.m_bodyReadOnly)
-        w.resetToNewMessage();
-    w.updateDeleteButton();
-}
-
 } // namespace
 
 int tzSndMsgFrm::recipientQueryCount() { return s_recipientQueries; }
+
+// A view without rows shows no stored message: a message still on the form is not in it.
+void tzSndMsgFrm::showNoRow()
+{
+    m_shownRowCmId = 0;
+    if (m_bodyReadOnly)
+        resetToNewMessage();
+    updateDeleteButton();
+}
 
 bool tzSndMsgFrm::isHistoryView() const
 {
@@ -318,7 +318,7 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     } else {
         if (SB_Panel1)
             SB_Panel1->clear();
-        showNoRow(*this);
+        showNoRow();
     }
 
     searchAfterViewLoad();
@@ -440,7 +440,7 @@ void tzSndMsgFrm::refreshInPlace()
     } else {
         if (SB_Panel1)
             SB_Panel1->clear();
-        showNoRow(*this);
+        showNoRow();
     }
     if (st.GIC)
         st.GIC->freezeWindow(nullptr);

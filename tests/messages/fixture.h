@@ -12,6 +12,7 @@
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "store/Schema.h"
+#include "ui/DateCombo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,7 +25,13 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QTableView>
+#include <QTableWidget>
+#include <QToolBar>
 
 #include <memory>
 #include <set>
@@ -62,6 +69,41 @@ struct To {
 
 using Row = std::tuple<qint64, int, QString>; // addressee: person, list, computer
 using Rows = std::multiset<Row>;
+
+// A toolbar's button by its key, nullptr when the toolbar has none.
+inline QAction* buttonOf(const QWidget& window, const QString& toolbar, const QString& key)
+{
+    auto* bar = window.findChild<QToolBar*>(toolbar);
+    if (bar)
+        for (QAction* action : bar->findChildren<QAction*>())
+            if (action->objectName().compare(key, Qt::CaseInsensitive) == 0)
+                return action;
+    return nullptr;
+}
+
+// What the main toolbar's button tells under the pointer, without its key.
+inline QString toolTipOf(const QWidget& window, const QString& key)
+{
+    QAction* action = buttonOf(window, QStringLiteral("TB"), key);
+    return action ? action->text() : QString(); // the tip without its key
+}
+
+// A button of a toolbar ("TB" or "TB_Small") pressed, or an entry of one of its drop-down menus
+// chosen, as a click does: through its action. A disabled button does nothing.
+inline void pressButton(QWidget& window, const QString& toolbar, const QString& key)
+{
+    if (QAction* action = buttonOf(window, toolbar, key))
+        action->trigger();
+    else
+        ADD_FAILURE() << "no button " << key.toStdString() << " on " << toolbar.toStdString();
+}
+
+// The controls the tests work most, by their objectNames.
+inline QTableView* listView(const QWidget& w) { return control<QTableView>(&w, "TDBG"); }
+inline QPlainTextEdit* textBox(const QWidget& w) { return control<QPlainTextEdit>(&w, "txtMsg"); }
+inline QLineEdit* subjectBox(const QWidget& w) { return control<QLineEdit>(&w, "txtSubject"); }
+inline QLineEdit* searchBox(const QWidget& w) { return control<QLineEdit>(&w, "txtSearch"); }
+inline QComboBox* reminderBox(const QWidget& w) { return control<QComboBox>(&w, "cmbAla"); }
 
 class MessagesTest : public ::testing::Test {
 protected:
@@ -131,13 +173,17 @@ protected:
     tzSndMsgFrm& openFull(const QString& entry = QStringLiteral("MsgHisMsg"))
     {
         open().firstActivation();
-        window->TB_Small_ButtonMenuClick(entry);
+        pressButton(*window, "TB_Small", entry);
         return *window;
     }
 
     static MessageListModel* model(const tzSndMsgFrm& w)
     {
-        return static_cast<MessageListModel*>(w.TDBG->model());
+        return static_cast<MessageListModel*>(listView(w)->model());
+    }
+    static int selectedRows(const tzSndMsgFrm& w)
+    {
+        return int(listView(w)->selectionModel()->selectedRows().size());
     }
     static QString cell(const tzSndMsgFrm& w, int row, int column)
     {
@@ -162,7 +208,7 @@ protected:
     {
         const int row = rowOf(w, cmId);
         if (row >= 0)
-            w.TDBG->setCurrentIndex(model(w)->index(row, 2));
+            listView(w)->setCurrentIndex(model(w)->index(row, 2));
         return row >= 0 && w.CMID() == cmId;
     }
     static bool boldRow(const tzSndMsgFrm& w, int row)
@@ -293,7 +339,7 @@ protected:
         tzSndMsgFrm& w = *window;
         w.load();
         w.firstActivation();
-        w.TB_Small_ButtonMenuClick("MsgHisMsg");
+        pressButton(w, "TB_Small", "MsgHisMsg");
         w.resize(width, height);
         w.show();
         w.activateWindow();

@@ -27,6 +27,17 @@ T* control(QObject* parent, const QString& name)
         ADD_FAILURE() << "no control named " << name.toStdString();
     return found;
 }
+template <typename T>
+T* control(const QObject* parent, const QString& name)
+{
+    return control<T>(const_cast<QObject*>(parent), name);
+}
+
+// The name of the index'th control of a row of like controls: "chkDoc_2".
+inline QString nth(const char* name, qsizetype index)
+{
+    return QString::fromLatin1(name) + QLatin1Char('_') + QString::number(index);
+}
 
 // Runs the event loop until done() holds or the time is up; whether it holds.
 template <typename Done>

@@ -111,11 +111,11 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
 
         clickNotice(popup);
         EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-        EXPECT_EQ(window.txtSubject->text(), QStringLiteral("Room 9 supplies"));
-        const QModelIndex current = window.TDBG->currentIndex();
+        EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), QStringLiteral("Room 9 supplies"));
+        const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
         ASSERT_TRUE(current.isValid());
-        EXPECT_TRUE(window.TDBG->selectionModel()->isRowSelected(current.row(), QModelIndex()));
-        EXPECT_TRUE(window.PicConfirm->isVisible()) << "ready to confirm";
+        EXPECT_TRUE(control<QTableView>(&window, "TDBG")->selectionModel()->isRowSelected(current.row(), QModelIndex()));
+        EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible()) << "ready to confirm";
         EXPECT_FALSE(popup->isVisible());
         EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
     });
@@ -131,15 +131,15 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
     tray->popup()->hide();
 
     inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
-        ASSERT_TRUE(window.PicConfirm->isVisible());
+        ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
         const qint32 id = sendToBack(QStringLiteral("Autoclave"));
         NotificationPopup* popup = noticeOf(*tray, id);
         ASSERT_TRUE(popup->isVisible());
         const QRect notice = popup->frameGeometry();
         // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
-        QList<QWidget*> controls{window.TB, window.txtSearch};
+        QList<QWidget*> controls{control<QToolBar>(&window, "TB"), control<QLineEdit>(&window, "txtSearch")};
         for (int i = 2; i <= 6; ++i)
-            controls << window.ConfirmCmdTo[i];
+            controls << control<QPushButton>(&window, nth("ConfirmCmdTo", i));
         const auto buttons = window.findChildren<QAbstractButton*>();
         for (QAbstractButton* b : buttons)
             controls << b;
@@ -163,16 +163,16 @@ TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
 {
     auto tray = startTray();
     inWindow([&] { tray->newMessage(); }, false, [&](tzSndMsgFrm& window) {
-        window.txtMsg->setFocus();
-        QTest::keyClicks(window.txtMsg, QStringLiteral("Half written"));
-        ASSERT_TRUE(window.m_changed);
+        control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
+        QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
+        ASSERT_TRUE(window.isWindowModified());
         const qint32 id = sendToBack(QStringLiteral("Lab results"));
         NotificationPopup* popup = noticeOf(*tray, id);
         const qint32 row = popup->notice().BroChkID;
         clickNotice(popup);
 
         EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
-        EXPECT_EQ(window.txtMsg->toPlainText(), QStringLiteral("Half written"));
+        EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
         EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
         auto* mark = control<QPushButton>(&window, QStringLiteral("cmdWaiting"));
         ASSERT_TRUE(mark->isVisible());
@@ -185,14 +185,14 @@ TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
         QTest::keyClick(&window, Qt::Key_F6);
         pump(5);
         EXPECT_FALSE(window.isFullWindow());
-        EXPECT_EQ(window.txtMsg->toPlainText(), QStringLiteral("Half written"));
+        EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
         EXPECT_TRUE(mark->isVisible());
 
         boxes->expect(QStringLiteral("send current message"), 7);
         QTest::mouseClick(mark, Qt::LeftButton);
         EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
         EXPECT_TRUE(window.isFullWindow());
-        EXPECT_EQ(window.txtSubject->text(), QStringLiteral("Lab results"));
+        EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), QStringLiteral("Lab results"));
         EXPECT_FALSE(mark->isVisible());
     });
     EXPECT_EQ(office.count(QStringLiteral("CMTable")), 1) << "nothing was sent";

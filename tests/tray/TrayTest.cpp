@@ -87,7 +87,7 @@ QString openedBy(const std::function<void()>& click)
     ModalScript script;
     script.then([&](QDialog& dialog) {
         tzSndMsgFrm& window = shown(dialog, true);
-        opened = window.txtSubject->text();
+        opened = control<QLineEdit>(&window, "txtSubject")->text();
         window.hide();
         return int(QDialog::Rejected);
     });
@@ -137,8 +137,8 @@ TEST_F(Tray, AnArrivalIsNotifiedAndItsClickOpensTheMessageReadyToConfirm)
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, true);
             openedOn = window.currentBroChkID();
-            confirmPanel = window.PicConfirm && window.PicConfirm->isVisible();
-            subject = window.txtSubject->text();
+            confirmPanel = control<QWidget>(&window, "PicConfirm")->isVisible();
+            subject = control<QLineEdit>(&window, "txtSubject")->text();
             window.hide();
             return int(QDialog::Rejected);
         });
@@ -213,8 +213,8 @@ TEST_F(Tray, TheMessageWindowOpensOnAReceivedMessageOfAnyCategoryOrOnTheInbox)
             ModalScript script;
             script.then([&](QDialog& dialog) {
                 tzSndMsgFrm& window = shown(dialog, true);
-                subject = window.txtSubject->text();
-                confirmPanel = window.PicConfirm->isVisible();
+                subject = control<QLineEdit>(&window, "txtSubject")->text();
+                confirmPanel = control<QWidget>(&window, "PicConfirm")->isVisible();
                 window.hide();
                 return int(QDialog::Rejected);
             });
@@ -236,9 +236,9 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
         ModalScript script;
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, false);
-            window.txtMsg->setFocus();
-            QTest::keyClicks(window.txtMsg, QStringLiteral("Half written"));
-            typed = window.m_changed;
+            control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
+            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
+            typed = window.isWindowModified();
             // What SIGTERM does to the tray: every event loop ends, the window's too.
             QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
             return dialog.exec();
@@ -356,9 +356,9 @@ TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
         ModalScript script;
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, true);
-            QTest::mouseClick(window.ConfirmChkYes, Qt::LeftButton, {},
-                              QPoint(4, window.ConfirmChkYes->height() / 2));
-            QTest::mouseClick(window.ConfirmCmdTo[2], Qt::LeftButton);
+            QTest::mouseClick(control<QCheckBox>(&window, "ConfirmChkYes"), Qt::LeftButton, {},
+                              QPoint(4, control<QCheckBox>(&window, "ConfirmChkYes")->height() / 2));
+            QTest::mouseClick(control<QPushButton>(&window, "ConfirmCmdTo_2"), Qt::LeftButton);
             window.hide();
             return int(QDialog::Accepted);
         });

@@ -67,7 +67,7 @@ TEST_F(Keyboard, ComposeAndSendWithoutTheMouse)
         script.then(pickEntries({"Bennet, Ben"}));
         pressKey(Qt::Key_Space);
     }
-    EXPECT_EQ(w.txtTo[0]->text(), "BN");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "BN");
     pressKey(Qt::Key_B, Qt::AltModifier); // the Subject label's letter
     ASSERT_EQ(focusedName(), "txtSubject");
     QTest::keyClicks(QApplication::focusWidget(), "Keys");
@@ -94,12 +94,12 @@ TEST_F(Keyboard, ConfirmAMessageFromTheList)
     pressKey(Qt::Key_Home);
     pressKey(Qt::Key_Return); // opens the message: the cursor goes to its text
     ASSERT_EQ(focusedName(), "txtMsg");
-    EXPECT_EQ(w.txtMsg->toPlainText(), "Read it all");
+    EXPECT_EQ(textBox(w)->toPlainText(), "Read it all");
 
     ASSERT_TRUE(tabTo("ConfirmChkYes"));
     pressKey(Qt::Key_Space);
-    EXPECT_TRUE(w.ConfirmChkYes->isChecked());
-    QSignalSpy ok(w.ConfirmCmdTo[2], &QPushButton::clicked);
+    EXPECT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isChecked());
+    QSignalSpy ok(control<QPushButton>(&w, "ConfirmCmdTo_2"), &QPushButton::clicked);
     pressKey(Qt::Key_O, Qt::AltModifier); // "&OK" keeps its letter
     ASSERT_TRUE(ok.wait(1000));           // a button pressed by its letter shows the press first
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
@@ -116,7 +116,7 @@ TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
     pressKey(Qt::Key_Home);
     pressKey(Qt::Key_Return);
     ASSERT_EQ(w.CMID(), cmId);
-    QSignalSpy snooze(w.ConfirmCmdTo[3], &QPushButton::clicked);
+    QSignalSpy snooze(control<QPushButton>(&w, "ConfirmCmdTo_3"), &QPushButton::clicked);
     pressKey(Qt::Key_S, Qt::AltModifier); // "&Snooze"
     ASSERT_TRUE(snooze.wait(1000));
 
@@ -251,12 +251,12 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
         if (v.shown) {
             pressKey(Qt::Key_3, Qt::ControlModifier);
             ASSERT_TRUE(show(w, v.shown));
-            ASSERT_TRUE(w.lstConfirmations->isVisible());
+            ASSERT_TRUE(control<QTableWidget>(&w, "lstConfirmations")->isVisible());
         }
         if (v.delivery) {
             pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
             pressKey(Qt::Key_Right);
-            ASSERT_EQ(w.PicPanels->currentIndex(), 1);
+            ASSERT_EQ(control<QStackedWidget>(&w, "PicPanels")->currentIndex(), 1);
         }
         ASSERT_EQ(focusedName(), v.chain.first());
         const QStringList expected = v.chain.mid(1);
@@ -309,12 +309,12 @@ TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
             pressKey(Qt::Key_3, Qt::ControlModifier);
         pump();
         EXPECT_LE(w.height(), 800);
-        EXPECT_GE(w.TDBG->viewport()->height(),
-                  tzSndMsgFrm::MinimumListRows * w.TDBG->verticalHeader()->defaultSectionSize());
-        for (QWidget* c : {static_cast<QWidget*>(w.OptPub[0]), static_cast<QWidget*>(w.OptPub[1])})
+        EXPECT_GE(listView(w)->viewport()->height(),
+                  tzSndMsgFrm::MinimumListRows * listView(w)->verticalHeader()->defaultSectionSize());
+        for (QWidget* c : {static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_0")), static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_1"))})
             EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
-        EXPECT_EQ(w.txtMsg->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
-        EXPECT_FALSE(w.TDBG->model()->index(0, 6).data(Qt::ForegroundRole).isValid());
+        EXPECT_EQ(textBox(w)->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
+        EXPECT_FALSE(listView(w)->model()->index(0, 6).data(Qt::ForegroundRole).isValid());
         saveScreenshot(w, QString("messages-demo-%1-16pt-dark.png").arg(view));
     }
 }

@@ -36,8 +36,8 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
 {
     // FRONT sends from WS1 through the compact window.
     tzSndMsgFrm& sender = open();
-    sender.txtSubject->setText("Lunch");
-    sender.txtMsg->setPlainText("Pizza at noon");
+    control<QLineEdit>(&sender, "txtSubject")->setText("Lunch");
+    control<QPlainTextEdit>(&sender, "txtMsg")->setPlainText("Pizza at noon");
     sender.ToListPid(0, ids({ben}));
     sender.SendMessage();
     sender.Unload();
@@ -53,9 +53,9 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(show(w, cmId));
     EXPECT_TRUE(bold(w, cmId));
-    EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
-    EXPECT_FALSE(w.ConfirmChkYes->isVisibleTo(&w)); // no confirmation was asked for
-    EXPECT_TRUE(w.txtMsg->isReadOnly());
+    EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
+    EXPECT_FALSE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w)); // no confirmation was asked for
+    EXPECT_TRUE(textBox(w)->isReadOnly());
 
     button(w, 2)->click();
     EXPECT_EQ(recipient(rowId, "BroChkDonDis").toInt(), -1);
@@ -81,13 +81,13 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
     for (const char* view : {"", "MsgSItem", "MsgIn"}) {
         SCOPED_TRACE(view);
         if (*view)
-            w.TB_ButtonClick(view);
+            pressButton(w, "TB", view);
         const bool inbox = QString(view) != "MsgSItem";
         ASSERT_TRUE(show(w, inbox ? in : out));
-        EXPECT_EQ(w.PicConfirm->isVisibleTo(&w), inbox);
+        EXPECT_EQ(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w), inbox);
     }
     w.resetToNewMessage();
-    EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     w.Unload();
 }
 
@@ -104,25 +104,25 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     ASSERT_TRUE(showActive(&w));
     ASSERT_EQ(model(w)->rowCount(), 2);
     auto clickRow = [&](qint32 cmId) {
-        const QRect cell = w.TDBG->visualRect(model(w)->index(rowOf(w, cmId), 6));
-        QTest::mouseClick(w.TDBG->viewport(), Qt::LeftButton, {}, cell.center());
+        const QRect cell = listView(w)->visualRect(model(w)->index(rowOf(w, cmId), 6));
+        QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {}, cell.center());
     };
     clickRow(seen);
-    ASSERT_EQ(w.txtMsg->toPlainText(), "The seen one");
-    ASSERT_TRUE(w.PicConfirm->isVisibleTo(&w));
+    ASSERT_EQ(textBox(w)->toPlainText(), "The seen one");
+    ASSERT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // The hidden row is current but not opened: nothing of the message before stays to act on.
     clickRow(hidden);
-    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), hidden);
-    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
-    EXPECT_TRUE(w.txtSubject->text().isEmpty());
-    EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
-    EXPECT_FALSE(w.tbButton("Delete")->isEnabled());
+    EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), hidden);
+    EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
+    EXPECT_TRUE(subjectBox(w)->text().isEmpty());
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
+    EXPECT_FALSE(buttonOf(w, "TB", "Delete")->isEnabled());
     {
         ModalScript none; // no reply or forward window may open
         for (int index : {2, 3, 4, 5, 6})
-            w.ConfirmCmdTo_Click(index); // as a shortcut on a button no one can see
-        w.TB_ButtonClick("Delete");      // asks nothing
+            control<QPushButton>(&w, nth("ConfirmCmdTo", index))->click(); // on a button no one can see
+        pressButton(w, "TB", "Delete");      // asks nothing
     }
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_EQ(office.count("CMTable", "cmID=?", {hidden}), 1);
@@ -131,9 +131,9 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
 
     // Back on the other row everything works again.
     clickRow(seen);
-    EXPECT_EQ(w.txtMsg->toPlainText(), "The seen one");
-    EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
-    EXPECT_TRUE(w.tbButton("Delete")->isEnabled());
+    EXPECT_EQ(textBox(w)->toPlainText(), "The seen one");
+    EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
+    EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
     w.hide();
     w.Unload();
 }
@@ -144,7 +144,7 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
     const qint32 cmId = seed({.who = "BEN", .pid = ben, .subject = "Policy", .needConfirm = true}, {{front}}, &rows);
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(show(w, cmId));
-    ASSERT_TRUE(w.ConfirmChkYes->isVisibleTo(&w));
+    ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
 
     prompter->expect("You must confirm that you have read this entire message.\r\n\r\n"
                      "Please checkmark box [Yes, I have read the entire message.].",
@@ -155,7 +155,7 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
     EXPECT_TRUE(bold(w, cmId));
 
     ASSERT_TRUE(show(w, cmId));
-    w.ConfirmChkYes->setChecked(true);
+    control<QCheckBox>(&w, "ConfirmChkYes")->setChecked(true);
     button(w, 2)->click();
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
     EXPECT_FALSE(bold(w, cmId));
@@ -192,12 +192,12 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
         tzSndMsgFrm& w = openFull();
         ASSERT_TRUE(show(w, cmId));
         if (c.markedInPanel) {
-            ASSERT_TRUE(w.ConfirmchkDoc[2]->isVisibleTo(&w));
-            w.ConfirmchkDoc[2]->setChecked(true);
+            ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
+            control<QCheckBox>(&w, "ConfirmchkDoc_2")->setChecked(true);
         }
         if (c.saveAfterDisplay)
-            w.ConfirmChkYes->setChecked(true);
-        const QString to = w.txtTo[0]->text();
+            control<QCheckBox>(&w, "ConfirmChkYes")->setChecked(true);
+        const QString to = control<QLineEdit>(&w, "txtTo_0")->text();
         button(w, 2)->click();
 
         const QList<Note> notes = notesOf(office);
@@ -216,7 +216,7 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
         }
         // Once confirmed, the panel no longer offers it.
         ASSERT_TRUE(show(w, cmId));
-        EXPECT_FALSE(w.ConfirmchkDoc[2]->isVisibleTo(&w));
+        EXPECT_FALSE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
         w.Unload();
     }
 }
@@ -273,8 +273,8 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
         modals.then([&](QDialog& dialog) {
             auto& nested = static_cast<tzSndMsgFrm&>(dialog);
             title = nested.windowTitle();
-            subject = nested.txtSubject->text();
-            to = nested.txtTo[0]->text();
+            subject = control<QLineEdit>(&nested, "txtSubject")->text();
+            to = control<QLineEdit>(&nested, "txtTo_0")->text();
             replyFlagInside = SharedState::current().ReplyFlag;
             nested.Unload();
             return int(QDialog::Rejected);

@@ -17,23 +17,23 @@ TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
     {
         ModalScript script;
         script.then(pickEntries({"Nurse, Ned", "-Computer WS2"}));
-        pressOn(w.txtTo[1]); // the box opens the picker like Cc...
+        pressOn(control<QLineEdit>(&w, "txtTo_1")); // the box opens the picker like Cc...
     }
-    EXPECT_EQ(w.txtTo[1]->text(), "NN, WS2");
-    EXPECT_EQ(w.m_changeMarks[0], "C");
-    w.Set_ChangeFalg(false, 0);
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
+    EXPECT_TRUE(w.isWindowModified());
+    w.setWindowModified(false); // as saved
 
     QStringList preselected;
     ModalScript script;
     script.then(pickEntries({}, false, &preselected));
-    w.CmdTo[1]->click();
+    control<QPushButton>(&w, "CmdTo_1")->click();
     preselected.sort();
     EXPECT_EQ(preselected, QStringList({"-Computer WS2", "Nurse, Ned--(NN)"}));
-    EXPECT_EQ(w.m_toPids[1], ids({nurse}));
-    EXPECT_EQ(w.m_toMachines[1], "WS2\n");
-    EXPECT_EQ(w.txtTo[1]->text(), "NN, WS2");
-    EXPECT_TRUE(w.m_toPids[0].isEmpty());
-    EXPECT_FALSE(w.m_changed);
+    EXPECT_EQ(w.toPids(1), ids({nurse}));
+    EXPECT_EQ(w.toMachines(1), "WS2\n");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
+    EXPECT_TRUE(w.toPids(0).isEmpty());
+    EXPECT_FALSE(w.isWindowModified());
 }
 
 TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
@@ -46,9 +46,9 @@ TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
     w.toListMachine(0, "WS1\nWS9");
     w.ToListPid(0, QString::number(noInitials) + "," + QString::number(nurse));
     // A person without initials is named, not left out of the box.
-    EXPECT_EQ(w.txtTo[0]->text(), "Tim Temp, NN, WS1, WS9");
-    EXPECT_EQ(w.m_toPids[0], QString::number(noInitials) + "," + QString::number(nurse));
-    EXPECT_FALSE(w.m_changed); // lists set by code do not mark the message
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "Tim Temp, NN, WS1, WS9");
+    EXPECT_EQ(w.toPids(0), QString::number(noInitials) + "," + QString::number(nurse));
+    EXPECT_FALSE(w.isWindowModified()); // lists set by code do not mark the message
 
     // Each addressee once, persons by number and computers by name; the rest as given.
     const QString n = QString::number(nurse), d = QString::number(doctor);
@@ -59,10 +59,10 @@ TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
                    {d + ",,", d + ",,"}};
     for (const auto& c : persons) {
         w.ToListPid(1, c.given);
-        EXPECT_EQ(w.m_toPids[1], c.kept) << c.given.toStdString();
+        EXPECT_EQ(w.toPids(1), c.kept) << c.given.toStdString();
     }
     w.toListMachine(1, "WS1\nWS2\nWS1\n");
-    EXPECT_EQ(w.m_toMachines[1], "WS1\nWS2\n");
+    EXPECT_EQ(w.toMachines(1), "WS1\nWS2\n");
 }
 
 TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
@@ -85,7 +85,7 @@ TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
             picker.hide();
             return int(QDialog::Rejected);
         });
-        w.CmdTo[size_t(index)]->click();
+        control<QPushButton>(&w, nth("CmdTo", size_t(index)))->click();
         EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y() << " " << placed.width()
                                            << "x" << placed.height();
         EXPECT_TRUE(area.contains(shown));
@@ -102,15 +102,15 @@ TEST_F(RecipientsTest, CannedTextsGoInAtTheCursor)
         return caption.contains("Office") ? QString() : QString("kind ");
     });
     tzSndMsgFrm& w = open();
-    w.txtMsg->setPlainText("Be patient.");
-    QTextCursor cursor = w.txtMsg->textCursor();
+    textBox(w)->setPlainText("Be patient.");
+    QTextCursor cursor = textBox(w)->textCursor();
     cursor.setPosition(3);
-    w.txtMsg->setTextCursor(cursor);
-    w.CmdTo[2]->click();
-    EXPECT_EQ(w.txtMsg->toPlainText(), "Be kind patient.");
-    EXPECT_EQ(w.txtMsg->textCursor().position(), w.txtMsg->toPlainText().size());
-    w.CmdTo[3]->click(); // nothing chosen: nothing changes
-    EXPECT_EQ(w.txtMsg->toPlainText(), "Be kind patient.");
+    textBox(w)->setTextCursor(cursor);
+    control<QPushButton>(&w, "CmdTo_2")->click();
+    EXPECT_EQ(textBox(w)->toPlainText(), "Be kind patient.");
+    EXPECT_EQ(textBox(w)->textCursor().position(), textBox(w)->toPlainText().size());
+    control<QPushButton>(&w, "CmdTo_3")->click(); // nothing chosen: nothing changes
+    EXPECT_EQ(textBox(w)->toPlainText(), "Be kind patient.");
     EXPECT_EQ(asked, (QStringList{"Select Personal Messages|MSGDB" + QString::number(front, 36).toUpper(),
                                   "Select Office Messages|MSGDB-OFFI"}));
     office.services()->setCannedTextHandler(nullptr);

@@ -60,13 +60,13 @@ TEST_F(Views, EachViewListsItsRowsUnderItsCaption)
     for (const Step& s : steps) {
         SCOPED_TRACE(s.command);
         if (QString(s.command) == "MsgInAllCat")
-            w.TB_ButtonMenuClick(s.command);
+            pressButton(w, "TB", s.command);
         else if (*s.command)
-            w.TB_ButtonClick(s.command);
+            pressButton(w, "TB", s.command);
         EXPECT_EQ(subjects(w), s.rows);
         EXPECT_EQ(w.windowTitle(), s.caption);
-        EXPECT_EQ(w.tbToolTip("TDLstHis"), s.historyTip);
-        EXPECT_EQ(w.tbToolTip("Purge"), s.historyTip == "Back" ? "UnPurge" : "Purge");
+        EXPECT_EQ(toolTipOf(w, "TDLstHis"), s.historyTip);
+        EXPECT_EQ(toolTipOf(w, "Purge"), s.historyTip == "Back" ? "UnPurge" : "Purge");
     }
     EXPECT_TRUE(prompter->shown.isEmpty());
     w.Unload();
@@ -85,18 +85,18 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_FALSE(boldRow(w, 1)); // read (-1)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
     // The last row is current after the first query.
-    EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
     // A hidden message (negative cmTyp) is listed in the inbox but not opened: no message is.
-    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_NE(w.txtSubject->text(), "negative type");
+    EXPECT_NE(subjectBox(w)->text(), "negative type");
 
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 1);
     EXPECT_EQ(cell(w, 0, 3), "BB/ CC, WS2"); // type 2 (DD) left out
     EXPECT_FALSE(boldRow(w, 0));             // sent items are never bold
     EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
-    EXPECT_EQ(w.SB_Panel1->text(), "1 of 1");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
     w.Unload();
 }
 
@@ -113,7 +113,7 @@ TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
     office.exec(starts, {-1, later});
     office.exec(starts, {0, unticked});
     tzSndMsgFrm& w = openFull();
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(subjects(w), (QStringList{"sent", "sent later", "from unticked"}));
     EXPECT_EQ(cell(w, 0, 5), "13:00");
     EXPECT_EQ(cell(w, 1, 5), "15:00 (starts 12/24/2026 2:30 PM)");
@@ -133,19 +133,19 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
     const QString text = index.data().toString();
     ASSERT_EQ(text, "FF, BB, CC, DD/ FRONTDESK");
     EXPECT_EQ(index.data(Qt::ToolTipRole).toString(), text);
-    QFont bold = w.TDBG->font();
+    QFont bold = listView(w)->font();
     bold.setBold(true); // unread rows are bold
-    const int width = w.TDBG->columnWidth(column);
+    const int width = listView(w)->columnWidth(column);
     EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(text) + 6);
 
     // A wider window gives "To/ CC" some of the room too, "Comments" the most.
     const int commentsColumn = MessageListModel::columnOf(MessageListModel::Kind::Comments);
-    QList<int> toCc{width}, comments{w.TDBG->columnWidth(commentsColumn)};
+    QList<int> toCc{width}, comments{listView(w)->columnWidth(commentsColumn)};
     for (int step = 0; step < 2; ++step) {
         w.resize(w.width() + 300, w.height());
         pump();
-        toCc << w.TDBG->columnWidth(column);
-        comments << w.TDBG->columnWidth(commentsColumn);
+        toCc << listView(w)->columnWidth(column);
+        comments << listView(w)->columnWidth(commentsColumn);
     }
     EXPECT_GT(toCc[1], toCc[0]);
     EXPECT_GT(comments[1], comments[0]);
@@ -157,22 +157,22 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
 TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
 {
     tzSndMsgFrm& w = openFull("MsgHisAll");
-    QAbstractItemModelTester tester(w.TDBG->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(listView(w)->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(show(w, m2));
-    EXPECT_EQ(w.SB_Panel1->text(), "2 of 4");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 4");
     // A new message arrives before the current one; the current one stays selected.
     seed({"BACK", back, "early", "", "11/01/2026", "09:00 AM"}, {{front}});
-    w.TB_ButtonClick("Refresh");
+    pressButton(w, "TB", "Refresh");
     EXPECT_EQ(w.CMID(), m2);
-    EXPECT_EQ(w.SB_Panel1->text(), "3 of 5");
-    EXPECT_EQ(w.TDBG->currentIndex().row(), 2);
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 5");
+    EXPECT_EQ(listView(w)->currentIndex().row(), 2);
     // Once it left the view, the last row becomes current.
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
-    w.TB_ButtonClick("Refresh");
-    EXPECT_EQ(model(w)->cmIdAt(w.TDBG->currentIndex().row()), m5);
+    pressButton(w, "TB", "Refresh");
+    EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
-    EXPECT_EQ(w.SB_Panel1->text(), "4 of 4");
-    w.TB_ButtonClick("MsgSItem");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
+    pressButton(w, "TB", "MsgSItem");
     w.Unload();
 }
 
@@ -183,7 +183,7 @@ TEST_F(Views, EmployeeWithoutLoginSeesOwnInboxAndLoginsSentItems)
     atWorkstation(stranger);
     tzSndMsgFrm& w = openFull("MsgHisAll");
     EXPECT_EQ(subjects(w), (QStringList{"to WS1", "to Nina"}));
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     EXPECT_EQ(subjects(w), QStringList{"sent"});
     EXPECT_TRUE(prompter->shown.isEmpty()); // no statement was rejected
     w.Unload();

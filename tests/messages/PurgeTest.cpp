@@ -39,13 +39,13 @@ TEST_F(Purge, PurgeAndUnpurgeToggleOnlyThePurgeBit)
         tzSndMsgFrm& w = openFull();
         for (int value : {c.first, c.second}) {
             if (w.isHistoryView() != (value == c.first ? c.inHistory : !c.inHistory))
-                w.TB_ButtonClick("TDLstHis");
+                pressButton(w, "TB", "TDLstHis");
             ASSERT_TRUE(show(w, cmId));
             // Nothing selected: the current row is the one.
-            w.TDBG->selectionModel()->clearSelection();
+            listView(w)->selectionModel()->clearSelection();
             if (w.isHistoryView())
                 prompter->expect("Are you sure to UnPurge the selected items?", "UnPurge", 6);
-            w.TB_ButtonClick("Purge");
+            pressButton(w, "TB", "Purge");
             EXPECT_EQ(header(cmId, "CMPurFla").toInt(), value);
             EXPECT_EQ(rowOf(w, cmId), -1); // it left the view it was purged or unpurged from
         }
@@ -65,24 +65,24 @@ TEST_F(Purge, OnlyReadRowsArePurgedAndTheUnreadAreToldOncePerRun)
     ASSERT_EQ(model(w)->rowCount(), 4);
 
     // One unread row selected: the singular text, nothing changes.
-    QItemSelectionModel* selection = w.TDBG->selectionModel();
+    QItemSelectionModel* selection = listView(w)->selectionModel();
     selection->clearSelection();
     selection->select(model(w)->index(rowOf(w, unread1), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     prompter->expect("The selected message is unread and cannot be purged.\r\n\r\nUnread messages appear in bold.",
                      "Unread Messages", 1);
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "Purge");
     EXPECT_TRUE(header(unread1, "CMPurFla").isNull());
     ASSERT_EQ(model(w)->rowCount(), 4);
 
     // All selected: the read ones go, the plural text comes once, at the second row.
-    auto watch = std::make_shared<ProgressWatch>(*prompter, w.SB_Panel1);
+    auto watch = std::make_shared<ProgressWatch>(*prompter, control<QLabel>(&w, "SB_Panel1"));
     ui::MessageBox::setPrompter(watch);
     prompter->shown.clear();
     prompter->expect("One or more of the selected messages have not been read. Only messages that have been read "
                      "will be purged.\r\n\r\nUnread messages appear in bold.",
                      "Unread Messages", 1);
-    w.TB_ButtonClick("ChkAll");
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "ChkAll");
+    pressButton(w, "TB", "Purge");
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown[0].icon, 64);
     EXPECT_EQ(prompter->shown[0].buttons, 0);
@@ -101,21 +101,21 @@ TEST_F(Purge, SentItemsAreAlwaysPurgedAndACancelledUnpurgeChangesNothing)
     const qint32 b = seed({"FRONT", front, "sent b", "b"}, {{carl, 0, "", "0"}});
     const qint32 old = seed({.who = "CARL", .pid = carl, .subject = "old", .purged = "256"}, {{front, 0, "", "-1"}});
     tzSndMsgFrm& w = openFull();
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 2);
-    w.TB_ButtonClick("ChkAll");
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "ChkAll");
+    pressButton(w, "TB", "Purge");
     EXPECT_EQ(header(a, "CMPurFla").toInt(), 256);
     EXPECT_EQ(header(b, "CMPurFla").toInt(), 256);
     EXPECT_EQ(model(w)->rowCount(), 0);
     EXPECT_TRUE(prompter->shown.isEmpty());
 
-    w.TB_ButtonClick("MsgIn");
-    w.TB_ButtonClick("TDLstHis");
+    pressButton(w, "TB", "MsgIn");
+    pressButton(w, "TB", "TDLstHis");
     ASSERT_TRUE(show(w, old));
     QSignalSpy refreshed(&w, &tzSndMsgFrm::listLoaded);
     prompter->expect("Are you sure to UnPurge the selected items?", "UnPurge", 7);
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "Purge");
     EXPECT_EQ(header(old, "CMPurFla").toInt(), 256);
     EXPECT_EQ(refreshed.count(), 0);
     w.Unload();
@@ -142,8 +142,8 @@ TEST_F(Purge, ARowTheStoreRefusesIsSkipped)
     }
     office.db()->forgetSchema();
     tzSndMsgFrm& w = openFull();
-    w.TB_ButtonClick("ChkAll");
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "ChkAll");
+    pressButton(w, "TB", "Purge");
     // The updates before and after the refused one are kept, on either database.
     EXPECT_EQ(header(cm[0], "CMPurFla").toInt(), 256);
     EXPECT_TRUE(header(cm[1], "CMPurFla").isNull());

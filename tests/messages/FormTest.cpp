@@ -28,43 +28,43 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     tzSndMsgFrm& w = open();
     w.LoadMessage(9, 0, id);
 
-    EXPECT_EQ(w.txtMsg->toPlainText(), "Pizza at noon");
-    EXPECT_TRUE(w.txtMsg->isReadOnly());
-    EXPECT_EQ(w.txtSubject->text(), "Lunch");
-    EXPECT_EQ(w.txtTo[0]->text(), "FF, NN");
-    EXPECT_EQ(w.txtTo[1]->text(), "WS2");
-    EXPECT_FALSE(w.chkDoc[0]->isChecked());
-    EXPECT_TRUE(w.chkDoc[1]->isChecked());
-    EXPECT_TRUE(w.chkDoc[3]->isChecked());
-    EXPECT_TRUE(w.OptPub[0]->isChecked());
+    EXPECT_EQ(textBox(w)->toPlainText(), "Pizza at noon");
+    EXPECT_TRUE(textBox(w)->isReadOnly());
+    EXPECT_EQ(subjectBox(w)->text(), "Lunch");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "FF, NN");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "WS2");
+    EXPECT_FALSE(control<QCheckBox>(&w, "chkDoc_0")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked());
+    EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_3")->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_0")->isChecked());
     EXPECT_EQ(w.CMID(), id);
     EXPECT_EQ(w.CMDBName(), "MESSAGE.MDB");
-    EXPECT_EQ(w.DateCmb_Abs->text(), "12/06/2026");
-    EXPECT_EQ(itemValue(w.Cmb_Emp_Name, w.Cmb_Emp_Name->currentIndex()), front);
-    ASSERT_TRUE(w.tbButton("Delete"));
-    EXPECT_TRUE(w.tbButton("Delete")->isEnabled());
-    EXPECT_FALSE(w.m_changed);
+    EXPECT_EQ(control<ui::DateCombo>(&w, "DateCmb_Abs")->text(), "12/06/2026");
+    EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"), control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()), front);
+    ASSERT_TRUE(buttonOf(w, "TB", "Delete"));
+    EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
+    EXPECT_FALSE(w.isWindowModified());
 
     // A received message locks the To box: clicking it opens no picker.
     ModalScript none;
-    pressOn(w.txtTo[0]);
+    pressOn(control<QLineEdit>(&w, "txtTo_0"));
     EXPECT_EQ(none.shown, 0);
 
     // The blank new message clears everything again.
     w.resetToNewMessage();
-    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
-    EXPECT_TRUE(w.txtTo[0]->text().isEmpty());
+    EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
+    EXPECT_TRUE(control<QLineEdit>(&w, "txtTo_0")->text().isEmpty());
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_FALSE(w.tbButton("Delete")->isEnabled());
+    EXPECT_FALSE(buttonOf(w, "TB", "Delete")->isEnabled());
 
     // A message without its detail row loads without recipients, even after one with them.
     Msg bare = fromDoctor("B", "b");
     bare.evTyp = -1;
     w.LoadMessage(9, 0, id);
     w.LoadMessage(9, 0, seed(bare, {{nurse}}));
-    EXPECT_EQ(w.txtSubject->text(), "B");
-    EXPECT_TRUE(w.txtTo[0]->text().isEmpty());
-    EXPECT_TRUE(w.m_toPids[0].isEmpty());
+    EXPECT_EQ(subjectBox(w)->text(), "B");
+    EXPECT_TRUE(control<QLineEdit>(&w, "txtTo_0")->text().isEmpty());
+    EXPECT_TRUE(w.toPids(0).isEmpty());
 }
 
 TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
@@ -80,7 +80,7 @@ TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
     EXPECT_EQ(st.LinkTyp, 1);
     EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
     EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
-    EXPECT_EQ(w.cmbAla->count(), 60); // the empty entry and the 59 amounts of time
+    EXPECT_EQ(reminderBox(w)->count(), 60); // the empty entry and the 59 amounts of time
 
     w.LoadMessage(9, 0, gone);
     EXPECT_FALSE(st.ReminderFlag);
@@ -110,21 +110,21 @@ TEST_P(ReplyTest, SubjectBodyAndRecipients)
     st.Notes = "My note.";
     tzSndMsgFrm& w = open(); // the load handler prepares the answer
 
-    EXPECT_EQ(w.txtSubject->text(), c.expectedSubject);
+    EXPECT_EQ(subjectBox(w)->text(), c.expectedSubject);
     EXPECT_EQ(w.windowTitle(), c.title);
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_FALSE(w.txtMsg->isReadOnly());
-    for (QCheckBox* box : w.chkDoc)
-        if (c.flag == 3 || box == w.chkDoc[3]) {
-            EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
+    EXPECT_FALSE(textBox(w)->isReadOnly());
+    for (int i = 0; i < 4; ++i)
+        if (c.flag == 3 || i == 3) {
+            EXPECT_FALSE(control<QCheckBox>(&w, nth("chkDoc", i))->isChecked()) << i;
         }
     const QString quote = "\n------ Original Message ------\nFrom: " + st.GIC->personName(doctor) +
                           ", To: FF, NN, Cc: WS2/ Subject: " + c.subject.trimmed() + "\nOriginal text";
-    EXPECT_EQ(w.txtMsg->toPlainText(), "My note." + (c.quoted ? quote : QString()));
-    EXPECT_EQ(w.m_toPids[0], c.toAuthor ? ids({doctor}) : QString());
-    EXPECT_EQ(w.txtTo[0]->text(), c.toAuthor ? "DD" : "");
-    EXPECT_TRUE(w.m_toPids[1].isEmpty() && w.txtTo[1]->text().isEmpty() && w.m_toMachines[0].isEmpty());
-    EXPECT_FALSE(w.m_changed);
+    EXPECT_EQ(textBox(w)->toPlainText(), "My note." + (c.quoted ? quote : QString()));
+    EXPECT_EQ(w.toPids(0), c.toAuthor ? ids({doctor}) : QString());
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.toAuthor ? "DD" : "");
+    EXPECT_TRUE(w.toPids(1).isEmpty() && control<QLineEdit>(&w, "txtTo_1")->text().isEmpty() && w.toMachines(0).isEmpty());
+    EXPECT_FALSE(w.isWindowModified());
 }
 
 INSTANTIATE_TEST_SUITE_P(

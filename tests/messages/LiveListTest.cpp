@@ -29,7 +29,7 @@ int rowOf(const tzSndMsgFrm& window, const QString& subject)
                 return i;
         return -1;
     }();
-    const QAbstractItemModel* model = window.TDBG->model();
+    const QAbstractItemModel* model = control<QTableView>(&window, "TDBG")->model();
     for (int r = 0; model && r < model->rowCount(); ++r)
         if (model->index(r, column).data().toString() == subject)
             return r;
@@ -39,8 +39,8 @@ int rowOf(const tzSndMsgFrm& window, const QString& subject)
 // A click on the row, as a person picks a message.
 void clickRow(tzSndMsgFrm& window, int row)
 {
-    const QRect cell = window.TDBG->visualRect(window.TDBG->model()->index(row, 2));
-    QTest::mouseClick(window.TDBG->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    const QRect cell = control<QTableView>(&window, "TDBG")->visualRect(control<QTableView>(&window, "TDBG")->model()->index(row, 2));
+    QTest::mouseClick(control<QTableView>(&window, "TDBG")->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
     pump(5);
 }
 
@@ -74,10 +74,10 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
         {"the inbox narrowed by words typed in the search box",
          [](tzSndMsgFrm& w) {
              QSignalSpy searched(&w, &tzSndMsgFrm::searchDone);
-             w.txtSearch->setFocus();
-             QTest::keyClicks(w.txtSearch, QStringLiteral("room"));
+             control<QLineEdit>(&w, "txtSearch")->setFocus();
+             QTest::keyClicks(control<QLineEdit>(&w, "txtSearch"), QStringLiteral("room"));
              ASSERT_TRUE(searched.wait(3000));
-             ASSERT_EQ(w.TDBG->model()->rowCount(), 3);
+             ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 3);
          },
          "Room 2 autoclave",
          [&] {
@@ -86,18 +86,18 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          },
          "Room 9 supplies",
          [](tzSndMsgFrm& w) {
-             EXPECT_EQ(w.txtSearch->text(), QStringLiteral("room"));
-             EXPECT_TRUE(w.txtSearch->hasFocus());
+             EXPECT_EQ(control<QLineEdit>(&w, "txtSearch")->text(), QStringLiteral("room"));
+             EXPECT_TRUE(control<QLineEdit>(&w, "txtSearch")->hasFocus());
          }},
         {"a new message being written over the empty sent items",
          [](tzSndMsgFrm& w) {
              QTest::keyClick(&w, Qt::Key_3, Qt::ControlModifier); // the sent items
              pump(5);
              ASSERT_FALSE(w.isInboxView());
-             ASSERT_EQ(w.TDBG->model()->rowCount(), 0);
-             w.txtMsg->setFocus();
-             QTest::keyClicks(w.txtMsg, QStringLiteral("Half written"));
-             ASSERT_TRUE(w.m_changed);
+             ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 0);
+             control<QPlainTextEdit>(&w, "txtMsg")->setFocus();
+             QTest::keyClicks(control<QPlainTextEdit>(&w, "txtMsg"), QStringLiteral("Half written"));
+             ASSERT_TRUE(w.isWindowModified());
          },
          nullptr,
          [&] {
@@ -106,9 +106,9 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          },
          "Sent from WS3",
          [](tzSndMsgFrm& w) {
-             EXPECT_EQ(w.txtMsg->toPlainText(), QStringLiteral("Half written"));
-             EXPECT_TRUE(w.m_changed);
-             EXPECT_TRUE(w.txtMsg->hasFocus());
+             EXPECT_EQ(control<QPlainTextEdit>(&w, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
+             EXPECT_TRUE(w.isWindowModified());
+             EXPECT_TRUE(control<QPlainTextEdit>(&w, "txtMsg")->hasFocus());
              EXPECT_EQ(w.shownRowCmId(), 0) << "commands act on the message written";
          }},
     };
@@ -129,7 +129,7 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
                     const int row = rowOf(w, QString::fromLatin1(c.chosen));
                     ASSERT_GE(row, 0);
                     clickRow(w, row);
-                    w.txtSearch->setFocus();
+                    control<QLineEdit>(&w, "txtSearch")->setFocus();
                     chosen = w.shownRowCmId();
                     ASSERT_NE(chosen, 0);
                 }
@@ -139,11 +139,11 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
                     << "the new message is listed";
                 if (c.chosen) {
                     EXPECT_EQ(w.shownRowCmId(), chosen) << "the row chosen stays current and shown";
-                    EXPECT_EQ(w.txtSubject->text(), QString::fromLatin1(c.chosen));
-                    const QModelIndex current = w.TDBG->currentIndex();
+                    EXPECT_EQ(control<QLineEdit>(&w, "txtSubject")->text(), QString::fromLatin1(c.chosen));
+                    const QModelIndex current = control<QTableView>(&w, "TDBG")->currentIndex();
                     EXPECT_EQ(current.row(), rowOf(w, QString::fromLatin1(c.chosen)));
                     EXPECT_TRUE(
-                        w.TDBG->selectionModel()->isRowSelected(current.row(), QModelIndex()));
+                        control<QTableView>(&w, "TDBG")->selectionModel()->isRowSelected(current.row(), QModelIndex()));
                 }
                 c.typedStays(w);
                 driven = true;

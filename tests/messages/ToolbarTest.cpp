@@ -43,7 +43,7 @@ TEST_F(Toolbar, ButtonsKeysTooltipsAndMenus)
         SharedState::current().SndMsgHistoryButtonVisible = historyAllowed;
         tzSndMsgFrm& w = open();
         QStringList keys, tips;
-        for (QAction* a : w.TB->actions()) {
+        for (QAction* a : control<QToolBar>(&w, "TB")->actions()) {
             keys << (a->isSeparator() ? "|" : a->objectName());
             if (!a->isSeparator())
                 tips << a->toolTip();
@@ -56,22 +56,18 @@ TEST_F(Toolbar, ButtonsKeysTooltipsAndMenus)
                                      "Message Sent Items (Ctrl+3)", "Select All (Ctrl+Shift+A)",
                                      "Purge (Ctrl+Shift+P)", "View History (Ctrl+H)", "Help (F1)",
                                      "Close (Esc)"}));
-        ASSERT_TRUE(w.tbButton("MsgIn")->menu());
+        ASSERT_TRUE(buttonOf(w, "TB", "MsgIn")->menu());
         QStringList entries;
-        for (QAction* a : w.tbButton("MsgIn")->menu()->actions())
+        for (QAction* a : buttonOf(w, "TB", "MsgIn")->menu()->actions())
             entries << a->objectName() + ":" + a->text() + ":" + a->shortcut().toString();
         EXPECT_EQ(entries, (QStringList{"MsgInMsg:Message Category Only:",
                                         "MsgInAllCat:All Categories:Ctrl+2"}));
         // Compact: the small toolbar, whose history button is off unless the host allows it.
-        EXPECT_TRUE(w.TB->isHidden());
-        EXPECT_TRUE(w.TDBG->isHidden());
-        EXPECT_FALSE(w.TB_Small->isHidden());
-        EXPECT_EQ(w.tbSmallButton("MsgHis")->isVisible(), historyAllowed);
-        EXPECT_EQ(w.tbSmallButton("MsgSend")->toolTip(), "Send Message (Ctrl+Return)");
-        // A tooltip that changes with the view keeps its key.
-        w.setTbToolTip("ChkAll", "Deselect All");
-        EXPECT_EQ(w.tbToolTip("ChkAll"), "Deselect All");
-        EXPECT_EQ(w.tbButton("ChkAll")->toolTip(), "Deselect All (Ctrl+Shift+A)");
+        EXPECT_TRUE(control<QToolBar>(&w, "TB")->isHidden());
+        EXPECT_TRUE(listView(w)->isHidden());
+        EXPECT_FALSE(control<QToolBar>(&w, "TB_Small")->isHidden());
+        EXPECT_EQ(buttonOf(w, "TB_Small", "MsgHis")->isVisible(), historyAllowed);
+        EXPECT_EQ(buttonOf(w, "TB_Small", "MsgSend")->toolTip(), "Send Message (Ctrl+Return)");
         EXPECT_EQ(w.windowTitle(), "New Message");
         w.Unload();
     }
@@ -84,19 +80,21 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
         seedInbox(count);
         tzSndMsgFrm& w = openFull();
         ASSERT_EQ(model(w)->rowCount(), count);
-        w.TB_ButtonClick("ChkAll");
-        EXPECT_EQ(w.tbToolTip("ChkAll"), count ? "Deselect All" : "Select All");
-        EXPECT_EQ(w.selectedBookmarks().size(), count);
+        pressButton(w, "TB", "ChkAll");
+        EXPECT_EQ(toolTipOf(w, "ChkAll"), count ? "Deselect All" : "Select All");
+        EXPECT_EQ(selectedRows(w), count);
         if (count) {
-            EXPECT_EQ(w.list()->absolutePosition(), 3); // current row kept
+            // A tooltip that changes with the view keeps its key.
+            EXPECT_EQ(buttonOf(w, "TB", "ChkAll")->toolTip(), "Deselect All (Ctrl+Shift+A)");
+            EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3"); // current row kept
             EXPECT_EQ(w.CMID(), inbox.last());
-            w.TB_ButtonClick("ChkAll");
-            EXPECT_EQ(w.tbToolTip("ChkAll"), "Select All");
-            EXPECT_TRUE(w.selectedBookmarks().isEmpty());
+            pressButton(w, "TB", "ChkAll");
+            EXPECT_EQ(toolTipOf(w, "ChkAll"), "Select All");
+            EXPECT_EQ(selectedRows(w), 0);
             // Refresh puts the button back to "Select All".
-            w.TB_ButtonClick("ChkAll");
-            w.TB_ButtonClick("Refresh");
-            EXPECT_EQ(w.tbToolTip("ChkAll"), "Select All");
+            pressButton(w, "TB", "ChkAll");
+            pressButton(w, "TB", "Refresh");
+            EXPECT_EQ(toolTipOf(w, "ChkAll"), "Select All");
         }
         w.Unload();
     }
@@ -105,16 +103,17 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
 TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 {
     tzSndMsgFrm& w = open();
+    w.show(); // the first activation waits for the event loop
     pressEsc(&w); // still loading
-    EXPECT_FALSE(w.m_unloaded);
-    w.firstActivation();
-    w.TB_Small_ButtonMenuClick("MsgHisMsg");
-    w.TDBG->setProperty("tag", "BUSY"); // a list query is running
+    EXPECT_TRUE(w.isVisible());
+    ASSERT_TRUE(showActive(&w));
+    pressButton(w, "TB_Small", "MsgHisMsg");
+    listView(w)->setProperty("tag", "BUSY"); // a list query is running
     pressEsc(&w);
-    EXPECT_FALSE(w.m_unloaded);
-    w.TDBG->setProperty("tag", "");
+    EXPECT_TRUE(w.isVisible());
+    listView(w)->setProperty("tag", "");
     pressEsc(&w);
-    EXPECT_TRUE(w.m_unloaded);
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
@@ -124,20 +123,20 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     ASSERT_TRUE(show(w, inbox[1]));
     for (int answer : {7, 6})
         prompter->expect("Are you sure you want to delete this message?", "Delete Message", answer);
-    w.TB_ButtonClick("Delete");
+    pressButton(w, "TB", "Delete");
     EXPECT_EQ(office.count("CMTable"), 3);
     EXPECT_EQ(prompter->shown.last().buttons, 4);
     EXPECT_EQ(prompter->shown.last().icon, 32);
 
-    w.TB_ButtonClick("Delete");
+    pressButton(w, "TB", "Delete");
     for (const char* table : {"CMTable where cmID", "BroChkTable where BroChkLinID", "EVTable where EvLinID"})
         EXPECT_EQ(office.scalar(QString("select count(*) from ") + table + "=?", {inbox[1]}).toInt(), 0) << table;
     // The row before the deleted one is current now.
     EXPECT_EQ(model(w)->rowCount(), 2);
     EXPECT_EQ(w.CMID(), inbox[0]);
-    EXPECT_EQ(w.SB_Panel1->text(), "1 of 2");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
-    EXPECT_TRUE(w.TB->isEnabled());
+    EXPECT_TRUE(control<QToolBar>(&w, "TB")->isEnabled());
     w.Unload();
 }
 
@@ -146,25 +145,25 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     seedInbox(1);
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(showActive(&w));
-    QAction* del = w.tbButton("Delete");
+    QAction* del = buttonOf(w, "TB", "Delete");
     ASSERT_EQ(w.CMID(), inbox[0]);
     EXPECT_TRUE(del->isEnabled());
-    EXPECT_TRUE(w.TB->widgetForAction(del)->isEnabled());
+    EXPECT_TRUE(control<QToolBar>(&w, "TB")->widgetForAction(del)->isEnabled());
 
     // Sent items are empty: the received message is no longer shown, nothing can be deleted.
-    QTest::mouseClick(w.TB->widgetForAction(w.tbButton("MsgSItem")), Qt::LeftButton);
+    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(buttonOf(w, "TB", "MsgSItem")), Qt::LeftButton);
     ASSERT_EQ(model(w)->rowCount(), 0);
-    EXPECT_TRUE(w.txtMsg->toPlainText().isEmpty());
+    EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_FALSE(del->isEnabled());
-    w.TB_ButtonClick("Delete"); // no question, nothing deleted
+    pressButton(w, "TB", "Delete"); // no question, nothing deleted
     EXPECT_TRUE(prompter->shown.isEmpty());
     EXPECT_EQ(office.count("CMTable"), 1);
 
     // The inbox again: the message is shown and may be deleted.
-    w.TB_ButtonClick("MsgIn");
+    pressButton(w, "TB", "MsgIn");
     EXPECT_TRUE(del->isEnabled());
     prompter->expect("Are you sure you want to delete this message?", "Delete Message", ui::vbYes);
-    QTest::mouseClick(w.TB->widgetForAction(del), Qt::LeftButton);
+    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(del), Qt::LeftButton);
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
     w.hide();
@@ -175,8 +174,8 @@ TEST_F(Toolbar, DeleteAndPurgeLookDifferent)
 {
     tzSndMsgFrm& w = open();
     auto picture = [](const QIcon& icon) { return icon.pixmap(QSize(32, 32)).toImage(); };
-    const QImage del = picture(w.tbButton("Delete")->icon());
-    const QImage purge = picture(w.tbButton("Purge")->icon());
+    const QImage del = picture(buttonOf(w, "TB", "Delete")->icon());
+    const QImage purge = picture(buttonOf(w, "TB", "Purge")->icon());
     ASSERT_FALSE(del.isNull());
     ASSERT_FALSE(purge.isNull());
     EXPECT_NE(del, purge);
@@ -206,7 +205,7 @@ TEST_F(Toolbar, NewMessageKeepsTheThreeSharedValues)
         frm->Unload();
         return int(QDialog::Rejected);
     });
-    w.TB_ButtonClick("MsgNew");
+    pressButton(w, "TB", "MsgNew");
     EXPECT_EQ(modal.shown, 1);
     EXPECT_EQ(st.PatientID, 5);
     EXPECT_TRUE(st.DefaultSaveToPID);
@@ -225,24 +224,24 @@ TEST_F(Toolbar, MissingIconsAreListedInOneBox)
     const QString text = prompter->shown.first().text;
     EXPECT_TRUE(text.contains("Help.ico, Purge.ico") || text.contains("Purge.ico, Help.ico")) << text.toStdString();
     EXPECT_EQ(prompter->shown.first().icon, 64);
-    EXPECT_TRUE(w.tbButton("Purge")); // still there, without a picture
+    EXPECT_TRUE(buttonOf(w, "TB", "Purge")); // still there, without a picture
     w.Unload();
 }
 
 TEST_F(Toolbar, ClosingAsksToSaveAndCancelKeepsTheWindow)
 {
     tzSndMsgFrm& w = open();
-    w.firstActivation();
-    w.txtSubject->setText("half written");
-    w.txtMsg->setPlainText("call the lab");
-    ASSERT_TRUE(w.m_changed);
+    ASSERT_TRUE(showActive(&w));
+    subjectBox(w)->setText("half written");
+    textBox(w)->setPlainText("call the lab");
+    ASSERT_TRUE(w.isWindowModified());
     for (int answer : {2, 7})
         prompter->expect("Would you like to send current message?", "Send Message", answer);
-    w.TB_Small_ButtonClick("Close");
-    EXPECT_FALSE(w.m_unloaded);
+    pressButton(w, "TB_Small", "Close");
+    EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isEnabled());
-    w.TB_Small_ButtonClick("Close");
-    EXPECT_TRUE(w.m_unloaded);
+    pressButton(w, "TB_Small", "Close");
+    EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(office.count("CMTable"), 0);
 }
 
@@ -258,7 +257,7 @@ TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
     // Both sizes fit a laptop screen.
     EXPECT_LE(w.height(), 768);
     EXPECT_LE(w.width(), 1366);
-    EXPECT_TRUE(w.TB_Small->isHidden());
+    EXPECT_TRUE(control<QToolBar>(&w, "TB_Small")->isHidden());
     EXPECT_TRUE(w.isInboxView() && w.isMsgCatOnly());
     EXPECT_EQ(model(w)->rowCount(), 2);
     w.Unload();
@@ -267,27 +266,27 @@ TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
 TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
 {
     tzSndMsgFrm& compact = open();
-    compact.firstActivation();
+    ASSERT_TRUE(showActive(&compact));
     compact.ToListPid(0, ids({back}));
-    compact.txtSubject->setText("compact");
-    compact.txtMsg->setPlainText("sent from the compact window");
-    compact.TB_Small_ButtonClick("MsgSend");
-    EXPECT_TRUE(compact.m_unloaded);
+    control<QLineEdit>(&compact, "txtSubject")->setText("compact");
+    control<QPlainTextEdit>(&compact, "txtMsg")->setPlainText("sent from the compact window");
+    pressButton(compact, "TB_Small", "MsgSend");
+    EXPECT_FALSE(compact.isVisible());
     EXPECT_EQ(office.count("CMTable", "CMSubjec='compact'"), 1);
 
     seedInbox(2);
     tzSndMsgFrm& w = openFull();
+    ASSERT_TRUE(showActive(&w));
     ASSERT_EQ(w.CMID(), inbox[1]);
     // Sending the received message on screen writes nothing (read-only body, toolbar shown),
     // counts as sent, keeps the full window open and refreshes the list in place.
     seed({"BACK", back, "arrived meanwhile", "", "11/01/2026"}, {{front}});
-    w.TB_Small_ButtonClick("MsgSend");
-    EXPECT_TRUE(w.m_sent);
-    EXPECT_FALSE(w.m_unloaded);
+    pressButton(w, "TB_Small", "MsgSend");
+    EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isFullWindow());
     EXPECT_EQ(office.count("CMTable"), 4);
     EXPECT_EQ(model(w)->rowCount(), 3);
-    EXPECT_EQ(w.SB_Panel1->text(), "3 of 3");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3");
     EXPECT_EQ(w.CMID(), inbox[1]);
     w.Unload();
 }

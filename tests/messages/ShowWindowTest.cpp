@@ -20,10 +20,10 @@ TEST_F(ShowWindow, OpensModallyWithSubjectAndBodyAndReleasesTheWindow)
         if (!noShow)
             modal.then([](QDialog& dialog) {
                 auto* w = static_cast<tzSndMsgFrm*>(&dialog);
-                EXPECT_EQ(w->txtSubject->text(), "Lab order 12");
-                EXPECT_EQ(w->txtMsg->toPlainText(), "Crown is back");
+                EXPECT_EQ(control<QLineEdit>(w, "txtSubject")->text(), "Lab order 12");
+                EXPECT_EQ(control<QPlainTextEdit>(w, "txtMsg")->toPlainText(), "Crown is back");
                 EXPECT_FALSE(w->isFullWindow());
-                EXPECT_TRUE(w->CmbSaveTo->isHidden()); // no patient in hand
+                EXPECT_TRUE(control<QComboBox>(w, "CmbSaveTo")->isHidden()); // no patient in hand
                 w->Unload();
                 return int(QDialog::Rejected);
             });

@@ -18,8 +18,8 @@ protected:
     void compose(tzSndMsgFrm& w, const QString& body, const QString& to = {}, const QString& cc = {})
     {
         w.resetToNewMessage();
-        w.txtSubject->setText("  Staff meeting  ");
-        w.txtMsg->setPlainText(body);
+        subjectBox(w)->setText("  Staff meeting  ");
+        textBox(w)->setPlainText(body);
         if (!to.isEmpty())
             w.ToListPid(0, to);
         if (!cc.isEmpty())
@@ -36,7 +36,7 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
     tzSndMsgFrm& w = open();
     compose(w, "Room 4 at noon", ids({nurse, doctor}), ids({doctor, front}));
     w.toListMachine(1, "WS2\n");
-    w.chkDoc[1]->setChecked(true);
+    control<QCheckBox>(&w, "chkDoc_1")->setChecked(true);
     ASSERT_EQ(w.SaveMessage(false, false), 6);
 
     ASSERT_EQ(office.count("CMTable"), 1);
@@ -60,8 +60,7 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << tag;
         EXPECT_EQ(file.size(), 40) << tag;
     }
-    EXPECT_FALSE(w.m_changed);
-    EXPECT_TRUE(w.m_changeMarks[0].isEmpty());
+    EXPECT_FALSE(w.isWindowModified());
 }
 
 TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
@@ -85,14 +84,14 @@ TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
         {
             ModalScript script;
             script.then(pickEntries(c.picks));
-            w.CmdTo[0]->click();
+            control<QPushButton>(&w, "CmdTo_0")->click();
         }
         removeSignalFiles();
         ASSERT_EQ(w.SaveMessage(false, false), 6);
         EXPECT_EQ(rowsOf(w.CMID()), c.rows);
         EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
     }
-    EXPECT_EQ(w.txtTo[0]->text(), "FF, WS2");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "FF, WS2");
 }
 
 TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
@@ -152,8 +151,8 @@ TEST_F(SendTest, AMessageSentBeforeIsSentAgainOnlyOnYes)
     } cases[] = {{thirty, thirty, 7, 1}, {thirty + "5", thirty + "...", 6, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
-        w.txtMsg->setPlainText(c.body);
-        ASSERT_TRUE(w.m_changed);
+        textBox(w)->setPlainText(c.body);
+        ASSERT_TRUE(w.isWindowModified());
         prompter->expect("The selected message (" + c.preview + ") was already sent.\n\nWould you like to send it again?",
                          "Send Message", c.answer);
         EXPECT_EQ(w.SaveMessage(false, false), c.answer);
@@ -168,18 +167,16 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
     for (const QString body : {"Some text", ""}) {
         SCOPED_TRACE(body.toStdString());
         w.resetToNewMessage();
-        w.txtMsg->setPlainText(body);
-        w.Set_ChangeFalg(false, 0);
-        w.ChkRea[0]->setChecked(!w.ChkRea[0]->isChecked()); // only the detail pane changes
-        ASSERT_TRUE(w.m_changed);
-        ASSERT_TRUE(w.m_changeMarks[0].isEmpty());
+        textBox(w)->setPlainText(body);
+        w.setWindowModified(false); // as saved
+        control<QCheckBox>(&w, "ChkRea_0")->setChecked(!control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
+        ASSERT_TRUE(w.isWindowModified());
         prompter->shown.clear();
         if (body.isEmpty())
             prompter->expect("Nothing to save because there is no document", "Send Message", 1);
         EXPECT_EQ(w.SaveMessage(false, false), 6);
         EXPECT_EQ(office.count("CMTable"), 0);
-        EXPECT_FALSE(w.m_changed);
-        EXPECT_TRUE(w.m_changeMarks[1].isEmpty());
+        EXPECT_FALSE(w.isWindowModified());
         EXPECT_EQ(prompter->shown.size(), body.isEmpty() ? 1 : 0);
         if (body.isEmpty()) {
             EXPECT_EQ(prompter->shown.value(0).icon, 64);
@@ -200,8 +197,7 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_EQ(office.count("EVTable"), 0);
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_TRUE(w.m_changed); // the user can try again
-    EXPECT_EQ(w.m_changeMarks[0], "C");
+    EXPECT_TRUE(w.isWindowModified()); // the user can try again
     EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
 }
 
@@ -209,15 +205,15 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 {
     tzSndMsgFrm& w = open();
     compose(w, "Weekly", ids({nurse}));
-    w.ChkRea[0]->setChecked(true);
-    w.txtReaEve[0]->setText("2");
-    w.cmbRea[0]->setCurrentIndex(1);
-    w.OptReaForTim[0]->setChecked(true);
-    w.txtReaTim[0]->setText("3");
-    w.ChkUnt[0]->setChecked(true);
-    w.dcmbUnt[0]->setText("12/31/2026");
-    w.dCmbFro[0]->setText("not a date");
-    w.OptPub[1]->setChecked(true);
+    control<QCheckBox>(&w, "ChkRea_0")->setChecked(true);
+    control<QLineEdit>(&w, "txtReaEve_0")->setText("2");
+    control<QComboBox>(&w, "cmbRea_0")->setCurrentIndex(1);
+    control<QRadioButton>(&w, "OptReaForTim_0")->setChecked(true);
+    control<QLineEdit>(&w, "txtReaTim_0")->setText("3");
+    control<QCheckBox>(&w, "ChkUnt_0")->setChecked(true);
+    control<ui::DateCombo>(&w, "dcmbUnt_0")->setText("12/31/2026");
+    control<ui::DateCombo>(&w, "dCmbFro_0")->setText("not a date");
+    control<QRadioButton>(&w, "OptPub_1")->setChecked(true);
     ASSERT_EQ(w.SaveMessage(false, false), 6);
     const qint32 cmId = w.CMID();
     // The check boxes' own values; a From date that is not a date became today.
@@ -229,16 +225,16 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 
     w.resetToNewMessage();
     w.LoadMessage(9, 0, cmId);
-    EXPECT_TRUE(w.ChkRea[0]->isChecked());
-    EXPECT_EQ(w.txtReaEve[0]->text(), "2");
-    EXPECT_TRUE(w.OptReaForTim[0]->isChecked());
-    EXPECT_EQ(w.txtReaTim[0]->text(), "3");
-    EXPECT_TRUE(w.ChkUnt[0]->isChecked());
-    EXPECT_EQ(w.dcmbUnt[0]->text(), "12/31/2026");
-    EXPECT_TRUE(w.ChkBro[0]->isChecked());
-    EXPECT_EQ(w.cmbFroTim[0]->currentText(), "10:00 am");
-    EXPECT_TRUE(w.OptPub[1]->isChecked());
-    EXPECT_FALSE(w.m_changed);
+    EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(&w, "txtReaEve_0")->text(), "2");
+    EXPECT_TRUE(control<QRadioButton>(&w, "OptReaForTim_0")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(&w, "txtReaTim_0")->text(), "3");
+    EXPECT_TRUE(control<QCheckBox>(&w, "ChkUnt_0")->isChecked());
+    EXPECT_EQ(control<ui::DateCombo>(&w, "dcmbUnt_0")->text(), "12/31/2026");
+    EXPECT_TRUE(control<QCheckBox>(&w, "ChkBro_0")->isChecked());
+    EXPECT_EQ(control<QComboBox>(&w, "cmbFroTim_0")->currentText(), "10:00 am");
+    EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_1")->isChecked());
+    EXPECT_FALSE(w.isWindowModified());
 }
 
 // A user ticks "Repeat Every:", types the count and picks the unit by its first letter, sends
@@ -260,20 +256,20 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         w.show();
         w.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        QTest::mouseClick(w.txtSubject, Qt::LeftButton);
-        QTest::keyClicks(w.txtSubject, "Autoclave check");
-        QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
-        QTest::keyClicks(w.txtMsg, "Run the test cycle.");
+        QTest::mouseClick(subjectBox(w), Qt::LeftButton);
+        QTest::keyClicks(subjectBox(w), "Autoclave check");
+        QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
+        QTest::keyClicks(textBox(w), "Run the test cycle.");
         w.ToListPid(0, ids({nurse}));
-        QTest::mouseClick(w.TS, Qt::LeftButton, {}, w.TS->tabRect(1).center());
-        ASSERT_TRUE(w.ChkRea[0]->isVisible());
-        QTest::mouseClick(w.ChkRea[0], Qt::LeftButton, {}, QPoint(6, w.ChkRea[0]->height() / 2));
-        ASSERT_TRUE(w.ChkRea[0]->isChecked());
-        QTest::mouseClick(w.txtReaEve[0], Qt::LeftButton);
-        QTest::keyClicks(w.txtReaEve[0], "2");
-        QTest::keyClicks(w.cmbRea[0], c.typed);
-        ASSERT_EQ(w.cmbRea[0]->currentText(), c.entry);
-        auto* send = qobject_cast<QToolButton*>(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")));
+        QTest::mouseClick(control<QTabBar>(&w, "TS"), Qt::LeftButton, {}, control<QTabBar>(&w, "TS")->tabRect(1).center());
+        ASSERT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isVisible());
+        QTest::mouseClick(control<QCheckBox>(&w, "ChkRea_0"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "ChkRea_0")->height() / 2));
+        ASSERT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
+        QTest::mouseClick(control<QLineEdit>(&w, "txtReaEve_0"), Qt::LeftButton);
+        QTest::keyClicks(control<QLineEdit>(&w, "txtReaEve_0"), "2");
+        QTest::keyClicks(control<QComboBox>(&w, "cmbRea_0"), c.typed);
+        ASSERT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentText(), c.entry);
+        auto* send = qobject_cast<QToolButton*>(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")));
         ASSERT_TRUE(send);
         QTest::mouseClick(send, Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
@@ -289,11 +285,11 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         EXPECT_TRUE(plan->isRepeating());
 
         tzSndMsgFrm& again = openFull();
-        again.TB_ButtonClick("MsgSItem");
+        pressButton(again, "TB", "MsgSItem");
         ASSERT_TRUE(show(again, cmId));
-        EXPECT_TRUE(again.ChkRea[0]->isChecked());
-        EXPECT_EQ(again.txtReaEve[0]->text(), "2");
-        EXPECT_EQ(again.cmbRea[0]->currentText(), c.entry);
+        EXPECT_TRUE(control<QCheckBox>(&again, "ChkRea_0")->isChecked());
+        EXPECT_EQ(control<QLineEdit>(&again, "txtReaEve_0")->text(), "2");
+        EXPECT_EQ(control<QComboBox>(&again, "cmbRea_0")->currentText(), c.entry);
         again.Unload();
     }
 }
@@ -305,8 +301,8 @@ TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
     office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?", {cmId});
     tzSndMsgFrm& w = open();
     w.LoadMessage(tzSndMsgFrm::StoreKind, 0, cmId);
-    EXPECT_TRUE(w.ChkRea[0]->isChecked());
-    EXPECT_EQ(w.cmbRea[0]->currentIndex(), -1);
+    EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
+    EXPECT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentIndex(), -1);
     const auto stored = core::readMessage(*office.services(), cmId);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->detail.EvBroReaTyp, 0);
@@ -319,11 +315,11 @@ TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
 // Types into the compact window and presses its send button, as the front desk does.
 void typeAndSend(tzSndMsgFrm& w, const QString& subject, const QString& body)
 {
-    QTest::mouseClick(w.txtSubject, Qt::LeftButton);
-    QTest::keyClicks(w.txtSubject, subject);
-    QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
-    QTest::keyClicks(w.txtMsg, body);
-    QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+    QTest::mouseClick(subjectBox(w), Qt::LeftButton);
+    QTest::keyClicks(subjectBox(w), subject);
+    QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
+    QTest::keyClicks(textBox(w), body);
+    QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
 }
 
 TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
@@ -341,10 +337,10 @@ TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
 
     // The sender finds it, opens it and can delete it.
     tzSndMsgFrm& full = openFull();
-    full.TB_ButtonClick("MsgSItem");
+    pressButton(full, "TB", "MsgSItem");
     ASSERT_TRUE(show(full, cmId));
-    EXPECT_EQ(full.txtMsg->toPlainText(), "Order gloves for room 2");
-    EXPECT_TRUE(full.tbButton("Delete")->isEnabled());
+    EXPECT_EQ(control<QPlainTextEdit>(&full, "txtMsg")->toPlainText(), "Order gloves for room 2");
+    EXPECT_TRUE(buttonOf(full, "TB", "Delete")->isEnabled());
     full.Unload();
 }
 
@@ -357,9 +353,9 @@ TEST_F(SendTest, APersonWithoutInitialsIsNamedInTheBoxAndReached)
     {
         ModalScript script;
         script.then(pickEntries({"Temp, Tim"}));
-        QTest::mouseClick(w.CmdTo[0], Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(&w, "CmdTo_0"), Qt::LeftButton);
     }
-    EXPECT_EQ(w.txtTo[0]->text(), "Tim Temp");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "Tim Temp");
     typeAndSend(w, "Keys", "Your keys are at the front desk"); // no recipient question
     EXPECT_TRUE(prompter->shown.isEmpty());
     const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();

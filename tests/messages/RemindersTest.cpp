@@ -58,14 +58,14 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         tzSndMsgFrm& first = openFor("FRONT");
         first.firstActivation();
         EXPECT_EQ(first.windowTitle(), "New Reminder for FRONT" + on);
-        EXPECT_EQ(first.txtMsg->toPlainText(), "Bring the X-rays");
-        ASSERT_EQ(first.cmbAla->count(), 60);
-        EXPECT_EQ(first.cmbAla->itemData(1).toInt(), 5);
-        EXPECT_EQ(first.cmbAla->itemData(59).toInt(), 765);
+        EXPECT_EQ(control<QPlainTextEdit>(&first, "txtMsg")->toPlainText(), "Bring the X-rays");
+        ASSERT_EQ(control<QComboBox>(&first, "cmbAla")->count(), 60);
+        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(1).toInt(), 5);
+        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(59).toInt(), 765);
         if (c.typed)
-            first.cmbAla->setEditText(c.choice);
+            control<QComboBox>(&first, "cmbAla")->setEditText(c.choice);
         else
-            first.cmbAla->setCurrentIndex(first.cmbAla->findText(c.choice));
+            control<QComboBox>(&first, "cmbAla")->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
         ASSERT_EQ(first.SaveMessage(false, false), 6);
         first.Unload();
         const qint32 cmId = office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment}).toInt();
@@ -76,8 +76,8 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         // The same login opens the same record: the first reminder is edited.
         tzSndMsgFrm& again = openFor("FRONT");
         EXPECT_EQ(again.CMID(), cmId);
-        EXPECT_EQ(again.txtMsg->toPlainText(), "Bring the X-rays");
-        EXPECT_FALSE(again.txtMsg->isReadOnly());
+        EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(), "Bring the X-rays");
+        EXPECT_FALSE(control<QPlainTextEdit>(&again, "txtMsg")->isReadOnly());
         EXPECT_TRUE(st.ReminderFlag);
         again.Unload();
         // Another login gets a new one.
@@ -105,11 +105,11 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
         st.Notes = "Bring the X-rays";
         tzSndMsgFrm& w = open();
         EXPECT_TRUE(showActive(&w));
-        QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
-        QTest::keyClick(w.txtMsg, Qt::Key_End, Qt::ControlModifier);
-        QTest::keyClicks(w.txtMsg, added);
-        w.cmbAla->setCurrentIndex(w.cmbAla->findText(choice));
-        QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+        QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
+        QTest::keyClick(textBox(w), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(textBox(w), added);
+        reminderBox(w)->setCurrentIndex(reminderBox(w)->findText(choice));
+        QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
         return office.scalar("select max(cmID) from CMTable").toInt();
     };
@@ -131,7 +131,7 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     st.LinkID = appointment;
     tzSndMsgFrm& again = open();
     EXPECT_EQ(again.CMID(), first);
-    EXPECT_EQ(again.txtMsg->toPlainText(), "Bring the X-rays and the referral letter");
+    EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(), "Bring the X-rays and the referral letter");
     again.Unload();
 }
 
@@ -153,15 +153,15 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         tzSndMsgFrm& w = open();
         EXPECT_TRUE(showActive(&w));
         act(w);
-        QTest::mouseClick(w.TB_Small->widgetForAction(w.tbSmallButton("MsgSend")), Qt::LeftButton);
+        QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
         return office.scalar("select cmID from CMTable where cmTraLinID=?", {appointment}).toInt();
     };
     const qint32 cmId = openAndSend([](tzSndMsgFrm& w) {
         ModalScript script;
         script.then(pickEntries({"Nurse, Ned"}));
-        QTest::mouseClick(w.CmdTo[0], Qt::LeftButton);
-        w.cmbAla->setCurrentIndex(w.cmbAla->findText("1 hr 15 min"));
+        QTest::mouseClick(control<QPushButton>(&w, "CmdTo_0"), Qt::LeftButton);
+        reminderBox(w)->setCurrentIndex(reminderBox(w)->findText("1 hr 15 min"));
     });
     const QString row = office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toString();
     ASSERT_TRUE(core::confirmAddressee(*office.services(), row.toInt(), nurse).written);
@@ -170,10 +170,10 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
     for (const QString added : {" and the referral", ""}) {
         SCOPED_TRACE(added.toStdString());
         openAndSend([&](tzSndMsgFrm& w) {
-            EXPECT_EQ(w.cmbAla->currentText(), "08:45 am");
-            QTest::mouseClick(w.txtMsg->viewport(), Qt::LeftButton);
-            QTest::keyClick(w.txtMsg, Qt::Key_End, Qt::ControlModifier);
-            QTest::keyClicks(w.txtMsg, added);
+            EXPECT_EQ(reminderBox(w)->currentText(), "08:45 am");
+            QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
+            QTest::keyClick(textBox(w), Qt::Key_End, Qt::ControlModifier);
+            QTest::keyClicks(textBox(w), added);
         });
         // One reminder, one addressee row (each query must find exactly one).
         expectColumns("select * from CMTable where cmTraLinID=? and cmWho='FRONT'", {appointment},
@@ -197,7 +197,7 @@ TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
     st.LinkID = 44;
     tzSndMsgFrm& w = open();
     EXPECT_EQ(w.CMID(), cmId);
-    EXPECT_EQ(w.txtMsg->toPlainText(), "Call about the absence");
+    EXPECT_EQ(textBox(w)->toPlainText(), "Call about the absence");
     w.Unload();
 }
 
@@ -210,11 +210,9 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         w.resetToNewMessage();
-        w.txtMsg->setPlainText("Order gloves");
+        textBox(w)->setPlainText("Order gloves");
         w.ToListPid(0, ids({nurse}));
-        w.cmbAla->setEditText(c.typed);
-        w.Set_ChangeFalg(true, 0);
-        w.Set_ChangeFalg(true, 1);
+        reminderBox(w)->setEditText(c.typed);
         ASSERT_EQ(w.SaveMessage(false, false), 6);
         QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag}, {"EVAlaStaDatFla", c.flag}};
         if (c.flag != "0")
@@ -228,34 +226,35 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
 {
     office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     tzSndMsgFrm& w = open();
-    ASSERT_EQ(w.cmbAla->count(), 40);
-    EXPECT_EQ((QStringList{w.cmbAla->itemText(0), w.cmbAla->itemText(1), w.cmbAla->itemText(2), w.cmbAla->itemText(39)}),
+    ASSERT_EQ(reminderBox(w)->count(), 40);
+    EXPECT_EQ((QStringList{reminderBox(w)->itemText(0), reminderBox(w)->itemText(1), reminderBox(w)->itemText(2), reminderBox(w)->itemText(39)}),
               (QStringList{"", "02:15 pm", "02:30 pm", "11:45 pm"}));
-    EXPECT_EQ(w.cmbAla->currentText(), "");
+    EXPECT_EQ(reminderBox(w)->currentText(), "");
     struct Case {
         QString typed, shown;
     } cases[] = {{"2:30 PM", "02:30 pm"}, {"14:05", "02:05 pm"}, {"soon", ""}, {"", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        w.Set_ChangeFalg(false, 0);
-        w.cmbAla->setProperty("tag", "old");
-        w.cmbAla->setEditText(c.typed);
+        w.setWindowModified(false); // as saved
+        reminderBox(w)->setProperty("tag", "old");
+        reminderBox(w)->setEditText(c.typed);
         // The window losing the activation is not leaving the box.
-        leave(w.cmbAla, Qt::ActiveWindowFocusReason);
-        EXPECT_EQ(w.cmbAla->currentText(), c.typed);
-        EXPECT_EQ(w.cmbAla->property("tag").toString(), "old");
-        leave(w.cmbAla);
-        EXPECT_EQ(w.cmbAla->currentText(), c.shown);
-        EXPECT_EQ(w.cmbAla->property("tag").toString(), c.shown);
-        EXPECT_EQ(w.m_changeMarks[1], "C");
+        leave(reminderBox(w), Qt::ActiveWindowFocusReason);
+        EXPECT_EQ(reminderBox(w)->currentText(), c.typed);
+        EXPECT_EQ(reminderBox(w)->property("tag").toString(), "old");
+        leave(reminderBox(w));
+        EXPECT_EQ(reminderBox(w)->currentText(), c.shown);
+        EXPECT_EQ(reminderBox(w)->property("tag").toString(), c.shown);
+        EXPECT_TRUE(w.isWindowModified());
     }
+    w.Unload();
     // A linked reminder keeps a typed number of minutes.
     SharedState::current().ReminderFlag = true;
-    w.BuildReminderChoices(true);
-    w.cmbAla->setEditText("90");
-    leave(w.cmbAla);
-    EXPECT_EQ(w.cmbAla->currentText(), "90");
-    w.Unload();
+    tzSndMsgFrm& linked = open();
+    reminderBox(linked)->setEditText("90");
+    leave(reminderBox(linked));
+    EXPECT_EQ(reminderBox(linked)->currentText(), "90");
+    linked.Unload();
 }
 
 TEST_F(Reminders, StoredReminderIsReadBack)
@@ -267,13 +266,13 @@ TEST_F(Reminders, StoredReminderIsReadBack)
     const qint32 without = seed(fromDoctor("Masks", "Order masks"), {{front}});
     tzSndMsgFrm& w = open();
     w.LoadMessage(tzSndMsgFrm::StoreKind, 0, withTime);
-    EXPECT_EQ(w.PicAla->property("tag").toString(), "12/10/2026");
-    EXPECT_EQ(w.cmbAla->currentText(), "02:30 pm");
-    EXPECT_EQ(w.cmbAla->property("tag").toString(), "02:30 pm");
-    EXPECT_EQ(w.lblRem->property("tag").toString(), "-1");
+    EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/10/2026");
+    EXPECT_EQ(reminderBox(w)->currentText(), "02:30 pm");
+    EXPECT_EQ(reminderBox(w)->property("tag").toString(), "02:30 pm");
+    EXPECT_EQ(control<QLabel>(&w, "lblRem")->property("tag").toString(), "-1");
     w.LoadMessage(tzSndMsgFrm::StoreKind, 0, without);
-    EXPECT_EQ(w.PicAla->property("tag").toString(), "12/06/2026");
-    EXPECT_EQ(w.cmbAla->currentText(), "");
+    EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/06/2026");
+    EXPECT_EQ(reminderBox(w)->currentText(), "");
     w.Unload();
 }
 

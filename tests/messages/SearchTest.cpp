@@ -58,7 +58,7 @@ protected:
     static bool typeAndWait(tzSndMsgFrm& w, const QString& text)
     {
         QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-        QTest::keyClicks(w.txtSearch, text);
+        QTest::keyClicks(searchBox(w), text);
         return done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000);
     }
 
@@ -73,7 +73,7 @@ protected:
     static QStringList marked(const tzSndMsgFrm& w)
     {
         QStringList out;
-        for (const QTextEdit::ExtraSelection& s : w.txtMsg->extraSelections())
+        for (const QTextEdit::ExtraSelection& s : textBox(w)->extraSelections())
             out << s.cursor.selectedText();
         return out;
     }
@@ -85,7 +85,7 @@ protected:
 TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 {
     tzSndMsgFrm& w = openShown();
-    QAbstractItemModelTester tester(w.TDBG->model(),
+    QAbstractItemModelTester tester(listView(w)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QStringList view{"Autoclave is out", "Lunch order", "Lab results"};
     ASSERT_EQ(subjects(w), view);
@@ -93,35 +93,35 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 
     // Ctrl+F puts the cursor in the box; the list waits for a pause in the typing.
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_EQ(QApplication::focusWidget(), w.txtSearch);
-    QTest::keyClicks(w.txtSearch, "AUTO");
+    ASSERT_EQ(QApplication::focusWidget(), searchBox(w));
+    QTest::keyClicks(searchBox(w), "AUTO");
     EXPECT_EQ(subjects(w), view);
     EXPECT_FALSE(w.isSearching());
     QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
     ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // not another's, not the purged one
-    EXPECT_EQ(w.lblSearch->text(), "1 message found");
-    EXPECT_EQ(w.SB_Panel1->text(), "1 of 1");
+    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "1 message found");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
     EXPECT_EQ(w.CMID(), outage);
     EXPECT_EQ(marked(w), QStringList{"auto"});           // in the message shown
-    EXPECT_EQ(QApplication::focusWidget(), w.txtSearch); // typing goes on in the box
+    EXPECT_EQ(QApplication::focusWidget(), searchBox(w)); // typing goes on in the box
 
     // More words, in any order, accents ignored.
     ASSERT_TRUE(typeAndWait(w, " front ROOM"));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-    w.txtSearch->clear();
+    searchBox(w)->clear();
     ASSERT_TRUE(typeAndWait(w, "cafe"));
     EXPECT_EQ(subjects(w), QStringList{"Lunch order"});
     EXPECT_EQ(marked(w), QStringList{"café"});
 
     // Esc empties the box and lists the view on the message it showed; the window stays.
-    QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
     EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.txtSearch->text().isEmpty());
+    EXPECT_TRUE(searchBox(w)->text().isEmpty());
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(subjects(w), view);
     EXPECT_EQ(w.CMID(), lunch);
-    EXPECT_EQ(w.SB_Panel1->text(), "2 of 3");
+    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 3");
     EXPECT_TRUE(marked(w).isEmpty());
     EXPECT_TRUE(prompter->shown.isEmpty());
     w.Unload();
@@ -130,16 +130,16 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
 {
     tzSndMsgFrm& w = openShown();
-    QTest::mouseClick(w.txtSearch, Qt::LeftButton);
-    QTest::keyClicks(w.txtSearch, "autoclave");
-    QTest::keyClick(w.txtSearch, Qt::Key_Return); // no waiting, no button of the window pressed
+    QTest::mouseClick(searchBox(w), Qt::LeftButton);
+    QTest::keyClicks(searchBox(w), "autoclave");
+    QTest::keyClick(searchBox(w), Qt::Key_Return); // no waiting, no button of the window pressed
     EXPECT_TRUE(w.isSearching());
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
     EXPECT_TRUE(w.isVisible());
 
     // The grid paints the found word's start on the highlight colour.
     QCoreApplication::processEvents();
-    const QImage grid = w.TDBG->viewport()->grab().toImage();
+    const QImage grid = listView(w)->viewport()->grab().toImage();
     int marks = 0;
     for (int y = 0; y < grid.height(); ++y)
         for (int x = 0; x < grid.width(); ++x)
@@ -147,12 +147,12 @@ TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
     EXPECT_GT(marks, 50);
 
     // A box of signs only searches for nothing and says so; the view stays listed.
-    w.txtSearch->clear();
-    QTest::keyClicks(w.txtSearch, "'\"%;--");
-    QTest::keyClick(w.txtSearch, Qt::Key_Enter);
+    searchBox(w)->clear();
+    QTest::keyClicks(searchBox(w), "'\"%;--");
+    QTest::keyClick(searchBox(w), Qt::Key_Enter);
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(model(w)->rowCount(), 3);
-    EXPECT_EQ(w.lblSearch->text(), "Type letters or digits to search");
+    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "Type letters or digits to search");
     EXPECT_EQ(office.count("CMTable"), 6);
     w.Unload();
 }
@@ -185,20 +185,20 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
     };
     for (const auto& c : cases) {
         // Added to the words being searched: their hits stay listed.
-        QTest::keyClicks(w.txtSearch, c.typed);
-        QTest::keyClick(w.txtSearch, Qt::Key_Return);
-        EXPECT_EQ(w.lblSearch->text(), c.said);
+        QTest::keyClicks(searchBox(w), c.typed);
+        QTest::keyClick(searchBox(w), Qt::Key_Return);
+        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), c.said);
         EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
         // Typed into an empty box: the view stays listed.
-        w.clearSearch();
-        QTest::keyClicks(w.txtSearch, "strasse FILE" + c.typed);
-        QTest::keyClick(w.txtSearch, Qt::Key_Return);
-        EXPECT_EQ(w.lblSearch->text(), c.said);
+        QTest::keyClick(searchBox(w), Qt::Key_Escape);
+        QTest::keyClicks(searchBox(w), "strasse FILE" + c.typed);
+        QTest::keyClick(searchBox(w), Qt::Key_Return);
+        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), c.said);
         EXPECT_FALSE(w.isSearching());
         EXPECT_EQ(model(w)->rowCount(), 4);
-        w.clearSearch();
-        QTest::keyClicks(w.txtSearch, "strasse FILE");
-        QTest::keyClick(w.txtSearch, Qt::Key_Return);
+        QTest::keyClick(searchBox(w), Qt::Key_Escape);
+        QTest::keyClicks(searchBox(w), "strasse FILE");
+        QTest::keyClick(searchBox(w), Qt::Key_Return);
         ASSERT_EQ(subjects(w), QStringList{"Straße closed"});
     }
     EXPECT_TRUE(prompter->shown.isEmpty());
@@ -208,34 +208,34 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 {
     tzSndMsgFrm& w = openShown();
-    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
-    ASSERT_TRUE(w.chkSearchAll->isChecked());
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    ASSERT_TRUE(control<QCheckBox>(&w, "chkSearchAll")->isChecked());
     ASSERT_TRUE(typeAndWait(w, "autoc"));
     const int viewColumn = MessageListModel::columnOf(MessageListModel::Kind::View);
-    EXPECT_FALSE(w.TDBG->isColumnHidden(viewColumn));
-    EXPECT_EQ(w.TDBG->horizontalHeader()->visualIndex(viewColumn),
-              w.TDBG->horizontalHeader()->visualIndex(2) - 1); // just before "From"
+    EXPECT_FALSE(listView(w)->isColumnHidden(viewColumn));
+    EXPECT_EQ(listView(w)->horizontalHeader()->visualIndex(viewColumn),
+              listView(w)->horizontalHeader()->visualIndex(2) - 1); // just before "From"
     QStringList rows;
     for (int r = 0; r < model(w)->rowCount(); ++r)
         rows << cell(w, r, viewColumn) + ": " + cell(w, r, 6);
     EXPECT_EQ(rows, (QStringList{"Inbox - History: Autoclave repaired",
                                  "Sent Items: Autoclave order", "Inbox: Autoclave is out"}));
-    EXPECT_EQ(w.lblSearch->text(), "3 messages found in every view");
+    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "3 messages found in every view");
     // Unread only where it came to her; purging among several views is left to the views.
     EXPECT_FALSE(boldRow(w, 1));
     EXPECT_TRUE(boldRow(w, 2));
-    EXPECT_FALSE(w.tbButton("Purge")->isEnabled());
+    EXPECT_FALSE(buttonOf(w, "TB", "Purge")->isEnabled());
     // A received hit is confirmed from its row as in the inbox.
     ASSERT_TRUE(show(w, outage));
-    EXPECT_TRUE(w.PicConfirm->isVisibleTo(&w));
+    EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     ASSERT_TRUE(show(w, sent));
-    EXPECT_FALSE(w.PicConfirm->isVisibleTo(&w));
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // Back to the view's own search, then to the view.
-    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-    EXPECT_TRUE(w.TDBG->isColumnHidden(viewColumn));
-    EXPECT_TRUE(w.tbButton("Purge")->isEnabled());
+    EXPECT_TRUE(listView(w)->isColumnHidden(viewColumn));
+    EXPECT_TRUE(buttonOf(w, "TB", "Purge")->isEnabled());
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_EQ(model(w)->rowCount(), 3);
     EXPECT_TRUE(w.isVisible());
@@ -251,30 +251,30 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
     ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
 
     // Another view: the same words narrow it.
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
-    w.TB_ButtonClick("TDLstHis");
+    pressButton(w, "TB", "TDLstHis");
     EXPECT_TRUE(subjects(w).isEmpty());
-    EXPECT_EQ(w.lblSearch->text(), "No message found");
-    w.TB_ButtonClick("MsgIn");
+    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "No message found");
+    pressButton(w, "TB", "MsgIn");
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
 
     // Purged from the hits: gone from them; in the history's hits instead.
     ASSERT_TRUE(show(w, outage));
     office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
-    w.TB_ButtonClick("Refresh");
-    w.TDBG->selectRow(0);
-    w.TB_ButtonClick("Purge");
+    pressButton(w, "TB", "Refresh");
+    listView(w)->selectRow(0);
+    pressButton(w, "TB", "Purge");
     EXPECT_TRUE(subjects(w).isEmpty());
-    w.TB_ButtonClick("TDLstHis");
+    pressButton(w, "TB", "TDLstHis");
     EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
 
     // Deleted from the hits; the view read again when the search is cleared.
     ASSERT_TRUE(show(w, repaired));
     prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
-    w.TB_ButtonClick("Delete");
+    pressButton(w, "TB", "Delete");
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-    w.clearSearch();
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
     EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
     w.Unload();
@@ -297,7 +297,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
     for (const bool escape : {false, true}) {
         QSignalSpy screen(&w, &tzSndMsgFrm::searchScreenShown);
         QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-        QTest::keyClicks(w.txtSearch, "insurance");
+        QTest::keyClicks(searchBox(w), "insurance");
         ASSERT_TRUE(screen.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
         const QStringList first = subjects(w);
         ASSERT_GE(first.size(), 10);
@@ -306,26 +306,26 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
         EXPECT_EQ(w.isSearchPartial(), office.usingPostgres());
         if (w.isSearchPartial()) {
             EXPECT_LT(first.size(), 120);
-            EXPECT_EQ(w.lblSearch->text(), QString("%1 found so far, searching on...")
+            EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), QString("%1 found so far, searching on...")
                                                .arg(first.size()));
         }
         if (escape) {
-            QTest::keyClick(w.txtSearch, Qt::Key_Escape);
+            QTest::keyClick(searchBox(w), Qt::Key_Escape);
             QTest::qWait(50);
             EXPECT_FALSE(w.isSearching());
             EXPECT_FALSE(w.isSearchPartial());
             EXPECT_EQ(model(w)->rowCount(), 123);
             break;
         }
-        w.TB_ButtonClick("ChkAll");
+        pressButton(w, "TB", "ChkAll");
         EXPECT_FALSE(w.isSearchPartial());
         EXPECT_EQ(model(w)->rowCount(), 120);
-        EXPECT_EQ(w.TDBG->selectionModel()->selectedRows().size(), 120);
+        EXPECT_EQ(listView(w)->selectionModel()->selectedRows().size(), 120);
         EXPECT_EQ(subjects(w).mid(120 - first.size()), first); // the first screen was its end
-        EXPECT_EQ(w.lblSearch->text(), "120 messages found");
+        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "120 messages found");
         EXPECT_EQ(w.CMID(), newest);
         EXPECT_EQ(done.size(), 1);
-        w.txtSearch->clear();
+        searchBox(w)->clear();
         QCoreApplication::processEvents();
     }
     w.Unload();
@@ -337,22 +337,22 @@ TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
 {
     tzSndMsgFrm& w = openFull(1120, 760);
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::mouseClick(w.chkSearchAll, Qt::LeftButton, {}, QPoint(6, w.chkSearchAll->height() / 2));
-    QTest::mouseClick(w.txtSearch, Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    QTest::mouseClick(searchBox(w), Qt::LeftButton);
     QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-    QTest::keyClicks(w.txtSearch, "staff");
+    QTest::keyClicks(searchBox(w), "staff");
     ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
-    auto* grid = static_cast<MessageListModel*>(w.TDBG->model());
+    auto* grid = static_cast<MessageListModel*>(listView(w)->model());
     const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
     QStringList rows;
     for (int r = 0; r < grid->rowCount(); ++r)
         rows << grid->index(r, view).data().toString() + ": " + grid->index(r, 6).data().toString();
     EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff", "Inbox: Staff meeting moved"}));
-    w.TDBG->setCurrentIndex(grid->index(1, 2));
+    listView(w)->setCurrentIndex(grid->index(1, 2));
     QTest::qWait(20);
-    EXPECT_EQ(w.txtSubject->text(), "Staff meeting moved");
-    ASSERT_EQ(w.txtMsg->extraSelections().size(), 1);
-    EXPECT_EQ(w.txtMsg->extraSelections().first().cursor.selectedText(), "staff");
+    EXPECT_EQ(subjectBox(w)->text(), "Staff meeting moved");
+    ASSERT_EQ(textBox(w)->extraSelections().size(), 1);
+    EXPECT_EQ(textBox(w)->extraSelections().first().cursor.selectedText(), "staff");
     saveScreenshot(w, "messages-search.png");
 }
 

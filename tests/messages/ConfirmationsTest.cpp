@@ -43,9 +43,9 @@ protected:
     {
         const int row = rowOf(w, cmId);
         ASSERT_GE(row, 0) << "message " << cmId << " is not listed";
-        w.TDBG->scrollTo(model(w)->index(row, 6));
-        QTest::mouseClick(w.TDBG->viewport(), Qt::LeftButton, {},
-                          w.TDBG->visualRect(model(w)->index(row, 6)).center());
+        listView(w)->scrollTo(model(w)->index(row, 6));
+        QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {},
+                          listView(w)->visualRect(model(w)->index(row, 6)).center());
         ASSERT_EQ(w.CMID(), cmId);
     }
     static QString confirmedCell(tzSndMsgFrm& w, qint32 cmId)
@@ -64,10 +64,10 @@ protected:
     static QStringList panelRows(tzSndMsgFrm& w)
     {
         QStringList rows;
-        for (int r = 0; r < w.lstConfirmations->rowCount(); ++r) {
+        for (int r = 0; r < control<QTableWidget>(&w, "lstConfirmations")->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 0; c < w.lstConfirmations->columnCount(); ++c)
-                cells << w.lstConfirmations->item(r, c)->text();
+            for (int c = 0; c < control<QTableWidget>(&w, "lstConfirmations")->columnCount(); ++c)
+                cells << control<QTableWidget>(&w, "lstConfirmations")->item(r, c)->text();
             rows << cells.join('|');
         }
         return rows;
@@ -104,14 +104,14 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     ASSERT_TRUE(showActive(&w));
     // The inbox has no such column and no panel.
     ASSERT_TRUE(show(w, received));
-    EXPECT_TRUE(w.TDBG->isColumnHidden(confirmedColumn()));
-    EXPECT_FALSE(w.PicConfirmations->isVisible());
+    EXPECT_TRUE(listView(w)->isColumnHidden(confirmedColumn()));
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirmations")->isVisible());
 
-    click(w.TB, w.tbButton("MsgSItem"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
     ASSERT_EQ(model(w)->rowCount(), 3);
-    EXPECT_FALSE(w.TDBG->isColumnHidden(confirmedColumn()));
-    EXPECT_EQ(w.TDBG->horizontalHeader()->visualIndex(confirmedColumn()),
-              w.TDBG->horizontalHeader()->visualIndex(6) + 1)
+    EXPECT_FALSE(listView(w)->isColumnHidden(confirmedColumn()));
+    EXPECT_EQ(listView(w)->horizontalHeader()->visualIndex(confirmedColumn()),
+              listView(w)->horizontalHeader()->visualIndex(6) + 1)
         << "beside the subject";
     EXPECT_EQ(confirmedCell(w, autoclave), "2 of 5 confirmed");
     EXPECT_EQ(confirmedCell(w, nobody), "0 of 0 confirmed");
@@ -124,47 +124,47 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
 
     // The panel under the message: pending first, To before Cc, the computer with who confirmed.
     clickRow(w, autoclave);
-    ASSERT_TRUE(w.PicConfirmations->isVisible());
-    EXPECT_FALSE(w.PicConfirm->isVisible()) << "the received message's panel is not the sender's";
-    EXPECT_EQ(w.lblConfirmations->text(),
+    ASSERT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisible()) << "the received message's panel is not the sender's";
+    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(),
               "2 of 5 confirmed - needs confirmation, 3 not confirmed yet");
     EXPECT_EQ(panelRows(w),
               QStringList({"Ned Nurse|To|Pending|", "Bo Billing|Cc|Pending|",
                            "WS3 (computer)|Cc|Pending|", "Dora Doctor|To|12/07/2026 08:15 am|",
                            "WS2 (computer)|To|12/07/2026 08:20 am|Bo Billing"}));
-    EXPECT_TRUE(w.cmdRemindOthers->isEnabled());
+    EXPECT_TRUE(control<QPushButton>(&w, "cmdRemindOthers")->isEnabled());
 
     clickRow(w, nobody);
-    EXPECT_EQ(w.lblConfirmations->text(), "0 of 0 confirmed");
-    EXPECT_EQ(w.lstConfirmations->rowCount(), 0);
-    EXPECT_FALSE(w.cmdRemindOthers->isEnabled());
+    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(), "0 of 0 confirmed");
+    EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->rowCount(), 0);
+    EXPECT_FALSE(control<QPushButton>(&w, "cmdRemindOthers")->isEnabled());
 
     // Someone confirms meanwhile at another desk; a refresh shows it and it is not reminded.
     clickRow(w, autoclave);
     confirm(rows[0], nurse, monday.addSecs(600));
-    click(w.TB, w.tbButton("Refresh"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "Refresh"));
     EXPECT_EQ(confirmedCell(w, autoclave), "3 of 5 confirmed");
     ASSERT_EQ(w.CMID(), autoclave);
-    EXPECT_EQ(w.lblConfirmations->text(),
+    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(),
               "3 of 5 confirmed - needs confirmation, 2 not confirmed yet");
 
     // "Remind the Others": a new message to exactly the pending ones, quoting the original.
-    QTest::mouseClick(w.cmdRemindOthers, Qt::LeftButton);
-    EXPECT_FALSE(w.PicConfirmations->isVisible());
+    QTest::mouseClick(control<QPushButton>(&w, "cmdRemindOthers"), Qt::LeftButton);
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirmations")->isVisible());
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_FALSE(w.txtMsg->isReadOnly());
-    EXPECT_EQ(w.txtSubject->text(), "RE: Autoclave out");
-    EXPECT_EQ(w.txtTo[0]->text(), "BB, WS3") << "nobody of To is left: the Cc ones go to To";
-    EXPECT_EQ(w.txtTo[1]->text(), "");
-    EXPECT_EQ(w.txtMsg->toPlainText(),
+    EXPECT_FALSE(textBox(w)->isReadOnly());
+    EXPECT_EQ(subjectBox(w)->text(), "RE: Autoclave out");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "BB, WS3") << "nobody of To is left: the Cc ones go to To";
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "");
+    EXPECT_EQ(textBox(w)->toPlainText(),
               "\n------ Original Message ------\nFrom: Fay Front, To: NN, DD, WS2, "
               "Cc: BB, WS3/ Subject: Autoclave out\nUse room 3 until Friday.");
-    EXPECT_TRUE(w.chkDoc[1]->isChecked()) << "it needs confirmation as the original did";
-    EXPECT_TRUE(w.txtMsg->hasFocus());
+    EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked()) << "it needs confirmation as the original did";
+    EXPECT_TRUE(textBox(w)->hasFocus());
     EXPECT_EQ(w.windowTitle(), "New Message");
 
     // The user sends it as it stands.
-    click(w.TB, w.tbButton("MsgSend"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSend"));
     EXPECT_TRUE(prompter->shown.isEmpty()) << "ready to send: no question";
     const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_GT(reminder, received);
@@ -190,14 +190,14 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
             billing, monday);
     tzSndMsgFrm& w = openFull("MsgHisMsg");
     ASSERT_TRUE(showActive(&w));
-    click(w.TB, w.tbButton("MsgSItem"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
     clickRow(w, cmId);
     EXPECT_FALSE(marked(w, cmId)) << "no confirmation was asked for";
-    QTest::mouseClick(w.cmdRemindOthers, Qt::LeftButton);
-    EXPECT_EQ(w.txtSubject->text(), "RE: Rota") << "prefixed once, as a reply is";
-    EXPECT_EQ(w.txtTo[0]->text(), "NN, WS2");
-    EXPECT_EQ(w.txtTo[1]->text(), "DD");
-    EXPECT_FALSE(w.chkDoc[1]->isChecked());
+    QTest::mouseClick(control<QPushButton>(&w, "cmdRemindOthers"), Qt::LeftButton);
+    EXPECT_EQ(subjectBox(w)->text(), "RE: Rota") << "prefixed once, as a reply is";
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "NN, WS2");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "DD");
+    EXPECT_FALSE(control<QCheckBox>(&w, "chkDoc_1")->isChecked());
 
     // Moving to another row asks first: the reminder is not lost silently.
     prompter->expect("Would you like to send current message?", "Send Message", ui::vbYes);
@@ -224,15 +224,15 @@ TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
         seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(showActive(&w));
-    click(w.TB, w.tbButton("MsgSItem"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
     EXPECT_EQ(rowOf(w, purged), -1);
-    click(w.TB, w.tbButton("TDLstHis"));
+    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "TDLstHis"));
     ASSERT_EQ(w.windowTitle(), "Sent Items - History - FRONT");
     ASSERT_EQ(model(w)->rowCount(), 1);
     EXPECT_EQ(confirmedCell(w, purged), "1 of 2 confirmed");
     EXPECT_TRUE(marked(w, purged));
     clickRow(w, purged);
-    EXPECT_TRUE(w.PicConfirmations->isVisible());
+    EXPECT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
     EXPECT_EQ(panelRows(w),
               QStringList({"Dora Doctor|To|Pending|", "Ned Nurse|To|12/07/2026 08:15 am|"}));
     EXPECT_EQ(rowOf(w, current), -1);
@@ -256,14 +256,14 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
     }
     const int before = tzSndMsgFrm::confirmationQueryCount();
     tzSndMsgFrm& w = openFull();
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 40);
     EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount(), before) << "nothing is counted while binding";
     // Tall enough that the list shows a screen of rows under the search bar.
     w.resize(1100, 900);
     w.grab();
-    const int first = w.TDBG->rowAt(0);
-    const int last = w.TDBG->rowAt(w.TDBG->viewport()->height() - 1);
+    const int first = listView(w)->rowAt(0);
+    const int last = listView(w)->rowAt(listView(w)->viewport()->height() - 1);
     ASSERT_GE(first, 0);
     ASSERT_GT(last, first + 5) << "a screen shows several rows";
     EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount() - before, 1) << "one statement for the screen";
@@ -285,18 +285,18 @@ class ConfirmationsDemo : public DemoFrontDesk {};
 TEST_F(ConfirmationsDemo, TheFrontDesksSentItemsShowWhoIsStillPending)
 {
     tzSndMsgFrm& w = openFull(1120, 800);
-    w.TB_ButtonClick("MsgSItem");
+    pressButton(w, "TB", "MsgSItem");
     QTest::qWait(20);
-    const auto* grid = w.TDBG->model();
+    const auto* grid = listView(w)->model();
     ASSERT_GE(grid->rowCount(), 1);
-    w.TDBG->setCurrentIndex(grid->index(0, 2));
+    listView(w)->setCurrentIndex(grid->index(0, 2));
     QTest::qWait(20);
-    EXPECT_EQ(w.txtSubject->text(), "New phone system on Monday");
-    ASSERT_TRUE(w.PicConfirmations->isVisible());
-    EXPECT_EQ(w.lblConfirmations->text(), "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
-    ASSERT_EQ(w.lstConfirmations->rowCount(), 6);
+    EXPECT_EQ(subjectBox(w)->text(), "New phone system on Monday");
+    ASSERT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
+    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(), "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
+    ASSERT_EQ(control<QTableWidget>(&w, "lstConfirmations")->rowCount(), 6);
     for (int r = 0; r < 2; ++r)
-        EXPECT_EQ(w.lstConfirmations->item(r, 2)->text(), "Pending") << r;
+        EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->item(r, 2)->text(), "Pending") << r;
     saveScreenshot(w, "confirmations.png");
 }
 

@@ -17,11 +17,11 @@ ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* 
     return [=](QDialog& dialog) {
         auto& w = static_cast<tzSndMsgFrm&>(dialog);
         if (subject)
-            *subject = w.txtSubject->text();
+            *subject = subjectBox(w)->text();
         if (body)
-            *body = w.txtMsg->toPlainText();
+            *body = textBox(w)->toPlainText();
         w.ToListPid(0, ids({person}));
-        w.TB_Small_ButtonClick("MsgSend");
+        pressButton(w, "TB_Small", "MsgSend");
         return dialog.result();
     };
 }
@@ -261,6 +261,83 @@ TEST_F(Programmatic, AnnouncementFailuresReachTheCallerWithoutABox)
     QString text = "Fire drill at 3 pm", to = ids({ben}), machines, cat = "Message", sub = "EMS";
     component.AnnouncementSend(text, to, machines, cat, sub);
     EXPECT_EQ(office.count("CMTable"), 1);
+}
+
+// Every column of the rows a message wrote, keyed columns left out, the addressee rows in order.
+QStringList writtenRows(Office& office, qint32 cmId)
+{
+    const QStringList keys{"cmid", "evid", "evlinid", "brochkid", "brochklinid"};
+    QStringList out;
+    auto add = [&](const QString& statement) {
+        db::Recordset rs = office.query(statement, {cmId});
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+            QStringList row;
+            for (const QString& name : rs.fieldNames())
+                if (!keys.contains(name.toLower()))
+                    row << name.toLower() + "=" + (rs.isNull(name) ? "<null>" : rs.value(name).toString());
+            row.sort();
+            out << row.join("|");
+        }
+    };
+    add("select * from CMTable where cmID=?");
+    add("select * from EVTable where EvLinID=?");
+    add("select * from BroChkTable where BroChkLinID=? order by BroChkPID, BroChkToMac");
+    return out;
+}
+
+// An announcement writes what the window writes for the same text, addressees and start.
+TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
+{
+    office.writeMachinesIni("ws2\r\n");
+    struct Case {
+        const char* name;
+        QDateTime startsAt;
+        qint32 patient = 0;
+    } cases[] = {
+        {"delivered now", {}},
+        {"delivered from a later moment", QDateTime(QDate(2026, 12, 9), QTime(14, 30))},
+        {"a patient in hand", {}, 77},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        atWorkstation(front);
+        SharedState::current().PatientID = c.patient;
+        const QString text = "Fire drill at 3 pm\nUse the back stairs";
+
+        // The window, filled in and sent as a person does.
+        tzSndMsgFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        textBox(w)->setPlainText(text);
+        {
+            ModalScript script;
+            script.then(pickEntries({"Bennet, Ben", "Carter, Carl", "-Computer WS2"}));
+            control<QPushButton>(&w, "CmdTo_0")->click();
+        }
+        if (c.startsAt.isValid()) {
+            control<QCheckBox>(&w, "ChkBro_0")->setChecked(true);
+            control<QCheckBox>(&w, "ChkFro_0")->setChecked(true);
+            control<ui::DateCombo>(&w, "dCmbFro_0")
+                ->setText(c.startsAt.date().toString("MM/dd/yyyy"));
+            control<QComboBox>(&w, "cmbFroTim_0")->setEditText(c.startsAt.time().toString("h:mm ap"));
+        }
+        pressButton(w, "TB_Small", "MsgSend");
+        const qint32 byWindow = office.scalar("select max(cmID) from CMTable").toInt();
+        ASSERT_NE(byWindow, 0);
+        window.reset();
+
+        // The announcement of the same.
+        tzSndMsgCls component;
+        component.setGIC(office.services());
+        SharedState::current().PatientID = c.patient;
+        SharedState::current().DefaultSaveToPID = false;
+        QString body = text, to = ids({ben, carl}), machines = "ws2", cat = "Message", sub = "EMS";
+        component.AnnouncementSend(body, to, machines, cat, sub, c.startsAt);
+        const qint32 byCode = office.scalar("select max(cmID) from CMTable").toInt();
+        ASSERT_NE(byCode, byWindow);
+
+        EXPECT_EQ(writtenRows(office, byCode), writtenRows(office, byWindow));
+        EXPECT_EQ(rowsOf(byCode), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}}));
+    }
 }
 
 } // namespace
