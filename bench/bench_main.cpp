@@ -1,6 +1,7 @@
 // tzsndmsg_bench: times the product's list, send, purge and picker work on a generated office
 // against the bare database work each stands on, and prints the ratios.
 #include "BareStatements.h"
+#include "db/Internals.h"
 #include "BenchRunner.h"
 #include "ConfirmationCases.h"
 #include "ProposedChanges.h"
@@ -239,7 +240,7 @@ void addSendCase(bench::Runner& runner, Bench& b)
              return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
          },
          [&b, office, login, sender, body, firstNewId] {
-             QSqlQuery h(b.db->handle()), d(b.db->handle()), r(b.db->handle());
+             QSqlQuery h(tzsndmsg::db::Internals::handle(*b.db)), d(tzsndmsg::db::Internals::handle(*b.db)), r(tzsndmsg::db::Internals::handle(*b.db));
              db::Transaction t(*b.db);
              h.prepare(QStringLiteral(
                  "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, "
@@ -328,7 +329,7 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
     // 1,000 read messages of the typical inbox, as a selection in the grid would give them.
     auto ids = std::make_shared<QVector<qint64>>();
     {
-        QSqlQuery q(b.db->handle());
+        QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
         q.prepare(QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable INNER JOIN CMTable "
                                  "ON CMTable.cmID = BroChkTable.BroChkLinID WHERE BroChkPID = ? "
                                  "AND BroChkDonDis = -1 AND CMPurFla IS NULL ORDER BY BroChkLinID"));
@@ -385,7 +386,7 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
          },
          [&b, ids] {
              db::Transaction t(*b.db);
-             QSqlQuery q(b.db->handle());
+             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
              q.prepare(QStringLiteral("UPDATE CMTable SET CMPurFla = ? WHERE cmID = ?"));
              for (qint64 id : *ids) {
                  q.bindValue(0, 256);
@@ -447,7 +448,7 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
          },
          [&b] {
              // The list's own statement, read bare (the database's plan is the same for both).
-             QSqlQuery q(b.db->handle());
+             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
              q.setForwardOnly(true);
              q.exec(b.services->adaptSqlFor(*b.db, events::eventListStatement({}, {})));
              qint64 n = 0;

@@ -6,6 +6,7 @@
 #include "common/VbFormat.h"
 #include "component/SharedState.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
@@ -92,12 +93,12 @@ public:
 private:
     bool update(qint64 value, qint64 id)
     {
-        QSqlQuery* q = m_store->preparedStatement(m_statement);
+        QSqlQuery* q = db::Internals::preparedStatement(*m_store, m_statement);
         if (!q)
             return false;
         q->bindValue(0, value);
         q->bindValue(1, id);
-        const bool ok = m_store->execPrepared(*q);
+        const bool ok = db::Internals::execPrepared(*m_store, *q);
         q->finish();
         return ok;
     }

@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/PgPassword.h"
 #include "db/Recordset.h"
 
@@ -535,7 +536,8 @@ bool setLoginPassword(db::Database& database, const QString& login, const QStrin
     const QString role = roleOfLogin(database, login, error);
     if (role.isEmpty())
         return false;
-    const QString hashed = db::detail::postgresHashedPassword(database.handle(), role, password);
+    const QString hashed =
+        db::detail::postgresHashedPassword(db::Internals::handle(database), role, password);
     if (hashed.isEmpty()) {
         setError(error, QStringLiteral("the client library cannot hash the password"));
         return false;
