@@ -1,6 +1,6 @@
 #pragma once
 
-#include <tzsndmsg/tzSndMsgCls.h>
+#include <tzsndmsg/LinkIDTypes.h>
 
 #include <QDate>
 #include <QDateTime>
