@@ -19,6 +19,11 @@ namespace db {
 class Database;
 }
 
+// How the library's calls fail, every one outside tzSndMsgCls (whose AnnouncementSend throws
+// SendError): they return bool, true when done; false with the reason, a sentence fit to show, in
+// *error when error is not null. What a call reads comes back in out-parameters. Only functions
+// that turn a text into a value (ConnectionUrl::parse, quietHours) return the value or nothing.
+
 // What the note writer and the to-do writer file for a person.
 struct NoteEntry {
     QString text;
