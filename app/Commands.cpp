@@ -344,17 +344,14 @@ int runMessages(const QStringList& args)
     messages.setMsgHisOn(parser.isSet(QStringLiteral("history")));
     if (linkedId) {
         const LinkIDTypes linkType = appointment ? ZELOAppointment : QNSAppointment;
-        const auto moment = readReminderMoment(*services, linkType, linkedId);
-        if (!moment)
-            return fail(1, QStringLiteral("no %1 with id %2")
-                               .arg(appointment ? QStringLiteral("appointment")
-                                                : QStringLiteral("absence"))
-                               .arg(linkedId));
+        ReminderMoment moment;
+        if (QString why; !readReminderMoment(*services, linkType, linkedId, moment, &why))
+            return fail(1, why);
         messages.setReminderFlag(true);
         messages.setLinkTyp(linkType);
         messages.setLinkID(linkedId);
-        messages.setReminderDate(moment->date);
-        messages.setReminderTime(moment->time);
+        messages.setReminderDate(moment.date);
+        messages.setReminderTime(moment.time);
     }
     messages.Message_Start();
     messages.Message_Stop();

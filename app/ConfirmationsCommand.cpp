@@ -68,22 +68,21 @@ int runConfirmations(const QStringList& args)
         return setUpExitCode();
 
     QString error;
-    const std::optional<MessageConfirmations> read =
-        readSentMessageConfirmations(*services, messageId, QString(), &error);
-    if (!read)
+    MessageConfirmations read;
+    if (!readSentMessageConfirmations(*services, messageId, QString(), read, &error))
         return fail(1, error);
 
     QTextStream out(stdout);
-    out << "Message " << read->messageId << " \"" << read->subject << "\" from " << read->from
-        << ": " << confirmationCountText(read->count);
-    if (read->count.awaited())
-        out << "; needs confirmation, " << read->count.pending() << " not confirmed yet";
+    out << "Message " << read.messageId << " \"" << read.subject << "\" from " << read.from
+        << ": " << confirmationCountText(read.count);
+    if (read.count.awaited())
+        out << "; needs confirmation, " << read.count.pending() << " not confirmed yet";
     out << "\n";
 
     const QStringList headers{QStringLiteral("Addressee"), QStringLiteral("To/Cc"),
                               QStringLiteral("Confirmed"), QStringLiteral("Confirmed by")};
     QList<QStringList> rows;
-    for (const AddresseeConfirmation& a : read->addressees)
+    for (const AddresseeConfirmation& a : read.addressees)
         rows << QStringList{a.computer ? a.name + QStringLiteral(" (computer)") : a.name,
                             a.cc ? QStringLiteral("Cc") : QStringLiteral("To"),
                             !a.confirmed              ? QStringLiteral("Pending")

@@ -71,10 +71,9 @@ int runSearch(const QStringList& args)
     if (!services)
         return setUpExitCode();
 
-    const MessageSearchResult result =
-        searchMessages(*services, config.loginName, typed, scope);
-    if (!result.ok)
-        return failed(1, result.error);
+    MessageSearchResult result;
+    if (QString why; !searchMessages(*services, config.loginName, typed, scope, result, &why))
+        return failed(1, why);
 
     QStringList headers;
     if (scope.everywhere)

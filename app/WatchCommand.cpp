@@ -172,10 +172,10 @@ int runWatch(int argc, char** argv, const QStringList& args)
         std::fprintf(stderr, "tzsndmsg: watch: %s\n", qPrintable(text));
     });
     auto stats = [&watcher] {
-        printLine({{QStringLiteral("event"), QStringLiteral("stats")},
-                   {QStringLiteral("statements"), double(watcher.statementsRun())},
-                   {QStringLiteral("looks"), double(watcher.looks())},
-                   {QStringLiteral("rssKb"), double(residentKb())}});
+        QJsonObject line = QJsonObject::fromVariantMap(watcher.stats());
+        line.insert(QStringLiteral("event"), QStringLiteral("stats"));
+        line.insert(QStringLiteral("rssKb"), double(residentKb()));
+        printLine(line);
     };
 
     UnixSignals unixSignals;

@@ -1,4 +1,5 @@
 #include "BareStatements.h"
+#include "db/Internals.h"
 
 #include "db/Database.h"
 
@@ -26,7 +27,7 @@ QString typeTest(bool forSqlite)
 std::optional<std::vector<QVariantList>> readBare(db::Database& db, const QString& sql,
                                                   const QVariantList& params, QSqlRecord* record)
 {
-    QSqlQuery q(db.handle());
+    QSqlQuery q(tzsndmsg::db::Internals::handle(db));
     q.setForwardOnly(true);
     if (!q.prepare(sql)) {
         std::fprintf(stderr, "bare statement failed: %s\n%s\n", qPrintable(q.lastError().text()),

@@ -1,4 +1,5 @@
 #include "StoreGenerator.h"
+#include "db/Internals.h"
 
 #include "db/Database.h"
 #include "db/Recordset.h"
@@ -95,10 +96,10 @@ public:
             return true;
         const int rows = int(m_pending.size() / m_columns.size());
         QSqlQuery* q = nullptr;
-        QSqlQuery partial(m_db.handle());
+        QSqlQuery partial(tzsndmsg::db::Internals::handle(m_db));
         if (rows == m_batchRows) {
             if (!m_full) {
-                m_full = std::make_unique<QSqlQuery>(m_db.handle());
+                m_full = std::make_unique<QSqlQuery>(tzsndmsg::db::Internals::handle(m_db));
                 if (!m_full->prepare(statement(rows)))
                     return fail(*m_full);
             }

@@ -15,6 +15,7 @@
 // measures the server's connections and memory beside the latency.
 #include "core/MessageWrite.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/Recordset.h"
 #include "tzsndmsg/OfficeWatcher.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -389,7 +390,7 @@ public:
     quint64 statements()
     {
         quint64 n = 0;
-        QMetaObject::invokeMethod(&m_context, [&n] { n = db::Database::statementsRunOnThisThread(); },
+        QMetaObject::invokeMethod(&m_context, [&n] { n = db::Internals::statementsRunOnThisThread(); },
                                   Qt::BlockingQueuedConnection);
         return n;
     }

@@ -1,4 +1,5 @@
 #include "WindowCases.h"
+#include "db/Internals.h"
 
 #include "BareStatements.h"
 #include "BenchRunner.h"
@@ -67,7 +68,7 @@ int scrollThrough(tzSndMsgFrm& w)
 qint64 bareScreens(int screens, int rowsPerScreen, const StoreSummary& s)
 {
     auto db = SharedState::current().GIC->messageStoreConnection();
-    QSqlQuery q(db->handle());
+    QSqlQuery q(tzsndmsg::db::Internals::handle(*db));
     q.setForwardOnly(true);
     q.prepare(bareInboxStatement(true, false, db->backend() == db::Backend::Sqlite));
     q.addBindValue(s.typicalPid);
@@ -79,7 +80,7 @@ qint64 bareScreens(int screens, int rowsPerScreen, const StoreSummary& s)
         all << QString::number(q.value(QStringLiteral("cmID")).toLongLong());
     q.finish();
     for (qsizetype at = 0; at < all.size() && screens-- > 0; at += rowsPerScreen) {
-        QSqlQuery r(db->handle());
+        QSqlQuery r(tzsndmsg::db::Internals::handle(*db));
         r.setForwardOnly(true);
         r.exec(bareRecipientsOf(all.mid(at, rowsPerScreen).join(u',')));
         while (r.next())

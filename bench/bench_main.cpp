@@ -1,6 +1,7 @@
 // tzsndmsg_bench: times the product's list, send, purge and picker work on a generated office
 // against the bare database work each stands on, and prints the ratios.
 #include "BareStatements.h"
+#include "db/Internals.h"
 #include "BenchRunner.h"
 #include "ConfirmationCases.h"
 #include "ProposedChanges.h"
@@ -262,7 +263,7 @@ void addSendCase(bench::Runner& runner, Bench& b)
              return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
          },
          [&b, office, login, sender, body, firstNewId] {
-             QSqlQuery h(b.db->handle()), d(b.db->handle()), r(b.db->handle());
+             QSqlQuery h(tzsndmsg::db::Internals::handle(*b.db)), d(tzsndmsg::db::Internals::handle(*b.db)), r(tzsndmsg::db::Internals::handle(*b.db));
              db::Transaction t(*b.db);
              h.prepare(QStringLiteral(
                  "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, "
@@ -351,7 +352,7 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
     // 1,000 read messages of the typical inbox, as a selection in the grid would give them.
     auto ids = std::make_shared<QVector<qint64>>();
     {
-        QSqlQuery q(b.db->handle());
+        QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
         q.prepare(QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable INNER JOIN CMTable "
                                  "ON CMTable.cmID = BroChkTable.BroChkLinID WHERE BroChkPID = ? "
                                  "AND BroChkDonDis = -1 AND CMPurFla IS NULL ORDER BY BroChkLinID"));
@@ -408,7 +409,7 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
          },
          [&b, ids] {
              db::Transaction t(*b.db);
-             QSqlQuery q(b.db->handle());
+             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
              q.prepare(QStringLiteral("UPDATE CMTable SET CMPurFla = ? WHERE cmID = ?"));
              for (qint64 id : *ids) {
                  q.bindValue(0, 256);
@@ -470,7 +471,7 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
          },
          [&b] {
              // The list's own statement, read bare (the database's plan is the same for both).
-             QSqlQuery q(b.db->handle());
+             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
              q.setForwardOnly(true);
              q.exec(b.services->adaptSqlFor(*b.db, events::eventListStatement({}, {})));
              qint64 n = 0;
@@ -556,11 +557,14 @@ void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::t
         const auto search = [&b, t](tzglob::tzGlobal& at) {
             MessageSearchScope scope;
             scope.everywhere = t.everywhere;
-            const MessageSearchResult found =
-                searchMessages(at, b.summary.typicalLogin, QString::fromLatin1(t.text), scope);
-            if (!found.ok)
-                std::fprintf(stderr, "search failed: %s\n", qPrintable(found.error));
-            return found.ok ? qint64(found.hits.size()) : qint64(-1);
+            MessageSearchResult found;
+            QString why;
+            if (!searchMessages(at, b.summary.typicalLogin, QString::fromLatin1(t.text), scope,
+                                found, &why)) {
+                std::fprintf(stderr, "search failed: %s\n", qPrintable(why));
+                return qint64(-1);
+            }
+            return qint64(found.hits.size());
         };
         runner.add({QStringLiteral("Search \"%1\" (%2)")
                         .arg(QLatin1String(t.text),
@@ -605,7 +609,12 @@ int runSignedIn(Bench& b, tzglob::Config config, int reps, const QStringList& on
         }
     } reopen{b};
     QUrl url(config.databaseUrl);
-    url.setUserName(roleOfLogin(*b.db, b.summary.typicalLogin));
+    QString role;
+    if (!roleOfLogin(*b.db, b.summary.typicalLogin, role, &error)) {
+        err << "cannot find the role of " << b.summary.typicalLogin << ": " << error << "\n";
+        return 1;
+    }
+    url.setUserName(role);
     url.setPassword(QString());
     config.databaseUrl = url.toString();
     auto signedIn = std::make_shared<tzglob::tzGlobal>(config);

@@ -4,7 +4,6 @@
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <optional>
 
 // Who has confirmed a sent message: the counts the sent items show beside each message, and the
 // rows of the panel under a sent message. And a received message confirmed or snoozed without
@@ -62,13 +61,12 @@ struct MessageConfirmations {
 
 // The confirmations of one of the login's sent messages, current or purged (the sent items and
 // their history, under the views' own rules). loginName empty: the services' current login.
-// None, with a reason fit to show, when the login is not one of the office's, when no message has
-// that id, when it is not among the login's sent items (another person's message, an event, a
-// hidden row), or when the store cannot be read.
-std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& services,
-                                                                 qint32 messageId,
-                                                                 const QString& loginName = {},
-                                                                 QString* error = nullptr);
+// False, with a reason fit to show, when the login is not one of the office's or its person has
+// left the office, when no message has that id, when it is not among the login's sent items
+// (another person's message, an event, a hidden row), or when the store cannot be read.
+bool readSentMessageConfirmations(HostServices& services, qint32 messageId,
+                                  const QString& loginName, MessageConfirmations& confirmations,
+                                  QString* error = nullptr);
 
 // Confirming or snoozing one received message, by the addressee row it came through (the
 // inbox's row, BroChkID), as the services' current login at the services' computer. Only the

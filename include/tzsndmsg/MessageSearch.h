@@ -31,8 +31,6 @@ struct MessageSearchHit {
 };
 
 struct MessageSearchResult {
-    bool ok = false;
-    QString error;                  // why, when not ok
     QStringList words;              // what was looked for
     QVector<MessageSearchHit> hits; // in the list's order (date, time, id)
 };
@@ -54,12 +52,13 @@ QString searchWordsError(const QStringList& words);
 // fullwidth letter its plain letters), in the subject, the text, the sender (login name, the
 // person's names and initials) or the To/Cc names (persons addressed, by names and initials;
 // computers by name). A search never lists a message the login's views would not list.
-// On failure `ok` is false and `error` says why: a login the office does not know, nothing to
-// search for, words beyond the limits above, a store without its search index (made by
-// "tzsndmsg init"), a database error.
+// False, with nothing found and the reason in *error, for a login the office does not know or
+// whose person has left the office, nothing to search for, words beyond the limits above, a
+// store without its search index (made by "tzsndmsg init"), a database error.
 // Runs on the calling thread over the services' message store connection, so call it on the
 // thread that opened the services.
-MessageSearchResult searchMessages(HostServices& services, const QString& loginName,
-                                   const QString& typed, const MessageSearchScope& scope = {});
+bool searchMessages(HostServices& services, const QString& loginName, const QString& typed,
+                    const MessageSearchScope& scope, MessageSearchResult& result,
+                    QString* error = nullptr);
 
 } // namespace tzsndmsg

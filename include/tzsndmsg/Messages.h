@@ -1,13 +1,12 @@
 #pragma once
 
-#include <tzsndmsg/tzSndMsgCls.h>
+#include <tzsndmsg/LinkIDTypes.h>
 
 #include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QTime>
-#include <optional>
 
 // Reading the message store without a window: the rows of a list view as the message window lists
 // them, and the moment a reminder is linked to.
@@ -54,19 +53,22 @@ struct MessageViewRow {
 
 // The rows of the view in the window's order (date, time, message id). A login without an
 // employee (SUPERVISOR) sees what every login sent, as the window shows it.
-// False with the database's reason when the store cannot be read; rows is then empty.
+// False, with no rows, for a login the office does not know or whose person has left the office
+// (the reason as searchMessages gives it), and with the database's reason when the store cannot
+// be read.
 bool readMessageView(HostServices& services, const MessageViewRequest& request,
                      QList<MessageViewRow>& rows, QString* error = nullptr);
 
 // The day and start time of the absence (QNSAppointment: AbsTable) or appointment
 // (ZELOAppointment: ApTable) a reminder is linked to, in the forms setReminderDate and
 // setReminderTime take: the day at midnight, and the time on the zero date (30 December 1899).
-// None when the link type is neither, the record is missing or its day or time cannot be read.
+// False with the reason when the link type is neither, the record is missing or its day or time
+// cannot be read.
 struct ReminderMoment {
     QDateTime date;
     QDateTime time;
 };
-std::optional<ReminderMoment> readReminderMoment(HostServices& services, LinkIDTypes linkType,
-                                                 qint32 recordId);
+bool readReminderMoment(HostServices& services, LinkIDTypes linkType, qint32 recordId,
+                        ReminderMoment& moment, QString* error = nullptr);
 
 } // namespace tzsndmsg

@@ -7,10 +7,13 @@
 #include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 #include <memory>
 
 namespace tzsndmsg {
+
+struct WatcherInternals;
 
 // One thing the watcher tells its host.
 struct OfficeNotice {
@@ -140,10 +143,10 @@ public:
     bool isConnected() const;
     // True while PostgreSQL's notices are heard.
     bool isListening() const;
-    // Statements the watcher ran since it started (the notice subscription counted with them),
-    // and how many times it read the store.
-    quint64 statementsRun() const;
-    quint64 looks() const;
+    // What `tzsndmsg watch --stats` prints, for measuring the watcher's cost: "statements" run
+    // since it started (the notice subscription counted with them) and "looks", the times it
+    // read the store. Nothing a host should decide on.
+    QVariantMap stats() const;
 
 public Q_SLOTS:
     // Reads the store now, as on a change.
@@ -164,6 +167,7 @@ Q_SIGNALS:
     void logged(const QString& text);
 
 private:
+    friend struct WatcherInternals;
     struct Private;
     std::unique_ptr<Private> d;
 };

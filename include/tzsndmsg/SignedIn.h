@@ -41,7 +41,9 @@ bool unsecureOffice(db::Database& database, QString* error = nullptr);
 bool syncOfficeRoles(db::Database& database, QString* error = nullptr);
 
 // The role of a login in this office; empty on SQLite or when the office is not signed in.
-QString roleOfLogin(db::Database& database, const QString& login, QString* error = nullptr);
+// False with the reason when the office cannot be read.
+bool roleOfLogin(db::Database& database, const QString& login, QString& role,
+                 QString* error = nullptr);
 
 // Sets the password of a login's role, hashed by the client so that the clear text is neither
 // sent in the statement nor logged by the server. A person sets their own; a supervisor or the

@@ -78,7 +78,7 @@ public:
     // or when the store cannot be read.
     QList<QPair<QString, QString>> cannedTexts(const QString& storeName);
 
-    // HostServices
+    // HostServices: what differs from its defaults
     bool startUp() override;
     void shutDown() override;
     void setApplication(const QString& folder, const QString& programName) override;
@@ -92,39 +92,20 @@ public:
     std::shared_ptr<tzsndmsg::db::Database> personsConnection() override;
     std::shared_ptr<tzsndmsg::db::Database> suiteConnection() override;
     std::shared_ptr<tzsndmsg::db::Database> messageStoreConnection() override;
-    std::shared_ptr<tzsndmsg::db::Database> connectionByIndex(int index) override;
     QString adaptSql(const QString& statement, int mode = 1) override;
-    QString adaptSqlFor(tzsndmsg::db::Database& connection, const QString& statement,
-                        int mode = 1) override;
-    bool writeRecord(int storeKind, const QString& table, const QString& keyColumn, qint64& key,
-                     const QStringList& names, const QStringList& texts,
-                     QString* error = nullptr) override;
-    void releaseAfterWrite(tzsndmsg::db::Database& connection) override;
     QString statusFilter(const QString& table, const QString& alias) override;
-    QDate currentDate() const override;
-    QTime currentTime() const override;
     QDateTime currentDateTime() const override;
-    QString nextToken(const QString& list, const QString& separator, int& position) override;
-    QStringList split(const QString& text, const QString& separator, int maxCount = -1) override;
-    QString replaceText(const QString& text, const QString& find,
-                        const QString& replacement) override;
-    QString quote(const QString& text) override;
     QString personName(qint32 personId) override;
     QHash<qint32, QString> personNames(const QList<qint32>& personIds) override;
     QString personDepartment(qint32 personId) override;
     QString dataFolder() const override;
     QString helpFolder() const override;
-    bool fileExists(const QString& path) override;
-    QString stationText() override;
     QString computerName() const override;
     bool removeComputerName(const QString& name) override;
     QVariant readSetting(const QString& section, const QString& key, int kind,
                          const QVariant& defaultValue) override;
     void setLunchLength(const QString& minutes) override;
     QString lunchLength() const;
-    void setBusy(QObject* window, bool busy) override;
-    bool isBusy() const override;
-    void freezeWindow(QObject* window) override;
     QObject* mainWindow() override;
     void setMainWindow(QObject* window);
     bool isQnsProductLine() override;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <tzsndmsg/HostServices.h>
+#include <tzsndmsg/LinkIDTypes.h>
 
 #include <QDateTime>
 #include <QString>
@@ -10,15 +11,6 @@
 #include <stdexcept>
 
 namespace tzsndmsg {
-
-enum LinkIDTypes : qint32 {
-    Unspecified = 0,
-    QNSAppointment = 1,
-    ZELOAppointment = 2,
-    LabLinkOrder = 4,
-    StandardMessage = 256,
-    StandardEvent = 512,
-};
 
 enum MessageFlag : qint32 {
     mfUnknown = -1,

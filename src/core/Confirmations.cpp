@@ -300,27 +300,27 @@ bool readConfirmationCounts(HostServices& services, const QList<qint32>& message
     return true;
 }
 
-std::optional<MessageConfirmations> readSentMessageConfirmations(HostServices& services,
-                                                                 qint32 messageId,
-                                                                 const QString& loginName,
-                                                                 QString* error)
+bool readSentMessageConfirmations(HostServices& services, qint32 messageId,
+                                  const QString& loginName, MessageConfirmations& confirmations,
+                                  QString* error)
 {
+    confirmations = MessageConfirmations();
     core::MessageListParams params;
     params.inboxView = false;
     const core::ViewLogin login = core::ResolveViewLogin(
         services, loginName.trimmed().isEmpty() ? services.currentLoginName() : loginName);
     // The views give a login without an employee what every login sent: only a login of the
     // office (SUPERVISOR among them) may be one.
-    if (!login.listed || login.released) {
-        core::setError(error, login.released
-                                  ? QStringLiteral("%1 is the login of a person who has left the "
-                                                   "office.")
-                                        .arg(login.name)
-                                  : QStringLiteral("%1 is not a login of this office.").arg(login.name));
-        return std::nullopt;
+    if (const QString why = core::viewLoginRefusal(login); !why.isEmpty()) {
+        core::setError(error, why);
+        return false;
     }
     core::setViewLogin(params, login, services.computerName());
-    return core::readSentConfirmations(services, params, messageId, error);
+    auto read = core::readSentConfirmations(services, params, messageId, error);
+    if (!read)
+        return false;
+    confirmations = std::move(*read);
+    return true;
 }
 
 } // namespace tzsndmsg

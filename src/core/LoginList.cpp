@@ -84,4 +84,14 @@ ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName)
     return login;
 }
 
+QString viewLoginRefusal(const ViewLogin& login)
+{
+    if (login.released)
+        return QStringLiteral("\"%1\" is the login of a person who has left the office.")
+            .arg(login.name);
+    if (!login.listed)
+        return QStringLiteral("There is no login \"%1\" in this office.").arg(login.name);
+    return QString();
+}
+
 } // namespace tzsndmsg::core

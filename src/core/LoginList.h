@@ -43,4 +43,9 @@ struct ViewLogin {
 };
 ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName);
 
+// Why the login's views may not be read: a login the office does not know, or one whose person
+// has left the office; empty when they may. Every view, search and confirmation list refuses
+// with it.
+QString viewLoginRefusal(const ViewLogin& login);
+
 } // namespace tzsndmsg::core

@@ -1,6 +1,7 @@
 #include "core/MessagePurge.h"
 
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <QSqlQuery>
@@ -67,12 +68,12 @@ void PurgeBatch::begin()
 
 bool PurgeBatch::update(qint64 value, qint64 id)
 {
-    QSqlQuery* q = m_store->preparedStatement(m_statement);
+    QSqlQuery* q = db::Internals::preparedStatement(*m_store, m_statement);
     if (!q)
         return false;
     q->bindValue(0, value);
     q->bindValue(1, id);
-    const bool ok = m_store->execPrepared(*q);
+    const bool ok = db::Internals::execPrepared(*m_store, *q);
     q->finish();
     return ok;
 }

@@ -887,40 +887,35 @@ bool ListedSearch::finish(QString* error)
 
 } // namespace core
 
-MessageSearchResult searchMessages(HostServices& services, const QString& loginName,
-                                   const QString& typed, const MessageSearchScope& scope)
+bool searchMessages(HostServices& services, const QString& loginName, const QString& typed,
+                    const MessageSearchScope& scope, MessageSearchResult& result, QString* error)
 {
-    MessageSearchResult result;
+    result = MessageSearchResult();
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     result.words = searchWords(typed);
-    if (result.words.isEmpty()) {
-        result.error = QStringLiteral("Nothing to search for: the words need letters or digits.");
-        return result;
-    }
-    result.error = searchWordsError(result.words);
-    if (!result.error.isEmpty())
-        return result;
+    if (result.words.isEmpty())
+        return fail(QStringLiteral("Nothing to search for: the words need letters or digits."));
+    if (const QString why = searchWordsError(result.words); !why.isEmpty())
+        return fail(why);
     core::MessageListParams params;
     const core::ViewLogin login = core::ResolveViewLogin(services, loginName);
-    if (!login.listed || login.released) {
-        result.error = (login.released ? QStringLiteral("\"%1\" is the login of a person who has "
-                                                        "left the office.")
-                                       : QStringLiteral("There is no login \"%1\" in this office."))
-                           .arg(loginName.trimmed());
-        return result;
-    }
+    if (const QString why = core::viewLoginRefusal(login); !why.isEmpty())
+        return fail(why);
     core::setViewLogin(params, login, services.computerName());
     params.inboxView = !scope.sentItems;
     params.msgCatOnly = !scope.allCategories;
     params.history = scope.history;
 
-    QString error;
+    QString why;
     const db::Recordset list =
-        scope.everywhere ? core::searchEverywhere(services, params, result.words, QString(), &error)
-                         : core::searchView(services, params, result.words, QString(), &error);
-    if (!list.isOpen()) {
-        result.error = error;
-        return result;
-    }
+        scope.everywhere ? core::searchEverywhere(services, params, result.words, QString(), &why)
+                         : core::searchView(services, params, result.words, QString(), &why);
+    if (!list.isOpen())
+        return fail(why);
     const bool inboxRows = scope.everywhere || params.inboxView;
     const QVector<core::ViewRow> rows = core::viewRowsOf(services, list, inboxRows, true);
     const int fixedView =
@@ -948,8 +943,7 @@ MessageSearchResult searchMessages(HostServices& services, const QString& loginN
         hit.unread = row.unread;
         result.hits << hit;
     }
-    result.ok = true;
-    return result;
+    return true;
 }
 
 } // namespace tzsndmsg

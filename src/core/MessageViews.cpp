@@ -23,7 +23,13 @@ bool readMessageView(HostServices& services, const MessageViewRequest& request,
     params.inboxView = request.folder == MessageFolder::Inbox;
     params.msgCatOnly = !request.allCategories;
     params.history = request.history;
-    core::setViewLogin(params, core::ResolveViewLogin(services, login),
+    const core::ViewLogin viewLogin = core::ResolveViewLogin(services, login);
+    if (const QString why = core::viewLoginRefusal(viewLogin); !why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    core::setViewLogin(params, viewLogin,
                        request.computerName.trimmed().isEmpty()
                            ? services.computerName()
                            : request.computerName.trimmed().toUpper());
@@ -65,28 +71,41 @@ bool readMessageView(HostServices& services, const MessageViewRequest& request,
     return true;
 }
 
-std::optional<ReminderMoment> readReminderMoment(HostServices& services, LinkIDTypes linkType,
-                                                 qint32 recordId)
+bool readReminderMoment(HostServices& services, LinkIDTypes linkType, qint32 recordId,
+                        ReminderMoment& moment, QString* error)
 {
+    moment = ReminderMoment();
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     if (linkType != QNSAppointment && linkType != ZELOAppointment)
-        return std::nullopt;
+        return fail(QStringLiteral("a reminder is linked to an appointment or an absence only"));
     const bool absence = linkType == QNSAppointment;
+    const QString record = absence ? QStringLiteral("absence") : QStringLiteral("appointment");
     auto suite = services.suiteConnection();
     if (!suite)
-        return std::nullopt;
+        return fail(QStringLiteral("the services have no suite connection"));
     const QString sql = absence
                             ? QStringLiteral("select AbsDat, AbsStaTim from AbsTable where AbsID=?")
                             : QStringLiteral("select apDat, apStaTim from ApTable where ApID=?");
-    db::Recordset rs = suite->query(services.adaptSqlFor(*suite, sql), {recordId});
-    if (!rs.isOpen() || rs.isEmpty())
-        return std::nullopt;
+    QString why;
+    db::Recordset rs = suite->query(services.adaptSqlFor(*suite, sql), {recordId}, &why);
+    if (!rs.isOpen())
+        return fail(why);
+    if (rs.isEmpty())
+        return fail(QStringLiteral("no %1 with id %2").arg(record).arg(recordId));
     rs.moveFirst();
     const auto day = vb::toDate(rs.value(0));
     const auto time = vb::toDate(rs.value(1));
     if (!day || !time)
-        return std::nullopt;
-    return ReminderMoment{QDateTime(day->date(), QTime(0, 0)),
-                          QDateTime(QDate(1899, 12, 30), time->time())};
+        return fail(QStringLiteral("the %1 %2 has no day and start time that can be read")
+                        .arg(record)
+                        .arg(recordId));
+    moment = ReminderMoment{QDateTime(day->date(), QTime(0, 0)),
+                            QDateTime(QDate(1899, 12, 30), time->time())};
+    return true;
 }
 
 } // namespace tzsndmsg

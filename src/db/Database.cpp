@@ -1,4 +1,5 @@
 #include "Database.h"
+#include "Internals.h"
 
 #include "Deadline.h"
 #include "Recordset.h"

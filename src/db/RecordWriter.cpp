@@ -1,6 +1,7 @@
 #include "RecordWriter.h"
 
 #include "Database.h"
+#include "Internals.h"
 #include "common/VbFormat.h"
 
 #include <QHash>
@@ -301,12 +302,12 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
         values << key;
     const QString& sql = inserting ? plan->insertSql : plan->updateSql;
 
-    QSqlQuery* q = db.preparedStatement(sql, error);
+    QSqlQuery* q = Internals::preparedStatement(db, sql, error);
     if (!q)
         return false;
     for (qsizetype i = 0; i < values.size(); ++i)
         q->bindValue(int(i), values.at(i));
-    if (QString why; !db.execPrepared(*q, &why)) {
+    if (QString why; !Internals::execPrepared(db, *q, &why)) {
         q->finish();
         return failWith(QStringLiteral("Cannot write to %1: %2").arg(table, why));
     }

@@ -1,4 +1,5 @@
 #include "Recordset.h"
+#include "Internals.h"
 
 #include "ValueForms.h"
 

@@ -1,4 +1,5 @@
 #include "SqlDialect.h"
+#include "Internals.h"
 
 #include "Database.h"
 

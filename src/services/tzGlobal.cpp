@@ -86,8 +86,6 @@ struct tzGlobal::Private {
     QString applicationFolder, programName;
     qint32 locationId = 0;
     QString lunchLength;
-    int busyDepth = 0;
-    QPointer<QObject> frozen;
     QPointer<QObject> mainWindow;
     bool qns = false;
     TodoDialogHandler todoHandler;
@@ -328,11 +326,6 @@ std::shared_ptr<Database> tzGlobal::personsConnection() { return d->persons; }
 std::shared_ptr<Database> tzGlobal::suiteConnection() { return d->suite; }
 std::shared_ptr<Database> tzGlobal::messageStoreConnection() { return d->store; }
 
-std::shared_ptr<Database> tzGlobal::connectionByIndex(int index)
-{
-    return index == 9 ? d->store : d->suite;
-}
-
 QString tzGlobal::adaptSql(const QString& statement, int mode)
 {
     if (d->store)
@@ -341,31 +334,6 @@ QString tzGlobal::adaptSql(const QString& statement, int mode)
     const auto url = tzsndmsg::db::ConnectionUrl::parse(d->config.databaseUrl);
     const tzsndmsg::db::SqlDialect dialect(url ? url->backend : tzsndmsg::db::Backend::Sqlite);
     return dialect.adapt(statement, mode);
-}
-
-QString tzGlobal::adaptSqlFor(Database& connection, const QString& statement, int mode)
-{
-    return connection.dialect().adapt(statement, mode);
-}
-
-bool tzGlobal::writeRecord(int storeKind, const QString& table, const QString& keyColumn,
-                           qint64& key, const QStringList& names, const QStringList& texts,
-                           QString* error)
-{
-    auto db = storeKind == 9 ? d->store : d->suite;
-    if (!db) {
-        if (error)
-            *error = QStringLiteral("the services are not open");
-        return false;
-    }
-    return tzsndmsg::db::writeRecord(*db, table, keyColumn, key, names, texts, error);
-}
-
-void tzGlobal::releaseAfterWrite(Database& /*connection*/)
-{
-    // Writes are committed as they run, and SQLite hands its write-ahead log back to the
-    // database file by itself every thousand pages: a checkpoint after every save only made
-    // saving slower.
 }
 
 QString tzGlobal::statusFilter(const QString& table, const QString& /*alias*/)
@@ -378,9 +346,6 @@ QString tzGlobal::statusFilter(const QString& table, const QString& /*alias*/)
 
 // --- clock -----------------------------------------------------------------------------------
 
-QDate tzGlobal::currentDate() const { return currentDateTime().date(); }
-QTime tzGlobal::currentTime() const { return currentDateTime().time(); }
-
 QDateTime tzGlobal::currentDateTime() const
 {
     if (d->fixedNow.isValid())
@@ -388,69 +353,6 @@ QDateTime tzGlobal::currentDateTime() const
     const QDateTime now = QDateTime::currentDateTime();
     // The suite's clock counts whole seconds.
     return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
-}
-
-// --- text helpers ----------------------------------------------------------------------------
-
-QString tzGlobal::nextToken(const QString& list, const QString& separator, int& position)
-{
-    if (position < 0)
-        position = 0;
-    if (position >= list.size())
-        return QString();
-    if (separator.isEmpty()) {
-        const QString rest = list.mid(position);
-        position = list.size();
-        return rest;
-    }
-    const qsizetype at = list.indexOf(separator, position);
-    if (at < 0) {
-        const QString rest = list.mid(position);
-        position = list.size();
-        return rest;
-    }
-    const QString token = list.mid(position, at - position);
-    position = int(at + separator.size());
-    return token;
-}
-
-QStringList tzGlobal::split(const QString& text, const QString& separator, int maxCount)
-{
-    if (text.isEmpty() || maxCount == 0)
-        return {};
-    if (separator.isEmpty())
-        return {text};
-    QStringList parts;
-    qsizetype from = 0;
-    while (true) {
-        // The last allowed entry holds the rest of the text.
-        if (maxCount > 0 && parts.size() == maxCount - 1) {
-            parts << text.mid(from);
-            break;
-        }
-        const qsizetype at = text.indexOf(separator, from);
-        if (at < 0) {
-            parts << text.mid(from);
-            break;
-        }
-        parts << text.mid(from, at - from);
-        from = at + separator.size();
-    }
-    return parts;
-}
-
-QString tzGlobal::replaceText(const QString& text, const QString& find, const QString& replacement)
-{
-    if (find.isEmpty())
-        return text;
-    QString result = text;
-    return result.replace(find, replacement);
-}
-
-// Quoted by the store's own driver: PostgreSQL's rules for a backslash depend on the session.
-QString tzGlobal::quote(const QString& text)
-{
-    return d->store ? d->store->quote(text) : tzsndmsg::db::SqlDialect::quote(text);
 }
 
 QString tzGlobal::personName(qint32 personId)
@@ -514,15 +416,6 @@ QString tzGlobal::personDepartment(qint32 personId)
 QString tzGlobal::dataFolder() const { return d->config.dataFolder; }
 QString tzGlobal::helpFolder() const { return d->config.helpFolder; }
 
-bool tzGlobal::fileExists(const QString& path)
-{
-    if (path.trimmed().isEmpty())
-        return false;
-    return QFileInfo(resolvePath(d->config.dataFolder, path)).isFile();
-}
-
-QString tzGlobal::stationText() { return computerName() + QLatin1Char(' ') + currentLoginName(); }
-
 QString tzGlobal::computerName() const
 {
     if (!d->config.computerName.isEmpty())
@@ -579,29 +472,6 @@ void tzGlobal::setLunchLength(const QString& minutes) { d->lunchLength = minutes
 QString tzGlobal::lunchLength() const { return d->lunchLength; }
 
 // --- window-side services --------------------------------------------------------------------
-
-void tzGlobal::setBusy(QObject* /*window*/, bool busy)
-{
-    if (busy)
-        ++d->busyDepth;
-    else if (d->busyDepth > 0)
-        --d->busyDepth;
-}
-
-bool tzGlobal::isBusy() const { return d->busyDepth > 0; }
-
-void tzGlobal::freezeWindow(QObject* window)
-{
-    // One window at a time is frozen, as with the system's own window lock.
-    if (d->frozen && d->frozen != window)
-        d->frozen->setProperty("updatesEnabled", true);
-    if (!window) {
-        d->frozen = nullptr;
-        return;
-    }
-    window->setProperty("updatesEnabled", false);
-    d->frozen = window;
-}
 
 QObject* tzGlobal::mainWindow() { return d->mainWindow; }
 void tzGlobal::setMainWindow(QObject* window) { d->mainWindow = window; }

@@ -2,6 +2,7 @@
 
 #include "Schema.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/PgPassword.h"
 #include "db/Recordset.h"
 
@@ -578,12 +579,21 @@ bool syncOfficeRoles(db::Database& database, QString* error)
     return true;
 }
 
-QString roleOfLogin(db::Database& database, const QString& login, QString* error)
+bool roleOfLogin(db::Database& database, const QString& login, QString& role, QString* error)
 {
+    role.clear();
     bool signedIn = false;
-    if (!isSignedInOffice(database, signedIn, error) || !signedIn)
-        return {};
-    return database.scalar(QStringLiteral("SELECT tz_role_of(?)::text"), {login}, error).toString();
+    if (!isSignedInOffice(database, signedIn, error))
+        return false;
+    if (!signedIn)
+        return true;
+    QString why;
+    role = database.scalar(QStringLiteral("SELECT tz_role_of(?)::text"), {login}, &why).toString();
+    if (!why.isEmpty()) {
+        setError(error, why);
+        return false;
+    }
+    return true;
 }
 
 bool setLoginPassword(db::Database& database, const QString& login, const QString& password,
@@ -603,10 +613,11 @@ bool setLoginPassword(db::Database& database, const QString& login, const QStrin
         setError(error, QStringLiteral("the password is empty"));
         return false;
     }
-    const QString role = roleOfLogin(database, login, error);
-    if (role.isEmpty())
+    QString role;
+    if (!roleOfLogin(database, login, role, error) || role.isEmpty())
         return false;
-    const QString hashed = db::detail::postgresHashedPassword(database.handle(), role, password);
+    const QString hashed =
+        db::detail::postgresHashedPassword(db::Internals::handle(database), role, password);
     if (hashed.isEmpty()) {
         setError(error, QStringLiteral("the client library cannot hash the password"));
         return false;

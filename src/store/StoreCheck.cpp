@@ -3,6 +3,7 @@
 #include "Schema.h"
 #include "SearchIndex.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/Recordset.h"
 
 #include <QRegularExpression>
@@ -37,7 +38,7 @@ OfficeDamage indexMissing(const IndexedTable& t)
 
 QString ident(db::Database& db, const QString& name)
 {
-    return db.handle().driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    return db::Internals::handle(db).driver()->escapeIdentifier(name, QSqlDriver::TableName);
 }
 
 // The rows of a statement run as it stands, and the error that may end them half way: a
@@ -67,7 +68,7 @@ struct Lines {
 
 Lines readLines(db::Database& db, const QString& statement, const QVariantList& params = {})
 {
-    QSqlQuery q(db.handle());
+    QSqlQuery q(db::Internals::handle(db));
     q.setForwardOnly(true);
     Lines out;
     bool ran = false;

@@ -6,9 +6,11 @@
 #include "core/MessageListQuery.h"
 #include "core/Snoozes.h"
 #include "db/Database.h"
+#include "db/Internals.h"
 #include "db/Recordset.h"
 #include "watcher/ChangeListener.h"
 #include "watcher/DueTimer.h"
+#include "watcher/WatcherInternals.h"
 #include "watcher/Schedule.h"
 #include "watcher/SignalFiles.h"
 #include "watcher/WatchState.h"
@@ -120,8 +122,8 @@ struct OfficeWatcher::Private {
     struct Counting {
         Private* d;
         quint64 before;
-        explicit Counting(Private* p) : d(p), before(db::Database::statementsRunOnThisThread()) {}
-        ~Counting() { d->statements += db::Database::statementsRunOnThisThread() - before; }
+        explicit Counting(Private* p) : d(p), before(db::Internals::statementsRunOnThisThread()) {}
+        ~Counting() { d->statements += db::Internals::statementsRunOnThisThread() - before; }
     };
 
     std::shared_ptr<db::Database> store() const
@@ -279,8 +281,14 @@ QString OfficeWatcher::stateFile() const { return d->stateFile.path(); }
 qint64 OfficeWatcher::unreadCount() const { return d->unread; }
 bool OfficeWatcher::isConnected() const { return d->running && !d->outage; }
 bool OfficeWatcher::isListening() const { return d->listening; }
-quint64 OfficeWatcher::statementsRun() const { return d->statements; }
-quint64 OfficeWatcher::looks() const { return d->looks; }
+QVariantMap OfficeWatcher::stats() const
+{
+    return {{QStringLiteral("statements"), double(d->statements)},
+            {QStringLiteral("looks"), double(d->looks)}};
+}
+
+quint64 WatcherInternals::statementsRun(const OfficeWatcher& w) { return w.d->statements; }
+quint64 WatcherInternals::looks(const OfficeWatcher& w) { return w.d->looks; }
 
 void OfficeWatcher::lookNow()
 {

@@ -1,4 +1,5 @@
 #include "BareStatements.h"
+#include "db/Internals.h"
 #include "ProposedChanges.h"
 #include "StoreGenerator.h"
 #include "support/Office.h"
@@ -85,7 +86,7 @@ protected:
 
     QStringList bareKeys(const QString& sql, const QVariantList& values, const QStringList& keys)
     {
-        QSqlQuery q(office.db()->handle());
+        QSqlQuery q(tzsndmsg::db::Internals::handle(*office.db()));
         EXPECT_TRUE(q.prepare(sql));
         for (int i = 0; i < values.size(); ++i)
             q.bindValue(i, values.at(i));

@@ -226,16 +226,19 @@ TEST_F(Confirmations, OnlyTheSentItemsOfTheLoginOpenTheirPanel)
 
     // The public call finds the login's employee and the login list itself.
     QString error;
-    EXPECT_TRUE(readSentMessageConfirmations(gic(), own, {}, &error)) << error.toStdString();
-    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "nurse", &error))
+    MessageConfirmations read;
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), own, {}, read, &error)) << error.toStdString();
+    EXPECT_EQ(read.messageId, own);
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "nurse", read, &error))
         << error.toStdString();
-    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, {}, &error));
+    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, {}, read, &error));
     EXPECT_EQ(error, notSent.arg(nurses).arg("FRONT"));
-    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "supervisor", &error))
+    EXPECT_EQ(read.messageId, 0) << "nothing is left of an earlier reading";
+    EXPECT_TRUE(readSentMessageConfirmations(gic(), nurses, "supervisor", read, &error))
         << error.toStdString();
     // A name that is no login would otherwise read as one without an employee: everyone's.
-    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, "Nobody", &error));
-    EXPECT_EQ(error, "NOBODY is not a login of this office.");
+    EXPECT_FALSE(readSentMessageConfirmations(gic(), nurses, "Nobody", read, &error));
+    EXPECT_EQ(error, "There is no login \"NOBODY\" in this office.");
 }
 
 TEST_F(Confirmations, AReminderGoesToExactlyThoseWhoHaveNotConfirmed)

@@ -18,6 +18,19 @@ using tzsndmsg::testing::Office;
 
 namespace {
 
+// A search's outcome with its reason beside what it found.
+struct Searched : MessageSearchResult {
+    bool ok = false;
+    QString error;
+};
+Searched search(HostServices& services, const QString& login, const QString& typed,
+                const MessageSearchScope& scope = {})
+{
+    Searched r;
+    r.ok = searchMessages(services, login, typed, scope, r, &r.error);
+    return r;
+}
+
 TEST(SearchWords, AreRunsOfLettersAndDigits)
 {
     const struct {
@@ -158,7 +171,7 @@ protected:
 
     QSet<qint32> found(const QString& login, const QString& typed, MessageSearchScope scope = {})
     {
-        const MessageSearchResult r = searchMessages(*office.services(), login, typed, scope);
+        const Searched r = search(*office.services(), login, typed, scope);
         EXPECT_TRUE(r.ok) << typed.toStdString() << ": " << r.error.toStdString();
         QSet<qint32> ids;
         for (const MessageSearchHit& hit : r.hits)
@@ -248,7 +261,7 @@ TEST_F(Search, FindsEveryWordInAnyOrderWhereverItStands)
     };
     for (const auto& c : cases) {
         if (searchWords(c.typed).isEmpty()) {
-            const MessageSearchResult r = searchMessages(*office.services(), "FRONT", c.typed);
+            const Searched r = search(*office.services(), "FRONT", c.typed);
             EXPECT_FALSE(r.ok) << c.typed;
             continue;
         }
@@ -282,8 +295,8 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     EXPECT_EQ(found("FRONT", "autoclave", {.history = true}), (QSet<qint32>{purged}));
 
     // Everywhere: each hit with its view; another person's messages nowhere.
-    const MessageSearchResult all =
-        searchMessages(*office.services(), "FRONT", "autoclave", {.everywhere = true});
+    const Searched all =
+        search(*office.services(), "FRONT", "autoclave", {.everywhere = true});
     ASSERT_TRUE(all.ok) << all.error.toStdString();
     QSet<std::pair<qint32, QString>> hits;
     for (const MessageSearchHit& h : all.hits)
@@ -299,7 +312,7 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     config.computerName = "WS2";
     auto ws2 = std::make_shared<tzglob::tzGlobal>(config);
     ASSERT_TRUE(ws2->open(nullptr));
-    const MessageSearchResult there = searchMessages(*ws2, "FRONT", "autoclave");
+    const Searched there = search(*ws2, "FRONT", "autoclave");
     ASSERT_TRUE(there.ok);
     QSet<qint32> ids;
     for (const MessageSearchHit& h : there.hits)
@@ -307,8 +320,8 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     EXPECT_EQ(ids, (QSet<qint32>{mine, toWs2}));
 
     // A login the office does not know finds nothing at all.
-    const MessageSearchResult nobody =
-        searchMessages(*office.services(), "NOBODY", "autoclave", {.everywhere = true});
+    const Searched nobody =
+        search(*office.services(), "NOBODY", "autoclave", {.everywhere = true});
     EXPECT_FALSE(nobody.ok);
     EXPECT_TRUE(nobody.hits.isEmpty());
     EXPECT_EQ(nobody.error.toStdString(), "There is no login \"NOBODY\" in this office.");
@@ -456,7 +469,7 @@ TEST_F(Search, HitsCarryTheirListRow)
 {
     const qint32 id = message("BACK", back, "Autoclave is out", "Line one\r\nline two",
                               {{front, 0, ""}, {carl, 1, ""}});
-    const MessageSearchResult r = searchMessages(*office.services(), "front", "auto");
+    const Searched r = search(*office.services(), "front", "auto");
     ASSERT_TRUE(r.ok) << r.error.toStdString();
     ASSERT_EQ(r.hits.size(), 1);
     const MessageSearchHit& h = r.hits.first();
@@ -528,7 +541,7 @@ TEST_F(Search, InitBuildsTheIndexOfAnExistingStoreOnce)
 {
     office.dropSearchIndex();
     const qint32 old = message("BACK", back, "Autoclave is out", "", {{front, 0, ""}});
-    const MessageSearchResult before = searchMessages(*office.services(), "FRONT", "autoclave");
+    const Searched before = search(*office.services(), "FRONT", "autoclave");
     EXPECT_FALSE(before.ok);
     EXPECT_EQ(before.error.toStdString(),
               "The message store has no search index yet: run \"tzsndmsg init\" once to build it.");
@@ -594,7 +607,7 @@ TEST_F(Search, RefusesTooManyWordsAndTooLongAWordWithTheReason)
          "A search word has at most 100 letters and digits; one typed has 50001."},
     };
     for (const auto& c : cases) {
-        const MessageSearchResult r = searchMessages(*office.services(), "FRONT", c.typed);
+        const Searched r = search(*office.services(), "FRONT", c.typed);
         const std::string what = c.typed.left(40).toStdString();
         if (c.error.isEmpty()) {
             ASSERT_TRUE(r.ok) << what << ": " << r.error.toStdString();

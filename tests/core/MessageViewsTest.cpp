@@ -5,6 +5,8 @@
 #include "core/MessageWrite.h"
 #include "db/Recordset.h"
 #include "support/Office.h"
+#include "tzsndmsg/Confirmations.h"
+#include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
 
 namespace tzsndmsg::core {
@@ -108,29 +110,57 @@ TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
     }
 }
 
-// A person's second login sees what the person sent under either; one whose person has left
-// the office sees nothing.
-TEST_F(MessageViews, ASecondLoginIsItsPersonAndAReleasedPersonsLoginIsNobody)
+// A person's second login sees what the person sent under either.
+TEST_F(MessageViews, ASecondLoginIsItsPerson)
 {
     office.addLogin("FRONT2", front);
     send("Sent as FRONT", nurse);
     office.exec("update CMTable set cmWho='FRONT2' where cmID=?", {send("Sent as FRONT2", nurse)});
+    for (const char* login : {"FRONT2", "FRONT"}) {
+        SCOPED_TRACE(login);
+        MessageViewRequest request;
+        request.folder = MessageFolder::SentItems;
+        request.loginName = QString::fromLatin1(login);
+        EXPECT_EQ(subjects(request), (QStringList{"Sent as FRONT", "Sent as FRONT2"}));
+    }
+}
+
+// A login the office does not know, and one whose person has left it, would read as a login
+// without a person, who sees every login's messages: every reading refuses both, with one reason.
+TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
+{
+    const qint32 id = send("To Ned", nurse);
     office.exec("update PATable set pDatRel=? where pID=?", {QStringLiteral("2026-11-30"), nurse});
     const struct {
         const char* login;
-        MessageFolder folder;
-        QStringList subjects;
-    } views[] = {
-        {"FRONT2", MessageFolder::SentItems, {"Sent as FRONT", "Sent as FRONT2"}},
-        {"FRONT", MessageFolder::SentItems, {"Sent as FRONT", "Sent as FRONT2"}},
-        {"NURSE", MessageFolder::Inbox, {}},
+        std::string reason;
+    } cases[] = {
+        {"nobody", "There is no login \"NOBODY\" in this office."},
+        {" Nurse", "\"NURSE\" is the login of a person who has left the office."},
     };
-    for (const auto& v : views) {
-        SCOPED_TRACE(v.login);
-        MessageViewRequest request;
-        request.folder = v.folder;
-        request.loginName = QString::fromLatin1(v.login);
-        EXPECT_EQ(subjects(request), v.subjects);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.login);
+        const QString login = QString::fromLatin1(c.login);
+        for (const MessageFolder folder : {MessageFolder::Inbox, MessageFolder::SentItems}) {
+            MessageViewRequest request;
+            request.folder = folder;
+            request.allCategories = true;
+            request.loginName = login;
+            QList<MessageViewRow> rows{MessageViewRow()};
+            QString error;
+            EXPECT_FALSE(readMessageView(*office.services(), request, rows, &error));
+            EXPECT_TRUE(rows.isEmpty());
+            EXPECT_EQ(error.toStdString(), c.reason);
+        }
+        QString error;
+        MessageSearchResult found;
+        EXPECT_FALSE(searchMessages(*office.services(), login, "Ned", {.everywhere = true}, found,
+                                    &error));
+        EXPECT_EQ(error.toStdString(), c.reason);
+        MessageConfirmations confirmations;
+        EXPECT_FALSE(
+            readSentMessageConfirmations(*office.services(), id, login, confirmations, &error));
+        EXPECT_EQ(error.toStdString(), c.reason);
     }
 }
 
@@ -213,11 +243,15 @@ TEST_F(MessageViews, AReminderTakesTheDayAndStartOfItsAppointmentOrAbsence)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto moment = readReminderMoment(*office.services(), c.type, c.id);
-        ASSERT_EQ(moment.has_value(), c.expected.has_value());
-        if (moment) {
-            EXPECT_EQ(moment->date, c.expected->date);
-            EXPECT_EQ(moment->time, c.expected->time);
+        ReminderMoment moment;
+        QString error;
+        ASSERT_EQ(readReminderMoment(*office.services(), c.type, c.id, moment, &error),
+                  c.expected.has_value());
+        if (c.expected) {
+            EXPECT_EQ(moment.date, c.expected->date);
+            EXPECT_EQ(moment.time, c.expected->time);
+        } else {
+            EXPECT_FALSE(error.isEmpty()) << "a reason";
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "DbTestSupport.h"
+#include "db/Internals.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -96,9 +97,9 @@ TEST_P(DatabaseTest, DeclaredTypesAreReadBackFromTheSchema)
         SCOPED_TRACE(c.column);
         const ColumnType type = m_db->columnType("typtable", QString::fromLatin1(c.column));
         EXPECT_EQ(type, c.type);
-        EXPECT_EQ(adoTypeCode(type), c.code);
+        EXPECT_EQ(tzsndmsg::db::adoTypeCode(type), c.code);
     }
-    EXPECT_EQ(adoTypeCode(ColumnType::Unknown), 0);
+    EXPECT_EQ(tzsndmsg::db::adoTypeCode(ColumnType::Unknown), 0);
     EXPECT_EQ(m_db->columnTypeByName("TypTable.typLasMod"), ColumnType::DateTime);
     EXPECT_EQ(m_db->columnTypeByName("TYPLASMOD"), ColumnType::DateTime);
     EXPECT_EQ(m_db->columnTypeByName("nothing"), ColumnType::Unknown);
@@ -165,7 +166,7 @@ TEST_P(DatabaseTest, EachConnectionIsItsOwnAndGoesAwayWithIt)
         auto second = Database::open(m_url, &error);
         ASSERT_TRUE(second) << error.toStdString();
         EXPECT_EQ(QSqlDatabase::connectionNames().size(), before + 1);
-        EXPECT_NE(second->handle().connectionName(), m_db->handle().connectionName());
+        EXPECT_NE(tzsndmsg::db::Internals::handle(*second).connectionName(), tzsndmsg::db::Internals::handle(*m_db).connectionName());
         run("INSERT INTO T VALUES (5)");
         EXPECT_EQ(second->scalar("SELECT x FROM T").toLongLong(), 5); // sees the same database
     }

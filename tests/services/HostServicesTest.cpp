@@ -468,3 +468,73 @@ TEST_F(HostServices, BusyNestsAndFreezeRestoresPainting)
     services->freezeWindow(nullptr);
     EXPECT_TRUE(b.updatesEnabled());
 }
+
+namespace {
+
+// A host that writes only what every host must: its connections, folders, login and people.
+class LeanHost : public tzsndmsg::HostServices {
+public:
+    LeanHost(std::shared_ptr<tzsndmsg::db::Database> db, QString folder)
+        : m_db(std::move(db)), m_folder(std::move(folder))
+    {
+    }
+    std::shared_ptr<tzsndmsg::db::Database> personsConnection() override { return m_db; }
+    std::shared_ptr<tzsndmsg::db::Database> suiteConnection() override { return m_db; }
+    std::shared_ptr<tzsndmsg::db::Database> messageStoreConnection() override { return m_db; }
+    QString dataFolder() const override { return m_folder; }
+    QString helpFolder() const override { return QString(); }
+    void setLogin(const QString&) override {}
+    QString currentLoginName() const override { return QStringLiteral("FRONT"); }
+    QString computerName() const override { return QStringLiteral("WS1"); }
+    qint32 employeeOfLogin(const QString&) override { return 0; }
+    bool checkRight(const QString&, const QString&, const QString&, const QString&) override
+    {
+        return false;
+    }
+    bool loginMayChooseSender(const QString&) override { return false; }
+    QString personName(qint32 id) override { return id == 1 ? QStringLiteral("Ann") : QString(); }
+    QString personDepartment(qint32) override { return QString(); }
+    bool writeNote(qint32, const tzsndmsg::NoteEntry&, QString*) override { return false; }
+    bool writeTodo(qint32, const tzsndmsg::NoteEntry&, QString*) override { return false; }
+
+private:
+    std::shared_ptr<tzsndmsg::db::Database> m_db;
+    QString m_folder;
+};
+
+} // namespace
+
+// What a host does not write works over its one database as the office's own services do.
+TEST_F(HostServices, ALeanHostGetsTheDefaultsOverItsDatabase)
+{
+    LeanHost host(office.db(), services->dataFolder());
+    EXPECT_TRUE(host.startUp());
+    EXPECT_EQ(host.connectionByIndex(9), office.db());
+    EXPECT_EQ(host.stationText(), QStringLiteral("WS1 FRONT"));
+    EXPECT_EQ(host.personNames({1, 2, 1}), (QHash<qint32, QString>{{1, QStringLiteral("Ann")}}));
+    EXPECT_EQ(host.readSetting("QNS_OFFICE_SETUP", "OFFICE_LUNCH_LENGTH", 1, 30), QVariant(30));
+    EXPECT_EQ(host.currentDateTime().time().msec(), 0) << "the clock counts whole seconds";
+
+    // The record writer and the adapter on the host's connection, quoting by its driver.
+    qint64 key = 0;
+    QString error;
+    ASSERT_TRUE(host.writeRecord(9, "PWMTable", "PWMID", key, {"PWMUseNam", "PWMPID"},
+                                 {"O'NEIL", "0"}, &error))
+        << error.toStdString();
+    EXPECT_GT(key, 0);
+    const QString sql = host.adaptSql("SELECT count(*) FROM PWMTable WHERE PWMUseNam=" +
+                                      host.quote("O'NEIL"));
+    EXPECT_EQ(office.db()->scalar(sql).toInt(), 1);
+
+    // Files of the data folder named the suite's way, without regard to case.
+    touch(services->dataFolder() + "icons/Flag.ico");
+    EXPECT_TRUE(host.fileExists("ICONS\\flag.ICO"));
+    EXPECT_FALSE(host.fileExists("icons\\none.ico"));
+
+    // Nothing of the suite's own: no dialogs, no lab link, no main window.
+    QString title;
+    EXPECT_FALSE(host.openTodoDialog(nullptr, title));
+    EXPECT_TRUE(host.chooseCannedText(nullptr, "x", "y").isEmpty());
+    EXPECT_FALSE(host.announceLabOrderMessage("FRONT", 1, 2));
+    EXPECT_EQ(host.mainWindow(), nullptr);
+}

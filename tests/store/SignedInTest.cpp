@@ -16,6 +16,15 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
+QList<MessageSearchHit> hits(HostServices& services, const QString& login, const QString& typed)
+{
+    MessageSearchResult result;
+    QString error;
+    EXPECT_TRUE(searchMessages(services, login, typed, {true}, result, &error))
+        << error.toStdString();
+    return result.hits;
+}
+
 class SignedIn : public ::testing::Test {
 protected:
     void SetUp() override
@@ -62,10 +71,17 @@ protected:
         return qint32(id);
     }
 
+    QString roleOf(const QString& login) const
+    {
+        QString role, error;
+        EXPECT_TRUE(roleOfLogin(*office.db(), login, role, &error)) << error.toStdString();
+        return role;
+    }
+
     QString roleUrl(const QString& login) const
     {
         QUrl url(office.databaseUrl());
-        url.setUserName(roleOfLogin(*office.db(), login));
+        url.setUserName(roleOf(login));
         return url.toString();
     }
 
@@ -135,7 +151,7 @@ TEST_F(SignedIn, EachRoleCountsOnlyItsRowsWithPlainSql)
     auto anna = connect("ANNA");
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM CMTable WHERE cmDoc LIKE '%delta%'").toInt(), 0);
     // The policies' helpers answer for the role signed in only, not for one it names.
-    const QString ben = roleOfLogin(*office.db(), "BEN");
+    const QString ben = roleOf("BEN");
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_sent_ids(?)", {ben}).toInt(), 0);
     // (the computer's message is everyone's)
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_reaching_ids(?)", {ben}).toInt(), 1);
@@ -152,16 +168,17 @@ TEST_F(SignedIn, TheProgramsLoginIsTheRoleAndItsViewsStayWithinIt)
     EXPECT_EQ(inbox(*services), QSet<qint32>({m2}));
     // Asking for BEN's inbox through ANNA's role shows only what ANNA may read of it.
     EXPECT_EQ(inbox(*services, "BEN"), QSet<qint32>({m1}));
-    EXPECT_TRUE(searchMessages(*services, "BEN", "delta", {true}).hits.isEmpty());
-    EXPECT_EQ(searchMessages(*services, "ANNA", "bravo", {true}).hits.size(), 1);
+    EXPECT_TRUE(hits(*services, "BEN", "delta").isEmpty());
+    EXPECT_EQ(hits(*services, "ANNA", "bravo").size(), 1);
     QString why;
-    EXPECT_FALSE(readSentMessageConfirmations(*services, m4, "MARIA", &why));
-    EXPECT_TRUE(readSentMessageConfirmations(*services, m1, {}, &why)) << why.toStdString();
+    MessageConfirmations sent;
+    EXPECT_FALSE(readSentMessageConfirmations(*services, m4, "MARIA", sent, &why));
+    EXPECT_TRUE(readSentMessageConfirmations(*services, m1, {}, sent, &why)) << why.toStdString();
 
     auto benAt = workstation("BEN", "");
     EXPECT_EQ(benAt->currentLoginName(), "BEN");
     EXPECT_EQ(inbox(*benAt), QSet<qint32>({m1, m4}));
-    EXPECT_EQ(searchMessages(*benAt, "BEN", "delta", {true}).hits.size(), 1);
+    EXPECT_EQ(hits(*benAt, "BEN", "delta").size(), 1);
 }
 
 TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
@@ -224,7 +241,7 @@ TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)
     ASSERT_TRUE(isSignedInOffice(*office.db(), on));
     EXPECT_TRUE(on);
 
-    const QString annaRole = roleOfLogin(*office.db(), "ANNA");
+    const QString annaRole = roleOf("ANNA");
     ASSERT_FALSE(annaRole.isEmpty());
     ASSERT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
     secured = false;

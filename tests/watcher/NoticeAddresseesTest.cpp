@@ -4,6 +4,7 @@
 
 #include "core/ChangeNotice.h"
 #include "core/MessageWrite.h"
+#include "watcher/WatcherInternals.h"
 
 #include <functional>
 
@@ -116,7 +117,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         SCOPED_TRACE(c.what);
         Told::settle(300);
         const qsizetype toldBefore = back.notices.size();
-        const quint64 before = watcher.statementsRun();
+        const quint64 before = WatcherInternals::statementsRun(watcher);
         const qint32 id = c.change();
         if (c.told) {
             ASSERT_TRUE(back.waitFor(int(toldBefore) + 1));
@@ -124,7 +125,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         }
         Told::settle(400);
         EXPECT_EQ(back.notices.size(), toldBefore + (c.told ? 1 : 0));
-        EXPECT_EQ(watcher.statementsRun() - before, c.told ? 1u : 0u);
+        EXPECT_EQ(WatcherInternals::statementsRun(watcher) - before, c.told ? 1u : 0u);
     }
 }
 

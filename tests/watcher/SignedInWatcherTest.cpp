@@ -19,7 +19,8 @@ protected:
         QString error;
         ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
         secured = true;
-        role = roleOfLogin(*office.db(), QStringLiteral("BACK"));
+        ASSERT_TRUE(roleOfLogin(*office.db(), QStringLiteral("BACK"), role, &error))
+            << error.toStdString();
         QUrl url(office.databaseUrl());
         url.setUserName(role);
         tzglob::Config config = ws2->config();

@@ -1,6 +1,7 @@
 // What a window hears of the office's store while it is open: a save at another workstation,
 // through the signal files or PostgreSQL's notices, with no statement while nothing changes.
 #include "watcher/WatcherFixture.h"
+#include "db/Internals.h"
 
 #include "db/Database.h"
 #include "watcher/StoreChanges.h"
@@ -37,9 +38,9 @@ TEST_F(StoreChangesTest, ASaveElsewhereIsHeardAndNothingRunsWhileIdle)
         EXPECT_EQ(changes.isListening(), office.usingPostgres());
         QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
         Told::settle(300);
-        const quint64 idle = db::Database::statementsRun();
+        const quint64 idle = db::Internals::statementsRun();
         Told::settle(600);
-        EXPECT_EQ(db::Database::statementsRun(), idle) << "no statement while idle";
+        EXPECT_EQ(db::Internals::statementsRun(), idle) << "no statement while idle";
         EXPECT_EQ(heard.size(), 0);
 
         send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"), QString::number(bob) + u','));

@@ -1,6 +1,8 @@
 // The office watcher on a real store, two workstations at once: what each is told, when, and
 // never twice.
 #include "WatcherFixture.h"
+#include "db/Internals.h"
+#include "watcher/WatcherInternals.h"
 
 #include "core/MessageWrite.h"
 #include "db/Database.h"
@@ -80,16 +82,16 @@ TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
     ASSERT_TRUE(atBack->isListening());
 
     Told::settle(300);
-    const quint64 idle = atBack->statementsRun();
+    const quint64 idle = WatcherInternals::statementsRun(*atBack);
     Told::settle(600);
-    EXPECT_EQ(atBack->statementsRun(), idle) << "an idle watcher runs no statement";
+    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle) << "an idle watcher runs no statement";
 
     const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"),
                                          QString::number(bob) + u','));
     ASSERT_TRUE(back.waitFor(1));
     EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
     Told::settle(200);
-    EXPECT_EQ(atBack->statementsRun(), idle + 1) << "one statement per change";
+    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle + 1) << "one statement per change";
 }
 
 TEST_F(Watcher, SignalFilesBringAMessageWithOneStatementAndNoneWhileIdle)
@@ -98,14 +100,14 @@ TEST_F(Watcher, SignalFilesBringAMessageWithOneStatementAndNoneWhileIdle)
     Told back(*atBack);
     start(*atBack);
     Told::settle(300);
-    const quint64 idle = atBack->statementsRun();
+    const quint64 idle = WatcherInternals::statementsRun(*atBack);
     Told::settle(700); // the signal files are looked at meanwhile
-    EXPECT_EQ(atBack->statementsRun(), idle);
+    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle);
 
     send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"), QString::number(bob) + u','));
     ASSERT_TRUE(back.waitFor(1));
     Told::settle(500);
-    EXPECT_EQ(atBack->statementsRun(), idle + 1);
+    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle + 1);
 }
 
 TEST_F(Watcher, ConfirmingChangesTheUnreadCount)
@@ -392,7 +394,7 @@ TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
         away = home + QStringLiteral(".away");
         ASSERT_TRUE(QFile::rename(home, away));
     }
-    store->handle().close();
+    tzsndmsg::db::Internals::handle(*store).close();
     atBack->lookNow();
     QElapsedTimer clock;
     clock.start();

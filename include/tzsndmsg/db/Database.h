@@ -26,6 +26,7 @@ namespace tzsndmsg::db {
 
 class Recordset;
 class Reader;
+struct Internals; // the database layer's own (src/db/Internals.h)
 
 enum class Backend { Sqlite, Postgres };
 
@@ -108,7 +109,6 @@ public:
     Backend backend() const;
     const SqlDialect& dialect() const;
     QString url() const;
-    QSqlDatabase handle() const;
     bool isOpen() const;
     // Closes and opens the connection again with the settings it was opened with (a server
     // that went away and came back). A SQLite file that is missing is not created: false with
@@ -147,10 +147,6 @@ public:
     // Why the last transaction(), commit() or rollback() failed.
     QString lastError() const;
 
-    // A statement of this connection prepared elsewhere (preparedStatement), run under the
-    // connection's time limit; false with the reason.
-    bool execPrepared(QSqlQuery& query, QString* error = nullptr);
-
     // A text as an SQL literal, escaped by the connection's own driver. Every PostgreSQL
     // connection runs with standard_conforming_strings on, whatever the server or role says.
     QString quote(const QString& text) const;
@@ -169,20 +165,14 @@ public:
     // Grows each time the schema is forgotten: what was derived from it is stale then.
     quint64 schemaGeneration() const;
 
-    // The database layer's own: a statement prepared once and kept for the life of the
-    // connection (dropped with the schema), so that the record writer's inserts and updates run
-    // again without being parsed again. Null with a reason when it cannot be prepared. Callers
-    // finish() it after each run.
-    QSqlQuery* preparedStatement(const QString& statement, QString* error = nullptr);
-
-    // Statements run by every connection of the process since it started (the office watcher's
-    // cost is counted with it). Any thread.
-    static quint64 statementsRun();
-    // Those run on the calling thread (a watcher counts its own beside others of the process).
-    static quint64 statementsRunOnThisThread();
-
 private:
+    friend struct Internals;
     Database();
+    QSqlDatabase handle() const;
+    bool execPrepared(QSqlQuery& query, QString* error = nullptr);
+    QSqlQuery* preparedStatement(const QString& statement, QString* error = nullptr);
+    static quint64 statementsRun();
+    static quint64 statementsRunOnThisThread();
     bool quotingRuleHolds(QString* error);
     struct Private;
     std::unique_ptr<Private> d;
@@ -212,8 +202,5 @@ inline constexpr const char* kDamagedStore = "the store is damaged";
 QString damageText(const QString& reason);
 // Whether a reason given by this library says that the store is damaged.
 bool isDamageText(const QString& reason);
-
-// ADO-style data-type codes, as the null-safe readers use them.
-int adoTypeCode(ColumnType type);
 
 } // namespace tzsndmsg::db

@@ -87,11 +87,10 @@ public:
     ColumnType columnType(const QString& name) const;
     int fieldType(const QString& name) const;
 
-    // The database layer's own: a set from a prepared query that was executed.
+private:
+    friend class Database;
     static Recordset fromQuery(std::shared_ptr<Database> db, QSqlQuery& query,
                                const QString& statement, const QVariantList& params);
-
-private:
     struct Data;
     std::shared_ptr<Data> m_data;
     std::shared_ptr<std::vector<int>> m_order; // row indices in current sort order
@@ -116,10 +115,9 @@ public:
     int fieldCount() const;
     QStringList fieldNames() const;
 
-    // The database layer's own: a reader over an executed query.
-    static Reader fromQuery(std::shared_ptr<Database> db, std::unique_ptr<QSqlQuery> query);
-
 private:
+    friend class Database;
+    static Reader fromQuery(std::shared_ptr<Database> db, std::unique_ptr<QSqlQuery> query);
     struct Data;
     std::unique_ptr<Data> d;
 };

@@ -23,9 +23,4 @@ private:
     Backend m_backend;
 };
 
-// SQLite does not reduce "(<joins>) right JOIN <table> ON <c>" to an inner join when the WHERE
-// rejects its null rows; the same rows as "<table> LEFT JOIN (<joins>) ON <c>". The adapter
-// applies it on SQLite; exposed for the equivalence tests.
-QString rewriteRightJoins(const QString& statement);
-
 } // namespace tzsndmsg::db

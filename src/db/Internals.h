@@ -1,0 +1,46 @@
+#pragma once
+
+#include <tzsndmsg/db/Database.h>
+#include <tzsndmsg/db/SqlDialect.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+// The database layer's own, not installed: what the component's lower layers, the tests and the
+// benchmarks reach below a Database. A host has no use for any of it.
+namespace tzsndmsg::db {
+
+struct Internals {
+    // The Qt connection under a Database.
+    static QSqlDatabase handle(const Database& db) { return db.handle(); }
+    // A statement prepared once and kept for the life of the connection (dropped with the
+    // schema), so that the record writer's inserts and updates run again without being parsed
+    // again. Null with a reason when it cannot be prepared. Callers finish() it after each run.
+    static QSqlQuery* preparedStatement(Database& db, const QString& statement,
+                                        QString* error = nullptr)
+    {
+        return db.preparedStatement(statement, error);
+    }
+    // A statement of this connection prepared with preparedStatement, run under the
+    // connection's time limit; false with the reason.
+    static bool execPrepared(Database& db, QSqlQuery& query, QString* error = nullptr)
+    {
+        return db.execPrepared(query, error);
+    }
+    // Statements run by every connection of the process since it started (the office watcher's
+    // cost is counted with it). Any thread.
+    static quint64 statementsRun() { return Database::statementsRun(); }
+    // Those run on the calling thread (a watcher counts its own beside others of the process).
+    static quint64 statementsRunOnThisThread() { return Database::statementsRunOnThisThread(); }
+};
+
+// ADO-style data-type codes, as the null-safe readers use them.
+int adoTypeCode(ColumnType type);
+
+// SQLite does not reduce "(<joins>) right JOIN <table> ON <c>" to an inner join when the WHERE
+// rejects its null rows; the same rows as "<table> LEFT JOIN (<joins>) ON <c>". The adapter
+// applies it on SQLite.
+QString rewriteRightJoins(const QString& statement);
+
+} // namespace tzsndmsg::db
