@@ -6,6 +6,7 @@
 #include "ProposedChanges.h"
 #include "SearchCases.h"
 #include "StoreGenerator.h"
+#include "WholeListCases.h"
 #include "WindowCases.h"
 
 #include "component/SharedState.h"
@@ -616,6 +617,7 @@ int main(int argc, char** argv)
     bench::addWindowCases(runner, b.summary);
     bench::addSearchCases(runner, b.services, b.summary);
     bench::addConfirmationCases(runner);
+    bench::addWholeListCases(runner, b.services, b.summary, p.value(QStringLiteral("db")), data);
     const QStringList only = p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
 
     const bool pg = b.db->backend() == db::Backend::Postgres;
@@ -652,7 +654,7 @@ int main(int argc, char** argv)
         << b.summary.recipientRows << " recipient rows, " << b.summary.employees
         << " employees; " << QDateTime::currentDateTime().toString(Qt::ISODate) << "; "
         << machineText() << "\n\n"
-        << runner.table() << "\nInbox open of " << rows << " rows (fresh process): peak memory +"
+        << runner.table() << "\n" << runner.targets() << "\nInbox open of " << rows << " rows (fresh process): peak memory +"
         << peak << " KiB, still held with the list open +" << held
         << " KiB; raw size of its values " << rawBytes / 1024 << " KiB\n";
     const bench::IndexSize indexSize = bench::measureIndexSize(*b.db);
