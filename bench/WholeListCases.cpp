@@ -83,6 +83,29 @@ void addWholeListCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& 
                     return qint64(rows.size());
                 }});
 
+    // The cells as they were built before: every recipient row of the listed messages read
+    // (500 messages a statement) and joined in the program.
+    runner.add({QStringLiteral("  part: the same cells from every recipient row, joined in the "
+                               "program"),
+                QString(), [services] {
+                    MessageViewRequest request;
+                    request.withToCc = false;
+                    QList<MessageViewRow> rows;
+                    readMessageView(*services, request, rows);
+                    QList<qint32> ids;
+                    for (const MessageViewRow& row : std::as_const(rows))
+                        if (ids.isEmpty() || ids.last() != row.messageId)
+                            ids << row.messageId;
+                    qint64 cells = 0;
+                    for (qsizetype at = 0; at < ids.size(); at += 500) {
+                        const QList<qint32> batch = ids.mid(at, 500);
+                        const auto recipients = core::readRecipientRowsOf(*services, batch);
+                        for (qint32 id : batch)
+                            cells += core::toCcCellText(recipients.value(id)).isEmpty() ? 0 : 1;
+                    }
+                    return qint64(rows.size());
+                }});
+
     // A last name: the sender and the To and Cc rows of the inbox's messages.
     const QString word = QStringLiteral("garcia");
     const core::MessageListParams params = [&] {

@@ -323,12 +323,13 @@ QString toCcNamesStatement(bool postgres, const QList<qint32>& ids)
     const QString from =
         QStringLiteral(" FROM BroChkTable b LEFT JOIN PATable p ON b.BroChkPID=p.pID");
     if (postgres)
+        // The ids as one array: the server plans a few thousand literals slowly.
         return QStringLiteral("SELECT b.BroChkLinID, string_agg(") + name +
                QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=0), string_agg(") +
                name +
                QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=1)") + from +
-               QStringLiteral(" WHERE b.BroChkLinID IN (") + in +
-               QStringLiteral(") AND b.BroChkTyp IN (0, 1) GROUP BY b.BroChkLinID");
+               QStringLiteral(" WHERE b.BroChkLinID = ANY ('{") + in +
+               QStringLiteral("}'::integer[]) AND b.BroChkTyp IN (0, 1) GROUP BY b.BroChkLinID");
     // SQLite joins in the order its input comes: each message's names come from a subquery in
     // the order the rows were written (an ordered subquery under an aggregate keeps its order).
     const auto names = [&](int type) {
