@@ -317,9 +317,11 @@ QString toCcNamesStatement(bool postgres, const QList<qint32>& ids)
     // the computer.
     const QString trimmed = postgres ? QStringLiteral("btrim(b.BroChkToMac, ?)")
                                      : QStringLiteral("trim(b.BroChkToMac, ?)");
+    // The empty name first: trimming with the whole set of blanks on every row costs.
     const QString name =
-        QStringLiteral("CASE WHEN coalesce(b.BroChkPID, 0)<>0 AND coalesce(") + trimmed +
-        QStringLiteral(", '')='' THEN coalesce(p.PDocIni, '') ELSE coalesce(b.BroChkToMac, '') END");
+        QStringLiteral("CASE WHEN coalesce(b.BroChkPID, 0)<>0 AND (b.BroChkToMac IS NULL OR "
+                       "b.BroChkToMac='' OR ") + trimmed +
+        QStringLiteral("='') THEN coalesce(p.PDocIni, '') ELSE coalesce(b.BroChkToMac, '') END");
     const QString from =
         QStringLiteral(" FROM BroChkTable b LEFT JOIN PATable p ON b.BroChkPID=p.pID");
     if (postgres)
