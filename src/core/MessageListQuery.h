@@ -144,8 +144,8 @@ struct ViewRow {
     QString toCc;                // the "To/ CC" cell, when the rows were read with it
 };
 
-// The rows of a view in the list's order, with their "To/ CC" cells when asked (a batch of
-// messages per statement). Empty, with the reason, when the store rejects the statement.
+// The rows of a view in the list's order, with their "To/ CC" cells when asked (grouped by the
+// database, see readToCcCellsOf). Empty, with the reason, when the store rejects the statement.
 QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
                               bool withToCc, QString* error = nullptr);
 
