@@ -622,7 +622,8 @@ int runInbox(const QStringList& args)
         for (int c = 0; c < cells.size(); ++c)
             text += QLatin1Char(' ') + cells[c].leftJustified(widths[c]) +
                     (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
-        out() << text << Qt::endl;
+        // One write for many lines: a flush per line made a long list a write per row.
+        out() << text << '\n';
     };
     out() << (inbox ? QStringLiteral("Inbox") : QStringLiteral("Sent items"))
           << (inbox ? (view.allCategories ? QStringLiteral(" - All Categories")
@@ -636,6 +637,7 @@ int runInbox(const QStringList& args)
     line(QStringLiteral(" "), headers);
     for (const Row& row : rows)
         line(row.mark, row.cells);
+    out().flush();
     return 0;
 }
 

@@ -101,7 +101,7 @@ int runSearch(const QStringList& args)
         for (int c = 0; c < cells.size(); ++c)
             text += QLatin1Char(' ') + cells[c].leftJustified(widths[c]) +
                     (c + 1 < cells.size() ? QStringLiteral(" |") : QString());
-        out << text << Qt::endl;
+        out << text << '\n'; // flushed once, at the end
     };
     out << "Search for \"" << result.words.join(QLatin1Char(' ')) << "\" in " << scopeName(scope)
         << " of " << config.loginName << " at " << services->computerName() << ": "
@@ -109,6 +109,7 @@ int runSearch(const QStringList& args)
     line(QStringLiteral(" "), headers);
     for (qsizetype i = 0; i < rows.size(); ++i)
         line(result.hits.at(i).unread ? QStringLiteral("*") : QStringLiteral(" "), rows.at(i));
+    out.flush();
     return 0;
 }
 

@@ -89,4 +89,30 @@ QString bareRecipientsOf(const QString& idList)
            idList + QStringLiteral(") ORDER BY BroChkTable.BroChkLinID, BroChkTable.BroChkID");
 }
 
+QString withBareToCcNames(const QString& rowsSql, bool forSqlite)
+{
+    const QString name = QStringLiteral(
+        "CASE WHEN coalesce(b.BroChkPID, 0)<>0 AND coalesce(trim(b.BroChkToMac), '')='' "
+        "THEN coalesce(p.PDocIni, '') ELSE coalesce(b.BroChkToMac, '') END");
+    const QString from =
+        QStringLiteral(" FROM BroChkTable b LEFT JOIN PATable p ON b.BroChkPID = p.pID ");
+    if (forSqlite) {
+        const auto names = [&](int type) {
+            return QStringLiteral("(SELECT group_concat(n, ', ') FROM (SELECT ") + name +
+                   QStringLiteral(" AS n") + from +
+                   QStringLiteral("WHERE b.BroChkLinID = s.cmID AND b.BroChkTyp = ") +
+                   QString::number(type) + QStringLiteral(" ORDER BY b.BroChkID))");
+        };
+        return QStringLiteral("SELECT s.*, ") + names(0) + QStringLiteral(" AS toNames, ") + names(1) +
+               QStringLiteral(" AS ccNames FROM (") + rowsSql + QStringLiteral(") s");
+    }
+    return QStringLiteral("SELECT s.*, c.toNames, c.ccNames FROM (") + rowsSql +
+           QStringLiteral(") s LEFT JOIN LATERAL (SELECT string_agg(") + name +
+           QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp = 0) AS toNames, "
+                          "string_agg(") +
+           name +
+           QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp = 1) AS ccNames") +
+           from + QStringLiteral("WHERE b.BroChkLinID = s.cmID) c ON true");
+}
+
 } // namespace tzsndmsg::bench

@@ -36,4 +36,9 @@ QString bareSentStatement(bool history, bool forSqlite = true);
 // The recipients of a batch of messages (ids spliced as integers only), for the "To/ CC" cells.
 QString bareRecipientsOf(const QString& idList);
 
+// The rows of `rowsSql` (which lists cmID) with their "To/ CC" names grouped by the database in
+// the same statement: toNames and ccNames, each joined by ", " in the order the recipient rows
+// were written (group_concat over an ordered subquery on SQLite, string_agg on PostgreSQL).
+QString withBareToCcNames(const QString& rowsSql, bool forSqlite);
+
 } // namespace tzsndmsg::bench

@@ -68,6 +68,7 @@ void Runner::run(const QStringList& filters)
         r.name = c.name;
         r.baselineName = c.baselineName;
         r.note = c.note;
+        r.target = c.target;
         const auto once = [](const std::function<qint64()>& f, const std::function<void()>& down,
                              qint64* rows) {
             const double ms = timed(f, rows);
@@ -119,6 +120,21 @@ QString Runner::table() const
     return out;
 }
 
+QString Runner::targets() const
+{
+    QString out;
+    QTextStream s(&out);
+    for (const Result& r : m_results) {
+        if (r.target <= 0 || r.baselineMs.isEmpty())
+            continue;
+        s << r.name << ": " << QString::number(r.opMedian, 'f', 1) << " ms, " << r.baselineName
+          << ' ' << QString::number(r.baselineMedian, 'f', 1) << " ms, "
+          << QString::number(r.ratio(), 'f', 2) << "x (target " << QString::number(r.target, 'f', 1)
+          << "x" << (r.ratio() <= r.target ? QString() : QStringLiteral(", MISSED")) << ")\n";
+    }
+    return out;
+}
+
 QJsonObject Runner::json() const
 {
     QJsonArray results;
@@ -141,6 +157,8 @@ QJsonObject Runner::json() const
         }
         if (!r.note.isEmpty())
             o.insert(QStringLiteral("note"), r.note);
+        if (r.target > 0)
+            o.insert(QStringLiteral("target_ratio"), r.target);
         results << o;
     }
     return {{QStringLiteral("repetitions"), m_repetitions}, {QStringLiteral("results"), results}};

@@ -20,6 +20,7 @@ struct Case {
     QString note;
     std::function<void()> opSetup; // untimed, before each run of the operation
     std::function<void()> baselineSetup; // untimed, before each run of the baseline
+    double target = 0; // the ratio the operation should stay within (0: none)
 };
 
 struct Result {
@@ -27,6 +28,7 @@ struct Result {
     QVector<double> opMs, baselineMs;
     double opMedian = 0, baselineMedian = 0;
     qint64 opRows = 0, baselineRows = 0;
+    double target = 0;
     double ratio() const { return baselineMedian > 0 ? opMedian / baselineMedian : 0; }
 };
 
@@ -40,6 +42,8 @@ public:
     void run(const QStringList& filters = {});
     const QVector<Result>& results() const { return m_results; }
     QString table() const;
+    // One line per case with a target: "name: N ms, baseline M ms, R x (target T x)".
+    QString targets() const;
     QJsonObject json() const;
 
 private:

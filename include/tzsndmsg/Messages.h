@@ -28,7 +28,7 @@ struct MessageViewRequest {
     bool history = false;       // the purged messages instead of the current ones
     QString loginName;          // empty: the services' current login
     QString computerName;       // the inbox's workstation; empty: the services' computer
-    bool withToCc = true;       // fill toCc (one more statement per 500 messages)
+    bool withToCc = true;       // fill toCc (one more statement: the names grouped by the database)
 };
 
 // One row of a view. A message addressed to a person and to her workstation is listed once for

@@ -274,6 +274,125 @@ QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
     return rows;
 }
 
+QString toCcCellFrom(const QString& toNames, const QString& ccNames)
+{
+    // As toCcCellText finishes its two lists.
+    QString cc;
+    if (!ccNames.isEmpty()) {
+        cc = QStringLiteral("/ ") + ccNames;
+        if (cc.trimmed() == QLatin1String("/"))
+            cc.clear();
+    }
+    return toNames + cc;
+}
+
+QString toCcBlanks()
+{
+    // What QString::trimmed takes for space, so that the database tells a blank computer name
+    // exactly as the cell's own reading does.
+    static const QString blanks = [] {
+        QString out;
+        for (char16_t c = 1; c < 0xFFFF; ++c)
+            if (QChar::isSpace(c) && !QChar::isSurrogate(c))
+                out += QChar(c);
+        return out;
+    }();
+    return blanks;
+}
+
+int toCcNamesParameterCount()
+{
+    return 2;
+}
+
+QString toCcNamesStatement(bool postgres, const QList<qint32>& ids)
+{
+    QStringList list;
+    list.reserve(ids.size());
+    for (qint32 id : ids)
+        list << QString::number(id); // numbers only reach the statement
+    const QString in = list.join(u',');
+    // A person's row names the person's initials (none for someone no longer in the person
+    // table); a computer's row, also once the employee who confirmed there is written into it,
+    // the computer.
+    const QString trimmed = postgres ? QStringLiteral("btrim(b.BroChkToMac, ?)")
+                                     : QStringLiteral("trim(b.BroChkToMac, ?)");
+    // The empty name first: trimming with the whole set of blanks on every row costs.
+    const QString name =
+        QStringLiteral("CASE WHEN coalesce(b.BroChkPID, 0)<>0 AND (b.BroChkToMac IS NULL OR "
+                       "b.BroChkToMac='' OR ") + trimmed +
+        QStringLiteral("='') THEN coalesce(p.PDocIni, '') ELSE coalesce(b.BroChkToMac, '') END");
+    const QString from =
+        QStringLiteral(" FROM BroChkTable b LEFT JOIN PATable p ON b.BroChkPID=p.pID");
+    if (postgres)
+        // The ids as one array: the server plans a few thousand literals slowly.
+        return QStringLiteral("SELECT b.BroChkLinID, string_agg(") + name +
+               QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=0), string_agg(") +
+               name +
+               QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=1)") + from +
+               QStringLiteral(" WHERE b.BroChkLinID = ANY ('{") + in +
+               QStringLiteral("}'::integer[]) AND b.BroChkTyp IN (0, 1) GROUP BY b.BroChkLinID");
+    // SQLite joins in the order its input comes: each message's names come from a subquery in
+    // the order the rows were written (an ordered subquery under an aggregate keeps its order).
+    const auto names = [&](int type) {
+        return QStringLiteral("(SELECT group_concat(n, ', ') FROM (SELECT ") + name +
+               QStringLiteral(" AS n") + from +
+               QStringLiteral(" WHERE b.BroChkLinID=m.BroChkLinID AND b.BroChkTyp=") +
+               QString::number(type) + QStringLiteral(" ORDER BY b.BroChkID))");
+    };
+    return QStringLiteral("SELECT m.BroChkLinID, ") + names(0) + QStringLiteral(", ") + names(1) +
+           QStringLiteral(" FROM (SELECT DISTINCT BroChkLinID FROM BroChkTable WHERE BroChkLinID IN (") +
+           in + QStringLiteral(")) m");
+}
+
+bool readToCcCellsOf(HostServices& services, const QList<qint32>& ids,
+                     QHash<qint32, QString>& cells, QString* error)
+{
+    cells.clear();
+    auto conn = services.messageStoreConnection();
+    if (!conn) {
+        if (error)
+            *error = QStringLiteral("The message store is not open.");
+        return false;
+    }
+    // Each message once; a few thousand to a statement keeps its text short.
+    QList<qint32> unique;
+    {
+        QSet<qint32> seen;
+        seen.reserve(ids.size());
+        for (qint32 id : ids)
+            if (!seen.contains(id)) {
+                seen.insert(id);
+                unique << id;
+            }
+    }
+    constexpr qsizetype Batch = 10000;
+    const bool postgres = conn->backend() == db::Backend::Postgres;
+    QVariantList params;
+    for (int i = 0; i < toCcNamesParameterCount(); ++i)
+        params << toCcBlanks();
+    cells.reserve(unique.size());
+    for (qsizetype at = 0; at < unique.size(); at += Batch) {
+        QString why;
+        db::Reader reader = conn->read(toCcNamesStatement(postgres, unique.mid(at, Batch)), params, &why);
+        if (!reader.isValid()) {
+            cells.clear();
+            if (error)
+                *error = why;
+            return false;
+        }
+        while (reader.next())
+            cells.insert(reader.value(0).toInt(),
+                         toCcCellFrom(reader.value(1).toString(), reader.value(2).toString()));
+    }
+    for (qint32 id : std::as_const(unique))
+        if (!cells.contains(id))
+            cells.insert(id, QString());
+    if (error)
+        error->clear();
+    return true;
+}
+
 bool listFlag(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
@@ -337,22 +456,23 @@ QVector<ViewRow> viewRowsOf(HostServices& services, const db::Recordset& read, b
         rows.append(row);
     }
     if (withToCc) {
-        // A batch of messages per statement: a message listed twice (to the person and to the
-        // computer) is asked for once.
-        constexpr int Batch = 500;
         QList<qint32> ids;
-        QSet<qint32> seen;
+        ids.reserve(rows.size());
         for (const ViewRow& row : std::as_const(rows))
-            if (!seen.contains(row.cmID)) {
-                seen.insert(row.cmID);
-                ids << row.cmID;
-            }
+            ids << row.cmID;
         QHash<qint32, QString> cells;
-        for (qsizetype at = 0; at < ids.size(); at += Batch) {
-            const QList<qint32> batch = ids.mid(at, Batch);
-            const QHash<qint32, QVector<RecipientRow>> recipients = readRecipientRowsOf(services, batch);
-            for (qint32 id : batch)
-                cells.insert(id, toCcCellText(recipients.value(id)));
+        if (!readToCcCellsOf(services, ids, cells)) {
+            // A store that cannot group its names in one statement: the recipient rows of a
+            // batch of messages per statement, joined here.
+            constexpr int Batch = 500;
+            const QList<qint32> unique = QSet<qint32>(ids.begin(), ids.end()).values();
+            for (qsizetype at = 0; at < unique.size(); at += Batch) {
+                const QList<qint32> batch = unique.mid(at, Batch);
+                const QHash<qint32, QVector<RecipientRow>> recipients =
+                    readRecipientRowsOf(services, batch);
+                for (qint32 id : batch)
+                    cells.insert(id, toCcCellText(recipients.value(id)));
+            }
         }
         for (ViewRow& row : rows)
             row.toCc = cells.value(row.cmID);

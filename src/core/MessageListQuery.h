@@ -100,6 +100,24 @@ QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId);
 QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
                                                          const QList<qint32>& ids);
 
+// The "To/ CC" cell from its two lists as the database joins them: the To names and the Cc
+// names, each joined by ", " (null when the message has no row of that list).
+QString toCcCellFrom(const QString& toNames, const QString& ccNames);
+
+// The statement that builds the To and Cc names of the listed messages in the database, one row
+// per message that has a recipient row (BroChkLinID, toNames, ccNames): the names as
+// toCcCellText chooses them, in the order the rows were written. Its "?" take the blanks that
+// count as space (toCcBlanks()), once for each.
+QString toCcNamesStatement(bool postgres, const QList<qint32>& ids);
+int toCcNamesParameterCount();
+QString toCcBlanks();
+
+// The "To/ CC" cells of several messages, grouped in the database (a few statements however
+// long the list); the same texts as toCcCellText over readRecipientRowsOf. A message without
+// recipient rows gets "". False, with the reason, when the store rejects the statement.
+bool readToCcCellsOf(HostServices& services, const QList<qint32>& ids,
+                     QHash<qint32, QString>& cells, QString* error = nullptr);
+
 // A flag as the lists read it (the read mark BroChkDonDis, the "PR" column): -1 or True is set;
 // 0, null and anything else clear. An inbox row whose read mark is clear is unread (bold).
 bool listFlag(const QVariant& value);
@@ -126,8 +144,8 @@ struct ViewRow {
     QString toCc;                // the "To/ CC" cell, when the rows were read with it
 };
 
-// The rows of a view in the list's order, with their "To/ CC" cells when asked (a batch of
-// messages per statement). Empty, with the reason, when the store rejects the statement.
+// The rows of a view in the list's order, with their "To/ CC" cells when asked (grouped by the
+// database, see readToCcCellsOf). Empty, with the reason, when the store rejects the statement.
 QVector<ViewRow> readViewRows(HostServices& services, const MessageListParams& params,
                               bool withToCc, QString* error = nullptr);
 

@@ -6,6 +6,7 @@
 #include "core/StationSignal.h"
 #include "db/Database.h"
 #include "db/Recordset.h"
+#include "db/RecordWriter.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
 
@@ -284,6 +285,13 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
             const QString saveTo = QString::number(m.saveToPerson);
             const QString choice = QString::number(m.saveToChoice);
             std::vector<bool> matched(size_t(stored.size()), false);
+            // New rows go in together, in the order wanted (their ids keep it): a few
+            // statements for a whole office instead of one a row.
+            const QStringList newNames{
+                QStringLiteral("BroChkLinID"),    QStringLiteral("BroChkPid"),
+                QStringLiteral("BroChkTyp"),      QStringLiteral("BroChkAssPID"),
+                QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")};
+            QList<QStringList> newRows;
             for (const WantedAddressee& wanted : wantedAddressees(services, m)) {
                 bool number = false;
                 persons.insert(wanted.person.toInt(&number));
@@ -293,36 +301,31 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
                 for (qsizetype i = 0; i < stored.size() && at < 0; ++i)
                     if (!matched[size_t(i)] && addresses(stored[i], wanted))
                         at = i;
-                qint64 key = 0;
-                QStringList names, texts;
                 if (at < 0) {
-                    names = QStringList{
-                        QStringLiteral("BroChkLinID"),    QStringLiteral("BroChkPid"),
-                        QStringLiteral("BroChkTyp"),      QStringLiteral("BroChkAssPID"),
-                        QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkToMac")};
-                    texts = QStringList{QString::number(cmId),
-                                        wanted.person,
-                                        QString::number(wanted.list),
-                                        saveTo,
-                                        choice,
-                                        wanted.computer};
-                } else {
-                    matched[size_t(at)] = true;
-                    const Addressee& row = stored[at];
-                    if (row.BroChkTyp == wanted.list && row.BroChkAssPID == m.saveToPerson &&
-                        row.BroChkSavToFla == m.saveToChoice)
-                        continue;
-                    // Moved between To and Cc, or another save-to choice: the same row.
-                    key = row.BroChkID;
-                    names = QStringList{QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
-                                        QStringLiteral("BroChkSavToFla")};
-                    texts = QStringList{QString::number(wanted.list), saveTo, choice};
+                    newRows << QStringList{QString::number(cmId), wanted.person,
+                                           QString::number(wanted.list), saveTo, choice,
+                                           wanted.computer};
+                    tags << QStringLiteral("CMBC");
+                    continue;
                 }
+                matched[size_t(at)] = true;
+                const Addressee& row = stored[at];
+                if (row.BroChkTyp == wanted.list && row.BroChkAssPID == m.saveToPerson &&
+                    row.BroChkSavToFla == m.saveToChoice)
+                    continue;
+                // Moved between To and Cc, or another save-to choice: the same row.
+                qint64 key = row.BroChkID;
                 if (!services.writeRecord(MessageStoreKind, QStringLiteral("BroChkTable"),
-                                          QStringLiteral("BroChkID"), key, names, texts, error))
+                                          QStringLiteral("BroChkID"), key,
+                                          {QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
+                                           QStringLiteral("BroChkSavToFla")},
+                                          {QString::number(wanted.list), saveTo, choice}, error))
                     return result;
                 tags << QStringLiteral("CMBC");
             }
+            if (!db::insertRecords(*store, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
+                                   newNames, newRows, error))
+                return result;
             for (qsizetype i = 0; i < stored.size(); ++i) {
                 if (matched[size_t(i)])
                     continue;

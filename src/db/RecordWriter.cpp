@@ -329,4 +329,72 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
     return true;
 }
 
+bool insertRecords(Database& db, const QString& table, const QString& keyColumn,
+                   const QStringList& names, const QList<QStringList>& rows, QString* error)
+{
+    const auto failWith = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (rows.isEmpty())
+        return true;
+    const auto plan = planFor(db, table, keyColumn, names, error);
+    if (!plan)
+        return false;
+    if (plan->names.isEmpty())
+        return failWith(QStringLiteral("%1: no columns to insert.").arg(table));
+    const qsizetype width = plan->names.size();
+
+    // Every text converted before anything is written.
+    QVariantList values;
+    values.reserve(rows.size() * width);
+    for (const QStringList& texts : rows) {
+        if (texts.size() != width)
+            return failWith(QStringLiteral("%1: %2 column names but %3 values.")
+                                .arg(table).arg(width).arg(texts.size()));
+        for (qsizetype i = 0; i < width; ++i) {
+            bool ok = true;
+            QString why;
+            const QVariant v = convertText(texts.at(i), plan->types.at(i), &ok, &why);
+            if (!ok)
+                return failWith(QStringLiteral("Cannot store \"%1\" in the column %2 of %3: %4")
+                                    .arg(texts.at(i), plan->names.at(i), table, why));
+            values << v;
+        }
+    }
+
+    QStringList quoted;
+    for (const QString& name : plan->names)
+        quoted << quoteIdentifier(name);
+    const QString head =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(table, quoted.join(u','));
+    const QString tuple = u'(' + QStringList(int(width), QStringLiteral("?")).join(u',') + u')';
+    // Statements of 64 rows, the rest in halves (64, 32, ... 1): a handful of statements kept
+    // prepared for any number of rows, each well under the bound values a statement may have.
+    constexpr qsizetype Most = 64;
+    qsizetype at = 0;
+    while (at < rows.size()) {
+        qsizetype n = Most;
+        while (n > rows.size() - at)
+            n /= 2;
+        QString sql = head;
+        for (qsizetype r = 0; r < n; ++r)
+            sql += (r ? QStringLiteral(",") : QString()) + tuple;
+        QSqlQuery* q = Internals::preparedStatement(db, sql, error);
+        if (!q)
+            return false;
+        const qsizetype first = at * width;
+        for (qsizetype i = 0; i < n * width; ++i)
+            q->bindValue(int(i), values.at(first + i));
+        QString why;
+        const bool done = Internals::execPrepared(db, *q, &why);
+        q->finish();
+        if (!done)
+            return failWith(QStringLiteral("Cannot write to %1: %2").arg(table, why));
+        at += n;
+    }
+    return true;
+}
+
 } // namespace tzsndmsg::db

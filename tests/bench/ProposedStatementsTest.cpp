@@ -176,6 +176,39 @@ TEST_F(GeneratedOffice, GeneratedRowsTakeTheFormsTheWindowWrites)
     EXPECT_EQ(office.count("CMTable", "cmID NOT IN (SELECT EvLinID FROM EVTable)"), 0);
 }
 
+// The bench's bare statement with the names grouped returns the cells the library lists: the
+// inboxes of the typical and the busiest employee, whole-office messages among them.
+TEST_F(GeneratedOffice, TheBareGroupedStatementGivesTheCellsTheLibraryLists)
+{
+    const bool sqlite = office.db()->backend() == db::Backend::Sqlite;
+    for (qint32 person : {summary.typicalPid, summary.busiestPid}) {
+        SCOPED_TRACE(person);
+        QSqlQuery q(db::Internals::handle(*office.db()));
+        ASSERT_TRUE(q.prepare(bench::withBareToCcNames(bench::bareInboxStatement(true, false, sqlite), sqlite)));
+        q.bindValue(0, person);
+        q.bindValue(1, summary.typicalComputer);
+        ASSERT_TRUE(q.exec());
+        QHash<qint32, QString> bare;
+        while (q.next())
+            bare.insert(q.value(QStringLiteral("cmID")).toInt(),
+                        toCcCellFrom(q.value(QStringLiteral("toNames")).toString(),
+                                     q.value(QStringLiteral("ccNames")).toString()));
+        ASSERT_GT(bare.size(), 10);
+        const QList<qint32> ids = bare.keys();
+        QHash<qint32, QString> grouped;
+        QString error;
+        ASSERT_TRUE(readToCcCellsOf(*office.services(), ids, grouped, &error)) << error.toStdString();
+        const auto rowByRow = readRecipientRowsOf(*office.services(), ids);
+        int longCells = 0;
+        for (qint32 id : ids) {
+            EXPECT_EQ(grouped.value(id), bare.value(id)) << id;
+            EXPECT_EQ(toCcCellText(rowByRow.value(id)), bare.value(id)) << id;
+            longCells += bare.value(id).size() > 500 ? 1 : 0;
+        }
+        EXPECT_GT(longCells, 0); // whole-office messages are among them
+    }
+}
+
 TEST(StoreGenerator, SameSeedSameOffice)
 {
     const bench::StoreSpec spec = bench::StoreSpec().scaled(0.002);

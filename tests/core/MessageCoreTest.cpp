@@ -371,6 +371,48 @@ TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
     }
 }
 
+// A whole office's rows go in together: each addressee once, in the order addressed (To before
+// Cc, persons before computers), with the save-to choice, as one row at a time wrote them.
+TEST_F(MessageCore, AWholeOfficeIsWrittenInTheOrderAddressed)
+{
+    QList<qint32> staff;
+    for (int i = 1; i <= 70; ++i)
+        staff << office.addPerson(QStringLiteral("Last%1").arg(i), "First", QStringLiteral("I%1").arg(i));
+    OutgoingMessage m = message("Fire drill");
+    for (int i = 0; i < 50; ++i)
+        m.personIds[0] += QString::number(staff.at(i)) + ",";
+    for (int i = 44; i < 70; ++i) // the first six are in To already
+        m.personIds[1] += QString::number(staff.at(i)) + ",";
+    m.computers = {"WS7\nWS3\n", "WS3\nWS9\n"};
+    m.saveToPerson = front;
+    m.saveToChoice = 1;
+    const qint32 cmId = save(m);
+
+    QStringList expected;
+    const QString tail = QStringLiteral(" %1 1 <null>").arg(front);
+    for (int i = 0; i < 50; ++i)
+        expected << QStringLiteral("%1 0 ").arg(staff.at(i)) + tail;
+    expected << "0 0 WS7" + tail << "0 0 WS3" + tail;
+    for (int i = 50; i < 70; ++i)
+        expected << QStringLiteral("%1 1 ").arg(staff.at(i)) + tail;
+    expected << "0 1 WS9" + tail;
+    QStringList written;
+    db::Recordset rs = office.query("select BroChkPID, BroChkTyp, BroChkToMac, BroChkAssPID, "
+                                    "BroChkSavToFla, BroChkDonDis from BroChkTable where "
+                                    "BroChkLinID=? order by BroChkID",
+                                    {cmId});
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        written << QStringLiteral("%1 %2 %3 %4 %5 %6")
+                       .arg(rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toString(),
+                            rs.value(3).toString(), rs.value(4).toString(),
+                            rs.value(5).isNull() ? "<null>" : rs.value(5).toString())
+                       .simplified();
+    for (QString& line : expected)
+        line = line.simplified();
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+}
+
 // The nurse's inbox at WS1 and the front desk's sent items.
 TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
 {

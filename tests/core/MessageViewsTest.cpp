@@ -335,5 +335,96 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
     }
 }
 
+// The To/CC cells grouped in the database are the cells built row by row, byte for byte: names
+// of people no longer in the person table, computers (also once someone confirmed there), blank
+// and unusual names, rows written out of order, types that are neither To nor Cc.
+TEST_F(MessageViews, ToCcCellsGroupedInTheDatabaseAreTheCellsBuiltRowByRow)
+{
+    const qint32 zed = office.addPerson("Zed", "Zoe", "ZZ");
+    const qint32 eve = office.addPerson("Eclair", "Eve", QString::fromUtf8("ÉÖ"));
+    const qint32 li = office.addPerson("Li", "Lan", QString::fromUtf8("李 "));
+    const qint32 blank = office.addPerson("Blank", "Bo", "  ");
+    const qint32 gone = 9999; // no longer in the person table
+    struct Row {
+        qint64 id; // 0: the next one
+        QVariant pid, type, computer;
+    };
+    const QVariant null;
+    const QString nbsp = QString(QChar(0x00A0)) + QChar(0x3000);
+    const struct {
+        const char* name;
+        QVector<Row> rows;
+        QString expected;
+    } cases[] = {
+        {"persons, then a computer on Cc",
+         {{0, front, 0, ""}, {0, nurse, 0, null}, {0, 0, 1, "WS2"}},
+         "FF, NN/ WS2"},
+        {"someone who left, first", {{0, gone, 0, ""}, {0, zed, 0, ""}}, ", ZZ"},
+        {"a computer someone confirmed at", {{0, nurse, 0, "WS3"}, {0, zed, 1, ""}}, "WS3/ ZZ"},
+        {"blank computer names name the person",
+         {{0, zed, 0, " \t"}, {0, eve, 0, nbsp}, {0, li, 1, "\r\n"}},
+         QString::fromUtf8("ZZ, ÉÖ/ 李 ")},
+        {"a computer row without a name", {{0, 0, 0, null}, {0, null, 0, "WS4"}}, ", WS4"},
+        {"neither To nor Cc is left out",
+         {{0, zed, null, ""}, {0, front, 2, ""}, {0, nurse, 0, ""}, {0, eve, 3, "WS9"}},
+         "NN"},
+        {"a Cc of someone who left alone", {{0, zed, 0, ""}, {0, gone, 1, ""}}, "ZZ"},
+        {"a Cc of two who left", {{0, gone, 1, ""}, {0, gone + 1, 1, ""}}, "/ , "},
+        {"a Cc of blanks only", {{0, front, 0, ""}, {0, blank, 1, ""}}, "FF"},
+        {"a Cc of blanks and a name", {{0, blank, 1, ""}, {0, zed, 1, ""}}, "/   , ZZ"},
+        {"names with the separators in them",
+         {{0, 0, 0, "A, B"}, {0, 0, 1, "C/ D"}, {0, 0, 1, "'E'"}},
+         "A, B/ C/ D, 'E'"},
+        {"rows written out of order go by their ids",
+         {{900500, zed, 0, ""}, {900300, front, 0, ""}, {900400, 0, 1, "WS2"}, {900200, nurse, 1, ""}},
+         "FF, ZZ/ NN, WS2"},
+        {"the same person twice", {{0, zed, 0, ""}, {0, zed, 0, ""}}, "ZZ, ZZ"},
+        {"no recipient rows", {}, ""},
+    };
+    QList<qint32> ids;
+    QHash<qint32, QString> expected;
+    for (const auto& c : cases) {
+        const qint32 id = send(QString::fromUtf8(c.name), 0, "WS1");
+        office.exec("delete from BroChkTable where BroChkLinID=?", {id});
+        for (const Row& r : c.rows) {
+            QStringList names{"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"};
+            QVariantList values{id, r.pid, r.type, r.computer};
+            if (r.id) {
+                names << "BroChkID";
+                values << r.id;
+            }
+            office.insert("BroChkTable", "BroChkID", names, values);
+        }
+        ids << id;
+        expected.insert(id, c.expected);
+    }
+    // Another message's rows between them: each message keeps only its own.
+    const qint32 other = send("Between", zed);
+    ids << other << other;
+    expected.insert(other, "ZZ");
+
+    QHash<qint32, QString> grouped;
+    QString error;
+    ASSERT_TRUE(readToCcCellsOf(*office.services(), ids, grouped, &error)) << error.toStdString();
+    const QHash<qint32, QVector<RecipientRow>> rowByRow = readRecipientRowsOf(*office.services(), ids);
+    EXPECT_EQ(grouped.size(), expected.size());
+    for (qsizetype i = 0; i + 2 < ids.size(); ++i) {
+        const qint32 id = ids.at(i);
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(toCcCellText(rowByRow.value(id)), expected.value(id)); // the cell as it was
+        EXPECT_EQ(grouped.value(id), expected.value(id));
+    }
+    EXPECT_EQ(grouped.value(other), "ZZ");
+
+    // The library's whole list carries the same cells.
+    MessageViewRequest request;
+    request.folder = MessageFolder::SentItems;
+    QList<MessageViewRow> rows;
+    ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error)) << error.toStdString();
+    ASSERT_EQ(rows.size(), expected.size());
+    for (const MessageViewRow& row : rows)
+        EXPECT_EQ(row.toCc, expected.value(row.messageId)) << row.subject.toStdString();
+}
+
 } // namespace
 } // namespace tzsndmsg::core

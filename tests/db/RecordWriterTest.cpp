@@ -127,6 +127,81 @@ TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
     EXPECT_EQ(rs.value("msgFla").toLongLong(), 5);
 }
 
+// Many rows in a few statements are stored as one row at a time stores them: the same values,
+// the same stored forms, keys in the order given; a bad text anywhere writes nothing.
+TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
+{
+    const QStringList names{"msgWho", "msgFla", "msgDat", "msgTim", "msgAmt", "msgSno"};
+    const QList<QStringList> forms{
+        {"ANNA", "0", "12/06/2026", "2:07 PM", "2.25", "7"},
+        {"", "-1", "", "", "", ""},
+        {"O'Brien", "True", "next week", "soon", "1,000", " 3 "},
+        {"WS2", "12.5", "2026-12-06", "12:00:00 AM", "-0.5", "0"},
+    };
+    const auto stored = [this](qint64 from, qint64 to) {
+        QStringList out;
+        Recordset rs = open(QStringLiteral("SELECT * FROM MsgTable WHERE msgID >= %1 AND msgID < %2 "
+                                           "ORDER BY msgID")
+                                .arg(from)
+                                .arg(to));
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+            QStringList row;
+            for (const char* column : {"msgWho", "msgFla", "msgDat", "msgTim", "msgAmt", "msgSno"}) {
+                const QVariant v = rs.value(QString::fromLatin1(column));
+                row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+            }
+            out << row.join(u'|');
+        }
+        return out;
+    };
+    const auto typesOf = [this](qint64 from, qint64 to) {
+        // SQLite keeps a type per value: the forms must match there too.
+        if (isPostgres())
+            return QStringList();
+        QStringList out;
+        Recordset rs = open(QStringLiteral("SELECT typeof(msgWho), typeof(msgFla), typeof(msgDat), "
+                                           "typeof(msgAmt), typeof(msgSno) FROM MsgTable WHERE msgID "
+                                           ">= %1 AND msgID < %2 ORDER BY msgID")
+                                .arg(from)
+                                .arg(to));
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            out << QStringLiteral("%1 %2 %3 %4 %5")
+                       .arg(rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toString(),
+                            rs.value(3).toString(), rs.value(4).toString());
+        return out;
+    };
+    for (const int n : {1, 3, 64, 65, 150}) {
+        SCOPED_TRACE(n);
+        QList<QStringList> rows;
+        for (int i = 0; i < n; ++i) {
+            QStringList row = forms.at(i % forms.size());
+            row[0] += QString::number(i); // each row its own, to see the order
+            rows << row;
+        }
+        const qint64 firstOne = m_db->scalar("SELECT coalesce(max(msgID), 0) FROM MsgTable").toLongLong() + 1;
+        for (const QStringList& row : rows)
+            insert(names, row);
+        const qint64 firstMany = m_db->scalar("SELECT max(msgID) FROM MsgTable").toLongLong() + 1;
+        QString error;
+        ASSERT_TRUE(insertRecords(*m_db, "MsgTable", "msgID", names, rows, &error)) << error.toStdString();
+        const qint64 end = m_db->scalar("SELECT max(msgID) FROM MsgTable").toLongLong() + 1;
+        EXPECT_EQ(end - firstMany, n);
+        EXPECT_EQ(stored(firstMany, end), stored(firstOne, firstMany));
+        EXPECT_EQ(typesOf(firstMany, end), typesOf(firstOne, firstMany));
+    }
+
+    const qint64 before = count();
+    QList<QStringList> bad(100, forms.first());
+    bad[70][1] = "abc";
+    QString error;
+    EXPECT_FALSE(insertRecords(*m_db, "MsgTable", "msgID", names, bad, &error));
+    EXPECT_TRUE(error.contains("abc")) << error.toStdString();
+    EXPECT_FALSE(insertRecords(*m_db, "MsgTable", "msgID", names, {{"ANNA"}}, &error));
+    EXPECT_FALSE(insertRecords(*m_db, "MsgTable", "msgID", {"msgNope"}, {{"x"}}, &error));
+    EXPECT_EQ(count(), before);
+    EXPECT_TRUE(insertRecords(*m_db, "MsgTable", "msgID", names, {}, &error));
+}
+
 // Forms the tables above have no column for.
 TEST(ConvertText, BooleansAndADateWithATime)
 {
