@@ -96,7 +96,8 @@ std::array<QString, 2> readAttendeeLists(HostServices& services, db::Database& d
     std::array<QString, 2> lists;
     db::Recordset rs = db.query(
         services.adaptSqlFor(db, QStringLiteral("Select * from BroChkTable where BroChkLinID=? "
-                                                "And (BroChkTyp = 0 Or BroChkTyp = 1)")),
+                                                "And (BroChkTyp = 0 Or BroChkTyp = 1) "
+                                                "order by BroChkID")),
         {cmId});
     if (!rs.isOpen())
         return lists;

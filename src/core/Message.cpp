@@ -71,12 +71,13 @@ QVector<Addressee> readToAndCc(HostServices& services, qint32 cmId, QString* err
     auto store = services.messageStoreConnection();
     if (!store)
         return rows;
-    db::Recordset rs =
-        store->query(services.adaptSqlFor(
-                         *store, QStringLiteral("Select * from BroChkTable where BroChkLinID=") +
-                                     QString::number(cmId) +
-                                     QStringLiteral(" And (BroChkTyp = 0 Or BroChkTyp = 1)")),
-                     error);
+    // In the order addressed: on PostgreSQL a row changed since (read, confirmed) lies
+    // elsewhere in the table, so the order the rows are stored in is not it.
+    db::Recordset rs = store->query(
+        services.adaptSqlFor(*store, QStringLiteral("Select * from BroChkTable where BroChkLinID=? "
+                                                    "And (BroChkTyp = 0 Or BroChkTyp = 1) "
+                                                    "order by BroChkID")),
+        {cmId}, error);
     if (rs.isOpen())
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             rows << addresseeFrom(rs);

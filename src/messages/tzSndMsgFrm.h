@@ -106,10 +106,11 @@ public:
     void SendMessage();
     // The compose form's own routines, for automation that fills the form itself: the save
     // routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel), a message read
-    // into the form by id, and the blank new message. The window is marked modified
-    // (isWindowModified) while anything typed is unsaved; setWindowModified(false) counts the
-    // message on screen as saved.
+    // into the form by id, and the blank new message. hasUnsavedChanges() is true while
+    // anything typed is unsaved; markSaved() counts the message on screen as saved.
     int SaveMessage(bool ask, bool allowCancel);
+    bool hasUnsavedChanges() const { return m_changed; }
+    void markSaved();
     void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
     void resetToNewMessage();
     // The Purge command's work on the list's selected rows, without its refresh: toggles the
@@ -173,7 +174,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
-    void changeEvent(QEvent* event) override;
 
 private:
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----

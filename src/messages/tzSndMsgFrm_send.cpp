@@ -66,15 +66,12 @@ void tzSndMsgFrm::Set_ChangeFalg(bool state, int pane)
         m_changeMarks[1].clear();
         m_changed = false;
     }
-    setWindowModified(m_changed);
 }
 
-void tzSndMsgFrm::changeEvent(QEvent* event)
+void tzSndMsgFrm::markSaved()
 {
-    // Marked unmodified from outside: the message on screen counts as saved.
-    if (event->type() == QEvent::ModifiedChange && !isWindowModified() && m_changed)
+    if (m_changed)
         Set_ChangeFalg(false, 0);
-    QDialog::changeEvent(event);
 }
 
 void tzSndMsgFrm::connectFormSignals()

@@ -405,7 +405,6 @@ void tzSndMsgFrm::sendCurrentMessage()
         if (marked) {
             m_changed = changed;
             m_changeMarks = marks;
-            setWindowModified(m_changed);
         }
     } else {
         m_sent = true;

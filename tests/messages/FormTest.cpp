@@ -43,7 +43,7 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"), control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()), front);
     ASSERT_TRUE(buttonOf(w, "TB", "Delete"));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
-    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_FALSE(w.hasUnsavedChanges());
 
     // A received message locks the To box: clicking it opens no picker.
     ModalScript none;
@@ -124,7 +124,7 @@ TEST_P(ReplyTest, SubjectBodyAndRecipients)
     EXPECT_EQ(w.toPids(0), c.toAuthor ? ids({doctor}) : QString());
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.toAuthor ? "DD" : "");
     EXPECT_TRUE(w.toPids(1).isEmpty() && control<QLineEdit>(&w, "txtTo_1")->text().isEmpty() && w.toMachines(0).isEmpty());
-    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_FALSE(w.hasUnsavedChanges());
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -97,7 +97,7 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
              ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 0);
              control<QPlainTextEdit>(&w, "txtMsg")->setFocus();
              QTest::keyClicks(control<QPlainTextEdit>(&w, "txtMsg"), QStringLiteral("Half written"));
-             ASSERT_TRUE(w.isWindowModified());
+             ASSERT_TRUE(w.hasUnsavedChanges());
          },
          nullptr,
          [&] {
@@ -107,7 +107,7 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          "Sent from WS3",
          [](tzSndMsgFrm& w) {
              EXPECT_EQ(control<QPlainTextEdit>(&w, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
-             EXPECT_TRUE(w.isWindowModified());
+             EXPECT_TRUE(w.hasUnsavedChanges());
              EXPECT_TRUE(control<QPlainTextEdit>(&w, "txtMsg")->hasFocus());
              EXPECT_EQ(w.shownRowCmId(), 0) << "commands act on the message written";
          }},

@@ -20,8 +20,8 @@ TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
         pressOn(control<QLineEdit>(&w, "txtTo_1")); // the box opens the picker like Cc...
     }
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
-    EXPECT_TRUE(w.isWindowModified());
-    w.setWindowModified(false); // as saved
+    EXPECT_TRUE(w.hasUnsavedChanges());
+    w.markSaved(); // as saved
 
     QStringList preselected;
     ModalScript script;
@@ -33,7 +33,7 @@ TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
     EXPECT_EQ(w.toMachines(1), "WS2\n");
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
     EXPECT_TRUE(w.toPids(0).isEmpty());
-    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_FALSE(w.hasUnsavedChanges());
 }
 
 TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
@@ -48,7 +48,7 @@ TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
     // A person without initials is named, not left out of the box.
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "Tim Temp, NN, WS1, WS9");
     EXPECT_EQ(w.toPids(0), QString::number(noInitials) + "," + QString::number(nurse));
-    EXPECT_FALSE(w.isWindowModified()); // lists set by code do not mark the message
+    EXPECT_FALSE(w.hasUnsavedChanges()); // lists set by code do not mark the message
 
     // Each addressee once, persons by number and computers by name; the rest as given.
     const QString n = QString::number(nurse), d = QString::number(doctor);

@@ -235,7 +235,7 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     } cases[] = {{"2:30 PM", "02:30 pm"}, {"14:05", "02:05 pm"}, {"soon", ""}, {"", ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        w.setWindowModified(false); // as saved
+        w.markSaved(); // as saved
         reminderBox(w)->setProperty("tag", "old");
         reminderBox(w)->setEditText(c.typed);
         // The window losing the activation is not leaving the box.
@@ -245,7 +245,7 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
         leave(reminderBox(w));
         EXPECT_EQ(reminderBox(w)->currentText(), c.shown);
         EXPECT_EQ(reminderBox(w)->property("tag").toString(), c.shown);
-        EXPECT_TRUE(w.isWindowModified());
+        EXPECT_TRUE(w.hasUnsavedChanges());
     }
     w.Unload();
     // A linked reminder keeps a typed number of minutes.

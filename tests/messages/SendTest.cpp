@@ -60,7 +60,7 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << tag;
         EXPECT_EQ(file.size(), 40) << tag;
     }
-    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_FALSE(w.hasUnsavedChanges());
 }
 
 TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
@@ -152,7 +152,7 @@ TEST_F(SendTest, AMessageSentBeforeIsSentAgainOnlyOnYes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
         textBox(w)->setPlainText(c.body);
-        ASSERT_TRUE(w.isWindowModified());
+        ASSERT_TRUE(w.hasUnsavedChanges());
         prompter->expect("The selected message (" + c.preview + ") was already sent.\n\nWould you like to send it again?",
                          "Send Message", c.answer);
         EXPECT_EQ(w.SaveMessage(false, false), c.answer);
@@ -168,15 +168,15 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
         SCOPED_TRACE(body.toStdString());
         w.resetToNewMessage();
         textBox(w)->setPlainText(body);
-        w.setWindowModified(false); // as saved
+        w.markSaved(); // as saved
         control<QCheckBox>(&w, "ChkRea_0")->setChecked(!control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
-        ASSERT_TRUE(w.isWindowModified());
+        ASSERT_TRUE(w.hasUnsavedChanges());
         prompter->shown.clear();
         if (body.isEmpty())
             prompter->expect("Nothing to save because there is no document", "Send Message", 1);
         EXPECT_EQ(w.SaveMessage(false, false), 6);
         EXPECT_EQ(office.count("CMTable"), 0);
-        EXPECT_FALSE(w.isWindowModified());
+        EXPECT_FALSE(w.hasUnsavedChanges());
         EXPECT_EQ(prompter->shown.size(), body.isEmpty() ? 1 : 0);
         if (body.isEmpty()) {
             EXPECT_EQ(prompter->shown.value(0).icon, 64);
@@ -197,7 +197,7 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_EQ(office.count("EVTable"), 0);
     EXPECT_EQ(w.CMID(), 0);
-    EXPECT_TRUE(w.isWindowModified()); // the user can try again
+    EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
     EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
 }
 
@@ -234,7 +234,7 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     EXPECT_TRUE(control<QCheckBox>(&w, "ChkBro_0")->isChecked());
     EXPECT_EQ(control<QComboBox>(&w, "cmbFroTim_0")->currentText(), "10:00 am");
     EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_1")->isChecked());
-    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_FALSE(w.hasUnsavedChanges());
 }
 
 // A user ticks "Repeat Every:", types the count and picks the unit by its first letter, sends

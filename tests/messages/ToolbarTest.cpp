@@ -234,7 +234,7 @@ TEST_F(Toolbar, ClosingAsksToSaveAndCancelKeepsTheWindow)
     ASSERT_TRUE(showActive(&w));
     subjectBox(w)->setText("half written");
     textBox(w)->setPlainText("call the lab");
-    ASSERT_TRUE(w.isWindowModified());
+    ASSERT_TRUE(w.hasUnsavedChanges());
     for (int answer : {2, 7})
         prompter->expect("Would you like to send current message?", "Send Message", answer);
     pressButton(w, "TB_Small", "Close");

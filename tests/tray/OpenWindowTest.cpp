@@ -165,7 +165,7 @@ TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
     inWindow([&] { tray->newMessage(); }, false, [&](tzSndMsgFrm& window) {
         control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
         QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
-        ASSERT_TRUE(window.isWindowModified());
+        ASSERT_TRUE(window.hasUnsavedChanges());
         const qint32 id = sendToBack(QStringLiteral("Lab results"));
         NotificationPopup* popup = noticeOf(*tray, id);
         const qint32 row = popup->notice().BroChkID;

@@ -238,7 +238,7 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
             tzSndMsgFrm& window = shown(dialog, false);
             control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
             QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
-            typed = window.isWindowModified();
+            typed = window.hasUnsavedChanges();
             // What SIGTERM does to the tray: every event loop ends, the window's too.
             QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
             return dialog.exec();
