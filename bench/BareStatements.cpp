@@ -1,7 +1,7 @@
 #include "BareStatements.h"
 #include "db/Internals.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

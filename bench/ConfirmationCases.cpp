@@ -1,9 +1,9 @@
 #include "ConfirmationCases.h"
 
 #include "BenchRunner.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessageListQuery.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "WindowDriver.h"

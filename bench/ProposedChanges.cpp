@@ -1,6 +1,6 @@
 #include "ProposedChanges.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 namespace tzsndmsg::bench {
 

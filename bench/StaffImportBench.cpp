@@ -1,7 +1,7 @@
 // tzsndmsg_staffbench: a staff list of 2,000 people imported into a fresh office (each run gets its
 // own: a new SQLite file, or a new schema on the PostgreSQL server of --db), and exported again.
 //   tzsndmsg_staffbench [--db postgresql://...] [Google Benchmark's flags]
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/StaffCsv.h"
 

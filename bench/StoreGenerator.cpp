@@ -1,8 +1,8 @@
 #include "StoreGenerator.h"
 #include "db/Internals.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "store/Schema.h"
 
 #include <QDir>

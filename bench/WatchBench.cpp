@@ -14,9 +14,9 @@
 // OFFICES,PER puts OFFICES offices of PER such watchers on one server, one schema each, and
 // measures the server's connections and memory beside the latency.
 #include "core/MessageWrite.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/OfficeWatcher.h"
 #include "tzsndmsg/tzGlobal.h"
 

@@ -5,8 +5,8 @@
 #include "BenchRunner.h"
 #include "StoreGenerator.h"
 
-#include "component/SharedState.h"
-#include "db/Database.h"
+#include "state/SharedState.h"
+#include "tzsndmsg/db/Database.h"
 #include "messages/tzSndMsgFrm.h"
 #include "WindowDriver.h"
 #include "tzsndmsg/ui/MessageBox.h"

@@ -4,7 +4,7 @@
 // takes without a failure can be read off, and compared with a PostgreSQL server.
 //   tzsndmsg_concurrency --app PATH [--processes 5,10,20,40] [--addressees 100,1000,5000]
 //                        [--busy-timeout MS] [--pg SERVER_URL] [--json FILE]
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

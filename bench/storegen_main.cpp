@@ -1,7 +1,7 @@
 // tzsndmsg_storegen: fills an empty database with a generated office for the benchmarks.
 #include "StoreGenerator.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "core/ChangeNotice.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QStringList>
 #include <QUrl>

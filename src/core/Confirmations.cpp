@@ -2,12 +2,12 @@
 // the panel, whether a login may see them, and who a reminder to confirm goes to.
 #include "core/Confirmations.h"
 
-#include "common/FieldValue.h"
+#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
 #include "core/Message.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <QSet>

@@ -1,13 +1,13 @@
 #include "core/EventStore.h"
 
 #include "common/AutoDate.h"
-#include "common/FieldValue.h"
+#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/Message.h"
 #include "core/MessageWrite.h"
 #include "core/StationSignal.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
 

@@ -1,7 +1,7 @@
 #include "core/HolidayCalendar.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <QLocale>

@@ -1,10 +1,10 @@
 #include "core/HolidayStore.h"
 
 #include "common/AutoDate.h"
-#include "common/FieldValue.h"
+#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 namespace tzsndmsg::holidays {

@@ -3,8 +3,8 @@
 #include "core/EventStore.h"
 
 #include "common/VbFormat.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <QFile>

@@ -2,8 +2,8 @@
 
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "core/MessagePurge.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
 #include "tzsndmsg/HostServices.h"
 

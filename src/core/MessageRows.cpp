@@ -2,9 +2,9 @@
 // search of the rows already listed.
 #include "core/MessageRows.h"
 
-#include "common/FieldValue.h"
+#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/HostServices.h"
 
 namespace tzsndmsg::core {

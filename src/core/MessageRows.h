@@ -2,7 +2,7 @@
 
 #include "core/MessageListQuery.h"
 #include "core/MessageSearch.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QString>
 #include <QVariant>

@@ -4,9 +4,10 @@
 #include "common/VbFormat.h"
 #include "core/ChangeNotice.h"
 #include "core/StationSignal.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
-#include "db/RecordWriter.h"
+#include "db/Internals.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
+#include "tzsndmsg/db/RecordWriter.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
 

@@ -4,7 +4,7 @@
 #include "core/Message.h"
 #include "core/MessageWrite.h"
 #include "core/Snoozes.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/Messages.h"

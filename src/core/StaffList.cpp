@@ -2,8 +2,8 @@
 // employees without a login, and the initials the recipient boxes show.
 #include "core/StaffList.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "common/VbFormat.h"
-#include "db/Database.h"
-#include "db/RecordWriter.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 

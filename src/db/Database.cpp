@@ -1,8 +1,8 @@
-#include "Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "Internals.h"
 
 #include "Deadline.h"
-#include "Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "ValueForms.h"
 
 #include <QFile>

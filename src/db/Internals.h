@@ -3,9 +3,11 @@
 #include <tzsndmsg/db/Database.h>
 #include <tzsndmsg/db/SqlDialect.h>
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
 
 // The database layer's own, not installed: what the component's lower layers, the tests and the
 // benchmarks reach below a Database. A host has no use for any of it.
@@ -34,6 +36,15 @@ struct Internals {
     // Those run on the calling thread (a watcher counts its own beside others of the process).
     static quint64 statementsRunOnThisThread() { return Database::statementsRunOnThisThread(); }
 };
+
+// Inserts many rows of the same columns, in the order given (their keys follow that order),
+// a few multi-row statements instead of one statement a row; every text converted as
+// writeRecord converts it. Nothing is written when a text cannot be stored (run it inside a
+// transaction: a statement the database rejects midway leaves the rows before it). False with
+// the reason, in writeRecord's words.
+bool insertRecords(Database& db, const QString& table, const QString& keyColumn,
+                   const QStringList& names, const QList<QStringList>& rows,
+                   QString* error = nullptr);
 
 // ADO-style data-type codes, as the null-safe readers use them.
 int adoTypeCode(ColumnType type);

@@ -1,6 +1,6 @@
-#include "RecordWriter.h"
+#include "tzsndmsg/db/RecordWriter.h"
 
-#include "Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "Internals.h"
 #include "common/VbFormat.h"
 

@@ -1,4 +1,4 @@
-#include "Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "Internals.h"
 
 #include "ValueForms.h"

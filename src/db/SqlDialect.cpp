@@ -1,7 +1,7 @@
-#include "SqlDialect.h"
+#include "tzsndmsg/db/SqlDialect.h"
 #include "Internals.h"
 
-#include "Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QRegularExpression>
 #include <QVector>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QDate>
 #include <QMetaType>

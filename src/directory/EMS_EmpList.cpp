@@ -1,8 +1,8 @@
 #include "EMS_EmpList.h"
 
 #include "StaffDirectory.h"
-#include "component/Help.h"
-#include "component/SharedState.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
 #include "services/PathResolver.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/ScreenPlacement.h"

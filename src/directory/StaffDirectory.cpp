@@ -1,6 +1,6 @@
 #include "StaffDirectory.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/LoginList.h"
 #include "core/StaffList.h"
 

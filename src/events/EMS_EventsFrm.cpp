@@ -2,10 +2,10 @@
 
 #include "EventListModel.h"
 
-#include "common/OfficeHours.h"
-#include "component/Help.h"
-#include "component/SharedState.h"
-#include "db/Database.h"
+#include "fields/OfficeHours.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
+#include "tzsndmsg/db/Database.h"
 #include "directory/StaffDirectory.h"
 #include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"

@@ -1,6 +1,6 @@
 #include "EMS_EventsFrm.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/EventStore.h"
 #include "directory/EMS_EmpList.h"
 #include "tzsndmsg/HostServices.h"

@@ -2,9 +2,9 @@
 
 #include "EventListModel.h"
 
-#include "common/OfficeHours.h"
+#include "fields/OfficeHours.h"
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"

@@ -2,7 +2,7 @@
 
 #include "EventListModel.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"

@@ -1,7 +1,7 @@
 #include "EMS_EventsFrm.h"
 
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/DateCombo.h"

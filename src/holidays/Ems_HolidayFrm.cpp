@@ -1,9 +1,9 @@
 #include "Ems_HolidayFrm.h"
 
 #include "HolidayListModel.h"
-#include "component/Help.h"
-#include "component/SharedState.h"
-#include "db/Database.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/HostServices.h"
 #include "ui/BusyPointer.h"
 #include "ui/ScreenPlacement.h"

@@ -2,7 +2,7 @@
 #include "Ems_HolidayFrm.h"
 
 #include "HolidayListModel.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "services/PathResolver.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"

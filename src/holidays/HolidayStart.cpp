@@ -1,7 +1,7 @@
 #include "HolidayStart.h"
 
 #include "Ems_HolidayFrm.h"
-#include "component/Help.h"
+#include "state/Help.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/BusyPointer.h"
 

@@ -1,7 +1,7 @@
 #include "ShowMessageWindow.h"
 
 #include "ui/BusyPointer.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "directory/StaffDirectory.h"
 #include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/Modal.h"

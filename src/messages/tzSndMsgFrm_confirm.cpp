@@ -4,8 +4,8 @@
 
 #include "ShowMessageWindow.h"
 #include "common/VbFormat.h"
-#include "component/Help.h"
-#include "component/SharedState.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
 #include "core/Confirmations.h"
 #include "core/MessageRows.h"
 #include "core/MessageWrite.h"

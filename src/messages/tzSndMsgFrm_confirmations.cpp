@@ -3,7 +3,7 @@
 #include "ComposeHelpers.h"
 #include "MessageListModel.h"
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/Confirmations.h"
 #include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/MessageBox.h"

@@ -4,7 +4,7 @@
 
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/Message.h"
 #include "core/MessageRows.h"
 #include "directory/StaffDirectory.h"

@@ -3,7 +3,7 @@
 #include "tzSndMsgFrm.h"
 
 #include "MessageListModel.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessageRows.h"
 #include "watcher/StoreChanges.h"
 

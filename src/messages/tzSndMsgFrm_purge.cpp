@@ -2,7 +2,7 @@
 #include "tzSndMsgFrm.h"
 
 #include "MessageListModel.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessagePurge.h"
 #include "core/MessageRows.h"
 #include "tzsndmsg/ui/MessageBox.h"

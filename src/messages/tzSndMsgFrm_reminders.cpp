@@ -3,7 +3,7 @@
 #include "tzSndMsgFrm.h"
 
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 
 #include <QComboBox>
 #include <QEvent>

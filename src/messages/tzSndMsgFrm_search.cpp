@@ -4,7 +4,7 @@
 
 #include "MessageListModel.h"
 #include "SearchHighlightDelegate.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessageSearch.h"
 #include "core/MessageRows.h"
 

@@ -3,7 +3,7 @@
 
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/ui/MessageBox.h"

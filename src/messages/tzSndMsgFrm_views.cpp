@@ -3,9 +3,9 @@
 
 #include "MessageListModel.h"
 #include "ui/BusyPointer.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/MessageListQuery.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "core/MessageRows.h"
 #include "ui/ImageList.h"
 #include "tzsndmsg/ui/MessageBox.h"

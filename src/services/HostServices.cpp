@@ -1,9 +1,9 @@
 #include "tzsndmsg/HostServices.h"
 
 #include "PathResolver.h"
-#include "db/Database.h"
-#include "db/RecordWriter.h"
-#include "db/SqlDialect.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/SqlDialect.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
 // Who a connection is in a signed-in office: read by the services when they open, below the
 // store that signs the office in.
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/SignedIn.h"
 
 namespace tzsndmsg {

@@ -2,10 +2,10 @@
 
 #include "ComputerListFile.h"
 #include "PathResolver.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
-#include "db/RecordWriter.h"
-#include "db/SqlDialect.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/SqlDialect.h"
 #include "tzsndmsg/SignedIn.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "Schema.h"
 
 #include "SearchIndex.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "SearchIndex.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 namespace tzsndmsg::store {
 

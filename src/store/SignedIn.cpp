@@ -1,10 +1,10 @@
 #include "tzsndmsg/SignedIn.h"
 
 #include "Schema.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
 #include "db/PgPassword.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include "tzsndmsg/Staff.h"
 

@@ -2,9 +2,9 @@
 
 #include "Schema.h"
 #include "SearchIndex.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QRegularExpression>
 #include <QSqlDriver>

@@ -1,7 +1,7 @@
 #include "watcher/ChangeListener.h"
 
 #include "core/ChangeNotice.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "db/Deadline.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "watcher/StoreChanges.h"
 
 #include "core/ChangeNotice.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "watcher/ChangeListener.h"
 #include "watcher/SignalFiles.h"
 

@@ -4,7 +4,7 @@
 // part of a statement. On PostgreSQL every row runs with standard_conforming_strings off.
 #include "support/Program.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QDirIterator>
 #include <QFile>

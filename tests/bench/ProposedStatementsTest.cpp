@@ -4,8 +4,8 @@
 #include "StoreGenerator.h"
 #include "support/Office.h"
 
-#include "db/Recordset.h"
-#include "db/SqlDialect.h"
+#include "tzsndmsg/db/Recordset.h"
+#include "tzsndmsg/db/SqlDialect.h"
 #include "core/MessageListQuery.h"
 
 #include <QSqlQuery>

@@ -3,11 +3,11 @@
 #include "StoreGenerator.h"
 #include "support/Office.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/StationSignal.h"
-#include "db/Database.h"
-#include "db/RecordWriter.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "directory/StaffDirectory.h"
 
 #include <QDir>

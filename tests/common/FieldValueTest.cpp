@@ -1,8 +1,8 @@
-#include "common/FieldValue.h"
+#include "fields/FieldValue.h"
 
 #include "common/AutoDate.h"
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include "support/TestPrinters.h"
 

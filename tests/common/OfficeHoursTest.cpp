@@ -1,4 +1,4 @@
-#include "common/OfficeHours.h"
+#include "fields/OfficeHours.h"
 
 #include "tzsndmsg/tzGlobal.h"
 

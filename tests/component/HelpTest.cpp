@@ -1,6 +1,6 @@
-#include "component/Help.h"
+#include "state/Help.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "tzsndmsg/tzGlobal.h"
 

@@ -1,4 +1,4 @@
-#include "component/HostDialogs.h"
+#include "state/HostDialogs.h"
 
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"

@@ -1,6 +1,6 @@
 #include "tzsndmsg/tzSndMsgCls.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
 #include "support/GuiDriver.h"

@@ -2,7 +2,7 @@
 #include "core/MessageListQuery.h"
 
 #include "core/Message.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "support/Office.h"
 
 using namespace tzsndmsg;

@@ -3,7 +3,7 @@
 #include "core/LoginList.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/MessageSearch.h"

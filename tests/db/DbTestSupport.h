@@ -1,7 +1,7 @@
 #pragma once
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "support/TestPrinters.h"
 
 #include <QTemporaryDir>

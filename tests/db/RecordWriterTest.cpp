@@ -1,6 +1,7 @@
 #include "DbTestSupport.h"
 
-#include "db/RecordWriter.h"
+#include "db/Internals.h"
+#include "tzsndmsg/db/RecordWriter.h"
 
 namespace tzsndmsg::db::test {
 namespace {

@@ -1,6 +1,6 @@
 #include "DbTestSupport.h"
 
-#include "db/RecordWriter.h"
+#include "tzsndmsg/db/RecordWriter.h"
 
 namespace tzsndmsg::db::test {
 namespace {

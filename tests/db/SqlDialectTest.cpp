@@ -1,6 +1,6 @@
 #include "DbTestSupport.h"
 
-#include "db/SqlDialect.h"
+#include "tzsndmsg/db/SqlDialect.h"
 
 namespace tzsndmsg::db::test {
 namespace {

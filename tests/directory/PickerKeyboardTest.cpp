@@ -3,7 +3,7 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 

@@ -2,8 +2,8 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
-#include "component/Help.h"
-#include "component/SharedState.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
 #include "tzsndmsg/Staff.h"

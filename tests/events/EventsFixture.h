@@ -4,7 +4,7 @@
 #include "core/Recurrence.h"
 #include "ui/ToolbarBuilder.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"

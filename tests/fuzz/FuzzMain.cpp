@@ -4,9 +4,9 @@
 // conversion fails as loudly as a broken property.
 //   tzsndmsg_fuzz [--iterations N] [--seed S]
 #include "common/VbFormat.h"
-#include "db/Database.h"
-#include "db/RecordWriter.h"
-#include "db/SqlDialect.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/SqlDialect.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"

@@ -2,7 +2,7 @@
 // place: the row chosen, the message read and anything typed stay.
 #include "watcher/WatcherFixture.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "support/GuiDriver.h"

@@ -6,8 +6,8 @@
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
-#include "component/SharedState.h"
-#include "db/Recordset.h"
+#include "state/SharedState.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "directory/StaffDirectory.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"

@@ -4,7 +4,7 @@
 #include "HostRun.h"
 #include "ThrowawayServer.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 #include "HostRun.h"
 #include "ThrowawayServer.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // process reports must match what the store holds: a send is there whole, or not at all.
 #include "support/Program.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "HostRun.h"
 #include "ThrowawayServer.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // behind.
 #include "support/Program.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/Office.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "services/PathResolver.h"
 
 #include <QDir>

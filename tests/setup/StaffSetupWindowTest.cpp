@@ -1,4 +1,4 @@
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "directory/StaffDirectory.h"
 #include "setup/StaffSetupFrm.h"
 #include "support/GuiDriver.h"

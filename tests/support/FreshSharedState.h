@@ -1,6 +1,6 @@
 #pragma once
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 
 namespace tzsndmsg::testing {
 

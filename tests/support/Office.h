@@ -2,8 +2,8 @@
 
 #include "TestPrinters.h"
 
-#include "db/Database.h"
-#include "db/Recordset.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QDateTime>

@@ -5,7 +5,7 @@
 #include "NotificationPopup.h"
 #include "TrayApp.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "core/Snoozes.h"
 #include "support/Appearance.h"
 #include "support/GuiDriver.h"

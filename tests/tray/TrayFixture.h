@@ -5,7 +5,7 @@
 #include "watcher/WatcherFixture.h"
 
 #include "TrayApp.h"
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
 #include <memory>

@@ -5,7 +5,7 @@
 #include "NotificationPopup.h"
 #include "TrayApp.h"
 
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 #include "messages/tzSndMsgFrm.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"

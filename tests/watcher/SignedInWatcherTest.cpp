@@ -1,7 +1,7 @@
 // A watcher in a signed-in office whose person's role goes away while it watches.
 #include "WatcherFixture.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/SignedIn.h"
 
 #include <QUrl>

@@ -3,7 +3,7 @@
 #include "watcher/WatcherFixture.h"
 #include "db/Internals.h"
 
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 #include "watcher/StoreChanges.h"
 
 #include <QCoreApplication>

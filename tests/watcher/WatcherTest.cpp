@@ -5,7 +5,7 @@
 #include "watcher/WatcherInternals.h"
 
 #include "core/MessageWrite.h"
-#include "db/Database.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "FieldValue.h"
 
-#include "AutoDate.h"
-#include "db/Recordset.h"
+#include "common/AutoDate.h"
+#include "tzsndmsg/db/Recordset.h"
 
 namespace tzsndmsg::common {
 

@@ -1,4 +1,4 @@
-#include "component/SharedState.h"
+#include "state/SharedState.h"
 
 namespace tzsndmsg {
 

@@ -1,6 +1,6 @@
 #include "OfficeHours.h"
 
-#include "VbFormat.h"
+#include "common/VbFormat.h"
 
 #include "tzsndmsg/HostServices.h"
 

@@ -1,5 +1,5 @@
-#include "Schema.h"
-#include "StoreCheck.h"
+#include "store/Schema.h"
+#include "store/StoreCheck.h"
 
 #include <QDir>
 #include <QFile>

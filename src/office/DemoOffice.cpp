@@ -1,7 +1,7 @@
-#include "Schema.h"
+#include "store/Schema.h"
 
-#include "db/Database.h"
-#include "db/RecordWriter.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
 #include "tzsndmsg/Staff.h"
 
 #include <QDate>

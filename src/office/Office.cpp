@@ -1,7 +1,7 @@
 #include "tzsndmsg/Office.h"
 
-#include "Schema.h"
-#include "StoreCheck.h"
+#include "store/Schema.h"
+#include "store/StoreCheck.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QDir>

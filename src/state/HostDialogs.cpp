@@ -1,4 +1,4 @@
-#include "component/HostDialogs.h"
+#include "state/HostDialogs.h"
 
 #include "tzsndmsg/tzGlobal.h"
 #include "tzsndmsg/ui/MessageBox.h"

@@ -1,3 +1,0 @@
-#pragma once
-// Moved to the public headers; kept so that includes of the old path still compile.
-#include "tzsndmsg/db/SqlDialect.h"
