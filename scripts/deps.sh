@@ -7,7 +7,7 @@ packages=(cmake ninja-build g++ pkg-config ccache
           libgtest-dev libbenchmark-dev
           postgresql-15 postgresql-client-15 openssl
           fonts-dejavu-core xvfb xauth python3 python3-icalendar
-          dpkg-dev lintian)
+          dpkg-dev lintian clang-format clang-tidy)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -363,7 +363,7 @@ bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); 
 QString format(AutoDate value, const QString& pattern)
 {
     bool known = false;
-    const QString named = namedFormat(value, pattern, &known);
+    QString named = namedFormat(value, pattern, &known);
     if (known)
         return named;
 

@@ -15,7 +15,7 @@ namespace tzsndmsg {
 namespace {
 
 // Far above any office's staff list: a larger file is something else.
-constexpr qint64 kLargestFile = 32 * 1024 * 1024;
+constexpr qint64 kLargestFile = qint64(32) * 1024 * 1024;
 // A file with bad bytes on every line names the first of them, not thousands.
 constexpr int kMostProblemsNamed = 50;
 
@@ -394,7 +394,7 @@ bool readStaffCsvFile(const QString& path, StaffCsv& csv, QList<StaffCsvProblem>
     else if (info.size() > kLargestFile)
         reason = QStringLiteral("%1 is %2 MB, too large for a staff list")
                      .arg(path)
-                     .arg(info.size() / (1024 * 1024));
+                     .arg(info.size() / (qint64(1024) * 1024));
     if (!reason.isEmpty()) {
         problems << StaffCsvProblem{0, reason};
         return false;

@@ -119,7 +119,7 @@ QVariant FieldValueOrZeroForNull(int adoTypeCode)
 
 QVariant FieldValue(const db::Recordset& rs, const QString& column)
 {
-    const QVariant v = readOrNull(rs, column);
+    QVariant v = readOrNull(rs, column);
     if (!isNullValue(v))
         return v;
     // Not caught: an unknown column reaches the caller here.
@@ -128,7 +128,7 @@ QVariant FieldValue(const db::Recordset& rs, const QString& column)
 
 QVariant FieldValueOrZero(const db::Recordset& rs, const QString& column)
 {
-    const QVariant v = readOrNull(rs, column);
+    QVariant v = readOrNull(rs, column);
     if (!isNullValue(v))
         return v;
     return FieldValueOrZeroForNull(rs.fieldType(column));
