@@ -1,11 +1,9 @@
 // tzsndmsg check: the store's integrity, the search index's and the data folder's layout.
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/Office.h"
 
 #include <QTextStream>
-
 #include <cstdio>
 
 namespace tzsndmsg::app {

@@ -1,7 +1,6 @@
 #include "Commands.h"
 
 #include "HostConfig.h"
-
 #include "tzsndmsg/Events.h"
 #include "tzsndmsg/Holidays.h"
 #include "tzsndmsg/Messages.h"
@@ -21,7 +20,6 @@
 #include <QPixmap>
 #include <QTemporaryFile>
 #include <QTextStream>
-
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
@@ -45,7 +43,10 @@ int fail(int code, const QString& message)
     return code;
 }
 
-QString lastFailure() { return g_lastFailure; }
+QString lastFailure()
+{
+    return g_lastFailure;
+}
 
 namespace {
 
@@ -59,7 +60,8 @@ bool parse(QCommandLineParser& parser, const QStringList& args)
     }
     showHelpIfAsked(parser);
     if (!parser.positionalArguments().isEmpty()) {
-        fail(2, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        fail(2,
+             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
         return false;
     }
     return true;
@@ -72,7 +74,8 @@ bool parseInt(const QCommandLineParser& parser, const QString& name, qint32& val
     bool ok = false;
     value = parser.value(name).toInt(&ok);
     if (!ok)
-        fail(2, QStringLiteral("--%1 needs a whole number, not '%2'").arg(name, parser.value(name)));
+        fail(2,
+             QStringLiteral("--%1 needs a whole number, not '%2'").arg(name, parser.value(name)));
     return ok;
 }
 
@@ -87,12 +90,16 @@ public:
         struct Printer : ui::Prompter {
             int ask(const ui::MessageBoxRequest& r) override
             {
-                std::fprintf(stderr, "tzsndmsg: [%s] %s\n", qPrintable(r.title), qPrintable(r.text));
+                std::fprintf(stderr, "tzsndmsg: [%s] %s\n", qPrintable(r.title),
+                             qPrintable(r.text));
                 switch (r.buttons) {
-                case 1: return 1;
+                case 1:
+                    return 1;
                 case 3:
-                case 4: return 7;
-                default: return 1;
+                case 4:
+                    return 7;
+                default:
+                    return 1;
                 }
             }
         };
@@ -172,7 +179,10 @@ namespace {
 int g_setUpExitCode = 2;
 }
 
-int setUpExitCode() { return g_setUpExitCode; }
+int setUpExitCode()
+{
+    return g_setUpExitCode;
+}
 
 std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser, DataUse use)
 {
@@ -205,8 +215,9 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
     QString error;
     if (!services->open(&error)) {
         g_setUpExitCode = isStoreDamage(error) ? 1 : 2;
-        fail(g_setUpExitCode, error + setIn(error.contains(config.dataFolder) ? resolved.dataFolder
-                                                                              : resolved.databaseUrl));
+        fail(g_setUpExitCode,
+             error + setIn(error.contains(config.dataFolder) ? resolved.dataFolder
+                                                             : resolved.databaseUrl));
         return nullptr;
     }
     if (services->signedInOffice()) {
@@ -262,8 +273,9 @@ int runInit(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("demo"), QStringLiteral("Add the demo office.")});
-    parser.addOption({QStringLiteral("signed-in"),
-                      QStringLiteral("Sign the office in: a database role per login (PostgreSQL).")});
+    parser.addOption(
+        {QStringLiteral("signed-in"),
+         QStringLiteral("Sign the office in: a database role per login (PostgreSQL).")});
     if (!parse(parser, args))
         return 2;
     const tzglob::Config config = configFrom(parser);
@@ -373,8 +385,8 @@ int runEvents(const QStringList& args)
     if (!parseInt(parser, QStringLiteral("event"), eventId))
         return 2;
     // Exporting only reads the office: a read-only data folder will do.
-    auto services = openServices(parser, parser.isSet(QStringLiteral("export-ics")) ? DataUse::ReadOnly
-                                                                                     : DataUse::Write);
+    auto services = openServices(
+        parser, parser.isSet(QStringLiteral("export-ics")) ? DataUse::ReadOnly : DataUse::Write);
     if (!services)
         return setUpExitCode();
 
@@ -410,8 +422,8 @@ int runHolidays(const QStringList& args)
         return 2;
     if (parser.isSet(QStringLiteral("list")) && (year < 1 || year > 9999))
         return fail(2, QStringLiteral("--list needs a year from 1 to 9999"));
-    auto services =
-        openServices(parser, parser.isSet(QStringLiteral("list")) ? DataUse::ReadOnly : DataUse::Write);
+    auto services = openServices(parser, parser.isSet(QStringLiteral("list")) ? DataUse::ReadOnly
+                                                                              : DataUse::Write);
     if (!services)
         return setUpExitCode();
 
@@ -442,9 +454,10 @@ int runSetup(const QStringList& args)
     // Refused here with a line and an exit code; the window's own refusal is for hosts.
     if (!services->checkRight(services->currentLoginName(), QLatin1String(kSupervisorRight),
                               QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")))
-        return fail(1, QStringLiteral("the login \"%1\" has not got the supervisor right: only a "
-                                      "supervisor sets up the office's people, logins and computers")
-                           .arg(services->currentLoginName()));
+        return fail(1,
+                    QStringLiteral("the login \"%1\" has not got the supervisor right: only a "
+                                   "supervisor sets up the office's people, logins and computers")
+                        .arg(services->currentLoginName()));
 
     WindowRun run(parser, services);
     run.component.Setup_Start();
@@ -456,8 +469,10 @@ int runSend(const QStringList& args)
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("subject"), QStringLiteral("Subject."), QStringLiteral("S")});
     parser.addOption({QStringLiteral("body"), QStringLiteral("Text."), QStringLiteral("B")});
-    parser.addOption({QStringLiteral("link-type"), QStringLiteral("Link kind."), QStringLiteral("N")});
-    parser.addOption({QStringLiteral("link-id"), QStringLiteral("Linked record."), QStringLiteral("N")});
+    parser.addOption(
+        {QStringLiteral("link-type"), QStringLiteral("Link kind."), QStringLiteral("N")});
+    parser.addOption(
+        {QStringLiteral("link-id"), QStringLiteral("Linked record."), QStringLiteral("N")});
     addScreenshotOption(parser);
     if (!parse(parser, args))
         return 2;
@@ -490,7 +505,8 @@ int runAnnounce(const QStringList& args)
                       QStringLiteral("IDS")});
     parser.addOption({QStringLiteral("to-computers"),
                       QStringLiteral("Computer names, comma separated."), QStringLiteral("NAMES")});
-    parser.addOption({QStringLiteral("category"), QStringLiteral("Category."), QStringLiteral("C")});
+    parser.addOption(
+        {QStringLiteral("category"), QStringLiteral("Category."), QStringLiteral("C")});
     parser.addOption(
         {QStringLiteral("subcategory"), QStringLiteral("Sub-category."), QStringLiteral("S")});
     parser.addOption({QStringLiteral("start"),
@@ -510,7 +526,8 @@ int runAnnounce(const QStringList& args)
                                .arg(parser.value(QStringLiteral("start"))));
     }
     QStringList ids;
-    for (const QString& id : parser.value(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+    for (const QString& id :
+         parser.value(QStringLiteral("to")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
         const int value = id.trimmed().toInt(&ok);
         if (!ok || value <= 0)
@@ -542,7 +559,8 @@ int runAnnounce(const QStringList& args)
 
     QString text = parser.value(QStringLiteral("text"));
     QString toId = ids.join(QLatin1Char(','));
-    QString toMac = computers.isEmpty() ? QString() : computers.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    QString toMac =
+        computers.isEmpty() ? QString() : computers.join(QLatin1Char('\n')) + QLatin1Char('\n');
     QString category = parser.isSet(QStringLiteral("category"))
                            ? parser.value(QStringLiteral("category"))
                            : QStringLiteral("Message");
@@ -573,7 +591,8 @@ int runInbox(const QStringList& args)
         return setUpExitCode();
 
     MessageViewRequest view;
-    view.folder = parser.isSet(QStringLiteral("sent")) ? MessageFolder::SentItems : MessageFolder::Inbox;
+    view.folder =
+        parser.isSet(QStringLiteral("sent")) ? MessageFolder::SentItems : MessageFolder::Inbox;
     view.allCategories = parser.isSet(QStringLiteral("all-categories"));
     view.history = parser.isSet(QStringLiteral("history"));
     QList<MessageViewRow> viewRows;

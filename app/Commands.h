@@ -3,7 +3,6 @@
 #include <QCommandLineParser>
 #include <QStringList>
 #include <QTextStream>
-
 #include <memory>
 
 namespace tzsndmsg {

@@ -1,12 +1,10 @@
 // tzsndmsg config: what this workstation would use, and where each value came from.
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QTextStream>
-
 #include <cstdio>
 
 namespace tzsndmsg::app {
@@ -55,10 +53,10 @@ int runConfig(const QStringList& args)
     }
     out << "files: " << tzglob::WorkstationConfig::systemFile() << ", "
         << tzglob::WorkstationConfig::userFile();
-    out << (resolved.filesRead.isEmpty() ? QStringLiteral(" (none present)")
-                                         : QStringLiteral(" (read: ") +
-                                               resolved.filesRead.join(QStringLiteral(", ")) +
-                                               QLatin1Char(')'))
+    out << (resolved.filesRead.isEmpty()
+                ? QStringLiteral(" (none present)")
+                : QStringLiteral(" (read: ") + resolved.filesRead.join(QStringLiteral(", ")) +
+                      QLatin1Char(')'))
         << Qt::endl;
     for (const QString& warning : resolved.warnings)
         out << "warning: " << warning << "\n";

@@ -73,8 +73,8 @@ int runConfirmations(const QStringList& args)
         return fail(1, error);
 
     QTextStream out(stdout);
-    out << "Message " << read.messageId << " \"" << read.subject << "\" from " << read.from
-        << ": " << confirmationCountText(read.count);
+    out << "Message " << read.messageId << " \"" << read.subject << "\" from " << read.from << ": "
+        << confirmationCountText(read.count);
     if (read.count.awaited())
         out << "; needs confirmation, " << read.count.pending() << " not confirmed yet";
     out << "\n";
@@ -135,8 +135,9 @@ bool parseRow(QCommandLineParser& parser, const QStringList& args, const QString
     bool ok = false;
     row = positional.first().trimmed().toInt(&ok);
     if (!ok || row <= 0) {
-        code = fail(2, QStringLiteral("%1 needs a message row id, not '%2'")
-                           .arg(command, positional.first()));
+        code = fail(
+            2,
+            QStringLiteral("%1 needs a message row id, not '%2'").arg(command, positional.first()));
         return false;
     }
     return true;

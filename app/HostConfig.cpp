@@ -1,7 +1,6 @@
 #include "HostConfig.h"
 
 #include <QFileInfo>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,7 +16,10 @@ QString& commandName()
 
 } // namespace
 
-void setCommandName(const QString& command) { commandName() = command; }
+void setCommandName(const QString& command)
+{
+    commandName() = command;
+}
 
 void showHelpIfAsked(const QCommandLineParser& parser)
 {
@@ -34,7 +36,8 @@ void showHelpIfAsked(const QCommandLineParser& parser)
 
 void addCommonOptions(QCommandLineParser& parser)
 {
-    parser.addOption({QStringLiteral("db"), QStringLiteral("Database URL."), QStringLiteral("URL")});
+    parser.addOption(
+        {QStringLiteral("db"), QStringLiteral("Database URL."), QStringLiteral("URL")});
     parser.addOption(
         {QStringLiteral("data"), QStringLiteral("Data folder."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("computer"), QStringLiteral("This workstation's name."),
@@ -50,7 +53,8 @@ tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser, bool 
     tzglob::WorkstationConfig config = tzglob::WorkstationConfig::load();
     // The data folder first: it brings its own [Workstation] login and computer.
     if (parser.isSet(QStringLiteral("data")))
-        config.set(config.dataFolder, parser.value(QStringLiteral("data")), QStringLiteral("--data"));
+        config.set(config.dataFolder, parser.value(QStringLiteral("data")),
+                   QStringLiteral("--data"));
     if (parser.isSet(QStringLiteral("db")))
         config.set(config.databaseUrl, parser.value(QStringLiteral("db")), QStringLiteral("--db"));
     if (parser.isSet(QStringLiteral("login")))

@@ -11,7 +11,8 @@ namespace tzsndmsg::app {
 // ~/.config/tzsndmsg/tzsndmsg.conf, the environment) with the command's flags over it.
 // What is wrong in the files is told on stderr, each once (unless tellWarnings is false); a
 // configuration path that is no regular file ends the program with 2 and one line.
-tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser, bool tellWarnings = true);
+tzglob::WorkstationConfig resolvedConfig(const QCommandLineParser& parser,
+                                         bool tellWarnings = true);
 tzglob::Config configFrom(const QCommandLineParser& parser);
 // " (set in FILE)" for a value that came from a file or the environment, for the line that
 // refuses it; empty for a default or a flag.

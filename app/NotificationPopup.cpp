@@ -4,20 +4,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
-#include <QLineEdit>
-#include <QTabBar>
-#include <QToolBar>
-#include <QWindow>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
+#include <QWindow>
 #include <algorithm>
 
 namespace tzsndmsg::app {
@@ -68,9 +67,9 @@ NotificationPopup::NotificationPopup(QWidget* parent)
     };
     m_open = action("cmdOpen", QStringLiteral("&Open"), QStringLiteral("Open the message"),
                     &NotificationPopup::clicked);
-    m_confirm = action("cmdConfirm", QStringLiteral("&Confirm"),
-                       QStringLiteral("Confirm reading the message"),
-                       &NotificationPopup::confirmRequested);
+    m_confirm =
+        action("cmdConfirm", QStringLiteral("&Confirm"),
+               QStringLiteral("Confirm reading the message"), &NotificationPopup::confirmRequested);
     m_snooze = action("cmdSnooze", QStringLiteral("&Snooze"),
                       QStringLiteral("Display this message 15 minutes later"),
                       &NotificationPopup::snoozeRequested);
@@ -108,11 +107,16 @@ QString NotificationPopup::titleOf(const OfficeNotice& n)
     const QString sender = n.senderName.isEmpty() ? n.sender : n.senderName;
     const QString who = sender.isEmpty() ? QStringLiteral("the office") : sender;
     switch (n.kind) {
-    case OfficeNotice::Kind::Arrived: return QStringLiteral("New message from %1").arg(who);
-    case OfficeNotice::Kind::Started: return QStringLiteral("Message from %1").arg(who);
-    case OfficeNotice::Kind::Repeated: return QStringLiteral("Again: message from %1").arg(who);
-    case OfficeNotice::Kind::Reminder: return QStringLiteral("Reminder: message from %1").arg(who);
-    case OfficeNotice::Kind::Snoozed: return QStringLiteral("Snoozed: message from %1").arg(who);
+    case OfficeNotice::Kind::Arrived:
+        return QStringLiteral("New message from %1").arg(who);
+    case OfficeNotice::Kind::Started:
+        return QStringLiteral("Message from %1").arg(who);
+    case OfficeNotice::Kind::Repeated:
+        return QStringLiteral("Again: message from %1").arg(who);
+    case OfficeNotice::Kind::Reminder:
+        return QStringLiteral("Reminder: message from %1").arg(who);
+    case OfficeNotice::Kind::Snoozed:
+        return QStringLiteral("Snoozed: message from %1").arg(who);
     }
     return who;
 }
@@ -122,7 +126,8 @@ QString NotificationPopup::bodyOf(const OfficeNotice& n, int textLength)
     QString text = n.text.simplified();
     if (text.size() > textLength)
         text = text.left(textLength - 1).trimmed() + QStringLiteral("\u2026");
-    const QString subject = n.subject.trimmed().isEmpty() ? QStringLiteral("(no subject)") : n.subject;
+    const QString subject =
+        n.subject.trimmed().isEmpty() ? QStringLiteral("(no subject)") : n.subject;
     return text.isEmpty() ? subject : subject + u'\n' + text;
 }
 
@@ -182,11 +187,20 @@ void NotificationPopup::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_O:
     case Qt::Key_Return:
-    case Qt::Key_Enter: act(&NotificationPopup::clicked); return;
-    case Qt::Key_C: act(&NotificationPopup::confirmRequested); return;
-    case Qt::Key_S: act(&NotificationPopup::snoozeRequested); return;
-    case Qt::Key_Escape: hide(); return;
-    default: QWidget::keyPressEvent(event);
+    case Qt::Key_Enter:
+        act(&NotificationPopup::clicked);
+        return;
+    case Qt::Key_C:
+        act(&NotificationPopup::confirmRequested);
+        return;
+    case Qt::Key_S:
+        act(&NotificationPopup::snoozeRequested);
+        return;
+    case Qt::Key_Escape:
+        hide();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
     }
 }
 
@@ -240,11 +254,14 @@ void NotificationPopup::place()
             continue;
         controls << QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
     }
-    QList<QPoint> candidates{home.topLeft(), {home.left(), area.top() + 16},
-                             {area.left() + 16, home.top()}, {area.left() + 16, area.top() + 16},
+    QList<QPoint> candidates{home.topLeft(),
+                             {home.left(), area.top() + 16},
+                             {area.left() + 16, home.top()},
+                             {area.left() + 16, area.top() + 16},
                              {frame.right() + 8, frame.bottom() - height()},
                              {frame.left() - width() - 8, frame.bottom() - height()},
-                             {home.left(), frame.bottom() + 8}, {home.left(), frame.top() - height() - 8}};
+                             {home.left(), frame.bottom() + 8},
+                             {home.left(), frame.top() - height() - 8}};
     for (int y = area.top() + 16; y + height() <= area.bottom() - 16; y += 16)
         candidates << QPoint(home.left(), y) << QPoint(area.left() + 16, y);
     auto overlap = [](const QRect& a, const QRect& b) {

@@ -2,7 +2,6 @@
 // inbox command's.
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/tzGlobal.h"
 

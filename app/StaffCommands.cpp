@@ -464,8 +464,9 @@ int runSecure(const QStringList& args)
         return fail(2, parser.errorText());
     showHelpIfAsked(parser);
     if (!parser.positionalArguments().isEmpty())
-        return fail(2, QStringLiteral("unexpected argument '%1'")
-                           .arg(parser.positionalArguments().first()));
+        return fail(
+            2,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     auto database = openOffice(parser);
     if (!database)
         return 2;

@@ -1,7 +1,6 @@
 #include "TrayApp.h"
 
 #include "NotificationPopup.h"
-
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 
@@ -20,7 +19,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <utility>
 
@@ -79,8 +77,8 @@ QString summaryTitle(const QList<OfficeNotice>& notices)
 
 } // namespace
 
-TrayApp::TrayApp(std::shared_ptr<HostServices> services, OfficeWatcher::Options options,
-                 Mode mode, QObject* parent)
+TrayApp::TrayApp(std::shared_ptr<HostServices> services, OfficeWatcher::Options options, Mode mode,
+                 QObject* parent)
     : QObject(parent), m_services(std::move(services)), m_mode(mode)
 {
     m_watcher = std::make_unique<OfficeWatcher>(m_services, std::move(options));
@@ -340,16 +338,14 @@ void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
         m_lastShown = OfficeNotice{}; // a click opens the inbox
         // A message among them that needs confirmation is not to be missed: the summary stays,
         // in the tray's own notice (a desktop notification cannot be made to stay).
-        const bool stays = std::any_of(notices.begin(), notices.end(), [](const OfficeNotice& n) {
-            return n.needsConfirmation;
-        });
+        const bool stays = std::any_of(notices.begin(), notices.end(),
+                                       [](const OfficeNotice& n) { return n.needsConfirmation; });
         if (m_icon && QSystemTrayIcon::supportsMessages() && !stays)
             m_icon->showMessage(title, body, QSystemTrayIcon::Information, 20000);
         else
             m_popup->showSummary(
                 title, body,
-                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"),
-                stays);
+                QStringLiteral("All of them under Recent  \u2022  click to open the inbox"), stays);
         emit summarized(title, int(notices.size()));
     }
     ring();
@@ -377,7 +373,10 @@ void TrayApp::ring()
         m_player(m_sound);
 }
 
-void TrayApp::setSound(const QString& sound) { m_sound = sound; }
+void TrayApp::setSound(const QString& sound)
+{
+    m_sound = sound;
+}
 
 void TrayApp::setSoundPlayer(std::function<void(const QString&)> player)
 {
@@ -390,9 +389,15 @@ void TrayApp::setQuietHours(std::optional<tzglob::WorkstationConfig::QuietHours>
     clockChanged();
 }
 
-void TrayApp::setDoNotDisturb(bool on) { m_dnd->setChecked(on); }
+void TrayApp::setDoNotDisturb(bool on)
+{
+    m_dnd->setChecked(on);
+}
 
-bool TrayApp::doNotDisturb() const { return m_dnd->isChecked(); }
+bool TrayApp::doNotDisturb() const
+{
+    return m_dnd->isChecked();
+}
 
 bool TrayApp::isQuiet() const
 {
@@ -447,9 +452,8 @@ void TrayApp::fillRecentMenu()
         QAction* entry = m_recentMenu->addAction(text);
         entry->setObjectName(QStringLiteral("actRecentEntry"));
         // Opened once the menu is done with the entry: the list may be rebuilt meanwhile.
-        connect(entry, &QAction::triggered, this, [this, n] {
-            QTimer::singleShot(0, this, [this, n] { openNotice(n); });
-        });
+        connect(entry, &QAction::triggered, this,
+                [this, n] { QTimer::singleShot(0, this, [this, n] { openNotice(n); }); });
     }
 }
 

@@ -4,7 +4,6 @@
 #include "NotificationPopup.h"
 #include "TrayApp.h"
 #include "UnixSignals.h"
-
 #include "tzsndmsg/OfficeWatcher.h"
 #include "tzsndmsg/tzGlobal.h"
 
@@ -15,7 +14,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -129,8 +127,9 @@ int runTray(const QStringList& args)
         return failed(2, parser.errorText());
     showHelpIfAsked(parser);
     if (!parser.positionalArguments().isEmpty())
-        return failed(2, QStringLiteral("unexpected argument '%1'")
-                             .arg(parser.positionalArguments().first()));
+        return failed(
+            2,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     const bool render = parser.isSet(QStringLiteral("screenshot"));
     const auto services = openServices(parser);
@@ -148,7 +147,8 @@ int runTray(const QStringList& args)
     options.role = QStringLiteral("tray");
     options.stateFile = parser.value(QStringLiteral("state"));
     TrayApp tray(services, options,
-                 parser.isSet(QStringLiteral("window")) ? TrayApp::Mode::Window : TrayApp::Mode::Auto);
+                 parser.isSet(QStringLiteral("window")) ? TrayApp::Mode::Window
+                                                        : TrayApp::Mode::Auto);
     if (const auto quiet = tzglob::WorkstationConfig::quietHours(config.quiet.value))
         tray.setQuietHours(quiet);
     tray.setSound(tzglob::WorkstationConfig::soundOf(config.sound.value));

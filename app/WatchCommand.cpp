@@ -2,7 +2,6 @@
 #include "Commands.h"
 #include "HostConfig.h"
 #include "UnixSignals.h"
-
 #include "tzsndmsg/OfficeWatcher.h"
 #include "tzsndmsg/tzGlobal.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -15,9 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
-
 #include <cstdio>
-
 #include <unistd.h>
 
 namespace tzsndmsg::app {
@@ -111,8 +108,8 @@ int runWatch(int argc, char** argv, const QStringList& args)
                       QStringLiteral("MS")});
     parser.addOption({QStringLiteral("no-file-events"),
                       QStringLiteral("Do not use file-system events (as on a network share).")});
-    parser.addOption({QStringLiteral("no-notices"),
-                      QStringLiteral("Do not listen for PostgreSQL's notices.")});
+    parser.addOption(
+        {QStringLiteral("no-notices"), QStringLiteral("Do not listen for PostgreSQL's notices.")});
     parser.addOption({QStringLiteral("stats"),
                       QStringLiteral("Print the statements run and the memory used on exit "
                                      "(also on SIGUSR1).")});

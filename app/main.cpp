@@ -1,6 +1,5 @@
 #include "Commands.h"
 #include "HostConfig.h"
-
 #include "tzsndmsg/Version.h"
 #include "tzsndmsg/ui/Unattended.h"
 
@@ -8,34 +7,37 @@
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
-
 #include <cstdio>
 #include <cstring>
 #include <optional>
-
 #include <unistd.h>
 
 namespace {
 
 const char* const kUsage =
     "usage: tzsndmsg COMMAND [options]\n"
-    "  init [--demo] [--signed-in]            create schema and data folder; --demo adds an office\n"
-    "  secure [--off]                         sign the office in: a database role per login (PostgreSQL)\n"
+    "  init [--demo] [--signed-in]            create schema and data folder; --demo adds an "
+    "office\n"
+    "  secure [--off]                         sign the office in: a database role per login "
+    "(PostgreSQL)\n"
     "  messages [--login NAME] [--history] [--patient ID] [--reminder-for appointment|absence ID]\n"
     "  events [--login NAME] [--event ID] [--export-ics FILE]\n"
     "  holidays [--login NAME] [--list YEAR]\n"
-    "  setup [--login NAME]                   the office's people, logins and computers (supervisor)\n"
+    "  setup [--login NAME]                   the office's people, logins and computers "
+    "(supervisor)\n"
     "  send --subject S --body B [--link-type N --link-id N]\n"
     "  announce --text T [--to IDS] [--to-computers NAMES] [--category C --subcategory S]\n"
     "           [--start \"MM/DD/YYYY HH:MM\"]\n"
     "  inbox --login NAME [--all-categories] [--sent] [--history]\n"
     "  search --login NAME [--everywhere] [--all-categories] [--sent] [--history] WORDS...\n"
     "  confirmations --message ID             who has confirmed a message the login sent\n"
-    "  confirm BROCHKID                       confirm a received message (its inbox row) as OK does\n"
+    "  confirm BROCHKID                       confirm a received message (its inbox row) as OK "
+    "does\n"
     "  snooze BROCHKID [--minutes N]          tell a received message again later (15 minutes)\n"
     "  staff [--json]                         the office's people; staff add --last L --first F\n"
     "                                         --initials I [--department D] [--login NAME],\n"
-    "                                         staff edit ID [--last ..] [--first ..] [--initials ..]\n"
+    "                                         staff edit ID [--last ..] [--first ..] [--initials "
+    "..]\n"
     "                                         [--department ..], staff release ID [--date D],\n"
     "                                         staff rehire ID\n"
     "  logins [--json]                        logins and rights; logins add NAME --person ID,\n"
@@ -44,10 +46,12 @@ const char* const kUsage =
     "                                         (the password from standard input)\n"
     "  computers [--json]                     the computer list; computers add NAME,\n"
     "                                         computers remove NAME\n"
-    "  check [--repair-index]                 the store's integrity, the search index, the data folder\n"
+    "  check [--repair-index]                 the store's integrity, the search index, the data "
+    "folder\n"
     "  config                                 show this workstation's settings and their origin\n"
     "  watch [--once]                         the office watcher: one JSON line per event\n"
-    "  tray [--window] [--autostart]          the tray icon, notifications and menu of a workstation\n"
+    "  tray [--window] [--autostart]          the tray icon, notifications and menu of a "
+    "workstation\n"
     "  import staff FILE.csv [--dry-run]      people from a CSV file, all or nothing\n"
     "  export staff FILE.csv                  the office's people to a CSV file\n"
     "common: --db URL  --data DIR  --computer NAME  --login NAME\n"
@@ -118,9 +122,9 @@ int main(int argc, char** argv)
         const QByteArray runtime = QDir::tempPath().toLocal8Bit() + "/tzsndmsg-runtime-" +
                                    QByteArray::number(uint(getuid()));
         QDir().mkpath(QString::fromLocal8Bit(runtime));
-        QFile::setPermissions(QString::fromLocal8Bit(runtime),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                  QFileDevice::ExeOwner);
+        QFile::setPermissions(QString::fromLocal8Bit(runtime), QFileDevice::ReadOwner |
+                                                                   QFileDevice::WriteOwner |
+                                                                   QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime);
     }
     if (!qEnvironmentVariableIsSet("TZ") && QFile::exists(QStringLiteral("/etc/localtime")))
@@ -144,7 +148,8 @@ int main(int argc, char** argv)
         {
             for (const auto& box : boxes())
                 std::fprintf(stderr, "tzsndmsg: %s%s\n",
-                             box.title.isEmpty() ? "" : qPrintable(QLatin1Char('[') + box.title + "] "),
+                             box.title.isEmpty() ? ""
+                                                 : qPrintable(QLatin1Char('[') + box.title + "] "),
                              qPrintable(box.text.simplified()));
         }
     };

@@ -1,6 +1,6 @@
 #include "BareStatements.h"
-#include "db/Internals.h"
 
+#include "db/Internals.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QSqlError>
@@ -64,28 +64,32 @@ QString bareInboxStatement(bool msgCatOnly, bool history, bool forSqlite)
                "INNER JOIN CMTable ON CMTable.cmID = BroChkTable.BroChkLinID "
                "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
                "WHERE (BroChkTable.BroChkPID = ? OR BroChkTable.BroChkToMac = ?) "
-               "AND ") + typeTest(forSqlite) + QStringLiteral(" ") +
+               "AND ") +
+           typeTest(forSqlite) + QStringLiteral(" ") +
            (msgCatOnly ? QStringLiteral("AND CMTable.CMCat = 'Message' ") : QString()) +
            QStringLiteral("AND ") + purgeFilter(history) +
-           QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID, BroChkTable.BroChkID");
+           QStringLiteral(
+               " ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID, BroChkTable.BroChkID");
 }
 
 QString bareSentStatement(bool history, bool forSqlite)
 {
-    return QStringLiteral("SELECT CMTable.*, EVTable.* FROM CMTable "
-                          "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
-                          "WHERE CMTable.cmWho = ? AND (CMTable.cmTyp >= 0 OR CMTable.cmTyp IS NULL) "
-                          "AND ") + typeTest(forSqlite) + QStringLiteral(" AND ") +
-           purgeFilter(history) +
+    return QStringLiteral(
+               "SELECT CMTable.*, EVTable.* FROM CMTable "
+               "INNER JOIN EVTable ON CMTable.cmID = EVTable.EVLinID "
+               "WHERE CMTable.cmWho = ? AND (CMTable.cmTyp >= 0 OR CMTable.cmTyp IS NULL) "
+               "AND ") +
+           typeTest(forSqlite) + QStringLiteral(" AND ") + purgeFilter(history) +
            QStringLiteral(" ORDER BY CMTable.cmDat, CMTable.cmTim, CMTable.cmID");
 }
 
 QString bareRecipientsOf(const QString& idList)
 {
-    return QStringLiteral("SELECT BroChkTable.BroChkLinID, BroChkTable.BroChkPID, "
-                          "BroChkTable.BroChkTyp, BroChkTable.BroChkToMac, PATable.pDocIni "
-                          "FROM BroChkTable LEFT JOIN PATable ON BroChkTable.BroChkPID = PATable.pID "
-                          "WHERE BroChkTable.BroChkLinID IN (") +
+    return QStringLiteral(
+               "SELECT BroChkTable.BroChkLinID, BroChkTable.BroChkPID, "
+               "BroChkTable.BroChkTyp, BroChkTable.BroChkToMac, PATable.pDocIni "
+               "FROM BroChkTable LEFT JOIN PATable ON BroChkTable.BroChkPID = PATable.pID "
+               "WHERE BroChkTable.BroChkLinID IN (") +
            idList + QStringLiteral(") ORDER BY BroChkTable.BroChkLinID, BroChkTable.BroChkID");
 }
 
@@ -103,8 +107,8 @@ QString withBareToCcNames(const QString& rowsSql, bool forSqlite)
                    QStringLiteral("WHERE b.BroChkLinID = s.cmID AND b.BroChkTyp = ") +
                    QString::number(type) + QStringLiteral(" ORDER BY b.BroChkID))");
         };
-        return QStringLiteral("SELECT s.*, ") + names(0) + QStringLiteral(" AS toNames, ") + names(1) +
-               QStringLiteral(" AS ccNames FROM (") + rowsSql + QStringLiteral(") s");
+        return QStringLiteral("SELECT s.*, ") + names(0) + QStringLiteral(" AS toNames, ") +
+               names(1) + QStringLiteral(" AS ccNames FROM (") + rowsSql + QStringLiteral(") s");
     }
     return QStringLiteral("SELECT s.*, c.toNames, c.ccNames FROM (") + rowsSql +
            QStringLiteral(") s LEFT JOIN LATERAL (SELECT string_agg(") + name +

@@ -3,7 +3,6 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
-
 #include <optional>
 #include <vector>
 
@@ -18,7 +17,6 @@ namespace tzsndmsg::bench {
 std::optional<std::vector<QVariantList>> readBare(db::Database& db, const QString& sql,
                                                   const QVariantList& params,
                                                   QSqlRecord* record = nullptr);
-
 
 // The fastest statements we found that return the same rows as the views' statements, written
 // for both databases with bound values (person id, computer or login name). They are the

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QTextStream>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -27,7 +26,8 @@ qint64 statusValue(const char* key)
         return -1;
     for (const QByteArray& line : f.readAll().split('\n')) {
         if (line.startsWith(key)) {
-            const QByteArray digits = line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0);
+            const QByteArray digits =
+                line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0);
             return digits.toLongLong();
         }
     }
@@ -53,8 +53,14 @@ qint64 resetPeakMemory()
     return currentMemoryKiB();
 }
 
-qint64 peakMemoryKiB() { return statusValue("VmHWM:"); }
-qint64 currentMemoryKiB() { return statusValue("VmRSS:"); }
+qint64 peakMemoryKiB()
+{
+    return statusValue("VmHWM:");
+}
+qint64 currentMemoryKiB()
+{
+    return statusValue("VmRSS:");
+}
 
 void Runner::run(const QStringList& filters)
 {
@@ -105,16 +111,19 @@ QString Runner::table() const
 {
     QString out;
     QTextStream s(&out);
-    s << QStringLiteral("| Operation | rows | ms (median of %1) | Baseline | rows | baseline ms | ratio |\n")
+    s << QStringLiteral(
+             "| Operation | rows | ms (median of %1) | Baseline | rows | baseline ms | ratio |\n")
              .arg(m_repetitions);
     s << "|---|---:|---:|---|---:|---:|---:|\n";
     for (const Result& r : m_results) {
         s << "| " << r.name << " | " << r.opRows << " | " << QString::number(r.opMedian, 'f', 1)
           << " | " << r.baselineName << " | "
           << (r.baselineMs.isEmpty() ? QString() : QString::number(r.baselineRows)) << " | "
-          << (r.baselineMs.isEmpty() ? QStringLiteral("-") : QString::number(r.baselineMedian, 'f', 1))
+          << (r.baselineMs.isEmpty() ? QStringLiteral("-")
+                                     : QString::number(r.baselineMedian, 'f', 1))
           << " | "
-          << (r.baselineMs.isEmpty() ? QStringLiteral("-") : QString::number(r.ratio(), 'f', 2) + u'x')
+          << (r.baselineMs.isEmpty() ? QStringLiteral("-")
+                                     : QString::number(r.ratio(), 'f', 2) + u'x')
           << " |\n";
     }
     return out;

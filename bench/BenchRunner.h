@@ -3,7 +3,6 @@
 #include <QJsonObject>
 #include <QString>
 #include <QVector>
-
 #include <functional>
 
 namespace tzsndmsg::bench {
@@ -18,9 +17,9 @@ struct Case {
     std::function<void()> opTeardown;
     std::function<void()> baselineTeardown;
     QString note;
-    std::function<void()> opSetup; // untimed, before each run of the operation
+    std::function<void()> opSetup;       // untimed, before each run of the operation
     std::function<void()> baselineSetup; // untimed, before each run of the baseline
-    double target = 0; // the ratio the operation should stay within (0: none)
+    double target = 0;                   // the ratio the operation should stay within (0: none)
 };
 
 struct Result {

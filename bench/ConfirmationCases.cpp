@@ -1,14 +1,14 @@
 #include "ConfirmationCases.h"
 
 #include "BenchRunner.h"
-#include "state/SharedState.h"
+#include "WindowDriver.h"
 #include "core/MessageListQuery.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
-#include "WindowDriver.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -98,8 +98,8 @@ qint64 showSentItems(tzSndMsgFrm& w, bool withConfirmations)
 {
     bench::press(w, QStringLiteral("TB"), QStringLiteral("MsgSItem"));
     if (!withConfirmations)
-        bench::gridOf(w)->setColumnHidden(MessageListModel::columnOf(MessageListModel::Kind::Confirmations),
-                                true);
+        bench::gridOf(w)->setColumnHidden(
+            MessageListModel::columnOf(MessageListModel::Kind::Confirmations), true);
     bench::gridOf(w)->viewport()->repaint();
     return bench::gridOf(w)->model()->rowCount();
 }

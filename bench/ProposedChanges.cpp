@@ -6,8 +6,9 @@ namespace tzsndmsg::bench {
 
 QStringList proposedIndexStatements()
 {
-    return {QStringLiteral("DROP INDEX IF EXISTS ix_ev_pid"),
-            QStringLiteral("CREATE INDEX IF NOT EXISTS ix_ev_events ON EVTable (EvPID) WHERE EvTyp=1")};
+    return {
+        QStringLiteral("DROP INDEX IF EXISTS ix_ev_pid"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ix_ev_events ON EVTable (EvPID) WHERE EvTyp=1")};
 }
 
 QStringList originalIndexStatements()

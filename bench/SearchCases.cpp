@@ -3,15 +3,15 @@
 #include "BareStatements.h"
 #include "BenchRunner.h"
 #include "StoreGenerator.h"
-#include "state/SharedState.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageSearch.h"
 #include "core/MessageWrite.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "messages/MessageListModel.h"
+#include "state/SharedState.h"
 #include "store/Schema.h"
 #include "tzsndmsg/MessageSearch.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QSqlError>
@@ -237,8 +237,8 @@ void addListedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& ser
                     std::fprintf(stderr, "search failed: %s\n", qPrintable(error));
                     return qint64(-1);
                 }
-                db::Recordset hits = view->subset(
-                    [&search](int p) { return search.rowHolds(p); }, QString(), {});
+                db::Recordset hits =
+                    view->subset([&search](int p) { return search.rowHolds(p); }, QString(), {});
                 *ran = search.statementsRun();
                 screen->clear();
                 db::Recordset last = hits.clone();
@@ -250,8 +250,7 @@ void addListedCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& ser
             Case c{QStringLiteral("Search \"%1\" (%2) typed in the open inbox: %3")
                        .arg(QLatin1String(t.text), QLatin1String(t.what),
                             whole ? QStringLiteral("every hit") : QStringLiteral("first screen")),
-                   QStringLiteral("the same statements + one recipient query, bare"),
-                   op,
+                   QStringLiteral("the same statements + one recipient query, bare"), op,
                    [services, ran, screen] {
                        auto db = services->messageStoreConnection();
                        qint64 n = 0;

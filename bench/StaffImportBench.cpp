@@ -1,9 +1,9 @@
 // tzsndmsg_staffbench: a staff list of 2,000 people imported into a fresh office (each run gets its
 // own: a new SQLite file, or a new schema on the PostgreSQL server of --db), and exported again.
 //   tzsndmsg_staffbench [--db postgresql://...] [Google Benchmark's flags]
-#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/StaffCsv.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

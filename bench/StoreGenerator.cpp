@@ -1,9 +1,9 @@
 #include "StoreGenerator.h"
-#include "db/Internals.h"
 
+#include "db/Internals.h"
+#include "store/Schema.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "store/Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
-
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -37,43 +36,48 @@ private:
 };
 
 const char* const kFirstNames[] = {
-    "Anna",  "Ben",    "Carla", "David", "Erin",   "Frank",  "Grace", "Henry", "Iris",  "Jack",
-    "Kara",  "Liam",   "Maria", "Noah",  "Olivia", "Paul",   "Quinn", "Rosa",  "Sam",   "Tara",
-    "Uma",   "Victor", "Wendy", "Xavier", "Yara",  "Zoe",    "Omar",  "Nina",  "Leo",   "Hana"};
-const char* const kLastNames[] = {
-    "Alvarez", "Brooks",  "Chen",    "Dawson", "O'Neill", "Fischer", "Garcia", "Hughes",
-    "Ito",     "Jensen",  "Klein",   "Lopez",  "Moreno",  "Nguyen",  "Owens",  "Patel",
-    "Quist",   "Russo",   "Schmidt", "Tanaka", "Usman",   "Varga",   "Weber",  "Xu",
-    "Young",   "Zimmer",  "Baker",   "Cruz",   "Diaz",    "Evans"};
+    "Anna", "Ben",    "Carla", "David",  "Erin",   "Frank", "Grace", "Henry", "Iris", "Jack",
+    "Kara", "Liam",   "Maria", "Noah",   "Olivia", "Paul",  "Quinn", "Rosa",  "Sam",  "Tara",
+    "Uma",  "Victor", "Wendy", "Xavier", "Yara",   "Zoe",   "Omar",  "Nina",  "Leo",  "Hana"};
+const char* const kLastNames[] = {"Alvarez", "Brooks", "Chen",  "Dawson", "O'Neill", "Fischer",
+                                  "Garcia",  "Hughes", "Ito",   "Jensen", "Klein",   "Lopez",
+                                  "Moreno",  "Nguyen", "Owens", "Patel",  "Quist",   "Russo",
+                                  "Schmidt", "Tanaka", "Usman", "Varga",  "Weber",   "Xu",
+                                  "Young",   "Zimmer", "Baker", "Cruz",   "Diaz",    "Evans"};
 // Spelled as the suite keeps them: not always in the same case.
 const char* const kDepartments[] = {
-    "front desk",  "Clinical",   "billing",     "administration", "Laboratory", "radiology",
-    "Pharmacy",    "scheduling", "Nursing",     "medical records", "IT",        "Physical Therapy",
-    "cardiology",  "Pediatrics", "dermatology", "Orthopedics",    "Oncology",   "Housekeeping",
-    "Purchasing",  "Human Resources"};
+    "front desk",  "Clinical",         "billing",      "administration", "Laboratory",
+    "radiology",   "Pharmacy",         "scheduling",   "Nursing",        "medical records",
+    "IT",          "Physical Therapy", "cardiology",   "Pediatrics",     "dermatology",
+    "Orthopedics", "Oncology",         "Housekeeping", "Purchasing",     "Human Resources"};
 const char* const kSubjects[] = {
-    "Patient called",   "Lab results",      "Schedule change", "Staff meeting",
-    "Chart ready",      "Call back please", "Supplies",        "Insurance question",
-    "Referral",         "Prescription refill", "Room change",  "Timesheets",
-    "Printer",          "Fax received",     "Appointment moved", "Reminder"};
+    "Patient called", "Lab results",         "Schedule change",   "Staff meeting",
+    "Chart ready",    "Call back please",    "Supplies",          "Insurance question",
+    "Referral",       "Prescription refill", "Room change",       "Timesheets",
+    "Printer",        "Fax received",        "Appointment moved", "Reminder"};
 const char* const kWords[] = {
-    "the",     "patient", "called",  "about",  "her",      "results", "please", "call",
-    "back",    "after",   "lunch",   "room",   "schedule", "is",      "moved",  "to",
-    "Thursday", "chart",  "ready",   "for",    "review",   "at",      "front",  "desk",
-    "insurance", "needs", "a",       "new",    "referral", "from",    "doctor", "office",
-    "supplies", "arrived", "and",    "are",    "in",       "storage", "today",  "tomorrow"};
+    "the",       "patient", "called", "about", "her",      "results", "please", "call",
+    "back",      "after",   "lunch",  "room",  "schedule", "is",      "moved",  "to",
+    "Thursday",  "chart",   "ready",  "for",   "review",   "at",      "front",  "desk",
+    "insurance", "needs",   "a",      "new",   "referral", "from",    "doctor", "office",
+    "supplies",  "arrived", "and",    "are",   "in",       "storage", "today",  "tomorrow"};
 const char* const kOtherCategories[] = {"Appointment", "Absence", "Lab Order"};
 
-QString dateText(const QDate& d) { return QLocale::c().toString(d, QStringLiteral("yyyy-MM-dd")); }
-QString timeText(int secs) { return QTime(0, 0).addSecs(secs).toString(QStringLiteral("HH:mm:ss")); }
+QString dateText(const QDate& d)
+{
+    return QLocale::c().toString(d, QStringLiteral("yyyy-MM-dd"));
+}
+QString timeText(int secs)
+{
+    return QTime(0, 0).addSecs(secs).toString(QStringLiteral("HH:mm:ss"));
+}
 
 // Rows of one table written as multi-row INSERTs with bound values: one prepared statement
 // per batch size, so millions of rows go in without the record writer's per-row work.
 class BulkInserter {
 public:
     BulkInserter(db::Database& db, QString table, QStringList columns, int batchRows = 200)
-        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)),
-          m_batchRows(batchRows)
+        : m_db(db), m_table(std::move(table)), m_columns(std::move(columns)), m_batchRows(batchRows)
     {
         m_pending.reserve(m_columns.size() * m_batchRows);
     }
@@ -201,7 +205,10 @@ QString words(Rng& rng, int minChars, int maxChars)
     return text.trimmed();
 }
 
-QString computerName(int n) { return QStringLiteral("WS%1").arg(n, 3, 10, QLatin1Char('0')); }
+QString computerName(int n)
+{
+    return QStringLiteral("WS%1").arg(n, 3, 10, QLatin1Char('0'));
+}
 
 // A working day and a time of day of the office, days before today.
 void workingMoment(Rng& rng, const StoreSpec& spec, int& day, int& secs)
@@ -264,7 +271,7 @@ private:
     QString m_dataFolder;
     StoreSpec m_spec;
     QString m_error;
-    QStringList m_logins;       // index 1..employees
+    QStringList m_logins;           // index 1..employees
     std::vector<qint64> m_received; // per pid
     qint64 m_nextCmId = 1;
     qint64 m_nextEvId = 1;
@@ -277,13 +284,15 @@ bool Generator::writeStaff()
     Rng rng(m_spec.seed ^ 0x5157AFF0ULL);
     const int E = m_spec.employees;
     BulkInserter persons(m_db, QStringLiteral("PATable"),
-                         {QStringLiteral("pID"), QStringLiteral("PLasNam"), QStringLiteral("PFirNam"),
-                          QStringLiteral("PDocIni"), QStringLiteral("pTypEmp"),
-                          QStringLiteral("PBirDat")});
-    BulkInserter logins(m_db, QStringLiteral("PWMTable"),
-                        {QStringLiteral("PWMID"), QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")});
-    BulkInserter records(m_db, QStringLiteral("EBTable"),
-                         {QStringLiteral("EBID"), QStringLiteral("EBPid"), QStringLiteral("EBDep")});
+                         {QStringLiteral("pID"), QStringLiteral("PLasNam"),
+                          QStringLiteral("PFirNam"), QStringLiteral("PDocIni"),
+                          QStringLiteral("pTypEmp"), QStringLiteral("PBirDat")});
+    BulkInserter logins(
+        m_db, QStringLiteral("PWMTable"),
+        {QStringLiteral("PWMID"), QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")});
+    BulkInserter records(
+        m_db, QStringLiteral("EBTable"),
+        {QStringLiteral("EBID"), QStringLiteral("EBPid"), QStringLiteral("EBDep")});
     BulkInserter statuses(m_db, QStringLiteral("ESTable"),
                           {QStringLiteral("ESID"), QStringLiteral("EBID"), QStringLiteral("ESSta"),
                            QStringLiteral("ESStaDat")});
@@ -291,19 +300,18 @@ bool Generator::writeStaff()
     qint64 eb = 0;
     for (int i = 1; i <= E; ++i) {
         const QString first = QLatin1String(kFirstNames[(i - 1) % std::size(kFirstNames)]);
-        const QString last =
-            QLatin1String(kLastNames[((i - 1) / std::size(kFirstNames) * 7 + (i - 1)) %
-                                     std::size(kLastNames)]);
-        const QString initials = QString(first.at(0)) + QString(last.at(0)) +
-                                 (i > 26 ? QString::number(i) : QString());
+        const QString last = QLatin1String(
+            kLastNames[((i - 1) / std::size(kFirstNames) * 7 + (i - 1)) % std::size(kLastNames)]);
+        const QString initials =
+            QString(first.at(0)) + QString(last.at(0)) + (i > 26 ? QString::number(i) : QString());
         const QDate born = QDate(1960, 1, 1).addDays(rng.below(40 * 365));
         persons.add({i, last, first, initials, QStringLiteral("1"), dateText(born)});
         m_logins << generatedLoginName(i);
         logins.add({i, m_logins.last(), i});
         // Every employee in a department; the first departments are the bigger ones.
-        const int dep = i <= m_spec.departments
-                            ? i - 1
-                            : std::min(rng.below(m_spec.departments), rng.below(m_spec.departments));
+        const int dep = i <= m_spec.departments ? i - 1
+                                                : std::min(rng.below(m_spec.departments),
+                                                           rng.below(m_spec.departments));
         if (rng.chance(0.1)) { // moved from another department: the latest record counts
             ++eb;
             records.add({eb, i, QLatin1String(kDepartments[(dep + 1) % m_spec.departments])});
@@ -312,8 +320,8 @@ bool Generator::writeStaff()
         }
         ++eb;
         records.add({eb, i, QLatin1String(kDepartments[dep])});
-        statuses.add({eb, eb, QStringLiteral("Active"),
-                      dateText(m_spec.today.addDays(-rng.below(3000)))});
+        statuses.add(
+            {eb, eb, QStringLiteral("Active"), dateText(m_spec.today.addDays(-rng.below(3000)))});
     }
     logins.add({E + 1, QStringLiteral("SUPERVISOR"), E});
     for (BulkInserter* ins : {&persons, &logins, &records, &statuses})
@@ -393,23 +401,23 @@ bool Generator::writeMessages(const std::vector<Message>& all)
          QStringLiteral("cmDocAftDis"), QStringLiteral("CMNeeCom"), QStringLiteral("CMShoOnRep"),
          QStringLiteral("cmConRec"), QStringLiteral("CMPurFla")},
         100);
-    BulkInserter details(
-        m_db, QStringLiteral("EVTable"),
-        {QStringLiteral("EVID"), QStringLiteral("EvPID"), QStringLiteral("EvLinID"),
-         QStringLiteral("EvTyp"), QStringLiteral("EvPri"), QStringLiteral("EVAlaFla"),
-         QStringLiteral("EVAlaStaDatFla"), QStringLiteral("EVAlaStaDat"),
-         QStringLiteral("EVAlaStaTim"), QStringLiteral("EvBroFla"),
-         QStringLiteral("EvBroStaDatFla"), QStringLiteral("EvBroReaFla"),
-         QStringLiteral("EvBroReaEve"), QStringLiteral("EvBroReaTyp"),
-         QStringLiteral("EvBroNumOfTim"), QStringLiteral("EvBroEndDatFla")},
-        100);
-    BulkInserter rows(
-        m_db, QStringLiteral("BroChkTable"),
-        {QStringLiteral("BroChkID"), QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
-         QStringLiteral("BroChkTyp"), QStringLiteral("BroChkToMac"), QStringLiteral("BroChkAssPID"),
-         QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkDonDis"),
-         QStringLiteral("BroChkLasReaDatTim")},
-        300);
+    BulkInserter details(m_db, QStringLiteral("EVTable"),
+                         {QStringLiteral("EVID"), QStringLiteral("EvPID"),
+                          QStringLiteral("EvLinID"), QStringLiteral("EvTyp"),
+                          QStringLiteral("EvPri"), QStringLiteral("EVAlaFla"),
+                          QStringLiteral("EVAlaStaDatFla"), QStringLiteral("EVAlaStaDat"),
+                          QStringLiteral("EVAlaStaTim"), QStringLiteral("EvBroFla"),
+                          QStringLiteral("EvBroStaDatFla"), QStringLiteral("EvBroReaFla"),
+                          QStringLiteral("EvBroReaEve"), QStringLiteral("EvBroReaTyp"),
+                          QStringLiteral("EvBroNumOfTim"), QStringLiteral("EvBroEndDatFla")},
+                         100);
+    BulkInserter rows(m_db, QStringLiteral("BroChkTable"),
+                      {QStringLiteral("BroChkID"), QStringLiteral("BroChkLinID"),
+                       QStringLiteral("BroChkPID"), QStringLiteral("BroChkTyp"),
+                       QStringLiteral("BroChkToMac"), QStringLiteral("BroChkAssPID"),
+                       QStringLiteral("BroChkSavToFla"), QStringLiteral("BroChkDonDis"),
+                       QStringLiteral("BroChkLasReaDatTim")},
+                      300);
 
     // The window writes these for a message without a reminder (the zero date and time).
     const QString zeroDate = QStringLiteral("1899-12-30");
@@ -422,14 +430,14 @@ bool Generator::writeMessages(const std::vector<Message>& all)
         const QDate date = m_spec.today.addDays(-m.day);
         const QString login = m_logins.at(m.sender);
         const bool other = rng.chance(m_spec.otherCategoryShare);
-        const QString category = other
-            ? QLatin1String(kOtherCategories[rng.below(int(std::size(kOtherCategories)))])
-            : QStringLiteral("Message");
+        const QString category =
+            other ? QLatin1String(kOtherCategories[rng.below(int(std::size(kOtherCategories)))])
+                  : QStringLiteral("Message");
         const bool purged = m.day > 60 && rng.chance(m_spec.purgedShare);
         const QString subject = QLatin1String(kSubjects[rng.below(int(std::size(kSubjects)))]);
         headers.add({cm, 256, 0, timeText(m.secs), dateText(date), login, m.sender, category,
-                     QStringLiteral("EMS"), login, words(rng, 40, 600), subject,
-                     0, rng.chance(0.05) ? -1 : 0, 0, rng.chance(0.03) ? -1 : 0,
+                     QStringLiteral("EMS"), login, words(rng, 40, 600), subject, 0,
+                     rng.chance(0.05) ? -1 : 0, 0, rng.chance(0.03) ? -1 : 0,
                      purged ? QVariant(256) : null});
         details.add({m_nextEvId++, m.sender, cm, 0,
                      rng.chance(0.02) ? QStringLiteral("True") : QStringLiteral("False"), 0, 0,
@@ -447,8 +455,8 @@ bool Generator::writeMessages(const std::vector<Message>& all)
                     at = endOfToday;
                 readAt = QLocale::c().toString(at, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             }
-            rows.add({m_nextBcId++, cm, pid, list, computer, 0, 0,
-                      read ? QVariant(-1) : null, readAt});
+            rows.add(
+                {m_nextBcId++, cm, pid, list, computer, 0, 0, read ? QVariant(-1) : null, readAt});
             if (pid > 0)
                 ++m_received[size_t(pid)];
             ++m_summary.recipientRows;
@@ -513,9 +521,10 @@ bool Generator::writeEvents()
         const bool recurring = rng.chance(0.1);
         headers.add({cm, 512, 0, timeText(secs), dateText(created), m_logins.at(owner), 0,
                      QStringLiteral("Events"), QStringLiteral("EMS"), m_logins.at(owner),
-                     words(rng, 20, 200), QLatin1String(kSubjects[rng.below(int(std::size(kSubjects)))])});
-        details.add({m_nextEvId++, owner, cm, 1, -1, -1, dateText(on), timeText(from),
-                     timeText(to), recurring ? -1 : 0, recurring ? QVariant(1) : null,
+                     words(rng, 20, 200),
+                     QLatin1String(kSubjects[rng.below(int(std::size(kSubjects)))])});
+        details.add({m_nextEvId++, owner, cm, 1, -1, -1, dateText(on), timeText(from), timeText(to),
+                     recurring ? -1 : 0, recurring ? QVariant(1) : null,
                      recurring ? QVariant(7) : null,
                      recurring ? QVariant(rng.chance(0.5) ? -1 : 12) : null});
         const int people = rng.below(9);
@@ -555,14 +564,14 @@ bool Generator::writeHolidays()
         {"Christmas Day", true, 25, 0, 12, 1, 2, "icons\\Tree.ico"},
     };
     BulkInserter ins(m_db, QStringLiteral("HDOCTable"),
-                     {QStringLiteral("hdocID"), QStringLiteral("hdocDes"), QStringLiteral("hdocInAct"),
-                      QStringLiteral("hdocUseDatFla"), QStringLiteral("hdocObsOn"),
-                      QStringLiteral("hdocObsWeeDay"), QStringLiteral("hdocObsMon"),
-                      QStringLiteral("hdocOnSat"), QStringLiteral("hdocOnSun"),
-                      QStringLiteral("hdocIcoFilNam"), QStringLiteral("hdocNotAppToParEmp"),
-                      QStringLiteral("hdocHolFla"), QStringLiteral("hdocOffColFla"),
-                      QStringLiteral("hdocPayFla"), QStringLiteral("hdocStaDat"),
-                      QStringLiteral("hdocEndDat")});
+                     {QStringLiteral("hdocID"), QStringLiteral("hdocDes"),
+                      QStringLiteral("hdocInAct"), QStringLiteral("hdocUseDatFla"),
+                      QStringLiteral("hdocObsOn"), QStringLiteral("hdocObsWeeDay"),
+                      QStringLiteral("hdocObsMon"), QStringLiteral("hdocOnSat"),
+                      QStringLiteral("hdocOnSun"), QStringLiteral("hdocIcoFilNam"),
+                      QStringLiteral("hdocNotAppToParEmp"), QStringLiteral("hdocHolFla"),
+                      QStringLiteral("hdocOffColFla"), QStringLiteral("hdocPayFla"),
+                      QStringLiteral("hdocStaDat"), QStringLiteral("hdocEndDat")});
     int id = 0;
     const QString zero = QStringLiteral("1899-12-30 00:00:00");
     for (const Holiday& h : holidays)
@@ -590,7 +599,8 @@ bool Generator::writeMeta()
         {QStringLiteral("scale"), m_summary.scaleText},
     };
     for (const auto& [k, v] : values)
-        if (!exec(QStringLiteral("INSERT INTO BenchMeta (metaKey, metaValue) VALUES (?, ?)"), {k, v}))
+        if (!exec(QStringLiteral("INSERT INTO BenchMeta (metaKey, metaValue) VALUES (?, ?)"),
+                  {k, v}))
             return false;
     return true;
 }
@@ -599,10 +609,10 @@ bool Generator::finishSequences()
 {
     if (m_db.backend() != db::Backend::Postgres)
         return true; // AUTOINCREMENT follows explicit keys by itself
-    const char* const keys[][2] = {{"CMTable", "cmID"},   {"EVTable", "EVID"},
+    const char* const keys[][2] = {{"CMTable", "cmID"},         {"EVTable", "EVID"},
                                    {"BroChkTable", "BroChkID"}, {"PATable", "pID"},
-                                   {"PWMTable", "PWMID"}, {"EBTable", "EBID"},
-                                   {"ESTable", "ESID"},   {"HDOCTable", "hdocID"}};
+                                   {"PWMTable", "PWMID"},       {"EBTable", "EBID"},
+                                   {"ESTable", "ESID"},         {"HDOCTable", "hdocID"}};
     for (const auto& k : keys) {
         const QString table = QString::fromLatin1(k[0]).toLower();
         const QString key = QString::fromLatin1(k[1]).toLower();
@@ -627,7 +637,8 @@ bool Generator::run(StoreSummary* summary, QString* error)
         m_spec.departments > int(std::size(kDepartments)) || m_spec.computers < 1 ||
         m_spec.messages < 1) {
         m_error = QStringLiteral("the office needs at least 3 employees, 1 to %1 departments, a "
-                                 "computer and a message").arg(std::size(kDepartments));
+                                 "computer and a message")
+                      .arg(std::size(kDepartments));
         return failed();
     }
     QString e;
@@ -667,8 +678,8 @@ bool Generator::run(StoreSummary* summary, QString* error)
     m_summary.typicalPid = 1;
     m_summary.typicalLogin = m_logins.at(1);
     m_summary.typicalComputer = computerName(1);
-    m_summary.busiestPid = qint32(std::max_element(m_received.begin(), m_received.end()) -
-                                  m_received.begin());
+    m_summary.busiestPid =
+        qint32(std::max_element(m_received.begin(), m_received.end()) - m_received.begin());
     if (!writeMeta() || !finishSequences())
         return failed();
     if (!m_db.commit()) {

@@ -2,7 +2,6 @@
 
 #include <QDate>
 #include <QString>
-
 #include <cstdint>
 
 namespace tzsndmsg::db {
@@ -20,11 +19,11 @@ struct StoreSpec {
     int messages = 100000;
     int years = 4;
     int events = 2000;
-    double wholeOfficeShare = 0.05;  // messages to every employee
-    double computerShare = 0.03;     // other messages that also go to a computer
-    double ccShare = 0.15;           // recipient rows of other messages on the Cc list
+    double wholeOfficeShare = 0.05;   // messages to every employee
+    double computerShare = 0.03;      // other messages that also go to a computer
+    double ccShare = 0.15;            // recipient rows of other messages on the Cc list
     double otherCategoryShare = 0.03; // headers whose cmCat is not "Message"
-    double purgedShare = 0.06;       // messages older than two months with CMPurFla 256
+    double purgedShare = 0.06;        // messages older than two months with CMPurFla 256
     // Messages added on top that never reach the typical employee, her computer or her login:
     // a bigger store with the same inbox (factor 3 makes a store 4 times as large).
     double backgroundFactor = 0.0;
@@ -39,16 +38,16 @@ struct StoreSpec {
 
 // What the benchmarks need to know of a generated office (kept in the store's BenchMeta table).
 struct StoreSummary {
-    qint32 typicalPid = 0;        // an employee who receives a typical number of messages
+    qint32 typicalPid = 0; // an employee who receives a typical number of messages
     QString typicalLogin;
-    QString typicalComputer;      // the workstation she works at
-    qint32 busiestPid = 0;        // the employee with the most received rows
-    qint64 messages = 0;          // CMTable rows of category "Message" and others (no events)
-    qint64 recipientRows = 0;     // BroChkTable rows of messages
+    QString typicalComputer;  // the workstation she works at
+    qint32 busiestPid = 0;    // the employee with the most received rows
+    qint64 messages = 0;      // CMTable rows of category "Message" and others (no events)
+    qint64 recipientRows = 0; // BroChkTable rows of messages
     qint64 events = 0;
     int employees = 0;
     int departments = 0;
-    QString scaleText;            // as asked, for the report
+    QString scaleText; // as asked, for the report
 };
 
 // Fills an empty database (schema created here) and the data folder's stp/Machines.Ini.

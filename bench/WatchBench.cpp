@@ -14,10 +14,10 @@
 // OFFICES,PER puts OFFICES offices of PER such watchers on one server, one schema each, and
 // measures the server's connections and memory beside the latency.
 #include "core/MessageWrite.h"
-#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/OfficeWatcher.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QCommandLineParser>
@@ -36,12 +36,11 @@
 #include <QThread>
 #include <QUrl>
 #include <QUrlQuery>
-
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <sys/resource.h>
 
@@ -62,7 +61,7 @@ public:
 };
 
 struct Config {
-    QString name;  // "postgresql", "sqlite", "sqlite-poll"
+    QString name; // "postgresql", "sqlite", "sqlite-poll"
     bool postgres = false;
     bool pollOnly = false; // no file-system events: the periodic look alone
 };
@@ -170,12 +169,17 @@ public:
         auto store = db::Database::open(url);
         QList<qint32> persons;
         for (int i = 0; i <= n; ++i) {
-            const QString login = i == 0 ? QStringLiteral("SENDER") : QStringLiteral("W%1").arg(i, 2, 10, QLatin1Char('0'));
-            const qint32 pid = store->scalar(QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) "
-                                                            "VALUES (?, ?, ?, '1') RETURNING pID"),
-                                             {login, QStringLiteral("Bench"), login.left(3)})
-                                   .toInt();
-            store->exec(QStringLiteral("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES (?, ?)"), {login, pid});
+            const QString login = i == 0 ? QStringLiteral("SENDER")
+                                         : QStringLiteral("W%1").arg(i, 2, 10, QLatin1Char('0'));
+            const qint32 pid =
+                store
+                    ->scalar(
+                        QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) "
+                                       "VALUES (?, ?, ?, '1') RETURNING pID"),
+                        {login, QStringLiteral("Bench"), login.left(3)})
+                    .toInt();
+            store->exec(QStringLiteral("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES (?, ?)"),
+                        {login, pid});
             if (i > 0)
                 persons << pid;
         }
@@ -192,13 +196,22 @@ public:
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
             env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir + QStringLiteral("/config"));
-            env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), dir + QStringLiteral("/none.conf"));
+            env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"),
+                       dir + QStringLiteral("/none.conf"));
             w->process->setProcessEnvironment(env);
-            QStringList args{QStringLiteral("watch"), QStringLiteral("--db"), url, QStringLiteral("--data"), data,
-                             QStringLiteral("--login"), w->login, QStringLiteral("--computer"),
-                             QStringLiteral("WS") + w->login, QStringLiteral("--state"),
+            QStringList args{QStringLiteral("watch"),
+                             QStringLiteral("--db"),
+                             url,
+                             QStringLiteral("--data"),
+                             data,
+                             QStringLiteral("--login"),
+                             w->login,
+                             QStringLiteral("--computer"),
+                             QStringLiteral("WS") + w->login,
+                             QStringLiteral("--state"),
                              dir + QStringLiteral("/state-") + w->login + QStringLiteral(".json"),
-                             QStringLiteral("--file-check"), QString::number(fileCheckMs)};
+                             QStringLiteral("--file-check"),
+                             QString::number(fileCheckMs)};
             if (config.pollOnly)
                 args << QStringLiteral("--no-file-events");
             Watcher* raw = w.get();
@@ -208,10 +221,12 @@ public:
             watchers.push_back(std::move(w));
         }
         auto allReady = [&] {
-            return std::all_of(watchers.begin(), watchers.end(), [](const auto& w) { return w->ready; });
+            return std::all_of(watchers.begin(), watchers.end(),
+                               [](const auto& w) { return w->ready; });
         };
         if (!waitUntil(allReady, 180000)) {
-            std::fprintf(stderr, "%s with %d watchers: not all started\n", qPrintable(config.name), n);
+            std::fprintf(stderr, "%s with %d watchers: not all started\n", qPrintable(config.name),
+                         n);
         }
         result.startSeconds = double(startClock.elapsed()) / 1000.0;
         QThread::msleep(300); // the last start's first look is over
@@ -220,10 +235,12 @@ public:
         auto askStats = [&](int expected) {
             for (const auto& w : watchers)
                 ::kill(pid_t(w->process->processId()), SIGUSR1);
-            waitUntil([&] {
-                return std::all_of(watchers.begin(), watchers.end(),
-                                   [&](const auto& w) { return w->stats.size() >= expected; });
-            }, 30000);
+            waitUntil(
+                [&] {
+                    return std::all_of(watchers.begin(), watchers.end(),
+                                       [&](const auto& w) { return w->stats.size() >= expected; });
+                },
+                30000);
         };
         askStats(1);
         QElapsedTimer idle;
@@ -270,7 +287,8 @@ public:
             delete w->process;
         }
         if (admin) {
-            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)"));
+            admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database +
+                        QStringLiteral(" WITH (FORCE)"));
         }
         return result;
     }
@@ -314,10 +332,13 @@ public:
             }
             const qint64 committed = sender.committedMs;
             result.expected += n;
-            waitUntil([&] {
-                return std::all_of(watchers.begin(), watchers.end(),
-                                   [&](const auto& w) { return w->noticedMs.contains(saved.cmId); });
-            }, 10000);
+            waitUntil(
+                [&] {
+                    return std::all_of(watchers.begin(), watchers.end(), [&](const auto& w) {
+                        return w->noticedMs.contains(saved.cmId);
+                    });
+                },
+                10000);
             for (const auto& w : watchers)
                 if (w->noticedMs.contains(saved.cmId))
                     result.latencies << double(w->noticedMs.value(saved.cmId) - committed);
@@ -334,7 +355,8 @@ private:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
         p.setProcessEnvironment(env);
-        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url, QStringLiteral("--data"), data});
+        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url,
+                          QStringLiteral("--data"), data});
         return p.waitForFinished(120000) && p.exitCode() == 0;
     }
 
@@ -370,16 +392,19 @@ public:
     {
         m_thread.start();
         m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(&m_context, [=, this] { open(url, data, login, dir); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [=, this] { open(url, data, login, dir); }, Qt::QueuedConnection);
     }
     ~Station()
     {
-        QMetaObject::invokeMethod(&m_context, [this] {
-            m_watcher.reset();
-            m_services.reset();
-            m_context.moveToThread(QCoreApplication::instance()->thread());
-        }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                m_watcher.reset();
+                m_services.reset();
+                m_context.moveToThread(QCoreApplication::instance()->thread());
+            },
+            Qt::BlockingQueuedConnection);
         m_thread.quit();
         m_thread.wait();
     }
@@ -390,8 +415,9 @@ public:
     quint64 statements()
     {
         quint64 n = 0;
-        QMetaObject::invokeMethod(&m_context, [&n] { n = db::Internals::statementsRunOnThisThread(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_context, [&n] { n = db::Internals::statementsRunOnThisThread(); },
+            Qt::BlockingQueuedConnection);
         return n;
     }
     std::optional<qint64> noticedMs(qint32 cmId)
@@ -428,9 +454,10 @@ private:
                              QMutexLocker guard(&m_lock);
                              m_noticed.insert(n.cmID, now);
                          });
-        QObject::connect(m_watcher.get(), &OfficeWatcher::logged, &m_context, [login](const QString& text) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(login), qPrintable(text));
-        });
+        QObject::connect(m_watcher.get(), &OfficeWatcher::logged, &m_context,
+                         [login](const QString& text) {
+                             std::fprintf(stderr, "%s: %s\n", qPrintable(login), qPrintable(text));
+                         });
         if (!m_watcher->start(&error) || !m_watcher->isListening()) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(login),
                          qPrintable(error.isEmpty() ? QStringLiteral("not listening") : error));
@@ -458,7 +485,7 @@ struct Office {
 
 struct ScaleResult {
     int offices = 0, perOffice = 0;
-    QList<double> latencies;           // messages to a few
+    QList<double> latencies;            // messages to a few
     QList<double> wholeOfficeLatencies; // one message to every watcher of an office
     int expected = 0, expectedWhole = 0;
     quint64 unaddressedStatements = 0;
@@ -466,24 +493,28 @@ struct ScaleResult {
     int addressedNotices = 0;
     int failed = 0;
     double startSeconds = 0;
-    int connections = 0;         // the server's, as pg_stat_activity lists them (client backends)
-    int watcherConnections = 0;  // of them, the watchers' notice connections
-    double serverPssMb = 0;      // the server's processes, proportional set size summed
+    int connections = 0;        // the server's, as pg_stat_activity lists them (client backends)
+    int watcherConnections = 0; // of them, the watchers' notice connections
+    double serverPssMb = 0;     // the server's processes, proportional set size summed
     double serverRssMb = 0;
-    double clientRssMb = 0;      // this program with all its watchers
+    double clientRssMb = 0; // this program with all its watchers
     QString sharedBuffers;
 };
 
 // The server's processes: every backend pg_stat_activity lists and the postmaster above them.
 void serverMemory(db::Database& admin, ScaleResult& r)
 {
-    db::Recordset rs = admin.query(QStringLiteral("SELECT pid, backend_type, application_name FROM pg_stat_activity"));
+    db::Recordset rs = admin.query(
+        QStringLiteral("SELECT pid, backend_type, application_name FROM pg_stat_activity"));
     QSet<qint64> pids;
     for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext()) {
         pids.insert(rs.value(QStringLiteral("pid")).toLongLong());
-        if (rs.value(QStringLiteral("backend_type")).toString() == QLatin1String("client backend")) {
+        if (rs.value(QStringLiteral("backend_type")).toString() ==
+            QLatin1String("client backend")) {
             ++r.connections;
-            if (rs.value(QStringLiteral("application_name")).toString().startsWith(QLatin1String("tzsndmsg-watcher")))
+            if (rs.value(QStringLiteral("application_name"))
+                    .toString()
+                    .startsWith(QLatin1String("tzsndmsg-watcher")))
                 ++r.watcherConnections;
         }
     }
@@ -520,7 +551,8 @@ public:
             return r;
         }
         const QString database = QStringLiteral("watchscale_%1x%2").arg(offices).arg(perOffice);
-        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)"));
+        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database +
+                    QStringLiteral(" WITH (FORCE)"));
         admin->exec(QStringLiteral("CREATE DATABASE ") + database);
         const QString dir = work + QStringLiteral("/scale-%1x%2").arg(offices).arg(perOffice);
         QDir(dir).removeRecursively();
@@ -542,11 +574,16 @@ public:
             auto store = db::Database::open(office.url);
             for (int i = 0; i <= perOffice; ++i) {
                 const QString login = i == 0 ? QStringLiteral("SENDER") : loginOf(i);
-                const qint32 pid = store->scalar(QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) "
-                                                                "VALUES (?, ?, ?, '1') RETURNING pID"),
-                                                 {login, QStringLiteral("Bench"), login.left(3)})
-                                       .toInt();
-                store->exec(QStringLiteral("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES (?, ?)"), {login, pid});
+                const qint32 pid =
+                    store
+                        ->scalar(QStringLiteral(
+                                     "INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) "
+                                     "VALUES (?, ?, ?, '1') RETURNING pID"),
+                                 {login, QStringLiteral("Bench"), login.left(3)})
+                        .toInt();
+                store->exec(
+                    QStringLiteral("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES (?, ?)"),
+                    {login, pid});
                 if (i > 0)
                     office.persons << pid;
             }
@@ -570,13 +607,17 @@ public:
             const QString stationDir = dir + QStringLiteral("/office%1").arg(o + 1);
             QDir().mkpath(stationDir);
             for (int i = 1; i <= perOffice; ++i) {
-                office.stations.push_back(std::make_unique<Station>(office.url, office.data, loginOf(i), stationDir));
+                office.stations.push_back(
+                    std::make_unique<Station>(office.url, office.data, loginOf(i), stationDir));
                 // Workstations come in over the morning, not all in one second.
                 if (i % 25 == 0)
-                    waitUntil([&] {
-                        return std::all_of(office.stations.begin(), office.stations.end(),
-                                           [](const auto& s) { return s->ready() || s->failed(); });
-                    }, 60000);
+                    waitUntil(
+                        [&] {
+                            return std::all_of(
+                                office.stations.begin(), office.stations.end(),
+                                [](const auto& s) { return s->ready() || s->failed(); });
+                        },
+                        60000);
             }
         }
         auto eachStation = [&](const std::function<void(Station&)>& f) {
@@ -584,17 +625,20 @@ public:
                 for (auto& s : office.stations)
                     f(*s);
         };
-        waitUntil([&] {
-            bool all = true;
-            eachStation([&](Station& s) { all = all && (s.ready() || s.failed()); });
-            return all;
-        }, 600000);
+        waitUntil(
+            [&] {
+                bool all = true;
+                eachStation([&](Station& s) { all = all && (s.ready() || s.failed()); });
+                return all;
+            },
+            600000);
         eachStation([&](Station& s) { r.failed += s.ready() ? 0 : 1; });
         r.startSeconds = double(startClock.elapsed()) / 1000.0;
         waitUntil([] { return false; }, 1000); // the first looks are over
 
         serverMemory(*admin, r);
-        r.clientRssMb = double(procKb(QCoreApplication::applicationPid(), "status", "VmRSS:")) / 1024.0;
+        r.clientRssMb =
+            double(procKb(QCoreApplication::applicationPid(), "status", "VmRSS:")) / 1024.0;
 
         // Messages to a few workstations of one office at a time.
         QRandomGenerator random(24);
@@ -626,10 +670,13 @@ public:
             if (cmId == 0)
                 continue;
             const qint64 committed = office.sender->committedMs;
-            waitUntil([&] {
-                return std::all_of(to.begin(), to.end(),
-                                   [&](int i) { return office.stations[size_t(i)]->noticedMs(cmId).has_value(); });
-            }, 15000);
+            waitUntil(
+                [&] {
+                    return std::all_of(to.begin(), to.end(), [&](int i) {
+                        return office.stations[size_t(i)]->noticedMs(cmId).has_value();
+                    });
+                },
+                15000);
             for (int i : to) {
                 const auto at = office.stations[size_t(i)]->noticedMs(cmId);
                 if (at)
@@ -657,7 +704,8 @@ public:
             office.stations.clear();
             office.sender.reset();
         }
-        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database + QStringLiteral(" WITH (FORCE)"));
+        admin->exec(QStringLiteral("DROP DATABASE IF EXISTS ") + database +
+                    QStringLiteral(" WITH (FORCE)"));
         return r;
     }
 
@@ -691,7 +739,8 @@ private:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
         p.setProcessEnvironment(env);
-        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url, QStringLiteral("--data"), data});
+        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url,
+                          QStringLiteral("--data"), data});
         return p.waitForFinished(120000) && p.exitCode() == 0;
     }
 };
@@ -700,17 +749,21 @@ void printScale(const ScaleResult& r, QJsonArray& json)
 {
     const double p95 = percentile(r.latencies, 0.95);
     const int watchers = r.offices * r.perOffice;
-    std::printf("\n%d office(s) of %d workstations on one PostgreSQL server (%d watchers, threads of this "
-                "program, each with its own connections)\n",
-                r.offices, r.perOffice, watchers);
+    std::printf(
+        "\n%d office(s) of %d workstations on one PostgreSQL server (%d watchers, threads of this "
+        "program, each with its own connections)\n",
+        r.offices, r.perOffice, watchers);
     std::printf("  %-52s %10s   %s\n", "figure", "measured", "target");
-    std::printf("  %-52s %10s   %s\n", "arrival p50, a message to a few (ms)", qPrintable(ms(median(r.latencies))), "-");
+    std::printf("  %-52s %10s   %s\n", "arrival p50, a message to a few (ms)",
+                qPrintable(ms(median(r.latencies))), "-");
     std::printf("  %-52s %10s   %s\n", "arrival p95, a message to a few (ms)", qPrintable(ms(p95)),
                 watchers >= 500 ? (p95 < 250 ? "under 250: met" : "under 250: NOT met") : "-");
     std::printf("  %-52s %10s   %s\n", "arrival p95, a message to a whole office (ms)",
                 qPrintable(ms(percentile(r.wholeOfficeLatencies, 0.95))), "-");
     std::printf("  %-52s %10lld   %s\n", "notices missed",
-                qlonglong(r.expected + r.expectedWhole - r.latencies.size() - r.wholeOfficeLatencies.size()), "0");
+                qlonglong(r.expected + r.expectedWhole - r.latencies.size() -
+                          r.wholeOfficeLatencies.size()),
+                "0");
     std::printf("  %-52s %10llu   %s\n", "statements run by watchers not addressed",
                 static_cast<unsigned long long>(r.unaddressedStatements),
                 r.unaddressedStatements == 0 ? "0: met" : "0: NOT met");
@@ -719,32 +772,35 @@ void printScale(const ScaleResult& r, QJsonArray& json)
     std::printf("  %-52s %10d   %s\n", "watchers that did not start", r.failed, "0");
     std::printf("  %-52s %10.1f   %s\n", "start of all watchers (s)", r.startSeconds, "-");
     std::printf("  %-52s %10d   %s\n", "server connections (client backends)", r.connections, "-");
-    std::printf("  %-52s %10d   %s\n", "  of them the watchers' notice connections", r.watcherConnections, "-");
+    std::printf("  %-52s %10d   %s\n", "  of them the watchers' notice connections",
+                r.watcherConnections, "-");
     std::printf("  %-52s %10.2f   %s\n", "connections per watcher",
                 watchers ? double(r.connections) / watchers : 0.0, "-");
     std::printf("  %-52s %10.0f   %s\n", "server memory, PSS summed (MB)", r.serverPssMb, "-");
-    std::printf("  %-52s %10.0f   %s\n", "server memory, RSS summed (MB, counts shared pages again)", r.serverRssMb, "-");
+    std::printf("  %-52s %10.0f   %s\n",
+                "server memory, RSS summed (MB, counts shared pages again)", r.serverRssMb, "-");
     std::printf("  %-52s %10.2f   %s\n", "server memory per connection, PSS (MB)",
                 r.connections ? r.serverPssMb / r.connections : 0.0, "-");
     std::printf("  %-52s %10s   %s\n", "shared_buffers", qPrintable(r.sharedBuffers), "-");
-    std::printf("  %-52s %10.0f   %s\n", "this program with its watchers, RSS (MB)", r.clientRssMb, "-");
-    json.append(QJsonObject{{QStringLiteral("offices"), r.offices},
-                            {QStringLiteral("perOffice"), r.perOffice},
-                            {QStringLiteral("medianMs"), median(r.latencies)},
-                            {QStringLiteral("p95Ms"), p95},
-                            {QStringLiteral("wholeOfficeP95Ms"), percentile(r.wholeOfficeLatencies, 0.95)},
-                            {QStringLiteral("unaddressedStatements"), double(r.unaddressedStatements)},
-                            {QStringLiteral("addressedStatements"), double(r.addressedStatements)},
-                            {QStringLiteral("addressedNotices"), r.addressedNotices},
-                            {QStringLiteral("failed"), r.failed},
-                            {QStringLiteral("connections"), r.connections},
-                            {QStringLiteral("watcherConnections"), r.watcherConnections},
-                            {QStringLiteral("serverPssMb"), r.serverPssMb},
-                            {QStringLiteral("serverRssMb"), r.serverRssMb},
-                            {QStringLiteral("clientRssMb"), r.clientRssMb},
-                            {QStringLiteral("sharedBuffers"), r.sharedBuffers}});
+    std::printf("  %-52s %10.0f   %s\n", "this program with its watchers, RSS (MB)", r.clientRssMb,
+                "-");
+    json.append(
+        QJsonObject{{QStringLiteral("offices"), r.offices},
+                    {QStringLiteral("perOffice"), r.perOffice},
+                    {QStringLiteral("medianMs"), median(r.latencies)},
+                    {QStringLiteral("p95Ms"), p95},
+                    {QStringLiteral("wholeOfficeP95Ms"), percentile(r.wholeOfficeLatencies, 0.95)},
+                    {QStringLiteral("unaddressedStatements"), double(r.unaddressedStatements)},
+                    {QStringLiteral("addressedStatements"), double(r.addressedStatements)},
+                    {QStringLiteral("addressedNotices"), r.addressedNotices},
+                    {QStringLiteral("failed"), r.failed},
+                    {QStringLiteral("connections"), r.connections},
+                    {QStringLiteral("watcherConnections"), r.watcherConnections},
+                    {QStringLiteral("serverPssMb"), r.serverPssMb},
+                    {QStringLiteral("serverRssMb"), r.serverRssMb},
+                    {QStringLiteral("clientRssMb"), r.clientRssMb},
+                    {QStringLiteral("sharedBuffers"), r.sharedBuffers}});
 }
-
 
 } // namespace
 
@@ -753,21 +809,30 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("program"), QStringLiteral("The tzsndmsg program."), QStringLiteral("PATH")});
-    parser.addOption({QStringLiteral("pg"), QStringLiteral("A PostgreSQL server (its postgres database)."),
+    parser.addOption({QStringLiteral("program"), QStringLiteral("The tzsndmsg program."),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("pg"),
+                      QStringLiteral("A PostgreSQL server (its postgres database)."),
                       QStringLiteral("URL")});
-    parser.addOption({QStringLiteral("work"), QStringLiteral("A folder for the offices."), QStringLiteral("DIR")});
+    parser.addOption({QStringLiteral("work"), QStringLiteral("A folder for the offices."),
+                      QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("counts"), QStringLiteral("Watcher counts (default 1,10,50)."),
                       QStringLiteral("LIST")});
-    parser.addOption({QStringLiteral("messages"), QStringLiteral("Messages per run (default 10)."), QStringLiteral("N")});
-    parser.addOption({QStringLiteral("idle"), QStringLiteral("Idle seconds measured (default 20)."), QStringLiteral("S")});
-    parser.addOption({QStringLiteral("only"), QStringLiteral("postgresql,sqlite,sqlite-poll"), QStringLiteral("LIST")});
-    parser.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("messages"), QStringLiteral("Messages per run (default 10)."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("idle"), QStringLiteral("Idle seconds measured (default 20)."),
+                      QStringLiteral("S")});
+    parser.addOption({QStringLiteral("only"), QStringLiteral("postgresql,sqlite,sqlite-poll"),
+                      QStringLiteral("LIST")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."),
+                      QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("threads"),
-                      QStringLiteral("Also N watchers as threads of this program on PostgreSQL, messages to a few of them."),
+                      QStringLiteral("Also N watchers as threads of this program on PostgreSQL, "
+                                     "messages to a few of them."),
                       QStringLiteral("N")});
     parser.addOption({QStringLiteral("group"),
-                      QStringLiteral("Only OFFICES offices of PER watchers (threads) on the PostgreSQL server, one schema each."),
+                      QStringLiteral("Only OFFICES offices of PER watchers (threads) on the "
+                                     "PostgreSQL server, one schema each."),
                       QStringLiteral("OFFICES,PER")});
     parser.process(app);
     // A thousand watchers hold several thousand descriptors.
@@ -780,8 +845,9 @@ int main(int argc, char** argv)
     Bench bench;
     bench.program = parser.value(QStringLiteral("program"));
     bench.pgServer = parser.value(QStringLiteral("pg"));
-    bench.work = parser.isSet(QStringLiteral("work")) ? parser.value(QStringLiteral("work"))
-                                                      : QDir::tempPath() + QStringLiteral("/tzsndmsg-watchbench");
+    bench.work = parser.isSet(QStringLiteral("work"))
+                     ? parser.value(QStringLiteral("work"))
+                     : QDir::tempPath() + QStringLiteral("/tzsndmsg-watchbench");
     if (parser.isSet(QStringLiteral("counts"))) {
         bench.counts.clear();
         for (const QString& c : parser.value(QStringLiteral("counts")).split(u','))
@@ -809,13 +875,14 @@ int main(int argc, char** argv)
             return;
         QFile f(parser.value(QStringLiteral("json")));
         if (f.open(QIODevice::WriteOnly))
-            f.write(QJsonDocument(QJsonObject{{QStringLiteral("results"), results},
-                                              {QStringLiteral("scale"), scaleJson},
-                                              {QStringLiteral("messages"), bench.messages},
-                                              {QStringLiteral("fileCheckMs"), bench.fileCheckMs},
-                                              {QStringLiteral("idleSeconds"), bench.idleSeconds},
-                                              {QStringLiteral("cpus"), QThread::idealThreadCount()}})
-                        .toJson());
+            f.write(
+                QJsonDocument(QJsonObject{{QStringLiteral("results"), results},
+                                          {QStringLiteral("scale"), scaleJson},
+                                          {QStringLiteral("messages"), bench.messages},
+                                          {QStringLiteral("fileCheckMs"), bench.fileCheckMs},
+                                          {QStringLiteral("idleSeconds"), bench.idleSeconds},
+                                          {QStringLiteral("cpus"), QThread::idealThreadCount()}})
+                    .toJson());
     };
     if (parser.isSet(QStringLiteral("group"))) {
         const QStringList group = parser.value(QStringLiteral("group")).split(u',');
@@ -852,17 +919,21 @@ int main(int argc, char** argv)
         std::printf("\nCommit on one workstation to the notice on the others (%d messages each, "
                     "signal files looked at every %d ms)\n\n",
                     bench.messages, bench.fileCheckMs);
-        std::printf("%-12s %8s %9s %9s %9s %7s %12s %12s %8s %8s %6s\n", "store", "watchers", "median",
-                    "p95", "max", "missed", "idle st./h", "st./message", "RSS MB", "PSS MB", "exits");
+        std::printf("%-12s %8s %9s %9s %9s %7s %12s %12s %8s %8s %6s\n", "store", "watchers",
+                    "median", "p95", "max", "missed", "idle st./h", "st./message", "RSS MB",
+                    "PSS MB", "exits");
         for (const Result& r : results) {
-            const double perHour = r.idleSeconds > 0 ? r.idleStatementsMax * 3600.0 / r.idleSeconds : 0;
-            std::printf("%-12s %8d %9s %9s %9s %7lld %12.0f %12.2f %8.1f %8.1f %3d/%-3d\n",
-                        qPrintable(r.config), r.watchers, qPrintable(ms(median(r.latencies))),
-                        qPrintable(ms(percentile(r.latencies, 0.95))),
-                        qPrintable(ms(r.latencies.isEmpty() ? std::nan("")
-                                                            : *std::max_element(r.latencies.begin(), r.latencies.end()))),
-                        qlonglong(r.expected - r.latencies.size()), perHour, r.perMessageMean,
-                        r.rssMedianMb, r.pssMedianMb, r.cleanExits, r.watchers);
+            const double perHour =
+                r.idleSeconds > 0 ? r.idleStatementsMax * 3600.0 / r.idleSeconds : 0;
+            std::printf(
+                "%-12s %8d %9s %9s %9s %7lld %12.0f %12.2f %8.1f %8.1f %3d/%-3d\n",
+                qPrintable(r.config), r.watchers, qPrintable(ms(median(r.latencies))),
+                qPrintable(ms(percentile(r.latencies, 0.95))),
+                qPrintable(ms(r.latencies.isEmpty()
+                                  ? std::nan("")
+                                  : *std::max_element(r.latencies.begin(), r.latencies.end()))),
+                qlonglong(r.expected - r.latencies.size()), perHour, r.perMessageMean,
+                r.rssMedianMb, r.pssMedianMb, r.cleanExits, r.watchers);
             json.append(QJsonObject{{QStringLiteral("store"), r.config},
                                     {QStringLiteral("watchers"), r.watchers},
                                     {QStringLiteral("medianMs"), median(r.latencies)},
@@ -886,13 +957,18 @@ int main(int argc, char** argv)
             return nullptr;
         };
         std::printf("\nRatios (p95)\n");
-        const int most = bench.counts.isEmpty() ? 0 : *std::max_element(bench.counts.begin(), bench.counts.end());
-        const int fewest = bench.counts.isEmpty() ? 0 : *std::min_element(bench.counts.begin(), bench.counts.end());
+        const int most = bench.counts.isEmpty()
+                             ? 0
+                             : *std::max_element(bench.counts.begin(), bench.counts.end());
+        const int fewest = bench.counts.isEmpty()
+                               ? 0
+                               : *std::min_element(bench.counts.begin(), bench.counts.end());
         for (const Config& c : configs) {
             const Result* a = find(c.name, fewest);
             const Result* b = find(c.name, most);
             if (a && b)
-                std::printf("  %-12s %d watchers / %d watcher(s): %.2f\n", qPrintable(c.name), most, fewest,
+                std::printf("  %-12s %d watchers / %d watcher(s): %.2f\n", qPrintable(c.name), most,
+                            fewest,
                             percentile(b->latencies, 0.95) / percentile(a->latencies, 0.95));
         }
         for (int n : std::as_const(bench.counts)) {
@@ -909,10 +985,11 @@ int main(int argc, char** argv)
                 std::printf("\n");
         }
 
-        std::printf("\nTargets: PostgreSQL p95 under 500 ms at 50 watchers; signal files (polled) under "
-                    "%d ms + 200 ms; idle watchers on PostgreSQL run no statement; an idle watcher uses "
-                    "under 30 MB.\n",
-                    bench.fileCheckMs);
+        std::printf(
+            "\nTargets: PostgreSQL p95 under 500 ms at 50 watchers; signal files (polled) under "
+            "%d ms + 200 ms; idle watchers on PostgreSQL run no statement; an idle watcher uses "
+            "under 30 MB.\n",
+            bench.fileCheckMs);
     }
     if (parser.isSet(QStringLiteral("threads")) && !bench.pgServer.isEmpty()) {
         const int n = parser.value(QStringLiteral("threads")).toInt();

@@ -3,12 +3,12 @@
 #include "BareStatements.h"
 #include "BenchRunner.h"
 #include "StoreGenerator.h"
-#include "state/SharedState.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageSearch.h"
-#include "tzsndmsg/db/Database.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QProcess>
@@ -123,36 +123,38 @@ void addWholeListCases(Runner& runner, const std::shared_ptr<tzglob::tzGlobal>& 
             core::searchStatement(*services, *db, params, searchWords(word), false);
         return bareCount(*db, withBareToCcNames(s.sql, sqlite), s.params);
     };
-    Case search{QStringLiteral("Search \"%1\" whole list with To/CC (searchMessages)").arg(word),
-                bareName,
-                [services, login, word] {
-                    MessageSearchResult result;
-                    QString why;
-                    if (!searchMessages(*services, login, word, MessageSearchScope{}, result,
-                                        &why)) {
-                        std::fprintf(stderr, "searchMessages: %s\n", qPrintable(why));
-                        return qint64(-1);
-                    }
-                    return qint64(result.hits.size());
-                },
-                searchBare};
+    Case search{
+        QStringLiteral("Search \"%1\" whole list with To/CC (searchMessages)").arg(word), bareName,
+        [services, login, word] {
+            MessageSearchResult result;
+            QString why;
+            if (!searchMessages(*services, login, word, MessageSearchScope{}, result, &why)) {
+                std::fprintf(stderr, "searchMessages: %s\n", qPrintable(why));
+                return qint64(-1);
+            }
+            return qint64(result.hits.size());
+        },
+        searchBare};
     search.target = kTarget;
     runner.add(search);
 
     // The commands as a script runs them: a process each, started, reading the store, printing.
-    const QStringList common{QStringLiteral("--db"), databaseUrl, QStringLiteral("--data"), dataFolder,
-                             QStringLiteral("--login"), login, QStringLiteral("--computer"),
-                             summary.typicalComputer};
-    Case inboxCommand{QStringLiteral("tzsndmsg inbox, whole process"), bareName,
-                      [common] { return runProgram(QStringList{QStringLiteral("inbox")} + common); },
-                      inboxBare};
+    const QStringList common{QStringLiteral("--db"),       databaseUrl,
+                             QStringLiteral("--data"),     dataFolder,
+                             QStringLiteral("--login"),    login,
+                             QStringLiteral("--computer"), summary.typicalComputer};
+    Case inboxCommand{
+        QStringLiteral("tzsndmsg inbox, whole process"), bareName,
+        [common] { return runProgram(QStringList{QStringLiteral("inbox")} + common); }, inboxBare};
     inboxCommand.target = kTarget;
     inboxCommand.note = QStringLiteral("the process's start, services and printing included");
     runner.add(inboxCommand);
-    Case searchCommand{
-        QStringLiteral("tzsndmsg search %1, whole process").arg(word), bareName,
-        [common, word] { return runProgram(QStringList{QStringLiteral("search")} + common + QStringList{word}); },
-        searchBare};
+    Case searchCommand{QStringLiteral("tzsndmsg search %1, whole process").arg(word), bareName,
+                       [common, word] {
+                           return runProgram(QStringList{QStringLiteral("search")} + common +
+                                             QStringList{word});
+                       },
+                       searchBare};
     searchCommand.target = kTarget;
     searchCommand.note = inboxCommand.note;
     runner.add(searchCommand);

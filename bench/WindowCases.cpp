@@ -1,14 +1,13 @@
 #include "WindowCases.h"
-#include "db/Internals.h"
 
 #include "BareStatements.h"
 #include "BenchRunner.h"
 #include "StoreGenerator.h"
-
+#include "WindowDriver.h"
+#include "db/Internals.h"
+#include "messages/tzSndMsgFrm.h"
 #include "state/SharedState.h"
 #include "tzsndmsg/db/Database.h"
-#include "messages/tzSndMsgFrm.h"
-#include "WindowDriver.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 
@@ -17,7 +16,6 @@
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTableView>
-
 #include <memory>
 
 namespace tzsndmsg::bench {
@@ -99,20 +97,21 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
 
     const auto queries = std::make_shared<int>(0);
     const auto screenRows = std::make_shared<int>(20);
-    runner.add(
-        {QStringLiteral("Window: open the inbox offscreen (load, list, bind, first paint)"),
-         QStringLiteral("bare statement + one recipient query for the screen"),
-         [queries, screenRows] {
-             const int before = tzSndMsgFrm::recipientQueryCount();
-             auto w = openInbox();
-             *queries = tzSndMsgFrm::recipientQueryCount() - before;
-             const qint64 rows = bench::gridOf(*w)->model()->rowCount();
-             *screenRows = std::max(1, bench::gridOf(*w)->viewport()->height() /
-                                           std::max(1, bench::gridOf(*w)->verticalHeader()->defaultSectionSize()));
-             w->Unload();
-             return rows;
-         },
-         [summary] { return bareScreens(1, 40, summary); }});
+    runner.add({QStringLiteral("Window: open the inbox offscreen (load, list, bind, first paint)"),
+                QStringLiteral("bare statement + one recipient query for the screen"),
+                [queries, screenRows] {
+                    const int before = tzSndMsgFrm::recipientQueryCount();
+                    auto w = openInbox();
+                    *queries = tzSndMsgFrm::recipientQueryCount() - before;
+                    const qint64 rows = bench::gridOf(*w)->model()->rowCount();
+                    *screenRows = std::max(
+                        1,
+                        bench::gridOf(*w)->viewport()->height() /
+                            std::max(1, bench::gridOf(*w)->verticalHeader()->defaultSectionSize()));
+                    w->Unload();
+                    return rows;
+                },
+                [summary] { return bareScreens(1, 40, summary); }});
 
     const auto window = std::make_shared<std::unique_ptr<tzSndMsgFrm>>();
     const auto pages = std::make_shared<int>(0);
@@ -123,7 +122,9 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
              *pages = scrollThrough(**window);
              return qint64(bench::gridOf(**window)->model()->rowCount());
          },
-         [summary, pages, screenRows] { return bareScreens(std::max(1, *pages), *screenRows, summary); },
+         [summary, pages, screenRows] {
+             return bareScreens(std::max(1, *pages), *screenRows, summary);
+         },
          [window] {
              (*window)->Unload();
              window->reset();

@@ -1,7 +1,6 @@
 // tzsndmsg_bench: times the product's list, send, purge and picker work on a generated office
 // against the bare database work each stands on, and prints the ratios.
 #include "BareStatements.h"
-#include "db/Internals.h"
 #include "BenchRunner.h"
 #include "ConfirmationCases.h"
 #include "ProposedChanges.h"
@@ -9,22 +8,22 @@
 #include "StoreGenerator.h"
 #include "WholeListCases.h"
 #include "WindowCases.h"
-
-#include "state/SharedState.h"
+#include "WindowDriver.h"
+#include "core/EventStore.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
 #include "core/StationSignal.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/db/RecordWriter.h"
+#include "db/Internals.h"
 #include "directory/StaffDirectory.h"
-#include "core/EventStore.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
-#include "WindowDriver.h"
+#include "state/SharedState.h"
 #include "store/Schema.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/SignedIn.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/tzGlobal.h"
 
 #include <QApplication>
@@ -32,22 +31,21 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonDocument>
 #include <QItemSelectionModel>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QSet>
-#include <QTableView>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSysInfo>
+#include <QTableView>
+#include <QTextStream>
 #include <QThread>
 #include <QUrl>
-#include <QSysInfo>
-#include <QTextStream>
-
 #include <cstdio>
 
 using namespace tzsndmsg;
@@ -56,8 +54,8 @@ namespace {
 
 constexpr int kFirstScreen = 40;
 
-// Every row of a bare statement, kept as a client that shows the rows must. `rawBytes` gets the size of the values;
-// `lastIds` the cmID values of the last `lastCount` rows, last row first.
+// Every row of a bare statement, kept as a client that shows the rows must. `rawBytes` gets the
+// size of the values; `lastIds` the cmID values of the last `lastCount` rows, last row first.
 qint64 bareRows(db::Database& db, const QString& sql, const QVariantList& params,
                 qint64* rawBytes = nullptr, QStringList* lastIds = nullptr, int lastCount = 0)
 {
@@ -116,7 +114,10 @@ struct Bench {
 
     // The view's list as the window reads it: the statement through the adapter, then the
     // client-side sort.
-    db::Recordset viewList(bool inbox, bool history) const { return viewList(*services, inbox, history); }
+    db::Recordset viewList(bool inbox, bool history) const
+    {
+        return viewList(*services, inbox, history);
+    }
     db::Recordset viewList(tzglob::tzGlobal& at, bool inbox, bool history) const
     {
         QString error;
@@ -127,7 +128,10 @@ struct Bench {
     }
 
     // The "To/ CC" cells of one screen in one statement, as the window fetches them.
-    QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const { return toCcOfScreen(*services, ids); }
+    QHash<qint32, QString> toCcOfScreen(const QList<qint32>& ids) const
+    {
+        return toCcOfScreen(*services, ids);
+    }
     QHash<qint32, QString> toCcOfScreen(tzglob::tzGlobal& at, const QList<qint32>& ids) const
     {
         const QHash<qint32, QVector<core::RecipientRow>> rows = core::readRecipientRowsOf(at, ids);
@@ -137,10 +141,7 @@ struct Bench {
         return out;
     }
 
-    QVariantList who() const
-    {
-        return {summary.typicalPid, summary.typicalComputer};
-    }
+    QVariantList who() const { return {summary.typicalPid, summary.typicalComputer}; }
 };
 
 // The inbox open: list, sort, binding to the grid model and the unbound cells of the first
@@ -178,8 +179,7 @@ void addListCases(bench::Runner& runner, Bench& b)
         const QString name = QString::fromLatin1(v.name);
         const QString bare = v.inbox ? bench::bareInboxStatement(true, v.history, b.sqlite())
                                      : bench::bareSentStatement(v.history, b.sqlite());
-        const QVariantList params =
-            v.inbox ? b.who() : QVariantList{b.summary.typicalLogin};
+        const QVariantList params = v.inbox ? b.who() : QVariantList{b.summary.typicalLogin};
         runner.add({name + QStringLiteral(" statement as the window runs it + client sort"),
                     QStringLiteral("bare equivalent, sorted by the database"),
                     [&b, v] { return qint64(b.viewList(v.inbox, v.history).recordCount()); },
@@ -188,19 +188,19 @@ void addListCases(bench::Runner& runner, Bench& b)
 
     // Inbox open: list, sort, binding to the grid model and the unbound cells of the first
     // screen, against the bare statement and one batch query for the first screen's recipients.
-    runner.add(
-        {QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
-         QStringLiteral("bare statement + one recipient query for the screen"),
-         [&b] { return inboxOpen(b, *b.services); },
-         [&b] {
-             // The screen's ids come from the rows read: the bare work is one more query.
-             QStringList ids;
-             const qint64 n = bareRows(*b.db, bench::bareInboxStatement(true, false, b.sqlite()),
-                                       b.who(), nullptr, &ids, kFirstScreen);
-             if (!ids.isEmpty())
-                 bareRows(*b.db, bench::bareRecipientsOf(ids.join(u',')), {});
-             return n;
-         }});
+    runner.add({QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
+                QStringLiteral("bare statement + one recipient query for the screen"),
+                [&b] { return inboxOpen(b, *b.services); },
+                [&b] {
+                    // The screen's ids come from the rows read: the bare work is one more query.
+                    QStringList ids;
+                    const qint64 n =
+                        bareRows(*b.db, bench::bareInboxStatement(true, false, b.sqlite()), b.who(),
+                                 nullptr, &ids, kFirstScreen);
+                    if (!ids.isEmpty())
+                        bareRows(*b.db, bench::bareRecipientsOf(ids.join(u',')), {});
+                    return n;
+                }});
 }
 
 QVector<qint32> wholeOffice()
@@ -241,9 +241,9 @@ void addSendCase(bench::Runner& runner, Bench& b)
     // transaction, then one station signal per row written.
     const auto firstNewId = std::make_shared<qint64>(0);
     const auto deleteFrom = [&b, firstNewId] {
-        for (const char* sql : {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
-                                "DELETE FROM EVTable WHERE EvLinID >= ?",
-                                "DELETE FROM CMTable WHERE cmID >= ?"})
+        for (const char* sql :
+             {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
+              "DELETE FROM EVTable WHERE EvLinID >= ?", "DELETE FROM CMTable WHERE cmID >= ?"})
             b.db->exec(QString::fromLatin1(sql), {*firstNewId});
         // Each run starts with an empty write-ahead log, so that no run pays for a checkpoint
         // the one before it left due.
@@ -257,71 +257,76 @@ void addSendCase(bench::Runner& runner, Bench& b)
     const QString body = message.cmDoc;
     const auto bareSend = [&b, office, login, sender, body, firstNewId](bool together) {
         return [&b, office, login, sender, body, firstNewId, together] {
-             QSqlDatabase handle = tzsndmsg::db::Internals::handle(*b.db);
-             QSqlQuery h(handle), d(handle), r(handle);
-             db::Transaction t(*b.db);
-             h.prepare(QStringLiteral(
-                 "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, "
-                 "cmSubCat, cmWhoMod, cmDoc, CMSubjec, cmDocAftDis, CMNeeCom, CMShoOnRep, cmConRec) "
-                 "VALUES (256, 0, '10:00:00', '2026-12-06', ?, ?, 'Message', '', ?, ?, ?, 0, 0, 0, 0) "
-                 "RETURNING cmID"));
-             h.addBindValue(login);
-             h.addBindValue(sender.toInt());
-             h.addBindValue(login);
-             h.addBindValue(body);
-             h.addBindValue(QStringLiteral("Office closes early"));
-             h.exec();
-             h.next();
-             const qint64 cm = h.value(0).toLongLong();
-             h.finish();
-             *firstNewId = cm;
-             d.prepare(QStringLiteral(
-                 "INSERT INTO EVTable (EvPID, EvLinID, EvTyp, EVAlaFla, EVAlaStaDatFla, EVAlaStaDat, "
-                 "EVAlaStaTim, EvPri, EvBroFla, EvBroStaDatFla, EvBroReaFla, EvBroReaEve, "
-                 "EvBroReaTyp, EvBroNumOfTim, EvBroEndDatFla) VALUES (?, ?, 0, 0, 0, '1899-12-30', "
-                 "'00:00:00', 'False', 0, 0, 0, 0, -1, 0, 0)"));
-             d.addBindValue(sender.toInt());
-             d.addBindValue(cm);
-             d.exec();
-             const QString insert = QStringLiteral(
-                 "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkAssPID, "
-                 "BroChkSavToFla, BroChkToMac) VALUES ");
-             const QString row = QStringLiteral("(?, ?, 0, 0, 0, '')");
-             if (together) {
-                 // Every row in one statement.
-                 QStringList rows;
-                 for (qsizetype i = 0; i < office.size(); ++i)
-                     rows << row;
-                 r.prepare(insert + rows.join(u','));
-                 int at = 0;
-                 for (qint32 pid : office) {
-                     r.bindValue(at++, cm);
-                     r.bindValue(at++, pid);
-                 }
-                 r.exec();
-             } else {
-                 r.prepare(insert + row);
-                 for (qint32 pid : office) {
-                     r.bindValue(0, cm);
-                     r.bindValue(1, pid);
-                     r.exec();
-                 }
-             }
-             t.commit();
-             return qint64(office.size() + 2);
-         };
+            QSqlDatabase handle = tzsndmsg::db::Internals::handle(*b.db);
+            QSqlQuery h(handle), d(handle), r(handle);
+            db::Transaction t(*b.db);
+            h.prepare(QStringLiteral(
+                "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, "
+                "cmSubCat, cmWhoMod, cmDoc, CMSubjec, cmDocAftDis, CMNeeCom, CMShoOnRep, cmConRec) "
+                "VALUES (256, 0, '10:00:00', '2026-12-06', ?, ?, 'Message', '', ?, ?, ?, 0, 0, 0, "
+                "0) "
+                "RETURNING cmID"));
+            h.addBindValue(login);
+            h.addBindValue(sender.toInt());
+            h.addBindValue(login);
+            h.addBindValue(body);
+            h.addBindValue(QStringLiteral("Office closes early"));
+            h.exec();
+            h.next();
+            const qint64 cm = h.value(0).toLongLong();
+            h.finish();
+            *firstNewId = cm;
+            d.prepare(QStringLiteral(
+                "INSERT INTO EVTable (EvPID, EvLinID, EvTyp, EVAlaFla, EVAlaStaDatFla, "
+                "EVAlaStaDat, "
+                "EVAlaStaTim, EvPri, EvBroFla, EvBroStaDatFla, EvBroReaFla, EvBroReaEve, "
+                "EvBroReaTyp, EvBroNumOfTim, EvBroEndDatFla) VALUES (?, ?, 0, 0, 0, '1899-12-30', "
+                "'00:00:00', 'False', 0, 0, 0, 0, -1, 0, 0)"));
+            d.addBindValue(sender.toInt());
+            d.addBindValue(cm);
+            d.exec();
+            const QString insert = QStringLiteral(
+                "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkAssPID, "
+                "BroChkSavToFla, BroChkToMac) VALUES ");
+            const QString row = QStringLiteral("(?, ?, 0, 0, 0, '')");
+            if (together) {
+                // Every row in one statement.
+                QStringList rows;
+                for (qsizetype i = 0; i < office.size(); ++i)
+                    rows << row;
+                r.prepare(insert + rows.join(u','));
+                int at = 0;
+                for (qint32 pid : office) {
+                    r.bindValue(at++, cm);
+                    r.bindValue(at++, pid);
+                }
+                r.exec();
+            } else {
+                r.prepare(insert + row);
+                for (qint32 pid : office) {
+                    r.bindValue(0, cm);
+                    r.bindValue(1, pid);
+                    r.exec();
+                }
+            }
+            t.commit();
+            return qint64(office.size() + 2);
+        };
     };
-    bench::Case send{QStringLiteral("Whole-office send through the message core (%1 addressees, %2 signals)")
-             .arg(office.size()).arg(office.size() + 2),
-         QStringLiteral("bare inserts in one transaction"),
-         [&b, message, office, firstNewId] {
-             const core::SaveResult saved = core::saveMessage(*b.services, message);
-             *firstNewId = saved.cmId;
-             return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
-         },
-         bareSend(false),
-         deleteFrom, deleteFrom,
-         QStringLiteral("the record writer, the commit and the station signals of the save")};
+    bench::Case send{
+        QStringLiteral("Whole-office send through the message core (%1 addressees, %2 signals)")
+            .arg(office.size())
+            .arg(office.size() + 2),
+        QStringLiteral("bare inserts in one transaction"),
+        [&b, message, office, firstNewId] {
+            const core::SaveResult saved = core::saveMessage(*b.services, message);
+            *firstNewId = saved.cmId;
+            return saved.ok && saved.cmId != 0 ? qint64(office.size() + 2) : qint64(-1);
+        },
+        bareSend(false),
+        deleteFrom,
+        deleteFrom,
+        QStringLiteral("the record writer, the commit and the station signals of the save")};
     send.target = 1.3;
     runner.add(send);
     // Against the same bare work with the rows together, as the save now sends them.
@@ -343,22 +348,24 @@ void addSendCase(bench::Runner& runner, Bench& b)
              auto& gic = *b.services;
              db::Transaction t(*b.db);
              qint64 cm = 0;
-             gic.writeRecord(9, QStringLiteral("CMTable"), QStringLiteral("cmID"), cm,
-                             {QStringLiteral("cmTyp"), QStringLiteral("cmTim"), QStringLiteral("cmDat"),
-                              QStringLiteral("cmWho"), QStringLiteral("cmPid"), QStringLiteral("cmCat"),
-                              QStringLiteral("cmDoc"), QStringLiteral("CMSubjec")},
-                             {QStringLiteral("256"), QStringLiteral("10:00 AM"),
-                              QStringLiteral("12/06/2026"), login, sender, QStringLiteral("Message"),
-                              body, QStringLiteral("Office closes early")});
+             gic.writeRecord(
+                 9, QStringLiteral("CMTable"), QStringLiteral("cmID"), cm,
+                 {QStringLiteral("cmTyp"), QStringLiteral("cmTim"), QStringLiteral("cmDat"),
+                  QStringLiteral("cmWho"), QStringLiteral("cmPid"), QStringLiteral("cmCat"),
+                  QStringLiteral("cmDoc"), QStringLiteral("CMSubjec")},
+                 {QStringLiteral("256"), QStringLiteral("10:00 AM"), QStringLiteral("12/06/2026"),
+                  login, sender, QStringLiteral("Message"), body,
+                  QStringLiteral("Office closes early")});
              *firstNewId = cm;
              qint64 ev = 0;
-             gic.writeRecord(9, QStringLiteral("EvTable"), QStringLiteral("EVID"), ev,
-                             {QStringLiteral("Evpid"), QStringLiteral("EvLinID"), QStringLiteral("EvTyp")},
-                             {sender, QString::number(cm), QStringLiteral("0")});
+             gic.writeRecord(
+                 9, QStringLiteral("EvTable"), QStringLiteral("EVID"), ev,
+                 {QStringLiteral("Evpid"), QStringLiteral("EvLinID"), QStringLiteral("EvTyp")},
+                 {sender, QString::number(cm), QStringLiteral("0")});
              QList<QStringList> rows;
              for (qint32 pid : office)
                  rows << QStringList{QString::number(cm), QString::number(pid), QStringLiteral("0"),
-                                     QStringLiteral("0"), QStringLiteral("0"), QString()};
+                                     QStringLiteral("0"), QStringLiteral("0"),  QString()};
              db::insertRecords(*b.db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
                                {QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPid"),
                                 QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
@@ -367,10 +374,10 @@ void addSendCase(bench::Runner& runner, Bench& b)
              t.commit();
              return qint64(office.size() + 2);
          },
-         {}, deleteFrom});
+         {},
+         deleteFrom});
     runner.add({QStringLiteral("  part: the %1 station signals of one save").arg(office.size() + 2),
-                QString(),
-                [&b, office] {
+                QString(), [&b, office] {
                     QStringList tags{QStringLiteral("CMCM"), QStringLiteral("CMEV")};
                     for (int i = 0; i < office.size(); ++i)
                         tags << QStringLiteral("CMBC");
@@ -384,9 +391,10 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
     auto ids = std::make_shared<QVector<qint64>>();
     {
         QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
-        q.prepare(QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable INNER JOIN CMTable "
-                                 "ON CMTable.cmID = BroChkTable.BroChkLinID WHERE BroChkPID = ? "
-                                 "AND BroChkDonDis = -1 AND CMPurFla IS NULL ORDER BY BroChkLinID"));
+        q.prepare(
+            QStringLiteral("SELECT DISTINCT BroChkLinID FROM BroChkTable INNER JOIN CMTable "
+                           "ON CMTable.cmID = BroChkTable.BroChkLinID WHERE BroChkPID = ? "
+                           "AND BroChkDonDis = -1 AND CMPurFla IS NULL ORDER BY BroChkLinID"));
         q.addBindValue(b.summary.typicalPid);
         q.exec();
         while (q.next() && ids->size() < 4000) // candidates: the grid's rows pick 1,000
@@ -429,37 +437,39 @@ void addPurgeCase(bench::Runner& runner, Bench& b)
         *selected = int(chosen.size());
         *ids = chosen; // the bare updates and the restore touch the same messages
         bench::gridOf(w)->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect |
-                                                   QItemSelectionModel::Rows);
+                                                             QItemSelectionModel::Rows);
     };
-    runner.add(
-        {QStringLiteral("Purge %1 selected rows from the window (one transaction)").arg(std::min<qsizetype>(1000, ids->size())),
-         QStringLiteral("bare updates in one transaction"),
-         [window, selected] {
-             (*window)->Purge_Selected();
-             return qint64(*selected);
-         },
-         [&b, ids] {
-             db::Transaction t(*b.db);
-             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
-             q.prepare(QStringLiteral("UPDATE CMTable SET CMPurFla = ? WHERE cmID = ?"));
-             for (qint64 id : *ids) {
-                 q.bindValue(0, 256);
-                 q.bindValue(1, id);
-                 q.exec();
-             }
-             t.commit();
-             return qint64(ids->size());
-         },
-         restore, restore,
-         QStringLiteral("the window's grid selection of the same messages; Purge_Selected is timed"),
-         openAndSelect});
+    runner.add({QStringLiteral("Purge %1 selected rows from the window (one transaction)")
+                    .arg(std::min<qsizetype>(1000, ids->size())),
+                QStringLiteral("bare updates in one transaction"),
+                [window, selected] {
+                    (*window)->Purge_Selected();
+                    return qint64(*selected);
+                },
+                [&b, ids] {
+                    db::Transaction t(*b.db);
+                    QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
+                    q.prepare(QStringLiteral("UPDATE CMTable SET CMPurFla = ? WHERE cmID = ?"));
+                    for (qint64 id : *ids) {
+                        q.bindValue(0, 256);
+                        q.bindValue(1, id);
+                        q.exec();
+                    }
+                    t.commit();
+                    return qint64(ids->size());
+                },
+                restore, restore,
+                QStringLiteral(
+                    "the window's grid selection of the same messages; Purge_Selected is timed"),
+                openAndSelect});
 }
 
 void addPickerAndEventCases(bench::Runner& runner, Bench& b)
 {
     runner.add(
         {QStringLiteral("Picker FillStaffList (%1 employees, %2 departments)")
-             .arg(b.summary.employees).arg(b.summary.departments),
+             .arg(b.summary.employees)
+             .arg(b.summary.departments),
          QStringLiteral("two bare queries"),
          [] {
              QListWidget list;
@@ -474,10 +484,11 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
              const QString in = ids.join(u',');
              qint64 n = bareRows(
                  *b.db,
-                 QStringLiteral("SELECT EBTable.EBPid, EBTable.EBDep FROM EBTable WHERE EBTable.EBID IN "
-                                "(SELECT Max(EBTable.EBID) FROM EBTable INNER JOIN ESTable ON "
-                                "EBTable.EBID = ESTable.EBID WHERE (ESTable.ESSta IS NULL OR "
-                                "ESTable.ESSta <> 'Terminated') AND EBTable.EBPid IN (") +
+                 QStringLiteral(
+                     "SELECT EBTable.EBPid, EBTable.EBDep FROM EBTable WHERE EBTable.EBID IN "
+                     "(SELECT Max(EBTable.EBID) FROM EBTable INNER JOIN ESTable ON "
+                     "EBTable.EBID = ESTable.EBID WHERE (ESTable.ESSta IS NULL OR "
+                     "ESTable.ESSta <> 'Terminated') AND EBTable.EBPid IN (") +
                      in + QStringLiteral(") GROUP BY EBTable.EBPid) ORDER BY EBTable.EBID DESC"),
                  {});
              n += bareRows(*b.db,
@@ -487,46 +498,48 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
              return n;
          }});
 
-    runner.add(
-        {QStringLiteral("Events list + \"To/ CC\" of the first screen"),
-         QStringLiteral("bare list + one attendee query"),
-         [&b] {
-             auto& gic = *b.services;
-             db::Recordset rs = b.db->query(gic.adaptSqlFor(*b.db, events::eventListStatement({}, {})));
-             // The event grid's cells of the first screen, as the window reads them.
-             QList<qint64> screen;
-             for (rs.moveFirst(); !rs.eof() && screen.size() < kFirstScreen; rs.moveNext())
-                 screen << rs.value(QStringLiteral("cmID")).toLongLong();
-             events::attendeeCellTexts(gic, *b.db, screen);
-             return qint64(rs.recordCount());
-         },
-         [&b] {
-             // The list's own statement, read bare (the database's plan is the same for both).
-             QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
-             q.setForwardOnly(true);
-             q.exec(b.services->adaptSqlFor(*b.db, events::eventListStatement({}, {})));
-             qint64 n = 0;
-             QStringList ids;
-             std::vector<QVariantList> rows;
-             const int columns = q.record().count(); // once: a record per call is costly
-             while (q.next()) {
-                 QVariantList row;
-                 row.reserve(columns);
-                 for (int c = 0; c < columns; ++c)
-                     row << q.value(c);
-                 if (n++ < kFirstScreen)
-                     ids << QString::number(q.value(0).toLongLong());
-                 rows.push_back(std::move(row));
-             }
-             if (!ids.isEmpty())
-                 bareRows(*b.db,
-                          QStringLiteral("SELECT BroChkLinID, BroChkTyp, PLasNam, PFirNam FROM "
-                                         "BroChkTable LEFT JOIN PATable ON PATable.pID = "
-                                         "BroChkTable.BroChkPID WHERE BroChkLinID IN (") +
-                              ids.join(u',') + QStringLiteral(") ORDER BY BroChkLinID, BroChkID"),
-                          {});
-             return n;
-         }});
+    runner.add({QStringLiteral("Events list + \"To/ CC\" of the first screen"),
+                QStringLiteral("bare list + one attendee query"),
+                [&b] {
+                    auto& gic = *b.services;
+                    db::Recordset rs =
+                        b.db->query(gic.adaptSqlFor(*b.db, events::eventListStatement({}, {})));
+                    // The event grid's cells of the first screen, as the window reads them.
+                    QList<qint64> screen;
+                    for (rs.moveFirst(); !rs.eof() && screen.size() < kFirstScreen; rs.moveNext())
+                        screen << rs.value(QStringLiteral("cmID")).toLongLong();
+                    events::attendeeCellTexts(gic, *b.db, screen);
+                    return qint64(rs.recordCount());
+                },
+                [&b] {
+                    // The list's own statement, read bare (the database's plan is the same for
+                    // both).
+                    QSqlQuery q(tzsndmsg::db::Internals::handle(*b.db));
+                    q.setForwardOnly(true);
+                    q.exec(b.services->adaptSqlFor(*b.db, events::eventListStatement({}, {})));
+                    qint64 n = 0;
+                    QStringList ids;
+                    std::vector<QVariantList> rows;
+                    const int columns = q.record().count(); // once: a record per call is costly
+                    while (q.next()) {
+                        QVariantList row;
+                        row.reserve(columns);
+                        for (int c = 0; c < columns; ++c)
+                            row << q.value(c);
+                        if (n++ < kFirstScreen)
+                            ids << QString::number(q.value(0).toLongLong());
+                        rows.push_back(std::move(row));
+                    }
+                    if (!ids.isEmpty())
+                        bareRows(
+                            *b.db,
+                            QStringLiteral("SELECT BroChkLinID, BroChkTyp, PLasNam, PFirNam FROM "
+                                           "BroChkTable LEFT JOIN PATable ON PATable.pID = "
+                                           "BroChkTable.BroChkPID WHERE BroChkLinID IN (") +
+                                ids.join(u',') + QStringLiteral(") ORDER BY BroChkLinID, BroChkID"),
+                            {});
+                    return n;
+                }});
 }
 
 // Signed in against not signed in: the same work through a workstation connected as the
@@ -535,17 +548,16 @@ void addPickerAndEventCases(bench::Runner& runner, Bench& b)
 void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::tzGlobal> signedIn)
 {
     runner.add({QStringLiteral("Inbox open (list, sort, bind, first screen of cells)"),
-                QStringLiteral("not signed in"),
-                [&b, signedIn] { return inboxOpen(b, *signedIn); },
+                QStringLiteral("not signed in"), [&b, signedIn] { return inboxOpen(b, *signedIn); },
                 [&b] { return inboxOpen(b, *b.services); }});
 
     const QVector<qint32> office = wholeOffice();
     const core::OutgoingMessage message = wholeOfficeMessage(b, office);
     const auto firstNewId = std::make_shared<qint64>(0);
     const auto deleteFrom = [&b, firstNewId] {
-        for (const char* sql : {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
-                                "DELETE FROM EVTable WHERE EvLinID >= ?",
-                                "DELETE FROM CMTable WHERE cmID >= ?"})
+        for (const char* sql :
+             {"DELETE FROM BroChkTable WHERE BroChkLinID >= ?",
+              "DELETE FROM EVTable WHERE EvLinID >= ?", "DELETE FROM CMTable WHERE cmID >= ?"})
             b.db->exec(QString::fromLatin1(sql), {*firstNewId});
     };
     const auto send = [message, office, firstNewId](tzglob::tzGlobal& at) {
@@ -555,17 +567,17 @@ void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::t
     };
     runner.add({QStringLiteral("Whole-office send through the message core (%1 addressees)")
                     .arg(office.size()),
-                QStringLiteral("not signed in"),
-                [send, signedIn] { return send(*signedIn); },
+                QStringLiteral("not signed in"), [send, signedIn] { return send(*signedIn); },
                 [send, &b] { return send(*b.services); }, deleteFrom, deleteFrom});
 
     // What a watcher reads after a save: the person's unread count and their rows above the
     // last one it saw (here the newest two of the person's rows are new).
-    const qint64 floor = b.db->scalar(QStringLiteral("SELECT min(BroChkID) FROM (SELECT BroChkID FROM "
-                                                     "BroChkTable WHERE BroChkPID = ? ORDER BY "
-                                                     "BroChkID DESC LIMIT 3) x"),
-                                      {b.summary.typicalPid})
-                              .toLongLong();
+    const qint64 floor =
+        b.db->scalar(QStringLiteral("SELECT min(BroChkID) FROM (SELECT BroChkID FROM "
+                                    "BroChkTable WHERE BroChkPID = ? ORDER BY "
+                                    "BroChkID DESC LIMIT 3) x"),
+                     {b.summary.typicalPid})
+            .toLongLong();
     const auto arrival = [&b, floor](tzglob::tzGlobal& at) {
         core::MessageListParams p = b.params(true, false);
         p.startedBy = QDateTime(QDate(2026, 12, 6), QTime(10, 0));
@@ -575,8 +587,7 @@ void addSignedInCases(bench::Runner& runner, Bench& b, std::shared_ptr<tzglob::t
         return bareRows(*db, at.adaptSqlFor(*db, sql), {});
     };
     runner.add({QStringLiteral("The live office's arrival statement (unread count + new rows)"),
-                QStringLiteral("not signed in"),
-                [arrival, signedIn] { return arrival(*signedIn); },
+                QStringLiteral("not signed in"), [arrival, signedIn] { return arrival(*signedIn); },
                 [arrival, &b] { return arrival(*b.services); }});
 
     // The search as the command line and the window's search run it: the hits of a word.
@@ -656,8 +667,8 @@ int runSignedIn(Bench& b, tzglob::Config config, int reps, const QStringList& on
     signedIn->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     bench::Runner runner(reps);
     addSignedInCases(runner, b, signedIn);
-    err << "Running signed in as " << url.userName() << " against not signed in: "
-        << b.summary.messages << " messages\n";
+    err << "Running signed in as " << url.userName()
+        << " against not signed in: " << b.summary.messages << " messages\n";
     err.flush();
     runner.run(only);
     constexpr double kTarget = 1.2;
@@ -702,11 +713,14 @@ int main(int argc, char** argv)
     p.setApplicationDescription(QStringLiteral("Times the product's work against the bare "
                                                "database work on a generated office."));
     p.addHelpOption();
-    p.addOption({QStringLiteral("db"), QStringLiteral("Database URL of a generated office."), QStringLiteral("url")});
-    p.addOption({QStringLiteral("data"), QStringLiteral("Its data folder."), QStringLiteral("dir")});
+    p.addOption({QStringLiteral("db"), QStringLiteral("Database URL of a generated office."),
+                 QStringLiteral("url")});
+    p.addOption(
+        {QStringLiteral("data"), QStringLiteral("Its data folder."), QStringLiteral("dir")});
     p.addOption({QStringLiteral("repetitions"), QStringLiteral("Timed runs per case (default 5)."),
                  QStringLiteral("N"), QStringLiteral("5")});
-    p.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."), QStringLiteral("file")});
+    p.addOption({QStringLiteral("json"), QStringLiteral("Write the results here."),
+                 QStringLiteral("file")});
     p.addOption({QStringLiteral("only"), QStringLiteral("Comma-separated parts of case names."),
                  QStringLiteral("names")});
     p.addOption({QStringLiteral("as-written"),
@@ -715,16 +729,18 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("memory-probe"),
                  QStringLiteral("Open the inbox once in this fresh process and print its rows and "
                                 "peak memory growth in KiB (the run starts it in a child).")});
-    p.addOption({QStringLiteral("signed-in"),
-                 QStringLiteral("PostgreSQL: sign the office in, time the inbox open, a whole-office "
-                                "send and the arrival statement as the typical person's own role "
-                                "against the plain connection, and open the office again.")});
+    p.addOption(
+        {QStringLiteral("signed-in"),
+         QStringLiteral("PostgreSQL: sign the office in, time the inbox open, a whole-office "
+                        "send and the arrival statement as the typical person's own role "
+                        "against the plain connection, and open the office again.")});
     p.addOption({QStringLiteral("print-statements"),
                  QStringLiteral("Print the views' statements as adapted, and exit.")});
     p.process(app);
     QTextStream out(stdout), err(stderr);
     if (!p.isSet(QStringLiteral("db")) || !p.isSet(QStringLiteral("data"))) {
-        err << "usage: tzsndmsg_bench --db URL --data DIR [--repetitions N] [--json FILE] [--only NAMES]\n";
+        err << "usage: tzsndmsg_bench --db URL --data DIR [--repetitions N] [--json FILE] [--only "
+               "NAMES]\n";
         return 2;
     }
     const int reps = std::max(1, p.value(QStringLiteral("repetitions")).toInt());
@@ -782,7 +798,8 @@ int main(int argc, char** argv)
     }
 
     if (p.isSet(QStringLiteral("print-statements"))) {
-        out << "-- inbox\n" << b.viewStatement(true, false) << ";\n-- sent items\n"
+        out << "-- inbox\n"
+            << b.viewStatement(true, false) << ";\n-- sent items\n"
             << b.viewStatement(false, false) << ";\n-- bare inbox\n"
             << bench::bareInboxStatement(true, false, b.sqlite()) << ";\n";
         return 0;
@@ -820,7 +837,8 @@ int main(int argc, char** argv)
             err << "a SQLite office cannot be signed in\n";
             return 2;
         }
-        return runSignedIn(b, config, reps, p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts),
+        return runSignedIn(b, config, reps,
+                           p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts),
                            p.value(QStringLiteral("json")));
     }
 
@@ -836,7 +854,8 @@ int main(int argc, char** argv)
     const QStringList only = p.value(QStringLiteral("only")).split(u',', Qt::SkipEmptyParts);
 
     const bool pg = b.db->backend() == db::Backend::Postgres;
-    err << "Running on " << (pg ? "PostgreSQL" : "SQLite") << (b.asWritten ? " (statements as written)" : "") << ": " << b.summary.messages
+    err << "Running on " << (pg ? "PostgreSQL" : "SQLite")
+        << (b.asWritten ? " (statements as written)" : "") << ": " << b.summary.messages
         << " messages, " << b.summary.recipientRows << " recipient rows, typical employee "
         << b.summary.typicalLogin << "\n";
     err.flush();
@@ -848,8 +867,9 @@ int main(int argc, char** argv)
     qint64 rows = -1, peak = -1, held = -1;
     {
         QProcess child;
-        QStringList args{QStringLiteral("--db"), p.value(QStringLiteral("db")), QStringLiteral("--data"),
-                         p.value(QStringLiteral("data")), QStringLiteral("--memory-probe")};
+        QStringList args{QStringLiteral("--db"), p.value(QStringLiteral("db")),
+                         QStringLiteral("--data"), p.value(QStringLiteral("data")),
+                         QStringLiteral("--memory-probe")};
         if (b.asWritten)
             args << QStringLiteral("--as-written");
         child.start(QCoreApplication::applicationFilePath(), args);
@@ -865,11 +885,13 @@ int main(int argc, char** argv)
             err << "the memory probe failed: " << child.readAllStandardError() << "\n";
     }
 
-    out << "\n" << (pg ? "PostgreSQL" : "SQLite") << (b.asWritten ? " with the statements as written" : "") << ", " << b.summary.messages << " messages, "
-        << b.summary.recipientRows << " recipient rows, " << b.summary.employees
-        << " employees; " << QDateTime::currentDateTime().toString(Qt::ISODate) << "; "
-        << machineText() << "\n\n"
-        << runner.table() << "\n" << runner.targets() << "\nInbox open of " << rows << " rows (fresh process): peak memory +"
+    out << "\n"
+        << (pg ? "PostgreSQL" : "SQLite") << (b.asWritten ? " with the statements as written" : "")
+        << ", " << b.summary.messages << " messages, " << b.summary.recipientRows
+        << " recipient rows, " << b.summary.employees << " employees; "
+        << QDateTime::currentDateTime().toString(Qt::ISODate) << "; " << machineText() << "\n\n"
+        << runner.table() << "\n"
+        << runner.targets() << "\nInbox open of " << rows << " rows (fresh process): peak memory +"
         << peak << " KiB, still held with the list open +" << held
         << " KiB; raw size of its values " << rawBytes / 1024 << " KiB\n";
     const bench::IndexSize indexSize = bench::measureIndexSize(*b.db);
@@ -877,7 +899,8 @@ int main(int argc, char** argv)
 
     if (p.isSet(QStringLiteral("json"))) {
         QJsonObject o = runner.json();
-        o.insert(QStringLiteral("database"), pg ? QStringLiteral("postgresql") : QStringLiteral("sqlite"));
+        o.insert(QStringLiteral("database"),
+                 pg ? QStringLiteral("postgresql") : QStringLiteral("sqlite"));
         o.insert(QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate));
         o.insert(QStringLiteral("machine"), machineText());
         o.insert(QStringLiteral("scale"), b.summary.scaleText);

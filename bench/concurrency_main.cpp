@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUuid>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -57,8 +56,9 @@ public:
     {
         QProcess init;
         init.setProcessEnvironment(environment());
-        init.start(m_options.app, {QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--db"),
-                                   m_url, QStringLiteral("--data"), data()});
+        init.start(m_options.app,
+                   {QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--db"), m_url,
+                    QStringLiteral("--data"), data()});
         if (!init.waitForFinished(120000) || init.exitCode() != 0) {
             *error = QString::fromLocal8Bit(init.readAllStandardError());
             return false;
@@ -68,10 +68,12 @@ public:
             return false;
         m_people.clear();
         for (int i = 0; i < people; ++i) {
-            const QVariant id = db->scalar(
-                QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, PDocIni, pTypEmp) VALUES (?, ?, ?, '1') "
-                               "RETURNING pID"),
-                {QStringLiteral("Staff%1").arg(i), QStringLiteral("Bench"), QStringLiteral("B%1").arg(i)}, error);
+            const QVariant id = db->scalar(QStringLiteral("INSERT INTO PATable (PLasNam, PFirNam, "
+                                                          "PDocIni, pTypEmp) VALUES (?, ?, ?, '1') "
+                                                          "RETURNING pID"),
+                                           {QStringLiteral("Staff%1").arg(i),
+                                            QStringLiteral("Bench"), QStringLiteral("B%1").arg(i)},
+                                           error);
             if (!id.isValid())
                 return false;
             m_people << id.toString();
@@ -92,9 +94,11 @@ public:
             auto p = std::make_unique<QProcess>();
             p->setProcessEnvironment(environment());
             p->start(m_options.app,
-                     {QStringLiteral("announce"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-                      QStringLiteral("--text"), QStringLiteral("Benchmark announcement %1 of %2").arg(i).arg(processes),
-                      QStringLiteral("--to"), to, QStringLiteral("--db"), address(), QStringLiteral("--data"), data()});
+                     {QStringLiteral("announce"), QStringLiteral("--login"),
+                      QStringLiteral("MARIA"), QStringLiteral("--text"),
+                      QStringLiteral("Benchmark announcement %1 of %2").arg(i).arg(processes),
+                      QStringLiteral("--to"), to, QStringLiteral("--db"), address(),
+                      QStringLiteral("--data"), data()});
             running.push_back(std::move(p));
         }
         std::vector<double> took(running.size(), -1);
@@ -104,10 +108,12 @@ public:
                     continue;
                 took[i] = clock.elapsed() / 1000.0;
                 --left;
-                if (running[i]->exitStatus() != QProcess::NormalExit || running[i]->exitCode() != 0) {
+                if (running[i]->exitStatus() != QProcess::NormalExit ||
+                    running[i]->exitCode() != 0) {
                     ++r.failed;
                     if (r.firstError.isEmpty())
-                        r.firstError = QString::fromLocal8Bit(running[i]->readAllStandardError()).simplified();
+                        r.firstError =
+                            QString::fromLocal8Bit(running[i]->readAllStandardError()).simplified();
                 }
             }
             if (clock.elapsed() > 600000)
@@ -180,7 +186,8 @@ int main(int argc, char** argv)
     std::printf("%s, busy timeout %s\n\n", o.pgServer.isEmpty() ? "SQLite" : "PostgreSQL",
                 o.busyTimeoutMs > 0 ? qPrintable(QString::number(o.busyTimeoutMs) + " ms")
                                     : "default");
-    std::printf("| addressees | processes | failed | round s | median process s | slowest process s |\n");
+    std::printf(
+        "| addressees | processes | failed | round s | median process s | slowest process s |\n");
     std::printf("|---:|---:|---:|---:|---:|---:|\n");
     QJsonArray rounds;
     for (const int people : o.addressees) {
@@ -202,8 +209,8 @@ int main(int argc, char** argv)
         }
         for (const int processes : o.processes) {
             const Round r = office.round(processes);
-            std::printf("| %d | %d | %d | %.1f | %.1f | %.1f |\n", r.addressees, r.processes, r.failed, r.wallS,
-                        r.medianS, r.slowestS);
+            std::printf("| %d | %d | %d | %.1f | %.1f | %.1f |\n", r.addressees, r.processes,
+                        r.failed, r.wallS, r.medianS, r.slowestS);
             if (!r.firstError.isEmpty())
                 std::printf("|   | first failure: %s |\n", qPrintable(r.firstError.left(160)));
             std::fflush(stdout);
@@ -222,12 +229,13 @@ int main(int argc, char** argv)
     if (!o.json.isEmpty()) {
         QFile out(o.json);
         if (out.open(QIODevice::WriteOnly))
-            out.write(QJsonDocument(QJsonObject{{QStringLiteral("database"),
-                                                 o.pgServer.isEmpty() ? QStringLiteral("sqlite")
-                                                                      : QStringLiteral("postgresql")},
-                                                {QStringLiteral("busy_timeout_ms"), o.busyTimeoutMs},
-                                                {QStringLiteral("rounds"), rounds}})
-                          .toJson());
+            out.write(
+                QJsonDocument(QJsonObject{{QStringLiteral("database"),
+                                           o.pgServer.isEmpty() ? QStringLiteral("sqlite")
+                                                                : QStringLiteral("postgresql")},
+                                          {QStringLiteral("busy_timeout_ms"), o.busyTimeoutMs},
+                                          {QStringLiteral("rounds"), rounds}})
+                    .toJson());
     }
     return 0;
 }

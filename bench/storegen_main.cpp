@@ -1,6 +1,5 @@
 // tzsndmsg_storegen: fills an empty database with a generated office for the benchmarks.
 #include "StoreGenerator.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QCommandLineParser>
@@ -17,23 +16,27 @@ int main(int argc, char** argv)
     p.setApplicationDescription(QStringLiteral("Fills an empty office database with a generated, "
                                                "deterministic office."));
     p.addHelpOption();
-    p.addOption({QStringLiteral("db"), QStringLiteral("Database URL (sqlite:///abs/file.db or "
-                                                      "postgresql://user@host:port/db)."),
+    p.addOption({QStringLiteral("db"),
+                 QStringLiteral("Database URL (sqlite:///abs/file.db or "
+                                "postgresql://user@host:port/db)."),
                  QStringLiteral("url")});
-    p.addOption({QStringLiteral("data"), QStringLiteral("Data folder to create."), QStringLiteral("dir")});
+    p.addOption(
+        {QStringLiteral("data"), QStringLiteral("Data folder to create."), QStringLiteral("dir")});
     p.addOption({QStringLiteral("scale"), QStringLiteral("Shrinks every count (default 1)."),
                  QStringLiteral("S"), QStringLiteral("1")});
     p.addOption({QStringLiteral("background"),
                  QStringLiteral("Extra messages that never reach the typical employee, as a factor "
                                 "of the messages (3 makes a store 4 times as large)."),
                  QStringLiteral("F"), QStringLiteral("0")});
-    p.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the generator."), QStringLiteral("N")});
+    p.addOption(
+        {QStringLiteral("seed"), QStringLiteral("Seed of the generator."), QStringLiteral("N")});
     p.process(app);
 
     QTextStream err(stderr);
     QTextStream out(stdout);
     if (!p.isSet(QStringLiteral("db")) || !p.isSet(QStringLiteral("data"))) {
-        err << "usage: tzsndmsg_storegen --db URL --data DIR [--scale S] [--background F] [--seed N]\n";
+        err << "usage: tzsndmsg_storegen --db URL --data DIR [--scale S] [--background F] [--seed "
+               "N]\n";
         return 2;
     }
     bool ok1 = false, ok2 = false;

@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QTime>
 #include <QVariant>
-
 #include <memory>
 
 namespace tzsndmsg {
@@ -33,9 +32,9 @@ struct NoteEntry {
     QString subCategory;  // cmSubCat of the message, or the to-do type ("Comment")
     bool payrollRelated = false;
     bool saveAfterDisplay = false;
-    QDate date;           // to-do entries: the date handed over
-    QString loginName;    // to-do entries: who filed it
-    QString title;        // to-do entries: the title accepted in the to-do dialog
+    QDate date;        // to-do entries: the date handed over
+    QString loginName; // to-do entries: who filed it
+    QString title;     // to-do entries: the title accepted in the to-do dialog
 };
 
 // The services the component takes from the application that hosts it. tzglob::tzGlobal is

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <tzsndmsg/LinkIDTypes.h>
-
 #include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QTime>
+#include <tzsndmsg/LinkIDTypes.h>
 
 // Reading the message store without a window: the rows of a list view as the message window lists
 // them, and the moment a reminder is linked to.

@@ -63,12 +63,12 @@ bool isStoreDamage(const QString& reason);
 // How this workstation's connection to a PostgreSQL office crosses the network.
 struct ConnectionSecurity {
     bool encrypted = false;
-    QString protocol;          // "TLSv1.3"; empty when not encrypted
-    QString mode;              // libpq's sslmode in force: the address's, PGSSLMODE or "prefer"
-    bool serverVerified = false; // the server's certificate checked against sslrootcert
+    QString protocol;             // "TLSv1.3"; empty when not encrypted
+    QString mode;                 // libpq's sslmode in force: the address's, PGSSLMODE or "prefer"
+    bool serverVerified = false;  // the server's certificate checked against sslrootcert
     bool hostNameChecked = false; // and its name against the address's host (verify-full)
     bool clientCertificate = false; // this side showed a certificate of its own
-    QString describe() const; // one line, as `tzsndmsg config` prints it
+    QString describe() const;       // one line, as `tzsndmsg config` prints it
 };
 
 // Connects to the office as the workstation would and reads how the connection is protected.

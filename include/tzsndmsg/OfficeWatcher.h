@@ -1,15 +1,13 @@
 #pragma once
 
-#include <tzsndmsg/HostServices.h>
-
 #include <QDateTime>
 #include <QList>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
-
 #include <memory>
+#include <tzsndmsg/HostServices.h>
 
 namespace tzsndmsg {
 
@@ -110,8 +108,8 @@ public:
         // Programs of one workstation that tell the same person keep separate states
         // ("tray", "watch").
         QString role = QStringLiteral("watch");
-        QString stateFile;      // empty: $XDG_STATE_HOME/tzsndmsg/<role>-<login>-<computer>-<store>.json
-        QString snoozeFile;     // empty: the login's and computer's, as snoozeReceivedMessage writes
+        QString stateFile; // empty: $XDG_STATE_HOME/tzsndmsg/<role>-<login>-<computer>-<store>.json
+        QString snoozeFile; // empty: the login's and computer's, as snoozeReceivedMessage writes
         int fileCheckMs = 1000; // the look at the signal files' first 40 bytes; 0: none
         bool fileSystemEvents = true;
         bool notifications = true; // PostgreSQL's notices

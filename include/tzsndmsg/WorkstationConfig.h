@@ -1,11 +1,9 @@
 #pragma once
 
-#include <tzsndmsg/tzGlobal.h>
-
 #include <QString>
 #include <QTime>
-
 #include <optional>
+#include <tzsndmsg/tzGlobal.h>
 
 namespace tzglob {
 

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <tzsndmsg/HostServices.h>
-
 #include <QList>
 #include <QPair>
-
 #include <functional>
+#include <tzsndmsg/HostServices.h>
 
 namespace tzglob {
 
 struct Config {
-    QString databaseUrl;   // sqlite:///abs/path.db or postgresql://user@host:port/dbname
-    QString dataFolder;    // TEMP/, stp/Machines.Ini, ICO/SMALL/, icons/
-    QString helpFolder;    // the help pages
+    QString databaseUrl; // sqlite:///abs/path.db or postgresql://user@host:port/dbname
+    QString dataFolder;  // TEMP/, stp/Machines.Ini, ICO/SMALL/, icons/
+    QString helpFolder;  // the help pages
     QString loginName;
-    QString computerName;  // this workstation; upper case
+    QString computerName; // this workstation; upper case
     // Optional separate databases; empty means the one of databaseUrl.
     QString personsDatabaseUrl;
     QString suiteDatabaseUrl;

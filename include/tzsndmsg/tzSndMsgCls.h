@@ -1,14 +1,12 @@
 #pragma once
 
-#include <tzsndmsg/HostServices.h>
-#include <tzsndmsg/LinkIDTypes.h>
-
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <stdexcept>
+#include <tzsndmsg/HostServices.h>
+#include <tzsndmsg/LinkIDTypes.h>
 
 namespace tzsndmsg {
 
@@ -90,7 +88,7 @@ public:
     // workstation's configuration (WorkstationConfig) for LoginName and drops it afterwards.
     qint32 SendMessage(QString Subject, QString BodyText, LinkIDTypes LinkType, qint32 LinkToID,
                        QString LoginName, qint32 LocationID);
-    QString LoginName() const;              // kept for the suite; always empty
+    QString LoginName() const; // kept for the suite; always empty
     void setLoginName(const QString& value);
     qint32 PatientID() const;
     void setPatientID(qint32 id);
@@ -133,8 +131,8 @@ public:
                           QString& subCat);
     // The same, with its delivery set to start at `startsAt` ("Broadcast:" and "From :" ticked
     // on that date and time of day): recipients list it from then on. Invalid: at once.
-    void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat,
-                          QString& subCat, const QDateTime& startsAt);
+    void AnnouncementSend(QString& tx, QString& toID, QString& ToMac, QString& Cat, QString& subCat,
+                          const QDateTime& startsAt);
 
 private:
     std::unique_ptr<tzSndMsgFrm> m_window; // the window of Message_Start

@@ -51,7 +51,10 @@ Moment fromSeconds(qint64 total)
     return m;
 }
 
-qint64 totalSeconds(const Moment& m) { return m.days * kSecondsPerDay + m.seconds; }
+qint64 totalSeconds(const Moment& m)
+{
+    return m.days * kSecondsPerDay + m.seconds;
+}
 
 } // namespace
 
@@ -66,8 +69,8 @@ AutoDate AutoDate::fromTime(const QTime& time)
 {
     if (!time.isValid())
         return zero();
-    return AutoDate(valueOf(0, time.msecsSinceStartOfDay() / 1000
-                                   + ((time.msec() >= 500) ? 1 : 0)));
+    return AutoDate(
+        valueOf(0, time.msecsSinceStartOfDay() / 1000 + ((time.msec() >= 500) ? 1 : 0)));
 }
 
 AutoDate AutoDate::fromDateTime(const QDateTime& dateTime)
@@ -87,23 +90,35 @@ AutoDate AutoDate::fromDateAndTime(const QDate& date, const QTime& time)
     return AutoDate(valueOf(m.days, m.seconds));
 }
 
-QDate AutoDate::date() const { return kEpoch.addDays(momentOf(m_value).days); }
+QDate AutoDate::date() const
+{
+    return kEpoch.addDays(momentOf(m_value).days);
+}
 
 QTime AutoDate::time() const
 {
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(momentOf(m_value).seconds * 1000));
 }
 
-QDateTime AutoDate::dateTime() const { return QDateTime(date(), time()); }
+QDateTime AutoDate::dateTime() const
+{
+    return QDateTime(date(), time());
+}
 
 AutoDate AutoDate::datePart() const
 {
     return AutoDate(static_cast<double>(momentOf(m_value).days));
 }
 
-AutoDate AutoDate::timePart() const { return AutoDate(valueOf(0, momentOf(m_value).seconds)); }
+AutoDate AutoDate::timePart() const
+{
+    return AutoDate(valueOf(0, momentOf(m_value).seconds));
+}
 
-int AutoDate::minutesOfDay() const { return static_cast<int>(momentOf(m_value).seconds / 60); }
+int AutoDate::minutesOfDay() const
+{
+    return static_cast<int>(momentOf(m_value).seconds / 60);
+}
 
 AutoDate AutoDate::addMinutes(int minutes) const
 {
@@ -117,7 +132,10 @@ AutoDate AutoDate::addDays(int days) const
     return AutoDate(valueOf(m.days, m.seconds));
 }
 
-int AutoDate::weekday() const { return date().dayOfWeek() % 7 + 1; }
+int AutoDate::weekday() const
+{
+    return date().dayOfWeek() % 7 + 1;
+}
 
 // Equal when they name the same second; the fractions of a stored double rarely agree exactly.
 bool operator==(AutoDate a, AutoDate b)

@@ -5,7 +5,6 @@
 #include <QMetaType>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 namespace tzsndmsg::common {

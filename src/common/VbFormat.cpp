@@ -1,34 +1,60 @@
 #include "VbFormat.h"
 
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <initializer_list>
+#include <limits>
 
 namespace tzsndmsg::common::vb {
 
 namespace {
 
-const char* const kMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
-                                   "July",    "August",   "September", "October", "November", "December"};
+const char* const kMonthNames[] = {"January",   "February", "March",    "April",
+                                   "May",       "June",     "July",     "August",
+                                   "September", "October",  "November", "December"};
 const char* const kDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
-QString monthName(int month) { return QString::fromLatin1(kMonthNames[month - 1]); }
-QString dayName(int weekday1Sunday) { return QString::fromLatin1(kDayNames[weekday1Sunday - 1]); }
+QString monthName(int month)
+{
+    return QString::fromLatin1(kMonthNames[month - 1]);
+}
+QString dayName(int weekday1Sunday)
+{
+    return QString::fromLatin1(kDayNames[weekday1Sunday - 1]);
+}
 
-QString pad2(int n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString pad2(int n)
+{
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+}
 
 enum class Kind {
     Literal,
-    Day, Day2, DayAbbr, DayName, ShortDate, LongDate,
-    Weekday, WeekOfYear,
-    Month, Month2, MonthAbbr, MonthName,
-    Quarter, DayOfYear, Year2, Year4,
-    Hour, Hour2, Minute, Minute2, Second, Second2,
-    AmPmPair, // AM/PM or A/P, output in the case the pattern gives
+    Day,
+    Day2,
+    DayAbbr,
+    DayName,
+    ShortDate,
+    LongDate,
+    Weekday,
+    WeekOfYear,
+    Month,
+    Month2,
+    MonthAbbr,
+    MonthName,
+    Quarter,
+    DayOfYear,
+    Year2,
+    Year4,
+    Hour,
+    Hour2,
+    Minute,
+    Minute2,
+    Second,
+    Second2,
+    AmPmPair,   // AM/PM or A/P, output in the case the pattern gives
     AmPmSystem, // AMPM: the system's upper-case designators
     LongTime,
 };
@@ -54,7 +80,8 @@ int runLength(const QString& s, int pos, QChar letter)
 // A run of one letter picks its form by length (kinds[0] for one letter, kinds[1] for two...);
 // a longer run takes the longest form and leaves the rest to the next token. Returns the
 // letters used.
-int appendRun(QList<Token>& tokens, const QString& pattern, int pos, std::initializer_list<Kind> kinds)
+int appendRun(QList<Token>& tokens, const QString& pattern, int pos,
+              std::initializer_list<Kind> kinds)
 {
     const int run = std::min(runLength(pattern, pos, pattern.at(pos).toLower()), int(kinds.size()));
     tokens.append({kinds.begin()[run - 1], {}});
@@ -173,9 +200,8 @@ QList<Token> tokenize(const QString& pattern)
         if (t.kind == Kind::Literal)
             continue;
         if (t.kind == Kind::Month || t.kind == Kind::Month2) {
-            bool minutes = lastTimeOrDate >= 0
-                           && (tokens[lastTimeOrDate].kind == Kind::Hour
-                               || tokens[lastTimeOrDate].kind == Kind::Hour2);
+            bool minutes = lastTimeOrDate >= 0 && (tokens[lastTimeOrDate].kind == Kind::Hour ||
+                                                   tokens[lastTimeOrDate].kind == Kind::Hour2);
             for (int j = k + 1; !minutes && j < tokens.size(); ++j) {
                 if (tokens[j].kind == Kind::Literal)
                     continue;
@@ -269,16 +295,17 @@ std::optional<int> monthFromName(const QString& word)
         return std::nullopt;
     for (int m = 1; m <= 12; ++m) {
         const QString name = monthName(m);
-        if (name.compare(word, Qt::CaseInsensitive) == 0
-            || (word.size() == 3 && name.left(3).compare(word, Qt::CaseInsensitive) == 0)
-            || (word.compare(QLatin1String("sept"), Qt::CaseInsensitive) == 0 && m == 9))
+        if (name.compare(word, Qt::CaseInsensitive) == 0 ||
+            (word.size() == 3 && name.left(3).compare(word, Qt::CaseInsensitive) == 0) ||
+            (word.compare(QLatin1String("sept"), Qt::CaseInsensitive) == 0 && m == 9))
             return m;
     }
     return std::nullopt;
 }
 
 // A date written with its month's name; nullopt when the name is no month or the day is not in it.
-std::optional<QDate> namedMonthDate(const QString& monthWord, const QString& day, const QString& year)
+std::optional<QDate> namedMonthDate(const QString& monthWord, const QString& day,
+                                    const QString& year)
 {
     const auto month = monthFromName(monthWord);
     if (!month)
@@ -291,8 +318,8 @@ std::optional<QDate> parseDatePart(const QString& text)
 {
     static const QRegularExpression numeric(
         QStringLiteral("^(\\d{1,4})([/\\-.])(\\d{1,2})\\2(\\d{1,4})$"));
-    static const QRegularExpression named(QStringLiteral(
-        "^(?:[A-Za-z]+,?\\s+)?([A-Za-z]+)\\.?\\s+(\\d{1,2}),?\\s+(\\d{4}|\\d{2})$"));
+    static const QRegularExpression named(
+        QStringLiteral("^(?:[A-Za-z]+,?\\s+)?([A-Za-z]+)\\.?\\s+(\\d{1,2}),?\\s+(\\d{4}|\\d{2})$"));
     static const QRegularExpression dayFirstNamed(
         QStringLiteral("^(\\d{1,2})[\\-\\s]([A-Za-z]+)[\\-\\s](\\d{4}|\\d{2})$"));
 
@@ -356,7 +383,10 @@ std::optional<QTime> parseTimePart(const QString& text)
     return t.addMSecs(msec);
 }
 
-bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
 
 } // namespace
 
@@ -388,11 +418,21 @@ QString format(AutoDate value, const QString& pattern)
     QString out;
     for (const Token& tok : tokens) {
         switch (tok.kind) {
-        case Kind::Literal: out += tok.text; break;
-        case Kind::Day: out += QString::number(d.day()); break;
-        case Kind::Day2: out += pad2(d.day()); break;
-        case Kind::DayAbbr: out += dayName(d.dayOfWeek() % 7 + 1).left(3); break;
-        case Kind::DayName: out += dayName(d.dayOfWeek() % 7 + 1); break;
+        case Kind::Literal:
+            out += tok.text;
+            break;
+        case Kind::Day:
+            out += QString::number(d.day());
+            break;
+        case Kind::Day2:
+            out += pad2(d.day());
+            break;
+        case Kind::DayAbbr:
+            out += dayName(d.dayOfWeek() % 7 + 1).left(3);
+            break;
+        case Kind::DayName:
+            out += dayName(d.dayOfWeek() % 7 + 1);
+            break;
         case Kind::ShortDate:
             if (tok.text == QLatin1String("c")) {
                 if (hasDate)
@@ -401,8 +441,12 @@ QString format(AutoDate value, const QString& pattern)
                 out += shortDate(d);
             }
             break;
-        case Kind::LongDate: out += longDate(d); break;
-        case Kind::Weekday: out += QString::number(d.dayOfWeek() % 7 + 1); break;
+        case Kind::LongDate:
+            out += longDate(d);
+            break;
+        case Kind::Weekday:
+            out += QString::number(d.dayOfWeek() % 7 + 1);
+            break;
         case Kind::WeekOfYear: {
             // Week 1 holds 1 January; weeks start on Sunday.
             const QDate jan1(d.year(), 1, 1);
@@ -410,22 +454,54 @@ QString format(AutoDate value, const QString& pattern)
             out += QString::number((d.dayOfYear() - 1 + offset) / 7 + 1);
             break;
         }
-        case Kind::Month: out += QString::number(d.month()); break;
-        case Kind::Month2: out += pad2(d.month()); break;
-        case Kind::MonthAbbr: out += monthName(d.month()).left(3); break;
-        case Kind::MonthName: out += monthName(d.month()); break;
-        case Kind::Quarter: out += QString::number((d.month() - 1) / 3 + 1); break;
-        case Kind::DayOfYear: out += QString::number(d.dayOfYear()); break;
-        case Kind::Year2: out += pad2(d.year() % 100); break;
-        case Kind::Year4: out += QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0')); break;
-        case Kind::Hour: out += QString::number(hour); break;
-        case Kind::Hour2: out += pad2(hour); break;
-        case Kind::Minute: out += QString::number(t.minute()); break;
-        case Kind::Minute2: out += pad2(t.minute()); break;
-        case Kind::Second: out += QString::number(t.second()); break;
-        case Kind::Second2: out += pad2(t.second()); break;
-        case Kind::AmPmPair: out += amPmText(tok.text, pm); break;
-        case Kind::AmPmSystem: out += pm ? QStringLiteral("PM") : QStringLiteral("AM"); break;
+        case Kind::Month:
+            out += QString::number(d.month());
+            break;
+        case Kind::Month2:
+            out += pad2(d.month());
+            break;
+        case Kind::MonthAbbr:
+            out += monthName(d.month()).left(3);
+            break;
+        case Kind::MonthName:
+            out += monthName(d.month());
+            break;
+        case Kind::Quarter:
+            out += QString::number((d.month() - 1) / 3 + 1);
+            break;
+        case Kind::DayOfYear:
+            out += QString::number(d.dayOfYear());
+            break;
+        case Kind::Year2:
+            out += pad2(d.year() % 100);
+            break;
+        case Kind::Year4:
+            out += QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0'));
+            break;
+        case Kind::Hour:
+            out += QString::number(hour);
+            break;
+        case Kind::Hour2:
+            out += pad2(hour);
+            break;
+        case Kind::Minute:
+            out += QString::number(t.minute());
+            break;
+        case Kind::Minute2:
+            out += pad2(t.minute());
+            break;
+        case Kind::Second:
+            out += QString::number(t.second());
+            break;
+        case Kind::Second2:
+            out += pad2(t.second());
+            break;
+        case Kind::AmPmPair:
+            out += amPmText(tok.text, pm);
+            break;
+        case Kind::AmPmSystem:
+            out += pm ? QStringLiteral("PM") : QStringLiteral("AM");
+            break;
         case Kind::LongTime:
             if (tok.text == QLatin1String("c")) {
                 if (hasTime || !hasDate)
@@ -460,7 +536,10 @@ QString format(const QTime& value, const QString& pattern)
     return format(AutoDate::fromTime(value), pattern);
 }
 
-QString cstr(AutoDate value) { return generalDate(value); }
+QString cstr(AutoDate value)
+{
+    return generalDate(value);
+}
 
 std::optional<AutoDate> parseDate(const QString& input)
 {
@@ -479,8 +558,8 @@ std::optional<AutoDate> parseDate(const QString& input)
         body.chop(1);
     for (int i = 1; i < body.size() - 1; ++i) {
         const QChar c = body.at(i);
-        const bool isoT = (c == QLatin1Char('T') || c == QLatin1Char('t')) && body.at(i - 1).isDigit()
-                          && body.at(i + 1).isDigit();
+        const bool isoT = (c == QLatin1Char('T') || c == QLatin1Char('t')) &&
+                          body.at(i - 1).isDigit() && body.at(i + 1).isDigit();
         if (!isBlank(c) && !isoT)
             continue;
         const auto d = parseDatePart(body.left(i).trimmed());
@@ -494,7 +573,10 @@ std::optional<AutoDate> parseDate(const QString& input)
     return std::nullopt;
 }
 
-bool isDate(const QString& text) { return parseDate(text).has_value(); }
+bool isDate(const QString& text)
+{
+    return parseDate(text).has_value();
+}
 
 std::optional<AutoDate> toDate(const QVariant& value)
 {
@@ -503,9 +585,12 @@ std::optional<AutoDate> toDate(const QVariant& value)
     if (value.canConvert<AutoDate>() && value.metaType() == QMetaType::fromType<AutoDate>())
         return value.value<AutoDate>();
     switch (value.metaType().id()) {
-    case QMetaType::QDate: return AutoDate::fromDate(value.toDate());
-    case QMetaType::QTime: return AutoDate::fromTime(value.toTime());
-    case QMetaType::QDateTime: return AutoDate::fromDateTime(value.toDateTime());
+    case QMetaType::QDate:
+        return AutoDate::fromDate(value.toDate());
+    case QMetaType::QTime:
+        return AutoDate::fromTime(value.toTime());
+    case QMetaType::QDateTime:
+        return AutoDate::fromDateTime(value.toDateTime());
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -533,8 +618,9 @@ int scanNumber(const QString& s, int pos, bool allowGroups, QString* clean)
     if (i < n && (s.at(i) == QLatin1Char('+') || s.at(i) == QLatin1Char('-')))
         out += s.at(i++);
     int digits = 0;
-    while (i < n && (s.at(i).isDigit() || (allowGroups && digits > 0 && s.at(i) == QLatin1Char(',')
-                                           && i + 1 < n && s.at(i + 1).isDigit()))) {
+    while (i < n &&
+           (s.at(i).isDigit() || (allowGroups && digits > 0 && s.at(i) == QLatin1Char(',') &&
+                                  i + 1 < n && s.at(i + 1).isDigit()))) {
         if (s.at(i).isDigit()) {
             out += s.at(i);
             ++digits;
@@ -588,7 +674,10 @@ std::optional<double> finiteNumber(const QString& clean)
 
 } // namespace
 
-bool isNumeric(const QString& text) { return toNumber(text).has_value(); }
+bool isNumeric(const QString& text)
+{
+    return toNumber(text).has_value();
+}
 
 std::optional<double> toNumber(const QString& text)
 {
@@ -645,7 +734,8 @@ QString toText(const QVariant& value)
     case QMetaType::QTime:
     case QMetaType::QDateTime:
         return cstr(*toDate(value));
-    case QMetaType::Bool: return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = value.toDouble();
@@ -653,7 +743,8 @@ QString toText(const QVariant& value)
             return QString::number(static_cast<qint64>(d));
         return QString::number(d, 'g', 15);
     }
-    default: return value.toString();
+    default:
+        return value.toString();
     }
 }
 

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QVariant>
-
 #include <optional>
 
 // The one place where dates, times and numbers become text and back, with US English

@@ -4,17 +4,17 @@
 #include "core/LoginList.h"
 #include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
-#include "state/Help.h"
-#include "state/HostDialogs.h"
-#include "state/SharedState.h"
 #include "events/EMS_EventsFrm.h"
 #include "holidays/HolidayStart.h"
 #include "messages/ShowMessageWindow.h"
 #include "messages/tzSndMsgFrm.h"
 #include "setup/SetupStart.h"
+#include "state/Help.h"
+#include "state/HostDialogs.h"
+#include "state/SharedState.h"
+#include "store/MessageStore.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/tzGlobal.h"
-#include "store/MessageStore.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "tzsndmsg/ui/Unattended.h"
@@ -416,10 +416,10 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
             why << QStringLiteral("no such person: ") + unknown.join(QStringLiteral(", "));
         if (!released.isEmpty())
             why << QStringLiteral("left the office: ") + released.join(QStringLiteral(", "));
-        throw SendError((QStringLiteral("The announcement was not sent: ") +
-                         why.join(QStringLiteral("; ")))
-                            .simplified()
-                            .toStdString());
+        throw SendError(
+            (QStringLiteral("The announcement was not sent: ") + why.join(QStringLiteral("; ")))
+                .simplified()
+                .toStdString());
     }
     // Computer names are upper case wherever a workstation compares them.
     QString machines;
@@ -465,8 +465,9 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     message.EvBroStaDat = common::vb::format(startsAt.isValid() ? startsAt.date() : today,
                                              QStringLiteral("mm/dd/yyyy"));
     message.EvBroStaTim =
-        startsAt.isValid() ? common::vb::format(startsAt.time(), QStringLiteral("h:nn am/pm"))
-                           : common::vb::format(state.GIC->currentTime(), QStringLiteral("hh:nn ampm"));
+        startsAt.isValid()
+            ? common::vb::format(startsAt.time(), QStringLiteral("h:nn am/pm"))
+            : common::vb::format(state.GIC->currentTime(), QStringLiteral("hh:nn ampm"));
     message.EvBroNumOfTim = -1;
     message.personIds[0] = persons;
     message.computers[0] = machines;

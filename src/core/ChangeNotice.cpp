@@ -4,7 +4,6 @@
 
 #include <QStringList>
 #include <QUrl>
-
 #include <algorithm>
 
 namespace tzsndmsg::core {
@@ -81,8 +80,7 @@ ChangeNotice parseChangeNotice(const QString& payload)
     }
     if (!parts[3].isEmpty())
         for (const QString& name : parts[3].split(u','))
-            notice.computers.insert(
-                QUrl::fromPercentEncoding(name.toLatin1()).toUpper());
+            notice.computers.insert(QUrl::fromPercentEncoding(name.toLatin1()).toUpper());
     notice.carried = true;
     return notice;
 }
@@ -96,8 +94,8 @@ QString changeNoticePayload(qint32 cmId, const QSet<qint32>& persons,
             names << QString::fromLatin1(name.toUpper().toUtf8().toPercentEncoding());
     names.sort();
     names.removeDuplicates();
-    const QString payload = kForm + u';' + QString::number(cmId) + u';' + ranges(persons) + u';' +
-                            names.join(u',');
+    const QString payload =
+        kForm + u';' + QString::number(cmId) + u';' + ranges(persons) + u';' + names.join(u',');
     return payload.size() <= limit ? payload : QString(); // ASCII: characters are bytes
 }
 
@@ -123,8 +121,8 @@ bool notifyChange(db::Database& store, qint64 cmId, const QSet<qint32>& persons,
     if (carried.isEmpty())
         return notifyChange(store, cmId, error);
     // One statement, one transaction: the two arrive together and in this order.
-    return store.exec(QStringLiteral("SELECT pg_notify(") + kChannel + QStringLiteral(", ?), pg_notify(") +
-                          kChannel + QStringLiteral(", ?)"),
+    return store.exec(QStringLiteral("SELECT pg_notify(") + kChannel +
+                          QStringLiteral(", ?), pg_notify(") + kChannel + QStringLiteral(", ?)"),
                       {carried, QString::number(cmId)}, error);
 }
 

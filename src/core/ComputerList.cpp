@@ -1,8 +1,7 @@
 // The office's computers as the setup keeps them: checked here, written by the services' one
 // writer of the list file, which the picker's delete uses too.
-#include "tzsndmsg/Staff.h"
-
 #include "services/ComputerListFile.h"
+#include "tzsndmsg/Staff.h"
 
 namespace tzsndmsg {
 

@@ -2,13 +2,13 @@
 // the panel, whether a login may see them, and who a reminder to confirm goes to.
 #include "core/Confirmations.h"
 
-#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
 #include "core/Message.h"
+#include "fields/FieldValue.h"
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <QSet>
 #include <algorithm>
@@ -220,7 +220,8 @@ qint32 todoListPerson(HostServices& services, qint32 broChkId, bool received, qi
         return 0;
     rs.moveFirst();
     const auto number = [&rs](const QString& column) -> qint32 {
-        const auto n = common::vb::toNumber(common::vb::toText(common::FieldValueOrZero(rs, column)));
+        const auto n =
+            common::vb::toNumber(common::vb::toText(common::FieldValueOrZero(rs, column)));
         return n ? qint32(common::vb::roundHalfEven(*n)) : 0;
     };
     if (!received)

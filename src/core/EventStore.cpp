@@ -1,15 +1,15 @@
 #include "core/EventStore.h"
 
 #include "common/AutoDate.h"
-#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
 #include "core/Message.h"
 #include "core/MessageWrite.h"
 #include "core/StationSignal.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
+#include "fields/FieldValue.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QCoreApplication>
 #include <algorithm>

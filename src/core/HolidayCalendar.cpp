@@ -1,11 +1,10 @@
 #include "core/HolidayCalendar.h"
 
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <QLocale>
-
 #include <algorithm>
 
 namespace tzsndmsg::holidays {
@@ -13,7 +12,10 @@ namespace tzsndmsg::holidays {
 namespace {
 
 // HDOCTable weekday (1 Sunday .. 7 Saturday) as QDate's (1 Monday .. 7 Sunday).
-int qtWeekday(int storedWeekday) { return storedWeekday == 1 ? 7 : storedWeekday - 1; }
+int qtWeekday(int storedWeekday)
+{
+    return storedWeekday == 1 ? 7 : storedWeekday - 1;
+}
 
 QDate nthWeekdayOfMonth(int year, int month, int qtDay, int nth)
 {
@@ -103,7 +105,8 @@ QList<YearHoliday> holidaysOfYear(HostServices& services, int year, QString* err
         for (int y = year - 1; y <= year + 1; ++y) {
             const QDate day = observedDate(rule, y);
             if (day.isValid() && day.year() == year)
-                result.append({day, ruleDate(rule, y), rs.value(QStringLiteral("hdocDes")).toString(),
+                result.append({day, ruleDate(rule, y),
+                               rs.value(QStringLiteral("hdocDes")).toString(),
                                rs.value(QStringLiteral("hdocID")).toLongLong()});
         }
     }

@@ -1,11 +1,11 @@
 #include "core/HolidayStore.h"
 
 #include "common/AutoDate.h"
-#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
+#include "fields/FieldValue.h"
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 namespace tzsndmsg::holidays {
 

@@ -1,11 +1,10 @@
 #include "core/IcsExport.h"
 
-#include "core/EventStore.h"
-
 #include "common/VbFormat.h"
+#include "core/EventStore.h"
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -17,7 +16,10 @@ namespace {
 
 const char* const dayCodes[] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
 
-QString dateText(const QDate& d) { return d.toString(QStringLiteral("yyyyMMdd")); }
+QString dateText(const QDate& d)
+{
+    return d.toString(QStringLiteral("yyyyMMdd"));
+}
 
 QString dateTimeText(const QDate& d, const QTime& t)
 {
@@ -37,7 +39,10 @@ QString monthEndClamp(int day)
            QStringLiteral(";BYSETPOS=-1");
 }
 
-void addLine(QByteArray& out, const QString& line) { out += icsFold(line.toUtf8()); }
+void addLine(QByteArray& out, const QString& line)
+{
+    out += icsFold(line.toUtf8());
+}
 
 } // namespace
 
@@ -49,17 +54,20 @@ std::optional<QString> rruleFor(const core::RecurrenceRule& rule, bool allDay)
     const QString day = QString::fromLatin1(dayCodes[rule.start.dayOfWeek() - 1]);
     QString r;
     switch (rule.unit) {
-    case core::ruDays: r = QStringLiteral("FREQ=DAILY;INTERVAL=%1").arg(n); break;
+    case core::ruDays:
+        r = QStringLiteral("FREQ=DAILY;INTERVAL=%1").arg(n);
+        break;
     case core::ruWeeks:
-    case core::ruWeekday: r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1").arg(n); break;
+    case core::ruWeekday:
+        r = QStringLiteral("FREQ=WEEKLY;INTERVAL=%1").arg(n);
+        break;
     case core::ruMonth:
         r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1").arg(n) + monthEndClamp(rule.start.day());
         break;
     case core::ruQuarters:
         if (qint64(n) * 3 > std::numeric_limits<int>::max())
             return std::nullopt;
-        r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1").arg(3 * n) +
-            monthEndClamp(rule.start.day());
+        r = QStringLiteral("FREQ=MONTHLY;INTERVAL=%1").arg(3 * n) + monthEndClamp(rule.start.day());
         break;
     case core::ruYears:
         r = QStringLiteral("FREQ=YEARLY;INTERVAL=%1").arg(n);
@@ -95,8 +103,8 @@ std::optional<QString> rruleFor(const core::RecurrenceRule& rule, bool allDay)
     } else if (rule.numberOfTimes == core::NumOfTimUntil) {
         if (!rule.until.isValid() || rule.until <= rule.start)
             return std::nullopt;
-        r += QStringLiteral(";UNTIL=") + (allDay ? dateText(rule.until)
-                                                 : dateTimeText(rule.until, QTime(23, 59, 59)));
+        r += QStringLiteral(";UNTIL=") +
+             (allDay ? dateText(rule.until) : dateTimeText(rule.until, QTime(23, 59, 59)));
     }
     return r;
 }
@@ -181,16 +189,15 @@ QByteArray buildIcs(const QList<IcsEvent>& events, const QDateTime& stamp,
         if (const auto rrule = rruleFor(e.rule, allDay)) {
             addLine(out, QStringLiteral("RRULE:") + *rrule);
         } else if (e.rule.recurring) {
-            const QList<QDate> dates = core::expandRecurrence(e.rule, date.addDays(1),
-                                                        std::max(rdateHorizon, date.addDays(1)),
-                                                        maxRdates);
+            const QList<QDate> dates = core::expandRecurrence(
+                e.rule, date.addDays(1), std::max(rdateHorizon, date.addDays(1)), maxRdates);
             if (!dates.isEmpty()) {
                 QStringList values;
                 for (const QDate& d : dates)
                     values << (allDay ? dateText(d) : dateTimeText(d, e.from));
-                addLine(out, (allDay ? QStringLiteral("RDATE;VALUE=DATE:")
-                                     : QStringLiteral("RDATE:")) +
-                                 values.join(QLatin1Char(',')));
+                addLine(out,
+                        (allDay ? QStringLiteral("RDATE;VALUE=DATE:") : QStringLiteral("RDATE:")) +
+                            values.join(QLatin1Char(',')));
             }
         }
         addLine(out, QStringLiteral("END:VEVENT"));
@@ -211,8 +218,8 @@ QList<IcsEvent> loadIcsEvents(HostServices& services, QString* error, int* skipp
         return events;
     }
     QString err;
-    db::Recordset rs = db->query(services.adaptSqlFor(*db, eventListStatement(QString(), QString())),
-                                 &err);
+    db::Recordset rs =
+        db->query(services.adaptSqlFor(*db, eventListStatement(QString(), QString())), &err);
     if (!rs.isOpen()) {
         if (error)
             *error = QStringLiteral("The office events cannot be read: ") + err;

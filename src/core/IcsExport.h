@@ -8,7 +8,6 @@
 #include <QList>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 namespace tzsndmsg {
@@ -23,7 +22,7 @@ struct IcsEvent {
     QString title;
     QString description;
     core::RecurrenceRule rule; // rule.start is the event's date
-    QTime from, to;      // both invalid: an all-day event
+    QTime from, to;            // both invalid: an all-day event
 };
 
 // The RRULE value for the rule, or none when the rule adds no dates or cannot be written as

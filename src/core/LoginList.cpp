@@ -1,8 +1,8 @@
 #include "core/LoginList.h"
 
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <exception>
 
@@ -61,11 +61,11 @@ bool IsReleasedPerson(HostServices& services, qint32 personId, QString* error)
     auto persons = services.personsConnection();
     if (!persons)
         return false;
-    const QVariant released = persons->scalar(
-        services.adaptSqlFor(*persons,
-                             QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND "
-                                            "pDatRel IS NOT NULL")),
-        {personId}, error);
+    const QVariant released =
+        persons->scalar(services.adaptSqlFor(
+                            *persons, QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND "
+                                                     "pDatRel IS NOT NULL")),
+                        {personId}, error);
     return released.toLongLong() > 0;
 }
 

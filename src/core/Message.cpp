@@ -1,10 +1,10 @@
 #include "core/Message.h"
 
-#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
+#include "fields/FieldValue.h"
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 namespace tzsndmsg::core {
 

@@ -2,9 +2,9 @@
 
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <QLocale>
 #include <QSet>
@@ -20,13 +20,16 @@ QString inboxCondition(qint32 employeeId, const QString& computerLiteral, ListSt
 {
     const QString id = QString::number(employeeId);
     if (form == ListStatementForm::ToRun)
-        return QStringLiteral("(EvTable.EvTyp=0 and (BroChkPid=") + id
-               + QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral("))");
-    return QStringLiteral("(") + QStringLiteral("EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID")
-           + QStringLiteral(" FROM CMTable INNER JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID")
-           + QStringLiteral(" WHERE (((BroChkTable.BroChkPID)=") + id + QStringLiteral(" or BroChkToMac=")
-           + computerLiteral + QStringLiteral("))))") + QStringLiteral(") and (BroChkPid=") + id
-           + QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral(")");
+        return QStringLiteral("(EvTable.EvTyp=0 and (BroChkPid=") + id +
+               QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral("))");
+    return QStringLiteral("(") +
+           QStringLiteral("EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID") +
+           QStringLiteral(
+               " FROM CMTable INNER JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID") +
+           QStringLiteral(" WHERE (((BroChkTable.BroChkPID)=") + id +
+           QStringLiteral(" or BroChkToMac=") + computerLiteral + QStringLiteral("))))") +
+           QStringLiteral(") and (BroChkPid=") + id + QStringLiteral(" or BroChkToMac=") +
+           computerLiteral + QStringLiteral(")");
 }
 
 using ViewParts = ListStatementParts;
@@ -39,10 +42,11 @@ QString startedCondition(const QDateTime& by, const std::function<QString(const 
 {
     const QString day = quote(QLocale::c().toString(by.date(), QStringLiteral("yyyy-MM-dd")));
     const QString time = quote(QLocale::c().toString(by.time(), QStringLiteral("HH:mm:ss")));
-    return QStringLiteral("(EvTable.EvBroFla is null or EvTable.EvBroFla=0 or "
-                          "EvTable.EvBroStaDatFla is null or EvTable.EvBroStaDatFla=0 or "
-                          "EvTable.EvBroStaDat is null or EvTable.EvBroStaDat not like '____-__-__' or "
-                          "EvTable.EvBroStaDat<") +
+    return QStringLiteral(
+               "(EvTable.EvBroFla is null or EvTable.EvBroFla=0 or "
+               "EvTable.EvBroStaDatFla is null or EvTable.EvBroStaDatFla=0 or "
+               "EvTable.EvBroStaDat is null or EvTable.EvBroStaDat not like '____-__-__' or "
+               "EvTable.EvBroStaDat<") +
            day + QStringLiteral(" or (EvTable.EvBroStaDat=") + day +
            QStringLiteral(" and (EvTable.EvBroStaTim is null or EvTable.EvBroStaTim not like "
                           "'__:__:__' or EvTable.EvBroStaTim<=") +
@@ -77,7 +81,8 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
             const QStringList logins = loginsOfPerson(p);
             where = kSentBase;
             if (logins.size() == 1) {
-                where += QStringLiteral(" and (cmWho=") + quote(logins.first()) + QStringLiteral(")");
+                where +=
+                    QStringLiteral(" and (cmWho=") + quote(logins.first()) + QStringLiteral(")");
             } else {
                 QStringList quoted;
                 for (const QString& name : logins)
@@ -92,8 +97,8 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
             names << quote(p.loginNames.at(i));
         where = kSentBase;
         if (!names.isEmpty())
-            where += QStringLiteral(" and cmWho in (") + names.join(QLatin1Char(','))
-                     + QStringLiteral(")");
+            where += QStringLiteral(" and cmWho in (") + names.join(QLatin1Char(',')) +
+                     QStringLiteral(")");
     } else {
         // Not a login of the office: the view is empty, never the whole office's.
         where = kSentBase + QStringLiteral(" and 1=0");
@@ -101,8 +106,9 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
 
     ViewParts parts;
     if (p.inboxView) {
-        parts.from = QStringLiteral("((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) "
-                                    "right JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)");
+        parts.from =
+            QStringLiteral("((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) "
+                           "right JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID)");
         parts.columns = QStringLiteral("SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, "
                                        "BroChkTable.BroChkID, BroChkTable.BroChkLinID");
         if (p.msgCatOnly)
@@ -111,13 +117,14 @@ ViewParts viewParts(const MessageListParams& p, const std::function<QString(cons
             where = QStringLiteral("(") + where + QStringLiteral(") and ") +
                     startedCondition(p.startedBy, quote);
     } else {
-        parts.from = QStringLiteral("(CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)");
+        parts.from =
+            QStringLiteral("(CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID)");
         parts.columns = QStringLiteral("SELECT CMTable.*, EVTable.*");
     }
 
     if (!p.history)
-        where = QStringLiteral("(") + where
-                + QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
+        where = QStringLiteral("(") + where +
+                QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
     else
         where = QStringLiteral("(") + where + QStringLiteral(") and CMTable.CMPurFla>255");
     parts.where = where;
@@ -158,12 +165,14 @@ QString buildMessageListStatement(const MessageListParams& p,
                                   ListStatementForm form)
 {
     const ViewParts parts = viewParts(p, quote, form);
-    return parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE ") + parts.where;
+    return parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE ") +
+           parts.where;
 }
 
-ListStatementParts buildMessageListStatementParts(const MessageListParams& params,
-                                                  const std::function<QString(const QString&)>& quote,
-                                                  ListStatementForm form)
+ListStatementParts
+buildMessageListStatementParts(const MessageListParams& params,
+                               const std::function<QString(const QString&)>& quote,
+                               ListStatementForm form)
 {
     return viewParts(params, quote, form);
 }
@@ -216,10 +225,11 @@ QString toCcCellText(const QVector<RecipientRow>& rows)
 
 QString recipientStatement(qint64 cmId)
 {
-    return QStringLiteral("Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from "
-                          "BROCHKTable left join zelowin.dbo.paTable on "
-                          "BroChkTable.BroChkPID=zelowin.dbo.patable.pid where BROCHKLINID=")
-           + QString::number(cmId);
+    return QStringLiteral(
+               "Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from "
+               "BROCHKTable left join zelowin.dbo.paTable on "
+               "BroChkTable.BroChkPID=zelowin.dbo.patable.pid where BROCHKLINID=") +
+           QString::number(cmId);
 }
 
 RecipientRow recipientRowFrom(const db::Reader& reader)
@@ -320,17 +330,18 @@ QString toCcNamesStatement(bool postgres, const QList<qint32>& ids)
     // The empty name first: trimming with the whole set of blanks on every row costs.
     const QString name =
         QStringLiteral("CASE WHEN coalesce(b.BroChkPID, 0)<>0 AND (b.BroChkToMac IS NULL OR "
-                       "b.BroChkToMac='' OR ") + trimmed +
+                       "b.BroChkToMac='' OR ") +
+        trimmed +
         QStringLiteral("='') THEN coalesce(p.PDocIni, '') ELSE coalesce(b.BroChkToMac, '') END");
     const QString from =
         QStringLiteral(" FROM BroChkTable b LEFT JOIN PATable p ON b.BroChkPID=p.pID");
     if (postgres)
         // The ids as one array: the server plans a few thousand literals slowly.
         return QStringLiteral("SELECT b.BroChkLinID, string_agg(") + name +
-               QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=0), string_agg(") +
-               name +
-               QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=1)") + from +
-               QStringLiteral(" WHERE b.BroChkLinID = ANY ('{") + in +
+               QStringLiteral(
+                   ", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=0), string_agg(") +
+               name + QStringLiteral(", ', ' ORDER BY b.BroChkID) FILTER (WHERE b.BroChkTyp=1)") +
+               from + QStringLiteral(" WHERE b.BroChkLinID = ANY ('{") + in +
                QStringLiteral("}'::integer[]) AND b.BroChkTyp IN (0, 1) GROUP BY b.BroChkLinID");
     // SQLite joins in the order its input comes: each message's names come from a subquery in
     // the order the rows were written (an ordered subquery under an aggregate keeps its order).
@@ -341,7 +352,8 @@ QString toCcNamesStatement(bool postgres, const QList<qint32>& ids)
                QString::number(type) + QStringLiteral(" ORDER BY b.BroChkID))");
     };
     return QStringLiteral("SELECT m.BroChkLinID, ") + names(0) + QStringLiteral(", ") + names(1) +
-           QStringLiteral(" FROM (SELECT DISTINCT BroChkLinID FROM BroChkTable WHERE BroChkLinID IN (") +
+           QStringLiteral(
+               " FROM (SELECT DISTINCT BroChkLinID FROM BroChkTable WHERE BroChkLinID IN (") +
            in + QStringLiteral(")) m");
 }
 
@@ -374,7 +386,8 @@ bool readToCcCellsOf(HostServices& services, const QList<qint32>& ids,
     cells.reserve(unique.size());
     for (qsizetype at = 0; at < unique.size(); at += Batch) {
         QString why;
-        db::Reader reader = conn->read(toCcNamesStatement(postgres, unique.mid(at, Batch)), params, &why);
+        db::Reader reader =
+            conn->read(toCcNamesStatement(postgres, unique.mid(at, Batch)), params, &why);
         if (!reader.isValid()) {
             cells.clear();
             if (error)
@@ -399,7 +412,8 @@ bool listFlag(const QVariant& value)
         return false;
     if (value.typeId() == QMetaType::Bool)
         return value.toBool();
-    return value.toString().trimmed() == QLatin1String("-1") || value.toString() == QLatin1String("true");
+    return value.toString().trimmed() == QLatin1String("-1") ||
+           value.toString() == QLatin1String("true");
 }
 
 db::Recordset queryView(HostServices& services, const MessageListParams& params,
@@ -412,8 +426,8 @@ db::Recordset queryView(HostServices& services, const MessageListParams& params,
         return {};
     }
     const QString statement = buildMessageListStatement(
-        withClock(services, params), [&services](const QString& text) { return services.quote(text); },
-        form);
+        withClock(services, params),
+        [&services](const QString& text) { return services.quote(text); }, form);
     db::Recordset list = conn->query(services.adaptSql(statement), error);
     if (list.isOpen() && !list.isEmpty())
         list.setSort(nextSortOrder(QString(), sortOrder));
@@ -437,11 +451,14 @@ QVector<ViewRow> viewRowsOf(HostServices& services, const db::Recordset& read, b
         return rows;
     db::Recordset list = read.clone();
     rows.reserve(list.recordCount());
-    auto text = [&list](const QString& column) { return common::vb::toText(valueOf(list, column)); };
+    auto text = [&list](const QString& column) {
+        return common::vb::toText(valueOf(list, column));
+    };
     for (list.moveFirst(); !list.eof(); list.moveNext()) {
         ViewRow row;
         row.cmID = valueOf(list, QStringLiteral("cmID")).toInt();
-        const QVariant addressee = inboxView ? valueOf(list, QStringLiteral("BroChkID")) : QVariant();
+        const QVariant addressee =
+            inboxView ? valueOf(list, QStringLiteral("BroChkID")) : QVariant();
         row.BroChkID = addressee.toInt();
         row.cmPid = valueOf(list, QStringLiteral("cmPid")).toInt();
         row.cmWho = text(QStringLiteral("cmWho"));
@@ -484,8 +501,10 @@ QString buildUnreadCountStatement(const MessageListParams& params,
                                   const std::function<QString(const QString&)>& quote)
 {
     const ViewParts parts = viewParts(params, quote, ListStatementForm::ToRun);
-    return QStringLiteral("SELECT count(*) FROM ") + parts.from + QStringLiteral(" WHERE (") + parts.where
-           + QStringLiteral(") and (BroChkTable.BroChkDonDis is null or BroChkTable.BroChkDonDis<>-1)");
+    return QStringLiteral("SELECT count(*) FROM ") + parts.from + QStringLiteral(" WHERE (") +
+           parts.where +
+           QStringLiteral(
+               ") and (BroChkTable.BroChkDonDis is null or BroChkTable.BroChkDonDis<>-1)");
 }
 
 qint64 countUnread(HostServices& services, const MessageListParams& params, QString* error)
@@ -498,10 +517,11 @@ qint64 countUnread(HostServices& services, const MessageListParams& params, QStr
             *error = QStringLiteral("The message store is not open.");
         return -1;
     }
-    const QVariant count = conn->scalar(
-        services.adaptSql(buildUnreadCountStatement(
-            withClock(services, params), [&services](const QString& text) { return services.quote(text); })),
-        {}, error);
+    const QVariant count =
+        conn->scalar(services.adaptSql(buildUnreadCountStatement(
+                         withClock(services, params),
+                         [&services](const QString& text) { return services.quote(text); })),
+                     {}, error);
     return count.isValid() ? count.toLongLong() : -1;
 }
 
@@ -519,9 +539,9 @@ QString buildInboxChangesStatement(const MessageListParams& params,
     p.startedBy = QDateTime();
     ViewParts parts = viewParts(p, quote, ListStatementForm::ToRun);
     if (p.currentEmployeeId == 0)
-        parts.where = QStringLiteral("(EvTable.EvTyp=0 and BroChkToMac=") +
-                      quote(p.computerName.toUpper()) +
-                      QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
+        parts.where =
+            QStringLiteral("(EvTable.EvTyp=0 and BroChkToMac=") + quote(p.computerName.toUpper()) +
+            QStringLiteral(") and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))");
     QString countWhere = parts.where;
     if (startedBy.isValid())
         countWhere = QStringLiteral("(") + countWhere + QStringLiteral(") and ") +
@@ -531,8 +551,8 @@ QString buildInboxChangesStatement(const MessageListParams& params,
                           QStringLiteral(" WHERE (") + countWhere +
                           QStringLiteral(") and (BroChkTable.BroChkDonDis is null or "
                                          "BroChkTable.BroChkDonDis<>-1)");
-    QString rows = parts.columns + QStringLiteral(" FROM ") + parts.from + QStringLiteral(" WHERE (") +
-                   parts.where + QStringLiteral(")");
+    QString rows = parts.columns + QStringLiteral(" FROM ") + parts.from +
+                   QStringLiteral(" WHERE (") + parts.where + QStringLiteral(")");
     if (afterBroChkId >= 0) {
         QString which = QStringLiteral("BroChkTable.BroChkID>") + QString::number(afterBroChkId);
         if (!messageIds.isEmpty()) {

@@ -7,7 +7,6 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
-
 #include <functional>
 
 namespace tzsndmsg {
@@ -29,7 +28,7 @@ struct MessageListParams {
     qint32 currentEmployeeId = 0;
     QStringList loginNames;
     QVector<qint32> loginEmployeeIds;
-    QString computerName;     // this workstation, as the services give it
+    QString computerName; // this workstation, as the services give it
     // Used when the employee is not in the login list, and for employee 0: only a login listed
     // without a person sees the whole office (see IsWholeOfficeLogin).
     QString currentLoginName;
@@ -64,9 +63,10 @@ QString buildMessageListStatement(const MessageListParams& params,
 struct ListStatementParts {
     QString columns, from, where;
 };
-ListStatementParts buildMessageListStatementParts(const MessageListParams& params,
-                                                  const std::function<QString(const QString&)>& quote,
-                                                  ListStatementForm form = ListStatementForm::ToRun);
+ListStatementParts
+buildMessageListStatementParts(const MessageListParams& params,
+                               const std::function<QString(const QString&)>& quote,
+                               ListStatementForm form = ListStatementForm::ToRun);
 
 // The stored sort order after a request: "" keeps the stored one ("CMDat, CMTim, CMID" when
 // none yet); an order without CMID gets ", CMID" appended.
@@ -78,9 +78,9 @@ QString commentsCellText(const QVariant& cmDoc);
 // One recipient row of a message, as the "To/ CC" cell reads it.
 struct RecipientRow {
     qint32 personId = 0;
-    int type = 0;        // BroChkTyp: 0 To, 1 Cc, others ignored
-    QString computer;    // BroChkToMac
-    QString initials;    // pDocIni of the person
+    int type = 0;     // BroChkTyp: 0 To, 1 Cc, others ignored
+    QString computer; // BroChkToMac
+    QString initials; // pDocIni of the person
 };
 
 // One row of the recipient statement (BroChkPID, BroChkTyp, BroChktoMac, pDocIni).

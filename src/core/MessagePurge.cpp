@@ -1,8 +1,8 @@
 #include "core/MessagePurge.h"
 
-#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QSqlQuery>
 

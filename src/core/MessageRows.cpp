@@ -2,10 +2,10 @@
 // search of the rows already listed.
 #include "core/MessageRows.h"
 
-#include "fields/FieldValue.h"
 #include "common/VbFormat.h"
-#include "tzsndmsg/db/Database.h"
+#include "fields/FieldValue.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
 
 namespace tzsndmsg::core {
 

@@ -2,10 +2,10 @@
 
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "store/SearchIndex.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QHash>
 #include <QSet>
@@ -384,8 +384,10 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
                                     const MessageListParams& view, const QStringList& words,
                                     int narrowing)
 {
-    const ListStatementParts parts = buildMessageListStatementParts(
-        withClock(services, view), [&services](const QString& t) { return quoteWith(services, t); });
+    const ListStatementParts parts =
+        buildMessageListStatementParts(withClock(services, view), [&services](const QString& t) {
+            return quoteWith(services, t);
+        });
     const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
                                   QStringLiteral(" WHERE ") + parts.where;
     if (backend == db::Backend::Postgres) {
@@ -431,8 +433,10 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
         p.inboxView = view == SearchView::Inbox || view == SearchView::InboxHistory;
         p.msgCatOnly = false;
         p.history = view == SearchView::InboxHistory || view == SearchView::SentHistory;
-        const ListStatementParts parts = buildMessageListStatementParts(
-            withClock(services, p), [&services](const QString& t) { return quoteWith(services, t); });
+        const ListStatementParts parts =
+            buildMessageListStatementParts(withClock(services, p), [&services](const QString& t) {
+                return quoteWith(services, t);
+            });
         // The sent items' rows get the inbox rows' addressee columns, empty.
         const QString branch =
             parts.columns +
@@ -610,9 +614,10 @@ BoundStatement textAmong(db::Backend backend, const QStringList& folded,
                                    "tzM.cmWho) @@ ") +
                     query,
                 QVariantList{keysValue(backend, keys)} + words};
-    return {QStringLiteral("SELECT cmID FROM CMTable WHERE tz_cm_words(CMSubjec, cmDoc, cmWho) @@ ") +
-                query + QStringLiteral(" and ") + keysAmong(backend, QStringLiteral("cmID")),
-            words + QVariantList{keysValue(backend, keys)}};
+    return {
+        QStringLiteral("SELECT cmID FROM CMTable WHERE tz_cm_words(CMSubjec, cmDoc, cmWho) @@ ") +
+            query + QStringLiteral(" and ") + keysAmong(backend, QStringLiteral("cmID")),
+        words + QVariantList{keysValue(backend, keys)}};
 }
 
 // Of `keys`, the messages with a To or Cc addressee among the persons or computers given.

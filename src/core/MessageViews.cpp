@@ -2,10 +2,10 @@
 #include "common/VbFormat.h"
 #include "core/LoginList.h"
 #include "core/MessageListQuery.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/Messages.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 namespace tzsndmsg {
 

@@ -5,11 +5,11 @@
 #include "core/ChangeNotice.h"
 #include "core/StationSignal.h"
 #include "db/Internals.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/db/RecordWriter.h"
 #include "store/MessageStore.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/Recordset.h"
 
 namespace tzsndmsg::core {
 
@@ -303,8 +303,11 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
                     if (!matched[size_t(i)] && addresses(stored[i], wanted))
                         at = i;
                 if (at < 0) {
-                    newRows << QStringList{QString::number(cmId), wanted.person,
-                                           QString::number(wanted.list), saveTo, choice,
+                    newRows << QStringList{QString::number(cmId),
+                                           wanted.person,
+                                           QString::number(wanted.list),
+                                           saveTo,
+                                           choice,
                                            wanted.computer};
                     tags << QStringLiteral("CMBC");
                     continue;
@@ -318,14 +321,15 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
                 qint64 key = row.BroChkID;
                 if (!services.writeRecord(MessageStoreKind, QStringLiteral("BroChkTable"),
                                           QStringLiteral("BroChkID"), key,
-                                          {QStringLiteral("BroChkTyp"), QStringLiteral("BroChkAssPID"),
+                                          {QStringLiteral("BroChkTyp"),
+                                           QStringLiteral("BroChkAssPID"),
                                            QStringLiteral("BroChkSavToFla")},
                                           {QString::number(wanted.list), saveTo, choice}, error))
                     return result;
                 tags << QStringLiteral("CMBC");
             }
-            if (!db::insertRecords(*store, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                                   newNames, newRows, error))
+            if (!db::insertRecords(*store, QStringLiteral("BroChkTable"),
+                                   QStringLiteral("BroChkID"), newNames, newRows, error))
                 return result;
             for (qsizetype i = 0; i < stored.size(); ++i) {
                 if (matched[size_t(i)])
@@ -340,8 +344,8 @@ SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)
         }
 
         if (!transaction.commit()) {
-            result.error =
-                QStringLiteral("The message store did not accept the message: ") + transaction.error();
+            result.error = QStringLiteral("The message store did not accept the message: ") +
+                           transaction.error();
             return result;
         }
     }
@@ -389,9 +393,10 @@ Confirmation confirmAddressee(HostServices& services, qint32 broChkId, qint32 co
     if (result.written) {
         // The unread count of the addressee's inbox changed.
         if (auto store = services.messageStoreConnection())
-            notifyChange(*store, result.row->BroChkLinID,
-                         {result.row->BroChkPID, result.row->BroChkPID == 0 ? confirmingEmployeeId : 0},
-                         {result.row->BroChkToMac});
+            notifyChange(
+                *store, result.row->BroChkLinID,
+                {result.row->BroChkPID, result.row->BroChkPID == 0 ? confirmingEmployeeId : 0},
+                {result.row->BroChkToMac});
         WriteStationSignal(services, QStringLiteral("CMBC"));
     }
     return result;

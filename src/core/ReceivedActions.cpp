@@ -4,10 +4,10 @@
 #include "core/Message.h"
 #include "core/MessageWrite.h"
 #include "core/Snoozes.h"
-#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/Messages.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <algorithm>
 
@@ -39,7 +39,8 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
     const std::optional<core::Addressee> row =
         rowId > 0 ? core::readAddressee(services, rowId, &why) : std::nullopt;
     if (!row) {
-        failWith(error, !why.isEmpty() ? why : QStringLiteral("there is no message row %1").arg(rowId));
+        failWith(error,
+                 !why.isEmpty() ? why : QStringLiteral("there is no message row %1").arg(rowId));
         return std::nullopt;
     }
     const core::ViewLogin login = core::ResolveViewLogin(services, r.login);
@@ -79,8 +80,8 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
     const std::optional<core::MessageHeader> header =
         core::readHeader(services, row->BroChkLinID, &why);
     if (!header) {
-        failWith(error, !why.isEmpty() ? why
-                                       : QStringLiteral("the message of row %1 is gone").arg(rowId));
+        failWith(error,
+                 !why.isEmpty() ? why : QStringLiteral("the message of row %1 is gone").arg(rowId));
         return std::nullopt;
     }
     r.row = *row;
@@ -108,10 +109,11 @@ bool confirmReceivedMessage(HostServices& services, qint32 addresseeRowId, QStri
     const core::Confirmation confirmed =
         core::confirmAddressee(services, addresseeRowId, r->employeeId);
     if (!confirmed.written)
-        return failWith(error, confirmed.error.isEmpty()
-                                   ? QStringLiteral("message row %1 could not be marked as read")
-                                         .arg(addresseeRowId)
-                                   : confirmed.error);
+        return failWith(
+            error,
+            confirmed.error.isEmpty()
+                ? QStringLiteral("message row %1 could not be marked as read").arg(addresseeRowId)
+                : confirmed.error);
     if (error)
         error->clear();
     return true;

@@ -8,7 +8,10 @@ namespace {
 
 constexpr qint64 MaxMonths = 12 * 10000; // beyond the last year a date can hold
 
-QDate mondayOf(const QDate& d) { return d.addDays(1 - d.dayOfWeek()); }
+QDate mondayOf(const QDate& d)
+{
+    return d.addDays(1 - d.dayOfWeek());
+}
 
 // The n-th (1..4) or, for n = -1, the last given weekday of the month that holds `first`.
 QDate weekdayOfMonth(const QDate& first, int dayOfWeek, int n)
@@ -24,12 +27,18 @@ QDate weekdayOfMonth(const QDate& first, int dayOfWeek, int n)
 int ordinalOf(int unit)
 {
     switch (unit) {
-    case ruFirstWeekday: return 1;
-    case ruSecondWeekday: return 2;
-    case ruThirdWeekday: return 3;
-    case ruFourthWeekday: return 4;
-    case ruLastWeekday: return -1;
-    default: return 0;
+    case ruFirstWeekday:
+        return 1;
+    case ruSecondWeekday:
+        return 2;
+    case ruThirdWeekday:
+        return 3;
+    case ruFourthWeekday:
+        return 4;
+    case ruLastWeekday:
+        return -1;
+    default:
+        return 0;
     }
 }
 
@@ -101,15 +110,23 @@ qint64 periodBefore(const RecurrenceRule& r, const QDate& from)
     const qint64 n = r.everyCount();
     qint64 est = 0;
     switch (r.unit) {
-    case ruDays: est = r.start.daysTo(from) / n; break;
+    case ruDays:
+        est = r.start.daysTo(from) / n;
+        break;
     case ruWeeks:
-    case ruWeekday: est = r.start.daysTo(from) / (7 * n); break;
+    case ruWeekday:
+        est = r.start.daysTo(from) / (7 * n);
+        break;
     case ruWorkingDays:
-    case ruWeekendDays: est = mondayOf(r.start).daysTo(from) / (7 * n); break;
-    case ruYears: est = (from.year() - r.start.year()) / n; break;
+    case ruWeekendDays:
+        est = mondayOf(r.start).daysTo(from) / (7 * n);
+        break;
+    case ruYears:
+        est = (from.year() - r.start.year()) / n;
+        break;
     default: {
-        const qint64 months = qint64(from.year() - r.start.year()) * 12 + from.month()
-                              - r.start.month();
+        const qint64 months =
+            qint64(from.year() - r.start.year()) * 12 + from.month() - r.start.month();
         est = months / (r.unit == ruQuarters ? 3 * n : n);
         break;
     }
@@ -122,9 +139,19 @@ qint64 periodBefore(const RecurrenceRule& r, const QDate& from)
 bool RecurrenceRule::isKnownUnit() const
 {
     switch (unit) {
-    case ruDays: case ruWeeks: case ruWeekday: case ruMonth: case ruQuarters: case ruYears:
-    case ruWorkingDays: case ruWeekendDays: case ruFirstWeekday: case ruSecondWeekday:
-    case ruThirdWeekday: case ruFourthWeekday: case ruLastWeekday:
+    case ruDays:
+    case ruWeeks:
+    case ruWeekday:
+    case ruMonth:
+    case ruQuarters:
+    case ruYears:
+    case ruWorkingDays:
+    case ruWeekendDays:
+    case ruFirstWeekday:
+    case ruSecondWeekday:
+    case ruThirdWeekday:
+    case ruFourthWeekday:
+    case ruLastWeekday:
         return true;
     default:
         return false;
@@ -163,8 +190,8 @@ QList<QDate> expandRecurrence(const RecurrenceRule& rule, const QDate& from, con
 
     const bool startMatches = rule.startMatchesRule();
     const QList<QDate> first = periodDates(rule, 0);
-    const qint64 c0 = std::count_if(first.begin(), first.end(),
-                                    [&](const QDate& d) { return d >= rule.start; });
+    const qint64 c0 =
+        std::count_if(first.begin(), first.end(), [&](const QDate& d) { return d >= rule.start; });
     const qint64 perPeriod = periodDates(rule, 1).size();
     const qint64 offset = startMatches ? 0 : 1;
 

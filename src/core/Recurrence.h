@@ -11,17 +11,17 @@ namespace tzsndmsg::core {
 enum RecurrenceUnit : int {
     ruDays = 1,
     ruWeeks = 7,
-    ruWeekday = -7,        // every N of the first date's weekday
+    ruWeekday = -7, // every N of the first date's weekday
     ruMonth = 30,
     ruQuarters = 91,
     ruYears = 365,
-    ruWorkingDays = -15,   // Monday through Friday
-    ruWeekendDays = -13,   // Saturday and Sunday
-    ruFirstWeekday = -6,   // 1st <weekday> of the month
+    ruWorkingDays = -15, // Monday through Friday
+    ruWeekendDays = -13, // Saturday and Sunday
+    ruFirstWeekday = -6, // 1st <weekday> of the month
     ruSecondWeekday = -5,
     ruThirdWeekday = -4,
     ruFourthWeekday = -3,
-    ruLastWeekday = -2,    // last <weekday> of the month
+    ruLastWeekday = -2, // last <weekday> of the month
 };
 
 // evBroNumOfTim: -1 Unlimited, -2 Until, n >= 0 a number of times.
@@ -45,7 +45,7 @@ constexpr int NumOfTimUntil = -2;
 struct RecurrenceRule {
     QDate start;
     bool recurring = false;
-    int every = 1;   // below 1 counts as 1
+    int every = 1; // below 1 counts as 1
     int unit = 0;
     int numberOfTimes = NumOfTimUnlimited;
     QDate until;

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -106,7 +105,8 @@ SignalOpen openSignalFile(int folder, const QString& name, SignalAccess access)
             return out;
         }
         out.error = errno;
-        if (out.error != EEXIST || ::fstatat(folder, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (out.error != EEXIST ||
+            ::fstatat(folder, native.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             return out;
     }
     out.refusal = refusalOf(st, name, false);

@@ -10,7 +10,6 @@
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QUuid>
-
 #include <cstdio>
 
 namespace tzsndmsg::core {
@@ -104,7 +103,8 @@ bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now, 
     };
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
-        return fail(QStringLiteral("cannot make the folder %1 for the snoozes").arg(info.absolutePath()));
+        return fail(
+            QStringLiteral("cannot make the folder %1 for the snoozes").arg(info.absolutePath()));
     QLockFile lock(path + QStringLiteral(".lock"));
     lock.setStaleLockTime(StaleLockMs);
     if (!lock.tryLock(LockWaitMs))
@@ -128,9 +128,9 @@ bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now, 
         if (s.at.secsTo(now) <= KeepToldSecs)
             list.append(toJson(s));
     list.append(toJson(added));
-    const QByteArray json =
-        QJsonDocument(QJsonObject{{QStringLiteral("version"), 1}, {QStringLiteral("snoozes"), list}})
-            .toJson(QJsonDocument::Indented);
+    const QByteArray json = QJsonDocument(QJsonObject{{QStringLiteral("version"), 1},
+                                                      {QStringLiteral("snoozes"), list}})
+                                .toJson(QJsonDocument::Indented);
 
     const QString temporary = path + QStringLiteral(".new");
     QFile file(temporary);
@@ -140,7 +140,8 @@ bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now, 
     if (!written || ::rename(QFile::encodeName(temporary).constData(),
                              QFile::encodeName(path).constData()) != 0) {
         QFile::remove(temporary);
-        return fail(QStringLiteral("cannot write the snoozes %1: %2").arg(path, file.errorString()));
+        return fail(
+            QStringLiteral("cannot write the snoozes %1: %2").arg(path, file.errorString()));
     }
     return true;
 }

@@ -12,11 +12,11 @@
 namespace tzsndmsg::core {
 
 struct Snooze {
-    QString id;          // unique: each snooze is told once, however many there are of one row
-    qint32 row = 0;      // BroChkTable.BroChkID
-    qint32 message = 0;  // its cmID
-    QDateTime at;        // when it is told again (the services' clock, local time)
-    QDateTime made;      // when it was asked for
+    QString id;         // unique: each snooze is told once, however many there are of one row
+    qint32 row = 0;     // BroChkTable.BroChkID
+    qint32 message = 0; // its cmID
+    QDateTime at;       // when it is told again (the services' clock, local time)
+    QDateTime made;     // when it was asked for
 };
 
 // $XDG_STATE_HOME/tzsndmsg/snoozes-<login>-<computer>-<store>.json, named as the watchers' states.

@@ -2,9 +2,9 @@
 // employees without a login, and the initials the recipient boxes show.
 #include "core/StaffList.h"
 
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <algorithm>
 #include <exception>

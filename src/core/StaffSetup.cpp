@@ -1,9 +1,9 @@
 #include "common/VbFormat.h"
+#include "tzsndmsg/SignedIn.h"
+#include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/RecordWriter.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/SignedIn.h"
-#include "tzsndmsg/Staff.h"
 
 #include <QHash>
 #include <QMap>
@@ -409,8 +409,8 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
     // its password).
     bool signedIn = false;
     if (!isSignedInOffice(database, signedIn, error) ||
-        (signedIn && !exec(database, QStringLiteral("SELECT tz_rename_role(?, ?)"), {held, login},
-                           error)))
+        (signedIn &&
+         !exec(database, QStringLiteral("SELECT tz_rename_role(?, ?)"), {held, login}, error)))
         return false;
     return exec(database, QStringLiteral("UPDATE PWMTable SET PWMUseNam = ? WHERE PWMID = ?"),
                 {login, heldRow}, error) &&

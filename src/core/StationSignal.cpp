@@ -70,7 +70,8 @@ int writeRecord(int fd, const QByteArray& record)
 // A file this save made but could not fill goes again: an empty signal file is no signal.
 void removeMade(int folder, const QByteArray& name, int fd)
 {
-    struct stat made {}, there {};
+    struct stat made {
+    }, there{};
     if (::fstat(fd, &made) == 0 &&
         ::fstatat(folder, name.constData(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
         made.st_dev == there.st_dev && made.st_ino == there.st_ino)
@@ -176,8 +177,9 @@ int WriteStationSignals(HostServices& services, const QStringList& tags, int tim
             });
         } else {
             const QString cause = !folder.refusal.isEmpty() ? folder.refusal
-                                  : folder.noDataFolder ? QStringLiteral("the data folder is missing")
-                                                        : causeOf(folder.error, false);
+                                  : folder.noDataFolder
+                                      ? QStringLiteral("the data folder is missing")
+                                      : causeOf(folder.error, false);
             for (const QString& tag : std::as_const(pending))
                 why.insert(tag, cause);
             if (!folder.refusal.isEmpty() || diskFull(folder.error)) {

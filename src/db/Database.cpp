@@ -1,14 +1,15 @@
 #include "tzsndmsg/db/Database.h"
-#include "Internals.h"
 
 #include "Deadline.h"
-#include "tzsndmsg/db/Recordset.h"
+#include "Internals.h"
 #include "ValueForms.h"
+#include "tzsndmsg/db/Recordset.h"
 
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMutex>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -16,11 +17,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 #include <QUuid>
-
-#include <QMutex>
-
 #include <atomic>
-
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -108,8 +105,9 @@ bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, Q
             static const QStringList kinds{"any",     "read-write", "read-only",
                                            "primary", "standby",    "prefer-standby"};
             if (!kinds.contains(value))
-                return refuse(error, url,
-                              QStringLiteral("target_session_attrs is one of %1").arg(kinds.join(u", ")));
+                return refuse(
+                    error, url,
+                    QStringLiteral("target_session_attrs is one of %1").arg(kinds.join(u", ")));
             out.targetSessionAttrs = value;
         } else if (postgres && key == QLatin1String("sslmode")) {
             static const QStringList modes{"disable", "allow",     "prefer",
@@ -118,9 +116,9 @@ bool readOptions(const QString& query, ConnectionUrl& out, const QString& url, Q
                 return refuse(error, url,
                               QStringLiteral("sslmode is one of %1").arg(modes.join(u", ")));
             out.sslMode = value;
-        } else if (postgres && (key == QLatin1String("sslrootcert") ||
-                                key == QLatin1String("sslcert") || key == QLatin1String("sslkey") ||
-                                key == QLatin1String("sslcrl"))) {
+        } else if (postgres &&
+                   (key == QLatin1String("sslrootcert") || key == QLatin1String("sslcert") ||
+                    key == QLatin1String("sslkey") || key == QLatin1String("sslcrl"))) {
             // The driver reads ';' as the end of a parameter, whatever the quoting.
             if (value.trimmed().isEmpty() || value.contains(u';') || hasControlCharacter(value))
                 return refuse(error, url,
@@ -155,8 +153,9 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
         const QByteArray bytes = QByteArray::fromPercentEncoding(rest.toUtf8());
         out.path = QString::fromUtf8(bytes);
         if (!out.path.startsWith(u'/')) {
-            refuse(error, url,
-                   QStringLiteral("a SQLite address needs an absolute path (sqlite:///path/file.db)"));
+            refuse(
+                error, url,
+                QStringLiteral("a SQLite address needs an absolute path (sqlite:///path/file.db)"));
             return std::nullopt;
         }
         // A name the file system would cut or change makes a file nobody asked for.
@@ -193,7 +192,8 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
                 if (entry.isEmpty() || !one.isValid() || one.host().isEmpty() ||
                     !one.userInfo().isEmpty()) {
                     refuse(error, url,
-                           QStringLiteral("\"%1\" in the list of servers is not host:port").arg(entry));
+                           QStringLiteral("\"%1\" in the list of servers is not host:port")
+                               .arg(entry));
                     return std::nullopt;
                 }
                 out.hosts << one.host();
@@ -205,7 +205,8 @@ std::optional<ConnectionUrl> ConnectionUrl::parse(const QString& url, QString* e
     }
     const QUrl u(single, QUrl::StrictMode);
     const QString scheme = u.scheme().toLower();
-    if (u.isValid() && (scheme == QLatin1String("postgresql") || scheme == QLatin1String("postgres"))) {
+    if (u.isValid() &&
+        (scheme == QLatin1String("postgresql") || scheme == QLatin1String("postgres"))) {
         out.backend = Backend::Postgres;
         out.user = u.userName();
         out.password = u.password();
@@ -376,12 +377,12 @@ struct Database::Private {
 
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
     int statementTimeoutMs = kDefaultStatementTimeoutMs;
-    int socket = -1;      // PostgreSQL: cut by the watchdog when the server stops answering
-    bool cut = false;     // it was: the connection is lost
+    int socket = -1;         // PostgreSQL: cut by the watchdog when the server stops answering
+    bool cut = false;        // it was: the connection is lost
     bool unanswered = false; // cut because the server did not answer its check
-    bool lost = false;    // the driver closed the connection
-    QString lastError;    // of transaction(), commit(), rollback()
-    QString schemaError;  // why the schema could not be read
+    bool lost = false;       // the driver closed the connection
+    QString lastError;       // of transaction(), commit(), rollback()
+    QString schemaError;     // why the schema could not be read
 
     QSqlDatabase db() const { return QSqlDatabase::database(connectionName, false); }
 
@@ -419,8 +420,7 @@ struct Database::Private {
     }
 
     // Runs one statement under the connection's deadline.
-    template <typename Run>
-    bool guarded(Run run)
+    template <typename Run> bool guarded(Run run)
     {
         // The driver closes a connection whose server went away, and would say so again for
         // every later statement; the caller is told with the statement's error instead.
@@ -472,8 +472,8 @@ struct Database::Private {
                                   "try again (%2)")
                 .arg(QFileInfo(path).absolutePath(), text);
         }
-        if (primary == 8 || (backend == Backend::Sqlite &&
-                             text.contains(QLatin1String("readonly database"))))
+        if (primary == 8 ||
+            (backend == Backend::Sqlite && text.contains(QLatin1String("readonly database"))))
             return QStringLiteral("the database is read-only here: %1 cannot be written (%2)")
                 .arg(path, text);
         if (backend == Backend::Postgres && code == QLatin1String("57014"))
@@ -514,7 +514,6 @@ struct Database::Private {
         return false;
     }
 };
-
 
 Database::Database() : d(std::make_unique<Private>()) {}
 
@@ -564,12 +563,12 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
 
     const bool sqlite = parsed->backend == Backend::Sqlite;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(sqlite ? QStringLiteral("QSQLITE")
-                                                           : QStringLiteral("QPSQL"),
-                                                    self->d->connectionName);
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            sqlite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL"), self->d->connectionName);
         if (!db.isValid()) {
-            setError(error, QStringLiteral("The database driver for %1 is not installed.")
-                                .arg(sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL")));
+            setError(error,
+                     QStringLiteral("The database driver for %1 is not installed.")
+                         .arg(sqlite ? QStringLiteral("SQLite") : QStringLiteral("PostgreSQL")));
             return nullptr; // the destructor removes the connection
         }
         if (sqlite) {
@@ -621,9 +620,9 @@ std::shared_ptr<Database> Database::open(const QString& url, QString* error, Ope
                                      .trimmed());
         }
         if (!db.open()) {
-            setError(error, QStringLiteral("Cannot open the database %1: %2")
-                                .arg(sqlite ? parsed->path : url,
-                                     db.lastError().text().simplified()));
+            setError(error,
+                     QStringLiteral("Cannot open the database %1: %2")
+                         .arg(sqlite ? parsed->path : url, db.lastError().text().simplified()));
             return nullptr;
         }
     }
@@ -720,14 +719,35 @@ bool Database::reopen(QString* error)
     return true;
 }
 
-quint64 Database::statementsRun() { return g_statementsRun.load(); }
-quint64 Database::statementsRunOnThisThread() { return t_statementsRun; }
+quint64 Database::statementsRun()
+{
+    return g_statementsRun.load();
+}
+quint64 Database::statementsRunOnThisThread()
+{
+    return t_statementsRun;
+}
 
-Backend Database::backend() const { return d->backend; }
-const SqlDialect& Database::dialect() const { return *d->dialect; }
-QString Database::url() const { return d->url; }
-QSqlDatabase Database::handle() const { return d->db(); }
-bool Database::isOpen() const { return d->db().isOpen(); }
+Backend Database::backend() const
+{
+    return d->backend;
+}
+const SqlDialect& Database::dialect() const
+{
+    return *d->dialect;
+}
+QString Database::url() const
+{
+    return d->url;
+}
+QSqlDatabase Database::handle() const
+{
+    return d->db();
+}
+bool Database::isOpen() const
+{
+    return d->db().isOpen();
+}
 
 bool Database::exec(const QString& statement, QString* error, int* rowsAffected)
 {
@@ -840,9 +860,9 @@ bool Database::transaction()
         return false;
     }
     d->reviveIfLost();
-    d->inTransaction = d->runControl(d->backend == Backend::Sqlite
-                                         ? QStringLiteral("BEGIN IMMEDIATE")
-                                         : QStringLiteral("BEGIN"));
+    d->inTransaction =
+        d->runControl(d->backend == Backend::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
+                                                    : QStringLiteral("BEGIN"));
     return d->inTransaction;
 }
 
@@ -868,9 +888,15 @@ bool Database::rollback()
     return d->runControl(QStringLiteral("ROLLBACK"));
 }
 
-bool Database::inTransaction() const { return d->inTransaction; }
+bool Database::inTransaction() const
+{
+    return d->inTransaction;
+}
 
-QString Database::lastError() const { return d->lastError; }
+QString Database::lastError() const
+{
+    return d->lastError;
+}
 
 bool Database::execPrepared(QSqlQuery& query, QString* error)
 {
@@ -925,12 +951,15 @@ bool Database::hasTable(const QString& table)
     d->byName.clear();
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
-    const QString sql = d->backend == Backend::Sqlite
-        ? QStringLiteral("SELECT m.name, p.name, p.type FROM sqlite_master m, pragma_table_info(m.name) p "
-                         "WHERE m.type IN ('table','view') ORDER BY m.name, p.cid")
-        : QStringLiteral("SELECT table_name, column_name, coalesce(domain_name, data_type) "
-                         "FROM information_schema.columns WHERE table_schema = current_schema() "
-                         "ORDER BY table_name, ordinal_position");
+    const QString sql =
+        d->backend == Backend::Sqlite
+            ? QStringLiteral(
+                  "SELECT m.name, p.name, p.type FROM sqlite_master m, pragma_table_info(m.name) p "
+                  "WHERE m.type IN ('table','view') ORDER BY m.name, p.cid")
+            : QStringLiteral(
+                  "SELECT table_name, column_name, coalesce(domain_name, data_type) "
+                  "FROM information_schema.columns WHERE table_schema = current_schema() "
+                  "ORDER BY table_name, ordinal_position");
     countStatement();
     d->schemaError.clear();
     // The rows are read under the deadline too: the driver may fetch them as they are read.
@@ -976,9 +1005,15 @@ QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
     return q.get();
 }
 
-quint64 Database::schemaGeneration() const { return d->schemaGeneration; }
+quint64 Database::schemaGeneration() const
+{
+    return d->schemaGeneration;
+}
 
-QString Database::schemaError() const { return d->schemaError; }
+QString Database::schemaError() const
+{
+    return d->schemaError;
+}
 
 QString damageText(const QString& reason)
 {
@@ -1021,19 +1056,32 @@ bool Transaction::commit()
 int adoTypeCode(ColumnType type)
 {
     switch (type) {
-    case ColumnType::Integer: return 3;
-    case ColumnType::SmallInt: return 2;
-    case ColumnType::BigInt: return 20;
-    case ColumnType::Double: return 5;
-    case ColumnType::Numeric: return 131;
-    case ColumnType::Boolean: return 11;
-    case ColumnType::Text: return 202;
-    case ColumnType::LongText: return 203;
-    case ColumnType::DateText: return 202;
-    case ColumnType::TimeText: return 202;
-    case ColumnType::DateTime: return 7;
-    case ColumnType::Binary: return 205;
-    case ColumnType::Unknown: break;
+    case ColumnType::Integer:
+        return 3;
+    case ColumnType::SmallInt:
+        return 2;
+    case ColumnType::BigInt:
+        return 20;
+    case ColumnType::Double:
+        return 5;
+    case ColumnType::Numeric:
+        return 131;
+    case ColumnType::Boolean:
+        return 11;
+    case ColumnType::Text:
+        return 202;
+    case ColumnType::LongText:
+        return 203;
+    case ColumnType::DateText:
+        return 202;
+    case ColumnType::TimeText:
+        return 202;
+    case ColumnType::DateTime:
+        return 7;
+    case ColumnType::Binary:
+        return 205;
+    case ColumnType::Unknown:
+        break;
     }
     return 0;
 }

@@ -3,22 +3,20 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QVariant>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <dlfcn.h>
 #include <mutex>
 #include <optional>
-#include <thread>
-#include <unordered_map>
-#include <vector>
-
-#include <dlfcn.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <unordered_map>
+#include <vector>
 
 namespace tzsndmsg::db::detail {
 
@@ -58,8 +56,8 @@ const void* postgresConnection(const QSqlDatabase& db)
         return nullptr;
     const QVariant handle = driver->handle();
     // Registered as "pg_conn*" (the struct behind libpq's PGconn typedef).
-    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
-                              qstrcmp(handle.typeName(), "PGconn*") != 0))
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return nullptr;
     return *static_cast<void* const*>(handle.constData());
 }
@@ -164,7 +162,8 @@ private:
             entry.checkAt = entry.at;
             return;
         }
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&peer), length) != 0 && errno != EINPROGRESS) {
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&peer), length) != 0 &&
+            errno != EINPROGRESS) {
             ::close(fd);
             giveUp(entry, Cut::Unanswered); // nothing listens at the server's address
             return;
@@ -181,7 +180,8 @@ private:
         if (!entry.asked) {
             int failure = 0;
             socklen_t size = sizeof failure;
-            if (::getsockopt(entry.check, SOL_SOCKET, SO_ERROR, &failure, &size) != 0 || failure != 0) {
+            if (::getsockopt(entry.check, SOL_SOCKET, SO_ERROR, &failure, &size) != 0 ||
+                failure != 0) {
                 giveUp(entry, Cut::Unanswered);
                 return;
             }
@@ -190,7 +190,8 @@ private:
             // The protocol's request for TLS: the server answers it with one byte before anything
             // else, and says nothing in its log when the asker then leaves.
             const unsigned char request[8] = {0, 0, 0, 8, 0x04, 0xd2, 0x16, 0x2f};
-            [[maybe_unused]] const auto n = ::send(entry.check, request, sizeof request, MSG_NOSIGNAL);
+            [[maybe_unused]] const auto n =
+                ::send(entry.check, request, sizeof request, MSG_NOSIGNAL);
             entry.asked = true;
             return;
         }
@@ -254,8 +255,8 @@ private:
             for (size_t i = 1; i < fds.size(); ++i) {
                 const auto found = m_armed.find(ids[i]);
                 // A check closed meanwhile (the statement ended) may have had its number reused.
-                if (fds[i].revents == 0 || found == m_armed.end() || found->second.check != fds[i].fd ||
-                    found->second.cut != Cut::No)
+                if (fds[i].revents == 0 || found == m_armed.end() ||
+                    found->second.check != fds[i].fd || found->second.cut != Cut::No)
                     continue;
                 checkProgress(found->second, fds[i].revents, after);
             }
@@ -306,7 +307,10 @@ StatementDeadline::~StatementDeadline()
         watchdog().disarm(m_id);
 }
 
-bool StatementDeadline::expired() const { return m_id && watchdog().cut(m_id) != Cut::No; }
+bool StatementDeadline::expired() const
+{
+    return m_id && watchdog().cut(m_id) != Cut::No;
+}
 
 bool StatementDeadline::unanswered() const
 {

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <tzsndmsg/db/Database.h>
-#include <tzsndmsg/db/SqlDialect.h>
-
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+#include <tzsndmsg/db/Database.h>
+#include <tzsndmsg/db/SqlDialect.h>
 
 // The database layer's own, not installed: what the component's lower layers, the tests and the
 // benchmarks reach below a Database. A host has no use for any of it.

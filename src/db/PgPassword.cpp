@@ -2,7 +2,6 @@
 
 #include <QSqlDriver>
 #include <QVariant>
-
 #include <dlfcn.h>
 
 namespace tzsndmsg::db::detail {
@@ -14,8 +13,7 @@ namespace {
 using EncryptOf = char* (*)(void*, const char*, const char*, const char*);
 using FreeOf = void (*)(void*);
 
-template <typename F>
-F libpqFunction(const char* name)
+template <typename F> F libpqFunction(const char* name)
 {
     void* library = ::dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD);
     return library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
@@ -29,16 +27,16 @@ QString postgresHashedPassword(const QSqlDatabase& db, const QString& role, cons
     if (!driver)
         return {};
     const QVariant handle = driver->handle();
-    if (!handle.isValid() || (qstrcmp(handle.typeName(), "pg_conn*") != 0 &&
-                              qstrcmp(handle.typeName(), "PGconn*") != 0))
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0))
         return {};
     void* connection = *static_cast<void* const*>(handle.constData());
     const auto encrypt = libpqFunction<EncryptOf>("PQencryptPasswordConn");
     const auto release = libpqFunction<FreeOf>("PQfreemem");
     if (!connection || !encrypt || !release)
         return {};
-    char* hashed = encrypt(connection, password.toUtf8().constData(), role.toUtf8().constData(),
-                           nullptr);
+    char* hashed =
+        encrypt(connection, password.toUtf8().constData(), role.toUtf8().constData(), nullptr);
     if (!hashed)
         return {};
     const QString out = QString::fromUtf8(hashed);

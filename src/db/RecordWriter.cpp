@@ -1,16 +1,15 @@
 #include "tzsndmsg/db/RecordWriter.h"
 
-#include "tzsndmsg/db/Database.h"
 #include "Internals.h"
 #include "common/VbFormat.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QHash>
 #include <QLocale>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
-
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -90,9 +89,9 @@ QVariant convertText(const QString& text, ColumnType type, bool* ok, QString* er
         if (!n)
             return QVariant();
         const double rounded = std::nearbyint(*n); // the default mode rounds half to even
-        const double limit = type == ColumnType::SmallInt ? 32767.0
-                           : type == ColumnType::Integer  ? 2147483647.0
-                                                          : 9.2e18;
+        const double limit = type == ColumnType::SmallInt  ? 32767.0
+                             : type == ColumnType::Integer ? 2147483647.0
+                                                           : 9.2e18;
         if (rounded > limit || rounded < -limit - 1) {
             fail(ok, error, QStringLiteral("%1 is too large for the column.").arg(text));
             return QVariant();
@@ -126,7 +125,8 @@ QVariant convertText(const QString& text, ColumnType type, bool* ok, QString* er
         const auto parsed = common::vb::parseDate(trimmed);
         if (!parsed)
             return nonNull(text);
-        const bool dateAlone = parsed->date() != QDate(1899, 12, 30) && parsed->time() == QTime(0, 0);
+        const bool dateAlone =
+            parsed->date() != QDate(1899, 12, 30) && parsed->time() == QTime(0, 0);
         if (dateAlone)
             return nonNull(text);
         return QLocale::c().toString(parsed->time(), QStringLiteral("HH:mm:ss"));
@@ -161,7 +161,7 @@ struct WritePlan {
     std::weak_ptr<Database> owner;
     quint64 generation = 0;
     QString keyName;
-    QStringList names;          // as the schema spells them
+    QStringList names; // as the schema spells them
     QVector<ColumnType> types;
     QString insertSql, updateSql;
 };
@@ -226,7 +226,8 @@ std::shared_ptr<const WritePlan> makePlan(Database& db, const QString& table,
 
     const QString key = quoteIdentifier(plan->keyName);
     if (quoted.isEmpty()) {
-        plan->insertSql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key);
+        plan->insertSql =
+            QStringLiteral("INSERT INTO %1 DEFAULT VALUES RETURNING %2").arg(table, key);
         plan->updateSql = QStringLiteral("SELECT %1 FROM %2 WHERE %1 = ?").arg(key, table);
     } else {
         QStringList marks, sets;
@@ -281,7 +282,9 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
     };
     if (names.size() != texts.size())
         return failWith(QStringLiteral("%1: %2 column names but %3 values.")
-                            .arg(table).arg(names.size()).arg(texts.size()));
+                            .arg(table)
+                            .arg(names.size())
+                            .arg(texts.size()));
     const auto plan = planFor(db, table, keyColumn, names, error);
     if (!plan)
         return false;
@@ -325,7 +328,8 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
     q->finish();
     if (!found)
         return failWith(QStringLiteral("There is no row of %1 with %2 = %3.")
-                            .arg(table, plan->keyName).arg(key));
+                            .arg(table, plan->keyName)
+                            .arg(key));
     return true;
 }
 
@@ -352,7 +356,9 @@ bool insertRecords(Database& db, const QString& table, const QString& keyColumn,
     for (const QStringList& texts : rows) {
         if (texts.size() != width)
             return failWith(QStringLiteral("%1: %2 column names but %3 values.")
-                                .arg(table).arg(width).arg(texts.size()));
+                                .arg(table)
+                                .arg(width)
+                                .arg(texts.size()));
         for (qsizetype i = 0; i < width; ++i) {
             bool ok = true;
             QString why;

@@ -1,6 +1,6 @@
 #include "tzsndmsg/db/Recordset.h"
-#include "Internals.h"
 
+#include "Internals.h"
 #include "ValueForms.h"
 
 #include <QDate>
@@ -10,7 +10,6 @@
 #include <QSqlField>
 #include <QSqlRecord>
 #include <QTime>
-
 #include <algorithm>
 #include <numeric>
 
@@ -73,7 +72,8 @@ struct Columns {
 [[noreturn]] void missingField(const QString& name)
 {
     throw FieldError("Item cannot be found in the collection corresponding to the requested name "
-                     "or ordinal: " + name.toStdString());
+                     "or ordinal: " +
+                     name.toStdString());
 }
 
 [[noreturn]] void noCurrentRow()
@@ -147,7 +147,8 @@ struct Criterion {
 bool parseCriterion(const QString& text, const Columns& cols, Criterion& out)
 {
     static const QRegularExpression re(
-        QStringLiteral(R"(^\s*(\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_.]*)\s*(<=|>=|<>|=|<|>|\blike\b)\s*(.*?)\s*$)"),
+        QStringLiteral(
+            R"(^\s*(\[[^\]]+\]|[A-Za-z_][A-Za-z0-9_.]*)\s*(<=|>=|<>|=|<|>|\blike\b)\s*(.*?)\s*$)"),
         QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(text);
     if (!m.hasMatch())
@@ -157,8 +158,8 @@ bool parseCriterion(const QString& text, const Columns& cols, Criterion& out)
         missingField(m.captured(1));
     out.op = m.captured(2).toLower();
     QString v = m.captured(3);
-    if (v.size() >= 2 && ((v.startsWith(u'\'') && v.endsWith(u'\'')) ||
-                          (v.startsWith(u'#') && v.endsWith(u'#')))) {
+    if (v.size() >= 2 &&
+        ((v.startsWith(u'\'') && v.endsWith(u'\'')) || (v.startsWith(u'#') && v.endsWith(u'#')))) {
         const QChar q = v.at(0);
         v = v.mid(1, v.size() - 2);
         if (q == u'\'')
@@ -196,7 +197,7 @@ bool matches(const QVariant& field, const Criterion& c)
     if (c.value.metaType().id() == QMetaType::Double) {
         bool ok = false;
         const double f = field.metaType().id() == QMetaType::Bool ? (field.toBool() ? -1.0 : 0.0)
-                                                                   : field.toDouble(&ok);
+                                                                  : field.toDouble(&ok);
         if (field.metaType().id() != QMetaType::Bool && !ok)
             return false;
         const double v = c.value.toDouble();
@@ -269,7 +270,10 @@ Recordset Recordset::fromQuery(std::shared_ptr<Database> db, QSqlQuery& query,
     return rs;
 }
 
-bool Recordset::isOpen() const { return bool(m_data); }
+bool Recordset::isOpen() const
+{
+    return bool(m_data);
+}
 
 void Recordset::close()
 {
@@ -279,7 +283,10 @@ void Recordset::close()
     m_sort.clear();
 }
 
-QString Recordset::statement() const { return m_data ? m_data->statement : QString(); }
+QString Recordset::statement() const
+{
+    return m_data ? m_data->statement : QString();
+}
 
 bool Recordset::requery(QString* error)
 {
@@ -303,14 +310,32 @@ bool Recordset::requery(QString* error)
     return true;
 }
 
-int Recordset::recordCount() const { return m_data ? int(m_data->rows.size()) : 0; }
-bool Recordset::isEmpty() const { return recordCount() == 0; }
-bool Recordset::bof() const { return isEmpty() || m_pos < 0; }
-bool Recordset::eof() const { return isEmpty() || m_pos >= recordCount(); }
+int Recordset::recordCount() const
+{
+    return m_data ? int(m_data->rows.size()) : 0;
+}
+bool Recordset::isEmpty() const
+{
+    return recordCount() == 0;
+}
+bool Recordset::bof() const
+{
+    return isEmpty() || m_pos < 0;
+}
+bool Recordset::eof() const
+{
+    return isEmpty() || m_pos >= recordCount();
+}
 
-void Recordset::moveFirst() { m_pos = 0; }
+void Recordset::moveFirst()
+{
+    m_pos = 0;
+}
 
-void Recordset::moveLast() { m_pos = isEmpty() ? 0 : recordCount() - 1; }
+void Recordset::moveLast()
+{
+    m_pos = isEmpty() ? 0 : recordCount() - 1;
+}
 
 void Recordset::moveNext()
 {
@@ -419,7 +444,8 @@ bool Recordset::setSort(const QString& order)
         for (size_t r = 0; r < n; ++r) {
             keys[r].reserve(size_t(parts.size()));
             for (const Part& p : parts)
-                keys[r].push_back(sortKey(m_data->rows[r].at(p.column), m_data->columns.types.at(p.column)));
+                keys[r].push_back(
+                    sortKey(m_data->rows[r].at(p.column), m_data->columns.types.at(p.column)));
         }
         std::stable_sort(fresh->begin(), fresh->end(), [&](int a, int b) {
             for (qsizetype i = 0; i < parts.size(); ++i) {
@@ -437,10 +463,13 @@ bool Recordset::setSort(const QString& order)
     return true;
 }
 
-QString Recordset::sort() const { return m_sort; }
+QString Recordset::sort() const
+{
+    return m_sort;
+}
 
-Recordset Recordset::subset(const std::function<bool(int position)>& keep,
-                            const QString& statement, const QVariantList& params) const
+Recordset Recordset::subset(const std::function<bool(int position)>& keep, const QString& statement,
+                            const QVariantList& params) const
 {
     if (!m_data)
         return {};
@@ -468,9 +497,18 @@ Recordset Recordset::clone() const
     return copy;
 }
 
-int Recordset::fieldCount() const { return m_data ? int(m_data->columns.names.size()) : 0; }
-QStringList Recordset::fieldNames() const { return m_data ? m_data->columns.names : QStringList(); }
-bool Recordset::hasField(const QString& name) const { return fieldIndex(name) >= 0; }
+int Recordset::fieldCount() const
+{
+    return m_data ? int(m_data->columns.names.size()) : 0;
+}
+QStringList Recordset::fieldNames() const
+{
+    return m_data ? m_data->columns.names : QStringList();
+}
+bool Recordset::hasField(const QString& name) const
+{
+    return fieldIndex(name) >= 0;
+}
 int Recordset::fieldIndex(const QString& name) const
 {
     return m_data ? m_data->columns.find(name) : -1;
@@ -542,7 +580,10 @@ Reader Reader::fromQuery(std::shared_ptr<Database> db, std::unique_ptr<QSqlQuery
     return r;
 }
 
-bool Reader::isValid() const { return d && d->query; }
+bool Reader::isValid() const
+{
+    return d && d->query;
+}
 
 bool Reader::next()
 {
@@ -552,7 +593,10 @@ bool Reader::next()
     return d->onRow;
 }
 
-bool Reader::hasField(const QString& name) const { return d && d->columns.find(name) >= 0; }
+bool Reader::hasField(const QString& name) const
+{
+    return d && d->columns.find(name) >= 0;
+}
 
 QVariant Reader::value(const QString& name) const
 {
@@ -578,7 +622,13 @@ bool Reader::isNull(const QString& name) const
     return !v.isValid() || v.isNull();
 }
 
-int Reader::fieldCount() const { return d ? int(d->columns.names.size()) : 0; }
-QStringList Reader::fieldNames() const { return d ? d->columns.names : QStringList(); }
+int Reader::fieldCount() const
+{
+    return d ? int(d->columns.names.size()) : 0;
+}
+QStringList Reader::fieldNames() const
+{
+    return d ? d->columns.names : QStringList();
+}
 
 } // namespace tzsndmsg::db

@@ -1,6 +1,6 @@
 #include "tzsndmsg/db/SqlDialect.h"
-#include "Internals.h"
 
+#include "Internals.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QRegularExpression>
@@ -72,7 +72,8 @@ QString rewriteRightJoins(const QString& statement)
         QStringLiteral(R"(\)\s+right\s+join\s+([A-Za-z_][A-Za-z0-9_.]*)\s+on\s+)"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression stop(
-        QStringLiteral(R"(^\s*\b(where|order|group|having|left|right|inner|join|full|cross|union)\b)"),
+        QStringLiteral(
+            R"(^\s*\b(where|order|group|having|left|right|inner|join|full|cross|union)\b)"),
         QRegularExpression::CaseInsensitiveOption);
     if (selectsBareStar(statement))
         return statement;
@@ -131,7 +132,6 @@ QString rewriteRightJoins(const QString& statement)
     }
     return s;
 }
-
 
 SqlDialect::SqlDialect(Backend backend) : m_backend(backend) {}
 

@@ -147,7 +147,8 @@ QTime timeOfListText(const QString& text)
     const qsizetype n = text.size();
     if ((n == 10 || n == 11) && text[n - 9] == u':' && text[n - 6] == u':' && text[n - 3] == u' ' &&
         text[n - 1] == u'M' && (text[n - 2] == u'A' || text[n - 2] == u'P')) {
-        const int h = digitsAt(text, 0, n - 9), m = digitsAt(text, n - 8, 2), s = digitsAt(text, n - 5, 2);
+        const int h = digitsAt(text, 0, n - 9), m = digitsAt(text, n - 8, 2),
+                  s = digitsAt(text, n - 5, 2);
         if (h >= 1 && h <= 12 && m >= 0 && s >= 0)
             return QTime::isValid(h % 12 + (text[n - 2] == u'P' ? 12 : 0), m, s)
                        ? QTime(h % 12 + (text[n - 2] == u'P' ? 12 : 0), m, s)

@@ -1,9 +1,9 @@
 #include "EMS_EmpList.h"
 
 #include "StaffDirectory.h"
+#include "services/PathResolver.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
-#include "services/PathResolver.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/ScreenPlacement.h"
 
@@ -40,15 +40,14 @@ EMS_EmpList::EMS_EmpList(QWidget* parent) : QDialog(parent)
         m_List[i]->setSortingEnabled(false);
         m_List[i]->installEventFilter(this);
         layout->addWidget(m_List[i], 1);
-        connect(m_List[i], &QListWidget::itemSelectionChanged, this,
-                &EMS_EmpList::updateOkButton);
+        connect(m_List[i], &QListWidget::itemSelectionChanged, this, &EMS_EmpList::updateOkButton);
     }
     m_List[0]->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_List[1]->setSelectionMode(QAbstractItemView::SingleSelection);
 
     auto* row = new QHBoxLayout;
-    m_Label1 = new QLabel(QStringLiteral("For multi selection use [Cntl]-Click or [Shift]-Click"),
-                          this);
+    m_Label1 =
+        new QLabel(QStringLiteral("For multi selection use [Cntl]-Click or [Shift]-Click"), this);
     m_Label1->setObjectName(QStringLiteral("Label1"));
     m_Label1->setWordWrap(true);
     // The hint on its own line, so the buttons leave it room on a narrow dialog.
@@ -119,7 +118,10 @@ QString EMS_EmpList::cmdTag(int index) const
     return index >= 0 && index < 3 ? m_cmdTag[index] : QString();
 }
 
-QListWidget* EMS_EmpList::activeList() const { return m_List[m_ActiveList]; }
+QListWidget* EMS_EmpList::activeList() const
+{
+    return m_List[m_ActiveList];
+}
 
 QListWidget* EMS_EmpList::list(int index) const
 {
@@ -262,7 +264,10 @@ void EMS_EmpList::cmdClicked(int index)
     }
 }
 
-void EMS_EmpList::clearSelection() { activeList()->clearSelection(); }
+void EMS_EmpList::clearSelection()
+{
+    activeList()->clearSelection();
+}
 
 void EMS_EmpList::updateOkButton()
 {
@@ -285,7 +290,8 @@ void EMS_EmpList::deleteMachines(QListWidget* list)
         return;
 
     ui::MessageBoxRequest question;
-    question.text = QStringLiteral("Do you wish to delete the selected machine name from the list?");
+    question.text =
+        QStringLiteral("Do you wish to delete the selected machine name from the list?");
     question.title = QStringLiteral("Delete Machine Name");
     question.buttons = 4;
     question.icon = 32;

@@ -1,13 +1,12 @@
 #include "StaffDirectory.h"
 
-#include "state/SharedState.h"
 #include "core/LoginList.h"
 #include "core/StaffList.h"
+#include "state/SharedState.h"
 
 #include <QComboBox>
 #include <QHash>
 #include <QListWidget>
-
 #include <algorithm>
 #include <exception>
 #include <functional>

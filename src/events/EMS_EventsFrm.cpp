@@ -1,14 +1,13 @@
 #include "EMS_EventsFrm.h"
 
 #include "EventListModel.h"
-
+#include "core/EventStore.h"
+#include "directory/StaffDirectory.h"
 #include "fields/OfficeHours.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
-#include "tzsndmsg/db/Database.h"
-#include "directory/StaffDirectory.h"
-#include "core/EventStore.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/CutTextDelegate.h"
@@ -41,7 +40,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace tzsndmsg {
@@ -75,7 +73,8 @@ public:
         const QFontMetrics captionMetrics(captionFont);
         auto fitting = [&](const QString& sample, int column) {
             const QString caption = m_grid->model()->headerData(column, Qt::Horizontal).toString();
-            return std::max(metrics.horizontalAdvance(sample), captionMetrics.horizontalAdvance(caption)) +
+            return std::max(metrics.horizontalAdvance(sample),
+                            captionMetrics.horizontalAdvance(caption)) +
                    pad;
         };
         const int date = fitting(QStringLiteral("12/28/2026"), EventListModel::ColDate);
@@ -182,9 +181,15 @@ EMS_EventsFrm::EMS_EventsFrm(QWidget* parent) : QDialog(parent)
     connectChangeEvents();
 }
 
-EMS_EventsFrm::~EMS_EventsFrm() { unloadWindow(); }
+EMS_EventsFrm::~EMS_EventsFrm()
+{
+    unloadWindow();
+}
 
-HostServices* EMS_EventsFrm::services() const { return SharedState::current().GIC.get(); }
+HostServices* EMS_EventsFrm::services() const
+{
+    return SharedState::current().GIC.get();
+}
 
 std::shared_ptr<db::Database> EMS_EventsFrm::connection()
 {
@@ -396,7 +401,8 @@ void EMS_EventsFrm::buildControls()
     m_SB->setSizeGripEnabled(false);
     m_SBPanel = new QLabel;
     m_SBPanel->setObjectName(QStringLiteral("SB_Panel_1"));
-    m_SBPanel->setMinimumWidth(m_SBPanel->fontMetrics().horizontalAdvance(QStringLiteral("9999 of 9999")));
+    m_SBPanel->setMinimumWidth(
+        m_SBPanel->fontMetrics().horizontalAdvance(QStringLiteral("9999 of 9999")));
     m_SB->addWidget(m_SBPanel);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -417,11 +423,10 @@ void EMS_EventsFrm::buildControls()
     top->addWidget(m_SB);
 
     // Tab follows the screen: the list, then the panel from top to bottom, left to right.
-    const QList<QWidget*> order = {m_TDBG,       m_txtEve0,      m_txtEve1,      m_CmdTo[0],
-                                   m_txtAtt[0],  m_CmdTo[1],     m_txtAtt[1],    m_dCmbFro,
-                                   m_cmbFroTim[0], m_cmbFroTim[1], m_ChkRea,     m_txtReaEve,
-                                   m_cmbRea,     m_OptReaUnl[0], m_OptReaUnl[1], m_txtReaTim,
-                                   m_OptReaUnl[2], m_dcmbUnt};
+    const QList<QWidget*> order = {
+        m_TDBG,      m_txtEve0,      m_txtEve1,      m_CmdTo[0],     m_txtAtt[0],    m_CmdTo[1],
+        m_txtAtt[1], m_dCmbFro,      m_cmbFroTim[0], m_cmbFroTim[1], m_ChkRea,       m_txtReaEve,
+        m_cmbRea,    m_OptReaUnl[0], m_OptReaUnl[1], m_txtReaTim,    m_OptReaUnl[2], m_dcmbUnt};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
 }
@@ -489,13 +494,16 @@ void EMS_EventsFrm::buildToolbar()
             continue;
         if (key != QLatin1String("Close"))
             a->setShortcut(k.sequence);
-        m_builder->setToolTip(key, QStringLiteral("%1 (%2)").arg(
-                                       m_builder->toolTip(key),
-                                       k.sequence.toString(QKeySequence::NativeText)));
+        m_builder->setToolTip(
+            key, QStringLiteral("%1 (%2)").arg(m_builder->toolTip(key),
+                                               k.sequence.toString(QKeySequence::NativeText)));
     }
 }
 
-QString EMS_EventsFrm::toolbarTag() const { return m_TB->property("Tag").toString(); }
+QString EMS_EventsFrm::toolbarTag() const
+{
+    return m_TB->property("Tag").toString();
+}
 
 void EMS_EventsFrm::load()
 {
@@ -523,11 +531,11 @@ void EMS_EventsFrm::load()
     const bool wholeOffice =
         st.CurrentEmployeeID == 0 && st.GIC &&
         IsWholeOfficeLogin(st.LoginNames, st.LoginEmployeeIDs, st.GIC->currentLoginName());
-    m_EventSupervisor = wholeOffice ||
-                        (st.GIC && st.GIC->checkRight(st.GIC->currentLoginName(),
-                                                      QStringLiteral("Tim_Sup_Rig"),
-                                                      QStringLiteral("PWAWriFla"),
-                                                      QString::fromLatin1(kProgramName)));
+    m_EventSupervisor =
+        wholeOffice ||
+        (st.GIC &&
+         st.GIC->checkRight(st.GIC->currentLoginName(), QStringLiteral("Tim_Sup_Rig"),
+                            QStringLiteral("PWAWriFla"), QString::fromLatin1(kProgramName)));
     st.HolidayChanged = false;
 
     // Icons, logins, time lists, toolbar.
@@ -649,8 +657,9 @@ void EMS_EventsFrm::TB_ButtonClick(const QString& key)
             return;
         }
     } else if (k == QLatin1String("DELETE")) {
-        const int answer = ui::MessageBox::show({QStringLiteral("Are you sure to delete the event?"),
-                                                 QStringLiteral("Delete Event"), 4, 32, 0});
+        const int answer =
+            ui::MessageBox::show({QStringLiteral("Are you sure to delete the event?"),
+                                  QStringLiteral("Delete Event"), 4, 32, 0});
         if (answer == ui::vbYes) {
             if (services())
                 events::deleteEvent(*services(), m_CurrentEventID);

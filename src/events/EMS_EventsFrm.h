@@ -1,14 +1,12 @@
 #pragma once
 
+#include "common/AutoDate.h"
 #include "core/EventStore.h"
 #include "core/Recurrence.h"
-
-#include "common/AutoDate.h"
 #include "ui/ImageList.h"
 
 #include <QDialog>
 #include <QString>
-
 #include <memory>
 
 class QButtonGroup;
@@ -31,7 +29,7 @@ class Database;
 namespace tzsndmsg::ui {
 class DateCombo;
 class ToolbarBuilder;
-}
+} // namespace tzsndmsg::ui
 
 namespace tzsndmsg {
 
@@ -126,7 +124,6 @@ private:
     events::EventRepeat repeatFromControls() const;
     QString timeColumnText(int listIndex) const;
     void showNextOccurrences();
-
 
     // Window state.
     qint32 m_CurrentEventID = 0;

@@ -1,8 +1,7 @@
 #include "EMS_EventsFrm.h"
-
-#include "state/SharedState.h"
 #include "core/EventStore.h"
 #include "directory/EMS_EmpList.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/ScreenPlacement.h"
@@ -74,8 +73,7 @@ void EMS_EventsFrm::PickAttendees(int index)
             name = blank >= 0 ? name.left(blank).trimmed() : QString();
             for (int j = 1; j < list->count(); ++j) {
                 const qint32 person = list->item(j)->data(Qt::UserRole).toInt();
-                if (person != 0 &&
-                    gic.personDepartment(person).trimmed().toUpper() == name)
+                if (person != 0 && gic.personDepartment(person).trimmed().toUpper() == name)
                     append(person);
             }
         }

@@ -1,11 +1,9 @@
 #include "EMS_EventsFrm.h"
-
 #include "EventListModel.h"
-
-#include "fields/OfficeHours.h"
 #include "common/VbFormat.h"
-#include "state/SharedState.h"
 #include "core/EventStore.h"
+#include "fields/OfficeHours.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/DateCombo.h"
@@ -122,9 +120,9 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
     if (!m_ChangeFlag)
         return ui::vbYes;
     if (AskToSave) {
-        const int answer = ui::MessageBox::show({QStringLiteral("Save Current Change?"),
-                                                 QStringLiteral("Save Message"),
-                                                 CanCancel ? 3 : 4, 0, 0});
+        const int answer =
+            ui::MessageBox::show({QStringLiteral("Save Current Change?"),
+                                  QStringLiteral("Save Message"), CanCancel ? 3 : 4, 0, 0});
         if (answer != ui::vbYes)
             return answer;
     }

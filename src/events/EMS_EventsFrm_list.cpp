@@ -1,9 +1,7 @@
 #include "EMS_EventsFrm.h"
-
 #include "EventListModel.h"
-
-#include "state/SharedState.h"
 #include "core/EventStore.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 

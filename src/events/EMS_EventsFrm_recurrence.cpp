@@ -1,5 +1,4 @@
 #include "EMS_EventsFrm.h"
-
 #include "common/VbFormat.h"
 #include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
@@ -12,7 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-
 #include <algorithm>
 
 namespace tzsndmsg {
@@ -67,7 +65,8 @@ void EMS_EventsFrm::RelabelRecurrenceUnits()
             int pos = 0;
             const QString first = gic ? gic->nextToken(text, QStringLiteral(" "), pos)
                                       : text.section(QLatin1Char(' '), 0, 0);
-            m_cmbRea->setItemText(i, first + QLatin1Char(' ') + day + QStringLiteral(" of the month"));
+            m_cmbRea->setItemText(i,
+                                  first + QLatin1Char(' ') + day + QStringLiteral(" of the month"));
         }
     }
 }
@@ -211,10 +210,10 @@ int EMS_EventsFrm::ValidateEvent()
     }
     if (reasons.isEmpty())
         return ui::vbYes;
-    return ui::MessageBox::show({QStringLiteral("The following information is missing or incorrect:") +
-                                     CRLF + reasons + CRLF + CRLF +
-                                     QStringLiteral("Data will not be saved."),
-                                 QStringLiteral("Event Editing"), 1, 0, 0});
+    return ui::MessageBox::show(
+        {QStringLiteral("The following information is missing or incorrect:") + CRLF + reasons +
+             CRLF + CRLF + QStringLiteral("Data will not be saved."),
+         QStringLiteral("Event Editing"), 1, 0, 0});
 }
 
 core::RecurrenceRule EMS_EventsFrm::ruleFromControls() const
@@ -262,9 +261,9 @@ void EMS_EventsFrm::showNextOccurrences()
     QStringList shown;
     for (const QDate& d : dates)
         shown << d.toString(QStringLiteral("ddd M/d/yyyy"));
-    m_lblNextOccurrences->setText(shown.isEmpty()
-                                      ? QStringLiteral("No further dates.")
-                                      : QStringLiteral("Next dates: ") + shown.join(QStringLiteral(", ")));
+    m_lblNextOccurrences->setText(shown.isEmpty() ? QStringLiteral("No further dates.")
+                                                  : QStringLiteral("Next dates: ") +
+                                                        shown.join(QStringLiteral(", ")));
 }
 
 } // namespace tzsndmsg

@@ -8,8 +8,8 @@ namespace tzsndmsg {
 
 namespace {
 
-const char* const captions[] = {"CMID", "Event", "Description", "Who", "To/ CC",
-                                "Date", "Time", "E.Time"};
+const char* const captions[] = {"CMID",   "Event", "Description", "Who",
+                                "To/ CC", "Date",  "Time",        "E.Time"};
 
 } // namespace
 

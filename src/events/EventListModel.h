@@ -4,7 +4,6 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-
 #include <functional>
 
 namespace tzsndmsg {
@@ -15,8 +14,17 @@ namespace tzsndmsg {
 class EventListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColCMID, ColEvent, ColDescription, ColWho, ColToCc, ColDate, ColTime, ColETime,
-                  ColumnCount };
+    enum Column {
+        ColCMID,
+        ColEvent,
+        ColDescription,
+        ColWho,
+        ColToCc,
+        ColDate,
+        ColTime,
+        ColETime,
+        ColumnCount
+    };
     // The cells of the events asked, by id.
     using ToCcProvider = std::function<QHash<qint64, QString>(const QList<qint64>& cmIds)>;
     // Rows fetched on either side of the row asked.

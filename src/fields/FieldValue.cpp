@@ -68,18 +68,26 @@ Empty commonEmpty(int code)
 QVariant emptyValue(Empty kind)
 {
     switch (kind) {
-    case Empty::Zero: return QVariant(int(0));
+    case Empty::Zero:
+        return QVariant(int(0));
     case Empty::ZeroDate:
-    case Empty::Midnight: return QVariant::fromValue(AutoDate::zero());
-    case Empty::False: return QVariant(false);
-    case Empty::EmptyText: return QVariant(QStringLiteral(""));
+    case Empty::Midnight:
+        return QVariant::fromValue(AutoDate::zero());
+    case Empty::False:
+        return QVariant(false);
+    case Empty::EmptyText:
+        return QVariant(QStringLiteral(""));
     case Empty::Null:
-    case Empty::Unlisted: return QVariant();
+    case Empty::Unlisted:
+        return QVariant();
     }
     return QVariant();
 }
 
-bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool isNullValue(const QVariant& v)
+{
+    return !v.isValid() || v.isNull();
+}
 
 // Step 1: any reading error leaves Null.
 QVariant readOrNull(const db::Recordset& rs, const QString& column)
@@ -108,10 +116,14 @@ QVariant FieldValueForNull(int adoTypeCode)
 QVariant FieldValueOrZeroForNull(int adoTypeCode)
 {
     switch (adoTypeCode) {
-    case adDBTimeStamp: return emptyValue(Empty::ZeroDate);
-    case adFileTime: return emptyValue(Empty::Midnight);
-    case adBSTR: return emptyValue(Empty::EmptyText);
-    default: break;
+    case adDBTimeStamp:
+        return emptyValue(Empty::ZeroDate);
+    case adFileTime:
+        return emptyValue(Empty::Midnight);
+    case adBSTR:
+        return emptyValue(Empty::EmptyText);
+    default:
+        break;
     }
     const Empty kind = commonEmpty(adoTypeCode);
     return emptyValue(kind == Empty::Unlisted ? Empty::Zero : kind);

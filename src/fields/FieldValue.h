@@ -5,7 +5,7 @@
 namespace tzsndmsg::db {
 class Recordset;
 class Reader;
-}
+} // namespace tzsndmsg::db
 
 namespace tzsndmsg::common {
 

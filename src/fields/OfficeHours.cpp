@@ -1,7 +1,6 @@
 #include "OfficeHours.h"
 
 #include "common/VbFormat.h"
-
 #include "tzsndmsg/HostServices.h"
 
 namespace tzsndmsg::common {
@@ -35,10 +34,8 @@ void LoadOfficeSetup(HostServices& services)
         services.readSetting(kSection, QStringLiteral("OFFICE_LUNCH_LENGTH"), kNumberSetting, 30);
     services.setLunchLength(vb::toText(lunch));
 
-    const QString startDefault =
-        vb::format(AutoDate::fromTime(QTime(9, 0)), kLongTime);
-    const QString closeDefault =
-        vb::format(AutoDate::fromTime(QTime(17, 30)), kLongTime);
+    const QString startDefault = vb::format(AutoDate::fromTime(QTime(9, 0)), kLongTime);
+    const QString closeDefault = vb::format(AutoDate::fromTime(QTime(17, 30)), kLongTime);
     OfficeHours& hours = officeHours();
     for (int day = 0; day <= 6; ++day) {
         hours.OfficeStartTimes[day] =

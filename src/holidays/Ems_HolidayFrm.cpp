@@ -3,8 +3,8 @@
 #include "HolidayListModel.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
-#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/HostServices.h"
+#include "tzsndmsg/db/Database.h"
 #include "ui/BusyPointer.h"
 #include "ui/ScreenPlacement.h"
 
@@ -30,25 +30,32 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace tzsndmsg {
 
 namespace {
 
-const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                               "July",    "August",   "September", "October", "November", "December"};
+const char* const kMonths[] = {"January",   "February", "March",    "April",
+                               "May",       "June",     "July",     "August",
+                               "September", "October",  "November", "December"};
 
 QString ordinal(int day)
 {
     const char* suffix = "th";
     if (day % 100 < 11 || day % 100 > 13) {
         switch (day % 10) {
-        case 1: suffix = "st"; break;
-        case 2: suffix = "nd"; break;
-        case 3: suffix = "rd"; break;
-        default: break;
+        case 1:
+            suffix = "st";
+            break;
+        case 2:
+            suffix = "nd";
+            break;
+        case 3:
+            suffix = "rd";
+            break;
+        default:
+            break;
         }
     }
     return QString::number(day) + QLatin1String(suffix);
@@ -156,14 +163,13 @@ void Ems_HolidayFrm::buildUi()
     form->addLayout(optRow);
 
     // The lists read on as a sentence ("4th day of July"); each is named for what it picks.
-    const QString cmbNames[7] = {
-        QStringLiteral("Day of the month"),
-        QStringLiteral("Month"),
-        QStringLiteral("Alternate day if on Saturday"),
-        QStringLiteral("Alternate day if on Sunday"),
-        QStringLiteral("Week of the month"),
-        QStringLiteral("Day of the week"),
-        QStringLiteral("Month of the observed date")};
+    const QString cmbNames[7] = {QStringLiteral("Day of the month"),
+                                 QStringLiteral("Month"),
+                                 QStringLiteral("Alternate day if on Saturday"),
+                                 QStringLiteral("Alternate day if on Sunday"),
+                                 QStringLiteral("Week of the month"),
+                                 QStringLiteral("Day of the week"),
+                                 QStringLiteral("Month of the observed date")};
     for (int i = 0; i < 7; ++i) {
         m_cmb[i] = new QComboBox(panel);
         m_cmb[i]->setObjectName(QStringLiteral("CMB_%1").arg(i));
@@ -189,8 +195,8 @@ void Ems_HolidayFrm::buildUi()
     g0->addWidget(buddyLabel(QStringLiteral("Alternate day if on Sa&turday : "), m_cmb[2], page0),
                   1, 0);
     g0->addWidget(m_cmb[2], 1, 1);
-    g0->addWidget(buddyLabel(QStringLiteral("Alternate day if on S&unday : "), m_cmb[3], page0),
-                  2, 0);
+    g0->addWidget(buddyLabel(QStringLiteral("Alternate day if on S&unday : "), m_cmb[3], page0), 2,
+                  0);
     g0->addWidget(m_cmb[3], 2, 1);
     g0->setRowStretch(3, 1);
 
@@ -289,8 +295,14 @@ void Ems_HolidayFrm::buildUi()
     }
 
     connect(m_txt0, &QLineEdit::textChanged, this, [this] { setEdited(); });
-    connect(m_opt[0], &QRadioButton::clicked, this, [this] { showPage(true); setEdited(); });
-    connect(m_opt[1], &QRadioButton::clicked, this, [this] { showPage(false); setEdited(); });
+    connect(m_opt[0], &QRadioButton::clicked, this, [this] {
+        showPage(true);
+        setEdited();
+    });
+    connect(m_opt[1], &QRadioButton::clicked, this, [this] {
+        showPage(false);
+        setEdited();
+    });
     connect(m_opt[0], &QRadioButton::toggled, this, [this](bool on) { showPage(on); });
     for (QComboBox* c : m_cmb)
         connect(c, &QComboBox::currentIndexChanged, this, [this] { setEdited(); });
@@ -389,7 +401,10 @@ bool Ems_HolidayFrm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void Ems_HolidayFrm::showPage(bool fixedDate) { m_pics->setCurrentIndex(fixedDate ? 0 : 1); }
+void Ems_HolidayFrm::showPage(bool fixedDate)
+{
+    m_pics->setCurrentIndex(fixedDate ? 0 : 1);
+}
 
 std::shared_ptr<db::Database> Ems_HolidayFrm::suite() const
 {
@@ -427,9 +442,13 @@ QString Ems_HolidayFrm::comboText(int cmbIndex, qint64 value) const
     return m_cmb[cmbIndex]->itemText(HolidayComboIndex(cmbIndex, value));
 }
 
-int Ems_HolidayFrm::comboValue(int cmbIndex) const { return m_cmb[cmbIndex]->currentData().toInt(); }
+int Ems_HolidayFrm::comboValue(int cmbIndex) const
+{
+    return m_cmb[cmbIndex]->currentData().toInt();
+}
 
-QString Ems_HolidayFrm::ruleText(bool fixedDate, qint64 obsOn, qint64 obsWeeDay, qint64 obsMon) const
+QString Ems_HolidayFrm::ruleText(bool fixedDate, qint64 obsOn, qint64 obsWeeDay,
+                                 qint64 obsMon) const
 {
     if (fixedDate)
         return comboText(0, obsOn) + QStringLiteral(" day of ") + comboText(1, obsMon);

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QString>
-
 #include <memory>
 
 class QButtonGroup;

@@ -1,9 +1,8 @@
 // The list, the row change, and new / load / save / validate / delete of a holiday.
 #include "Ems_HolidayFrm.h"
-
 #include "HolidayListModel.h"
-#include "state/SharedState.h"
 #include "services/PathResolver.h"
+#include "state/SharedState.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -16,7 +15,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTableView>
-
 #include <algorithm>
 
 namespace tzsndmsg {
@@ -202,7 +200,8 @@ void Ems_HolidayFrm::LoadHoliday()
     const qint64 id = listId();
     if (id == 0 || !suite())
         return;
-    const std::optional<holidays::Holiday> h = holidays::readHoliday(*SharedState::current().GIC, id);
+    const std::optional<holidays::Holiday> h =
+        holidays::readHoliday(*SharedState::current().GIC, id);
     if (!h)
         return;
     m_currentHolidayID = qint32(id);
@@ -317,8 +316,8 @@ void Ems_HolidayFrm::DeleteHoliday()
     auto& st = SharedState::current();
     QString error;
     if (!holidays::deleteHoliday(*st.GIC, id, &error)) {
-        showBox(QStringLiteral("The holiday could not be deleted.") + kCrLf + error, kSetupTitle,
-                0, 16);
+        showBox(QStringLiteral("The holiday could not be deleted.") + kCrLf + error, kSetupTitle, 0,
+                16);
         return;
     }
     // The panel must not go on editing a row that no longer exists.

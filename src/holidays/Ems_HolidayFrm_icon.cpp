@@ -1,7 +1,6 @@
 // Choosing a holiday's icon: a file in the application folder is kept where it is; a file from
 // elsewhere is copied into its icons folder. The stored path is Windows-style and relative.
 #include "Ems_HolidayFrm.h"
-
 #include "services/PathResolver.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
@@ -55,7 +54,8 @@ void Ems_HolidayFrm::ChooseIcon()
     }
 
     // Compare clean absolute paths; the suite's folders ignore case.
-    const QString folder = QDir::cleanPath(QFileInfo(appFolder).absoluteFilePath()) + QLatin1Char('/');
+    const QString folder =
+        QDir::cleanPath(QFileInfo(appFolder).absoluteFilePath()) + QLatin1Char('/');
     const QString full = QDir::cleanPath(info.absoluteFilePath());
     QString newPath;
     if (!full.toUpper().startsWith(folder.toUpper())) {

@@ -6,7 +6,6 @@
 #include "ui/BusyPointer.h"
 
 #include <QApplication>
-
 #include <exception>
 #include <memory>
 
@@ -36,7 +35,10 @@ Ems_HolidayFrm& holidayWindow()
     return *t_holder.window;
 }
 
-bool hasHolidayWindow() { return t_holder.window != nullptr; }
+bool hasHolidayWindow()
+{
+    return t_holder.window != nullptr;
+}
 
 void runHolidayWindow()
 {

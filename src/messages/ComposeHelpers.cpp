@@ -45,7 +45,8 @@ QString quotedOriginal(const QString& author, const QString& toText, const QStri
                        const QString& subject, const QString& body)
 {
     QString text = QStringLiteral("\n------ Original Message ------\n");
-    text += QStringLiteral("From: ") + author + QStringLiteral(", ") + QStringLiteral("To: ") + toText;
+    text +=
+        QStringLiteral("From: ") + author + QStringLiteral(", ") + QStringLiteral("To: ") + toText;
     if (!ccText.trimmed().isEmpty())
         text += QStringLiteral(", Cc: ") + ccText;
     text += QStringLiteral("/ ");

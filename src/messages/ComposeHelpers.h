@@ -3,7 +3,6 @@
 #include <QList>
 #include <QString>
 #include <QTime>
-
 #include <optional>
 
 // Pieces of the compose form that need no window: texts built from values.
@@ -13,7 +12,10 @@ namespace tzsndmsg::compose {
 QString base36(qint64 value);
 // The personal canned-text store of an employee: "MSGDB" and the first five base-36 digits.
 QString personalCannedStore(qint32 employeeId);
-inline QString officeCannedStore() { return QStringLiteral("MSGDB-OFFI"); }
+inline QString officeCannedStore()
+{
+    return QStringLiteral("MSGDB-OFFI");
+}
 
 // "(preview)" of the send-again question: the first 30 characters trimmed, "..." when the
 // body is longer, line breaks removed.

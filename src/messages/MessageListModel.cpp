@@ -1,9 +1,9 @@
 #include "MessageListModel.h"
 
+#include "common/VbFormat.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageSearch.h"
 #include "core/Moments.h"
-#include "common/VbFormat.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -232,8 +232,8 @@ QVariant MessageListModel::confirmationData(int row, int role) const
 
 QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0
-        && section < gridColumns().size())
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < gridColumns().size())
         return gridColumns().at(section).caption;
     if (orientation == Qt::Vertical && role == Qt::DisplayRole)
         return QVariant();

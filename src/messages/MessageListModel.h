@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QIcon>
 #include <QVector>
-
 #include <functional>
 #include <optional>
 
@@ -23,11 +22,11 @@ public:
     enum class Kind { Bound, ToCc, Comments, CheckMark, View, Confirmations };
     struct Column {
         QString caption;
-        QString field;    // bound column, empty for the unbound ones
+        QString field; // bound column, empty for the unbound ones
         int widthTwips = 0;
         bool visible = true;
         Kind kind = Kind::Bound;
-        QString format;   // "Short Date", "Short Time" or empty
+        QString format; // "Short Date", "Short Time" or empty
     };
     static const QVector<Column>& gridColumns();
     static int columnOf(Kind kind);
@@ -47,7 +46,10 @@ public:
     // The "Confirmed" cells of the sent items: the count of a message, none when unknown. A
     // message that asked for confirmation and still waits for someone carries the mark.
     using ConfirmationProvider = std::function<std::optional<ConfirmationCount>(qint32)>;
-    void setConfirmationProvider(ConfirmationProvider provider) { m_confirmations = std::move(provider); }
+    void setConfirmationProvider(ConfirmationProvider provider)
+    {
+        m_confirmations = std::move(provider);
+    }
     void setAwaitedMark(const QIcon& icon) { m_awaitedMark = icon; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

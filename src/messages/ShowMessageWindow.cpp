@@ -1,12 +1,11 @@
 #include "ShowMessageWindow.h"
 
-#include "ui/BusyPointer.h"
-#include "state/SharedState.h"
 #include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
 #include "tzSndMsgFrm.h"
-#include "tzsndmsg/ui/Modal.h"
 #include "tzsndmsg/ui/MessageBox.h"
-
+#include "tzsndmsg/ui/Modal.h"
+#include "ui/BusyPointer.h"
 
 #include <exception>
 
@@ -24,8 +23,9 @@ qint32 ShowMessageWindow(std::unique_ptr<tzSndMsgFrm>& window, bool noShow, cons
     } catch (const std::exception&) {
     }
     if (st.LoginNames.size() - 1 == 1 && st.LoginEmployeeIDs.value(1) == 0) {
-        ui::MessageBox::show({QStringLiteral("Please setup employee information and login name first."),
-                              QString(), 0, 0, 0});
+        ui::MessageBox::show(
+            {QStringLiteral("Please setup employee information and login name first."), QString(),
+             0, 0, 0});
         ui::normalPointer();
         return 0;
     }

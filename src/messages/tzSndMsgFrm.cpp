@@ -1,11 +1,10 @@
 // Construction of the message window: every control with its system name, laid out.
 #include "tzSndMsgFrm.h"
 
-#include "core/MessageSearch.h"
-
 #include "MessageListModel.h"
-#include "core/Recurrence.h"
 #include "core/MessageRows.h"
+#include "core/MessageSearch.h"
+#include "core/Recurrence.h"
 #include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"
@@ -39,8 +38,7 @@ namespace tzsndmsg {
 
 namespace {
 
-template <typename T>
-T* named(T* widget, const QString& name)
+template <typename T> T* named(T* widget, const QString& name)
 {
     widget->setObjectName(name);
     return widget;
@@ -53,7 +51,8 @@ QString indexed(const char* name, int index)
 
 } // namespace
 
-tzSndMsgFrm::tzSndMsgFrm(QWidget* parent) : QDialog(parent), ImaList(std::make_unique<ui::ImageList>())
+tzSndMsgFrm::tzSndMsgFrm(QWidget* parent)
+    : QDialog(parent), ImaList(std::make_unique<ui::ImageList>())
 {
     setObjectName(QStringLiteral("tzSndMsgFrm"));
     setWindowTitle(QStringLiteral("Message"));
@@ -170,7 +169,8 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     // Recipients and canned texts.
     const char* toCaptions[2] = {"To...", "CC..."};
     for (int i = 0; i < 2; ++i) {
-        CmdTo[i] = named(new QPushButton(QString::fromLatin1(toCaptions[i]), panel), indexed("CmdTo", i));
+        CmdTo[i] =
+            named(new QPushButton(QString::fromLatin1(toCaptions[i]), panel), indexed("CmdTo", i));
         CmdTo[i]->setAutoDefault(false);
         CmdTo[i]->setMinimumWidth(72);
         txtTo[i] = named(new QLineEdit(panel), indexed("txtTo", i));
@@ -223,8 +223,10 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     sideLayout->addLayout(form);
 
     auto* privacy = new QHBoxLayout;
-    OptPub[0] = named(new QRadioButton(QStringLiteral("Public Message"), side), indexed("OptPub", 0));
-    OptPub[1] = named(new QRadioButton(QStringLiteral("Private Message"), side), indexed("OptPub", 1));
+    OptPub[0] =
+        named(new QRadioButton(QStringLiteral("Public Message"), side), indexed("OptPub", 0));
+    OptPub[1] =
+        named(new QRadioButton(QStringLiteral("Private Message"), side), indexed("OptPub", 1));
     OptPub[0]->setChecked(true);
     privacy->addWidget(OptPub[0]);
     privacy->addWidget(OptPub[1]);
@@ -234,7 +236,8 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     const char* docCaptions[4] = {"Save to Recipient's Notes after Display", "Need Confirmation",
                                   "Payroll Related", "Return Receipt Requested"};
     for (int i = 0; i < 4; ++i) {
-        chkDoc[i] = named(new QCheckBox(QString::fromLatin1(docCaptions[i]), side), indexed("chkDoc", i));
+        chkDoc[i] =
+            named(new QCheckBox(QString::fromLatin1(docCaptions[i]), side), indexed("chkDoc", i));
         sideLayout->addWidget(chkDoc[i]);
     }
 
@@ -310,7 +313,8 @@ QWidget* tzSndMsgFrm::buildOptionsPanel()
         g->addWidget(ChkUnt[i], 2, 0);
         g->addWidget(dcmbUnt[i], 2, 1);
 
-        ChkRea[i] = named(new QCheckBox(QStringLiteral("Repeat Every:"), box), indexed("ChkRea", i));
+        ChkRea[i] =
+            named(new QCheckBox(QStringLiteral("Repeat Every:"), box), indexed("ChkRea", i));
         txtReaEve[i] = named(new QLineEdit(box), indexed("txtReaEve", i));
         txtReaEve[i]->setMaximumWidth(60);
         cmbRea[i] = named(new QComboBox(box), indexed("cmbRea", i));
@@ -331,8 +335,10 @@ QWidget* tzSndMsgFrm::buildOptionsPanel()
         g->addWidget(txtReaEve[i], 3, 1, Qt::AlignLeft);
         g->addWidget(cmbRea[i], 3, 2, 1, 2);
 
-        OptReaUnl[i] = named(new QRadioButton(QStringLiteral("Unlimited"), box), indexed("OptReaUnl", i));
-        OptReaForTim[i] = named(new QRadioButton(QStringLiteral("for"), box), indexed("OptReaForTim", i));
+        OptReaUnl[i] =
+            named(new QRadioButton(QStringLiteral("Unlimited"), box), indexed("OptReaUnl", i));
+        OptReaForTim[i] =
+            named(new QRadioButton(QStringLiteral("for"), box), indexed("OptReaForTim", i));
         txtReaTim[i] = named(new QLineEdit(box), indexed("txtReaTim", i));
         txtReaTim[i]->setMaximumWidth(60);
         OptReaUnl[i]->setChecked(true);
@@ -361,10 +367,12 @@ QWidget* tzSndMsgFrm::buildConfirmPanel()
     lblConfirm->setFont(bold);
     v->addWidget(lblConfirm);
     auto* checks = new QHBoxLayout;
-    ConfirmChkYes = named(new QCheckBox(QStringLiteral("Yes, I have read the entire message."), panel),
-                          QStringLiteral("ConfirmChkYes"));
-    ConfirmchkDoc[2] = named(new QCheckBox(QStringLiteral("Payroll Related (save to sender's Notes)"), panel),
-                             indexed("ConfirmchkDoc", 2));
+    ConfirmChkYes =
+        named(new QCheckBox(QStringLiteral("Yes, I have read the entire message."), panel),
+              QStringLiteral("ConfirmChkYes"));
+    ConfirmchkDoc[2] =
+        named(new QCheckBox(QStringLiteral("Payroll Related (save to sender's Notes)"), panel),
+              indexed("ConfirmchkDoc", 2));
     checks->addWidget(ConfirmChkYes);
     checks->addSpacing(16);
     checks->addWidget(ConfirmchkDoc[2]);
@@ -392,9 +400,9 @@ void tzSndMsgFrm::setupTabOrderAndNames()
 {
     // Top to bottom, left to right: the search bar above the list, the canned-text buttons
     // beside the To row, the message's settings beside its text, then the panels below.
-    QList<QWidget*> order{txtSearch, chkSearchAll, TDBG,       TS,       CmdTo[0], txtTo[0],
-                          CmdTo[2],  CmdTo[3],     CmdTo[1],   txtTo[1], txtSubject, txtMsg,
-                          Cmb_Emp_Name, DateCmb_Abs, OptPub[0], OptPub[1]};
+    QList<QWidget*> order{txtSearch,    chkSearchAll, TDBG,      TS,       CmdTo[0],   txtTo[0],
+                          CmdTo[2],     CmdTo[3],     CmdTo[1],  txtTo[1], txtSubject, txtMsg,
+                          Cmb_Emp_Name, DateCmb_Abs,  OptPub[0], OptPub[1]};
     for (QCheckBox* c : chkDoc)
         order << c;
     order << cmbAla << CmbSaveTo;

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QHash>
 #include <QString>
-
 #include <array>
 #include <memory>
 #include <optional>
@@ -313,7 +312,7 @@ private:
     QTableWidget* lstConfirmations = nullptr;
     QPushButton* cmdRemindOthers = nullptr;
     void buildConfirmationsPanel();
-    void setupConfirmationColumn(); // called by Setup_Grid
+    void setupConfirmationColumn();                   // called by Setup_Grid
     QHash<qint32, ConfirmationCount> m_confirmCounts; // by CMID, cleared when the list is read
     bool m_confirmCountsFailed = false;
     qint32 m_confirmationsShown = 0; // the message whose rows the panel holds
@@ -368,14 +367,14 @@ private:
     QWidget* PicConfirm = nullptr;
     QLabel* lblConfirm = nullptr; // "From <who> at <date> <time>"
     QCheckBox* ConfirmChkYes = nullptr;
-    std::array<QCheckBox*, 3> ConfirmchkDoc{};   // only index 2 is built
-    std::array<QPushButton*, 7> ConfirmCmdTo{};  // indexes 2..6 are built
+    std::array<QCheckBox*, 3> ConfirmchkDoc{};  // only index 2 is built
+    std::array<QPushButton*, 7> ConfirmCmdTo{}; // indexes 2..6 are built
     // The compose container (both form panels) and the panels the tab strip switches.
     QWidget* PicCompose = nullptr;
     QStackedWidget* PicPanels = nullptr;
     std::array<QWidget*, 2> PicTab{};
-    QGroupBox* fraBro = nullptr;  // broadcast and repeat, group 0
-    QGroupBox* fraAla = nullptr;  // the alarm group, index 1
+    QGroupBox* fraBro = nullptr; // broadcast and repeat, group 0
+    QGroupBox* fraAla = nullptr; // the alarm group, index 1
     // Frame.
     QToolBar* TB = nullptr;
     QToolBar* TB_Small = nullptr;
@@ -437,13 +436,13 @@ private:
 
     // Change marks: panes 0 header, 1 detail, 2 alarm group; "C" or empty.
     std::array<QString, 3> m_changeMarks;
-    bool m_changed = false;       // any mark set since the last clear
-    bool m_suspendMarks = false;  // the window fills its controls itself
-    bool m_sent = false;          // set by "MsgSend" after a successful send
-    bool m_bodyReadOnly = false;  // a received message is shown
-    int m_listPosition = 0;       // position of the message shown in the list
-    qint32 m_shownRowCmId = 0;    // CMID of the list row whose message the form shows; 0 none
-    qint32 m_openReminderId = 0;  // the user's own linked reminder opened again: saved in place
+    bool m_changed = false;      // any mark set since the last clear
+    bool m_suspendMarks = false; // the window fills its controls itself
+    bool m_sent = false;         // set by "MsgSend" after a successful send
+    bool m_bodyReadOnly = false; // a received message is shown
+    int m_listPosition = 0;      // position of the message shown in the list
+    qint32 m_shownRowCmId = 0;   // CMID of the list row whose message the form shows; 0 none
+    qint32 m_openReminderId = 0; // the user's own linked reminder opened again: saved in place
 
     // Addressee lists: persons "12,7," and computers "PC1\nPC2\n", index 0 To, 1 Cc.
     std::array<QString, 2> m_toPids;

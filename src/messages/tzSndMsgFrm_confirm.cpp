@@ -1,14 +1,13 @@
 // Reading and confirming a received message: the confirm panel's buttons, the note writer,
 // return receipts, replies and forwards through a nested window, and the to-do list.
-#include "tzSndMsgFrm.h"
-
 #include "ShowMessageWindow.h"
 #include "common/VbFormat.h"
-#include "state/Help.h"
-#include "state/SharedState.h"
 #include "core/Confirmations.h"
 #include "core/MessageRows.h"
 #include "core/MessageWrite.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -20,7 +19,6 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolBar>
-
 #include <exception>
 
 namespace tzsndmsg {
@@ -68,7 +66,8 @@ bool tzSndMsgFrm::payrollTicked() const
 {
     // The message's own mark, or the confirming user's tick on the panel.
     return (chkDoc[2] && chkDoc[2]->isChecked()) ||
-           (ConfirmchkDoc[2] && ConfirmchkDoc[2]->isVisibleTo(this) && ConfirmchkDoc[2]->isChecked());
+           (ConfirmchkDoc[2] && ConfirmchkDoc[2]->isVisibleTo(this) &&
+            ConfirmchkDoc[2]->isChecked());
 }
 
 void tzSndMsgFrm::ConfirmCmdTo_Click(int index)
@@ -128,16 +127,18 @@ void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSend
     HostServices& gic = *st.GIC;
 
     if (ConfirmChkYes && ConfirmChkYes->isVisibleTo(this) && !ConfirmChkYes->isChecked()) {
-        information(QStringLiteral("You must confirm that you have read this entire message.") +
-                        kCrLf + kCrLf +
-                        QStringLiteral("Please checkmark box [Yes, I have read the entire message.]."),
-                    QStringLiteral("Message"));
+        information(
+            QStringLiteral("You must confirm that you have read this entire message.") + kCrLf +
+                kCrLf +
+                QStringLiteral("Please checkmark box [Yes, I have read the entire message.]."),
+            QStringLiteral("Message"));
         TB_ButtonClick(QStringLiteral("Refresh"));
         return;
     }
 
     // The recipient row: read now, by whom, and the confirming employee on a computer row.
-    const core::Confirmation confirmed = core::confirmAddressee(gic, broChkId, st.CurrentEmployeeID);
+    const core::Confirmation confirmed =
+        core::confirmAddressee(gic, broChkId, st.CurrentEmployeeID);
     if (confirmed.row && !confirmed.written)
         warning(QStringLiteral("The message could not be marked as read.") + kCrLf + kCrLf +
                     confirmed.error,
@@ -171,9 +172,10 @@ void tzSndMsgFrm::confirmReading(qint32 broChkId, qint32 linkId, qint32 listSend
     }
 
     if (receipt && broChkId != 0) {
-        const QString text = QStringLiteral("Return Receipt. Message received by ") +
-                             gic.currentLoginName() + QStringLiteral(" on ") +
-                             vb::format(gic.currentDateTime(), QStringLiteral("mm/dd/yyyy hh:nn am/pm"));
+        const QString text =
+            QStringLiteral("Return Receipt. Message received by ") + gic.currentLoginName() +
+            QStringLiteral(" on ") +
+            vb::format(gic.currentDateTime(), QStringLiteral("mm/dd/yyyy hh:nn am/pm"));
         Answer_Msg(broChkId, 3, text, true);
     }
 
@@ -273,8 +275,9 @@ void tzSndMsgFrm::addToTodoList(qint32 broChkId)
         person = gic.employeeOfLogin(gic.currentLoginName());
 
     if (person == 0) {
-        information(QStringLiteral("Cannot add this message to ToDoList due to missing Employee ID."),
-                    QStringLiteral("Save to ToDo List"));
+        information(
+            QStringLiteral("Cannot add this message to ToDoList due to missing Employee ID."),
+            QStringLiteral("Save to ToDo List"));
     } else {
         QString title = txtSubject->text();
         if (gic.openTodoDialog(this, title)) {

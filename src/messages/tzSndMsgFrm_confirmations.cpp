@@ -3,8 +3,8 @@
 #include "ComposeHelpers.h"
 #include "MessageListModel.h"
 #include "common/VbFormat.h"
-#include "state/SharedState.h"
 #include "core/Confirmations.h"
+#include "state/SharedState.h"
 #include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/MessageBox.h"
 
@@ -225,7 +225,9 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
                            .arg(read->count.pending());
         lblConfirmations->setText(summary);
         lblConfirmations->setStyleSheet(
-            read->count.awaited() ? QStringLiteral("color: %1").arg(MessageListModel::awaitedTextColor().name()) : QString());
+            read->count.awaited()
+                ? QStringLiteral("color: %1").arg(MessageListModel::awaitedTextColor().name())
+                : QString());
         cmdRemindOthers->setEnabled(read->count.pending() > 0);
 
         lstConfirmations->setRowCount(int(read->addressees.size()));

@@ -1,13 +1,12 @@
 // The compose form: loading a stored message, the blank new message, replies and forwards,
 // and the reminder list.
-#include "tzSndMsgFrm.h"
-
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
-#include "state/SharedState.h"
 #include "core/Message.h"
 #include "core/MessageRows.h"
 #include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "ui/DateCombo.h"
 
 #include <QAction>
@@ -123,7 +122,8 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
             const QString ccText = txtTo[1] ? txtTo[1]->text() : QString();
             const qint32 authorId = header.cmPid;
             txtMsg->setPlainText(quote ? compose::quotedOriginal(gic.personName(authorId), toText,
-                                                                 ccText, header.CMSubjec, header.cmDoc)
+                                                                 ccText, header.CMSubjec,
+                                                                 header.cmDoc)
                                        : QString());
             m_toPids[0] = authorId != 0 ? QString::number(authorId) + QLatin1Char(',') : QString();
             m_toPids[1].clear();
@@ -148,7 +148,8 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     const core::MessageHeader& header = message.header;
 
     txtMsg->setPlainText(header.cmDoc);
-    txtMsg->setProperty("tag", header.cmDocAftDis ? QStringLiteral("True") : QStringLiteral("False"));
+    txtMsg->setProperty("tag",
+                        header.cmDocAftDis ? QStringLiteral("True") : QStringLiteral("False"));
 
     // The confirm panel's parts.
     if (ConfirmChkYes) {
@@ -158,11 +159,12 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     if (lblConfirm) {
         const auto date = vb::parseDate(header.cmDat);
         const auto time = vb::parseDate(header.cmTim);
-        lblConfirm->setText(QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
-                            // the date written as in the list and the Date box
-                            (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : header.cmDat) +
-                            QStringLiteral(" ") +
-                            (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim));
+        lblConfirm->setText(
+            QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
+            // the date written as in the list and the Date box
+            (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : header.cmDat) +
+            QStringLiteral(" ") +
+            (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim));
     }
     if (ConfirmchkDoc[2]) {
         ConfirmchkDoc[2]->setChecked(false);
@@ -273,10 +275,12 @@ void tzSndMsgFrm::fillReminderAndBroadcast(const core::MessageDetail& detail)
     if (dCmbFro[0])
         dCmbFro[0]->setText(dateText(detail.EvBroStaDat));
     const auto start = vb::parseDate(detail.EvBroStaTim);
-    setComboText(cmbFroTim[0], start ? vb::format(*start, QStringLiteral("h:nn am/pm")) : QString());
+    setComboText(cmbFroTim[0],
+                 start ? vb::format(*start, QStringLiteral("h:nn am/pm")) : QString());
     setChecked(ChkRea[0], detail.EvBroReaFla);
     if (txtReaEve[0])
-        txtReaEve[0]->setText(detail.EvBroReaEve != 0 ? QString::number(detail.EvBroReaEve) : QString());
+        txtReaEve[0]->setText(detail.EvBroReaEve != 0 ? QString::number(detail.EvBroReaEve)
+                                                      : QString());
     if (cmbRea[0]) {
         int at = -1;
         if (detail.EvBroReaTyp && *detail.EvBroReaTyp != -1)
@@ -361,7 +365,8 @@ void tzSndMsgFrm::resetToNewMessage()
         if (cmbAla)
             cmbAla->setProperty("tag", QString());
         if (PicAla && st.GIC)
-            PicAla->setProperty("tag", vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
+            PicAla->setProperty("tag",
+                                vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
         if (lblRem)
             lblRem->setProperty("tag", QString());
         fillSaveToList();
@@ -440,7 +445,8 @@ void tzSndMsgFrm::BuildReminderChoices(bool relative)
         return;
     auto& st = SharedState::current();
     const QString before = cmbAla->currentText();
-    const bool wasChosen = cmbAla->currentIndex() > 0 && cmbAla->itemText(cmbAla->currentIndex()) == before;
+    const bool wasChosen =
+        cmbAla->currentIndex() > 0 && cmbAla->itemText(cmbAla->currentIndex()) == before;
     const bool oldBlock = cmbAla->blockSignals(true);
     cmbAla->clear();
     cmbAla->addItem(QString());
@@ -489,8 +495,9 @@ void tzSndMsgFrm::Setup_Reminder()
         return;
     HostServices& gic = *st.GIC;
     const QString login = gic.currentLoginName();
-    const qint32 existing =
-        st.LinkTyp >= 1 && st.LinkID != 0 ? core::findLinkedReminder(gic, st.LinkTyp, st.LinkID, login) : 0;
+    const qint32 existing = st.LinkTyp >= 1 && st.LinkID != 0
+                                ? core::findLinkedReminder(gic, st.LinkTyp, st.LinkID, login)
+                                : 0;
     if (existing != 0) {
         if (existing == m_CMID)
             return;

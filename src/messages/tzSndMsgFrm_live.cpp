@@ -1,10 +1,9 @@
 // The list kept up to date while the window is open, and received messages shown in it from
 // outside (a notice clicked) or kept waiting while a message is being written.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
-#include "state/SharedState.h"
 #include "core/MessageRows.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "watcher/StoreChanges.h"
 
 #include <QApplication>
@@ -304,9 +303,9 @@ void tzSndMsgFrm::updateWaitingMark()
         return;
     const qsizetype n = m_waiting.size();
     cmdWaiting->setVisible(n > 0);
-    cmdWaiting->setText(n == 1 ? QStringLiteral("1 new message \u2014 press F6 to show it")
-                               : QStringLiteral("%1 new messages \u2014 press F6 to show the next")
-                                     .arg(n));
+    cmdWaiting->setText(
+        n == 1 ? QStringLiteral("1 new message \u2014 press F6 to show it")
+               : QStringLiteral("%1 new messages \u2014 press F6 to show the next").arg(n));
     cmdWaiting->setAccessibleName(cmdWaiting->text());
 }
 

@@ -1,10 +1,9 @@
 // Purge and unpurge: the purge bit (256) of CMPurFla on the selected messages.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
-#include "state/SharedState.h"
 #include "core/MessagePurge.h"
 #include "core/MessageRows.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 
@@ -12,7 +11,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTableView>
-
 #include <exception>
 
 namespace tzsndmsg {
@@ -28,8 +26,9 @@ void tzSndMsgFrm::PurgeCommand()
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     if (tbToolTip(QStringLiteral("Purge")) == QLatin1String("UnPurge")) {
-        const int answer = ui::MessageBox::show({QStringLiteral("Are you sure to UnPurge the selected items?"),
-                                                 QStringLiteral("UnPurge"), 4, 0, 256});
+        const int answer =
+            ui::MessageBox::show({QStringLiteral("Are you sure to UnPurge the selected items?"),
+                                  QStringLiteral("UnPurge"), 4, 0, 256});
         if (answer != ui::vbYes)
             return;
     }
@@ -70,10 +69,12 @@ void tzSndMsgFrm::Purge_Selected()
                         if (k > 0)
                             showProgress(k - 1);
                         ui::MessageBox::show(
-                            {(n == 1 ? QStringLiteral("The selected message is unread and cannot be purged.")
-                                     : QStringLiteral("One or more of the selected messages have not "
-                                                      "been read. Only messages that have been read "
-                                                      "will be purged.")) +
+                            {(n == 1
+                                  ? QStringLiteral(
+                                        "The selected message is unread and cannot be purged.")
+                                  : QStringLiteral("One or more of the selected messages have not "
+                                                   "been read. Only messages that have been read "
+                                                   "will be purged.")) +
                                  QStringLiteral("\r\n\r\nUnread messages appear in bold."),
                              QStringLiteral("Unread Messages"), 0, 64, 0});
                         batch.begin();

@@ -1,12 +1,11 @@
 // The To and Cc lists: the picker, the display boxes and the canned-text buttons.
-#include "tzSndMsgFrm.h"
-
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
-#include "state/SharedState.h"
 #include "core/StaffList.h"
 #include "directory/EMS_EmpList.h"
 #include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/ScreenPlacement.h"
 
@@ -19,7 +18,6 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTextCursor>
-
 #include <functional>
 #include <stdexcept>
 
@@ -29,7 +27,10 @@ namespace {
 
 const QString kMachinePrefix = QStringLiteral("-Computer ");
 
-HostServices& services() { return *SharedState::current().GIC; }
+HostServices& services()
+{
+    return *SharedState::current().GIC;
+}
 
 void checkListIndex(int index)
 {
@@ -41,7 +42,10 @@ void checkListIndex(int index)
 class ToBoxWatcher : public QObject {
 public:
     // pick opens the picker and says whether it did (not on a received message).
-    ToBoxWatcher(QObject* parent, std::function<bool()> pick) : QObject(parent), m_pick(std::move(pick)) {}
+    ToBoxWatcher(QObject* parent, std::function<bool()> pick)
+        : QObject(parent), m_pick(std::move(pick))
+    {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -169,7 +173,8 @@ void tzSndMsgFrm::CmdTo_Click(int index)
     for (int row = 0; row < list->count(); ++row) {
         QListWidgetItem* item = list->item(row);
         const qint32 id = itemValue(list, row);
-        if ((id != 0 && chosenIds.contains(id)) || (id == 0 && chosenMachines.contains(item->text())))
+        if ((id != 0 && chosenIds.contains(id)) ||
+            (id == 0 && chosenMachines.contains(item->text())))
             item->setSelected(true);
     }
 
@@ -235,8 +240,8 @@ void tzSndMsgFrm::insertCannedText(int index)
     const QString title = personal ? QStringLiteral("Personal") : QStringLiteral("Office");
     if (txtMsg)
         txtMsg->setFocus();
-    const QString text = st.GIC->chooseCannedText(
-        this, QStringLiteral("Select %1 Messages").arg(title), store);
+    const QString text =
+        st.GIC->chooseCannedText(this, QStringLiteral("Select %1 Messages").arg(title), store);
     if (text.isEmpty() || !txtMsg)
         return;
     QTextCursor cursor = txtMsg->textCursor();

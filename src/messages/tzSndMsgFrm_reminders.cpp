@@ -1,14 +1,12 @@
 // Editing the reminder list cmbAla. (The lists themselves, Setup_Reminder and the reminder
 // columns are part of the compose form.)
-#include "tzSndMsgFrm.h"
-
 #include "common/VbFormat.h"
 #include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
-
 #include <functional>
 
 namespace tzsndmsg {

@@ -1,12 +1,11 @@
 // The search box above the list: the view narrowed to the messages that hold the words typed,
 // or every view of the login at once; the words marked in the list and in the message shown.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
 #include "SearchHighlightDelegate.h"
-#include "state/SharedState.h"
-#include "core/MessageSearch.h"
 #include "core/MessageRows.h"
+#include "core/MessageSearch.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -33,7 +32,8 @@ bool positionOn(core::MessageRows& list, qint32 cmId, qint32 broChkId)
     if (cmId == 0 || list.isEmpty())
         return false;
     list.moveFirst();
-    if (broChkId != 0 && list.hasField(QStringLiteral("BroChkID")) && list.findAddresseeRow(broChkId))
+    if (broChkId != 0 && list.hasField(QStringLiteral("BroChkID")) &&
+        list.findAddresseeRow(broChkId))
         return true;
     list.moveFirst();
     return list.findMessage(cmId);
@@ -217,7 +217,7 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
         // The view's own rows narrowed: the view is listed already, so only the words are
         // looked up, the end of the list (where it opens) first.
         auto search = std::make_unique<core::ListedRowsSearch>(*st.GIC, conn->backend(), params,
-                                                                words, *view);
+                                                               words, *view);
         if (search->start(m_searchScreenRows, &error)) {
             hits = search->hits(*view);
             if (!search->finished())
@@ -239,8 +239,8 @@ void tzSndMsgFrm::showSearchHits(const QStringList& words, bool everywhere)
         emit searchDone();
         return;
     }
-    lblSearch->setText(QStringLiteral("%1 found so far, searching on...")
-                           .arg(m_list->recordCount()));
+    lblSearch->setText(
+        QStringLiteral("%1 found so far, searching on...").arg(m_list->recordCount()));
     const int searchId = m_searchId;
     QTimer::singleShot(0, this, [this, searchId] { readRestOfSearch(searchId); });
 }

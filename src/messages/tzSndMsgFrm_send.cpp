@@ -1,11 +1,10 @@
 // Change marks, the save routine's questions and the writes of a new message.
-#include "tzSndMsgFrm.h"
-
 #include "ComposeHelpers.h"
 #include "common/VbFormat.h"
-#include "state/SharedState.h"
 #include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/DateCombo.h"
 
@@ -27,7 +26,10 @@ namespace {
 
 const QString kSendTitle = QStringLiteral("Send Message");
 
-bool ticked(const QAbstractButton* box) { return box && box->isChecked(); }
+bool ticked(const QAbstractButton* box)
+{
+    return box && box->isChecked();
+}
 
 // A control's own visible setting, whether or not its window or tab page is on screen.
 bool shownIn(const QWidget* widget, const QWidget* /*window*/)
@@ -117,12 +119,11 @@ void tzSndMsgFrm::connectFormSignals()
     for (int g = 0; g < 2; ++g) {
         const size_t i = size_t(g);
         const int pane = g + 1;
-        for (QAbstractButton* button : {static_cast<QAbstractButton*>(ChkBro[i]),
-                                        static_cast<QAbstractButton*>(ChkFro[i]),
-                                        static_cast<QAbstractButton*>(ChkUnt[i]),
-                                        static_cast<QAbstractButton*>(ChkRea[i]),
-                                        static_cast<QAbstractButton*>(OptReaUnl[i]),
-                                        static_cast<QAbstractButton*>(OptReaForTim[i])})
+        for (QAbstractButton* button :
+             {static_cast<QAbstractButton*>(ChkBro[i]), static_cast<QAbstractButton*>(ChkFro[i]),
+              static_cast<QAbstractButton*>(ChkUnt[i]), static_cast<QAbstractButton*>(ChkRea[i]),
+              static_cast<QAbstractButton*>(OptReaUnl[i]),
+              static_cast<QAbstractButton*>(OptReaForTim[i])})
             markButton(button, {pane});
         markDate(dCmbFro[i], {pane});
         markDate(dcmbUnt[i], {pane});
@@ -185,8 +186,9 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
     } else {
         if (!m_changed || (toolbarShown && m_bodyReadOnly) || !shownIn(PicCompose, this))
             return ui::vbYes;
-        const int answer = MessageBox::show({QStringLiteral("Would you like to send current message?"),
-                                             kSendTitle, allowCancel ? 3 : 4, 32, 0});
+        const int answer =
+            MessageBox::show({QStringLiteral("Would you like to send current message?"), kSendTitle,
+                              allowCancel ? 3 : 4, 32, 0});
         if (answer != ui::vbYes)
             return answer;
     }
@@ -277,10 +279,9 @@ core::OutgoingMessage tzSndMsgFrm::composedMessage() const
     if (m_CMID != 0 && m_CMID == m_openReminderId)
         m.replaceId = m_CMID;
 
-    const qint32 sender =
-        Cmb_Emp_Name && Cmb_Emp_Name->currentIndex() >= 0
-            ? itemValue(Cmb_Emp_Name, Cmb_Emp_Name->currentIndex())
-            : 0;
+    const qint32 sender = Cmb_Emp_Name && Cmb_Emp_Name->currentIndex() >= 0
+                              ? itemValue(Cmb_Emp_Name, Cmb_Emp_Name->currentIndex())
+                              : 0;
     m.link = core::messageLink(st.ReminderFlag, st.LinkTyp, st.LinkID);
     if (st.LinkTyp == 4)
         m.labOrderId = st.LinkID;
@@ -348,7 +349,8 @@ core::ReminderColumns tzSndMsgFrm::reminderOnScreen() const
     else
         minutes = typedNumber(shown);
     if (minutes)
-        return core::linkedReminderColumns(st.ReminderDate.date(), st.ReminderTime.time(), *minutes);
+        return core::linkedReminderColumns(st.ReminderDate.date(), st.ReminderTime.time(),
+                                           *minutes);
     return core::noReminderColumns();
 }
 

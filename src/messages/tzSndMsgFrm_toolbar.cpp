@@ -1,15 +1,14 @@
 // Toolbars, the image list, the commands and the window's life: load, first activation,
 // closing, unloading, keys and layout.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
 #include "ShowMessageWindow.h"
 #include "common/VbFormat.h"
-#include "state/Help.h"
-#include "state/SharedState.h"
 #include "core/MessageRows.h"
 #include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/ImageList.h"
@@ -22,29 +21,29 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QScrollBar>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTableView>
 #include <QToolBar>
-
 #include <exception>
 
 namespace tzsndmsg {
 
 namespace {
-const QString kMainKeys =
-    QStringLiteral(",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
+const QString kMainKeys = QStringLiteral(
+    ",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
 const QString kMainStyles = QStringLiteral("3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,");
-const QString kMainTips = QStringLiteral(",New Message,,Send Message,,Delete,,Refresh,,Message Inbox,"
-                                         "Message Sent Items,,Select All,Purge,View History,,Help,Close,");
+const QString kMainTips =
+    QStringLiteral(",New Message,,Send Message,,Delete,,Refresh,,Message Inbox,"
+                   "Message Sent Items,,Select All,Purge,View History,,Help,Close,");
 const QString kSmallKeys = QStringLiteral(",MsgHis,,MsgSend,,Help,Close,");
 const QString kSmallStyles = QStringLiteral("3,5,3,0,3,0,0,");
 const QString kSmallTips = QStringLiteral(",Message History,,Send Message,,Help,Close,");
@@ -52,7 +51,10 @@ const QString kViewHistory = QStringLiteral("View History");
 const QString kDefaultSort = QStringLiteral("CMDat, CMTim, CMID");
 } // namespace
 
-QAction* tzSndMsgFrm::tbButton(const QString& key) const { return m_tb ? m_tb->action(key) : nullptr; }
+QAction* tzSndMsgFrm::tbButton(const QString& key) const
+{
+    return m_tb ? m_tb->action(key) : nullptr;
+}
 
 QAction* tzSndMsgFrm::tbSmallButton(const QString& key) const
 {
@@ -64,7 +66,7 @@ QString tzSndMsgFrm::tbToolTip(const QString& key) const
     // Before the toolbar is built the view counts as the current one.
     if (!m_tb || !m_tb->action(key))
         return key.compare(QLatin1String("TDLstHis"), Qt::CaseInsensitive) == 0 ? kViewHistory
-                                                                                 : QString();
+                                                                                : QString();
     return m_tb->toolTip(key);
 }
 
@@ -376,8 +378,8 @@ void tzSndMsgFrm::selectAllRows(bool select)
     m_suppressRowChange = true;
     if (select && m_model->rowCount() > 0) {
         const int position = m_list->absolutePosition();
-        const QItemSelection all(m_model->index(0, 0),
-                                 m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1));
+        const QItemSelection all(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1,
+                                                                      m_model->columnCount() - 1));
         selection->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         if (position >= 1)
             m_list->setAbsolutePosition(position); // the list's current row is kept
@@ -441,8 +443,9 @@ void tzSndMsgFrm::deleteCurrentMessage()
     // Nothing shown, nothing to delete: no question.
     if (m_CMID == 0)
         return;
-    const int answer = ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
-                                             QStringLiteral("Delete Message"), 4, 32, 0});
+    const int answer =
+        ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
+                              QStringLiteral("Delete Message"), 4, 32, 0});
     if (answer != 6)
         return;
     auto& st = SharedState::current();
@@ -481,7 +484,8 @@ void tzSndMsgFrm::load()
     for (QComboBox* list : cmbFroTim) {
         list->clear();
         for (int minutes = 0; minutes < 24 * 60; minutes += step)
-            list->addItem(common::vb::format(QTime(0, 0).addSecs(minutes * 60), QStringLiteral("h:nn am/pm")));
+            list->addItem(common::vb::format(QTime(0, 0).addSecs(minutes * 60),
+                                             QStringLiteral("h:nn am/pm")));
         list->setCurrentIndex(-1);
     }
     // 8. Icon, caption, the sender list.
@@ -552,7 +556,8 @@ void tzSndMsgFrm::showEvent(QShowEvent* event)
     if (m_loading && !m_firstShowDone) {
         m_firstShowDone = true;
         // After the window is on screen, as an activation comes after the show.
-        QMetaObject::invokeMethod(this, [this] { firstActivation(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { firstActivation(); }, Qt::QueuedConnection);
     }
 }
 

@@ -1,14 +1,13 @@
 // The list of a view: statement, grid, record counter and caption.
-#include "tzSndMsgFrm.h"
-
 #include "MessageListModel.h"
-#include "ui/BusyPointer.h"
-#include "state/SharedState.h"
 #include "core/MessageListQuery.h"
-#include "tzsndmsg/db/Database.h"
 #include "core/MessageRows.h"
-#include "ui/ImageList.h"
+#include "state/SharedState.h"
+#include "tzSndMsgFrm.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/ui/MessageBox.h"
+#include "ui/BusyPointer.h"
+#include "ui/ImageList.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -29,7 +28,10 @@ const QString kTypicalToCc = QStringLiteral("AA, BB, CC, DD/ FRONTDESK");
 
 } // namespace
 
-int tzSndMsgFrm::recipientQueryCount() { return s_recipientQueries; }
+int tzSndMsgFrm::recipientQueryCount()
+{
+    return s_recipientQueries;
+}
 
 // A view without rows shows no stored message: a message still on the form is not in it.
 void tzSndMsgFrm::showNoRow()
@@ -209,7 +211,8 @@ QString tzSndMsgFrm::toCcText(qint32 cmId)
         }
     }
     ++s_recipientQueries;
-    const QHash<qint32, QVector<core::RecipientRow>> byMessage = core::readRecipientRowsOf(*st.GIC, ids);
+    const QHash<qint32, QVector<core::RecipientRow>> byMessage =
+        core::readRecipientRowsOf(*st.GIC, ids);
     for (qint32 id : std::as_const(ids))
         m_toCcCache.insert(id, core::toCcCellText(byMessage.value(id)));
     return m_toCcCache.value(cmId);
@@ -225,8 +228,8 @@ void tzSndMsgFrm::selectGridRow(int row)
         TDBG->selectionModel()->clear();
     } else {
         const QModelIndex index = m_model->index(row, 2);
-        TDBG->selectionModel()->setCurrentIndex(
-            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        TDBG->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                           QItemSelectionModel::Rows);
         TDBG->scrollTo(index);
     }
     m_previousRow = row;
@@ -238,10 +241,10 @@ void tzSndMsgFrm::bindList()
     m_bigList = m_list && m_list->isOpen() && m_list->recordCount() > 75;
     m_model->setUnboundSuspended(m_bigList);
     m_toCcCache.clear();
-    const int position = (m_list && m_list->isOpen() && !m_list->isEmpty()
-                          && !m_list->bof() && !m_list->eof())
-                             ? m_list->absolutePosition()
-                             : 0;
+    const int position =
+        (m_list && m_list->isOpen() && !m_list->isEmpty() && !m_list->bof() && !m_list->eof())
+            ? m_list->absolutePosition()
+            : 0;
     m_model->setList(m_list.get(), listHasInboxRows());
     selectGridRow(position - 1);
     m_model->setUnboundSuspended(false);
@@ -289,7 +292,8 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     m_msgCatOnly = MsgCatOnly;
     QString error;
     if (st.GIC && st.GIC->messageStoreConnection()) {
-        m_list = std::make_unique<core::MessageRows>(core::listView(*st.GIC, params, m_sortOrder, &error));
+        m_list = std::make_unique<core::MessageRows>(
+            core::listView(*st.GIC, params, m_sortOrder, &error));
         if (!m_list->isOpen()) {
             m_list.reset();
             ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
@@ -336,8 +340,8 @@ void tzSndMsgFrm::Show_CurrentMsg()
         SaveMessage(true, false); // the move goes on whatever the answer
     if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
         if (SB_Panel1)
-            SB_Panel1->setText(QString::number(m_list->absolutePosition()) + QStringLiteral(" of ")
-                               + QString::number(m_list->recordCount()));
+            SB_Panel1->setText(QString::number(m_list->absolutePosition()) +
+                               QStringLiteral(" of ") + QString::number(m_list->recordCount()));
         Set_ChangeFalg(false, 0);
         setCMID(currentRowCmId());
     }

@@ -37,10 +37,10 @@ bool readConnectionSecurity(const QString& databaseUrl, ConnectionSecurity& secu
     const auto database = db::Database::open(databaseUrl, error);
     if (!database)
         return false;
-    db::Recordset rs = database->query(
-        QStringLiteral("SELECT ssl, version, client_dn FROM pg_stat_ssl "
-                       "WHERE pid = pg_backend_pid()"),
-        error);
+    db::Recordset rs =
+        database->query(QStringLiteral("SELECT ssl, version, client_dn FROM pg_stat_ssl "
+                                       "WHERE pid = pg_backend_pid()"),
+                        error);
     if (!rs.isOpen())
         return false;
     security.mode = url->effectiveSslMode();
@@ -69,10 +69,10 @@ QStringList plainConnectionRisks(db::Database& database)
         QLatin1String("on");
     const QString tlsOff = QStringLiteral("the server has TLS off (ssl = off): every connection "
                                           "from another machine is in clear");
-    db::Recordset rules = database.query(
-        QStringLiteral("SELECT line_number, type, address, auth_method "
-                       "FROM pg_hba_file_rules ORDER BY line_number"),
-        &why);
+    db::Recordset rules =
+        database.query(QStringLiteral("SELECT line_number, type, address, auth_method "
+                                      "FROM pg_hba_file_rules ORDER BY line_number"),
+                       &why);
     if (!rules.isOpen()) {
         if (!tls)
             risks << tlsOff;

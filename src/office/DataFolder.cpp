@@ -6,10 +6,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QPainterPath>
+#include <QSaveFile>
 #include <QTemporaryFile>
-
 #include <cmath>
 #include <functional>
 
@@ -338,8 +337,7 @@ bool initDataFolder(const QString& folder, QString* error)
                       error))
             return false;
     for (const auto& [name, draw] : holidayIcons())
-        if (!saveIcon(root + QStringLiteral("icons/") + name + QStringLiteral(".ico"), draw,
-                      error))
+        if (!saveIcon(root + QStringLiteral("icons/") + name + QStringLiteral(".ico"), draw, error))
             return false;
     return true;
 }

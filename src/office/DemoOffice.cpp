@@ -1,8 +1,7 @@
 #include "store/Schema.h"
-
+#include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/RecordWriter.h"
-#include "tzsndmsg/Staff.h"
 
 #include <QDate>
 #include <QFile>
@@ -70,8 +69,8 @@ public:
         QString computer;
         int list = 0; // 0 To, 1 Cc
         bool read = false;
-        qint64 confirmedAt = 0;  // a computer read: the employee who confirmed there
-        int minutesLater = 60;   // read this long after it was sent
+        qint64 confirmedAt = 0; // a computer read: the employee who confirmed there
+        int minutesLater = 60;  // read this long after it was sent
     };
 
     void message(const QString& who, qint64 sender, const QDate& date, const QTime& time,
@@ -79,8 +78,7 @@ public:
                  const QStringList& flags = {}, bool purged = false)
     {
         auto flag = [&](const char* name) {
-            return flags.contains(QLatin1String(name)) ? QStringLiteral("-1")
-                                                       : QStringLiteral("0");
+            return flags.contains(QLatin1String(name)) ? QStringLiteral("-1") : QStringLiteral("0");
         };
         const qint64 cm = add(
             QStringLiteral("CMTable"), QStringLiteral("cmID"),
@@ -92,8 +90,8 @@ public:
              QStringLiteral("CMPurFla")},
             {QStringLiteral("256"), QStringLiteral("0"), time.toString(QStringLiteral("hh:mm AP")),
              date.toString(QStringLiteral("MM/dd/yyyy")), who, QString::number(sender),
-             QStringLiteral("Message"), QStringLiteral("EMS"), who, body, subject,
-             flag("save"), flag("confirm"), flag("payroll"), flag("receipt"),
+             QStringLiteral("Message"), QStringLiteral("EMS"), who, body, subject, flag("save"),
+             flag("confirm"), flag("payroll"), flag("receipt"),
              purged ? QStringLiteral("256") : QString()});
         add(QStringLiteral("EVTable"), QStringLiteral("EVID"),
             {QStringLiteral("EvPID"), QStringLiteral("EvLinID"), QStringLiteral("EvTyp"),
@@ -111,12 +109,14 @@ public:
              time.toString(QStringLiteral("h:mm ap")), QStringLiteral("0"), QStringLiteral("0"),
              QStringLiteral("-1"), QStringLiteral("0"), QStringLiteral("0")});
         for (const Recipient& r : to) {
-            QStringList names{QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPID"),
-                              QStringLiteral("BroChkTyp"), QStringLiteral("BroChkToMac"),
+            QStringList names{QStringLiteral("BroChkLinID"),  QStringLiteral("BroChkPID"),
+                              QStringLiteral("BroChkTyp"),    QStringLiteral("BroChkToMac"),
                               QStringLiteral("BroChkAssPID"), QStringLiteral("BroChkSavToFla")};
             QStringList texts{QString::number(cm),
                               QString::number(r.read && r.confirmedAt ? r.confirmedAt : r.person),
-                              QString::number(r.list), r.computer, QStringLiteral("0"),
+                              QString::number(r.list),
+                              r.computer,
+                              QStringLiteral("0"),
                               QStringLiteral("0")};
             if (r.read) {
                 names << QStringLiteral("BroChkDonDis") << QStringLiteral("BroChkLasReaDatTim");
@@ -132,15 +132,15 @@ public:
                const QList<qint64>& attendees, int every = 0, int unit = 0, int times = 0)
     {
         const QDate created = QDate::currentDate();
-        const qint64 cm = add(
-            QStringLiteral("CMTable"), QStringLiteral("cmID"),
-            {QStringLiteral("cmTyp"), QStringLiteral("cmTraLinID"), QStringLiteral("cmTim"),
-             QStringLiteral("cmDat"), QStringLiteral("cmWho"), QStringLiteral("cmPid"),
-             QStringLiteral("cmCat"), QStringLiteral("cmSubCat"), QStringLiteral("cmWhoMod"),
-             QStringLiteral("cmDoc"), QStringLiteral("CMSubjec")},
-            {QStringLiteral("512"), QStringLiteral("0"), QStringLiteral("9:00:00 AM"),
-             created.toString(QStringLiteral("MM/dd/yyyy")), who, QStringLiteral("0"),
-             QStringLiteral("Events"), QStringLiteral("EMS"), who, description, title});
+        const qint64 cm =
+            add(QStringLiteral("CMTable"), QStringLiteral("cmID"),
+                {QStringLiteral("cmTyp"), QStringLiteral("cmTraLinID"), QStringLiteral("cmTim"),
+                 QStringLiteral("cmDat"), QStringLiteral("cmWho"), QStringLiteral("cmPid"),
+                 QStringLiteral("cmCat"), QStringLiteral("cmSubCat"), QStringLiteral("cmWhoMod"),
+                 QStringLiteral("cmDoc"), QStringLiteral("CMSubjec")},
+                {QStringLiteral("512"), QStringLiteral("0"), QStringLiteral("9:00:00 AM"),
+                 created.toString(QStringLiteral("MM/dd/yyyy")), who, QStringLiteral("0"),
+                 QStringLiteral("Events"), QStringLiteral("EMS"), who, description, title});
         QStringList names{QStringLiteral("EvPID"),          QStringLiteral("EvLinID"),
                           QStringLiteral("EvTyp"),          QStringLiteral("EvBroFla"),
                           QStringLiteral("EvBroStaDatFla"), QStringLiteral("EvBroStaDat"),
@@ -362,17 +362,20 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
             QStringLiteral("Month-end review of open claims."), {hank, iris}, 1, -2, 12);
 
     // hdocUseDatFla, on, weekday (1 = Sunday), month, Saturday and Sunday shifts.
-    s.holiday(QStringLiteral("New Year's Day"), true, 1, 0, 1, 1, 2, QStringLiteral("icons\\Star.ico"));
+    s.holiday(QStringLiteral("New Year's Day"), true, 1, 0, 1, 1, 2,
+              QStringLiteral("icons\\Star.ico"));
     s.holiday(QStringLiteral("Martin Luther King Jr. Day"), false, 3, 2, 1, 0, 0,
               QStringLiteral("icons\\FlagUsa.ico"));
     s.holiday(QStringLiteral("Presidents' Day"), false, 3, 2, 2, 0, 0,
               QStringLiteral("icons\\FlagUsa.ico"));
     s.holiday(QStringLiteral("Memorial Day"), false, 0, 2, 5, 0, 0,
               QStringLiteral("icons\\FlagUsa.ico"));
-    s.holiday(QStringLiteral("Juneteenth"), true, 19, 0, 6, 1, 2, QStringLiteral("icons\\Star.ico"));
+    s.holiday(QStringLiteral("Juneteenth"), true, 19, 0, 6, 1, 2,
+              QStringLiteral("icons\\Star.ico"));
     s.holiday(QStringLiteral("Independence Day"), true, 4, 0, 7, 1, 2,
               QStringLiteral("icons\\FlagUsa.ico"));
-    s.holiday(QStringLiteral("Labor Day"), false, 1, 2, 9, 0, 0, QStringLiteral("icons\\FlagUsa.ico"));
+    s.holiday(QStringLiteral("Labor Day"), false, 1, 2, 9, 0, 0,
+              QStringLiteral("icons\\FlagUsa.ico"));
     s.holiday(QStringLiteral("Thanksgiving Day"), false, 4, 5, 11, 0, 0,
               QStringLiteral("icons\\Leaf.ico"));
     s.holiday(QStringLiteral("Christmas Day"), true, 25, 0, 12, 1, 2,

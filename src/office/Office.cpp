@@ -29,7 +29,8 @@ bool createOffice(const QString& databaseUrl, const QString& dataFolder, QString
         QString ident = url->schema;
         ident.replace(u'"', QStringLiteral("\"\""));
         QString why;
-        if (!database->exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(ident), &why)) {
+        if (!database->exec(QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(ident),
+                            &why)) {
             if (error)
                 *error = QStringLiteral("cannot create the schema %1: %2").arg(url->schema, why);
             return false;
@@ -58,8 +59,8 @@ bool createDataFolder(const QString& dataFolder, QString* error)
     return store::initDataFolder(dataFolder, error);
 }
 
-bool checkOffice(const QString& databaseUrl, const QString& dataFolder,
-                 QList<OfficeDamage>& damage, OfficeCheckDepth depth, QString* error)
+bool checkOffice(const QString& databaseUrl, const QString& dataFolder, QList<OfficeDamage>& damage,
+                 OfficeCheckDepth depth, QString* error)
 {
     damage.clear();
     auto database = db::Database::open(databaseUrl, error, db::OpenMode::ExistingFile);
@@ -78,7 +79,10 @@ bool repairSearchIndex(const QString& databaseUrl, QString* error)
     return database && store::rebuildSearchIndex(*database, error);
 }
 
-bool isStoreDamage(const QString& reason) { return db::isDamageText(reason); }
+bool isStoreDamage(const QString& reason)
+{
+    return db::isDamageText(reason);
+}
 
 bool addDemoOffice(db::Database& database, const QString& dataFolder, QString* error)
 {

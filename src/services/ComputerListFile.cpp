@@ -71,8 +71,8 @@ class ListLock {
 public:
     explicit ListLock(const QString& dataFolder)
     {
-        const QByteArray path =
-            QFile::encodeName(QFileInfo(listPath(dataFolder)).dir().filePath(QStringLiteral("Machines.lock")));
+        const QByteArray path = QFile::encodeName(
+            QFileInfo(listPath(dataFolder)).dir().filePath(QStringLiteral("Machines.lock")));
         m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (m_fd < 0) {
             m_error =

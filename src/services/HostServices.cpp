@@ -81,8 +81,14 @@ void HostServices::releaseAfterWrite(Database& /*connection*/)
     // saving slower.
 }
 
-QDate HostServices::currentDate() const { return currentDateTime().date(); }
-QTime HostServices::currentTime() const { return currentDateTime().time(); }
+QDate HostServices::currentDate() const
+{
+    return currentDateTime().date();
+}
+QTime HostServices::currentTime() const
+{
+    return currentDateTime().time();
+}
 
 // --- text helpers ------------------------------------------------------------------------------
 
@@ -173,7 +179,10 @@ void HostServices::setBusy(QObject* /*window*/, bool busy)
         --m_busyDepth;
 }
 
-bool HostServices::isBusy() const { return m_busyDepth > 0; }
+bool HostServices::isBusy() const
+{
+    return m_busyDepth > 0;
+}
 
 void HostServices::freezeWindow(QObject* window)
 {
@@ -200,20 +209,32 @@ QHash<qint32, QString> HostServices::personNames(const QList<qint32>& personIds)
     return names;
 }
 
-bool HostServices::removeComputerName(const QString& /*name*/) { return false; }
+bool HostServices::removeComputerName(const QString& /*name*/)
+{
+    return false;
+}
 
-QVariant HostServices::readSetting(const QString& /*section*/, const QString& /*key*/,
-                                   int /*kind*/, const QVariant& defaultValue)
+QVariant HostServices::readSetting(const QString& /*section*/, const QString& /*key*/, int /*kind*/,
+                                   const QVariant& defaultValue)
 {
     return defaultValue;
 }
 
 void HostServices::setLunchLength(const QString& /*minutes*/) {}
 
-QObject* HostServices::mainWindow() { return nullptr; }
-bool HostServices::isQnsProductLine() { return false; }
+QObject* HostServices::mainWindow()
+{
+    return nullptr;
+}
+bool HostServices::isQnsProductLine()
+{
+    return false;
+}
 
-bool HostServices::openTodoDialog(QObject* /*owner*/, QString& /*title*/) { return false; }
+bool HostServices::openTodoDialog(QObject* /*owner*/, QString& /*title*/)
+{
+    return false;
+}
 
 QString HostServices::chooseCannedText(QObject* /*owner*/, const QString& /*caption*/,
                                        const QString& /*storeName*/)

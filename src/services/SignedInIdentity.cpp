@@ -1,8 +1,8 @@
 // Who a connection is in a signed-in office: read by the services when they open, below the
 // store that signs the office in.
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/SignedIn.h"
 
 namespace tzsndmsg {
 
@@ -42,10 +42,11 @@ bool readSignedInIdentity(db::Database& database, SignedInIdentity& identity, QS
         return true;
     QString why;
     db::Recordset rs = database.query(
-        QStringLiteral("SELECT current_user::text, (SELECT rolsuper OR rolbypassrls FROM pg_roles "
-                       "WHERE rolname = current_user), (SELECT upper(btrim(PWMUseNam)) FROM "
-                       "PWMTable WHERE tz_role_of(PWMUseNam) = current_user COLLATE \"default\" ORDER BY "
-                       "PWMID LIMIT 1)"),
+        QStringLiteral(
+            "SELECT current_user::text, (SELECT rolsuper OR rolbypassrls FROM pg_roles "
+            "WHERE rolname = current_user), (SELECT upper(btrim(PWMUseNam)) FROM "
+            "PWMTable WHERE tz_role_of(PWMUseNam) = current_user COLLATE \"default\" ORDER BY "
+            "PWMID LIMIT 1)"),
         &why);
     if (!rs.isOpen() || rs.isEmpty()) {
         setError(error, QStringLiteral("cannot read who is signed in: %1").arg(why));

@@ -8,10 +8,8 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QSysInfo>
-
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,8 +40,8 @@ QString officeRoot()
 QString defaultHelpFolder(const QString& root)
 {
     if (QCoreApplication::instance()) {
-        const QString installed = QCoreApplication::applicationDirPath() +
-                                  QStringLiteral("/../share/tzsndmsg/help/");
+        const QString installed =
+            QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tzsndmsg/help/");
         if (QFileInfo::exists(installed + QStringLiteral("index.html")))
             return QDir::cleanPath(installed) + QLatin1Char('/');
     }
@@ -297,7 +295,8 @@ void WorkstationConfig::applyDataFolderWorkstation()
 
 void WorkstationConfig::set(ConfigValue& field, const QString& value, const QString& origin)
 {
-    if (&field == &dataFolder && refused.contains(withSlash(field.value) + QStringLiteral("settings.ini")))
+    if (&field == &dataFolder &&
+        refused.contains(withSlash(field.value) + QStringLiteral("settings.ini")))
         refused.clear(); // the folder given instead brings its own settings
     field = {value, origin};
     if (&field != &dataFolder)

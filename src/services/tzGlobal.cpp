@@ -2,11 +2,11 @@
 
 #include "ComputerListFile.h"
 #include "PathResolver.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/db/RecordWriter.h"
-#include "tzsndmsg/db/SqlDialect.h"
 #include "tzsndmsg/SignedIn.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/RecordWriter.h"
+#include "tzsndmsg/db/Recordset.h"
+#include "tzsndmsg/db/SqlDialect.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +16,6 @@
 #include <QSettings>
 #include <QSysInfo>
 #include <QTemporaryFile>
-
 #include <limits>
 
 namespace tzglob {
@@ -45,7 +44,10 @@ QString dateTimeText(const QDateTime& value)
     return value.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QString flagText(bool flag) { return flag ? QStringLiteral("-1") : QStringLiteral("0"); }
+QString flagText(bool flag)
+{
+    return flag ? QStringLiteral("-1") : QStringLiteral("0");
+}
 
 bool isSupervisor(const QString& login)
 {
@@ -177,18 +179,36 @@ bool tzGlobal::open(QString* error)
     return true;
 }
 
-const Config& tzGlobal::config() const { return d->config; }
+const Config& tzGlobal::config() const
+{
+    return d->config;
+}
 
-void tzGlobal::setFixedNow(const QDateTime& now) { d->fixedNow = now; }
+void tzGlobal::setFixedNow(const QDateTime& now)
+{
+    d->fixedNow = now;
+}
 
-void tzGlobal::setTodoDialogHandler(TodoDialogHandler handler) { d->todoHandler = std::move(handler); }
+void tzGlobal::setTodoDialogHandler(TodoDialogHandler handler)
+{
+    d->todoHandler = std::move(handler);
+}
 void tzGlobal::setCannedTextHandler(CannedTextHandler handler)
 {
     d->cannedHandler = std::move(handler);
 }
-void tzGlobal::setLabOrderHandler(LabOrderHandler handler) { d->labOrderHandler = std::move(handler); }
-bool tzGlobal::hasTodoDialogHandler() const { return bool(d->todoHandler); }
-bool tzGlobal::hasCannedTextHandler() const { return bool(d->cannedHandler); }
+void tzGlobal::setLabOrderHandler(LabOrderHandler handler)
+{
+    d->labOrderHandler = std::move(handler);
+}
+bool tzGlobal::hasTodoDialogHandler() const
+{
+    return bool(d->todoHandler);
+}
+bool tzGlobal::hasCannedTextHandler() const
+{
+    return bool(d->cannedHandler);
+}
 
 // --- life and user context -------------------------------------------------------------------
 
@@ -212,7 +232,10 @@ void tzGlobal::setApplication(const QString& folder, const QString& programName)
     d->programName = programName;
 }
 
-void tzGlobal::setLocation(qint32 locationId) { d->locationId = locationId; }
+void tzGlobal::setLocation(qint32 locationId)
+{
+    d->locationId = locationId;
+}
 
 // Login names are kept in upper case, as the login list and the stored cmWho are.
 void tzGlobal::setLogin(const QString& loginName)
@@ -221,21 +244,36 @@ void tzGlobal::setLogin(const QString& loginName)
         d->loginName = loginName.trimmed().toUpper();
 }
 
-bool tzGlobal::signedInOffice() const { return d->signedIn.signedIn; }
-QString tzGlobal::signedInLogin() const { return d->signedIn.login; }
-QString tzGlobal::signedInRole() const { return d->signedIn.role; }
-bool tzGlobal::unprotectedRole() const { return d->signedIn.signedIn && d->signedIn.unprotected; }
+bool tzGlobal::signedInOffice() const
+{
+    return d->signedIn.signedIn;
+}
+QString tzGlobal::signedInLogin() const
+{
+    return d->signedIn.login;
+}
+QString tzGlobal::signedInRole() const
+{
+    return d->signedIn.role;
+}
+bool tzGlobal::unprotectedRole() const
+{
+    return d->signedIn.signedIn && d->signedIn.unprotected;
+}
 
-QString tzGlobal::currentLoginName() const { return d->loginName; }
+QString tzGlobal::currentLoginName() const
+{
+    return d->loginName;
+}
 
 qint32 tzGlobal::employeeOfLogin(const QString& loginName)
 {
     // A blank name is no login, whatever row of the table has a blank name.
     if (!d->persons || loginName.trimmed().isEmpty())
         return 0;
-    const QString sql = d->adapt(*d->persons,
-                                 QStringLiteral("SELECT PWMPID FROM PWMTable WHERE "
-                                                "upper(trim(PWMUseNam)) = ? ORDER BY PWMID"));
+    const QString sql =
+        d->adapt(*d->persons, QStringLiteral("SELECT PWMPID FROM PWMTable WHERE "
+                                             "upper(trim(PWMUseNam)) = ? ORDER BY PWMID"));
     auto rs = d->persons->query(sql, {loginName.trimmed().toUpper()});
     if (!rs.isOpen() || rs.isEmpty())
         return 0;
@@ -270,8 +308,9 @@ bool tzGlobal::isReleasedLogin(const QString& loginName, QString* error)
     if (person == 0 || !d->persons)
         return false;
     const QVariant released = d->persons->scalar(
-        d->adapt(*d->persons,
-                 QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND pDatRel IS NOT NULL")),
+        d->adapt(
+            *d->persons,
+            QStringLiteral("SELECT count(*) FROM PATable WHERE pID=? AND pDatRel IS NOT NULL")),
         {person}, error);
     return released.toLongLong() > 0;
 }
@@ -322,9 +361,18 @@ bool tzGlobal::loginMayChooseSender(const QString& loginName)
 
 // --- connections and statements --------------------------------------------------------------
 
-std::shared_ptr<Database> tzGlobal::personsConnection() { return d->persons; }
-std::shared_ptr<Database> tzGlobal::suiteConnection() { return d->suite; }
-std::shared_ptr<Database> tzGlobal::messageStoreConnection() { return d->store; }
+std::shared_ptr<Database> tzGlobal::personsConnection()
+{
+    return d->persons;
+}
+std::shared_ptr<Database> tzGlobal::suiteConnection()
+{
+    return d->suite;
+}
+std::shared_ptr<Database> tzGlobal::messageStoreConnection()
+{
+    return d->store;
+}
 
 QString tzGlobal::adaptSql(const QString& statement, int mode)
 {
@@ -352,7 +400,8 @@ QDateTime tzGlobal::currentDateTime() const
         return d->fixedNow;
     const QDateTime now = QDateTime::currentDateTime();
     // The suite's clock counts whole seconds.
-    return QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    return QDateTime(now.date(),
+                     QTime(now.time().hour(), now.time().minute(), now.time().second()));
 }
 
 QString tzGlobal::personName(qint32 personId)
@@ -375,10 +424,10 @@ QHash<qint32, QString> tzGlobal::personNames(const QList<qint32>& personIds)
         QStringList list;
         for (qint32 id : wanted.mid(at, kPart))
             list << QString::number(id);
-        auto rs = d->persons->query(d->adapt(*d->persons,
-                                             QStringLiteral("SELECT pID, PFirNam, PLasNam FROM PATable "
-                                                            "WHERE pID IN (") +
-                                                 list.join(QLatin1Char(',')) + QStringLiteral(")")));
+        auto rs = d->persons->query(
+            d->adapt(*d->persons, QStringLiteral("SELECT pID, PFirNam, PLasNam FROM PATable "
+                                                 "WHERE pID IN (") +
+                                      list.join(QLatin1Char(',')) + QStringLiteral(")")));
         if (!rs.isOpen())
             continue;
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
@@ -390,7 +439,8 @@ QHash<qint32, QString> tzGlobal::personNames(const QList<qint32>& personIds)
                     parts << part;
             }
             if (!parts.isEmpty())
-                names.insert(qint32(rs.value(QStringLiteral("pID")).toLongLong()), parts.join(QLatin1Char(' ')));
+                names.insert(qint32(rs.value(QStringLiteral("pID")).toLongLong()),
+                             parts.join(QLatin1Char(' ')));
         }
     }
     return names;
@@ -401,20 +451,26 @@ QString tzGlobal::personDepartment(qint32 personId)
     if (!d->suite || personId == 0)
         return QString();
     const QString sql = d->adapt(
-        *d->suite,
-        QStringLiteral("SELECT EBDep FROM EBTable WHERE EBPid = ? ORDER BY EBID DESC"));
+        *d->suite, QStringLiteral("SELECT EBDep FROM EBTable WHERE EBPid = ? ORDER BY EBID DESC"));
     auto rs = d->suite->query(sql, {personId});
     if (!rs.isOpen() || rs.isEmpty())
         return QString();
     rs.moveFirst();
-    return rs.isNull(QStringLiteral("EBDep")) ? QString()
-                                              : rs.value(QStringLiteral("EBDep")).toString().trimmed();
+    return rs.isNull(QStringLiteral("EBDep"))
+               ? QString()
+               : rs.value(QStringLiteral("EBDep")).toString().trimmed();
 }
 
 // --- folders and files -----------------------------------------------------------------------
 
-QString tzGlobal::dataFolder() const { return d->config.dataFolder; }
-QString tzGlobal::helpFolder() const { return d->config.helpFolder; }
+QString tzGlobal::dataFolder() const
+{
+    return d->config.dataFolder;
+}
+QString tzGlobal::helpFolder() const
+{
+    return d->config.helpFolder;
+}
 
 QString tzGlobal::computerName() const
 {
@@ -447,7 +503,8 @@ QVariant tzGlobal::readSetting(const QString& section, const QString& key, int k
         bool ok = false;
         const qlonglong whole = text.toLongLong(&ok);
         if (ok) {
-            if (whole >= std::numeric_limits<int>::min() && whole <= std::numeric_limits<int>::max())
+            if (whole >= std::numeric_limits<int>::min() &&
+                whole <= std::numeric_limits<int>::max())
                 return QVariant(int(whole));
             return QVariant(whole);
         }
@@ -468,15 +525,33 @@ void tzGlobal::writeSetting(const QString& section, const QString& key, const QV
     settings.sync();
 }
 
-void tzGlobal::setLunchLength(const QString& minutes) { d->lunchLength = minutes; }
-QString tzGlobal::lunchLength() const { return d->lunchLength; }
+void tzGlobal::setLunchLength(const QString& minutes)
+{
+    d->lunchLength = minutes;
+}
+QString tzGlobal::lunchLength() const
+{
+    return d->lunchLength;
+}
 
 // --- window-side services --------------------------------------------------------------------
 
-QObject* tzGlobal::mainWindow() { return d->mainWindow; }
-void tzGlobal::setMainWindow(QObject* window) { d->mainWindow = window; }
-bool tzGlobal::isQnsProductLine() { return d->qns; }
-void tzGlobal::setQnsProductLine(bool qns) { d->qns = qns; }
+QObject* tzGlobal::mainWindow()
+{
+    return d->mainWindow;
+}
+void tzGlobal::setMainWindow(QObject* window)
+{
+    d->mainWindow = window;
+}
+bool tzGlobal::isQnsProductLine()
+{
+    return d->qns;
+}
+void tzGlobal::setQnsProductLine(bool qns)
+{
+    d->qns = qns;
+}
 
 // --- filing ----------------------------------------------------------------------------------
 
@@ -493,10 +568,10 @@ bool writeNoteRow(Database* db, qint32 personId, const QString& kind,
     }
     qint64 key = 0;
     const QStringList names = {
-        QStringLiteral("NTPid"),   QStringLiteral("NTKind"),   QStringLiteral("NTTxt"),
-        QStringLiteral("NTSrc"),   QStringLiteral("NTLinID"),  QStringLiteral("NTCat"),
+        QStringLiteral("NTPid"),    QStringLiteral("NTKind"),   QStringLiteral("NTTxt"),
+        QStringLiteral("NTSrc"),    QStringLiteral("NTLinID"),  QStringLiteral("NTCat"),
         QStringLiteral("NTSubCat"), QStringLiteral("NTPayRel"), QStringLiteral("NTSavAft"),
-        QStringLiteral("NTDat"),   QStringLiteral("NTWho"),    QStringLiteral("NTTitle")};
+        QStringLiteral("NTDat"),    QStringLiteral("NTWho"),    QStringLiteral("NTTitle")};
     const QStringList texts = {QString::number(personId),
                                kind,
                                entry.text,
@@ -549,17 +624,19 @@ QList<QPair<QString, QString>> tzGlobal::cannedTexts(const QString& storeName)
     QList<QPair<QString, QString>> texts;
     if (!d->suite)
         return texts;
-    const QString sql = d->adapt(*d->suite,
-                                 QStringLiteral("SELECT CTTit, CTTxt FROM CannedTextTable WHERE "
-                                                "upper(trim(CTStoNam)) = ? ORDER BY CTTit, CTKeyID"));
+    const QString sql =
+        d->adapt(*d->suite, QStringLiteral("SELECT CTTit, CTTxt FROM CannedTextTable WHERE "
+                                           "upper(trim(CTStoNam)) = ? ORDER BY CTTit, CTKeyID"));
     auto rs = d->suite->query(sql, {storeName.trimmed().toUpper()});
     if (!rs.isOpen())
         return texts;
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-        const QString title =
-            rs.isNull(QStringLiteral("CTTit")) ? QString() : rs.value(QStringLiteral("CTTit")).toString();
-        const QString text =
-            rs.isNull(QStringLiteral("CTTxt")) ? QString() : rs.value(QStringLiteral("CTTxt")).toString();
+        const QString title = rs.isNull(QStringLiteral("CTTit"))
+                                  ? QString()
+                                  : rs.value(QStringLiteral("CTTit")).toString();
+        const QString text = rs.isNull(QStringLiteral("CTTxt"))
+                                 ? QString()
+                                 : rs.value(QStringLiteral("CTTxt")).toString();
         texts.append({title, text});
     }
     return texts;
@@ -572,12 +649,12 @@ bool tzGlobal::announceLabOrderMessage(const QString& sender, qint64 messageId, 
     if (!d->suite)
         return false;
     qint64 key = 0;
-    return tzsndmsg::db::writeRecord(
-        *d->suite, QStringLiteral("LabOrderLinkTable"), QStringLiteral("LOID"), key,
-        {QStringLiteral("LOMsgID"), QStringLiteral("LOOrdID"), QStringLiteral("LOSender"),
-         QStringLiteral("LODat")},
-        {QString::number(messageId), QString::number(labOrderId), sender,
-         dateTimeText(currentDateTime())});
+    return tzsndmsg::db::writeRecord(*d->suite, QStringLiteral("LabOrderLinkTable"),
+                                     QStringLiteral("LOID"), key,
+                                     {QStringLiteral("LOMsgID"), QStringLiteral("LOOrdID"),
+                                      QStringLiteral("LOSender"), QStringLiteral("LODat")},
+                                     {QString::number(messageId), QString::number(labOrderId),
+                                      sender, dateTimeText(currentDateTime())});
 }
 
 } // namespace tzglob

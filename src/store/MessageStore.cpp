@@ -1,8 +1,8 @@
 #include "MessageStore.h"
 
+#include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "tzsndmsg/HostServices.h"
 
 #include <QSet>
 
@@ -16,9 +16,10 @@ void DeleteMessage(HostServices& services, qint64 cmId)
     if (!connection)
         return;
     // Each statement runs even when the one before failed.
-    for (const QString& statement : {QStringLiteral("delete * from cmtable where cmID=?"),
-                                     QStringLiteral("delete * from brochktable where BroChkLinID=?"),
-                                     QStringLiteral("delete * from EVtable where EVLinID=?")})
+    for (const QString& statement :
+         {QStringLiteral("delete * from cmtable where cmID=?"),
+          QStringLiteral("delete * from brochktable where BroChkLinID=?"),
+          QStringLiteral("delete * from EVtable where EVLinID=?")})
         connection->exec(services.adaptSqlFor(*connection, statement), {cmId});
 }
 
@@ -55,8 +56,9 @@ bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& 
             part << QString::number(id);
         QString why;
         db::Reader reader = persons->read(
-            services.adaptSqlFor(*persons, QStringLiteral("SELECT pID, pDatRel FROM PATable WHERE pID IN (") +
-                                               part.join(QLatin1Char(',')) + QLatin1Char(')')),
+            services.adaptSqlFor(*persons,
+                                 QStringLiteral("SELECT pID, pDatRel FROM PATable WHERE pID IN (") +
+                                     part.join(QLatin1Char(',')) + QLatin1Char(')')),
             &why);
         if (!reader.isValid()) {
             if (error)

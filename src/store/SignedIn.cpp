@@ -1,16 +1,15 @@
 #include "tzsndmsg/SignedIn.h"
 
 #include "Schema.h"
-#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
 #include "db/PgPassword.h"
+#include "tzsndmsg/Staff.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 
-#include "tzsndmsg/Staff.h"
-
 #include <QCryptographicHash>
-#include <functional>
 #include <QStringList>
+#include <functional>
 
 namespace tzsndmsg {
 
@@ -34,8 +33,8 @@ const char* const kKeptTables[] = {"CMTable",           "EVTable",   "BroChkTabl
 // The lookups the policies make, as views (see functionStatements).
 const char* const kPolicyViews[] = {"tz_my_reaching", "tz_my_sent", "tz_my_events"};
 // Tables every role writes as it works (canned texts, notes filed from a message).
-const char* const kStaffWrites[] = {"CMTable", "EVTable", "BroChkTable", "LabOrderLinkTable",
-                                    "NoteTable", "CannedTextTable"};
+const char* const kStaffWrites[] = {"CMTable",           "EVTable",   "BroChkTable",
+                                    "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
 
 struct Office {
     QString schema; // the connection's current schema
@@ -86,10 +85,10 @@ bool readOffice(db::Database& database, Office& office, QString* error)
 }
 
 // The functions the policies and the role upkeep use. Asked about another role than the one
-// signed in (or one it is a member of), the message functions answer nothing. Those that read tables run as the owner
-// (the policies of one table may then look at another without the server seeing a loop) with
-// the search path fixed, and are STABLE: a policy calls them once a statement through a
-// sub-select.
+// signed in (or one it is a member of), the message functions answer nothing. Those that read
+// tables run as the owner (the policies of one table may then look at another without the server
+// seeing a loop) with the search path fixed, and are STABLE: a policy calls them once a statement
+// through a sub-select.
 QStringList functionStatements(db::Database& database, const Office& o)
 {
     const QString s = ident(o.schema);
@@ -108,56 +107,64 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "(tz_role_of(PWMUseNam))")
                .arg(s);
     // A person's own canned-text store: "MSGDB" and the first five digits of their id in base 36.
-    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_canned_store_of(pid integer) RETURNS "
-                          "text LANGUAGE plpgsql IMMUTABLE AS $f$ DECLARE n bigint := abs(pid); "
-                          "d text := ''; BEGIN IF n = 0 THEN RETURN 'MSGDB0'; END IF; WHILE n > 0 LOOP "
-                          "d := substr('0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ', mod(n, 36)::int + 1, 1) "
-                          "|| d; n := n / 36; END LOOP; IF pid < 0 THEN d := '-' || d; END IF; "
-                          "RETURN 'MSGDB' || left(d, 5); END $f$")
+    out << QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.tz_canned_store_of(pid integer) RETURNS "
+               "text LANGUAGE plpgsql IMMUTABLE AS $f$ DECLARE n bigint := abs(pid); "
+               "d text := ''; BEGIN IF n = 0 THEN RETURN 'MSGDB0'; END IF; WHILE n > 0 LOOP "
+               "d := substr('0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ', mod(n, 36)::int + 1, 1) "
+               "|| d; n := n / 36; END LOOP; IF pid < 0 THEN d := '-' || d; END IF; "
+               "RETURN 'MSGDB' || left(d, 5); END $f$")
                .arg(s);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_pid_of(r name) RETURNS integer "
                           "LANGUAGE plpgsql%2AS $f$ BEGIN RETURN (SELECT nullif(PWMPID, 0) FROM "
-                          "PWMTable WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY PWMID LIMIT 1); END $f$")
+                          "PWMTable WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY "
+                          "PWMID LIMIT 1); END $f$")
                .arg(s, definer);
     // Every login of the role's person: the sent items are the person's, whichever login sent.
-    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_logins_of(r name) RETURNS text[] "
-                          "LANGUAGE plpgsql%2AS $f$ DECLARE p integer; l text; BEGIN "
-                          "SELECT nullif(PWMPID, 0), upper(btrim(PWMUseNam)) INTO p, l FROM PWMTable "
-                          "WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY PWMID LIMIT 1; "
-                          "IF l IS NULL THEN RETURN '{}'; END IF; IF p IS NULL THEN RETURN ARRAY[l]; "
-                          "END IF; RETURN ARRAY(SELECT DISTINCT upper(btrim(PWMUseNam)) FROM PWMTable "
-                          "WHERE PWMPID = p AND PWMUseNam IS NOT NULL); END $f$")
+    out << QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.tz_logins_of(r name) RETURNS text[] "
+               "LANGUAGE plpgsql%2AS $f$ DECLARE p integer; l text; BEGIN "
+               "SELECT nullif(PWMPID, 0), upper(btrim(PWMUseNam)) INTO p, l FROM PWMTable "
+               "WHERE tz_role_of(PWMUseNam) = r COLLATE \"default\" ORDER BY PWMID LIMIT 1; "
+               "IF l IS NULL THEN RETURN '{}'; END IF; IF p IS NULL THEN RETURN ARRAY[l]; "
+               "END IF; RETURN ARRAY(SELECT DISTINCT upper(btrim(PWMUseNam)) FROM PWMTable "
+               "WHERE PWMPID = p AND PWMUseNam IS NOT NULL); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_by(r name, id integer) RETURNS "
                           "boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
-                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM CMTable "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END "
+                          "IF; RETURN EXISTS (SELECT 1 FROM CMTable "
                           "WHERE cmID = id AND cmWho = ANY (tz_logins_of(r))); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_addressed_to(r name, id integer) "
                           "RETURNS boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
-                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END "
+                          "IF; RETURN EXISTS (SELECT 1 FROM "
                           "BroChkTable WHERE BroChkLinID = id AND (BroChkPID = tz_pid_of(r) OR "
                           "BroChkToMac > '')); END $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_of(r name, id integer) RETURNS "
                           "boolean LANGUAGE plpgsql%2AS $f$ BEGIN "
-                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END IF; RETURN EXISTS (SELECT 1 FROM EVTable "
+                          "IF NOT pg_has_role(session_user, r, 'MEMBER') THEN RETURN false; END "
+                          "IF; RETURN EXISTS (SELECT 1 FROM EVTable "
                           "WHERE EvLinID = id AND EvTyp = 1 AND EvPID = tz_pid_of(r)); END $f$")
                .arg(s, definer);
     // The same as sets, for a client that wants them whole (the policies look a row up through
     // the views below instead). The logins first: in the statement, a function call would be
     // made row by row.
-    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
-                          "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
-                          "BEGIN IF pg_has_role(session_user, r, 'MEMBER') THEN RETURN QUERY SELECT "
-                          "cmID FROM CMTable WHERE cmWho = ANY (l); END IF; "
-                          "END $f$")
+    out << QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.tz_sent_ids(r name) RETURNS SETOF integer "
+               "LANGUAGE plpgsql%2ROWS 2000 AS $f$ DECLARE l text[] := tz_logins_of(r); "
+               "BEGIN IF pg_has_role(session_user, r, 'MEMBER') THEN RETURN QUERY SELECT "
+               "cmID FROM CMTable WHERE cmWho = ANY (l); END IF; "
+               "END $f$")
                .arg(s, definer);
-    out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_reaching_ids(r name) RETURNS SETOF "
-                          "integer LANGUAGE sql%2ROWS 5000 AS $f$ SELECT BroChkLinID FROM "
-                          "BroChkTable WHERE BroChkPID = tz_pid_of(r) AND pg_has_role(session_user, r, "
-                          "'MEMBER') UNION ALL SELECT BroChkLinID FROM BroChkTable WHERE "
-                          "BroChkToMac > '' $f$")
+    out << QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.tz_reaching_ids(r name) RETURNS SETOF "
+               "integer LANGUAGE sql%2ROWS 5000 AS $f$ SELECT BroChkLinID FROM "
+               "BroChkTable WHERE BroChkPID = tz_pid_of(r) AND pg_has_role(session_user, r, "
+               "'MEMBER') UNION ALL SELECT BroChkLinID FROM BroChkTable WHERE "
+               "BroChkToMac > '' $f$")
                .arg(s, definer);
     out << QStringLiteral("CREATE OR REPLACE FUNCTION %1.tz_event_ids(r name) RETURNS SETOF "
                           "integer LANGUAGE sql%2ROWS 100 AS $f$ SELECT EvLinID FROM EVTable WHERE "
@@ -181,12 +188,14 @@ QStringList functionStatements(db::Database& database, const Office& o)
                           "cmID AS id FROM %1.CMTable WHERE cmWho = ANY ((SELECT "
                           "tz_logins_of(current_user))::text[])")
                .arg(s);
-    out << QStringLiteral("CREATE OR REPLACE VIEW %1.tz_my_events WITH (security_barrier) AS SELECT "
-                          "EvLinID AS id FROM %1.EVTable WHERE EvTyp = 1 AND EvPID = %2")
+    out << QStringLiteral(
+               "CREATE OR REPLACE VIEW %1.tz_my_events WITH (security_barrier) AS SELECT "
+               "EvLinID AS id FROM %1.EVTable WHERE EvTyp = 1 AND EvPID = %2")
                .arg(s, me);
     for (const char* v : kPolicyViews)
         out << QStringLiteral("REVOKE ALL ON %1.%2 FROM PUBLIC").arg(s, QLatin1String(v))
-            << QStringLiteral("GRANT SELECT ON %1.%2 TO %3").arg(s, QLatin1String(v), ident(o.staff));
+            << QStringLiteral("GRANT SELECT ON %1.%2 TO %3")
+                   .arg(s, QLatin1String(v), ident(o.staff));
     // Someone a message reached may purge it (the purge mark is the header's) but change
     // nothing else of it.
     out << QStringLiteral(
@@ -217,7 +226,8 @@ QStringList functionStatements(db::Database& database, const Office& o)
                "IF l.released THEN EXECUTE format('ALTER ROLE %I NOLOGIN', l.role); "
                "ELSE EXECUTE format('ALTER ROLE %I LOGIN', l.role); END IF; "
                "IF l.sup THEN EXECUTE format('GRANT %I TO %I', %4, l.role); "
-               "ELSIF EXISTS (SELECT 1 FROM pg_auth_members a JOIN pg_roles g ON g.oid = a.roleid JOIN "
+               "ELSIF EXISTS (SELECT 1 FROM pg_auth_members a JOIN pg_roles g ON g.oid = a.roleid "
+               "JOIN "
                "pg_roles m ON m.oid = a.member WHERE g.rolname = %4 AND m.rolname = l.role) THEN "
                "EXECUTE format('REVOKE %I FROM %I', %4, l.role); END IF; END LOOP; "
                // Roles of logins that are gone: their memberships, then themselves.
@@ -245,7 +255,8 @@ QStringList functionStatements(db::Database& database, const Office& o)
                "RAISE EXCEPTION 'no role for the login %', upper(btrim(login)); END IF; "
                "EXECUTE format('ALTER ROLE %I PASSWORD %L', tz_role_of(login), secret); END $f$")
                .arg(s, path);
-    for (const char* f : {"tz_sync_roles()", "tz_rename_role(text,text)", "tz_set_password(text,text)"})
+    for (const char* f :
+         {"tz_sync_roles()", "tz_rename_role(text,text)", "tz_set_password(text,text)"})
         out << QStringLiteral("REVOKE ALL ON FUNCTION %1.%2 FROM PUBLIC").arg(s, QLatin1String(f))
             << QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
                    .arg(s, QLatin1String(f), ident(o.supervisor));
@@ -267,12 +278,12 @@ QStringList policyStatements(const Office& o)
         QString check;
     };
     const QString sentCm = QStringLiteral("cmWho = ANY (%1)").arg(myLogins);
-    const QString mineOrComputer =
-        QStringLiteral("BroChkPID = %1 OR BroChkToMac > ''").arg(myPid);
+    const QString mineOrComputer = QStringLiteral("BroChkPID = %1 OR BroChkToMac > ''").arg(myPid);
     // Whether the message `column` names was sent by the role's person, reaches its person or a
     // computer, or is its person's event: one index look-up a row, after the row's own columns.
     const auto sent = [](const char* column) {
-        return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_sent v WHERE v.id = %1)").arg(QLatin1String(column));
+        return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_sent v WHERE v.id = %1)")
+            .arg(QLatin1String(column));
     };
     const auto reaching = [](const char* column) {
         return QStringLiteral("EXISTS (SELECT 1 FROM tz_my_reaching v WHERE v.id = %1)")
@@ -291,21 +302,29 @@ QStringList policyStatements(const Office& o)
     const QString ownCanned =
         QStringLiteral("%1 = (SELECT tz_canned_store_of(coalesce(tz_pid_of(current_user), 0)))")
             .arg(cannedStore);
-    const QString brochkWrite = sent("BroChkLinID") + QStringLiteral(" OR ") + ownEvent("BroChkLinID");
+    const QString brochkWrite =
+        sent("BroChkLinID") + QStringLiteral(" OR ") + ownEvent("BroChkLinID");
     const QList<Policy> policies = {
         {"CMTable", "tz_read", "SELECT", cmRead, {}},
-        {"CMTable", "tz_add", "INSERT", {},
+        {"CMTable",
+         "tz_add",
+         "INSERT",
+         {},
          sentCm + QStringLiteral(" AND coalesce(cmPid, 0) IN (0, coalesce(%1, 0))").arg(myPid)},
         {"CMTable", "tz_change", "UPDATE", cmRead, cmRead},
         {"CMTable", "tz_remove", "DELETE", sentCm + QStringLiteral(" OR ") + ownEvent("cmID"), {}},
-        {"EVTable", "tz_read", "SELECT",
+        {"EVTable",
+         "tz_read",
+         "SELECT",
          QStringLiteral("(EvTyp = 1 AND EvPID = %1) OR %2 OR %3")
              .arg(myPid, reaching("EvLinID"), sent("EvLinID")),
          {}},
         {"EVTable", "tz_add", "INSERT", {}, evWrite},
         {"EVTable", "tz_change", "UPDATE", evWrite, evWrite},
         {"EVTable", "tz_remove", "DELETE", evWrite, {}},
-        {"BroChkTable", "tz_read", "SELECT",
+        {"BroChkTable",
+         "tz_read",
+         "SELECT",
          mineOrComputer + QStringLiteral(" OR ") + sent("BroChkLinID") + QStringLiteral(" OR ") +
              reaching("BroChkLinID"),
          {}},
@@ -314,19 +333,28 @@ QStringList policyStatements(const Office& o)
          mineOrComputer + QStringLiteral(" OR ") + ownEvent("BroChkLinID"),
          mineOrComputer + QStringLiteral(" OR ") + ownEvent("BroChkLinID")},
         {"BroChkTable", "tz_remove", "DELETE", brochkWrite, {}},
-        {"LabOrderLinkTable", "tz_read", "SELECT",
-         sent("LOMsgID") + QStringLiteral(" OR ") + reaching("LOMsgID"), {}},
+        {"LabOrderLinkTable",
+         "tz_read",
+         "SELECT",
+         sent("LOMsgID") + QStringLiteral(" OR ") + reaching("LOMsgID"),
+         {}},
         {"LabOrderLinkTable", "tz_add", "INSERT", {}, sent("LOMsgID")},
         // Notes: those the role wrote (into anyone's notes, a patient's among them) and those
         // filed into its person's own notes.
-        {"NoteTable", "tz_read", "SELECT",
-         QStringLiteral("%1 OR NTPid = %2").arg(wroteNote, myPid), {}},
+        {"NoteTable",
+         "tz_read",
+         "SELECT",
+         QStringLiteral("%1 OR NTPid = %2").arg(wroteNote, myPid),
+         {}},
         {"NoteTable", "tz_add", "INSERT", {}, wroteNote},
         {"NoteTable", "tz_change", "UPDATE", wroteNote, wroteNote},
         {"NoteTable", "tz_remove", "DELETE", wroteNote, {}},
         // Canned texts: the office's stores for all, a personal store for its person only.
-        {"CannedTextTable", "tz_read", "SELECT",
-         QStringLiteral("%1 !~ '^MSGDB[0-9A-Z]{1,5}$' OR %2").arg(cannedStore, ownCanned), {}},
+        {"CannedTextTable",
+         "tz_read",
+         "SELECT",
+         QStringLiteral("%1 !~ '^MSGDB[0-9A-Z]{1,5}$' OR %2").arg(cannedStore, ownCanned),
+         {}},
         {"CannedTextTable", "tz_add", "INSERT", {}, ownCanned},
         {"CannedTextTable", "tz_change", "UPDATE", ownCanned, ownCanned},
         {"CannedTextTable", "tz_remove", "DELETE", ownCanned, {}},
@@ -422,9 +450,10 @@ bool inTransaction(db::Database& database, QString* error,
         return false;
     }
     QString why;
-    bool ok = database.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(store::kSetUpLock),
-                            &why) &&
-              work(&why);
+    bool ok =
+        database.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(store::kSetUpLock),
+                      &why) &&
+        work(&why);
     if (own) {
         if (ok && !database.commit()) {
             why = QStringLiteral("cannot commit: %1").arg(database.lastError());
@@ -526,15 +555,17 @@ bool unsecureOffice(db::Database& database, QString* error)
                           .arg(QLatin1String(table));
         script << QStringLiteral("DROP TRIGGER IF EXISTS tz_cm_changes ON CMTable");
         for (const char* v : kPolicyViews)
-            script << QStringLiteral("DROP VIEW IF EXISTS %1.%2").arg(ident(o.schema), QLatin1String(v));
+            script << QStringLiteral("DROP VIEW IF EXISTS %1.%2")
+                          .arg(ident(o.schema), QLatin1String(v));
         script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_pwm_role").arg(ident(o.schema));
-        script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_brochk_computer").arg(ident(o.schema));
-        for (const char* f : {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
-                              "tz_set_password(text,text)", "tz_sent_by(name,integer)",
-                              "tz_addressed_to(name,integer)", "tz_event_of(name,integer)",
-                              "tz_sent_ids(name)", "tz_reaching_ids(name)", "tz_event_ids(name)",
-                              "tz_logins_of(name)", "tz_pid_of(name)", "tz_role_of(text)",
-                              "tz_canned_store_of(integer)"})
+        script
+            << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_brochk_computer").arg(ident(o.schema));
+        for (const char* f :
+             {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
+              "tz_set_password(text,text)", "tz_sent_by(name,integer)",
+              "tz_addressed_to(name,integer)", "tz_event_of(name,integer)", "tz_sent_ids(name)",
+              "tz_reaching_ids(name)", "tz_event_ids(name)", "tz_logins_of(name)",
+              "tz_pid_of(name)", "tz_role_of(text)", "tz_canned_store_of(integer)"})
             script << QStringLiteral("DROP FUNCTION IF EXISTS %1.%2")
                           .arg(ident(o.schema), QLatin1String(f));
         if (!database.execScript(script, why))
@@ -630,9 +661,9 @@ bool setLoginPassword(db::Database& database, const QString& login, const QStrin
     bool ok = self.isValid();
     if (ok && self.toBool())
         // A hashed secret is what the server stores; the text is not the password.
-        ok = database.exec(QStringLiteral("ALTER ROLE %1 PASSWORD %2")
-                               .arg(ident(role), database.quote(hashed)),
-                           &why);
+        ok = database.exec(
+            QStringLiteral("ALTER ROLE %1 PASSWORD %2").arg(ident(role), database.quote(hashed)),
+            &why);
     else if (ok)
         ok = database.exec(QStringLiteral("SELECT tz_set_password(?, ?)"), {login, hashed}, &why);
     if (!ok)

@@ -2,8 +2,8 @@
 
 #include "Schema.h"
 #include "SearchIndex.h"
-#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 
 #include <QRegularExpression>

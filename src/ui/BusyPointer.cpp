@@ -32,7 +32,10 @@ void pop()
 
 BusyPointer::BusyPointer() : m_active(push()), m_generation(g_generation) {}
 
-BusyPointer::~BusyPointer() { release(); }
+BusyPointer::~BusyPointer()
+{
+    release();
+}
 
 void BusyPointer::release()
 {
@@ -42,7 +45,10 @@ void BusyPointer::release()
     m_active = false;
 }
 
-void hourglass() { push(); }
+void hourglass()
+{
+    push();
+}
 
 void normalPointer()
 {
@@ -51,6 +57,9 @@ void normalPointer()
     ++g_generation;
 }
 
-int busyDepth() { return g_depth; }
+int busyDepth()
+{
+    return g_depth;
+}
 
 } // namespace tzsndmsg::ui

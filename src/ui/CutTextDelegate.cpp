@@ -17,7 +17,8 @@ QString CutTextDelegate::visibleStart(const QString& text, const QFontMetrics& m
         return text;
     // Start from an estimate by the average character and double until the start is wide
     // enough; narrow or zero-width characters only cost another round.
-    qsizetype n = std::max<qsizetype>(kShortText, 2 * qsizetype(width) / std::max(1, metrics.averageCharWidth()) + 8);
+    qsizetype n = std::max<qsizetype>(
+        kShortText, 2 * qsizetype(width) / std::max(1, metrics.averageCharWidth()) + 8);
     while (n < text.size()) {
         // Never cut a surrogate pair.
         if (text.at(n - 1).isHighSurrogate())

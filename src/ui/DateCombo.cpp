@@ -16,11 +16,8 @@
 namespace tzsndmsg::ui {
 
 DateCombo::DateCombo(QWidget* parent)
-    : QWidget(parent),
-      m_edit(new QLineEdit(this)),
-      m_button(new QToolButton(this)),
-      m_popup(new QFrame(this, Qt::Popup)),
-      m_calendar(new QCalendarWidget(m_popup))
+    : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this)),
+      m_popup(new QFrame(this, Qt::Popup)), m_calendar(new QCalendarWidget(m_popup))
 {
     m_edit->setObjectName(QStringLiteral("dateEdit"));
     m_button->setObjectName(QStringLiteral("dropDown"));
@@ -49,11 +46,20 @@ DateCombo::DateCombo(QWidget* parent)
     connect(m_calendar, &QCalendarWidget::activated, this, &DateCombo::pickDate);
 }
 
-QString DateCombo::text() const { return m_edit->text(); }
+QString DateCombo::text() const
+{
+    return m_edit->text();
+}
 
-void DateCombo::setText(const QString& text) { m_edit->setText(text); }
+void DateCombo::setText(const QString& text)
+{
+    m_edit->setText(text);
+}
 
-std::optional<common::AutoDate> DateCombo::date() const { return common::vb::parseDate(text()); }
+std::optional<common::AutoDate> DateCombo::date() const
+{
+    return common::vb::parseDate(text());
+}
 
 bool DateCombo::isValidDate() const
 {
@@ -73,7 +79,10 @@ void DateCombo::setDate(const QDate& date)
     setText(date.isValid() ? common::vb::format(date, m_format) : QString());
 }
 
-void DateCombo::setDisplayFormat(const QString& pattern) { m_format = pattern; }
+void DateCombo::setDisplayFormat(const QString& pattern)
+{
+    m_format = pattern;
+}
 
 void DateCombo::setRange(const QDate& minimum, const QDate& maximum)
 {
@@ -89,9 +98,15 @@ void DateCombo::setReadOnly(bool readOnly)
     m_button->setEnabled(!readOnly);
 }
 
-bool DateCombo::isReadOnly() const { return m_edit->isReadOnly(); }
+bool DateCombo::isReadOnly() const
+{
+    return m_edit->isReadOnly();
+}
 
-bool DateCombo::isPopupVisible() const { return m_popup->isVisible(); }
+bool DateCombo::isPopupVisible() const
+{
+    return m_popup->isVisible();
+}
 
 void DateCombo::showPopup()
 {
@@ -112,14 +127,18 @@ void DateCombo::showPopup()
         const QSize size = m_popup->sizeHint();
         if (pos.y() + size.height() > area.bottom())
             pos.setY(mapToGlobal(QPoint(0, 0)).y() - size.height());
-        pos.setX(std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+        pos.setX(
+            std::clamp(pos.x(), area.left(), std::max(area.left(), area.right() - size.width())));
     }
     m_popup->move(pos);
     m_popup->show();
     m_calendar->setFocus();
 }
 
-void DateCombo::hidePopup() { m_popup->hide(); }
+void DateCombo::hidePopup()
+{
+    m_popup->hide();
+}
 
 bool DateCombo::event(QEvent* event)
 {

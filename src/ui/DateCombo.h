@@ -5,7 +5,6 @@
 #include <QDate>
 #include <QString>
 #include <QWidget>
-
 #include <optional>
 
 class QCalendarWidget;

@@ -83,9 +83,15 @@ void ImageList::clear()
     m_missing.clear();
 }
 
-bool ImageList::contains(const QString& key) const { return m_icons.contains(key.toUpper()); }
+bool ImageList::contains(const QString& key) const
+{
+    return m_icons.contains(key.toUpper());
+}
 
-QIcon ImageList::icon(const QString& key) const { return m_icons.value(key.toUpper()); }
+QIcon ImageList::icon(const QString& key) const
+{
+    return m_icons.value(key.toUpper());
+}
 
 QPixmap ImageList::pixmap(const QString& key, const QSize& size) const
 {
@@ -93,7 +99,10 @@ QPixmap ImageList::pixmap(const QString& key, const QSize& size) const
     return i.isNull() ? QPixmap() : i.pixmap(size);
 }
 
-QStringList ImageList::keys() const { return m_keys; }
+QStringList ImageList::keys() const
+{
+    return m_keys;
+}
 
 QPixmap ImageList::checkMark(const QSize& size) const
 {
@@ -122,15 +131,19 @@ QPixmap ImageList::drawCheckMark(const QSize& size)
 
 QString ImageList::missingFilesMessage(const QStringList& fileNames)
 {
-    return QStringLiteral("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:")
-           + QStringLiteral("\n\n") + fileNames.join(QStringLiteral(", ")) + QStringLiteral("\n\n")
-           + QStringLiteral("ZELO Windows may not function properly without these files. ")
-           + QStringLiteral("\n")
-           + QStringLiteral(
+    return QStringLiteral(
+               "The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:") +
+           QStringLiteral("\n\n") + fileNames.join(QStringLiteral(", ")) + QStringLiteral("\n\n") +
+           QStringLiteral("ZELO Windows may not function properly without these files. ") +
+           QStringLiteral("\n") +
+           QStringLiteral(
                "Please contact ZELO's Support Department to find out how to restore these files.");
 }
 
-QString ImageList::missingFilesTitle() { return QStringLiteral("Missing Files"); }
+QString ImageList::missingFilesTitle()
+{
+    return QStringLiteral("Missing Files");
+}
 
 QList<ImageList::Entry> ImageList::messageWindowEntries()
 {

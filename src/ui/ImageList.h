@@ -48,8 +48,9 @@ private:
 
 // Load_ImaList: loads the entries from "<dataFolder>ICO/SMALL/" and, when any file is missing,
 // tells the user in one information box. Returns the missing file names.
-QStringList Load_ImaList(ImageList& list, const QString& dataFolder,
-                         const QList<ImageList::Entry>& entries = ImageList::messageWindowEntries());
+QStringList
+Load_ImaList(ImageList& list, const QString& dataFolder,
+             const QList<ImageList::Entry>& entries = ImageList::messageWindowEntries());
 
 // The file under folder whose path matches relativePath without regard to case; "\" counts
 // as "/". Empty when there is none.

@@ -26,11 +26,16 @@ std::shared_ptr<Prompter>& prompterSlot()
 QMessageBox::Icon iconOf(int code)
 {
     switch (code) {
-    case 16: return QMessageBox::Critical;
-    case 32: return QMessageBox::Question;
-    case 48: return QMessageBox::Warning;
-    case 64: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case 16:
+        return QMessageBox::Critical;
+    case 32:
+        return QMessageBox::Question;
+    case 48:
+        return QMessageBox::Warning;
+    case 64:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 
@@ -42,11 +47,15 @@ struct ButtonSpec {
 QList<ButtonSpec> buttonsOf(int code)
 {
     switch (code) {
-    case 1: return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
+    case 1:
+        return {{QMessageBox::Ok, vbOK}, {QMessageBox::Cancel, vbCancel}};
     case 3:
-        return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
-    case 4: return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
-    default: return {{QMessageBox::Ok, vbOK}};
+        return {
+            {QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}, {QMessageBox::Cancel, vbCancel}};
+    case 4:
+        return {{QMessageBox::Yes, vbYes}, {QMessageBox::No, vbNo}};
+    default:
+        return {{QMessageBox::Ok, vbOK}};
     }
 }
 

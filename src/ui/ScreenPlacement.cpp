@@ -4,7 +4,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QWidget>
-
 #include <algorithm>
 
 namespace tzsndmsg::ui {

@@ -35,10 +35,11 @@ bool ToolbarBuilder::build(const QString& keys, const QString& styles, const QSt
         return false;
     };
     if (keyList.size() != styleList.size() || keyList.size() != tipList.size())
-        return fail(QStringLiteral("toolbar lists differ in length: %1 keys, %2 styles, %3 tooltips")
-                        .arg(keyList.size())
-                        .arg(styleList.size())
-                        .arg(tipList.size()));
+        return fail(
+            QStringLiteral("toolbar lists differ in length: %1 keys, %2 styles, %3 tooltips")
+                .arg(keyList.size())
+                .arg(styleList.size())
+                .arg(tipList.size()));
     QList<int> styleCodes;
     for (const QString& s : styleList) {
         bool ok = false;
@@ -84,9 +85,15 @@ bool ToolbarBuilder::build(const QString& keys, const QString& styles, const QSt
     return true;
 }
 
-QStringList ToolbarBuilder::buttonKeys() const { return m_order; }
+QStringList ToolbarBuilder::buttonKeys() const
+{
+    return m_order;
+}
 
-QAction* ToolbarBuilder::action(const QString& key) const { return m_actions.value(key.toUpper()); }
+QAction* ToolbarBuilder::action(const QString& key) const
+{
+    return m_actions.value(key.toUpper());
+}
 
 QToolButton* ToolbarBuilder::button(const QString& key) const
 {
@@ -130,13 +137,12 @@ void showTip(QAction* a, const QString& text)
 {
     a->setProperty(kPlainTip, text);
     a->setText(text);
-    const QKeySequence first = a->shortcut().isEmpty()
-                                   ? a->property(kShownKey).value<QKeySequence>()
-                                   : a->shortcut();
-    a->setToolTip(first.isEmpty() || text.isEmpty()
-                      ? text
-                      : QStringLiteral("%1 (%2)").arg(text,
-                                                      first.toString(QKeySequence::NativeText)));
+    const QKeySequence first =
+        a->shortcut().isEmpty() ? a->property(kShownKey).value<QKeySequence>() : a->shortcut();
+    a->setToolTip(
+        first.isEmpty() || text.isEmpty()
+            ? text
+            : QStringLiteral("%1 (%2)").arg(text, first.toString(QKeySequence::NativeText)));
 }
 } // namespace
 

@@ -64,7 +64,7 @@ private:
     QToolBar* m_toolbar;
     const ImageList* m_images;
     QStringList m_order;
-    QHash<QString, QAction*> m_actions;    // upper-case key
+    QHash<QString, QAction*> m_actions;     // upper-case key
     QHash<QString, QAction*> m_menuEntries; // upper-case entry key
 };
 

@@ -20,17 +20,24 @@ Unattended::~Unattended()
     innermost = m_outer;
 }
 
-Unattended* Unattended::current() { return innermost; }
+Unattended* Unattended::current()
+{
+    return innermost;
+}
 
 int Unattended::answer(const MessageBoxRequest& request)
 {
     m_boxes.append(request);
     const bool proceed = m_answers == Answers::Proceed;
     switch (request.buttons) {
-    case 1: return proceed ? vbOK : vbCancel;
-    case 3: return proceed ? vbYes : vbCancel;
-    case 4: return proceed ? vbYes : vbNo;
-    default: return vbOK;
+    case 1:
+        return proceed ? vbOK : vbCancel;
+    case 3:
+        return proceed ? vbYes : vbCancel;
+    case 4:
+        return proceed ? vbYes : vbNo;
+    default:
+        return vbOK;
     }
 }
 

@@ -1,8 +1,8 @@
 #include "watcher/ChangeListener.h"
 
 #include "core/ChangeNotice.h"
-#include "tzsndmsg/db/Database.h"
 #include "db/Deadline.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -11,7 +11,6 @@
 #include <QSqlError>
 #include <QTimer>
 #include <QUuid>
-
 #include <cerrno>
 #include <fcntl.h>
 
@@ -45,7 +44,8 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     if (!parsed || parsed->backend != db::Backend::Postgres)
         return fail(QStringLiteral("notices need a PostgreSQL store"));
 
-    m_name = QStringLiteral("tzsndmsg-listen-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    m_name =
+        QStringLiteral("tzsndmsg-listen-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_channel = channel;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     if (!db.isValid())
@@ -66,13 +66,14 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
                              .arg(parsed->libpqParameters())
                              .trimmed());
     if (!db.open())
-        return fail(QStringLiteral("cannot listen for notices: %1").arg(db.lastError().text().simplified()));
+        return fail(QStringLiteral("cannot listen for notices: %1")
+                        .arg(db.lastError().text().simplified()));
     m_driver = db.driver();
     bool listening = false;
     {
         // A server that froze since it let the connection in is given up like any statement's.
-        db::detail::StatementDeadline deadline(db::detail::postgresSocket(db),
-                                               db::detail::kCheckAfterMs + db::detail::kCheckAnswerMs);
+        db::detail::StatementDeadline deadline(
+            db::detail::postgresSocket(db), db::detail::kCheckAfterMs + db::detail::kCheckAnswerMs);
         listening = m_driver->subscribeToNotification(channel) && !deadline.expired();
     }
     if (!listening)
@@ -85,8 +86,8 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
                 const core::ChangeNotice notice = core::parseChangeNotice(payload.toString());
                 // The plain id that follows a notice naming its addressees is for workstations
                 // of the previous version.
-                const bool companion = !notice.carried && notice.cmId != 0 &&
-                                       notice.cmId == m_lastCarried;
+                const bool companion =
+                    !notice.carried && notice.cmId != 0 && notice.cmId == m_lastCarried;
                 m_lastCarried = notice.carried ? notice.cmId : 0;
                 if (!companion)
                     emit notified(notice);

@@ -2,7 +2,6 @@
 
 #include <QSocketNotifier>
 #include <QTimer>
-
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -45,9 +44,9 @@ void DueTimer::startIn(qint64 ms)
         return;
     }
 #ifdef __linux__
-    timespec now {};
+    timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    itimerspec spec {};
+    itimerspec spec{};
     const qint64 ns = qint64(now.tv_nsec) + (ms % 1000) * 1000000;
     spec.it_value.tv_sec = now.tv_sec + time_t(ms / 1000) + time_t(ns / 1000000000);
     spec.it_value.tv_nsec = long(ns % 1000000000);
@@ -62,7 +61,7 @@ void DueTimer::stop()
         return;
     }
 #ifdef __linux__
-    itimerspec off {};
+    itimerspec off{};
     ::timerfd_settime(m_fd, 0, &off, nullptr);
 #endif
 }

@@ -5,25 +5,24 @@
 #include "core/Message.h"
 #include "core/MessageListQuery.h"
 #include "core/Snoozes.h"
-#include "tzsndmsg/db/Database.h"
 #include "db/Internals.h"
+#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 #include "watcher/ChangeListener.h"
 #include "watcher/DueTimer.h"
-#include "watcher/WatcherInternals.h"
 #include "watcher/Schedule.h"
 #include "watcher/SignalFiles.h"
 #include "watcher/WatchState.h"
+#include "watcher/WatcherInternals.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHash>
-#include <QSet>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace tzsndmsg {
@@ -33,11 +32,16 @@ using watcher::WatchedRow;
 QString OfficeNotice::kindName(Kind kind)
 {
     switch (kind) {
-    case Kind::Arrived: return QStringLiteral("arrived");
-    case Kind::Started: return QStringLiteral("started");
-    case Kind::Repeated: return QStringLiteral("repeated");
-    case Kind::Reminder: return QStringLiteral("reminder");
-    case Kind::Snoozed: return QStringLiteral("snoozed");
+    case Kind::Arrived:
+        return QStringLiteral("arrived");
+    case Kind::Started:
+        return QStringLiteral("started");
+    case Kind::Repeated:
+        return QStringLiteral("repeated");
+    case Kind::Reminder:
+        return QStringLiteral("reminder");
+    case Kind::Snoozed:
+        return QStringLiteral("snoozed");
     }
     return QString();
 }
@@ -186,10 +190,10 @@ bool OfficeWatcher::start(QString* error)
         return fail(QStringLiteral("the watcher has no open message store"));
     d->login = d->services->currentLoginName().trimmed().toUpper();
     d->computer = d->services->computerName().trimmed().toUpper();
-    const QString path = !d->options.stateFile.isEmpty()
-                             ? d->options.stateFile
-                             : watcher::StateFile::defaultPath(d->options.role, d->login,
-                                                               d->computer, store->url());
+    const QString path =
+        !d->options.stateFile.isEmpty()
+            ? d->options.stateFile
+            : watcher::StateFile::defaultPath(d->options.role, d->login, d->computer, store->url());
     if (!d->stateFile.acquire(path, error))
         return false;
     QString problem;
@@ -274,21 +278,48 @@ void OfficeWatcher::stop()
     d->stateFile.release();
 }
 
-bool OfficeWatcher::isRunning() const { return d->running; }
-QString OfficeWatcher::loginName() const { return d->login; }
-QString OfficeWatcher::computerName() const { return d->computer; }
-QString OfficeWatcher::stateFile() const { return d->stateFile.path(); }
-qint64 OfficeWatcher::unreadCount() const { return d->unread; }
-bool OfficeWatcher::isConnected() const { return d->running && !d->outage; }
-bool OfficeWatcher::isListening() const { return d->listening; }
+bool OfficeWatcher::isRunning() const
+{
+    return d->running;
+}
+QString OfficeWatcher::loginName() const
+{
+    return d->login;
+}
+QString OfficeWatcher::computerName() const
+{
+    return d->computer;
+}
+QString OfficeWatcher::stateFile() const
+{
+    return d->stateFile.path();
+}
+qint64 OfficeWatcher::unreadCount() const
+{
+    return d->unread;
+}
+bool OfficeWatcher::isConnected() const
+{
+    return d->running && !d->outage;
+}
+bool OfficeWatcher::isListening() const
+{
+    return d->listening;
+}
 QVariantMap OfficeWatcher::stats() const
 {
     return {{QStringLiteral("statements"), double(d->statements)},
             {QStringLiteral("looks"), double(d->looks)}};
 }
 
-quint64 WatcherInternals::statementsRun(const OfficeWatcher& w) { return w.d->statements; }
-quint64 WatcherInternals::looks(const OfficeWatcher& w) { return w.d->looks; }
+quint64 WatcherInternals::statementsRun(const OfficeWatcher& w)
+{
+    return w.d->statements;
+}
+quint64 WatcherInternals::looks(const OfficeWatcher& w)
+{
+    return w.d->looks;
+}
 
 void OfficeWatcher::lookNow()
 {
@@ -502,8 +533,8 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
         const Read* r = byRow.value(s.row);
         if (!r || r->read)
             continue;
-        OfficeNotice n =
-            watcher::noticeOf(watcher::watchedRow(r->id, r->read, r->message), OfficeNotice::Kind::Snoozed);
+        OfficeNotice n = watcher::noticeOf(watcher::watchedRow(r->id, r->read, r->message),
+                                           OfficeNotice::Kind::Snoozed);
         n.due = s.at;
         n.told = now;
         n.late = s.at.secsTo(now) > 60;
@@ -581,11 +612,19 @@ void OfficeWatcher::Private::tell(const Outcome& outcome)
         if (!running)
             return;
         switch (n.kind) {
-        case OfficeNotice::Kind::Arrived: emit q->messageArrived(n); break;
+        case OfficeNotice::Kind::Arrived:
+            emit q->messageArrived(n);
+            break;
         case OfficeNotice::Kind::Started:
-        case OfficeNotice::Kind::Repeated: emit q->deliveryStarted(n); break;
-        case OfficeNotice::Kind::Reminder: emit q->reminderDue(n); break;
-        case OfficeNotice::Kind::Snoozed: emit q->snoozeDue(n); break;
+        case OfficeNotice::Kind::Repeated:
+            emit q->deliveryStarted(n);
+            break;
+        case OfficeNotice::Kind::Reminder:
+            emit q->reminderDue(n);
+            break;
+        case OfficeNotice::Kind::Snoozed:
+            emit q->snoozeDue(n);
+            break;
         }
     }
     if (running && outcome.unread >= 0 && outcome.unread != unread) {

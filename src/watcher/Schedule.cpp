@@ -117,7 +117,8 @@ QList<OfficeNotice> dueBetween(const WatchedRow& row, const QDateTime& after, co
     if (!(after < upTo))
         return out;
     if (row.plan)
-        if (const auto n = deliveryNotice(row, core::deliveriesBetween(*row.plan, after, upTo), upTo))
+        if (const auto n =
+                deliveryNotice(row, core::deliveriesBetween(*row.plan, after, upTo), upTo))
             out << *n;
     if (row.reminder && *row.reminder > after && *row.reminder <= upTo)
         out << noticeAt(row, OfficeNotice::Kind::Reminder, *row.reminder, upTo);

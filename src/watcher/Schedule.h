@@ -19,9 +19,9 @@ struct WatchedRow {
     core::StoredMessage message;
 
     std::optional<core::DeliveryPlan> plan; // none: the message's moment cannot be read
-    bool scheduledLater = false; // a start later than the message's own moment was set
-    std::optional<QDateTime> reminder; // when it is told: not before a later start
-    QString problem;                   // a reminder or a moment that cannot be read
+    bool scheduledLater = false;            // a start later than the message's own moment was set
+    std::optional<QDateTime> reminder;      // when it is told: not before a later start
+    QString problem;                        // a reminder or a moment that cannot be read
 };
 
 // The row's moments from its stored message.
@@ -35,7 +35,8 @@ QList<OfficeNotice> firstSight(const WatchedRow& row, const QDateTime& now, bool
 
 // What falls due in (after, upTo]: the last delivery of that stretch (the first delivery
 // only when the row is unread), with the others as `missed`, and the reminder.
-QList<OfficeNotice> dueBetween(const WatchedRow& row, const QDateTime& after, const QDateTime& upTo);
+QList<OfficeNotice> dueBetween(const WatchedRow& row, const QDateTime& after,
+                               const QDateTime& upTo);
 
 // The row's next moment after `after`; none when it has no more.
 std::optional<QDateTime> nextMoment(const WatchedRow& row, const QDateTime& after);

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileSystemWatcher>
 #include <QTimer>
-
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -32,8 +32,10 @@ public:
     // before the store is read, so a write after it is a new change and one before it is not.
     void acknowledge();
 
-    static QStringList tags() { return {QStringLiteral("CMCM"), QStringLiteral("CMEV"),
-                                        QStringLiteral("CMBC")}; }
+    static QStringList tags()
+    {
+        return {QStringLiteral("CMCM"), QStringLiteral("CMEV"), QStringLiteral("CMBC")};
+    }
 
 Q_SIGNALS:
     void changed(const QString& tag);

@@ -6,7 +6,6 @@
 #include "watcher/SignalFiles.h"
 
 #include <QTimer>
-
 #include <algorithm>
 
 namespace tzsndmsg::watcher {

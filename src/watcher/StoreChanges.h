@@ -1,11 +1,9 @@
 #pragma once
 
-#include <tzsndmsg/HostServices.h>
-
 #include <QObject>
 #include <QString>
-
 #include <memory>
+#include <tzsndmsg/HostServices.h>
 
 class QTimer;
 

@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -165,15 +164,16 @@ WatchState StateFile::load(QString* problem) const
         return {};
     if (!file.open(QIODevice::ReadOnly)) {
         if (problem)
-            *problem = QStringLiteral("cannot read the watcher's state %1; starting afresh").arg(m_path);
+            *problem =
+                QStringLiteral("cannot read the watcher's state %1; starting afresh").arg(m_path);
         return {};
     }
     bool ok = false;
     WatchState state = WatchState::fromJson(file.readAll(), &ok);
     if (!ok) {
         if (problem)
-            *problem =
-                QStringLiteral("the watcher's state %1 is not readable; starting afresh").arg(m_path);
+            *problem = QStringLiteral("the watcher's state %1 is not readable; starting afresh")
+                           .arg(m_path);
         return {};
     }
     return state;

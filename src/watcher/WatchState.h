@@ -4,7 +4,6 @@
 #include <QLockFile>
 #include <QSet>
 #include <QString>
-
 #include <memory>
 
 // What a workstation's watcher has told, kept in a small JSON file so that nothing is told

@@ -3,13 +3,11 @@
 // what the program says; none may crash, hang or leave a file behind, and no text may become
 // part of a statement. On PostgreSQL every row runs with standard_conforming_strings off.
 #include "support/Program.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QDirIterator>
 #include <QFile>
 #include <QSet>
-
 #include <functional>
 
 namespace tzsndmsg::testing {
@@ -23,7 +21,7 @@ struct Row {
     const char* name;
     QStringList args; // "printf:FORMAT" is that argument's bytes as printf(1) makes them
     int code;
-    QString says;     // a part of the program's own line on stderr, or of stdout for code 0
+    QString says; // a part of the program's own line on stderr, or of stdout for code 0
     std::function<void(Office&)> check = {};
 };
 
@@ -32,7 +30,8 @@ protected:
     BadInput()
     {
         if (Office::usingPostgres())
-            env.insert(QStringLiteral("PGOPTIONS"), QStringLiteral("-c standard_conforming_strings=off"));
+            env.insert(QStringLiteral("PGOPTIONS"),
+                       QStringLiteral("-c standard_conforming_strings=off"));
     }
 
     // Every file under the folders the program may write, with the files it may change.
@@ -43,8 +42,8 @@ protected:
             QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
             while (it.hasNext()) {
                 const QString path = it.next();
-                if (!path.endsWith(QLatin1String(".STA")) && !path.endsWith(QLatin1String("-wal")) &&
-                    !path.endsWith(QLatin1String("-shm")))
+                if (!path.endsWith(QLatin1String(".STA")) &&
+                    !path.endsWith(QLatin1String("-wal")) && !path.endsWith(QLatin1String("-shm")))
                     out.insert(path);
             }
         }
@@ -70,24 +69,29 @@ protected:
                 if (bytes)
                     a = a.mid(7);
                 a.replace(u'\'', QStringLiteral("'\\''"));
-                script += bytes ? QStringLiteral(" \"$(printf '%1')\"").arg(a) : QStringLiteral(" '%1'").arg(a);
+                script += bytes ? QStringLiteral(" \"$(printf '%1')\"").arg(a)
+                                : QStringLiteral(" '%1'").arg(a);
             }
-            p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), script, QStringLiteral(TZSNDMSG_APP)});
+            p.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), script, QStringLiteral(TZSNDMSG_APP)});
         }
         return HostRun::finish(p, 60000);
     }
 
     qint32 personOf(const char* lastName)
     {
-        return office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam=?"),
-                             {QString::fromLatin1(lastName)})
+        return office
+            .scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam=?"),
+                    {QString::fromLatin1(lastName)})
             .toInt();
     }
 
     QString storedText(const QString& column, const QString& where, const QVariantList& params)
     {
-        return office.scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM CMTable WHERE ") + where,
-                             params)
+        return office
+            .scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM CMTable WHERE ") +
+                        where,
+                    params)
             .toString();
     }
 
@@ -98,8 +102,8 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
 {
     ASSERT_EQ(ProgramTest::run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
     // A login whose name ends in a backslash after a quote, with a person of its own.
-    office.addEmployee(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("PO"), kQuotedLogin,
-                       QStringLiteral("front desk"));
+    office.addEmployee(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("PO"),
+                       kQuotedLogin, QStringLiteral("front desk"));
     const QString ben = QString::number(personOf("Brooks"));
     const QString tmp = office.tempPath();
     QFile notADatabase(tmp + QStringLiteral("/notes.txt"));
@@ -118,102 +122,229 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     const QString sqlText = QStringLiteral("it's \\'); DROP TABLE CMTable; -- \\\\ done");
     const Row rows[] = {
         // Logins: bound where they are looked up, quoted where a view names them.
-        {"login with a quote", {"inbox", "--login", "O'NEILL"}, 2, "not in the office's login list"},
-        {"login with SQL", {"inbox", "--login", "x' OR '1'='1"}, 2, "not in the office's login list"},
-        {"login with backslash injection", {"inbox", "--login", kInjection}, 2, "not in the office's login list"},
+        {"login with a quote",
+         {"inbox", "--login", "O'NEILL"},
+         2,
+         "not in the office's login list"},
+        {"login with SQL",
+         {"inbox", "--login", "x' OR '1'='1"},
+         2,
+         "not in the office's login list"},
+        {"login with backslash injection",
+         {"inbox", "--login", kInjection},
+         2,
+         "not in the office's login list"},
         {"blank login", {"inbox", "--login", ""}, 2, "not in the office's login list"},
         // Every command that reads for a login refuses one the office does not know.
-        {"unknown login searching", {"search", "--login", "NOBODY", "--everywhere", "staff"}, 2,
+        {"unknown login searching",
+         {"search", "--login", "NOBODY", "--everywhere", "staff"},
+         2,
          "not in the office's login list"},
-        {"unknown login's confirmations", {"confirmations", "--login", "NOBODY", "--message", "1"}, 2,
+        {"unknown login's confirmations",
+         {"confirmations", "--login", "NOBODY", "--message", "1"},
+         2,
          "not in the office's login list"},
-        {"unknown login watching", {"watch", "--once", "--login", "NOBODY"}, 2, "not in the office's login list"},
-        {"blank login watching", {"watch", "--once", "--login", ""}, 2, "not in the office's login list"},
+        {"unknown login watching",
+         {"watch", "--once", "--login", "NOBODY"},
+         2,
+         "not in the office's login list"},
+        {"blank login watching",
+         {"watch", "--once", "--login", ""},
+         2,
+         "not in the office's login list"},
         {"login with a line break", {"inbox", "--login", "AN\nNA"}, 2, "control characters"},
-        {"login not UTF-8", {"inbox", "--login", "printf:\\377\\376"}, 2, "not in the office's login list"},
-        {"listed login ending in a backslash", {"inbox", "--login", kQuotedLogin, "--sent"}, 0, "Sent items of O'BRIEN\\"},
-        {"supervisor's view naming that login", {"inbox", "--login", "SUPERVISOR", "--sent"}, 0, "Sent items"},
+        {"login not UTF-8",
+         {"inbox", "--login", "printf:\\377\\376"},
+         2,
+         "not in the office's login list"},
+        {"listed login ending in a backslash",
+         {"inbox", "--login", kQuotedLogin, "--sent"},
+         0,
+         "Sent items of O'BRIEN\\"},
+        {"supervisor's view naming that login",
+         {"inbox", "--login", "SUPERVISOR", "--sent"},
+         0,
+         "Sent items"},
         // Computer names: quoted into the inbox statement.
         // With every category the injection's parentheses close the condition: a server that
         // let its backslash escape the quote would run the statement after it.
         {"computer with backslash injection",
-         {"inbox", "--login", "ANNA", "--all-categories", "--computer", kInjection}, 0, "Inbox"},
-        {"computer with a quote", {"inbox", "--login", "ANNA", "--computer", "O'BRIEN-PC"}, 0, "Inbox"},
-        {"computer with a control character", {"inbox", "--login", "ANNA", "--computer", "PC\x01"}, 2, "control characters"},
+         {"inbox", "--login", "ANNA", "--all-categories", "--computer", kInjection},
+         0,
+         "Inbox"},
+        {"computer with a quote",
+         {"inbox", "--login", "ANNA", "--computer", "O'BRIEN-PC"},
+         0,
+         "Inbox"},
+        {"computer with a control character",
+         {"inbox", "--login", "ANNA", "--computer", "PC\x01"},
+         2,
+         "control characters"},
         {"window list with backslash injection",
-         {"messages", "--login", "ANNA", "--history", "--computer", kInjection, "--screenshot", screenshot}, 0,
+         {"messages", "--login", "ANNA", "--history", "--computer", kInjection, "--screenshot",
+          screenshot},
+         0,
          "Saved"},
         {"supervisor's window list naming the quoted login",
-         {"messages", "--login", "SUPERVISOR", "--history", "--screenshot", screenshot}, 0, "Saved"},
+         {"messages", "--login", "SUPERVISOR", "--history", "--screenshot", screenshot},
+         0,
+         "Saved"},
         // Texts: bound values, stored as given.
-        {"text with SQL and backslashes", {"announce", "--login", "MARIA", "--text", sqlText, "--to", ben}, 0,
-         "Announcement sent", stored(sqlText)},
+        {"text with SQL and backslashes",
+         {"announce", "--login", "MARIA", "--text", sqlText, "--to", ben},
+         0,
+         "Announcement sent",
+         stored(sqlText)},
         {"category and subcategory with SQL",
-         {"announce", "--login", "MARIA", "--text", "cat: x", "--to", ben, "--category", "Message'); --",
-          "--subcategory", kInjection},
-         0, "Announcement sent",
+         {"announce", "--login", "MARIA", "--text", "cat: x", "--to", ben, "--category",
+          "Message'); --", "--subcategory", kInjection},
+         0,
+         "Announcement sent",
          [&](Office& o) {
-             EXPECT_EQ(o.count("CMTable", "cmCat=? AND cmSubCat=?", {QStringLiteral("Message'); --"), kInjection}), 1);
-         }},
-        {"text with control characters", {"announce", "--login", "MARIA", "--text", "bell\a tab\t end", "--to", ben},
-         0, "Announcement sent", stored(QStringLiteral("bell\a tab\t end"))},
-        {"text not UTF-8", {"announce", "--login", "MARIA", "--text", "printf:bytes \\377\\376 end", "--to", ben}, 0,
-         "Announcement sent",
-         [](Office& o) { EXPECT_EQ(o.count("CMTable", "cmDoc LIKE ?", {QStringLiteral("bytes %end")}), 1); }},
-        {"huge text", {"announce", "--login", "MARIA", "--text", huge, "--to", ben}, 0, "Announcement sent", stored(huge)},
-        {"computer names with SQL",
-         {"announce", "--login", "MARIA", "--text", "mac: x", "--to-computers", "pc\\'); DROP TABLE x; --"}, 0,
-         "Announcement sent",
-         [](Office& o) {
-             EXPECT_EQ(o.count("BroChkTable", "BroChkToMac=?", {QStringLiteral("PC\\'); DROP TABLE X; --")}), 1);
-         }},
-        {"computer names with a line break", {"announce", "--login", "MARIA", "--text", "x", "--to-computers", "A\nB"}, 2,
-         "control characters"},
-        // Ids: whole numbers of persons only.
-        {"id too large", {"announce", "--login", "MARIA", "--text", "x", "--to", "99999999999"}, 2, "--to needs person ids"},
-        {"no such person", {"announce", "--login", "MARIA", "--text", "x", "--to", ben + ",2147483647"}, 1,
-         "no such person: 2147483647"},
-        {"negative id", {"announce", "--login", "MARIA", "--text", "x", "--to", "-5"}, 2, "--to needs person ids"},
-        {"id with SQL", {"announce", "--login", "MARIA", "--text", "x", "--to", "1 OR 1=1"}, 2, "--to needs person ids"},
-        {"no addressee", {"announce", "--login", "MARIA", "--text", "x", "--to", ",,,"}, 2, "needs --to or --to-computers"},
-        // A delivery start: stored in the window's forms, or refused whole.
-        {"delivery set to start later",
-         {"announce", "--login", "MARIA", "--text", "later: x", "--to", ben, "--start", "12/24/2026 14:30"}, 0,
-         "Announcement sent",
-         [](Office& o) {
-             EXPECT_EQ(o.count("EVTable",
-                               "EvBroFla=-1 AND EvBroStaDatFla=-1 AND EvBroStaDat=? AND EvBroStaTim=? AND "
-                               "EvLinID IN (SELECT cmID FROM CMTable WHERE cmDoc=?)",
-                               {QStringLiteral("2026-12-24"), QStringLiteral("14:30:00"),
-                                QStringLiteral("later: x")}),
+             EXPECT_EQ(o.count("CMTable", "cmCat=? AND cmSubCat=?",
+                               {QStringLiteral("Message'); --"), kInjection}),
                        1);
          }},
-        {"start not a date", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "13/45/2026 10:00"},
-         2, "--start needs a date and time"},
-        {"start without a time", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026"},
-         2, "--start needs a date and time"},
-        {"start at no hour", {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026 25:00"},
-         2, "--start needs a date and time"},
+        {"text with control characters",
+         {"announce", "--login", "MARIA", "--text", "bell\a tab\t end", "--to", ben},
+         0,
+         "Announcement sent",
+         stored(QStringLiteral("bell\a tab\t end"))},
+        {"text not UTF-8",
+         {"announce", "--login", "MARIA", "--text", "printf:bytes \\377\\376 end", "--to", ben},
+         0,
+         "Announcement sent",
+         [](Office& o) {
+             EXPECT_EQ(o.count("CMTable", "cmDoc LIKE ?", {QStringLiteral("bytes %end")}), 1);
+         }},
+        {"huge text",
+         {"announce", "--login", "MARIA", "--text", huge, "--to", ben},
+         0,
+         "Announcement sent",
+         stored(huge)},
+        {"computer names with SQL",
+         {"announce", "--login", "MARIA", "--text", "mac: x", "--to-computers",
+          "pc\\'); DROP TABLE x; --"},
+         0,
+         "Announcement sent",
+         [](Office& o) {
+             EXPECT_EQ(o.count("BroChkTable", "BroChkToMac=?",
+                               {QStringLiteral("PC\\'); DROP TABLE X; --")}),
+                       1);
+         }},
+        {"computer names with a line break",
+         {"announce", "--login", "MARIA", "--text", "x", "--to-computers", "A\nB"},
+         2,
+         "control characters"},
+        // Ids: whole numbers of persons only.
+        {"id too large",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", "99999999999"},
+         2,
+         "--to needs person ids"},
+        {"no such person",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", ben + ",2147483647"},
+         1,
+         "no such person: 2147483647"},
+        {"negative id",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", "-5"},
+         2,
+         "--to needs person ids"},
+        {"id with SQL",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", "1 OR 1=1"},
+         2,
+         "--to needs person ids"},
+        {"no addressee",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", ",,,"},
+         2,
+         "needs --to or --to-computers"},
+        // A delivery start: stored in the window's forms, or refused whole.
+        {"delivery set to start later",
+         {"announce", "--login", "MARIA", "--text", "later: x", "--to", ben, "--start",
+          "12/24/2026 14:30"},
+         0,
+         "Announcement sent",
+         [](Office& o) {
+             EXPECT_EQ(
+                 o.count(
+                     "EVTable",
+                     "EvBroFla=-1 AND EvBroStaDatFla=-1 AND EvBroStaDat=? AND EvBroStaTim=? AND "
+                     "EvLinID IN (SELECT cmID FROM CMTable WHERE cmDoc=?)",
+                     {QStringLiteral("2026-12-24"), QStringLiteral("14:30:00"),
+                      QStringLiteral("later: x")}),
+                 1);
+         }},
+        {"start not a date",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start",
+          "13/45/2026 10:00"},
+         2,
+         "--start needs a date and time"},
+        {"start without a time",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026"},
+         2,
+         "--start needs a date and time"},
+        {"start at no hour",
+         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start",
+          "12/24/2026 25:00"},
+         2,
+         "--start needs a date and time"},
         {"year too large", {"holidays", "--list", "99999"}, 2, "--list needs a year"},
-        {"event id too large", {"events", "--event", "99999999999", "--screenshot", screenshot}, 2, "--event needs a whole number"},
-        {"patient id with SQL", {"messages", "--patient", "1;DROP", "--screenshot", screenshot}, 2, "--patient needs a whole number"},
+        {"event id too large",
+         {"events", "--event", "99999999999", "--screenshot", screenshot},
+         2,
+         "--event needs a whole number"},
+        {"patient id with SQL",
+         {"messages", "--patient", "1;DROP", "--screenshot", screenshot},
+         2,
+         "--patient needs a whole number"},
         // Addresses and folders.
-        {"SQLite address with an option", {"init", "--db", "sqlite://" + tmp + "/x.db?mode=ro"}, 2, "is not known here"},
-        {"SQLite address with a zero byte", {"init", "--db", "sqlite://" + tmp + "/x.db%00y"}, 2, "control character"},
-        {"SQLite address with a blank name", {"init", "--db", "sqlite://" + tmp + "/%20"}, 2, "does not end in a file name"},
-        {"SQLite address of a folder", {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/"}, 2, "file name"},
-        {"SQLite address of no file", {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/typo.db"}, 2, "no such file"},
-        {"SQLite address of a text file", {"inbox", "--login", "ANNA", "--db", "sqlite://" + notADatabase.fileName()}, 2,
+        {"SQLite address with an option",
+         {"init", "--db", "sqlite://" + tmp + "/x.db?mode=ro"},
+         2,
+         "is not known here"},
+        {"SQLite address with a zero byte",
+         {"init", "--db", "sqlite://" + tmp + "/x.db%00y"},
+         2,
+         "control character"},
+        {"SQLite address with a blank name",
+         {"init", "--db", "sqlite://" + tmp + "/%20"},
+         2,
+         "does not end in a file name"},
+        {"SQLite address of a folder",
+         {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/"},
+         2,
+         "file name"},
+        {"SQLite address of no file",
+         {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/typo.db"},
+         2,
+         "no such file"},
+        {"SQLite address of a text file",
+         {"inbox", "--login", "ANNA", "--db", "sqlite://" + notADatabase.fileName()},
+         2,
          "not a database"},
         {"relative SQLite address", {"init", "--db", "sqlite://office.db"}, 2, "absolute path"},
-        {"address of another kind", {"inbox", "--login", "ANNA", "--db", "file:///etc/passwd"}, 2, "Bad database address"},
-        {"PostgreSQL address without a host", {"inbox", "--login", "ANNA", "--db", "postgresql:///x"}, 2, "Bad database address"},
-        {"PostgreSQL address with an unknown option", {"inbox", "--login", "ANNA", "--db", "postgresql://u@h/db?sslmod=disable"},
-         2, "is not known here"},
-        {"PostgreSQL server not there", {"inbox", "--login", "ANNA", "--db", "postgresql://postgres@127.0.0.1:1/x"}, 2,
+        {"address of another kind",
+         {"inbox", "--login", "ANNA", "--db", "file:///etc/passwd"},
+         2,
+         "Bad database address"},
+        {"PostgreSQL address without a host",
+         {"inbox", "--login", "ANNA", "--db", "postgresql:///x"},
+         2,
+         "Bad database address"},
+        {"PostgreSQL address with an unknown option",
+         {"inbox", "--login", "ANNA", "--db", "postgresql://u@h/db?sslmod=disable"},
+         2,
+         "is not known here"},
+        {"PostgreSQL server not there",
+         {"inbox", "--login", "ANNA", "--db", "postgresql://postgres@127.0.0.1:1/x"},
+         2,
          "cannot open"},
-        {"missing data folder", {"inbox", "--login", "ANNA", "--data", tmp + "/none/"}, 2, "is missing"},
-        {"picture that cannot be written", {"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"}, 1,
+        {"missing data folder",
+         {"inbox", "--login", "ANNA", "--data", tmp + "/none/"},
+         2,
+         "is missing"},
+        {"picture that cannot be written",
+         {"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"},
+         1,
          "cannot write the picture"},
         {"unknown option", {"inbox", "--frobnicate"}, 2, "frobnicate"},
     };
@@ -227,7 +358,8 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         if (row.code == 0) {
             EXPECT_TRUE(r.out.contains(row.says)) << r.out.left(300).toStdString();
             for (const QString& line : r.said()) // a box told on stderr would be a failure
-                EXPECT_TRUE(line.startsWith(QLatin1String("tzsndmsg: warning:"))) << line.toStdString();
+                EXPECT_TRUE(line.startsWith(QLatin1String("tzsndmsg: warning:")))
+                    << line.toStdString();
         } else {
             EXPECT_EQ(r.said().size(), 1) << r.err.toStdString();
             EXPECT_TRUE(r.said().join(u'\n').contains(row.says)) << r.err.toStdString();

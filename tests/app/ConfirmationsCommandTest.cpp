@@ -34,7 +34,7 @@ protected:
             {"256", "12/06/2026", "09:00 AM", who, QString::number(sender), "Message",
              "Text of " + subject, subject, needConfirm ? "-1" : "0"});
         writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
-              {QString::number(sender), QString::number(cm), "0"});
+                    {QString::number(sender), QString::number(cm), "0"});
         for (const To& t : to) {
             QStringList names{"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"};
             QStringList texts{

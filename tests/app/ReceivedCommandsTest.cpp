@@ -29,16 +29,17 @@ protected:
     // A message from the nurse to one person or computer; its addressee row.
     qint32 rowTo(qint32 person, const QString& computer = {}, bool toNotes = false)
     {
-        const qint64 cm = writeRecord(
-            "CMTable", "cmID",
-            {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec", "cmDocAftDis"},
-            {"256", "12/06/2026", "09:00 AM", "NURSE", QString::number(nurse), "Message",
-             "Room 3 is ready", "Room 3", toNotes ? "-1" : "0"});
+        const qint64 cm =
+            writeRecord("CMTable", "cmID",
+                        {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec",
+                         "cmDocAftDis"},
+                        {"256", "12/06/2026", "09:00 AM", "NURSE", QString::number(nurse),
+                         "Message", "Room 3 is ready", "Room 3", toNotes ? "-1" : "0"});
         writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
-              {QString::number(nurse), QString::number(cm), "0"});
+                    {QString::number(nurse), QString::number(cm), "0"});
         return qint32(writeRecord("BroChkTable", "BroChkID",
-                            {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"},
-                            {QString::number(cm), QString::number(person), "0", computer}));
+                                  {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"},
+                                  {QString::number(cm), QString::number(person), "0", computer}));
     }
     QVariant readMark(qint32 row)
     {
@@ -93,8 +94,9 @@ TEST_F(ReceivedCommands, ConfirmMarksTheLoginsOwnAndItsComputersRowsAndRefusesTh
     }
     EXPECT_EQ(readMark(own).toInt(), -1);
     EXPECT_EQ(readMark(computer).toInt(), -1);
-    EXPECT_EQ(office.scalar("select BroChkPID from BroChkTable where BroChkID=?", {computer}).toInt(),
-              front)
+    EXPECT_EQ(
+        office.scalar("select BroChkPID from BroChkTable where BroChkID=?", {computer}).toInt(),
+        front)
         << "a computer's row names who confirmed there";
     for (qint32 untouched : {nurses, otherComputer, toNotes})
         EXPECT_TRUE(readMark(untouched).isNull()) << untouched;
@@ -164,7 +166,8 @@ TEST_F(ReceivedCommands, WatchTellsASnoozeThatFellDueOnceAcrossRuns)
         for (const QString& line : o.out.split(u'\n', Qt::SkipEmptyParts)) {
             const QJsonObject j = QJsonDocument::fromJson(line.toUtf8()).object();
             if (j.value("event").toString() != QLatin1String("unread"))
-                events << j.value("event").toString() + u' ' + QString::number(j.value("BroChkID").toInt());
+                events << j.value("event").toString() + u' ' +
+                              QString::number(j.value("BroChkID").toInt());
         }
         return events;
     };

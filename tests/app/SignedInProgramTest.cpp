@@ -1,6 +1,5 @@
 // tzsndmsg secure and a workstation of a signed-in office: the login is the connected role.
 #include "support/Program.h"
-
 #include "tzsndmsg/SignedIn.h"
 
 #include <QProcess>
@@ -67,10 +66,12 @@ TEST_F(SignedInProgram, TheRoleIsTheLoginAndAnotherIsRefused)
     const Outcome init = run({"init", "--demo", "--signed-in"});
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
     // Two workstations at once, and again: each finds it done or waits its turn.
-    auto first = startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
-                              programEnvironment(home.path()));
-    auto second = startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
-                               programEnvironment(home.path()));
+    auto first =
+        startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
+                     programEnvironment(home.path()));
+    auto second =
+        startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
+                     programEnvironment(home.path()));
     for (QProcess* p : {first.get(), second.get()}) {
         const Outcome again = finishProgram(*p);
         EXPECT_EQ(again.code, 0) << again.err.toStdString();

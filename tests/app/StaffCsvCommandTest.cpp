@@ -76,15 +76,16 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
 
 TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
 {
-    ASSERT_EQ(run({"import", "staff", writeFile("one.csv", "initials,last name\nAB,Berg\n")}).code, 0);
+    ASSERT_EQ(run({"import", "staff", writeFile("one.csv", "initials,last name\nAB,Berg\n")}).code,
+              0);
     const QString before = home.path() + "/before.csv";
     ASSERT_EQ(run({"export", "staff", before}).code, 0);
 
     const Outcome bad = run({"import", "staff",
                              writeFile("bad.csv", "initials;last name;first name\n"
-                                              "CD;Cole;Dan\n"
-                                              "AB;Abel;Al\n"
-                                              ";Nobody;No\n")});
+                                                  "CD;Cole;Dan\n"
+                                                  "AB;Abel;Al\n"
+                                                  ";Nobody;No\n")});
     EXPECT_EQ(bad.code, 1);
     EXPECT_TRUE(bad.err.contains("bad.csv: line 3: ")) << bad.err.toStdString();
     EXPECT_TRUE(bad.err.contains("bad.csv: line 4: ")) << bad.err.toStdString();

@@ -1,16 +1,14 @@
 #include "BareStatements.h"
-#include "db/Internals.h"
 #include "ProposedChanges.h"
 #include "StoreGenerator.h"
+#include "core/MessageListQuery.h"
+#include "db/Internals.h"
 #include "support/Office.h"
-
 #include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/db/SqlDialect.h"
-#include "core/MessageListQuery.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
-
 #include <algorithm>
 
 using namespace tzsndmsg;
@@ -148,7 +146,8 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
                                              {person, summary.typicalComputer},
                                              {QStringLiteral("cmID"), QStringLiteral("BroChkID")})
                                   : bareKeys(bench::bareSentStatement(history, sqlite),
-                                             {params.loginNames.at(person)}, {QStringLiteral("cmID")});
+                                             {params.loginNames.at(person)},
+                                             {QStringLiteral("cmID")});
                         EXPECT_EQ(bare.join(u'\n').toLower(),
                                   keysOf(asBuilt, inbox ? keys : QStringList{keys.first()})
                                       .join(u'\n')
@@ -163,7 +162,8 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
 TEST_F(GeneratedOffice, GeneratedRowsTakeTheFormsTheWindowWrites)
 {
     // Dates and times as the record writer stores them, flags as the window gives them.
-    EXPECT_EQ(office.count("CMTable", "cmDat NOT LIKE '____-__-__' OR cmTim NOT LIKE '__:__:__'"), 0);
+    EXPECT_EQ(office.count("CMTable", "cmDat NOT LIKE '____-__-__' OR cmTim NOT LIKE '__:__:__'"),
+              0);
     EXPECT_EQ(office.count("CMTable", "cmTyp <> 256 AND cmTyp <> 512"), 0);
     EXPECT_EQ(office.count("CMTable", "CMPurFla IS NOT NULL AND CMPurFla <> 256"), 0);
     EXPECT_EQ(office.count("BroChkTable", "BroChkDonDis IS NOT NULL AND BroChkDonDis <> -1"), 0);
@@ -184,7 +184,8 @@ TEST_F(GeneratedOffice, TheBareGroupedStatementGivesTheCellsTheLibraryLists)
     for (qint32 person : {summary.typicalPid, summary.busiestPid}) {
         SCOPED_TRACE(person);
         QSqlQuery q(db::Internals::handle(*office.db()));
-        ASSERT_TRUE(q.prepare(bench::withBareToCcNames(bench::bareInboxStatement(true, false, sqlite), sqlite)));
+        ASSERT_TRUE(q.prepare(
+            bench::withBareToCcNames(bench::bareInboxStatement(true, false, sqlite), sqlite)));
         q.bindValue(0, person);
         q.bindValue(1, summary.typicalComputer);
         ASSERT_TRUE(q.exec());
@@ -197,7 +198,8 @@ TEST_F(GeneratedOffice, TheBareGroupedStatementGivesTheCellsTheLibraryLists)
         const QList<qint32> ids = bare.keys();
         QHash<qint32, QString> grouped;
         QString error;
-        ASSERT_TRUE(readToCcCellsOf(*office.services(), ids, grouped, &error)) << error.toStdString();
+        ASSERT_TRUE(readToCcCellsOf(*office.services(), ids, grouped, &error))
+            << error.toStdString();
         const auto rowByRow = readRecipientRowsOf(*office.services(), ids);
         int longCells = 0;
         for (qint32 id : ids) {
@@ -219,11 +221,12 @@ TEST(StoreGenerator, SameSeedSameOffice)
         QString error;
         ASSERT_TRUE(bench::generateStore(*office.db(), office.dataFolder(), spec, &s, &error))
             << error.toStdString();
-        db::Recordset rs = office.query(
-            "SELECT count(*) AS n, sum(BroChkLinID * 7 + BroChkPID * 3 + coalesce(BroChkDonDis, 5)) "
-            "AS h FROM BroChkTable");
+        db::Recordset rs = office.query("SELECT count(*) AS n, sum(BroChkLinID * 7 + BroChkPID * 3 "
+                                        "+ coalesce(BroChkDonDis, 5)) "
+                                        "AS h FROM BroChkTable");
         rs.moveFirst();
-        digests << rs.value(QStringLiteral("n")).toString() + u'/' + rs.value(QStringLiteral("h")).toString();
+        digests << rs.value(QStringLiteral("n")).toString() + u'/' +
+                       rs.value(QStringLiteral("h")).toString();
     }
     EXPECT_EQ(digests.at(0), digests.at(1));
 }

@@ -1,21 +1,18 @@
 // The faster paths give what the plain ones gave: kept writer statements, the station signals
 // of one save, the picker's departments in one statement.
 #include "StoreGenerator.h"
-#include "support/Office.h"
-
-#include "state/SharedState.h"
 #include "core/StationSignal.h"
+#include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
+#include "support/Office.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/RecordWriter.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "directory/StaffDirectory.h"
 
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
-
 #include <algorithm>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -37,17 +34,17 @@ TEST(KeptWriterStatements, SameRowsAcrossRepeatsFailuresSchemaChangesAndConnecti
         db::Transaction t(db);
         for (int pid = 1; pid <= 3; ++pid) {
             qint64 key = 0;
-            ASSERT_TRUE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                                        key, cols, {QStringLiteral("7"), QString::number(pid),
-                                                    QStringLiteral("1")}, &error))
+            ASSERT_TRUE(db::writeRecord(
+                db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key, cols,
+                {QStringLiteral("7"), QString::number(pid), QStringLiteral("1")}, &error))
                 << error.toStdString();
             keys << key;
         }
         // A value the column cannot take fails alone; the kept statement still serves.
         qint64 bad = 0;
-        EXPECT_FALSE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                                     bad, cols, {QStringLiteral("7"), QStringLiteral("x"),
-                                                 QStringLiteral("1")}, &error));
+        EXPECT_FALSE(db::writeRecord(
+            db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), bad, cols,
+            {QStringLiteral("7"), QStringLiteral("x"), QStringLiteral("1")}, &error));
         qint64 missing = 999999;
         EXPECT_FALSE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
                                      missing, {QStringLiteral("BroChkTyp")}, {QStringLiteral("0")},
@@ -56,42 +53,52 @@ TEST(KeptWriterStatements, SameRowsAcrossRepeatsFailuresSchemaChangesAndConnecti
         ASSERT_TRUE(t.commit());
     }
     EXPECT_EQ(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkLinID = 7")), 3);
-    EXPECT_EQ(office.scalar(QStringLiteral("SELECT sum(BroChkPID) FROM BroChkTable WHERE BroChkLinID = 7"))
-                  .toInt(),
-              6);
+    EXPECT_EQ(
+        office
+            .scalar(QStringLiteral("SELECT sum(BroChkPID) FROM BroChkTable WHERE BroChkLinID = 7"))
+            .toInt(),
+        6);
 
     // Updates by key, the same statement each time, each to its own row.
     for (qint64 key : keys) {
         qint64 k = key;
-        ASSERT_TRUE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), k,
-                                    {QStringLiteral("BroChkTyp")}, {QString::number(key)}, &error));
+        ASSERT_TRUE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
+                                    k, {QStringLiteral("BroChkTyp")}, {QString::number(key)},
+                                    &error));
     }
     for (qint64 key : keys)
-        EXPECT_EQ(office.scalar(QStringLiteral("SELECT BroChkTyp FROM BroChkTable WHERE BroChkID = ?"),
-                                {key}).toLongLong(),
-                  key);
+        EXPECT_EQ(
+            office
+                .scalar(QStringLiteral("SELECT BroChkTyp FROM BroChkTable WHERE BroChkID = ?"),
+                        {key})
+                .toLongLong(),
+            key);
 
     // A column added later is known at once, and its declared type converts the text.
-    ASSERT_TRUE(db.exec(QStringLiteral("ALTER TABLE BroChkTable ADD COLUMN BroChkNote integer"), &error))
+    ASSERT_TRUE(
+        db.exec(QStringLiteral("ALTER TABLE BroChkTable ADD COLUMN BroChkNote integer"), &error))
         << error.toStdString();
     qint64 key = 0;
-    ASSERT_TRUE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key,
-                                cols + QStringList{QStringLiteral("BroChkNote")},
-                                {QStringLiteral("8"), QStringLiteral("1"), QStringLiteral("0"),
-                                 QStringLiteral(" 41.6 ")}, &error))
+    ASSERT_TRUE(db::writeRecord(
+        db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key,
+        cols + QStringList{QStringLiteral("BroChkNote")},
+        {QStringLiteral("8"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral(" 41.6 ")},
+        &error))
         << error.toStdString();
-    EXPECT_EQ(office.scalar(QStringLiteral("SELECT BroChkNote FROM BroChkTable WHERE BroChkID = ?"), {key})
-                  .toInt(),
-              42);
+    EXPECT_EQ(
+        office
+            .scalar(QStringLiteral("SELECT BroChkNote FROM BroChkTable WHERE BroChkID = ?"), {key})
+            .toInt(),
+        42);
 
     // A second connection to the same store keeps its own statements.
     auto other = db::Database::open(office.databaseUrl(), &error);
     ASSERT_TRUE(other) << error.toStdString();
     for (auto* conn : {other.get(), &db, other.get()}) {
         qint64 k = 0;
-        ASSERT_TRUE(db::writeRecord(*conn, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), k,
-                                    cols, {QStringLiteral("9"), QStringLiteral("2"), QStringLiteral("0")},
-                                    &error))
+        ASSERT_TRUE(db::writeRecord(
+            *conn, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), k, cols,
+            {QStringLiteral("9"), QStringLiteral("2"), QStringLiteral("0")}, &error))
             << error.toStdString();
     }
     EXPECT_EQ(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkLinID = 9")), 3);
@@ -112,7 +119,7 @@ TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
     const QByteArray record = core::stationSignalRecord(gic);
     ASSERT_EQ(record.size(), 40);
     EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMEV"),
-                                        QStringLiteral("CMBC"), QStringLiteral("CMBC")}),
+                                              QStringLiteral("CMBC"), QStringLiteral("CMBC")}),
               4);
     for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
         QFile f(folder + QLatin1String(tag) + QStringLiteral(".STA"));
@@ -128,10 +135,10 @@ TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
     QFile::remove(folder + QStringLiteral("CMCM.STA"));
-    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMBC"),
-                                        QStringLiteral("CMBC")},
-                                  120),
-              1);
+    EXPECT_EQ(
+        core::WriteStationSignals(
+            gic, {QStringLiteral("CMCM"), QStringLiteral("CMBC"), QStringLiteral("CMBC")}, 120),
+        1);
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("CMCM.STA")));
     ::flock(holder, LOCK_UN);
     ::close(holder);
@@ -150,16 +157,18 @@ QStringList pickerByOneQueryPerRecord(Office& office, const QVector<qint32>& ids
         QStringLiteral("SELECT Max(EBTable.EBID) AS EBID FROM EBTable INNER JOIN ESTable ON "
                        "EBTable.EBID = ESTable.EBID WHERE (ESTable.ESSta is null or "
                        "ESTable.ESSta<>'Terminated') and EBTable.EBPid In (") +
-        idTexts.join(u',') + QStringLiteral(") GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC"));
+        idTexts.join(u',') +
+        QStringLiteral(") GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC"));
     QStringList seen;
     for (records.moveFirst(); !records.eof(); records.moveNext()) {
-        const QString name = office.scalar(QStringLiteral("SELECT EBDep FROM EBTable WHERE EBID = ?"),
-                                           {records.value(QStringLiteral("EBID"))})
+        const QString name = office
+                                 .scalar(QStringLiteral("SELECT EBDep FROM EBTable WHERE EBID = ?"),
+                                         {records.value(QStringLiteral("EBID"))})
                                  .toString()
                                  .trimmed();
-        if (name.isEmpty() ||
-            std::any_of(seen.cbegin(), seen.cend(),
-                        [&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; }))
+        if (name.isEmpty() || std::any_of(seen.cbegin(), seen.cend(), [&](const QString& d) {
+                return d.compare(name, Qt::CaseInsensitive) == 0;
+            }))
             continue;
         seen << name;
         out << u' ' + departmentTitle(name) + QStringLiteral(" Department");
@@ -195,7 +204,8 @@ TEST(PickerOnAGeneratedOffice, SameEntriesAsOneQueryPerEmployee)
     int persons = 0; // one entry per login of a person not released
     for (int i = 1; i < st.LoginEmployeeIDs.size(); ++i)
         if (st.LoginEmployeeIDs.at(i) != 0)
-            persons += office.count(QStringLiteral("PATable"), QStringLiteral("pID = ? AND pDatRel IS NULL"),
+            persons += office.count(QStringLiteral("PATable"),
+                                    QStringLiteral("pID = ? AND pDatRel IS NULL"),
                                     {st.LoginEmployeeIDs.at(i)});
     EXPECT_EQ(shown.size(), expectedHead.size() + persons);
     st.GIC.reset();

@@ -1,13 +1,11 @@
 #include "fields/FieldValue.h"
 
 #include "common/AutoDate.h"
+#include "support/TestPrinters.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 
-#include "support/TestPrinters.h"
-
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using tzsndmsg::common::AutoDate;
@@ -41,18 +39,20 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         QString error;
-        m_db = db::Database::open(QStringLiteral("sqlite:///") + m_dir.filePath(QStringLiteral("f.db")),
-                                  &error);
+        m_db = db::Database::open(
+            QStringLiteral("sqlite:///") + m_dir.filePath(QStringLiteral("f.db")), &error);
         ASSERT_TRUE(m_db) << error.toStdString();
-        ASSERT_TRUE(m_db->exec(QStringLiteral(
-            "CREATE TABLE FVTable (fvId INTEGER PRIMARY KEY, fvNum INTEGER, fvBig BIGINT, fvDbl DOUBLE, "
-            "fvTxt VARCHAR(20), fvMemo LONGTEXT, fvFla BOOLEAN, fvWhen DATETIME, fvBlob BLOB)"),
-                               &error))
+        ASSERT_TRUE(m_db->exec(
+            QStringLiteral(
+                "CREATE TABLE FVTable (fvId INTEGER PRIMARY KEY, fvNum INTEGER, fvBig BIGINT, "
+                "fvDbl DOUBLE, "
+                "fvTxt VARCHAR(20), fvMemo LONGTEXT, fvFla BOOLEAN, fvWhen DATETIME, fvBlob BLOB)"),
+            &error))
             << error.toStdString();
         ASSERT_TRUE(m_db->exec(QStringLiteral("INSERT INTO FVTable (fvId) VALUES (1)"), &error));
-        ASSERT_TRUE(m_db->exec(QStringLiteral(
-            "INSERT INTO FVTable VALUES (2, 7, 9000000000, 2.5, 'abc', 'memo', 1, '2026-12-06 14:07:00', "
-            "NULL)"),
+        ASSERT_TRUE(m_db->exec(QStringLiteral("INSERT INTO FVTable VALUES (2, 7, 9000000000, 2.5, "
+                                              "'abc', 'memo', 1, '2026-12-06 14:07:00', "
+                                              "NULL)"),
                                &error));
         m_db->forgetSchema();
     }
@@ -60,7 +60,8 @@ protected:
     db::Recordset row(int id)
     {
         QString error;
-        db::Recordset rs = m_db->query(QStringLiteral("SELECT * FROM FVTable WHERE fvId = ?"), {id}, &error);
+        db::Recordset rs =
+            m_db->query(QStringLiteral("SELECT * FROM FVTable WHERE fvId = ?"), {id}, &error);
         EXPECT_TRUE(rs.isOpen()) << error.toStdString();
         return rs;
     }
@@ -78,14 +79,14 @@ TEST(FieldValueTables, EmptyValuePerTypeCode)
         QVariant fieldValue;
         QVariant orZero;
     } cases[] = {
-        {2, kZero, kZero},       {3, kZero, kZero},       {4, kZero, kZero},
-        {5, kZero, kZero},       {6, kZero, kZero},       {14, kZero, kZero},
-        {20, kZero, kZero},      {131, kZero, kZero},     {7, kZeroDate, kZeroDate},
+        {2, kZero, kZero},           {3, kZero, kZero},       {4, kZero, kZero},
+        {5, kZero, kZero},           {6, kZero, kZero},       {14, kZero, kZero},
+        {20, kZero, kZero},          {131, kZero, kZero},     {7, kZeroDate, kZeroDate},
         {133, kZeroDate, kZeroDate}, {135, kNull, kZeroDate}, {134, kZeroDate, kZeroDate},
-        {64, kNull, kZeroDate},  {11, kFalse, kFalse},    {129, kEmpty, kEmpty},
-        {130, kEmpty, kEmpty},   {200, kEmpty, kEmpty},   {201, kEmpty, kEmpty},
-        {202, kEmpty, kEmpty},   {203, kEmpty, kEmpty},   {8, kNull, kEmpty},
-        {205, kNull, kZero},     {0, kNull, kZero},       {72, kNull, kZero},
+        {64, kNull, kZeroDate},      {11, kFalse, kFalse},    {129, kEmpty, kEmpty},
+        {130, kEmpty, kEmpty},       {200, kEmpty, kEmpty},   {201, kEmpty, kEmpty},
+        {202, kEmpty, kEmpty},       {203, kEmpty, kEmpty},   {8, kNull, kEmpty},
+        {205, kNull, kZero},         {0, kNull, kZero},       {72, kNull, kZero},
     };
     for (const auto& c : cases) {
         expectSame(FieldValueForNull(c.code), c.fieldValue, "FieldValue " + std::to_string(c.code));
@@ -104,8 +105,8 @@ TEST_F(FieldValueDb, NullColumnsGiveTheEmptyValueOfTheirDeclaredType)
         QVariant fieldValue;
         QVariant orZero;
     } cases[] = {
-        {"fvNum", kZero, kZero},   {"fvBig", kZero, kZero},   {"fvDbl", kZero, kZero},
-        {"fvTxt", kEmpty, kEmpty}, {"fvMemo", kEmpty, kEmpty}, {"fvFla", kFalse, kFalse},
+        {"fvNum", kZero, kZero},          {"fvBig", kZero, kZero},    {"fvDbl", kZero, kZero},
+        {"fvTxt", kEmpty, kEmpty},        {"fvMemo", kEmpty, kEmpty}, {"fvFla", kFalse, kFalse},
         {"fvWhen", kZeroDate, kZeroDate}, {"FVBLOB", kNull, kZero},
     };
     for (const auto& c : cases) {

@@ -1,11 +1,9 @@
 #include "fields/OfficeHours.h"
 
+#include "support/TestPrinters.h"
 #include "tzsndmsg/tzGlobal.h"
 
-#include "support/TestPrinters.h"
-
 #include <QHash>
-
 #include <gtest/gtest.h>
 
 using tzsndmsg::common::LoadOfficeSetup;
@@ -45,18 +43,30 @@ TEST(OfficeHours, StoredValuesAreNormalisedAndBadOnesFallBack)
         {"empty store", {}, 3, open, close, QStringLiteral("30")},
         {"monday 13:15",
          {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_1"), QStringLiteral("13:15")}},
-         1, QStringLiteral("1:15:00 PM"), close, QStringLiteral("30")},
+         1,
+         QStringLiteral("1:15:00 PM"),
+         close,
+         QStringLiteral("30")},
         {"word as closing time",
          {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_6"), QStringLiteral("evening")}},
-         6, open, close, QStringLiteral("30")},
+         6,
+         open,
+         close,
+         QStringLiteral("30")},
         {"empty text and a lunch of 45",
          {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_0"), QStringLiteral("")},
           {QStringLiteral("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_0"), QStringLiteral("2:00 pm")},
           {QStringLiteral("QNS_OFFICE_SETUP/OFFICE_LUNCH_LENGTH"), 45}},
-         0, open, QStringLiteral("2:00:00 PM"), QStringLiteral("45")},
+         0,
+         open,
+         QStringLiteral("2:00:00 PM"),
+         QStringLiteral("45")},
         {"time values from the store",
          {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_5"), QTime(7, 45)}},
-         5, QStringLiteral("7:45:00 AM"), close, QStringLiteral("30")},
+         5,
+         QStringLiteral("7:45:00 AM"),
+         close,
+         QStringLiteral("30")},
     };
     for (const auto& c : cases) {
         SettingsHost host;

@@ -2,9 +2,8 @@
 
 #include "support/TestPrinters.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using tzsndmsg::common::AutoDate;
@@ -17,7 +16,10 @@ AutoDate at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
     return AutoDate::fromDateAndTime(QDate(y, mo, d), QTime(h, mi, s));
 }
 
-AutoDate timeOnly(int h, int mi, int s = 0) { return AutoDate::fromTime(QTime(h, mi, s)); }
+AutoDate timeOnly(int h, int mi, int s = 0)
+{
+    return AutoDate::fromTime(QTime(h, mi, s));
+}
 
 } // namespace
 
@@ -113,7 +115,8 @@ TEST(VbFormat, PatternsAndNamedFormats)
         {afternoon, "Medium Date", "06-Dec-26"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(vb::format(c.value, QString::fromLatin1(c.pattern)), QString::fromLatin1(c.expected))
+        EXPECT_EQ(vb::format(c.value, QString::fromLatin1(c.pattern)),
+                  QString::fromLatin1(c.expected))
             << c.pattern;
     EXPECT_EQ(vb::cstr(afternoon), QStringLiteral("12/6/2026 2:07:09 PM"));
     EXPECT_EQ(vb::format(QDate(), QStringLiteral("mm/dd/yyyy")), QString());
@@ -161,8 +164,9 @@ TEST(VbParse, AcceptsWhatUsersAndTheStoreHold)
 
 TEST(VbParse, RejectsNonDates)
 {
-    for (const char* text : {"abc", "13/45/2026", "", "   ", "25:00", "12:60", "2/29/2025", "13:00 pm",
-                             "12", "1.5", "__/__/__", "12/06/2026 abc", "0/1/2026", "12/6/202"})
+    for (const char* text :
+         {"abc", "13/45/2026", "", "   ", "25:00", "12:60", "2/29/2025", "13:00 pm", "12", "1.5",
+          "__/__/__", "12/06/2026 abc", "0/1/2026", "12/6/202"})
         EXPECT_FALSE(vb::isDate(QString::fromLatin1(text))) << text;
 }
 
@@ -219,10 +223,19 @@ TEST(VbNumbers, RoundHalfEvenLikeCLng)
     const struct {
         double in;
         qint64 out;
-    } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2},
-                 {2.4999, 2}, {2.5001, 3}, {-2.6, -3}, {7.0, 7},
+    } cases[] = {{0.5, 0},
+                 {1.5, 2},
+                 {2.5, 2},
+                 {-0.5, 0},
+                 {-1.5, -2},
+                 {-2.5, -2},
+                 {2.4999, 2},
+                 {2.5001, 3},
+                 {-2.6, -3},
+                 {7.0, 7},
                  // Beyond the whole numbers there are: the nearest end, never the other one.
-                 {1e30, std::numeric_limits<qint64>::max()}, {-1e30, std::numeric_limits<qint64>::min()},
+                 {1e30, std::numeric_limits<qint64>::max()},
+                 {-1e30, std::numeric_limits<qint64>::min()},
                  {std::nan(""), 0}};
     for (const auto& c : cases)
         EXPECT_EQ(vb::roundHalfEven(c.in), c.out) << c.in;

@@ -1,8 +1,8 @@
 #include "tzsndmsg/tzSndMsgCls.h"
 
-#include "state/SharedState.h"
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"

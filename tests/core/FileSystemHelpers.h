@@ -3,7 +3,6 @@
 #include <QByteArrayView>
 #include <QFile>
 #include <QStringList>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 #include "core/HolidayCalendar.h"
-#include "tzsndmsg/Holidays.h"
 
 #include "support/Office.h"
+#include "tzsndmsg/Holidays.h"
 
 #include <gtest/gtest.h>
 
@@ -42,17 +42,67 @@ struct PublishedYear {
 };
 
 const PublishedYear kPublished[] = {
-    {2020, {{2020, 1, 1}, {2020, 1, 20}, {2020, 2, 17}, {2020, 5, 25}, {2020, 6, 19}, {2020, 7, 3},
-            {2020, 9, 7}, {2020, 10, 12}, {2020, 11, 11}, {2020, 11, 26}, {2020, 12, 25}}},
-    {2021, {{2021, 1, 1}, {2021, 1, 18}, {2021, 2, 15}, {2021, 5, 31}, {2021, 6, 18}, {2021, 7, 5},
-            {2021, 9, 6}, {2021, 10, 11}, {2021, 11, 11}, {2021, 11, 25}, {2021, 12, 24}}},
+    {2020,
+     {{2020, 1, 1},
+      {2020, 1, 20},
+      {2020, 2, 17},
+      {2020, 5, 25},
+      {2020, 6, 19},
+      {2020, 7, 3},
+      {2020, 9, 7},
+      {2020, 10, 12},
+      {2020, 11, 11},
+      {2020, 11, 26},
+      {2020, 12, 25}}},
+    {2021,
+     {{2021, 1, 1},
+      {2021, 1, 18},
+      {2021, 2, 15},
+      {2021, 5, 31},
+      {2021, 6, 18},
+      {2021, 7, 5},
+      {2021, 9, 6},
+      {2021, 10, 11},
+      {2021, 11, 11},
+      {2021, 11, 25},
+      {2021, 12, 24}}},
     // 1 January 2022 is a Saturday: its day off is Friday 31 December 2021.
-    {2022, {{2021, 12, 31}, {2022, 1, 17}, {2022, 2, 21}, {2022, 5, 30}, {2022, 6, 20}, {2022, 7, 4},
-            {2022, 9, 5}, {2022, 10, 10}, {2022, 11, 11}, {2022, 11, 24}, {2022, 12, 26}}},
-    {2026, {{2026, 1, 1}, {2026, 1, 19}, {2026, 2, 16}, {2026, 5, 25}, {2026, 6, 19}, {2026, 7, 3},
-            {2026, 9, 7}, {2026, 10, 12}, {2026, 11, 11}, {2026, 11, 26}, {2026, 12, 25}}},
-    {2027, {{2027, 1, 1}, {2027, 1, 18}, {2027, 2, 15}, {2027, 5, 31}, {2027, 6, 18}, {2027, 7, 5},
-            {2027, 9, 6}, {2027, 10, 11}, {2027, 11, 11}, {2027, 11, 25}, {2027, 12, 24}}},
+    {2022,
+     {{2021, 12, 31},
+      {2022, 1, 17},
+      {2022, 2, 21},
+      {2022, 5, 30},
+      {2022, 6, 20},
+      {2022, 7, 4},
+      {2022, 9, 5},
+      {2022, 10, 10},
+      {2022, 11, 11},
+      {2022, 11, 24},
+      {2022, 12, 26}}},
+    {2026,
+     {{2026, 1, 1},
+      {2026, 1, 19},
+      {2026, 2, 16},
+      {2026, 5, 25},
+      {2026, 6, 19},
+      {2026, 7, 3},
+      {2026, 9, 7},
+      {2026, 10, 12},
+      {2026, 11, 11},
+      {2026, 11, 26},
+      {2026, 12, 25}}},
+    {2027,
+     {{2027, 1, 1},
+      {2027, 1, 18},
+      {2027, 2, 15},
+      {2027, 5, 31},
+      {2027, 6, 18},
+      {2027, 7, 5},
+      {2027, 9, 6},
+      {2027, 10, 11},
+      {2027, 11, 11},
+      {2027, 11, 25},
+      {2027, 12, 24}}},
 };
 
 } // namespace
@@ -78,13 +128,25 @@ TEST(HolidayCalendar, ShiftsAndRulesAtTheEdges)
         QDate observed;
     };
     const Case cases[] = {
-        {"Saturday without alternate day stays", {-1, 4, 0, 7, 0, 0}, 2026, {2026, 7, 4}, {2026, 7, 4}},
+        {"Saturday without alternate day stays",
+         {-1, 4, 0, 7, 0, 0},
+         2026,
+         {2026, 7, 4},
+         {2026, 7, 4}},
         {"Saturday to the Monday after", {-1, 4, 0, 7, 2, 0}, 2026, {2026, 7, 4}, {2026, 7, 6}},
         {"Sunday to the Friday before", {-1, 4, 0, 7, 0, 1}, 2027, {2027, 7, 4}, {2027, 7, 2}},
         {"weekday never moves", {-1, 4, 0, 7, 1, 2}, 2025, {2025, 7, 4}, {2025, 7, 4}},
-        {"unknown shift value leaves the date", {-1, 4, 0, 7, 9, 9}, 2026, {2026, 7, 4}, {2026, 7, 4}},
+        {"unknown shift value leaves the date",
+         {-1, 4, 0, 7, 9, 9},
+         2026,
+         {2026, 7, 4},
+         {2026, 7, 4}},
         {"rules ignore the shift columns", {0, 1, 7, 8, 1, 2}, 2026, {2026, 8, 1}, {2026, 8, 1}},
-        {"last Sunday of a month ending on Sunday", {0, 0, 1, 5, 0, 0}, 2026, {2026, 5, 31}, {2026, 5, 31}},
+        {"last Sunday of a month ending on Sunday",
+         {0, 0, 1, 5, 0, 0},
+         2026,
+         {2026, 5, 31},
+         {2026, 5, 31}},
         {"first Sunday when the 1st is one", {0, 1, 1, 2, 0, 0}, 2026, {2026, 2, 1}, {2026, 2, 1}},
         {"fourth Saturday of February", {0, 4, 7, 2, 0, 0}, 2026, {2026, 2, 28}, {2026, 2, 28}},
         {"29 February of a leap year", {-1, 29, 0, 2, 0, 0}, 2028, {2028, 2, 29}, {2028, 2, 29}},
@@ -109,19 +171,19 @@ class HolidaysOfYear : public ::testing::Test {
 protected:
     void seed(const QString& name, const HolidayRule& r, int inAct = 1, int holFla = -1)
     {
-        office.insert(u"HDOCTable"_s, u"hdocID"_s,
-                      {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay",
-                       "hdocObsMon", "hdocOnSat", "hdocOnSun", "hdocHolFla"},
-                      {name, inAct, r.useDatFla, r.obsOn, r.obsWeeDay, r.obsMon, r.onSat, r.onSun,
-                       holFla});
+        office.insert(
+            u"HDOCTable"_s, u"hdocID"_s,
+            {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay", "hdocObsMon",
+             "hdocOnSat", "hdocOnSun", "hdocHolFla"},
+            {name, inAct, r.useDatFla, r.obsOn, r.obsWeeDay, r.obsMon, r.onSat, r.onSun, holFla});
     }
     void seedFederal()
     {
         for (const Federal& f : kFederal)
             seed(QString::fromUtf8(f.name), f.rule);
-        seed(u"Closed for good"_s, {-1, 2, 0, 1, 0, 0}, -1);   // inactive
-        seed(u"Staff picnic"_s, {-1, 3, 0, 8, 0, 0}, 1, 0);    // not a holiday row
-        seed(u"Impossible day"_s, {-1, 31, 0, 2, 0, 0});        // names no date
+        seed(u"Closed for good"_s, {-1, 2, 0, 1, 0, 0}, -1); // inactive
+        seed(u"Staff picnic"_s, {-1, 3, 0, 8, 0, 0}, 1, 0);  // not a holiday row
+        seed(u"Impossible day"_s, {-1, 31, 0, 2, 0, 0});     // names no date
     }
     QList<YearHoliday> list(int year)
     {
@@ -161,10 +223,10 @@ TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
     seed(u"50% day %1"_s, {-1, 1, 0, 3, 0, 0});
     const QString text = tzsndmsg::holidays::formatHolidayList(list(2026), 2026);
     EXPECT_EQ(text, u"Holidays of 2026\n"
-                                   "Date        Day  Holiday           Note\n"
-                                   "03/01/2026  Sun  50% day %1\n"
-                                   "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
-                                   "11/26/2026  Thu  Thanksgiving Day\n"_s);
+                    "Date        Day  Holiday           Note\n"
+                    "03/01/2026  Sun  50% day %1\n"
+                    "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
+                    "11/26/2026  Thu  Thanksgiving Day\n"_s);
     EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
 }
 
@@ -174,7 +236,8 @@ TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
     seedFederal();
     QList<tzsndmsg::DayOff> days;
     QString error;
-    ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error)) << error.toStdString();
+    ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
+        << error.toStdString();
     ASSERT_EQ(days.size(), 10);
     EXPECT_EQ(days.first().date, QDate(2022, 1, 17));
     EXPECT_EQ(days.first().name, u"Birthday of Martin Luther King, Jr."_s);
@@ -192,7 +255,8 @@ TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
         EXPECT_TRUE(days.isEmpty());
         EXPECT_TRUE(error.contains(u"1 to 9999"_s)) << error.toStdString();
     }
-    EXPECT_TRUE(tzsndmsg::readDaysOff(*office.services(), 9999, days, &error)) << error.toStdString();
+    EXPECT_TRUE(tzsndmsg::readDaysOff(*office.services(), 9999, days, &error))
+        << error.toStdString();
 
     office.exec(u"drop table HDOCTable"_s);
     error.clear();

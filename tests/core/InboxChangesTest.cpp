@@ -1,9 +1,8 @@
 // The one statement a workstation's watcher runs on a change, on a real store.
-#include "core/MessageListQuery.h"
-
 #include "core/Message.h"
-#include "tzsndmsg/db/Recordset.h"
+#include "core/MessageListQuery.h"
 #include "support/Office.h"
+#include "tzsndmsg/db/Recordset.h"
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -22,9 +21,9 @@ protected:
     qint64 message(const QString& category, qint32 person, const QString& computer,
                    const QVariant& read = QVariant(), const QVariant& purge = QVariant())
     {
-        const qint64 id = office.insert(
-            "CMTable", "cmID", {"cmTyp", "cmCat", "CMSubjec", "cmWho", "CMPurFla"},
-            {256, category, category + " subject", "BACK", purge});
+        const qint64 id =
+            office.insert("CMTable", "cmID", {"cmTyp", "cmCat", "CMSubjec", "cmWho", "CMPurFla"},
+                          {256, category, category + " subject", "BACK", purge});
         office.insert("EVTable", "EVID", {"EvLinID", "EvTyp"}, {id, 0});
         office.insert("BroChkTable", "BroChkID",
                       {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac", "BroChkDonDis"},
@@ -51,7 +50,8 @@ protected:
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             out.unread = rs.value("unreadCount").toLongLong();
             if (!rs.isNull("BroChkID"))
-                out.rows << QString::number(core::headerFrom(rs).cmID) + "/" + core::headerFrom(rs).cmCat;
+                out.rows << QString::number(core::headerFrom(rs).cmID) + "/" +
+                                core::headerFrom(rs).cmCat;
         }
         out.rows.sort();
         return out;
@@ -66,9 +66,11 @@ TEST_F(InboxChanges, NewRowsOfEveryCategoryWithTheUnreadCountInOneStatement)
     const qint64 a = message("Message", me, "");
     const qint64 b = message("Events", me, "", -1);
     const qint64 c = message("Message", 0, "WS1");
-    message("Message", other, "");                       // someone else's
-    message("Message", me, "", QVariant(), 256);         // purged
-    const qint64 lastOfA = office.scalar("select max(BroChkID) from BroChkTable where BroChkLinID=?", {a}).toLongLong();
+    message("Message", other, "");               // someone else's
+    message("Message", me, "", QVariant(), 256); // purged
+    const qint64 lastOfA =
+        office.scalar("select max(BroChkID) from BroChkTable where BroChkLinID=?", {a})
+            .toLongLong();
 
     const auto all = run(me, -1);
     EXPECT_EQ(all.rows, (QStringList{QString("%1/Message").arg(a), QString("%1/Events").arg(b),

@@ -14,12 +14,15 @@
 namespace {
 
 // Window folders that leave the store to the core: those under src/, and the host program.
-const QStringList kStoreFreeFolders{
-    QStringLiteral(TZSNDMSG_SOURCE_DIR "/messages"),  QStringLiteral(TZSNDMSG_SOURCE_DIR "/events"),
-    QStringLiteral(TZSNDMSG_SOURCE_DIR "/holidays"),  QStringLiteral(TZSNDMSG_SOURCE_DIR "/directory"),
-    QStringLiteral(TZSNDMSG_SOURCE_DIR "/setup"),     QStringLiteral(TZSNDMSG_SOURCE_DIR "/ui"),
-    QStringLiteral(TZSNDMSG_SOURCE_DIR "/component"), QStringLiteral(TZSNDMSG_SOURCE_DIR "/state"),
-    QStringLiteral(TZSNDMSG_APP_SOURCE_DIR)};
+const QStringList kStoreFreeFolders{QStringLiteral(TZSNDMSG_SOURCE_DIR "/messages"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/events"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/holidays"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/directory"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/setup"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/ui"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/component"),
+                                    QStringLiteral(TZSNDMSG_SOURCE_DIR "/state"),
+                                    QStringLiteral(TZSNDMSG_APP_SOURCE_DIR)};
 
 // What a window must not hold: statement text in its literals, or the store's own readers and
 // writers.
@@ -27,9 +30,9 @@ const QRegularExpression kStatement(
     QStringLiteral(R"(\bselect\b.*\bfrom\b|^\s*select\s+([\w.\[\]]*\*|[\w.\[\]]+\s*,|$))"
                    R"(|\binsert\s+into\b|\bupdate\s+[\w.\[\]]+\s+set\b|\bdelete\s+(\*\s+)?from\b)"),
     QRegularExpression::CaseInsensitiveOption);
-const QRegularExpression kStoreUse(
-    QStringLiteral(R"(\bdb::(Recordset|Reader|RecordWriter|writeRecord)\b|\bQSqlQuery\b|\bwriteRecord\s*\()"
-                   R"(|[<"](tzsndmsg/)?db/(Recordset|RecordWriter)\.h[>"])"));
+const QRegularExpression kStoreUse(QStringLiteral(
+    R"(\bdb::(Recordset|Reader|RecordWriter|writeRecord)\b|\bQSqlQuery\b|\bwriteRecord\s*\()"
+    R"(|[<"](tzsndmsg/)?db/(Recordset|RecordWriter)\.h[>"])"));
 const QRegularExpression kLiteral(QStringLiteral(R"re("((?:[^"\\]|\\.)*)")re"));
 
 // The offending lines of one source text, "line: text".
@@ -108,8 +111,9 @@ TEST(CoreLayering, IncludesNoWidgetOrWindowHeader)
     const QDir widgets(QStringLiteral(TZSNDMSG_QT_WIDGETS_INCLUDE_DIR));
     ASSERT_TRUE(core.exists());
     ASSERT_TRUE(widgets.exists(QStringLiteral("QWidget"))) << widgets.path().toStdString();
-    const QStringList windowFolders{"ui/",        "messages/", "events/", "holidays/", "setup/",
-                                    "component/", "state/",    "office/", "directory/", "QtWidgets/"};
+    const QStringList windowFolders{"ui/",        "messages/",  "events/", "holidays/",
+                                    "setup/",     "component/", "state/",  "office/",
+                                    "directory/", "QtWidgets/"};
     const QRegularExpression include(QStringLiteral(R"(^\s*#\s*include\s*[<"]([^>"]+)[>"])"));
 
     int files = 0;

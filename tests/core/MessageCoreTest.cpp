@@ -1,11 +1,10 @@
 // The message core on a real store: a message written and read back, confirmed, and listed in
 // the views' rows, without a window.
+#include "FileSystemHelpers.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
 #include "core/Moments.h"
 #include "core/StationSignal.h"
-
-#include "FileSystemHelpers.h"
 #include "support/Office.h"
 
 #include <QElapsedTimer>
@@ -50,7 +49,10 @@ protected:
     }
     HostServices& gic() { return *office.services(); }
 
-    QString signalFile(const char* tag) const { return office.dataFolder() + "TEMP/" + tag + ".STA"; }
+    QString signalFile(const char* tag) const
+    {
+        return office.dataFolder() + "TEMP/" + tag + ".STA";
+    }
     void removeSignalFiles() const
     {
         for (const char* tag : {"CMCM", "CMEV", "CMBC"})
@@ -116,8 +118,8 @@ TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRu
     QStringList rows;
     for (const Addressee& a : read->addressees)
         rows << QString("%1/%2/%3").arg(a.BroChkTyp).arg(a.BroChkPID).arg(a.BroChkToMac);
-    QStringList expected{QString("0/%1/").arg(doctor), QString("0/%1/").arg(nurse), QString("1/0/WS2"),
-                         QString("1/%1/").arg(front)};
+    QStringList expected{QString("0/%1/").arg(doctor), QString("0/%1/").arg(nurse),
+                         QString("1/0/WS2"), QString("1/%1/").arg(front)};
     rows.sort();
     expected.sort();
     EXPECT_EQ(rows, expected);
@@ -156,7 +158,8 @@ TEST_F(MessageCore, TheHeaderMarkDecidesWhetherAnythingIsWritten)
     };
     int headers = 0, details = 0, rows = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(QString("header %1 recipients %2").arg(c.header).arg(c.recipients).toStdString());
+        SCOPED_TRACE(
+            QString("header %1 recipients %2").arg(c.header).arg(c.recipients).toStdString());
         removeSignalFiles();
         OutgoingMessage m = message("Marks", c.recipients ? ids({nurse}) : QString(), QString());
         if (c.recipients)
@@ -315,9 +318,19 @@ TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
         QStringList to, cc, read, to2, cc2; // persons by login, computers as WS...
         QString after;
     } cases[] = {
-        {{"nurse", "WS2"}, {"doctor"}, {"nurse"}, {"nurse", "WS2"}, {"doctor"}, "WS2 0 kept|doctor 1 kept|nurse 0 kept read"},
+        {{"nurse", "WS2"},
+         {"doctor"},
+         {"nurse"},
+         {"nurse", "WS2"},
+         {"doctor"},
+         "WS2 0 kept|doctor 1 kept|nurse 0 kept read"},
         {{"nurse", "doctor"}, {}, {"doctor"}, {"nurse"}, {"front"}, "front 1 new|nurse 0 kept"},
-        {{"nurse"}, {"doctor"}, {"doctor"}, {"doctor", "nurse"}, {}, "doctor 0 kept read|nurse 0 kept"},
+        {{"nurse"},
+         {"doctor"},
+         {"doctor"},
+         {"doctor", "nurse"},
+         {},
+         "doctor 0 kept read|nurse 0 kept"},
         // Confirmed by the doctor, the computer's row holds her id: it is still the computer's.
         {{"WS2"}, {}, {"WS2"}, {"WS2", "doctor"}, {}, "WS2 0 kept read|doctor 0 new"},
         {{"nurse"}, {"WS2"}, {"nurse"}, {}, {}, ""},
@@ -364,10 +377,13 @@ TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
                          (it->isRead() ? " read" : "");
         EXPECT_EQ(after.join("|"), c.after);
         const MessageHeader header = readMessage(gic(), cmId)->header;
-        EXPECT_EQ(header.cmDat + " " + header.cmTim + " " + header.cmDoc, "12/06/2026 10:00:00 AM Bring the X-rays");
-        EXPECT_EQ(office.scalar("select cmModDat from CMTable where cmID=?", {cmId}).toString(), "12/07/2026");
+        EXPECT_EQ(header.cmDat + " " + header.cmTim + " " + header.cmDoc,
+                  "12/06/2026 10:00:00 AM Bring the X-rays");
+        EXPECT_EQ(office.scalar("select cmModDat from CMTable where cmID=?", {cmId}).toString(),
+                  "12/07/2026");
         // A date no longer given is gone, as from a message written new.
-        EXPECT_TRUE(office.scalar("select EvBroEndDat from EVTable where EvLinID=?", {cmId}).isNull());
+        EXPECT_TRUE(
+            office.scalar("select EvBroEndDat from EVTable where EvLinID=?", {cmId}).isNull());
     }
 }
 
@@ -377,7 +393,8 @@ TEST_F(MessageCore, AWholeOfficeIsWrittenInTheOrderAddressed)
 {
     QList<qint32> staff;
     for (int i = 1; i <= 70; ++i)
-        staff << office.addPerson(QStringLiteral("Last%1").arg(i), "First", QStringLiteral("I%1").arg(i));
+        staff << office.addPerson(QStringLiteral("Last%1").arg(i), "First",
+                                  QStringLiteral("I%1").arg(i));
     OutgoingMessage m = message("Fire drill");
     for (int i = 0; i < 50; ++i)
         m.personIds[0] += QString::number(staff.at(i)) + ",";
@@ -444,10 +461,18 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
         QStringList rows; // subject, unread mark and the "To/ CC" cell, in the list's order
         qint64 unread;
     } cases[] = {
-        {"inbox, messages only", true, true, false,
-         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN"}, 2},
-        {"inbox, all categories", true, false, false,
-         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN", "Task * NN"}, 3},
+        {"inbox, messages only",
+         true,
+         true,
+         false,
+         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN"},
+         2},
+        {"inbox, all categories",
+         true,
+         false,
+         false,
+         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN", "Task * NN"},
+         3},
         {"inbox history", true, true, true, {"Purged * NN"}, 1},
         {"sent items", false, true, false, {"Twice   NN/ WS1", "Task   NN", "Not hers   DD"}, 0},
     };
@@ -482,7 +507,8 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
     quoted.currentEmployeeId = doctor;
     quoted.computerName = "o'brien-pc";
     QString error;
-    EXPECT_EQ(countUnread(gic(), quoted, &error), 2) << error.toStdString(); // "Not hers" and "Quoted"
+    EXPECT_EQ(countUnread(gic(), quoted, &error), 2)
+        << error.toStdString(); // "Not hers" and "Quoted"
     EXPECT_EQ(readViewRows(gic(), quoted, false, &error).size(), 2) << error.toStdString();
 }
 

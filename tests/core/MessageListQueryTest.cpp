@@ -13,7 +13,8 @@ namespace {
 QString quote(const QString& text)
 {
     QString t = text;
-    return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QStringLiteral("'");
+    return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''")) +
+           QStringLiteral("'");
 }
 
 // Employee 0 is the supervisor's login, listed without a person; others log in as FRONT.
@@ -32,22 +33,25 @@ MessageListParams office(bool inbox, bool msgOnly, bool history, qint32 employee
     return p;
 }
 
-const QString kInboxFrom =
-    " FROM ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) right JOIN BroChkTable ON "
-    "CMTable.cmID = BroChkTable.BroChkLinID) WHERE ";
-const QString kInboxCols = "SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, BroChkTable.BroChkID, "
-                           "BroChkTable.BroChkLinID";
+const QString kInboxFrom = " FROM ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EVLinID) "
+                           "right JOIN BroChkTable ON "
+                           "CMTable.cmID = BroChkTable.BroChkLinID) WHERE ";
+const QString kInboxCols =
+    "SELECT CMTable.*, EVTable.*, BroChkTable.BroChkDonDis, BroChkTable.BroChkID, "
+    "BroChkTable.BroChkLinID";
 QString inboxWhere(qint32 employee, const QString& machine = "'WS1'")
 {
     const QString me = QString("BroChkPid=%1 or BroChkToMac=%2").arg(employee).arg(machine);
-    return "(EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID FROM CMTable INNER JOIN BroChkTable ON "
+    return "(EvTable.EvTyp=0 and (CMTable.cmid in (SELECT CMTable.cmID FROM CMTable INNER JOIN "
+           "BroChkTable ON "
            "CMTable.cmID = BroChkTable.BroChkLinID WHERE (((BroChkTable.BroChkPID)=" +
            QString::number(employee) + " or BroChkToMac=" + machine + "))))) and (" + me + ")";
 }
 const QString kCurrent = " and ((CMTable.CMPurFla<=255) or (CMTable.CMPurFla is Null))";
 const QString kHistory = " and CMTable.CMPurFla>255";
-const QString kSentFrom = "SELECT CMTable.*, EVTable.* FROM (CMTable LEFT JOIN EVTable ON CMTable.cmID = "
-                          "EVTable.EVLinID) WHERE ";
+const QString kSentFrom =
+    "SELECT CMTable.*, EVTable.* FROM (CMTable LEFT JOIN EVTable ON CMTable.cmID = "
+    "EVTable.EVLinID) WHERE ";
 const QString kSentW = "((CMTable.cmTyp)>=0 or CMTable.cmTyp is null) and EvTable.EvTyp=0";
 const QString kInbox = kInboxCols + kInboxFrom;
 
@@ -87,9 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"SentHistory", office(false, false, true, 12),
                       kSentFrom + "(" + kSentW + " and (cmWho='FRONT'))" + kHistory},
         StatementCase{"NoEmployeeInbox", office(true, false, false, 0),
-                      kInbox + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" + kCurrent},
+                      kInbox + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" +
+                          kCurrent},
         StatementCase{"NoEmployeeSent", office(false, false, false, 0),
-                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" + kCurrent},
+                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK',''))" +
+                          kCurrent},
         // Employee 0 is only the supervisor's: a login the office does not know, a blank one (the
         // list's entry without a name), or one with a person, sees nothing rather than everything.
         StatementCase{"UnknownLoginInbox", office(true, false, false, 0, "NOBODY"),
@@ -110,8 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
         StatementCase{"QuotedComputer", withQuotes(office(true, false, false, 12)),
                       kInbox + "(" + inboxWhere(12, "'O''BRIEN-PC'") + ")" + kCurrent},
         StatementCase{"QuotedLogin", withQuotes(office(false, false, false, 0)),
-                      kSentFrom + "(" + kSentW + " and cmWho in ('SUPERVISOR','FRONT','BACK','','D''ARCY'))" +
-                          kCurrent}),
+                      kSentFrom + "(" + kSentW +
+                          " and cmWho in ('SUPERVISOR','FRONT','BACK','','D''ARCY'))" + kCurrent}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The form the window runs leaves out only the inbox's subquery, which the row's own recipient
@@ -122,9 +128,11 @@ TEST_P(ListStatement, RunsWithoutOnlyTheImpliedSubquery)
     QString expected = GetParam().expected;
     if (p.inboxView && p.currentEmployeeId != 0) {
         const QString machine = quote(p.computerName.toUpper());
-        const QString me = QString("BroChkPid=%1 or BroChkToMac=%2").arg(p.currentEmployeeId).arg(machine);
+        const QString me =
+            QString("BroChkPid=%1 or BroChkToMac=%2").arg(p.currentEmployeeId).arg(machine);
         ASSERT_TRUE(expected.contains(inboxWhere(p.currentEmployeeId, machine)));
-        expected.replace(inboxWhere(p.currentEmployeeId, machine), "(EvTable.EvTyp=0 and (" + me + "))");
+        expected.replace(inboxWhere(p.currentEmployeeId, machine),
+                         "(EvTable.EvTyp=0 and (" + me + "))");
     }
     EXPECT_EQ(buildMessageListStatement(p, quote, ListStatementForm::ToRun), expected);
 }
@@ -141,7 +149,8 @@ TEST(SortOrder, StoredWithCmidAndKeptWhenEmpty)
 TEST(CommentsCell, CutTrimmedAndLineBreaksAsBlanks)
 {
     EXPECT_EQ(commentsCellText(QVariant()), "");
-    EXPECT_EQ(commentsCellText(QString("  Call back\r\nat noon\nplease  ")), "Call back at noon please");
+    EXPECT_EQ(commentsCellText(QString("  Call back\r\nat noon\nplease  ")),
+              "Call back at noon please");
     const QString longBody = QString(499, 'a') + "bc";
     EXPECT_EQ(commentsCellText(longBody), QString(499, 'a') + "b");
     // The cut comes before the trim: 500 characters of which the last are blanks.
@@ -157,9 +166,9 @@ TEST(ToCcCell, InitialsJoinedWithCcAfterSlash)
         {{}, ""},
         {{{12, 0, "", "FF"}, {7, 0, "", "BB"}, {0, 1, "WS2", ""}}, "FF, BB/ WS2"},
         {{{0, 1, "WS2", ""}}, "/ WS2"},
-        {{{12, 0, "", "FF"}, {7, 2, "", "BB"}}, "FF"},                 // type 2 is skipped
-        {{{12, 0, "", "FF"}, {7, 1, "", ""}}, "FF"},                   // Cc of only "/" is dropped
-        {{{12, 0, "", ""}, {7, 0, "", "BB"}}, ", BB"},                 // a person without initials
+        {{{12, 0, "", "FF"}, {7, 2, "", "BB"}}, "FF"}, // type 2 is skipped
+        {{{12, 0, "", "FF"}, {7, 1, "", ""}}, "FF"},   // Cc of only "/" is dropped
+        {{{12, 0, "", ""}, {7, 0, "", "BB"}}, ", BB"}, // a person without initials
         {{{0, 0, "WS1", ""}, {12, 1, "", "FF"}, {7, 1, "", "BB"}}, "WS1/ FF, BB"},
     };
     for (const auto& c : cases)
@@ -168,10 +177,11 @@ TEST(ToCcCell, InitialsJoinedWithCcAfterSlash)
 
 TEST(RecipientStatement, NamesTheSuitePersonTable)
 {
-    EXPECT_EQ(recipientStatement(42),
-              "Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from BROCHKTable "
-              "left join zelowin.dbo.paTable on BroChkTable.BroChkPID=zelowin.dbo.patable.pid where "
-              "BROCHKLINID=42");
+    EXPECT_EQ(
+        recipientStatement(42),
+        "Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from BROCHKTable "
+        "left join zelowin.dbo.paTable on BroChkTable.BroChkPID=zelowin.dbo.patable.pid where "
+        "BROCHKLINID=42");
 }
 
 } // namespace

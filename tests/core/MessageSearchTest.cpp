@@ -191,8 +191,7 @@ protected:
         inbox.currentLoginName = "FRONT";
         inbox.computerName = "FRONT-DESK";
         QString error;
-        const QVector<ListedRow> rows =
-            listedRowsOf(queryView(services, inbox, QString(), &error));
+        const QVector<ListedRow> rows = listedRowsOf(queryView(services, inbox, QString(), &error));
         ListedSearch listed(services, searchWords(typed), rows);
         QSet<qint32> out;
         EXPECT_TRUE(listed.start(10, &error) && listed.finish(&error)) << error.toStdString();
@@ -295,8 +294,7 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     EXPECT_EQ(found("FRONT", "autoclave", {.history = true}), (QSet<qint32>{purged}));
 
     // Everywhere: each hit with its view; another person's messages nowhere.
-    const Searched all =
-        search(*office.services(), "FRONT", "autoclave", {.everywhere = true});
+    const Searched all = search(*office.services(), "FRONT", "autoclave", {.everywhere = true});
     ASSERT_TRUE(all.ok) << all.error.toStdString();
     QSet<std::pair<qint32, QString>> hits;
     for (const MessageSearchHit& h : all.hits)
@@ -320,8 +318,7 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     EXPECT_EQ(ids, (QSet<qint32>{mine, toWs2}));
 
     // A login the office does not know finds nothing at all.
-    const Searched nobody =
-        search(*office.services(), "NOBODY", "autoclave", {.everywhere = true});
+    const Searched nobody = search(*office.services(), "NOBODY", "autoclave", {.everywhere = true});
     EXPECT_FALSE(nobody.ok);
     EXPECT_TRUE(nobody.hits.isEmpty());
     EXPECT_EQ(nobody.error.toStdString(), "There is no login \"NOBODY\" in this office.");
@@ -392,18 +389,17 @@ TEST_F(Search, ListedRowsFindWhatTheSearchStatementFinds)
         QList<std::tuple<qint32, int, QString>> to{{i % 7 ? front : carl, i % 2, ""}};
         if (i % 5 == 0)
             to.append({0, 0, "FRONT-DESK"});
-        message(i % 3 ? "BACK" : "CARL", i % 3 ? back : carl,
-                QString("Insurance claim %1").arg(i), i % 10 ? "Billing" : "Refill the autoclave",
-                to);
+        message(i % 3 ? "BACK" : "CARL", i % 3 ? back : carl, QString("Insurance claim %1").arg(i),
+                i % 10 ? "Billing" : "Refill the autoclave", to);
         if (i % 40 == 0)
             message("FRONT", front, "Insurance question", "Sent by me", {{back, 0, ""}});
     }
     auto& services = *office.services();
     auto db = services.messageStoreConnection();
     const LoginList logins = readLoginList(services);
-    const QStringList searches[] = {{"insurance"}, {"auto"},          {"bob"},   {"desk"},
+    const QStringList searches[] = {{"insurance"},     {"auto"},         {"bob"},  {"desk"},
                                     {"claim", "fran"}, {"refill", "cc"}, {"café"}, {"front"},
-                                    {"carter"},    {"nothing"}};
+                                    {"carter"},        {"nothing"}};
     for (const bool sent : {false, true}) {
         MessageListParams p;
         p.inboxView = !sent;
@@ -427,9 +423,9 @@ TEST_F(Search, ListedRowsFindWhatTheSearchStatementFinds)
         for (const QStringList& words : searches) {
             const std::string what = words.join(' ').toStdString() + (sent ? " sent" : "");
             QSet<QString> expected;
-            db::Recordset hits = office.db()->query(
-                buildSearchStatement(services, db->backend(), p, words).sql,
-                buildSearchStatement(services, db->backend(), p, words).params);
+            db::Recordset hits =
+                office.db()->query(buildSearchStatement(services, db->backend(), p, words).sql,
+                                   buildSearchStatement(services, db->backend(), p, words).params);
             for (hits.moveFirst(); !hits.eof(); hits.moveNext())
                 expected << keyOf(hits);
             const auto holding = [&](const ListedSearch& search, qsizetype from) {

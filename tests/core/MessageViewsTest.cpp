@@ -3,11 +3,11 @@
 #include "core/LoginList.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
+#include "tzsndmsg/db/Recordset.h"
 
 namespace tzsndmsg::core {
 namespace {
@@ -154,8 +154,8 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
         }
         QString error;
         MessageSearchResult found;
-        EXPECT_FALSE(searchMessages(*office.services(), login, "Ned", {.everywhere = true}, found,
-                                    &error));
+        EXPECT_FALSE(
+            searchMessages(*office.services(), login, "Ned", {.everywhere = true}, found, &error));
         EXPECT_EQ(error.toStdString(), c.reason);
         MessageConfirmations confirmations;
         EXPECT_FALSE(
@@ -376,7 +376,10 @@ TEST_F(MessageViews, ToCcCellsGroupedInTheDatabaseAreTheCellsBuiltRowByRow)
          {{0, 0, 0, "A, B"}, {0, 0, 1, "C/ D"}, {0, 0, 1, "'E'"}},
          "A, B/ C/ D, 'E'"},
         {"rows written out of order go by their ids",
-         {{900500, zed, 0, ""}, {900300, front, 0, ""}, {900400, 0, 1, "WS2"}, {900200, nurse, 1, ""}},
+         {{900500, zed, 0, ""},
+          {900300, front, 0, ""},
+          {900400, 0, 1, "WS2"},
+          {900200, nurse, 1, ""}},
          "FF, ZZ/ NN, WS2"},
         {"the same person twice", {{0, zed, 0, ""}, {0, zed, 0, ""}}, "ZZ, ZZ"},
         {"no recipient rows", {}, ""},
@@ -406,7 +409,8 @@ TEST_F(MessageViews, ToCcCellsGroupedInTheDatabaseAreTheCellsBuiltRowByRow)
     QHash<qint32, QString> grouped;
     QString error;
     ASSERT_TRUE(readToCcCellsOf(*office.services(), ids, grouped, &error)) << error.toStdString();
-    const QHash<qint32, QVector<RecipientRow>> rowByRow = readRecipientRowsOf(*office.services(), ids);
+    const QHash<qint32, QVector<RecipientRow>> rowByRow =
+        readRecipientRowsOf(*office.services(), ids);
     EXPECT_EQ(grouped.size(), expected.size());
     for (qsizetype i = 0; i + 2 < ids.size(); ++i) {
         const qint32 id = ids.at(i);

@@ -51,8 +51,10 @@ TEST(ReminderMoment, ReadFromTheStoredTextsOrNoneWithTheReason)
         {"as a person typed them", reminder("12/10/26", "2:30 pm"), "2026-12-10 14:30", nullptr},
         {"no reminder", MessageDetail{}, "none", nullptr},
         {"reminder without its date", reminder("12/10/2026", "8:45:00 AM", false), "none", nullptr},
-        {"the date as typed", reminder("next week", "8:45:00 AM"), "none", "\"next week\" is not a date"},
-        {"a date that holds only a time", reminder("9:00:00 AM", "9:00:00 AM"), "none", "is not a date"},
+        {"the date as typed", reminder("next week", "8:45:00 AM"), "none",
+         "\"next week\" is not a date"},
+        {"a date that holds only a time", reminder("9:00:00 AM", "9:00:00 AM"), "none",
+         "is not a date"},
         {"a month that does not exist", reminder("13/45/2026", "9:00 AM"), "none", "is not a date"},
         {"the time as typed", reminder("12/10/2026", "soon"), "none", "\"soon\" is not a time"},
         {"no time", reminder("12/10/2026", ""), "none", "no time"},
@@ -62,7 +64,8 @@ TEST(ReminderMoment, ReadFromTheStoredTextsOrNoneWithTheReason)
         const StoredMoment m = reminderMoment(c.detail);
         EXPECT_EQ(show(m.at), c.moment);
         if (c.problem)
-            EXPECT_TRUE(m.problem.contains(QString::fromUtf8(c.problem))) << m.problem.toStdString();
+            EXPECT_TRUE(m.problem.contains(QString::fromUtf8(c.problem)))
+                << m.problem.toStdString();
         else
             EXPECT_TRUE(m.problem.isEmpty()) << m.problem.toStdString();
     }
@@ -100,7 +103,8 @@ TEST(DeliveryStart, OnlyWhenSetToStartLater)
         const char* moment;
         bool problem;
     } cases[] = {
-        {"broadcast from a day and time", true, true, "12/24/2026", "7:30:00 AM", "2026-12-24 07:30", false},
+        {"broadcast from a day and time", true, true, "12/24/2026", "7:30:00 AM",
+         "2026-12-24 07:30", false},
         {"from a day without a time", true, true, "12/24/2026", "", "2026-12-24 00:00", false},
         {"\"From :\" not ticked", true, false, "12/24/2026", "7:30:00 AM", "none", false},
         {"ticked without a date", true, true, "", "7:30:00 AM", "none", false},
@@ -126,39 +130,44 @@ TEST(DeliveryPlan, RepeatsOfEveryUnitAgainstTheCalendar)
         QDateTime after, upTo;
         const char* expected; // the deliveries in (after, upTo]
     } cases[] = {
-        {"once", scheduled("12/07/2026", "9:00:00 AM"), at(2026, 12, 1), at(2027, 12, 1), "2026-12-07 09:00"},
+        {"once", scheduled("12/07/2026", "9:00:00 AM"), at(2026, 12, 1), at(2027, 12, 1),
+         "2026-12-07 09:00"},
         {"every 2 days", scheduled("12/07/2026", "9:00:00 AM", ruDays, 2), at(2026, 12, 7, 8),
-         at(2026, 12, 11),
-         "2026-12-07 09:00 2026-12-09 09:00 2026-12-11 09:00"},
-        {"weekly, from the middle", scheduled("12/07/2026", "9:00:00 AM", ruWeeks), at(2026, 12, 14, 9),
-         at(2026, 12, 28, 9), "2026-12-21 09:00 2026-12-28 09:00"},
+         at(2026, 12, 11), "2026-12-07 09:00 2026-12-09 09:00 2026-12-11 09:00"},
+        {"weekly, from the middle", scheduled("12/07/2026", "9:00:00 AM", ruWeeks),
+         at(2026, 12, 14, 9), at(2026, 12, 28, 9), "2026-12-21 09:00 2026-12-28 09:00"},
         {"monthly from the 31st in a leap year", scheduled("01/31/2028", "8:45:00 AM", ruMonth),
          at(2028, 1, 1), at(2028, 4, 30),
          "2028-01-31 08:45 2028-02-29 08:45 2028-03-31 08:45 2028-04-30 08:45"},
         {"monthly from the 31st in a common year", scheduled("01/31/2027", "8:45:00 AM", ruMonth),
          at(2027, 2, 1), at(2027, 3, 31, 23), "2027-02-28 08:45 2027-03-31 08:45"},
-        {"quarterly", scheduled("11/30/2026", "9:00:00 AM", ruQuarters), at(2026, 12, 1), at(2027, 9, 1),
-         "2027-02-28 09:00 2027-05-30 09:00 2027-08-30 09:00"},
+        {"quarterly", scheduled("11/30/2026", "9:00:00 AM", ruQuarters), at(2026, 12, 1),
+         at(2027, 9, 1), "2027-02-28 09:00 2027-05-30 09:00 2027-08-30 09:00"},
         {"yearly from 29 February", scheduled("02/29/2028", "9:00:00 AM", ruYears), at(2028, 3, 1),
          at(2032, 3, 1), "2029-02-28 09:00 2030-02-28 09:00 2031-02-28 09:00 2032-02-29 09:00"},
-        {"3 times after the first", scheduled("12/07/2026", "9:00:00 AM", ruWeeks, 1, 3), at(2026, 12, 1),
-         at(2027, 6, 1), "2026-12-07 09:00 2026-12-14 09:00 2026-12-21 09:00 2026-12-28 09:00"},
-        {"0 times: the first alone", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, 0), at(2026, 12, 1),
+        {"3 times after the first", scheduled("12/07/2026", "9:00:00 AM", ruWeeks, 1, 3),
+         at(2026, 12, 1), at(2027, 6, 1),
+         "2026-12-07 09:00 2026-12-14 09:00 2026-12-21 09:00 2026-12-28 09:00"},
+        {"0 times: the first alone", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, 0),
+         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
+        {"until a day, that day included",
+         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/09/2026"), at(2026, 12, 1),
+         at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
+        {"until ticked without a date",
+         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "", true), at(2026, 12, 1),
          at(2027, 1, 1), "2026-12-07 09:00"},
-        {"until a day, that day included", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/09/2026"),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
-        {"until ticked without a date", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "", true),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
-        {"until a day before the first", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/01/2026"),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
+        {"until a day before the first",
+         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/01/2026"), at(2026, 12, 1),
+         at(2027, 1, 1), "2026-12-07 09:00"},
         {"unit 0: unknown, no repeats", scheduled("12/07/2026", "9:00:00 AM", 0), at(2026, 12, 1),
          at(2027, 1, 1), "2026-12-07 09:00"},
         {"an events-only unit: no repeats", scheduled("12/07/2026", "9:00:00 AM", ruWorkingDays),
          at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
-        {"every 0 counts as every 1", scheduled("12/07/2026", "9:00:00 AM", ruDays, 0, 2), at(2026, 12, 1),
-         at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
-        {"the bounds: after excluded, up to included", scheduled("12/07/2026", "9:00:00 AM", ruDays),
-         at(2026, 12, 7), at(2026, 12, 9), "2026-12-08 09:00 2026-12-09 09:00"},
+        {"every 0 counts as every 1", scheduled("12/07/2026", "9:00:00 AM", ruDays, 0, 2),
+         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
+        {"the bounds: after excluded, up to included",
+         scheduled("12/07/2026", "9:00:00 AM", ruDays), at(2026, 12, 7), at(2026, 12, 9),
+         "2026-12-08 09:00 2026-12-09 09:00"},
         {"an empty interval", scheduled("12/07/2026", "9:00:00 AM", ruDays), at(2026, 12, 9),
          at(2026, 12, 9), ""},
     };
@@ -200,7 +209,8 @@ TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
     // No moment to start from: no plan, and why.
     m.header.cmDat = QStringLiteral("someday");
     EXPECT_FALSE(deliveryPlan(m, &problem));
-    EXPECT_TRUE(problem.contains(QStringLiteral("\"someday\" is not a date"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains(QStringLiteral("\"someday\" is not a date")))
+        << problem.toStdString();
     m = scheduled("Christmas eve", "9:00 AM", ruDays);
     EXPECT_FALSE(deliveryPlan(m, &problem));
     EXPECT_TRUE(problem.contains(QStringLiteral("Christmas eve"))) << problem.toStdString();

@@ -1,7 +1,6 @@
 #include "core/StationSignal.h"
 
 #include "FileSystemHelpers.h"
-
 #include "support/TestPrinters.h"
 #include "tzsndmsg/tzGlobal.h"
 
@@ -66,7 +65,8 @@ TEST(StationSignal, RecordIsFortyBytesOfDateAndStation)
         {"WS1", "FRONT", QDateTime(QDate(2026, 1, 15), QTime(0, 0)),
          "1/15/2026WS1 FRONT                      "},
         // One byte per character.
-        {"WS\xC3\x9C", "ZO\xC3\x8B", afternoon, "12/6/2026 2:07:00 PMWS\xDC"
+        {"WS\xC3\x9C", "ZO\xC3\x8B", afternoon,
+         "12/6/2026 2:07:00 PMWS\xDC"
          " ZO\xCB"
          "             "},
     };
@@ -199,7 +199,9 @@ TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideI
             break;
         case HardLink:
             writeFile(victim, precious);
-            ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()), 0);
+            ASSERT_EQ(
+                ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()),
+                0);
             break;
         case Fifo:
             ASSERT_EQ(::mkfifo(QFile::encodeName(sta).constData(), 0666), 0);

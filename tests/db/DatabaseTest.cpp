@@ -27,15 +27,18 @@ TEST(ConnectionUrl, ParsesBothFormsAndRefusesOthers)
     EXPECT_EQ(pg->libpqParameters(), QString());
 
     // libpq's TLS settings pass through, quoted; a file name with a quote stays one value.
-    auto tls = ConnectionUrl::parse("postgresql://u@h/db?sslmode=verify-full&sslrootcert=/etc/o'ffice/ca.crt"
-                                    "&sslcert=/k/desk.crt&sslkey=/k/desk.key&sslcrl=/k/crl.pem");
+    auto tls = ConnectionUrl::parse(
+        "postgresql://u@h/db?sslmode=verify-full&sslrootcert=/etc/o'ffice/ca.crt"
+        "&sslcert=/k/desk.crt&sslkey=/k/desk.key&sslcrl=/k/crl.pem");
     ASSERT_TRUE(tls);
-    EXPECT_EQ(tls->libpqParameters(), QStringLiteral("sslmode='verify-full' sslrootcert='/etc/o\\'ffice/ca.crt' "
-                                                   "sslcert='/k/desk.crt' sslkey='/k/desk.key' sslcrl='/k/crl.pem'"));
+    EXPECT_EQ(tls->libpqParameters(),
+              QStringLiteral("sslmode='verify-full' sslrootcert='/etc/o\\'ffice/ca.crt' "
+                             "sslcert='/k/desk.crt' sslkey='/k/desk.key' sslcrl='/k/crl.pem'"));
     EXPECT_EQ(tls->effectiveSslMode(), QStringLiteral("verify-full"));
 
     // A server and its standby: libpq tries each and keeps the one that takes writes.
-    auto pair = ConnectionUrl::parse("postgresql://clinic@alpha:5433,[::1],beta.local/office?target_session_attrs=read-write");
+    auto pair = ConnectionUrl::parse(
+        "postgresql://clinic@alpha:5433,[::1],beta.local/office?target_session_attrs=read-write");
     ASSERT_TRUE(pair);
     EXPECT_EQ(pair->hosts, QStringList({"alpha", "::1", "beta.local"}));
     EXPECT_EQ(pair->ports, QList<int>({5433, 5432, 5432}));
@@ -43,13 +46,15 @@ TEST(ConnectionUrl, ParsesBothFormsAndRefusesOthers)
     EXPECT_EQ(pair->user, QStringLiteral("clinic"));
     EXPECT_EQ(pair->database, QStringLiteral("office"));
     EXPECT_EQ(pair->hostList(), QStringLiteral("alpha,::1,beta.local"));
-    EXPECT_EQ(pair->libpqParameters(), QStringLiteral("port='5433,5432,5432' target_session_attrs='read-write'"));
+    EXPECT_EQ(pair->libpqParameters(),
+              QStringLiteral("port='5433,5432,5432' target_session_attrs='read-write'"));
 
-    for (const char* bad : {"", "office.db", "sqlite://relative.db", "mysql://u@h/db", "postgresql://u@h:5432/",
-                            "postgresql:///db", "postgresql://u@h/db?sslmode=maybe",
-                            "postgresql://u@h/db?sslrootcert=/a;sslmode=disable", "postgresql://u@h/db?sslkey=",
-                            "sqlite:///tmp/x.db?sslmode=require", "postgresql://u@a,,b/db", "postgresql://u@a,x@b/db",
-                            "postgresql://u@a,b/db?target_session_attrs=writable"}) {
+    for (const char* bad :
+         {"", "office.db", "sqlite://relative.db", "mysql://u@h/db", "postgresql://u@h:5432/",
+          "postgresql:///db", "postgresql://u@h/db?sslmode=maybe",
+          "postgresql://u@h/db?sslrootcert=/a;sslmode=disable", "postgresql://u@h/db?sslkey=",
+          "sqlite:///tmp/x.db?sslmode=require", "postgresql://u@a,,b/db", "postgresql://u@a,x@b/db",
+          "postgresql://u@a,b/db?target_session_attrs=writable"}) {
         QString error;
         EXPECT_FALSE(ConnectionUrl::parse(QString::fromLatin1(bad), &error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
@@ -61,7 +66,8 @@ TEST(ConnectionUrl, ParsesBothFormsAndRefusesOthers)
 TEST(DatabaseOpen, UnreachableDatabasesGiveAnErrorAndNoConnection)
 {
     const QStringList before = QSqlDatabase::connectionNames();
-    for (const char* url : {"sqlite:///no/such/folder/x.db", "postgresql://postgres@127.0.0.1:1/postgres"}) {
+    for (const char* url :
+         {"sqlite:///no/such/folder/x.db", "postgresql://postgres@127.0.0.1:1/postgres"}) {
         QString error;
         EXPECT_EQ(Database::open(QString::fromLatin1(url), &error), nullptr) << url;
         EXPECT_FALSE(error.isEmpty()) << url;
@@ -74,23 +80,26 @@ class DatabaseTest : public DbTest {};
 TEST_P(DatabaseTest, DeclaredTypesAreReadBackFromTheSchema)
 {
     createDomains();
-    run("CREATE TABLE TypTable (typID " + keyDecl() + ", a INTEGER, b SMALLINT, c BIGINT, d DOUBLE PRECISION, "
-        "e REAL, f NUMERIC(10,2), g BOOLEAN, h TEXT, i VARCHAR(20), j CHAR(3), k LONGTEXT, l DATETEXT, "
-        "m TIMETEXT, n " + dateTimeDecl() + ", o " + (isPostgres() ? "bytea" : "BLOB") + ", typLasMod TIMESTAMP(0))");
+    run("CREATE TABLE TypTable (typID " + keyDecl() +
+        ", a INTEGER, b SMALLINT, c BIGINT, d DOUBLE PRECISION, "
+        "e REAL, f NUMERIC(10,2), g BOOLEAN, h TEXT, i VARCHAR(20), j CHAR(3), k LONGTEXT, l "
+        "DATETEXT, "
+        "m TIMETEXT, n " +
+        dateTimeDecl() + ", o " + (isPostgres() ? "bytea" : "BLOB") + ", typLasMod TIMESTAMP(0))");
     // The type read back and the data-type code FieldValue sees for it.
     const struct {
         const char* column;
         ColumnType type;
         int code;
     } cases[] = {
-        {"typID", ColumnType::Integer, 3},  {"A", ColumnType::Integer, 3},
-        {"b", ColumnType::SmallInt, 2},     {"c", ColumnType::BigInt, 20},
-        {"d", ColumnType::Double, 5},       {"e", ColumnType::Double, 5},
-        {"f", ColumnType::Numeric, 131},    {"g", ColumnType::Boolean, 11},
-        {"h", ColumnType::Text, 202},       {"i", ColumnType::Text, 202},
-        {"j", ColumnType::Text, 202},       {"k", ColumnType::LongText, 203},
-        {"l", ColumnType::DateText, 202},   {"m", ColumnType::TimeText, 202},
-        {"n", ColumnType::DateTime, 7},     {"o", ColumnType::Binary, 205},
+        {"typID", ColumnType::Integer, 3},      {"A", ColumnType::Integer, 3},
+        {"b", ColumnType::SmallInt, 2},         {"c", ColumnType::BigInt, 20},
+        {"d", ColumnType::Double, 5},           {"e", ColumnType::Double, 5},
+        {"f", ColumnType::Numeric, 131},        {"g", ColumnType::Boolean, 11},
+        {"h", ColumnType::Text, 202},           {"i", ColumnType::Text, 202},
+        {"j", ColumnType::Text, 202},           {"k", ColumnType::LongText, 203},
+        {"l", ColumnType::DateText, 202},       {"m", ColumnType::TimeText, 202},
+        {"n", ColumnType::DateTime, 7},         {"o", ColumnType::Binary, 205},
         {"typLasMod", ColumnType::DateTime, 7},
     };
     for (const auto& c : cases) {
@@ -132,7 +141,8 @@ TEST_P(DatabaseTest, TransactionsAndScriptsAreAllOrNothing)
     EXPECT_EQ(m_db->scalar("SELECT count(*) FROM T").toLongLong(), 1);
 
     QString error;
-    EXPECT_FALSE(m_db->execScript({"INSERT INTO T VALUES (3)", "INSERT INTO Missing VALUES (1)"}, &error));
+    EXPECT_FALSE(
+        m_db->execScript({"INSERT INTO T VALUES (3)", "INSERT INTO Missing VALUES (1)"}, &error));
     EXPECT_TRUE(error.contains("Missing", Qt::CaseInsensitive)) << error.toStdString();
     EXPECT_EQ(m_db->scalar("SELECT count(*) FROM T").toLongLong(), 1);
     EXPECT_FALSE(m_db->inTransaction());
@@ -144,8 +154,10 @@ TEST_P(DatabaseTest, StatementsWithAndWithoutBoundValues)
     // Without values nothing is taken for a placeholder, even inside a literal.
     run("INSERT INTO T VALUES (1, 'what? :name')");
     run("INSERT INTO T VALUES (?, ?)", {2, QStringLiteral("O'Brien ?")});
-    EXPECT_EQ(m_db->scalar("SELECT s FROM T WHERE x = 1").toString(), QStringLiteral("what? :name"));
-    EXPECT_EQ(m_db->scalar("SELECT s FROM T WHERE x = ?", {2}).toString(), QStringLiteral("O'Brien ?"));
+    EXPECT_EQ(m_db->scalar("SELECT s FROM T WHERE x = 1").toString(),
+              QStringLiteral("what? :name"));
+    EXPECT_EQ(m_db->scalar("SELECT s FROM T WHERE x = ?", {2}).toString(),
+              QStringLiteral("O'Brien ?"));
     EXPECT_FALSE(m_db->scalar("SELECT s FROM T WHERE x = 3").isValid());
     int affected = 0;
     QString error;
@@ -166,7 +178,8 @@ TEST_P(DatabaseTest, EachConnectionIsItsOwnAndGoesAwayWithIt)
         auto second = Database::open(m_url, &error);
         ASSERT_TRUE(second) << error.toStdString();
         EXPECT_EQ(QSqlDatabase::connectionNames().size(), before + 1);
-        EXPECT_NE(tzsndmsg::db::Internals::handle(*second).connectionName(), tzsndmsg::db::Internals::handle(*m_db).connectionName());
+        EXPECT_NE(tzsndmsg::db::Internals::handle(*second).connectionName(),
+                  tzsndmsg::db::Internals::handle(*m_db).connectionName());
         run("INSERT INTO T VALUES (5)");
         EXPECT_EQ(second->scalar("SELECT x FROM T").toLongLong(), 5); // sees the same database
     }

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "support/TestPrinters.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
-#include "support/TestPrinters.h"
 
 #include <QTemporaryDir>
 #include <QUuid>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace tzsndmsg::db::test {
@@ -29,7 +27,8 @@ protected:
             ASSERT_TRUE(admin) << error.toStdString();
             ASSERT_TRUE(admin->exec(QStringLiteral("CREATE SCHEMA ") + m_schema, &error))
                 << error.toStdString();
-            m_url = server + (server.contains(u'?') ? u'&' : u'?') + QStringLiteral("schema=") + m_schema;
+            m_url = server + (server.contains(u'?') ? u'&' : u'?') + QStringLiteral("schema=") +
+                    m_schema;
         } else {
             ASSERT_TRUE(m_dir.isValid());
             m_url = QStringLiteral("sqlite://") + m_dir.path() + QStringLiteral("/test.db");
@@ -56,7 +55,10 @@ protected:
         return isPostgres() ? QStringLiteral("serial PRIMARY KEY")
                             : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
     }
-    QString dateTimeDecl() const { return isPostgres() ? QStringLiteral("timestamp") : QStringLiteral("DATETIME"); }
+    QString dateTimeDecl() const
+    {
+        return isPostgres() ? QStringLiteral("timestamp") : QStringLiteral("DATETIME");
+    }
 
     void createDomains()
     {
@@ -109,7 +111,7 @@ inline auto backendName(const ::testing::TestParamInfo<const char*>& info)
 }
 
 #define TZ_DB_BACKENDS(Suite)                                                                      \
-    INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values("sqlite", "postgres"),            \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values("sqlite", "postgres"),             \
                              ::tzsndmsg::db::test::backendName)
 
 } // namespace tzsndmsg::db::test

@@ -8,10 +8,8 @@
 #include <QSqlDriver>
 #include <QSqlField>
 #include <QSqlQuery>
-
 #include <csignal>
 #include <thread>
-
 #include <unistd.h>
 
 namespace tzsndmsg::db::test {
@@ -22,14 +20,14 @@ TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
     QTemporaryDir dir;
     const QString base = QStringLiteral("sqlite://") + dir.path();
     const QString refused[] = {
-        base + "/office.db%00.evil",      // cut at the zero byte
-        base + "/office.db?mode=ro",      // an option SQLite addresses do not take
+        base + "/office.db%00.evil", // cut at the zero byte
+        base + "/office.db?mode=ro", // an option SQLite addresses do not take
         base + "/office.db?busy_timeout=soon",
-        base + "/%20office.db",           // a name that starts with a blank
-        base + "/office%20",              // or ends with one
-        base + "/",                       // a folder
+        base + "/%20office.db", // a name that starts with a blank
+        base + "/office%20",    // or ends with one
+        base + "/",             // a folder
         base + "/..",
-        base + "/%FF%FE.db",              // not UTF-8
+        base + "/%FF%FE.db", // not UTF-8
         base + "/line%0Abreak.db",
         "postgresql://u@h/db?sslmod=require", // a misspelt option is not silently ignored
         "postgresql://u@h/db?statement_timeout=0",
@@ -48,7 +46,8 @@ TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
     EXPECT_EQ(sqlite->path, dir.path() + "/an office.db");
     EXPECT_EQ(sqlite->busyTimeoutMs, 1500);
     EXPECT_EQ(ConnectionUrl::parse(base + "/x.db")->busyTimeoutMs, kDefaultBusyTimeoutMs);
-    const auto pg = ConnectionUrl::parse("postgresql://u@h/db?schema=s&busy_timeout=200&statement_timeout=900");
+    const auto pg =
+        ConnectionUrl::parse("postgresql://u@h/db?schema=s&busy_timeout=200&statement_timeout=900");
     ASSERT_TRUE(pg);
     EXPECT_EQ(pg->schema, "s");
     EXPECT_EQ(pg->busyTimeoutMs, 200);
@@ -69,14 +68,16 @@ TEST(DatabaseOpen, ADamagedOrForeignFileIsRefusedAtOnce)
     file.write(QByteArray(8192, 'x'));
     file.close();
     QString error;
-    EXPECT_EQ(Database::open("sqlite://" + file.fileName(), &error, OpenMode::ExistingFile), nullptr);
+    EXPECT_EQ(Database::open("sqlite://" + file.fileName(), &error, OpenMode::ExistingFile),
+              nullptr);
     EXPECT_TRUE(error.contains("not a database")) << error.toStdString();
 }
 
 // Texts a name or a login may hold, as the services quote them into a statement.
 const QString kNastyTexts[] = {
-    "O'Brien", "back\\slash", "\\'); CREATE TABLE pwned (x int); --", "\\\\''\\", "tab\there",
-    "line\nbreak", QString::fromUtf8("Zo\u00eb \u4e2d"), "", "%_*?[]\"",
+    "O'Brien",   "back\\slash", "\\'); CREATE TABLE pwned (x int); --", "\\\\''\\",
+    "tab\there", "line\nbreak", QString::fromUtf8("Zo\u00eb \u4e2d"),   "",
+    "%_*?[]\"",
 };
 
 class Quoting : public DbTest {};
@@ -86,7 +87,8 @@ TEST_P(Quoting, EveryTextComesBackAsItWas)
     for (const QString& text : kNastyTexts) {
         QString error;
         const QVariant back = m_db->scalar("SELECT " + m_db->quote(text), {}, &error);
-        EXPECT_EQ(back.toString(), text) << m_db->quote(text).toStdString() << ": " << error.toStdString();
+        EXPECT_EQ(back.toString(), text)
+            << m_db->quote(text).toStdString() << ": " << error.toStdString();
     }
     EXPECT_EQ(m_db->quote(QString()), "''");
     EXPECT_FALSE(m_db->hasTable("pwned"));
@@ -201,7 +203,8 @@ TEST_P(Waiting, AServerThatStopsAnsweringIsGivenUp)
     ASSERT_TRUE(db) << error.toStdString();
     // The server side ends a statement that runs too long by itself.
     EXPECT_FALSE(db->exec("SELECT pg_sleep(3)", &error));
-    EXPECT_TRUE(error.contains("did not finish the statement within 1 second")) << error.toStdString();
+    EXPECT_TRUE(error.contains("did not finish the statement within 1 second"))
+        << error.toStdString();
 
     const pid_t backend = pid_t(db->scalar("SELECT pg_backend_pid()").toLongLong());
     ASSERT_GT(backend, 0);

@@ -1,7 +1,7 @@
-#include "DbTestSupport.h"
-
-#include "db/Internals.h"
 #include "tzsndmsg/db/RecordWriter.h"
+
+#include "DbTestSupport.h"
+#include "db/Internals.h"
 
 namespace tzsndmsg::db::test {
 namespace {
@@ -10,16 +10,20 @@ class RecordWriterTest : public TablesTest {
 protected:
     void createTables() override
     {
-        run("CREATE TABLE MsgTable (msgID " + keyDecl() + ", msgDat DATETEXT, msgTim TIMETEXT, "
-            "msgWho VARCHAR(50), msgDoc LONGTEXT, msgFla INTEGER, msgSno SMALLINT, msgAmt DOUBLE PRECISION, "
-            "msgLasRea " + dateTimeDecl() + ")");
+        run("CREATE TABLE MsgTable (msgID " + keyDecl() +
+            ", msgDat DATETEXT, msgTim TIMETEXT, "
+            "msgWho VARCHAR(50), msgDoc LONGTEXT, msgFla INTEGER, msgSno SMALLINT, msgAmt DOUBLE "
+            "PRECISION, "
+            "msgLasRea " +
+            dateTimeDecl() + ")");
     }
 
     qint64 insert(const QStringList& names, const QStringList& texts)
     {
         qint64 key = 0;
         QString error;
-        EXPECT_TRUE(writeRecord(*m_db, "MsgTable", "msgID", key, names, texts, &error)) << error.toStdString();
+        EXPECT_TRUE(writeRecord(*m_db, "MsgTable", "msgID", key, names, texts, &error))
+            << error.toStdString();
         return key;
     }
 
@@ -33,20 +37,33 @@ TEST_P(RecordWriterTest, ValueFormsRoundTrip)
         const char* given;
         QVariant read; // invalid: NULL
     } cases[] = {
-        {"msgDat", "12/06/2026", "12/06/2026"}, {"msgDat", "12/6/26", "12/06/2026"},
-        {"msgDat", "2026-12-06", "12/06/2026"}, {"msgDat", "next week", "next week"},
-        {"msgDat", "", ""},                     {"msgDat", "12:00:00 AM", "12/30/1899"},
-        {"msgDat", "2:00 PM", "12/30/1899"},    {"msgTim", "2:07 PM", "2:07:00 PM"},
-        {"msgTim", "09:05 am", "9:05:00 AM"},   {"msgTim", "12:00:00 AM", "12:00:00 AM"},
-        {"msgTim", "soon", "soon"},             {"msgTim", "12/06/2026 2:07 PM", "2:07:00 PM"},
-        {"msgTim", "12/06/2026", "12/06/2026"}, {"msgTim", "", ""},
-        {"msgFla", "-1", qint64(-1)},           {"msgFla", " 12 ", qint64(12)},
-        {"msgFla", "True", qint64(-1)},         {"msgFla", "false", qint64(0)},
+        {"msgDat", "12/06/2026", "12/06/2026"},
+        {"msgDat", "12/6/26", "12/06/2026"},
+        {"msgDat", "2026-12-06", "12/06/2026"},
+        {"msgDat", "next week", "next week"},
+        {"msgDat", "", ""},
+        {"msgDat", "12:00:00 AM", "12/30/1899"},
+        {"msgDat", "2:00 PM", "12/30/1899"},
+        {"msgTim", "2:07 PM", "2:07:00 PM"},
+        {"msgTim", "09:05 am", "9:05:00 AM"},
+        {"msgTim", "12:00:00 AM", "12:00:00 AM"},
+        {"msgTim", "soon", "soon"},
+        {"msgTim", "12/06/2026 2:07 PM", "2:07:00 PM"},
+        {"msgTim", "12/06/2026", "12/06/2026"},
+        {"msgTim", "", ""},
+        {"msgFla", "-1", qint64(-1)},
+        {"msgFla", " 12 ", qint64(12)},
+        {"msgFla", "True", qint64(-1)},
+        {"msgFla", "false", qint64(0)},
         // Whole columns round half to even.
-        {"msgFla", "12.5", qint64(12)},         {"msgFla", "13.5", qint64(14)},
-        {"msgFla", "-2.5", qint64(-2)},         {"msgFla", "1,000", qint64(1000)},
-        {"msgFla", "", QVariant()},             {"msgSno", "7", qint64(7)},
-        {"msgAmt", "2.25", 2.25},               {"msgWho", "O'Brien", "O'Brien"},
+        {"msgFla", "12.5", qint64(12)},
+        {"msgFla", "13.5", qint64(14)},
+        {"msgFla", "-2.5", qint64(-2)},
+        {"msgFla", "1,000", qint64(1000)},
+        {"msgFla", "", QVariant()},
+        {"msgSno", "7", qint64(7)},
+        {"msgAmt", "2.25", 2.25},
+        {"msgWho", "O'Brien", "O'Brien"},
         {"msgWho", "", ""},
         {"msgWho", "x'); DROP TABLE MsgTable; --", "x'); DROP TABLE MsgTable; --"},
         {"msgDoc", "line one\r\nline \"two\"", "line one\r\nline \"two\""},
@@ -66,9 +83,12 @@ TEST_P(RecordWriterTest, ValueFormsRoundTrip)
     EXPECT_EQ(count(), qint64(std::size(cases)));
 
     // Dates and times are stored in a form that sorts.
-    EXPECT_EQ(m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgDat = '2026-12-06' AND msgTim IS NULL")
-                  .toLongLong(), 3);
-    EXPECT_EQ(m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgTim = '14:07:00'").toLongLong(), 2);
+    EXPECT_EQ(
+        m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgDat = '2026-12-06' AND msgTim IS NULL")
+            .toLongLong(),
+        3);
+    EXPECT_EQ(m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgTim = '14:07:00'").toLongLong(),
+              2);
 }
 
 TEST_P(RecordWriterTest, InsertReturnsNewKeysAndUpdateChangesTheRow)
@@ -80,7 +100,8 @@ TEST_P(RecordWriterTest, InsertReturnsNewKeysAndUpdateChangesTheRow)
 
     qint64 key = first;
     QString error;
-    ASSERT_TRUE(writeRecord(*m_db, "msgtable", "MSGID", key, {"MSGWHO", "msgFla"}, {"CARL", "0"}, &error))
+    ASSERT_TRUE(
+        writeRecord(*m_db, "msgtable", "MSGID", key, {"MSGWHO", "msgFla"}, {"CARL", "0"}, &error))
         << error.toStdString();
     EXPECT_EQ(key, first);
     Recordset rs = open("SELECT * FROM MsgTable ORDER BY msgID");
@@ -112,7 +133,8 @@ TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
     for (const auto& c : cases) {
         qint64 key = c.key;
         QString error;
-        EXPECT_FALSE(writeRecord(*m_db, "MsgTable", "msgID", key, c.names, c.texts, &error)) << c.what;
+        EXPECT_FALSE(writeRecord(*m_db, "MsgTable", "msgID", key, c.names, c.texts, &error))
+            << c.what;
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.mentions), Qt::CaseInsensitive))
             << c.what << ": " << error.toStdString();
         EXPECT_EQ(key, c.key) << c.what;
@@ -141,13 +163,15 @@ TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
     };
     const auto stored = [this](qint64 from, qint64 to) {
         QStringList out;
-        Recordset rs = open(QStringLiteral("SELECT * FROM MsgTable WHERE msgID >= %1 AND msgID < %2 "
-                                           "ORDER BY msgID")
-                                .arg(from)
-                                .arg(to));
+        Recordset rs =
+            open(QStringLiteral("SELECT * FROM MsgTable WHERE msgID >= %1 AND msgID < %2 "
+                                "ORDER BY msgID")
+                     .arg(from)
+                     .arg(to));
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             QStringList row;
-            for (const char* column : {"msgWho", "msgFla", "msgDat", "msgTim", "msgAmt", "msgSno"}) {
+            for (const char* column :
+                 {"msgWho", "msgFla", "msgDat", "msgTim", "msgAmt", "msgSno"}) {
                 const QVariant v = rs.value(QString::fromLatin1(column));
                 row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
             }
@@ -160,11 +184,12 @@ TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
         if (isPostgres())
             return QStringList();
         QStringList out;
-        Recordset rs = open(QStringLiteral("SELECT typeof(msgWho), typeof(msgFla), typeof(msgDat), "
-                                           "typeof(msgAmt), typeof(msgSno) FROM MsgTable WHERE msgID "
-                                           ">= %1 AND msgID < %2 ORDER BY msgID")
-                                .arg(from)
-                                .arg(to));
+        Recordset rs =
+            open(QStringLiteral("SELECT typeof(msgWho), typeof(msgFla), typeof(msgDat), "
+                                "typeof(msgAmt), typeof(msgSno) FROM MsgTable WHERE msgID "
+                                ">= %1 AND msgID < %2 ORDER BY msgID")
+                     .arg(from)
+                     .arg(to));
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             out << QStringLiteral("%1 %2 %3 %4 %5")
                        .arg(rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toString(),
@@ -179,12 +204,14 @@ TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
             row[0] += QString::number(i); // each row its own, to see the order
             rows << row;
         }
-        const qint64 firstOne = m_db->scalar("SELECT coalesce(max(msgID), 0) FROM MsgTable").toLongLong() + 1;
+        const qint64 firstOne =
+            m_db->scalar("SELECT coalesce(max(msgID), 0) FROM MsgTable").toLongLong() + 1;
         for (const QStringList& row : rows)
             insert(names, row);
         const qint64 firstMany = m_db->scalar("SELECT max(msgID) FROM MsgTable").toLongLong() + 1;
         QString error;
-        ASSERT_TRUE(insertRecords(*m_db, "MsgTable", "msgID", names, rows, &error)) << error.toStdString();
+        ASSERT_TRUE(insertRecords(*m_db, "MsgTable", "msgID", names, rows, &error))
+            << error.toStdString();
         const qint64 end = m_db->scalar("SELECT max(msgID) FROM MsgTable").toLongLong() + 1;
         EXPECT_EQ(end - firstMany, n);
         EXPECT_EQ(stored(firstMany, end), stored(firstOne, firstMany));

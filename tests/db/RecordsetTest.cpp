@@ -1,5 +1,4 @@
 #include "DbTestSupport.h"
-
 #include "tzsndmsg/db/RecordWriter.h"
 
 namespace tzsndmsg::db::test {
@@ -9,22 +8,25 @@ class RecordsetTest : public TablesTest {
 protected:
     void createTables() override
     {
-        run("CREATE TABLE CMTable (cmID " + keyDecl() + ", cmDat DATETEXT, cmTim TIMETEXT, "
+        run("CREATE TABLE CMTable (cmID " + keyDecl() +
+            ", cmDat DATETEXT, cmTim TIMETEXT, "
             "CMSubjec VARCHAR(50), cmPid INTEGER, cmDoc LONGTEXT, cmAmt DOUBLE PRECISION, "
-            "BroChkLasReaDatTim " + dateTimeDecl() + ")");
+            "BroChkLasReaDatTim " +
+            dateTimeDecl() + ")");
         // Query order (by key) differs from date order: years and noon are crossed.
         const QList<QStringList> rows = {
-            {"01/02/2026", "9:00 AM", "b", "2"},   // 1
+            {"01/02/2026", "9:00 AM", "b", "2"},       // 1
             {"12/31/2025", "1:00 PM", "O'Brien", "1"}, // 2
-            {"01/02/2026", "8:30 AM", "a", "3"},   // 3
-            {"", "", "", ""},                      // 4: no date, no time
-            {"12/31/2025", "11:45 AM", "c", "1"},  // 5
-            {"01/02/2026", "9:00 AM", "B", "2"},   // 6: same date and time as 1
+            {"01/02/2026", "8:30 AM", "a", "3"},       // 3
+            {"", "", "", ""},                          // 4: no date, no time
+            {"12/31/2025", "11:45 AM", "c", "1"},      // 5
+            {"01/02/2026", "9:00 AM", "B", "2"},       // 6: same date and time as 1
         };
         for (const QStringList& r : rows) {
             qint64 key = 0;
             QString error;
-            ASSERT_TRUE(writeRecord(*m_db, "CMTable", "cmID", key, {"cmDat", "cmTim", "CMSubjec", "cmPid"}, r, &error))
+            ASSERT_TRUE(writeRecord(*m_db, "CMTable", "cmID", key,
+                                    {"cmDat", "cmTim", "CMSubjec", "cmPid"}, r, &error))
                 << error.toStdString();
         }
     }
@@ -79,10 +81,19 @@ TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow)
         const char* criteria;
         qint64 id; // 0: not found
     } cases[] = {
-        {"CMSubjec='O''Brien'", 2}, {"cmsubjec = 'o''brien'", 2}, {"CMSubjec LIKE 'O''B*'", 2},
-        {"CMSubjec like '*rie*'", 2}, {"cmDat='12/31/2025'", 2}, {"cmTim='11:45:00 AM'", 5},
-        {"cmPid>2", 3}, {"cmPid<>2", 2}, {"cmPid<=1", 2}, {"cmPid>=3", 3}, {"cmPid<1", 0},
-        {"CMSubjec='nobody'", 0}, {"cmPid=null", 4},
+        {"CMSubjec='O''Brien'", 2},
+        {"cmsubjec = 'o''brien'", 2},
+        {"CMSubjec LIKE 'O''B*'", 2},
+        {"CMSubjec like '*rie*'", 2},
+        {"cmDat='12/31/2025'", 2},
+        {"cmTim='11:45:00 AM'", 5},
+        {"cmPid>2", 3},
+        {"cmPid<>2", 2},
+        {"cmPid<=1", 2},
+        {"cmPid>=3", 3},
+        {"cmPid<1", 0},
+        {"CMSubjec='nobody'", 0},
+        {"cmPid=null", 4},
     };
     for (const auto& c : cases) {
         rs.moveFirst();
@@ -183,8 +194,10 @@ TEST_P(RecordsetTest, PositionsBofAndEof)
 
 TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
 {
-    run("UPDATE CMTable SET cmAmt = 2.5, BroChkLasReaDatTim = '2026-12-06 14:07:00' WHERE cmID = 1");
-    Recordset rs = open("SELECT CMTable.*, count(*) OVER () AS cnt, 'x' AS lit FROM CMTable ORDER BY cmID");
+    run("UPDATE CMTable SET cmAmt = 2.5, BroChkLasReaDatTim = '2026-12-06 14:07:00' WHERE cmID = "
+        "1");
+    Recordset rs =
+        open("SELECT CMTable.*, count(*) OVER () AS cnt, 'x' AS lit FROM CMTable ORDER BY cmID");
     EXPECT_TRUE(rs.hasField("CMSUBJEC"));
     EXPECT_EQ(rs.fieldIndex("cmsubjec"), rs.fieldIndex("CMTable.CMSubjec"));
     EXPECT_EQ(rs.fieldIndex("nope"), -1);
@@ -192,7 +205,8 @@ TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
     EXPECT_THROW(rs.fieldType("nope"), FieldError);
     EXPECT_EQ(rs.value("cmDat").toString(), QStringLiteral("01/02/2026"));
     EXPECT_EQ(rs.value("cmTim").toString(), QStringLiteral("9:00:00 AM"));
-    EXPECT_EQ(rs.value("BroChkLasReaDatTim").toDateTime(), QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
+    EXPECT_EQ(rs.value("BroChkLasReaDatTim").toDateTime(),
+              QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     EXPECT_EQ(rs.value("cnt").toLongLong(), 6);
     EXPECT_EQ(rs.value("cnt").metaType().id(), QMetaType::LongLong);
     EXPECT_EQ(rs.value("cmPid").metaType().id(), QMetaType::LongLong);
@@ -202,9 +216,9 @@ TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
         ColumnType type;
         int code;
     } cases[] = {
-        {"cmID", ColumnType::Integer, 3},      {"cmTim", ColumnType::TimeText, 202},
-        {"cmDoc", ColumnType::LongText, 203},  {"BroChkLasReaDatTim", ColumnType::DateTime, 7},
-        {"cnt", ColumnType::Unknown, 3},       {"lit", ColumnType::Unknown, 202},
+        {"cmID", ColumnType::Integer, 3},     {"cmTim", ColumnType::TimeText, 202},
+        {"cmDoc", ColumnType::LongText, 203}, {"BroChkLasReaDatTim", ColumnType::DateTime, 7},
+        {"cnt", ColumnType::Unknown, 3},      {"lit", ColumnType::Unknown, 202},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.column);
@@ -221,7 +235,8 @@ TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
 TEST_P(RecordsetTest, ReadersNestAndConvertLikeRecordsets)
 {
     QString error;
-    Reader outer = m_db->read("SELECT cmID, cmDat, cmTim FROM CMTable WHERE cmPid = ? ORDER BY cmID", {2}, &error);
+    Reader outer = m_db->read(
+        "SELECT cmID, cmDat, cmTim FROM CMTable WHERE cmPid = ? ORDER BY cmID", {2}, &error);
     ASSERT_TRUE(outer.isValid()) << error.toStdString();
     EXPECT_THROW(outer.value("cmID"), FieldError);
     QList<qint64> seen;
@@ -230,7 +245,8 @@ TEST_P(RecordsetTest, ReadersNestAndConvertLikeRecordsets)
         EXPECT_EQ(outer.value("cmDat").toString(), QStringLiteral("01/02/2026"));
         EXPECT_EQ(outer.value("cmTim").toString(), QStringLiteral("9:00:00 AM"));
         // A lookup per row on the same connection must not lose the outer rows.
-        Reader inner = m_db->read("SELECT CMSubjec FROM CMTable WHERE cmID = ?", {seen.last()}, &error);
+        Reader inner =
+            m_db->read("SELECT CMSubjec FROM CMTable WHERE cmID = ?", {seen.last()}, &error);
         ASSERT_TRUE(inner.next()) << error.toStdString();
         EXPECT_FALSE(inner.isNull("CMSubjec"));
         EXPECT_EQ(m_db->scalar("SELECT count(*) FROM CMTable").toLongLong(), 6);

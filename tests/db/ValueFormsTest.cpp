@@ -2,7 +2,6 @@
 #include "db/ValueForms.h"
 
 #include <QLocale>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg::db;
@@ -12,7 +11,8 @@ TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
 {
     const QLocale c = QLocale::c();
     // Every day of a leap year and a century year, and the ends of the range the store holds.
-    for (const QDate first : {QDate(2024, 1, 1), QDate(1900, 1, 1), QDate(9999, 12, 1), QDate(1, 1, 1)})
+    for (const QDate first :
+         {QDate(2024, 1, 1), QDate(1900, 1, 1), QDate(9999, 12, 1), QDate(1, 1, 1)})
         for (QDate d = first; d.isValid() && d.year() == first.year(); d = d.addDays(1)) {
             const QString iso = d.toString(Qt::ISODate);
             const QString listed = readForm(iso, false, ColumnType::DateText).toString();
@@ -22,7 +22,8 @@ TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
     for (int secs = 0; secs < 24 * 3600; secs += 37) {
         const QTime t = QTime(0, 0).addSecs(secs);
         const QString listed =
-            readForm(t.toString(QStringLiteral("HH:mm:ss")), false, ColumnType::TimeText).toString();
+            readForm(t.toString(QStringLiteral("HH:mm:ss")), false, ColumnType::TimeText)
+                .toString();
         ASSERT_EQ(listed, c.toString(t, QStringLiteral("h:mm:ss AP"))) << secs;
         ASSERT_EQ(detail::timeOfListText(listed), t) << secs;
     }
@@ -31,7 +32,8 @@ TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
 TEST(ValueForms, TypedDatesAndTimesSortAsQtReadsThem)
 {
     // Texts stored as typed: read back exactly as Qt's own parser reads them.
-    for (const char* text : {"1/5/2026", "12/7/26", "02/30/2026", "13/01/2026", "12-07-2026", "", "x"})
+    for (const char* text :
+         {"1/5/2026", "12/7/26", "02/30/2026", "13/01/2026", "12-07-2026", "", "x"})
         EXPECT_EQ(detail::dateOfListText(QString::fromLatin1(text)),
                   QDate::fromString(QString::fromLatin1(text), QStringLiteral("MM/dd/yyyy")))
             << text;
@@ -56,7 +58,8 @@ TEST(ValueForms, TextsThatAreNotStoredDatesOrTimesStayAsTyped)
         {ColumnType::TimeText, "ab:cd:ef"},   {ColumnType::TimeText, "12:00"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(readForm(QString::fromLatin1(c.text), false, c.type).toString(), QString::fromLatin1(c.text))
+        EXPECT_EQ(readForm(QString::fromLatin1(c.text), false, c.type).toString(),
+                  QString::fromLatin1(c.text))
             << c.text;
 }
 

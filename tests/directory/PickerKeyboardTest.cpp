@@ -1,11 +1,10 @@
+#include "directory/EMS_EmpList.h"
+#include "directory/StaffDirectory.h"
+#include "state/SharedState.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
-
-#include "state/SharedState.h"
-#include "directory/EMS_EmpList.h"
-#include "directory/StaffDirectory.h"
 
 #include <QDir>
 #include <QFont>
@@ -13,7 +12,6 @@
 #include <QListWidget>
 #include <QPalette>
 #include <QPushButton>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -128,7 +126,8 @@ TEST_F(PickerKeys, LargeFontAndDarkPaletteLeaveNothingCut)
         EXPECT_GE(list->viewport()->height(), 5 * list->fontMetrics().height());
         for (QWidget* c : picker.findChildren<QWidget*>())
             if (c->isVisible() && (qobject_cast<QLabel*>(c) || qobject_cast<QPushButton*>(c)))
-                EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
+                EXPECT_GE(c->width(), c->minimumSizeHint().width())
+                    << c->objectName().toStdString();
         const QString folder = qEnvironmentVariable("TZSNDMSG_SHOT_DIR");
         if (!folder.isEmpty())
             picker.grab().save(QDir(folder).filePath(u"picker-16pt-dark.png"_s));

@@ -1,11 +1,11 @@
+#include "directory/StaffDirectory.h"
+
+#include "directory/EMS_EmpList.h"
+#include "state/Help.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
-
-#include "state/Help.h"
-#include "state/SharedState.h"
-#include "directory/EMS_EmpList.h"
-#include "directory/StaffDirectory.h"
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/ui/Modal.h"
 
@@ -123,7 +123,8 @@ TEST_F(Picker, ModesChooseTheListAndItsContent)
         EXPECT_EQ(picker.EmpListType(), c.storedMode);
         EXPECT_EQ(picker.activeListIndex(), c.activeList);
         auto* active = control<QListWidget>(&picker, QStringLiteral("List_%1").arg(c.activeList));
-        auto* other = control<QListWidget>(&picker, QStringLiteral("List_%1").arg(1 - c.activeList));
+        auto* other =
+            control<QListWidget>(&picker, QStringLiteral("List_%1").arg(1 - c.activeList));
         ASSERT_TRUE(active && other);
         EXPECT_EQ(texts(active), c.entries);
         EXPECT_EQ(values(*active), c.ids);
@@ -165,12 +166,17 @@ TEST_F(Picker, KeysAndClosingLeaveTheRightMark)
     };
     const Case cases[] = {
         {"Enter with nothing selected",
-         [](EMS_EmpList& p) { QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Return); },
+         [](EMS_EmpList& p) {
+             QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Return);
+         },
          true, false},
-        {"Esc", [](EMS_EmpList& p) { QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Escape); },
+        {"Esc",
+         [](EMS_EmpList& p) {
+             QTest::keyClick(p.findChild<QListWidget*>("List_0"), Qt::Key_Escape);
+         },
          false, true},
-        {"Cancel button", [](EMS_EmpList& p) { p.findChild<QPushButton*>("cmd_0")->click(); }, false,
-         true},
+        {"Cancel button", [](EMS_EmpList& p) { p.findChild<QPushButton*>("cmd_0")->click(); },
+         false, true},
         {"closed by the window", [](EMS_EmpList& p) { p.close(); }, false, false},
     };
     for (const Case& c : cases) {
@@ -300,16 +306,11 @@ TEST_F(StaffDirectory, StaffListShowsOfficeDepartmentsThenStaffInLoginOrder)
 
     // Departments by latest employment record first, each name once; a terminated record, a
     // blank department and an employee without a record add none.
-    EXPECT_EQ(texts(&list), QStringList({"  Entire Office",
-                                        " O'brien's Desk Department",
-                                        " Billing Department",
-                                        " Front Desk Department",
-                                        "Smith, John--(JS)",
-                                        "Adams, Mary--(MA)",
-                                        "Clark, Cy--(CC)",
-                                        "Dole, Dan [Incomplete Entry]",
-                                        "Evans, Eve--(EE)",
-                                        "Fox, Fay--(FF)"}));
+    EXPECT_EQ(texts(&list),
+              QStringList({"  Entire Office", " O'brien's Desk Department", " Billing Department",
+                           " Front Desk Department", "Smith, John--(JS)", "Adams, Mary--(MA)",
+                           "Clark, Cy--(CC)", "Dole, Dan [Incomplete Entry]", "Evans, Eve--(EE)",
+                           "Fox, Fay--(FF)"}));
     EXPECT_EQ(values(list), QVector<qint32>({0, 0, 0, 0, smith, adams, clark, dole, evans, fox}));
 
     QComboBox combo;
@@ -360,7 +361,7 @@ TEST_F(StaffDirectory, UnlinkedEmployeesAreCurrentStaffWithoutLogin)
     list.addItem("left over");
     tzsndmsg::FillUnlinkedEmployees(&list);
     EXPECT_EQ(texts(&list), QStringList({"Baker, Abe--(AB)", "Baker, Bea--(BB)",
-                                        "O'Hara, Kate--(KO)", "Zed, Al--(ZA)"}));
+                                         "O'Hara, Kate--(KO)", "Zed, Al--(ZA)"}));
     EXPECT_EQ(values(list), QVector<qint32>({abe, bea, kate, zed}));
 }
 
@@ -380,7 +381,8 @@ TEST_F(StaffDirectory, PeopleSetUpWithoutSqlShowAsTheyWereEntered)
     tzsndmsg::db::Database& db = *office.db();
     qint32 ann = 0, bob = 0, cy = 0, dee = 0;
     QString error;
-    ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Ames", "AA", "front desk", "ann"), &ann, &error))
+    ASSERT_TRUE(
+        tzsndmsg::addStaffPerson(db, fields("Ames", "AA", "front desk", "ann"), &ann, &error))
         << error.toStdString();
     ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Bell", "BB", "billing", "bob"), &bob, &error));
     ASSERT_TRUE(tzsndmsg::addStaffPerson(db, fields("Cole", "CC", "clinical", "cy"), &cy, &error));
@@ -395,7 +397,7 @@ TEST_F(StaffDirectory, PeopleSetUpWithoutSqlShowAsTheyWereEntered)
     QListWidget list;
     tzsndmsg::FillStaffList(&list, SharedState::current().LoginEmployeeIDs);
     EXPECT_EQ(texts(&list), QStringList({"  Entire Office", " Front Desk Department",
-                                        "Ames, Pat--(AA)", "Bell, Pat--(BB)"}));
+                                         "Ames, Pat--(AA)", "Bell, Pat--(BB)"}));
     EXPECT_EQ(values(list), QVector<qint32>({0, 0, ann, bob}));
     QListWidget unlinked;
     tzsndmsg::FillUnlinkedEmployees(&unlinked);

@@ -1,8 +1,7 @@
 #include "EventsFixture.h"
-
+#include "core/EventStore.h"
 #include "directory/EMS_EmpList.h"
 #include "events/EventListModel.h"
-#include "core/EventStore.h"
 
 #include <QKeyEvent>
 #include <QListWidget>
@@ -60,7 +59,8 @@ protected:
     {
         QList<Row> out;
         auto rs = office.query(
-            u"select * from BroChkTable where BroChkLinID=? order by BroChkTyp, BroChkPID, BroChkID"_s, {cm});
+            u"select * from BroChkTable where BroChkLinID=? order by BroChkTyp, BroChkPID, BroChkID"_s,
+            {cm});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             out << Row{rs.value(u"BroChkID"_s).toLongLong(), rs.value(u"BroChkPID"_s).toInt(),
                        rs.value(u"BroChkTyp"_s).toInt(), rs.value(u"BroChkDonDis"_s).toInt(),
@@ -99,7 +99,7 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     const QList<Row> after = rows(cm);
     ASSERT_EQ(after.size(), 3);
     EXPECT_EQ(after[0], (Row{before[0].id, ann, 0, 0, 0})); // kept, marks reset
-    EXPECT_EQ(after[1].pid, cat);                            // inserted
+    EXPECT_EQ(after[1].pid, cat);                           // inserted
     EXPECT_EQ(after[1].typ, 0);
     EXPECT_GT(after[1].id, before[3].id);
     EXPECT_EQ(after[2], before[3]); // BroChkTyp 2 untouched
@@ -153,7 +153,8 @@ TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
     open();
     c<QLineEdit>(u"txtEve_0"_s)->setText(u"Fire drill"_s);
     choose("CmdTo_1", pick({u"Baker"_s}));
-    const QString question = u"Saving Event without Attendees will result in Event being applied to all employees."_s;
+    const QString question =
+        u"Saving Event without Attendees will result in Event being applied to all employees."_s;
     {
         PrompterGuard prompts;
         // No keeps the unsaved event where the caller can stay (New, Close), else ends the save.

@@ -1,14 +1,13 @@
 #pragma once
 
-#include "events/EMS_EventsFrm.h"
 #include "core/Recurrence.h"
-#include "ui/ToolbarBuilder.h"
-
+#include "events/EMS_EventsFrm.h"
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
-#include "support/FreshSharedState.h"
+#include "ui/ToolbarBuilder.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,9 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace tzsndmsg::testing {
@@ -61,7 +58,8 @@ protected:
 
     void grantSupervisor(const QString& login = u"FRONT"_s)
     {
-        office.insert(u"PWATable"_s, u"PWAID"_s, {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"},
+        office.insert(u"PWATable"_s, u"PWAID"_s,
+                      {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"},
                       {login, u"Tim_Sup_Rig"_s, -1, u"tzSndMsg"_s});
     }
 
@@ -75,14 +73,14 @@ protected:
         auto gic = office.services();
         qint64 cm = 0;
         EXPECT_TRUE(gic->writeRecord(9, u"cmTable"_s, u"cmID"_s, cm,
-                                     {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat",
-                                      "cmSubCat", "cmWhoMod", "cmDoc", "CMSubjec"},
+                                     {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid",
+                                      "cmCat", "cmSubCat", "cmWhoMod", "cmDoc", "CMSubjec"},
                                      {"512", "0", "8:00:00 AM", date, "FRONT", "0", "Events", "EMS",
                                       "FRONT", title + u" notes"_s, title}));
-        QStringList names{"Evpid", "EvLinID", "EvTyp", "EvBroStaDatFla", "EvBroStaDat",
+        QStringList names{"Evpid",       "EvLinID",  "EvTyp",    "EvBroStaDatFla", "EvBroStaDat",
                           "EvBroStaTim", "evBroDat", "EvBroFla", "evBroReaFla"};
-        QStringList texts{QString::number(owner), QString::number(cm), "1", "-1", date, from, to,
-                          "-1", "0"};
+        QStringList texts{
+            QString::number(owner), QString::number(cm), "1", "-1", date, from, to, "-1", "0"};
         for (int i = 0; i < moreNames.size(); ++i) {
             const int at = names.indexOf(moreNames[i]);
             if (at >= 0) {

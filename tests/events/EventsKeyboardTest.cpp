@@ -1,5 +1,4 @@
 #include "EventsFixture.h"
-
 #include "events/EventListModel.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
@@ -11,12 +10,10 @@
 #include <QLabel>
 #include <QPalette>
 #include <QScrollBar>
-#include <QTableView>
-#include <QToolButton>
-#include <QTest>
-
 #include <QSet>
-
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
 #include <algorithm>
 #include <cmath>
 
@@ -39,7 +36,10 @@ void typeText(const QString& text)
 }
 
 // Where the control sits on the screen, for comparing positions across the window.
-QRect onScreen(QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); }
+QRect onScreen(QWidget* w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
 
 // Reading order: a control comes after another when it starts below the other's middle, or on
 // the same line further right.
@@ -166,8 +166,9 @@ TEST_F(EventsTest, ToolbarKeysAreShownAndFollowTheButtons)
                 {"Close", QKeySequence(Qt::Key_Escape)}};
     for (const auto& k : keys) {
         SCOPED_TRACE(k.key);
-        EXPECT_TRUE(button(QString::fromLatin1(k.key))->toolTip().contains(
-            k.sequence.toString(QKeySequence::NativeText)));
+        EXPECT_TRUE(button(QString::fromLatin1(k.key))
+                        ->toolTip()
+                        .contains(k.sequence.toString(QKeySequence::NativeText)));
     }
     // A new, unchanged event: nothing to save or delete, so the keys do nothing and ask nothing.
     PrompterGuard prompts;
@@ -285,7 +286,8 @@ TEST_F(EventsTest, ALargeFontAndADarkPaletteLeaveEveryTextReadable)
             EXPECT_GT(grid->columnWidth(col), QFontMetrics(bold).horizontalAdvance(caption))
                 << caption.toStdString();
             if (grid->columnViewportPosition(col) >= 0 &&
-                grid->columnViewportPosition(col) + grid->columnWidth(col) <= grid->viewport()->width())
+                grid->columnViewportPosition(col) + grid->columnWidth(col) <=
+                    grid->viewport()->width())
                 ++whole;
         }
         EXPECT_GE(whole, 5);
@@ -294,13 +296,15 @@ TEST_F(EventsTest, ALargeFontAndADarkPaletteLeaveEveryTextReadable)
         EXPECT_GE(grid->viewport()->height() / rowHeight, 6);
 
         for (QWidget* text : w.findChildren<QWidget*>()) {
-            if (!text->isVisible() || !(qobject_cast<QLabel*>(text) || qobject_cast<QAbstractButton*>(text)))
+            if (!text->isVisible() ||
+                !(qobject_cast<QLabel*>(text) || qobject_cast<QAbstractButton*>(text)))
                 continue;
             if (auto* label = qobject_cast<QLabel*>(text); label && label->wordWrap())
                 continue;
             if (qobject_cast<QToolButton*>(text))
                 continue; // the toolbar's pictures and the date boxes' buttons
-            EXPECT_GE(text->width(), text->minimumSizeHint().width()) << text->objectName().toStdString();
+            EXPECT_GE(text->width(), text->minimumSizeHint().width())
+                << text->objectName().toStdString();
         }
 
         auto* next = c<QLabel>(u"lblNextOccurrences"_s);
@@ -311,7 +315,8 @@ TEST_F(EventsTest, ALargeFontAndADarkPaletteLeaveEveryTextReadable)
         EXPECT_GE(contrast(g.color(QPalette::Text), g.color(QPalette::Base)), 4.5);
 
         if (const QString folder = qEnvironmentVariable("TZSNDMSG_SHOTS"); !folder.isEmpty())
-            w.grab().save(QDir(folder).filePath(u"events-16pt-%1.png"_s.arg(QString::fromLatin1(look.name))));
+            w.grab().save(
+                QDir(folder).filePath(u"events-16pt-%1.png"_s.arg(QString::fromLatin1(look.name))));
         w.hide();
     }
 }

@@ -1,5 +1,4 @@
 #include "EventsFixture.h"
-
 #include "events/EventListModel.h"
 #include "ui/DateCombo.h"
 
@@ -42,9 +41,12 @@ TEST_F(EventsTest, ListShowsOnlyOwnEventsUnlessSupervisor)
     EXPECT_EQ(w.CurrentEventID(), mine);
     EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
     EXPECT_EQ(w.windowTitle(), u"Event Setup"_s);
-    const auto cell = [&](int column) { return w.listModel()->data(w.listModel()->index(0, column)).toString(); };
+    const auto cell = [&](int column) {
+        return w.listModel()->data(w.listModel()->index(0, column)).toString();
+    };
     const auto names = office.services();
-    EXPECT_EQ(cell(EventListModel::ColToCc), names->personName(bob) + u"/ "_s + names->personName(cat));
+    EXPECT_EQ(cell(EventListModel::ColToCc),
+              names->personName(bob) + u"/ "_s + names->personName(cat));
     EXPECT_EQ(cell(EventListModel::ColTime), u"09:00 AM"_s);
     EXPECT_EQ(edit("txtAtt_0")->text(), u"BB"_s);
     EXPECT_EQ(edit("txtAtt_1")->text(), u"CC"_s);
@@ -127,7 +129,8 @@ TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
 TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 {
     qint64 evId = 0;
-    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
+    const qint64 cm =
+        addEvent(u"Mine"_s, ann, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
     addAttendee(cm, bob, 0);
     auto& st = SharedState::current();
     st.LinkID = qint32(evId);
@@ -213,12 +216,14 @@ TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
     combo("cmbRea_0")->setCurrentIndex(10); // 3rd Wednesday
     c<QRadioButton>(u"OptReaUnl_1"_s)->click();
     edit("txtReaTim_0")->setText(u"4"_s);
-    EXPECT_EQ(c<QLabel>(u"lblNextOccurrences"_s)->text(),
-              u"Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, Wed 6/16/2027, Wed 8/18/2027"_s);
+    EXPECT_EQ(
+        c<QLabel>(u"lblNextOccurrences"_s)->text(),
+        u"Next dates: Wed 12/16/2026, Wed 2/17/2027, Wed 4/21/2027, Wed 6/16/2027, Wed 8/18/2027"_s);
     PrompterGuard prompts;
-    prompts->expect(u"Saving Event without Attendees will result in Event being applied to all employees."
-                    "\r\n\r\nDo you wish to continue?"_s,
-                    u"Event Setup"_s, ui::vbYes);
+    prompts->expect(
+        u"Saving Event without Attendees will result in Event being applied to all employees."
+        "\r\n\r\nDo you wish to continue?"_s,
+        u"Event Setup"_s, ui::vbYes);
     press(u"Save"_s);
     ASSERT_EQ(prompts->shown.size(), 1);
     EXPECT_EQ(prompts->shown[0].icon, 64);
@@ -229,16 +234,32 @@ TEST_F(EventsTest, NewEventIsWrittenWithEveryColumn)
     EXPECT_EQ(w.listModel()->rowCount(), 1);
     EXPECT_EQ(c<QLabel>(u"SB_Panel_1"_s)->text(), u"1 of 1"_s);
 
-    auto rs = office.query(u"select * from CMTable left join EVTable on CMTable.cmID = EVTable.EvLinID"_s);
+    auto rs = office.query(
+        u"select * from CMTable left join EVTable on CMTable.cmID = EVTable.EvLinID"_s);
     ASSERT_EQ(rs.recordCount(), 1);
     rs.moveFirst();
-    const std::pair<const char*, QVariant> expected[] = {
-        {"cmTyp", 512}, {"cmTraLinID", 0}, {"cmTim", "10:00:00 AM"}, {"cmDat", "12/06/2026"},
-        {"cmWho", "FRONT"}, {"cmPid", 0}, {"cmCat", "Events"}, {"cmSubCat", "EMS"},
-        {"cmWhoMod", "FRONT"}, {"cmDoc", "Room 2, bring notes"}, {"CMSubjec", "Staff meeting"},
-        {"EvPID", ann}, {"EvTyp", 1}, {"EvBroStaDatFla", -1}, {"EvBroStaDat", "12/16/2026"},
-        {"EvBroStaTim", "9:00:00 AM"}, {"evBroDat", "11:00:00 AM"}, {"EvBroFla", -1},
-        {"EvBroReaFla", -1}, {"EvBroReaEve", 2}, {"EvBroReaTyp", -4}, {"EvBroNumOfTim", 4}};
+    const std::pair<const char*, QVariant> expected[] = {{"cmTyp", 512},
+                                                         {"cmTraLinID", 0},
+                                                         {"cmTim", "10:00:00 AM"},
+                                                         {"cmDat", "12/06/2026"},
+                                                         {"cmWho", "FRONT"},
+                                                         {"cmPid", 0},
+                                                         {"cmCat", "Events"},
+                                                         {"cmSubCat", "EMS"},
+                                                         {"cmWhoMod", "FRONT"},
+                                                         {"cmDoc", "Room 2, bring notes"},
+                                                         {"CMSubjec", "Staff meeting"},
+                                                         {"EvPID", ann},
+                                                         {"EvTyp", 1},
+                                                         {"EvBroStaDatFla", -1},
+                                                         {"EvBroStaDat", "12/16/2026"},
+                                                         {"EvBroStaTim", "9:00:00 AM"},
+                                                         {"evBroDat", "11:00:00 AM"},
+                                                         {"EvBroFla", -1},
+                                                         {"EvBroReaFla", -1},
+                                                         {"EvBroReaEve", 2},
+                                                         {"EvBroReaTyp", -4},
+                                                         {"EvBroNumOfTim", 4}};
     for (const auto& [column, value] : expected)
         EXPECT_EQ(rs.value(QString::fromLatin1(column)).toString(), value.toString()) << column;
     for (const char* column : {"EvBroEndDat", "EvBroEndDatFla", "cmModDat"})
@@ -339,7 +360,8 @@ TEST_F(EventsTest, ValidationFillsDefaultsAndNormalisesTheEveryCount)
 TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
 {
     grantSupervisor();
-    const QStringList columns{"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim", "EvBroEndDat"};
+    const QStringList columns{"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim",
+                              "EvBroEndDat"};
     const struct {
         const char* name;
         QStringList texts;
@@ -353,8 +375,8 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         qint64 evId = 0;
-        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s, u"9:07:00 AM"_s, u"5:00:00 PM"_s,
-                 columns.mid(0, k.texts.size()), k.texts, &evId);
+        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s, u"9:07:00 AM"_s,
+                 u"5:00:00 PM"_s, columns.mid(0, k.texts.size()), k.texts, &evId);
         SharedState::current().LinkID = qint32(evId);
         open();
         EXPECT_TRUE(c<QCheckBox>(u"ChkRea_0"_s)->isChecked());
@@ -377,14 +399,16 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
     edit("txtReaTim_0")->setText(u"-1"_s);
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
     const QVariantList thisEvent{SharedState::current().LinkID};
-    EXPECT_EQ(office.scalar(u"select EvBroNumOfTim from EVTable where EVID=?"_s, thisEvent).toInt(), -1);
+    EXPECT_EQ(office.scalar(u"select EvBroNumOfTim from EVTable where EVID=?"_s, thisEvent).toInt(),
+              -1);
     open();
     EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_0"_s)->isChecked());
     // Not recurring any more: the flag is cleared.
     c<QCheckBox>(u"ChkRea_0"_s)->setChecked(false);
     EXPECT_FALSE(c<QWidget>(u"cmbRea_0"_s)->isEnabled());
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
-    EXPECT_EQ(office.scalar(u"select EvBroReaFla from EVTable where EVID=?"_s, thisEvent).toInt(), 0);
+    EXPECT_EQ(office.scalar(u"select EvBroReaFla from EVTable where EVID=?"_s, thisEvent).toInt(),
+              0);
 }
 
 TEST_F(EventsTest, TimeListsFollowTheClockInterval)
@@ -398,10 +422,11 @@ TEST_F(EventsTest, TimeListsFollowTheClockInterval)
     const struct {
         QTime t;
         int index;
-    } cases[] = {{QTime(9, 0), 36}, {QTime(9, 7), 37}, {QTime(9, 15), 37}, {QTime(0, 0), 0},
-                 {QTime(23, 59), 96}, {QTime(17, 30), 70}};
+    } cases[] = {{QTime(9, 0), 36}, {QTime(9, 7), 37},   {QTime(9, 15), 37},
+                 {QTime(0, 0), 0},  {QTime(23, 59), 96}, {QTime(17, 30), 70}};
     for (const auto& k : cases)
-        EXPECT_EQ(w.TimeListIndex(common::AutoDate::fromTime(k.t)), k.index) << k.t.toString().toStdString();
+        EXPECT_EQ(w.TimeListIndex(common::AutoDate::fromTime(k.t)), k.index)
+            << k.t.toString().toStdString();
     w.hide();
     window.reset();
 
@@ -423,9 +448,9 @@ TEST_F(EventsTest, AWednesdayRelabelsSixUnitEntries)
     for (int i = 0; i < units->count(); ++i)
         if (units->itemText(i) != before[i])
             changed << units->itemText(i);
-    EXPECT_EQ(changed, QStringList({"Wednesday", "1st Wednesday of the month", "2nd Wednesday of the month",
-                                    "3rd Wednesday of the month", "4th Wednesday of the month",
-                                    "Last Wednesday of the month"}));
+    EXPECT_EQ(changed, QStringList({"Wednesday", "1st Wednesday of the month",
+                                    "2nd Wednesday of the month", "3rd Wednesday of the month",
+                                    "4th Wednesday of the month", "Last Wednesday of the month"}));
     EXPECT_EQ(units->itemData(2).toInt(), -7);
     EXPECT_EQ(units->itemData(12).toInt(), -2);
     // Not a date: the labels stay.
@@ -466,7 +491,8 @@ TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
     const qint64 cm = w.CurrentEventID();
     ASSERT_NE(cm, 0);
     auto times = [&] {
-        auto rs = office.query(u"select EvBroStaTim, evBroDat from EVTable where EvLinID=?"_s, {cm});
+        auto rs =
+            office.query(u"select EvBroStaTim, evBroDat from EVTable where EvLinID=?"_s, {cm});
         rs.moveFirst();
         return rs.value(0).toString() + u" - "_s + rs.value(1).toString();
     };
@@ -493,7 +519,8 @@ TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
 TEST_F(EventsTest, TheGridsColumnsFitAnOfficeScreenWithoutScrollingSideways)
 {
     for (int i = 0; i < 12; ++i) // more rows than the grid shows: its vertical scroll bar comes
-        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann, u"12/%1/2026"_s.arg(10 + i));
+        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann,
+                 u"12/%1/2026"_s.arg(10 + i));
     EMS_EventsFrm& w = open();
     ASSERT_TRUE(showActive(&w));
     // The size the window takes on a 1280 by 800 screen.
@@ -508,7 +535,9 @@ TEST_F(EventsTest, TheGridsColumnsFitAnOfficeScreenWithoutScrollingSideways)
     EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
     // Dates and times are shown whole.
     const QFontMetrics metrics(grid->font());
-    EXPECT_GE(grid->columnWidth(EventListModel::ColDate), metrics.horizontalAdvance(u"12/28/2026"_s));
-    EXPECT_GE(grid->columnWidth(EventListModel::ColETime), metrics.horizontalAdvance(u"12:00 AM"_s));
+    EXPECT_GE(grid->columnWidth(EventListModel::ColDate),
+              metrics.horizontalAdvance(u"12/28/2026"_s));
+    EXPECT_GE(grid->columnWidth(EventListModel::ColETime),
+              metrics.horizontalAdvance(u"12:00 AM"_s));
     w.hide();
 }

@@ -1,6 +1,6 @@
-#include "EventsFixture.h"
-
 #include "core/IcsExport.h"
+
+#include "EventsFixture.h"
 
 #include <QFile>
 #include <QProcess>
@@ -132,7 +132,7 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
         rule(QDate(2024, 8, 4), ruWeekendDays, 2),
         rule(QDate(2024, 2, 24), ruDays, 3, NumOfTimUntil, QDate(2024, 6, 1)),
         rule(QDate(2024, 12, 18), ruWeeks, 2, 5),
-        rule(QDate(2024, 9, 3), ruSecondWeekday, 1, 4),    // RDATEs
+        rule(QDate(2024, 9, 3), ruSecondWeekday, 1, 4), // RDATEs
         rule(QDate(2024, 7, 31), ruWeekendDays, 1, NumOfTimUntil, QDate(2024, 9, 30)),
     };
     QList<IcsEvent> events;
@@ -153,8 +153,8 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
     out.write(buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end));
     out.close();
 
-    const QStringList lines =
-        runPython(python, kExpand, {file, end.toString(u"yyyyMMdd"_s)}).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = runPython(python, kExpand, {file, end.toString(u"yyyyMMdd"_s)})
+                                  .split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), rules.size());
     for (int i = 0; i < rules.size(); ++i) {
         QStringList ours;
@@ -167,8 +167,8 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
 TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
 {
     const QStringList recurring{"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"};
-    addEvent(u"Staff meeting, monthly; room \\2"_s, ann, u"12/31/2026"_s, u"9:00:00 AM"_s, u"10:30:00 AM"_s,
-             recurring, {"-1", "1", "30", "-1"});
+    addEvent(u"Staff meeting, monthly; room \\2"_s, ann, u"12/31/2026"_s, u"9:00:00 AM"_s,
+             u"10:30:00 AM"_s, recurring, {"-1", "1", "30", "-1"});
     addEvent(u"Bob's training"_s, bob, u"12/08/2026"_s, u"11:00 PM"_s, u"12:00:00 AM"_s, recurring,
              {"-1", "1", "-5", "2"});
     addEvent(u"No date"_s, ann, u"soon"_s);
@@ -187,7 +187,8 @@ TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
     EXPECT_TRUE(data.contains("DTSTAMP:20261206T"));
     EXPECT_TRUE(data.contains("SUMMARY:Staff meeting\\, monthly\\; room \\\\2\r\n"));
     EXPECT_TRUE(data.contains("DTSTART:20261231T090000\r\nDTEND:20261231T103000\r\n"));
-    EXPECT_TRUE(data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=28,29,30,31;BYSETPOS=-1\r\n"));
+    EXPECT_TRUE(
+        data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYMONTHDAY=28,29,30,31;BYSETPOS=-1\r\n"));
     // 8 December 2026 is the 2nd Tuesday: the rule fits; the end is midnight of the next day.
     EXPECT_TRUE(data.contains("DTSTART:20261208T230000\r\nDTEND:20261209T000000\r\n"));
     EXPECT_TRUE(data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYDAY=2TU;COUNT=3\r\n"));
@@ -216,7 +217,8 @@ TEST_F(EventsTest, AHostReadsTheCalendarThatTheFileGets)
     ASSERT_TRUE(in.open(QIODevice::ReadOnly));
     QByteArray calendar;
     int skipped = -1;
-    ASSERT_TRUE(readEventsIcs(*office.services(), calendar, &error, &skipped)) << error.toStdString();
+    ASSERT_TRUE(readEventsIcs(*office.services(), calendar, &error, &skipped))
+        << error.toStdString();
     EXPECT_EQ(calendar, in.readAll());
     EXPECT_EQ(skipped, 1);
     EXPECT_EQ(calendar.count("BEGIN:VEVENT"), 1);

@@ -13,7 +13,6 @@
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -41,8 +40,9 @@ public:
 
     QChar anyChar()
     {
-        static const char16_t odd[] = {u'\'', u'"', u'\\', u'[', u']', u'(', u')', u';', u'-', u'*',
-                                       u'\n', u'\r', u'\t', u' ', u'\x7f', u'\x01', u'\xe9', u'\x4e2d',
+        static const char16_t odd[] = {u'\'',     u'"',     u'\\',   u'[',    u']',    u'(',
+                                       u')',      u';',     u'-',    u'*',    u'\n',   u'\r',
+                                       u'\t',     u' ',     u'\x7f', u'\x01', u'\xe9', u'\x4e2d',
                                        u'\xfffd', u'\xd800' /* a lone surrogate */};
         if (chance(50))
             return QChar(odd[below(int(std::size(odd)))]);
@@ -58,9 +58,10 @@ int failures = 0;
 void fail(const char* what, quint32 seed, const QString& input, const QString& detail = QString())
 {
     ++failures;
-    std::fprintf(stderr, "FAILED %s (seed %u)\n  input:  %s\n  detail: %s\n", what, seed,
-                 qPrintable(QString::fromLatin1(input.toUtf8().toPercentEncoding(" '\"[]()=,*;:/."))),
-                 qPrintable(detail));
+    std::fprintf(
+        stderr, "FAILED %s (seed %u)\n  input:  %s\n  detail: %s\n", what, seed,
+        qPrintable(QString::fromLatin1(input.toUtf8().toPercentEncoding(" '\"[]()=,*;:/."))),
+        qPrintable(detail));
 }
 
 // The single-quoted literals of a statement, as the adapter reads it ('' inside one, "..." and
@@ -103,11 +104,43 @@ std::optional<QStringList> literalsOf(const QString& s)
 }
 
 const QStringList kSqlPieces = {
-    "SELECT ", "*", " FROM ", "delete * from ", "DELETE  *  FROM ", "zelowin.dbo.", "paTable",
-    "[Alias Name]", "[a'b]", "(", ")", " right JOIN ", " LEFT JOIN ", " INNER JOIN ", " ON ",
-    "a.b=c.d", "'lit''eral'", "'\\'", "\"ident\"", "\"x\"\"y\"", ",", " ", "\n", " WHERE ", "x=1",
-    " and ", " order by ", "t1", "t2", "CMTable.cmID", "BroChkTable", " union ", "--", "/*", "?",
-    ":name", "''",
+    "SELECT ",
+    "*",
+    " FROM ",
+    "delete * from ",
+    "DELETE  *  FROM ",
+    "zelowin.dbo.",
+    "paTable",
+    "[Alias Name]",
+    "[a'b]",
+    "(",
+    ")",
+    " right JOIN ",
+    " LEFT JOIN ",
+    " INNER JOIN ",
+    " ON ",
+    "a.b=c.d",
+    "'lit''eral'",
+    "'\\'",
+    "\"ident\"",
+    "\"x\"\"y\"",
+    ",",
+    " ",
+    "\n",
+    " WHERE ",
+    "x=1",
+    " and ",
+    " order by ",
+    "t1",
+    "t2",
+    "CMTable.cmID",
+    "BroChkTable",
+    " union ",
+    "--",
+    "/*",
+    "?",
+    ":name",
+    "''",
 };
 
 void fuzzAdapter(Input& in, quint32 seed)
@@ -131,8 +164,8 @@ void fuzzAdapter(Input& in, quint32 seed)
 // database every text without a zero character comes back whole.
 void fuzzQuoting(Input& in, quint32 seed, db::Database* sqlite)
 {
-    const QString text = in.text({"'", "''", "\\", "\\'", "');", "DROP TABLE x;", "--", "\"", "%", "_",
-                                  QString(QChar(0)), "\xc3\xa9"},
+    const QString text = in.text({"'", "''", "\\", "\\'", "');", "DROP TABLE x;", "--", "\"", "%",
+                                  "_", QString(QChar(0)), "\xc3\xa9"},
                                  16);
     const QString quoted = db::SqlDialect::quote(text);
     const auto literals = literalsOf(quoted);
@@ -143,18 +176,21 @@ void fuzzQuoting(Input& in, quint32 seed, db::Database* sqlite)
         db::SqlDialect(db::Backend::Postgres).adapt(select) != select)
         fail("the adapter changes a quoted text", seed, text, select);
     // A lone surrogate cannot travel as UTF-8, a zero character ends a statement's text.
-    if (!sqlite || text.contains(QChar(0)) || QString::fromUtf8(text.toUtf8()) != text || !in.chance(20))
+    if (!sqlite || text.contains(QChar(0)) || QString::fromUtf8(text.toUtf8()) != text ||
+        !in.chance(20))
         return;
     QString error;
-    const QVariant back = sqlite->scalar(QStringLiteral("SELECT ") + sqlite->quote(text), {}, &error);
+    const QVariant back =
+        sqlite->scalar(QStringLiteral("SELECT ") + sqlite->quote(text), {}, &error);
     if (back.toString() != text)
-        fail("a quoted text came back changed from SQLite", seed, text, back.toString() + " " + error);
+        fail("a quoted text came back changed from SQLite", seed, text,
+             back.toString() + " " + error);
 }
 
 const QStringList kDatePieces = {
-    "12", "1", "31", "2026", "26", "0", "99", "9999", "10000", "/", "-", ".", ":", " ", "  ", "AM",
-    "PM", "am", "pm", "a", "p", "T", "Z", "December", "Dec", "Monday", ",", "00", "59", "60", "24",
-    "+", "e5", "1899", "100", "-1", "\t",
+    "12", "1",  "31", "2026", "26", "0",  "99", "9999", "10000", "/",  "-",        ".",   ":",
+    " ",  "  ", "AM", "PM",   "am", "pm", "a",  "p",    "T",     "Z",  "December", "Dec", "Monday",
+    ",",  "00", "59", "60",   "24", "+",  "e5", "1899", "100",   "-1", "\t",
 };
 
 void fuzzDates(Input& in, quint32 seed)
@@ -170,7 +206,8 @@ void fuzzDates(Input& in, quint32 seed)
     const auto again = common::vb::parseDate(shown);
     if (!again || common::vb::cstr(*again) != shown)
         fail("a date does not read back from its own text", seed, text, shown);
-    for (const char* pattern : {"mm/dd/yyyy", "hh:nn ampm", "h:nn am/pm", "General Date", "Long Time"})
+    for (const char* pattern :
+         {"mm/dd/yyyy", "hh:nn ampm", "h:nn am/pm", "General Date", "Long Time"})
         common::vb::format(*parsed, QString::fromLatin1(pattern));
     // Stored as the record writer stores it: never a failure for a text column of dates.
     bool ok = false;
@@ -180,9 +217,12 @@ void fuzzDates(Input& in, quint32 seed)
 }
 
 const QStringList kNumberPieces = {
-    "0", "1", "9", "12", "-", "+", ".", ",", "e", "E", "308", "400", " ", "True", "false", "inf",
-    "nan", "0x1F", "1e30", "99999999999999999999", "2147483647", "2147483648", "-2147483649",
-    "&H10", "1d2", "$",
+    "0",          "1",          "9",           "12",   "-",
+    "+",          ".",          ",",           "e",    "E",
+    "308",        "400",        " ",           "True", "false",
+    "inf",        "nan",        "0x1F",        "1e30", "99999999999999999999",
+    "2147483647", "2147483648", "-2147483649", "&H10", "1d2",
+    "$",
 };
 
 void fuzzNumbers(Input& in, quint32 seed)
@@ -203,10 +243,10 @@ void fuzzNumbers(Input& in, quint32 seed)
     }
     if (const auto lead = common::vb::leadingNumber(text))
         common::vb::roundHalfEven(*lead);
-    for (const db::ColumnType type : {db::ColumnType::Integer, db::ColumnType::SmallInt,
-                                      db::ColumnType::BigInt, db::ColumnType::Double,
-                                      db::ColumnType::Boolean, db::ColumnType::TimeText,
-                                      db::ColumnType::DateTime}) {
+    for (const db::ColumnType type :
+         {db::ColumnType::Integer, db::ColumnType::SmallInt, db::ColumnType::BigInt,
+          db::ColumnType::Double, db::ColumnType::Boolean, db::ColumnType::TimeText,
+          db::ColumnType::DateTime}) {
         bool ok = true;
         QString why;
         const QVariant stored = db::convertText(text, type, &ok, &why);
@@ -216,8 +256,10 @@ void fuzzNumbers(Input& in, quint32 seed)
             (stored.toLongLong() > 2147483647LL || stored.toLongLong() < -2147483648LL))
             fail("a 32-bit column would get a larger number", seed, text, stored.toString());
         if (ok && type == db::ColumnType::DateTime && stored.isValid() &&
-            !QDateTime::fromString(stored.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid())
-            fail("a date-time column would get a text that is no date-time", seed, text, stored.toString());
+            !QDateTime::fromString(stored.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                 .isValid())
+            fail("a date-time column would get a text that is no date-time", seed, text,
+                 stored.toString());
     }
 }
 
@@ -236,19 +278,28 @@ int main(int argc, char** argv)
             seed = args.at(i + 1).toUInt();
     }
     QTemporaryDir dir;
-    auto sqlite = db::Database::open(QStringLiteral("sqlite://") + dir.path() + QStringLiteral("/fuzz.db"));
+    auto sqlite =
+        db::Database::open(QStringLiteral("sqlite://") + dir.path() + QStringLiteral("/fuzz.db"));
 
     for (qint64 i = 0; i < iterations && failures < 20; ++i) {
         const quint32 s = seed + quint32(i);
         Input in(s);
         switch (i % 4) {
-        case 0: fuzzAdapter(in, s); break;
-        case 1: fuzzQuoting(in, s, sqlite.get()); break;
-        case 2: fuzzDates(in, s); break;
-        default: fuzzNumbers(in, s); break;
+        case 0:
+            fuzzAdapter(in, s);
+            break;
+        case 1:
+            fuzzQuoting(in, s, sqlite.get());
+            break;
+        case 2:
+            fuzzDates(in, s);
+            break;
+        default:
+            fuzzNumbers(in, s);
+            break;
         }
     }
-    std::printf("%lld iterations from seed %u: %d failure(s)\n", static_cast<long long>(iterations), seed,
-                failures);
+    std::printf("%lld iterations from seed %u: %d failure(s)\n", static_cast<long long>(iterations),
+                seed, failures);
     return failures == 0 ? 0 : 1;
 }

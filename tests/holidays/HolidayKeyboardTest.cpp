@@ -1,12 +1,11 @@
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
-
 #include "state/SharedState.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
+#include "support/FreshSharedState.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
-#include "support/FreshSharedState.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -17,7 +16,6 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QTableView>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -53,14 +51,8 @@ QString currentName(Ems_HolidayFrm& w)
 
 class HolidayKeyboard : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SharedState::current().GIC = office.services();
-    }
-    void TearDown() override
-    {
-        expectNoVisibleWindows();
-    }
+    void SetUp() override { SharedState::current().GIC = office.services(); }
+    void TearDown() override { expectNoVisibleWindows(); }
     qint64 seed(const QString& name, int obsOn, int month)
     {
         return office.insert(u"HDOCTable"_s, u"hdocID"_s,
@@ -98,8 +90,10 @@ TEST_F(HolidayKeyboard, AddAndDeleteAHolidayWithKeysAlone)
         pressKey(Qt::Key_S, Qt::ControlModifier);
         EXPECT_FALSE(w.HolidayEdited());
         EXPECT_EQ(office.count(u"HDOCTable"_s, u"hdocDes='Gamma'"_s), 1);
-        EXPECT_EQ(office.scalar(u"select hdocObsOn from HDOCTable where hdocDes='Gamma'"_s).toInt(), 3);
-        EXPECT_EQ(office.scalar(u"select hdocObsMon from HDOCTable where hdocDes='Gamma'"_s).toInt(), 3);
+        EXPECT_EQ(office.scalar(u"select hdocObsOn from HDOCTable where hdocDes='Gamma'"_s).toInt(),
+                  3);
+        EXPECT_EQ(
+            office.scalar(u"select hdocObsMon from HDOCTable where hdocDes='Gamma'"_s).toInt(), 3);
 
         // Back to the list on the saved row; Del asks as the button does.
         pressKey(Qt::Key_M, Qt::AltModifier);
@@ -124,10 +118,20 @@ TEST_F(HolidayKeyboard, TabWalksTheWindowAsItReadsAndEveryStopHasAName)
     withHolidayWindow([&](Ems_HolidayFrm& w) {
         ASSERT_EQ(focusedName(), u"TDBG"_s);
         // The list, the edit panel top to bottom, then the bottom row left to right.
-        const QStringList forward = {u"txt_0"_s,  u"Opt_0"_s,   u"CMB_0"_s, u"CMB_1"_s,
-                                     u"CMB_2"_s,  u"CMB_3"_s,   u"ChkNotAppToParEmp"_s,
-                                     u"cmdIcon"_s, u"CmdEd_0"_s, u"CmdEd_1"_s, u"cmd_2"_s,
-                                     u"cmd_1"_s,  u"cmd_3"_s,   u"cmd_0"_s};
+        const QStringList forward = {u"txt_0"_s,
+                                     u"Opt_0"_s,
+                                     u"CMB_0"_s,
+                                     u"CMB_1"_s,
+                                     u"CMB_2"_s,
+                                     u"CMB_3"_s,
+                                     u"ChkNotAppToParEmp"_s,
+                                     u"cmdIcon"_s,
+                                     u"CmdEd_0"_s,
+                                     u"CmdEd_1"_s,
+                                     u"cmd_2"_s,
+                                     u"cmd_1"_s,
+                                     u"cmd_3"_s,
+                                     u"cmd_0"_s};
         EXPECT_EQ(tabChain(), forward);
         QStringList backward(forward.rbegin(), forward.rend());
         EXPECT_EQ(tabChain(true), backward);
@@ -165,7 +169,8 @@ TEST_F(HolidayKeyboard, LargeFontAndDarkPaletteLeaveNothingCut)
             if (!c->isVisible())
                 continue;
             if (qobject_cast<QLabel*>(c) || qobject_cast<QAbstractButton*>(c)) {
-                EXPECT_GE(c->width(), c->minimumSizeHint().width()) << c->objectName().toStdString();
+                EXPECT_GE(c->width(), c->minimumSizeHint().width())
+                    << c->objectName().toStdString();
             }
             if (qobject_cast<QComboBox*>(c)) {
                 EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();

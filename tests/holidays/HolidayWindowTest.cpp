@@ -1,12 +1,11 @@
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
-
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/ui/Modal.h"
-#include "support/FreshSharedState.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,7 +20,6 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableView>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -60,11 +58,12 @@ protected:
     qint64 seed(const QString& name, int useDat, int obsOn, int weekday, int month, int sat = 0,
                 int sun = 0, const QString& icon = kFlag)
     {
-        return office.insert(u"HDOCTable"_s, u"hdocID"_s,
-                             {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay",
-                              "hdocObsMon", "hdocOnSat", "hdocOnSun", "hdocIcoFilNam",
-                              "hdocNotAppToParEmp", "hdocHolFla", "hdocOffColFla", "hdocPayFla"},
-                             {name, 1, useDat, obsOn, weekday, month, sat, sun, icon, 0, -1, -1, -1});
+        return office.insert(
+            u"HDOCTable"_s, u"hdocID"_s,
+            {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay", "hdocObsMon",
+             "hdocOnSat", "hdocOnSun", "hdocIcoFilNam", "hdocNotAppToParEmp", "hdocHolFla",
+             "hdocOffColFla", "hdocPayFla"},
+            {name, 1, useDat, obsOn, weekday, month, sat, sun, icon, 0, -1, -1, -1});
     }
     // One stored column of a holiday.
     QVariant stored(qint64 id, const QString& column)
@@ -81,7 +80,10 @@ protected:
         for (const auto& [column, value] : expected)
             EXPECT_EQ(stored(id, QLatin1String(column)).toInt(), value) << column;
     }
-    qint64 onlyNewId() { return office.scalar(u"select max(hdocID) from HDOCTable"_s).toLongLong(); }
+    qint64 onlyNewId()
+    {
+        return office.scalar(u"select max(hdocID) from HDOCTable"_s).toLongLong();
+    }
 
     // Opens a window with the list loaded (not shown).
     std::unique_ptr<Ems_HolidayFrm> open()
@@ -171,12 +173,13 @@ TEST_F(HolidayWindow, CombosCarryTheStoredValuesAndComboIndexFindsThem)
         QString first, last;
         int firstValue, lastValue;
     };
-    const Combo combos[] = {
-        {0, 31, "1st", "31st", 1, 31},          {1, 12, "January", "December", 1, 12},
-        {2, 3, "No alternate day", "Monday after", 0, 2},
-        {3, 3, "No alternate date", "Monday after", 0, 2},
-        {4, 5, "First", "Last", 1, 0},          {5, 7, "Monday", "Sunday", 2, 1},
-        {6, 12, "January", "December", 1, 12}};
+    const Combo combos[] = {{0, 31, "1st", "31st", 1, 31},
+                            {1, 12, "January", "December", 1, 12},
+                            {2, 3, "No alternate day", "Monday after", 0, 2},
+                            {3, 3, "No alternate date", "Monday after", 0, 2},
+                            {4, 5, "First", "Last", 1, 0},
+                            {5, 7, "Monday", "Sunday", 2, 1},
+                            {6, 12, "January", "December", 1, 12}};
     for (const Combo& c : combos) {
         auto* cmb = control<QComboBox>(w.get(), u"CMB_%1"_s.arg(c.index));
         ASSERT_TRUE(cmb);
@@ -221,9 +224,14 @@ TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
     EXPECT_EQ(w->CurrentHolidayID(), id);
     EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
     EXPECT_EQ(stored(id, "hdocDes").toString(), u"Memorial Day"_s);
-    expectStored(id, {{"hdocInAct", 1}, {"hdocUseDatFla", 0}, {"hdocObsOn", 0},
-                 {"hdocObsWeeDay", 2}, {"hdocObsMon", 5}, {"hdocOnSat", 0}, {"hdocOnSun", 0},
-                 {"hdocNotAppToParEmp", 0}});
+    expectStored(id, {{"hdocInAct", 1},
+                      {"hdocUseDatFla", 0},
+                      {"hdocObsOn", 0},
+                      {"hdocObsWeeDay", 2},
+                      {"hdocObsMon", 5},
+                      {"hdocOnSat", 0},
+                      {"hdocOnSun", 0},
+                      {"hdocNotAppToParEmp", 0}});
     EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
 
     EXPECT_EQ(dateCell(*w, u"Memorial Day"_s), u"on the Last Monday of May"_s);
@@ -244,8 +252,13 @@ TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
     control<QCheckBox>(w.get(), "ChkNotAppToParEmp")->setChecked(true);
     click(*w, "CmdEd_0");
     const qint64 july = onlyNewId();
-    expectStored(july, {{"hdocUseDatFla", -1}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 0},
-                 {"hdocObsMon", 7}, {"hdocOnSat", 1}, {"hdocOnSun", 0}, {"hdocNotAppToParEmp", 1}});
+    expectStored(july, {{"hdocUseDatFla", -1},
+                        {"hdocObsOn", 4},
+                        {"hdocObsWeeDay", 0},
+                        {"hdocObsMon", 7},
+                        {"hdocOnSat", 1},
+                        {"hdocOnSun", 0},
+                        {"hdocNotAppToParEmp", 1}});
     EXPECT_EQ(dateCell(*w, u"Independence Day"_s), u"4th day of July"_s);
 
     // A name of blanks is not empty: it passes and keeps its blanks.
@@ -278,8 +291,12 @@ TEST_F(HolidayWindow, SwitchingToRuleZeroesShifts)
     click(*w, "CmdEd_0");
 
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
-    expectStored(id, {{"hdocUseDatFla", 0}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 5},
-                 {"hdocObsMon", 12}, {"hdocOnSat", 0}, {"hdocOnSun", 0}});
+    expectStored(id, {{"hdocUseDatFla", 0},
+                      {"hdocObsOn", 4},
+                      {"hdocObsWeeDay", 5},
+                      {"hdocObsMon", 12},
+                      {"hdocOnSat", 0},
+                      {"hdocOnSun", 0}});
     EXPECT_EQ(dateCell(*w, u"Christmas"_s), u"on the Fourth Thursday of December"_s);
 }
 
@@ -295,9 +312,9 @@ TEST_F(HolidayWindow, ValidationGathersEveryReasonAndNoStaysInTheEdit)
     ASSERT_EQ(prompts->shown.size(), 1);
     const ui::MessageBoxRequest box = prompts->shown.last();
     EXPECT_EQ(box.text, u"Please double check the data for the following reason:\r\n\r\n"
-                                       "[Name of Holiday] cannot be blank.\r\n"
-                                       "Observed day of week and month cannot be empty.\r\n\r\n"
-                                       "Would you like to proceed without saving current editing?"_s);
+                        "[Name of Holiday] cannot be blank.\r\n"
+                        "Observed day of week and month cannot be empty.\r\n\r\n"
+                        "Would you like to proceed without saving current editing?"_s);
     EXPECT_EQ(box.buttons, 4);
     EXPECT_EQ(box.icon, 0);
     EXPECT_EQ(box.defaultButton, 256);
@@ -308,8 +325,8 @@ TEST_F(HolidayWindow, ValidationGathersEveryReasonAndNoStaysInTheEdit)
     click(*w, "Opt_0");
     name(*w)->setText(u"Bank day"_s);
     choose(*w, 0, u"2nd"_s);
-    prompts->expect(u"\r\n\r\nDay and month cannot be empty.\r\n\r\n"_s,
-                    u"Holiday setup"_s, ui::vbYes);
+    prompts->expect(u"\r\n\r\nDay and month cannot be empty.\r\n\r\n"_s, u"Holiday setup"_s,
+                    ui::vbYes);
     click(*w, "CmdEd_0");
     EXPECT_TRUE(w->HolidayEdited());
     EXPECT_EQ(office.count(u"HDOCTable"_s), 0);
@@ -337,10 +354,18 @@ TEST_F(HolidayWindow, UnsavedEditQuestionForEachCommandAndAnswer)
 
             prompts->expect(u"Would you like to save the changes?"_s, u"Save Changes"_s, answer);
             switch (command) {
-            case New: click(*w, "cmd_2"); break;
-            case Exit: click(*w, "cmd_0"); break;
-            case Cancel: click(*w, "CmdEd_1"); break;
-            case RowChange: selectRow(*w, u"Beta"_s); break;
+            case New:
+                click(*w, "cmd_2");
+                break;
+            case Exit:
+                click(*w, "cmd_0");
+                break;
+            case Cancel:
+                click(*w, "CmdEd_1");
+                break;
+            case RowChange:
+                selectRow(*w, u"Beta"_s);
+                break;
             }
             ASSERT_EQ(prompts->shown.size(), 1);
             EXPECT_EQ(prompts->shown.first().buttons, 3);
@@ -491,7 +516,7 @@ TEST_F(HolidayWindow, IconChoiceKeepsCopiesOrRefuses)
     // Not an icon.
     answer = outside + u"picture.png"_s;
     prompts->expect(u"PICTURE.PNG is not an icon file.\r\n"
-                                   "You can only select a file with an ICO extension."_s,
+                    "You can only select a file with an ICO extension."_s,
                     u"Icon file"_s, ui::vbOK);
     click(*w, "cmdIcon");
     EXPECT_EQ(w->iconPath(), kFlag);
@@ -500,14 +525,15 @@ TEST_F(HolidayWindow, IconChoiceKeepsCopiesOrRefuses)
     answer = outside + u"flagusa.ICO"_s;
     prompts->expect(u"flagusa.ICO already exists in "_s + office.dataFolder() +
                         u"ICONS file folder.\r\n"
-                                       "Please rename the source icon file name and select it again."_s,
+                        "Please rename the source icon file name and select it again."_s,
                     u"Icon file"_s, ui::vbOK);
     click(*w, "cmdIcon");
     EXPECT_EQ(w->iconPath(), kFlag);
     EXPECT_FALSE(w->HolidayEdited());
     EXPECT_EQ(QDir(icons).entryList(QDir::Files).size(), iconsBefore);
 
-    // Already in the icons folder: kept relative, nothing copied (the click on the picture works too).
+    // Already in the icons folder: kept relative, nothing copied (the click on the picture works
+    // too).
     answer = icons + u"Turkey.ico"_s;
     QMouseEvent press(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
@@ -558,7 +584,8 @@ TEST_F(HolidayWindow, HolidayStartKeepsTheInstanceAndClearsHolidayChanged)
             EXPECT_EQ(&dialog, first);
             EXPECT_FALSE(SharedState::current().HolidayChanged);
             // The fields kept their values; the list shows the holiday in hand.
-            EXPECT_EQ(first->CurrentHolidayID(), office.scalar(u"select hdocID from HDOCTable"_s).toInt());
+            EXPECT_EQ(first->CurrentHolidayID(),
+                      office.scalar(u"select hdocID from HDOCTable"_s).toInt());
             EXPECT_EQ(name(*first)->text(), u"Alpha 2"_s);
             EXPECT_EQ(currentName(*first), u"Alpha 2"_s);
             return int(QDialog::Rejected);

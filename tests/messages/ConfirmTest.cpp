@@ -24,8 +24,8 @@ struct Note {
 QList<Note> notesOf(Office& office)
 {
     QList<Note> notes;
-    db::Recordset rs =
-        office.query("select NTPid, NTTxt, NTLinID, NTPayRel from NoteTable where NTKind='Note' order by NTID");
+    db::Recordset rs = office.query(
+        "select NTPid, NTTxt, NTLinID, NTPayRel from NoteTable where NTKind='Note' order by NTID");
     for (rs.moveFirst(); !rs.eof(); rs.moveNext())
         notes << Note{qint32(rs.value("NTPid").toLongLong()), rs.value("NTTxt").toString(),
                       rs.value("NTLinID").toLongLong(), rs.value("NTPayRel").toLongLong() != 0};
@@ -42,10 +42,12 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     sender.SendMessage();
     sender.Unload();
     const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
-    const qint32 rowId = office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toInt();
+    const qint32 rowId =
+        office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toInt();
     ASSERT_NE(rowId, 0);
     QList<qint32> machineRow;
-    const qint32 toWs2 = seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &machineRow);
+    const qint32 toWs2 =
+        seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &machineRow);
     removeSignalFiles();
 
     // BEN at WS2 lists it in bold with the confirm panel.
@@ -54,12 +56,14 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     ASSERT_TRUE(show(w, cmId));
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
-    EXPECT_FALSE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w)); // no confirmation was asked for
+    EXPECT_FALSE(
+        control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w)); // no confirmation was asked for
     EXPECT_TRUE(textBox(w)->isReadOnly());
 
     button(w, 2)->click();
     EXPECT_EQ(recipient(rowId, "BroChkDonDis").toInt(), -1);
-    EXPECT_EQ(recipient(rowId, "BroChkLasReaDatTim").toDateTime(), QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    EXPECT_EQ(recipient(rowId, "BroChkLasReaDatTim").toDateTime(),
+              QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     EXPECT_EQ(recipient(rowId, "BroChkPID").toInt(), ben);
     EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
     EXPECT_FALSE(bold(w, cmId));
@@ -68,8 +72,10 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     // The computer's row gets the confirming employee.
     ASSERT_TRUE(show(w, toWs2));
     button(w, 2)->click();
-    expectColumns("select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?", {machineRow[0]},
-                  {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
+    expectColumns(
+        "select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
+        {machineRow[0]},
+        {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
     w.Unload();
 }
 
@@ -93,13 +99,13 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
 
 TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
 {
-    const qint32 seen = seed({.who = "BEN", .pid = ben, .subject = "Seen", .body = "The seen one",
-                              .needConfirm = false},
-                             {{front}});
+    const qint32 seen = seed(
+        {.who = "BEN", .pid = ben, .subject = "Seen", .body = "The seen one", .needConfirm = false},
+        {{front}});
     QList<qint32> rows;
-    const qint32 hidden = seed({.who = "BEN", .pid = ben, .subject = "Hidden", .body = "Not for the list",
-                                .typ = "-1"},
-                               {{front}}, &rows);
+    const qint32 hidden = seed(
+        {.who = "BEN", .pid = ben, .subject = "Hidden", .body = "Not for the list", .typ = "-1"},
+        {{front}}, &rows);
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(showActive(&w));
     ASSERT_EQ(model(w)->rowCount(), 2);
@@ -121,8 +127,9 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     {
         ModalScript none; // no reply or forward window may open
         for (int index : {2, 3, 4, 5, 6})
-            control<QPushButton>(&w, nth("ConfirmCmdTo", index))->click(); // on a button no one can see
-        pressButton(w, "TB", "Delete");      // asks nothing
+            control<QPushButton>(&w, nth("ConfirmCmdTo", index))
+                ->click();              // on a button no one can see
+        pressButton(w, "TB", "Delete"); // asks nothing
     }
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_EQ(office.count("CMTable", "cmID=?", {hidden}), 1);
@@ -141,7 +148,8 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
 TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
 {
     QList<qint32> rows;
-    const qint32 cmId = seed({.who = "BEN", .pid = ben, .subject = "Policy", .needConfirm = true}, {{front}}, &rows);
+    const qint32 cmId = seed({.who = "BEN", .pid = ben, .subject = "Policy", .needConfirm = true},
+                             {{front}}, &rows);
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(show(w, cmId));
     ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
@@ -167,7 +175,8 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
 TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
 {
     // The panel's own payroll box is offered to a user with the right.
-    office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla"}, {"FRONT", "Tim_Mar_Pay_Rel_Mes", -1});
+    office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla"},
+                  {"FRONT", "Tim_Mar_Pay_Rel_Mes", -1});
     const qint32 patient = office.addPerson("Patient", "Pat", "PP", false);
     struct Case {
         const char* name;
@@ -185,9 +194,13 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
         SCOPED_TRACE(c.name);
         office.exec("delete from NoteTable");
         const qint32 sender = c.fromSelf ? front : carl;
-        const qint32 cmId = seed({.who = c.fromSelf ? "FRONT" : "CARL", .pid = sender, .subject = "Hours",
-                                  .body = "  Overtime fixed  ", .needConfirm = c.saveAfterDisplay,
-                                  .payroll = c.payroll && !c.markedInPanel, .saveAfterDisplay = c.saveAfterDisplay},
+        const qint32 cmId = seed({.who = c.fromSelf ? "FRONT" : "CARL",
+                                  .pid = sender,
+                                  .subject = "Hours",
+                                  .body = "  Overtime fixed  ",
+                                  .needConfirm = c.saveAfterDisplay,
+                                  .payroll = c.payroll && !c.markedInPanel,
+                                  .saveAfterDisplay = c.saveAfterDisplay},
                                  {{front, 0, "", "", c.saveTo, c.assPid}});
         tzSndMsgFrm& w = openFull();
         ASSERT_TRUE(show(w, cmId));
@@ -206,9 +219,11 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
             EXPECT_EQ(notes[i].person, c.notes[i]);
             EXPECT_EQ(notes[i].message, cmId);
             EXPECT_EQ(notes[i].payroll, c.payroll);
-            EXPECT_EQ(notes[i].text, "From: " + office.services()->personName(sender) + "\r\nTO: " + to +
-                                         "\r\nSubject: Hours\r\nDate: 12/6/2026 10:00 AM\r\n\r\nOvertime fixed" +
-                                         (c.saveAfterDisplay ? "\r\nConfirmed by FRONT on 12/6/2026 at 10:00 AM" : ""));
+            EXPECT_EQ(
+                notes[i].text,
+                "From: " + office.services()->personName(sender) + "\r\nTO: " + to +
+                    "\r\nSubject: Hours\r\nDate: 12/6/2026 10:00 AM\r\n\r\nOvertime fixed" +
+                    (c.saveAfterDisplay ? "\r\nConfirmed by FRONT on 12/6/2026 at 10:00 AM" : ""));
         }
         EXPECT_EQ(header(cmId, "cmDocAftDis").toInt(), -1);
         if (c.payroll) {
@@ -225,9 +240,12 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
 {
     ModalScript modals; // any window shown fails the test
     QList<qint32> rows;
-    const qint32 cmId =
-        seed({.who = "CARL", .pid = carl, .subject = "Budget", .body = "Numbers attached", .receipt = true}, {{front}},
-             &rows);
+    const qint32 cmId = seed({.who = "CARL",
+                              .pid = carl,
+                              .subject = "Budget",
+                              .body = "Numbers attached",
+                              .receipt = true},
+                             {{front}}, &rows);
     auto& st = SharedState::current();
     st.Notes = "kept";
     tzSndMsgFrm& w = openFull();
@@ -237,10 +255,14 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
     const qint32 receipt = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(receipt, cmId);
     EXPECT_EQ(header(receipt, "CMSubjec").toString(), "RR: Budget");
-    EXPECT_TRUE(header(receipt, "cmDoc").toString().startsWith(
-        "Return Receipt. Message received by FRONT on 12/06/2026 10:00 am"));
+    EXPECT_TRUE(
+        header(receipt, "cmDoc")
+            .toString()
+            .startsWith("Return Receipt. Message received by FRONT on 12/06/2026 10:00 am"));
     EXPECT_EQ(header(receipt, "cmConRec").toInt(), 0); // no receipt for a receipt
-    EXPECT_EQ(office.scalar("select BroChkPID from BroChkTable where BroChkLinID=?", {receipt}).toInt(), carl);
+    EXPECT_EQ(
+        office.scalar("select BroChkPID from BroChkTable where BroChkLinID=?", {receipt}).toInt(),
+        carl);
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
     // The shared values are as they were.
     EXPECT_EQ(st.ReplyFlag, -1);
@@ -253,7 +275,8 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
 TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
 {
     QList<qint32> rows;
-    const qint32 cmId = seed({"CARL", carl, "Schedule", "Can you swap Friday?"}, {{front}, {ben}}, &rows);
+    const qint32 cmId =
+        seed({"CARL", carl, "Schedule", "Can you swap Friday?"}, {{front}, {ben}}, &rows);
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(show(w, cmId));
     button(w, 3)->click(); // snooze
@@ -263,7 +286,8 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
         int index;
         QString title, subject;
         bool toAuthor;
-    } cases[] = {{4, "Reply Message", "RE: Schedule", true}, {5, "Forward Message", "FW: Schedule", false}};
+    } cases[] = {{4, "Reply Message", "RE: Schedule", true},
+                 {5, "Forward Message", "FW: Schedule", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         ASSERT_TRUE(show(w, cmId));
@@ -303,13 +327,18 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
         return accept;
     });
     QList<qint32> rows;
-    const qint32 plain = seed({"CARL", carl, "Call Mrs. Smith", "About her refill"}, {{front}}, &rows);
-    const qint32 chosen = seed({.who = "CARL", .pid = carl, .subject = "Lab", .body = "Results normal",
+    const qint32 plain =
+        seed({"CARL", carl, "Call Mrs. Smith", "About her refill"}, {{front}}, &rows);
+    const qint32 chosen = seed({.who = "CARL",
+                                .pid = carl,
+                                .subject = "Lab",
+                                .body = "Results normal",
                                 .saveAfterDisplay = true},
                                {{front, 0, "", "", 1, patient}});
     tzSndMsgFrm& w = openFull();
-    const QString todo = "select NTPid, NTTxt, NTTitle, NTSrc, NTCat, NTSubCat, NTWho from NoteTable "
-                         "where NTKind='ToDo' order by NTID desc";
+    const QString todo =
+        "select NTPid, NTTxt, NTTitle, NTSrc, NTCat, NTSubCat, NTWho from NoteTable "
+        "where NTKind='ToDo' order by NTID desc";
 
     // Accepted: filed for the sender; saved after display to a chosen person: for that person.
     for (const auto& [cmId, person] : {std::pair{plain, carl}, std::pair{chosen, patient}}) {
@@ -320,9 +349,13 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     }
     EXPECT_EQ(dialogTitle, "Lab");
     expectColumns(todo + " limit 1 offset 1", {},
-                  {{"NTPid", QString::number(carl)}, {"NTTxt", "About her refill"},
-                   {"NTTitle", "Call Mrs. Smith (call back)"}, {"NTSrc", "CM"}, {"NTCat", "ToDo"},
-                   {"NTSubCat", "Comment"}, {"NTWho", "FRONT"}});
+                  {{"NTPid", QString::number(carl)},
+                   {"NTTxt", "About her refill"},
+                   {"NTTitle", "Call Mrs. Smith (call back)"},
+                   {"NTSrc", "CM"},
+                   {"NTCat", "ToDo"},
+                   {"NTSubCat", "Comment"},
+                   {"NTWho", "FRONT"}});
 
     // Cancelled: nothing filed, the message stays unread.
     accept = false;
@@ -343,7 +376,8 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     atWorkstation(0, station);
     tzSndMsgFrm& ws3 = openFull("MsgHisAll");
     ASSERT_TRUE(show(ws3, backup));
-    prompter->expect("Cannot add this message to ToDoList due to missing Employee ID.", "Save to ToDo List", 1);
+    prompter->expect("Cannot add this message to ToDoList due to missing Employee ID.",
+                     "Save to ToDo List", 1);
     button(ws3, 6)->click();
     EXPECT_FALSE(asked);
     EXPECT_EQ(office.count("NoteTable"), 2);

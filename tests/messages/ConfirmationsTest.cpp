@@ -125,7 +125,8 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     // The panel under the message: pending first, To before Cc, the computer with who confirmed.
     clickRow(w, autoclave);
     ASSERT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
-    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisible()) << "the received message's panel is not the sender's";
+    EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisible())
+        << "the received message's panel is not the sender's";
     EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(),
               "2 of 5 confirmed - needs confirmation, 3 not confirmed yet");
     EXPECT_EQ(panelRows(w),
@@ -154,12 +155,14 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_EQ(w.CMID(), 0);
     EXPECT_FALSE(textBox(w)->isReadOnly());
     EXPECT_EQ(subjectBox(w)->text(), "RE: Autoclave out");
-    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "BB, WS3") << "nobody of To is left: the Cc ones go to To";
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "BB, WS3")
+        << "nobody of To is left: the Cc ones go to To";
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "");
     EXPECT_EQ(textBox(w)->toPlainText(),
               "\n------ Original Message ------\nFrom: Fay Front, To: NN, DD, WS2, "
               "Cc: BB, WS3/ Subject: Autoclave out\nUse room 3 until Friday.");
-    EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked()) << "it needs confirmation as the original did";
+    EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked())
+        << "it needs confirmation as the original did";
     EXPECT_TRUE(textBox(w)->hasFocus());
     EXPECT_EQ(w.windowTitle(), "New Message");
 
@@ -293,10 +296,12 @@ TEST_F(ConfirmationsDemo, TheFrontDesksSentItemsShowWhoIsStillPending)
     QTest::qWait(20);
     EXPECT_EQ(subjectBox(w)->text(), "New phone system on Monday");
     ASSERT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
-    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(), "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
+    EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(),
+              "4 of 6 confirmed - needs confirmation, 2 not confirmed yet");
     ASSERT_EQ(control<QTableWidget>(&w, "lstConfirmations")->rowCount(), 6);
     for (int r = 0; r < 2; ++r)
-        EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->item(r, 2)->text(), "Pending") << r;
+        EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->item(r, 2)->text(), "Pending")
+            << r;
     saveScreenshot(w, "confirmations.png");
 }
 

@@ -1,6 +1,5 @@
 // Reading a message into the form, reply, forward and return receipt, and the compose helpers.
 #include "fixture.h"
-
 #include "messages/ComposeHelpers.h"
 #include "ui/DateCombo.h"
 
@@ -24,7 +23,8 @@ using FormTest = ComposeTest;
 
 TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
 {
-    const qint32 id = seed(fromDoctor("Lunch", "Pizza at noon"), {{front}, {nurse}, {0, 1, "WS2"}, {doctor, 2}});
+    const qint32 id =
+        seed(fromDoctor("Lunch", "Pizza at noon"), {{front}, {nurse}, {0, 1, "WS2"}, {doctor, 2}});
     tzSndMsgFrm& w = open();
     w.LoadMessage(9, 0, id);
 
@@ -40,7 +40,9 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_EQ(w.CMID(), id);
     EXPECT_EQ(w.CMDBName(), "MESSAGE.MDB");
     EXPECT_EQ(control<ui::DateCombo>(&w, "DateCmb_Abs")->text(), "12/06/2026");
-    EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"), control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()), front);
+    EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"),
+                        control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()),
+              front);
     ASSERT_TRUE(buttonOf(w, "TB", "Delete"));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
     EXPECT_FALSE(w.hasUnsavedChanges());
@@ -69,7 +71,8 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
 
 TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
 {
-    const qint64 absence = office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
+    const qint64 absence =
+        office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
     const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)));
     const qint32 gone = seed(fromDoctor("G", "g", "1", 999999));
     tzSndMsgFrm& w = open();
@@ -119,11 +122,13 @@ TEST_P(ReplyTest, SubjectBodyAndRecipients)
             EXPECT_FALSE(control<QCheckBox>(&w, nth("chkDoc", i))->isChecked()) << i;
         }
     const QString quote = "\n------ Original Message ------\nFrom: " + st.GIC->personName(doctor) +
-                          ", To: FF, NN, Cc: WS2/ Subject: " + c.subject.trimmed() + "\nOriginal text";
+                          ", To: FF, NN, Cc: WS2/ Subject: " + c.subject.trimmed() +
+                          "\nOriginal text";
     EXPECT_EQ(textBox(w)->toPlainText(), "My note." + (c.quoted ? quote : QString()));
     EXPECT_EQ(w.toPids(0), c.toAuthor ? ids({doctor}) : QString());
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.toAuthor ? "DD" : "");
-    EXPECT_TRUE(w.toPids(1).isEmpty() && control<QLineEdit>(&w, "txtTo_1")->text().isEmpty() && w.toMachines(0).isEmpty());
+    EXPECT_TRUE(w.toPids(1).isEmpty() && control<QLineEdit>(&w, "txtTo_1")->text().isEmpty() &&
+                w.toMachines(0).isEmpty());
     EXPECT_FALSE(w.hasUnsavedChanges());
 }
 

@@ -1,22 +1,21 @@
 // The message window worked from the keyboard alone, as a user meets it: shown, active, Qt
 // giving the focus, then keys; and what a screen reader is given to read.
-#include "fixture.h"
 #include "core/Snoozes.h"
+#include "fixture.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QPalette>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QHeaderView>
-#include <QTabBar>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolBar>
-
 #include <algorithm>
 
 namespace tzsndmsg::testing {
@@ -87,8 +86,9 @@ TEST_F(Keyboard, ComposeAndSendWithoutTheMouse)
 TEST_F(Keyboard, ConfirmAMessageFromTheList)
 {
     QList<qint32> rows;
-    seed({.who = "BEN", .pid = ben, .subject = "Policy", .body = "Read it all", .needConfirm = true},
-         {{front}}, &rows);
+    seed(
+        {.who = "BEN", .pid = ben, .subject = "Policy", .body = "Read it all", .needConfirm = true},
+        {{front}}, &rows);
     tzSndMsgFrm& w = openListShown();
     ASSERT_EQ(focusedName(), "TDBG"); // the full window starts on its list
     pressKey(Qt::Key_Home);
@@ -110,8 +110,8 @@ TEST_F(Keyboard, ConfirmAMessageFromTheList)
 TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
 {
     QList<qint32> rows;
-    const qint32 cmId =
-        seed({.who = "BEN", .pid = ben, .subject = "Call back", .body = "Mrs Green"}, {{front}}, &rows);
+    const qint32 cmId = seed(
+        {.who = "BEN", .pid = ben, .subject = "Call back", .body = "Mrs Green"}, {{front}}, &rows);
     tzSndMsgFrm& w = openListShown();
     pressKey(Qt::Key_Home);
     pressKey(Qt::Key_Return);
@@ -128,7 +128,8 @@ TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
     ASSERT_EQ(snoozes.size(), 1);
     EXPECT_EQ(snoozes[0].row, rows[0]);
     EXPECT_EQ(snoozes[0].message, cmId);
-    EXPECT_EQ(snoozes[0].made.secsTo(snoozes[0].at), 15 * 60) << "Display this message 15 minutes later";
+    EXPECT_EQ(snoozes[0].made.secsTo(snoozes[0].at), 15 * 60)
+        << "Display this message 15 minutes later";
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_TRUE(prompter->shown.isEmpty());
@@ -137,8 +138,10 @@ TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
 
 TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
 {
-    const qint32 read = seed({.who = "BEN", .pid = ben, .subject = "Read one"}, {{front, 0, "", "-1"}});
-    const qint32 other = seed({.who = "CARL", .pid = carl, .subject = "Another"}, {{front, 0, "", "-1"}});
+    const qint32 read =
+        seed({.who = "BEN", .pid = ben, .subject = "Read one"}, {{front, 0, "", "-1"}});
+    const qint32 other =
+        seed({.who = "CARL", .pid = carl, .subject = "Another"}, {{front, 0, "", "-1"}});
     tzSndMsgFrm& w = openListShown();
     ASSERT_EQ(focusedName(), "TDBG");
     ASSERT_EQ(subjects(w), (QStringList{"Read one", "Another"}));
@@ -172,7 +175,8 @@ TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
 TEST_F(Keyboard, ViewsAndSearchByKeys)
 {
     seed({.who = "BEN", .pid = ben, .subject = "Inbox one"}, {{front, 0, "", "-1"}});
-    seed({.who = "BEN", .pid = ben, .subject = "Filed one", .purged = "256"}, {{front, 0, "", "-1"}});
+    seed({.who = "BEN", .pid = ben, .subject = "Filed one", .purged = "256"},
+         {{front, 0, "", "-1"}});
     seed({.who = "FRONT", .pid = front, .subject = "Sent one"}, {{ben}});
     tzSndMsgFrm& w = openListShown();
     struct Step {
@@ -212,14 +216,15 @@ TEST_F(Keyboard, ViewsAndSearchByKeys)
 // Every view's chain: each control once, in the order the window reads, with a name, and back.
 TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
 {
-    const qint32 asked = seed({.who = "FRONT", .pid = front, .subject = "Sign the rota", .needConfirm = true},
-                              {{ben}, {carl}});
+    const qint32 asked =
+        seed({.who = "FRONT", .pid = front, .subject = "Sign the rota", .needConfirm = true},
+             {{ben}, {carl}});
     seed({.who = "BEN", .pid = ben, .subject = "Hello"}, {{front}});
     // Cycles, each from the control its view starts on. The sender list is off for this login,
     // the radio pair is one stop as the desktop has it, a date box is reached through its edit.
-    const QStringList compose{"CmdTo_0", "txtTo_0", "CmdTo_2",  "CmdTo_3",  "CmdTo_1",
-                              "txtTo_1", "txtSubject", "txtMsg", "dateEdit", "OptPub_0",
-                              "chkDoc_0", "chkDoc_1", "chkDoc_2", "chkDoc_3", "cmbAla"};
+    const QStringList compose{"CmdTo_0",  "txtTo_0",    "CmdTo_2",  "CmdTo_3",  "CmdTo_1",
+                              "txtTo_1",  "txtSubject", "txtMsg",   "dateEdit", "OptPub_0",
+                              "chkDoc_0", "chkDoc_1",   "chkDoc_2", "chkDoc_3", "cmbAla"};
     auto group = [](const QString& i) {
         QStringList names;
         for (const char* n : {"ChkBro", "ChkFro", "ChkUnt", "ChkRea", "txtReaEve", "cmbRea",
@@ -237,10 +242,11 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
         bool delivery = false; // the second page of the tab strip
     } views[] = {
         {"compact", false, 0, compose + QStringList{"TS"}},
-        {"delivery", false, 0,
-         QStringList{"TS"} + group("0") + group("1"), true}, // the dates wait for their boxes
+        {"delivery", false, 0, QStringList{"TS"} + group("0") + group("1"),
+         true}, // the dates wait for their boxes
         {"inbox", true, 0,
-         QStringList{"TDBG", "TS"} + compose + confirmPanel + QStringList{"txtSearch", "chkSearchAll"}},
+         QStringList{"TDBG", "TS"} + compose + confirmPanel +
+             QStringList{"txtSearch", "chkSearchAll"}},
         {"sent items", true, asked,
          QStringList{"TDBG", "TS"} + compose +
              QStringList{"cmdRemindOthers", "lstConfirmations", "txtSearch", "chkSearchAll"}},
@@ -273,7 +279,8 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
 TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
 {
     seed({.who = "BEN", .pid = ben, .subject = "Pay", .payroll = true}, {{front}});
-    seed({.who = "BEN", .pid = ben, .subject = "Old", .date = "11/01/2026"}, {{front, 0, "", "-1"}});
+    seed({.who = "BEN", .pid = ben, .subject = "Old", .date = "11/01/2026"},
+         {{front, 0, "", "-1"}});
     seed({.who = "FRONT", .pid = front, .subject = "Rota", .needConfirm = true}, {{ben}, {carl}});
     tzSndMsgFrm& w = openListShown();
     const int subject = 6, pr = 7;
@@ -310,8 +317,10 @@ TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
         pump();
         EXPECT_LE(w.height(), 800);
         EXPECT_GE(listView(w)->viewport()->height(),
-                  tzSndMsgFrm::MinimumListRows * listView(w)->verticalHeader()->defaultSectionSize());
-        for (QWidget* c : {static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_0")), static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_1"))})
+                  tzSndMsgFrm::MinimumListRows *
+                      listView(w)->verticalHeader()->defaultSectionSize());
+        for (QWidget* c : {static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_0")),
+                           static_cast<QWidget*>(control<QRadioButton>(&w, "OptPub_1"))})
             EXPECT_GE(c->width(), c->sizeHint().width()) << c->objectName().toStdString();
         EXPECT_EQ(textBox(w)->palette().color(QPalette::Base), darkPalette().color(QPalette::Base));
         EXPECT_FALSE(listView(w)->model()->index(0, 6).data(Qt::ForegroundRole).isValid());

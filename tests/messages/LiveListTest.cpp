@@ -1,13 +1,12 @@
 // The open message window lists what another workstation saves while it is open, read again in
 // place: the row chosen, the message read and anything typed stay.
-#include "watcher/WatcherFixture.h"
-
-#include "state/SharedState.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/tzSndMsgCls.h"
+#include "watcher/WatcherFixture.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,8 +38,11 @@ int rowOf(const tzSndMsgFrm& window, const QString& subject)
 // A click on the row, as a person picks a message.
 void clickRow(tzSndMsgFrm& window, int row)
 {
-    const QRect cell = control<QTableView>(&window, "TDBG")->visualRect(control<QTableView>(&window, "TDBG")->model()->index(row, 2));
-    QTest::mouseClick(control<QTableView>(&window, "TDBG")->viewport(), Qt::LeftButton, Qt::NoModifier, cell.center());
+    const QRect cell =
+        control<QTableView>(&window, "TDBG")
+            ->visualRect(control<QTableView>(&window, "TDBG")->model()->index(row, 2));
+    QTest::mouseClick(control<QTableView>(&window, "TDBG")->viewport(), Qt::LeftButton,
+                      Qt::NoModifier, cell.center());
     pump(5);
 }
 
@@ -96,7 +98,8 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
              ASSERT_FALSE(w.isInboxView());
              ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 0);
              control<QPlainTextEdit>(&w, "txtMsg")->setFocus();
-             QTest::keyClicks(control<QPlainTextEdit>(&w, "txtMsg"), QStringLiteral("Half written"));
+             QTest::keyClicks(control<QPlainTextEdit>(&w, "txtMsg"),
+                              QStringLiteral("Half written"));
              ASSERT_TRUE(w.hasUnsavedChanges());
          },
          nullptr,
@@ -106,7 +109,8 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          },
          "Sent from WS3",
          [](tzSndMsgFrm& w) {
-             EXPECT_EQ(control<QPlainTextEdit>(&w, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
+             EXPECT_EQ(control<QPlainTextEdit>(&w, "txtMsg")->toPlainText(),
+                       QStringLiteral("Half written"));
              EXPECT_TRUE(w.hasUnsavedChanges());
              EXPECT_TRUE(control<QPlainTextEdit>(&w, "txtMsg")->hasFocus());
              EXPECT_EQ(w.shownRowCmId(), 0) << "commands act on the message written";
@@ -135,15 +139,18 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
                 }
 
                 c.saveElsewhere();
-                EXPECT_TRUE(waitUntil([&] { return rowOf(w, QString::fromLatin1(c.arrived)) >= 0; }))
-                    << "the new message is listed";
+                EXPECT_TRUE(waitUntil([&] {
+                    return rowOf(w, QString::fromLatin1(c.arrived)) >= 0;
+                })) << "the new message is listed";
                 if (c.chosen) {
                     EXPECT_EQ(w.shownRowCmId(), chosen) << "the row chosen stays current and shown";
-                    EXPECT_EQ(control<QLineEdit>(&w, "txtSubject")->text(), QString::fromLatin1(c.chosen));
+                    EXPECT_EQ(control<QLineEdit>(&w, "txtSubject")->text(),
+                              QString::fromLatin1(c.chosen));
                     const QModelIndex current = control<QTableView>(&w, "TDBG")->currentIndex();
                     EXPECT_EQ(current.row(), rowOf(w, QString::fromLatin1(c.chosen)));
-                    EXPECT_TRUE(
-                        control<QTableView>(&w, "TDBG")->selectionModel()->isRowSelected(current.row(), QModelIndex()));
+                    EXPECT_TRUE(control<QTableView>(&w, "TDBG")
+                                    ->selectionModel()
+                                    ->isRowSelected(current.row(), QModelIndex()));
                 }
                 c.typedStays(w);
                 driven = true;

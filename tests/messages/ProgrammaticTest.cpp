@@ -1,7 +1,6 @@
 // The two sends on the host application's behalf: SendMessage (the window, driven as a person
 // would) and AnnouncementSend (no window at all).
 #include "fixture.h"
-
 #include "tzsndmsg/tzSndMsgCls.h"
 
 #include <functional>
@@ -43,7 +42,8 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         ModalScript modals;
         modals.then(sendTo(ben, &subject, &body));
         // A handed-over services object: the login and location arguments are not used.
-        const qint32 result = component.SendMessage("Results", "Potassium is high", c.type, 812, "NOBODY", 3);
+        const qint32 result =
+            component.SendMessage("Results", "Potassium is high", c.type, 812, "NOBODY", 3);
         EXPECT_EQ(subject, "Results");
         EXPECT_EQ(body, "Potassium is high");
         const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
@@ -73,7 +73,8 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     st.CurrentEmployeeID = front;
     ModalScript modals;
     modals.then(sendTo(carl));
-    const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
+    const qint32 result =
+        component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
     for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA", "TZSNDMSG_HOME"})
         qunsetenv(name);
     EXPECT_EQ(result, 0);
@@ -93,8 +94,8 @@ TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
         qunsetenv(name);
     static QStringList warnings;
     warnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
             if (type == QtWarningMsg && text.contains("tzsndmsg"))
                 warnings << text;
         });
@@ -102,9 +103,11 @@ TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
     tzSndMsgCls component;
     st.GIC.reset();
     ModalScript none; // no message window opens
-    prompter->expect("The message window cannot open: this workstation has no office set up for messages.",
-                     "Send Message", 1);
-    const qint32 result = component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
+    prompter->expect(
+        "The message window cannot open: this workstation has no office set up for messages.",
+        "Send Message", 1);
+    const qint32 result =
+        component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
     qInstallMessageHandler(previous);
     qunsetenv("TZSNDMSG_HOME");
 
@@ -113,7 +116,8 @@ TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown[0].icon, 48);
     // What is missing, in the box and in the host's log.
-    EXPECT_TRUE(prompter->shown[0].text.contains("no-office-here")) << prompter->shown[0].text.toStdString();
+    EXPECT_TRUE(prompter->shown[0].text.contains("no-office-here"))
+        << prompter->shown[0].text.toStdString();
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].contains("no services object")) << warnings[0].toStdString();
     EXPECT_TRUE(warnings[0].contains("no-office-here")) << warnings[0].toStdString();
@@ -147,12 +151,16 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
     ModalScript modals; // nothing is shown
     tzSndMsgCls component;
     component.setGIC(office.services());
-    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce", sub = "Safety";
+    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce",
+            sub = "Safety";
     component.AnnouncementSend(text, to, machines, category, sub);
     ASSERT_EQ(office.count("CMTable"), 1);
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
     expectColumns("select cmDoc, cmCat, cmSubCat, cmPid from CMTable", {},
-                  {{"cmDoc", text}, {"cmCat", "Announce"}, {"cmSubCat", "Safety"}, {"cmPid", QString::number(front)}});
+                  {{"cmDoc", text},
+                   {"cmCat", "Announce"},
+                   {"cmSubCat", "Safety"},
+                   {"cmPid", QString::number(front)}});
     EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
     // The arguments are left as they were.
     EXPECT_EQ(to, QString::number(ben));
@@ -181,7 +189,8 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
 std::shared_ptr<tzglob::tzGlobal> impatient(Office& office)
 {
     tzglob::Config config = office.services()->config();
-    config.databaseUrl += (config.databaseUrl.contains('?') ? "&" : "?") + QString("busy_timeout=300");
+    config.databaseUrl +=
+        (config.databaseUrl.contains('?') ? "&" : "?") + QString("busy_timeout=300");
     auto services = std::make_shared<tzglob::tzGlobal>(config);
     QString error;
     EXPECT_TRUE(services->open(&error)) << error.toStdString();
@@ -274,7 +283,8 @@ QStringList writtenRows(Office& office, qint32 cmId)
             QStringList row;
             for (const QString& name : rs.fieldNames())
                 if (!keys.contains(name.toLower()))
-                    row << name.toLower() + "=" + (rs.isNull(name) ? "<null>" : rs.value(name).toString());
+                    row << name.toLower() + "=" +
+                               (rs.isNull(name) ? "<null>" : rs.value(name).toString());
             row.sort();
             out << row.join("|");
         }
@@ -318,7 +328,8 @@ TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
             control<QCheckBox>(&w, "ChkFro_0")->setChecked(true);
             control<ui::DateCombo>(&w, "dCmbFro_0")
                 ->setText(c.startsAt.date().toString("MM/dd/yyyy"));
-            control<QComboBox>(&w, "cmbFroTim_0")->setEditText(c.startsAt.time().toString("h:mm ap"));
+            control<QComboBox>(&w, "cmbFroTim_0")
+                ->setEditText(c.startsAt.time().toString("h:mm ap"));
         }
         pressButton(w, "TB_Small", "MsgSend");
         const qint32 byWindow = office.scalar("select max(cmID) from CMTable").toInt();

@@ -34,8 +34,9 @@ TEST_F(Purge, PurgeAndUnpurgeToggleOnlyThePurgeBit)
     } cases[] = {{"", false, 256, 0}, {"3", false, 259, 3}, {"257", true, 1, 257}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.toStdString());
-        const qint32 cmId = seed({.who = "CARL", .pid = carl, .subject = "Read one", .purged = c.stored},
-                                 {{front, 0, "", "-1"}});
+        const qint32 cmId =
+            seed({.who = "CARL", .pid = carl, .subject = "Read one", .purged = c.stored},
+                 {{front, 0, "", "-1"}});
         tzSndMsgFrm& w = openFull();
         for (int value : {c.first, c.second}) {
             if (w.isHistoryView() != (value == c.first ? c.inHistory : !c.inHistory))
@@ -67,8 +68,10 @@ TEST_F(Purge, OnlyReadRowsArePurgedAndTheUnreadAreToldOncePerRun)
     // One unread row selected: the singular text, nothing changes.
     QItemSelectionModel* selection = listView(w)->selectionModel();
     selection->clearSelection();
-    selection->select(model(w)->index(rowOf(w, unread1), 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    prompter->expect("The selected message is unread and cannot be purged.\r\n\r\nUnread messages appear in bold.",
+    selection->select(model(w)->index(rowOf(w, unread1), 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    prompter->expect("The selected message is unread and cannot be purged.\r\n\r\nUnread messages "
+                     "appear in bold.",
                      "Unread Messages", 1);
     pressButton(w, "TB", "Purge");
     EXPECT_TRUE(header(unread1, "CMPurFla").isNull());
@@ -78,7 +81,8 @@ TEST_F(Purge, OnlyReadRowsArePurgedAndTheUnreadAreToldOncePerRun)
     auto watch = std::make_shared<ProgressWatch>(*prompter, control<QLabel>(&w, "SB_Panel1"));
     ui::MessageBox::setPrompter(watch);
     prompter->shown.clear();
-    prompter->expect("One or more of the selected messages have not been read. Only messages that have been read "
+    prompter->expect("One or more of the selected messages have not been read. Only messages that "
+                     "have been read "
                      "will be purged.\r\n\r\nUnread messages appear in bold.",
                      "Unread Messages", 1);
     pressButton(w, "TB", "ChkAll");
@@ -99,7 +103,8 @@ TEST_F(Purge, SentItemsAreAlwaysPurgedAndACancelledUnpurgeChangesNothing)
 {
     const qint32 a = seed({"FRONT", front, "sent a", "b"}, {{ben}});
     const qint32 b = seed({"FRONT", front, "sent b", "b"}, {{carl, 0, "", "0"}});
-    const qint32 old = seed({.who = "CARL", .pid = carl, .subject = "old", .purged = "256"}, {{front, 0, "", "-1"}});
+    const qint32 old = seed({.who = "CARL", .pid = carl, .subject = "old", .purged = "256"},
+                            {{front, 0, "", "-1"}});
     tzSndMsgFrm& w = openFull();
     pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 2);
@@ -131,7 +136,8 @@ TEST_F(Purge, ARowTheStoreRefusesIsSkipped)
         ddl << QString("CREATE FUNCTION no_purge() RETURNS trigger AS $$ BEGIN IF OLD.cmID = %1 "
                        "THEN RAISE EXCEPTION 'locked'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql")
                    .arg(cm[1])
-            << "CREATE TRIGGER no_purge BEFORE UPDATE ON CMTable FOR EACH ROW EXECUTE FUNCTION no_purge()";
+            << "CREATE TRIGGER no_purge BEFORE UPDATE ON CMTable FOR EACH ROW EXECUTE FUNCTION "
+               "no_purge()";
     else
         ddl << QString("CREATE TRIGGER no_purge BEFORE UPDATE ON CMTable WHEN OLD.cmID = %1 "
                        "BEGIN SELECT RAISE(ABORT, 'locked'); END")

@@ -2,7 +2,6 @@
 #include "fixture.h"
 
 #include <QTextCursor>
-
 #include <stdexcept>
 
 namespace tzsndmsg::testing {
@@ -86,8 +85,8 @@ TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
             return int(QDialog::Rejected);
         });
         control<QPushButton>(&w, nth("CmdTo", size_t(index)))->click();
-        EXPECT_TRUE(area.contains(placed)) << placed.x() << "," << placed.y() << " " << placed.width()
-                                           << "x" << placed.height();
+        EXPECT_TRUE(area.contains(placed))
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
         EXPECT_TRUE(area.contains(shown));
         EXPECT_GT(placed.height(), 200) << "not shrunk to nothing";
     }
@@ -97,10 +96,11 @@ TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
 TEST_F(RecipientsTest, CannedTextsGoInAtTheCursor)
 {
     QStringList asked;
-    office.services()->setCannedTextHandler([&asked](QObject*, const QString& caption, const QString& store) {
-        asked << caption + "|" + store;
-        return caption.contains("Office") ? QString() : QString("kind ");
-    });
+    office.services()->setCannedTextHandler(
+        [&asked](QObject*, const QString& caption, const QString& store) {
+            asked << caption + "|" + store;
+            return caption.contains("Office") ? QString() : QString("kind ");
+        });
     tzSndMsgFrm& w = open();
     textBox(w)->setPlainText("Be patient.");
     QTextCursor cursor = textBox(w)->textCursor();
@@ -111,8 +111,9 @@ TEST_F(RecipientsTest, CannedTextsGoInAtTheCursor)
     EXPECT_EQ(textBox(w)->textCursor().position(), textBox(w)->toPlainText().size());
     control<QPushButton>(&w, "CmdTo_3")->click(); // nothing chosen: nothing changes
     EXPECT_EQ(textBox(w)->toPlainText(), "Be kind patient.");
-    EXPECT_EQ(asked, (QStringList{"Select Personal Messages|MSGDB" + QString::number(front, 36).toUpper(),
-                                  "Select Office Messages|MSGDB-OFFI"}));
+    EXPECT_EQ(asked,
+              (QStringList{"Select Personal Messages|MSGDB" + QString::number(front, 36).toUpper(),
+                           "Select Office Messages|MSGDB-OFFI"}));
     office.services()->setCannedTextHandler(nullptr);
 }
 

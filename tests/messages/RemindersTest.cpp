@@ -1,14 +1,12 @@
 // Reminders: the lists of cmbAla, editing it, writing the reminder columns and finding a linked
 // reminder again.
-#include "fixture.h"
-
 #include "common/VbFormat.h"
 #include "core/MessageWrite.h"
+#include "fixture.h"
 
 #include <QFocusEvent>
 #include <QTest>
 #include <QToolBar>
-
 #include <functional>
 
 namespace tzsndmsg::testing {
@@ -31,20 +29,22 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         bool typed;
         QString date, time;
     } cases[] = {
-        {"1 hr 15 min before 10:00 am", QTime(10, 0), "1 hr 15 min", false, "12/10/2026", "8:45:00 AM"},
+        {"1 hr 15 min before 10:00 am", QTime(10, 0), "1 hr 15 min", false, "12/10/2026",
+         "8:45:00 AM"},
         {"90 typed", QTime(10, 0), "90", true, "12/10/2026", "8:30:00 AM"},
         {"shortly after midnight", QTime(0, 30), "1 hr 00 min", false, "12/09/2026", "11:30:00 PM"},
     };
     auto& st = SharedState::current();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const qint32 appointment =
-            qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                                 {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
+        const qint32 appointment = qint32(
+            office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                          {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
         // Opens the window for the appointment at a workstation.
         auto openFor = [&](const char* login) -> tzSndMsgFrm& {
             st.resetInstanceValues();
-            st.GIC = QString(login) == "FRONT" ? office.services() : office.workstation("WS2", login);
+            st.GIC =
+                QString(login) == "FRONT" ? office.services() : office.workstation("WS2", login);
             st.ReminderFlag = true;
             st.LinkTyp = 2;
             st.LinkID = appointment;
@@ -65,13 +65,19 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         if (c.typed)
             control<QComboBox>(&first, "cmbAla")->setEditText(c.choice);
         else
-            control<QComboBox>(&first, "cmbAla")->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
+            control<QComboBox>(&first, "cmbAla")
+                ->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
         ASSERT_EQ(first.SaveMessage(false, false), 6);
         first.Unload();
-        const qint32 cmId = office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment}).toInt();
+        const qint32 cmId =
+            office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
+                .toInt();
         ASSERT_NE(cmId, 0);
         expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                      {{"EVAlaFla", "-1"}, {"EVAlaStaDatFla", "-1"}, {"EVAlaStaDat", c.date}, {"EVAlaStaTim", c.time}});
+                      {{"EVAlaFla", "-1"},
+                       {"EVAlaStaDatFla", "-1"},
+                       {"EVAlaStaDat", c.date},
+                       {"EVAlaStaTim", c.time}});
 
         // The same login opens the same record: the first reminder is edited.
         tzSndMsgFrm& again = openFor("FRONT");
@@ -91,8 +97,9 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
 
 TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
 {
-    const qint32 appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                                                    {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
+    const qint32 appointment =
+        qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                             {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
     auto& st = SharedState::current();
     // The host opens the reminder window for the appointment; the user edits and sends.
     auto edit = [&](const QString& added, const QString& choice) {
@@ -109,7 +116,9 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
         QTest::keyClick(textBox(w), Qt::Key_End, Qt::ControlModifier);
         QTest::keyClicks(textBox(w), added);
         reminderBox(w)->setCurrentIndex(reminderBox(w)->findText(choice));
-        QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
+        QTest::mouseClick(
+            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
+            Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
         return office.scalar("select max(cmID) from CMTable").toInt();
     };
@@ -123,15 +132,17 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     EXPECT_EQ(office.count("CMTable", "cmTyp=2 and cmTraLinID=?", {appointment}), 1);
     EXPECT_EQ(office.count("EVTable", "EvLinID=?", {first}), 1);
     EXPECT_EQ(header(first, "cmDoc").toString(), "Bring the X-rays and the referral letter");
-    expectColumns("select * from EVTable where EvLinID=?", {first},
-                  {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "9:30:00 AM"}});
+    expectColumns(
+        "select * from EVTable where EvLinID=?", {first},
+        {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "9:30:00 AM"}});
     // Opened once more it shows what was saved last.
     st.ReminderFlag = true;
     st.LinkTyp = 2;
     st.LinkID = appointment;
     tzSndMsgFrm& again = open();
     EXPECT_EQ(again.CMID(), first);
-    EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(), "Bring the X-rays and the referral letter");
+    EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(),
+              "Bring the X-rays and the referral letter");
     again.Unload();
 }
 
@@ -139,8 +150,9 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
 // text edited, or untouched, it keeps that moment, its creation and its addressee's read row.
 TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
 {
-    const qint32 appointment = qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                                                    {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
+    const qint32 appointment =
+        qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                             {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
     auto& st = SharedState::current();
     auto openAndSend = [&](const std::function<void(tzSndMsgFrm&)>& act) {
         st.resetInstanceValues();
@@ -153,7 +165,9 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         tzSndMsgFrm& w = open();
         EXPECT_TRUE(showActive(&w));
         act(w);
-        QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
+        QTest::mouseClick(
+            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
+            Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
         return office.scalar("select cmID from CMTable where cmTraLinID=?", {appointment}).toInt();
     };
@@ -163,7 +177,8 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         QTest::mouseClick(control<QPushButton>(&w, "CmdTo_0"), Qt::LeftButton);
         reminderBox(w)->setCurrentIndex(reminderBox(w)->findText("1 hr 15 min"));
     });
-    const QString row = office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toString();
+    const QString row =
+        office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toString();
     ASSERT_TRUE(core::confirmAddressee(*office.services(), row.toInt(), nurse).written);
     office.services()->setFixedNow(QDateTime(QDate(2026, 12, 7), QTime(11, 20)));
 
@@ -177,18 +192,26 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         });
         // One reminder, one addressee row (each query must find exactly one).
         expectColumns("select * from CMTable where cmTraLinID=? and cmWho='FRONT'", {appointment},
-                      {{"cmID", QString::number(cmId)}, {"cmDat", "12/06/2026"}, {"cmTim", "10:00:00 AM"},
-                       {"cmModDat", "12/07/2026"}, {"cmDoc", "Bring the X-rays and the referral"}});
-        expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                      {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "8:45:00 AM"}});
-        expectColumns("select * from BroChkTable where BroChkLinID=?", {cmId},
-                      {{"BroChkID", row}, {"BroChkPID", QString::number(nurse)}, {"BroChkDonDis", "-1"}});
+                      {{"cmID", QString::number(cmId)},
+                       {"cmDat", "12/06/2026"},
+                       {"cmTim", "10:00:00 AM"},
+                       {"cmModDat", "12/07/2026"},
+                       {"cmDoc", "Bring the X-rays and the referral"}});
+        expectColumns(
+            "select * from EVTable where EvLinID=?", {cmId},
+            {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "8:45:00 AM"}});
+        expectColumns(
+            "select * from BroChkTable where BroChkLinID=?", {cmId},
+            {{"BroChkID", row}, {"BroChkPID", QString::number(nurse)}, {"BroChkDonDis", "-1"}});
     }
 }
 
 TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
 {
-    const qint32 cmId = seed({.who = "O'NEIL", .subject = "Absence", .body = "Call about the absence", .typ = "1",
+    const qint32 cmId = seed({.who = "O'NEIL",
+                              .subject = "Absence",
+                              .body = "Call about the absence",
+                              .typ = "1",
                               .link = 44});
     auto& st = SharedState::current();
     st.GIC = office.workstation("WS3", "O'NEIL");
@@ -214,9 +237,11 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
         w.ToListPid(0, ids({nurse}));
         reminderBox(w)->setEditText(c.typed);
         ASSERT_EQ(w.SaveMessage(false, false), 6);
-        QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag}, {"EVAlaStaDatFla", c.flag}};
+        QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag},
+                                                    {"EVAlaStaDatFla", c.flag}};
         if (c.flag != "0")
-            expected << std::pair<QString, QString>{"EVAlaStaDat", c.date} << std::pair<QString, QString>{"EVAlaStaTim", c.time};
+            expected << std::pair<QString, QString>{"EVAlaStaDat", c.date}
+                     << std::pair<QString, QString>{"EVAlaStaTim", c.time};
         expectColumns("select * from EVTable where EvLinID=?", {w.CMID()}, expected);
     }
     w.Unload();
@@ -227,7 +252,8 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     tzSndMsgFrm& w = open();
     ASSERT_EQ(reminderBox(w)->count(), 40);
-    EXPECT_EQ((QStringList{reminderBox(w)->itemText(0), reminderBox(w)->itemText(1), reminderBox(w)->itemText(2), reminderBox(w)->itemText(39)}),
+    EXPECT_EQ((QStringList{reminderBox(w)->itemText(0), reminderBox(w)->itemText(1),
+                           reminderBox(w)->itemText(2), reminderBox(w)->itemText(39)}),
               (QStringList{"", "02:15 pm", "02:30 pm", "11:45 pm"}));
     EXPECT_EQ(reminderBox(w)->currentText(), "");
     struct Case {

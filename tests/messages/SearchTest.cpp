@@ -103,7 +103,7 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "1 message found");
     EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
     EXPECT_EQ(w.CMID(), outage);
-    EXPECT_EQ(marked(w), QStringList{"auto"});           // in the message shown
+    EXPECT_EQ(marked(w), QStringList{"auto"});            // in the message shown
     EXPECT_EQ(QApplication::focusWidget(), searchBox(w)); // typing goes on in the box
 
     // More words, in any order, accents ignored.
@@ -208,7 +208,8 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 {
     tzSndMsgFrm& w = openShown();
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
+                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
     ASSERT_TRUE(control<QCheckBox>(&w, "chkSearchAll")->isChecked());
     ASSERT_TRUE(typeAndWait(w, "autoc"));
     const int viewColumn = MessageListModel::columnOf(MessageListModel::Kind::View);
@@ -232,7 +233,8 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // Back to the view's own search, then to the view.
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
+                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
     EXPECT_TRUE(listView(w)->isColumnHidden(viewColumn));
     EXPECT_TRUE(buttonOf(w, "TB", "Purge")->isEnabled());
@@ -306,8 +308,8 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
         EXPECT_EQ(w.isSearchPartial(), office.usingPostgres());
         if (w.isSearchPartial()) {
             EXPECT_LT(first.size(), 120);
-            EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), QString("%1 found so far, searching on...")
-                                               .arg(first.size()));
+            EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(),
+                      QString("%1 found so far, searching on...").arg(first.size()));
         }
         if (escape) {
             QTest::keyClick(searchBox(w), Qt::Key_Escape);
@@ -337,7 +339,8 @@ TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
 {
     tzSndMsgFrm& w = openFull(1120, 760);
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
+                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
     QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
     QTest::keyClicks(searchBox(w), "staff");
@@ -347,7 +350,8 @@ TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
     QStringList rows;
     for (int r = 0; r < grid->rowCount(); ++r)
         rows << grid->index(r, view).data().toString() + ": " + grid->index(r, 6).data().toString();
-    EXPECT_EQ(rows, (QStringList{"Inbox - History: Flu shots for staff", "Inbox: Staff meeting moved"}));
+    EXPECT_EQ(rows,
+              (QStringList{"Inbox - History: Flu shots for staff", "Inbox: Staff meeting moved"}));
     listView(w)->setCurrentIndex(grid->index(1, 2));
     QTest::qWait(20);
     EXPECT_EQ(subjectBox(w)->text(), "Staff meeting moved");

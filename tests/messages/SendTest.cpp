@@ -1,7 +1,6 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
-#include "fixture.h"
-
 #include "core/Moments.h"
+#include "fixture.h"
 #include "ui/DateCombo.h"
 
 #include <QRadioButton>
@@ -15,7 +14,8 @@ namespace {
 
 class SendTest : public ComposeTest {
 protected:
-    void compose(tzSndMsgFrm& w, const QString& body, const QString& to = {}, const QString& cc = {})
+    void compose(tzSndMsgFrm& w, const QString& body, const QString& to = {},
+                 const QString& cc = {})
     {
         w.resetToNewMessage();
         subjectBox(w)->setText("  Staff meeting  ");
@@ -43,14 +43,29 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
     EXPECT_EQ(w.CMID(), cmId);
     expectColumns("select * from CMTable", {},
-                  {{"cmTyp", "256"}, {"cmTraLinID", "0"}, {"cmDat", "12/06/2026"}, {"cmTim", "10:00:00 AM"},
-                   {"cmWho", "FRONT"}, {"cmWhoMod", "FRONT"}, {"cmPid", QString::number(front)},
-                   {"cmCat", "Message"}, {"cmSubCat", "EMS"}, {"CMSubjec", "Staff meeting"},
-                   {"cmDoc", "Room 4 at noon"}, {"CMNeeCom", "-1"}, {"cmConRec", "0"}});
+                  {{"cmTyp", "256"},
+                   {"cmTraLinID", "0"},
+                   {"cmDat", "12/06/2026"},
+                   {"cmTim", "10:00:00 AM"},
+                   {"cmWho", "FRONT"},
+                   {"cmWhoMod", "FRONT"},
+                   {"cmPid", QString::number(front)},
+                   {"cmCat", "Message"},
+                   {"cmSubCat", "EMS"},
+                   {"CMSubjec", "Staff meeting"},
+                   {"cmDoc", "Room 4 at noon"},
+                   {"CMNeeCom", "-1"},
+                   {"cmConRec", "0"}});
     // Delivery starts now, "Unlimited" times.
-    expectDetail(cmId, {{"EvPID", QString::number(front)}, {"EvTyp", "0"}, {"EvPri", "False"},
-                        {"EvBroFla", "-1"}, {"EvBroStaDatFla", "-1"}, {"EvBroStaDat", "12/06/2026"},
-                        {"EvBroStaTim", "10:00:00 AM"}, {"EVAlaFla", "0"}, {"EvBroReaTyp", "-1"},
+    expectDetail(cmId, {{"EvPID", QString::number(front)},
+                        {"EvTyp", "0"},
+                        {"EvPri", "False"},
+                        {"EvBroFla", "-1"},
+                        {"EvBroStaDatFla", "-1"},
+                        {"EvBroStaDat", "12/06/2026"},
+                        {"EvBroStaTim", "10:00:00 AM"},
+                        {"EVAlaFla", "0"},
+                        {"EvBroReaTyp", "-1"},
                         {"EvBroNumOfTim", "-1"}});
     // The doctor in both lists keeps only the To row.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}, {doctor, 0, ""}, {front, 1, ""}, {0, 1, "WS2"}}));
@@ -102,15 +117,15 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
         QString to, cc;
         QList<int> answers; // the send question, then the recipient question when asked
         int result;
-        int messages;       // CMTable rows afterwards
-        int rows;           // BroChkTable rows afterwards
+        int messages; // CMTable rows afterwards
+        int rows;     // BroChkTable rows afterwards
     } cases[] = {
         {true, ids({nurse}), {}, {2}, 2, 0, 0},
         {true, ids({nurse}), {}, {7}, 7, 0, 0},
-        {false, {}, {}, {6, 7}, 2, 0, 0},       // No counts as Cancel
+        {false, {}, {}, {6, 7}, 2, 0, 0}, // No counts as Cancel
         {true, {}, {}, {6, 2}, 2, 0, 0},
         {true, {}, ids({nurse}), {6, 2}, 2, 0, 0}, // only Cc is asked about too
-        {true, {}, {}, {6, 6}, 6, 1, 0},        // saved without addressee rows
+        {true, {}, {}, {6, 6}, 6, 1, 0},           // saved without addressee rows
         {true, ids({nurse}), {}, {6}, 6, 2, 1},
     };
     int index = 0;
@@ -120,10 +135,11 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
         prompter->shown.clear();
         prompter->expect("Would you like to send current message?", "Send Message", c.answers[0]);
         if (c.answers.size() > 1)
-            prompter->expect("You have entered a message, but you have not selected a recipient name(s).\n\n"
-                             "To send a message, you must select a name(s) by clicking on the [To...] "
-                             "button.\n\nAre you sure you want to continue?",
-                             "Save Message", c.answers[1]);
+            prompter->expect(
+                "You have entered a message, but you have not selected a recipient name(s).\n\n"
+                "To send a message, you must select a name(s) by clicking on the [To...] "
+                "button.\n\nAre you sure you want to continue?",
+                "Save Message", c.answers[1]);
         EXPECT_EQ(w.SaveMessage(true, c.allowCancel), c.result);
         EXPECT_EQ(office.count("CMTable"), c.messages);
         EXPECT_EQ(office.count("BroChkTable"), c.rows);
@@ -153,7 +169,8 @@ TEST_F(SendTest, AMessageSentBeforeIsSentAgainOnlyOnYes)
         SCOPED_TRACE(c.answer);
         textBox(w)->setPlainText(c.body);
         ASSERT_TRUE(w.hasUnsavedChanges());
-        prompter->expect("The selected message (" + c.preview + ") was already sent.\n\nWould you like to send it again?",
+        prompter->expect("The selected message (" + c.preview +
+                             ") was already sent.\n\nWould you like to send it again?",
                          "Send Message", c.answer);
         EXPECT_EQ(w.SaveMessage(false, false), c.answer);
         EXPECT_EQ(office.count("CMTable"), c.messages);
@@ -169,7 +186,9 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
         w.resetToNewMessage();
         textBox(w)->setPlainText(body);
         w.markSaved(); // as saved
-        control<QCheckBox>(&w, "ChkRea_0")->setChecked(!control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
+        control<QCheckBox>(&w, "ChkRea_0")
+            ->setChecked(
+                !control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
         ASSERT_TRUE(w.hasUnsavedChanges());
         prompter->shown.clear();
         if (body.isEmpty())
@@ -189,7 +208,8 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     tzSndMsgFrm& w = open();
     compose(w, "Will not arrive", ids({nurse}));
     office.exec("DROP TABLE BroChkTable");
-    prompter->expect("The message could not be saved; nothing of it was written.\n\n", "Send Message", 1);
+    prompter->expect("The message could not be saved; nothing of it was written.\n\n",
+                     "Send Message", 1);
     EXPECT_EQ(w.SaveMessage(false, false), 2);
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown[0].icon, 16);
@@ -217,9 +237,14 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     ASSERT_EQ(w.SaveMessage(false, false), 6);
     const qint32 cmId = w.CMID();
     // The check boxes' own values; a From date that is not a date became today.
-    expectDetail(cmId, {{"EvBroReaFla", "1"}, {"EvBroReaEve", "2"}, {"EvBroReaTyp", "7"},
-                        {"EvBroNumOfTim", "3"}, {"EvBroEndDatFla", "1"}, {"EvBroEndDat", "12/31/2026"},
-                        {"EvBroStaDat", "12/06/2026"}, {"EvPri", "True"}});
+    expectDetail(cmId, {{"EvBroReaFla", "1"},
+                        {"EvBroReaEve", "2"},
+                        {"EvBroReaTyp", "7"},
+                        {"EvBroNumOfTim", "3"},
+                        {"EvBroEndDatFla", "1"},
+                        {"EvBroEndDat", "12/31/2026"},
+                        {"EvBroStaDat", "12/06/2026"},
+                        {"EvPri", "True"}});
     // A private message keeps its recipients.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}}));
 
@@ -261,15 +286,18 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
         QTest::keyClicks(textBox(w), "Run the test cycle.");
         w.ToListPid(0, ids({nurse}));
-        QTest::mouseClick(control<QTabBar>(&w, "TS"), Qt::LeftButton, {}, control<QTabBar>(&w, "TS")->tabRect(1).center());
+        QTest::mouseClick(control<QTabBar>(&w, "TS"), Qt::LeftButton, {},
+                          control<QTabBar>(&w, "TS")->tabRect(1).center());
         ASSERT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isVisible());
-        QTest::mouseClick(control<QCheckBox>(&w, "ChkRea_0"), Qt::LeftButton, {}, QPoint(6, control<QCheckBox>(&w, "ChkRea_0")->height() / 2));
+        QTest::mouseClick(control<QCheckBox>(&w, "ChkRea_0"), Qt::LeftButton, {},
+                          QPoint(6, control<QCheckBox>(&w, "ChkRea_0")->height() / 2));
         ASSERT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
         QTest::mouseClick(control<QLineEdit>(&w, "txtReaEve_0"), Qt::LeftButton);
         QTest::keyClicks(control<QLineEdit>(&w, "txtReaEve_0"), "2");
         QTest::keyClicks(control<QComboBox>(&w, "cmbRea_0"), c.typed);
         ASSERT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentText(), c.entry);
-        auto* send = qobject_cast<QToolButton*>(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")));
+        auto* send = qobject_cast<QToolButton*>(
+            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")));
         ASSERT_TRUE(send);
         QTest::mouseClick(send, Qt::LeftButton);
         EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
@@ -297,8 +325,10 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
 // Messages stored before the unit was kept carry 0: no unit, so no repeats.
 TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
 {
-    const qint32 cmId = seed({.who = "FRONT", .pid = front, .subject = "Old", .body = "Weekly"}, {{nurse}});
-    office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?", {cmId});
+    const qint32 cmId =
+        seed({.who = "FRONT", .pid = front, .subject = "Old", .body = "Weekly"}, {{nurse}});
+    office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?",
+                {cmId});
     tzSndMsgFrm& w = open();
     w.LoadMessage(tzSndMsgFrm::StoreKind, 0, cmId);
     EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
@@ -319,7 +349,9 @@ void typeAndSend(tzSndMsgFrm& w, const QString& subject, const QString& body)
     QTest::keyClicks(subjectBox(w), subject);
     QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
     QTest::keyClicks(textBox(w), body);
-    QTest::mouseClick(control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")), Qt::LeftButton);
+    QTest::mouseClick(
+        control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
+        Qt::LeftButton);
 }
 
 TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)

@@ -1,6 +1,5 @@
 // Opening the message window with the host's subject and body.
 #include "fixture.h"
-
 #include "messages/ShowMessageWindow.h"
 
 using namespace tzsndmsg;

@@ -24,7 +24,9 @@ protected:
     void seedInbox(int count)
     {
         for (int i = 0; i < count; ++i)
-            inbox << seed({"BACK", back, QString("m%1").arg(i), "", QString("12/0%1/2026").arg(i + 1)}, {{front}});
+            inbox << seed(
+                {"BACK", back, QString("m%1").arg(i), "", QString("12/0%1/2026").arg(i + 1)},
+                {{front}});
     }
     static void pressEsc(QWidget* w)
     {
@@ -48,8 +50,9 @@ TEST_F(Toolbar, ButtonsKeysTooltipsAndMenus)
             if (!a->isSeparator())
                 tips << a->toolTip();
         }
-        EXPECT_EQ(keys.join(","), "|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
-                                  "TDLstHis,|,Help,Close");
+        EXPECT_EQ(keys.join(","),
+                  "|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
+                  "TDLstHis,|,Help,Close");
         // Each command's key is shown after its tooltip.
         EXPECT_EQ(tips, (QStringList{"New Message (Ctrl+N)", "Send Message (Ctrl+Return)",
                                      "Delete (Del)", "Refresh (F5)", "Message Inbox (Ctrl+1)",
@@ -103,7 +106,7 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
 TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 {
     tzSndMsgFrm& w = open();
-    w.show(); // the first activation waits for the event loop
+    w.show();     // the first activation waits for the event loop
     pressEsc(&w); // still loading
     EXPECT_TRUE(w.isVisible());
     ASSERT_TRUE(showActive(&w));
@@ -129,8 +132,11 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     EXPECT_EQ(prompter->shown.last().icon, 32);
 
     pressButton(w, "TB", "Delete");
-    for (const char* table : {"CMTable where cmID", "BroChkTable where BroChkLinID", "EVTable where EvLinID"})
-        EXPECT_EQ(office.scalar(QString("select count(*) from ") + table + "=?", {inbox[1]}).toInt(), 0) << table;
+    for (const char* table :
+         {"CMTable where cmID", "BroChkTable where BroChkLinID", "EVTable where EvLinID"})
+        EXPECT_EQ(
+            office.scalar(QString("select count(*) from ") + table + "=?", {inbox[1]}).toInt(), 0)
+            << table;
     // The row before the deleted one is current now.
     EXPECT_EQ(model(w)->rowCount(), 2);
     EXPECT_EQ(w.CMID(), inbox[0]);
@@ -151,7 +157,8 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->widgetForAction(del)->isEnabled());
 
     // Sent items are empty: the received message is no longer shown, nothing can be deleted.
-    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(buttonOf(w, "TB", "MsgSItem")), Qt::LeftButton);
+    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(buttonOf(w, "TB", "MsgSItem")),
+                      Qt::LeftButton);
     ASSERT_EQ(model(w)->rowCount(), 0);
     EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_FALSE(del->isEnabled());
@@ -218,11 +225,13 @@ TEST_F(Toolbar, MissingIconsAreListedInOneBox)
 {
     QFile::remove(office.dataFolder() + "ICO/SMALL/Purge.ico");
     QFile::remove(office.dataFolder() + "ICO/SMALL/Help.ico");
-    prompter->expect("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:", 1);
+    prompter->expect("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:",
+                     1);
     tzSndMsgFrm& w = open();
     ASSERT_EQ(prompter->shown.size(), 1);
     const QString text = prompter->shown.first().text;
-    EXPECT_TRUE(text.contains("Help.ico, Purge.ico") || text.contains("Purge.ico, Help.ico")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Help.ico, Purge.ico") || text.contains("Purge.ico, Help.ico"))
+        << text.toStdString();
     EXPECT_EQ(prompter->shown.first().icon, 64);
     EXPECT_TRUE(buttonOf(w, "TB", "Purge")); // still there, without a picture
     w.Unload();

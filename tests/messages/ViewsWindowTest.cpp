@@ -19,17 +19,25 @@ protected:
 
         // Inbox of FRONT at WS1: to the person, to the computer, Cc, purged, negative cmTyp,
         // another category, an event, another computer.
-        m1 = seed({"BACK", back, "to Fran", "line one\r\nline two", "12/01/2026", "09:00 AM"}, {{front}});
+        m1 = seed({"BACK", back, "to Fran", "line one\r\nline two", "12/01/2026", "09:00 AM"},
+                  {{front}});
         m2 = seed({"BACK", back, "to WS1", "", "12/02/2026", "09:00 AM"}, {{0, 0, "WS1", "-1"}});
-        seed({"CARL", carl, "other category", "", "12/02/2026", "10:00 AM", "Reminder"}, {{back}, {front, 1}});
-        seed({"BACK", back, "purged", "", "12/03/2026", "09:00 AM", "Message", "0", "256"}, {{front}});
-        m5 = seed({"BACK", back, "negative type", QString(600, 'b') + "\r\nend", "12/04/2026", "08:00 AM",
-                   "Message", "-4"},
+        seed({"CARL", carl, "other category", "", "12/02/2026", "10:00 AM", "Reminder"},
+             {{back}, {front, 1}});
+        seed({"BACK", back, "purged", "", "12/03/2026", "09:00 AM", "Message", "0", "256"},
+             {{front}});
+        m5 = seed({"BACK", back, "negative type", QString(600, 'b') + "\r\nend", "12/04/2026",
+                   "08:00 AM", "Message", "-4"},
                   {{front, 0, "", "0"}});
-        seed({.who = "BACK", .pid = back, .subject = "event", .date = "12/04/2026", .evTyp = 1}, {{front}});
+        seed({.who = "BACK", .pid = back, .subject = "event", .date = "12/04/2026", .evTyp = 1},
+             {{front}});
         seed({"BACK", back, "to WS2", "", "12/04/2026"}, {{0, 0, "WS2"}});
         // Sent items of FRONT.
-        seed({.who = "FRONT", .pid = front, .subject = "sent", .date = "11/30/2026", .time = "01:00 PM",
+        seed({.who = "FRONT",
+              .pid = front,
+              .subject = "sent",
+              .date = "11/30/2026",
+              .time = "01:00 PM",
               .payroll = true},
              {{back}, {carl, 1}, {0, 1, "WS2"}, {dana, 2}});
         seed({"FRONT", front, "sent negative", "", "11/30/2026", "02:00 PM", "Message", "-1"});
@@ -50,8 +58,13 @@ TEST_F(Views, EachViewListsItsRowsUnderItsCaption)
         QStringList rows;
         QString caption, historyTip;
     } steps[] = {
-        {"", {"to Fran", "to WS1", "negative type"}, "Inbox-Message Category Only - FRONT", "View History"},
-        {"MsgInAllCat", {"to Fran", "to WS1", "other category", "negative type"}, "Inbox-All Categories - FRONT",
+        {"",
+         {"to Fran", "to WS1", "negative type"},
+         "Inbox-Message Category Only - FRONT",
+         "View History"},
+        {"MsgInAllCat",
+         {"to Fran", "to WS1", "other category", "negative type"},
+         "Inbox-All Categories - FRONT",
          "View History"},
         {"TDLstHis", {"purged"}, "Inbox-All Categories - History - FRONT", "Back"},
         {"MsgSItem", {"sent"}, "Sent Items - FRONT", "View History"},
@@ -76,8 +89,9 @@ TEST_F(Views, CellsBoldRowsAndCounter)
 {
     tzSndMsgFrm& w = openFull("MsgHisAll");
     ASSERT_EQ(model(w)->rowCount(), 4);
-    EXPECT_EQ((QStringList{cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4), cell(w, 0, 5), cell(w, 0, 8)}),
-              (QStringList{"BACK", "FF", "12/01/2026", "09:00", "line one line two"}));
+    EXPECT_EQ(
+        (QStringList{cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4), cell(w, 0, 5), cell(w, 0, 8)}),
+        (QStringList{"BACK", "FF", "12/01/2026", "09:00", "line one line two"}));
     EXPECT_EQ(cell(w, 1, 3), "WS1");
     EXPECT_EQ(cell(w, 2, 3), "BB/ FF");
     EXPECT_EQ(cell(w, 3, 8), QString(500, 'b'));
@@ -102,14 +116,21 @@ TEST_F(Views, CellsBoldRowsAndCounter)
 
 TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
 {
-    const qint32 later =
-        seed({.who = "FRONT", .pid = front, .subject = "sent later", .date = "11/30/2026", .time = "03:00 PM"},
-             {{back}});
-    const qint32 unticked =
-        seed({.who = "FRONT", .pid = front, .subject = "from unticked", .date = "11/30/2026", .time = "04:00 PM"},
-             {{back}});
-    const QString starts = "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
-                           "EvBroStaTim='14:30:00' where EvLinID=?";
+    const qint32 later = seed({.who = "FRONT",
+                               .pid = front,
+                               .subject = "sent later",
+                               .date = "11/30/2026",
+                               .time = "03:00 PM"},
+                              {{back}});
+    const qint32 unticked = seed({.who = "FRONT",
+                                  .pid = front,
+                                  .subject = "from unticked",
+                                  .date = "11/30/2026",
+                                  .time = "04:00 PM"},
+                                 {{back}});
+    const QString starts =
+        "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
+        "EvBroStaTim='14:30:00' where EvLinID=?";
     office.exec(starts, {-1, later});
     office.exec(starts, {0, unticked});
     tzSndMsgFrm& w = openFull();
@@ -157,7 +178,8 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
 TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
 {
     tzSndMsgFrm& w = openFull("MsgHisAll");
-    QAbstractItemModelTester tester(listView(w)->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester tester(listView(w)->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(show(w, m2));
     EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 4");
     // A new message arrives before the current one; the current one stays selected.
@@ -192,15 +214,21 @@ TEST_F(Views, EmployeeWithoutLoginSeesOwnInboxAndLoginsSentItems)
 TEST_F(Views, BindingABigListFetchesNoRecipientsAndPaintingFetchesOnlyVisibleRows)
 {
     // 5,000 messages to FRONT, each with an addressee row (ids far above the seeded ones).
-    const QString rows = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) ";
-    office.exec(rows + "INSERT INTO CMTable (cmID, cmTyp, cmTim, cmDat, cmWho, cmPid, cmCat, cmDoc, CMSubjec) "
-                       "SELECT 100000+i, 0, '08:00:00', '2026-10-01', 'BACK', ?, 'Message', 'bulk', 'bulk' FROM n",
+    const QString rows =
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) ";
+    office.exec(
+        rows +
+            "INSERT INTO CMTable (cmID, cmTyp, cmTim, cmDat, cmWho, cmPid, cmCat, cmDoc, CMSubjec) "
+            "SELECT 100000+i, 0, '08:00:00', '2026-10-01', 'BACK', ?, 'Message', 'bulk', 'bulk' "
+            "FROM n",
+        {back});
+    office.exec(rows + "INSERT INTO EVTable (EVID, EvPID, EvLinID, EvTyp) SELECT 100000+i, ?, "
+                       "100000+i, 0 FROM n",
                 {back});
-    office.exec(rows + "INSERT INTO EVTable (EVID, EvPID, EvLinID, EvTyp) SELECT 100000+i, ?, 100000+i, 0 FROM n",
-                {back});
-    office.exec(rows + "INSERT INTO BroChkTable (BroChkID, BroChkLinID, BroChkPID, BroChkTyp, BroChkToMac) "
-                       "SELECT 100000+i, 100000+i, ?, 0, '' FROM n",
-                {front});
+    office.exec(
+        rows + "INSERT INTO BroChkTable (BroChkID, BroChkLinID, BroChkPID, BroChkTyp, BroChkToMac) "
+               "SELECT 100000+i, 100000+i, ?, 0, '' FROM n",
+        {front});
     const int before = tzSndMsgFrm::recipientQueryCount();
     tzSndMsgFrm& w = openFull();
     ASSERT_EQ(model(w)->rowCount(), 5003);

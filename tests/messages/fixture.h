@@ -2,16 +2,15 @@
 
 // An office on the test database, messages written through the services' record writer, and the
 // message window opened on it.
-#include "support/GuiDriver.h"
-#include "support/Office.h"
-#include "support/ScriptedPrompter.h"
-
-#include "state/SharedState.h"
-#include "tzsndmsg/db/Recordset.h"
 #include "directory/StaffDirectory.h"
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
+#include "state/SharedState.h"
 #include "store/Schema.h"
+#include "support/GuiDriver.h"
+#include "support/Office.h"
+#include "support/ScriptedPrompter.h"
+#include "tzsndmsg/db/Recordset.h"
 #include "ui/DateCombo.h"
 
 #include <QCheckBox>
@@ -32,7 +31,6 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
-
 #include <memory>
 #include <set>
 #include <tuple>
@@ -41,30 +39,30 @@
 namespace tzsndmsg::testing {
 
 struct Msg {
-    QString who{};                     // cmWho
-    qint32 pid = 0;                    // cmPid, the sender
+    QString who{};  // cmWho
+    qint32 pid = 0; // cmPid, the sender
     QString subject{};
     QString body{};
     QString date = QStringLiteral("12/01/2026");
-    QString time{};                    // empty: 09:mm AM, a minute later each time
+    QString time{}; // empty: 09:mm AM, a minute later each time
     QString category = QStringLiteral("Message");
     QString typ = QStringLiteral("256"); // cmTyp
-    QString purged{};                  // CMPurFla, empty for null
-    qint32 link = 0;                   // cmTraLinID
+    QString purged{};                    // CMPurFla, empty for null
+    qint32 link = 0;                     // cmTraLinID
     bool needConfirm = false;
     bool receipt = false;
     bool payroll = false;
     bool saveAfterDisplay = false;
-    int evTyp = 0;                     // -1: no EVTable row
+    int evTyp = 0; // -1: no EVTable row
 };
 
 struct To {
     qint32 pid = 0;
-    int typ = 0;                       // 0 To, 1 Cc, 2 neither
+    int typ = 0; // 0 To, 1 Cc, 2 neither
     QString machine{};
-    QString read{};                    // BroChkDonDis, empty for null
-    int saveTo = 0;                    // BroChkSavToFla
-    qint32 assPid = 0;                 // BroChkAssPID
+    QString read{};    // BroChkDonDis, empty for null
+    int saveTo = 0;    // BroChkSavToFla
+    qint32 assPid = 0; // BroChkAssPID
 };
 
 using Row = std::tuple<qint64, int, QString>; // addressee: person, list, computer
@@ -99,11 +97,26 @@ inline void pressButton(QWidget& window, const QString& toolbar, const QString& 
 }
 
 // The controls the tests work most, by their objectNames.
-inline QTableView* listView(const QWidget& w) { return control<QTableView>(&w, "TDBG"); }
-inline QPlainTextEdit* textBox(const QWidget& w) { return control<QPlainTextEdit>(&w, "txtMsg"); }
-inline QLineEdit* subjectBox(const QWidget& w) { return control<QLineEdit>(&w, "txtSubject"); }
-inline QLineEdit* searchBox(const QWidget& w) { return control<QLineEdit>(&w, "txtSearch"); }
-inline QComboBox* reminderBox(const QWidget& w) { return control<QComboBox>(&w, "cmbAla"); }
+inline QTableView* listView(const QWidget& w)
+{
+    return control<QTableView>(&w, "TDBG");
+}
+inline QPlainTextEdit* textBox(const QWidget& w)
+{
+    return control<QPlainTextEdit>(&w, "txtMsg");
+}
+inline QLineEdit* subjectBox(const QWidget& w)
+{
+    return control<QLineEdit>(&w, "txtSubject");
+}
+inline QLineEdit* searchBox(const QWidget& w)
+{
+    return control<QLineEdit>(&w, "txtSearch");
+}
+inline QComboBox* reminderBox(const QWidget& w)
+{
+    return control<QComboBox>(&w, "cmbAla");
+}
 
 class MessagesTest : public ::testing::Test {
 protected:
@@ -128,8 +141,8 @@ protected:
     {
         auto flag = [](bool on) { return QString(on ? "-1" : "0"); };
         auto n = [](qint64 v) { return QString::number(v); };
-        auto write = [this](const char* table, const char* key, QStringList names, QStringList texts,
-                            const QString& extraName, const QString& extra) {
+        auto write = [this](const char* table, const char* key, QStringList names,
+                            QStringList texts, const QString& extraName, const QString& extra) {
             if (!extra.isEmpty()) {
                 names << extraName;
                 texts << extra;
@@ -140,23 +153,26 @@ protected:
                 ADD_FAILURE() << table << ": " << error.toStdString();
             return id;
         };
-        const QString time = m.time.isEmpty() ? QString("09:%1 AM").arg(++m_minute, 2, 10, QLatin1Char('0')) : m.time;
-        const qint64 cmId = write("CMTable", "cmID",
-                                  {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat", "cmSubCat",
-                                   "cmDoc", "CMSubjec", "cmDocAftDis", "CMNeeCom", "CMShoOnRep", "cmConRec"},
-                                  {m.typ, n(m.link), time, m.date, m.who, n(m.pid), m.category, "EMS", m.body,
-                                   m.subject, flag(m.saveAfterDisplay), flag(m.needConfirm), flag(m.payroll),
-                                   flag(m.receipt)},
-                                  "CMPurFla", m.purged);
+        const QString time = m.time.isEmpty()
+                                 ? QString("09:%1 AM").arg(++m_minute, 2, 10, QLatin1Char('0'))
+                                 : m.time;
+        const qint64 cmId = write(
+            "CMTable", "cmID",
+            {"cmTyp", "cmTraLinID", "cmTim", "cmDat", "cmWho", "cmPid", "cmCat", "cmSubCat",
+             "cmDoc", "CMSubjec", "cmDocAftDis", "CMNeeCom", "CMShoOnRep", "cmConRec"},
+            {m.typ, n(m.link), time, m.date, m.who, n(m.pid), m.category, "EMS", m.body, m.subject,
+             flag(m.saveAfterDisplay), flag(m.needConfirm), flag(m.payroll), flag(m.receipt)},
+            "CMPurFla", m.purged);
         if (m.evTyp >= 0)
-            write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp", "EvPri"}, {n(m.pid), n(cmId), n(m.evTyp), "False"},
-                  {}, {});
+            write("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp", "EvPri"},
+                  {n(m.pid), n(cmId), n(m.evTyp), "False"}, {}, {});
         for (const To& r : recipients) {
-            const qint64 row = write("BroChkTable", "BroChkID",
-                                     {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac", "BroChkSavToFla",
-                                      "BroChkAssPID"},
-                                     {n(cmId), n(r.pid), n(r.typ), r.machine, n(r.saveTo), n(r.assPid)},
-                                     "BroChkDonDis", r.read);
+            const qint64 row =
+                write("BroChkTable", "BroChkID",
+                      {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac", "BroChkSavToFla",
+                       "BroChkAssPID"},
+                      {n(cmId), n(r.pid), n(r.typ), r.machine, n(r.saveTo), n(r.assPid)},
+                      "BroChkDonDis", r.read);
             if (rowIds)
                 *rowIds << qint32(row);
         }
@@ -226,7 +242,8 @@ protected:
     {
         Rows rows;
         db::Recordset rs = office.query(
-            "select BroChkPID, BroChkTyp, BroChkToMac from BroChkTable where BroChkLinID=?", {cmId});
+            "select BroChkPID, BroChkTyp, BroChkToMac from BroChkTable where BroChkLinID=?",
+            {cmId});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             rows.insert({rs.value("BroChkPID").toLongLong(), rs.value("BroChkTyp").toInt(),
                          rs.value("BroChkToMac").toString()});
@@ -280,10 +297,11 @@ protected:
         atWorkstation(front);
     }
     // A message from the doctor that asks for confirmation and a receipt and is payroll related.
-    Msg fromDoctor(const QString& subject, const QString& body, const QString& typ = "256", qint32 link = 0)
+    Msg fromDoctor(const QString& subject, const QString& body, const QString& typ = "256",
+                   qint32 link = 0)
     {
-        return {"DOCTOR", doctor, subject, body, "12/05/2026", "09:30 AM", "Message", typ, {}, link,
-                true, true, true};
+        return {"DOCTOR", doctor, subject, body, "12/05/2026", "09:30 AM", "Message",
+                typ,      {},     link,    true, true,         true};
     }
     qint32 front = 0, nurse = 0, doctor = 0;
 };

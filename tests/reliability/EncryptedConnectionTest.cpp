@@ -3,7 +3,6 @@
 // `config` saying what protects the connection.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/db/Database.h"
 
@@ -15,7 +14,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,8 +26,8 @@ bool openssl(const QString& folder, const QStringList& args, QString* error)
     QProcess p;
     p.setWorkingDirectory(folder);
     p.start(QStringLiteral("openssl"), args);
-    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit &&
-                    p.exitCode() == 0;
+    const bool ok =
+        p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!ok)
         *error = QStringLiteral("openssl %1: %2")
                      .arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
@@ -90,7 +88,8 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     ASSERT_TRUE(makeAuthority(tls, QStringLiteral("office"), &error)) << error.toStdString();
     ASSERT_TRUE(makeAuthority(tls, QStringLiteral("stranger"), &error)) << error.toStdString();
     ASSERT_TRUE(makeCertificate(tls, QStringLiteral("office"), QStringLiteral("server"),
-                                QStringLiteral("localhost"), QStringLiteral("DNS:localhost"), &error))
+                                QStringLiteral("localhost"), QStringLiteral("DNS:localhost"),
+                                &error))
         << error.toStdString();
     ASSERT_TRUE(makeCertificate(tls, QStringLiteral("office"), QStringLiteral("desk"),
                                 QStringLiteral("certdesk"), QString(), &error))
@@ -115,9 +114,10 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
                   "host all all 10.0.0.0/8 scram-sha-256\n" +
                   rest);
     }
-    server.setServerOptions(QStringLiteral("-c ssl=on -c ssl_cert_file=%1/server.crt "
-                                           "-c ssl_key_file=%1/server.key -c ssl_ca_file=%1/office.crt")
-                                .arg(tls));
+    server.setServerOptions(
+        QStringLiteral("-c ssl=on -c ssl_cert_file=%1/server.crt "
+                       "-c ssl_key_file=%1/server.key -c ssl_ca_file=%1/office.crt")
+            .arg(tls));
     ASSERT_TRUE(server.up(&error)) << error.toStdString();
     {
         auto db = db::Database::open(server.url(), &error);
@@ -144,39 +144,46 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     };
     const QString office = QStringLiteral("sslrootcert=") + tls + QStringLiteral("/office.crt");
     const QString stranger = QStringLiteral("sslrootcert=") + tls + QStringLiteral("/stranger.crt");
-    const QString deskCertificate = QStringLiteral("&sslcert=%1/desk.crt&sslkey=%1/desk.key").arg(tls);
+    const QString deskCertificate =
+        QStringLiteral("&sslcert=%1/desk.crt&sslkey=%1/desk.key").arg(tls);
     const struct {
         const char* name;
         QString url;
-        int code;          // the inbox's exit code
-        const char* said;  // in the refusal, or in config's security line
+        int code;         // the inbox's exit code
+        const char* said; // in the refusal, or in config's security line
     } cases[] = {
-        {"verified by certificate and name", address("postgres", "localhost", "sslmode=verify-full&" + office),
-         0, "server verified by its certificate and name"},
-        {"a certificate of another name", address("postgres", "127.0.0.1", "sslmode=verify-full&" + office),
-         2, "does not match host name"},
-        {"the name not checked", address("postgres", "127.0.0.1", "sslmode=verify-ca&" + office),
-         0, "its name not checked"},
-        {"an authority the office does not use", address("postgres", "localhost", "sslmode=verify-full&" + stranger),
-         2, "certificate verify failed"},
-        {"encrypted, nothing verified", address("postgres", "127.0.0.1", "sslmode=require"),
-         0, "server not verified"},
+        {"verified by certificate and name",
+         address("postgres", "localhost", "sslmode=verify-full&" + office), 0,
+         "server verified by its certificate and name"},
+        {"a certificate of another name",
+         address("postgres", "127.0.0.1", "sslmode=verify-full&" + office), 2,
+         "does not match host name"},
+        {"the name not checked", address("postgres", "127.0.0.1", "sslmode=verify-ca&" + office), 0,
+         "its name not checked"},
+        {"an authority the office does not use",
+         address("postgres", "localhost", "sslmode=verify-full&" + stranger), 2,
+         "certificate verify failed"},
+        {"encrypted, nothing verified", address("postgres", "127.0.0.1", "sslmode=require"), 0,
+         "server not verified"},
         {"in clear", address("postgres", "127.0.0.1", "sslmode=disable"), 0, "not encrypted"},
-        {"a workstation without its certificate", address("certdesk", "localhost", "sslmode=verify-full&" + office),
-         2, "certificate"},
+        {"a workstation without its certificate",
+         address("certdesk", "localhost", "sslmode=verify-full&" + office), 2, "certificate"},
         {"a workstation with its certificate",
          address("certdesk", "localhost", "sslmode=verify-full&" + office + deskCertificate), 0,
          "client certificate shown"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome inbox = desk.run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, c.url);
+        const Outcome inbox = desk.run(
+            {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, c.url);
         EXPECT_EQ(inbox.code, c.code) << inbox.err.toStdString();
         const Outcome config = desk.run({QStringLiteral("config")}, c.url);
         EXPECT_EQ(config.code, 0);
         if (c.code == 0) {
-            EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave"))) << inbox.out.toStdString();
-            EXPECT_TRUE(securityLine(config).contains(QLatin1String(c.said))) << securityLine(config).toStdString();
+            EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave")))
+                << inbox.out.toStdString();
+            EXPECT_TRUE(securityLine(config).contains(QLatin1String(c.said)))
+                << securityLine(config).toStdString();
         } else {
             EXPECT_TRUE(inbox.err.contains(QLatin1String(c.said))) << inbox.err.toStdString();
             EXPECT_TRUE(securityLine(config).contains(QStringLiteral("cannot connect")))
@@ -188,8 +195,9 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     // (without it the server would turn that connection away).
     const QString verified =
         address("certdesk", "localhost", "sslmode=verify-full&" + office + deskCertificate);
-    auto watch = desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE")},
-                            verified, 60000);
+    auto watch =
+        desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE")},
+                   verified, 60000);
     bool ready = false;
     for (int i = 0; i < 200 && !ready && watch->state() != QProcess::NotRunning; ++i) {
         watch->waitForReadyRead(100);
@@ -205,11 +213,12 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     {
         auto db = db::Database::open(server.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();
-        EXPECT_EQ(db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s "
-                                            "ON s.pid = a.pid WHERE a.application_name LIKE "
-                                            "'tzsndmsg-watcher-%' AND s.ssl AND s.client_dn IS NOT NULL"))
-                      .toInt(),
-                  1);
+        EXPECT_EQ(
+            db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity a JOIN pg_stat_ssl s "
+                                      "ON s.pid = a.pid WHERE a.application_name LIKE "
+                                      "'tzsndmsg-watcher-%' AND s.ssl AND s.client_dn IS NOT NULL"))
+                .toInt(),
+            1);
     }
     watch->terminate();
     EXPECT_TRUE(watch->waitForFinished(10000));

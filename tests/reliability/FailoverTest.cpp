@@ -3,7 +3,6 @@
 // back by itself and tells what came meanwhile once.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
@@ -11,13 +10,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
-
 #include <atomic>
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <mutex>
 #include <thread>
-
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -72,7 +69,8 @@ TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
 
     ASSERT_TRUE(server.down());
     ASSERT_TRUE(server.up(&error)) << error.toStdString();
-    EXPECT_TRUE(db->exec(QStringLiteral("INSERT INTO t VALUES (3)"), &error)) << error.toStdString();
+    EXPECT_TRUE(db->exec(QStringLiteral("INSERT INTO t VALUES (3)"), &error))
+        << error.toStdString();
     EXPECT_EQ(db->scalar(QStringLiteral("SELECT string_agg(v::text, ',') FROM t")).toString(),
               QStringLiteral("3"));
 }
@@ -89,7 +87,8 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
     {
-        const Outcome made = desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, primary.url());
+        const Outcome made =
+            desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, primary.url());
         ASSERT_EQ(made.code, 0) << made.err.toStdString();
     }
     ASSERT_TRUE(standby.initialiseAsStandbyOf(primary, &error)) << error.toStdString();
@@ -98,21 +97,27 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     {
         auto db = db::Database::open(primary.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();
-        dave = db->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam='DAVE'")).toInt();
+        dave = db->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam='DAVE'"))
+                   .toInt();
         // From now on a commit is confirmed only once the standby has it too.
-        ASSERT_TRUE(db->exec(QStringLiteral("ALTER SYSTEM SET synchronous_standby_names = '*'"), &error))
+        ASSERT_TRUE(
+            db->exec(QStringLiteral("ALTER SYSTEM SET synchronous_standby_names = '*'"), &error))
             << error.toStdString();
-        ASSERT_TRUE(db->exec(QStringLiteral("SELECT pg_reload_conf()"), &error)) << error.toStdString();
+        ASSERT_TRUE(db->exec(QStringLiteral("SELECT pg_reload_conf()"), &error))
+            << error.toStdString();
         // The standby is there and synchronous before anything is sent.
         QElapsedTimer wait;
         wait.start();
-        while (db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
+        while (db->scalar(QStringLiteral(
+                              "SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
                        .toInt() != 1 &&
                wait.elapsed() < 20000)
             QThread::msleep(200);
-        ASSERT_EQ(db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
-                      .toInt(),
-                  1);
+        ASSERT_EQ(
+            db->scalar(QStringLiteral(
+                           "SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
+                .toInt(),
+            1);
     }
     ASSERT_GT(dave, 0);
 
@@ -124,20 +129,22 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
 
     std::vector<WatchLog> watchers(kWatchers);
     for (int i = 0; i < kWatchers; ++i) {
-        watchers[i].process = desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
-                                          QStringLiteral("--computer"), QStringLiteral("DESK%1").arg(i)},
-                                         both, 240000);
+        watchers[i].process =
+            desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+                        QStringLiteral("--computer"), QStringLiteral("DESK%1").arg(i)},
+                       both, 240000);
     }
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < 60000 &&
-           !std::all_of(watchers.begin(), watchers.end(), [](const WatchLog& w) { return w.ready; })) {
+    while (clock.elapsed() < 60000 && !std::all_of(watchers.begin(), watchers.end(),
+                                                   [](const WatchLog& w) { return w.ready; })) {
         for (WatchLog& w : watchers) {
             w.process->waitForReadyRead(20);
             w.read();
         }
     }
-    ASSERT_TRUE(std::all_of(watchers.begin(), watchers.end(), [](const WatchLog& w) { return w.ready; }));
+    ASSERT_TRUE(
+        std::all_of(watchers.begin(), watchers.end(), [](const WatchLog& w) { return w.ready; }));
     for (WatchLog& w : watchers)
         w.told.clear(); // the demo's unread, told at the first start
 
@@ -153,8 +160,8 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
             station.setEnv(QStringLiteral("TZSNDMSG_HOME"), own.path());
             for (int n = 0; !stop; ++n) {
                 const QString text = QStringLiteral("failover %1-%2").arg(s).arg(n);
-                const Outcome r = station.run({QStringLiteral("announce"), QStringLiteral("--text"), text,
-                                               QStringLiteral("--to"), QString::number(dave)},
+                const Outcome r = station.run({QStringLiteral("announce"), QStringLiteral("--text"),
+                                               text, QStringLiteral("--to"), QString::number(dave)},
                                               both, 60000);
                 std::lock_guard<std::mutex> guard(lock);
                 (r.code == 0 ? confirmed : refused) << text;
@@ -192,7 +199,8 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     ASSERT_TRUE(db) << error.toStdString();
     QStringList stored;
     {
-        db::Reader r = db->read(QStringLiteral("SELECT cmDoc FROM CMTable WHERE cmDoc LIKE 'failover %'"));
+        db::Reader r =
+            db->read(QStringLiteral("SELECT cmDoc FROM CMTable WHERE cmDoc LIKE 'failover %'"));
         while (r.isValid() && r.next())
             stored << r.value(0).toString();
     }
@@ -205,8 +213,8 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     pump(1500); // anything told twice shows here
 
     for (const QString& text : std::as_const(confirmed))
-        EXPECT_EQ(stored.count(text), 1) << "a confirmed send " << text.toStdString() << " is stored "
-                                         << stored.count(text) << " times";
+        EXPECT_EQ(stored.count(text), 1) << "a confirmed send " << text.toStdString()
+                                         << " is stored " << stored.count(text) << " times";
     for (const QString& text : std::as_const(refused))
         EXPECT_LE(stored.count(text), 1) << text.toStdString();
     for (int i = 0; i < kWatchers; ++i) {

@@ -3,13 +3,11 @@
 // message whole or absent once the server runs again.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
-
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -35,7 +33,10 @@ struct FrozenCase {
     int expectedCode; // 1: the send failed; 2: the store could not be reached
 };
 
-void PrintTo(const FrozenCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FrozenCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class FrozenServer : public WithOwnServer<::testing::TestWithParam<FrozenCase>> {};
 
@@ -55,7 +56,8 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
     auto db = db::Database::open(server.url(), &error);
     ASSERT_TRUE(db) << error.toStdString();
     const QString text = QStringLiteral("frozen server drill");
-    const QVariant someone = db->scalar(QStringLiteral("SELECT min(pID) FROM PATable WHERE pDatRel IS NULL"));
+    const QVariant someone =
+        db->scalar(QStringLiteral("SELECT min(pID) FROM PATable WHERE pDatRel IS NULL"));
     ASSERT_TRUE(someone.isValid());
     const QList<int> before = rowCounts(*db);
     if (c.midSave) {
@@ -67,8 +69,9 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
     QElapsedTimer clock;
     std::unique_ptr<QProcess> send;
     auto startSend = [&] {
-        send = host.start({QStringLiteral("announce"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-                           QStringLiteral("--text"), text, QStringLiteral("--to"), someone.toString()},
+        send = host.start({QStringLiteral("announce"), QStringLiteral("--login"),
+                           QStringLiteral("MARIA"), QStringLiteral("--text"), text,
+                           QStringLiteral("--to"), someone.toString()},
                           server.url());
     };
     if (c.midSave) {
@@ -97,7 +100,8 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
     EXPECT_EQ(outcome.code, c.expectedCode) << outcome.err.toStdString();
     EXPECT_EQ(outcome.said().size(), 1) << outcome.err.toStdString();
     if (c.midSave) {
-        EXPECT_TRUE(outcome.err.contains(QLatin1String("stopped answering"))) << outcome.err.toStdString();
+        EXPECT_TRUE(outcome.err.contains(QLatin1String("stopped answering")))
+            << outcome.err.toStdString();
     }
 
     // Running again, the server finds the send's session gone: its transaction is rolled back.
@@ -105,14 +109,17 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
         db->rollback();
     int busy = 1;
     for (int i = 0; i < 100 && busy > 0; ++i) {
-        busy = db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_type = "
-                                         "'client backend' AND pid <> pg_backend_pid()"))
-                   .toInt();
+        busy =
+            db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_type = "
+                                      "'client backend' AND pid <> pg_backend_pid()"))
+                .toInt();
         if (busy > 0)
             QThread::msleep(100);
     }
     EXPECT_EQ(busy, 0) << "the send's session outlived it";
-    EXPECT_EQ(db->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text}).toInt(), 0);
+    EXPECT_EQ(
+        db->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text}).toInt(),
+        0);
     EXPECT_EQ(rowCounts(*db), before) << "rows of the message were left behind";
 }
 

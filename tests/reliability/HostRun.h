@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
-
 #include <memory>
 #include <vector>
 
@@ -67,8 +66,9 @@ public:
         } else {
             p->start(QStringLiteral("runuser"),
                      QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"),
-                                 QStringLiteral("timeout"), QStringLiteral("-s"), QStringLiteral("KILL"),
-                                 QString::number(limitMs / 1000 + 1), QStringLiteral(TZSNDMSG_APP)} +
+                                 QStringLiteral("timeout"), QStringLiteral("-s"),
+                                 QStringLiteral("KILL"), QString::number(limitMs / 1000 + 1),
+                                 QStringLiteral(TZSNDMSG_APP)} +
                          args);
         }
         return p;

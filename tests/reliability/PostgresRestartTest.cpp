@@ -2,17 +2,14 @@
 // is stored whole and says so, or is not stored and says why; none waits for ever.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
-
 #include <atomic>
 #include <thread>
-
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -29,7 +26,8 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
     {
         auto db = db::Database::open(server.url());
         ASSERT_TRUE(db);
-        db::Recordset rs = db->query(QStringLiteral("SELECT pID FROM PATable WHERE pDatRel IS NULL"));
+        db::Recordset rs =
+            db->query(QStringLiteral("SELECT pID FROM PATable WHERE pDatRel IS NULL"));
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             to << qint32(rs.value(0).toLongLong());
     }
@@ -54,12 +52,13 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
     clock.start();
     for (int i = 0; clock.elapsed() < 7000 && i < 40; ++i) {
         const QString marker = QStringLiteral("restart %1").arg(i);
-        sends.push_back({marker,
-                         host.start({QStringLiteral("announce"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-                                     QStringLiteral("--text"), marker + QStringLiteral(": drill"),
-                                     QStringLiteral("--to"), idList(to)},
-                                    server.url()),
-                         {}});
+        sends.push_back(
+            {marker,
+             host.start({QStringLiteral("announce"), QStringLiteral("--login"),
+                         QStringLiteral("MARIA"), QStringLiteral("--text"),
+                         marker + QStringLiteral(": drill"), QStringLiteral("--to"), idList(to)},
+                        server.url()),
+             {}});
         QThread::msleep(250);
     }
     for (Send& s : sends)
@@ -74,17 +73,24 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
         SCOPED_TRACE(s.marker.toStdString());
         EXPECT_FALSE(s.outcome.hung);
         EXPECT_FALSE(s.outcome.crashed);
-        const QVariant id = db->scalar(QStringLiteral("SELECT min(cmID) FROM CMTable WHERE cmDoc=?"),
-                                       {s.marker + QStringLiteral(": drill")});
+        const QVariant id =
+            db->scalar(QStringLiteral("SELECT min(cmID) FROM CMTable WHERE cmDoc=?"),
+                       {s.marker + QStringLiteral(": drill")});
         const int headers = db->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc=?"),
                                        {s.marker + QStringLiteral(": drill")})
                                 .toInt();
         if (s.outcome.code == 0) {
             ++stored;
             EXPECT_EQ(headers, 1);
-            EXPECT_EQ(db->scalar(QStringLiteral("SELECT count(*) FROM EVTable WHERE EvLinID=?"), {id}).toInt(), 1);
-            EXPECT_EQ(db->scalar(QStringLiteral("SELECT count(*) FROM BroChkTable WHERE BroChkLinID=?"), {id}).toInt(),
-                      to.size());
+            EXPECT_EQ(
+                db->scalar(QStringLiteral("SELECT count(*) FROM EVTable WHERE EvLinID=?"), {id})
+                    .toInt(),
+                1);
+            EXPECT_EQ(
+                db->scalar(QStringLiteral("SELECT count(*) FROM BroChkTable WHERE BroChkLinID=?"),
+                           {id})
+                    .toInt(),
+                to.size());
         } else {
             ++refused;
             // Not stored; 1 when the send failed, 2 when the database could not be reached at all.

@@ -3,7 +3,6 @@
 // by another program. Every process runs under a time limit; a hang fails the test. What a
 // process reports must match what the store holds: a send is there whole, or not at all.
 #include "support/Program.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
@@ -12,11 +11,9 @@
 #include <QRandomGenerator>
 #include <QThread>
 #include <QUrl>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,7 +25,8 @@ QString bodyOf(const QString& marker, int length)
 {
     QString body = marker + QStringLiteral(": ");
     for (int i = 0; body.size() < length; ++i)
-        body += QStringLiteral("line %1 of the announcement, with 'quotes' and \\ backslashes\n").arg(i);
+        body += QStringLiteral("line %1 of the announcement, with 'quotes' and \\ backslashes\n")
+                    .arg(i);
     return body;
 }
 
@@ -51,8 +49,13 @@ protected:
 
     QStringList announce(const QString& text, const QList<qint32>& to) const
     {
-        return {QStringLiteral("announce"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-                QStringLiteral("--text"), text, QStringLiteral("--to"), idList(to)};
+        return {QStringLiteral("announce"),
+                QStringLiteral("--login"),
+                QStringLiteral("MARIA"),
+                QStringLiteral("--text"),
+                text,
+                QStringLiteral("--to"),
+                idList(to)};
     }
 
     QList<qint32> addPersons(int count)
@@ -76,8 +79,9 @@ protected:
     Stored stored(const QString& marker)
     {
         Stored s;
-        db::Recordset rs = office.query(QStringLiteral("SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"),
-                                        {marker + QStringLiteral(":%")});
+        db::Recordset rs =
+            office.query(QStringLiteral("SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"),
+                         {marker + QStringLiteral(":%")});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             ++s.headers;
             const qint64 id = rs.value(QStringLiteral("cmID")).toLongLong();
@@ -131,7 +135,8 @@ protected:
         EXPECT_FALSE(r.crashed);
         const QStringList said = r.said();
         ASSERT_EQ(said.size(), 1) << r.err.toStdString();
-        EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive)) << said.first().toStdString();
+        EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive))
+            << said.first().toStdString();
     }
 
     QTemporaryDir home;
@@ -204,11 +209,13 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
 TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
 {
     auto holder = db::Database::open(url());
-    ASSERT_TRUE(holder && holder->transaction()) << (holder ? holder->lastError().toStdString() : "");
+    ASSERT_TRUE(holder && holder->transaction())
+        << (holder ? holder->lastError().toStdString() : "");
     if (office.usingPostgres()) {
         ASSERT_TRUE(holder->exec(QStringLiteral("LOCK TABLE CMTable IN EXCLUSIVE MODE")));
     }
-    const QList<qint32> to = {office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
+    const QList<qint32> to = {
+        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
     const QString text = QStringLiteral("locked: fire drill");
     const Outcome r = host.run(announce(text, to), urlWith(QStringLiteral("busy_timeout=1500")));
     EXPECT_EQ(r.code, 1);
@@ -223,9 +230,11 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
 
 TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
 {
-    const QList<qint32> to = {office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
+    const QList<qint32> to = {
+        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
     if (office.usingPostgres()) {
-        host.setEnv(QStringLiteral("PGOPTIONS"), QStringLiteral("-c default_transaction_read_only=on"));
+        host.setEnv(QStringLiteral("PGOPTIONS"),
+                    QStringLiteral("-c default_transaction_read_only=on"));
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "runs the program as another user";
@@ -243,14 +252,16 @@ TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
     expectOneLine(r, QStringLiteral("read"));
     expectWholeOrAbsent(QStringLiteral("readonly"), false, text, to);
 
-    const Outcome inbox = host.run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
+    const Outcome inbox = host.run(
+        {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
     EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave")));
 
     // The office can still be checked where it can only be read.
     const Outcome check = host.run({QStringLiteral("check")}, url());
     EXPECT_EQ(check.code, 0) << check.err.toStdString();
-    EXPECT_TRUE(check.out.contains(QStringLiteral("The office is sound"))) << check.out.toStdString();
+    EXPECT_TRUE(check.out.contains(QStringLiteral("The office is sound")))
+        << check.out.toStdString();
 }
 
 // A data folder the workstation may only read: the inbox is read, a send is refused at set-up.
@@ -262,9 +273,11 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
         ::chmod(QFile::encodeName(path).constData(), 0777);
     ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rX,go-w '%1'").arg(data()))), 0);
     if (!office.usingPostgres())
-        ::chmod(QFile::encodeName(office.tempPath() + QStringLiteral("/office.db")).constData(), 0666);
+        ::chmod(QFile::encodeName(office.tempPath() + QStringLiteral("/office.db")).constData(),
+                0666);
     host.setUser(QStringLiteral("nobody"));
-    const Outcome inbox = host.run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
+    const Outcome inbox = host.run(
+        {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
     const Outcome send = host.run(announce(QStringLiteral("x: y"), {1}), url());
     EXPECT_EQ(send.code, 2);
@@ -273,7 +286,8 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
 
 TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
 {
-    const QList<qint32> to = {office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
+    const QList<qint32> to = {
+        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
     if (office.usingPostgres()) {
         // A store whose addressee table is gone: the header and detail rows are not kept alone.
         office.exec(QStringLiteral("ALTER TABLE BroChkTable RENAME TO BroChkGone"));
@@ -293,7 +307,10 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         int length;
         QStringList reasons;
     } damages[] = {
-        {"table pages", 4096 * 3, 4096 * 6, {QStringLiteral("malformed"), QStringLiteral("corrupt")}},
+        {"table pages",
+         4096 * 3,
+         4096 * 6,
+         {QStringLiteral("malformed"), QStringLiteral("corrupt")}},
         {"file header", 0, 100, {QStringLiteral("not a database")}},
     };
     for (const Damage& d : damages) {
@@ -306,7 +323,8 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         }
         for (const QStringList& args :
              {announce(QStringLiteral("damaged: x"), to),
-              QStringList{QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}}) {
+              QStringList{QStringLiteral("inbox"), QStringLiteral("--login"),
+                          QStringLiteral("ANNA")}}) {
             const Outcome r = host.run(args, url());
             EXPECT_TRUE(r.code == 1 || r.code == 2) << r.code << " " << r.err.toStdString();
             ASSERT_EQ(r.said().size(), 1) << r.err.toStdString();
@@ -323,8 +341,9 @@ TEST_F(Reliability, ASignalFileHeldByAnotherProgramCostsOneShortWait)
     const QList<qint32> to = addPersons(50);
     QDir().mkpath(data() + QStringLiteral("TEMP"));
     QProcess holder; // another program holds the addressee signal file, as flock(1) does
-    holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), data() + QStringLiteral("TEMP/CMBC.STA"),
-                                           QStringLiteral("sleep"), QStringLiteral("120")});
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("-x"), data() + QStringLiteral("TEMP/CMBC.STA"),
+                  QStringLiteral("sleep"), QStringLiteral("120")});
     ASSERT_TRUE(holder.waitForStarted());
     QThread::msleep(300);
     const QString text = bodyOf(QStringLiteral("held"), 200);
@@ -349,7 +368,9 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
         const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
         ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rwX '%1'").arg(folder))), 0);
     }
-    ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rwX '%1' && chmod 555 '%1TEMP'").arg(data()))), 0);
+    ASSERT_EQ(std::system(qPrintable(
+                  QStringLiteral("chmod -R a+rwX '%1' && chmod 555 '%1TEMP'").arg(data()))),
+              0);
     host.setUser(QStringLiteral("nobody"));
     const QString text = bodyOf(QStringLiteral("unwritable"), 200);
     const Outcome r = host.run(announce(text, to), url(), 30000);
@@ -377,11 +398,16 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
             const Outcome r = HostRun::finish(*p, 120000);
             EXPECT_EQ(r.code, 0) << r.err.toStdString();
         }
-        EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("PWMUseNam='ANNA'")), demo ? 1 : 0);
-        EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("PLasNam='Alvarez'")), demo ? 1 : 0);
-        EXPECT_EQ(office.count(QStringLiteral("CMTable"), QStringLiteral("CMSubjec='Staff meeting moved'")),
+        EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("PWMUseNam='ANNA'")),
                   demo ? 1 : 0);
-        EXPECT_EQ(office.count(QStringLiteral("HDOCTable"), QStringLiteral("hdocDes='Christmas Day'")), demo ? 1 : 0);
+        EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("PLasNam='Alvarez'")),
+                  demo ? 1 : 0);
+        EXPECT_EQ(office.count(QStringLiteral("CMTable"),
+                               QStringLiteral("CMSubjec='Staff meeting moved'")),
+                  demo ? 1 : 0);
+        EXPECT_EQ(
+            office.count(QStringLiteral("HDOCTable"), QStringLiteral("hdocDes='Christmas Day'")),
+            demo ? 1 : 0);
         QFile machines(home.path() + QStringLiteral("/data/stp/Machines.Ini"));
         ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
         EXPECT_EQ(machines.readAll(), demo ? QByteArray("FRONTDESK\r\nEXAM-1\r\n") : QByteArray());

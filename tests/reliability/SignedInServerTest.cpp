@@ -2,12 +2,10 @@
 // released person and the right password, each as a workstation meets them.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QFile>
 #include <QFileInfo>
-
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -25,13 +23,13 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     HostRun host(home.path() + QStringLiteral("/data/"));
     host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
     host.setEnv(QStringLiteral("PGPASSFILE"), home.path() + QStringLiteral("/none"));
-    const Outcome init = host.run({QStringLiteral("init"), QStringLiteral("--demo"),
-                                   QStringLiteral("--signed-in")},
-                                  server.url());
+    const Outcome init =
+        host.run({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--signed-in")},
+                 server.url());
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    auto password = host.start({QStringLiteral("logins"), QStringLiteral("password"),
-                                QStringLiteral("ANNA")},
-                               server.url());
+    auto password =
+        host.start({QStringLiteral("logins"), QStringLiteral("password"), QStringLiteral("ANNA")},
+                   server.url());
     password->write("the right one\n");
     password->closeWriteChannel();
     const Outcome set = HostRun::finish(*password, 60000);

@@ -2,15 +2,12 @@
 // read still read, a save is refused with the reason named, and SQLite's side files are not left
 // behind.
 #include "support/Program.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <cerrno>
 #include <cstring>
-
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -31,16 +28,19 @@ public:
     {
         const QByteArray target = QFile::encodeName(folder);
         const QByteArray options = QByteArray("size=") + size;
-        return done(target, ::mount("tmpfs", target.constData(), "tmpfs", 0, options.constData()), why);
+        return done(target, ::mount("tmpfs", target.constData(), "tmpfs", 0, options.constData()),
+                    why);
     }
 
     // The folder, as it is, made read-only at its own path.
     bool readOnly(const QString& folder, QString* why)
     {
         const QByteArray target = QFile::encodeName(folder);
-        if (!done(target, ::mount(target.constData(), target.constData(), nullptr, MS_BIND, nullptr), why))
+        if (!done(target,
+                  ::mount(target.constData(), target.constData(), nullptr, MS_BIND, nullptr), why))
             return false;
-        if (::mount(nullptr, target.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0) {
+        if (::mount(nullptr, target.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
+                    nullptr) != 0) {
             *why = QString::fromLocal8Bit(std::strerror(errno));
             return false;
         }
@@ -90,14 +90,20 @@ protected:
     // SQLite: a file in a folder of the test's own, which it may mount over.
     QString url() const
     {
-        return office.usingPostgres() ? office.databaseUrl()
-                                      : QStringLiteral("sqlite://") + store.path() + QStringLiteral("/office.db");
+        return office.usingPostgres()
+                   ? office.databaseUrl()
+                   : QStringLiteral("sqlite://") + store.path() + QStringLiteral("/office.db");
     }
 
     QStringList announce(const QString& text) const
     {
-        return {QStringLiteral("announce"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-                QStringLiteral("--text"), text, QStringLiteral("--to"), QStringLiteral("1")};
+        return {QStringLiteral("announce"),
+                QStringLiteral("--login"),
+                QStringLiteral("MARIA"),
+                QStringLiteral("--text"),
+                text,
+                QStringLiteral("--to"),
+                QStringLiteral("1")};
     }
 
     void init()
@@ -132,15 +138,19 @@ TEST_F(StoreDisk, TheReadingCommandsReadFromAReadOnlyMount)
         QStringList args;
         const char* shows;
     } readers[] = {
-        {{QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, "Room 2 autoclave"},
-        {{QStringLiteral("search"), QStringLiteral("--login"), QStringLiteral("ANNA"), QStringLiteral("autoclave")},
+        {{QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")},
+         "Room 2 autoclave"},
+        {{QStringLiteral("search"), QStringLiteral("--login"), QStringLiteral("ANNA"),
+          QStringLiteral("autoclave")},
          "autoclave"},
         {{QStringLiteral("confirmations"), QStringLiteral("--login"), QStringLiteral("MARIA"),
           QStringLiteral("--message"), QStringLiteral("1")},
          "confirmed"},
-        {{QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")}, "New Year's Day"},
+        {{QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")},
+         "New Year's Day"},
         {{QStringLiteral("events"), QStringLiteral("--export-ics"), ics}, "Wrote"},
-        {{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"), QStringLiteral("ANNA")},
+        {{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"),
+          QStringLiteral("ANNA")},
          "\"event\""},
     };
     for (const auto& reader : readers) {
@@ -161,7 +171,8 @@ TEST_F(StoreDisk, TheReadingCommandsReadFromAReadOnlyMount)
         EXPECT_FALSE(send.crashed);
         EXPECT_EQ(send.code, 1) << send.err.toStdString();
         ASSERT_EQ(send.said().size(), 1) << send.err.toStdString();
-        EXPECT_TRUE(send.said().first().contains(QLatin1String("read-only"))) << send.err.toStdString();
+        EXPECT_TRUE(send.said().first().contains(QLatin1String("read-only")))
+            << send.err.toStdString();
     }
 }
 
@@ -173,7 +184,10 @@ struct FullCase {
     int expectedCode; // 2: the store could not even be opened
 };
 
-void PrintTo(const FullCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const FullCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class FullDisk : public StoreDisk, public ::testing::WithParamInterface<FullCase> {};
 
@@ -204,7 +218,8 @@ TEST_P(FullDisk, TheSaveNamesTheFullDiskAndLeavesNoFileBehind)
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.code, c.expectedCode) << r.err.toStdString();
     ASSERT_EQ(r.said().size(), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.said().first().contains(QLatin1String("the disk is full"))) << r.err.toStdString();
+    EXPECT_TRUE(r.said().first().contains(QLatin1String("the disk is full")))
+        << r.err.toStdString();
     QStringList after = before + QStringList{QStringLiteral("filler")};
     after.sort();
     EXPECT_EQ(filesIn(store.path()), after);
@@ -214,7 +229,9 @@ TEST_P(FullDisk, TheSaveNamesTheFullDiskAndLeavesNoFileBehind)
     EXPECT_EQ(host.run(announce(text), url()).code, 0);
     holder = db::Database::open(url(), &why);
     ASSERT_TRUE(holder) << why.toStdString();
-    EXPECT_EQ(holder->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text}).toInt(), 1);
+    EXPECT_EQ(holder->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text})
+                  .toInt(),
+              1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reliability, FullDisk,

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <arpa/inet.h>
 #include <csignal>
 #include <netinet/in.h>
@@ -63,10 +62,11 @@ public:
     // The server's files made, not yet started: a test may add to its configuration first.
     bool initialise(QString* error)
     {
-        if (!handOver(error) || !asPostgres(kPgBin + QStringLiteral("initdb"),
-                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-A"),
-                         QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres"),
-                         QStringLiteral("--no-sync")},
+        if (!handOver(error) ||
+            !asPostgres(kPgBin + QStringLiteral("initdb"),
+                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
+                         QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
+                         QStringLiteral("postgres"), QStringLiteral("--no-sync")},
                         error))
             return false;
         m_port = freePort();
@@ -77,11 +77,13 @@ public:
     // while it runs, that follows it from then on. Start it with up().
     bool initialiseAsStandbyOf(const ThrowawayServer& primary, QString* error)
     {
-        if (!handOver(error) || !asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
-                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"), QStringLiteral("-h"),
-                         QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(primary.m_port),
-                         QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-R"),
-                         QStringLiteral("-X"), QStringLiteral("stream"), QStringLiteral("--no-sync")},
+        if (!handOver(error) ||
+            !asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
+                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
+                         QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                         QString::number(primary.m_port), QStringLiteral("-U"),
+                         QStringLiteral("postgres"), QStringLiteral("-R"), QStringLiteral("-X"),
+                         QStringLiteral("stream"), QStringLiteral("--no-sync")},
                         error))
             return false;
         m_port = freePort();
@@ -108,17 +110,26 @@ public:
 
     bool up(QString* error = nullptr)
     {
-        const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off %3")
-                                    .arg(m_port)
-                                    .arg(m_dir.path(), m_options);
-        m_started = control({QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"),
-                             QStringLiteral("-o"), options, QStringLiteral("start")},
-                            error);
+        const QString options =
+            QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off %3")
+                .arg(m_port)
+                .arg(m_dir.path(), m_options);
+        m_started =
+            control({QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"),
+                     QStringLiteral("-w"), QStringLiteral("-o"), options, QStringLiteral("start")},
+                    error);
         return m_started;
     }
-    bool down() { return control({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")}); }
+    bool down()
+    {
+        return control({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
+                        QStringLiteral("stop")});
+    }
 
-    QString url() const { return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres").arg(m_port); }
+    QString url() const
+    {
+        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres").arg(m_port);
+    }
 
     // Stops (SIGSTOP) or resumes (SIGCONT) the server and every process of it, as a hung
     // machine would: its sockets stay open and the kernel still takes what is sent.
@@ -140,7 +151,8 @@ private:
             return false;
         }
         ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
-        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
+        if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid,
+                    postgres->pw_gid) != 0) {
             *error = QStringLiteral("cannot hand the folder to postgres");
             return false;
         }
@@ -181,9 +193,12 @@ private:
     static bool asPostgres(const QString& program, const QStringList& args, QString* error)
     {
         QProcess p;
-        p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
-                                                       QStringLiteral("--"), program} + args);
-        const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        p.start(QStringLiteral("runuser"),
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                            program} +
+                    args);
+        const bool ok =
+            p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         if (!ok && error)
             *error = QString::fromLocal8Bit(p.readAllStandardError());
         return ok;
@@ -196,8 +211,7 @@ private:
 };
 
 // A test with a server of its own, started; skipped where it cannot have one.
-template <class Base = ::testing::Test>
-class WithOwnServer : public Base {
+template <class Base = ::testing::Test> class WithOwnServer : public Base {
 protected:
     void SetUp() override
     {

@@ -3,7 +3,6 @@
 // with no signal file touched (the sender uses a data folder of its own).
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-
 #include "tzsndmsg/db/Database.h"
 
 #include <QDir>
@@ -12,9 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
-
 #include <algorithm>
-
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -44,9 +41,12 @@ QStringList signalFiles(const QString& home)
 {
     QStringList files;
     const QDir temp(home + QStringLiteral("/data/TEMP"));
-    for (const QFileInfo& f : temp.entryInfoList({QStringLiteral("*.STA")}, QDir::Files, QDir::Name))
-        files << QStringLiteral("%1 %2 %3").arg(f.fileName()).arg(f.size()).arg(
-                     f.lastModified().toMSecsSinceEpoch());
+    for (const QFileInfo& f :
+         temp.entryInfoList({QStringLiteral("*.STA")}, QDir::Files, QDir::Name))
+        files << QStringLiteral("%1 %2 %3")
+                     .arg(f.fileName())
+                     .arg(f.size())
+                     .arg(f.lastModified().toMSecsSinceEpoch());
     return files;
 }
 
@@ -77,13 +77,15 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
     // The back office saves through a data folder of its own (a copy): the watch's signal files
     // stay untouched.
     QTemporaryDir elsewhere;
-    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
-                                                      elsewhere.path() + QStringLiteral("/data")}),
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
+                                {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
+                                 elsewhere.path() + QStringLiteral("/data")}),
               0);
 
-    auto watch = desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
-                             QStringLiteral("--computer"), QStringLiteral("LAB")},
-                            server.url(), 120000);
+    auto watch =
+        desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
+                    QStringLiteral("--computer"), QStringLiteral("LAB")},
+                   server.url(), 120000);
     QList<QJsonObject> seen; // from the ready line on: the first start tells the demo's unread
     const QJsonObject ready = waitForEvent(*watch, seen, QStringLiteral("ready"), 20000);
     ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
@@ -105,15 +107,17 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
     HostRun back(elsewhere.path() + QStringLiteral("/data/"));
     back.setEnv(QStringLiteral("TZSNDMSG_HOME"), elsewhere.path());
     const Outcome sent = back.run({QStringLiteral("announce"), QStringLiteral("--text"),
-                                   QStringLiteral("Saved after the restart"), QStringLiteral("--to"),
-                                   QString::number(dave)},
+                                   QStringLiteral("Saved after the restart"),
+                                   QStringLiteral("--to"), QString::number(dave)},
                                   server.url());
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
 
-    const QJsonObject arrived = waitForEvent(*watch, seen, QStringLiteral("arrived"),
-                                             int(std::max<qint64>(0, 10000 - sinceStart.elapsed())));
+    const QJsonObject arrived =
+        waitForEvent(*watch, seen, QStringLiteral("arrived"),
+                     int(std::max<qint64>(0, 10000 - sinceStart.elapsed())));
     EXPECT_FALSE(arrived.isEmpty()) << "not told within 10 s of the start";
-    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(), QStringLiteral("Saved after the restart"));
+    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
+              QStringLiteral("Saved after the restart"));
     waitForEvent(*watch, seen, QStringLiteral("none"), 1500); // anything told twice shows here
     EXPECT_EQ(countOf(seen, QStringLiteral("connection-lost")), 1);
     EXPECT_EQ(countOf(seen, QStringLiteral("connection-restored")), 1);

@@ -1,19 +1,17 @@
-#include "support/Office.h"
-
-#include "tzsndmsg/db/Database.h"
 #include "services/PathResolver.h"
+#include "support/Office.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
-
+#include <QWidget>
 #include <chrono>
 #include <fcntl.h>
 #include <future>
 #include <sys/file.h>
 #include <unistd.h>
-#include <QWidget>
 
 using tzsndmsg::testing::Office;
 
@@ -53,7 +51,8 @@ TEST_F(HostServices, OpenRefusesWhatCannotServe)
         emptySchema = QStringLiteral("t_empty_") +
                       QUuid::createUuid().toString(QUuid::Id128).left(12).toLower();
         office.db()->exec(QStringLiteral("CREATE SCHEMA ") + emptySchema);
-        emptyUrl = qEnvironmentVariable("TZSNDMSG_TEST_PG") + QStringLiteral("?schema=") + emptySchema;
+        emptyUrl =
+            qEnvironmentVariable("TZSNDMSG_TEST_PG") + QStringLiteral("?schema=") + emptySchema;
     } else {
         emptyUrl = QStringLiteral("sqlite://") + office.tempPath() + QStringLiteral("/empty.db");
         ASSERT_TRUE(tzsndmsg::db::Database::open(emptyUrl)); // made, but nothing in it
@@ -91,7 +90,8 @@ TEST_F(HostServices, OpenRefusesWhatCannotServe)
     }
     EXPECT_FALSE(QFileInfo::exists(typo));
     if (!emptySchema.isEmpty())
-        office.db()->exec(QStringLiteral("DROP SCHEMA ") + emptySchema + QStringLiteral(" CASCADE"));
+        office.db()->exec(QStringLiteral("DROP SCHEMA ") + emptySchema +
+                          QStringLiteral(" CASCADE"));
 }
 
 TEST_F(HostServices, OpenSharesOneDatabaseAndNormalisesFolders)
@@ -159,8 +159,8 @@ TEST_F(HostServices, RightsComeFromTheWriteFlag)
         {"NURSE", "Tim_Sup_Rig", "PWAWriFla", true},
         {"Nurse", "TIM_SUP_RIG", "PWAWriFla", true},
         {"NURSE", "Tim_Mar_Pay_Rel_Mes", "PWAWriFla", false},
-        {"CLERK", "Tim_Sup_Rig", "PWAWriFla", false},      // flag 0
-        {"CLERK", "Msg_Cho_Sen", "PWAWriFla", false},      // flag null
+        {"CLERK", "Tim_Sup_Rig", "PWAWriFla", false}, // flag 0
+        {"CLERK", "Msg_Cho_Sen", "PWAWriFla", false}, // flag null
         {"supervisor", "Anything_At_All", "PWAWriFla", true},
         {"SUPERVISOR", "Tim_Sup_Rig", "PWARigNam", false}, // only the write flag is a column
         {"NURSE", "Tim_Sup_Rig", "1=1 or PWAWriFla", false},
@@ -189,7 +189,8 @@ TEST_F(HostServices, PersonNameAndLatestDepartment)
     const qint32 unnamed = office.addPerson("", "  ", "U");
     const QHash<qint32, QString> expected{{smith, "John Smith"}, {lone, "Lone"}};
     EXPECT_EQ(services->personNames({smith, 99999, lone, 0, smith, unnamed}), expected);
-    EXPECT_EQ(services->tzsndmsg::HostServices::personNames({smith, 99999, lone, 0, unnamed}), expected);
+    EXPECT_EQ(services->tzsndmsg::HostServices::personNames({smith, 99999, lone, 0, unnamed}),
+              expected);
     EXPECT_EQ(services->personDepartment(smith), QStringLiteral("Front Desk"));
     EXPECT_EQ(services->personDepartment(lone), QString());
 }
@@ -215,10 +216,8 @@ TEST_F(HostServices, TextHelpers)
         QStringList parts;
     };
     const SplitCase splits[] = {
-        {"a,b,c", -1, {"a", "b", "c"}},
-        {"a,b,", -1, {"a", "b", ""}},
-        {"a,b,c,d", 2, {"a", "b,c,d"}},
-        {"", -1, {}},
+        {"a,b,c", -1, {"a", "b", "c"}}, {"a,b,", -1, {"a", "b", ""}},
+        {"a,b,c,d", 2, {"a", "b,c,d"}}, {"", -1, {}},
         {"abc", -1, {"abc"}},
     };
     for (const SplitCase& c : splits)
@@ -230,8 +229,8 @@ TEST_F(HostServices, TextHelpers)
 
     // A quoted literal finds what it says, on either database.
     office.addEmployee("O'Brien", "Pat", "PO", "O'BRIEN");
-    const QString sql = services->adaptSql(
-        "SELECT count(*) FROM PWMTable WHERE PWMUseNam=" + services->quote("O'BRIEN"));
+    const QString sql = services->adaptSql("SELECT count(*) FROM PWMTable WHERE PWMUseNam=" +
+                                           services->quote("O'BRIEN"));
     EXPECT_EQ(office.db()->scalar(sql).toInt(), 1);
 }
 
@@ -249,8 +248,9 @@ TEST_F(HostServices, StatusFilterLeavesOutTerminatedRecords)
     EXPECT_TRUE(filter.endsWith(QStringLiteral("and ")));
     const QString sql = services->adaptSql(
         "SELECT EBTable.EBPid FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID "
-        "WHERE " + filter + "EBTable.EBPid In (" + QString::number(active) + "," +
-        QString::number(gone) + ")");
+        "WHERE " +
+        filter + "EBTable.EBPid In (" + QString::number(active) + "," + QString::number(gone) +
+        ")");
     auto rs = office.db()->query(sql);
     ASSERT_TRUE(rs.isOpen());
     ASSERT_EQ(rs.recordCount(), 1);
@@ -329,11 +329,13 @@ TEST_F(HostServices, RemoveComputerNameWaitsForAnotherWorkstationsEditAndKeepsIt
     office.writeMachinesIni("FRONTDESK\r\nEXAM-1\r\n");
     const QString ini = office.dataFolder() + "stp/Machines.Ini";
     // Another workstation is adding a computer: it holds the list's lock while it writes.
-    const int held = ::open(QFile::encodeName(office.dataFolder() + "stp/Machines.lock").constData(),
-                            O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int held =
+        ::open(QFile::encodeName(office.dataFolder() + "stp/Machines.lock").constData(),
+               O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
-    auto removal = std::async(std::launch::async, [&] { return services->removeComputerName("exam-1"); });
+    auto removal =
+        std::async(std::launch::async, [&] { return services->removeComputerName("exam-1"); });
     EXPECT_EQ(removal.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
     office.writeMachinesIni("FRONTDESK\r\nEXAM-1\r\nLAB\r\n");
     ::close(held);
@@ -420,7 +422,8 @@ TEST_F(HostServices, SeamsWithoutAHostHandlerAndCannedTextsByStore)
 {
     QString title = "Subject";
     EXPECT_FALSE(services->openTodoDialog(nullptr, title));
-    EXPECT_EQ(services->chooseCannedText(nullptr, "Select Office Messages", "MSGDB-OFFI"), QString());
+    EXPECT_EQ(services->chooseCannedText(nullptr, "Select Office Messages", "MSGDB-OFFI"),
+              QString());
 
     const QStringList columns = {"CTStoNam", "CTTit", "CTTxt"};
     office.insert("CannedTextTable", "CTKeyID", columns, {"MSGDB-OFFI", "Lunch", "Gone to lunch"});
@@ -522,8 +525,8 @@ TEST_F(HostServices, ALeanHostGetsTheDefaultsOverItsDatabase)
                                  {"O'NEIL", "0"}, &error))
         << error.toStdString();
     EXPECT_GT(key, 0);
-    const QString sql = host.adaptSql("SELECT count(*) FROM PWMTable WHERE PWMUseNam=" +
-                                      host.quote("O'NEIL"));
+    const QString sql =
+        host.adaptSql("SELECT count(*) FROM PWMTable WHERE PWMUseNam=" + host.quote("O'NEIL"));
     EXPECT_EQ(office.db()->scalar(sql).toInt(), 1);
 
     // Files of the data folder named the suite's way, without regard to case.

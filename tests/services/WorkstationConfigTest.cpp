@@ -1,11 +1,10 @@
-#include "support/TestPrinters.h"
-
 #include "tzsndmsg/WorkstationConfig.h"
+
+#include "support/TestPrinters.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -86,9 +85,11 @@ TEST_F(WorkstationConfigTest, EachLayerOverTheOneBefore)
     set("TZSNDMSG_DB_URL", "postgresql://clinic@server:5432/office");
     config = WorkstationConfig::load();
     EXPECT_EQ(config.toConfig().loginName, QStringLiteral("BEN"));
-    EXPECT_EQ(config.toConfig().databaseUrl, QStringLiteral("postgresql://clinic@server:5432/office"));
+    EXPECT_EQ(config.toConfig().databaseUrl,
+              QStringLiteral("postgresql://clinic@server:5432/office"));
     EXPECT_EQ(config.databaseUrl.origin, QStringLiteral("environment TZSNDMSG_DB_URL"));
-    EXPECT_EQ(config.filesRead, QStringList({path("etc.conf"), path("config/tzsndmsg/tzsndmsg.conf")}));
+    EXPECT_EQ(config.filesRead,
+              QStringList({path("etc.conf"), path("config/tzsndmsg/tzsndmsg.conf")}));
 }
 
 TEST_F(WorkstationConfigTest, AnotherDataFolderBringsItsOwnWorkstation)
@@ -121,7 +122,8 @@ TEST_F(WorkstationConfigTest, AFileThatCannotBeReadIsSkipped)
     EXPECT_EQ(config.toConfig().loginName, QStringLiteral("SUPERVISOR"));
     // Skipped, but not without a word.
     EXPECT_EQ(config.refused, "the configuration file " + path("etc.conf") + " is a folder");
-    EXPECT_EQ(config.warnings,
-              QStringList({path("config/tzsndmsg/tzsndmsg.conf") + ":1: not a line of text; ignored",
-                           path("config/tzsndmsg/tzsndmsg.conf") + ":2: not a key=value line; ignored"}));
+    EXPECT_EQ(
+        config.warnings,
+        QStringList({path("config/tzsndmsg/tzsndmsg.conf") + ":1: not a line of text; ignored",
+                     path("config/tzsndmsg/tzsndmsg.conf") + ":2: not a key=value line; ignored"}));
 }

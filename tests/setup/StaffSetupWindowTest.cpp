@@ -1,6 +1,7 @@
-#include "state/SharedState.h"
 #include "directory/StaffDirectory.h"
 #include "setup/StaffSetupFrm.h"
+#include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -8,7 +9,6 @@
 #include "tzsndmsg/StaffCsv.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "tzsndmsg/ui/Modal.h"
-#include "support/FreshSharedState.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -86,10 +86,7 @@ QStringList pickerEntries()
 
 class StaffSetupWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SharedState::current().GIC = office.services();
-    }
+    void SetUp() override { SharedState::current().GIC = office.services(); }
     void TearDown() override
     {
         window.reset();

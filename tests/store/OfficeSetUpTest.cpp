@@ -69,13 +69,15 @@ TEST(OfficeSetUp, AnOfficeInASchemaOfItsOwnMakesTheSchema)
     QString error;
     ASSERT_TRUE(createOffice(url, data, &error)) << error.toStdString();
     EXPECT_TRUE(servicesOpen(url, data, &error)) << error.toStdString();
-    EXPECT_EQ(office.scalar("SELECT count(*) FROM information_schema.tables WHERE table_schema = ? "
-                            "AND lower(table_name) = 'cmtable'",
-                            {schema})
+    EXPECT_EQ(office
+                  .scalar("SELECT count(*) FROM information_schema.tables WHERE table_schema = ? "
+                          "AND lower(table_name) = 'cmtable'",
+                          {schema})
                   .toInt(),
               1);
     EXPECT_TRUE(createOffice(url, data, &error)) << error.toStdString();
-    office.exec(QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(QString(schema).replace("\"", "\"\"")));
+    office.exec(
+        QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(QString(schema).replace("\"", "\"\"")));
 }
 
 TEST(OfficeSetUp, AStoreOfAnOlderVersionGetsWhatItLacks)

@@ -1,11 +1,11 @@
 // A signed-in office: each login's database role reads and writes only what the views give its
 // person, through the program and through plain SQL alike.
-#include "support/Office.h"
+#include "tzsndmsg/SignedIn.h"
 
+#include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
-#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 
 #include <QSet>
@@ -190,8 +190,8 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_FALSE(db->exec(insert, {"BEN", ben}));
     EXPECT_FALSE(db->exec(insert, {"ANNA", ben}));
     EXPECT_TRUE(db->exec(insert, {"ANNA", anna}));
-    EXPECT_FALSE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)",
-                          {m2, anna}));
+    EXPECT_FALSE(
+        db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)", {m2, anna}));
     EXPECT_FALSE(db->exec("UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}));
     EXPECT_FALSE(db->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
     EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
@@ -206,11 +206,11 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
         {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m1: BEN's row
         {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m4
         {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 0},               // m4
-        {"DELETE FROM CMTable WHERE cmID = ?", 0, 0},                            // m2, BEN's
-        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", 0, 0},                 // m2
+        {"DELETE FROM CMTable WHERE cmID = ?", 0, 0},                             // m2, BEN's
+        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", 0, 0},                  // m2
         {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 1}, // m2: hers
-        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", 0, 1},    // m3: computer
-        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 1},              // m2: purge
+        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", 0, 1},     // m3: computer
+        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 1},               // m2: purge
     };
     const qint32 ids[] = {m1, m4, m4, m2, m2, m2, m3, m2};
     for (int i = 0; i < int(std::size(writes)); ++i) {
@@ -248,8 +248,9 @@ TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)
     ASSERT_TRUE(isSignedInOffice(*office.db(), on));
     EXPECT_FALSE(on);
     EXPECT_EQ(office.count("CMTable"), 4);
-    EXPECT_EQ(office.db()->scalar("SELECT count(*) FROM pg_roles WHERE rolname = ?", {annaRole}).toInt(),
-              0);
+    EXPECT_EQ(
+        office.db()->scalar("SELECT count(*) FROM pg_roles WHERE rolname = ?", {annaRole}).toInt(),
+        0);
     auto services = office.services();
     EXPECT_EQ(inbox(*services, "BEN"), QSet<qint32>({m1, m4}));
     // A second time is no error either.
@@ -327,8 +328,8 @@ TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)
     const qint32 patient = 900;
     // ANNA's note on a patient; BEN's notes, one filed into ANNA's notes and one into his own.
     office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"}, {patient, "ANNA", "results"});
-    const qint64 intoAnnas = office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"},
-                                           {anna, "BEN", "for anna"});
+    const qint64 intoAnnas =
+        office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"}, {anna, "BEN", "for anna"});
     const qint64 bens =
         office.insert("NoteTable", "NTID", {"NTPid", "NTWho", "NTTxt"}, {ben, "ben ", "own"});
     for (const QString& name : {QString("MSGDB-OFFI"), store(anna), store(ben)})
@@ -352,19 +353,20 @@ TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)
     auto db = connect("ANNA");
     ASSERT_TRUE(db);
     const QString note = "INSERT INTO NoteTable (NTPid, NTWho, NTTxt) VALUES (?, ?, 'x')";
-    const QString canned = "INSERT INTO CannedTextTable (CTStoNam, CTTit, CTTxt) VALUES (?, 't', 'x')";
+    const QString canned =
+        "INSERT INTO CannedTextTable (CTStoNam, CTTit, CTTxt) VALUES (?, 't', 'x')";
     struct Write {
         QString statement;
         QVariantList params;
         int rows; // -1: refused
     };
     const Write writes[] = {
-        {note, {ben, "BEN"}, -1},           // in another's name
-        {note, {ben, "ANNA"}, 1},           // into another's notes, as herself
+        {note, {ben, "BEN"}, -1}, // in another's name
+        {note, {ben, "ANNA"}, 1}, // into another's notes, as herself
         {"UPDATE NoteTable SET NTTxt = 'changed' WHERE NTID = ?", {intoAnnas}, 0}, // BEN wrote it
         {"DELETE FROM NoteTable WHERE NTID = ?", {bens}, 0},
         {canned, {store(ben)}, -1},
-        {canned, {"MSGDB-OFFI"}, -1},       // the office's store is the supervisor's
+        {canned, {"MSGDB-OFFI"}, -1}, // the office's store is the supervisor's
         {canned, {store(anna)}, 1},
         {"UPDATE CannedTextTable SET CTTxt = 'changed' WHERE CTStoNam = ?", {store(ben)}, 0},
     };

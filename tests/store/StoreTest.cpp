@@ -1,7 +1,6 @@
-#include "support/Office.h"
-
 #include "store/MessageStore.h"
 #include "store/Schema.h"
+#include "support/Office.h"
 
 #include <QDir>
 #include <QFile>
@@ -63,8 +62,8 @@ TEST(DataFolder, IsLaidOutWithReadableIcons)
     for (const char* sub : {"TEMP", "stp", "ICO/SMALL", "icons"})
         EXPECT_TRUE(QFileInfo(dir.path() + QLatin1Char('/') + QLatin1String(sub)).isDir()) << sub;
     EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/stp/Machines.Ini")));
-    for (const char* icon : {"ICO/SMALL/Send Message.ico", "ICO/SMALL/View History.ico",
-                             "icons/FlagUsa.ico"})
+    for (const char* icon :
+         {"ICO/SMALL/Send Message.ico", "ICO/SMALL/View History.ico", "icons/FlagUsa.ico"})
         EXPECT_FALSE(QImage(dir.path() + QLatin1Char('/') + QLatin1String(icon)).isNull()) << icon;
 }
 
@@ -86,13 +85,16 @@ TEST(DemoOffice, SeedsABelievableOfficeOnce)
         << error.toStdString();
     const int logins = office.count(QStringLiteral("PWMTable"));
     EXPECT_GE(logins, 10);
-    EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("upper(PWMUseNam)='SUPERVISOR'")), 1);
+    EXPECT_EQ(
+        office.count(QStringLiteral("PWMTable"), QStringLiteral("upper(PWMUseNam)='SUPERVISOR'")),
+        1);
     EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("pDatRel is not null")), 1);
     EXPECT_GE(office.count(QStringLiteral("CMTable"), QStringLiteral("cmCat='Events'")), 3);
     // The default login sees events: events list their author's own unless one is supervisor.
-    EXPECT_GE(office.scalar(QStringLiteral("select count(*) from EVTable join PWMTable on "
-                                           "EVTable.EvPID=PWMTable.PWMPID where EVTable.EvTyp=1 "
-                                           "and PWMTable.PWMUseNam='ANNA'"))
+    EXPECT_GE(office
+                  .scalar(QStringLiteral("select count(*) from EVTable join PWMTable on "
+                                         "EVTable.EvPID=PWMTable.PWMPID where EVTable.EvTyp=1 "
+                                         "and PWMTable.PWMUseNam='ANNA'"))
                   .toInt(),
               1);
     EXPECT_GE(office.count(QStringLiteral("HDOCTable")), 8);
@@ -134,7 +136,7 @@ TEST(MessageStore, RemoveToFromCcLeavesEachAddresseeInOneList)
         {"12,", "12,", ",", "12,", ""},
         {"12,", "3,4,", ",", "12,", "3,4,"},
         {"", "3,", ",", "", "3,"},
-        {"1,", "11,1,", ",", "1,", "11,"},       // a prefix of another id is not that id
+        {"1,", "11,1,", ",", "1,", "11,"}, // a prefix of another id is not that id
         {"WS1\n", "WS2\nWS1\n", "\n", "WS1\n", "WS2\n"},
         {"WS1\nWS2\n", "WS2\n", "\n", "WS1\nWS2\n", ""},
     };

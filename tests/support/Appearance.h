@@ -4,7 +4,6 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
-
 #include <utility>
 
 namespace tzsndmsg::testing {
@@ -13,15 +12,21 @@ namespace tzsndmsg::testing {
 inline QPalette darkPalette()
 {
     QPalette p;
-    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
-        {QPalette::Window, 0x2b2b2b},          {QPalette::WindowText, 0xe6e6e6},
-        {QPalette::Base, 0x1e1e1e},            {QPalette::AlternateBase, 0x262626},
-        {QPalette::Text, 0xe6e6e6},            {QPalette::Button, 0x3a3a3a},
-        {QPalette::ButtonText, 0xe6e6e6},      {QPalette::Highlight, 0x2f65ca},
-        {QPalette::HighlightedText, 0xffffff}, {QPalette::PlaceholderText, 0x9a9a9a},
-        {QPalette::Light, 0x505050},           {QPalette::Midlight, 0x454545},
-        {QPalette::Mid, 0x303030},             {QPalette::Dark, 0x181818},
-        {QPalette::Shadow, 0x000000}};
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {{QPalette::Window, 0x2b2b2b},
+                                                          {QPalette::WindowText, 0xe6e6e6},
+                                                          {QPalette::Base, 0x1e1e1e},
+                                                          {QPalette::AlternateBase, 0x262626},
+                                                          {QPalette::Text, 0xe6e6e6},
+                                                          {QPalette::Button, 0x3a3a3a},
+                                                          {QPalette::ButtonText, 0xe6e6e6},
+                                                          {QPalette::Highlight, 0x2f65ca},
+                                                          {QPalette::HighlightedText, 0xffffff},
+                                                          {QPalette::PlaceholderText, 0x9a9a9a},
+                                                          {QPalette::Light, 0x505050},
+                                                          {QPalette::Midlight, 0x454545},
+                                                          {QPalette::Mid, 0x303030},
+                                                          {QPalette::Dark, 0x181818},
+                                                          {QPalette::Shadow, 0x000000}};
     for (const auto& [role, rgb] : roles)
         p.setColor(role, QColor(rgb));
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})

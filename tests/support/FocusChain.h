@@ -60,8 +60,9 @@ inline QStringList unnamedFocusable(QWidget* window)
         if (!c->isVisibleTo(window) || !(c->focusPolicy() & Qt::TabFocus) || c->focusProxy())
             continue;
         if (c->accessibleName().trimmed().isEmpty())
-            unnamed << (c->objectName().isEmpty() ? QString::fromLatin1(c->metaObject()->className())
-                                                  : c->objectName());
+            unnamed << (c->objectName().isEmpty()
+                            ? QString::fromLatin1(c->metaObject()->className())
+                            : c->objectName());
     }
     return unnamed;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TestPrinters.h"
-
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QApplication>
@@ -11,24 +10,20 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace tzsndmsg::testing {
 
 // The named control, failing the test loudly when it is missing.
-template <typename T>
-T* control(QObject* parent, const QString& name)
+template <typename T> T* control(QObject* parent, const QString& name)
 {
     T* found = parent ? parent->findChild<T*>(name) : nullptr;
     if (!found)
         ADD_FAILURE() << "no control named " << name.toStdString();
     return found;
 }
-template <typename T>
-T* control(const QObject* parent, const QString& name)
+template <typename T> T* control(const QObject* parent, const QString& name)
 {
     return control<T>(const_cast<QObject*>(parent), name);
 }
@@ -40,8 +35,7 @@ inline QString nth(const char* name, qsizetype index)
 }
 
 // Runs the event loop until done() holds or the time is up; whether it holds.
-template <typename Done>
-bool waitUntil(Done done, int ms = 8000)
+template <typename Done> bool waitUntil(Done done, int ms = 8000)
 {
     QElapsedTimer clock;
     clock.start();

@@ -10,7 +10,10 @@ namespace tzsndmsg::testing {
 
 namespace {
 
-QString pgServerUrl() { return qEnvironmentVariable("TZSNDMSG_TEST_PG"); }
+QString pgServerUrl()
+{
+    return qEnvironmentVariable("TZSNDMSG_TEST_PG");
+}
 
 QString withSchema(const QString& url, const QString& schema)
 {
@@ -20,15 +23,18 @@ QString withSchema(const QString& url, const QString& schema)
 
 } // namespace
 
-bool Office::usingPostgres() { return !pgServerUrl().isEmpty(); }
+bool Office::usingPostgres()
+{
+    return !pgServerUrl().isEmpty();
+}
 
 Office::Office() : Office(Options()) {}
 
 Office::Office(const Options& options) : m_options(options)
 {
     if (usingPostgres()) {
-        m_pgSchema = QStringLiteral("t_") +
-                     QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
+        m_pgSchema =
+            QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
         QString error;
         auto admin = db::Database::open(pgServerUrl(), &error);
         if (!admin) {
@@ -137,9 +143,9 @@ qint64 Office::insert(const QString& table, const QString& keyColumn, const QStr
     QStringList marks;
     for (int i = 0; i < names.size(); ++i)
         marks << QStringLiteral("?");
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
-                            .arg(table, names.join(QLatin1Char(',')),
-                                 marks.join(QLatin1Char(',')), keyColumn);
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+            .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), keyColumn);
     QString error;
     const QVariant key = m_db->scalar(sql, values, &error);
     if (!key.isValid())
@@ -178,14 +184,13 @@ int Office::count(const QString& table, const QString& where, const QVariantList
 qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,
                          bool employee, bool released)
 {
-    return qint32(insert(QStringLiteral("PATable"), QStringLiteral("pID"),
-                         {QStringLiteral("PLasNam"), QStringLiteral("PFirNam"),
-                          QStringLiteral("PDocIni"), QStringLiteral("pTypEmp"),
-                          QStringLiteral("pDatRel")},
-                         {last, first, initials,
-                          employee ? QStringLiteral("1") : QStringLiteral("0"),
-                          released ? QVariant(QStringLiteral("2025-06-30"))
-                                   : QVariant(QMetaType::fromType<QString>())}));
+    return qint32(
+        insert(QStringLiteral("PATable"), QStringLiteral("pID"),
+               {QStringLiteral("PLasNam"), QStringLiteral("PFirNam"), QStringLiteral("PDocIni"),
+                QStringLiteral("pTypEmp"), QStringLiteral("pDatRel")},
+               {last, first, initials, employee ? QStringLiteral("1") : QStringLiteral("0"),
+                released ? QVariant(QStringLiteral("2025-06-30"))
+                         : QVariant(QMetaType::fromType<QString>())}));
 }
 
 void Office::addLogin(const QString& loginName, const QVariant& personId)
@@ -215,18 +220,18 @@ qint32 Office::addEmployee(const QString& last, const QString& first, const QStr
 
 std::tuple<qint32, qint32, qint32, qint32> Office::addClinicStaff()
 {
-    const qint32 front = addEmployee(QStringLiteral("Front"), QStringLiteral("Fay"),
-                                     QStringLiteral("FF"), QStringLiteral("FRONT"),
-                                     QStringLiteral("Front Desk"));
-    const qint32 nurse = addEmployee(QStringLiteral("Nurse"), QStringLiteral("Ned"),
-                                     QStringLiteral("NN"), QStringLiteral("NURSE"),
-                                     QStringLiteral("Clinical"));
-    const qint32 doctor = addEmployee(QStringLiteral("Doctor"), QStringLiteral("Dora"),
-                                      QStringLiteral("DD"), QStringLiteral("DOCTOR"),
-                                      QStringLiteral("Clinical"));
-    const qint32 billing = addEmployee(QStringLiteral("Billing"), QStringLiteral("Bo"),
-                                       QStringLiteral("BB"), QStringLiteral("BILLING"),
-                                       QStringLiteral("Billing"));
+    const qint32 front =
+        addEmployee(QStringLiteral("Front"), QStringLiteral("Fay"), QStringLiteral("FF"),
+                    QStringLiteral("FRONT"), QStringLiteral("Front Desk"));
+    const qint32 nurse =
+        addEmployee(QStringLiteral("Nurse"), QStringLiteral("Ned"), QStringLiteral("NN"),
+                    QStringLiteral("NURSE"), QStringLiteral("Clinical"));
+    const qint32 doctor =
+        addEmployee(QStringLiteral("Doctor"), QStringLiteral("Dora"), QStringLiteral("DD"),
+                    QStringLiteral("DOCTOR"), QStringLiteral("Clinical"));
+    const qint32 billing =
+        addEmployee(QStringLiteral("Billing"), QStringLiteral("Bo"), QStringLiteral("BB"),
+                    QStringLiteral("BILLING"), QStringLiteral("Billing"));
     return {front, nurse, doctor, billing};
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "TestPrinters.h"
-
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -9,9 +8,7 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QVariantList>
-
 #include <gtest/gtest.h>
-
 #include <initializer_list>
 #include <memory>
 #include <tuple>

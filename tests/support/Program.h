@@ -14,9 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace tzsndmsg::testing {
@@ -73,7 +71,8 @@ protected:
     enum class Made { ByInit, Ready };
     explicit ProgramTest(Made made = Made::ByInit)
         : office(made == Made::ByInit ? programOffice() : Office::Options()),
-          m_data(made == Made::ByInit ? home.path() + QStringLiteral("/data/") : office.dataFolder())
+          m_data(made == Made::ByInit ? home.path() + QStringLiteral("/data/")
+                                      : office.dataFolder())
     {
     }
 

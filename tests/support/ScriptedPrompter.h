@@ -1,12 +1,10 @@
 #pragma once
 
 #include "TestPrinters.h"
-
 #include "tzsndmsg/ui/MessageBox.h"
 
 #include <QList>
 #include <QString>
-
 #include <memory>
 
 namespace tzsndmsg::testing {

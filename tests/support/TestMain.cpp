@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 
 // Listing tests must not need a display or an application object.

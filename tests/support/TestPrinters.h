@@ -3,11 +3,13 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <ostream>
 
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& l, std::ostream* os)
 {
     *os << '[' << l.join(QStringLiteral("|")).toStdString() << ']';

@@ -1,12 +1,10 @@
 // The actions on the tray's own notice: Open, Confirm and Snooze, each by a click or its key,
 // and a notice of a message that needs confirmation staying until acted on.
-#include "TrayFixture.h"
-
 #include "NotificationPopup.h"
 #include "TrayApp.h"
-
-#include "state/SharedState.h"
+#include "TrayFixture.h"
 #include "core/Snoozes.h"
+#include "state/SharedState.h"
 #include "support/Appearance.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
@@ -14,10 +12,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
-#include <QStyle>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
-
 #include <cmath>
 
 using namespace tzsndmsg;
@@ -51,8 +48,8 @@ protected:
     }
     QVariant readMark(qint32 row)
     {
-        return office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                             {row});
+        return office.scalar(
+            QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"), {row});
     }
     QList<qint32> snoozedRows()
     {

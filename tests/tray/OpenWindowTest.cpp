@@ -1,13 +1,11 @@
 // Notices while a window of the component is open: the tray's notice over the modal message
 // window can be clicked, keeps the window's controls clear, and shows its message there (or
 // waits there, marked, while a message is being written).
-#include "TrayFixture.h"
-
 #include "NotificationPopup.h"
 #include "TrayApp.h"
-
-#include "state/SharedState.h"
+#include "TrayFixture.h"
 #include "messages/tzSndMsgFrm.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 
@@ -43,7 +41,6 @@ void clickNotice(NotificationPopup* popup)
 
 class OpenWindow : public TrayFixture {
 protected:
-
     qint32 sendToBack(const QString& subject)
     {
         return send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
@@ -61,9 +58,8 @@ protected:
             QTimer::singleShot(0, &window, [&] {
                 window.activateWindow();
                 EXPECT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
-                EXPECT_TRUE(waitUntil([&] {
-                    return !window.isLoading() && (!full || window.isFullWindow());
-                }));
+                EXPECT_TRUE(waitUntil(
+                    [&] { return !window.isLoading() && (!full || window.isFullWindow()); }));
                 pump(5);
                 drive(window);
                 driven = true;
@@ -100,25 +96,30 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
     ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
     tray->popup()->hide();
 
-    inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
-        const qint32 before = window.currentBroChkID();
-        ASSERT_NE(before, 0);
-        const qint32 id = sendToBack(QStringLiteral("Room 9 supplies"));
-        NotificationPopup* popup = noticeOf(*tray, id);
-        ASSERT_TRUE(popup->isVisible());
-        const qint32 row = popup->notice().BroChkID;
-        ASSERT_NE(row, before);
+    inWindow([&] { tray->openInbox(); }, true,
+             [&](tzSndMsgFrm& window) {
+                 const qint32 before = window.currentBroChkID();
+                 ASSERT_NE(before, 0);
+                 const qint32 id = sendToBack(QStringLiteral("Room 9 supplies"));
+                 NotificationPopup* popup = noticeOf(*tray, id);
+                 ASSERT_TRUE(popup->isVisible());
+                 const qint32 row = popup->notice().BroChkID;
+                 ASSERT_NE(row, before);
 
-        clickNotice(popup);
-        EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-        EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), QStringLiteral("Room 9 supplies"));
-        const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
-        ASSERT_TRUE(current.isValid());
-        EXPECT_TRUE(control<QTableView>(&window, "TDBG")->selectionModel()->isRowSelected(current.row(), QModelIndex()));
-        EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible()) << "ready to confirm";
-        EXPECT_FALSE(popup->isVisible());
-        EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
-    });
+                 clickNotice(popup);
+                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(),
+                           QStringLiteral("Room 9 supplies"));
+                 const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
+                 ASSERT_TRUE(current.isValid());
+                 EXPECT_TRUE(control<QTableView>(&window, "TDBG")
+                                 ->selectionModel()
+                                 ->isRowSelected(current.row(), QModelIndex()));
+                 EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible())
+                     << "ready to confirm";
+                 EXPECT_FALSE(popup->isVisible());
+                 EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
+             });
 }
 
 TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
@@ -130,71 +131,79 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
     ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
     tray->popup()->hide();
 
-    inWindow([&] { tray->openInbox(); }, true, [&](tzSndMsgFrm& window) {
-        ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
-        const qint32 id = sendToBack(QStringLiteral("Autoclave"));
-        NotificationPopup* popup = noticeOf(*tray, id);
-        ASSERT_TRUE(popup->isVisible());
-        const QRect notice = popup->frameGeometry();
-        // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
-        QList<QWidget*> controls{control<QToolBar>(&window, "TB"), control<QLineEdit>(&window, "txtSearch")};
-        for (int i = 2; i <= 6; ++i)
-            controls << control<QPushButton>(&window, nth("ConfirmCmdTo", i));
-        const auto buttons = window.findChildren<QAbstractButton*>();
-        for (QAbstractButton* b : buttons)
-            controls << b;
-        for (QWidget* w : std::as_const(controls)) {
-            if (!w || !w->isVisible())
-                continue;
-            EXPECT_FALSE(notice.intersects(globalRect(w)))
-                << "covers " << w->objectName().toStdString() << " "
-                << w->accessibleName().toStdString();
-        }
-        // Its close button works while the window is modal.
-        QWidget* close = control<QWidget>(popup, QStringLiteral("cmdClose"));
-        QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
-                          close->geometry().center());
-        pump(5);
-        EXPECT_FALSE(popup->isVisible());
-    });
+    inWindow([&] { tray->openInbox(); }, true,
+             [&](tzSndMsgFrm& window) {
+                 ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
+                 const qint32 id = sendToBack(QStringLiteral("Autoclave"));
+                 NotificationPopup* popup = noticeOf(*tray, id);
+                 ASSERT_TRUE(popup->isVisible());
+                 const QRect notice = popup->frameGeometry();
+                 // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
+                 QList<QWidget*> controls{control<QToolBar>(&window, "TB"),
+                                          control<QLineEdit>(&window, "txtSearch")};
+                 for (int i = 2; i <= 6; ++i)
+                     controls << control<QPushButton>(&window, nth("ConfirmCmdTo", i));
+                 const auto buttons = window.findChildren<QAbstractButton*>();
+                 for (QAbstractButton* b : buttons)
+                     controls << b;
+                 for (QWidget* w : std::as_const(controls)) {
+                     if (!w || !w->isVisible())
+                         continue;
+                     EXPECT_FALSE(notice.intersects(globalRect(w)))
+                         << "covers " << w->objectName().toStdString() << " "
+                         << w->accessibleName().toStdString();
+                 }
+                 // Its close button works while the window is modal.
+                 QWidget* close = control<QWidget>(popup, QStringLiteral("cmdClose"));
+                 QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                                   close->geometry().center());
+                 pump(5);
+                 EXPECT_FALSE(popup->isVisible());
+             });
 }
 
 TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
 {
     auto tray = startTray();
-    inWindow([&] { tray->newMessage(); }, false, [&](tzSndMsgFrm& window) {
-        control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
-        QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
-        ASSERT_TRUE(window.hasUnsavedChanges());
-        const qint32 id = sendToBack(QStringLiteral("Lab results"));
-        NotificationPopup* popup = noticeOf(*tray, id);
-        const qint32 row = popup->notice().BroChkID;
-        clickNotice(popup);
+    inWindow([&] { tray->newMessage(); }, false,
+             [&](tzSndMsgFrm& window) {
+                 control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
+                 QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"),
+                                  QStringLiteral("Half written"));
+                 ASSERT_TRUE(window.hasUnsavedChanges());
+                 const qint32 id = sendToBack(QStringLiteral("Lab results"));
+                 NotificationPopup* popup = noticeOf(*tray, id);
+                 const qint32 row = popup->notice().BroChkID;
+                 clickNotice(popup);
 
-        EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
-        EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
-        EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
-        auto* mark = control<QPushButton>(&window, QStringLiteral("cmdWaiting"));
-        ASSERT_TRUE(mark->isVisible());
-        EXPECT_TRUE(mark->text().startsWith(QStringLiteral("1 new message"))) << mark->text().toStdString();
+                 EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
+                 EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(),
+                           QStringLiteral("Half written"));
+                 EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
+                 auto* mark = control<QPushButton>(&window, QStringLiteral("cmdWaiting"));
+                 ASSERT_TRUE(mark->isVisible());
+                 EXPECT_TRUE(mark->text().startsWith(QStringLiteral("1 new message")))
+                     << mark->text().toStdString();
 
-        // The window comes forward with its mark. Asked for: the question about the message
-        // written comes first; Cancel keeps it.
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
-        boxes->expect(QStringLiteral("send current message"), 2);
-        QTest::keyClick(&window, Qt::Key_F6);
-        pump(5);
-        EXPECT_FALSE(window.isFullWindow());
-        EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), QStringLiteral("Half written"));
-        EXPECT_TRUE(mark->isVisible());
+                 // The window comes forward with its mark. Asked for: the question about the
+                 // message written comes first; Cancel keeps it.
+                 ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+                 boxes->expect(QStringLiteral("send current message"), 2);
+                 QTest::keyClick(&window, Qt::Key_F6);
+                 pump(5);
+                 EXPECT_FALSE(window.isFullWindow());
+                 EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(),
+                           QStringLiteral("Half written"));
+                 EXPECT_TRUE(mark->isVisible());
 
-        boxes->expect(QStringLiteral("send current message"), 7);
-        QTest::mouseClick(mark, Qt::LeftButton);
-        EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-        EXPECT_TRUE(window.isFullWindow());
-        EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), QStringLiteral("Lab results"));
-        EXPECT_FALSE(mark->isVisible());
-    });
+                 boxes->expect(QStringLiteral("send current message"), 7);
+                 QTest::mouseClick(mark, Qt::LeftButton);
+                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+                 EXPECT_TRUE(window.isFullWindow());
+                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(),
+                           QStringLiteral("Lab results"));
+                 EXPECT_FALSE(mark->isVisible());
+             });
     EXPECT_EQ(office.count(QStringLiteral("CMTable")), 1) << "nothing was sent";
 }
 

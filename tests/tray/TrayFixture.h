@@ -2,11 +2,10 @@
 
 // The tray of the back office (ws2, Bob) on Monday 7 December 2026, 10:00, in the small window a
 // desktop without a system tray gets; Anna sends from the front desk (ws1).
-#include "watcher/WatcherFixture.h"
-
 #include "TrayApp.h"
 #include "state/SharedState.h"
 #include "tzsndmsg/ui/MessageBox.h"
+#include "watcher/WatcherFixture.h"
 
 #include <memory>
 

@@ -1,12 +1,10 @@
 // The tray of a workstation, driven offscreen as a person meets it: its window, its notification,
 // its menu, and the message window that a click on a notification opens.
-#include "TrayFixture.h"
-
 #include "NotificationPopup.h"
 #include "TrayApp.h"
-
-#include "state/SharedState.h"
+#include "TrayFixture.h"
 #include "messages/tzSndMsgFrm.h"
+#include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/tzSndMsgCls.h"
@@ -15,9 +13,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -50,18 +48,17 @@ int record(QDialog& dialog, QStringList& names)
 {
     dialog.show();
     pump(5);
-    names << dialog.objectName() +
-                 (dialog.objectName() == QLatin1String("tzSndMsgFrm")
-                      ? (static_cast<tzSndMsgFrm&>(dialog).isFullWindow() ? QStringLiteral(" full")
-                                                                          : QStringLiteral(" compact"))
-                      : QString());
+    names << dialog.objectName() + (dialog.objectName() == QLatin1String("tzSndMsgFrm")
+                                        ? (static_cast<tzSndMsgFrm&>(dialog).isFullWindow()
+                                               ? QStringLiteral(" full")
+                                               : QStringLiteral(" compact"))
+                                        : QString());
     dialog.hide();
     return int(QDialog::Rejected);
 }
 
 class Tray : public TrayFixture {
 protected:
-
     // Waits until the tray's own notification shows, at most ms.
     static bool popupShown(TrayApp& tray, int ms = 5000)
     {
@@ -112,8 +109,8 @@ TEST_F(Tray, AnArrivalIsNotifiedAndItsClickOpensTheMessageReadyToConfirm)
     auto* unread = control<QLabel>(tray->window(), QStringLiteral("lblUnread"));
     EXPECT_EQ(unread->text(), QStringLiteral("No unread messages"));
 
-    const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("Room 2 autoclave"),
-                                         QString::number(bob) + u','));
+    const qint32 id = send(
+        *ws1, message(*ws1, anna, QStringLiteral("Room 2 autoclave"), QString::number(bob) + u','));
     NotificationPopup* popup = tray->popup();
     QElapsedTimer clock;
     clock.start();
@@ -180,9 +177,9 @@ TEST_F(Tray, TheMenuOpensEachWindowAndQuits)
         for (const char* action : {"actNewMessage", "actEvents", "actHolidays"})
             tray->menu()->findChild<QAction*>(QLatin1String(action))->trigger();
     }
-    EXPECT_EQ(names, (QStringList{QStringLiteral("tzSndMsgFrm full"),
-                                  QStringLiteral("tzSndMsgFrm compact"),
-                                  QStringLiteral("EMS_EventsFrm"), QStringLiteral("Ems_HolidayFrm")}));
+    EXPECT_EQ(names, (QStringList{
+                         QStringLiteral("tzSndMsgFrm full"), QStringLiteral("tzSndMsgFrm compact"),
+                         QStringLiteral("EMS_EventsFrm"), QStringLiteral("Ems_HolidayFrm")}));
 
     QSignalSpy quit(tray.get(), &TrayApp::quitRequested);
     tray->menu()->findChild<QAction*>(QStringLiteral("actQuit"))->trigger();
@@ -192,12 +189,13 @@ TEST_F(Tray, TheMenuOpensEachWindowAndQuits)
 TEST_F(Tray, TheMessageWindowOpensOnAReceivedMessageOfAnyCategoryOrOnTheInbox)
 {
     // An "Events" message is listed only in the inbox of every category.
-    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Fire drill"),
-                                      QString::number(bob) + u',');
+    core::OutgoingMessage m =
+        message(*ws1, anna, QStringLiteral("Fire drill"), QString::number(bob) + u',');
     m.cmCat = QStringLiteral("Events");
     send(*ws1, m);
     send(*ws1, message(*ws1, anna, QStringLiteral("Later one"), QString::number(bob) + u','));
-    const qint32 row = office.scalar(QStringLiteral("select min(BroChkID) from BroChkTable")).toInt();
+    const qint32 row =
+        office.scalar(QStringLiteral("select min(BroChkID) from BroChkTable")).toInt();
 
     struct Case {
         const char* name;
@@ -237,7 +235,8 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, false);
             control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
-            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), QStringLiteral("Half written"));
+            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"),
+                             QStringLiteral("Half written"));
             typed = window.hasUnsavedChanges();
             // What SIGTERM does to the tray: every event loop ends, the window's too.
             QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
@@ -255,7 +254,8 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
 TEST_F(Tray, RecentKeepsTheDaysNoticesNewestFirstEachOpeningItsMessage)
 {
     auto tray = startTray();
-    EXPECT_EQ(entries(tray->recentMenu()), QStringList{QString()}) << "one disabled line: none today";
+    EXPECT_EQ(entries(tray->recentMenu()), QStringList{QString()})
+        << "one disabled line: none today";
     sendToBob(QStringLiteral("Room 2 autoclave"));
     ASSERT_TRUE(popupShown(*tray));
     tray->popup()->hide();
@@ -303,13 +303,16 @@ TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
               QStringLiteral("40 new messages"));
     EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblSubject"))->text(),
               QStringLiteral("Anna Front: Chart 40"));
-    EXPECT_TRUE(control<QLabel>(popup, QStringLiteral("lblText"))->text().endsWith(QStringLiteral("and 37 more")));
+    EXPECT_TRUE(control<QLabel>(popup, QStringLiteral("lblText"))
+                    ->text()
+                    .endsWith(QStringLiteral("and 37 more")));
     EXPECT_EQ(tray->recent().size(), TrayApp::kRecentCap);
     EXPECT_EQ(tray->recent().first().subject, QStringLiteral("Chart 40"));
     // The inbox, on its newest row: no one message of the forty.
     EXPECT_EQ(popup->notice().BroChkID, 0);
-    EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
-              QStringLiteral("Chart 40"));
+    EXPECT_EQ(
+        openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
+        QStringLiteral("Chart 40"));
 }
 
 // A summary goes after its time, unless one of its messages needs confirmation.
@@ -334,30 +337,34 @@ TEST_F(Tray, ASummaryHoldingAMessageThatNeedsConfirmationStays)
         EXPECT_GE(summaries.size(), 1);
         EXPECT_EQ(tray->popup()->isVisible(), needs);
         // What this round sent is read, so the next round's start tells only its own.
-        ws1->messageStoreConnection()->exec(QStringLiteral("UPDATE BroChkTable SET BroChkDonDis = -1"));
+        ws1->messageStoreConnection()->exec(
+            QStringLiteral("UPDATE BroChkTable SET BroChkDonDis = -1"));
     }
 }
 
 TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
 {
     auto tray = startTray();
-    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Sign the rota"), QString::number(bob) + u',');
+    core::OutgoingMessage m =
+        message(*ws1, anna, QStringLiteral("Sign the rota"), QString::number(bob) + u',');
     m.CMNeeCom = true;
     send(*ws1, m);
     ASSERT_TRUE(popupShown(*tray));
     NotificationPopup* popup = tray->popup();
     const OfficeNotice notice = popup->notice();
     // Read and closed without confirming: still counted.
-    EXPECT_EQ(openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
-              QStringLiteral("Sign the rota"));
+    EXPECT_EQ(
+        openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
+        QStringLiteral("Sign the rota"));
     Told::settle(300);
     EXPECT_EQ(tray->unreadCount(), 1);
     {
         ModalScript script;
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, true);
-            QTest::mouseClick(control<QCheckBox>(&window, "ConfirmChkYes"), Qt::LeftButton, {},
-                              QPoint(4, control<QCheckBox>(&window, "ConfirmChkYes")->height() / 2));
+            QTest::mouseClick(
+                control<QCheckBox>(&window, "ConfirmChkYes"), Qt::LeftButton, {},
+                QPoint(4, control<QCheckBox>(&window, "ConfirmChkYes")->height() / 2));
             QTest::mouseClick(control<QPushButton>(&window, "ConfirmCmdTo_2"), Qt::LeftButton);
             window.hide();
             return int(QDialog::Accepted);
@@ -457,7 +464,8 @@ TEST_F(Tray, QuietHoursMayCrossMidnight)
 TEST_F(Tray, AFloatingWindowTurnsIntoTheIconWhenTheDesktopsTrayAppears)
 {
     bool available = false;
-    auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray")), TrayApp::Mode::Auto);
+    auto tray =
+        std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray")), TrayApp::Mode::Auto);
     tray->setTrayAvailability([&] { return available; }, 50);
     QString error;
     ASSERT_TRUE(tray->start(&error)) << error.toStdString();
@@ -493,7 +501,8 @@ TEST_F(Tray, AFloatingWindowTurnsIntoTheIconWhenTheDesktopsTrayAppears)
         EXPECT_NE(widget->objectName(), QStringLiteral("TrayWindow")) << "the window is gone";
 
     // Started with the session, it waits a moment for the tray before it floats.
-    auto late = std::make_unique<TrayApp>(ws2, options(QStringLiteral("late")), TrayApp::Mode::Auto);
+    auto late =
+        std::make_unique<TrayApp>(ws2, options(QStringLiteral("late")), TrayApp::Mode::Auto);
     late->setTrayAvailability([] { return false; }, 50);
     late->setStartGrace(300);
     ASSERT_TRUE(late->start(&error)) << error.toStdString();
@@ -518,7 +527,8 @@ TEST_F(Tray, ATrayThatCannotStartSaysWhyInANoticeAndEndsInItsTime)
     });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("data folder /srv/office/ is missing"), 2, 600), 2);
+    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("data folder /srv/office/ is missing"), 2, 600),
+              2);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_GE(clock.elapsed(), 500);
     EXPECT_EQ(title, QStringLiteral("Office Messages could not start"));
@@ -528,7 +538,8 @@ TEST_F(Tray, ATrayThatCannotStartSaysWhyInANoticeAndEndsInItsTime)
     QTimer::singleShot(100, [] {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (widget->objectName() == QLatin1String("NotificationPopup") && widget->isVisible())
-                QTest::mouseClick(control<QToolButton>(widget, QStringLiteral("cmdClose")), Qt::LeftButton);
+                QTest::mouseClick(control<QToolButton>(widget, QStringLiteral("cmdClose")),
+                                  Qt::LeftButton);
     });
     clock.restart();
     EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("no server"), 1, 60000), 1);

@@ -5,7 +5,6 @@
 #include <QStandardItemModel>
 #include <QStyleOptionViewItem>
 #include <QTableView>
-
 #include <gtest/gtest.h>
 
 using tzsndmsg::ui::CutTextDelegate;
@@ -21,7 +20,8 @@ QString repeated(const QString& piece, int times)
 }
 
 // One cell painted by a delegate into an image.
-QImage paintCell(QAbstractItemDelegate& delegate, QTableView& view, const QModelIndex& index, QRect rect)
+QImage paintCell(QAbstractItemDelegate& delegate, QTableView& view, const QModelIndex& index,
+                 QRect rect)
 {
     QImage image(rect.size() + QSize(4, 4), QImage::Format_ARGB32);
     image.fill(Qt::white);

@@ -1,6 +1,5 @@
-#include "ui/DateCombo.h"
-
 #include "support/FocusChain.h"
+#include "ui/DateCombo.h"
 
 #include <QCalendarWidget>
 #include <QHBoxLayout>
@@ -9,7 +8,6 @@
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;

@@ -1,7 +1,7 @@
-#include "ui/BusyPointer.h"
 #include "ui/DateCombo.h"
 
 #include "support/GuiDriver.h"
+#include "ui/BusyPointer.h"
 
 #include <QCalendarWidget>
 #include <QGuiApplication>
@@ -9,7 +9,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg;
@@ -22,7 +21,7 @@ TEST(DateCombo, HoldsAnyTextAndReadsDatesFromIt)
     const struct {
         const char* text;
         bool valid;
-    } cases[] = {{"__/__/__", false}, {"garbage", false}, {"", false},
+    } cases[] = {{"__/__/__", false},  {"garbage", false},   {"", false},
                  {"12/06/2026", true}, {"2/30/2026", false}, {"1/5/26", true}};
     for (const auto& c : cases) {
         combo.setText(QString::fromLatin1(c.text));

@@ -1,8 +1,8 @@
 #include "tzsndmsg/ui/MessageBox.h"
-#include "tzsndmsg/ui/Modal.h"
 
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
+#include "tzsndmsg/ui/Modal.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg;
@@ -47,10 +46,12 @@ TEST(MessageBox, PrompterAnswersInsteadOfARealBoxUntilCleared)
 {
     {
         tt::PrompterGuard prompter;
-        prompter->expect(QStringLiteral("delete this message"), QStringLiteral("Delete Message"), ui::vbYes);
-        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
-                                        QStringLiteral("Delete Message"), 4, 32, 0}),
-                  ui::vbYes);
+        prompter->expect(QStringLiteral("delete this message"), QStringLiteral("Delete Message"),
+                         ui::vbYes);
+        EXPECT_EQ(
+            ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
+                                  QStringLiteral("Delete Message"), 4, 32, 0}),
+            ui::vbYes);
         ASSERT_EQ(prompter->shown.size(), 1);
         EXPECT_EQ(prompter->shown.first().buttons, 4);
         EXPECT_EQ(prompter->shown.first().icon, 32);
@@ -60,7 +61,8 @@ TEST(MessageBox, PrompterAnswersInsteadOfARealBoxUntilCleared)
     ui::MessageBox::setPrompter(nullptr);
     SeenBox seen;
     answerRealBoxLater(QMessageBox::Ok, &seen);
-    EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Hello"), QStringLiteral("T"), 0, 64, 0}), ui::vbOK);
+    EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Hello"), QStringLiteral("T"), 0, 64, 0}),
+              ui::vbOK);
     EXPECT_TRUE(seen.shown);
     EXPECT_TRUE(scripted->shown.isEmpty());
 }
@@ -79,11 +81,12 @@ TEST(MessageBox, RealBoxHasTheRequestedButtonsAndDefault)
         {4, 256, QMessageBox::No, QMessageBox::No, ui::vbNo, 2},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "buttons " << c.buttons << " default " << c.defaultButton);
+        SCOPED_TRACE(::testing::Message()
+                     << "buttons " << c.buttons << " default " << c.defaultButton);
         SeenBox seen;
         answerRealBoxLater(c.press, &seen);
-        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Text"), QStringLiteral("Title"), c.buttons, 48,
-                                        c.defaultButton}),
+        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Text"), QStringLiteral("Title"), c.buttons,
+                                        48, c.defaultButton}),
                   c.expected);
         EXPECT_TRUE(seen.shown);
         EXPECT_EQ(seen.defaultButton, c.expectedDefault);
@@ -118,7 +121,8 @@ TEST(Modal, FileDialogSeamAndTheRealDialog)
     request.defaultExtension = QStringLiteral("ico");
     request.startFolder = QDir::tempPath();
 
-    ui::setFileDialogHandler([](const ui::FileDialogRequest& r) { return r.title + QStringLiteral(".ico"); });
+    ui::setFileDialogHandler(
+        [](const ui::FileDialogRequest& r) { return r.title + QStringLiteral(".ico"); });
     EXPECT_EQ(ui::getOpenFileName(request), QStringLiteral("Select Icon.ico"));
     ui::setFileDialogHandler(nullptr);
 

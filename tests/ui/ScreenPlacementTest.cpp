@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg;

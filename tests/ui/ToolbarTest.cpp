@@ -1,7 +1,6 @@
+#include "support/ScriptedPrompter.h"
 #include "ui/ImageList.h"
 #include "ui/ToolbarBuilder.h"
-
-#include "support/ScriptedPrompter.h"
 
 #include <QAction>
 #include <QDir>
@@ -11,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg;
@@ -22,9 +20,9 @@ namespace {
 const QString kMainKeys = QStringLiteral(
     ",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
 const QString kMainStyles = QStringLiteral("3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,");
-const QString kMainTips = QStringLiteral(
-    ",New Message,,Send Message,,Delete,,Refresh,,Message Inbox,Message Sent Items,,Select All,Purge,"
-    "View History,,Help,Close,");
+const QString kMainTips = QStringLiteral(",New Message,,Send Message,,Delete,,Refresh,,Message "
+                                         "Inbox,Message Sent Items,,Select All,Purge,"
+                                         "View History,,Help,Close,");
 
 void writeIcon(const QString& path)
 {
@@ -50,9 +48,10 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
     QStringList layout;
     for (QAction* a : toolbar.actions())
         layout << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
-    EXPECT_EQ(layout.join(QLatin1Char(',')),
-              QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
-                             "TDLstHis,|,Help,Close"));
+    EXPECT_EQ(
+        layout.join(QLatin1Char(',')),
+        QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
+                       "TDLstHis,|,Help,Close"));
 
     // Every key gets an icon-only button with its tip; only the inbox button drops a menu.
     const QStringList keys = kMainKeys.split(u',', Qt::SkipEmptyParts);
@@ -84,7 +83,8 @@ TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
                                      QStringLiteral("Message Category Only")));
     ASSERT_TRUE(builder.addMenuEntry(QStringLiteral("msghis"), QStringLiteral("MsgHisAll"),
                                      QStringLiteral("All Categories")));
-    EXPECT_FALSE(builder.addMenuEntry(QStringLiteral("Help"), QStringLiteral("X"), QStringLiteral("x")));
+    EXPECT_FALSE(
+        builder.addMenuEntry(QStringLiteral("Help"), QStringLiteral("X"), QStringLiteral("x")));
 
     QSignalSpy clicks(&builder, &ui::ToolbarBuilder::buttonClicked);
     QSignalSpy entries(&builder, &ui::ToolbarBuilder::menuEntryClicked);
@@ -146,10 +146,11 @@ TEST(ToolbarBuilder, ListsOfDifferentLengthAddNothing)
     QToolBar toolbar;
     ui::ToolbarBuilder builder(&toolbar);
     QString error;
-    EXPECT_FALSE(builder.build(QStringLiteral(",A,B,"), QStringLiteral("3,0,"), QStringLiteral(",a,b,"),
-                               &error));
+    EXPECT_FALSE(builder.build(QStringLiteral(",A,B,"), QStringLiteral("3,0,"),
+                               QStringLiteral(",a,b,"), &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(builder.build(QStringLiteral("A"), QStringLiteral("9"), QStringLiteral("a"), &error));
+    EXPECT_FALSE(
+        builder.build(QStringLiteral("A"), QStringLiteral("9"), QStringLiteral("a"), &error));
     EXPECT_TRUE(toolbar.actions().isEmpty());
 }
 
@@ -171,19 +172,20 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
     broken.close();
 
     tt::PrompterGuard prompter;
-    prompter->expect(QStringLiteral("ZELO Windows ICO\\SMALL folder"), QStringLiteral("Missing Files"),
-                     1);
+    prompter->expect(QStringLiteral("ZELO Windows ICO\\SMALL folder"),
+                     QStringLiteral("Missing Files"), 1);
     ui::ImageList images;
     const QStringList missing = ui::Load_ImaList(images, data.path() + QLatin1Char('/'));
-    EXPECT_EQ(missing, QStringList({QStringLiteral("Message History.ico"), QStringLiteral("Help.ico"),
-                                    QStringLiteral("Purge.ico")}));
+    EXPECT_EQ(missing, QStringList({QStringLiteral("Message History.ico"),
+                                    QStringLiteral("Help.ico"), QStringLiteral("Purge.ico")}));
     ASSERT_EQ(prompter->shown.size(), 1);
-    EXPECT_EQ(prompter->shown.first().text,
-              QStringLiteral("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:"
-                             "\n\nMessage History.ico, Help.ico, Purge.ico\n\n"
-                             "ZELO Windows may not function properly without these files. \n"
-                             "Please contact ZELO's Support Department to find out how to restore these "
-                             "files."));
+    EXPECT_EQ(
+        prompter->shown.first().text,
+        QStringLiteral("The following file(s) are missing from your ZELO Windows ICO\\SMALL folder:"
+                       "\n\nMessage History.ico, Help.ico, Purge.ico\n\n"
+                       "ZELO Windows may not function properly without these files. \n"
+                       "Please contact ZELO's Support Department to find out how to restore these "
+                       "files."));
     EXPECT_EQ(prompter->shown.first().icon, 64);
     EXPECT_TRUE(images.contains(QStringLiteral("msgnew")));
     EXPECT_FALSE(images.icon(QStringLiteral("Msg")).isNull());
@@ -197,7 +199,8 @@ TEST(ImageList, AllPresentShowsNoBox)
     QTemporaryDir data;
     ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("ICO/SMALL")));
     for (const auto& e : ui::ImageList::messageWindowEntries())
-        writeIcon(data.filePath(QStringLiteral("ICO/SMALL/") + e.baseName + QStringLiteral(".ico")));
+        writeIcon(
+            data.filePath(QStringLiteral("ICO/SMALL/") + e.baseName + QStringLiteral(".ico")));
     tt::PrompterGuard prompter;
     ui::ImageList images;
     EXPECT_TRUE(ui::Load_ImaList(images, data.path()).isEmpty());

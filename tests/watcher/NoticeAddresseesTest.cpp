@@ -1,7 +1,6 @@
 // PostgreSQL's notices name whom a change is for: a watcher that is not among them reads
 // nothing, and notices of the previous form, or too big to name everyone, still deliver.
 #include "WatcherFixture.h"
-
 #include "core/ChangeNotice.h"
 #include "core/MessageWrite.h"
 #include "watcher/WatcherInternals.h"
@@ -30,10 +29,10 @@ TEST(ChangeNotice, PayloadsAndWhomTheyConcern)
         {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "ws1", true},
         {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "Front desk, left;2", true},
         {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "WS9", false},
-        {"2;7;0;WS1", 7, 0, "WS9", false},      // a login without a person: its computer only
-        {"123", 123, 6, "WS9", true},           // the previous form: everyone looks
+        {"2;7;0;WS1", 7, 0, "WS9", false},         // a login without a person: its computer only
+        {"123", 123, 6, "WS9", true},              // the previous form: everyone looks
         {"3;7;extra;fields;x", 0, 6, "WS9", true}, // a later form: everyone looks
-        {"2;7;4-x;WS1", 7, 6, "WS9", true},     // damaged: everyone looks
+        {"2;7;4-x;WS1", 7, 6, "WS9", true},        // damaged: everyone looks
         {"", 0, 6, "WS9", true},
     };
     for (const Case& c : cases) {
@@ -61,9 +60,10 @@ protected:
     // version would write it, with the notice such a workstation sends.
     qint32 sendAsBefore()
     {
-        const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("As before"),
-                                             QString::number(anna) + u','));
-        office.exec(QStringLiteral("UPDATE BroChkTable SET BroChkPID=? WHERE BroChkLinID=?"), {bob, id});
+        const qint32 id = send(
+            *ws1, message(*ws1, anna, QStringLiteral("As before"), QString::number(anna) + u','));
+        office.exec(QStringLiteral("UPDATE BroChkTable SET BroChkPID=? WHERE BroChkLinID=?"),
+                    {bob, id});
         EXPECT_TRUE(core::notifyChange(*office.db(), id));
         return id;
     }
@@ -93,25 +93,41 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         bool told; // a notice to Bob, with the one statement that reads it
     } const cases[] = {
         {"a message to another person",
-         [&] { return send(*ws1, message(*ws1, anna, QStringLiteral("A"), QString::number(anna) + u',')); },
+         [&] {
+             return send(*ws1,
+                         message(*ws1, anna, QStringLiteral("A"), QString::number(anna) + u','));
+         },
          false},
         {"a message to another computer",
-         [&] { return send(*ws1, message(*ws1, anna, QStringLiteral("B"), QString(), QStringLiteral("WS1\n"))); },
+         [&] {
+             return send(*ws1, message(*ws1, anna, QStringLiteral("B"), QString(),
+                                       QStringLiteral("WS1\n")));
+         },
          false},
         {"a confirmation of another person's row",
          [&] {
-             const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("C"), QString::number(anna) + u','));
+             const qint32 id =
+                 send(*ws1, message(*ws1, anna, QStringLiteral("C"), QString::number(anna) + u','));
              Told::settle(200);
-             const qint32 row = office.scalar(QStringLiteral("SELECT BroChkID FROM BroChkTable WHERE BroChkLinID=?"), {id}).toInt();
+             const qint32 row =
+                 office
+                     .scalar(QStringLiteral("SELECT BroChkID FROM BroChkTable WHERE BroChkLinID=?"),
+                             {id})
+                     .toInt();
              EXPECT_TRUE(core::confirmAddressee(*ws1, row, anna).written);
              return 0;
          },
          false},
         {"a message to this computer",
-         [&] { return send(*ws1, message(*ws1, anna, QStringLiteral("D"), QString(), QStringLiteral("WS2\n"))); },
+         [&] {
+             return send(*ws1, message(*ws1, anna, QStringLiteral("D"), QString(),
+                                       QStringLiteral("WS2\n")));
+         },
          true},
-        {"a message to Bob from a workstation of the previous version", [&] { return sendAsBefore(); }, true},
-        {"a message too big to name everyone in its notice", [&] { return sendToManyComputers(); }, true},
+        {"a message to Bob from a workstation of the previous version",
+         [&] { return sendAsBefore(); }, true},
+        {"a message too big to name everyone in its notice", [&] { return sendToManyComputers(); },
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

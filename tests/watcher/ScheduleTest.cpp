@@ -69,7 +69,8 @@ TEST(Schedule, WhatARowTellsWhenFirstSeen)
     } cases[] = {
         {"a message sent now", message(), false, false, at(7, 10, 0), "arrived 7 10:00"},
         {"already read", message(), true, false, at(7, 10, 0), ""},
-        {"sent while the workstation was off", message(), false, false, at(7, 12), "arrived 7 10:00 late"},
+        {"sent while the workstation was off", message(), false, false, at(7, 12),
+         "arrived 7 10:00 late"},
         {"set to start later", message(QStringLiteral("11:00 am")), false, false, at(7, 10), ""},
         {"its start passed while off", message(QStringLiteral("11:00 am")), false, false, at(7, 12),
          "started 7 11:00 late"},
@@ -77,11 +78,12 @@ TEST(Schedule, WhatARowTellsWhenFirstSeen)
          at(9, 12), "started 9 11:00 missed 2 late"},
         {"read, its repeat still comes", message(QString(), 1), true, false, at(8, 10, 0),
          "repeated 8 10:00 missed 1"},
-        {"a reminder already due", withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")),
-         false, false, at(7, 10), "arrived 7 10:00, reminder 7 09:00 late"},
+        {"a reminder already due",
+         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false,
+         false, at(7, 10), "arrived 7 10:00, reminder 7 09:00 late"},
         {"first start: unread told, reminders not",
-         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false, true,
-         at(7, 12), "arrived 7 10:00 late"},
+         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false,
+         true, at(7, 12), "arrived 7 10:00 late"},
         {"first start: read, nothing", message(), true, true, at(7, 12), ""},
     };
     for (const Case& c : cases) {
@@ -100,7 +102,8 @@ TEST(Schedule, WhatFallsDueBetweenTwoLooks)
         const char* told;
         const char* next; // after upTo; "" when none
     } cases[] = {
-        {"the start", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 11), "started 7 11:00", ""},
+        {"the start", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 11), "started 7 11:00",
+         ""},
         {"not yet", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 10, 59), "", "7 11:00"},
         {"a start just told is not told again", message(QStringLiteral("11:00 am")), at(7, 11),
          at(7, 12), "", ""},
@@ -131,11 +134,12 @@ TEST(Schedule, WhatFallsDueBetweenTwoLooks)
 
 TEST(Schedule, MomentsThatCannotBeReadAreNamedNotGuessed)
 {
-    const WatchedRow typed =
-        watchedRow(7, false, withReminder(message(), QStringLiteral("Friday"), QStringLiteral("9:00 am")));
+    const WatchedRow typed = watchedRow(
+        7, false, withReminder(message(), QStringLiteral("Friday"), QStringLiteral("9:00 am")));
     EXPECT_FALSE(typed.reminder.has_value());
     EXPECT_TRUE(typed.problem.contains(QStringLiteral("\"Friday\" is not a date")));
-    EXPECT_EQ(show(firstSight(typed, at(7, 10), false)), "arrived 7 10:00") << "the message still arrives";
+    EXPECT_EQ(show(firstSight(typed, at(7, 10), false)), "arrived 7 10:00")
+        << "the message still arrives";
 
     core::StoredMessage undated = message();
     undated.detail.EvBroStaDat = QStringLiteral("soon");

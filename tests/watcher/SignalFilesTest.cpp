@@ -10,14 +10,12 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
-#include <thread>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -74,7 +72,9 @@ TEST(SignalFiles, LinksAndOddFilesAreNotFollowedReadOrHeard)
             ASSERT_TRUE(QFile::link(victim, sta));
             break;
         case HardLink:
-            ASSERT_EQ(::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()), 0);
+            ASSERT_EQ(
+                ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()),
+                0);
             break;
         case Fifo:
             ASSERT_EQ(::mkfifo(QFile::encodeName(sta).constData(), 0666), 0);

@@ -1,8 +1,7 @@
 // A watcher in a signed-in office whose person's role goes away while it watches.
 #include "WatcherFixture.h"
-
-#include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/SignedIn.h"
+#include "tzsndmsg/db/Database.h"
 
 #include <QUrl>
 
@@ -66,8 +65,10 @@ TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
     while (saidSo() == 0 && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(saidSo(), 1) << (lost + told.logged).join(u'\n').toStdString();
-    EXPECT_TRUE((lost + told.logged).filter(QStringLiteral("can no longer sign in")).first().startsWith(
-        QStringLiteral("BACK can no longer sign in")));
+    EXPECT_TRUE((lost + told.logged)
+                    .filter(QStringLiteral("can no longer sign in"))
+                    .first()
+                    .startsWith(QStringLiteral("BACK can no longer sign in")));
     EXPECT_LE(lost.size(), 1);
     EXPECT_FALSE(watcher.isConnected());
 

@@ -1,7 +1,6 @@
 // A snoozed message told again by every watcher of the login at that computer: at its moment on
 // the services' clock, once per snooze, across restarts, and not when confirmed or gone.
 #include "WatcherFixture.h"
-
 #include "core/Snoozes.h"
 #include "tzsndmsg/Confirmations.h"
 
@@ -144,7 +143,8 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
     Told* told = nullptr;
     auto watch = started(QStringLiteral("watch"), told);
     at(QTime(10, 1), {watch.get()});
-    EXPECT_EQ(told->logged.filter(QStringLiteral("not readable")).size(), 1) << told->logged.join('\n').toStdString();
+    EXPECT_EQ(told->logged.filter(QStringLiteral("not readable")).size(), 1)
+        << told->logged.join('\n').toStdString();
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
@@ -157,26 +157,29 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
 {
     const qint32 bobs = rowTo(QStringLiteral("For Bob"));
     const qint32 annas = [&] {
-        const qint32 id = send(*ws2, message(*ws2, bob, QStringLiteral("For Anna"),
-                                             QString::number(anna) + u','));
+        const qint32 id = send(
+            *ws2, message(*ws2, bob, QStringLiteral("For Anna"), QString::number(anna) + u','));
         return office
             .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {id})
             .toInt();
     }();
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
-    EXPECT_EQ(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                            {bobs})
-                  .toInt(),
-              -1);
+    EXPECT_EQ(
+        office
+            .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"), {bobs})
+            .toInt(),
+        -1);
 
     // A message that the window saves to the notes after it is read stays for the window.
-    core::OutgoingMessage notes = message(*ws1, anna, QStringLiteral("To the notes"),
-                                          QString::number(bob) + u',');
+    core::OutgoingMessage notes =
+        message(*ws1, anna, QStringLiteral("To the notes"), QString::number(bob) + u',');
     notes.cmDocAftDis = true;
     const qint32 notesId = send(*ws1, notes);
     const qint32 notesRow =
-        office.scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {notesId})
+        office
+            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"),
+                    {notesId})
             .toInt();
 
     struct Case {
@@ -192,7 +195,8 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         {"already confirmed", true, bobs, 15, QStringLiteral("already confirmed")},
         {"unknown row", true, 999999, 15, QStringLiteral("no message row 999999")},
         {"no minutes", true, notesRow, 0, QStringLiteral("1 to 1440 minutes")},
-        {"needs the window", false, notesRow, 15, QStringLiteral("confirm it in the message window")},
+        {"needs the window", false, notesRow, 15,
+         QStringLiteral("confirm it in the message window")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -202,12 +206,14 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         EXPECT_FALSE(done);
         EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
     }
-    EXPECT_TRUE(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                              {notesRow})
+    EXPECT_TRUE(office
+                    .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                            {notesRow})
                     .isNull())
         << "refused, so left unread";
-    EXPECT_TRUE(office.scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                              {annas})
+    EXPECT_TRUE(office
+                    .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
+                            {annas})
                     .isNull());
 }
 

@@ -1,10 +1,10 @@
 // What a window hears of the office's store while it is open: a save at another workstation,
 // through the signal files or PostgreSQL's notices, with no statement while nothing changes.
-#include "watcher/WatcherFixture.h"
-#include "db/Internals.h"
-
-#include "tzsndmsg/db/Database.h"
 #include "watcher/StoreChanges.h"
+
+#include "db/Internals.h"
+#include "tzsndmsg/db/Database.h"
+#include "watcher/WatcherFixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

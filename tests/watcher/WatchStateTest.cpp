@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace tzsndmsg::watcher;
@@ -17,7 +16,8 @@ TEST(WatchState, KeepsWhatWasToldAcrossAWriteAndARead)
     QTemporaryDir dir;
     StateFile file;
     QString error;
-    ASSERT_TRUE(file.acquire(dir.filePath(QStringLiteral("s.json")), &error)) << error.toStdString();
+    ASSERT_TRUE(file.acquire(dir.filePath(QStringLiteral("s.json")), &error))
+        << error.toStdString();
     QString problem;
     EXPECT_TRUE(file.load(&problem).isFirstStart());
     EXPECT_TRUE(problem.isEmpty());
@@ -80,13 +80,16 @@ TEST(WatchState, OneHolderAtATimeAndADamagedFileStartsAfresh)
 TEST(WatchState, DefaultPathsSeparateRolesLoginsComputersAndStores)
 {
     qputenv("XDG_STATE_HOME", "/tmp/state-home");
-    const QString a = StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
-                                             QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db"));
+    const QString a =
+        StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
+                               QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db"));
     EXPECT_TRUE(a.startsWith(QStringLiteral("/tmp/state-home/tzsndmsg/tray-ANNA-FRONTDESK-")));
     EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("watch"), QStringLiteral("anna"),
-                                        QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db")));
+                                        QStringLiteral("frontdesk"),
+                                        QStringLiteral("sqlite:///a.db")));
     EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
-                                        QStringLiteral("frontdesk"), QStringLiteral("sqlite:///b.db")));
+                                        QStringLiteral("frontdesk"),
+                                        QStringLiteral("sqlite:///b.db")));
     EXPECT_FALSE(StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("../../etc"),
                                         QStringLiteral("x/y"), QString())
                      .contains(QStringLiteral("../")))

@@ -1,16 +1,14 @@
 #pragma once
 
-#include "support/Office.h"
-
 #include "common/AutoDate.h"
 #include "common/VbFormat.h"
 #include "core/MessageWrite.h"
+#include "support/Office.h"
 #include "tzsndmsg/OfficeWatcher.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-
 #include <functional>
 #include <memory>
 
@@ -23,9 +21,9 @@ protected:
     TwoWorkstations()
     {
         anna = office.addEmployee(QStringLiteral("Front"), QStringLiteral("Anna"),
-                                   QStringLiteral("AF"), QStringLiteral("FRONT"));
+                                  QStringLiteral("AF"), QStringLiteral("FRONT"));
         bob = office.addEmployee(QStringLiteral("Back"), QStringLiteral("Bob"),
-                                  QStringLiteral("BB"), QStringLiteral("BACK"));
+                                 QStringLiteral("BB"), QStringLiteral("BACK"));
         ws1 = office.services();
         ws2 = office.workstation(QStringLiteral("WS2"), QStringLiteral("BACK"));
     }

@@ -1,15 +1,13 @@
 // The office watcher on a real store, two workstations at once: what each is told, when, and
 // never twice.
 #include "WatcherFixture.h"
-#include "db/Internals.h"
-#include "watcher/WatcherInternals.h"
-
 #include "core/MessageWrite.h"
+#include "db/Internals.h"
 #include "tzsndmsg/db/Database.h"
+#include "watcher/WatcherInternals.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -44,10 +42,11 @@ TEST_F(Watcher, TwoWorkstationsHearEachOtherThroughTheSignalFiles)
     Told front(*atFront), back(*atBack);
     start(*atFront);
     start(*atBack);
-    EXPECT_TRUE(front.notices.isEmpty() && back.notices.isEmpty()) << "an empty office tells nothing";
+    EXPECT_TRUE(front.notices.isEmpty() && back.notices.isEmpty())
+        << "an empty office tells nothing";
 
-    const qint32 toBack = send(*ws1, message(*ws1, anna, QStringLiteral("Room 2 autoclave"),
-                                             QString::number(bob) + u','));
+    const qint32 toBack = send(
+        *ws1, message(*ws1, anna, QStringLiteral("Room 2 autoclave"), QString::number(bob) + u','));
     ASSERT_TRUE(back.waitFor(1));
     EXPECT_EQ(back.texts(), QStringList{QStringLiteral("arrived %1").arg(toBack)});
     const OfficeNotice& n = back.notices.first();
@@ -59,9 +58,9 @@ TEST_F(Watcher, TwoWorkstationsHearEachOtherThroughTheSignalFiles)
 
     // A message to the person and to her computer is told once, with both rows; her inbox
     // lists (and counts) it twice.
-    const qint32 toFront = send(*ws2, message(*ws2, bob, QStringLiteral("Thanks"),
-                                              QString::number(anna) + u',',
-                                              QStringLiteral("WS1\n")));
+    const qint32 toFront =
+        send(*ws2, message(*ws2, bob, QStringLiteral("Thanks"), QString::number(anna) + u',',
+                           QStringLiteral("WS1\n")));
     ASSERT_TRUE(front.waitFor(1));
     Told::settle();
     EXPECT_EQ(front.texts(), QStringList{QStringLiteral("arrived %1").arg(toFront)});
@@ -84,10 +83,11 @@ TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
     Told::settle(300);
     const quint64 idle = WatcherInternals::statementsRun(*atBack);
     Told::settle(600);
-    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle) << "an idle watcher runs no statement";
+    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle)
+        << "an idle watcher runs no statement";
 
-    const qint32 id = send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"),
-                                         QString::number(bob) + u','));
+    const qint32 id =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"), QString::number(bob) + u','));
     ASSERT_TRUE(back.waitFor(1));
     EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
     Told::settle(200);
@@ -138,14 +138,15 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
     start(*atBack);
 
     // Starts at 10:30, again every day for 2 more times; a reminder at 11:00.
-    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Autoclave check"),
-                                      QString::number(bob) + u',');
+    core::OutgoingMessage m =
+        message(*ws1, anna, QStringLiteral("Autoclave check"), QString::number(bob) + u',');
     m.EvBroStaTim = QStringLiteral("10:30 am");
     m.EvBroReaFla = true;
     m.EvBroReaEve = 1;
     m.EvBroReaTyp = 1;
     m.EvBroNumOfTim = 2;
-    m.reminder = *core::freeReminderColumns(QStringLiteral("12/07/2026"), QStringLiteral("11:00 am"));
+    m.reminder =
+        *core::freeReminderColumns(QStringLiteral("12/07/2026"), QStringLiteral("11:00 am"));
     const qint32 id = send(*ws1, m);
     atBack->lookNow();
     EXPECT_TRUE(back.notices.isEmpty()) << "told when it starts, not when it is saved";
@@ -160,11 +161,12 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
         {QDateTime(QDate(2026, 12, 7), QTime(11, 0)),
          {QStringLiteral("started %1"), QStringLiteral("reminder %1")}},
         {QDateTime(QDate(2026, 12, 8), QTime(10, 30)),
-         {QStringLiteral("started %1"), QStringLiteral("reminder %1"), QStringLiteral("repeated %1")}},
+         {QStringLiteral("started %1"), QStringLiteral("reminder %1"),
+          QStringLiteral("repeated %1")}},
         // Two days on: the last repeat, then no more.
         {QDateTime(QDate(2026, 12, 12), QTime(9, 0)),
-         {QStringLiteral("started %1"), QStringLiteral("reminder %1"), QStringLiteral("repeated %1"),
-          QStringLiteral("repeated %1")}},
+         {QStringLiteral("started %1"), QStringLiteral("reminder %1"),
+          QStringLiteral("repeated %1"), QStringLiteral("repeated %1")}},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.now.toString(Qt::ISODate).toStdString());
@@ -184,8 +186,8 @@ TEST_F(Watcher, AMessageDeletedOrPurgedBeforeItsStartIsNotTold)
     auto atBack = watch(ws2, QStringLiteral("back"));
     Told back(*atBack);
     start(*atBack);
-    core::OutgoingMessage later = message(*ws1, anna, QStringLiteral("At eleven"),
-                                          QString::number(bob) + u',');
+    core::OutgoingMessage later =
+        message(*ws1, anna, QStringLiteral("At eleven"), QString::number(bob) + u',');
     later.EvBroStaTim = QStringLiteral("11:00 am");
     const qint32 deleted = send(*ws1, later);
     const qint32 purged = send(*ws1, later);
@@ -209,9 +211,10 @@ TEST_F(Watcher, AClockSetBackOrForwardTellsEachMomentOnce)
     auto atBack = watch(ws2, QStringLiteral("back"));
     Told back(*atBack);
     start(*atBack);
-    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Call the lab"),
-                                      QString::number(bob) + u',');
-    m.reminder = *core::freeReminderColumns(QStringLiteral("12/07/2026"), QStringLiteral("11:00 am"));
+    core::OutgoingMessage m =
+        message(*ws1, anna, QStringLiteral("Call the lab"), QString::number(bob) + u',');
+    m.reminder =
+        *core::freeReminderColumns(QStringLiteral("12/07/2026"), QStringLiteral("11:00 am"));
     const qint32 id = send(*ws1, m);
     atBack->lookNow();
     ASSERT_EQ(back.texts(), QStringList{QStringLiteral("arrived %1").arg(id)});
@@ -228,8 +231,8 @@ TEST_F(Watcher, AClockSetBackOrForwardTellsEachMomentOnce)
 
 TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
 {
-    const qint32 first = send(*ws1, message(*ws1, anna, QStringLiteral("Before"),
-                                            QString::number(bob) + u','));
+    const qint32 first =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Before"), QString::number(bob) + u','));
     {
         auto atBack = watch(ws2, QStringLiteral("back"));
         Told back(*atBack);
@@ -239,10 +242,10 @@ TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
     }
     // While the workstation is off: a message now, one set to start at 11:00, one deleted
     // before its start.
-    const qint32 now = send(*ws1, message(*ws1, anna, QStringLiteral("Meanwhile"),
-                                          QString::number(bob) + u','));
-    core::OutgoingMessage later = message(*ws1, anna, QStringLiteral("At eleven"),
-                                          QString::number(bob) + u',');
+    const qint32 now =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Meanwhile"), QString::number(bob) + u','));
+    core::OutgoingMessage later =
+        message(*ws1, anna, QStringLiteral("At eleven"), QString::number(bob) + u',');
     later.EvBroStaTim = QStringLiteral("11:00 am");
     const qint32 atEleven = send(*ws1, later);
     later.CMSubjec = QStringLiteral("Withdrawn");
@@ -286,13 +289,13 @@ TEST_F(Watcher, AReminderDateThatIsNotADateIsSkippedAndLoggedOnce)
     auto atBack = watch(ws2, QStringLiteral("back"));
     Told back(*atBack);
     start(*atBack);
-    core::OutgoingMessage m = message(*ws1, anna, QStringLiteral("Typed"),
-                                      QString::number(bob) + u',');
+    core::OutgoingMessage m =
+        message(*ws1, anna, QStringLiteral("Typed"), QString::number(bob) + u',');
     m.reminder = {QStringLiteral("-1"), QStringLiteral("-1"), QStringLiteral("next week"),
                   QStringLiteral("9:00 am")};
     const qint32 typed = send(*ws1, m);
-    const qint32 plain = send(*ws1, message(*ws1, anna, QStringLiteral("Plain"),
-                                            QString::number(bob) + u','));
+    const qint32 plain =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Plain"), QString::number(bob) + u','));
     atBack->lookNow();
     atBack->lookNow();
     EXPECT_EQ(back.texts(), (QStringList{QStringLiteral("arrived %1").arg(typed),
@@ -310,8 +313,8 @@ TEST_F(Watcher, SignalFilesDeletedRecreatedTruncatedOrLockedStillBringMessages)
     int expected = 0;
     auto sendOne = [&](const char* what) {
         SCOPED_TRACE(what);
-        const qint32 id = send(*ws1, message(*ws1, anna, QString::fromLatin1(what),
-                                             QString::number(bob) + u','));
+        const qint32 id =
+            send(*ws1, message(*ws1, anna, QString::fromLatin1(what), QString::number(bob) + u','));
         ++expected;
         ASSERT_TRUE(back.waitFor(expected));
         EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
@@ -386,9 +389,10 @@ TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
         home = office.scalar(QStringLiteral("SELECT current_schema()")).toString();
         away = home + QStringLiteral("_away");
         office.exec(QStringLiteral("ALTER SCHEMA ") + home + QStringLiteral(" RENAME TO ") + away);
-        office.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                   "WHERE application_name = ?"),
-                    {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())});
+        office.exec(
+            QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                           "WHERE application_name = ?"),
+            {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())});
     } else {
         home = office.tempPath() + QStringLiteral("/office.db");
         away = home + QStringLiteral(".away");

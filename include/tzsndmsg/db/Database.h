@@ -1,16 +1,14 @@
 #pragma once
 
-#include <tzsndmsg/db/SqlDialect.h>
-
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
-
 #include <memory>
 #include <optional>
+#include <tzsndmsg/db/SqlDialect.h>
 
 class QSqlQuery;
 
@@ -46,11 +44,11 @@ constexpr int kDefaultStatementTimeoutMs = 60000;
 // parse: none, with the reason, for an address of neither form. Any thread.
 struct ConnectionUrl {
     Backend backend = Backend::Sqlite;
-    QString path;      // SQLite file
+    QString path; // SQLite file
     QString user, password, host, database, schema;
     int port = 5432;
     int busyTimeoutMs = kDefaultBusyTimeoutMs;
-    int statementTimeoutMs = kDefaultStatementTimeoutMs; // PostgreSQL only
+    int statementTimeoutMs = kDefaultStatementTimeoutMs;   // PostgreSQL only
     QString sslMode, sslRootCert, sslCert, sslKey, sslCrl; // PostgreSQL only; empty: unset
     // Every server of the address in order (host and port are the first); one for most offices.
     QStringList hosts;
@@ -74,17 +72,17 @@ enum class OpenMode { CreateFile, ExistingFile };
 // writer converts by the column's declared type and readers know a date held as text.
 enum class ColumnType {
     Unknown,
-    Integer,     // 32-bit
+    Integer, // 32-bit
     SmallInt,
     BigInt,
     Double,
     Numeric,
     Boolean,
-    Text,        // short text
-    LongText,    // memo
-    DateText,    // a date kept as text: ISO yyyy-MM-dd when it is a date, else as given
-    TimeText,    // a time kept as text: ISO HH:mm:ss when it is a time, else as given
-    DateTime,    // a date and time: ISO yyyy-MM-dd HH:mm:ss
+    Text,     // short text
+    LongText, // memo
+    DateText, // a date kept as text: ISO yyyy-MM-dd when it is a date, else as given
+    TimeText, // a time kept as text: ISO HH:mm:ss when it is a time, else as given
+    DateTime, // a date and time: ISO yyyy-MM-dd HH:mm:ss
     Binary,
 };
 

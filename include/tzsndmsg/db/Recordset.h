@@ -1,15 +1,13 @@
 #pragma once
 
-#include <tzsndmsg/db/Database.h>
-
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <tzsndmsg/db/Database.h>
 #include <vector>
 
 namespace tzsndmsg::db {

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <functional>
 
 class QDialog;
@@ -23,11 +22,11 @@ void setModalHandler(std::function<int(QDialog&)> handler);
 struct FileDialogRequest {
     QWidget* parent = nullptr;
     QString title;
-    QString filter;            // for example "Icon files (*.ico *.Ico)"
-    QString defaultExtension;  // without the dot
-    QString fileName;          // proposed file name
+    QString filter;           // for example "Icon files (*.ico *.Ico)"
+    QString defaultExtension; // without the dot
+    QString fileName;         // proposed file name
     QString startFolder;
-    bool save = false;         // a file to write (getSaveFileName); the caller asks before replacing one
+    bool save = false; // a file to write (getSaveFileName); the caller asks before replacing one
 };
 // The chosen file's full path; empty when cancelled. Same thread and handler rules as above;
 // a handler answers instead of the dialog, nullptr restores it.

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <tzsndmsg/ui/MessageBox.h>
-
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <tzsndmsg/ui/MessageBox.h>
 
 class QDialog;
 
