@@ -105,7 +105,7 @@ void NotificationPopup::setTimeout(int ms)
 QString NotificationPopup::titleOf(const OfficeNotice& n)
 {
     const QString sender = n.senderName.isEmpty() ? n.sender : n.senderName;
-    const QString who = sender.isEmpty() ? QStringLiteral("the office") : sender;
+    QString who = sender.isEmpty() ? QStringLiteral("the office") : sender;
     switch (n.kind) {
     case OfficeNotice::Kind::Arrived:
         return QStringLiteral("New message from %1").arg(who);

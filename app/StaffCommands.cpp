@@ -91,7 +91,7 @@ std::shared_ptr<db::Database> openOffice(const QCommandLineParser& parser)
 // The data folder with its stp/ folder; empty (a line printed) when it is missing.
 QString dataFolder(const QCommandLineParser& parser)
 {
-    const QString folder = configFrom(parser).dataFolder;
+    QString folder = configFrom(parser).dataFolder;
     if (!QFileInfo(QDir(folder).filePath(QStringLiteral("stp"))).isDir()) {
         fail(2,
              QStringLiteral("data folder %1 has no stp folder (run: tzsndmsg init)").arg(folder));

@@ -60,6 +60,24 @@ public:
     qint64 committedMs = 0;
 };
 
+// The m-th message of a run, from now, to the persons given (ids each followed by ",").
+core::OutgoingMessage benchMessage(SenderServices& sender, const QString& persons, int m)
+{
+    core::OutgoingMessage out;
+    out.headerChanged = true;
+    const QDateTime now = sender.currentDateTime();
+    out.cmDat = now.toString(QStringLiteral("MM/dd/yyyy"));
+    out.cmCat = QStringLiteral("Message");
+    out.cmSubCat = QStringLiteral("EMS");
+    out.CMSubjec = QStringLiteral("Bench message %1").arg(m + 1);
+    out.cmDoc = QStringLiteral("Room 2 autoclave is free again.");
+    out.EvBroFla = out.EvBroStaDatFla = true;
+    out.EvBroStaDat = out.cmDat;
+    out.EvBroStaTim = now.toString(QStringLiteral("h:mm ap"));
+    out.personIds[0] = persons;
+    return out;
+}
+
 struct Config {
     QString name; // "postgresql", "sqlite", "sqlite-poll"
     bool postgres = false;
@@ -313,18 +331,7 @@ public:
         for (qint32 p : persons)
             ids << QString::number(p);
         for (int m = 0; m < messages; ++m) {
-            core::OutgoingMessage out;
-            out.headerChanged = true;
-            const QDateTime now = sender.currentDateTime();
-            out.cmDat = now.toString(QStringLiteral("MM/dd/yyyy"));
-            out.cmCat = QStringLiteral("Message");
-            out.cmSubCat = QStringLiteral("EMS");
-            out.CMSubjec = QStringLiteral("Bench message %1").arg(m + 1);
-            out.cmDoc = QStringLiteral("Room 2 autoclave is free again.");
-            out.EvBroFla = out.EvBroStaDatFla = true;
-            out.EvBroStaDat = out.cmDat;
-            out.EvBroStaTim = now.toString(QStringLiteral("h:mm ap"));
-            out.personIds[0] = ids.join(u',') + u',';
+            const core::OutgoingMessage out = benchMessage(sender, ids.join(u',') + u',', m);
             const core::SaveResult saved = core::saveMessage(sender, out);
             if (!saved.ok) {
                 std::fprintf(stderr, "save failed: %s\n", qPrintable(saved.error));
@@ -714,18 +721,7 @@ private:
 
     qint32 send(SenderServices& sender, const QString& persons, int m)
     {
-        core::OutgoingMessage out;
-        out.headerChanged = true;
-        const QDateTime now = sender.currentDateTime();
-        out.cmDat = now.toString(QStringLiteral("MM/dd/yyyy"));
-        out.cmCat = QStringLiteral("Message");
-        out.cmSubCat = QStringLiteral("EMS");
-        out.CMSubjec = QStringLiteral("Bench message %1").arg(m + 1);
-        out.cmDoc = QStringLiteral("Room 2 autoclave is free again.");
-        out.EvBroFla = out.EvBroStaDatFla = true;
-        out.EvBroStaDat = out.cmDat;
-        out.EvBroStaTim = now.toString(QStringLiteral("h:mm ap"));
-        out.personIds[0] = persons;
+        const core::OutgoingMessage out = benchMessage(sender, persons, m);
         const core::SaveResult saved = core::saveMessage(sender, out);
         if (!saved.ok)
             std::fprintf(stderr, "save failed: %s\n", qPrintable(saved.error));

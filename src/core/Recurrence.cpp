@@ -6,7 +6,7 @@ namespace tzsndmsg::core {
 
 namespace {
 
-constexpr qint64 MaxMonths = 12 * 10000; // beyond the last year a date can hold
+constexpr qint64 MaxMonths = qint64(12) * 10000; // beyond the last year a date can hold
 
 QDate mondayOf(const QDate& d)
 {

@@ -80,7 +80,7 @@ bool readSnoozes(const QString& path, QList<Snooze>& snoozes, QString* error)
             *error = QStringLiteral("the snoozes %1 are not readable").arg(path);
         return false;
     }
-    for (const QJsonValue& v : doc.object().value(QStringLiteral("snoozes")).toArray()) {
+    for (const QJsonValue v : doc.object().value(QStringLiteral("snoozes")).toArray()) {
         const QJsonObject o = v.toObject();
         Snooze s;
         s.id = o.value(QStringLiteral("id")).toString();

@@ -212,7 +212,7 @@ QString describe(const PersonRow& p)
 // The problem with a login name for the person, or empty.
 QString loginProblem(const OfficeStaff& office, const QString& name, qint32 person)
 {
-    if (const QString why = staffTextProblem(StaffField::Login, name); !why.isEmpty())
+    if (QString why = staffTextProblem(StaffField::Login, name); !why.isEmpty())
         return why;
     if (key(name) == kSupervisorLogin && person != 0)
         return QStringLiteral("SUPERVISOR is the office's own login, of no person");
@@ -274,7 +274,7 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
                  {f.department, StaffField::Department}};
     for (const auto& t : texts)
         if (t.value)
-            if (const QString why = staffTextProblem(t.field, *t.value); !why.isEmpty())
+            if (QString why = staffTextProblem(t.field, *t.value); !why.isEmpty())
                 return why;
 
     switch (change.kind) {
@@ -304,7 +304,7 @@ QString checkAndApply(OfficeStaff& office, StaffChange change, qint32 provisiona
             return QStringLiteral("the initials %1 are taken by %2")
                 .arg(key(*f.initials), describe(*other));
     if (f.login && !f.login->isEmpty())
-        if (const QString why = loginProblem(office, *f.login, person->id); !why.isEmpty())
+        if (QString why = loginProblem(office, *f.login, person->id); !why.isEmpty())
             return why;
 
     if (f.last)
@@ -522,7 +522,7 @@ bool single(db::Database& database, const StaffChange& change, qint32* id, QStri
 
 QString normalizedStaffText(StaffField field, const QString& text)
 {
-    const QString trimmed = text.trimmed();
+    QString trimmed = text.trimmed();
     if (field == StaffField::Login || field == StaffField::ComputerName)
         return trimmed.toUpper();
     return trimmed;

@@ -269,7 +269,7 @@ bool nearlyFull(const QString& folder)
     struct statvfs room {};
     if (::statvfs(QFile::encodeName(folder).constData(), &room) != 0)
         return false;
-    return quint64(room.f_bavail) * room.f_frsize < 256 * 1024;
+    return quint64(room.f_bavail) * room.f_frsize < quint64(256) * 1024;
 }
 
 // SQLite makes its shared-memory file (and an empty log) when a connection first reads a

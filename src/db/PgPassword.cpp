@@ -39,7 +39,7 @@ QString postgresHashedPassword(const QSqlDatabase& db, const QString& role, cons
         encrypt(connection, password.toUtf8().constData(), role.toUtf8().constData(), nullptr);
     if (!hashed)
         return {};
-    const QString out = QString::fromUtf8(hashed);
+    QString out = QString::fromUtf8(hashed);
     release(hashed);
     return out;
 }

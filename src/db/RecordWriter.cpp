@@ -270,6 +270,26 @@ std::shared_ptr<const WritePlan> planFor(Database& db, const QString& table,
     return plan;
 }
 
+// Appends one row's texts to values, each converted for its column; false with the reason,
+// naming the text, the column and the table, when one cannot be stored.
+bool appendConverted(const WritePlan& plan, const QString& table, const QStringList& texts,
+                     QVariantList& values, QString* error)
+{
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        bool ok = true;
+        QString why;
+        const QVariant v = convertText(texts.at(i), plan.types.at(i), &ok, &why);
+        if (!ok) {
+            if (error)
+                *error = QStringLiteral("Cannot store \"%1\" in the column %2 of %3: %4")
+                             .arg(texts.at(i), plan.names.at(i), table, why);
+            return false;
+        }
+        values << v;
+    }
+    return true;
+}
+
 } // namespace
 
 bool writeRecord(Database& db, const QString& table, const QString& keyColumn, qint64& key,
@@ -291,15 +311,8 @@ bool writeRecord(Database& db, const QString& table, const QString& keyColumn, q
 
     QVariantList values;
     values.reserve(texts.size() + 1);
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        bool ok = true;
-        QString why;
-        const QVariant v = convertText(texts.at(i), plan->types.at(i), &ok, &why);
-        if (!ok)
-            return failWith(QStringLiteral("Cannot store \"%1\" in the column %2 of %3: %4")
-                                .arg(texts.at(i), plan->names.at(i), table, why));
-        values << v;
-    }
+    if (!appendConverted(*plan, table, texts, values, error))
+        return false;
     const bool inserting = key == 0;
     if (!inserting)
         values << key;
@@ -359,15 +372,8 @@ bool insertRecords(Database& db, const QString& table, const QString& keyColumn,
                                 .arg(table)
                                 .arg(width)
                                 .arg(texts.size()));
-        for (qsizetype i = 0; i < width; ++i) {
-            bool ok = true;
-            QString why;
-            const QVariant v = convertText(texts.at(i), plan->types.at(i), &ok, &why);
-            if (!ok)
-                return failWith(QStringLiteral("Cannot store \"%1\" in the column %2 of %3: %4")
-                                    .arg(texts.at(i), plan->names.at(i), table, why));
-            values << v;
-        }
+        if (!appendConverted(*plan, table, texts, values, error))
+            return false;
     }
 
     QStringList quoted;

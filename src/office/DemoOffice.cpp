@@ -121,7 +121,9 @@ public:
             if (r.read) {
                 names << QStringLiteral("BroChkDonDis") << QStringLiteral("BroChkLasReaDatTim");
                 texts << QStringLiteral("-1")
-                      << QDateTime(date, time).addSecs(60 * r.minutesLater).toString(Qt::ISODate);
+                      << QDateTime(date, time)
+                             .addSecs(qint64(60) * r.minutesLater)
+                             .toString(Qt::ISODate);
             }
             add(QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), names, texts);
         }

@@ -99,17 +99,17 @@ QString HostServices::nextToken(const QString& list, const QString& separator, i
     if (position >= list.size())
         return QString();
     if (separator.isEmpty()) {
-        const QString rest = list.mid(position);
+        QString rest = list.mid(position);
         position = list.size();
         return rest;
     }
     const qsizetype at = list.indexOf(separator, position);
     if (at < 0) {
-        const QString rest = list.mid(position);
+        QString rest = list.mid(position);
         position = list.size();
         return rest;
     }
-    const QString token = list.mid(position, at - position);
+    QString token = list.mid(position, at - position);
     position = int(at + separator.size());
     return token;
 }

@@ -496,7 +496,7 @@ QVariant tzGlobal::readSetting(const QString& section, const QString& key, int k
     const QString name = section + QLatin1Char('/') + key;
     if (!settings.contains(name))
         return defaultValue;
-    const QVariant stored = settings.value(name);
+    QVariant stored = settings.value(name);
     switch (kind) {
     case 1: {
         const QString text = stored.toString().trimmed();

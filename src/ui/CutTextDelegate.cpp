@@ -23,7 +23,7 @@ QString CutTextDelegate::visibleStart(const QString& text, const QFontMetrics& m
         // Never cut a surrogate pair.
         if (text.at(n - 1).isHighSurrogate())
             ++n;
-        const QString start = text.left(n);
+        QString start = text.left(n);
         if (metrics.horizontalAdvance(start) > width)
             return start;
         n *= 2;

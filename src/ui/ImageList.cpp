@@ -175,7 +175,7 @@ QStringList Load_ImaList(ImageList& list, const QString& dataFolder,
     if (iconFolder.isEmpty())
         iconFolder = QDir(dataFolder).filePath(QStringLiteral("ICO/SMALL"));
     list.load(iconFolder, entries);
-    const QStringList missing = list.missingFiles();
+    QStringList missing = list.missingFiles();
     if (!missing.isEmpty()) {
         MessageBoxRequest request;
         request.text = ImageList::missingFilesMessage(missing);

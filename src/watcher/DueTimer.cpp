@@ -40,7 +40,7 @@ void DueTimer::startIn(qint64 ms)
     ms = std::max<qint64>(ms, 1);
     if (m_fallback) {
         // A plain timer counts only while the machine is awake: keep each wait short.
-        m_fallback->start(int(std::min<qint64>(ms, 60 * 1000)));
+        m_fallback->start(int(std::min<qint64>(ms, qint64(60) * 1000)));
         return;
     }
 #ifdef __linux__

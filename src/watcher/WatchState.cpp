@@ -92,12 +92,12 @@ WatchState WatchState::fromJson(const QByteArray& json, bool* ok)
         return s;
     const QJsonObject o = doc.object();
     s.floor = qint64(o.value(QStringLiteral("floor")).toDouble(-1));
-    for (const QJsonValue& v : o.value(QStringLiteral("seen")).toArray())
+    for (const QJsonValue v : o.value(QStringLiteral("seen")).toArray())
         s.seen.insert(v.toInt());
     s.candidate = qint64(o.value(QStringLiteral("candidate")).toDouble(-1));
     s.candidateAt = momentOf(o.value(QStringLiteral("candidateAt")), Qt::UTC);
     s.toldUpTo = momentOf(o.value(QStringLiteral("toldUpTo")), Qt::LocalTime);
-    for (const QJsonValue& v : o.value(QStringLiteral("toldSnoozes")).toArray())
+    for (const QJsonValue v : o.value(QStringLiteral("toldSnoozes")).toArray())
         s.toldSnoozes.insert(v.toString());
     return s;
 }
