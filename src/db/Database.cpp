@@ -909,7 +909,7 @@ bool Database::execPrepared(QSqlQuery& query, QString* error)
 
 QString Database::quote(const QString& text) const
 {
-    QSqlField field(QString(), QMetaType(QMetaType::QString));
+    QSqlField field{QString(), QMetaType(QMetaType::QString)};
     field.setValue(text.isNull() ? QStringLiteral("") : text);
     const QSqlDatabase db = d->db();
     if (!db.driver())
