@@ -3,6 +3,7 @@
 #include "holidays/Ems_HolidayFrm.h"
 #include "holidays/HolidayStart.h"
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -27,15 +28,14 @@ const QString NoLoginText = u"Please setup employee information and login name f
 // Every test starts from a thread state without services and ends without leaving any.
 class ClassTest : public ::testing::Test {
 protected:
-    void SetUp() override { SharedState::current() = SharedState{}; }
     void TearDown() override
     {
         releaseHolidayWindow();
-        SharedState::current() = SharedState{};
         testing::expectNoVisibleWindows();
     }
     qint32 addFront() { return office.addEmployee(u"Diaz"_s, u"Ana"_s, u"AD"_s, u"FRONT"_s); }
     testing::Office office;
+    testing::FreshSharedState state; // after the office: it goes first
 };
 
 // The full list of reset fields is in SharedStateTest; here: the class resets on creation.

@@ -3,6 +3,7 @@
 #include "messages/MessageListModel.h"
 #include "messages/tzSndMsgFrm.h"
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/tzSndMsgCls.h"
@@ -49,12 +50,9 @@ void clickRow(tzSndMsgFrm& window, int row)
 class LiveList : public TwoWorkstations {
 protected:
     LiveList() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
-    void TearDown() override
-    {
-        SharedState::current() = SharedState{};
-        ui::MessageBox::setPrompter(nullptr);
-    }
-    PrompterGuard boxes; // no box may come
+    void TearDown() override { ui::MessageBox::setPrompter(nullptr); }
+    FreshSharedState state; // before the offices go
+    PrompterGuard boxes;    // no box may come
 };
 
 TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWhatIsTyped)

@@ -7,6 +7,7 @@
 #include "messages/tzSndMsgFrm.h"
 #include "state/SharedState.h"
 #include "store/Schema.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -124,7 +125,6 @@ protected:
     {
         window.reset();
         expectNoVisibleWindows();
-        SharedState::current() = SharedState{};
     }
 
     // The shared state of a workstation: services, current employee, login list.
@@ -279,6 +279,7 @@ protected:
     }
 
     Office office;
+    FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;
     std::unique_ptr<tzSndMsgFrm> window;
 
@@ -338,7 +339,6 @@ protected:
         ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
             << error.toStdString();
         auto& st = SharedState::current();
-        st = SharedState{};
         st.GIC = office.services();
         st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
         LoadLoginNames();
@@ -348,7 +348,6 @@ protected:
         if (window)
             window->Unload();
         window.reset();
-        SharedState::current() = SharedState{};
     }
 
     tzSndMsgFrm& openFull(int width, int height)
@@ -374,6 +373,7 @@ protected:
     }
 
     Office office{options()};
+    FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;
     std::unique_ptr<tzSndMsgFrm> window;
 };

@@ -4,6 +4,7 @@
 // desktop without a system tray gets; Anna sends from the front desk (ws1).
 #include "TrayApp.h"
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "watcher/WatcherFixture.h"
 
@@ -14,11 +15,8 @@ namespace tzsndmsg::testing {
 class TrayFixture : public TwoWorkstations {
 protected:
     TrayFixture() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
-    void TearDown() override
-    {
-        SharedState::current() = SharedState{};
-        ui::MessageBox::setPrompter(nullptr);
-    }
+    void TearDown() override { ui::MessageBox::setPrompter(nullptr); }
+    FreshSharedState state; // before the offices go
 
     std::unique_ptr<app::TrayApp> startTray()
     {
