@@ -60,6 +60,20 @@ public:
     qint64 committedMs = 0;
 };
 
+// An office made by the program's own init, away from the machine's configuration.
+bool initOffice(const QString& program, const QString& work, const QString& url,
+                const QString& data)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
+    p.setProcessEnvironment(env);
+    p.start(program,
+            {QStringLiteral("init"), QStringLiteral("--db"), url, QStringLiteral("--data"), data});
+    return p.waitForFinished(120000) && p.exitCode() == 0;
+}
+
 // The m-th message of a run, from now, to the persons given (ids each followed by ",").
 core::OutgoingMessage benchMessage(SenderServices& sender, const QString& persons, int m)
 {
@@ -357,14 +371,7 @@ public:
 private:
     bool init(const QString& url, const QString& data)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
-        p.setProcessEnvironment(env);
-        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url,
-                          QStringLiteral("--data"), data});
-        return p.waitForFinished(120000) && p.exitCode() == 0;
+        return initOffice(program, work, url, data);
     }
 
     static void read(Watcher& w)
@@ -730,14 +737,7 @@ private:
 
     bool init(const QString& url, const QString& data)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), work + QStringLiteral("/none.conf"));
-        p.setProcessEnvironment(env);
-        p.start(program, {QStringLiteral("init"), QStringLiteral("--db"), url,
-                          QStringLiteral("--data"), data});
-        return p.waitForFinished(120000) && p.exitCode() == 0;
+        return initOffice(program, work, url, data);
     }
 };
 

@@ -399,7 +399,7 @@ private:
     void layoutCompact();
     void growToFull();
     void TS_Click(int index);
-    void unloadWindow(); // Unload: marks cleared, recordsets released
+    void unloadWindow(); // Unload: marks cleared, the list's rows released
     void onGridCurrentRowChanged(int row, int previous);
     void selectAllRows(bool select);
     void deleteCurrentMessage();
