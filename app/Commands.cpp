@@ -184,6 +184,26 @@ int setUpExitCode()
     return g_setUpExitCode;
 }
 
+std::shared_ptr<db::Database> openOfficeDatabase(const QCommandLineParser& parser)
+{
+    const tzglob::Config config = configFrom(parser);
+    QString error;
+    auto database = db::Database::open(config.databaseUrl, &error, db::OpenMode::ExistingFile);
+    if (!database) {
+        fail(2, error);
+        return nullptr;
+    }
+    if (!database->hasTable(QStringLiteral("PATable"))) {
+        const QString why = database->schemaError();
+        fail(2,
+             why.isEmpty()
+                 ? QStringLiteral("%1 holds no office (run: tzsndmsg init)").arg(config.databaseUrl)
+                 : why);
+        return nullptr;
+    }
+    return database;
+}
+
 std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser, DataUse use)
 {
     const tzglob::WorkstationConfig resolved = resolvedConfig(parser);

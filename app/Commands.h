@@ -8,6 +8,9 @@
 namespace tzsndmsg {
 class HostServices;
 }
+namespace tzsndmsg::db {
+class Database;
+}
 namespace tzglob {
 class tzGlobal;
 }
@@ -53,6 +56,10 @@ std::shared_ptr<tzglob::tzGlobal> openServices(const QCommandLineParser& parser,
 int setUpExitCode();
 // The reason last told on stderr, for a program that also shows it.
 QString lastFailure();
+
+// The office's database for the commands that keep its people and computers; null (a line
+// printed) when it cannot be opened or holds no office.
+std::shared_ptr<db::Database> openOfficeDatabase(const QCommandLineParser& parser);
 
 // The store's integrity, the search index's and the data folder's layout.
 int runCheck(const QStringList& args);

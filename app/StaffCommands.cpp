@@ -67,27 +67,6 @@ QCommandLineOption jsonOption()
     return {QStringLiteral("json"), QStringLiteral("One JSON array instead of the table.")};
 }
 
-// The office's database; null (a line printed) when it cannot be opened or has no schema.
-std::shared_ptr<db::Database> openOffice(const QCommandLineParser& parser)
-{
-    const tzglob::Config config = configFrom(parser);
-    QString error;
-    auto database = db::Database::open(config.databaseUrl, &error, db::OpenMode::ExistingFile);
-    if (!database) {
-        fail(2, error);
-        return nullptr;
-    }
-    if (!database->hasTable(QStringLiteral("PATable"))) {
-        const QString why = database->schemaError();
-        fail(2,
-             why.isEmpty()
-                 ? QStringLiteral("%1 holds no office (run: tzsndmsg init)").arg(config.databaseUrl)
-                 : why);
-        return nullptr;
-    }
-    return database;
-}
-
 // The data folder with its stp/ folder; empty (a line printed) when it is missing.
 QString dataFolder(const QCommandLineParser& parser)
 {
@@ -178,7 +157,7 @@ QList<QCommandLineOption> personOptions()
 
 int listStaffCommand(const QCommandLineParser& parser, const QStringList&)
 {
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QList<StaffPerson> people;
@@ -218,7 +197,7 @@ int addStaffCommand(const QCommandLineParser& parser, const QStringList&)
 {
     if (!parser.isSet(QStringLiteral("last")) || !parser.isSet(QStringLiteral("initials")))
         return fail(2, QStringLiteral("staff add needs --last and --initials"));
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     qint32 id = 0;
@@ -238,7 +217,7 @@ int editStaffCommand(const QCommandLineParser& parser, const QStringList& positi
     if (!fields.last && !fields.first && !fields.initials && !fields.department)
         return fail(2, QStringLiteral("staff edit needs what to change: --last, --first, "
                                       "--initials or --department"));
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QString error;
@@ -260,7 +239,7 @@ int releaseStaffCommand(const QCommandLineParser& parser, const QStringList& pos
             return fail(2, QStringLiteral("--date needs a date as YYYY-MM-DD, not '%1'")
                                .arg(parser.value(QStringLiteral("date"))));
     }
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QString error;
@@ -275,7 +254,7 @@ int rehireStaffCommand(const QCommandLineParser& parser, const QStringList& posi
     qint32 id = 0;
     if (!parseId(positional.first(), id))
         return 2;
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QString error;
@@ -287,7 +266,7 @@ int rehireStaffCommand(const QCommandLineParser& parser, const QStringList& posi
 
 int listLoginsCommand(const QCommandLineParser& parser, const QStringList&)
 {
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QList<StaffLogin> logins;
@@ -326,7 +305,7 @@ int addLoginCommand(const QCommandLineParser& parser, const QStringList& positio
     qint32 person = 0;
     if (!parseId(parser.value(QStringLiteral("person")), person))
         return 2;
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QString error;
@@ -339,7 +318,7 @@ int addLoginCommand(const QCommandLineParser& parser, const QStringList& positio
 
 int removeLoginCommand(const QCommandLineParser& parser, const QStringList& positional)
 {
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QString error;
@@ -353,7 +332,7 @@ int removeLoginCommand(const QCommandLineParser& parser, const QStringList& posi
 // where other accounts of the machine could read it.
 int passwordCommand(const QCommandLineParser& parser, const QStringList& positional)
 {
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     QTextStream in(stdin);
@@ -377,7 +356,7 @@ SubCommand rightCommand(const QString& name, const char* right, const QString& w
                 bool on = false;
                 if (!parseOnOff(positional.at(1), on))
                     return 2;
-                auto database = openOffice(parser);
+                auto database = openOfficeDatabase(parser);
                 if (!database)
                     return 2;
                 QString error;
@@ -467,7 +446,7 @@ int runSecure(const QStringList& args)
         return fail(
             2,
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    auto database = openOffice(parser);
+    auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
     if (database->backend() != db::Backend::Postgres)

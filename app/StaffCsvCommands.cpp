@@ -13,12 +13,6 @@ namespace tzsndmsg::app {
 
 namespace {
 
-int said(int code, const QString& message)
-{
-    std::fprintf(stderr, "tzsndmsg: %s\n", qPrintable(message));
-    return code;
-}
-
 // Parses "staff FILE.csv" and the options; false (the reason printed) on bad arguments.
 bool parseStaffFile(QCommandLineParser& parser, const QString& command, const QStringList& args,
                     QString& file)
@@ -31,44 +25,24 @@ bool parseStaffFile(QCommandLineParser& parser, const QString& command, const QS
     addCommonOptions(parser);
     setCommandName(command + QStringLiteral(" staff FILE.csv"));
     if (!parser.parse(QStringList{QStringLiteral("tzsndmsg")} + args)) {
-        said(2, parser.errorText());
+        fail(2, parser.errorText());
         return false;
     }
     showHelpIfAsked(parser);
     const QStringList words = parser.positionalArguments();
     if (words.value(0) != QLatin1String("staff")) {
-        said(2, words.isEmpty()
+        fail(2, words.isEmpty()
                     ? QStringLiteral("%1 needs: staff FILE.csv").arg(command)
                     : QStringLiteral("%1 knows only staff, not '%2'").arg(command, words[0]));
         return false;
     }
     if (words.size() != 2) {
-        said(2, words.size() < 2 ? QStringLiteral("%1 staff needs the CSV file").arg(command)
+        fail(2, words.size() < 2 ? QStringLiteral("%1 staff needs the CSV file").arg(command)
                                  : QStringLiteral("unexpected argument '%1'").arg(words[2]));
         return false;
     }
     file = words[1];
     return true;
-}
-
-std::shared_ptr<db::Database> openOfficeDatabase(const QCommandLineParser& parser)
-{
-    const tzglob::Config config = configFrom(parser);
-    QString error;
-    auto database = db::Database::open(config.databaseUrl, &error, db::OpenMode::ExistingFile);
-    if (!database) {
-        said(2, error);
-        return nullptr;
-    }
-    if (!database->hasTable(QStringLiteral("PATable"))) {
-        const QString why = database->schemaError();
-        said(2,
-             why.isEmpty()
-                 ? QStringLiteral("%1 holds no office (run: tzsndmsg init)").arg(config.databaseUrl)
-                 : why);
-        return nullptr;
-    }
-    return database;
 }
 
 } // namespace
@@ -85,9 +59,9 @@ int runImport(const QStringList& args)
         return 2;
     const QFileInfo info(file);
     if (!info.exists())
-        return said(2, QStringLiteral("%1 does not exist").arg(file));
+        return fail(2, QStringLiteral("%1 does not exist").arg(file));
     if (info.isDir())
-        return said(2, QStringLiteral("%1 is a folder, not a CSV file").arg(file));
+        return fail(2, QStringLiteral("%1 is a folder, not a CSV file").arg(file));
     auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
@@ -97,10 +71,10 @@ int runImport(const QStringList& args)
     QString error;
     if (!importStaffCsvFile(*database, file, dryRun, report, &error)) {
         if (report.problems.isEmpty())
-            return said(1, QStringLiteral("%1 was not imported: %2").arg(file, error));
+            return fail(1, QStringLiteral("%1 was not imported: %2").arg(file, error));
         for (const StaffCsvProblem& p : std::as_const(report.problems))
             std::fprintf(stderr, "%s: %s\n", qPrintable(file), qPrintable(p.text()));
-        return said(1, QStringLiteral("%1 was not imported, nothing was written: %2 problem(s)")
+        return fail(1, QStringLiteral("%1 was not imported, nothing was written: %2 problem(s)")
                            .arg(file)
                            .arg(report.problems.size()));
     }
@@ -140,7 +114,7 @@ int runExport(const QStringList& args)
     int count = 0;
     QString error;
     if (!exportStaffCsvFile(*database, file, &count, &error))
-        return said(1, error);
+        return fail(1, error);
     QTextStream(stdout) << "Exported " << count << " people to " << file << Qt::endl;
     return 0;
 }
