@@ -148,9 +148,8 @@ TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
                                  elsewhere.path() + QStringLiteral("/data")}),
               0);
     ASSERT_TRUE(server.down());
-    QFile signal(server.folder() + QStringLiteral("/data/standby.signal"));
-    ASSERT_TRUE(signal.open(QIODevice::WriteOnly));
-    signal.close();
+    ASSERT_TRUE(
+        QFile(server.folder() + QStringLiteral("/data/standby.signal")).open(QIODevice::WriteOnly));
     ASSERT_TRUE(server.up());
 
     auto watch =
@@ -160,8 +159,6 @@ TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
     const QJsonObject ready = waitForEvent(*watch, seen, QStringLiteral("ready"), 20000);
     ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
     EXPECT_FALSE(ready.value(QStringLiteral("listening")).toBool());
-    waitForEvent(*watch, seen, QStringLiteral("none"), 500);
-    seen.clear();
     ASSERT_TRUE(server.promote());
 
     HostRun back(elsewhere.path() + QStringLiteral("/data/"));
@@ -179,7 +176,6 @@ TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
     }
     watch->terminate();
     ASSERT_TRUE(watch->waitForFinished(10000));
-    EXPECT_EQ(countOf(seen, QStringLiteral("connection-lost")), 0);
     const QString log = QString::fromLocal8Bit(watch->readAllStandardError());
     EXPECT_EQ(log.count(QStringLiteral("cannot listen for notices")), 1) << log.toStdString();
 }
