@@ -110,6 +110,14 @@ TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
         send(*ws2, message(*ws2, anna, QStringLiteral("Saved here"), QString::number(bob) + u','));
     ASSERT_TRUE(back.waitFor(2));
     EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(own));
+
+    // Opened again under the watcher (as the database layer does after a failover), the
+    // connection listens again, and what came meanwhile is told.
+    ASSERT_TRUE(store->reopen());
+    const qint32 later =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Later"), QString::number(bob) + u','));
+    ASSERT_TRUE(back.waitFor(3, 8000));
+    EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(later));
 }
 
 TEST_F(Watcher, SignalFilesBringAMessageWithOneStatementAndNoneWhileIdle)
