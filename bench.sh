@@ -70,8 +70,8 @@ cache="${TMPDIR:-/tmp}/tzsndmsg-bench/scale-$scale"
 mkdir -p "$cache"
 
 if [ "$group" = 1 ]; then
-  # A server of its own: every workstation holds two connections, and the bench measures the
-  # server's memory, so nothing else may share it.
+  # A server of its own: the bench measures the server's memory, so nothing else may share it.
+  # A workstation holds one connection; each office's sender one more.
   pgbin=/usr/lib/postgresql/15/bin
   pgdir=$(mktemp -d /tmp/tzsndmsg-grouppg.XXXXXX)
   chmod 755 "$pgdir"
@@ -82,7 +82,7 @@ if [ "$group" = 1 ]; then
   stop_group() { as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -m fast stop >/dev/null 2>&1 || true; rm -rf "$pgdir" "$work"; }
   trap stop_group EXIT
   as_pg "$pgbin/initdb" -D "$pgdir/data" -A trust -U postgres --no-sync >/dev/null
-  maxconn=$(( offices * perOffice * 2 + offices + 100 ))
+  maxconn=$(( offices * perOffice + offices + 100 ))
   as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
     -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=$maxconn" start >/dev/null
   [ -n "$json" ] || json="${TMPDIR:-/tmp}/tzsndmsg-bench/group-$(date +%Y%m%d-%H%M%S).json"

@@ -9,7 +9,7 @@
 // Ratios between the configurations and the watcher counts are printed from the same run.
 //
 // At the scale of many workstations (--threads N: 500 by default in watch-bench.sh) the watchers
-// are threads of this program, each with its own services and connections; each message goes to
+// are threads of this program, each with its own services and connection; each message goes to
 // a few of them, and the statements the others run are counted (the target is none). --group
 // OFFICES,PER puts OFFICES offices of PER such watchers on one server, one schema each, and
 // measures the server's connections and memory beside the latency.
@@ -399,7 +399,7 @@ QString ms(double v)
     return std::isnan(v) ? QStringLiteral("-") : QString::number(v, 'f', 0);
 }
 
-// One workstation's watcher on a thread of its own: its own services, connections and state.
+// One workstation's watcher on a thread of its own: its own services, connection and state.
 class Station {
 public:
     Station(const QString& url, const QString& data, const QString& login, const QString& dir)
@@ -508,7 +508,7 @@ struct ScaleResult {
     int failed = 0;
     double startSeconds = 0;
     int connections = 0;        // the server's, as pg_stat_activity lists them (client backends)
-    int watcherConnections = 0; // of them, the watchers' notice connections
+    int watcherConnections = 0; // of them, the watchers' (each hears its notices on its own)
     double serverPssMb = 0;     // the server's processes, proportional set size summed
     double serverRssMb = 0;
     double clientRssMb = 0; // this program with all its watchers
@@ -747,7 +747,7 @@ void printScale(const ScaleResult& r, QJsonArray& json)
     const int watchers = r.offices * r.perOffice;
     std::printf(
         "\n%d office(s) of %d workstations on one PostgreSQL server (%d watchers, threads of this "
-        "program, each with its own connections)\n",
+        "program, each with its own connection)\n",
         r.offices, r.perOffice, watchers);
     std::printf("  %-52s %10s   %s\n", "figure", "measured", "target");
     std::printf("  %-52s %10s   %s\n", "arrival p50, a message to a few (ms)",
@@ -768,7 +768,7 @@ void printScale(const ScaleResult& r, QJsonArray& json)
     std::printf("  %-52s %10d   %s\n", "watchers that did not start", r.failed, "0");
     std::printf("  %-52s %10.1f   %s\n", "start of all watchers (s)", r.startSeconds, "-");
     std::printf("  %-52s %10d   %s\n", "server connections (client backends)", r.connections, "-");
-    std::printf("  %-52s %10d   %s\n", "  of them the watchers' notice connections",
+    std::printf("  %-52s %10d   %s\n", "  of them the watchers' (notices and statements)",
                 r.watcherConnections, "-");
     std::printf("  %-52s %10.2f   %s\n", "connections per watcher",
                 watchers ? double(r.connections) / watchers : 0.0, "-");

@@ -29,7 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 as_pg "$pgbin/initdb" -D "$pgdir/data" -A trust -U postgres --no-sync >/dev/null
-# Each watcher holds two connections (its store and its notices).
+# Each watcher holds one connection (its statements and its notices).
 as_pg "$pgbin/pg_ctl" -D "$pgdir/data" -l "$pgdir/log" -w \
   -o "-p $port -k $pgdir -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=1200" start >/dev/null
 

@@ -65,12 +65,13 @@ struct OfficeNotice {
 // How it notices: the station signal files (TEMP/CMCM.STA, CMEV.STA, CMBC.STA of the data
 // folder) through file-system events and a look at each file's first 40 bytes, size and time
 // every fileCheckMs (shared folders on a network deliver no events); on PostgreSQL also the
-// notice each save and confirmation sends after its commit, heard on a connection of the
-// watcher's own. With nothing changing it runs no statement; on a change, one statement (the
-// new rows and the unread count together), none for a notice naming only other people's and
-// computers' rows. Moments are timed by one single-shot timer at the
-// next one, on the wall clock (it fires after the machine wakes, and a clock that is set anew
-// makes it look again).
+// notice each save and confirmation sends after its commit, heard on the services' message
+// store connection (one connection per watcher; a LISTEN refused, as a standby refuses it, is
+// asked again with the pause of a lost connection). With nothing changing it runs no
+// statement; on a change, one statement (the new rows and the unread count together), none for
+// a notice naming only other people's and computers' rows. Moments are timed by one
+// single-shot timer at the next one, on the wall clock (it fires after the machine wakes, and
+// a clock that is set anew makes it look again).
 //
 // Told once: a small state file of the workstation (stateFile(), JSON, under
 // $XDG_STATE_HOME/tzsndmsg/ unless Options::stateFile names one) keeps the highest addressee

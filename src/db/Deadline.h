@@ -2,7 +2,7 @@
 
 class QSqlDatabase;
 
-// Internal to the database layer (and the watcher's notice connection).
+// Internal to the database layer (and the watcher's listening for notices).
 namespace tzsndmsg::db::detail {
 
 // The socket of an open PostgreSQL connection; -1 for other drivers or when it cannot be known.

@@ -2,6 +2,7 @@
 
 #include "core/ChangeNotice.h"
 #include "db/Deadline.h"
+#include "db/Internals.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QCoreApplication>
@@ -13,12 +14,20 @@
 #include <QUuid>
 #include <cerrno>
 #include <fcntl.h>
+#include <utility>
 
 namespace tzsndmsg::watcher {
 
 namespace {
 // How often the connection's own state is looked at (no statement, no traffic).
 constexpr int CheckEveryMs = 2000;
+
+// The process in the connection's name: an administrator (or a test) can tell the watchers'
+// connections apart.
+QString applicationName()
+{
+    return QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid());
+}
 } // namespace
 
 ChangeListener::ChangeListener(QObject* parent) : QObject(parent), m_check(new QTimer(this))
@@ -46,7 +55,7 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
 
     m_name =
         QStringLiteral("tzsndmsg-listen-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    m_channel = channel;
+    m_own = true;
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
     if (!db.isValid())
         return fail(QStringLiteral("The database driver for PostgreSQL is not installed."));
@@ -58,23 +67,61 @@ bool ChangeListener::open(const QString& url, const QString& channel, QString* e
     db.setPassword(parsed->password);
     // Keepalives: a server that vanishes without closing the connection is noticed within
     // about ten seconds, with no statement sent.
-    // The process in its name: an administrator (or a test) can tell the watchers apart.
     db.setConnectOptions(QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=4;"
                                         "keepalives_interval=2;keepalives_count=2;"
-                                        "application_name=tzsndmsg-watcher-%1 %2")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(parsed->libpqParameters())
+                                        "application_name=%1 %2")
+                             .arg(applicationName(), parsed->libpqParameters())
                              .trimmed());
     if (!db.open())
         return fail(QStringLiteral("cannot listen for notices: %1")
                         .arg(db.lastError().text().simplified()));
+    return subscribe(channel, error);
+}
+
+bool ChangeListener::listenOn(const std::shared_ptr<db::Database>& store, const QString& channel,
+                              QString* error)
+{
+    close();
+    if (!store || store->backend() != db::Backend::Postgres) {
+        if (error)
+            *error = QStringLiteral("notices need a PostgreSQL store");
+        return false;
+    }
+    QString why;
+    if (!store->exec(QStringLiteral("SELECT set_config('application_name', %1, false)")
+                         .arg(store->quote(applicationName())),
+                     &why)) {
+        if (error)
+            *error = QStringLiteral("cannot listen for notices: %1").arg(why);
+        return false;
+    }
+    m_name = db::Internals::handle(*store).connectionName();
+    m_own = false;
+    m_store = store;
+    return subscribe(channel, error);
+}
+
+bool ChangeListener::subscribe(const QString& channel, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        if (error)
+            *error = why;
+        close();
+        return false;
+    };
+    const QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    m_channel = channel;
     m_driver = db.driver();
+    if (!m_driver || !db.isOpen())
+        return fail(QStringLiteral("cannot listen for notices: the connection is closed"));
     bool listening = false;
     {
         // A server that froze since it let the connection in is given up like any statement's.
         db::detail::StatementDeadline deadline(
             db::detail::postgresSocket(db), db::detail::kCheckAfterMs + db::detail::kCheckAnswerMs);
-        listening = m_driver->subscribeToNotification(channel) && !deadline.expired();
+        // One left subscribed on this connection by an earlier listener still listens.
+        listening = m_driver->subscribedToNotifications().contains(channel) ||
+                    (m_driver->subscribeToNotification(channel) && !deadline.expired());
     }
     if (!listening)
         return fail(QStringLiteral("cannot listen for notices: %1")
@@ -113,7 +160,9 @@ void ChangeListener::checkConnection()
         return;
     // libpq gives up its socket when the connection broke; a disabled notifier hears no more.
     const int socket = db::detail::postgresSocket(QSqlDatabase::database(m_name, false));
-    if (socket >= 0 && socket == m_socket && (!m_notifier || m_notifier->isEnabled()))
+    // A connection opened again since (its socket may have the same number) has no listening.
+    const bool subscribed = m_driver && m_driver->subscribedToNotifications().contains(m_channel);
+    if (socket >= 0 && socket == m_socket && subscribed && (!m_notifier || m_notifier->isEnabled()))
         return;
     m_lostTold = true;
     if (m_notifier)
@@ -144,18 +193,31 @@ void ChangeListener::close()
     if (m_driver)
         disconnect(m_driver, nullptr, this, nullptr);
     m_check->stop();
-    m_driver.clear();
+    const QPointer<QSqlDriver> driver = std::exchange(m_driver, nullptr);
     m_notifier.clear();
     m_socket = -1;
-    if (m_name.isEmpty())
+    const QString name = std::exchange(m_name, QString());
+    if (name.isEmpty())
         return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (db.isOpen())
-            db.close();
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!m_own) {
+        // The store's connection stays with the store. Its listening ends while it works and
+        // runs no transaction of another's (an UNLISTEN would be undone with it).
+        const auto store = std::exchange(m_store, {}).lock();
+        if (store && driver && db.isOpen() && !store->inTransaction() &&
+            !db::detail::postgresConnectionBroken(db) &&
+            driver->subscribedToNotifications().contains(m_channel)) {
+            db::detail::StatementDeadline deadline(db::detail::postgresSocket(db),
+                                                   db::detail::kCheckAfterMs +
+                                                       db::detail::kCheckAnswerMs);
+            driver->unsubscribeFromNotification(m_channel);
+        }
+        return;
     }
-    QSqlDatabase::removeDatabase(m_name);
-    m_name.clear();
+    if (db.isOpen())
+        db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace tzsndmsg::watcher

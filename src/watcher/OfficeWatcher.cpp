@@ -101,6 +101,7 @@ struct OfficeWatcher::Private {
     QTimer* lookTimer = nullptr;
     QTimer* fileTimer = nullptr;
     QTimer* reconnectTimer = nullptr;
+    QTimer* listenTimer = nullptr;
     QElapsedTimer monotonic;
     qint64 lastNoticeMs = -1'000'000;
     qint64 fileChangeMs = 0;
@@ -114,6 +115,7 @@ struct OfficeWatcher::Private {
     bool lookAgain = false;
     bool refused = false; // the server no longer lets the login sign in: nothing more is tried
     int reconnectDelay = 0;
+    int listenDelay = 0; // the pause before the notices are asked for again; 0: not failed
     quint64 statements = 0;
     quint64 looks = 0;
 
@@ -138,6 +140,7 @@ struct OfficeWatcher::Private {
 
     void log(const QString& text) { emit q->logged(text); }
     bool prepare(QString* error);
+    void listen();
     bool fetch(bool full, Outcome& out, QString* error);
     void tell(const Outcome& outcome);
     void look(bool full);
@@ -215,6 +218,16 @@ bool OfficeWatcher::start(QString* error)
     d->reconnectTimer = new QTimer(this);
     d->reconnectTimer->setSingleShot(true);
     connect(d->reconnectTimer, &QTimer::timeout, this, [this] { d->tryReconnect(); });
+    d->listenTimer = new QTimer(this);
+    d->listenTimer->setSingleShot(true);
+    connect(d->listenTimer, &QTimer::timeout, this, [this] {
+        if (!d->running || d->outage || d->listening)
+            return;
+        Private::Counting counting(d.get());
+        d->listen();
+        if (d->listening)
+            d->requestLook(0); // what was saved while nobody listened
+    });
     d->dueTimer = new watcher::DueTimer(this);
     connect(d->dueTimer, &watcher::DueTimer::due, this, [this] { d->onDue(); });
     connect(d->dueTimer, &watcher::DueTimer::clockSet, this, &OfficeWatcher::clockChanged);
@@ -269,6 +282,9 @@ void OfficeWatcher::stop()
     d->fileTimer = nullptr;
     delete d->reconnectTimer;
     d->reconnectTimer = nullptr;
+    delete d->listenTimer;
+    d->listenTimer = nullptr;
+    d->listenDelay = 0;
     delete d->snoozeWatch;
     d->snoozeWatch = nullptr;
     d->snoozes.clear();
@@ -349,20 +365,40 @@ bool OfficeWatcher::Private::prepare(QString* error)
     core::setViewLogin(params, core::ResolveViewLogin(*services, login), computer);
 
     listening = false;
+    if (listenTimer)
+        listenTimer->stop();
     if (db->backend() != db::Backend::Postgres)
         return true;
     const QVariant name = db->scalar(core::changeChannelStatement(), {}, error);
     if (!name.isValid())
         return false;
     channel = name.toString();
-    if (options.notifications) {
-        QString why;
-        ++statements; // LISTEN, on the watcher's own connection
-        listening = listener->open(db->url(), channel, &why);
-        if (!listening)
-            log(why + QStringLiteral("; the signal files are watched instead"));
-    }
+    if (options.notifications)
+        listen();
     return true;
+}
+
+// The notices are heard on the store's connection, the one the watcher's statements run on.
+// A refusal (a standby that takes no LISTEN until it is promoted) is asked again with the
+// pause of a lost connection; the signal files tell meanwhile.
+void OfficeWatcher::Private::listen()
+{
+    QString why;
+    ++statements; // LISTEN
+    const auto db = store();
+    listening = db && listener->listenOn(db, channel, &why);
+    if (listening) {
+        listenDelay = 0;
+        return;
+    }
+    if (listenDelay == 0) {
+        listenDelay = std::max(1, options.reconnectFirstMs);
+        log(why + QStringLiteral("; the signal files are watched until the notices are heard"));
+    } else {
+        listenDelay = std::min(listenDelay * 2, std::max(options.reconnectMaxMs, 1));
+    }
+    if (listenTimer)
+        listenTimer->start(listenDelay);
 }
 
 bool OfficeWatcher::Private::readSnoozes()
@@ -738,6 +774,8 @@ void OfficeWatcher::Private::enterOutage(const QString& reason)
     if (listener)
         listener->close();
     listening = false;
+    if (listenTimer)
+        listenTimer->stop();
     if (signInRefused(reason)) {
         if (refused)
             return;

@@ -1,6 +1,7 @@
-// The office's PostgreSQL server stopped and started again under a running `watch`: the watcher
-// sees the outage from its own connection, comes back by itself and tells what came meanwhile,
-// with no signal file touched (the sender uses a data folder of its own).
+// The office's PostgreSQL server stopped and started again under a running `watch`, or a standby
+// promoted under it: the watcher sees the outage from its connection, comes back by itself and
+// tells what came meanwhile, with no signal file touched (the sender uses a data folder of its
+// own).
 #include "HostRun.h"
 #include "ThrowawayServer.h"
 #include "tzsndmsg/db/Database.h"
@@ -127,6 +128,56 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
     watch->terminate();
     ASSERT_TRUE(watch->waitForFinished(10000));
     EXPECT_EQ(watch->exitCode(), 0) << watch->readAllStandardError().toStdString();
+}
+
+// A standby refuses LISTEN until it is promoted: the watcher started on it asks again with the
+// pause of a lost connection, and once the server takes writes it hears what is saved there.
+TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
+{
+    QTemporaryDir home;
+    HostRun desk = HostRun::inHome(home.path());
+    ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
+    const QString dave =
+        db::Database::open(server.url())
+            ->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"),
+                     {QStringLiteral("DAVE")})
+            .toString();
+    QTemporaryDir elsewhere; // the sender's own data folder: no signal file of the watch changes
+    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
+                                {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
+                                 elsewhere.path() + QStringLiteral("/data")}),
+              0);
+    ASSERT_TRUE(server.down());
+    ASSERT_TRUE(
+        QFile(server.folder() + QStringLiteral("/data/standby.signal")).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(server.up());
+
+    auto watch =
+        desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE")},
+                   server.url(), 120000);
+    QList<QJsonObject> seen;
+    const QJsonObject ready = waitForEvent(*watch, seen, QStringLiteral("ready"), 20000);
+    ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
+    EXPECT_FALSE(ready.value(QStringLiteral("listening")).toBool());
+    ASSERT_TRUE(server.promote());
+
+    HostRun back(elsewhere.path() + QStringLiteral("/data/"));
+    back.setEnv(QStringLiteral("TZSNDMSG_HOME"), elsewhere.path());
+    for (const QString& text : {QStringLiteral("After the promotion"), QStringLiteral("Later")}) {
+        const Outcome sent = back.run({QStringLiteral("announce"), QStringLiteral("--text"), text,
+                                       QStringLiteral("--to"), dave},
+                                      server.url());
+        ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
+        QJsonObject arrived;
+        do // the demo's unread may still be told first
+            arrived = waitForEvent(*watch, seen, QStringLiteral("arrived"), 15000);
+        while (!arrived.isEmpty() && arrived.value(QStringLiteral("text")).toString() != text);
+        ASSERT_FALSE(arrived.isEmpty()) << text.toStdString() << " was not told";
+    }
+    watch->terminate();
+    ASSERT_TRUE(watch->waitForFinished(10000));
+    const QString log = QString::fromLocal8Bit(watch->readAllStandardError());
+    EXPECT_EQ(log.count(QStringLiteral("cannot listen for notices")), 1) << log.toStdString();
 }
 
 } // namespace

@@ -92,6 +92,32 @@ TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
     EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
     Told::settle(200);
     EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle + 1) << "one statement per change";
+
+    // One connection: the notices are heard on the store's, the one a window of the tray saves
+    // through; a notice that arrives while a statement runs on it is heard after the statement.
+    auto store = ws2->messageStoreConnection();
+    EXPECT_EQ(store->scalar(QStringLiteral("SELECT count(*) FROM pg_listening_channels()")).toInt(),
+              1);
+    EXPECT_EQ(
+        store
+            ->scalar(
+                QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
+                               "application_name = ? AND pid <> pg_backend_pid()"),
+                {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())})
+            .toInt(),
+        0);
+    const qint32 own =
+        send(*ws2, message(*ws2, anna, QStringLiteral("Saved here"), QString::number(bob) + u','));
+    ASSERT_TRUE(back.waitFor(2));
+    EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(own));
+
+    // Opened again under the watcher (as the database layer does after a failover), the
+    // connection listens again, and what came meanwhile is told.
+    ASSERT_TRUE(store->reopen());
+    const qint32 later =
+        send(*ws1, message(*ws1, anna, QStringLiteral("Later"), QString::number(bob) + u','));
+    ASSERT_TRUE(back.waitFor(3, 8000));
+    EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(later));
 }
 
 TEST_F(Watcher, SignalFilesBringAMessageWithOneStatementAndNoneWhileIdle)
