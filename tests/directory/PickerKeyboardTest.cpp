@@ -91,8 +91,8 @@ TEST_F(PickerKeys, TabRunsLeftToRightOverNamedControls)
         QStringList forward;
     };
     const Case cases[] = {
-        {2, u"List_0"_s, {u"cmd_2"_s, u"cmd_1"_s, u"cmd_0"_s}},
-        {3, u"List_1"_s, {u"cmd_1"_s, u"cmd_0"_s}},
+        {2, u"List_0"_s, {"cmd_2", "cmd_1", "cmd_0"}},
+        {3, u"List_1"_s, {"cmd_1", "cmd_0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
