@@ -3,6 +3,7 @@
 #include "state/SharedState.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
+#include "support/FreshSharedState.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
@@ -32,15 +33,9 @@ protected:
         office.addPerson("Nolan", "Ned", "NN");
         tzsndmsg::LoadLoginNames();
     }
-    void TearDown() override
-    {
-        SharedState& state = SharedState::current();
-        state.GIC.reset();
-        state.LoginNames = QStringList{QString()};
-        state.LoginEmployeeIDs = QVector<qint32>{0};
-        expectNoVisibleWindows();
-    }
+    void TearDown() override { expectNoVisibleWindows(); }
     Office office;
+    FreshSharedState state; // after the office: it goes first
     qint32 smith = 0, adams = 0;
 };
 

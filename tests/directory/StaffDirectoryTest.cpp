@@ -3,6 +3,7 @@
 #include "directory/EMS_EmpList.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
@@ -55,23 +56,17 @@ void selectRows(QListWidget* list, std::initializer_list<int> rows)
         list->item(row)->setSelected(true);
 }
 
-// The services of a fresh office in the shared state, the login list emptied afterwards.
+// The services of a fresh office in a shared state of the test's own.
 class StaffDirectory : public ::testing::Test {
 protected:
     void SetUp() override { SharedState::current().GIC = office.services(); }
-    void TearDown() override
-    {
-        SharedState& state = SharedState::current();
-        state.GIC.reset();
-        state.LoginNames = QStringList{QString()};
-        state.LoginEmployeeIDs = QVector<qint32>{0};
-        tzsndmsg::testing::expectNoVisibleWindows();
-    }
+    void TearDown() override { tzsndmsg::testing::expectNoVisibleWindows(); }
     void addLogin(const QVariant& name, const QVariant& person)
     {
         office.insert("PWMTable", "PWMID", {"PWMUseNam", "PWMPID"}, {name, person});
     }
     Office office;
+    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
 };
 
 // Two employees with logins, one without, and a computer list with blank lines.
