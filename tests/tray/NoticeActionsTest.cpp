@@ -36,12 +36,7 @@ protected:
     {
         const qint32 id = send(*ws1, m);
         NotificationPopup* popup = tray.popup();
-        QElapsedTimer clock;
-        clock.start();
-        while ((!popup->isVisible() || popup->notice().cmID != id) && clock.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_TRUE(popup->isVisible());
-        EXPECT_EQ(popup->notice().cmID, id);
+        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == id; }));
         return popup->notice().BroChkID;
     }
     QVariant readMark(qint32 row)

@@ -38,10 +38,7 @@ tzSndMsgFrm& shown(QDialog& dialog, bool full)
     auto& window = static_cast<tzSndMsgFrm&>(dialog);
     window.show();
     window.activateWindow();
-    QElapsedTimer clock;
-    clock.start();
-    while ((window.isLoading() || (full && !window.isFullWindow())) && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return !window.isLoading() && (!full || window.isFullWindow()); }, 5000);
     return window;
 }
 

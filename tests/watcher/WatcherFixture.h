@@ -3,6 +3,7 @@
 #include "common/AutoDate.h"
 #include "common/VbFormat.h"
 #include "core/MessageWrite.h"
+#include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "tzsndmsg/OfficeWatcher.h"
 
@@ -119,11 +120,7 @@ public:
     // Waits (the event loop running) until `count` notices were told, at most `ms`.
     bool waitFor(int count, int ms = 5000) const
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (notices.size() < count && clock.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return notices.size() >= count;
+        return waitUntil([&] { return notices.size() >= count; }, ms);
     }
     // Lets the event loop run `ms` (for checks that nothing more is told).
     static void settle(int ms = 400)

@@ -122,11 +122,7 @@ TEST_F(Watcher, ConfirmingChangesTheUnreadCount)
 
     const core::Confirmation done = core::confirmAddressee(*ws2, back.notices[0].BroChkID, bob);
     ASSERT_TRUE(done.written) << done.error.toStdString();
-    QElapsedTimer clock;
-    clock.start();
-    while (atBack->unreadCount() != 1 && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(atBack->unreadCount(), 1);
+    EXPECT_TRUE(waitUntil([&] { return atBack->unreadCount() == 1; }, 5000));
     EXPECT_EQ(back.notices.size(), 2) << "a confirmation is no new message";
 }
 
