@@ -10,12 +10,14 @@
 #include <QSet>
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
 // A backslash before the quote turns the rest into SQL when backslashes escape in literals.
-const QString kInjection = QStringLiteral("\\'))); CREATE TABLE pwned (x int); --");
-const QString kQuotedLogin = QStringLiteral("O'BRIEN\\");
+const QString kInjection = u"\\'))); CREATE TABLE pwned (x int); --"_s;
+const QString kQuotedLogin = u"O'BRIEN\\"_s;
 
 struct Row {
     const char* name;
@@ -30,8 +32,7 @@ protected:
     BadInput()
     {
         if (Office::usingPostgres())
-            env.insert(QStringLiteral("PGOPTIONS"),
-                       QStringLiteral("-c standard_conforming_strings=off"));
+            env.insert(u"PGOPTIONS"_s, u"-c standard_conforming_strings=off"_s);
     }
 
     // Every file under the folders the program may write, with the files it may change.
@@ -63,17 +64,15 @@ protected:
             p.start(QStringLiteral(TZSNDMSG_APP), args);
         } else {
             // Bytes that are not UTF-8 cannot travel in a QString: the shell makes them.
-            QString script = QStringLiteral("exec \"$0\"");
+            QString script = u"exec \"$0\""_s;
             for (QString a : args) {
                 const bool bytes = a.startsWith(QLatin1String("printf:"));
                 if (bytes)
                     a = a.mid(7);
-                a.replace(u'\'', QStringLiteral("'\\''"));
-                script += bytes ? QStringLiteral(" \"$(printf '%1')\"").arg(a)
-                                : QStringLiteral(" '%1'").arg(a);
+                a.replace(u'\'', u"'\\''"_s);
+                script += bytes ? u" \"$(printf '%1')\""_s.arg(a) : u" '%1'"_s.arg(a);
             }
-            p.start(QStringLiteral("/bin/sh"),
-                    {QStringLiteral("-c"), script, QStringLiteral(TZSNDMSG_APP)});
+            p.start(u"/bin/sh"_s, {"-c", script, QStringLiteral(TZSNDMSG_APP)});
         }
         return HostRun::finish(p, 60000);
     }
@@ -81,17 +80,13 @@ protected:
     qint32 personOf(const char* lastName)
     {
         return office
-            .scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam=?"),
-                    {QString::fromLatin1(lastName)})
+            .scalar(u"SELECT pID FROM PATable WHERE PLasNam=?"_s, {QString::fromLatin1(lastName)})
             .toInt();
     }
 
     QString storedText(const QString& column, const QString& where, const QVariantList& params)
     {
-        return office
-            .scalar(QStringLiteral("SELECT ") + column + QStringLiteral(" FROM CMTable WHERE ") +
-                        where,
-                    params)
+        return office.scalar(u"SELECT "_s + column + u" FROM CMTable WHERE "_s + where, params)
             .toString();
     }
 
@@ -100,63 +95,53 @@ protected:
 
 TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
 {
-    ASSERT_EQ(ProgramTest::run({QStringLiteral("init"), QStringLiteral("--demo")}).code, 0);
+    ASSERT_EQ(ProgramTest::run({"init", "--demo"}).code, 0);
     // A login whose name ends in a backslash after a quote, with a person of its own.
-    office.addEmployee(QStringLiteral("O'Brien"), QStringLiteral("Pat"), QStringLiteral("PO"),
-                       kQuotedLogin, QStringLiteral("front desk"));
+    office.addEmployee(u"O'Brien"_s, u"Pat"_s, u"PO"_s, kQuotedLogin, u"front desk"_s);
     const QString ben = QString::number(personOf("Brooks"));
     const QString tmp = office.tempPath();
-    QFile notADatabase(tmp + QStringLiteral("/notes.txt"));
+    QFile notADatabase(tmp + u"/notes.txt"_s);
     ASSERT_TRUE(notADatabase.open(QIODevice::WriteOnly));
     notADatabase.write("not a database\n");
     notADatabase.close();
-    const QString huge = QString(100000, u'x') + QStringLiteral("'\\end");
-    const QString screenshot = cwd.path() + QStringLiteral("/shot.png");
+    const QString huge = QString(100000, u'x') + u"'\\end"_s;
+    const QString screenshot = cwd.path() + u"/shot.png"_s;
 
     auto stored = [this](const QString& text) {
         return [this, text](Office& o) {
-            EXPECT_EQ(o.count(QStringLiteral("CMTable"), QStringLiteral("cmDoc=?"), {text}), 1)
+            EXPECT_EQ(o.count(u"CMTable"_s, u"cmDoc=?"_s, {text}), 1)
                 << text.left(80).toStdString();
         };
     };
-    const QString sqlText = QStringLiteral("it's \\'); DROP TABLE CMTable; -- \\\\ done");
+    const QString sqlText = u"it's \\'); DROP TABLE CMTable; -- \\\\ done"_s;
+    const QString notListed = u"not in the office's login list"_s, sent = u"Announcement sent"_s;
+    const QString badIds = u"--to needs person ids"_s,
+                  badStart = u"--start needs a date and time"_s;
+    const auto announce = [](const QStringList& rest) {
+        return QStringList{"announce", "--login", "MARIA", "--text"} + rest;
+    };
+    const auto anna = [](const QStringList& rest) {
+        return QStringList{"inbox", "--login", "ANNA"} + rest;
+    };
     const Row rows[] = {
         // Logins: bound where they are looked up, quoted where a view names them.
-        {"login with a quote",
-         {"inbox", "--login", "O'NEILL"},
-         2,
-         "not in the office's login list"},
-        {"login with SQL",
-         {"inbox", "--login", "x' OR '1'='1"},
-         2,
-         "not in the office's login list"},
-        {"login with backslash injection",
-         {"inbox", "--login", kInjection},
-         2,
-         "not in the office's login list"},
-        {"blank login", {"inbox", "--login", ""}, 2, "not in the office's login list"},
+        {"login with a quote", {"inbox", "--login", "O'NEILL"}, 2, notListed},
+        {"login with SQL", {"inbox", "--login", "x' OR '1'='1"}, 2, notListed},
+        {"login with backslash injection", {"inbox", "--login", kInjection}, 2, notListed},
+        {"blank login", {"inbox", "--login", ""}, 2, notListed},
         // Every command that reads for a login refuses one the office does not know.
         {"unknown login searching",
          {"search", "--login", "NOBODY", "--everywhere", "staff"},
          2,
-         "not in the office's login list"},
+         notListed},
         {"unknown login's confirmations",
          {"confirmations", "--login", "NOBODY", "--message", "1"},
          2,
-         "not in the office's login list"},
-        {"unknown login watching",
-         {"watch", "--once", "--login", "NOBODY"},
-         2,
-         "not in the office's login list"},
-        {"blank login watching",
-         {"watch", "--once", "--login", ""},
-         2,
-         "not in the office's login list"},
+         notListed},
+        {"unknown login watching", {"watch", "--once", "--login", "NOBODY"}, 2, notListed},
+        {"blank login watching", {"watch", "--once", "--login", ""}, 2, notListed},
         {"login with a line break", {"inbox", "--login", "AN\nNA"}, 2, "control characters"},
-        {"login not UTF-8",
-         {"inbox", "--login", "printf:\\377\\376"},
-         2,
-         "not in the office's login list"},
+        {"login not UTF-8", {"inbox", "--login", "printf:\\377\\376"}, 2, notListed},
         {"listed login ending in a backslash",
          {"inbox", "--login", kQuotedLogin, "--sent"},
          0,
@@ -168,17 +153,10 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         // Computer names: quoted into the inbox statement.
         // With every category the injection's parentheses close the condition: a server that
         // let its backslash escape the quote would run the statement after it.
-        {"computer with backslash injection",
-         {"inbox", "--login", "ANNA", "--all-categories", "--computer", kInjection},
-         0,
-         "Inbox"},
-        {"computer with a quote",
-         {"inbox", "--login", "ANNA", "--computer", "O'BRIEN-PC"},
-         0,
-         "Inbox"},
-        {"computer with a control character",
-         {"inbox", "--login", "ANNA", "--computer", "PC\x01"},
-         2,
+        {"computer with backslash injection", anna({"--all-categories", "--computer", kInjection}),
+         0, "Inbox"},
+        {"computer with a quote", anna({"--computer", "O'BRIEN-PC"}), 0, "Inbox"},
+        {"computer with a control character", anna({"--computer", "PC\x01"}), 2,
          "control characters"},
         {"window list with backslash injection",
          {"messages", "--login", "ANNA", "--history", "--computer", kInjection, "--screenshot",
@@ -190,103 +168,53 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          0,
          "Saved"},
         // Texts: bound values, stored as given.
-        {"text with SQL and backslashes",
-         {"announce", "--login", "MARIA", "--text", sqlText, "--to", ben},
-         0,
-         "Announcement sent",
+        {"text with SQL and backslashes", announce({sqlText, "--to", ben}), 0, sent,
          stored(sqlText)},
         {"category and subcategory with SQL",
-         {"announce", "--login", "MARIA", "--text", "cat: x", "--to", ben, "--category",
-          "Message'); --", "--subcategory", kInjection},
-         0,
-         "Announcement sent",
+         announce(
+             {"cat: x", "--to", ben, "--category", "Message'); --", "--subcategory", kInjection}),
+         0, sent,
          [&](Office& o) {
-             EXPECT_EQ(o.count("CMTable", "cmCat=? AND cmSubCat=?",
-                               {QStringLiteral("Message'); --"), kInjection}),
-                       1);
+             EXPECT_EQ(
+                 o.count("CMTable", "cmCat=? AND cmSubCat=?", {u"Message'); --"_s, kInjection}), 1);
          }},
-        {"text with control characters",
-         {"announce", "--login", "MARIA", "--text", "bell\a tab\t end", "--to", ben},
-         0,
-         "Announcement sent",
-         stored(QStringLiteral("bell\a tab\t end"))},
-        {"text not UTF-8",
-         {"announce", "--login", "MARIA", "--text", "printf:bytes \\377\\376 end", "--to", ben},
-         0,
-         "Announcement sent",
-         [](Office& o) {
-             EXPECT_EQ(o.count("CMTable", "cmDoc LIKE ?", {QStringLiteral("bytes %end")}), 1);
-         }},
-        {"huge text",
-         {"announce", "--login", "MARIA", "--text", huge, "--to", ben},
-         0,
-         "Announcement sent",
-         stored(huge)},
+        {"text with control characters", announce({"bell\a tab\t end", "--to", ben}), 0, sent,
+         stored(u"bell\a tab\t end"_s)},
+        {"text not UTF-8", announce({"printf:bytes \\377\\376 end", "--to", ben}), 0, sent,
+         [](Office& o) { EXPECT_EQ(o.count("CMTable", "cmDoc LIKE ?", {u"bytes %end"_s}), 1); }},
+        {"huge text", announce({huge, "--to", ben}), 0, sent, stored(huge)},
         {"computer names with SQL",
-         {"announce", "--login", "MARIA", "--text", "mac: x", "--to-computers",
-          "pc\\'); DROP TABLE x; --"},
-         0,
-         "Announcement sent",
+         announce({"mac: x", "--to-computers", "pc\\'); DROP TABLE x; --"}), 0, sent,
          [](Office& o) {
-             EXPECT_EQ(o.count("BroChkTable", "BroChkToMac=?",
-                               {QStringLiteral("PC\\'); DROP TABLE X; --")}),
-                       1);
+             EXPECT_EQ(o.count("BroChkTable", "BroChkToMac=?", {u"PC\\'); DROP TABLE X; --"_s}), 1);
          }},
-        {"computer names with a line break",
-         {"announce", "--login", "MARIA", "--text", "x", "--to-computers", "A\nB"},
-         2,
+        {"computer names with a line break", announce({"x", "--to-computers", "A\nB"}), 2,
          "control characters"},
         // Ids: whole numbers of persons only.
-        {"id too large",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", "99999999999"},
-         2,
-         "--to needs person ids"},
-        {"no such person",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", ben + ",2147483647"},
-         1,
+        {"id too large", announce({"x", "--to", "99999999999"}), 2, badIds},
+        {"no such person", announce({"x", "--to", ben + ",2147483647"}), 1,
          "no such person: 2147483647"},
-        {"negative id",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", "-5"},
-         2,
-         "--to needs person ids"},
-        {"id with SQL",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", "1 OR 1=1"},
-         2,
-         "--to needs person ids"},
-        {"no addressee",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", ",,,"},
-         2,
-         "needs --to or --to-computers"},
+        {"negative id", announce({"x", "--to", "-5"}), 2, badIds},
+        {"id with SQL", announce({"x", "--to", "1 OR 1=1"}), 2, badIds},
+        {"no addressee", announce({"x", "--to", ",,,"}), 2, "needs --to or --to-computers"},
         // A delivery start: stored in the window's forms, or refused whole.
         {"delivery set to start later",
-         {"announce", "--login", "MARIA", "--text", "later: x", "--to", ben, "--start",
-          "12/24/2026 14:30"},
-         0,
-         "Announcement sent",
+         announce({"later: x", "--to", ben, "--start", "12/24/2026 14:30"}), 0, sent,
          [](Office& o) {
              EXPECT_EQ(
                  o.count(
                      "EVTable",
                      "EvBroFla=-1 AND EvBroStaDatFla=-1 AND EvBroStaDat=? AND EvBroStaTim=? AND "
                      "EvLinID IN (SELECT cmID FROM CMTable WHERE cmDoc=?)",
-                     {QStringLiteral("2026-12-24"), QStringLiteral("14:30:00"),
-                      QStringLiteral("later: x")}),
+                     {"2026-12-24", "14:30:00", "later: x"}),
                  1);
          }},
-        {"start not a date",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start",
-          "13/45/2026 10:00"},
-         2,
-         "--start needs a date and time"},
-        {"start without a time",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start", "12/24/2026"},
-         2,
-         "--start needs a date and time"},
-        {"start at no hour",
-         {"announce", "--login", "MARIA", "--text", "x", "--to", ben, "--start",
-          "12/24/2026 25:00"},
-         2,
-         "--start needs a date and time"},
+        {"start not a date", announce({"x", "--to", ben, "--start", "13/45/2026 10:00"}), 2,
+         badStart},
+        {"start without a time", announce({"x", "--to", ben, "--start", "12/24/2026"}), 2,
+         badStart},
+        {"start at no hour", announce({"x", "--to", ben, "--start", "12/24/2026 25:00"}), 2,
+         badStart},
         {"year too large", {"holidays", "--list", "99999"}, 2, "--list needs a year"},
         {"event id too large",
          {"events", "--event", "99999999999", "--screenshot", screenshot},
@@ -309,39 +237,21 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          {"init", "--db", "sqlite://" + tmp + "/%20"},
          2,
          "does not end in a file name"},
-        {"SQLite address of a folder",
-         {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/"},
-         2,
-         "file name"},
-        {"SQLite address of no file",
-         {"inbox", "--login", "ANNA", "--db", "sqlite://" + tmp + "/typo.db"},
-         2,
+        {"SQLite address of a folder", anna({"--db", "sqlite://" + tmp + "/"}), 2, "file name"},
+        {"SQLite address of no file", anna({"--db", "sqlite://" + tmp + "/typo.db"}), 2,
          "no such file"},
-        {"SQLite address of a text file",
-         {"inbox", "--login", "ANNA", "--db", "sqlite://" + notADatabase.fileName()},
-         2,
+        {"SQLite address of a text file", anna({"--db", "sqlite://" + notADatabase.fileName()}), 2,
          "not a database"},
         {"relative SQLite address", {"init", "--db", "sqlite://office.db"}, 2, "absolute path"},
-        {"address of another kind",
-         {"inbox", "--login", "ANNA", "--db", "file:///etc/passwd"},
-         2,
+        {"address of another kind", anna({"--db", "file:///etc/passwd"}), 2,
          "Bad database address"},
-        {"PostgreSQL address without a host",
-         {"inbox", "--login", "ANNA", "--db", "postgresql:///x"},
-         2,
+        {"PostgreSQL address without a host", anna({"--db", "postgresql:///x"}), 2,
          "Bad database address"},
         {"PostgreSQL address with an unknown option",
-         {"inbox", "--login", "ANNA", "--db", "postgresql://u@h/db?sslmod=disable"},
-         2,
-         "is not known here"},
-        {"PostgreSQL server not there",
-         {"inbox", "--login", "ANNA", "--db", "postgresql://postgres@127.0.0.1:1/x"},
-         2,
+         anna({"--db", "postgresql://u@h/db?sslmod=disable"}), 2, "is not known here"},
+        {"PostgreSQL server not there", anna({"--db", "postgresql://postgres@127.0.0.1:1/x"}), 2,
          "cannot open"},
-        {"missing data folder",
-         {"inbox", "--login", "ANNA", "--data", tmp + "/none/"},
-         2,
-         "is missing"},
+        {"missing data folder", anna({"--data", tmp + "/none/"}), 2, "is missing"},
         {"picture that cannot be written",
          {"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"},
          1,
@@ -371,8 +281,8 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         if (row.check)
             row.check(office);
     }
-    EXPECT_FALSE(office.db()->hasTable(QStringLiteral("pwned")));
-    EXPECT_TRUE(office.db()->hasTable(QStringLiteral("CMTable")));
+    EXPECT_FALSE(office.db()->hasTable(u"pwned"_s));
+    EXPECT_TRUE(office.db()->hasTable(u"CMTable"_s));
     EXPECT_EQ(QFile(notADatabase.fileName()).size(), 15);
 }
 

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg::testing;
 
 namespace {
@@ -13,7 +15,7 @@ protected:
     ConfirmationsCommand() : ProgramTest(Made::Ready) {}
     void SetUp() override { std::tie(front, nurse, doctor, billing) = office.addClinicStaff(); }
 
-    Outcome run(const QStringList& args, const QString& login = QStringLiteral("FRONT"))
+    Outcome run(const QStringList& args, const QString& login = u"FRONT"_s)
     {
         return ProgramTest::run(args + QStringList{"--login", login, "--computer", "WS1"});
     }
@@ -101,44 +103,28 @@ TEST_F(ConfirmationsCommand, WhatTheLoginMayNotSeeIsAnErrorNeverAnEmptySuccess)
 {
     const qint32 mine = message("FRONT", front, "Mine", true, {{nurse}});
     const qint32 nurses = message("NURSE", nurse, "Nurse's", true, {{front}});
+    const QString notSent = u"is not among the sent items of"_s;
     const struct {
         const char* name;
-        QStringList args;
+        QString args; // words apart by blanks
         QString login;
         int code;
         QString error;
     } cases[] = {
-        {"another login's message",
-         {"--message", QString::number(nurses)},
-         "FRONT",
-         1,
-         QString("Message %1 is not among the sent items of FRONT.").arg(nurses)},
-        {"no such message",
-         {"--message", "424242"},
-         "FRONT",
-         1,
-         "There is no message with id 424242."},
-        {"a login the office does not know",
-         {"--message", QString::number(nurses)},
-         "STRANGER",
-         2,
+        {"another login's message", "--message " + QString::number(nurses), "FRONT", 1,
+         u"Message %1 %2 FRONT."_s.arg(nurses).arg(notSent)},
+        {"no such message", "--message 424242", "FRONT", 1, "There is no message with id 424242."},
+        {"a login the office does not know", "--message " + QString::number(nurses), "STRANGER", 2,
          "the login \"STRANGER\" is not in the office's login list"},
-        {"a recipient is not the sender",
-         {"--message", QString::number(mine)},
-         "NURSE",
-         1,
-         QString("Message %1 is not among the sent items of NURSE.").arg(mine)},
-        {"not a number",
-         {"--message", "12a"},
-         "FRONT",
-         2,
-         "--message needs a message id, not '12a'"},
-        {"no id", {}, "FRONT", 2, "confirmations needs --message ID"},
-        {"a stray word", {"--message", "1", "extra"}, "FRONT", 2, "unexpected argument 'extra'"},
+        {"a recipient is not the sender", "--message " + QString::number(mine), "NURSE", 1,
+         u"Message %1 %2 NURSE."_s.arg(mine).arg(notSent)},
+        {"not a number", "--message 12a", "FRONT", 2, "--message needs a message id, not '12a'"},
+        {"no id", "", "FRONT", 2, "confirmations needs --message ID"},
+        {"a stray word", "--message 1 extra", "FRONT", 2, "unexpected argument 'extra'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome r = run(QStringList{"confirmations"} + c.args, c.login);
+        const Outcome r = run(("confirmations " + c.args).split(u' ', Qt::SkipEmptyParts), c.login);
         EXPECT_EQ(r.code, c.code);
         EXPECT_EQ(r.err.trimmed(), "tzsndmsg: " + c.error);
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();

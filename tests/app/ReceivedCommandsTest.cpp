@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg::testing;
 
 namespace {
@@ -49,9 +51,8 @@ protected:
     QList<qint32> snoozedRows()
     {
         QList<qint32> rows;
-        const QDir folder(home.path() + QStringLiteral("/state/tzsndmsg"));
-        for (const QString& name :
-             folder.entryList({QStringLiteral("snoozes-FRONT-WS1-*.json")}, QDir::Files)) {
+        const QDir folder(home.path() + u"/state/tzsndmsg"_s);
+        for (const QString& name : folder.entryList({u"snoozes-FRONT-WS1-*.json"_s}, QDir::Files)) {
             QFile file(folder.filePath(name));
             if (!file.open(QIODevice::ReadOnly))
                 continue;
@@ -140,7 +141,7 @@ TEST_F(ReceivedCommands, SnoozeRecordsTheLoginsRowAndRefusesBadMinutesAndOthersR
 void snoozesFallDue(const QString& folder)
 {
     const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral("snoozes-*.json")}, QDir::Files)) {
+    for (const QString& name : dir.entryList({u"snoozes-*.json"_s}, QDir::Files)) {
         QFile file(dir.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
@@ -171,11 +172,11 @@ TEST_F(ReceivedCommands, WatchTellsASnoozeThatFellDueOnceAcrossRuns)
         }
         return events;
     };
-    ASSERT_EQ(told(), QStringList{QStringLiteral("arrived %1").arg(row)});
+    ASSERT_EQ(told(), QStringList{u"arrived %1"_s.arg(row)});
     ASSERT_EQ(run({"snooze", QString::number(row), "--minutes", "1"}).code, 0);
     EXPECT_TRUE(told().isEmpty()) << "not before its minute";
-    snoozesFallDue(home.path() + QStringLiteral("/state/tzsndmsg"));
-    EXPECT_EQ(told(), QStringList{QStringLiteral("snoozed %1").arg(row)});
+    snoozesFallDue(home.path() + u"/state/tzsndmsg"_s);
+    EXPECT_EQ(told(), QStringList{u"snoozed %1"_s.arg(row)});
     EXPECT_TRUE(told().isEmpty()) << "told once";
 }
 

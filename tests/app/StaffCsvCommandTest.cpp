@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg::testing;
 
 namespace {
@@ -38,8 +40,7 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
     // As a spreadsheet set to a decimal comma saves it: a byte-order mark, ";" and CRLF.
     QByteArray csv = "\xEF\xBB\xBFInitials;Last name;First name;Department;Login\r\n";
     for (int i = 1; i <= 40; ++i)
-        csv += QStringLiteral(" P%1 ;\"Name; %1\";First %1;%2;login%1\r\n")
-                   .arg(i)
+        csv += u" P%1 ;\"Name; %1\";First %1;%2;login%1\r\n"_s.arg(i)
                    .arg(i % 2 ? "Front desk" : "Lab")
                    .toUtf8();
     csv.replace("\"Name; 9\"", "\"O\"\"Neil \\ C:\\new\"");
@@ -135,8 +136,7 @@ TEST_F(StaffCsvCommand, ArgumentMistakesAndUnwritableTargetsAreNamed)
     for (const char* command : {"import", "export"}) {
         const Outcome help = run({command, "--help"});
         EXPECT_EQ(help.code, 0);
-        EXPECT_TRUE(
-            help.out.startsWith(QStringLiteral("usage: tzsndmsg %1 staff FILE.csv").arg(command)))
+        EXPECT_TRUE(help.out.startsWith(u"usage: tzsndmsg %1 staff FILE.csv"_s.arg(command)))
             << help.out.toStdString();
         EXPECT_EQ(help.out.contains("--dry-run"), QByteArray(command) == "import");
     }

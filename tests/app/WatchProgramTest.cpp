@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg::testing;
 
 namespace {
@@ -155,7 +157,7 @@ TEST_F(WatchProgram, BadArgumentsAndAMissingOfficeAreRefused)
 TEST_F(WatchProgram, TrayRendersItsNotificationAndItsMenu)
 {
     ASSERT_EQ(run({"init", "--demo"}).code, 0);
-    for (const QString& what : {QString(), QStringLiteral("--menu"), QStringLiteral("--summary")}) {
+    for (const QString& what : {QString(), u"--menu"_s, u"--summary"_s}) {
         SCOPED_TRACE(what.isEmpty() ? "notification" : qPrintable(what));
         const QString file = home.filePath(what.mid(2) + "shot.png");
         QStringList args{"tray",      "--login",      "ANNA", "--computer",

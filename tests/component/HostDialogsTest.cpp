@@ -51,7 +51,7 @@ TEST(TodoEntryDialog, AcceptsAnEditedTitleRefusesABlankOneAndCancelKeepsIt)
 TEST(CannedTextChooser, ReturnsTheChosenTextNotItsTitle)
 {
     const QList<QPair<QString, QString>> entries = {
-        {u"Recall"_s, u"Please call the patient for a recall."_s},
+        {"Recall", "Please call the patient for a recall."},
         {QString(), u"Insurance card missing\nAsk at the next visit."_s},
     };
     ModalScript script;

@@ -3,6 +3,7 @@
 #include "state/SharedState.h"
 #include "support/Appearance.h"
 #include "support/FocusChain.h"
+#include "support/FreshSharedState.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
 
@@ -32,15 +33,9 @@ protected:
         office.addPerson("Nolan", "Ned", "NN");
         tzsndmsg::LoadLoginNames();
     }
-    void TearDown() override
-    {
-        SharedState& state = SharedState::current();
-        state.GIC.reset();
-        state.LoginNames = QStringList{QString()};
-        state.LoginEmployeeIDs = QVector<qint32>{0};
-        expectNoVisibleWindows();
-    }
+    void TearDown() override { expectNoVisibleWindows(); }
     Office office;
+    FreshSharedState state; // after the office: it goes first
     qint32 smith = 0, adams = 0;
 };
 
@@ -91,8 +86,8 @@ TEST_F(PickerKeys, TabRunsLeftToRightOverNamedControls)
         QStringList forward;
     };
     const Case cases[] = {
-        {2, u"List_0"_s, {u"cmd_2"_s, u"cmd_1"_s, u"cmd_0"_s}},
-        {3, u"List_1"_s, {u"cmd_1"_s, u"cmd_0"_s}},
+        {2, u"List_0"_s, {"cmd_2", "cmd_1", "cmd_0"}},
+        {3, u"List_1"_s, {"cmd_1", "cmd_0"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);

@@ -84,7 +84,7 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     EXPECT_EQ(w.AttendeeList(1), QString::number(cat) + ',');
 
     // Attendees: Ann kept, Bob removed, Cat moved over from the copies.
-    choose("CmdTo_0", pick({u"Adams"_s, u"Cole"_s}));
+    choose("CmdTo_0", pick({"Adams", "Cole"}));
     EXPECT_TRUE(w.ChangeFlag());
     EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"AA, CC"_s);
     const QString signal = office.dataFolder() + u"TEMP/CMBC.STA"_s;
@@ -137,13 +137,13 @@ TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
 TEST_F(AttendeesTest, WholeOfficeAndDepartmentsExpandToPersonsOnce)
 {
     EMS_EventsFrm& w = open();
-    choose("CmdTo_0", pick({u"Entire Office"_s, u"Baker"_s}));
+    choose("CmdTo_0", pick({"Entire Office", "Baker"}));
     QStringList ids = w.AttendeeList(0).split(',', Qt::SkipEmptyParts);
     ids.sort();
     QStringList all{QString::number(ann), QString::number(bob), QString::number(cat)};
     all.sort();
     EXPECT_EQ(ids, all);
-    choose("CmdTo_1", pick({u"Clinic Department"_s, u"Cole"_s}));
+    choose("CmdTo_1", pick({"Clinic Department", "Cole"}));
     EXPECT_EQ(w.AttendeeList(1), QString::number(bob) + ',' + QString::number(cat) + ',');
     EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"BB, CC"_s);
 }

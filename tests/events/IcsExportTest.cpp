@@ -20,7 +20,7 @@ QString pythonWithIcalendar()
 {
     for (const QString& candidate : {u"python3"_s, u"/usr/bin/python3"_s}) {
         QProcess p;
-        p.start(candidate, {u"-c"_s, u"import icalendar, dateutil"_s});
+        p.start(candidate, {"-c", "import icalendar, dateutil"});
         if (p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0)
             return candidate;
     }
@@ -31,7 +31,7 @@ QString pythonWithIcalendar()
 QString runPython(const QString& python, const char* script, const QStringList& args)
 {
     QProcess p;
-    p.start(python, QStringList{u"-c"_s, QString::fromLatin1(script)} + args);
+    p.start(python, QStringList{"-c", QString::fromLatin1(script)} + args);
     if (!p.waitForFinished(30000) || p.exitCode() != 0) {
         ADD_FAILURE() << p.readAllStandardError().toStdString();
         return QString();

@@ -1,10 +1,4 @@
-#include "holidays/Ems_HolidayFrm.h"
-#include "holidays/HolidayStart.h"
-#include "state/SharedState.h"
-#include "support/FreshSharedState.h"
-#include "support/GuiDriver.h"
-#include "support/Office.h"
-#include "support/ScriptedPrompter.h"
+#include "HolidayFixture.h"
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QCheckBox>
@@ -29,8 +23,6 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-const QString kFlag = u"icons\\FlagUsa.ico"_s;
-
 void writeIcon(const QString& path, QColor colour = Qt::red)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -41,30 +33,20 @@ void writeIcon(const QString& path, QColor colour = Qt::red)
 
 } // namespace
 
-class HolidayWindow : public ::testing::Test {
+class HolidayWindow : public HolidayFixture {
 protected:
     void SetUp() override
     {
-        SharedState::current().GIC = office.services();
+        HolidayFixture::SetUp();
         if (!QFile::exists(office.dataFolder() + u"icons/FlagUsa.ico"_s))
             writeIcon(office.dataFolder() + u"icons/FlagUsa.ico"_s);
     }
     void TearDown() override
     {
         ui::setFileDialogHandler(nullptr);
-        expectNoVisibleWindows();
+        HolidayFixture::TearDown();
     }
 
-    qint64 seed(const QString& name, int useDat, int obsOn, int weekday, int month, int sat = 0,
-                int sun = 0, const QString& icon = kFlag)
-    {
-        return office.insert(
-            u"HDOCTable"_s, u"hdocID"_s,
-            {"hdocDes", "hdocInAct", "hdocUseDatFla", "hdocObsOn", "hdocObsWeeDay", "hdocObsMon",
-             "hdocOnSat", "hdocOnSun", "hdocIcoFilNam", "hdocNotAppToParEmp", "hdocHolFla",
-             "hdocOffColFla", "hdocPayFla"},
-            {name, 1, useDat, obsOn, weekday, month, sat, sun, icon, 0, -1, -1, -1});
-    }
     // One stored column of a holiday.
     QVariant stored(qint64 id, const QString& column)
     {
@@ -75,10 +57,13 @@ protected:
         }
         return rs.value(column);
     }
-    void expectStored(qint64 id, std::initializer_list<std::pair<const char*, int>> expected)
+    // Stored whole-number columns, as "ObsOn=4 ObsMon=7" for hdocObsOn and hdocObsMon.
+    void expectStored(qint64 id, const char* expected)
     {
-        for (const auto& [column, value] : expected)
-            EXPECT_EQ(stored(id, QLatin1String(column)).toInt(), value) << column;
+        for (const QString& pair : QString::fromLatin1(expected).split(u' '))
+            EXPECT_EQ(stored(id, u"hdoc"_s + pair.section(u'=', 0, 0)).toInt(),
+                      pair.section(u'=', 1).toInt())
+                << pair.toStdString();
     }
     qint64 onlyNewId()
     {
@@ -111,11 +96,6 @@ protected:
     {
         return grid(w)->model()->index(rowOf(w, name), 2).data().toString();
     }
-    static QString currentName(Ems_HolidayFrm& w)
-    {
-        const QModelIndex i = grid(w)->currentIndex();
-        return i.isValid() ? grid(w)->model()->index(i.row(), 1).data().toString() : QString();
-    }
     static void choose(Ems_HolidayFrm& w, int cmb, const QString& text)
     {
         auto* c = control<QComboBox>(&w, u"CMB_%1"_s.arg(cmb));
@@ -130,9 +110,6 @@ protected:
         b->click();
     }
     static QLineEdit* name(Ems_HolidayFrm& w) { return control<QLineEdit>(&w, "txt_0"); }
-
-    Office office;
-    tzsndmsg::testing::FreshSharedState state; // after the office: it goes first
 };
 
 TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextHiddenColumnsAndWidths)
@@ -153,7 +130,7 @@ TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextHiddenColumnsAndWidths)
     EXPECT_EQ(g->model()->index(0, 1).data().toString(), u"Independence Day"_s);
     EXPECT_EQ(dateCell(*w, u"Independence Day"_s), u"4th day of July"_s);
     EXPECT_EQ(dateCell(*w, u"Thanksgiving"_s), u"on the Fourth Thursday of November"_s);
-    const QStringList visible = {u"Description"_s, u"Date"_s};
+    const QStringList visible = {"Description", "Date"};
     for (int c = 0; c < g->model()->columnCount(); ++c) {
         const QString header = g->model()->headerData(c, Qt::Horizontal).toString();
         EXPECT_EQ(g->isColumnHidden(c), !visible.contains(header)) << header.toStdString();
@@ -162,47 +139,6 @@ TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextHiddenColumnsAndWidths)
     EXPECT_GT(g->columnWidth(1), g->fontMetrics().horizontalAdvance(u"Independence Day"_s));
     EXPECT_FALSE(g->currentIndex().isValid()); // no holiday loaded on opening
     EXPECT_EQ(w->CurrentHolidayID(), 0);
-}
-
-TEST_F(HolidayWindow, CombosCarryTheStoredValuesAndComboIndexFindsThem)
-{
-    auto w = open();
-    struct Combo {
-        int index;
-        int count;
-        QString first, last;
-        int firstValue, lastValue;
-    };
-    const Combo combos[] = {{0, 31, "1st", "31st", 1, 31},
-                            {1, 12, "January", "December", 1, 12},
-                            {2, 3, "No alternate day", "Monday after", 0, 2},
-                            {3, 3, "No alternate date", "Monday after", 0, 2},
-                            {4, 5, "First", "Last", 1, 0},
-                            {5, 7, "Monday", "Sunday", 2, 1},
-                            {6, 12, "January", "December", 1, 12}};
-    for (const Combo& c : combos) {
-        auto* cmb = control<QComboBox>(w.get(), u"CMB_%1"_s.arg(c.index));
-        ASSERT_TRUE(cmb);
-        ASSERT_EQ(cmb->count(), c.count) << c.index;
-        EXPECT_EQ(cmb->itemText(0), c.first);
-        EXPECT_EQ(cmb->itemText(c.count - 1), c.last);
-        EXPECT_EQ(cmb->itemData(0).toInt(), c.firstValue);
-        EXPECT_EQ(cmb->itemData(c.count - 1).toInt(), c.lastValue);
-    }
-    // The ordinal endings, teens included.
-    auto* days = control<QComboBox>(w.get(), "CMB_0");
-    QStringList ordinals;
-    for (int i : {1, 2, 10, 11, 12, 21, 22})
-        ordinals << days->itemText(i);
-    EXPECT_EQ(ordinals.join(' '), u"2nd 3rd 11th 12th 13th 22nd 23rd"_s);
-
-    // Every stored value lands on the entry that carries it.
-    for (int cmb = 0; cmb < 7; ++cmb) {
-        auto* c = control<QComboBox>(w.get(), u"CMB_%1"_s.arg(cmb));
-        for (int i = 0; i < c->count(); ++i)
-            EXPECT_EQ(Ems_HolidayFrm::HolidayComboIndex(cmb, c->itemData(i).toInt()), i)
-                << "CMB_" << cmb << " entry " << i;
-    }
 }
 
 TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
@@ -224,14 +160,8 @@ TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
     EXPECT_EQ(w->CurrentHolidayID(), id);
     EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
     EXPECT_EQ(stored(id, "hdocDes").toString(), u"Memorial Day"_s);
-    expectStored(id, {{"hdocInAct", 1},
-                      {"hdocUseDatFla", 0},
-                      {"hdocObsOn", 0},
-                      {"hdocObsWeeDay", 2},
-                      {"hdocObsMon", 5},
-                      {"hdocOnSat", 0},
-                      {"hdocOnSun", 0},
-                      {"hdocNotAppToParEmp", 0}});
+    expectStored(
+        id, "InAct=1 UseDatFla=0 ObsOn=0 ObsWeeDay=2 ObsMon=5 OnSat=0 OnSun=0 NotAppToParEmp=0");
     EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
 
     EXPECT_EQ(dateCell(*w, u"Memorial Day"_s), u"on the Last Monday of May"_s);
@@ -252,13 +182,8 @@ TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
     control<QCheckBox>(w.get(), "ChkNotAppToParEmp")->setChecked(true);
     click(*w, "CmdEd_0");
     const qint64 july = onlyNewId();
-    expectStored(july, {{"hdocUseDatFla", -1},
-                        {"hdocObsOn", 4},
-                        {"hdocObsWeeDay", 0},
-                        {"hdocObsMon", 7},
-                        {"hdocOnSat", 1},
-                        {"hdocOnSun", 0},
-                        {"hdocNotAppToParEmp", 1}});
+    expectStored(july,
+                 "UseDatFla=-1 ObsOn=4 ObsWeeDay=0 ObsMon=7 OnSat=1 OnSun=0 NotAppToParEmp=1");
     EXPECT_EQ(dateCell(*w, u"Independence Day"_s), u"4th day of July"_s);
 
     // A name of blanks is not empty: it passes and keeps its blanks.
@@ -291,12 +216,7 @@ TEST_F(HolidayWindow, SwitchingToRuleZeroesShifts)
     click(*w, "CmdEd_0");
 
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
-    expectStored(id, {{"hdocUseDatFla", 0},
-                      {"hdocObsOn", 4},
-                      {"hdocObsWeeDay", 5},
-                      {"hdocObsMon", 12},
-                      {"hdocOnSat", 0},
-                      {"hdocOnSun", 0}});
+    expectStored(id, "UseDatFla=0 ObsOn=4 ObsWeeDay=5 ObsMon=12 OnSat=0 OnSun=0");
     EXPECT_EQ(dateCell(*w, u"Christmas"_s), u"on the Fourth Thursday of December"_s);
 }
 
@@ -627,7 +547,7 @@ TEST_F(HolidayWindow, OpensWithNothingLoadedWhenTheGridTakesTheFocusAndSaveAdds)
     EXPECT_EQ(office.count(u"HDOCTable"_s), 3);
     EXPECT_EQ(stored(alpha, "hdocDes").toString(), u"Alpha"_s);
     EXPECT_EQ(stored(onlyNewId(), "hdocDes").toString(), u"Gamma"_s);
-    expectStored(onlyNewId(), {{"hdocObsOn", 3}, {"hdocObsMon", 3}});
+    expectStored(onlyNewId(), "ObsOn=3 ObsMon=3");
 
     // A click on a row still loads it: the focus gave the grid no row of its own.
     ModalScript modal;

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -25,12 +27,12 @@ bool openssl(const QString& folder, const QStringList& args, QString* error)
 {
     QProcess p;
     p.setWorkingDirectory(folder);
-    p.start(QStringLiteral("openssl"), args);
+    p.start(u"openssl"_s, args);
     const bool ok =
         p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
     if (!ok)
-        *error = QStringLiteral("openssl %1: %2")
-                     .arg(args.join(u' '), QString::fromLocal8Bit(p.readAllStandardError()));
+        *error = u"openssl %1: %2"_s.arg(args.join(u' '),
+                                         QString::fromLocal8Bit(p.readAllStandardError()));
     return ok;
 }
 
@@ -68,7 +70,7 @@ bool makeCertificate(const QString& folder, const QString& authority, const QStr
 QString securityLine(const Outcome& config)
 {
     for (const QString& line : config.out.split(u'\n'))
-        if (line.startsWith(QStringLiteral("security")))
+        if (line.startsWith(u"security"_s))
             return line;
     return {};
 }
@@ -77,22 +79,20 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
 {
     if (const QString why = whyNoOwnServer(); !why.isEmpty())
         GTEST_SKIP() << why.toStdString();
-    if (QStandardPaths::findExecutable(QStringLiteral("openssl")).isEmpty())
+    if (QStandardPaths::findExecutable(u"openssl"_s).isEmpty())
         GTEST_SKIP() << "needs openssl to make the certificates";
 
     ThrowawayServer server;
     QString error;
     ASSERT_TRUE(server.initialise(&error)) << error.toStdString();
-    const QString tls = server.folder() + QStringLiteral("/tls");
+    const QString tls = server.folder() + u"/tls"_s;
     ASSERT_TRUE(QDir().mkpath(tls));
-    ASSERT_TRUE(makeAuthority(tls, QStringLiteral("office"), &error)) << error.toStdString();
-    ASSERT_TRUE(makeAuthority(tls, QStringLiteral("stranger"), &error)) << error.toStdString();
-    ASSERT_TRUE(makeCertificate(tls, QStringLiteral("office"), QStringLiteral("server"),
-                                QStringLiteral("localhost"), QStringLiteral("DNS:localhost"),
-                                &error))
+    ASSERT_TRUE(makeAuthority(tls, u"office"_s, &error)) << error.toStdString();
+    ASSERT_TRUE(makeAuthority(tls, u"stranger"_s, &error)) << error.toStdString();
+    ASSERT_TRUE(
+        makeCertificate(tls, u"office"_s, u"server"_s, u"localhost"_s, u"DNS:localhost"_s, &error))
         << error.toStdString();
-    ASSERT_TRUE(makeCertificate(tls, QStringLiteral("office"), QStringLiteral("desk"),
-                                QStringLiteral("certdesk"), QString(), &error))
+    ASSERT_TRUE(makeCertificate(tls, u"office"_s, u"desk"_s, u"certdesk"_s, QString(), &error))
         << error.toStdString();
     const passwd* postgres = ::getpwnam("postgres");
     ASSERT_NE(postgres, nullptr);
@@ -103,7 +103,7 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     ::chmod(QFile::encodeName(tls).constData(), 0755);
     // The workstation "certdesk" must show a certificate; everyone else is let in as before.
     {
-        QFile hba(server.folder() + QStringLiteral("/data/pg_hba.conf"));
+        QFile hba(server.folder() + u"/data/pg_hba.conf"_s);
         ASSERT_TRUE(hba.open(QIODevice::ReadWrite));
         const QByteArray rest = hba.readAll();
         hba.resize(0);
@@ -122,30 +122,28 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     {
         auto db = db::Database::open(server.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();
-        ASSERT_TRUE(db->exec(QStringLiteral("CREATE ROLE certdesk LOGIN SUPERUSER"), &error))
+        ASSERT_TRUE(db->exec(u"CREATE ROLE certdesk LOGIN SUPERUSER"_s, &error))
             << error.toStdString();
         // What lets a message cross the network in clear: the one line without hostssl that
         // admits more than this machine.
         const QStringList risks = plainConnectionRisks(*db);
         ASSERT_EQ(risks.size(), 1) << risks.join(u'|').toStdString();
-        EXPECT_TRUE(risks.first().contains(QStringLiteral("line 4")) &&
-                    risks.first().contains(QStringLiteral("10.0.0.0")))
+        EXPECT_TRUE(risks.first().contains(u"line 4"_s) && risks.first().contains(u"10.0.0.0"_s))
             << risks.first().toStdString();
     }
 
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
-    const Outcome made = desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url());
+    const Outcome made = desk.run({"init", "--demo"}, server.url());
     ASSERT_EQ(made.code, 0) << made.err.toStdString();
 
     const QString port = QString::number(server.port());
     auto address = [&](const QString& user, const QString& host, const QString& options) {
-        return QStringLiteral("postgresql://%1@%2:%3/postgres?%4").arg(user, host, port, options);
+        return u"postgresql://%1@%2:%3/postgres?%4"_s.arg(user, host, port, options);
     };
-    const QString office = QStringLiteral("sslrootcert=") + tls + QStringLiteral("/office.crt");
-    const QString stranger = QStringLiteral("sslrootcert=") + tls + QStringLiteral("/stranger.crt");
-    const QString deskCertificate =
-        QStringLiteral("&sslcert=%1/desk.crt&sslkey=%1/desk.key").arg(tls);
+    const QString office = u"sslrootcert="_s + tls + u"/office.crt"_s;
+    const QString stranger = u"sslrootcert="_s + tls + u"/stranger.crt"_s;
+    const QString deskCertificate = u"&sslcert=%1/desk.crt&sslkey=%1/desk.key"_s.arg(tls);
     const struct {
         const char* name;
         QString url;
@@ -174,19 +172,17 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome inbox = desk.run(
-            {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, c.url);
+        const Outcome inbox = desk.run({"inbox", "--login", "ANNA"}, c.url);
         EXPECT_EQ(inbox.code, c.code) << inbox.err.toStdString();
-        const Outcome config = desk.run({QStringLiteral("config")}, c.url);
+        const Outcome config = desk.run({u"config"_s}, c.url);
         EXPECT_EQ(config.code, 0);
         if (c.code == 0) {
-            EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave")))
-                << inbox.out.toStdString();
+            EXPECT_TRUE(inbox.out.contains(u"Room 2 autoclave"_s)) << inbox.out.toStdString();
             EXPECT_TRUE(securityLine(config).contains(QLatin1String(c.said)))
                 << securityLine(config).toStdString();
         } else {
             EXPECT_TRUE(inbox.err.contains(QLatin1String(c.said))) << inbox.err.toStdString();
-            EXPECT_TRUE(securityLine(config).contains(QStringLiteral("cannot connect")))
+            EXPECT_TRUE(securityLine(config).contains(u"cannot connect"_s))
                 << securityLine(config).toStdString();
         }
     }
@@ -195,17 +191,15 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     // (without it the server would turn that connection away).
     const QString verified =
         address("certdesk", "localhost", "sslmode=verify-full&" + office + deskCertificate);
-    auto watch =
-        desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE")},
-                   verified, 60000);
+    auto watch = desk.start({"watch", "--login", "DAVE"}, verified, 60000);
     bool ready = false;
     for (int i = 0; i < 200 && !ready && watch->state() != QProcess::NotRunning; ++i) {
         watch->waitForReadyRead(100);
         while (watch->canReadLine()) {
             const QJsonObject line = QJsonDocument::fromJson(watch->readLine()).object();
-            if (line.value(QStringLiteral("event")) == QStringLiteral("ready")) {
+            if (line.value(u"event"_s) == u"ready"_s) {
                 ready = true;
-                EXPECT_TRUE(line.value(QStringLiteral("listening")).toBool());
+                EXPECT_TRUE(line.value(u"listening"_s).toBool());
             }
         }
     }

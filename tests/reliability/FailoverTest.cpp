@@ -17,6 +17,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -32,7 +34,7 @@ struct WatchLog {
     {
         while (process->canReadLine()) {
             const QJsonObject line = QJsonDocument::fromJson(process->readLine()).object();
-            const QString event = line.value(QStringLiteral("event")).toString();
+            const QString event = line.value(u"event"_s).toString();
             if (event == QLatin1String("ready"))
                 ready = true;
             else if (event == QLatin1String("connection-lost"))
@@ -40,7 +42,7 @@ struct WatchLog {
             else if (event == QLatin1String("connection-restored"))
                 ++restored;
             else if (event == QLatin1String("arrived"))
-                ++told[line.value(QStringLiteral("text")).toString()];
+                ++told[line.value(u"text"_s).toString()];
         }
     }
 };
@@ -57,22 +59,20 @@ TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
     auto db = db::Database::open(server.url(), &error);
     ASSERT_TRUE(db) << error.toStdString();
-    ASSERT_TRUE(db->exec(QStringLiteral("CREATE TABLE t (v int)"), &error)) << error.toStdString();
+    ASSERT_TRUE(db->exec(u"CREATE TABLE t (v int)"_s, &error)) << error.toStdString();
 
     ASSERT_TRUE(db->transaction());
-    ASSERT_TRUE(db->exec(QStringLiteral("INSERT INTO t VALUES (1)")));
+    ASSERT_TRUE(db->exec(u"INSERT INTO t VALUES (1)"_s));
     ASSERT_TRUE(server.down());
     ASSERT_TRUE(server.up(&error)) << error.toStdString();
-    EXPECT_FALSE(db->exec(QStringLiteral("INSERT INTO t VALUES (2)"), &error));
+    EXPECT_FALSE(db->exec(u"INSERT INTO t VALUES (2)"_s, &error));
     EXPECT_FALSE(db->commit()) << "a transaction whose session is gone cannot commit";
     db->rollback();
 
     ASSERT_TRUE(server.down());
     ASSERT_TRUE(server.up(&error)) << error.toStdString();
-    EXPECT_TRUE(db->exec(QStringLiteral("INSERT INTO t VALUES (3)"), &error))
-        << error.toStdString();
-    EXPECT_EQ(db->scalar(QStringLiteral("SELECT string_agg(v::text, ',') FROM t")).toString(),
-              QStringLiteral("3"));
+    EXPECT_TRUE(db->exec(u"INSERT INTO t VALUES (3)"_s, &error)) << error.toStdString();
+    EXPECT_EQ(db->scalar(u"SELECT string_agg(v::text, ',') FROM t"_s).toString(), u"3"_s);
 }
 
 TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeBack)
@@ -87,8 +87,7 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
     {
-        const Outcome made =
-            desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, primary.url());
+        const Outcome made = desk.run({"init", "--demo"}, primary.url());
         ASSERT_EQ(made.code, 0) << made.err.toStdString();
     }
     ASSERT_TRUE(standby.initialiseAsStandbyOf(primary, &error)) << error.toStdString();
@@ -97,14 +96,11 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     {
         auto db = db::Database::open(primary.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();
-        dave = db->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam='DAVE'"))
-                   .toInt();
+        dave = db->scalar(u"SELECT PWMPID FROM PWMTable WHERE PWMUseNam='DAVE'"_s).toInt();
         // From now on a commit is confirmed only once the standby has it too.
-        ASSERT_TRUE(
-            db->exec(QStringLiteral("ALTER SYSTEM SET synchronous_standby_names = '*'"), &error))
+        ASSERT_TRUE(db->exec(u"ALTER SYSTEM SET synchronous_standby_names = '*'"_s, &error))
             << error.toStdString();
-        ASSERT_TRUE(db->exec(QStringLiteral("SELECT pg_reload_conf()"), &error))
-            << error.toStdString();
+        ASSERT_TRUE(db->exec(u"SELECT pg_reload_conf()"_s, &error)) << error.toStdString();
         // The standby is there and synchronous before anything is sent.
         QElapsedTimer wait;
         wait.start();
@@ -129,10 +125,8 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
 
     std::vector<WatchLog> watchers(kWatchers);
     for (int i = 0; i < kWatchers; ++i) {
-        watchers[i].process =
-            desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
-                        QStringLiteral("--computer"), QStringLiteral("DESK%1").arg(i)},
-                       both, 240000);
+        watchers[i].process = desk.start(
+            {"watch", "--login", "DAVE", "--computer", u"DESK%1"_s.arg(i)}, both, 240000);
     }
     QElapsedTimer clock;
     clock.start();
@@ -156,13 +150,12 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     for (int s = 0; s < kSenders; ++s) {
         senders.emplace_back([&, s] {
             QTemporaryDir own;
-            HostRun station(home.path() + QStringLiteral("/data/"));
-            station.setEnv(QStringLiteral("TZSNDMSG_HOME"), own.path());
+            HostRun station(home.path() + u"/data/"_s);
+            station.setEnv(u"TZSNDMSG_HOME"_s, own.path());
             for (int n = 0; !stop; ++n) {
-                const QString text = QStringLiteral("failover %1-%2").arg(s).arg(n);
-                const Outcome r = station.run({QStringLiteral("announce"), QStringLiteral("--text"),
-                                               text, QStringLiteral("--to"), QString::number(dave)},
-                                              both, 60000);
+                const QString text = u"failover %1-%2"_s.arg(s).arg(n);
+                const Outcome r = station.run(
+                    {"announce", "--text", text, "--to", QString::number(dave)}, both, 60000);
                 std::lock_guard<std::mutex> guard(lock);
                 (r.code == 0 ? confirmed : refused) << text;
             }
@@ -199,8 +192,7 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     ASSERT_TRUE(db) << error.toStdString();
     QStringList stored;
     {
-        db::Reader r =
-            db->read(QStringLiteral("SELECT cmDoc FROM CMTable WHERE cmDoc LIKE 'failover %'"));
+        db::Reader r = db->read(u"SELECT cmDoc FROM CMTable WHERE cmDoc LIKE 'failover %'"_s);
         while (r.isValid() && r.next())
             stored << r.value(0).toString();
     }

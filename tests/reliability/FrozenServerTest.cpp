@@ -10,6 +10,8 @@
 #include <QThread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -23,7 +25,7 @@ QList<int> rowCounts(db::Database& db)
 {
     QList<int> counts;
     for (const char* table : {"CMTable", "EVTable", "BroChkTable"})
-        counts << db.scalar(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(table)).toInt();
+        counts << db.scalar(u"SELECT count(*) FROM "_s + QLatin1String(table)).toInt();
     return counts;
 }
 
@@ -51,28 +53,26 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
 
     QTemporaryDir home;
     const HostRun host = HostRun::inHome(home.path());
-    ASSERT_EQ(host.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
+    ASSERT_EQ(host.run({"init", "--demo"}, server.url()).code, 0);
 
     auto db = db::Database::open(server.url(), &error);
     ASSERT_TRUE(db) << error.toStdString();
-    const QString text = QStringLiteral("frozen server drill");
-    const QVariant someone =
-        db->scalar(QStringLiteral("SELECT min(pID) FROM PATable WHERE pDatRel IS NULL"));
+    const QString text = u"frozen server drill"_s;
+    const QVariant someone = db->scalar(u"SELECT min(pID) FROM PATable WHERE pDatRel IS NULL"_s);
     ASSERT_TRUE(someone.isValid());
     const QList<int> before = rowCounts(*db);
     if (c.midSave) {
         // The addressee rows wait for this lock: the header is written, the save not whole.
         ASSERT_TRUE(db->transaction());
-        ASSERT_TRUE(db->exec(QStringLiteral("LOCK TABLE BroChkTable IN EXCLUSIVE MODE"), &error))
+        ASSERT_TRUE(db->exec(u"LOCK TABLE BroChkTable IN EXCLUSIVE MODE"_s, &error))
             << error.toStdString();
     }
     QElapsedTimer clock;
     std::unique_ptr<QProcess> send;
     auto startSend = [&] {
-        send = host.start({QStringLiteral("announce"), QStringLiteral("--login"),
-                           QStringLiteral("MARIA"), QStringLiteral("--text"), text,
-                           QStringLiteral("--to"), someone.toString()},
-                          server.url());
+        send =
+            host.start({"announce", "--login", "MARIA", "--text", text, "--to", someone.toString()},
+                       server.url());
     };
     if (c.midSave) {
         startSend();
@@ -117,9 +117,7 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
             QThread::msleep(100);
     }
     EXPECT_EQ(busy, 0) << "the send's session outlived it";
-    EXPECT_EQ(
-        db->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text}).toInt(),
-        0);
+    EXPECT_EQ(db->scalar(u"SELECT count(*) FROM CMTable WHERE cmDoc = ?"_s, {text}).toInt(), 0);
     EXPECT_EQ(rowCounts(*db), before) << "rows of the message were left behind";
 }
 

@@ -13,6 +13,8 @@
 
 namespace tzsndmsg::testing {
 
+using namespace Qt::StringLiterals;
+
 struct Outcome {
     int code = -1;        // the exit code; -1 when it crashed or hung
     bool crashed = false; // ended by a signal it did not ask for
@@ -37,9 +39,9 @@ public:
     // the folder given.
     static HostRun inHome(const QString& home)
     {
-        HostRun run(home + QStringLiteral("/data/"));
-        run.setEnv(QStringLiteral("TZSNDMSG_HOME"), home);
-        run.setEnv(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
+        HostRun run(home + u"/data/"_s);
+        run.setEnv(u"TZSNDMSG_HOME"_s, home);
+        run.setEnv(u"XDG_STATE_HOME"_s, home + u"/state"_s);
         return run;
     }
 
@@ -52,11 +54,11 @@ public:
     // killing runuser would leave it running.
     std::unique_ptr<QProcess> start(QStringList args, const QString& url, int limitMs = 60000) const
     {
-        args << QStringLiteral("--db") << url << QStringLiteral("--data") << m_data;
+        args << u"--db"_s << url << u"--data"_s << m_data;
         auto p = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.remove(QStringLiteral("XDG_RUNTIME_DIR")); // the program makes one per user
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.remove(u"XDG_RUNTIME_DIR"_s); // the program makes one per user
         for (const QString& key : m_env.keys())
             env.insert(key, m_env.value(key));
         p->setProcessEnvironment(env);
@@ -64,12 +66,10 @@ public:
         if (m_user.isEmpty()) {
             p->start(QStringLiteral(TZSNDMSG_APP), args);
         } else {
-            p->start(QStringLiteral("runuser"),
-                     QStringList{QStringLiteral("-u"), m_user, QStringLiteral("--"),
-                                 QStringLiteral("timeout"), QStringLiteral("-s"),
-                                 QStringLiteral("KILL"), QString::number(limitMs / 1000 + 1),
-                                 QStringLiteral(TZSNDMSG_APP)} +
-                         args);
+            p->start(u"runuser"_s, QStringList{"-u", m_user, "--", "timeout", "-s", "KILL",
+                                               QString::number(limitMs / 1000 + 1),
+                                               QStringLiteral(TZSNDMSG_APP)} +
+                                       args);
         }
         return p;
     }

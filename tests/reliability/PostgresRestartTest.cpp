@@ -12,6 +12,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -21,13 +23,12 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
 {
     QTemporaryDir home;
     const HostRun host = HostRun::inHome(home.path());
-    ASSERT_EQ(host.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
+    ASSERT_EQ(host.run({"init", "--demo"}, server.url()).code, 0);
     QList<qint32> to;
     {
         auto db = db::Database::open(server.url());
         ASSERT_TRUE(db);
-        db::Recordset rs =
-            db->query(QStringLiteral("SELECT pID FROM PATable WHERE pDatRel IS NULL"));
+        db::Recordset rs = db->query(u"SELECT pID FROM PATable WHERE pDatRel IS NULL"_s);
         for (rs.moveFirst(); !rs.eof(); rs.moveNext())
             to << qint32(rs.value(0).toLongLong());
     }
@@ -51,14 +52,12 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; clock.elapsed() < 7000 && i < 40; ++i) {
-        const QString marker = QStringLiteral("restart %1").arg(i);
-        sends.push_back(
-            {marker,
-             host.start({QStringLiteral("announce"), QStringLiteral("--login"),
-                         QStringLiteral("MARIA"), QStringLiteral("--text"),
-                         marker + QStringLiteral(": drill"), QStringLiteral("--to"), idList(to)},
-                        server.url()),
-             {}});
+        const QString marker = u"restart %1"_s.arg(i);
+        sends.push_back({marker,
+                         host.start({"announce", "--login", "MARIA", "--text",
+                                     marker + u": drill"_s, "--to", idList(to)},
+                                    server.url()),
+                         {}});
         QThread::msleep(250);
     }
     for (Send& s : sends)
@@ -74,22 +73,17 @@ TEST_F(PostgresRestart, EverySendIsStoredWholeOrReportedAndNoneHangs)
         EXPECT_FALSE(s.outcome.hung);
         EXPECT_FALSE(s.outcome.crashed);
         const QVariant id =
-            db->scalar(QStringLiteral("SELECT min(cmID) FROM CMTable WHERE cmDoc=?"),
-                       {s.marker + QStringLiteral(": drill")});
-        const int headers = db->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc=?"),
-                                       {s.marker + QStringLiteral(": drill")})
-                                .toInt();
+            db->scalar(u"SELECT min(cmID) FROM CMTable WHERE cmDoc=?"_s, {s.marker + u": drill"_s});
+        const int headers =
+            db->scalar(u"SELECT count(*) FROM CMTable WHERE cmDoc=?"_s, {s.marker + u": drill"_s})
+                .toInt();
         if (s.outcome.code == 0) {
             ++stored;
             EXPECT_EQ(headers, 1);
+            EXPECT_EQ(db->scalar(u"SELECT count(*) FROM EVTable WHERE EvLinID=?"_s, {id}).toInt(),
+                      1);
             EXPECT_EQ(
-                db->scalar(QStringLiteral("SELECT count(*) FROM EVTable WHERE EvLinID=?"), {id})
-                    .toInt(),
-                1);
-            EXPECT_EQ(
-                db->scalar(QStringLiteral("SELECT count(*) FROM BroChkTable WHERE BroChkLinID=?"),
-                           {id})
-                    .toInt(),
+                db->scalar(u"SELECT count(*) FROM BroChkTable WHERE BroChkLinID=?"_s, {id}).toInt(),
                 to.size());
         } else {
             ++refused;

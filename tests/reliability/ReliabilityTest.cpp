@@ -17,16 +17,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
 // A large save: the text and the addressees.
 QString bodyOf(const QString& marker, int length)
 {
-    QString body = marker + QStringLiteral(": ");
+    QString body = marker + u": "_s;
     for (int i = 0; body.size() < length; ++i)
-        body += QStringLiteral("line %1 of the announcement, with 'quotes' and \\ backslashes\n")
-                    .arg(i);
+        body += u"line %1 of the announcement, with 'quotes' and \\ backslashes\n"_s.arg(i);
     return body;
 }
 
@@ -36,11 +37,11 @@ protected:
 
     void SetUp() override
     {
-        const Outcome init = host.run({QStringLiteral("init"), QStringLiteral("--demo")}, url());
+        const Outcome init = host.run({"init", "--demo"}, url());
         ASSERT_EQ(init.code, 0) << init.err.toStdString();
     }
 
-    QString data() const { return home.path() + QStringLiteral("/data/"); }
+    QString data() const { return home.path() + u"/data/"_s; }
     QString url() const { return office.databaseUrl(); }
     QString urlWith(const QString& option) const
     {
@@ -49,13 +50,7 @@ protected:
 
     QStringList announce(const QString& text, const QList<qint32>& to) const
     {
-        return {QStringLiteral("announce"),
-                QStringLiteral("--login"),
-                QStringLiteral("MARIA"),
-                QStringLiteral("--text"),
-                text,
-                QStringLiteral("--to"),
-                idList(to)};
+        return {"announce", "--login", "MARIA", "--text", text, "--to", idList(to)};
     }
 
     QList<qint32> addPersons(int count)
@@ -63,8 +58,7 @@ protected:
         QList<qint32> ids;
         EXPECT_TRUE(office.db()->transaction());
         for (int i = 0; i < count; ++i)
-            ids << office.addPerson(QStringLiteral("Temp%1").arg(i), QStringLiteral("Staff"),
-                                    QStringLiteral("T%1").arg(i));
+            ids << office.addPerson(u"Temp%1"_s.arg(i), u"Staff"_s, u"T%1"_s.arg(i));
         EXPECT_TRUE(office.db()->commit());
         return ids;
     }
@@ -79,16 +73,15 @@ protected:
     Stored stored(const QString& marker)
     {
         Stored s;
-        db::Recordset rs =
-            office.query(QStringLiteral("SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"),
-                         {marker + QStringLiteral(":%")});
+        db::Recordset rs = office.query(u"SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"_s,
+                                        {marker + u":%"_s});
         for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
             ++s.headers;
-            const qint64 id = rs.value(QStringLiteral("cmID")).toLongLong();
-            s.text = rs.value(QStringLiteral("cmDoc")).toString();
-            s.details += office.count(QStringLiteral("EVTable"), QStringLiteral("EvLinID=?"), {id});
-            db::Recordset rows = office.query(
-                QStringLiteral("SELECT BroChkPID FROM BroChkTable WHERE BroChkLinID=?"), {id});
+            const qint64 id = rs.value(u"cmID"_s).toLongLong();
+            s.text = rs.value(u"cmDoc"_s).toString();
+            s.details += office.count(u"EVTable"_s, u"EvLinID=?"_s, {id});
+            db::Recordset rows =
+                office.query(u"SELECT BroChkPID FROM BroChkTable WHERE BroChkLinID=?"_s, {id});
             for (rows.moveFirst(); !rows.eof(); rows.moveNext())
                 s.persons << qint32(rows.value(0).toLongLong());
         }
@@ -117,15 +110,11 @@ protected:
 
     void expectNoOrphans()
     {
-        EXPECT_EQ(office.count(QStringLiteral("BroChkTable"),
-                               QStringLiteral("BroChkLinID NOT IN (SELECT cmID FROM CMTable)")),
-                  0);
-        EXPECT_EQ(office.count(QStringLiteral("EVTable"),
-                               QStringLiteral("EvLinID NOT IN (SELECT cmID FROM CMTable)")),
-                  0);
-        EXPECT_EQ(office.count(QStringLiteral("CMTable"),
-                               QStringLiteral("cmCat='Message' AND cmID NOT IN "
-                                              "(SELECT EvLinID FROM EVTable)")),
+        EXPECT_EQ(
+            office.count(u"BroChkTable"_s, u"BroChkLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
+        EXPECT_EQ(office.count(u"EVTable"_s, u"EvLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
+        EXPECT_EQ(office.count(u"CMTable"_s, QStringLiteral("cmCat='Message' AND cmID NOT IN "
+                                                            "(SELECT EvLinID FROM EVTable)")),
                   0);
     }
 
@@ -151,7 +140,7 @@ TEST_F(Reliability, TwentyWorkstationsSendingAtOnceEachArriveOnceAndWhole)
     std::vector<std::unique_ptr<QProcess>> running;
     QStringList texts;
     for (int i = 0; i < kSenders; ++i) {
-        texts << bodyOf(QStringLiteral("sender %1").arg(i), 3000);
+        texts << bodyOf(u"sender %1"_s.arg(i), 3000);
         running.push_back(host.start(announce(texts.last(), to), url()));
     }
     for (int i = 0; i < kSenders; ++i) {
@@ -159,7 +148,7 @@ TEST_F(Reliability, TwentyWorkstationsSendingAtOnceEachArriveOnceAndWhole)
         EXPECT_EQ(r.code, 0) << "sender " << i << ": " << r.err.toStdString();
     }
     for (int i = 0; i < kSenders; ++i)
-        expectWholeOrAbsent(QStringLiteral("sender %1").arg(i), true, texts.at(i), to);
+        expectWholeOrAbsent(u"sender %1"_s.arg(i), true, texts.at(i), to);
     expectNoOrphans();
 }
 
@@ -169,14 +158,14 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
     // How long one such send takes here, to kill the others at points spread over it.
     QElapsedTimer clock;
     clock.start();
-    const QString first = bodyOf(QStringLiteral("big 0"), 2000);
+    const QString first = bodyOf(u"big 0"_s, 2000);
     ASSERT_EQ(host.run(announce(first, to), url(), 240000).code, 0);
     const qint64 whole = clock.elapsed();
 
     QRandomGenerator random(20261207);
     int killed = 0;
     for (int i = 1; i <= 12; ++i) {
-        const QString text = bodyOf(QStringLiteral("big %1").arg(i), 2000);
+        const QString text = bodyOf(u"big %1"_s.arg(i), 2000);
         auto p = host.start(announce(text, to), url());
         ASSERT_TRUE(p->waitForStarted());
         // The save is the last part of a run: most kills fall there, some before it.
@@ -187,7 +176,7 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
         const Outcome r = HostRun::finish(*p, 60000);
         // Done before the kill: stored. Killed: stored whole (the kill came after the commit)
         // or not at all, never in part.
-        const QString marker = QStringLiteral("big %1").arg(i);
+        const QString marker = u"big %1"_s.arg(i);
         if (r.code != 0) {
             ++killed;
             EXPECT_TRUE(r.crashed) << r.err.toStdString(); // the kill, not a failure of its own
@@ -195,15 +184,12 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
         expectWholeOrAbsent(marker, r.code == 0 || stored(marker).headers > 0, text, to);
     }
     EXPECT_GT(killed, 0);
-    expectWholeOrAbsent(QStringLiteral("big 0"), true, first, to);
+    expectWholeOrAbsent(u"big 0"_s, true, first, to);
     expectNoOrphans();
     if (!office.usingPostgres()) {
-        EXPECT_EQ(office.scalar(QStringLiteral("PRAGMA integrity_check")).toString(), "ok");
+        EXPECT_EQ(office.scalar(u"PRAGMA integrity_check"_s).toString(), "ok");
     }
-    EXPECT_EQ(host.run({QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")},
-                       url())
-                  .code,
-              0);
+    EXPECT_EQ(host.run({"inbox", "--login", "ANNA"}, url()).code, 0);
 }
 
 TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
@@ -212,29 +198,28 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
     ASSERT_TRUE(holder && holder->transaction())
         << (holder ? holder->lastError().toStdString() : "");
     if (office.usingPostgres()) {
-        ASSERT_TRUE(holder->exec(QStringLiteral("LOCK TABLE CMTable IN EXCLUSIVE MODE")));
+        ASSERT_TRUE(holder->exec(u"LOCK TABLE CMTable IN EXCLUSIVE MODE"_s));
     }
     const QList<qint32> to = {
-        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
-    const QString text = QStringLiteral("locked: fire drill");
-    const Outcome r = host.run(announce(text, to), urlWith(QStringLiteral("busy_timeout=1500")));
+        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QString text = u"locked: fire drill"_s;
+    const Outcome r = host.run(announce(text, to), urlWith(u"busy_timeout=1500"_s));
     EXPECT_EQ(r.code, 1);
-    expectOneLine(r, QStringLiteral("the database is busy"));
+    expectOneLine(r, u"the database is busy"_s);
     holder.reset();
-    expectWholeOrAbsent(QStringLiteral("locked"), false, text, to);
+    expectWholeOrAbsent(u"locked"_s, false, text, to);
 
     // Once the other workstation is done, the same send goes through.
     EXPECT_EQ(host.run(announce(text, to), url()).code, 0);
-    expectWholeOrAbsent(QStringLiteral("locked"), true, text, to);
+    expectWholeOrAbsent(u"locked"_s, true, text, to);
 }
 
 TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
 {
     const QList<qint32> to = {
-        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
+        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
     if (office.usingPostgres()) {
-        host.setEnv(QStringLiteral("PGOPTIONS"),
-                    QStringLiteral("-c default_transaction_read_only=on"));
+        host.setEnv(u"PGOPTIONS"_s, u"-c default_transaction_read_only=on"_s);
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "runs the program as another user";
@@ -242,26 +227,24 @@ TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
         const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
         for (const QString& path : {home.path(), folder, office.tempPath()})
             ::chmod(QFile::encodeName(path).constData(), 0777);
-        ::chmod(QFile::encodeName(folder + QStringLiteral("/office.db")).constData(), 0644);
-        ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rwX '%1'").arg(data()))), 0);
-        host.setUser(QStringLiteral("nobody"));
+        ::chmod(QFile::encodeName(folder + u"/office.db"_s).constData(), 0644);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(data()))), 0);
+        host.setUser(u"nobody"_s);
     }
-    const QString text = QStringLiteral("readonly: fire drill");
+    const QString text = u"readonly: fire drill"_s;
     const Outcome r = host.run(announce(text, to), url());
     EXPECT_EQ(r.code, 1);
-    expectOneLine(r, QStringLiteral("read"));
-    expectWholeOrAbsent(QStringLiteral("readonly"), false, text, to);
+    expectOneLine(r, u"read"_s);
+    expectWholeOrAbsent(u"readonly"_s, false, text, to);
 
-    const Outcome inbox = host.run(
-        {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
+    const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
-    EXPECT_TRUE(inbox.out.contains(QStringLiteral("Room 2 autoclave")));
+    EXPECT_TRUE(inbox.out.contains(u"Room 2 autoclave"_s));
 
     // The office can still be checked where it can only be read.
-    const Outcome check = host.run({QStringLiteral("check")}, url());
+    const Outcome check = host.run({u"check"_s}, url());
     EXPECT_EQ(check.code, 0) << check.err.toStdString();
-    EXPECT_TRUE(check.out.contains(QStringLiteral("The office is sound")))
-        << check.out.toStdString();
+    EXPECT_TRUE(check.out.contains(u"The office is sound"_s)) << check.out.toStdString();
 }
 
 // A data folder the workstation may only read: the inbox is read, a send is refused at set-up.
@@ -271,35 +254,33 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
         GTEST_SKIP() << "runs the program as another user";
     for (const QString& path : {home.path(), office.tempPath()})
         ::chmod(QFile::encodeName(path).constData(), 0777);
-    ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rX,go-w '%1'").arg(data()))), 0);
+    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rX,go-w '%1'"_s.arg(data()))), 0);
     if (!office.usingPostgres())
-        ::chmod(QFile::encodeName(office.tempPath() + QStringLiteral("/office.db")).constData(),
-                0666);
-    host.setUser(QStringLiteral("nobody"));
-    const Outcome inbox = host.run(
-        {QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")}, url());
+        ::chmod(QFile::encodeName(office.tempPath() + u"/office.db"_s).constData(), 0666);
+    host.setUser(u"nobody"_s);
+    const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
-    const Outcome send = host.run(announce(QStringLiteral("x: y"), {1}), url());
+    const Outcome send = host.run(announce(u"x: y"_s, {1}), url());
     EXPECT_EQ(send.code, 2);
-    expectOneLine(send, QStringLiteral("not writable"));
+    expectOneLine(send, u"not writable"_s);
 }
 
 TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
 {
     const QList<qint32> to = {
-        office.scalar(QStringLiteral("SELECT pID FROM PATable WHERE PLasNam='Brooks'")).toInt()};
+        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
     if (office.usingPostgres()) {
         // A store whose addressee table is gone: the header and detail rows are not kept alone.
-        office.exec(QStringLiteral("ALTER TABLE BroChkTable RENAME TO BroChkGone"));
-        const Outcome r = host.run(announce(QStringLiteral("damaged: x"), to), url());
+        office.exec(u"ALTER TABLE BroChkTable RENAME TO BroChkGone"_s);
+        const Outcome r = host.run(announce(u"damaged: x"_s, to), url());
         EXPECT_EQ(r.code, 1);
-        expectOneLine(r, QStringLiteral("BroChkTable"));
-        office.exec(QStringLiteral("ALTER TABLE BroChkGone RENAME TO BroChkTable"));
-        expectWholeOrAbsent(QStringLiteral("damaged"), false, QString(), to);
+        expectOneLine(r, u"BroChkTable"_s);
+        office.exec(u"ALTER TABLE BroChkGone RENAME TO BroChkTable"_s);
+        expectWholeOrAbsent(u"damaged"_s, false, QString(), to);
         return;
     }
     // Every page of the file in the main file, then a damaged table page, then a damaged header.
-    office.scalar(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    office.scalar(u"PRAGMA wal_checkpoint(TRUNCATE)"_s);
     const QString path = QUrl(url()).path();
     struct Damage {
         const char* name;
@@ -307,11 +288,8 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         int length;
         QStringList reasons;
     } damages[] = {
-        {"table pages",
-         4096 * 3,
-         4096 * 6,
-         {QStringLiteral("malformed"), QStringLiteral("corrupt")}},
-        {"file header", 0, 100, {QStringLiteral("not a database")}},
+        {"table pages", 4096 * 3, 4096 * 6, {"malformed", "corrupt"}},
+        {"file header", 0, 100, {u"not a database"_s}},
     };
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
@@ -322,9 +300,7 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
             file.write(QByteArray(d.length, char(0xA5)));
         }
         for (const QStringList& args :
-             {announce(QStringLiteral("damaged: x"), to),
-              QStringList{QStringLiteral("inbox"), QStringLiteral("--login"),
-                          QStringLiteral("ANNA")}}) {
+             {announce(u"damaged: x"_s, to), QStringList{"inbox", "--login", "ANNA"}}) {
             const Outcome r = host.run(args, url());
             EXPECT_TRUE(r.code == 1 || r.code == 2) << r.code << " " << r.err.toStdString();
             ASSERT_EQ(r.said().size(), 1) << r.err.toStdString();
@@ -339,22 +315,20 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
 TEST_F(Reliability, ASignalFileHeldByAnotherProgramCostsOneShortWait)
 {
     const QList<qint32> to = addPersons(50);
-    QDir().mkpath(data() + QStringLiteral("TEMP"));
+    QDir().mkpath(data() + u"TEMP"_s);
     QProcess holder; // another program holds the addressee signal file, as flock(1) does
-    holder.start(QStringLiteral("flock"),
-                 {QStringLiteral("-x"), data() + QStringLiteral("TEMP/CMBC.STA"),
-                  QStringLiteral("sleep"), QStringLiteral("120")});
+    holder.start(u"flock"_s, {"-x", data() + u"TEMP/CMBC.STA"_s, "sleep", "120"});
     ASSERT_TRUE(holder.waitForStarted());
     QThread::msleep(300);
-    const QString text = bodyOf(QStringLiteral("held"), 200);
+    const QString text = bodyOf(u"held"_s, 200);
     // Before, 2 seconds per addressee row: 100 seconds for these 50. The limit is a hang guard.
     const Outcome r = host.run(announce(text, to), url(), 30000);
     holder.kill();
     holder.waitForFinished();
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.err.count(QStringLiteral("could not be written")), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("CMBC"))) << r.err.toStdString();
-    expectWholeOrAbsent(QStringLiteral("held"), true, text, to);
+    EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"CMBC"_s)) << r.err.toStdString();
+    expectWholeOrAbsent(u"held"_s, true, text, to);
 }
 
 TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
@@ -366,18 +340,17 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
         ::chmod(QFile::encodeName(path).constData(), 0777);
     if (!office.usingPostgres()) {
         const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
-        ASSERT_EQ(std::system(qPrintable(QStringLiteral("chmod -R a+rwX '%1'").arg(folder))), 0);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(folder))), 0);
     }
-    ASSERT_EQ(std::system(qPrintable(
-                  QStringLiteral("chmod -R a+rwX '%1' && chmod 555 '%1TEMP'").arg(data()))),
+    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1' && chmod 555 '%1TEMP'"_s.arg(data()))),
               0);
-    host.setUser(QStringLiteral("nobody"));
-    const QString text = bodyOf(QStringLiteral("unwritable"), 200);
+    host.setUser(u"nobody"_s);
+    const QString text = bodyOf(u"unwritable"_s, 200);
     const Outcome r = host.run(announce(text, to), url(), 30000);
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
-    EXPECT_EQ(r.err.count(QStringLiteral("could not be written")), 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot be written"))) << r.err.toStdString();
-    expectWholeOrAbsent(QStringLiteral("unwritable"), true, text, to);
+    EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"cannot be written"_s)) << r.err.toStdString();
+    expectWholeOrAbsent(u"unwritable"_s, true, text, to);
 }
 
 // Several workstations setting up the same new office at once: one office, no failure.
@@ -388,9 +361,9 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
         QTemporaryDir home;
         Office office(programOffice());
         const HostRun host = HostRun::inHome(home.path());
-        QStringList args{QStringLiteral("init")};
+        QStringList args{u"init"_s};
         if (demo)
-            args << QStringLiteral("--demo");
+            args << u"--demo"_s;
         std::vector<std::unique_ptr<QProcess>> running;
         for (int i = 0; i < 5; ++i)
             running.push_back(host.start(args, office.databaseUrl()));
@@ -398,17 +371,11 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
             const Outcome r = HostRun::finish(*p, 120000);
             EXPECT_EQ(r.code, 0) << r.err.toStdString();
         }
-        EXPECT_EQ(office.count(QStringLiteral("PWMTable"), QStringLiteral("PWMUseNam='ANNA'")),
-                  demo ? 1 : 0);
-        EXPECT_EQ(office.count(QStringLiteral("PATable"), QStringLiteral("PLasNam='Alvarez'")),
-                  demo ? 1 : 0);
-        EXPECT_EQ(office.count(QStringLiteral("CMTable"),
-                               QStringLiteral("CMSubjec='Staff meeting moved'")),
-                  demo ? 1 : 0);
-        EXPECT_EQ(
-            office.count(QStringLiteral("HDOCTable"), QStringLiteral("hdocDes='Christmas Day'")),
-            demo ? 1 : 0);
-        QFile machines(home.path() + QStringLiteral("/data/stp/Machines.Ini"));
+        EXPECT_EQ(office.count(u"PWMTable"_s, u"PWMUseNam='ANNA'"_s), demo ? 1 : 0);
+        EXPECT_EQ(office.count(u"PATable"_s, u"PLasNam='Alvarez'"_s), demo ? 1 : 0);
+        EXPECT_EQ(office.count(u"CMTable"_s, u"CMSubjec='Staff meeting moved'"_s), demo ? 1 : 0);
+        EXPECT_EQ(office.count(u"HDOCTable"_s, u"hdocDes='Christmas Day'"_s), demo ? 1 : 0);
+        QFile machines(home.path() + u"/data/stp/Machines.Ini"_s);
         ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
         EXPECT_EQ(machines.readAll(), demo ? QByteArray("FRONTDESK\r\nEXAM-1\r\n") : QByteArray());
     }

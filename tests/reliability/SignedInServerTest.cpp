@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -20,16 +22,12 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     ASSERT_TRUE(server.start(&error)) << error.toStdString();
 
     QTemporaryDir home;
-    HostRun host(home.path() + QStringLiteral("/data/"));
-    host.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-    host.setEnv(QStringLiteral("PGPASSFILE"), home.path() + QStringLiteral("/none"));
-    const Outcome init =
-        host.run({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--signed-in")},
-                 server.url());
+    HostRun host(home.path() + u"/data/"_s);
+    host.setEnv(u"TZSNDMSG_HOME"_s, home.path());
+    host.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+    const Outcome init = host.run({"init", "--demo", "--signed-in"}, server.url());
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
-    auto password =
-        host.start({QStringLiteral("logins"), QStringLiteral("password"), QStringLiteral("ANNA")},
-                   server.url());
+    auto password = host.start({"logins", "password", "ANNA"}, server.url());
     password->write("the right one\n");
     password->closeWriteChannel();
     const Outcome set = HostRun::finish(*password, 60000);
@@ -39,7 +37,7 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     {
         auto admin = db::Database::open(server.url());
         ASSERT_TRUE(admin);
-        const QString hba = admin->scalar(QStringLiteral("SHOW hba_file")).toString();
+        const QString hba = admin->scalar(u"SHOW hba_file"_s).toString();
         QFile file(hba);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("local all all trust\n"
@@ -48,12 +46,12 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
         file.close();
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                             QFile::ReadGroup);
-        ASSERT_TRUE(admin->exec(QStringLiteral("SELECT pg_reload_conf()")));
+        ASSERT_TRUE(admin->exec(u"SELECT pg_reload_conf()"_s));
     }
     QString url = server.url();
-    const QString anna = url.replace(QStringLiteral("postgres@"), QStringLiteral("postgres.anna@"));
+    const QString anna = url.replace(u"postgres@"_s, u"postgres.anna@"_s);
     url = server.url();
-    const QString kyle = url.replace(QStringLiteral("postgres@"), QStringLiteral("postgres.kyle@"));
+    const QString kyle = url.replace(u"postgres@"_s, u"postgres.kyle@"_s);
 
     struct Case {
         const char* what;
@@ -69,17 +67,17 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        HostRun at(home.path() + QStringLiteral("/data/"));
-        at.setEnv(QStringLiteral("TZSNDMSG_HOME"), home.path());
-        at.setEnv(QStringLiteral("PGPASSFILE"), home.path() + QStringLiteral("/none"));
+        HostRun at(home.path() + u"/data/"_s);
+        at.setEnv(u"TZSNDMSG_HOME"_s, home.path());
+        at.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
         if (*c.password)
-            at.setEnv(QStringLiteral("PGPASSWORD"), QString::fromLatin1(c.password));
-        const Outcome r = at.run({QStringLiteral("inbox")}, c.url, 30000);
+            at.setEnv(u"PGPASSWORD"_s, QString::fromLatin1(c.password));
+        const Outcome r = at.run({u"inbox"_s}, c.url, 30000);
         EXPECT_EQ(r.code, c.code) << r.err.toStdString();
         if (c.code != 0) {
             EXPECT_EQ(r.said().size(), 1) << r.err.toStdString();
         } else {
-            EXPECT_TRUE(r.out.contains(QStringLiteral("of ANNA at"))) << r.out.toStdString();
+            EXPECT_TRUE(r.out.contains(u"of ANNA at"_s)) << r.out.toStdString();
         }
     }
 }

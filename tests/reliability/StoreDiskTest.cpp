@@ -11,6 +11,8 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -70,7 +72,7 @@ private:
 // Fills the file system of the folder: no byte more can be written there.
 void fill(const QString& folder)
 {
-    QFile filler(folder + QStringLiteral("/filler"));
+    QFile filler(folder + u"/filler"_s);
     ASSERT_TRUE(filler.open(QIODevice::WriteOnly));
     const QByteArray block(4096, '\0');
     while (filler.write(block) == block.size() && filler.flush()) {
@@ -90,31 +92,24 @@ protected:
     // SQLite: a file in a folder of the test's own, which it may mount over.
     QString url() const
     {
-        return office.usingPostgres()
-                   ? office.databaseUrl()
-                   : QStringLiteral("sqlite://") + store.path() + QStringLiteral("/office.db");
+        return office.usingPostgres() ? office.databaseUrl()
+                                      : u"sqlite://"_s + store.path() + u"/office.db"_s;
     }
 
     QStringList announce(const QString& text) const
     {
-        return {QStringLiteral("announce"),
-                QStringLiteral("--login"),
-                QStringLiteral("MARIA"),
-                QStringLiteral("--text"),
-                text,
-                QStringLiteral("--to"),
-                QStringLiteral("1")};
+        return {"announce", "--login", "MARIA", "--text", text, "--to", "1"};
     }
 
     void init()
     {
-        const Outcome r = host.run({QStringLiteral("init"), QStringLiteral("--demo")}, url());
+        const Outcome r = host.run({"init", "--demo"}, url());
         ASSERT_EQ(r.code, 0) << r.err.toStdString();
     }
 
     Office office;
-    QTemporaryDir home{QStringLiteral("/tmp/tzsndmsg-disk-XXXXXX")};
-    QTemporaryDir store{QStringLiteral("/tmp/tzsndmsg-store-XXXXXX")};
+    QTemporaryDir home{u"/tmp/tzsndmsg-disk-XXXXXX"_s};
+    QTemporaryDir store{u"/tmp/tzsndmsg-store-XXXXXX"_s};
     QTemporaryDir elsewhere;
     HostRun host;
     Mounts mounts;
@@ -126,32 +121,24 @@ TEST_F(StoreDisk, TheReadingCommandsReadFromAReadOnlyMount)
         GTEST_SKIP() << "mounting needs root";
     ASSERT_NO_FATAL_FAILURE(init());
     QString why;
-    if (!mounts.readOnly(home.path() + QStringLiteral("/data"), &why))
+    if (!mounts.readOnly(home.path() + u"/data"_s, &why))
         GTEST_SKIP() << "cannot mount here: " << why.toStdString();
     // On SQLite the store's folder too (on PostgreSQL the store is the server's).
     if (!office.usingPostgres()) {
         ASSERT_TRUE(mounts.readOnly(store.path(), &why)) << why.toStdString();
     }
 
-    const QString ics = elsewhere.path() + QStringLiteral("/office.ics");
+    const QString ics = elsewhere.path() + u"/office.ics"_s;
     const struct {
         QStringList args;
         const char* shows;
     } readers[] = {
-        {{QStringLiteral("inbox"), QStringLiteral("--login"), QStringLiteral("ANNA")},
-         "Room 2 autoclave"},
-        {{QStringLiteral("search"), QStringLiteral("--login"), QStringLiteral("ANNA"),
-          QStringLiteral("autoclave")},
-         "autoclave"},
-        {{QStringLiteral("confirmations"), QStringLiteral("--login"), QStringLiteral("MARIA"),
-          QStringLiteral("--message"), QStringLiteral("1")},
-         "confirmed"},
-        {{QStringLiteral("holidays"), QStringLiteral("--list"), QStringLiteral("2026")},
-         "New Year's Day"},
-        {{QStringLiteral("events"), QStringLiteral("--export-ics"), ics}, "Wrote"},
-        {{QStringLiteral("watch"), QStringLiteral("--once"), QStringLiteral("--login"),
-          QStringLiteral("ANNA")},
-         "\"event\""},
+        {{"inbox", "--login", "ANNA"}, "Room 2 autoclave"},
+        {{"search", "--login", "ANNA", "autoclave"}, "autoclave"},
+        {{"confirmations", "--login", "MARIA", "--message", "1"}, "confirmed"},
+        {{"holidays", "--list", "2026"}, "New Year's Day"},
+        {{"events", "--export-ics", ics}, "Wrote"},
+        {{"watch", "--once", "--login", "ANNA"}, "\"event\""},
     };
     for (const auto& reader : readers) {
         SCOPED_TRACE(reader.args.join(u' ').toStdString());
@@ -161,13 +148,13 @@ TEST_F(StoreDisk, TheReadingCommandsReadFromAReadOnlyMount)
     }
     EXPECT_TRUE(QFileInfo(ics).size() > 0);
     if (!office.usingPostgres()) {
-        EXPECT_EQ(filesIn(store.path()), QStringList{QStringLiteral("office.db")});
+        EXPECT_EQ(filesIn(store.path()), QStringList{u"office.db"_s});
 
         // With the data folder writable again, a save to the read-only store says so.
         mounts.undoLast();
         mounts.undoLast();
         ASSERT_TRUE(mounts.readOnly(store.path(), &why)) << why.toStdString();
-        const Outcome send = host.run(announce(QStringLiteral("read-only mount: drill")), url());
+        const Outcome send = host.run(announce(u"read-only mount: drill"_s), url());
         EXPECT_FALSE(send.crashed);
         EXPECT_EQ(send.code, 1) << send.err.toStdString();
         ASSERT_EQ(send.said().size(), 1) << send.err.toStdString();
@@ -202,36 +189,34 @@ TEST_P(FullDisk, TheSaveNamesTheFullDiskAndLeavesNoFileBehind)
         GTEST_SKIP() << "cannot mount here: " << why.toStdString();
     ASSERT_NO_FATAL_FAILURE(init());
     const FullCase& c = GetParam();
-    ASSERT_EQ(filesIn(store.path()), QStringList{QStringLiteral("office.db")});
+    ASSERT_EQ(filesIn(store.path()), QStringList{u"office.db"_s});
 
     std::shared_ptr<db::Database> holder;
     if (c.heldOpen) {
         holder = db::Database::open(url(), &why);
         ASSERT_TRUE(holder) << why.toStdString();
-        ASSERT_TRUE(holder->scalar(QStringLiteral("SELECT count(*) FROM CMTable")).isValid());
+        ASSERT_TRUE(holder->scalar(u"SELECT count(*) FROM CMTable"_s).isValid());
     }
     const QStringList before = filesIn(store.path());
     ASSERT_NO_FATAL_FAILURE(fill(store.path()));
 
-    const QString text = QStringLiteral("full disk: drill");
+    const QString text = u"full disk: drill"_s;
     const Outcome r = host.run(announce(text), url());
     EXPECT_FALSE(r.crashed);
     EXPECT_EQ(r.code, c.expectedCode) << r.err.toStdString();
     ASSERT_EQ(r.said().size(), 1) << r.err.toStdString();
     EXPECT_TRUE(r.said().first().contains(QLatin1String("the disk is full")))
         << r.err.toStdString();
-    QStringList after = before + QStringList{QStringLiteral("filler")};
+    QStringList after = before + QStringList{u"filler"_s};
     after.sort();
     EXPECT_EQ(filesIn(store.path()), after);
 
     // With room again the same save goes through, once.
-    QFile::remove(store.path() + QStringLiteral("/filler"));
+    QFile::remove(store.path() + u"/filler"_s);
     EXPECT_EQ(host.run(announce(text), url()).code, 0);
     holder = db::Database::open(url(), &why);
     ASSERT_TRUE(holder) << why.toStdString();
-    EXPECT_EQ(holder->scalar(QStringLiteral("SELECT count(*) FROM CMTable WHERE cmDoc = ?"), {text})
-                  .toInt(),
-              1);
+    EXPECT_EQ(holder->scalar(u"SELECT count(*) FROM CMTable WHERE cmDoc = ?"_s, {text}).toInt(), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reliability, FullDisk,

@@ -19,7 +19,9 @@
 
 namespace tzsndmsg::testing {
 
-inline const QString kPgBin = QStringLiteral("/usr/lib/postgresql/15/bin/");
+using namespace Qt::StringLiterals;
+
+inline const QString kPgBin = u"/usr/lib/postgresql/15/bin/"_s;
 
 // A port nothing listens on just now.
 inline int freePort()
@@ -42,9 +44,9 @@ inline int freePort()
 inline QString whyNoOwnServer()
 {
     if (!Office::usingPostgres())
-        return QStringLiteral("PostgreSQL run only: a SQLite office has no server of its own");
-    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + QStringLiteral("pg_ctl")))
-        return QStringLiteral("needs root and the PostgreSQL 15 server programs");
+        return u"PostgreSQL run only: a SQLite office has no server of its own"_s;
+    if (::geteuid() != 0 || !QFileInfo::exists(kPgBin + u"pg_ctl"_s))
+        return u"needs root and the PostgreSQL 15 server programs"_s;
     return {};
 }
 
@@ -54,7 +56,7 @@ public:
     ~ThrowawayServer()
     {
         if (m_started)
-            control({QStringLiteral("stop"), QStringLiteral("-m"), QStringLiteral("immediate")});
+            control({"stop", "-m", "immediate"});
     }
 
     bool start(QString* error) { return initialise(error) && up(error); }
@@ -62,12 +64,10 @@ public:
     // The server's files made, not yet started: a test may add to its configuration first.
     bool initialise(QString* error)
     {
-        if (!handOver(error) ||
-            !asPostgres(kPgBin + QStringLiteral("initdb"),
-                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                         QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
-                         QStringLiteral("postgres"), QStringLiteral("--no-sync")},
-                        error))
+        if (!handOver(error) || !asPostgres(kPgBin + u"initdb"_s,
+                                            {"-D", m_dir.path() + u"/data"_s, "-A", "trust", "-U",
+                                             "postgres", "--no-sync"},
+                                            error))
             return false;
         m_port = freePort();
         return true;
@@ -77,14 +77,11 @@ public:
     // while it runs, that follows it from then on. Start it with up().
     bool initialiseAsStandbyOf(const ThrowawayServer& primary, QString* error)
     {
-        if (!handOver(error) ||
-            !asPostgres(kPgBin + QStringLiteral("pg_basebackup"),
-                        {QStringLiteral("-D"), m_dir.path() + QStringLiteral("/data"),
-                         QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
-                         QString::number(primary.m_port), QStringLiteral("-U"),
-                         QStringLiteral("postgres"), QStringLiteral("-R"), QStringLiteral("-X"),
-                         QStringLiteral("stream"), QStringLiteral("--no-sync")},
-                        error))
+        if (!handOver(error) || !asPostgres(kPgBin + u"pg_basebackup"_s,
+                                            {"-D", m_dir.path() + u"/data"_s, "-h", "127.0.0.1",
+                                             "-p", QString::number(primary.m_port), "-U",
+                                             "postgres", "-R", "-X", "stream", "--no-sync"},
+                                            error))
             return false;
         m_port = freePort();
         return true;
@@ -93,15 +90,12 @@ public:
     // Lines added to the server's postgresql.conf (before up()).
     bool configure(const QString& lines)
     {
-        QFile conf(m_dir.path() + QStringLiteral("/data/postgresql.conf"));
+        QFile conf(m_dir.path() + u"/data/postgresql.conf"_s);
         return conf.open(QIODevice::Append) && conf.write(lines.toUtf8() + "\n") > 0;
     }
 
     // A standby becomes the server that takes writes.
-    bool promote(QString* error = nullptr)
-    {
-        return control({QStringLiteral("-w"), QStringLiteral("promote")}, error);
-    }
+    bool promote(QString* error = nullptr) { return control({"-w", "promote"}, error); }
 
     // The server's own folder (its data folder is data/ inside) and more settings for up().
     QString folder() const { return m_dir.path(); }
@@ -111,25 +105,14 @@ public:
     bool up(QString* error = nullptr)
     {
         const QString options =
-            QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off %3")
-                .arg(m_port)
-                .arg(m_dir.path(), m_options);
-        m_started =
-            control({QStringLiteral("-l"), m_dir.path() + QStringLiteral("/log"),
-                     QStringLiteral("-w"), QStringLiteral("-o"), options, QStringLiteral("start")},
-                    error);
+            u"-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off %3"_s.arg(m_port).arg(
+                m_dir.path(), m_options);
+        m_started = control({"-l", m_dir.path() + u"/log"_s, "-w", "-o", options, "start"}, error);
         return m_started;
     }
-    bool down()
-    {
-        return control({QStringLiteral("-m"), QStringLiteral("fast"), QStringLiteral("-w"),
-                        QStringLiteral("stop")});
-    }
+    bool down() { return control({"-m", "fast", "-w", "stop"}); }
 
-    QString url() const
-    {
-        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres").arg(m_port);
-    }
+    QString url() const { return u"postgresql://postgres@127.0.0.1:%1/postgres"_s.arg(m_port); }
 
     // Stops (SIGSTOP) or resumes (SIGCONT) the server and every process of it, as a hung
     // machine would: its sockets stay open and the kernel still takes what is sent.
@@ -147,13 +130,13 @@ private:
     {
         const passwd* postgres = ::getpwnam("postgres");
         if (!postgres || !m_dir.isValid()) {
-            *error = QStringLiteral("no postgres user");
+            *error = u"no postgres user"_s;
             return false;
         }
         ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755);
         if (::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid,
                     postgres->pw_gid) != 0) {
-            *error = QStringLiteral("cannot hand the folder to postgres");
+            *error = u"cannot hand the folder to postgres"_s;
             return false;
         }
         return true;
@@ -162,16 +145,16 @@ private:
     // The main process (its pid file's first line) and its children.
     QList<pid_t> processes() const
     {
-        QFile pidFile(m_dir.path() + QStringLiteral("/data/postmaster.pid"));
+        QFile pidFile(m_dir.path() + u"/data/postmaster.pid"_s);
         if (!pidFile.open(QIODevice::ReadOnly))
             return {};
         const pid_t main = pid_t(pidFile.readLine().trimmed().toLongLong());
         if (main <= 0)
             return {};
         QList<pid_t> pids{main};
-        const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+        const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs);
         for (const QString& entry : entries) {
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+            QFile stat(u"/proc/%1/stat"_s.arg(entry));
             if (!stat.open(QIODevice::ReadOnly))
                 continue;
             // "pid (name) state ppid ...": the name may hold spaces, the fields after it do not.
@@ -185,18 +168,15 @@ private:
 
     bool control(QStringList args, QString* error = nullptr)
     {
-        args.prepend(m_dir.path() + QStringLiteral("/data"));
-        args.prepend(QStringLiteral("-D"));
-        return asPostgres(kPgBin + QStringLiteral("pg_ctl"), args, error);
+        args.prepend(m_dir.path() + u"/data"_s);
+        args.prepend(u"-D"_s);
+        return asPostgres(kPgBin + u"pg_ctl"_s, args, error);
     }
 
     static bool asPostgres(const QString& program, const QStringList& args, QString* error)
     {
         QProcess p;
-        p.start(QStringLiteral("runuser"),
-                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
-                            program} +
-                    args);
+        p.start(u"runuser"_s, QStringList{"-u", "postgres", "--", program} + args);
         const bool ok =
             p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
         if (!ok && error)
@@ -204,7 +184,7 @@ private:
         return ok;
     }
 
-    QTemporaryDir m_dir{QStringLiteral("/tmp/tzsndmsg-restart-XXXXXX")};
+    QTemporaryDir m_dir{u"/tmp/tzsndmsg-restart-XXXXXX"_s};
     QString m_options;
     int m_port = 0;
     bool m_started = false;

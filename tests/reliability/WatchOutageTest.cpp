@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace tzsndmsg::testing {
 namespace {
 
@@ -28,7 +30,7 @@ QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QStrin
         while (watch.canReadLine()) {
             const QJsonObject line = QJsonDocument::fromJson(watch.readLine()).object();
             seen << line;
-            if (line.value(QStringLiteral("event")).toString() == event)
+            if (line.value(u"event"_s).toString() == event)
                 return line;
         }
         if (clock.elapsed() >= limitMs || watch.state() == QProcess::NotRunning)
@@ -41,11 +43,9 @@ QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QStrin
 QStringList signalFiles(const QString& home)
 {
     QStringList files;
-    const QDir temp(home + QStringLiteral("/data/TEMP"));
-    for (const QFileInfo& f :
-         temp.entryInfoList({QStringLiteral("*.STA")}, QDir::Files, QDir::Name))
-        files << QStringLiteral("%1 %2 %3")
-                     .arg(f.fileName())
+    const QDir temp(home + u"/data/TEMP"_s);
+    for (const QFileInfo& f : temp.entryInfoList({u"*.STA"_s}, QDir::Files, QDir::Name))
+        files << u"%1 %2 %3"_s.arg(f.fileName())
                      .arg(f.size())
                      .arg(f.lastModified().toMSecsSinceEpoch());
     return files;
@@ -54,7 +54,7 @@ QStringList signalFiles(const QString& home)
 int countOf(const QList<QJsonObject>& lines, const QString& event)
 {
     return int(std::count_if(lines.begin(), lines.end(), [&](const QJsonObject& line) {
-        return line.value(QStringLiteral("event")).toString() == event;
+        return line.value(u"event"_s).toString() == event;
     }));
 }
 
@@ -64,65 +64,57 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
 {
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
-    ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
+    ASSERT_EQ(desk.run({"init", "--demo"}, server.url()).code, 0);
     qint32 dave = 0;
     {
         auto db = db::Database::open(server.url());
         ASSERT_TRUE(db);
-        dave = db->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"),
-                          {QStringLiteral("DAVE")})
-                   .toInt();
+        dave = db->scalar(u"SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"_s, {u"DAVE"_s}).toInt();
     }
     ASSERT_GT(dave, 0);
 
     // The back office saves through a data folder of its own (a copy): the watch's signal files
     // stay untouched.
     QTemporaryDir elsewhere;
-    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
-                                {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
-                                 elsewhere.path() + QStringLiteral("/data")}),
-              0);
+    ASSERT_EQ(
+        QProcess::execute(u"cp"_s, {"-r", home.path() + u"/data"_s, elsewhere.path() + u"/data"_s}),
+        0);
 
     auto watch =
-        desk.start({QStringLiteral("watch"), QStringLiteral("--login"), QStringLiteral("DAVE"),
-                    QStringLiteral("--computer"), QStringLiteral("LAB")},
-                   server.url(), 120000);
+        desk.start({"watch", "--login", "DAVE", "--computer", "LAB"}, server.url(), 120000);
     QList<QJsonObject> seen; // from the ready line on: the first start tells the demo's unread
-    const QJsonObject ready = waitForEvent(*watch, seen, QStringLiteral("ready"), 20000);
+    const QJsonObject ready = waitForEvent(*watch, seen, u"ready"_s, 20000);
     ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
-    ASSERT_TRUE(ready.value(QStringLiteral("listening")).toBool());
-    waitForEvent(*watch, seen, QStringLiteral("none"), 500);
+    ASSERT_TRUE(ready.value(u"listening"_s).toBool());
+    waitForEvent(*watch, seen, u"none"_s, 500);
     seen.clear();
 
     const QStringList filesBefore = signalFiles(home.path());
     ASSERT_TRUE(server.down());
     QElapsedTimer sinceStop;
     sinceStop.start();
-    EXPECT_FALSE(waitForEvent(*watch, seen, QStringLiteral("connection-lost"), 10000).isEmpty())
+    EXPECT_FALSE(waitForEvent(*watch, seen, u"connection-lost"_s, 10000).isEmpty())
         << "no connection-lost within 10 s of the stop";
     QThread::msleep(3000);
     ASSERT_TRUE(server.up());
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    HostRun back(elsewhere.path() + QStringLiteral("/data/"));
-    back.setEnv(QStringLiteral("TZSNDMSG_HOME"), elsewhere.path());
-    const Outcome sent = back.run({QStringLiteral("announce"), QStringLiteral("--text"),
-                                   QStringLiteral("Saved after the restart"),
-                                   QStringLiteral("--to"), QString::number(dave)},
-                                  server.url());
+    HostRun back(elsewhere.path() + u"/data/"_s);
+    back.setEnv(u"TZSNDMSG_HOME"_s, elsewhere.path());
+    const Outcome sent =
+        back.run({"announce", "--text", "Saved after the restart", "--to", QString::number(dave)},
+                 server.url());
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
 
-    const QJsonObject arrived =
-        waitForEvent(*watch, seen, QStringLiteral("arrived"),
-                     int(std::max<qint64>(0, 10000 - sinceStart.elapsed())));
+    const QJsonObject arrived = waitForEvent(
+        *watch, seen, u"arrived"_s, int(std::max<qint64>(0, 10000 - sinceStart.elapsed())));
     EXPECT_FALSE(arrived.isEmpty()) << "not told within 10 s of the start";
-    EXPECT_EQ(arrived.value(QStringLiteral("text")).toString(),
-              QStringLiteral("Saved after the restart"));
-    waitForEvent(*watch, seen, QStringLiteral("none"), 1500); // anything told twice shows here
-    EXPECT_EQ(countOf(seen, QStringLiteral("connection-lost")), 1);
-    EXPECT_EQ(countOf(seen, QStringLiteral("connection-restored")), 1);
-    EXPECT_EQ(countOf(seen, QStringLiteral("arrived")), 1);
+    EXPECT_EQ(arrived.value(u"text"_s).toString(), u"Saved after the restart"_s);
+    waitForEvent(*watch, seen, u"none"_s, 1500); // anything told twice shows here
+    EXPECT_EQ(countOf(seen, u"connection-lost"_s), 1);
+    EXPECT_EQ(countOf(seen, u"connection-restored"_s), 1);
+    EXPECT_EQ(countOf(seen, u"arrived"_s), 1);
     EXPECT_EQ(signalFiles(home.path()), filesBefore) << "the watch's signal files were touched";
 
     watch->terminate();

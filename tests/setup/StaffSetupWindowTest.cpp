@@ -1,6 +1,7 @@
 #include "directory/StaffDirectory.h"
 #include "setup/StaffSetupFrm.h"
 #include "state/SharedState.h"
+#include "support/FocusChain.h"
 #include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
@@ -28,12 +29,6 @@ using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
 namespace {
-
-QString focusName()
-{
-    QWidget* w = QApplication::focusWidget();
-    return w ? w->objectName() : u"(none)"_s;
-}
 
 // A key as a user presses it. A button's own key presses it down and lets it go a moment later,
 // when it acts: that moment is waited for.
@@ -65,9 +60,9 @@ void type(const QString& text)
 // Presses Tab until the named control has the focus; fails after a round without it.
 void tabTo(const QString& name)
 {
-    for (int i = 0; i < 40 && focusName() != name; ++i)
+    for (int i = 0; i < 40 && focusedName() != name; ++i)
         press(Qt::Key_Tab);
-    ASSERT_EQ(focusName(), name);
+    ASSERT_EQ(focusedName(), name);
 }
 
 // The picker's entries: the whole office, the departments and the people who may be chosen.
@@ -170,14 +165,14 @@ TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
     QAbstractItemModelTester tester(people()->model());
 
     press(Qt::Key_N, Qt::ControlModifier);
-    ASSERT_EQ(focusName(), u"txtLastName"_s);
+    ASSERT_EQ(focusedName(), u"txtLastName"_s);
     type(u"O'Brien \"Q\""_s);
     press(Qt::Key_Tab);
     type(u"Rosa"_s);
     press(Qt::Key_Tab);
     type(u"RO"_s);
     press(Qt::Key_Tab);
-    ASSERT_EQ(focusName(), u"cmbDepartment"_s);
+    ASSERT_EQ(focusedName(), u"cmbDepartment"_s);
     type(u"billing"_s);
     press(Qt::Key_Tab);
     type(u"rosa"_s);
@@ -197,7 +192,7 @@ TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
     const int row = rowOf(people(), 2, added.last);
     ASSERT_GE(row, 0);
     EXPECT_EQ(people()->currentIndex().row(), row);
-    EXPECT_EQ(focusName(), u"tblPeople"_s);
+    EXPECT_EQ(focusedName(), u"tblPeople"_s);
     EXPECT_TRUE(control<QLineEdit>(&w, u"txtLastName"_s)->text().isEmpty());
     EXPECT_TRUE(control<QTableView>(&w, u"tblLogins"_s)->model()->rowCount() >= 2);
 
@@ -241,7 +236,7 @@ TEST_F(StaffSetupWindow, EnterEditsTheSelectedRowAndADepartmentChangeAddsARecord
 
     arrowTo(people(), rowOf(people(), 2, u"Brown"_s));
     press(Qt::Key_Return);
-    ASSERT_EQ(focusName(), u"txtLastName"_s);
+    ASSERT_EQ(focusedName(), u"txtLastName"_s);
     EXPECT_EQ(control<QLineEdit>(&w, u"txtLastName"_s)->text(), u"Brown"_s);
     tabTo(u"cmbDepartment"_s);
     press(Qt::Key_A, Qt::ControlModifier);
@@ -304,7 +299,7 @@ TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
     tabTo(u"txtLoginName"_s);
     type(u" nurse1 "_s);
     press(Qt::Key_Tab);
-    ASSERT_EQ(focusName(), u"cmbLoginPerson"_s);
+    ASSERT_EQ(focusedName(), u"cmbLoginPerson"_s);
     auto* personBox = control<QComboBox>(&w, u"cmbLoginPerson"_s);
     while (personBox->currentText() != u"Brown, Ben"_s &&
            personBox->currentIndex() + 1 < personBox->count())
@@ -316,7 +311,7 @@ TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
     ASSERT_TRUE(added);
     EXPECT_EQ(added->personId, ben);
     EXPECT_EQ(person(ben).login, u"NURSE1"_s);
-    EXPECT_EQ(focusName(), u"tblLogins"_s);
+    EXPECT_EQ(focusedName(), u"tblLogins"_s);
     ASSERT_EQ(logins()->model()->index(logins()->currentIndex().row(), 0).data().toString(),
               u"NURSE1"_s);
 
@@ -373,11 +368,11 @@ TEST_F(StaffSetupWindow, AddsAndRemovesAComputer)
     EXPECT_TRUE(office.services()->computerNames().contains(u"EXAM-2"_s));
     ASSERT_TRUE(list->currentItem());
     EXPECT_EQ(list->currentItem()->text(), u"EXAM-2"_s);
-    EXPECT_EQ(focusName(), u"lstComputers"_s);
+    EXPECT_EQ(focusedName(), u"lstComputers"_s);
 
     prompter->expect(u"Remove the computer EXAM-2"_s, 6);
     press(Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(office.services()->computerNames(), (QStringList{u"WS1"_s, u"FRONTDESK"_s}));
+    EXPECT_EQ(office.services()->computerNames(), (QStringList{"WS1", "FRONTDESK"}));
     EXPECT_EQ(list->count(), 2);
     w.reject();
 }
@@ -439,17 +434,17 @@ TEST_F(StaffSetupWindow, TabFollowsTheVisualOrderAndLeavesEachListInOnePress)
             p.page == 2 ? u"lstComputers"_s : (p.page == 1 ? u"tblLogins"_s : u"tblPeople"_s));
         ASSERT_TRUE(list);
         list->setCurrentIndex(list->model()->index(0, 0));
-        QStringList seen{focusName()};
+        QStringList seen{focusedName()};
         for (int i = 1; i <= p.order.size(); ++i) {
             press(Qt::Key_Tab);
-            seen << focusName();
+            seen << focusedName();
         }
         EXPECT_EQ(seen, p.order + QStringList{p.order.first()});
         // And back again, from the section tabs to Close and up.
         QStringList back;
         for (int i = 0; i < p.order.size(); ++i) {
             press(Qt::Key_Backtab, Qt::ShiftModifier);
-            back.prepend(focusName());
+            back.prepend(focusedName());
         }
         EXPECT_EQ(back, p.order);
     }

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <cmath>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 using tzsndmsg::app::NotificationPopup;
@@ -34,29 +36,19 @@ protected:
     {
         const qint32 id = send(*ws1, m);
         NotificationPopup* popup = tray.popup();
-        QElapsedTimer clock;
-        clock.start();
-        while ((!popup->isVisible() || popup->notice().cmID != id) && clock.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_TRUE(popup->isVisible());
-        EXPECT_EQ(popup->notice().cmID, id);
+        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == id; }));
         return popup->notice().BroChkID;
-    }
-    core::OutgoingMessage toBob(const QString& subject)
-    {
-        return message(*ws1, anna, subject, QString::number(bob) + u',');
     }
     QVariant readMark(qint32 row)
     {
-        return office.scalar(
-            QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"), {row});
+        return office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {row});
     }
     QList<qint32> snoozedRows()
     {
         QList<core::Snooze> snoozes;
-        core::readSnoozes(core::snoozeFilePath(QStringLiteral("BACK"), QStringLiteral("WS2"),
-                                               ws2->messageStoreConnection()->url()),
-                          snoozes);
+        core::readSnoozes(
+            core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url()),
+            snoozes);
         QList<qint32> rows;
         for (const core::Snooze& s : snoozes)
             rows << s.row;
@@ -92,8 +84,8 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
         setNow(kMorning.addSecs(60 * minute++));
         const qint32 row = notified(*tray, toBob(QString::fromLatin1(c.name)));
         ASSERT_NE(row, 0);
-        auto* confirm = control<QPushButton>(popup, QStringLiteral("cmdConfirm"));
-        auto* snooze = control<QPushButton>(popup, QStringLiteral("cmdSnooze"));
+        auto* confirm = control<QPushButton>(popup, u"cmdConfirm"_s);
+        auto* snooze = control<QPushButton>(popup, u"cmdSnooze"_s);
         EXPECT_TRUE(confirm->isVisible());
         EXPECT_TRUE(snooze->isVisible());
         if (c.byKey)
@@ -122,8 +114,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     ASSERT_TRUE(popup->isVisible());
     EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);
     EXPECT_TRUE(snoozed.contains(popup->notice().BroChkID));
-    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("Snoozed: message from Anna Front"));
+    EXPECT_EQ(control<QLabel>(popup, u"lblTitle"_s)->text(), u"Snoozed: message from Anna Front"_s);
 }
 
 TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersNoConfirm)
@@ -132,28 +123,28 @@ TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersN
     NotificationPopup* popup = tray->popup();
     popup->setTimeout(300); // stands for its 20 s
 
-    core::OutgoingMessage plain = toBob(QStringLiteral("Plain"));
+    core::OutgoingMessage plain = toBob(u"Plain"_s);
     notified(*tray, plain);
     Told::settle(700);
     EXPECT_FALSE(popup->isVisible()) << "an ordinary notice goes after its time";
 
-    core::OutgoingMessage needs = toBob(QStringLiteral("Read and confirm"));
+    core::OutgoingMessage needs = toBob(u"Read and confirm"_s);
     needs.CMNeeCom = true;
     const qint32 row = notified(*tray, needs);
     Told::settle(700);
     EXPECT_TRUE(popup->isVisible()) << "it stays until acted on";
-    EXPECT_TRUE(control<QPushButton>(popup, QStringLiteral("cmdConfirm"))->isVisible());
-    QTest::mouseClick(control<QPushButton>(popup, QStringLiteral("cmdConfirm")), Qt::LeftButton);
+    EXPECT_TRUE(control<QPushButton>(popup, u"cmdConfirm"_s)->isVisible());
+    QTest::mouseClick(control<QPushButton>(popup, u"cmdConfirm"_s), Qt::LeftButton);
     EXPECT_FALSE(popup->isVisible());
     EXPECT_EQ(readMark(row).toInt(), -1);
 
-    core::OutgoingMessage toNotes = toBob(QStringLiteral("Into the notes"));
+    core::OutgoingMessage toNotes = toBob(u"Into the notes"_s);
     toNotes.cmDocAftDis = true;
     toNotes.CMNeeCom = true;
     const qint32 notesRow = notified(*tray, toNotes);
-    EXPECT_FALSE(control<QPushButton>(popup, QStringLiteral("cmdConfirm"))->isVisible())
+    EXPECT_FALSE(control<QPushButton>(popup, u"cmdConfirm"_s)->isVisible())
         << "confirmed only in the message window";
-    EXPECT_TRUE(control<QPushButton>(popup, QStringLiteral("cmdOpen"))->isVisible());
+    EXPECT_TRUE(control<QPushButton>(popup, u"cmdOpen"_s)->isVisible());
     QTest::keyClick(popup, Qt::Key_C);
     EXPECT_TRUE(popup->isVisible()) << "its key does nothing either";
     EXPECT_TRUE(readMark(notesRow).isNull());
@@ -185,9 +176,9 @@ TEST(NoticeLook, TheNoticeFollowsTheDesktopsColours)
         OfficeNotice notice;
         notice.cmID = 1;
         notice.BroChkID = 1;
-        notice.senderName = QStringLiteral("Dave Dawson");
-        notice.subject = QStringLiteral("Room 2 autoclave");
-        notice.text = QStringLiteral("It shows an error again.");
+        notice.senderName = u"Dave Dawson"_s;
+        notice.subject = u"Room 2 autoclave"_s;
+        notice.text = u"It shows an error again."_s;
         popup.showNotice(notice);
         const QImage shot = popup.grab().toImage();
         const QColor ground = shot.pixelColor(shot.width() - 4, shot.height() / 2);

@@ -18,6 +18,8 @@
 #include <QToolBar>
 #include <QWindow>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 using tzsndmsg::app::NotificationPopup;
@@ -41,11 +43,6 @@ void clickNotice(NotificationPopup* popup)
 
 class OpenWindow : public TrayFixture {
 protected:
-    qint32 sendToBack(const QString& subject)
-    {
-        return send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
-    }
-
     // Opens the message window through `open` (the tray's menu), modal for real, and runs
     // `drive` once it is shown, active and (when `full`) grown into its full shape.
     void inWindow(const std::function<void()>& open, bool full,
@@ -88,8 +85,8 @@ protected:
 
 TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
 {
-    sendToBack(QStringLiteral("Older one"));
-    sendToBack(QStringLiteral("Last before"));
+    sendToBob(u"Older one"_s);
+    sendToBob(u"Last before"_s);
     auto tray = startTray();
     ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 2; }));
     // What was unread at the start is told (together) before the window opens.
@@ -100,7 +97,7 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
              [&](tzSndMsgFrm& window) {
                  const qint32 before = window.currentBroChkID();
                  ASSERT_NE(before, 0);
-                 const qint32 id = sendToBack(QStringLiteral("Room 9 supplies"));
+                 const qint32 id = sendToBob(u"Room 9 supplies"_s);
                  NotificationPopup* popup = noticeOf(*tray, id);
                  ASSERT_TRUE(popup->isVisible());
                  const qint32 row = popup->notice().BroChkID;
@@ -108,8 +105,7 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
 
                  clickNotice(popup);
                  EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(),
-                           QStringLiteral("Room 9 supplies"));
+                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Room 9 supplies"_s);
                  const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
                  ASSERT_TRUE(current.isValid());
                  EXPECT_TRUE(control<QTableView>(&window, "TDBG")
@@ -124,7 +120,7 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
 
 TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
 {
-    sendToBack(QStringLiteral("Older one"));
+    sendToBob(u"Older one"_s);
     auto tray = startTray();
     ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 1; }));
     // What was unread at the start is told (together) before the window opens.
@@ -134,7 +130,7 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
     inWindow([&] { tray->openInbox(); }, true,
              [&](tzSndMsgFrm& window) {
                  ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
-                 const qint32 id = sendToBack(QStringLiteral("Autoclave"));
+                 const qint32 id = sendToBob(u"Autoclave"_s);
                  NotificationPopup* popup = noticeOf(*tray, id);
                  ASSERT_TRUE(popup->isVisible());
                  const QRect notice = popup->frameGeometry();
@@ -154,7 +150,7 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
                          << w->accessibleName().toStdString();
                  }
                  // Its close button works while the window is modal.
-                 QWidget* close = control<QWidget>(popup, QStringLiteral("cmdClose"));
+                 QWidget* close = control<QWidget>(popup, u"cmdClose"_s);
                  QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
                                    close->geometry().center());
                  pump(5);
@@ -165,46 +161,42 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
 TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
 {
     auto tray = startTray();
-    inWindow([&] { tray->newMessage(); }, false,
-             [&](tzSndMsgFrm& window) {
-                 control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
-                 QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"),
-                                  QStringLiteral("Half written"));
-                 ASSERT_TRUE(window.hasUnsavedChanges());
-                 const qint32 id = sendToBack(QStringLiteral("Lab results"));
-                 NotificationPopup* popup = noticeOf(*tray, id);
-                 const qint32 row = popup->notice().BroChkID;
-                 clickNotice(popup);
+    inWindow(
+        [&] { tray->newMessage(); }, false,
+        [&](tzSndMsgFrm& window) {
+            control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
+            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), u"Half written"_s);
+            ASSERT_TRUE(window.hasUnsavedChanges());
+            const qint32 id = sendToBob(u"Lab results"_s);
+            NotificationPopup* popup = noticeOf(*tray, id);
+            const qint32 row = popup->notice().BroChkID;
+            clickNotice(popup);
 
-                 EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
-                 EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(),
-                           QStringLiteral("Half written"));
-                 EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
-                 auto* mark = control<QPushButton>(&window, QStringLiteral("cmdWaiting"));
-                 ASSERT_TRUE(mark->isVisible());
-                 EXPECT_TRUE(mark->text().startsWith(QStringLiteral("1 new message")))
-                     << mark->text().toStdString();
+            EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
+            EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), u"Half written"_s);
+            EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
+            auto* mark = control<QPushButton>(&window, u"cmdWaiting"_s);
+            ASSERT_TRUE(mark->isVisible());
+            EXPECT_TRUE(mark->text().startsWith(u"1 new message"_s)) << mark->text().toStdString();
 
-                 // The window comes forward with its mark. Asked for: the question about the
-                 // message written comes first; Cancel keeps it.
-                 ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
-                 boxes->expect(QStringLiteral("send current message"), 2);
-                 QTest::keyClick(&window, Qt::Key_F6);
-                 pump(5);
-                 EXPECT_FALSE(window.isFullWindow());
-                 EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(),
-                           QStringLiteral("Half written"));
-                 EXPECT_TRUE(mark->isVisible());
+            // The window comes forward with its mark. Asked for: the question about the
+            // message written comes first; Cancel keeps it.
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+            boxes->expect(u"send current message"_s, 2);
+            QTest::keyClick(&window, Qt::Key_F6);
+            pump(5);
+            EXPECT_FALSE(window.isFullWindow());
+            EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), u"Half written"_s);
+            EXPECT_TRUE(mark->isVisible());
 
-                 boxes->expect(QStringLiteral("send current message"), 7);
-                 QTest::mouseClick(mark, Qt::LeftButton);
-                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-                 EXPECT_TRUE(window.isFullWindow());
-                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(),
-                           QStringLiteral("Lab results"));
-                 EXPECT_FALSE(mark->isVisible());
-             });
-    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 1) << "nothing was sent";
+            boxes->expect(u"send current message"_s, 7);
+            QTest::mouseClick(mark, Qt::LeftButton);
+            EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+            EXPECT_TRUE(window.isFullWindow());
+            EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Lab results"_s);
+            EXPECT_FALSE(mark->isVisible());
+        });
+    EXPECT_EQ(office.count(u"CMTable"_s), 1) << "nothing was sent";
 }
 
 TEST_F(OpenWindow, ANoticeClickedOverTheEventsWindowOpensItsMessageOnceThatIsClosed)
@@ -215,11 +207,11 @@ TEST_F(OpenWindow, ANoticeClickedOverTheEventsWindowOpensItsMessageOnceThatIsClo
     {
         ModalScript script;
         script.then([&](QDialog& events) {
-            EXPECT_EQ(events.objectName(), QStringLiteral("EMS_EventsFrm"));
+            EXPECT_EQ(events.objectName(), u"EMS_EventsFrm"_s);
             QTimer::singleShot(0, &events, [&] {
                 events.activateWindow();
                 EXPECT_TRUE(QTest::qWaitForWindowActive(&events, 3000));
-                const qint32 id = sendToBack(QStringLiteral("Boiler check"));
+                const qint32 id = sendToBob(u"Boiler check"_s);
                 NotificationPopup* popup = noticeOf(*tray, id);
                 row = popup->notice().BroChkID;
                 clickNotice(popup);

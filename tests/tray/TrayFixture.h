@@ -12,6 +12,8 @@
 
 namespace tzsndmsg::testing {
 
+using namespace Qt::StringLiterals;
+
 class TrayFixture : public TwoWorkstations {
 protected:
     TrayFixture() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
@@ -20,8 +22,8 @@ protected:
 
     std::unique_ptr<app::TrayApp> startTray()
     {
-        auto tray = std::make_unique<app::TrayApp>(
-            ws2, options(QStringLiteral("tray"), Channel::Both), app::TrayApp::Mode::Window);
+        auto tray = std::make_unique<app::TrayApp>(ws2, options(u"tray"_s, Channel::Both),
+                                                   app::TrayApp::Mode::Window);
         QString error;
         EXPECT_TRUE(tray->start(&error)) << error.toStdString();
         return tray;

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 using tzsndmsg::app::NotificationPopup;
@@ -36,10 +38,7 @@ tzSndMsgFrm& shown(QDialog& dialog, bool full)
     auto& window = static_cast<tzSndMsgFrm&>(dialog);
     window.show();
     window.activateWindow();
-    QElapsedTimer clock;
-    clock.start();
-    while ((window.isLoading() || (full && !window.isFullWindow())) && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return !window.isLoading() && (!full || window.isFullWindow()); }, 5000);
     return window;
 }
 
@@ -48,11 +47,11 @@ int record(QDialog& dialog, QStringList& names)
 {
     dialog.show();
     pump(5);
-    names << dialog.objectName() + (dialog.objectName() == QLatin1String("tzSndMsgFrm")
-                                        ? (static_cast<tzSndMsgFrm&>(dialog).isFullWindow()
-                                               ? QStringLiteral(" full")
-                                               : QStringLiteral(" compact"))
-                                        : QString());
+    names << dialog.objectName() +
+                 (dialog.objectName() == QLatin1String("tzSndMsgFrm")
+                      ? (static_cast<tzSndMsgFrm&>(dialog).isFullWindow() ? u" full"_s
+                                                                          : u" compact"_s)
+                      : QString());
     dialog.hide();
     return int(QDialog::Rejected);
 }
@@ -62,29 +61,30 @@ protected:
     // Waits until the tray's own notification shows, at most ms.
     static bool popupShown(TrayApp& tray, int ms = 5000)
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (!tray.popup()->isVisible() && clock.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return tray.popup()->isVisible();
+        return waitUntil([&] { return tray.popup()->isVisible(); }, ms);
     }
-
-    qint32 sendToBob(const QString& subject)
+    static void clickPopup(TrayApp& tray)
     {
-        return send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
+        QTest::mouseClick(tray.popup(), Qt::LeftButton, {}, tray.popup()->rect().center());
     }
 
     PrompterGuard boxes; // any box fails the test
 };
 
-// The subject of the message the window opened on.
-QString openedBy(const std::function<void()>& click)
+// What the message window showed when the click opened it.
+struct Opened {
+    QString subject;
+    bool confirmPanel = false;
+    qint32 row = -1;
+};
+Opened openedBy(const std::function<void()>& click)
 {
-    QString opened;
+    Opened opened;
     ModalScript script;
     script.then([&](QDialog& dialog) {
         tzSndMsgFrm& window = shown(dialog, true);
-        opened = control<QLineEdit>(&window, "txtSubject")->text();
+        opened = {control<QLineEdit>(&window, "txtSubject")->text(),
+                  control<QWidget>(&window, "PicConfirm")->isVisible(), window.currentBroChkID()};
         window.hide();
         return int(QDialog::Rejected);
     });
@@ -96,7 +96,7 @@ QStringList entries(QMenu* menu)
 {
     QStringList out;
     for (QAction* action : menu->actions())
-        out << action->text().section(QStringLiteral("   "), 1);
+        out << action->text().section(u"   "_s, 1);
     return out;
 }
 
@@ -106,44 +106,23 @@ TEST_F(Tray, AnArrivalIsNotifiedAndItsClickOpensTheMessageReadyToConfirm)
     ASSERT_NE(tray->window(), nullptr);
     EXPECT_TRUE(tray->window()->isVisible());
     EXPECT_TRUE(tray->window()->windowFlags() & Qt::WindowStaysOnTopHint);
-    auto* unread = control<QLabel>(tray->window(), QStringLiteral("lblUnread"));
-    EXPECT_EQ(unread->text(), QStringLiteral("No unread messages"));
+    auto* unread = control<QLabel>(tray->window(), u"lblUnread"_s);
+    EXPECT_EQ(unread->text(), u"No unread messages"_s);
 
-    const qint32 id = send(
-        *ws1, message(*ws1, anna, QStringLiteral("Room 2 autoclave"), QString::number(bob) + u','));
+    const qint32 id = sendToBob(u"Room 2 autoclave"_s);
     NotificationPopup* popup = tray->popup();
-    QElapsedTimer clock;
-    clock.start();
-    while (!popup->isVisible() && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(popup->isVisible());
-    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("New message from Anna Front"));
-    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblSubject"))->text(),
-              QStringLiteral("Room 2 autoclave"));
+    ASSERT_TRUE(popupShown(*tray));
+    EXPECT_EQ(control<QLabel>(popup, u"lblTitle"_s)->text(), u"New message from Anna Front"_s);
+    EXPECT_EQ(control<QLabel>(popup, u"lblSubject"_s)->text(), u"Room 2 autoclave"_s);
     EXPECT_TRUE(popup->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(popup->notice().cmID, id);
     Told::settle(100);
-    EXPECT_EQ(unread->text(), QStringLiteral("1 unread"));
+    EXPECT_EQ(unread->text(), u"1 unread"_s);
 
-    qint32 openedOn = -1;
-    bool confirmPanel = false;
-    QString subject;
-    {
-        ModalScript script;
-        script.then([&](QDialog& dialog) {
-            tzSndMsgFrm& window = shown(dialog, true);
-            openedOn = window.currentBroChkID();
-            confirmPanel = control<QWidget>(&window, "PicConfirm")->isVisible();
-            subject = control<QLineEdit>(&window, "txtSubject")->text();
-            window.hide();
-            return int(QDialog::Rejected);
-        });
-        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center());
-    }
-    EXPECT_EQ(openedOn, popup->notice().BroChkID);
-    EXPECT_TRUE(confirmPanel);
-    EXPECT_EQ(subject, QStringLiteral("Room 2 autoclave"));
+    const Opened opened = openedBy([&] { clickPopup(*tray); });
+    EXPECT_EQ(opened.row, popup->notice().BroChkID);
+    EXPECT_TRUE(opened.confirmPanel);
+    EXPECT_EQ(opened.subject, u"Room 2 autoclave"_s);
     EXPECT_FALSE(popup->isVisible());
 }
 
@@ -155,14 +134,11 @@ TEST_F(Tray, TheMenuOpensEachWindowAndQuits)
         // Open Inbox as a person does: the window's menu button, then the entry.
         ModalScript script;
         script.then([&](QDialog& d) { return record(d, names); });
-        auto* button = control<QToolButton>(tray->window(), QStringLiteral("cmdMenu"));
-        QAction* inbox = tray->menu()->findChild<QAction*>(QStringLiteral("actInbox"));
+        auto* button = control<QToolButton>(tray->window(), u"cmdMenu"_s);
+        QAction* inbox = tray->menu()->findChild<QAction*>(u"actInbox"_s);
         ASSERT_NE(inbox, nullptr);
         QTimer::singleShot(0, [&] {
-            QElapsedTimer clock;
-            clock.start();
-            while (!tray->menu()->isVisible() && clock.elapsed() < 3000)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            waitUntil([&] { return tray->menu()->isVisible(); }, 3000);
             QTest::mouseClick(tray->menu(), Qt::LeftButton, {},
                               tray->menu()->actionGeometry(inbox).center());
         });
@@ -177,25 +153,22 @@ TEST_F(Tray, TheMenuOpensEachWindowAndQuits)
         for (const char* action : {"actNewMessage", "actEvents", "actHolidays"})
             tray->menu()->findChild<QAction*>(QLatin1String(action))->trigger();
     }
-    EXPECT_EQ(names, (QStringList{
-                         QStringLiteral("tzSndMsgFrm full"), QStringLiteral("tzSndMsgFrm compact"),
-                         QStringLiteral("EMS_EventsFrm"), QStringLiteral("Ems_HolidayFrm")}));
+    EXPECT_EQ(names, (QStringList{"tzSndMsgFrm full", "tzSndMsgFrm compact", "EMS_EventsFrm",
+                                  "Ems_HolidayFrm"}));
 
     QSignalSpy quit(tray.get(), &TrayApp::quitRequested);
-    tray->menu()->findChild<QAction*>(QStringLiteral("actQuit"))->trigger();
+    tray->menu()->findChild<QAction*>(u"actQuit"_s)->trigger();
     EXPECT_EQ(quit.size(), 1);
 }
 
 TEST_F(Tray, TheMessageWindowOpensOnAReceivedMessageOfAnyCategoryOrOnTheInbox)
 {
     // An "Events" message is listed only in the inbox of every category.
-    core::OutgoingMessage m =
-        message(*ws1, anna, QStringLiteral("Fire drill"), QString::number(bob) + u',');
-    m.cmCat = QStringLiteral("Events");
+    core::OutgoingMessage m = toBob(u"Fire drill"_s);
+    m.cmCat = u"Events"_s;
     send(*ws1, m);
-    send(*ws1, message(*ws1, anna, QStringLiteral("Later one"), QString::number(bob) + u','));
-    const qint32 row =
-        office.scalar(QStringLiteral("select min(BroChkID) from BroChkTable")).toInt();
+    sendToBob(u"Later one"_s);
+    const qint32 row = office.scalar(u"select min(BroChkID) from BroChkTable"_s).toInt();
 
     struct Case {
         const char* name;
@@ -205,24 +178,12 @@ TEST_F(Tray, TheMessageWindowOpensOnAReceivedMessageOfAnyCategoryOrOnTheInbox)
                  {"a row no longer there: the inbox's last row", 999999, "Later one"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QString subject;
-        bool confirmPanel = false;
-        {
-            ModalScript script;
-            script.then([&](QDialog& dialog) {
-                tzSndMsgFrm& window = shown(dialog, true);
-                subject = control<QLineEdit>(&window, "txtSubject")->text();
-                confirmPanel = control<QWidget>(&window, "PicConfirm")->isVisible();
-                window.hide();
-                return int(QDialog::Rejected);
-            });
-            tzSndMsgCls messages;
-            messages.setGIC(ws2);
-            messages.Message_ShowReceived(c.row);
-            EXPECT_FALSE(messages.MsgHisOn()) << "left as it was";
-        }
-        EXPECT_EQ(subject, QString::fromLatin1(c.subject));
-        EXPECT_TRUE(confirmPanel);
+        tzSndMsgCls messages;
+        messages.setGIC(ws2);
+        const Opened opened = openedBy([&] { messages.Message_ShowReceived(c.row); });
+        EXPECT_FALSE(messages.MsgHisOn()) << "left as it was";
+        EXPECT_EQ(opened.subject, QString::fromLatin1(c.subject));
+        EXPECT_TRUE(opened.confirmPanel);
     }
 }
 
@@ -235,17 +196,16 @@ TEST_F(Tray, QuittingEndsAnOpenWindowWithoutAQuestionAndSavesNothing)
         script.then([&](QDialog& dialog) {
             tzSndMsgFrm& window = shown(dialog, false);
             control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
-            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"),
-                             QStringLiteral("Half written"));
+            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), u"Half written"_s);
             typed = window.hasUnsavedChanges();
             // What SIGTERM does to the tray: every event loop ends, the window's too.
             QTimer::singleShot(50, qApp, [] { QCoreApplication::exit(0); });
             return dialog.exec();
         });
-        tray->menu()->findChild<QAction*>(QStringLiteral("actNewMessage"))->trigger();
+        tray->menu()->findChild<QAction*>(u"actNewMessage"_s)->trigger();
     }
     EXPECT_TRUE(typed);
-    EXPECT_EQ(office.count(QStringLiteral("CMTable")), 0);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
     // The application's own loop resets what quitting left behind for the next test.
     QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     QCoreApplication::exec();
@@ -256,24 +216,24 @@ TEST_F(Tray, RecentKeepsTheDaysNoticesNewestFirstEachOpeningItsMessage)
     auto tray = startTray();
     EXPECT_EQ(entries(tray->recentMenu()), QStringList{QString()})
         << "one disabled line: none today";
-    sendToBob(QStringLiteral("Room 2 autoclave"));
+    sendToBob(u"Room 2 autoclave"_s);
     ASSERT_TRUE(popupShown(*tray));
     tray->popup()->hide();
     setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 5)));
-    sendToBob(QStringLiteral("Lunch & learn"));
+    sendToBob(u"Lunch & learn"_s);
     ASSERT_TRUE(popupShown(*tray));
     tray->popup()->hide();
 
     QMenu* recent = tray->recentMenu();
-    EXPECT_EQ(entries(recent), (QStringList{QStringLiteral("Anna Front: Lunch && learn"),
-                                            QStringLiteral("Anna Front: Room 2 autoclave")}));
-    EXPECT_TRUE(recent->actions().first()->text().startsWith(QStringLiteral("10:05 am")));
+    EXPECT_EQ(entries(recent),
+              (QStringList{"Anna Front: Lunch && learn", "Anna Front: Room 2 autoclave"}));
+    EXPECT_TRUE(recent->actions().first()->text().startsWith(u"10:05 am"_s));
     // The older one, clicked as a person does: the window opens on it, the popup long gone.
     EXPECT_EQ(openedBy([&] {
                   recent->actions().last()->trigger();
                   pump(5);
-              }),
-              QStringLiteral("Room 2 autoclave"));
+              }).subject,
+              u"Room 2 autoclave"_s);
 
     // The next day Recent starts empty.
     setNow(QDateTime(QDate(2026, 12, 8), QTime(8, 0)));
@@ -286,9 +246,9 @@ TEST_F(Tray, RecentKeepsTheDaysNoticesNewestFirstEachOpeningItsMessage)
 TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
 {
     for (int i = 1; i <= 40; ++i)
-        sendToBob(QStringLiteral("Chart %1").arg(i));
-    auto tray = std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray"), Channel::Both),
-                                          TrayApp::Mode::Window);
+        sendToBob(u"Chart %1"_s.arg(i));
+    auto tray =
+        std::make_unique<TrayApp>(ws2, options(u"tray"_s, Channel::Both), TrayApp::Mode::Window);
     QSignalSpy single(tray.get(), &TrayApp::notified);
     QSignalSpy summaries(tray.get(), &TrayApp::summarized);
     QString error;
@@ -299,20 +259,14 @@ TEST_F(Tray, ManyArrivalsAtOnceAreOneSummaryThatOpensTheInbox)
     ASSERT_EQ(summaries.size(), 1);
     EXPECT_EQ(summaries.first().at(1).toInt(), 40);
     NotificationPopup* popup = tray->popup();
-    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblTitle"))->text(),
-              QStringLiteral("40 new messages"));
-    EXPECT_EQ(control<QLabel>(popup, QStringLiteral("lblSubject"))->text(),
-              QStringLiteral("Anna Front: Chart 40"));
-    EXPECT_TRUE(control<QLabel>(popup, QStringLiteral("lblText"))
-                    ->text()
-                    .endsWith(QStringLiteral("and 37 more")));
+    EXPECT_EQ(control<QLabel>(popup, u"lblTitle"_s)->text(), u"40 new messages"_s);
+    EXPECT_EQ(control<QLabel>(popup, u"lblSubject"_s)->text(), u"Anna Front: Chart 40"_s);
+    EXPECT_TRUE(control<QLabel>(popup, u"lblText"_s)->text().endsWith(u"and 37 more"_s));
     EXPECT_EQ(tray->recent().size(), TrayApp::kRecentCap);
-    EXPECT_EQ(tray->recent().first().subject, QStringLiteral("Chart 40"));
+    EXPECT_EQ(tray->recent().first().subject, u"Chart 40"_s);
     // The inbox, on its newest row: no one message of the forty.
     EXPECT_EQ(popup->notice().BroChkID, 0);
-    EXPECT_EQ(
-        openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
-        QStringLiteral("Chart 40"));
+    EXPECT_EQ(openedBy([&] { clickPopup(*tray); }).subject, u"Chart 40"_s);
 }
 
 // A summary goes after its time, unless one of its messages needs confirmation.
@@ -320,14 +274,13 @@ TEST_F(Tray, ASummaryHoldingAMessageThatNeedsConfirmationStays)
 {
     for (const bool needs : {false, true}) {
         SCOPED_TRACE(needs ? "one needs confirmation" : "plain");
-        const QString tag = needs ? QStringLiteral("needs") : QStringLiteral("plain");
-        sendToBob(QStringLiteral("Chart A ") + tag);
-        core::OutgoingMessage m =
-            message(*ws1, anna, QStringLiteral("Chart B ") + tag, QString::number(bob) + u',');
+        const QString tag = needs ? u"needs"_s : u"plain"_s;
+        sendToBob(u"Chart A "_s + tag);
+        core::OutgoingMessage m = toBob(u"Chart B "_s + tag);
         m.CMNeeCom = needs;
         send(*ws1, m);
-        auto tray = std::make_unique<TrayApp>(
-            ws2, options(QStringLiteral("tray-") + tag, Channel::Both), TrayApp::Mode::Window);
+        auto tray = std::make_unique<TrayApp>(ws2, options(u"tray-"_s + tag, Channel::Both),
+                                              TrayApp::Mode::Window);
         tray->popup()->setTimeout(300); // stands for its 20 s
         QSignalSpy summaries(tray.get(), &TrayApp::summarized);
         QString error;
@@ -337,25 +290,21 @@ TEST_F(Tray, ASummaryHoldingAMessageThatNeedsConfirmationStays)
         EXPECT_GE(summaries.size(), 1);
         EXPECT_EQ(tray->popup()->isVisible(), needs);
         // What this round sent is read, so the next round's start tells only its own.
-        ws1->messageStoreConnection()->exec(
-            QStringLiteral("UPDATE BroChkTable SET BroChkDonDis = -1"));
+        ws1->messageStoreConnection()->exec(u"UPDATE BroChkTable SET BroChkDonDis = -1"_s);
     }
 }
 
 TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
 {
     auto tray = startTray();
-    core::OutgoingMessage m =
-        message(*ws1, anna, QStringLiteral("Sign the rota"), QString::number(bob) + u',');
+    core::OutgoingMessage m = toBob(u"Sign the rota"_s);
     m.CMNeeCom = true;
     send(*ws1, m);
     ASSERT_TRUE(popupShown(*tray));
     NotificationPopup* popup = tray->popup();
     const OfficeNotice notice = popup->notice();
     // Read and closed without confirming: still counted.
-    EXPECT_EQ(
-        openedBy([&] { QTest::mouseClick(popup, Qt::LeftButton, {}, popup->rect().center()); }),
-        QStringLiteral("Sign the rota"));
+    EXPECT_EQ(openedBy([&] { clickPopup(*tray); }).subject, u"Sign the rota"_s);
     Told::settle(300);
     EXPECT_EQ(tray->unreadCount(), 1);
     {
@@ -383,15 +332,15 @@ TEST_F(Tray, QuietTimeShowsNothingKeepsTheCountAndTellsWhatCameAsOneSummaryAfter
     } cases[] = {{"quiet hours", false}, {"do not disturb", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        office.exec(QStringLiteral("delete from BroChkTable"));
+        office.exec(u"delete from BroChkTable"_s);
         setNow(QDateTime(QDate(2026, 12, 7), QTime(c.byMenu ? 10 : 12, 30)));
         auto tray = startTray();
         QStringList rung;
-        tray->setSound(QStringLiteral("beep"));
+        tray->setSound(u"beep"_s);
         tray->setSoundPlayer([&](const QString& sound) { rung << sound; });
-        tray->setQuietHours(tzglob::WorkstationConfig::quietHours(QStringLiteral("12:00-13:00")));
+        tray->setQuietHours(tzglob::WorkstationConfig::quietHours(u"12:00-13:00"_s));
         if (c.byMenu)
-            tray->menu()->findChild<QAction*>(QStringLiteral("actDoNotDisturb"))->trigger();
+            tray->menu()->findChild<QAction*>(u"actDoNotDisturb"_s)->trigger();
         EXPECT_TRUE(tray->isQuiet());
         EXPECT_EQ(tray->doNotDisturb(), c.byMenu);
         QSignalSpy single(tray.get(), &TrayApp::notified);
@@ -412,7 +361,7 @@ TEST_F(Tray, QuietTimeShowsNothingKeepsTheCountAndTellsWhatCameAsOneSummaryAfter
         tray->clockChanged();
         EXPECT_FALSE(tray->popup()->isVisible()) << "still quiet";
         if (c.byMenu) {
-            tray->menu()->findChild<QAction*>(QStringLiteral("actDoNotDisturb"))->trigger();
+            tray->menu()->findChild<QAction*>(u"actDoNotDisturb"_s)->trigger();
         } else {
             setNow(QDateTime(QDate(2026, 12, 7), QTime(13, 0)));
             tray->clockChanged();
@@ -421,16 +370,15 @@ TEST_F(Tray, QuietTimeShowsNothingKeepsTheCountAndTellsWhatCameAsOneSummaryAfter
         ASSERT_TRUE(popupShown(*tray, 1000));
         ASSERT_EQ(summaries.size(), 1);
         EXPECT_EQ(single.size(), 0);
-        EXPECT_EQ(control<QLabel>(tray->popup(), QStringLiteral("lblTitle"))->text(),
-                  QStringLiteral("3 new messages"));
-        EXPECT_EQ(rung, QStringList{QStringLiteral("beep")}) << "one sound for the summary";
+        EXPECT_EQ(control<QLabel>(tray->popup(), u"lblTitle"_s)->text(), u"3 new messages"_s);
+        EXPECT_EQ(rung, QStringList{u"beep"_s}) << "one sound for the summary";
         tray->clockChanged();
         EXPECT_EQ(summaries.size(), 1) << "told once";
         EXPECT_EQ(tray->heldBack(), 0);
 
         // Outside quiet time an arrival is shown and sounded at once.
         tray->popup()->hide();
-        sendToBob(QStringLiteral("Afternoon"));
+        sendToBob(u"Afternoon"_s);
         ASSERT_TRUE(popupShown(*tray));
         EXPECT_EQ(single.size(), 1);
         EXPECT_EQ(rung.size(), 2);
@@ -454,8 +402,7 @@ TEST_F(Tray, QuietHoursMayCrossMidnight)
         SCOPED_TRACE(std::string(c.range) + " at " + c.time);
         const auto hours = tzglob::WorkstationConfig::quietHours(QLatin1String(c.range));
         ASSERT_TRUE(hours.has_value());
-        EXPECT_EQ(hours->contains(QTime::fromString(QLatin1String(c.time), QStringLiteral("H:mm"))),
-                  c.quiet);
+        EXPECT_EQ(hours->contains(QTime::fromString(QLatin1String(c.time), u"H:mm"_s)), c.quiet);
     }
     for (const char* bad : {"12-13", "12:00", "12:00-12:00", "25:00-26:00", "noon-one", ""})
         EXPECT_FALSE(tzglob::WorkstationConfig::quietHours(QLatin1String(bad))) << bad;
@@ -464,8 +411,7 @@ TEST_F(Tray, QuietHoursMayCrossMidnight)
 TEST_F(Tray, AFloatingWindowTurnsIntoTheIconWhenTheDesktopsTrayAppears)
 {
     bool available = false;
-    auto tray =
-        std::make_unique<TrayApp>(ws2, options(QStringLiteral("tray")), TrayApp::Mode::Auto);
+    auto tray = std::make_unique<TrayApp>(ws2, options(u"tray"_s), TrayApp::Mode::Auto);
     tray->setTrayAvailability([&] { return available; }, 50);
     QString error;
     ASSERT_TRUE(tray->start(&error)) << error.toStdString();
@@ -486,31 +432,24 @@ TEST_F(Tray, AFloatingWindowTurnsIntoTheIconWhenTheDesktopsTrayAppears)
             dialog.hide();
             return int(QDialog::Rejected);
         });
-        QTest::mouseClick(control<QToolButton>(tray->window(), QStringLiteral("cmdInbox")),
-                          Qt::LeftButton);
+        QTest::mouseClick(control<QToolButton>(tray->window(), u"cmdInbox"_s), Qt::LeftButton);
     }
     EXPECT_TRUE(available);
-    QElapsedTimer clock;
-    clock.start();
-    while (!tray->usesIcon() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_TRUE(tray->usesIcon());
+    EXPECT_TRUE(waitUntil([&] { return tray->usesIcon(); }, 2000));
     EXPECT_EQ(tray->window(), nullptr);
     pump(5);
     for (QWidget* widget : QApplication::topLevelWidgets())
-        EXPECT_NE(widget->objectName(), QStringLiteral("TrayWindow")) << "the window is gone";
+        EXPECT_NE(widget->objectName(), u"TrayWindow"_s) << "the window is gone";
 
     // Started with the session, it waits a moment for the tray before it floats.
-    auto late =
-        std::make_unique<TrayApp>(ws2, options(QStringLiteral("late")), TrayApp::Mode::Auto);
+    auto late = std::make_unique<TrayApp>(ws2, options(u"late"_s), TrayApp::Mode::Auto);
     late->setTrayAvailability([] { return false; }, 50);
     late->setStartGrace(300);
     ASSERT_TRUE(late->start(&error)) << error.toStdString();
     EXPECT_EQ(late->window(), nullptr);
-    clock.restart();
-    while (!late->window() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_NE(late->window(), nullptr);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(waitUntil([&] { return late->window() != nullptr; }, 2000));
     EXPECT_GE(clock.elapsed(), 150);
     EXPECT_TRUE(late->window()->isVisible());
 }
@@ -521,38 +460,27 @@ TEST_F(Tray, ATrayThatCannotStartSaysWhyInANoticeAndEndsInItsTime)
     QTimer::singleShot(100, [&] {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (widget->objectName() == QLatin1String("NotificationPopup") && widget->isVisible()) {
-                title = control<QLabel>(widget, QStringLiteral("lblTitle"))->text();
-                text = control<QLabel>(widget, QStringLiteral("lblSubject"))->text();
+                title = control<QLabel>(widget, u"lblTitle"_s)->text();
+                text = control<QLabel>(widget, u"lblSubject"_s)->text();
             }
     });
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("data folder /srv/office/ is missing"), 2, 600),
-              2);
+    EXPECT_EQ(TrayApp::reportFailure(u"data folder /srv/office/ is missing"_s, 2, 600), 2);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_GE(clock.elapsed(), 500);
-    EXPECT_EQ(title, QStringLiteral("Office Messages could not start"));
-    EXPECT_EQ(text, QStringLiteral("data folder /srv/office/ is missing"));
+    EXPECT_EQ(title, u"Office Messages could not start"_s);
+    EXPECT_EQ(text, u"data folder /srv/office/ is missing"_s);
 
     // Closed by the person: it ends at once.
     QTimer::singleShot(100, [] {
         for (QWidget* widget : QApplication::topLevelWidgets())
             if (widget->objectName() == QLatin1String("NotificationPopup") && widget->isVisible())
-                QTest::mouseClick(control<QToolButton>(widget, QStringLiteral("cmdClose")),
-                                  Qt::LeftButton);
+                QTest::mouseClick(control<QToolButton>(widget, u"cmdClose"_s), Qt::LeftButton);
     });
     clock.restart();
-    EXPECT_EQ(TrayApp::reportFailure(QStringLiteral("no server"), 1, 60000), 1);
+    EXPECT_EQ(TrayApp::reportFailure(u"no server"_s, 1, 60000), 1);
     EXPECT_LT(clock.elapsed(), 3000);
-}
-
-TEST_F(Tray, TheIconCarriesTheCount)
-{
-    const QImage none = TrayApp::iconFor(0).pixmap(64, 64).toImage();
-    const QImage three = TrayApp::iconFor(3).pixmap(64, 64).toImage();
-    const QImage away = TrayApp::iconFor(-1).pixmap(64, 64).toImage();
-    EXPECT_NE(none, three);
-    EXPECT_NE(none, away);
 }
 
 } // namespace

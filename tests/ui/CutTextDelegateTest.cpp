@@ -7,6 +7,8 @@
 #include <QTableView>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using tzsndmsg::ui::CutTextDelegate;
 
 namespace {
@@ -46,13 +48,13 @@ TEST(CutTextDelegate, KeepsAStartWideEnoughToElideAsTheWholeText)
         QString text;
         int width;
     } cases[] = {
-        {"short text whole", QStringLiteral("Call Mrs Ortiz back"), 40},
-        {"long body", repeated(QStringLiteral("Lab results ready. "), 26), 300},
-        {"narrow letters", repeated(QStringLiteral("il.,"), 120), 300},
-        {"zero-width spaces", repeated(QString(QChar(0x200B)), 400) + QStringLiteral("tail"), 200},
+        {"short text whole", u"Call Mrs Ortiz back"_s, 40},
+        {"long body", repeated(u"Lab results ready. "_s, 26), 300},
+        {"narrow letters", repeated(u"il.,"_s, 120), 300},
+        {"zero-width spaces", repeated(QString(QChar(0x200B)), 400) + u"tail"_s, 200},
         {"pairs not split", repeated(surrogatePair, 250), 150},
-        {"no width", repeated(QStringLiteral("x"), 500), 0},
-        {"wide cell", repeated(QStringLiteral("ab "), 20), 2000},
+        {"no width", repeated(u"x"_s, 500), 0},
+        {"wide cell", repeated(u"ab "_s, 20), 2000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,11 +75,10 @@ TEST(CutTextDelegate, KeepsAStartWideEnoughToElideAsTheWholeText)
 
 TEST(CutTextDelegate, PaintsTheSameCellAsTheStyle)
 {
-    const QString sentence = QStringLiteral("Please confirm the Tuesday schedule with Dr Reyes. ");
+    const QString sentence = u"Please confirm the Tuesday schedule with Dr Reyes. "_s;
     // A one-line body, and an event description typed on several lines.
-    const QStringList texts{repeated(sentence, 10),
-                            QStringLiteral("Bring badges\n") + repeated(sentence, 8),
-                            repeated(sentence, 2) + QStringLiteral("\n") + repeated(sentence, 8)};
+    const QStringList texts{repeated(sentence, 10), u"Bring badges\n"_s + repeated(sentence, 8),
+                            repeated(sentence, 2) + u"\n"_s + repeated(sentence, 8)};
     QStandardItemModel model(1, 1);
     QTableView view;
     view.setModel(&model);

@@ -11,6 +11,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 namespace tt = tzsndmsg::testing;
 
@@ -37,14 +39,14 @@ TEST(DateCombo, TypingKeepsTheTextAndRangeLimitsValidity)
 {
     ui::DateCombo combo;
     combo.show();
-    QTest::keyClicks(combo.lineEdit(), QStringLiteral("13/45/2026"));
-    EXPECT_EQ(combo.text(), QStringLiteral("13/45/2026"));
+    QTest::keyClicks(combo.lineEdit(), u"13/45/2026"_s);
+    EXPECT_EQ(combo.text(), u"13/45/2026"_s);
     EXPECT_FALSE(combo.isValidDate());
 
     combo.setRange(QDate(2026, 1, 1), QDate(2026, 12, 31));
-    combo.setText(QStringLiteral("12/31/2026"));
+    combo.setText(u"12/31/2026"_s);
     EXPECT_TRUE(combo.isValidDate());
-    combo.setText(QStringLiteral("1/1/2027"));
+    combo.setText(u"1/1/2027"_s);
     EXPECT_FALSE(combo.isValidDate());
     EXPECT_TRUE(combo.date().has_value());
 }
@@ -53,18 +55,18 @@ TEST(DateCombo, CalendarPickSetsTheTextInTheDisplayFormat)
 {
     ui::DateCombo combo;
     combo.show();
-    combo.setText(QStringLiteral("garbage"));
+    combo.setText(u"garbage"_s);
     QSignalSpy picked(&combo, &ui::DateCombo::dateSelected);
     combo.dropDownButton()->click();
     ASSERT_TRUE(combo.isPopupVisible());
     emit combo.calendar()->clicked(QDate(2026, 3, 4));
     EXPECT_FALSE(combo.isPopupVisible());
-    EXPECT_EQ(combo.text(), QStringLiteral("03/04/2026"));
+    EXPECT_EQ(combo.text(), u"03/04/2026"_s);
     ASSERT_EQ(picked.size(), 1);
 
-    combo.setDisplayFormat(QStringLiteral("m/d/yyyy"));
+    combo.setDisplayFormat(u"m/d/yyyy"_s);
     combo.setDate(QDate(2026, 12, 6));
-    EXPECT_EQ(combo.text(), QStringLiteral("12/6/2026"));
+    EXPECT_EQ(combo.text(), u"12/6/2026"_s);
     combo.setDate(QDate());
     EXPECT_EQ(combo.text(), QString());
 }

@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 namespace tt = tzsndmsg::testing;
 
@@ -46,12 +48,10 @@ TEST(MessageBox, PrompterAnswersInsteadOfARealBoxUntilCleared)
 {
     {
         tt::PrompterGuard prompter;
-        prompter->expect(QStringLiteral("delete this message"), QStringLiteral("Delete Message"),
-                         ui::vbYes);
-        EXPECT_EQ(
-            ui::MessageBox::show({QStringLiteral("Are you sure you want to delete this message?"),
-                                  QStringLiteral("Delete Message"), 4, 32, 0}),
-            ui::vbYes);
+        prompter->expect(u"delete this message"_s, u"Delete Message"_s, ui::vbYes);
+        EXPECT_EQ(ui::MessageBox::show({"Are you sure you want to delete this message?",
+                                        "Delete Message", 4, 32, 0}),
+                  ui::vbYes);
         ASSERT_EQ(prompter->shown.size(), 1);
         EXPECT_EQ(prompter->shown.first().buttons, 4);
         EXPECT_EQ(prompter->shown.first().icon, 32);
@@ -61,8 +61,7 @@ TEST(MessageBox, PrompterAnswersInsteadOfARealBoxUntilCleared)
     ui::MessageBox::setPrompter(nullptr);
     SeenBox seen;
     answerRealBoxLater(QMessageBox::Ok, &seen);
-    EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Hello"), QStringLiteral("T"), 0, 64, 0}),
-              ui::vbOK);
+    EXPECT_EQ(ui::MessageBox::show({"Hello", "T", 0, 64, 0}), ui::vbOK);
     EXPECT_TRUE(seen.shown);
     EXPECT_TRUE(scripted->shown.isEmpty());
 }
@@ -85,27 +84,26 @@ TEST(MessageBox, RealBoxHasTheRequestedButtonsAndDefault)
                      << "buttons " << c.buttons << " default " << c.defaultButton);
         SeenBox seen;
         answerRealBoxLater(c.press, &seen);
-        EXPECT_EQ(ui::MessageBox::show({QStringLiteral("Text"), QStringLiteral("Title"), c.buttons,
-                                        48, c.defaultButton}),
+        EXPECT_EQ(ui::MessageBox::show({"Text", "Title", c.buttons, 48, c.defaultButton}),
                   c.expected);
         EXPECT_TRUE(seen.shown);
         EXPECT_EQ(seen.defaultButton, c.expectedDefault);
         EXPECT_EQ(seen.buttonCount, c.buttonCount);
-        EXPECT_EQ(seen.title, QStringLiteral("Title"));
+        EXPECT_EQ(seen.title, u"Title"_s);
     }
 }
 
 TEST(Modal, HandlerDrivesTheDialogAndNullRestoresExec)
 {
     QDialog dialog;
-    dialog.setObjectName(QStringLiteral("Probe"));
+    dialog.setObjectName(u"Probe"_s);
     QString handled;
     ui::setModalHandler([&](QDialog& d) {
         handled = d.objectName();
         return 42;
     });
     EXPECT_EQ(ui::showModal(dialog), 42);
-    EXPECT_EQ(handled, QStringLiteral("Probe"));
+    EXPECT_EQ(handled, u"Probe"_s);
 
     ui::setModalHandler(nullptr);
     QTimer::singleShot(0, [&] { dialog.done(7); });
@@ -116,14 +114,13 @@ TEST(Modal, HandlerDrivesTheDialogAndNullRestoresExec)
 TEST(Modal, FileDialogSeamAndTheRealDialog)
 {
     ui::FileDialogRequest request;
-    request.title = QStringLiteral("Select Icon");
-    request.filter = QStringLiteral("Icon files (*.ico *.Ico)");
-    request.defaultExtension = QStringLiteral("ico");
+    request.title = u"Select Icon"_s;
+    request.filter = u"Icon files (*.ico *.Ico)"_s;
+    request.defaultExtension = u"ico"_s;
     request.startFolder = QDir::tempPath();
 
-    ui::setFileDialogHandler(
-        [](const ui::FileDialogRequest& r) { return r.title + QStringLiteral(".ico"); });
-    EXPECT_EQ(ui::getOpenFileName(request), QStringLiteral("Select Icon.ico"));
+    ui::setFileDialogHandler([](const ui::FileDialogRequest& r) { return r.title + u".ico"_s; });
+    EXPECT_EQ(ui::getOpenFileName(request), u"Select Icon.ico"_s);
     ui::setFileDialogHandler(nullptr);
 
     // Without a handler the real dialog comes up (through the modal seam): open, existing file.
@@ -141,7 +138,7 @@ TEST(Modal, FileDialogSeamAndTheRealDialog)
     EXPECT_EQ(ui::getOpenFileName(request), QString());
     ui::setModalHandler(nullptr);
     EXPECT_TRUE(seen);
-    EXPECT_EQ(title, QStringLiteral("Select Icon"));
+    EXPECT_EQ(title, u"Select Icon"_s);
     EXPECT_EQ(mode, QFileDialog::ExistingFile);
-    EXPECT_EQ(suffix, QStringLiteral("ico"));
+    EXPECT_EQ(suffix, u"ico"_s);
 }

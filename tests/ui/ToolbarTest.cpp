@@ -12,6 +12,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 namespace tt = tzsndmsg::testing;
 
@@ -19,7 +21,7 @@ namespace {
 
 const QString kMainKeys = QStringLiteral(
     ",MsgNew,,MsgSend,,Delete,,Refresh,,MsgIn,MsgSItem,,ChkAll,Purge,TDLstHis,,Help,Close,");
-const QString kMainStyles = QStringLiteral("3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,");
+const QString kMainStyles = u"3,0,3,0,3,0,3,0,3,5,0,3,0,0,0,3,0,0,"_s;
 const QString kMainTips = QStringLiteral(",New Message,,Send Message,,Delete,,Refresh,,Message "
                                          "Inbox,Message Sent Items,,Select All,Purge,"
                                          "View History,,Help,Close,");
@@ -39,7 +41,7 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
     ui::ImageList images;
     QImage image(16, 16, QImage::Format_ARGB32);
     image.fill(Qt::red);
-    images.add(QStringLiteral("MsgNew"), QIcon(QPixmap::fromImage(image)));
+    images.add(u"MsgNew"_s, QIcon(QPixmap::fromImage(image)));
     ui::ToolbarBuilder builder(&toolbar, &images);
     QString error;
     ASSERT_TRUE(builder.build(kMainKeys, kMainStyles, kMainTips, &error)) << error.toStdString();
@@ -47,7 +49,7 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
     // Separators stand before MsgNew, MsgSend, Delete, Refresh, MsgIn, ChkAll and Help.
     QStringList layout;
     for (QAction* a : toolbar.actions())
-        layout << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+        layout << (a->isSeparator() ? u"|"_s : a->objectName());
     EXPECT_EQ(
         layout.join(QLatin1Char(',')),
         QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
@@ -59,7 +61,7 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
     ASSERT_EQ(keys.size(), 11);
     for (int i = 0; i < keys.size(); ++i) {
         SCOPED_TRACE(keys[i].toStdString());
-        const bool dropDown = keys[i] == QStringLiteral("MsgIn");
+        const bool dropDown = keys[i] == u"MsgIn"_s;
         QToolButton* button = toolbar.findChild<QToolButton*>(keys[i]);
         ASSERT_TRUE(button);
         EXPECT_EQ(button, builder.button(keys[i].toUpper()));
@@ -68,41 +70,37 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
         EXPECT_EQ(button->popupMode() == QToolButton::MenuButtonPopup, dropDown);
         EXPECT_EQ(builder.menu(keys[i]) != nullptr, dropDown);
     }
-    EXPECT_FALSE(builder.button(QStringLiteral("MsgNew"))->icon().isNull());
-    EXPECT_TRUE(builder.button(QStringLiteral("Close"))->icon().isNull());
+    EXPECT_FALSE(builder.button(u"MsgNew"_s)->icon().isNull());
+    EXPECT_TRUE(builder.button(u"Close"_s)->icon().isNull());
 }
 
 TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
 {
     QToolBar toolbar;
     ui::ToolbarBuilder builder(&toolbar);
-    ASSERT_TRUE(builder.build(QStringLiteral(",MsgHis,,MsgSend,,Help,Close,"),
-                              QStringLiteral("3,5,3,0,3,0,0,"),
-                              QStringLiteral(",Message History,,Send Message,,Help,Close,")));
-    ASSERT_TRUE(builder.addMenuEntry(QStringLiteral("MsgHis"), QStringLiteral("MsgHisMsg"),
-                                     QStringLiteral("Message Category Only")));
-    ASSERT_TRUE(builder.addMenuEntry(QStringLiteral("msghis"), QStringLiteral("MsgHisAll"),
-                                     QStringLiteral("All Categories")));
-    EXPECT_FALSE(
-        builder.addMenuEntry(QStringLiteral("Help"), QStringLiteral("X"), QStringLiteral("x")));
+    ASSERT_TRUE(builder.build(u",MsgHis,,MsgSend,,Help,Close,"_s, u"3,5,3,0,3,0,0,"_s,
+                              u",Message History,,Send Message,,Help,Close,"_s));
+    ASSERT_TRUE(builder.addMenuEntry(u"MsgHis"_s, u"MsgHisMsg"_s, u"Message Category Only"_s));
+    ASSERT_TRUE(builder.addMenuEntry(u"msghis"_s, u"MsgHisAll"_s, u"All Categories"_s));
+    EXPECT_FALSE(builder.addMenuEntry(u"Help"_s, u"X"_s, u"x"_s));
 
     QSignalSpy clicks(&builder, &ui::ToolbarBuilder::buttonClicked);
     QSignalSpy entries(&builder, &ui::ToolbarBuilder::menuEntryClicked);
-    builder.button(QStringLiteral("MsgSend"))->click();
-    builder.button(QStringLiteral("MsgHis"))->click();
-    builder.menuEntry(QStringLiteral("MSGHISALL"))->trigger();
+    builder.button(u"MsgSend"_s)->click();
+    builder.button(u"MsgHis"_s)->click();
+    builder.menuEntry(u"MSGHISALL"_s)->trigger();
     ASSERT_EQ(clicks.size(), 2);
-    EXPECT_EQ(clicks.at(0).at(0).toString(), QStringLiteral("MsgSend"));
-    EXPECT_EQ(clicks.at(1).at(0).toString(), QStringLiteral("MsgHis"));
+    EXPECT_EQ(clicks.at(0).at(0).toString(), u"MsgSend"_s);
+    EXPECT_EQ(clicks.at(1).at(0).toString(), u"MsgHis"_s);
     ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries.at(0).at(0).toString(), QStringLiteral("MsgHis"));
-    EXPECT_EQ(entries.at(0).at(1).toString(), QStringLiteral("MsgHisAll"));
-    const QList<QAction*> menuActions = builder.menu(QStringLiteral("MsgHis"))->actions();
+    EXPECT_EQ(entries.at(0).at(0).toString(), u"MsgHis"_s);
+    EXPECT_EQ(entries.at(0).at(1).toString(), u"MsgHisAll"_s);
+    const QList<QAction*> menuActions = builder.menu(u"MsgHis"_s)->actions();
     ASSERT_EQ(menuActions.size(), 2);
-    EXPECT_EQ(menuActions.at(0)->text(), QStringLiteral("Message Category Only"));
+    EXPECT_EQ(menuActions.at(0)->text(), u"Message Category Only"_s);
 
-    builder.setToolTip(QStringLiteral("HELP"), QStringLiteral("Other"));
-    EXPECT_EQ(builder.button(QStringLiteral("Help"))->toolTip(), QStringLiteral("Other"));
+    builder.setToolTip(u"HELP"_s, u"Other"_s);
+    EXPECT_EQ(builder.button(u"Help"_s)->toolTip(), u"Other"_s);
 }
 
 // A button's key follows its tooltip, whatever the tooltip becomes; the plain text is what the
@@ -146,38 +144,34 @@ TEST(ToolbarBuilder, ListsOfDifferentLengthAddNothing)
     QToolBar toolbar;
     ui::ToolbarBuilder builder(&toolbar);
     QString error;
-    EXPECT_FALSE(builder.build(QStringLiteral(",A,B,"), QStringLiteral("3,0,"),
-                               QStringLiteral(",a,b,"), &error));
+    EXPECT_FALSE(builder.build(u",A,B,"_s, u"3,0,"_s, u",a,b,"_s, &error));
     EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(
-        builder.build(QStringLiteral("A"), QStringLiteral("9"), QStringLiteral("a"), &error));
+    EXPECT_FALSE(builder.build(u"A"_s, u"9"_s, u"a"_s, &error));
     EXPECT_TRUE(toolbar.actions().isEmpty());
 }
 
 TEST(ImageList, MissingIconsAreListedInOneBox)
 {
     QTemporaryDir data;
-    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("ico/Small")));
-    const QString folder = data.filePath(QStringLiteral("ico/Small"));
+    ASSERT_TRUE(QDir(data.path()).mkpath(u"ico/Small"_s));
+    const QString folder = data.filePath(u"ico/Small"_s);
     // Every icon but three; one of those exists but is not a picture; names differ in case.
-    const QStringList absent = {QStringLiteral("Message History"), QStringLiteral("Purge")};
+    const QStringList absent = {"Message History", "Purge"};
     for (const auto& e : ui::ImageList::messageWindowEntries()) {
-        if (absent.contains(e.baseName) || e.baseName == QStringLiteral("Help"))
+        if (absent.contains(e.baseName) || e.baseName == u"Help"_s)
             continue;
-        writeIcon(folder + QLatin1Char('/') + e.baseName.toLower() + QStringLiteral(".ICO"));
+        writeIcon(folder + QLatin1Char('/') + e.baseName.toLower() + u".ICO"_s);
     }
-    QFile broken(folder + QStringLiteral("/Help.ico"));
+    QFile broken(folder + u"/Help.ico"_s);
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("not an icon");
     broken.close();
 
     tt::PrompterGuard prompter;
-    prompter->expect(QStringLiteral("ZELO Windows ICO\\SMALL folder"),
-                     QStringLiteral("Missing Files"), 1);
+    prompter->expect(u"ZELO Windows ICO\\SMALL folder"_s, u"Missing Files"_s, 1);
     ui::ImageList images;
     const QStringList missing = ui::Load_ImaList(images, data.path() + QLatin1Char('/'));
-    EXPECT_EQ(missing, QStringList({QStringLiteral("Message History.ico"),
-                                    QStringLiteral("Help.ico"), QStringLiteral("Purge.ico")}));
+    EXPECT_EQ(missing, QStringList({"Message History.ico", "Help.ico", "Purge.ico"}));
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(
         prompter->shown.first().text,
@@ -187,9 +181,9 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
                        "Please contact ZELO's Support Department to find out how to restore these "
                        "files."));
     EXPECT_EQ(prompter->shown.first().icon, 64);
-    EXPECT_TRUE(images.contains(QStringLiteral("msgnew")));
-    EXPECT_FALSE(images.icon(QStringLiteral("Msg")).isNull());
-    EXPECT_FALSE(images.contains(QStringLiteral("Purge")));
+    EXPECT_TRUE(images.contains(u"msgnew"_s));
+    EXPECT_FALSE(images.icon(u"Msg"_s).isNull());
+    EXPECT_FALSE(images.contains(u"Purge"_s));
     // No file for the grid's check mark: it is drawn.
     EXPECT_FALSE(images.checkMark().isNull());
 }
@@ -197,10 +191,9 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
 TEST(ImageList, AllPresentShowsNoBox)
 {
     QTemporaryDir data;
-    ASSERT_TRUE(QDir(data.path()).mkpath(QStringLiteral("ICO/SMALL")));
+    ASSERT_TRUE(QDir(data.path()).mkpath(u"ICO/SMALL"_s));
     for (const auto& e : ui::ImageList::messageWindowEntries())
-        writeIcon(
-            data.filePath(QStringLiteral("ICO/SMALL/") + e.baseName + QStringLiteral(".ico")));
+        writeIcon(data.filePath(u"ICO/SMALL/"_s + e.baseName + u".ico"_s));
     tt::PrompterGuard prompter;
     ui::ImageList images;
     EXPECT_TRUE(ui::Load_ImaList(images, data.path()).isEmpty());

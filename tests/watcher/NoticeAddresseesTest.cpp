@@ -7,6 +7,8 @@
 
 #include <functional>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
@@ -14,9 +16,9 @@ namespace {
 
 TEST(ChangeNotice, PayloadsAndWhomTheyConcern)
 {
-    const QString named = core::changeNoticePayload(
-        7, {0, 3, 4, 5, 9}, {QStringLiteral("ws1"), QStringLiteral("Front desk, left;2")});
-    EXPECT_EQ(named, QStringLiteral("2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1"));
+    const QString named =
+        core::changeNoticePayload(7, {0, 3, 4, 5, 9}, {u"ws1"_s, u"Front desk, left;2"_s});
+    EXPECT_EQ(named, u"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1"_s);
 
     struct Case {
         const char* payload;
@@ -48,7 +50,7 @@ TEST(ChangeNotice, PayloadsAndWhomTheyConcern)
     EXPECT_TRUE(core::changeNoticePayload(7, many, {}).isEmpty()) << "over NOTIFY's 8000 bytes";
     for (qint32 id = 2; id < 4000; id += 2)
         many.insert(id);
-    EXPECT_EQ(core::changeNoticePayload(7, many, {}), QStringLiteral("2;7;1-3999;"))
+    EXPECT_EQ(core::changeNoticePayload(7, many, {}), u"2;7;1-3999;"_s)
         << "a whole office's ids fit as a range";
 }
 
@@ -60,10 +62,9 @@ protected:
     // version would write it, with the notice such a workstation sends.
     qint32 sendAsBefore()
     {
-        const qint32 id = send(
-            *ws1, message(*ws1, anna, QStringLiteral("As before"), QString::number(anna) + u','));
-        office.exec(QStringLiteral("UPDATE BroChkTable SET BroChkPID=? WHERE BroChkLinID=?"),
-                    {bob, id});
+        const qint32 id =
+            send(*ws1, message(*ws1, anna, u"As before"_s, QString::number(anna) + u','));
+        office.exec(u"UPDATE BroChkTable SET BroChkPID=? WHERE BroChkLinID=?"_s, {bob, id});
         EXPECT_TRUE(core::notifyChange(*office.db(), id));
         return id;
     }
@@ -72,16 +73,16 @@ protected:
     {
         QString computers;
         for (int i = 0; i < 700; ++i)
-            computers += QStringLiteral("EXAM-ROOM-%1\n").arg(i, 3, 10, QLatin1Char('0'));
-        return send(*ws1, message(*ws1, anna, QStringLiteral("Everyone"),
-                                  QString::number(bob) + u',', computers));
+            computers += u"EXAM-ROOM-%1\n"_s.arg(i, 3, 10, QLatin1Char('0'));
+        return send(*ws1,
+                    message(*ws1, anna, u"Everyone"_s, QString::number(bob) + u',', computers));
     }
 };
 
 TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNoticesDeliver)
 {
     TZ_POSTGRES_ONLY(office); // SQLite's watchers hear the signal files, which name nobody
-    OfficeWatcher watcher(ws2, options(QStringLiteral("back"), Channel::Notices));
+    OfficeWatcher watcher(ws2, options(u"back"_s, Channel::Notices));
     Told back(watcher);
     QString error;
     ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
@@ -93,37 +94,24 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         bool told; // a notice to Bob, with the one statement that reads it
     } const cases[] = {
         {"a message to another person",
-         [&] {
-             return send(*ws1,
-                         message(*ws1, anna, QStringLiteral("A"), QString::number(anna) + u','));
-         },
+         [&] { return send(*ws1, message(*ws1, anna, u"A"_s, QString::number(anna) + u',')); },
          false},
         {"a message to another computer",
-         [&] {
-             return send(*ws1, message(*ws1, anna, QStringLiteral("B"), QString(),
-                                       QStringLiteral("WS1\n")));
-         },
-         false},
+         [&] { return send(*ws1, message(*ws1, anna, u"B"_s, QString(), u"WS1\n"_s)); }, false},
         {"a confirmation of another person's row",
          [&] {
              const qint32 id =
-                 send(*ws1, message(*ws1, anna, QStringLiteral("C"), QString::number(anna) + u','));
+                 send(*ws1, message(*ws1, anna, u"C"_s, QString::number(anna) + u','));
              Told::settle(200);
              const qint32 row =
-                 office
-                     .scalar(QStringLiteral("SELECT BroChkID FROM BroChkTable WHERE BroChkLinID=?"),
-                             {id})
+                 office.scalar(u"SELECT BroChkID FROM BroChkTable WHERE BroChkLinID=?"_s, {id})
                      .toInt();
              EXPECT_TRUE(core::confirmAddressee(*ws1, row, anna).written);
              return 0;
          },
          false},
         {"a message to this computer",
-         [&] {
-             return send(*ws1, message(*ws1, anna, QStringLiteral("D"), QString(),
-                                       QStringLiteral("WS2\n")));
-         },
-         true},
+         [&] { return send(*ws1, message(*ws1, anna, u"D"_s, QString(), u"WS2\n"_s)); }, true},
         {"a message to Bob from a workstation of the previous version",
          [&] { return sendAsBefore(); }, true},
         {"a message too big to name everyone in its notice", [&] { return sendToManyComputers(); },
@@ -137,7 +125,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         const qint32 id = c.change();
         if (c.told) {
             ASSERT_TRUE(back.waitFor(int(toldBefore) + 1));
-            EXPECT_EQ(back.last(), QStringLiteral("arrived %1").arg(id));
+            EXPECT_EQ(back.last(), u"arrived %1"_s.arg(id));
         }
         Told::settle(400);
         EXPECT_EQ(back.notices.size(), toldBefore + (c.told ? 1 : 0));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::watcher;
 
@@ -20,15 +22,15 @@ core::StoredMessage message(const QString& start = QString(), int unit = -1, int
 {
     core::StoredMessage m;
     m.header.cmID = 40;
-    m.header.cmDat = QStringLiteral("12/07/2026");
-    m.header.cmTim = QStringLiteral("10:00 AM");
-    m.header.cmWho = QStringLiteral("MARIA");
-    m.header.CMSubjec = QStringLiteral("Autoclave");
+    m.header.cmDat = u"12/07/2026"_s;
+    m.header.cmTim = u"10:00 AM"_s;
+    m.header.cmWho = u"MARIA"_s;
+    m.header.CMSubjec = u"Autoclave"_s;
     core::MessageDetail& d = m.detail;
     d.exists = true;
     d.EvBroFla = d.EvBroStaDatFla = true;
-    d.EvBroStaDat = QStringLiteral("12/07/2026");
-    d.EvBroStaTim = start.isEmpty() ? QStringLiteral("10:00 am") : start;
+    d.EvBroStaDat = u"12/07/2026"_s;
+    d.EvBroStaTim = start.isEmpty() ? u"10:00 am"_s : start;
     d.EvBroReaFla = unit != -1;
     d.EvBroReaEve = 1;
     d.EvBroReaTyp = unit;
@@ -48,14 +50,14 @@ std::string show(const QList<OfficeNotice>& notices)
 {
     QStringList out;
     for (const OfficeNotice& n : notices) {
-        QString text = OfficeNotice::kindName(n.kind) + n.due.toString(QStringLiteral(" d HH:mm"));
+        QString text = OfficeNotice::kindName(n.kind) + n.due.toString(u" d HH:mm"_s);
         if (n.missed)
-            text += QStringLiteral(" missed %1").arg(n.missed);
+            text += u" missed %1"_s.arg(n.missed);
         if (n.late)
-            text += QStringLiteral(" late");
+            text += u" late"_s;
         out << text;
     }
-    return out.join(QStringLiteral(", ")).toStdString();
+    return out.join(u", "_s).toStdString();
 }
 
 TEST(Schedule, WhatARowTellsWhenFirstSeen)
@@ -71,19 +73,18 @@ TEST(Schedule, WhatARowTellsWhenFirstSeen)
         {"already read", message(), true, false, at(7, 10, 0), ""},
         {"sent while the workstation was off", message(), false, false, at(7, 12),
          "arrived 7 10:00 late"},
-        {"set to start later", message(QStringLiteral("11:00 am")), false, false, at(7, 10), ""},
-        {"its start passed while off", message(QStringLiteral("11:00 am")), false, false, at(7, 12),
+        {"set to start later", message(u"11:00 am"_s), false, false, at(7, 10), ""},
+        {"its start passed while off", message(u"11:00 am"_s), false, false, at(7, 12),
          "started 7 11:00 late"},
-        {"daily since, two repeats missed", message(QStringLiteral("11:00 am"), 1), false, false,
-         at(9, 12), "started 9 11:00 missed 2 late"},
+        {"daily since, two repeats missed", message(u"11:00 am"_s, 1), false, false, at(9, 12),
+         "started 9 11:00 missed 2 late"},
         {"read, its repeat still comes", message(QString(), 1), true, false, at(8, 10, 0),
          "repeated 8 10:00 missed 1"},
-        {"a reminder already due",
-         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false,
+        {"a reminder already due", withReminder(message(), u"12/07/2026"_s, u"9:00 am"_s), false,
          false, at(7, 10), "arrived 7 10:00, reminder 7 09:00 late"},
         {"first start: unread told, reminders not",
-         withReminder(message(), QStringLiteral("12/07/2026"), QStringLiteral("9:00 am")), false,
-         true, at(7, 12), "arrived 7 10:00 late"},
+         withReminder(message(), u"12/07/2026"_s, u"9:00 am"_s), false, true, at(7, 12),
+         "arrived 7 10:00 late"},
         {"first start: read, nothing", message(), true, true, at(7, 12), ""},
     };
     for (const Case& c : cases) {
@@ -102,48 +103,43 @@ TEST(Schedule, WhatFallsDueBetweenTwoLooks)
         const char* told;
         const char* next; // after upTo; "" when none
     } cases[] = {
-        {"the start", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 11), "started 7 11:00",
+        {"the start", message(u"11:00 am"_s), at(7, 10), at(7, 11), "started 7 11:00", ""},
+        {"not yet", message(u"11:00 am"_s), at(7, 10), at(7, 10, 59), "", "7 11:00"},
+        {"a start just told is not told again", message(u"11:00 am"_s), at(7, 11), at(7, 12), "",
          ""},
-        {"not yet", message(QStringLiteral("11:00 am")), at(7, 10), at(7, 10, 59), "", "7 11:00"},
-        {"a start just told is not told again", message(QStringLiteral("11:00 am")), at(7, 11),
-         at(7, 12), "", ""},
-        {"three times: the last repeat", message(QStringLiteral("11:00 am"), 1, 2), at(8, 12),
-         at(20, 9), "repeated 9 11:00 late", ""},
-        {"unlimited weekly", message(QStringLiteral("11:00 am"), 7), at(7, 12), at(14, 11),
-         "repeated 14 11:00", "21 11:00"},
+        {"three times: the last repeat", message(u"11:00 am"_s, 1, 2), at(8, 12), at(20, 9),
+         "repeated 9 11:00 late", ""},
+        {"unlimited weekly", message(u"11:00 am"_s, 7), at(7, 12), at(14, 11), "repeated 14 11:00",
+         "21 11:00"},
         {"a reminder before the start comes with the start",
-         withReminder(message(QStringLiteral("11:00 am")), QStringLiteral("12/07/2026"),
-                      QStringLiteral("10:30 am")),
-         at(7, 10), at(7, 10, 45), "", "7 11:00"},
+         withReminder(message(u"11:00 am"_s), u"12/07/2026"_s, u"10:30 am"_s), at(7, 10),
+         at(7, 10, 45), "", "7 11:00"},
         {"the reminder after the start",
-         withReminder(message(QStringLiteral("11:00 am")), QStringLiteral("12/07/2026"),
-                      QStringLiteral("2:00 pm")),
-         at(7, 11), at(7, 14), "reminder 7 14:00", ""},
-        {"a clock set back tells nothing", message(QStringLiteral("11:00 am")), at(7, 12), at(7, 9),
-         "", ""},
+         withReminder(message(u"11:00 am"_s), u"12/07/2026"_s, u"2:00 pm"_s), at(7, 11), at(7, 14),
+         "reminder 7 14:00", ""},
+        {"a clock set back tells nothing", message(u"11:00 am"_s), at(7, 12), at(7, 9), "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const WatchedRow row = watchedRow(7, false, c.message);
         EXPECT_EQ(show(dueBetween(row, c.after, c.upTo)), c.told);
         const auto next = nextMoment(row, std::max(c.after, c.upTo));
-        EXPECT_EQ(next ? next->toString(QStringLiteral("d HH:mm")).toStdString() : std::string(),
-                  c.next);
+        EXPECT_EQ(next ? next->toString(u"d HH:mm"_s).toStdString() : std::string(), c.next);
     }
 }
 
 TEST(Schedule, MomentsThatCannotBeReadAreNamedNotGuessed)
 {
-    const WatchedRow typed = watchedRow(
-        7, false, withReminder(message(), QStringLiteral("Friday"), QStringLiteral("9:00 am")));
+    const WatchedRow typed =
+        watchedRow(7, false, withReminder(message(), u"Friday"_s, u"9:00 am"_s));
     EXPECT_FALSE(typed.reminder.has_value());
-    EXPECT_TRUE(typed.problem.contains(QStringLiteral("\"Friday\" is not a date")));
+    EXPECT_TRUE(typed.problem.contains(u"\"Friday\" is not a date"_s));
     EXPECT_EQ(show(firstSight(typed, at(7, 10), false)), "arrived 7 10:00")
         << "the message still arrives";
 
     core::StoredMessage undated = message();
-    undated.detail.EvBroStaDat = QStringLiteral("soon");
-    undated.header.cmDat = QStringLiteral("today");
+    undated.detail.EvBroStaDat = u"soon"_s;
+    undated.header.cmDat = u"today"_s;
     const WatchedRow row = watchedRow(7, false, undated);
     EXPECT_FALSE(row.plan.has_value());
     EXPECT_EQ(show(firstSight(row, at(7, 10), false)), "arrived 7 10:00");

@@ -5,6 +5,8 @@
 
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
@@ -18,15 +20,14 @@ protected:
         QString error;
         ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
         secured = true;
-        ASSERT_TRUE(roleOfLogin(*office.db(), QStringLiteral("BACK"), role, &error))
-            << error.toStdString();
+        ASSERT_TRUE(roleOfLogin(*office.db(), u"BACK"_s, role, &error)) << error.toStdString();
         QUrl url(office.databaseUrl());
         url.setUserName(role);
         tzglob::Config config = ws2->config();
         config.databaseUrl = url.toString();
         back = std::make_shared<tzglob::tzGlobal>(config);
         ASSERT_TRUE(back->open(&error)) << error.toStdString();
-        ASSERT_EQ(back->currentLoginName(), QStringLiteral("BACK"));
+        ASSERT_EQ(back->currentLoginName(), u"BACK"_s);
     }
 
     void TearDown() override
@@ -44,7 +45,7 @@ protected:
 
 TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
 {
-    OfficeWatcher watcher(back, options(QStringLiteral("back"), Channel::Both));
+    OfficeWatcher watcher(back, options(u"back"_s, Channel::Both));
     Told told(watcher);
     QStringList lost;
     int restored = 0;
@@ -55,20 +56,20 @@ TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
     ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
     ASSERT_TRUE(watcher.isConnected());
 
-    office.exec(QStringLiteral("DROP ROLE \"%1\"").arg(role));
+    office.exec(u"DROP ROLE \"%1\""_s.arg(role));
     watcher.lookNow();
     QElapsedTimer clock;
     clock.start();
     const auto saidSo = [&] {
-        return (lost + told.logged).filter(QStringLiteral("can no longer sign in")).size();
+        return (lost + told.logged).filter(u"can no longer sign in"_s).size();
     };
     while (saidSo() == 0 && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(saidSo(), 1) << (lost + told.logged).join(u'\n').toStdString();
     EXPECT_TRUE((lost + told.logged)
-                    .filter(QStringLiteral("can no longer sign in"))
+                    .filter(u"can no longer sign in"_s)
                     .first()
-                    .startsWith(QStringLiteral("BACK can no longer sign in")));
+                    .startsWith(u"BACK can no longer sign in"_s));
     EXPECT_LE(lost.size(), 1);
     EXPECT_FALSE(watcher.isConnected());
 

@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
@@ -38,18 +40,17 @@ protected:
     // Bob's (BACK at WS2) row of a new message from Anna.
     qint32 rowTo(const QString& subject, qint32* cmId = nullptr)
     {
-        const qint32 id = send(*ws1, message(*ws1, anna, subject, QString::number(bob) + u','));
+        const qint32 id = sendToBob(subject);
         if (cmId)
             *cmId = id;
-        return office
-            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {id})
+        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
             .toInt();
     }
     static QStringList snoozed(const Told& told)
     {
         QStringList out;
         for (const QString& t : told.texts())
-            if (t.startsWith(QStringLiteral("snoozed")))
+            if (t.startsWith(u"snoozed"_s))
                 out << t;
         return out;
     }
@@ -68,11 +69,11 @@ protected:
 TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 {
     qint32 cmId = 0;
-    const qint32 row = rowTo(QStringLiteral("Call Mrs Green"), &cmId);
+    const qint32 row = rowTo(u"Call Mrs Green"_s, &cmId);
     Told *watchTold = nullptr, *trayTold = nullptr;
-    auto watch = started(QStringLiteral("watch"), watchTold);
-    auto tray = started(QStringLiteral("tray"), trayTold);
-    ASSERT_EQ(watchTold->texts(), QStringList{QStringLiteral("arrived %1").arg(cmId)});
+    auto watch = started(u"watch"_s, watchTold);
+    auto tray = started(u"tray"_s, trayTold);
+    ASSERT_EQ(watchTold->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, DefaultSnoozeMinutes, &error))
@@ -81,7 +82,7 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
     at(QTime(10, 14, 59), {watch.get(), tray.get()});
     EXPECT_TRUE(snoozed(*watchTold).isEmpty()) << "not before its 15 minutes";
     at(QTime(10, 15), {watch.get(), tray.get()});
-    const QStringList once{QStringLiteral("snoozed %1").arg(cmId)};
+    const QStringList once{u"snoozed %1"_s.arg(cmId)};
     EXPECT_EQ(snoozed(*watchTold), once);
     EXPECT_EQ(snoozed(*trayTold), once) << "every watcher of the login at the computer tells it";
     ASSERT_FALSE(watchTold->notices.isEmpty());
@@ -97,7 +98,7 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         Told* told = nullptr;
-        auto again = started(QStringLiteral("watch"), told);
+        auto again = started(u"watch"_s, told);
         EXPECT_EQ(snoozed(*told).size(), run == 0 ? 1 : 0);
         if (run == 0 && !told->notices.isEmpty())
             EXPECT_TRUE(told->notices.last().late);
@@ -110,30 +111,30 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
 {
     qint32 confirmedId = 0, deletedId = 0, keptId = 0;
-    const qint32 confirmed = rowTo(QStringLiteral("Confirmed"), &confirmedId);
-    const qint32 deleted = rowTo(QStringLiteral("Deleted"), &deletedId);
-    const qint32 kept = rowTo(QStringLiteral("Kept"), &keptId);
+    const qint32 confirmed = rowTo(u"Confirmed"_s, &confirmedId);
+    const qint32 deleted = rowTo(u"Deleted"_s, &deletedId);
+    const qint32 kept = rowTo(u"Kept"_s, &keptId);
     Told* told = nullptr;
-    auto watch = started(QStringLiteral("watch"), told);
+    auto watch = started(u"watch"_s, told);
     for (qint32 row : {confirmed, deleted, kept}) {
         QString error;
         ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 10, &error)) << error.toStdString();
     }
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
-    office.exec(QStringLiteral("delete from BroChkTable where BroChkLinID=?"), {deletedId});
-    office.exec(QStringLiteral("delete from EvTable where EvLinID=?"), {deletedId});
-    office.exec(QStringLiteral("delete from CMTable where cmID=?"), {deletedId});
+    office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {deletedId});
+    office.exec(u"delete from EvTable where EvLinID=?"_s, {deletedId});
+    office.exec(u"delete from CMTable where cmID=?"_s, {deletedId});
     at(QTime(10, 10), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(keptId)});
+    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(keptId)});
 }
 
 TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
 {
     qint32 cmId = 0;
-    const qint32 row = rowTo(QStringLiteral("After the damage"), &cmId);
-    const QString path = core::snoozeFilePath(QStringLiteral("BACK"), QStringLiteral("WS2"),
-                                              ws2->messageStoreConnection()->url());
+    const qint32 row = rowTo(u"After the damage"_s, &cmId);
+    const QString path =
+        core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url());
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
     {
         QFile damaged(path);
@@ -141,46 +142,39 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
         damaged.write("{\"version\": 1, \"snoozes\": [");
     }
     Told* told = nullptr;
-    auto watch = started(QStringLiteral("watch"), told);
+    auto watch = started(u"watch"_s, told);
     at(QTime(10, 1), {watch.get()});
-    EXPECT_EQ(told->logged.filter(QStringLiteral("not readable")).size(), 1)
+    EXPECT_EQ(told->logged.filter(u"not readable"_s).size(), 1)
         << told->logged.join('\n').toStdString();
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
-    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".damaged")));
+    EXPECT_TRUE(QFile::exists(path + u".damaged"_s));
     at(QTime(10, 16), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{QStringLiteral("snoozed %1").arg(cmId)});
+    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(cmId)});
 }
 
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
 {
-    const qint32 bobs = rowTo(QStringLiteral("For Bob"));
+    const qint32 bobs = rowTo(u"For Bob"_s);
     const qint32 annas = [&] {
-        const qint32 id = send(
-            *ws2, message(*ws2, bob, QStringLiteral("For Anna"), QString::number(anna) + u','));
-        return office
-            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"), {id})
+        const qint32 id =
+            send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u','));
+        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
             .toInt();
     }();
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
     EXPECT_EQ(
-        office
-            .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"), {bobs})
-            .toInt(),
+        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {bobs}).toInt(),
         -1);
 
     // A message that the window saves to the notes after it is read stays for the window.
-    core::OutgoingMessage notes =
-        message(*ws1, anna, QStringLiteral("To the notes"), QString::number(bob) + u',');
+    core::OutgoingMessage notes = toBob(u"To the notes"_s);
     notes.cmDocAftDis = true;
     const qint32 notesId = send(*ws1, notes);
     const qint32 notesRow =
-        office
-            .scalar(QStringLiteral("select BroChkID from BroChkTable where BroChkLinID=?"),
-                    {notesId})
-            .toInt();
+        office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {notesId}).toInt();
 
     struct Case {
         const char* name;
@@ -189,14 +183,13 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         int minutes;
         QString reason;
     } cases[] = {
-        {"another person's row", false, annas, 15, QStringLiteral("addressed to someone else")},
-        {"another person's row", true, annas, 15, QStringLiteral("addressed to someone else")},
-        {"already confirmed", false, bobs, 15, QStringLiteral("already confirmed")},
-        {"already confirmed", true, bobs, 15, QStringLiteral("already confirmed")},
-        {"unknown row", true, 999999, 15, QStringLiteral("no message row 999999")},
-        {"no minutes", true, notesRow, 0, QStringLiteral("1 to 1440 minutes")},
-        {"needs the window", false, notesRow, 15,
-         QStringLiteral("confirm it in the message window")},
+        {"another person's row", false, annas, 15, u"addressed to someone else"_s},
+        {"another person's row", true, annas, 15, u"addressed to someone else"_s},
+        {"already confirmed", false, bobs, 15, u"already confirmed"_s},
+        {"already confirmed", true, bobs, 15, u"already confirmed"_s},
+        {"unknown row", true, 999999, 15, u"no message row 999999"_s},
+        {"no minutes", true, notesRow, 0, u"1 to 1440 minutes"_s},
+        {"needs the window", false, notesRow, 15, u"confirm it in the message window"_s},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -206,14 +199,11 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         EXPECT_FALSE(done);
         EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
     }
-    EXPECT_TRUE(office
-                    .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                            {notesRow})
-                    .isNull())
+    EXPECT_TRUE(
+        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {notesRow})
+            .isNull())
         << "refused, so left unread";
-    EXPECT_TRUE(office
-                    .scalar(QStringLiteral("select BroChkDonDis from BroChkTable where BroChkID=?"),
-                            {annas})
+    EXPECT_TRUE(office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {annas})
                     .isNull());
 }
 

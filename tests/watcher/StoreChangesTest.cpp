@@ -10,6 +10,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
@@ -43,7 +45,7 @@ TEST_F(StoreChangesTest, ASaveElsewhereIsHeardAndNothingRunsWhileIdle)
         EXPECT_EQ(db::Internals::statementsRun(), idle) << "no statement while idle";
         EXPECT_EQ(heard.size(), 0);
 
-        send(*ws1, message(*ws1, anna, QStringLiteral("Lunch"), QString::number(bob) + u','));
+        sendToBob(u"Lunch"_s);
         EXPECT_TRUE(heard.wait(5000) || !heard.isEmpty());
     }
 }
@@ -55,7 +57,7 @@ TEST_F(StoreChangesTest, WhatTheReaderAcknowledgedIsNoChange)
     watcher::StoreChanges changes(ws2, 200, true);
     ASSERT_TRUE(changes.start());
     QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
-    send(*ws2, message(*ws2, bob, QStringLiteral("Own"), QString::number(anna) + u','));
+    send(*ws2, message(*ws2, bob, u"Own"_s, QString::number(anna) + u','));
     changes.acknowledge(); // the window read its list again right after its own save
     Told::settle(600);
     EXPECT_EQ(heard.size(), 0);
@@ -71,7 +73,7 @@ TEST_F(StoreChangesTest, NoticesAreHeardAgainAfterTheListeningConnectionWasCut)
     QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
     office.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                "WHERE application_name = ?"),
-                {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())});
+                {u"tzsndmsg-watcher-%1"_s.arg(QCoreApplication::applicationPid())});
     QElapsedTimer clock;
     clock.start();
     while (changes.isListening() && clock.elapsed() < 5000)
@@ -83,7 +85,7 @@ TEST_F(StoreChangesTest, NoticesAreHeardAgainAfterTheListeningConnectionWasCut)
     EXPECT_FALSE(heard.isEmpty()) << "what was saved meanwhile is to be read";
 
     heard.clear();
-    send(*ws1, message(*ws1, anna, QStringLiteral("After"), QString::number(bob) + u','));
+    sendToBob(u"After"_s);
     EXPECT_TRUE(heard.wait(5000) || !heard.isEmpty());
 }
 

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace tzsndmsg::watcher;
 
 namespace {
@@ -16,8 +18,7 @@ TEST(WatchState, KeepsWhatWasToldAcrossAWriteAndARead)
     QTemporaryDir dir;
     StateFile file;
     QString error;
-    ASSERT_TRUE(file.acquire(dir.filePath(QStringLiteral("s.json")), &error))
-        << error.toStdString();
+    ASSERT_TRUE(file.acquire(dir.filePath(u"s.json"_s), &error)) << error.toStdString();
     QString problem;
     EXPECT_TRUE(file.load(&problem).isFirstStart());
     EXPECT_TRUE(problem.isEmpty());
@@ -59,12 +60,12 @@ TEST(WatchState, TheFloorRisesOnlyWhenNoEarlierSaveCanStillCommit)
 TEST(WatchState, OneHolderAtATimeAndADamagedFileStartsAfresh)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("nested/s.json"));
+    const QString path = dir.filePath(u"nested/s.json"_s);
     StateFile one, two;
     QString error;
     ASSERT_TRUE(one.acquire(path, &error)) << error.toStdString();
     EXPECT_FALSE(two.acquire(path, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("another watcher")));
+    EXPECT_TRUE(error.contains(u"another watcher"_s));
     one.release();
     EXPECT_TRUE(two.acquire(path, &error)) << "released, it can be taken";
 
@@ -74,25 +75,20 @@ TEST(WatchState, OneHolderAtATimeAndADamagedFileStartsAfresh)
     damaged.close();
     QString problem;
     EXPECT_TRUE(two.load(&problem).isFirstStart());
-    EXPECT_TRUE(problem.contains(QStringLiteral("not readable")));
+    EXPECT_TRUE(problem.contains(u"not readable"_s));
 }
 
 TEST(WatchState, DefaultPathsSeparateRolesLoginsComputersAndStores)
 {
     qputenv("XDG_STATE_HOME", "/tmp/state-home");
     const QString a =
-        StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
-                               QStringLiteral("frontdesk"), QStringLiteral("sqlite:///a.db"));
-    EXPECT_TRUE(a.startsWith(QStringLiteral("/tmp/state-home/tzsndmsg/tray-ANNA-FRONTDESK-")));
-    EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("watch"), QStringLiteral("anna"),
-                                        QStringLiteral("frontdesk"),
-                                        QStringLiteral("sqlite:///a.db")));
-    EXPECT_NE(a, StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("anna"),
-                                        QStringLiteral("frontdesk"),
-                                        QStringLiteral("sqlite:///b.db")));
-    EXPECT_FALSE(StateFile::defaultPath(QStringLiteral("tray"), QStringLiteral("../../etc"),
-                                        QStringLiteral("x/y"), QString())
-                     .contains(QStringLiteral("../")))
+        StateFile::defaultPath(u"tray"_s, u"anna"_s, u"frontdesk"_s, u"sqlite:///a.db"_s);
+    EXPECT_TRUE(a.startsWith(u"/tmp/state-home/tzsndmsg/tray-ANNA-FRONTDESK-"_s));
+    EXPECT_NE(a,
+              StateFile::defaultPath(u"watch"_s, u"anna"_s, u"frontdesk"_s, u"sqlite:///a.db"_s));
+    EXPECT_NE(a, StateFile::defaultPath(u"tray"_s, u"anna"_s, u"frontdesk"_s, u"sqlite:///b.db"_s));
+    EXPECT_FALSE(
+        StateFile::defaultPath(u"tray"_s, u"../../etc"_s, u"x/y"_s, QString()).contains(u"../"_s))
         << "names from outside never leave the folder";
     qunsetenv("XDG_STATE_HOME");
 }

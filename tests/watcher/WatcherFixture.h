@@ -3,6 +3,7 @@
 #include "common/AutoDate.h"
 #include "common/VbFormat.h"
 #include "core/MessageWrite.h"
+#include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "tzsndmsg/OfficeWatcher.h"
 
@@ -14,18 +15,18 @@
 
 namespace tzsndmsg::testing {
 
+using namespace Qt::StringLiterals;
+
 // Two workstations of one office: the front desk (login FRONT at WS1, the fixture's own
 // services) and the back office (login BACK at WS2), each with a watcher when asked.
 class TwoWorkstations : public ::testing::Test {
 protected:
     TwoWorkstations()
     {
-        anna = office.addEmployee(QStringLiteral("Front"), QStringLiteral("Anna"),
-                                  QStringLiteral("AF"), QStringLiteral("FRONT"));
-        bob = office.addEmployee(QStringLiteral("Back"), QStringLiteral("Bob"),
-                                 QStringLiteral("BB"), QStringLiteral("BACK"));
+        anna = office.addEmployee(u"Front"_s, u"Anna"_s, u"AF"_s, u"FRONT"_s);
+        bob = office.addEmployee(u"Back"_s, u"Bob"_s, u"BB"_s, u"BACK"_s);
         ws1 = office.services();
-        ws2 = office.workstation(QStringLiteral("WS2"), QStringLiteral("BACK"));
+        ws2 = office.workstation(u"WS2"_s, u"BACK"_s);
     }
 
     // Watchers tell through signal files only, or (PostgreSQL) through notices only.
@@ -34,7 +35,7 @@ protected:
     OfficeWatcher::Options options(const QString& name, Channel channel = Channel::Files) const
     {
         OfficeWatcher::Options o;
-        o.stateFile = states.filePath(name + QStringLiteral(".json"));
+        o.stateFile = states.filePath(name + u".json"_s);
         o.fileCheckMs = channel == Channel::Notices ? 0 : 200;
         o.fileSystemEvents = channel != Channel::Notices;
         o.notifications = channel != Channel::Files;
@@ -50,16 +51,16 @@ protected:
         core::OutgoingMessage m;
         m.headerChanged = true;
         m.cmDat = common::vb::format(common::AutoDate::fromDateTime(from.currentDateTime()),
-                                     QStringLiteral("mm/dd/yyyy"));
+                                     u"mm/dd/yyyy"_s);
         m.senderId = sender;
-        m.cmCat = QStringLiteral("Message");
-        m.cmSubCat = QStringLiteral("EMS");
-        m.cmDoc = subject + QStringLiteral(": the text of the message.");
+        m.cmCat = u"Message"_s;
+        m.cmSubCat = u"EMS"_s;
+        m.cmDoc = subject + u": the text of the message."_s;
         m.CMSubjec = subject;
         m.EvBroFla = m.EvBroStaDatFla = true;
         m.EvBroStaDat = m.cmDat;
         m.EvBroStaTim = common::vb::format(common::AutoDate::fromDateTime(from.currentDateTime()),
-                                           QStringLiteral("h:nn am/pm"));
+                                           u"h:nn am/pm"_s);
         m.personIds[0] = toPersons;
         m.computers[0] = toComputers;
         return m;
@@ -71,6 +72,12 @@ protected:
         EXPECT_TRUE(saved.ok) << saved.error.toStdString();
         return saved.cmId;
     }
+    // Anna's message to Bob, and it sent.
+    core::OutgoingMessage toBob(const QString& subject)
+    {
+        return message(*ws1, anna, subject, QString::number(bob) + u',');
+    }
+    qint32 sendToBob(const QString& subject) { return send(*ws1, toBob(subject)); }
 
     // Both workstations' clocks.
     void setNow(const QDateTime& now)
@@ -113,11 +120,7 @@ public:
     // Waits (the event loop running) until `count` notices were told, at most `ms`.
     bool waitFor(int count, int ms = 5000) const
     {
-        QElapsedTimer clock;
-        clock.start();
-        while (notices.size() < count && clock.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        return notices.size() >= count;
+        return waitUntil([&] { return notices.size() >= count; }, ms);
     }
     // Lets the event loop run `ms` (for checks that nothing more is told).
     static void settle(int ms = 400)
