@@ -18,13 +18,13 @@ std::string show(const QList<QDateTime>& moments)
 {
     QStringList out;
     for (const QDateTime& m : moments)
-        out << m.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        out << m.toString("yyyy-MM-dd HH:mm");
     return out.join(QLatin1Char(' ')).toStdString();
 }
 
 std::string show(const std::optional<QDateTime>& moment)
 {
-    return moment ? moment->toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString() : "none";
+    return moment ? moment->toString("yyyy-MM-dd HH:mm").toStdString() : "none";
 }
 
 // The texts the store gives back for a date and a time column.
@@ -77,8 +77,8 @@ StoredMessage scheduled(const QString& startDate, const QString& startTime, qint
                         bool untilTicked = false)
 {
     StoredMessage m;
-    m.header.cmDat = QStringLiteral("12/06/2026");
-    m.header.cmTim = QStringLiteral("10:00:00 AM");
+    m.header.cmDat = "12/06/2026";
+    m.header.cmTim = "10:00:00 AM";
     MessageDetail& d = m.detail;
     d.exists = true;
     d.EvBroFla = true;
@@ -200,20 +200,19 @@ TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
 
     // A message without a detail row is delivered once, at its own moment.
     StoredMessage bare;
-    bare.header.cmDat = QStringLiteral("12/06/2026");
-    bare.header.cmTim = QStringLiteral("10:00:00 AM");
+    bare.header.cmDat = "12/06/2026";
+    bare.header.cmTim = "10:00:00 AM";
     plan = deliveryPlan(bare);
     ASSERT_TRUE(plan);
     EXPECT_EQ(show(nextDeliveryAfter(*plan, at(2026, 12, 6, 10))), "none");
 
     // No moment to start from: no plan, and why.
-    m.header.cmDat = QStringLiteral("someday");
+    m.header.cmDat = "someday";
     EXPECT_FALSE(deliveryPlan(m, &problem));
-    EXPECT_TRUE(problem.contains(QStringLiteral("\"someday\" is not a date")))
-        << problem.toStdString();
+    EXPECT_TRUE(problem.contains("\"someday\" is not a date")) << problem.toStdString();
     m = scheduled("Christmas eve", "9:00 AM", ruDays);
     EXPECT_FALSE(deliveryPlan(m, &problem));
-    EXPECT_TRUE(problem.contains(QStringLiteral("Christmas eve"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains("Christmas eve")) << problem.toStdString();
 }
 
 } // namespace
