@@ -20,31 +20,24 @@ protected:
         set("TZSNDMSG_SYSTEM_CONFIG", root + "/etc.conf");
         for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA", "TZSNDMSG_HELP",
                                  "TZSNDMSG_LOGIN", "TZSNDMSG_COMPUTER"})
-            unset(name);
+            set(name);
     }
     ~WorkstationConfigTest() override
     {
         for (auto it = saved.cbegin(); it != saved.cend(); ++it)
-            if (it.value().isNull())
-                qunsetenv(it.key().constData());
-            else
-                qputenv(it.key().constData(), it.value());
+            set(it.key().constData(), it.value());
     }
 
-    void set(const char* name, const QByteArray& value)
-    {
-        remember(name);
-        qputenv(name, value);
-    }
-    void unset(const char* name)
-    {
-        remember(name);
-        qunsetenv(name);
-    }
-    void remember(const char* name)
+    // Sets a variable, or unsets it given a null value; the first value of each is kept to be
+    // given back.
+    void set(const char* name, const QByteArray& value = {})
     {
         if (!saved.contains(name))
             saved.insert(name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray());
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
     }
 
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
