@@ -403,9 +403,9 @@ TEST_F(Search, ListedRowsFindWhatTheSearchStatementFinds)
         for (const QStringList& words : searches) {
             const std::string what = words.join(' ').toStdString() + (sent ? " sent" : "");
             QSet<QString> expected;
-            db::Recordset hits =
-                office.db()->query(buildSearchStatement(services, db->backend(), p, words).sql,
-                                   buildSearchStatement(services, db->backend(), p, words).params);
+            const BoundStatement statement =
+                buildSearchStatement(services, db->backend(), p, words);
+            db::Recordset hits = office.db()->query(statement.sql, statement.params);
             for (hits.moveFirst(); !hits.eof(); hits.moveNext())
                 expected << keyOf(hits);
             const auto holding = [&](const ListedSearch& search, qsizetype from) {
