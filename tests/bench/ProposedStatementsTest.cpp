@@ -27,7 +27,7 @@ QStringList listRows(db::Recordset rs)
         QStringList values;
         for (int i = 0; i < n; ++i)
             values << rs.fieldNames().at(i).toLower() + u'=' + rs.value(i).toString();
-        rows.append({rs.value(QStringLiteral("cmID")).toString(), values.join(u'|')});
+        rows.append({rs.value("cmID").toString(), values.join(u'|')});
     }
     QStringList out;
     for (qsizetype i = 0; i < rows.size();) {
@@ -89,16 +89,13 @@ protected:
         for (int i = 0; i < values.size(); ++i)
             q.bindValue(i, values.at(i));
         EXPECT_TRUE(q.exec());
-        QVector<QPair<QString, QString>> rows;
+        QStringList out;
         while (q.next()) {
             QStringList k;
             for (const QString& key : keys)
                 k << key + u'=' + q.value(q.record().indexOf(key)).toString();
-            rows.append({q.value(QStringLiteral("cmID")).toString(), k.join(u'|')});
+            out << k.join(u'|');
         }
-        QStringList out;
-        for (const auto& r : rows)
-            out << r.second;
         return out;
     }
 
@@ -112,7 +109,7 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
     const auto quote = [](const QString& t) { return db::SqlDialect::quote(t); };
     // The dialect's generic changes only: the statement as written, joins as they stand.
     const db::SqlDialect asWritten(db::Backend::Postgres);
-    const QStringList keys{QStringLiteral("cmid"), QStringLiteral("brochkid")};
+    const QStringList keys{"cmid", "brochkid"};
     int compared = 0;
     const bool sqlite = office.db()->backend() == db::Backend::Sqlite;
     for (bool withProposedIndexes : {false, true}) {
@@ -142,12 +139,11 @@ TEST_F(GeneratedOffice, FasterStatementsListTheSameRowsInTheSameOrder)
                                       p, quote, ListStatementForm::ToRun))),
                                   asBuilt);
                         const QStringList bare =
-                            inbox ? bareKeys(bench::bareInboxStatement(catOnly, history, sqlite),
-                                             {person, summary.typicalComputer},
-                                             {QStringLiteral("cmID"), QStringLiteral("BroChkID")})
-                                  : bareKeys(bench::bareSentStatement(history, sqlite),
-                                             {params.loginNames.at(person)},
-                                             {QStringLiteral("cmID")});
+                            inbox
+                                ? bareKeys(bench::bareInboxStatement(catOnly, history, sqlite),
+                                           {person, summary.typicalComputer}, {"cmID", "BroChkID"})
+                                : bareKeys(bench::bareSentStatement(history, sqlite),
+                                           {params.loginNames.at(person)}, {"cmID"});
                         EXPECT_EQ(bare.join(u'\n').toLower(),
                                   keysOf(asBuilt, inbox ? keys : QStringList{keys.first()})
                                       .join(u'\n')
@@ -191,9 +187,8 @@ TEST_F(GeneratedOffice, TheBareGroupedStatementGivesTheCellsTheLibraryLists)
         ASSERT_TRUE(q.exec());
         QHash<qint32, QString> bare;
         while (q.next())
-            bare.insert(q.value(QStringLiteral("cmID")).toInt(),
-                        toCcCellFrom(q.value(QStringLiteral("toNames")).toString(),
-                                     q.value(QStringLiteral("ccNames")).toString()));
+            bare.insert(q.value("cmID").toInt(),
+                        toCcCellFrom(q.value("toNames").toString(), q.value("ccNames").toString()));
         ASSERT_GT(bare.size(), 10);
         const QList<qint32> ids = bare.keys();
         QHash<qint32, QString> grouped;
@@ -225,8 +220,7 @@ TEST(StoreGenerator, SameSeedSameOffice)
                                         "+ coalesce(BroChkDonDis, 5)) "
                                         "AS h FROM BroChkTable");
         rs.moveFirst();
-        digests << rs.value(QStringLiteral("n")).toString() + u'/' +
-                       rs.value(QStringLiteral("h")).toString();
+        digests << rs.value("n").toString() + u'/' + rs.value("h").toString();
     }
     EXPECT_EQ(digests.at(0), digests.at(1));
 }

@@ -26,103 +26,71 @@ TEST(KeptWriterStatements, SameRowsAcrossRepeatsFailuresSchemaChangesAndConnecti
 {
     Office office;
     auto& db = *office.db();
-    const QStringList cols{QStringLiteral("BroChkLinID"), QStringLiteral("BroChkPid"),
-                           QStringLiteral("BroChkTyp")};
+    const QStringList cols{"BroChkLinID", "BroChkPid", "BroChkTyp"};
     QString error;
+    const auto write = [&](db::Database& on, qint64 key, const QStringList& names,
+                           const QStringList& texts) {
+        return db::writeRecord(on, "BroChkTable", "BroChkID", key, names, texts, &error) ? key : -1;
+    };
+    const auto column = [&](const char* name, qint64 key) {
+        return office.scalar(QString("SELECT %1 FROM BroChkTable WHERE BroChkID = ?").arg(name),
+                             {key});
+    };
     QList<qint64> keys;
     {
         db::Transaction t(db);
         for (int pid = 1; pid <= 3; ++pid) {
-            qint64 key = 0;
-            ASSERT_TRUE(db::writeRecord(
-                db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key, cols,
-                {QStringLiteral("7"), QString::number(pid), QStringLiteral("1")}, &error))
-                << error.toStdString();
-            keys << key;
+            keys << write(db, 0, cols, {"7", QString::number(pid), "1"});
+            ASSERT_GT(keys.last(), 0) << error.toStdString();
         }
         // A value the column cannot take fails alone; the kept statement still serves.
-        qint64 bad = 0;
-        EXPECT_FALSE(db::writeRecord(
-            db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), bad, cols,
-            {QStringLiteral("7"), QStringLiteral("x"), QStringLiteral("1")}, &error));
-        qint64 missing = 999999;
-        EXPECT_FALSE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                                     missing, {QStringLiteral("BroChkTyp")}, {QStringLiteral("0")},
-                                     &error));
-        EXPECT_NE(error.indexOf(QStringLiteral("There is no row")), -1) << error.toStdString();
+        EXPECT_EQ(write(db, 0, cols, {"7", "x", "1"}), -1);
+        EXPECT_EQ(write(db, 999999, {"BroChkTyp"}, {"0"}), -1);
+        EXPECT_TRUE(error.contains("There is no row")) << error.toStdString();
         ASSERT_TRUE(t.commit());
     }
-    EXPECT_EQ(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkLinID = 7")), 3);
-    EXPECT_EQ(
-        office
-            .scalar(QStringLiteral("SELECT sum(BroChkPID) FROM BroChkTable WHERE BroChkLinID = 7"))
-            .toInt(),
-        6);
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = 7"), 3);
+    EXPECT_EQ(office.scalar("SELECT sum(BroChkPID) FROM BroChkTable WHERE BroChkLinID = 7").toInt(),
+              6);
 
     // Updates by key, the same statement each time, each to its own row.
-    for (qint64 key : keys) {
-        qint64 k = key;
-        ASSERT_TRUE(db::writeRecord(db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"),
-                                    k, {QStringLiteral("BroChkTyp")}, {QString::number(key)},
-                                    &error));
-    }
     for (qint64 key : keys)
-        EXPECT_EQ(
-            office
-                .scalar(QStringLiteral("SELECT BroChkTyp FROM BroChkTable WHERE BroChkID = ?"),
-                        {key})
-                .toLongLong(),
-            key);
+        ASSERT_EQ(write(db, key, {"BroChkTyp"}, {QString::number(key)}), key);
+    for (qint64 key : keys)
+        EXPECT_EQ(column("BroChkTyp", key).toLongLong(), key);
 
     // A column added later is known at once, and its declared type converts the text.
-    ASSERT_TRUE(
-        db.exec(QStringLiteral("ALTER TABLE BroChkTable ADD COLUMN BroChkNote integer"), &error))
+    ASSERT_TRUE(db.exec("ALTER TABLE BroChkTable ADD COLUMN BroChkNote integer", &error))
         << error.toStdString();
-    qint64 key = 0;
-    ASSERT_TRUE(db::writeRecord(
-        db, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), key,
-        cols + QStringList{QStringLiteral("BroChkNote")},
-        {QStringLiteral("8"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral(" 41.6 ")},
-        &error))
-        << error.toStdString();
-    EXPECT_EQ(
-        office
-            .scalar(QStringLiteral("SELECT BroChkNote FROM BroChkTable WHERE BroChkID = ?"), {key})
-            .toInt(),
-        42);
+    const qint64 key = write(db, 0, cols + QStringList{"BroChkNote"}, {"8", "1", "0", " 41.6 "});
+    ASSERT_GT(key, 0) << error.toStdString();
+    EXPECT_EQ(column("BroChkNote", key).toInt(), 42);
 
     // A second connection to the same store keeps its own statements.
     auto other = db::Database::open(office.databaseUrl(), &error);
     ASSERT_TRUE(other) << error.toStdString();
-    for (auto* conn : {other.get(), &db, other.get()}) {
-        qint64 k = 0;
-        ASSERT_TRUE(db::writeRecord(
-            *conn, QStringLiteral("BroChkTable"), QStringLiteral("BroChkID"), k, cols,
-            {QStringLiteral("9"), QStringLiteral("2"), QStringLiteral("0")}, &error))
-            << error.toStdString();
-    }
-    EXPECT_EQ(office.count(QStringLiteral("BroChkTable"), QStringLiteral("BroChkLinID = 9")), 3);
+    for (auto* conn : {other.get(), &db, other.get()})
+        ASSERT_GT(write(*conn, 0, cols, {"9", "2", "0"}), 0) << error.toStdString();
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = 9"), 3);
 }
 
 TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
 {
     Office office;
     HostServices& gic = *office.services();
-    const QString folder = office.dataFolder() + QStringLiteral("TEMP/");
+    const QString folder = office.dataFolder() + "TEMP/";
     QDir().mkpath(folder);
     // A longer file is overwritten at its start and keeps its length.
     {
-        QFile f(folder + QStringLiteral("CMEV.STA"));
+        QFile f(folder + "CMEV.STA");
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(60, 'z'));
     }
     const QByteArray record = core::stationSignalRecord(gic);
     ASSERT_EQ(record.size(), 40);
-    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMCM"), QStringLiteral("CMEV"),
-                                              QStringLiteral("CMBC"), QStringLiteral("CMBC")}),
-              4);
+    EXPECT_EQ(core::WriteStationSignals(gic, {"CMCM", "CMEV", "CMBC", "CMBC"}), 4);
     for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
-        QFile f(folder + QLatin1String(tag) + QStringLiteral(".STA"));
+        QFile f(folder + tag + ".STA");
         ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << tag;
         const QByteArray content = f.readAll();
         EXPECT_EQ(content.left(40), record) << tag;
@@ -130,48 +98,42 @@ TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
     }
 
     // Another holder's lock on one file: its writes give up after the wait, the others happen.
-    const QByteArray path = QFile::encodeName(folder + QStringLiteral("CMBC.STA"));
-    const int holder = ::open(path.constData(), O_WRONLY);
+    const int holder = ::open(QFile::encodeName(folder + "CMBC.STA").constData(), O_WRONLY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    QFile::remove(folder + QStringLiteral("CMCM.STA"));
-    EXPECT_EQ(
-        core::WriteStationSignals(
-            gic, {QStringLiteral("CMCM"), QStringLiteral("CMBC"), QStringLiteral("CMBC")}, 120),
-        1);
-    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("CMCM.STA")));
+    QFile::remove(folder + "CMCM.STA");
+    EXPECT_EQ(core::WriteStationSignals(gic, {"CMCM", "CMBC", "CMBC"}, 120), 1);
+    EXPECT_TRUE(QFile::exists(folder + "CMCM.STA"));
     ::flock(holder, LOCK_UN);
     ::close(holder);
-    EXPECT_EQ(core::WriteStationSignals(gic, {QStringLiteral("CMBC")}, 120), 1);
+    EXPECT_EQ(core::WriteStationSignals(gic, {"CMBC"}, 120), 1);
 }
 
 // The picker as it was first written: one department statement per latest record.
 QStringList pickerByOneQueryPerRecord(Office& office, const QVector<qint32>& ids)
 {
-    QStringList out{QStringLiteral("  Entire Office")};
+    QStringList out{"  Entire Office"};
     QStringList idTexts;
     for (int i = 1; i < ids.size(); ++i)
         if (ids.at(i) != 0)
             idTexts << QString::number(ids.at(i));
     db::Recordset records = office.query(
-        QStringLiteral("SELECT Max(EBTable.EBID) AS EBID FROM EBTable INNER JOIN ESTable ON "
-                       "EBTable.EBID = ESTable.EBID WHERE (ESTable.ESSta is null or "
-                       "ESTable.ESSta<>'Terminated') and EBTable.EBPid In (") +
-        idTexts.join(u',') +
-        QStringLiteral(") GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC"));
+        "SELECT Max(EBTable.EBID) AS EBID FROM EBTable INNER JOIN ESTable ON EBTable.EBID = "
+        "ESTable.EBID WHERE (ESTable.ESSta is null or ESTable.ESSta<>'Terminated') and "
+        "EBTable.EBPid In (" +
+        idTexts.join(u',') + ") GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC");
     QStringList seen;
     for (records.moveFirst(); !records.eof(); records.moveNext()) {
-        const QString name = office
-                                 .scalar(QStringLiteral("SELECT EBDep FROM EBTable WHERE EBID = ?"),
-                                         {records.value(QStringLiteral("EBID"))})
-                                 .toString()
-                                 .trimmed();
+        const QString name =
+            office.scalar("SELECT EBDep FROM EBTable WHERE EBID = ?", {records.value("EBID")})
+                .toString()
+                .trimmed();
         if (name.isEmpty() || std::any_of(seen.cbegin(), seen.cend(), [&](const QString& d) {
                 return d.compare(name, Qt::CaseInsensitive) == 0;
             }))
             continue;
         seen << name;
-        out << u' ' + departmentTitle(name) + QStringLiteral(" Department");
+        out << u' ' + departmentTitle(name) + " Department";
     }
     return out;
 }
@@ -185,8 +147,8 @@ TEST(PickerOnAGeneratedOffice, SameEntriesAsOneQueryPerEmployee)
                                      bench::StoreSpec().scaled(0.002), &summary, &error))
         << error.toStdString();
     // Departments that differ only in case and blanks, a later record that moves an employee.
-    office.addEmployment(3, QStringLiteral("  front DESK "));
-    office.addEmployment(5, QStringLiteral("FRONT desk"));
+    office.addEmployment(3, "  front DESK ");
+    office.addEmployment(5, "FRONT desk");
     office.addEmployment(7, QString());
     SharedState& st = SharedState::current();
     st.GIC = office.services();
@@ -204,9 +166,8 @@ TEST(PickerOnAGeneratedOffice, SameEntriesAsOneQueryPerEmployee)
     int persons = 0; // one entry per login of a person not released
     for (int i = 1; i < st.LoginEmployeeIDs.size(); ++i)
         if (st.LoginEmployeeIDs.at(i) != 0)
-            persons += office.count(QStringLiteral("PATable"),
-                                    QStringLiteral("pID = ? AND pDatRel IS NULL"),
-                                    {st.LoginEmployeeIDs.at(i)});
+            persons +=
+                office.count("PATable", "pID = ? AND pDatRel IS NULL", {st.LoginEmployeeIDs.at(i)});
     EXPECT_EQ(shown.size(), expectedHead.size() + persons);
     st.GIC.reset();
 }

@@ -21,7 +21,7 @@ const QVariant kNull;
 const QVariant kZero(int(0));
 const QVariant kZeroDate = QVariant::fromValue(AutoDate::zero());
 const QVariant kFalse(false);
-const QVariant kEmpty(QStringLiteral(""));
+const QVariant kEmpty("");
 
 // Same type and value; QVariant's own == would call 0 and "" equal.
 void expectSame(const QVariant& actual, const QVariant& expected, const std::string& what)
@@ -39,29 +39,23 @@ protected:
     {
         ASSERT_TRUE(m_dir.isValid());
         QString error;
-        m_db = db::Database::open(
-            QStringLiteral("sqlite:///") + m_dir.filePath(QStringLiteral("f.db")), &error);
+        m_db = db::Database::open("sqlite:///" + m_dir.filePath("f.db"), &error);
         ASSERT_TRUE(m_db) << error.toStdString();
-        ASSERT_TRUE(m_db->exec(
-            QStringLiteral(
-                "CREATE TABLE FVTable (fvId INTEGER PRIMARY KEY, fvNum INTEGER, fvBig BIGINT, "
-                "fvDbl DOUBLE, "
-                "fvTxt VARCHAR(20), fvMemo LONGTEXT, fvFla BOOLEAN, fvWhen DATETIME, fvBlob BLOB)"),
-            &error))
-            << error.toStdString();
-        ASSERT_TRUE(m_db->exec(QStringLiteral("INSERT INTO FVTable (fvId) VALUES (1)"), &error));
-        ASSERT_TRUE(m_db->exec(QStringLiteral("INSERT INTO FVTable VALUES (2, 7, 9000000000, 2.5, "
-                                              "'abc', 'memo', 1, '2026-12-06 14:07:00', "
-                                              "NULL)"),
-                               &error));
+        for (const char* statement :
+             {"CREATE TABLE FVTable (fvId INTEGER PRIMARY KEY, fvNum INTEGER, fvBig BIGINT, fvDbl "
+              "DOUBLE, fvTxt VARCHAR(20), fvMemo LONGTEXT, fvFla BOOLEAN, fvWhen DATETIME, fvBlob "
+              "BLOB)",
+              "INSERT INTO FVTable (fvId) VALUES (1)",
+              "INSERT INTO FVTable VALUES (2, 7, 9000000000, 2.5, 'abc', 'memo', 1, '2026-12-06 "
+              "14:07:00', NULL)"})
+            ASSERT_TRUE(m_db->exec(statement, &error)) << error.toStdString();
         m_db->forgetSchema();
     }
 
     db::Recordset row(int id)
     {
         QString error;
-        db::Recordset rs =
-            m_db->query(QStringLiteral("SELECT * FROM FVTable WHERE fvId = ?"), {id}, &error);
+        db::Recordset rs = m_db->query("SELECT * FROM FVTable WHERE fvId = ?", {id}, &error);
         EXPECT_TRUE(rs.isOpen()) << error.toStdString();
         return rs;
     }
@@ -76,8 +70,7 @@ TEST(FieldValueTables, EmptyValuePerTypeCode)
 {
     const struct {
         int code;
-        QVariant fieldValue;
-        QVariant orZero;
+        QVariant fieldValue, orZero;
     } cases[] = {
         {2, kZero, kZero},           {3, kZero, kZero},       {4, kZero, kZero},
         {5, kZero, kZero},           {6, kZero, kZero},       {14, kZero, kZero},
@@ -102,8 +95,7 @@ TEST_F(FieldValueDb, NullColumnsGiveTheEmptyValueOfTheirDeclaredType)
     ASSERT_FALSE(rs.eof());
     const struct {
         const char* column;
-        QVariant fieldValue;
-        QVariant orZero;
+        QVariant fieldValue, orZero;
     } cases[] = {
         {"fvNum", kZero, kZero},          {"fvBig", kZero, kZero},    {"fvDbl", kZero, kZero},
         {"fvTxt", kEmpty, kEmpty},        {"fvMemo", kEmpty, kEmpty}, {"fvFla", kFalse, kFalse},
@@ -124,14 +116,14 @@ TEST_F(FieldValueDb, ValuesUnchangedMissingColumnThrowsNoRowIsEmpty)
         expectSame(FieldValue(rs, name), rs.value(name), column);
         expectSame(FieldValueOrZero(rs, name), rs.value(name), column);
     }
-    EXPECT_EQ(FieldValue(rs, QStringLiteral("fvTxt")).toString(), QStringLiteral("abc"));
+    EXPECT_EQ(FieldValue(rs, "fvTxt").toString(), "abc");
 
     // A missing column reaches the caller; past the last row comes the empty value.
-    EXPECT_THROW(FieldValue(rs, QStringLiteral("fvNothing")), db::FieldError);
-    EXPECT_THROW(FieldValueOrZero(rs, QStringLiteral("fvNothing")), db::FieldError);
+    EXPECT_THROW(FieldValue(rs, "fvNothing"), db::FieldError);
+    EXPECT_THROW(FieldValueOrZero(rs, "fvNothing"), db::FieldError);
 
     rs.moveNext();
     ASSERT_TRUE(rs.eof());
-    expectSame(FieldValue(rs, QStringLiteral("fvNum")), kZero, "eof fvNum");
-    expectSame(FieldValue(rs, QStringLiteral("fvTxt")), kEmpty, "eof fvTxt");
+    expectSame(FieldValue(rs, "fvNum"), kZero, "eof fvNum");
+    expectSame(FieldValue(rs, "fvTxt"), kEmpty, "eof fvTxt");
 }

@@ -22,7 +22,7 @@ public:
     QVariant readSetting(const QString& section, const QString& key, int kind,
                          const QVariant& defaultValue) override
     {
-        reads << QStringLiteral("%1/%2/%3").arg(section, key).arg(kind);
+        reads << QString("%1/%2/%3").arg(section, key).arg(kind);
         return stored.value(section + QLatin1Char('/') + key, defaultValue);
     }
     void setLunchLength(const QString& minutes) override { lunch = minutes; }
@@ -32,41 +32,24 @@ public:
 
 TEST(OfficeHours, StoredValuesAreNormalisedAndBadOnesFallBack)
 {
-    const QString open = QStringLiteral("9:00:00 AM"), close = QStringLiteral("5:30:00 PM");
+    const QString open = "9:00:00 AM", close = "5:30:00 PM";
+    const QString k = "QNS_OFFICE_SETUP/OFFICE_";
     const struct {
         const char* name;
-        QHash<QString, QVariant> stored;
         int day;
-        QString start, end;
-        QString lunch;
+        QString start, end, lunch;
+        QHash<QString, QVariant> stored;
     } cases[] = {
-        {"empty store", {}, 3, open, close, QStringLiteral("30")},
-        {"monday 13:15",
-         {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_1"), QStringLiteral("13:15")}},
-         1,
-         QStringLiteral("1:15:00 PM"),
-         close,
-         QStringLiteral("30")},
-        {"word as closing time",
-         {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_6"), QStringLiteral("evening")}},
-         6,
-         open,
-         close,
-         QStringLiteral("30")},
+        {"empty store", 3, open, close, "30", {}},
+        {"monday 13:15", 1, "1:15:00 PM", close, "30", {{k + "START_TIME_1", "13:15"}}},
+        {"word as closing time", 6, open, close, "30", {{k + "CLOSE_TIME_6", "evening"}}},
         {"empty text and a lunch of 45",
-         {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_0"), QStringLiteral("")},
-          {QStringLiteral("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_0"), QStringLiteral("2:00 pm")},
-          {QStringLiteral("QNS_OFFICE_SETUP/OFFICE_LUNCH_LENGTH"), 45}},
          0,
          open,
-         QStringLiteral("2:00:00 PM"),
-         QStringLiteral("45")},
-        {"time values from the store",
-         {{QStringLiteral("QNS_OFFICE_SETUP/OFFICE_START_TIME_5"), QTime(7, 45)}},
-         5,
-         QStringLiteral("7:45:00 AM"),
-         close,
-         QStringLiteral("30")},
+         "2:00:00 PM",
+         "45",
+         {{k + "START_TIME_0", ""}, {k + "CLOSE_TIME_0", "2:00 pm"}, {k + "LUNCH_LENGTH", 45}}},
+        {"a time value stored", 5, "7:45:00 AM", close, "30", {{k + "START_TIME_5", QTime(7, 45)}}},
     };
     for (const auto& c : cases) {
         SettingsHost host;
@@ -78,8 +61,8 @@ TEST(OfficeHours, StoredValuesAreNormalisedAndBadOnesFallBack)
         EXPECT_EQ(host.lunch, c.lunch) << c.name;
         // Lunch is asked as a number, the fourteen times as times.
         EXPECT_EQ(host.reads.size(), 15) << c.name;
-        EXPECT_EQ(host.reads.value(0), QStringLiteral("QNS_OFFICE_SETUP/OFFICE_LUNCH_LENGTH/1"));
-        EXPECT_TRUE(host.reads.contains(QStringLiteral("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_6/2")));
+        EXPECT_EQ(host.reads.value(0), "QNS_OFFICE_SETUP/OFFICE_LUNCH_LENGTH/1");
+        EXPECT_TRUE(host.reads.contains("QNS_OFFICE_SETUP/OFFICE_CLOSE_TIME_6/2"));
         // Every other day keeps the defaults, and every entry is a time.
         for (int day = 0; day < 7; ++day) {
             if (day == c.day)

@@ -67,8 +67,7 @@ TEST(VbFormat, PatternsAndNamedFormats)
     const AutoDate afternoon = at(2026, 12, 6, 14, 7, 9);
     const struct {
         AutoDate value;
-        const char* pattern;
-        const char* expected;
+        const char *pattern, *expected;
     } cases[] = {
         {afternoon, "mm/dd/yyyy", "12/06/2026"},
         {at(2026, 3, 4), "mm/dd/yyyy", "03/04/2026"},
@@ -115,21 +114,18 @@ TEST(VbFormat, PatternsAndNamedFormats)
         {afternoon, "Medium Date", "06-Dec-26"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(vb::format(c.value, QString::fromLatin1(c.pattern)),
-                  QString::fromLatin1(c.expected))
-            << c.pattern;
-    EXPECT_EQ(vb::cstr(afternoon), QStringLiteral("12/6/2026 2:07:09 PM"));
-    EXPECT_EQ(vb::format(QDate(), QStringLiteral("mm/dd/yyyy")), QString());
-    EXPECT_EQ(vb::format(QTime(13, 15), QStringLiteral("Long Time")), QStringLiteral("1:15:00 PM"));
+        EXPECT_EQ(vb::format(c.value, c.pattern), c.expected) << c.pattern;
+    EXPECT_EQ(vb::cstr(afternoon), "12/6/2026 2:07:09 PM");
+    EXPECT_EQ(vb::format(QDate(), "mm/dd/yyyy"), QString());
+    EXPECT_EQ(vb::format(QTime(13, 15), "Long Time"), "1:15:00 PM");
 }
 
 TEST(VbParse, AcceptsWhatUsersAndTheStoreHold)
 {
-    struct Case {
+    const struct Case {
         const char* text;
         AutoDate expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"12/06/2026", at(2026, 12, 6)},
         {"12/6/26", at(2026, 12, 6)},
         {"2026-12-06", at(2026, 12, 6)},
@@ -156,7 +152,7 @@ TEST(VbParse, AcceptsWhatUsersAndTheStoreHold)
         {"1/1/99", at(1999, 1, 1)},
     };
     for (const auto& c : cases) {
-        const auto parsed = vb::parseDate(QString::fromLatin1(c.text));
+        const auto parsed = vb::parseDate(c.text);
         ASSERT_TRUE(parsed.has_value()) << c.text;
         EXPECT_EQ(*parsed, c.expected) << c.text << " gave " << vb::cstr(*parsed).toStdString();
     }
@@ -167,7 +163,7 @@ TEST(VbParse, RejectsNonDates)
     for (const char* text :
          {"abc", "13/45/2026", "", "   ", "25:00", "12:60", "2/29/2025", "13:00 pm", "12", "1.5",
           "__/__/__", "12/06/2026 abc", "0/1/2026", "12/6/202"})
-        EXPECT_FALSE(vb::isDate(QString::fromLatin1(text))) << text;
+        EXPECT_FALSE(vb::isDate(text)) << text;
 }
 
 TEST(VbParse, FormattedTextsReadBackToTheSameValue)
@@ -176,12 +172,10 @@ TEST(VbParse, FormattedTextsReadBackToTheSameValue)
                                at(2029, 7, 4, 12, 0, 0), timeOnly(0, 30, 15)};
     for (const AutoDate v : values) {
         EXPECT_EQ(*vb::parseDate(vb::cstr(v)), v) << vb::cstr(v).toStdString();
-        EXPECT_EQ(vb::parseDate(vb::format(v, QStringLiteral("mm/dd/yyyy")))->date(), v.date());
-        EXPECT_EQ(vb::parseDate(vb::format(v, QStringLiteral("Long Date")))->date(), v.date());
-        EXPECT_EQ(vb::parseDate(vb::format(v, QStringLiteral("hh:nn ampm")))->minutesOfDay(),
-                  v.minutesOfDay());
-        EXPECT_EQ(vb::parseDate(vb::format(v, QStringLiteral("h:nn am/pm")))->minutesOfDay(),
-                  v.minutesOfDay());
+        EXPECT_EQ(vb::parseDate(vb::format(v, "mm/dd/yyyy"))->date(), v.date());
+        EXPECT_EQ(vb::parseDate(vb::format(v, "Long Date"))->date(), v.date());
+        EXPECT_EQ(vb::parseDate(vb::format(v, "hh:nn ampm"))->minutesOfDay(), v.minutesOfDay());
+        EXPECT_EQ(vb::parseDate(vb::format(v, "h:nn am/pm"))->minutesOfDay(), v.minutesOfDay());
     }
 }
 
@@ -191,9 +185,9 @@ TEST(VbParse, ToDateFromVariants)
     EXPECT_EQ(*vb::toDate(QDateTime(QDate(2026, 12, 6), QTime(14, 7))), at(2026, 12, 6, 14, 7));
     EXPECT_EQ(*vb::toDate(QTime(9, 0)), timeOnly(9, 0));
     EXPECT_EQ(*vb::toDate(QVariant::fromValue(at(2026, 1, 2))), at(2026, 1, 2));
-    EXPECT_EQ(*vb::toDate(QStringLiteral("1:15 PM")), timeOnly(13, 15));
+    EXPECT_EQ(*vb::toDate("1:15 PM"), timeOnly(13, 15));
     EXPECT_FALSE(vb::toDate(QVariant()).has_value());
-    EXPECT_FALSE(vb::toDate(QStringLiteral("word")).has_value());
+    EXPECT_FALSE(vb::toDate("word").has_value());
 }
 
 TEST(VbNumbers, NumericTextsAndLeadingNumbers)
@@ -207,36 +201,27 @@ TEST(VbNumbers, NumericTextsAndLeadingNumbers)
                  {"", false, 0},        {"abc", false, 0},      {"12abc", false, 0},
                  {"-", false, 0},       {".", false, 0},        {"1 2", false, 0}};
     for (const auto& c : cases) {
-        EXPECT_EQ(vb::isNumeric(QString::fromLatin1(c.text)), c.numeric) << c.text;
+        EXPECT_EQ(vb::isNumeric(c.text), c.numeric) << c.text;
         if (c.numeric) {
-            EXPECT_DOUBLE_EQ(*vb::toNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+            EXPECT_DOUBLE_EQ(*vb::toNumber(c.text), c.value) << c.text;
         }
     }
-    EXPECT_DOUBLE_EQ(*vb::leadingNumber(QStringLiteral("12abc")), 12);
-    EXPECT_DOUBLE_EQ(*vb::leadingNumber(QStringLiteral("  -4.25 min")), -4.25);
-    EXPECT_FALSE(vb::leadingNumber(QStringLiteral("abc")).has_value());
+    EXPECT_DOUBLE_EQ(*vb::leadingNumber("12abc"), 12);
+    EXPECT_DOUBLE_EQ(*vb::leadingNumber("  -4.25 min"), -4.25);
+    EXPECT_FALSE(vb::leadingNumber("abc").has_value());
     EXPECT_FALSE(vb::leadingNumber(QString()).has_value());
 }
 
+// Beyond the whole numbers there are: the nearest end, never the other one.
 TEST(VbNumbers, RoundHalfEvenLikeCLng)
 {
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
     const struct {
         double in;
         qint64 out;
-    } cases[] = {{0.5, 0},
-                 {1.5, 2},
-                 {2.5, 2},
-                 {-0.5, 0},
-                 {-1.5, -2},
-                 {-2.5, -2},
-                 {2.4999, 2},
-                 {2.5001, 3},
-                 {-2.6, -3},
-                 {7.0, 7},
-                 // Beyond the whole numbers there are: the nearest end, never the other one.
-                 {1e30, std::numeric_limits<qint64>::max()},
-                 {-1e30, std::numeric_limits<qint64>::min()},
-                 {std::nan(""), 0}};
+    } cases[] = {{0.5, 0},     {1.5, 2},           {2.5, 2},         {-0.5, 0},  {-1.5, -2},
+                 {-2.5, -2},   {2.4999, 2},        {2.5001, 3},      {-2.6, -3}, {7.0, 7},
+                 {1e30, kMax}, {-1e30, -kMax - 1}, {std::nan(""), 0}};
     for (const auto& c : cases)
         EXPECT_EQ(vb::roundHalfEven(c.in), c.out) << c.in;
 }
@@ -244,11 +229,11 @@ TEST(VbNumbers, RoundHalfEvenLikeCLng)
 TEST(VbNumbers, ToText)
 {
     EXPECT_EQ(vb::toText(QVariant()), QString());
-    EXPECT_EQ(vb::toText(42), QStringLiteral("42"));
-    EXPECT_EQ(vb::toText(30.0), QStringLiteral("30"));
-    EXPECT_EQ(vb::toText(2.5), QStringLiteral("2.5"));
-    EXPECT_EQ(vb::toText(true), QStringLiteral("True"));
-    EXPECT_EQ(vb::toText(QDate(2026, 12, 6)), QStringLiteral("12/6/2026"));
-    EXPECT_EQ(vb::toText(QVariant::fromValue(AutoDate::zero())), QStringLiteral("12:00:00 AM"));
-    EXPECT_EQ(vb::toText(QStringLiteral("text")), QStringLiteral("text"));
+    EXPECT_EQ(vb::toText(42), "42");
+    EXPECT_EQ(vb::toText(30.0), "30");
+    EXPECT_EQ(vb::toText(2.5), "2.5");
+    EXPECT_EQ(vb::toText(true), "True");
+    EXPECT_EQ(vb::toText(QDate(2026, 12, 6)), "12/6/2026");
+    EXPECT_EQ(vb::toText(QVariant::fromValue(AutoDate::zero())), "12:00:00 AM");
+    EXPECT_EQ(vb::toText("text"), "text");
 }

@@ -83,15 +83,11 @@ TEST_F(EventStore, ASavedEventReadsBackWithItsRepeatAndAttendees)
     for (const auto& [id, byDetail] : {std::pair{saved.cmId, false}, std::pair{evId, true}}) {
         const std::optional<EventRecord> e = readEvent(gic(), id, byDetail);
         ASSERT_TRUE(e) << byDetail;
-        EXPECT_EQ(e->cmId, saved.cmId);
-        EXPECT_EQ(e->ownerId, ann);
-        EXPECT_EQ(e->title, u"Staff meeting"_s);
-        EXPECT_EQ(e->description, u"Room 2"_s);
-        EXPECT_EQ(e->date, u"12/16/2026"_s);
-        EXPECT_TRUE(e->repeat.recurring);
-        EXPECT_EQ(e->repeat.every, u"2"_s);
-        EXPECT_EQ(e->repeat.unit, 7);
-        EXPECT_EQ(e->repeat.numberOfTimes, 4);
+        EXPECT_EQ(std::tuple(e->cmId, e->ownerId, e->repeat.recurring, e->repeat.unit,
+                             e->repeat.numberOfTimes),
+                  std::tuple(saved.cmId, ann, true, 7, 4));
+        EXPECT_EQ(QStringList({e->title, e->description, e->date, e->repeat.every}),
+                  QStringList({"Staff meeting", "Room 2", "12/16/2026", "2"}));
         EXPECT_EQ(e->attendees, *saved.attendees);
     }
     EXPECT_FALSE(readEvent(gic(), saved.cmId + 100));

@@ -11,6 +11,21 @@
 
 namespace tzsndmsg::testing {
 
+// A file's whole content; empty when it cannot be read.
+inline QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file written whole with the bytes; false when it cannot be.
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
 // The warnings of the category "tzsndmsg" told while it lives.
 struct Warnings {
     Warnings() { told().clear(); }

@@ -1,5 +1,6 @@
 // The message core on a real store: a message written and read back, confirmed, and listed in
 // the views' rows, without a window.
+#include "Composed.h"
 #include "FileSystemHelpers.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
@@ -30,22 +31,11 @@ protected:
     // A message from the front desk, both panes changed.
     OutgoingMessage message(const QString& subject, const QString& to = {}, const QString& cc = {})
     {
-        OutgoingMessage m;
-        m.headerChanged = true;
-        m.cmDat = "12/06/2026";
-        m.senderId = front;
-        m.cmCat = "Message";
-        m.cmSubCat = "EMS";
-        m.cmDoc = "Text of " + subject;
-        m.CMSubjec = subject;
-        m.personIds = {to, cc};
-        return m;
+        return composed(front, subject, to, cc);
     }
     qint32 save(const OutgoingMessage& m, HostServices* services = nullptr)
     {
-        const SaveResult saved = saveMessage(services ? *services : gic(), m);
-        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
-        return saved.cmId;
+        return savedId(services ? *services : gic(), m);
     }
     HostServices& gic() { return *office.services(); }
 
@@ -96,23 +86,17 @@ TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRu
     const MessageHeader& h = read->header;
     EXPECT_EQ(h.cmID, cmId);
     EXPECT_EQ(h.cmTyp, 256);
-    EXPECT_EQ(h.cmWho, "FRONT");
     EXPECT_EQ(h.cmPid, front);
-    EXPECT_EQ(h.CMSubjec, "Staff meeting");
-    EXPECT_EQ(h.cmDat, "12/06/2026");
-    EXPECT_EQ(h.cmTim, "10:00:00 AM");
-    EXPECT_TRUE(h.CMNeeCom);
-    EXPECT_FALSE(h.cmConRec);
-    EXPECT_TRUE(h.isLive());
-    EXPECT_FALSE(h.isPurged());
+    EXPECT_EQ(h.cmWho + "|" + h.CMSubjec + "|" + h.cmDat + " " + h.cmTim,
+              "FRONT|Staff meeting|12/06/2026 10:00:00 AM");
+    EXPECT_TRUE(h.CMNeeCom && !h.cmConRec && h.isLive() && !h.isPurged());
     const MessageDetail& d = read->detail;
     ASSERT_TRUE(d.exists);
-    EXPECT_EQ(d.EvBroStaDat, "12/24/2026");
-    EXPECT_EQ(d.EvBroStaTim, "7:30:00 AM");
+    EXPECT_EQ(d.EvBroStaDat + " " + d.EvBroStaTim + " to " + d.EvBroEndDat,
+              "12/24/2026 7:30:00 AM to 03/31/2027");
     EXPECT_EQ(d.EvBroReaTyp, ruWeeks);
     EXPECT_EQ(d.EvBroReaEve, 2);
     EXPECT_EQ(d.EvBroNumOfTim, 3);
-    EXPECT_EQ(d.EvBroEndDat, "03/31/2027");
 
     // The doctor, in both lists, is written once, in To.
     QStringList rows;
@@ -189,9 +173,8 @@ TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
     EXPECT_FALSE(saved.error.isEmpty());
     EXPECT_EQ(saved.cmId, 0);
     EXPECT_FALSE(saved.labOrderAccepted);
-    EXPECT_EQ(office.count("CMTable"), 0);
-    EXPECT_EQ(office.count("EVTable"), 0);
-    EXPECT_EQ(office.count("LabOrderLinkTable"), 0);
+    for (const char* table : {"CMTable", "EVTable", "LabOrderLinkTable"})
+        EXPECT_EQ(office.count(table), 0) << table;
     EXPECT_TRUE(signalsWritten().isEmpty());
 }
 
@@ -201,11 +184,7 @@ TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone
 {
     const QString victim = office.tempPath() + "/not-a-signal";
     const QByteArray precious("a file the sender may write but that is not a signal file");
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(precious);
-    }
+    ASSERT_TRUE(testing::writeFile(victim, precious));
     ASSERT_TRUE(QFile::link(victim, signalFile("CMCM")));
     testing::Warnings warnings;
     const SaveResult saved = saveMessage(gic(), message("Linked", ids({nurse})));
@@ -215,9 +194,7 @@ TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone
     const QString told = warnings.told().join('\n');
     EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
     EXPECT_TRUE(told.contains("CMCM.STA is a link")) << told.toStdString();
-    QFile file(victim);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), precious);
+    EXPECT_EQ(testing::readAll(victim), precious);
     EXPECT_TRUE(QFileInfo(signalFile("CMCM")).isSymLink());
     EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
 }
@@ -229,13 +206,8 @@ TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFil
         GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.why;
     // CMEV.STA there but empty, CMBC.STA with an older record and more; CMCM.STA missing.
     const QByteArray older = QByteArray(40, 'x') + "and what follows";
-    {
-        QFile empty(signalFile("CMEV"));
-        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-        QFile full(signalFile("CMBC"));
-        ASSERT_TRUE(full.open(QIODevice::WriteOnly));
-        full.write(older);
-    }
+    ASSERT_TRUE(testing::writeFile(signalFile("CMEV"), {}));
+    ASSERT_TRUE(testing::writeFile(signalFile("CMBC"), older));
     ASSERT_TRUE(disk.fill());
     testing::Warnings warnings;
     QElapsedTimer clock;
@@ -251,9 +223,7 @@ TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFil
     EXPECT_FALSE(QFile::exists(signalFile("CMCM"))) << "no empty signal file is left behind";
     EXPECT_TRUE(QFile::exists(signalFile("CMEV"))) << "a file that was there stays";
     EXPECT_EQ(QFileInfo(signalFile("CMEV")).size(), 0);
-    QFile full(signalFile("CMBC"));
-    ASSERT_TRUE(full.open(QIODevice::ReadOnly));
-    EXPECT_EQ(full.readAll(), stationSignalRecord(gic()) + "and what follows")
+    EXPECT_EQ(testing::readAll(signalFile("CMBC")), stationSignalRecord(gic()) + "and what follows")
         << "a file with room for the record is written as ever";
 }
 
@@ -314,33 +284,25 @@ TEST_F(MessageCore, AReminderDateKeptAsTypedIsNoMoment)
 // adds new ones, removes dropped ones; rows are "who list kept|new [read]".
 TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
 {
-    struct Case {
-        QStringList to, cc, read, to2, cc2; // persons by login, computers as WS...
+    // Persons by login, computers as WS..., each list blank-separated.
+    const struct {
+        const char *to, *cc, *read, *to2, *cc2;
         QString after;
     } cases[] = {
-        {{"nurse", "WS2"},
-         {"doctor"},
-         {"nurse"},
-         {"nurse", "WS2"},
-         {"doctor"},
+        {"nurse WS2", "doctor", "nurse", "nurse WS2", "doctor",
          "WS2 0 kept|doctor 1 kept|nurse 0 kept read"},
-        {{"nurse", "doctor"}, {}, {"doctor"}, {"nurse"}, {"front"}, "front 1 new|nurse 0 kept"},
-        {{"nurse"},
-         {"doctor"},
-         {"doctor"},
-         {"doctor", "nurse"},
-         {},
-         "doctor 0 kept read|nurse 0 kept"},
+        {"nurse doctor", "", "doctor", "nurse", "front", "front 1 new|nurse 0 kept"},
+        {"nurse", "doctor", "doctor", "doctor nurse", "", "doctor 0 kept read|nurse 0 kept"},
         // Confirmed by the doctor, the computer's row holds her id: it is still the computer's.
-        {{"WS2"}, {}, {"WS2"}, {"WS2", "doctor"}, {}, "WS2 0 kept read|doctor 0 new"},
-        {{"nurse"}, {"WS2"}, {"nurse"}, {}, {}, ""},
+        {"WS2", "", "WS2", "WS2 doctor", "", "WS2 0 kept read|doctor 0 new"},
+        {"nurse", "WS2", "nurse", "", "", ""},
     };
     const QMap<QString, qint32> people{{"front", front}, {"nurse", nurse}, {"doctor", doctor}};
-    auto address = [&](OutgoingMessage& m, const QStringList& to, const QStringList& cc) {
+    auto address = [&](OutgoingMessage& m, const char* to, const char* cc) {
         m.personIds = {};
         m.computers = {};
         for (size_t list : {0, 1})
-            for (const QString& who : list == 0 ? to : cc)
+            for (const QString& who : QString(list == 0 ? to : cc).split(' ', Qt::SkipEmptyParts))
                 (who.startsWith("WS") ? m.computers[list] : m.personIds[list]) +=
                     who.startsWith("WS") ? who + "\n" : QString::number(people.value(who)) + ",";
     };
@@ -351,7 +313,7 @@ TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
             byWho.insert(a.BroChkToMac.isEmpty() ? people.key(a.BroChkPID) : a.BroChkToMac, a);
         return byWho;
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.after.toStdString());
         office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
         OutgoingMessage m = message("Reminder");
@@ -360,7 +322,7 @@ TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
         address(m, c.to, c.cc);
         const qint32 cmId = save(m);
         const auto before = rows(cmId);
-        for (const QString& who : c.read)
+        for (const QString& who : QString(c.read).split(' ', Qt::SkipEmptyParts))
             ASSERT_TRUE(confirmAddressee(gic(), before.value(who).BroChkID, doctor).written);
 
         office.services()->setFixedNow(QDateTime(QDate(2026, 12, 7), QTime(11, 20)));
@@ -393,8 +355,7 @@ TEST_F(MessageCore, AWholeOfficeIsWrittenInTheOrderAddressed)
 {
     QList<qint32> staff;
     for (int i = 1; i <= 70; ++i)
-        staff << office.addPerson(QStringLiteral("Last%1").arg(i), "First",
-                                  QStringLiteral("I%1").arg(i));
+        staff << office.addPerson(QString("Last%1").arg(i), "First", QString("I%1").arg(i));
     OutgoingMessage m = message("Fire drill");
     for (int i = 0; i < 50; ++i)
         m.personIds[0] += QString::number(staff.at(i)) + ",";
@@ -406,26 +367,17 @@ TEST_F(MessageCore, AWholeOfficeIsWrittenInTheOrderAddressed)
     const qint32 cmId = save(m);
 
     QStringList expected;
-    const QString tail = QStringLiteral(" %1 1 <null>").arg(front);
+    const QString tail = QString("|%1|1|<null>").arg(front);
     for (int i = 0; i < 50; ++i)
-        expected << QStringLiteral("%1 0 ").arg(staff.at(i)) + tail;
-    expected << "0 0 WS7" + tail << "0 0 WS3" + tail;
+        expected << QString("%1|0|").arg(staff.at(i)) + tail;
+    expected << "0|0|WS7" + tail << "0|0|WS3" + tail;
     for (int i = 50; i < 70; ++i)
-        expected << QStringLiteral("%1 1 ").arg(staff.at(i)) + tail;
-    expected << "0 1 WS9" + tail;
-    QStringList written;
-    db::Recordset rs = office.query("select BroChkPID, BroChkTyp, BroChkToMac, BroChkAssPID, "
-                                    "BroChkSavToFla, BroChkDonDis from BroChkTable where "
-                                    "BroChkLinID=? order by BroChkID",
-                                    {cmId});
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-        written << QStringLiteral("%1 %2 %3 %4 %5 %6")
-                       .arg(rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toString(),
-                            rs.value(3).toString(), rs.value(4).toString(),
-                            rs.value(5).isNull() ? "<null>" : rs.value(5).toString())
-                       .simplified();
-    for (QString& line : expected)
-        line = line.simplified();
+        expected << QString("%1|1|").arg(staff.at(i)) + tail;
+    expected << "0|1|WS9" + tail;
+    const QStringList written = office.rows("select BroChkPID, BroChkTyp, BroChkToMac, "
+                                            "BroChkAssPID, BroChkSavToFla, BroChkDonDis from "
+                                            "BroChkTable where BroChkLinID=? order by BroChkID",
+                                            {cmId});
     EXPECT_EQ(written, expected);
     EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
 }
@@ -455,26 +407,18 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
     inbox.loginNames = QStringList{QString(), "FRONT", "NURSE", "DOCTOR"};
     inbox.loginEmployeeIds = {0, front, nurse, doctor};
 
-    struct Case {
+    // Subject, unread mark and the "To/ CC" cell of each row, in the list's order.
+    const QString inboxRows = "Twice * NN/ WS1|Twice * NN/ WS1|Read   NN";
+    const struct Case {
         const char* name;
         bool inboxView, msgCatOnly, history;
-        QStringList rows; // subject, unread mark and the "To/ CC" cell, in the list's order
+        QString rows;
         qint64 unread;
     } cases[] = {
-        {"inbox, messages only",
-         true,
-         true,
-         false,
-         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN"},
-         2},
-        {"inbox, all categories",
-         true,
-         false,
-         false,
-         {"Twice * NN/ WS1", "Twice * NN/ WS1", "Read   NN", "Task * NN"},
-         3},
-        {"inbox history", true, true, true, {"Purged * NN"}, 1},
-        {"sent items", false, true, false, {"Twice   NN/ WS1", "Task   NN", "Not hers   DD"}, 0},
+        {"inbox, messages only", true, true, false, inboxRows, 2},
+        {"inbox, all categories", true, false, false, inboxRows + "|Task * NN", 3},
+        {"inbox history", true, true, true, "Purged * NN", 1},
+        {"sent items", false, true, false, "Twice   NN/ WS1|Task   NN|Not hers   DD", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -494,7 +438,7 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
             unread += row.unread ? 1 : 0;
             EXPECT_EQ(row.BroChkID != 0, c.inboxView);
         }
-        EXPECT_EQ(shown, c.rows);
+        EXPECT_EQ(shown.join('|'), c.rows);
         EXPECT_EQ(unread, c.unread);
         EXPECT_EQ(countUnread(gic(), p, &error), c.unread) << error.toStdString();
     }

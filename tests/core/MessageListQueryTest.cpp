@@ -13,8 +13,7 @@ namespace {
 QString quote(const QString& text)
 {
     QString t = text;
-    return QStringLiteral("'") + t.replace(QLatin1Char('\''), QStringLiteral("''")) +
-           QStringLiteral("'");
+    return "'" + t.replace(QLatin1Char('\''), "''") + "'";
 }
 
 // Employee 0 is the supervisor's login, listed without a person; others log in as FRONT.

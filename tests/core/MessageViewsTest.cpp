@@ -1,5 +1,6 @@
 // The public reading of the message store: a view for a login and a computer, as a host asks for
 // it, and the moment a reminder is linked to.
+#include "Composed.h"
 #include "core/LoginList.h"
 #include "core/MessageListQuery.h"
 #include "core/MessageWrite.h"
@@ -25,21 +26,13 @@ protected:
     qint32 send(const QString& subject, qint32 to, const QString& computer = {},
                 const QString& date = "12/06/2026", const QString& body = {})
     {
-        OutgoingMessage m;
-        m.headerChanged = true;
+        OutgoingMessage m = composed(front, subject, to ? Office::ids({to}) : QString());
         m.cmDat = date;
-        m.senderId = front;
-        m.cmCat = "Message";
-        m.cmSubCat = "EMS";
-        m.cmDoc = body.isNull() ? "Text of " + subject : body;
-        m.CMSubjec = subject;
-        if (to)
-            m.personIds[0] = QString::number(to) + ",";
+        if (!body.isNull())
+            m.cmDoc = body;
         if (!computer.isEmpty())
             m.computers[0] = computer + "\n";
-        const SaveResult saved = saveMessage(*office.services(), m);
-        EXPECT_TRUE(saved.ok) << saved.error.toStdString();
-        return saved.cmId;
+        return savedId(*office.services(), m);
     }
 
     QStringList subjects(const MessageViewRequest& request)
@@ -66,47 +59,33 @@ TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
     const qint32 purged = send("Old news", nurse);
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {purged});
 
+    constexpr auto inbox = MessageFolder::Inbox;
     const struct {
         const char* name;
         MessageFolder folder;
         bool history;
-        const char* login;
-        const char* computer;
-        QStringList subjects;
+        const char *login, *computer;
+        QString subjects;
     } cases[] = {
         // Lower-case names are the same login and computer.
-        {"Ned's inbox at WS2",
-         MessageFolder::Inbox,
-         false,
-         "nurse",
-         "ws2",
-         {"To Ned *", "To WS2 *"}},
-        {"Ned's inbox at WS9", MessageFolder::Inbox, false, "NURSE", "WS9", {"To Ned *"}},
-        {"Ned's history", MessageFolder::Inbox, true, "NURSE", "WS9", {"Old news *"}},
+        {"Ned's inbox at WS2", inbox, false, "nurse", "ws2", "To Ned *|To WS2 *"},
+        {"Ned's inbox at WS9", inbox, false, "NURSE", "WS9", "To Ned *"},
+        {"Ned's history", inbox, true, "NURSE", "WS9", "Old news *"},
         // No login and no computer given: the services' own, FRONT at WS1; listed once for
         // Fay and once for her workstation.
-        {"the current login",
-         MessageFolder::Inbox,
-         false,
-         "",
-         "",
-         {"To Fay at WS1 *", "To Fay at WS1 *"}},
-        {"Fay's sent items",
-         MessageFolder::SentItems,
-         false,
-         "FRONT",
-         "",
-         {"To Ned", "To WS2", "To Fay at WS1"}},
-        {"Ned sent nothing", MessageFolder::SentItems, false, "NURSE", "", {}},
+        {"the current login", inbox, false, "", "", "To Fay at WS1 *|To Fay at WS1 *"},
+        {"Fay's sent items", MessageFolder::SentItems, false, "FRONT", "",
+         "To Ned|To WS2|To Fay at WS1"},
+        {"Ned sent nothing", MessageFolder::SentItems, false, "NURSE", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MessageViewRequest request;
         request.folder = c.folder;
         request.history = c.history;
-        request.loginName = QString::fromLatin1(c.login);
-        request.computerName = QString::fromLatin1(c.computer);
-        EXPECT_EQ(subjects(request), c.subjects);
+        request.loginName = c.login;
+        request.computerName = c.computer;
+        EXPECT_EQ(subjects(request).join('|'), c.subjects);
     }
 }
 
@@ -120,7 +99,7 @@ TEST_F(MessageViews, ASecondLoginIsItsPerson)
         SCOPED_TRACE(login);
         MessageViewRequest request;
         request.folder = MessageFolder::SentItems;
-        request.loginName = QString::fromLatin1(login);
+        request.loginName = login;
         EXPECT_EQ(subjects(request), (QStringList{"Sent as FRONT", "Sent as FRONT2"}));
     }
 }
@@ -130,7 +109,7 @@ TEST_F(MessageViews, ASecondLoginIsItsPerson)
 TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
 {
     const qint32 id = send("To Ned", nurse);
-    office.exec("update PATable set pDatRel=? where pID=?", {QStringLiteral("2026-11-30"), nurse});
+    office.exec("update PATable set pDatRel=? where pID=?", {"2026-11-30", nurse});
     const struct {
         const char* login;
         std::string reason;
@@ -140,7 +119,7 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.login);
-        const QString login = QString::fromLatin1(c.login);
+        const QString login = c.login;
         for (const MessageFolder folder : {MessageFolder::Inbox, MessageFolder::SentItems}) {
             MessageViewRequest request;
             request.folder = folder;
@@ -180,15 +159,11 @@ TEST_F(MessageViews, RowsCarryTheColumnsTheWindowShows)
     EXPECT_EQ(row.messageId, id);
     EXPECT_NE(row.addresseeRowId, 0);
     EXPECT_EQ(row.senderId, front);
-    EXPECT_EQ(row.from, "FRONT");
-    EXPECT_EQ(row.toCc, "NN, WS2");
-    EXPECT_EQ(row.date, QDate(2026, 12, 6));
-    EXPECT_EQ(row.time, QTime(13, 5));
-    EXPECT_EQ(row.dateText, "12/06/2026");
-    EXPECT_EQ(row.timeText, "13:05");
-    EXPECT_EQ(row.text, "Gloves\nare low");
-    EXPECT_EQ(row.comments, "Gloves are low");
-    EXPECT_EQ(row.category, "Message");
+    EXPECT_EQ(QDateTime(row.date, row.time), QDateTime(QDate(2026, 12, 6), QTime(13, 5)));
+    EXPECT_EQ(QStringList({row.from, row.toCc, row.dateText, row.timeText, row.text, row.comments,
+                           row.category}),
+              QStringList({"FRONT", "NN, WS2", "12/06/2026", "13:05", "Gloves\nare low",
+                           "Gloves are low", "Message"}));
     EXPECT_TRUE(row.unread);
     // A date kept as typed is shown as typed and is no date; it sorts after the dates, as in the
     // window.
@@ -273,21 +248,13 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
         {"Tomorrow", true, true, "12/07/2026", ""},
     };
     for (const auto& m : messages) {
-        OutgoingMessage out;
-        out.headerChanged = true;
-        out.cmDat = "12/06/2026";
-        out.senderId = front;
-        out.cmCat = "Message";
-        out.cmSubCat = "EMS";
-        out.CMSubjec = m.subject;
+        OutgoingMessage out = composed(front, m.subject, Office::ids({nurse}));
         out.cmDoc = m.subject;
-        out.personIds[0] = QString::number(nurse) + ",";
         out.EvBroFla = m.broadcast;
         out.EvBroStaDatFla = m.from;
         out.EvBroStaDat = m.date;
         out.EvBroStaTim = m.time;
-        const SaveResult saved = saveMessage(*office.services(), out);
-        ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+        ASSERT_NE(savedId(*office.services(), out), 0);
     }
     const QStringList all = {"At once", "Started yesterday", "From not ticked", "At 12:09",
                              "Tomorrow"};

@@ -18,13 +18,13 @@ std::string show(const QList<QDateTime>& moments)
 {
     QStringList out;
     for (const QDateTime& m : moments)
-        out << m.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        out << m.toString("yyyy-MM-dd HH:mm");
     return out.join(QLatin1Char(' ')).toStdString();
 }
 
 std::string show(const std::optional<QDateTime>& moment)
 {
-    return moment ? moment->toString(QStringLiteral("yyyy-MM-dd HH:mm")).toStdString() : "none";
+    return moment ? moment->toString("yyyy-MM-dd HH:mm").toStdString() : "none";
 }
 
 // The texts the store gives back for a date and a time column.
@@ -77,8 +77,8 @@ StoredMessage scheduled(const QString& startDate, const QString& startTime, qint
                         bool untilTicked = false)
 {
     StoredMessage m;
-    m.header.cmDat = QStringLiteral("12/06/2026");
-    m.header.cmTim = QStringLiteral("10:00:00 AM");
+    m.header.cmDat = "12/06/2026";
+    m.header.cmTim = "10:00:00 AM";
     MessageDetail& d = m.detail;
     d.exists = true;
     d.EvBroFla = true;
@@ -124,18 +124,22 @@ TEST(DeliveryStart, OnlyWhenSetToStartLater)
 
 TEST(DeliveryPlan, RepeatsOfEveryUnitAgainstTheCalendar)
 {
+    // Most start on Monday 7 December 2026 at 9:00.
+    const auto dec7 = [](qint32 unit = -1, qint32 every = 1, qint32 times = -1,
+                         const QString& until = {}, bool untilTicked = false) {
+        return scheduled("12/07/2026", "9:00:00 AM", unit, every, times, until, untilTicked);
+    };
     struct Case {
         const char* name;
         StoredMessage message;
         QDateTime after, upTo;
         const char* expected; // the deliveries in (after, upTo]
     } cases[] = {
-        {"once", scheduled("12/07/2026", "9:00:00 AM"), at(2026, 12, 1), at(2027, 12, 1),
-         "2026-12-07 09:00"},
-        {"every 2 days", scheduled("12/07/2026", "9:00:00 AM", ruDays, 2), at(2026, 12, 7, 8),
-         at(2026, 12, 11), "2026-12-07 09:00 2026-12-09 09:00 2026-12-11 09:00"},
-        {"weekly, from the middle", scheduled("12/07/2026", "9:00:00 AM", ruWeeks),
-         at(2026, 12, 14, 9), at(2026, 12, 28, 9), "2026-12-21 09:00 2026-12-28 09:00"},
+        {"once", dec7(), at(2026, 12, 1), at(2027, 12, 1), "2026-12-07 09:00"},
+        {"every 2 days", dec7(ruDays, 2), at(2026, 12, 7, 8), at(2026, 12, 11),
+         "2026-12-07 09:00 2026-12-09 09:00 2026-12-11 09:00"},
+        {"weekly, from the middle", dec7(ruWeeks), at(2026, 12, 14, 9), at(2026, 12, 28, 9),
+         "2026-12-21 09:00 2026-12-28 09:00"},
         {"monthly from the 31st in a leap year", scheduled("01/31/2028", "8:45:00 AM", ruMonth),
          at(2028, 1, 1), at(2028, 4, 30),
          "2028-01-31 08:45 2028-02-29 08:45 2028-03-31 08:45 2028-04-30 08:45"},
@@ -145,31 +149,25 @@ TEST(DeliveryPlan, RepeatsOfEveryUnitAgainstTheCalendar)
          at(2027, 9, 1), "2027-02-28 09:00 2027-05-30 09:00 2027-08-30 09:00"},
         {"yearly from 29 February", scheduled("02/29/2028", "9:00:00 AM", ruYears), at(2028, 3, 1),
          at(2032, 3, 1), "2029-02-28 09:00 2030-02-28 09:00 2031-02-28 09:00 2032-02-29 09:00"},
-        {"3 times after the first", scheduled("12/07/2026", "9:00:00 AM", ruWeeks, 1, 3),
-         at(2026, 12, 1), at(2027, 6, 1),
+        {"3 times after the first", dec7(ruWeeks, 1, 3), at(2026, 12, 1), at(2027, 6, 1),
          "2026-12-07 09:00 2026-12-14 09:00 2026-12-21 09:00 2026-12-28 09:00"},
-        {"0 times: the first alone", scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, 0),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
-        {"until a day, that day included",
-         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/09/2026"), at(2026, 12, 1),
+        {"0 times: the first alone", dec7(ruDays, 1, 0), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"until a day, that day included", dec7(ruDays, 1, -1, "12/09/2026"), at(2026, 12, 1),
          at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
-        {"until ticked without a date",
-         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "", true), at(2026, 12, 1),
+        {"until ticked without a date", dec7(ruDays, 1, -1, "", true), at(2026, 12, 1),
          at(2027, 1, 1), "2026-12-07 09:00"},
-        {"until a day before the first",
-         scheduled("12/07/2026", "9:00:00 AM", ruDays, 1, -1, "12/01/2026"), at(2026, 12, 1),
+        {"until a day before the first", dec7(ruDays, 1, -1, "12/01/2026"), at(2026, 12, 1),
          at(2027, 1, 1), "2026-12-07 09:00"},
-        {"unit 0: unknown, no repeats", scheduled("12/07/2026", "9:00:00 AM", 0), at(2026, 12, 1),
-         at(2027, 1, 1), "2026-12-07 09:00"},
-        {"an events-only unit: no repeats", scheduled("12/07/2026", "9:00:00 AM", ruWorkingDays),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00"},
-        {"every 0 counts as every 1", scheduled("12/07/2026", "9:00:00 AM", ruDays, 0, 2),
-         at(2026, 12, 1), at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
-        {"the bounds: after excluded, up to included",
-         scheduled("12/07/2026", "9:00:00 AM", ruDays), at(2026, 12, 7), at(2026, 12, 9),
-         "2026-12-08 09:00 2026-12-09 09:00"},
-        {"an empty interval", scheduled("12/07/2026", "9:00:00 AM", ruDays), at(2026, 12, 9),
-         at(2026, 12, 9), ""},
+        {"unit 0: unknown, no repeats", dec7(0), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"an events-only unit: no repeats", dec7(ruWorkingDays), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"every 0 counts as every 1", dec7(ruDays, 0, 2), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
+        {"the bounds: after excluded, up to included", dec7(ruDays), at(2026, 12, 7),
+         at(2026, 12, 9), "2026-12-08 09:00 2026-12-09 09:00"},
+        {"an empty interval", dec7(ruDays), at(2026, 12, 9), at(2026, 12, 9), ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,20 +198,19 @@ TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
 
     // A message without a detail row is delivered once, at its own moment.
     StoredMessage bare;
-    bare.header.cmDat = QStringLiteral("12/06/2026");
-    bare.header.cmTim = QStringLiteral("10:00:00 AM");
+    bare.header.cmDat = "12/06/2026";
+    bare.header.cmTim = "10:00:00 AM";
     plan = deliveryPlan(bare);
     ASSERT_TRUE(plan);
     EXPECT_EQ(show(nextDeliveryAfter(*plan, at(2026, 12, 6, 10))), "none");
 
     // No moment to start from: no plan, and why.
-    m.header.cmDat = QStringLiteral("someday");
+    m.header.cmDat = "someday";
     EXPECT_FALSE(deliveryPlan(m, &problem));
-    EXPECT_TRUE(problem.contains(QStringLiteral("\"someday\" is not a date")))
-        << problem.toStdString();
+    EXPECT_TRUE(problem.contains("\"someday\" is not a date")) << problem.toStdString();
     m = scheduled("Christmas eve", "9:00 AM", ruDays);
     EXPECT_FALSE(deliveryPlan(m, &problem));
-    EXPECT_TRUE(problem.contains(QStringLiteral("Christmas eve"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains("Christmas eve")) << problem.toStdString();
 }
 
 } // namespace

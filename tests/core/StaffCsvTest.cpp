@@ -2,6 +2,7 @@
 // named, and what is written reads back the same.
 #include "tzsndmsg/StaffCsv.h"
 
+#include "FileSystemHelpers.h"
 #include "support/TestPrinters.h"
 
 #include <QDir>
@@ -26,7 +27,7 @@ QString show(const StaffCsvRow& row)
 {
     QStringList parts{QString::number(row.line)};
     for (const QString& f : row.fields)
-        parts << (f.isNull() ? QStringLiteral("-") : f);
+        parts << (f.isNull() ? "-" : f);
     return parts.join(QLatin1Char('|'));
 }
 
@@ -177,7 +178,7 @@ TEST(StaffCsvRead, NamesAtMostFiftyBadLinesOfAFileNotInUtf8)
     EXPECT_FALSE(readStaffCsv(bytes, csv, problems));
     ASSERT_EQ(problems.size(), 51);
     EXPECT_EQ(problems.front().line, 2);
-    EXPECT_EQ(problems.back().reason, QStringLiteral("and more lines that are not UTF-8"));
+    EXPECT_EQ(problems.back().reason, "and more lines that are not UTF-8");
 
     // One long line of bad bytes is named once, without going over the file again for each.
     problems.clear();
@@ -191,7 +192,7 @@ StaffCsvRow person(const QStringList& values)
 {
     StaffCsvRow row;
     for (int i = 0; i < kStaffColumnCount; ++i)
-        row.fields[i] = values.value(i, QLatin1String(""));
+        row.fields[i] = values.value(i, "");
     return row;
 }
 
@@ -220,7 +221,7 @@ TEST(StaffCsvWrite, ReplacesTheFileWholeAndNeverWritesThroughALink)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString target = dir.filePath(QStringLiteral("staff.csv"));
+    const QString target = dir.filePath("staff.csv");
     const QList<StaffCsvRow> rows = {person({"1", "AB", "Berg", "Anna"})};
     QString error;
 
@@ -230,33 +231,25 @@ TEST(StaffCsvWrite, ReplacesTheFileWholeAndNeverWritesThroughALink)
     QList<StaffCsvProblem> problems;
     ASSERT_TRUE(readStaffCsvFile(target, csv, problems)) << problemsText(problems).toStdString();
     EXPECT_EQ(csv.rows.size(), 2);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("staff.csv")})
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"staff.csv"})
         << "no temporary file is left beside it";
 
-    const QString other = dir.filePath(QStringLiteral("elsewhere.txt"));
-    {
-        QFile f(other);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("kept");
-    }
-    const QString link = dir.filePath(QStringLiteral("link.csv"));
+    const QString other = dir.filePath("elsewhere.txt");
+    ASSERT_TRUE(tzsndmsg::testing::writeFile(other, "kept"));
+    const QString link = dir.filePath("link.csv");
     ASSERT_TRUE(QFile::link(other, link));
     EXPECT_FALSE(writeStaffCsvFile(link, rows, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("symbolic link"))) << error.toStdString();
-    QFile kept(other);
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), QByteArray("kept"));
+    EXPECT_TRUE(error.contains("symbolic link")) << error.toStdString();
+    EXPECT_EQ(tzsndmsg::testing::readAll(other), "kept");
 
     EXPECT_FALSE(writeStaffCsvFile(dir.path(), rows, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("not a regular file"))) << error.toStdString();
-    EXPECT_FALSE(
-        writeStaffCsvFile(dir.filePath(QStringLiteral("no/such/folder.csv")), rows, &error));
+    EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    EXPECT_FALSE(writeStaffCsvFile(dir.filePath("no/such/folder.csv"), rows, &error));
 
     EXPECT_FALSE(readStaffCsvFile(dir.path(), csv, problems));
-    EXPECT_TRUE(problems.back().reason.contains(QStringLiteral("is a folder")));
-    EXPECT_FALSE(readStaffCsvFile(dir.filePath(QStringLiteral("missing.csv")), csv, problems));
-    EXPECT_TRUE(problems.back().reason.contains(QStringLiteral("does not exist")));
+    EXPECT_TRUE(problems.back().reason.contains("is a folder"));
+    EXPECT_FALSE(readStaffCsvFile(dir.filePath("missing.csv"), csv, problems));
+    EXPECT_TRUE(problems.back().reason.contains("does not exist"));
 }
 
 } // namespace

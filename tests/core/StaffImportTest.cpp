@@ -32,16 +32,8 @@ QStringList snapshot(Office& office)
         "SELECT PWMID, PWMUseNam, PWMPID FROM PWMTable ORDER BY PWMID",
         "SELECT PWAID, PWAUseNam, PWARigNam, PWAWriFla FROM PWATable ORDER BY PWAID",
     };
-    for (const char* statement : statements) {
-        db::Recordset set = office.query(QLatin1String(statement));
-        for (set.moveFirst(); !set.eof(); set.moveNext()) {
-            QStringList values{QString::fromLatin1(statement).section(QLatin1Char(' '), -4, -4)};
-            for (int i = 0; i < set.fieldCount(); ++i)
-                values << (set.isNull(set.fieldNames()[i]) ? QStringLiteral("NULL")
-                                                           : set.value(i).toString());
-            rows << values.join(QLatin1Char('|'));
-        }
-    }
+    for (const char* statement : statements)
+        rows << office.rows(statement);
     return rows;
 }
 
@@ -69,12 +61,9 @@ QStringList listed(Office& office)
     EXPECT_TRUE(listStaff(*office.db(), people, &error)) << error.toStdString();
     QStringList rows;
     for (const StaffPerson& p : people)
-        rows << QStringList{p.initials,
-                            p.last,
-                            p.first,
-                            p.department,
-                            p.login,
-                            p.released ? p.released->toString(Qt::ISODate) : QStringLiteral("-")}
+        rows << QStringList{p.initials, p.last,
+                            p.first,    p.department,
+                            p.login,    p.released ? p.released->toString(Qt::ISODate) : "-"}
                     .join(QLatin1Char('|'));
     return rows;
 }
@@ -82,18 +71,15 @@ QStringList listed(Office& office)
 TEST(StaffImport, AnExportImportedAgainChangesNothing)
 {
     Office office;
-    add(office, QStringLiteral("Berg"), QStringLiteral("Anna"), QStringLiteral("AB"),
-        QStringLiteral("Front desk"), QStringLiteral("anna"));
-    add(office, QStringLiteral("O\"Neil, Jr."), QStringLiteral("Mary\\Ann"), QStringLiteral("MO"),
-        QStringLiteral("Lab; north"));
-    const qint32 gone = add(office, QStringLiteral("Cole"), QStringLiteral("Dan"),
-                            QStringLiteral("DC"), QString(), QStringLiteral("dan"));
+    add(office, "Berg", "Anna", "AB", "Front desk", "anna");
+    add(office, "O\"Neil, Jr.", "Mary\\Ann", "MO", "Lab; north");
+    const qint32 gone = add(office, "Cole", "Dan", "DC", QString(), "dan");
     QString error;
     ASSERT_TRUE(releaseStaffPerson(*office.db(), gone, QDate(2026, 3, 1), &error))
         << error.toStdString();
     const QStringList before = snapshot(office);
 
-    const QString file = office.tempPath() + QStringLiteral("/staff.csv");
+    const QString file = office.tempPath() + "/staff.csv";
     int count = 0;
     ASSERT_TRUE(exportStaffCsvFile(*office.db(), file, &count, &error)) << error.toStdString();
     EXPECT_EQ(count, 3);
@@ -106,9 +92,9 @@ TEST(StaffImport, AnExportImportedAgainChangesNothing)
     }
     // Without the released column a released person stays released.
     StaffImportReport partial;
-    ASSERT_TRUE(importStaffCsv(
-        *office.db(), QStringLiteral("id,initials,last name\n%1,DC,Cole\n").arg(gone).toUtf8(),
-        false, partial, &error))
+    ASSERT_TRUE(importStaffCsv(*office.db(),
+                               QString("id,initials,last name\n%1,DC,Cole\n").arg(gone).toUtf8(),
+                               false, partial, &error))
         << problemsText(partial).toStdString() << error.toStdString();
     EXPECT_EQ(partial.unchanged, 1);
     EXPECT_EQ(snapshot(office), before);
@@ -168,11 +154,8 @@ TEST(StaffImport, ABadFileIsRefusedWholeWithEachBadLineNamedAndNothingWritten)
          {"line 2: 6 field(s)", "line 4: "}},
     };
     Office office;
-    const qint32 anna =
-        add(office, QStringLiteral("Berg"), QStringLiteral("Anna"), QStringLiteral("AB"),
-            QStringLiteral("Front desk"), QStringLiteral("anna"));
-    const qint32 dan =
-        add(office, QStringLiteral("Cole"), QStringLiteral("Dan"), QStringLiteral("DC"));
+    const qint32 anna = add(office, "Berg", "Anna", "AB", "Front desk", "anna");
+    const qint32 dan = add(office, "Cole", "Dan", "DC");
     QString error;
     ASSERT_TRUE(releaseStaffPerson(*office.db(), dan, QDate(2026, 3, 1), &error));
     const QStringList before = snapshot(office);
@@ -188,12 +171,11 @@ TEST(StaffImport, ABadFileIsRefusedWholeWithEachBadLineNamedAndNothingWritten)
             ASSERT_EQ(report.problems.size(), c.problems.size())
                 << problemsText(report).toStdString();
             for (int i = 0; i < c.problems.size(); ++i) {
-                const QString wanted =
-                    QString(c.problems[i]).replace(QStringLiteral("%1"), QString::number(anna));
+                const QString wanted = QString(c.problems[i]).replace("%1", QString::number(anna));
                 EXPECT_TRUE(report.problems[i].text().contains(wanted))
                     << report.problems[i].text().toStdString() << " is not "
                     << wanted.toStdString();
-                EXPECT_FALSE(report.problems[i].text().endsWith(QStringLiteral(": ")));
+                EXPECT_FALSE(report.problems[i].text().endsWith(": "));
             }
             EXPECT_TRUE(report.added.isEmpty() && report.changed.isEmpty());
             EXPECT_EQ(snapshot(office), before) << "nothing is written";
@@ -204,15 +186,10 @@ TEST(StaffImport, ABadFileIsRefusedWholeWithEachBadLineNamedAndNothingWritten)
 TEST(StaffImport, ADryRunSaysWhatWouldChangeWritingNothingAndTheImportDoesIt)
 {
     Office office;
-    const qint32 anna =
-        add(office, QStringLiteral("Berg"), QStringLiteral("Anna"), QStringLiteral("AB"),
-            QStringLiteral("Front desk"), QStringLiteral("anna"));
-    const qint32 ben =
-        add(office, QStringLiteral("Bell"), QStringLiteral("Ben"), QStringLiteral("BB"));
-    const qint32 dan =
-        add(office, QStringLiteral("Cole"), QStringLiteral("Dan"), QStringLiteral("DC"));
-    const qint32 eve =
-        add(office, QStringLiteral("East"), QStringLiteral("Eve"), QStringLiteral("EE"));
+    const qint32 anna = add(office, "Berg", "Anna", "AB", "Front desk", "anna");
+    const qint32 ben = add(office, "Bell", "Ben", "BB");
+    const qint32 dan = add(office, "Cole", "Dan", "DC");
+    const qint32 eve = add(office, "East", "Eve", "EE");
     QString error;
     ASSERT_TRUE(releaseStaffPerson(*office.db(), dan, QDate(2026, 3, 1), &error));
     const QStringList before = snapshot(office);
@@ -232,15 +209,14 @@ TEST(StaffImport, ADryRunSaysWhatWouldChangeWritingNothingAndTheImportDoesIt)
     StaffImportReport report;
     ASSERT_TRUE(importStaffCsv(*office.db(), csv, true, report, &error))
         << problemsText(report).toStdString() << error.toStdString();
-    EXPECT_EQ(report.added, (QStringList{QStringLiteral("line 6: Fay, Fox (FF)"),
-                                         QStringLiteral("line 7: Gale, Gus (GG)")}));
+    EXPECT_EQ(report.added, (QStringList{"line 6: Fay, Fox (FF)", "line 7: Gale, Gus (GG)"}));
     EXPECT_EQ(report.changed,
               QStringList{QStringLiteral("line 2: id %1 Berg, Anna (AB): department "
                                          "Front desk -> Lab")
                               .arg(anna)});
     EXPECT_EQ(report.released,
-              QStringList{QStringLiteral("line 3: id %1 Bell, Ben (BB) on 2026-11-30").arg(ben)});
-    EXPECT_EQ(report.rehired, QStringList{QStringLiteral("line 4: id %1 Cole, Dan (DC)").arg(dan)});
+              QStringList{QString("line 3: id %1 Bell, Ben (BB) on 2026-11-30").arg(ben)});
+    EXPECT_EQ(report.rehired, QStringList{QString("line 4: id %1 Cole, Dan (DC)").arg(dan)});
     EXPECT_EQ(report.unchanged, 1);
     EXPECT_EQ(snapshot(office), before) << "a dry run writes nothing";
 
@@ -249,12 +225,9 @@ TEST(StaffImport, ADryRunSaysWhatWouldChangeWritingNothingAndTheImportDoesIt)
         << problemsText(done).toStdString() << error.toStdString();
     EXPECT_EQ(done.added, report.added);
     EXPECT_EQ(done.changed, report.changed);
-    EXPECT_EQ(
-        listed(office),
-        (QStringList{QStringLiteral("BB|Bell|Ben|||2026-11-30"),
-                     QStringLiteral("AB|Berg|Anna|Lab|ANNA|-"), QStringLiteral("DC|Cole|Dan|||-"),
-                     QStringLiteral("EE|East|Eve|||-"), QStringLiteral("FF|Fay|Fox|Lab||-"),
-                     QStringLiteral("GG|Gale|Gus|||-")}));
+    EXPECT_EQ(listed(office),
+              (QStringList{"BB|Bell|Ben|||2026-11-30", "AB|Berg|Anna|Lab|ANNA|-", "DC|Cole|Dan|||-",
+                           "EE|East|Eve|||-", "FF|Fay|Fox|Lab||-", "GG|Gale|Gus|||-"}));
 }
 
 } // namespace

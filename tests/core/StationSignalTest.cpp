@@ -20,6 +20,8 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg {
 namespace {
 
+using testing::readAll;
+
 // Services with a fixed clock; the station text is "<computer> <login>".
 std::unique_ptr<tzglob::tzGlobal>
 services(const QString& dataFolder, const QString& computer, const QString& login,
@@ -34,24 +36,10 @@ services(const QString& dataFolder, const QString& computer, const QString& logi
     return global;
 }
 
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 TEST(StationSignal, RecordIsFortyBytesOfDateAndStation)
 {
     struct Case {
-        const char* computer;
-        const char* login;
+        const char *computer, *login;
         QDateTime now;
         QByteArray expected;
     };
@@ -88,7 +76,7 @@ TEST(StationSignal, WritesOverTheFirstFortyBytesWithoutShorteningAndCreatesTheFi
     EXPECT_EQ(readAll(data.path() + u"/TEMP/CMEV.STA"_s), core::stationSignalRecord(*global));
 
     const QString path = data.path() + u"/TEMP/CMBC.STA"_s;
-    writeFile(path, QByteArray(40, 'x') + QByteArray("tail that stays"));
+    ASSERT_TRUE(testing::writeFile(path, QByteArray(40, 'x') + QByteArray("tail that stays")));
     ASSERT_TRUE(core::WriteStationSignal(*global, u"CMBC"_s));
     EXPECT_EQ(readAll(path), QByteArray("12/6/2026 2:07:00 PMWS1 FRONT           tail that stays"));
 }
@@ -123,7 +111,7 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
     ASSERT_TRUE(QDir(data.path()).mkdir(u"TEMP"_s));
     const QString path = data.path() + u"/TEMP/CMCM.STA"_s;
     const QByteArray before("held by another workstation");
-    writeFile(path, before);
+    ASSERT_TRUE(testing::writeFile(path, before));
     auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
     {
         const int held = holdLock(path);
@@ -189,7 +177,7 @@ TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideI
         int reader = -1;
         switch (c.kind) {
         case LinkToFile:
-            writeFile(victim, precious);
+            ASSERT_TRUE(testing::writeFile(victim, precious));
             ASSERT_TRUE(QFile::link(victim, sta));
             break;
         case DanglingLink:
@@ -198,7 +186,7 @@ TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideI
         case TempLinkedToFolder:
             break;
         case HardLink:
-            writeFile(victim, precious);
+            ASSERT_TRUE(testing::writeFile(victim, precious));
             ASSERT_EQ(
                 ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()),
                 0);

@@ -22,16 +22,14 @@ protected:
             const QString server = qEnvironmentVariable("TZSNDMSG_TEST_PG");
             if (server.isEmpty())
                 GTEST_SKIP() << "TZSNDMSG_TEST_PG not set";
-            m_schema = QStringLiteral("dbt_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+            m_schema = "dbt_" + QUuid::createUuid().toString(QUuid::Id128).left(16);
             auto admin = Database::open(server, &error);
             ASSERT_TRUE(admin) << error.toStdString();
-            ASSERT_TRUE(admin->exec(QStringLiteral("CREATE SCHEMA ") + m_schema, &error))
-                << error.toStdString();
-            m_url = server + (server.contains(u'?') ? u'&' : u'?') + QStringLiteral("schema=") +
-                    m_schema;
+            ASSERT_TRUE(admin->exec("CREATE SCHEMA " + m_schema, &error)) << error.toStdString();
+            m_url = server + (server.contains(u'?') ? u'&' : u'?') + "schema=" + m_schema;
         } else {
             ASSERT_TRUE(m_dir.isValid());
-            m_url = QStringLiteral("sqlite://") + m_dir.path() + QStringLiteral("/test.db");
+            m_url = "sqlite://" + m_dir.path() + "/test.db";
         }
         m_db = Database::open(m_url, &error);
         ASSERT_TRUE(m_db) << error.toStdString();
@@ -43,29 +41,25 @@ protected:
         if (!m_schema.isEmpty()) {
             auto admin = Database::open(qEnvironmentVariable("TZSNDMSG_TEST_PG"));
             if (admin)
-                admin->exec(QStringLiteral("DROP SCHEMA ") + m_schema + QStringLiteral(" CASCADE"));
+                admin->exec("DROP SCHEMA " + m_schema + " CASCADE");
         }
     }
 
-    bool isPostgres() const { return QString::fromLatin1(GetParam()) == QLatin1String("postgres"); }
+    bool isPostgres() const { return QString::fromLatin1(GetParam()) == "postgres"; }
 
     // The key column's declaration, the domains and the declared type names per database.
     QString keyDecl() const
     {
-        return isPostgres() ? QStringLiteral("serial PRIMARY KEY")
-                            : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+        return isPostgres() ? "serial PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT";
     }
-    QString dateTimeDecl() const
-    {
-        return isPostgres() ? QStringLiteral("timestamp") : QStringLiteral("DATETIME");
-    }
+    QString dateTimeDecl() const { return isPostgres() ? "timestamp" : "DATETIME"; }
 
     void createDomains()
     {
         if (!isPostgres())
             return;
         for (const char* d : {"datetext", "timetext", "longtext"})
-            run(QStringLiteral("CREATE DOMAIN %1 AS text").arg(QLatin1String(d)));
+            run(QString("CREATE DOMAIN %1 AS text").arg(QLatin1String(d)));
     }
 
     void run(const QString& statement, const QVariantList& params = {})
@@ -81,6 +75,20 @@ protected:
         Recordset rs = m_db->query(m_db->dialect().adapt(statement), &error);
         EXPECT_TRUE(rs.isOpen()) << error.toStdString() << "\n  in: " << statement.toStdString();
         return rs;
+    }
+
+    // Each row of the statement as its columns' texts joined by '|', a NULL as "<null>".
+    QStringList rows(const QString& statement)
+    {
+        QStringList out;
+        Recordset rs = open(statement);
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+            QStringList values;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                values << (rs.value(i).isValid() ? rs.value(i).toString() : "<null>");
+            out << values.join(u'|');
+        }
+        return out;
     }
 
     QTemporaryDir m_dir;

@@ -18,7 +18,7 @@ namespace {
 TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
 {
     QTemporaryDir dir;
-    const QString base = QStringLiteral("sqlite://") + dir.path();
+    const QString base = "sqlite://" + dir.path();
     const QString refused[] = {
         base + "/office.db%00.evil", // cut at the zero byte
         base + "/office.db?mode=ro", // an option SQLite addresses do not take

@@ -33,8 +33,7 @@ protected:
 TEST_P(RecordWriterTest, ValueFormsRoundTrip)
 {
     const struct {
-        const char* column;
-        const char* given;
+        const char *column, *given;
         QVariant read; // invalid: NULL
     } cases[] = {
         {"msgDat", "12/06/2026", "12/06/2026"},
@@ -72,7 +71,7 @@ TEST_P(RecordWriterTest, ValueFormsRoundTrip)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.column) + " <- \"" + c.given + "\"");
-        const QString column = QString::fromLatin1(c.column);
+        const QString column = c.column;
         const qint64 key = insert({column}, {QString::fromUtf8(c.given)});
         ASSERT_GT(key, 0);
         Recordset rs = open("SELECT * FROM MsgTable WHERE msgID = " + QString::number(key));
@@ -106,10 +105,10 @@ TEST_P(RecordWriterTest, InsertReturnsNewKeysAndUpdateChangesTheRow)
     EXPECT_EQ(key, first);
     Recordset rs = open("SELECT * FROM MsgTable ORDER BY msgID");
     ASSERT_EQ(rs.recordCount(), 2);
-    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("CARL"));
+    EXPECT_EQ(rs.value("msgWho").toString(), "CARL");
     EXPECT_EQ(rs.value("msgFla").toLongLong(), 0);
     rs.moveNext();
-    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("BOB"));
+    EXPECT_EQ(rs.value("msgWho").toString(), "BOB");
 }
 
 TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
@@ -135,7 +134,7 @@ TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
         QString error;
         EXPECT_FALSE(writeRecord(*m_db, "MsgTable", "msgID", key, c.names, c.texts, &error))
             << c.what;
-        EXPECT_TRUE(error.contains(QString::fromLatin1(c.mentions), Qt::CaseInsensitive))
+        EXPECT_TRUE(error.contains(c.mentions, Qt::CaseInsensitive))
             << c.what << ": " << error.toStdString();
         EXPECT_EQ(key, c.key) << c.what;
     }
@@ -146,7 +145,7 @@ TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
 
     EXPECT_EQ(count(), 1);
     Recordset rs = open("SELECT * FROM MsgTable");
-    EXPECT_EQ(rs.value("msgWho").toString(), QStringLiteral("ANNA"));
+    EXPECT_EQ(rs.value("msgWho").toString(), "ANNA");
     EXPECT_EQ(rs.value("msgFla").toLongLong(), 5);
 }
 
@@ -162,39 +161,19 @@ TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
         {"WS2", "12.5", "2026-12-06", "12:00:00 AM", "-0.5", "0"},
     };
     const auto stored = [this](qint64 from, qint64 to) {
-        QStringList out;
-        Recordset rs =
-            open(QStringLiteral("SELECT * FROM MsgTable WHERE msgID >= %1 AND msgID < %2 "
-                                "ORDER BY msgID")
-                     .arg(from)
-                     .arg(to));
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            QStringList row;
-            for (const char* column :
-                 {"msgWho", "msgFla", "msgDat", "msgTim", "msgAmt", "msgSno"}) {
-                const QVariant v = rs.value(QString::fromLatin1(column));
-                row << (v.isNull() ? QStringLiteral("<null>") : v.toString());
-            }
-            out << row.join(u'|');
-        }
-        return out;
+        return rows(QString("SELECT msgWho, msgFla, msgDat, msgTim, msgAmt, msgSno FROM MsgTable "
+                            "WHERE msgID >= %1 AND msgID < %2 ORDER BY msgID")
+                        .arg(from)
+                        .arg(to));
     };
+    // SQLite keeps a type per value: the forms must match there too.
     const auto typesOf = [this](qint64 from, qint64 to) {
-        // SQLite keeps a type per value: the forms must match there too.
-        if (isPostgres())
-            return QStringList();
-        QStringList out;
-        Recordset rs =
-            open(QStringLiteral("SELECT typeof(msgWho), typeof(msgFla), typeof(msgDat), "
-                                "typeof(msgAmt), typeof(msgSno) FROM MsgTable WHERE msgID "
-                                ">= %1 AND msgID < %2 ORDER BY msgID")
-                     .arg(from)
-                     .arg(to));
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            out << QStringLiteral("%1 %2 %3 %4 %5")
-                       .arg(rs.value(0).toString(), rs.value(1).toString(), rs.value(2).toString(),
-                            rs.value(3).toString(), rs.value(4).toString());
-        return out;
+        return isPostgres() ? QStringList()
+                            : rows(QString("SELECT typeof(msgWho), typeof(msgFla), typeof(msgDat), "
+                                           "typeof(msgAmt), typeof(msgSno) FROM MsgTable WHERE "
+                                           "msgID >= %1 AND msgID < %2 ORDER BY msgID")
+                                       .arg(from)
+                                       .arg(to));
     };
     for (const int n : {1, 3, 64, 65, 150}) {
         SCOPED_TRACE(n);
@@ -230,18 +209,9 @@ TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)
     EXPECT_TRUE(insertRecords(*m_db, "MsgTable", "msgID", names, {}, &error));
 }
 
-// Forms the tables above have no column for.
-TEST(ConvertText, BooleansAndADateWithATime)
-{
-    bool ok = false;
-    EXPECT_EQ(convertText("true", ColumnType::Boolean, &ok).toBool(), true);
-    EXPECT_TRUE(ok);
-    EXPECT_EQ(convertText("12/06/2026 2:07 PM", ColumnType::DateText, &ok).toString(),
-              QStringLiteral("12/06/2026 2:07 PM"));
-}
-
 // Number columns: a blank is NULL and no failure; other text that does not read as a number is
-// refused with the column kind's reason, and nothing is reported for what is accepted.
+// refused with the column kind's reason, and nothing is reported for what is accepted. Also the
+// forms the tables above have no column for.
 TEST(ConvertText, NumberColumnsTakeBlanksAsNullAndRefuseOtherText)
 {
     const struct {
@@ -263,16 +233,18 @@ TEST(ConvertText, NumberColumnsTakeBlanksAsNullAndRefuseOtherText)
         {ColumnType::Boolean, "0", false, nullptr},
         {ColumnType::Boolean, "-1", true, nullptr},
         {ColumnType::Boolean, "yes", QVariant(), "\"yes\" is neither True nor False."},
+        {ColumnType::Boolean, "true", true, nullptr},
+        {ColumnType::DateText, "12/06/2026 2:07 PM", "12/06/2026 2:07 PM", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\" as type " + std::to_string(int(c.type)));
         bool ok = c.reason != nullptr; // the opposite of what should come back
-        QString error = QStringLiteral("untouched");
-        EXPECT_EQ(convertText(QString::fromLatin1(c.text), c.type, &ok, &error), c.stored);
+        QString error = "untouched";
+        EXPECT_EQ(convertText(c.text, c.type, &ok, &error), c.stored);
         EXPECT_EQ(ok, !c.reason);
-        EXPECT_EQ(error, c.reason ? QString::fromLatin1(c.reason) : QStringLiteral("untouched"));
+        EXPECT_EQ(error, c.reason ? c.reason : "untouched");
         // Without a place for the outcome the refusal is still NULL.
-        EXPECT_EQ(convertText(QString::fromLatin1(c.text), c.type), c.stored);
+        EXPECT_EQ(convertText(c.text, c.type), c.stored);
     }
 }
 

@@ -45,7 +45,7 @@ TEST_P(RecordsetTest, SortsDatesAndTimesAsDatesAndTimesWithNullsFirst)
     Recordset rs = open("SELECT * FROM CMTable ORDER BY cmID");
     EXPECT_EQ(ids(rs), QList<qint64>({1, 2, 3, 4, 5, 6}));
     ASSERT_TRUE(rs.setSort("CMDat, CMTim, CMID"));
-    EXPECT_EQ(rs.sort(), QStringLiteral("CMDat, CMTim, CMID"));
+    EXPECT_EQ(rs.sort(), "CMDat, CMTim, CMID");
     // No date first, then the dates of 2025, then 2026; ties in query order.
     EXPECT_EQ(ids(rs), QList<qint64>({4, 5, 2, 3, 1, 6}));
     ASSERT_TRUE(rs.setSort("cmDat DESC, cmTim, cmID DESC"));
@@ -55,7 +55,7 @@ TEST_P(RecordsetTest, SortsDatesAndTimesAsDatesAndTimesWithNullsFirst)
     EXPECT_EQ(ids(rs), QList<qint64>({4, 3, 1, 6, 5, 2}));
     run("UPDATE CMTable SET cmPid = NULL WHERE cmID = 3");
     ASSERT_TRUE(rs.requery());
-    EXPECT_EQ(rs.sort(), QStringLiteral("CMSubjec"));
+    EXPECT_EQ(rs.sort(), "CMSubjec");
     ASSERT_TRUE(rs.setSort("cmPid, cmID"));
     EXPECT_EQ(ids(rs), QList<qint64>({3, 4, 2, 5, 1, 6}));
     EXPECT_FALSE(rs.setSort("NoSuchColumn"));
@@ -98,7 +98,7 @@ TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow)
     for (const auto& c : cases) {
         rs.moveFirst();
         SCOPED_TRACE(c.criteria);
-        EXPECT_EQ(rs.find(QString::fromLatin1(c.criteria)), c.id != 0);
+        EXPECT_EQ(rs.find(c.criteria), c.id != 0);
         EXPECT_EQ(rs.eof() ? 0 : rs.value("cmID").toLongLong(), c.id);
     }
     EXPECT_THROW(rs.find("nocolumn=1"), FieldError);
@@ -148,7 +148,7 @@ TEST_P(RecordsetTest, SubsetKeepsOrderAndSortAndRequeriesItsOwnStatement)
     ASSERT_TRUE(odd.setSort("cmID DESC"));
     EXPECT_EQ(ids(odd), QList<qint64>({6, 5, 3}));
     ASSERT_TRUE(odd.requery());
-    EXPECT_EQ(odd.sort(), QStringLiteral("cmID DESC"));
+    EXPECT_EQ(odd.sort(), "cmID DESC");
     EXPECT_EQ(ids(odd), QList<qint64>({6, 1}));
     EXPECT_TRUE(rs.subset([](int) { return false; }, QString(), {}).isEmpty());
     EXPECT_FALSE(Recordset().subset([](int) { return true; }, QString(), {}).isOpen());
@@ -203,8 +203,8 @@ TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
     EXPECT_EQ(rs.fieldIndex("nope"), -1);
     EXPECT_THROW(rs.value("nope"), FieldError);
     EXPECT_THROW(rs.fieldType("nope"), FieldError);
-    EXPECT_EQ(rs.value("cmDat").toString(), QStringLiteral("01/02/2026"));
-    EXPECT_EQ(rs.value("cmTim").toString(), QStringLiteral("9:00:00 AM"));
+    EXPECT_EQ(rs.value("cmDat").toString(), "01/02/2026");
+    EXPECT_EQ(rs.value("cmTim").toString(), "9:00:00 AM");
     EXPECT_EQ(rs.value("BroChkLasReaDatTim").toDateTime(),
               QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     EXPECT_EQ(rs.value("cnt").toLongLong(), 6);
@@ -242,8 +242,8 @@ TEST_P(RecordsetTest, ReadersNestAndConvertLikeRecordsets)
     QList<qint64> seen;
     while (outer.next()) {
         seen << outer.value("CMID").toLongLong();
-        EXPECT_EQ(outer.value("cmDat").toString(), QStringLiteral("01/02/2026"));
-        EXPECT_EQ(outer.value("cmTim").toString(), QStringLiteral("9:00:00 AM"));
+        EXPECT_EQ(outer.value("cmDat").toString(), "01/02/2026");
+        EXPECT_EQ(outer.value("cmTim").toString(), "9:00:00 AM");
         // A lookup per row on the same connection must not lose the outer rows.
         Reader inner =
             m_db->read("SELECT CMSubjec FROM CMTable WHERE cmID = ?", {seen.last()}, &error);

@@ -9,8 +9,7 @@ TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
 {
     const SqlDialect dialect(Backend::Sqlite);
     const struct {
-        const char* given;
-        const char* expected;
+        const char *given, *expected;
     } cases[] = {
         {"delete * from cmtable where cmID=5", "delete from cmtable where cmID=5"},
         {"DELETE   *\n FROM EVtable where EVLinID=5", "delete from EVtable where EVLinID=5"},
@@ -46,10 +45,10 @@ TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
 TEST(SqlDialect, PostgreSqlKeepsRightJoinsAndQuoteDoublesQuotes)
 {
     const QString statement =
-        QStringLiteral("select A.a from ((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z)");
+        "select A.a from ((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z)";
     EXPECT_EQ(SqlDialect(Backend::Postgres).adapt(statement), statement);
-    EXPECT_EQ(SqlDialect::quote(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
-    EXPECT_EQ(SqlDialect::quote(QString()), QStringLiteral("''"));
+    EXPECT_EQ(SqlDialect::quote("O'Brien"), "'O''Brien'");
+    EXPECT_EQ(SqlDialect::quote(QString()), "''");
 }
 
 // Every statement shape the windows build, adapted and run on tables with the store's names.
@@ -57,49 +56,41 @@ class StatementShapes : public TablesTest {
 protected:
     void createTables() override
     {
-        const QString k = keyDecl();
-        const QString dt = dateTimeDecl();
-        const QStringList ddl = {
-            "CREATE TABLE CMTable (cmID " + k +
-                ", cmTyp INTEGER, cmTraLinID INTEGER, cmTim TIMETEXT, "
-                "cmDat DATETEXT, cmWho VARCHAR(50), cmPid INTEGER, cmCat VARCHAR(50), cmSubCat "
-                "VARCHAR(50), "
-                "cmWhoMod VARCHAR(50), cmModDat DATETEXT, cmDoc LONGTEXT, CMSubjec VARCHAR(255), "
-                "cmDocAftDis INTEGER, CMNeeCom INTEGER, CMShoOnRep INTEGER, cmConRec INTEGER, "
-                "CMPurFla INTEGER, CMSerLev INTEGER, cmfFla1 INTEGER)",
-            "CREATE TABLE EVTable (EVID " + k +
-                ", EvPID INTEGER, EvLinID INTEGER, EvTyp INTEGER, "
-                "EvPri VARCHAR(10), EVAlaFla INTEGER, EVAlaStaDatFla INTEGER, EVAlaStaDat "
-                "DATETEXT, "
-                "EVAlaStaTim TIMETEXT, EvBroFla INTEGER, EvBroStaDatFla INTEGER, EvBroStaDat "
-                "DATETEXT, "
-                "EvBroStaTim TIMETEXT, evBroDat TIMETEXT, EvBroReaFla INTEGER, EvBroReaEve "
-                "INTEGER, "
-                "EvBroReaTyp INTEGER, EvBroNumOfTim INTEGER, EvBroEndDatFla INTEGER, EvBroEndDat "
-                "DATETEXT)",
-            "CREATE TABLE BroChkTable (BroChkID " + k +
-                ", BroChkLinID INTEGER, BroChkPID INTEGER, "
-                "BroChkTyp INTEGER, BroChkToMac VARCHAR(50), BroChkAssPID INTEGER, BroChkSavToFla "
-                "INTEGER, "
-                "BroChkDonDis INTEGER, BroChkSno INTEGER, BroChkLasReaDatTim " +
-                dt + ")",
-            "CREATE TABLE PATable (pID " + k +
-                ", pDocIni VARCHAR(10), PLasNam VARCHAR(50), "
-                "PFirNam VARCHAR(50), pTypEmp VARCHAR(5), pDatRel DATETEXT)",
-            "CREATE TABLE PWMTable (PWMID " + k + ", PWMPid INTEGER, PWMUseNam VARCHAR(50))",
-            "CREATE TABLE EBTable (EBID " + k + ", EBPid INTEGER, EBDep VARCHAR(50))",
-            "CREATE TABLE ESTable (ESID " + k + ", EBID INTEGER, ESSta VARCHAR(5))",
-            "CREATE TABLE HDOCTable (hdocID " + k +
-                ", hdocDes VARCHAR(50), hdocUseDatFla INTEGER, "
-                "hdocObsOn INTEGER, hdocObsWeeDay INTEGER, hdocObsMon INTEGER, hdocInAct INTEGER, "
-                "hdocHolFla INTEGER)",
-            "CREATE TABLE AbsTable (AbsID " + k + ", AbsDat DATETEXT, AbsStaTim TIMETEXT)",
+        // %1 the key column's declaration, %2 a date-time column's.
+        QStringList ddl = {
+            "CREATE TABLE CMTable (cmID %1, cmTyp INTEGER, cmTraLinID INTEGER, cmTim TIMETEXT, "
+            "cmDat "
+            "DATETEXT, cmWho VARCHAR(50), cmPid INTEGER, cmCat VARCHAR(50), cmSubCat VARCHAR(50), "
+            "cmWhoMod VARCHAR(50), cmModDat DATETEXT, cmDoc LONGTEXT, CMSubjec VARCHAR(255), "
+            "cmDocAftDis INTEGER, CMNeeCom INTEGER, CMShoOnRep INTEGER, cmConRec INTEGER, CMPurFla "
+            "INTEGER, CMSerLev INTEGER, cmfFla1 INTEGER)",
+            "CREATE TABLE EVTable (EVID %1, EvPID INTEGER, EvLinID INTEGER, EvTyp INTEGER, EvPri "
+            "VARCHAR(10), EVAlaFla INTEGER, EVAlaStaDatFla INTEGER, EVAlaStaDat DATETEXT, "
+            "EVAlaStaTim TIMETEXT, EvBroFla INTEGER, EvBroStaDatFla INTEGER, EvBroStaDat DATETEXT, "
+            "EvBroStaTim TIMETEXT, evBroDat TIMETEXT, EvBroReaFla INTEGER, EvBroReaEve INTEGER, "
+            "EvBroReaTyp INTEGER, EvBroNumOfTim INTEGER, EvBroEndDatFla INTEGER, EvBroEndDat "
+            "DATETEXT)",
+            "CREATE TABLE BroChkTable (BroChkID %1, BroChkLinID INTEGER, BroChkPID INTEGER, "
+            "BroChkTyp INTEGER, BroChkToMac VARCHAR(50), BroChkAssPID INTEGER, BroChkSavToFla "
+            "INTEGER, BroChkDonDis INTEGER, BroChkSno INTEGER, BroChkLasReaDatTim %2)",
+            "CREATE TABLE PATable (pID %1, pDocIni VARCHAR(10), PLasNam VARCHAR(50), PFirNam "
+            "VARCHAR(50), pTypEmp VARCHAR(5), pDatRel DATETEXT)",
+            "CREATE TABLE PWMTable (PWMID %1, PWMPid INTEGER, PWMUseNam VARCHAR(50))",
+            "CREATE TABLE EBTable (EBID %1, EBPid INTEGER, EBDep VARCHAR(50))",
+            "CREATE TABLE ESTable (ESID %1, EBID INTEGER, ESSta VARCHAR(5))",
+            "CREATE TABLE HDOCTable (hdocID %1, hdocDes VARCHAR(50), hdocUseDatFla INTEGER, "
+            "hdocObsOn INTEGER, hdocObsWeeDay INTEGER, hdocObsMon INTEGER, hdocInAct INTEGER, "
+            "hdocHolFla INTEGER)",
+            "CREATE TABLE AbsTable (AbsID %1, AbsDat DATETEXT, AbsStaTim TIMETEXT)",
         };
+        for (QString& statement : ddl)
+            statement = statement.arg(keyDecl(), dateTimeDecl());
         QString error;
         ASSERT_TRUE(m_db->execScript(ddl, &error)) << error.toStdString();
         const QStringList rows = {
             "INSERT INTO PATable (pDocIni, PLasNam, PFirNam, pTypEmp) VALUES ('AB', 'Baker', "
-            "'Ann', '1')",
+            "'Ann', "
+            "'1')",
             "INSERT INTO PATable (pDocIni, PLasNam, PFirNam, pTypEmp) VALUES ('CD', 'Cole', 'Dan', "
             "'1')",
             "INSERT INTO PWMTable (PWMPid, PWMUseNam) VALUES (1, 'ANNA')",
@@ -107,15 +98,18 @@ protected:
             "INSERT INTO EBTable (EBPid, EBDep) VALUES (1, 'billing')",
             "INSERT INTO ESTable (EBID, ESSta) VALUES (2, 'A')",
             "INSERT INTO CMTable (cmTyp, cmTraLinID, cmTim, cmDat, cmWho, cmPid, cmCat, cmSubCat, "
-            "CMSubjec, CMPurFla) "
-            "VALUES (256, 0, '14:07:00', '2026-12-06', 'ANNA', 1, 'Message', 'EMS', 'Hello', NULL)",
+            "CMSubjec, CMPurFla) VALUES (256, 0, '14:07:00', '2026-12-06', 'ANNA', 1, 'Message', "
+            "'EMS', 'Hello', NULL)",
             "INSERT INTO EVTable (EvPID, EvLinID, EvTyp, EvPri) VALUES (1, 1, 0, 'False')",
             "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkToMac) VALUES (1, "
-            "2, 0, '')",
+            "2, "
+            "0, '')",
             "INSERT INTO BroChkTable (BroChkLinID, BroChkPID, BroChkTyp, BroChkToMac) VALUES (1, "
-            "0, 1, 'PC1')",
+            "0, "
+            "1, 'PC1')",
             "INSERT INTO HDOCTable (hdocDes, hdocUseDatFla, hdocInAct, hdocHolFla) VALUES ('New "
-            "Year', -1, 0, -1)",
+            "Year', "
+            "-1, 0, -1)",
             "INSERT INTO AbsTable (AbsDat, AbsStaTim) VALUES ('2026-12-06', '09:00:00')",
         };
         ASSERT_TRUE(m_db->execScript(rows, &error)) << error.toStdString();
@@ -155,7 +149,7 @@ TEST_P(StatementShapes, ListQueriesRunAsWritten)
         "where BROCHKLINID=1");
     ASSERT_EQ(cells.recordCount(), 2);
     ASSERT_TRUE(cells.find("BroChkPID=2"));
-    EXPECT_EQ(cells.value("pDocIni").toString(), QStringLiteral("CD"));
+    EXPECT_EQ(cells.value("pDocIni").toString(), "CD");
 
     Recordset events =
         open("SELECT CMTable.*, EVTable.* FROM CMTable LEFT JOIN EVTable ON CMTable.cmID = "
@@ -168,15 +162,13 @@ TEST_P(StatementShapes, SingleRowReadsRunAsWritten)
 {
     const QStringList oneRow = {
         "SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM ((CMTable LEFT JOIN EVTable ON "
-        "CMTable.cmID = "
-        "EVTable.EVLinID) LEFT JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID) WHERE "
+        "CMTable.cmID "
+        "= EVTable.EVLinID) LEFT JOIN BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID) WHERE "
         "((BroChkTable.BroChkID)= 1 )",
         "SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable ON CMTable.cmID "
-        "= EVTable.EVLinID "
-        " WHERE (CMTable.cmID=1)",
+        "= EVTable.EVLinID  WHERE (CMTable.cmID=1)",
         "SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable ON CMTable.cmID "
-        "= EVTable.EVLinID "
-        " WHERE ((CMTable.cmTyp)>=0 or (CMTable.cmTyp is Null)) and (evID=1)",
+        "= EVTable.EVLinID  WHERE ((CMTable.cmTyp)>=0 or (CMTable.cmTyp is Null)) and (evID=1)",
         "Select * from BroChkTable where BroChkID=1;",
         "select * from paTable where pID=1;",
         "select * from AbsTable where AbsTable.AbsID=1",
@@ -186,15 +178,14 @@ TEST_P(StatementShapes, SingleRowReadsRunAsWritten)
         "select * from CMTable where CMTyp=256 and CMTraLinID=0 and CMWho='ANNA'",
         "Select * from HDOCTable where hdocID=1;",
         "Select * from PaTable left Join PWMTable on PaTable.Pid=PWMTable.PWMPid where "
-        "PaTable.pTypEmp='1' and "
-        "PWMTable.PWMUseNam is null Order by PaTable.PLasNam,PaTable.PFirNam",
-        "Select hdocID as [ID], hdocDes as [Description], hdocUseDatFla as "
-        "[Date],hdocObsOn,hdocObsWeeDay,hdocObsMon"
-        " from hdocTable where hdocInAct<>-1 and hdocHolFla=-1 order by hdocDes",
+        "PaTable.pTypEmp='1' and PWMTable.PWMUseNam is null Order by "
+        "PaTable.PLasNam,PaTable.PFirNam",
+        "Select hdocID as [ID], hdocDes as [Description], hdocUseDatFla as [Date],hdocObsOn,"
+        "hdocObsWeeDay,hdocObsMon from hdocTable where hdocInAct<>-1 and hdocHolFla=-1 order by "
+        "hdocDes",
         "SELECT Max(EBTable.EBID) AS EBID, EBTable.EBPid FROM EBTable INNER JOIN ESTable ON "
-        "EBTable.EBID = ESTable.EBID "
-        "WHERE ESTable.ESSta='A' and EBTable.EBPid In (1,2) GROUP BY EBTable.EBPid ORDER BY "
-        "Max(EBTable.EBID) DESC",
+        "EBTable.EBID = ESTable.EBID WHERE ESTable.ESSta='A' and EBTable.EBPid In (1,2) GROUP BY "
+        "EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC",
     };
     for (const QString& s : oneRow)
         EXPECT_EQ(rowsOf(s), 1) << s.toStdString();
@@ -212,7 +203,7 @@ TEST_P(StatementShapes, SingleRowReadsRunAsWritten)
         open("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable "
              "ON CMTable.cmID = EVTable.EVLinID  WHERE (CMTable.cmID=1)");
     EXPECT_EQ(dup.value("CMTYP").toLongLong(), 256);
-    EXPECT_EQ(dup.value("cmdat").toString(), QStringLiteral("12/06/2026"));
+    EXPECT_EQ(dup.value("cmdat").toString(), "12/06/2026");
 }
 
 TEST_P(StatementShapes, WritesRunAsWritten)

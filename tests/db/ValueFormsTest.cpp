@@ -16,15 +16,14 @@ TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
         for (QDate d = first; d.isValid() && d.year() == first.year(); d = d.addDays(1)) {
             const QString iso = d.toString(Qt::ISODate);
             const QString listed = readForm(iso, false, ColumnType::DateText).toString();
-            ASSERT_EQ(listed, c.toString(d, QStringLiteral("MM/dd/yyyy"))) << iso.toStdString();
+            ASSERT_EQ(listed, c.toString(d, "MM/dd/yyyy")) << iso.toStdString();
             ASSERT_EQ(detail::dateOfListText(listed), d) << iso.toStdString();
         }
     for (int secs = 0; secs < 24 * 3600; secs += 37) {
         const QTime t = QTime(0, 0).addSecs(secs);
         const QString listed =
-            readForm(t.toString(QStringLiteral("HH:mm:ss")), false, ColumnType::TimeText)
-                .toString();
-        ASSERT_EQ(listed, c.toString(t, QStringLiteral("h:mm:ss AP"))) << secs;
+            readForm(t.toString("HH:mm:ss"), false, ColumnType::TimeText).toString();
+        ASSERT_EQ(listed, c.toString(t, "h:mm:ss AP")) << secs;
         ASSERT_EQ(detail::timeOfListText(listed), t) << secs;
     }
 }
@@ -34,14 +33,10 @@ TEST(ValueForms, TypedDatesAndTimesSortAsQtReadsThem)
     // Texts stored as typed: read back exactly as Qt's own parser reads them.
     for (const char* text :
          {"1/5/2026", "12/7/26", "02/30/2026", "13/01/2026", "12-07-2026", "", "x"})
-        EXPECT_EQ(detail::dateOfListText(QString::fromLatin1(text)),
-                  QDate::fromString(QString::fromLatin1(text), QStringLiteral("MM/dd/yyyy")))
-            << text;
+        EXPECT_EQ(detail::dateOfListText(text), QDate::fromString(text, "MM/dd/yyyy")) << text;
     for (const char* text : {"9:05 AM", "09:05:00 am", "13:00:00 PM", "0:10:00 AM", "12:00:00 XM",
                              "12:61:00 PM", "noon"})
-        EXPECT_EQ(detail::timeOfListText(QString::fromLatin1(text)),
-                  QLocale::c().toTime(QString::fromLatin1(text), QStringLiteral("h:mm:ss AP")))
-            << text;
+        EXPECT_EQ(detail::timeOfListText(text), QLocale::c().toTime(text, "h:mm:ss AP")) << text;
 }
 
 TEST(ValueForms, TextsThatAreNotStoredDatesOrTimesStayAsTyped)
@@ -58,9 +53,7 @@ TEST(ValueForms, TextsThatAreNotStoredDatesOrTimesStayAsTyped)
         {ColumnType::TimeText, "ab:cd:ef"},   {ColumnType::TimeText, "12:00"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(readForm(QString::fromLatin1(c.text), false, c.type).toString(),
-                  QString::fromLatin1(c.text))
-            << c.text;
+        EXPECT_EQ(readForm(c.text, false, c.type).toString(), c.text) << c.text;
 }
 
 TEST(ValueForms, StoredDateTimesInTheFormsTheStoreWrites)
@@ -84,13 +77,13 @@ TEST(ValueForms, StoredDateTimesInTheFormsTheStoreWrites)
         {"12/07/2026", {}},
     };
     for (const auto& c : cases) {
-        const QVariant v = readForm(QString::fromLatin1(c.text), false, ColumnType::DateTime);
+        const QVariant v = readForm(c.text, false, ColumnType::DateTime);
         if (c.expected.isValid()) {
             EXPECT_EQ(v.toDateTime(), c.expected) << c.text;
             EXPECT_EQ(v.toDateTime().timeSpec(), Qt::LocalTime) << c.text;
         } else {
             EXPECT_EQ(v.typeId(), QMetaType::QString) << c.text;
-            EXPECT_EQ(v.toString(), QString::fromLatin1(c.text));
+            EXPECT_EQ(v.toString(), c.text);
         }
     }
 }

@@ -103,45 +103,13 @@ std::optional<QStringList> literalsOf(const QString& s)
     return literals;
 }
 
-const QStringList kSqlPieces = {
-    "SELECT ",
-    "*",
-    " FROM ",
-    "delete * from ",
-    "DELETE  *  FROM ",
-    "zelowin.dbo.",
-    "paTable",
-    "[Alias Name]",
-    "[a'b]",
-    "(",
-    ")",
-    " right JOIN ",
-    " LEFT JOIN ",
-    " INNER JOIN ",
-    " ON ",
-    "a.b=c.d",
-    "'lit''eral'",
-    "'\\'",
-    "\"ident\"",
-    "\"x\"\"y\"",
-    ",",
-    " ",
-    "\n",
-    " WHERE ",
-    "x=1",
-    " and ",
-    " order by ",
-    "t1",
-    "t2",
-    "CMTable.cmID",
-    "BroChkTable",
-    " union ",
-    "--",
-    "/*",
-    "?",
-    ":name",
-    "''",
-};
+// The pieces statements are made of, separated by '|'.
+const QStringList kSqlPieces =
+    QString("SELECT |*| FROM |delete * from |DELETE  *  FROM |zelowin.dbo.|paTable|[Alias Name]|"
+            "[a'b]|(|)| right JOIN | LEFT JOIN | INNER JOIN | ON |a.b=c.d|'lit''eral'|'\\'|"
+            "\"ident\"|\"x\"\"y\"|,| |\n| WHERE |x=1| and | order by |t1|t2|CMTable.cmID|"
+            "BroChkTable| union |--|/*|?|:name|''")
+        .split(u'|');
 
 void fuzzAdapter(Input& in, quint32 seed)
 {
@@ -171,7 +139,7 @@ void fuzzQuoting(Input& in, quint32 seed, db::Database* sqlite)
     const auto literals = literalsOf(quoted);
     if (!literals || literals->size() != 1 || literals->first() != text)
         fail("a quoted text does not read back", seed, text, quoted);
-    const QString select = QStringLiteral("SELECT ") + quoted + QStringLiteral(" AS v");
+    const QString select = "SELECT " + quoted + " AS v";
     if (db::SqlDialect(db::Backend::Sqlite).adapt(select) != select ||
         db::SqlDialect(db::Backend::Postgres).adapt(select) != select)
         fail("the adapter changes a quoted text", seed, text, select);
@@ -180,8 +148,7 @@ void fuzzQuoting(Input& in, quint32 seed, db::Database* sqlite)
         !in.chance(20))
         return;
     QString error;
-    const QVariant back =
-        sqlite->scalar(QStringLiteral("SELECT ") + sqlite->quote(text), {}, &error);
+    const QVariant back = sqlite->scalar("SELECT " + sqlite->quote(text), {}, &error);
     if (back.toString() != text)
         fail("a quoted text came back changed from SQLite", seed, text,
              back.toString() + " " + error);
@@ -216,14 +183,10 @@ void fuzzDates(Input& in, quint32 seed)
         fail("a date text column refused a text", seed, text);
 }
 
-const QStringList kNumberPieces = {
-    "0",          "1",          "9",           "12",   "-",
-    "+",          ".",          ",",           "e",    "E",
-    "308",        "400",        " ",           "True", "false",
-    "inf",        "nan",        "0x1F",        "1e30", "99999999999999999999",
-    "2147483647", "2147483648", "-2147483649", "&H10", "1d2",
-    "$",
-};
+const QStringList kNumberPieces =
+    QString("0|1|9|12|-|+|.|,|e|E|308|400| |True|false|inf|nan|0x1F|1e30|99999999999999999999|"
+            "2147483647|2147483648|-2147483649|&H10|1d2|$")
+        .split(u'|');
 
 void fuzzNumbers(Input& in, quint32 seed)
 {
@@ -256,8 +219,7 @@ void fuzzNumbers(Input& in, quint32 seed)
             (stored.toLongLong() > 2147483647LL || stored.toLongLong() < -2147483648LL))
             fail("a 32-bit column would get a larger number", seed, text, stored.toString());
         if (ok && type == db::ColumnType::DateTime && stored.isValid() &&
-            !QDateTime::fromString(stored.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                 .isValid())
+            !QDateTime::fromString(stored.toString(), "yyyy-MM-dd HH:mm:ss").isValid())
             fail("a date-time column would get a text that is no date-time", seed, text,
                  stored.toString());
     }
@@ -272,14 +234,13 @@ int main(int argc, char** argv)
     quint32 seed = 1;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args.at(i) == QLatin1String("--iterations"))
+        if (args.at(i) == "--iterations")
             iterations = args.at(i + 1).toLongLong();
-        else if (args.at(i) == QLatin1String("--seed"))
+        else if (args.at(i) == "--seed")
             seed = args.at(i + 1).toUInt();
     }
     QTemporaryDir dir;
-    auto sqlite =
-        db::Database::open(QStringLiteral("sqlite://") + dir.path() + QStringLiteral("/fuzz.db"));
+    auto sqlite = db::Database::open("sqlite://" + dir.path() + "/fuzz.db");
 
     for (qint64 i = 0; i < iterations && failures < 20; ++i) {
         const quint32 s = seed + quint32(i);

@@ -197,12 +197,11 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
 
     // Rows that are not hers are not there for her: nothing changes.
-    struct Write {
+    const struct Write {
         const char* statement;
         qint32 id;
         int rows; // what ANNA's statement changes
-    };
-    const Write writes[] = {
+    } writes[] = {
         {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m1: BEN's row
         {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m4
         {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 0},               // m4
@@ -355,12 +354,11 @@ TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)
     const QString note = "INSERT INTO NoteTable (NTPid, NTWho, NTTxt) VALUES (?, ?, 'x')";
     const QString canned =
         "INSERT INTO CannedTextTable (CTStoNam, CTTit, CTTxt) VALUES (?, 't', 'x')";
-    struct Write {
+    const struct Write {
         QString statement;
         QVariantList params;
         int rows; // -1: refused
-    };
-    const Write writes[] = {
+    } writes[] = {
         {note, {ben, "BEN"}, -1}, // in another's name
         {note, {ben, "ANNA"}, 1}, // into another's notes, as herself
         {"UPDATE NoteTable SET NTTxt = 'changed' WHERE NTID = ?", {intoAnnas}, 0}, // BEN wrote it

@@ -4,31 +4,23 @@
 #include <QColor>
 #include <QFont>
 #include <QPalette>
-#include <utility>
+#include <iterator>
 
 namespace tzsndmsg::testing {
 
 // A dark palette as a desktop theme gives it.
 inline QPalette darkPalette()
 {
+    using enum QPalette::ColorRole;
+    const QPalette::ColorRole roles[] = {
+        Window,          WindowText,      Base,  AlternateBase, Text, Button, ButtonText, Highlight,
+        HighlightedText, PlaceholderText, Light, Midlight,      Mid,  Dark,   Shadow};
+    const QRgb colours[] = {0x2b2b2b, 0xe6e6e6, 0x1e1e1e, 0x262626, 0xe6e6e6,
+                            0x3a3a3a, 0xe6e6e6, 0x2f65ca, 0xffffff, 0x9a9a9a,
+                            0x505050, 0x454545, 0x303030, 0x181818, 0x000000};
     QPalette p;
-    const std::pair<QPalette::ColorRole, QRgb> roles[] = {{QPalette::Window, 0x2b2b2b},
-                                                          {QPalette::WindowText, 0xe6e6e6},
-                                                          {QPalette::Base, 0x1e1e1e},
-                                                          {QPalette::AlternateBase, 0x262626},
-                                                          {QPalette::Text, 0xe6e6e6},
-                                                          {QPalette::Button, 0x3a3a3a},
-                                                          {QPalette::ButtonText, 0xe6e6e6},
-                                                          {QPalette::Highlight, 0x2f65ca},
-                                                          {QPalette::HighlightedText, 0xffffff},
-                                                          {QPalette::PlaceholderText, 0x9a9a9a},
-                                                          {QPalette::Light, 0x505050},
-                                                          {QPalette::Midlight, 0x454545},
-                                                          {QPalette::Mid, 0x303030},
-                                                          {QPalette::Dark, 0x181818},
-                                                          {QPalette::Shadow, 0x000000}};
-    for (const auto& [role, rgb] : roles)
-        p.setColor(role, QColor(rgb));
+    for (size_t i = 0; i < std::size(roles); ++i)
+        p.setColor(roles[i], QColor(colours[i]));
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         p.setColor(QPalette::Disabled, role, QColor(0x808080));
     return p;

@@ -17,8 +17,7 @@ QString pgServerUrl()
 
 QString withSchema(const QString& url, const QString& schema)
 {
-    return url + (url.contains(QLatin1Char('?')) ? QStringLiteral("&") : QStringLiteral("?")) +
-           QStringLiteral("schema=") + schema;
+    return url + (url.contains(QLatin1Char('?')) ? "&" : "?") + "schema=" + schema;
 }
 
 } // namespace
@@ -33,19 +32,18 @@ Office::Office() : Office(Options()) {}
 Office::Office(const Options& options) : m_options(options)
 {
     if (usingPostgres()) {
-        m_pgSchema =
-            QStringLiteral("t_") + QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
+        m_pgSchema = "t_" + QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
         QString error;
         auto admin = db::Database::open(pgServerUrl(), &error);
         if (!admin) {
             ADD_FAILURE() << "cannot reach the test server: " << error.toStdString();
             return;
         }
-        if (!admin->exec(QStringLiteral("CREATE SCHEMA ") + m_pgSchema, &error))
+        if (!admin->exec("CREATE SCHEMA " + m_pgSchema, &error))
             ADD_FAILURE() << "cannot create schema: " << error.toStdString();
         m_url = withSchema(pgServerUrl(), m_pgSchema);
     } else {
-        m_url = QStringLiteral("sqlite://") + m_tempDir.path() + QStringLiteral("/office.db");
+        m_url = "sqlite://" + m_tempDir.path() + "/office.db";
     }
 
     QString error;
@@ -65,7 +63,7 @@ Office::Office(const Options& options) : m_options(options)
     tzglob::Config config;
     config.databaseUrl = m_url;
     config.dataFolder = dataFolder();
-    config.helpFolder = dataFolder() + QStringLiteral("help/");
+    config.helpFolder = dataFolder() + "help/";
     config.loginName = options.loginName;
     config.computerName = options.computerName;
     m_services = std::make_shared<tzglob::tzGlobal>(config);
@@ -81,7 +79,7 @@ Office::~Office()
     if (!m_pgSchema.isEmpty()) {
         auto admin = db::Database::open(pgServerUrl());
         if (admin)
-            admin->exec(QStringLiteral("DROP SCHEMA ") + m_pgSchema + QStringLiteral(" CASCADE"));
+            admin->exec("DROP SCHEMA " + m_pgSchema + " CASCADE");
     }
 }
 
@@ -125,12 +123,12 @@ void Office::dropSearchIndex()
                 "'tr_%_wrd_%') or (type='view' and (name like 'CMWrd%' or name like 'PAWrd%')) "
                 "order by type"));
             while (objects.next())
-                statements << QStringLiteral("drop %1 %2")
+                statements << QString("drop %1 %2")
                                   .arg(objects.value(0).toString(), objects.value(1).toString());
         }
-        statements << QStringLiteral("drop table CMWrdTable")
-                   << QStringLiteral("drop table PAWrdTable")
-                   << QStringLiteral("drop table SrchIdxTable");
+        statements << "drop table CMWrdTable"
+                   << "drop table PAWrdTable"
+                   << "drop table SrchIdxTable";
         for (const QString& s : statements)
             exec(s);
     }
@@ -142,9 +140,9 @@ qint64 Office::insert(const QString& table, const QString& keyColumn, const QStr
 {
     QStringList marks;
     for (int i = 0; i < names.size(); ++i)
-        marks << QStringLiteral("?");
+        marks << "?";
     const QString sql =
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
+        QString("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
             .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), keyColumn);
     QString error;
     const QVariant key = m_db->scalar(sql, values, &error);
@@ -175,37 +173,43 @@ QVariant Office::scalar(const QString& statement, const QVariantList& params)
 
 int Office::count(const QString& table, const QString& where, const QVariantList& params)
 {
-    QString sql = QStringLiteral("SELECT count(*) FROM ") + table;
+    QString sql = "SELECT count(*) FROM " + table;
     if (!where.isEmpty())
-        sql += QStringLiteral(" WHERE ") + where;
+        sql += " WHERE " + where;
     return scalar(sql, params).toInt();
+}
+
+QStringList Office::rows(const QString& statement, const QVariantList& params)
+{
+    QStringList out;
+    db::Recordset rs = query(statement, params);
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        QStringList values;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            values << (rs.value(i).isValid() ? rs.value(i).toString() : "<null>");
+        out << values.join(u'|');
+    }
+    return out;
 }
 
 qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,
                          bool employee, bool released)
 {
     return qint32(
-        insert(QStringLiteral("PATable"), QStringLiteral("pID"),
-               {QStringLiteral("PLasNam"), QStringLiteral("PFirNam"), QStringLiteral("PDocIni"),
-                QStringLiteral("pTypEmp"), QStringLiteral("pDatRel")},
-               {last, first, initials, employee ? QStringLiteral("1") : QStringLiteral("0"),
-                released ? QVariant(QStringLiteral("2025-06-30"))
-                         : QVariant(QMetaType::fromType<QString>())}));
+        insert("PATable", "pID", {"PLasNam", "PFirNam", "PDocIni", "pTypEmp", "pDatRel"},
+               {last, first, initials, employee ? "1" : "0",
+                released ? QVariant("2025-06-30") : QVariant(QMetaType::fromType<QString>())}));
 }
 
 void Office::addLogin(const QString& loginName, const QVariant& personId)
 {
-    insert(QStringLiteral("PWMTable"), QStringLiteral("PWMID"),
-           {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")}, {loginName, personId});
+    insert("PWMTable", "PWMID", {"PWMUseNam", "PWMPID"}, {loginName, personId});
 }
 
 void Office::addEmployment(qint32 personId, const QString& department)
 {
-    const qint64 ebid =
-        insert(QStringLiteral("EBTable"), QStringLiteral("EBID"),
-               {QStringLiteral("EBPid"), QStringLiteral("EBDep")}, {personId, department});
-    insert(QStringLiteral("ESTable"), QStringLiteral("ESID"),
-           {QStringLiteral("EBID"), QStringLiteral("ESSta")}, {ebid, QStringLiteral("Active")});
+    const qint64 ebid = insert("EBTable", "EBID", {"EBPid", "EBDep"}, {personId, department});
+    insert("ESTable", "ESID", {"EBID", "ESSta"}, {ebid, "Active"});
 }
 
 qint32 Office::addEmployee(const QString& last, const QString& first, const QString& initials,
@@ -220,18 +224,10 @@ qint32 Office::addEmployee(const QString& last, const QString& first, const QStr
 
 std::tuple<qint32, qint32, qint32, qint32> Office::addClinicStaff()
 {
-    const qint32 front =
-        addEmployee(QStringLiteral("Front"), QStringLiteral("Fay"), QStringLiteral("FF"),
-                    QStringLiteral("FRONT"), QStringLiteral("Front Desk"));
-    const qint32 nurse =
-        addEmployee(QStringLiteral("Nurse"), QStringLiteral("Ned"), QStringLiteral("NN"),
-                    QStringLiteral("NURSE"), QStringLiteral("Clinical"));
-    const qint32 doctor =
-        addEmployee(QStringLiteral("Doctor"), QStringLiteral("Dora"), QStringLiteral("DD"),
-                    QStringLiteral("DOCTOR"), QStringLiteral("Clinical"));
-    const qint32 billing =
-        addEmployee(QStringLiteral("Billing"), QStringLiteral("Bo"), QStringLiteral("BB"),
-                    QStringLiteral("BILLING"), QStringLiteral("Billing"));
+    const qint32 front = addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+    const qint32 nurse = addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+    const qint32 doctor = addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
+    const qint32 billing = addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
     return {front, nurse, doctor, billing};
 }
 
@@ -245,7 +241,7 @@ QString Office::ids(std::initializer_list<qint32> people)
 
 void Office::writeMachinesIni(const QByteArray& content)
 {
-    QFile file(dataFolder() + QStringLiteral("stp/Machines.Ini"));
+    QFile file(dataFolder() + "stp/Machines.Ini");
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         ADD_FAILURE() << "cannot write Machines.Ini";
     file.write(content);

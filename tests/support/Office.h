@@ -22,8 +22,8 @@ namespace tzsndmsg::testing {
 class Office {
 public:
     struct Options {
-        QString loginName = QStringLiteral("FRONT");
-        QString computerName = QStringLiteral("WS1");
+        QString loginName = "FRONT";
+        QString computerName = "WS1";
         QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(10, 0));
         bool createSchema = true;
         bool initDataFolder = true;
@@ -53,6 +53,8 @@ public:
     QVariant scalar(const QString& statement, const QVariantList& params = {});
     int count(const QString& table, const QString& where = QString(),
               const QVariantList& params = {});
+    // Each row of the statement as its columns' texts joined by '|', a NULL as "<null>".
+    QStringList rows(const QString& statement, const QVariantList& params = {});
     // Takes the search index away, as a store made before it was.
     void dropSearchIndex();
 
