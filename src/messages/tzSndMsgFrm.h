@@ -50,6 +50,7 @@ class ImageList;
 class ToolbarBuilder;
 } // namespace ui
 
+class ConfirmPanel;
 class MessageListModel;
 class SearchHighlightDelegate;
 
@@ -240,8 +241,6 @@ private:
     core::ReminderColumns reminderOnScreen() const;
 
     // ---- confirming, reminders, purge (tzSndMsgFrm_confirm.cpp, _reminders.cpp, _purge.cpp) ----
-    // The confirm panel's buttons: 2 OK, 3 Snooze, 4 Reply, 5 Forward, 6 ToDoList.
-    void ConfirmCmdTo_Click(int index);
     // Reply (flag 1), forward (2) or return receipt (3) of a recipient row, made by a nested
     // message window; with autoSend the nested window sends itself without showing.
     void Answer_Msg(qint32 broChkId, int flag, const QString& notes, bool autoSend);
@@ -254,11 +253,6 @@ private:
     // Connects the confirm panel, cmbAla's leaving and the purge command (constructor).
     void connectConfirmAndPurge();
     void connectReminderEditing();
-    void confirmReading(qint32 broChkId, qint32 linkId, qint32 listSenderId);
-    bool writeConfirmNote(qint32 personId, qint32 senderId, qint32 messageId, bool payroll,
-                          bool saveAfterDisplay);
-    void addToTodoList(qint32 broChkId);
-    bool payrollTicked() const;
 
     // ---- search (tzSndMsgFrm_search.cpp) ----
     QLineEdit* txtSearch = nullptr;
@@ -364,11 +358,7 @@ private:
     QLabel* lblRem = nullptr;  // its "tag" property holds EVAlaStaDatFla
     QComboBox* CmbSaveTo = nullptr;
     // Confirm panel, hidden until a received message is shown.
-    QWidget* PicConfirm = nullptr;
-    QLabel* lblConfirm = nullptr; // "From <who> at <date> <time>"
-    QCheckBox* ConfirmChkYes = nullptr;
-    std::array<QCheckBox*, 3> ConfirmchkDoc{};  // only index 2 is built
-    std::array<QPushButton*, 7> ConfirmCmdTo{}; // indexes 2..6 are built
+    ConfirmPanel* PicConfirm = nullptr;
     // The compose container (both form panels) and the panels the tab strip switches.
     QWidget* PicCompose = nullptr;
     QStackedWidget* PicPanels = nullptr;
@@ -395,7 +385,6 @@ private:
     void setupTabOrderAndNames();
     QWidget* buildComposePanel();
     QWidget* buildOptionsPanel();
-    QWidget* buildConfirmPanel();
     void layoutCompact();
     void growToFull();
     void TS_Click(int index);
