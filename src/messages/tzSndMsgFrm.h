@@ -98,20 +98,12 @@ public:
     void setDraft(const QString& subject, const QString& body);
     // Addressee lists: index 0 To, 1 Cc; anything else throws std::out_of_range. Persons are
     // ids each followed by ",", computers names each followed by a line feed.
-    void ToListPid(int index, const QString& ids);
-    void toListMachine(int index, const QString& names);
     QString toPids(int index) const;
     QString toMachines(int index) const;
-    // The programmatic send: marks panes 0 and 1 changed and presses the small "MsgSend".
-    void SendMessage();
-    // The compose form's own routines, for automation that fills the form itself: the save
-    // routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel), a message read
-    // into the form by id, and the blank new message. hasUnsavedChanges() is true while
-    // anything typed is unsaved; markSaved() counts the message on screen as saved.
-    int SaveMessage(bool ask, bool allowCancel);
+    // hasUnsavedChanges() is true while anything typed is unsaved; markSaved() counts the
+    // message on screen as saved; resetToNewMessage() puts the blank new message on the form.
     bool hasUnsavedChanges() const { return m_changed; }
     void markSaved();
-    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
     void resetToNewMessage();
     // The Purge command's work on the list's selected rows, without its refresh: toggles the
     // purge bit of every row that may change; unread inbox rows are told once per run and left
@@ -176,6 +168,11 @@ protected:
     void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
 
 private:
+    // The save routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel).
+    int SaveMessage(bool ask, bool allowCancel);
+    // A message read into the form: by its addressee row, by id, or the list's current row.
+    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
+
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
     void Setup_Toolbars();
     // The commands' keys, each shown in its button's tooltip.

@@ -10,19 +10,22 @@ namespace {
 
 using Programmatic = ConfirmTest;
 
-// Addresses the message shown to the person and presses the small toolbar's send button.
-ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* body = nullptr)
+// Addresses the message shown to the person the picker is given and presses the small
+// toolbar's send button.
+void sendTo(ModalScript& modals, const QString& person, QString* subject = nullptr,
+            QString* body = nullptr)
 {
-    return [=](QDialog& dialog) {
+    modals.then([=](QDialog& dialog) {
         auto& w = static_cast<tzSndMsgFrm&>(dialog);
         if (subject)
             *subject = subjectBox(w)->text();
         if (body)
             *body = textBox(w)->toPlainText();
-        w.ToListPid(0, ids({person}));
+        control<QPushButton>(&w, "CmdTo_0")->click();
         pressButton(w, "TB_Small", "MsgSend");
         return dialog.result();
-    };
+    });
+    modals.then(pickEntries({person}));
 }
 
 TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
@@ -40,7 +43,7 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         component.setGIC(office.services());
         QString subject, body;
         ModalScript modals;
-        modals.then(sendTo(ben, &subject, &body));
+        sendTo(modals, "Bennet, Ben", &subject, &body);
         // A handed-over services object: the login and location arguments are not used.
         const qint32 result =
             component.SendMessage("Results", "Potassium is high", c.type, 812, "NOBODY", 3);
@@ -72,7 +75,7 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     st.GIC.reset();
     st.CurrentEmployeeID = front;
     ModalScript modals;
-    modals.then(sendTo(carl));
+    sendTo(modals, "Carter, Carl");
     const qint32 result =
         component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
     for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA", "TZSNDMSG_HOME"})
@@ -143,7 +146,6 @@ TEST_F(Programmatic, AnAnnouncementWritesOneRowPerPersonAndComputer)
     tzSndMsgFrm& w = openFull("MsgHisAll");
     EXPECT_EQ(subjects(w).size(), 1);
     EXPECT_TRUE(bold(w, cmId));
-    w.Unload();
 }
 
 TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
@@ -318,11 +320,7 @@ TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
         tzSndMsgFrm& w = open();
         ASSERT_TRUE(showActive(&w));
         textBox(w)->setPlainText(text);
-        {
-            ModalScript script;
-            script.then(pickEntries({"Bennet, Ben", "Carter, Carl", "-Computer WS2"}));
-            control<QPushButton>(&w, "CmdTo_0")->click();
-        }
+        pick(w, 0, {"Bennet, Ben", "Carter, Carl", "-Computer WS2"});
         if (c.startsAt.isValid()) {
             control<QCheckBox>(&w, "ChkBro_0")->setChecked(true);
             control<QCheckBox>(&w, "ChkFro_0")->setChecked(true);
