@@ -47,9 +47,7 @@ protected:
     tzSndMsgFrm& openShown()
     {
         tzSndMsgFrm& w = openFull();
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        EXPECT_TRUE(showActive(&w));
         return w;
     }
 

@@ -90,7 +90,8 @@ TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
     }
 }
 
-// Closing the compact window over a message not sent asks first.
+// Closing the compact window over a message not sent asks first; Cancel keeps it open and
+// working.
 TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
 {
     struct Case {
@@ -125,6 +126,7 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
                 "Save Message", c.answers[1]);
         pressButton(w, "TB_Small", "Close");
         EXPECT_EQ(w.isVisible(), c.stays);
+        EXPECT_TRUE(w.isEnabled());
         EXPECT_EQ(office.count("CMTable"), c.messages);
         EXPECT_EQ(office.count("BroChkTable"), c.rows);
         ASSERT_EQ(prompter->shown.size(), c.answers.size());

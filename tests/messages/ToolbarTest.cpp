@@ -179,23 +179,6 @@ TEST_F(Toolbar, MissingIconsAreListedInOneBox)
     EXPECT_TRUE(buttonOf(w, "TB", "Purge")); // still there, without a picture
 }
 
-TEST_F(Toolbar, ClosingAsksToSaveAndCancelKeepsTheWindow)
-{
-    tzSndMsgFrm& w = open();
-    ASSERT_TRUE(showActive(&w));
-    subjectBox(w)->setText("half written");
-    textBox(w)->setPlainText("call the lab");
-    ASSERT_TRUE(w.hasUnsavedChanges());
-    for (int answer : {2, 7})
-        prompter->expect("Would you like to send current message?", "Send Message", answer);
-    pressButton(w, "TB_Small", "Close");
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.isEnabled());
-    pressButton(w, "TB_Small", "Close");
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.count("CMTable"), 0);
-}
-
 TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
 {
     seedInbox(2);
