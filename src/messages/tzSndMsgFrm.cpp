@@ -1,6 +1,7 @@
 // Construction of the message window: every control with its system name, laid out.
 #include "tzSndMsgFrm.h"
 
+#include "ConfirmPanel.h"
 #include "MessageListModel.h"
 #include "core/MessageRows.h"
 #include "core/MessageSearch.h"
@@ -136,7 +137,7 @@ void tzSndMsgFrm::buildWidgets()
     PicPanels->addWidget(PicTab[0]);
     PicPanels->addWidget(PicTab[1]);
     composeLayout->addWidget(PicPanels, 1);
-    PicConfirm = buildConfirmPanel();
+    PicConfirm = new ConfirmPanel(PicCompose);
     composeLayout->addWidget(PicConfirm);
     PicConfirm->hide();
     connect(TS, &QTabBar::tabBarClicked, this, [this](int index) { TS_Click(index); });
@@ -356,46 +357,6 @@ QWidget* tzSndMsgFrm::buildOptionsPanel()
     return panel;
 }
 
-QWidget* tzSndMsgFrm::buildConfirmPanel()
-{
-    auto* panel = named(new QGroupBox, QStringLiteral("PicConfirm"));
-    auto* v = new QVBoxLayout(panel);
-    v->setContentsMargins(8, 6, 8, 6);
-    lblConfirm = named(new QLabel(panel), QStringLiteral("lblConfirm"));
-    QFont bold = lblConfirm->font();
-    bold.setBold(true);
-    lblConfirm->setFont(bold);
-    v->addWidget(lblConfirm);
-    auto* checks = new QHBoxLayout;
-    ConfirmChkYes =
-        named(new QCheckBox(QStringLiteral("Yes, I have read the entire message."), panel),
-              QStringLiteral("ConfirmChkYes"));
-    ConfirmchkDoc[2] =
-        named(new QCheckBox(QStringLiteral("Payroll Related (save to sender's Notes)"), panel),
-              indexed("ConfirmchkDoc", 2));
-    checks->addWidget(ConfirmChkYes);
-    checks->addSpacing(16);
-    checks->addWidget(ConfirmchkDoc[2]);
-    checks->addStretch();
-    v->addLayout(checks);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    const char* captions[5] = {"&OK", "&Snooze", "&Reply", "&Forward", "&ToDoList"};
-    const char* tips[5] = {"Exit and stop this message", "Display this message 15 minutes later",
-                           "Reply this message to author", "Forward this message to ...",
-                           "Add this message to ToDoList"};
-    for (int i = 2; i <= 6; ++i) {
-        ConfirmCmdTo[i] = named(new QPushButton(QString::fromLatin1(captions[i - 2]), panel),
-                                indexed("ConfirmCmdTo", i));
-        ConfirmCmdTo[i]->setToolTip(QString::fromLatin1(tips[i - 2]));
-        ConfirmCmdTo[i]->setAutoDefault(false);
-        ConfirmCmdTo[i]->setMinimumWidth(88);
-        buttons->addWidget(ConfirmCmdTo[i]);
-    }
-    v->addLayout(buttons);
-    return panel;
-}
-
 void tzSndMsgFrm::setupTabOrderAndNames()
 {
     // Top to bottom, left to right: the search bar above the list, the canned-text buttons
@@ -410,9 +371,7 @@ void tzSndMsgFrm::setupTabOrderAndNames()
         order << ChkBro[i] << ChkFro[i] << dCmbFro[i] << cmbFroTim[i] << ChkUnt[i] << dcmbUnt[i]
               << ChkRea[i] << txtReaEve[i] << cmbRea[i] << OptReaUnl[i] << OptReaForTim[i]
               << txtReaTim[i];
-    order << ConfirmChkYes << ConfirmchkDoc[2];
-    for (int i = 2; i <= 6; ++i)
-        order << ConfirmCmdTo[size_t(i)];
+    order << PicConfirm->tabOrder();
     order << cmdRemindOthers << lstConfirmations;
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order.at(i), order.at(i + 1));

@@ -50,6 +50,7 @@ class ImageList;
 class ToolbarBuilder;
 } // namespace ui
 
+class ConfirmPanel;
 class MessageListModel;
 class SearchHighlightDelegate;
 
@@ -97,20 +98,12 @@ public:
     void setDraft(const QString& subject, const QString& body);
     // Addressee lists: index 0 To, 1 Cc; anything else throws std::out_of_range. Persons are
     // ids each followed by ",", computers names each followed by a line feed.
-    void ToListPid(int index, const QString& ids);
-    void toListMachine(int index, const QString& names);
     QString toPids(int index) const;
     QString toMachines(int index) const;
-    // The programmatic send: marks panes 0 and 1 changed and presses the small "MsgSend".
-    void SendMessage();
-    // The compose form's own routines, for automation that fills the form itself: the save
-    // routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel), a message read
-    // into the form by id, and the blank new message. hasUnsavedChanges() is true while
-    // anything typed is unsaved; markSaved() counts the message on screen as saved.
-    int SaveMessage(bool ask, bool allowCancel);
+    // hasUnsavedChanges() is true while anything typed is unsaved; markSaved() counts the
+    // message on screen as saved; resetToNewMessage() puts the blank new message on the form.
     bool hasUnsavedChanges() const { return m_changed; }
     void markSaved();
-    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
     void resetToNewMessage();
     // The Purge command's work on the list's selected rows, without its refresh: toggles the
     // purge bit of every row that may change; unread inbox rows are told once per run and left
@@ -175,6 +168,11 @@ protected:
     void reject() override; // Esc and the close box go through keyPressEvent/closeEvent
 
 private:
+    // The save routine with its questions (6 sent or nothing to send, 7 No, 2 Cancel).
+    int SaveMessage(bool ask, bool allowCancel);
+    // A message read into the form: by its addressee row, by id, or the list's current row.
+    void LoadMessage(int storeKind, qint32 broChkId, qint32 cmId);
+
     // ---- toolbars and commands (tzSndMsgFrm_toolbar.cpp) ----
     void Setup_Toolbars();
     // The commands' keys, each shown in its button's tooltip.
@@ -240,8 +238,6 @@ private:
     core::ReminderColumns reminderOnScreen() const;
 
     // ---- confirming, reminders, purge (tzSndMsgFrm_confirm.cpp, _reminders.cpp, _purge.cpp) ----
-    // The confirm panel's buttons: 2 OK, 3 Snooze, 4 Reply, 5 Forward, 6 ToDoList.
-    void ConfirmCmdTo_Click(int index);
     // Reply (flag 1), forward (2) or return receipt (3) of a recipient row, made by a nested
     // message window; with autoSend the nested window sends itself without showing.
     void Answer_Msg(qint32 broChkId, int flag, const QString& notes, bool autoSend);
@@ -254,11 +250,6 @@ private:
     // Connects the confirm panel, cmbAla's leaving and the purge command (constructor).
     void connectConfirmAndPurge();
     void connectReminderEditing();
-    void confirmReading(qint32 broChkId, qint32 linkId, qint32 listSenderId);
-    bool writeConfirmNote(qint32 personId, qint32 senderId, qint32 messageId, bool payroll,
-                          bool saveAfterDisplay);
-    void addToTodoList(qint32 broChkId);
-    bool payrollTicked() const;
 
     // ---- search (tzSndMsgFrm_search.cpp) ----
     QLineEdit* txtSearch = nullptr;
@@ -364,11 +355,7 @@ private:
     QLabel* lblRem = nullptr;  // its "tag" property holds EVAlaStaDatFla
     QComboBox* CmbSaveTo = nullptr;
     // Confirm panel, hidden until a received message is shown.
-    QWidget* PicConfirm = nullptr;
-    QLabel* lblConfirm = nullptr; // "From <who> at <date> <time>"
-    QCheckBox* ConfirmChkYes = nullptr;
-    std::array<QCheckBox*, 3> ConfirmchkDoc{};  // only index 2 is built
-    std::array<QPushButton*, 7> ConfirmCmdTo{}; // indexes 2..6 are built
+    ConfirmPanel* PicConfirm = nullptr;
     // The compose container (both form panels) and the panels the tab strip switches.
     QWidget* PicCompose = nullptr;
     QStackedWidget* PicPanels = nullptr;
@@ -395,7 +382,6 @@ private:
     void setupTabOrderAndNames();
     QWidget* buildComposePanel();
     QWidget* buildOptionsPanel();
-    QWidget* buildConfirmPanel();
     void layoutCompact();
     void growToFull();
     void TS_Click(int index);

@@ -1,6 +1,7 @@
 // The compose form: loading a stored message, the blank new message, replies and forwards,
 // and the reminder list.
 #include "ComposeHelpers.h"
+#include "ConfirmPanel.h"
 #include "common/VbFormat.h"
 #include "core/Message.h"
 #include "core/MessageRows.h"
@@ -152,37 +153,27 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
                         header.cmDocAftDis ? QStringLiteral("True") : QStringLiteral("False"));
 
     // The confirm panel's parts.
-    if (ConfirmChkYes) {
-        ConfirmChkYes->setChecked(false);
-        ConfirmChkYes->setVisible(header.CMNeeCom);
+    const auto date = vb::parseDate(header.cmDat);
+    const auto time = vb::parseDate(header.cmTim);
+    const QString fromLine =
+        QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
+        // the date written as in the list and the Date box
+        (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : header.cmDat) +
+        QStringLiteral(" ") +
+        (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim);
+    const qint32 recipientRow = broChkId != 0 ? broChkId : currentBroChkID();
+    bool confirmed = false;
+    if (recipientRow != 0) {
+        const auto row = core::readAddressee(gic, recipientRow);
+        confirmed = row && row->isRead();
     }
-    if (lblConfirm) {
-        const auto date = vb::parseDate(header.cmDat);
-        const auto time = vb::parseDate(header.cmTim);
-        lblConfirm->setText(
-            QStringLiteral("From ") + header.cmWho + QStringLiteral(" at ") +
-            // the date written as in the list and the Date box
-            (date ? vb::format(*date, QStringLiteral("mm/dd/yyyy")) : header.cmDat) +
-            QStringLiteral(" ") +
-            (time ? vb::format(*time, QStringLiteral("Medium Time")) : header.cmTim));
-    }
-    if (ConfirmchkDoc[2]) {
-        ConfirmchkDoc[2]->setChecked(false);
-        const qint32 recipientRow = broChkId != 0 ? broChkId : currentBroChkID();
-        bool confirmed = false;
-        if (recipientRow != 0) {
-            const auto row = core::readAddressee(gic, recipientRow);
-            confirmed = row && row->isRead();
-        }
-        const QString login = currentLoginName();
-        const bool mayMark =
-            !confirmed &&
-            (gic.checkRight(login, QStringLiteral("Tim_Sup_Rig"), QStringLiteral("PWAWriFla"),
-                            QStringLiteral("tzSndMsg")) ||
-             gic.checkRight(login, QStringLiteral("Tim_Mar_Pay_Rel_Mes"),
-                            QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")));
-        ConfirmchkDoc[2]->setVisible(mayMark);
-    }
+    const QString login = currentLoginName();
+    const bool mayMark =
+        !confirmed && (gic.checkRight(login, QStringLiteral("Tim_Sup_Rig"),
+                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")) ||
+                       gic.checkRight(login, QStringLiteral("Tim_Mar_Pay_Rel_Mes"),
+                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")));
+    PicConfirm->showMessage(fromLine, header.CMNeeCom, mayMark);
 
     const bool isPrivate = message.detail.EvPri;
     setChecked(OptPub[1], isPrivate);

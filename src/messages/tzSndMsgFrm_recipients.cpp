@@ -67,27 +67,6 @@ private:
     std::function<bool()> m_pick;
 };
 
-// The list with each addressee once: a caller's "2,3,2," would write two rows for person 2.
-// Persons compare by number, computers by name; everything else stays as given.
-QString withoutRepeats(const QString& list, QChar separator, bool persons)
-{
-    QStringList kept;
-    QSet<QString> seen;
-    const QStringList parts = list.split(separator);
-    for (const QString& part : parts) {
-        QString key = part.trimmed();
-        bool numeric = false;
-        const qint64 number = key.toLongLong(&numeric);
-        if (persons && numeric)
-            key = QString::number(number);
-        if (!key.isEmpty() && seen.contains(key))
-            continue;
-        seen.insert(key);
-        kept << part;
-    }
-    return kept.join(separator);
-}
-
 // Appends "id," unless the id is listed already.
 void appendPid(QString& list, qint32 id)
 {
@@ -97,20 +76,6 @@ void appendPid(QString& list, qint32 id)
 }
 
 } // namespace
-
-void tzSndMsgFrm::ToListPid(int index, const QString& ids)
-{
-    checkListIndex(index);
-    m_toPids[size_t(index)] = withoutRepeats(ids, QLatin1Char(','), true);
-    RefreshToBox(index);
-}
-
-void tzSndMsgFrm::toListMachine(int index, const QString& names)
-{
-    checkListIndex(index);
-    m_toMachines[size_t(index)] = withoutRepeats(names, QLatin1Char('\n'), false);
-    RefreshToBox(index);
-}
 
 QString tzSndMsgFrm::toPids(int index) const
 {

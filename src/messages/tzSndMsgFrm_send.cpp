@@ -151,14 +151,6 @@ void tzSndMsgFrm::connectFormSignals()
     connectRecipientControls();
 }
 
-void tzSndMsgFrm::SendMessage()
-{
-    m_suspendMarks = false;
-    Set_ChangeFalg(true, 0);
-    Set_ChangeFalg(true, 1);
-    TB_Small_ButtonClick(QStringLiteral("MsgSend"));
-}
-
 int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
 {
     using ui::MessageBox;

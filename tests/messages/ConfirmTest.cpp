@@ -2,7 +2,6 @@
 #include "fixture.h"
 
 #include <QAction>
-#include <QTest>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -35,13 +34,9 @@ QList<Note> notesOf(Office& office)
 TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
 {
     // FRONT sends from WS1 through the compact window.
-    tzSndMsgFrm& sender = open();
-    control<QLineEdit>(&sender, "txtSubject")->setText("Lunch");
-    control<QPlainTextEdit>(&sender, "txtMsg")->setPlainText("Pizza at noon");
-    sender.ToListPid(0, ids({ben}));
-    sender.SendMessage();
-    sender.Unload();
-    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+    tzSndMsgFrm& sender = write("Lunch", "Pizza at noon");
+    pick(sender, 0, {"Bennet, Ben"});
+    const qint32 cmId = send(sender);
     const qint32 rowId =
         office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cmId}).toInt();
     ASSERT_NE(rowId, 0);
@@ -76,7 +71,6 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
         "select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
         {machineRow[0]},
         {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
-    w.Unload();
 }
 
 TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
@@ -94,7 +88,6 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
     }
     w.resetToNewMessage();
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
-    w.Unload();
 }
 
 TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
@@ -142,7 +135,6 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
     w.hide();
-    w.Unload();
 }
 
 TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
@@ -167,7 +159,6 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
     button(w, 2)->click();
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
     EXPECT_FALSE(bold(w, cmId));
-    w.Unload();
 }
 
 // Payroll-related messages go to the confirming user and the sender once; a message saved after
@@ -269,7 +260,6 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
     EXPECT_EQ(st.ReplyBCID, 0);
     EXPECT_FALSE(st.ReplyAutoSend);
     EXPECT_EQ(st.Notes, "kept");
-    w.Unload();
 }
 
 TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
@@ -313,7 +303,6 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_EQ(office.count("CMTable"), 1);
-    w.Unload();
 }
 
 TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
@@ -381,7 +370,6 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     button(ws3, 6)->click();
     EXPECT_FALSE(asked);
     EXPECT_EQ(office.count("NoteTable"), 2);
-    ws3.Unload();
 }
 
 } // namespace

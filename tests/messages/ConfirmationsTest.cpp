@@ -4,9 +4,6 @@
 #include "fixture.h"
 
 #include <QHeaderView>
-#include <QTableWidget>
-#include <QTest>
-#include <QToolBar>
 #include <QToolButton>
 
 namespace tzsndmsg::testing {
@@ -179,7 +176,6 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_EQ(confirmedCell(w, reminder), "0 of 2 confirmed");
     EXPECT_TRUE(marked(w, reminder));
     w.hide();
-    w.Unload();
 }
 
 TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
@@ -209,7 +205,6 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
     ASSERT_NE(reminder, cmId);
     EXPECT_EQ(rowsOf(reminder), Rows({{nurse, 0, ""}, {0, 0, "WS2"}, {doctor, 1, ""}}));
     w.hide();
-    w.Unload();
 }
 
 TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
@@ -240,7 +235,6 @@ TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
               QStringList({"Dora Doctor|To|Pending|", "Ned Nurse|To|12/07/2026 08:15 am|"}));
     EXPECT_EQ(rowOf(w, current), -1);
     w.hide();
-    w.Unload();
 }
 
 TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
@@ -278,7 +272,6 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
     }
     w.grab();
     EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount() - before, 1) << "the screen's cells are kept";
-    w.Unload();
 }
 
 // The demo office's front desk opening its sent items: the message that asked for confirmation

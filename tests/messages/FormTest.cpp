@@ -1,9 +1,7 @@
 // Reading a message into the form, reply, forward and return receipt, and the compose helpers.
 #include "fixture.h"
 #include "messages/ComposeHelpers.h"
-#include "ui/DateCombo.h"
 
-#include <QRadioButton>
 #include <QToolButton>
 
 namespace tzsndmsg::testing {
@@ -25,8 +23,7 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
 {
     const qint32 id =
         seed(fromDoctor("Lunch", "Pizza at noon"), {{front}, {nurse}, {0, 1, "WS2"}, {doctor, 2}});
-    tzSndMsgFrm& w = open();
-    w.LoadMessage(9, 0, id);
+    tzSndMsgFrm& w = view(id);
 
     EXPECT_EQ(textBox(w)->toPlainText(), "Pizza at noon");
     EXPECT_TRUE(textBox(w)->isReadOnly());
@@ -51,41 +48,24 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     ModalScript none;
     pressOn(control<QLineEdit>(&w, "txtTo_0"));
     EXPECT_EQ(none.shown, 0);
-
-    // The blank new message clears everything again.
-    w.resetToNewMessage();
-    EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
-    EXPECT_TRUE(control<QLineEdit>(&w, "txtTo_0")->text().isEmpty());
-    EXPECT_EQ(w.CMID(), 0);
-    EXPECT_FALSE(buttonOf(w, "TB", "Delete")->isEnabled());
-
-    // A message without its detail row loads without recipients, even after one with them.
-    Msg bare = fromDoctor("B", "b");
-    bare.evTyp = -1;
-    w.LoadMessage(9, 0, id);
-    w.LoadMessage(9, 0, seed(bare, {{nurse}}));
-    EXPECT_EQ(subjectBox(w)->text(), "B");
-    EXPECT_TRUE(control<QLineEdit>(&w, "txtTo_0")->text().isEmpty());
-    EXPECT_TRUE(w.toPids(0).isEmpty());
 }
 
 TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
 {
     const qint64 absence =
         office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
-    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)));
-    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999));
-    tzSndMsgFrm& w = open();
+    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)), {{front}});
+    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999), {{front}});
     auto& st = SharedState::current();
 
-    w.LoadMessage(9, 0, linked);
+    tzSndMsgFrm& w = view(linked);
     EXPECT_TRUE(st.ReminderFlag);
     EXPECT_EQ(st.LinkTyp, 1);
     EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
     EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
     EXPECT_EQ(reminderBox(w)->count(), 60); // the empty entry and the 59 amounts of time
 
-    w.LoadMessage(9, 0, gone);
+    ASSERT_TRUE(show(w, gone));
     EXPECT_FALSE(st.ReminderFlag);
     EXPECT_EQ(st.LinkID, 999999);
 }

@@ -9,13 +9,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QPalette>
-#include <QRadioButton>
 #include <QSignalSpy>
-#include <QStackedWidget>
-#include <QTabBar>
-#include <QTableWidget>
-#include <QTest>
-#include <QToolBar>
 #include <algorithm>
 
 namespace tzsndmsg::testing {
@@ -104,7 +98,6 @@ TEST_F(Keyboard, ConfirmAMessageFromTheList)
     ASSERT_TRUE(ok.wait(1000));           // a button pressed by its letter shows the press first
     EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
     EXPECT_TRUE(prompter->shown.isEmpty());
-    w.Unload();
 }
 
 TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
@@ -133,7 +126,6 @@ TEST_F(Keyboard, SnoozeRecordsTheMessageToBeToldAgainAndLeavesItUnread)
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_TRUE(prompter->shown.isEmpty());
-    w.Unload();
 }
 
 TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
@@ -169,7 +161,6 @@ TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
     prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
     pressKey(Qt::Key_Delete);
     EXPECT_EQ(office.count("CMTable", "cmID=?", {other}), 0);
-    w.Unload();
 }
 
 TEST_F(Keyboard, ViewsAndSearchByKeys)
@@ -210,7 +201,6 @@ TEST_F(Keyboard, ViewsAndSearchByKeys)
     pressKey(Qt::Key_Escape);
     EXPECT_FALSE(w.isSearching());
     EXPECT_TRUE(w.isVisible());
-    w.Unload();
 }
 
 // Every view's chain: each control once, in the order the window reads, with a name, and back.
@@ -294,7 +284,6 @@ TEST_F(Keyboard, RowsSayWhatTheirStyleShows)
     ASSERT_EQ(subjects(w), QStringList{"Rota"});
     EXPECT_TRUE(accessible(w, 0, confirmed).endsWith(", needs confirmation, 2 pending"))
         << accessible(w, 0, confirmed).toStdString();
-    w.Unload();
 }
 
 class KeyboardDemo : public DemoFrontDesk {};

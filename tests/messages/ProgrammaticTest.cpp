@@ -10,19 +10,22 @@ namespace {
 
 using Programmatic = ConfirmTest;
 
-// Addresses the message shown to the person and presses the small toolbar's send button.
-ModalScript::Handler sendTo(qint32 person, QString* subject = nullptr, QString* body = nullptr)
+// Addresses the message shown to the person the picker is given and presses the small
+// toolbar's send button.
+void sendTo(ModalScript& modals, const QString& person, QString* subject = nullptr,
+            QString* body = nullptr)
 {
-    return [=](QDialog& dialog) {
+    modals.then([=](QDialog& dialog) {
         auto& w = static_cast<tzSndMsgFrm&>(dialog);
         if (subject)
             *subject = subjectBox(w)->text();
         if (body)
             *body = textBox(w)->toPlainText();
-        w.ToListPid(0, ids({person}));
+        control<QPushButton>(&w, "CmdTo_0")->click();
         pressButton(w, "TB_Small", "MsgSend");
         return dialog.result();
-    };
+    });
+    modals.then(pickEntries({person}));
 }
 
 TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
@@ -40,7 +43,7 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         component.setGIC(office.services());
         QString subject, body;
         ModalScript modals;
-        modals.then(sendTo(ben, &subject, &body));
+        sendTo(modals, "Bennet, Ben", &subject, &body);
         // A handed-over services object: the login and location arguments are not used.
         const qint32 result =
             component.SendMessage("Results", "Potassium is high", c.type, 812, "NOBODY", 3);
@@ -72,7 +75,7 @@ TEST_F(Programmatic, SendMessageWithoutServicesMakesAndDropsItsOwn)
     st.GIC.reset();
     st.CurrentEmployeeID = front;
     ModalScript modals;
-    modals.then(sendTo(carl));
+    sendTo(modals, "Carter, Carl");
     const qint32 result =
         component.SendMessage("Supplies", "Gloves are low", StandardMessage, 0, "BEN", 1);
     for (const char* name : {"TZSNDMSG_DB_URL", "TZSNDMSG_DATA", "TZSNDMSG_HOME"})
@@ -124,7 +127,7 @@ TEST_F(Programmatic, SendMessageWithoutServicesOrOfficeTellsTheHostAndTheUser)
     EXPECT_EQ(office.count("CMTable"), 0);
 }
 
-TEST_F(Programmatic, AnAnnouncementWritesOneRowPerPersonAndComputer)
+TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
 {
     ModalScript modals; // nothing is shown
     tzSndMsgCls component;
@@ -133,27 +136,6 @@ TEST_F(Programmatic, AnAnnouncementWritesOneRowPerPersonAndComputer)
     QString text = "Fire drill at 3 pm", to = b + "," + c + "," + b, machines = "WS2\nws2\nWS3",
             category = "Announce", sub = "Safety";
     component.AnnouncementSend(text, to, machines, category, sub);
-    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
-    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
-    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);
-    EXPECT_EQ(to, b + "," + c + "," + b) << "the caller's text is left as it was";
-
-    // Ben's inbox lists it once.
-    atWorkstation(ben, office.workstation("WS9", "BEN"));
-    tzSndMsgFrm& w = openFull("MsgHisAll");
-    EXPECT_EQ(subjects(w).size(), 1);
-    EXPECT_TRUE(bold(w, cmId));
-    w.Unload();
-}
-
-TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
-{
-    ModalScript modals; // nothing is shown
-    tzSndMsgCls component;
-    component.setGIC(office.services());
-    QString text = "Fire drill at 3 pm", to = QString::number(ben), machines, category = "Announce",
-            sub = "Safety";
-    component.AnnouncementSend(text, to, machines, category, sub);
     ASSERT_EQ(office.count("CMTable"), 1);
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
     expectColumns("select cmDoc, cmCat, cmSubCat, cmPid from CMTable", {},
@@ -161,10 +143,11 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
                    {"cmCat", "Announce"},
                    {"cmSubCat", "Safety"},
                    {"cmPid", QString::number(front)}});
-    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
-    // The arguments are left as they were.
-    EXPECT_EQ(to, QString::number(ben));
-    EXPECT_TRUE(machines.isEmpty());
+    // One row per person and computer; the caller's texts are left as they were.
+    EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);
+    EXPECT_EQ(to, b + "," + c + "," + b);
+    EXPECT_EQ(machines, "WS2\nws2\nWS3");
     EXPECT_TRUE(prompter->shown.isEmpty());
 
     // The supervisor announces as person 0.
@@ -183,6 +166,15 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
     const qint32 third = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(third, second);
     EXPECT_EQ(rowsOf(third), (Rows{{carl, 0, ""}, {ben, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
+
+    // Ben's inbox lists the first once.
+    atWorkstation(ben, office.workstation("WS9", "BEN"));
+    tzSndMsgFrm& w = openFull("MsgHisAll");
+    int listed = 0;
+    for (int r = 0; r < model(w)->rowCount(); ++r)
+        listed += model(w)->cmIdAt(r) == cmId ? 1 : 0;
+    EXPECT_EQ(listed, 1);
+    EXPECT_TRUE(bold(w, cmId));
 }
 
 // The office's own services on the same database, waiting only briefly for a lock.
@@ -318,11 +310,7 @@ TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
         tzSndMsgFrm& w = open();
         ASSERT_TRUE(showActive(&w));
         textBox(w)->setPlainText(text);
-        {
-            ModalScript script;
-            script.then(pickEntries({"Bennet, Ben", "Carter, Carl", "-Computer WS2"}));
-            control<QPushButton>(&w, "CmdTo_0")->click();
-        }
+        pick(w, 0, {"Bennet, Ben", "Carter, Carl", "-Computer WS2"});
         if (c.startsAt.isValid()) {
             control<QCheckBox>(&w, "ChkBro_0")->setChecked(true);
             control<QCheckBox>(&w, "ChkFro_0")->setChecked(true);

@@ -96,7 +96,6 @@ TEST_F(Purge, OnlyReadRowsArePurgedAndTheUnreadAreToldOncePerRun)
     EXPECT_TRUE(header(unread1, "CMPurFla").isNull());
     EXPECT_TRUE(header(unread2, "CMPurFla").isNull());
     EXPECT_EQ(model(w)->rowCount(), 2);
-    w.Unload();
 }
 
 TEST_F(Purge, SentItemsAreAlwaysPurgedAndACancelledUnpurgeChangesNothing)
@@ -123,7 +122,6 @@ TEST_F(Purge, SentItemsAreAlwaysPurgedAndACancelledUnpurgeChangesNothing)
     pressButton(w, "TB", "Purge");
     EXPECT_EQ(header(old, "CMPurFla").toInt(), 256);
     EXPECT_EQ(refreshed.count(), 0);
-    w.Unload();
 }
 
 TEST_F(Purge, ARowTheStoreRefusesIsSkipped)
@@ -155,7 +153,6 @@ TEST_F(Purge, ARowTheStoreRefusesIsSkipped)
     EXPECT_TRUE(header(cm[1], "CMPurFla").isNull());
     EXPECT_EQ(header(cm[2], "CMPurFla").toInt(), 256);
     EXPECT_EQ(model(w)->rowCount(), 1);
-    w.Unload();
 }
 
 } // namespace

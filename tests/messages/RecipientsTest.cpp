@@ -1,8 +1,7 @@
-// The To and Cc lists: the picker, lists set by code, and the canned texts.
+// The To and Cc lists: the picker and the canned texts.
 #include "fixture.h"
 
 #include <QTextCursor>
-#include <stdexcept>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -33,35 +32,6 @@ TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
     EXPECT_TRUE(w.toPids(0).isEmpty());
     EXPECT_FALSE(w.hasUnsavedChanges());
-}
-
-TEST_F(RecipientsTest, ListsByCodeAndTheDisplay)
-{
-    const qint32 noInitials = office.addPerson("Temp", "Tim", QString());
-    tzSndMsgFrm& w = open();
-    EXPECT_THROW(w.ToListPid(2, "1,"), std::out_of_range);
-    EXPECT_THROW(w.toListMachine(-1, "WS1\n"), std::out_of_range);
-
-    w.toListMachine(0, "WS1\nWS9");
-    w.ToListPid(0, QString::number(noInitials) + "," + QString::number(nurse));
-    // A person without initials is named, not left out of the box.
-    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "Tim Temp, NN, WS1, WS9");
-    EXPECT_EQ(w.toPids(0), QString::number(noInitials) + "," + QString::number(nurse));
-    EXPECT_FALSE(w.hasUnsavedChanges()); // lists set by code do not mark the message
-
-    // Each addressee once, persons by number and computers by name; the rest as given.
-    const QString n = QString::number(nurse), d = QString::number(doctor);
-    const struct {
-        QString given, kept;
-    } persons[] = {{n + "," + d + "," + n + ",", n + "," + d + ","},
-                   {n + ", 0" + n + "," + n + ",", n + ","},
-                   {d + ",,", d + ",,"}};
-    for (const auto& c : persons) {
-        w.ToListPid(1, c.given);
-        EXPECT_EQ(w.toPids(1), c.kept) << c.given.toStdString();
-    }
-    w.toListMachine(1, "WS1\nWS2\nWS1\n");
-    EXPECT_EQ(w.toMachines(1), "WS1\nWS2\n");
 }
 
 TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)

@@ -5,8 +5,6 @@
 #include "fixture.h"
 
 #include <QFocusEvent>
-#include <QTest>
-#include <QToolBar>
 #include <functional>
 
 namespace tzsndmsg::testing {
@@ -67,8 +65,7 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         else
             control<QComboBox>(&first, "cmbAla")
                 ->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
-        ASSERT_EQ(first.SaveMessage(false, false), 6);
-        first.Unload();
+        send(first);
         const qint32 cmId =
             office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
                 .toInt();
@@ -116,11 +113,9 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
         QTest::keyClick(textBox(w), Qt::Key_End, Qt::ControlModifier);
         QTest::keyClicks(textBox(w), added);
         reminderBox(w)->setCurrentIndex(reminderBox(w)->findText(choice));
-        QTest::mouseClick(
-            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
-            Qt::LeftButton);
+        const qint32 cmId = send(w);
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
-        return office.scalar("select max(cmID) from CMTable").toInt();
+        return cmId;
     };
     const qint32 first = edit("", "1 hr 00 min");
     ASSERT_NE(first, 0);
@@ -143,7 +138,6 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     EXPECT_EQ(again.CMID(), first);
     EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(),
               "Bring the X-rays and the referral letter");
-    again.Unload();
 }
 
 // Reopened, the reminder shows its stored moment as the current choice; sent again with its
@@ -221,7 +215,6 @@ TEST_F(Reminders, ExistingReminderOfALoginWithAQuoteInItsName)
     tzSndMsgFrm& w = open();
     EXPECT_EQ(w.CMID(), cmId);
     EXPECT_EQ(textBox(w)->toPlainText(), "Call about the absence");
-    w.Unload();
 }
 
 TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
@@ -229,22 +222,19 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
     struct Case {
         QString typed, flag, date, time;
     } cases[] = {{"2:30 pm", "-1", "12/06/2026", "2:30:00 PM"}, {"later", "0", "", ""}};
-    tzSndMsgFrm& w = open();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        w.resetToNewMessage();
-        textBox(w)->setPlainText("Order gloves");
-        w.ToListPid(0, ids({nurse}));
+        tzSndMsgFrm& w = write("Gloves", "Order gloves");
+        pick(w, 0, {"Nurse, Ned"});
         reminderBox(w)->setEditText(c.typed);
-        ASSERT_EQ(w.SaveMessage(false, false), 6);
+        const qint32 cmId = send(w);
         QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag},
                                                     {"EVAlaStaDatFla", c.flag}};
         if (c.flag != "0")
             expected << std::pair<QString, QString>{"EVAlaStaDat", c.date}
                      << std::pair<QString, QString>{"EVAlaStaTim", c.time};
-        expectColumns("select * from EVTable where EvLinID=?", {w.CMID()}, expected);
+        expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
     }
-    w.Unload();
 }
 
 TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
@@ -280,7 +270,6 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     reminderBox(linked)->setEditText("90");
     leave(reminderBox(linked));
     EXPECT_EQ(reminderBox(linked)->currentText(), "90");
-    linked.Unload();
 }
 
 TEST_F(Reminders, StoredReminderIsReadBack)
@@ -290,16 +279,14 @@ TEST_F(Reminders, StoredReminderIsReadBack)
                 "EVAlaStaTim='14:30:00' where EvLinID=?",
                 {withTime});
     const qint32 without = seed(fromDoctor("Masks", "Order masks"), {{front}});
-    tzSndMsgFrm& w = open();
-    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, withTime);
+    tzSndMsgFrm& w = view(withTime);
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/10/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "02:30 pm");
     EXPECT_EQ(reminderBox(w)->property("tag").toString(), "02:30 pm");
     EXPECT_EQ(control<QLabel>(&w, "lblRem")->property("tag").toString(), "-1");
-    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, without);
+    ASSERT_TRUE(show(w, without));
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/06/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "");
-    w.Unload();
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QSignalSpy>
-#include <QTest>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -48,9 +47,7 @@ protected:
     tzSndMsgFrm& openShown()
     {
         tzSndMsgFrm& w = openFull();
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        EXPECT_TRUE(showActive(&w));
         return w;
     }
 
@@ -124,7 +121,6 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 3");
     EXPECT_TRUE(marked(w).isEmpty());
     EXPECT_TRUE(prompter->shown.isEmpty());
-    w.Unload();
 }
 
 TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
@@ -154,7 +150,6 @@ TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
     EXPECT_EQ(model(w)->rowCount(), 3);
     EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "Type letters or digits to search");
     EXPECT_EQ(office.count("CMTable"), 6);
-    w.Unload();
 }
 
 // Letters that do not decompose are found and marked by their plain spelling; words beyond the
@@ -202,7 +197,6 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
         ASSERT_EQ(subjects(w), QStringList{"Straße closed"});
     }
     EXPECT_TRUE(prompter->shown.isEmpty());
-    w.Unload();
 }
 
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
@@ -279,7 +273,6 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
     QTest::keyClick(searchBox(w), Qt::Key_Escape);
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
     EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
-    w.Unload();
 }
 
 // The demo office's front desk looking for what was said about staff.
@@ -330,7 +323,6 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
         searchBox(w)->clear();
         QCoreApplication::processEvents();
     }
-    w.Unload();
 }
 
 class SearchWindowDemo : public DemoFrontDesk {};

@@ -1,12 +1,7 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
 #include "core/Moments.h"
 #include "fixture.h"
-#include "ui/DateCombo.h"
 
-#include <QRadioButton>
-#include <QTabBar>
-#include <QTest>
-#include <QToolBar>
 #include <QToolButton>
 
 namespace tzsndmsg::testing {
@@ -14,17 +9,6 @@ namespace {
 
 class SendTest : public ComposeTest {
 protected:
-    void compose(tzSndMsgFrm& w, const QString& body, const QString& to = {},
-                 const QString& cc = {})
-    {
-        w.resetToNewMessage();
-        subjectBox(w)->setText("  Staff meeting  ");
-        textBox(w)->setPlainText(body);
-        if (!to.isEmpty())
-            w.ToListPid(0, to);
-        if (!cc.isEmpty())
-            w.ToListPid(1, cc);
-    }
     void expectDetail(qint32 cmId, const QList<std::pair<QString, QString>>& expected)
     {
         expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
@@ -33,15 +17,14 @@ protected:
 
 TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
 {
-    tzSndMsgFrm& w = open();
-    compose(w, "Room 4 at noon", ids({nurse, doctor}), ids({doctor, front}));
-    w.toListMachine(1, "WS2\n");
-    control<QCheckBox>(&w, "chkDoc_1")->setChecked(true);
-    ASSERT_EQ(w.SaveMessage(false, false), 6);
+    office.writeMachinesIni("ws2\r\n");
+    tzSndMsgFrm& w = write("  Staff meeting  ", "Room 4 at noon");
+    pick(w, 0, {"Nurse, Ned", "Doctor, Dora"});
+    pick(w, 1, {"Doctor, Dora", "Front, Fay", "-Computer WS2"});
+    control<QCheckBox>(&w, "chkDoc_1")->click();
+    const qint32 cmId = send(w);
 
     ASSERT_EQ(office.count("CMTable"), 1);
-    const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
-    EXPECT_EQ(w.CMID(), cmId);
     expectColumns("select * from CMTable", {},
                   {{"cmTyp", "256"},
                    {"cmTraLinID", "0"},
@@ -76,62 +59,63 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
         EXPECT_EQ(file.size(), 40) << tag;
     }
     EXPECT_FALSE(w.hasUnsavedChanges());
+    EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
 }
 
 TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
 {
     office.writeMachinesIni("ws2\r\nfront-pc\r\n");
-    tzSndMsgFrm& w = open();
     struct Case {
         QStringList picks;
         Rows rows;
+        QString shown; // the To box
     } cases[] = {
         // A department: every person whose department matches, whatever its case.
-        {{" Clinical Department"}, {{nurse, 0, ""}, {doctor, 0, ""}}},
+        {{" Clinical Department"}, {{nurse, 0, ""}, {doctor, 0, ""}}, "NN, DD"},
         // A person chosen also through the department or the whole office is written once.
-        {{"Nurse, Ned", " Clinical Department"}, {{nurse, 0, ""}, {doctor, 0, ""}}},
-        {{"Entire Office", "Nurse, Ned"}, {{front, 0, ""}, {nurse, 0, ""}, {doctor, 0, ""}}},
-        {{"-Computer WS2", "Front, Fay"}, {{front, 0, ""}, {0, 0, "WS2"}}},
+        {{"Nurse, Ned", " Clinical Department"}, {{nurse, 0, ""}, {doctor, 0, ""}}, "NN, DD"},
+        {{"Entire Office", "Nurse, Ned"},
+         {{front, 0, ""}, {nurse, 0, ""}, {doctor, 0, ""}},
+         "FF, NN, DD"},
+        {{"-Computer WS2", "Front, Fay"}, {{front, 0, ""}, {0, 0, "WS2"}}, "FF, WS2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.picks.join("|").toStdString());
-        compose(w, "Hello");
-        {
-            ModalScript script;
-            script.then(pickEntries(c.picks));
-            control<QPushButton>(&w, "CmdTo_0")->click();
-        }
+        tzSndMsgFrm& w = write("Staff meeting", "Hello");
+        pick(w, 0, c.picks);
+        EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.shown);
         removeSignalFiles();
-        ASSERT_EQ(w.SaveMessage(false, false), 6);
-        EXPECT_EQ(rowsOf(w.CMID()), c.rows);
+        EXPECT_EQ(rowsOf(send(w)), c.rows);
         EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
     }
-    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "FF, WS2");
 }
 
+// Closing the compact window over a message not sent asks first; Cancel keeps it open and
+// working.
 TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
 {
-    tzSndMsgFrm& w = open();
     struct Case {
-        bool allowCancel;
-        QString to, cc;
+        QStringList to, cc;
         QList<int> answers; // the send question, then the recipient question when asked
-        int result;
-        int messages; // CMTable rows afterwards
-        int rows;     // BroChkTable rows afterwards
+        bool stays;         // Cancel keeps the window open
+        int messages;       // CMTable rows afterwards
+        int rows;           // BroChkTable rows afterwards
     } cases[] = {
-        {true, ids({nurse}), {}, {2}, 2, 0, 0},
-        {true, ids({nurse}), {}, {7}, 7, 0, 0},
-        {false, {}, {}, {6, 7}, 2, 0, 0}, // No counts as Cancel
-        {true, {}, {}, {6, 2}, 2, 0, 0},
-        {true, {}, ids({nurse}), {6, 2}, 2, 0, 0}, // only Cc is asked about too
-        {true, {}, {}, {6, 6}, 6, 1, 0},           // saved without addressee rows
-        {true, ids({nurse}), {}, {6}, 6, 2, 1},
+        {{"Nurse, Ned"}, {}, {2}, true, 0, 0},
+        {{"Nurse, Ned"}, {}, {7}, false, 0, 0},
+        {{}, {}, {6, 2}, true, 0, 0},
+        {{}, {"Nurse, Ned"}, {6, 2}, true, 0, 0}, // only Cc is asked about too
+        {{}, {}, {6, 6}, false, 1, 0},            // saved without addressee rows
+        {{"Nurse, Ned"}, {}, {6}, false, 2, 1},
     };
     int index = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(index++);
-        compose(w, "Text", c.to, c.cc);
+        tzSndMsgFrm& w = write("Staff meeting", "Text");
+        if (!c.to.isEmpty())
+            pick(w, 0, c.to);
+        if (!c.cc.isEmpty())
+            pick(w, 1, c.cc);
         prompter->shown.clear();
         prompter->expect("Would you like to send current message?", "Send Message", c.answers[0]);
         if (c.answers.size() > 1)
@@ -140,12 +124,14 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
                 "To send a message, you must select a name(s) by clicking on the [To...] "
                 "button.\n\nAre you sure you want to continue?",
                 "Save Message", c.answers[1]);
-        EXPECT_EQ(w.SaveMessage(true, c.allowCancel), c.result);
+        pressButton(w, "TB_Small", "Close");
+        EXPECT_EQ(w.isVisible(), c.stays);
+        EXPECT_TRUE(w.isEnabled());
         EXPECT_EQ(office.count("CMTable"), c.messages);
         EXPECT_EQ(office.count("BroChkTable"), c.rows);
         ASSERT_EQ(prompter->shown.size(), c.answers.size());
         for (const auto& box : prompter->shown)
-            EXPECT_EQ(box.buttons, c.allowCancel ? 3 : 4);
+            EXPECT_EQ(box.buttons, 3);
         EXPECT_EQ(prompter->shown[0].icon, 32);
         if (c.answers.size() > 1) {
             EXPECT_EQ(prompter->shown[1].defaultButton, 256);
@@ -153,47 +139,19 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
     }
 }
 
-TEST_F(SendTest, AMessageSentBeforeIsSentAgainOnlyOnYes)
-{
-    tzSndMsgFrm& w = open();
-    const QString thirty = "abcdefghijklmnopqrstuvwxyz1234";
-    compose(w, "first", ids({nurse}));
-    ASSERT_EQ(w.SaveMessage(false, false), 6);
-    const qint32 first = w.CMID();
-    ASSERT_NE(first, 0);
-    struct Case {
-        QString body, preview;
-        int answer, messages;
-    } cases[] = {{thirty, thirty, 7, 1}, {thirty + "5", thirty + "...", 6, 2}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.answer);
-        textBox(w)->setPlainText(c.body);
-        ASSERT_TRUE(w.hasUnsavedChanges());
-        prompter->expect("The selected message (" + c.preview +
-                             ") was already sent.\n\nWould you like to send it again?",
-                         "Send Message", c.answer);
-        EXPECT_EQ(w.SaveMessage(false, false), c.answer);
-        EXPECT_EQ(office.count("CMTable"), c.messages);
-    }
-    EXPECT_NE(w.CMID(), first);
-}
-
 TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
 {
-    tzSndMsgFrm& w = open();
     for (const QString body : {"Some text", ""}) {
         SCOPED_TRACE(body.toStdString());
-        w.resetToNewMessage();
+        tzSndMsgFrm& w = open();
         textBox(w)->setPlainText(body);
-        w.markSaved(); // as saved
-        control<QCheckBox>(&w, "ChkRea_0")
-            ->setChecked(
-                !control<QCheckBox>(&w, "ChkRea_0")->isChecked()); // only the detail pane changes
+        w.markSaved();                               // as saved
+        control<QCheckBox>(&w, "ChkRea_0")->click(); // only the detail pane changes
         ASSERT_TRUE(w.hasUnsavedChanges());
         prompter->shown.clear();
         if (body.isEmpty())
             prompter->expect("Nothing to save because there is no document", "Send Message", 1);
-        EXPECT_EQ(w.SaveMessage(false, false), 6);
+        send(w);
         EXPECT_EQ(office.count("CMTable"), 0);
         EXPECT_FALSE(w.hasUnsavedChanges());
         EXPECT_EQ(prompter->shown.size(), body.isEmpty() ? 1 : 0);
@@ -205,26 +163,27 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
 
 TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
 {
-    tzSndMsgFrm& w = open();
-    compose(w, "Will not arrive", ids({nurse}));
+    tzSndMsgFrm& w = write("Staff meeting", "Will not arrive");
+    pick(w, 0, {"Nurse, Ned"});
     office.exec("DROP TABLE BroChkTable");
     prompter->expect("The message could not be saved; nothing of it was written.\n\n",
                      "Send Message", 1);
-    EXPECT_EQ(w.SaveMessage(false, false), 2);
+    send(w);
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown[0].icon, 16);
     EXPECT_FALSE(prompter->shown[0].text.endsWith("\n\n")); // the database's reason follows
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_EQ(office.count("EVTable"), 0);
     EXPECT_EQ(w.CMID(), 0);
+    EXPECT_TRUE(w.isVisible());         // not sent: the window stays
     EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
     EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
 }
 
 TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 {
-    tzSndMsgFrm& w = open();
-    compose(w, "Weekly", ids({nurse}));
+    tzSndMsgFrm& w = write("Staff meeting", "Weekly");
+    pick(w, 0, {"Nurse, Ned"});
     control<QCheckBox>(&w, "ChkRea_0")->setChecked(true);
     control<QLineEdit>(&w, "txtReaEve_0")->setText("2");
     control<QComboBox>(&w, "cmbRea_0")->setCurrentIndex(1);
@@ -234,8 +193,7 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     control<ui::DateCombo>(&w, "dcmbUnt_0")->setText("12/31/2026");
     control<ui::DateCombo>(&w, "dCmbFro_0")->setText("not a date");
     control<QRadioButton>(&w, "OptPub_1")->setChecked(true);
-    ASSERT_EQ(w.SaveMessage(false, false), 6);
-    const qint32 cmId = w.CMID();
+    const qint32 cmId = send(w);
     // The check boxes' own values; a From date that is not a date became today.
     expectDetail(cmId, {{"EvBroReaFla", "1"},
                         {"EvBroReaEve", "2"},
@@ -248,18 +206,17 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     // A private message keeps its recipients.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}}));
 
-    w.resetToNewMessage();
-    w.LoadMessage(9, 0, cmId);
-    EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
-    EXPECT_EQ(control<QLineEdit>(&w, "txtReaEve_0")->text(), "2");
-    EXPECT_TRUE(control<QRadioButton>(&w, "OptReaForTim_0")->isChecked());
-    EXPECT_EQ(control<QLineEdit>(&w, "txtReaTim_0")->text(), "3");
-    EXPECT_TRUE(control<QCheckBox>(&w, "ChkUnt_0")->isChecked());
-    EXPECT_EQ(control<ui::DateCombo>(&w, "dcmbUnt_0")->text(), "12/31/2026");
-    EXPECT_TRUE(control<QCheckBox>(&w, "ChkBro_0")->isChecked());
-    EXPECT_EQ(control<QComboBox>(&w, "cmbFroTim_0")->currentText(), "10:00 am");
-    EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_1")->isChecked());
-    EXPECT_FALSE(w.hasUnsavedChanges());
+    tzSndMsgFrm& again = view(cmId);
+    EXPECT_TRUE(control<QCheckBox>(&again, "ChkRea_0")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(&again, "txtReaEve_0")->text(), "2");
+    EXPECT_TRUE(control<QRadioButton>(&again, "OptReaForTim_0")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(&again, "txtReaTim_0")->text(), "3");
+    EXPECT_TRUE(control<QCheckBox>(&again, "ChkUnt_0")->isChecked());
+    EXPECT_EQ(control<ui::DateCombo>(&again, "dcmbUnt_0")->text(), "12/31/2026");
+    EXPECT_TRUE(control<QCheckBox>(&again, "ChkBro_0")->isChecked());
+    EXPECT_EQ(control<QComboBox>(&again, "cmbFroTim_0")->currentText(), "10:00 am");
+    EXPECT_TRUE(control<QRadioButton>(&again, "OptPub_1")->isChecked());
+    EXPECT_FALSE(again.hasUnsavedChanges());
 }
 
 // A user ticks "Repeat Every:", types the count and picks the unit by its first letter, sends
@@ -277,15 +234,8 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
                  {"Y", "Year(s)", 365}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.entry.toStdString());
-        tzSndMsgFrm& w = open();
-        w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        QTest::mouseClick(subjectBox(w), Qt::LeftButton);
-        QTest::keyClicks(subjectBox(w), "Autoclave check");
-        QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
-        QTest::keyClicks(textBox(w), "Run the test cycle.");
-        w.ToListPid(0, ids({nurse}));
+        tzSndMsgFrm& w = write("Autoclave check", "Run the test cycle.");
+        pick(w, 0, {"Nurse, Ned"});
         QTest::mouseClick(control<QTabBar>(&w, "TS"), Qt::LeftButton, {},
                           control<QTabBar>(&w, "TS")->tabRect(1).center());
         ASSERT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isVisible());
@@ -296,13 +246,7 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         QTest::keyClicks(control<QLineEdit>(&w, "txtReaEve_0"), "2");
         QTest::keyClicks(control<QComboBox>(&w, "cmbRea_0"), c.typed);
         ASSERT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentText(), c.entry);
-        auto* send = qobject_cast<QToolButton*>(
-            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")));
-        ASSERT_TRUE(send);
-        QTest::mouseClick(send, Qt::LeftButton);
-        EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
-
-        const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
+        const qint32 cmId = send(w);
         expectDetail(cmId, {{"EvBroReaFla", "1"},
                             {"EvBroReaEve", "2"},
                             {"EvBroReaTyp", QString::number(c.stored)}});
@@ -312,9 +256,7 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         ASSERT_TRUE(plan);
         EXPECT_TRUE(plan->isRepeating());
 
-        tzSndMsgFrm& again = openFull();
-        pressButton(again, "TB", "MsgSItem");
-        ASSERT_TRUE(show(again, cmId));
+        tzSndMsgFrm& again = view(cmId);
         EXPECT_TRUE(control<QCheckBox>(&again, "ChkRea_0")->isChecked());
         EXPECT_EQ(control<QLineEdit>(&again, "txtReaEve_0")->text(), "2");
         EXPECT_EQ(control<QComboBox>(&again, "cmbRea_0")->currentText(), c.entry);
@@ -329,8 +271,7 @@ TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
         seed({.who = "FRONT", .pid = front, .subject = "Old", .body = "Weekly"}, {{nurse}});
     office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?",
                 {cmId});
-    tzSndMsgFrm& w = open();
-    w.LoadMessage(tzSndMsgFrm::StoreKind, 0, cmId);
+    tzSndMsgFrm& w = view(cmId);
     EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
     EXPECT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentIndex(), -1);
     const auto stored = core::readMessage(*office.services(), cmId);
@@ -339,58 +280,34 @@ TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
     const auto plan = core::deliveryPlan(*stored);
     ASSERT_TRUE(plan);
     EXPECT_FALSE(plan->isRepeating());
-    w.Unload();
-}
-
-// Types into the compact window and presses its send button, as the front desk does.
-void typeAndSend(tzSndMsgFrm& w, const QString& subject, const QString& body)
-{
-    QTest::mouseClick(subjectBox(w), Qt::LeftButton);
-    QTest::keyClicks(subjectBox(w), subject);
-    QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
-    QTest::keyClicks(textBox(w), body);
-    QTest::mouseClick(
-        control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
-        Qt::LeftButton);
 }
 
 TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
 {
-    tzSndMsgFrm& w = open();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = write("Gloves", "Order gloves for room 2");
     prompter->expect("You have entered a message, but you have not selected a recipient name(s).",
                      "Save Message", ui::vbYes);
-    typeAndSend(w, "Gloves", "Order gloves for room 2");
+    const qint32 cmId = send(w);
     EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
-    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(cmId, 0);
     EXPECT_EQ(office.count("EVTable", "EvLinID=? and EvTyp=0", {cmId}), 1);
     EXPECT_TRUE(rowsOf(cmId).empty());
 
     // The sender finds it, opens it and can delete it.
-    tzSndMsgFrm& full = openFull();
-    pressButton(full, "TB", "MsgSItem");
-    ASSERT_TRUE(show(full, cmId));
+    tzSndMsgFrm& full = view(cmId);
     EXPECT_EQ(control<QPlainTextEdit>(&full, "txtMsg")->toPlainText(), "Order gloves for room 2");
     EXPECT_TRUE(buttonOf(full, "TB", "Delete")->isEnabled());
-    full.Unload();
 }
 
 TEST_F(SendTest, APersonWithoutInitialsIsNamedInTheBoxAndReached)
 {
     const qint32 temp = office.addEmployee("Temp", "Tim", "", "TEMP", "Front Desk");
     atWorkstation(front); // the login list with the new login
-    tzSndMsgFrm& w = open();
-    ASSERT_TRUE(showActive(&w));
-    {
-        ModalScript script;
-        script.then(pickEntries({"Temp, Tim"}));
-        QTest::mouseClick(control<QPushButton>(&w, "CmdTo_0"), Qt::LeftButton);
-    }
+    tzSndMsgFrm& w = write("Keys", "Your keys are at the front desk");
+    pick(w, 0, {"Temp, Tim"});
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "Tim Temp");
-    typeAndSend(w, "Keys", "Your keys are at the front desk"); // no recipient question
+    const qint32 cmId = send(w); // no recipient question
     EXPECT_TRUE(prompter->shown.isEmpty());
-    const qint32 cmId = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(cmId, 0);
     EXPECT_EQ(rowsOf(cmId), (Rows{{temp, 0, ""}}));
 }

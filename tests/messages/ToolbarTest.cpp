@@ -4,8 +4,6 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QTest>
-#include <QToolBar>
 #include <QToolButton>
 
 using namespace tzsndmsg;
@@ -37,44 +35,6 @@ protected:
     qint32 front = 0, back = 0;
     QList<qint32> inbox;
 };
-
-TEST_F(Toolbar, ButtonsKeysTooltipsAndMenus)
-{
-    for (bool historyAllowed : {false, true}) {
-        SCOPED_TRACE(historyAllowed);
-        SharedState::current().SndMsgHistoryButtonVisible = historyAllowed;
-        tzSndMsgFrm& w = open();
-        QStringList keys, tips;
-        for (QAction* a : control<QToolBar>(&w, "TB")->actions()) {
-            keys << (a->isSeparator() ? "|" : a->objectName());
-            if (!a->isSeparator())
-                tips << a->toolTip();
-        }
-        EXPECT_EQ(keys.join(","),
-                  "|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
-                  "TDLstHis,|,Help,Close");
-        // Each command's key is shown after its tooltip.
-        EXPECT_EQ(tips, (QStringList{"New Message (Ctrl+N)", "Send Message (Ctrl+Return)",
-                                     "Delete (Del)", "Refresh (F5)", "Message Inbox (Ctrl+1)",
-                                     "Message Sent Items (Ctrl+3)", "Select All (Ctrl+Shift+A)",
-                                     "Purge (Ctrl+Shift+P)", "View History (Ctrl+H)", "Help (F1)",
-                                     "Close (Esc)"}));
-        ASSERT_TRUE(buttonOf(w, "TB", "MsgIn")->menu());
-        QStringList entries;
-        for (QAction* a : buttonOf(w, "TB", "MsgIn")->menu()->actions())
-            entries << a->objectName() + ":" + a->text() + ":" + a->shortcut().toString();
-        EXPECT_EQ(entries, (QStringList{"MsgInMsg:Message Category Only:",
-                                        "MsgInAllCat:All Categories:Ctrl+2"}));
-        // Compact: the small toolbar, whose history button is off unless the host allows it.
-        EXPECT_TRUE(control<QToolBar>(&w, "TB")->isHidden());
-        EXPECT_TRUE(listView(w)->isHidden());
-        EXPECT_FALSE(control<QToolBar>(&w, "TB_Small")->isHidden());
-        EXPECT_EQ(buttonOf(w, "TB_Small", "MsgHis")->isVisible(), historyAllowed);
-        EXPECT_EQ(buttonOf(w, "TB_Small", "MsgSend")->toolTip(), "Send Message (Ctrl+Return)");
-        EXPECT_EQ(w.windowTitle(), "New Message");
-        w.Unload();
-    }
-}
 
 TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
 {
@@ -143,7 +103,6 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->isEnabled());
-    w.Unload();
 }
 
 TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
@@ -174,21 +133,6 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
     w.hide();
-    w.Unload();
-}
-
-TEST_F(Toolbar, DeleteAndPurgeLookDifferent)
-{
-    tzSndMsgFrm& w = open();
-    auto picture = [](const QIcon& icon) { return icon.pixmap(QSize(32, 32)).toImage(); };
-    const QImage del = picture(buttonOf(w, "TB", "Delete")->icon());
-    const QImage purge = picture(buttonOf(w, "TB", "Purge")->icon());
-    ASSERT_FALSE(del.isNull());
-    ASSERT_FALSE(purge.isNull());
-    EXPECT_NE(del, purge);
-    // "Delete" shows the data folder's own picture.
-    EXPECT_EQ(del, picture(QIcon(office.dataFolder() + "ICO/SMALL/Delete.ico")));
-    w.Unload();
 }
 
 TEST_F(Toolbar, NewMessageKeepsTheThreeSharedValues)
@@ -218,7 +162,6 @@ TEST_F(Toolbar, NewMessageKeepsTheThreeSharedValues)
     EXPECT_TRUE(st.DefaultSaveToPID);
     EXPECT_TRUE(st.SndMsgHistoryButtonVisible);
     EXPECT_TRUE(w.isEnabled());
-    w.Unload();
 }
 
 TEST_F(Toolbar, MissingIconsAreListedInOneBox)
@@ -234,24 +177,6 @@ TEST_F(Toolbar, MissingIconsAreListedInOneBox)
         << text.toStdString();
     EXPECT_EQ(prompter->shown.first().icon, 64);
     EXPECT_TRUE(buttonOf(w, "TB", "Purge")); // still there, without a picture
-    w.Unload();
-}
-
-TEST_F(Toolbar, ClosingAsksToSaveAndCancelKeepsTheWindow)
-{
-    tzSndMsgFrm& w = open();
-    ASSERT_TRUE(showActive(&w));
-    subjectBox(w)->setText("half written");
-    textBox(w)->setPlainText("call the lab");
-    ASSERT_TRUE(w.hasUnsavedChanges());
-    for (int answer : {2, 7})
-        prompter->expect("Would you like to send current message?", "Send Message", answer);
-    pressButton(w, "TB_Small", "Close");
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.isEnabled());
-    pressButton(w, "TB_Small", "Close");
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(office.count("CMTable"), 0);
 }
 
 TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
@@ -269,14 +194,13 @@ TEST_F(Toolbar, MsgHisOnOpensFullOnTheMessageInbox)
     EXPECT_TRUE(control<QToolBar>(&w, "TB_Small")->isHidden());
     EXPECT_TRUE(w.isInboxView() && w.isMsgCatOnly());
     EXPECT_EQ(model(w)->rowCount(), 2);
-    w.Unload();
 }
 
 TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
 {
     tzSndMsgFrm& compact = open();
     ASSERT_TRUE(showActive(&compact));
-    compact.ToListPid(0, ids({back}));
+    pick(compact, 0, {"Back, Bob"});
     control<QLineEdit>(&compact, "txtSubject")->setText("compact");
     control<QPlainTextEdit>(&compact, "txtMsg")->setPlainText("sent from the compact window");
     pressButton(compact, "TB_Small", "MsgSend");
@@ -297,7 +221,6 @@ TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
     EXPECT_EQ(model(w)->rowCount(), 3);
     EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3");
     EXPECT_EQ(w.CMID(), inbox[1]);
-    w.Unload();
 }
 
 } // namespace

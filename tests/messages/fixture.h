@@ -31,6 +31,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolBar>
 #include <memory>
 #include <set>
@@ -119,10 +120,54 @@ inline QComboBox* reminderBox(const QWidget& w)
     return control<QComboBox>(&w, "cmbAla");
 }
 
+inline QString ids(std::initializer_list<qint32> people)
+{
+    QString out;
+    for (qint32 p : people)
+        out += QString::number(p) + QLatin1Char(',');
+    return out;
+}
+
+// A mouse press on a control, whether or not its window is on screen.
+inline void pressOn(QWidget* widget)
+{
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &press);
+}
+
+// Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
+inline ModalScript::Handler pickEntries(QStringList fragments, bool ok = true,
+                                        QStringList* preselected = nullptr)
+{
+    return [fragments, ok, preselected](QDialog& dialog) {
+        auto* list = control<QListWidget>(&dialog, "List_0");
+        auto* button = control<QPushButton>(&dialog, ok ? "cmd_1" : "cmd_0");
+        if (!list || !button)
+            return int(QDialog::Rejected);
+        if (preselected)
+            for (QListWidgetItem* item : list->selectedItems())
+                *preselected << item->text();
+        if (ok) {
+            list->clearSelection();
+            for (int i = 0; i < list->count(); ++i)
+                for (const QString& f : fragments)
+                    if (list->item(i)->text().contains(f))
+                        list->item(i)->setSelected(true);
+        }
+        button->setEnabled(true);
+        button->click();
+        return dialog.result();
+    };
+}
+
 class MessagesTest : public ::testing::Test {
 protected:
+    // The window closes as the host closes it, without the ask-to-save question.
     void TearDown() override
     {
+        if (window)
+            window->Unload();
         window.reset();
         expectNoVisibleWindows();
     }
@@ -191,6 +236,42 @@ protected:
         open().firstActivation();
         pressButton(*window, "TB_Small", entry);
         return *window;
+    }
+
+    // The window shown and active, as a user meets it; the subject and text typed into it.
+    tzSndMsgFrm& write(const QString& subject, const QString& body)
+    {
+        tzSndMsgFrm& w = open();
+        EXPECT_TRUE(showActive(&w));
+        QTest::mouseClick(subjectBox(w), Qt::LeftButton);
+        QTest::keyClicks(subjectBox(w), subject);
+        QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
+        QTest::keyClicks(textBox(w), body);
+        return w;
+    }
+    // The To (0) or Cc (1) picker opened by its button, the entries holding any of the names
+    // chosen, and OK pressed.
+    static void pick(tzSndMsgFrm& w, int list, const QStringList& names)
+    {
+        ModalScript script;
+        script.then(pickEntries(names));
+        control<QPushButton>(&w, nth("CmdTo", list))->click();
+    }
+    // The compact window's send button pressed; the newest message's id afterwards.
+    qint32 send(tzSndMsgFrm& w)
+    {
+        pressButton(w, "TB_Small", "MsgSend");
+        return newest();
+    }
+    qint32 newest() { return office.scalar("select max(cmID) from CMTable").toInt(); }
+    // The full window on the view that lists the message, its row clicked.
+    tzSndMsgFrm& view(qint32 cmId, const QString& view = QStringLiteral("MsgHisAll"))
+    {
+        tzSndMsgFrm& w = openFull(view);
+        if (rowOf(w, cmId) < 0)
+            pressButton(w, "TB", "MsgSItem");
+        EXPECT_TRUE(show(w, cmId)) << "message " << cmId << " is not listed";
+        return w;
     }
 
     static MessageListModel* model(const tzSndMsgFrm& w)
@@ -377,46 +458,5 @@ protected:
     PrompterGuard prompter;
     std::unique_ptr<tzSndMsgFrm> window;
 };
-
-inline QString ids(std::initializer_list<qint32> people)
-{
-    QString out;
-    for (qint32 p : people)
-        out += QString::number(p) + QLatin1Char(',');
-    return out;
-}
-
-// A mouse press on a control, whether or not its window is on screen.
-inline void pressOn(QWidget* widget)
-{
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(widget, &press);
-}
-
-// Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
-inline ModalScript::Handler pickEntries(QStringList fragments, bool ok = true,
-                                        QStringList* preselected = nullptr)
-{
-    return [fragments, ok, preselected](QDialog& dialog) {
-        auto* list = control<QListWidget>(&dialog, "List_0");
-        auto* button = control<QPushButton>(&dialog, ok ? "cmd_1" : "cmd_0");
-        if (!list || !button)
-            return int(QDialog::Rejected);
-        if (preselected)
-            for (QListWidgetItem* item : list->selectedItems())
-                *preselected << item->text();
-        if (ok) {
-            list->clearSelection();
-            for (int i = 0; i < list->count(); ++i)
-                for (const QString& f : fragments)
-                    if (list->item(i)->text().contains(f))
-                        list->item(i)->setSelected(true);
-        }
-        button->setEnabled(true);
-        button->click();
-        return dialog.result();
-    };
-}
 
 } // namespace tzsndmsg::testing
