@@ -41,6 +41,17 @@ MessageRows listSearch(HostServices& services, const MessageListParams& params,
                                   : searchView(services, params, words, sortOrder, error));
 }
 
+QHash<qint32, QString> toCcCellsOf(HostServices& services, const QList<qint32>& ids)
+{
+    QHash<qint32, QString> cells;
+    if (readToCcCellsOf(services, ids, cells))
+        return cells;
+    const QHash<qint32, QVector<RecipientRow>> byMessage = readRecipientRowsOf(services, ids);
+    for (qint32 id : ids)
+        cells.insert(id, toCcCellText(byMessage.value(id)));
+    return cells;
+}
+
 ListedRowsSearch::ListedRowsSearch(HostServices& services, db::Backend backend,
                                    const MessageListParams& view, const QStringList& words,
                                    const MessageRows& listed)

@@ -4,6 +4,8 @@
 #include "core/MessageSearch.h"
 #include "tzsndmsg/db/Recordset.h"
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QVariant>
 
@@ -69,6 +71,10 @@ MessageRows listView(HostServices& services, const MessageListParams& params,
 MessageRows listSearch(HostServices& services, const MessageListParams& params,
                        const QStringList& words, bool everywhere, const QString& sortOrder,
                        QString* error = nullptr);
+
+// The "To/ CC" cells of the messages a screen of the list shows, each message's names grouped in
+// the database (one row per message); from their recipient rows where the store cannot group.
+QHash<qint32, QString> toCcCellsOf(HostServices& services, const QList<qint32>& ids);
 
 // A search of the rows a window lists already (see ListedSearch): the hits are the listed rows
 // that hold every word, in the list's order, a screen first; reading them again runs the view's

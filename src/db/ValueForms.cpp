@@ -163,7 +163,6 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
         return QVariant();
     const QMetaType meta = raw.metaType();
     const bool isString = meta.id() == QMetaType::QString;
-    const QLocale c = QLocale::c();
     switch (type) {
     case ColumnType::DateText:
         if (isString) {
@@ -174,7 +173,7 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
             return s;
         }
         if (meta.id() == QMetaType::QDate)
-            return c.toString(raw.toDate(), QStringLiteral("MM/dd/yyyy"));
+            return QLocale::c().toString(raw.toDate(), QStringLiteral("MM/dd/yyyy"));
         break;
     case ColumnType::TimeText:
         if (isString) {
@@ -190,7 +189,7 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
             return s;
         }
         if (meta.id() == QMetaType::QTime)
-            return c.toString(raw.toTime(), QStringLiteral("h:mm:ss AP"));
+            return QLocale::c().toString(raw.toTime(), QStringLiteral("h:mm:ss AP"));
         break;
     case ColumnType::DateTime:
         if (isString) {
@@ -210,7 +209,7 @@ QVariant readForm(const QVariant& raw, bool isNull, ColumnType type)
     case ColumnType::Numeric:
         if (isString) {
             bool ok = false;
-            const double v = c.toDouble(raw.toString(), &ok);
+            const double v = QLocale::c().toDouble(raw.toString(), &ok);
             if (ok)
                 return v;
         }

@@ -45,7 +45,14 @@ int MessageListModel::columnOf(Kind kind)
     return -1;
 }
 
-MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent)
+{
+    // Made once: every cell of an unread row asks for it on every paint. Only the weight is
+    // set, so the view's own font gives the rest.
+    QFont bold;
+    bold.setBold(true);
+    m_bold = bold;
+}
 
 void MessageListModel::setList(core::MessageRows* list, bool inboxView)
 {
@@ -95,13 +102,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
     if (col.kind == Kind::Confirmations)
         return confirmationData(index.row(), role);
 
-    if (role == Qt::FontRole) {
-        if (!isUnread(index.row()))
-            return QVariant();
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
+    if (role == Qt::FontRole)
+        return isUnread(index.row()) ? m_bold : QVariant();
     if (role == Qt::AccessibleTextRole)
         return accessibleText(index);
     if (role == Qt::TextAlignmentRole && col.kind == Kind::CheckMark)
@@ -211,13 +213,8 @@ QVariant MessageListModel::confirmationData(int row, int role) const
                        : confirmationCountText(*count);
     case Qt::DecorationRole:
         return awaited ? QVariant(m_awaitedMark) : QVariant();
-    case Qt::FontRole: {
-        if (!awaited)
-            return QVariant();
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
+    case Qt::FontRole:
+        return awaited ? m_bold : QVariant();
     case Qt::ForegroundRole:
         return awaited ? QVariant(awaitedTextColor()) : QVariant();
     case Qt::AccessibleTextRole:

@@ -87,6 +87,7 @@ private:
     QIcon m_checkMark;
     ConfirmationProvider m_confirmations;
     QIcon m_awaitedMark;
+    QVariant m_bold;
 };
 
 } // namespace tzsndmsg

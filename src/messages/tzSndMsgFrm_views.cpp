@@ -211,10 +211,7 @@ QString tzSndMsgFrm::toCcText(qint32 cmId)
         }
     }
     ++s_recipientQueries;
-    const QHash<qint32, QVector<core::RecipientRow>> byMessage =
-        core::readRecipientRowsOf(*st.GIC, ids);
-    for (qint32 id : std::as_const(ids))
-        m_toCcCache.insert(id, core::toCcCellText(byMessage.value(id)));
+    m_toCcCache.insert(core::toCcCellsOf(*st.GIC, ids));
     return m_toCcCache.value(cmId);
 }
 

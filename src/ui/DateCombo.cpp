@@ -17,7 +17,7 @@ namespace tzsndmsg::ui {
 
 DateCombo::DateCombo(QWidget* parent)
     : QWidget(parent), m_edit(new QLineEdit(this)), m_button(new QToolButton(this)),
-      m_popup(new QFrame(this, Qt::Popup)), m_calendar(new QCalendarWidget(m_popup))
+      m_popup(new QFrame(this, Qt::Popup))
 {
     m_edit->setObjectName(QStringLiteral("dateEdit"));
     m_button->setObjectName(QStringLiteral("dropDown"));
@@ -25,8 +25,6 @@ DateCombo::DateCombo(QWidget* parent)
     m_button->setFocusPolicy(Qt::NoFocus);
     m_popup->setObjectName(QStringLiteral("calendarPopup"));
     m_popup->setFrameShape(QFrame::StyledPanel);
-    m_calendar->setObjectName(QStringLiteral("calendar"));
-    m_calendar->setGridVisible(true);
 
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -35,15 +33,31 @@ DateCombo::DateCombo(QWidget* parent)
     layout->addWidget(m_button);
     auto* popupLayout = new QVBoxLayout(m_popup);
     popupLayout->setContentsMargins(1, 1, 1, 1);
-    popupLayout->addWidget(m_calendar);
     setFocusProxy(m_edit);
     m_edit->installEventFilter(this);
     m_button->setToolTip(QStringLiteral("Calendar (Alt+Down or F4)"));
 
     connect(m_edit, &QLineEdit::textChanged, this, &DateCombo::changed);
     connect(m_button, &QToolButton::clicked, this, &DateCombo::showPopup);
-    connect(m_calendar, &QCalendarWidget::clicked, this, &DateCombo::pickDate);
-    connect(m_calendar, &QCalendarWidget::activated, this, &DateCombo::pickDate);
+}
+
+QCalendarWidget* DateCombo::calendar() const
+{
+    if (m_calendar)
+        return m_calendar;
+    auto* self = const_cast<DateCombo*>(this);
+    m_calendar = new QCalendarWidget(m_popup);
+    m_calendar->setObjectName(QStringLiteral("calendar"));
+    m_calendar->setGridVisible(true);
+    if (m_rangeSet) {
+        m_calendar->setMinimumDate(m_minimum.isValid() ? m_minimum : QDate(100, 1, 1));
+        m_calendar->setMaximumDate(m_maximum.isValid() ? m_maximum : QDate(9999, 12, 31));
+    }
+    m_calendar->setAccessibleName(m_button->accessibleName());
+    m_popup->layout()->addWidget(m_calendar);
+    connect(m_calendar, &QCalendarWidget::clicked, self, &DateCombo::pickDate);
+    connect(m_calendar, &QCalendarWidget::activated, self, &DateCombo::pickDate);
+    return m_calendar;
 }
 
 QString DateCombo::text() const
@@ -88,8 +102,11 @@ void DateCombo::setRange(const QDate& minimum, const QDate& maximum)
 {
     m_minimum = minimum;
     m_maximum = maximum;
-    m_calendar->setMinimumDate(minimum.isValid() ? minimum : QDate(100, 1, 1));
-    m_calendar->setMaximumDate(maximum.isValid() ? maximum : QDate(9999, 12, 31));
+    m_rangeSet = true;
+    if (m_calendar) {
+        m_calendar->setMinimumDate(minimum.isValid() ? minimum : QDate(100, 1, 1));
+        m_calendar->setMaximumDate(maximum.isValid() ? maximum : QDate(9999, 12, 31));
+    }
 }
 
 void DateCombo::setReadOnly(bool readOnly)
@@ -117,7 +134,7 @@ void DateCombo::showPopup()
     QDate shown = current ? current->date() : QDate::currentDate();
     if (current && current->datePart().isZero())
         shown = QDate::currentDate();
-    m_calendar->setSelectedDate(shown);
+    calendar()->setSelectedDate(shown);
     m_calendar->setCurrentPage(shown.year(), shown.month());
 
     m_popup->adjustSize();
@@ -180,7 +197,8 @@ void DateCombo::nameParts()
         name = QStringLiteral("Date");
     m_edit->setAccessibleName(name);
     m_button->setAccessibleName(name + QStringLiteral(" calendar"));
-    m_calendar->setAccessibleName(name + QStringLiteral(" calendar"));
+    if (m_calendar)
+        m_calendar->setAccessibleName(name + QStringLiteral(" calendar"));
 }
 
 void DateCombo::pickDate(const QDate& date)

@@ -47,7 +47,8 @@ public:
 
     QLineEdit* lineEdit() const { return m_edit; }
     QToolButton* dropDownButton() const { return m_button; }
-    QCalendarWidget* calendar() const { return m_calendar; }
+    // Made when first wanted: a window holds several date fields and seldom opens a calendar.
+    QCalendarWidget* calendar() const;
 
     bool isPopupVisible() const;
 
@@ -72,9 +73,10 @@ private:
     QLineEdit* m_edit;
     QToolButton* m_button;
     QFrame* m_popup;
-    QCalendarWidget* m_calendar;
+    mutable QCalendarWidget* m_calendar = nullptr;
     QString m_format = QStringLiteral("mm/dd/yyyy");
     QDate m_minimum, m_maximum;
+    bool m_rangeSet = false;
 };
 
 } // namespace tzsndmsg::ui

@@ -44,6 +44,9 @@ TEST(DateCombo, TypingKeepsTheTextAndRangeLimitsValidity)
     EXPECT_FALSE(combo.isValidDate());
 
     combo.setRange(QDate(2026, 1, 1), QDate(2026, 12, 31));
+    // The calendar, made when first wanted, takes the range set before it.
+    EXPECT_EQ(combo.calendar()->minimumDate(), QDate(2026, 1, 1));
+    EXPECT_EQ(combo.calendar()->maximumDate(), QDate(2026, 12, 31));
     combo.setText(u"12/31/2026"_s);
     EXPECT_TRUE(combo.isValidDate());
     combo.setText(u"1/1/2027"_s);
