@@ -195,6 +195,14 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_TRUE(db->exec(insert, {"ANNA", anna}));
     EXPECT_FALSE(
         db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)", {m2, anna}));
+    // Her new message's rows pass, checked once for the statement; with a row of BEN's, none do.
+    const QString mine = "currval(pg_get_serial_sequence('cmtable', 'cmid'))";
+    EXPECT_TRUE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
+                             ", ?), (" + mine + ", ?)",
+                         {ben, maria}));
+    EXPECT_FALSE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
+                              ", ?), (?, ?)",
+                          {ben, m2, anna}));
     EXPECT_FALSE(db->exec("UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}));
     EXPECT_FALSE(db->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
     EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
