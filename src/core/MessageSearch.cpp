@@ -215,19 +215,46 @@ QString sqliteWord(const QString& row)
            computerStarts(row) + QStringLiteral(")");
 }
 
+// PostgreSQL: the messages whose own words hold a word (one bound value). Where the connection
+// is kept to its rows by row-level security, the office's tz_cm_hits reads the index and keeps to
+// the person's own messages: left to the policies, the server tests the words on every message
+// the person may read (the word test is not leakproof, so the index cannot come first).
+QString postgresHits(bool keptToCaller)
+{
+    return keptToCaller ? QStringLiteral("SELECT tzH.id FROM tz_cm_hits(?) tzH(id)")
+                        : QStringLiteral("SELECT tzM.cmID FROM CMTable tzM WHERE "
+                                         "tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ "
+                                         "tz_prefix_query(?)");
+}
+
+bool hitsKeptToCaller(db::Database& db)
+{
+    if (db.backend() != db::Backend::Postgres)
+        return false;
+    const QVariant kept = db.scalar(QStringLiteral(
+        "SELECT to_regprocedure('tz_cm_hits(text)') IS NOT NULL AND NOT coalesce((SELECT "
+        "rolsuper OR rolbypassrls FROM pg_roles WHERE rolname = current_user), false)"));
+    return kept.isValid() && kept.toBool();
+}
+
+bool hitsKeptToCaller(HostServices& services)
+{
+    const auto conn = services.messageStoreConnection();
+    return conn && hitsKeptToCaller(*conn);
+}
+
 // The same on PostgreSQL, through the expression indexes; the persons so named as an array, so
 // that their addressee rows are found through (BroChkPID, BroChkLinID).
-QString postgresWord(const QString& row)
+QString postgresWord(const QString& row, bool keptToCaller)
 {
     const QString persons = QStringLiteral(
         "SELECT tzP.pID FROM PATable tzP WHERE tz_pa_words(tzP.PFirNam, tzP.PLasNam, tzP.PDocIni) "
         "@@ tz_prefix_query(?)");
-    return QStringLiteral("(%1.cmID IN (SELECT tzM.cmID FROM CMTable tzM WHERE "
-                          "tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ tz_prefix_query(?))"
+    return QStringLiteral("(%1.cmID IN (%3)"
                           " or %1.cmPid IN (%2)"
                           " or EXISTS (SELECT 1 FROM BroChkTable tzR WHERE tzR.BroChkLinID=%1.cmID"
                           " and tzR.BroChkPID = ANY (ARRAY(%2)) and ")
-               .arg(row, persons) +
+               .arg(row, persons, postgresHits(keptToCaller)) +
            kToOrCc + QStringLiteral(" and ") + kPersonRow + QStringLiteral(") or ") +
            computerStarts(row) + QStringLiteral(")");
 }
@@ -274,17 +301,15 @@ BoundStatement sqliteNarrowing(const QString& key, const QString& folded)
 
 // PostgreSQL: the messages the narrowing word can stand in (no person is so named), read once
 // for the statement as an array.
-BoundStatement postgresCandidates(const QString& folded)
+BoundStatement postgresCandidates(const QString& folded, bool keptToCaller)
 {
-    return {
-        QStringLiteral("WITH tzC AS MATERIALIZED (SELECT ARRAY(SELECT tzM.cmID FROM CMTable tzM "
-                       "WHERE tz_cm_words(tzM.CMSubjec, tzM.cmDoc, tzM.cmWho) @@ "
-                       "tz_prefix_query(?) UNION ALL SELECT tzR.BroChkLinID FROM BroChkTable "
-                       "tzR WHERE tzR.BroChkToMac>'' and ") +
-            kToOrCc +
-            QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
-                           "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!') AS ids) "),
-        {folded, computerPattern(folded)}};
+    return {QStringLiteral("WITH tzC AS MATERIALIZED (SELECT ARRAY(") + postgresHits(keptToCaller) +
+                QStringLiteral(" UNION ALL SELECT tzR.BroChkLinID FROM BroChkTable "
+                               "tzR WHERE tzR.BroChkToMac>'' and ") +
+                kToOrCc +
+                QStringLiteral(" and (' ' || replace(replace(replace(lower(tzR.BroChkToMac), '-', "
+                               "' '), '_', ' '), '.', ' ')) LIKE ? ESCAPE '!') AS ids) "),
+            {folded, computerPattern(folded)}};
 }
 
 // ... and a view's rows kept to them. The planner is shown the way in: for an employee's inbox
@@ -323,7 +348,10 @@ BoundStatement sqliteCondition(bool inboxView, const QStringList& words, int nar
 
 } // namespace
 
-BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row)
+namespace {
+
+BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row,
+                              bool keptToCaller)
 {
     BoundStatement out;
     QStringList parts;
@@ -335,12 +363,19 @@ BoundStatement wordsCondition(db::Backend backend, const QStringList& words, con
         // The word is only ever a bound value: an FTS5 string (its quotes doubled) with the
         // prefix mark, or the text PostgreSQL turns into 'word':*.
         const QVariant indexed = sqlite ? QVariant(ftsString(folded)) : QVariant(folded);
-        parts << (sqlite ? sqliteWord(row) : postgresWord(row));
+        parts << (sqlite ? sqliteWord(row) : postgresWord(row, keptToCaller));
         out.params << indexed << indexed << indexed << QVariant(computerPattern(folded));
     }
     // No word at all finds nothing rather than everything.
     out.sql = parts.isEmpty() ? QStringLiteral("(1=0)") : parts.join(QStringLiteral(" and "));
     return out;
+}
+
+} // namespace
+
+BoundStatement wordsCondition(db::Backend backend, const QStringList& words, const QString& row)
+{
+    return wordsCondition(backend, words, row, false);
 }
 
 int narrowingWord(db::Database& db, const QStringList& words)
@@ -358,9 +393,8 @@ int narrowingWord(db::Database& db, const QStringList& words)
     const QString messages =
         sqlite ? QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMWrdTable WHERE CMWrdTable "
                                 "MATCH ? LIMIT ?) tzN")
-               : QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM CMTable WHERE "
-                                "tz_cm_words(CMSubjec, cmDoc, cmWho) @@ tz_prefix_query(?) "
-                                "LIMIT ?) tzN");
+               : QStringLiteral("SELECT count(*) FROM (") + postgresHits(hitsKeptToCaller(db)) +
+                     QStringLiteral(" LIMIT ?) tzN");
     int best = -1;
     qint64 fewest = enough;
     for (int i = 0; i < words.size(); ++i) {
@@ -391,15 +425,16 @@ BoundStatement buildSearchStatement(HostServices& services, db::Backend backend,
     const QString viewStatement = parts.columns + QStringLiteral(" FROM ") + parts.from +
                                   QStringLiteral(" WHERE ") + parts.where;
     if (backend == db::Backend::Postgres) {
+        const bool kept = hitsKeptToCaller(services);
         if (narrowing < 0 || narrowing >= words.size()) {
-            BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"));
+            BoundStatement condition = wordsCondition(backend, words, QStringLiteral("tzV"), kept);
             condition.sql = services.adaptSql(postgresNarrowed(viewStatement, condition.sql));
             return condition;
         }
         QStringList others = words;
         others.removeAt(narrowing);
-        BoundStatement out = postgresCandidates(foldedWord(words.at(narrowing)));
-        const BoundStatement rest = wordsCondition(backend, others, QStringLiteral("tzV"));
+        BoundStatement out = postgresCandidates(foldedWord(words.at(narrowing)), kept);
+        const BoundStatement rest = wordsCondition(backend, others, QStringLiteral("tzV"), kept);
         out.sql = services.adaptSql(
             out.sql + postgresNarrowed(viewStatement + QStringLiteral(" and ") +
                                            postgresNarrowing(view, services),
@@ -424,7 +459,8 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
     QStringList others = words;
     if (postgres && narrowed)
         others.removeAt(narrowing);
-    const BoundStatement condition = wordsCondition(backend, others, QStringLiteral("tzV"));
+    const bool kept = postgres && hitsKeptToCaller(services);
+    const BoundStatement condition = wordsCondition(backend, others, QStringLiteral("tzV"), kept);
     BoundStatement out;
     QStringList branches;
     for (const SearchView view : {SearchView::Inbox, SearchView::InboxHistory,
@@ -460,7 +496,7 @@ BoundStatement buildSearchEverywhereStatement(HostServices& services, db::Backen
     if (postgres) {
         // The words tested once on the rows of all four views.
         const BoundStatement candidates =
-            narrowed ? postgresCandidates(foldedWord(words.at(narrowing))) : BoundStatement();
+            narrowed ? postgresCandidates(foldedWord(words.at(narrowing)), kept) : BoundStatement();
         out.sql = services.adaptSql(
             candidates.sql +
             postgresNarrowed(united, others.isEmpty() ? QStringLiteral("true") : condition.sql));

@@ -144,12 +144,15 @@ TEST_F(SignedIn, EachRoleCountsOnlyItsRowsWithPlainSql)
         EXPECT_EQ(db->scalar("SELECT count(*) FROM EVTable").toInt(), c.details);
         EXPECT_EQ(db->scalar("SELECT count(*) FROM BroChkTable").toInt(), c.addressees);
         EXPECT_EQ(db->scalar("SELECT count(*) FROM LabOrderLinkTable").toInt(), c.links);
+        // The search's look-up in the index keeps to the same messages ("body" is in each).
+        EXPECT_EQ(db->scalar("SELECT count(*) FROM tz_cm_hits('body')").toInt(), c.messages);
         // Everyone reads the staff and the holidays.
         EXPECT_EQ(db->scalar("SELECT count(*) FROM PWMTable").toInt(), 3);
         EXPECT_TRUE(db->scalar("SELECT count(*) FROM HDOCTable").isValid());
     }
     auto anna = connect("ANNA");
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM CMTable WHERE cmDoc LIKE '%delta%'").toInt(), 0);
+    EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_cm_hits('delta')").toInt(), 0);
     // The policies' helpers answer for the role signed in only, not for one it names.
     const QString ben = roleOf("BEN");
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_sent_ids(?)", {ben}).toInt(), 0);
@@ -192,6 +195,14 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_TRUE(db->exec(insert, {"ANNA", anna}));
     EXPECT_FALSE(
         db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)", {m2, anna}));
+    // Her new message's rows pass, checked once for the statement; with a row of BEN's, none do.
+    const QString mine = "currval(pg_get_serial_sequence('cmtable', 'cmid'))";
+    EXPECT_TRUE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
+                             ", ?), (" + mine + ", ?)",
+                         {ben, maria}));
+    EXPECT_FALSE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
+                              ", ?), (?, ?)",
+                          {ben, m2, anna}));
     EXPECT_FALSE(db->exec("UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}));
     EXPECT_FALSE(db->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
     EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
