@@ -1,11 +1,20 @@
 # tzsndmsg_library(<name> [DEPS targets...])
-# One static library per source folder, from the folder's .cpp and .h files.
+# One static library per source folder, from the folder's .cpp and .h files. Its headers are
+# reached as "<folder>/X.h" through a folder of the build that holds one link, named like the
+# source folder, to it: that folder is on the include path of the library and of what links it,
+# so a library sees the public headers, its own folder and the folders of what it links (directly
+# or through them), and "<folder>/X.h" of a library it does not link is not found.
 function(tzsndmsg_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${TZSNDMSG_INCLUDE_DIRS})
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(headers ${CMAKE_CURRENT_BINARY_DIR}/headers)
+  file(MAKE_DIRECTORY ${headers})
+  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${headers}/${folder} SYMBOLIC)
+  target_include_directories(${name} PUBLIC ${TZSNDMSG_PUBLIC_INCLUDE_DIRS}
+                                            $<BUILD_INTERFACE:${headers}>)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
