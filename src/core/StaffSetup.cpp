@@ -1,4 +1,5 @@
 #include "common/VbFormat.h"
+#include "store/Schema.h"
 #include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/db/Database.h"
@@ -46,10 +47,14 @@ public:
             return;
         }
         m_begun = true;
-        if (m_db.backend() == db::Backend::Postgres &&
-            !m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kStaffLock),
-                       &m_error))
-            return;
+        // The set-up's lock first: a signed-in office's login change takes it again to keep the
+        // roles, and the office's set-up holds it while it seeds people, so one order for both
+        // (the locks are the server database's, shared by every office on it).
+        if (m_db.backend() == db::Backend::Postgres)
+            for (const qint64 lock : {store::kSetUpLock, kStaffLock})
+                if (!m_db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(lock),
+                               &m_error))
+                    return;
         m_ok = true;
     }
     ~StaffTransaction()

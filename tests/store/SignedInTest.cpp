@@ -2,14 +2,19 @@
 // person, through the program and through plain SQL alike.
 #include "tzsndmsg/SignedIn.h"
 
+#include "store/Schema.h"
 #include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
 #include "tzsndmsg/Staff.h"
 
+#include <QElapsedTimer>
 #include <QSet>
+#include <QThread>
 #include <QUrl>
+#include <atomic>
+#include <thread>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -308,6 +313,46 @@ TEST_F(SignedIn, TheLoginListKeepsTheRoles)
     ASSERT_TRUE(setLoginRight(*office.db(), "MARIA", kSupervisorRight, false, &error));
     // What she sent, and the computer's message.
     EXPECT_EQ(connect("MARIA")->scalar("SELECT count(*) FROM CMTable").toInt(), 2);
+}
+
+// The set-up's lock and the staff lock belong to the server's database, so offices on one server
+// share them: a login change waits for a set-up in progress before it takes the staff lock, or
+// the two would each hold the lock the other waits for.
+TEST_F(SignedIn, ALoginChangeWaitsForASetUpWithoutHoldingTheStaffLock)
+{
+    const qint32 gus = office.addPerson("Gus", "Gray", "GG");
+    auto setUp = connect("MARIA");
+    ASSERT_TRUE(setUp->transaction());
+    ASSERT_TRUE(
+        setUp->exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(store::kSetUpLock)));
+    const QString url = office.databaseUrl();
+    std::atomic<int> pid = 0;
+    bool added = false;
+    QString error;
+    std::thread change([&] {
+        auto db = db::Database::open(url, &error);
+        if (!db)
+            return;
+        pid = db->scalar("SELECT pg_backend_pid()").toInt();
+        added = addLogin(*db, "GUS", gus, &error);
+    });
+    // The advisory locks the change holds, and whether it waits for one.
+    auto locks = [&](bool granted) {
+        return setUp
+            ->scalar("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND pid = ? AND "
+                     "granted = ?",
+                     {pid.load(), granted})
+            .toInt();
+    };
+    QElapsedTimer clock;
+    clock.start();
+    while ((pid == 0 || locks(false) == 0) && clock.elapsed() < 8000)
+        QThread::msleep(20);
+    EXPECT_EQ(locks(false), 1) << "the change does not wait for the set-up";
+    EXPECT_EQ(locks(true), 0) << "the change holds the staff lock while it waits";
+    setUp->commit();
+    change.join();
+    EXPECT_TRUE(added) << error.toStdString();
 }
 
 TEST_F(SignedIn, APasswordIsSetHashed)
