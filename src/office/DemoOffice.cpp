@@ -328,7 +328,10 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
                R{0, QStringLiteral("EXAM-1"), 0, true, grace, 140}, R{maria, {}, 1, false},
                R{ben, {}, 1, true, 0, 32}},
               {QStringLiteral("confirm")});
-    s.message(QStringLiteral("CARLA"), carla, today, QTime(8, 2),
+    // This morning's message; an office made before then has it from yesterday morning, not from
+    // later today (a message is delivered from its moment on).
+    const QDate thisMorning = QTime::currentTime() >= QTime(8, 2) ? today : today.addDays(-1);
+    s.message(QStringLiteral("CARLA"), carla, thisMorning, QTime(8, 2),
               QStringLiteral("Front desk printer"),
               QStringLiteral("The front desk printer is out of toner; a new one is ordered."),
               {R{0, QStringLiteral("FRONTDESK"), 0}, R{anna, {}, 0, false}});
