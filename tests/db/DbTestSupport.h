@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/RowTexts.h"
 #include "support/TestPrinters.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
@@ -80,15 +81,8 @@ protected:
     // Each row of the statement as its columns' texts joined by '|', a NULL as "<null>".
     QStringList rows(const QString& statement)
     {
-        QStringList out;
         Recordset rs = open(statement);
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            QStringList values;
-            for (int i = 0; i < rs.fieldCount(); ++i)
-                values << (rs.value(i).isValid() ? rs.value(i).toString() : "<null>");
-            out << values.join(u'|');
-        }
-        return out;
+        return testing::rowTexts(rs);
     }
 
     QTemporaryDir m_dir;

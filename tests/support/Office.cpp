@@ -1,5 +1,6 @@
 #include "Office.h"
 
+#include "RowTexts.h"
 #include "store/Schema.h"
 
 #include <QFile>
@@ -181,15 +182,8 @@ int Office::count(const QString& table, const QString& where, const QVariantList
 
 QStringList Office::rows(const QString& statement, const QVariantList& params)
 {
-    QStringList out;
     db::Recordset rs = query(statement, params);
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-        QStringList values;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            values << (rs.value(i).isValid() ? rs.value(i).toString() : "<null>");
-        out << values.join(u'|');
-    }
-    return out;
+    return rowTexts(rs);
 }
 
 qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,
