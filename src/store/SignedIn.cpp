@@ -226,7 +226,7 @@ QStringList functionStatements(db::Database& database, const Office& o)
     // details come through them, as the policies give them. The same rules as the inbox view's
     // (MessageListQuery). The statement is made with the values written in, as the program writes
     // its own: planned for them, the person's and the computer's rows are found through their
-    // indexes.
+    // indexes and the new rows through the addressee rows' key.
     const QString from = QStringLiteral(
         " FROM ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EvLinID) RIGHT JOIN "
         "BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID) WHERE EVTable.EvTyp = 0 AND "
@@ -245,9 +245,12 @@ QStringList functionStatements(db::Database& database, const Office& o)
                "EVTable.EvBroStaDat < %L OR (EVTable.EvBroStaDat = %L AND (EVTable.EvBroStaTim IS "
                "NULL OR EVTable.EvBroStaTim NOT LIKE ''__:__:__'' OR EVTable.EvBroStaTim <= %L))) "
                "AND (BroChkTable.BroChkDonDis IS NULL OR BroChkTable.BroChkDonDis <> -1)) u LEFT "
-               "JOIN (SELECT CMTable AS cm, EVTable AS ev, BroChkTable AS br%3 AND (%L < 0 OR "
-               "BroChkTable.BroChkID > %L OR BroChkTable.BroChkLinID = ANY (%L::integer[]))) r ON "
-               "true', p, c, day, day, day, tim, p, c, above, above, ids::integer[]); END $f$")
+               "JOIN (SELECT CMTable AS cm, EVTable AS ev, BroChkTable AS br%3 AND (%s)) r ON "
+               "true', "
+               "p, c, day, day, day, tim, p, c, CASE WHEN above < 0 THEN 'true' WHEN "
+               "cardinality(ids::integer[]) = 0 THEN format('BroChkTable.BroChkID > %L', above) "
+               "ELSE format('BroChkTable.BroChkID > %L OR BroChkTable.BroChkLinID = ANY "
+               "(%L::integer[])', above, ids::integer[]) END); END $f$")
                .arg(s, definer, from, database.quote(o.staff));
     for (const char* f : {"tz_cm_hits(text)", kInboxChangesFunction})
         out << QStringLiteral("REVOKE ALL ON FUNCTION %1.%2 FROM PUBLIC").arg(s, QLatin1String(f))
