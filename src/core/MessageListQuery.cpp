@@ -568,4 +568,38 @@ QString buildInboxChangesStatement(const MessageListParams& params,
            QStringLiteral(") u LEFT JOIN (") + rows + QStringLiteral(") n ON 1=1");
 }
 
+InboxChangesCall buildKeptInboxChangesCall(const MessageListParams& params, qint64 afterBroChkId,
+                                           const QList<qint32>& messageIds)
+{
+    InboxChangesCall call;
+    call.text = QStringLiteral(
+        "SELECT tzC.unreadcount AS unreadCount, (tzC.tz_cm).*, (tzC.tz_ev).*, "
+        "(tzC.tz_br).BroChkDonDis, (tzC.tz_br).BroChkID, (tzC.tz_br).BroChkLinID FROM "
+        "tz_inbox_changes(?, ?, ?, ?, ?, ?) tzC");
+    QStringList ids;
+    for (qint32 id : messageIds)
+        ids << QString::number(id);
+    const QDateTime& by = params.startedBy;
+    call.values << params.currentEmployeeId << params.computerName.toUpper()
+                << (by.isValid()
+                        ? QVariant(QLocale::c().toString(by.date(), QStringLiteral("yyyy-MM-dd")))
+                        : QVariant(QMetaType::fromType<QString>()))
+                << (by.isValid()
+                        ? QVariant(QLocale::c().toString(by.time(), QStringLiteral("HH:mm:ss")))
+                        : QVariant(QMetaType::fromType<QString>()))
+                << afterBroChkId << QString(u'{' + ids.join(u',') + u'}');
+    return call;
+}
+
+bool inboxChangesKeptToCaller(db::Database& connection)
+{
+    if (connection.backend() != db::Backend::Postgres)
+        return false;
+    const QVariant kept = connection.scalar(QStringLiteral(
+        "SELECT to_regprocedure('tz_inbox_changes(integer,text,text,text,bigint,text)') IS "
+        "NOT NULL AND NOT coalesce((SELECT rolsuper OR rolbypassrls FROM pg_roles WHERE rolname "
+        "= current_user), false)"));
+    return kept.isValid() && kept.toBool();
+}
+
 } // namespace tzsndmsg::core

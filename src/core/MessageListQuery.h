@@ -12,6 +12,7 @@
 namespace tzsndmsg {
 class HostServices;
 namespace db {
+class Database;
 class Reader;
 class Recordset;
 } // namespace db
@@ -173,5 +174,20 @@ qint64 countUnread(HostServices& services, const MessageListParams& params,
 QString buildInboxChangesStatement(const MessageListParams& params,
                                    const std::function<QString(const QString&)>& quote,
                                    qint64 afterBroChkId, const QList<qint32>& messageIds = {});
+
+// The same read where row-level security keeps the connection to its rows (PostgreSQL, a
+// signed-in office): through the office's tz_inbox_changes, which reads as the office's owner
+// and keeps to the signed-in person's and the computers' rows, so that the server does not test
+// each row of the inbox against the policies. The same columns and rows as the statement above.
+struct InboxChangesCall {
+    QString text;
+    QVariantList values;
+};
+InboxChangesCall buildKeptInboxChangesCall(const MessageListParams& params, qint64 afterBroChkId,
+                                           const QList<qint32>& messageIds = {});
+
+// Whether `connection` reads the inbox changes through buildKeptInboxChangesCall: the office has
+// the function and row-level security binds the connected role.
+bool inboxChangesKeptToCaller(db::Database& connection);
 
 } // namespace tzsndmsg::core

@@ -32,6 +32,7 @@ const char* const kKeptTables[] = {"CMTable",           "EVTable",   "BroChkTabl
                                    "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
 // The lookups the policies make, as views (see functionStatements).
 const char* const kPolicyViews[] = {"tz_my_reaching", "tz_my_sent", "tz_my_events"};
+const char* const kInboxChangesFunction = "tz_inbox_changes(integer,text,text,text,bigint,text)";
 // Tables every role writes as it works (canned texts, notes filed from a message).
 const char* const kStaffWrites[] = {"CMTable",           "EVTable",   "BroChkTable",
                                     "LabOrderLinkTable", "NoteTable", "CannedTextTable"};
@@ -217,9 +218,44 @@ QStringList functionStatements(db::Database& database, const Office& o)
                "r.BroChkLinID = m.cmID AND r.BroChkToMac > '') OR EXISTS (SELECT 1 FROM EVTable e "
                "WHERE e.EvLinID = m.cmID AND e.EvTyp = 1 AND e.EvPID = p)); END $f$")
                .arg(s, definer, database.quote(o.supervisor), database.quote(o.owner));
-    out << QStringLiteral("REVOKE ALL ON FUNCTION %1.tz_cm_hits(text) FROM PUBLIC").arg(s)
-        << QStringLiteral("GRANT EXECUTE ON FUNCTION %1.tz_cm_hits(text) TO %2")
-               .arg(s, ident(o.staff));
+    // What a watcher reads on a change (the inbox's unread count from the start up to the
+    // moment, and its rows above the floor or of the messages named), read as the owner: under
+    // the policies the server tests every row of the inbox against each table's policy. The rows
+    // are those of the person that signed in (`person` counts only if it is that person's) and,
+    // for a role of the staff, of a computer, the rows every such role reads; the headers and
+    // details come through them, as the policies give them. The same rules as the inbox view's
+    // (MessageListQuery). The statement is made with the values written in, as the program writes
+    // its own: planned for them, the person's and the computer's rows are found through their
+    // indexes and the new rows through the addressee rows' key.
+    const QString from = QStringLiteral(
+        " FROM ((CMTable LEFT JOIN EVTable ON CMTable.cmID = EVTable.EvLinID) RIGHT JOIN "
+        "BroChkTable ON CMTable.cmID = BroChkTable.BroChkLinID) WHERE EVTable.EvTyp = 0 AND "
+        "(BroChkTable.BroChkPID = %L OR BroChkTable.BroChkToMac = %L) AND (CMTable.CMPurFla <= "
+        "255 OR CMTable.CMPurFla IS NULL)");
+    out << QStringLiteral(
+               "CREATE OR REPLACE FUNCTION %1.tz_inbox_changes(person integer, computer text, day "
+               "text, tim text, above bigint, ids text) RETURNS TABLE(unreadcount bigint, tz_cm "
+               "%1.CMTable, tz_ev %1.EVTable, tz_br %1.BroChkTable) LANGUAGE plpgsql%2AS $f$ "
+               "DECLARE p integer := CASE WHEN person = tz_pid_of(session_user) THEN person END; "
+               "c text := CASE WHEN computer > '' AND pg_has_role(session_user, %4, 'MEMBER') "
+               "THEN computer END; BEGIN RETURN QUERY EXECUTE format('SELECT u.n, r.cm, r.ev, r.br "
+               "FROM (SELECT count(*) AS n%3 AND (%L IS NULL OR EVTable.EvBroFla IS NULL OR "
+               "EVTable.EvBroFla = 0 OR EVTable.EvBroStaDatFla IS NULL OR EVTable.EvBroStaDatFla = "
+               "0 OR EVTable.EvBroStaDat IS NULL OR EVTable.EvBroStaDat NOT LIKE ''____-__-__'' OR "
+               "EVTable.EvBroStaDat < %L OR (EVTable.EvBroStaDat = %L AND (EVTable.EvBroStaTim IS "
+               "NULL OR EVTable.EvBroStaTim NOT LIKE ''__:__:__'' OR EVTable.EvBroStaTim <= %L))) "
+               "AND (BroChkTable.BroChkDonDis IS NULL OR BroChkTable.BroChkDonDis <> -1)) u LEFT "
+               "JOIN (SELECT CMTable AS cm, EVTable AS ev, BroChkTable AS br%3 AND (%s)) r ON "
+               "true', "
+               "p, c, day, day, day, tim, p, c, CASE WHEN above < 0 THEN 'true' WHEN "
+               "cardinality(ids::integer[]) = 0 THEN format('BroChkTable.BroChkID > %L', above) "
+               "ELSE format('BroChkTable.BroChkID > %L OR BroChkTable.BroChkLinID = ANY "
+               "(%L::integer[])', above, ids::integer[]) END); END $f$")
+               .arg(s, definer, from, database.quote(o.staff));
+    for (const char* f : {"tz_cm_hits(text)", kInboxChangesFunction})
+        out << QStringLiteral("REVOKE ALL ON FUNCTION %1.%2 FROM PUBLIC").arg(s, QLatin1String(f))
+            << QStringLiteral("GRANT EXECUTE ON FUNCTION %1.%2 TO %3")
+                   .arg(s, QLatin1String(f), ident(o.staff));
     for (const char* v : kPolicyViews)
         out << QStringLiteral("REVOKE ALL ON %1.%2 FROM PUBLIC").arg(s, QLatin1String(v))
             << QStringLiteral("GRANT SELECT ON %1.%2 TO %3")
@@ -594,12 +630,13 @@ bool unsecureOffice(db::Database& database, QString* error)
         script << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_pwm_role").arg(ident(o.schema));
         script
             << QStringLiteral("DROP INDEX IF EXISTS %1.tz_ix_brochk_computer").arg(ident(o.schema));
-        for (const char* f : {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
-                              "tz_set_password(text,text)", "tz_sent_by(name,integer)",
-                              "tz_addressed_to(name,integer)", "tz_event_of(name,integer)",
-                              "tz_sent_ids(name)", "tz_reaching_ids(name)", "tz_event_ids(name)",
-                              "tz_last_message()", "tz_cm_hits(text)", "tz_logins_of(name)",
-                              "tz_pid_of(name)", "tz_role_of(text)", "tz_canned_store_of(integer)"})
+        for (const char* f :
+             {"tz_cm_changes()", "tz_sync_roles()", "tz_rename_role(text,text)",
+              "tz_set_password(text,text)", "tz_sent_by(name,integer)",
+              "tz_addressed_to(name,integer)", "tz_event_of(name,integer)", "tz_sent_ids(name)",
+              "tz_reaching_ids(name)", "tz_event_ids(name)", "tz_last_message()",
+              "tz_cm_hits(text)", kInboxChangesFunction, "tz_logins_of(name)", "tz_pid_of(name)",
+              "tz_role_of(text)", "tz_canned_store_of(integer)"})
             script << QStringLiteral("DROP FUNCTION IF EXISTS %1.%2")
                           .arg(ident(o.schema), QLatin1String(f));
         if (!database.execScript(script, why))

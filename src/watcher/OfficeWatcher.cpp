@@ -118,6 +118,10 @@ struct OfficeWatcher::Private {
     int listenDelay = 0; // the pause before the notices are asked for again; 0: not failed
     quint64 statements = 0;
     quint64 looks = 0;
+    // Whether the store's connection reads the changes through the office's own function (a
+    // signed-in role), asked once a connection.
+    const db::Database* keptFor = nullptr;
+    bool kept = false;
 
     struct Outcome {
         QList<OfficeNotice> notices;
@@ -491,16 +495,28 @@ bool OfficeWatcher::Private::fetch(bool full, Outcome& out, QString* error)
     const qint64 after = full || state.floor < 0 ? -1 : state.floor;
     core::MessageListParams asOfNow = params;
     asOfNow.startedBy = now;
-    const QString sql = core::buildInboxChangesStatement(
-        asOfNow, [this](const QString& text) { return services->quote(text); }, after, idList);
 
     db::Recordset rs;
     {
         Counting counting(this);
-        rs = db->query(services->adaptSqlFor(*db, sql), error);
+        if (keptFor != db.get()) {
+            keptFor = db.get();
+            kept = core::inboxChangesKeptToCaller(*db);
+        }
+        if (kept) {
+            const core::InboxChangesCall call =
+                core::buildKeptInboxChangesCall(asOfNow, after, idList);
+            rs = db->query(services->adaptSqlFor(*db, call.text), call.values, error);
+        } else {
+            const QString sql = core::buildInboxChangesStatement(
+                asOfNow, [this](const QString& text) { return services->quote(text); }, after,
+                idList);
+            rs = db->query(services->adaptSqlFor(*db, sql), error);
+        }
     }
     ++looks;
     if (!rs.isOpen()) {
+        keptFor = nullptr; // asked again: the office may have been signed in or opened since
         if (error->isEmpty())
             *error = QStringLiteral("the message store did not answer");
         return false;

@@ -2,12 +2,14 @@
 // person, through the program and through plain SQL alike.
 #include "tzsndmsg/SignedIn.h"
 
+#include "core/MessageListQuery.h"
 #include "store/Schema.h"
 #include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/MessageSearch.h"
 #include "tzsndmsg/Messages.h"
 #include "tzsndmsg/Staff.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -164,6 +166,79 @@ TEST_F(SignedIn, EachRoleCountsOnlyItsRowsWithPlainSql)
     // (the computer's message is everyone's)
     EXPECT_EQ(anna->scalar("SELECT count(*) FROM tz_reaching_ids(?)", {ben}).toInt(), 1);
     EXPECT_FALSE(anna->scalar("SELECT tz_addressed_to(?, ?)", {ben, m4}).toBool());
+}
+
+// What a watcher reads, as "unread count: cmID..." (each addressee row's message, in row order).
+QString changes(db::Database& db, const QString& sql, const QVariantList& values = {})
+{
+    QString error;
+    db::Recordset rs = db.query(sql, values, &error);
+    EXPECT_TRUE(rs.isOpen()) << error.toStdString();
+    QString out;
+    QMap<qint32, qint32> rows;
+    for (rs.moveFirst(); rs.isOpen() && !rs.eof(); rs.moveNext()) {
+        out = rs.value("unreadCount").toString() + ":";
+        if (!rs.isNull("BroChkID"))
+            rows.insert(rs.value("BroChkID").toInt(), rs.value("cmID").toInt());
+    }
+    for (qint32 id : std::as_const(rows))
+        out += u' ' + QString::number(id);
+    return out;
+}
+
+TEST_F(SignedIn, TheWatchersReadThroughTheOwnersFunctionKeepsToTheRolesInbox)
+{
+    // Delivered from tomorrow: among the rows, not yet counted.
+    const qint32 later = message("BEN", ben, "echo for anna tomorrow", anna);
+    office.exec("UPDATE EVTable SET EvBroFla = -1, EvBroStaDatFla = -1, EvBroStaDat = "
+                "'2026-12-07', EvBroStaTim = '08:00:00' WHERE EvLinID = ?",
+                {later});
+    const qint64 floor = office
+                             .scalar("SELECT max(BroChkID) FROM BroChkTable WHERE "
+                                     "BroChkLinID = ?",
+                                     {m2})
+                             .toLongLong();
+    const auto num = [](qint32 id) { return QString::number(id); };
+    struct Case {
+        const char* login;
+        qint32 person;
+        qint64 after;
+        QList<qint32> ids;
+        QString expected;
+    };
+    // ANNA: m2 and the later one reach her, m3 is her computer's; BEN: m1, m4 and m3; MARIA,
+    // the supervisor: her inbox is the computer's message alone, though she reads every row.
+    const Case cases[] = {
+        {"ANNA", anna, -1, {}, "2: " + num(m2) + " " + num(m3) + " " + num(later)},
+        {"ANNA", anna, floor, {m2}, "2: " + num(m2) + " " + num(m3) + " " + num(later)},
+        {"ANNA", anna, floor, {}, "2: " + num(m3) + " " + num(later)},
+        {"BEN", ben, -1, {}, "3: " + num(m1) + " " + num(m3) + " " + num(m4)},
+        {"MARIA", maria, -1, {}, "1: " + num(m3)},
+        // Naming another person gives nothing of theirs: the computer's rows alone.
+        {"ANNA", ben, -1, {}, "1: " + num(m3)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.login) + " as " + std::to_string(c.person));
+        auto services = workstation(c.login, {});
+        auto db = services->messageStoreConnection();
+        ASSERT_TRUE(core::inboxChangesKeptToCaller(*db));
+        core::MessageListParams p;
+        p.currentEmployeeId = c.person;
+        p.computerName = "ws2";
+        p.startedBy = QDateTime(QDate(2026, 12, 6), QTime(10, 0));
+        const core::InboxChangesCall call = core::buildKeptInboxChangesCall(p, c.after, c.ids);
+        const QString kept = changes(*db, services->adaptSqlFor(*db, call.text), call.values);
+        EXPECT_EQ(kept, c.expected);
+        // The same as the statement read through the policies, where that is the role's own.
+        if (c.person == services->employeeOfLogin(c.login))
+            EXPECT_EQ(changes(*db, services->adaptSqlFor(
+                                       *db, core::buildInboxChangesStatement(
+                                                p, [&](const QString& t) { return db->quote(t); },
+                                                c.after, c.ids))),
+                      kept);
+    }
+    // The owner's plain connection is not kept to anyone's rows: it reads the statement.
+    EXPECT_FALSE(core::inboxChangesKeptToCaller(*office.db()));
 }
 
 TEST_F(SignedIn, TheProgramsLoginIsTheRoleAndItsViewsStayWithinIt)

@@ -43,6 +43,22 @@ protected:
     std::shared_ptr<tzglob::tzGlobal> back;
 };
 
+TEST_F(SignedInWatcher, ItsPersonsAndItsComputersArrivalsAreToldOnceAndNoOneElses)
+{
+    OfficeWatcher watcher(back, options(u"back"_s, Channel::Both));
+    Told told(watcher);
+    QString error;
+    ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
+    const qint32 toBob = sendToBob(u"Lunch"_s);
+    send(*ws1, message(*ws1, anna, u"For Anna"_s, QString::number(anna) + u','));
+    const qint32 toWs2 = send(*ws1, message(*ws1, anna, u"For the back desk"_s, {}, u"WS2\n"_s));
+    ASSERT_TRUE(told.waitFor(2));
+    Told::settle();
+    EXPECT_EQ(told.texts(), (QStringList{u"arrived %1"_s.arg(toBob), u"arrived %1"_s.arg(toWs2)}));
+    EXPECT_EQ(told.counts.value(told.counts.size() - 1), 2);
+    watcher.stop();
+}
+
 TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
 {
     OfficeWatcher watcher(back, options(u"back"_s, Channel::Both));
