@@ -1,7 +1,6 @@
-// The faster paths give what the plain ones gave: kept writer statements, the station signals
-// of one save, the picker's departments in one statement.
+// The faster paths give what the plain ones gave: kept writer statements and the picker's
+// departments in one statement.
 #include "StoreGenerator.h"
-#include "core/StationSignal.h"
 #include "directory/StaffDirectory.h"
 #include "state/SharedState.h"
 #include "support/Office.h"
@@ -9,13 +8,8 @@
 #include "tzsndmsg/db/RecordWriter.h"
 #include "tzsndmsg/db/Recordset.h"
 
-#include <QDir>
-#include <QFile>
 #include <QListWidget>
 #include <algorithm>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
@@ -72,41 +66,6 @@ TEST(KeptWriterStatements, SameRowsAcrossRepeatsFailuresSchemaChangesAndConnecti
     for (auto* conn : {other.get(), &db, other.get()})
         ASSERT_GT(write(*conn, 0, cols, {"9", "2", "0"}), 0) << error.toStdString();
     EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = 9"), 3);
-}
-
-TEST(StationSignalsOfOneSave, EachWrittenInOrderAndALockedFileWaitsAlone)
-{
-    Office office;
-    HostServices& gic = *office.services();
-    const QString folder = office.dataFolder() + "TEMP/";
-    QDir().mkpath(folder);
-    // A longer file is overwritten at its start and keeps its length.
-    {
-        QFile f(folder + "CMEV.STA");
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(60, 'z'));
-    }
-    const QByteArray record = core::stationSignalRecord(gic);
-    ASSERT_EQ(record.size(), 40);
-    EXPECT_EQ(core::WriteStationSignals(gic, {"CMCM", "CMEV", "CMBC", "CMBC"}), 4);
-    for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
-        QFile f(folder + tag + ".STA");
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << tag;
-        const QByteArray content = f.readAll();
-        EXPECT_EQ(content.left(40), record) << tag;
-        EXPECT_EQ(content.size(), qstrcmp(tag, "CMEV") == 0 ? 60 : 40) << tag;
-    }
-
-    // Another holder's lock on one file: its writes give up after the wait, the others happen.
-    const int holder = ::open(QFile::encodeName(folder + "CMBC.STA").constData(), O_WRONLY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    QFile::remove(folder + "CMCM.STA");
-    EXPECT_EQ(core::WriteStationSignals(gic, {"CMCM", "CMBC", "CMBC"}, 120), 1);
-    EXPECT_TRUE(QFile::exists(folder + "CMCM.STA"));
-    ::flock(holder, LOCK_UN);
-    ::close(holder);
-    EXPECT_EQ(core::WriteStationSignals(gic, {"CMBC"}, 120), 1);
 }
 
 // The picker as it was first written: one department statement per latest record.

@@ -454,6 +454,42 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
     EXPECT_EQ(countUnread(gic(), quoted, &error), 2)
         << error.toStdString(); // "Not hers" and "Quoted"
     EXPECT_EQ(readViewRows(gic(), quoted, false, &error).size(), 2) << error.toStdString();
+
+    // Person 0 is only the supervisor's, who sees every login's messages (a name with a quote
+    // among them); a login the office does not know, a blank one, or one with a person sees
+    // nothing rather than everything. A person without a login sees the inbox at her computer.
+    office.exec("update CMTable set cmWho=? where CMSubjec='Quoted'", {"D'ARCY"});
+    inbox.loginNames << "SUPERVISOR"
+                     << "D'ARCY";
+    inbox.loginEmployeeIds << 0 << 0;
+    const QString sentBy = "Read NN|Task NN|Not hers DD|Quoted O'BRIEN-PC";
+    const struct {
+        const char* login;
+        qint32 person;
+        bool inboxView;
+        QString rows;
+    } others[] = {
+        {"SUPERVISOR", 0, false, "Twice NN/ WS1|" + sentBy},
+        {"SUPERVISOR", 0, true, "Twice NN/ WS1|Twice NN/ WS1|" + sentBy},
+        {"NOBODY", 0, true, ""},
+        {" ", 0, false, ""},
+        {"front", 0, false, ""},
+        {"FRONT", 99, true, "Twice NN/ WS1"},
+        {"FRONT", 99, false, "Twice NN/ WS1|Task NN|Not hers DD"},
+    };
+    for (const auto& c : others) {
+        SCOPED_TRACE(std::string(c.login) + " " + std::to_string(c.person));
+        MessageListParams p = inbox;
+        p.msgCatOnly = false;
+        p.inboxView = c.inboxView;
+        p.currentEmployeeId = c.person;
+        p.currentLoginName = c.login;
+        QStringList shown;
+        for (const ViewRow& row : readViewRows(gic(), p, true, &error))
+            shown << row.CMSubjec + " " + row.toCc;
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        EXPECT_EQ(shown.join('|'), c.rows);
+    }
 }
 
 } // namespace

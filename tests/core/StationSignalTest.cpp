@@ -118,11 +118,15 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
         ASSERT_GE(held, 0);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_FALSE(core::WriteStationSignal(*global, u"CMCM"_s));
+        // The save's other signals, before and after it, are written; the held one waits alone.
+        EXPECT_EQ(core::WriteStationSignals(*global, {u"CMEV"_s, u"CMCM"_s, u"CMBC"_s}), 2);
         const qint64 took = clock.elapsed();
         EXPECT_GE(took, 2000);
         EXPECT_LT(took, 10000) << "the writer must give up";
         EXPECT_EQ(readAll(path), before);
+        for (const QString tag : {u"CMEV"_s, u"CMBC"_s})
+            EXPECT_EQ(readAll(data.path() + u"/TEMP/"_s + tag + u".STA"_s),
+                      core::stationSignalRecord(*global));
         ::close(held);
     }
     // A lock released while the writer retries: it still writes.
