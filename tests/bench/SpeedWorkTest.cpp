@@ -1,11 +1,8 @@
-// The faster paths give what the plain ones gave: kept writer statements and the picker's
-// departments in one statement.
+// The picker's departments in one statement give what one statement per employee gave.
 #include "StoreGenerator.h"
 #include "directory/StaffDirectory.h"
 #include "state/SharedState.h"
 #include "support/Office.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/db/RecordWriter.h"
 #include "tzsndmsg/db/Recordset.h"
 
 #include <QListWidget>
@@ -15,58 +12,6 @@ using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
 
 namespace {
-
-TEST(KeptWriterStatements, SameRowsAcrossRepeatsFailuresSchemaChangesAndConnections)
-{
-    Office office;
-    auto& db = *office.db();
-    const QStringList cols{"BroChkLinID", "BroChkPid", "BroChkTyp"};
-    QString error;
-    const auto write = [&](db::Database& on, qint64 key, const QStringList& names,
-                           const QStringList& texts) {
-        return db::writeRecord(on, "BroChkTable", "BroChkID", key, names, texts, &error) ? key : -1;
-    };
-    const auto column = [&](const char* name, qint64 key) {
-        return office.scalar(QString("SELECT %1 FROM BroChkTable WHERE BroChkID = ?").arg(name),
-                             {key});
-    };
-    QList<qint64> keys;
-    {
-        db::Transaction t(db);
-        for (int pid = 1; pid <= 3; ++pid) {
-            keys << write(db, 0, cols, {"7", QString::number(pid), "1"});
-            ASSERT_GT(keys.last(), 0) << error.toStdString();
-        }
-        // A value the column cannot take fails alone; the kept statement still serves.
-        EXPECT_EQ(write(db, 0, cols, {"7", "x", "1"}), -1);
-        EXPECT_EQ(write(db, 999999, {"BroChkTyp"}, {"0"}), -1);
-        EXPECT_TRUE(error.contains("There is no row")) << error.toStdString();
-        ASSERT_TRUE(t.commit());
-    }
-    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = 7"), 3);
-    EXPECT_EQ(office.scalar("SELECT sum(BroChkPID) FROM BroChkTable WHERE BroChkLinID = 7").toInt(),
-              6);
-
-    // Updates by key, the same statement each time, each to its own row.
-    for (qint64 key : keys)
-        ASSERT_EQ(write(db, key, {"BroChkTyp"}, {QString::number(key)}), key);
-    for (qint64 key : keys)
-        EXPECT_EQ(column("BroChkTyp", key).toLongLong(), key);
-
-    // A column added later is known at once, and its declared type converts the text.
-    ASSERT_TRUE(db.exec("ALTER TABLE BroChkTable ADD COLUMN BroChkNote integer", &error))
-        << error.toStdString();
-    const qint64 key = write(db, 0, cols + QStringList{"BroChkNote"}, {"8", "1", "0", " 41.6 "});
-    ASSERT_GT(key, 0) << error.toStdString();
-    EXPECT_EQ(column("BroChkNote", key).toInt(), 42);
-
-    // A second connection to the same store keeps its own statements.
-    auto other = db::Database::open(office.databaseUrl(), &error);
-    ASSERT_TRUE(other) << error.toStdString();
-    for (auto* conn : {other.get(), &db, other.get()})
-        ASSERT_GT(write(*conn, 0, cols, {"9", "2", "0"}), 0) << error.toStdString();
-    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = 9"), 3);
-}
 
 // The picker as it was first written: one department statement per latest record.
 QStringList pickerByOneQueryPerRecord(Office& office, const QVector<qint32>& ids)

@@ -152,12 +152,6 @@ TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
     EXPECT_EQ(y2021.last().date, QDate(2021, 12, 31));
     EXPECT_EQ(y2021.last().ruleDay, QDate(2022, 1, 1));
     EXPECT_EQ(y2021.last().name, u"New Year's Day"_s);
-
-    // 2022 has no New Year's Day of its own and sorts the shifted days by date.
-    const QList<YearHoliday> y2022 = list(2022);
-    ASSERT_EQ(y2022.size(), 10);
-    for (int i = 1; i < 11; ++i)
-        EXPECT_EQ(y2022.at(i - 1).date, kPublished[2].days.at(i)) << i;
 }
 
 TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
@@ -182,12 +176,13 @@ TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
     QString error;
     ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
         << error.toStdString();
+    // 2022 has no New Year's Day of its own and sorts the shifted days by date.
     ASSERT_EQ(days.size(), 10);
-    EXPECT_EQ(days.first().date, QDate(2022, 1, 17));
+    for (int i = 1; i < 11; ++i)
+        EXPECT_EQ(days.at(i - 1).date, kPublished[2].days.at(i)) << i;
     EXPECT_EQ(days.first().name, u"Birthday of Martin Luther King, Jr."_s);
     EXPECT_NE(days.first().holidayId, 0);
     // Christmas 2022 is a Sunday: the day off is the Monday after.
-    EXPECT_EQ(days.last().date, QDate(2022, 12, 26));
     EXPECT_EQ(days.last().ruleDate, QDate(2022, 12, 25));
     EXPECT_EQ(tzsndmsg::daysOffText(days, 2022),
               tzsndmsg::holidays::formatHolidayList(list(2022), 2022));

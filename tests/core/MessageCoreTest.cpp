@@ -265,21 +265,6 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
     EXPECT_TRUE(header->CMShoOnRep);
 }
 
-// A reminder date kept as typed reads as no moment, with the reason.
-TEST_F(MessageCore, AReminderDateKeptAsTypedIsNoMoment)
-{
-    OutgoingMessage m = message("Gloves", ids({nurse}));
-    m.reminder = *freeReminderColumns("12/10/2026", "9:00 am");
-    const qint32 cmId = save(m);
-    office.exec("update EVTable set EVAlaStaDat='after the audit' where EvLinID=?", {cmId});
-    const auto read = readMessage(gic(), cmId);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->detail.EVAlaStaDat, "after the audit");
-    const StoredMoment moment = reminderMoment(read->detail);
-    EXPECT_FALSE(moment.at);
-    EXPECT_TRUE(moment.problem.contains("after the audit"));
-}
-
 // Saved over itself, a reminder keeps the rows of the addressees that remain (ids, read marks),
 // adds new ones, removes dropped ones; rows are "who list kept|new [read]".
 TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
