@@ -1,8 +1,9 @@
-// The message core on a real store: a message written and read back, confirmed, and listed in
-// the views' rows, without a window.
+// The message core on a real store: a message written and read back, confirmed, listed in the
+// views' rows and purged, without a window.
 #include "Composed.h"
 #include "FileSystemHelpers.h"
 #include "core/MessageListQuery.h"
+#include "core/MessagePurge.h"
 #include "core/MessageWrite.h"
 #include "core/Moments.h"
 #include "core/StationSignal.h"
@@ -475,6 +476,35 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         EXPECT_EQ(shown.join('|'), c.rows);
     }
+}
+
+TEST_F(MessageCore, APurgeBatchTogglesOnlyThePurgeBitAndCommitsAtTheEnd)
+{
+    const struct {
+        const char* stored;
+        qint64 toggled;
+    } cases[] = {{nullptr, 256}, {"0", 256}, {"3", 259}, {"257", 1}, {"256", 0}};
+    QList<qint32> ids;
+    for (const auto& c : cases)
+        ids << qint32(
+            office.insert("CMTable", "cmID", {"CMSubjec", "CMPurFla"},
+                          {"Purge me", c.stored ? QVariant(QString::fromLatin1(c.stored))
+                                                : QVariant(QMetaType::fromType<QString>())}));
+    {
+        PurgeBatch batch(*office.services());
+        for (int i = 0; i < ids.size(); ++i) {
+            const QVariant stored =
+                office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]});
+            EXPECT_TRUE(batch.toggle(ids[i], stored.toLongLong())) << i;
+        }
+        EXPECT_TRUE(office.services()->messageStoreConnection()->inTransaction());
+        EXPECT_TRUE(batch.finish());
+        EXPECT_FALSE(office.services()->messageStoreConnection()->inTransaction());
+    }
+    for (int i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]}).toLongLong(),
+                  cases[i].toggled)
+            << (cases[i].stored ? cases[i].stored : "null");
 }
 
 } // namespace
