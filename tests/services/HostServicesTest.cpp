@@ -260,25 +260,6 @@ TEST_F(HostServices, FileExistsMatchesPathsWithoutCase)
               office.dataFolder() + "Pictures/none/flag.ico");
 }
 
-TEST_F(HostServices, RemoveComputerNameKeepsOtherLines)
-{
-    office.writeMachinesIni("WS1\r\nFront\r\n  ws2 \r\nws1\r\nBACK OFFICE\r\n");
-    const QString ini = office.dataFolder() + "stp/Machines.Ini";
-
-    EXPECT_TRUE(services->removeComputerName("ws1"));
-    EXPECT_EQ(readAll(ini), QByteArray("Front\r\n  ws2 \r\nBACK OFFICE\r\n"));
-    EXPECT_TRUE(services->removeComputerName(" WS2"));
-    EXPECT_EQ(readAll(ini), QByteArray("Front\r\nBACK OFFICE\r\n"));
-    EXPECT_TRUE(services->removeComputerName("Unknown"));
-    EXPECT_TRUE(services->removeComputerName(""));
-    EXPECT_EQ(readAll(ini), QByteArray("Front\r\nBACK OFFICE\r\n"));
-
-    // Lines written elsewhere with bare line feeds come back with CR LF.
-    office.writeMachinesIni("A\nB\nC");
-    EXPECT_TRUE(services->removeComputerName("b"));
-    EXPECT_EQ(readAll(ini), QByteArray("A\r\nC"));
-}
-
 TEST_F(HostServices, RemoveComputerNameWaitsForAnotherWorkstationsEditAndKeepsIt)
 {
     office.writeMachinesIni("FRONTDESK\r\nEXAM-1\r\n");
@@ -477,11 +458,6 @@ TEST_F(HostServices, ALeanHostGetsTheDefaultsOverItsDatabase)
     const QString sql =
         host.adaptSql("SELECT count(*) FROM PWMTable WHERE PWMUseNam=" + host.quote("O'NEIL"));
     EXPECT_EQ(office.db()->scalar(sql).toInt(), 1);
-
-    // Files of the data folder named the suite's way, without regard to case.
-    ASSERT_TRUE(writeFile(services->dataFolder() + "icons/Flag.ico", "x"));
-    EXPECT_TRUE(host.fileExists("ICONS\\flag.ICO"));
-    EXPECT_FALSE(host.fileExists("icons\\none.ico"));
 
     // Nothing of the suite's own: no dialogs, no lab link, no main window.
     QString title;
