@@ -381,6 +381,19 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
                                     QString("%1|Front|Fay|FF|4").arg(front),
                                     QString("%1|Nurse|Ned|NN|5").arg(nurse)}));
     EXPECT_TRUE(core::readStaffList(*office.services(), {0, 0}).persons.isEmpty());
+
+    // A spelling of a department listed already, a terminated record and a blank department
+    // add none; only the latest record counts.
+    office.addEmployment(doctor, "  billing ");
+    const qint32 left = office.addEmployee("Left", "Lou", "LL", "LEFT", "Shipping");
+    office.exec("UPDATE ESTable SET ESSta='Terminated' WHERE EBID IN (SELECT EBID FROM EBTable "
+                "WHERE EBPid=?)",
+                {left});
+    const qint32 blank = office.addEmployee("Blank", "Bea", "BE", "BEA", "Lab");
+    office.addEmployment(blank, "  ");
+    EXPECT_EQ(
+        core::readStaffList(*office.services(), {0, doctor, front, nurse, left, blank}).departments,
+        (QStringList{"billing", "Front Desk"}));
 }
 
 TEST(StaffList, InitialsOfThePersonsTheTableHolds)
