@@ -1,8 +1,9 @@
-// The message core on a real store: a message written and read back, confirmed, and listed in
-// the views' rows, without a window.
+// The message core on a real store: a message written and read back, confirmed, listed in the
+// views' rows and purged, without a window.
 #include "Composed.h"
 #include "FileSystemHelpers.h"
 #include "core/MessageListQuery.h"
+#include "core/MessagePurge.h"
 #include "core/MessageWrite.h"
 #include "core/Moments.h"
 #include "core/StationSignal.h"
@@ -265,21 +266,6 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
     EXPECT_TRUE(header->CMShoOnRep);
 }
 
-// A reminder date kept as typed reads as no moment, with the reason.
-TEST_F(MessageCore, AReminderDateKeptAsTypedIsNoMoment)
-{
-    OutgoingMessage m = message("Gloves", ids({nurse}));
-    m.reminder = *freeReminderColumns("12/10/2026", "9:00 am");
-    const qint32 cmId = save(m);
-    office.exec("update EVTable set EVAlaStaDat='after the audit' where EvLinID=?", {cmId});
-    const auto read = readMessage(gic(), cmId);
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->detail.EVAlaStaDat, "after the audit");
-    const StoredMoment moment = reminderMoment(read->detail);
-    EXPECT_FALSE(moment.at);
-    EXPECT_TRUE(moment.problem.contains("after the audit"));
-}
-
 // Saved over itself, a reminder keeps the rows of the addressees that remain (ids, read marks),
 // adds new ones, removes dropped ones; rows are "who list kept|new [read]".
 TEST_F(MessageCore, SavedOverItselfTheAddresseesThatRemainKeepTheirRows)
@@ -454,6 +440,71 @@ TEST_F(MessageCore, ViewRowsAndTheUnreadCountAgree)
     EXPECT_EQ(countUnread(gic(), quoted, &error), 2)
         << error.toStdString(); // "Not hers" and "Quoted"
     EXPECT_EQ(readViewRows(gic(), quoted, false, &error).size(), 2) << error.toStdString();
+
+    // Person 0 is only the supervisor's, who sees every login's messages (a name with a quote
+    // among them); a login the office does not know, a blank one, or one with a person sees
+    // nothing rather than everything. A person without a login sees the inbox at her computer.
+    office.exec("update CMTable set cmWho=? where CMSubjec='Quoted'", {"D'ARCY"});
+    inbox.loginNames << "SUPERVISOR"
+                     << "D'ARCY";
+    inbox.loginEmployeeIds << 0 << 0;
+    const QString sentBy = "Read NN|Task NN|Not hers DD|Quoted O'BRIEN-PC";
+    const struct {
+        const char* login;
+        qint32 person;
+        bool inboxView;
+        QString rows;
+    } others[] = {
+        {"SUPERVISOR", 0, false, "Twice NN/ WS1|" + sentBy},
+        {"SUPERVISOR", 0, true, "Twice NN/ WS1|Twice NN/ WS1|" + sentBy},
+        {"NOBODY", 0, true, ""},
+        {" ", 0, false, ""},
+        {"front", 0, false, ""},
+        {"FRONT", 99, true, "Twice NN/ WS1"},
+        {"FRONT", 99, false, "Twice NN/ WS1|Task NN|Not hers DD"},
+    };
+    for (const auto& c : others) {
+        SCOPED_TRACE(std::string(c.login) + " " + std::to_string(c.person));
+        MessageListParams p = inbox;
+        p.msgCatOnly = false;
+        p.inboxView = c.inboxView;
+        p.currentEmployeeId = c.person;
+        p.currentLoginName = c.login;
+        QStringList shown;
+        for (const ViewRow& row : readViewRows(gic(), p, true, &error))
+            shown << row.CMSubjec + " " + row.toCc;
+        EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+        EXPECT_EQ(shown.join('|'), c.rows);
+    }
+}
+
+TEST_F(MessageCore, APurgeBatchTogglesOnlyThePurgeBitAndCommitsAtTheEnd)
+{
+    const struct {
+        const char* stored;
+        qint64 toggled;
+    } cases[] = {{nullptr, 256}, {"0", 256}, {"3", 259}, {"257", 1}, {"256", 0}};
+    QList<qint32> ids;
+    for (const auto& c : cases)
+        ids << qint32(
+            office.insert("CMTable", "cmID", {"CMSubjec", "CMPurFla"},
+                          {"Purge me", c.stored ? QVariant(QString::fromLatin1(c.stored))
+                                                : QVariant(QMetaType::fromType<QString>())}));
+    {
+        PurgeBatch batch(*office.services());
+        for (int i = 0; i < ids.size(); ++i) {
+            const QVariant stored =
+                office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]});
+            EXPECT_TRUE(batch.toggle(ids[i], stored.toLongLong())) << i;
+        }
+        EXPECT_TRUE(office.services()->messageStoreConnection()->inTransaction());
+        EXPECT_TRUE(batch.finish());
+        EXPECT_FALSE(office.services()->messageStoreConnection()->inTransaction());
+    }
+    for (int i = 0; i < ids.size(); ++i)
+        EXPECT_EQ(office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]}).toLongLong(),
+                  cases[i].toggled)
+            << (cases[i].stored ? cases[i].stored : "null");
 }
 
 } // namespace

@@ -493,17 +493,6 @@ TEST_F(Search, TheIndexKeepsInStepWithEveryWrite)
     EXPECT_EQ(found("FRONT", "backhaus"), (QSet<qint32>{m}));
 }
 
-// The index's own tables name the same columns: the types the lists read stay the tables'.
-TEST_F(Search, TheIndexLeavesTheColumnsTheirTypes)
-{
-    auto& db = *office.services()->messageStoreConnection();
-    db.forgetSchema();
-    EXPECT_EQ(int(db.columnTypeByName("cmDoc")), int(db::ColumnType::LongText));
-    EXPECT_EQ(int(db.columnTypeByName("CMSubjec")), int(db::ColumnType::Text));
-    EXPECT_EQ(int(db.columnTypeByName("cmWho")), int(db::ColumnType::Text));
-    EXPECT_EQ(int(db.columnTypeByName("PLasNam")), int(db::ColumnType::Text));
-}
-
 TEST_F(Search, InitBuildsTheIndexOfAnExistingStoreOnce)
 {
     office.dropSearchIndex();

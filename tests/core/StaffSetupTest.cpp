@@ -1,7 +1,9 @@
 #include "FileSystemHelpers.h"
 #include "core/LoginList.h"
+#include "core/StaffList.h"
 #include "support/Office.h"
 #include "tzsndmsg/Staff.h"
+#include "tzsndmsg/StaffCsv.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,11 +14,12 @@ using namespace tzsndmsg;
 namespace {
 
 StaffPersonFields person(const QString& last, const QString& initials,
-                         const QString& department = QString(), const QString& login = QString())
+                         const QString& department = QString(), const QString& login = QString(),
+                         const QString& first = "Pat")
 {
     StaffPersonFields f;
     f.last = last;
-    f.first = "Pat";
+    f.first = first;
     f.initials = initials;
     if (!department.isEmpty())
         f.department = department;
@@ -36,6 +39,47 @@ qint32 add(Office& office, const StaffPersonFields& fields)
 QByteArray machines(const Office& office)
 {
     return tzsndmsg::testing::readAll(office.dataFolder() + "stp/Machines.Ini");
+}
+
+// Importing and exporting the office's people as CSV: all or nothing, every bad line named, a
+// dry run and a round trip writing nothing.
+QString problemsText(const StaffImportReport& report)
+{
+    QStringList lines;
+    for (const StaffCsvProblem& p : report.problems)
+        lines << p.text();
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Every row of the tables an import writes, as text: equal before and after means nothing was
+// written.
+QStringList snapshot(Office& office)
+{
+    QStringList rows;
+    const char* const statements[] = {
+        "SELECT pID, PLasNam, PFirNam, PDocIni, pDatRel, pTypEmp FROM PATable ORDER BY pID",
+        "SELECT EBID, EBPid, EBDep FROM EBTable ORDER BY EBID",
+        "SELECT ESID, EBID, ESSta, ESStaDat FROM ESTable ORDER BY ESID",
+        "SELECT PWMID, PWMUseNam, PWMPID FROM PWMTable ORDER BY PWMID",
+        "SELECT PWAID, PWAUseNam, PWARigNam, PWAWriFla FROM PWATable ORDER BY PWAID",
+    };
+    for (const char* statement : statements)
+        rows << office.rows(statement);
+    return rows;
+}
+
+QStringList listed(Office& office)
+{
+    QList<StaffPerson> people;
+    QString error;
+    EXPECT_TRUE(listStaff(*office.db(), people, &error)) << error.toStdString();
+    QStringList rows;
+    for (const StaffPerson& p : people)
+        rows << QStringList{p.initials, p.last,
+                            p.first,    p.department,
+                            p.login,    p.released ? p.released->toString(Qt::ISODate) : "-"}
+                    .join(QLatin1Char('|'));
+    return rows;
 }
 
 } // namespace
@@ -283,8 +327,13 @@ TEST(StaffSetup, TheComputerListIsWrittenAsItIsReadAndRefusesALink)
     QStringList names;
     ASSERT_TRUE(listComputers(office.dataFolder(), names, &error));
     EXPECT_EQ(names, (QStringList{"FRONTDESK", "LAB", "OLD", "EXAM-2"}));
-    // What the services read.
+    // What the services read; the picker's delete through them takes every line of the name,
+    // padded or not, and a name not listed, or none, is no failure.
     EXPECT_EQ(office.services()->computerNames(), names);
+    office.writeMachinesIni("WS1\r\nFront\r\n  ws2 \r\nws1\r\n");
+    for (const char* name : {" ws2", "WS1", "Unknown", ""})
+        EXPECT_TRUE(office.services()->removeComputerName(name)) << name;
+    EXPECT_EQ(machines(office), QByteArray("Front\r\n"));
 
     // A list written elsewhere with line feeds only gets the line ends the list is read by.
     office.writeMachinesIni("A\nB\n");
@@ -305,4 +354,216 @@ TEST(StaffSetup, TheComputerListIsWrittenAsItIsReadAndRefusesALink)
     EXPECT_FALSE(addComputer(office.dataFolder(), "E", &error));
     EXPECT_TRUE(error.contains("not a plain file")) << error.toStdString();
     EXPECT_EQ(tzsndmsg::testing::readAll(target), "X\r\n");
+}
+
+// The staff lists the windows show, read from the store: departments, persons, initials.
+TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
+{
+    Office office;
+    const qint32 nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "clinical");
+    const qint32 front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
+    const qint32 doctor = office.addEmployee("Doctor", "Dora", "", "DOCTOR", "CLINICAL");
+    const qint32 gone = office.addPerson("Gone", "Gil", "GG", true, true);
+    office.addEmployment(nurse, "Billing"); // the nurse's latest record
+
+    const core::StaffList staff =
+        core::readStaffList(*office.services(), {0, doctor, 0, gone, front, nurse, 424242});
+    // Newest record first; "clinical" was the nurse's before Billing.
+    EXPECT_EQ(staff.departments, (QStringList{"Billing", "CLINICAL", "Front Desk"}));
+    // Id, names, initials and the index in the ids given.
+    QStringList persons;
+    for (const auto& p : staff.persons)
+        persons << QString("%1|%2|%3|%4|%5")
+                       .arg(p.id)
+                       .arg(p.lastName, p.firstName, p.initials)
+                       .arg(p.index);
+    EXPECT_EQ(persons, (QStringList{QString("%1|Doctor|Dora||1").arg(doctor),
+                                    QString("%1|Front|Fay|FF|4").arg(front),
+                                    QString("%1|Nurse|Ned|NN|5").arg(nurse)}));
+    EXPECT_TRUE(core::readStaffList(*office.services(), {0, 0}).persons.isEmpty());
+
+    // A spelling of a department listed already, a terminated record and a blank department
+    // add none; only the latest record counts.
+    office.addEmployment(doctor, "  billing ");
+    const qint32 left = office.addEmployee("Left", "Lou", "LL", "LEFT", "Shipping");
+    office.exec("UPDATE ESTable SET ESSta='Terminated' WHERE EBID IN (SELECT EBID FROM EBTable "
+                "WHERE EBPid=?)",
+                {left});
+    const qint32 blank = office.addEmployee("Blank", "Bea", "BE", "BEA", "Lab");
+    office.addEmployment(blank, "  ");
+    EXPECT_EQ(
+        core::readStaffList(*office.services(), {0, doctor, front, nurse, left, blank}).departments,
+        (QStringList{"billing", "Front Desk"}));
+}
+
+TEST(StaffList, InitialsOfThePersonsTheTableHolds)
+{
+    Office office;
+    const qint32 with = office.addPerson("With", "Wes", " WW ");
+    const qint32 without = office.addPerson("Without", "Val", "");
+    QList<qint32> ids{with, without, 424242};
+    for (qint32 id = 0; id < 600; ++id) // more than one statement's worth
+        ids << 500000 + id;
+    const QHash<qint32, QString> initials = core::readPersonInitials(*office.services(), ids);
+    EXPECT_EQ(initials.size(), 2);
+    EXPECT_EQ(initials.value(with), "WW");
+    EXPECT_TRUE(initials.contains(without));
+    EXPECT_TRUE(initials.value(without).isEmpty());
+}
+
+TEST(StaffImport, AnExportImportedAgainChangesNothing)
+{
+    Office office;
+    add(office, person("Berg", "AB", "Front desk", "anna", "Anna"));
+    add(office, person("O\"Neil, Jr.", "MO", "Lab; north", QString(), "Mary\\Ann"));
+    const qint32 gone = add(office, person("Cole", "DC", QString(), "dan", "Dan"));
+    QString error;
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), gone, QDate(2026, 3, 1), &error))
+        << error.toStdString();
+    const QStringList before = snapshot(office);
+
+    const QString file = office.tempPath() + "/staff.csv";
+    int count = 0;
+    ASSERT_TRUE(exportStaffCsvFile(*office.db(), file, &count, &error)) << error.toStdString();
+    EXPECT_EQ(count, 3);
+    for (const bool dryRun : {true, false}) {
+        StaffImportReport report;
+        ASSERT_TRUE(importStaffCsvFile(*office.db(), file, dryRun, report, &error))
+            << problemsText(report).toStdString() << error.toStdString();
+        EXPECT_EQ(report.added + report.changed + report.released + report.rehired, QStringList{});
+        EXPECT_EQ(report.unchanged, 3);
+    }
+    // Without the released column a released person stays released.
+    StaffImportReport partial;
+    ASSERT_TRUE(importStaffCsv(*office.db(),
+                               QString("id,initials,last name\n%1,DC,Cole\n").arg(gone).toUtf8(),
+                               false, partial, &error))
+        << problemsText(partial).toStdString() << error.toStdString();
+    EXPECT_EQ(partial.unchanged, 1);
+    EXPECT_EQ(snapshot(office), before);
+}
+
+TEST(StaffImport, ABadFileIsRefusedWholeWithEachBadLineNamedAndNothingWritten)
+{
+    const QByteArray header = "id,initials,last name,first name,department,login,released\n";
+    const QByteArray good = ",NEW,Newman,Nia,Lab,NIA,\n";
+    struct Case {
+        const char* name;
+        QByteArray csv;       // %1 is Anna's id, %2 released Dan's
+        QStringList problems; // "line N: part of the reason", in order
+    } cases[] = {
+        {"a missing last name", header + good + ",XY,,Xena,,,\n", {"line 3: "}},
+        {"initials of a current person", header + ",AB,Abbot,Al,,,\n" + good, {"line 2: "}},
+        {"the same initials on two rows",
+         header + ",ZZ,Zed,Zoe,,,\n" + good + ",ZZ,Zorn,Zak,,,\n",
+         {"line 2: the initials ZZ are on line 4 too",
+          "line 4: the initials ZZ are on line 2 too"}},
+        {"a login taken, in another case and with blanks",
+         header + good + ",LK,Lake,Lu,,\"  Anna \",\n",
+         {"line 3: "}},
+        {"one login on two rows",
+         header + ",Q1,Quinn,Q,,qq,\n,Q2,Quist,Q,,QQ ,\n",
+         {"line 2: the login QQ is on line 3 too", "line 3: the login QQ is on line 2 too"}},
+        {"a department too long",
+         header + good + ",DL,Long,Dee," + QByteArray(51, 'd') + ",,\n",
+         {"line 3: "}},
+        {"a control character in a name", header + ",CC,Ctrl\x01,Cy,,,\n" + good, {"line 2: "}},
+        {"a person id that does not exist",
+         header + good + "99999,AB,Berg,Anna,,,\n",
+         {"line 3: no person with id 99999"}},
+        {"an id that is not a number", header + "x7,AB,Berg,Anna,,,\n", {"line 2: the id \"x7\""}},
+        {"one person on two rows",
+         header + "%1,AB,Berg,Anna,,,\n%1,AB,Berg,Annie,,,\n",
+         {"line 2: the person with id %1 is on line 3 too",
+          "line 3: the person with id %1 is on line 2 too"}},
+        {"a released value that is neither",
+         header + "%1,AB,Berg,Anna,,ANNA,soon\n",
+         {"line 2: \"soon\" in the released column"}},
+        {"a new person released",
+         header + good + ",RR,Rees,Ray,,,2026-01-01\n",
+         {"line 3: a person without an id is added as current staff"}},
+        {"a login given to a released person",
+         header + "%2,DC,Cole,Dan,,DANIEL,2026-03-01\n",
+         {"line 2: "}},
+        // What the reader refuses (every kind: StaffCsvRead) refuses the import.
+        {"invalid UTF-8", header + good + ",UU,M\xFCller,Uwe,,,\n", {"line 3: not UTF-8 text"}},
+        {"a row of the wrong width beside a bad row",
+         header + ",W1,Wu,Wei,,\n" + good + ",AB,Abel,Al,,,\n",
+         {"line 2: 6 field(s)", "line 4: "}},
+    };
+    Office office;
+    const qint32 anna = add(office, person("Berg", "AB", "Front desk", "anna", "Anna"));
+    const qint32 dan = add(office, person("Cole", "DC", {}, {}, "Dan"));
+    QString error;
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), dan, QDate(2026, 3, 1), &error));
+    const QStringList before = snapshot(office);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray csv = QByteArray(c.csv)
+                                   .replace("%1", QByteArray::number(anna))
+                                   .replace("%2", QByteArray::number(dan));
+        for (const bool dryRun : {true, false}) {
+            StaffImportReport report;
+            EXPECT_FALSE(importStaffCsv(*office.db(), csv, dryRun, report, &error));
+            EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+            ASSERT_EQ(report.problems.size(), c.problems.size())
+                << problemsText(report).toStdString();
+            for (int i = 0; i < c.problems.size(); ++i) {
+                const QString wanted = QString(c.problems[i]).replace("%1", QString::number(anna));
+                EXPECT_TRUE(report.problems[i].text().contains(wanted))
+                    << report.problems[i].text().toStdString() << " is not "
+                    << wanted.toStdString();
+                EXPECT_FALSE(report.problems[i].text().endsWith(": "));
+            }
+            EXPECT_TRUE(report.added.isEmpty() && report.changed.isEmpty());
+            EXPECT_EQ(snapshot(office), before) << "nothing is written";
+        }
+    }
+}
+
+TEST(StaffImport, ADryRunSaysWhatWouldChangeWritingNothingAndTheImportDoesIt)
+{
+    Office office;
+    const qint32 anna = add(office, person("Berg", "AB", "Front desk", "anna", "Anna"));
+    const qint32 ben = add(office, person("Bell", "BB", {}, {}, "Ben"));
+    const qint32 dan = add(office, person("Cole", "DC", {}, {}, "Dan"));
+    const qint32 eve = add(office, person("East", "EE", {}, {}, "Eve"));
+    QString error;
+    ASSERT_TRUE(releaseStaffPerson(*office.db(), dan, QDate(2026, 3, 1), &error));
+    const QStringList before = snapshot(office);
+    // Anna moves to the lab, Ben is released, Dan rehired, Eve left as she is, two people added.
+    const QByteArray csv = QStringLiteral("id,initials,last name,first name,department,released\n"
+                                          "%1,AB,Berg,Anna,Lab,\n"
+                                          "%2,BB,Bell,Ben,,2026-11-30\n"
+                                          "%3,DC,Cole,Dan,,no\n"
+                                          "%4,EE,East,Eve,,\n"
+                                          ",FF,Fay,Fox,Lab,\n"
+                                          ",GG,Gale,Gus,,-\n")
+                               .arg(anna)
+                               .arg(ben)
+                               .arg(dan)
+                               .arg(eve)
+                               .toUtf8();
+    StaffImportReport report;
+    ASSERT_TRUE(importStaffCsv(*office.db(), csv, true, report, &error))
+        << problemsText(report).toStdString() << error.toStdString();
+    EXPECT_EQ(report.added, (QStringList{"line 6: Fay, Fox (FF)", "line 7: Gale, Gus (GG)"}));
+    EXPECT_EQ(report.changed,
+              QStringList{QStringLiteral("line 2: id %1 Berg, Anna (AB): department "
+                                         "Front desk -> Lab")
+                              .arg(anna)});
+    EXPECT_EQ(report.released,
+              QStringList{QString("line 3: id %1 Bell, Ben (BB) on 2026-11-30").arg(ben)});
+    EXPECT_EQ(report.rehired, QStringList{QString("line 4: id %1 Cole, Dan (DC)").arg(dan)});
+    EXPECT_EQ(report.unchanged, 1);
+    EXPECT_EQ(snapshot(office), before) << "a dry run writes nothing";
+
+    StaffImportReport done;
+    ASSERT_TRUE(importStaffCsv(*office.db(), csv, false, done, &error))
+        << problemsText(done).toStdString() << error.toStdString();
+    EXPECT_EQ(done.added, report.added);
+    EXPECT_EQ(done.changed, report.changed);
+    EXPECT_EQ(listed(office),
+              (QStringList{"BB|Bell|Ben|||2026-11-30", "AB|Berg|Anna|Lab|ANNA|-", "DC|Cole|Dan|||-",
+                           "EE|East|Eve|||-", "FF|Fay|Fox|Lab||-", "GG|Gale|Gus|||-"}));
 }

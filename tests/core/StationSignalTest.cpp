@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -20,6 +19,7 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg {
 namespace {
 
+using testing::holdLock;
 using testing::readAll;
 
 // Services with a fixed clock; the station text is "<computer> <login>".
@@ -93,18 +93,6 @@ TEST(StationSignal, MissingDataFolderGivesUpQuietlyAfterTheTimeout)
     EXPECT_FALSE(QDir(missing).exists()) << "a mistyped data folder must not be created";
 }
 
-// An exclusive flock() lock through an open file of its own, as another workstation holds it;
-// -1 when it cannot be taken.
-int holdLock(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
 {
     QTemporaryDir data;
@@ -118,11 +106,15 @@ TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
         ASSERT_GE(held, 0);
         QElapsedTimer clock;
         clock.start();
-        EXPECT_FALSE(core::WriteStationSignal(*global, u"CMCM"_s));
+        // The save's other signals, before and after it, are written; the held one waits alone.
+        EXPECT_EQ(core::WriteStationSignals(*global, {u"CMEV"_s, u"CMCM"_s, u"CMBC"_s}), 2);
         const qint64 took = clock.elapsed();
         EXPECT_GE(took, 2000);
         EXPECT_LT(took, 10000) << "the writer must give up";
         EXPECT_EQ(readAll(path), before);
+        for (const QString& tag : {u"CMEV"_s, u"CMBC"_s})
+            EXPECT_EQ(readAll(data.path() + u"/TEMP/"_s + tag + u".STA"_s),
+                      core::stationSignalRecord(*global));
         ::close(held);
     }
     // A lock released while the writer retries: it still writes.

@@ -149,6 +149,43 @@ TEST_P(RecordWriterTest, BadInputIsRefusedAndNothingIsWritten)
     EXPECT_EQ(rs.value("msgFla").toLongLong(), 5);
 }
 
+// The writer keeps its statements: they serve on after a refused write in a transaction, for
+// each key in turn, after a column is added, and a second connection keeps its own.
+TEST_P(RecordWriterTest, KeptStatementsServeAfterFailuresSchemaChangesAndOnOtherConnections)
+{
+    QList<qint64> keys;
+    QString error;
+    {
+        Transaction t(*m_db);
+        for (const char* who : {"ANNA", "BOB"})
+            keys << insert({"msgWho", "msgFla"}, {who, "1"});
+        qint64 key = 0;
+        EXPECT_FALSE(writeRecord(*m_db, "MsgTable", "msgID", key, {"msgWho", "msgFla"},
+                                 {"CARL", "x"}, &error));
+        keys << insert({"msgWho", "msgFla"}, {"DAN", "1"});
+        ASSERT_TRUE(t.commit());
+    }
+    for (qint64 key : keys)
+        ASSERT_TRUE(writeRecord(*m_db, "MsgTable", "msgID", key, {"msgFla"}, {QString::number(key)},
+                                &error))
+            << error.toStdString();
+    EXPECT_EQ(rows("SELECT msgWho, msgFla - msgID FROM MsgTable ORDER BY msgID"),
+              (QStringList{"ANNA|0", "BOB|0", "DAN|0"}));
+
+    run("ALTER TABLE MsgTable ADD COLUMN msgNote integer");
+    const qint64 noted = insert({"msgWho", "msgNote"}, {"EVE", " 41.6 "});
+    EXPECT_EQ(m_db->scalar("SELECT msgNote FROM MsgTable WHERE msgID = ?", {noted}).toInt(), 42);
+
+    auto other = Database::open(m_url, &error);
+    ASSERT_TRUE(other) << error.toStdString();
+    for (Database* on : {other.get(), m_db.get(), other.get()}) {
+        qint64 key = 0;
+        EXPECT_TRUE(writeRecord(*on, "MsgTable", "msgID", key, {"msgWho"}, {"FAY"}, &error))
+            << error.toStdString();
+    }
+    EXPECT_EQ(m_db->scalar("SELECT count(*) FROM MsgTable WHERE msgWho = 'FAY'").toInt(), 3);
+}
+
 // Many rows in a few statements are stored as one row at a time stores them: the same values,
 // the same stored forms, keys in the order given; a bad text anywhere writes nothing.
 TEST_P(RecordWriterTest, ManyRowsAtOnceAreStoredAsOneAtATime)

@@ -197,9 +197,11 @@ TEST_P(RecordsetTest, ValuesNamesAndTypeCodes)
     run("UPDATE CMTable SET cmAmt = 2.5, BroChkLasReaDatTim = '2026-12-06 14:07:00' WHERE cmID = "
         "1");
     Recordset rs =
-        open("SELECT CMTable.*, count(*) OVER () AS cnt, 'x' AS lit FROM CMTable ORDER BY cmID");
+        open("SELECT CMTable.*, count(*) OVER () AS cnt, 'x' AS lit, 'later' AS CMSubjec FROM "
+             "CMTable ORDER BY cmID");
     EXPECT_TRUE(rs.hasField("CMSUBJEC"));
     EXPECT_EQ(rs.fieldIndex("cmsubjec"), rs.fieldIndex("CMTable.CMSubjec"));
+    EXPECT_EQ(rs.value("CMSubjec").toString(), "b"); // of a name twice, the first
     EXPECT_EQ(rs.fieldIndex("nope"), -1);
     EXPECT_THROW(rs.value("nope"), FieldError);
     EXPECT_THROW(rs.fieldType("nope"), FieldError);

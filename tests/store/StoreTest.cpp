@@ -2,12 +2,6 @@
 #include "store/Schema.h"
 #include "support/Office.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QImage>
-#include <QTemporaryDir>
-
 using namespace tzsndmsg;
 using tzsndmsg::testing::Office;
 
@@ -18,19 +12,27 @@ TEST(Schema, DeclaresTheLogicalTypesTheReadersNeed)
     const struct {
         const char *table, *column;
         db::ColumnType type;
+        bool indexed = false; // a column the search index's tables name too
     } cases[] = {
         {"CMTable", "cmDat", db::ColumnType::DateText},
         {"CMTable", "cmTim", db::ColumnType::TimeText},
-        {"CMTable", "cmDoc", db::ColumnType::LongText},
+        {"CMTable", "cmDoc", db::ColumnType::LongText, true},
         {"CMTable", "CMPurFla", db::ColumnType::Integer},
         {"EVTable", "EvBroStaTim", db::ColumnType::TimeText},
         {"BroChkTable", "BroChkLasReaDatTim", db::ColumnType::DateTime},
         {"HDOCTable", "hdocStaDat", db::ColumnType::DateTime},
         {"PATable", "pTypEmp", db::ColumnType::Text},
+        {"CMTable", "CMSubjec", db::ColumnType::Text, true},
+        {"CMTable", "cmWho", db::ColumnType::Text, true},
+        {"PATable", "PLasNam", db::ColumnType::Text, true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(int(db.columnType(QLatin1String(c.table), QLatin1String(c.column))), int(c.type))
             << c.table << "." << c.column;
+    db.forgetSchema(); // read by name alone, the type is still the table's
+    for (const auto& c : cases)
+        if (c.indexed)
+            EXPECT_EQ(int(db.columnTypeByName(QLatin1String(c.column))), int(c.type)) << c.column;
 }
 
 TEST(Schema, MessageDatesStoredAsTextSortInTimeOrder)
@@ -45,19 +47,6 @@ TEST(Schema, MessageDatesStoredAsTextSortInTimeOrder)
     }
     EXPECT_EQ(office.rows("select cmDat from CMTable order by cmDat"),
               (QStringList{"02/10/2026", "12/31/2026", "01/02/2027"}));
-}
-
-TEST(DataFolder, IsLaidOutWithReadableIcons)
-{
-    QTemporaryDir dir;
-    QString error;
-    ASSERT_TRUE(store::initDataFolder(dir.path(), &error)) << error.toStdString();
-    for (const char* sub : {"TEMP", "stp", "ICO/SMALL", "icons"})
-        EXPECT_TRUE(QFileInfo(dir.path() + QLatin1Char('/') + QLatin1String(sub)).isDir()) << sub;
-    EXPECT_TRUE(QFileInfo::exists(dir.path() + "/stp/Machines.Ini"));
-    for (const char* icon :
-         {"ICO/SMALL/Send Message.ico", "ICO/SMALL/View History.ico", "icons/FlagUsa.ico"})
-        EXPECT_FALSE(QImage(dir.path() + QLatin1Char('/') + QLatin1String(icon)).isNull()) << icon;
 }
 
 TEST(MessageStore, DeleteMessageRemovesHeaderDetailAndAddressees)
