@@ -102,16 +102,12 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     tzSndMsgFrm& w = openFull();
     ASSERT_TRUE(showActive(&w));
     ASSERT_EQ(model(w)->rowCount(), 2);
-    auto clickRow = [&](qint32 cmId) {
-        const QRect cell = listView(w)->visualRect(model(w)->index(rowOf(w, cmId), 6));
-        QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {}, cell.center());
-    };
-    clickRow(seen);
+    clickRow(w, rowOf(w, seen));
     ASSERT_EQ(textBox(w)->toPlainText(), "The seen one");
     ASSERT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // The hidden row is current but not opened: nothing of the message before stays to act on.
-    clickRow(hidden);
+    clickRow(w, rowOf(w, hidden));
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), hidden);
     EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_TRUE(subjectBox(w)->text().isEmpty());
@@ -130,7 +126,7 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     EXPECT_TRUE(prompter->shown.isEmpty());
 
     // Back on the other row everything works again.
-    clickRow(seen);
+    clickRow(w, rowOf(w, seen));
     EXPECT_EQ(textBox(w)->toPlainText(), "The seen one");
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());

@@ -49,7 +49,7 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
         if (count) {
             // A tooltip that changes with the view keeps its key.
             EXPECT_EQ(buttonOf(w, "TB", "ChkAll")->toolTip(), "Deselect All (Ctrl+Shift+A)");
-            EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3"); // current row kept
+            EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 3"); // current row kept
             EXPECT_EQ(w.CMID(), inbox.last());
             pressButton(w, "TB", "ChkAll");
             EXPECT_EQ(toolTipOf(w, "ChkAll"), "Select All");
@@ -100,7 +100,7 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     // The row before the deleted one is current now.
     EXPECT_EQ(model(w)->rowCount(), 2);
     EXPECT_EQ(w.CMID(), inbox[0]);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 2");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->isEnabled());
 }
@@ -219,7 +219,7 @@ TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
     EXPECT_TRUE(w.isFullWindow());
     EXPECT_EQ(office.count("CMTable"), 4);
     EXPECT_EQ(model(w)->rowCount(), 3);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 3");
     EXPECT_EQ(w.CMID(), inbox[1]);
 }
 

@@ -96,7 +96,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_FALSE(boldRow(w, 1)); // read (-1)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
     // The last row is current after the first query.
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
     // A hidden message (negative cmTyp) is listed in the inbox but not opened: no message is.
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0);
@@ -107,7 +107,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_EQ(cell(w, 0, 3), "BB/ CC, WS2"); // type 2 (DD) left out
     EXPECT_FALSE(boldRow(w, 0));             // sent items are never bold
     EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 1");
 }
 
 TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
@@ -175,19 +175,19 @@ TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
     QAbstractItemModelTester tester(listView(w)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(show(w, m2));
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 4");
     // A new message arrives before the current one; the current one stays selected.
     seed({"BACK", back, "early", "", "11/01/2026", "09:00 AM"}, {{front}});
     pressButton(w, "TB", "Refresh");
     EXPECT_EQ(w.CMID(), m2);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 5");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 5");
     EXPECT_EQ(listView(w)->currentIndex().row(), 2);
     // Once it left the view, the last row becomes current.
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
     pressButton(w, "TB", "Refresh");
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
     pressButton(w, "TB", "MsgSItem");
 }
 
