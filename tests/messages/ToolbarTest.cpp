@@ -116,8 +116,7 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->widgetForAction(del)->isEnabled());
 
     // Sent items are empty: the received message is no longer shown, nothing can be deleted.
-    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(buttonOf(w, "TB", "MsgSItem")),
-                      Qt::LeftButton);
+    clickButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 0);
     EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_FALSE(del->isEnabled());
@@ -129,7 +128,7 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     pressButton(w, "TB", "MsgIn");
     EXPECT_TRUE(del->isEnabled());
     prompter->expect("Are you sure you want to delete this message?", "Delete Message", ui::vbYes);
-    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(del), Qt::LeftButton);
+    clickButton(w, "TB", "Delete");
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
     w.hide();

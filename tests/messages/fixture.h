@@ -163,6 +163,7 @@ inline bool show(tzSndMsgFrm& w, qint32 cmId)
 // A click on a row, as a person picks a message.
 inline void clickRow(QWidget& w, int row)
 {
+    listView(w)->scrollTo(model(w)->index(row, 6));
     const QRect cell = listView(w)->visualRect(model(w)->index(row, 6));
     QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {}, cell.center());
     QCoreApplication::processEvents();
@@ -181,6 +182,13 @@ inline bool bold(const QWidget& w, qint32 cmId)
 inline QString textOf(const QWidget& w, const char* name)
 {
     return control<QLabel>(&w, name)->text();
+}
+// A toolbar's button clicked with the mouse.
+inline void clickButton(QWidget& w, const char* toolbar, const QString& key)
+{
+    QAction* action = buttonOf(w, toolbar, key);
+    ASSERT_TRUE(action) << "no button " << key.toStdString();
+    QTest::mouseClick(control<QToolBar>(&w, toolbar)->widgetForAction(action), Qt::LeftButton);
 }
 // A check box clicked on its box.
 inline void clickCheck(QWidget& w, const char* name)
