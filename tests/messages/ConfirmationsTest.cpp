@@ -179,8 +179,7 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
              {{nurse}, {0, 0, "WS2"}, {doctor, 1}, {billing, 1}});
     confirm(office.scalar("select BroChkID from BroChkTable where BroChkPID=?", {billing}).toInt(),
             billing, monday);
-    tzSndMsgFrm& w = openFull("MsgHisMsg");
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown("MsgHisMsg");
     clickButton(w, "TB", "MsgSItem");
     clickMessage(w, cmId);
     EXPECT_FALSE(marked(w, cmId)) << "no confirmation was asked for";
@@ -212,8 +211,7 @@ TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
     confirm(rows[0], nurse, monday);
     const qint32 current =
         seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     clickButton(w, "TB", "MsgSItem");
     EXPECT_EQ(rowOf(w, purged), -1);
     clickButton(w, "TB", "TDLstHis");

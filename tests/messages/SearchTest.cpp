@@ -43,14 +43,6 @@ protected:
         atWorkstation(front);
     }
 
-    // The full window on FRONT's inbox, shown and active, as she works in it.
-    tzSndMsgFrm& openShown()
-    {
-        tzSndMsgFrm& w = openFull();
-        EXPECT_TRUE(showActive(&w));
-        return w;
-    }
-
     static QStringList marked(const tzSndMsgFrm& w)
     {
         QStringList out;
@@ -65,7 +57,7 @@ protected:
 
 TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     QAbstractItemModelTester tester(listView(w)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QStringList view{"Autoclave is out", "Lunch order", "Lab results"};
@@ -109,7 +101,7 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 
 TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
     search(w, "autoclave", true); // no waiting, no button of the window pressed
     EXPECT_TRUE(w.isSearching());
@@ -142,7 +134,7 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
         seed({"BACK", back, "Straße closed", "The Straße is closed; use the ﬁle room door.",
               "12/05/2026", "08:00 AM"},
              {{front}});
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_EQ(model(w)->rowCount(), 4);
     ASSERT_TRUE(search(w, "strasse FILE"));
     EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
@@ -180,7 +172,7 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
 
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     clickCheck(w, "chkSearchAll");
     ASSERT_TRUE(control<QCheckBox>(&w, "chkSearchAll")->isChecked());
     ASSERT_TRUE(search(w, "autoc"));
@@ -217,7 +209,7 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 
 TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_TRUE(search(w, "autoclave"));
     ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
 
@@ -262,7 +254,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
                        i % 4 ? "Billing" : "Call the patient back",
                        QDate(2025, 1, 1).addDays(i).toString("MM/dd/yyyy"), "09:00 AM"},
                       {{front}});
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     w.setSearchScreenRows(10);
     for (const bool escape : {false, true}) {
         QSignalSpy screen(&w, &tzSndMsgFrm::searchScreenShown);

@@ -82,8 +82,7 @@ TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
 {
     seedInbox(3);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, inbox[1]));
+    tzSndMsgFrm& w = view(inbox[1], "MsgHisMsg");
     for (int answer : {7, 6})
         prompter->expect("Are you sure you want to delete this message?", "Delete Message", answer);
     pressButton(w, "TB", "Delete");
@@ -108,8 +107,7 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
 TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
 {
     seedInbox(1);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     QAction* del = buttonOf(w, "TB", "Delete");
     ASSERT_EQ(w.CMID(), inbox[0]);
     EXPECT_TRUE(del->isEnabled());
@@ -207,8 +205,7 @@ TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
     EXPECT_EQ(office.count("CMTable", "CMSubjec='compact'"), 1);
 
     seedInbox(2);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_EQ(w.CMID(), inbox[1]);
     // Sending the received message on screen writes nothing (read-only body, toolbar shown),
     // counts as sent, keeps the full window open and refreshes the list in place.

@@ -142,8 +142,7 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
     const qint32 dana = office.scalar("select PWMPID from PWMTable where PWMUseNam='DANA'").toInt();
     const qint32 many = seed({"BACK", back, "to many", "", "12/05/2026"},
                              {{front}, {back}, {carl}, {dana}, {0, 1, "FRONTDESK"}});
-    tzSndMsgFrm& w = openFull("MsgHisAll");
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown("MsgHisAll");
     const int column = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
     const QModelIndex index = model(w)->index(rowOf(w, many), column);
     const QString text = index.data().toString();

@@ -325,6 +325,13 @@ protected:
         return *window;
     }
 
+    // The full window shown and active, as a user works in it.
+    tzSndMsgFrm& openFullShown(const QString& entry = QStringLiteral("MsgHisMsg"))
+    {
+        tzSndMsgFrm& w = openFull(entry);
+        EXPECT_TRUE(showActive(&w));
+        return w;
+    }
     // The window shown and active, as a user meets it; the subject and text typed into it.
     tzSndMsgFrm& write(const QString& subject, const QString& body)
     {
