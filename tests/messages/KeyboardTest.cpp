@@ -142,7 +142,7 @@ TEST_F(Keyboard, PurgeDeleteAndTheirKeysAct)
     EXPECT_EQ(office.count("CMTable", "cmID=?", {other}), 0);
 }
 
-TEST_F(Keyboard, ViewsAndSearchByKeys)
+TEST_F(Keyboard, ViewsByKeys)
 {
     seed({.who = "BEN", .pid = ben, .subject = "Inbox one"}, {{front, 0, "", "-1"}});
     seed({.who = "BEN", .pid = ben, .subject = "Filed one", .purged = "256"},
@@ -170,16 +170,6 @@ TEST_F(Keyboard, ViewsAndSearchByKeys)
         EXPECT_EQ(focusedName(), "TDBG");
     }
     EXPECT_FALSE(w.isMsgCatOnly()); // Ctrl+2: every category
-
-    pressKey(Qt::Key_F, Qt::ControlModifier);
-    ASSERT_EQ(focusedName(), "txtSearch");
-    QTest::keyClicks(QApplication::focusWidget(), "inbox");
-    pressKey(Qt::Key_Return);
-    EXPECT_EQ(subjects(w), QStringList{"Inbox one"});
-    EXPECT_TRUE(w.isSearching());
-    pressKey(Qt::Key_Escape);
-    EXPECT_FALSE(w.isSearching());
-    EXPECT_TRUE(w.isVisible());
 }
 
 // Every view's chain: each control once, in the order the window reads, with a name, and back.

@@ -112,18 +112,10 @@ TEST_F(Views, CellsBoldRowsAndCounter)
 
 TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
 {
-    const qint32 later = seed({.who = "FRONT",
-                               .pid = front,
-                               .subject = "sent later",
-                               .date = "11/30/2026",
-                               .time = "03:00 PM"},
-                              {{back}});
-    const qint32 unticked = seed({.who = "FRONT",
-                                  .pid = front,
-                                  .subject = "from unticked",
-                                  .date = "11/30/2026",
-                                  .time = "04:00 PM"},
-                                 {{back}});
+    const qint32 later =
+        seed({"FRONT", front, "sent later", "", "11/30/2026", "03:00 PM"}, {{back}});
+    const qint32 unticked =
+        seed({"FRONT", front, "from unticked", "", "11/30/2026", "04:00 PM"}, {{back}});
     const QString starts =
         "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
         "EvBroStaTim='14:30:00' where EvLinID=?";
