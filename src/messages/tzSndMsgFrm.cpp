@@ -2,11 +2,8 @@
 #include "tzSndMsgFrm.h"
 
 #include "ConfirmPanel.h"
-#include "MessageListModel.h"
-#include "core/MessageRows.h"
-#include "core/MessageSearch.h"
+#include "MessageList.h"
 #include "core/Recurrence.h"
-#include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"
 #include "ui/ToolbarBuilder.h"
@@ -18,7 +15,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,7 +26,6 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
-#include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -64,14 +59,11 @@ tzSndMsgFrm::tzSndMsgFrm(QWidget* parent)
     buildConfirmationsPanel();
     connectConfirmAndPurge();
     buildLive();
+    connectList();
     setupTabOrderAndNames();
 }
 
-tzSndMsgFrm::~tzSndMsgFrm()
-{
-    if (m_model)
-        m_model->setList(nullptr, false);
-}
+tzSndMsgFrm::~tzSndMsgFrm() = default;
 
 void tzSndMsgFrm::buildWidgets()
 {
@@ -97,28 +89,9 @@ void tzSndMsgFrm::buildWidgets()
     m_splitter->setChildrenCollapsible(false);
 
     // The list of the view.
-    m_listArea = new QWidget(m_splitter);
-    auto* listLayout = new QVBoxLayout(m_listArea);
-    listLayout->setContentsMargins(6, 6, 6, 0);
-    TDBG = named(new QTableView(m_listArea), QStringLiteral("TDBG"));
-    TDBG->setSelectionBehavior(QAbstractItemView::SelectRows);
-    TDBG->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    TDBG->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TDBG->setAlternatingRowColors(true);
-    TDBG->setWordWrap(false);
-    TDBG->setTextElideMode(Qt::ElideRight);
-    TDBG->setItemDelegate(new ui::CutTextDelegate(TDBG));
-    TDBG->verticalHeader()->setVisible(false);
-    TDBG->verticalHeader()->setDefaultSectionSize(TDBG->fontMetrics().height() + 8);
-    TDBG->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    TDBG->horizontalHeader()->setHighlightSections(false);
-    TDBG->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    TDBG->setProperty("tag", QString());
-    // Tab leaves the list, arrows move in it; Enter opens the message (eventFilter).
-    TDBG->setTabKeyNavigation(false);
-    TDBG->installEventFilter(this);
-    listLayout->addWidget(TDBG);
-    m_splitter->addWidget(m_listArea);
+    m_messages = new MessageList(m_splitter);
+    TDBG = m_messages->grid();
+    m_splitter->addWidget(m_messages);
 
     // The compose container: tab strip, the two form panels and the confirm panel.
     PicCompose = named(new QWidget(m_splitter), QStringLiteral("PicCompose"));
@@ -155,8 +128,8 @@ void tzSndMsgFrm::buildWidgets()
     SB_Panel1 = named(new QLabel(SB), QStringLiteral("SB_Panel1"));
     SB_Panel1->setMinimumWidth(110);
     SB->addWidget(SB_Panel1);
+    m_messages->setCounter(SB_Panel1);
     root->addWidget(SB);
-    buildSearchBar(listLayout);
 }
 
 QWidget* tzSndMsgFrm::buildComposePanel()
@@ -361,9 +334,9 @@ void tzSndMsgFrm::setupTabOrderAndNames()
 {
     // Top to bottom, left to right: the search bar above the list, the canned-text buttons
     // beside the To row, the message's settings beside its text, then the panels below.
-    QList<QWidget*> order{txtSearch,    chkSearchAll, TDBG,      TS,       CmdTo[0],   txtTo[0],
-                          CmdTo[2],     CmdTo[3],     CmdTo[1],  txtTo[1], txtSubject, txtMsg,
-                          Cmb_Emp_Name, DateCmb_Abs,  OptPub[0], OptPub[1]};
+    QList<QWidget*> order = m_messages->tabOrder();
+    order << TS << CmdTo[0] << txtTo[0] << CmdTo[2] << CmdTo[3] << CmdTo[1] << txtTo[1]
+          << txtSubject << txtMsg << Cmb_Emp_Name << DateCmb_Abs << OptPub[0] << OptPub[1];
     for (QCheckBox* c : chkDoc)
         order << c;
     order << cmbAla << CmbSaveTo;
@@ -377,8 +350,6 @@ void tzSndMsgFrm::setupTabOrderAndNames()
         setTabOrder(order.at(i), order.at(i + 1));
 
     auto name = [](QWidget* w, const QString& text) { w->setAccessibleName(text); };
-    name(TDBG, QStringLiteral("Messages"));
-    name(txtSearch, QStringLiteral("Search"));
     name(TS, QStringLiteral("Message pages"));
     name(CmdTo[0], QStringLiteral("Choose To addressees"));
     name(CmdTo[1], QStringLiteral("Choose CC addressees"));

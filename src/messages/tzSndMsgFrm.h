@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MessageList.h"
 #include "tzsndmsg/Confirmations.h"
 #include "ui/DateCombo.h"
 
@@ -24,7 +25,6 @@ class QStackedWidget;
 class QStatusBar;
 class QTabBar;
 class QTableView;
-class QTimer;
 class QVBoxLayout;
 class QTableWidget;
 class QToolBar;
@@ -34,7 +34,6 @@ class QWidget;
 namespace tzsndmsg {
 
 namespace core {
-class ListedRowsSearch;
 class MessageRows;
 struct MessageDetail;
 struct OutgoingMessage;
@@ -42,17 +41,12 @@ struct ReminderColumns;
 struct StoredMessage;
 struct MessageListParams;
 } // namespace core
-namespace watcher {
-class StoreChanges;
-}
 namespace ui {
 class ImageList;
 class ToolbarBuilder;
 } // namespace ui
 
 class ConfirmPanel;
-class MessageListModel;
-class SearchHighlightDelegate;
 
 // The message window: compact compose form, growing into the full window with the message
 // list, toolbars and status bar. Its controls are its own: tests and automation find them by
@@ -60,7 +54,8 @@ class SearchHighlightDelegate;
 // several files by concern:
 //   tzSndMsgFrm.cpp            construction and layout of every control
 //   tzSndMsgFrm_toolbar.cpp    toolbars, image list, commands, load/activate/close/keys
-//   tzSndMsgFrm_views.cpp      list query, grid, record counter, caption
+//   tzSndMsgFrm_views.cpp      the list's views and what the form shows of its rows, caption
+// The list with its search box is a MessageList of its own.
 //   tzSndMsgFrm_form/_recipients/_send.cpp and the others: the compose form
 class tzSndMsgFrm : public QDialog {
     Q_OBJECT
@@ -69,10 +64,8 @@ public:
     static constexpr int StoreKind = 9; // the message store
     static constexpr int HelpContextId = 3007;
     static constexpr int MinimumListRows = 4;
-    // The pause after the last key in the search box before the list narrows.
-    static constexpr int SearchPauseMs = 250;
-    // A change of the store heard is read into the list this long after it.
-    static constexpr int LiveDelayMs = 150;
+    static constexpr int SearchPauseMs = MessageList::SearchPauseMs;
+    static constexpr int LiveDelayMs = MessageList::LiveDelayMs;
 
     explicit tzSndMsgFrm(QWidget* parent = nullptr);
     ~tzSndMsgFrm() override;
@@ -121,9 +114,9 @@ public:
     bool isLoading() const { return m_loading; }
     // All of TDBG, SB and TB visible.
     bool isFullWindow() const;
-    bool isInboxView() const { return m_inboxView; }
-    bool isMsgCatOnly() const { return m_msgCatOnly; }
-    QString sortOrder() const { return m_sortOrder; }
+    bool isInboxView() const;
+    bool isMsgCatOnly() const;
+    QString sortOrder() const;
     // True when the view lists purged messages (tooltip of TDLstHis is not "View History").
     bool isHistoryView() const;
     // The list row the current message came from: BroChkID of the recipient row, 0 when none.
@@ -134,17 +127,17 @@ public:
     // The list shows the hits of a search rather than the view (the box above the list,
     // txtSearch, with "Search everywhere", chkSearchAll; Ctrl+F puts the cursor in the box,
     // Esc empties it and lists the view again on the message it showed).
-    bool isSearching() const { return bool(m_viewList); }
+    bool isSearching() const;
     // The words the list was last narrowed to (empty when it shows the view).
-    QStringList searchedWords() const { return isSearching() ? m_searchWords : QStringList(); }
+    QStringList searchedWords() const;
     // The hits listed are the end of the list only (a common word on a server's store): the
     // rest are read once the window is idle, or at once before a command on the whole list.
-    bool isSearchPartial() const { return bool(m_listedSearch); }
+    bool isSearchPartial() const;
     // The rows a search finds before it lists them (its first screen; tests set it small).
-    void setSearchScreenRows(int rows) { m_searchScreenRows = std::max(1, rows); }
+    void setSearchScreenRows(int rows);
     // While the full window lists a view, a change of the office's store (a message saved or
     // confirmed at any workstation) reads the list again in place, once the window is free.
-    bool isListLive() const { return m_changes != nullptr; }
+    bool isListLive() const;
     // Statements run by the grid since start (test and bench seams).
     static int recipientQueryCount();
     static int confirmationQueryCount();
@@ -193,6 +186,8 @@ private:
     // ---- views (tzSndMsgFrm_views.cpp) ----
     void Load_MsgList(const QString& SortOrder, bool InboxView, bool MsgCatOnly);
     void Setup_Grid();
+    // The list's signals: the current row shown, Enter, the search's marks (constructor).
+    void connectList();
     void Show_CurrentMsg();
     void Set_FormCaption(bool NewMessage);
     // After a send or delete: the current, previous or next row re-selected, else the last.
@@ -203,12 +198,7 @@ private:
     void showNoRow();
     // What a view of this window is read by: its kind, the login and this workstation.
     core::MessageListParams viewParams(bool inboxView, bool msgCatOnly) const;
-    // The rows of the current view (nullptr before the first query).
-    core::MessageRows* list() const { return m_list.get(); }
-    // The grid's selected rows as list bookmarks ("selected bookmarks").
-    QList<qint64> selectedBookmarks() const;
-    // The "To/ CC" and "Comments" texts of a list row (fetched on demand, cached by CMID).
-    QString toCcText(qint32 cmId);
+    void highlightShownMessage();
 
     // ---- compose form, recipients, reply/forward, saving ----
     void StartReplyOrForward(qint32 broChkId);
@@ -251,43 +241,6 @@ private:
     void connectConfirmAndPurge();
     void connectReminderEditing();
 
-    // ---- search (tzSndMsgFrm_search.cpp) ----
-    QLineEdit* txtSearch = nullptr;
-    QCheckBox* chkSearchAll = nullptr;
-    QLabel* lblSearch = nullptr; // how many were found, or why nothing could be
-    // Narrows the list now to what the box holds (an empty box lists the view).
-    void runSearch();
-    // Empties the box and lists the view on the message it showed before the search.
-    void clearSearch();
-    // The list's rows came through addressee rows (an inbox view, or the hits of every view).
-    bool listHasInboxRows() const;
-    void buildSearchBar(QVBoxLayout* listLayout);
-    void searchTextChanged();
-    bool searchKeyPress(QKeyEvent* event); // Esc and Enter for the box; true when handled
-    void searchBeforeViewLoad();
-    void searchAfterViewLoad();
-    void searchBeforeRefresh();
-    void showSearchHits(const QStringList& words, bool everywhere);
-    void listSearchHits(core::MessageRows hits, const QStringList& words, bool everywhere,
-                        bool rest);
-    void readRestOfSearch(int searchId);
-    void completeSearch();
-    void stopPartialSearch();
-    void restoreView();
-    void highlightShownMessage();
-    void setViewColumnShown(bool shown);
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-    QTimer* m_searchTimer = nullptr;
-    SearchHighlightDelegate* m_searchDelegate = nullptr;
-    std::unique_ptr<core::MessageRows> m_viewList; // the view, kept while the hits are listed
-    QStringList m_searchWords;
-    bool m_searchEverywhere = false;
-    bool m_viewStale = false; // a message was sent or deleted while the hits were listed
-    std::unique_ptr<core::ListedRowsSearch> m_listedSearch; // the search whose rest is to be read
-    int m_searchId = 0; // a later search or view drops an earlier search's rest
-    int m_searchScreenRows = 40;
-
     // ---- who has confirmed a sent message (tzSndMsgFrm_confirmations.cpp) ----
     // The "Confirmed" cell of a sent message: read with the other messages of the screen in one
     // statement and kept until the list is read again; none when the store cannot be read.
@@ -314,17 +267,10 @@ private:
     void showWaiting();
     QPushButton* cmdWaiting = nullptr;
     void buildLive();
-    void startLive();
-    void stopLive();
-    // The list is read again now: changes heard so far are in it.
-    void listReadAgain();
     bool isFreeForList() const;
     bool isWriting() const;
     bool showArrivalNow(qint32 broChkId);
     void updateWaitingMark();
-    watcher::StoreChanges* m_changes = nullptr;
-    QTimer* m_liveTimer = nullptr;
-    bool m_livePending = false;
     bool m_inLive = false;
     QList<qint32> m_waiting;
 
@@ -365,14 +311,14 @@ private:
     // Frame.
     QToolBar* TB = nullptr;
     QToolBar* TB_Small = nullptr;
-    QTableView* TDBG = nullptr;
+    MessageList* m_messages = nullptr; // the list with its search box, TDBG's side of the splitter
+    QTableView* TDBG = nullptr;        // the list's grid
     QStatusBar* SB = nullptr;
     QLabel* SB_Panel1 = nullptr; // the record counter "3 of 25"
     QTabBar* TS = nullptr;
     std::unique_ptr<ui::ImageList> ImaList;
     ui::ToolbarBuilder* m_tb = nullptr;      // builds and keys TB
     ui::ToolbarBuilder* m_tbSmall = nullptr; // builds and keys TB_Small
-    QWidget* m_listArea = nullptr;           // TDBG's side of the splitter
     QSplitter* m_splitter = nullptr;
 
     // ---- building and the frame (tzSndMsgFrm.cpp, tzSndMsgFrm_toolbar.cpp) ----
@@ -386,18 +332,12 @@ private:
     void growToFull();
     void TS_Click(int index);
     void unloadWindow(); // Unload: marks cleared, the list's rows released
-    void onGridCurrentRowChanged(int row, int previous);
-    void selectAllRows(bool select);
     void deleteCurrentMessage();
     void sendCurrentMessage(); // main toolbar "MsgSend"
     void newMessageWindow();
-    void bindList();
-    bool moveToCmId(qint32 cmId);
     void showReceivedRow(qint32 broChkId);
     qint32 currentRowCmId() const;
     void fitCommentsColumn();
-    int columnPixels(int column) const; // the column's width: twips / 15, widened to fit a date
-    void selectGridRow(int row);
 
     // ---- window state ----
     QString m_cmCat;
@@ -405,20 +345,9 @@ private:
     QString m_CMDBName;
     qint32 m_CMID = 0;
 
-    // View state.
-    QString m_sortOrder;
-    bool m_inboxView = true;
-    bool m_msgCatOnly = true;
-    bool m_bigList = false;
     bool m_loading = false;
     bool m_firstShowDone = false;
     bool m_unloaded = false;
-    std::unique_ptr<core::MessageRows> m_list;
-    MessageListModel* m_model = nullptr;
-    int m_colToCc = 3, m_colPR = 7, m_colComments = 8;
-    int m_previousRow = -1;
-    QHash<qint32, QString> m_toCcCache; // "To/ CC" texts by CMID, cleared on every query
-    bool m_suppressRowChange = false;
 
     // Change marks: panes 0 header, 1 detail, 2 alarm group; "C" or empty.
     std::array<QString, 3> m_changeMarks;

@@ -1,6 +1,7 @@
 // The confirm panel's link to the window (what it acts on, its answers and the list read
 // again), and replies, forwards and return receipts made by a nested message window.
 #include "ConfirmPanel.h"
+#include "MessageList.h"
 #include "ShowMessageWindow.h"
 #include "core/MessageRows.h"
 #include "state/Help.h"
@@ -21,10 +22,10 @@ void tzSndMsgFrm::connectConfirmAndPurge()
             return std::nullopt;
         // The list row the message was opened from.
         ConfirmPanel::Shown shown;
-        if (listHasInboxRows() && m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
-            shown.broChkId = qint32(m_list->number(QStringLiteral("BroChkID")));
-            shown.linkId = qint32(m_list->number(QStringLiteral("BroChkLinID")));
-            shown.senderId = qint32(m_list->number(QStringLiteral("CMPID")));
+        if (const auto row = m_messages->currentAddresseeRow()) {
+            shown.broChkId = row->broChkId;
+            shown.linkId = row->linkId;
+            shown.senderId = row->senderId;
         }
         // Unsaved changes are offered for saving; the confirm action goes on whatever the
         // answer.
@@ -61,8 +62,8 @@ void tzSndMsgFrm::updateConfirmPanel()
     if (!PicConfirm)
         return;
     // Only a received message, viewed read-only from the row it came from, can be confirmed.
-    const bool received = listHasInboxRows() && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
-                          currentBroChkID() != 0 && currentRowCmId() == m_CMID;
+    const bool received = m_messages->hasInboxRows() && isFullWindow() && m_bodyReadOnly &&
+                          m_CMID != 0 && currentBroChkID() != 0 && currentRowCmId() == m_CMID;
     PicConfirm->setVisible(received);
     updateConfirmationsPanel(false);
 }

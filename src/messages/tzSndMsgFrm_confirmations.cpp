@@ -1,6 +1,7 @@
 // Who has confirmed a sent message: the "Confirmed" column of the sent items, the panel under a
 // sent message, and "Remind the Others".
 #include "ComposeHelpers.h"
+#include "MessageList.h"
 #include "MessageListModel.h"
 #include "common/VbFormat.h"
 #include "core/Confirmations.h"
@@ -121,7 +122,7 @@ void tzSndMsgFrm::buildConfirmationsPanel()
     connect(cmdRemindOthers, &QPushButton::clicked, this, [this] { RemindOthers(); });
     connect(this, &tzSndMsgFrm::listLoaded, this, [this] {
         if (m_colConfirmed >= 0 && TDBG) {
-            TDBG->setColumnHidden(m_colConfirmed, m_inboxView);
+            TDBG->setColumnHidden(m_colConfirmed, isInboxView());
             fitCommentsColumn();
         }
         // A refresh brings the confirmations made since.
@@ -131,16 +132,17 @@ void tzSndMsgFrm::buildConfirmationsPanel()
 
 void tzSndMsgFrm::setupConfirmationColumn()
 {
-    if (!m_model || !TDBG)
+    MessageListModel* model = m_messages->model();
+    if (!model)
         return;
     if (m_colConfirmed < 0) {
         m_colConfirmed = MessageListModel::columnOf(MessageListModel::Kind::Confirmations);
         if (m_colConfirmed < 0)
             return;
-        m_model->setConfirmationProvider([this](qint32 cmId) { return confirmationCountOf(cmId); });
-        m_model->setAwaitedMark(awaitedMark());
+        model->setConfirmationProvider([this](qint32 cmId) { return confirmationCountOf(cmId); });
+        model->setAwaitedMark(awaitedMark());
         // Counts are kept for one reading of the list: a refresh reads them again.
-        connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
             m_confirmCounts.clear();
             m_confirmCountsFailed = false;
         });
@@ -154,7 +156,7 @@ void tzSndMsgFrm::setupConfirmationColumn()
             if (header->visualIndex(m_colConfirmed) != target)
                 header->moveSection(header->visualIndex(m_colConfirmed), target);
         }
-    TDBG->setColumnHidden(m_colConfirmed, m_inboxView);
+    TDBG->setColumnHidden(m_colConfirmed, isInboxView());
 }
 
 std::optional<ConfirmationCount> tzSndMsgFrm::confirmationCountOf(qint32 cmId)
@@ -166,21 +168,8 @@ std::optional<ConfirmationCount> tzSndMsgFrm::confirmationCountOf(qint32 cmId)
     if (!st.GIC || m_confirmCountsFailed || cmId == 0)
         return std::nullopt;
     // The screen's messages, this one among them, in one grouped statement.
-    QList<qint32> ids{cmId};
-    if (m_model && TDBG) {
-        const int rows = m_model->rowCount();
-        int first = TDBG->rowAt(0);
-        int last = TDBG->rowAt(TDBG->viewport()->height() - 1);
-        if (first < 0)
-            first = 0;
-        if (last < 0)
-            last = std::min(rows - 1, first + 60);
-        for (int r = first; r <= last && r < rows && ids.size() < 200; ++r) {
-            const qint32 id = m_model->cmIdAt(r);
-            if (id != 0 && !m_confirmCounts.contains(id) && !ids.contains(id))
-                ids << id;
-        }
-    }
+    const QList<qint32> ids =
+        m_messages->idsOnScreen(cmId, [this](qint32 id) { return m_confirmCounts.contains(id); });
     ++s_confirmationQueries;
     QHash<qint32, ConfirmationCount> counts;
     if (!readConfirmationCounts(*st.GIC, ids, counts)) {
@@ -199,7 +188,7 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
         return;
     auto& st = SharedState::current();
     // Only a message of the sent items, viewed read-only from its own row.
-    const bool sent = st.GIC && !m_inboxView && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
+    const bool sent = st.GIC && !isInboxView() && isFullWindow() && m_bodyReadOnly && m_CMID != 0 &&
                       currentRowCmId() == m_CMID;
     if (!sent) {
         PicConfirmations->hide();
@@ -265,7 +254,7 @@ void tzSndMsgFrm::RemindOthers()
         return;
     // The sent message the form shows, never a row that is not shown.
     const qint32 cmId = shownRowCmId();
-    if (cmId == 0 || m_inboxView)
+    if (cmId == 0 || isInboxView())
         return;
     if (m_changed && SaveMessage(true, true) == 2)
         return;

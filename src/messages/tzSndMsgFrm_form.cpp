@@ -2,6 +2,7 @@
 // and the reminder list.
 #include "ComposeHelpers.h"
 #include "ConfirmPanel.h"
+#include "MessageList.h"
 #include "common/VbFormat.h"
 #include "core/Message.h"
 #include "core/MessageRows.h"
@@ -109,8 +110,8 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
         if (broChkId == 0) {
             m_CMID = header.cmID;
             setBodyReadOnly(true);
-            if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof())
-                m_listPosition = m_list->absolutePosition();
+            if (m_messages->hasCurrentRow())
+                m_listPosition = m_messages->currentPosition();
             if (QAction* del = tbButton(QStringLiteral("Delete")))
                 del->setEnabled(true);
         } else {

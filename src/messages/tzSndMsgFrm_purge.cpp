@@ -1,4 +1,5 @@
 // Purge and unpurge: the purge bit (256) of CMPurFla on the selected messages.
+#include "MessageList.h"
 #include "MessageListModel.h"
 #include "core/MessagePurge.h"
 #include "core/MessageRows.h"
@@ -17,14 +18,9 @@ namespace tzsndmsg {
 
 void tzSndMsgFrm::PurgeCommand()
 {
-    if (!m_list || !m_list->isOpen() || m_list->isEmpty() || m_list->bof() || m_list->eof())
+    if (!m_messages->hasCurrentRow())
         return;
-    if (selectedBookmarks().isEmpty() && m_model && TDBG->selectionModel()) {
-        const int row = m_model->rowOfBookmark(m_list->bookmark());
-        if (row >= 0)
-            TDBG->selectionModel()->select(m_model->index(row, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    m_messages->selectCurrentWhenNone();
     if (tbToolTip(QStringLiteral("Purge")) == QLatin1String("UnPurge")) {
         const int answer =
             ui::MessageBox::show({QStringLiteral("Are you sure to UnPurge the selected items?"),
@@ -40,11 +36,11 @@ void tzSndMsgFrm::PurgeCommand()
 void tzSndMsgFrm::Purge_Selected()
 {
     auto& st = SharedState::current();
-    if (!st.GIC || !m_list || !m_list->isOpen())
+    if (!st.GIC || !m_messages->isOpen())
         return;
     HostServices& gic = *st.GIC;
-    core::MessageRows cursor = m_list->clone();
-    const QList<qint64> marks = selectedBookmarks();
+    core::MessageRows cursor = m_messages->rowsCopy();
+    const QList<qint64> marks = m_messages->selectedBookmarks();
     const int n = int(marks.size());
     bool told = false;
     bool saved = true;
@@ -59,7 +55,7 @@ void tzSndMsgFrm::Purge_Selected()
                 if (cursor.setBookmark(marks.at(k))) {
                     // Inbox rows only once read; sent items always.
                     const bool mayChange =
-                        !m_inboxView || cursor.number(QStringLiteral("BroChkDonDis")) != 0;
+                        !isInboxView() || cursor.number(QStringLiteral("BroChkDonDis")) != 0;
                     if (mayChange) {
                         batch.toggle(cursor.number(QStringLiteral("cmID")),
                                      cursor.number(QStringLiteral("CMPurFla")));

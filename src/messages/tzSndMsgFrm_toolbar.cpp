@@ -1,5 +1,6 @@
 // Toolbars, the image list, the commands and the window's life: load, first activation,
 // closing, unloading, keys and layout.
+#include "MessageList.h"
 #include "MessageListModel.h"
 #include "ShowMessageWindow.h"
 #include "common/VbFormat.h"
@@ -163,11 +164,11 @@ void tzSndMsgFrm::setupCommandKeys()
         m_tb->setShortcuts(QStringLiteral("Delete"), {K(K::Delete)});
     }
     // The inbox of every category from its menu, while the list is shown.
-    for (QAction* old : m_listArea->actions())
-        m_listArea->removeAction(old);
+    for (QAction* old : m_messages->actions())
+        m_messages->removeAction(old);
     if (QAction* all = m_tb->menuEntry(QStringLiteral("MsgInAllCat"))) {
         all->setShortcut(K(Qt::CTRL | Qt::Key_2));
-        m_listArea->addAction(all);
+        m_messages->addAction(all);
     }
 }
 
@@ -176,7 +177,7 @@ void tzSndMsgFrm::TB_ButtonClick(const QString& key)
     const QString k = key.toUpper();
     // "Select All" selects every hit, not only the first screen's.
     if (k == QLatin1String("CHKALL"))
-        completeSearch();
+        m_messages->completeSearch();
     setEnabled(false);
     TB->setEnabled(false);
     // The message shown: the current row's when the form shows it; a reminder opened again
@@ -190,7 +191,7 @@ void tzSndMsgFrm::TB_ButtonClick(const QString& key)
         ui::BusyPointer wait;
         if (st.GIC)
             st.GIC->setBusy(this, true);
-        Load_MsgList(m_sortOrder, m_inboxView, m_msgCatOnly);
+        Load_MsgList(sortOrder(), isInboxView(), isMsgCatOnly());
         if (st.GIC)
             st.GIC->setBusy(this, false);
         setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All"));
@@ -217,17 +218,16 @@ void tzSndMsgFrm::TB_ButtonClick(const QString& key)
             setTbToolTip(QStringLiteral("Purge"), QStringLiteral("Purge"));
             setTbToolTip(QStringLiteral("TDLstHis"), kViewHistory);
         }
-        Load_MsgList(m_sortOrder, m_inboxView, m_msgCatOnly);
+        Load_MsgList(sortOrder(), isInboxView(), isMsgCatOnly());
         setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All"));
     } else if (k == QLatin1String("CHKALL")) {
         ui::BusyPointer wait;
-        if (m_list && m_list->isOpen() && !m_list->isEmpty()) {
+        if (m_messages->rowCount() > 0) {
             const bool select = tbToolTip(QStringLiteral("ChkAll")) == QLatin1String("Select All");
             setTbToolTip(QStringLiteral("ChkAll"),
                          select ? QStringLiteral("Deselect All") : QStringLiteral("Select All"));
-            selectAllRows(select);
+            m_messages->selectAll(select);
         }
-        TDBG->viewport()->update();
     } else if (k == QLatin1String("MSGSEND")) {
         sendCurrentMessage();
     } else if (k == QLatin1String("MSGNEW")) {
@@ -322,7 +322,7 @@ void tzSndMsgFrm::growToFull()
 {
     TB->show();
     TB->setEnabled(true);
-    m_listArea->show();
+    m_messages->show();
     TDBG->show();
     TDBG->setEnabled(true);
     SB->show();
@@ -347,14 +347,14 @@ void tzSndMsgFrm::growToFull()
     ui::centreOnScreen(this);
     TS_Click(TS->currentIndex());
     fitCommentsColumn();
-    startLive();
+    m_messages->startLive();
 }
 
 void tzSndMsgFrm::layoutCompact()
 {
     TB->hide();
     TB->setEnabled(false);
-    m_listArea->hide();
+    m_messages->hide();
     TDBG->hide();
     TDBG->setEnabled(false);
     SB->hide();
@@ -367,26 +367,6 @@ void tzSndMsgFrm::layoutCompact()
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
     resize(std::min(std::max(sizeHint().width(), 820), avail.width() - 40),
            std::min(std::max(sizeHint().height(), 540), avail.height() - 40));
-}
-
-void tzSndMsgFrm::selectAllRows(bool select)
-{
-    QItemSelectionModel* selection = TDBG->selectionModel();
-    if (!selection || !m_model)
-        return;
-    const bool was = m_suppressRowChange;
-    m_suppressRowChange = true;
-    if (select && m_model->rowCount() > 0) {
-        const int position = m_list->absolutePosition();
-        const QItemSelection all(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1,
-                                                                      m_model->columnCount() - 1));
-        selection->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        if (position >= 1)
-            m_list->setAbsolutePosition(position); // the list's current row is kept
-    } else {
-        selection->clearSelection();
-    }
-    m_suppressRowChange = was;
 }
 
 void tzSndMsgFrm::sendCurrentMessage()
@@ -598,15 +578,12 @@ void tzSndMsgFrm::unloadWindow()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    stopLive();
+    m_messages->stopLive();
     try {
         Set_ChangeFalg(false, 0);
     } catch (const std::exception&) {
     }
-    if (m_model)
-        m_model->setList(nullptr, m_inboxView);
-    m_list.reset();
-    m_toCcCache.clear();
+    m_messages->releaseRows();
 }
 
 void tzSndMsgFrm::keyPressEvent(QKeyEvent* event)
@@ -616,14 +593,14 @@ void tzSndMsgFrm::keyPressEvent(QKeyEvent* event)
         ShowContextHelp(this);
         return;
     }
-    if (searchKeyPress(event))
+    if (m_messages->takeEscape(event))
         return;
     if (event->key() != Qt::Key_Escape) {
         QDialog::keyPressEvent(event);
         return;
     }
     event->accept();
-    if (!TDBG->property("tag").toString().isEmpty() || m_loading)
+    if (m_messages->isBusy() || m_loading)
         return;
     if (!TB_Small->isHidden())
         TB_Small_ButtonClick(QStringLiteral("Close"));

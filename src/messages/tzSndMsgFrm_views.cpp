@@ -1,36 +1,101 @@
-// The list of a view: statement, grid, record counter and caption.
+// The list's views as the window shows them: which view, what the form shows of its rows, the
+// caption. The list itself, its search and its reading again are MessageList's.
+#include "MessageList.h"
 #include "MessageListModel.h"
-#include "core/MessageListQuery.h"
-#include "core/MessageRows.h"
+#include "SearchHighlightDelegate.h"
+#include "core/MessageSearch.h"
 #include "state/SharedState.h"
 #include "tzSndMsgFrm.h"
-#include "tzsndmsg/db/Database.h"
-#include "tzsndmsg/ui/MessageBox.h"
 #include "ui/BusyPointer.h"
 #include "ui/ImageList.h"
 
 #include <QAction>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QLabel>
-#include <QSet>
+#include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTextEdit>
 #include <QToolBar>
 
 namespace tzsndmsg {
 
-namespace {
-int s_recipientQueries = 0;
-
-// What a front desk's "To/ CC" usually holds: a few persons' initials and a workstation.
-const QString kTypicalToCc = QStringLiteral("AA, BB, CC, DD/ FRONTDESK");
-
-} // namespace
-
 int tzSndMsgFrm::recipientQueryCount()
 {
-    return s_recipientQueries;
+    return MessageList::recipientQueryCount();
+}
+
+bool tzSndMsgFrm::isInboxView() const
+{
+    return m_messages->isInboxView();
+}
+
+bool tzSndMsgFrm::isMsgCatOnly() const
+{
+    return m_messages->isMsgCatOnly();
+}
+
+QString tzSndMsgFrm::sortOrder() const
+{
+    return m_messages->sortOrder();
+}
+
+bool tzSndMsgFrm::isSearching() const
+{
+    return m_messages->isSearching();
+}
+
+QStringList tzSndMsgFrm::searchedWords() const
+{
+    return m_messages->searchedWords();
+}
+
+bool tzSndMsgFrm::isSearchPartial() const
+{
+    return m_messages->isSearchPartial();
+}
+
+void tzSndMsgFrm::setSearchScreenRows(int rows)
+{
+    m_messages->setSearchScreenRows(rows);
+}
+
+bool tzSndMsgFrm::isListLive() const
+{
+    return m_messages->isLive();
+}
+
+void tzSndMsgFrm::connectList()
+{
+    connect(m_messages, &MessageList::currentRowChosen, this, [this] { Show_CurrentMsg(); });
+    // Enter on the list opens its message: the cursor goes to the text.
+    connect(m_messages, &MessageList::enterPressed, this, [this] {
+        if (shownRowCmId() == 0 && m_messages->followGridRow())
+            Show_CurrentMsg();
+        txtMsg->setFocus(Qt::OtherFocusReason);
+    });
+    // Purging toggles the purge mark: among the rows of every view that would purge some and
+    // restore others.
+    connect(m_messages, &MessageList::searchScopeChanged, this, [this](bool everywhere) {
+        if (QAction* purge = tbButton(QStringLiteral("Purge")))
+            purge->setEnabled(!everywhere);
+    });
+    connect(m_messages, &MessageList::selectionCleared, this,
+            [this] { setTbToolTip(QStringLiteral("ChkAll"), QStringLiteral("Select All")); });
+    connect(m_messages, &MessageList::wordsChanged, this, [this] { highlightShownMessage(); });
+    connect(m_messages, &MessageList::listLoaded, this, &tzSndMsgFrm::listLoaded);
+    connect(m_messages, &MessageList::searchDone, this, &tzSndMsgFrm::searchDone);
+    connect(m_messages, &MessageList::searchScreenShown, this, &tzSndMsgFrm::searchScreenShown);
+    connect(m_messages, &MessageList::liveChangeHeard, this, [this] {
+        if (isFreeForList())
+            refreshListLive();
+        else
+            m_messages->retryLiveLater();
+    });
+    // A message shown is marked once it is loaded (its text first, then whether it is only
+    // shown or being written).
+    connect(txtMsg, &QPlainTextEdit::textChanged, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { highlightShownMessage(); }, Qt::QueuedConnection);
+    });
 }
 
 // A view without rows shows no stored message: a message still on the form is not in it.
@@ -54,13 +119,7 @@ bool tzSndMsgFrm::isFullWindow() const
 
 qint32 tzSndMsgFrm::currentRowCmId() const
 {
-    if (!m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
-        return 0;
-    try {
-        return m_list->value(QStringLiteral("CMID")).toInt();
-    } catch (const db::FieldError&) {
-        return 0;
-    }
+    return m_messages->currentCmId();
 }
 
 qint32 tzSndMsgFrm::shownRowCmId() const
@@ -77,175 +136,20 @@ void tzSndMsgFrm::updateDeleteButton()
 
 qint32 tzSndMsgFrm::currentBroChkID() const
 {
-    if (!listHasInboxRows() || !m_list || !m_list->isOpen() || m_list->bof() || m_list->eof())
-        return 0;
-    try {
-        return m_list->value(QStringLiteral("BroChkID")).toInt();
-    } catch (const db::FieldError&) {
-        return 0;
-    }
-}
-
-QList<qint64> tzSndMsgFrm::selectedBookmarks() const
-{
-    QList<qint64> marks;
-    if (!m_model || !TDBG->selectionModel())
-        return marks;
-    // The rows whose every column is selected, read from the selection's ranges: asking row by
-    // row (selectedRows) walks every range for each row.
-    const int lastColumn = m_model->columnCount() - 1;
-    const QItemSelection selection = TDBG->selectionModel()->selection();
-    QSet<int> rows;
-    for (const QItemSelectionRange& range : selection) {
-        const bool wholeRows = range.left() == 0 && range.right() == lastColumn;
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            if (wholeRows || TDBG->selectionModel()->isRowSelected(row, QModelIndex()))
-                rows.insert(row);
-    }
-    for (const int row : std::as_const(rows))
-        marks << m_model->bookmarkAt(row);
-    std::sort(marks.begin(), marks.end());
-    return marks;
+    return m_messages->currentBroChkId();
 }
 
 void tzSndMsgFrm::Setup_Grid()
 {
-    if (!m_model) {
-        m_model = new MessageListModel(this);
-        m_model->setToCcProvider([this](qint32 cmId) { return toCcText(cmId); });
-        TDBG->setModel(m_model);
-        connect(TDBG->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-                [this](const QModelIndex& current, const QModelIndex& previous) {
-                    onGridCurrentRowChanged(current.row(), previous.row());
-                });
-    }
-    m_model->setCheckMark(QIcon(ImaList ? ImaList->checkMark() : ui::ImageList::drawCheckMark()));
-    const auto& columns = MessageListModel::gridColumns();
-    for (int i = 0; i < columns.size(); ++i) {
-        TDBG->setColumnHidden(i, !columns.at(i).visible);
-        if (columns.at(i).visible)
-            TDBG->setColumnWidth(i, columnPixels(i));
-    }
-    m_colToCc = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
-    m_colComments = MessageListModel::columnOf(MessageListModel::Kind::Comments);
-    m_colPR = MessageListModel::columnOf(MessageListModel::Kind::CheckMark);
+    m_messages->setupColumns(
+        QIcon(ImaList ? ImaList->checkMark() : ui::ImageList::drawCheckMark()));
     setupConfirmationColumn();
     fitCommentsColumn();
 }
 
-int tzSndMsgFrm::columnPixels(int column) const
-{
-    const auto& col = MessageListModel::gridColumns().at(column);
-    int px = MessageListModel::pixels(col.widthTwips);
-    // Never so narrow that today's font cuts a date, a time or the sender's name.
-    const QFontMetrics metrics(TDBG->font());
-    QString sample;
-    if (col.format == QLatin1String("mm/dd/yyyy"))
-        sample = QStringLiteral("12/28/2026");
-    else if (col.format == QLatin1String("Short Time"))
-        sample = QStringLiteral("00:00");
-    else if (col.caption == QLatin1String("From"))
-        sample = QStringLiteral("SUPERVISOR");
-    else if (col.kind == MessageListModel::Kind::ToCc)
-        sample = kTypicalToCc;
-    else if (col.kind == MessageListModel::Kind::Confirmations)
-        sample = QStringLiteral("WW 12 of 15 confirmed"); // the mark's room, then the count
-    if (col.caption == QLatin1String("Subject"))
-        px = std::max(px, metrics.averageCharWidth() * 28);
-    if (!sample.isEmpty()) {
-        QFont bold = TDBG->font();
-        bold.setBold(true);
-        px = std::max(px, QFontMetrics(bold).horizontalAdvance(sample) + 14);
-    }
-    return std::max(px, metrics.horizontalAdvance(col.caption) + 14);
-}
-
 void tzSndMsgFrm::fitCommentsColumn()
 {
-    if (!m_model || !TDBG)
-        return;
-    const auto& columns = MessageListModel::gridColumns();
-    int others = 0;
-    for (int i = 0; i < columns.size(); ++i)
-        if (i != m_colComments && i != m_colToCc && !TDBG->isColumnHidden(i))
-            others += TDBG->columnWidth(i);
-    // "To/ CC" shows a typical list at least and takes a third of the room the window gives
-    // beyond that, up to about twice as much; "Comments" takes the rest.
-    const int toCc = columnPixels(m_colToCc);
-    const int toCcMost = 2 * toCc;
-    const int commentsLeast = MessageListModel::pixels(3000);
-    const int room = TDBG->viewport()->width() - others;
-    if (room > toCc + commentsLeast) {
-        const int grown = std::min(toCcMost, toCc + (room - toCc - commentsLeast) / 3);
-        TDBG->setColumnWidth(m_colToCc, grown);
-        TDBG->setColumnWidth(m_colComments, room - grown);
-    } else {
-        TDBG->setColumnWidth(m_colToCc, toCc);
-        TDBG->setColumnWidth(m_colComments, columnPixels(m_colComments));
-    }
-}
-
-QString tzSndMsgFrm::toCcText(qint32 cmId)
-{
-    const auto cached = m_toCcCache.constFind(cmId);
-    if (cached != m_toCcCache.constEnd())
-        return *cached;
-    auto& st = SharedState::current();
-    if (!st.GIC)
-        return QString();
-    // The grid paints a screen at a time: the recipients of the screen's messages (this one
-    // among them) come in one statement.
-    QList<qint32> ids{cmId};
-    if (m_model && TDBG) {
-        const int rows = m_model->rowCount();
-        int first = TDBG->rowAt(0);
-        int last = TDBG->rowAt(TDBG->viewport()->height() - 1);
-        if (first < 0)
-            first = 0;
-        if (last < 0)
-            last = std::min(rows - 1, first + 60);
-        for (int r = first; r <= last && r < rows && ids.size() < 200; ++r) {
-            const qint32 id = m_model->cmIdAt(r);
-            if (id != 0 && id != cmId && !m_toCcCache.contains(id) && !ids.contains(id))
-                ids << id;
-        }
-    }
-    ++s_recipientQueries;
-    m_toCcCache.insert(core::toCcCellsOf(*st.GIC, ids));
-    return m_toCcCache.value(cmId);
-}
-
-void tzSndMsgFrm::selectGridRow(int row)
-{
-    if (!m_model || !TDBG->selectionModel())
-        return;
-    const bool was = m_suppressRowChange;
-    m_suppressRowChange = true;
-    if (row < 0) {
-        TDBG->selectionModel()->clear();
-    } else {
-        const QModelIndex index = m_model->index(row, 2);
-        TDBG->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                           QItemSelectionModel::Rows);
-        TDBG->scrollTo(index);
-    }
-    m_previousRow = row;
-    m_suppressRowChange = was;
-}
-
-void tzSndMsgFrm::bindList()
-{
-    m_bigList = m_list && m_list->isOpen() && m_list->recordCount() > 75;
-    m_model->setUnboundSuspended(m_bigList);
-    m_toCcCache.clear();
-    const int position =
-        (m_list && m_list->isOpen() && !m_list->isEmpty() && !m_list->bof() && !m_list->eof())
-            ? m_list->absolutePosition()
-            : 0;
-    m_model->setList(m_list.get(), listHasInboxRows());
-    selectGridRow(position - 1);
-    m_model->setUnboundSuspended(false);
-    m_bigList = false;
+    m_messages->fitCommentsColumn();
 }
 
 core::MessageListParams tzSndMsgFrm::viewParams(bool inboxView, bool msgCatOnly) const
@@ -272,57 +176,15 @@ void tzSndMsgFrm::Load_MsgList(const QString& SortOrder, bool InboxView, bool Ms
     auto& st = SharedState::current();
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, true);
-    TDBG->setProperty("tag", QStringLiteral("BUSY"));
-    searchBeforeViewLoad();
-    listReadAgain();
-
-    m_sortOrder = core::nextSortOrder(m_sortOrder, SortOrder);
-
-    const qint32 remembered = currentRowCmId();
-    if (m_model)
-        m_model->setList(nullptr, InboxView);
-    m_list.reset();
-
-    const core::MessageListParams params = viewParams(InboxView, MsgCatOnly);
-
-    m_inboxView = InboxView;
-    m_msgCatOnly = MsgCatOnly;
-    QString error;
-    if (st.GIC && st.GIC->messageStoreConnection()) {
-        m_list = std::make_unique<core::MessageRows>(
-            core::listView(*st.GIC, params, m_sortOrder, &error));
-        if (!m_list->isOpen()) {
-            m_list.reset();
-            ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
-                                  QStringLiteral("Message"), 0, 48, 0});
-        }
-    }
-
-    bool found = false;
-    if (m_list && !m_list->isEmpty()) {
-        if (remembered != 0) {
-            m_list->moveFirst();
-            found = m_list->findMessage(remembered);
-            if (!found)
-                m_list->moveLast();
-        } else {
-            m_list->moveLast();
-        }
-    }
-
-    bindList();
-    TDBG->setProperty("tag", QString());
+    m_messages->readView(viewParams(InboxView, MsgCatOnly), SortOrder);
     Set_FormCaption(false);
-
-    if (m_list && !m_list->isEmpty()) {
+    if (m_messages->rowCount() > 0) {
         Show_CurrentMsg();
     } else {
-        if (SB_Panel1)
-            SB_Panel1->clear();
+        m_messages->clearCounter();
         showNoRow();
     }
-
-    searchAfterViewLoad();
+    m_messages->searchAfterViewLoad();
     if (!m_loading && st.GIC)
         st.GIC->setBusy(this, false);
     emit listLoaded();
@@ -335,10 +197,8 @@ void tzSndMsgFrm::Show_CurrentMsg()
         st.GIC->setBusy(this, true);
     if (m_changed)
         SaveMessage(true, false); // the move goes on whatever the answer
-    if (m_list && m_list->isOpen() && !m_list->bof() && !m_list->eof()) {
-        if (SB_Panel1)
-            SB_Panel1->setText(QString::number(m_list->absolutePosition()) +
-                               QStringLiteral(" of ") + QString::number(m_list->recordCount()));
+    if (m_messages->hasCurrentRow()) {
+        m_messages->showCounter();
         Set_ChangeFalg(false, 0);
         setCMID(currentRowCmId());
     }
@@ -365,87 +225,49 @@ void tzSndMsgFrm::setCMID(qint32 id)
     updateDeleteButton();
 }
 
-void tzSndMsgFrm::onGridCurrentRowChanged(int row, int previous)
-{
-    Q_UNUSED(previous);
-    if (m_suppressRowChange || !m_list || !m_list->isOpen() || row < 0)
-        return;
-    if (row == m_previousRow)
-        return;
-    if (!m_list->setAbsolutePosition(row + 1))
-        return;
-    m_previousRow = row;
-    if (!m_list->bof() && !m_list->eof())
-        Show_CurrentMsg();
-}
-
-bool tzSndMsgFrm::moveToCmId(qint32 cmId)
-{
-    if (cmId == 0 || !m_list || m_list->isEmpty())
-        return false;
-    m_list->moveFirst();
-    return m_list->findMessage(cmId);
-}
-
 void tzSndMsgFrm::showReceivedRow(qint32 broChkId)
 {
-    if (!m_inboxView || !m_list || !m_list->isOpen() || m_list->isEmpty())
-        return;
-    m_list->moveFirst();
-    if (!m_list->findAddresseeRow(broChkId)) {
-        m_list->moveLast();
-        return;
-    }
-    selectGridRow(m_list->absolutePosition() - 1);
-    Show_CurrentMsg();
+    if (isInboxView() && m_messages->moveToAddresseeRow(broChkId))
+        Show_CurrentMsg();
 }
 
 void tzSndMsgFrm::refreshInPlace()
 {
-    if (!m_list || !m_list->isOpen())
+    if (!m_messages->isOpen())
         return;
-    searchBeforeRefresh();
-    listReadAgain();
     auto& st = SharedState::current();
     ui::BusyPointer wait;
     if (st.GIC)
         st.GIC->freezeWindow(TDBG);
-
-    QList<qint32> candidates;
-    if (!m_list->isEmpty() && !m_list->bof() && !m_list->eof()) {
-        const int pos = m_list->absolutePosition();
-        core::MessageRows probe = m_list->clone();
-        for (int p : {pos, pos - 1, pos + 1}) {
-            if (p >= 1 && p <= probe.recordCount() && probe.setAbsolutePosition(p))
-                candidates << probe.value(QStringLiteral("CMID")).toInt();
-        }
-    }
-    m_model->setList(nullptr, m_inboxView);
-    QString error;
-    if (!m_list->requery(&error)) {
-        ui::MessageBox::show({QStringLiteral("The message list could not be read.\n\n") + error,
-                              QStringLiteral("Message"), 0, 48, 0});
-    }
-    bool found = false;
-    for (qint32 id : candidates) {
-        if (moveToCmId(id)) {
-            found = true;
-            break;
-        }
-    }
-    if (!found && !m_list->isEmpty())
-        m_list->moveLast();
-    bindList();
-    if (!m_list->isEmpty()) {
+    m_messages->readAgainInPlace();
+    if (m_messages->rowCount() > 0) {
         Show_CurrentMsg();
     } else {
-        if (SB_Panel1)
-            SB_Panel1->clear();
+        m_messages->clearCounter();
         showNoRow();
     }
     if (st.GIC)
         st.GIC->freezeWindow(nullptr);
     emit listLoaded();
+}
+
+void tzSndMsgFrm::highlightShownMessage()
+{
+    if (!txtMsg)
+        return;
+    QList<QTextEdit::ExtraSelection> marks;
+    if (isSearching() && m_bodyReadOnly) {
+        for (const core::TextMatch& m : core::matchesIn(txtMsg->toPlainText(), searchedWords())) {
+            QTextEdit::ExtraSelection mark;
+            mark.cursor = QTextCursor(txtMsg->document());
+            mark.cursor.setPosition(m.start);
+            mark.cursor.setPosition(m.start + m.length, QTextCursor::KeepAnchor);
+            mark.format.setBackground(SearchHighlightDelegate::highlightColor());
+            mark.format.setForeground(QColor(Qt::black));
+            marks << mark;
+        }
+    }
+    txtMsg->setExtraSelections(marks);
 }
 
 void tzSndMsgFrm::Set_FormCaption(bool NewMessage)
@@ -461,9 +283,9 @@ void tzSndMsgFrm::Set_FormCaption(bool NewMessage)
     }
     QString viewName;
     if (TB && !TB->isHidden()) {
-        if (m_inboxView)
-            viewName = m_msgCatOnly ? QStringLiteral("Inbox-Message Category Only")
-                                    : QStringLiteral("Inbox-All Categories");
+        if (isInboxView())
+            viewName = isMsgCatOnly() ? QStringLiteral("Inbox-Message Category Only")
+                                      : QStringLiteral("Inbox-All Categories");
         else
             viewName = QStringLiteral("Sent Items");
         if (isHistoryView())

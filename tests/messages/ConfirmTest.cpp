@@ -47,8 +47,7 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
 
     // BEN at WS2 lists it in bold with the confirm panel.
     atWorkstation(ben, office.workstation("WS2", "BEN"));
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, cmId));
+    tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_FALSE(
@@ -99,19 +98,14 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     const qint32 hidden = seed(
         {.who = "BEN", .pid = ben, .subject = "Hidden", .body = "Not for the list", .typ = "-1"},
         {{front}}, &rows);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_EQ(model(w)->rowCount(), 2);
-    auto clickRow = [&](qint32 cmId) {
-        const QRect cell = listView(w)->visualRect(model(w)->index(rowOf(w, cmId), 6));
-        QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {}, cell.center());
-    };
-    clickRow(seen);
+    clickRow(w, rowOf(w, seen));
     ASSERT_EQ(textBox(w)->toPlainText(), "The seen one");
     ASSERT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // The hidden row is current but not opened: nothing of the message before stays to act on.
-    clickRow(hidden);
+    clickRow(w, rowOf(w, hidden));
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), hidden);
     EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_TRUE(subjectBox(w)->text().isEmpty());
@@ -130,7 +124,7 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     EXPECT_TRUE(prompter->shown.isEmpty());
 
     // Back on the other row everything works again.
-    clickRow(seen);
+    clickRow(w, rowOf(w, seen));
     EXPECT_EQ(textBox(w)->toPlainText(), "The seen one");
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
@@ -142,8 +136,7 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
     QList<qint32> rows;
     const qint32 cmId = seed({.who = "BEN", .pid = ben, .subject = "Policy", .needConfirm = true},
                              {{front}}, &rows);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, cmId));
+    tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
 
     prompter->expect("You must confirm that you have read this entire message.\r\n\r\n"
@@ -193,8 +186,7 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
                                   .payroll = c.payroll && !c.markedInPanel,
                                   .saveAfterDisplay = c.saveAfterDisplay},
                                  {{front, 0, "", "", c.saveTo, c.assPid}});
-        tzSndMsgFrm& w = openFull();
-        ASSERT_TRUE(show(w, cmId));
+        tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
         if (c.markedInPanel) {
             ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
             control<QCheckBox>(&w, "ConfirmchkDoc_2")->setChecked(true);
@@ -239,8 +231,7 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
                              {{front}}, &rows);
     auto& st = SharedState::current();
     st.Notes = "kept";
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, cmId));
+    tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     button(w, 2)->click();
 
     const qint32 receipt = office.scalar("select max(cmID) from CMTable").toInt();
@@ -267,8 +258,7 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
     QList<qint32> rows;
     const qint32 cmId =
         seed({"CARL", carl, "Schedule", "Can you swap Friday?"}, {{front}, {ben}}, &rows);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, cmId));
+    tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     button(w, 3)->click(); // snooze
     EXPECT_FALSE(QFile::exists(signalFile("CMBC")));
 

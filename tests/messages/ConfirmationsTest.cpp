@@ -31,18 +31,10 @@ protected:
     {
         return MessageListModel::columnOf(MessageListModel::Kind::Confirmations);
     }
-    static void click(QToolBar* bar, QAction* action)
+    static void clickMessage(tzSndMsgFrm& w, qint32 cmId)
     {
-        ASSERT_TRUE(action);
-        QTest::mouseClick(bar->widgetForAction(action), Qt::LeftButton);
-    }
-    static void clickRow(tzSndMsgFrm& w, qint32 cmId)
-    {
-        const int row = rowOf(w, cmId);
-        ASSERT_GE(row, 0) << "message " << cmId << " is not listed";
-        listView(w)->scrollTo(model(w)->index(row, 6));
-        QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {},
-                          listView(w)->visualRect(model(w)->index(row, 6)).center());
+        ASSERT_GE(rowOf(w, cmId), 0) << "message " << cmId << " is not listed";
+        clickRow(w, rowOf(w, cmId));
         ASSERT_EQ(w.CMID(), cmId);
     }
     static QString confirmedCell(tzSndMsgFrm& w, qint32 cmId)
@@ -104,7 +96,7 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_TRUE(listView(w)->isColumnHidden(confirmedColumn()));
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirmations")->isVisible());
 
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
+    clickButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 3);
     EXPECT_FALSE(listView(w)->isColumnHidden(confirmedColumn()));
     EXPECT_EQ(listView(w)->horizontalHeader()->visualIndex(confirmedColumn()),
@@ -120,7 +112,7 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_FALSE(marked(w, lunch));
 
     // The panel under the message: pending first, To before Cc, the computer with who confirmed.
-    clickRow(w, autoclave);
+    clickMessage(w, autoclave);
     ASSERT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisible())
         << "the received message's panel is not the sender's";
@@ -132,15 +124,15 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
                            "WS2 (computer)|To|12/07/2026 08:20 am|Bo Billing"}));
     EXPECT_TRUE(control<QPushButton>(&w, "cmdRemindOthers")->isEnabled());
 
-    clickRow(w, nobody);
+    clickMessage(w, nobody);
     EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(), "0 of 0 confirmed");
     EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->rowCount(), 0);
     EXPECT_FALSE(control<QPushButton>(&w, "cmdRemindOthers")->isEnabled());
 
     // Someone confirms meanwhile at another desk; a refresh shows it and it is not reminded.
-    clickRow(w, autoclave);
+    clickMessage(w, autoclave);
     confirm(rows[0], nurse, monday.addSecs(600));
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "Refresh"));
+    clickButton(w, "TB", "Refresh");
     EXPECT_EQ(confirmedCell(w, autoclave), "3 of 5 confirmed");
     ASSERT_EQ(w.CMID(), autoclave);
     EXPECT_EQ(control<QLabel>(&w, "lblConfirmations")->text(),
@@ -164,7 +156,7 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_EQ(w.windowTitle(), "New Message");
 
     // The user sends it as it stands.
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSend"));
+    clickButton(w, "TB", "MsgSend");
     EXPECT_TRUE(prompter->shown.isEmpty()) << "ready to send: no question";
     const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_GT(reminder, received);
@@ -187,10 +179,9 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
              {{nurse}, {0, 0, "WS2"}, {doctor, 1}, {billing, 1}});
     confirm(office.scalar("select BroChkID from BroChkTable where BroChkPID=?", {billing}).toInt(),
             billing, monday);
-    tzSndMsgFrm& w = openFull("MsgHisMsg");
-    ASSERT_TRUE(showActive(&w));
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
-    clickRow(w, cmId);
+    tzSndMsgFrm& w = openFullShown("MsgHisMsg");
+    clickButton(w, "TB", "MsgSItem");
+    clickMessage(w, cmId);
     EXPECT_FALSE(marked(w, cmId)) << "no confirmation was asked for";
     QTest::mouseClick(control<QPushButton>(&w, "cmdRemindOthers"), Qt::LeftButton);
     EXPECT_EQ(subjectBox(w)->text(), "RE: Rota") << "prefixed once, as a reply is";
@@ -200,7 +191,7 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
 
     // Moving to another row asks first: the reminder is not lost silently.
     prompter->expect("Would you like to send current message?", "Send Message", ui::vbYes);
-    clickRow(w, earlier);
+    clickMessage(w, earlier);
     const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(reminder, cmId);
     EXPECT_EQ(rowsOf(reminder), Rows({{nurse, 0, ""}, {0, 0, "WS2"}, {doctor, 1, ""}}));
@@ -220,16 +211,15 @@ TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
     confirm(rows[0], nurse, monday);
     const qint32 current =
         seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "MsgSItem"));
+    tzSndMsgFrm& w = openFullShown();
+    clickButton(w, "TB", "MsgSItem");
     EXPECT_EQ(rowOf(w, purged), -1);
-    click(control<QToolBar>(&w, "TB"), buttonOf(w, "TB", "TDLstHis"));
+    clickButton(w, "TB", "TDLstHis");
     ASSERT_EQ(w.windowTitle(), "Sent Items - History - FRONT");
     ASSERT_EQ(model(w)->rowCount(), 1);
     EXPECT_EQ(confirmedCell(w, purged), "1 of 2 confirmed");
     EXPECT_TRUE(marked(w, purged));
-    clickRow(w, purged);
+    clickMessage(w, purged);
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
     EXPECT_EQ(panelRows(w),
               QStringList({"Dora Doctor|To|Pending|", "Ned Nurse|To|12/07/2026 08:15 am|"}));

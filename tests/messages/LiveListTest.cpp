@@ -1,18 +1,8 @@
 // The open message window lists what another workstation saves while it is open, read again in
 // place: the row chosen, the message read and anything typed stay.
-#include "messages/MessageListModel.h"
-#include "messages/tzSndMsgFrm.h"
-#include "state/SharedState.h"
-#include "support/FreshSharedState.h"
-#include "support/GuiDriver.h"
-#include "support/ScriptedPrompter.h"
+#include "fixture.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 #include "watcher/WatcherFixture.h"
-
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QSignalSpy>
-#include <QTableView>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
@@ -20,31 +10,9 @@ using namespace tzsndmsg::testing;
 namespace {
 
 // The list's row with that subject, -1 when none.
-int rowOf(const tzSndMsgFrm& window, const QString& subject)
+int rowWith(const QWidget& window, const QString& subject)
 {
-    const int column = [] {
-        const auto& columns = MessageListModel::gridColumns();
-        for (int i = 0; i < columns.size(); ++i)
-            if (columns.at(i).caption == QLatin1String("Subject"))
-                return i;
-        return -1;
-    }();
-    const QAbstractItemModel* model = control<QTableView>(&window, "TDBG")->model();
-    for (int r = 0; model && r < model->rowCount(); ++r)
-        if (model->index(r, column).data().toString() == subject)
-            return r;
-    return -1;
-}
-
-// A click on the row, as a person picks a message.
-void clickRow(tzSndMsgFrm& window, int row)
-{
-    const QRect cell =
-        control<QTableView>(&window, "TDBG")
-            ->visualRect(control<QTableView>(&window, "TDBG")->model()->index(row, 2));
-    QTest::mouseClick(control<QTableView>(&window, "TDBG")->viewport(), Qt::LeftButton,
-                      Qt::NoModifier, cell.center());
-    pump(5);
+    return int(subjects(window).indexOf(subject));
 }
 
 class LiveList : public TwoWorkstations {
@@ -73,11 +41,9 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
     } cases[] = {
         {"the inbox narrowed by words typed in the search box",
          [](tzSndMsgFrm& w) {
-             QSignalSpy searched(&w, &tzSndMsgFrm::searchDone);
-             control<QLineEdit>(&w, "txtSearch")->setFocus();
-             QTest::keyClicks(control<QLineEdit>(&w, "txtSearch"), QStringLiteral("room"));
-             ASSERT_TRUE(searched.wait(3000));
-             ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 3);
+             searchBox(w)->setFocus();
+             ASSERT_TRUE(search(w, QStringLiteral("room")));
+             ASSERT_EQ(model(w)->rowCount(), 3);
          },
          "Room 2 autoclave",
          [&] {
@@ -86,18 +52,17 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          },
          "Room 9 supplies",
          [](tzSndMsgFrm& w) {
-             EXPECT_EQ(control<QLineEdit>(&w, "txtSearch")->text(), QStringLiteral("room"));
-             EXPECT_TRUE(control<QLineEdit>(&w, "txtSearch")->hasFocus());
+             EXPECT_EQ(searchBox(w)->text(), QStringLiteral("room"));
+             EXPECT_TRUE(searchBox(w)->hasFocus());
          }},
         {"a new message being written over the empty sent items",
          [](tzSndMsgFrm& w) {
              QTest::keyClick(&w, Qt::Key_3, Qt::ControlModifier); // the sent items
              pump(5);
              ASSERT_FALSE(w.isInboxView());
-             ASSERT_EQ(control<QTableView>(&w, "TDBG")->model()->rowCount(), 0);
-             control<QPlainTextEdit>(&w, "txtMsg")->setFocus();
-             QTest::keyClicks(control<QPlainTextEdit>(&w, "txtMsg"),
-                              QStringLiteral("Half written"));
+             ASSERT_EQ(model(w)->rowCount(), 0);
+             textBox(w)->setFocus();
+             QTest::keyClicks(textBox(w), QStringLiteral("Half written"));
              ASSERT_TRUE(w.hasUnsavedChanges());
          },
          nullptr,
@@ -107,10 +72,9 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
          },
          "Sent from WS3",
          [](tzSndMsgFrm& w) {
-             EXPECT_EQ(control<QPlainTextEdit>(&w, "txtMsg")->toPlainText(),
-                       QStringLiteral("Half written"));
+             EXPECT_EQ(textBox(w)->toPlainText(), QStringLiteral("Half written"));
              EXPECT_TRUE(w.hasUnsavedChanges());
-             EXPECT_TRUE(control<QPlainTextEdit>(&w, "txtMsg")->hasFocus());
+             EXPECT_TRUE(textBox(w)->hasFocus());
              EXPECT_EQ(w.shownRowCmId(), 0) << "commands act on the message written";
          }},
     };
@@ -128,27 +92,26 @@ TEST_F(LiveList, TheOpenWindowListsWhatAnotherWorkstationSavesKeepingTheRowAndWh
                 c.typeIn(w);
                 qint32 chosen = 0;
                 if (c.chosen) {
-                    const int row = rowOf(w, QString::fromLatin1(c.chosen));
+                    const int row = rowWith(w, QString::fromLatin1(c.chosen));
                     ASSERT_GE(row, 0);
                     clickRow(w, row);
-                    control<QLineEdit>(&w, "txtSearch")->setFocus();
+                    pump(5);
+                    searchBox(w)->setFocus();
                     chosen = w.shownRowCmId();
                     ASSERT_NE(chosen, 0);
                 }
 
                 c.saveElsewhere();
                 EXPECT_TRUE(waitUntil([&] {
-                    return rowOf(w, QString::fromLatin1(c.arrived)) >= 0;
+                    return rowWith(w, QString::fromLatin1(c.arrived)) >= 0;
                 })) << "the new message is listed";
                 if (c.chosen) {
                     EXPECT_EQ(w.shownRowCmId(), chosen) << "the row chosen stays current and shown";
-                    EXPECT_EQ(control<QLineEdit>(&w, "txtSubject")->text(),
-                              QString::fromLatin1(c.chosen));
-                    const QModelIndex current = control<QTableView>(&w, "TDBG")->currentIndex();
-                    EXPECT_EQ(current.row(), rowOf(w, QString::fromLatin1(c.chosen)));
-                    EXPECT_TRUE(control<QTableView>(&w, "TDBG")
-                                    ->selectionModel()
-                                    ->isRowSelected(current.row(), QModelIndex()));
+                    EXPECT_EQ(subjectBox(w)->text(), QString::fromLatin1(c.chosen));
+                    const QModelIndex current = listView(w)->currentIndex();
+                    EXPECT_EQ(current.row(), rowWith(w, QString::fromLatin1(c.chosen)));
+                    EXPECT_TRUE(
+                        listView(w)->selectionModel()->isRowSelected(current.row(), QModelIndex()));
                 }
                 c.typedStays(w);
                 driven = true;

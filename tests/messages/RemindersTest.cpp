@@ -159,9 +159,7 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         tzSndMsgFrm& w = open();
         EXPECT_TRUE(showActive(&w));
         act(w);
-        QTest::mouseClick(
-            control<QToolBar>(&w, "TB_Small")->widgetForAction(buttonOf(w, "TB_Small", "MsgSend")),
-            Qt::LeftButton);
+        clickButton(w, "TB_Small", "MsgSend");
         EXPECT_FALSE(w.isVisible()) << "sent and closed";
         return office.scalar("select cmID from CMTable where cmTraLinID=?", {appointment}).toInt();
     };

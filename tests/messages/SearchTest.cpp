@@ -43,30 +43,6 @@ protected:
         atWorkstation(front);
     }
 
-    // The full window on FRONT's inbox, shown and active, as she works in it.
-    tzSndMsgFrm& openShown()
-    {
-        tzSndMsgFrm& w = openFull();
-        EXPECT_TRUE(showActive(&w));
-        return w;
-    }
-
-    // Types into the search box and waits for the list to narrow after the pause.
-    static bool typeAndWait(tzSndMsgFrm& w, const QString& text)
-    {
-        QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-        QTest::keyClicks(searchBox(w), text);
-        return done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000);
-    }
-
-    static QStringList column(const tzSndMsgFrm& w, int col)
-    {
-        QStringList out;
-        for (int r = 0; r < model(w)->rowCount(); ++r)
-            out << cell(w, r, col);
-        return out;
-    }
-
     static QStringList marked(const tzSndMsgFrm& w)
     {
         QStringList out;
@@ -81,7 +57,7 @@ protected:
 
 TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     QAbstractItemModelTester tester(listView(w)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     const QStringList view{"Autoclave is out", "Lunch order", "Lab results"};
@@ -91,23 +67,23 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     // Ctrl+F puts the cursor in the box; the list waits for a pause in the typing.
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
     ASSERT_EQ(QApplication::focusWidget(), searchBox(w));
+    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
     QTest::keyClicks(searchBox(w), "AUTO");
     EXPECT_EQ(subjects(w), view);
     EXPECT_FALSE(w.isSearching());
-    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
     ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // not another's, not the purged one
-    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "1 message found");
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
+    EXPECT_EQ(textOf(w, "lblSearch"), "1 message found");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 1");
     EXPECT_EQ(w.CMID(), outage);
     EXPECT_EQ(marked(w), QStringList{"auto"});            // in the message shown
     EXPECT_EQ(QApplication::focusWidget(), searchBox(w)); // typing goes on in the box
 
     // More words, in any order, accents ignored.
-    ASSERT_TRUE(typeAndWait(w, " front ROOM"));
+    ASSERT_TRUE(search(w, " front ROOM"));
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
     searchBox(w)->clear();
-    ASSERT_TRUE(typeAndWait(w, "cafe"));
+    ASSERT_TRUE(search(w, "cafe"));
     EXPECT_EQ(subjects(w), QStringList{"Lunch order"});
     EXPECT_EQ(marked(w), QStringList{"café"});
 
@@ -118,17 +94,16 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(subjects(w), view);
     EXPECT_EQ(w.CMID(), lunch);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 3");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 3");
     EXPECT_TRUE(marked(w).isEmpty());
     EXPECT_TRUE(prompter->shown.isEmpty());
 }
 
 TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
 {
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
-    QTest::keyClicks(searchBox(w), "autoclave");
-    QTest::keyClick(searchBox(w), Qt::Key_Return); // no waiting, no button of the window pressed
+    search(w, "autoclave", true); // no waiting, no button of the window pressed
     EXPECT_TRUE(w.isSearching());
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
     EXPECT_TRUE(w.isVisible());
@@ -144,11 +119,10 @@ TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
 
     // A box of signs only searches for nothing and says so; the view stays listed.
     searchBox(w)->clear();
-    QTest::keyClicks(searchBox(w), "'\"%;--");
-    QTest::keyClick(searchBox(w), Qt::Key_Enter);
+    search(w, "'\"%;--", true);
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(model(w)->rowCount(), 3);
-    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "Type letters or digits to search");
+    EXPECT_EQ(textOf(w, "lblSearch"), "Type letters or digits to search");
     EXPECT_EQ(office.count("CMTable"), 6);
 }
 
@@ -160,9 +134,9 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
         seed({"BACK", back, "Straße closed", "The Straße is closed; use the ﬁle room door.",
               "12/05/2026", "08:00 AM"},
              {{front}});
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_EQ(model(w)->rowCount(), 4);
-    ASSERT_TRUE(typeAndWait(w, "strasse FILE"));
+    ASSERT_TRUE(search(w, "strasse FILE"));
     EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
     EXPECT_EQ(w.CMID(), street);
     EXPECT_EQ(marked(w), (QStringList{"Straße", "ﬁle"}));
@@ -180,20 +154,17 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
     };
     for (const auto& c : cases) {
         // Added to the words being searched: their hits stay listed.
-        QTest::keyClicks(searchBox(w), c.typed);
-        QTest::keyClick(searchBox(w), Qt::Key_Return);
-        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), c.said);
+        search(w, c.typed, true);
+        EXPECT_EQ(textOf(w, "lblSearch"), c.said);
         EXPECT_EQ(subjects(w), QStringList{"Straße closed"});
         // Typed into an empty box: the view stays listed.
         QTest::keyClick(searchBox(w), Qt::Key_Escape);
-        QTest::keyClicks(searchBox(w), "strasse FILE" + c.typed);
-        QTest::keyClick(searchBox(w), Qt::Key_Return);
-        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), c.said);
+        search(w, "strasse FILE" + c.typed, true);
+        EXPECT_EQ(textOf(w, "lblSearch"), c.said);
         EXPECT_FALSE(w.isSearching());
         EXPECT_EQ(model(w)->rowCount(), 4);
         QTest::keyClick(searchBox(w), Qt::Key_Escape);
-        QTest::keyClicks(searchBox(w), "strasse FILE");
-        QTest::keyClick(searchBox(w), Qt::Key_Return);
+        search(w, "strasse FILE", true);
         ASSERT_EQ(subjects(w), QStringList{"Straße closed"});
     }
     EXPECT_TRUE(prompter->shown.isEmpty());
@@ -201,21 +172,18 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
 
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 {
-    tzSndMsgFrm& w = openShown();
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
-                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    tzSndMsgFrm& w = openFullShown();
+    clickCheck(w, "chkSearchAll");
     ASSERT_TRUE(control<QCheckBox>(&w, "chkSearchAll")->isChecked());
-    ASSERT_TRUE(typeAndWait(w, "autoc"));
+    ASSERT_TRUE(search(w, "autoc"));
     const int viewColumn = MessageListModel::columnOf(MessageListModel::Kind::View);
     EXPECT_FALSE(listView(w)->isColumnHidden(viewColumn));
     EXPECT_EQ(listView(w)->horizontalHeader()->visualIndex(viewColumn),
               listView(w)->horizontalHeader()->visualIndex(2) - 1); // just before "From"
-    QStringList rows;
-    for (int r = 0; r < model(w)->rowCount(); ++r)
-        rows << cell(w, r, viewColumn) + ": " + cell(w, r, 6);
-    EXPECT_EQ(rows, (QStringList{"Inbox - History: Autoclave repaired",
-                                 "Sent Items: Autoclave order", "Inbox: Autoclave is out"}));
-    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "3 messages found in every view");
+    EXPECT_EQ(column(w, viewColumn), (QStringList{"Inbox - History", "Sent Items", "Inbox"}));
+    EXPECT_EQ(subjects(w),
+              (QStringList{"Autoclave repaired", "Autoclave order", "Autoclave is out"}));
+    EXPECT_EQ(textOf(w, "lblSearch"), "3 messages found in every view");
     // Unread only where it came to her; purging among several views is left to the views.
     EXPECT_FALSE(boldRow(w, 1));
     EXPECT_TRUE(boldRow(w, 2));
@@ -227,8 +195,7 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 
     // Back to the view's own search, then to the view.
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
-                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    clickCheck(w, "chkSearchAll");
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
     EXPECT_TRUE(listView(w)->isColumnHidden(viewColumn));
     EXPECT_TRUE(buttonOf(w, "TB", "Purge")->isEnabled());
@@ -242,8 +209,8 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
 
 TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate)
 {
-    tzSndMsgFrm& w = openShown();
-    ASSERT_TRUE(typeAndWait(w, "autoclave"));
+    tzSndMsgFrm& w = openFullShown();
+    ASSERT_TRUE(search(w, "autoclave"));
     ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
 
     // Another view: the same words narrow it.
@@ -251,7 +218,7 @@ TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate
     EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
     pressButton(w, "TB", "TDLstHis");
     EXPECT_TRUE(subjects(w).isEmpty());
-    EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "No message found");
+    EXPECT_EQ(textOf(w, "lblSearch"), "No message found");
     pressButton(w, "TB", "MsgIn");
     EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
 
@@ -287,7 +254,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
                        i % 4 ? "Billing" : "Call the patient back",
                        QDate(2025, 1, 1).addDays(i).toString("MM/dd/yyyy"), "09:00 AM"},
                       {{front}});
-    tzSndMsgFrm& w = openShown();
+    tzSndMsgFrm& w = openFullShown();
     w.setSearchScreenRows(10);
     for (const bool escape : {false, true}) {
         QSignalSpy screen(&w, &tzSndMsgFrm::searchScreenShown);
@@ -301,7 +268,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
         EXPECT_EQ(w.isSearchPartial(), office.usingPostgres());
         if (w.isSearchPartial()) {
             EXPECT_LT(first.size(), 120);
-            EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(),
+            EXPECT_EQ(textOf(w, "lblSearch"),
                       QString("%1 found so far, searching on...").arg(first.size()));
         }
         if (escape) {
@@ -317,7 +284,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
         EXPECT_EQ(model(w)->rowCount(), 120);
         EXPECT_EQ(listView(w)->selectionModel()->selectedRows().size(), 120);
         EXPECT_EQ(subjects(w).mid(120 - first.size()), first); // the first screen was its end
-        EXPECT_EQ(control<QLabel>(&w, "lblSearch")->text(), "120 messages found");
+        EXPECT_EQ(textOf(w, "lblSearch"), "120 messages found");
         EXPECT_EQ(w.CMID(), newest);
         EXPECT_EQ(done.size(), 1);
         searchBox(w)->clear();
@@ -331,21 +298,13 @@ TEST_F(SearchWindowDemo, FindsInTheDemoOfficeWithTheViewOfEachHit)
 {
     tzSndMsgFrm& w = openFull(1120, 760);
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::mouseClick(control<QCheckBox>(&w, "chkSearchAll"), Qt::LeftButton, {},
-                      QPoint(6, control<QCheckBox>(&w, "chkSearchAll")->height() / 2));
+    clickCheck(w, "chkSearchAll");
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
-    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
-    QTest::keyClicks(searchBox(w), "staff");
-    ASSERT_TRUE(done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000));
-    auto* grid = static_cast<MessageListModel*>(listView(w)->model());
-    const int view = MessageListModel::columnOf(MessageListModel::Kind::View);
-    QStringList rows;
-    for (int r = 0; r < grid->rowCount(); ++r)
-        rows << grid->index(r, view).data().toString() + ": " + grid->index(r, 6).data().toString();
-    EXPECT_EQ(rows,
-              (QStringList{"Inbox - History: Flu shots for staff", "Inbox: Staff meeting moved"}));
-    listView(w)->setCurrentIndex(grid->index(1, 2));
-    QTest::qWait(20);
+    ASSERT_TRUE(search(w, "staff"));
+    EXPECT_EQ(column(w, MessageListModel::columnOf(MessageListModel::Kind::View)),
+              (QStringList{"Inbox - History", "Inbox"}));
+    EXPECT_EQ(subjects(w), (QStringList{"Flu shots for staff", "Staff meeting moved"}));
+    clickRow(w, 1);
     EXPECT_EQ(subjectBox(w)->text(), "Staff meeting moved");
     ASSERT_EQ(textBox(w)->extraSelections().size(), 1);
     EXPECT_EQ(textBox(w)->extraSelections().first().cursor.selectedText(), "staff");

@@ -49,7 +49,7 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
         if (count) {
             // A tooltip that changes with the view keeps its key.
             EXPECT_EQ(buttonOf(w, "TB", "ChkAll")->toolTip(), "Deselect All (Ctrl+Shift+A)");
-            EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3"); // current row kept
+            EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 3"); // current row kept
             EXPECT_EQ(w.CMID(), inbox.last());
             pressButton(w, "TB", "ChkAll");
             EXPECT_EQ(toolTipOf(w, "ChkAll"), "Select All");
@@ -82,8 +82,7 @@ TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
 {
     seedInbox(3);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(show(w, inbox[1]));
+    tzSndMsgFrm& w = view(inbox[1], "MsgHisMsg");
     for (int answer : {7, 6})
         prompter->expect("Are you sure you want to delete this message?", "Delete Message", answer);
     pressButton(w, "TB", "Delete");
@@ -100,7 +99,7 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     // The row before the deleted one is current now.
     EXPECT_EQ(model(w)->rowCount(), 2);
     EXPECT_EQ(w.CMID(), inbox[0]);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 2");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->isEnabled());
 }
@@ -108,16 +107,14 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
 TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
 {
     seedInbox(1);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     QAction* del = buttonOf(w, "TB", "Delete");
     ASSERT_EQ(w.CMID(), inbox[0]);
     EXPECT_TRUE(del->isEnabled());
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->widgetForAction(del)->isEnabled());
 
     // Sent items are empty: the received message is no longer shown, nothing can be deleted.
-    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(buttonOf(w, "TB", "MsgSItem")),
-                      Qt::LeftButton);
+    clickButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 0);
     EXPECT_TRUE(textBox(w)->toPlainText().isEmpty());
     EXPECT_FALSE(del->isEnabled());
@@ -129,7 +126,7 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     pressButton(w, "TB", "MsgIn");
     EXPECT_TRUE(del->isEnabled());
     prompter->expect("Are you sure you want to delete this message?", "Delete Message", ui::vbYes);
-    QTest::mouseClick(control<QToolBar>(&w, "TB")->widgetForAction(del), Qt::LeftButton);
+    clickButton(w, "TB", "Delete");
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
     w.hide();
@@ -208,8 +205,7 @@ TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
     EXPECT_EQ(office.count("CMTable", "CMSubjec='compact'"), 1);
 
     seedInbox(2);
-    tzSndMsgFrm& w = openFull();
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown();
     ASSERT_EQ(w.CMID(), inbox[1]);
     // Sending the received message on screen writes nothing (read-only body, toolbar shown),
     // counts as sent, keeps the full window open and refreshes the list in place.
@@ -219,7 +215,7 @@ TEST_F(Toolbar, SendingClosesTheCompactWindowAndKeepsTheFullOneOpen)
     EXPECT_TRUE(w.isFullWindow());
     EXPECT_EQ(office.count("CMTable"), 4);
     EXPECT_EQ(model(w)->rowCount(), 3);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 3");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 3");
     EXPECT_EQ(w.CMID(), inbox[1]);
 }
 

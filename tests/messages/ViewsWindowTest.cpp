@@ -96,7 +96,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_FALSE(boldRow(w, 1)); // read (-1)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
     // The last row is current after the first query.
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
     // A hidden message (negative cmTyp) is listed in the inbox but not opened: no message is.
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0);
@@ -107,23 +107,15 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_EQ(cell(w, 0, 3), "BB/ CC, WS2"); // type 2 (DD) left out
     EXPECT_FALSE(boldRow(w, 0));             // sent items are never bold
     EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "1 of 1");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 1");
 }
 
 TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
 {
-    const qint32 later = seed({.who = "FRONT",
-                               .pid = front,
-                               .subject = "sent later",
-                               .date = "11/30/2026",
-                               .time = "03:00 PM"},
-                              {{back}});
-    const qint32 unticked = seed({.who = "FRONT",
-                                  .pid = front,
-                                  .subject = "from unticked",
-                                  .date = "11/30/2026",
-                                  .time = "04:00 PM"},
-                                 {{back}});
+    const qint32 later =
+        seed({"FRONT", front, "sent later", "", "11/30/2026", "03:00 PM"}, {{back}});
+    const qint32 unticked =
+        seed({"FRONT", front, "from unticked", "", "11/30/2026", "04:00 PM"}, {{back}});
     const QString starts =
         "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
         "EvBroStaTim='14:30:00' where EvLinID=?";
@@ -142,8 +134,7 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
     const qint32 dana = office.scalar("select PWMPID from PWMTable where PWMUseNam='DANA'").toInt();
     const qint32 many = seed({"BACK", back, "to many", "", "12/05/2026"},
                              {{front}, {back}, {carl}, {dana}, {0, 1, "FRONTDESK"}});
-    tzSndMsgFrm& w = openFull("MsgHisAll");
-    ASSERT_TRUE(showActive(&w));
+    tzSndMsgFrm& w = openFullShown("MsgHisAll");
     const int column = MessageListModel::columnOf(MessageListModel::Kind::ToCc);
     const QModelIndex index = model(w)->index(rowOf(w, many), column);
     const QString text = index.data().toString();
@@ -175,19 +166,19 @@ TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
     QAbstractItemModelTester tester(listView(w)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(show(w, m2));
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "2 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 4");
     // A new message arrives before the current one; the current one stays selected.
     seed({"BACK", back, "early", "", "11/01/2026", "09:00 AM"}, {{front}});
     pressButton(w, "TB", "Refresh");
     EXPECT_EQ(w.CMID(), m2);
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "3 of 5");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 5");
     EXPECT_EQ(listView(w)->currentIndex().row(), 2);
     // Once it left the view, the last row becomes current.
     office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
     pressButton(w, "TB", "Refresh");
     EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
     EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
-    EXPECT_EQ(control<QLabel>(&w, "SB_Panel1")->text(), "4 of 4");
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
     pressButton(w, "TB", "MsgSItem");
 }
 

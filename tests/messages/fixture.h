@@ -26,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabBar>
@@ -118,6 +119,92 @@ inline QLineEdit* searchBox(const QWidget& w)
 inline QComboBox* reminderBox(const QWidget& w)
 {
     return control<QComboBox>(&w, "cmbAla");
+}
+
+// ---- the list, driven as a user does ----
+inline MessageListModel* model(const QWidget& w)
+{
+    return static_cast<MessageListModel*>(listView(w)->model());
+}
+inline int selectedRows(const QWidget& w)
+{
+    return int(listView(w)->selectionModel()->selectedRows().size());
+}
+inline QString cell(const QWidget& w, int row, int column)
+{
+    return model(w)->index(row, column).data().toString();
+}
+inline QStringList column(const QWidget& w, int col)
+{
+    QStringList out;
+    for (int r = 0; r < model(w)->rowCount(); ++r)
+        out << cell(w, r, col);
+    return out;
+}
+inline QStringList subjects(const QWidget& w)
+{
+    return column(w, 6);
+}
+inline int rowOf(const QWidget& w, qint32 cmId)
+{
+    for (int r = 0; r < model(w)->rowCount(); ++r)
+        if (model(w)->cmIdAt(r) == cmId)
+            return r;
+    return -1;
+}
+// Makes the message's row current, as the arrows do; true when the form shows it then.
+inline bool show(tzSndMsgFrm& w, qint32 cmId)
+{
+    const int row = rowOf(w, cmId);
+    if (row >= 0)
+        listView(w)->setCurrentIndex(model(w)->index(row, 2));
+    return row >= 0 && w.CMID() == cmId;
+}
+// A click on a row, as a person picks a message.
+inline void clickRow(QWidget& w, int row)
+{
+    listView(w)->scrollTo(model(w)->index(row, 6));
+    const QRect cell = listView(w)->visualRect(model(w)->index(row, 6));
+    QTest::mouseClick(listView(w)->viewport(), Qt::LeftButton, {}, cell.center());
+    QCoreApplication::processEvents();
+}
+inline bool boldRow(const QWidget& w, int row)
+{
+    return model(w)->index(row, 2).data(Qt::FontRole).value<QFont>().bold();
+}
+inline bool bold(const QWidget& w, qint32 cmId)
+{
+    const int row = rowOf(w, cmId);
+    EXPECT_GE(row, 0) << "message " << cmId << " is not listed";
+    return row >= 0 && boldRow(w, row);
+}
+// A label's text: "SB_Panel1" the record counter, "lblSearch" what a search found.
+inline QString textOf(const QWidget& w, const char* name)
+{
+    return control<QLabel>(&w, name)->text();
+}
+// A toolbar's button clicked with the mouse.
+inline void clickButton(QWidget& w, const char* toolbar, const QString& key)
+{
+    QAction* action = buttonOf(w, toolbar, key);
+    ASSERT_TRUE(action) << "no button " << key.toStdString();
+    QTest::mouseClick(control<QToolBar>(&w, toolbar)->widgetForAction(action), Qt::LeftButton);
+}
+// A check box clicked on its box.
+inline void clickCheck(QWidget& w, const char* name)
+{
+    auto* box = control<QCheckBox>(&w, name);
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+}
+// Words typed into the search box and the list narrowed: at once by Enter, else after the pause
+// (false when it never came).
+inline bool search(tzSndMsgFrm& w, const QString& words, bool enter = false)
+{
+    QSignalSpy done(&w, &tzSndMsgFrm::searchDone);
+    QTest::keyClicks(searchBox(w), words);
+    if (enter)
+        QTest::keyClick(searchBox(w), Qt::Key_Return);
+    return !done.isEmpty() || done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000);
 }
 
 inline QString ids(std::initializer_list<qint32> people)
@@ -238,6 +325,13 @@ protected:
         return *window;
     }
 
+    // The full window shown and active, as a user works in it.
+    tzSndMsgFrm& openFullShown(const QString& entry = QStringLiteral("MsgHisMsg"))
+    {
+        tzSndMsgFrm& w = openFull(entry);
+        EXPECT_TRUE(showActive(&w));
+        return w;
+    }
     // The window shown and active, as a user meets it; the subject and text typed into it.
     tzSndMsgFrm& write(const QString& subject, const QString& body)
     {
@@ -272,51 +366,6 @@ protected:
             pressButton(w, "TB", "MsgSItem");
         EXPECT_TRUE(show(w, cmId)) << "message " << cmId << " is not listed";
         return w;
-    }
-
-    static MessageListModel* model(const tzSndMsgFrm& w)
-    {
-        return static_cast<MessageListModel*>(listView(w)->model());
-    }
-    static int selectedRows(const tzSndMsgFrm& w)
-    {
-        return int(listView(w)->selectionModel()->selectedRows().size());
-    }
-    static QString cell(const tzSndMsgFrm& w, int row, int column)
-    {
-        return model(w)->index(row, column).data().toString();
-    }
-    static QStringList subjects(const tzSndMsgFrm& w)
-    {
-        QStringList out;
-        for (int r = 0; r < model(w)->rowCount(); ++r)
-            out << cell(w, r, 6);
-        return out;
-    }
-    static int rowOf(const tzSndMsgFrm& w, qint32 cmId)
-    {
-        for (int r = 0; r < model(w)->rowCount(); ++r)
-            if (model(w)->cmIdAt(r) == cmId)
-                return r;
-        return -1;
-    }
-    // Makes the message's row current, as a click on it does.
-    static bool show(tzSndMsgFrm& w, qint32 cmId)
-    {
-        const int row = rowOf(w, cmId);
-        if (row >= 0)
-            listView(w)->setCurrentIndex(model(w)->index(row, 2));
-        return row >= 0 && w.CMID() == cmId;
-    }
-    static bool boldRow(const tzSndMsgFrm& w, int row)
-    {
-        return model(w)->index(row, 2).data(Qt::FontRole).value<QFont>().bold();
-    }
-    static bool bold(const tzSndMsgFrm& w, qint32 cmId)
-    {
-        const int row = rowOf(w, cmId);
-        EXPECT_GE(row, 0) << "message " << cmId << " is not listed";
-        return row >= 0 && boldRow(w, row);
     }
 
     Rows rowsOf(qint32 cmId)
