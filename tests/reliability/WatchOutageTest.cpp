@@ -20,25 +20,6 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg::testing {
 namespace {
 
-// Reads the watch's JSON lines until one of `event` comes; the lines read are kept in `seen`.
-QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QString& event,
-                         int limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        while (watch.canReadLine()) {
-            const QJsonObject line = QJsonDocument::fromJson(watch.readLine()).object();
-            seen << line;
-            if (line.value(u"event"_s).toString() == event)
-                return line;
-        }
-        if (clock.elapsed() >= limitMs || watch.state() == QProcess::NotRunning)
-            return {};
-        watch.waitForReadyRead(100);
-    }
-}
-
 // Each signal file of the data folder with its size and time.
 QStringList signalFiles(const QString& home)
 {
