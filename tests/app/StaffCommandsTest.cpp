@@ -1,6 +1,6 @@
 // tzsndmsg staff, logins and computers on a fresh office made by plain init: each command's
-// answers to good and bad input, workstations adding at once, and an office set up from nothing
-// that then carries messages.
+// answers to good and bad arguments (the rules themselves are the staff set-up's), workstations
+// adding at once, and an office set up from nothing that then carries messages.
 #include "support/Program.h"
 
 #include <QFile>
@@ -63,21 +63,14 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         {{"staff", "add", "--last", "Brooks", "--first", "Ben", "--initials", "BB"},
          0,
          "Added person 2"},
-        {{"staff", "add", "--last", "Twin", "--initials", " aa "}, 1, "initials AA are taken"},
         {{"staff", "add", "--last", "Nobody"}, 2, "needs --last and --initials"},
         {{"staff", "add", "--last", "Long", "--initials", "123456789"}, 1, "longer than 8"},
-        {{"staff", "add", "--last", "Dup", "--initials", "DU", "--login", " ANNA "},
-         1,
-         "login ANNA is taken"},
         {{"staff", "edit", "2", "--department", "Billing"}, 0, "Changed person 2"},
-        {{"staff", "edit", "2", "--initials", "aa"}, 1, "taken by Alvarez, Anna (id 1)"},
-        {{"staff", "edit", "99", "--last", "X"}, 1, "no person with id 99"},
         {{"staff", "edit", "two", "--last", "X"}, 2, "whole number"},
         {{"staff", "edit", "2"}, 2, "needs what to change"},
         {{"staff", "release", "2", "--date", "2026-05-31"}, 0, "Released person 2"},
         {{"staff", "release", "2", "--date", "31/05/2026"}, 2, "YYYY-MM-DD"},
         {{"staff", "release"}, 2, "needs ID"},
-        {{"staff", "rehire", "1"}, 1, "is not released"},
         {{"staff", "rehire", "2"}, 0, "Rehired person 2"},
         {{"staff", "hire", "2"}, 2, "unknown staff command 'hire'"},
         {{"logins", "add", "ben", "--person", "2"}, 0, "Added login BEN"},
@@ -91,7 +84,6 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
         {{"logins", "remove", "nobody"}, 1, "no login NOBODY"},
         {{"computers", "add", "frontdesk"}, 0, "Added computer FRONTDESK"},
         {{"computers", "add", "FrontDesk"}, 1, "listed already"},
-        {{"computers", "add", "exam 1"}, 1, "holds a blank"},
         {{"computers", "add"}, 2, "needs NAME"},
         {{"computers", "remove", "gone"}, 1, "not listed"},
     };

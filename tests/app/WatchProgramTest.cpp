@@ -42,24 +42,6 @@ protected:
             out << line.value("event").toString();
         return out;
     }
-    // Reads a running process's lines until one has the event (or the time is up).
-    static QJsonObject waitForEvent(QProcess& p, QList<QJsonObject>& seen, const QString& event,
-                                    int ms = 15000)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < ms) {
-            while (p.canReadLine()) {
-                const QJsonObject line = QJsonDocument::fromJson(p.readLine()).object();
-                seen << line;
-                if (line.value("event").toString() == event)
-                    return line;
-            }
-            p.waitForReadyRead(100);
-        }
-        return {};
-    }
-
     qint32 personOf(const QString& login)
     {
         auto db = tzsndmsg::db::Database::open(office.databaseUrl());

@@ -3,9 +3,7 @@
 #include "ui/DateCombo.h"
 
 #include <QLabel>
-#include <QScrollBar>
 #include <QStatusBar>
-#include <QTableView>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -496,30 +494,4 @@ TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
     EXPECT_EQ(office.scalar(u"select cmDoc from CMTable where cmID=?"_s, {cm}).toString(),
               u"Count the stock room"_s);
     again.hide();
-}
-
-TEST_F(EventsTest, TheGridsColumnsFitAnOfficeScreenWithoutScrollingSideways)
-{
-    for (int i = 0; i < 12; ++i) // more rows than the grid shows: its vertical scroll bar comes
-        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann,
-                 u"12/%1/2026"_s.arg(10 + i));
-    EMS_EventsFrm& w = open();
-    ASSERT_TRUE(showActive(&w));
-    // The size the window takes on a 1280 by 800 screen.
-    w.resize(1280 * 9 / 10 + 40, 800 * 9 / 10);
-    pump();
-    auto* grid = c<QTableView>(u"TDBG"_s);
-    int total = 0;
-    for (int col = 0; col < grid->model()->columnCount(); ++col)
-        if (!grid->isColumnHidden(col))
-            total += grid->columnWidth(col);
-    EXPECT_LE(total, grid->viewport()->width());
-    EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
-    // Dates and times are shown whole.
-    const QFontMetrics metrics(grid->font());
-    EXPECT_GE(grid->columnWidth(EventListModel::ColDate),
-              metrics.horizontalAdvance(u"12/28/2026"_s));
-    EXPECT_GE(grid->columnWidth(EventListModel::ColETime),
-              metrics.horizontalAdvance(u"12:00 AM"_s));
-    w.hide();
 }

@@ -141,50 +141,71 @@ TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextHiddenColumnsAndWidths)
     EXPECT_EQ(w->CurrentHolidayID(), 0);
 }
 
-TEST_F(HolidayWindow, RuleOnLastMondayOfMayIsStoredAndShown)
+// The panel as set is what is stored and what the list shows: a new rule, a new fixed date with
+// its weekend shift, and a fixed date turned into a rule, which zeroes its shifts.
+TEST_F(HolidayWindow, ThePanelIsStoredAndListedAsSet)
 {
+    const qint64 christmas = seed(u"Christmas"_s, -1, 25, 0, 12, 1, 2);
+    const struct {
+        const char* name;
+        bool rule;
+        QStringList choices; // CMB_0 to CMB_2 for a fixed date, CMB_4 to CMB_6 for a rule
+        const char* stored;
+        const char* listed;
+    } cases[] = {
+        {"Memorial Day",
+         true,
+         {"Last", "Monday", "May"},
+         "InAct=1 UseDatFla=0 ObsOn=0 ObsWeeDay=2 ObsMon=5 OnSat=0 OnSun=0 NotAppToParEmp=0",
+         "on the Last Monday of May"},
+        {"Independence Day",
+         false,
+         {"4th", "July", "Friday prior"},
+         "UseDatFla=-1 ObsOn=4 ObsWeeDay=0 ObsMon=7 OnSat=1 OnSun=0 NotAppToParEmp=1",
+         "4th day of July"},
+        {"Christmas",
+         true,
+         {"Fourth", "Thursday", "December"},
+         "UseDatFla=0 ObsOn=4 ObsWeeDay=5 ObsMon=12 OnSat=0 OnSun=0",
+         "on the Fourth Thursday of December"},
+    };
     PrompterGuard prompts;
     auto w = open();
-    click(*w, "cmd_2");
-    EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ New"_s);
-    name(*w)->setText(u"Memorial Day"_s);
-    click(*w, "Opt_1");
-    EXPECT_EQ(w->findChild<QStackedWidget*>()->currentWidget()->objectName(), u"pics_1"_s);
-    choose(*w, 4, u"Last"_s);
-    choose(*w, 5, u"Monday"_s);
-    choose(*w, 6, u"May"_s);
-    click(*w, "CmdEd_0");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString holiday = QString::fromLatin1(c.name);
+        const bool existing = holiday == u"Christmas"_s;
+        if (existing) {
+            selectRow(*w, holiday);
+            EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(christmas));
+            EXPECT_EQ(control<QComboBox>(w.get(), "CMB_2")->currentText(), u"Friday prior"_s);
+            EXPECT_EQ(control<QComboBox>(w.get(), "CMB_3")->currentText(), u"Monday after"_s);
+            EXPECT_FALSE(w->HolidayEdited());
+        } else {
+            click(*w, "cmd_2");
+            EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ New"_s);
+            name(*w)->setText(holiday);
+        }
+        click(*w, c.rule ? "Opt_1" : "Opt_0");
+        EXPECT_EQ(w->findChild<QStackedWidget*>()->currentWidget()->objectName(),
+                  c.rule ? u"pics_1"_s : u"pics_0"_s);
+        for (int i = 0; i < 3; ++i)
+            choose(*w, (c.rule ? 4 : 0) + i, c.choices[i]);
+        control<QCheckBox>(w.get(), "ChkNotAppToParEmp")->setChecked(!c.rule);
+        click(*w, "CmdEd_0");
 
-    const qint64 id = onlyNewId();
-    ASSERT_GT(id, 0);
-    EXPECT_EQ(w->CurrentHolidayID(), id);
-    EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
-    EXPECT_EQ(stored(id, "hdocDes").toString(), u"Memorial Day"_s);
-    expectStored(
-        id, "InAct=1 UseDatFla=0 ObsOn=0 ObsWeeDay=2 ObsMon=5 OnSat=0 OnSun=0 NotAppToParEmp=0");
-    EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
-
-    EXPECT_EQ(dateCell(*w, u"Memorial Day"_s), u"on the Last Monday of May"_s);
-    EXPECT_EQ(currentName(*w), u"Memorial Day"_s);
+        const qint64 id = existing ? christmas : onlyNewId();
+        EXPECT_EQ(w->CurrentHolidayID(), id);
+        EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
+        EXPECT_EQ(stored(id, "hdocDes").toString(), holiday);
+        expectStored(id, c.stored);
+        EXPECT_EQ(stored(id, "hdocIcoFilNam").toString(), kFlag);
+        EXPECT_EQ(dateCell(*w, holiday), QString::fromLatin1(c.listed));
+        EXPECT_EQ(currentName(*w), holiday);
+        EXPECT_FALSE(w->HolidayEdited());
+    }
     EXPECT_TRUE(SharedState::current().HolidayChanged);
-    EXPECT_FALSE(w->HolidayEdited());
-}
-
-TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
-{
-    PrompterGuard prompts;
-    auto w = open();
-    click(*w, "cmd_2");
-    name(*w)->setText(u"Independence Day"_s);
-    choose(*w, 0, u"4th"_s);
-    choose(*w, 1, u"July"_s);
-    choose(*w, 2, u"Friday prior"_s);
-    control<QCheckBox>(w.get(), "ChkNotAppToParEmp")->setChecked(true);
-    click(*w, "CmdEd_0");
-    const qint64 july = onlyNewId();
-    expectStored(july,
-                 "UseDatFla=-1 ObsOn=4 ObsWeeDay=0 ObsMon=7 OnSat=1 OnSun=0 NotAppToParEmp=1");
-    EXPECT_EQ(dateCell(*w, u"Independence Day"_s), u"4th day of July"_s);
+    EXPECT_EQ(office.count(u"HDOCTable"_s), 3);
 
     // A name of blanks is not empty: it passes and keeps its blanks.
     click(*w, "cmd_2");
@@ -193,31 +214,6 @@ TEST_F(HolidayWindow, FixedFourthOfJulyWithFridayPriorAndBlankName)
     choose(*w, 1, u"January"_s);
     click(*w, "CmdEd_0");
     EXPECT_EQ(stored(onlyNewId(), "hdocDes").toString(), u"   "_s);
-    EXPECT_EQ(office.count(u"HDOCTable"_s), 2);
-}
-
-TEST_F(HolidayWindow, SwitchingToRuleZeroesShifts)
-{
-    const qint64 id = seed(u"Christmas"_s, -1, 25, 0, 12, 1, 2);
-
-    PrompterGuard prompts;
-    auto w = open();
-    selectRow(*w, u"Christmas"_s);
-    EXPECT_EQ(w->CurrentHolidayID(), id);
-    EXPECT_EQ(w->windowTitle(), u"Holiday Setup/ ID = %1"_s.arg(id));
-    EXPECT_EQ(control<QComboBox>(w.get(), "CMB_2")->currentText(), u"Friday prior"_s);
-    EXPECT_EQ(control<QComboBox>(w.get(), "CMB_3")->currentText(), u"Monday after"_s);
-    EXPECT_FALSE(w->HolidayEdited());
-
-    click(*w, "Opt_1");
-    choose(*w, 4, u"Fourth"_s);
-    choose(*w, 5, u"Thursday"_s);
-    choose(*w, 6, u"December"_s);
-    click(*w, "CmdEd_0");
-
-    EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
-    expectStored(id, "UseDatFla=0 ObsOn=4 ObsWeeDay=5 ObsMon=12 OnSat=0 OnSun=0");
-    EXPECT_EQ(dateCell(*w, u"Christmas"_s), u"on the Fourth Thursday of December"_s);
 }
 
 TEST_F(HolidayWindow, ValidationGathersEveryReasonAndNoStaysInTheEdit)

@@ -5,6 +5,9 @@
 #include "support/Office.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -102,6 +105,26 @@ private:
     QString m_user;
     QHash<QString, QString> m_env;
 };
+
+// Reads a running watch's JSON lines until one of `event` comes, the process ends or the time is
+// up; the lines read are kept in `seen`.
+inline QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QString& event,
+                                int limitMs = 15000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        while (watch.canReadLine()) {
+            const QJsonObject line = QJsonDocument::fromJson(watch.readLine()).object();
+            seen << line;
+            if (line.value(u"event"_s).toString() == event)
+                return line;
+        }
+        if (clock.elapsed() >= limitMs || watch.state() == QProcess::NotRunning)
+            return {};
+        watch.waitForReadyRead(100);
+    }
+}
 
 // "1,2,3" of the ids.
 inline QString idList(const QList<qint32>& ids)

@@ -20,25 +20,6 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg::testing {
 namespace {
 
-// Reads the watch's JSON lines until one of `event` comes; the lines read are kept in `seen`.
-QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const QString& event,
-                         int limitMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (;;) {
-        while (watch.canReadLine()) {
-            const QJsonObject line = QJsonDocument::fromJson(watch.readLine()).object();
-            seen << line;
-            if (line.value(u"event"_s).toString() == event)
-                return line;
-        }
-        if (clock.elapsed() >= limitMs || watch.state() == QProcess::NotRunning)
-            return {};
-        watch.waitForReadyRead(100);
-    }
-}
-
 // Each signal file of the data folder with its size and time.
 QStringList signalFiles(const QString& home)
 {
@@ -58,28 +39,39 @@ int countOf(const QList<QJsonObject>& lines, const QString& event)
     }));
 }
 
-class WatchOutage : public WithOwnServer<> {};
-
-TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
-{
-    QTemporaryDir home;
-    HostRun desk = HostRun::inHome(home.path());
-    ASSERT_EQ(desk.run({"init", "--demo"}, server.url()).code, 0);
-    qint32 dave = 0;
+// The demo office on the test's own server; the watch's workstation in `home`, and a sender
+// whose data folder is a copy, so that its saves touch no signal file of the watch.
+class WatchOutage : public WithOwnServer<> {
+protected:
+    void SetUp() override
     {
+        WithOwnServer::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_EQ(desk.run({"init", "--demo"}, server.url()).code, 0);
         auto db = db::Database::open(server.url());
         ASSERT_TRUE(db);
         dave = db->scalar(u"SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"_s, {u"DAVE"_s}).toInt();
+        ASSERT_GT(dave, 0);
+        ASSERT_EQ(QProcess::execute(
+                      u"cp"_s, {"-r", home.path() + u"/data"_s, elsewhere.path() + u"/data"_s}),
+                  0);
+        back.setEnv(u"TZSNDMSG_HOME"_s, elsewhere.path());
     }
-    ASSERT_GT(dave, 0);
+    // The sender's announcement to Dave.
+    Outcome send(const QString& text) const
+    {
+        return back.run({"announce", "--text", text, "--to", QString::number(dave)}, server.url());
+    }
 
-    // The back office saves through a data folder of its own (a copy): the watch's signal files
-    // stay untouched.
-    QTemporaryDir elsewhere;
-    ASSERT_EQ(
-        QProcess::execute(u"cp"_s, {"-r", home.path() + u"/data"_s, elsewhere.path() + u"/data"_s}),
-        0);
+    QTemporaryDir home, elsewhere;
+    HostRun desk = HostRun::inHome(home.path());
+    HostRun back{elsewhere.path() + u"/data/"_s};
+    qint32 dave = 0;
+};
 
+TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
+{
     auto watch =
         desk.start({"watch", "--login", "DAVE", "--computer", "LAB"}, server.url(), 120000);
     QList<QJsonObject> seen; // from the ready line on: the first start tells the demo's unread
@@ -100,11 +92,7 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
     QElapsedTimer sinceStart;
     sinceStart.start();
 
-    HostRun back(elsewhere.path() + u"/data/"_s);
-    back.setEnv(u"TZSNDMSG_HOME"_s, elsewhere.path());
-    const Outcome sent =
-        back.run({"announce", "--text", "Saved after the restart", "--to", QString::number(dave)},
-                 server.url());
+    const Outcome sent = send(u"Saved after the restart"_s);
     ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
 
     const QJsonObject arrived = waitForEvent(
@@ -126,19 +114,6 @@ TEST_F(WatchOutage, AStoppedServerIsSeenAndWhatCameAfterItsRestartToldOnce)
 // pause of a lost connection, and once the server takes writes it hears what is saved there.
 TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
 {
-    QTemporaryDir home;
-    HostRun desk = HostRun::inHome(home.path());
-    ASSERT_EQ(desk.run({QStringLiteral("init"), QStringLiteral("--demo")}, server.url()).code, 0);
-    const QString dave =
-        db::Database::open(server.url())
-            ->scalar(QStringLiteral("SELECT PWMPID FROM PWMTable WHERE PWMUseNam=?"),
-                     {QStringLiteral("DAVE")})
-            .toString();
-    QTemporaryDir elsewhere; // the sender's own data folder: no signal file of the watch changes
-    ASSERT_EQ(QProcess::execute(QStringLiteral("cp"),
-                                {QStringLiteral("-r"), home.path() + QStringLiteral("/data"),
-                                 elsewhere.path() + QStringLiteral("/data")}),
-              0);
     ASSERT_TRUE(server.down());
     ASSERT_TRUE(
         QFile(server.folder() + QStringLiteral("/data/standby.signal")).open(QIODevice::WriteOnly));
@@ -153,12 +128,8 @@ TEST_F(WatchOutage, AWatcherStartedOnAStandbyHearsTheNoticesOnceItIsPromoted)
     EXPECT_FALSE(ready.value(QStringLiteral("listening")).toBool());
     ASSERT_TRUE(server.promote());
 
-    HostRun back(elsewhere.path() + QStringLiteral("/data/"));
-    back.setEnv(QStringLiteral("TZSNDMSG_HOME"), elsewhere.path());
-    for (const QString& text : {QStringLiteral("After the promotion"), QStringLiteral("Later")}) {
-        const Outcome sent = back.run({QStringLiteral("announce"), QStringLiteral("--text"), text,
-                                       QStringLiteral("--to"), dave},
-                                      server.url());
+    for (const QString& text : {u"After the promotion"_s, u"Later"_s}) {
+        const Outcome sent = send(text);
         ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
         QJsonObject arrived;
         do // the demo's unread may still be told first

@@ -6,8 +6,8 @@
 #include "core/Snoozes.h"
 #include "state/SharedState.h"
 #include "support/Appearance.h"
-#include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
+#include "support/WindowWalk.h"
 
 #include <QApplication>
 #include <QImage>
@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -107,11 +106,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     // Fifteen minutes on, the first snoozed one comes back.
     setNow(kMorning.addSecs(17 * 60));
     tray->watcher()->clockChanged();
-    QElapsedTimer shown;
-    shown.start();
-    while (!popup->isVisible() && shown.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(popup->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return popup->isVisible(); }, 3000));
     EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);
     EXPECT_TRUE(snoozed.contains(popup->notice().BroChkID));
     EXPECT_EQ(control<QLabel>(popup, u"lblTitle"_s)->text(), u"Snoozed: message from Anna Front"_s);
@@ -157,15 +152,6 @@ TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersN
 namespace tzsndmsg::testing {
 namespace {
 
-double luminance(QColor c)
-{
-    auto channel = [](double v) {
-        v /= 255.0;
-        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue());
-}
-
 // On a dark desktop the notice is dark too, its words readable on it.
 TEST(NoticeLook, TheNoticeFollowsTheDesktopsColours)
 {
@@ -186,9 +172,8 @@ TEST(NoticeLook, TheNoticeFollowsTheDesktopsColours)
         for (const char* name : {"lblTitle", "lblSubject", "lblFooter"}) {
             auto* label = popup.findChild<QLabel*>(QLatin1String(name));
             ASSERT_NE(label, nullptr) << name;
-            const double a = luminance(label->palette().color(label->foregroundRole()));
-            const double b = luminance(ground);
-            EXPECT_GE((std::max(a, b) + 0.05) / (std::min(a, b) + 0.05), 3.0) << name;
+            EXPECT_GE(contrast(label->palette().color(label->foregroundRole()), ground), 3.0)
+                << name;
         }
     }
 }

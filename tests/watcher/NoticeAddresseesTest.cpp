@@ -82,11 +82,8 @@ protected:
 TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNoticesDeliver)
 {
     TZ_POSTGRES_ONLY(office); // SQLite's watchers hear the signal files, which name nobody
-    OfficeWatcher watcher(ws2, options(u"back"_s, Channel::Notices));
-    Told back(watcher);
-    QString error;
-    ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
-    ASSERT_TRUE(watcher.isListening());
+    Started back(std::make_unique<OfficeWatcher>(ws2, options(u"back"_s, Channel::Notices)));
+    ASSERT_TRUE(back->isListening());
 
     struct Case {
         const char* what;
@@ -121,7 +118,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         SCOPED_TRACE(c.what);
         Told::settle(300);
         const qsizetype toldBefore = back.notices.size();
-        const quint64 before = WatcherInternals::statementsRun(watcher);
+        const quint64 before = WatcherInternals::statementsRun(*back);
         const qint32 id = c.change();
         if (c.told) {
             ASSERT_TRUE(back.waitFor(int(toldBefore) + 1));
@@ -129,7 +126,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
         }
         Told::settle(400);
         EXPECT_EQ(back.notices.size(), toldBefore + (c.told ? 1 : 0));
-        EXPECT_EQ(WatcherInternals::statementsRun(watcher) - before, c.told ? 1u : 0u);
+        EXPECT_EQ(WatcherInternals::statementsRun(*back) - before, c.told ? 1u : 0u);
     }
 }
 

@@ -7,7 +7,6 @@
 #include "watcher/WatcherFixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -74,14 +73,8 @@ TEST_F(StoreChangesTest, NoticesAreHeardAgainAfterTheListeningConnectionWasCut)
     office.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
                                "WHERE application_name = ?"),
                 {u"tzsndmsg-watcher-%1"_s.arg(QCoreApplication::applicationPid())});
-    QElapsedTimer clock;
-    clock.start();
-    while (changes.isListening() && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_FALSE(changes.isListening()) << "the cut is noticed";
-    while (!changes.isListening() && clock.elapsed() < 15000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    ASSERT_TRUE(changes.isListening()) << "listening again";
+    ASSERT_TRUE(waitUntil([&] { return !changes.isListening(); }, 5000)) << "the cut is noticed";
+    ASSERT_TRUE(waitUntil([&] { return changes.isListening(); }, 10000)) << "listening again";
     EXPECT_FALSE(heard.isEmpty()) << "what was saved meanwhile is to be read";
 
     heard.clear();

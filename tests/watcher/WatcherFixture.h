@@ -136,4 +136,20 @@ public:
     QList<qint64> counts;
 };
 
+// A watcher, started, with everything it told.
+class Started : public Told {
+public:
+    explicit Started(std::unique_ptr<OfficeWatcher> watcher)
+        : Told(*watcher), m_watcher(std::move(watcher))
+    {
+        QString error;
+        EXPECT_TRUE(m_watcher->start(&error)) << error.toStdString();
+    }
+    OfficeWatcher* operator->() const { return m_watcher.get(); }
+    OfficeWatcher& operator*() const { return *m_watcher; }
+
+private:
+    std::unique_ptr<OfficeWatcher> m_watcher;
+};
+
 } // namespace tzsndmsg::testing

@@ -27,8 +27,7 @@ protected:
     std::unique_ptr<OfficeWatcher> watch(const std::shared_ptr<tzglob::tzGlobal>& services,
                                          const QString& name, Channel channel = Channel::Files)
     {
-        auto w = std::make_unique<OfficeWatcher>(services, options(name, channel));
-        return w;
+        return std::make_unique<OfficeWatcher>(services, options(name, channel));
     }
     static void start(OfficeWatcher& w)
     {
@@ -39,11 +38,7 @@ protected:
 
 TEST_F(Watcher, TwoWorkstationsHearEachOtherThroughTheSignalFiles)
 {
-    auto atFront = watch(ws1, u"front"_s);
-    auto atBack = watch(ws2, u"back"_s);
-    Told front(*atFront), back(*atBack);
-    start(*atFront);
-    start(*atBack);
+    Started front(watch(ws1, u"front"_s)), back(watch(ws2, u"back"_s));
     EXPECT_TRUE(front.notices.isEmpty() && back.notices.isEmpty())
         << "an empty office tells nothing";
 
@@ -75,22 +70,19 @@ TEST_F(Watcher, TwoWorkstationsHearEachOtherThroughTheSignalFiles)
 TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
 {
     TZ_POSTGRES_ONLY(office);
-    auto atBack = watch(ws2, u"back"_s, Channel::Notices);
-    Told back(*atBack);
-    start(*atBack);
-    ASSERT_TRUE(atBack->isListening());
+    Started back(watch(ws2, u"back"_s, Channel::Notices));
+    ASSERT_TRUE(back->isListening());
 
     Told::settle(300);
-    const quint64 idle = WatcherInternals::statementsRun(*atBack);
+    const quint64 idle = WatcherInternals::statementsRun(*back);
     Told::settle(600);
-    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle)
-        << "an idle watcher runs no statement";
+    EXPECT_EQ(WatcherInternals::statementsRun(*back), idle) << "an idle watcher runs no statement";
 
     const qint32 id = sendToBob(u"Lunch"_s);
     ASSERT_TRUE(back.waitFor(1));
     EXPECT_EQ(back.last(), u"arrived %1"_s.arg(id));
     Told::settle(200);
-    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle + 1) << "one statement per change";
+    EXPECT_EQ(WatcherInternals::statementsRun(*back), idle + 1) << "one statement per change";
 
     // One connection: the notices are heard on the store's, the one a window of the tray saves
     // through; a notice that arrives while a statement runs on it is heard after the statement.
@@ -121,42 +113,36 @@ TEST_F(Watcher, PostgresNoticesAloneBringAMessageWithOneStatement)
 
 TEST_F(Watcher, SignalFilesBringAMessageWithOneStatementAndNoneWhileIdle)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     Told::settle(300);
-    const quint64 idle = WatcherInternals::statementsRun(*atBack);
+    const quint64 idle = WatcherInternals::statementsRun(*back);
     Told::settle(700); // the signal files are looked at meanwhile
-    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle);
+    EXPECT_EQ(WatcherInternals::statementsRun(*back), idle);
 
     sendToBob(u"Lunch"_s);
     ASSERT_TRUE(back.waitFor(1));
     Told::settle(500);
-    EXPECT_EQ(WatcherInternals::statementsRun(*atBack), idle + 1);
+    EXPECT_EQ(WatcherInternals::statementsRun(*back), idle + 1);
 }
 
 TEST_F(Watcher, ConfirmingChangesTheUnreadCount)
 {
-    auto atBack = watch(ws2, u"back"_s, Channel::Both);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s, Channel::Both));
     sendToBob(u"One"_s);
     sendToBob(u"Two"_s);
     ASSERT_TRUE(back.waitFor(2));
     Told::settle(200);
-    ASSERT_EQ(atBack->unreadCount(), 2);
+    ASSERT_EQ(back->unreadCount(), 2);
 
     const core::Confirmation done = core::confirmAddressee(*ws2, back.notices[0].BroChkID, bob);
     ASSERT_TRUE(done.written) << done.error.toStdString();
-    EXPECT_TRUE(waitUntil([&] { return atBack->unreadCount() == 1; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return back->unreadCount() == 1; }, 5000));
     EXPECT_EQ(back.notices.size(), 2) << "a confirmation is no new message";
 }
 
 TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
 
     // Starts at 10:30, again every day for 2 more times; a reminder at 11:00.
     core::OutgoingMessage m = toBob(u"Autoclave check"_s);
@@ -167,7 +153,7 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
     m.EvBroNumOfTim = 2;
     m.reminder = *core::freeReminderColumns(u"12/07/2026"_s, u"11:00 am"_s);
     const qint32 id = send(*ws1, m);
-    atBack->lookNow();
+    back->lookNow();
     EXPECT_TRUE(back.notices.isEmpty()) << "told when it starts, not when it is saved";
 
     struct Step {
@@ -187,7 +173,7 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
     for (const Step& step : steps) {
         SCOPED_TRACE(step.now.toString(Qt::ISODate).toStdString());
         setNow(step.now);
-        atBack->clockChanged();
+        back->clockChanged();
         QStringList expected;
         for (const QString& t : step.told)
             expected << t.arg(id);
@@ -199,43 +185,39 @@ TEST_F(Watcher, StartsRemindersAndRepeatsAtTheirMomentsOnAnAdvancedClock)
 
 TEST_F(Watcher, AMessageDeletedOrPurgedBeforeItsStartIsNotTold)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     core::OutgoingMessage later = toBob(u"At eleven"_s);
     later.EvBroStaTim = u"11:00 am"_s;
     const qint32 deleted = send(*ws1, later);
     const qint32 purged = send(*ws1, later);
     const qint32 kept = send(*ws1, later);
-    atBack->lookNow();
+    back->lookNow();
     ASSERT_TRUE(back.notices.isEmpty());
-    EXPECT_EQ(atBack->unreadCount(), 0) << "not counted before its start";
+    EXPECT_EQ(back->unreadCount(), 0) << "not counted before its start";
 
     office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {deleted});
     office.exec(u"delete from EvTable where EvLinID=?"_s, {deleted});
     office.exec(u"delete from CMTable where cmID=?"_s, {deleted});
     office.exec(u"update CMTable set CMPurFla=256 where cmID=?"_s, {purged});
     setNow(QDateTime(kMorning.date(), QTime(11, 0)));
-    atBack->clockChanged();
+    back->clockChanged();
     EXPECT_EQ(back.texts(), QStringList{u"started %1"_s.arg(kept)});
-    EXPECT_EQ(atBack->unreadCount(), 1);
+    EXPECT_EQ(back->unreadCount(), 1);
 }
 
 TEST_F(Watcher, AClockSetBackOrForwardTellsEachMomentOnce)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     core::OutgoingMessage m = toBob(u"Call the lab"_s);
     m.reminder = *core::freeReminderColumns(u"12/07/2026"_s, u"11:00 am"_s);
     const qint32 id = send(*ws1, m);
-    atBack->lookNow();
+    back->lookNow();
     ASSERT_EQ(back.texts(), QStringList{u"arrived %1"_s.arg(id)});
 
     const QTime times[] = {QTime(12, 0), QTime(9, 0), QTime(11, 30), QTime(13, 0)};
     for (const QTime& t : times) {
         setNow(QDateTime(kMorning.date(), t));
-        atBack->clockChanged();
+        back->clockChanged();
     }
     EXPECT_EQ(back.texts(), (QStringList{u"arrived %1"_s.arg(id), u"reminder %1"_s.arg(id)}));
     EXPECT_TRUE(back.notices.last().late) << "told at noon for 11:00";
@@ -245,9 +227,7 @@ TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
 {
     const qint32 first = sendToBob(u"Before"_s);
     {
-        auto atBack = watch(ws2, u"back"_s);
-        Told back(*atBack);
-        start(*atBack);
+        Started back(watch(ws2, u"back"_s));
         EXPECT_EQ(back.texts(), QStringList{u"arrived %1"_s.arg(first)})
             << "the first start tells the unread messages";
     }
@@ -260,9 +240,7 @@ TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
     later.CMSubjec = u"Withdrawn"_s;
     const qint32 withdrawn = send(*ws1, later);
     {
-        auto atBack = watch(ws2, u"back"_s);
-        Told back(*atBack);
-        start(*atBack);
+        Started back(watch(ws2, u"back"_s));
         EXPECT_EQ(back.texts(), QStringList{u"arrived %1"_s.arg(now)});
         office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {withdrawn});
         office.exec(u"delete from EvTable where EvLinID=?"_s, {withdrawn});
@@ -271,9 +249,7 @@ TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
     setNow(QDateTime(kMorning.date(), QTime(12, 0)));
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
-        auto atBack = watch(ws2, u"back"_s);
-        Told back(*atBack);
-        start(*atBack);
+        Started back(watch(ws2, u"back"_s));
         const QStringList expected =
             run == 0 ? QStringList{u"started %1"_s.arg(atEleven)} : QStringList{};
         EXPECT_EQ(back.texts(), expected);
@@ -295,15 +271,13 @@ TEST_F(Watcher, ASecondWatcherOfTheSameStateDoesNotStart)
 
 TEST_F(Watcher, AReminderDateThatIsNotADateIsSkippedAndLoggedOnce)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     core::OutgoingMessage m = toBob(u"Typed"_s);
     m.reminder = {"-1", "-1", "next week", "9:00 am"};
     const qint32 typed = send(*ws1, m);
     const qint32 plain = sendToBob(u"Plain"_s);
-    atBack->lookNow();
-    atBack->lookNow();
+    back->lookNow();
+    back->lookNow();
     EXPECT_EQ(back.texts(), (QStringList{u"arrived %1"_s.arg(typed), u"arrived %1"_s.arg(plain)}));
     ASSERT_EQ(back.logged.size(), 1) << back.logged.join(u'\n').toStdString();
     EXPECT_TRUE(back.logged.first().contains(u"\"next week\" is not a date"_s));
@@ -311,9 +285,7 @@ TEST_F(Watcher, AReminderDateThatIsNotADateIsSkippedAndLoggedOnce)
 
 TEST_F(Watcher, SignalFilesDeletedRecreatedTruncatedOrLockedStillBringMessages)
 {
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     const QString temp = office.dataFolder() + u"TEMP/"_s;
     int expected = 0;
     auto sendOne = [&](const char* what) {
@@ -357,9 +329,7 @@ TEST_F(Watcher, ASignalFileThatIsALinkIsToldOnceAndTheOtherFilesStillBringMessag
         f.write(content);
     }
     ASSERT_TRUE(QFile::link(outside, temp + u"CMCM.STA"_s));
-    auto atBack = watch(ws2, u"back"_s);
-    Told back(*atBack);
-    start(*atBack);
+    Started back(watch(ws2, u"back"_s));
     for (int i = 1; i <= 2; ++i) {
         const qint32 id = sendToBob(u"Linked %1"_s.arg(i));
         ASSERT_TRUE(back.waitFor(i));
@@ -402,10 +372,7 @@ TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
     }
     tzsndmsg::db::Internals::handle(*store).close();
     atBack->lookNow();
-    QElapsedTimer clock;
-    clock.start();
-    while (connection.isEmpty() && clock.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    waitUntil([&] { return !connection.isEmpty(); }, 5000);
     ASSERT_EQ(connection, QStringList{u"lost"_s});
     EXPECT_FALSE(atBack->isConnected());
 
