@@ -1,6 +1,7 @@
 // The staff lists the windows show, read from the store: departments, persons, initials.
 #include "core/StaffList.h"
 
+#include "db/Internals.h"
 #include "support/Office.h"
 
 namespace tzsndmsg::core {
@@ -17,8 +18,11 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
     const qint32 gone = office.addPerson("Gone", "Gil", "GG", true, true);
     office.addEmployment(nurse, "Billing"); // the nurse's latest record
 
+    const quint64 before = db::Internals::statementsRun();
     const StaffList staff =
         readStaffList(*office.services(), {0, doctor, 0, gone, front, nurse, 424242});
+    // Departments in one statement, persons in another, however many employees.
+    EXPECT_EQ(db::Internals::statementsRun() - before, 2u);
     // Newest record first; "clinical" was the nurse's before Billing.
     EXPECT_EQ(staff.departments, (QStringList{"Billing", "CLINICAL", "Front Desk"}));
     // Id, names, initials and the index in the ids given.
@@ -40,9 +44,11 @@ TEST(StaffList, InitialsOfThePersonsTheTableHolds)
     const qint32 with = office.addPerson("With", "Wes", " WW ");
     const qint32 without = office.addPerson("Without", "Val", "");
     QList<qint32> ids{with, without, 424242};
-    for (qint32 id = 0; id < 600; ++id) // more than one statement's worth
+    for (qint32 id = 0; id < 600; ++id) // a whole office's worth: still one statement
         ids << 500000 + id;
+    const quint64 before = db::Internals::statementsRun();
     const QHash<qint32, QString> initials = readPersonInitials(*office.services(), ids);
+    EXPECT_EQ(db::Internals::statementsRun() - before, 1u);
     EXPECT_EQ(initials.size(), 2);
     EXPECT_EQ(initials.value(with), "WW");
     EXPECT_TRUE(initials.contains(without));
