@@ -6,6 +6,7 @@
 #include "core/MessageRows.h"
 #include "core/MessageSearch.h"
 #include "core/Recurrence.h"
+#include "directory/StaffDirectory.h"
 #include "ui/CutTextDelegate.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"
@@ -215,7 +216,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    Cmb_Emp_Name = named(new QComboBox(side), QStringLiteral("Cmb_Emp_Name"));
+    Cmb_Emp_Name = named(new StaffCombo(side), QStringLiteral("Cmb_Emp_Name"));
     Cmb_Emp_Name->setMinimumContentsLength(16);
     Cmb_Emp_Name->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     form->addRow(QStringLiteral("From:"), Cmb_Emp_Name);

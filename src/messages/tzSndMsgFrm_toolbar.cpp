@@ -493,7 +493,11 @@ void tzSndMsgFrm::load()
     if (ImaList->contains(QStringLiteral("Msg")))
         setWindowIcon(ImaList->icon(QStringLiteral("Msg")));
     setWindowTitle(QStringLiteral("Message"));
-    FillStaffList(Cmb_Emp_Name, st.LoginEmployeeIDs);
+    // The sender list reads the staff when it is first opened; it shows the login's own entry.
+    if (auto* staff = dynamic_cast<StaffCombo*>(Cmb_Emp_Name))
+        staff->setStaff(st.LoginEmployeeIDs);
+    else
+        FillStaffList(Cmb_Emp_Name, st.LoginEmployeeIDs);
     // 9. Size to the form; the grid's columns.
     layoutCompact();
     Setup_Grid();
