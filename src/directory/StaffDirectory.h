@@ -35,8 +35,6 @@ public:
     explicit StaffCombo(QWidget* parent = nullptr);
     // The employees of the list (as FillStaffList takes them), read when first needed.
     void setStaff(const QVector<qint32>& ids);
-    void fillNow();
-    bool isFilled() const { return m_filled; }
     // While not filled: holds the employee's entry (none when not in the office).
     void holdEntryOf(qint32 employee);
 
@@ -47,6 +45,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void fillNow();
+
     QVector<qint32> m_ids;
     bool m_filled = true;
 };
