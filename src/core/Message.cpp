@@ -34,7 +34,19 @@ QString text(const db::Recordset& rs, const QString& column)
 
 qint32 number(const db::Recordset& rs, const QString& column)
 {
-    const auto n = vb::toNumber(vb::toText(common::FieldValueOrZero(rs, column)));
+    const QVariant value = common::FieldValueOrZero(rs, column);
+    // A stored whole number is itself: no round trip through its text.
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+        if (!value.isNull() && qAbs(value.toLongLong()) < (qint64(1) << 53))
+            return qint32(value.toLongLong());
+        break;
+    default:
+        break;
+    }
+    const auto n = vb::toNumber(vb::toText(value));
     return n ? qint32(vb::roundHalfEven(*n)) : 0;
 }
 

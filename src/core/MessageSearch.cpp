@@ -1,6 +1,7 @@
 #include "core/MessageSearch.h"
 
 #include "common/VbFormat.h"
+#include "core/KeyList.h"
 #include "core/LoginList.h"
 #include "store/SearchIndex.h"
 #include "tzsndmsg/HostServices.h"
@@ -600,27 +601,6 @@ db::Recordset searchEverywhere(HostServices& services, const MessageListParams& 
 }
 
 namespace {
-
-// Message keys as one bound value: a JSON array for SQLite's json_each, an array literal for
-// PostgreSQL. Only numbers reach it.
-QVariant keysValue(db::Backend backend, const QVector<qint32>& keys)
-{
-    QString text;
-    text.reserve(keys.size() * 7 + 2);
-    for (qint32 key : keys) {
-        if (!text.isEmpty())
-            text += u',';
-        text += QString::number(key);
-    }
-    return backend == db::Backend::Sqlite ? u'[' + text + u']' : u'{' + text + u'}';
-}
-
-QString keysAmong(db::Backend backend, const QString& column)
-{
-    return backend == db::Backend::Sqlite
-               ? column + QStringLiteral(" IN (SELECT value FROM json_each(?))")
-               : column + QStringLiteral(" = ANY (CAST(? AS integer[]))");
-}
 
 // Of `keys`, the messages whose own words hold every word given. PostgreSQL either tests each
 // message (its words computed from its row) or intersects the index with the keys; SQLite reads

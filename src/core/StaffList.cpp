@@ -2,6 +2,7 @@
 // employees without a login, and the initials the recipient boxes show.
 #include "core/StaffList.h"
 
+#include "core/KeyList.h"
 #include "tzsndmsg/HostServices.h"
 #include "tzsndmsg/db/Database.h"
 #include "tzsndmsg/db/Recordset.h"
@@ -12,28 +13,6 @@
 namespace tzsndmsg::core {
 
 namespace {
-
-// Ids per statement: a longer list goes in parts.
-constexpr qsizetype kIdBatch = 500;
-
-// "?,?,?" for n values.
-QString placeholders(qsizetype n)
-{
-    QString text;
-    text.reserve(n * 2);
-    for (qsizetype i = 0; i < n; ++i)
-        text += i == 0 ? QStringLiteral("?") : QStringLiteral(",?");
-    return text;
-}
-
-QVariantList valuesOf(const QList<qint32>& ids)
-{
-    QVariantList values;
-    values.reserve(ids.size());
-    for (qint32 id : ids)
-        values << id;
-    return values;
-}
 
 // A column as trimmed text, null giving the empty string.
 QString textOf(const db::Recordset& rs, const QString& column)
@@ -64,77 +43,72 @@ StaffList readStaffList(HostServices& services, const QVector<qint32>& ids)
     auto persons = services.personsConnection();
     if (!suite || !persons)
         return list;
-    const QVariantList idValues = valuesOf(wanted);
 
     try {
-        // Departments, from each employee's latest employment record.
+        // Departments, from each employee's latest employment record, newest record first: one
+        // statement, the latest records found inside it.
         const QString latestRecords =
-            QStringLiteral("SELECT Max(EBTable.EBID) AS EBID, EBTable.EBPid ") +
-            QStringLiteral("FROM EBTable INNER JOIN ESTable ON EBTable.EBID = ESTable.EBID ") +
-            QStringLiteral("WHERE ") +
+            QStringLiteral("SELECT Max(EBTable.EBID) FROM EBTable INNER JOIN ESTable ON ") +
+            QStringLiteral("EBTable.EBID = ESTable.EBID WHERE ") +
             services.statusFilter(QStringLiteral("ESTable"), QStringLiteral("pdlTable")) +
-            QStringLiteral("EBTable.EBPid In (") + placeholders(wanted.size()) +
-            QStringLiteral(") GROUP BY EBTable.EBPid ORDER BY Max(EBTable.EBID) DESC");
-        db::Recordset records = suite->query(services.adaptSqlFor(*suite, latestRecords), idValues);
-        if (!records.isOpen())
-            return list;
-        QList<qint32> recordIds;
-        for (records.moveFirst(); !records.eof(); records.moveNext())
-            if (!records.isNull(QStringLiteral("EBID")))
-                recordIds << qint32(records.value(QStringLiteral("EBID")).toLongLong());
-        // The department of every latest record, a part of the records at a time.
-        QHash<qint64, QString> departmentOf;
-        for (qsizetype at = 0; at < recordIds.size(); at += kIdBatch) {
-            const QList<qint32> part = recordIds.mid(at, kIdBatch);
-            db::Recordset dep = suite->query(
-                services.adaptSqlFor(
-                    *suite, QStringLiteral("Select EBID, EBDep from EBTable where EBID In (") +
-                                placeholders(part.size()) + QLatin1Char(')')),
-                valuesOf(part));
-            if (!dep.isOpen())
+            keysAmong(suite->backend(), QStringLiteral("EBTable.EBPid")) +
+            QStringLiteral(" GROUP BY EBTable.EBPid");
+        // A reader ends before the next statement starts (the connections may be one).
+        {
+            db::Reader dep =
+                suite->read(services.adaptSqlFor(
+                                *suite, QStringLiteral("SELECT EBID, EBDep FROM EBTable WHERE "
+                                                       "EBID In (") +
+                                            latestRecords + QStringLiteral(") ORDER BY EBID DESC")),
+                            {keysValue(suite->backend(), wanted)});
+            if (!dep.isValid())
                 return list;
-            for (dep.moveFirst(); !dep.eof(); dep.moveNext())
-                departmentOf.insert(dep.value(QStringLiteral("EBID")).toLongLong(),
-                                    textOf(dep, QStringLiteral("EBDep")));
-        }
-        for (qint32 recordId : std::as_const(recordIds)) {
-            const QString name = departmentOf.value(recordId);
-            if (name.isEmpty())
-                continue;
-            const bool known = std::any_of(
-                list.departments.cbegin(), list.departments.cend(),
-                [&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; });
-            if (!known)
-                list.departments << name;
+            while (dep.next()) {
+                const QString name =
+                    dep.value(1).isNull() ? QString() : dep.value(1).toString().trimmed();
+                if (name.isEmpty())
+                    continue;
+                const bool known = std::any_of(
+                    list.departments.cbegin(), list.departments.cend(),
+                    [&](const QString& d) { return d.compare(name, Qt::CaseInsensitive) == 0; });
+                if (!known)
+                    list.departments << name;
+            }
         }
 
-        // Persons, in the order of the ids.
-        db::Recordset rs = persons->query(
-            services.adaptSqlFor(*persons,
-                                 QStringLiteral("SELECT * FROM PATable WHERE PATable.pID In (") +
-                                     placeholders(wanted.size()) +
-                                     QStringLiteral(") ORDER BY PATable.pID")),
-            idValues);
-        if (!rs.isOpen())
+        // Persons, in the order of the ids; the first row of a pID counts.
+        db::Reader rs = persons->read(
+            services.adaptSqlFor(
+                *persons, QStringLiteral("SELECT pID, PLasNam, PFirNam, PDocIni, pDatRel FROM "
+                                         "PATable WHERE ") +
+                              keysAmong(persons->backend(), QStringLiteral("PATable.pID")) +
+                              QStringLiteral(" ORDER BY PATable.pID")),
+            {keysValue(persons->backend(), wanted)});
+        if (!rs.isValid())
             return list;
-        // Row of each pID (the first, as a search from the top finds it).
-        QHash<qint64, int> rowOf;
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            if (!rs.isNull(QStringLiteral("pID"))) {
-                const qint64 pid = rs.value(QStringLiteral("pID")).toLongLong();
-                if (!rowOf.contains(pid))
-                    rowOf.insert(pid, rs.absolutePosition());
-            }
+        const auto text = [&rs](int column) {
+            const QVariant v = rs.value(column);
+            return v.isNull() ? QString() : v.toString().trimmed();
+        };
+        struct Row {
+            StaffPerson person;
+            bool released = false;
+        };
+        QHash<qint64, Row> rowOf;
+        while (rs.next()) {
+            const QVariant pid = rs.value(0);
+            if (pid.isNull() || rowOf.contains(pid.toLongLong()))
+                continue;
+            rowOf.insert(
+                pid.toLongLong(),
+                {{qint32(pid.toLongLong()), text(1), text(2), text(3), 0}, !rs.value(4).isNull()});
+        }
         for (int i = 1; i < ids.size(); ++i) {
-            const qint32 id = ids.at(i);
-            if (id == 0)
+            const auto row = rowOf.constFind(ids.at(i));
+            if (ids.at(i) == 0 || row == rowOf.cend() || row->released)
                 continue;
-            const int row = rowOf.value(id, 0);
-            if (row == 0 || !rs.setAbsolutePosition(row))
-                continue;
-            if (!rs.isNull(QStringLiteral("pDatRel")))
-                continue; // released
-            list.persons << personAt(rs, i);
+            list.persons << row->person;
+            list.persons.last().index = i;
         }
     } catch (const std::exception&) {
         // A column that cannot be read ends the list where it stands.
@@ -171,20 +145,16 @@ QHash<qint32, QString> readPersonInitials(HostServices& services, const QList<qi
     auto persons = services.personsConnection();
     if (!persons || ids.isEmpty())
         return initials;
-    for (qsizetype at = 0; at < ids.size(); at += kIdBatch) {
-        const QList<qint32> part = ids.mid(at, kIdBatch);
-        db::Reader reader = persons->read(
-            services.adaptSqlFor(*persons,
-                                 QStringLiteral("select pID, pDocIni from paTable where pID In (") +
-                                     placeholders(part.size()) + QLatin1Char(')')),
-            valuesOf(part));
-        if (!reader.isValid())
-            continue; // a part that cannot be read leaves its persons out
-        while (reader.next())
-            initials.insert(qint32(reader.value(0).toLongLong()),
-                            reader.value(1).isNull() ? QString()
-                                                     : reader.value(1).toString().trimmed());
-    }
+    db::Reader reader = persons->read(
+        services.adaptSqlFor(*persons, QStringLiteral("select pID, pDocIni from paTable where ") +
+                                           keysAmong(persons->backend(), QStringLiteral("pID"))),
+        {keysValue(persons->backend(), ids)});
+    if (!reader.isValid())
+        return initials; // persons that cannot be read are left out
+    while (reader.next())
+        initials.insert(qint32(reader.value(0).toLongLong()),
+                        reader.value(1).isNull() ? QString()
+                                                 : reader.value(1).toString().trimmed());
     return initials;
 }
 

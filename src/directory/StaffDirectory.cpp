@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QHash>
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <exception>
 #include <functional>
@@ -104,6 +105,71 @@ void FillStaffList(QComboBox* combo, const QVector<qint32>& ids)
         fillStaff(sinkFor(combo), ids);
 }
 
+StaffCombo::StaffCombo(QWidget* parent) : QComboBox(parent) {}
+
+void StaffCombo::setStaff(const QVector<qint32>& ids)
+{
+    m_ids = ids;
+    m_filled = false;
+    clear();
+    addItem(QStringLiteral("  Entire Office"), 0);
+}
+
+void StaffCombo::holdEntryOf(qint32 employee)
+{
+    const qsizetype index = m_ids.indexOf(employee, 1);
+    if (m_filled || employee == 0 || index < 1 || findData(employee) >= 0)
+        return;
+    // The list of that one employee (the whole list shows the first entry of an id): its entry
+    // reads as there.
+    QVector<qint32> one(m_ids.size(), 0);
+    one[index] = employee;
+    QString text;
+    fillStaff({[] {},
+               [&text, employee](const QString& entry, qint32 value) {
+                   if (value == employee && text.isNull())
+                       text = entry;
+               }},
+              one);
+    if (text.isNull())
+        return;
+    const QSignalBlocker quiet(this);
+    const int at = currentIndex();
+    addItem(text, employee);
+    setCurrentIndex(at);
+}
+
+void StaffCombo::fillNow()
+{
+    if (m_filled)
+        return;
+    m_filled = true;
+    const int at = currentIndex();
+    const qint32 shown = at >= 0 ? itemValue(this, at) : 0;
+    // The same entry stays chosen: nothing changed for the form.
+    const QSignalBlocker quiet(this);
+    fillStaff(sinkFor(this), m_ids);
+    setCurrentIndex(at < 0 ? -1 : qMax(0, findData(shown)));
+}
+
+void StaffCombo::showPopup()
+{
+    fillNow();
+    QComboBox::showPopup();
+}
+
+void StaffCombo::keyPressEvent(QKeyEvent* event)
+{
+    fillNow();
+    QComboBox::keyPressEvent(event);
+}
+
+void StaffCombo::wheelEvent(QWheelEvent* event)
+{
+    fillNow();
+    QComboBox::wheelEvent(event);
+}
+
 void FillUnlinkedEmployees(QListWidget* list)
 {
     if (!list)
@@ -132,6 +198,8 @@ bool SelectEmployeeOfLogin(QComboBox* combo, const QString& loginName)
     if (login < 0 || login >= state.LoginEmployeeIDs.size())
         return false;
     const qint32 employee = state.LoginEmployeeIDs.at(login);
+    if (auto* staff = dynamic_cast<StaffCombo*>(combo))
+        staff->holdEntryOf(employee);
     if (combo->currentIndex() >= 0 && itemValue(combo, combo->currentIndex()) == employee)
         return true;
     for (int row = 0; row < combo->count(); ++row) {

@@ -2,11 +2,11 @@
 
 #include "core/LoginList.h"
 
+#include <QComboBox>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-class QComboBox;
 class QListWidget;
 
 namespace tzsndmsg {
@@ -25,6 +25,31 @@ void LoadLoginNames();
 // employee still in the office. ids[0] is not used; ids[i] belongs to LoginNames[i].
 void FillStaffList(QListWidget* list, const QVector<qint32>& ids);
 void FillStaffList(QComboBox* combo, const QVector<qint32>& ids);
+
+// A combo of FillStaffList's entries that reads the staff when it is first opened, scrolled or
+// typed in (most windows are closed without either). Until then it holds "  Entire Office" and
+// the entry SelectEmployeeOfLogin chose, as the whole list shows them; filling keeps the entry
+// shown and emits no change.
+class StaffCombo : public QComboBox {
+public:
+    explicit StaffCombo(QWidget* parent = nullptr);
+    // The employees of the list (as FillStaffList takes them), read when first needed.
+    void setStaff(const QVector<qint32>& ids);
+    // While not filled: holds the employee's entry (none when not in the office).
+    void holdEntryOf(qint32 employee);
+
+    void showPopup() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void fillNow();
+
+    QVector<qint32> m_ids;
+    bool m_filled = true;
+};
 
 // Current employees that have no login, by last and first name.
 void FillUnlinkedEmployees(QListWidget* list);

@@ -2,6 +2,8 @@
 
 #include "common/VbFormat.h"
 
+#include <QHash>
+
 namespace tzsndmsg::compose {
 
 QString base36(qint64 value)
@@ -81,13 +83,26 @@ QStringList freeReminderTimes(const QTime& now, const std::optional<QTime>& chos
     const int last = 23 * 60 + 44;
     QStringList times;
     for (int n = 0; n < 1440 / interval; ++n) {
-        times << common::vb::format(QTime(0, 0).addSecs(qint64(minutes) * 60),
-                                    QStringLiteral("hh:nn am/pm"));
+        times << clockText(minutes, QStringLiteral("hh:nn am/pm"));
         if (minutes >= last)
             break;
         minutes += interval;
     }
     return times;
+}
+
+QString clockText(int minutes, const QString& pattern)
+{
+    constexpr int kDay = 24 * 60;
+    const int ofDay = ((minutes % kDay) + kDay) % kDay;
+    thread_local QHash<QString, QList<QString>> written;
+    QList<QString>& texts = written[pattern];
+    if (texts.isEmpty())
+        texts.resize(kDay);
+    QString& text = texts[ofDay];
+    if (text.isNull())
+        text = common::vb::format(QTime(0, 0).addSecs(qint64(ofDay) * 60), pattern);
+    return text;
 }
 
 } // namespace tzsndmsg::compose

@@ -38,5 +38,8 @@ QList<ReminderChoice> relativeReminderChoices();
 // The free reminder times "hh:nn am/pm": from the chosen time (when not later than now) or
 // now, rounded up to the interval, up to the first entry at or after 11:44 pm.
 QStringList freeReminderTimes(const QTime& now, const std::optional<QTime>& chosen, int interval);
+// The moment `minutes` after midnight (a day further wraps) as `pattern` writes it. Each text is
+// written once a thread: the time lists ask for the same few hundred at every open.
+QString clockText(int minutes, const QString& pattern);
 
 } // namespace tzsndmsg::compose

@@ -4,6 +4,7 @@
 #include "ConfirmPanel.h"
 #include "MessageList.h"
 #include "core/Recurrence.h"
+#include "directory/StaffDirectory.h"
 #include "ui/DateCombo.h"
 #include "ui/ImageList.h"
 #include "ui/ToolbarBuilder.h"
@@ -188,7 +189,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     auto* form = new QFormLayout;
     form->setLabelAlignment(Qt::AlignRight);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    Cmb_Emp_Name = named(new QComboBox(side), QStringLiteral("Cmb_Emp_Name"));
+    Cmb_Emp_Name = named(new StaffCombo(side), QStringLiteral("Cmb_Emp_Name"));
     Cmb_Emp_Name->setMinimumContentsLength(16);
     Cmb_Emp_Name->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     form->addRow(QStringLiteral("From:"), Cmb_Emp_Name);

@@ -1,9 +1,9 @@
 // Toolbars, the image list, the commands and the window's life: load, first activation,
 // closing, unloading, keys and layout.
+#include "ComposeHelpers.h"
 #include "MessageList.h"
 #include "MessageListModel.h"
 #include "ShowMessageWindow.h"
-#include "common/VbFormat.h"
 #include "core/MessageRows.h"
 #include "core/MessageWrite.h"
 #include "directory/StaffDirectory.h"
@@ -462,17 +462,22 @@ void tzSndMsgFrm::load()
     // 7. Time lists, one entry every ClockInterval minutes from midnight.
     const int step = st.ClockInterval > 0 ? st.ClockInterval : 15;
     for (QComboBox* list : cmbFroTim) {
-        list->clear();
+        QStringList times;
         for (int minutes = 0; minutes < 24 * 60; minutes += step)
-            list->addItem(common::vb::format(QTime(0, 0).addSecs(minutes * 60),
-                                             QStringLiteral("h:nn am/pm")));
+            times << compose::clockText(minutes, QStringLiteral("h:nn am/pm"));
+        list->clear();
+        list->addItems(times);
         list->setCurrentIndex(-1);
     }
     // 8. Icon, caption, the sender list.
     if (ImaList->contains(QStringLiteral("Msg")))
         setWindowIcon(ImaList->icon(QStringLiteral("Msg")));
     setWindowTitle(QStringLiteral("Message"));
-    FillStaffList(Cmb_Emp_Name, st.LoginEmployeeIDs);
+    // The sender list reads the staff when it is first opened; it shows the login's own entry.
+    if (auto* staff = dynamic_cast<StaffCombo*>(Cmb_Emp_Name))
+        staff->setStaff(st.LoginEmployeeIDs);
+    else
+        FillStaffList(Cmb_Emp_Name, st.LoginEmployeeIDs);
     // 9. Size to the form; the grid's columns.
     layoutCompact();
     Setup_Grid();

@@ -1,6 +1,7 @@
 #include "FileSystemHelpers.h"
 #include "core/LoginList.h"
 #include "core/StaffList.h"
+#include "db/Internals.h"
 #include "support/Office.h"
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/StaffCsv.h"
@@ -366,8 +367,11 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
     const qint32 gone = office.addPerson("Gone", "Gil", "GG", true, true);
     office.addEmployment(nurse, "Billing"); // the nurse's latest record
 
+    const quint64 before = db::Internals::statementsRun();
     const core::StaffList staff =
         core::readStaffList(*office.services(), {0, doctor, 0, gone, front, nurse, 424242});
+    // Departments in one statement, persons in another, however many employees.
+    EXPECT_EQ(db::Internals::statementsRun() - before, 2u);
     // Newest record first; "clinical" was the nurse's before Billing.
     EXPECT_EQ(staff.departments, (QStringList{"Billing", "CLINICAL", "Front Desk"}));
     // Id, names, initials and the index in the ids given.
@@ -402,9 +406,11 @@ TEST(StaffList, InitialsOfThePersonsTheTableHolds)
     const qint32 with = office.addPerson("With", "Wes", " WW ");
     const qint32 without = office.addPerson("Without", "Val", "");
     QList<qint32> ids{with, without, 424242};
-    for (qint32 id = 0; id < 600; ++id) // more than one statement's worth
+    for (qint32 id = 0; id < 600; ++id) // a whole office and more
         ids << 500000 + id;
+    const quint64 before = db::Internals::statementsRun();
     const QHash<qint32, QString> initials = core::readPersonInitials(*office.services(), ids);
+    EXPECT_EQ(db::Internals::statementsRun() - before, 1u);
     EXPECT_EQ(initials.size(), 2);
     EXPECT_EQ(initials.value(with), "WW");
     EXPECT_TRUE(initials.contains(without));

@@ -23,6 +23,8 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
 {
     const qint32 id =
         seed(fromDoctor("Lunch", "Pizza at noon"), {{front}, {nurse}, {0, 1, "WS2"}, {doctor, 2}});
+    office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"},
+                  {"FRONT", "Msg_Cho_Sen", -1, "tzSndMsg"}); // the front desk may choose a sender
     tzSndMsgFrm& w = view(id);
 
     EXPECT_EQ(textBox(w)->toPlainText(), "Pizza at noon");
@@ -42,6 +44,24 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
               front);
     ASSERT_TRUE(buttonOf(w, "TB", "Delete"));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
+    EXPECT_FALSE(w.hasUnsavedChanges());
+
+    // The sender list, read when it is first opened, holds the whole staff list; the sender stays
+    // chosen and the form unchanged.
+    auto* from = control<QComboBox>(&w, "Cmb_Emp_Name");
+    QComboBox whole;
+    FillStaffList(&whole, SharedState::current().LoginEmployeeIDs);
+    ASSERT_TRUE(from->isEnabled());
+    pressOn(from);
+    from->hidePopup();
+    const auto entries = [](const QComboBox* combo) {
+        QStringList texts;
+        for (int row = 0; row < combo->count(); ++row)
+            texts << combo->itemText(row) + u'=' + QString::number(itemValue(combo, row));
+        return texts;
+    };
+    EXPECT_EQ(entries(from), entries(&whole));
+    EXPECT_EQ(from->currentText(), whole.itemText(whole.findData(front)));
     EXPECT_FALSE(w.hasUnsavedChanges());
 
     // A received message locks the To box: clicking it opens no picker.
