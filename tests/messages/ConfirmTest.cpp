@@ -66,10 +66,9 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     // The computer's row gets the confirming employee.
     ASSERT_TRUE(show(w, toWs2));
     button(w, 2)->click();
-    expectColumns(
-        "select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
-        {machineRow[0]},
-        {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
+    expectColumns("select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
+                  {machineRow[0]},
+                  "BroChkPID=" + QString::number(ben) + "|BroChkDonDis=-1|BroChkToMac=WS2");
 }
 
 TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
@@ -328,13 +327,9 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     }
     EXPECT_EQ(dialogTitle, "Lab");
     expectColumns(todo + " limit 1 offset 1", {},
-                  {{"NTPid", QString::number(carl)},
-                   {"NTTxt", "About her refill"},
-                   {"NTTitle", "Call Mrs. Smith (call back)"},
-                   {"NTSrc", "CM"},
-                   {"NTCat", "ToDo"},
-                   {"NTSubCat", "Comment"},
-                   {"NTWho", "FRONT"}});
+                  "NTPid=" + QString::number(carl) +
+                      "|NTTxt=About her refill|NTTitle=Call Mrs. Smith (call back)|NTSrc=CM|"
+                      "NTCat=ToDo|NTSubCat=Comment|NTWho=FRONT");
 
     // Cancelled: nothing filed, the message stays unread.
     accept = false;
