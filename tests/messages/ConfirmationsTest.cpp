@@ -13,10 +13,7 @@ class Confirmations : public MessagesTest {
 protected:
     void SetUp() override
     {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
-        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
-        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+        std::tie(front, nurse, doctor, billing) = office.addClinicStaff();
         atWorkstation(front);
     }
     // Confirms an addressee row as the confirm panel's OK at that desk does.
@@ -43,20 +40,18 @@ protected:
     }
     static bool marked(tzSndMsgFrm& w, qint32 cmId)
     {
-        return !model(w)
-                    ->index(rowOf(w, cmId), confirmedColumn())
-                    .data(Qt::DecorationRole)
-                    .value<QIcon>()
-                    .isNull();
+        const QModelIndex index = model(w)->index(rowOf(w, cmId), confirmedColumn());
+        return !index.data(Qt::DecorationRole).value<QIcon>().isNull();
     }
     // The panel's rows as "name|To or Cc|confirmed|by".
     static QStringList panelRows(tzSndMsgFrm& w)
     {
+        auto* list = control<QTableWidget>(&w, "lstConfirmations");
         QStringList rows;
-        for (int r = 0; r < control<QTableWidget>(&w, "lstConfirmations")->rowCount(); ++r) {
+        for (int r = 0; r < list->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 0; c < control<QTableWidget>(&w, "lstConfirmations")->columnCount(); ++c)
-                cells << control<QTableWidget>(&w, "lstConfirmations")->item(r, c)->text();
+            for (int c = 0; c < list->columnCount(); ++c)
+                cells << list->item(r, c)->text();
             rows << cells.join('|');
         }
         return rows;
