@@ -43,7 +43,7 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     QList<qint32> machineRow;
     const qint32 toWs2 =
         seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &machineRow);
-    removeSignalFiles();
+    office.removeSignalFiles();
 
     // BEN at WS2 lists it in bold with the confirm panel.
     atWorkstation(ben, office.workstation("WS2", "BEN"));
@@ -59,7 +59,7 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     EXPECT_EQ(recipient(rowId, "BroChkLasReaDatTim").toDateTime(),
               QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     EXPECT_EQ(recipient(rowId, "BroChkPID").toInt(), ben);
-    EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
+    EXPECT_TRUE(QFile::exists(office.signalFile("CMBC")));
     EXPECT_FALSE(bold(w, cmId));
     EXPECT_EQ(office.count("NoteTable"), 0); // nothing asked to be filed
 
@@ -143,7 +143,7 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
                      "Message", 1);
     button(w, 2)->click();
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
-    EXPECT_FALSE(QFile::exists(signalFile("CMBC")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
     EXPECT_TRUE(bold(w, cmId));
 
     ASSERT_TRUE(show(w, cmId));
@@ -259,7 +259,7 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
         seed({"CARL", carl, "Schedule", "Can you swap Friday?"}, {{front}, {ben}}, &rows);
     tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     button(w, 3)->click(); // snooze
-    EXPECT_FALSE(QFile::exists(signalFile("CMBC")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
 
     struct Case {
         int index;

@@ -39,7 +39,7 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}, {doctor, 0, ""}, {front, 1, ""}, {0, 1, "WS2"}}));
     // A signal for each of the three tables.
     for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
-        QFile file(signalFile(tag));
+        QFile file(office.signalFile(tag));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << tag;
         EXPECT_EQ(file.size(), 40) << tag;
     }
@@ -69,9 +69,9 @@ TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
         tzSndMsgFrm& w = write("Staff meeting", "Hello");
         pick(w, 0, c.picks);
         EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.shown);
-        removeSignalFiles();
+        office.removeSignalFiles();
         EXPECT_EQ(rowsOf(send(w)), c.rows);
-        EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
+        EXPECT_TRUE(QFile::exists(office.signalFile("CMBC")));
     }
 }
 
@@ -162,7 +162,7 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_EQ(w.CMID(), 0);
     EXPECT_TRUE(w.isVisible());         // not sent: the window stays
     EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
-    EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMCM")));
 }
 
 TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)

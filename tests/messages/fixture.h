@@ -394,16 +394,6 @@ protected:
         }
     }
 
-    QString signalFile(const char* tag) const
-    {
-        return office.dataFolder() + "TEMP/" + tag + ".STA";
-    }
-    void removeSignalFiles() const
-    {
-        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
-            QFile::remove(signalFile(tag));
-    }
-
     Office office;
     FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;
@@ -442,7 +432,7 @@ protected:
         ben = office.addEmployee("Bennet", "Ben", "BN", "BEN", "Billing");
         carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
         atWorkstation(front);
-        removeSignalFiles();
+        office.removeSignalFiles();
     }
     qint32 front = 0, ben = 0, carl = 0;
 };

@@ -15,13 +15,7 @@ using tzsndmsg::testing::Office;
 
 namespace {
 
-Office::Options bare()
-{
-    Office::Options o;
-    o.createSchema = false;
-    o.initDataFolder = false;
-    return o;
-}
+const Office::Options bare{.createSchema = false, .initDataFolder = false};
 
 bool servicesOpen(const QString& url, const QString& dataFolder, QString* error)
 {
@@ -36,7 +30,7 @@ bool servicesOpen(const QString& url, const QString& dataFolder, QString* error)
 
 TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
 {
-    Office office(bare()); // an empty database: SQLite, or a new schema on the test server
+    Office office(bare); // an empty database: SQLite, or a new schema on the test server
     const QString data = office.tempPath() + "/clinic/data"; // no "/" at the end
     QString error;
     ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
@@ -63,7 +57,7 @@ TEST(OfficeSetUp, AnOfficeInASchemaOfItsOwnMakesTheSchema)
 {
     if (!Office::usingPostgres())
         GTEST_SKIP() << "PostgreSQL only: a SQLite office is a file of its own";
-    Office office(bare());
+    Office office(bare);
     const QString base = office.databaseUrl();
     const QString schema = QUrlQuery(QUrl(base)).queryItemValue("schema") + " north \"b\"";
     const QString url = base.left(base.indexOf('?')) + "?schema=" + QUrl::toPercentEncoding(schema);
