@@ -177,14 +177,10 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
         SCOPED_TRACE(c.name);
         office.exec("delete from NoteTable");
         const qint32 sender = c.fromSelf ? front : carl;
-        const qint32 cmId = seed({.who = c.fromSelf ? "FRONT" : "CARL",
-                                  .pid = sender,
-                                  .subject = "Hours",
-                                  .body = "  Overtime fixed  ",
-                                  .needConfirm = c.saveAfterDisplay,
-                                  .payroll = c.payroll && !c.markedInPanel,
-                                  .saveAfterDisplay = c.saveAfterDisplay},
-                                 {{front, 0, "", "", c.saveTo, c.assPid}});
+        Msg hours{c.fromSelf ? "FRONT" : "CARL", sender, "Hours", "  Overtime fixed  "};
+        hours.needConfirm = hours.saveAfterDisplay = c.saveAfterDisplay;
+        hours.payroll = c.payroll && !c.markedInPanel;
+        const qint32 cmId = seed(hours, {{front, 0, "", "", c.saveTo, c.assPid}});
         tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
         if (c.markedInPanel) {
             ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
@@ -222,12 +218,9 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
 {
     ModalScript modals; // any window shown fails the test
     QList<qint32> rows;
-    const qint32 cmId = seed({.who = "CARL",
-                              .pid = carl,
-                              .subject = "Budget",
-                              .body = "Numbers attached",
-                              .receipt = true},
-                             {{front}}, &rows);
+    Msg budget{"CARL", carl, "Budget", "Numbers attached"};
+    budget.receipt = true;
+    const qint32 cmId = seed(budget, {{front}}, &rows);
     auto& st = SharedState::current();
     st.Notes = "kept";
     tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
@@ -307,12 +300,9 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     QList<qint32> rows;
     const qint32 plain =
         seed({"CARL", carl, "Call Mrs. Smith", "About her refill"}, {{front}}, &rows);
-    const qint32 chosen = seed({.who = "CARL",
-                                .pid = carl,
-                                .subject = "Lab",
-                                .body = "Results normal",
-                                .saveAfterDisplay = true},
-                               {{front, 0, "", "", 1, patient}});
+    Msg lab{"CARL", carl, "Lab", "Results normal"};
+    lab.saveAfterDisplay = true;
+    const qint32 chosen = seed(lab, {{front, 0, "", "", 1, patient}});
     tzSndMsgFrm& w = openFull();
     const QString todo =
         "select NTPid, NTTxt, NTTitle, NTSrc, NTCat, NTSubCat, NTWho from NoteTable "

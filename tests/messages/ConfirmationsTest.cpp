@@ -64,13 +64,10 @@ protected:
 TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
 {
     QList<qint32> rows;
+    Msg out{"FRONT", front, "Autoclave out", "Use room 3 until Friday."};
+    out.needConfirm = true;
     const qint32 autoclave =
-        seed({.who = "FRONT",
-              .pid = front,
-              .subject = "Autoclave out",
-              .body = "Use room 3 until Friday.",
-              .needConfirm = true},
-             {{nurse}, {doctor}, {0, 0, "WS2"}, {billing, 1}, {0, 1, "WS3"}}, &rows);
+        seed(out, {{nurse}, {doctor}, {0, 0, "WS2"}, {billing, 1}, {0, 1, "WS3"}}, &rows);
     const qint32 nobody =
         seed({.who = "FRONT", .pid = front, .subject = "Note to self", .body = "Order gloves"});
     QList<qint32> lunchRows;
@@ -196,13 +193,10 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
 TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
 {
     QList<qint32> rows;
-    const qint32 purged = seed({.who = "FRONT",
-                                .pid = front,
-                                .subject = "Old news",
-                                .body = "Done",
-                                .purged = "256",
-                                .needConfirm = true},
-                               {{nurse}, {doctor}}, &rows);
+    Msg old{"FRONT", front, "Old news", "Done"};
+    old.purged = "256";
+    old.needConfirm = true;
+    const qint32 purged = seed(old, {{nurse}, {doctor}}, &rows);
     confirm(rows[0], nurse, monday);
     const qint32 current =
         seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
@@ -229,12 +223,9 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
         QList<To> to{{nurse}, {doctor, 1}};
         if (i % 4 == 0)
             to << To{0, 0, "WS2", "-1"};
-        messages << seed({.who = "FRONT",
-                          .pid = front,
-                          .subject = QString("Message %1").arg(i),
-                          .body = "x",
-                          .needConfirm = i % 2 == 0},
-                         to);
+        Msg m{"FRONT", front, QString("Message %1").arg(i), "x"};
+        m.needConfirm = i % 2 == 0;
+        messages << seed(m, to);
     }
     const int before = tzSndMsgFrm::confirmationQueryCount();
     tzSndMsgFrm& w = openFull();
