@@ -65,15 +65,14 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         tzSndMsgFrm& first = openReminder(appointment, c.start);
         first.firstActivation();
         EXPECT_EQ(first.windowTitle(), "New Reminder for FRONT" + on);
-        EXPECT_EQ(control<QPlainTextEdit>(&first, "txtMsg")->toPlainText(), "Bring the X-rays");
-        ASSERT_EQ(control<QComboBox>(&first, "cmbAla")->count(), 60);
-        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(1).toInt(), 5);
-        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(59).toInt(), 765);
+        EXPECT_EQ(textBox(first)->toPlainText(), "Bring the X-rays");
+        ASSERT_EQ(reminderBox(first)->count(), 60);
+        EXPECT_EQ(reminderBox(first)->itemData(1).toInt(), 5);
+        EXPECT_EQ(reminderBox(first)->itemData(59).toInt(), 765);
         if (c.typed)
-            control<QComboBox>(&first, "cmbAla")->setEditText(c.choice);
+            reminderBox(first)->setEditText(c.choice);
         else
-            control<QComboBox>(&first, "cmbAla")
-                ->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
+            reminderBox(first)->setCurrentIndex(reminderBox(first)->findText(c.choice));
         send(first);
         const qint32 cmId =
             office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
@@ -86,8 +85,8 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         // The same login opens the same record: the first reminder is edited.
         tzSndMsgFrm& again = openReminder(appointment, c.start);
         EXPECT_EQ(again.CMID(), cmId);
-        EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(), "Bring the X-rays");
-        EXPECT_FALSE(control<QPlainTextEdit>(&again, "txtMsg")->isReadOnly());
+        EXPECT_EQ(textBox(again)->toPlainText(), "Bring the X-rays");
+        EXPECT_FALSE(textBox(again)->isReadOnly());
         EXPECT_TRUE(st.ReminderFlag);
         again.Unload();
         // Another login gets a new one.
@@ -133,8 +132,7 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     st.LinkID = appointment;
     tzSndMsgFrm& again = open();
     EXPECT_EQ(again.CMID(), first);
-    EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(),
-              "Bring the X-rays and the referral letter");
+    EXPECT_EQ(textBox(again)->toPlainText(), "Bring the X-rays and the referral letter");
 }
 
 // Reopened, the reminder shows its stored moment as the current choice; sent again with its

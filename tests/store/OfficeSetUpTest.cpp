@@ -1,4 +1,5 @@
 // Setting up an office with the public calls, as a host does before it opens its services.
+#include "core/FileSystemHelpers.h"
 #include "support/Office.h"
 #include "tzsndmsg/Office.h"
 
@@ -43,13 +44,10 @@ TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
     ASSERT_TRUE(servicesOpen(office.databaseUrl(), data, &error)) << error.toStdString();
 
     office.addEmployee("Alvarez", "Anna", "AA", "ANNA");
-    QFile machines(data + "/stp/Machines.Ini");
-    ASSERT_TRUE(machines.open(QIODevice::WriteOnly));
-    machines.write("WS1\r\n");
-    machines.close();
+    ASSERT_TRUE(tzsndmsg::testing::writeFile(data + "/stp/Machines.Ini", "WS1\r\n"));
     ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
     EXPECT_EQ(office.count("PWMTable"), 1);
-    EXPECT_EQ(QFileInfo(machines).size(), 5);
+    EXPECT_EQ(tzsndmsg::testing::readAll(data + "/stp/Machines.Ini"), "WS1\r\n");
 }
 
 // One office of a group on one server: its schema is made with it, whatever its name.
@@ -135,9 +133,7 @@ TEST(OfficeSetUp, TheDemoOfficeIsSeededOnceAndFindsItsDataFolderWithoutTheSlash)
     const QString folder = QDir::cleanPath(office.dataFolder());
     QString error;
     ASSERT_TRUE(addDemoOffice(*office.db(), folder, &error)) << error.toStdString();
-    QFile machines(folder + "/stp/Machines.Ini");
-    ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(machines.readAll().contains("FRONTDESK"));
+    EXPECT_TRUE(tzsndmsg::testing::readAll(folder + "/stp/Machines.Ini").contains("FRONTDESK"));
     EXPECT_FALSE(QFileInfo::exists(folder + "stp"));
     const int logins = office.count("PWMTable");
     EXPECT_GE(logins, 10);
