@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         std::tie(front, nurse, doctor, std::ignore) = office.addClinicStaff();
-        removeSignalFiles();
+        office.removeSignalFiles();
     }
 
     // A message from the front desk, both panes changed.
@@ -39,24 +39,6 @@ protected:
         return savedId(services ? *services : gic(), m);
     }
     HostServices& gic() { return *office.services(); }
-
-    QString signalFile(const char* tag) const
-    {
-        return office.dataFolder() + "TEMP/" + tag + ".STA";
-    }
-    void removeSignalFiles() const
-    {
-        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
-            QFile::remove(signalFile(tag));
-    }
-    QStringList signalsWritten() const
-    {
-        QStringList tags;
-        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
-            if (QFile::exists(signalFile(tag)))
-                tags << tag;
-        return tags;
-    }
 
     Office office;
     qint32 front = 0, nurse = 0, doctor = 0;
@@ -79,7 +61,7 @@ TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRu
     m.EvBroEndDat = "03/31/2027";
     const qint32 cmId = save(m);
     ASSERT_NE(cmId, 0);
-    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+    EXPECT_EQ(office.signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
 
     QString error;
     const auto read = readMessage(gic(), cmId, &error);
@@ -145,7 +127,7 @@ TEST_F(MessageCore, TheHeaderMarkDecidesWhetherAnythingIsWritten)
     for (const Case& c : cases) {
         SCOPED_TRACE(
             QString("header %1 recipients %2").arg(c.header).arg(c.recipients).toStdString());
-        removeSignalFiles();
+        office.removeSignalFiles();
         OutgoingMessage m = message("Marks", c.recipients ? ids({nurse}) : QString(), QString());
         if (c.recipients)
             m.computers[0] = "WS2\n";
@@ -159,7 +141,7 @@ TEST_F(MessageCore, TheHeaderMarkDecidesWhetherAnythingIsWritten)
         EXPECT_EQ(office.count("CMTable"), headers);
         EXPECT_EQ(office.count("EVTable"), details);
         EXPECT_EQ(office.count("BroChkTable"), rows);
-        EXPECT_EQ(signalsWritten(), c.signalTags);
+        EXPECT_EQ(office.signalsWritten(), c.signalTags);
     }
 }
 
@@ -176,7 +158,7 @@ TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
     EXPECT_FALSE(saved.labOrderAccepted);
     for (const char* table : {"CMTable", "EVTable", "LabOrderLinkTable"})
         EXPECT_EQ(office.count(table), 0) << table;
-    EXPECT_TRUE(signalsWritten().isEmpty());
+    EXPECT_TRUE(office.signalsWritten().isEmpty());
 }
 
 // Signal files are the data folder's, written by whoever may write it: a link put in place of one
@@ -186,7 +168,7 @@ TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone
     const QString victim = office.tempPath() + "/not-a-signal";
     const QByteArray precious("a file the sender may write but that is not a signal file");
     ASSERT_TRUE(testing::writeFile(victim, precious));
-    ASSERT_TRUE(QFile::link(victim, signalFile("CMCM")));
+    ASSERT_TRUE(QFile::link(victim, office.signalFile("CMCM")));
     testing::Warnings warnings;
     const SaveResult saved = saveMessage(gic(), message("Linked", ids({nurse})));
     EXPECT_TRUE(saved.ok) << saved.error.toStdString();
@@ -196,8 +178,8 @@ TEST_F(MessageCore, ASaveStandsWhenASignalFileIsALinkAndTheLinkedFileIsLeftAlone
     EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
     EXPECT_TRUE(told.contains("CMCM.STA is a link")) << told.toStdString();
     EXPECT_EQ(testing::readAll(victim), precious);
-    EXPECT_TRUE(QFileInfo(signalFile("CMCM")).isSymLink());
-    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+    EXPECT_TRUE(QFileInfo(office.signalFile("CMCM")).isSymLink());
+    EXPECT_EQ(office.signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
 }
 
 TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFile)
@@ -207,8 +189,8 @@ TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFil
         GTEST_SKIP() << "a small file system cannot be mounted here: " << disk.why;
     // CMEV.STA there but empty, CMBC.STA with an older record and more; CMCM.STA missing.
     const QByteArray older = QByteArray(40, 'x') + "and what follows";
-    ASSERT_TRUE(testing::writeFile(signalFile("CMEV"), {}));
-    ASSERT_TRUE(testing::writeFile(signalFile("CMBC"), older));
+    ASSERT_TRUE(testing::writeFile(office.signalFile("CMEV"), {}));
+    ASSERT_TRUE(testing::writeFile(office.signalFile("CMBC"), older));
     ASSERT_TRUE(disk.fill());
     testing::Warnings warnings;
     QElapsedTimer clock;
@@ -221,10 +203,11 @@ TEST_F(MessageCore, ASaveOnAFullDiskStandsNamesTheCauseAndLeavesNoEmptySignalFil
     EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
     EXPECT_TRUE(told.contains("the disk is full")) << told.toStdString();
     EXPECT_FALSE(told.contains("held by another program"));
-    EXPECT_FALSE(QFile::exists(signalFile("CMCM"))) << "no empty signal file is left behind";
-    EXPECT_TRUE(QFile::exists(signalFile("CMEV"))) << "a file that was there stays";
-    EXPECT_EQ(QFileInfo(signalFile("CMEV")).size(), 0);
-    EXPECT_EQ(testing::readAll(signalFile("CMBC")), stationSignalRecord(gic()) + "and what follows")
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMCM"))) << "no empty signal file is left behind";
+    EXPECT_TRUE(QFile::exists(office.signalFile("CMEV"))) << "a file that was there stays";
+    EXPECT_EQ(QFileInfo(office.signalFile("CMEV")).size(), 0);
+    EXPECT_EQ(testing::readAll(office.signalFile("CMBC")),
+              stationSignalRecord(gic()) + "and what follows")
         << "a file with room for the record is written as ever";
 }
 
@@ -236,7 +219,7 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
     const auto read = readMessage(gic(), cmId);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->addressees.size(), 2);
-    removeSignalFiles();
+    office.removeSignalFiles();
 
     for (const Addressee& row : read->addressees) {
         SCOPED_TRACE(row.BroChkToMac.toStdString());
@@ -251,13 +234,13 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
         // A computer's row names who confirmed it; a person's stays that person's.
         EXPECT_EQ(now->BroChkPID, row.BroChkPID == 0 ? doctor : nurse);
     }
-    EXPECT_EQ(signalsWritten(), QStringList{"CMBC"});
+    EXPECT_EQ(office.signalsWritten(), QStringList{"CMBC"});
 
-    removeSignalFiles();
+    office.removeSignalFiles();
     const Confirmation missing = confirmAddressee(gic(), 999999, doctor);
     EXPECT_FALSE(missing.row);
     EXPECT_FALSE(missing.written);
-    EXPECT_TRUE(signalsWritten().isEmpty());
+    EXPECT_TRUE(office.signalsWritten().isEmpty());
 
     ASSERT_TRUE(markPayrollRelated(gic(), cmId));
     const auto header = readHeader(gic(), cmId);
@@ -365,7 +348,7 @@ TEST_F(MessageCore, AWholeOfficeIsWrittenInTheOrderAddressed)
                                             "BroChkTable where BroChkLinID=? order by BroChkID",
                                             {cmId});
     EXPECT_EQ(written, expected);
-    EXPECT_EQ(signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
+    EXPECT_EQ(office.signalsWritten(), (QStringList{"CMCM", "CMEV", "CMBC"}));
 }
 
 // The nurse's inbox at WS1 and the front desk's sent items.

@@ -138,13 +138,6 @@ QStringList earlierIndex(bool postgres)
 // colleague with accents in her name, and messages among them.
 class Search : public ::testing::Test {
 protected:
-    static Office::Options atFrontDesk()
-    {
-        Office::Options o;
-        o.computerName = "FRONT-DESK";
-        return o;
-    }
-
     void SetUp() override
     {
         front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
@@ -234,7 +227,7 @@ protected:
             .toInt();
     }
 
-    Office office{atFrontDesk()};
+    Office office{{.computerName = "FRONT-DESK"}};
     qint32 front = 0, back = 0, carl = 0, zoe = 0;
     int day = 0;
 };

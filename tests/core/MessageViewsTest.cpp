@@ -80,11 +80,10 @@ TEST_F(MessageViews, AViewIsTheLoginsAndTheComputersAsTheWindowListsIt)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MessageViewRequest request;
-        request.folder = c.folder;
-        request.history = c.history;
-        request.loginName = c.login;
-        request.computerName = c.computer;
+        const MessageViewRequest request{.folder = c.folder,
+                                         .history = c.history,
+                                         .loginName = c.login,
+                                         .computerName = c.computer};
         EXPECT_EQ(subjects(request).join('|'), c.subjects);
     }
 }
@@ -97,10 +96,8 @@ TEST_F(MessageViews, ASecondLoginIsItsPerson)
     office.exec("update CMTable set cmWho='FRONT2' where cmID=?", {send("Sent as FRONT2", nurse)});
     for (const char* login : {"FRONT2", "FRONT"}) {
         SCOPED_TRACE(login);
-        MessageViewRequest request;
-        request.folder = MessageFolder::SentItems;
-        request.loginName = login;
-        EXPECT_EQ(subjects(request), (QStringList{"Sent as FRONT", "Sent as FRONT2"}));
+        EXPECT_EQ(subjects({.folder = MessageFolder::SentItems, .loginName = login}),
+                  (QStringList{"Sent as FRONT", "Sent as FRONT2"}));
     }
 }
 
@@ -121,10 +118,8 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
         SCOPED_TRACE(c.login);
         const QString login = c.login;
         for (const MessageFolder folder : {MessageFolder::Inbox, MessageFolder::SentItems}) {
-            MessageViewRequest request;
-            request.folder = folder;
-            request.allCategories = true;
-            request.loginName = login;
+            const MessageViewRequest request{
+                .folder = folder, .allCategories = true, .loginName = login};
             QList<MessageViewRow> rows{MessageViewRow()};
             QString error;
             EXPECT_FALSE(readMessageView(*office.services(), request, rows, &error));
@@ -148,9 +143,7 @@ TEST_F(MessageViews, RowsCarryTheColumnsTheWindowShows)
     const qint32 id = send("Supplies", nurse, "WS2", "12/06/2026", "Gloves\nare low");
     send("Typed date", nurse, {}, "next week");
     office.exec("update CMTable set cmTim=? where cmID=?", {"1:05 PM", id});
-    MessageViewRequest request;
-    request.loginName = "NURSE";
-    request.computerName = "WS3";
+    MessageViewRequest request{.loginName = "NURSE", .computerName = "WS3"};
     QList<MessageViewRow> rows;
     QString error;
     ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error)) << error.toStdString();
@@ -179,8 +172,7 @@ TEST_F(MessageViews, AStoreThatCannotBeReadIsAnErrorAndNoRows)
 {
     send("To Ned", nurse);
     QList<MessageViewRow> rows;
-    MessageViewRequest request;
-    request.loginName = "NURSE";
+    const MessageViewRequest request{.loginName = "NURSE"};
     QString error;
     ASSERT_TRUE(readMessageView(*office.services(), request, rows, &error));
     ASSERT_EQ(rows.size(), 1);

@@ -43,7 +43,7 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     QList<qint32> machineRow;
     const qint32 toWs2 =
         seed({"CARL", carl, "Printer", "Out of toner"}, {{0, 0, "WS2"}}, &machineRow);
-    removeSignalFiles();
+    office.removeSignalFiles();
 
     // BEN at WS2 lists it in bold with the confirm panel.
     atWorkstation(ben, office.workstation("WS2", "BEN"));
@@ -59,17 +59,16 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     EXPECT_EQ(recipient(rowId, "BroChkLasReaDatTim").toDateTime(),
               QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     EXPECT_EQ(recipient(rowId, "BroChkPID").toInt(), ben);
-    EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
+    EXPECT_TRUE(QFile::exists(office.signalFile("CMBC")));
     EXPECT_FALSE(bold(w, cmId));
     EXPECT_EQ(office.count("NoteTable"), 0); // nothing asked to be filed
 
     // The computer's row gets the confirming employee.
     ASSERT_TRUE(show(w, toWs2));
     button(w, 2)->click();
-    expectColumns(
-        "select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
-        {machineRow[0]},
-        {{"BroChkPID", QString::number(ben)}, {"BroChkDonDis", "-1"}, {"BroChkToMac", "WS2"}});
+    expectColumns("select BroChkPID, BroChkDonDis, BroChkToMac from BroChkTable where BroChkID=?",
+                  {machineRow[0]},
+                  "BroChkPID=" + QString::number(ben) + "|BroChkDonDis=-1|BroChkToMac=WS2");
 }
 
 TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
@@ -144,7 +143,7 @@ TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
                      "Message", 1);
     button(w, 2)->click();
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
-    EXPECT_FALSE(QFile::exists(signalFile("CMBC")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
     EXPECT_TRUE(bold(w, cmId));
 
     ASSERT_TRUE(show(w, cmId));
@@ -178,14 +177,10 @@ TEST_F(Confirm, ConfirmingFilesTheNotesTheMessageAsksFor)
         SCOPED_TRACE(c.name);
         office.exec("delete from NoteTable");
         const qint32 sender = c.fromSelf ? front : carl;
-        const qint32 cmId = seed({.who = c.fromSelf ? "FRONT" : "CARL",
-                                  .pid = sender,
-                                  .subject = "Hours",
-                                  .body = "  Overtime fixed  ",
-                                  .needConfirm = c.saveAfterDisplay,
-                                  .payroll = c.payroll && !c.markedInPanel,
-                                  .saveAfterDisplay = c.saveAfterDisplay},
-                                 {{front, 0, "", "", c.saveTo, c.assPid}});
+        Msg hours{c.fromSelf ? "FRONT" : "CARL", sender, "Hours", "  Overtime fixed  "};
+        hours.needConfirm = hours.saveAfterDisplay = c.saveAfterDisplay;
+        hours.payroll = c.payroll && !c.markedInPanel;
+        const qint32 cmId = seed(hours, {{front, 0, "", "", c.saveTo, c.assPid}});
         tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
         if (c.markedInPanel) {
             ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
@@ -223,12 +218,9 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
 {
     ModalScript modals; // any window shown fails the test
     QList<qint32> rows;
-    const qint32 cmId = seed({.who = "CARL",
-                              .pid = carl,
-                              .subject = "Budget",
-                              .body = "Numbers attached",
-                              .receipt = true},
-                             {{front}}, &rows);
+    Msg budget{"CARL", carl, "Budget", "Numbers attached"};
+    budget.receipt = true;
+    const qint32 cmId = seed(budget, {{front}}, &rows);
     auto& st = SharedState::current();
     st.Notes = "kept";
     tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
@@ -260,7 +252,7 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
         seed({"CARL", carl, "Schedule", "Can you swap Friday?"}, {{front}, {ben}}, &rows);
     tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
     button(w, 3)->click(); // snooze
-    EXPECT_FALSE(QFile::exists(signalFile("CMBC")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
 
     struct Case {
         int index;
@@ -308,12 +300,9 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     QList<qint32> rows;
     const qint32 plain =
         seed({"CARL", carl, "Call Mrs. Smith", "About her refill"}, {{front}}, &rows);
-    const qint32 chosen = seed({.who = "CARL",
-                                .pid = carl,
-                                .subject = "Lab",
-                                .body = "Results normal",
-                                .saveAfterDisplay = true},
-                               {{front, 0, "", "", 1, patient}});
+    Msg lab{"CARL", carl, "Lab", "Results normal"};
+    lab.saveAfterDisplay = true;
+    const qint32 chosen = seed(lab, {{front, 0, "", "", 1, patient}});
     tzSndMsgFrm& w = openFull();
     const QString todo =
         "select NTPid, NTTxt, NTTitle, NTSrc, NTCat, NTSubCat, NTWho from NoteTable "
@@ -328,13 +317,9 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     }
     EXPECT_EQ(dialogTitle, "Lab");
     expectColumns(todo + " limit 1 offset 1", {},
-                  {{"NTPid", QString::number(carl)},
-                   {"NTTxt", "About her refill"},
-                   {"NTTitle", "Call Mrs. Smith (call back)"},
-                   {"NTSrc", "CM"},
-                   {"NTCat", "ToDo"},
-                   {"NTSubCat", "Comment"},
-                   {"NTWho", "FRONT"}});
+                  "NTPid=" + QString::number(carl) +
+                      "|NTTxt=About her refill|NTTitle=Call Mrs. Smith (call back)|NTSrc=CM|"
+                      "NTCat=ToDo|NTSubCat=Comment|NTWho=FRONT");
 
     // Cancelled: nothing filed, the message stays unread.
     accept = false;

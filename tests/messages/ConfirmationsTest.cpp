@@ -13,10 +13,7 @@ class Confirmations : public MessagesTest {
 protected:
     void SetUp() override
     {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
-        doctor = office.addEmployee("Doctor", "Dora", "DD", "DOCTOR", "Clinical");
-        billing = office.addEmployee("Billing", "Bo", "BB", "BILLING", "Billing");
+        std::tie(front, nurse, doctor, billing) = office.addClinicStaff();
         atWorkstation(front);
     }
     // Confirms an addressee row as the confirm panel's OK at that desk does.
@@ -43,20 +40,18 @@ protected:
     }
     static bool marked(tzSndMsgFrm& w, qint32 cmId)
     {
-        return !model(w)
-                    ->index(rowOf(w, cmId), confirmedColumn())
-                    .data(Qt::DecorationRole)
-                    .value<QIcon>()
-                    .isNull();
+        const QModelIndex index = model(w)->index(rowOf(w, cmId), confirmedColumn());
+        return !index.data(Qt::DecorationRole).value<QIcon>().isNull();
     }
     // The panel's rows as "name|To or Cc|confirmed|by".
     static QStringList panelRows(tzSndMsgFrm& w)
     {
+        auto* list = control<QTableWidget>(&w, "lstConfirmations");
         QStringList rows;
-        for (int r = 0; r < control<QTableWidget>(&w, "lstConfirmations")->rowCount(); ++r) {
+        for (int r = 0; r < list->rowCount(); ++r) {
             QStringList cells;
-            for (int c = 0; c < control<QTableWidget>(&w, "lstConfirmations")->columnCount(); ++c)
-                cells << control<QTableWidget>(&w, "lstConfirmations")->item(r, c)->text();
+            for (int c = 0; c < list->columnCount(); ++c)
+                cells << list->item(r, c)->text();
             rows << cells.join('|');
         }
         return rows;
@@ -69,13 +64,10 @@ protected:
 TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
 {
     QList<qint32> rows;
+    Msg out{"FRONT", front, "Autoclave out", "Use room 3 until Friday."};
+    out.needConfirm = true;
     const qint32 autoclave =
-        seed({.who = "FRONT",
-              .pid = front,
-              .subject = "Autoclave out",
-              .body = "Use room 3 until Friday.",
-              .needConfirm = true},
-             {{nurse}, {doctor}, {0, 0, "WS2"}, {billing, 1}, {0, 1, "WS3"}}, &rows);
+        seed(out, {{nurse}, {doctor}, {0, 0, "WS2"}, {billing, 1}, {0, 1, "WS3"}}, &rows);
     const qint32 nobody =
         seed({.who = "FRONT", .pid = front, .subject = "Note to self", .body = "Order gloves"});
     QList<qint32> lunchRows;
@@ -201,13 +193,10 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
 TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
 {
     QList<qint32> rows;
-    const qint32 purged = seed({.who = "FRONT",
-                                .pid = front,
-                                .subject = "Old news",
-                                .body = "Done",
-                                .purged = "256",
-                                .needConfirm = true},
-                               {{nurse}, {doctor}}, &rows);
+    Msg old{"FRONT", front, "Old news", "Done"};
+    old.purged = "256";
+    old.needConfirm = true;
+    const qint32 purged = seed(old, {{nurse}, {doctor}}, &rows);
     confirm(rows[0], nurse, monday);
     const qint32 current =
         seed({.who = "FRONT", .pid = front, .subject = "Current", .body = "x"}, {{nurse}});
@@ -234,12 +223,9 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
         QList<To> to{{nurse}, {doctor, 1}};
         if (i % 4 == 0)
             to << To{0, 0, "WS2", "-1"};
-        messages << seed({.who = "FRONT",
-                          .pid = front,
-                          .subject = QString("Message %1").arg(i),
-                          .body = "x",
-                          .needConfirm = i % 2 == 0},
-                         to);
+        Msg m{"FRONT", front, QString("Message %1").arg(i), "x"};
+        m.needConfirm = i % 2 == 0;
+        messages << seed(m, to);
     }
     const int before = tzSndMsgFrm::confirmationQueryCount();
     tzSndMsgFrm& w = openFull();

@@ -262,11 +262,10 @@ class KeyboardDemo : public DemoFrontDesk {};
 TEST_F(KeyboardDemo, LargePrintOnADarkDesktop)
 {
     Appearance desktop(16);
-    window = std::make_unique<tzSndMsgFrm>();
-    window->load();
-    ASSERT_TRUE(showActive(window.get()));
-    saveScreenshot(*window, "messages-demo-compact-16pt-dark.png");
-    window->Unload();
+    tzSndMsgFrm& compact = open();
+    ASSERT_TRUE(showActive(&compact));
+    saveScreenshot(compact, "messages-demo-compact-16pt-dark.png");
+    compact.Unload();
     tzSndMsgFrm& w = openFull(1280, 800);
     for (const char* view : {"inbox", "sent"}) {
         SCOPED_TRACE(view);

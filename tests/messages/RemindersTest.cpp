@@ -10,7 +10,31 @@
 namespace tzsndmsg::testing {
 namespace {
 
-using Reminders = ComposeTest;
+class Reminders : public ComposeTest {
+protected:
+    // The nurse's appointment on 10 December 2026.
+    qint32 appointmentAt(QTime start = QTime(10, 0))
+    {
+        return qint32(
+            office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
+                          {nurse, "2026-12-10 00:00:00", start.toString("HH:mm:ss"), "Checkup"}));
+    }
+    // The window the host opens for the appointment's reminder, at this workstation or another.
+    tzSndMsgFrm& openReminder(qint32 appointment, QTime start = QTime(10, 0),
+                              std::shared_ptr<tzglob::tzGlobal> services = {})
+    {
+        auto& st = SharedState::current();
+        st.resetInstanceValues();
+        st.GIC = services ? services : office.services();
+        st.ReminderFlag = true;
+        st.LinkTyp = 2;
+        st.LinkID = appointment;
+        st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
+        st.ReminderTime = QDateTime(QDate(1899, 12, 30), start);
+        st.Notes = "Bring the X-rays";
+        return open();
+    }
+};
 
 void leave(QWidget* widget, Qt::FocusReason reason = Qt::TabFocusReason)
 {
@@ -35,56 +59,38 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
     auto& st = SharedState::current();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const qint32 appointment = qint32(
-            office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                          {nurse, "2026-12-10 00:00:00", c.start.toString("HH:mm:ss"), "Checkup"}));
-        // Opens the window for the appointment at a workstation.
-        auto openFor = [&](const char* login) -> tzSndMsgFrm& {
-            st.resetInstanceValues();
-            st.GIC =
-                QString(login) == "FRONT" ? office.services() : office.workstation("WS2", login);
-            st.ReminderFlag = true;
-            st.LinkTyp = 2;
-            st.LinkID = appointment;
-            st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
-            st.ReminderTime = QDateTime(QDate(1899, 12, 30), c.start);
-            st.Notes = "Bring the X-rays";
-            return open();
-        };
+        const qint32 appointment = appointmentAt(c.start);
         const QString on = " on 12/10/26 at " + common::vb::format(c.start, "hh:nn am/pm");
 
-        tzSndMsgFrm& first = openFor("FRONT");
+        tzSndMsgFrm& first = openReminder(appointment, c.start);
         first.firstActivation();
         EXPECT_EQ(first.windowTitle(), "New Reminder for FRONT" + on);
-        EXPECT_EQ(control<QPlainTextEdit>(&first, "txtMsg")->toPlainText(), "Bring the X-rays");
-        ASSERT_EQ(control<QComboBox>(&first, "cmbAla")->count(), 60);
-        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(1).toInt(), 5);
-        EXPECT_EQ(control<QComboBox>(&first, "cmbAla")->itemData(59).toInt(), 765);
+        EXPECT_EQ(textBox(first)->toPlainText(), "Bring the X-rays");
+        ASSERT_EQ(reminderBox(first)->count(), 60);
+        EXPECT_EQ(reminderBox(first)->itemData(1).toInt(), 5);
+        EXPECT_EQ(reminderBox(first)->itemData(59).toInt(), 765);
         if (c.typed)
-            control<QComboBox>(&first, "cmbAla")->setEditText(c.choice);
+            reminderBox(first)->setEditText(c.choice);
         else
-            control<QComboBox>(&first, "cmbAla")
-                ->setCurrentIndex(control<QComboBox>(&first, "cmbAla")->findText(c.choice));
+            reminderBox(first)->setCurrentIndex(reminderBox(first)->findText(c.choice));
         send(first);
         const qint32 cmId =
             office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
                 .toInt();
         ASSERT_NE(cmId, 0);
         expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                      {{"EVAlaFla", "-1"},
-                       {"EVAlaStaDatFla", "-1"},
-                       {"EVAlaStaDat", c.date},
-                       {"EVAlaStaTim", c.time}});
+                      "EVAlaFla=-1|EVAlaStaDatFla=-1|EVAlaStaDat=" + c.date +
+                          "|EVAlaStaTim=" + c.time);
 
         // The same login opens the same record: the first reminder is edited.
-        tzSndMsgFrm& again = openFor("FRONT");
+        tzSndMsgFrm& again = openReminder(appointment, c.start);
         EXPECT_EQ(again.CMID(), cmId);
-        EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(), "Bring the X-rays");
-        EXPECT_FALSE(control<QPlainTextEdit>(&again, "txtMsg")->isReadOnly());
+        EXPECT_EQ(textBox(again)->toPlainText(), "Bring the X-rays");
+        EXPECT_FALSE(textBox(again)->isReadOnly());
         EXPECT_TRUE(st.ReminderFlag);
         again.Unload();
         // Another login gets a new one.
-        tzSndMsgFrm& other = openFor("NURSE");
+        tzSndMsgFrm& other = openReminder(appointment, c.start, office.workstation("WS2", "NURSE"));
         EXPECT_EQ(other.CMID(), 0);
         EXPECT_EQ(other.windowTitle(), "New Reminder for NURSE" + on);
         other.Unload();
@@ -94,20 +100,11 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
 
 TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
 {
-    const qint32 appointment =
-        qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                             {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
+    const qint32 appointment = appointmentAt();
     auto& st = SharedState::current();
     // The host opens the reminder window for the appointment; the user edits and sends.
     auto edit = [&](const QString& added, const QString& choice) {
-        st.resetInstanceValues();
-        st.ReminderFlag = true;
-        st.LinkTyp = 2;
-        st.LinkID = appointment;
-        st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
-        st.ReminderTime = QDateTime(QDate(1899, 12, 30), QTime(10, 0));
-        st.Notes = "Bring the X-rays";
-        tzSndMsgFrm& w = open();
+        tzSndMsgFrm& w = openReminder(appointment);
         EXPECT_TRUE(showActive(&w));
         QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
         QTest::keyClick(textBox(w), Qt::Key_End, Qt::ControlModifier);
@@ -127,36 +124,24 @@ TEST_F(Reminders, AnOpenedReminderIsSavedOverItself)
     EXPECT_EQ(office.count("CMTable", "cmTyp=2 and cmTraLinID=?", {appointment}), 1);
     EXPECT_EQ(office.count("EVTable", "EvLinID=?", {first}), 1);
     EXPECT_EQ(header(first, "cmDoc").toString(), "Bring the X-rays and the referral letter");
-    expectColumns(
-        "select * from EVTable where EvLinID=?", {first},
-        {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "9:30:00 AM"}});
+    expectColumns("select * from EVTable where EvLinID=?", {first},
+                  "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=9:30:00 AM");
     // Opened once more it shows what was saved last.
     st.ReminderFlag = true;
     st.LinkTyp = 2;
     st.LinkID = appointment;
     tzSndMsgFrm& again = open();
     EXPECT_EQ(again.CMID(), first);
-    EXPECT_EQ(control<QPlainTextEdit>(&again, "txtMsg")->toPlainText(),
-              "Bring the X-rays and the referral letter");
+    EXPECT_EQ(textBox(again)->toPlainText(), "Bring the X-rays and the referral letter");
 }
 
 // Reopened, the reminder shows its stored moment as the current choice; sent again with its
 // text edited, or untouched, it keeps that moment, its creation and its addressee's read row.
 TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
 {
-    const qint32 appointment =
-        qint32(office.insert("ApTable", "ApID", {"ApPid", "apDat", "apStaTim", "ApDes"},
-                             {nurse, "2026-12-10 00:00:00", "10:00:00", "Checkup"}));
-    auto& st = SharedState::current();
+    const qint32 appointment = appointmentAt();
     auto openAndSend = [&](const std::function<void(tzSndMsgFrm&)>& act) {
-        st.resetInstanceValues();
-        st.ReminderFlag = true;
-        st.LinkTyp = 2;
-        st.LinkID = appointment;
-        st.ReminderDate = QDateTime(QDate(2026, 12, 10), QTime(0, 0));
-        st.ReminderTime = QDateTime(QDate(1899, 12, 30), QTime(10, 0));
-        st.Notes = "Bring the X-rays";
-        tzSndMsgFrm& w = open();
+        tzSndMsgFrm& w = openReminder(appointment);
         EXPECT_TRUE(showActive(&w));
         act(w);
         clickButton(w, "TB_Small", "MsgSend");
@@ -184,17 +169,14 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
         });
         // One reminder, one addressee row (each query must find exactly one).
         expectColumns("select * from CMTable where cmTraLinID=? and cmWho='FRONT'", {appointment},
-                      {{"cmID", QString::number(cmId)},
-                       {"cmDat", "12/06/2026"},
-                       {"cmTim", "10:00:00 AM"},
-                       {"cmModDat", "12/07/2026"},
-                       {"cmDoc", "Bring the X-rays and the referral"}});
-        expectColumns(
-            "select * from EVTable where EvLinID=?", {cmId},
-            {{"EVAlaFla", "-1"}, {"EVAlaStaDat", "12/10/2026"}, {"EVAlaStaTim", "8:45:00 AM"}});
-        expectColumns(
-            "select * from BroChkTable where BroChkLinID=?", {cmId},
-            {{"BroChkID", row}, {"BroChkPID", QString::number(nurse)}, {"BroChkDonDis", "-1"}});
+                      "cmID=" + QString::number(cmId) +
+                          "|cmDat=12/06/2026|cmTim=10:00:00 AM|cmModDat=12/07/2026|"
+                          "cmDoc=Bring the X-rays and the referral");
+        expectColumns("select * from EVTable where EvLinID=?", {cmId},
+                      "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=8:45:00 AM");
+        expectColumns("select * from BroChkTable where BroChkLinID=?", {cmId},
+                      "BroChkID=" + row + "|BroChkPID=" + QString::number(nurse) +
+                          "|BroChkDonDis=-1");
     }
 }
 
@@ -226,11 +208,9 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
         pick(w, 0, {"Nurse, Ned"});
         reminderBox(w)->setEditText(c.typed);
         const qint32 cmId = send(w);
-        QList<std::pair<QString, QString>> expected{{"EVAlaFla", c.flag},
-                                                    {"EVAlaStaDatFla", c.flag}};
+        QString expected = "EVAlaFla=" + c.flag + "|EVAlaStaDatFla=" + c.flag;
         if (c.flag != "0")
-            expected << std::pair<QString, QString>{"EVAlaStaDat", c.date}
-                     << std::pair<QString, QString>{"EVAlaStaTim", c.time};
+            expected += "|EVAlaStaDat=" + c.date + "|EVAlaStaTim=" + c.time;
         expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
     }
 }

@@ -1,6 +1,7 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
 #include "fixture.h"
 
+#include <QFileInfo>
 #include <QToolButton>
 
 namespace tzsndmsg::testing {
@@ -8,7 +9,7 @@ namespace {
 
 class SendTest : public ComposeTest {
 protected:
-    void expectDetail(qint32 cmId, const QList<std::pair<QString, QString>>& expected)
+    void expectDetail(qint32 cmId, const QString& expected)
     {
         expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
     }
@@ -25,38 +26,21 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
 
     ASSERT_EQ(office.count("CMTable"), 1);
     expectColumns("select * from CMTable", {},
-                  {{"cmTyp", "256"},
-                   {"cmTraLinID", "0"},
-                   {"cmDat", "12/06/2026"},
-                   {"cmTim", "10:00:00 AM"},
-                   {"cmWho", "FRONT"},
-                   {"cmWhoMod", "FRONT"},
-                   {"cmPid", QString::number(front)},
-                   {"cmCat", "Message"},
-                   {"cmSubCat", "EMS"},
-                   {"CMSubjec", "Staff meeting"},
-                   {"cmDoc", "Room 4 at noon"},
-                   {"CMNeeCom", "-1"},
-                   {"cmConRec", "0"}});
+                  "cmTyp=256|cmTraLinID=0|cmDat=12/06/2026|cmTim=10:00:00 AM|cmWho=FRONT|"
+                  "cmWhoMod=FRONT|cmPid=" +
+                      QString::number(front) +
+                      "|cmCat=Message|cmSubCat=EMS|CMSubjec=Staff meeting|cmDoc=Room 4 at noon|"
+                      "CMNeeCom=-1|cmConRec=0");
     // Delivery starts now, "Unlimited" times.
-    expectDetail(cmId, {{"EvPID", QString::number(front)},
-                        {"EvTyp", "0"},
-                        {"EvPri", "False"},
-                        {"EvBroFla", "-1"},
-                        {"EvBroStaDatFla", "-1"},
-                        {"EvBroStaDat", "12/06/2026"},
-                        {"EvBroStaTim", "10:00:00 AM"},
-                        {"EVAlaFla", "0"},
-                        {"EvBroReaTyp", "-1"},
-                        {"EvBroNumOfTim", "-1"}});
+    expectDetail(cmId, "EvPID=" + QString::number(front) +
+                           "|EvTyp=0|EvPri=False|EvBroFla=-1|EvBroStaDatFla=-1|"
+                           "EvBroStaDat=12/06/2026|EvBroStaTim=10:00:00 AM|EVAlaFla=0|"
+                           "EvBroReaTyp=-1|EvBroNumOfTim=-1");
     // The doctor in both lists keeps only the To row.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}, {doctor, 0, ""}, {front, 1, ""}, {0, 1, "WS2"}}));
     // A signal for each of the three tables.
-    for (const char* tag : {"CMCM", "CMEV", "CMBC"}) {
-        QFile file(signalFile(tag));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << tag;
-        EXPECT_EQ(file.size(), 40) << tag;
-    }
+    for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+        EXPECT_EQ(QFileInfo(office.signalFile(tag)).size(), 40) << tag;
     EXPECT_FALSE(w.hasUnsavedChanges());
     EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
 }
@@ -83,9 +67,9 @@ TEST_F(SendTest, PickedDepartmentOfficeAndComputerAreWrittenOncePerPerson)
         tzSndMsgFrm& w = write("Staff meeting", "Hello");
         pick(w, 0, c.picks);
         EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.shown);
-        removeSignalFiles();
+        office.removeSignalFiles();
         EXPECT_EQ(rowsOf(send(w)), c.rows);
-        EXPECT_TRUE(QFile::exists(signalFile("CMBC")));
+        EXPECT_TRUE(QFile::exists(office.signalFile("CMBC")));
     }
 }
 
@@ -176,7 +160,7 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_EQ(w.CMID(), 0);
     EXPECT_TRUE(w.isVisible());         // not sent: the window stays
     EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
-    EXPECT_FALSE(QFile::exists(signalFile("CMCM")));
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMCM")));
 }
 
 TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
@@ -194,14 +178,9 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
     control<QRadioButton>(&w, "OptPub_1")->setChecked(true);
     const qint32 cmId = send(w);
     // The check boxes' own values; a From date that is not a date became today.
-    expectDetail(cmId, {{"EvBroReaFla", "1"},
-                        {"EvBroReaEve", "2"},
-                        {"EvBroReaTyp", "7"},
-                        {"EvBroNumOfTim", "3"},
-                        {"EvBroEndDatFla", "1"},
-                        {"EvBroEndDat", "12/31/2026"},
-                        {"EvBroStaDat", "12/06/2026"},
-                        {"EvPri", "True"}});
+    expectDetail(cmId, "EvBroReaFla=1|EvBroReaEve=2|EvBroReaTyp=7|EvBroNumOfTim=3|"
+                       "EvBroEndDatFla=1|EvBroEndDat=12/31/2026|EvBroStaDat=12/06/2026|"
+                       "EvPri=True");
     // A private message keeps its recipients.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}}));
 
@@ -245,9 +224,7 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         QTest::keyClicks(control<QComboBox>(&w, "cmbRea_0"), c.typed);
         ASSERT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentText(), c.entry);
         const qint32 cmId = send(w);
-        expectDetail(cmId, {{"EvBroReaFla", "1"},
-                            {"EvBroReaEve", "2"},
-                            {"EvBroReaTyp", QString::number(c.stored)}});
+        expectDetail(cmId, "EvBroReaFla=1|EvBroReaEve=2|EvBroReaTyp=" + QString::number(c.stored));
 
         tzSndMsgFrm& again = view(cmId);
         EXPECT_TRUE(control<QCheckBox>(&again, "ChkRea_0")->isChecked());

@@ -33,13 +33,9 @@ protected:
              {{front}});
         seed({"BACK", back, "to WS2", "", "12/04/2026"}, {{0, 0, "WS2"}});
         // Sent items of FRONT.
-        seed({.who = "FRONT",
-              .pid = front,
-              .subject = "sent",
-              .date = "11/30/2026",
-              .time = "01:00 PM",
-              .payroll = true},
-             {{back}, {carl, 1}, {0, 1, "WS2"}, {dana, 2}});
+        Msg sent{"FRONT", front, "sent", "", "11/30/2026", "01:00 PM"};
+        sent.payroll = true;
+        seed(sent, {{back}, {carl, 1}, {0, 1, "WS2"}, {dana, 2}});
         seed({"FRONT", front, "sent negative", "", "11/30/2026", "02:00 PM", "Message", "-1"});
         seed({"FRONT", front, "sent purged", "", "11/29/2026", "02:00 PM", "Message", "0", "257"});
         atWorkstation(front);

@@ -207,13 +207,7 @@ inline bool search(tzSndMsgFrm& w, const QString& words, bool enter = false)
     return !done.isEmpty() || done.wait(5 * tzSndMsgFrm::SearchPauseMs + 2000);
 }
 
-inline QString ids(std::initializer_list<qint32> people)
-{
-    QString out;
-    for (qint32 p : people)
-        out += QString::number(p) + QLatin1Char(',');
-    return out;
-}
+constexpr auto ids = &Office::ids;
 
 // A mouse press on a control, whether or not its window is on screen.
 inline void pressOn(QWidget* widget)
@@ -387,25 +381,17 @@ protected:
     {
         return office.scalar("select " + name + " from BroChkTable where BroChkID=?", {rowId});
     }
-    // Compares columns of the first row of a query as text.
+    // The one row of a query against "name=value|name=value", the columns compared as text.
     void expectColumns(const QString& statement, const QVariantList& params,
-                       const QList<std::pair<QString, QString>>& expected)
+                       const QString& expected)
     {
         db::Recordset rs = office.query(statement, params);
         ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
         rs.moveFirst();
-        for (const auto& [name, value] : expected)
-            EXPECT_EQ(rs.value(name).toString(), value) << name.toStdString();
-    }
-
-    QString signalFile(const char* tag) const
-    {
-        return office.dataFolder() + "TEMP/" + tag + ".STA";
-    }
-    void removeSignalFiles() const
-    {
-        for (const char* tag : {"CMCM", "CMEV", "CMBC"})
-            QFile::remove(signalFile(tag));
+        for (const QString& pair : expected.split(u'|')) {
+            const qsizetype is = pair.indexOf(u'=');
+            EXPECT_EQ(rs.value(pair.left(is)).toString(), pair.mid(is + 1)) << pair.toStdString();
+        }
     }
 
     Office office;
@@ -446,54 +432,30 @@ protected:
         ben = office.addEmployee("Bennet", "Ben", "BN", "BEN", "Billing");
         carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
         atWorkstation(front);
-        removeSignalFiles();
+        office.removeSignalFiles();
     }
     qint32 front = 0, ben = 0, carl = 0;
 };
 
-// The demo office's front desk (ANNA at FRONTDESK) with the full message window shown and active,
-// as the README's pictures show it.
-class DemoFrontDesk : public ::testing::Test {
+// The demo office's front desk (ANNA at FRONTDESK), as the README's pictures show it.
+class DemoFrontDesk : public MessagesTest {
 protected:
-    static Office::Options options()
-    {
-        Office::Options o;
-        o.loginName = "ANNA";
-        o.computerName = "FRONTDESK";
-        return o;
-    }
-
     void SetUp() override
     {
         QString error;
         ASSERT_TRUE(store::seedDemoOffice(*office.db(), office.dataFolder(), &error))
             << error.toStdString();
-        auto& st = SharedState::current();
-        st.GIC = office.services();
-        st.CurrentEmployeeID = office.services()->employeeOfLogin("ANNA");
-        LoadLoginNames();
+        atWorkstation(office.services()->employeeOfLogin("ANNA"),
+                      office.workstation("FRONTDESK", "ANNA"));
     }
-    void TearDown() override
-    {
-        if (window)
-            window->Unload();
-        window.reset();
-    }
-
+    // The full window at the given size, shown and active.
     tzSndMsgFrm& openFull(int width, int height)
     {
-        window = std::make_unique<tzSndMsgFrm>();
-        tzSndMsgFrm& w = *window;
-        w.load();
-        w.firstActivation();
-        pressButton(w, "TB_Small", "MsgHisMsg");
+        tzSndMsgFrm& w = MessagesTest::openFull();
         w.resize(width, height);
-        w.show();
-        w.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&w));
+        EXPECT_TRUE(showActive(&w));
         return w;
     }
-
     // Saved into the folder TZSNDMSG_SCREENSHOTS names, when it names one.
     static void saveScreenshot(QWidget& w, const QString& fileName)
     {
@@ -501,11 +463,6 @@ protected:
             EXPECT_TRUE(w.grab().save(QDir(dir).filePath(fileName)));
         }
     }
-
-    Office office{options()};
-    FreshSharedState state; // after the office: it goes first
-    PrompterGuard prompter;
-    std::unique_ptr<tzSndMsgFrm> window;
 };
 
 } // namespace tzsndmsg::testing

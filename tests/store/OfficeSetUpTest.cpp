@@ -1,4 +1,5 @@
 // Setting up an office with the public calls, as a host does before it opens its services.
+#include "core/FileSystemHelpers.h"
 #include "support/Office.h"
 #include "tzsndmsg/Office.h"
 
@@ -15,13 +16,7 @@ using tzsndmsg::testing::Office;
 
 namespace {
 
-Office::Options bare()
-{
-    Office::Options o;
-    o.createSchema = false;
-    o.initDataFolder = false;
-    return o;
-}
+const Office::Options bare{.createSchema = false, .initDataFolder = false};
 
 bool servicesOpen(const QString& url, const QString& dataFolder, QString* error)
 {
@@ -36,7 +31,7 @@ bool servicesOpen(const QString& url, const QString& dataFolder, QString* error)
 
 TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
 {
-    Office office(bare()); // an empty database: SQLite, or a new schema on the test server
+    Office office(bare); // an empty database: SQLite, or a new schema on the test server
     const QString data = office.tempPath() + "/clinic/data"; // no "/" at the end
     QString error;
     ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
@@ -49,13 +44,10 @@ TEST(OfficeSetUp, ANewOfficeOpensAndSettingItUpAgainKeepsItsRows)
     ASSERT_TRUE(servicesOpen(office.databaseUrl(), data, &error)) << error.toStdString();
 
     office.addEmployee("Alvarez", "Anna", "AA", "ANNA");
-    QFile machines(data + "/stp/Machines.Ini");
-    ASSERT_TRUE(machines.open(QIODevice::WriteOnly));
-    machines.write("WS1\r\n");
-    machines.close();
+    ASSERT_TRUE(tzsndmsg::testing::writeFile(data + "/stp/Machines.Ini", "WS1\r\n"));
     ASSERT_TRUE(createOffice(office.databaseUrl(), data, &error)) << error.toStdString();
     EXPECT_EQ(office.count("PWMTable"), 1);
-    EXPECT_EQ(QFileInfo(machines).size(), 5);
+    EXPECT_EQ(tzsndmsg::testing::readAll(data + "/stp/Machines.Ini"), "WS1\r\n");
 }
 
 // One office of a group on one server: its schema is made with it, whatever its name.
@@ -63,7 +55,7 @@ TEST(OfficeSetUp, AnOfficeInASchemaOfItsOwnMakesTheSchema)
 {
     if (!Office::usingPostgres())
         GTEST_SKIP() << "PostgreSQL only: a SQLite office is a file of its own";
-    Office office(bare());
+    Office office(bare);
     const QString base = office.databaseUrl();
     const QString schema = QUrlQuery(QUrl(base)).queryItemValue("schema") + " north \"b\"";
     const QString url = base.left(base.indexOf('?')) + "?schema=" + QUrl::toPercentEncoding(schema);
@@ -141,9 +133,7 @@ TEST(OfficeSetUp, TheDemoOfficeIsSeededOnceAndFindsItsDataFolderWithoutTheSlash)
     const QString folder = QDir::cleanPath(office.dataFolder());
     QString error;
     ASSERT_TRUE(addDemoOffice(*office.db(), folder, &error)) << error.toStdString();
-    QFile machines(folder + "/stp/Machines.Ini");
-    ASSERT_TRUE(machines.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(machines.readAll().contains("FRONTDESK"));
+    EXPECT_TRUE(tzsndmsg::testing::readAll(folder + "/stp/Machines.Ini").contains("FRONTDESK"));
     EXPECT_FALSE(QFileInfo::exists(folder + "stp"));
     const int logins = office.count("PWMTable");
     EXPECT_GE(logins, 10);

@@ -233,6 +233,21 @@ QString Office::ids(std::initializer_list<qint32> people)
     return out;
 }
 
+void Office::removeSignalFiles() const
+{
+    for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+        QFile::remove(signalFile(tag));
+}
+
+QStringList Office::signalsWritten() const
+{
+    QStringList tags;
+    for (const char* tag : {"CMCM", "CMEV", "CMBC"})
+        if (QFile::exists(signalFile(tag)))
+            tags << tag;
+    return tags;
+}
+
 void Office::writeMachinesIni(const QByteArray& content)
 {
     QFile file(dataFolder() + "stp/Machines.Ini");

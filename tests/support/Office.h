@@ -67,6 +67,10 @@ public:
     qint32 addEmployee(const QString& last, const QString& first, const QString& initials,
                        const QString& loginName, const QString& department = QString());
     void writeMachinesIni(const QByteArray& content);
+    // The data folder's signal file of a table ("CMCM", "CMEV", "CMBC"); the tags of those there.
+    QString signalFile(const char* tag) const { return dataFolder() + "TEMP/" + tag + ".STA"; }
+    void removeSignalFiles() const;
+    QStringList signalsWritten() const;
     // A small clinic's staff, each with a login of the same name: FRONT (Front Desk), NURSE and
     // DOCTOR (Clinical), BILLING (Billing); their ids in that order.
     std::tuple<qint32, qint32, qint32, qint32> addClinicStaff();
