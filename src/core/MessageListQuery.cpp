@@ -223,15 +223,6 @@ QString toCcCellText(const QVector<RecipientRow>& rows)
     return to + cc;
 }
 
-QString recipientStatement(qint64 cmId)
-{
-    return QStringLiteral(
-               "Select BroChkPID, BroChkTyp, BroChktoMac, zelowin.dbo.paTable.pDocIni from "
-               "BROCHKTable left join zelowin.dbo.paTable on "
-               "BroChkTable.BroChkPID=zelowin.dbo.patable.pid where BROCHKLINID=") +
-           QString::number(cmId);
-}
-
 RecipientRow recipientRowFrom(const db::Reader& reader)
 {
     RecipientRow row;
@@ -266,22 +257,6 @@ QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
     } catch (const db::FieldError&) {
     }
     return out;
-}
-
-QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId)
-{
-    QVector<RecipientRow> rows;
-    auto conn = services.messageStoreConnection();
-    if (!conn)
-        return rows;
-    db::Reader reader = conn->read(services.adaptSql(recipientStatement(cmId)));
-    try {
-        while (reader.isValid() && reader.next()) {
-            rows << recipientRowFrom(reader);
-        }
-    } catch (const db::FieldError&) {
-    }
-    return rows;
 }
 
 QString toCcCellFrom(const QString& toNames, const QString& ccNames)

@@ -90,12 +90,6 @@ RecipientRow recipientRowFrom(const db::Reader& reader);
 // The "To/ CC" cell: initials or computer names joined by ", ", then "/ " and the Cc names.
 QString toCcCellText(const QVector<RecipientRow>& rows);
 
-// The statement that reads the recipients of one message for the "To/ CC" cell.
-QString recipientStatement(qint64 cmId);
-
-// Runs that statement through the services' SQL adapter on the message store (empty on error).
-QVector<RecipientRow> readRecipientRows(HostServices& services, qint64 cmId);
-
 // The recipient rows of several messages in one statement, each message's rows in the order
 // they were written (as one message's statement reads them): the cells of one screen.
 QHash<qint32, QVector<RecipientRow>> readRecipientRowsOf(HostServices& services,
