@@ -222,7 +222,6 @@ TEST_F(Picker, DeletingComputersAsksOnceAndRemovesThemPersonsStay)
 
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown.at(0).buttons, 4);
-    EXPECT_EQ(prompter->shown.at(0).icon, 32);
     EXPECT_EQ(prompter->shown.at(0).defaultButton, 256);
     EXPECT_EQ(texts(list), kStaff + QStringList{"PC: FRONT"});
     EXPECT_EQ(machinesIni(), QByteArray("Front\r\n\r\n   \r\n"));

@@ -327,7 +327,6 @@ TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
     prompter->expect("Adding message to ToDo List is canceled.", "Add to ToDoList", 1);
     button(w, 6)->click();
     EXPECT_EQ(office.count("NoteTable", "NTKind='ToDo'"), 2);
-    EXPECT_EQ(prompter->shown.last().icon, 64);
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     w.Unload();
 

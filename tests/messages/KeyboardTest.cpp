@@ -3,14 +3,13 @@
 #include "core/Snoozes.h"
 #include "fixture.h"
 #include "support/Appearance.h"
-#include "support/FocusChain.h"
+#include "support/WindowWalk.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QPalette>
 #include <QSignalSpy>
-#include <algorithm>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -224,12 +223,7 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
             ASSERT_EQ(control<QStackedWidget>(&w, "PicPanels")->currentIndex(), 1);
         }
         ASSERT_EQ(focusedName(), v.chain.first());
-        const QStringList expected = v.chain.mid(1);
-        EXPECT_EQ(tabChain(), expected);
-        QStringList backward = tabChain(true);
-        std::reverse(backward.begin(), backward.end());
-        EXPECT_EQ(backward, expected);
-        EXPECT_EQ(unnamedFocusable(&w), QStringList{});
+        expectTabRing(&w, v.chain.mid(1));
         w.Unload();
         window.reset();
     }
