@@ -11,25 +11,6 @@ using namespace Qt::StringLiterals;
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
-namespace {
-
-// The window as the tray opens it, driven by the handler while it is shown.
-void withHolidayWindow(const std::function<void(Ems_HolidayFrm&)>& drive)
-{
-    ModalScript modal;
-    modal.then([&](QDialog& dialog) {
-        auto& w = static_cast<Ems_HolidayFrm&>(dialog);
-        EXPECT_TRUE(showActive(&w));
-        drive(w);
-        w.hide();
-        return int(QDialog::Rejected);
-    });
-    runHolidayWindow();
-    releaseHolidayWindow();
-}
-
-} // namespace
-
 class HolidayKeyboard : public HolidayFixture {
 protected:
     qint64 seed(const QString& name, int obsOn, int month)

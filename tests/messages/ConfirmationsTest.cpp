@@ -255,7 +255,7 @@ TEST_F(ConfirmationsDemo, TheFrontDesksSentItemsShowWhoIsStillPending)
     for (int r = 0; r < 2; ++r)
         EXPECT_EQ(control<QTableWidget>(&w, "lstConfirmations")->item(r, 2)->text(), "Pending")
             << r;
-    saveScreenshot(w, "confirmations.png");
+    keepShot(&w, "confirmations.png");
 }
 
 } // namespace
