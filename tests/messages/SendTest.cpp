@@ -244,10 +244,9 @@ TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
     const qint32 cmId = send(w);
     EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
     ASSERT_NE(cmId, 0);
-    EXPECT_EQ(office.count("EVTable", "EvLinID=? and EvTyp=0", {cmId}), 1);
-    EXPECT_TRUE(rowsOf(cmId).empty());
 
-    // The sender finds it, opens it and can delete it.
+    // The sender finds it (it has the detail row every view needs: the core's test), opens it and
+    // can delete it.
     tzSndMsgFrm& full = view(cmId);
     EXPECT_EQ(control<QPlainTextEdit>(&full, "txtMsg")->toPlainText(), "Order gloves for room 2");
     EXPECT_TRUE(buttonOf(full, "TB", "Delete")->isEnabled());
