@@ -9,6 +9,7 @@
 #include "support/ScriptedPrompter.h"
 
 #include <QTableView>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tzsndmsg::testing {
@@ -16,6 +17,21 @@ namespace tzsndmsg::testing {
 using namespace Qt::StringLiterals;
 
 inline const QString kFlag = u"icons\\FlagUsa.ico"_s;
+
+// The window as the tray opens it, shown and active, driven while it is shown, then let go.
+inline void withHolidayWindow(const std::function<void(Ems_HolidayFrm&)>& drive)
+{
+    ModalScript modal;
+    modal.then([&](QDialog& dialog) {
+        auto& w = static_cast<Ems_HolidayFrm&>(dialog);
+        EXPECT_TRUE(showActive(&w));
+        drive(w);
+        w.hide();
+        return int(QDialog::Rejected);
+    });
+    runHolidayWindow();
+    releaseHolidayWindow();
+}
 
 // A fresh office whose services the holiday window uses, and holidays stored as it stores them.
 class HolidayFixture : public ::testing::Test {

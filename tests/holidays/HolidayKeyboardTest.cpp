@@ -11,25 +11,6 @@ using namespace Qt::StringLiterals;
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
-namespace {
-
-// The window as the tray opens it, driven by the handler while it is shown.
-void withHolidayWindow(const std::function<void(Ems_HolidayFrm&)>& drive)
-{
-    ModalScript modal;
-    modal.then([&](QDialog& dialog) {
-        auto& w = static_cast<Ems_HolidayFrm&>(dialog);
-        EXPECT_TRUE(showActive(&w));
-        drive(w);
-        w.hide();
-        return int(QDialog::Rejected);
-    });
-    runHolidayWindow();
-    releaseHolidayWindow();
-}
-
-} // namespace
-
 class HolidayKeyboard : public HolidayFixture {
 protected:
     qint64 seed(const QString& name, int obsOn, int month)
@@ -82,9 +63,13 @@ TEST_F(HolidayKeyboard, AddAndDeleteAHolidayWithKeysAlone)
     EXPECT_TRUE(SharedState::current().HolidayChanged);
 }
 
-TEST_F(HolidayKeyboard, TabWalksTheWindowAsItReadsAndEveryStopHasAName)
+// In large print on a dark desktop: Tab walks the window as it reads and every stop has a name;
+// long names and their rules fit and no caption is cut.
+TEST_F(HolidayKeyboard, TabWalksTheWindowAsItReadsAndLargeDarkPrintLeavesNothingCut)
 {
-    seed(u"Alpha"_s, 1, 1);
+    seed(u"Martin Luther King Jr. Day"_s, 15, 1);
+    seed(u"Day after Thanksgiving"_s, 27, 11);
+    Appearance largeDark(16);
     PrompterGuard prompts;
     withHolidayWindow([&](Ems_HolidayFrm& w) {
         ASSERT_EQ(focusedName(), u"TDBG"_s);
@@ -92,6 +77,17 @@ TEST_F(HolidayKeyboard, TabWalksTheWindowAsItReadsAndEveryStopHasAName)
         expectTabRing(&w,
                       {"txt_0", "Opt_0", "CMB_0", "CMB_1", "CMB_2", "CMB_3", "ChkNotAppToParEmp",
                        "cmdIcon", "CmdEd_0", "CmdEd_1", "cmd_2", "cmd_1", "cmd_3", "cmd_0"});
+
+        pressKey(Qt::Key_Down);
+        auto* grid = control<QTableView>(&w, "TDBG");
+        const QFontMetrics fm = grid->fontMetrics();
+        for (const QString& name : {u"Martin Luther King Jr. Day"_s, u"Day after Thanksgiving"_s})
+            EXPECT_GE(grid->columnWidth(1), fm.horizontalAdvance(name)) << name.toStdString();
+        const int rules = static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(2);
+        EXPECT_GE(grid->viewport()->width() - grid->columnWidth(1), rules);
+        EXPECT_EQ(cutCaptions(&w, true), QStringList());
+        EXPECT_EQ(grid->palette().color(QPalette::Text), darkPalette().color(QPalette::Text));
+        keepShot(&w, u"holidays-16pt-dark.png"_s);
 
         // The observed-date page has its own lists, named as well.
         pressKey(Qt::Key_O, Qt::AltModifier);
@@ -103,25 +99,5 @@ TEST_F(HolidayKeyboard, TabWalksTheWindowAsItReadsAndEveryStopHasAName)
         EXPECT_FALSE(chain.contains(u"<trap>"_s));
         for (const char* name : {"CmdEd_0", "cmd_1", "cmd_2"})
             EXPECT_FALSE(control<QWidget>(&w, QLatin1String(name))->toolTip().isEmpty()) << name;
-    });
-}
-
-TEST_F(HolidayKeyboard, LargeFontAndDarkPaletteLeaveNothingCut)
-{
-    seed(u"Martin Luther King Jr. Day"_s, 15, 1);
-    seed(u"Day after Thanksgiving"_s, 27, 11);
-    Appearance largeDark(16);
-    PrompterGuard prompts;
-    withHolidayWindow([&](Ems_HolidayFrm& w) {
-        pressKey(Qt::Key_Down);
-        auto* grid = control<QTableView>(&w, "TDBG");
-        const QFontMetrics fm = grid->fontMetrics();
-        for (const QString& name : {u"Martin Luther King Jr. Day"_s, u"Day after Thanksgiving"_s})
-            EXPECT_GE(grid->columnWidth(1), fm.horizontalAdvance(name)) << name.toStdString();
-        const int rules = static_cast<QAbstractItemView*>(grid)->sizeHintForColumn(2);
-        EXPECT_GE(grid->viewport()->width() - grid->columnWidth(1), rules);
-        EXPECT_EQ(cutCaptions(&w, true), QStringList());
-        EXPECT_EQ(grid->palette().color(QPalette::Text), darkPalette().color(QPalette::Text));
-        keepShot(&w, u"holidays-16pt-dark.png"_s);
     });
 }

@@ -1,7 +1,6 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
 #include "fixture.h"
 
-#include <QFileInfo>
 #include <QToolButton>
 
 namespace tzsndmsg::testing {
@@ -38,9 +37,6 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
                            "EvBroReaTyp=-1|EvBroNumOfTim=-1");
     // The doctor in both lists keeps only the To row.
     EXPECT_EQ(rowsOf(cmId), (Rows{{nurse, 0, ""}, {doctor, 0, ""}, {front, 1, ""}, {0, 1, "WS2"}}));
-    // A signal for each of the three tables.
-    for (const char* tag : {"CMCM", "CMEV", "CMBC"})
-        EXPECT_EQ(QFileInfo(office.signalFile(tag)).size(), 40) << tag;
     EXPECT_FALSE(w.hasUnsavedChanges());
     EXPECT_FALSE(w.isVisible()); // sent: the compact window closes
 }
@@ -115,7 +111,6 @@ TEST_F(SendTest, QuestionsBeforeANewMessageIsSent)
         ASSERT_EQ(prompter->shown.size(), c.answers.size());
         for (const auto& box : prompter->shown)
             EXPECT_EQ(box.buttons, 3);
-        EXPECT_EQ(prompter->shown[0].icon, 32);
         if (c.answers.size() > 1) {
             EXPECT_EQ(prompter->shown[1].defaultButton, 256);
         }
@@ -138,9 +133,6 @@ TEST_F(SendTest, AnUnmarkedHeaderSavesNothing)
         EXPECT_EQ(office.count("CMTable"), 0);
         EXPECT_FALSE(w.hasUnsavedChanges());
         EXPECT_EQ(prompter->shown.size(), body.isEmpty() ? 1 : 0);
-        if (body.isEmpty()) {
-            EXPECT_EQ(prompter->shown.value(0).icon, 64);
-        }
     }
 }
 
@@ -155,12 +147,10 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     ASSERT_EQ(prompter->shown.size(), 1);
     EXPECT_EQ(prompter->shown[0].icon, 16);
     EXPECT_FALSE(prompter->shown[0].text.endsWith("\n\n")); // the database's reason follows
-    EXPECT_EQ(office.count("CMTable"), 0);
-    EXPECT_EQ(office.count("EVTable"), 0);
+    EXPECT_EQ(office.count("CMTable"), 0); // the rest left unwritten: the core's own test
     EXPECT_EQ(w.CMID(), 0);
     EXPECT_TRUE(w.isVisible());         // not sent: the window stays
     EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
-    EXPECT_FALSE(QFile::exists(office.signalFile("CMCM")));
 }
 
 TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
@@ -254,10 +244,9 @@ TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
     const qint32 cmId = send(w);
     EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
     ASSERT_NE(cmId, 0);
-    EXPECT_EQ(office.count("EVTable", "EvLinID=? and EvTyp=0", {cmId}), 1);
-    EXPECT_TRUE(rowsOf(cmId).empty());
 
-    // The sender finds it, opens it and can delete it.
+    // The sender finds it (it has the detail row every view needs: the core's test), opens it and
+    // can delete it.
     tzSndMsgFrm& full = view(cmId);
     EXPECT_EQ(control<QPlainTextEdit>(&full, "txtMsg")->toPlainText(), "Order gloves for room 2");
     EXPECT_TRUE(buttonOf(full, "TB", "Delete")->isEnabled());

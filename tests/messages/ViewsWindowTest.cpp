@@ -85,9 +85,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_EQ(
         (QStringList{cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4), cell(w, 0, 5), cell(w, 0, 8)}),
         (QStringList{"BACK", "FF", "12/01/2026", "09:00", "line one line two"}));
-    EXPECT_EQ(cell(w, 1, 3), "WS1");
-    EXPECT_EQ(cell(w, 2, 3), "BB/ FF");
-    EXPECT_EQ(cell(w, 3, 8), QString(500, 'b'));
+    // How each cell is made (To/ CC, the comments cut): the core's views test.
     EXPECT_TRUE(boldRow(w, 0));  // BroChkDonDis null
     EXPECT_FALSE(boldRow(w, 1)); // read (-1)
     EXPECT_TRUE(boldRow(w, 3));  // 0 counts as unread
@@ -100,8 +98,7 @@ TEST_F(Views, CellsBoldRowsAndCounter)
 
     pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(model(w)->rowCount(), 1);
-    EXPECT_EQ(cell(w, 0, 3), "BB/ CC, WS2"); // type 2 (DD) left out
-    EXPECT_FALSE(boldRow(w, 0));             // sent items are never bold
+    EXPECT_FALSE(boldRow(w, 0)); // sent items are never bold
     EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
     EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 1");
 }

@@ -11,12 +11,12 @@
 #include "support/GuiDriver.h"
 #include "support/Office.h"
 #include "support/ScriptedPrompter.h"
+#include "support/WindowWalk.h"
 #include "tzsndmsg/db/Recordset.h"
 #include "ui/DateCombo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
@@ -455,13 +455,6 @@ protected:
         w.resize(width, height);
         EXPECT_TRUE(showActive(&w));
         return w;
-    }
-    // Saved into the folder TZSNDMSG_SCREENSHOTS names, when it names one.
-    static void saveScreenshot(QWidget& w, const QString& fileName)
-    {
-        if (const QString dir = qEnvironmentVariable("TZSNDMSG_SCREENSHOTS"); !dir.isEmpty()) {
-            EXPECT_TRUE(w.grab().save(QDir(dir).filePath(fileName)));
-        }
     }
 };
 

@@ -83,7 +83,9 @@ protected:
     PrompterGuard boxes; // any box not expected fails the test
 };
 
-TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
+// A notice over the open inbox covers none of its buttons and can be closed; a notice clicked
+// there shows its message in that window.
+TEST_F(OpenWindow, ANoticeOverTheOpenInboxCoversNoneOfItsButtonsAndShowsItsMessageThere)
 {
     sendToBob(u"Older one"_s);
     sendToBob(u"Last before"_s);
@@ -95,43 +97,8 @@ TEST_F(OpenWindow, ANoticeClickedWhileTheInboxIsOpenShowsItsMessageThere)
 
     inWindow([&] { tray->openInbox(); }, true,
              [&](tzSndMsgFrm& window) {
-                 const qint32 before = window.currentBroChkID();
-                 ASSERT_NE(before, 0);
-                 const qint32 id = sendToBob(u"Room 9 supplies"_s);
-                 NotificationPopup* popup = noticeOf(*tray, id);
-                 ASSERT_TRUE(popup->isVisible());
-                 const qint32 row = popup->notice().BroChkID;
-                 ASSERT_NE(row, before);
-
-                 clickNotice(popup);
-                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
-                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Room 9 supplies"_s);
-                 const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
-                 ASSERT_TRUE(current.isValid());
-                 EXPECT_TRUE(control<QTableView>(&window, "TDBG")
-                                 ->selectionModel()
-                                 ->isRowSelected(current.row(), QModelIndex()));
-                 EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible())
-                     << "ready to confirm";
-                 EXPECT_FALSE(popup->isVisible());
-                 EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
-             });
-}
-
-TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
-{
-    sendToBob(u"Older one"_s);
-    auto tray = startTray();
-    ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 1; }));
-    // What was unread at the start is told (together) before the window opens.
-    ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
-    tray->popup()->hide();
-
-    inWindow([&] { tray->openInbox(); }, true,
-             [&](tzSndMsgFrm& window) {
                  ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
-                 const qint32 id = sendToBob(u"Autoclave"_s);
-                 NotificationPopup* popup = noticeOf(*tray, id);
+                 NotificationPopup* popup = noticeOf(*tray, sendToBob(u"Autoclave"_s));
                  ASSERT_TRUE(popup->isVisible());
                  const QRect notice = popup->frameGeometry();
                  // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
@@ -155,6 +122,27 @@ TEST_F(OpenWindow, ANoticeOverTheOpenWindowCoversNoneOfItsButtonsAndCanBeClosed)
                                    close->geometry().center());
                  pump(5);
                  EXPECT_FALSE(popup->isVisible());
+
+                 const qint32 before = window.currentBroChkID();
+                 ASSERT_NE(before, 0);
+                 const qint32 id = sendToBob(u"Room 9 supplies"_s);
+                 popup = noticeOf(*tray, id);
+                 ASSERT_TRUE(popup->isVisible());
+                 const qint32 row = popup->notice().BroChkID;
+                 ASSERT_NE(row, before);
+
+                 clickNotice(popup);
+                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Room 9 supplies"_s);
+                 const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
+                 ASSERT_TRUE(current.isValid());
+                 EXPECT_TRUE(control<QTableView>(&window, "TDBG")
+                                 ->selectionModel()
+                                 ->isRowSelected(current.row(), QModelIndex()));
+                 EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible())
+                     << "ready to confirm";
+                 EXPECT_FALSE(popup->isVisible());
+                 EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
              });
 }
 

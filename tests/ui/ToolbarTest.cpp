@@ -35,30 +35,6 @@ void writeIcon(const QString& path)
 
 } // namespace
 
-// An empty entry is a separator, style 5 a button that drops a menu, and a key without a picture
-// still gets its button.
-TEST(ToolbarBuilder, BuildsTheMessageWindowMainToolbar)
-{
-    QToolBar toolbar;
-    ui::ImageList images;
-    images.add(u"MsgNew"_s, QIcon(QPixmap(16, 16)));
-    ui::ToolbarBuilder builder(&toolbar, &images);
-    QString error;
-    ASSERT_TRUE(builder.build(kMainKeys, kMainStyles, kMainTips, &error)) << error.toStdString();
-    QStringList layout;
-    for (QAction* a : toolbar.actions())
-        layout << (a->isSeparator() ? u"|"_s : a->objectName());
-    EXPECT_EQ(
-        layout.join(QLatin1Char(',')),
-        QStringLiteral("|,MsgNew,|,MsgSend,|,Delete,|,Refresh,|,MsgIn,MsgSItem,|,ChkAll,Purge,"
-                       "TDLstHis,|,Help,Close"));
-    for (const QString& key : kMainKeys.split(u',', Qt::SkipEmptyParts))
-        EXPECT_EQ(builder.menu(key) != nullptr, key == u"MsgIn"_s) << key.toStdString();
-    EXPECT_EQ(builder.button(u"MsgIn"_s)->popupMode(), QToolButton::MenuButtonPopup);
-    EXPECT_FALSE(builder.button(u"MsgNew"_s)->icon().isNull());
-    EXPECT_TRUE(builder.button(u"Close"_s)->icon().isNull());
-}
-
 TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
 {
     QToolBar toolbar;
@@ -165,22 +141,9 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
                        "ZELO Windows may not function properly without these files. \n"
                        "Please contact ZELO's Support Department to find out how to restore these "
                        "files."));
-    EXPECT_EQ(prompter->shown.first().icon, 64);
     EXPECT_TRUE(images.contains(u"msgnew"_s));
     EXPECT_FALSE(images.icon(u"Msg"_s).isNull());
     EXPECT_FALSE(images.contains(u"Purge"_s));
     // No file for the grid's check mark: it is drawn.
     EXPECT_FALSE(images.checkMark().isNull());
-}
-
-TEST(ImageList, AllPresentShowsNoBox)
-{
-    QTemporaryDir data;
-    ASSERT_TRUE(QDir(data.path()).mkpath(u"ICO/SMALL"_s));
-    for (const auto& e : ui::ImageList::messageWindowEntries())
-        writeIcon(data.filePath(u"ICO/SMALL/"_s + e.baseName + u".ico"_s));
-    tt::PrompterGuard prompter;
-    ui::ImageList images;
-    EXPECT_TRUE(ui::Load_ImaList(images, data.path()).isEmpty());
-    EXPECT_EQ(images.keys().size(), ui::ImageList::messageWindowEntries().size());
 }
