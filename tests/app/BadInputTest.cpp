@@ -120,6 +120,8 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     const auto announce = [](const QStringList& rest) {
         return QStringList{"announce", "--login", "MARIA", "--text"} + rest;
     };
+    // A command's words, for a row that needs no helper of its own.
+    const auto words = [](const QStringList& all) { return all; };
     const auto anna = [](const QStringList& rest) {
         return QStringList{"inbox", "--login", "ANNA"} + rest;
     };
@@ -130,26 +132,18 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"login with backslash injection", {"inbox", "--login", kInjection}, 2, notListed},
         {"blank login", {"inbox", "--login", ""}, 2, notListed},
         // Every command that reads for a login refuses one the office does not know.
-        {"unknown login searching",
-         {"search", "--login", "NOBODY", "--everywhere", "staff"},
-         2,
-         notListed},
+        {"unknown login searching", words({"search", "--login", "NOBODY", "--everywhere", "staff"}),
+         2, notListed},
         {"unknown login's confirmations",
-         {"confirmations", "--login", "NOBODY", "--message", "1"},
-         2,
-         notListed},
+         words({"confirmations", "--login", "NOBODY", "--message", "1"}), 2, notListed},
         {"unknown login watching", {"watch", "--once", "--login", "NOBODY"}, 2, notListed},
         {"blank login watching", {"watch", "--once", "--login", ""}, 2, notListed},
         {"login with a line break", {"inbox", "--login", "AN\nNA"}, 2, "control characters"},
         {"login not UTF-8", {"inbox", "--login", "printf:\\377\\376"}, 2, notListed},
-        {"listed login ending in a backslash",
-         {"inbox", "--login", kQuotedLogin, "--sent"},
-         0,
-         "Sent items of O'BRIEN\\"},
-        {"supervisor's view naming that login",
-         {"inbox", "--login", "SUPERVISOR", "--sent"},
-         0,
-         "Sent items"},
+        {"listed login ending in a backslash", words({"inbox", "--login", kQuotedLogin, "--sent"}),
+         0, "Sent items of O'BRIEN\\"},
+        {"supervisor's view naming that login", words({"inbox", "--login", "SUPERVISOR", "--sent"}),
+         0, "Sent items"},
         // Computer names: quoted into the inbox statement.
         // With every category the injection's parentheses close the condition: a server that
         // let its backslash escape the quote would run the statement after it.
@@ -164,8 +158,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          0,
          "Saved"},
         {"supervisor's window list naming the quoted login",
-         {"messages", "--login", "SUPERVISOR", "--history", "--screenshot", screenshot},
-         0,
+         words({"messages", "--login", "SUPERVISOR", "--history", "--screenshot", screenshot}), 0,
          "Saved"},
         // Texts: bound values, stored as given.
         {"text with SQL and backslashes", announce({sqlText, "--to", ben}), 0, sent,
@@ -217,29 +210,23 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          badStart},
         {"year too large", {"holidays", "--list", "99999"}, 2, "--list needs a year"},
         {"event id too large",
-         {"events", "--event", "99999999999", "--screenshot", screenshot},
-         2,
+         words({"events", "--event", "99999999999", "--screenshot", screenshot}), 2,
          "--event needs a whole number"},
         {"patient id with SQL",
-         {"messages", "--patient", "1;DROP", "--screenshot", screenshot},
-         2,
+         words({"messages", "--patient", "1;DROP", "--screenshot", screenshot}), 2,
          "--patient needs a whole number"},
         // Addresses and folders.
         {"SQLite address with an option",
-         {"init", "--db", "sqlite://" + tmp + "/x.db?mode=ro"},
-         2,
-         "is not known here"},
+         words({"init", "--db", "sqlite://" + tmp + "/x.db?mode=ro"}), 2, "is not known here"},
         {"SQLite address with a zero byte",
-         {"init", "--db", "sqlite://" + tmp + "/x.db%00y"},
-         2,
-         "control character"},
-        {"SQLite address with a blank name",
-         {"init", "--db", "sqlite://" + tmp + "/%20"},
-         2,
+         words({"init", "--db", "sqlite://" + tmp + "/x.db%00y"}), 2, "control character"},
+        {"SQLite address with a blank name", words({"init", "--db", "sqlite://" + tmp + "/%20"}), 2,
          "does not end in a file name"},
         {"SQLite address of a folder", anna({"--db", "sqlite://" + tmp + "/"}), 2, "file name"},
         {"SQLite address of no file", anna({"--db", "sqlite://" + tmp + "/typo.db"}), 2,
          "no such file"},
+        {"staff of a SQLite address of no file",
+         words({"staff", "--db", "sqlite://" + tmp + "/none.db"}), 2, "no such file"},
         {"SQLite address of a text file", anna({"--db", "sqlite://" + notADatabase.fileName()}), 2,
          "not a database"},
         {"relative SQLite address", {"init", "--db", "sqlite://office.db"}, 2, "absolute path"},
@@ -253,8 +240,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          "cannot open"},
         {"missing data folder", anna({"--data", tmp + "/none/"}), 2, "is missing"},
         {"picture that cannot be written",
-         {"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"},
-         1,
+         words({"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"}), 1,
          "cannot write the picture"},
         {"unknown option", {"inbox", "--frobnicate"}, 2, "frobnicate"},
     };

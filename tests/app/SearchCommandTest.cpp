@@ -97,23 +97,6 @@ TEST_F(SearchCommand, RefusesWhatItCannotSearch)
     EXPECT_GE(office.count("CMTable"), 6);
 }
 
-TEST_F(SearchCommand, InitBuildsTheIndexOfAStoreMadeBeforeIt)
-{
-    // The demo office as an older program left it: no search index.
-    office.dropSearchIndex();
-
-    const Outcome before = run({"search", "--login", "ANNA", "autoclave"});
-    EXPECT_EQ(before.code, 1);
-    EXPECT_TRUE(before.err.contains("run \"tzsndmsg init\"")) << before.err.toStdString();
-    for (int run_ = 0; run_ < 2; ++run_) {
-        ASSERT_EQ(run({"init"}).code, 0);
-        const Outcome after =
-            run({"search", "--login", "ANNA", "--computer", "FRONTDESK", "autoclave"});
-        ASSERT_EQ(after.code, 0) << after.err.toStdString();
-        EXPECT_TRUE(after.out.contains(": 2 message(s)")) << after.out.toStdString();
-    }
-}
-
 // The text lists write a date as the windows do: two digits for the month and the day.
 TEST_F(SearchCommand, TheListsWriteDatesAsTheWindowsDo)
 {

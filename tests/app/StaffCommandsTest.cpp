@@ -121,31 +121,6 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
     EXPECT_EQ(json({"logins"}).size(), 1);
 }
 
-TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
-{
-    for (const QStringList& args : {QStringList{"staff"},
-                                    {"staff", "add"},
-                                    {"staff", "edit"},
-                                    {"staff", "release"},
-                                    {"staff", "rehire"},
-                                    {"logins"},
-                                    {"logins", "add"},
-                                    {"logins", "remove"},
-                                    {"logins", "supervisor"},
-                                    {"logins", "payroll"},
-                                    {"computers"},
-                                    {"computers", "add"},
-                                    {"computers", "remove"}}) {
-        const Outcome help = run(args + QStringList{"--help"});
-        EXPECT_EQ(help.code, 0) << args.join(' ').toStdString();
-        EXPECT_TRUE(help.out.startsWith("usage: tzsndmsg " + args.join(' ') + " [options]"))
-            << help.out.toStdString();
-    }
-    QTemporaryDir empty;
-    const Outcome r = run({"staff", "--db", "sqlite://" + empty.path() + "/none.db"});
-    EXPECT_EQ(r.code, 2) << r.err.toStdString();
-}
-
 TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
 {
     // Pairs of processes ask for the same initials at once; one of each pair gets them.

@@ -142,21 +142,6 @@ protected:
     Office office;
 };
 
-TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
-{
-    seedFederal();
-    // 2021 also holds 31 December, the day off for New Year's Day 2022.
-    const QList<YearHoliday> y2021 = list(2021);
-    ASSERT_EQ(y2021.size(), 12);
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
-        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
-    }
-    EXPECT_EQ(y2021.last().date, QDate(2021, 12, 31));
-    EXPECT_EQ(y2021.last().ruleDay, QDate(2022, 1, 1));
-    EXPECT_EQ(y2021.last().name, u"New Year's Day"_s);
-}
-
 TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
 {
     seed(u"Independence Day"_s, kFederal[5].rule);
@@ -171,10 +156,20 @@ TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
     EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
 }
 
-// The public call gives a host the same days and the same table, and refuses what it cannot read.
-TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
+// A year's days off in date order, with the next year's day that falls in it; the public call
+// gives a host the same days and the same table, and refuses what it cannot read.
+TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
 {
     seedFederal();
+    // 2021 also holds 31 December, the day off for New Year's Day 2022.
+    const QList<YearHoliday> y2021 = list(2021);
+    ASSERT_EQ(y2021.size(), 12);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
+        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
+    }
+    EXPECT_EQ(std::tuple(y2021.last().date, y2021.last().ruleDay, y2021.last().name),
+              std::tuple(QDate(2021, 12, 31), QDate(2022, 1, 1), u"New Year's Day"_s));
     QList<tzsndmsg::DayOff> days;
     QString error;
     ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
