@@ -106,6 +106,11 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     notADatabase.close();
     const QString huge = QString(100000, u'x') + u"'\\end"_s;
     const QString screenshot = cwd.path() + u"/shot.png"_s;
+    const QString kept = writeFile(u"kept.txt"_s, "kept"), link = home.path() + u"/link.csv"_s;
+    ASSERT_TRUE(QFile::link(kept, link));
+    QStringList seventeen{"search", "--login", "ANNA"};
+    for (int i = 1; i <= 17; ++i)
+        seventeen << u"word%1"_s.arg(i);
 
     auto stored = [this](const QString& text) {
         return [this, text](Office& o) {
@@ -115,6 +120,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     };
     const QString sqlText = u"it's \\'); DROP TABLE CMTable; -- \\\\ done"_s;
     const QString notListed = u"not in the office's login list"_s, sent = u"Announcement sent"_s;
+    const QString offscreen = u"cannot be shown on the \"offscreen\""_s;
     const QString badIds = u"--to needs person ids"_s,
                   badStart = u"--start needs a date and time"_s;
     const auto announce = [](const QStringList& rest) {
@@ -243,6 +249,64 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          words({"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"}), 1,
          "cannot write the picture"},
         {"unknown option", {"inbox", "--frobnicate"}, 2, "frobnicate"},
+        // Arguments each command refuses.
+        {"search without words", {"search", "--login", "ANNA"}, 2, "search needs words"},
+        {"search of signs only", words({"search", "--login", "ANNA", "'%", "--", "--"}), 2,
+         "search needs words"},
+        {"search everywhere and sent",
+         words({"search", "--login", "ANNA", "--everywhere", "--sent", "x"}), 2,
+         "leave out --sent"},
+        {"search words too many", seventeen, 2, "A search takes at most 16 words; 17 were typed."},
+        {"search word too long", words({"search", "--login", "ANNA", QString(101, u'x')}), 2,
+         "A search word has at most 100 letters and digits; one typed has 101."},
+        {"search words with SQL",
+         words({"search", "--login", "ANNA", "--everywhere", "--", "'); DELETE FROM CMTable; --",
+                "\\\"", "%_"}),
+         0, "Search for", [](Office& o) { EXPECT_GE(o.count("CMTable"), 6); }},
+        {"message id not a number", words({"confirmations", "--login", "ANNA", "--message", "12a"}),
+         2, "--message needs a message id, not '12a'"},
+        {"no message id",
+         {"confirmations", "--login", "ANNA"},
+         2,
+         "confirmations needs --message ID"},
+        {"a stray word", words({"confirmations", "--login", "ANNA", "--message", "1", "extra"}), 2,
+         "unexpected argument 'extra'"},
+        {"import of nothing", {"import"}, 2, "import needs: staff FILE.csv"},
+        {"import of what is not staff",
+         {"import", "people", "x.csv"},
+         2,
+         "import knows only staff, not 'people'"},
+        {"import without a file", {"import", "staff"}, 2, "import staff needs the CSV file"},
+        {"import of a missing file",
+         {"import", "staff", home.path() + "/missing.csv"},
+         2,
+         "missing.csv does not exist"},
+        {"import of a folder", {"import", "staff", home.path()}, 2, "is a folder"},
+        {"import of two files",
+         {"import", "staff", "a.csv", "b.csv"},
+         2,
+         "unexpected argument 'b.csv'"},
+        {"import with an unknown option",
+         {"import", "staff", "a.csv", "--dryrun"},
+         2,
+         "Unknown option 'dryrun'"},
+        {"export without a file", {"export", "staff"}, 2, "export staff needs the CSV file"},
+        {"export through a link", {"export", "staff", link}, 1, "symbolic link"},
+        {"export into no folder",
+         {"export", "staff", home.path() + "/no/folder/x.csv"},
+         1,
+         "cannot write"},
+        {"watch every so often", {"watch", "--file-check", "often"}, 2, "--file-check"},
+        {"watch with a stray word", {"watch", "--once", "extra"}, 2, "extra"},
+        // Offscreen nobody would see the tray, or a window not rendered to a file.
+        {"tray offscreen", {"tray"}, 2, offscreen},
+        {"send offscreen", words({"send", "--subject", "Toner", "--body", "Ordered"}), 2,
+         offscreen},
+        {"holidays offscreen", {"holidays"}, 2, offscreen},
+        {"setup offscreen", {"setup"}, 2, offscreen},
+        {"holidays of no year", {"holidays", "--list", "next"}, 2, "--list needs a whole number"},
+        {"event id not a number", words({"events", "--event", "x1", "--screenshot", screenshot}), 2,
+         "--event needs a whole number"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -259,6 +323,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         } else {
             EXPECT_EQ(r.said().size(), 1) << r.err.toStdString();
             EXPECT_TRUE(r.said().join(u'\n').contains(row.says)) << r.err.toStdString();
+            EXPECT_TRUE(r.out.isEmpty()) << "a refusal prints no part of an answer";
         }
         QSet<QString> after = files();
         after.remove(screenshot);
@@ -270,6 +335,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     EXPECT_FALSE(office.db()->hasTable(u"pwned"_s));
     EXPECT_TRUE(office.db()->hasTable(u"CMTable"_s));
     EXPECT_EQ(QFile(notADatabase.fileName()).size(), 15);
+    EXPECT_EQ(QFile(kept).size(), 4);
 }
 
 } // namespace

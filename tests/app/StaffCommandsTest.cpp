@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 #include <memory>
 #include <vector>
 

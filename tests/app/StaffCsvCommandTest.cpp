@@ -1,14 +1,11 @@
 // tzsndmsg import staff / export staff on an office made with plain init: the people of a CSV file
-// listed by the staff command, a round trip, a refused file and a dry run that write nothing,
-// and the arguments' mistakes.
+// listed by the staff command, a round trip, a refused file and a dry run that write nothing.
 #include "support/Program.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -104,35 +101,8 @@ TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
     EXPECT_EQ(read(after), read(before));
 }
 
-TEST_F(StaffCsvCommand, ArgumentMistakesAndUnwritableTargetsAreNamed)
+TEST_F(StaffCsvCommand, EachCommandDescribesItsFile)
 {
-    const QString link = home.path() + "/link.csv";
-    const QString kept = writeFile("kept.txt", "kept");
-    ASSERT_TRUE(QFile::link(kept, link));
-    struct Case {
-        QStringList args;
-        int code;
-        const char* says;
-    } cases[] = {
-        {{"import"}, 2, "import needs: staff FILE.csv"},
-        {{"import", "people", "x.csv"}, 2, "import knows only staff, not 'people'"},
-        {{"import", "staff"}, 2, "import staff needs the CSV file"},
-        {{"import", "staff", home.path() + "/missing.csv"}, 2, "missing.csv does not exist"},
-        {{"import", "staff", home.path()}, 2, "is a folder"},
-        {{"import", "staff", "a.csv", "b.csv"}, 2, "unexpected argument 'b.csv'"},
-        {{"import", "staff", "a.csv", "--dryrun"}, 2, "Unknown option 'dryrun'"},
-        {{"export", "staff"}, 2, "export staff needs the CSV file"},
-        {{"export", "staff", link}, 1, "symbolic link"},
-        {{"export", "staff", home.path() + "/no/folder/x.csv"}, 1, "cannot write"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.join(' ').toStdString());
-        const Outcome r = run(c.args);
-        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
-    }
-    EXPECT_EQ(read(kept), QByteArray("kept"));
-
     for (const char* command : {"import", "export"}) {
         const Outcome help = run({command, "--help"});
         EXPECT_EQ(help.code, 0);
