@@ -106,71 +106,47 @@ TEST_F(CheckCommand, ADamagedPageIsNamedAndNeverTakenForAMissingSchema)
     }
 }
 
-TEST_F(CheckCommand, RepairIndexMendsADamagedSearchIndex)
+// Each way the search index goes wrong is named by check and mended by --repair-index, after
+// which the office is sound and the search finds the messages again.
+TEST_F(CheckCommand, EachWayTheSearchIndexGoesWrongIsNamedAndRepaired)
 {
-    TZ_SQLITE_ONLY(office) << ": pages of the file are SQLite's; the server keeps its own";
-    damageRootPage("CMWrdTable_data");
-    const Outcome repair = run({"check", "--repair-index"});
-    EXPECT_EQ(repair.code, 0) << repair.all().toStdString();
-    EXPECT_TRUE(repair.out.contains("search index was built again")) << repair.out.toStdString();
-    const Outcome check = run({"check"});
-    EXPECT_EQ(check.code, 0) << check.all().toStdString();
-    const Outcome search = run({"search", "--login", "DAVE", "--sent", "autoclave"});
-    EXPECT_EQ(search.code, 0) << search.err.toStdString();
-    EXPECT_TRUE(search.out.contains("Room 2 autoclave")) << search.out.toStdString();
-}
-
-TEST_F(CheckCommand, ALostSearchIndexIsNamedAndRepaired)
-{
-    office.dropSearchIndex();
-    const Outcome check = run({"check"});
-    EXPECT_EQ(check.code, 1) << check.all().toStdString();
-    EXPECT_TRUE(check.out.contains("the search index is missing")) << check.out.toStdString();
-    EXPECT_TRUE(check.out.contains("run tzsndmsg check --repair-index")) << check.out.toStdString();
-
-    const Outcome repair = run({"check", "--repair-index"});
-    EXPECT_EQ(repair.code, 0) << repair.all().toStdString();
-    const Outcome search = run({"search", "--login", "DAVE", "--sent", "autoclave"});
-    EXPECT_EQ(search.code, 0) << search.err.toStdString();
-    EXPECT_TRUE(search.out.contains("Room 2 autoclave")) << search.out.toStdString();
-}
-
-TEST_F(CheckCommand, AnIndexTheServerCannotUseIsNamedAndRepaired)
-{
-    TZ_POSTGRES_ONLY(office) << ": an index marked unusable is the server's own state";
-    office.exec(
-        "UPDATE pg_index SET indisvalid = false WHERE indexrelid = 'ix_cm_words'::regclass");
-    const Outcome check = run({"check"});
-    EXPECT_EQ(check.code, 1) << check.all().toStdString();
-    EXPECT_TRUE(check.out.contains("the search index is damaged")) << check.out.toStdString();
-    const Outcome repair = run({"check", "--repair-index"});
-    EXPECT_EQ(repair.code, 0) << repair.all().toStdString();
-}
-
-TEST_F(CheckCommand, ASearchIndexOutOfStepWithTheMessagesIsNamedAndRepaired)
-{
+    const auto repaired = [&](const QStringList& named, const QStringList& search,
+                              const QString& found) {
+        SCOPED_TRACE(named.first().toStdString());
+        const Outcome check = run({"check"});
+        EXPECT_EQ(check.code, 1) << check.all().toStdString();
+        for (const QString& part : named)
+            EXPECT_TRUE(check.out.contains(part)) << check.out.toStdString();
+        const Outcome repair = run({"check", "--repair-index"});
+        EXPECT_EQ(repair.code, 0) << repair.all().toStdString();
+        EXPECT_TRUE(repair.out.contains("search index was built again"))
+            << repair.out.toStdString();
+        EXPECT_EQ(run({"check"}).code, 0);
+        const Outcome searched = run(QStringList{"search", "--sent"} + search);
+        EXPECT_TRUE(searched.out.contains(found)) << searched.all().toStdString();
+    };
     // A message stored while the index was not kept: its words are not in it.
-    if (office.usingPostgres()) {
-        office.exec("UPDATE pg_index SET indisready = false, indisvalid = false "
-                    "WHERE indexrelid = 'ix_cm_words'::regclass");
-    } else {
-        office.exec("DROP TRIGGER tr_cmtable_wrd_ai");
-    }
+    const bool postgres = office.usingPostgres();
+    const QString marks = "UPDATE pg_index SET indisready = %1, indisvalid = %2 WHERE indexrelid "
+                          "= 'ix_cm_words'::regclass";
+    postgres ? office.exec(marks.arg("false", "false"))
+             : office.exec("DROP TRIGGER tr_cmtable_wrd_ai");
     ASSERT_EQ(run({"announce", "--login", "MARIA", "--text", "zanzibar quokka", "--to", "1"}).code,
               0);
-    if (office.usingPostgres())
-        office.exec("UPDATE pg_index SET indisready = true, indisvalid = true "
-                    "WHERE indexrelid = 'ix_cm_words'::regclass");
+    if (postgres)
+        office.exec(marks.arg("true", "true"));
     else
         ASSERT_EQ(run({"init"}).code, 0); // the trigger is back; the index still lacks the words
+    repaired({"the search index is damaged (the messages' words"}, {"--login", "MARIA", "zanzibar"},
+             ": 1 message(s)");
 
-    const Outcome check = run({"check"});
-    EXPECT_EQ(check.code, 1) << check.all().toStdString();
-    EXPECT_TRUE(check.out.contains("the search index is damaged (the messages' words"))
-        << check.out.toStdString();
-    EXPECT_EQ(run({"check", "--repair-index"}).code, 0);
-    const Outcome search = run({"search", "--login", "MARIA", "--sent", "zanzibar"});
-    EXPECT_TRUE(search.out.contains(": 1 message(s)")) << search.all().toStdString();
+    const QStringList autoclave{"--login", "DAVE", "autoclave"};
+    office.dropSearchIndex();
+    repaired({"the search index is missing", "run tzsndmsg check --repair-index"}, autoclave,
+             "Room 2 autoclave");
+    // Pages of the file are SQLite's; an index marked unusable is the server's own state.
+    postgres ? office.exec(marks.arg("true", "false")) : damageRootPage("CMWrdTable_data");
+    repaired({"the search index is damaged"}, autoclave, "Room 2 autoclave");
 }
 
 TEST_F(CheckCommand, WhatTheDataFolderLacksIsNamed)
