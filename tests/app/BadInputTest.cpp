@@ -304,6 +304,10 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          offscreen},
         {"holidays offscreen", {"holidays"}, 2, offscreen},
         {"setup offscreen", {"setup"}, 2, offscreen},
+        // Refused before the window is drawn: no picture either.
+        {"setup without the supervisor right",
+         words({"setup", "--login", "ANNA", "--screenshot", cwd.path() + "/setup.png"}), 1,
+         "supervisor right"},
         {"holidays of no year", {"holidays", "--list", "next"}, 2, "--list needs a whole number"},
         {"event id not a number", words({"events", "--event", "x1", "--screenshot", screenshot}), 2,
          "--event needs a whole number"},
