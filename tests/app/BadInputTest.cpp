@@ -1,7 +1,9 @@
 // Bad input over the host program's commands: quotes, backslashes, SQL fragments, control
-// characters, invalid UTF-8, huge texts and ids, odd addresses. Each row has its exit code and
-// what the program says; none may crash, hang or leave a file behind, and no text may become
-// part of a statement. On PostgreSQL every row runs with standard_conforming_strings off.
+// characters, invalid UTF-8, huge texts and ids, odd addresses; and who a workstation is: a
+// person's second login, a person who has left the office, configuration files that are wrong or
+// are no files at all. Each row has its exit code and what the program says; none may crash,
+// hang or leave a file behind, and no text may become part of a statement. On PostgreSQL every
+// row runs with standard_conforming_strings off.
 #include "support/Program.h"
 #include "tzsndmsg/db/Database.h"
 
@@ -9,6 +11,7 @@
 #include <QFile>
 #include <QSet>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -23,9 +26,21 @@ struct Row {
     const char* name;
     QStringList args; // "printf:FORMAT" is that argument's bytes as printf(1) makes them
     int code;
-    QString says; // a part of the program's own line on stderr, or of stdout for code 0
+    QString says; // said once: in the one line on stderr, or on stdout for code 0 (a warning:
+                  // on stderr, but for `config`)
     std::function<void(Office&)> check = {};
+    QByteArray file = {}; // the machine's configuration file; "fifo", "zero" and "dir" are kinds
 };
+
+// A command's words: given, or apart by blanks.
+QStringList words(const QStringList& all)
+{
+    return all;
+}
+QStringList words(const QString& text)
+{
+    return text.split(u' ', Qt::SkipEmptyParts);
+}
 
 class BadInput : public ProgramTest {
 protected:
@@ -33,6 +48,11 @@ protected:
     {
         if (Office::usingPostgres())
             env.insert(u"PGOPTIONS"_s, u"-c standard_conforming_strings=off"_s);
+    }
+    void SetUp() override
+    {
+        QDir().mkpath(notData);
+        ASSERT_EQ(ProgramTest::run({"init", "--demo"}).code, 0);
     }
 
     // Every file under the folders the program may write, with the files it may change.
@@ -53,7 +73,20 @@ protected:
 
     Outcome run(const Row& row)
     {
-        const QStringList args = withOffice(row.args);
+        QFile::remove(etc);
+        QDir(etc).removeRecursively();
+        if (row.file == "fifo")
+            ::mkfifo(QFile::encodeName(etc).constData(), 0600);
+        else if (row.file == "zero")
+            QFile::link(u"/dev/zero"_s, etc);
+        else if (row.file == "dir")
+            QDir().mkpath(etc);
+        else if (QFile f(etc); !row.file.isEmpty() && f.open(QIODevice::WriteOnly))
+            f.write(row.file);
+        // The file's data= is the data folder when no flag names one.
+        const QStringList args = row.file.contains("data=")
+                                     ? row.args + QStringList{"--db", office.databaseUrl()}
+                                     : withOffice(row.args);
         QProcess p;
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(cwd.path());
@@ -74,7 +107,39 @@ protected:
             }
             p.start(u"/bin/sh"_s, {"-c", script, QStringLiteral(TZSNDMSG_APP)});
         }
-        return HostRun::finish(p, 60000);
+        return HostRun::finish(p, 20000);
+    }
+
+    // The row run: its exit, what it said, and no file left behind but `picture`.
+    void check(const Row& row, const QString& picture = {})
+    {
+        SCOPED_TRACE(row.name);
+        const QSet<QString> before = files();
+        const Outcome r = run(row);
+        ASSERT_FALSE(r.hung);
+        EXPECT_FALSE(r.crashed);
+        EXPECT_EQ(r.code, row.code) << r.out.toStdString() << r.err.toStdString();
+        if (row.code == 0) {
+            const bool warning = row.says.contains(u"warning"_s) && row.args.first() != u"config"_s;
+            EXPECT_EQ((warning ? r.err : r.out).count(row.says), 1) << r.all().toStdString();
+            for (const QString& line : r.said()) // a box told on stderr would be a failure
+                EXPECT_TRUE(line.startsWith(QLatin1String("tzsndmsg: warning:")))
+                    << line.toStdString();
+        } else {
+            EXPECT_EQ(r.said().size(), 1) << r.err.toStdString();
+            EXPECT_TRUE(r.said().join(u'\n').contains(row.says)) << r.err.toStdString();
+            EXPECT_TRUE(r.out.isEmpty()) << "a refusal prints no part of an answer";
+        }
+        QSet<QString> after = files();
+        after.remove(picture);
+        after.remove(etc);
+        if (row.code == 0) // a watch that ran keeps what it told in its state
+            after.removeIf(
+                [&](const QString& path) { return path.startsWith(home.path() + "/state/"); });
+        QFile::remove(picture);
+        EXPECT_EQ(after - before, QSet<QString>()) << "a file left behind";
+        if (row.check)
+            row.check(office);
     }
 
     qint32 personOf(const char* lastName)
@@ -84,18 +149,13 @@ protected:
             .toInt();
     }
 
-    QString storedText(const QString& column, const QString& where, const QVariantList& params)
-    {
-        return office.scalar(u"SELECT "_s + column + u" FROM CMTable WHERE "_s + where, params)
-            .toString();
-    }
-
     QTemporaryDir cwd;
+    const QString etc = home.path() + "/etc.conf"; // the machine's, as the environment names it
+    const QString notData = home.path() + "/documents/";
 };
 
 TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
 {
-    ASSERT_EQ(ProgramTest::run({"init", "--demo"}).code, 0);
     // A login whose name ends in a backslash after a quote, with a person of its own.
     office.addEmployee(u"O'Brien"_s, u"Pat"_s, u"PO"_s, kQuotedLogin, u"front desk"_s);
     const QString ben = QString::number(personOf("Brooks"));
@@ -126,8 +186,6 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     const auto announce = [](const QStringList& rest) {
         return QStringList{"announce", "--login", "MARIA", "--text"} + rest;
     };
-    // A command's words, for a row that needs no helper of its own.
-    const auto words = [](const QStringList& all) { return all; };
     const auto anna = [](const QStringList& rest) {
         return QStringList{"inbox", "--login", "ANNA"} + rest;
     };
@@ -312,34 +370,118 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"event id not a number", words({"events", "--event", "x1", "--screenshot", screenshot}), 2,
          "--event needs a whole number"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const QSet<QString> before = files();
-        const Outcome r = run(row);
-        EXPECT_FALSE(r.hung);
-        EXPECT_FALSE(r.crashed);
-        EXPECT_EQ(r.code, row.code) << r.err.toStdString();
-        if (row.code == 0) {
-            EXPECT_TRUE(r.out.contains(row.says)) << r.out.left(300).toStdString();
-            for (const QString& line : r.said()) // a box told on stderr would be a failure
-                EXPECT_TRUE(line.startsWith(QLatin1String("tzsndmsg: warning:")))
-                    << line.toStdString();
-        } else {
-            EXPECT_EQ(r.said().size(), 1) << r.err.toStdString();
-            EXPECT_TRUE(r.said().join(u'\n').contains(row.says)) << r.err.toStdString();
-            EXPECT_TRUE(r.out.isEmpty()) << "a refusal prints no part of an answer";
-        }
-        QSet<QString> after = files();
-        after.remove(screenshot);
-        QFile::remove(screenshot);
-        EXPECT_EQ(after - before, QSet<QString>()) << "a file left behind";
-        if (row.check)
-            row.check(office);
-    }
+    for (const Row& row : rows)
+        check(row, screenshot);
     EXPECT_FALSE(office.db()->hasTable(u"pwned"_s));
     EXPECT_TRUE(office.db()->hasTable(u"CMTable"_s));
     EXPECT_EQ(QFile(notADatabase.fileName()).size(), 15);
     EXPECT_EQ(QFile(kept).size(), 4);
+}
+
+class WorkstationIdentity : public BadInput {
+protected:
+    QString announce(const QString& login, const QString& text, qint32 to)
+    {
+        EXPECT_EQ(ProgramTest::run(
+                      {"announce", "--login", login, "--text", text, "--to", QString::number(to)})
+                      .code,
+                  0);
+        return office.scalar("SELECT max(cmID) FROM CMTable WHERE cmDoc=?", {text}).toString();
+    }
+};
+
+TEST_F(WorkstationIdentity, EveryCommandTakesASecondLoginAsItsPerson)
+{
+    const qint32 anna = personOf("Alvarez"), ben = personOf("Brooks");
+    office.addLogin("ANNA2", anna);
+    const QString own = announce("ANNA2", "zebra from the second login", ben);
+    announce("BEN", "quokka for Anna", anna);
+    const Row rows[] = {
+        {"own message", words("confirmations --login ANNA2 --message " + own), 0, "from ANNA2"},
+        {"by the first login", words("confirmations --login ANNA --message " + own), 0,
+         "from ANNA2"},
+        {"another person", words("confirmations --login BEN --message " + own), 1,
+         "not among the sent items"},
+        {"search", words("search --login ANNA2 --everywhere zebra"), 0, "1 message(s)"},
+        {"watcher", words("watch --once --login ANNA2"), 0, "quokka for Anna"},
+    };
+    for (const Row& row : rows)
+        check(row);
+}
+
+TEST_F(WorkstationIdentity, APersonWhoHasLeftIsNoLoginAndNoAddressee)
+{
+    const QString anna = QString::number(personOf("Alvarez")),
+                  kyle = QString::number(personOf("Klein"));
+    const int messages = office.count("CMTable");
+    const Row rows[] = {
+        {"inbox", words("inbox --login kyle"), 2,
+         "\"KYLE\" is of a person who has left the office"},
+        {"watch", words("watch --once --login KYLE"), 2, "has left the office"},
+        {"send", words("announce --login KYLE --text x --to " + anna), 2, "has left the office"},
+        {"to him and another", words("announce --login BEN --text x --to " + anna + "," + kyle), 1,
+         "left the office: " + kyle},
+        {"to him and nobody", words("announce --login BEN --text x --to " + kyle + ",99999"), 1,
+         "no such person: 99999; left the office: " + kyle},
+    };
+    for (const Row& row : rows)
+        check(row);
+    EXPECT_EQ(office.count("CMTable"), messages) << "nothing sent, not even to the others";
+}
+
+TEST_F(WorkstationIdentity, WrongConfigurationIsToldAndWhatIsNoFileIsRefusedWithoutWaiting)
+{
+    const QString inbox = "inbox --login BEN";
+    const QByteArray documents = notData.toUtf8();
+    const Row rows[] = {
+        {"typo key", words(inbox), 0, "warning: " + etc + ":2: unknown key \"logn\"", nullptr,
+         "computer=EXAM-1\nlogn=DAVE\n"},
+        {"section", words(inbox), 0, "warning: " + etc + ":1: section [Workstation] is not read",
+         nullptr, "[Workstation]\nlogin=DAVE\n"},
+        {"no key", words(inbox), 0, "warning: " + etc + ":1: not a key=value line", nullptr,
+         "just words\n"},
+        {"garbage", words(inbox), 0, "warning: " + etc + ":1: not a line of text", nullptr,
+         QByteArray("\x7f"
+                    "ELF\x02\x00\xff\n",
+                    8)},
+        // The search reads the configuration twice; it is told once all the same.
+        {"told once", words("search --login BEN phone"), 0, "warning: " + etc + ":1: unknown key",
+         nullptr, "db=x\n"},
+        {"shown by config", words("config"), 0, "warning: " + etc + ":1: unknown key \"db\"",
+         nullptr, "db=x\n"},
+        // The tray's keys: a value that is none is told with its line and left out.
+        {"quiet hours", words("config"), 0, "quiet    22:00-6:30    (" + etc + ")", nullptr,
+         "quiet=22:00-6:30\n"},
+        {"no hours", words(inbox), 0, "warning: " + etc + ":2: quiet=12-13 is not a range of hours",
+         nullptr, "sound=on\nquiet=12-13\n"},
+        {"empty range", words("config"), 0,
+         "warning: " + etc + ":1: quiet=9:00-9:00 is not a range", nullptr, "quiet=9:00-9:00\n"},
+        {"no sound", words(inbox), 0,
+         "warning: " + etc + ":1: sound=loud is neither on, off nor the path", nullptr,
+         "sound=loud\n"},
+        {"FIFO", words(inbox), 2, "the configuration file " + etc + " is a FIFO", nullptr, "fifo"},
+        {"FIFO, config", words("config"), 2, "is a FIFO", nullptr, "fifo"},
+        {"link to a device", words(inbox), 2, etc + " is a device", nullptr, "zero"},
+        {"folder", words(inbox), 2, etc + " is a folder", nullptr, "dir"},
+        {"refused login", words("inbox"), 2, "list (set in " + etc + ")", nullptr,
+         "login=NOBODY\n"},
+        {"no data folder", words(inbox), 2,
+         "is not a data folder (it has neither TEMP nor stp; tzsndmsg init makes "
+         "one) (set in " +
+             etc + ")",
+         nullptr, "data=" + documents + "\n"},
+        {"no data folder to send from", words("announce --login BEN --text x --to-computers PC"), 2,
+         "is not a data folder", nullptr, "data=" + documents + "\n"},
+        {"no data folder as a flag", words("watch --once --login BEN --data " + notData), 2,
+         "is not a data folder"},
+    };
+    for (const Row& row : rows) {
+        check(row);
+        EXPECT_TRUE(QDir(notData).isEmpty()) << "written into a folder that is no data folder";
+    }
+    EXPECT_EQ(ProgramTest::run({"init", "--data", notData}).code, 0)
+        << "init makes it a data folder";
+    EXPECT_EQ(ProgramTest::run({"inbox", "--login", "BEN", "--data", notData}).code, 0);
 }
 
 } // namespace
