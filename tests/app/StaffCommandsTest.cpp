@@ -6,7 +6,6 @@
 #include "core/FileSystemHelpers.h"
 #include "support/Program.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
