@@ -44,8 +44,7 @@ protected:
     }
     qint32 personOf(const QString& login)
     {
-        auto db = tzsndmsg::db::Database::open(office.databaseUrl());
-        return db->scalar("select PWMPID from PWMTable where PWMUseNam=?", {login}).toInt();
+        return office.scalar("select PWMPID from PWMTable where PWMUseNam=?", {login}).toInt();
     }
 };
 
@@ -94,18 +93,17 @@ TEST_F(WatchProgram, TellsAMessageFromAnotherWorkstationAndEndsCleanlyOnSigterm)
     EXPECT_EQ(rows.at(0).toInt(), arrived.value("BroChkID").toInt());
     EXPECT_NE(rows.at(0).toInt(), rows.at(1).toInt());
     // The sender by name, the login beside it.
-    {
-        auto db = tzsndmsg::db::Database::open(office.databaseUrl());
-        const QVariant id = arrived.value("cmID").toVariant();
-        const QString login = db->scalar("select cmWho from CMTable where cmID=?", {id}).toString();
-        const QString name = db->scalar("select PFirNam || ' ' || PLasNam from PATable where pID=?",
-                                        {arrived.value("senderId").toVariant()})
-                                 .toString();
-        ASSERT_FALSE(login.isEmpty());
-        ASSERT_FALSE(name.trimmed().isEmpty());
-        EXPECT_EQ(arrived.value("senderLogin").toString(), login);
-        EXPECT_EQ(arrived.value("sender").toString(), name);
-    }
+    const QString login =
+        office.scalar("select cmWho from CMTable where cmID=?", {arrived.value("cmID").toVariant()})
+            .toString();
+    const QString name = office
+                             .scalar("select PFirNam || ' ' || PLasNam from PATable where pID=?",
+                                     {arrived.value("senderId").toVariant()})
+                             .toString();
+    ASSERT_FALSE(login.isEmpty());
+    ASSERT_FALSE(name.trimmed().isEmpty());
+    EXPECT_EQ(arrived.value("senderLogin").toString(), login);
+    EXPECT_EQ(arrived.value("sender").toString(), name);
 
     watch->terminate();
     ASSERT_TRUE(watch->waitForFinished(10000));
