@@ -77,7 +77,7 @@ protected:
             QFile file(folder.filePath(name));
             if (!file.open(QIODevice::ReadOnly))
                 continue;
-            for (const QJsonValue& v :
+            for (const auto& v :
                  QJsonDocument::fromJson(file.readAll()).object().value("snoozes").toArray())
                 rows << v.toObject().value("row").toInt();
         }
@@ -159,7 +159,7 @@ void snoozesFallDue(const QString& folder)
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
         QJsonArray list;
-        for (const QJsonValue& v : o.value("snoozes").toArray()) {
+        for (const auto& v : o.value("snoozes").toArray()) {
             QJsonObject s = v.toObject();
             s.insert("at", QDateTime::currentDateTime().addSecs(-60).toString(Qt::ISODateWithMs));
             list.append(s);

@@ -33,7 +33,7 @@ protected:
 
     QJsonObject row(const QJsonArray& rows, const QString& key, const QVariant& value)
     {
-        for (const QJsonValue& v : rows)
+        for (const auto& v : rows)
             if (v.toObject().value(key).toVariant() == value)
                 return v.toObject();
         ADD_FAILURE() << "no row with " << key.toStdString() << " = "
@@ -151,7 +151,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     const QJsonArray staff = json({"staff"});
     QSet<int> ids;
     QSet<QString> initials;
-    for (const QJsonValue& v : staff) {
+    for (const auto& v : staff) {
         ids.insert(v.toObject().value("id").toInt());
         initials.insert(v.toObject().value("initials").toString());
     }
@@ -228,7 +228,7 @@ TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
     const QJsonArray people = json({"staff"});
     ASSERT_EQ(people.size(), 40);
     QStringList seen;
-    for (const QJsonValue& v : people) {
+    for (const auto& v : people) {
         const QJsonObject p = v.toObject();
         seen << p["initials"].toString() + "|" + p["last"].toString() + "|" +
                     p["department"].toString() + "|" + p["login"].toString();
