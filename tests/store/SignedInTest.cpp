@@ -347,7 +347,7 @@ TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)
     EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
 }
 
-TEST_F(SignedIn, TheLoginListKeepsTheRoles)
+TEST_F(SignedIn, TheLoginListKeepsTheRolesAndTheirPasswords)
 {
     auto roleState = [&](const QString& login) {
         return office.db()
@@ -388,6 +388,23 @@ TEST_F(SignedIn, TheLoginListKeepsTheRoles)
     ASSERT_TRUE(setLoginRight(*office.db(), "MARIA", kSupervisorRight, false, &error));
     // What she sent, and the computer's message.
     EXPECT_EQ(connect("MARIA")->scalar("SELECT count(*) FROM CMTable").toInt(), 2);
+
+    // A role's password is set hashed.
+    ASSERT_TRUE(setLoginPassword(*office.db(), "ANNA", "correct horse", &error))
+        << error.toStdString();
+    const QString stored =
+        office.db()
+            ->scalar("SELECT rolpassword FROM pg_authid WHERE rolname = tz_role_of('ANNA')")
+            .toString();
+    EXPECT_TRUE(stored.startsWith("SCRAM-SHA-256$") || stored.startsWith("md5"))
+        << stored.toStdString();
+    // A person sets their own; not another's.
+    auto anna = connect("ANNA");
+    EXPECT_TRUE(setLoginPassword(*anna, "ANNA", "another one", &error)) << error.toStdString();
+    EXPECT_FALSE(setLoginPassword(*anna, "BEN", "not hers", &error));
+    // A supervisor (BEN now) sets anyone's, through the owner's function.
+    EXPECT_TRUE(setLoginPassword(*connect("BEN"), "MARIA", "for maria", &error))
+        << error.toStdString();
 }
 
 // The set-up's lock and the staff lock belong to the server's database, so offices on one server
@@ -428,26 +445,6 @@ TEST_F(SignedIn, ALoginChangeWaitsForASetUpWithoutHoldingTheStaffLock)
     setUp->commit();
     change.join();
     EXPECT_TRUE(added) << error.toStdString();
-}
-
-TEST_F(SignedIn, APasswordIsSetHashed)
-{
-    QString error;
-    ASSERT_TRUE(setLoginPassword(*office.db(), "ANNA", "correct horse", &error))
-        << error.toStdString();
-    const QString stored =
-        office.db()
-            ->scalar("SELECT rolpassword FROM pg_authid WHERE rolname = tz_role_of('ANNA')")
-            .toString();
-    EXPECT_TRUE(stored.startsWith("SCRAM-SHA-256$") || stored.startsWith("md5"))
-        << stored.toStdString();
-    // A person sets their own; not another's.
-    auto db = connect("ANNA");
-    EXPECT_TRUE(setLoginPassword(*db, "ANNA", "another one", &error)) << error.toStdString();
-    EXPECT_FALSE(setLoginPassword(*db, "BEN", "not hers", &error));
-    // A supervisor sets anyone's, through the owner's function.
-    EXPECT_TRUE(setLoginPassword(*connect("MARIA"), "BEN", "for ben", &error))
-        << error.toStdString();
 }
 
 TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)
