@@ -1,5 +1,6 @@
 // `tzsndmsg confirm` and `tzsndmsg snooze`: a received message confirmed or told again later
-// without the window, only for the login's own rows and its computer's.
+// without the window, only for the login's own rows and its computer's; and the sender's view
+// of who has confirmed: `inbox --sent` and `confirmations --message`.
 #include "support/Program.h"
 
 #include <QDir>
@@ -7,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -18,29 +18,51 @@ namespace {
 class ReceivedCommands : public ProgramTest {
 protected:
     ReceivedCommands() : ProgramTest(Made::Ready) {}
-    void SetUp() override
+    void SetUp() override { std::tie(front, nurse, doctor, billing) = office.addClinicStaff(); }
+
+    Outcome run(const QStringList& args, const QString& login = u"FRONT"_s)
     {
-        front = office.addEmployee("Front", "Fay", "FF", "FRONT", "Front Desk");
-        nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "Clinical");
+        return ProgramTest::run(args + QStringList{"--login", login, "--computer", "WS1"});
     }
 
-    Outcome run(const QStringList& args)
+    struct To {
+        qint32 person = 0;
+        int list = 0;
+        QString computer{};
+        qint32 confirmedBy = 0; // 0: pending
+        QString at{};
+    };
+    qint32 message(const QString& who, qint32 sender, const QString& subject, bool needConfirm,
+                   const QList<To>& to)
     {
-        return ProgramTest::run(args + QStringList{"--login", "FRONT", "--computer", "WS1"});
+        const qint64 cm = writeRecord(
+            "CMTable", "cmID",
+            {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec", "CMNeeCom"},
+            {"256", "12/06/2026", "09:00 AM", who, QString::number(sender), "Message",
+             "Text of " + subject, subject, needConfirm ? "-1" : "0"});
+        writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
+                    {QString::number(sender), QString::number(cm), "0"});
+        for (const To& t : to) {
+            QStringList names{"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"};
+            QStringList texts{
+                QString::number(cm),
+                QString::number(t.confirmedBy && !t.computer.isEmpty() ? t.confirmedBy : t.person),
+                QString::number(t.list), t.computer};
+            if (t.confirmedBy) {
+                names << "BroChkDonDis"
+                      << "BroChkLasReaDatTim";
+                texts << "-1" << t.at;
+            }
+            writeRecord("BroChkTable", "BroChkID", names, texts);
+        }
+        return qint32(cm);
     }
+
     // A message from the nurse to one person or computer; its addressee row.
     qint32 rowTo(qint32 person, const QString& computer = {})
     {
-        const qint64 cm =
-            writeRecord("CMTable", "cmID",
-                        {"cmTyp", "cmDat", "cmTim", "cmWho", "cmPid", "cmCat", "cmDoc", "CMSubjec"},
-                        {"256", "12/06/2026", "09:00 AM", "NURSE", QString::number(nurse),
-                         "Message", "Room 3 is ready", "Room 3"});
-        writeRecord("EVTable", "EVID", {"EvPID", "EvLinID", "EvTyp"},
-                    {QString::number(nurse), QString::number(cm), "0"});
-        return qint32(writeRecord("BroChkTable", "BroChkID",
-                                  {"BroChkLinID", "BroChkPID", "BroChkTyp", "BroChkToMac"},
-                                  {QString::number(cm), QString::number(person), "0", computer}));
+        const qint32 cm = message("NURSE", nurse, "Room 3", false, {{person, 0, computer}});
+        return office.scalar("select BroChkID from BroChkTable where BroChkLinID=?", {cm}).toInt();
     }
     QVariant readMark(qint32 row)
     {
@@ -55,15 +77,16 @@ protected:
             QFile file(folder.filePath(name));
             if (!file.open(QIODevice::ReadOnly))
                 continue;
-            for (const QJsonValue& v :
+            for (const auto& v :
                  QJsonDocument::fromJson(file.readAll()).object().value("snoozes").toArray())
                 rows << v.toObject().value("row").toInt();
         }
         return rows;
     }
 
-    qint32 front = 0, nurse = 0;
+    qint32 front = 0, nurse = 0, doctor = 0, billing = 0;
 };
+using ConfirmationsCommand = ReceivedCommands;
 
 TEST_F(ReceivedCommands, ConfirmMarksTheLoginsOwnAndItsComputersRowsAndRefusesTheRest)
 {
@@ -136,7 +159,7 @@ void snoozesFallDue(const QString& folder)
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         QJsonObject o = QJsonDocument::fromJson(file.readAll()).object();
         QJsonArray list;
-        for (const QJsonValue& v : o.value("snoozes").toArray()) {
+        for (const auto& v : o.value("snoozes").toArray()) {
             QJsonObject s = v.toObject();
             s.insert("at", QDateTime::currentDateTime().addSecs(-60).toString(Qt::ISODateWithMs));
             list.append(s);
@@ -168,6 +191,62 @@ TEST_F(ReceivedCommands, WatchTellsASnoozeThatFellDueOnceAcrossRuns)
     snoozesFallDue(home.path() + u"/state/tzsndmsg"_s);
     EXPECT_EQ(told(), QStringList{u"snoozed %1"_s.arg(row)});
     EXPECT_TRUE(told().isEmpty()) << "told once";
+}
+
+TEST_F(ConfirmationsCommand, SentItemsCountAndThePanelsRowsPrint)
+{
+    const qint32 autoclave = message("FRONT", front, "Autoclave out", true,
+                                     {{nurse, 0, {}, nurse, "12/07/2026 08:15 AM"},
+                                      {doctor},
+                                      {0, 0, "WS2", billing, "12/07/2026 09:40 AM"},
+                                      {billing, 1}});
+    message("FRONT", front, "Note to self", true, {});
+    message("NURSE", nurse, "Not mine", true, {{front}});
+
+    const Outcome sent = run({"inbox", "--sent"});
+    ASSERT_EQ(sent.code, 0) << sent.err.toStdString();
+    const QStringList lines = sent.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << sent.out.toStdString();
+    EXPECT_TRUE(lines[0].contains("! = needs confirmation")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("| Subject       | Confirmed        | Comments"))
+        << lines[1].toStdString();
+    for (const QString& line : lines.mid(2)) {
+        SCOPED_TRACE(line.toStdString());
+        if (line.contains("Autoclave out")) {
+            EXPECT_TRUE(line.startsWith('!'));
+            EXPECT_TRUE(line.contains("| 2 of 4 confirmed |"));
+        } else {
+            EXPECT_TRUE(line.contains("Note to self"));
+            EXPECT_TRUE(line.startsWith(' '));
+            EXPECT_TRUE(line.contains("| 0 of 0 confirmed |"));
+        }
+    }
+
+    const Outcome panel = run({"confirmations", "--message", QString::number(autoclave)});
+    ASSERT_EQ(panel.code, 0) << panel.err.toStdString();
+    EXPECT_EQ(
+        panel.out,
+        QString("Message %1 \"Autoclave out\" from FRONT: 2 of 4 confirmed; needs confirmation, "
+                "2 not confirmed yet\n"
+                "Addressee      | To/Cc | Confirmed           | Confirmed by\n"
+                "Dora Doctor    | To    | Pending             | \n"
+                "Bo Billing     | Cc    | Pending             | \n"
+                "Ned Nurse      | To    | 12/07/2026 08:15 am | \n"
+                "WS2 (computer) | To    | 12/07/2026 09:40 am | Bo Billing\n")
+            .arg(autoclave));
+}
+
+TEST_F(ConfirmationsCommand, WhatTheLoginMayNotSeeIsAnErrorNeverAnEmptySuccess)
+{
+    const qint32 nurses = message("NURSE", nurse, "Nurse's", true, {{front}});
+    const Outcome other = run({"confirmations", "--message", QString::number(nurses)});
+    EXPECT_EQ(other.code, 1);
+    EXPECT_EQ(other.err.trimmed(),
+              u"tzsndmsg: Message %1 is not among the sent items of FRONT."_s.arg(nurses));
+    EXPECT_TRUE(other.out.isEmpty()) << other.out.toStdString();
+    const Outcome own = run({"confirmations", "--message", QString::number(nurses)}, "NURSE");
+    EXPECT_EQ(own.code, 0) << own.err.toStdString();
+    EXPECT_TRUE(own.out.contains("Fay Front | To    | Pending")) << own.out.toStdString();
 }
 
 } // namespace

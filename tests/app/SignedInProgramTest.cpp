@@ -3,7 +3,6 @@
 #include "tzsndmsg/SignedIn.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QUrl>
 
 using namespace tzsndmsg::testing;
@@ -11,39 +10,31 @@ using tzsndmsg::isSignedInOffice;
 
 namespace {
 
-class SignedInProgram : public ::testing::Test {
+class SignedInProgram : public ProgramTest {
 protected:
-    SignedInProgram() : office(programOffice()) {}
-
     // The roles are the server's, not the schema's: a test that stops early drops them too.
     void TearDown() override
     {
         bool on = false;
-        if (office.usingPostgres() && office.db() && isSignedInOffice(*office.db(), on) && on)
+        if (office.usingPostgres() && office.db() && isSignedInOffice(*office.db(), on) && on) {
             EXPECT_TRUE(tzsndmsg::unsecureOffice(*office.db()));
+        }
     }
 
-    Outcome run(const QStringList& args, const QString& url = {}, const QByteArray& input = {})
+    // The program signed in as the login's role.
+    Outcome as(const QString& login, const QStringList& args)
     {
-        auto p = startProgram(args + QStringList{"--db", url.isEmpty() ? office.databaseUrl() : url,
-                                                 "--data", office.dataFolder()},
-                              programEnvironment(home.path()));
-        if (!input.isNull())
-            p->write(input);
+        QUrl url(office.databaseUrl());
+        url.setUserName("postgres_" + url.query().section('=', 1) + "." + login);
+        return run(args + QStringList{"--db", url.toString()});
+    }
+    Outcome typed(const QStringList& args, const QByteArray& input)
+    {
+        auto p = start(args);
+        p->write(input);
         p->closeWriteChannel();
         return finishProgram(*p);
     }
-
-    QString roleUrl(const QString& login) const
-    {
-        QUrl url(office.databaseUrl());
-        const QString schema = url.query().section('=', 1);
-        url.setUserName("postgres_" + schema + "." + login);
-        return url.toString();
-    }
-
-    Office office;
-    QTemporaryDir home;
 };
 
 TEST_F(SignedInProgram, SqliteRefusesToBeSignedIn)
@@ -66,25 +57,21 @@ TEST_F(SignedInProgram, TheRoleIsTheLoginAndAnotherIsRefused)
     const Outcome init = run({"init", "--demo", "--signed-in"});
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
     // Two workstations at once, and again: each finds it done or waits its turn.
-    auto first =
-        startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
-                     programEnvironment(home.path()));
-    auto second =
-        startProgram({"secure", "--db", office.databaseUrl(), "--data", office.dataFolder()},
-                     programEnvironment(home.path()));
+    auto first = start({"secure"});
+    auto second = start({"secure"});
     for (QProcess* p : {first.get(), second.get()}) {
         const Outcome again = finishProgram(*p);
         EXPECT_EQ(again.code, 0) << again.err.toStdString();
     }
 
-    const Outcome mine = run({"inbox", "--all-categories"}, roleUrl("anna"));
+    const Outcome mine = as("anna", {"inbox", "--all-categories"});
     EXPECT_EQ(mine.code, 0) << mine.err.toStdString();
     EXPECT_TRUE(mine.out.contains("of ANNA at")) << mine.out.toStdString();
-    const Outcome other = run({"inbox", "--login", "MARIA"}, roleUrl("anna"));
+    const Outcome other = as("anna", {"inbox", "--login", "MARIA"});
     EXPECT_EQ(other.code, 2);
     EXPECT_EQ(other.err.trimmed(), "tzsndmsg: this office is signed in: you are ANNA, and --login "
                                    "MARIA names another login");
-    const Outcome same = run({"inbox", "--login", "anna"}, roleUrl("anna"));
+    const Outcome same = as("anna", {"inbox", "--login", "anna"});
     EXPECT_EQ(same.code, 0) << same.err.toStdString();
 
     // The administrator's superuser role reads every row: told once.
@@ -92,14 +79,14 @@ TEST_F(SignedInProgram, TheRoleIsTheLoginAndAnotherIsRefused)
     EXPECT_EQ(admin.code, 0) << admin.err.toStdString();
     EXPECT_EQ(admin.err.count("the office is not protected"), 1) << admin.err.toStdString();
 
-    const Outcome password = run({"logins", "password", "ANNA"}, {}, "a long secret\n");
+    const Outcome password = typed({"logins", "password", "ANNA"}, "a long secret\n");
     EXPECT_EQ(password.code, 0) << password.err.toStdString();
-    const Outcome empty = run({"logins", "password", "ANNA"}, {}, "");
+    const Outcome empty = typed({"logins", "password", "ANNA"}, "");
     EXPECT_EQ(empty.code, 2);
 
     const Outcome off = run({"secure", "--off"});
     EXPECT_EQ(off.code, 0) << off.err.toStdString();
-    const Outcome gone = run({"inbox"}, roleUrl("anna"));
+    const Outcome gone = as("anna", {"inbox"});
     EXPECT_EQ(gone.code, 2);
     EXPECT_EQ(gone.err.trimmed().count('\n'), 0) << gone.err.toStdString();
 }

@@ -1,17 +1,20 @@
 // tzsndmsg staff, logins and computers on a fresh office made by plain init: each command's
 // answers to good and bad arguments (the rules themselves are the staff set-up's), workstations
-// adding at once, and an office set up from nothing that then carries messages.
+// adding at once, an office set up from nothing that then carries messages; and import staff /
+// export staff: the people of a CSV file listed by the staff command, a round trip, a refused
+// file and a dry run that write nothing.
+#include "core/FileSystemHelpers.h"
 #include "support/Program.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 #include <memory>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 using namespace tzsndmsg::testing;
 
@@ -30,7 +33,7 @@ protected:
 
     QJsonObject row(const QJsonArray& rows, const QString& key, const QVariant& value)
     {
-        for (const QJsonValue& v : rows)
+        for (const auto& v : rows)
             if (v.toObject().value(key).toVariant() == value)
                 return v.toObject();
         ADD_FAILURE() << "no row with " << key.toStdString() << " = "
@@ -47,6 +50,7 @@ protected:
         return r.out.mid(prefix.size()).trimmed().toInt();
     }
 };
+using StaffCsvCommand = StaffCommands;
 
 } // namespace
 
@@ -121,31 +125,6 @@ TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
     EXPECT_EQ(json({"logins"}).size(), 1);
 }
 
-TEST_F(StaffCommands, EveryOneHasItsHelpAndAStoreWithoutAnOfficeIsRefused)
-{
-    for (const QStringList& args : {QStringList{"staff"},
-                                    {"staff", "add"},
-                                    {"staff", "edit"},
-                                    {"staff", "release"},
-                                    {"staff", "rehire"},
-                                    {"logins"},
-                                    {"logins", "add"},
-                                    {"logins", "remove"},
-                                    {"logins", "supervisor"},
-                                    {"logins", "payroll"},
-                                    {"computers"},
-                                    {"computers", "add"},
-                                    {"computers", "remove"}}) {
-        const Outcome help = run(args + QStringList{"--help"});
-        EXPECT_EQ(help.code, 0) << args.join(' ').toStdString();
-        EXPECT_TRUE(help.out.startsWith("usage: tzsndmsg " + args.join(' ') + " [options]"))
-            << help.out.toStdString();
-    }
-    QTemporaryDir empty;
-    const Outcome r = run({"staff", "--db", "sqlite://" + empty.path() + "/none.db"});
-    EXPECT_EQ(r.code, 2) << r.err.toStdString();
-}
-
 TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
 {
     // Pairs of processes ask for the same initials at once; one of each pair gets them.
@@ -172,7 +151,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     const QJsonArray staff = json({"staff"});
     QSet<int> ids;
     QSet<QString> initials;
-    for (const QJsonValue& v : staff) {
+    for (const auto& v : staff) {
         ids.insert(v.toObject().value("id").toInt());
         initials.insert(v.toObject().value("initials").toString());
     }
@@ -180,9 +159,7 @@ TEST_F(StaffCommands, WorkstationsAddingAtOnceGetNoDuplicateIdsOrInitials)
     EXPECT_EQ(ids.size(), 5);
     EXPECT_EQ(initials, (QSet<QString>{"P0", "P1", "P2", "P3", "P4"}));
     EXPECT_EQ(json({"computers"}).size(), 10);
-    QFile list(data() + "stp/Machines.Ini");
-    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
-    EXPECT_EQ(list.readAll().count("\r\n"), 10);
+    EXPECT_EQ(readAll(data() + "stp/Machines.Ini").count("\r\n"), 10);
 }
 
 TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
@@ -232,4 +209,87 @@ TEST_F(StaffCommands, AnOfficeSetUpFromNothingCarriesMessages)
                                 "Are you in?", "--to", QString::number(carl)});
     EXPECT_EQ(toCarl.code, 1) << toCarl.err.toStdString();
     (void)anna;
+}
+
+TEST_F(StaffCsvCommand, FortyPeopleImportedAreListedAndARoundTripChangesNothing)
+{
+    // As a spreadsheet set to a decimal comma saves it: a byte-order mark, ";" and CRLF.
+    QByteArray csv = "\xEF\xBB\xBFInitials;Last name;First name;Department;Login\r\n";
+    for (int i = 1; i <= 40; ++i)
+        csv += u" P%1 ;\"Name; %1\";First %1;%2;login%1\r\n"_s.arg(i)
+                   .arg(i % 2 ? "Front desk" : "Lab")
+                   .toUtf8();
+    csv.replace("\"Name; 9\"", "\"O\"\"Neil \\ C:\\new\"");
+    const Outcome imported = run({"import", "staff", writeFile("forty.csv", csv)});
+    ASSERT_EQ(imported.code, 0) << imported.err.toStdString();
+    EXPECT_TRUE(imported.out.contains("added 40, changed 0, released 0, rehired 0"))
+        << imported.out.toStdString();
+
+    const QJsonArray people = json({"staff"});
+    ASSERT_EQ(people.size(), 40);
+    QStringList seen;
+    for (const auto& v : people) {
+        const QJsonObject p = v.toObject();
+        seen << p["initials"].toString() + "|" + p["last"].toString() + "|" +
+                    p["department"].toString() + "|" + p["login"].toString();
+    }
+    EXPECT_TRUE(seen.contains("P7|Name; 7|Front desk|LOGIN7")) << seen.join(' ').toStdString();
+    EXPECT_TRUE(seen.contains("P40|Name; 40|Lab|LOGIN40"));
+    EXPECT_TRUE(seen.contains("P9|O\"Neil \\ C:\\new|Front desk|LOGIN9"))
+        << "quotes and backslashes are stored as written";
+
+    const QString exported = home.path() + "/export.csv";
+    const Outcome out = run({"export", "staff", exported});
+    ASSERT_EQ(out.code, 0) << out.err.toStdString();
+    EXPECT_TRUE(out.out.contains("Exported 40 people")) << out.out.toStdString();
+    const Outcome again = run({"import", "staff", exported});
+    ASSERT_EQ(again.code, 0) << again.err.toStdString();
+    EXPECT_TRUE(again.out.contains("added 0, changed 0, released 0, rehired 0 (40 unchanged)"))
+        << again.out.toStdString();
+    const QString second = home.path() + "/second.csv";
+    ASSERT_EQ(run({"export", "staff", second}).code, 0);
+    EXPECT_EQ(readAll(second), readAll(exported));
+}
+
+TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
+{
+    ASSERT_EQ(run({"import", "staff", writeFile("one.csv", "initials,last name\nAB,Berg\n")}).code,
+              0);
+    const QString before = home.path() + "/before.csv";
+    ASSERT_EQ(run({"export", "staff", before}).code, 0);
+
+    const Outcome bad = run({"import", "staff",
+                             writeFile("bad.csv", "initials;last name;first name\n"
+                                                  "CD;Cole;Dan\n"
+                                                  "AB;Abel;Al\n"
+                                                  ";Nobody;No\n")});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_TRUE(bad.err.contains("bad.csv: line 3: ")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains("bad.csv: line 4: ")) << bad.err.toStdString();
+    EXPECT_FALSE(bad.err.contains("line 2:")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.contains("was not imported, nothing was written: 2 problem(s)"));
+
+    const Outcome dry = run({"import", "staff", "--dry-run",
+                             writeFile("dry.csv", "initials,last name\nEF,Eck\nGH,Gill\n")});
+    EXPECT_EQ(dry.code, 0) << dry.err.toStdString();
+    EXPECT_TRUE(dry.out.contains("add line 2: Eck (EF)")) << dry.out.toStdString();
+    EXPECT_TRUE(dry.out.contains("Dry run, nothing written")) << dry.out.toStdString();
+
+    const QString after = home.path() + "/after.csv";
+    ASSERT_EQ(run({"export", "staff", after}).code, 0);
+    EXPECT_EQ(readAll(after), readAll(before));
+}
+
+TEST_F(StaffCsvCommand, EachCommandDescribesItsFile)
+{
+    for (const char* command : {"import", "export"}) {
+        const Outcome help = run({command, "--help"});
+        EXPECT_EQ(help.code, 0);
+        EXPECT_TRUE(help.out.startsWith(u"usage: tzsndmsg %1 staff FILE.csv"_s.arg(command)))
+            << help.out.toStdString();
+        EXPECT_EQ(help.out.contains("--dry-run"), QByteArray(command) == "import");
+    }
+    const Outcome usage = run({"--help"});
+    EXPECT_TRUE(usage.out.contains("import staff FILE.csv [--dry-run]"));
+    EXPECT_TRUE(usage.out.contains("export staff FILE.csv"));
 }

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tzsndmsg::testing {
@@ -85,5 +86,37 @@ struct SmallDisk {
     bool mounted = false;
     std::string why;
 };
+
+// What someone who may write the data folder puts where its TEMP/CMCM.STA belongs.
+enum class OddSignal { LinkToFile, DanglingLink, TempLinkedToFolder, HardLink, Fifo, Folder };
+
+// Puts it in `data`; `victim`, outside the data folder, is written with `bytes` first unless they
+// are none or the link dangles. False when the file system refuses.
+inline bool plantOddSignal(OddSignal kind, const QString& data, const QString& outside,
+                           const QString& victim, const QByteArray& bytes)
+{
+    const QString temp = data + QStringLiteral("/TEMP"), sta = temp + QStringLiteral("/CMCM.STA");
+    const bool linked = kind == OddSignal::TempLinkedToFolder
+                            ? QFile::link(outside, temp)
+                            : QDir(data).mkdir(QStringLiteral("TEMP"));
+    if (!linked ||
+        (kind != OddSignal::DanglingLink && !bytes.isEmpty() && !writeFile(victim, bytes)))
+        return false;
+    switch (kind) {
+    case OddSignal::LinkToFile:
+    case OddSignal::DanglingLink:
+        return QFile::link(victim, sta);
+    case OddSignal::HardLink:
+        return ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()) ==
+               0;
+    case OddSignal::Fifo:
+        return ::mkfifo(QFile::encodeName(sta).constData(), 0666) == 0;
+    case OddSignal::Folder:
+        return QDir(temp).mkdir(QStringLiteral("CMCM.STA"));
+    case OddSignal::TempLinkedToFolder:
+        return true;
+    }
+    return false;
+}
 
 } // namespace tzsndmsg::testing

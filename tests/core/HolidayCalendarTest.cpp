@@ -7,6 +7,7 @@
 #include "tzsndmsg/Holidays.h"
 
 #include <gtest/gtest.h>
+#include <span>
 
 using namespace Qt::StringLiterals;
 
@@ -142,21 +143,6 @@ protected:
     Office office;
 };
 
-TEST_F(HolidaysOfYear, ListsTheYearsDaysOffInDateOrder)
-{
-    seedFederal();
-    // 2021 also holds 31 December, the day off for New Year's Day 2022.
-    const QList<YearHoliday> y2021 = list(2021);
-    ASSERT_EQ(y2021.size(), 12);
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
-        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
-    }
-    EXPECT_EQ(y2021.last().date, QDate(2021, 12, 31));
-    EXPECT_EQ(y2021.last().ruleDay, QDate(2022, 1, 1));
-    EXPECT_EQ(y2021.last().name, u"New Year's Day"_s);
-}
-
 TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
 {
     seed(u"Independence Day"_s, kFederal[5].rule);
@@ -171,10 +157,20 @@ TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
     EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
 }
 
-// The public call gives a host the same days and the same table, and refuses what it cannot read.
-TEST_F(HolidaysOfYear, AHostReadsTheDaysOffOfAYear)
+// A year's days off in date order, with the next year's day that falls in it; the public call
+// gives a host the same days and the same table, and refuses what it cannot read.
+TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
 {
     seedFederal();
+    // 2021 also holds 31 December, the day off for New Year's Day 2022.
+    const QList<YearHoliday> y2021 = list(2021);
+    ASSERT_EQ(y2021.size(), 12);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
+        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
+    }
+    EXPECT_EQ(std::tuple(y2021.last().date, y2021.last().ruleDay, y2021.last().name),
+              std::tuple(QDate(2021, 12, 31), QDate(2022, 1, 1), u"New Year's Day"_s));
     QList<tzsndmsg::DayOff> days;
     QString error;
     ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
@@ -243,20 +239,26 @@ Holiday fixed(const QString& name, qint64 day, qint64 month, qint64 onSat = 0, q
     return h;
 }
 
-TEST_F(HolidayStore, ANewHolidayIsAnActivePaidDayOffAndReadsBackAsWritten)
+// A new holiday is an active paid day off and reads back as written; an update writes the rule
+// and leaves the columns only a new one sets.
+TEST_F(HolidayStore, ANewHolidayReadsBackAsWrittenAndAnUpdateWritesOnlyTheRule)
 {
     Holiday h = fixed(u"Independence Day"_s, 4, 7, 1, 2);
     h.notForPartTimeStaff = true;
     const qint64 id = save(h);
     ASSERT_GT(id, 0);
-    const struct {
-        const char* column;
+    struct Column {
+        const char* name;
         int value;
-    } columns[] = {{"hdocInAct", 1},         {"hdocHolFla", -1},    {"hdocOffColFla", -1},
-                   {"hdocPayFla", -1},       {"hdocUseDatFla", -1}, {"hdocObsWeeDay", 0},
-                   {"hdocNotAppToParEmp", 1}};
-    for (const auto& c : columns)
-        EXPECT_EQ(stored(id, c.column).toInt(), c.value) << c.column;
+    };
+    const auto expectColumns = [&](std::span<const Column> columns) {
+        for (const Column& c : columns)
+            EXPECT_EQ(stored(id, c.name).toInt(), c.value) << c.name;
+    };
+    const Column created[] = {
+        {"hdocInAct", 1},      {"hdocHolFla", -1},   {"hdocOffColFla", -1},    {"hdocPayFla", -1},
+        {"hdocUseDatFla", -1}, {"hdocObsWeeDay", 0}, {"hdocNotAppToParEmp", 1}};
+    expectColumns(created);
     const QDateTime zero(QDate(1899, 12, 30), QTime(0, 0));
     EXPECT_EQ(stored(id, "hdocStaDat").toDateTime(), zero);
     EXPECT_EQ(stored(id, "hdocEndDat").toDateTime(), zero);
@@ -271,21 +273,15 @@ TEST_F(HolidayStore, ANewHolidayIsAnActivePaidDayOffAndReadsBackAsWritten)
               std::tuple(4, 0, 7, 1, 2));
     EXPECT_EQ(back->iconFile, u"icons\\FlagUsa.ico"_s);
     EXPECT_TRUE(back->notForPartTimeStaff);
-
     EXPECT_FALSE(readHoliday(gic(), id + 100, &error));
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
-}
 
-TEST_F(HolidayStore, AnUpdateWritesTheRuleAndLeavesCreationOnlyColumns)
-{
-    const qint64 id = save(fixed(u"Christmas"_s, 25, 12, 1, 2));
     office.exec(u"update HDOCTable set hdocInAct=0, hdocOffColFla=0, hdocPayFla=5, hdocStaDat=? "
                 "where hdocID=?"_s,
                 {u"2020-01-02 00:00:00"_s, id});
-
     Holiday rule;
     rule.id = id;
-    rule.description = u"Christmas"_s;
+    rule.description = u"Independence Day"_s;
     rule.fixedDate = false;
     rule.obsOn = 4;
     rule.obsWeeDay = 5;
@@ -293,16 +289,12 @@ TEST_F(HolidayStore, AnUpdateWritesTheRuleAndLeavesCreationOnlyColumns)
     rule.onSat = 1; // not columns of a rule: written as 0
     rule.onSun = 2;
     EXPECT_EQ(save(rule), id);
-
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
-    const struct {
-        const char* column;
-        int value;
-    } columns[] = {{"hdocUseDatFla", 0}, {"hdocObsOn", 4}, {"hdocObsWeeDay", 5}, {"hdocObsMon", 12},
-                   {"hdocOnSat", 0},     {"hdocOnSun", 0}, {"hdocInAct", 1},     {"hdocHolFla", -1},
-                   {"hdocOffColFla", 0}, {"hdocPayFla", 5}};
-    for (const auto& c : columns)
-        EXPECT_EQ(stored(id, c.column).toInt(), c.value) << c.column;
+    const Column updated[] = {{"hdocUseDatFla", 0}, {"hdocObsOn", 4},   {"hdocObsWeeDay", 5},
+                              {"hdocObsMon", 12},   {"hdocOnSat", 0},   {"hdocOnSun", 0},
+                              {"hdocInAct", 1},     {"hdocHolFla", -1}, {"hdocOffColFla", 0},
+                              {"hdocPayFla", 5}};
+    expectColumns(updated);
     EXPECT_EQ(stored(id, "hdocStaDat").toDateTime(), QDateTime(QDate(2020, 1, 2), QTime(0, 0)));
 }
 

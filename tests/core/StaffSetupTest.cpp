@@ -351,7 +351,7 @@ TEST(StaffSetup, TheComputerListIsWrittenAsItIsReadAndRefusesALink)
 }
 
 // The staff lists the windows show, read from the store: departments, persons, initials.
-TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
+TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsThenTheirInitials)
 {
     Office office;
     const qint32 nurse = office.addEmployee("Nurse", "Ned", "NN", "NURSE", "clinical");
@@ -391,19 +391,16 @@ TEST(StaffList, DepartmentsOfTheLatestRecordsThenThePersonsStillInTheOffice)
     EXPECT_EQ(
         core::readStaffList(*office.services(), {0, doctor, front, nurse, left, blank}).departments,
         (QStringList{"billing", "Front Desk"}));
-}
 
-TEST(StaffList, InitialsOfThePersonsTheTableHolds)
-{
-    Office office;
+    // The initials of a whole office and more in one statement; a person without any is listed.
     const qint32 with = office.addPerson("With", "Wes", " WW ");
     const qint32 without = office.addPerson("Without", "Val", "");
     QList<qint32> ids{with, without, 424242};
     for (qint32 id = 0; id < 600; ++id) // a whole office and more
         ids << 500000 + id;
-    const quint64 before = db::Internals::statementsRun();
+    const quint64 start = db::Internals::statementsRun();
     const QHash<qint32, QString> initials = core::readPersonInitials(*office.services(), ids);
-    EXPECT_EQ(db::Internals::statementsRun() - before, 1u);
+    EXPECT_EQ(db::Internals::statementsRun() - start, 1u);
     EXPECT_EQ(initials.size(), 2);
     EXPECT_EQ(initials.value(with), "WW");
     EXPECT_TRUE(initials.contains(without));

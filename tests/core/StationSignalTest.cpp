@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -142,10 +141,10 @@ using testing::Warnings;
 // nothing outside.
 TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideIsTouched)
 {
-    enum Kind { LinkToFile, DanglingLink, TempLinkedToFolder, HardLink, Fifo, Folder };
+    using enum testing::OddSignal;
     struct Case {
         const char* name;
-        Kind kind;
+        testing::OddSignal kind;
         const char* reason;
     } cases[] = {
         {"symbolic link to another file", LinkToFile, "CMCM.STA is a link"},
@@ -162,37 +161,14 @@ TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideI
         const QString temp = data.path() + u"/TEMP"_s;
         const QString sta = temp + u"/CMCM.STA"_s;
         const QString victim = outside.path() + u"/victim"_s;
-        if (c.kind == TempLinkedToFolder)
-            ASSERT_TRUE(QFile::link(outside.path(), temp));
-        else
-            ASSERT_TRUE(QDir(data.path()).mkdir(u"TEMP"_s));
-        int reader = -1;
-        switch (c.kind) {
-        case LinkToFile:
-            ASSERT_TRUE(testing::writeFile(victim, precious));
-            ASSERT_TRUE(QFile::link(victim, sta));
-            break;
-        case DanglingLink:
-            ASSERT_TRUE(QFile::link(victim, sta));
-            break;
-        case TempLinkedToFolder:
-            break;
-        case HardLink:
-            ASSERT_TRUE(testing::writeFile(victim, precious));
-            ASSERT_EQ(
-                ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()),
-                0);
-            break;
-        case Fifo:
-            ASSERT_EQ(::mkfifo(QFile::encodeName(sta).constData(), 0666), 0);
-            // A reader at the other end, so that a writer that opens it does not wait forever.
-            reader = ::open(QFile::encodeName(sta).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-            ASSERT_GE(reader, 0);
-            break;
-        case Folder:
-            ASSERT_TRUE(QDir(temp).mkdir(u"CMCM.STA"_s));
-            break;
-        }
+        const bool linked = c.kind == LinkToFile || c.kind == HardLink;
+        ASSERT_TRUE(testing::plantOddSignal(c.kind, data.path(), outside.path(), victim,
+                                            linked ? precious : QByteArray()));
+        // A reader at the other end, so that a writer that opens it does not wait forever.
+        const int reader = c.kind == Fifo ? ::open(QFile::encodeName(sta).constData(),
+                                                   O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                                          : -1;
+        ASSERT_TRUE(c.kind != Fifo || reader >= 0);
 
         auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
         Warnings warnings;
@@ -214,9 +190,8 @@ TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideI
                 << "the other signals of the save are written";
             QDir others(outside.path());
             EXPECT_EQ(others.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                      (c.kind == LinkToFile || c.kind == HardLink) ? QStringList{u"victim"_s}
-                                                                   : QStringList{});
-            if (c.kind == LinkToFile || c.kind == HardLink) {
+                      linked ? QStringList{u"victim"_s} : QStringList{});
+            if (linked) {
                 EXPECT_EQ(readAll(victim), precious);
             }
         }

@@ -288,27 +288,28 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
 
     // Rows that are not hers are not there for her: nothing changes.
-    const struct Write {
-        const char* statement;
+    const QString confirm = "UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?",
+                  purge = "UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?";
+    const struct {
+        QString statement;
         qint32 id;
         int rows; // what ANNA's statement changes
     } writes[] = {
-        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m1: BEN's row
-        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 0}, // m4
-        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 0},               // m4
-        {"DELETE FROM CMTable WHERE cmID = ?", 0, 0},                             // m2, BEN's
-        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", 0, 0},                  // m2
-        {"UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?", 0, 1}, // m2: hers
-        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", 0, 1},     // m3: computer
-        {"UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?", 0, 1},               // m2: purge
+        {confirm, m1, 0}, // BEN's row
+        {confirm, m4, 0},
+        {purge, m4, 0},
+        {"DELETE FROM CMTable WHERE cmID = ?", m2, 0}, // BEN's
+        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", m2, 0},
+        {confirm, m2, 1},                                                      // hers
+        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", m3, 1}, // the computer's
+        {purge, m2, 1},
     };
-    const qint32 ids[] = {m1, m4, m4, m2, m2, m2, m3, m2};
-    for (int i = 0; i < int(std::size(writes)); ++i) {
-        SCOPED_TRACE(i);
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.statement.toStdString() + " " + std::to_string(w.id));
         int rows = -1;
         QString error;
-        EXPECT_TRUE(db->exec(writes[i].statement, {ids[i]}, &error, &rows)) << error.toStdString();
-        EXPECT_EQ(rows, writes[i].rows);
+        EXPECT_TRUE(db->exec(w.statement, {w.id}, &error, &rows)) << error.toStdString();
+        EXPECT_EQ(rows, w.rows);
     }
     EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = ? AND BroChkDonDis = -1", {m1}), 0);
     EXPECT_EQ(office.count("CMTable", "cmID = ?", {m2}), 1);
@@ -316,8 +317,7 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     // The supervisor confirms and changes anyone's.
     auto supervisor = connect("MARIA");
     int rows = 0;
-    EXPECT_TRUE(supervisor->exec("UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?",
-                                 {m1}, nullptr, &rows));
+    EXPECT_TRUE(supervisor->exec(confirm, {m1}, nullptr, &rows));
     EXPECT_EQ(rows, 1);
     EXPECT_TRUE(supervisor->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
 }
@@ -347,7 +347,7 @@ TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)
     EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
 }
 
-TEST_F(SignedIn, TheLoginListKeepsTheRoles)
+TEST_F(SignedIn, TheLoginListKeepsTheRolesAndTheirPasswords)
 {
     auto roleState = [&](const QString& login) {
         return office.db()
@@ -388,6 +388,23 @@ TEST_F(SignedIn, TheLoginListKeepsTheRoles)
     ASSERT_TRUE(setLoginRight(*office.db(), "MARIA", kSupervisorRight, false, &error));
     // What she sent, and the computer's message.
     EXPECT_EQ(connect("MARIA")->scalar("SELECT count(*) FROM CMTable").toInt(), 2);
+
+    // A role's password is set hashed.
+    ASSERT_TRUE(setLoginPassword(*office.db(), "ANNA", "correct horse", &error))
+        << error.toStdString();
+    const QString stored =
+        office.db()
+            ->scalar("SELECT rolpassword FROM pg_authid WHERE rolname = tz_role_of('ANNA')")
+            .toString();
+    EXPECT_TRUE(stored.startsWith("SCRAM-SHA-256$") || stored.startsWith("md5"))
+        << stored.toStdString();
+    // A person sets their own; not another's.
+    auto anna = connect("ANNA");
+    EXPECT_TRUE(setLoginPassword(*anna, "ANNA", "another one", &error)) << error.toStdString();
+    EXPECT_FALSE(setLoginPassword(*anna, "BEN", "not hers", &error));
+    // A supervisor (BEN now) sets anyone's, through the owner's function.
+    EXPECT_TRUE(setLoginPassword(*connect("BEN"), "MARIA", "for maria", &error))
+        << error.toStdString();
 }
 
 // The set-up's lock and the staff lock belong to the server's database, so offices on one server
@@ -428,26 +445,6 @@ TEST_F(SignedIn, ALoginChangeWaitsForASetUpWithoutHoldingTheStaffLock)
     setUp->commit();
     change.join();
     EXPECT_TRUE(added) << error.toStdString();
-}
-
-TEST_F(SignedIn, APasswordIsSetHashed)
-{
-    QString error;
-    ASSERT_TRUE(setLoginPassword(*office.db(), "ANNA", "correct horse", &error))
-        << error.toStdString();
-    const QString stored =
-        office.db()
-            ->scalar("SELECT rolpassword FROM pg_authid WHERE rolname = tz_role_of('ANNA')")
-            .toString();
-    EXPECT_TRUE(stored.startsWith("SCRAM-SHA-256$") || stored.startsWith("md5"))
-        << stored.toStdString();
-    // A person sets their own; not another's.
-    auto db = connect("ANNA");
-    EXPECT_TRUE(setLoginPassword(*db, "ANNA", "another one", &error)) << error.toStdString();
-    EXPECT_FALSE(setLoginPassword(*db, "BEN", "not hers", &error));
-    // A supervisor sets anyone's, through the owner's function.
-    EXPECT_TRUE(setLoginPassword(*connect("MARIA"), "BEN", "for ben", &error))
-        << error.toStdString();
 }
 
 TEST_F(SignedIn, NotesAndCannedTextsStayWithTheirPeople)

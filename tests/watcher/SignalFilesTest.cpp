@@ -2,6 +2,7 @@
 // link, reads no FIFO, and hears nothing of files outside the data folder.
 #include "watcher/SignalFiles.h"
 
+#include "core/FileSystemHelpers.h"
 #include "support/TestPrinters.h"
 
 #include <QCoreApplication>
@@ -14,7 +15,6 @@
 #include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,10 +39,10 @@ bool append(const QString& path, const QByteArray& bytes)
 
 TEST(SignalFiles, LinksAndOddFilesAreNotFollowedReadOrHeard)
 {
-    enum Kind { LinkToFile, TempLinkedToFolder, HardLink, Fifo, Folder };
+    using enum testing::OddSignal;
     struct Case {
         const char* name;
-        Kind kind;
+        testing::OddSignal kind;
         const char* reason;
     } cases[] = {
         {"symbolic link to another file", LinkToFile, "CMCM.STA is a link"},
@@ -54,40 +54,19 @@ TEST(SignalFiles, LinksAndOddFilesAreNotFollowedReadOrHeard)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QTemporaryDir data, outside;
-        const QString temp = data.path() + u"/TEMP"_s;
-        const QString sta = temp + u"/CMCM.STA"_s;
+        const QString sta = data.path() + u"/TEMP/CMCM.STA"_s;
         // The file outside the data folder whose changes must not be heard.
-        QString victim = outside.path() + u"/victim"_s;
-        if (c.kind == TempLinkedToFolder) {
-            ASSERT_TRUE(QFile::link(outside.path(), temp));
-            victim = outside.path() + u"/CMCM.STA"_s;
-        } else {
-            ASSERT_TRUE(QDir(data.path()).mkdir(u"TEMP"_s));
-        }
-        ASSERT_TRUE(append(victim, QByteArray(40, 'v')));
+        const QString victim =
+            outside.path() + (c.kind == TempLinkedToFolder ? u"/CMCM.STA"_s : u"/victim"_s);
+        ASSERT_TRUE(testing::plantOddSignal(c.kind, data.path(), outside.path(), victim,
+                                            QByteArray(40, 'v')));
+        // Both ends of a FIFO held here, with bytes waiting: a reader that opens it takes them.
         int pipe = -1;
         const QByteArray waiting(100, 'p');
-        switch (c.kind) {
-        case LinkToFile:
-            ASSERT_TRUE(QFile::link(victim, sta));
-            break;
-        case HardLink:
-            ASSERT_EQ(
-                ::link(QFile::encodeName(victim).constData(), QFile::encodeName(sta).constData()),
-                0);
-            break;
-        case Fifo:
-            ASSERT_EQ(::mkfifo(QFile::encodeName(sta).constData(), 0666), 0);
-            // Both ends held here, with bytes waiting: a reader that opens it takes them.
+        if (c.kind == Fifo) {
             pipe = ::open(QFile::encodeName(sta).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
             ASSERT_GE(pipe, 0);
             ASSERT_EQ(::write(pipe, waiting.constData(), size_t(waiting.size())), waiting.size());
-            break;
-        case TempLinkedToFolder:
-            break;
-        case Folder:
-            ASSERT_TRUE(QDir(temp).mkdir(u"CMCM.STA"_s));
-            break;
         }
 
         // A FIFO is looked at once only; a reader stuck on it is let go after 3 seconds by
