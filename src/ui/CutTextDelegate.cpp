@@ -118,6 +118,7 @@ bool CutTextDelegate::paintOneLine(QPainter* painter, const QStyleOptionViewItem
     const auto layOut = [&](std::optional<QTextLayout>& layout, const QString& text,
                             const QList<QTextLayout::FormatRange>& formats = {}) {
         layout.emplace(text, opt.font);
+        layout->setCacheEnabled(true); // drawn as shaped for the layout, not shaped again
         layout->setTextOption(textOption);
         layout->setFormats(formats);
         if (!layOutLine(*layout, width))
