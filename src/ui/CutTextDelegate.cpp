@@ -133,9 +133,10 @@ bool CutTextDelegate::paintOneLine(QPainter* painter, const QStyleOptionViewItem
     const QFontMetrics metrics(opt.font);
     const QString& whole = opt.text;
     const int perChar = std::max(1, metrics.averageCharWidth());
-    qsizetype n = whole.size() <= kShortText || opt.textElideMode != Qt::ElideRight
-                      ? whole.size()
-                      : std::max<qsizetype>(kShortText, 5 * qsizetype(width) / (4 * perChar) + 8);
+    qsizetype n =
+        whole.size() <= kShortText || opt.textElideMode != Qt::ElideRight
+            ? whole.size()
+            : std::max<qsizetype>(kShortText, 5 * qsizetype(width) / (4 * qsizetype(perChar)) + 8);
     std::optional<QTextLayout> layout; // of `text`, when it was laid out to be measured
     QString text;                      // the whole, or a start of it
     QString shown;
