@@ -9,9 +9,9 @@ namespace tzsndmsg::ui {
 // can show: the style lays out and shapes the whole text to elide it, and a list cell of 500
 // characters cost most of a screen's paint. The painted cell is the same.
 //
-// A one-line cell's text is laid out once here (the style lays it out four or five times to
-// size, place, elide and draw it): the style paints the cell without its text, then the text is
-// drawn where and as the style draws it.
+// A one-line cell's text is laid out once here and drawn as shaped for that layout (the style
+// lays it out three times, to size, elide and draw it, and shapes it again to draw it): the
+// style paints the cell without its text, then the text is drawn where and as the style draws it.
 class CutTextDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
