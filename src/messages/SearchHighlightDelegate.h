@@ -23,8 +23,9 @@ public:
     QStringList words() const { return m_words; }
     void setColumns(const QSet<int>& columns) { m_columns = columns; }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override;
+protected:
+    QList<QTextLayout::FormatRange> marks(const QString& text, const QString& shown,
+                                          const QModelIndex& index) const override;
 
 private:
     QStringList m_words;

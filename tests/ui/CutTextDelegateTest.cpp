@@ -2,6 +2,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmap>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QStyleOptionViewItem>
 #include <QTableView>
@@ -92,5 +94,77 @@ TEST(CutTextDelegate, PaintsTheSameCellAsTheStyle)
                       paintCell(plain, view, model.index(0, 0), rect))
                 << width << " " << text.left(20).toStdString();
         }
+    }
+}
+
+// A table's cells as its view paints them (selected, current, aligned, bold, coloured, with an
+// icon, right to left): the same pixels as the style's own painting.
+TEST(CutTextDelegate, PaintsATableAsTheStyle)
+{
+    const QString sentence = u"Please confirm the Tuesday schedule with Dr Reyes. "_s;
+    const struct {
+        QString text;
+        Qt::Alignment align;
+        bool bold;
+        QColor color;
+    } cells[] = {
+        {u"Ortiz"_s, Qt::AlignLeft | Qt::AlignVCenter, false, {}},
+        {repeated(sentence, 10), Qt::AlignLeft | Qt::AlignVCenter, true, {}},
+        {u"12 of 15 confirmed"_s, Qt::AlignRight | Qt::AlignVCenter, false,
+         QColor(0xB0, 0x1E, 0x1E)},
+        {u"Lab results  "_s, Qt::AlignCenter, true, {}},
+        {u"\u05E9\u05DC\u05D5\u05DD \u05E2\u05DC\u05D9\u05DB\u05DD "_s + sentence,
+         Qt::AlignLeft | Qt::AlignTop,
+         false,
+         {}},
+        {u"two\nlines "_s + sentence, Qt::AlignLeft | Qt::AlignVCenter, false, {}},
+        {u"Reminder: the staff meeting on Tuesday moves to room four"_s,
+         Qt::AlignLeft | Qt::AlignVCenter,
+         false,
+         {}},
+    };
+    QStandardItemModel model(4, int(std::size(cells)));
+    QPixmap icon(12, 12);
+    icon.fill(Qt::darkGreen);
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column) {
+            const auto& c = cells[column];
+            auto* item = new QStandardItem(c.text);
+            item->setTextAlignment(c.align);
+            QFont font;
+            font.setBold(c.bold);
+            item->setFont(font);
+            if (c.color.isValid())
+                item->setForeground(c.color);
+            if (row == 3)
+                item->setIcon(icon);
+            model.setItem(row, column, item);
+        }
+    const auto grid = [&](QAbstractItemDelegate* delegate, Qt::LayoutDirection direction) {
+        QTableView view;
+        view.setLayoutDirection(direction);
+        view.setModel(&model);
+        view.setItemDelegate(delegate);
+        view.setWordWrap(false);
+        view.setAlternatingRowColors(true);
+        view.setSelectionBehavior(QAbstractItemView::SelectRows);
+        view.resize(1500, 160);
+        for (int column = 0; column < model.columnCount(); ++column)
+            view.setColumnWidth(column, column == 1 ? 300 : column == 6 ? 420 : 110);
+        view.selectRow(1);
+        view.setCurrentIndex(model.index(1, 2));
+        return view.viewport()->grab().toImage();
+    };
+    QStyledItemDelegate plain;
+    CutTextDelegate cut;
+    for (const Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        SCOPED_TRACE(int(direction));
+        const QImage ours = grid(&cut, direction);
+        EXPECT_EQ(ours, grid(&plain, direction));
+        QSet<QRgb> colors; // and something was painted
+        for (int y = 0; y < ours.height(); y += 3)
+            for (int x = 0; x < ours.width(); x += 3)
+                colors << ours.pixel(x, y);
+        EXPECT_GT(colors.size(), 20);
     }
 }
