@@ -60,7 +60,7 @@ private:
     struct Line {
         QString text;                              // the whole, or the start of it that was elided
         QString shown;                             // `text` elided to the width
-        std::shared_ptr<const QTextLayout> layout; // of `shown` without marks; none until drawn so
+        std::shared_ptr<const QTextLayout> layout; // of `shown`, without marks
     };
     mutable QHash<LineKey, Line> m_lines;
 };
