@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
-#include <optional>
 
 namespace tzsndmsg::ui {
 
@@ -13,6 +12,9 @@ namespace {
 
 // Shorter texts are cheap to lay out whole.
 constexpr qsizetype kShortText = 48;
+
+// The lines kept for texts painted again: a few screens of a list's cells.
+constexpr qsizetype kKeptLines = 256;
 
 QStyle* styleOf(const QStyleOptionViewItem& opt)
 {
@@ -66,8 +68,14 @@ QString CutTextDelegate::visibleStart(const QString& text, const QFontMetrics& m
 void CutTextDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
+    cutText(option);
+}
+
+void CutTextDelegate::cutText(QStyleOptionViewItem* option)
+{
     // An empty rectangle is a size question: it needs the whole text.
-    if (option->rect.isEmpty() || (option->features & QStyleOptionViewItem::WrapText))
+    if (option->rect.isEmpty() || (option->features & QStyleOptionViewItem::WrapText) ||
+        option->text.size() <= kShortText)
         return;
     option->text = visibleStart(option->text, QFontMetrics(option->font), option->rect.width());
 }
@@ -86,7 +94,7 @@ void CutTextDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QStyledItemDelegate::initStyleOption(&opt, index);
     if (paintOneLine(painter, opt, index))
         return;
-    initStyleOption(&opt, index);
+    cutText(&opt); // the option as initStyleOption() fills it, the model asked once
     styleOf(opt)->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
 }
 
@@ -115,58 +123,73 @@ bool CutTextDelegate::paintOneLine(QPainter* painter, const QStyleOptionViewItem
     textOption.setWrapMode(QTextOption::ManualWrap);
     textOption.setTextDirection(opt.direction);
     textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
-    const auto layOut = [&](std::optional<QTextLayout>& layout, const QString& text,
+    const auto layOut = [&](std::shared_ptr<QTextLayout>& layout, const QString& text,
                             const QList<QTextLayout::FormatRange>& formats = {}) {
-        layout.emplace(text, opt.font);
+        layout = std::make_shared<QTextLayout>(text, opt.font);
         layout->setCacheEnabled(true); // drawn as shaped for the layout, not shaped again
         layout->setTextOption(textOption);
         layout->setFormats(formats);
         if (!layOutLine(*layout, width))
             layout.reset();
-        return layout.has_value();
+        return layout != nullptr;
     };
 
-    // A long text elided at its end is elided from a start a little wider than the cell (made
-    // longer until it is): eliding that start gives what eliding the whole would, and only what
-    // shows is laid out. The style measures a line without its trailing spaces, so a short text
-    // or a start ending in a space is laid out to be measured.
-    const QFontMetrics metrics(opt.font);
-    const QString& whole = opt.text;
-    const int perChar = std::max(1, metrics.averageCharWidth());
-    qsizetype n =
-        whole.size() <= kShortText || opt.textElideMode != Qt::ElideRight
-            ? whole.size()
-            : std::max<qsizetype>(kShortText, 5 * qsizetype(width) / (4 * qsizetype(perChar)) + 8);
-    std::optional<QTextLayout> layout; // of `text`, when it was laid out to be measured
-    QString text;                      // the whole, or a start of it
-    QString shown;
-    for (;;) {
-        if (n < whole.size() && whole.at(n - 1).isHighSurrogate())
-            ++n; // never cut a surrogate pair
-        text = n < whole.size() ? whole.left(n) : whole;
-        bool wider = false;
-        if (n <= kShortText || text.back().isSpace()) {
-            if (!layOut(layout, text))
-                return false;
-            wider = layout->lineAt(0).naturalTextWidth() > width;
-            shown = wider ? metrics.elidedText(text, opt.textElideMode, width) : text;
-        } else {
-            layout.reset();
-            shown = metrics.elidedText(text, opt.textElideMode, width);
-            wider = shown != text;
+    const LineKey key{opt.text, opt.font, width,
+                      int(opt.displayAlignment) | (int(opt.direction) << 16) |
+                          (int(opt.textElideMode) << 20)};
+    Line line;
+    std::shared_ptr<QTextLayout> layout; // of `line.text`, when it was laid out to be measured
+    if (const auto kept = m_lines.constFind(key); kept != m_lines.constEnd()) {
+        line = *kept;
+    } else {
+        // A long text elided at its end is elided from a start a little wider than the cell
+        // (made longer until it is): eliding that start gives what eliding the whole would, and
+        // only what shows is laid out. The style measures a line without its trailing spaces,
+        // so a short text or a start ending in a space is laid out to be measured.
+        const QFontMetrics metrics(opt.font);
+        const QString& whole = opt.text;
+        const int perChar = std::max(1, metrics.averageCharWidth());
+        qsizetype n = whole.size() <= kShortText || opt.textElideMode != Qt::ElideRight
+                          ? whole.size()
+                          : std::max<qsizetype>(
+                                kShortText, 5 * qsizetype(width) / (4 * qsizetype(perChar)) + 8);
+        for (;;) {
+            if (n < whole.size() && whole.at(n - 1).isHighSurrogate())
+                ++n; // never cut a surrogate pair
+            line.text = n < whole.size() ? whole.left(n) : whole;
+            bool wider = false;
+            if (n <= kShortText || line.text.back().isSpace()) {
+                if (!layOut(layout, line.text))
+                    return false;
+                wider = layout->lineAt(0).naturalTextWidth() > width;
+                line.shown =
+                    wider ? metrics.elidedText(line.text, opt.textElideMode, width) : line.text;
+            } else {
+                layout.reset();
+                line.shown = metrics.elidedText(line.text, opt.textElideMode, width);
+                wider = line.shown != line.text;
+            }
+            if (wider || n >= whole.size())
+                break;
+            n *= 2;
         }
-        if (wider || n >= whole.size())
-            break;
-        n *= 2;
     }
-    const QList<QTextLayout::FormatRange> formats = marks(text, shown, index);
-    if (!layout || shown != text || !formats.isEmpty()) {
-        if (!layOut(layout, shown, formats))
+    const QList<QTextLayout::FormatRange> formats = marks(line.text, line.shown, index);
+    if (!formats.isEmpty()) {
+        if (!layOut(layout, line.shown, formats))
             return false;
+    } else if (!line.layout) {
+        if ((!layout || line.shown != line.text) && !layOut(layout, line.shown))
+            return false;
+        line.layout = layout;
+        if (m_lines.size() >= kKeptLines)
+            m_lines.clear();
+        m_lines.insert(key, line);
     }
+    const QTextLayout& drawn = layout ? *layout : *line.layout;
     // Placed as the style places it: the line centred (or aligned) in the cell.
     const QRect lineBox = QStyle::alignedRect(Qt::LayoutDirectionAuto, opt.displayAlignment,
-                                              layout->boundingRect().size().toSize(), rect);
+                                              drawn.boundingRect().size().toSize(), rect);
     const QPointF at(rect.x(), lineBox.top());
 
     style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, widget);
@@ -179,7 +202,7 @@ bool CutTextDelegate::paintOneLine(QPainter* painter, const QStyleOptionViewItem
     painter->setClipRect(opt.rect);
     painter->setPen(opt.palette.color(
         group, (opt.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
-    layout->draw(painter, at);
+    drawn.draw(painter, at);
     painter->restore();
     return true;
 }

@@ -122,6 +122,10 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
          Qt::AlignLeft | Qt::AlignVCenter,
          false,
          {}},
+        // Texts of other cells in another width, font or place: each drawn as laid out for it.
+        {u"12 of 15 confirmed"_s, Qt::AlignRight | Qt::AlignVCenter, false, {}},
+        {u"Ortiz"_s, Qt::AlignLeft | Qt::AlignVCenter, true, {}},
+        {u"Ortiz"_s, Qt::AlignCenter, false, {}},
     };
     QStandardItemModel model(4, int(std::size(cells)));
     QPixmap icon(12, 12);
@@ -148,9 +152,12 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
         view.setWordWrap(false);
         view.setAlternatingRowColors(true);
         view.setSelectionBehavior(QAbstractItemView::SelectRows);
-        view.resize(1500, 160);
+        view.resize(2000, 160);
         for (int column = 0; column < model.columnCount(); ++column)
-            view.setColumnWidth(column, column == 1 ? 300 : column == 6 ? 420 : 110);
+            view.setColumnWidth(column, column == 1   ? 300
+                                        : column == 6 ? 420
+                                        : column == 7 ? 200
+                                                      : 110);
         view.selectRow(1);
         view.setCurrentIndex(model.index(1, 2));
         return view.viewport()->grab().toImage();
