@@ -207,6 +207,12 @@ private:
     // The reminder list: times of day, or amounts of time before a linked record.
     void BuildReminderChoices(bool relative);
     void RefreshToBox(int index);
+    // Both boxes, the initials of both lists in one read; true when the reminder list was
+    // built again with them.
+    bool RefreshToBoxes();
+    QList<qint32> toBoxIds(int index) const;
+    void showToBox(int index, const QList<qint32>& ids, const QHash<qint32, QString>& initials);
+    bool rebuildRemindersForSender();
     void Setup_Reminder();
     // First activation: the From and Until boxes of the repeat settings brought up to date.
     void updateRepeatControls();
