@@ -178,10 +178,10 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     }
     const QString login = currentLoginName();
     const bool mayMark =
-        !confirmed && (gic.checkRight(login, QStringLiteral("Tim_Sup_Rig"),
-                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")) ||
-                       gic.checkRight(login, QStringLiteral("Tim_Mar_Pay_Rel_Mes"),
-                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")));
+        !confirmed &&
+        gic.checkAnyRight(login,
+                          {QStringLiteral("Tim_Sup_Rig"), QStringLiteral("Tim_Mar_Pay_Rel_Mes")},
+                          QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg"));
     PicConfirm->showMessage(fromLine, header.CMNeeCom, mayMark);
 
     const bool isPrivate = message.detail.EvPri;
