@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QIcon>
 #include <QString>
+#include <QStyle>
 #include <array>
 #include <memory>
 #include <optional>
@@ -172,6 +174,7 @@ private:
     void setupCommandKeys();
     // Fills the image list from ICO/SMALL; one information box lists missing files.
     void Load_ImaList(ui::ImageList& list);
+    QIcon platformIcon(QStyle::StandardPixmap which) const;
     // Main toolbar commands, key compared in upper case; other code presses a button here.
     void TB_ButtonClick(const QString& key);
     void TB_ButtonMenuClick(const QString& key);
