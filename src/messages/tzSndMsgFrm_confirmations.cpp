@@ -228,7 +228,7 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
         cmdRemindOthers->setEnabled(read->count.pending() > 0);
 
         lstConfirmations->setRowCount(int(read->addressees.size()));
-        const QIcon mark = awaitedMark();
+        const QIcon& mark = awaitedMark();
         for (int r = 0; r < read->addressees.size(); ++r) {
             const AddresseeConfirmation& a = read->addressees.at(r);
             const QString name = a.computer ? a.name + QStringLiteral(" (computer)") : a.name;
