@@ -57,7 +57,7 @@ std::unique_ptr<tzSndMsgFrm> openInbox()
 
 // The window painted once, as it first comes on screen: every control, and the list's screen with
 // its "To/ CC" cells read for it.
-void paintWindow(tzSndMsgFrm& w)
+void paintWindow()
 {
     const int before = tzSndMsgFrm::recipientQueryCount();
     QApplication::processEvents();
@@ -197,7 +197,7 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
                         "list's screen with its To/ CC)"),
          QStringLiteral("bare statement of the screen's To/ CC names, grouped by the database"),
          [window, screen] {
-             paintWindow(**window);
+             paintWindow();
              return qint64(std::min(*screen, bench::gridOf(**window)->model()->rowCount()));
          },
          [ids, screen, lastScreen] { return bareScreens(*ids, lastScreen(), 1, *screen); },
@@ -228,7 +228,7 @@ void addWindowCases(Runner& runner, const StoreSummary& summary)
              *window = openInbox();
              *screen = screenRows(**window);
              bench::gridOf(**window)->scrollToTop();
-             paintWindow(**window);
+             paintWindow();
          },
          fillIds,
          2.0});

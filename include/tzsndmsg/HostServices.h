@@ -78,6 +78,9 @@ public:
     virtual qint32 employeeOfLogin(const QString& loginName) = 0;
     virtual bool checkRight(const QString& loginName, const QString& right, const QString& column,
                             const QString& programName) = 0;
+    // Whether the login holds any of the rights; by default checkRight for each in turn.
+    virtual bool checkAnyRight(const QString& loginName, const QStringList& rights,
+                               const QString& column, const QString& programName);
     virtual bool loginMayChooseSender(const QString& loginName) = 0;
 
     // The people of the office.

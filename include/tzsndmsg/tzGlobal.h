@@ -86,6 +86,8 @@ public:
     qint32 employeeOfLogin(const QString& loginName) override;
     bool checkRight(const QString& loginName, const QString& right, const QString& column,
                     const QString& programName) override;
+    bool checkAnyRight(const QString& loginName, const QStringList& rights, const QString& column,
+                       const QString& programName) override;
     bool loginMayChooseSender(const QString& loginName) override;
     std::shared_ptr<tzsndmsg::db::Database> personsConnection() override;
     std::shared_ptr<tzsndmsg::db::Database> suiteConnection() override;

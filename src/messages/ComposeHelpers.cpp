@@ -58,16 +58,20 @@ QString quotedOriginal(const QString& author, const QString& toText, const QStri
     return text;
 }
 
-QList<ReminderChoice> relativeReminderChoices()
+const QList<ReminderChoice>& relativeReminderChoices()
 {
-    QList<ReminderChoice> choices;
-    for (int minutes = 5; minutes <= 55; minutes += 5)
-        choices.append({QStringLiteral("%1 min").arg(minutes, 2, 10, QLatin1Char('0')), minutes});
-    for (int minutes = 60; minutes <= 765; minutes += 15)
-        choices.append({QStringLiteral("%1 hr %2 min")
+    // The same for every window: written once a process.
+    static const QList<ReminderChoice> choices = [] {
+        QList<ReminderChoice> all;
+        for (int minutes = 5; minutes <= 55; minutes += 5)
+            all.append({QStringLiteral("%1 min").arg(minutes, 2, 10, QLatin1Char('0')), minutes});
+        for (int minutes = 60; minutes <= 765; minutes += 15)
+            all.append({QStringLiteral("%1 hr %2 min")
                             .arg(minutes / 60)
                             .arg(minutes % 60, 2, 10, QLatin1Char('0')),
                         minutes});
+        return all;
+    }();
     return choices;
 }
 

@@ -34,7 +34,7 @@ struct ReminderChoice {
     int minutes = 0;
 };
 // The 59 amounts of time before a linked record: 05 min .. 55 min, 1 hr 00 min .. 12 hr 45 min.
-QList<ReminderChoice> relativeReminderChoices();
+const QList<ReminderChoice>& relativeReminderChoices();
 // The free reminder times "hh:nn am/pm": from the chosen time (when not later than now) or
 // now, rounded up to the interval, up to the first entry at or after 11:44 pm.
 QStringList freeReminderTimes(const QTime& now, const std::optional<QTime>& chosen, int interval);

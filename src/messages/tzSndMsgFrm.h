@@ -6,7 +6,9 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QIcon>
 #include <QString>
+#include <QStyle>
 #include <array>
 #include <memory>
 #include <optional>
@@ -172,6 +174,7 @@ private:
     void setupCommandKeys();
     // Fills the image list from ICO/SMALL; one information box lists missing files.
     void Load_ImaList(ui::ImageList& list);
+    QIcon platformIcon(QStyle::StandardPixmap which) const;
     // Main toolbar commands, key compared in upper case; other code presses a button here.
     void TB_ButtonClick(const QString& key);
     void TB_ButtonMenuClick(const QString& key);
@@ -207,6 +210,12 @@ private:
     // The reminder list: times of day, or amounts of time before a linked record.
     void BuildReminderChoices(bool relative);
     void RefreshToBox(int index);
+    // Both boxes, the initials of both lists in one read; true when the reminder list was
+    // built again with them.
+    bool RefreshToBoxes();
+    QList<qint32> toBoxIds(int index) const;
+    void showToBox(int index, const QList<qint32>& ids, const QHash<qint32, QString>& initials);
+    bool rebuildRemindersForSender();
     void Setup_Reminder();
     // First activation: the From and Until boxes of the repeat settings brought up to date.
     void updateRepeatControls();

@@ -33,7 +33,7 @@ int s_confirmationQueries = 0;
 const QString kRemindTitle = QStringLiteral("Remind the Others");
 
 // The mark of a message still waiting for someone's confirmation: an amber disc with "!".
-QIcon awaitedMark()
+QIcon drawAwaitedMark()
 {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
@@ -45,7 +45,15 @@ QIcon awaitedMark()
     p.setPen(QPen(Qt::black, 2, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(QPointF(8, 4.5), QPointF(8, 9));
     p.drawPoint(QPointF(8, 11.8));
+    p.end();
     return QIcon(pixmap);
+}
+
+// Drawn once a process, kept to its end (a picture outlives the application object).
+const QIcon& awaitedMark()
+{
+    static const auto& mark = *new QIcon(drawAwaitedMark());
+    return mark;
 }
 
 QTableWidgetItem* item(const QString& text)
@@ -220,7 +228,7 @@ void tzSndMsgFrm::updateConfirmationsPanel(bool reload)
         cmdRemindOthers->setEnabled(read->count.pending() > 0);
 
         lstConfirmations->setRowCount(int(read->addressees.size()));
-        const QIcon mark = awaitedMark();
+        const QIcon& mark = awaitedMark();
         for (int r = 0; r < read->addressees.size(); ++r) {
             const AddresseeConfirmation& a = read->addressees.at(r);
             const QString name = a.computer ? a.name + QStringLiteral(" (computer)") : a.name;

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTextCursor>
+#include <algorithm>
 
 namespace tzsndmsg {
 
@@ -131,8 +132,7 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
             m_toPids[1].clear();
             m_toMachines[0].clear();
             m_toMachines[1].clear();
-            RefreshToBox(0);
-            RefreshToBox(1);
+            RefreshToBoxes();
             if (QAction* del = tbButton(QStringLiteral("Delete")))
                 del->setEnabled(false);
             m_CMID = 0;
@@ -165,15 +165,23 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
     const qint32 recipientRow = broChkId != 0 ? broChkId : currentBroChkID();
     bool confirmed = false;
     if (recipientRow != 0) {
-        const auto row = core::readAddressee(gic, recipientRow);
-        confirmed = row && row->isRead();
+        // The row is most often among the To and Cc rows just read with the message.
+        const auto inHand = std::find_if(
+            message.addressees.cbegin(), message.addressees.cend(),
+            [recipientRow](const core::Addressee& a) { return a.BroChkID == recipientRow; });
+        if (inHand != message.addressees.cend()) {
+            confirmed = inHand->isRead();
+        } else {
+            const auto row = core::readAddressee(gic, recipientRow);
+            confirmed = row && row->isRead();
+        }
     }
     const QString login = currentLoginName();
     const bool mayMark =
-        !confirmed && (gic.checkRight(login, QStringLiteral("Tim_Sup_Rig"),
-                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")) ||
-                       gic.checkRight(login, QStringLiteral("Tim_Mar_Pay_Rel_Mes"),
-                                      QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg")));
+        !confirmed &&
+        gic.checkAnyRight(login,
+                          {QStringLiteral("Tim_Sup_Rig"), QStringLiteral("Tim_Mar_Pay_Rel_Mes")},
+                          QStringLiteral("PWAWriFla"), QStringLiteral("tzSndMsg"));
     PicConfirm->showMessage(fromLine, header.CMNeeCom, mayMark);
 
     const bool isPrivate = message.detail.EvPri;
@@ -224,9 +232,8 @@ void tzSndMsgFrm::fillFromMessage(const core::StoredMessage& message, qint32 bro
             saveToChosen = true;
         }
     }
-    RefreshToBox(0);
-    RefreshToBox(1);
-    if (st.ReminderFlag)
+    const bool rebuilt = RefreshToBoxes();
+    if (st.ReminderFlag && !rebuilt)
         BuildReminderChoices(true);
 }
 

@@ -218,11 +218,26 @@ void tzSndMsgFrm::insertCannedText(int index)
 void tzSndMsgFrm::RefreshToBox(int index)
 {
     checkListIndex(index);
-    auto& st = SharedState::current();
-    HostServices& gic = *st.GIC;
-    QString display;
+    const QList<qint32> ids = toBoxIds(index);
+    showToBox(index, ids, core::readPersonInitials(*SharedState::current().GIC, ids));
+    rebuildRemindersForSender();
+}
 
-    // The ids up to the first that is not one; their initials in one read.
+bool tzSndMsgFrm::RefreshToBoxes()
+{
+    const QList<qint32> to = toBoxIds(0);
+    const QList<qint32> cc = toBoxIds(1);
+    const QHash<qint32, QString> initials =
+        core::readPersonInitials(*SharedState::current().GIC, to + cc);
+    showToBox(0, to, initials);
+    showToBox(1, cc, initials);
+    return rebuildRemindersForSender();
+}
+
+// The ids up to the first that is not one.
+QList<qint32> tzSndMsgFrm::toBoxIds(int index) const
+{
+    HostServices& gic = *SharedState::current().GIC;
     QList<qint32> ids;
     int pos = 0;
     const QString& pids = m_toPids[size_t(index)];
@@ -234,8 +249,15 @@ void tzSndMsgFrm::RefreshToBox(int index)
             break;
         ids << qint32(id);
     }
-    const QHash<qint32, QString> initials = core::readPersonInitials(gic, ids);
-    for (qint32 id : std::as_const(ids)) {
+    return ids;
+}
+
+void tzSndMsgFrm::showToBox(int index, const QList<qint32>& ids,
+                            const QHash<qint32, QString>& initials)
+{
+    HostServices& gic = *SharedState::current().GIC;
+    QString display;
+    for (qint32 id : ids) {
         // A person that cannot be read stays in the list, only not in the display.
         const auto found = initials.constFind(id);
         if (found == initials.cend())
@@ -250,7 +272,7 @@ void tzSndMsgFrm::RefreshToBox(int index)
         display += shown + QStringLiteral(", ");
     }
 
-    pos = 0;
+    int pos = 0;
     const QString& machines = m_toMachines[size_t(index)];
     for (QString token = gic.nextToken(machines, QStringLiteral("\n"), pos); !token.isEmpty();
          token = gic.nextToken(machines, QStringLiteral("\n"), pos))
@@ -260,10 +282,15 @@ void tzSndMsgFrm::RefreshToBox(int index)
         display.chop(2);
     if (txtTo[size_t(index)])
         txtTo[size_t(index)]->setText(display);
+}
 
-    if (Cmb_Emp_Name && Cmb_Emp_Name->currentIndex() >= 0 &&
-        itemValue(Cmb_Emp_Name, Cmb_Emp_Name->currentIndex()) != 0)
-        BuildReminderChoices(st.ReminderFlag);
+bool tzSndMsgFrm::rebuildRemindersForSender()
+{
+    if (!Cmb_Emp_Name || Cmb_Emp_Name->currentIndex() < 0 ||
+        itemValue(Cmb_Emp_Name, Cmb_Emp_Name->currentIndex()) == 0)
+        return false;
+    BuildReminderChoices(SharedState::current().ReminderFlag);
+    return true;
 }
 
 } // namespace tzsndmsg

@@ -25,6 +25,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -90,14 +91,28 @@ void tzSndMsgFrm::Load_ImaList(ui::ImageList& list)
         const QString icons = ui::findFileNoCase(folder, QStringLiteral("ICO/SMALL"));
         if (!icons.isEmpty())
             own.load(icons, {{QStringLiteral("Delete"), QStringLiteral("Delete")}});
-        list.add(QStringLiteral("Delete"),
-                 own.contains(QStringLiteral("Delete"))
-                     ? own.icon(QStringLiteral("Delete"))
-                     : style()->standardIcon(QStyle::SP_DialogCancelButton));
+        list.add(QStringLiteral("Delete"), own.contains(QStringLiteral("Delete"))
+                                               ? own.icon(QStringLiteral("Delete"))
+                                               : platformIcon(QStyle::SP_DialogCancelButton));
     }
     // "Refresh" has no file of its own: the platform's picture serves.
     if (!list.contains(QStringLiteral("Refresh")))
-        list.add(QStringLiteral("Refresh"), style()->standardIcon(QStyle::SP_BrowserReload));
+        list.add(QStringLiteral("Refresh"), platformIcon(QStyle::SP_BrowserReload));
+}
+
+QIcon tzSndMsgFrm::platformIcon(QStyle::StandardPixmap which) const
+{
+    // Asked of the style once while it lasts: every window opened shows the same pictures.
+    static QPointer<QStyle> askedOf;
+    static auto& icons = *new QHash<int, QIcon>;
+    if (askedOf != style()) {
+        icons.clear();
+        askedOf = style();
+    }
+    const auto known = icons.constFind(int(which));
+    if (known != icons.cend())
+        return *known;
+    return *icons.insert(int(which), style()->standardIcon(which));
 }
 
 void tzSndMsgFrm::Setup_Toolbars()

@@ -6,6 +6,7 @@
 #include "tzsndmsg/db/SqlDialect.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 // The defaults a host may override: what serves a host over one office database.
 namespace tzsndmsg {
@@ -25,6 +26,14 @@ bool HostServices::startUp()
 void HostServices::shutDown() {}
 void HostServices::setApplication(const QString& /*folder*/, const QString& /*programName*/) {}
 void HostServices::setLocation(qint32 /*locationId*/) {}
+
+bool HostServices::checkAnyRight(const QString& loginName, const QStringList& rights,
+                                 const QString& column, const QString& programName)
+{
+    return std::any_of(rights.cbegin(), rights.cend(), [&](const QString& right) {
+        return checkRight(loginName, right, column, programName);
+    });
+}
 
 // --- connections and statements ----------------------------------------------------------------
 

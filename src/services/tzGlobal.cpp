@@ -352,6 +352,37 @@ bool tzGlobal::checkRight(const QString& loginName, const QString& right, const 
     return false;
 }
 
+bool tzGlobal::checkAnyRight(const QString& loginName, const QStringList& rights,
+                             const QString& column, const QString& /*programName*/)
+{
+    if (column.trimmed().compare(kWriteFlagColumn, Qt::CaseInsensitive) != 0)
+        return false;
+    if (isSupervisor(loginName))
+        return true;
+    QVariantList params{loginName.trimmed().toUpper()};
+    for (const QString& right : rights)
+        if (!right.trimmed().isEmpty())
+            params << right.trimmed().toUpper();
+    if (!d->persons || loginName.trimmed().isEmpty() || params.size() < 2)
+        return false;
+    // The rights in one read: a window asks for two at every message it shows.
+    QString among = QStringLiteral("?");
+    for (qsizetype i = 2; i < params.size(); ++i)
+        among += QStringLiteral(", ?");
+    const QString sql = d->adapt(
+        *d->persons, QStringLiteral("SELECT PWAWriFla FROM PWATable WHERE upper(trim(PWAUseNam)) = "
+                                    "? AND upper(trim(PWARigNam)) IN (") +
+                         among + QLatin1Char(')'));
+    auto rs = d->persons->query(sql, params);
+    if (!rs.isOpen())
+        return false;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        if (!rs.isNull(kWriteFlagColumn) && rs.value(kWriteFlagColumn).toLongLong() != 0)
+            return true;
+    }
+    return false;
+}
+
 bool tzGlobal::loginMayChooseSender(const QString& loginName)
 {
     if (isSupervisor(loginName))

@@ -2,6 +2,7 @@
 
 #include "tzsndmsg/ui/MessageBox.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -12,7 +13,38 @@ namespace tzsndmsg::ui {
 
 namespace {
 const QString kCheckMarkKey = QStringLiteral("ChkMrkW");
+
+// An icon file as decoded, with the time and size it had then.
+struct DecodedFile {
+    QDateTime modified;
+    qint64 size = -1;
+    QIcon icon;
+};
+
+// Every window opened reads the same files: each is decoded again only when it changed.
+QIcon decodedIcon(const QFileInfo& file)
+{
+    // Kept to the end of the process, never destroyed: pictures outlive the application object.
+    static auto& decoded = *new QHash<QString, DecodedFile>;
+    const QString path = file.absoluteFilePath();
+    const QDateTime modified = file.lastModified();
+    const qint64 size = file.size();
+    const auto known = decoded.constFind(path);
+    if (known != decoded.cend() && known->modified == modified && known->size == size)
+        return known->icon;
+    // Every picture of the file becomes one size of the icon.
+    QIcon icon;
+    QImageReader reader(path);
+    do {
+        const QImage image = reader.read();
+        if (image.isNull())
+            break;
+        icon.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+    decoded.insert(path, {modified, size, icon});
+    return icon;
 }
+} // namespace
 
 QString findFileNoCase(const QString& folder, const QString& relativePath)
 {
@@ -50,15 +82,10 @@ void ImageList::load(const QString& folder, const QList<Entry>& entries)
         const QString fileName = entry.baseName + QStringLiteral(".ico");
         const QString path = findFileNoCase(folder, fileName);
         QIcon icon;
-        if (!path.isEmpty() && QFileInfo(path).isFile()) {
-            // Every picture of the file becomes one size of the icon.
-            QImageReader reader(path);
-            do {
-                const QImage image = reader.read();
-                if (image.isNull())
-                    break;
-                icon.addPixmap(QPixmap::fromImage(image));
-            } while (reader.jumpToNextImage());
+        if (!path.isEmpty()) {
+            const QFileInfo file(path);
+            if (file.isFile())
+                icon = decodedIcon(file);
         }
         if (icon.isNull()) {
             m_missing.append(fileName);
@@ -113,6 +140,11 @@ QPixmap ImageList::checkMark(const QSize& size) const
 
 QPixmap ImageList::drawCheckMark(const QSize& size)
 {
+    // The same picture at every open: drawn once a size.
+    static auto& drawn = *new QHash<QPair<int, int>, QPixmap>;
+    const QPair<int, int> key(size.width(), size.height());
+    if (const auto known = drawn.constFind(key); known != drawn.cend())
+        return *known;
     QPixmap pm(size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -126,6 +158,8 @@ QPixmap ImageList::drawCheckMark(const QSize& size)
              Qt::RoundJoin);
     p.setPen(pen);
     p.drawPath(path);
+    p.end();
+    drawn.insert(key, pm);
     return pm;
 }
 

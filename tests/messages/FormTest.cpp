@@ -1,4 +1,5 @@
 // Reading a message into the form, reply, forward and return receipt, and the compose helpers.
+#include "db/Internals.h"
 #include "fixture.h"
 #include "messages/ComposeHelpers.h"
 
@@ -68,6 +69,21 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     ModalScript none;
     pressOn(control<QLineEdit>(&w, "txtTo_0"));
     EXPECT_EQ(none.shown, 0);
+
+    // Another message, unread, to be confirmed: its row, its To and Cc rows, the initials of
+    // both lists and the login's rights to mark it, one statement each.
+    office.insert("PWATable", "PWAID", {"PWAUseNam", "PWARigNam", "PWAWriFla", "PWAProNam"},
+                  {"FRONT", "Tim_Mar_Pay_Rel_Mes", -1, "tzSndMsg"});
+    Msg confirm = fromDoctor("Shift", "Swap on Friday");
+    confirm.needConfirm = true;
+    const qint32 other = seed(confirm, {{front}, {nurse, 1}});
+    pressButton(w, "TB", "Refresh");
+    const quint64 before = db::Internals::statementsRun();
+    ASSERT_TRUE(show(w, other));
+    EXPECT_EQ(db::Internals::statementsRun() - before, 4u);
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "FF");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN");
+    EXPECT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
 }
 
 TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)

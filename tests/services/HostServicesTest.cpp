@@ -130,9 +130,16 @@ TEST_F(HostServices, RightsComeFromTheWriteFlag)
         {"NURSE", "Tim_Sup_Rig", "1=1 or PWAWriFla", false},
         {"nurse' or '1'='1", "Tim_Sup_Rig", "PWAWriFla", false},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(services->checkRight(c.login, c.right, c.column, "tzSndMsg"), c.holds)
             << c.login << " / " << c.right << " / " << c.column;
+        // Among others not held, in either order: the same answer.
+        EXPECT_EQ(services->checkAnyRight(c.login, {"No_Such_Right", c.right, "Msg_Cho_Sen"},
+                                          c.column, "tzSndMsg"),
+                  c.holds)
+            << c.login << " / " << c.right << " / " << c.column;
+    }
+    EXPECT_FALSE(services->checkAnyRight("NURSE", {}, "PWAWriFla", "tzSndMsg"));
 
     EXPECT_TRUE(services->loginMayChooseSender("Supervisor"));
     EXPECT_TRUE(services->loginMayChooseSender("desk"));

@@ -26,9 +26,9 @@ const QString kMainTips = QStringLiteral(",New Message,,Send Message,,Delete,,Re
                                          "Inbox,Message Sent Items,,Select All,Purge,"
                                          "View History,,Help,Close,");
 
-void writeIcon(const QString& path)
+void writeIcon(const QString& path, int side = 16)
 {
-    QImage image(16, 16, QImage::Format_ARGB32);
+    QImage image(side, side, QImage::Format_ARGB32);
     image.fill(Qt::blue);
     ASSERT_TRUE(image.save(path, "ICO")) << path.toStdString();
 }
@@ -146,4 +146,15 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
     EXPECT_FALSE(images.contains(u"Purge"_s));
     // No file for the grid's check mark: it is drawn.
     EXPECT_FALSE(images.checkMark().isNull());
+
+    // The next window shows the files as they are then: one mended, one gone, one changed.
+    QFile::remove(folder + u"/Help.ico"_s);
+    writeIcon(folder + u"/Help.ico"_s);
+    ASSERT_TRUE(QFile::remove(folder + u"/patient.ICO"_s));
+    writeIcon(folder + u"/message.ICO"_s, 32);
+    prompter->expect(u"Patient.ico"_s, u"Missing Files"_s, 1);
+    EXPECT_EQ(ui::Load_ImaList(images, data.path() + QLatin1Char('/')),
+              QStringList({"Patient.ico", "Message History.ico", "Purge.ico"}));
+    EXPECT_TRUE(images.contains(u"Help"_s));
+    EXPECT_EQ(images.icon(u"Msg"_s).availableSizes(), QList<QSize>{QSize(32, 32)});
 }
