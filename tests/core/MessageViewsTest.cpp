@@ -109,8 +109,10 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
         SCOPED_TRACE(c.login);
         const QString login = c.login;
         for (const MessageFolder folder : {MessageFolder::Inbox, MessageFolder::SentItems}) {
-            const MessageViewRequest request{
-                .folder = folder, .allCategories = true, .loginName = login};
+            MessageViewRequest request;
+            request.folder = folder;
+            request.allCategories = true;
+            request.loginName = login;
             QList<MessageViewRow> rows{MessageViewRow()};
             QString error;
             EXPECT_FALSE(readMessageView(*office.services(), request, rows, &error));
@@ -249,7 +251,8 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
         SCOPED_TRACE(at.now.toString(Qt::ISODate).toStdString());
         services->setFixedNow(at.now);
 
-        MessageViewRequest inbox{MessageFolder::Inbox};
+        MessageViewRequest inbox;
+        inbox.folder = MessageFolder::Inbox;
         inbox.loginName = "NURSE";
         inbox.computerName = "WS2";
         QStringList listed;
@@ -271,7 +274,8 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
         // The watcher still reads the later ones, to time their start.
         EXPECT_EQ(changes.recordCount(), all.size());
 
-        MessageViewRequest sent{MessageFolder::SentItems};
+        MessageViewRequest sent;
+        sent.folder = MessageFolder::SentItems;
         sent.loginName = "FRONT";
         EXPECT_EQ(subjects(sent), all);
     }

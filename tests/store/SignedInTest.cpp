@@ -230,12 +230,13 @@ TEST_F(SignedIn, TheWatchersReadThroughTheOwnersFunctionKeepsToTheRolesInbox)
         const QString kept = changes(*db, services->adaptSqlFor(*db, call.text), call.values);
         EXPECT_EQ(kept, c.expected);
         // The same as the statement read through the policies, where that is the role's own.
-        if (c.person == services->employeeOfLogin(c.login))
+        if (c.person == services->employeeOfLogin(c.login)) {
             EXPECT_EQ(changes(*db, services->adaptSqlFor(
                                        *db, core::buildInboxChangesStatement(
                                                 p, [&](const QString& t) { return db->quote(t); },
                                                 c.after, c.ids))),
                       kept);
+        }
     }
     // The owner's plain connection is not kept to anyone's rows: it reads the statement.
     EXPECT_FALSE(core::inboxChangesKeptToCaller(*office.db()));
