@@ -330,31 +330,15 @@ QStringList tzGlobal::computerNames()
 }
 
 bool tzGlobal::checkRight(const QString& loginName, const QString& right, const QString& column,
-                          const QString& /*programName*/)
+                          const QString& programName)
 {
-    // The column name is never spliced: only the write flag is a right's column.
-    if (column.trimmed().compare(kWriteFlagColumn, Qt::CaseInsensitive) != 0)
-        return false;
-    if (isSupervisor(loginName))
-        return true;
-    if (!d->persons || loginName.trimmed().isEmpty() || right.trimmed().isEmpty())
-        return false;
-    const QString sql = d->adapt(
-        *d->persons, QStringLiteral("SELECT PWAWriFla FROM PWATable WHERE "
-                                    "upper(trim(PWAUseNam)) = ? AND upper(trim(PWARigNam)) = ?"));
-    auto rs = d->persons->query(sql, {loginName.trimmed().toUpper(), right.trimmed().toUpper()});
-    if (!rs.isOpen())
-        return false;
-    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-        if (!rs.isNull(kWriteFlagColumn) && rs.value(kWriteFlagColumn).toLongLong() != 0)
-            return true;
-    }
-    return false;
+    return checkAnyRight(loginName, {right}, column, programName);
 }
 
 bool tzGlobal::checkAnyRight(const QString& loginName, const QStringList& rights,
                              const QString& column, const QString& /*programName*/)
 {
+    // The column name is never spliced: only the write flag is a right's column.
     if (column.trimmed().compare(kWriteFlagColumn, Qt::CaseInsensitive) != 0)
         return false;
     if (isSupervisor(loginName))
