@@ -61,6 +61,7 @@ void MessageListModel::setList(core::MessageRows* list, bool inboxView)
     m_inboxView = inboxView;
     m_rows = (m_list && m_list->isOpen()) ? m_list->recordCount() : 0;
     m_cursor = (m_list && m_list->isOpen()) ? m_list->clone() : core::MessageRows();
+    m_cells.clear();
     endResetModel();
 }
 
@@ -94,6 +95,63 @@ QVariant MessageListModel::cursorValue(const QString& field) const
     }
 }
 
+MessageListModel::RowCells* MessageListModel::rowCells(int row) const
+{
+    if (!m_list || row < 0 || row >= m_rows)
+        return nullptr;
+    if (const auto found = m_cells.find(row); found != m_cells.end())
+        return &*found;
+    if (!positionCursor(row))
+        return nullptr;
+    // A few screens' worth: a list scrolled end to end does not keep every row.
+    if (m_cells.size() >= 1024)
+        m_cells.clear();
+    RowCells cells;
+    cells.cmId = cursorValue(QStringLiteral("CMID")).toInt();
+    cells.unread = m_inboxView && !cursorValue(QStringLiteral("BroChkID")).isNull() &&
+                   !core::listFlag(cursorValue(QStringLiteral("BroChkDonDis")));
+    const int pr = columnOf(Kind::CheckMark);
+    cells.flagged = pr >= 0 && core::listFlag(cursorValue(gridColumns().at(pr).field));
+    cells.texts.resize(gridColumns().size());
+    return &*m_cells.insert(row, std::move(cells));
+}
+
+QString MessageListModel::cellText(int row, int column) const
+{
+    RowCells* cells = rowCells(row);
+    if (!cells)
+        return QString();
+    std::optional<QString>& kept = cells->texts[column];
+    if (kept)
+        return *kept;
+    if (!positionCursor(row))
+        return QString();
+    const Column& col = gridColumns().at(column);
+    QString text;
+    if (col.kind == Kind::Comments) {
+        text = core::commentsCellText(cursorValue(QStringLiteral("CMDOC")));
+    } else if (const QVariant v = cursorValue(col.field); !v.isNull()) {
+        if (col.kind == Kind::View) {
+            text = core::searchViewName(v.toInt());
+        } else {
+            text = v.toString();
+            if (!col.format.isEmpty()) {
+                if (const auto d = common::vb::toDate(v))
+                    text = common::vb::format(*d, col.format);
+            }
+            // The sender's list shows when a delivery set to start later reaches its
+            // recipients.
+            if (!m_inboxView && col.field == QLatin1String("CMTim")) {
+                const QString starts = deliveryStartText();
+                if (!starts.isEmpty())
+                    text += QStringLiteral(" (starts ") + starts + QLatin1Char(')');
+            }
+        }
+    }
+    kept = text;
+    return text;
+}
+
 QVariant MessageListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_rows || index.column() >= columnCount())
@@ -109,42 +167,27 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole && col.kind == Kind::CheckMark)
         return int(Qt::AlignCenter);
     if (role == Qt::DecorationRole && col.kind == Kind::CheckMark) {
-        if (!positionCursor(index.row()))
-            return QVariant();
         // "-1" shows the check mark; "0", null and the empty text nothing.
-        return core::listFlag(cursorValue(col.field)) ? QVariant(m_checkMark) : QVariant();
+        const RowCells* cells = rowCells(index.row());
+        return cells && cells->flagged ? QVariant(m_checkMark) : QVariant();
     }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return QVariant();
     if (col.kind == Kind::CheckMark)
         return QVariant();
     if (col.kind == Kind::ToCc || col.kind == Kind::Comments) {
-        if (m_unboundSuspended || !positionCursor(index.row()))
+        if (m_unboundSuspended)
             return QString();
         if (col.kind == Kind::Comments)
-            return core::commentsCellText(cursorValue(QStringLiteral("CMDOC")));
-        const qint32 cmId = cursorValue(QStringLiteral("CMID")).toInt();
-        return m_toCc ? m_toCc(cmId) : QString();
+            return cellText(index.row(), index.column());
+        const RowCells* cells = rowCells(index.row());
+        if (!cells)
+            return QString();
+        return m_toCc ? m_toCc(cells->cmId) : QString();
     }
-    if (!positionCursor(index.row()))
+    if (!rowCells(index.row()))
         return QVariant();
-    const QVariant v = cursorValue(col.field);
-    if (v.isNull())
-        return QString();
-    if (col.kind == Kind::View)
-        return core::searchViewName(v.toInt());
-    QString text = v.toString();
-    if (!col.format.isEmpty()) {
-        if (const auto d = common::vb::toDate(v))
-            text = common::vb::format(*d, col.format);
-    }
-    // The sender's list shows when a delivery set to start later reaches its recipients.
-    if (!m_inboxView && col.field == QLatin1String("CMTim")) {
-        const QString starts = deliveryStartText();
-        if (!starts.isEmpty())
-            text += QStringLiteral(" (starts ") + starts + QLatin1Char(')');
-    }
-    return text;
+    return cellText(index.row(), index.column());
 }
 
 QString MessageListModel::deliveryStartText() const
@@ -174,10 +217,8 @@ QVariant MessageListModel::accessibleText(const QModelIndex& index) const
     if (!col.visible && col.kind != Kind::View)
         return QString();
     if (col.kind == Kind::CheckMark) {
-        if (!positionCursor(index.row()))
-            return QString();
-        return core::listFlag(cursorValue(col.field)) ? QStringLiteral("payroll related")
-                                                      : QString();
+        const RowCells* cells = rowCells(index.row());
+        return cells && cells->flagged ? QStringLiteral("payroll related") : QString();
     }
     QString text = data(index, Qt::DisplayRole).toString();
     // The subject carries what the row's style shows.
@@ -263,18 +304,14 @@ int MessageListModel::rowOfBookmark(core::MessageRows::Bookmark mark) const
 
 qint32 MessageListModel::cmIdAt(int row) const
 {
-    if (!positionCursor(row))
-        return 0;
-    return cursorValue(QStringLiteral("CMID")).toInt();
+    const RowCells* cells = rowCells(row);
+    return cells ? cells->cmId : 0;
 }
 
 bool MessageListModel::isUnread(int row) const
 {
-    if (!m_inboxView || !positionCursor(row))
-        return false;
-    if (cursorValue(QStringLiteral("BroChkID")).isNull())
-        return false;
-    return !core::listFlag(cursorValue(QStringLiteral("BroChkDonDis")));
+    const RowCells* cells = rowCells(row);
+    return cells && cells->unread;
 }
 
 } // namespace tzsndmsg

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QHash>
 #include <QIcon>
 #include <QVector>
 #include <functional>
@@ -69,6 +70,17 @@ public:
     static QColor awaitedTextColor();
 
 private:
+    // What a painted row shows, read from the list when first asked: a paint asks every cell
+    // for several roles, and reading a row's values by name each time cost more than drawing
+    // them. Forgotten whenever a list is bound (the list changes only by being bound again).
+    struct RowCells {
+        bool unread = false;
+        bool flagged = false; // the "PR" column's check mark
+        qint32 cmId = 0;
+        QVector<std::optional<QString>> texts; // by column, as displayed
+    };
+    RowCells* rowCells(int row) const;
+    QString cellText(int row, int column) const;
     bool positionCursor(int row) const;
     QVariant cursorValue(const QString& field) const;
     // At the cursor: the start of a delivery set to start later, as the list writes it; empty
@@ -88,6 +100,7 @@ private:
     ConfirmationProvider m_confirmations;
     QIcon m_awaitedMark;
     QVariant m_bold;
+    mutable QHash<int, RowCells> m_cells;
 };
 
 } // namespace tzsndmsg
