@@ -113,7 +113,7 @@ MessageListModel::RowCells* MessageListModel::rowCells(int row) const
     const int pr = columnOf(Kind::CheckMark);
     cells.flagged = pr >= 0 && core::listFlag(cursorValue(gridColumns().at(pr).field));
     cells.texts.resize(gridColumns().size());
-    return &*m_cells.insert(row, std::move(cells));
+    return &*m_cells.emplace(row, std::move(cells));
 }
 
 QString MessageListModel::cellText(int row, int column) const
