@@ -225,17 +225,24 @@ protected:
     Office office;
 };
 
+// The weekday is not a column of a fixed date: written as 0.
 Holiday fixed(const QString& name, qint64 day, qint64 month, qint64 onSat = 0, qint64 onSun = 0)
 {
-    Holiday h;
-    h.description = name;
-    h.fixedDate = true;
-    h.obsOn = day;
-    h.obsMon = month;
-    h.onSat = onSat;
-    h.onSun = onSun;
-    h.obsWeeDay = 3; // not a column of a fixed date: written as 0
-    h.iconFile = u"icons\\FlagUsa.ico"_s;
+    return {.description = name,
+            .obsOn = day,
+            .obsWeeDay = 3,
+            .obsMon = month,
+            .onSat = onSat,
+            .onSun = onSun,
+            .iconFile = u"icons\\FlagUsa.ico"_s};
+}
+// The nth weekday of a month; weekend shifts given are not columns of a rule: written as 0.
+Holiday rule(const QString& name, qint64 nth, qint64 weekday, qint64 month, qint64 id = 0)
+{
+    Holiday h = fixed(name, nth, month, 1, 2);
+    h.id = id;
+    h.fixedDate = false;
+    h.obsWeeDay = weekday;
     return h;
 }
 
@@ -266,29 +273,18 @@ TEST_F(HolidayStore, ANewHolidayReadsBackAsWrittenAndAnUpdateWritesOnlyTheRule)
     QString error;
     const std::optional<Holiday> back = readHoliday(gic(), id, &error);
     ASSERT_TRUE(back) << error.toStdString();
-    EXPECT_EQ(back->id, id);
-    EXPECT_EQ(back->description, u"Independence Day"_s);
-    EXPECT_TRUE(back->fixedDate);
+    EXPECT_EQ(std::tuple(back->id, back->description, back->fixedDate, back->iconFile,
+                         back->notForPartTimeStaff),
+              std::tuple(id, u"Independence Day"_s, true, u"icons\\FlagUsa.ico"_s, true));
     EXPECT_EQ(std::tuple(back->obsOn, back->obsWeeDay, back->obsMon, back->onSat, back->onSun),
               std::tuple(4, 0, 7, 1, 2));
-    EXPECT_EQ(back->iconFile, u"icons\\FlagUsa.ico"_s);
-    EXPECT_TRUE(back->notForPartTimeStaff);
     EXPECT_FALSE(readHoliday(gic(), id + 100, &error));
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
 
     office.exec(u"update HDOCTable set hdocInAct=0, hdocOffColFla=0, hdocPayFla=5, hdocStaDat=? "
                 "where hdocID=?"_s,
                 {u"2020-01-02 00:00:00"_s, id});
-    Holiday rule;
-    rule.id = id;
-    rule.description = u"Independence Day"_s;
-    rule.fixedDate = false;
-    rule.obsOn = 4;
-    rule.obsWeeDay = 5;
-    rule.obsMon = 12;
-    rule.onSat = 1; // not columns of a rule: written as 0
-    rule.onSun = 2;
-    EXPECT_EQ(save(rule), id);
+    EXPECT_EQ(save(rule(u"Independence Day"_s, 4, 5, 12, id)), id);
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
     const Column updated[] = {{"hdocUseDatFla", 0}, {"hdocObsOn", 4},   {"hdocObsWeeDay", 5},
                               {"hdocObsMon", 12},   {"hdocOnSat", 0},   {"hdocOnSun", 0},
@@ -300,15 +296,7 @@ TEST_F(HolidayStore, ANewHolidayReadsBackAsWrittenAndAnUpdateWritesOnlyTheRule)
 
 TEST_F(HolidayStore, TheListHoldsActiveHolidaysByNameAndADeletedOneLeavesIt)
 {
-    const qint64 thanks = save([] {
-        Holiday h;
-        h.description = u"Thanksgiving"_s;
-        h.fixedDate = false;
-        h.obsOn = 4;
-        h.obsWeeDay = 5;
-        h.obsMon = 11;
-        return h;
-    }());
+    const qint64 thanks = save(rule(u"Thanksgiving"_s, 4, 5, 11));
     const qint64 july = save(fixed(u"Independence Day"_s, 4, 7));
     const qint64 closed = save(fixed(u"Closed"_s, 2, 1));
     const qint64 picnic = save(fixed(u"Picnic"_s, 3, 8));
