@@ -109,10 +109,8 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
         SCOPED_TRACE(c.login);
         const QString login = c.login;
         for (const MessageFolder folder : {MessageFolder::Inbox, MessageFolder::SentItems}) {
-            MessageViewRequest request;
-            request.folder = folder;
-            request.allCategories = true;
-            request.loginName = login;
+            const MessageViewRequest request{
+                .folder = folder, .allCategories = true, .loginName = login, .computerName = {}};
             QList<MessageViewRow> rows{MessageViewRow()};
             QString error;
             EXPECT_FALSE(readMessageView(*office.services(), request, rows, &error));
@@ -226,7 +224,6 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
     };
     for (const auto& m : messages) {
         OutgoingMessage out = composed(front, m.subject, Office::ids({nurse}));
-        out.cmDoc = m.subject;
         out.EvBroFla = m.broadcast;
         out.EvBroStaDatFla = m.from;
         out.EvBroStaDat = m.date;
@@ -251,12 +248,8 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
         SCOPED_TRACE(at.now.toString(Qt::ISODate).toStdString());
         services->setFixedNow(at.now);
 
-        MessageViewRequest inbox;
-        inbox.folder = MessageFolder::Inbox;
-        inbox.loginName = "NURSE";
-        inbox.computerName = "WS2";
         QStringList listed;
-        for (const QString& subject : subjects(inbox))
+        for (const QString& subject : subjects({.loginName = "NURSE", .computerName = "WS2"}))
             listed << subject.chopped(2); // all unread
         EXPECT_EQ(listed, at.inbox);
 
@@ -274,10 +267,10 @@ TEST_F(MessageViews, ADeliverySetToStartLaterReachesTheInboxAtItsStart)
         // The watcher still reads the later ones, to time their start.
         EXPECT_EQ(changes.recordCount(), all.size());
 
-        MessageViewRequest sent;
-        sent.folder = MessageFolder::SentItems;
-        sent.loginName = "FRONT";
-        EXPECT_EQ(subjects(sent), all);
+        EXPECT_EQ(
+            subjects(
+                {.folder = MessageFolder::SentItems, .loginName = "FRONT", .computerName = {}}),
+            all);
     }
 }
 
