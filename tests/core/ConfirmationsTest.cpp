@@ -100,10 +100,9 @@ TEST_F(Confirmations, CountsEveryMessageOfAScreenInOneStatementOrSaysWhyNot)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(counts.contains(c.id));
-        EXPECT_EQ(counts[c.id].confirmed, c.confirmed);
-        EXPECT_EQ(counts[c.id].addressees, c.addressees);
-        EXPECT_EQ(counts[c.id].awaited(), c.awaited);
-        EXPECT_EQ(confirmationCountText(counts[c.id]), QString::fromLatin1(c.text));
+        const ConfirmationCount& n = counts[c.id];
+        EXPECT_EQ(std::tuple(n.confirmed, n.addressees, n.awaited(), confirmationCountText(n)),
+                  std::tuple(c.confirmed, c.addressees, c.awaited, QString::fromLatin1(c.text)));
     }
     EXPECT_FALSE(counts.contains(999999)) << "an id that is no message";
     EXPECT_EQ(counts.size(), 4);
@@ -111,8 +110,7 @@ TEST_F(Confirmations, CountsEveryMessageOfAScreenInOneStatementOrSaysWhyNot)
     // The same figures come from the panel's own reading.
     const auto panel = readConfirmations(gic(), mixed);
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->count.confirmed, 3);
-    EXPECT_EQ(panel->count.addressees, 5);
+    EXPECT_EQ(std::pair(panel->count.confirmed, panel->count.addressees), std::pair(3, 5));
 
     // A store that cannot be read is reported, not counted as nobody.
     office.exec("drop table BroChkTable");
@@ -135,9 +133,8 @@ TEST_F(Confirmations, PanelListsPendingFirstThenToBeforeCcAndWhoConfirmedAtAComp
 
     const auto panel = readConfirmations(gic(), cmId);
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->subject, "Autoclave");
-    EXPECT_EQ(panel->from, "FRONT");
-    EXPECT_EQ(panel->text, "Text of Autoclave");
+    EXPECT_EQ(QStringList({panel->subject, panel->from, panel->text}),
+              QStringList({"Autoclave", "FRONT", "Text of Autoclave"}));
     EXPECT_TRUE(panel->count.needsConfirmation);
     // Name, Cc, computer, person, who confirmed at a computer, and when (blank: pending).
     const auto at = [&](int secs) { return monday.addSecs(secs).toString(Qt::ISODate); };
@@ -195,11 +192,8 @@ TEST_F(Confirmations, OnlyTheSentItemsOfTheLoginOpenTheirPanel)
         QString error;
         const auto read =
             readSentConfirmations(gic(), sentItemsOf(c.login, c.employee), c.message, &error);
-        EXPECT_EQ(read.has_value(), c.error.isEmpty());
+        EXPECT_EQ(read ? read->messageId : 0, c.error.isEmpty() ? c.message : 0);
         EXPECT_EQ(error, c.error);
-        if (read) {
-            EXPECT_EQ(read->messageId, c.message);
-        }
     }
 
     // The public call finds the login's employee and the login list itself.
@@ -274,12 +268,11 @@ TEST_F(Confirmations, AMessageGoesToTheToDoListOfWhoItIsSavedToOrItsAddresseeOrI
     const qint32 cmId = send("To do", ids({nurse, doctor, billing}));
     const qint32 savedToFront = rowOf(cmId, nurse), savedToSelf = rowOf(cmId, doctor),
                  notSaved = rowOf(cmId, billing);
-    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
-                {front, savedToFront});
-    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
-                {doctor, savedToSelf});
-    office.exec("update BroChkTable set BroChkSavToFla=0, BroChkAssPID=? where BroChkID=?",
-                {front, notSaved});
+    for (const auto& [row, saved, to] :
+         {std::tuple{savedToFront, 1, front}, std::tuple{savedToSelf, 1, doctor},
+          std::tuple{notSaved, 0, front}})
+        office.exec("update BroChkTable set BroChkSavToFla=?, BroChkAssPID=? where BroChkID=?",
+                    {saved, to, row});
     const struct {
         const char* name;
         qint32 row;

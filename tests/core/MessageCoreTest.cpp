@@ -67,9 +67,7 @@ TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRu
     const auto read = readMessage(gic(), cmId, &error);
     ASSERT_TRUE(read) << error.toStdString();
     const MessageHeader& h = read->header;
-    EXPECT_EQ(h.cmID, cmId);
-    EXPECT_EQ(h.cmTyp, 256);
-    EXPECT_EQ(h.cmPid, front);
+    EXPECT_EQ(std::tuple(h.cmID, h.cmTyp, h.cmPid), std::tuple(cmId, 256, front));
     EXPECT_EQ(h.cmWho + "|" + h.CMSubjec + "|" + h.cmDat + " " + h.cmTim,
               "FRONT|Staff meeting|12/06/2026 10:00:00 AM");
     EXPECT_TRUE(h.CMNeeCom && !h.cmConRec && h.isLive() && !h.isPurged());
@@ -77,9 +75,7 @@ TEST_F(MessageCore, ASavedMessageReadsBackByIdByAddresseeAndUnderTheVisibilityRu
     ASSERT_TRUE(d.exists);
     EXPECT_EQ(d.EvBroStaDat + " " + d.EvBroStaTim + " to " + d.EvBroEndDat,
               "12/24/2026 7:30:00 AM to 03/31/2027");
-    EXPECT_EQ(d.EvBroReaTyp, ruWeeks);
-    EXPECT_EQ(d.EvBroReaEve, 2);
-    EXPECT_EQ(d.EvBroNumOfTim, 3);
+    EXPECT_EQ(std::tuple(d.EvBroReaTyp, d.EvBroReaEve, d.EvBroNumOfTim), std::tuple(ruWeeks, 2, 3));
 
     // The doctor, in both lists, is written once, in To.
     QStringList rows;
@@ -152,10 +148,8 @@ TEST_F(MessageCore, AFailingWriteLeavesNothingSignalsNothingAndAnnouncesNothing)
     m.labOrderId = 77;
     office.exec("DROP TABLE BroChkTable");
     const SaveResult saved = saveMessage(gic(), m);
-    EXPECT_FALSE(saved.ok);
-    EXPECT_FALSE(saved.error.isEmpty());
-    EXPECT_EQ(saved.cmId, 0);
-    EXPECT_FALSE(saved.labOrderAccepted);
+    EXPECT_EQ(std::tuple(saved.ok, saved.error.isEmpty(), saved.cmId, saved.labOrderAccepted),
+              std::tuple(false, false, 0, false));
     for (const char* table : {"CMTable", "EVTable", "LabOrderLinkTable"})
         EXPECT_EQ(office.count(table), 0) << table;
     EXPECT_TRUE(office.signalsWritten().isEmpty());
@@ -238,15 +232,12 @@ TEST_F(MessageCore, ConfirmingMarksTheRowAndSignalsIt)
 
     office.removeSignalFiles();
     const Confirmation missing = confirmAddressee(gic(), 999999, doctor);
-    EXPECT_FALSE(missing.row);
-    EXPECT_FALSE(missing.written);
+    EXPECT_EQ(std::pair(missing.row.has_value(), missing.written), std::pair(false, false));
     EXPECT_TRUE(office.signalsWritten().isEmpty());
 
     ASSERT_TRUE(markPayrollRelated(gic(), cmId));
     const auto header = readHeader(gic(), cmId);
-    ASSERT_TRUE(header);
-    EXPECT_TRUE(header->cmDocAftDis);
-    EXPECT_TRUE(header->CMShoOnRep);
+    EXPECT_TRUE(header && header->cmDocAftDis && header->CMShoOnRep);
 }
 
 // Saved over itself, a reminder keeps the rows of the addressees that remain (ids, read marks),
