@@ -6,7 +6,6 @@
 #include "tzsndmsg/Staff.h"
 #include "tzsndmsg/StaffCsv.h"
 
-#include <QDir>
 #include <QFile>
 
 using tzsndmsg::testing::Office;
