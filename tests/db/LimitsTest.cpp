@@ -139,18 +139,7 @@ TEST_P(Quoting, HoldsWhereTheServerSaysBackslashesEscape)
 
 TZ_DB_BACKENDS(Quoting);
 
-class Waiting : public DbTest {
-protected:
-    std::shared_ptr<Database> second(int busyTimeoutMs)
-    {
-        QString error;
-        auto db = Database::open(m_url + (m_url.contains('?') ? "&" : "?") +
-                                     QString("busy_timeout=%1").arg(busyTimeoutMs),
-                                 &error);
-        EXPECT_TRUE(db) << error.toStdString();
-        return db;
-    }
-};
+class Waiting : public DbTest {};
 
 // A write transaction that read before it wrote is not lost to a writer that came between: it
 // holds the write lock from its start, and the other waits its turn.
@@ -180,8 +169,10 @@ TEST_P(Waiting, AnExhaustedWaitFailsClearly)
     run("CREATE TABLE Turn (n INTEGER)");
     ASSERT_TRUE(m_db->transaction());
     run(isPostgres() ? "LOCK TABLE Turn IN EXCLUSIVE MODE" : "INSERT INTO Turn (n) VALUES (1)");
-    auto impatient = second(200);
     QString error;
+    auto impatient =
+        Database::open(m_url + (m_url.contains('?') ? "&" : "?") + "busy_timeout=200", &error);
+    ASSERT_TRUE(impatient) << error.toStdString();
     const bool began = impatient->transaction();
     EXPECT_FALSE(began && impatient->exec("INSERT INTO Turn (n) VALUES (2)", &error));
     if (!began)
