@@ -43,7 +43,7 @@ protected:
     }
     EventSaveResult save(const EventToSave& e)
     {
-        const EventSaveResult r = saveEvent(gic(), e);
+        EventSaveResult r = saveEvent(gic(), e);
         EXPECT_TRUE(r.ok) << r.error.toStdString();
         return r;
     }

@@ -162,8 +162,8 @@ TEST(StaffCsvRead, NamesAtMostFiftyBadLinesOfAFileNotInUtf8)
 
     // One long line of bad bytes is named once, without going over the file again for each.
     problems.clear();
-    EXPECT_FALSE(readStaffCsv("initials,last name\nAB," + QByteArray(4 * 1024 * 1024, '\xFC'), csv,
-                              problems));
+    EXPECT_FALSE(readStaffCsv(
+        "initials,last name\nAB," + QByteArray(qsizetype(4) * 1024 * 1024, '\xFC'), csv, problems));
     ASSERT_EQ(problems.size(), 1);
     EXPECT_EQ(problems.front().line, 2);
 }

@@ -127,7 +127,7 @@ TEST_P(Quoting, HoldsWhereTheServerSaysBackslashesEscape)
         ASSERT_TRUE(show.exec("SHOW standard_conforming_strings") && show.next());
         EXPECT_EQ(show.value(0).toString(), "off");
         for (const QString& text : kNastyTexts) {
-            QSqlField field(QString(), QMetaType(QMetaType::QString));
+            QSqlField field{QString(), QMetaType(QMetaType::QString)};
             field.setValue(text);
             QSqlQuery q(raw);
             ASSERT_TRUE(q.exec("SELECT " + raw.driver()->formatValue(field)) && q.next());
