@@ -11,11 +11,10 @@
 
 using namespace Qt::StringLiterals;
 
-using tzsndmsg::holidays::HolidayRule;
-using tzsndmsg::holidays::YearHoliday;
-using tzsndmsg::testing::Office;
-
+namespace tzsndmsg::holidays {
 namespace {
+
+using testing::Office;
 
 struct Federal {
     const char* name;
@@ -67,14 +66,11 @@ const PublishedYear kPublished[] = {
                  "2027-10-11 2027-11-11 2027-11-25 2027-12-24")},
 };
 
-} // namespace
-
 TEST(HolidayCalendar, ObservedDatesMatchPublishedFederalHolidays)
 {
     for (const PublishedYear& published : kPublished) {
         for (int i = 0; i < int(std::size(kFederal)); ++i) {
-            EXPECT_EQ(tzsndmsg::holidays::observedDate(kFederal[i].rule, published.year),
-                      published.days.at(i))
+            EXPECT_EQ(observedDate(kFederal[i].rule, published.year), published.days.at(i))
                 << kFederal[i].name << " " << published.year;
         }
     }
@@ -110,8 +106,8 @@ TEST(HolidayCalendar, ShiftsAndRulesAtTheEdges)
         {"weekday 8", {0, 1, 8, 5, 0, 0}, 2026, {}, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(tzsndmsg::holidays::ruleDate(c.rule, c.year), c.ruleDay) << c.what;
-        EXPECT_EQ(tzsndmsg::holidays::observedDate(c.rule, c.year), c.observed) << c.what;
+        EXPECT_EQ(ruleDate(c.rule, c.year), c.ruleDay) << c.what;
+        EXPECT_EQ(observedDate(c.rule, c.year), c.observed) << c.what;
     }
 }
 
@@ -136,9 +132,22 @@ protected:
     QList<YearHoliday> list(int year)
     {
         QString error;
-        auto result = tzsndmsg::holidays::holidaysOfYear(*office.services(), year, &error);
+        auto result = holidaysOfYear(*office.services(), year, &error);
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         return result;
+    }
+    HostServices& gic() { return *office.services(); }
+    qint64 save(const Holiday& h)
+    {
+        QString error;
+        const std::optional<qint64> id = saveHoliday(gic(), h, &error);
+        EXPECT_TRUE(id) << error.toStdString();
+        return id.value_or(0);
+    }
+    QVariant stored(qint64 id, const char* column)
+    {
+        return office.scalar(
+            u"select %1 from HDOCTable where hdocID=?"_s.arg(QLatin1String(column)), {id});
     }
     Office office;
 };
@@ -148,13 +157,13 @@ TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
     seed(u"Independence Day"_s, kFederal[5].rule);
     seed(u"Thanksgiving Day"_s, kFederal[9].rule);
     seed(u"50% day %1"_s, {-1, 1, 0, 3, 0, 0});
-    const QString text = tzsndmsg::holidays::formatHolidayList(list(2026), 2026);
+    const QString text = formatHolidayList(list(2026), 2026);
     EXPECT_EQ(text, u"Holidays of 2026\n"
                     "Date        Day  Holiday           Note\n"
                     "03/01/2026  Sun  50% day %1\n"
                     "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
                     "11/26/2026  Thu  Thanksgiving Day\n"_s);
-    EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
+    EXPECT_EQ(formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
 }
 
 // A year's days off in date order, with the next year's day that falls in it; the public call
@@ -171,10 +180,9 @@ TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
     }
     EXPECT_EQ(std::tuple(y2021.last().date, y2021.last().ruleDay, y2021.last().name),
               std::tuple(QDate(2021, 12, 31), QDate(2022, 1, 1), u"New Year's Day"_s));
-    QList<tzsndmsg::DayOff> days;
+    QList<DayOff> days;
     QString error;
-    ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
-        << error.toStdString();
+    ASSERT_TRUE(readDaysOff(*office.services(), 2022, days, &error)) << error.toStdString();
     // 2022 has no New Year's Day of its own and sorts the shifted days by date.
     ASSERT_EQ(days.size(), 10);
     for (int i = 1; i < 11; ++i)
@@ -183,47 +191,25 @@ TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
     EXPECT_NE(days.first().holidayId, 0);
     // Christmas 2022 is a Sunday: the day off is the Monday after.
     EXPECT_EQ(days.last().ruleDate, QDate(2022, 12, 25));
-    EXPECT_EQ(tzsndmsg::daysOffText(days, 2022),
-              tzsndmsg::holidays::formatHolidayList(list(2022), 2022));
+    EXPECT_EQ(daysOffText(days, 2022), formatHolidayList(list(2022), 2022));
 
     for (int year : {0, -5, 10000}) {
         SCOPED_TRACE(year);
         error.clear();
-        EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), year, days, &error));
+        EXPECT_FALSE(readDaysOff(*office.services(), year, days, &error));
         EXPECT_TRUE(days.isEmpty());
         EXPECT_TRUE(error.contains(u"1 to 9999"_s)) << error.toStdString();
     }
-    EXPECT_TRUE(tzsndmsg::readDaysOff(*office.services(), 9999, days, &error))
-        << error.toStdString();
+    EXPECT_TRUE(readDaysOff(*office.services(), 9999, days, &error)) << error.toStdString();
 
     office.exec(u"drop table HDOCTable"_s);
     error.clear();
-    EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error));
+    EXPECT_FALSE(readDaysOff(*office.services(), 2022, days, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
-namespace tzsndmsg::holidays {
-namespace {
-
-using testing::Office;
-
-class HolidayStore : public ::testing::Test {
-protected:
-    HostServices& gic() { return *office.services(); }
-    qint64 save(const Holiday& h)
-    {
-        QString error;
-        const std::optional<qint64> id = saveHoliday(gic(), h, &error);
-        EXPECT_TRUE(id) << error.toStdString();
-        return id.value_or(0);
-    }
-    QVariant stored(qint64 id, const char* column)
-    {
-        return office.scalar(
-            u"select %1 from HDOCTable where hdocID=?"_s.arg(QLatin1String(column)), {id});
-    }
-    Office office;
-};
+// The holiday setup's calls on the same store.
+using HolidayStore = HolidaysOfYear;
 
 // The weekday is not a column of a fixed date: written as 0.
 Holiday fixed(const QString& name, qint64 day, qint64 month, qint64 onSat = 0, qint64 onSun = 0)
