@@ -62,9 +62,8 @@ TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
     const auto pg =
         ConnectionUrl::parse("postgresql://u@h/db?schema=s&busy_timeout=200&statement_timeout=900");
     ASSERT_TRUE(pg);
-    EXPECT_EQ(pg->schema, "s");
-    EXPECT_EQ(pg->busyTimeoutMs, 200);
-    EXPECT_EQ(pg->statementTimeoutMs, 900);
+    EXPECT_EQ(std::tuple(pg->schema, pg->busyTimeoutMs, pg->statementTimeoutMs),
+              std::tuple(QString("s"), 200, 900));
 
     // Only the set-up of an office creates its file.
     QString error;
