@@ -100,10 +100,9 @@ TEST_F(Confirmations, CountsEveryMessageOfAScreenInOneStatementOrSaysWhyNot)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(counts.contains(c.id));
-        EXPECT_EQ(counts[c.id].confirmed, c.confirmed);
-        EXPECT_EQ(counts[c.id].addressees, c.addressees);
-        EXPECT_EQ(counts[c.id].awaited(), c.awaited);
-        EXPECT_EQ(confirmationCountText(counts[c.id]), QString::fromLatin1(c.text));
+        const ConfirmationCount& n = counts[c.id];
+        EXPECT_EQ(std::tuple(n.confirmed, n.addressees, n.awaited(), confirmationCountText(n)),
+                  std::tuple(c.confirmed, c.addressees, c.awaited, QString::fromLatin1(c.text)));
     }
     EXPECT_FALSE(counts.contains(999999)) << "an id that is no message";
     EXPECT_EQ(counts.size(), 4);
@@ -111,8 +110,7 @@ TEST_F(Confirmations, CountsEveryMessageOfAScreenInOneStatementOrSaysWhyNot)
     // The same figures come from the panel's own reading.
     const auto panel = readConfirmations(gic(), mixed);
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->count.confirmed, 3);
-    EXPECT_EQ(panel->count.addressees, 5);
+    EXPECT_EQ(std::pair(panel->count.confirmed, panel->count.addressees), std::pair(3, 5));
 
     // A store that cannot be read is reported, not counted as nobody.
     office.exec("drop table BroChkTable");
@@ -135,9 +133,8 @@ TEST_F(Confirmations, PanelListsPendingFirstThenToBeforeCcAndWhoConfirmedAtAComp
 
     const auto panel = readConfirmations(gic(), cmId);
     ASSERT_TRUE(panel);
-    EXPECT_EQ(panel->subject, "Autoclave");
-    EXPECT_EQ(panel->from, "FRONT");
-    EXPECT_EQ(panel->text, "Text of Autoclave");
+    EXPECT_EQ(QStringList({panel->subject, panel->from, panel->text}),
+              QStringList({"Autoclave", "FRONT", "Text of Autoclave"}));
     EXPECT_TRUE(panel->count.needsConfirmation);
     // Name, Cc, computer, person, who confirmed at a computer, and when (blank: pending).
     const auto at = [&](int secs) { return monday.addSecs(secs).toString(Qt::ISODate); };
@@ -195,11 +192,8 @@ TEST_F(Confirmations, OnlyTheSentItemsOfTheLoginOpenTheirPanel)
         QString error;
         const auto read =
             readSentConfirmations(gic(), sentItemsOf(c.login, c.employee), c.message, &error);
-        EXPECT_EQ(read.has_value(), c.error.isEmpty());
+        EXPECT_EQ(read ? read->messageId : 0, c.error.isEmpty() ? c.message : 0);
         EXPECT_EQ(error, c.error);
-        if (read) {
-            EXPECT_EQ(read->messageId, c.message);
-        }
     }
 
     // The public call finds the login's employee and the login list itself.
@@ -234,38 +228,32 @@ TEST_F(Confirmations, AReminderGoesToExactlyThoseWhoHaveNotConfirmed)
     const struct {
         const char* name;
         QList<AddresseeConfirmation> rows;
-        std::array<QString, 2> persons, computers;
+        QString lists; // the persons' To and Cc, then the computers' To and Cc
     } cases[] = {
         {"To kept in To, Cc in Cc",
          {person(11, false, false), person(12, false, true), person(13, true, false),
           computer("WS2", false, 0), computer("WS3", true, 0), computer("WS4", false, 12)},
-         {"11,", "13,"},
-         {"WS2\n", "WS3\n"}},
+         "11,|13,|WS2\n|WS3\n"},
         {"only Cc left: they move to To",
          {person(11, false, true), person(13, true, false), computer("WS3", true, 0)},
-         {"13,", ""},
-         {"WS3\n", ""}},
+         "13,||WS3\n|"},
         {"each once, whatever the list",
          {person(11, false, false), person(11, true, false), computer("ws2", false, 0),
           computer("WS2", true, 0)},
-         {"11,", ""},
-         {"ws2\n", ""}},
-        {"everyone confirmed",
-         {person(11, false, true), computer("WS2", false, 11)},
-         {"", ""},
-         {"", ""}},
+         "11,||ws2\n|"},
+        {"everyone confirmed", {person(11, false, true), computer("WS2", false, 11)}, "|||"},
         {"a row naming nobody cannot be reminded",
          {person(0, false, false), person(13, true, false)},
-         {"13,", ""},
-         {"", ""}},
+         "13,|||"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MessageConfirmations m;
         m.addressees = c.rows;
         const AddresseeLists lists = pendingAddressees(m);
-        EXPECT_EQ(lists.personIds, c.persons);
-        EXPECT_EQ(lists.computers, c.computers);
+        EXPECT_EQ(lists.personIds[0] + '|' + lists.personIds[1] + '|' + lists.computers[0] + '|' +
+                      lists.computers[1],
+                  c.lists);
     }
 }
 
@@ -274,12 +262,11 @@ TEST_F(Confirmations, AMessageGoesToTheToDoListOfWhoItIsSavedToOrItsAddresseeOrI
     const qint32 cmId = send("To do", ids({nurse, doctor, billing}));
     const qint32 savedToFront = rowOf(cmId, nurse), savedToSelf = rowOf(cmId, doctor),
                  notSaved = rowOf(cmId, billing);
-    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
-                {front, savedToFront});
-    office.exec("update BroChkTable set BroChkSavToFla=1, BroChkAssPID=? where BroChkID=?",
-                {doctor, savedToSelf});
-    office.exec("update BroChkTable set BroChkSavToFla=0, BroChkAssPID=? where BroChkID=?",
-                {front, notSaved});
+    for (const auto& [row, saved, to] :
+         {std::tuple{savedToFront, 1, front}, std::tuple{savedToSelf, 1, doctor},
+          std::tuple{notSaved, 0, front}})
+        office.exec("update BroChkTable set BroChkSavToFla=?, BroChkAssPID=? where BroChkID=?",
+                    {saved, to, row});
     const struct {
         const char* name;
         qint32 row;

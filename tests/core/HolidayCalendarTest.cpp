@@ -11,11 +11,10 @@
 
 using namespace Qt::StringLiterals;
 
-using tzsndmsg::holidays::HolidayRule;
-using tzsndmsg::holidays::YearHoliday;
-using tzsndmsg::testing::Office;
-
+namespace tzsndmsg::holidays {
 namespace {
+
+using testing::Office;
 
 struct Federal {
     const char* name;
@@ -67,14 +66,11 @@ const PublishedYear kPublished[] = {
                  "2027-10-11 2027-11-11 2027-11-25 2027-12-24")},
 };
 
-} // namespace
-
 TEST(HolidayCalendar, ObservedDatesMatchPublishedFederalHolidays)
 {
     for (const PublishedYear& published : kPublished) {
         for (int i = 0; i < int(std::size(kFederal)); ++i) {
-            EXPECT_EQ(tzsndmsg::holidays::observedDate(kFederal[i].rule, published.year),
-                      published.days.at(i))
+            EXPECT_EQ(observedDate(kFederal[i].rule, published.year), published.days.at(i))
                 << kFederal[i].name << " " << published.year;
         }
     }
@@ -110,8 +106,8 @@ TEST(HolidayCalendar, ShiftsAndRulesAtTheEdges)
         {"weekday 8", {0, 1, 8, 5, 0, 0}, 2026, {}, {}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(tzsndmsg::holidays::ruleDate(c.rule, c.year), c.ruleDay) << c.what;
-        EXPECT_EQ(tzsndmsg::holidays::observedDate(c.rule, c.year), c.observed) << c.what;
+        EXPECT_EQ(ruleDate(c.rule, c.year), c.ruleDay) << c.what;
+        EXPECT_EQ(observedDate(c.rule, c.year), c.observed) << c.what;
     }
 }
 
@@ -136,79 +132,10 @@ protected:
     QList<YearHoliday> list(int year)
     {
         QString error;
-        auto result = tzsndmsg::holidays::holidaysOfYear(*office.services(), year, &error);
+        auto result = holidaysOfYear(*office.services(), year, &error);
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         return result;
     }
-    Office office;
-};
-
-TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
-{
-    seed(u"Independence Day"_s, kFederal[5].rule);
-    seed(u"Thanksgiving Day"_s, kFederal[9].rule);
-    seed(u"50% day %1"_s, {-1, 1, 0, 3, 0, 0});
-    const QString text = tzsndmsg::holidays::formatHolidayList(list(2026), 2026);
-    EXPECT_EQ(text, u"Holidays of 2026\n"
-                    "Date        Day  Holiday           Note\n"
-                    "03/01/2026  Sun  50% day %1\n"
-                    "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
-                    "11/26/2026  Thu  Thanksgiving Day\n"_s);
-    EXPECT_EQ(tzsndmsg::holidays::formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
-}
-
-// A year's days off in date order, with the next year's day that falls in it; the public call
-// gives a host the same days and the same table, and refuses what it cannot read.
-TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
-{
-    seedFederal();
-    // 2021 also holds 31 December, the day off for New Year's Day 2022.
-    const QList<YearHoliday> y2021 = list(2021);
-    ASSERT_EQ(y2021.size(), 12);
-    for (int i = 0; i < 11; ++i) {
-        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
-        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
-    }
-    EXPECT_EQ(std::tuple(y2021.last().date, y2021.last().ruleDay, y2021.last().name),
-              std::tuple(QDate(2021, 12, 31), QDate(2022, 1, 1), u"New Year's Day"_s));
-    QList<tzsndmsg::DayOff> days;
-    QString error;
-    ASSERT_TRUE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error))
-        << error.toStdString();
-    // 2022 has no New Year's Day of its own and sorts the shifted days by date.
-    ASSERT_EQ(days.size(), 10);
-    for (int i = 1; i < 11; ++i)
-        EXPECT_EQ(days.at(i - 1).date, kPublished[2].days.at(i)) << i;
-    EXPECT_EQ(days.first().name, u"Birthday of Martin Luther King, Jr."_s);
-    EXPECT_NE(days.first().holidayId, 0);
-    // Christmas 2022 is a Sunday: the day off is the Monday after.
-    EXPECT_EQ(days.last().ruleDate, QDate(2022, 12, 25));
-    EXPECT_EQ(tzsndmsg::daysOffText(days, 2022),
-              tzsndmsg::holidays::formatHolidayList(list(2022), 2022));
-
-    for (int year : {0, -5, 10000}) {
-        SCOPED_TRACE(year);
-        error.clear();
-        EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), year, days, &error));
-        EXPECT_TRUE(days.isEmpty());
-        EXPECT_TRUE(error.contains(u"1 to 9999"_s)) << error.toStdString();
-    }
-    EXPECT_TRUE(tzsndmsg::readDaysOff(*office.services(), 9999, days, &error))
-        << error.toStdString();
-
-    office.exec(u"drop table HDOCTable"_s);
-    error.clear();
-    EXPECT_FALSE(tzsndmsg::readDaysOff(*office.services(), 2022, days, &error));
-    EXPECT_FALSE(error.isEmpty());
-}
-
-namespace tzsndmsg::holidays {
-namespace {
-
-using testing::Office;
-
-class HolidayStore : public ::testing::Test {
-protected:
     HostServices& gic() { return *office.services(); }
     qint64 save(const Holiday& h)
     {
@@ -225,17 +152,83 @@ protected:
     Office office;
 };
 
+TEST_F(HolidaysOfYear, FormatsATableWithTheObservedNote)
+{
+    seed(u"Independence Day"_s, kFederal[5].rule);
+    seed(u"Thanksgiving Day"_s, kFederal[9].rule);
+    seed(u"50% day %1"_s, {-1, 1, 0, 3, 0, 0});
+    const QString text = formatHolidayList(list(2026), 2026);
+    EXPECT_EQ(text, u"Holidays of 2026\n"
+                    "Date        Day  Holiday           Note\n"
+                    "03/01/2026  Sun  50% day %1\n"
+                    "07/03/2026  Fri  Independence Day  observed; falls on Sat 07/04/2026\n"
+                    "11/26/2026  Thu  Thanksgiving Day\n"_s);
+    EXPECT_EQ(formatHolidayList({}, 2030), u"No holidays in 2030.\n"_s);
+}
+
+// A year's days off in date order, with the next year's day that falls in it; the public call
+// gives a host the same days and the same table, and refuses what it cannot read.
+TEST_F(HolidaysOfYear, AYearsDaysOffInDateOrderAsAHostReadsThem)
+{
+    seedFederal();
+    // 2021 also holds 31 December, the day off for New Year's Day 2022.
+    const QList<YearHoliday> y2021 = list(2021);
+    ASSERT_EQ(y2021.size(), 12);
+    for (int i = 0; i < 11; ++i) {
+        EXPECT_EQ(y2021.at(i).date, kPublished[1].days.at(i)) << i;
+        EXPECT_EQ(y2021.at(i).name, QString::fromUtf8(kFederal[i].name));
+    }
+    EXPECT_EQ(std::tuple(y2021.last().date, y2021.last().ruleDay, y2021.last().name),
+              std::tuple(QDate(2021, 12, 31), QDate(2022, 1, 1), u"New Year's Day"_s));
+    QList<DayOff> days;
+    QString error;
+    ASSERT_TRUE(readDaysOff(*office.services(), 2022, days, &error)) << error.toStdString();
+    // 2022 has no New Year's Day of its own and sorts the shifted days by date.
+    ASSERT_EQ(days.size(), 10);
+    for (int i = 1; i < 11; ++i)
+        EXPECT_EQ(days.at(i - 1).date, kPublished[2].days.at(i)) << i;
+    EXPECT_EQ(days.first().name, u"Birthday of Martin Luther King, Jr."_s);
+    EXPECT_NE(days.first().holidayId, 0);
+    // Christmas 2022 is a Sunday: the day off is the Monday after.
+    EXPECT_EQ(days.last().ruleDate, QDate(2022, 12, 25));
+    EXPECT_EQ(daysOffText(days, 2022), formatHolidayList(list(2022), 2022));
+
+    for (int year : {0, -5, 10000}) {
+        SCOPED_TRACE(year);
+        error.clear();
+        EXPECT_FALSE(readDaysOff(*office.services(), year, days, &error));
+        EXPECT_TRUE(days.isEmpty());
+        EXPECT_TRUE(error.contains(u"1 to 9999"_s)) << error.toStdString();
+    }
+    EXPECT_TRUE(readDaysOff(*office.services(), 9999, days, &error)) << error.toStdString();
+
+    office.exec(u"drop table HDOCTable"_s);
+    error.clear();
+    EXPECT_FALSE(readDaysOff(*office.services(), 2022, days, &error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+// The holiday setup's calls on the same store.
+using HolidayStore = HolidaysOfYear;
+
+// The weekday is not a column of a fixed date: written as 0.
 Holiday fixed(const QString& name, qint64 day, qint64 month, qint64 onSat = 0, qint64 onSun = 0)
 {
-    Holiday h;
-    h.description = name;
-    h.fixedDate = true;
-    h.obsOn = day;
-    h.obsMon = month;
-    h.onSat = onSat;
-    h.onSun = onSun;
-    h.obsWeeDay = 3; // not a column of a fixed date: written as 0
-    h.iconFile = u"icons\\FlagUsa.ico"_s;
+    return {.description = name,
+            .obsOn = day,
+            .obsWeeDay = 3,
+            .obsMon = month,
+            .onSat = onSat,
+            .onSun = onSun,
+            .iconFile = u"icons\\FlagUsa.ico"_s};
+}
+// The nth weekday of a month; weekend shifts given are not columns of a rule: written as 0.
+Holiday rule(const QString& name, qint64 nth, qint64 weekday, qint64 month, qint64 id = 0)
+{
+    Holiday h = fixed(name, nth, month, 1, 2);
+    h.id = id;
+    h.fixedDate = false;
+    h.obsWeeDay = weekday;
     return h;
 }
 
@@ -266,29 +259,18 @@ TEST_F(HolidayStore, ANewHolidayReadsBackAsWrittenAndAnUpdateWritesOnlyTheRule)
     QString error;
     const std::optional<Holiday> back = readHoliday(gic(), id, &error);
     ASSERT_TRUE(back) << error.toStdString();
-    EXPECT_EQ(back->id, id);
-    EXPECT_EQ(back->description, u"Independence Day"_s);
-    EXPECT_TRUE(back->fixedDate);
+    EXPECT_EQ(std::tuple(back->id, back->description, back->fixedDate, back->iconFile,
+                         back->notForPartTimeStaff),
+              std::tuple(id, u"Independence Day"_s, true, u"icons\\FlagUsa.ico"_s, true));
     EXPECT_EQ(std::tuple(back->obsOn, back->obsWeeDay, back->obsMon, back->onSat, back->onSun),
               std::tuple(4, 0, 7, 1, 2));
-    EXPECT_EQ(back->iconFile, u"icons\\FlagUsa.ico"_s);
-    EXPECT_TRUE(back->notForPartTimeStaff);
     EXPECT_FALSE(readHoliday(gic(), id + 100, &error));
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
 
     office.exec(u"update HDOCTable set hdocInAct=0, hdocOffColFla=0, hdocPayFla=5, hdocStaDat=? "
                 "where hdocID=?"_s,
                 {u"2020-01-02 00:00:00"_s, id});
-    Holiday rule;
-    rule.id = id;
-    rule.description = u"Independence Day"_s;
-    rule.fixedDate = false;
-    rule.obsOn = 4;
-    rule.obsWeeDay = 5;
-    rule.obsMon = 12;
-    rule.onSat = 1; // not columns of a rule: written as 0
-    rule.onSun = 2;
-    EXPECT_EQ(save(rule), id);
+    EXPECT_EQ(save(rule(u"Independence Day"_s, 4, 5, 12, id)), id);
     EXPECT_EQ(office.count(u"HDOCTable"_s), 1);
     const Column updated[] = {{"hdocUseDatFla", 0}, {"hdocObsOn", 4},   {"hdocObsWeeDay", 5},
                               {"hdocObsMon", 12},   {"hdocOnSat", 0},   {"hdocOnSun", 0},
@@ -300,15 +282,7 @@ TEST_F(HolidayStore, ANewHolidayReadsBackAsWrittenAndAnUpdateWritesOnlyTheRule)
 
 TEST_F(HolidayStore, TheListHoldsActiveHolidaysByNameAndADeletedOneLeavesIt)
 {
-    const qint64 thanks = save([] {
-        Holiday h;
-        h.description = u"Thanksgiving"_s;
-        h.fixedDate = false;
-        h.obsOn = 4;
-        h.obsWeeDay = 5;
-        h.obsMon = 11;
-        return h;
-    }());
+    const qint64 thanks = save(rule(u"Thanksgiving"_s, 4, 5, 11));
     const qint64 july = save(fixed(u"Independence Day"_s, 4, 7));
     const qint64 closed = save(fixed(u"Closed"_s, 2, 1));
     const qint64 picnic = save(fixed(u"Picnic"_s, 3, 8));

@@ -282,9 +282,7 @@ TEST_F(Search, FindsEveryWordInAnyOrderWhereverItStands)
     const Searched r = search(*office.services(), "front", "crown");
     ASSERT_EQ(r.hits.size(), 1) << r.error.toStdString();
     const MessageSearchHit& h = r.hits.first();
-    EXPECT_EQ(h.messageId, crown);
-    EXPECT_NE(h.addresseeId, 0);
-    EXPECT_TRUE(h.unread);
+    EXPECT_EQ(std::tuple(h.messageId, h.addresseeId != 0, h.unread), std::tuple(crown, true, true));
     EXPECT_EQ(QStringList({h.view, h.from, h.toCc, h.date, h.subject, h.comments}),
               QStringList({"Inbox", "CARL", "FF/ BB", "12/02/2026", "Lab results",
                            "The Jones crown is ready. Café at 3?"}));
@@ -295,8 +293,8 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
     const qint32 mine = message("BACK", back, "Autoclave is out", "", {{front, 0, ""}});
     message("BACK", back, "Autoclave for Carl", "", {{carl, 0, ""}}); // another's inbox
     const qint32 toWs2 =
-        message("BACK", back, "Autoclave at WS2", "", {{0, 0, "WS2"}}); // another computer
-    const qint32 hidden = message("FRONT", front, "Autoclave hidden", "", {{back, 0, ""}}, {}, -1);
+        message("BACK", back, "Autoclave at WS2", "", {{0, 0, "WS2"}});       // another computer
+    message("FRONT", front, "Autoclave hidden", "", {{back, 0, ""}}, {}, -1); // a hidden row
     const qint32 sent = message("FRONT", front, "Autoclave order", "", {{back, 0, ""}});
     const qint32 other =
         message("BACK", back, "Autoclave appointment", "", {{front, 0, ""}}, {}, 2, "Appointment");
@@ -323,7 +321,6 @@ TEST_F(Search, NeverFindsWhatTheLoginsViewsDoNotList)
         hits,
         (QSet<std::pair<qint32, QString>>{
             {mine, "Inbox"}, {other, "Inbox"}, {purged, "Inbox - History"}, {sent, "Sent Items"}}));
-    EXPECT_FALSE(hits.contains({hidden, "Sent Items"}));
 
     // The workstation WS2 sees its computer's message; nobody else's. (A login the office does
     // not know is refused by every reading alike: MessageViews.)

@@ -39,38 +39,6 @@ MessageDetail reminder(const QString& date, const QString& time, bool dated = tr
     return d;
 }
 
-TEST(ReminderMoment, ReadFromTheStoredTextsOrNoneWithTheReason)
-{
-    struct Case {
-        const char* name;
-        MessageDetail detail;
-        const char* moment;  // "none" when there is none
-        const char* problem; // part of the reason, nullptr when none is expected
-    } cases[] = {
-        {"date and time", reminder("12/10/2026", "8:45:00 AM"), "2026-12-10 08:45", nullptr},
-        {"as a person typed them", reminder("12/10/26", "2:30 pm"), "2026-12-10 14:30", nullptr},
-        {"no reminder", MessageDetail{}, "none", nullptr},
-        {"reminder without its date", reminder("12/10/2026", "8:45:00 AM", false), "none", nullptr},
-        {"the date as typed", reminder("next week", "8:45:00 AM"), "none",
-         "\"next week\" is not a date"},
-        {"a date that holds only a time", reminder("9:00:00 AM", "9:00:00 AM"), "none",
-         "is not a date"},
-        {"a month that does not exist", reminder("13/45/2026", "9:00 AM"), "none", "is not a date"},
-        {"the time as typed", reminder("12/10/2026", "soon"), "none", "\"soon\" is not a time"},
-        {"no time", reminder("12/10/2026", ""), "none", "no time"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const StoredMoment m = reminderMoment(c.detail);
-        EXPECT_EQ(show(m.at), c.moment);
-        if (c.problem)
-            EXPECT_TRUE(m.problem.contains(QString::fromUtf8(c.problem)))
-                << m.problem.toStdString();
-        else
-            EXPECT_TRUE(m.problem.isEmpty()) << m.problem.toStdString();
-    }
-}
-
 // A message set to start on a day at a time, repeating as given.
 StoredMessage scheduled(const QString& startDate, const QString& startTime, qint32 unit = -1,
                         qint32 every = 1, qint32 times = -1, const QString& until = QString(),
@@ -94,31 +62,54 @@ StoredMessage scheduled(const QString& startDate, const QString& startTime, qint
     return m;
 }
 
-TEST(DeliveryStart, OnlyWhenSetToStartLater)
+// A broadcast from a day at a time, "From :" ticked unless told.
+MessageDetail delivery(const QString& date, const QString& time, bool from = true)
+{
+    MessageDetail d = scheduled(date, time).detail;
+    d.EvBroStaDatFla = from;
+    return d;
+}
+
+// A reminder's moment, and a broadcast's start only when it is set to start later.
+TEST(StoredMoment, ReadFromTheStoredTextsOrNoneWithTheReason)
 {
     struct Case {
         const char* name;
-        bool broadcast, from;
-        QString date, time;
-        const char* moment;
-        bool problem;
+        MessageDetail detail;
+        const char* moment;  // "none" when there is none
+        const char* problem; // part of the reason, nullptr when none is expected
     } cases[] = {
-        {"broadcast from a day and time", true, true, "12/24/2026", "7:30:00 AM",
-         "2026-12-24 07:30", false},
-        {"from a day without a time", true, true, "12/24/2026", "", "2026-12-24 00:00", false},
-        {"\"From :\" not ticked", true, false, "12/24/2026", "7:30:00 AM", "none", false},
-        {"ticked without a date", true, true, "", "7:30:00 AM", "none", false},
-        {"a date as typed", true, true, "Christmas eve", "7:30:00 AM", "none", true},
-        {"a time as typed", true, true, "12/24/2026", "early", "none", true},
+        {"date and time", reminder("12/10/2026", "8:45:00 AM"), "2026-12-10 08:45", nullptr},
+        {"as a person typed them", reminder("12/10/26", "2:30 pm"), "2026-12-10 14:30", nullptr},
+        {"no reminder", MessageDetail{}, "none", nullptr},
+        {"reminder without its date", reminder("12/10/2026", "8:45:00 AM", false), "none", nullptr},
+        {"the date as typed", reminder("next week", "8:45:00 AM"), "none",
+         "\"next week\" is not a date"},
+        {"a date that holds only a time", reminder("9:00:00 AM", "9:00:00 AM"), "none",
+         "is not a date"},
+        {"a month that does not exist", reminder("13/45/2026", "9:00 AM"), "none", "is not a date"},
+        {"the time as typed", reminder("12/10/2026", "soon"), "none", "\"soon\" is not a time"},
+        {"no time", reminder("12/10/2026", ""), "none", "no time"},
+        {"broadcast from a day and time", delivery("12/24/2026", "7:30:00 AM"), "2026-12-24 07:30",
+         nullptr},
+        {"from a day without a time", delivery("12/24/2026", ""), "2026-12-24 00:00", nullptr},
+        {"\"From :\" not ticked", delivery("12/24/2026", "7:30:00 AM", false), "none", nullptr},
+        {"ticked without a date", delivery("", "7:30:00 AM"), "none", nullptr},
+        {"a start date as typed", delivery("Christmas eve", "7:30:00 AM"), "none",
+         "\"Christmas eve\" is not a date"},
+        {"a start time as typed", delivery("12/24/2026", "early"), "none",
+         "\"early\" is not a time"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        MessageDetail d = scheduled(c.date, c.time).detail;
-        d.EvBroFla = c.broadcast;
-        d.EvBroStaDatFla = c.from;
-        const StoredMoment m = deliveryStart(d);
+        const StoredMoment m =
+            c.detail.EvBroFla ? deliveryStart(c.detail) : reminderMoment(c.detail);
         EXPECT_EQ(show(m.at), c.moment);
-        EXPECT_EQ(!m.problem.isEmpty(), c.problem) << m.problem.toStdString();
+        if (c.problem)
+            EXPECT_TRUE(m.problem.contains(QString::fromUtf8(c.problem)))
+                << m.problem.toStdString();
+        else
+            EXPECT_TRUE(m.problem.isEmpty()) << m.problem.toStdString();
     }
 }
 

@@ -62,9 +62,8 @@ TEST(ConnectionUrl, RefusesWhatWouldMakeAnotherFileThanAskedFor)
     const auto pg =
         ConnectionUrl::parse("postgresql://u@h/db?schema=s&busy_timeout=200&statement_timeout=900");
     ASSERT_TRUE(pg);
-    EXPECT_EQ(pg->schema, "s");
-    EXPECT_EQ(pg->busyTimeoutMs, 200);
-    EXPECT_EQ(pg->statementTimeoutMs, 900);
+    EXPECT_EQ(std::tuple(pg->schema, pg->busyTimeoutMs, pg->statementTimeoutMs),
+              std::tuple(QString("s"), 200, 900));
 
     // Only the set-up of an office creates its file.
     QString error;
@@ -127,7 +126,7 @@ TEST_P(Quoting, HoldsWhereTheServerSaysBackslashesEscape)
         ASSERT_TRUE(show.exec("SHOW standard_conforming_strings") && show.next());
         EXPECT_EQ(show.value(0).toString(), "off");
         for (const QString& text : kNastyTexts) {
-            QSqlField field(QString(), QMetaType(QMetaType::QString));
+            QSqlField field{QString(), QMetaType(QMetaType::QString)};
             field.setValue(text);
             QSqlQuery q(raw);
             ASSERT_TRUE(q.exec("SELECT " + raw.driver()->formatValue(field)) && q.next());
@@ -139,18 +138,7 @@ TEST_P(Quoting, HoldsWhereTheServerSaysBackslashesEscape)
 
 TZ_DB_BACKENDS(Quoting);
 
-class Waiting : public DbTest {
-protected:
-    std::shared_ptr<Database> second(int busyTimeoutMs)
-    {
-        QString error;
-        auto db = Database::open(m_url + (m_url.contains('?') ? "&" : "?") +
-                                     QString("busy_timeout=%1").arg(busyTimeoutMs),
-                                 &error);
-        EXPECT_TRUE(db) << error.toStdString();
-        return db;
-    }
-};
+class Waiting : public DbTest {};
 
 // A write transaction that read before it wrote is not lost to a writer that came between: it
 // holds the write lock from its start, and the other waits its turn.
@@ -180,8 +168,10 @@ TEST_P(Waiting, AnExhaustedWaitFailsClearly)
     run("CREATE TABLE Turn (n INTEGER)");
     ASSERT_TRUE(m_db->transaction());
     run(isPostgres() ? "LOCK TABLE Turn IN EXCLUSIVE MODE" : "INSERT INTO Turn (n) VALUES (1)");
-    auto impatient = second(200);
     QString error;
+    auto impatient =
+        Database::open(m_url + (m_url.contains('?') ? "&" : "?") + "busy_timeout=200", &error);
+    ASSERT_TRUE(impatient) << error.toStdString();
     const bool began = impatient->transaction();
     EXPECT_FALSE(began && impatient->exec("INSERT INTO Turn (n) VALUES (2)", &error));
     if (!began)
