@@ -43,8 +43,7 @@ protected:
         const qint32 id = sendToBob(subject);
         if (cmId)
             *cmId = id;
-        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
-            .toInt();
+        return rowOf(id);
     }
     static QStringList snoozed(const Told& told)
     {
@@ -100,8 +99,9 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
         Told* told = nullptr;
         auto again = started(u"watch"_s, told);
         EXPECT_EQ(snoozed(*told).size(), run == 0 ? 1 : 0);
-        if (run == 0 && !told->notices.isEmpty())
+        if (run == 0 && !told->notices.isEmpty()) {
             EXPECT_TRUE(told->notices.last().late);
+        }
     }
     // The other watcher, running all along, on its timer.
     tray->clockChanged();
@@ -122,9 +122,7 @@ TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
     }
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
-    office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {deletedId});
-    office.exec(u"delete from EvTable where EvLinID=?"_s, {deletedId});
-    office.exec(u"delete from CMTable where cmID=?"_s, {deletedId});
+    deleteMessage(deletedId);
     at(QTime(10, 10), {watch.get()});
     EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(keptId)});
 }
@@ -157,12 +155,8 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
 {
     const qint32 bobs = rowTo(u"For Bob"_s);
-    const qint32 annas = [&] {
-        const qint32 id =
-            send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u','));
-        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
-            .toInt();
-    }();
+    const qint32 annas =
+        rowOf(send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u',')));
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
     EXPECT_EQ(
@@ -172,9 +166,7 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
     // A message that the window saves to the notes after it is read stays for the window.
     core::OutgoingMessage notes = toBob(u"To the notes"_s);
     notes.cmDocAftDis = true;
-    const qint32 notesId = send(*ws1, notes);
-    const qint32 notesRow =
-        office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {notesId}).toInt();
+    const qint32 notesRow = rowOf(send(*ws1, notes));
 
     struct Case {
         const char* name;

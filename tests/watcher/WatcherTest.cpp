@@ -186,9 +186,7 @@ TEST_F(Watcher, AMessageDeletedOrPurgedBeforeItsStartIsNotTold)
     ASSERT_TRUE(back.notices.isEmpty());
     EXPECT_EQ(back->unreadCount(), 0) << "not counted before its start";
 
-    office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {deleted});
-    office.exec(u"delete from EvTable where EvLinID=?"_s, {deleted});
-    office.exec(u"delete from CMTable where cmID=?"_s, {deleted});
+    deleteMessage(deleted);
     office.exec(u"update CMTable set CMPurFla=256 where cmID=?"_s, {purged});
     setNow(QDateTime(kMorning.date(), QTime(11, 0)));
     back->clockChanged();
@@ -233,9 +231,7 @@ TEST_F(Watcher, NothingIsToldTwiceAcrossARestartAndWhatCameMeanwhileOnce)
     {
         Started back(watch(ws2, u"back"_s));
         EXPECT_EQ(back.texts(), QStringList{u"arrived %1"_s.arg(now)});
-        office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {withdrawn});
-        office.exec(u"delete from EvTable where EvLinID=?"_s, {withdrawn});
-        office.exec(u"delete from CMTable where cmID=?"_s, {withdrawn});
+        deleteMessage(withdrawn);
     }
     setNow(QDateTime(kMorning.date(), QTime(12, 0)));
     for (int run = 0; run < 2; ++run) {
