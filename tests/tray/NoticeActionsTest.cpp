@@ -31,16 +31,9 @@ class NoticeActions : public TrayFixture {
 protected:
     NoticeActions() { setNow(kMorning); }
     // A message from Anna to Bob, as configured; its addressee row once the tray shows it.
-    qint32 notified(TrayApp& tray, core::OutgoingMessage m)
+    qint32 notified(TrayApp& tray, const core::OutgoingMessage& m)
     {
-        const qint32 id = send(*ws1, m);
-        NotificationPopup* popup = tray.popup();
-        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == id; }));
-        return popup->notice().BroChkID;
-    }
-    QVariant readMark(qint32 row)
-    {
-        return office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {row});
+        return noticeOf(tray, send(*ws1, m))->notice().BroChkID;
     }
     QList<qint32> snoozedRows()
     {
@@ -53,8 +46,6 @@ protected:
             rows << s.row;
         return rows;
     }
-
-    PrompterGuard boxes; // any box fails the test
 };
 
 TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)

@@ -67,8 +67,6 @@ protected:
     {
         QTest::mouseClick(tray.popup(), Qt::LeftButton, {}, tray.popup()->rect().center());
     }
-
-    PrompterGuard boxes; // any box fails the test
 };
 
 // What the message window showed when the click opened it.

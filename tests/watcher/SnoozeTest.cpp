@@ -159,9 +159,7 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         rowOf(send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u',')));
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
-    EXPECT_EQ(
-        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {bobs}).toInt(),
-        -1);
+    EXPECT_EQ(readMark(bobs).toInt(), -1);
 
     // A message that the window saves to the notes after it is read stays for the window.
     core::OutgoingMessage notes = toBob(u"To the notes"_s);
@@ -191,12 +189,8 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         EXPECT_FALSE(done);
         EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
     }
-    EXPECT_TRUE(
-        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {notesRow})
-            .isNull())
-        << "refused, so left unread";
-    EXPECT_TRUE(office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {annas})
-                    .isNull());
+    EXPECT_TRUE(readMark(notesRow).isNull()) << "refused, so left unread";
+    EXPECT_TRUE(readMark(annas).isNull());
 }
 
 } // namespace

@@ -84,6 +84,11 @@ protected:
         return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {cmId})
             .toInt();
     }
+    // An addressee row's read mark: -1 confirmed, null unread.
+    QVariant readMark(qint32 row)
+    {
+        return office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {row});
+    }
     // A message taken out of the store whole: its addressees, its detail row and its header.
     void deleteMessage(qint32 cmId)
     {
