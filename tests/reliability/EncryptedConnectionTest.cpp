@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -192,18 +191,10 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     const QString verified =
         address("certdesk", "localhost", "sslmode=verify-full&" + office + deskCertificate);
     auto watch = desk.start({"watch", "--login", "DAVE"}, verified, 60000);
-    bool ready = false;
-    for (int i = 0; i < 200 && !ready && watch->state() != QProcess::NotRunning; ++i) {
-        watch->waitForReadyRead(100);
-        while (watch->canReadLine()) {
-            const QJsonObject line = QJsonDocument::fromJson(watch->readLine()).object();
-            if (line.value(u"event"_s) == u"ready"_s) {
-                ready = true;
-                EXPECT_TRUE(line.value(u"listening"_s).toBool());
-            }
-        }
-    }
-    ASSERT_TRUE(ready) << watch->readAllStandardError().toStdString();
+    QList<QJsonObject> seen;
+    const QJsonObject ready = waitForEvent(*watch, seen, u"ready"_s, 20000);
+    ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
+    EXPECT_TRUE(ready.value(u"listening"_s).toBool());
     {
         auto db = db::Database::open(server.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();

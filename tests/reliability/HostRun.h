@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
 #include <memory>
 #include <vector>
 
@@ -124,6 +125,20 @@ inline QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const
             return {};
         watch.waitForReadyRead(100);
     }
+}
+
+// Asks `done` every 100 ms, the first time after 100 ms, until it holds or `limitMs` is up;
+// whether it held.
+template <typename Done> bool pollUntil(int limitMs, Done done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QThread::msleep(100);
+        if (done())
+            return true;
+    } while (clock.elapsed() < limitMs);
+    return false;
 }
 
 // "1,2,3" of the ids.

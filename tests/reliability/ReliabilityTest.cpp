@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QUrl>
@@ -51,6 +50,22 @@ protected:
     QStringList announce(const QString& text, const QList<qint32>& to) const
     {
         return {"announce", "--login", "MARIA", "--text", text, "--to", idList(to)};
+    }
+
+    // Ben Brooks of the demo office, as the one addressee.
+    QList<qint32> brooks()
+    {
+        return {office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    }
+
+    // From now on the program runs as another user, who may use the home and the office's
+    // folders; `mode` is the chmod(1) mode given to the data folder, every file in it.
+    void runAsNobody(const QString& mode)
+    {
+        for (const QString& path : {home.path(), office.tempPath()})
+            ::chmod(QFile::encodeName(path).constData(), 0777);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R %1 '%2'"_s.arg(mode, data()))), 0);
+        host.setUser(u"nobody"_s);
     }
 
     QList<qint32> addPersons(int count)
@@ -200,8 +215,7 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
     if (office.usingPostgres()) {
         ASSERT_TRUE(holder->exec(u"LOCK TABLE CMTable IN EXCLUSIVE MODE"_s));
     }
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     const QString text = u"locked: fire drill"_s;
     const Outcome r = host.run(announce(text, to), urlWith(u"busy_timeout=1500"_s));
     EXPECT_EQ(r.code, 1);
@@ -216,20 +230,15 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
 
 TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
 {
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     if (office.usingPostgres()) {
         host.setEnv(u"PGOPTIONS"_s, u"-c default_transaction_read_only=on"_s);
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "runs the program as another user";
         // Another user, who may read the file and use its folder but not write the file.
-        const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
-        for (const QString& path : {home.path(), folder, office.tempPath()})
-            ::chmod(QFile::encodeName(path).constData(), 0777);
-        ::chmod(QFile::encodeName(folder + u"/office.db"_s).constData(), 0644);
-        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(data()))), 0);
-        host.setUser(u"nobody"_s);
+        ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rwX"_s));
+        ::chmod(QFile::encodeName(office.tempPath() + u"/office.db"_s).constData(), 0644);
     }
     const QString text = u"readonly: fire drill"_s;
     const Outcome r = host.run(announce(text, to), url());
@@ -252,12 +261,9 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "runs the program as another user";
-    for (const QString& path : {home.path(), office.tempPath()})
-        ::chmod(QFile::encodeName(path).constData(), 0777);
-    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rX,go-w '%1'"_s.arg(data()))), 0);
+    ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rX,go-w"_s));
     if (!office.usingPostgres())
         ::chmod(QFile::encodeName(office.tempPath() + u"/office.db"_s).constData(), 0666);
-    host.setUser(u"nobody"_s);
     const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
     const Outcome send = host.run(announce(u"x: y"_s, {1}), url());
@@ -267,8 +273,7 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
 
 TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
 {
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     if (office.usingPostgres()) {
         // A store whose addressee table is gone: the header and detail rows are not kept alone.
         office.exec(u"ALTER TABLE BroChkTable RENAME TO BroChkGone"_s);
@@ -336,15 +341,11 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
     if (::geteuid() != 0)
         GTEST_SKIP() << "runs the program as another user";
     const QList<qint32> to = addPersons(20);
-    for (const QString& path : {home.path(), office.tempPath()})
-        ::chmod(QFile::encodeName(path).constData(), 0777);
     if (!office.usingPostgres()) {
-        const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
-        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(folder))), 0);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(office.tempPath()))), 0);
     }
-    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1' && chmod 555 '%1TEMP'"_s.arg(data()))),
-              0);
-    host.setUser(u"nobody"_s);
+    ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rwX"_s));
+    ::chmod(QFile::encodeName(data() + u"TEMP"_s).constData(), 0555);
     const QString text = bodyOf(u"unwritable"_s, 200);
     const Outcome r = host.run(announce(text, to), url(), 30000);
     EXPECT_EQ(r.code, 0) << r.err.toStdString();

@@ -13,18 +13,19 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg::testing {
 namespace {
 
-TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
-{
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    ThrowawayServer server;
-    QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+using SignedInServer = WithOwnServer<>;
 
+TEST_F(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
+{
     QTemporaryDir home;
-    HostRun host(home.path() + u"/data/"_s);
-    host.setEnv(u"TZSNDMSG_HOME"_s, home.path());
-    host.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+    // A workstation in `home` that finds no password file.
+    const auto station = [&] {
+        HostRun at(home.path() + u"/data/"_s);
+        at.setEnv(u"TZSNDMSG_HOME"_s, home.path());
+        at.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+        return at;
+    };
+    const HostRun host = station();
     const Outcome init = host.run({"init", "--demo", "--signed-in"}, server.url());
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
     auto password = host.start({"logins", "password", "ANNA"}, server.url());
@@ -48,10 +49,8 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
                             QFile::ReadGroup);
         ASSERT_TRUE(admin->exec(u"SELECT pg_reload_conf()"_s));
     }
-    QString url = server.url();
-    const QString anna = url.replace(u"postgres@"_s, u"postgres.anna@"_s);
-    url = server.url();
-    const QString kyle = url.replace(u"postgres@"_s, u"postgres.kyle@"_s);
+    const QString anna = QString(server.url()).replace(u"postgres@"_s, u"postgres.anna@"_s);
+    const QString kyle = QString(server.url()).replace(u"postgres@"_s, u"postgres.kyle@"_s);
 
     struct Case {
         const char* what;
@@ -67,9 +66,7 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        HostRun at(home.path() + u"/data/"_s);
-        at.setEnv(u"TZSNDMSG_HOME"_s, home.path());
-        at.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+        HostRun at = station();
         if (*c.password)
             at.setEnv(u"PGPASSWORD"_s, QString::fromLatin1(c.password));
         const Outcome r = at.run({u"inbox"_s}, c.url, 30000);
