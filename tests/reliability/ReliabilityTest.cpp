@@ -78,61 +78,6 @@ protected:
         return ids;
     }
 
-    // What the store holds of the messages whose text starts with the marker.
-    struct Stored {
-        int headers = 0;
-        int details = 0;
-        QList<qint32> persons; // of every addressee row
-        QString text;
-    };
-    Stored stored(const QString& marker)
-    {
-        Stored s;
-        db::Recordset rs = office.query(u"SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"_s,
-                                        {marker + u":%"_s});
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            ++s.headers;
-            const qint64 id = rs.value(u"cmID"_s).toLongLong();
-            s.text = rs.value(u"cmDoc"_s).toString();
-            s.details += office.count(u"EVTable"_s, u"EvLinID=?"_s, {id});
-            db::Recordset rows =
-                office.query(u"SELECT BroChkPID FROM BroChkTable WHERE BroChkLinID=?"_s, {id});
-            for (rows.moveFirst(); !rows.eof(); rows.moveNext())
-                s.persons << qint32(rows.value(0).toLongLong());
-        }
-        return s;
-    }
-
-    // Sent whole (one header, its detail row, one row per addressee), or not there at all.
-    void expectWholeOrAbsent(const QString& marker, bool sent, const QString& text,
-                             const QList<qint32>& to)
-    {
-        SCOPED_TRACE(marker.toStdString());
-        const Stored s = stored(marker);
-        if (!sent) {
-            EXPECT_EQ(s.headers, 0);
-            EXPECT_TRUE(s.persons.isEmpty());
-            return;
-        }
-        EXPECT_EQ(s.headers, 1);
-        EXPECT_EQ(s.details, 1);
-        EXPECT_EQ(s.text, text);
-        QList<qint32> got = s.persons, want = to;
-        std::sort(got.begin(), got.end());
-        std::sort(want.begin(), want.end());
-        EXPECT_EQ(got, want);
-    }
-
-    void expectNoOrphans()
-    {
-        EXPECT_EQ(
-            office.count(u"BroChkTable"_s, u"BroChkLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
-        EXPECT_EQ(office.count(u"EVTable"_s, u"EvLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
-        EXPECT_EQ(office.count(u"CMTable"_s, QStringLiteral("cmCat='Message' AND cmID NOT IN "
-                                                            "(SELECT EvLinID FROM EVTable)")),
-                  0);
-    }
-
     static void expectOneLine(const Outcome& r, const QString& contains)
     {
         EXPECT_FALSE(r.hung);
@@ -163,8 +108,8 @@ TEST_F(Reliability, TwentyWorkstationsSendingAtOnceEachArriveOnceAndWhole)
         EXPECT_EQ(r.code, 0) << "sender " << i << ": " << r.err.toStdString();
     }
     for (int i = 0; i < kSenders; ++i)
-        expectWholeOrAbsent(u"sender %1"_s.arg(i), true, texts.at(i), to);
-    expectNoOrphans();
+        expectWholeOrAbsent(*office.db(), u"sender %1"_s.arg(i), true, texts.at(i), to);
+    expectNoOrphans(*office.db());
 }
 
 TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritten)
@@ -196,11 +141,12 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
             ++killed;
             EXPECT_TRUE(r.crashed) << r.err.toStdString(); // the kill, not a failure of its own
         }
-        expectWholeOrAbsent(marker, r.code == 0 || stored(marker).headers > 0, text, to);
+        expectWholeOrAbsent(*office.db(), marker,
+                            r.code == 0 || storedWith(*office.db(), marker).headers > 0, text, to);
     }
     EXPECT_GT(killed, 0);
-    expectWholeOrAbsent(u"big 0"_s, true, first, to);
-    expectNoOrphans();
+    expectWholeOrAbsent(*office.db(), u"big 0"_s, true, first, to);
+    expectNoOrphans(*office.db());
     if (!office.usingPostgres()) {
         EXPECT_EQ(office.scalar(u"PRAGMA integrity_check"_s).toString(), "ok");
     }
@@ -221,11 +167,11 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
     EXPECT_EQ(r.code, 1);
     expectOneLine(r, u"the database is busy"_s);
     holder.reset();
-    expectWholeOrAbsent(u"locked"_s, false, text, to);
+    expectWholeOrAbsent(*office.db(), u"locked"_s, false, text, to);
 
     // Once the other workstation is done, the same send goes through.
     EXPECT_EQ(host.run(announce(text, to), url()).code, 0);
-    expectWholeOrAbsent(u"locked"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"locked"_s, true, text, to);
 }
 
 TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
@@ -244,7 +190,7 @@ TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
     const Outcome r = host.run(announce(text, to), url());
     EXPECT_EQ(r.code, 1);
     expectOneLine(r, u"read"_s);
-    expectWholeOrAbsent(u"readonly"_s, false, text, to);
+    expectWholeOrAbsent(*office.db(), u"readonly"_s, false, text, to);
 
     const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
@@ -281,7 +227,7 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         EXPECT_EQ(r.code, 1);
         expectOneLine(r, u"BroChkTable"_s);
         office.exec(u"ALTER TABLE BroChkGone RENAME TO BroChkTable"_s);
-        expectWholeOrAbsent(u"damaged"_s, false, QString(), to);
+        expectWholeOrAbsent(*office.db(), u"damaged"_s, false, QString(), to);
         return;
     }
     // Every page of the file in the main file, then a damaged table page, then a damaged header.
@@ -333,7 +279,7 @@ TEST_F(Reliability, ASignalFileHeldByAnotherProgramCostsOneShortWait)
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"CMBC"_s)) << r.err.toStdString();
-    expectWholeOrAbsent(u"held"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"held"_s, true, text, to);
 }
 
 TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
@@ -351,7 +297,7 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"cannot be written"_s)) << r.err.toStdString();
-    expectWholeOrAbsent(u"unwritable"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"unwritable"_s, true, text, to);
 }
 
 // Several workstations setting up the same new office at once: one office, no failure.
