@@ -34,8 +34,9 @@ protected:
     {
         back.reset();
         QString error;
-        if (secured)
+        if (secured) {
             EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+        }
     }
 
     bool secured = false;

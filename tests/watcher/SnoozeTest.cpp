@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -28,14 +29,10 @@ protected:
     }
     ~Snooze() override { qputenv("XDG_STATE_HOME", previous); }
 
-    std::unique_ptr<OfficeWatcher> started(const QString& name, Told*& told)
+    // Bob's watcher (BACK at WS2) of the state given.
+    std::unique_ptr<OfficeWatcher> watcher(const QString& name)
     {
-        auto w = std::make_unique<OfficeWatcher>(ws2, options(name));
-        told = new Told(*w);
-        keep.emplace_back(told);
-        QString error;
-        EXPECT_TRUE(w->start(&error)) << error.toStdString();
-        return w;
+        return std::make_unique<OfficeWatcher>(ws2, options(name));
     }
     // Bob's (BACK at WS2) row of a new message from Anna.
     qint32 rowTo(const QString& subject, qint32* cmId = nullptr)
@@ -53,42 +50,41 @@ protected:
                 out << t;
         return out;
     }
-    void at(const QTime& time, std::initializer_list<OfficeWatcher*> watchers)
+    void at(const QTime& time, std::initializer_list<const Started*> watchers)
     {
         setNow(QDateTime(kMorning.date(), time));
-        for (OfficeWatcher* w : watchers)
-            w->clockChanged();
+        for (const Started* w : watchers)
+            (*w)->clockChanged();
     }
 
     QByteArray previous;
     QTemporaryDir home;
-    std::vector<std::unique_ptr<Told>> keep;
 };
 
 TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 {
     qint32 cmId = 0;
     const qint32 row = rowTo(u"Call Mrs Green"_s, &cmId);
-    Told *watchTold = nullptr, *trayTold = nullptr;
-    auto watch = started(u"watch"_s, watchTold);
-    auto tray = started(u"tray"_s, trayTold);
-    ASSERT_EQ(watchTold->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
+    std::optional<Started> watch;
+    watch.emplace(watcher(u"watch"_s));
+    Started tray(watcher(u"tray"_s));
+    ASSERT_EQ(watch->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, DefaultSnoozeMinutes, &error))
         << error.toStdString();
     Told::settle(100);
-    at(QTime(10, 14, 59), {watch.get(), tray.get()});
-    EXPECT_TRUE(snoozed(*watchTold).isEmpty()) << "not before its 15 minutes";
-    at(QTime(10, 15), {watch.get(), tray.get()});
+    at(QTime(10, 14, 59), {&*watch, &tray});
+    EXPECT_TRUE(snoozed(*watch).isEmpty()) << "not before its 15 minutes";
+    at(QTime(10, 15), {&*watch, &tray});
     const QStringList once{u"snoozed %1"_s.arg(cmId)};
-    EXPECT_EQ(snoozed(*watchTold), once);
-    EXPECT_EQ(snoozed(*trayTold), once) << "every watcher of the login at the computer tells it";
-    ASSERT_FALSE(watchTold->notices.isEmpty());
-    EXPECT_EQ(watchTold->notices.last().BroChkID, row);
-    EXPECT_EQ(watchTold->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
-    at(QTime(10, 40), {watch.get(), tray.get()});
-    EXPECT_EQ(snoozed(*watchTold), once);
+    EXPECT_EQ(snoozed(*watch), once);
+    EXPECT_EQ(snoozed(tray), once) << "every watcher of the login at the computer tells it";
+    ASSERT_FALSE(watch->notices.isEmpty());
+    EXPECT_EQ(watch->notices.last().BroChkID, row);
+    EXPECT_EQ(watch->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
+    at(QTime(10, 40), {&*watch, &tray});
+    EXPECT_EQ(snoozed(*watch), once);
 
     // A second snooze, due while the watcher is stopped: told once when it starts again.
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 5, &error)) << error.toStdString();
@@ -96,16 +92,15 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
     setNow(QDateTime(kMorning.date(), QTime(11, 0)));
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
-        Told* told = nullptr;
-        auto again = started(u"watch"_s, told);
-        EXPECT_EQ(snoozed(*told).size(), run == 0 ? 1 : 0);
-        if (run == 0 && !told->notices.isEmpty()) {
-            EXPECT_TRUE(told->notices.last().late);
+        const Started again(watcher(u"watch"_s));
+        EXPECT_EQ(snoozed(again).size(), run == 0 ? 1 : 0);
+        if (run == 0 && !again.notices.isEmpty()) {
+            EXPECT_TRUE(again.notices.last().late);
         }
     }
     // The other watcher, running all along, on its timer.
     tray->clockChanged();
-    EXPECT_EQ(snoozed(*trayTold).size(), 2);
+    EXPECT_EQ(snoozed(tray).size(), 2);
 }
 
 TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
@@ -114,8 +109,7 @@ TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
     const qint32 confirmed = rowTo(u"Confirmed"_s, &confirmedId);
     const qint32 deleted = rowTo(u"Deleted"_s, &deletedId);
     const qint32 kept = rowTo(u"Kept"_s, &keptId);
-    Told* told = nullptr;
-    auto watch = started(u"watch"_s, told);
+    const Started watch(watcher(u"watch"_s));
     for (qint32 row : {confirmed, deleted, kept}) {
         QString error;
         ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 10, &error)) << error.toStdString();
@@ -123,8 +117,8 @@ TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
     deleteMessage(deletedId);
-    at(QTime(10, 10), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(keptId)});
+    at(QTime(10, 10), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(keptId)});
 }
 
 TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
@@ -139,17 +133,16 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
         damaged.write("{\"version\": 1, \"snoozes\": [");
     }
-    Told* told = nullptr;
-    auto watch = started(u"watch"_s, told);
-    at(QTime(10, 1), {watch.get()});
-    EXPECT_EQ(told->logged.filter(u"not readable"_s).size(), 1)
-        << told->logged.join('\n').toStdString();
+    const Started watch(watcher(u"watch"_s));
+    at(QTime(10, 1), {&watch});
+    EXPECT_EQ(watch.logged.filter(u"not readable"_s).size(), 1)
+        << watch.logged.join('\n').toStdString();
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
     EXPECT_TRUE(QFile::exists(path + u".damaged"_s));
-    at(QTime(10, 16), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(cmId)});
+    at(QTime(10, 16), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(cmId)});
 }
 
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
