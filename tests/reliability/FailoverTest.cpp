@@ -133,6 +133,7 @@ TEST_F(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersCom
     std::mutex lock;
     QStringList confirmed, refused;
     std::vector<std::thread> senders;
+    senders.reserve(kSenders);
     for (int s = 0; s < kSenders; ++s) {
         senders.emplace_back([&, s] {
             QTemporaryDir own;

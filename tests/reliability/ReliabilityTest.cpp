@@ -239,7 +239,7 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         int length;
         QStringList reasons;
     } damages[] = {
-        {"table pages", 4096 * 3, 4096 * 6, {"malformed", "corrupt"}},
+        {"table pages", qint64{4096} * 3, 4096 * 6, {"malformed", "corrupt"}},
         {"file header", 0, 100, {u"not a database"_s}},
     };
     for (const Damage& d : damages) {
@@ -311,9 +311,9 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
         QStringList args{u"init"_s};
         if (demo)
             args << u"--demo"_s;
-        std::vector<std::unique_ptr<QProcess>> running;
-        for (int i = 0; i < 5; ++i)
-            running.push_back(host.start(args, office.databaseUrl()));
+        std::vector<std::unique_ptr<QProcess>> running(5);
+        for (auto& p : running)
+            p = host.start(args, office.databaseUrl());
         for (auto& p : running) {
             const Outcome r = HostRun::finish(*p, 120000);
             EXPECT_EQ(r.code, 0) << r.err.toStdString();
