@@ -80,11 +80,6 @@ TEST_F(HostProgram, InitDemoMakesAnOfficeWhoseInboxReadsAsText)
     const Outcome history = run({"inbox", "--login", "ANNA", "--history"});
     ASSERT_EQ(history.code, 0);
     EXPECT_TRUE(history.out.contains("Flu shots"));
-
-    const Outcome sent = run({"inbox", "--login", "DAVE", "--sent"});
-    ASSERT_EQ(sent.code, 0);
-    EXPECT_TRUE(sent.out.contains("Room 2 autoclave"));
-    EXPECT_FALSE(sent.out.contains("Front desk printer"));
 }
 
 TEST_F(HostProgram, NoCommandOrAnUnknownOneIsRefusedWithExitCodeTwo)
