@@ -1,5 +1,6 @@
 #include "directory/StaffDirectory.h"
 
+#include "core/FileSystemHelpers.h"
 #include "directory/EMS_EmpList.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
@@ -92,8 +93,7 @@ protected:
     }
     QByteArray machinesIni() const
     {
-        QFile file(office.dataFolder() + "stp/Machines.Ini");
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return tzsndmsg::testing::readAll(office.dataFolder() + "stp/Machines.Ini");
     }
     qint32 smith = 0, adams = 0, nolog = 0;
 };
@@ -403,14 +403,10 @@ TEST_F(StaffDirectory, SelectEmployeeOfLogin)
 TEST_F(Picker, F1OpensThePickersHelpPage)
 {
     const QString help = office.dataFolder() + "help/";
-    QDir().mkpath(help);
     for (const auto& [name, text] : {std::pair<const char*, const char*>{"index.html", "Contents"},
                                      {"picker.html", "Picker page"},
-                                     {"map.txt", "3005=picker.html\n"}}) {
-        QFile file(help + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
+                                     {"map.txt", "3005=picker.html\n"}})
+        ASSERT_TRUE(tzsndmsg::testing::writeFile(help + name, text));
     tzsndmsg::ResetHelpFile();
     EMS_EmpList picker;
     picker.setEmpListType(2);
