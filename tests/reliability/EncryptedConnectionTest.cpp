@@ -3,6 +3,7 @@
 // `config` saying what protects the connection.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
+#include "core/FileSystemHelpers.h"
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/db/Database.h"
 
@@ -48,13 +49,10 @@ bool makeAuthority(const QString& folder, const QString& name, QString* error)
 bool makeCertificate(const QString& folder, const QString& authority, const QString& name,
                      const QString& commonName, const QString& altName, QString* error)
 {
-    QFile extensions(folder + u'/' + name + ".ext");
-    if (!extensions.open(QIODevice::WriteOnly))
-        return false;
-    extensions.write(altName.isEmpty() ? "basicConstraints=CA:FALSE\n"
-                                       : ("subjectAltName=" + altName + "\n").toUtf8());
-    extensions.close();
-    return openssl(folder,
+    return writeFile(folder + u'/' + name + ".ext",
+                     altName.isEmpty() ? "basicConstraints=CA:FALSE\n"
+                                       : ("subjectAltName=" + altName + "\n").toUtf8()) &&
+           openssl(folder,
                    {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                     "-subj", "/CN=" + commonName, "-keyout", name + ".key", "-out", name + ".csr"},
                    error) &&

@@ -2,6 +2,7 @@
 // released person and the right password, each as a workstation meets them.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
+#include "core/FileSystemHelpers.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QFile>
@@ -39,14 +40,11 @@ TEST_F(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
         auto admin = db::Database::open(server.url());
         ASSERT_TRUE(admin);
         const QString hba = admin->scalar(u"SHOW hba_file"_s).toString();
-        QFile file(hba);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("local all all trust\n"
-                   "host all postgres 127.0.0.1/32 trust\n"
-                   "host all all 127.0.0.1/32 scram-sha-256\n");
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
-                            QFile::ReadGroup);
+        ASSERT_TRUE(writeFile(hba, "local all all trust\n"
+                                   "host all postgres 127.0.0.1/32 trust\n"
+                                   "host all all 127.0.0.1/32 scram-sha-256\n"));
+        QFile::setPermissions(hba, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                       QFile::ReadGroup);
         ASSERT_TRUE(admin->exec(u"SELECT pg_reload_conf()"_s));
     }
     const QString anna = QString(server.url()).replace(u"postgres@"_s, u"postgres.anna@"_s);

@@ -1,12 +1,11 @@
 // A snoozed message told again by every watcher of the login at that computer: at its moment on
 // the services' clock, once per snooze, across restarts, and not when confirmed or gone.
 #include "WatcherFixture.h"
+#include "core/FileSystemHelpers.h"
 #include "core/Snoozes.h"
 #include "tzsndmsg/Confirmations.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -127,12 +126,7 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
     const qint32 row = rowTo(u"After the damage"_s, &cmId);
     const QString path =
         core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url());
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    {
-        QFile damaged(path);
-        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write("{\"version\": 1, \"snoozes\": [");
-    }
+    ASSERT_TRUE(writeFile(path, "{\"version\": 1, \"snoozes\": ["));
     const Started watch(watcher(u"watch"_s));
     at(QTime(10, 1), {&watch});
     EXPECT_EQ(watch.logged.filter(u"not readable"_s).size(), 1)

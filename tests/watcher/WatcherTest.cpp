@@ -1,6 +1,7 @@
 // The office watcher on a real store, two workstations at once: what each is told, when, and
 // never twice.
 #include "WatcherFixture.h"
+#include "core/FileSystemHelpers.h"
 #include "core/MessageWrite.h"
 #include "db/Internals.h"
 #include "tzsndmsg/db/Database.h"
@@ -310,11 +311,7 @@ TEST_F(Watcher, ASignalFileThatIsALinkIsToldOnceAndTheOtherFilesStillBringMessag
     ASSERT_TRUE(QDir().mkpath(temp));
     const QString outside = office.tempPath() + u"/outside"_s;
     const QByteArray content("a file outside the data folder");
-    {
-        QFile f(outside);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(content);
-    }
+    ASSERT_TRUE(writeFile(outside, content));
     ASSERT_TRUE(QFile::link(outside, temp + u"CMCM.STA"_s));
     Started back(watch(ws2, u"back"_s));
     for (int i = 1; i <= 2; ++i) {
@@ -325,9 +322,7 @@ TEST_F(Watcher, ASignalFileThatIsALinkIsToldOnceAndTheOtherFilesStillBringMessag
     ASSERT_EQ(back.logged.size(), 1) << back.logged.join(u'\n').toStdString();
     EXPECT_TRUE(back.logged.first().contains(u"CMCM.STA is a link"_s))
         << back.logged.first().toStdString();
-    QFile f(outside);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), content);
+    EXPECT_EQ(readAll(outside), content);
 }
 
 TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
