@@ -1,3 +1,4 @@
+#include "core/FileSystemHelpers.h"
 #include "support/Program.h"
 
 #include <QCryptographicHash>
@@ -35,10 +36,7 @@ protected:
 
     QByteArray fileHash() const
     {
-        QFile f(file());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+        return QCryptographicHash::hash(readAll(file()), QCryptographicHash::Sha256);
     }
 
     // Overwrites the first page of a table's b-tree in the file, every row in the main file first.

@@ -99,18 +99,12 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
                   0);
     ::chmod(QFile::encodeName(tls).constData(), 0755);
     // The workstation "certdesk" must show a certificate; everyone else is let in as before.
-    {
-        QFile hba(server.folder() + u"/data/pg_hba.conf"_s);
-        ASSERT_TRUE(hba.open(QIODevice::ReadWrite));
-        const QByteArray rest = hba.readAll();
-        hba.resize(0);
-        hba.seek(0);
-        hba.write("hostssl all certdesk 127.0.0.1/32 cert\n"
-                  "hostnossl all certdesk 127.0.0.1/32 reject\n"
-                  "hostssl all all 192.168.0.0/16 scram-sha-256\n"
-                  "host all all 10.0.0.0/8 scram-sha-256\n" +
-                  rest);
-    }
+    const QString hba = server.folder() + u"/data/pg_hba.conf"_s;
+    ASSERT_TRUE(writeFile(hba, "hostssl all certdesk 127.0.0.1/32 cert\n"
+                               "hostnossl all certdesk 127.0.0.1/32 reject\n"
+                               "hostssl all all 192.168.0.0/16 scram-sha-256\n"
+                               "host all all 10.0.0.0/8 scram-sha-256\n" +
+                                   readAll(hba)));
     server.setServerOptions(
         QStringLiteral("-c ssl=on -c ssl_cert_file=%1/server.crt "
                        "-c ssl_key_file=%1/server.key -c ssl_ca_file=%1/office.crt")
