@@ -136,17 +136,14 @@ TEST_F(HostProgram, AWorkstationsSettingsFilesReplaceTheFlags)
 
     const Outcome config = runAlone({"config"});
     ASSERT_EQ(config.code, 0) << config.err.toStdString();
-    const auto lineOf = [&](const QString& key) {
-        for (const QString& line : config.out.split(QLatin1Char('\n')))
-            if (line.startsWith(key + QLatin1Char(' ')))
-                return line;
-        return QString();
-    };
-    EXPECT_TRUE(lineOf("database").contains("etc.conf"));
-    EXPECT_TRUE(lineOf("login").contains("BEN"));
-    EXPECT_TRUE(lineOf("login").contains("config/tzsndmsg/tzsndmsg.conf"));
-    EXPECT_TRUE(lineOf("computer").contains("EXAM-1"));
-    EXPECT_TRUE(lineOf("computer").contains("TZSNDMSG_COMPUTER"));
+    // Each setting's line: its value and where it came from.
+    for (const char* line :
+         {"^database .*etc\\.conf", "^login .*BEN.*config/tzsndmsg/tzsndmsg\\.conf",
+          "^computer .*EXAM-1.*TZSNDMSG_COMPUTER"})
+        EXPECT_TRUE(config.out.contains(
+            QRegularExpression(QString::fromLatin1(line), QRegularExpression::MultilineOption)))
+            << line << "\n"
+            << config.out.toStdString();
 
     const Outcome inbox = runAlone({"inbox"});
     ASSERT_EQ(inbox.code, 0) << inbox.err.toStdString();
