@@ -169,6 +169,16 @@ inline Stored storedWith(db::Database& db, const QString& marker)
     return s;
 }
 
+// A run that ended by itself and said one line of its own, holding the words given.
+inline void expectOneLine(const Outcome& r, const QString& contains)
+{
+    EXPECT_FALSE(r.hung);
+    EXPECT_FALSE(r.crashed);
+    const QStringList said = r.said();
+    ASSERT_EQ(said.size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive)) << said.first().toStdString();
+}
+
 // Sent whole (one header, its detail row, one row per addressee), or not there at all.
 inline void expectWholeOrAbsent(db::Database& db, const QString& marker, bool sent,
                                 const QString& text, const QList<qint32>& to)

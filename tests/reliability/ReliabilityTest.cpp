@@ -78,16 +78,6 @@ protected:
         return ids;
     }
 
-    static void expectOneLine(const Outcome& r, const QString& contains)
-    {
-        EXPECT_FALSE(r.hung);
-        EXPECT_FALSE(r.crashed);
-        const QStringList said = r.said();
-        ASSERT_EQ(said.size(), 1) << r.err.toStdString();
-        EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive))
-            << said.first().toStdString();
-    }
-
     QTemporaryDir home;
     Office office;
     HostRun host;
