@@ -33,14 +33,6 @@ protected:
     {
         return std::make_unique<OfficeWatcher>(ws2, options(name));
     }
-    // Bob's (BACK at WS2) row of a new message from Anna.
-    qint32 rowTo(const QString& subject, qint32* cmId = nullptr)
-    {
-        const qint32 id = sendToBob(subject);
-        if (cmId)
-            *cmId = id;
-        return rowOf(id);
-    }
     static QStringList snoozed(const Told& told)
     {
         QStringList out;
@@ -62,8 +54,7 @@ protected:
 
 TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 {
-    qint32 cmId = 0;
-    const qint32 row = rowTo(u"Call Mrs Green"_s, &cmId);
+    const qint32 cmId = sendToBob(u"Call Mrs Green"_s), row = rowOf(cmId);
     std::optional<Started> watch;
     watch.emplace(watcher(u"watch"_s));
     Started tray(watcher(u"tray"_s));
@@ -104,10 +95,9 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 
 TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
 {
-    qint32 confirmedId = 0, deletedId = 0, keptId = 0;
-    const qint32 confirmed = rowTo(u"Confirmed"_s, &confirmedId);
-    const qint32 deleted = rowTo(u"Deleted"_s, &deletedId);
-    const qint32 kept = rowTo(u"Kept"_s, &keptId);
+    const qint32 confirmed = rowOf(sendToBob(u"Confirmed"_s));
+    const qint32 deletedId = sendToBob(u"Deleted"_s), deleted = rowOf(deletedId);
+    const qint32 keptId = sendToBob(u"Kept"_s), kept = rowOf(keptId);
     const Started watch(watcher(u"watch"_s));
     for (qint32 row : {confirmed, deleted, kept}) {
         QString error;
@@ -122,8 +112,7 @@ TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
 
 TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
 {
-    qint32 cmId = 0;
-    const qint32 row = rowTo(u"After the damage"_s, &cmId);
+    const qint32 cmId = sendToBob(u"After the damage"_s), row = rowOf(cmId);
     const QString path =
         core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url());
     ASSERT_TRUE(writeFile(path, "{\"version\": 1, \"snoozes\": ["));
@@ -141,7 +130,7 @@ TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
 
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
 {
-    const qint32 bobs = rowTo(u"For Bob"_s);
+    const qint32 bobs = rowOf(sendToBob(u"For Bob"_s));
     const qint32 annas =
         rowOf(send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u',')));
     QString error;
