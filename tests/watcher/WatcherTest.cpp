@@ -91,17 +91,14 @@ TEST_F(Watcher, EachChannelBringsAMessageWithOneStatementAndNoneWhileIdle)
         // One connection: the notices are heard on the store's, the one a window of the tray saves
         // through; a notice that arrives while a statement runs on it is heard after the statement.
         auto store = ws2->messageStoreConnection();
-        EXPECT_EQ(
-            store->scalar(QStringLiteral("SELECT count(*) FROM pg_listening_channels()")).toInt(),
-            1);
-        EXPECT_EQ(
-            store
-                ->scalar(
-                    QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE "
-                                   "application_name = ? AND pid <> pg_backend_pid()"),
-                    {QStringLiteral("tzsndmsg-watcher-%1").arg(QCoreApplication::applicationPid())})
-                .toInt(),
-            0);
+        // (channels it listens on / the watcher's other connections)
+        EXPECT_EQ(store
+                      ->scalar(u"SELECT (SELECT count(*) FROM pg_listening_channels()) || '/' || "
+                               u"(SELECT count(*) FROM pg_stat_activity WHERE application_name = ? "
+                               u"AND pid <> pg_backend_pid())"_s,
+                               {u"tzsndmsg-watcher-%1"_s.arg(QCoreApplication::applicationPid())})
+                      .toString(),
+                  u"1/0"_s);
         const qint32 own = send(
             *ws2, message(*ws2, anna, QStringLiteral("Saved here"), QString::number(bob) + u','));
         ASSERT_TRUE(back.waitFor(2));
