@@ -33,14 +33,7 @@ protected:
     {
         return std::make_unique<OfficeWatcher>(ws2, options(name));
     }
-    static QStringList snoozed(const Told& told)
-    {
-        QStringList out;
-        for (const QString& t : told.texts())
-            if (t.startsWith(u"snoozed"_s))
-                out << t;
-        return out;
-    }
+    static QStringList snoozed(const Told& told) { return told.texts().filter(u"snoozed "_s); }
     void at(const QTime& time, std::initializer_list<const Started*> watchers)
     {
         setNow(QDateTime(kMorning.date(), time));
