@@ -71,7 +71,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // A minute apart: snoozes that fell due together would be told as one summary.
-        setNow(kMorning.addSecs(60 * minute++));
+        setNow(kMorning.addSecs(qint64{60} * minute++));
         const qint32 row = notified(*tray, toBob(QString::fromLatin1(c.name)));
         ASSERT_NE(row, 0);
         auto* confirm = control<QPushButton>(popup, u"cmdConfirm"_s);
@@ -95,7 +95,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     EXPECT_EQ(tray->unreadCount(), 2) << "the confirmed ones left the count";
 
     // Fifteen minutes on, the first snoozed one comes back.
-    setNow(kMorning.addSecs(17 * 60));
+    setNow(kMorning.addSecs(qint64{17} * 60));
     tray->watcher()->clockChanged();
     ASSERT_TRUE(waitUntil([&] { return popup->isVisible(); }, 3000));
     EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);
