@@ -289,6 +289,8 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"SQLite address of a folder", anna({"--db", "sqlite://" + tmp + "/"}), 2, "file name"},
         {"SQLite address of no file", anna({"--db", "sqlite://" + tmp + "/typo.db"}), 2,
          "no such file"},
+        {"check of a SQLite address of no file",
+         words({"check", "--db", "sqlite://" + tmp + "/none.db"}), 2, "no such file"},
         {"staff of a SQLite address of no file",
          words({"staff", "--db", "sqlite://" + tmp + "/none.db"}), 2, "no such file"},
         {"SQLite address of a text file", anna({"--db", "sqlite://" + notADatabase.fileName()}), 2,
@@ -307,6 +309,7 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
          words({"holidays", "--login", "MARIA", "--screenshot", "/proc/none/x.png"}), 1,
          "cannot write the picture"},
         {"unknown option", {"inbox", "--frobnicate"}, 2, "frobnicate"},
+        {"check with an unknown option", {"check", "--stray"}, 2, "Unknown option 'stray'"},
         // Arguments each command refuses.
         {"search without words", {"search", "--login", "ANNA"}, 2, "search needs words"},
         {"search of signs only", words({"search", "--login", "ANNA", "'%", "--", "--"}), 2,

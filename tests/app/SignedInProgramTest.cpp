@@ -54,8 +54,7 @@ TEST_F(SignedInProgram, TheRoleIsTheLoginAndAnotherIsRefused)
 {
     if (!office.usingPostgres())
         GTEST_SKIP() << "signing in is PostgreSQL's (roles and row-level security)";
-    const Outcome init = run({"init", "--demo", "--signed-in"});
-    ASSERT_EQ(init.code, 0) << init.err.toStdString();
+    ASSERT_NO_FATAL_FAILURE(init({"--demo", "--signed-in"}));
     // Two workstations at once, and again: each finds it done or waits its turn.
     auto first = start({"secure"});
     auto second = start({"secure"});

@@ -279,17 +279,3 @@ TEST_F(StaffCsvCommand, ABadFileOrADryRunWritesNothing)
     ASSERT_EQ(run({"export", "staff", after}).code, 0);
     EXPECT_EQ(readAll(after), readAll(before));
 }
-
-TEST_F(StaffCsvCommand, EachCommandDescribesItsFile)
-{
-    for (const char* command : {"import", "export"}) {
-        const Outcome help = run({command, "--help"});
-        EXPECT_EQ(help.code, 0);
-        EXPECT_TRUE(help.out.startsWith(u"usage: tzsndmsg %1 staff FILE.csv"_s.arg(command)))
-            << help.out.toStdString();
-        EXPECT_EQ(help.out.contains("--dry-run"), QByteArray(command) == "import");
-    }
-    const Outcome usage = run({"--help"});
-    EXPECT_TRUE(usage.out.contains("import staff FILE.csv [--dry-run]"));
-    EXPECT_TRUE(usage.out.contains("export staff FILE.csv"));
-}

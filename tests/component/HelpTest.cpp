@@ -1,5 +1,6 @@
 #include "state/Help.h"
 
+#include "core/FileSystemHelpers.h"
 #include "state/SharedState.h"
 #include "support/GuiDriver.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -20,12 +21,7 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg {
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using testing::writeFile;
 
 // A help folder of small pages, services pointing at it, and a clean help-file choice.
 class HelpTest : public ::testing::Test {

@@ -3,13 +3,13 @@
 // `config` saying what protects the connection.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
+#include "core/FileSystemHelpers.h"
 #include "tzsndmsg/Office.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -49,13 +49,10 @@ bool makeAuthority(const QString& folder, const QString& name, QString* error)
 bool makeCertificate(const QString& folder, const QString& authority, const QString& name,
                      const QString& commonName, const QString& altName, QString* error)
 {
-    QFile extensions(folder + u'/' + name + ".ext");
-    if (!extensions.open(QIODevice::WriteOnly))
-        return false;
-    extensions.write(altName.isEmpty() ? "basicConstraints=CA:FALSE\n"
-                                       : ("subjectAltName=" + altName + "\n").toUtf8());
-    extensions.close();
-    return openssl(folder,
+    return writeFile(folder + u'/' + name + ".ext",
+                     altName.isEmpty() ? "basicConstraints=CA:FALSE\n"
+                                       : ("subjectAltName=" + altName + "\n").toUtf8()) &&
+           openssl(folder,
                    {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                     "-subj", "/CN=" + commonName, "-keyout", name + ".key", "-out", name + ".csr"},
                    error) &&
@@ -102,18 +99,12 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
                   0);
     ::chmod(QFile::encodeName(tls).constData(), 0755);
     // The workstation "certdesk" must show a certificate; everyone else is let in as before.
-    {
-        QFile hba(server.folder() + u"/data/pg_hba.conf"_s);
-        ASSERT_TRUE(hba.open(QIODevice::ReadWrite));
-        const QByteArray rest = hba.readAll();
-        hba.resize(0);
-        hba.seek(0);
-        hba.write("hostssl all certdesk 127.0.0.1/32 cert\n"
-                  "hostnossl all certdesk 127.0.0.1/32 reject\n"
-                  "hostssl all all 192.168.0.0/16 scram-sha-256\n"
-                  "host all all 10.0.0.0/8 scram-sha-256\n" +
-                  rest);
-    }
+    const QString hba = server.folder() + u"/data/pg_hba.conf"_s;
+    ASSERT_TRUE(writeFile(hba, "hostssl all certdesk 127.0.0.1/32 cert\n"
+                               "hostnossl all certdesk 127.0.0.1/32 reject\n"
+                               "hostssl all all 192.168.0.0/16 scram-sha-256\n"
+                               "host all all 10.0.0.0/8 scram-sha-256\n" +
+                                   readAll(hba)));
     server.setServerOptions(
         QStringLiteral("-c ssl=on -c ssl_cert_file=%1/server.crt "
                        "-c ssl_key_file=%1/server.key -c ssl_ca_file=%1/office.crt")
@@ -192,18 +183,10 @@ TEST(EncryptedConnection, TheAddressesTlsSettingsReachTheServerAndConfigSaysWhat
     const QString verified =
         address("certdesk", "localhost", "sslmode=verify-full&" + office + deskCertificate);
     auto watch = desk.start({"watch", "--login", "DAVE"}, verified, 60000);
-    bool ready = false;
-    for (int i = 0; i < 200 && !ready && watch->state() != QProcess::NotRunning; ++i) {
-        watch->waitForReadyRead(100);
-        while (watch->canReadLine()) {
-            const QJsonObject line = QJsonDocument::fromJson(watch->readLine()).object();
-            if (line.value(u"event"_s) == u"ready"_s) {
-                ready = true;
-                EXPECT_TRUE(line.value(u"listening"_s).toBool());
-            }
-        }
-    }
-    ASSERT_TRUE(ready) << watch->readAllStandardError().toStdString();
+    QList<QJsonObject> seen;
+    const QJsonObject ready = waitForEvent(*watch, seen, u"ready"_s, 20000);
+    ASSERT_FALSE(ready.isEmpty()) << watch->readAllStandardError().toStdString();
+    EXPECT_TRUE(ready.value(u"listening"_s).toBool());
     {
         auto db = db::Database::open(server.url(), &error);
         ASSERT_TRUE(db) << error.toStdString();

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QThread>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -50,13 +49,11 @@ struct WatchLog {
 // A long-lived connection (a host with its window open) whose server went away and came back
 // carries on with its next statement; inside a transaction it is not opened behind the caller's
 // back.
-TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
+using Failover = WithOwnServer<>;
+
+TEST_F(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
 {
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    ThrowawayServer server;
     QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
     auto db = db::Database::open(server.url(), &error);
     ASSERT_TRUE(db) << error.toStdString();
     ASSERT_TRUE(db->exec(u"CREATE TABLE t (v int)"_s, &error)) << error.toStdString();
@@ -75,15 +72,11 @@ TEST(Failover, AConnectionWhoseServerCameBackCarriesOnOutsideATransaction)
     EXPECT_EQ(db->scalar(u"SELECT string_agg(v::text, ',') FROM t"_s).toString(), u"3"_s);
 }
 
-TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeBack)
+TEST_F(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeBack)
 {
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-
-    ThrowawayServer primary, standby;
+    ThrowawayServer& primary = server;
+    ThrowawayServer standby;
     QString error;
-    ASSERT_TRUE(primary.initialise(&error)) << error.toStdString();
-    ASSERT_TRUE(primary.up(&error)) << error.toStdString();
     QTemporaryDir home;
     HostRun desk = HostRun::inHome(home.path());
     {
@@ -102,18 +95,11 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
             << error.toStdString();
         ASSERT_TRUE(db->exec(u"SELECT pg_reload_conf()"_s, &error)) << error.toStdString();
         // The standby is there and synchronous before anything is sent.
-        QElapsedTimer wait;
-        wait.start();
-        while (db->scalar(QStringLiteral(
-                              "SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
-                       .toInt() != 1 &&
-               wait.elapsed() < 20000)
-            QThread::msleep(200);
-        ASSERT_EQ(
-            db->scalar(QStringLiteral(
-                           "SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"))
-                .toInt(),
-            1);
+        ASSERT_TRUE(pollUntil(20000, [&] {
+            return db->scalar(
+                         u"SELECT count(*) FROM pg_stat_replication WHERE sync_state = 'sync'"_s)
+                       .toInt() == 1;
+        }));
     }
     ASSERT_GT(dave, 0);
 
@@ -147,6 +133,7 @@ TEST(Failover, APromotedStandbyKeepsEveryConfirmedMessageOnceAndTheWatchersComeB
     std::mutex lock;
     QStringList confirmed, refused;
     std::vector<std::thread> senders;
+    senders.reserve(kSenders);
     for (int s = 0; s < kSenders; ++s) {
         senders.emplace_back([&, s] {
             QTemporaryDir own;

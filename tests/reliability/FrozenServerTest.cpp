@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QThread>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -76,14 +75,11 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
     };
     if (c.midSave) {
         startSend();
-        bool waiting = false;
-        for (int i = 0; i < 200 && !waiting; ++i) {
-            QThread::msleep(100);
-            waiting = db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity "
-                                                "WHERE wait_event_type = 'Lock'"))
-                          .toInt() > 0;
-        }
-        ASSERT_TRUE(waiting) << "the send never reached the locked table";
+        ASSERT_TRUE(pollUntil(20000, [&] {
+            return db->scalar(
+                         u"SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock'"_s)
+                       .toInt() > 0;
+        })) << "the send never reached the locked table";
         ASSERT_TRUE(server.signalAll(SIGSTOP));
         clock.start();
     } else {
@@ -107,16 +103,11 @@ TEST_P(FrozenServer, TheSendGivesUpInTimeAndLeavesNothingHalfWritten)
     // Running again, the server finds the send's session gone: its transaction is rolled back.
     if (c.midSave)
         db->rollback();
-    int busy = 1;
-    for (int i = 0; i < 100 && busy > 0; ++i) {
-        busy =
-            db->scalar(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_type = "
-                                      "'client backend' AND pid <> pg_backend_pid()"))
-                .toInt();
-        if (busy > 0)
-            QThread::msleep(100);
-    }
-    EXPECT_EQ(busy, 0) << "the send's session outlived it";
+    EXPECT_TRUE(pollUntil(10000, [&] {
+        return db->scalar(u"SELECT count(*) FROM pg_stat_activity WHERE backend_type = 'client "
+                          u"backend' AND pid <> pg_backend_pid()"_s)
+                   .toInt() == 0;
+    })) << "the send's session outlived it";
     EXPECT_EQ(db->scalar(u"SELECT count(*) FROM CMTable WHERE cmDoc = ?"_s, {text}).toInt(), 0);
     EXPECT_EQ(rowCounts(*db), before) << "rows of the message were left behind";
 }

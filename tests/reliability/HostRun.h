@@ -3,6 +3,8 @@
 // Runs the real host program on a test's office, each process under a time limit: a process
 // that does not end within it is killed and counts as hung.
 #include "support/Office.h"
+#include "tzsndmsg/db/Database.h"
+#include "tzsndmsg/db/Recordset.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,6 +13,8 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -124,6 +128,86 @@ inline QJsonObject waitForEvent(QProcess& watch, QList<QJsonObject>& seen, const
             return {};
         watch.waitForReadyRead(100);
     }
+}
+
+// Asks `done` every 100 ms, the first time after 100 ms, until it holds or `limitMs` is up;
+// whether it held.
+template <typename Done> bool pollUntil(int limitMs, Done done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QThread::msleep(100);
+        if (done())
+            return true;
+    } while (clock.elapsed() < limitMs);
+    return false;
+}
+
+// The messages whose text starts with "marker:" as the store holds them.
+struct Stored {
+    int headers = 0;
+    int details = 0;
+    QList<qint32> persons; // of every addressee row
+    QString text;
+};
+inline Stored storedWith(db::Database& db, const QString& marker)
+{
+    Stored s;
+    db::Recordset rs =
+        db.query(u"SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"_s, {marker + u":%"_s});
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        ++s.headers;
+        const qint64 id = rs.value(u"cmID"_s).toLongLong();
+        s.text = rs.value(u"cmDoc"_s).toString();
+        s.details += db.scalar(u"SELECT count(*) FROM EVTable WHERE EvLinID=?"_s, {id}).toInt();
+        db::Recordset rows =
+            db.query(u"SELECT BroChkPID FROM BroChkTable WHERE BroChkLinID=?"_s, {id});
+        for (rows.moveFirst(); !rows.eof(); rows.moveNext())
+            s.persons << qint32(rows.value(0).toLongLong());
+    }
+    return s;
+}
+
+// A run that ended by itself and said one line of its own, holding the words given.
+inline void expectOneLine(const Outcome& r, const QString& contains)
+{
+    EXPECT_FALSE(r.hung);
+    EXPECT_FALSE(r.crashed);
+    const QStringList said = r.said();
+    ASSERT_EQ(said.size(), 1) << r.err.toStdString();
+    EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive)) << said.first().toStdString();
+}
+
+// Sent whole (one header, its detail row, one row per addressee), or not there at all.
+inline void expectWholeOrAbsent(db::Database& db, const QString& marker, bool sent,
+                                const QString& text, const QList<qint32>& to)
+{
+    SCOPED_TRACE(marker.toStdString());
+    const Stored s = storedWith(db, marker);
+    if (!sent) {
+        EXPECT_EQ(s.headers, 0);
+        EXPECT_TRUE(s.persons.isEmpty());
+        return;
+    }
+    EXPECT_EQ(s.headers, 1);
+    EXPECT_EQ(s.details, 1);
+    EXPECT_EQ(s.text, text);
+    QList<qint32> got = s.persons, want = to;
+    std::sort(got.begin(), got.end());
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(got, want);
+}
+
+// No addressee or detail row without its message, no message without its detail row.
+inline void expectNoOrphans(db::Database& db)
+{
+    for (const char* orphans :
+         {"SELECT count(*) FROM BroChkTable WHERE BroChkLinID NOT IN (SELECT cmID FROM CMTable)",
+          "SELECT count(*) FROM EVTable WHERE EvLinID NOT IN (SELECT cmID FROM CMTable)",
+          "SELECT count(*) FROM CMTable WHERE cmCat='Message' AND cmID NOT IN (SELECT EvLinID "
+          "FROM EVTable)"})
+        EXPECT_EQ(db.scalar(QString::fromLatin1(orphans)).toInt(), 0) << orphans;
 }
 
 // "1,2,3" of the ids.

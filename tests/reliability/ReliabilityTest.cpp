@@ -7,7 +7,6 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
 #include <QUrl>
@@ -53,6 +52,22 @@ protected:
         return {"announce", "--login", "MARIA", "--text", text, "--to", idList(to)};
     }
 
+    // Ben Brooks of the demo office, as the one addressee.
+    QList<qint32> brooks()
+    {
+        return {office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    }
+
+    // From now on the program runs as another user, who may use the home and the office's
+    // folders; `mode` is the chmod(1) mode given to the data folder, every file in it.
+    void runAsNobody(const QString& mode)
+    {
+        for (const QString& path : {home.path(), office.tempPath()})
+            ::chmod(QFile::encodeName(path).constData(), 0777);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R %1 '%2'"_s.arg(mode, data()))), 0);
+        host.setUser(u"nobody"_s);
+    }
+
     QList<qint32> addPersons(int count)
     {
         QList<qint32> ids;
@@ -61,71 +76,6 @@ protected:
             ids << office.addPerson(u"Temp%1"_s.arg(i), u"Staff"_s, u"T%1"_s.arg(i));
         EXPECT_TRUE(office.db()->commit());
         return ids;
-    }
-
-    // What the store holds of the messages whose text starts with the marker.
-    struct Stored {
-        int headers = 0;
-        int details = 0;
-        QList<qint32> persons; // of every addressee row
-        QString text;
-    };
-    Stored stored(const QString& marker)
-    {
-        Stored s;
-        db::Recordset rs = office.query(u"SELECT cmID, cmDoc FROM CMTable WHERE cmDoc LIKE ?"_s,
-                                        {marker + u":%"_s});
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
-            ++s.headers;
-            const qint64 id = rs.value(u"cmID"_s).toLongLong();
-            s.text = rs.value(u"cmDoc"_s).toString();
-            s.details += office.count(u"EVTable"_s, u"EvLinID=?"_s, {id});
-            db::Recordset rows =
-                office.query(u"SELECT BroChkPID FROM BroChkTable WHERE BroChkLinID=?"_s, {id});
-            for (rows.moveFirst(); !rows.eof(); rows.moveNext())
-                s.persons << qint32(rows.value(0).toLongLong());
-        }
-        return s;
-    }
-
-    // Sent whole (one header, its detail row, one row per addressee), or not there at all.
-    void expectWholeOrAbsent(const QString& marker, bool sent, const QString& text,
-                             const QList<qint32>& to)
-    {
-        SCOPED_TRACE(marker.toStdString());
-        const Stored s = stored(marker);
-        if (!sent) {
-            EXPECT_EQ(s.headers, 0);
-            EXPECT_TRUE(s.persons.isEmpty());
-            return;
-        }
-        EXPECT_EQ(s.headers, 1);
-        EXPECT_EQ(s.details, 1);
-        EXPECT_EQ(s.text, text);
-        QList<qint32> got = s.persons, want = to;
-        std::sort(got.begin(), got.end());
-        std::sort(want.begin(), want.end());
-        EXPECT_EQ(got, want);
-    }
-
-    void expectNoOrphans()
-    {
-        EXPECT_EQ(
-            office.count(u"BroChkTable"_s, u"BroChkLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
-        EXPECT_EQ(office.count(u"EVTable"_s, u"EvLinID NOT IN (SELECT cmID FROM CMTable)"_s), 0);
-        EXPECT_EQ(office.count(u"CMTable"_s, QStringLiteral("cmCat='Message' AND cmID NOT IN "
-                                                            "(SELECT EvLinID FROM EVTable)")),
-                  0);
-    }
-
-    static void expectOneLine(const Outcome& r, const QString& contains)
-    {
-        EXPECT_FALSE(r.hung);
-        EXPECT_FALSE(r.crashed);
-        const QStringList said = r.said();
-        ASSERT_EQ(said.size(), 1) << r.err.toStdString();
-        EXPECT_TRUE(said.first().contains(contains, Qt::CaseInsensitive))
-            << said.first().toStdString();
     }
 
     QTemporaryDir home;
@@ -148,8 +98,8 @@ TEST_F(Reliability, TwentyWorkstationsSendingAtOnceEachArriveOnceAndWhole)
         EXPECT_EQ(r.code, 0) << "sender " << i << ": " << r.err.toStdString();
     }
     for (int i = 0; i < kSenders; ++i)
-        expectWholeOrAbsent(u"sender %1"_s.arg(i), true, texts.at(i), to);
-    expectNoOrphans();
+        expectWholeOrAbsent(*office.db(), u"sender %1"_s.arg(i), true, texts.at(i), to);
+    expectNoOrphans(*office.db());
 }
 
 TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritten)
@@ -181,11 +131,12 @@ TEST_F(Reliability, AProcessKilledInTheMiddleOfALargeSaveLeavesNothingHalfWritte
             ++killed;
             EXPECT_TRUE(r.crashed) << r.err.toStdString(); // the kill, not a failure of its own
         }
-        expectWholeOrAbsent(marker, r.code == 0 || stored(marker).headers > 0, text, to);
+        expectWholeOrAbsent(*office.db(), marker,
+                            r.code == 0 || storedWith(*office.db(), marker).headers > 0, text, to);
     }
     EXPECT_GT(killed, 0);
-    expectWholeOrAbsent(u"big 0"_s, true, first, to);
-    expectNoOrphans();
+    expectWholeOrAbsent(*office.db(), u"big 0"_s, true, first, to);
+    expectNoOrphans(*office.db());
     if (!office.usingPostgres()) {
         EXPECT_EQ(office.scalar(u"PRAGMA integrity_check"_s).toString(), "ok");
     }
@@ -200,42 +151,36 @@ TEST_F(Reliability, ALockedDatabaseFailsTheSendClearlyAfterTheWait)
     if (office.usingPostgres()) {
         ASSERT_TRUE(holder->exec(u"LOCK TABLE CMTable IN EXCLUSIVE MODE"_s));
     }
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     const QString text = u"locked: fire drill"_s;
     const Outcome r = host.run(announce(text, to), urlWith(u"busy_timeout=1500"_s));
     EXPECT_EQ(r.code, 1);
     expectOneLine(r, u"the database is busy"_s);
     holder.reset();
-    expectWholeOrAbsent(u"locked"_s, false, text, to);
+    expectWholeOrAbsent(*office.db(), u"locked"_s, false, text, to);
 
     // Once the other workstation is done, the same send goes through.
     EXPECT_EQ(host.run(announce(text, to), url()).code, 0);
-    expectWholeOrAbsent(u"locked"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"locked"_s, true, text, to);
 }
 
 TEST_F(Reliability, AReadOnlyDatabaseRefusesTheSendAndStillReads)
 {
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     if (office.usingPostgres()) {
         host.setEnv(u"PGOPTIONS"_s, u"-c default_transaction_read_only=on"_s);
     } else {
         if (::geteuid() != 0)
             GTEST_SKIP() << "runs the program as another user";
         // Another user, who may read the file and use its folder but not write the file.
-        const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
-        for (const QString& path : {home.path(), folder, office.tempPath()})
-            ::chmod(QFile::encodeName(path).constData(), 0777);
-        ::chmod(QFile::encodeName(folder + u"/office.db"_s).constData(), 0644);
-        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(data()))), 0);
-        host.setUser(u"nobody"_s);
+        ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rwX"_s));
+        ::chmod(QFile::encodeName(office.tempPath() + u"/office.db"_s).constData(), 0644);
     }
     const QString text = u"readonly: fire drill"_s;
     const Outcome r = host.run(announce(text, to), url());
     EXPECT_EQ(r.code, 1);
     expectOneLine(r, u"read"_s);
-    expectWholeOrAbsent(u"readonly"_s, false, text, to);
+    expectWholeOrAbsent(*office.db(), u"readonly"_s, false, text, to);
 
     const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
@@ -252,12 +197,9 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "runs the program as another user";
-    for (const QString& path : {home.path(), office.tempPath()})
-        ::chmod(QFile::encodeName(path).constData(), 0777);
-    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rX,go-w '%1'"_s.arg(data()))), 0);
+    ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rX,go-w"_s));
     if (!office.usingPostgres())
         ::chmod(QFile::encodeName(office.tempPath() + u"/office.db"_s).constData(), 0666);
-    host.setUser(u"nobody"_s);
     const Outcome inbox = host.run({"inbox", "--login", "ANNA"}, url());
     EXPECT_EQ(inbox.code, 0) << inbox.err.toStdString();
     const Outcome send = host.run(announce(u"x: y"_s, {1}), url());
@@ -267,8 +209,7 @@ TEST_F(Reliability, AReadOnlyDataFolderStillShowsTheInbox)
 
 TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
 {
-    const QList<qint32> to = {
-        office.scalar(u"SELECT pID FROM PATable WHERE PLasNam='Brooks'"_s).toInt()};
+    const QList<qint32> to = brooks();
     if (office.usingPostgres()) {
         // A store whose addressee table is gone: the header and detail rows are not kept alone.
         office.exec(u"ALTER TABLE BroChkTable RENAME TO BroChkGone"_s);
@@ -276,7 +217,7 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         EXPECT_EQ(r.code, 1);
         expectOneLine(r, u"BroChkTable"_s);
         office.exec(u"ALTER TABLE BroChkGone RENAME TO BroChkTable"_s);
-        expectWholeOrAbsent(u"damaged"_s, false, QString(), to);
+        expectWholeOrAbsent(*office.db(), u"damaged"_s, false, QString(), to);
         return;
     }
     // Every page of the file in the main file, then a damaged table page, then a damaged header.
@@ -288,7 +229,7 @@ TEST_F(Reliability, ADamagedDatabaseIsReportedNeverHalfWritten)
         int length;
         QStringList reasons;
     } damages[] = {
-        {"table pages", 4096 * 3, 4096 * 6, {"malformed", "corrupt"}},
+        {"table pages", qint64{4096} * 3, 4096 * 6, {"malformed", "corrupt"}},
         {"file header", 0, 100, {u"not a database"_s}},
     };
     for (const Damage& d : damages) {
@@ -328,7 +269,7 @@ TEST_F(Reliability, ASignalFileHeldByAnotherProgramCostsOneShortWait)
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"CMBC"_s)) << r.err.toStdString();
-    expectWholeOrAbsent(u"held"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"held"_s, true, text, to);
 }
 
 TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
@@ -336,21 +277,17 @@ TEST_F(Reliability, AnUnwritableSignalFolderIsToldOnceAndTheSaveStands)
     if (::geteuid() != 0)
         GTEST_SKIP() << "runs the program as another user";
     const QList<qint32> to = addPersons(20);
-    for (const QString& path : {home.path(), office.tempPath()})
-        ::chmod(QFile::encodeName(path).constData(), 0777);
     if (!office.usingPostgres()) {
-        const QString folder = QFileInfo(QUrl(url()).path()).absolutePath();
-        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(folder))), 0);
+        ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1'"_s.arg(office.tempPath()))), 0);
     }
-    ASSERT_EQ(std::system(qPrintable(u"chmod -R a+rwX '%1' && chmod 555 '%1TEMP'"_s.arg(data()))),
-              0);
-    host.setUser(u"nobody"_s);
+    ASSERT_NO_FATAL_FAILURE(runAsNobody(u"a+rwX"_s));
+    ::chmod(QFile::encodeName(data() + u"TEMP"_s).constData(), 0555);
     const QString text = bodyOf(u"unwritable"_s, 200);
     const Outcome r = host.run(announce(text, to), url(), 30000);
     EXPECT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.err.count(u"could not be written"_s), 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(u"cannot be written"_s)) << r.err.toStdString();
-    expectWholeOrAbsent(u"unwritable"_s, true, text, to);
+    expectWholeOrAbsent(*office.db(), u"unwritable"_s, true, text, to);
 }
 
 // Several workstations setting up the same new office at once: one office, no failure.
@@ -364,9 +301,9 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
         QStringList args{u"init"_s};
         if (demo)
             args << u"--demo"_s;
-        std::vector<std::unique_ptr<QProcess>> running;
-        for (int i = 0; i < 5; ++i)
-            running.push_back(host.start(args, office.databaseUrl()));
+        std::vector<std::unique_ptr<QProcess>> running(5);
+        for (auto& p : running)
+            p = host.start(args, office.databaseUrl());
         for (auto& p : running) {
             const Outcome r = HostRun::finish(*p, 120000);
             EXPECT_EQ(r.code, 0) << r.err.toStdString();

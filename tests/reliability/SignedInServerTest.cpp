@@ -2,6 +2,7 @@
 // released person and the right password, each as a workstation meets them.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
+#include "core/FileSystemHelpers.h"
 #include "tzsndmsg/db/Database.h"
 
 #include <QFile>
@@ -13,18 +14,19 @@ using namespace Qt::StringLiterals;
 namespace tzsndmsg::testing {
 namespace {
 
-TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
-{
-    if (const QString why = whyNoOwnServer(); !why.isEmpty())
-        GTEST_SKIP() << why.toStdString();
-    ThrowawayServer server;
-    QString error;
-    ASSERT_TRUE(server.start(&error)) << error.toStdString();
+using SignedInServer = WithOwnServer<>;
 
+TEST_F(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
+{
     QTemporaryDir home;
-    HostRun host(home.path() + u"/data/"_s);
-    host.setEnv(u"TZSNDMSG_HOME"_s, home.path());
-    host.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+    // A workstation in `home` that finds no password file.
+    const auto station = [&] {
+        HostRun at(home.path() + u"/data/"_s);
+        at.setEnv(u"TZSNDMSG_HOME"_s, home.path());
+        at.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+        return at;
+    };
+    const HostRun host = station();
     const Outcome init = host.run({"init", "--demo", "--signed-in"}, server.url());
     ASSERT_EQ(init.code, 0) << init.err.toStdString();
     auto password = host.start({"logins", "password", "ANNA"}, server.url());
@@ -38,20 +40,15 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
         auto admin = db::Database::open(server.url());
         ASSERT_TRUE(admin);
         const QString hba = admin->scalar(u"SHOW hba_file"_s).toString();
-        QFile file(hba);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("local all all trust\n"
-                   "host all postgres 127.0.0.1/32 trust\n"
-                   "host all all 127.0.0.1/32 scram-sha-256\n");
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
-                            QFile::ReadGroup);
+        ASSERT_TRUE(writeFile(hba, "local all all trust\n"
+                                   "host all postgres 127.0.0.1/32 trust\n"
+                                   "host all all 127.0.0.1/32 scram-sha-256\n"));
+        QFile::setPermissions(hba, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                       QFile::ReadGroup);
         ASSERT_TRUE(admin->exec(u"SELECT pg_reload_conf()"_s));
     }
-    QString url = server.url();
-    const QString anna = url.replace(u"postgres@"_s, u"postgres.anna@"_s);
-    url = server.url();
-    const QString kyle = url.replace(u"postgres@"_s, u"postgres.kyle@"_s);
+    const QString anna = QString(server.url()).replace(u"postgres@"_s, u"postgres.anna@"_s);
+    const QString kyle = QString(server.url()).replace(u"postgres@"_s, u"postgres.kyle@"_s);
 
     struct Case {
         const char* what;
@@ -67,9 +64,7 @@ TEST(SignedInServer, AWrongPasswordOrAReleasedPersonIsOneLineAndExit2)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        HostRun at(home.path() + u"/data/"_s);
-        at.setEnv(u"TZSNDMSG_HOME"_s, home.path());
-        at.setEnv(u"PGPASSFILE"_s, home.path() + u"/none"_s);
+        HostRun at = station();
         if (*c.password)
             at.setEnv(u"PGPASSWORD"_s, QString::fromLatin1(c.password));
         const Outcome r = at.run({u"inbox"_s}, c.url, 30000);

@@ -1,9 +1,9 @@
 #include "tzsndmsg/WorkstationConfig.h"
 
+#include "core/FileSystemHelpers.h"
 #include "support/TestPrinters.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -43,10 +43,7 @@ protected:
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
     void write(const QString& relative, const QByteArray& content)
     {
-        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        ASSERT_TRUE(tzsndmsg::testing::writeFile(path(relative), content));
     }
 
     QTemporaryDir dir;

@@ -63,11 +63,8 @@ TEST(OfficeSetUp, AnOfficeInASchemaOfItsOwnMakesTheSchema)
     QString error;
     ASSERT_TRUE(createOffice(url, data, &error)) << error.toStdString();
     EXPECT_TRUE(servicesOpen(url, data, &error)) << error.toStdString();
-    EXPECT_EQ(office
-                  .scalar("SELECT count(*) FROM information_schema.tables WHERE table_schema = ? "
-                          "AND lower(table_name) = 'cmtable'",
-                          {schema})
-                  .toInt(),
+    EXPECT_EQ(office.count("information_schema.tables",
+                           "table_schema = ? AND lower(table_name) = 'cmtable'", {schema}),
               1);
     EXPECT_TRUE(createOffice(url, data, &error)) << error.toStdString();
     office.exec(QString("DROP SCHEMA \"%1\" CASCADE").arg(QString(schema).replace("\"", "\"\"")));

@@ -269,48 +269,46 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
 {
     auto db = connect("ANNA");
     ASSERT_TRUE(db);
-    const QString insert = "INSERT INTO CMTable (cmWho, cmPid, CMSubjec) VALUES (?, ?, 'x')";
-    // As another person, or as oneself under another's person id: refused outright.
-    EXPECT_FALSE(db->exec(insert, {"BEN", ben}));
-    EXPECT_FALSE(db->exec(insert, {"ANNA", ben}));
-    EXPECT_TRUE(db->exec(insert, {"ANNA", anna}));
-    EXPECT_FALSE(
-        db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)", {m2, anna}));
-    // Her new message's rows pass, checked once for the statement; with a row of BEN's, none do.
-    const QString mine = "currval(pg_get_serial_sequence('cmtable', 'cmid'))";
-    EXPECT_TRUE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
-                             ", ?), (" + mine + ", ?)",
-                         {ben, maria}));
-    EXPECT_FALSE(db->exec("INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine +
-                              ", ?), (?, ?)",
-                          {ben, m2, anna}));
-    EXPECT_FALSE(db->exec("UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}));
-    EXPECT_FALSE(db->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
-    EXPECT_FALSE(db->exec("INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}));
-
-    // Rows that are not hers are not there for her: nothing changes.
-    const QString confirm = "UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?",
-                  purge = "UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?";
+    const QString insert = "INSERT INTO CMTable (cmWho, cmPid, CMSubjec) VALUES (?, ?, 'x')",
+                  confirm = "UPDATE BroChkTable SET BroChkDonDis = -1 WHERE BroChkLinID = ?",
+                  purge = "UPDATE CMTable SET CMPurFla = 256 WHERE cmID = ?",
+                  mine = "currval(pg_get_serial_sequence('cmtable', 'cmid'))";
     const struct {
         QString statement;
-        qint32 id;
-        int rows; // what ANNA's statement changes
+        QVariantList params;
+        int rows; // what ANNA's statement changes; -1: refused
     } writes[] = {
-        {confirm, m1, 0}, // BEN's row
-        {confirm, m4, 0},
-        {purge, m4, 0},
-        {"DELETE FROM CMTable WHERE cmID = ?", m2, 0}, // BEN's
-        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", m2, 0},
-        {confirm, m2, 1},                                                      // hers
-        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", m3, 1}, // the computer's
-        {purge, m2, 1},
+        // As another person, or as oneself under another's person id: refused outright.
+        {insert, {"BEN", ben}, -1},
+        {insert, {"ANNA", ben}, -1},
+        {insert, {"ANNA", anna}, 1},
+        {"INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (?, ?)", {m2, anna}, -1},
+        // Her new message's rows pass, checked once for the statement; with a row of BEN's, none.
+        {"INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine + ", ?), (" + mine +
+             ", ?)",
+         {ben, maria},
+         2},
+        {"INSERT INTO BroChkTable (BroChkLinID, BroChkPID) VALUES (" + mine + ", ?), (?, ?)",
+         {ben, m2, anna},
+         -1},
+        {"UPDATE CMTable SET CMSubjec = 'changed' WHERE cmID = ?", {m2}, -1},
+        {"INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')", {}, -1},
+        {"INSERT INTO PWMTable (PWMUseNam, PWMPID) VALUES ('EVE', ?)", {anna}, -1},
+        // Rows that are not hers are not there for her: nothing changes.
+        {confirm, {m1}, 0}, // BEN's row
+        {confirm, {m4}, 0},
+        {purge, {m4}, 0},
+        {"DELETE FROM CMTable WHERE cmID = ?", {m2}, 0}, // BEN's
+        {"DELETE FROM BroChkTable WHERE BroChkLinID = ?", {m2}, 0},
+        {confirm, {m2}, 1},                                                      // hers
+        {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", {m3}, 1}, // the computer's
+        {purge, {m2}, 1},
     };
     for (const auto& w : writes) {
-        SCOPED_TRACE(w.statement.toStdString() + " " + std::to_string(w.id));
+        SCOPED_TRACE(w.statement.toStdString());
         int rows = -1;
-        QString error;
-        EXPECT_TRUE(db->exec(w.statement, {w.id}, &error, &rows)) << error.toStdString();
-        EXPECT_EQ(rows, w.rows);
+        const bool ok = db->exec(w.statement, w.params, nullptr, &rows);
+        EXPECT_EQ(ok ? rows : -1, w.rows);
     }
     EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = ? AND BroChkDonDis = -1", {m1}), 0);
     EXPECT_EQ(office.count("CMTable", "cmID = ?", {m2}), 1);

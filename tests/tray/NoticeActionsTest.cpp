@@ -31,16 +31,9 @@ class NoticeActions : public TrayFixture {
 protected:
     NoticeActions() { setNow(kMorning); }
     // A message from Anna to Bob, as configured; its addressee row once the tray shows it.
-    qint32 notified(TrayApp& tray, core::OutgoingMessage m)
+    qint32 notified(TrayApp& tray, const core::OutgoingMessage& m)
     {
-        const qint32 id = send(*ws1, m);
-        NotificationPopup* popup = tray.popup();
-        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == id; }));
-        return popup->notice().BroChkID;
-    }
-    QVariant readMark(qint32 row)
-    {
-        return office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {row});
+        return noticeOf(tray, send(*ws1, m))->notice().BroChkID;
     }
     QList<qint32> snoozedRows()
     {
@@ -53,8 +46,6 @@ protected:
             rows << s.row;
         return rows;
     }
-
-    PrompterGuard boxes; // any box fails the test
 };
 
 TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
@@ -80,7 +71,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // A minute apart: snoozes that fell due together would be told as one summary.
-        setNow(kMorning.addSecs(60 * minute++));
+        setNow(kMorning.addSecs(qint64{60} * minute++));
         const qint32 row = notified(*tray, toBob(QString::fromLatin1(c.name)));
         ASSERT_NE(row, 0);
         auto* confirm = control<QPushButton>(popup, u"cmdConfirm"_s);
@@ -104,7 +95,7 @@ TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
     EXPECT_EQ(tray->unreadCount(), 2) << "the confirmed ones left the count";
 
     // Fifteen minutes on, the first snoozed one comes back.
-    setNow(kMorning.addSecs(17 * 60));
+    setNow(kMorning.addSecs(qint64{17} * 60));
     tray->watcher()->clockChanged();
     ASSERT_TRUE(waitUntil([&] { return popup->isVisible(); }, 3000));
     EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);

@@ -70,17 +70,6 @@ protected:
         open();
         EXPECT_TRUE(driven);
     }
-
-    // The notice of an arrival, shown while the window is open.
-    NotificationPopup* noticeOf(TrayApp& tray, qint32 cmId)
-    {
-        NotificationPopup* popup = tray.popup();
-        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == cmId; }));
-        pump(5);
-        return popup;
-    }
-
-    PrompterGuard boxes; // any box not expected fails the test
 };
 
 // A notice over the open inbox covers none of its buttons and can be closed; a notice clicked

@@ -2,9 +2,11 @@
 
 // The tray of the back office (ws2, Bob) on Monday 7 December 2026, 10:00, in the small window a
 // desktop without a system tray gets; Anna sends from the front desk (ws1).
+#include "NotificationPopup.h"
 #include "TrayApp.h"
 #include "state/SharedState.h"
 #include "support/FreshSharedState.h"
+#include "support/ScriptedPrompter.h"
 #include "tzsndmsg/ui/MessageBox.h"
 #include "watcher/WatcherFixture.h"
 
@@ -28,6 +30,17 @@ protected:
         EXPECT_TRUE(tray->start(&error)) << error.toStdString();
         return tray;
     }
+
+    // The tray's notice, once it tells the message given.
+    app::NotificationPopup* noticeOf(app::TrayApp& tray, qint32 cmId)
+    {
+        app::NotificationPopup* popup = tray.popup();
+        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == cmId; }));
+        pump(5);
+        return popup;
+    }
+
+    PrompterGuard boxes; // any box not expected fails the test
 };
 
 } // namespace tzsndmsg::testing

@@ -100,10 +100,7 @@ TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNot
              const qint32 id =
                  send(*ws1, message(*ws1, anna, u"C"_s, QString::number(anna) + u','));
              Told::settle(200);
-             const qint32 row =
-                 office.scalar(u"SELECT BroChkID FROM BroChkTable WHERE BroChkLinID=?"_s, {id})
-                     .toInt();
-             EXPECT_TRUE(core::confirmAddressee(*ws1, row, anna).written);
+             EXPECT_TRUE(core::confirmAddressee(*ws1, rowOf(id), anna).written);
              return 0;
          },
          false},

@@ -34,8 +34,9 @@ protected:
     {
         back.reset();
         QString error;
-        if (secured)
+        if (secured) {
             EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+        }
     }
 
     bool secured = false;
@@ -45,10 +46,7 @@ protected:
 
 TEST_F(SignedInWatcher, ItsPersonsAndItsComputersArrivalsAreToldOnceAndNoOneElses)
 {
-    OfficeWatcher watcher(back, options(u"back"_s, Channel::Both));
-    Told told(watcher);
-    QString error;
-    ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
+    Started told(std::make_unique<OfficeWatcher>(back, options(u"back"_s, Channel::Both)));
     const qint32 toBob = sendToBob(u"Lunch"_s);
     send(*ws1, message(*ws1, anna, u"For Anna"_s, QString::number(anna) + u','));
     const qint32 toWs2 = send(*ws1, message(*ws1, anna, u"For the back desk"_s, {}, u"WS2\n"_s));
@@ -56,7 +54,6 @@ TEST_F(SignedInWatcher, ItsPersonsAndItsComputersArrivalsAreToldOnceAndNoOneElse
     Told::settle();
     EXPECT_EQ(told.texts(), (QStringList{u"arrived %1"_s.arg(toBob), u"arrived %1"_s.arg(toWs2)}));
     EXPECT_EQ(told.counts.value(told.counts.size() - 1), 2);
-    watcher.stop();
 }
 
 TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)

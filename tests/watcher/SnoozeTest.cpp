@@ -1,12 +1,12 @@
 // A snoozed message told again by every watcher of the login at that computer: at its moment on
 // the services' clock, once per snooze, across restarts, and not when confirmed or gone.
 #include "WatcherFixture.h"
+#include "core/FileSystemHelpers.h"
 #include "core/Snoozes.h"
 #include "tzsndmsg/Confirmations.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -28,68 +28,46 @@ protected:
     }
     ~Snooze() override { qputenv("XDG_STATE_HOME", previous); }
 
-    std::unique_ptr<OfficeWatcher> started(const QString& name, Told*& told)
+    // Bob's watcher (BACK at WS2) of the state given.
+    std::unique_ptr<OfficeWatcher> watcher(const QString& name)
     {
-        auto w = std::make_unique<OfficeWatcher>(ws2, options(name));
-        told = new Told(*w);
-        keep.emplace_back(told);
-        QString error;
-        EXPECT_TRUE(w->start(&error)) << error.toStdString();
-        return w;
+        return std::make_unique<OfficeWatcher>(ws2, options(name));
     }
-    // Bob's (BACK at WS2) row of a new message from Anna.
-    qint32 rowTo(const QString& subject, qint32* cmId = nullptr)
-    {
-        const qint32 id = sendToBob(subject);
-        if (cmId)
-            *cmId = id;
-        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
-            .toInt();
-    }
-    static QStringList snoozed(const Told& told)
-    {
-        QStringList out;
-        for (const QString& t : told.texts())
-            if (t.startsWith(u"snoozed"_s))
-                out << t;
-        return out;
-    }
-    void at(const QTime& time, std::initializer_list<OfficeWatcher*> watchers)
+    static QStringList snoozed(const Told& told) { return told.texts().filter(u"snoozed "_s); }
+    void at(const QTime& time, std::initializer_list<const Started*> watchers)
     {
         setNow(QDateTime(kMorning.date(), time));
-        for (OfficeWatcher* w : watchers)
-            w->clockChanged();
+        for (const Started* w : watchers)
+            (*w)->clockChanged();
     }
 
     QByteArray previous;
     QTemporaryDir home;
-    std::vector<std::unique_ptr<Told>> keep;
 };
 
 TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
 {
-    qint32 cmId = 0;
-    const qint32 row = rowTo(u"Call Mrs Green"_s, &cmId);
-    Told *watchTold = nullptr, *trayTold = nullptr;
-    auto watch = started(u"watch"_s, watchTold);
-    auto tray = started(u"tray"_s, trayTold);
-    ASSERT_EQ(watchTold->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
+    const qint32 cmId = sendToBob(u"Call Mrs Green"_s), row = rowOf(cmId);
+    std::optional<Started> watch;
+    watch.emplace(watcher(u"watch"_s));
+    Started tray(watcher(u"tray"_s));
+    ASSERT_EQ(watch->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, DefaultSnoozeMinutes, &error))
         << error.toStdString();
     Told::settle(100);
-    at(QTime(10, 14, 59), {watch.get(), tray.get()});
-    EXPECT_TRUE(snoozed(*watchTold).isEmpty()) << "not before its 15 minutes";
-    at(QTime(10, 15), {watch.get(), tray.get()});
+    at(QTime(10, 14, 59), {&*watch, &tray});
+    EXPECT_TRUE(snoozed(*watch).isEmpty()) << "not before its 15 minutes";
+    at(QTime(10, 15), {&*watch, &tray});
     const QStringList once{u"snoozed %1"_s.arg(cmId)};
-    EXPECT_EQ(snoozed(*watchTold), once);
-    EXPECT_EQ(snoozed(*trayTold), once) << "every watcher of the login at the computer tells it";
-    ASSERT_FALSE(watchTold->notices.isEmpty());
-    EXPECT_EQ(watchTold->notices.last().BroChkID, row);
-    EXPECT_EQ(watchTold->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
-    at(QTime(10, 40), {watch.get(), tray.get()});
-    EXPECT_EQ(snoozed(*watchTold), once);
+    EXPECT_EQ(snoozed(*watch), once);
+    EXPECT_EQ(snoozed(tray), once) << "every watcher of the login at the computer tells it";
+    ASSERT_FALSE(watch->notices.isEmpty());
+    EXPECT_EQ(watch->notices.last().BroChkID, row);
+    EXPECT_EQ(watch->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
+    at(QTime(10, 40), {&*watch, &tray});
+    EXPECT_EQ(snoozed(*watch), once);
 
     // A second snooze, due while the watcher is stopped: told once when it starts again.
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 5, &error)) << error.toStdString();
@@ -97,84 +75,65 @@ TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
     setNow(QDateTime(kMorning.date(), QTime(11, 0)));
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
-        Told* told = nullptr;
-        auto again = started(u"watch"_s, told);
-        EXPECT_EQ(snoozed(*told).size(), run == 0 ? 1 : 0);
-        if (run == 0 && !told->notices.isEmpty())
-            EXPECT_TRUE(told->notices.last().late);
+        const Started again(watcher(u"watch"_s));
+        EXPECT_EQ(snoozed(again).size(), run == 0 ? 1 : 0);
+        if (run == 0 && !again.notices.isEmpty()) {
+            EXPECT_TRUE(again.notices.last().late);
+        }
     }
     // The other watcher, running all along, on its timer.
     tray->clockChanged();
-    EXPECT_EQ(snoozed(*trayTold).size(), 2);
+    EXPECT_EQ(snoozed(tray).size(), 2);
 }
 
 TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
 {
-    qint32 confirmedId = 0, deletedId = 0, keptId = 0;
-    const qint32 confirmed = rowTo(u"Confirmed"_s, &confirmedId);
-    const qint32 deleted = rowTo(u"Deleted"_s, &deletedId);
-    const qint32 kept = rowTo(u"Kept"_s, &keptId);
-    Told* told = nullptr;
-    auto watch = started(u"watch"_s, told);
+    const qint32 confirmed = rowOf(sendToBob(u"Confirmed"_s));
+    const qint32 deletedId = sendToBob(u"Deleted"_s), deleted = rowOf(deletedId);
+    const qint32 keptId = sendToBob(u"Kept"_s), kept = rowOf(keptId);
+    const Started watch(watcher(u"watch"_s));
     for (qint32 row : {confirmed, deleted, kept}) {
         QString error;
         ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 10, &error)) << error.toStdString();
     }
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
-    office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {deletedId});
-    office.exec(u"delete from EvTable where EvLinID=?"_s, {deletedId});
-    office.exec(u"delete from CMTable where cmID=?"_s, {deletedId});
-    at(QTime(10, 10), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(keptId)});
+    deleteMessage(deletedId);
+    at(QTime(10, 10), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(keptId)});
 }
 
 TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
 {
-    qint32 cmId = 0;
-    const qint32 row = rowTo(u"After the damage"_s, &cmId);
+    const qint32 cmId = sendToBob(u"After the damage"_s), row = rowOf(cmId);
     const QString path =
         core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url());
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    {
-        QFile damaged(path);
-        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write("{\"version\": 1, \"snoozes\": [");
-    }
-    Told* told = nullptr;
-    auto watch = started(u"watch"_s, told);
-    at(QTime(10, 1), {watch.get()});
-    EXPECT_EQ(told->logged.filter(u"not readable"_s).size(), 1)
-        << told->logged.join('\n').toStdString();
+    ASSERT_TRUE(writeFile(path, "{\"version\": 1, \"snoozes\": ["));
+    const Started watch(watcher(u"watch"_s));
+    at(QTime(10, 1), {&watch});
+    EXPECT_EQ(watch.logged.filter(u"not readable"_s).size(), 1)
+        << watch.logged.join('\n').toStdString();
 
     QString error;
     ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
     EXPECT_TRUE(QFile::exists(path + u".damaged"_s));
-    at(QTime(10, 16), {watch.get()});
-    EXPECT_EQ(snoozed(*told), QStringList{u"snoozed %1"_s.arg(cmId)});
+    at(QTime(10, 16), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(cmId)});
 }
 
 TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
 {
-    const qint32 bobs = rowTo(u"For Bob"_s);
-    const qint32 annas = [&] {
-        const qint32 id =
-            send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u','));
-        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {id})
-            .toInt();
-    }();
+    const qint32 bobs = rowOf(sendToBob(u"For Bob"_s));
+    const qint32 annas =
+        rowOf(send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u',')));
     QString error;
     ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
-    EXPECT_EQ(
-        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {bobs}).toInt(),
-        -1);
+    EXPECT_EQ(readMark(bobs).toInt(), -1);
 
     // A message that the window saves to the notes after it is read stays for the window.
     core::OutgoingMessage notes = toBob(u"To the notes"_s);
     notes.cmDocAftDis = true;
-    const qint32 notesId = send(*ws1, notes);
-    const qint32 notesRow =
-        office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {notesId}).toInt();
+    const qint32 notesRow = rowOf(send(*ws1, notes));
 
     struct Case {
         const char* name;
@@ -199,12 +158,8 @@ TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
         EXPECT_FALSE(done);
         EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
     }
-    EXPECT_TRUE(
-        office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {notesRow})
-            .isNull())
-        << "refused, so left unread";
-    EXPECT_TRUE(office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {annas})
-                    .isNull());
+    EXPECT_TRUE(readMark(notesRow).isNull()) << "refused, so left unread";
+    EXPECT_TRUE(readMark(annas).isNull());
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // The watcher's state file: what it keeps, one holder at a time, and a damaged one.
 #include "watcher/WatchState.h"
 
+#include "core/FileSystemHelpers.h"
 #include "support/TestPrinters.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -69,10 +69,7 @@ TEST(WatchState, OneHolderAtATimeAndADamagedFileStartsAfresh)
     one.release();
     EXPECT_TRUE(two.acquire(path, &error)) << "released, it can be taken";
 
-    QFile damaged(path);
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("{\"version\": 1, \"floor\": ");
-    damaged.close();
+    ASSERT_TRUE(tzsndmsg::testing::writeFile(path, "{\"version\": 1, \"floor\": "));
     QString problem;
     EXPECT_TRUE(two.load(&problem).isFirstStart());
     EXPECT_TRUE(problem.contains(u"not readable"_s));

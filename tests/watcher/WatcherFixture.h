@@ -78,6 +78,24 @@ protected:
         return message(*ws1, anna, subject, QString::number(bob) + u',');
     }
     qint32 sendToBob(const QString& subject) { return send(*ws1, toBob(subject)); }
+    // The first addressee row of a message.
+    qint32 rowOf(qint32 cmId)
+    {
+        return office.scalar(u"select BroChkID from BroChkTable where BroChkLinID=?"_s, {cmId})
+            .toInt();
+    }
+    // An addressee row's read mark: -1 confirmed, null unread.
+    QVariant readMark(qint32 row)
+    {
+        return office.scalar(u"select BroChkDonDis from BroChkTable where BroChkID=?"_s, {row});
+    }
+    // A message taken out of the store whole: its addressees, its detail row and its header.
+    void deleteMessage(qint32 cmId)
+    {
+        office.exec(u"delete from BroChkTable where BroChkLinID=?"_s, {cmId});
+        office.exec(u"delete from EvTable where EvLinID=?"_s, {cmId});
+        office.exec(u"delete from CMTable where cmID=?"_s, {cmId});
+    }
 
     // Both workstations' clocks.
     void setNow(const QDateTime& now)
