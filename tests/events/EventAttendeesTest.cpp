@@ -2,8 +2,8 @@
 #include "core/EventStore.h"
 #include "directory/EMS_EmpList.h"
 #include "events/EventListModel.h"
+#include "support/Picker.h"
 
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 
@@ -14,26 +14,12 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-// Chooses the entries whose text contains one of the fragments and presses OK.
+// The picker the event's buttons open, answered.
 ModalScript::Handler pick(QStringList fragments, bool ok = true)
 {
-    return [fragments, ok](QDialog& dialog) {
-        auto& picker = dynamic_cast<EMS_EmpList&>(dialog);
-        EXPECT_EQ(picker.EmpListType(), 1);
-        QListWidget* list = picker.list(0);
-        list->clearSelection();
-        for (int i = 0; i < list->count(); ++i)
-            for (const QString& f : fragments)
-                if (list->item(i)->text().contains(f))
-                    list->item(i)->setSelected(true);
-        if (ok && list->selectedItems().isEmpty()) {
-            // OK is disabled with nothing chosen; Enter still accepts.
-            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-            QCoreApplication::sendEvent(list, &enter);
-        } else {
-            picker.findChild<QPushButton*>(ok ? u"cmd_1"_s : u"cmd_0"_s)->click();
-        }
-        return ok ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    return [answer = pickEntries(std::move(fragments), ok)](QDialog& dialog) {
+        EXPECT_EQ(dynamic_cast<EMS_EmpList&>(dialog).EmpListType(), 1);
+        return answer(dialog);
     };
 }
 

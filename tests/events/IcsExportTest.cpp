@@ -1,6 +1,7 @@
 #include "core/IcsExport.h"
 
 #include "EventsFixture.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QProcess>
@@ -148,10 +149,8 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
     const QDate end(2026, 12, 31);
     QTemporaryDir dir;
     const QString file = dir.filePath(u"t.ics"_s);
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end));
-    out.close();
+    ASSERT_TRUE(
+        writeFile(file, buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end)));
 
     const QStringList lines = runPython(python, kExpand, {file, end.toString(u"yyyyMMdd"_s)})
                                   .split('\n', Qt::SkipEmptyParts);

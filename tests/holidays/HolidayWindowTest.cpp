@@ -1,4 +1,5 @@
 #include "HolidayFixture.h"
+#include "support/Files.h"
 #include "tzsndmsg/ui/Modal.h"
 
 #include <QCheckBox>
@@ -6,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -20,18 +20,6 @@ using namespace Qt::StringLiterals;
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
-
-namespace {
-
-void writeIcon(const QString& path, QColor colour = Qt::red)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(colour);
-    ASSERT_TRUE(image.save(path, "ICO")) << path.toStdString();
-}
-
-} // namespace
 
 class HolidayWindow : public HolidayFixture {
 protected:
@@ -50,12 +38,7 @@ protected:
     // One stored column of a holiday.
     QVariant stored(qint64 id, const QString& column)
     {
-        db::Recordset rs = office.query(u"select * from HDOCTable where hdocID=?"_s, {id});
-        if (rs.isEmpty()) {
-            ADD_FAILURE() << "no holiday " << id;
-            return {};
-        }
-        return rs.value(column);
+        return office.scalar(u"select %1 from HDOCTable where hdocID=?"_s.arg(column), {id});
     }
     // Stored whole-number columns, as "ObsOn=4 ObsMon=7" for hdocObsOn and hdocObsMon.
     void expectStored(qint64 id, const char* expected)
@@ -394,9 +377,7 @@ TEST_F(HolidayWindow, IconChoiceKeepsCopiesOrRefuses)
     const QString outside = office.tempPath() + u"/outside/"_s;
     writeIcon(outside + u"Pumpkin.Ico"_s, Qt::darkRed);
     writeIcon(outside + u"flagusa.ICO"_s, Qt::blue);
-    QFile png(outside + u"picture.png"_s);
-    ASSERT_TRUE(png.open(QIODevice::WriteOnly));
-    png.close();
+    writeFile(outside + u"picture.png"_s, {});
 
     QList<ui::FileDialogRequest> requests;
     QString answer;

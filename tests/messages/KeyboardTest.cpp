@@ -37,13 +37,6 @@ protected:
         EXPECT_TRUE(w.isFullWindow());
         return w;
     }
-    // Tab until the control of that name has the focus; false when it is never reached.
-    static bool tabTo(const QString& name)
-    {
-        for (int i = 0; i < 60 && focusedName() != name; ++i)
-            pressKey(Qt::Key_Tab);
-        return focusedName() == name;
-    }
     static QString accessible(const tzSndMsgFrm& w, int row, int column)
     {
         return model(w)->index(row, column).data(Qt::AccessibleTextRole).toString();

@@ -10,6 +10,7 @@
 #include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
+#include "support/Picker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/WindowWalk.h"
 #include "tzsndmsg/db/Recordset.h"
@@ -215,31 +216,6 @@ inline void pressOn(QWidget* widget)
     QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
-}
-
-// Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
-inline ModalScript::Handler pickEntries(QStringList fragments, bool ok = true,
-                                        QStringList* preselected = nullptr)
-{
-    return [fragments, ok, preselected](QDialog& dialog) {
-        auto* list = control<QListWidget>(&dialog, "List_0");
-        auto* button = control<QPushButton>(&dialog, ok ? "cmd_1" : "cmd_0");
-        if (!list || !button)
-            return int(QDialog::Rejected);
-        if (preselected)
-            for (QListWidgetItem* item : list->selectedItems())
-                *preselected << item->text();
-        if (ok) {
-            list->clearSelection();
-            for (int i = 0; i < list->count(); ++i)
-                for (const QString& f : fragments)
-                    if (list->item(i)->text().contains(f))
-                        list->item(i)->setSelected(true);
-        }
-        button->setEnabled(true);
-        button->click();
-        return dialog.result();
-    };
 }
 
 class MessagesTest : public ::testing::Test {

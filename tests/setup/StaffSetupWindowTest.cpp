@@ -1,6 +1,7 @@
 #include "directory/StaffDirectory.h"
 #include "setup/StaffSetupFrm.h"
 #include "state/SharedState.h"
+#include "support/Files.h"
 #include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
@@ -49,14 +50,6 @@ void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     pump();
 }
 
-// Presses Tab until the named control has the focus; fails after a round without it.
-void tabTo(const QString& name)
-{
-    for (int i = 0; i < 40 && focusedName() != name; ++i)
-        press(Qt::Key_Tab);
-    ASSERT_EQ(focusedName(), name);
-}
-
 // The picker's entries: the whole office, the departments and the people who may be chosen.
 QStringList pickerEntries()
 {
@@ -84,14 +77,10 @@ protected:
     qint32 addPerson(const QString& last, const QString& first, const QString& initials,
                      const QString& department = {}, const QString& login = {})
     {
-        StaffPersonFields fields;
-        fields.last = last;
-        fields.first = first;
-        fields.initials = initials;
-        if (!department.isEmpty())
-            fields.department = department;
-        if (!login.isEmpty())
-            fields.login = login;
+        const auto given = [](const QString& s) {
+            return s.isEmpty() ? std::nullopt : std::optional(s);
+        };
+        const StaffPersonFields fields{last, first, initials, given(department), given(login)};
         qint32 id = 0;
         QString error;
         EXPECT_TRUE(addStaffPerson(*office.db(), fields, &id, &error)) << error.toStdString();
@@ -135,7 +124,7 @@ protected:
     // Puts the list's cursor on the row by keyboard: into the list, then down to it.
     void arrowTo(QTableView* table, int row)
     {
-        tabTo(table->objectName());
+        ASSERT_TRUE(tabTo(table->objectName()));
         press(Qt::Key_Home, Qt::ControlModifier);
         if (!table->currentIndex().isValid())
             press(Qt::Key_Down);
@@ -228,7 +217,7 @@ TEST_F(StaffSetupWindow, EnterEditsTheSelectedRowAndADepartmentChangeAddsARecord
     press(Qt::Key_Return);
     ASSERT_EQ(focusedName(), u"txtLastName"_s);
     EXPECT_EQ(control<QLineEdit>(&w, u"txtLastName"_s)->text(), u"Brown"_s);
-    tabTo(u"cmbDepartment"_s);
+    ASSERT_TRUE(tabTo(u"cmbDepartment"_s));
     press(Qt::Key_A, Qt::ControlModifier);
     typeText(u"clinical"_s);
     press(Qt::Key_S, Qt::ControlModifier);
@@ -284,7 +273,7 @@ TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
 
     press(Qt::Key_O, Qt::AltModifier);
     ASSERT_EQ(control<QTabWidget>(&w, u"tabSetup"_s)->currentIndex(), 1);
-    tabTo(u"txtLoginName"_s);
+    ASSERT_TRUE(tabTo(u"txtLoginName"_s));
     typeText(u" nurse1 "_s);
     press(Qt::Key_Tab);
     ASSERT_EQ(focusedName(), u"cmbLoginPerson"_s);
@@ -328,7 +317,7 @@ TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
     EXPECT_FALSE(login(u"NURSE1"_s)->payroll);
 
     // A login held already, whatever its case, is refused and the name kept.
-    tabTo(u"txtLoginName"_s);
+    ASSERT_TRUE(tabTo(u"txtLoginName"_s));
     typeText(u"Nurse1"_s);
     prompter->expect(u"NURSE1"_s, 1);
     press(Qt::Key_Return);
@@ -350,7 +339,7 @@ TEST_F(StaffSetupWindow, AddsAndRemovesAComputer)
     ASSERT_EQ(list->count(), 2);
 
     press(Qt::Key_M, Qt::AltModifier);
-    tabTo(u"txtComputerName"_s);
+    ASSERT_TRUE(tabTo(u"txtComputerName"_s));
     typeText(u"exam-2"_s);
     press(Qt::Key_Return);
     EXPECT_TRUE(office.services()->computerNames().contains(u"EXAM-2"_s));
@@ -441,14 +430,10 @@ TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
     addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     const QString good = office.tempPath() + u"/staff.csv"_s;
     const QString bad = office.tempPath() + u"/bad.csv"_s;
-    const auto write = [](const QString& path, const QByteArray& content) {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    };
-    write(good,
-          "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n");
-    write(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n");
+    writeFile(
+        good,
+        "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n");
+    writeFile(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n");
     QStringList files;
     ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
         EXPECT_FALSE(request.save);
@@ -505,11 +490,7 @@ TEST_F(StaffSetupWindow, ExportsEveryoneAndAsksBeforeReplacingAFile)
     EXPECT_EQ(csv.rows.size(), 2); // the released one too; the fields: the staff list's tests
 
     // A file there already is replaced only when the user says so.
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("kept");
-    }
+    ASSERT_TRUE(writeFile(path, "kept"));
     prompter->expect(u"out.csv exists. Replace it?"_s, 7);
     press(Qt::Key_E, Qt::ControlModifier);
     QFile file(path);
