@@ -130,9 +130,9 @@ TEST_F(Programmatic, AnnouncementsAreSentWithoutAWindow)
     component.AnnouncementSend(text, to, machines, category, sub);
     ASSERT_EQ(office.count("CMTable"), 1);
     const qint32 cmId = office.scalar("select cmID from CMTable").toInt();
-    expectColumns("select cmDoc, cmCat, cmSubCat, cmPid from CMTable", {},
-                  "cmDoc=" + text +
-                      "|cmCat=Announce|cmSubCat=Safety|cmPid=" + QString::number(front));
+    office.expectColumns("select cmDoc, cmCat, cmSubCat, cmPid from CMTable", {},
+                         "cmDoc=" + text +
+                             "|cmCat=Announce|cmSubCat=Safety|cmPid=" + QString::number(front));
     // One row per person and computer; the caller's texts are left as they were.
     EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}, {0, 0, "WS3"}}));
     EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {cmId}), 4);

@@ -10,7 +10,7 @@ class SendTest : public ComposeTest {
 protected:
     void expectDetail(qint32 cmId, const QString& expected)
     {
-        expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
+        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
     }
 };
 
@@ -24,12 +24,13 @@ TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
     const qint32 cmId = send(w);
 
     ASSERT_EQ(office.count("CMTable"), 1);
-    expectColumns("select * from CMTable", {},
-                  "cmTyp=256|cmTraLinID=0|cmDat=12/06/2026|cmTim=10:00:00 AM|cmWho=FRONT|"
-                  "cmWhoMod=FRONT|cmPid=" +
-                      QString::number(front) +
-                      "|cmCat=Message|cmSubCat=EMS|CMSubjec=Staff meeting|cmDoc=Room 4 at noon|"
-                      "CMNeeCom=-1|cmConRec=0");
+    office.expectColumns(
+        "select * from CMTable", {},
+        "cmTyp=256|cmTraLinID=0|cmDat=12/06/2026|cmTim=10:00:00 AM|cmWho=FRONT|"
+        "cmWhoMod=FRONT|cmPid=" +
+            QString::number(front) +
+            "|cmCat=Message|cmSubCat=EMS|CMSubjec=Staff meeting|cmDoc=Room 4 at noon|"
+            "CMNeeCom=-1|cmConRec=0");
     // Delivery starts now, "Unlimited" times.
     expectDetail(cmId, "EvPID=" + QString::number(front) +
                            "|EvTyp=0|EvPri=False|EvBroFla=-1|EvBroStaDatFla=-1|"

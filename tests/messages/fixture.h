@@ -357,19 +357,6 @@ protected:
     {
         return office.scalar("select " + name + " from BroChkTable where BroChkID=?", {rowId});
     }
-    // The one row of a query against "name=value|name=value", the columns compared as text.
-    void expectColumns(const QString& statement, const QVariantList& params,
-                       const QString& expected)
-    {
-        db::Recordset rs = office.query(statement, params);
-        ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
-        rs.moveFirst();
-        for (const QString& pair : expected.split(u'|')) {
-            const qsizetype is = pair.indexOf(u'=');
-            EXPECT_EQ(rs.value(pair.left(is)).toString(), pair.mid(is + 1)) << pair.toStdString();
-        }
-    }
-
     Office office;
     FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;

@@ -163,11 +163,8 @@ TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
     ASSERT_TRUE(listStaff(*office.db(), staff));
     ASSERT_EQ(staff.size(), 2);
     const StaffPerson& added = staff.at(1);
-    EXPECT_EQ(added.last, u"O'Brien \"Q\""_s);
-    EXPECT_EQ(added.first, u"Rosa"_s);
-    EXPECT_EQ(added.initials, u"RO"_s);
-    EXPECT_EQ(added.department, u"billing"_s);
-    EXPECT_EQ(added.login, u"ROSA"_s);
+    EXPECT_EQ(QStringList({added.last, added.first, added.initials, added.department, added.login}),
+              QStringList({u"O'Brien \"Q\""_s, u"Rosa"_s, u"RO"_s, u"billing"_s, u"ROSA"_s}));
     // Listed, chosen, and the form ready for the next one.
     const int row = rowOf(people(), 2, added.last);
     ASSERT_GE(row, 0);

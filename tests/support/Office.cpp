@@ -186,6 +186,20 @@ QStringList Office::rows(const QString& statement, const QVariantList& params)
     return rowTexts(rs);
 }
 
+void Office::expectColumns(const QString& statement, const QVariantList& params,
+                           const QString& expected)
+{
+    db::Recordset rs = query(statement, params);
+    ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
+    rs.moveFirst();
+    for (const QString& pair : expected.split(u'|')) {
+        const QString name = pair.section(u'=', 0, 0);
+        EXPECT_EQ(rs.isNull(name) ? QStringLiteral("<null>") : rs.value(name).toString(),
+                  pair.section(u'=', 1))
+            << pair.toStdString();
+    }
+}
+
 qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,
                          bool employee, bool released)
 {
