@@ -101,7 +101,6 @@ TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
     pressKey(Qt::Key_Return);
     EXPECT_EQ(focusedName(), u"txtEve_0"_s);
     EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
-    w.hide();
 }
 
 // Each command's key is named in its button's tooltip, and a command the window does not

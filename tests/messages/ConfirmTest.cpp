@@ -102,7 +102,6 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     EXPECT_EQ(textBox(w)->toPlainText(), "The seen one");
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
-    w.hide();
 }
 
 TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)

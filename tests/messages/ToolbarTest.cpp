@@ -128,7 +128,6 @@ TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)
     clickButton(w, "TB", "Delete");
     EXPECT_EQ(office.count("CMTable"), 0);
     EXPECT_FALSE(del->isEnabled()) << "the view is empty now";
-    w.hide();
 }
 
 TEST_F(Toolbar, NewMessageKeepsTheThreeSharedValues)
