@@ -66,7 +66,12 @@ QStringList pickerEntries()
 
 class StaffSetupWindow : public ::testing::Test {
 protected:
-    void SetUp() override { SharedState::current().GIC = office.services(); }
+    // The office's first person, Amy Abbot of the front desk, login AMY.
+    void SetUp() override
+    {
+        SharedState::current().GIC = office.services();
+        addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
+    }
     void TearDown() override
     {
         window.reset();
@@ -141,7 +146,6 @@ protected:
 
 TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     StaffSetupFrm& w = open();
     QAbstractItemModelTester tester(people()->model());
 
@@ -180,7 +184,6 @@ TEST_F(StaffSetupWindow, AddsAPersonTypedInTheFormAndThePickerListsThem)
 
 TEST_F(StaffSetupWindow, RefusedEntryIsToldAndKeptInTheForm)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s);
     StaffSetupFrm& w = open();
     press(Qt::Key_N, Qt::ControlModifier);
     typeText(u"Adams"_s);
@@ -205,7 +208,6 @@ TEST_F(StaffSetupWindow, RefusedEntryIsToldAndKeptInTheForm)
 
 TEST_F(StaffSetupWindow, EnterEditsTheSelectedRowAndADepartmentChangeAddsARecord)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s, u"BEN"_s);
     StaffSetupFrm& w = open();
 
@@ -229,7 +231,6 @@ TEST_F(StaffSetupWindow, EnterEditsTheSelectedRowAndADepartmentChangeAddsARecord
 
 TEST_F(StaffSetupWindow, ReleaseAndRehireByKeyboardFollowThePicker)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s, u"BEN"_s);
     StaffSetupFrm& w = open();
     auto* rehire = control<QPushButton>(&w, u"cmdRehire"_s);
@@ -261,7 +262,6 @@ TEST_F(StaffSetupWindow, ReleaseAndRehireByKeyboardFollowThePicker)
 
 TEST_F(StaffSetupWindow, AddsALoginAndTogglesItsRights)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s);
     const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s, u"billing"_s);
     StaffSetupFrm& w = open();
 
@@ -348,7 +348,7 @@ TEST_F(StaffSetupWindow, AddsAndRemovesAComputer)
 
 TEST_F(StaffSetupWindow, OpensOnlyForTheSupervisorRight)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"FRONT"_s);
+    addPerson(u"Front"_s, u"Fay"_s, u"FF"_s, u"front desk"_s, u"FRONT"_s);
     addPerson(u"Moreno"_s, u"Maria"_s, u"MM"_s, u"administration"_s, u"MARIA"_s);
     ASSERT_TRUE(setLoginRight(*office.db(), u"MARIA"_s, QLatin1String(kSupervisorRight), true));
     const struct {
@@ -376,7 +376,6 @@ TEST_F(StaffSetupWindow, OpensOnlyForTheSupervisorRight)
 // list in one press and comes back; every stop is named and every command says its key.
 TEST_F(StaffSetupWindow, TabFollowsTheVisualOrderNamesEveryStopAndTheWindowFitsA1280x800Screen)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     office.writeMachinesIni("WS1\r\n");
     StaffSetupFrm& w = open();
     auto* tabs = control<QTabWidget>(&w, u"tabSetup"_s);
@@ -418,7 +417,6 @@ TEST_F(StaffSetupWindow, TabFollowsTheVisualOrderNamesEveryStopAndTheWindowFitsA
 
 TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     const QString good = office.tempPath() + u"/staff.csv"_s;
     const QString bad = office.tempPath() + u"/bad.csv"_s;
     writeFile(
@@ -462,7 +460,6 @@ TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
 
 TEST_F(StaffSetupWindow, ExportsEveryoneAndAsksBeforeReplacingAFile)
 {
-    addPerson(u"Abbot"_s, u"Amy"_s, u"AA"_s, u"front desk"_s, u"AMY"_s);
     const qint32 ben = addPerson(u"Brown"_s, u"Ben"_s, u"BB"_s);
     ASSERT_TRUE(releaseStaffPerson(*office.db(), ben, QDate(2026, 11, 30)));
     const QString path = office.tempPath() + u"/out.csv"_s;
