@@ -4,7 +4,6 @@
 #include "events/EventListModel.h"
 #include "support/Picker.h"
 
-#include <QListWidget>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
-#include <QTest>
 #include <optional>
 
 using namespace Qt::StringLiterals;

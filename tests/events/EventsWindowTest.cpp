@@ -3,7 +3,6 @@
 #include "ui/DateCombo.h"
 
 #include <QLabel>
-#include <QStatusBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;

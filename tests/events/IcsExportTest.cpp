@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 

@@ -6,12 +6,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableView>
 #include <gtest/gtest.h>

@@ -1,8 +1,6 @@
 // Reading and confirming a received message through the confirm panel of the real window.
 #include "fixture.h"
 
-#include <QAction>
-
 namespace tzsndmsg::testing {
 namespace {
 

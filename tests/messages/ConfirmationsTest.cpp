@@ -3,8 +3,6 @@
 #include "core/MessageWrite.h"
 #include "fixture.h"
 
-#include <QToolButton>
-
 namespace tzsndmsg::testing {
 namespace {
 

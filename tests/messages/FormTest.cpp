@@ -3,8 +3,6 @@
 #include "fixture.h"
 #include "messages/ComposeHelpers.h"
 
-#include <QToolButton>
-
 namespace tzsndmsg::testing {
 namespace {
 

@@ -5,7 +5,6 @@
 #include "support/Appearance.h"
 #include "support/WindowWalk.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QPalette>

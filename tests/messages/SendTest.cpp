@@ -1,8 +1,6 @@
 // Saving and sending from the window: the questions, the rows written, the signals.
 #include "fixture.h"
 
-#include <QToolButton>
-
 namespace tzsndmsg::testing {
 namespace {
 

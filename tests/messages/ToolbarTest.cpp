@@ -3,8 +3,6 @@
 
 #include <QAction>
 #include <QKeyEvent>
-#include <QMenu>
-#include <QToolButton>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;

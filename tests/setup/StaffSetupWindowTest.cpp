@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <QTableView>
 #include <gtest/gtest.h>
