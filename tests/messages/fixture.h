@@ -22,14 +22,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
