@@ -169,11 +169,10 @@ TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
         office.exec(u"delete from CMTable"_s);
         SharedState::current().LinkID = 0;
         if (k.withEvent) {
-            qint64 evId = 0;
-            addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s,
-                     recurring, everyTwoWeeksFourTimes, &evId);
+            const qint64 cm = addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s,
+                                       u"10:00:00 AM"_s, recurring, everyTwoWeeksFourTimes);
             if (k.single)
-                SharedState::current().LinkID = qint32(evId);
+                alone(cm);
         }
         EMS_EventsFrm& w = open();
         ASSERT_TRUE(showActive(&w));

@@ -96,9 +96,7 @@ TEST_F(EventsTest, ToCcColumnIsBuiltOnlyForTheRowsAboutThoseAsked)
 
 TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
 {
-    qint64 evId = 0;
-    addEvent(u"Bobs"_s, bob, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
-    SharedState::current().LinkID = qint32(evId);
+    alone(addEvent(u"Bobs"_s, bob, u"12/11/2026"_s));
     EMS_EventsFrm& w = open();
     EXPECT_EQ(w.toolbarTag(), u"PARTIAL"_s);
     EXPECT_FALSE(c<QWidget>(u"TDBG"_s)->isVisible());
@@ -117,12 +115,10 @@ TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
 
 TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 {
-    qint64 evId = 0;
-    const qint64 cm =
-        addEvent(u"Mine"_s, ann, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s, {}, {}, &evId);
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
     addAttendee(cm, bob, 0);
+    alone(cm);
     auto& st = SharedState::current();
-    st.LinkID = qint32(evId);
     {
         EMS_EventsFrm& w = open();
         EXPECT_TRUE(st.RightToEdit);
@@ -332,10 +328,8 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        qint64 evId = 0;
-        addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s, u"9:07:00 AM"_s,
-                 u"5:00:00 PM"_s, columns.mid(0, k.texts.size()), k.texts, &evId);
-        SharedState::current().LinkID = qint32(evId);
+        alone(addEvent(QString::fromLatin1(k.name), ann, u"12/09/2026"_s, u"9:07:00 AM"_s,
+                       u"5:00:00 PM"_s, columns.mid(0, k.texts.size()), k.texts));
         open();
         EXPECT_TRUE(c<QCheckBox>(u"ChkRea_0"_s)->isChecked());
         EXPECT_TRUE(c<QRadioButton>(u"OptReaUnl_%1"_s.arg(k.option))->isChecked());
