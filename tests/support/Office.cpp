@@ -166,7 +166,7 @@ QVariant Office::scalar(const QString& statement, const QVariantList& params)
 {
     QString error;
     const QString sql = m_db->dialect().adapt(statement);
-    const QVariant v = m_db->scalar(sql, params, &error);
+    QVariant v = m_db->scalar(sql, params, &error);
     if (!error.isEmpty())
         ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
     return v;
