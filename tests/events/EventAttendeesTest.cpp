@@ -22,13 +22,6 @@ ModalScript::Handler pick(QStringList fragments, bool ok = true)
     };
 }
 
-struct Row {
-    qint64 id;
-    qint32 pid;
-    int typ, donDis, sno;
-    bool operator==(const Row&) const = default;
-};
-
 } // namespace
 
 class AttendeesTest : public EventsTest {
@@ -40,17 +33,13 @@ protected:
         modal.then(std::move(handler));
         c<QPushButton>(QString::fromLatin1(button))->click();
     }
-    QList<Row> rows(qint64 cm)
+    // The event's addressee rows as "id|person|type|read|snoozes", by type and person.
+    QStringList rows(qint64 cm)
     {
-        QList<Row> out;
-        auto rs = office.query(
-            u"select * from BroChkTable where BroChkLinID=? order by BroChkTyp, BroChkPID, BroChkID"_s,
-            {cm});
-        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
-            out << Row{rs.value(u"BroChkID"_s).toLongLong(), rs.value(u"BroChkPID"_s).toInt(),
-                       rs.value(u"BroChkTyp"_s).toInt(), rs.value(u"BroChkDonDis"_s).toInt(),
-                       rs.value(u"BroChkSno"_s).toInt()};
-        return out;
+        return office.rows(u"select BroChkID, BroChkPID, BroChkTyp, coalesce(BroChkDonDis, 0), "
+                           "coalesce(BroChkSno, 0) from BroChkTable where BroChkLinID=? "
+                           "order by BroChkTyp, BroChkPID, BroChkID"_s,
+                           {cm});
     }
 };
 
@@ -61,7 +50,7 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     addAttendee(cm, bob, 0);
     addAttendee(cm, cat, 1);
     addAttendee(cm, bob, 2); // another kind: left alone
-    const QList<Row> before = rows(cm);
+    const QStringList before = rows(cm);
     ASSERT_EQ(before.size(), 4);
 
     EMS_EventsFrm& w = open();
@@ -81,11 +70,11 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     EXPECT_TRUE(QFile::exists(signal));
     EXPECT_EQ(w.AttendeeList(1), QString());
     EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), QString());
-    const QList<Row> after = rows(cm);
+    const QStringList after = rows(cm);
     // Ann's row kept, Cat's added, the other kind left: what each row holds is the store's test.
     ASSERT_EQ(after.size(), 3);
-    EXPECT_EQ(after[0].id, before[0].id);
-    EXPECT_EQ(after[1].pid, cat);
+    EXPECT_EQ(after[0].section(u'|', 0, 0), before[0].section(u'|', 0, 0));
+    EXPECT_EQ(after[1].section(u'|', 1, 1), QString::number(cat));
 
     // Nothing changed in the lists: no inserts, no deletes.
     c<QLineEdit>(u"txtEve_0"_s)->setText(u"Mine again"_s);
@@ -154,10 +143,9 @@ TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
         EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
     }
     const qint64 cm = window->CurrentEventID();
-    const QList<Row> saved = rows(cm);
+    const QStringList saved = rows(cm);
     ASSERT_EQ(saved.size(), 1);
-    EXPECT_EQ(saved[0].pid, bob);
-    EXPECT_EQ(saved[0].typ, 1);
+    EXPECT_EQ(saved[0].section(u'|', 1, 2), u"%1|1"_s.arg(bob));
 }
 
 TEST_F(AttendeesTest, ScreenOfCellsNamesEachEventsOwnAttendeesInTheOrderWritten)
