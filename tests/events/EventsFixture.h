@@ -63,12 +63,11 @@ protected:
                       {login, u"Tim_Sup_Rig"_s, -1, u"tzSndMsg"_s});
     }
 
-    // An event as the window writes it; returns cmID (evId receives the detail key). Extra
-    // columns replace or add to the usual ones.
+    // An event as the window writes it; returns cmID. Extra columns replace or add to the usual
+    // ones.
     qint64 addEvent(const QString& title, qint32 owner, const QString& date,
                     const QString& from = u"9:00:00 AM"_s, const QString& to = u"10:00:00 AM"_s,
-                    const QStringList& moreNames = {}, const QStringList& moreTexts = {},
-                    qint64* evId = nullptr)
+                    const QStringList& moreNames = {}, const QStringList& moreTexts = {})
     {
         auto gic = office.services();
         qint64 cm = 0;
@@ -92,9 +91,13 @@ protected:
         }
         qint64 ev = 0;
         EXPECT_TRUE(gic->writeRecord(9, u"evTable"_s, u"evID"_s, ev, names, texts));
-        if (evId)
-            *evId = ev;
         return cm;
+    }
+    // The window to open on this event alone, as a host opens it by its detail key.
+    void alone(qint64 cm)
+    {
+        SharedState::current().LinkID =
+            office.scalar(u"select EVID from EVTable where EvLinID=?"_s, {cm}).toInt();
     }
 
     void addAttendee(qint64 cm, qint32 pid, int typ, const QString& donDis = u"-1"_s)

@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTableView>
-#include <QTest>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -101,7 +100,6 @@ TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
     pressKey(Qt::Key_Return);
     EXPECT_EQ(focusedName(), u"txtEve_0"_s);
     EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
-    w.hide();
 }
 
 // Each command's key is named in its button's tooltip, and a command the window does not
@@ -171,11 +169,10 @@ TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
         office.exec(u"delete from CMTable"_s);
         SharedState::current().LinkID = 0;
         if (k.withEvent) {
-            qint64 evId = 0;
-            addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s,
-                     recurring, everyTwoWeeksFourTimes, &evId);
+            const qint64 cm = addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s,
+                                       u"10:00:00 AM"_s, recurring, everyTwoWeeksFourTimes);
             if (k.single)
-                SharedState::current().LinkID = qint32(evId);
+                alone(cm);
         }
         EMS_EventsFrm& w = open();
         ASSERT_TRUE(showActive(&w));

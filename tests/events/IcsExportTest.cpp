@@ -1,10 +1,10 @@
 #include "core/IcsExport.h"
 
 #include "EventsFixture.h"
+#include "support/Files.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -61,7 +61,6 @@ for ev in cal.walk('VEVENT'):
             dates.add(v.date() if isinstance(v, datetime.datetime) else v)
     print(str(ev['SUMMARY']) + '|' + ' '.join(sorted(d.strftime('%Y-%m-%d') for d in dates if d <= end.date())))
 )PY";
-
 } // namespace
 
 TEST(IcsText, EscapesAndFoldsAtSeventyFiveOctets)
@@ -148,10 +147,8 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
     const QDate end(2026, 12, 31);
     QTemporaryDir dir;
     const QString file = dir.filePath(u"t.ics"_s);
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end));
-    out.close();
+    ASSERT_TRUE(
+        writeFile(file, buildIcs(events, QDateTime(QDate(2026, 12, 6), QTime(10, 0)), end)));
 
     const QStringList lines = runPython(python, kExpand, {file, end.toString(u"yyyyMMdd"_s)})
                                   .split('\n', Qt::SkipEmptyParts);
@@ -164,7 +161,7 @@ TEST(IcsText, ParserAgreesWithTheExpansion)
     }
 }
 
-TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
+TEST_F(EventsTest, TheFileAndAHostGetTheSameCalendarOfEveryOfficeEvent)
 {
     const QStringList recurring{"evBroReaFla", "evBroReaEve", "evBroReaTyp", "evBroNumOfTim"};
     addEvent(u"Staff meeting, monthly; room \\2"_s, ann, u"12/31/2026"_s, u"9:00:00 AM"_s,
@@ -193,9 +190,22 @@ TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
     EXPECT_TRUE(data.contains("DTSTART:20261208T230000\r\nDTEND:20261209T000000\r\n"));
     EXPECT_TRUE(data.contains("RRULE:FREQ=MONTHLY;INTERVAL=1;BYDAY=2TU;COUNT=3\r\n"));
 
+    // A host reads the same calendar the file gets.
+    QByteArray calendar;
+    skipped = -1;
+    ASSERT_TRUE(readEventsIcs(*office.services(), calendar, &error, &skipped))
+        << error.toStdString();
+    EXPECT_EQ(calendar, data);
+    EXPECT_EQ(skipped, 1);
+
     // A file that cannot be written is an error; nothing is left half written.
     EXPECT_FALSE(exportEventsIcs(*office.services(), office.tempPath() + "/missing/x.ics", &error));
     EXPECT_FALSE(error.isEmpty());
+    // The host learns why when the events cannot be read.
+    office.exec(u"drop table EVTable"_s);
+    EXPECT_FALSE(readEventsIcs(*office.services(), calendar, &error));
+    EXPECT_TRUE(calendar.isEmpty());
+    EXPECT_TRUE(error.startsWith(u"The office events cannot be read: "_s)) << error.toStdString();
 
     const QString python = pythonWithIcalendar();
     if (python.isEmpty())
@@ -203,28 +213,4 @@ TEST_F(EventsTest, ExportWritesEveryOfficeEventAsACalendar)
     // A standard parser reads both events back, texts unescaped, in date order.
     EXPECT_EQ(runPython(python, kExpand, {file, u"20261231"_s}),
               u"Bob's training|2026-12-08\nStaff meeting, monthly; room \\2|2026-12-31\n"_s);
-}
-
-// A host reads the same calendar the file gets, and learns why when the events cannot be read.
-TEST_F(EventsTest, AHostReadsTheCalendarThatTheFileGets)
-{
-    addEvent(u"Fire drill"_s, ann, u"12/09/2026"_s, u"9:00:00 AM"_s, u"9:30:00 AM"_s);
-    addEvent(u"No date"_s, ann, u"soon"_s);
-    const QString file = office.tempPath() + u"/office.ics"_s;
-    QString error;
-    ASSERT_TRUE(exportEventsIcs(*office.services(), file, &error)) << error.toStdString();
-    QFile in(file);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    QByteArray calendar;
-    int skipped = -1;
-    ASSERT_TRUE(readEventsIcs(*office.services(), calendar, &error, &skipped))
-        << error.toStdString();
-    EXPECT_EQ(calendar, in.readAll());
-    EXPECT_EQ(skipped, 1);
-    EXPECT_EQ(calendar.count("BEGIN:VEVENT"), 1);
-
-    office.exec(u"drop table EVTable"_s);
-    EXPECT_FALSE(readEventsIcs(*office.services(), calendar, &error));
-    EXPECT_TRUE(calendar.isEmpty());
-    EXPECT_TRUE(error.startsWith(u"The office events cannot be read: "_s)) << error.toStdString();
 }

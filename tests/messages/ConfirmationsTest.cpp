@@ -3,8 +3,6 @@
 #include "core/MessageWrite.h"
 #include "fixture.h"
 
-#include <QToolButton>
-
 namespace tzsndmsg::testing {
 namespace {
 
@@ -147,7 +145,6 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_EQ(header(reminder, "CMNeeCom").toInt(), -1);
     EXPECT_EQ(rowsOf(reminder), Rows({{billing, 0, ""}, {0, 0, "WS3"}}));
     EXPECT_TRUE(marked(w, reminder)) << "listed at once";
-    w.hide();
 }
 
 TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
@@ -175,7 +172,6 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
     const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(reminder, cmId);
     EXPECT_EQ(rowsOf(reminder), Rows({{nurse, 0, ""}, {0, 0, "WS2"}, {doctor, 1, ""}}));
-    w.hide();
 }
 
 TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
@@ -197,7 +193,6 @@ TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
     clickMessage(w, purged);
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirmations")->isVisible());
     EXPECT_EQ(panelRows(w).size(), 2); // its rows in order: the core's confirmations test
-    w.hide();
 }
 
 TEST_F(Confirmations, AScreenOfCountsIsOneStatement)

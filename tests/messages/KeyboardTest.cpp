@@ -5,7 +5,6 @@
 #include "support/Appearance.h"
 #include "support/WindowWalk.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QPalette>
@@ -36,13 +35,6 @@ protected:
         pressKey(Qt::Key_H, Qt::ControlModifier);
         EXPECT_TRUE(w.isFullWindow());
         return w;
-    }
-    // Tab until the control of that name has the focus; false when it is never reached.
-    static bool tabTo(const QString& name)
-    {
-        for (int i = 0; i < 60 && focusedName() != name; ++i)
-            pressKey(Qt::Key_Tab);
-        return focusedName() == name;
     }
     static QString accessible(const tzSndMsgFrm& w, int row, int column)
     {

@@ -3,7 +3,6 @@
 #include "messages/SearchHighlightDelegate.h"
 
 #include <QAbstractItemModelTester>
-#include <QAction>
 #include <QHeaderView>
 #include <QSignalSpy>
 

@@ -150,7 +150,6 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
     EXPECT_GT(toCc[1], toCc[0]);
     EXPECT_GT(comments[1], comments[0]);
     EXPECT_GT(comments[2] - comments[1], toCc[2] - toCc[1]);
-    w.hide();
 }
 
 TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)

@@ -10,6 +10,7 @@
 #include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"
+#include "support/Picker.h"
 #include "support/ScriptedPrompter.h"
 #include "support/WindowWalk.h"
 #include "tzsndmsg/db/Recordset.h"
@@ -21,14 +22,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
-#include <QStatusBar>
 #include <QTabBar>
 #include <QTableView>
 #include <QTableWidget>
@@ -217,31 +216,6 @@ inline void pressOn(QWidget* widget)
     QCoreApplication::sendEvent(widget, &press);
 }
 
-// Picks the picker's entries that contain any of the fragments and presses OK (or Cancel).
-inline ModalScript::Handler pickEntries(QStringList fragments, bool ok = true,
-                                        QStringList* preselected = nullptr)
-{
-    return [fragments, ok, preselected](QDialog& dialog) {
-        auto* list = control<QListWidget>(&dialog, "List_0");
-        auto* button = control<QPushButton>(&dialog, ok ? "cmd_1" : "cmd_0");
-        if (!list || !button)
-            return int(QDialog::Rejected);
-        if (preselected)
-            for (QListWidgetItem* item : list->selectedItems())
-                *preselected << item->text();
-        if (ok) {
-            list->clearSelection();
-            for (int i = 0; i < list->count(); ++i)
-                for (const QString& f : fragments)
-                    if (list->item(i)->text().contains(f))
-                        list->item(i)->setSelected(true);
-        }
-        button->setEnabled(true);
-        button->click();
-        return dialog.result();
-    };
-}
-
 class MessagesTest : public ::testing::Test {
 protected:
     // The window closes as the host closes it, without the ask-to-save question.
@@ -381,19 +355,6 @@ protected:
     {
         return office.scalar("select " + name + " from BroChkTable where BroChkID=?", {rowId});
     }
-    // The one row of a query against "name=value|name=value", the columns compared as text.
-    void expectColumns(const QString& statement, const QVariantList& params,
-                       const QString& expected)
-    {
-        db::Recordset rs = office.query(statement, params);
-        ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
-        rs.moveFirst();
-        for (const QString& pair : expected.split(u'|')) {
-            const qsizetype is = pair.indexOf(u'=');
-            EXPECT_EQ(rs.value(pair.left(is)).toString(), pair.mid(is + 1)) << pair.toStdString();
-        }
-    }
-
     Office office;
     FreshSharedState state; // after the office: it goes first
     PrompterGuard prompter;

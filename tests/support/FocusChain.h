@@ -29,6 +29,14 @@ inline void pressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     pump();
 }
 
+// Presses Tab until the named control has the focus; false when a round never reaches it.
+inline bool tabTo(const QString& name)
+{
+    for (int i = 0; i < 60 && focusedName() != name; ++i)
+        pressKey(Qt::Key_Tab);
+    return focusedName() == name;
+}
+
 // Where Tab (or Shift+Tab) leads from the control that has the focus now: the names of the
 // controls it reaches, one per press, ending when the focus is back where it began. A chain that
 // never comes back within maxPresses is a trap: it ends there with "<trap>" as its last entry.

@@ -166,7 +166,7 @@ QVariant Office::scalar(const QString& statement, const QVariantList& params)
 {
     QString error;
     const QString sql = m_db->dialect().adapt(statement);
-    const QVariant v = m_db->scalar(sql, params, &error);
+    QVariant v = m_db->scalar(sql, params, &error);
     if (!error.isEmpty())
         ADD_FAILURE() << sql.toStdString() << ": " << error.toStdString();
     return v;
@@ -184,6 +184,20 @@ QStringList Office::rows(const QString& statement, const QVariantList& params)
 {
     db::Recordset rs = query(statement, params);
     return rowTexts(rs);
+}
+
+void Office::expectColumns(const QString& statement, const QVariantList& params,
+                           const QString& expected)
+{
+    db::Recordset rs = query(statement, params);
+    ASSERT_EQ(rs.recordCount(), 1) << statement.toStdString();
+    rs.moveFirst();
+    for (const QString& pair : expected.split(u'|')) {
+        const QString name = pair.section(u'=', 0, 0);
+        EXPECT_EQ(rs.isNull(name) ? QStringLiteral("<null>") : rs.value(name).toString(),
+                  pair.section(u'=', 1))
+            << pair.toStdString();
+    }
 }
 
 qint32 Office::addPerson(const QString& last, const QString& first, const QString& initials,

@@ -55,6 +55,9 @@ public:
               const QVariantList& params = {});
     // Each row of the statement as its columns' texts joined by '|', a NULL as "<null>".
     QStringList rows(const QString& statement, const QVariantList& params = {});
+    // The one row of the statement against "name=value|name=value", as texts, a NULL as "<null>".
+    void expectColumns(const QString& statement, const QVariantList& params,
+                       const QString& expected);
     // Takes the search index away, as a store made before it was.
     void dropSearchIndex();
 
