@@ -77,7 +77,26 @@ void CutTextDelegate::cutText(QStyleOptionViewItem* option)
     if (option->rect.isEmpty() || (option->features & QStyleOptionViewItem::WrapText) ||
         option->text.size() <= kShortText)
         return;
-    option->text = visibleStart(option->text, QFontMetrics(option->font), option->rect.width());
+    const QFontMetrics metrics(option->font);
+    const int width = option->rect.width();
+    const QString& whole = option->text;
+    // A text typed on several lines shows the start of each line that fits the cell's height:
+    // every line is cut on its own, its break kept.
+    QString cut;
+    qsizetype from = 0;
+    for (qsizetype at = 0; at <= whole.size(); ++at) {
+        if (at < whole.size() && !breaksLine(whole.at(at)))
+            continue;
+        if (from == 0 && at == whole.size()) {
+            cut = visibleStart(whole, metrics, width);
+            break;
+        }
+        cut += visibleStart(whole.mid(from, at - from), metrics, width);
+        if (at < whole.size())
+            cut += whole.at(at);
+        from = at + 1;
+    }
+    option->text = cut;
 }
 
 QList<QTextLayout::FormatRange> CutTextDelegate::marks(const QString&, const QString&,

@@ -126,6 +126,11 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
         {u"12 of 15 confirmed"_s, Qt::AlignRight | Qt::AlignVCenter, false, {}},
         {u"Ortiz"_s, Qt::AlignLeft | Qt::AlignVCenter, true, {}},
         {u"Ortiz"_s, Qt::AlignCenter, false, {}},
+        // Typed on several lines, each wider than a narrow column: the row shows two of them.
+        {repeated(sentence, 2) + u"\n"_s + repeated(sentence, 8),
+         Qt::AlignLeft | Qt::AlignVCenter,
+         false,
+         {}},
     };
     QStandardItemModel model(4, int(std::size(cells)));
     QPixmap icon(12, 12);
@@ -154,10 +159,11 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
         view.setSelectionBehavior(QAbstractItemView::SelectRows);
         view.resize(2000, 160);
         for (int column = 0; column < model.columnCount(); ++column)
-            view.setColumnWidth(column, column == 1   ? 300
-                                        : column == 6 ? 420
-                                        : column == 7 ? 200
-                                                      : 110);
+            view.setColumnWidth(column, column == 1    ? 300
+                                        : column == 6  ? 420
+                                        : column == 7  ? 200
+                                        : column == 10 ? 60
+                                                       : 110);
         view.selectRow(1);
         view.setCurrentIndex(model.index(1, 2));
         return view.viewport()->grab().toImage();
