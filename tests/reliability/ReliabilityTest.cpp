@@ -303,9 +303,7 @@ TEST(SetUpAtOnce, SeveralWorkstationsMakeOneOffice)
         QTemporaryDir home;
         Office office(programOffice());
         const HostRun host = HostRun::inHome(home.path());
-        QStringList args{u"init"_s};
-        if (demo)
-            args << u"--demo"_s;
+        const QStringList args = demo ? QStringList{"init", "--demo"} : QStringList{"init"};
         std::vector<std::unique_ptr<QProcess>> running(5);
         for (auto& p : running)
             p = host.start(args, office.databaseUrl());
