@@ -14,10 +14,7 @@
 #include <future>
 #include <unistd.h>
 
-using tzsndmsg::testing::holdLock;
-using tzsndmsg::testing::Office;
-using tzsndmsg::testing::readAll;
-using tzsndmsg::testing::writeFile;
+using namespace tzsndmsg::testing;
 
 namespace {
 
