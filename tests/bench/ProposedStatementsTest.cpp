@@ -8,8 +8,6 @@
 #include "tzsndmsg/db/SqlDialect.h"
 
 #include <QSqlQuery>
-#include <QSqlRecord>
-#include <algorithm>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::core;

@@ -15,9 +15,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -27,16 +25,7 @@ using namespace Qt::StringLiterals;
 
 using tzsndmsg::EMS_EmpList;
 using tzsndmsg::SharedState;
-using tzsndmsg::testing::Appearance;
-using tzsndmsg::testing::control;
-using tzsndmsg::testing::cutCaptions;
-using tzsndmsg::testing::expectTabRing;
-using tzsndmsg::testing::focusedName;
-using tzsndmsg::testing::keepShot;
-using tzsndmsg::testing::Office;
-using tzsndmsg::testing::pressKey;
-using tzsndmsg::testing::PrompterGuard;
-using tzsndmsg::testing::showActive;
+using namespace tzsndmsg::testing;
 
 namespace {
 

@@ -6,7 +6,6 @@
 #include "tzsndmsg/db/Database.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <atomic>

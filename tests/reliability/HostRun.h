@@ -12,7 +12,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
 #include <memory>

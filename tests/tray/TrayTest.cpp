@@ -2,24 +2,33 @@
 // its menu, and the message window that a click on a notification opens.
 #include "NotificationPopup.h"
 #include "TrayApp.h"
-#include "TrayFixture.h"
+#include "core/Snoozes.h"
 #include "messages/tzSndMsgFrm.h"
 #include "state/SharedState.h"
+#include "support/Appearance.h"
+#include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
+#include "support/WindowWalk.h"
 #include "tzsndmsg/tzSndMsgCls.h"
+#include "tzsndmsg/ui/MessageBox.h"
+#include "watcher/WatcherFixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +39,35 @@ using tzsndmsg::app::NotificationPopup;
 using tzsndmsg::app::TrayApp;
 
 namespace {
+
+// The tray of the back office (ws2, Bob) on Monday 7 December 2026, 10:00, in the small window a
+// desktop without a system tray gets; Anna sends from the front desk (ws1).
+class TrayFixture : public TwoWorkstations {
+protected:
+    TrayFixture() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
+    void TearDown() override { ui::MessageBox::setPrompter(nullptr); }
+    FreshSharedState state; // before the offices go
+
+    std::unique_ptr<app::TrayApp> startTray()
+    {
+        auto tray = std::make_unique<app::TrayApp>(ws2, options(u"tray"_s, Channel::Both),
+                                                   app::TrayApp::Mode::Window);
+        QString error;
+        EXPECT_TRUE(tray->start(&error)) << error.toStdString();
+        return tray;
+    }
+
+    // The tray's notice, once it tells the message given.
+    app::NotificationPopup* noticeOf(app::TrayApp& tray, qint32 cmId)
+    {
+        app::NotificationPopup* popup = tray.popup();
+        EXPECT_TRUE(waitUntil([&] { return popup->isVisible() && popup->notice().cmID == cmId; }));
+        pump(5);
+        return popup;
+    }
+
+    PrompterGuard boxes; // any box not expected fails the test
+};
 
 // The message window as the handler gets it: shown and active, grown into its full shape when
 // it opens on the inbox.
@@ -477,6 +515,336 @@ TEST_F(Tray, ATrayThatCannotStartSaysWhyInANoticeAndEndsInItsTime)
     clock.restart();
     EXPECT_EQ(TrayApp::reportFailure(u"no server"_s, 1, 60000), 1);
     EXPECT_LT(clock.elapsed(), 3000);
+}
+
+// The actions on the tray's own notice: Open, Confirm and Snooze, each by a click or its key,
+// and a notice of a message that needs confirmation staying until acted on.
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(10, 0));
+
+class NoticeActions : public TrayFixture {
+protected:
+    NoticeActions() { setNow(kMorning); }
+    // A message from Anna to Bob, as configured; its addressee row once the tray shows it.
+    qint32 notified(TrayApp& tray, const core::OutgoingMessage& m)
+    {
+        return noticeOf(tray, send(*ws1, m))->notice().BroChkID;
+    }
+    QList<qint32> snoozedRows()
+    {
+        QList<core::Snooze> snoozes;
+        core::readSnoozes(
+            core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url()),
+            snoozes);
+        QList<qint32> rows;
+        for (const core::Snooze& s : snoozes)
+            rows << s.row;
+        return rows;
+    }
+};
+
+TEST_F(NoticeActions, ConfirmAndSnoozeByClickOrKeyWithoutAWindow)
+{
+    auto tray = startTray();
+    NotificationPopup* popup = tray->popup();
+    for (const char* name : {"cmdOpen", "cmdConfirm", "cmdSnooze", "cmdClose"})
+        EXPECT_FALSE(control<QWidget>(popup, QString::fromLatin1(name))->accessibleName().isEmpty())
+            << name;
+
+    struct Case {
+        const char* name;
+        bool byKey;
+        bool confirm; // else snooze
+    } cases[] = {
+        {"confirm by click", false, true},
+        {"confirm by key", true, true},
+        {"snooze by click", false, false},
+        {"snooze by key", true, false},
+    };
+    QList<qint32> snoozed;
+    int minute = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A minute apart: snoozes that fell due together would be told as one summary.
+        setNow(kMorning.addSecs(qint64{60} * minute++));
+        const qint32 row = notified(*tray, toBob(QString::fromLatin1(c.name)));
+        ASSERT_NE(row, 0);
+        auto* confirm = control<QPushButton>(popup, u"cmdConfirm"_s);
+        auto* snooze = control<QPushButton>(popup, u"cmdSnooze"_s);
+        EXPECT_TRUE(confirm->isVisible());
+        EXPECT_TRUE(snooze->isVisible());
+        if (c.byKey)
+            QTest::keyClick(popup, c.confirm ? Qt::Key_C : Qt::Key_S);
+        else
+            QTest::mouseClick(c.confirm ? confirm : snooze, Qt::LeftButton);
+        EXPECT_FALSE(popup->isVisible());
+        if (c.confirm) {
+            EXPECT_EQ(readMark(row).toInt(), -1);
+        } else {
+            EXPECT_TRUE(readMark(row).isNull()) << "a snooze leaves it unread";
+            snoozed << row;
+        }
+        EXPECT_EQ(snoozedRows(), snoozed);
+    }
+    Told::settle(100);
+    EXPECT_EQ(tray->unreadCount(), 2) << "the confirmed ones left the count";
+
+    // Fifteen minutes on, the first snoozed one comes back.
+    setNow(kMorning.addSecs(qint64{17} * 60));
+    tray->watcher()->clockChanged();
+    ASSERT_TRUE(waitUntil([&] { return popup->isVisible(); }, 3000));
+    EXPECT_EQ(popup->notice().kind, OfficeNotice::Kind::Snoozed);
+    EXPECT_TRUE(snoozed.contains(popup->notice().BroChkID));
+    EXPECT_EQ(control<QLabel>(popup, u"lblTitle"_s)->text(), u"Snoozed: message from Anna Front"_s);
+}
+
+TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersNoConfirm)
+{
+    auto tray = startTray();
+    NotificationPopup* popup = tray->popup();
+    popup->setTimeout(300); // stands for its 20 s
+
+    core::OutgoingMessage plain = toBob(u"Plain"_s);
+    notified(*tray, plain);
+    Told::settle(700);
+    EXPECT_FALSE(popup->isVisible()) << "an ordinary notice goes after its time";
+
+    core::OutgoingMessage needs = toBob(u"Read and confirm"_s);
+    needs.CMNeeCom = true;
+    const qint32 row = notified(*tray, needs);
+    Told::settle(700);
+    EXPECT_TRUE(popup->isVisible()) << "it stays until acted on";
+    EXPECT_TRUE(control<QPushButton>(popup, u"cmdConfirm"_s)->isVisible());
+    QTest::mouseClick(control<QPushButton>(popup, u"cmdConfirm"_s), Qt::LeftButton);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(readMark(row).toInt(), -1);
+
+    core::OutgoingMessage toNotes = toBob(u"Into the notes"_s);
+    toNotes.cmDocAftDis = true;
+    toNotes.CMNeeCom = true;
+    const qint32 notesRow = notified(*tray, toNotes);
+    EXPECT_FALSE(control<QPushButton>(popup, u"cmdConfirm"_s)->isVisible())
+        << "confirmed only in the message window";
+    EXPECT_TRUE(control<QPushButton>(popup, u"cmdOpen"_s)->isVisible());
+    QTest::keyClick(popup, Qt::Key_C);
+    EXPECT_TRUE(popup->isVisible()) << "its key does nothing either";
+    EXPECT_TRUE(readMark(notesRow).isNull());
+    QTest::keyClick(popup, Qt::Key_Escape);
+    EXPECT_FALSE(popup->isVisible());
+}
+
+// On a dark desktop the notice is dark too, its words readable on it.
+TEST(NoticeLook, TheNoticeFollowsTheDesktopsColours)
+{
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark" : "light");
+        Appearance desktop(10, dark ? darkPalette() : QApplication::style()->standardPalette());
+        app::NotificationPopup popup;
+        OfficeNotice notice;
+        notice.cmID = 1;
+        notice.BroChkID = 1;
+        notice.senderName = u"Dave Dawson"_s;
+        notice.subject = u"Room 2 autoclave"_s;
+        notice.text = u"It shows an error again."_s;
+        popup.showNotice(notice);
+        const QImage shot = popup.grab().toImage();
+        const QColor ground = shot.pixelColor(shot.width() - 4, shot.height() / 2);
+        EXPECT_EQ(ground, QApplication::palette().color(QPalette::Window));
+        for (const char* name : {"lblTitle", "lblSubject", "lblFooter"}) {
+            auto* label = popup.findChild<QLabel*>(QLatin1String(name));
+            ASSERT_NE(label, nullptr) << name;
+            EXPECT_GE(contrast(label->palette().color(label->foregroundRole()), ground), 3.0)
+                << name;
+        }
+    }
+}
+
+// Notices while a window of the component is open: the tray's notice over the modal message
+// window can be clicked, keeps the window's controls clear, and shows its message there (or
+// waits there, marked, while a message is being written).
+QRect globalRect(const QWidget* w)
+{
+    return QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+}
+
+// A click as the window system delivers it: through the notice's own window, where a modal
+// window blocks what is not its own.
+void clickNotice(NotificationPopup* popup)
+{
+    QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(30, popup->height() / 2));
+    pump(5);
+}
+
+class OpenWindow : public TrayFixture {
+protected:
+    // Opens the message window through `open` (the tray's menu), modal for real, and runs
+    // `drive` once it is shown, active and (when `full`) grown into its full shape.
+    void inWindow(const std::function<void()>& open, bool full,
+                  const std::function<void(tzSndMsgFrm&)>& drive)
+    {
+        bool driven = false;
+        ModalScript script;
+        script.then([&](QDialog& dialog) {
+            auto& window = static_cast<tzSndMsgFrm&>(dialog);
+            QTimer::singleShot(0, &window, [&] {
+                window.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+                EXPECT_TRUE(waitUntil(
+                    [&] { return !window.isLoading() && (!full || window.isFullWindow()); }));
+                pump(5);
+                drive(window);
+                driven = true;
+                if (window.isVisible())
+                    window.Unload();
+            });
+            // Whatever goes wrong, the window does not stay open.
+            QTimer::singleShot(30000, &window, [&] { window.Unload(); });
+            return dialog.exec();
+        });
+        open();
+        EXPECT_TRUE(driven);
+    }
+};
+
+// A notice over the open inbox covers none of its buttons and can be closed; a notice clicked
+// there shows its message in that window.
+TEST_F(OpenWindow, ANoticeOverTheOpenInboxCoversNoneOfItsButtonsAndShowsItsMessageThere)
+{
+    sendToBob(u"Older one"_s);
+    sendToBob(u"Last before"_s);
+    auto tray = startTray();
+    ASSERT_TRUE(waitUntil([&] { return tray->unreadCount() == 2; }));
+    // What was unread at the start is told (together) before the window opens.
+    ASSERT_TRUE(waitUntil([&] { return tray->popup()->isVisible(); }));
+    tray->popup()->hide();
+
+    inWindow([&] { tray->openInbox(); }, true,
+             [&](tzSndMsgFrm& window) {
+                 ASSERT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible());
+                 NotificationPopup* popup = noticeOf(*tray, sendToBob(u"Autoclave"_s));
+                 ASSERT_TRUE(popup->isVisible());
+                 const QRect notice = popup->frameGeometry();
+                 // Reply, Forward and ToDoList, OK and Snooze, the toolbar, the search box.
+                 QList<QWidget*> controls{control<QToolBar>(&window, "TB"),
+                                          control<QLineEdit>(&window, "txtSearch")};
+                 for (int i = 2; i <= 6; ++i)
+                     controls << control<QPushButton>(&window, nth("ConfirmCmdTo", i));
+                 const auto buttons = window.findChildren<QAbstractButton*>();
+                 for (QAbstractButton* b : buttons)
+                     controls << b;
+                 for (QWidget* w : std::as_const(controls)) {
+                     if (!w || !w->isVisible())
+                         continue;
+                     EXPECT_FALSE(notice.intersects(globalRect(w)))
+                         << "covers " << w->objectName().toStdString() << " "
+                         << w->accessibleName().toStdString();
+                 }
+                 // Its close button works while the window is modal.
+                 QWidget* close = control<QWidget>(popup, u"cmdClose"_s);
+                 QTest::mouseClick(popup->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                                   close->geometry().center());
+                 pump(5);
+                 EXPECT_FALSE(popup->isVisible());
+
+                 const qint32 before = window.currentBroChkID();
+                 ASSERT_NE(before, 0);
+                 const qint32 id = sendToBob(u"Room 9 supplies"_s);
+                 popup = noticeOf(*tray, id);
+                 ASSERT_TRUE(popup->isVisible());
+                 const qint32 row = popup->notice().BroChkID;
+                 ASSERT_NE(row, before);
+
+                 clickNotice(popup);
+                 EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+                 EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Room 9 supplies"_s);
+                 const QModelIndex current = control<QTableView>(&window, "TDBG")->currentIndex();
+                 ASSERT_TRUE(current.isValid());
+                 EXPECT_TRUE(control<QTableView>(&window, "TDBG")
+                                 ->selectionModel()
+                                 ->isRowSelected(current.row(), QModelIndex()));
+                 EXPECT_TRUE(control<QWidget>(&window, "PicConfirm")->isVisible())
+                     << "ready to confirm";
+                 EXPECT_FALSE(popup->isVisible());
+                 EXPECT_TRUE(window.isVisible()) << "the window already open shows it";
+             });
+}
+
+TEST_F(OpenWindow, WhileAMessageIsWrittenTheClickedNoticeWaitsMarkedUntilAsked)
+{
+    auto tray = startTray();
+    inWindow(
+        [&] { tray->newMessage(); }, false,
+        [&](tzSndMsgFrm& window) {
+            control<QPlainTextEdit>(&window, "txtMsg")->setFocus();
+            QTest::keyClicks(control<QPlainTextEdit>(&window, "txtMsg"), u"Half written"_s);
+            ASSERT_TRUE(window.hasUnsavedChanges());
+            const qint32 id = sendToBob(u"Lab results"_s);
+            NotificationPopup* popup = noticeOf(*tray, id);
+            const qint32 row = popup->notice().BroChkID;
+            clickNotice(popup);
+
+            EXPECT_FALSE(window.isFullWindow()) << "the message written stays in front";
+            EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), u"Half written"_s);
+            EXPECT_EQ(window.waitingRows(), QList<qint32>{row});
+            auto* mark = control<QPushButton>(&window, u"cmdWaiting"_s);
+            ASSERT_TRUE(mark->isVisible());
+            EXPECT_TRUE(mark->text().startsWith(u"1 new message"_s)) << mark->text().toStdString();
+
+            // The window comes forward with its mark. Asked for: the question about the
+            // message written comes first; Cancel keeps it.
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+            boxes->expect(u"send current message"_s, 2);
+            QTest::keyClick(&window, Qt::Key_F6);
+            pump(5);
+            EXPECT_FALSE(window.isFullWindow());
+            EXPECT_EQ(control<QPlainTextEdit>(&window, "txtMsg")->toPlainText(), u"Half written"_s);
+            EXPECT_TRUE(mark->isVisible());
+
+            boxes->expect(u"send current message"_s, 7);
+            QTest::mouseClick(mark, Qt::LeftButton);
+            EXPECT_TRUE(waitUntil([&] { return window.currentBroChkID() == row; }, 3000));
+            EXPECT_TRUE(window.isFullWindow());
+            EXPECT_EQ(control<QLineEdit>(&window, "txtSubject")->text(), u"Lab results"_s);
+            EXPECT_FALSE(mark->isVisible());
+        });
+    EXPECT_EQ(office.count(u"CMTable"_s), 1) << "nothing was sent";
+}
+
+TEST_F(OpenWindow, ANoticeClickedOverTheEventsWindowOpensItsMessageOnceThatIsClosed)
+{
+    auto tray = startTray();
+    qint32 row = 0;
+    qint32 openedOn = -1;
+    {
+        ModalScript script;
+        script.then([&](QDialog& events) {
+            EXPECT_EQ(events.objectName(), u"EMS_EventsFrm"_s);
+            QTimer::singleShot(0, &events, [&] {
+                events.activateWindow();
+                EXPECT_TRUE(QTest::qWaitForWindowActive(&events, 3000));
+                const qint32 id = sendToBob(u"Boiler check"_s);
+                NotificationPopup* popup = noticeOf(*tray, id);
+                row = popup->notice().BroChkID;
+                clickNotice(popup);
+                EXPECT_FALSE(popup->isVisible()) << "clicked through the modal window";
+                events.reject();
+            });
+            QTimer::singleShot(30000, &events, [&] { events.reject(); });
+            return events.exec();
+        });
+        script.then([&](QDialog& dialog) {
+            auto& window = static_cast<tzSndMsgFrm&>(dialog);
+            window.show();
+            waitUntil([&] { return !window.isLoading() && window.isFullWindow(); });
+            openedOn = window.currentBroChkID();
+            window.hide();
+            return int(QDialog::Rejected);
+        });
+        tray->openEvents();
+        EXPECT_TRUE(waitUntil([&] { return openedOn != -1; }, 5000));
+    }
+    EXPECT_NE(row, 0);
+    EXPECT_EQ(openedOn, row);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "support/TestPrinters.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>

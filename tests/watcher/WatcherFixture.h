@@ -8,7 +8,6 @@
 #include "tzsndmsg/OfficeWatcher.h"
 
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>

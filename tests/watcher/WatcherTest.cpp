@@ -1,14 +1,24 @@
 // The office watcher on a real store, two workstations at once: what each is told, when, and
 // never twice.
 #include "WatcherFixture.h"
+#include "core/ChangeNotice.h"
 #include "core/FileSystemHelpers.h"
 #include "core/MessageWrite.h"
+#include "core/Snoozes.h"
 #include "db/Internals.h"
+#include "tzsndmsg/Confirmations.h"
+#include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/db/Database.h"
+#include "watcher/StoreChanges.h"
 #include "watcher/WatcherInternals.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
+#include <QUrl>
+#include <functional>
+#include <optional>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -369,6 +379,420 @@ TEST_F(Watcher, TheDatabaseGoingAwayIsReportedOnceAndWhatCameMeanwhileToldOnce)
     Told::settle(600);
     EXPECT_EQ(back.texts(), QStringList{u"arrived %1"_s.arg(id)});
     EXPECT_TRUE(atBack->isConnected());
+}
+
+// What a window hears of the office's store while it is open: a save at another workstation,
+// through the signal files or PostgreSQL's notices, with no statement while nothing changes.
+using StoreChangesTest = TwoWorkstations;
+
+TEST_F(StoreChangesTest, ASaveElsewhereIsHeardAndNothingRunsWhileIdle)
+{
+    struct Case {
+        const char* name;
+        int fileCheckMs;
+        bool fileEvents;
+        bool postgresOnly;
+    } cases[] = {
+        {"the signal files' events", 0, true, false},
+        {"the look at the signal files of a folder without events", 200, false, false},
+        {"PostgreSQL's notices alone (a data folder of its own)", 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.postgresOnly && !office.usingPostgres())
+            continue; // SQLite sends no notices: its windows hear the signal files
+        watcher::StoreChanges changes(ws2, c.fileCheckMs, c.fileEvents);
+        ASSERT_TRUE(changes.start());
+        EXPECT_EQ(changes.isListening(), office.usingPostgres());
+        QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
+        Told::settle(300);
+        const quint64 idle = db::Internals::statementsRun();
+        Told::settle(600);
+        EXPECT_EQ(db::Internals::statementsRun(), idle) << "no statement while idle";
+        EXPECT_EQ(heard.size(), 0);
+
+        sendToBob(u"Lunch"_s);
+        EXPECT_TRUE(heard.wait(5000) || !heard.isEmpty());
+    }
+}
+
+TEST_F(StoreChangesTest, WhatTheReaderAcknowledgedIsNoChange)
+{
+    if (office.usingPostgres())
+        GTEST_SKIP() << "a save's notice comes whatever the files say; SQLite hears files only";
+    watcher::StoreChanges changes(ws2, 200, true);
+    ASSERT_TRUE(changes.start());
+    QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
+    send(*ws2, message(*ws2, bob, u"Own"_s, QString::number(anna) + u','));
+    changes.acknowledge(); // the window read its list again right after its own save
+    Told::settle(600);
+    EXPECT_EQ(heard.size(), 0);
+}
+
+TEST_F(StoreChangesTest, NoticesAreHeardAgainAfterTheListeningConnectionWasCut)
+{
+    if (!office.usingPostgres())
+        GTEST_SKIP() << "SQLite has no listening connection to cut";
+    watcher::StoreChanges changes(ws2, 0, false); // the notices alone
+    ASSERT_TRUE(changes.start());
+    ASSERT_TRUE(changes.isListening());
+    QSignalSpy heard(&changes, &watcher::StoreChanges::changed);
+    office.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                               "WHERE application_name = ?"),
+                {u"tzsndmsg-watcher-%1"_s.arg(QCoreApplication::applicationPid())});
+    ASSERT_TRUE(waitUntil([&] { return !changes.isListening(); }, 5000)) << "the cut is noticed";
+    ASSERT_TRUE(waitUntil([&] { return changes.isListening(); }, 10000)) << "listening again";
+    EXPECT_FALSE(heard.isEmpty()) << "what was saved meanwhile is to be read";
+
+    heard.clear();
+    sendToBob(u"After"_s);
+    EXPECT_TRUE(heard.wait(5000) || !heard.isEmpty());
+}
+
+// A watcher in a signed-in office whose person's role goes away while it watches.
+class SignedInWatcher : public TwoWorkstations {
+protected:
+    void SetUp() override
+    {
+        TZ_POSTGRES_ONLY(office) << ": database roles are PostgreSQL's; a SQLite office has none";
+        QString error;
+        ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+        secured = true;
+        ASSERT_TRUE(roleOfLogin(*office.db(), u"BACK"_s, role, &error)) << error.toStdString();
+        QUrl url(office.databaseUrl());
+        url.setUserName(role);
+        tzglob::Config config = ws2->config();
+        config.databaseUrl = url.toString();
+        back = std::make_shared<tzglob::tzGlobal>(config);
+        ASSERT_TRUE(back->open(&error)) << error.toStdString();
+        ASSERT_EQ(back->currentLoginName(), u"BACK"_s);
+    }
+
+    void TearDown() override
+    {
+        back.reset();
+        QString error;
+        if (secured) {
+            EXPECT_TRUE(unsecureOffice(*office.db(), &error)) << error.toStdString();
+        }
+    }
+
+    bool secured = false;
+    QString role;
+    std::shared_ptr<tzglob::tzGlobal> back;
+};
+
+TEST_F(SignedInWatcher, ItsPersonsAndItsComputersArrivalsAreToldOnceAndNoOneElses)
+{
+    Started told(std::make_unique<OfficeWatcher>(back, options(u"back"_s, Channel::Both)));
+    const qint32 toBob = sendToBob(u"Lunch"_s);
+    send(*ws1, message(*ws1, anna, u"For Anna"_s, QString::number(anna) + u','));
+    const qint32 toWs2 = send(*ws1, message(*ws1, anna, u"For the back desk"_s, {}, u"WS2\n"_s));
+    ASSERT_TRUE(told.waitFor(2));
+    Told::settle();
+    EXPECT_EQ(told.texts(), (QStringList{u"arrived %1"_s.arg(toBob), u"arrived %1"_s.arg(toWs2)}));
+    EXPECT_EQ(told.counts.value(told.counts.size() - 1), 2);
+}
+
+TEST_F(SignedInWatcher, ARoleDroppedWhileWatchingIsToldOnceAndNotAskedAgain)
+{
+    OfficeWatcher watcher(back, options(u"back"_s, Channel::Both));
+    Told told(watcher);
+    QStringList lost;
+    int restored = 0;
+    QObject::connect(&watcher, &OfficeWatcher::connectionLost,
+                     [&](const QString& reason) { lost << reason; });
+    QObject::connect(&watcher, &OfficeWatcher::connectionRestored, [&] { ++restored; });
+    QString error;
+    ASSERT_TRUE(watcher.start(&error)) << error.toStdString();
+    ASSERT_TRUE(watcher.isConnected());
+
+    office.exec(u"DROP ROLE \"%1\""_s.arg(role));
+    watcher.lookNow();
+    const auto saidSo = [&] {
+        return (lost + told.logged).filter(u"can no longer sign in"_s).size();
+    };
+    waitUntil([&] { return saidSo() > 0; }, 5000);
+    ASSERT_EQ(saidSo(), 1) << (lost + told.logged).join(u'\n').toStdString();
+    EXPECT_TRUE((lost + told.logged)
+                    .filter(u"can no longer sign in"_s)
+                    .first()
+                    .startsWith(u"BACK can no longer sign in"_s));
+    EXPECT_LE(lost.size(), 1);
+    EXPECT_FALSE(watcher.isConnected());
+
+    // The pause between tries would be at most 400 ms: nothing more is said or tried, not even
+    // once the role is back (the watcher is started again for that).
+    Told::settle(1200);
+    EXPECT_EQ(saidSo(), 1);
+    ASSERT_TRUE(secureOffice(*office.db(), &error)) << error.toStdString();
+    Told::settle(1000);
+    EXPECT_EQ(restored, 0);
+    EXPECT_LE(lost.size(), 1);
+    EXPECT_EQ(saidSo(), 1);
+    watcher.stop();
+}
+
+// A snoozed message told again by every watcher of the login at that computer: at its moment on
+// the services' clock, once per snooze, across restarts, and not when confirmed or gone.
+class Snooze : public TwoWorkstations {
+protected:
+    Snooze()
+    {
+        // The snoozes live beside the workstation's states.
+        previous = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", home.path().toLocal8Bit());
+        setNow(kMorning);
+    }
+    ~Snooze() override { qputenv("XDG_STATE_HOME", previous); }
+
+    // Bob's watcher (BACK at WS2) of the state given.
+    std::unique_ptr<OfficeWatcher> watcher(const QString& name)
+    {
+        return std::make_unique<OfficeWatcher>(ws2, options(name));
+    }
+    static QStringList snoozed(const Told& told) { return told.texts().filter(u"snoozed "_s); }
+    void at(const QTime& time, std::initializer_list<const Started*> watchers)
+    {
+        setNow(QDateTime(kMorning.date(), time));
+        for (const Started* w : watchers)
+            (*w)->clockChanged();
+    }
+
+    QByteArray previous;
+    QTemporaryDir home;
+};
+
+TEST_F(Snooze, ToldAgainAfterItsMinutesOnceAcrossARestartByTrayAndWatch)
+{
+    const qint32 cmId = sendToBob(u"Call Mrs Green"_s), row = rowOf(cmId);
+    std::optional<Started> watch;
+    watch.emplace(watcher(u"watch"_s));
+    Started tray(watcher(u"tray"_s));
+    ASSERT_EQ(watch->texts(), QStringList{u"arrived %1"_s.arg(cmId)});
+
+    QString error;
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, DefaultSnoozeMinutes, &error))
+        << error.toStdString();
+    Told::settle(100);
+    at(QTime(10, 14, 59), {&*watch, &tray});
+    EXPECT_TRUE(snoozed(*watch).isEmpty()) << "not before its 15 minutes";
+    at(QTime(10, 15), {&*watch, &tray});
+    const QStringList once{u"snoozed %1"_s.arg(cmId)};
+    EXPECT_EQ(snoozed(*watch), once);
+    EXPECT_EQ(snoozed(tray), once) << "every watcher of the login at the computer tells it";
+    ASSERT_FALSE(watch->notices.isEmpty());
+    EXPECT_EQ(watch->notices.last().BroChkID, row);
+    EXPECT_EQ(watch->notices.last().due, QDateTime(kMorning.date(), QTime(10, 15)));
+    at(QTime(10, 40), {&*watch, &tray});
+    EXPECT_EQ(snoozed(*watch), once);
+
+    // A second snooze, due while the watcher is stopped: told once when it starts again.
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 5, &error)) << error.toStdString();
+    watch.reset();
+    setNow(QDateTime(kMorning.date(), QTime(11, 0)));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        const Started again(watcher(u"watch"_s));
+        EXPECT_EQ(snoozed(again).size(), run == 0 ? 1 : 0);
+        if (run == 0 && !again.notices.isEmpty()) {
+            EXPECT_TRUE(again.notices.last().late);
+        }
+    }
+    // The other watcher, running all along, on its timer.
+    tray->clockChanged();
+    EXPECT_EQ(snoozed(tray).size(), 2);
+}
+
+TEST_F(Snooze, NotToldWhenConfirmedOrDeletedMeanwhile)
+{
+    const qint32 confirmed = rowOf(sendToBob(u"Confirmed"_s));
+    const qint32 deletedId = sendToBob(u"Deleted"_s), deleted = rowOf(deletedId);
+    const qint32 keptId = sendToBob(u"Kept"_s), kept = rowOf(keptId);
+    const Started watch(watcher(u"watch"_s));
+    for (qint32 row : {confirmed, deleted, kept}) {
+        QString error;
+        ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 10, &error)) << error.toStdString();
+    }
+    QString error;
+    ASSERT_TRUE(confirmReceivedMessage(*ws2, confirmed, &error)) << error.toStdString();
+    deleteMessage(deletedId);
+    at(QTime(10, 10), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(keptId)});
+}
+
+TEST_F(Snooze, ADamagedListIsLoggedOnceAndPutAsideByTheNextSnooze)
+{
+    const qint32 cmId = sendToBob(u"After the damage"_s), row = rowOf(cmId);
+    const QString path =
+        core::snoozeFilePath(u"BACK"_s, u"WS2"_s, ws2->messageStoreConnection()->url());
+    ASSERT_TRUE(writeFile(path, "{\"version\": 1, \"snoozes\": ["));
+    const Started watch(watcher(u"watch"_s));
+    at(QTime(10, 1), {&watch});
+    EXPECT_EQ(watch.logged.filter(u"not readable"_s).size(), 1)
+        << watch.logged.join('\n').toStdString();
+
+    QString error;
+    ASSERT_TRUE(snoozeReceivedMessage(*ws2, row, 15, &error)) << error.toStdString();
+    EXPECT_TRUE(QFile::exists(path + u".damaged"_s));
+    at(QTime(10, 16), {&watch});
+    EXPECT_EQ(snoozed(watch), QStringList{u"snoozed %1"_s.arg(cmId)});
+}
+
+TEST_F(Snooze, AnotherPersonsConfirmedOrUnknownRowIsRefusedWithItsReason)
+{
+    const qint32 bobs = rowOf(sendToBob(u"For Bob"_s));
+    const qint32 annas =
+        rowOf(send(*ws2, message(*ws2, bob, u"For Anna"_s, QString::number(anna) + u',')));
+    QString error;
+    ASSERT_TRUE(confirmReceivedMessage(*ws2, bobs, &error)) << error.toStdString();
+    EXPECT_EQ(readMark(bobs).toInt(), -1);
+
+    // A message that the window saves to the notes after it is read stays for the window.
+    core::OutgoingMessage notes = toBob(u"To the notes"_s);
+    notes.cmDocAftDis = true;
+    const qint32 notesRow = rowOf(send(*ws1, notes));
+
+    struct Case {
+        const char* name;
+        bool snooze;
+        qint32 row;
+        int minutes;
+        QString reason;
+    } cases[] = {
+        {"another person's row", false, annas, 15, u"addressed to someone else"_s},
+        {"another person's row", true, annas, 15, u"addressed to someone else"_s},
+        {"already confirmed", false, bobs, 15, u"already confirmed"_s},
+        {"already confirmed", true, bobs, 15, u"already confirmed"_s},
+        {"unknown row", true, 999999, 15, u"no message row 999999"_s},
+        {"no minutes", true, notesRow, 0, u"1 to 1440 minutes"_s},
+        {"needs the window", false, notesRow, 15, u"confirm it in the message window"_s},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString why;
+        const bool done = c.snooze ? snoozeReceivedMessage(*ws2, c.row, c.minutes, &why)
+                                   : confirmReceivedMessage(*ws2, c.row, &why);
+        EXPECT_FALSE(done);
+        EXPECT_TRUE(why.contains(c.reason)) << why.toStdString();
+    }
+    EXPECT_TRUE(readMark(notesRow).isNull()) << "refused, so left unread";
+    EXPECT_TRUE(readMark(annas).isNull());
+}
+
+// PostgreSQL's notices name whom a change is for: a watcher that is not among them reads
+// nothing, and notices of the previous form, or too big to name everyone, still deliver.
+TEST(ChangeNotice, PayloadsAndWhomTheyConcern)
+{
+    const QString named =
+        core::changeNoticePayload(7, {0, 3, 4, 5, 9}, {u"ws1"_s, u"Front desk, left;2"_s});
+    EXPECT_EQ(named, u"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1"_s);
+
+    struct Case {
+        const char* payload;
+        qint32 cmId;
+        qint32 person;
+        const char* computer;
+        bool concerns;
+    } const cases[] = {
+        {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 4, "WS9", true},
+        {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "ws1", true},
+        {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "Front desk, left;2", true},
+        {"2;7;0,3-5,9;FRONT%20DESK%2C%20LEFT%3B2,WS1", 7, 6, "WS9", false},
+        {"2;7;0;WS1", 7, 0, "WS9", false},         // a login without a person: its computer only
+        {"123", 123, 6, "WS9", true},              // the previous form: everyone looks
+        {"3;7;extra;fields;x", 0, 6, "WS9", true}, // a later form: everyone looks
+        {"2;7;4-x;WS1", 7, 6, "WS9", true},        // damaged: everyone looks
+        {"", 0, 6, "WS9", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.payload);
+        const core::ChangeNotice n = core::parseChangeNotice(QString::fromLatin1(c.payload));
+        EXPECT_EQ(n.cmId, c.cmId);
+        EXPECT_EQ(n.concerns(c.person, QString::fromLatin1(c.computer)), c.concerns);
+    }
+
+    QSet<qint32> many;
+    for (qint32 id = 1; id < 4000; id += 2)
+        many.insert(id);
+    EXPECT_TRUE(core::changeNoticePayload(7, many, {}).isEmpty()) << "over NOTIFY's 8000 bytes";
+    for (qint32 id = 2; id < 4000; id += 2)
+        many.insert(id);
+    EXPECT_EQ(core::changeNoticePayload(7, many, {}), u"2;7;1-3999;"_s)
+        << "a whole office's ids fit as a range";
+}
+
+class NoticeAddressees : public TwoWorkstations {
+protected:
+    NoticeAddressees() { setNow(QDateTime(QDate(2026, 12, 7), QTime(10, 0))); }
+
+    // A message to Anna, its row then given to Bob the way a workstation of the previous
+    // version would write it, with the notice such a workstation sends.
+    qint32 sendAsBefore()
+    {
+        const qint32 id =
+            send(*ws1, message(*ws1, anna, u"As before"_s, QString::number(anna) + u','));
+        office.exec(u"UPDATE BroChkTable SET BroChkPID=? WHERE BroChkLinID=?"_s, {bob, id});
+        EXPECT_TRUE(core::notifyChange(*office.db(), id));
+        return id;
+    }
+    // To Bob and to more computers than a notice can name.
+    qint32 sendToManyComputers()
+    {
+        QString computers;
+        for (int i = 0; i < 700; ++i)
+            computers += u"EXAM-ROOM-%1\n"_s.arg(i, 3, 10, QLatin1Char('0'));
+        return send(*ws1,
+                    message(*ws1, anna, u"Everyone"_s, QString::number(bob) + u',', computers));
+    }
+};
+
+TEST_F(NoticeAddressees, AWatcherNotAddressedRunsNoStatementAndOldOrOversizedNoticesDeliver)
+{
+    TZ_POSTGRES_ONLY(office); // SQLite's watchers hear the signal files, which name nobody
+    Started back(std::make_unique<OfficeWatcher>(ws2, options(u"back"_s, Channel::Notices)));
+    ASSERT_TRUE(back->isListening());
+
+    struct Case {
+        const char* what;
+        std::function<qint32()> change;
+        bool told; // a notice to Bob, with the one statement that reads it
+    } const cases[] = {
+        {"a message to another person",
+         [&] { return send(*ws1, message(*ws1, anna, u"A"_s, QString::number(anna) + u',')); },
+         false},
+        {"a message to another computer",
+         [&] { return send(*ws1, message(*ws1, anna, u"B"_s, QString(), u"WS1\n"_s)); }, false},
+        {"a confirmation of another person's row",
+         [&] {
+             const qint32 id =
+                 send(*ws1, message(*ws1, anna, u"C"_s, QString::number(anna) + u','));
+             Told::settle(200);
+             EXPECT_TRUE(core::confirmAddressee(*ws1, rowOf(id), anna).written);
+             return 0;
+         },
+         false},
+        {"a message to this computer",
+         [&] { return send(*ws1, message(*ws1, anna, u"D"_s, QString(), u"WS2\n"_s)); }, true},
+        {"a message to Bob from a workstation of the previous version",
+         [&] { return sendAsBefore(); }, true},
+        {"a message too big to name everyone in its notice", [&] { return sendToManyComputers(); },
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Told::settle(300);
+        const qsizetype toldBefore = back.notices.size();
+        const quint64 before = WatcherInternals::statementsRun(*back);
+        const qint32 id = c.change();
+        if (c.told) {
+            ASSERT_TRUE(back.waitFor(int(toldBefore) + 1));
+            EXPECT_EQ(back.last(), u"arrived %1"_s.arg(id));
+        }
+        Told::settle(400);
+        EXPECT_EQ(back.notices.size(), toldBefore + (c.told ? 1 : 0));
+        EXPECT_EQ(WatcherInternals::statementsRun(*back) - before, c.told ? 1u : 0u);
+    }
 }
 
 } // namespace
