@@ -1,9 +1,19 @@
 #include "EventsFixture.h"
+#include "core/EventStore.h"
+#include "directory/EMS_EmpList.h"
 #include "events/EventListModel.h"
+#include "support/Appearance.h"
+#include "support/Picker.h"
+#include "support/WindowWalk.h"
 #include "ui/DateCombo.h"
 
+#include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
 #include <QTest>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -13,11 +23,22 @@ using namespace tzsndmsg::testing;
 namespace {
 
 const QString kSaveChange = u"Save Current Change?"_s;
+const QString kNoAttendees = u"Saving Event without Attendees"_s;
+const QString kDeleteQuestion = u"Are you sure to delete the event?"_s;
 
 QString reasonsText(const QStringList& reasons)
 {
     return u"The following information is missing or incorrect:\r\n"_s +
            (u"\r\n"_s + reasons.join(u"\r\n"_s)) + u"\r\n\r\nData will not be saved."_s;
+}
+
+// The picker the event's buttons open, answered.
+ModalScript::Handler pick(QStringList fragments, bool ok = true)
+{
+    return [answer = pickEntries(std::move(fragments), ok)](QDialog& dialog) {
+        EXPECT_EQ(dynamic_cast<EMS_EmpList&>(dialog).EmpListType(), 1);
+        return answer(dialog);
+    };
 }
 
 } // namespace
@@ -134,7 +155,7 @@ TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 
     EMS_EventsFrm& w = open();
     PrompterGuard prompts;
-    prompts->expect(u"Are you sure to delete the event?"_s, u"Delete Event"_s, ui::vbYes);
+    prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
     press(u"Delete"_s);
     EXPECT_FALSE(w.isVisible());
     for (const QString& table : {u"CMTable"_s, u"EVTable"_s, u"BroChkTable"_s})
@@ -434,7 +455,7 @@ TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
     const int lastEntry = combo("cmbFroTim_1")->count() - 1; // the second 12:00 AM
     combo("cmbFroTim_1")->setCurrentIndex(lastEntry);
     PrompterGuard prompts;
-    prompts->expect(u"Saving Event without Attendees"_s, ui::vbYes);
+    prompts->expect(kNoAttendees, ui::vbYes);
     press(u"Save"_s);
     const qint64 cm = w.CurrentEventID();
     ASSERT_NE(cm, 0);
@@ -458,4 +479,390 @@ TEST_F(EventsTest, AnEventEndingAtMidnightReloadsAsSavedAndSavesAgain)
     EXPECT_EQ(times(), saved);
     EXPECT_EQ(office.scalar(u"select cmDoc from CMTable where cmID=?"_s, {cm}).toString(),
               u"Count the stock room"_s);
+}
+
+class AttendeesTest : public EventsTest {
+protected:
+    // Opens the employee picker with the given button and lets the handler answer it.
+    void choose(const char* button, ModalScript::Handler handler)
+    {
+        ModalScript modal;
+        modal.then(std::move(handler));
+        c<QPushButton>(QString::fromLatin1(button))->click();
+    }
+    // The event's addressee rows as "id|person|type|read|snoozes", by type and person.
+    QStringList rows(qint64 cm)
+    {
+        return office.rows(u"select BroChkID, BroChkPID, BroChkTyp, coalesce(BroChkDonDis, 0), "
+                           "coalesce(BroChkSno, 0) from BroChkTable where BroChkLinID=? "
+                           "order by BroChkTyp, BroChkPID, BroChkID"_s,
+                           {cm});
+    }
+};
+
+TEST_F(AttendeesTest, SavingSynchronisesTheRows)
+{
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
+    addAttendee(cm, ann, 0);
+    addAttendee(cm, bob, 0);
+    addAttendee(cm, cat, 1);
+    addAttendee(cm, bob, 2); // another kind: left alone
+    const QStringList before = rows(cm);
+    ASSERT_EQ(before.size(), 4);
+
+    EMS_EventsFrm& w = open();
+    EXPECT_EQ(w.AttendeeList(0), QString::number(ann) + ',' + QString::number(bob) + ',');
+    EXPECT_EQ(w.AttendeeList(1), QString::number(cat) + ',');
+
+    // Attendees: Ann kept, Bob removed, Cat moved over from the copies.
+    choose("CmdTo_0", pick({"Adams", "Cole"}));
+    EXPECT_TRUE(w.ChangeFlag());
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_0"_s)->text(), u"AA, CC"_s);
+    const QString signal = office.dataFolder() + u"TEMP/CMBC.STA"_s;
+    QFile::remove(signal);
+    {
+        PrompterGuard prompts;
+        EXPECT_EQ(w.SaveEvent(false, true), ui::vbYes);
+    }
+    EXPECT_TRUE(QFile::exists(signal));
+    EXPECT_EQ(w.AttendeeList(1), QString());
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), QString());
+    const QStringList after = rows(cm);
+    // Ann's row kept, Cat's added, the other kind left: what each row holds is the store's test.
+    ASSERT_EQ(after.size(), 3);
+    EXPECT_EQ(after[0].section(u'|', 0, 0), before[0].section(u'|', 0, 0));
+    EXPECT_EQ(after[1].section(u'|', 1, 1), QString::number(cat));
+
+    // Nothing changed in the lists: no inserts, no deletes.
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Mine again"_s);
+    {
+        PrompterGuard prompts;
+        EXPECT_EQ(w.SaveEvent(false, true), ui::vbYes);
+    }
+    EXPECT_EQ(rows(cm), after);
+    EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, 4)).toString(),
+              office.services()->personName(ann) + u", "_s + office.services()->personName(cat));
+}
+
+TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
+{
+    const qint64 cm = addEvent(u"Mine"_s, ann, u"12/11/2026"_s);
+    addAttendee(cm, bob, 0);
+    EMS_EventsFrm& w = open();
+    choose("CmdTo_0", [&](QDialog& d) {
+        // The current attendees come preselected.
+        const auto selected = dynamic_cast<EMS_EmpList&>(d).list(0)->selectedItems();
+        EXPECT_EQ(selected.size(), 1);
+        EXPECT_EQ(selected.value(0) ? selected[0]->data(Qt::UserRole).toInt() : 0, bob);
+        return pick({}, false)(d);
+    });
+    EXPECT_EQ(w.AttendeeList(0), QString::number(bob) + ',');
+    EXPECT_FALSE(w.ChangeFlag());
+    choose("CmdTo_0", pick({}));
+    EXPECT_EQ(w.AttendeeList(0), QString());
+    EXPECT_TRUE(w.ChangeFlag());
+}
+
+TEST_F(AttendeesTest, WholeOfficeAndDepartmentsExpandToPersonsOnce)
+{
+    EMS_EventsFrm& w = open();
+    choose("CmdTo_0", pick({"Entire Office", "Baker"}));
+    QStringList ids = w.AttendeeList(0).split(',', Qt::SkipEmptyParts);
+    ids.sort();
+    QStringList all{QString::number(ann), QString::number(bob), QString::number(cat)};
+    all.sort();
+    EXPECT_EQ(ids, all);
+    choose("CmdTo_1", pick({"Clinic Department", "Cole"}));
+    EXPECT_EQ(w.AttendeeList(1), QString::number(bob) + ',' + QString::number(cat) + ',');
+    EXPECT_EQ(c<QLineEdit>(u"txtAtt_1"_s)->text(), u"BB, CC"_s);
+}
+
+TEST_F(AttendeesTest, OnlyCopiesStillAsksTheAllEmployeesQuestion)
+{
+    open();
+    c<QLineEdit>(u"txtEve_0"_s)->setText(u"Fire drill"_s);
+    choose("CmdTo_1", pick({u"Baker"_s}));
+    const QString question =
+        u"Saving Event without Attendees will result in Event being applied to all employees."_s;
+    {
+        PrompterGuard prompts;
+        // No keeps the unsaved event where the caller can stay (New, Close), else ends the save.
+        prompts->expect(question, u"Event Setup"_s, ui::vbNo);
+        EXPECT_EQ(window->SaveEvent(false, true), ui::vbCancel);
+        prompts->expect(question, u"Event Setup"_s, ui::vbNo);
+        EXPECT_EQ(window->SaveEvent(false, false), ui::vbNo);
+    }
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    EXPECT_EQ(c<QLineEdit>(u"txtEve_0"_s)->text(), u"Fire drill"_s);
+    {
+        PrompterGuard prompts;
+        prompts->expect(question, u"Event Setup"_s, ui::vbYes);
+        EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
+    }
+    const qint64 cm = window->CurrentEventID();
+    const QStringList saved = rows(cm);
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved[0].section(u'|', 1, 2), u"%1|1"_s.arg(bob));
+}
+
+TEST_F(AttendeesTest, ScreenOfCellsNamesEachEventsOwnAttendeesInTheOrderWritten)
+{
+    const qint64 team = addEvent(u"Team"_s, ann, u"12/11/2026"_s);
+    addAttendee(team, cat, 0);
+    addAttendee(team, bob, 1);
+    addAttendee(team, ann, 0);
+    addAttendee(team, 0, 0); // a computer row names nobody
+    const qint64 solo = addEvent(u"Solo"_s, ann, u"12/12/2026"_s);
+    addAttendee(solo, bob, 0);
+    addAttendee(solo, bob, 2); // neither To nor Cc
+    const qint64 none = addEvent(u"None"_s, ann, u"12/13/2026"_s);
+
+    auto& gic = *office.services();
+    const QString a = gic.personName(ann), b = gic.personName(bob), c = gic.personName(cat);
+    const QHash<qint64, QString> expected{
+        {team, c + u", "_s + a + u"/ "_s + b}, {solo, b}, {none, QString()}, {987654, QString()}};
+    EXPECT_EQ(events::attendeeCellTexts(gic, *office.db(), {team, solo, none, 987654}), expected);
+    // The window's grid shows the same, whichever row is asked first.
+    EMS_EventsFrm& w = open();
+    EventListModel& model = *w.listModel();
+    for (int row = model.rowCount() - 1; row >= 0; --row)
+        EXPECT_EQ(model.data(model.index(row, EventListModel::ColToCc)).toString(),
+                  expected.value(model.cmIdAt(row)))
+            << row;
+}
+
+// A new event from the list: Ctrl+N, typed, Ctrl+S, found again with the arrows and deleted
+// with Del, as the front desk does it without the mouse.
+TEST_F(EventsTest, AnEventIsCreatedSavedAndDeletedByKeyboardAlone)
+{
+    addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s);
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+
+    pressKey(Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+    typeText(u"Staff meeting"_s);
+    pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    typeText(u"Room 2"_s);
+    // Del in a text field deletes a letter, never the event.
+    pressKey(Qt::Key_Home);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(c<QPlainTextEdit>(u"txtEve_1"_s)->toPlainText(), u"oom 2"_s);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kNoAttendees, ui::vbYes);
+        pressKey(Qt::Key_S, Qt::ControlModifier);
+    }
+    const qint32 saved = w.CurrentEventID();
+    ASSERT_NE(saved, 0);
+    EXPECT_FALSE(w.ChangeFlag());
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable where cmID=?"_s, {saved}).toString(),
+              u"Staff meeting"_s);
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+
+    // Back to the list past the title; the arrows move between events, each loaded as it comes.
+    EXPECT_EQ(focusedName(), u"txtEve_1"_s);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    // Today's new event lists before the drill later this month.
+    pressKey(Qt::Key_Down);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+    pressKey(Qt::Key_Up);
+    EXPECT_EQ(w.CurrentEventID(), saved);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Staff meeting"_s);
+
+    // Del in the attendee initials, read-only as they are, leaves the event alone.
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Tab);
+    EXPECT_EQ(focusedName(), u"txtAtt_0"_s);
+    {
+        PrompterGuard noQuestion;
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(w.listModel()->rowCount(), 2);
+    for (int i = 0; i < 4; ++i)
+        pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+
+    // Del asks what the button asks; No keeps the event.
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbNo);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 1);
+    {
+        PrompterGuard prompts;
+        prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
+        pressKey(Qt::Key_Delete);
+    }
+    EXPECT_EQ(office.scalar(u"select count(*) from CMTable where cmID=?"_s, {saved}).toInt(), 0);
+    EXPECT_EQ(w.listModel()->rowCount(), 1);
+    EXPECT_EQ(w.CurrentEventID(), 0);
+
+    // Enter on a row opens that event at its title.
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Fire drill"_s);
+}
+
+// Each command's key is named in its button's tooltip, and a command the window does not
+// allow now does not run by its key either.
+TEST_F(EventsTest, ToolbarKeysAreShownAndFollowTheButtons)
+{
+    EMS_EventsFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    const struct {
+        const char* key;
+        QKeySequence sequence;
+    } keys[] = {{"New", QKeySequence::New},
+                {"Save", QKeySequence::Save},
+                {"Delete", QKeySequence(Qt::Key_Delete)},
+                {"Help", QKeySequence(Qt::Key_F1)},
+                {"Close", QKeySequence(Qt::Key_Escape)}};
+    for (const auto& k : keys) {
+        SCOPED_TRACE(k.key);
+        EXPECT_TRUE(button(QString::fromLatin1(k.key))
+                        ->toolTip()
+                        .contains(k.sequence.toString(QKeySequence::NativeText)));
+    }
+    // A new, unchanged event: nothing to save or delete, so the keys do nothing and ask nothing.
+    PrompterGuard prompts;
+    EXPECT_EQ(focusedName(), u"txtEve_0"_s);
+    pressKey(Qt::Key_S, Qt::ControlModifier);
+    pressKey(Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(focusedName(), u"TDBG"_s);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+    // Esc closes as the close box does, asking first when there is a change.
+    pressKey(Qt::Key_Tab);
+    typeText(u"Half done"_s);
+    prompts->expect(kSaveChange, ui::vbCancel);
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(w.isVisible());
+    prompts->expect(kSaveChange, ui::vbNo);
+    pressKey(Qt::Key_Escape);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(office.count(u"CMTable"_s), 0);
+}
+
+// Every way the window opens: where the focus starts, and Tab and Shift+Tab through every
+// control once, in the order the eye reads the window (the list first, then the panel from top
+// to bottom), each with a name a screen reader says.
+TEST_F(EventsTest, TheFocusChainReadsLikeTheWindowAndNamesEveryStop)
+{
+    const QStringList recurring = {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp", "EvBroNumOfTim"};
+    const QStringList everyTwoWeeksFourTimes = {"-1", "2", "7", "4"};
+    // From the title on; the repeat's own stops once it repeats.
+    const QStringList panel = {"txtEve_1", "CmdTo_0",     "txtAtt_0",    "CmdTo_1", "txtAtt_1",
+                               "dateEdit", "cmbFroTim_0", "cmbFroTim_1", "ChkRea_0"};
+    const QStringList repeat = {"txtReaEve_0", "cmbRea_0", "OptReaUnl_0", "txtReaTim_0"};
+    const struct {
+        const char* name;
+        bool single;
+        bool withEvent;
+        const char* first;
+        QStringList forward;
+    } cases[] = {{"list with a recurring event", false, true, "TDBG",
+                  QStringList{"txtEve_0"} + panel + repeat},
+                 {"empty list", false, false, "txtEve_0", panel + QStringList{"TDBG"}},
+                 {"one event alone", true, true, "txtEve_0", panel + repeat}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        office.exec(u"delete from EVTable"_s);
+        office.exec(u"delete from CMTable"_s);
+        SharedState::current().LinkID = 0;
+        if (k.withEvent) {
+            const qint64 cm = addEvent(u"Fire drill"_s, ann, u"12/10/2026"_s, u"9:00:00 AM"_s,
+                                       u"10:00:00 AM"_s, recurring, everyTwoWeeksFourTimes);
+            if (k.single)
+                alone(cm);
+        }
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        EXPECT_EQ(focusedName(), QString::fromLatin1(k.first));
+        expectTabRing(&w, k.forward);
+        w.hide();
+    }
+}
+
+// At the office's own font the grid's columns fit a 1280 by 800 screen without scrolling
+// sideways, dates and times whole; at 16 pt, light and dark, the list keeps most of its columns
+// whole and several rows, no caption is squeezed below what its text needs, and the next dates
+// read in the palette's own text colour.
+TEST_F(EventsTest, TheGridFitsAndALargeFontAndADarkPaletteLeaveEveryTextReadable)
+{
+    for (int i = 0; i < 12; ++i) // more rows than the grid shows: its vertical scroll bar comes
+        addEvent(u"Quarterly fire extinguisher check %1"_s.arg(i), ann, u"12/%1/2026"_s.arg(10 + i),
+                 u"9:00:00 AM"_s, u"10:00:00 AM"_s, {"evBroReaFla", "EvBroReaEve", "EvBroReaTyp"},
+                 {"-1", "1", "-2"});
+    const struct {
+        const char* name;
+        qreal points; // 0: the office's own
+        QPalette palette;
+    } looks[] = {{"plain", 0, QApplication::palette()},
+                 {"light", 16, QApplication::style()->standardPalette()},
+                 {"dark", 16, darkPalette()}};
+    for (const auto& look : looks) {
+        SCOPED_TRACE(look.name);
+        std::optional<Appearance> appearance;
+        if (look.points > 0)
+            appearance.emplace(look.points, look.palette);
+        EMS_EventsFrm& w = open();
+        ASSERT_TRUE(showActive(&w));
+        w.resize(1280 * 9 / 10 + 40, 800 * 9 / 10);
+        pump();
+        EXPECT_LE(w.minimumSizeHint().width(), w.width());
+        EXPECT_LE(w.minimumSizeHint().height(), w.height());
+
+        auto* grid = c<QTableView>(u"TDBG"_s);
+        if (look.points == 0) {
+            int total = 0;
+            for (int col = 0; col < grid->model()->columnCount(); ++col)
+                if (!grid->isColumnHidden(col))
+                    total += grid->columnWidth(col);
+            EXPECT_LE(total, grid->viewport()->width());
+            EXPECT_EQ(grid->horizontalScrollBar()->maximum(), 0);
+            const QFontMetrics metrics(grid->font());
+            EXPECT_GE(grid->columnWidth(EventListModel::ColDate),
+                      metrics.horizontalAdvance(u"12/28/2026"_s));
+            EXPECT_GE(grid->columnWidth(EventListModel::ColETime),
+                      metrics.horizontalAdvance(u"12:00 AM"_s));
+        }
+        // Columns on show whole, each wide enough for its caption.
+        QFont bold = grid->horizontalHeader()->font();
+        bold.setBold(true);
+        int whole = 0;
+        for (int col = 0; col < grid->model()->columnCount(); ++col) {
+            if (grid->isColumnHidden(col))
+                continue;
+            const QString caption = grid->model()->headerData(col, Qt::Horizontal).toString();
+            EXPECT_GT(grid->columnWidth(col), QFontMetrics(bold).horizontalAdvance(caption))
+                << caption.toStdString();
+            if (grid->columnViewportPosition(col) >= 0 &&
+                grid->columnViewportPosition(col) + grid->columnWidth(col) <=
+                    grid->viewport()->width())
+                ++whole;
+        }
+        EXPECT_GE(whole, 5);
+        const int rowHeight = grid->rowHeight(0);
+        EXPECT_GE(rowHeight, grid->fontMetrics().height());
+        EXPECT_GE(grid->viewport()->height() / rowHeight, 6);
+        EXPECT_EQ(cutCaptions(&w), QStringList());
+
+        auto* next = c<QLabel>(u"lblNextOccurrences"_s);
+        EXPECT_FALSE(next->text().isEmpty());
+        const QPalette p = next->palette();
+        EXPECT_GE(contrast(p.color(next->foregroundRole()), p.color(next->backgroundRole())), 4.5);
+        const QPalette g = grid->palette();
+        EXPECT_GE(contrast(g.color(QPalette::Text), g.color(QPalette::Base)), 4.5);
+        keepShot(&w, u"events-%1.png"_s.arg(QString::fromLatin1(look.name)));
+        w.hide();
+    }
 }
