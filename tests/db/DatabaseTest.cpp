@@ -1,7 +1,10 @@
 #include "DbTestSupport.h"
 #include "db/Internals.h"
+#include "db/ValueForms.h"
+#include "tzsndmsg/db/SqlDialect.h"
 
 #include <QFile>
+#include <QLocale>
 #include <QSqlDatabase>
 
 namespace tzsndmsg::db::test {
@@ -220,6 +223,134 @@ TEST(DatabaseDamage, RowsThatStopAtADamagedPageAreAnErrorNamedAsDamage)
     EXPECT_FALSE(rows.isOpen());
     EXPECT_TRUE(isDamageText(error)) << error.toStdString();
     EXPECT_TRUE(error.contains("run tzsndmsg check")) << error.toStdString();
+}
+
+TEST(SqlDialect, RewritesTheOlderDialectAndLeavesLiteralsAlone)
+{
+    const SqlDialect dialect(Backend::Sqlite);
+    const struct {
+        const char *given, *expected;
+    } cases[] = {
+        {"delete * from cmtable where cmID=5", "delete from cmtable where cmID=5"},
+        {"DELETE   *\n FROM EVtable where EVLinID=5", "delete from EVtable where EVLinID=5"},
+        {"Delete*From x", "delete from x"},
+        {"Select hdocID as [ID], hdocDes as [Description] from t",
+         "Select hdocID as \"ID\", hdocDes as \"Description\" from t"},
+        {"Select a from ZELOWIN.DBO.paTable left join zelowin.dbo.patable.pid",
+         "Select a from paTable left join patable.pid"},
+        {"select otherdb.dbo.x.y from otherdb.Dbo.x", "select x.y from x"},
+        {"select * from t where a='delete * from [x] zelowin.dbo.y'",
+         "select * from t where a='delete * from [x] zelowin.dbo.y'"},
+        {"select * from t where a='O''Brien [x]' and [b c]=1",
+         "select * from t where a='O''Brien [x]' and \"b c\"=1"},
+        {"select \"[x]\" from t", "select \"[x]\" from t"},
+        // SQLite plans a right join over the whole left side; the same rows as a left join
+        // start from the indexed table.
+        {"((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z) where q In (1,2) and r is Null",
+         "(C LEFT JOIN (A LEFT JOIN B ON A.x = B.y) ON A.x = C.z) where q In (1,2) and r is Null"},
+        {"select * from (A right JOIN C ON A.x = C.z)",
+         "select * from (A right JOIN C ON A.x = C.z)"},
+        {"select A.* from (A) right JOIN C ON A.x = 'a) right JOIN D ON y'",
+         "select A.* from C LEFT JOIN (A) ON A.x = 'a) right JOIN D ON y'"},
+        {"select 'unterminated", "select 'unterminated"},
+        {"select [unterminated", "select [unterminated"},
+    };
+    for (const auto& c : cases) {
+        const QString once = dialect.adapt(QString::fromUtf8(c.given));
+        EXPECT_EQ(once, QString::fromUtf8(c.expected)) << c.given;
+        EXPECT_EQ(dialect.adapt(once), once) << "not idempotent: " << c.given;
+    }
+}
+
+TEST(SqlDialect, PostgreSqlKeepsRightJoinsAndQuoteDoublesQuotes)
+{
+    const QString statement =
+        "select A.a from ((A LEFT JOIN B ON A.x = B.y) right JOIN C ON A.x = C.z)";
+    EXPECT_EQ(SqlDialect(Backend::Postgres).adapt(statement), statement);
+    EXPECT_EQ(SqlDialect::quote("O'Brien"), "'O''Brien'");
+    EXPECT_EQ(SqlDialect::quote(QString()), "''");
+}
+
+// The forms stored dates and times take when read, against Qt's own formatting.
+TEST(ValueForms, DateAndTimeTextsReadAsTheListsShowThem)
+{
+    const QLocale c = QLocale::c();
+    // Every day of a leap year and a century year, and the ends of the range the store holds.
+    for (const QDate first :
+         {QDate(2024, 1, 1), QDate(1900, 1, 1), QDate(9999, 12, 1), QDate(1, 1, 1)})
+        for (QDate d = first; d.isValid() && d.year() == first.year(); d = d.addDays(1)) {
+            const QString iso = d.toString(Qt::ISODate);
+            const QString listed = detail::readForm(iso, false, ColumnType::DateText).toString();
+            ASSERT_EQ(listed, c.toString(d, "MM/dd/yyyy")) << iso.toStdString();
+            ASSERT_EQ(detail::dateOfListText(listed), d) << iso.toStdString();
+        }
+    for (int secs = 0; secs < 24 * 3600; secs += 37) {
+        const QTime t = QTime(0, 0).addSecs(secs);
+        const QString listed =
+            detail::readForm(t.toString("HH:mm:ss"), false, ColumnType::TimeText).toString();
+        ASSERT_EQ(listed, c.toString(t, "h:mm:ss AP")) << secs;
+        ASSERT_EQ(detail::timeOfListText(listed), t) << secs;
+    }
+}
+
+TEST(ValueForms, TypedDatesAndTimesSortAsQtReadsThem)
+{
+    // Texts stored as typed: read back exactly as Qt's own parser reads them.
+    for (const char* text :
+         {"1/5/2026", "12/7/26", "02/30/2026", "13/01/2026", "12-07-2026", "", "x"})
+        EXPECT_EQ(detail::dateOfListText(text), QDate::fromString(text, "MM/dd/yyyy")) << text;
+    for (const char* text : {"9:05 AM", "09:05:00 am", "13:00:00 PM", "0:10:00 AM", "12:00:00 XM",
+                             "12:61:00 PM", "noon"})
+        EXPECT_EQ(detail::timeOfListText(text), QLocale::c().toTime(text, "h:mm:ss AP")) << text;
+}
+
+TEST(ValueForms, TextsThatAreNotStoredDatesOrTimesStayAsTyped)
+{
+    const struct {
+        ColumnType type;
+        const char* text;
+    } cases[] = {
+        {ColumnType::DateText, "2026-02-30"}, {ColumnType::DateText, "2026-13-01"},
+        {ColumnType::DateText, "2026/12/07"}, {ColumnType::DateText, "12/07/2026"},
+        {ColumnType::DateText, "2026-1-7"},   {ColumnType::DateText, "20x6-12-07"},
+        {ColumnType::DateText, "next week"},  {ColumnType::TimeText, "24:00:00"},
+        {ColumnType::TimeText, "12:60:00"},   {ColumnType::TimeText, "9:05:00 AM"},
+        {ColumnType::TimeText, "ab:cd:ef"},   {ColumnType::TimeText, "12:00"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(detail::readForm(c.text, false, c.type).toString(), c.text) << c.text;
+}
+
+TEST(ValueForms, StoredDateTimesInTheFormsTheStoreWrites)
+{
+    const QDate day(2026, 12, 7);
+    const struct {
+        const char* text;
+        QDateTime expected; // invalid: kept as text
+    } cases[] = {
+        {"2026-12-07", QDateTime(day, QTime(0, 0))},
+        {"2026-12-07 14:05", QDateTime(day, QTime(14, 5))},
+        {"2026-12-07 14:05:09", QDateTime(day, QTime(14, 5, 9))},
+        {"2026-12-07T14:05:09", QDateTime(day, QTime(14, 5, 9))},
+        {"2026-12-07T14:05:09.250", QDateTime(day, QTime(14, 5, 9, 250))},
+        {"2026-12-07 14:05:09.250", QDateTime(day, QTime(14, 5, 9, 250))},
+        {"2026-12-07T14:05", {}},
+        {"2026-12-07 25:00:00", {}},
+        {"2026-12-07x14:05:09", {}},
+        {"2026-12-07 14:05:09Z", {}},
+        {"2026-02-29 08:00:00", {}},
+        {"12/07/2026", {}},
+    };
+    for (const auto& c : cases) {
+        const QVariant v = detail::readForm(c.text, false, ColumnType::DateTime);
+        if (c.expected.isValid()) {
+            EXPECT_EQ(v.toDateTime(), c.expected) << c.text;
+            EXPECT_EQ(v.toDateTime().timeSpec(), Qt::LocalTime) << c.text;
+        } else {
+            EXPECT_EQ(v.typeId(), QMetaType::QString) << c.text;
+            EXPECT_EQ(v.toString(), c.text);
+        }
+    }
 }
 
 } // namespace
