@@ -20,15 +20,10 @@ StaffPersonFields person(const QString& last, const QString& initials,
                          const QString& department = QString(), const QString& login = QString(),
                          const QString& first = "Pat")
 {
-    StaffPersonFields f;
-    f.last = last;
-    f.first = first;
-    f.initials = initials;
-    if (!department.isEmpty())
-        f.department = department;
-    if (!login.isEmpty())
-        f.login = login;
-    return f;
+    const auto given = [](const QString& s) {
+        return s.isEmpty() ? std::nullopt : std::optional(s);
+    };
+    return {last, first, initials, given(department), given(login)};
 }
 
 StaffChange adding(const StaffPersonFields& fields)
