@@ -15,14 +15,6 @@ using tzsndmsg::ui::CutTextDelegate;
 
 namespace {
 
-QString repeated(const QString& piece, int times)
-{
-    QString out;
-    for (int i = 0; i < times; ++i)
-        out += piece;
-    return out;
-}
-
 // One cell painted by a delegate into an image.
 QImage paintCell(QAbstractItemDelegate& delegate, QTableView& view, const QModelIndex& index,
                  QRect rect)
@@ -51,12 +43,12 @@ TEST(CutTextDelegate, KeepsAStartWideEnoughToElideAsTheWholeText)
         int width;
     } cases[] = {
         {"short text whole", u"Call Mrs Ortiz back"_s, 40},
-        {"long body", repeated(u"Lab results ready. "_s, 26), 300},
-        {"narrow letters", repeated(u"il.,"_s, 120), 300},
-        {"zero-width spaces", repeated(QString(QChar(0x200B)), 400) + u"tail"_s, 200},
-        {"pairs not split", repeated(surrogatePair, 250), 150},
-        {"no width", repeated(u"x"_s, 500), 0},
-        {"wide cell", repeated(u"ab "_s, 20), 2000},
+        {"long body", u"Lab results ready. "_s.repeated(26), 300},
+        {"narrow letters", u"il.,"_s.repeated(120), 300},
+        {"zero-width spaces", QString(400, QChar(0x200B)) + u"tail"_s, 200},
+        {"pairs not split", surrogatePair.repeated(250), 150},
+        {"no width", u"x"_s.repeated(500), 0},
+        {"wide cell", u"ab "_s.repeated(20), 2000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,8 +71,8 @@ TEST(CutTextDelegate, PaintsTheSameCellAsTheStyle)
 {
     const QString sentence = u"Please confirm the Tuesday schedule with Dr Reyes. "_s;
     // A one-line body, and an event description typed on several lines.
-    const QStringList texts{repeated(sentence, 10), u"Bring badges\n"_s + repeated(sentence, 8),
-                            repeated(sentence, 2) + u"\n"_s + repeated(sentence, 8)};
+    const QStringList texts{sentence.repeated(10), u"Bring badges\n"_s + sentence.repeated(8),
+                            sentence.repeated(2) + u"\n"_s + sentence.repeated(8)};
     QStandardItemModel model(1, 1);
     QTableView view;
     view.setModel(&model);
@@ -109,7 +101,7 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
         QColor color;
     } cells[] = {
         {u"Ortiz"_s, Qt::AlignLeft | Qt::AlignVCenter, false, {}},
-        {repeated(sentence, 10), Qt::AlignLeft | Qt::AlignVCenter, true, {}},
+        {sentence.repeated(10), Qt::AlignLeft | Qt::AlignVCenter, true, {}},
         {u"12 of 15 confirmed"_s, Qt::AlignRight | Qt::AlignVCenter, false,
          QColor(0xB0, 0x1E, 0x1E)},
         {u"Lab results  "_s, Qt::AlignCenter, true, {}},
@@ -127,7 +119,7 @@ TEST(CutTextDelegate, PaintsATableAsTheStyle)
         {u"Ortiz"_s, Qt::AlignLeft | Qt::AlignVCenter, true, {}},
         {u"Ortiz"_s, Qt::AlignCenter, false, {}},
         // Typed on several lines, each wider than a narrow column: the row shows two of them.
-        {repeated(sentence, 2) + u"\n"_s + repeated(sentence, 8),
+        {sentence.repeated(2) + u"\n"_s + sentence.repeated(8),
          Qt::AlignLeft | Qt::AlignVCenter,
          false,
          {}},
