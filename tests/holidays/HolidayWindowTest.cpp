@@ -49,11 +49,21 @@ void withHolidayWindow(const std::function<void(Ems_HolidayFrm&)>& drive)
 
 } // namespace
 
-// A fresh office whose services the holiday window uses, and holidays stored as it stores them.
-class HolidayFixture : public ::testing::Test {
+// A fresh office whose services the holiday window uses, with its flag icon, and holidays
+// stored as the window stores them.
+class HolidayWindow : public ::testing::Test {
 protected:
-    void SetUp() override { SharedState::current().GIC = office.services(); }
-    void TearDown() override { expectNoVisibleWindows(); }
+    void SetUp() override
+    {
+        SharedState::current().GIC = office.services();
+        if (!QFile::exists(office.dataFolder() + u"icons/FlagUsa.ico"_s))
+            writeIcon(office.dataFolder() + u"icons/FlagUsa.ico"_s);
+    }
+    void TearDown() override
+    {
+        ui::setFileDialogHandler(nullptr);
+        expectNoVisibleWindows();
+    }
 
     qint64 seed(const QString& name, int useDat, int obsOn, int weekday, int month, int sat = 0,
                 int sun = 0, const QString& icon = kFlag)
@@ -68,29 +78,9 @@ protected:
     // The name on the list's current row, "" when none.
     static QString currentName(Ems_HolidayFrm& w)
     {
-        auto* grid = control<QTableView>(&w, "TDBG");
-        const QModelIndex i = grid->currentIndex();
-        return i.isValid() ? grid->model()->index(i.row(), 1).data().toString() : QString();
+        const QModelIndex i = grid(w)->currentIndex();
+        return i.isValid() ? grid(w)->model()->index(i.row(), 1).data().toString() : QString();
     }
-
-    Office office;
-    FreshSharedState state; // after the office: it goes first
-};
-
-class HolidayWindow : public HolidayFixture {
-protected:
-    void SetUp() override
-    {
-        HolidayFixture::SetUp();
-        if (!QFile::exists(office.dataFolder() + u"icons/FlagUsa.ico"_s))
-            writeIcon(office.dataFolder() + u"icons/FlagUsa.ico"_s);
-    }
-    void TearDown() override
-    {
-        ui::setFileDialogHandler(nullptr);
-        HolidayFixture::TearDown();
-    }
-
     // One stored column of a holiday.
     QVariant stored(qint64 id, const QString& column)
     {
@@ -149,6 +139,9 @@ protected:
         b->click();
     }
     static QLineEdit* name(Ems_HolidayFrm& w) { return control<QLineEdit>(&w, "txt_0"); }
+
+    Office office;
+    FreshSharedState state; // after the office: it goes first
 };
 
 TEST_F(HolidayWindow, ListsActiveHolidaysWithRuleTextAndWidths)
@@ -570,7 +563,7 @@ TEST_F(HolidayWindow, OpensWithNothingLoadedWhenTheGridTakesTheFocusAndSaveAdds)
     });
 }
 
-class HolidayKeyboard : public HolidayFixture {};
+class HolidayKeyboard : public HolidayWindow {};
 
 TEST_F(HolidayKeyboard, AddAndDeleteAHolidayWithKeysAlone)
 {
