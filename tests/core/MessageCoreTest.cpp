@@ -8,11 +8,18 @@
 #include "core/Moments.h"
 #include "core/StationSignal.h"
 #include "support/Office.h"
+#include "support/TestPrinters.h"
+#include "tzsndmsg/tzGlobal.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
 
 namespace tzsndmsg::core {
 namespace {
@@ -451,6 +458,383 @@ TEST_F(MessageCore, APurgeBatchTogglesOnlyThePurgeBitAndCommitsAtTheEnd)
         EXPECT_EQ(office.scalar("select CMPurFla from CMTable where cmID=?", {ids[i]}).toLongLong(),
                   cases[i].toggled)
             << (cases[i].stored ? cases[i].stored : "null");
+}
+
+// What the reminder and delivery columns mean in time, on moments the test fixes.
+QDateTime at(int y, int m, int d, int h = 9, int min = 0)
+{
+    return QDateTime(QDate(y, m, d), QTime(h, min));
+}
+
+std::string show(const QList<QDateTime>& moments)
+{
+    QStringList out;
+    for (const QDateTime& m : moments)
+        out << m.toString("yyyy-MM-dd HH:mm");
+    return out.join(QLatin1Char(' ')).toStdString();
+}
+
+std::string show(const std::optional<QDateTime>& moment)
+{
+    return moment ? moment->toString("yyyy-MM-dd HH:mm").toStdString() : "none";
+}
+
+// The texts the store gives back for a date and a time column.
+MessageDetail reminder(const QString& date, const QString& time, bool dated = true)
+{
+    MessageDetail d;
+    d.exists = true;
+    d.EVAlaFla = true;
+    d.EVAlaStaDatFla = dated;
+    d.EVAlaStaDat = date;
+    d.EVAlaStaTim = time;
+    return d;
+}
+
+// A message set to start on a day at a time, repeating as given.
+StoredMessage scheduled(const QString& startDate, const QString& startTime, qint32 unit = -1,
+                        qint32 every = 1, qint32 times = -1, const QString& until = QString(),
+                        bool untilTicked = false)
+{
+    StoredMessage m;
+    m.header.cmDat = "12/06/2026";
+    m.header.cmTim = "10:00:00 AM";
+    MessageDetail& d = m.detail;
+    d.exists = true;
+    d.EvBroFla = true;
+    d.EvBroStaDatFla = true;
+    d.EvBroStaDat = startDate;
+    d.EvBroStaTim = startTime;
+    d.EvBroReaFla = unit != -1;
+    d.EvBroReaTyp = unit;
+    d.EvBroReaEve = every;
+    d.EvBroNumOfTim = times;
+    d.EvBroEndDatFla = untilTicked || !until.isEmpty();
+    d.EvBroEndDat = until;
+    return m;
+}
+
+// A broadcast from a day at a time, "From :" ticked unless told.
+MessageDetail delivery(const QString& date, const QString& time, bool from = true)
+{
+    MessageDetail d = scheduled(date, time).detail;
+    d.EvBroStaDatFla = from;
+    return d;
+}
+
+// A reminder's moment, and a broadcast's start only when it is set to start later.
+TEST(StoredMoment, ReadFromTheStoredTextsOrNoneWithTheReason)
+{
+    struct Case {
+        const char* name;
+        MessageDetail detail;
+        const char* moment;  // "none" when there is none
+        const char* problem; // part of the reason, nullptr when none is expected
+    } cases[] = {
+        {"date and time", reminder("12/10/2026", "8:45:00 AM"), "2026-12-10 08:45", nullptr},
+        {"as a person typed them", reminder("12/10/26", "2:30 pm"), "2026-12-10 14:30", nullptr},
+        {"no reminder", MessageDetail{}, "none", nullptr},
+        {"reminder without its date", reminder("12/10/2026", "8:45:00 AM", false), "none", nullptr},
+        {"the date as typed", reminder("next week", "8:45:00 AM"), "none",
+         "\"next week\" is not a date"},
+        {"a date that holds only a time", reminder("9:00:00 AM", "9:00:00 AM"), "none",
+         "is not a date"},
+        {"a month that does not exist", reminder("13/45/2026", "9:00 AM"), "none", "is not a date"},
+        {"the time as typed", reminder("12/10/2026", "soon"), "none", "\"soon\" is not a time"},
+        {"no time", reminder("12/10/2026", ""), "none", "no time"},
+        {"broadcast from a day and time", delivery("12/24/2026", "7:30:00 AM"), "2026-12-24 07:30",
+         nullptr},
+        {"from a day without a time", delivery("12/24/2026", ""), "2026-12-24 00:00", nullptr},
+        {"\"From :\" not ticked", delivery("12/24/2026", "7:30:00 AM", false), "none", nullptr},
+        {"ticked without a date", delivery("", "7:30:00 AM"), "none", nullptr},
+        {"a start date as typed", delivery("Christmas eve", "7:30:00 AM"), "none",
+         "\"Christmas eve\" is not a date"},
+        {"a start time as typed", delivery("12/24/2026", "early"), "none",
+         "\"early\" is not a time"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const StoredMoment m =
+            c.detail.EvBroFla ? deliveryStart(c.detail) : reminderMoment(c.detail);
+        EXPECT_EQ(show(m.at), c.moment);
+        if (c.problem)
+            EXPECT_TRUE(m.problem.contains(QString::fromUtf8(c.problem)))
+                << m.problem.toStdString();
+        else
+            EXPECT_TRUE(m.problem.isEmpty()) << m.problem.toStdString();
+    }
+}
+
+TEST(DeliveryPlan, RepeatsOfEveryUnitAgainstTheCalendar)
+{
+    // Most start on Monday 7 December 2026 at 9:00.
+    const auto dec7 = [](qint32 unit = -1, qint32 every = 1, qint32 times = -1,
+                         const QString& until = {}, bool untilTicked = false) {
+        return scheduled("12/07/2026", "9:00:00 AM", unit, every, times, until, untilTicked);
+    };
+    struct Case {
+        const char* name;
+        StoredMessage message;
+        QDateTime after, upTo;
+        const char* expected; // the deliveries in (after, upTo]
+    } cases[] = {
+        {"once", dec7(), at(2026, 12, 1), at(2027, 12, 1), "2026-12-07 09:00"},
+        {"every 2 days", dec7(ruDays, 2), at(2026, 12, 7, 8), at(2026, 12, 11),
+         "2026-12-07 09:00 2026-12-09 09:00 2026-12-11 09:00"},
+        {"weekly, from the middle", dec7(ruWeeks), at(2026, 12, 14, 9), at(2026, 12, 28, 9),
+         "2026-12-21 09:00 2026-12-28 09:00"},
+        {"monthly from the 31st in a leap year", scheduled("01/31/2028", "8:45:00 AM", ruMonth),
+         at(2028, 1, 1), at(2028, 4, 30),
+         "2028-01-31 08:45 2028-02-29 08:45 2028-03-31 08:45 2028-04-30 08:45"},
+        {"monthly from the 31st in a common year", scheduled("01/31/2027", "8:45:00 AM", ruMonth),
+         at(2027, 2, 1), at(2027, 3, 31, 23), "2027-02-28 08:45 2027-03-31 08:45"},
+        {"quarterly", scheduled("11/30/2026", "9:00:00 AM", ruQuarters), at(2026, 12, 1),
+         at(2027, 9, 1), "2027-02-28 09:00 2027-05-30 09:00 2027-08-30 09:00"},
+        {"yearly from 29 February", scheduled("02/29/2028", "9:00:00 AM", ruYears), at(2028, 3, 1),
+         at(2032, 3, 1), "2029-02-28 09:00 2030-02-28 09:00 2031-02-28 09:00 2032-02-29 09:00"},
+        {"3 times after the first", dec7(ruWeeks, 1, 3), at(2026, 12, 1), at(2027, 6, 1),
+         "2026-12-07 09:00 2026-12-14 09:00 2026-12-21 09:00 2026-12-28 09:00"},
+        {"0 times: the first alone", dec7(ruDays, 1, 0), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"until a day, that day included", dec7(ruDays, 1, -1, "12/09/2026"), at(2026, 12, 1),
+         at(2027, 1, 1), "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
+        {"until ticked without a date", dec7(ruDays, 1, -1, "", true), at(2026, 12, 1),
+         at(2027, 1, 1), "2026-12-07 09:00"},
+        {"until a day before the first", dec7(ruDays, 1, -1, "12/01/2026"), at(2026, 12, 1),
+         at(2027, 1, 1), "2026-12-07 09:00"},
+        {"unit 0: unknown, no repeats", dec7(0), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"an events-only unit: no repeats", dec7(ruWorkingDays), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00"},
+        {"every 0 counts as every 1", dec7(ruDays, 0, 2), at(2026, 12, 1), at(2027, 1, 1),
+         "2026-12-07 09:00 2026-12-08 09:00 2026-12-09 09:00"},
+        {"the bounds: after excluded, up to included", dec7(ruDays), at(2026, 12, 7),
+         at(2026, 12, 9), "2026-12-08 09:00 2026-12-09 09:00"},
+        {"an empty interval", dec7(ruDays), at(2026, 12, 9), at(2026, 12, 9), ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString problem;
+        const auto plan = deliveryPlan(c.message, &problem);
+        ASSERT_TRUE(plan) << problem.toStdString();
+        const QList<QDateTime> moments = deliveriesBetween(*plan, c.after, c.upTo);
+        EXPECT_EQ(show(moments), c.expected);
+        // Stepping with "the next after" meets the same moments, and nothing between them.
+        QList<QDateTime> stepped;
+        for (auto next = nextDeliveryAfter(*plan, c.after); next && *next <= c.upTo;
+             next = nextDeliveryAfter(*plan, *next))
+            stepped << *next;
+        EXPECT_EQ(show(stepped), c.expected);
+    }
+}
+
+TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
+{
+    StoredMessage m = scheduled("", "", ruWeeks);
+    m.detail.EvBroStaDatFla = false;
+    QString problem;
+    auto plan = deliveryPlan(m, &problem);
+    ASSERT_TRUE(plan) << problem.toStdString();
+    EXPECT_FALSE(plan->startsLater);
+    EXPECT_EQ(show(deliveriesBetween(*plan, at(2026, 12, 1), at(2026, 12, 20, 10))),
+              "2026-12-06 10:00 2026-12-13 10:00 2026-12-20 10:00");
+
+    // A message without a detail row is delivered once, at its own moment.
+    StoredMessage bare;
+    bare.header.cmDat = "12/06/2026";
+    bare.header.cmTim = "10:00:00 AM";
+    plan = deliveryPlan(bare);
+    ASSERT_TRUE(plan);
+    EXPECT_EQ(show(nextDeliveryAfter(*plan, at(2026, 12, 6, 10))), "none");
+
+    // No moment to start from: no plan, and why.
+    m.header.cmDat = "someday";
+    EXPECT_FALSE(deliveryPlan(m, &problem));
+    EXPECT_TRUE(problem.contains("\"someday\" is not a date")) << problem.toStdString();
+    m = scheduled("Christmas eve", "9:00 AM", ruDays);
+    EXPECT_FALSE(deliveryPlan(m, &problem));
+    EXPECT_TRUE(problem.contains("Christmas eve")) << problem.toStdString();
+}
+
+// The signal files a save leaves for the other workstations.
+using testing::holdLock;
+using testing::readAll;
+using testing::Warnings;
+using namespace Qt::StringLiterals;
+
+// Services with a fixed clock; the station text is "<computer> <login>".
+std::unique_ptr<tzglob::tzGlobal>
+services(const QString& dataFolder, const QString& computer, const QString& login,
+         const QDateTime& now = QDateTime(QDate(2026, 12, 6), QTime(14, 7)))
+{
+    tzglob::Config config;
+    config.dataFolder = dataFolder;
+    config.computerName = computer;
+    config.loginName = login;
+    auto global = std::make_unique<tzglob::tzGlobal>(config);
+    global->setFixedNow(now);
+    return global;
+}
+
+TEST(StationSignal, RecordIsFortyBytesOfDateAndStation)
+{
+    struct Case {
+        const char *computer, *login;
+        QDateTime now;
+        QByteArray expected;
+    };
+    const QDateTime afternoon(QDate(2026, 12, 6), QTime(14, 7));
+    const Case cases[] = {
+        {"WS1", "FRONT", afternoon, "12/6/2026 2:07:00 PMWS1 FRONT           "},
+        // Too long for the 20 bytes the date leaves: cut.
+        {"RECEPTION-WORKSTATION-2", "FRONTDESK", afternoon,
+         "12/6/2026 2:07:00 PMRECEPTION-WORKSTATIO"},
+        // Midnight has no time part in the general date form.
+        {"WS1", "FRONT", QDateTime(QDate(2026, 1, 15), QTime(0, 0)),
+         "1/15/2026WS1 FRONT                      "},
+        // One byte per character.
+        {"WS\xC3\x9C", "ZO\xC3\x8B", afternoon,
+         "12/6/2026 2:07:00 PMWS\xDC"
+         " ZO\xCB"
+         "             "},
+    };
+    for (const Case& c : cases) {
+        auto global =
+            services(QString(), QString::fromUtf8(c.computer), QString::fromUtf8(c.login), c.now);
+        EXPECT_EQ(core::stationSignalRecord(*global), c.expected) << c.computer;
+    }
+}
+
+TEST(StationSignal, WritesOverTheFirstFortyBytesWithoutShorteningAndCreatesTheFile)
+{
+    QTemporaryDir data;
+    auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
+    // No TEMP folder yet: it and the file are made.
+    ASSERT_TRUE(core::WriteStationSignal(*global, u"CMEV"_s));
+    EXPECT_EQ(readAll(data.path() + u"/TEMP/CMEV.STA"_s), core::stationSignalRecord(*global));
+
+    const QString path = data.path() + u"/TEMP/CMBC.STA"_s;
+    ASSERT_TRUE(testing::writeFile(path, QByteArray(40, 'x') + QByteArray("tail that stays")));
+    ASSERT_TRUE(core::WriteStationSignal(*global, u"CMBC"_s));
+    EXPECT_EQ(readAll(path), QByteArray("12/6/2026 2:07:00 PMWS1 FRONT           tail that stays"));
+}
+
+TEST(StationSignal, MissingDataFolderGivesUpQuietlyAfterTheTimeout)
+{
+    QTemporaryDir base;
+    const QString missing = base.path() + u"/no-such-office/"_s;
+    auto global = services(missing, u"WS1"_s, u"FRONT"_s);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(core::WriteStationSignal(*global, u"CMCM"_s, 300));
+    EXPECT_GE(clock.elapsed(), 300);
+    EXPECT_FALSE(QDir(missing).exists()) << "a mistyped data folder must not be created";
+}
+
+TEST(StationSignal, FileLockedElsewhereIsLeftUnchangedAfterTwoSeconds)
+{
+    QTemporaryDir data;
+    ASSERT_TRUE(QDir(data.path()).mkdir(u"TEMP"_s));
+    const QString path = data.path() + u"/TEMP/CMCM.STA"_s;
+    const QByteArray before("held by another workstation");
+    ASSERT_TRUE(testing::writeFile(path, before));
+    auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
+    {
+        const int held = holdLock(path);
+        ASSERT_GE(held, 0);
+        QElapsedTimer clock;
+        clock.start();
+        // The save's other signals, before and after it, are written; the held one waits alone.
+        EXPECT_EQ(core::WriteStationSignals(*global, {u"CMEV"_s, u"CMCM"_s, u"CMBC"_s}), 2);
+        const qint64 took = clock.elapsed();
+        EXPECT_GE(took, 2000);
+        EXPECT_LT(took, 10000) << "the writer must give up";
+        EXPECT_EQ(readAll(path), before);
+        for (const QString& tag : {u"CMEV"_s, u"CMBC"_s})
+            EXPECT_EQ(readAll(data.path() + u"/TEMP/"_s + tag + u".STA"_s),
+                      core::stationSignalRecord(*global));
+        ::close(held);
+    }
+    // A lock released while the writer retries: it still writes.
+    const int brief = holdLock(path);
+    ASSERT_GE(brief, 0);
+    std::thread releaser([brief] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::close(brief);
+    });
+    EXPECT_TRUE(core::WriteStationSignal(*global, u"CMCM"_s));
+    releaser.join();
+    EXPECT_EQ(readAll(path).left(40), core::stationSignalRecord(*global));
+}
+
+// Someone who may write the data folder puts something else where a signal file or TEMP belongs:
+// the writer refuses it at once, says why in its one warning, writes the other files and touches
+// nothing outside.
+TEST(StationSignal, LinksAndOddFilesInPlaceOfASignalAreRefusedAndNothingOutsideIsTouched)
+{
+    using enum testing::OddSignal;
+    struct Case {
+        const char* name;
+        testing::OddSignal kind;
+        const char* reason;
+    } cases[] = {
+        {"symbolic link to another file", LinkToFile, "CMCM.STA is a link"},
+        {"symbolic link to a missing file", DanglingLink, "CMCM.STA is a link"},
+        {"TEMP a link to another folder", TempLinkedToFolder, "TEMP is a link"},
+        {"hard link to another file", HardLink, "CMCM.STA is a hard link"},
+        {"FIFO", Fifo, "CMCM.STA is not a plain file"},
+        {"folder", Folder, "CMCM.STA is not a plain file"},
+    };
+    const QByteArray precious("the first forty bytes of a file that is not ours, and more");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir data, outside;
+        const QString temp = data.path() + u"/TEMP"_s;
+        const QString sta = temp + u"/CMCM.STA"_s;
+        const QString victim = outside.path() + u"/victim"_s;
+        const bool linked = c.kind == LinkToFile || c.kind == HardLink;
+        ASSERT_TRUE(testing::plantOddSignal(c.kind, data.path(), outside.path(), victim,
+                                            linked ? precious : QByteArray()));
+        // A reader at the other end, so that a writer that opens it does not wait forever.
+        const int reader = c.kind == Fifo ? ::open(QFile::encodeName(sta).constData(),
+                                                   O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                                          : -1;
+        ASSERT_TRUE(c.kind != Fifo || reader >= 0);
+
+        auto global = services(data.path() + QLatin1Char('/'), u"WS1"_s, u"FRONT"_s);
+        Warnings warnings;
+        QElapsedTimer clock;
+        clock.start();
+        const int written = core::WriteStationSignals(*global, {u"CMCM"_s, u"CMEV"_s});
+        EXPECT_LT(clock.elapsed(), 1500) << "a refusal is not waited out";
+
+        const QString told = warnings.told().join(u'\n');
+        EXPECT_EQ(warnings.told().size(), 1) << told.toStdString();
+        EXPECT_TRUE(told.contains(QLatin1String(c.reason))) << told.toStdString();
+        EXPECT_FALSE(told.contains(u"held by another program"_s));
+        if (c.kind == TempLinkedToFolder) {
+            EXPECT_EQ(written, 0);
+            EXPECT_TRUE(QDir(outside.path()).isEmpty()) << "nothing is written through TEMP";
+        } else {
+            EXPECT_EQ(written, 1);
+            EXPECT_EQ(readAll(temp + u"/CMEV.STA"_s), core::stationSignalRecord(*global))
+                << "the other signals of the save are written";
+            QDir others(outside.path());
+            EXPECT_EQ(others.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                      linked ? QStringList{u"victim"_s} : QStringList{});
+            if (linked) {
+                EXPECT_EQ(readAll(victim), precious);
+            }
+        }
+        if (c.kind == Folder) {
+            EXPECT_TRUE(QDir(sta).isEmpty());
+        }
+        if (reader >= 0) {
+            char byte = 0;
+            EXPECT_LT(::read(reader, &byte, 1), 1) << "nothing is written into the FIFO";
+            ::close(reader);
+        }
+    }
 }
 
 } // namespace

@@ -177,14 +177,9 @@ protected:
     // FRONT's inbox (or sent items) at the front desk, as the window lists it.
     MessageListParams frontView(bool sent = false)
     {
-        const LoginList logins = readLoginList(*office.services());
         MessageListParams p;
         p.inboxView = !sent;
-        p.loginNames = logins.names;
-        p.loginEmployeeIds = logins.employeeIds;
-        p.currentEmployeeId = front;
-        p.currentLoginName = "FRONT";
-        p.computerName = "FRONT-DESK";
+        setViewLogin(p, ResolveViewLogin(*office.services(), "FRONT"), "FRONT-DESK");
         return p;
     }
     // A listed row's key: its message and its addressee row.
