@@ -1,8 +1,7 @@
-// The holidays' calendar and store calls: the days off of a year, and the holiday setup's list,
-// a holiday read, written and deleted, without a window.
-#include "core/HolidayCalendar.h"
-
+// The office calendar's stores without a window: the holidays' calendar (the days off of a
+// year), the holiday setup's list with a holiday read, written and deleted, and the events.
 #include "core/EventStore.h"
+#include "core/HolidayCalendar.h"
 #include "core/HolidayStore.h"
 #include "support/Office.h"
 #include "tzsndmsg/Holidays.h"

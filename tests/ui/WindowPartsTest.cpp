@@ -1,8 +1,9 @@
-#include "tzsndmsg/ui/MessageBox.h"
-
+// The parts every window is made of: boxes and modal dialogs, placement on the screen, the
+// toolbars and their icons.
 #include "support/Files.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
+#include "tzsndmsg/ui/MessageBox.h"
 #include "tzsndmsg/ui/Modal.h"
 #include "ui/ImageList.h"
 #include "ui/ScreenPlacement.h"

@@ -1,9 +1,10 @@
-#include "ui/DateCombo.h"
-
+// The shared controls: the date box with its calendar and keys, the busy pointer, and the list's
+// cells drawn as the style draws them.
 #include "support/FocusChain.h"
 #include "support/GuiDriver.h"
 #include "ui/BusyPointer.h"
 #include "ui/CutTextDelegate.h"
+#include "ui/DateCombo.h"
 
 #include <QCalendarWidget>
 #include <QGuiApplication>
