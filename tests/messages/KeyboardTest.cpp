@@ -3,12 +3,8 @@
 #include "core/Snoozes.h"
 #include "fixture.h"
 #include "support/Appearance.h"
-#include "support/WindowWalk.h"
 
-#include <QApplication>
 #include <QHeaderView>
-#include <QPalette>
-#include <QSignalSpy>
 
 namespace tzsndmsg::testing {
 namespace {

@@ -3,8 +3,6 @@
 #include "fixture.h"
 #include "tzsndmsg/tzSndMsgCls.h"
 
-#include <functional>
-
 namespace tzsndmsg::testing {
 namespace {
 

@@ -4,9 +4,6 @@
 #include "core/MessageWrite.h"
 #include "fixture.h"
 
-#include <QFocusEvent>
-#include <functional>
-
 namespace tzsndmsg::testing {
 namespace {
 

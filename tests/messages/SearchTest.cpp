@@ -4,7 +4,6 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
-#include <QSignalSpy>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;

@@ -1,9 +1,6 @@
 // Toolbars and the commands of the message window.
 #include "fixture.h"
 
-#include <QAction>
-#include <QKeyEvent>
-
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
