@@ -16,14 +16,6 @@ protected:
         ConfirmTest::SetUp();
         SharedState::current().SndMsgHistoryButtonVisible = true;
     }
-    // The compact window shown and active: the user's first key goes to it.
-    tzSndMsgFrm& openShown()
-    {
-        tzSndMsgFrm& w = open();
-        EXPECT_TRUE(showActive(&w));
-        pump();
-        return w;
-    }
     // Grown to the full window by its history key.
     tzSndMsgFrm& openListShown()
     {

@@ -72,9 +72,8 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
             office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
                 .toInt();
         ASSERT_NE(cmId, 0);
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                             "EVAlaFla=-1|EVAlaStaDatFla=-1|EVAlaStaDat=" + c.date +
-                                 "|EVAlaStaTim=" + c.time);
+        expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDatFla=-1|EVAlaStaDat=" + c.date +
+                               "|EVAlaStaTim=" + c.time);
 
         // The same login opens the same record: the first reminder is edited.
         tzSndMsgFrm& again = openReminder(appointment, c.start);
@@ -131,8 +130,7 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
                              "cmID=" + QString::number(cmId) +
                                  "|cmDat=12/06/2026|cmTim=10:00:00 AM|cmModDat=12/07/2026|"
                                  "cmDoc=Bring the X-rays and the referral");
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                             "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=8:45:00 AM");
+        expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=8:45:00 AM");
         office.expectColumns("select * from BroChkTable where BroChkLinID=?", {cmId},
                              "BroChkID=" + row + "|BroChkPID=" + QString::number(nurse) +
                                  "|BroChkDonDis=-1");
@@ -141,8 +139,7 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
     openAndSend([](tzSndMsgFrm& w) {
         reminderBox(w)->setCurrentIndex(reminderBox(w)->findText("30 min"));
     });
-    office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                         "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=9:30:00 AM");
+    expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=9:30:00 AM");
     EXPECT_EQ(office.count("CMTable", "cmTraLinID=?", {appointment}), 1);
 }
 
@@ -177,7 +174,7 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
         QString expected = "EVAlaFla=" + c.flag + "|EVAlaStaDatFla=" + c.flag;
         if (c.flag != "0")
             expected += "|EVAlaStaDat=" + c.date + "|EVAlaStaTim=" + c.time;
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
+        expectDetail(cmId, expected);
     }
 }
 

@@ -4,13 +4,7 @@
 namespace tzsndmsg::testing {
 namespace {
 
-class SendTest : public ComposeTest {
-protected:
-    void expectDetail(qint32 cmId, const QString& expected)
-    {
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
-    }
-};
+using SendTest = ComposeTest;
 
 TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
 {
