@@ -53,7 +53,7 @@ protected:
     qint32 outage = 0, lunch = 0, crown = 0, repaired = 0, sent = 0;
 };
 
-TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
+TEST_F(SearchWindow, TypingNarrowsTheViewEnterAtOnceAndEscBringsItBackOnItsMessage)
 {
     tzSndMsgFrm& w = openFullShown();
     QAbstractItemModelTester tester(listView(w)->model(),
@@ -93,11 +93,8 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 3");
     EXPECT_TRUE(marked(w).isEmpty());
     EXPECT_TRUE(prompter->shown.isEmpty());
-}
 
-TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
-{
-    tzSndMsgFrm& w = openFullShown();
+    // Enter searches at once, and the words are marked in the list.
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
     search(w, "autoclave", true); // no waiting, no button of the window pressed
     EXPECT_TRUE(w.isSearching());

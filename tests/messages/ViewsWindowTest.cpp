@@ -78,9 +78,22 @@ TEST_F(Views, EachViewListsItsRowsUnderItsCaption)
     EXPECT_TRUE(prompter->shown.isEmpty());
 }
 
-TEST_F(Views, CellsBoldRowsAndCounter)
+// The cells, bold rows and the counter of the inbox, the current row kept over a refresh, and the
+// sent items with the start of a delivery set to start later.
+TEST_F(Views, CellsBoldRowsCounterAndRefresh)
 {
+    const qint32 later =
+        seed({"FRONT", front, "sent later", "", "11/30/2026", "03:00 PM"}, {{back}});
+    const qint32 unticked =
+        seed({"FRONT", front, "from unticked", "", "11/30/2026", "04:00 PM"}, {{back}});
+    const QString starts =
+        "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
+        "EvBroStaTim='14:30:00' where EvLinID=?";
+    office.exec(starts, {-1, later});
+    office.exec(starts, {0, unticked});
     tzSndMsgFrm& w = openFull("MsgHisAll");
+    QAbstractItemModelTester tester(listView(w)->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_EQ(model(w)->rowCount(), 4);
     EXPECT_EQ(
         (QStringList{cell(w, 0, 2), cell(w, 0, 3), cell(w, 0, 4), cell(w, 0, 5), cell(w, 0, 8)}),
@@ -96,27 +109,26 @@ TEST_F(Views, CellsBoldRowsAndCounter)
     EXPECT_EQ(w.CMID(), 0);
     EXPECT_NE(subjectBox(w)->text(), "negative type");
 
-    pressButton(w, "TB", "MsgSItem");
-    ASSERT_EQ(model(w)->rowCount(), 1);
-    EXPECT_FALSE(boldRow(w, 0)); // sent items are never bold
-    EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
-    EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 1");
-}
+    // A new message arrives before the current one; the current one stays selected.
+    ASSERT_TRUE(show(w, m2));
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 4");
+    seed({"BACK", back, "early", "", "11/01/2026", "09:00 AM"}, {{front}});
+    pressButton(w, "TB", "Refresh");
+    EXPECT_EQ(w.CMID(), m2);
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 5");
+    EXPECT_EQ(listView(w)->currentIndex().row(), 2);
+    // Once it left the view, the last row becomes current.
+    office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
+    pressButton(w, "TB", "Refresh");
+    EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
+    EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
 
-TEST_F(Views, SentItemsShowTheStartOfADeliverySetToStartLater)
-{
-    const qint32 later =
-        seed({"FRONT", front, "sent later", "", "11/30/2026", "03:00 PM"}, {{back}});
-    const qint32 unticked =
-        seed({"FRONT", front, "from unticked", "", "11/30/2026", "04:00 PM"}, {{back}});
-    const QString starts =
-        "update EVTable set EvBroFla=-1, EvBroStaDatFla=?, EvBroStaDat='2026-12-24', "
-        "EvBroStaTim='14:30:00' where EvLinID=?";
-    office.exec(starts, {-1, later});
-    office.exec(starts, {0, unticked});
-    tzSndMsgFrm& w = openFull();
     pressButton(w, "TB", "MsgSItem");
     ASSERT_EQ(subjects(w), (QStringList{"sent", "sent later", "from unticked"}));
+    EXPECT_FALSE(boldRow(w, 0)); // sent items are never bold
+    EXPECT_FALSE(model(w)->index(0, 7).data(Qt::DecorationRole).value<QIcon>().isNull()); // PR
+    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 3");
     EXPECT_EQ(cell(w, 0, 5), "13:00");
     EXPECT_EQ(cell(w, 1, 5), "15:00 (starts 12/24/2026 2:30 PM)");
     EXPECT_EQ(cell(w, 2, 5), "16:00");
@@ -150,28 +162,6 @@ TEST_F(Views, ToCcShowsATypicalListAndGrowsWithTheWindow)
     EXPECT_GT(toCc[1], toCc[0]);
     EXPECT_GT(comments[1], comments[0]);
     EXPECT_GT(comments[2] - comments[1], toCc[2] - toCc[1]);
-}
-
-TEST_F(Views, RefreshKeepsTheMessageOrTakesTheLastRow)
-{
-    tzSndMsgFrm& w = openFull("MsgHisAll");
-    QAbstractItemModelTester tester(listView(w)->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
-    ASSERT_TRUE(show(w, m2));
-    EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 4");
-    // A new message arrives before the current one; the current one stays selected.
-    seed({"BACK", back, "early", "", "11/01/2026", "09:00 AM"}, {{front}});
-    pressButton(w, "TB", "Refresh");
-    EXPECT_EQ(w.CMID(), m2);
-    EXPECT_EQ(textOf(w, "SB_Panel1"), "3 of 5");
-    EXPECT_EQ(listView(w)->currentIndex().row(), 2);
-    // Once it left the view, the last row becomes current.
-    office.exec("update CMTable set CMPurFla=256 where cmID=?", {m2});
-    pressButton(w, "TB", "Refresh");
-    EXPECT_EQ(model(w)->cmIdAt(listView(w)->currentIndex().row()), m5);
-    EXPECT_EQ(w.CMID(), 0); // a hidden row: not opened
-    EXPECT_EQ(textOf(w, "SB_Panel1"), "4 of 4");
-    pressButton(w, "TB", "MsgSItem");
 }
 
 TEST_F(Views, EmployeeWithoutLoginSeesOwnInboxAndLoginsSentItems)
