@@ -38,7 +38,6 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked());
     EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_3")->isChecked());
     EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_0")->isChecked());
-    EXPECT_EQ(w.CMDBName(), "MESSAGE.MDB");
     EXPECT_EQ(control<ui::DateCombo>(&w, "DateCmb_Abs")->text(), "12/06/2026");
     EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"),
                         control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()),
