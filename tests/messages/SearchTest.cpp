@@ -10,15 +10,13 @@ using namespace tzsndmsg::testing;
 
 namespace {
 
-class SearchWindow : public MessagesTest {
+class SearchWindow : public ConfirmTest {
 protected:
     void SetUp() override
     {
-        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
-        back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
-        carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
+        ConfirmTest::SetUp();
         // FRONT's inbox at WS1, her sent items, a purged message, and another person's.
-        outage = seed({"BACK", back, "Autoclave is out",
+        outage = seed({"BEN", ben, "Autoclave is out",
                        "The autoclave in room 2 failed its test.\r\n"
                        "Use the one at the front desk.",
                        "12/01/2026", "08:10 AM"},
@@ -26,19 +24,17 @@ protected:
         lunch = seed({"CARL", carl, "Lunch order", "Sandwiches from the café at noon", "12/02/2026",
                       "09:00 AM"},
                      {{front, 0, "", "-1"}});
-        crown = seed(
-            {"BACK", back, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
-            {{0, 0, "WS1"}});
-        repaired = seed({"BACK", back, "Autoclave repaired", "Ready again", "11/20/2026",
-                         "10:00 AM", "Message", "256", "256"},
+        crown =
+            seed({"BEN", ben, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
+                 {{0, 0, "WS1"}});
+        repaired = seed({"BEN", ben, "Autoclave repaired", "Ready again", "11/20/2026", "10:00 AM",
+                         "Message", "256", "256"},
                         {{front, 0, "", "-1"}});
         sent = seed({"FRONT", front, "Autoclave order", "Please order a new gasket", "11/25/2026",
                      "11:00 AM"},
-                    {{back}});
-        seed({"BACK", back, "Autoclave for Carl", "Not for the front desk", "12/04/2026",
-              "09:00 AM"},
+                    {{ben}});
+        seed({"BEN", ben, "Autoclave for Carl", "Not for the front desk", "12/04/2026", "09:00 AM"},
              {{carl}});
-        atWorkstation(front);
     }
 
     static QStringList marked(const tzSndMsgFrm& w)
@@ -49,7 +45,6 @@ protected:
         return out;
     }
 
-    qint32 front = 0, back = 0, carl = 0;
     qint32 outage = 0, lunch = 0, crown = 0, repaired = 0, sent = 0;
 };
 
@@ -124,7 +119,7 @@ TEST_F(SearchWindow, TypingNarrowsTheViewEnterAtOnceAndEscBringsItBackOnItsMessa
 TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
 {
     const qint32 street =
-        seed({"BACK", back, "Straße closed", "The Straße is closed; use the ﬁle room door.",
+        seed({"BEN", ben, "Straße closed", "The Straße is closed; use the ﬁle room door.",
               "12/05/2026", "08:00 AM"},
              {{front}});
     tzSndMsgFrm& w = openFullShown();
@@ -232,7 +227,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
 {
     qint32 newest = 0;
     for (int i = 0; i < 120; ++i)
-        newest = seed({"BACK", back, QString("Insurance claim %1").arg(i),
+        newest = seed({"BEN", ben, QString("Insurance claim %1").arg(i),
                        i % 4 ? "Billing" : "Call the patient back",
                        QDate(2025, 1, 1).addDays(i).toString("MM/dd/yyyy"), "09:00 AM"},
                       {{front}});
