@@ -8,11 +8,6 @@ namespace {
 
 class Toolbar : public ConfirmTest {
 protected:
-    static void pressEsc(QWidget* w)
-    {
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(w, &esc);
-    }
     void seedInbox(int count)
     {
         for (int i = 0; i < count; ++i)
@@ -54,16 +49,16 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
 TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 {
     tzSndMsgFrm& w = open();
-    w.show();     // the first activation waits for the event loop
-    pressEsc(&w); // still loading
+    w.show();                            // the first activation waits for the event loop
+    QTest::keyClick(&w, Qt::Key_Escape); // still loading
     EXPECT_TRUE(w.isVisible());
     ASSERT_TRUE(showActive(&w));
     pressButton(w, "TB_Small", "MsgHisMsg");
     listView(w)->setProperty("tag", "BUSY"); // a list query is running
-    pressEsc(&w);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_TRUE(w.isVisible());
     listView(w)->setProperty("tag", "");
-    pressEsc(&w);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
 }
 
