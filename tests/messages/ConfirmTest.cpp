@@ -44,9 +44,13 @@ TEST_F(Confirm, SecondWorkstationSeesTheMessageBoldUntilOk)
     EXPECT_EQ(recipient(machineRow[0], "BroChkPID").toInt(), ben);
 }
 
-TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
+// The panel comes only with a received message of an inbox; when the message needs confirmation,
+// OK is refused until its box is ticked.
+TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInboxAndRefusesUntilTheBoxIsTicked)
 {
-    const qint32 in = seed({"BEN", ben, "In", "body"}, {{front}});
+    QList<qint32> rows;
+    const qint32 in =
+        seed({.who = "BEN", .pid = ben, .subject = "In", .needConfirm = true}, {{front}}, &rows);
     const qint32 out = seed({"FRONT", front, "Out", "body"}, {{ben}});
     tzSndMsgFrm& w = openFull();
     for (const char* view : {"", "MsgSItem", "MsgIn"}) {
@@ -57,6 +61,20 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInbox)
         ASSERT_TRUE(show(w, inbox ? in : out));
         EXPECT_EQ(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w), inbox);
     }
+    ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
+    prompter->expect("You must confirm that you have read this entire message.\r\n\r\n"
+                     "Please checkmark box [Yes, I have read the entire message.].",
+                     "Message", 1);
+    button(w, 2)->click();
+    EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
+    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
+    EXPECT_TRUE(bold(w, in));
+
+    ASSERT_TRUE(show(w, in));
+    control<QCheckBox>(&w, "ConfirmChkYes")->setChecked(true);
+    button(w, 2)->click();
+    EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
+    EXPECT_FALSE(bold(w, in));
     w.resetToNewMessage();
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
 }
@@ -100,29 +118,6 @@ TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)
     EXPECT_EQ(textBox(w)->toPlainText(), "The seen one");
     EXPECT_TRUE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
     EXPECT_TRUE(buttonOf(w, "TB", "Delete")->isEnabled());
-}
-
-TEST_F(Confirm, NeedConfirmationRefusesUntilTheBoxIsTicked)
-{
-    QList<qint32> rows;
-    const qint32 cmId = seed({.who = "BEN", .pid = ben, .subject = "Policy", .needConfirm = true},
-                             {{front}}, &rows);
-    tzSndMsgFrm& w = view(cmId, "MsgHisMsg");
-    ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
-
-    prompter->expect("You must confirm that you have read this entire message.\r\n\r\n"
-                     "Please checkmark box [Yes, I have read the entire message.].",
-                     "Message", 1);
-    button(w, 2)->click();
-    EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
-    EXPECT_FALSE(QFile::exists(office.signalFile("CMBC")));
-    EXPECT_TRUE(bold(w, cmId));
-
-    ASSERT_TRUE(show(w, cmId));
-    control<QCheckBox>(&w, "ConfirmChkYes")->setChecked(true);
-    button(w, 2)->click();
-    EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
-    EXPECT_FALSE(bold(w, cmId));
 }
 
 // Payroll-related messages go to the confirming user and the sender once; a message saved after

@@ -83,25 +83,6 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
 }
 
-TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
-{
-    const qint64 absence =
-        office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
-    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)), {{front}});
-    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999), {{front}});
-    auto& st = SharedState::current();
-
-    tzSndMsgFrm& w = view(linked);
-    EXPECT_TRUE(st.ReminderFlag);
-    EXPECT_EQ(st.LinkTyp, 1);
-    EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
-    EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
-
-    ASSERT_TRUE(show(w, gone));
-    EXPECT_FALSE(st.ReminderFlag);
-    EXPECT_EQ(st.LinkID, 999999);
-}
-
 struct ReplyCase {
     int flag;
     QString subject, expectedSubject, title;

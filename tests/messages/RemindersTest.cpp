@@ -213,13 +213,20 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     EXPECT_EQ(reminderBox(linked)->currentText(), "90");
 }
 
-TEST_F(Reminders, StoredReminderIsReadBack)
+// A stored reminder is read back with its moment; a message linked to an absence takes the
+// reminder from it, and one whose absence is gone clears it.
+TEST_F(Reminders, StoredAndLinkedRemindersAreReadBack)
 {
     const qint32 withTime = seed(fromDoctor("Gloves", "Order gloves"), {{front}});
     office.exec("update EVTable set EVAlaFla=-1, EVAlaStaDatFla=-1, EVAlaStaDat='2026-12-10', "
                 "EVAlaStaTim='14:30:00' where EvLinID=?",
                 {withTime});
     const qint32 without = seed(fromDoctor("Masks", "Order masks"), {{front}});
+    const qint64 absence =
+        office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
+    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)), {{front}});
+    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999), {{front}});
+    auto& st = SharedState::current();
     tzSndMsgFrm& w = view(withTime);
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/10/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "02:30 pm");
@@ -228,6 +235,15 @@ TEST_F(Reminders, StoredReminderIsReadBack)
     ASSERT_TRUE(show(w, without));
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/06/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "");
+
+    ASSERT_TRUE(show(w, linked));
+    EXPECT_TRUE(st.ReminderFlag);
+    EXPECT_EQ(st.LinkTyp, 1);
+    EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
+    EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
+    ASSERT_TRUE(show(w, gone));
+    EXPECT_FALSE(st.ReminderFlag);
+    EXPECT_EQ(st.LinkID, 999999);
 }
 
 } // namespace

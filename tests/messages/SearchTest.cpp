@@ -115,8 +115,9 @@ TEST_F(SearchWindow, TypingNarrowsTheViewEnterAtOnceAndEscBringsItBackOnItsMessa
 }
 
 // Letters that do not decompose are found and marked by their plain spelling; words beyond the
-// limit are refused beside the box, with no box to answer, and what is listed stays.
-TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
+// limit are refused beside the box, with no box to answer, and what is listed stays; the words
+// stay across views and writes.
+TEST_F(SearchWindow, FoldsEveryLetterRefusesWordsBeyondTheLimitAndKeepsTheWordsAcrossViews)
 {
     const qint32 street =
         seed({"BEN", ben, "Straße closed", "The Straße is closed; use the ﬁle room door.",
@@ -145,6 +146,39 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(model(w)->rowCount(), 4);
     EXPECT_TRUE(prompter->shown.isEmpty());
+
+    // The words stay across views and writes, and the view comes back up to date.
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
+    ASSERT_TRUE(search(w, "autoclave"));
+    ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Another view: the same words narrow it.
+    pressButton(w, "TB", "MsgSItem");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
+    pressButton(w, "TB", "TDLstHis");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    EXPECT_EQ(textOf(w, "lblSearch"), "No message found");
+    pressButton(w, "TB", "MsgIn");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Purged from the hits: gone from them; in the history's hits instead.
+    ASSERT_TRUE(show(w, outage));
+    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
+    pressButton(w, "TB", "Refresh");
+    listView(w)->selectRow(0);
+    pressButton(w, "TB", "Purge");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    pressButton(w, "TB", "TDLstHis");
+    EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
+
+    // Deleted from the hits; the view read again when the search is cleared.
+    ASSERT_TRUE(show(w, repaired));
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
+    pressButton(w, "TB", "Delete");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
 }
 
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
@@ -182,41 +216,6 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     // With nothing left to clear, Esc closes the window as before.
     QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
-}
-
-TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate)
-{
-    tzSndMsgFrm& w = openFullShown();
-    ASSERT_TRUE(search(w, "autoclave"));
-    ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
-
-    // Another view: the same words narrow it.
-    pressButton(w, "TB", "MsgSItem");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
-    pressButton(w, "TB", "TDLstHis");
-    EXPECT_TRUE(subjects(w).isEmpty());
-    EXPECT_EQ(textOf(w, "lblSearch"), "No message found");
-    pressButton(w, "TB", "MsgIn");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-
-    // Purged from the hits: gone from them; in the history's hits instead.
-    ASSERT_TRUE(show(w, outage));
-    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
-    pressButton(w, "TB", "Refresh");
-    listView(w)->selectRow(0);
-    pressButton(w, "TB", "Purge");
-    EXPECT_TRUE(subjects(w).isEmpty());
-    pressButton(w, "TB", "TDLstHis");
-    EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
-
-    // Deleted from the hits; the view read again when the search is cleared.
-    ASSERT_TRUE(show(w, repaired));
-    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
-    pressButton(w, "TB", "Delete");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-    QTest::keyClick(searchBox(w), Qt::Key_Escape);
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
-    EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
 }
 
 // The demo office's front desk looking for what was said about staff.
