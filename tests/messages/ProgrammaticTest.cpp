@@ -45,9 +45,7 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         EXPECT_EQ(result, c.labOrder ? cmId : 0);
         EXPECT_EQ(header(cmId, "cmWho").toString(), "FRONT");
         EXPECT_EQ(header(cmId, "cmTyp").toInt(), c.storedType);
-        if (c.labOrder) {
-            EXPECT_EQ(header(cmId, "cmTraLinID").toInt(), 812);
-        }
+        EXPECT_EQ(header(cmId, "cmTraLinID").toInt(), c.labOrder ? 812 : 0);
         EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
         EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=?", {cmId}), c.labOrder ? 1 : 0);
         EXPECT_EQ(component.ReplyFlag(), mfRegular);
