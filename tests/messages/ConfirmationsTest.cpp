@@ -147,8 +147,16 @@ TEST_F(Confirmations, TheSenderSeesWhoConfirmedAndRemindsTheOthers)
     EXPECT_TRUE(marked(w, reminder)) << "listed at once";
 }
 
-TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
+// While someone of To is pending, To stays To and Cc stays Cc; a purged message keeps its
+// confirmations in the history.
+TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPendingAndAPurgedOneKeepsItsOwn)
 {
+    QList<qint32> rows;
+    Msg old{"FRONT", front, "Old news", "Done"};
+    old.purged = "256";
+    old.needConfirm = true;
+    const qint32 purged = seed(old, {{nurse}, {doctor}}, &rows);
+    confirm(rows[0], nurse, monday);
     const qint32 earlier =
         seed({.who = "FRONT", .pid = front, .subject = "Earlier", .body = "x"}, {{nurse}});
     const qint32 cmId =
@@ -158,6 +166,7 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
             billing, monday);
     tzSndMsgFrm& w = openFullShown("MsgHisMsg");
     clickButton(w, "TB", "MsgSItem");
+    EXPECT_EQ(rowOf(w, purged), -1);
     clickMessage(w, cmId);
     EXPECT_FALSE(marked(w, cmId)) << "no confirmation was asked for";
     QTest::mouseClick(control<QPushButton>(&w, "cmdRemindOthers"), Qt::LeftButton);
@@ -172,19 +181,8 @@ TEST_F(Confirmations, ToStaysToAndCcStaysCcWhileSomeoneOfToIsPending)
     const qint32 reminder = office.scalar("select max(cmID) from CMTable").toInt();
     ASSERT_NE(reminder, cmId);
     EXPECT_EQ(rowsOf(reminder), Rows({{nurse, 0, ""}, {0, 0, "WS2"}, {doctor, 1, ""}}));
-}
 
-TEST_F(Confirmations, APurgedMessageKeepsItsConfirmationsInTheHistory)
-{
-    QList<qint32> rows;
-    Msg old{"FRONT", front, "Old news", "Done"};
-    old.purged = "256";
-    old.needConfirm = true;
-    const qint32 purged = seed(old, {{nurse}, {doctor}}, &rows);
-    confirm(rows[0], nurse, monday);
-    tzSndMsgFrm& w = openFullShown();
-    clickButton(w, "TB", "MsgSItem");
-    EXPECT_EQ(rowOf(w, purged), -1);
+    // The purged message, in the sent items' history.
     clickButton(w, "TB", "TDLstHis");
     ASSERT_EQ(w.windowTitle(), "Sent Items - History - FRONT");
     ASSERT_EQ(model(w)->rowCount(), 1);

@@ -1,7 +1,10 @@
-// Reading a message into the form, reply, forward and return receipt, and the compose helpers.
+// Reading a message into the form, reply, forward and return receipt, the compose helpers, and
+// the To and Cc lists: the picker and the canned texts.
 #include "db/Internals.h"
 #include "fixture.h"
 #include "messages/ComposeHelpers.h"
+
+#include <QTextCursor>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -35,7 +38,6 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_1")->isChecked());
     EXPECT_TRUE(control<QCheckBox>(&w, "chkDoc_3")->isChecked());
     EXPECT_TRUE(control<QRadioButton>(&w, "OptPub_0")->isChecked());
-    EXPECT_EQ(w.CMDBName(), "MESSAGE.MDB");
     EXPECT_EQ(control<ui::DateCombo>(&w, "DateCmb_Abs")->text(), "12/06/2026");
     EXPECT_EQ(itemValue(control<QComboBox>(&w, "Cmb_Emp_Name"),
                         control<QComboBox>(&w, "Cmb_Emp_Name")->currentIndex()),
@@ -79,25 +81,6 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), "FF");
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN");
     EXPECT_TRUE(control<QCheckBox>(&w, "ConfirmchkDoc_2")->isVisibleTo(&w));
-}
-
-TEST_F(FormTest, LinkedAbsenceSetsOrClearsTheReminder)
-{
-    const qint64 absence =
-        office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
-    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)), {{front}});
-    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999), {{front}});
-    auto& st = SharedState::current();
-
-    tzSndMsgFrm& w = view(linked);
-    EXPECT_TRUE(st.ReminderFlag);
-    EXPECT_EQ(st.LinkTyp, 1);
-    EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
-    EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
-
-    ASSERT_TRUE(show(w, gone));
-    EXPECT_FALSE(st.ReminderFlag);
-    EXPECT_EQ(st.LinkID, 999999);
 }
 
 struct ReplyCase {
@@ -151,6 +134,86 @@ INSTANTIATE_TEST_SUITE_P(
                       // Without the original when the office says so; a forward quotes it anyway.
                       ReplyCase{1, "Lunch", "RE: Lunch", "Reply Message", true, false, false},
                       ReplyCase{2, "Lunch", "FW: Lunch", "Forward Message", false, false, true}));
+
+using RecipientsTest = ComposeTest;
+
+TEST_F(RecipientsTest, ReopeningShowsTheChoicesAndCancelKeepsThem)
+{
+    office.writeMachinesIni("ws2\r\n");
+    tzSndMsgFrm& w = open();
+    {
+        ModalScript script;
+        script.then(pickEntries({"Nurse, Ned", "-Computer WS2"}));
+        pressOn(control<QLineEdit>(&w, "txtTo_1")); // the box opens the picker like Cc...
+    }
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
+    EXPECT_TRUE(w.hasUnsavedChanges());
+    w.markSaved(); // as saved
+
+    QStringList preselected;
+    ModalScript script;
+    script.then(pickEntries({}, false, &preselected));
+    control<QPushButton>(&w, "CmdTo_1")->click();
+    preselected.sort();
+    EXPECT_EQ(preselected, QStringList({"-Computer WS2", "Nurse, Ned--(NN)"}));
+    EXPECT_EQ(w.toPids(1), ids({nurse}));
+    EXPECT_EQ(w.toMachines(1), "WS2\n");
+    EXPECT_EQ(control<QLineEdit>(&w, "txtTo_1")->text(), "NN, WS2");
+    EXPECT_TRUE(w.toPids(0).isEmpty());
+    EXPECT_FALSE(w.hasUnsavedChanges());
+}
+
+TEST_F(RecipientsTest, ThePickerOpensInsideTheScreenWhereverTheWindowIs)
+{
+    tzSndMsgFrm& w = open();
+    ASSERT_TRUE(showActive(&w));
+    const QRect area = w.screen()->availableGeometry();
+    // The window dragged to the lower right corner: below the box there is no room.
+    w.move(area.right() - w.width() / 2, area.bottom() - w.height() / 3);
+    pump();
+    for (int index : {0, 1}) {
+        SCOPED_TRACE(index);
+        QRect placed, shown;
+        ModalScript script;
+        script.then([&](QDialog& picker) {
+            placed = QRect(picker.pos(), picker.size());
+            picker.show();
+            pump();
+            shown = picker.frameGeometry();
+            picker.hide();
+            return int(QDialog::Rejected);
+        });
+        control<QPushButton>(&w, nth("CmdTo", size_t(index)))->click();
+        EXPECT_TRUE(area.contains(placed))
+            << placed.x() << "," << placed.y() << " " << placed.width() << "x" << placed.height();
+        EXPECT_TRUE(area.contains(shown));
+        EXPECT_GT(placed.height(), 200) << "not shrunk to nothing";
+    }
+}
+
+TEST_F(RecipientsTest, CannedTextsGoInAtTheCursor)
+{
+    QStringList asked;
+    office.services()->setCannedTextHandler(
+        [&asked](QObject*, const QString& caption, const QString& store) {
+            asked << caption + "|" + store;
+            return caption.contains("Office") ? QString() : QString("kind ");
+        });
+    tzSndMsgFrm& w = open();
+    textBox(w)->setPlainText("Be patient.");
+    QTextCursor cursor = textBox(w)->textCursor();
+    cursor.setPosition(3);
+    textBox(w)->setTextCursor(cursor);
+    control<QPushButton>(&w, "CmdTo_2")->click();
+    EXPECT_EQ(textBox(w)->toPlainText(), "Be kind patient.");
+    EXPECT_EQ(textBox(w)->textCursor().position(), textBox(w)->toPlainText().size());
+    control<QPushButton>(&w, "CmdTo_3")->click(); // nothing chosen: nothing changes
+    EXPECT_EQ(textBox(w)->toPlainText(), "Be kind patient.");
+    EXPECT_EQ(asked,
+              (QStringList{"Select Personal Messages|MSGDB" + QString::number(front, 36).toUpper(),
+                           "Select Office Messages|MSGDB-OFFI"}));
+    office.services()->setCannedTextHandler(nullptr);
+}
 
 } // namespace
 } // namespace tzsndmsg::testing

@@ -1,9 +1,8 @@
-// The two sends on the host application's behalf: SendMessage (the window, driven as a person
-// would) and AnnouncementSend (no window at all).
+// What the host application calls: SendMessage (the window, driven as a person would),
+// AnnouncementSend (no window at all) and ShowMessageWindow with its subject and body.
 #include "fixture.h"
+#include "messages/ShowMessageWindow.h"
 #include "tzsndmsg/tzSndMsgCls.h"
-
-#include <functional>
 
 namespace tzsndmsg::testing {
 namespace {
@@ -46,9 +45,7 @@ TEST_F(Programmatic, SendMessageReturnsTheIdOnlyForALabOrder)
         EXPECT_EQ(result, c.labOrder ? cmId : 0);
         EXPECT_EQ(header(cmId, "cmWho").toString(), "FRONT");
         EXPECT_EQ(header(cmId, "cmTyp").toInt(), c.storedType);
-        if (c.labOrder) {
-            EXPECT_EQ(header(cmId, "cmTraLinID").toInt(), 812);
-        }
+        EXPECT_EQ(header(cmId, "cmTraLinID").toInt(), c.labOrder ? 812 : 0);
         EXPECT_EQ(rowsOf(cmId), (Rows{{ben, 0, ""}}));
         EXPECT_EQ(office.count("LabOrderLinkTable", "LOMsgID=?", {cmId}), c.labOrder ? 1 : 0);
         EXPECT_EQ(component.ReplyFlag(), mfRegular);
@@ -310,6 +307,38 @@ TEST_F(Programmatic, AnAnnouncementWritesWhatTheWindowWrites)
 
         EXPECT_EQ(writtenRows(office, byCode), writtenRows(office, byWindow));
         EXPECT_EQ(rowsOf(byCode), (Rows{{ben, 0, ""}, {carl, 0, ""}, {0, 0, "WS2"}}));
+    }
+}
+
+// Opening the message window with the host's subject and body.
+using ShowWindow = MessagesTest;
+
+TEST_F(ShowWindow, OpensModallyWithSubjectAndBodyAndReleasesTheWindow)
+{
+    atWorkstation(office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk"));
+    for (bool noShow : {false, true}) {
+        SCOPED_TRACE(noShow);
+        SharedState::current().LastSavedMessageID = 99;
+        ModalScript modal;
+        if (!noShow)
+            modal.then([](QDialog& dialog) {
+                auto* w = static_cast<tzSndMsgFrm*>(&dialog);
+                EXPECT_EQ(control<QLineEdit>(w, "txtSubject")->text(), "Lab order 12");
+                EXPECT_EQ(control<QPlainTextEdit>(w, "txtMsg")->toPlainText(), "Crown is back");
+                EXPECT_FALSE(w->isFullWindow());
+                EXPECT_TRUE(control<QComboBox>(w, "CmbSaveTo")->isHidden()); // no patient in hand
+                w->Unload();
+                return int(QDialog::Rejected);
+            });
+        std::unique_ptr<tzSndMsgFrm> shown;
+        bool opened = false;
+        EXPECT_EQ(ShowMessageWindow(shown, noShow, "Lab order 12", "Crown is back", &opened), 0);
+        EXPECT_TRUE(opened);
+        EXPECT_EQ(modal.shown, noShow ? 0 : 1);
+        EXPECT_FALSE(shown); // released
+        if (!noShow) {
+            EXPECT_EQ(SharedState::current().LastSavedMessageID, 0);
+        }
     }
 }
 

@@ -1,9 +1,6 @@
 // Purging and unpurging messages from the views of the real window.
 #include "fixture.h"
 
-#include <QItemSelectionModel>
-#include <QSignalSpy>
-
 namespace tzsndmsg::testing {
 namespace {
 

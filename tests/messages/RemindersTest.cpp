@@ -4,9 +4,6 @@
 #include "core/MessageWrite.h"
 #include "fixture.h"
 
-#include <QFocusEvent>
-#include <functional>
-
 namespace tzsndmsg::testing {
 namespace {
 
@@ -75,9 +72,8 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
             office.scalar("select cmID from CMTable where cmTyp=2 and cmTraLinID=?", {appointment})
                 .toInt();
         ASSERT_NE(cmId, 0);
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                             "EVAlaFla=-1|EVAlaStaDatFla=-1|EVAlaStaDat=" + c.date +
-                                 "|EVAlaStaTim=" + c.time);
+        expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDatFla=-1|EVAlaStaDat=" + c.date +
+                               "|EVAlaStaTim=" + c.time);
 
         // The same login opens the same record: the first reminder is edited.
         tzSndMsgFrm& again = openReminder(appointment, c.start);
@@ -134,8 +130,7 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
                              "cmID=" + QString::number(cmId) +
                                  "|cmDat=12/06/2026|cmTim=10:00:00 AM|cmModDat=12/07/2026|"
                                  "cmDoc=Bring the X-rays and the referral");
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                             "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=8:45:00 AM");
+        expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=8:45:00 AM");
         office.expectColumns("select * from BroChkTable where BroChkLinID=?", {cmId},
                              "BroChkID=" + row + "|BroChkPID=" + QString::number(nurse) +
                                  "|BroChkDonDis=-1");
@@ -144,8 +139,7 @@ TEST_F(Reminders, AReopenedReminderKeepsItsMomentCreationAndAddressees)
     openAndSend([](tzSndMsgFrm& w) {
         reminderBox(w)->setCurrentIndex(reminderBox(w)->findText("30 min"));
     });
-    office.expectColumns("select * from EVTable where EvLinID=?", {cmId},
-                         "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=9:30:00 AM");
+    expectDetail(cmId, "EVAlaFla=-1|EVAlaStaDat=12/10/2026|EVAlaStaTim=9:30:00 AM");
     EXPECT_EQ(office.count("CMTable", "cmTraLinID=?", {appointment}), 1);
 }
 
@@ -180,7 +174,7 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
         QString expected = "EVAlaFla=" + c.flag + "|EVAlaStaDatFla=" + c.flag;
         if (c.flag != "0")
             expected += "|EVAlaStaDat=" + c.date + "|EVAlaStaTim=" + c.time;
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
+        expectDetail(cmId, expected);
     }
 }
 
@@ -219,13 +213,20 @@ TEST_F(Reminders, FreeListStartsAfterNowAndLeavingTheBoxReformatsATime)
     EXPECT_EQ(reminderBox(linked)->currentText(), "90");
 }
 
-TEST_F(Reminders, StoredReminderIsReadBack)
+// A stored reminder is read back with its moment; a message linked to an absence takes the
+// reminder from it, and one whose absence is gone clears it.
+TEST_F(Reminders, StoredAndLinkedRemindersAreReadBack)
 {
     const qint32 withTime = seed(fromDoctor("Gloves", "Order gloves"), {{front}});
     office.exec("update EVTable set EVAlaFla=-1, EVAlaStaDatFla=-1, EVAlaStaDat='2026-12-10', "
                 "EVAlaStaTim='14:30:00' where EvLinID=?",
                 {withTime});
     const qint32 without = seed(fromDoctor("Masks", "Order masks"), {{front}});
+    const qint64 absence =
+        office.insert("AbsTable", "AbsID", {"AbsDat", "AbsStaTim"}, {"2026-12-10", "10:00:00"});
+    const qint32 linked = seed(fromDoctor("R", "r", "1", qint32(absence)), {{front}});
+    const qint32 gone = seed(fromDoctor("G", "g", "1", 999999), {{front}});
+    auto& st = SharedState::current();
     tzSndMsgFrm& w = view(withTime);
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/10/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "02:30 pm");
@@ -234,6 +235,15 @@ TEST_F(Reminders, StoredReminderIsReadBack)
     ASSERT_TRUE(show(w, without));
     EXPECT_EQ(control<QWidget>(&w, "PicAla")->property("tag").toString(), "12/06/2026");
     EXPECT_EQ(reminderBox(w)->currentText(), "");
+
+    ASSERT_TRUE(show(w, linked));
+    EXPECT_TRUE(st.ReminderFlag);
+    EXPECT_EQ(st.LinkTyp, 1);
+    EXPECT_EQ(st.ReminderDate.date(), QDate(2026, 12, 10));
+    EXPECT_EQ(st.ReminderTime.time(), QTime(10, 0));
+    ASSERT_TRUE(show(w, gone));
+    EXPECT_FALSE(st.ReminderFlag);
+    EXPECT_EQ(st.LinkID, 999999);
 }
 
 } // namespace

@@ -4,22 +4,19 @@
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
-#include <QSignalSpy>
 
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
 namespace {
 
-class SearchWindow : public MessagesTest {
+class SearchWindow : public ConfirmTest {
 protected:
     void SetUp() override
     {
-        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
-        back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
-        carl = office.addEmployee("Carter", "Carl", "CC", "CARL", "Billing");
+        ConfirmTest::SetUp();
         // FRONT's inbox at WS1, her sent items, a purged message, and another person's.
-        outage = seed({"BACK", back, "Autoclave is out",
+        outage = seed({"BEN", ben, "Autoclave is out",
                        "The autoclave in room 2 failed its test.\r\n"
                        "Use the one at the front desk.",
                        "12/01/2026", "08:10 AM"},
@@ -27,19 +24,17 @@ protected:
         lunch = seed({"CARL", carl, "Lunch order", "Sandwiches from the café at noon", "12/02/2026",
                       "09:00 AM"},
                      {{front, 0, "", "-1"}});
-        crown = seed(
-            {"BACK", back, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
-            {{0, 0, "WS1"}});
-        repaired = seed({"BACK", back, "Autoclave repaired", "Ready again", "11/20/2026",
-                         "10:00 AM", "Message", "256", "256"},
+        crown =
+            seed({"BEN", ben, "Lab results", "The Jones crown is ready", "12/03/2026", "10:00 AM"},
+                 {{0, 0, "WS1"}});
+        repaired = seed({"BEN", ben, "Autoclave repaired", "Ready again", "11/20/2026", "10:00 AM",
+                         "Message", "256", "256"},
                         {{front, 0, "", "-1"}});
         sent = seed({"FRONT", front, "Autoclave order", "Please order a new gasket", "11/25/2026",
                      "11:00 AM"},
-                    {{back}});
-        seed({"BACK", back, "Autoclave for Carl", "Not for the front desk", "12/04/2026",
-              "09:00 AM"},
+                    {{ben}});
+        seed({"BEN", ben, "Autoclave for Carl", "Not for the front desk", "12/04/2026", "09:00 AM"},
              {{carl}});
-        atWorkstation(front);
     }
 
     static QStringList marked(const tzSndMsgFrm& w)
@@ -50,11 +45,10 @@ protected:
         return out;
     }
 
-    qint32 front = 0, back = 0, carl = 0;
     qint32 outage = 0, lunch = 0, crown = 0, repaired = 0, sent = 0;
 };
 
-TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
+TEST_F(SearchWindow, TypingNarrowsTheViewEnterAtOnceAndEscBringsItBackOnItsMessage)
 {
     tzSndMsgFrm& w = openFullShown();
     QAbstractItemModelTester tester(listView(w)->model(),
@@ -94,11 +88,8 @@ TEST_F(SearchWindow, TypingNarrowsTheViewAndEscBringsItBackOnItsMessage)
     EXPECT_EQ(textOf(w, "SB_Panel1"), "2 of 3");
     EXPECT_TRUE(marked(w).isEmpty());
     EXPECT_TRUE(prompter->shown.isEmpty());
-}
 
-TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
-{
-    tzSndMsgFrm& w = openFullShown();
+    // Enter searches at once, and the words are marked in the list.
     QTest::mouseClick(searchBox(w), Qt::LeftButton);
     search(w, "autoclave", true); // no waiting, no button of the window pressed
     EXPECT_TRUE(w.isSearching());
@@ -124,11 +115,12 @@ TEST_F(SearchWindow, EnterSearchesAtOnceAndWordsAreMarkedInTheList)
 }
 
 // Letters that do not decompose are found and marked by their plain spelling; words beyond the
-// limit are refused beside the box, with no box to answer, and what is listed stays.
-TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
+// limit are refused beside the box, with no box to answer, and what is listed stays; the words
+// stay across views and writes.
+TEST_F(SearchWindow, FoldsEveryLetterRefusesWordsBeyondTheLimitAndKeepsTheWordsAcrossViews)
 {
     const qint32 street =
-        seed({"BACK", back, "Straße closed", "The Straße is closed; use the ﬁle room door.",
+        seed({"BEN", ben, "Straße closed", "The Straße is closed; use the ﬁle room door.",
               "12/05/2026", "08:00 AM"},
              {{front}});
     tzSndMsgFrm& w = openFullShown();
@@ -154,6 +146,39 @@ TEST_F(SearchWindow, FoldsEveryLetterAndRefusesWordsBeyondTheLimitBesideTheBox)
     EXPECT_FALSE(w.isSearching());
     EXPECT_EQ(model(w)->rowCount(), 4);
     EXPECT_TRUE(prompter->shown.isEmpty());
+
+    // The words stay across views and writes, and the view comes back up to date.
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
+    ASSERT_TRUE(search(w, "autoclave"));
+    ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Another view: the same words narrow it.
+    pressButton(w, "TB", "MsgSItem");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
+    pressButton(w, "TB", "TDLstHis");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    EXPECT_EQ(textOf(w, "lblSearch"), "No message found");
+    pressButton(w, "TB", "MsgIn");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+
+    // Purged from the hits: gone from them; in the history's hits instead.
+    ASSERT_TRUE(show(w, outage));
+    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
+    pressButton(w, "TB", "Refresh");
+    listView(w)->selectRow(0);
+    pressButton(w, "TB", "Purge");
+    EXPECT_TRUE(subjects(w).isEmpty());
+    pressButton(w, "TB", "TDLstHis");
+    EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
+
+    // Deleted from the hits; the view read again when the search is cleared.
+    ASSERT_TRUE(show(w, repaired));
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
+    pressButton(w, "TB", "Delete");
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
+    QTest::keyClick(searchBox(w), Qt::Key_Escape);
+    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
 }
 
 TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
@@ -193,41 +218,6 @@ TEST_F(SearchWindow, SearchEverywhereListsEachHitWithItsView)
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST_F(SearchWindow, TheWordsStayAcrossViewsAndWritesAndTheViewComesBackUpToDate)
-{
-    tzSndMsgFrm& w = openFullShown();
-    ASSERT_TRUE(search(w, "autoclave"));
-    ASSERT_EQ(subjects(w), QStringList{"Autoclave is out"});
-
-    // Another view: the same words narrow it.
-    pressButton(w, "TB", "MsgSItem");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave order"});
-    pressButton(w, "TB", "TDLstHis");
-    EXPECT_TRUE(subjects(w).isEmpty());
-    EXPECT_EQ(textOf(w, "lblSearch"), "No message found");
-    pressButton(w, "TB", "MsgIn");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-
-    // Purged from the hits: gone from them; in the history's hits instead.
-    ASSERT_TRUE(show(w, outage));
-    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkLinID=?", {outage});
-    pressButton(w, "TB", "Refresh");
-    listView(w)->selectRow(0);
-    pressButton(w, "TB", "Purge");
-    EXPECT_TRUE(subjects(w).isEmpty());
-    pressButton(w, "TB", "TDLstHis");
-    EXPECT_EQ(subjects(w), (QStringList{"Autoclave repaired", "Autoclave is out"}));
-
-    // Deleted from the hits; the view read again when the search is cleared.
-    ASSERT_TRUE(show(w, repaired));
-    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
-    pressButton(w, "TB", "Delete");
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"});
-    QTest::keyClick(searchBox(w), Qt::Key_Escape);
-    EXPECT_EQ(subjects(w), QStringList{"Autoclave is out"}); // the history, without the deleted one
-    EXPECT_EQ(office.count("CMTable", "cmID=?", {repaired}), 0);
-}
-
 // The demo office's front desk looking for what was said about staff.
 // A word in most of a long inbox: the first screen is the end of the list (on a server's store
 // it comes before the rest is read), then every hit. "Select All" asked before the rest is
@@ -236,7 +226,7 @@ TEST_F(SearchWindow, ACommonWordListsTheEndOfTheListFirstThenEveryHit)
 {
     qint32 newest = 0;
     for (int i = 0; i < 120; ++i)
-        newest = seed({"BACK", back, QString("Insurance claim %1").arg(i),
+        newest = seed({"BEN", ben, QString("Insurance claim %1").arg(i),
                        i % 4 ? "Billing" : "Call the patient back",
                        QDate(2025, 1, 1).addDays(i).toString("MM/dd/yyyy"), "09:00 AM"},
                       {{front}});

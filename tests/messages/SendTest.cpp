@@ -4,13 +4,7 @@
 namespace tzsndmsg::testing {
 namespace {
 
-class SendTest : public ComposeTest {
-protected:
-    void expectDetail(qint32 cmId, const QString& expected)
-    {
-        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
-    }
-};
+using SendTest = ComposeTest;
 
 TEST_F(SendTest, SendingToPersonsWritesTheRowsAndTheSignals)
 {
@@ -187,8 +181,9 @@ TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 }
 
 // A user ticks "Repeat Every:", types the count and picks the unit by its first letter, sends
-// from the compact window; the sent message shows the same unit again.
-TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
+// from the compact window; the sent message shows the same unit again. A stored unit of 0 is an
+// unknown unit.
+TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBackAndZeroIsUnknown)
 {
     struct Case {
         const char* typed;
@@ -219,16 +214,12 @@ TEST_F(SendTest, TheChosenRepeatUnitIsStoredAndReadBack)
         EXPECT_EQ(control<QComboBox>(&again, "cmbRea_0")->currentText(), c.entry);
         again.Unload();
     }
-}
-
-// Messages stored before the unit was kept carry 0: no unit, so no repeats.
-TEST_F(SendTest, AStoredUnitOfZeroIsAnUnknownUnit)
-{
-    const qint32 cmId =
+    // Messages stored before the unit was kept carry 0: no unit, so no repeats.
+    const qint32 old =
         seed({.who = "FRONT", .pid = front, .subject = "Old", .body = "Weekly"}, {{nurse}});
     office.exec("update EVTable set EvBroReaFla=1, EvBroReaEve=1, EvBroReaTyp=0 where EvLinID=?",
-                {cmId});
-    tzSndMsgFrm& w = view(cmId);
+                {old});
+    tzSndMsgFrm& w = view(old);
     EXPECT_TRUE(control<QCheckBox>(&w, "ChkRea_0")->isChecked());
     EXPECT_EQ(control<QComboBox>(&w, "cmbRea_0")->currentIndex(), -1);
 }

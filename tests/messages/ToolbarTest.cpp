@@ -1,36 +1,21 @@
 // Toolbars and the commands of the message window.
 #include "fixture.h"
 
-#include <QAction>
-#include <QKeyEvent>
-
 using namespace tzsndmsg;
 using namespace tzsndmsg::testing;
 
 namespace {
 
-class Toolbar : public MessagesTest {
+class Toolbar : public ConfirmTest {
 protected:
-    void SetUp() override
-    {
-        front = office.addEmployee("Front", "Fran", "FF", "FRONT", "Front Desk");
-        back = office.addEmployee("Back", "Bob", "BB", "BACK", "Billing");
-        atWorkstation(front);
-    }
     void seedInbox(int count)
     {
         for (int i = 0; i < count; ++i)
             inbox << seed(
-                {"BACK", back, QString("m%1").arg(i), "", QString("12/0%1/2026").arg(i + 1)},
+                {"BEN", ben, QString("m%1").arg(i), "", QString("12/0%1/2026").arg(i + 1)},
                 {{front}});
     }
-    static void pressEsc(QWidget* w)
-    {
-        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(w, &esc);
-    }
 
-    qint32 front = 0, back = 0;
     QList<qint32> inbox;
 };
 
@@ -64,16 +49,16 @@ TEST_F(Toolbar, SelectAllTogglesAndLeavesAnEmptyListAlone)
 TEST_F(Toolbar, EscIsIgnoredWhileLoadingOrBusyAndClosesOtherwise)
 {
     tzSndMsgFrm& w = open();
-    w.show();     // the first activation waits for the event loop
-    pressEsc(&w); // still loading
+    w.show();                            // the first activation waits for the event loop
+    QTest::keyClick(&w, Qt::Key_Escape); // still loading
     EXPECT_TRUE(w.isVisible());
     ASSERT_TRUE(showActive(&w));
     pressButton(w, "TB_Small", "MsgHisMsg");
     listView(w)->setProperty("tag", "BUSY"); // a list query is running
-    pressEsc(&w);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_TRUE(w.isVisible());
     listView(w)->setProperty("tag", "");
-    pressEsc(&w);
+    QTest::keyClick(&w, Qt::Key_Escape);
     EXPECT_FALSE(w.isVisible());
 }
 
@@ -192,7 +177,7 @@ TEST_F(Toolbar, SendingFromTheFullWindowKeepsItOpen)
     ASSERT_EQ(w.CMID(), inbox[1]);
     // Sending the received message on screen writes nothing (read-only body, toolbar shown),
     // counts as sent, keeps the full window open and refreshes the list in place.
-    seed({"BACK", back, "arrived meanwhile", "", "11/01/2026"}, {{front}});
+    seed({"BEN", ben, "arrived meanwhile", "", "11/01/2026"}, {{front}});
     pressButton(w, "TB_Small", "MsgSend");
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isFullWindow());

@@ -293,18 +293,22 @@ protected:
         return *window;
     }
 
-    // The full window shown and active, as a user works in it.
+    // The compact or the full window shown and active, as a user works in it: the first key goes
+    // to it.
+    tzSndMsgFrm& openShown()
+    {
+        EXPECT_TRUE(showActive(&open()));
+        return *window;
+    }
     tzSndMsgFrm& openFullShown(const QString& entry = QStringLiteral("MsgHisMsg"))
     {
-        tzSndMsgFrm& w = openFull(entry);
-        EXPECT_TRUE(showActive(&w));
-        return w;
+        EXPECT_TRUE(showActive(&openFull(entry)));
+        return *window;
     }
     // The window shown and active, as a user meets it; the subject and text typed into it.
     tzSndMsgFrm& write(const QString& subject, const QString& body)
     {
-        tzSndMsgFrm& w = open();
-        EXPECT_TRUE(showActive(&w));
+        tzSndMsgFrm& w = openShown();
         QTest::mouseClick(subjectBox(w), Qt::LeftButton);
         QTest::keyClicks(subjectBox(w), subject);
         QTest::mouseClick(textBox(w)->viewport(), Qt::LeftButton);
@@ -323,9 +327,8 @@ protected:
     qint32 send(tzSndMsgFrm& w)
     {
         pressButton(w, "TB_Small", "MsgSend");
-        return newest();
+        return office.scalar("select max(cmID) from CMTable").toInt();
     }
-    qint32 newest() { return office.scalar("select max(cmID) from CMTable").toInt(); }
     // The full window on the view that lists the message, its row clicked.
     tzSndMsgFrm& view(qint32 cmId, const QString& view = QStringLiteral("MsgHisAll"))
     {
@@ -354,6 +357,11 @@ protected:
     QVariant recipient(qint32 rowId, const QString& name)
     {
         return office.scalar("select " + name + " from BroChkTable where BroChkID=?", {rowId});
+    }
+    // The message's detail row against "name=value|name=value".
+    void expectDetail(qint32 cmId, const QString& expected)
+    {
+        office.expectColumns("select * from EVTable where EvLinID=?", {cmId}, expected);
     }
     Office office;
     FreshSharedState state; // after the office: it goes first

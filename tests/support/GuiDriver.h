@@ -16,16 +16,12 @@
 namespace tzsndmsg::testing {
 
 // The named control, failing the test loudly when it is missing.
-template <typename T> T* control(QObject* parent, const QString& name)
+template <typename T> T* control(const QObject* parent, const QString& name)
 {
     T* found = parent ? parent->findChild<T*>(name) : nullptr;
     if (!found)
         ADD_FAILURE() << "no control named " << name.toStdString();
     return found;
-}
-template <typename T> T* control(const QObject* parent, const QString& name)
-{
-    return control<T>(const_cast<QObject*>(parent), name);
 }
 
 // The name of the index'th control of a row of like controls: "chkDoc_2".

@@ -4,28 +4,14 @@
 #include "store/Schema.h"
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QUuid>
 
 namespace tzsndmsg::testing {
 
-namespace {
-
-QString pgServerUrl()
-{
-    return qEnvironmentVariable("TZSNDMSG_TEST_PG");
-}
-
-QString withSchema(const QString& url, const QString& schema)
-{
-    return url + (url.contains(QLatin1Char('?')) ? "&" : "?") + "schema=" + schema;
-}
-
-} // namespace
-
+// The PostgreSQL server the tests run on, when one is named.
 bool Office::usingPostgres()
 {
-    return !pgServerUrl().isEmpty();
+    return !qEnvironmentVariable("TZSNDMSG_TEST_PG").isEmpty();
 }
 
 Office::Office() : Office(Options()) {}
@@ -34,15 +20,16 @@ Office::Office(const Options& options) : m_options(options)
 {
     if (usingPostgres()) {
         m_pgSchema = "t_" + QUuid::createUuid().toString(QUuid::Id128).left(16).toLower();
+        const QString server = qEnvironmentVariable("TZSNDMSG_TEST_PG");
         QString error;
-        auto admin = db::Database::open(pgServerUrl(), &error);
+        auto admin = db::Database::open(server, &error);
         if (!admin) {
             ADD_FAILURE() << "cannot reach the test server: " << error.toStdString();
             return;
         }
         if (!admin->exec("CREATE SCHEMA " + m_pgSchema, &error))
             ADD_FAILURE() << "cannot create schema: " << error.toStdString();
-        m_url = withSchema(pgServerUrl(), m_pgSchema);
+        m_url = server + (server.contains(QLatin1Char('?')) ? "&" : "?") + "schema=" + m_pgSchema;
     } else {
         m_url = "sqlite://" + m_tempDir.path() + "/office.db";
     }
@@ -78,7 +65,7 @@ Office::~Office()
     m_services.reset();
     m_db.reset();
     if (!m_pgSchema.isEmpty()) {
-        auto admin = db::Database::open(pgServerUrl());
+        auto admin = db::Database::open(qEnvironmentVariable("TZSNDMSG_TEST_PG"));
         if (admin)
             admin->exec("DROP SCHEMA " + m_pgSchema + " CASCADE");
     }
@@ -139,9 +126,7 @@ void Office::dropSearchIndex()
 qint64 Office::insert(const QString& table, const QString& keyColumn, const QStringList& names,
                       const QVariantList& values)
 {
-    QStringList marks;
-    for (int i = 0; i < names.size(); ++i)
-        marks << "?";
+    const QStringList marks(names.size(), QStringLiteral("?"));
     const QString sql =
         QString("INSERT INTO %1 (%2) VALUES (%3) RETURNING %4")
             .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')), keyColumn);

@@ -28,25 +28,6 @@ inline Office::Options programOffice()
     return o;
 }
 
-inline QProcessEnvironment programEnvironment(const QString& home)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TZSNDMSG_HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home + QStringLiteral("/etc.conf"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    return env;
-}
-
-inline std::unique_ptr<QProcess> startProgram(const QStringList& args,
-                                              const QProcessEnvironment& env)
-{
-    auto p = std::make_unique<QProcess>();
-    p->setProcessEnvironment(env);
-    p->start(QStringLiteral(TZSNDMSG_APP), args);
-    return p;
-}
-
 inline Outcome finishProgram(QProcess& p, int milliseconds = 60000)
 {
     const QStringList args = p.arguments();
@@ -54,12 +35,6 @@ inline Outcome finishProgram(QProcess& p, int milliseconds = 60000)
     if (r.hung)
         ADD_FAILURE() << "tzsndmsg " << args.join(' ').toStdString() << " did not finish";
     return r;
-}
-
-inline Outcome runProgram(const QStringList& args, const QProcessEnvironment& env,
-                          int milliseconds = 60000)
-{
-    return finishProgram(*startProgram(args, env), milliseconds);
 }
 
 // A test that runs the program on an office and a home folder of its own (the watcher's state
@@ -94,7 +69,7 @@ protected:
     }
     std::unique_ptr<QProcess> start(const QStringList& args) const
     {
-        return startProgram(withOffice(args), env);
+        return launch(withOffice(args));
     }
     Outcome run(const QStringList& args) const { return finishProgram(*start(args)); }
     // The office made by the program's own init, with the words given ("--demo").
@@ -104,7 +79,7 @@ protected:
         ASSERT_EQ(made.code, 0) << made.err.toStdString();
     }
     // The program without this office: what the settings files and the environment name.
-    Outcome runAlone(const QStringList& args) const { return runProgram(args, env); }
+    Outcome runAlone(const QStringList& args) const { return finishProgram(*launch(args)); }
 
     // A file under the home folder (or at an absolute path), its folders made; its path.
     QString writeFile(const QString& name, const QByteArray& content) const
@@ -130,13 +105,25 @@ protected:
 
     QTemporaryDir home;
     Office office;
-    QProcessEnvironment env = withState(programEnvironment(home.path()), home.path());
+    QProcessEnvironment env = environment(home.path());
 
 private:
-    static QProcessEnvironment withState(QProcessEnvironment env, const QString& home)
+    static QProcessEnvironment environment(const QString& home)
     {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TZSNDMSG_HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state"));
+        env.insert(QStringLiteral("TZSNDMSG_SYSTEM_CONFIG"), home + QStringLiteral("/etc.conf"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         return env;
+    }
+    std::unique_ptr<QProcess> launch(const QStringList& args) const
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(env);
+        p->start(QStringLiteral(TZSNDMSG_APP), args);
+        return p;
     }
 
     QString m_data;

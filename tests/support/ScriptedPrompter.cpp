@@ -8,7 +8,6 @@ int ScriptedPrompter::ask(const ui::MessageBoxRequest& request)
 {
     shown.append(request);
     if (queue.isEmpty()) {
-        ++unexpected;
         ADD_FAILURE() << "unexpected message box: [" << request.title.toStdString() << "] "
                       << request.text.toStdString();
         return request.buttons == 0 ? 1 : 2;

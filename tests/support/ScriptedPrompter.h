@@ -25,8 +25,6 @@ public:
     ScriptedPrompter& expect(const QString& textContains, const QString& title, int answer);
     QList<ui::MessageBoxRequest> shown;
     QList<Expected> queue;
-    int unexpected = 0;
-    bool allAnswered() const { return queue.isEmpty(); }
 };
 
 // Installs a fresh scripted prompter for the lifetime of the guard and checks at the end that
