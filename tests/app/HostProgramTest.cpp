@@ -1,4 +1,4 @@
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "support/Program.h"
 #include "tzsndmsg/SignedIn.h"
 

@@ -1,7 +1,7 @@
 // `tzsndmsg confirm` and `tzsndmsg snooze`: a received message confirmed or told again later
 // without the window, only for the login's own rows and its computer's; and the sender's view
 // of who has confirmed: `inbox --sent` and `confirmations --message`.
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "support/Program.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 // adding at once, an office set up from nothing that then carries messages; and import staff /
 // export staff: the people of a CSV file listed by the staff command, a round trip, a refused
 // file and a dry run that write nothing.
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "support/Program.h"
 
 #include <QJsonArray>

@@ -1,8 +1,8 @@
 #include "state/Help.h"
 
-#include "core/FileSystemHelpers.h"
 #include "state/HostDialogs.h"
 #include "state/SharedState.h"
+#include "support/Files.h"
 #include "support/GuiDriver.h"
 #include "support/ScriptedPrompter.h"
 #include "tzsndmsg/tzGlobal.h"

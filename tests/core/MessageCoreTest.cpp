@@ -1,12 +1,12 @@
 // The message core on a real store: a message written and read back, confirmed, listed in the
 // views' rows and purged, without a window.
 #include "Composed.h"
-#include "FileSystemHelpers.h"
 #include "core/MessageListQuery.h"
 #include "core/MessagePurge.h"
 #include "core/MessageWrite.h"
 #include "core/Moments.h"
 #include "core/StationSignal.h"
+#include "support/Files.h"
 #include "support/Office.h"
 #include "support/TestPrinters.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -24,7 +24,8 @@
 namespace tzsndmsg::core {
 namespace {
 
-using testing::Office;
+using namespace testing;
+using namespace Qt::StringLiterals;
 
 constexpr auto ids = &Office::ids;
 
@@ -657,10 +658,6 @@ TEST(DeliveryPlan, WithoutALaterStartFromTheMessagesOwnMoment)
 }
 
 // The signal files a save leaves for the other workstations.
-using testing::holdLock;
-using testing::readAll;
-using testing::Warnings;
-using namespace Qt::StringLiterals;
 
 // Services with a fixed clock; the station text is "<computer> <login>".
 std::unique_ptr<tzglob::tzGlobal>

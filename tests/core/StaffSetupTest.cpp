@@ -1,7 +1,7 @@
-#include "FileSystemHelpers.h"
 #include "core/LoginList.h"
 #include "core/StaffList.h"
 #include "db/Internals.h"
+#include "support/Files.h"
 #include "support/Office.h"
 #include "support/TestPrinters.h"
 #include "tzsndmsg/Staff.h"

@@ -1,10 +1,10 @@
 #include "directory/StaffDirectory.h"
 
-#include "core/FileSystemHelpers.h"
 #include "directory/EMS_EmpList.h"
 #include "state/Help.h"
 #include "state/SharedState.h"
 #include "support/Appearance.h"
+#include "support/Files.h"
 #include "support/FreshSharedState.h"
 #include "support/GuiDriver.h"
 #include "support/Office.h"

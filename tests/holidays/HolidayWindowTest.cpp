@@ -422,7 +422,7 @@ TEST_F(HolidayWindow, IconChoiceKeepsCopiesOrRefuses)
     const QString outside = office.tempPath() + u"/outside/"_s;
     writeIcon(outside + u"Pumpkin.Ico"_s, Qt::darkRed);
     writeIcon(outside + u"flagusa.ICO"_s, Qt::blue);
-    writeFile(outside + u"picture.png"_s, {});
+    ASSERT_TRUE(writeFile(outside + u"picture.png"_s, {}));
 
     QList<ui::FileDialogRequest> requests;
     QString answer;

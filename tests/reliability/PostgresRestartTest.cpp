@@ -3,7 +3,7 @@
 // TLS settings that must reach it.
 #include "HostRun.h"
 #include "ThrowawayServer.h"
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "tzsndmsg/Office.h"
 
 #include <QStandardPaths>

@@ -1,5 +1,5 @@
-#include "core/FileSystemHelpers.h"
 #include "services/PathResolver.h"
+#include "support/Files.h"
 #include "support/Office.h"
 #include "tzsndmsg/WorkstationConfig.h"
 #include "tzsndmsg/db/Database.h"

@@ -394,10 +394,10 @@ TEST_F(StaffSetupWindow, ImportsAStaffListOnlyAfterSayingWhatItChanges)
 {
     const QString good = office.tempPath() + u"/staff.csv"_s;
     const QString bad = office.tempPath() + u"/bad.csv"_s;
-    writeFile(
+    ASSERT_TRUE(writeFile(
         good,
-        "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n");
-    writeFile(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n");
+        "last name;first name;initials;department\r\nBerg;Anna;AB;lab\r\nCole;Carl;CC;lab\r\n"));
+    ASSERT_TRUE(writeFile(bad, "last name,first name,initials\nDoe,Dan,AA\n,Eve,EE\n"));
     QStringList files;
     ui::setFileDialogHandler([&](const ui::FileDialogRequest& request) {
         EXPECT_FALSE(request.save);

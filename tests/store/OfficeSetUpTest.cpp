@@ -1,7 +1,7 @@
 // Setting up an office with the public calls, as a host does before it opens its services.
-#include "core/FileSystemHelpers.h"
 #include "store/MessageStore.h"
 #include "store/Schema.h"
+#include "support/Files.h"
 #include "support/Office.h"
 #include "tzsndmsg/Office.h"
 

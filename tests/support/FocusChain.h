@@ -2,7 +2,6 @@
 
 #include "GuiDriver.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QStringList>
 #include <QTest>

@@ -1,8 +1,6 @@
 #include "TestPrinters.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>

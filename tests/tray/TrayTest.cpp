@@ -24,7 +24,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>

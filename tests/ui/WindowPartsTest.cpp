@@ -18,7 +18,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -294,7 +293,7 @@ TEST(ImageList, MissingIconsAreListedInOneBox)
             continue;
         tt::writeIcon(folder + QLatin1Char('/') + e.baseName.toLower() + u".ICO"_s);
     }
-    tt::writeFile(folder + u"/Help.ico"_s, "not an icon");
+    ASSERT_TRUE(tt::writeFile(folder + u"/Help.ico"_s, "not an icon"));
 
     tt::PrompterGuard prompter;
     prompter->expect(u"ZELO Windows ICO\\SMALL folder"_s, u"Missing Files"_s, 1);

@@ -1,7 +1,7 @@
 // What one inbox row tells and when, on moments the test gives.
 #include "watcher/Schedule.h"
 
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "support/TestPrinters.h"
 #include "watcher/WatchState.h"
 

@@ -2,7 +2,7 @@
 // link, reads no FIFO, and hears nothing of files outside the data folder.
 #include "watcher/SignalFiles.h"
 
-#include "core/FileSystemHelpers.h"
+#include "support/Files.h"
 #include "support/TestPrinters.h"
 
 #include <QCoreApplication>

@@ -2,10 +2,10 @@
 // never twice.
 #include "WatcherFixture.h"
 #include "core/ChangeNotice.h"
-#include "core/FileSystemHelpers.h"
 #include "core/MessageWrite.h"
 #include "core/Snoozes.h"
 #include "db/Internals.h"
+#include "support/Files.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/SignedIn.h"
 #include "tzsndmsg/db/Database.h"
