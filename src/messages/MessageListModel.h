@@ -71,8 +71,8 @@ public:
 
 private:
     // What a painted row shows, read from the list when first asked: a paint asks every cell
-    // for several roles, and reading a row's values by name each time cost more than drawing
-    // them. Forgotten whenever a list is bound (the list changes only by being bound again).
+    // for several roles, each of which read the row's values by name again. Forgotten whenever
+    // a list is bound (the list changes only by being bound again).
     struct RowCells {
         bool unread = false;
         bool flagged = false; // the "PR" column's check mark
