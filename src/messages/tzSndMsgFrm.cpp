@@ -222,6 +222,10 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     lblRem = named(new QLabel(QStringLiteral("R&eminder :"), PicAla), QStringLiteral("lblRem"));
     cmbAla = named(new QComboBox(PicAla), QStringLiteral("cmbAla"));
     cmbAla->setEditable(true);
+    // What is typed is taken as typed: a number is minutes before the linked record, a time a
+    // time of day. Completing "5" to the first entry starting with it ("50 min") would store
+    // another reminder than the one typed.
+    cmbAla->setCompleter(nullptr);
     cmbAla->setMinimumContentsLength(12);
     lblRem->setBuddy(cmbAla);
     alaLayout->addWidget(lblRem);

@@ -51,6 +51,8 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         {"1 hr 15 min before 10:00 am", QTime(10, 0), "1 hr 15 min", false, "12/10/2026",
          "8:45:00 AM"},
         {"90 typed", QTime(10, 0), "90", true, "12/10/2026", "8:30:00 AM"},
+        // Typed keys: "5" is five minutes, not the first entry that starts with it ("50 min").
+        {"5 typed", QTime(10, 0), "5", true, "12/10/2026", "9:55:00 AM"},
         {"shortly after midnight", QTime(0, 30), "1 hr 00 min", false, "12/09/2026", "11:30:00 PM"},
     };
     auto& st = SharedState::current();
@@ -63,9 +65,11 @@ TEST_F(Reminders, LinkedReminderBeforeTheRecordAndFoundAgainByItsAuthor)
         first.firstActivation();
         EXPECT_EQ(first.windowTitle(), "New Reminder for FRONT" + on);
         EXPECT_EQ(textBox(first)->toPlainText(), "Bring the X-rays");
-        if (c.typed)
-            reminderBox(first)->setEditText(c.choice);
-        else
+        if (c.typed) {
+            ASSERT_TRUE(showActive(&first));
+            reminderBox(first)->setFocus();
+            QTest::keyClicks(reminderBox(first)->lineEdit(), c.choice);
+        } else
             reminderBox(first)->setCurrentIndex(reminderBox(first)->findText(c.choice));
         send(first);
         const qint32 cmId =
@@ -164,12 +168,19 @@ TEST_F(Reminders, FreeReminderNeedsATimeOfDay)
 {
     struct Case {
         QString typed, flag, date, time;
-    } cases[] = {{"2:30 pm", "-1", "12/06/2026", "2:30:00 PM"}, {"later", "0", "", ""}};
+    } cases[] = {{"2:30 pm", "-1", "12/06/2026", "2:30:00 PM"},
+                 {"later", "0", "", ""},
+                 // The afternoon's list holds "10:00 pm"; what is typed is the morning.
+                 {"10:00", "-1", "12/06/2026", "10:00:00 AM"}};
+    office.services()->setFixedNow(QDateTime(QDate(2026, 12, 6), QTime(14, 7)));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
         tzSndMsgFrm& w = write("Gloves", "Order gloves");
         pick(w, 0, {"Nurse, Ned"});
-        reminderBox(w)->setEditText(c.typed);
+        ASSERT_TRUE(showActive(&w));
+        reminderBox(w)->setFocus();
+        QTest::keyClicks(reminderBox(w)->lineEdit(), c.typed);
+        QTest::keyClick(reminderBox(w)->lineEdit(), Qt::Key_Tab);
         const qint32 cmId = send(w);
         QString expected = "EVAlaFla=" + c.flag + "|EVAlaStaDatFla=" + c.flag;
         if (c.flag != "0")
