@@ -30,8 +30,19 @@ struct ReceivedRow {
 };
 
 // The row when the login may act on it: its own or its computer's, listed in its inbox, unread.
-std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QString* error)
+// `refused`, when given, tells a row the login may not act on (gone, someone else's, read, not
+// listed) from a store that could not be read.
+std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QString* error,
+                                       bool* refused = nullptr)
 {
+    if (refused)
+        *refused = false;
+    const auto refuse = [&](const QString& text) {
+        if (refused)
+            *refused = true;
+        failWith(error, text);
+        return std::nullopt;
+    };
     ReceivedRow r;
     r.login = services.currentLoginName().trimmed().toUpper();
     r.computer = services.computerName().trimmed().toUpper();
@@ -39,8 +50,9 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
     const std::optional<core::Addressee> row =
         rowId > 0 ? core::readAddressee(services, rowId, &why) : std::nullopt;
     if (!row) {
-        failWith(error,
-                 !why.isEmpty() ? why : QStringLiteral("there is no message row %1").arg(rowId));
+        if (why.isEmpty())
+            return refuse(QStringLiteral("there is no message row %1").arg(rowId));
+        failWith(error, why);
         return std::nullopt;
     }
     const core::ViewLogin login = core::ResolveViewLogin(services, r.login);
@@ -48,17 +60,13 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
     const bool own = (r.employeeId != 0 && row->BroChkPID == r.employeeId) ||
                      (row->BroChkPID == 0 && !r.computer.isEmpty() &&
                       row->BroChkToMac.trimmed().toUpper() == r.computer);
-    if (!own) {
-        failWith(error, QStringLiteral("message row %1 is addressed to someone else, not to %2 "
-                                       "or to this computer (%3)")
-                            .arg(rowId)
-                            .arg(r.login, r.computer));
-        return std::nullopt;
-    }
-    if (row->isRead()) {
-        failWith(error, QStringLiteral("message row %1 is already confirmed").arg(rowId));
-        return std::nullopt;
-    }
+    if (!own)
+        return refuse(QStringLiteral("message row %1 is addressed to someone else, not to %2 "
+                                     "or to this computer (%3)")
+                          .arg(rowId)
+                          .arg(r.login, r.computer));
+    if (row->isRead())
+        return refuse(QStringLiteral("message row %1 is already confirmed").arg(rowId));
     MessageViewRequest request;
     request.allCategories = true;
     request.loginName = r.login;
@@ -70,13 +78,11 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
     const bool listed = std::any_of(inbox.cbegin(), inbox.cend(), [rowId](const MessageViewRow& m) {
         return m.addresseeRowId == rowId;
     });
-    if (!listed) {
-        failWith(error, QStringLiteral("message row %1 is not in the inbox of %2 (purged, deleted "
-                                       "or not delivered yet)")
-                            .arg(rowId)
-                            .arg(r.login));
-        return std::nullopt;
-    }
+    if (!listed)
+        return refuse(QStringLiteral("message row %1 is not in the inbox of %2 (purged, deleted "
+                                     "or not delivered yet)")
+                          .arg(rowId)
+                          .arg(r.login));
     const std::optional<core::MessageHeader> header =
         core::readHeader(services, row->BroChkLinID, &why);
     if (!header) {
@@ -122,6 +128,14 @@ bool confirmReceivedMessage(HostServices& services, qint32 addresseeRowId, QStri
 bool snoozeReceivedMessage(HostServices& services, qint32 addresseeRowId, int minutes,
                            QString* error)
 {
+    return core::snoozeIfOwnUnread(services, addresseeRowId, minutes, nullptr, error);
+}
+
+bool core::snoozeIfOwnUnread(HostServices& services, qint32 addresseeRowId, int minutes,
+                             bool* refused, QString* error)
+{
+    if (refused)
+        *refused = false;
     if (minutes < 1 || minutes > MaxSnoozeMinutes)
         return failWith(error, QStringLiteral("a snooze is 1 to %1 minutes, not %2")
                                    .arg(MaxSnoozeMinutes)
@@ -129,7 +143,7 @@ bool snoozeReceivedMessage(HostServices& services, qint32 addresseeRowId, int mi
     const auto store = services.messageStoreConnection();
     if (!store)
         return failWith(error, QStringLiteral("The message store is not open."));
-    const std::optional<ReceivedRow> r = receivedRow(services, addresseeRowId, error);
+    const std::optional<ReceivedRow> r = receivedRow(services, addresseeRowId, error, refused);
     if (!r)
         return false;
     const QDateTime now = services.currentDateTime();

@@ -9,6 +9,10 @@
 // states, which the message window, the host program and every watcher of that login and
 // computer share. It is written whole (a file beside it renamed over it) under a short lock of
 // its own, so a reader sees the old list or the new one.
+namespace tzsndmsg {
+class HostServices;
+}
+
 namespace tzsndmsg::core {
 
 struct Snooze {
@@ -31,5 +35,12 @@ bool readSnoozes(const QString& path, QList<Snooze>& snoozes, QString* error = n
 // is kept beside as <file>.damaged and a new list begun.
 bool addSnooze(const QString& path, const Snooze& snooze, const QDateTime& now,
                QString* error = nullptr);
+
+// snoozeReceivedMessage: the row snoozed when it is the login's own or its computer's, unread
+// and listed in its inbox. False with the reason otherwise; `refused`, when given, is true when
+// the row is one the login may not snooze (gone, someone else's, read, not listed), false when
+// the store or the snooze file failed.
+bool snoozeIfOwnUnread(HostServices& services, qint32 addresseeRowId, int minutes, bool* refused,
+                       QString* error = nullptr);
 
 } // namespace tzsndmsg::core

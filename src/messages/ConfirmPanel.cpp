@@ -5,6 +5,7 @@
 #include "common/VbFormat.h"
 #include "core/Confirmations.h"
 #include "core/MessageWrite.h"
+#include "core/Snoozes.h"
 #include "state/SharedState.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/ui/MessageBox.h"
@@ -116,9 +117,13 @@ void ConfirmPanel::buttonClicked(int index)
         break;
     case 3: {
         // "Display this message 15 minutes later": the workstation's watchers tell it again;
-        // the store is not changed.
+        // the store is not changed. A row that is read or someone else's has nothing to tell
+        // again: the list is only refreshed.
         QString error;
-        if (!snoozeReceivedMessage(*st.GIC, shown->broChkId, DefaultSnoozeMinutes, &error))
+        bool refused = false;
+        if (!core::snoozeIfOwnUnread(*st.GIC, shown->broChkId, DefaultSnoozeMinutes, &refused,
+                                     &error) &&
+            !refused)
             warning(QStringLiteral("The message could not be snoozed.") + kCrLf + kCrLf + error,
                     QStringLiteral("Message"));
         emit refreshRequested();

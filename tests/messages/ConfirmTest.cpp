@@ -248,6 +248,13 @@ TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
     EXPECT_TRUE(recipient(rows[0], "BroChkDonDis").isNull());
     EXPECT_TRUE(bold(w, cmId));
     EXPECT_EQ(office.count("CMTable"), 1);
+
+    // Snooze on a message already read only refreshes the list: there is nothing to tell again,
+    // and no box says so (the guard fails on any).
+    office.exec("update BroChkTable set BroChkDonDis=-1 where BroChkID=?", {rows[0]});
+    ASSERT_TRUE(show(w, cmId));
+    button(w, 3)->click();
+    EXPECT_FALSE(bold(w, cmId));
 }
 
 TEST_F(Confirm, ToDoListAcceptCancelChosenPersonAndNoEmployee)
