@@ -183,6 +183,7 @@ QWidget* tzSndMsgFrm::buildComposePanel()
     // The message's own settings, beside the text.
     auto* side = new QWidget(panel);
     side->setObjectName(QStringLiteral("PicOptions"));
+    PicOptions = side;
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->setSpacing(6);

@@ -315,8 +315,9 @@ private:
     QWidget* PicCompose = nullptr;
     QStackedWidget* PicPanels = nullptr;
     std::array<QWidget*, 2> PicTab{};
-    QGroupBox* fraBro = nullptr; // broadcast and repeat, group 0
-    QGroupBox* fraAla = nullptr; // the alarm group, index 1
+    QWidget* PicOptions = nullptr; // sender, date, privacy, marks, reminder, save-to
+    QGroupBox* fraBro = nullptr;   // broadcast and repeat, group 0
+    QGroupBox* fraAla = nullptr;   // the alarm group, index 1
     // Frame.
     QToolBar* TB = nullptr;
     QToolBar* TB_Small = nullptr;

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <exception>
 
 namespace tzsndmsg {
@@ -65,6 +66,17 @@ void tzSndMsgFrm::updateConfirmPanel()
     const bool received = m_messages->hasInboxRows() && isFullWindow() && m_bodyReadOnly &&
                           m_CMID != 0 && currentBroChkID() != 0 && currentRowCmId() == m_CMID;
     PicConfirm->setVisible(received);
+    // A received message is shown as it was sent: what OK files into the notes and the
+    // payroll mark it sets on the sender's message come from the form, so nothing on it
+    // changes (the containers keep their controls' own states, such as the sender list's
+    // right, for when the window composes again).
+    txtSubject->setReadOnly(received);
+    for (QPushButton* button : CmdTo)
+        if (button)
+            button->setEnabled(!received);
+    for (QWidget* panel : {PicOptions, PicTab[1]})
+        if (panel)
+            panel->setEnabled(!received);
     updateConfirmationsPanel(false);
 }
 

@@ -60,6 +60,23 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInboxAndRefusesUntilTheBoxIsTick
         const bool inbox = QString(view) != "MsgSItem";
         ASSERT_TRUE(show(w, inbox ? in : out));
         EXPECT_EQ(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w), inbox);
+        // A received message is shown as it was sent (OK files what the form shows); the
+        // sender's own message may be changed and sent again.
+        EXPECT_EQ(control<QLineEdit>(&w, "txtSubject")->isReadOnly(), inbox);
+        for (const char* name : {"CmdTo_0", "CmdTo_3", "chkDoc_2", "cmbAla", "ChkBro_0"})
+            EXPECT_EQ(control<QWidget>(&w, name)->isEnabled(), !inbox) << name;
+    }
+    {
+        // What a reader types or clicks there changes nothing.
+        ASSERT_TRUE(showActive(&w));
+        ASSERT_TRUE(show(w, in));
+        auto* subject = control<QLineEdit>(&w, "txtSubject");
+        subject->setFocus();
+        QTest::keyClicks(subject, " - approved");
+        auto* payroll = control<QCheckBox>(&w, "chkDoc_2");
+        QTest::mouseClick(payroll, Qt::LeftButton);
+        EXPECT_EQ(subject->text(), "In");
+        EXPECT_FALSE(payroll->isChecked());
     }
     ASSERT_TRUE(control<QCheckBox>(&w, "ConfirmChkYes")->isVisibleTo(&w));
     prompter->expect("You must confirm that you have read this entire message.\r\n\r\n"
@@ -77,6 +94,8 @@ TEST_F(Confirm, PanelOnlyForAReceivedMessageOfAnInboxAndRefusesUntilTheBoxIsTick
     EXPECT_FALSE(bold(w, in));
     w.resetToNewMessage();
     EXPECT_FALSE(control<QWidget>(&w, "PicConfirm")->isVisibleTo(&w));
+    EXPECT_FALSE(control<QLineEdit>(&w, "txtSubject")->isReadOnly());
+    EXPECT_TRUE(control<QWidget>(&w, "chkDoc_2")->isEnabled());
 }
 
 TEST_F(Confirm, AHiddenRowIsNeitherShownNorConfirmedNorDeleted)

@@ -44,9 +44,17 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
               front);
     EXPECT_FALSE(w.hasUnsavedChanges());
 
-    // The sender list, read when it is first opened, holds the whole staff list; the sender stays
-    // chosen and the form unchanged.
+    // A received message locks the To box: clicking it opens no picker.
+    ModalScript none;
+    pressOn(control<QLineEdit>(&w, "txtTo_0"));
+    EXPECT_EQ(none.shown, 0);
+
+    // The sender list, locked with the rest of a received message, is read when it is first
+    // opened composing: it holds the whole staff list; the sender stays chosen and the form
+    // unchanged.
     auto* from = control<QComboBox>(&w, "Cmb_Emp_Name");
+    EXPECT_FALSE(from->isEnabled());
+    w.resetToNewMessage();
     QComboBox whole;
     FillStaffList(&whole, SharedState::current().LoginEmployeeIDs);
     ASSERT_TRUE(from->isEnabled());
@@ -61,11 +69,6 @@ TEST_F(FormTest, LoadMessageFillsTheControlsForViewing)
     EXPECT_EQ(entries(from), entries(&whole));
     EXPECT_EQ(from->currentText(), whole.itemText(whole.findData(front)));
     EXPECT_FALSE(w.hasUnsavedChanges());
-
-    // A received message locks the To box: clicking it opens no picker.
-    ModalScript none;
-    pressOn(control<QLineEdit>(&w, "txtTo_0"));
-    EXPECT_EQ(none.shown, 0);
 
     // Another message, unread, to be confirmed: its row, its To and Cc rows, the initials of
     // both lists and the login's rights to mark it, one statement each.

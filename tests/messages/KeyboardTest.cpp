@@ -198,8 +198,9 @@ TEST_F(Keyboard, FocusChainsFollowTheWindowAndNameEveryControl)
         {"compact", false, 0, compose + QStringList{"TS"}},
         {"delivery", false, 0, QStringList{"TS"} + group("0") + group("1"),
          true}, // the dates wait for their boxes
+        // A received message is read-only: its boxes are read, nothing else is reached.
         {"inbox", true, 0,
-         QStringList{"TDBG", "TS"} + compose + confirmPanel +
+         QStringList{"TDBG", "TS", "txtTo_0", "txtTo_1", "txtSubject", "txtMsg"} + confirmPanel +
              QStringList{"txtSearch", "chkSearchAll"}},
         {"sent items", true, asked,
          QStringList{"TDBG", "TS"} + compose +
