@@ -12,6 +12,7 @@
 #include "tzsndmsg/db/Recordset.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <algorithm>
 
 namespace tzsndmsg::events {
@@ -144,7 +145,9 @@ bool writeAttendeeRows(HostServices& services, db::Database& db, qint64 cmId,
                         {QStringLiteral("0"), QStringLiteral("0")}, error))
                     return false;
                 // An office-wide event rewrites a row per employee: keep the window painting.
-                QCoreApplication::processEvents();
+                // Clicks and keys wait for the end of the save: one taken now would load
+                // another event into the panel while this one is still being written.
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 core::WriteStationSignal(services, QStringLiteral("CMBC"));
             } else if (!db.exec(services.adaptSqlFor(
                                     db, QStringLiteral("delete from BroChkTable where BroChkID=?")),

@@ -105,6 +105,8 @@ private:
     // EMS_EventsFrm_list.cpp
     void onGridRowChanged(int row, int previousRow);
     void positionGridOn(qint64 cmId);
+    // A row chosen while a save was writing, chosen again once it has ended.
+    void chooseAfterSave(qint64 cmId);
     void showRowCounter();
     qint64 gridCurrentCmId() const;
 
@@ -141,6 +143,7 @@ private:
     bool m_closingByOwnCommand = false;
     bool m_unloaded = false;
     int m_gridGuard = 0; // >0 while the window moves the grid itself
+    int m_saving = 0;    // >0 while an event is being written
     int m_step = 15;
 
     // Controls.

@@ -134,7 +134,10 @@ int EMS_EventsFrm::SaveEvent(bool AskToSave, bool CanCancel)
         return valid;
     const bool isNew = m_CurrentEventID == 0;
     QString error;
-    switch (writeEvent(&error)) {
+    ++m_saving;
+    const WriteResult written = writeEvent(&error);
+    --m_saving;
+    switch (written) {
     case WriteDeclined:
         // Declining to save without attendees keeps the user on the event where that is
         // possible; New and Close would otherwise throw the edit away.

@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 
 namespace tzsndmsg {
 
@@ -81,10 +82,32 @@ void EMS_EventsFrm::positionGridOn(qint64 cmId)
     showRowCounter();
 }
 
+void EMS_EventsFrm::chooseAfterSave(qint64 cmId)
+{
+    if (m_saving > 0) {
+        QTimer::singleShot(0, this, [this, cmId] { chooseAfterSave(cmId); });
+        return;
+    }
+    if (!m_listOpen)
+        return;
+    // The grid back on the event the panel shows, then moved as the user moved it.
+    positionGridOn(m_CurrentEventID);
+    const int row = m_model->rowOfCmId(cmId);
+    if (row >= 0)
+        m_TDBG->setCurrentIndex(m_model->index(row, EventListModel::ColEvent));
+}
+
 void EMS_EventsFrm::onGridRowChanged(int row, int previousRow)
 {
     if (m_gridGuard > 0 || row < 0 || row == previousRow || !m_listOpen || row >= m_rows.size())
         return;
+    // Writing an event's attendee rows lets the window paint: a row chosen then is taken up
+    // when the save has ended, not loaded into the panel of the event being saved.
+    if (m_saving > 0) {
+        const qint64 chosen = m_model->cmIdAt(row);
+        QTimer::singleShot(0, this, [this, chosen] { chooseAfterSave(chosen); });
+        return;
+    }
     auto& st = SharedState::current();
     const bool busy = !m_WindowLoading && st.GIC;
     if (busy)

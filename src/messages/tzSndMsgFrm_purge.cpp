@@ -9,6 +9,7 @@
 #include "ui/BusyPointer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTableView>
@@ -79,10 +80,11 @@ void tzSndMsgFrm::Purge_Selected()
             } catch (const std::exception&) {
                 // The row is skipped; the others still run.
             }
-            // The counter is only seen when events are let through: it is set then.
+            // The counter is only seen when events are let through: it is set then. Clicks
+            // and keys wait: the selection being purged must not change under the loop.
             if (k % 50 == 0) {
                 showProgress(k);
-                QCoreApplication::processEvents();
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
         }
         saved = batch.finish() && saved;

@@ -24,6 +24,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -996,6 +997,39 @@ TEST_F(AttendeesTest, SavingSynchronisesTheRows)
     EXPECT_EQ(rows(cm), after);
     EXPECT_EQ(w.listModel()->data(w.listModel()->index(0, 4)).toString(),
               office.services()->personName(ann) + u", "_s + office.services()->personName(cat));
+}
+
+// A click on another event while a save writes its attendee rows waits for the save: the
+// panel and the event it saves never become two different events.
+TEST_F(AttendeesTest, AClickDuringASaveWaitsForTheSave)
+{
+    const qint64 a = addEvent(u"A"_s, ann, u"12/10/2026"_s);
+    const qint64 b = addEvent(u"B"_s, ann, u"12/11/2026"_s);
+    addAttendee(a, ann, 0); // a kept row: the save lets the window paint
+    addAttendee(b, bob, 1);
+    EMS_EventsFrm& w = open();
+    auto* grid = c<QTableView>(u"TDBG"_s);
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    ASSERT_EQ(w.CurrentEventID(), a);
+    edit("txtEve_0")->setText(u"A changed"_s);
+    // The click is queued before Save, as a quick hand makes it.
+    const QPoint at = grid->visualRect(grid->model()->index(1, 1)).center();
+    for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            grid->viewport(),
+            new QMouseEvent(
+                type, QPointF(at), grid->viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier));
+    {
+        PrompterGuard prompts;
+        press(u"Save"_s);
+    }
+    pump(); // the click, after the save: B is shown, nothing asked
+    EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable where cmID=?"_s, {a}).toString(),
+              u"A changed"_s);
+    EXPECT_EQ(w.CurrentEventID(), b);
+    EXPECT_EQ(edit("txtEve_0")->text(), u"B"_s);
+    EXPECT_EQ(w.AttendeeList(1), QString::number(bob) + u',');
 }
 
 TEST_F(AttendeesTest, PickerCancelKeepsTheListAndOkWithNothingEmptiesIt)
