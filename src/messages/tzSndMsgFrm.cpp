@@ -3,6 +3,7 @@
 
 #include "ConfirmPanel.h"
 #include "MessageList.h"
+#include "MessageListModel.h"
 #include "core/Recurrence.h"
 #include "directory/StaffDirectory.h"
 #include "ui/DateCombo.h"
@@ -64,7 +65,18 @@ tzSndMsgFrm::tzSndMsgFrm(QWidget* parent)
     setupTabOrderAndNames();
 }
 
-tzSndMsgFrm::~tzSndMsgFrm() = default;
+tzSndMsgFrm::~tzSndMsgFrm()
+{
+    // The list is a child, deleted after this window's members; as it goes it empties its
+    // model, whose signals reach this window's handlers. Cut them first.
+    if (m_messages) {
+        if (MessageListModel* model = m_messages->model()) {
+            model->disconnect(this);
+            model->setConfirmationProvider({});
+        }
+        m_messages->disconnect(this);
+    }
+}
 
 void tzSndMsgFrm::buildWidgets()
 {

@@ -2,6 +2,7 @@
 // column of the sent items, the panel under a sent message and "Remind the Others".
 #include "core/MessageWrite.h"
 #include "fixture.h"
+#include "tzsndmsg/tzSndMsgCls.h"
 
 namespace tzsndmsg::testing {
 namespace {
@@ -225,6 +226,38 @@ TEST_F(Confirmations, AScreenOfCountsIsOneStatement)
     }
     w.grab();
     EXPECT_EQ(tzSndMsgFrm::confirmationQueryCount() - before, 1) << "the screen's cells are kept";
+}
+
+// A host opens the window, shows its sent items (their "Confirmed" cells counted) and closes
+// it: the window goes without touching what it has already let go (this aborted the host, or
+// corrupted its memory for later).
+TEST_F(Confirmations, AWindowClosedOnItsSentItemsLeavesTheHostWhole)
+{
+    Msg m{"FRONT", front, "Rota", "Please confirm"};
+    m.needConfirm = true;
+    seed(m, {{nurse}, {doctor, 1}});
+    tzSndMsgCls host;
+    host.setGIC(office.services());
+    host.setSndMsgHistoryButtonVisible(true);
+    host.setMsgHisOn(true);
+    int counted = -1;
+    ModalScript script;
+    script.then([&](QDialog& dialog) {
+        auto& w = static_cast<tzSndMsgFrm&>(dialog);
+        const int before = tzSndMsgFrm::confirmationQueryCount();
+        w.resize(1100, 800);
+        EXPECT_TRUE(showActive(&w));
+        pressButton(w, "TB", "MsgSItem");
+        pump();
+        counted = tzSndMsgFrm::confirmationQueryCount() - before;
+        w.hide();
+        return int(QDialog::Rejected);
+    });
+    host.Message_Start();
+    EXPECT_EQ(counted, 1);
+    // The heap is still sound: the allocator checks its lists as blocks come and go.
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(QString::number(i).repeated(8).size(), QString::number(i).size() * 8);
 }
 
 // The demo office's front desk opening its sent items: the message that asked for confirmation
