@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
+#include <limits>
 
 namespace tzsndmsg::events {
 
@@ -180,7 +181,15 @@ void repeatColumns(const EventRepeat& repeat, QStringList& names, QStringList& t
     texts << (repeat.recurring ? QStringLiteral("-1") : QStringLiteral("0"));
     if (!repeat.recurring)
         return;
-    if (const auto every = common::vb::toNumber(repeat.every)) {
+    // A count is stored when it converts to the column's whole number; one that does not fit
+    // is left out, as one that is not a number is, rather than the whole row being refused
+    // after the header was written.
+    const auto fits = [](double n) {
+        return n >= double(std::numeric_limits<qint32>::min()) &&
+               n <= double(std::numeric_limits<qint32>::max());
+    };
+    if (const auto every = common::vb::toNumber(repeat.every);
+        every && fits(double(common::vb::roundHalfEven(*every)))) {
         names << QStringLiteral("evBroReaEve");
         texts << QString::number(common::vb::roundHalfEven(*every));
     }
@@ -190,7 +199,7 @@ void repeatColumns(const EventRepeat& repeat, QStringList& names, QStringList& t
         names << QStringLiteral("EvBroEndDat");
         texts << repeat.until;
     }
-    if (repeat.numberOfTimes) {
+    if (repeat.numberOfTimes && fits(double(*repeat.numberOfTimes))) {
         names << QStringLiteral("evBroNumOfTim");
         texts << QString::number(*repeat.numberOfTimes);
     }
@@ -268,11 +277,13 @@ std::optional<EventRecord> readEvent(HostServices& services, qint64 id, bool byD
             *error = QStringLiteral("The message store cannot be opened.");
         return std::nullopt;
     }
+    // An event's detail row only: a message's detail id would put the message into the
+    // event panel, and a save there would rewrite it and reset its confirmations.
     const QString statement =
         QStringLiteral("SELECT CMTable.*, EVTable.*, CMTable.cmTyp FROM CMTable LEFT JOIN EVTable "
                        "ON CMTable.cmID = EVTable.EVLinID WHERE ((CMTable.cmTyp)>=0 or "
                        "(CMTable.cmTyp is Null)) and ") +
-        (byDetailId ? QStringLiteral("(evID=?)") : QStringLiteral("(cmID=?)"));
+        (byDetailId ? QStringLiteral("(evID=?) and EVTable.EvTyp=1") : QStringLiteral("(cmID=?)"));
     db::Recordset rs = db->query(services.adaptSqlFor(*db, statement), {id}, error);
     if (!rs.isOpen() || rs.isEmpty())
         return std::nullopt;

@@ -587,6 +587,13 @@ TEST_F(EventsTest, SingleEventModeOfAnotherUsersEventDeniesEditing)
     press(u"Close"_s);
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(office.scalar(u"select CMSubjec from CMTable"_s).toString(), u"Bobs"_s);
+
+    // A message's detail id is no event: nothing of the message comes into the panel.
+    window.reset();
+    alone(addEvent(u"Payroll"_s, bob, u"12/11/2026"_s, u"9:00:00 AM"_s, u"10:00:00 AM"_s,
+                   {u"EvTyp"_s}, {u"0"_s}));
+    open();
+    EXPECT_EQ(edit("txtEve_0")->text(), QString());
 }
 
 TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
@@ -837,6 +844,30 @@ TEST_F(EventsTest, RecurrenceColumnsRoundTrip)
     EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
     EXPECT_EQ(office.scalar(u"select EvBroReaFla from EVTable where EVID=?"_s, thisEvent).toInt(),
               0);
+}
+
+// Counts no whole number of the store holds are left out, as counts that are not numbers are:
+// the event is saved whole, never a header without its detail row.
+TEST_F(EventsTest, CountsTheStoreCannotHoldAreLeftOutAndTheEventSavedWhole)
+{
+    open();
+    press(u"New"_s);
+    edit("txtEve_0")->setText(u"Count"_s);
+    c<QCheckBox>(u"ChkRea_0"_s)->setChecked(true);
+    edit("txtReaEve_0")->setText(u"3000000000"_s);
+    combo("cmbRea_0")->setCurrentIndex(0);
+    c<QRadioButton>(u"OptReaUnl_1"_s)->click();
+    edit("txtReaTim_0")->setText(u"99999999999"_s);
+    {
+        PrompterGuard prompts;
+        prompts->expect(u"Saving Event without Attendees"_s, ui::vbYes);
+        EXPECT_EQ(window->SaveEvent(false, true), ui::vbYes);
+    }
+    EXPECT_EQ(office.rows(u"select CMSubjec, EvBroReaFla, coalesce(EvBroReaEve, 0), "
+                          "coalesce(EvBroNumOfTim, 0) from CMTable join EVTable on "
+                          "EVTable.EvLinID = CMTable.cmID"_s),
+              QStringList{u"Count|-1|0|0"_s});
+    EXPECT_EQ(office.count(u"CMTable"_s), 1);
 }
 
 TEST_F(EventsTest, TimeListsFollowTheClockInterval)
