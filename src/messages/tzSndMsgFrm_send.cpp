@@ -240,6 +240,18 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
             return ui::vbCancel;
     }
 
+    // The message's date is stored as its text: one that is not a date would be listed and
+    // sorted as written. Nothing is sent; the window keeps what was typed.
+    if (DateCmb_Abs && !DateCmb_Abs->isValidDate()) {
+        MessageBox::show({QStringLiteral("The message date \"") + DateCmb_Abs->text() +
+                              QStringLiteral("\" is not a date.\n\nType it as mm/dd/yyyy or "
+                                             "choose it from the calendar."),
+                          kSendTitle, 0, 48, 0});
+        m_CMID = shownId;
+        if (DateCmb_Abs->isVisible())
+            DateCmb_Abs->setFocus();
+        return ui::vbCancel;
+    }
     const core::SaveResult saved = core::saveMessage(*st.GIC, composedMessage());
     if (!saved.ok) {
         MessageBox::show({QStringLiteral("The message could not be saved; nothing of it was "

@@ -146,6 +146,28 @@ TEST_F(SendTest, AFailingWriteLeavesNoHalfMessage)
     EXPECT_TRUE(w.hasUnsavedChanges()); // the user can try again
 }
 
+// A message date that is not a date is refused before anything is written; the window keeps
+// the message, and the date once corrected sends it.
+TEST_F(SendTest, AMessageDateThatIsNoDateIsRefusedAndNothingLost)
+{
+    tzSndMsgFrm& w = write("Rota", "Swap on Friday");
+    pick(w, 0, {"Nurse, Ned"});
+    auto* date = control<ui::DateCombo>(&w, "DateCmb_Abs");
+    for (const QString typed : {"hello", "02/30/2026", ""}) {
+        SCOPED_TRACE(typed.toStdString());
+        date->setText(typed);
+        prompter->expect("The message date \"" + typed + "\" is not a date.", "Send Message", 1);
+        send(w);
+        EXPECT_EQ(office.count("CMTable"), 0);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_TRUE(w.hasUnsavedChanges());
+    }
+    date->setText("12/07/2026");
+    const qint32 cmId = send(w);
+    EXPECT_EQ(office.scalar("select cmDat from CMTable where cmID=?", {cmId}).toString(),
+              "12/07/2026");
+}
+
 TEST_F(SendTest, PrivateRepeatSettingsReadBackAsTheyWereSent)
 {
     tzSndMsgFrm& w = write("Staff meeting", "Weekly");
