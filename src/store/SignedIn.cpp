@@ -260,8 +260,8 @@ QStringList functionStatements(db::Database& database, const Office& o)
         out << QStringLiteral("REVOKE ALL ON %1.%2 FROM PUBLIC").arg(s, QLatin1String(v))
             << QStringLiteral("GRANT SELECT ON %1.%2 TO %3")
                    .arg(s, QLatin1String(v), ident(o.staff));
-    // Someone a message reached may purge it (the purge mark is the header's) but change
-    // nothing else of it.
+    // Someone a message reached may purge it (the purge mark is the header's) and, confirming
+    // it as payroll related, mark it so (never unmark it), but change nothing else of it.
     out << QStringLiteral(
                "CREATE OR REPLACE FUNCTION %1.tz_cm_changes() RETURNS trigger LANGUAGE plpgsql%2AS "
                "$f$ DECLARE kept CMTable; BEGIN "
@@ -269,6 +269,8 @@ QStringList functionStatements(db::Database& database, const Office& o)
                "'MEMBER') OR OLD.cmWho = ANY (tz_logins_of(current_user)) OR "
                "tz_event_of(current_user, OLD.cmID) THEN RETURN NEW; END IF; "
                "kept := OLD; kept.CMPurFla := NEW.CMPurFla; "
+               "IF NEW.cmDocAftDis = -1 THEN kept.cmDocAftDis := -1; END IF; "
+               "IF NEW.CMShoOnRep = -1 THEN kept.CMShoOnRep := -1; END IF; "
                "IF kept IS DISTINCT FROM NEW THEN RAISE EXCEPTION USING ERRCODE = '42501', "
                "MESSAGE = 'only its sender changes a message'; END IF; RETURN NEW; END $f$")
                .arg(s, path, database.quote(o.supervisor), database.quote(o.staff));

@@ -303,6 +303,11 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
         {confirm, {m2}, 1},                                                      // hers
         {"UPDATE BroChkTable SET BroChkSno = 1 WHERE BroChkLinID = ?", {m3}, 1}, // the computer's
         {purge, {m2}, 1},
+        // Confirming a payroll-related message marks it on its header; clearing or any other
+        // change stays the sender's.
+        {"UPDATE CMTable SET cmDocAftDis = -1, CMShoOnRep = -1 WHERE cmID = ?", {m2}, 1},
+        {"UPDATE CMTable SET CMShoOnRep = 0 WHERE cmID = ?", {m2}, -1},
+        {"UPDATE CMTable SET cmDocAftDis = -1, CMSubjec = 'x' WHERE cmID = ?", {m2}, -1},
     };
     for (const auto& w : writes) {
         SCOPED_TRACE(w.statement.toStdString());
