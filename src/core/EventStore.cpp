@@ -384,9 +384,9 @@ EventSaveResult saveEvent(HostServices& services, const EventToSave& event)
     return result;
 }
 
-void deleteEvent(HostServices& services, qint64 cmId)
+bool deleteEvent(HostServices& services, qint64 cmId, QString* error)
 {
-    core::deleteMessage(services, cmId);
+    return core::deleteMessage(services, cmId, error);
 }
 
 QString attendeeInitials(HostServices& services, const QString& personIds)

@@ -106,8 +106,9 @@ struct EventSaveResult {
 // deleted, new ones added; rows of other kinds stay.
 EventSaveResult saveEvent(HostServices& services, const EventToSave& event);
 
-// Deletes the event with its rows, as a message is deleted.
-void deleteEvent(HostServices& services, qint64 cmId);
+// Deletes the event with its rows, as a message is deleted; false with the reason when it is
+// still stored.
+bool deleteEvent(HostServices& services, qint64 cmId, QString* error = nullptr);
 
 // The persons' initials of an id list ("12,40,"), joined by ", ", up to the first 0.
 QString attendeeInitials(HostServices& services, const QString& personIds);

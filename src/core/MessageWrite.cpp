@@ -144,9 +144,9 @@ std::optional<QVector<Addressee>> storedAddressees(HostServices& services, db::D
 
 } // namespace
 
-void deleteMessage(HostServices& services, qint64 cmId)
+bool deleteMessage(HostServices& services, qint64 cmId, QString* error)
 {
-    store::DeleteMessage(services, cmId);
+    return store::DeleteMessage(services, cmId, error);
 }
 
 SaveResult saveMessage(HostServices& services, const OutgoingMessage& m)

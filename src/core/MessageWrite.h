@@ -107,8 +107,9 @@ struct Confirmation {
 // station signal "CMBC" follows the write.
 Confirmation confirmAddressee(HostServices& services, qint32 broChkId, qint32 confirmingEmployeeId);
 
-// Deletes a message: its header, addressee rows and detail row. Nothing for id 0.
-void deleteMessage(HostServices& services, qint64 cmId);
+// Deletes a message: its header, addressee rows and detail row. Nothing for id 0. False with
+// the reason when it is still stored (see store::DeleteMessage).
+bool deleteMessage(HostServices& services, qint64 cmId, QString* error = nullptr);
 
 // A confirming reader marks the message payroll related: cmDocAftDis and CMShoOnRep -1.
 bool markPayrollRelated(HostServices& services, qint32 cmId, QString* error = nullptr);

@@ -660,9 +660,15 @@ void EMS_EventsFrm::TB_ButtonClick(const QString& key)
         const int answer =
             ui::MessageBox::show({QStringLiteral("Are you sure to delete the event?"),
                                   QStringLiteral("Delete Event"), 4, 32, 0});
-        if (answer == ui::vbYes) {
-            if (services())
-                events::deleteEvent(*services(), m_CurrentEventID);
+        QString error;
+        if (answer == ui::vbYes && services() &&
+            !events::deleteEvent(*services(), m_CurrentEventID, &error)) {
+            // Still stored: the panel keeps it.
+            releaseAfterWrite();
+            ui::MessageBox::show(
+                {QStringLiteral("The event could not be deleted.") + QStringLiteral("\n\n") + error,
+                 QStringLiteral("Delete Event"), 0, 48, 0});
+        } else if (answer == ui::vbYes) {
             releaseAfterWrite();
             ClearEvent();
             if (!single) {

@@ -444,8 +444,15 @@ void tzSndMsgFrm::deleteCurrentMessage()
     if (answer != 6)
         return;
     auto& st = SharedState::current();
-    if (st.GIC)
-        core::deleteMessage(*st.GIC, m_CMID);
+    QString error;
+    if (st.GIC && !core::deleteMessage(*st.GIC, m_CMID, &error)) {
+        // Still stored: it stays shown, and the list says what is there.
+        ui::MessageBox::show(
+            {QStringLiteral("The message could not be deleted.") + QStringLiteral("\n\n") + error,
+             QStringLiteral("Delete Message"), 0, 48, 0});
+        refreshInPlace();
+        return;
+    }
     resetToNewMessage();
     if (!m_loading && st.ReplyBCID != 0)
         st.ReplyBCID = 0;

@@ -8,19 +8,45 @@
 
 namespace tzsndmsg::store {
 
-void DeleteMessage(HostServices& services, qint64 cmId)
+bool DeleteMessage(HostServices& services, qint64 cmId, QString* error)
 {
+    QString why;
+    const auto done = [&] {
+        if (error)
+            *error = why;
+        return why.isEmpty();
+    };
     if (cmId == 0)
-        return;
+        return done();
     auto connection = services.messageStoreConnection();
-    if (!connection)
-        return;
-    // Each statement runs even when the one before failed.
+    if (!connection) {
+        why = QStringLiteral("The message store is not open.");
+        return done();
+    }
+    // All or nothing: a header kept while its rows went would be a message to nobody.
+    db::Transaction transaction(*connection);
+    if (!transaction.ok()) {
+        why = transaction.error();
+        return done();
+    }
     for (const QString& statement :
          {QStringLiteral("delete * from cmtable where cmID=?"),
           QStringLiteral("delete * from brochktable where BroChkLinID=?"),
           QStringLiteral("delete * from EVtable where EVLinID=?")})
-        connection->exec(services.adaptSqlFor(*connection, statement), {cmId});
+        if (!connection->exec(services.adaptSqlFor(*connection, statement), {cmId}, &why))
+            return done();
+    // A row the login may not delete is not there for its statement: no error, and the
+    // message stays.
+    const QVariant kept = connection->scalar(
+        services.adaptSqlFor(*connection,
+                             QStringLiteral("select count(*) from cmtable where cmID=?")),
+        {cmId}, &why);
+    if (why.isEmpty() && kept.toLongLong() > 0)
+        why = QStringLiteral("The store kept it: in an office where each person signs in, only "
+                             "the person who wrote it or a supervisor deletes it.");
+    if (why.isEmpty() && !transaction.commit())
+        why = transaction.error();
+    return done();
 }
 
 bool CheckPersonIds(HostServices& services, const QString& list, QList<qint32>& found,

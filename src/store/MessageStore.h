@@ -10,8 +10,10 @@ class HostServices;
 
 namespace tzsndmsg::store {
 
-// Deletes a message or event: header, addressee rows and detail row. Nothing for id 0.
-void DeleteMessage(HostServices& services, qint64 cmId);
+// Deletes a message or event: header, addressee rows and detail row, all or none. Nothing for
+// id 0. False with the reason, nothing deleted, when a statement fails or the header would still
+// be stored (a signed-in office keeps a message from those who did not write it).
+bool DeleteMessage(HostServices& services, qint64 cmId, QString* error = nullptr);
 
 // Checks a list of person ids ("12,7," or "12,7") against the persons table: `found` gets the
 // ids of persons that exist and work in the office, in the list's order; `unknown` the entries

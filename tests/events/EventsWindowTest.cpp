@@ -617,6 +617,17 @@ TEST_F(EventsTest, SingleEventModeClosesAfterSaveAndAfterDelete)
 
     EMS_EventsFrm& w = open();
     PrompterGuard prompts;
+    // A delete the store refuses is said; the window stays on the event, all of it stored.
+    office.refuseDeletes(u"EVTable"_s);
+    prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
+    prompts->expect(u"The event could not be deleted.\n\n"_s, u"Delete Event"_s, ui::vbOK);
+    press(u"Delete"_s);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(edit("txtEve_0")->text(), u"Renamed"_s);
+    EXPECT_EQ(office.count(u"CMTable"_s), 1);
+    office.exec(u"DROP TRIGGER refuse_delete_EVTable"_s +
+                (Office::usingPostgres() ? u" ON EVTable"_s : QString()));
+
     prompts->expect(kDeleteQuestion, u"Delete Event"_s, ui::vbYes);
     press(u"Delete"_s);
     EXPECT_FALSE(w.isVisible());

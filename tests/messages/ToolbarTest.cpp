@@ -84,6 +84,15 @@ TEST_F(Toolbar, DeleteAsksAndRefreshesInPlace)
     EXPECT_EQ(textOf(w, "SB_Panel1"), "1 of 2");
     EXPECT_TRUE(w.isEnabled());
     EXPECT_TRUE(control<QToolBar>(&w, "TB")->isEnabled());
+
+    // A delete the store refuses is said, and the message stays whole and shown.
+    office.refuseDeletes("BroChkTable");
+    prompter->expect("Are you sure you want to delete this message?", "Delete Message", 6);
+    prompter->expect("The message could not be deleted.\n\n", "Delete Message", 1);
+    pressButton(w, "TB", "Delete");
+    EXPECT_EQ(office.count("CMTable", "cmID=?", {inbox[0]}), 1);
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID=?", {inbox[0]}), 1);
+    EXPECT_EQ(w.CMID(), inbox[0]);
 }
 
 TEST_F(Toolbar, DeleteIsEnabledOnlyForASavedMessageThatIsShown)

@@ -258,12 +258,20 @@ TEST(MessageStore, DeleteMessageRemovesHeaderDetailAndAddressees)
         office.insert("EVTable", "EVID", {"EvLinID"}, {id});
         office.insert("BroChkTable", "BroChkID", {"BroChkLinID"}, {id});
     }
-    store::DeleteMessage(*office.services(), gone);
-    store::DeleteMessage(*office.services(), 0);
-    EXPECT_EQ(office.rows("select cmID from CMTable"), QStringList{QString::number(keep)});
-    EXPECT_EQ(office.rows("select EvLinID from EVTable"), QStringList{QString::number(keep)});
-    EXPECT_EQ(office.rows("select BroChkLinID from BroChkTable"),
-              QStringList{QString::number(keep)});
+    EXPECT_TRUE(store::DeleteMessage(*office.services(), gone));
+    EXPECT_TRUE(store::DeleteMessage(*office.services(), 0));
+    const QStringList kept{QString::number(keep)};
+    EXPECT_EQ(office.rows("select cmID from CMTable"), kept);
+    EXPECT_EQ(office.rows("select EvLinID from EVTable"), kept);
+    EXPECT_EQ(office.rows("select BroChkLinID from BroChkTable"), kept);
+
+    // A statement that fails deletes nothing: no header left without its addressees.
+    office.exec("DROP TABLE EVTable");
+    QString why;
+    EXPECT_FALSE(store::DeleteMessage(*office.services(), keep, &why));
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(office.rows("select cmID from CMTable"), kept);
+    EXPECT_EQ(office.rows("select BroChkLinID from BroChkTable"), kept);
 }
 
 TEST(MessageStore, RemoveToFromCcLeavesEachAddresseeInOneList)

@@ -3,6 +3,7 @@
 #include "tzsndmsg/SignedIn.h"
 
 #include "core/MessageListQuery.h"
+#include "core/MessageWrite.h"
 #include "store/Schema.h"
 #include "support/Office.h"
 #include "tzsndmsg/Confirmations.h"
@@ -324,6 +325,19 @@ TEST_F(SignedIn, WritesBeyondThePersonsOwnAreRefused)
     EXPECT_TRUE(supervisor->exec(confirm, {m1}, nullptr, &rows));
     EXPECT_EQ(rows, 1);
     EXPECT_TRUE(supervisor->exec("INSERT INTO HDOCTable (hdocDes) VALUES ('a day off')"));
+}
+
+// Deleting a message someone else wrote is refused by the server without an error: the delete
+// says so, and the message stays whole.
+TEST_F(SignedIn, ADeleteTheServerRefusesIsReported)
+{
+    auto anna = workstation("ANNA", "");
+    const int rows = office.count("BroChkTable", "BroChkLinID = ?", {m2});
+    QString why;
+    EXPECT_FALSE(core::deleteMessage(*anna, m2, &why));
+    EXPECT_TRUE(why.contains("only the person who wrote it")) << why.toStdString();
+    EXPECT_EQ(office.count("CMTable", "cmID = ?", {m2}), 1);
+    EXPECT_EQ(office.count("BroChkTable", "BroChkLinID = ?", {m2}), rows);
 }
 
 TEST_F(SignedIn, SecuringTwiceKeepsItAndOpeningRestoresTheOffice)

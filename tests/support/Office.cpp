@@ -85,6 +85,19 @@ std::shared_ptr<tzglob::tzGlobal> Office::workstation(const QString& computerNam
     return other;
 }
 
+void Office::refuseDeletes(const QString& table)
+{
+    if (usingPostgres()) {
+        exec("CREATE OR REPLACE FUNCTION refuse_delete() RETURNS trigger LANGUAGE plpgsql AS "
+             "$$ BEGIN RAISE EXCEPTION 'refused'; END $$");
+        exec("CREATE TRIGGER refuse_delete_" + table + " BEFORE DELETE ON " + table +
+             " FOR EACH ROW EXECUTE FUNCTION refuse_delete()");
+    } else {
+        exec("CREATE TRIGGER refuse_delete_" + table + " BEFORE DELETE ON " + table +
+             " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+    }
+}
+
 void Office::exec(const QString& statement, const QVariantList& params)
 {
     QString error;

@@ -60,6 +60,8 @@ public:
                        const QString& expected);
     // Takes the search index away, as a store made before it was.
     void dropSearchIndex();
+    // From now on the database refuses to delete rows of the table, with an error.
+    void refuseDeletes(const QString& table);
 
     // Seeding: a person (PATable), a login (PWMTable), an employment record with its status row.
     qint32 addPerson(const QString& last, const QString& first, const QString& initials,
