@@ -177,7 +177,7 @@ int EMS_EventsFrm::ValidateEvent()
     QString reasons;
     if (m_txtEve0->text().trimmed().isEmpty() && m_txtEve1->toPlainText().trimmed().isEmpty())
         reasons += CRLF + QStringLiteral("   Event Title/ Description fields is required.");
-    if (!m_dCmbFro->date())
+    if (!m_dCmbFro->isValidDate())
         reasons += CRLF + QStringLiteral("   Starting Date is riquired.");
     if (m_cmbFroTim[0]->currentIndex() < 0 && m_cmbFroTim[1]->currentIndex() < 0) {
         m_cmbFroTim[0]->setCurrentIndex(TimeListIndex(*vb::parseDate(QStringLiteral("9:00 am"))));

@@ -81,6 +81,9 @@ bool DateCombo::isValidDate() const
     if (!d)
         return false;
     const QDate day = d->date();
+    // A time of day alone reads as the zero date: no one means 12/30/1899 by "9:30 am".
+    if (day == QDate(1899, 12, 30))
+        return false;
     if (m_minimum.isValid() && day < m_minimum)
         return false;
     if (m_maximum.isValid() && day > m_maximum)

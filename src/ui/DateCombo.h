@@ -29,7 +29,7 @@ public:
 
     // The text read as a date (with any time it names), none when it is not one.
     std::optional<common::AutoDate> date() const;
-    // True when the text is a date inside the range.
+    // True when the text is a date inside the range (a time of day alone is not).
     bool isValidDate() const;
     // Sets the text to the date in the display format; an invalid date clears the text.
     void setDate(const QDate& date);

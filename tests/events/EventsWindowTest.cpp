@@ -744,7 +744,9 @@ TEST_F(EventsTest, ValidationListsEveryReasonAloneAndTogether)
         SCOPED_TRACE(k.reasons.join(u'|').toStdString());
         w.ClearEvent();
         edit("txtEve_0")->setText(k.noTitle ? u"  "_s : u"Title"_s);
-        c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(k.badDate ? u"13/45/2026"_s : u"12/16/2026"_s);
+        // A time of day alone is no starting date either.
+        const QString badDate = k.noTitle ? u"9:30 am"_s : u"13/45/2026"_s;
+        c<ui::DateCombo>(u"dCmbFro_0"_s)->setText(k.badDate ? badDate : u"12/16/2026"_s);
         if (k.noFrom)
             combo("cmbFroTim_0")->setCurrentIndex(-1);
         if (k.fromAfterTo)

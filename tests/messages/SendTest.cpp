@@ -153,7 +153,7 @@ TEST_F(SendTest, AMessageDateThatIsNoDateIsRefusedAndNothingLost)
     tzSndMsgFrm& w = write("Rota", "Swap on Friday");
     pick(w, 0, {"Nurse, Ned"});
     auto* date = control<ui::DateCombo>(&w, "DateCmb_Abs");
-    for (const QString typed : {"hello", "02/30/2026", ""}) {
+    for (const QString typed : {"hello", "02/30/2026", "9:30 am", ""}) {
         SCOPED_TRACE(typed.toStdString());
         date->setText(typed);
         prompter->expect("The message date \"" + typed + "\" is not a date.", "Send Message", 1);
