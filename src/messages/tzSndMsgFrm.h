@@ -230,6 +230,8 @@ private:
     void fillFromMessage(const core::StoredMessage& message, qint32 broChkId);
     void fillReminderAndBroadcast(const core::MessageDetail& detail);
     void setBodyReadOnly(bool readOnly);
+    // The delivery, repeat and reminder controls as a new message has them.
+    void clearSchedule();
     void fillSaveToList();
     void finishSave();
     // The message on screen as the core writes it.

@@ -133,6 +133,10 @@ void tzSndMsgFrm::LoadMessage(int storeKind, qint32 broChkId, qint32 cmId)
             m_toMachines[0].clear();
             m_toMachines[1].clear();
             RefreshToBoxes();
+            // An answer goes now and once: the original's delivery start, repeats and
+            // reminder were the original's (a reply to a weekly message would repeat weekly).
+            clearSchedule();
+            updateRepeatControls();
             if (QAction* del = tbButton(QStringLiteral("Delete")))
                 del->setEnabled(false);
             m_CMID = 0;
@@ -341,33 +345,7 @@ void tzSndMsgFrm::resetToNewMessage()
             DateCmb_Abs->setText(vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
         SelectEmployeeOfLogin(Cmb_Emp_Name, currentLoginName());
 
-        for (int g = 0; g < 2; ++g) {
-            const size_t i = size_t(g);
-            setChecked(ChkBro[i], false);
-            setChecked(ChkFro[i], false);
-            setChecked(ChkUnt[i], false);
-            setChecked(ChkRea[i], false);
-            if (dCmbFro[i])
-                dCmbFro[i]->setText(QStringLiteral("__/__/__"));
-            if (dcmbUnt[i])
-                dcmbUnt[i]->setText(QStringLiteral("__/__/__"));
-            setComboText(cmbFroTim[i], QString());
-            if (cmbRea[i])
-                cmbRea[i]->setCurrentIndex(-1);
-            if (txtReaEve[i])
-                txtReaEve[i]->clear();
-            if (txtReaTim[i])
-                txtReaTim[i]->clear();
-            setChecked(OptReaUnl[i], true); // as the window is built
-        }
-        setComboText(cmbAla, QString());
-        if (cmbAla)
-            cmbAla->setProperty("tag", QString());
-        if (PicAla && st.GIC)
-            PicAla->setProperty("tag",
-                                vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
-        if (lblRem)
-            lblRem->setProperty("tag", QString());
+        clearSchedule();
         fillSaveToList();
         if (QAction* del = tbButton(QStringLiteral("Delete")))
             del->setEnabled(false);
@@ -375,6 +353,37 @@ void tzSndMsgFrm::resetToNewMessage()
         updateRepeatControls();
     }
     Set_ChangeFalg(false, 0);
+}
+
+void tzSndMsgFrm::clearSchedule()
+{
+    auto& st = SharedState::current();
+    for (int g = 0; g < 2; ++g) {
+        const size_t i = size_t(g);
+        setChecked(ChkBro[i], false);
+        setChecked(ChkFro[i], false);
+        setChecked(ChkUnt[i], false);
+        setChecked(ChkRea[i], false);
+        if (dCmbFro[i])
+            dCmbFro[i]->setText(QStringLiteral("__/__/__"));
+        if (dcmbUnt[i])
+            dcmbUnt[i]->setText(QStringLiteral("__/__/__"));
+        setComboText(cmbFroTim[i], QString());
+        if (cmbRea[i])
+            cmbRea[i]->setCurrentIndex(-1);
+        if (txtReaEve[i])
+            txtReaEve[i]->clear();
+        if (txtReaTim[i])
+            txtReaTim[i]->clear();
+        setChecked(OptReaUnl[i], true); // as the window is built
+    }
+    setComboText(cmbAla, QString());
+    if (cmbAla)
+        cmbAla->setProperty("tag", QString());
+    if (PicAla && st.GIC)
+        PicAla->setProperty("tag", vb::format(st.GIC->currentDate(), QStringLiteral("mm/dd/yyyy")));
+    if (lblRem)
+        lblRem->setProperty("tag", QString());
 }
 
 void tzSndMsgFrm::fillSaveToList()

@@ -102,7 +102,14 @@ TEST_P(ReplyTest, SubjectBodyAndRecipients)
     if (!c.includeOriginal)
         office.services()->writeSetting("DEFAULT_OFFICE_SETUP", "IncOriMsg", "False");
     QList<qint32> rows;
-    seed(fromDoctor(c.subject, "Original text"), {{front}, {nurse}, {0, 1, "WS2"}}, &rows);
+    const qint32 original =
+        seed(fromDoctor(c.subject, "Original text"), {{front}, {nurse}, {0, 1, "WS2"}}, &rows);
+    // The original starts later, repeats weekly and has a reminder: the answer takes none of it.
+    office.exec("update EVTable set EvBroFla=-1, EvBroStaDatFla=-1, EvBroStaDat='12/20/2026', "
+                "EvBroStaTim='8:00:00 AM', EvBroReaFla=-1, EvBroReaEve=1, EvBroReaTyp=7, "
+                "EvBroNumOfTim=-1, EVAlaFla=-1, EVAlaStaDatFla=-1, EVAlaStaDat='12/20/2026', "
+                "EVAlaStaTim='7:45:00 AM' where EvLinID=?",
+                {original});
     auto& st = SharedState::current();
     st.ReplyFlag = c.flag;
     st.ReplyBCID = rows[0]; // the current employee's row
@@ -125,6 +132,9 @@ TEST_P(ReplyTest, SubjectBodyAndRecipients)
     EXPECT_EQ(control<QLineEdit>(&w, "txtTo_0")->text(), c.toAuthor ? "DD" : "");
     EXPECT_TRUE(w.toPids(1).isEmpty() && control<QLineEdit>(&w, "txtTo_1")->text().isEmpty() &&
                 w.toMachines(0).isEmpty());
+    for (const char* box : {"ChkBro_0", "ChkFro_0", "ChkRea_0"})
+        EXPECT_FALSE(control<QCheckBox>(&w, box)->isChecked()) << box;
+    EXPECT_EQ(reminderBox(w)->currentText(), "");
     EXPECT_FALSE(w.hasUnsavedChanges());
 }
 
