@@ -190,7 +190,10 @@ void ConfirmPanel::confirmReading(const Shown& shown)
             writeConfirmNote(shown, shown.senderId, senderId, payroll);
     }
 
-    if (receipt && shown.broChkId != 0) {
+    // A receipt goes to the sender's person: a message from SUPERVISOR (no person) has nobody
+    // to receive it, and its send would stop on the no-recipient question in a window never
+    // shown.
+    if (receipt && shown.broChkId != 0 && senderId != 0) {
         const QString text =
             QStringLiteral("Return Receipt. Message received by ") + gic.currentLoginName() +
             QStringLiteral(" on ") +

@@ -225,6 +225,16 @@ TEST_F(Confirm, ReturnReceiptIsSentWithoutAWindow)
     EXPECT_EQ(st.ReplyBCID, 0);
     EXPECT_FALSE(st.ReplyAutoSend);
     EXPECT_EQ(st.Notes, "kept");
+
+    // From SUPERVISOR, who is no person: confirmed without a receipt, and without a box.
+    budget = {"SUPERVISOR", 0, "Budget", "Numbers attached"};
+    budget.receipt = true;
+    const qint32 fromSupervisor = seed(budget, {{front}}, &rows);
+    pressButton(w, "TB", "Refresh");
+    ASSERT_TRUE(show(w, fromSupervisor));
+    button(w, 2)->click();
+    EXPECT_EQ(office.scalar("select max(cmID) from CMTable").toInt(), fromSupervisor);
+    EXPECT_EQ(recipient(rows[0], "BroChkDonDis").toInt(), -1);
 }
 
 TEST_F(Confirm, SnoozeReplyAndForwardLeaveTheMessageUnread)
