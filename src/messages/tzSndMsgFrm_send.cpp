@@ -220,9 +220,12 @@ int tzSndMsgFrm::SaveMessage(bool ask, bool allowCancel)
     }
 
     if (m_changeMarks[0].isEmpty()) {
-        if (body.trimmed().isEmpty())
+        // Nothing to send: the window stays as it is, what was set in it kept.
+        if (body.trimmed().isEmpty()) {
             MessageBox::show({QStringLiteral("Nothing to save because there is no document"),
                               kSendTitle, 0, 64, 0});
+            return ui::vbOK;
+        }
         finishSave();
         return ui::vbYes;
     }
