@@ -359,6 +359,34 @@ bool exec(db::Database& database, const QString& statement, const QVariantList& 
     return false;
 }
 
+// Sent items are found by the login's name: a name that has sent messages stays with the person
+// who sent them. False with the reason when `name` sent messages (those of another person than
+// `holder`, when a holder is given): it may not be freed, renamed or given to someone else.
+bool keepsItsSentItems(db::Database& database, const QString& name, qint32 holder, QString* error)
+{
+    QString why;
+    const QVariant sent = database.scalar(
+        holder != 0 ? QStringLiteral("SELECT count(*) FROM CMTable WHERE upper(trim(cmWho)) = ? "
+                                     "AND coalesce(cmPid, 0) <> ?")
+                    : QStringLiteral("SELECT count(*) FROM CMTable WHERE upper(trim(cmWho)) = ?"),
+        holder != 0 ? QVariantList{key(name), holder} : QVariantList{key(name)}, &why);
+    if (!why.isEmpty()) {
+        setError(error, why);
+        return false;
+    }
+    if (sent.toLongLong() == 0)
+        return true;
+    setError(error,
+             holder != 0
+                 ? QStringLiteral("the login %1 sent messages as another person: their sent "
+                                  "items would be this person's")
+                       .arg(key(name))
+                 : QStringLiteral("the login %1 has sent messages, which its sent items find by "
+                                  "its name: it keeps its name (release the person instead)")
+                       .arg(key(name)));
+    return false;
+}
+
 // A new employment record with its status row: the lists take a person's department from the
 // latest record that has one.
 bool writeEmployment(db::Database& database, qint32 person, const QString& department,
@@ -393,7 +421,8 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
     if (login.isEmpty()) {
         for (const LoginRow& l : before.logins)
             if (l.person == person && person != 0 &&
-                !(exec(database,
+                !(keepsItsSentItems(database, l.name, 0, error) &&
+                  exec(database,
                        QStringLiteral("DELETE FROM PWATable WHERE upper(trim(PWAUseNam)) = ?"),
                        {key(l.name)}, error) &&
                   exec(database, QStringLiteral("DELETE FROM PWMTable WHERE PWMID = ?"), {l.rowId},
@@ -403,7 +432,8 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
     }
     if (heldRow == 0) {
         qint64 row = 0;
-        return write(database, QStringLiteral("PWMTable"), QStringLiteral("PWMID"), row,
+        return (person == 0 || keepsItsSentItems(database, login, person, error)) &&
+               write(database, QStringLiteral("PWMTable"), QStringLiteral("PWMID"), row,
                      {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")},
                      {login, person ? QString::number(person) : QString()}, error);
     }
@@ -412,6 +442,9 @@ bool writeLoginOfPerson(db::Database& database, const OfficeStaff& before, qint3
             return true;
     // A new name for the login: its rights go with it, and in a signed-in office its role (with
     // its password).
+    if (!keepsItsSentItems(database, held, 0, error) ||
+        !keepsItsSentItems(database, login, person, error))
+        return false;
     bool signedIn = false;
     if (!isSignedInOffice(database, signedIn, error) ||
         (signedIn &&
@@ -752,7 +785,8 @@ bool addLogin(db::Database& database, const QString& name, qint32 personId, QStr
         return false;
     }
     qint64 row = 0;
-    return write(database, QStringLiteral("PWMTable"), QStringLiteral("PWMID"), row,
+    return (personId == 0 || keepsItsSentItems(database, login, personId, error)) &&
+           write(database, QStringLiteral("PWMTable"), QStringLiteral("PWMID"), row,
                  {QStringLiteral("PWMUseNam"), QStringLiteral("PWMPID")},
                  {login, personId ? QString::number(personId) : QString()}, error) &&
            transaction.commit(error);
@@ -768,7 +802,8 @@ bool removeLogin(db::Database& database, const QString& name, QString* error)
         setError(error, QStringLiteral("no login %1").arg(key(name)));
         return false;
     }
-    return exec(database, QStringLiteral("DELETE FROM PWATable WHERE upper(trim(PWAUseNam)) = ?"),
+    return keepsItsSentItems(database, name, 0, error) &&
+           exec(database, QStringLiteral("DELETE FROM PWATable WHERE upper(trim(PWAUseNam)) = ?"),
                 {key(name)}, error) &&
            exec(database, QStringLiteral("DELETE FROM PWMTable WHERE upper(trim(PWMUseNam)) = ?"),
                 {key(name)}, error) &&

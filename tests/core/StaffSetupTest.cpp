@@ -180,6 +180,30 @@ TEST_F(StaffSetup, ALoginGivenInAnEditIsAddedRenamedWithItsRightsOrRemoved)
     EXPECT_EQ(office.count("PWATable"), 0);
 }
 
+// Sent items are found by the login's name: a name that sent messages stays with its sender, so
+// nobody else ever lists them (nor deletes them in a signed-in office).
+TEST_F(StaffSetup, ALoginThatSentMessagesKeepsItsName)
+{
+    const qint32 anna = add(person("Alvarez", "AA", {}, "ANNA"));
+    const qint32 ben = add(person("Brooks", "BB"));
+    office.insert("CMTable", "cmID", {"cmWho", "cmPid", "CMSubjec"}, {"ANNA", anna, "Result"});
+    // A name freed before this rule: its messages are still Anna's.
+    office.insert("CMTable", "cmID", {"cmWho", "cmPid", "CMSubjec"}, {"AALV", anna, "Older"});
+    auto setLogin = [&](const QString& login) {
+        StaffPersonFields f;
+        f.login = login;
+        return editStaffPerson(*office.db(), anna, f, &error);
+    };
+    EXPECT_FALSE(removeLogin(*office.db(), "anna", &error));
+    EXPECT_TRUE(error.contains("has sent messages")) << error.toStdString();
+    EXPECT_FALSE(setLogin("ANNE"));
+    EXPECT_FALSE(setLogin(QString()));
+    EXPECT_EQ(office.rows("SELECT PWMUseNam FROM PWMTable"), QStringList{"ANNA"});
+    EXPECT_FALSE(addLogin(*office.db(), "aalv", ben, &error));
+    EXPECT_TRUE(error.contains("sent messages as another person")) << error.toStdString();
+    EXPECT_TRUE(addLogin(*office.db(), "AALV", anna, &error)) << error.toStdString();
+}
+
 TEST_F(StaffSetup, ADepartmentChangeStartsANewEmploymentRecord)
 {
     const qint32 id = add(person("Chen", "CC", "front desk"));
