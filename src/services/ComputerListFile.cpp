@@ -73,7 +73,11 @@ public:
     {
         const QByteArray path = QFile::encodeName(
             QFileInfo(listPath(dataFolder)).dir().filePath(QStringLiteral("Machines.lock")));
-        m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        // Read access is all a lock needs: every user who may change the list can take it,
+        // whoever made the file. One made here is left open to all of them, whatever the umask.
+        m_fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (m_fd >= 0)
+            (void)::fchmod(m_fd, 0666); // refused, harmlessly, when another user made it
         if (m_fd < 0) {
             m_error =
                 QStringLiteral("cannot open the computer list's lock %1: %2")

@@ -347,6 +347,14 @@ TEST_F(StaffSetup, TheComputerListIsWrittenAsItIsReadAndRefusesALink)
     ASSERT_TRUE(addComputer(office.dataFolder(), "C", &error));
     EXPECT_EQ(machines(), QByteArray("A\r\nB\r\nC\r\n"));
 
+    // The lock is every user's: made open to all, and taken when it can only be read (as one
+    // that another user made).
+    const QString lock = office.dataFolder() + "stp/Machines.lock";
+    EXPECT_TRUE(QFile::permissions(lock) & QFileDevice::WriteOther);
+    ASSERT_TRUE(QFile::setPermissions(lock, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    EXPECT_TRUE(addComputer(office.dataFolder(), "C2", &error)) << error.toStdString();
+    ASSERT_TRUE(removeComputer(office.dataFolder(), "C2", &error));
+
     // Held open by another program: the new file is renamed over it.
     QFile held(office.dataFolder() + "stp/Machines.Ini");
     ASSERT_TRUE(held.open(QIODevice::ReadOnly));
