@@ -487,16 +487,13 @@ void EMS_EventsFrm::buildToolbar()
                 {"Delete", QKeySequence(Qt::Key_Delete)},
                 {"Help", QKeySequence(Qt::Key_F1)},
                 {"Close", QKeySequence(Qt::Key_Escape)}};
+    // The builder shows each key once after the button's own tooltip, which stays as given.
     for (const auto& k : keys) {
         const QString key = QString::fromLatin1(k.key);
-        QAction* a = m_builder->action(key);
-        if (!a)
-            continue;
-        if (key != QLatin1String("Close"))
-            a->setShortcut(k.sequence);
-        m_builder->setToolTip(
-            key, QStringLiteral("%1 (%2)").arg(m_builder->toolTip(key),
-                                               k.sequence.toString(QKeySequence::NativeText)));
+        if (key == QLatin1String("Close"))
+            m_builder->setShownKey(key, k.sequence);
+        else
+            m_builder->setShortcuts(key, {k.sequence});
     }
 }
 
