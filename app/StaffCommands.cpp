@@ -165,7 +165,10 @@ int listStaffCommand(const QCommandLineParser& parser, const QStringList&)
     if (!listStaff(*database, people, &error))
         return fail(1, error);
     auto released = [](const StaffPerson& p) {
-        return p.released ? p.released->toString(Qt::ISODate) : QString();
+        // Released on a date stored in a form not read here: released all the same.
+        return !p.released             ? QString()
+               : p.released->isValid() ? p.released->toString(Qt::ISODate)
+                                       : QStringLiteral("yes");
     };
     if (parser.isSet(QStringLiteral("json"))) {
         QJsonArray rows;

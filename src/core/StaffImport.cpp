@@ -326,8 +326,12 @@ bool exportStaffCsvFile(db::Database& database, const QString& path, int* count,
         row.field(StaffColumn::FirstName) = p.first;
         row.field(StaffColumn::Department) = p.department;
         row.field(StaffColumn::Login) = p.login;
-        row.field(StaffColumn::Released) =
-            p.released ? p.released->toString(Qt::ISODate) : QString();
+        // A release date stored in a form not read here is still a release: "yes" keeps it as
+        // it is when the file comes back, where an empty cell would rehire the person.
+        row.field(StaffColumn::Released) = !p.released ? QString()
+                                           : p.released->isValid()
+                                               ? p.released->toString(Qt::ISODate)
+                                               : QStringLiteral("yes");
         rows << row;
     }
     if (!writeStaffCsvFile(path, rows, error))
