@@ -224,6 +224,17 @@ QString loginProblem(const OfficeStaff& office, const QString& name, qint32 pers
     const int at = office.loginIndex(name);
     if (at >= 0 && office.logins.at(at).person != person)
         return QStringLiteral("the login %1 is taken").arg(key(name));
+    // A signed-in office makes a database role of each login, named in lower case after the
+    // office's part (31 bytes at most) in the server's 63: two logins that would share a role
+    // would let one person sign in as the other.
+    const QString role = key(name).toLower();
+    for (const LoginRow& l : office.logins)
+        if (l.person != person && key(l.name).toLower() == role)
+            return QStringLiteral("the login %1 is taken (as %2)").arg(key(name), key(l.name));
+    if (role.toUtf8().size() > 32)
+        return QStringLiteral("the login %1 is too long for a database role: 32 bytes at most "
+                              "(20 plain letters, fewer of other alphabets)")
+            .arg(key(name));
     if (person != 0) {
         const auto it = office.people.constFind(person);
         if (it != office.people.cend() && it->released)

@@ -267,6 +267,9 @@ TEST_F(StaffSetup, ChangesThatBreakTheRulesAreRefusedAndWriteNothing)
         {adding(person("Nobody", QString())), "initials are missing"},
         {adding(person("Annie", "AN", {}, " anna")), "login ANNA is taken"},
         {adding(person("Sue", "SU", {}, "supervisor")), "SUPERVISOR is the office's own login"},
+        // Logins that would share one database role, or not fit its name.
+        {adding(person("Kyra", "KY", {}, QString(QChar(0x212A)) + "YLE")), "is taken (as KYLE)"},
+        {adding(person("Lee", "LE", {}, QString(11, QChar(0x4E00)))), "too long for a database"},
         {edit(anna, [](StaffPersonFields& f) { f.initials = "KK"; }),
          "initials KK are taken by Kamp"},
         {edit(kyle, [](StaffPersonFields& f) { f.login = "KLEIN"; }),
