@@ -28,7 +28,11 @@ struct WatchState {
     bool isSeen(qint32 broChkId) const { return broChkId <= floor || seen.contains(broChkId); }
     qint64 highestSeen() const;
     // Moves the floor up to the candidate once it is `lagSecs` old, and names a new candidate.
-    void advanceFloor(const QDateTime& nowUtc, int lagSecs = 30);
+    // The lag outlasts any save still able to commit a row below the candidate: on PostgreSQL
+    // a row's id is taken when it is written, and its save's statements may each run a minute
+    // (and wait for locks) before the commit shows it; a row under the floor is never read.
+    static constexpr int kFloorLagSecs = 10 * 60;
+    void advanceFloor(const QDateTime& nowUtc, int lagSecs = kFloorLagSecs);
 
     QByteArray toJson() const;
     static WatchState fromJson(const QByteArray& json, bool* ok);
