@@ -133,7 +133,13 @@ QString NotificationPopup::bodyOf(const OfficeNotice& n, int textLength)
 
 void NotificationPopup::showNotice(const OfficeNotice& n)
 {
+    if (holdsNotice()) {
+        m_waiting << [this, n] { showNotice(n); };
+        showWaiting();
+        return;
+    }
     m_more = isVisible() ? m_more + 1 : 0;
+    m_stays = n.needsConfirmation;
     m_notice = n;
     m_title->setText(titleOf(n));
     m_subject->setText(n.subject.trimmed().isEmpty() ? QStringLiteral("(no subject)") : n.subject);
@@ -149,7 +155,10 @@ void NotificationPopup::showNotice(const OfficeNotice& n)
     if (n.needsConfirmation)
         footer += QStringLiteral("  \u2022  needs confirmation");
     footer += QStringLiteral("  \u2022  click to open");
+    m_footerBase = footer;
     m_footer->setText(footer);
+    if (!m_waiting.isEmpty())
+        showWaiting();
     const bool message = n.BroChkID != 0;
     m_confirm->setVisible(message && !n.needsWindow);
     m_snooze->setVisible(message);
@@ -207,6 +216,13 @@ void NotificationPopup::keyPressEvent(QKeyEvent* event)
 void NotificationPopup::showSummary(const QString& title, const QString& text,
                                     const QString& footer, bool stays)
 {
+    if (holdsNotice()) {
+        m_waiting <<
+            [this, title, text, footer, stays] { showSummary(title, text, footer, stays); };
+        showWaiting();
+        return;
+    }
+    m_stays = stays;
     m_more = 0;
     m_notice = OfficeNotice{};
     m_title->setText(title);
@@ -214,7 +230,10 @@ void NotificationPopup::showSummary(const QString& title, const QString& text,
     m_subject->setText(text.left(line));
     m_text->setText(line < 0 ? QString() : text.mid(line + 1));
     m_text->setVisible(line >= 0);
+    m_footerBase = footer;
     m_footer->setText(footer);
+    if (!m_waiting.isEmpty())
+        showWaiting();
     // A summary opens the inbox; its messages are confirmed or snoozed each on its own.
     m_confirm->setVisible(false);
     m_snooze->setVisible(false);
@@ -305,6 +324,30 @@ void NotificationPopup::attachToModal()
         handle->setTransientParent(modal ? modal->window()->windowHandle() : nullptr);
     if (isVisible())
         place();
+}
+
+void NotificationPopup::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    // After the action the notice was closed for.
+    if (!m_waiting.isEmpty())
+        QMetaObject::invokeMethod(this, &NotificationPopup::showNext, Qt::QueuedConnection);
+}
+
+void NotificationPopup::showWaiting()
+{
+    m_footer->setText(m_footerBase +
+                      QStringLiteral("  \u2022  %1 more waiting").arg(m_waiting.size()));
+    adjustSize();
+    place();
+}
+
+void NotificationPopup::showNext()
+{
+    if (isVisible() || m_waiting.isEmpty())
+        return;
+    m_stays = false;
+    m_waiting.takeFirst()();
 }
 
 bool NotificationPopup::event(QEvent* event)

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QPushButton;
@@ -49,6 +50,7 @@ Q_SIGNALS:
 
 protected:
     bool event(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -60,6 +62,15 @@ private:
     // Over a modal window of the component: usable, and out of its way.
     void attachToModal();
     QPointer<QWidget> m_over; // the modal window it keeps clear of
+
+    // While a notice that stays (one needing confirmation) shows, later ones wait their turn
+    // rather than replace it; each shows once the one before is acted on or closed.
+    bool holdsNotice() const { return m_stays && isVisible(); }
+    void showNext();
+    QList<std::function<void()>> m_waiting;
+    bool m_stays = false;
+    QString m_footerBase; // the shown notice's own footer, before the count of those waiting
+    void showWaiting();
 
     OfficeNotice m_notice;
     int m_more = 0;

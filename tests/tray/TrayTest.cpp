@@ -327,6 +327,35 @@ TEST_F(Tray, ASummaryHoldingAMessageThatNeedsConfirmationStays)
     }
 }
 
+// A notice that needs confirmation stays until acted on: later notices wait their turn behind
+// it instead of replacing it, and each shows once the one before is acted on.
+TEST_F(Tray, ANoticeThatNeedsConfirmationIsNeverReplaced)
+{
+    auto tray = startTray();
+    NotificationPopup* popup = tray->popup();
+    popup->setTimeout(300); // stands for its 20 s
+    core::OutgoingMessage first = toBob(u"First to confirm"_s);
+    first.CMNeeCom = true;
+    const qint32 firstId = send(*ws1, first);
+    noticeOf(*tray, firstId);
+    Told::settle(TrayApp::kGatherMs + 400); // the next ones come on their own
+    core::OutgoingMessage second = toBob(u"Second to confirm"_s);
+    second.CMNeeCom = true;
+    const qint32 secondId = send(*ws1, second);
+    Told::settle(TrayApp::kGatherMs + 400);
+    const qint32 plainId = sendToBob(u"Plain"_s);
+    Told::settle(TrayApp::kGatherMs + 1000); // past the plain notice's own time
+    EXPECT_EQ(popup->notice().cmID, firstId);
+    EXPECT_TRUE(popup->isVisible());
+    // Confirmed: the next one that needs confirmation shows and stays; then the plain one.
+    QTest::mouseClick(control<QPushButton>(popup, u"cmdConfirm"_s), Qt::LeftButton);
+    noticeOf(*tray, secondId);
+    Told::settle(1000);
+    EXPECT_EQ(popup->notice().cmID, secondId);
+    QTest::keyClick(popup, Qt::Key_Escape);
+    noticeOf(*tray, plainId);
+}
+
 TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
 {
     auto tray = startTray();
