@@ -335,14 +335,14 @@ void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
         if (notices.size() > listed)
             lines << QStringLiteral("and %1 more").arg(notices.size() - listed);
         const QString body = lines.join(u'\n');
-        m_lastShown = OfficeNotice{}; // a click opens the inbox
         // A message among them that needs confirmation is not to be missed: the summary stays,
         // in the tray's own notice (a desktop notification cannot be made to stay).
         const bool stays = std::any_of(notices.begin(), notices.end(),
                                        [](const OfficeNotice& n) { return n.needsConfirmation; });
-        if (m_icon && QSystemTrayIcon::supportsMessages() && !stays)
+        if (m_icon && QSystemTrayIcon::supportsMessages() && !stays) {
+            m_lastShown = OfficeNotice{}; // a click on the desktop's notification opens the inbox
             m_icon->showMessage(title, body, QSystemTrayIcon::Information, 20000);
-        else
+        } else
             m_popup->showSummary(
                 title, body,
                 QStringLiteral("All of them under Recent  \u2022  click to open the inbox"), stays);
@@ -353,9 +353,10 @@ void TrayApp::present(const QList<OfficeNotice>& notices, bool afterQuiet)
 
 void TrayApp::showOne(const OfficeNotice& notice)
 {
-    m_lastShown = notice;
     // The desktop's notification goes by itself: one that needs confirmation is the tray's own.
     if (m_icon && QSystemTrayIcon::supportsMessages() && !notice.needsConfirmation) {
+        // What a click on the desktop's notification opens: only its own message.
+        m_lastShown = notice;
         m_icon->showMessage(NotificationPopup::titleOf(notice), NotificationPopup::bodyOf(notice),
                             notice.kind == OfficeNotice::Kind::Reminder
                                 ? QSystemTrayIcon::Warning

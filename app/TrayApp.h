@@ -145,7 +145,7 @@ private:
     QWidget* m_window = nullptr;
     QLabel* m_windowText = nullptr;
     NotificationPopup* m_popup = nullptr;
-    OfficeNotice m_lastShown;
+    OfficeNotice m_lastShown; // the desktop notification last shown (what its click opens)
     bool m_windowOpen = false;
     tzSndMsgCls* m_open = nullptr; // the instance whose window is open
     // A notice clicked while the events or holidays window was open: opened once it closes.
