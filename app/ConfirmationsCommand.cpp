@@ -182,7 +182,7 @@ int runSnooze(const QStringList& args)
         const QString text = parser.value(QStringLiteral("minutes"));
         minutes = text.trimmed().toInt(&ok);
         if (!ok || minutes < 1 || minutes > MaxSnoozeMinutes)
-            return fail(1, QStringLiteral("--minutes takes 1 to %1 minutes, not '%2'")
+            return fail(2, QStringLiteral("--minutes takes 1 to %1 minutes, not '%2'")
                                .arg(MaxSnoozeMinutes)
                                .arg(text));
     }

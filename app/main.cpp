@@ -7,9 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -60,6 +63,35 @@ const char* const kUsage =
     "  TZSNDMSG_DATA, TZSNDMSG_LOGIN, TZSNDMSG_COMPUTER, then the flags\n"
     "  tzsndmsg COMMAND --help                describes the command's options\n"
     "  tzsndmsg --version                     prints the version\n";
+
+// A display named ":N" (this machine's X server N) that no server answers: Qt would abort on
+// it. Only what can be told for certain is told: an X server listens on its socket (a file, or
+// the same name in the abstract namespace); other displays are left to Qt.
+bool localDisplayIsGone(const QByteArray& display)
+{
+    const QByteArray number = display.startsWith(':') ? display.mid(1).split('.').value(0) : "";
+    bool ok = false;
+    number.toUInt(&ok);
+    if (!ok || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    const QByteArray path = "/tmp/.X11-unix/X" + number;
+    for (const bool abstract : {false, true}) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0)
+            return false;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const int offset = abstract ? 1 : 0; // an abstract name starts with a zero byte
+        std::memcpy(address.sun_path + offset, path.constData(), size_t(path.size()));
+        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + offset + path.size());
+        const bool answered =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+        ::close(fd);
+        if (answered)
+            return false;
+    }
+    return true;
+}
 
 bool opensWindow(const QString& command, const QStringList& args)
 {
@@ -113,6 +145,11 @@ int main(int argc, char** argv)
         std::fputs("tzsndmsg: no display to show the window on (set DISPLAY, or use --screenshot "
                    "FILE or the inbox command)\n",
                    stderr);
+        return 2;
+    } else if ((platform.isEmpty() || platform == "xcb") &&
+               localDisplayIsGone(qgetenv("DISPLAY"))) {
+        std::fprintf(stderr, "tzsndmsg: no X server answers on the display %s\n",
+                     qgetenv("DISPLAY").constData());
         return 2;
     }
 

@@ -381,6 +381,20 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
     EXPECT_EQ(QFile(kept).size(), 4);
 }
 
+// A window on a display that no X server answers is one line and exit 2, as no display is
+// (the toolkit would abort).
+TEST_F(BadInput, AWindowOnADisplayNoServerAnswersIsRefusedInOneLine)
+{
+    env.remove(u"QT_QPA_PLATFORM"_s);
+    env.remove(u"WAYLAND_DISPLAY"_s);
+    env.insert(u"DISPLAY"_s, u":97"_s);
+    for (const char* command : {"tray", "holidays"}) {
+        const Outcome out = ProgramTest::run({QString::fromLatin1(command)});
+        EXPECT_EQ(out.code, 2) << command << ": " << out.err.toStdString();
+        EXPECT_EQ(out.err, u"tzsndmsg: no X server answers on the display :97\n"_s) << command;
+    }
+}
+
 class WorkstationIdentity : public BadInput {
 protected:
     QString announce(const QString& login, const QString& text, qint32 to)

@@ -131,8 +131,9 @@ TEST_F(ReceivedCommands, SnoozeRecordsTheLoginsRowAndRefusesBadMinutesAndOthersR
     } cases[] = {
         {{QString::number(own)}, 0, "told again in 15 minutes"},
         {{QString::number(own), "--minutes", "40"}, 0, "told again in 40 minutes"},
-        {{QString::number(own), "--minutes", "0"}, 1, "--minutes takes 1 to 1440 minutes, not '0'"},
-        {{QString::number(own), "--minutes", "abc"}, 1, "not 'abc'"},
+        // Bad arguments, as every command's: exit 2.
+        {{QString::number(own), "--minutes", "0"}, 2, "--minutes takes 1 to 1440 minutes, not '0'"},
+        {{QString::number(own), "--minutes", "abc"}, 2, "not 'abc'"},
         {{QString::number(nurses)}, 1, "addressed to someone else"},
         {{}, 2, "needs the message's row id"},
         {{"abc"}, 2, "needs a message row id, not 'abc'"},
