@@ -8,18 +8,24 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace tzsndmsg::app {
@@ -73,6 +79,59 @@ QString summaryTitle(const QList<OfficeNotice>& notices)
     if (arrivals == 0)
         return QStringLiteral("%1 reminders").arg(n);
     return QStringLiteral("%1 messages and reminders").arg(n);
+}
+
+// A notice held back by quiet time, as the held file keeps it across a restart.
+QJsonObject heldJson(const OfficeNotice& n)
+{
+    QJsonArray rows;
+    for (qint32 row : n.rows)
+        rows.append(row);
+    return QJsonObject{{QStringLiteral("kind"), int(n.kind)},
+                       {QStringLiteral("cmID"), n.cmID},
+                       {QStringLiteral("BroChkID"), n.BroChkID},
+                       {QStringLiteral("rows"), rows},
+                       {QStringLiteral("sender"), n.sender},
+                       {QStringLiteral("senderName"), n.senderName},
+                       {QStringLiteral("senderId"), n.senderId},
+                       {QStringLiteral("subject"), n.subject},
+                       {QStringLiteral("text"), n.text},
+                       {QStringLiteral("category"), n.category},
+                       {QStringLiteral("date"), n.date},
+                       {QStringLiteral("time"), n.time},
+                       {QStringLiteral("due"), n.due.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("told"), n.told.toString(Qt::ISODateWithMs)},
+                       {QStringLiteral("missed"), n.missed},
+                       {QStringLiteral("late"), n.late},
+                       {QStringLiteral("needsConfirmation"), n.needsConfirmation},
+                       {QStringLiteral("needsWindow"), n.needsWindow}};
+}
+
+OfficeNotice heldNotice(const QJsonObject& o)
+{
+    OfficeNotice n;
+    n.kind = OfficeNotice::Kind(std::clamp(o.value(QStringLiteral("kind")).toInt(),
+                                           int(OfficeNotice::Kind::Arrived),
+                                           int(OfficeNotice::Kind::Snoozed)));
+    n.cmID = o.value(QStringLiteral("cmID")).toInt();
+    n.BroChkID = o.value(QStringLiteral("BroChkID")).toInt();
+    for (const QJsonValue& row : o.value(QStringLiteral("rows")).toArray())
+        n.rows << row.toInt();
+    n.sender = o.value(QStringLiteral("sender")).toString();
+    n.senderName = o.value(QStringLiteral("senderName")).toString();
+    n.senderId = o.value(QStringLiteral("senderId")).toInt();
+    n.subject = o.value(QStringLiteral("subject")).toString();
+    n.text = o.value(QStringLiteral("text")).toString();
+    n.category = o.value(QStringLiteral("category")).toString();
+    n.date = o.value(QStringLiteral("date")).toString();
+    n.time = o.value(QStringLiteral("time")).toString();
+    n.due = QDateTime::fromString(o.value(QStringLiteral("due")).toString(), Qt::ISODateWithMs);
+    n.told = QDateTime::fromString(o.value(QStringLiteral("told")).toString(), Qt::ISODateWithMs);
+    n.missed = o.value(QStringLiteral("missed")).toInt();
+    n.late = o.value(QStringLiteral("late")).toBool();
+    n.needsConfirmation = o.value(QStringLiteral("needsConfirmation")).toBool();
+    n.needsWindow = o.value(QStringLiteral("needsWindow")).toBool();
+    return n;
 }
 
 } // namespace
@@ -217,6 +276,7 @@ bool TrayApp::start(QString* error)
     setUnread(0);
     if (!m_watcher->start(error))
         return false;
+    loadHeld();
     m_clock->start();
     if (m_icon)
         m_icon->show();
@@ -300,6 +360,7 @@ void TrayApp::notify(const OfficeNotice& notice)
     addRecent(notice);
     if (isQuiet()) {
         m_held << notice;
+        saveHeld();
         return;
     }
     m_gathered << notice;
@@ -314,6 +375,7 @@ void TrayApp::showGathered()
         return;
     if (isQuiet()) {
         m_held << notices;
+        saveHeld();
         return;
     }
     present(notices, false);
@@ -411,6 +473,46 @@ void TrayApp::clockChanged()
     if (isQuiet() || m_held.isEmpty())
         return;
     present(std::exchange(m_held, {}), true);
+    saveHeld();
+}
+
+QString TrayApp::heldFile() const
+{
+    const QString state = m_watcher->stateFile();
+    return state.isEmpty() ? QString() : state + QStringLiteral(".held");
+}
+
+void TrayApp::saveHeld()
+{
+    const QString path = heldFile();
+    if (path.isEmpty())
+        return;
+    if (m_held.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    QJsonArray held;
+    for (const OfficeNotice& n : std::as_const(m_held))
+        held.append(heldJson(n));
+    // Whole or not at all: a file cut short would lose what it held.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QJsonDocument(held).toJson(QJsonDocument::Compact));
+    if (!file.commit())
+        std::fprintf(stderr, "tray: cannot keep the notices held back in %s\n", qPrintable(path));
+}
+
+void TrayApp::loadHeld()
+{
+    // What quiet time held back when the tray last ended: the watcher has told it already.
+    QFile file(heldFile());
+    if (heldFile().isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    for (const QJsonValue& v : QJsonDocument::fromJson(file.readAll()).array())
+        if (const OfficeNotice n = heldNotice(v.toObject()); n.cmID != 0)
+            m_held << n;
+    file.close();
+    clockChanged();
 }
 
 QList<OfficeNotice> TrayApp::recent() const

@@ -159,7 +159,10 @@ private:
     QList<OfficeNotice> m_recent; // newest first
     QList<OfficeNotice> m_gathered;
     QTimer* m_gather = nullptr;
-    QList<OfficeNotice> m_held;
+    QList<OfficeNotice> m_held; // kept in heldFile() too: a logout in quiet time loses nothing
+    QString heldFile() const;
+    void saveHeld();
+    void loadHeld();
     QAction* m_dnd = nullptr;
     std::optional<tzglob::WorkstationConfig::QuietHours> m_quietHours;
     QTimer* m_clock = nullptr;

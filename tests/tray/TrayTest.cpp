@@ -356,6 +356,30 @@ TEST_F(Tray, ANoticeThatNeedsConfirmationIsNeverReplaced)
     noticeOf(*tray, plainId);
 }
 
+// What quiet time held back is told when the tray starts again (the person logged out in Do
+// Not Disturb): the watcher had told it already.
+TEST_F(Tray, WhatQuietTimeHeldIsToldWhenTheTrayStartsAgain)
+{
+    QString held;
+    {
+        auto tray = startTray();
+        tray->setDoNotDisturb(true);
+        Told told(*tray->watcher());
+        sendToBob(u"Held while away"_s);
+        ASSERT_TRUE(told.waitFor(1));
+        Told::settle(TrayApp::kGatherMs + 300);
+        EXPECT_FALSE(tray->popup()->isVisible());
+        EXPECT_EQ(tray->heldBack(), 1);
+        held = tray->watcher()->stateFile() + u".held"_s;
+        EXPECT_TRUE(QFile::exists(held));
+    }
+    auto tray = startTray();
+    ASSERT_TRUE(popupShown(*tray));
+    EXPECT_EQ(tray->popup()->notice().subject, u"Held while away"_s);
+    EXPECT_EQ(tray->heldBack(), 0);
+    EXPECT_FALSE(QFile::exists(held));
+}
+
 TEST_F(Tray, AMessageThatNeedsConfirmationCountsUntilItIsConfirmed)
 {
     auto tray = startTray();
