@@ -160,7 +160,10 @@ void NotificationPopup::showNotice(const OfficeNotice& n)
     if (!m_waiting.isEmpty())
         showWaiting();
     const bool message = n.BroChkID != 0;
-    m_confirm->setVisible(message && !n.needsWindow);
+    // A sender who asked that the whole message be confirmed as read: confirmed here only when
+    // the notice shows all of it.
+    const bool cut = n.text.simplified().size() > kNoticeText;
+    m_confirm->setVisible(message && !n.needsWindow && !(n.needsConfirmation && cut));
     m_snooze->setVisible(message);
     adjustSize();
     place();

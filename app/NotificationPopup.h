@@ -41,7 +41,8 @@ public:
 
     // The title and the body a notice is shown with (also the desktop notification's).
     static QString titleOf(const OfficeNotice& notice);
-    static QString bodyOf(const OfficeNotice& notice, int textLength = 140);
+    static constexpr int kNoticeText = 140; // the characters of a message's text a notice shows
+    static QString bodyOf(const OfficeNotice& notice, int textLength = kNoticeText);
 
 Q_SIGNALS:
     void clicked(const tzsndmsg::OfficeNotice& notice); // Open

@@ -670,6 +670,14 @@ TEST_F(NoticeActions, ANoticeThatNeedsConfirmationStaysAndOneForTheWindowOffersN
     EXPECT_FALSE(popup->isVisible());
     EXPECT_EQ(readMark(row).toInt(), -1);
 
+    // Longer than the notice shows: confirmed as read whole only where it is read whole.
+    core::OutgoingMessage longer = toBob(u"Read all of it"_s);
+    longer.CMNeeCom = true;
+    longer.cmDoc = QString(u"The new rota starts on Monday. "_s).repeated(6);
+    notified(*tray, longer);
+    EXPECT_FALSE(control<QPushButton>(popup, u"cmdConfirm"_s)->isVisible());
+    QTest::keyClick(popup, Qt::Key_Escape);
+
     core::OutgoingMessage toNotes = toBob(u"Into the notes"_s);
     toNotes.cmDocAftDis = true;
     toNotes.CMNeeCom = true;
