@@ -247,8 +247,28 @@ bool seedDemoOffice(db::Database& database, const QString& dataFolder, QString* 
             *error = why;
         return false;
     }
-    if (logins.toLongLong() > 0)
-        return true;
+    const QVariant people =
+        database.scalar(QStringLiteral("SELECT count(*) FROM PATable"), {}, &why);
+    if (!people.isValid()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    if (logins.toLongLong() > 0 || people.toLongLong() > 0) {
+        // Seeded before (the demo run again): nothing to add. An office with people of its own
+        // is never mixed with the demo's.
+        const QVariant demo = database.scalar(
+            QStringLiteral("SELECT count(*) FROM PWMTable w JOIN PATable p ON p.pID = w.PWMPID "
+                           "WHERE upper(w.PWMUseNam) = 'ANNA' AND p.PLasNam = 'Alvarez'"),
+            {}, &why);
+        if (demo.toLongLong() > 0)
+            return true;
+        if (error)
+            *error = why.isEmpty() ? QStringLiteral("the office has people of its own: the demo "
+                                                    "office is added only to an empty one")
+                                   : why;
+        return false;
+    }
 
     Seeder s(database);
 

@@ -27,7 +27,8 @@ bool initDataFolder(const QString& folder, QString* error = nullptr);
 
 // Adds the demo office (employees, departments, logins, computers, settings, holidays,
 // messages and events) to an empty store, in one transaction. Does nothing when the store
-// already has logins, also when another workstation added them a moment before.
+// holds the demo already, also when another workstation added it a moment before; false with
+// the reason, adding nothing, when the store has people or logins of its own.
 bool seedDemoOffice(db::Database& db, const QString& dataFolder, QString* error = nullptr);
 
 } // namespace tzsndmsg::store

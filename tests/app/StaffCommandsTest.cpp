@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QSettings>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,21 @@ protected:
 using StaffCsvCommand = StaffCommands;
 
 } // namespace
+
+// The demo goes only into an empty office: one with people of its own is left as it is, its
+// data folder's workstation settings too; run again on the demo it adds nothing.
+TEST_F(StaffCommands, TheDemoIsAddedOnlyToAnEmptyOffice)
+{
+    addPerson({"--last", "Real", "--first", "Rita", "--initials", "RR"});
+    const Outcome refused = run({"init", "--demo"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(refused.err.contains("people of its own")) << refused.err.toStdString();
+    EXPECT_EQ(json({"staff"}).size(), 1);
+    EXPECT_EQ(json({"logins"}).size(), 0);
+    EXPECT_FALSE(
+        QFile::exists(data() + "settings.ini") &&
+        QSettings(data() + "settings.ini", QSettings::IniFormat).contains("Workstation/LoginName"));
+}
 
 TEST_F(StaffCommands, EachCommandDoesItsWorkOrSaysWhyNot)
 {
