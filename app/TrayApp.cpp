@@ -115,7 +115,8 @@ OfficeNotice heldNotice(const QJsonObject& o)
                                            int(OfficeNotice::Kind::Snoozed)));
     n.cmID = o.value(QStringLiteral("cmID")).toInt();
     n.BroChkID = o.value(QStringLiteral("BroChkID")).toInt();
-    for (const QJsonValue& row : o.value(QStringLiteral("rows")).toArray())
+    const QJsonArray rows = o.value(QStringLiteral("rows")).toArray();
+    for (const auto& row : rows)
         n.rows << row.toInt();
     n.sender = o.value(QStringLiteral("sender")).toString();
     n.senderName = o.value(QStringLiteral("senderName")).toString();
@@ -508,7 +509,8 @@ void TrayApp::loadHeld()
     QFile file(heldFile());
     if (heldFile().isEmpty() || !file.open(QIODevice::ReadOnly))
         return;
-    for (const QJsonValue& v : QJsonDocument::fromJson(file.readAll()).array())
+    const QJsonArray held = QJsonDocument::fromJson(file.readAll()).array();
+    for (const auto& v : held)
         if (const OfficeNotice n = heldNotice(v.toObject()); n.cmID != 0)
             m_held << n;
     file.close();

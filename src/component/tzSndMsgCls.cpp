@@ -390,6 +390,10 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     SharedState& state = SharedState::current();
     if (!state.GIC)
         throw SendError("AnnouncementSend: no services object (GIC) has been handed over.");
+    // As the send of the window: no text, nothing to save.
+    if (tx.trimmed().isEmpty())
+        throw SendError("The announcement was not sent: Nothing to save because there is no "
+                        "document.");
 
     // A person who has left the office sends nothing, whichever way the host asks.
     const core::ViewLogin sender =

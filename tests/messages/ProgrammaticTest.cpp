@@ -170,6 +170,7 @@ TEST_F(Programmatic, AnnouncementFailuresReachTheCallerWithoutABox)
         QString machines;
         QString reason;                               // part of what() expected
         std::function<std::function<void()>()> spoil; // breaks the store, returns the mend
+        QString text = QStringLiteral("Fire drill at 3 pm");
     };
     const auto none = [] { return std::function<void()>([] {}); };
     std::shared_ptr<db::Database> holder; // another workstation's connection
@@ -178,6 +179,7 @@ TEST_F(Programmatic, AnnouncementFailuresReachTheCallerWithoutABox)
         {"not a person id", "12x", "", "no such person: 12x", none},
         {"person 0", "0,", "", "no such person: 0", none},
         {"no addressee", "", "\n", "no addressee", none},
+        {"no text", ids({ben}), "", "no document", none, " \r\n "},
         {"store held by another writer", ids({ben}), "", "the database is busy",
          [&] {
              holder = db::Database::open(office.databaseUrl());
@@ -211,8 +213,7 @@ TEST_F(Programmatic, AnnouncementFailuresReachTheCallerWithoutABox)
         component.setGIC(impatient(office));
         const int before = office.count("CMTable");
         const std::function<void()> mend = c.spoil();
-        QString text = "Fire drill at 3 pm", to = c.to, machines = c.machines, cat = "Message",
-                sub = "EMS";
+        QString text = c.text, to = c.to, machines = c.machines, cat = "Message", sub = "EMS";
         try {
             component.AnnouncementSend(text, to, machines, cat, sub);
             ADD_FAILURE() << "sent";
