@@ -409,6 +409,16 @@ struct Database::Private {
         else
             revivalFailed.start();
     }
+    // A SQLite file removed or moved under an open connection: the connection would go on
+    // writing into the removed file, and everything written would be lost with it.
+    bool sqliteFileGone() const
+    {
+        return backend == Backend::Sqlite && !path.isEmpty() && !QFileInfo::exists(path);
+    }
+    QString fileGoneText() const
+    {
+        return QStringLiteral("The database file %1 is missing.").arg(path);
+    }
     static constexpr int kRevivalPauseMs = 5000;
     QElapsedTimer revivalFailed;
 
@@ -758,6 +768,10 @@ bool Database::exec(const QString& statement, const QVariantList& params, QStrin
                     int* rowsAffected)
 {
     d->reviveIfLost();
+    if (!d->inTransaction && d->sqliteFileGone()) {
+        setError(error, d->fileGoneText());
+        return false;
+    }
     QSqlQuery q(d->db());
     q.setForwardOnly(true);
     if (!d->guarded([&] { return prepareAndRun(q, statement, params); })) {
@@ -860,6 +874,10 @@ bool Database::transaction()
         return false;
     }
     d->reviveIfLost();
+    if (d->sqliteFileGone()) {
+        d->lastError = d->fileGoneText();
+        return false;
+    }
     d->inTransaction =
         d->runControl(d->backend == Backend::Sqlite ? QStringLiteral("BEGIN IMMEDIATE")
                                                     : QStringLiteral("BEGIN"));
@@ -993,6 +1011,10 @@ bool Database::hasTable(const QString& table)
 QSqlQuery* Database::preparedStatement(const QString& statement, QString* error)
 {
     d->reviveIfLost(); // a revived connection has none of the old statements
+    if (!d->inTransaction && d->sqliteFileGone()) {
+        setError(error, d->fileGoneText());
+        return nullptr;
+    }
     if (const auto found = d->prepared.constFind(statement); found != d->prepared.constEnd())
         return found->get();
     auto q = std::make_shared<QSqlQuery>(d->db());

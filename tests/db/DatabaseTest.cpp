@@ -194,6 +194,24 @@ TEST(DatabaseOpen, UnreachableDamagedOrForeignDatabasesGiveAnErrorAndNoConnectio
     EXPECT_EQ(QSqlDatabase::connectionNames(), before);
 }
 
+// A SQLite file removed under an open connection: every write is refused, none goes into the
+// removed file where it would be lost.
+TEST(DatabaseOpen, AFileRemovedUnderTheConnectionTakesNoWrite)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/office.db";
+    auto db = Database::open("sqlite://" + path);
+    ASSERT_TRUE(db);
+    ASSERT_TRUE(db->exec("CREATE TABLE T (id INTEGER PRIMARY KEY, x TEXT)"));
+    ASSERT_TRUE(QFile::remove(path));
+    QString error;
+    EXPECT_FALSE(db->exec("INSERT INTO T (x) VALUES ('lost')", &error));
+    EXPECT_TRUE(error.contains("is missing")) << error.toStdString();
+    EXPECT_FALSE(db->transaction());
+    qint64 id = 0;
+    EXPECT_FALSE(writeRecord(*db, "T", "id", id, {"x"}, {"lost"}, &error));
+}
+
 class DatabaseTest : public DbTest {};
 
 TEST_P(DatabaseTest, DeclaredTypesAreReadBackFromTheSchema)
