@@ -68,6 +68,15 @@ bool checkOffice(const QString& databaseUrl, const QString& dataFolder, QList<Of
         return false;
     if (!store::checkStore(*database, depth, damage, error))
         return false;
+    // The whole check of a store with no damaged page names a table gone too: the office
+    // cannot work without it. (The quick one runs before init makes what is missing; a damaged
+    // store's list of tables may not be read at all.)
+    if (depth == OfficeCheckDepth::Full && damage.isEmpty())
+        for (const QString& table : store::schemaTableNames())
+            if (!database->hasTable(table))
+                damage.append(OfficeDamage{
+                    QStringLiteral("the table %1 is missing (tzsndmsg init makes it again, empty)")
+                        .arg(table)});
     if (!dataFolder.trimmed().isEmpty())
         store::checkDataFolderLayout(dataFolder, damage);
     return true;

@@ -189,6 +189,14 @@ QString pgType(const QString& logical)
 
 } // namespace
 
+QStringList schemaTableNames()
+{
+    QStringList names;
+    for (const Table& table : tables())
+        names << QLatin1String(table.name);
+    return names;
+}
+
 QStringList schemaStatements(const db::Database& database)
 {
     const bool pg = database.backend() == db::Backend::Postgres;

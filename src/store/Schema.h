@@ -12,6 +12,8 @@ namespace tzsndmsg::store {
 // The DDL of every table the component and its services use, for the connection's database,
 // with the indexes the list queries need. Idempotent: tables and indexes that exist are kept.
 QStringList schemaStatements(const db::Database& db);
+// The tables the schema makes.
+QStringList schemaTableNames();
 // Creates the schema in one transaction; nothing is left half made on failure. Several
 // workstations may run it at once: they take turns, and the later ones find it made.
 bool createSchema(db::Database& db, QString* error = nullptr);

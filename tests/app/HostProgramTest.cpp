@@ -381,6 +381,12 @@ TEST_F(CheckCommand, WhatTheDataFolderLacksIsNamedAndASoundOfficeIsSound)
         EXPECT_TRUE(check.out.contains(c.named)) << check.out.toStdString();
         ASSERT_EQ(run({"init"}).code, 0);
     }
+    // A table gone from the store is named as well.
+    office.exec("DROP TABLE HDOCTable");
+    const Outcome gone = run({"check"});
+    EXPECT_EQ(gone.code, 1) << gone.all().toStdString();
+    EXPECT_TRUE(gone.out.contains("the table HDOCTable is missing")) << gone.out.toStdString();
+    ASSERT_EQ(run({"init"}).code, 0);
     const Outcome sound = run({"check"});
     EXPECT_EQ(sound.code, 0) << sound.all().toStdString();
     EXPECT_TRUE(sound.out.startsWith("The office is sound")) << sound.out.toStdString();
