@@ -398,6 +398,12 @@ void tzSndMsgCls::AnnouncementSend(QString& tx, QString& toID, QString& ToMac, Q
     // A person who has left the office sends nothing, whichever way the host asks.
     const core::ViewLogin sender =
         core::ResolveViewLogin(*state.GIC, state.GIC->currentLoginName());
+    if (!sender.error.isEmpty())
+        throw SendError(QStringLiteral("The announcement was not sent: the sender cannot be "
+                                       "checked (%1)")
+                            .arg(sender.error)
+                            .simplified()
+                            .toStdString());
     if (sender.released)
         throw SendError(QStringLiteral("The announcement was not sent: %1 is the login of a person "
                                        "who has left the office.")

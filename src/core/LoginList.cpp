@@ -14,9 +14,11 @@ LoginList readLoginList(HostServices& services)
     LoginList list;
     bool haveSupervisor = false;
     auto persons = services.personsConnection();
+    if (!persons)
+        list.error = QStringLiteral("the persons table cannot be read");
     if (persons) {
-        db::Reader reader =
-            persons->read(services.adaptSql(QStringLiteral("SELECT * FROM PWMTable"), 1));
+        db::Reader reader = persons->read(
+            services.adaptSql(QStringLiteral("SELECT * FROM PWMTable"), 1), &list.error);
         while (reader.isValid() && reader.next()) {
             list.names.append(QString());
             list.employeeIds.append(0);
@@ -74,11 +76,12 @@ ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName)
     ViewLogin login;
     login.list = readLoginList(services);
     login.name = loginName.trimmed().toUpper();
+    login.error = login.list.error;
     login.listed = !login.name.isEmpty() && login.list.names.indexOf(login.name, 1) >= 1;
     if (!login.listed)
         return login;
     login.employeeId = services.employeeOfLogin(login.name);
-    login.released = IsReleasedPerson(services, login.employeeId);
+    login.released = IsReleasedPerson(services, login.employeeId, &login.error);
     if (login.released)
         login.employeeId = 0;
     return login;
@@ -86,6 +89,8 @@ ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName)
 
 QString viewLoginRefusal(const ViewLogin& login)
 {
+    if (!login.error.isEmpty())
+        return QStringLiteral("The office's logins cannot be read: %1").arg(login.error);
     if (login.released)
         return QStringLiteral("\"%1\" is the login of a person who has left the office.")
             .arg(login.name);

@@ -16,6 +16,7 @@ namespace tzsndmsg::core {
 struct LoginList {
     QStringList names{QString()};
     QVector<qint32> employeeIds{0};
+    QString error; // why the login table could not be read; the list then holds what was read
 };
 
 LoginList readLoginList(HostServices& services);
@@ -40,12 +41,14 @@ struct ViewLogin {
     qint32 employeeId = 0; // 0 for a login without a person, an unknown and a released one
     bool listed = false;   // in the login list
     bool released = false; // listed, and its person has left the office
+    QString error;         // why the logins or the person could not be read: nothing is known
 };
 ViewLogin ResolveViewLogin(HostServices& services, const QString& loginName);
 
-// Why the login's views may not be read: a login the office does not know, or one whose person
-// has left the office; empty when they may. Every view, search and confirmation list refuses
-// with it.
+// Why the login's views may not be read: the logins could not be read (the database's reason
+// first: a login is never called unknown for a store that did not answer), a login the office
+// does not know, or one whose person has left the office; empty when they may. Every view,
+// search and confirmation list refuses with it.
 QString viewLoginRefusal(const ViewLogin& login);
 
 } // namespace tzsndmsg::core

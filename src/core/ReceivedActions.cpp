@@ -56,6 +56,10 @@ std::optional<ReceivedRow> receivedRow(HostServices& services, qint32 rowId, QSt
         return std::nullopt;
     }
     const core::ViewLogin login = core::ResolveViewLogin(services, r.login);
+    if (!login.error.isEmpty()) {
+        failWith(error, core::viewLoginRefusal(login));
+        return std::nullopt;
+    }
     r.employeeId = login.employeeId;
     const bool own = (r.employeeId != 0 && row->BroChkPID == r.employeeId) ||
                      (row->BroChkPID == 0 && !r.computer.isEmpty() &&

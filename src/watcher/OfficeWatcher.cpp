@@ -366,7 +366,14 @@ bool OfficeWatcher::Private::prepare(QString* error)
     params = core::MessageListParams();
     params.inboxView = true;
     params.msgCatOnly = false;
-    core::setViewLogin(params, core::ResolveViewLogin(*services, login), computer);
+    // Logins that cannot be read tell nothing of whose rows these are: watching the computer's
+    // alone would mark the person's as seen without telling them.
+    const core::ViewLogin viewLogin = core::ResolveViewLogin(*services, login);
+    if (!viewLogin.error.isEmpty()) {
+        *error = core::viewLoginRefusal(viewLogin);
+        return false;
+    }
+    core::setViewLogin(params, viewLogin, computer);
 
     listening = false;
     if (listenTimer)

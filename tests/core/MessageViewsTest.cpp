@@ -129,6 +129,15 @@ TEST_F(MessageViews, UnknownAndDepartedLoginsAreRefusedAlikeByEveryReading)
             readSentMessageConfirmations(*office.services(), id, login, confirmations, &error));
         EXPECT_EQ(error.toStdString(), c.reason);
     }
+    // Logins that cannot be read say so, with the database's reason: nobody is called unknown.
+    office.exec("ALTER TABLE PWMTable RENAME TO PWMGone");
+    QString error;
+    QList<MessageViewRow> rows;
+    EXPECT_FALSE(readMessageView(
+        *office.services(),
+        {.folder = MessageFolder::Inbox, .loginName = "FRONT", .computerName = {}}, rows, &error));
+    EXPECT_TRUE(error.startsWith("The office's logins cannot be read: ")) << error.toStdString();
+    office.exec("ALTER TABLE PWMGone RENAME TO PWMTable");
 }
 
 TEST_F(MessageViews, RowsCarryTheWindowsColumnsOrAnErrorWhenTheStoreCannotBeRead)
