@@ -343,12 +343,21 @@ int runMessages(const QStringList& args)
                       QStringLiteral("appointment or absence, then its id."),
                       QStringLiteral("KIND")});
     addScreenshotOption(parser);
-    // "--reminder-for KIND ID": the id is the word after the kind.
+    // "--reminder-for KIND ID" (or "--reminder-for=KIND ID"): the id is the word right after
+    // the kind, never another option or its value.
     QStringList rest = args;
     QString linkedIdText;
-    const int reminderAt = rest.indexOf(QStringLiteral("--reminder-for"));
-    if (reminderAt >= 0 && reminderAt + 2 < rest.size())
-        linkedIdText = rest.takeAt(reminderAt + 2);
+    for (qsizetype i = 0; i < rest.size(); ++i) {
+        const bool joined = rest.at(i).startsWith(QLatin1String("--reminder-for="));
+        if (!joined && rest.at(i) != QLatin1String("--reminder-for"))
+            continue;
+        const qsizetype idAt = i + (joined ? 1 : 2);
+        if (idAt >= rest.size() || rest.at(idAt).startsWith(u'-'))
+            return fail(2, QStringLiteral("--reminder-for needs its kind and id together "
+                                          "(--reminder-for appointment 12)"));
+        linkedIdText = rest.takeAt(idAt);
+        break;
+    }
     if (!parse(parser, rest))
         return 2;
     qint32 patient = 0;

@@ -279,6 +279,10 @@ TEST_F(BadInput, EachCommandRefusesOrStoresItAsGivenAndLeavesNoTrace)
         {"patient id with SQL",
          words({"messages", "--patient", "1;DROP", "--screenshot", screenshot}), 2,
          "--patient needs a whole number"},
+        // The reminder's id is the word right after its kind, never another option's value.
+        {"reminder's id apart from its kind",
+         words({"messages", "--reminder-for", "appointment", "--screenshot", screenshot}), 2,
+         "--reminder-for needs its kind and id together"},
         // Addresses and folders.
         {"SQLite address with an option",
          words({"init", "--db", "sqlite://" + tmp + "/x.db?mode=ro"}), 2, "is not known here"},
