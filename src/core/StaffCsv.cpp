@@ -244,6 +244,13 @@ bool allEmpty(const QStringList& fields)
     return true;
 }
 
+// A spreadsheet takes a cell that starts with one of these for a formula to run: such a cell is
+// written behind an apostrophe (which the spreadsheet shows as text), read back without it.
+bool startsAFormula(QStringView value)
+{
+    return !value.isEmpty() && QStringView(u"=+-@\t\r").contains(value.front());
+}
+
 QByteArray quoted(const QString& value)
 {
     const bool needs = value.contains(QLatin1Char(',')) || value.contains(QLatin1Char(';')) ||
@@ -375,8 +382,12 @@ bool readStaffCsv(const QByteArray& input, StaffCsv& csv, QList<StaffCsvProblem>
         }
         StaffCsvRow row;
         row.line = record.line;
-        for (int i = 0; i < seen.size(); ++i)
-            row.fields[seen[i]] = record.fields[i].isNull() ? QLatin1String("") : record.fields[i];
+        for (int i = 0; i < seen.size(); ++i) {
+            QString field = record.fields[i].isNull() ? QLatin1String("") : record.fields[i];
+            if (field.startsWith(u'\'') && startsAFormula(QStringView(field).mid(1)))
+                field.remove(0, 1);
+            row.fields[seen[i]] = field;
+        }
         csv.rows << row;
     }
     return problems.size() == problemsBefore;
@@ -424,7 +435,7 @@ QByteArray staffCsvText(const QList<StaffCsvRow>& rows)
     for (const StaffCsvRow& row : rows) {
         fields.clear();
         for (const QString& value : row.fields)
-            fields << quoted(value);
+            fields << quoted(startsAFormula(value) ? u'\'' + value : value);
         out += fields.join(',') + "\r\n";
     }
     return out;

@@ -734,10 +734,14 @@ TEST(StaffCsvWrite, WhatIsWrittenReadsBackTheSame)
         csvRow({"2", "CD", "O\"Neil, Jr.", "Mary\nAnn", "a;b", "", "2026-03-01"}),
         csvRow({"3", "EF", "\\\\server\\x", " leading", "trailing ", "\"", ""}),
         csvRow({"4", "GH", "M\xC3\xBCller", "\xE6\x9D\x8E", "", "", ""}),
+        // What a spreadsheet would run as a formula is written as text.
+        csvRow({"5", "IJ", "=HYPERLINK(\"x\")", "+1", "@sum", "-x", ""}),
     };
     const QByteArray text = staffCsvText(rows);
     EXPECT_TRUE(text.startsWith("\xEF\xBB\xBFid,initials,last name,first name,department,login,"
                                 "released\r\n1,AB,Berg,Anna,Front desk,ANNA,\r\n"));
+    EXPECT_TRUE(text.contains("5,IJ,\"'=HYPERLINK(\"\"x\"\")\",'+1,'@sum,'-x,\r\n"))
+        << text.toStdString();
     StaffCsv csv;
     QList<StaffCsvProblem> problems;
     ASSERT_TRUE(readStaffCsv(text, csv, problems)) << problemsText(problems).toStdString();
