@@ -964,6 +964,8 @@ bool searchMessages(HostServices& services, const QString& loginName, const QStr
         hit.unread = row.unread;
         result.hits << hit;
     }
+    if (error)
+        error->clear(); // as the other readers leave it
     return true;
 }
 
