@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 namespace tzsndmsg::app {
 
@@ -338,8 +340,26 @@ int passwordCommand(const QCommandLineParser& parser, const QStringList& positio
     auto database = openOfficeDatabase(parser);
     if (!database)
         return 2;
+    // At a terminal the password is asked for and not shown as it is typed.
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios before{};
+    const bool hidden = terminal && ::tcgetattr(STDIN_FILENO, &before) == 0;
+    if (terminal) {
+        std::fprintf(stderr,
+                     "Password for %s: ", qPrintable(positional.first().trimmed().toUpper()));
+        std::fflush(stderr);
+    }
+    if (hidden) {
+        termios quiet = before;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
     QTextStream in(stdin);
     const QString password = in.readLine();
+    if (hidden)
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    if (terminal)
+        std::fputc('\n', stderr);
     if (password.isEmpty())
         return fail(2, QStringLiteral("logins password reads the password from standard input; "
                                       "it was empty"));
