@@ -613,6 +613,9 @@ QString staffTextProblem(StaffField field, const QString& text)
     if (field == StaffField::ComputerName &&
         text.contains(QRegularExpression(QStringLiteral("\\s"))))
         return what + QStringLiteral(" holds a blank");
+    // Lists of computers given to an announcement are parted by commas.
+    if (field == StaffField::ComputerName && text.contains(u','))
+        return what + QStringLiteral(" holds a comma");
     return QString();
 }
 

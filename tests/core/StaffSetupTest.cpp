@@ -115,6 +115,7 @@ TEST_F(StaffSetup, TextChecksRefuseWhatTheListsCannotShow)
         {StaffField::Login, QString(kMaxLoginLength + 1, QLatin1Char('L')), "longer than 20"},
         {StaffField::Login, QString(), "the login is missing"},
         {StaffField::ComputerName, "EXAM 2", "holds a blank"},
+        {StaffField::ComputerName, "EXAM-1,EXAM-2", "holds a comma"},
         {StaffField::ComputerName, "EXAM\r2", "control character"},
         {StaffField::ComputerName, "EXAM-2", ""},
     };
