@@ -1,5 +1,6 @@
 #include "TrayApp.h"
 
+#include "NoticeJson.h"
 #include "NotificationPopup.h"
 #include "tzsndmsg/Confirmations.h"
 #include "tzsndmsg/tzSndMsgCls.h"
@@ -79,60 +80,6 @@ QString summaryTitle(const QList<OfficeNotice>& notices)
     if (arrivals == 0)
         return QStringLiteral("%1 reminders").arg(n);
     return QStringLiteral("%1 messages and reminders").arg(n);
-}
-
-// A notice held back by quiet time, as the held file keeps it across a restart.
-QJsonObject heldJson(const OfficeNotice& n)
-{
-    QJsonArray rows;
-    for (qint32 row : n.rows)
-        rows.append(row);
-    return QJsonObject{{QStringLiteral("kind"), int(n.kind)},
-                       {QStringLiteral("cmID"), n.cmID},
-                       {QStringLiteral("BroChkID"), n.BroChkID},
-                       {QStringLiteral("rows"), rows},
-                       {QStringLiteral("sender"), n.sender},
-                       {QStringLiteral("senderName"), n.senderName},
-                       {QStringLiteral("senderId"), n.senderId},
-                       {QStringLiteral("subject"), n.subject},
-                       {QStringLiteral("text"), n.text},
-                       {QStringLiteral("category"), n.category},
-                       {QStringLiteral("date"), n.date},
-                       {QStringLiteral("time"), n.time},
-                       {QStringLiteral("due"), n.due.toString(Qt::ISODateWithMs)},
-                       {QStringLiteral("told"), n.told.toString(Qt::ISODateWithMs)},
-                       {QStringLiteral("missed"), n.missed},
-                       {QStringLiteral("late"), n.late},
-                       {QStringLiteral("needsConfirmation"), n.needsConfirmation},
-                       {QStringLiteral("needsWindow"), n.needsWindow}};
-}
-
-OfficeNotice heldNotice(const QJsonObject& o)
-{
-    OfficeNotice n;
-    n.kind = OfficeNotice::Kind(std::clamp(o.value(QStringLiteral("kind")).toInt(),
-                                           int(OfficeNotice::Kind::Arrived),
-                                           int(OfficeNotice::Kind::Snoozed)));
-    n.cmID = o.value(QStringLiteral("cmID")).toInt();
-    n.BroChkID = o.value(QStringLiteral("BroChkID")).toInt();
-    const QJsonArray rows = o.value(QStringLiteral("rows")).toArray();
-    for (const auto& row : rows)
-        n.rows << row.toInt();
-    n.sender = o.value(QStringLiteral("sender")).toString();
-    n.senderName = o.value(QStringLiteral("senderName")).toString();
-    n.senderId = o.value(QStringLiteral("senderId")).toInt();
-    n.subject = o.value(QStringLiteral("subject")).toString();
-    n.text = o.value(QStringLiteral("text")).toString();
-    n.category = o.value(QStringLiteral("category")).toString();
-    n.date = o.value(QStringLiteral("date")).toString();
-    n.time = o.value(QStringLiteral("time")).toString();
-    n.due = QDateTime::fromString(o.value(QStringLiteral("due")).toString(), Qt::ISODateWithMs);
-    n.told = QDateTime::fromString(o.value(QStringLiteral("told")).toString(), Qt::ISODateWithMs);
-    n.missed = o.value(QStringLiteral("missed")).toInt();
-    n.late = o.value(QStringLiteral("late")).toBool();
-    n.needsConfirmation = o.value(QStringLiteral("needsConfirmation")).toBool();
-    n.needsWindow = o.value(QStringLiteral("needsWindow")).toBool();
-    return n;
 }
 
 } // namespace
@@ -494,7 +441,7 @@ void TrayApp::saveHeld()
     }
     QJsonArray held;
     for (const OfficeNotice& n : std::as_const(m_held))
-        held.append(heldJson(n));
+        held.append(noticeJson(n));
     // Whole or not at all: a file cut short would lose what it held.
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly))
@@ -511,7 +458,7 @@ void TrayApp::loadHeld()
         return;
     const QJsonArray held = QJsonDocument::fromJson(file.readAll()).array();
     for (const auto& v : held)
-        if (const OfficeNotice n = heldNotice(v.toObject()); n.cmID != 0)
+        if (const OfficeNotice n = noticeFromJson(v.toObject()); n.cmID != 0)
             m_held << n;
     file.close();
     clockChanged();

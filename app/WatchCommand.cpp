@@ -1,6 +1,7 @@
 // tzsndmsg watch: the office watcher without a display, one JSON line per event.
 #include "Commands.h"
 #include "HostConfig.h"
+#include "NoticeJson.h"
 #include "UnixSignals.h"
 #include "tzsndmsg/OfficeWatcher.h"
 #include "tzsndmsg/tzGlobal.h"
@@ -31,38 +32,12 @@ void printLine(const QJsonObject& line)
     std::fflush(stdout);
 }
 
-QString isoMoment(const QDateTime& at)
-{
-    return at.isValid() ? at.toString(Qt::ISODate) : QString();
-}
-
 QJsonObject noticeLine(const OfficeNotice& n)
 {
-    QJsonArray rows;
-    for (qint32 row : n.rows)
-        rows.append(row);
-    if (rows.isEmpty())
-        rows.append(n.BroChkID);
-    return QJsonObject{
-        {QStringLiteral("event"), OfficeNotice::kindName(n.kind)},
-        {QStringLiteral("cmID"), n.cmID},
-        {QStringLiteral("BroChkID"), n.BroChkID},
-        {QStringLiteral("BroChkIDs"), rows}, // every addressee row, BroChkID first
-        {QStringLiteral("sender"), n.senderName},
-        {QStringLiteral("senderLogin"), n.sender},
-        {QStringLiteral("senderId"), n.senderId},
-        {QStringLiteral("subject"), n.subject},
-        {QStringLiteral("category"), n.category},
-        {QStringLiteral("date"), n.date},
-        {QStringLiteral("time"), n.time},
-        {QStringLiteral("due"), isoMoment(n.due)},
-        {QStringLiteral("told"), isoMoment(n.told)},
-        {QStringLiteral("missed"), n.missed},
-        {QStringLiteral("late"), n.late},
-        {QStringLiteral("text"), n.text},
-        // The machine's own clock, for measuring how long a notice took to arrive.
-        {QStringLiteral("noticedMs"), double(QDateTime::currentMSecsSinceEpoch())},
-    };
+    QJsonObject line = noticeJson(n);
+    // The machine's own clock, for measuring how long a notice took to arrive.
+    line.insert(QStringLiteral("noticedMs"), double(QDateTime::currentMSecsSinceEpoch()));
+    return line;
 }
 
 // The process's resident memory in kB (Linux), -1 when unknown.
