@@ -47,9 +47,9 @@ OfficeNotice noticeFromJson(const QJsonObject& o)
 {
     OfficeNotice n;
     const QString kind = o.value(QStringLiteral("event")).toString();
-    for (const auto k : {OfficeNotice::Kind::Arrived, OfficeNotice::Kind::Started,
-                         OfficeNotice::Kind::Repeated, OfficeNotice::Kind::Reminder,
-                         OfficeNotice::Kind::Snoozed})
+    for (const auto k :
+         {OfficeNotice::Kind::Arrived, OfficeNotice::Kind::Started, OfficeNotice::Kind::Repeated,
+          OfficeNotice::Kind::Reminder, OfficeNotice::Kind::Snoozed})
         if (OfficeNotice::kindName(k) == kind)
             n.kind = k;
     n.cmID = o.value(QStringLiteral("cmID")).toInt();
